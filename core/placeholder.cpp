@@ -1,0 +1,1 @@
+namespace scope_placeholder { int unused = 0; }

@@ -1,0 +1,13 @@
+// The soft power button (in place of the GPIO1 block through /dev/mem).
+#pragma once
+
+namespace plat {
+
+bool PowerButtonOpen();    // false when the button cannot be reached
+int PowerButtonLevel();    // line 3: 1 idle, 0 the button asks for power-off
+
+// Simulation: press the button (also "<root>/dev/power_button" holding "0").
+void SimPowerButton(bool pressed);
+void SimPowerButtonUnavailable(bool unavailable);
+
+}  // namespace plat

@@ -1,0 +1,24 @@
+// The one path for shell commands (in place of system()). On the PC every
+// command is appended to "<root>/dev/shell.log"; only harmless file commands
+// (mkdir, rm, cp, ls, sync) are carried out, emulated in-process and confined
+// to the root. Everything else is recorded, not run; where the instrument reads
+// back what a command prints (the FAT-disk count of fdisk), the simulated board
+// answers from its own state.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// Returns 0 on success, non-zero as a failed command would.
+int ShellSystem(const char* command);
+
+// The commands seen so far in this process, in order.
+std::vector<std::string> ShellLog();
+void ClearShellLog();
+
+// Quotes one argument for a shell command line, so names from outside (SCPI,
+// the web, a USB disk) never reach a shell unquoted.
+std::string ShellQuote(const std::string& arg);
+
+}  // namespace plat

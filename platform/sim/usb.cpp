@@ -1,0 +1,66 @@
+#include "platform/usb.h"
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/clock.h"
+#include "platform/root.h"
+#include "platform/thread.h"
+
+namespace fs = std::filesystem;
+
+namespace plat {
+namespace {
+std::atomic<int> g_lastPresent{-1};
+}
+
+bool UsbDiskPresent() {
+  std::error_code ec;
+  return fs::is_directory(MapPath("/udisk"), ec);
+}
+
+std::string UsbDiskFileSystem() {
+  std::ifstream f(DevPath("udisk_fs"));
+  std::string t;
+  if (f >> t && (t == "FAT16" || t == "FAT32")) return t;
+  return "FAT32";
+}
+
+bool UsbEventsOpen() {
+  g_lastPresent = UsbDiskPresent() ? 1 : 0;
+  return true;
+}
+
+int UsbEventWait(int timeoutMs, char* buf, int max) {
+  int64_t end = MonoUs() + int64_t(timeoutMs) * 1000;
+  do {
+    int now = UsbDiskPresent() ? 1 : 0;
+    int was = g_lastPresent.exchange(now);
+    if (was != now && was != -1) {
+      const char* text = now ? "add@/devices/usb/1-1/sda" : "remove@/devices/usb/1-1/sda";
+      int n = int(std::strlen(text));
+      if (n > max) n = max;
+      if (n > 0) std::memcpy(buf, text, size_t(n));
+      return n;
+    }
+    if (StopRequested()) return -1;
+    SleepOrStop(10000);
+  } while (MonoUs() < end);
+  return 0;
+}
+
+void SimUsbPlug(bool present, const std::string& fileSystem) {
+  std::error_code ec;
+  if (present) {
+    fs::create_directories(MapPath("/udisk"), ec);
+    std::ofstream(DevPath("udisk_fs"), std::ios::trunc) << fileSystem << "\n";
+  } else {
+    fs::remove_all(MapPath("/udisk"), ec);
+  }
+}
+
+}  // namespace plat

@@ -1,0 +1,94 @@
+#include "platform/thread.h"
+
+#include <pthread.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace plat {
+namespace {
+std::atomic<bool> g_stop{false};
+std::mutex g_mu;
+std::condition_variable g_cv;
+std::vector<pthread_t> g_threads;
+
+struct Start {
+  std::string name;
+  ThreadBody body;
+  void* arg;
+};
+
+void* Trampoline(void* p) {
+  Start* s = static_cast<Start*>(p);
+  try {
+    s->body(s->arg);
+  } catch (const std::exception& e) {
+    std::printf("thread %s ended on an error: %s\n", s->name.c_str(), e.what());
+  } catch (...) {
+    std::printf("thread %s ended on an error\n", s->name.c_str());
+  }
+  delete s;
+  return nullptr;
+}
+}  // namespace
+
+int StartThread(const char* name, ThreadBody body, void* arg) {
+  auto* s = new Start{name ? name : "", body, arg};
+  pthread_t t;
+  int rc = pthread_create(&t, nullptr, Trampoline, s);
+  if (rc != 0) {
+    delete s;
+    return rc;
+  }
+  std::lock_guard<std::mutex> lock(g_mu);
+  g_threads.push_back(t);
+  return 0;
+}
+
+bool StopRequested() { return g_stop.load(std::memory_order_relaxed); }
+
+void RequestStop() {
+  {
+    std::lock_guard<std::mutex> lock(g_mu);
+    g_stop = true;
+  }
+  g_cv.notify_all();
+}
+
+void JoinAllThreads() {
+  std::vector<pthread_t> ts;
+  {
+    std::lock_guard<std::mutex> lock(g_mu);
+    ts.swap(g_threads);
+  }
+  for (pthread_t t : ts) pthread_join(t, nullptr);
+}
+
+void ResetStop() { g_stop = false; }
+
+bool SleepOrStop(int64_t us) {
+  if (VirtualClock()) {
+    SleepUs(us);
+    return !StopRequested();
+  }
+  std::unique_lock<std::mutex> lock(g_mu);
+  g_cv.wait_for(lock, std::chrono::microseconds(us), [] { return g_stop.load(); });
+  return !g_stop.load();
+}
+
+void ParkUntilStop() {
+  while (!StopRequested()) {
+    std::unique_lock<std::mutex> lock(g_mu);
+    g_cv.wait_for(lock, std::chrono::milliseconds(100), [] { return g_stop.load(); });
+  }
+}
+
+}  // namespace plat

@@ -1,0 +1,20 @@
+#!/bin/sh
+# Installs everything needed to build, run and test the firmware on a Debian 12 PC.
+# Idempotent: packages already present are left as they are.
+set -e
+PKGS="build-essential cmake pkg-config git ninja-build
+libgtest-dev libgmock-dev googletest libbenchmark-dev
+libboost-json1.81-dev libsimpleini-dev libcjson-dev libturbojpeg0-dev libfftw3-dev
+liblzo2-dev libopencv-videoio-dev libtirpc-dev
+libfreetype-dev fonts-dejavu-core libpng-dev
+python3 python3-websockets python3-pyvisa-py lxi-tools"
+missing=""
+for p in $PKGS; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi

@@ -1,0 +1,1 @@
+namespace bench_placeholder { int unused = 0; }
