@@ -34,31 +34,38 @@ struct Queue {
 
 constexpr size_t kQueueLimit = 256;  // messages per queue before a send fails
 
-std::mutex g_mu;
-std::map<int, int> g_semKeys, g_msgKeys;
-std::vector<std::shared_ptr<Sem>> g_sems;
-std::vector<std::shared_ptr<Queue>> g_queues;
+// Built on first use: semaphores are opened by static initialisers.
+struct Registry {
+  std::mutex mu;
+  std::map<int, int> semKeys, msgKeys;
+  std::vector<std::shared_ptr<Sem>> sems;
+  std::vector<std::shared_ptr<Queue>> queues;
+};
+Registry& Reg() {
+  static Registry r;
+  return r;
+}
 
 std::shared_ptr<Sem> FindSem(int id) {
-  std::lock_guard<std::mutex> lock(g_mu);
-  if (id < 0 || size_t(id) >= g_sems.size()) return nullptr;
-  return g_sems[id];
+  std::lock_guard<std::mutex> lock(Reg().mu);
+  if (id < 0 || size_t(id) >= Reg().sems.size()) return nullptr;
+  return Reg().sems[id];
 }
 
 std::shared_ptr<Queue> FindQueue(int id) {
-  std::lock_guard<std::mutex> lock(g_mu);
-  if (id < 0 || size_t(id) >= g_queues.size()) return nullptr;
-  return g_queues[id];
+  std::lock_guard<std::mutex> lock(Reg().mu);
+  if (id < 0 || size_t(id) >= Reg().queues.size()) return nullptr;
+  return Reg().queues[id];
 }
 }  // namespace
 
 int SemGet(int key) {
-  std::lock_guard<std::mutex> lock(g_mu);
-  auto it = g_semKeys.find(key);
-  if (it != g_semKeys.end() && g_sems[it->second]) return it->second;
-  g_sems.push_back(std::make_shared<Sem>());
-  int id = int(g_sems.size()) - 1;
-  g_semKeys[key] = id;
+  std::lock_guard<std::mutex> lock(Reg().mu);
+  auto it = Reg().semKeys.find(key);
+  if (it != Reg().semKeys.end() && Reg().sems[it->second]) return it->second;
+  Reg().sems.push_back(std::make_shared<Sem>());
+  int id = int(Reg().sems.size()) - 1;
+  Reg().semKeys[key] = id;
   return id;
 }
 
@@ -87,12 +94,12 @@ bool SemOp(int id, int delta) {
 }
 
 bool SemRemove(int id) {
-  std::lock_guard<std::mutex> lock(g_mu);
-  if (id < 0 || size_t(id) >= g_sems.size() || !g_sems[id]) return false;
-  g_sems[id].reset();
-  for (auto it = g_semKeys.begin(); it != g_semKeys.end(); ++it)
+  std::lock_guard<std::mutex> lock(Reg().mu);
+  if (id < 0 || size_t(id) >= Reg().sems.size() || !Reg().sems[id]) return false;
+  Reg().sems[id].reset();
+  for (auto it = Reg().semKeys.begin(); it != Reg().semKeys.end(); ++it)
     if (it->second == id) {
-      g_semKeys.erase(it);
+      Reg().semKeys.erase(it);
       break;
     }
   return true;
@@ -106,12 +113,12 @@ int SemValue(int id) {
 }
 
 int MsgGet(int key) {
-  std::lock_guard<std::mutex> lock(g_mu);
-  auto it = g_msgKeys.find(key);
-  if (it != g_msgKeys.end()) return it->second;
-  g_queues.push_back(std::make_shared<Queue>());
-  int id = int(g_queues.size()) - 1;
-  g_msgKeys[key] = id;
+  std::lock_guard<std::mutex> lock(Reg().mu);
+  auto it = Reg().msgKeys.find(key);
+  if (it != Reg().msgKeys.end()) return it->second;
+  Reg().queues.push_back(std::make_shared<Queue>());
+  int id = int(Reg().queues.size()) - 1;
+  Reg().msgKeys[key] = id;
   return id;
 }
 

@@ -13,7 +13,10 @@ namespace fs = std::filesystem;
 
 namespace plat {
 namespace {
-std::string g_root;
+std::string& RootRef() {
+  static std::string root;  // built on first use
+  return root;
+}
 
 // Lexically normalises an absolute path without letting ".." climb above "/".
 std::string Normalise(const std::string& path) {
@@ -74,24 +77,24 @@ bool InitRoot(const std::string& dir) {
   if (ec) return false;
   abs = fs::weakly_canonical(abs, ec);
   if (ec) return false;
-  g_root = abs.string();
+  RootRef() = abs.string();
   CopyMissing(FactoryDir(), abs);
   for (const char* sub : {"dev", "Data/Storage/Set", "Data/Storage/Wave", "home/user/Hardware"})
     fs::create_directories(abs / sub, ec);
-  return chdir(g_root.c_str()) == 0;
+  return chdir(RootRef().c_str()) == 0;
 }
 
-const std::string& RootDir() { return g_root; }
+const std::string& RootDir() { return RootRef(); }
 
 std::string MapPath(const std::string& path) {
   if (path.empty() || path[0] != '/') return path;
   std::string n = Normalise(path);
-  if (g_root.empty()) return n;
-  return n == "/" ? g_root : g_root + n;
+  if (RootRef().empty()) return n;
+  return n == "/" ? RootRef() : RootRef() + n;
 }
 
 bool InsideRoot(const std::string& hostPath) {
-  if (g_root.empty()) return false;
+  if (RootRef().empty()) return false;
   std::string abs = hostPath;
   if (abs.empty() || abs[0] != '/') {
     char cwd[PATH_MAX];
@@ -99,11 +102,11 @@ bool InsideRoot(const std::string& hostPath) {
     abs = std::string(cwd) + "/" + abs;
   }
   abs = Normalise(abs);
-  return abs == g_root || abs.compare(0, g_root.size() + 1, g_root + "/") == 0;
+  return abs == RootRef() || abs.compare(0, RootRef().size() + 1, RootRef() + "/") == 0;
 }
 
 std::string DevPath(const std::string& name) {
-  return (g_root.empty() ? std::string("dev") : g_root + "/dev") + "/" + name;
+  return (RootRef().empty() ? std::string("dev") : RootRef() + "/dev") + "/" + name;
 }
 
 }  // namespace plat

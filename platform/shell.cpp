@@ -14,8 +14,14 @@ namespace fs = std::filesystem;
 
 namespace plat {
 namespace {
-std::mutex g_mu;
-std::vector<std::string> g_log;
+struct Log {
+  std::mutex mu;
+  std::vector<std::string> lines;
+};
+Log& TheLog() {
+  static Log l;  // built on first use: commands may run during static initialisation
+  return l;
+}
 
 // Splits a command line into words, honouring quotes and backslashes.
 // Returns false when the line holds shell syntax we do not emulate.
@@ -200,8 +206,8 @@ int ShellSystem(const char* command) {
   int rc = 0;
   bool answered = !runnable && AnswerFdisk(line, &rc);
   {
-    std::lock_guard<std::mutex> lock(g_mu);
-    g_log.push_back(line);
+    std::lock_guard<std::mutex> lock(TheLog().mu);
+    TheLog().lines.push_back(line);
     std::ofstream log(DevPath("shell.log"), std::ios::app);
     log << (runnable ? "run      " : answered ? "answered " : "recorded ") << line << "\n";
   }
@@ -214,13 +220,13 @@ int ShellSystem(const char* command) {
 }
 
 std::vector<std::string> ShellLog() {
-  std::lock_guard<std::mutex> lock(g_mu);
-  return g_log;
+  std::lock_guard<std::mutex> lock(TheLog().mu);
+  return TheLog().lines;
 }
 
 void ClearShellLog() {
-  std::lock_guard<std::mutex> lock(g_mu);
-  g_log.clear();
+  std::lock_guard<std::mutex> lock(TheLog().mu);
+  TheLog().lines.clear();
 }
 
 std::string ShellQuote(const std::string& arg) {

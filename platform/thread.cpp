@@ -16,9 +16,15 @@
 namespace plat {
 namespace {
 std::atomic<bool> g_stop{false};
-std::mutex g_mu;
-std::condition_variable g_cv;
-std::vector<pthread_t> g_threads;
+struct State {
+  std::mutex mu;
+  std::condition_variable cv;
+  std::vector<pthread_t> threads;
+};
+State& St() {
+  static State s;  // built on first use
+  return s;
+}
 
 struct Start {
   std::string name;
@@ -48,8 +54,8 @@ int StartThread(const char* name, ThreadBody body, void* arg) {
     delete s;
     return rc;
   }
-  std::lock_guard<std::mutex> lock(g_mu);
-  g_threads.push_back(t);
+  std::lock_guard<std::mutex> lock(St().mu);
+  St().threads.push_back(t);
   return 0;
 }
 
@@ -57,17 +63,17 @@ bool StopRequested() { return g_stop.load(std::memory_order_relaxed); }
 
 void RequestStop() {
   {
-    std::lock_guard<std::mutex> lock(g_mu);
+    std::lock_guard<std::mutex> lock(St().mu);
     g_stop = true;
   }
-  g_cv.notify_all();
+  St().cv.notify_all();
 }
 
 void JoinAllThreads() {
   std::vector<pthread_t> ts;
   {
-    std::lock_guard<std::mutex> lock(g_mu);
-    ts.swap(g_threads);
+    std::lock_guard<std::mutex> lock(St().mu);
+    ts.swap(St().threads);
   }
   for (pthread_t t : ts) pthread_join(t, nullptr);
 }
@@ -79,15 +85,15 @@ bool SleepOrStop(int64_t us) {
     SleepUs(us);
     return !StopRequested();
   }
-  std::unique_lock<std::mutex> lock(g_mu);
-  g_cv.wait_for(lock, std::chrono::microseconds(us), [] { return g_stop.load(); });
+  std::unique_lock<std::mutex> lock(St().mu);
+  St().cv.wait_for(lock, std::chrono::microseconds(us), [] { return g_stop.load(); });
   return !g_stop.load();
 }
 
 void ParkUntilStop() {
   while (!StopRequested()) {
-    std::unique_lock<std::mutex> lock(g_mu);
-    g_cv.wait_for(lock, std::chrono::milliseconds(100), [] { return g_stop.load(); });
+    std::unique_lock<std::mutex> lock(St().mu);
+    St().cv.wait_for(lock, std::chrono::milliseconds(100), [] { return g_stop.load(); });
   }
 }
 

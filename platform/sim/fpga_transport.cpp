@@ -9,7 +9,10 @@
 namespace plat {
 namespace {
 bool g_lbOpen = false, g_spiOpen = false;
-std::vector<uint8_t> g_window;
+std::vector<uint8_t>& Window() {
+  static std::vector<uint8_t> w;
+  return w;
+}
 void (*g_finished)() = nullptr;
 }  // namespace
 
@@ -54,8 +57,8 @@ bool FpgaLocalBusWrite(int lb, const uint32_t block[8]) {
 
 uint8_t* FpgaMapWindow(int lb, size_t length, size_t) {
   if (lb <= 0 || !g_lbOpen) return nullptr;
-  g_window.assign(length, 0);
-  return g_window.data();
+  Window().assign(length, 0);
+  return Window().data();
 }
 
 void FpgaSetFinishedHandler(void (*handler)()) { g_finished = handler; }

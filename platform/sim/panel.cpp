@@ -15,35 +15,45 @@
 
 namespace plat {
 namespace {
-std::mutex g_mu;
-std::condition_variable g_cv;
-std::deque<uint8_t> g_bytes;
-bool g_wake = false;
-int g_fifo = -1;
+struct Port {
+  std::mutex mu;
+  std::condition_variable cv;
+  std::deque<uint8_t> bytes;
+  bool wake = false;
+  int fifo = -1;
+};
+Port& P() {
+  static Port p;  // built on first use: the keyboard opens the port statically
+  return p;
+}
 }  // namespace
 
-int PanelOpen(const char*) {
-  std::lock_guard<std::mutex> lock(g_mu);
-  if (g_fifo < 0) {
-    std::string path = DevPath("keys");
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) mkfifo(path.c_str(), 0666);
-    // Read-write so the FIFO stays open between writers.
-    g_fifo = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-  }
-  return 1;
+namespace {
+// The FIFO is opened on first use once the root is known (the keyboard object
+// opens its port during static initialisation, before the root is chosen).
+void OpenFifo() {
+  if (P().fifo >= 0 || RootDir().empty()) return;
+  std::string path = DevPath("keys");
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) mkfifo(path.c_str(), 0666);
+  // Read-write so the FIFO stays open between writers.
+  P().fifo = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
 }
+}  // namespace
+
+int PanelOpen(const char*) { return 1; }
 
 int PanelRead(int handle, uint8_t* buf, int max) {
   if (handle <= 0 || !buf || max <= 0) return -1;
-  std::lock_guard<std::mutex> lock(g_mu);
+  std::lock_guard<std::mutex> lock(P().mu);
+  OpenFifo();
   int n = 0;
-  while (n < max && !g_bytes.empty()) {
-    buf[n++] = g_bytes.front();
-    g_bytes.pop_front();
+  while (n < max && !P().bytes.empty()) {
+    buf[n++] = P().bytes.front();
+    P().bytes.pop_front();
   }
-  if (n < max && g_fifo >= 0) {
-    ssize_t r = read(g_fifo, buf + n, size_t(max - n));
+  if (n < max && P().fifo >= 0) {
+    ssize_t r = read(P().fifo, buf + n, size_t(max - n));
     if (r > 0) n += int(r);
   }
   return n;
@@ -54,37 +64,37 @@ void IdleWait(int ms) {
     SleepMs(ms);
     return;
   }
-  std::unique_lock<std::mutex> lock(g_mu);
-  if (g_wake || !g_bytes.empty()) {
-    g_wake = false;
+  std::unique_lock<std::mutex> lock(P().mu);
+  if (P().wake || !P().bytes.empty()) {
+    P().wake = false;
     return;
   }
-  if (g_fifo >= 0) {
-    int fd = g_fifo;
+  if (P().fifo >= 0) {
+    int fd = P().fifo;
     lock.unlock();
     struct pollfd p{fd, POLLIN, 0};
     poll(&p, 1, ms);
     lock.lock();
   } else {
-    g_cv.wait_for(lock, std::chrono::milliseconds(ms));
+    P().cv.wait_for(lock, std::chrono::milliseconds(ms));
   }
-  g_wake = false;
+  P().wake = false;
 }
 
 void WakeIdle() {
   {
-    std::lock_guard<std::mutex> lock(g_mu);
-    g_wake = true;
+    std::lock_guard<std::mutex> lock(P().mu);
+    P().wake = true;
   }
-  g_cv.notify_all();
+  P().cv.notify_all();
 }
 
 void SimPanelSend(const uint8_t* bytes, int n) {
   {
-    std::lock_guard<std::mutex> lock(g_mu);
-    for (int i = 0; i < n; ++i) g_bytes.push_back(bytes[i]);
+    std::lock_guard<std::mutex> lock(P().mu);
+    for (int i = 0; i < n; ++i) P().bytes.push_back(bytes[i]);
   }
-  g_cv.notify_all();
+  P().cv.notify_all();
 }
 
 }  // namespace plat

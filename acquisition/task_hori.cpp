@@ -1,0 +1,6 @@
+#include "acquisition/task_hori.h"
+
+#include "remote/scpi.h"
+
+TaskForHori TaskHori;
+instr TaskHoriInstrStandard[] = {{"", nullptr}};

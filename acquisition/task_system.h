@@ -1,0 +1,11 @@
+// The system function module. Its function is not built yet: it is
+// registered and answers every call with "nothing done".
+#pragma once
+#include "core/task.h"
+
+struct instr;
+
+class TaskForSystem : public TaskNotBuilt {};
+
+extern TaskForSystem TaskSystem;
+extern instr TaskSystemInstrStandard[];

@@ -1,0 +1,3 @@
+#include "acquisition/trig_system.h"
+
+trig_system Trigger;

@@ -1,0 +1,3 @@
+#include "acquisition/wave.h"
+
+_wave WaveOp;

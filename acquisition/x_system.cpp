@@ -1,0 +1,3 @@
+#include "acquisition/x_system.h"
+
+x_system TimeBase;

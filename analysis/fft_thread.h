@@ -1,0 +1,4 @@
+// The FFT worker thread.
+#pragma once
+
+void* FFTCalculationThread(void*);

@@ -1,0 +1,6 @@
+#include "analysis/task_cursor.h"
+
+#include "remote/scpi.h"
+
+TaskForCursor TaskCursor;
+instr TaskCursorInstrStandard[] = {{"", nullptr}};

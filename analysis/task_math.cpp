@@ -1,0 +1,6 @@
+#include "analysis/task_math.h"
+
+#include "remote/scpi.h"
+
+TaskForMath TaskMath;
+instr TaskMathInstrStandard[] = {{"", nullptr}};

@@ -1,0 +1,11 @@
+// The math function module. Its function is not built yet: it is
+// registered and answers every call with "nothing done".
+#pragma once
+#include "core/task.h"
+
+struct instr;
+
+class TaskForMath : public TaskNotBuilt {};
+
+extern TaskForMath TaskMath;
+extern instr TaskMathInstrStandard[];

@@ -1,0 +1,6 @@
+#include "analysis/task_measure.h"
+
+#include "remote/scpi.h"
+
+TaskForMeasure TaskMeasure;
+instr TaskMeasureInstrStandard[] = {{"", nullptr}};

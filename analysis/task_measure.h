@@ -1,0 +1,11 @@
+// The measure function module. Its function is not built yet: it is
+// registered and answers every call with "nothing done".
+#pragma once
+#include "core/task.h"
+
+struct instr;
+
+class TaskForMeasure : public TaskNotBuilt {};
+
+extern TaskForMeasure TaskMeasure;
+extern instr TaskMeasureInstrStandard[];

@@ -1,0 +1,3 @@
+#include "core/common_subprogram.h"
+
+common_subprogram CommonSubProg;

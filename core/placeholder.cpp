@@ -1,1 +1,0 @@
-namespace scope_placeholder { int unused = 0; }

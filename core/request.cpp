@@ -1,0 +1,3 @@
+#include "core/request.h"
+
+_SysRequest SysRequest;

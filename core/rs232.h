@@ -1,0 +1,66 @@
+// The front-panel keyboard: the UART that sends one byte per key or knob event,
+// the knob acceleration, the key map, the panel locks and the remote key ring.
+#pragma once
+#include <cstdint>
+
+struct KeyMapRow {
+  char name[20];
+  int16_t code;
+  int32_t taskId;
+  uint16_t lock;
+};
+
+extern KeyMapRow KeyMap[];
+
+constexpr int kScpiKeyRing = 50;
+
+class rs232 {
+ public:
+  rs232();
+  rs232(const char* path, int flags);
+  int Set_BaudRate(int code);
+  int SetNotObstruction();
+  int SetObstruction();
+  bool IsObstruction() const { return (mode_ & 1) != 0; }
+  int GetKey(uint8_t* buffer, int* recordItem);
+  int GetKeyStep() const { return step_; }
+  int UserSetKey(int code, int step, int item);
+  int UserGetKey(int* code, int* step);
+  int AppendScpiKey(int code, int step);
+  int GetScpiKey(int* code, int* step);
+  bool IsScpiKey();
+  int KeyLockEnble();
+  int KeyLockDisable();
+  int KeyboardSelfUnlock(int arg);
+  int SetKeyValueLock(int code, int value);
+  bool IsKeyLock() const { return panelLock_ != 0; }
+  int KeyValueIsLock(int code) const;
+  int KeyValueDiscern(int code) const;
+
+ private:
+  struct RingEntry {
+    uint16_t code;
+    int16_t step;
+    uint16_t spare;
+  };
+  void Clear();
+  int16_t StepFor(uint16_t code, int64_t sinceUs, bool sameSecond) const;
+
+  RingEntry ring_[kScpiKeyRing] = {};
+  uint8_t readIndex_ = 0;
+  uint8_t writeIndex_ = 0;
+  int32_t spare_ = -1;
+  uint16_t panelLock_ = 0;
+  uint16_t planted_ = 0;
+  uint16_t plantedItem_ = 0;
+  uint16_t newKey_ = 0;
+  uint16_t lastCode_ = 0;
+  uint16_t currCode_ = 0;
+  int16_t step_ = 1;
+  int32_t prevSec_ = 0, prevUsec_ = 0;
+  int32_t currSec_ = 0, currUsec_ = 0;
+  int32_t fd_ = 0;
+  uint32_t mode_ = 0;
+};
+
+extern rs232 KeyBoard;

@@ -1,0 +1,4 @@
+// The board-temperature thread.
+#pragma once
+
+void* Ds18b20Thread(void*);

@@ -1,0 +1,3 @@
+#include "core/unit_convert.h"
+
+unit_convert UnitConvert;

@@ -1,0 +1,4 @@
+// Alignment of the two ADCs' sampling phases.
+#pragma once
+
+int AdcStartPhaseDetection(short mode, short* result);

@@ -1,0 +1,6 @@
+#include "system/task_help.h"
+
+#include "remote/scpi.h"
+
+TaskForHelp TaskHelp;
+instr TaskHelpInstrStandard[] = {{"", nullptr}};

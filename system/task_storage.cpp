@@ -1,0 +1,6 @@
+#include "system/task_storage.h"
+
+#include "remote/scpi.h"
+
+TaskForStorage TaskStorage;
+instr TaskStorageInstrStandard[] = {{"", nullptr}};

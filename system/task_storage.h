@@ -1,0 +1,11 @@
+// The storage function module. Its function is not built yet: it is
+// registered and answers every call with "nothing done".
+#pragma once
+#include "core/task.h"
+
+struct instr;
+
+class TaskForStorage : public TaskNotBuilt {};
+
+extern TaskForStorage TaskStorage;
+extern instr TaskStorageInstrStandard[];

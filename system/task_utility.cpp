@@ -1,0 +1,6 @@
+#include "system/task_utility.h"
+
+#include "remote/scpi.h"
+
+TaskForUtility TaskUtility;
+instr TaskUtilityInstrStandard[] = {{"", nullptr}};

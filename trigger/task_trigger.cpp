@@ -1,0 +1,6 @@
+#include "trigger/task_trigger.h"
+
+#include "remote/scpi.h"
+
+TaskForTrigger TaskTrigger;
+instr TaskTriggerInstrStandard[] = {{"", nullptr}};

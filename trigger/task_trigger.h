@@ -1,0 +1,11 @@
+// The trigger function module. Its function is not built yet: it is
+// registered and answers every call with "nothing done".
+#pragma once
+#include "core/task.h"
+
+struct instr;
+
+class TaskForTrigger : public TaskNotBuilt {};
+
+extern TaskForTrigger TaskTrigger;
+extern instr TaskTriggerInstrStandard[];

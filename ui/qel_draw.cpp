@@ -1,0 +1,3 @@
+#include "ui/qel_draw.h"
+
+qel_draw QelDraw;

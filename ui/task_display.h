@@ -1,0 +1,11 @@
+// The display function module. Its function is not built yet: it is
+// registered and answers every call with "nothing done".
+#pragma once
+#include "core/task.h"
+
+struct instr;
+
+class TaskForDisplay : public TaskNotBuilt {};
+
+extern TaskForDisplay TaskDisplay;
+extern instr TaskDisplayInstrStandard[];
