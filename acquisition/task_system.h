@@ -5,7 +5,14 @@
 
 struct instr;
 
-class TaskForSystem : public TaskNotBuilt {};
+class TaskForSystem : public TaskNotBuilt {
+ public:
+  // The queue of knob operations made while a setting change was applied:
+  // empty until the system module is built.
+  int IsRunOpCmd() const { return -1; }
+  int RunOpCmd() { return 0; }
+  int DelayRunOpCmd() { return 0; }
+};
 
 extern TaskForSystem TaskSystem;
 extern instr TaskSystemInstrStandard[];

@@ -1,3 +1,4 @@
 #include "acquisition/wave.h"
 
+uint8_t QelWaveData[kQelRasterBytes];
 _wave WaveOp;

@@ -41,7 +41,7 @@ void SleepUs(int64_t us) {
     std::this_thread::yield();
     return;
   }
-  if (g_virtual.load() && std::this_thread::get_id() == g_driver) {
+  if (SleepIsVirtual()) {
     g_virtualOffset += us;
     return;
   }
@@ -54,6 +54,8 @@ void UseVirtualClock(bool on) {
 }
 
 bool VirtualClock() { return g_virtual.load(); }
+
+bool SleepIsVirtual() { return g_virtual.load() && std::this_thread::get_id() == g_driver; }
 
 void AdvanceUs(int64_t us) { g_virtualOffset += us; }
 

@@ -15,6 +15,7 @@ inline void SleepMs(int64_t ms) { SleepUs(ms * 1000); }
 
 void UseVirtualClock(bool on);         // for tests; the calling thread drives it
 bool VirtualClock();
+bool SleepIsVirtual();                 // virtual clock and this thread drives it
 void AdvanceUs(int64_t us);
 
 }  // namespace plat

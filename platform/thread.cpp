@@ -81,7 +81,7 @@ void JoinAllThreads() {
 void ResetStop() { g_stop = false; }
 
 bool SleepOrStop(int64_t us) {
-  if (VirtualClock()) {
+  if (SleepIsVirtual()) {
     SleepUs(us);
     return !StopRequested();
   }

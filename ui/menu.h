@@ -28,6 +28,7 @@ class Menu {
   int SetCurrPage(int item);
   int MenuOp(keypara key);
   int SetMenuItem(int n, uint64_t value);
+  uint64_t GetMenuItem(int n) const { return n < 0 ? 0xFFFF : 0; }
   void MenuPopDisable() {
     if (record_) record_->popOpen = 0;
   }

@@ -60,7 +60,7 @@ int PanelRead(int handle, uint8_t* buf, int max) {
 }
 
 void IdleWait(int ms) {
-  if (VirtualClock()) {
+  if (SleepIsVirtual()) {
     SleepMs(ms);
     return;
   }

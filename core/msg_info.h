@@ -1,0 +1,22 @@
+// The table of pop-up messages by number: the look of each message box and the
+// message's English name. The shown text comes from the language's pack.
+#pragma once
+#include <cstdint>
+
+constexpr int kMsgRows = 121;  // numbers 0 to 120
+
+// Looks of the message box.
+constexpr uint16_t kMsgError = 105;
+constexpr uint16_t kMsgInfo = 107;
+constexpr uint16_t kMsgNotice = 111;
+
+struct MsgInfoRow {
+  uint16_t number;
+  uint16_t attribute;  // 0 for a number that carries no message
+  const char* name;    // "" for a number that carries no message
+};
+
+extern const MsgInfoRow MsgInfo[kMsgRows];
+
+// True when number n carries a message.
+bool MsgListed(int n);

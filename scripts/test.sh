@@ -1,0 +1,10 @@
+#!/bin/sh
+# Installs what is needed, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs the whole test suite.
+set -e
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DSCOPE_SANITIZE=ON -DSCOPE_TESTS=ON
+cmake --build build-test -j"$(nproc)"
+cd build-test
+ctest -j"$(nproc)" --output-on-failure --timeout 300

@@ -1,0 +1,48 @@
+// The test bench: one instrument on the simulated board per test process.
+// A fresh root, chosen signals and EEPROM image, start-up, passes of the main
+// loop, keys as the front panel sends them, and a clean end.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_fpga.h"
+
+class Bench {
+ public:
+  // Makes a fresh instrument root and switches the clock to virtual time, so
+  // start-up's waits and the main loop's intervals run without delay.
+  Bench();
+  ~Bench();
+  Bench(const Bench&) = delete;
+  Bench& operator=(const Bench&) = delete;
+
+  const std::string& Root() const { return root_; }
+
+  // EEPROM image before start-up (512 bytes; shorter images are padded 0xFF).
+  void SetEeprom(const std::vector<uint8_t>& image);
+  void SetEepromByte(int address, uint8_t value);
+  std::vector<uint8_t> Eeprom() const;
+  uint8_t EepromByte(int address) const;
+  uint16_t EepromWord(int address) const;  // big-endian
+
+  int Start();                  // start-up; 0, or -1 when the hardware check halted
+  void Pass(int n = 1);         // passes of the main loop
+  void Key(uint8_t code);       // a front-panel byte, then one pass
+  void PanelByte(uint8_t code); // a front-panel byte only
+  void AdvanceMs(int64_t ms);   // virtual time
+
+  plat::SimFpga& Fpga() const;
+  std::vector<std::string> ShellLog() const;
+  bool ShellRan(const std::string& command) const;  // recorded in the log
+
+  void Stop();  // asks every thread to end and joins them
+
+ private:
+  std::string root_;
+  bool stopped_ = false;
+};
+
+// Writes `text` into a file under the root (creating folders).
+void WriteRootFile(const std::string& relative, const std::string& text);
+bool RootFileExists(const std::string& relative);
