@@ -9,11 +9,13 @@
 
 #include "core/startup.h"
 #include "platform/clock.h"
+#include "platform/framebuffer.h"
 #include "platform/i2c.h"
 #include "platform/panel.h"
 #include "platform/root.h"
 #include "platform/shell.h"
 #include "platform/thread.h"
+#include "tools/screenpng/png_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -64,6 +66,23 @@ void Bench::Key(uint8_t code) {
 }
 
 void Bench::AdvanceMs(int64_t ms) { plat::AdvanceUs(ms * 1000); }
+
+std::vector<uint32_t> Bench::Screen() const {
+  const uint32_t* fb = plat::FrameBufferMap();
+  if (!fb) return {};
+  return std::vector<uint32_t>(fb, fb + plat::kScreenWidth * plat::kScreenHeight);
+}
+
+uint32_t Bench::Pixel(int row, int column) const {
+  const uint32_t* fb = plat::FrameBufferMap();
+  if (!fb || row < 0 || column < 0 || row >= plat::kScreenHeight || column >= plat::kScreenWidth) return 0;
+  return fb[row * plat::kScreenWidth + column] & 0xFFFFFF;
+}
+
+bool Bench::WriteScreenPng(const std::string& path) const {
+  auto px = Screen();
+  return !px.empty() && screenpng::WritePng(path, px.data(), plat::kScreenWidth, plat::kScreenHeight);
+}
 
 plat::SimFpga& Bench::Fpga() const { return plat::Fpga(); }
 

@@ -32,6 +32,11 @@ class Bench {
   void PanelByte(uint8_t code); // a front-panel byte only
   void AdvanceMs(int64_t ms);   // virtual time
 
+  // The frame buffer as shown (800 x 480, 0x00RRGGBB) and a PNG of it.
+  std::vector<uint32_t> Screen() const;
+  uint32_t Pixel(int row, int column) const;
+  bool WriteScreenPng(const std::string& path) const;
+
   plat::SimFpga& Fpga() const;
   std::vector<std::string> ShellLog() const;
   bool ShellRan(const std::string& command) const;  // recorded in the log
