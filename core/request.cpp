@@ -1,3 +1,199 @@
 #include "core/request.h"
 
+#include "acquisition/acq_mode_word.h"
+#include "acquisition/x_system.h"
+#include "acquisition/y_system.h"
+#include "core/control.h"
+#include "core/sys_run_info.h"
+#include "core/system_resource.h"
+
 _SysRequest SysRequest;
+
+namespace {
+constexpr int kStopped = 4;
+constexpr int kSlowScan = 5;
+
+// FPGA control words written here.
+constexpr int kWordAverage = 112;
+constexpr int kWordDispType = 118;
+constexpr int kWordDispFormat = 120;
+constexpr int kWordPersist = 126;
+constexpr int kWordXYRead = 130;
+constexpr int kWordHoldOffLow = 226;
+constexpr int kWordHoldOffHigh = 228;
+
+constexpr int kMaxPersist = 10;
+constexpr int kMathSource = 5;
+constexpr int kRefSources[] = {8, 9, 10};
+}  // namespace
+
+response::response()
+    : handlers_{&response::ResponseChOnOff,        &response::ResponseChCtrl,
+                &response::ResponseChCouplingSet,  &response::ResponseChBwLimitSet,
+                &response::ResponseChVoltsDivSet,  &response::ResponseChProbeSet,
+                &response::ResponseChInvertSet,    &response::ResponseChUnitSet,
+                &response::ResponseNop,            &response::ResponseAcqConfig,
+                &response::ResponseHoriTypeSet,    &response::ResponseHoriHoldOffAdj,
+                &response::ResponseHoriGuideInit,  &response::ResponseDispTypeSet,
+                &response::ResponseDispFormatSet,  &response::ResponseDispPersistSet,
+                &response::ResponseClearQelPicture, &response::ResponseTriggerSet,
+                &response::ResponseSquareSet,      &response::ResponseOutputSelSet} {}
+
+int response::LoadResource(_SysResource* resource, _SysRunInfo* run) {
+  if (!resource || !run) return -1;
+  resource_ = resource;
+  run_ = run;
+  return 0;
+}
+
+int response::FuncResponse(requestpara para, requestpara* answer) {
+  if (para.code >= kRequestCodes || !resource_) return -1;
+  (this->*handlers_[para.code])(para, answer);
+  return 0;
+}
+
+bool response::Stopped() const { return resource_->runStatus->GetAcquireStatus(0) == kStopped; }
+
+void response::RestartSampling() { resource_->board->SysSample(); }
+
+int response::ResponseChBiasAdj(requestpara, requestpara*) { return 0; }
+
+int response::ResponseChOnOff(requestpara p, requestpara*) {
+  int r = resource_->vertical->SetChOnOff(p.target, p.value == 1 ? 1 : 0);
+  resource_->board->LedCtrl(run_);
+  return r;
+}
+
+int response::ResponseChCtrl(requestpara p, requestpara*) {
+  int r = resource_->vertical->AdjYsensitivity(p.target, 0);
+  int status = resource_->runStatus->GetAcquireStatus(0);
+  if (status == kSlowScan) resource_->timeBase->AdjTimeBase(0, 0);
+  return r;
+}
+
+int response::ResponseChCouplingSet(requestpara, requestpara*) { return 0; }
+int response::ResponseChBwLimitSet(requestpara, requestpara*) { return 0; }
+int response::ResponseChVoltsDivSet(requestpara, requestpara*) { return 0; }
+int response::ResponseChProbeSet(requestpara, requestpara*) { return 0; }
+int response::ResponseChInvertSet(requestpara, requestpara*) { return 0; }
+int response::ResponseChUnitSet(requestpara, requestpara*) { return 0; }
+int response::ResponseNop(requestpara, requestpara*) { return 0; }
+
+int response::ResponseAcqConfig(requestpara p, requestpara*) {
+  int word = AcqModeWord(p.value);
+  if ((p.target != 0 && p.target != 1) || word < 0) return -1;
+  control* board = resource_->board;
+  board->SendRealControl(kAcqModeControlWord, word);
+  resource_->timeBase->AdjTimeBase(p.target, 0);
+  return 0;
+}
+
+int response::ResponseHoriTypeSet(requestpara p, requestpara* a) {
+  int r = p.target == 0 || p.target == 1 ? 0 : -1;
+  if (a) {
+    a->code = p.code;
+    a->value = int16_t(r);
+  }
+  if (r == 0) {
+    if (!Stopped()) RestartSampling();
+    resource_->runStatus->SetDrawRefresh();
+  }
+  return r;
+}
+
+int response::ResponseHoriHoldOffAdj(requestpara p, requestpara*) {
+  uint32_t count = p.value32;
+  control* board = resource_->board;
+  board->SendRealControl(kWordHoldOffLow, int(count & 0xFFFF));
+  board->SendRealControl(kWordHoldOffHigh, int(count >> 16));
+  return 0;
+}
+
+int response::ResponseHoriGuideInit(requestpara, requestpara*) { return 0; }
+
+int response::ResponseDispTypeSet(requestpara p, requestpara*) {
+  if (p.value < 0 || p.value >= 2) return -1;
+  resource_->board->SendRealControl(kWordDispType, p.value);
+  if (Stopped()) resource_->timeBase->AdjTimeBase(0, 0);
+  return 0;
+}
+
+int response::ResponseDispFormatSet(requestpara p, requestpara*) {
+  if (p.value < 0 || p.value > 1) return -1;
+  control* board = resource_->board;
+  y_system* vertical = resource_->vertical;
+  if (p.value == 0) {
+    board->SendRealControl(kWordXYRead, 0);
+    board->SendRealControl(kWordDispFormat, 0);
+  } else {
+    for (int src : kRefSources) vertical->SetChOnOff(src, 0);
+    vertical->SetChOnOff(kMathSource, 0);
+    for (int ch = 0; ch < 2; ++ch) {
+      if (resource_->runStatus->GetChStatus() & (1 << ch)) continue;
+      vertical->SetChOnOff(ch, 1);
+      vertical->AdjYsensitivity(ch, 0);
+    }
+    RestartSampling();
+    board->SendRealControl(kWordXYRead, 1);
+    board->SendRealControl(kWordDispFormat, 1);
+  }
+  if (!Stopped()) {
+    resource_->runStatus->ClearInterruptFlag();
+    RestartSampling();
+  }
+  return 0;
+}
+
+int response::ResponseDispPersistSet(requestpara p, requestpara*) {
+  if (p.value < 0 || p.value > kMaxPersist) return -1;
+  resource_->board->SendRealControl(kWordPersist, p.value);
+  return 0;
+}
+
+int response::ResponseClearQelPicture(requestpara, requestpara*) { return 0; }
+int response::ResponseTriggerSet(requestpara, requestpara*) { return 0; }
+int response::ResponseSquareSet(requestpara, requestpara*) { return 0; }
+int response::ResponseOutputSelSet(requestpara, requestpara*) { return 0; }
+
+_SysRequest::_SysRequest() = default;
+
+int _SysRequest::LoadResource(_SysResource* resource, _SysRunInfo* run) {
+  return response_.LoadResource(resource, run);
+}
+
+int _SysRequest::Request(requestpara para, requestpara* answer) {
+  if (para.code >= kRequestTableSize) return -1;
+  return response_.FuncResponse(para, answer);
+}
+
+int _SysRequest::AddToRequestTable(requestpara para) {
+  if (para.code >= kRequestCodes) return -1;
+  std::lock_guard<std::mutex> lock(mu_);
+  if (count_ + 1 >= kRequestTableSize) return -1;
+  table_[++count_] = para;
+  return 0;
+}
+
+int _SysRequest::AddRequestComplete() {
+  requestpara queued[kRequestTableSize];
+  int n;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    n = count_ + 1;
+    for (int i = 0; i < n; ++i) queued[i] = table_[i];
+    count_ = -1;
+  }
+  for (int i = 0; i < n; ++i) response_.FuncResponse(queued[i], nullptr);
+  return 0;
+}
+
+int _SysRequest::ClearequestTable() {
+  std::lock_guard<std::mutex> lock(mu_);
+  count_ = -1;
+  return 0;
+}
+
+int _SysRequest::RequestTableCount() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return count_ + 1;
+}

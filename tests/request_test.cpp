@@ -1,0 +1,164 @@
+// The request dispatcher: the words each request sends, the run-state fields
+// it changes, and the queue of requests.
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "acquisition/acq_mode_word.h"
+#include "core/control.h"
+#include "core/request.h"
+#include "core/sys_run_info.h"
+#include "core/system_resource.h"
+#include "platform/sim/sim_fpga.h"
+#include "tests/bench/bench.h"
+
+namespace {
+using Log = std::vector<std::pair<uint16_t, uint16_t>>;
+
+class RequestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(QelControl.InitDriver("/dev/localbus16", "/dev/spidev3.0"), 0);
+    ASSERT_EQ(SysRequest.LoadResource(&SystemResource, SysRunStatus.GetSysRunInfoBaseAddr()), 0);
+    plat::Fpga().ClearLog();
+  }
+  static int Send(uint16_t code, int16_t target, int16_t value, uint32_t value32 = 0,
+                  requestpara* answer = nullptr) {
+    return SysRequest.Request(MakeRequest(code, target, value, value32), answer);
+  }
+  static Log Words(uint16_t word) {
+    Log out;
+    for (const auto& e : plat::Fpga().Log())
+      if (e.first == word) out.push_back(e);
+    return out;
+  }
+  Bench bench_;
+};
+}  // namespace
+
+TEST(RequestDispatcher, RefusesRequestsBeforeItsResourcesAreLoaded) {
+  _SysRequest dispatcher;
+  EXPECT_EQ(dispatcher.Request(MakeRequest(kReqNop, 0, 0), nullptr), -1);
+  EXPECT_EQ(dispatcher.LoadResource(nullptr, nullptr), -1);
+  EXPECT_EQ(dispatcher.LoadResource(&SystemResource, nullptr), -1);
+}
+
+TEST_F(RequestTest, CodesAbove19AreRefused) {
+  EXPECT_EQ(Send(kReqNop, 0, 0), 0);
+  EXPECT_EQ(Send(kReqOutputSel, 0, 0), 0);
+  for (uint16_t code : {20, 35, 49, 50, 99, 65535}) EXPECT_EQ(Send(code, 0, 0), -1) << code;
+  EXPECT_TRUE(plat::Fpga().Log().empty());
+}
+
+TEST_F(RequestTest, AcquisitionModeWordIsTheTimeBaseModelsCode) {
+  const int expected[] = {0, 1, 2, 4};
+  for (int mode = 0; mode < 4; ++mode) {
+    plat::Fpga().ClearLog();
+    EXPECT_EQ(Send(kReqAcqConfig, 0, int16_t(mode)), 0);
+    ASSERT_EQ(Words(kAcqModeControlWord).size(), 1u) << mode;
+    EXPECT_EQ(plat::Fpga().Word(kAcqModeControlWord), expected[mode]) << mode;
+    EXPECT_EQ(AcqModeFromWord(expected[mode]), mode);
+  }
+  plat::Fpga().ClearLog();
+  Send(kReqAcqConfig, 0, 4);   // no such mode
+  Send(kReqAcqConfig, 2, 1);   // no such channel
+  Send(kReqAcqConfig, -1, 1);
+  EXPECT_TRUE(Words(kAcqModeControlWord).empty());
+  EXPECT_EQ(AcqModeFromWord(8), -1);
+  EXPECT_EQ(AcqModeWord(-1), -1);
+}
+
+TEST_F(RequestTest, PersistenceUpToTenReachesWord126) {
+  for (int16_t v : {0, 7, 10}) {
+    Send(kReqDispPersist, 0, v);
+    EXPECT_EQ(plat::Fpga().Word(126), v);
+  }
+  plat::Fpga().ClearLog();
+  Send(kReqDispPersist, 0, 11);
+  Send(kReqDispPersist, 0, -1);
+  EXPECT_TRUE(plat::Fpga().Log().empty());
+}
+
+TEST_F(RequestTest, DisplayTypeBelowTwoReachesWord118) {
+  Send(kReqDispType, 0, 1);
+  EXPECT_EQ(plat::Fpga().Word(118), 1);
+  Send(kReqDispType, 0, 0);
+  EXPECT_EQ(plat::Fpga().Word(118), 0);
+  plat::Fpga().ClearLog();
+  Send(kReqDispType, 0, 2);
+  EXPECT_TRUE(Words(118).empty());
+}
+
+TEST_F(RequestTest, DisplayFormatXYSwitchesBothChannelsOnAndSetsTheXYWords) {
+  SysRunStatus.SetChStatus(0);
+  Send(kReqDispFormat, 0, 1);
+  EXPECT_EQ(SysRunStatus.GetChStatus() & 3, 3);
+  EXPECT_EQ(plat::Fpga().Word(130), 1);
+  EXPECT_EQ(plat::Fpga().Word(120), 1);
+  Send(kReqDispFormat, 0, 0);
+  EXPECT_EQ(plat::Fpga().Word(130), 0);
+  EXPECT_EQ(plat::Fpga().Word(120), 0);
+  plat::Fpga().ClearLog();
+  Send(kReqDispFormat, 0, 2);
+  EXPECT_TRUE(Words(120).empty());
+  EXPECT_TRUE(Words(130).empty());
+}
+
+TEST_F(RequestTest, HoldOffCarriesAllThirtyTwoBits) {
+  const uint32_t count = 2500000000u;  // 10 s in steps of 4 ns, above the i32 range
+  Send(kReqHoriHoldOff, 0, 0, count);
+  EXPECT_EQ(plat::Fpga().Word(226), count & 0xFFFF);
+  EXPECT_EQ(plat::Fpga().Word(228), count >> 16);
+  Log log = plat::Fpga().Log();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].first, 226);  // low half first
+}
+
+TEST_F(RequestTest, ChannelOnOffChangesTheSourceMask) {
+  SysRunStatus.SetChStatus(0);
+  Send(kReqChOnOff, 1, 1);
+  EXPECT_EQ(SysRunStatus.GetChStatus(), 2);
+  Send(kReqChOnOff, 0, 1);
+  EXPECT_EQ(SysRunStatus.GetChStatus(), 3);
+  Send(kReqChOnOff, 1, 0);
+  EXPECT_EQ(SysRunStatus.GetChStatus(), 1);
+}
+
+TEST_F(RequestTest, HorizontalTypeAnswersWithTheCodeAndResult) {
+  requestpara answer = MakeRequest(0, 0, 99);
+  SysRunStatus.ClearDrawRefresh();
+  Send(kReqHoriType, 1, 0, 0, &answer);
+  EXPECT_EQ(answer.code, kReqHoriType);
+  EXPECT_EQ(answer.value, 0);
+  EXPECT_TRUE(SysRunStatus.IsDrawRefresh());
+  answer = MakeRequest(0, 0, 99);
+  Send(kReqHoriType, 7, 0, 0, &answer);
+  EXPECT_EQ(answer.value, -1);
+}
+
+TEST_F(RequestTest, QueueHoldsFiftyRequestsRunsThemInOrderAndRefusesWhenFull) {
+  for (int i = 0; i < kRequestTableSize; ++i)
+    ASSERT_EQ(SysRequest.AddToRequestTable(MakeRequest(kReqDispPersist, 0, int16_t(i % 11))), 0) << i;
+  EXPECT_EQ(SysRequest.RequestTableCount(), kRequestTableSize);
+  EXPECT_EQ(SysRequest.AddToRequestTable(MakeRequest(kReqNop, 0, 0)), -1);
+  EXPECT_TRUE(plat::Fpga().Log().empty());  // nothing runs while queued
+  EXPECT_EQ(SysRequest.AddRequestComplete(), 0);
+  Log log = Words(126);
+  ASSERT_EQ(log.size(), size_t(kRequestTableSize));
+  for (int i = 0; i < kRequestTableSize; ++i) EXPECT_EQ(log[i].second, i % 11) << i;
+  EXPECT_EQ(SysRequest.RequestTableCount(), 0);
+  EXPECT_EQ(SysRequest.AddToRequestTable(MakeRequest(kReqNop, 0, 0)), 0);  // room again
+}
+
+TEST_F(RequestTest, QueueRefusesBadCodesAndClearDropsWithoutRunning) {
+  EXPECT_EQ(SysRequest.AddToRequestTable(MakeRequest(20, 0, 0)), -1);
+  EXPECT_EQ(SysRequest.RequestTableCount(), 0);
+  SysRequest.AddToRequestTable(MakeRequest(kReqDispPersist, 0, 3));
+  SysRequest.AddToRequestTable(MakeRequest(kReqDispType, 0, 1));
+  EXPECT_EQ(SysRequest.RequestTableCount(), 2);
+  SysRequest.ClearequestTable();
+  EXPECT_EQ(SysRequest.RequestTableCount(), 0);
+  SysRequest.AddRequestComplete();
+  EXPECT_TRUE(plat::Fpga().Log().empty());
+}
