@@ -46,7 +46,7 @@ constexpr size_t WS_BUFFER_SIZE = 8192;         // request buffer
 struct wsconfig {
   std::string host;
   std::string origin;       // empty: any origin
-  std::string pipein;       // empty: the family's default under the root
+  std::string pipein;       // instrument paths, placed under the root
   std::string pipeout;
   std::string port;
   int echomode = 0;         // 1: messages are sent back as they came
@@ -90,6 +90,7 @@ struct WSSendQueue_ {
 };
 
 struct WSFifoIn_ {
+  std::string path;            // on the host
   int fd = -1;
   uint32_t target = 0, opcode = 0, len = 0;
   std::vector<char> payload;
@@ -99,6 +100,7 @@ struct WSFifoIn_ {
 };
 
 struct WSPipeOut2 {
+  std::string path;            // on the host
   int fd = -1;                 // -1 while no reader has the pipe open
   std::vector<char> queue;
   int status = 0;              // WS_SENDING: data queued
