@@ -9,44 +9,94 @@ I2C I2cStorage;
 
 namespace {
 constexpr const char* kBus = "/dev/i2c-1";
-constexpr int kLastAddress = 511;
+
+// Device and byte address of an EEPROM address: 0..255 on the first device,
+// 256..510 at byte (address - 255) of the second.
+void Locate(int address, uint8_t* device, uint8_t* at) {
+  if (address < kEepromDeviceBytes) {
+    *device = kEepromFirstDevice;
+    *at = uint8_t(address);
+  } else {
+    *device = kEepromFirstDevice + 1;
+    *at = uint8_t(address - (kEepromDeviceBytes - 1));
+  }
+}
+
+bool InRange(int address, int n) { return address >= 0 && n > 0 && address + n - 1 <= kEepromLastAddress; }
+
+iic_item Item(int16_t type, int address) {
+  iic_item it;
+  std::memset(&it, 0, sizeof it);
+  it.type = type;
+  it.address = int16_t(address);
+  return it;
+}
 }  // namespace
+
+iic_item IicU8(int address, uint8_t v) {
+  iic_item it = Item(kEeU8, address);
+  it.value.u8 = v;
+  return it;
+}
+iic_item IicU16(int address, uint16_t v) {
+  iic_item it = Item(kEeU16, address);
+  it.value.u16 = v;
+  return it;
+}
+iic_item IicU32(int address, uint32_t v) {
+  iic_item it = Item(kEeU32, address);
+  it.value.u32 = v;
+  return it;
+}
+iic_item IicF32(int address, float v) {
+  iic_item it = Item(kEeF32, address);
+  it.value.f32 = v;
+  return it;
+}
+iic_item IicEnd() { return Item(kEeEnd, 0); }
 
 I2C::I2C() { I2C_Init(); }
 
 int I2C::I2C_Init() {
-  if (fd_ > 0) return 0;
-  fd_ = plat::I2cOpen(kBus);
-  if (fd_ <= 0) {
+  if (fd_ >= 0) return 0;
+  int fd = plat::I2cOpen(kBus);
+  if (fd < 0) {
     std::printf("Open %s failed\n", kBus);
     fd_ = -1;
     return -1;
   }
+  fd_ = fd;
   std::printf("Open %s Success.\n", kBus);
   return 0;
 }
 
 bool I2C::Write(int address, const uint8_t* bytes, int n) {
-  if (fd_ <= 0 || address < 0 || address + n - 1 > kLastAddress) return false;
+  if (fd_ < 0 || !InRange(address, n)) return false;
   for (int i = 0; i < n; ++i) {
-    int a = address + i;
-    uint8_t frame[2] = {uint8_t(a & 0xFF), bytes[i]};
-    if (!plat::I2cTransfer(fd_, uint8_t(0x50 + (a >> 8)), frame, 2, nullptr, 0)) return false;
+    uint8_t frame[2];
+    uint8_t device;
+    Locate(address + i, &device, &frame[0]);
+    frame[1] = bytes[i];
+    if (!plat::I2cTransfer(fd_, device, frame, 2, nullptr, 0)) return false;
   }
   return true;
 }
 
 bool I2C::Read(int address, uint8_t* bytes, int n) {
-  if (fd_ <= 0 || address < 0 || address + n - 1 > kLastAddress) return false;
+  if (fd_ < 0 || !InRange(address, n)) return false;
   for (int i = 0; i < n; ++i) {
-    int a = address + i;
-    uint8_t at = uint8_t(a & 0xFF);
-    if (!plat::I2cTransfer(fd_, uint8_t(0x50 + (a >> 8)), &at, 1, &bytes[i], 1)) return false;
+    uint8_t device, at;
+    Locate(address + i, &device, &at);
+    if (!plat::I2cTransfer(fd_, device, &at, 1, &bytes[i], 1)) return false;
   }
   return true;
 }
 
-uint8_t I2C::I2C_WriteU8(int address, uint8_t value) { return Write(address, &value, 1) ? value : 255; }
+uint8_t I2C::I2C_WriteU8(int address, uint8_t value) {
+  if (fd_ < 0 || !InRange(address, 1)) return 255;
+  Write(address, &value, 1);
+  return value;
+}
 
 uint16_t I2C::I2C_WriteU16(int address, uint16_t value) {
   uint8_t b[2] = {uint8_t(value >> 8), uint8_t(value)};
@@ -72,7 +122,12 @@ uint8_t I2C::I2C_ReadU8(int address) {
   return Read(address, &v, 1) ? v : 0;
 }
 
-bool I2C::I2C_TryReadU8(int address, uint8_t* value) { return Read(address, value, 1); }
+bool I2C::I2C_TryReadU8(int address, uint8_t* value) {
+  uint8_t v = 0;
+  if (!value || !Read(address, &v, 1)) return false;
+  *value = v;
+  return true;
+}
 
 int16_t I2C::I2C_ReadU16(int address) {
   uint8_t b[2] = {0, 0};
@@ -91,4 +146,42 @@ float I2C::I2C_ReadF32(int address) {
   float v = 0;
   if (Read(address, b, 4)) std::memcpy(&v, b, 4);
   return v;
+}
+
+int I2C::I2C_BatchWrite(const iic_item* items, int maxItems) {
+  if (!items) return 0;
+  const int limit = maxItems < 0 || maxItems > kIicBatchMax ? kIicBatchMax : maxItems;
+  int n = 0;
+  for (; n < limit && items[n].type != kEeEnd; ++n) {
+    const iic_item& it = items[n];
+    uint8_t raw[4];
+    std::memcpy(raw, &it.value, sizeof raw);  // the value's bytes, whatever member was set
+    switch (it.type) {
+      case kEeU8:
+        I2C_WriteU8(it.address, raw[0]);
+        break;
+      case kEeU16: {
+        uint16_t v;
+        std::memcpy(&v, raw, 2);
+        I2C_WriteU16(it.address, v);
+        break;
+      }
+      case kEeU32: {
+        uint32_t v;
+        std::memcpy(&v, raw, 4);
+        std::printf("IIC_PARA_U32 = %d \n", int(v));
+        I2C_WriteU32(it.address, v);
+        break;
+      }
+      case kEeF32: {
+        float v;
+        std::memcpy(&v, raw, 4);
+        I2C_WriteF32(it.address, v);
+        break;
+      }
+      default:
+        break;  // unknown types are skipped
+    }
+  }
+  return n;
 }

@@ -1,0 +1,269 @@
+// Start-up of the run state, the language list, the clock fields, the menu
+// item sync table and the copies from stored images.
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "acquisition/x_system.h"
+#include "core/ch_cali_data.h"
+#include "core/control.h"
+#include "core/eeprom_map.h"
+#include "core/i2c_storage.h"
+#include "core/request.h"
+#include "core/sys_run_info.h"
+#include "core/system_resource.h"
+#include "core/task_manage.h"
+#include "platform/clock.h"
+#include "platform/root.h"
+
+namespace {
+constexpr uint16_t kDefaultSlotRow = 233;
+constexpr uint16_t kDefaultSlotHeight = 400;
+constexpr uint32_t kRecordCentre = 35000000;
+constexpr uint32_t kRecordSamples = 70000000;
+constexpr long kLanguageFileMax = 64 * 1024;
+
+// Menu item -> run-state field, by task (the 16-bit item value is copied).
+struct SyncRow {
+  int16_t task;
+  int16_t item;
+  uint16_t offset;  // byte offset of the u16 field in the record
+};
+
+#define RUN_FIELD(f) uint16_t(offsetof(_SysRunInfo, f))
+#define CH_FIELDS(task, b)                                                                        \
+  {task, 0, RUN_FIELD(vertical[b].coupling)}, {task, 1, RUN_FIELD(vertical[b].bwLimit)},          \
+      {task, 2, RUN_FIELD(vertical[b].vdivIndex)}, {task, 6, RUN_FIELD(vertical[b].probe)},       \
+      {task, 3, RUN_FIELD(vertical[b].invert)}, {task, 8, RUN_FIELD(vertical[b].unit)}
+const SyncRow InfoSyncTable[] = {
+    CH_FIELDS(kEeCh1, 0),
+    CH_FIELDS(kEeCh2, 1),
+    {kEeAcquire, 0, RUN_FIELD(acqMode)},
+    {kEeAcquire, 2, RUN_FIELD(memDepthIndex)},
+    {kEeAcquire, 1, RUN_FIELD(averageIndex)},
+    {kEeDisplay, 0, RUN_FIELD(displayType)},
+    {kEeDisplay, 1, RUN_FIELD(graticule)},
+    {kEeDisplay, 6, RUN_FIELD(persistence)},
+    {kEeHorizontal, 0, RUN_FIELD(displayFormat)},
+    {kEeHorizontal, 1, RUN_FIELD(timeBaseType)},
+    {kEeMath, 0, RUN_FIELD(mathType)},
+    {kEeMath, 60, RUN_FIELD(fft.screen)},
+    {kEeCursor, 1, RUN_FIELD(cursorType)},
+    {kEeUtility, 2, RUN_FIELD(language)},
+};
+#undef CH_FIELDS
+#undef RUN_FIELD
+
+// Keeps the printable ASCII of a UTF-16 line, blanks skipped, up to `size` - 1
+// characters, always terminated.
+void StoreAscii(const std::vector<uint16_t>& text, char* out, size_t size) {
+  size_t n = 0;
+  for (uint16_t c : text) {
+    if (c == ' ' || c == '\t') continue;
+    if (n + 1 < size) out[n++] = char(c & 0xFF);
+  }
+  std::memset(out + n, 0, size - n);
+}
+
+bool SameText(const std::vector<uint16_t>& line, const char* text) {
+  std::vector<uint16_t> t;
+  for (uint16_t c : line)
+    if (c != ' ' && c != '\t') t.push_back(c);
+  size_t n = std::strlen(text);
+  if (t.size() != n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (t[i] != uint8_t(text[i])) return false;
+  return true;
+}
+
+// The lines of a UTF-16LE file with a byte-order mark; false when it cannot
+// be read or has no mark.
+bool ReadUtf16Lines(const char* path, std::vector<std::vector<uint16_t>>* lines) {
+  FILE* f = std::fopen(plat::MapPath(path).c_str(), "rb");
+  if (!f) return false;
+  std::vector<uint8_t> raw(kLanguageFileMax);
+  size_t n = std::fread(raw.data(), 1, raw.size(), f);
+  std::fclose(f);
+  if (n < 2 || raw[0] != 0xFF || raw[1] != 0xFE) return false;
+  std::vector<uint16_t> line;
+  for (size_t i = 2; i + 1 < n; i += 2) {
+    uint16_t c = uint16_t(raw[i] | raw[i + 1] << 8);
+    if (c == '\n') {
+      lines->push_back(line);
+      line.clear();
+    } else if (c != '\r') {
+      line.push_back(c);
+    }
+  }
+  if (!line.empty()) lines->push_back(line);
+  return true;
+}
+}  // namespace
+
+int _SysRunInfoOp::SetCurrLanguage(int index) {
+  if (index < 0 || index >= kLanguages) return -1;
+  return info_->language = uint16_t(index);
+}
+
+int _SysRunInfoOp::GetCurrLanguage() {
+  uint8_t v = 0;
+  if (!I2cStorage.IsOpen() || !I2cStorage.I2C_TryReadU8(EE_LANGUAGE, &v) || v >= kLanguages) v = 0;
+  info_->language = v;
+  return v;
+}
+
+int _SysRunInfoOp::LoadLanguageCountry(const char* path) {
+  std::vector<std::vector<uint16_t>> lines;
+  if (!path || !ReadUtf16Lines(path, &lines)) {
+    std::printf("Open %s file failed!\n", path ? path : "(null)");
+    return -1;
+  }
+  size_t i = 0;
+  while (i < lines.size() && !SameText(lines[i], "[LANGUAGE]")) ++i;
+  if (i == lines.size()) return -1;
+  int count = 0;
+  for (++i; i < lines.size() && count < kLanguages; ++i) {
+    const std::vector<uint16_t>& line = lines[i];
+    size_t comma = 0;
+    while (comma < line.size() && line[comma] != ',') ++comma;
+    if (comma == line.size()) continue;  // no "name,type" on this line
+    std::vector<uint16_t> name(line.begin(), line.begin() + long(comma));
+    std::vector<uint16_t> type(line.begin() + long(comma) + 1, line.end());
+    StoreAscii(name, info_->languageName[count], kLanguageText);
+    StoreAscii(type, info_->languageType[count], kLanguageText);
+    ++count;
+  }
+  return count;
+}
+
+int _SysRunInfoOp::SetLanguageCountry(int n, const char* text) {
+  if (n < 0 || n >= kLanguages || !text) return -1;
+  size_t len = strnlen(text, kLanguageText - 1);
+  std::memset(info_->languageName[n], 0, kLanguageText);
+  std::memcpy(info_->languageName[n], text, len);
+  return int(len);
+}
+
+int _SysRunInfoOp::GetLanguageCountry(int n, char* out) const {
+  if (n < 0 || n >= kLanguages || !out) return -1;
+  size_t len = strnlen(info_->languageName[n], kLanguageText - 1);
+  std::memcpy(out, info_->languageName[n], len);
+  out[len] = 0;
+  return int(len);
+}
+
+int _SysRunInfoOp::GetLanguageType(int n, char* out) const {
+  if (n < 0 || n >= kLanguages) return -1;
+  const char* type = info_->languageType[n];
+  size_t len = strnlen(type, kLanguageText - 1);
+  if (out) {
+    std::memcpy(out, type, len);
+    out[len] = 0;
+  }
+  return len == 7 && std::memcmp(type, "Western", 7) == 0 ? 0 : 1;
+}
+
+void _SysRunInfoOp::RefreshRtcTime() {
+  int32_t sec = 0;
+  plat::WallTime(&sec, nullptr);
+  time_t t = sec;
+  struct tm tm;
+  gmtime_r(&t, &tm);
+  info_->year = tm.tm_year + 1900;
+  info_->month = tm.tm_mon + 1;
+  info_->day = tm.tm_mday;
+  info_->hour = tm.tm_hour;
+  info_->minute = tm.tm_min;
+  info_->second = tm.tm_sec;
+}
+
+int _SysRunInfoOp::SysRunInfoSync(int taskId) {
+  task* module = TaskManage.FindTaskbyId(taskId);
+  if (!module) return -1;
+  int n = 0;
+  for (const SyncRow& row : InfoSyncTable) {
+    if (row.task != taskId) continue;
+    uint16_t v = uint16_t(module->TaskMenu.GetMenuItem(row.item));
+    std::memcpy(reinterpret_cast<uint8_t*>(info_) + row.offset, &v, sizeof v);
+    ++n;
+  }
+  return n;
+}
+
+int _SysRunInfoOp::UserUpdateRunInfo(int mode, int src, int dst, const _SysRunInfo* image) {
+  if (!image) return -1;
+  const bool blocks = src >= 0 && src <= 2 && dst >= 8 && dst <= 11;
+  switch (mode) {
+    case 0:
+      if (!blocks) return -1;
+      info_->horizontal[dst] = image->horizontal[src];
+      return 0;
+    case 1:
+      if (!blocks) return -1;
+      info_->vertical[dst] = image->vertical[src];
+      return 0;
+    case 2:
+      std::memcpy(info_->waveRestoreWords, image->waveRestoreWords, sizeof info_->waveRestoreWords);
+      return 0;
+    default:
+      return -1;
+  }
+}
+
+int _SysRunInfoOp::SysRunInit() {
+  // 1. The EEPROM, the calibration data, a clear head of the record.
+  I2cStorage.I2C_Init();
+  LoadChCaliData();
+  std::memset(info_, 0, kRunInfoClearedHead);
+
+  // 2. The hardware models take the calibration block, the resources and the
+  // record, and restore their settings from the EEPROM.
+  SysRequest.LoadResource(&SystemResource, info_);
+
+  // 3. Defaults.
+  info_->startupMark = 255;
+  info_->readBlockSize = 8192;
+  info_->memDepthIndex = 1;
+  info_->waveType = 1;
+  info_->menuShown = 1;
+  info_->taskWaveBits = 0;
+  info_->acqMode = 0;
+  info_->displayType = 0;
+  info_->displayFormat = 0;
+  info_->trigType = 0;
+  info_->timeBaseType = 0;
+  info_->guidance = 0;
+  info_->mathType = 0;
+  info_->independentTimeBase = 0;
+  info_->testWaveSel = 0;
+  GetCurrLanguage();
+  info_->usbDisk = 0;
+  info_->lanCable = 0;
+  info_->newAcquisition = 0;
+  info_->funcBits = 0;
+  info_->customerFlag = 0;
+  for (WaveSlot& s : info_->waveSlot) s = {kDefaultSlotRow, kDefaultSlotHeight};
+  info_->temperatureShown = 0;
+  info_->boardTemperature = 0;
+  info_->bandwidthClass = 1;
+  info_->temperatureComp = 0;
+  info_->recordToVideo = 0;
+  info_->recordTotal = 0;
+  std::memset(info_->languageName, 0, sizeof info_->languageName);
+  std::memset(info_->languageType, 0, sizeof info_->languageType);
+
+  // 4. Language list, clock, LEDs, and the time base and trigger position
+  // restored from the EEPROM.
+  LoadLanguageCountry(kLanguageListPath);
+  RefreshRtcTime();
+  QelControl.LedCtrl(info_);
+  uint32_t depth = I2cStorage.I2C_ReadU32(EE_PRETRIG_DEPTH);
+  if (depth > kRecordSamples) depth = kRecordCentre;  // blank or damaged word
+  (void)depth;  // handed to the time base model's pre-trigger setter once it has one
+  TimeBase.AdjTimeBase(0, 0);
+  QelControl.ChannelModeSet();
+  info_->drawRefresh = 1;
+  info_->keyPushed = 0;
+  return 0;
+}
