@@ -34,7 +34,7 @@ enum : uint16_t {
   EE_START_TEST = 40,       // u8: Horizontal item "StartTest"
   EE_TIMEBASE = 42,         // u8 x 4: time base index of blocks 0..3 (42..45)
   EE_PRETRIG_DEPTH = 46,    // u32 x 4: pre-trigger depth of blocks 0..3 (46, 50, 54, 58)
-  EE_VDIV = 62,             // u8 x 2: V/div index of CH1, CH2 (62, 63)
+  EE_VDIV = 62,             // u8 x 4: V/div index of sources 0..3 (62..65)
   EE_VOFFSET = 66,          // u16 x 4: vertical positions (66 CH1, 68 CH2, 70, 72)
   EE_TRIG_LEVEL = 74,       // u16 x 8: trigger level codes (74..89)
   EE_TASK_ID = 90,          // u16: the module current at power-off

@@ -202,7 +202,8 @@ class _SysRunInfoOp {
   int SysRunInfoSync(int task);
   // Copies from a stored image: mode 0 the horizontal block of source src
   // (0-2) into block dst (8-11), mode 1 the vertical block, mode 2 the seven
-  // shared words. -1 for a bad mode, source, block or image.
+  // shared words. -1 for a bad mode, source, block or image. Table indices
+  // of a copied block that lie outside their tables take their defaults.
   int UserUpdateRunInfo(int mode, int src, int dst, const _SysRunInfo* image);
   void RefreshRtcTime();
   int SysRunInit();

@@ -24,33 +24,67 @@ constexpr uint32_t kRecordCentre = 35000000;
 constexpr uint32_t kRecordSamples = 70000000;
 constexpr long kLanguageFileMax = 64 * 1024;
 
+// Indices of a stored image's blocks, checked before they index a table.
+constexpr int kVoltageEntries = 39, kProbeEntries = 8, kTimeBaseEntries = 42;
+constexpr uint16_t kDefaultVdivIndex = 12, kDefaultProbe = 3, kDefaultTimeBase = 12;
+constexpr int kPositionMin = -73, kPositionMax = 327;
+
+void CheckIndex(uint16_t* v, int entries, uint16_t fallback) {
+  if (*v >= entries) *v = fallback;
+}
+
+void CheckBlock(VerticalBlock* b) {
+  CheckIndex(&b->vdivIndex, kVoltageEntries, kDefaultVdivIndex);
+  CheckIndex(&b->vdivSelected, kVoltageEntries, kDefaultVdivIndex);
+  CheckIndex(&b->vernierVdiv[0], kVoltageEntries, kDefaultVdivIndex);
+  CheckIndex(&b->vernierVdiv[1], kVoltageEntries, kDefaultVdivIndex);
+  CheckIndex(&b->probe, kProbeEntries, kDefaultProbe);
+  CheckIndex(&b->probeSelected, kProbeEntries, kDefaultProbe);
+  CheckIndex(&b->coupling, 3, 0);
+  CheckIndex(&b->unit, 4, 0);
+  for (int16_t* p : {&b->position, &b->positionSelected})
+    if (*p < kPositionMin || *p > kPositionMax) *p = 127;
+  b->label[sizeof b->label - 1] = 0;
+}
+
+void CheckBlock(HorizontalBlock* b) {
+  CheckIndex(&b->timeBase, kTimeBaseEntries, kDefaultTimeBase);
+  CheckIndex(&b->realTimeBase, kTimeBaseEntries, kDefaultTimeBase);
+  CheckIndex(&b->zoomTimeBase, kTimeBaseEntries, kDefaultTimeBase);
+}
+
 // Menu item -> run-state field, by task (the 16-bit item value is copied).
+// A value above `max` (an index its table does not hold) stores `fallback`.
 struct SyncRow {
   int16_t task;
   int16_t item;
   uint16_t offset;  // byte offset of the u16 field in the record
+  uint16_t max;
+  uint16_t fallback;
 };
 
+constexpr uint16_t kAny = 0xFFFF;
 #define RUN_FIELD(f) uint16_t(offsetof(_SysRunInfo, f))
-#define CH_FIELDS(task, b)                                                                        \
-  {task, 0, RUN_FIELD(vertical[b].coupling)}, {task, 1, RUN_FIELD(vertical[b].bwLimit)},          \
-      {task, 2, RUN_FIELD(vertical[b].vdivIndex)}, {task, 6, RUN_FIELD(vertical[b].probe)},       \
-      {task, 3, RUN_FIELD(vertical[b].invert)}, {task, 8, RUN_FIELD(vertical[b].unit)}
+#define CH_FIELDS(task, b)                                                                    \
+  {task, 0, RUN_FIELD(vertical[b].coupling), 2, 0}, {task, 1, RUN_FIELD(vertical[b].bwLimit), 1, 0}, \
+      {task, 2, RUN_FIELD(vertical[b].vdivIndex), kVoltageEntries - 1, kDefaultVdivIndex},     \
+      {task, 6, RUN_FIELD(vertical[b].probe), kProbeEntries - 1, kDefaultProbe},               \
+      {task, 3, RUN_FIELD(vertical[b].invert), kAny, 0}, {task, 8, RUN_FIELD(vertical[b].unit), 3, 0}
 const SyncRow InfoSyncTable[] = {
     CH_FIELDS(kEeCh1, 0),
     CH_FIELDS(kEeCh2, 1),
-    {kEeAcquire, 0, RUN_FIELD(acqMode)},
-    {kEeAcquire, 2, RUN_FIELD(memDepthIndex)},
-    {kEeAcquire, 1, RUN_FIELD(averageIndex)},
-    {kEeDisplay, 0, RUN_FIELD(displayType)},
-    {kEeDisplay, 1, RUN_FIELD(graticule)},
-    {kEeDisplay, 6, RUN_FIELD(persistence)},
-    {kEeHorizontal, 0, RUN_FIELD(displayFormat)},
-    {kEeHorizontal, 1, RUN_FIELD(timeBaseType)},
-    {kEeMath, 0, RUN_FIELD(mathType)},
-    {kEeMath, 60, RUN_FIELD(fft.screen)},
-    {kEeCursor, 1, RUN_FIELD(cursorType)},
-    {kEeUtility, 2, RUN_FIELD(language)},
+    {kEeAcquire, 0, RUN_FIELD(acqMode), 3, 0},
+    {kEeAcquire, 2, RUN_FIELD(memDepthIndex), kMemDepthMaxIndex, 1},
+    {kEeAcquire, 1, RUN_FIELD(averageIndex), 12, 0},
+    {kEeDisplay, 0, RUN_FIELD(displayType), kAny, 0},
+    {kEeDisplay, 1, RUN_FIELD(graticule), kAny, 0},
+    {kEeDisplay, 6, RUN_FIELD(persistence), kAny, 0},
+    {kEeHorizontal, 0, RUN_FIELD(displayFormat), 1, 0},
+    {kEeHorizontal, 1, RUN_FIELD(timeBaseType), 1, 0},
+    {kEeMath, 0, RUN_FIELD(mathType), 4, 0},
+    {kEeMath, 60, RUN_FIELD(fft.screen), 4, 0},
+    {kEeCursor, 1, RUN_FIELD(cursorType), kAny, 0},
+    {kEeUtility, 2, RUN_FIELD(language), kLanguages - 1, 0},
 };
 #undef CH_FIELDS
 #undef RUN_FIELD
@@ -185,6 +219,7 @@ int _SysRunInfoOp::SysRunInfoSync(int taskId) {
   for (const SyncRow& row : InfoSyncTable) {
     if (row.task != taskId) continue;
     uint16_t v = uint16_t(module->TaskMenu.GetMenuItem(row.item));
+    if (row.max != kAny && v > row.max) v = row.fallback;
     std::memcpy(reinterpret_cast<uint8_t*>(info_) + row.offset, &v, sizeof v);
     ++n;
   }
@@ -198,10 +233,12 @@ int _SysRunInfoOp::UserUpdateRunInfo(int mode, int src, int dst, const _SysRunIn
     case 0:
       if (!blocks) return -1;
       info_->horizontal[dst] = image->horizontal[src];
+      CheckBlock(&info_->horizontal[dst]);
       return 0;
     case 1:
       if (!blocks) return -1;
       info_->vertical[dst] = image->vertical[src];
+      CheckBlock(&info_->vertical[dst]);
       return 0;
     case 2:
       std::memcpy(info_->waveRestoreWords, image->waveRestoreWords, sizeof info_->waveRestoreWords);

@@ -275,6 +275,20 @@ TEST(RunInfoAccess, CopiesFromAStoredImageAreRangeChecked) {
   EXPECT_EQ(SysRunStatus.UserUpdateRunInfo(2, 0, 0, image.get()), 0);
   EXPECT_EQ(r->waveRestoreWords[6], 106);
 
+  // Indices of a damaged image never reach a table.
+  image->vertical[0].vdivIndex = 200;
+  image->vertical[0].probe = 99;
+  image->vertical[0].position = 1000;
+  std::memset(image->vertical[0].label, 'A', sizeof image->vertical[0].label);
+  image->horizontal[0].realTimeBase = 500;
+  SysRunStatus.UserUpdateRunInfo(1, 0, 8, image.get());
+  SysRunStatus.UserUpdateRunInfo(0, 0, 8, image.get());
+  EXPECT_EQ(r->vertical[8].vdivIndex, 12);
+  EXPECT_EQ(r->vertical[8].probe, 3);
+  EXPECT_EQ(r->vertical[8].position, 127);
+  EXPECT_EQ(std::strlen(r->vertical[8].label), 8u);
+  EXPECT_EQ(r->horizontal[8].realTimeBase, 12);
+
   const std::vector<uint8_t> before = Bytes(*r);
   EXPECT_EQ(SysRunStatus.UserUpdateRunInfo(0, 3, 9, image.get()), -1);
   EXPECT_EQ(SysRunStatus.UserUpdateRunInfo(1, 0, 12, image.get()), -1);
@@ -396,6 +410,11 @@ TEST(RunInfoInit, StartUpOfTheBenchTakesLanguageAndCalibration) {
     EXPECT_EQ(SysRunStatus.GetLanguageType(1, type), 1);
     EXPECT_EQ(bench.EepromByte(EE_LANGUAGE), 1);
     EXPECT_EQ(SysRunStatus.GetSelfCaliTemperature(), plat::simfe::kSelfCaliTemperature);
+    // The sync table copies the registered modules' items.
+    EXPECT_EQ(SysRunStatus.SysRunInfoSync(kEeCh1), 6);
+    EXPECT_EQ(SysRunStatus.SysRunInfoSync(kEeUtility), 1);
+    EXPECT_EQ(SysRunStatus.SysRunInfoSync(kEeMath), 2);
+    EXPECT_EQ(SysRunStatus.SysRunInfoSync(63), -1);
   }
 }
 
