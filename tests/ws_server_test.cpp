@@ -718,3 +718,41 @@ TEST_F(WsServer, RunningOutOfDescriptorsIsTransient) {
   close(fd);
   EXPECT_EQ(g_start_rc, 1);
 }
+
+namespace {
+WSServerState_* g_pic = nullptr;
+void* PicBody(void*) {
+  ws_start(g_pic);
+  return nullptr;
+}
+}  // namespace
+
+TEST_F(WsServer, BothFamiliesRunSideBySideOnLoopbackWithTheirOwnPipes) {
+  setenv("SCOPE_WS_PIC_PORT", "0", 1);
+  unsetenv("SCOPE_WS_HOST");
+  g_pic = ws_init("0.0.0.0", "9002");
+  unsetenv("SCOPE_WS_PIC_PORT");
+  EXPECT_EQ(g_pic->config.host, "127.0.0.1");
+  EXPECT_EQ(g_pic->config.port, "0");
+  g_pic->onmessage = OnMessage;
+  ASSERT_EQ(plat::StartThread("ws-pic", PicBody, nullptr), 0);
+  Start();
+  for (int i = 0; i < 500 && g_pic->bound_port == 0; ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_GT(g_pic->bound_port.load(), 0);
+  for (const char* name : {"wspipein.fifo", "wspipeout.fifo", "wspipein2.fifo", "wspipeout2.fifo"}) {
+    struct stat st;
+    EXPECT_EQ(stat((root_ + "/tmp/" + name).c_str(), &st), 0) << name;
+  }
+  int fd = Connect(g_pic->bound_port);
+  ASSERT_TRUE(SendAll(fd, Request()));
+  ASSERT_EQ(ReadHttp(fd).compare(0, 12, "HTTP/1.1 101"), 0);
+  ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_TEXT, "picture please")));
+  EXPECT_EQ(ReadFrame(fd).payload, "picture please");
+  close(fd);
+  ws2_wake(g_pic);
+  plat::RequestStop();
+  plat::JoinAllThreads();
+  ws_stop(g_pic);
+  struct stat st;
+  EXPECT_NE(stat((root_ + "/tmp/wspipein.fifo").c_str(), &st), 0) << "stop removes the pipes";
+}

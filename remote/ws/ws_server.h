@@ -126,10 +126,13 @@ struct WSClient2 {
   bool is_open() const { return headers && !headers->ws_accept.empty(); }
 };
 
+// Callbacks run on the server thread. Open: after a client's handshake. Message:
+// the whole, unmasked message stands in client->message. Close: when the loop
+// tears down a client whose open callback was called. All three only in strict
+// mode, not in echo mode.
 using WSCallback = int (*)(WSPipeOut2*, WSClient2*);
 
 struct WSServerState_ {
-  int closing = 0;
   WSCallback onclose = nullptr;
   WSCallback onmessage = nullptr;
   WSCallback onopen = nullptr;
@@ -154,7 +157,9 @@ struct WSServerState_ {
 using WSClient_ = WSClient2;
 using WSPipeOut_ = WSPipeOut2;
 
-// A new server record for `host` and `port` with its configuration reset.
+// A new server record for `host` and `port` with its configuration reset. The
+// owner sets the callbacks (and may adjust `config`), then runs the start
+// operation on its own thread and, once that has returned, the stop operation.
 WSServerState_* ws2_init(const char* host, const char* port);
 WSServerState_* ws_init(const char* host, const char* port);
 
