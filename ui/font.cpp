@@ -134,7 +134,10 @@ void Font::LoadUnicodeLocked() {
   if (unicodeFonts_[0] && unicodeFonts_[1]) unicodeReady_.store(true, std::memory_order_release);
 }
 
+// The global store keeps its tables to the very end: threads may still draw
+// while the process exits. Other stores free theirs.
 Font::~Font() {
+  if (this == &QelFont) return;
   for (font* t : unicodeFonts_) delete[] t;
 }
 
