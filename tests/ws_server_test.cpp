@@ -37,6 +37,7 @@ using namespace std::chrono_literals;
 std::mutex g_mu;
 int g_opens = 0, g_closes = 0, g_beats = 0;
 std::vector<std::pair<int, std::string>> g_msgs;
+std::vector<int> g_status_at_message;
 int g_last_fd = -1;
 WSClient2* g_closed_client = nullptr;
 bool g_poke_stale = false;
@@ -64,6 +65,7 @@ int OnMessage(WSPipeOut2*, WSClient2* c) {
   {
     std::lock_guard<std::mutex> l(g_mu);
     g_msgs.emplace_back(c->message->opcode, text);
+    g_status_at_message.push_back(c->status);
   }
   if (text == "close-me") {
     ws2_close_conn(g_server, c);
@@ -235,6 +237,7 @@ class WsServer : public ::testing::Test {
     std::lock_guard<std::mutex> l(g_mu);
     g_opens = g_closes = g_beats = 0;
     g_msgs.clear();
+    g_status_at_message.clear();
     g_last_fd = -1;
     g_closed_client = nullptr;
     g_poke_stale = false;
@@ -478,7 +481,10 @@ TEST_F(WsServer, ThreeFragmentsMakeOneMessage) {
   ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_TEXT, "one ", false)));
   ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_CONTINUATION, "two ", false)));
   ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_PING, "mid")));  // between fragments
-  ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_CONTINUATION, "three")));
+  std::string last = Frame(WS_OPCODE_CONTINUATION, "three");  // arrives in two pieces
+  ASSERT_TRUE(SendAll(fd, last.substr(0, 5)));
+  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(SendAll(fd, last.substr(5)));
   Rx pong = ReadFrame(fd);
   EXPECT_EQ(pong.opcode, WS_OPCODE_PONG);
   EXPECT_EQ(pong.payload, "mid");
@@ -489,6 +495,7 @@ TEST_F(WsServer, ThreeFragmentsMakeOneMessage) {
   ASSERT_EQ(g_msgs.size(), 1u);
   EXPECT_EQ(g_msgs[0].first, WS_OPCODE_TEXT);
   EXPECT_EQ(g_msgs[0].second, "one two three");
+  EXPECT_EQ(g_status_at_message[0], 0) << "a whole message finds its client ready";
   close(fd);
 }
 

@@ -146,7 +146,10 @@ bool ReadOneFrame(WSServerState_* server, WSClient2* client) {
   WSFrameHeader_* f = client->frame.get();
   const char* hdrFail = "Unable to read header";
   if (f->buflen < 2) {
-    if (ReadUpTo(client, f->buf, &f->buflen, 2, hdrFail) != kDone) return false;
+    if (ReadUpTo(client, f->buf, &f->buflen, 2, hdrFail) != kDone) {
+      if (f->buflen == 0) client->status &= ~WS_READING;  // between frames: idle, not reading
+      return false;
+    }
     if (!CheckStart(client, f)) return false;
   }
   if (f->reading) {
@@ -168,9 +171,10 @@ bool ReadOneFrame(WSServerState_* server, WSClient2* client) {
   auto* base = reinterpret_cast<unsigned char*>(m->payload.data() + m->mask_offset);
   if (ReadUpTo(client, base, &m->buflen, f->payload_len, "Unable to read payload") != kDone)
     return false;
+  // Whole: the owner sees a ready client (the picture server answers only those).
+  client->status &= ~WS_READING;
   HandleFrame(server, client, f);
   client->frame.reset();
-  client->status &= ~WS_READING;
   return true;
 }
 }  // namespace
