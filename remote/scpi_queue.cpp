@@ -1,0 +1,146 @@
+// Messages on the SCPI queue: the transports' sends, the SCPI thread's
+// receives, and the setup block that follows "SYSTem:SETup" or "CONFIG".
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/ipc.h"
+#include "platform/thread.h"
+#include "remote/scpi.h"
+#include "remote/scpi_sys_calls.h"
+#include "remote/scpi_thread.h"
+
+namespace {
+// A full queue is waited on, in steps of 1 ms, for at most 10 s.
+constexpr int kSendTries = 10000;
+
+bool SendWaiting(int qid, long type, const void* text, size_t size) {
+  for (int i = 0; i < kSendTries; ++i) {
+    if (plat::MsgSend(qid, type, text, size)) return true;
+    if (type <= 0 || plat::StopRequested() || !plat::SleepOrStop(1000)) break;
+  }
+  std::printf("msgsnd Error !\n");
+  return false;
+}
+}  // namespace
+
+int scpi::SendScpiMsg(long type, const char* text) {
+  if (!text || scpiQid_ < 0) return -1;
+  std::lock_guard<std::mutex> lock(sendMu_);
+  send_.type = type;
+  if (ScpiMsgSource(type) == kScpiSourceTransport) SetResponseFinish(0);
+  std::memset(send_.text, 0, sizeof send_.text);
+  size_t n = strnlen(text, kScpiMsgTextSize - 1);
+  std::memcpy(send_.text, text, n);
+  if (!SendWaiting(scpiQid_, type, send_.text, sizeof send_.text)) return -1;
+  return int(n);
+}
+
+int scpi::SendScpiMsg2(long type, const char* data, int size) {
+  if (!data || size < 0 || scpiQid_ < 0) return -1;
+  std::lock_guard<std::mutex> lock(sendMu_);
+  send_.type = type;
+  if (ScpiMsgSource(type) == kScpiSourceTransport) SetResponseFinish(0);
+  if (size > kScpiMsgTextSize) size = kScpiMsgTextSize;
+  std::memcpy(send_.text, data, size_t(size));
+  if (!SendWaiting(scpiQid_, type, send_.text, size_t(size))) return -1;
+  return size;
+}
+
+int scpi::RecvScpiMsg(char* out) {
+  if (!out || scpiQid_ < 0) return -1;
+  long type = 0;
+  long n = plat::MsgRecv(scpiQid_, 0, recv_.text, sizeof recv_.text, -1, &type);
+  if (n < 0) {
+    if (!plat::StopRequested()) std::printf("Recv Error!\n");
+    return -1;
+  }
+  webAnswer_.store(false);
+  recv_.type = type;
+  recvLen_ = int(n);
+  if (n < kScpiMsgTextSize) recv_.text[n] = '\0';
+  // The text up to its terminator, cut to fit `out` with one.
+  size_t len = strnlen(recv_.text, size_t(n));
+  if (len > size_t(kScpiMsgTextSize - 1)) len = kScpiMsgTextSize - 1;
+  std::memcpy(out, recv_.text, len);
+  out[len] = '\0';
+  return int(len);
+}
+
+int scpi::RecvScpiBinary() {
+  binaryRecvLen_ = 0;
+  if (scpiQid_ < 0) return -1;
+  long type = 0;
+  long n = plat::MsgRecv(scpiQid_, 0, binary_, sizeof binary_, -1, &type);
+  if (n < 0) {
+    if (!plat::StopRequested()) std::printf("Recv Error!\n");
+    return -1;
+  }
+  webAnswer_.store(false);
+  binaryRecvLen_ = int(n);
+  return 0;
+}
+
+int scpi::GetRecvMsg(scpi_msg* out) const {
+  if (!out) return -1;
+  out->type = recv_.type;
+  std::memcpy(out->text, recv_.text, sizeof out->text);
+  if (recvLen_ < kScpiMsgTextSize) out->text[recvLen_] = '\0';
+  return 0;
+}
+
+// Checks the IEEE 488.2 definite-length block header of the binary upload:
+// '#', one digit n (1 to 9), n decimal digits of the length, and that the
+// announced data arrived in the message. Returns the header length, or -1.
+int scpi::SetupHeader(int* announced) const {
+  *announced = 0;
+  int got = binaryRecvLen_;
+  if (got < 2 || binary_[0] != '#' || binary_[1] < '1' || binary_[1] > '9') {
+    std::printf("setup block refused: no definite-length block header\n");
+    return -1;
+  }
+  int digits = binary_[1] - '0';
+  std::printf("len_len = %d\n", digits);
+  if (got < 2 + digits) {
+    std::printf("setup block refused: header cut short\n");
+    return -1;
+  }
+  long len = 0;
+  for (int i = 0; i < digits; ++i) {
+    char c = binary_[2 + i];
+    if (c < '0' || c > '9') {
+      std::printf("setup block refused: bad length digits\n");
+      return -1;
+    }
+    len = len * 10 + (c - '0');
+  }
+  std::printf("data_len = %ld\n", len);
+  if (len > long(got - 2 - digits)) {
+    std::printf("setup block refused: %ld bytes announced, %d arrived\n", len, got - 2 - digits);
+    return -1;
+  }
+  *announced = int(len);
+  return 2 + digits;
+}
+
+int scpi::DoSystemSetupCmd() { return DoSystemSetupCmd(Scpi_TaskSys_Setup); }
+
+int scpi::DoSystemSetupCmd(ScpiHandler handler) {
+  int announced = 0;
+  int header = SetupHeader(&announced);
+  binaryDataLen_.store(announced);
+  if (header < 0 || !handler) return -1;
+  // The call owns a zero-filled message-sized block with the data that came.
+  std::vector<char> block(kScpiMsgTextSize, 0);
+  std::memcpy(block.data(), binary_ + header, size_t(binaryRecvLen_ - header));
+  PushScpiFunc([handler, block = std::move(block)]() mutable { handler(nullptr, block.data()); });
+  return 0;
+}
+
+int scpi::DoCONFIGCmd() {
+  int announced = 0;
+  int header = SetupHeader(&announced);
+  binaryDataLen_.store(announced);
+  return header < 0 ? -1 : 0;
+}
