@@ -37,12 +37,22 @@ KeyMapRow* FindRow(int code) {
     if (r->code == code) return r;
   return nullptr;
 }
+
+// The lock flags are set by the SCPI, VXI-11 and network threads and read by
+// the main loop: single 16-bit loads and stores.
+uint16_t LoadFlag(const uint16_t* f) { return __atomic_load_n(f, __ATOMIC_RELAXED); }
+void StoreFlag(uint16_t* f, uint16_t v) { __atomic_store_n(f, v, __ATOMIC_RELAXED); }
+
+void SetAllRowLocks(uint16_t v) {
+  for (KeyMapRow* r = KeyMap; r->code != -1; ++r) StoreFlag(&r->lock, v);
+}
 }  // namespace
 
 void rs232::Clear() {
   readIndex_ = writeIndex_ = 0;
   planted_ = 0;
-  for (KeyMapRow* r = KeyMap; r->code != -1; ++r) r->lock = 0;
+  pendingAt_ = pendingCount_ = 0;
+  SetAllRowLocks(0);
   plat::WallTime(&prevSec_, &prevUsec_);
   plat::WallTime(&currSec_, &currUsec_);
 }
@@ -93,16 +103,18 @@ int16_t rs232::StepFor(uint16_t code, int64_t sinceUs, bool sameSecond) const {
 int rs232::GetKey(uint8_t* buffer, int* recordItem) {
   if (planted_) {
     if (buffer) buffer[0] = uint8_t(currCode_);
-    if (recordItem) *recordItem = plantedItem_;
+    if (recordItem) *recordItem = plantedItem_ == 0xFFFF ? -1 : plantedItem_;
     planted_ = 0;
     return 1;
   }
   if (recordItem) *recordItem = -1;
   if (!fd_ || !buffer) return -1;
-  int n = plat::PanelRead(fd_, buffer, 10);
+  uint8_t code;
+  int n = NextPanelByte(&code);
   if (n <= 0) return -1;
+  buffer[0] = code;
   newKey_ = 1;
-  currCode_ = buffer[0];
+  currCode_ = code;
   int32_t sec, usec;
   plat::WallTime(&sec, &usec);
   int64_t since = (int64_t(sec) - currSec_) * 1000000 + (usec - currUsec_);
@@ -113,6 +125,19 @@ int rs232::GetKey(uint8_t* buffer, int* recordItem) {
   currSec_ = sec;
   currUsec_ = usec;
   return n;
+}
+
+// The next byte of the port: one left over from the last read, or a new read
+// of up to 10 bytes whose first byte is taken now and the others kept.
+int rs232::NextPanelByte(uint8_t* code) {
+  if (pendingAt_ >= pendingCount_) {
+    pendingAt_ = pendingCount_ = 0;
+    int n = plat::PanelRead(fd_, pending_, kPanelReadBytes);
+    if (n <= 0) return -1;
+    pendingCount_ = uint8_t(n > kPanelReadBytes ? kPanelReadBytes : n);
+  }
+  *code = pending_[pendingAt_++];
+  return 1;
 }
 
 int rs232::UserSetKey(int code, int step, int item) {
@@ -167,16 +192,18 @@ bool rs232::IsScpiKey() {
 
 int rs232::KeyLockEnble() {
   std::printf("KeyLockEnble ...\n");
-  panelLock_ = 1;
-  for (KeyMapRow* r = KeyMap; r->code != -1; ++r) r->lock = 1;
+  StoreFlag(&panelLock_, 1);
+  SetAllRowLocks(1);
   return 1;
 }
 
 int rs232::KeyLockDisable() {
-  panelLock_ = 0;
-  for (KeyMapRow* r = KeyMap; r->code != -1; ++r) r->lock = 0;
+  StoreFlag(&panelLock_, 0);
+  SetAllRowLocks(0);
   return 0;
 }
+
+bool rs232::IsKeyLock() const { return LoadFlag(&panelLock_) != 0; }
 
 int rs232::KeyboardSelfUnlock(int arg) { return arg == 1 ? KeyLockDisable() : 0; }
 
@@ -184,14 +211,14 @@ int rs232::SetKeyValueLock(int code, int value) {
   if (value != 0 && value != 1) return -1;
   KeyMapRow* r = FindRow(code);
   if (!r) return -1;
-  r->lock = uint16_t(value);
+  StoreFlag(&r->lock, uint16_t(value));
   return 0;
 }
 
 int rs232::KeyValueIsLock(int code) const {
   if (code == 255) return -1;
   const KeyMapRow* r = FindRow(code);
-  return r ? r->lock : -1;
+  return r ? LoadFlag(&r->lock) : -1;
 }
 
 int rs232::KeyValueDiscern(int code) const {

@@ -13,6 +13,7 @@ struct KeyMapRow {
 extern KeyMapRow KeyMap[];
 
 constexpr int kScpiKeyRing = 50;
+constexpr int kPanelReadBytes = 10;
 
 class rs232 {
  public:
@@ -22,6 +23,7 @@ class rs232 {
   int SetNotObstruction();
   int SetObstruction();
   bool IsObstruction() const { return (mode_ & 1) != 0; }
+  // One key per call: buffer[0] gets its code (the buffer needs one byte).
   int GetKey(uint8_t* buffer, int* recordItem);
   int GetKeyStep() const { return step_; }
   int UserSetKey(int code, int step, int item);
@@ -33,7 +35,7 @@ class rs232 {
   int KeyLockDisable();
   int KeyboardSelfUnlock(int arg);
   int SetKeyValueLock(int code, int value);
-  bool IsKeyLock() const { return panelLock_ != 0; }
+  bool IsKeyLock() const;
   int KeyValueIsLock(int code) const;
   int KeyValueDiscern(int code) const;
 
@@ -45,6 +47,7 @@ class rs232 {
   };
   void Clear();
   int16_t StepFor(uint16_t code, int64_t sinceUs, bool sameSecond) const;
+  int NextPanelByte(uint8_t* code);
 
   RingEntry ring_[kScpiKeyRing] = {};
   uint8_t readIndex_ = 0;
@@ -61,6 +64,11 @@ class rs232 {
   int32_t currSec_ = 0, currUsec_ = 0;
   int32_t fd_ = 0;
   uint32_t mode_ = 0;
+  // Bytes of one port read after the first wait here for the next calls, so a
+  // fast knob does not lose events.
+  uint8_t pending_[kPanelReadBytes] = {};
+  uint8_t pendingAt_ = 0;
+  uint8_t pendingCount_ = 0;
 };
 
 extern rs232 KeyBoard;
