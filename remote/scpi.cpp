@@ -104,6 +104,18 @@ int scpi::RecvInstructions(long type, const char* text) {
       return -1;
     }
   }
+  // The parameter is the text after the first blank, without the blanks before it.
+  const char* blank = static_cast<const char*>(std::memchr(text + begin, ' ', len));
+  if (blank) {
+    const char* p = blank;
+    while (*p == ' ') ++p;
+    size_t plen = size_t(text + end - p);
+    if (plen >= size_t(kScpiParaSize)) {
+      std::printf("Input Invalid Instruction . (parameter of %zu characters, the limit is %d)\n", plen,
+                  kScpiParaSize - 1);
+      return -1;
+    }
+  }
   tag_ = ScpiMsgTag(type);
   source_ = ScpiMsgSource(type);
   std::memcpy(line_, text + begin, len);
@@ -120,10 +132,7 @@ int scpi::GetInstrSection(const char* from, char* level, int* advance) {
   const char* p = from + std::strlen(level) + 1;
   while (*p == ' ') ++p;
   size_t len = strnlen(p, kScpiParaSize);
-  if (len >= size_t(kScpiParaSize)) {
-    std::printf("SCPI parameter longer than %d characters refused\n", kScpiParaSize - 1);
-    return -1;
-  }
+  if (len >= size_t(kScpiParaSize)) return -1;  // refused already when the line came
   std::memcpy(param_, p, len + 1);
   paramFlag_ = true;
   return kLevelBlank;

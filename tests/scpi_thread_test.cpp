@@ -1,0 +1,190 @@
+// The SCPI thread, its queue and worker, driven as a transport drives them:
+// lines posted on the queue, answers read from the response buffer.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/ipc.h"
+#include "platform/thread.h"
+#include "remote/scpi.h"
+#include "remote/scpi_client.h"
+#include "tests/bench/bench.h"
+
+namespace {
+std::mutex g_mu;
+std::condition_variable g_cv;
+bool g_blocked = false, g_release = false;
+std::atomic<int> g_counted{0}, g_idn{0}, g_opcRow{0}, g_any{0};
+
+void Idn(scpi_para*, char*) {
+  ++g_idn;
+  ++g_any;
+  Scpi.WriteResponseData("QEL,TEST", 0);
+}
+void Trace(scpi_para*, char*) {
+  ++g_any;
+  std::string data(1400, '\x7F');
+  Scpi.WriteResponseDataRaw(data.data(), int(data.size()));
+}
+void Block(scpi_para*, char*) {
+  ++g_any;
+  std::unique_lock<std::mutex> lock(g_mu);
+  g_blocked = true;
+  g_cv.notify_all();
+  g_cv.wait_for(lock, std::chrono::seconds(10), [] { return g_release; });
+}
+void Count(scpi_para*, char*) {
+  ++g_any;
+  ++g_counted;
+}
+void OpcRow(scpi_para*, char*) {
+  ++g_any;
+  ++g_opcRow;
+  Scpi.WriteResponseData("1", 0);
+}
+
+instr g_table[] = {{"*IDN?", Idn},   {"TRACe:DATA?", Trace}, {"BLOCk", Block},
+                   {"COUNt", Count}, {"*OPC?", OpcRow},      {"", nullptr}};
+
+template <typename F>
+bool WaitFor(F done, int ms = 3000) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+struct Thread : ::testing::Test {
+  Bench bench;
+  void SetUp() override {
+    ASSERT_EQ(0, Scpi.RegisterInstr(40, g_table));
+    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+  }
+  void TearDown() override { Release(); }
+  // Occupies the worker with a call that waits for Release().
+  void BlockWorker() {
+    ScpiQuery("BLOC\n", 1, 0);
+    std::unique_lock<std::mutex> lock(g_mu);
+    ASSERT_TRUE(g_cv.wait_for(lock, std::chrono::seconds(3), [] { return g_blocked; }));
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(g_mu);
+    g_release = true;
+    g_cv.notify_all();
+  }
+  // Every message posted so far has been taken by the SCPI thread.
+  void Sync() { ASSERT_EQ("1\r\n", ScpiQuery("*OPC?\r\n")); }
+};
+
+TEST_F(Thread, QueriesAnswerThroughTheQueue) {
+  EXPECT_EQ("QEL,TEST\r\n", ScpiQuery("*IDN?\n"));
+  EXPECT_EQ("QEL,TEST\r\n", ScpiQuery(":*idn?\r\n"));
+  scpi_msg web;
+  ASSERT_GT(Scpi.GetWebScpiMsg(&web), 0);
+  EXPECT_STREQ("QEL,TEST", web.text);
+  std::string block = ScpiQuery("TRAC:DATA?\n");
+  EXPECT_EQ("#41400" + std::string(1400, '\x7F') + "\r\n", block);
+  // A new message clears the web copy; a line nothing matches answers nothing.
+  EXPECT_EQ("", ScpiQuery("NOSuch:COMMand?\n", 1, 200));
+  EXPECT_EQ(-1, Scpi.GetWebScpiMsg(&web));
+  EXPECT_EQ(0, Scpi.GetResponseFinish());
+  // The SCPI thread stores the tag and source of the message type.
+  EXPECT_EQ("QEL,TEST\r\n", ScpiQuery("*IDN?\n", ScpiMsgType(0x2A, 1)));
+  EXPECT_EQ(0x2A, Scpi.MessageTag());
+  EXPECT_EQ(1, Scpi.MessageSource());
+}
+
+TEST_F(Thread, ExactOpcIsAnsweredOnTheThreadEvenWhileTheWorkerIsBusy) {
+  BlockWorker();
+  EXPECT_EQ("1\r\n", ScpiQuery("*OPC?\r\n"));
+  EXPECT_EQ("1\r\n", ScpiQuery("*OPC?\n"));
+  Scpi.SetScpiBusyState(true);
+  EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\n"));
+  Scpi.SetScpiBusyState(false);
+  EXPECT_EQ(0, g_opcRow.load());
+  // Without its line end it is an ordinary command for the worker.
+  EXPECT_EQ("", ScpiQuery("*OPC?", 1, 200));
+  Release();
+  EXPECT_TRUE(WaitFor([] { return g_opcRow.load() == 1; }));
+}
+
+TEST_F(Thread, AFourthWaitingCallIsDropped) {
+  BlockWorker();
+  for (int i = 0; i < 3; ++i) ScpiQuery("COUN\n", 1, 0);
+  ScpiQuery("*IDN?\n", 1, 0);  // a fourth waiting call: dropped
+  Sync();
+  Release();
+  EXPECT_TRUE(WaitFor([] { return g_counted.load() == 3; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(3, g_counted.load());
+  EXPECT_EQ(0, g_idn.load());
+  // With the worker free again, commands run.
+  EXPECT_EQ("QEL,TEST\r\n", ScpiQuery("*IDN?\n"));
+}
+
+TEST_F(Thread, SetupUploadTakesTheNextMessageAsItsBlock) {
+  std::string block = "#41234" + std::string(1234, 'S');
+  ScpiQuery("SYSTem:SETup\r\n", 1, 0);
+  ASSERT_EQ(int(block.size()), Scpi.SendScpiMsg2(1, block.data(), int(block.size())));
+  EXPECT_TRUE(WaitFor([] { return Scpi.GetBinaryDataLen() == 1234; }));
+  // More announced than arrived: refused, nothing announced.
+  std::string cut = "#41234" + std::string(100, 'S');
+  ScpiQuery("CONFIG\r\n", 1, 0);
+  ASSERT_GT(Scpi.SendScpiMsg2(1, cut.data(), int(cut.size())), 0);
+  EXPECT_TRUE(WaitFor([] { return Scpi.GetBinaryDataLen() == 0; }));
+  Sync();
+  EXPECT_EQ(0, g_any.load());
+}
+
+TEST_F(Thread, HostileLinesAreRefusedWithoutAnswer) {
+  const std::string lines[] = {
+      std::string(65536, 'J'),               // 64 KiB of junk
+      std::string(2000, 'A') + " 1\n",       // longer than a command line
+      "*IDN?\xFF\n",                         // a byte above 0x7F
+      "\x80\x81\x82\n",
+      " : ::  \r\n",                         // only separators
+      "",                                    // empty
+      " 1.5\n",                              // a parameter, no header
+      "*IDN?\x01\n",                         // a control byte
+      std::string(120, 'B') + ":X\n",        // a level too long
+      "COUN " + std::string(300, 'p') + "\n" // a parameter too long
+  };
+  for (const std::string& line : lines) {
+    SCOPED_TRACE(line.substr(0, 40));
+    EXPECT_EQ("", ScpiQuery(line, 1, 100));
+  }
+  // Binary messages with NUL bytes, as a raw transport could post them.
+  const char nulFirst[] = "\0\0*IDN?\n";
+  ASSERT_GT(Scpi.SendScpiMsg2(1, nulFirst, int(sizeof nulFirst)), 0);
+  std::string bytes(5000, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 37 + 1);
+  ASSERT_GT(Scpi.SendScpiMsg2(1, bytes.data(), int(bytes.size())), 0);
+  Sync();
+  EXPECT_EQ(0, g_any.load());
+  // The engine still works.
+  EXPECT_EQ("QEL,TEST\r\n", ScpiQuery("*IDN?\n"));
+}
+
+TEST_F(Thread, StopEndsTheThreads) {
+  EXPECT_EQ("QEL,TEST\r\n", ScpiQuery("*IDN?\n"));
+  bench.Stop();  // returns only when the SCPI thread and its worker ended
+  EXPECT_EQ("", ScpiQuery("*IDN?\n", 1, 50));
+}
+}  // namespace
+
+namespace {
+TEST(Started, TheInstrumentAnswersOverItsQueue) {
+  Bench bench;
+  ASSERT_EQ(0, bench.Start());
+  EXPECT_EQ("1\r\n", ScpiQuery("*OPC?\r\n"));
+  EXPECT_TRUE(RootFileExists("Data/Scpi"));
+  EXPECT_TRUE(RootFileExists("Data/Web"));
+}
+}  // namespace
