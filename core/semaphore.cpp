@@ -1,10 +1,22 @@
 #include "core/semaphore.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/ipc.h"
 
 semaphore Sem(kSharedSemKey);
+
+namespace {
+// One operation, retried while a signal interrupts it.
+bool Op(int id, int delta) {
+  for (;;) {
+    errno = 0;
+    if (plat::SemOp(id, delta)) return true;
+    if (errno != EINTR) return false;
+  }
+}
+}  // namespace
 
 semaphore::semaphore(int key) : key_(key), id_(plat::SemGet(key)) {
   std::printf("SEM_ID = %d \n", id_);
@@ -16,7 +28,7 @@ semaphore::semaphore(int key) : key_(key), id_(plat::SemGet(key)) {
 }
 
 int semaphore::semaphore_p() {
-  if (!plat::SemOp(id_, -1)) {
+  if (!Op(id_, -1)) {
     std::printf("semaphore_p failed/n");
     return 0;
   }
@@ -24,7 +36,7 @@ int semaphore::semaphore_p() {
 }
 
 int semaphore::semaphore_v() {
-  if (!plat::SemOp(id_, 1)) {
+  if (!Op(id_, 1)) {
     std::printf("semaphore_v failed/n");
     return 0;
   }

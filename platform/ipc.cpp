@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/thread.h"
@@ -19,6 +22,10 @@ struct Sem {
   std::mutex mu;
   std::condition_variable cv;
   int value = 0;
+  // The thread whose take emptied the semaphore, until the next release: a
+  // second take by it could only wait for itself.
+  bool owned = false;
+  std::thread::id owner;
 };
 
 struct Message {
@@ -75,6 +82,7 @@ bool SemSetValue(int id, int value) {
   {
     std::lock_guard<std::mutex> lock(s->mu);
     s->value = value;
+    s->owned = false;
   }
   s->cv.notify_all();
   return true;
@@ -85,9 +93,20 @@ bool SemOp(int id, int delta) {
   if (!s) return false;
   std::unique_lock<std::mutex> lock(s->mu);
   if (delta < 0) {
+    if (s->value + delta < 0 && s->owned && s->owner == std::this_thread::get_id()) {
+      std::fprintf(stderr, "semaphore %d taken twice by the same thread: the lock is not recursive\n", id);
+      std::fflush(stderr);
+      std::abort();
+    }
     s->cv.wait(lock, [&] { return s->value + delta >= 0; });
   }
   s->value += delta;
+  if (delta < 0 && s->value == 0) {
+    s->owned = true;
+    s->owner = std::this_thread::get_id();
+  } else if (delta > 0) {
+    s->owned = false;
+  }
   lock.unlock();
   if (delta > 0) s->cv.notify_all();
   return true;

@@ -1,41 +1,46 @@
 // The FPGA transport on the simulated board: frames are decoded into control
-// words and register reads of the simulated FPGA.
-#include <cstring>
-#include <vector>
-
+// words and register reads of the simulated FPGA; local-bus requests read its
+// blocks and window.
 #include "platform/fpga.h"
 #include "platform/sim/sim_fpga.h"
 
 namespace plat {
 namespace {
-bool g_lbOpen = false, g_spiOpen = false;
-std::vector<uint8_t>& Window() {
-  static std::vector<uint8_t> w;
-  return w;
-}
-void (*g_finished)() = nullptr;
+// One transfer on a device, bracketed so the simulated FPGA sees overlaps.
+class Transfer {
+ public:
+  Transfer() { Fpga().EnterTransfer(); }
+  ~Transfer() { Fpga().LeaveTransfer(); }
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
+};
 }  // namespace
 
-int FpgaOpenLocalBus(const char*) {
-  g_lbOpen = true;
-  return 3;
+int FpgaOpenLocalBus(const char*) { return Fpga().OpenLocalBus(); }
+
+int FpgaOpenSpi(const char*) { return Fpga().OpenSpi(); }
+
+void FpgaCloseSpi(int spi) {
+  if (Fpga().SpiIs(spi)) Fpga().CloseSpi();
 }
 
-int FpgaOpenSpi(const char*) {
-  g_spiOpen = true;
-  return 4;
-}
+void FpgaClose() { Fpga().CloseAll(); }
 
-void FpgaClose() { g_lbOpen = g_spiOpen = false; }
+SpiStep FpgaSpiConfigure(int spi, SpiSettings* s) {
+  if (!s || !Fpga().SpiIs(spi)) return SpiStep::kGetMode;
+  return Fpga().ConfigureSpi(s);
+}
 
 bool FpgaSpiWrite(int spi, const uint8_t frame[4]) {
-  if (spi <= 0 || !g_spiOpen) return false;
+  if (!frame || !Fpga().SpiIs(spi)) return false;
+  Transfer t;
   Fpga().WriteWord(uint16_t(frame[0] | frame[1] << 8), uint16_t(frame[2] | frame[3] << 8));
   return true;
 }
 
 bool FpgaSpiTransfer(int spi, const uint8_t tx[4], uint8_t rx[4]) {
-  if (spi <= 0 || !g_spiOpen) return false;
+  if (!tx || !rx || !Fpga().SpiIs(spi)) return false;
+  Transfer t;
   uint16_t v = Fpga().ReadReg(uint16_t(tx[0] | tx[1] << 8));
   rx[0] = rx[1] = 0;
   rx[2] = uint8_t(v >> 8);
@@ -43,24 +48,27 @@ bool FpgaSpiTransfer(int spi, const uint8_t tx[4], uint8_t rx[4]) {
   return true;
 }
 
-long FpgaLocalBusRead(int lb, uint32_t, uint8_t* dest, size_t length) {
-  if (lb <= 0 || !g_lbOpen || !dest) return -1;
-  std::memset(dest, 0, length);  // acquisitions come with the waveform engine
-  return long(length);
+long FpgaLocalBusRead(int lb, uint32_t selector, uint8_t* dest, size_t length) {
+  if (!dest || !Fpga().LocalBusIs(lb)) return -1;
+  Transfer t;
+  return Fpga().ReadBlock(selector, dest, length);
 }
 
 bool FpgaLocalBusWrite(int lb, const uint32_t block[8]) {
-  if (lb <= 0 || !g_lbOpen) return false;
-  if (block[0] == 2) Fpga().NoteReconfiguration();
+  if (!block || !Fpga().LocalBusIs(lb)) return false;
+  Transfer t;
+  if (block[0] == 2) Fpga().Reconfigure(block);
   return true;
 }
 
 uint8_t* FpgaMapWindow(int lb, size_t length, size_t) {
-  if (lb <= 0 || !g_lbOpen) return nullptr;
-  Window().assign(length, 0);
-  return Window().data();
+  if (!Fpga().LocalBusIs(lb)) return nullptr;
+  return Fpga().MapWindow(length);
 }
 
-void FpgaSetFinishedHandler(void (*handler)()) { g_finished = handler; }
+bool FpgaSetFinishedHandler(int lb, void (*handler)()) {
+  if (!Fpga().LocalBusIs(lb)) return false;
+  return Fpga().SetFinishedHandler(handler);
+}
 
 }  // namespace plat

@@ -1,11 +1,100 @@
+// The simulated FPGA's register file, its devices and the finished signal.
 #include "platform/sim/sim_fpga.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "platform/clock.h"
+
 namespace plat {
+
+namespace {
+constexpr uint16_t kProbeWord = 8;
+constexpr uint16_t kResetWord = 0;
+constexpr uint16_t kTrigSourceWord = 48;
+constexpr uint32_t kWaveSelector = 64;
+constexpr uint32_t kRollSelector = 128;
+constexpr size_t kFifoLevelMax = 32736;  // the 16-bit signed level register, in whole blocks
+}  // namespace
 
 SimFpga& Fpga() {
   static SimFpga fpga;
   return fpga;
 }
+
+SimFpga::SimFpga() {
+  signals_[kSignalExt].shape = SignalShape::kDc;
+  signals_[kSignalExt].amplitudeV = 0.0;
+}
+
+// --- devices ---
+
+int SimFpga::OpenLocalBus() {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (faults_.noLocalBus) return -1;
+  lbOpen_ = true;
+  return lbHandle_;
+}
+
+int SimFpga::OpenSpi() {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (faults_.noSpi) return -1;
+  spiOpen_ = true;
+  return spiHandle_;
+}
+
+void SimFpga::CloseSpi() {
+  std::lock_guard<std::mutex> lock(mu_);
+  spiOpen_ = false;
+}
+
+void SimFpga::CloseAll() {
+  std::lock_guard<std::mutex> lock(mu_);
+  spiOpen_ = lbOpen_ = windowMapped_ = false;
+}
+
+bool SimFpga::SpiIs(int handle) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return spiOpen_ && handle == spiHandle_;
+}
+
+bool SimFpga::LocalBusIs(int handle) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return lbOpen_ && handle == lbHandle_;
+}
+
+SpiStep SimFpga::ConfigureSpi(SpiSettings* s) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (faults_.spiSetupFail != SpiStep::kOk) return faults_.spiSetupFail;
+  spi_ = *s;
+  return SpiStep::kOk;
+}
+
+uint8_t* SimFpga::MapWindow(size_t length) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (faults_.noWindow || length == 0) return nullptr;
+  window_.assign(std::min(length, kWindowBytes), 0);
+  windowMapped_ = true;
+  return window_.data();
+}
+
+bool SimFpga::SetFinishedHandler(void (*handler)()) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!lbOpen_) return false;
+  finished_ = handler;
+  return true;
+}
+
+void SimFpga::EnterTransfer() {
+  if (inFlight_.fetch_add(1) > 0) ++overlaps_;
+  int us = transferDelayUs_.load();
+  if (us > 0) std::this_thread::sleep_for(std::chrono::microseconds(us));  // real time, to widen the window
+}
+
+void SimFpga::LeaveTransfer() { --inFlight_; }
+
+// --- control words and registers ---
 
 void SimFpga::WriteWord(uint16_t word, uint16_t value) {
   std::lock_guard<std::mutex> lock(mu_);
@@ -13,19 +102,42 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
   words_[w] = value;
   written_[w] = true;
   log_.emplace_back(word, value);
+  if (w == kResetWord && value == 1) done_ = false;
+  counters_.OnWord(w, value, words_, MonoUs());
+  DecodeLatch(w, value);
 }
 
 uint16_t SimFpga::ReadReg(uint16_t reg) {
   std::lock_guard<std::mutex> lock(mu_);
   uint16_t r = reg & 1023;
-  if (regFixed_[r]) return regs_[r];
+  ++readCount_[r];
+  return regFixed_[r] ? regs_[r] : ModelReg(r);
+}
+
+uint16_t SimFpga::ModelReg(uint16_t r) {
+  uint16_t v = 0;
+  if (counters_.Read(r, MonoUs(), signals_, &v)) return v;
   switch (r) {
-    case 780:  // probe echo of control word 8
-      return faults_.probeNoAnswer ? 0 : words_[8];
-    case 768:  // status: bit 2 PLL locked, bit 3 DDR ready
+    case 768:
       return uint16_t((faults_.pllFail ? 0 : 4) | (faults_.ddrFail ? 0 : 8));
-    case 820:  // self-reset status; bits 8-11 = 5: drawing idle
-      return faults_.selfResetFail ? 0x101 : 0x500;
+    case 770:
+      return uint16_t((acqStatus_[0] & 15) | (acqStatus_[1] & 15) << 4);
+    case 772: {
+      const TestSignal& trig = signals_[words_[kTrigSourceWord] == 1 ? kSignalCh2 : kSignalCh1];
+      return uint16_t((trig.HasEdges() ? 1 : 0) | (signals_[kSignalCh2].HasEdges() ? 2 : 0));
+    }
+    case 780:
+      return faults_.probeNoAnswer ? 0 : words_[kProbeWord];
+    case 782:
+      return fifos_[kWaveSelector].empty() ? 0 : 1;
+    case 784:
+      return uint16_t(std::min<size_t>(fifos_[kRollSelector].size(), 0xFFFF));
+    case 800:
+      return uint16_t(std::min(fifos_[kWaveSelector].size(), kFifoLevelMax));
+    case 804:
+      return done_ ? 1 : 0;
+    case 820:
+      return faults_.selfResetFail ? 0x101 : uint16_t((drawing_ & 15) << 8);
     default:
       return regs_[r];
   }
@@ -51,6 +163,23 @@ void SimFpga::ClearLog() {
   log_.clear();
 }
 
+int SimFpga::ReadCount(uint16_t reg) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return readCount_[reg & 1023];
+}
+
+void SimFpga::SetReg(uint16_t reg, uint16_t value) {
+  std::lock_guard<std::mutex> lock(mu_);
+  regs_[reg & 1023] = value;
+  regFixed_[reg & 1023] = true;
+}
+
+void SimFpga::ClearReg(uint16_t reg) {
+  std::lock_guard<std::mutex> lock(mu_);
+  regs_[reg & 1023] = 0;
+  regFixed_[reg & 1023] = false;
+}
+
 void SimFpga::SetFaults(const Faults& f) {
   std::lock_guard<std::mutex> lock(mu_);
   faults_ = f;
@@ -61,10 +190,21 @@ SimFpga::Faults SimFpga::GetFaults() {
   return faults_;
 }
 
-void SimFpga::SetReg(uint16_t reg, uint16_t value) {
+void SimFpga::SetHandles(int localBus, int spi) {
   std::lock_guard<std::mutex> lock(mu_);
-  regs_[reg & 1023] = value;
-  regFixed_[reg & 1023] = true;
+  lbHandle_ = localBus;
+  spiHandle_ = spi;
+}
+
+SpiSettings SimFpga::Spi() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return spi_;
+}
+
+void SimFpga::Reconfigure(const uint32_t block[8]) {
+  std::lock_guard<std::mutex> lock(mu_);
+  ++reconfigurations_;
+  lastReconfiguration_.assign(block, block + 8);
 }
 
 int SimFpga::Reconfigurations() {
@@ -72,9 +212,40 @@ int SimFpga::Reconfigurations() {
   return reconfigurations_;
 }
 
-void SimFpga::NoteReconfiguration() {
+std::vector<uint32_t> SimFpga::LastReconfiguration() {
   std::lock_guard<std::mutex> lock(mu_);
-  ++reconfigurations_;
+  return lastReconfiguration_;
 }
+
+// --- acquisition state ---
+
+void SimFpga::SetAcquisitionStatus(int ch, int code) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (ch == 0 || ch == 1) acqStatus_[ch] = code & 15;
+}
+
+void SimFpga::SetDrawingStatus(int code) {
+  std::lock_guard<std::mutex> lock(mu_);
+  drawing_ = code & 15;
+}
+
+void SimFpga::RaiseFinished() {
+  void (*handler)() = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    done_ = true;
+    if (lbOpen_) handler = finished_;
+  }
+  if (handler) handler();
+}
+
+bool SimFpga::Finished() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return done_;
+}
+
+void SimFpga::SetTransferDelayUs(int us) { transferDelayUs_ = us; }
+
+int SimFpga::Overlaps() { return overlaps_.load(); }
 
 }  // namespace plat

@@ -1,10 +1,37 @@
 // The simulated acquisition FPGA: a register file that records every control
-// word and answers the registers the instrument reads, with faults tests inject.
+// word and answers the registers the instrument reads, the two devices the
+// transport opens (SPI and local bus with its mapped window), the sample
+// blocks by selector, the finished-acquisition signal, the frequency counters
+// driven by the test signals, and faults that tests inject.
+//
+// Registers answered (unless a test fixed one with SetReg):
+//   768 status: bit 2 PLL locked, bit 3 DDR ready
+//   770 acquisition status, 4 bits per channel (SetAcquisitionStatus)
+//   772 signal present: bit 0 at the trigger source (word 48), bit 1 at CH2
+//   780 probe echo of control word 8
+//   782 bit 0 read-out FIFO ready; 800 bytes waiting in it (selector 64)
+//   784 roll bytes waiting (selector 128)
+//   786, 806-862 frequency counters (platform/sim/sim_counters.h)
+//   804 bit 0 acquisition done (RaiseFinished; cleared by control word 0 = 1)
+//   820 self-reset status, bits 8-11 the drawing status (5 idle)
+//
+// Serial devices behind the FPGA are decoded from their control words: ADC
+// registers (18 latch, 20 value, 22 adc x 256 + register), PLL (12 latch,
+// 10 = 1, 14, 16), DACs (32 latch, 10 = 2, 34) and the front-end word
+// (24 latch, 26 low 16 bits, 28 bits 16-23).
 #pragma once
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/fpga.h"
+#include "platform/sim/sim_counters.h"
+#include "platform/sim/sim_signals.h"
 
 namespace plat {
 
@@ -16,32 +43,124 @@ class SimFpga {
     bool pllFail = false;         // status register 768 bit 2 clear
     bool ddrFail = false;         // status register 768 bit 3 clear
     bool selfResetFail = false;   // register 820 reads 0x101
+    bool noSpi = false;           // the SPI device does not open
+    bool noLocalBus = false;      // the local-bus device does not open
+    bool noWindow = false;        // mapping the window fails
+    SpiStep spiSetupFail = SpiStep::kOk;  // this SPI set-up step fails
   };
 
+  struct AdcWrite {
+    int adc;
+    int reg;
+    uint16_t value;
+  };
+
+  static constexpr size_t kWindowBytes = 307200;
+  static constexpr size_t kRasterBytes = 140000;
+
+  SimFpga();
+
+  // --- the transport's side ---
+  int OpenLocalBus();
+  int OpenSpi();
+  void CloseSpi();
+  void CloseAll();
+  bool SpiIs(int handle);
+  bool LocalBusIs(int handle);
+  SpiStep ConfigureSpi(SpiSettings* s);
+  uint8_t* MapWindow(size_t length);
   void WriteWord(uint16_t word, uint16_t value);
   uint16_t ReadReg(uint16_t reg);
+  long ReadBlock(uint32_t selector, uint8_t* dest, size_t length);
+  void Reconfigure(const uint32_t block[8]);
+  bool SetFinishedHandler(void (*handler)());
+  // Brackets one transfer; counts transfers that overlapped another.
+  void EnterTransfer();
+  void LeaveTransfer();
 
-  // The last value written to a control word (0 if never written).
-  uint16_t Word(uint16_t word);
+  // --- tests: control words and registers ---
+  uint16_t Word(uint16_t word);   // the last value written (0 if never written)
   bool WordWritten(uint16_t word);
   std::vector<std::pair<uint16_t, uint16_t>> Log();
   void ClearLog();
+  int ReadCount(uint16_t reg);    // register reads since start
+  void SetReg(uint16_t reg, uint16_t value);   // fixes a register's answer
+  void ClearReg(uint16_t reg);                 // back to the model's answer
 
   void SetFaults(const Faults& f);
   Faults GetFaults();
-  void SetReg(uint16_t reg, uint16_t value);   // fixes a register's answer
+  void SetHandles(int localBus, int spi);      // handles the devices open with
+  SpiSettings Spi();                           // the SPI settings in force
+
   int Reconfigurations();
-  void NoteReconfiguration();
+  std::vector<uint32_t> LastReconfiguration();  // the last block (empty if none)
+
+  // --- tests: the board around the FPGA ---
+  void SetSignal(int input, const TestSignal& s);
+  void SetSignalFrequency(int input, double hz);
+  TestSignal Signal(int input);
+  void SetAcquisitionStatus(int ch, int code);  // field of register 770
+  void SetDrawingStatus(int code);              // bits 8-11 of register 820
+  // A finished acquisition: register 804 bit 0 set and the handler called (as
+  // SIGIO would), when the local bus is open and a handler is installed.
+  void RaiseFinished();
+  bool Finished();
+
+  // Blocks by selector: 0 and 2048 read the display raster (kept, re-read);
+  // every other selector is a FIFO that a read drains.
+  void LoadBlock(uint32_t selector, const std::vector<uint8_t>& bytes);
+  size_t BlockPending(uint32_t selector);
+  std::vector<std::pair<uint32_t, size_t>> BlockReads();  // (selector, length)
+  std::vector<uint8_t> Window();
+
+  uint16_t AdcRegister(int adc, int reg);
+  std::vector<AdcWrite> AdcWrites();
+  std::vector<std::pair<uint16_t, uint16_t>> PllWrites();  // (word 14, word 16)
+  int DacValue(int dac);  // 12-bit value last latched, -1 if never
+  uint32_t FrontEndWord();
+
+  void SetTransferDelayUs(int us);
+  int Overlaps();
+
+  // Everything above in a few readable lines.
+  std::string Inspect();
 
  private:
+  uint16_t ModelReg(uint16_t reg);
+  void DecodeLatch(uint16_t word, uint16_t value);
+
   std::mutex mu_;
   uint16_t words_[1024] = {};
   bool written_[1024] = {};
   bool regFixed_[1024] = {};
   uint16_t regs_[1024] = {};
+  int readCount_[1024] = {};
   std::vector<std::pair<uint16_t, uint16_t>> log_;
   Faults faults_;
+  int lbHandle_ = 3, spiHandle_ = 4;
+  bool lbOpen_ = false, spiOpen_ = false;
+  SpiSettings spi_{0, 0, 0};
+  std::vector<uint8_t> window_;
+  bool windowMapped_ = false;
   int reconfigurations_ = 0;
+  std::vector<uint32_t> lastReconfiguration_;
+  void (*finished_)() = nullptr;
+  bool done_ = false;
+  TestSignal signals_[kSignalInputs];
+  int acqStatus_[2] = {};
+  int drawing_ = 5;
+  std::vector<uint8_t> raster_;
+  std::map<uint32_t, std::vector<uint8_t>> fifos_;
+  std::vector<std::pair<uint32_t, size_t>> blockReads_;
+  uint16_t adcRegs_[2][256] = {};
+  std::vector<AdcWrite> adcWrites_;
+  std::vector<std::pair<uint16_t, uint16_t>> pllWrites_;
+  int dac_[4] = {-1, -1, -1, -1};
+  uint32_t frontEnd_ = 0;
+  SimCounters counters_;
+  std::atomic<int> inFlight_{0};
+  std::atomic<int> overlaps_{0};
+  std::atomic<int> transferDelayUs_{0};
 };
 
 // The board's one FPGA (built on first use, safe during static initialisation).
