@@ -92,11 +92,18 @@ class control {
   int ChannelDAC_Set(int dac, int value);
 
   // Analogue front end and channel words.
+  // The run-state forms read both channels' blocks and the trigger settings;
+  // `rangeBits` are each channel's attenuator | gain bits of the vertical
+  // model's table at its V/div index in force.
   int AnalogChannelControl(const FrontEndSetting& s);
+  int AnalogChannelControl(const _SysRunInfo* run, const uint32_t rangeBits[2]);
+  static FrontEndSetting FrontEndFrom(const _SysRunInfo* run, const uint32_t rangeBits[2]);
   static uint32_t FrontEndWord(const FrontEndSetting& s);
   void ChannelModeSet() {}
   int ChGndEnable(const GroundSetting& s);
+  int ChGndEnable(const _SysRunInfo* run);
   int SetChPriority(int activeCh, int sourceMask, int stopSourceMask, int acqStatus);
+  int SetChPriority(const _SysRunInfo* run);
   int TriggerDetect(int microseconds);
   int GetCurrAcquStatus();
   int LedCtrl(_SysRunInfo* run);
@@ -172,5 +179,6 @@ class control {
 extern control QelControl;
 void Bee();
 // The main loop's counter refresh: measures the trigger-source channel (both
-// with the independent time base) when the refresh is due.
+// with the independent time base) when the refresh is due, and stores each
+// new value with its text in the run state.
 void FreqMeter();

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "core/control.h"
+#include "core/sys_run_info.h"
 #include "platform/clock.h"
 
 namespace {
@@ -10,6 +11,7 @@ constexpr uint32_t kBwLimitBit[2] = {16, 8192};
 constexpr int kCouplingDc = 0;
 constexpr int kCouplingGnd = 2;
 constexpr int kSetupHoldType = 9;
+constexpr int kStopped = 4;
 
 uint32_t TrigCouplingBits(int coupling) {
   switch (coupling) {
@@ -77,4 +79,44 @@ int control::SetChPriority(int activeCh, int sourceMask, int stopSourceMask, int
   const bool stopped = acqStatus == 4;
   const int on = (stopped ? sourceMask & stopSourceMask : sourceMask) & 3;
   return SendRealControl(116, activeCh > 1 || activeCh < 0 ? 0 : activeCh) | SendRealControl(38, on * 4);
+}
+
+FrontEndSetting control::FrontEndFrom(const _SysRunInfo* run, const uint32_t rangeBits[2]) {
+  FrontEndSetting s{};
+  for (int ch = 0; ch < 2; ++ch) {
+    s.rangeBits[ch] = rangeBits ? rangeBits[ch] : 0;
+    s.coupling[ch] = run->vertical[ch].coupling;
+    s.bwLimit[ch] = run->vertical[ch].bwLimit;
+  }
+  s.trigCoupling = run->trigCoupling;
+  s.trigType = run->trigType;
+  s.trigSource = run->trigSource;
+  s.setupHoldData = run->trigSource2;
+  s.setupHoldClock = run->trigSource3;
+  s.setupHoldSelection = run->setupHoldSel;
+  s.bwClass = run->bandwidthClass;
+  s.independent = run->independentTimeBase == 1;
+  return s;
+}
+
+int control::AnalogChannelControl(const _SysRunInfo* run, const uint32_t rangeBits[2]) {
+  if (!run || !rangeBits) return -1;
+  return AnalogChannelControl(FrontEndFrom(run, rangeBits));
+}
+
+int control::ChGndEnable(const _SysRunInfo* run) {
+  if (!run) return -1;
+  GroundSetting g{};
+  for (int ch = 0; ch < 2; ++ch) {
+    g.coupling[ch] = run->vertical[ch].coupling;
+    g.level[ch] = run->vertical[ch].position;
+    g.stopLevel[ch] = run->vertical[ch].positionSelected;
+  }
+  g.stopped = run->acqStatus[0] == kStopped;
+  return ChGndEnable(g);
+}
+
+int control::SetChPriority(const _SysRunInfo* run) {
+  if (!run) return -1;
+  return SetChPriority(run->activeCh, run->sourceOn, run->sourceOnSnapshot, run->acqStatus[0]);
 }

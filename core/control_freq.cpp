@@ -6,6 +6,7 @@
 
 #include "core/control.h"
 #include "core/sys_run_info.h"
+#include "core/unit_convert.h"
 #include "platform/clock.h"
 
 namespace {
@@ -143,8 +144,14 @@ int control::FastFreqMeter(bool independent, int source, double* values) {
 }
 
 void FreqMeter() {
-  // The trigger source is channel 1 until the run state carries it.
   double values[2] = {};
   int states[2] = {kNoResult, kNoResult};
-  QelControl.FreqMeter(SysRunStatus.IsIndependTimeBase(), 0, values, states);
+  if (QelControl.FreqMeter(SysRunStatus.IsIndependTimeBase(), SysRunStatus.GetTrigSource(), values, states) < 0)
+    return;
+  for (int ch = 0; ch < 2; ++ch) {
+    if (states[ch] != 0 && states[ch] != kNoSignal) continue;
+    FloatElement e{};
+    UnitConvert.FreqUnitConvert(values[ch], &e);
+    SysRunStatus.SetCymometerResult(ch, values[ch], e);
+  }
 }

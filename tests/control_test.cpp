@@ -596,3 +596,38 @@ TEST(ControlTrigger, DetectPulsesWord58AndReadsPresence) {
   b.fpga.SetSignal(plat::kSignalCh2, off);
   EXPECT_EQ(QelControl.TriggerDetect(100), 1);
 }
+
+TEST(ControlChannels, RunStateFormsReadTheChannelBlocks) {
+  Board b;
+  _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
+  run->vertical[0].coupling = 2;
+  run->vertical[0].position = 140;
+  run->vertical[0].positionSelected = 120;
+  run->vertical[1].coupling = 0;
+  run->vertical[1].bwLimit = 1;
+  run->trigCoupling = 2;
+  run->trigType = 0;
+  run->trigSource = 1;
+  run->bandwidthClass = 1;
+  run->acqStatus[0] = 4;
+  run->sourceOn = 3;
+  run->sourceOnSnapshot = 2;
+  run->activeCh = 0;
+  const uint32_t bits[2] = {0x20, 0x100};
+  QelControl.AnalogChannelControl(run, bits);
+  EXPECT_EQ(b.fpga.FrontEndWord(), 0x20u | 0x100 | 512 | 8192 | 0xCC0000 | 0x100000);
+  b.fpga.ClearLog();
+  QelControl.ChGndEnable(run);    // stopped: the snapshot level
+  QelControl.SetChPriority(run);  // stopped: masked with the snapshot
+  EXPECT_EQ(b.fpga.Log(), (Words{{206, 1}, {208, 120}, {116, 0}, {38, 8}}));
+}
+
+TEST(ControlCounter, MainLoopRefreshStoresTheResultInTheRunState) {
+  Board b;
+  SysRunStatus.GetSysRunInfoBaseAddr()->trigSource = 0;
+  QelControl.FreqInitMeter(0, 2, 0);
+  plat::AdvanceUs(1000000);
+  FreqMeter();
+  EXPECT_NEAR(SysRunStatus.GetCymometer(0), 1000.0, 1e-6);
+  EXPECT_STRNE(SysRunStatus.GetCymometerResult(0), "");
+}
