@@ -9,6 +9,7 @@
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
 #include "platform/fpga.h"
+#include "platform/panel.h"
 #include "platform/shell.h"
 
 control QelControl;
@@ -31,7 +32,10 @@ const char* const kBeeperSetup[] = {
 };
 
 // The FPGA's finished-acquisition signal only raises the run state's flag.
-void OnAcquisitionFinished() { SysRunStatus.SetInterruptFlag(); }
+void OnAcquisitionFinished() {
+  SysRunStatus.SetInterruptFlag();
+  plat::WakeIdle();  // an idle main loop takes the acquisition at once
+}
 }  // namespace
 
 control::control() : sem_(kSharedSemKey) { timedUs_ = freqRefreshUs_ = freqStartUs_ = plat::MonoUs(); }

@@ -246,6 +246,7 @@ bool ScopeMainPass() {
 
   WaveOp.WaveProcess();
   TaskManage.RunTaskProcess();
+  if (SysRunStatus.IsCymometerEnable()) FreqMeter();
   WaveOp.SetNewWaveFlag(4);
   QelDraw.MainDisplay();
 

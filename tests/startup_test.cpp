@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/i2c.h"
 #include "platform/root.h"
+#include "platform/sim/sim_fpga_config.h"
 #include "tests/bench/bench.h"
 #include "ui/qel_draw.h"
 #include "ui/task_display.h"
@@ -155,6 +156,16 @@ TEST(Startup, ProbeRetriesElevenTimesThenReconfiguresTheBus) {
   EXPECT_EQ(bench.Fpga().Reconfigurations(), 1);
 }
 
+
+TEST(Startup, AnUnconfiguredFpgaDoesNotAnswerTheProbe) {
+  Bench bench;
+  plat::SimSetFpgaConfigured(false);  // the loader found no good bitstream
+  auto done = StartHalting(bench);
+  EXPECT_GT(QelDraw.HardwareCheckShown(), 0);
+  bench.Stop();
+  EXPECT_EQ(done.get(), -1);
+  EXPECT_EQ(bench.Fpga().Reconfigurations(), 1);
+}
 
 TEST(Startup, HardwareCheckHaltsOnPllFailure) {
   Bench bench;

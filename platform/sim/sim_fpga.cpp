@@ -1,6 +1,8 @@
 // The simulated FPGA's register file, its devices and the finished signal.
 #include "platform/sim/sim_fpga.h"
 
+#include "platform/sim/sim_fpga_config.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -127,7 +129,8 @@ uint16_t SimFpga::ModelReg(uint16_t r) {
       return uint16_t((trig.HasEdges() ? 1 : 0) | (signals_[kSignalCh2].HasEdges() ? 2 : 0));
     }
     case 780:
-      return faults_.probeNoAnswer ? 0 : words_[kProbeWord];
+      // An FPGA that was not configured by the loader does not answer.
+      return faults_.probeNoAnswer || !SimFpgaConfigured() ? 0 : words_[kProbeWord];
     case 782:
       return fifos_[kWaveSelector].empty() ? 0 : 1;
     case 784:
