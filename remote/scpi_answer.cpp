@@ -49,7 +49,7 @@ int scpi::WriteResponseDataRaw(const char* data, int len) {
   }
   // The data may already stand in the buffer: move it before the header.
   std::memmove(response_ + header, data, size_t(len));
-  char head[16];
+  char head[24];
   std::snprintf(head, sizeof head, "#%d%d", digits, len);
   std::memcpy(response_, head, size_t(header));
   response_[header + len] = '\r';

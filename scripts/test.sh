@@ -4,7 +4,7 @@
 set -e
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DSCOPE_SANITIZE=ON -DSCOPE_TESTS=ON
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCOPE_SANITIZE=ON -DSCOPE_TESTS=ON
 cmake --build build-test -j"$(nproc)"
 cd build-test
 ctest -j"$(nproc)" --output-on-failure --timeout 300
