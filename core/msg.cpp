@@ -12,8 +12,12 @@ msg QelMsg;
 namespace {
 constexpr long kMaxPackBytes = 1 << 20;  // packs are a few kilobytes
 constexpr uint16_t kRowMark = '#';
-}  // namespace
 
+// Parses a pack's units (after the byte-order mark; `units[n]` must be
+// writable and is made an end mark): a '#' at the start of a line opens the
+// next row's text, which ends at the line end. A '#' elsewhere, or a unit
+// whose high byte is 0x23, is text. Fills `rows` (null where missing) and
+// returns the number of rows opened.
 int ParseMsgPack(uint16_t* units, size_t n, const uint16_t* rows[kMsgRows]) {
   for (int i = 0; i < kMsgRows; ++i) rows[i] = nullptr;
   units[n] = 0;
@@ -35,6 +39,7 @@ int ParseMsgPack(uint16_t* units, size_t n, const uint16_t* rows[kMsgRows]) {
   }
   return row;
 }
+}  // namespace
 
 msg::msg() {
   for (auto& t : text_) t = nullptr;

@@ -64,9 +64,3 @@ class msg {
 };
 
 extern msg QelMsg;
-
-// Parses a pack's units (after the byte-order mark; `units[n]` must be
-// writable and is made an end mark): a '#' at the start of a line opens the
-// next row's text, which ends at the line end. Fills `rows` (null where
-// missing) and returns the number of rows opened.
-int ParseMsgPack(uint16_t* units, size_t n, const uint16_t* rows[kMsgRows]);

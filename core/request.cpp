@@ -12,6 +12,8 @@ _SysRequest SysRequest;
 namespace {
 constexpr int kStopped = 4;
 constexpr int kSlowScan = 5;
+constexpr int kTimeBaseMain = 0;
+constexpr int kTimeBaseZoom = 1;
 
 // FPGA control words written here.
 constexpr int kWordAverage = 112;
@@ -83,8 +85,18 @@ int response::ResponseAcqConfig(requestpara p, requestpara*) {
   int word = AcqModeWord(p.value);
   if ((p.target != 0 && p.target != 1) || word < 0) return -1;
   control* board = resource_->board;
+  _SysRunInfoOp* status = resource_->runStatus;
+  if (p.value == 3) {
+    int average = 0;
+    status->GetAcquireAverage(&average);
+    board->SendRealControl(kWordAverage, average);
+  }
   board->SendRealControl(kAcqModeControlWord, word);
   resource_->timeBase->AdjTimeBase(p.target, 0);
+  if (status->GetTimeBaseType() == kTimeBaseZoom) {
+    RestartSampling();
+    status->ClearInterruptFlag();
+  }
   return 0;
 }
 
@@ -103,6 +115,7 @@ int response::ResponseHoriTypeSet(requestpara p, requestpara* a) {
 
 int response::ResponseHoriHoldOffAdj(requestpara p, requestpara*) {
   uint32_t count = p.value32;
+  run_->horizontal[0].holdOff = int64_t(uint64_t(count));  // counts above 2^31 stay positive
   control* board = resource_->board;
   board->SendRealControl(kWordHoldOffLow, int(count & 0xFFFF));
   board->SendRealControl(kWordHoldOffHigh, int(count >> 16));
@@ -123,6 +136,7 @@ int response::ResponseDispFormatSet(requestpara p, requestpara*) {
   control* board = resource_->board;
   y_system* vertical = resource_->vertical;
   if (p.value == 0) {
+    resource_->runStatus->SetTimeBaseType(kTimeBaseMain);
     board->SendRealControl(kWordXYRead, 0);
     board->SendRealControl(kWordDispFormat, 0);
   } else {
@@ -134,6 +148,7 @@ int response::ResponseDispFormatSet(requestpara p, requestpara*) {
       vertical->AdjYsensitivity(ch, 0);
     }
     RestartSampling();
+    resource_->runStatus->SetTimeBaseType(kTimeBaseMain);
     board->SendRealControl(kWordXYRead, 1);
     board->SendRealControl(kWordDispFormat, 1);
   }
@@ -155,7 +170,10 @@ int response::ResponseTriggerSet(requestpara, requestpara*) { return 0; }
 int response::ResponseSquareSet(requestpara, requestpara*) { return 0; }
 int response::ResponseOutputSelSet(requestpara, requestpara*) { return 0; }
 
-_SysRequest::_SysRequest() = default;
+// Bound to the process-wide table and record from the start (only their
+// addresses are taken, so static construction order does not matter);
+// LoadResource may bind others.
+_SysRequest::_SysRequest() { response_.LoadResource(&SystemResource, &SysRunInfo); }
 
 int _SysRequest::LoadResource(_SysResource* resource, _SysRunInfo* run) {
   return response_.LoadResource(resource, run);

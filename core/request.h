@@ -89,8 +89,8 @@ class response {
 class _SysRequest {
  public:
   _SysRequest();
-  // Stores the resource table and the run state for the handlers; -1 when
-  // either is null.
+  // Stores the resource table and the run state for the handlers; -1 (and the
+  // previous ones kept) when either is null.
   int LoadResource(_SysResource* resource, _SysRunInfo* run);
   // Runs a request at once: codes from 50 up are ignored (-1).
   int Request(requestpara para, requestpara* answer);

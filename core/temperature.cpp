@@ -54,9 +54,9 @@ const TemperatureHooks kBuiltIn = {NoCorrection, NoReapply};
 std::atomic<const TemperatureHooks*> g_hooks{&kBuiltIn};
 
 // Run-state fields of the temperature.
-bool SelfCalibrating() { return false; }
-void StoreTemperature(double) {}
-double SelfCaliTemperature() { return 0.0; }
+bool SelfCalibrating() { return (SysRunStatus.GetFuncBits() & kSelfCalibrationBit) != 0; }
+void StoreTemperature(double t) { SysRunStatus.SetTemperature(float(t)); }
+double SelfCaliTemperature() { return SysRunStatus.GetSelfCaliTemperature(); }
 }  // namespace
 
 const int16_t TemperatureTable[kTemperatureTableSize] = {

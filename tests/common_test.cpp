@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/common_subprogram.h"
+#include "core/sys_run_info.h"
 #include "core/temperature.h"
 #include "core/unit_convert.h"
 #include "platform/temperature.h"
@@ -313,7 +314,7 @@ struct Monitor {
 TEST(Temperature, CorrectionFollowsAChangeOfTemperatureAndReturnsToZero) {
   Bench bench;
   Monitor mon;
-  const double cal = 0.0;  // no calibration file: the calibration temperature is 0
+  const double cal = SysRunStatus.GetSelfCaliTemperature();
   plat::SimTemperatureSet(cal + 10.0);
   EXPECT_EQ(mon.m.Poll(), 1);
   int warm = TemperatureCorrection(cal + 10.0, cal);
@@ -328,6 +329,24 @@ TEST(Temperature, CorrectionFollowsAChangeOfTemperatureAndReturnsToZero) {
   EXPECT_EQ(mon.m.Poll(), 1);
   ASSERT_EQ(g_corrections.size(), 4u);
   EXPECT_EQ(g_corrections[3], std::make_pair(1, 0));
+}
+
+TEST(Temperature, SelfCalibrationPausesTheCorrectionAndReappliesAfterIt) {
+  Bench bench;
+  Monitor mon;
+  const double cal = SysRunStatus.GetSelfCaliTemperature();
+  plat::SimTemperatureSet(cal + 20.0);
+  EXPECT_EQ(mon.m.Poll(), 1);
+  EXPECT_FLOAT_EQ(SysRunStatus.GetTemperature(), float(cal + 20.0));
+  SysRunStatus.SetFuncBit(0x80);
+  g_corrections.clear();
+  EXPECT_EQ(mon.m.Poll(), 2);
+  EXPECT_EQ(g_corrections, (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}}));
+  SysRunStatus.ClearFuncBit(0x80);
+  g_corrections.clear();
+  EXPECT_EQ(mon.m.Poll(), 1);  // same temperature, applied again
+  ASSERT_EQ(g_corrections.size(), 2u);
+  EXPECT_EQ(g_corrections[0].second, TemperatureCorrection(cal + 20.0, cal));
 }
 
 TEST(Temperature, BadReadingsAreIgnored) {

@@ -37,11 +37,12 @@ class RequestTest : public ::testing::Test {
 };
 }  // namespace
 
-TEST(RequestDispatcher, RefusesRequestsBeforeItsResourcesAreLoaded) {
+TEST(RequestDispatcher, WorksOnTheProcessTableAndRefusesNullResources) {
   _SysRequest dispatcher;
-  EXPECT_EQ(dispatcher.Request(MakeRequest(kReqNop, 0, 0), nullptr), -1);
+  EXPECT_EQ(dispatcher.Request(MakeRequest(kReqNop, 0, 0), nullptr), 0);
   EXPECT_EQ(dispatcher.LoadResource(nullptr, nullptr), -1);
   EXPECT_EQ(dispatcher.LoadResource(&SystemResource, nullptr), -1);
+  EXPECT_EQ(dispatcher.Request(MakeRequest(kReqNop, 0, 0), nullptr), 0);  // still bound
 }
 
 TEST_F(RequestTest, CodesAbove19AreRefused) {
@@ -113,6 +114,25 @@ TEST_F(RequestTest, HoldOffCarriesAllThirtyTwoBits) {
   Log log = plat::Fpga().Log();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0].first, 226);  // low half first
+  EXPECT_EQ(SysRunInfo.horizontal[0].holdOff, 2500000000LL);  // zero-extended, not negative
+}
+
+TEST_F(RequestTest, AverageModeSendsTheAverageIndexFirst) {
+  SysRunStatus.SetAcquireAverage(5);
+  Send(kReqAcqConfig, 0, 3);
+  Log log = plat::Fpga().Log();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[0], std::make_pair(uint16_t(112), uint16_t(5)));
+  EXPECT_EQ(log[1], std::make_pair(uint16_t(kAcqModeControlWord), uint16_t(4)));
+}
+
+TEST_F(RequestTest, DisplayFormatReturnsToTheMainTimeBase) {
+  SysRunStatus.SetTimeBaseType(1);
+  Send(kReqDispFormat, 0, 1);
+  EXPECT_EQ(SysRunStatus.GetTimeBaseType(), 0);
+  SysRunStatus.SetTimeBaseType(1);
+  Send(kReqDispFormat, 0, 0);
+  EXPECT_EQ(SysRunStatus.GetTimeBaseType(), 0);
 }
 
 TEST_F(RequestTest, ChannelOnOffChangesTheSourceMask) {
