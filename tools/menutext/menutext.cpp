@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/textres/utf16.h"
+
 namespace {
 namespace fs = std::filesystem;
 
@@ -39,26 +41,10 @@ struct Source {
   std::exit(1);
 }
 
-// UTF-8 to UTF-16 units; the instrument's fonts cover the 16-bit plane only.
 std::u16string Utf16(const Source& src, const std::string& s) {
   std::u16string out;
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 0;
-    if (!len) Die(src, "not UTF-8, or a character beyond the 16-bit plane");
-    if (i + size_t(len) > s.size()) Die(src, "a UTF-8 sequence is cut short");
-    char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : (c & 0x0F);
-    for (int k = 1; k < len; ++k) {
-      const unsigned char cc = static_cast<unsigned char>(s[i + size_t(k)]);
-      if ((cc >> 6) != 2) Die(src, "not UTF-8");
-      cp = cp << 6 | (cc & 0x3F);
-    }
-    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (cp >= 0xD800 && cp < 0xE000))
-      Die(src, "not UTF-8");
-    if (cp < 0x20 && cp != '\t') Die(src, "a control character");
-    out.push_back(char16_t(cp));
-    i += size_t(len);
-  }
+  std::string error;
+  if (!textres::Utf8ToUtf16(s, &out, &error)) Die(src, error);
   return out;
 }
 
@@ -82,11 +68,7 @@ std::vector<std::pair<int, std::string>> ReadLines(Source& src) {
 class Writer {
  public:
   explicit Writer(const std::string& path) : path_(path) { Unit(0xFEFF); }
-  void Line(const std::u16string& text) {
-    for (char16_t u : text) Unit(u);
-    Unit('\r');
-    Unit('\n');
-  }
+  void Line(const std::u16string& text) { textres::AppendUtf16Le(&bytes_, text + u"\r\n"); }
   void Save(const Source& src) {
     std::error_code ec;
     fs::create_directories(fs::path(path_).parent_path(), ec);
@@ -96,10 +78,7 @@ class Writer {
   }
 
  private:
-  void Unit(char16_t u) {
-    bytes_.push_back(char(u & 0xFF));
-    bytes_.push_back(char(u >> 8));
-  }
+  void Unit(char16_t u) { textres::AppendUtf16Le(&bytes_, std::u16string(1, u)); }
   std::string path_;
   std::vector<char> bytes_;
 };

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/textres/utf16.h"
+
 namespace {
 constexpr int kRows = 121;
 
@@ -28,33 +30,15 @@ struct Pack {
 // UTF-8 to UTF-16 units; a malformed sequence fails the build.
 std::u16string Utf16(const std::string& s, const std::string& src, int line) {
   std::u16string out;
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + size_t(extra) >= s.size()) Fail(src, line, "malformed UTF-8");
-    uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-      unsigned char d = static_cast<unsigned char>(s[i + size_t(k)]);
-      if ((d >> 6) != 2) Fail(src, line, "malformed UTF-8");
-      cp = cp << 6 | (d & 0x3F);
-    }
-    i += size_t(extra) + 1;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += char16_t(0xD800 + (cp >> 10));
-      out += char16_t(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += char16_t(cp);
-    }
-  }
+  std::string error;
+  if (!textres::Utf8ToUtf16(s, &out, &error)) Fail(src, line, error);
   return out;
 }
 
 void WriteUnits(std::ofstream& f, const std::u16string& units) {
-  for (char16_t u : units) {
-    f.put(char(u & 0xFF));
-    f.put(char(u >> 8));
-  }
+  std::vector<char> bytes;
+  textres::AppendUtf16Le(&bytes, units);
+  f.write(bytes.data(), std::streamsize(bytes.size()));
 }
 
 std::vector<Pack> ReadSource(const std::string& src) {
