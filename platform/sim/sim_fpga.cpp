@@ -18,6 +18,7 @@ constexpr uint16_t kTrigSourceWord = 48;
 constexpr uint32_t kWaveSelector = 64;
 constexpr uint32_t kRollSelector = 128;
 constexpr size_t kFifoLevelMax = 32736;  // the 16-bit signed level register, in whole blocks
+constexpr size_t kDecodeStepMax = 10240;  // decode bytes one level reading offers
 }  // namespace
 
 SimFpga& Fpga() {
@@ -82,9 +83,12 @@ uint8_t* SimFpga::MapWindow(size_t length) {
 }
 
 bool SimFpga::SetFinishedHandler(void (*handler)()) {
-  std::lock_guard<std::mutex> lock(mu_);
-  if (!lbOpen_) return false;
-  finished_ = handler;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!lbOpen_) return false;
+    finished_ = handler;
+  }
+  EnsureClock();
   return true;
 }
 
@@ -99,14 +103,21 @@ void SimFpga::LeaveTransfer() { --inFlight_; }
 // --- control words and registers ---
 
 void SimFpga::WriteWord(uint16_t word, uint16_t value) {
-  std::lock_guard<std::mutex> lock(mu_);
-  uint16_t w = word & 1023;
-  words_[w] = value;
-  written_[w] = true;
-  log_.emplace_back(word, value);
-  if (w == kResetWord && value == 1) done_ = false;
-  counters_.OnWord(w, value, words_, MonoUs());
-  DecodeLatch(w, value);
+  void (*handler)() = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    uint16_t w = word & 1023;
+    const uint16_t old = words_[w];
+    words_[w] = value;
+    written_[w] = true;
+    log_.emplace_back(word, value);
+    if (w == kResetWord && value == 1) done_ = false;
+    const int64_t now = MonoUs();
+    counters_.OnWord(w, value, words_, now);
+    DecodeLatch(w, value);
+    if (acq_.OnWord(w, old, AcqWords(), now, signals_)) handler = AcquiredLocked();
+  }
+  if (handler) handler();
 }
 
 uint16_t SimFpga::ReadReg(uint16_t reg) {
@@ -123,7 +134,8 @@ uint16_t SimFpga::ModelReg(uint16_t r) {
     case 768:
       return uint16_t((faults_.pllFail ? 0 : 4) | (faults_.ddrFail ? 0 : 8));
     case 770:
-      return uint16_t((acqStatus_[0] & 15) | (acqStatus_[1] & 15) << 4);
+      if (statusFixed_) return uint16_t((acqStatus_[0] & 15) | (acqStatus_[1] & 15) << 4);
+      break;
     case 772: {
       const TestSignal& trig = signals_[words_[kTrigSourceWord] == 1 ? kSignalCh2 : kSignalCh1];
       return uint16_t((trig.HasEdges() ? 1 : 0) | (signals_[kSignalCh2].HasEdges() ? 2 : 0));
@@ -132,18 +144,27 @@ uint16_t SimFpga::ModelReg(uint16_t r) {
       // An FPGA that was not configured by the loader does not answer.
       return faults_.probeNoAnswer || !SimFpgaConfigured() ? 0 : words_[kProbeWord];
     case 782:
-      return fifos_[kWaveSelector].empty() ? 0 : 1;
+      if (!fifos_[kWaveSelector].empty() || acq_.ReadChannel() == SimAcquire::kDecodeReadChannel) return 1;
+      break;
     case 784:
-      return uint16_t(std::min<size_t>(fifos_[kRollSelector].size(), 0xFFFF));
+      if (!fifos_[kRollSelector].empty()) return uint16_t(std::min<size_t>(fifos_[kRollSelector].size(), 0xFFFF));
+      break;
     case 800:
-      return uint16_t(std::min(fifos_[kWaveSelector].size(), kFifoLevelMax));
+      if (!fifos_[kWaveSelector].empty()) return uint16_t(std::min(fifos_[kWaveSelector].size(), kFifoLevelMax));
+      if (acq_.ReadChannel() == SimAcquire::kDecodeReadChannel) {
+        size_t n = fifos_[SimAcquire::kDecodeSelector].size();
+        return n == 0 ? 0xFFFF : uint16_t(std::min(n, kDecodeStepMax));  // 0xFFFF: the end marker
+      }
+      break;
     case 804:
       return done_ ? 1 : 0;
     case 820:
       return faults_.selfResetFail ? 0x101 : uint16_t((drawing_ & 15) << 8);
     default:
-      return regs_[r];
+      break;
   }
+  if (acq_.Reg(r, AcqWords(), MonoUs(), signals_, &v)) return v;
+  return regs_[r];
 }
 
 uint16_t SimFpga::Word(uint16_t word) {
@@ -225,6 +246,7 @@ std::vector<uint32_t> SimFpga::LastReconfiguration() {
 void SimFpga::SetAcquisitionStatus(int ch, int code) {
   std::lock_guard<std::mutex> lock(mu_);
   if (ch == 0 || ch == 1) acqStatus_[ch] = code & 15;
+  statusFixed_ = true;
 }
 
 void SimFpga::SetDrawingStatus(int code) {
@@ -236,10 +258,19 @@ void SimFpga::RaiseFinished() {
   void (*handler)() = nullptr;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    done_ = true;
-    if (lbOpen_) handler = finished_;
+    handler = FinishedLocked();
   }
   if (handler) handler();
+}
+
+void (*SimFpga::FinishedLocked())() {
+  done_ = true;
+  return lbOpen_ ? finished_ : nullptr;
+}
+
+void (*SimFpga::AcquiredLocked())() {
+  rasterLoaded_ = false;
+  return FinishedLocked();
 }
 
 bool SimFpga::Finished() {

@@ -12,6 +12,7 @@
 //   782 bit 0 read-out FIFO ready; 800 bytes waiting in it (selector 64)
 //   784 roll bytes waiting (selector 128)
 //   786, 806-862 frequency counters (platform/sim/sim_counters.h)
+//   788, 792 maximum and minimum codes of the last acquisition
 //   804 bit 0 acquisition done (RaiseFinished; cleared by control word 0 = 1)
 //   820 self-reset status, bits 8-11 the drawing status (5 idle)
 //
@@ -19,6 +20,11 @@
 // registers (18 latch, 20 value, 22 adc x 256 + register), PLL (12 latch,
 // 10 = 1, 14, 16), DACs (32 latch, 10 = 2, 34) and the front-end word
 // (24 latch, 26 low 16 bits, 28 bits 16-23).
+//
+// Acquisitions, the read-out FIFO, the display raster, roll and decode reads
+// are those of platform/sim/sim_acquire.h. Bytes a test loads into a block
+// (LoadBlock) are read before anything the acquisitions give, and a loaded
+// raster is read until the next acquisition.
 #pragma once
 #include <atomic>
 #include <cstddef>
@@ -30,6 +36,7 @@
 #include <vector>
 
 #include "platform/fpga.h"
+#include "platform/sim/sim_acquire.h"
 #include "platform/sim/sim_counters.h"
 #include "platform/sim/sim_signals.h"
 
@@ -99,12 +106,27 @@ class SimFpga {
   void SetSignal(int input, const TestSignal& s);
   void SetSignalFrequency(int input, double hz);
   TestSignal Signal(int input);
-  void SetAcquisitionStatus(int ch, int code);  // field of register 770
+  void SetAcquisitionStatus(int ch, int code);  // field of register 770, fixed from now on
   void SetDrawingStatus(int code);              // bits 8-11 of register 820
   // A finished acquisition: register 804 bit 0 set and the handler called (as
   // SIGIO would), when the local bus is open and a handler is installed.
   void RaiseFinished();
   bool Finished();
+
+  // --- tests: acquisitions (sim_acquire.h) ---
+  // Pacing of the acquisitions; `scale` stretches real-time pacing (0.1 is ten
+  // times faster). Real-time pacing runs on a board thread of its own.
+  void SetPacing(SimAcquire::Pacing p, double scale = 1.0);
+  SimAcquire::Pacing Pacing();
+  // Makes one acquisition now, as the settings and signals say, and raises
+  // the finished signal; false when acquisition is held in reset, paused, done
+  // with a single sweep or waiting for a normal-sweep trigger that never comes.
+  bool AcquireNow();
+  void SetAcqSettings(const SimAcqSettings& s);
+  void ClearAcqSettings();
+  SimAcqSettings AcqSettings();
+  SimAcquisition LastAcquisition();
+  std::vector<uint8_t> Raster();  // the display raster of the last acquisition
 
   // Blocks by selector: 0 and 2048 read the display raster (kept, re-read);
   // every other selector is a FIFO that a read drains.
@@ -128,6 +150,14 @@ class SimFpga {
  private:
   uint16_t ModelReg(uint16_t reg);
   void DecodeLatch(uint16_t word, uint16_t value);
+  SimAcquire::Words AcqWords() const { return {words_, written_}; }
+  // A finished acquisition under the lock: the flag, and the handler to call
+  // once the lock is released.
+  void (*FinishedLocked())();
+  void (*AcquiredLocked())();  // the same after a new acquisition
+  void EnsureClock();
+  static void* ClockThread(void*);
+  int64_t ClockStep();  // one real-time step; microseconds to the next
 
   std::mutex mu_;
   uint16_t words_[1024] = {};
@@ -148,8 +178,12 @@ class SimFpga {
   bool done_ = false;
   TestSignal signals_[kSignalInputs];
   int acqStatus_[2] = {};
+  bool statusFixed_ = false;  // a test set register 770
   int drawing_ = 5;
   std::vector<uint8_t> raster_;
+  bool rasterLoaded_ = false;
+  SimAcquire acq_;
+  std::atomic<bool> clockRunning_{false};
   std::map<uint32_t, std::vector<uint8_t>> fifos_;
   std::vector<std::pair<uint32_t, size_t>> blockReads_;
   uint16_t adcRegs_[2][256] = {};

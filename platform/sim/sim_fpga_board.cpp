@@ -6,6 +6,8 @@
 
 #include "platform/sim/sim_fpga.h"
 
+#include "platform/clock.h"
+
 namespace plat {
 
 namespace {
@@ -44,6 +46,7 @@ void SimFpga::LoadBlock(uint32_t selector, const std::vector<uint8_t>& bytes) {
   std::lock_guard<std::mutex> lock(mu_);
   if (IsRaster(selector)) {
     raster_ = bytes;
+    rasterLoaded_ = true;
   } else {
     auto& fifo = fifos_[selector];
     fifo.insert(fifo.end(), bytes.begin(), bytes.end());
@@ -52,7 +55,7 @@ void SimFpga::LoadBlock(uint32_t selector, const std::vector<uint8_t>& bytes) {
 
 size_t SimFpga::BlockPending(uint32_t selector) {
   std::lock_guard<std::mutex> lock(mu_);
-  if (IsRaster(selector)) return raster_.size();
+  if (IsRaster(selector)) return rasterLoaded_ ? raster_.size() : SimAcquire::kRasterBytes;
   auto it = fifos_.find(selector);
   return it == fifos_.end() ? 0 : it->second.size();
 }
@@ -61,13 +64,15 @@ long SimFpga::ReadBlock(uint32_t selector, uint8_t* dest, size_t length) {
   std::lock_guard<std::mutex> lock(mu_);
   blockReads_.emplace_back(selector, length);
   std::memset(dest, 0, length);
-  if (IsRaster(selector)) {
+  auto fifo = fifos_.find(selector);
+  if (IsRaster(selector) && rasterLoaded_) {
     std::copy_n(raster_.begin(), std::min(length, raster_.size()), dest);
+  } else if (fifo != fifos_.end() && !fifo->second.empty()) {
+    size_t n = std::min(length, fifo->second.size());
+    std::copy(fifo->second.begin(), fifo->second.begin() + long(n), dest);
+    fifo->second.erase(fifo->second.begin(), fifo->second.begin() + long(n));
   } else {
-    auto& fifo = fifos_[selector];
-    size_t n = std::min(length, fifo.size());
-    std::copy(fifo.begin(), fifo.begin() + long(n), dest);
-    fifo.erase(fifo.begin(), fifo.begin() + long(n));
+    acq_.ReadBlock(selector, dest, length, AcqWords(), MonoUs(), signals_);
   }
   // The driver leaves the block at the start of the mapped window as well.
   if (windowMapped_) std::memcpy(window_.data(), dest, std::min(length, window_.size()));
@@ -159,7 +164,11 @@ std::string SimFpga::Inspect() {
     << ", PLL writes: " << pllWrites_.size() << "\n";
   o << "signals (Hz):";
   for (const TestSignal& s : signals_) o << " " << (s.HasEdges() ? s.frequencyHz : 0.0);
-  o << "\nblocks: raster " << raster_.size();
+  const SimAcquisition& a = acq_.Last();
+  o << "\nacquisitions: " << a.serial << (a.triggered ? " (last triggered)" : "") << ", status " << acq_.Status()
+    << ", sample period " << a.set.samplePeriodNs << " ns, column " << a.set.columnNs << " ns, depth "
+    << a.set.depth << ", trigger at " << a.set.triggerAddress;
+  o << "\nblocks: raster " << (rasterLoaded_ ? raster_.size() : SimAcquire::kRasterBytes);
   for (const auto& f : fifos_) o << ", selector " << f.first << " " << f.second.size();
   o << "\nwords:";
   for (int w = 0; w < 1024; ++w)

@@ -1,7 +1,18 @@
 // Test signals at the simulated board's inputs: CH1, CH2 and the external
-// trigger input. Both channels start with a 1 kHz sine of 1 V amplitude; the
-// external input starts without a signal.
+// trigger input, in volts at the BNC. Both channels start with a 1 kHz sine of
+// 1 V amplitude (2 Vpp); the external input starts without a signal.
+//
+// Shapes, for amplitude A (peak), offset O, frequency f and duty d:
+//   sine      O + A sin(2 pi f t)
+//   square    O + A for the first half of each period, O - A for the second
+//   triangle  O - A at the period start, rising to O + A at mid-period and back
+//   pulse     O + A for the first d of each period, O - A for the rest
+//   dc        O (A and f unused)
+//   noise     O + uniform noise in [-A, A], new every nanosecond (f unused)
+// A period starts at a rising zero crossing of the sine, the rising edge of
+// square and pulse, and the minimum of the triangle.
 #pragma once
+#include <cstdint>
 
 namespace plat {
 
@@ -12,6 +23,7 @@ struct TestSignal {
   double frequencyHz = 1000.0;
   double amplitudeV = 1.0;  // peak, at the BNC
   double offsetV = 0.0;
+  double duty = 0.1;        // high fraction of a pulse period (0..1, exclusive)
 
   // A signal with edges the trigger comparator and the counters can see.
   bool HasEdges() const {
@@ -20,5 +32,16 @@ struct TestSignal {
 };
 
 enum SignalInput { kSignalCh1 = 0, kSignalCh2 = 1, kSignalExt = 2, kSignalInputs = 3 };
+
+// The signal's value at `cycles` periods after a period start. `noiseKey`
+// picks the noise value (the same key always gives the same value).
+double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey);
+
+// The signal's mean over a period (what AC coupling removes).
+double SignalMean(const TestSignal& s);
+
+// The signal's lowest and highest values.
+double SignalMin(const TestSignal& s);
+double SignalMax(const TestSignal& s);
 
 }  // namespace plat

@@ -1,0 +1,212 @@
+// The simulated FPGA's acquisitions: run control, pacing, the trigger and the
+// sample codes of a finished acquisition.
+#include "platform/sim/sim_acquire.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/clock.h"
+
+namespace plat {
+
+namespace {
+enum Word : uint16_t {
+  kResetWord = 0,
+  kSweepWord = 72,
+  kArmWord = 122,
+  kPauseWord = 128,
+  kRasterReadWord = 170,
+  kForceWord = 222,
+};
+constexpr int kSweepNormal = 1, kSweepSingle = 2;
+constexpr int kStatusTriggered = 1, kStatusSingleDone = 2, kStatusUntriggered = 3, kStatusSingleWait = 4;
+constexpr int64_t kMinCycleUs = 1000;
+constexpr int64_t kNormalRecheckUs = 10000;
+constexpr int kEdgeSteps = 2048;  // two periods, 1024 steps each
+constexpr int kBisections = 60;
+
+int InputOf(int trigSource) { return trigSource == 1 ? kSignalCh2 : trigSource == 3 ? kSignalExt : kSignalCh1; }
+
+bool AcReferenced(int coupling) { return (coupling & ~2) == 1; }
+
+double Frac(long double x) { return double(x - std::floor(x)); }
+
+// Seconds from `phase` (cycles) to the first crossing of `level` with the
+// slope (0 rising, 1 falling, 2 either) within two periods; false when none.
+bool FindEdge(const TestSignal& s, double phase, double level, int slope, double* dt) {
+  if (!s.HasEdges() || s.shape == SignalShape::kNoise) return false;
+  const double f = s.frequencyHz, h = 1.0 / (f * (kEdgeSteps / 2));
+  auto v = [&](double t) { return SignalVolts(s, phase + f * t, 0) - level; };
+  auto crossed = [&](double before, double after) {
+    bool up = before < 0 && after >= 0, down = before > 0 && after <= 0;
+    return slope == 0 ? up : slope == 1 ? down : up || down;
+  };
+  double prev = v(0);
+  for (int k = 1; k <= kEdgeSteps; ++k) {
+    double cur = v(k * h);
+    if (crossed(prev, cur)) {
+      double lo = (k - 1) * h, hi = k * h;
+      const double vlo = prev;
+      for (int i = 0; i < kBisections; ++i) {
+        double mid = 0.5 * (lo + hi);
+        if (crossed(vlo, v(mid))) hi = mid;
+        else lo = mid;
+      }
+      *dt = hi;
+      return true;
+    }
+    prev = cur;
+  }
+  return false;
+}
+}  // namespace
+
+// --- one acquisition ---
+
+double SimAcquisition::SamplesPerColumn() const {
+  return set.samplePeriodNs > 0 && set.columnNs > 0 ? set.columnNs / set.samplePeriodNs : 1.0;
+}
+
+double SimAcquisition::Volts(int input, double address) const {
+  const TestSignal& s = sig[input];
+  const double dt = (address - double(set.triggerAddress)) * set.samplePeriodNs * 1e-9;
+  const uint64_t key = serial * 0x9E3779B97F4A7C15ull ^ uint64_t(input) << 58 ^ uint64_t(int64_t(std::floor(address)));
+  return SignalVolts(s, phase[input] + s.frequencyHz * dt, key);
+}
+
+uint8_t SimAcquisition::Code(int ch, double address) const {
+  const SimChannelSetting& c = set.ch[ch & 1];
+  double code = c.zeroCode;
+  if (c.coupling != 2) {
+    double v = Volts(ch & 1, address);
+    if (c.coupling == 1) v -= SignalMean(sig[ch & 1]);
+    code += v * 25.0 / (c.voltsPerDiv > 0 ? c.voltsPerDiv : 1.0);
+  }
+  long q = std::isfinite(code) ? std::lround(std::min(std::max(code, 1.0), 254.0)) : 127;
+  return uint8_t(c.invert ? 255 - q : q);
+}
+
+// --- run control ---
+
+SimAcquire::SimAcquire() : epochUs_(MonoUs()) {
+  for (TestSignal& s : last_.sig) {  // before the first acquisition: an empty, flat record
+    s.shape = SignalShape::kDc;
+    s.offsetV = 0.0;
+  }
+}
+
+void SimAcquire::SetPacing(Pacing p, double scale) {
+  pacing_ = p;
+  scale_ = scale > 0 ? scale : 1.0;
+  dueUs_ = MonoUs();
+}
+
+void SimAcquire::SetSettings(const SimAcqSettings& s) {
+  settings_ = s;
+  haveSettings_ = true;
+}
+
+void SimAcquire::ClearSettings() { haveSettings_ = false; }
+
+// The settings of the next acquisition. The time-base, vertical and trigger
+// words are not decoded on this board yet: until they are, acquisitions use
+// the start-up settings (500 mV/div at 0 V, 500 us/div at 1 GSa/s with a
+// 7,000,000-sample record, rising edge at 0 V on CH1) or a test's.
+SimAcqSettings SimAcquire::CurrentSettings(const Words&) const { return haveSettings_ ? settings_ : SimAcqSettings{}; }
+
+bool SimAcquire::Running(const Words& w) const {
+  return w.value[kResetWord] == 0 && w.value[kPauseWord] == 0 && !singleDone_;
+}
+
+int64_t SimAcquire::CycleUs(const SimAcqSettings& s, const TestSignal* signals) const {
+  double us = double(s.depth) * s.samplePeriodNs * 1e-3;
+  const TestSignal& t = signals[InputOf(s.trigSource)];
+  if (t.HasEdges() && t.shape != SignalShape::kNoise) us += 0.5e6 / t.frequencyHz;
+  else us += double(kAutoTimeoutUs);
+  us = std::min(std::max(us, double(kMinCycleUs)), 1e12);
+  return int64_t(us * scale_);
+}
+
+bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool force) {
+  if (!Running(w)) return false;
+  file_.Refresh(signals);
+  const SimAcqSettings s = CurrentSettings(w);
+  dueUs_ = nowUs + CycleUs(s, signals);
+  if (s.roll) return false;
+
+  const int sweep = w.value[kSweepWord];
+  const long double now = Seconds(nowUs);
+  const int src = InputOf(s.trigSource);
+  const TestSignal& t = signals[src];
+  const double level = s.trigLevelV + (AcReferenced(s.trigCoupling) ? SignalMean(t) : 0.0);
+  double dt = 0;
+  const bool found = !force && FindEdge(t, Frac(now * t.frequencyHz), level, s.trigSlope, &dt);
+  if (!found && !force && (sweep & kSweepNormal)) {
+    if (pacing_ == Pacing::kRealTime) dueUs_ = nowUs + int64_t(kNormalRecheckUs * scale_);
+    return false;  // normal sweep waits for its trigger
+  }
+
+  SimAcquisition a;
+  a.serial = last_.serial + 1;
+  a.set = s;
+  a.triggered = found;
+  for (int i = 0; i < kSignalInputs; ++i) {
+    a.sig[i] = signals[i];
+    a.phase[i] = Frac((now + dt) * signals[i].frequencyHz);
+  }
+  last_ = a;
+  unread_ = true;
+  force_ = false;
+  if (sweep & kSweepSingle) {
+    singleDone_ = true;
+    status_ = kStatusSingleDone;
+  } else {
+    status_ = found ? kStatusTriggered : kStatusUntriggered;
+  }
+  return true;
+}
+
+bool SimAcquire::OnWord(uint16_t word, uint16_t old, const Words& w, int64_t nowUs, TestSignal* signals) {
+  const uint16_t v = w.value[word];
+  const bool unpaced = pacing_ == Pacing::kUnpaced;
+  switch (word) {
+    case kResetWord:
+      if (v == 1) unread_ = false;
+      if (old != 1 || v != 0) return false;
+      singleDone_ = false;  // sampling restarts
+      status_ = (w.value[kSweepWord] & kSweepSingle) ? kStatusSingleWait : kStatusUntriggered;
+      dueUs_ = nowUs + CycleUs(CurrentSettings(w), signals);
+      return unpaced && Make(w, nowUs, signals, force_);
+    case kPauseWord:
+      return old == 1 && v == 0 && unpaced && !unread_ && Make(w, nowUs, signals, force_);
+    case kRasterReadWord:
+      if (v == 1) unread_ = false;
+      if (old != 1 || v != 0) return false;
+      if (unpaced) return Make(w, nowUs, signals, force_);
+      return pacing_ == Pacing::kRealTime && nowUs >= dueUs_ && Make(w, nowUs, signals, force_);
+    case kForceWord:
+      if (old != 0 || v != 1) return false;
+      force_ = true;
+      if (pacing_ == Pacing::kRealTime) dueUs_ = nowUs;
+      return unpaced && Make(w, nowUs, signals, true);
+    case kArmWord:
+      if (old == 1 && v == 0) ArmRead(w);
+      return false;
+    case kSweepWord:
+      if (!(v & kSweepSingle)) singleDone_ = false;
+      return false;
+    default:
+      return false;
+  }
+}
+
+bool SimAcquire::Tick(const Words& w, int64_t nowUs, TestSignal* signals) {
+  if (pacing_ != Pacing::kRealTime || unread_ || nowUs < dueUs_) return false;
+  return Make(w, nowUs, signals, force_);
+}
+
+bool SimAcquire::AcquireNow(const Words& w, int64_t nowUs, TestSignal* signals) {
+  return Make(w, nowUs, signals, force_);
+}
+
+}  // namespace plat

@@ -1,0 +1,218 @@
+// Acquisitions of the simulated FPGA: from the test signals (volts at the BNC,
+// sim_signals.h, sim_signal_file.h) and the settings in force it makes each
+// acquisition, triggered where the trigger settings say, and answers the reads
+// of the waveform engine the way the instrument reads them.
+//
+// Record. Acquisition memory holds `depth` samples centred on record address
+// kRecordCentre (35,000,000); the trigger sits at `triggerAddress`. Sample
+// codes: 8 bits, the channel's zero code (127 = screen centre) for 0 V, 25
+// codes per division, rounded and clamped to 1..254; AC coupling removes the
+// signal's mean, GND gives the zero code, invert gives 255 - code. The record
+// is not stored: each sample is worked out from the acquisition's snapshot of
+// signals and settings, so any read gives the same bytes for one acquisition.
+//
+// Run control, decoded from the board-level control words:
+//   0     1 holds acquisition in reset; 1 -> 0 restarts sampling (arms single)
+//   128   1 pauses acquisition (no acquisition finishes), 0 resumes
+//   72    sweep: bit 0 normal (wait for a trigger), bit 1 single (one
+//         acquisition, then none until sampling restarts); 0 auto
+//   222   0 -> 1 forces the next acquisition (untriggered if need be)
+//   170   1 while the display raster is read; a finished acquisition is held
+//         (the next one does not replace it) until its raster is read or
+//         sampling restarts
+//   38    bits 2-3: the channels drawn into the raster (CH1 only until written)
+//   116   the active channel, drawn on top in the raster
+// Register 804 bit 0 rises with every finished acquisition (and the finished
+// signal is raised); control word 0 = 1 clears it.
+// Register 770: per channel 4 bits (CH1 bits 0-3, CH2 bits 4-7), the same for
+// both: 1 running and triggered, 2 single acquisition done, 3 running without
+// a trigger (auto, or normal still waiting), 4 single armed and waiting.
+//
+// Read-out FIFO (selector 64). A read is armed by control word 122 going
+// 1 -> 0 with the read parameters in force: 176 read channel (1 CH1, 2 CH2,
+// 5 bus decode), 148/150 start offset (signed 32 bits, low half first) from
+// the trigger address (from the record start when the trigger lies left of
+// the record: a trigger delay), 160/162 the read step (samples x 16, tenths in
+// the low 4 bits; 16 = every sample). The FIFO then streams the samples at
+// start, start + step, ... of the last finished acquisition. Register 782
+// bit 0 is set while it holds bytes, register 800 gives the bytes waiting (at
+// most kFifoBytes).
+//
+// Bus-decode reads (read channel 5): register 782 reads 1, register 800 gives
+// the bytes waiting in decode FIFO kDecodeSelector (whole 32-byte blocks, at
+// most 10,240), or 0xFFFF (-1, the end marker) once it is empty; register 836
+// (second decode FIFO) reads 0. Decode records are not made yet: tests and the
+// bus-decode simulation load them with SimFpga::LoadBlock(kDecodeSelector, ...).
+//
+// Display raster (selectors 0 and 2048): 200 rows x 700 columns, row-major
+// (byte r x 700 + x). Column x shows the samples of record addresses
+// kRecordCentre + (x - 350) x s .. + s, s = samples per column; raster row
+// r = 227 - code (codes 28..227; others are off the grid). A byte holds the
+// intensity level in bits 0-6 (0 = nothing) and the channel in bit 7 (0 CH1,
+// 1 CH2); where both channels are drawn the active channel wins. The level
+// grows with the share of the column's samples that pass through the cell.
+// Registers 788 and 792: the maximum and minimum codes over the screen window
+// (low byte CH1, high byte CH2).
+//
+// Roll (settings.roll): no records are made; while running, each channel's
+// roll FIFO (selector 128 CH1, 192 CH2) fills at 10 samples per screen column
+// (10 / columnNs x 1e9 per second), up to kRollFifoBytes (the oldest bytes are
+// dropped); register 784 gives CH1's bytes waiting.
+//
+// Pacing. Real time: an acquisition finishes a record time (plus the wait for
+// the trigger; 40 ms without one in auto) after the last, never faster than
+// once a millisecond, times the pacing scale. Unpaced: the next acquisition
+// finishes as soon as sampling restarts, acquisition resumes or the raster of
+// the last one has been read. On demand: only SimFpga::AcquireNow makes one.
+// Until a test chooses, the board paces in real time, or on demand when the
+// tests' virtual clock is on.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/sim/sim_signal_file.h"
+#include "platform/sim/sim_signals.h"
+
+namespace plat {
+
+constexpr int64_t kRecordCentre = 35000000;
+constexpr int64_t kMemorySamples = 70000000;
+
+struct SimChannelSetting {
+  double voltsPerDiv = 0.5;  // the hardware range, volts per division at the BNC
+  double zeroCode = 127.0;   // code of 0 V (the offset DAC's position)
+  int coupling = 0;          // 0 DC, 1 AC, 2 GND
+  bool invert = false;
+};
+
+// What the acquisitions are made with, decoded from the control words in force.
+struct SimAcqSettings {
+  SimChannelSetting ch[2];
+  double samplePeriodNs = 1.0;             // ADC sample period
+  double columnNs = 10000.0;               // one screen column (a division is 50)
+  int64_t depth = 7000000;                 // record samples
+  int64_t triggerAddress = kRecordCentre;  // record address of the trigger point
+  int trigSource = 0;                      // 0 CH1, 1 CH2, 3 external
+  int trigSlope = 0;                       // 0 rising, 1 falling, 2 either
+  double trigLevelV = 0.0;                 // at the source's BNC
+  int trigCoupling = 0;                    // 1 and 3 AC-referenced: level from the mean
+  bool roll = false;
+};
+
+// One finished acquisition: the signals and settings it was made with.
+struct SimAcquisition {
+  uint64_t serial = 0;
+  SimAcqSettings set;
+  TestSignal sig[kSignalInputs];
+  double phase[kSignalInputs] = {};  // cycles of each input at the trigger point
+  bool triggered = false;
+
+  double SamplesPerColumn() const;
+  double Volts(int input, double address) const;  // the signal at a record address
+  uint8_t Code(int ch, double address) const;     // the sample code there
+};
+
+// Builds the display raster (kRasterBytes) of an acquisition for the channels
+// in `mask` (bit 0 CH1, bit 1 CH2), the active channel on top; the maxima and
+// minima of the codes over the screen window in max[2], min[2].
+void SimBuildRaster(const SimAcquisition& a, int mask, int activeCh, uint8_t* raster, uint8_t* max,
+                    uint8_t* min);
+
+class SimAcquire {
+ public:
+  enum class Pacing { kDefault, kRealTime, kUnpaced, kOnDemand };
+
+  static constexpr size_t kRasterBytes = 140000;
+  static constexpr size_t kFifoBytes = 8192;
+  static constexpr size_t kRollFifoBytes = 8192;
+  static constexpr uint32_t kDecodeSelector = 256;
+  static constexpr int kDecodeReadChannel = 5;
+  static constexpr int64_t kAutoTimeoutUs = 40000;
+
+  // The control words in force and whether each has been written.
+  struct Words {
+    const uint16_t* value;
+    const bool* written;
+  };
+
+  SimAcquire();
+
+  // Everything below runs under the simulated FPGA's lock.
+  void SetPacing(Pacing p, double scale);
+  Pacing GetPacing() const { return pacing_; }
+  void SetSettings(const SimAcqSettings& s);  // a test's settings, used from now on
+  void ClearSettings();                         // back to the decoded ones
+  SimAcqSettings CurrentSettings(const Words& w) const;
+
+  // A control word was written (already in `w`); `old` its value before.
+  // True when an acquisition finished because of it.
+  bool OnWord(uint16_t word, uint16_t old, const Words& w, int64_t nowUs, TestSignal* signals);
+  // Real-time pacing: makes the acquisition that is due. True when one finished.
+  bool Tick(const Words& w, int64_t nowUs, TestSignal* signals);
+  // Makes one acquisition now unless held in reset, paused or done with a
+  // single one; triggered when the trigger finds its edge, untriggered
+  // otherwise. True when one finished.
+  bool AcquireNow(const Words& w, int64_t nowUs, TestSignal* signals);
+  int64_t NextDueUs() const { return dueUs_; }
+
+  // Registers the acquisitions answer (770, 782, 784, 788, 792, 800); false
+  // for any other.
+  bool Reg(uint16_t reg, const Words& w, int64_t nowUs, TestSignal* signals, uint16_t* value);
+  // Reads the raster, the read-out FIFO or a roll FIFO; false for another selector.
+  bool ReadBlock(uint32_t selector, uint8_t* dest, size_t length, const Words& w, int64_t nowUs,
+                 TestSignal* signals);
+  int ReadChannel() const { return readCh_; }  // of the armed read (0 none)
+
+  const SimAcquisition& Last() const { return last_; }
+  uint64_t Count() const { return last_.serial; }
+  int Status() const { return status_; }
+
+ private:
+  bool Running(const Words& w) const;
+  bool Make(const Words& w, int64_t nowUs, TestSignal* signals, bool force);
+  int64_t CycleUs(const SimAcqSettings& s, const TestSignal* signals) const;
+  void ArmRead(const Words& w);
+  void Render(const Words& w);
+  void UpdateRoll(const Words& w, int64_t nowUs, TestSignal* signals);
+  size_t RollPending(int ch) const;
+  void ReadRoll(int ch, uint8_t* dest, size_t length);
+  double Seconds(int64_t us) const { return double(us - epochUs_) * 1e-6; }
+
+  Pacing pacing_ = Pacing::kDefault;
+  double scale_ = 1.0;
+  bool haveSettings_ = false;
+  SimAcqSettings settings_;
+  SimSignalFile file_;
+  int64_t epochUs_;
+
+  SimAcquisition last_;
+  bool unread_ = false;      // finished, its raster not read yet
+  bool singleDone_ = false;  // single sweep: no more until sampling restarts
+  bool force_ = false;
+  int status_ = 3;
+  int64_t dueUs_ = 0;
+
+  // The armed read.
+  int readCh_ = 0;
+  double readAddress_ = 0;
+  double readStep_ = 1;
+  int64_t readLeft_ = 0;
+
+  // Raster of the last acquisition, built when first read.
+  std::vector<uint8_t> raster_;
+  uint64_t renderedSerial_ = ~0ull;
+  int renderedMask_ = -1, renderedActive_ = -1;
+  uint8_t max_[2] = {}, min_[2] = {};
+
+  // Roll stream.
+  bool rolling_ = false;
+  int64_t rollLastUs_ = 0;
+  double rollCarry_ = 0;
+  int64_t rollProduced_ = 0;
+  int64_t rollConsumed_[2] = {};
+  SimAcquisition rollSnap_;  // signals and settings of the roll, phases at its start
+  double rollRate_ = 0;      // samples per second
+};
+
+}  // namespace plat

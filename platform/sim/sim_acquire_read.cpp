@@ -1,0 +1,153 @@
+// Reads of the simulated FPGA's acquisitions: the read-out FIFO, the display
+// raster, the maximum and minimum registers and the roll FIFOs.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/sim/sim_acquire.h"
+
+namespace plat {
+
+namespace {
+enum Reg : uint16_t {
+  kStatusReg = 770,
+  kFifoReadyReg = 782,
+  kRollWaitingReg = 784,
+  kMaxReg = 788,
+  kMinReg = 792,
+  kFifoLevelReg = 800,
+};
+enum Selector : uint32_t { kRaster = 0, kWave = 64, kRollCh1 = 128, kRollCh2 = 192, kRasterDebug = 2048 };
+constexpr uint16_t kReadChannelWord = 176, kOffsetWord = 148, kStepWord = 160;
+constexpr uint16_t kChannelsWord = 38, kActiveWord = 116;
+constexpr int kRollSamplesPerColumn = 10;
+
+uint32_t Pair(const uint16_t* v, uint16_t low) { return uint32_t(v[low]) | uint32_t(v[low + 2]) << 16; }
+}  // namespace
+
+void SimAcquire::ArmRead(const Words& w) {
+  readCh_ = w.value[kReadChannelWord];
+  const int32_t offset = int32_t(Pair(w.value, kOffsetWord));
+  const uint32_t step = Pair(w.value, kStepWord);
+  readStep_ = std::max(1.0, double(step >> 4) + double(step & 15) / 10.0);
+  const SimAcqSettings& s = last_.set;
+  const int64_t recordStart = kRecordCentre - s.depth / 2;
+  // With a trigger delay the record begins after the trigger: offsets count from its start.
+  const int64_t base = s.triggerAddress < recordStart ? recordStart : s.triggerAddress;
+  readAddress_ = double(base) + double(offset);
+  readLeft_ = (readCh_ == 1 || readCh_ == 2) ? int64_t(double(kMemorySamples) / readStep_) : 0;
+}
+
+void SimAcquire::Render(const Words& w) {
+  const int mask = w.written[kChannelsWord] ? (w.value[kChannelsWord] >> 2) & 3 : 1;
+  const int active = w.value[kActiveWord] == 1 ? 1 : 0;
+  if (renderedSerial_ == last_.serial && renderedMask_ == mask && renderedActive_ == active) return;
+  raster_.assign(kRasterBytes, 0);
+  SimBuildRaster(last_, mask, active, raster_.data(), max_, min_);
+  renderedSerial_ = last_.serial;
+  renderedMask_ = mask;
+  renderedActive_ = active;
+}
+
+bool SimAcquire::Reg(uint16_t reg, const Words& w, int64_t nowUs, TestSignal* signals, uint16_t* value) {
+  switch (reg) {
+    case kStatusReg:
+      *value = uint16_t((status_ & 15) | (status_ & 15) << 4);
+      return true;
+    case kFifoReadyReg:
+      *value = readLeft_ > 0 ? 1 : 0;
+      return true;
+    case kFifoLevelReg:
+      *value = uint16_t(std::min<int64_t>(readLeft_, int64_t(kFifoBytes)));
+      return true;
+    case kRollWaitingReg:
+      UpdateRoll(w, nowUs, signals);
+      *value = uint16_t(std::min<size_t>(RollPending(0), 0xFFFF));
+      return true;
+    case kMaxReg:
+    case kMinReg: {
+      Render(w);
+      const uint8_t* v = reg == kMaxReg ? max_ : min_;
+      *value = uint16_t(v[0] | v[1] << 8);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool SimAcquire::ReadBlock(uint32_t selector, uint8_t* dest, size_t length, const Words& w, int64_t nowUs,
+                           TestSignal* signals) {
+  switch (selector) {
+    case kRaster:
+    case kRasterDebug:
+      Render(w);
+      std::memcpy(dest, raster_.data(), std::min(length, raster_.size()));
+      return true;
+    case kWave: {
+      if (readCh_ != 1 && readCh_ != 2) return false;
+      const size_t n = size_t(std::min<int64_t>(int64_t(length), readLeft_));
+      for (size_t i = 0; i < n; ++i) {
+        dest[i] = last_.Code(readCh_ - 1, std::floor(readAddress_));
+        readAddress_ += readStep_;
+      }
+      readLeft_ -= int64_t(n);
+      return true;
+    }
+    case kRollCh1:
+    case kRollCh2:
+      UpdateRoll(w, nowUs, signals);
+      ReadRoll(selector == kRollCh1 ? 0 : 1, dest, length);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// --- roll ---
+
+void SimAcquire::UpdateRoll(const Words& w, int64_t nowUs, TestSignal* signals) {
+  const SimAcqSettings s = CurrentSettings(w);
+  if (!s.roll) {
+    rolling_ = false;
+    return;
+  }
+  if (!rolling_) {
+    rolling_ = true;
+    rollLastUs_ = nowUs;
+    rollCarry_ = 0;
+    rollProduced_ = rollConsumed_[0] = rollConsumed_[1] = 0;
+    rollRate_ = s.columnNs > 0 ? kRollSamplesPerColumn / (s.columnNs * 1e-9) : 0.0;
+    rollSnap_ = last_;
+    rollSnap_.serial = last_.serial + 0x100000000ull;  // noise of its own
+    rollSnap_.set = s;
+    rollSnap_.set.samplePeriodNs = rollRate_ > 0 ? 1e9 / rollRate_ : 1.0;
+    rollSnap_.set.triggerAddress = 0;
+    file_.Refresh(signals);
+    const long double now = Seconds(nowUs);
+    for (int i = 0; i < kSignalInputs; ++i) {
+      rollSnap_.sig[i] = signals[i];
+      const long double c = now * rollSnap_.sig[i].frequencyHz;
+      rollSnap_.phase[i] = double(c - std::floor(c));
+    }
+  }
+  if (Running(w)) {
+    double n = double(nowUs - rollLastUs_) * 1e-6 * rollRate_ + rollCarry_;
+    n = std::min(n, 1e12);
+    const int64_t whole = int64_t(std::floor(n));
+    rollCarry_ = n - double(whole);
+    rollProduced_ += whole;
+  }
+  rollLastUs_ = nowUs;
+  for (int64_t& c : rollConsumed_) c = std::max(c, rollProduced_ - int64_t(kRollFifoBytes));
+}
+
+size_t SimAcquire::RollPending(int ch) const { return rolling_ ? size_t(rollProduced_ - rollConsumed_[ch]) : 0; }
+
+void SimAcquire::ReadRoll(int ch, uint8_t* dest, size_t length) {
+  const size_t n = std::min(length, RollPending(ch));
+  for (size_t i = 0; i < n; ++i) dest[i] = rollSnap_.Code(ch, double(rollConsumed_[ch] + int64_t(i)));
+  rollConsumed_[ch] += int64_t(n);
+}
+
+}  // namespace plat

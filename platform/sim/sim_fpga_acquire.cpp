@@ -1,0 +1,105 @@
+// The simulated FPGA's acquisition controls for tests and its real-time
+// acquisition clock, a board thread that finishes acquisitions when they are due.
+#include <algorithm>
+
+#include "platform/clock.h"
+#include "platform/sim/sim_fpga.h"
+#include "platform/thread.h"
+
+namespace plat {
+
+namespace {
+constexpr int64_t kClockMinUs = 200;
+constexpr int64_t kClockMaxUs = 5000;
+constexpr int64_t kClockIdleUs = 20000;
+}  // namespace
+
+void SimFpga::SetPacing(SimAcquire::Pacing p, double scale) {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    acq_.SetPacing(p, scale);
+  }
+  EnsureClock();
+}
+
+SimAcquire::Pacing SimFpga::Pacing() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return acq_.GetPacing();
+}
+
+bool SimFpga::AcquireNow() {
+  void (*handler)() = nullptr;
+  bool made;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    made = acq_.AcquireNow(AcqWords(), MonoUs(), signals_);
+    if (made) handler = AcquiredLocked();
+  }
+  if (handler) handler();
+  return made;
+}
+
+void SimFpga::SetAcqSettings(const SimAcqSettings& s) {
+  std::lock_guard<std::mutex> lock(mu_);
+  acq_.SetSettings(s);
+}
+
+void SimFpga::ClearAcqSettings() {
+  std::lock_guard<std::mutex> lock(mu_);
+  acq_.ClearSettings();
+}
+
+SimAcqSettings SimFpga::AcqSettings() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return acq_.CurrentSettings(AcqWords());
+}
+
+SimAcquisition SimFpga::LastAcquisition() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return acq_.Last();
+}
+
+std::vector<uint8_t> SimFpga::Raster() {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::vector<uint8_t> r(SimAcquire::kRasterBytes);
+  acq_.ReadBlock(0, r.data(), r.size(), AcqWords(), MonoUs(), signals_);
+  return r;
+}
+
+// Chooses the pacing left at its default (real time, or on demand under the
+// tests' virtual clock) and starts the clock thread real-time pacing needs.
+void SimFpga::EnsureClock() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (acq_.GetPacing() == SimAcquire::Pacing::kDefault)
+      acq_.SetPacing(VirtualClock() ? SimAcquire::Pacing::kOnDemand : SimAcquire::Pacing::kRealTime, 1.0);
+    if (acq_.GetPacing() != SimAcquire::Pacing::kRealTime || !lbOpen_ || StopRequested()) return;
+  }
+  if (clockRunning_.exchange(true)) return;
+  if (StartThread("SimAcquireClock", ClockThread, this) != 0) clockRunning_ = false;
+}
+
+void* SimFpga::ClockThread(void* arg) {
+  SimFpga* f = static_cast<SimFpga*>(arg);
+  while (!StopRequested()) {
+    if (!SleepOrStop(f->ClockStep())) break;
+  }
+  f->clockRunning_ = false;
+  return nullptr;
+}
+
+int64_t SimFpga::ClockStep() {
+  void (*handler)() = nullptr;
+  int64_t wait;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (acq_.GetPacing() != SimAcquire::Pacing::kRealTime || !lbOpen_) return kClockIdleUs;
+    const int64_t now = MonoUs();
+    if (acq_.Tick(AcqWords(), now, signals_)) handler = AcquiredLocked();
+    wait = std::min(std::max(acq_.NextDueUs() - now, kClockMinUs), kClockMaxUs);
+  }
+  if (handler) handler();
+  return wait;
+}
+
+}  // namespace plat

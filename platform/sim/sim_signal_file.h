@@ -1,0 +1,52 @@
+// The test-signal file of the simulated board: "<root>/dev/signals".
+//
+// The simulated FPGA re-reads the file whenever it changes (its size or time
+// stamp), before the next acquisition, so signals can be changed while the
+// instrument runs. Each line names one input and its signal; inputs the file
+// does not name keep their signal. Blank lines and text after '#' are ignored.
+//
+//   <input> <shape> [freq=<Hz>] [amp=<V>] [offset=<V>] [duty=<0..1>]
+//
+//   input   ch1, ch2 or ext (the external trigger input)
+//   shape   sine, square, triangle, pulse, dc or noise
+//   freq    frequency in Hz (0 .. 5e9; default 1000)
+//   amp     peak amplitude in volts at the BNC (0 .. 10000; default 1)
+//   offset  DC offset in volts (-10000 .. 10000; default 0)
+//   duty    high fraction of a pulse period (0 .. 1, exclusive; default 0.1)
+//
+// Example: a 1 kHz, 2 Vpp sine on CH1 and a 10 kHz pulse of 10 % duty from 0
+// to 3.3 V on CH2:
+//
+//   ch1 sine freq=1000 amp=1
+//   ch2 pulse freq=10000 amp=1.65 offset=1.65 duty=0.1
+//
+// A line that cannot be read (unknown input, shape or key, a value out of
+// range) is skipped with a line on standard error; the rest of the file holds.
+// Without the file the signals are those the tests set (by default a 1 kHz,
+// 2 Vpp sine on both channels and nothing at the external input).
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/sim/sim_signals.h"
+
+namespace plat {
+
+class SimSignalFile {
+ public:
+  // Reads the file when it changed since the last call and stores the signals
+  // of the inputs it names in `signals` (kSignalInputs entries). True when the
+  // file was read.
+  bool Refresh(TestSignal* signals);
+
+  // Parses one line of the format above; false (and `*input` untouched) for a
+  // blank line, a comment or a line that cannot be read (`*error` says why).
+  static bool ParseLine(const std::string& line, int* input, TestSignal* signal, std::string* error);
+
+ private:
+  bool seen_ = false;
+  int64_t stampNs_ = 0;
+  int64_t size_ = -1;
+};
+
+}  // namespace plat

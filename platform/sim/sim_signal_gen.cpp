@@ -1,0 +1,50 @@
+// Values of the simulated board's test signals.
+#include <cmath>
+
+#include "platform/sim/sim_signals.h"
+
+namespace plat {
+
+namespace {
+constexpr double kTwoPi = 6.283185307179586;
+
+// A well-mixed 64-bit hash (splitmix64 finaliser).
+uint64_t Mix(uint64_t x) {
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+double Duty(const TestSignal& s) { return s.duty > 0.0 && s.duty < 1.0 ? s.duty : 0.5; }
+}  // namespace
+
+double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
+  const double a = s.amplitudeV, o = s.offsetV;
+  const double p = cycles - std::floor(cycles);  // phase in [0, 1)
+  switch (s.shape) {
+    case SignalShape::kSine:
+      return o + a * std::sin(kTwoPi * p);
+    case SignalShape::kSquare:
+      return p < 0.5 ? o + a : o - a;
+    case SignalShape::kTriangle:
+      return p < 0.5 ? o - a + 4.0 * a * p : o + 3.0 * a - 4.0 * a * p;
+    case SignalShape::kPulse:
+      return p < Duty(s) ? o + a : o - a;
+    case SignalShape::kDc:
+      return o;
+    case SignalShape::kNoise:
+      return o + a * (double(Mix(noiseKey) >> 11) * (2.0 / 9007199254740992.0) - 1.0);
+  }
+  return o;
+}
+
+double SignalMean(const TestSignal& s) {
+  if (s.shape == SignalShape::kPulse) return s.offsetV + s.amplitudeV * (2.0 * Duty(s) - 1.0);
+  return s.offsetV;
+}
+
+double SignalMin(const TestSignal& s) { return s.shape == SignalShape::kDc ? s.offsetV : s.offsetV - s.amplitudeV; }
+double SignalMax(const TestSignal& s) { return s.shape == SignalShape::kDc ? s.offsetV : s.offsetV + s.amplitudeV; }
+
+}  // namespace plat
