@@ -34,12 +34,15 @@ void DecodeRead() {
   WaveOp.GetWave_Decode(1, 0, 8192);
 }
 
-void ReadChannelRecords(int requested) {
+// The 7000-point record of each requested channel that is on, and its screen
+// read; with `everyOn` the screen read of every channel that is on.
+void ReadChannelRecords(int requested, bool everyOn = false) {
   int on = SysRunStatus.GetChStatus();
   for (int ch = 0; ch < 2; ++ch) {
-    if (!(on & (1 << ch)) || !(requested & (1 << ch))) continue;
-    WaveOp.ReadDDRWave(ch, kRecordPoints);
-    WaveOp.SetArmReadDDRPara(ch, kRecordPoints);
+    if (!(on & (1 << ch))) continue;
+    const bool wanted = requested & (1 << ch);
+    if (wanted) WaveOp.ReadDDRWave(ch, kRecordPoints);
+    if (wanted || everyOn) WaveOp.SetArmReadDDRPara(ch, kRecordPoints);
   }
 }
 
@@ -95,8 +98,8 @@ void HandleFinishedAcquisition() {
   }
 
   const int waveType = SysRunStatus.GetWaveType();
-  if (waveType == 2 && requested) {
-    ReadChannelRecords(requested);
+  if (waveType == 2) {  // the traces are the display: every channel that is on is read
+    ReadChannelRecords(requested, true);
     WaveOp.SetNewWaveFlag(1);
     WaveOp.ResetRequestType();
   } else if (waveType != 2 && (requested || IsBusTrigger(trigType))) {
