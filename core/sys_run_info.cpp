@@ -8,8 +8,6 @@
 _SysRunInfo SysRunInfo;
 _SysRunInfoOp SysRunStatus(&SysRunInfo);
 
-const double MemDepthSize[8] = {1, 7000, 70000, 700000, 7000000, 35000000, 56000000, 70000000};
-
 namespace {
 constexpr int kMaxAcqMode = 3;
 constexpr int kMaxAverageIndex = 12;

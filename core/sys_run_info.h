@@ -5,10 +5,9 @@
 #pragma once
 #include <cstdint>
 
+#include "acquisition/mem_depth_table.h"
 #include "core/sys_run_info_layout.h"
 
-// Memory depth in points by depth index (0 automatic).
-extern const double MemDepthSize[8];
 constexpr int kMemDepthMaxIndex = 6;
 constexpr uint64_t kFunc70MDepth = 0x2;
 constexpr const char* kLanguageListPath = "Data/Menu/Language.txt";
