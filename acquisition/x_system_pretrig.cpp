@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "acquisition/timebase_tables.h"
+#include "acquisition/wave.h"
 #include "acquisition/word_list.h"
 #include "acquisition/x_system.h"
 #include "core/control.h"
@@ -37,6 +38,7 @@ int x_system::AdjPreTrigDepth(int ch, int step) {
   const int st = Status(ch);
   if (st == kStatusStopped || st == kStatusSecond || ch >= kFirstRef) {
     AdjStopMovePos(ch, step);
+    if (resource_->wave) resource_->wave->SetWaveProcessFlag();
     return 0;
   }
 

@@ -5,6 +5,7 @@
 #include "acquisition/acq_mode_word.h"
 #include "acquisition/serial_fixed_point.h"
 #include "acquisition/timebase_tables.h"
+#include "acquisition/wave.h"
 #include "acquisition/word_list.h"
 #include "acquisition/x_system.h"
 #include "core/control.h"
@@ -180,6 +181,10 @@ int x_system::AdjMemDepth(int ch) {
       run_->busWord[BusWordIndex(300)] = uint16_t(bitWord);
       run_->busWord[BusWordIndex(302)] = uint16_t(bitWord >> 16);
     }
+  }
+  if (type >= kTrigRs232 && type <= kTrigLin && resource_->wave) {
+    resource_->wave->DecodedataSetdefault();  // the decoded records belong to the old timing
+    resource_->wave->SetDecodeFocusItem(0);
   }
   if (busWord) w.Add32(300, 302, bitWord);
   return w.Send(*resource_->board);

@@ -69,6 +69,7 @@ int x_system::AdjTimeBase(int ch, int step) {
       UndoTimeBase(ch, previous);
       resource_->message->SetMessage(kMsgTimeBaseLimit);
     }
+    if (resource_->wave) resource_->wave->SetWaveProcessFlag();
     return 0;
   }
   if (ch >= 4) return 0;

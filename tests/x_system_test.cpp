@@ -8,7 +8,10 @@
 
 #include "acquisition/mem_depth_table.h"
 #include "acquisition/timebase_tables.h"
+#include "acquisition/trig_system.h"
+#include "acquisition/wave.h"
 #include "acquisition/x_system.h"
+#include "core/ch_cali_data.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
@@ -368,4 +371,44 @@ TEST_F(XSystemTest, TablesHoldTheirExactValues) {
   EXPECT_EQ(TimeBasePsPerPoint(41), 100000000000000LL);
   const double depths[] = {1, 7000, 70000, 700000, 7000000, 35000000, 56000000, 70000000};
   for (int i = 0; i < kMemDepthEntries; ++i) EXPECT_EQ(MemDepthSize[i], depths[i]);
+}
+
+TEST_F(XSystemTest, BusTriggerBitTimingFollowsTheSampleRate) {
+  SysRunStatus.SetMemDepth(1);
+  run_->trigType = 12;  // RS232
+  run_->rs232.baud = 9600;
+  WaveOp.SetDecodeFocusItem(5);
+  Apply(21);  // 2000 ns per sample: 500 kSa/s
+  EXPECT_FLOAT_EQ(run_->rs232.samplesPerBit, 5e5f / 9600);
+  EXPECT_EQ(plat::Fpga().Word(300), 52 << 10 | 83);  // 52.0833
+  EXPECT_EQ(plat::Fpga().Word(302), 0);
+  EXPECT_EQ(WaveOp.GetDecodeFocusItem(), 0);
+  EXPECT_EQ(run_->busWord[BusWordIndex(300)], 52 << 10 | 83);
+
+  run_->trigType = 14;  // SPI: idle samples from the idle time in 4 ns
+  run_->spi.idleTime = 250;
+  Apply(12);  // 2 ns per sample
+  EXPECT_EQ(plat::Fpga().Word(300), 500);
+
+  run_->trigType = 13;  // I2C: no bit timing
+  plat::Fpga().ClearLog();
+  Apply(12);
+  for (const auto& e : plat::Fpga().Log()) EXPECT_NE(e.first, 300);
+}
+
+TEST(XSystemBench, TheMainLoopRunsWithBothModelsLoaded) {
+  Bench bench;
+  ASSERT_EQ(bench.Start(), 0);
+  _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
+  TimeBase.LoadXsystem(&SystemResource, run);
+  Trigger.LoadTrigsystem(&ChSelfCaliData, &SystemResource, run);
+  EXPECT_EQ(Trigger.AdjTriggerPosition(0), 0);
+  EXPECT_EQ(Trigger.SentTriggerConfigPara(), 0);
+  EXPECT_EQ(TimeBase.AdjTimeBase(0, 1), 0);
+  bench.Pass(2);
+  EXPECT_TRUE(plat::Fpga().AcquireNow());
+  bench.Pass(2);
+  // The snapshot of the last acquisition took the time base in force.
+  EXPECT_EQ(TimeBase.GetTimeBase(0), TimeBase.GetRealTimeBase(0));
+  bench.Stop();
 }
