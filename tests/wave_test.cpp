@@ -8,7 +8,11 @@
 #include <thread>
 #include <vector>
 
+#include "acquisition/trig_system.h"
 #include "acquisition/wave.h"
+#include "acquisition/x_system.h"
+#include "core/ch_cali_data.h"
+#include "core/system_resource.h"
 #include "core/control.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
@@ -109,6 +113,23 @@ TEST_F(Wave_, SineOnCh1GivesItsRecordTraceAndRaster) {
   EXPECT_EQ(QelWaveData[40 * 700 + 375], 0);
   // The requested bit is cleared once the read completed.
   EXPECT_EQ(WaveOp.GetRequestCh() & 1, 0);
+}
+
+// The time-base and trigger models' words reach the simulated FPGA, and their
+// run-state values the reads: at 1 ms/div a 1 kHz period spans 50 columns.
+TEST_F(Wave_, TheModelsTimeBaseReachesRecordAndTrace) {
+  TimeBase.LoadXsystem(&SystemResource, &SysRunInfo);
+  Trigger.LoadTrigsystem(&ChSelfCaliData, &SystemResource, &SysRunInfo);
+  Trigger.SentTriggerConfigPara();
+  ASSERT_EQ(TimeBase.SetRealTimeBase(0, 21), 21);
+  ASSERT_EQ(TimeBase.AdjTimeBase(0, 0), 0);
+  EXPECT_DOUBLE_EQ(b.Fpga().AcqSettings().samplePeriodNs, 2000.0);  // 7000 points: 10 a column
+  EXPECT_DOUBLE_EQ(b.Fpga().AcqSettings().columnNs, 20000.0);
+  Acquire();
+  const std::vector<int> at = RisingCrossings(0);
+  ASSERT_EQ(at.size(), 13u);
+  for (size_t i = 1; i < at.size(); ++i) EXPECT_EQ(at[i] - at[i - 1], 50);
+  EXPECT_NEAR(at[6], 350, 1);  // the trigger column
 }
 
 TEST_F(Wave_, SquareDcOffScreenAndCh2) {

@@ -6,6 +6,8 @@
 #include <cmath>
 
 #include "platform/clock.h"
+#include "platform/sim/sim_decode_timebase.h"
+#include "platform/sim/sim_decode_trigger.h"
 
 namespace plat {
 
@@ -17,7 +19,11 @@ enum Word : uint16_t {
   kPauseWord = 128,
   kRasterReadWord = 170,
   kForceWord = 222,
+  kPreDividerWord = 42,  // written by every sample-rate change
+  kTrigSourceWord = 48,
+  kTrigTypeWord = 84,
 };
+constexpr int kTrigLevelDac = 2, kTrigHysteresisDac = 3;
 constexpr int kSweepNormal = 1, kSweepSingle = 2;
 constexpr int kStatusTriggered = 1, kStatusSingleDone = 2, kStatusUntriggered = 3, kStatusSingleWait = 4;
 constexpr int64_t kMinCycleUs = 1000;
@@ -108,11 +114,16 @@ void SimAcquire::SetSettings(const SimAcqSettings& s) {
 
 void SimAcquire::ClearSettings() { haveSettings_ = false; }
 
-// The settings of the next acquisition. The time-base, vertical and trigger
-// words are not decoded on this board yet: until they are, acquisitions use
-// the start-up settings (500 mV/div at 0 V, 500 us/div at 1 GSa/s with a
-// 7,000,000-sample record, rising edge at 0 V on CH1) or a test's.
-SimAcqSettings SimAcquire::CurrentSettings(const Words&) const { return haveSettings_ ? settings_ : SimAcqSettings{}; }
+// Without words, the start-up settings: 500 mV/div at 0 V, 500 us/div at
+// 1 GSa/s with a 7,000,000-sample record, rising edge at 0 V on CH1.
+SimAcqSettings SimAcquire::CurrentSettings(const Words& w) const {
+  if (haveSettings_) return settings_;
+  SimAcqSettings s;
+  if (w.written[kPreDividerWord]) SimApplyTimebase(SimDecodeTimebaseWords(w.value), &s);
+  if (w.written[kTrigSourceWord] || w.written[kTrigTypeWord])
+    SimApplyTrigger(SimDecodeTriggerWords(w.value, w.written, w.dac[kTrigLevelDac], w.dac[kTrigHysteresisDac]), &s);
+  return s;
+}
 
 bool SimAcquire::Running(const Words& w) const {
   return w.value[kResetWord] == 0 && w.value[kPauseWord] == 0 && !singleDone_;

@@ -130,10 +130,12 @@ class SimAcquire {
   static constexpr int kDecodeReadChannel = 5;
   static constexpr int64_t kAutoTimeoutUs = 40000;
 
-  // The control words in force and whether each has been written.
+  // The control words in force, whether each has been written, and the last
+  // codes latched into the four DACs (-1 never).
   struct Words {
     const uint16_t* value;
     const bool* written;
+    const int* dac;
   };
 
   SimAcquire();
@@ -143,6 +145,10 @@ class SimAcquire {
   Pacing GetPacing() const { return pacing_; }
   void SetSettings(const SimAcqSettings& s);  // a test's settings, used from now on
   void ClearSettings();                         // back to the decoded ones
+  // The settings the next acquisition is made with: a test's, or those decoded
+  // from the time-base and trigger words once they have been written (the
+  // start-up defaults of SimAcqSettings until then). The channels' vertical
+  // settings stay at their defaults until their decoder is part of the board.
   SimAcqSettings CurrentSettings(const Words& w) const;
 
   // A control word was written (already in `w`); `old` its value before.
