@@ -97,6 +97,9 @@ class control {
   // model's table at its V/div index in force.
   int AnalogChannelControl(const FrontEndSetting& s);
   int AnalogChannelControl(const _SysRunInfo* run, const uint32_t rangeBits[2]);
+  // The same with each channel's row of the front-end table (ChAttCtrl) at its
+  // V/div index in force.
+  int AnalogChannelControl(const _SysRunInfo* run);
   static FrontEndSetting FrontEndFrom(const _SysRunInfo* run, const uint32_t rangeBits[2]);
   static uint32_t FrontEndWord(const FrontEndSetting& s);
   void ChannelModeSet() {}

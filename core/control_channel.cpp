@@ -1,6 +1,7 @@
 // Board control: the analogue front-end word and the per-channel words.
 #include <algorithm>
 
+#include "acquisition/att_ctrl_table.h"
 #include "core/control.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
@@ -102,6 +103,12 @@ FrontEndSetting control::FrontEndFrom(const _SysRunInfo* run, const uint32_t ran
 int control::AnalogChannelControl(const _SysRunInfo* run, const uint32_t rangeBits[2]) {
   if (!run || !rangeBits) return -1;
   return AnalogChannelControl(FrontEndFrom(run, rangeBits));
+}
+
+int control::AnalogChannelControl(const _SysRunInfo* run) {
+  if (!run) return -1;
+  const uint32_t bits[2] = {AttCtrlBits(0, run->vertical[0].vdivIndex), AttCtrlBits(1, run->vertical[1].vdivIndex)};
+  return AnalogChannelControl(run, bits);
 }
 
 int control::ChGndEnable(const _SysRunInfo* run) {
