@@ -3,12 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/devices.h"
 #include "platform/i2c.h"
 
 I2C I2cStorage;
 
 namespace {
-constexpr const char* kBus = "/dev/i2c-1";
+constexpr const char* kBus = plat::kEepromBusDevice;
 
 // Device and byte address of an EEPROM address: 0..255 on the first device,
 // 256..510 at byte (address - 255) of the second.

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/mymutex.h"
+#include "platform/devices.h"
 #include "platform/clock.h"
 #include "platform/panel.h"
 
@@ -29,7 +30,7 @@ KeyMapRow KeyMap[] = {
     {"SCPI_REC2VIDEO", 243, 17, 0}, {"KEY_SCPI_SELFCAL", 244, 18, 0}, {"", -1, -1, 0},
 };
 
-rs232 KeyBoard("/dev/ttymxc3", O_RDWR | O_NOCTTY | O_NONBLOCK);
+rs232 KeyBoard(plat::kPanelUartDevice, O_RDWR | O_NOCTTY | O_NONBLOCK);
 
 namespace {
 KeyMapRow* FindRow(int code) {

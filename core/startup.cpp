@@ -19,6 +19,7 @@
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "core/temperature.h"
+#include "platform/devices.h"
 #include "platform/clock.h"
 #include "platform/shell.h"
 #include "platform/thread.h"
@@ -120,7 +121,7 @@ int ScopeStartup() {
   Start("MouseApp", MouseApp, "MouseApp create error,retValue = ");
   Start("ResponseForMouse", ResponseForMouse, "ResponseForMouse create error,retValue = ");
 
-  QelControl.InitDriver("/dev/localbus16", "/dev/spidev3.0");
+  QelControl.InitDriver(plat::kFpgaLocalBusDevice, plat::kFpgaSpiDevice);
   ProbeFpga();
 
   SysRunStatus.GetCurrLanguage();

@@ -8,11 +8,12 @@
 
 #include "core/mymutex.h"
 #include "core/sys_run_info.h"
+#include "platform/devices.h"
 #include "platform/temperature.h"
 #include "platform/thread.h"
 
 namespace {
-constexpr const char* kSensor = "/dev/ds18b20";
+constexpr const char* kSensor = plat::kTemperatureDevice;
 constexpr double kMaxCelsius = 80.0;
 constexpr uint64_t kSelfCalibrationBit = 0x80;
 constexpr int kCentre = 100;  // table element of the self-calibration temperature

@@ -115,16 +115,6 @@ bool HasPicture(const std::vector<uint32_t>& s, int id, int row, int col, int r0
   return true;
 }
 
-// Start-up that halts runs on its own thread, which then drives the virtual clock.
-std::future<int> StartHalting(Bench& bench) {
-  auto done = std::async(std::launch::async, [&] {
-    plat::UseVirtualClock(true);
-    return bench.Start();
-  });
-  for (int i = 0; i < 3000 && !QelDraw.HardwareCheckShown(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return done;
-}
 }  // namespace
 
 TEST_F(Screen, StartUpFrameHoldsBarsMenuAndStatus) {
@@ -293,7 +283,7 @@ TEST(ScreenHalt, TheHardwareCheckBoxIsOnTheScreenWhenTheCheckFails) {
   plat::SimFpga::Faults f;
   f.pllFail = true;
   bench.Fpga().SetFaults(f);
-  auto done = StartHalting(bench);
+  auto done = bench.StartHalting();
   ASSERT_EQ(QelDraw.HardwareCheckShown(), 6);
   EXPECT_TRUE(bench.WriteScreenPng(g_startDir + "/screen-hardware-check.png"));
   const auto s = bench.Screen();

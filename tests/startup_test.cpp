@@ -23,28 +23,6 @@
 #include "ui/task_display.h"
 
 namespace {
-// Start-up that halts runs on its own thread, which then drives the virtual clock.
-std::future<int> StartHalting(Bench& bench) {
-  auto done = std::async(std::launch::async, [&] {
-    plat::UseVirtualClock(true);
-    return bench.Start();
-  });
-  for (int i = 0; i < 3000 && !QelDraw.HardwareCheckShown(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return done;
-}
-
-std::vector<uint8_t> Formatted(int taskId, int page, int active = 0) {
-  std::vector<uint8_t> e(512, 0xFF);
-  e[EE_FORMAT_MARK] = kEepromFormatMark;
-  e[EE_TASK_ID] = uint8_t(taskId >> 8);
-  e[EE_TASK_ID + 1] = uint8_t(taskId);
-  e[EE_TASK_PAGE] = uint8_t(page);
-  e[EE_ACTIVE_CH] = uint8_t(active);
-  e[EE_RESET_ALL] = 0;
-  return e;
-}
-
 void StoreFiles() {
   WriteRootFile("Data/Storage/Set/a.dat", "setup");
   WriteRootFile("Data/Storage/Wave/b.wav", "wave");
@@ -68,7 +46,7 @@ TEST(Startup, FreshEepromResetsDeletesStoredFilesAndFormats) {
 
 TEST(Startup, FormattedEepromRestoresTheSavedModule) {
   Bench bench;
-  bench.SetEeprom(Formatted(12, 0));
+  bench.SetEeprom(FormattedEeprom(12, 0));
   StoreFiles();
   ASSERT_EQ(bench.Start(), 0);
   EXPECT_TRUE(StoredFilesKept());
@@ -77,7 +55,7 @@ TEST(Startup, FormattedEepromRestoresTheSavedModule) {
 
 TEST(Startup, DefaultKeyInTheFirstSecondResetsWithoutDeletingFiles) {
   Bench bench;
-  bench.SetEeprom(Formatted(12, 0));
+  bench.SetEeprom(FormattedEeprom(12, 0));
   StoreFiles();
   bench.PanelByte(70);
   ASSERT_EQ(bench.Start(), 0);
@@ -87,7 +65,7 @@ TEST(Startup, DefaultKeyInTheFirstSecondResetsWithoutDeletingFiles) {
 
 TEST(Startup, ResetRequestByteResets) {
   Bench bench;
-  auto e = Formatted(12, 0);
+  auto e = FormattedEeprom(12, 0);
   e[EE_RESET_ALL] = 1;
   bench.SetEeprom(e);
   ASSERT_EQ(bench.Start(), 0);
@@ -106,14 +84,14 @@ TEST(Startup, UnreadableEepromIsNotUnformatted) {
 
 TEST(Startup, UnregisteredSavedTaskStartsOnCh1) {
   Bench bench;
-  bench.SetEeprom(Formatted(3, 9));
+  bench.SetEeprom(FormattedEeprom(3, 9));
   ASSERT_EQ(bench.Start(), 0);
   EXPECT_EQ(TaskManage.GetTaskCurrId(), 6);
 }
 
 TEST(Startup, ActiveChannelAboveOneBecomesZeroAndIsWrittenBack) {
   Bench bench;
-  bench.SetEeprom(Formatted(6, 0, 5));
+  bench.SetEeprom(FormattedEeprom(6, 0, 5));
   ASSERT_EQ(bench.Start(), 0);
   EXPECT_EQ(SysRunStatus.GetActivCh(), 0);
   EXPECT_EQ(bench.EepromByte(EE_ACTIVE_CH), 0);
@@ -121,7 +99,7 @@ TEST(Startup, ActiveChannelAboveOneBecomesZeroAndIsWrittenBack) {
 
 TEST(Startup, ActiveChannelOneIsKept) {
   Bench bench;
-  bench.SetEeprom(Formatted(6, 0, 1));
+  bench.SetEeprom(FormattedEeprom(6, 0, 1));
   ASSERT_EQ(bench.Start(), 0);
   EXPECT_EQ(SysRunStatus.GetActivCh(), 1);
 }
@@ -141,11 +119,11 @@ TEST(Startup, ShellCommandsAreRecordedNotRunOnTheHost) {
 
 TEST(Startup, ProbeRetriesElevenTimesThenReconfiguresTheBus) {
   Bench bench;
-  bench.SetEeprom(Formatted(6, 0));
+  bench.SetEeprom(FormattedEeprom(6, 0));
   plat::SimFpga::Faults f;
   f.probeNoAnswer = true;
   bench.Fpga().SetFaults(f);
-  auto done = StartHalting(bench);  // the register check fails too: halt
+  auto done = bench.StartHalting();  // the register check fails too: halt
   EXPECT_GT(QelDraw.HardwareCheckShown(), 0);
   bench.Stop();
   EXPECT_EQ(done.get(), -1);
@@ -160,7 +138,7 @@ TEST(Startup, ProbeRetriesElevenTimesThenReconfiguresTheBus) {
 TEST(Startup, AnUnconfiguredFpgaDoesNotAnswerTheProbe) {
   Bench bench;
   plat::SimSetFpgaConfigured(false);  // the loader found no good bitstream
-  auto done = StartHalting(bench);
+  auto done = bench.StartHalting();
   EXPECT_GT(QelDraw.HardwareCheckShown(), 0);
   bench.Stop();
   EXPECT_EQ(done.get(), -1);
@@ -172,7 +150,7 @@ TEST(Startup, HardwareCheckHaltsOnPllFailure) {
   plat::SimFpga::Faults f;
   f.pllFail = true;
   bench.Fpga().SetFaults(f);
-  auto done = StartHalting(bench);
+  auto done = bench.StartHalting();
   EXPECT_EQ(QelDraw.HardwareCheckShown(), 6);
   bench.Stop();
   EXPECT_EQ(done.get(), -1);
@@ -184,7 +162,7 @@ TEST(Startup, HardwareCheckReportsAFailedSelfReset) {
   plat::SimFpga::Faults f;
   f.selfResetFail = true;
   bench.Fpga().SetFaults(f);
-  auto done = StartHalting(bench);
+  auto done = bench.StartHalting();
   EXPECT_EQ(QelDraw.HardwareCheckShown(), 7);
   bench.Stop();
   EXPECT_EQ(done.get(), -1);
@@ -196,7 +174,7 @@ menu g_displayPages{0, 2, 1, 0, 0, 0, 0};
 struct Running : ::testing::Test {
   Bench bench;
   void SetUp() override {
-    bench.SetEeprom(Formatted(6, 0));
+    bench.SetEeprom(FormattedEeprom(6, 0));
     ASSERT_EQ(bench.Start(), 0);
     TaskDisplay.TaskMenu.Attach(&g_displayPages);
   }

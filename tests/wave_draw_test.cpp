@@ -28,30 +28,7 @@ struct WaveDraw_ : ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(b.Start(), 0);
     b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
-    // 500 us/div at 1 GSa/s, trigger at the centre; 500 mV/div, DC, centred.
-    for (HorizontalBlock& h : SysRunInfo.horizontal) {
-      h.samplesPerPoint = 10000;
-      h.shownSamplesPerPoint = 10;
-      h.interpMultiplier = 1;
-      h.preTrigDepth = 35000000;
-      h.screenStart = 35000000 - 3500000;
-      h.screenEnd = 35000000 + 3500000;
-      h.sampleRate = 1e9f;
-      h.screenPointRate = 1e5f;
-      h.firstColumn = 0;
-      h.lastColumn = 699;
-    }
-    for (int ch = 0; ch < 2; ++ch) {
-      VerticalBlock& v = SysRunInfo.vertical[ch];
-      v.coupling = 0;
-      v.position = v.positionSelected = 127;
-      v.vdivIndex = v.vdivSelected = 11;
-      v.invert = 0;
-      v.fineGain = 0x100;
-    }
-    SysRunInfo.acqStatus[0] = SysRunInfo.acqStatus[1] = 0;
-    SysRunInfo.trigMode = 0;
-    SysRunInfo.trigSource = 0;
+    SetWaveTestSettings();
     SysRunInfo.horiPoints = 1;
     On(1);
     b.AdvanceMs(4000);  // past the line shown while a channel's offset moves

@@ -36,31 +36,7 @@ struct Wave_ : ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(b.Start(), 0);
     b.Fpga().SetPacing(SimAcquire::Pacing::kOnDemand);
-    // 500 us/div at 1 GSa/s, trigger at the centre: what the time-base model
-    // puts into the horizontal blocks, and the simulated FPGA's own default.
-    for (HorizontalBlock& h : SysRunInfo.horizontal) {
-      h.samplesPerPoint = 10000;
-      h.shownSamplesPerPoint = 10;
-      h.interpMultiplier = 1;
-      h.preTrigDepth = 35000000;
-      h.screenStart = 35000000 - 3500000;
-      h.screenEnd = 35000000 + 3500000;
-      h.sampleRate = 1e9f;
-      h.screenPointRate = 1e5f;
-      h.firstColumn = 0;
-      h.lastColumn = 699;
-    }
-    for (int ch = 0; ch < 2; ++ch) {
-      VerticalBlock& v = SysRunInfo.vertical[ch];
-      v.coupling = 0;
-      v.position = v.positionSelected = 127;
-      v.vdivIndex = v.vdivSelected = 11;  // 500 mV
-      v.invert = 0;
-      v.fineGain = 0x100;
-    }
-    SysRunInfo.acqStatus[0] = SysRunInfo.acqStatus[1] = 0;
-    SysRunInfo.trigMode = 0;
-    SysRunInfo.trigSource = 0;
+    SetWaveTestSettings();
     On(1);
   }
 

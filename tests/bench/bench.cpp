@@ -6,8 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
+#include "core/eeprom_map.h"
 #include "core/startup.h"
+#include "core/sys_run_info.h"
+#include "ui/qel_draw.h"
 #include "platform/clock.h"
 #include "platform/framebuffer.h"
 #include "platform/i2c.h"
@@ -53,6 +57,53 @@ uint16_t Bench::EepromWord(int address) const {
 }
 
 int Bench::Start() { return ScopeStartup(); }
+
+std::future<int> Bench::StartHalting() {
+  auto done = std::async(std::launch::async, [this] {
+    plat::UseVirtualClock(true);
+    return Start();
+  });
+  for (int i = 0; i < 3000 && !QelDraw.HardwareCheckShown(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return done;
+}
+
+void SetWaveTestSettings() {
+  for (HorizontalBlock& h : SysRunInfo.horizontal) {
+    h.samplesPerPoint = 10000;
+    h.shownSamplesPerPoint = 10;
+    h.interpMultiplier = 1;
+    h.preTrigDepth = 35000000;
+    h.screenStart = 35000000 - 3500000;
+    h.screenEnd = 35000000 + 3500000;
+    h.sampleRate = 1e9f;
+    h.screenPointRate = 1e5f;
+    h.firstColumn = 0;
+    h.lastColumn = 699;
+  }
+  for (int ch = 0; ch < 2; ++ch) {
+    VerticalBlock& v = SysRunInfo.vertical[ch];
+    v.coupling = 0;
+    v.position = v.positionSelected = 127;
+    v.vdivIndex = v.vdivSelected = 11;  // 500 mV
+    v.invert = 0;
+    v.fineGain = 0x100;
+  }
+  SysRunInfo.acqStatus[0] = SysRunInfo.acqStatus[1] = 0;
+  SysRunInfo.trigMode = 0;
+  SysRunInfo.trigSource = 0;
+}
+
+std::vector<uint8_t> FormattedEeprom(int taskId, int page, int active) {
+  std::vector<uint8_t> e(512, 0xFF);
+  e[EE_FORMAT_MARK] = kEepromFormatMark;
+  e[EE_TASK_ID] = uint8_t(taskId >> 8);
+  e[EE_TASK_ID + 1] = uint8_t(taskId);
+  e[EE_TASK_PAGE] = uint8_t(page);
+  e[EE_ACTIVE_CH] = uint8_t(active);
+  e[EE_RESET_ALL] = 0;
+  return e;
+}
 
 void Bench::Pass(int n) {
   for (int i = 0; i < n; ++i) ScopeMainPass();

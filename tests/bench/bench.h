@@ -3,6 +3,7 @@
 // loop, keys as the front panel sends them, and a clean end.
 #pragma once
 #include <cstdint>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ class Bench {
   uint16_t EepromWord(int address) const;  // big-endian
 
   int Start();                  // start-up; 0, or -1 when the hardware check halted
+  // Start-up that halts (hardware check) runs on its own thread, which then
+  // drives the virtual clock; returns once the check box is shown.
+  std::future<int> StartHalting();
   void Pass(int n = 1);         // passes of the main loop
   void Key(uint8_t code);       // a front-panel byte, then one pass
   void PanelByte(uint8_t code); // a front-panel byte only
@@ -47,6 +51,14 @@ class Bench {
   std::string root_;
   bool stopped_ = false;
 };
+
+// Run-state settings of 500 us/div at 1 GSa/s with the trigger at the centre
+// (what the time-base model puts into the horizontal blocks) and 500 mV/div,
+// DC, centred channels; running, auto sweep, CH1 trigger source.
+void SetWaveTestSettings();
+
+// A formatted EEPROM image that starts on `taskId`, `page`, active channel `active`.
+std::vector<uint8_t> FormattedEeprom(int taskId, int page, int active = 0);
 
 // Writes `text` into a file under the root (creating folders).
 void WriteRootFile(const std::string& relative, const std::string& text);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "raster.h"
-#include "special.h"
+#include "glyph_patterns.h"
 
 namespace {
 

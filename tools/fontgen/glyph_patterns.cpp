@@ -1,4 +1,4 @@
-#include "special.h"
+#include "glyph_patterns.h"
 
 #include <cstdio>
 
