@@ -112,7 +112,9 @@ void y_system::LoadYsystem(CaliDataForCh* cal, _SysResource* res, _SysRunInfo* r
       b.dcVoltageElement = zero;
       run_->activeCh = int16_t(ch);
     }
+    loading_ = true;
     AdjYsensitivity(ch, 0);
+    loading_ = false;
     LoadChLableName(ch);
   }
 }

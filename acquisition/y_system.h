@@ -148,6 +148,7 @@ class y_system {
   int16_t enable500uV_ = 0;
   CaliDataForCh* cal_;
   int16_t minLevel_ = 3;
+  bool loading_ = false;  // inside LoadYsystem
 };
 
 extern y_system Vertical;

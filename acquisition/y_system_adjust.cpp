@@ -82,7 +82,9 @@ int y_system::AdjYsensitivity(int src, int step) {
     return index;
   }
 
-  if (res_->trigger && run_->trigSource == src)
+  // While loading, the trigger voltages are not known yet (the stored level
+  // codes are): the codes stay and start-up derives the voltages from them.
+  if (res_->trigger && run_->trigSource == src && !loading_)
     TriggerFollowRange(src, position);
   else
     AdjYPosition(src, 0);

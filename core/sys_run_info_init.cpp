@@ -5,7 +5,10 @@
 #include <ctime>
 #include <vector>
 
+#include "acquisition/trig_system.h"
+#include "acquisition/wave.h"
 #include "acquisition/x_system.h"
+#include "acquisition/y_system.h"
 #include "core/ch_cali_data.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
@@ -256,7 +259,10 @@ int _SysRunInfoOp::SysRunInit() {
 
   // 2. The hardware models take the calibration block, the resources and the
   // record, and restore their settings from the EEPROM.
+  Trigger.LoadTrigsystem(&ChSelfCaliData, &SystemResource, info_);
   SysRequest.LoadResource(&SystemResource, info_);
+  Vertical.LoadYsystem(&ChSelfCaliData, &SystemResource, info_);
+  TimeBase.LoadXsystem(&SystemResource, info_);
 
   // 3. Defaults.
   info_->startupMark = 255;
@@ -295,10 +301,13 @@ int _SysRunInfoOp::SysRunInit() {
   LoadLanguageCountry(kLanguageListPath);
   RefreshRtcTime();
   QelControl.LedCtrl(info_);
+  WaveOp.WaveInit(&QelControl, info_);
   uint32_t depth = I2cStorage.I2C_ReadU32(EE_PRETRIG_DEPTH);
   if (depth > kRecordSamples) depth = kRecordCentre;  // blank or damaged word
-  (void)depth;  // handed to the time base model's pre-trigger setter once it has one
   TimeBase.AdjTimeBase(0, 0);
+  TimeBase.SetRealPreTrigDepth(0, depth);
+  TimeBase.AdjPreTrigDepth(0, 0);
+  Trigger.AdjTriggerPosition(0);
   QelControl.ChannelModeSet();
   info_->drawRefresh = 1;
   info_->keyPushed = 0;

@@ -174,7 +174,8 @@ TEST_F(Screen, TheSecondChannelsMenuIsInItsColour) {
 }
 
 TEST_F(Screen, AModuleWithoutAMenuLeavesNoOtherModulesMenu) {
-  bench.Key(61);  // DISPLAY: its module has no menu yet
+  bench.AdvanceMs(4000);  // past the line shown while a channel's offset moves
+  bench.Key(61);          // DISPLAY: its module has no menu yet
   ASSERT_EQ(TaskManage.GetTaskCurrId(), 12);
   Png("screen-no-menu");
   const auto s = bench.Screen();
@@ -226,7 +227,7 @@ TEST_F(Screen, AMessageIsShownAndGoneAfterFiveSeconds) {
   KeyBoard.SetKeyValueLock(61, 1);
   bench.Key(61);  // a locked key raises message 79 and skips that pass's drawing
   ASSERT_EQ(QelMsg.GetMessageID(), 79);
-  bench.Pass();
+  Redraw();  // the next frame shows it
   Png("screen-message");
   auto s = bench.Screen();
   EXPECT_EQ(s[380 * 800 + 400] & 0xFFFFFF, kFrame);   // the box's top edge

@@ -150,10 +150,11 @@ TEST_F(Wave_, SquareDcOffScreenAndCh2) {
 
 TEST_F(Wave_, BothChannelsTriggeredOnCh2) {
   On(3);
-  SysRunInfo.trigSource = 1;
-  plat::SimAcqSettings s;
-  s.trigSource = 1;
-  b.Fpga().SetAcqSettings(s);
+  Trigger.SetTriggerSource(1);
+  Trigger.SetTriggerPos(1, 0, 0);
+  Trigger.AdjTriggerPosition(0);
+  Trigger.SentTriggerConfigPara();
+  ASSERT_EQ(b.Fpga().AcqSettings().trigSource, 1);
   b.Fpga().SetSignal(0, Signal(SignalShape::kDc, 0, -1.0));
   b.Fpga().SetSignal(1, Signal(SignalShape::kTriangle, 1.0));
   Acquire(3);

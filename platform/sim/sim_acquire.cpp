@@ -1,6 +1,7 @@
 // The simulated FPGA's acquisitions: run control, pacing, the trigger and the
 // sample codes of a finished acquisition.
 #include "platform/sim/sim_acquire.h"
+#include "platform/sim/sim_decode_vertical.h"
 
 #include <algorithm>
 #include <cmath>
@@ -120,7 +121,10 @@ SimAcqSettings SimAcquire::CurrentSettings(const Words& w) const {
   if (haveSettings_) return settings_;
   SimAcqSettings s;
   if (w.written[kPreDividerWord]) SimApplyTimebase(SimDecodeTimebaseWords(w.value), &s);
-  if (w.written[kTrigSourceWord] || w.written[kTrigTypeWord])
+  // The channels first: a trigger level is turned into volts through them.
+  for (int ch = 0; ch < 2; ++ch)
+    SimApplyVertical(ch, SimDecodeChannelWords(ch, w.value, w.written, w.frontEnd, w.dac[ch]), &s);
+  if (w.written[kTrigSourceWord] || w.written[kTrigTypeWord] || w.dac[kTrigLevelDac] >= 0)
     SimApplyTrigger(SimDecodeTriggerWords(w.value, w.written, w.dac[kTrigLevelDac], w.dac[kTrigHysteresisDac]), &s);
   return s;
 }
@@ -163,7 +167,8 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
   a.triggered = found;
   for (int i = 0; i < kSignalInputs; ++i) {
     a.sig[i] = signals[i];
-    a.phase[i] = Frac((now + dt) * signals[i].frequencyHz);
+    // The same sum FindEdge tested, so the trigger sample lies past the edge.
+    a.phase[i] = Frac(Frac(now * signals[i].frequencyHz) + signals[i].frequencyHz * dt);
   }
   last_ = a;
   unread_ = true;

@@ -136,6 +136,7 @@ class SimAcquire {
     const uint16_t* value;
     const bool* written;
     const int* dac;
+    uint32_t frontEnd;  // the latched front-end word
   };
 
   SimAcquire();
@@ -146,9 +147,8 @@ class SimAcquire {
   void SetSettings(const SimAcqSettings& s);  // a test's settings, used from now on
   void ClearSettings();                         // back to the decoded ones
   // The settings the next acquisition is made with: a test's, or those decoded
-  // from the time-base and trigger words once they have been written (the
-  // start-up defaults of SimAcqSettings until then). The channels' vertical
-  // settings stay at their defaults until their decoder is part of the board.
+  // from the time-base, trigger and channel words once they have been written
+  // (the start-up defaults of SimAcqSettings until then).
   SimAcqSettings CurrentSettings(const Words& w) const;
 
   // A control word was written (already in `w`); `old` its value before.

@@ -150,7 +150,7 @@ class SimFpga {
  private:
   uint16_t ModelReg(uint16_t reg);
   void DecodeLatch(uint16_t word, uint16_t value);
-  SimAcquire::Words AcqWords() const { return {words_, written_, dac_}; }
+  SimAcquire::Words AcqWords() const { return {words_, written_, dac_, frontEnd_}; }
   // A finished acquisition under the lock: the flag, and the handler to call
   // once the lock is released.
   void (*FinishedLocked())();

@@ -8,6 +8,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "acquisition/trig_system.h"
+#include "acquisition/x_system.h"
+#include "acquisition/y_system.h"
 #include "core/eeprom_map.h"
 #include "core/startup.h"
 #include "core/sys_run_info.h"
@@ -69,29 +72,27 @@ std::future<int> Bench::StartHalting() {
 }
 
 void SetWaveTestSettings() {
-  for (HorizontalBlock& h : SysRunInfo.horizontal) {
-    h.samplesPerPoint = 10000;
-    h.shownSamplesPerPoint = 10;
-    h.interpMultiplier = 1;
-    h.preTrigDepth = 35000000;
-    h.screenStart = 35000000 - 3500000;
-    h.screenEnd = 35000000 + 3500000;
-    h.sampleRate = 1e9f;
-    h.screenPointRate = 1e5f;
-    h.firstColumn = 0;
-    h.lastColumn = 699;
-  }
-  for (int ch = 0; ch < 2; ++ch) {
-    VerticalBlock& v = SysRunInfo.vertical[ch];
-    v.coupling = 0;
-    v.position = v.positionSelected = 127;
-    v.vdivIndex = v.vdivSelected = 11;  // 500 mV
-    v.invert = 0;
-    v.fineGain = 0x100;
-  }
   SysRunInfo.acqStatus[0] = SysRunInfo.acqStatus[1] = 0;
   SysRunInfo.trigMode = 0;
-  SysRunInfo.trigSource = 0;
+  TimeBase.SetRealTimeBase(0, 20);  // 500 us/div
+  TimeBase.AdjTimeBase(0, 0);
+  TimeBase.SetRealPreTrigDepth(0, x_system::kRecordCentre);
+  TimeBase.AdjPreTrigDepth(0, 0);
+  for (int ch = 0; ch < 2; ++ch) {
+    Vertical.SetChCoupling(ch, 0);
+    Vertical.SetYInvert(ch, 0);
+    Vertical.SetRealYsensitivity(ch, 11);  // 500 mV/div
+    Vertical.AdjYsensitivity(ch, 0);
+    Vertical.SetRealYposition(ch, 127);
+    Vertical.AdjYPosition(ch, 0);
+  }
+  Trigger.SetTriggerSource(0);
+  Trigger.SetTriggerPos(0, 0, 0);
+  Trigger.AdjTriggerPosition(0);
+  Trigger.SentTriggerConfigPara();
+  Vertical.YParaSyncRefresh();  // the display copies, as after an acquisition
+  TimeBase.XParaSyncRefresh(0);
+  SysRunInfo.waveType = 1;  // the intensity display read from the raster
 }
 
 std::vector<uint8_t> FormattedEeprom(int taskId, int page, int active) {
@@ -150,6 +151,12 @@ void Bench::Stop() {
   stopped_ = true;
   plat::RequestStop();
   plat::JoinAllThreads();
+}
+
+void Bench::StopThreads() {
+  plat::RequestStop();
+  plat::JoinAllThreads();
+  plat::ResetStop();
 }
 
 void WriteRootFile(const std::string& relative, const std::string& text) {

@@ -46,15 +46,19 @@ class Bench {
   bool ShellRan(const std::string& command) const;  // recorded in the log
 
   void Stop();  // asks every thread to end and joins them
+  // Ends the instrument's threads (USB and network watchers, temperature,
+  // SCPI, the simulator's clock) and leaves it running on the test thread:
+  // nothing but the test then changes the run state.
+  void StopThreads();
 
  private:
   std::string root_;
   bool stopped_ = false;
 };
 
-// Run-state settings of 500 us/div at 1 GSa/s with the trigger at the centre
-// (what the time-base model puts into the horizontal blocks) and 500 mV/div,
-// DC, centred channels; running, auto sweep, CH1 trigger source.
+// 500 us/div with the trigger at the centre, 500 mV/div, DC, centred
+// channels, running, auto sweep, CH1 rising edge at 0 V: set through the
+// models, so the words reach the simulated FPGA; wave type 1 (the raster).
 void SetWaveTestSettings();
 
 // A formatted EEPROM image that starts on `taskId`, `page`, active channel `active`.
