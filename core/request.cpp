@@ -1,15 +1,18 @@
 #include "core/request.h"
 
 #include "acquisition/acq_mode_word.h"
+#include "acquisition/trig_system.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "core/control.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
+#include "ui/qel_draw.h"
 
 _SysRequest SysRequest;
 
 namespace {
+constexpr int kSingleWaiting = 3;
 constexpr int kStopped = 4;
 constexpr int kSlowScan = 5;
 constexpr int kTimeBaseMain = 0;
@@ -63,22 +66,45 @@ int response::ResponseChBiasAdj(requestpara, requestpara*) { return 0; }
 int response::ResponseChOnOff(requestpara p, requestpara*) {
   int r = resource_->vertical->SetChOnOff(p.target, p.value == 1 ? 1 : 0);
   resource_->board->LedCtrl(run_);
+  resource_->draw->ClearQelPicture();
   return r;
 }
 
+// The channel's volts/div re-applied and the front-end word resent; while
+// running the acquisition is held in reset around the word.
 int response::ResponseChCtrl(requestpara p, requestpara*) {
   int r = resource_->vertical->AdjYsensitivity(p.target, 0);
-  int status = resource_->runStatus->GetAcquireStatus(0);
+  const int status = resource_->runStatus->GetAcquireStatus(0);
+  control* board = resource_->board;
+  if (status == kSingleWaiting || status == kStopped) {
+    board->AnalogChannelControl(run_);
+  } else {
+    board->FPGAResetEnable();
+    board->AnalogChannelControl(run_);
+    board->SysSample();
+  }
   if (status == kSlowScan) resource_->timeBase->AdjTimeBase(0, 0);
   return r;
 }
 
-int response::ResponseChCouplingSet(requestpara, requestpara*) { return 0; }
-int response::ResponseChBwLimitSet(requestpara, requestpara*) { return 0; }
-int response::ResponseChVoltsDivSet(requestpara, requestpara*) { return 0; }
-int response::ResponseChProbeSet(requestpara, requestpara*) { return 0; }
-int response::ResponseChInvertSet(requestpara, requestpara*) { return 0; }
-int response::ResponseChUnitSet(requestpara, requestpara*) { return 0; }
+int response::ResponseChCouplingSet(requestpara p, requestpara*) {
+  return resource_->vertical->SetChCoupling(p.target, p.value);
+}
+int response::ResponseChBwLimitSet(requestpara p, requestpara*) {
+  return resource_->vertical->SetChBwLimit(p.target, p.value);
+}
+int response::ResponseChVoltsDivSet(requestpara p, requestpara*) {
+  return resource_->vertical->SetFineOnOff(p.target, p.value);
+}
+int response::ResponseChProbeSet(requestpara p, requestpara*) {
+  return resource_->vertical->SetYRealprobe(p.target, p.value);
+}
+int response::ResponseChInvertSet(requestpara p, requestpara*) {
+  return resource_->vertical->SetYInvert(p.target, p.value);
+}
+int response::ResponseChUnitSet(requestpara p, requestpara*) {
+  return resource_->vertical->SetChUnit(p.target, p.value);
+}
 int response::ResponseNop(requestpara, requestpara*) { return 0; }
 
 int response::ResponseAcqConfig(requestpara p, requestpara*) {
@@ -107,7 +133,10 @@ int response::ResponseHoriTypeSet(requestpara p, requestpara* a) {
     a->value = int16_t(r);
   }
   if (r == 0) {
-    if (!Stopped()) RestartSampling();
+    if (!Stopped()) {
+      resource_->draw->ClearQelPicture();
+      RestartSampling();
+    }
     resource_->runStatus->SetDrawRefresh();
   }
   return r;
@@ -152,6 +181,7 @@ int response::ResponseDispFormatSet(requestpara p, requestpara*) {
     board->SendRealControl(kWordXYRead, 1);
     board->SendRealControl(kWordDispFormat, 1);
   }
+  resource_->draw->ClearDisplayWave();
   if (!Stopped()) {
     resource_->runStatus->ClearInterruptFlag();
     RestartSampling();
@@ -165,8 +195,12 @@ int response::ResponseDispPersistSet(requestpara p, requestpara*) {
   return 0;
 }
 
-int response::ResponseClearQelPicture(requestpara, requestpara*) { return 0; }
-int response::ResponseTriggerSet(requestpara, requestpara*) { return 0; }
+int response::ResponseClearQelPicture(requestpara, requestpara*) {
+  resource_->draw->ClearQelPicture();
+  return 0;
+}
+
+int response::ResponseTriggerSet(requestpara, requestpara*) { return resource_->trigger->SentTriggerConfigPara(); }
 int response::ResponseSquareSet(requestpara, requestpara*) { return 0; }
 int response::ResponseOutputSelSet(requestpara, requestpara*) { return 0; }
 

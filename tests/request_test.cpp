@@ -10,6 +10,9 @@
 #include "core/request.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
+#include "acquisition/wave.h"
+#include "platform/sim/sim_decode_trigger.h"
+#include "platform/sim/sim_decode_vertical.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
 
@@ -181,4 +184,92 @@ TEST_F(RequestTest, QueueRefusesBadCodesAndClearDropsWithoutRunning) {
   EXPECT_EQ(SysRequest.RequestTableCount(), 0);
   SysRequest.AddRequestComplete();
   EXPECT_TRUE(plat::Fpga().Log().empty());
+}
+
+// ---- requests on the started instrument: the models and the simulated board --
+
+namespace {
+class RequestOnBoard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(bench_.Start(), 0);
+    bench_.StopThreads();
+  }
+  static void Send(uint16_t code, int16_t target, int16_t value) {
+    ASSERT_EQ(SysRequest.Request(MakeRequest(code, target, value), nullptr), 0);
+  }
+  // Index in the log of the first write of `word` = `value` at or after `from`.
+  static size_t Find(const Log& log, uint16_t word, uint16_t value, size_t from = 0) {
+    for (size_t i = from; i < log.size(); ++i)
+      if (log[i].first == word && log[i].second == value) return i;
+    return log.size();
+  }
+  Bench bench_;
+};
+}  // namespace
+
+TEST_F(RequestOnBoard, ChannelSettingsReachTheFrontEndThroughTheRefresh) {
+  Send(kReqChCoupling, 0, 1);  // AC
+  Send(kReqChBwLimit, 0, 1);
+  Send(kReqChCtrl, 0, 0);
+  plat::SimChannelSettings c = plat::SimDecodedChannel(0);
+  EXPECT_EQ(c.coupling, 1);
+  EXPECT_TRUE(c.bwLimit);
+  EXPECT_EQ(plat::SimDecodedChannel(1).coupling, 0);
+
+  Send(kReqChInvert, 0, 1);
+  EXPECT_TRUE(plat::SimDecodedChannel(0).inverted);
+  Send(kReqChInvert, 0, 0);
+  EXPECT_FALSE(plat::SimDecodedChannel(0).inverted);
+
+  const float before = SysRunInfo.vertical[1].vdivVolts;
+  Send(kReqChProbe, 1, 4);  // 10X: the same range reads ten times the volts
+  EXPECT_EQ(SysRunInfo.vertical[1].probe, 4);
+  EXPECT_FLOAT_EQ(SysRunInfo.vertical[1].vdivVolts, before * 10);
+  Send(kReqChUnit, 1, 2);
+  EXPECT_EQ(SysRunInfo.vertical[1].unit, 2);
+  Send(kReqChVoltsDiv, 1, 1);
+  EXPECT_EQ(SysRunInfo.vertical[1].vernierOn, 1);
+}
+
+TEST_F(RequestOnBoard, TheRefreshHoldsTheAcquisitionInResetOnlyWhileRunning) {
+  plat::Fpga().ClearLog();
+  Send(kReqChCtrl, 0, 0);
+  Log log = plat::Fpga().Log();
+  // The refresh's own front-end word (24 = 1 latches it) comes after a reset
+  // hold (word 0 = 1) and is followed by the release.
+  size_t latch = log.size();
+  for (size_t i = Find(log, 24, 1); i < log.size(); i = Find(log, 24, 1, i + 1)) latch = i;
+  ASSERT_LT(latch, log.size());
+  size_t hold = log.size();
+  for (size_t i = 0; i < latch; ++i)
+    if (log[i] == std::make_pair(uint16_t(0), uint16_t(1))) hold = i;
+  EXPECT_LT(hold, latch);
+  EXPECT_LT(Find(log, 0, 0, latch), log.size());
+
+  SysRunStatus.SetAcquireStatus(0, 4);  // stopped: the word alone
+  plat::Fpga().ClearLog();
+  Send(kReqChCtrl, 0, 0);
+  log = plat::Fpga().Log();
+  EXPECT_LT(Find(log, 24, 1), log.size());
+  EXPECT_EQ(Find(log, 0, 1), log.size());
+}
+
+TEST_F(RequestOnBoard, ClearRequestsEmptyTheRasterAndTheTriggerRequestSendsTheConfiguration) {
+  QelWaveData[1234] = 0x55;
+  Send(kReqClearPicture, 0, 0);
+  EXPECT_EQ(QelWaveData[1234], 0);
+  QelWaveData[99] = 0x55;
+  Send(kReqChOnOff, 1, 1);
+  EXPECT_EQ(QelWaveData[99], 0);
+  QelWaveData[7] = 0x55;
+  Send(kReqDispFormat, 0, 0);
+  EXPECT_EQ(QelWaveData[7], 0);
+
+  SysRunInfo.trigSource = 1;
+  SysRunInfo.slope = 1;
+  Send(kReqTrigger, 0, 0);
+  const plat::SimTriggerSettings t = plat::SimDecodedTrigger();
+  EXPECT_EQ(t.source, 1);
+  EXPECT_EQ(t.slope, 1);
 }

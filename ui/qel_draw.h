@@ -180,6 +180,10 @@ class qel_draw final : public Draw {
   void DrawGridXY(short mode);
   void DrawGridZoom();
   void DrawWave();
+  // Clear the whole display raster (the next frame shows no intensity trace
+  // until the FPGA raster is read again).
+  void ClearQelPicture();
+  void ClearDisplayWave();
 
  private:
   // Settings cached from the run state at each full redraw.

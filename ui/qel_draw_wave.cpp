@@ -1,5 +1,7 @@
 // The waveforms of the wave area: every shown wave slot's trace as vectors or
 // dots, and the FPGA's intensity raster painted through the channel palettes.
+#include <cstring>
+
 #include "acquisition/wave.h"
 #include "core/sys_run_info.h"
 #include "ui/qel_draw.h"
@@ -140,3 +142,7 @@ void qel_draw::DrawWave() {
   }
   if (activeSkipped) DrawWaveDSO(*this, 0, short(active), fftNarrow, split);
 }
+
+void qel_draw::ClearQelPicture() { std::memset(QelWaveData, 0, kQelRasterBytes); }
+
+void qel_draw::ClearDisplayWave() { ClearQelPicture(); }
