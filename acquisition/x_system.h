@@ -9,6 +9,7 @@
 #pragma once
 #include <cstdint>
 
+#include "acquisition/timebase_tables.h"
 #include "core/semaphore.h"
 
 struct _SysResource;
@@ -25,6 +26,9 @@ class x_system {
   static constexpr int kDefaultRollThreshold = 26;
 
   x_system();
+
+  // A time-base index that can index the tables: the default for any other.
+  static constexpr int SafeIndex(int index) { return index >= 0 && index < kTimeBaseEntries ? index : kDefaultTimeBase; }
 
   // Start-up: binds the resource table and the run state, restores the time
   // base and trigger position of block 0 from the EEPROM and applies them.

@@ -23,7 +23,6 @@ constexpr int kHoriRoll = 3;
 constexpr int kSingleSweep = 2;
 constexpr int kHalfScreen = 350;
 
-int SafeIndex(int index) { return index >= 0 && index < kTimeBaseEntries ? index : x_system::kDefaultTimeBase; }
 uint32_t Clamp32(int64_t v) { return uint32_t(std::clamp<int64_t>(v, 0, 0xFFFFFFFFLL)); }
 
 int64_t ToInt64(double v) {
@@ -43,7 +42,7 @@ int x_system::AdjPreTrigDepth(int ch, int step) {
   }
 
   const HorizontalBlock& h = H(ch);
-  const int index = SafeIndex(h.realTimeBase);
+  const int index = x_system::SafeIndex(h.realTimeBase);
   const int64_t half = int64_t(Depth(ch)) / 2;
   const double f = SamplesPerPoint(ch);
   const int64_t spp = std::max<int32_t>(1, samplesPerPoint_);
@@ -114,7 +113,7 @@ void x_system::SendPreTrigWords(int ch, int64_t depth, int64_t lo, double half) 
     // Whole numbers of samples (of points while interpolating) of a whole
     // number of picoseconds each, so the delay is exact.
     const HorizontalBlock& h = H(ch);
-    const int64_t unitPs = Interpolating(ch) ? TimeBasePsPerPoint(SafeIndex(h.realTimeBase))
+    const int64_t unitPs = Interpolating(ch) ? TimeBasePsPerPoint(x_system::SafeIndex(h.realTimeBase))
                                              : ToInt64(h.samplePeriodNs) * 1000;
     const int64_t units = kRecordCentre - depth - int64_t(half);
     const int64_t limit = std::numeric_limits<int64_t>::max() / std::max<int64_t>(1, unitPs);
@@ -128,7 +127,7 @@ void x_system::SendPreTrigWords(int ch, int64_t depth, int64_t lo, double half) 
 int x_system::SetCurrTimebaseRealPreTirgPos(int ch) {
   if (!PointerNullCheck() || !Block(ch)) return -1;
   const HorizontalBlock& h = H(ch);
-  const double perPoint = TimeBaseS[SafeIndex(h.realTimeBase)] / 50;
+  const double perPoint = TimeBaseS[x_system::SafeIndex(h.realTimeBase)] / 50;
   const double scale = Interpolating(ch) ? 1.0 : std::max(1.0, std::floor(double(h.samplesPerPoint)));
   const int64_t depth = kRecordCentre + ToInt64(std::round(-h.offsetTime / perPoint * scale));
   SemLock lock(sem_);

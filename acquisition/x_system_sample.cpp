@@ -21,7 +21,6 @@ constexpr int kFirstAutoIndex = 9;  // from 100 ns/div the automatic depth grows
 constexpr int kTrigRs232 = 12, kTrigSpi = 14, kTrigCan = 15, kTrigLin = 16;
 
 uint32_t Clamp32(int64_t v) { return uint32_t(std::clamp<int64_t>(v, 0, 0xFFFFFFFFLL)); }
-int SafeIndex(int index) { return index >= 0 && index < kTimeBaseEntries ? index : x_system::kDefaultTimeBase; }
 
 // The pre-divider code (word 42) and divider of a whole sample period.
 void SplitPeriod(int64_t n, int* code, int64_t* preDivider, int64_t* divider) {
@@ -43,7 +42,7 @@ float SamplesPerBit(float rate, int32_t baud) { return baud > 0 ? rate / float(b
 int x_system::AdjSample(int ch) {
   if (!PointerNullCheck() || !Block(ch)) return -1;
   if (!(run_->sourceOn & 3)) return -1;
-  const int index = SafeIndex(H(ch).realTimeBase);
+  const int index = x_system::SafeIndex(H(ch).realTimeBase);
   const int64_t ps = TimeBasePsPerPoint(index);  // per screen point
   const double p = 50.0 / TimeBaseS[index];      // screen points per second
   const int mode = run_->acqMode;
@@ -138,7 +137,7 @@ int x_system::GetMemDepthRange(int ch, int64_t* first, int64_t* last) const {
   if (!first || !last || !PointerNullCheck() || !Block(ch)) return -1;
   double depth = 0;
   if (resource_->runStatus->GetMemDepth(&depth) == 0) {
-    const int64_t ps = TimeBasePsPerPoint(SafeIndex(H(ch).realTimeBase));
+    const int64_t ps = TimeBasePsPerPoint(x_system::SafeIndex(H(ch).realTimeBase));
     depth = double(std::clamp<int64_t>(ps * kScreenPoints / 1000, kScreenPoints, kAutoDepthMax));
   }
   const int64_t half = int64_t(depth) / 2;

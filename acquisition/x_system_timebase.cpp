@@ -21,7 +21,6 @@ constexpr int kFirstBusType = 12, kLastBusType = 16;
 constexpr int kFirstRef = 8, kLastRef = 11;
 constexpr int kFastestDelayIndex = 8;  // below it one second of delay, else ten
 
-int SafeIndex(int index) { return index >= 0 && index < kTimeBaseEntries ? index : x_system::kDefaultTimeBase; }
 }  // namespace
 
 int x_system::AdjTimeBase(int ch, int step) {
@@ -64,7 +63,7 @@ int x_system::AdjTimeBase(int ch, int step) {
 
   if (ch >= kFirstRef && ch <= kLastRef) {
     const HorizontalBlock& h = H(ch);
-    const double ratio = TimeBaseS[index] / TimeBaseS[SafeIndex(h.timeBase)];
+    const double ratio = TimeBaseS[index] / TimeBaseS[x_system::SafeIndex(h.timeBase)];
     if (h.acqSamplesPerPoint[0] * ratio * 100 < 1) {
       UndoTimeBase(ch, previous);
       resource_->message->SetMessage(kMsgTimeBaseLimit);
@@ -120,7 +119,7 @@ void x_system::UndoTimeBase(int ch, int previous) {
 int x_system::AdjTimeBaseStopped(int ch, int index, int previous) {
   const int st = Status(ch);
   const HorizontalBlock& h = H(ch);
-  const int selected = SafeIndex(h.timeBase);
+  const int selected = x_system::SafeIndex(h.timeBase);
   const double depth = Depth(ch);
   const double f = h.acqSamplesPerPoint[st == kStatusStopped ? 0 : 1];
   const double d = std::min(f * TimeBaseS[index] / TimeBaseS[selected], depth) + 0.001;

@@ -14,7 +14,6 @@ constexpr int kStatusStopped = 4, kStatusSecond = 8;
 constexpr int kBarPixels = 192;
 constexpr int kMarkerMin = 3, kMarkerMax = 184;
 
-int SafeIndex(int index) { return index >= 0 && index < kTimeBaseEntries ? index : x_system::kDefaultTimeBase; }
 }  // namespace
 
 int x_system::AdjStopMovePos(int ch, int step) {
@@ -25,7 +24,7 @@ int x_system::AdjStopMovePos(int ch, int step) {
     const int64_t perStep = Interpolating(ch) ? 1 : std::max<int64_t>(1, int64_t(h.samplesPerPoint));
     int64_t& depth = Status(ch) == kStatusSecond ? h.preTrigSecond : h.preTrigDepth;
     depth += int64_t(step) * perStep;
-    h.offsetTime -= step * TimeBaseS[SafeIndex(h.realTimeBase)] / 50;
+    h.offsetTime -= step * TimeBaseS[x_system::SafeIndex(h.realTimeBase)] / 50;
     h.stopMovePos = 0;
     resource_->unitConvert->TUnitConvert(h.offsetTime, &h.offsetTimeText);
   }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "acquisition/probe_tables.h"
+#include "acquisition/timebase_tables.h"
 #include "core/common_subprogram.h"
 #include "core/sys_run_info.h"
 #include "core/unit_convert.h"
@@ -28,15 +29,9 @@ void SelectFont(Font* f, short id) {
   if (f) f->SetCurrFont(id);
 }
 
-// Label of a time-base index: 100 ps to 5000 s in 1-2-5 steps, two decimals.
+// Label of a time-base index from the time-base table.
 void TimeBaseLabel(int index, char* out, size_t size) {
-  index = std::clamp(index, 0, 41);
-  static const int kMantissa[3] = {1, 2, 5};
-  const double seconds = kMantissa[index % 3] * 1e-10 * std::pow(10.0, index / 3);
-  static const double kScale[5] = {1e12, 1e9, 1e6, 1e3, 1};
-  static const char* const kUnit[5] = {"ps", "ns", "\xB5s", "ms", "s"};
-  const int u = index < 3 ? 0 : index < 12 ? 1 : index < 21 ? 2 : index < 30 ? 3 : 4;
-  std::snprintf(out, size, "%.2f%s", seconds * kScale[u], kUnit[u]);
+  std::snprintf(out, size, "%s", TimeBaseStr[std::clamp(index, 0, kTimeBaseEntries - 1)]);
 }
 
 const char* TimeUnitText(int16_t code) {
