@@ -12,6 +12,7 @@ class TaskForSystem : public TaskNotBuilt {
   int IsRunOpCmd() const { return -1; }
   int RunOpCmd() { return 0; }
   int DelayRunOpCmd() { return 0; }
+  int AppendOpCmd(int op, int ch, int step, int flag) { return -1; }
 };
 
 extern TaskForSystem TaskSystem;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "acquisition/task_system.h"
+#include "acquisition/y_system.h"
 #include "core/mymutex.h"
 #include "core/sys_run_info.h"
 #include "platform/devices.h"
@@ -47,11 +49,12 @@ constexpr int16_t TableValue(int i) {
 }
 
 
-// The vertical model's temperature correction and the system module's knob
-// queue are applied here once those models take them.
-void NoCorrection(int, int) {}
-void NoReapply(int) {}
-const TemperatureHooks kBuiltIn = {NoCorrection, NoReapply};
+// The correction goes to the vertical model; the positions are re-applied on
+// the main thread through the system module's knob operation 145.
+constexpr int kReapplyPositionOp = 145;
+void SetCorrection(int ch, int correction) { Vertical.ChTemperaturePixelAdj(ch, correction); }
+void QueueReapply(int ch) { TaskSystem.AppendOpCmd(kReapplyPositionOp, ch, 0, 0); }
+const TemperatureHooks kBuiltIn = {SetCorrection, QueueReapply};
 std::atomic<const TemperatureHooks*> g_hooks{&kBuiltIn};
 
 // Run-state fields of the temperature.

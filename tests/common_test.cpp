@@ -10,10 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "acquisition/y_system.h"
 #include "core/common_subprogram.h"
 #include "core/sys_run_info.h"
 #include "core/temperature.h"
 #include "core/unit_convert.h"
+#include "platform/sim/sim_fpga.h"
 #include "platform/temperature.h"
 #include "platform/thread.h"
 #include "tests/bench/bench.h"
@@ -378,4 +380,32 @@ TEST(Temperature, ThreadEndsWithoutASensorAndStopsOnRequest) {
   plat::RequestStop();
   plat::JoinAllThreads();
   SetTemperatureHooks(nullptr);
+}
+
+TEST(Temperature, TheBuiltInCorrectionMovesTheOffsetDacOfBothChannels) {
+  Bench bench;
+  ASSERT_EQ(bench.Start(), 0);
+  bench.StopThreads();  // the test polls the sensor itself
+  SysRunStatus.TemperatureEnable(1);
+  int before[2];
+  for (int ch = 0; ch < 2; ++ch) before[ch] = Vertical.AdjYTemperaturePosition(ch, 0);
+  const double cal = SysRunStatus.GetSelfCaliTemperature();
+  const int warm = TemperatureCorrection(cal + 20.0, cal);
+  ASSERT_NE(warm, 0);
+  Ds18b20Monitor m;
+  ASSERT_EQ(m.Open(), 0);
+  plat::SimTemperatureSet(cal + 20.0);
+  EXPECT_EQ(m.Poll(), 1);
+  m.Close();
+  // Re-applying the position (what the queued operation does) now writes the
+  // DAC code of the position moved by the correction.
+  for (int ch = 0; ch < 2; ++ch) {
+    const int corrected = Vertical.AdjYTemperaturePosition(ch, 0);
+    EXPECT_NE(corrected, before[ch]) << ch;
+    EXPECT_EQ(plat::Fpga().DacValue(ch), corrected);
+    SysRunStatus.TemperatureEnable(0);
+    EXPECT_EQ(Vertical.AdjYTemperaturePosition(ch, warm), corrected) << ch;
+    EXPECT_EQ(Vertical.AdjYTemperaturePosition(ch, 0), before[ch]) << ch;
+    SysRunStatus.TemperatureEnable(1);
+  }
 }
