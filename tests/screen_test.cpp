@@ -175,8 +175,8 @@ TEST_F(Screen, TheSecondChannelsMenuIsInItsColour) {
 
 TEST_F(Screen, AModuleWithoutAMenuLeavesNoOtherModulesMenu) {
   bench.AdvanceMs(4000);  // past the line shown while a channel's offset moves
-  bench.Key(61);          // DISPLAY: its module has no menu yet
-  ASSERT_EQ(TaskManage.GetTaskCurrId(), 12);
+  bench.Key(62);          // UTILITY: its module has no menu yet
+  ASSERT_EQ(TaskManage.GetTaskCurrId(), 18);
   Png("screen-no-menu");
   const auto s = bench.Screen();
   EXPECT_FALSE(HasPicture(s, 73, 34, 675, 0, 0, 12, 124));

@@ -18,9 +18,9 @@
 #include "platform/i2c.h"
 #include "platform/root.h"
 #include "platform/sim/sim_fpga_config.h"
+#include "system/task_utility.h"
 #include "tests/bench/bench.h"
 #include "ui/qel_draw.h"
-#include "ui/task_display.h"
 
 namespace {
 void StoreFiles() {
@@ -169,14 +169,14 @@ TEST(Startup, HardwareCheckReportsAFailedSelfReset) {
 }
 
 namespace {
-menu g_displayPages{0, 2, 1, 0, 0, 0, 0};
+menu g_utilityPages{0, 2, 1, 0, 0, 0, 0};
 
 struct Running : ::testing::Test {
   Bench bench;
   void SetUp() override {
     bench.SetEeprom(FormattedEeprom(6, 0));
     ASSERT_EQ(bench.Start(), 0);
-    TaskDisplay.TaskMenu.Attach(&g_displayPages);
+    TaskUtility.TaskMenu.Attach(&g_utilityPages);
   }
 };
 }  // namespace
@@ -197,11 +197,11 @@ TEST_F(Running, SystemKeysGoToTheSystemModule) {
 }
 
 TEST_F(Running, AModuleKeySwitchesModuleAndSavesItInTheEeprom) {
-  bench.Key(61);  // DISPLAY
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), 12);
+  bench.Key(62);  // UTILITY
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), 18);
   EXPECT_EQ(TaskManage.GetLastTaskCurrId(), 6);
-  EXPECT_EQ(TaskDisplay.lastKey, 61);
-  EXPECT_EQ(bench.EepromWord(EE_TASK_ID), 12);
+  EXPECT_EQ(TaskUtility.lastKey, 62);
+  EXPECT_EQ(bench.EepromWord(EE_TASK_ID), 18);
   EXPECT_EQ(bench.EepromByte(EE_TASK_PAGE), 1);
 }
 
