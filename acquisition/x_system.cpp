@@ -1,6 +1,7 @@
 // The time base model: start-up, the index and pre-trigger accessors and the
 // mode words.
 #include "acquisition/x_system.h"
+#include "acquisition/x_system_internal.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,14 +17,14 @@
 
 x_system TimeBase;
 
+using namespace xsys;
+
 namespace {
 constexpr int kLastRealTimeMin = 25, kLastRealTimeMax = 38;
 constexpr uint64_t kFuncRoll = 0x2;  // set while the slow scan (roll) runs
-constexpr int kHoriNormal = 1, kHoriRoll = 3;
+constexpr int kHoriNormal = 1;
 constexpr int kWaveRollType = 3, kWaveNormalType = 2;
-constexpr int kStatusStopped = 4, kStatusRoll = 5;
 
-uint32_t Clamp32(int64_t v) { return uint32_t(std::clamp<int64_t>(v, 0, 0xFFFFFFFFLL)); }
 }  // namespace
 
 x_system::x_system() : sem_(kSharedSemKey) {}

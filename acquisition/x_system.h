@@ -86,10 +86,18 @@ class x_system {
   int AdjStopMovePos(int ch, int step);
   int RequestStopOp(int ch);
   int RefreshPreTriggerPos(int ch);
-  int AdjZoomTimeBase(int ch, int step);
   int WaveIndicator(int ch);
+  // 0 inside the record, 1 record shorter than the screen, 2 / 3 past its
+  // right / left end; mode 4 pulls the stop move position back by the excess.
+  int GuidanceWorkStatus(int ch, int mode);
   int CalcuInsertPosPara(int ch, int64_t offset, double factor, int64_t* start, int64_t* sub) const;
   int XParaSyncRefresh(int ch);
+
+  // Zoom window: a faster time base shown over a part of block 0's record.
+  int ZoomInit(int on);
+  int AdjZoomTimeBase(int ch, int step);
+  int AdjZoomMovePos(int ch, int step);
+  int CalcuZoomGapAndRange(int main, int zoom);
 
  private:
   bool Block(int ch) const { return ch >= 0 && ch < kBlocks; }
@@ -104,6 +112,15 @@ class x_system {
   int AdjTimeBaseStopped(int ch, int index, int previous);
   void UndoTimeBase(int ch, int previous);
   void SendPreTrigWords(int ch, int64_t depth, int64_t lo, double half);
+  // Stopped views: the stored record and the screen laid over it.
+  struct StopView;
+  StopView StopViewOf(int ch) const;
+  double StoredSamplesPerPoint(int ch) const;  // samples per point the stored record was taken with
+  double StopSamplesPerPoint(int ch) const;    // of the time base in force over the stored record
+  bool Kept(int ch) const;                   // status 4 or 8: a stored record is shown
+  int ZoomBlock(int ch) const;               // block of the zoom window, -1 for a bad one
+  bool ZoomOrXY() const;
+  void SendZoomWords(int b, int64_t start);
 
   static constexpr int kBlocks = 12;
 

@@ -7,6 +7,7 @@
 #include "acquisition/wave.h"
 #include "acquisition/word_list.h"
 #include "acquisition/x_system.h"
+#include "acquisition/x_system_internal.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
@@ -15,20 +16,12 @@
 #include "core/system_resource.h"
 #include "core/unit_convert.h"
 
+using namespace xsys;
+
 namespace {
-constexpr int kMsgPreTrigLimit = 4;
-constexpr int kStatusSingle = 3, kStatusStopped = 4, kStatusSecond = 8;
 constexpr int kFirstRef = 8;
-constexpr int kHoriRoll = 3;
 constexpr int kSingleSweep = 2;
-constexpr int kHalfScreen = 350;
 
-uint32_t Clamp32(int64_t v) { return uint32_t(std::clamp<int64_t>(v, 0, 0xFFFFFFFFLL)); }
-
-int64_t ToInt64(double v) {
-  constexpr double kMax = 9.0e18;
-  return int64_t(std::clamp(v, -kMax, kMax));
-}
 }  // namespace
 
 int x_system::AdjPreTrigDepth(int ch, int step) {

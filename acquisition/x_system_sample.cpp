@@ -8,19 +8,20 @@
 #include "acquisition/wave.h"
 #include "acquisition/word_list.h"
 #include "acquisition/x_system.h"
+#include "acquisition/x_system_internal.h"
 #include "core/control.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 
+using namespace xsys;
+
 namespace {
 constexpr int kPeakDetect = 1, kHighRes = 2, kAverage = 3;
-constexpr int kHoriRoll = 3;
 constexpr double kAdcRate = 1e9;
 constexpr int64_t kAutoDepthMax = 7000000;
 constexpr int kFirstAutoIndex = 9;  // from 100 ns/div the automatic depth grows
 constexpr int kTrigRs232 = 12, kTrigSpi = 14, kTrigCan = 15, kTrigLin = 16;
 
-uint32_t Clamp32(int64_t v) { return uint32_t(std::clamp<int64_t>(v, 0, 0xFFFFFFFFLL)); }
 
 // The pre-divider code (word 42) and divider of a whole sample period.
 void SplitPeriod(int64_t n, int* code, int64_t* preDivider, int64_t* divider) {

@@ -5,6 +5,7 @@
 #include "acquisition/wave.h"
 #include "acquisition/word_list.h"
 #include "acquisition/x_system.h"
+#include "acquisition/x_system_internal.h"
 #include "acquisition/y_system.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
@@ -14,9 +15,9 @@
 #include "core/system_resource.h"
 #include "platform/clock.h"
 
+using namespace xsys;
+
 namespace {
-constexpr int kMsgTimeBaseLimit = 0;
-constexpr int kStatusSingle = 3, kStatusStopped = 4, kStatusSecond = 8;
 constexpr int kFirstBusType = 12, kLastBusType = 16;
 constexpr int kFirstRef = 8, kLastRef = 11;
 constexpr int kFastestDelayIndex = 8;  // below it one second of delay, else ten
@@ -120,9 +121,8 @@ int x_system::AdjTimeBaseStopped(int ch, int index, int previous) {
   const int st = Status(ch);
   const HorizontalBlock& h = H(ch);
   const int selected = x_system::SafeIndex(h.timeBase);
-  const double depth = Depth(ch);
-  const double f = h.acqSamplesPerPoint[st == kStatusStopped ? 0 : 1];
-  const double d = std::min(f * TimeBaseS[index] / TimeBaseS[selected], depth) + 0.001;
+  const double f = StoredSamplesPerPoint(ch);
+  const double d = StopSamplesPerPoint(ch);
   const int64_t middle = (h.recordStart + h.recordEnd) / 2;
   int64_t half = 0;
   float multiplier = 1.0f;

@@ -1,93 +1,180 @@
-// The time base model: moves on a stopped record, the record indicator, the
-// interpolated read position and the snapshot of every new acquisition.
+// The time base model: moves and re-scaling on a stopped record, and the
+// re-read of that record for the window shown.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
+#include "acquisition/acq_mode_word.h"
 #include "acquisition/timebase_tables.h"
+#include "acquisition/wave.h"
+#include "acquisition/word_list.h"
 #include "acquisition/x_system.h"
+#include "acquisition/x_system_internal.h"
+#include "acquisition/y_system.h"
+#include "core/control.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/unit_convert.h"
 
-namespace {
-constexpr int kStatusStopped = 4, kStatusSecond = 8;
-constexpr int kBarPixels = 192;
-constexpr int kMarkerMin = 3, kMarkerMax = 184;
+using namespace xsys;
 
+namespace {
+constexpr int kAverage = 3;
+constexpr int kRollRecord = 7000;        // entries of the roll record, 10 per screen column
+constexpr int kRollEntriesPerColumn = 10;
 }  // namespace
+
+bool x_system::Kept(int ch) const {
+  const int st = Status(ch);
+  return st == kStatusStopped || st == kStatusSecond;
+}
+
+double x_system::StoredSamplesPerPoint(int ch) const {
+  const HorizontalBlock& h = H(ch);
+  // An interpolated record holds less than one sample per point (1 GSa/s).
+  const int64_t ps = TimeBasePsPerPoint(SafeIndex(h.timeBase));
+  if (ps < 1000) return double(ps) / 1000;
+  double f = h.acqSamplesPerPoint[Status(ch) == kStatusSecond ? 1 : 0];
+  if (!(f > 0)) f = h.samplesPerPoint;  // no acquisition taken yet
+  return f > 0 ? f : 1.0;
+}
+
+double x_system::StopSamplesPerPoint(int ch) const {
+  const HorizontalBlock& h = H(ch);
+  const double ratio = TimeBaseS[SafeIndex(h.realTimeBase)] / TimeBaseS[SafeIndex(h.timeBase)];
+  return std::min(StoredSamplesPerPoint(ch) * ratio, Depth(ch)) + 0.001;
+}
+
+x_system::StopView x_system::StopViewOf(int ch) const {
+  const HorizontalBlock& h = H(ch);
+  StopView v;
+  v.copy = Status(ch) == kStatusSecond ? 1 : 0;
+  v.depth = v.copy ? h.preTrigSecond : h.preTrigDepth;
+  const bool taken = h.acqScreenEnd[v.copy] > h.acqScreenStart[v.copy];
+  v.recStart = taken ? h.acqScreenStart[v.copy] : h.screenStart;
+  v.recEnd = taken ? h.acqScreenEnd[v.copy] : h.screenEnd;
+  v.acqDepth = taken ? h.acqPreTrig[v.copy] : v.depth;
+  v.interp = Interpolating(ch) && h.interpFactor > 0;
+  v.factor = v.interp ? h.interpFactor : 1.0;
+  v.width = v.interp ? kScreenPoints / v.factor : StopSamplesPerPoint(ch) * kScreenPoints;
+  const double mid = h.recordEnd > h.recordStart ? (h.recordStart + h.recordEnd) / 2.0 : double(kRecordCentre);
+  v.start = mid - v.width / 2 + double(v.acqDepth - v.depth);
+  return v;
+}
 
 int x_system::AdjStopMovePos(int ch, int step) {
   if (!PointerNullCheck() || !Block(ch)) return -1;
   {
     SemLock lock(sem_);
     HorizontalBlock& h = H(ch);
-    const int64_t perStep = Interpolating(ch) ? 1 : std::max<int64_t>(1, int64_t(h.samplesPerPoint));
+    // One step is one screen point of the view shown.
+    const double perPoint = ch <= 1 && Kept(ch) ? StopSamplesPerPoint(ch) : double(h.samplesPerPoint);
+    const int64_t perStep = Interpolating(ch) ? 1 : std::clamp<int64_t>(ToInt64(perPoint), 1, kRecordSamples);
     int64_t& depth = Status(ch) == kStatusSecond ? h.preTrigSecond : h.preTrigDepth;
-    depth += int64_t(step) * perStep;
-    h.offsetTime -= step * TimeBaseS[x_system::SafeIndex(h.realTimeBase)] / 50;
+    // The trigger address stays inside the record address space.
+    const int64_t moved = std::clamp<int64_t>(depth + int64_t(step) * perStep, 0, kRecordSamples);
+    const double steps = double(moved - depth) / double(perStep);
+    depth = moved;
+    h.offsetTime -= steps * TimeBaseS[SafeIndex(h.realTimeBase)] / 50;
     h.stopMovePos = 0;
     resource_->unitConvert->TUnitConvert(h.offsetTime, &h.offsetTimeText);
   }
   return AdjTimeBase(ch, 0);
 }
 
-// The stopped re-read and the zoom window come with the zoom views.
-int x_system::RequestStopOp(int ch) { return PointerNullCheck() && Block(ch) ? 0 : -1; }
-int x_system::RefreshPreTriggerPos(int ch) { return PointerNullCheck() && Block(ch) ? 0 : -1; }
-int x_system::AdjZoomTimeBase(int ch, int) { return PointerNullCheck() && Block(ch) ? 0 : -1; }
+// The stored record re-read for the screen in force: the columns that get
+// data, where the read starts and the step between columns.
+int x_system::RequestStopOp(int ch) {
+  if (!PointerNullCheck() || (ch != 0 && ch != 1)) return -1;
+  control& board = *resource_->board;
+  const int columns = xHoriPointsSel == 0 ? kHalfScreen : kScreenPoints;
+  int64_t offset = 0, sub = 0;
+  int first = 0, last = columns - 1;
+  StopView v;
+  {
+    SemLock lock(sem_);
+    HorizontalBlock& h = H(ch);
+    v = StopViewOf(ch);
+    const double k = v.width / columns;  // samples per screen column
+    // A column gets data when the record covers at least half of it.
+    const double firstD = std::round((double(v.recStart) - v.start) / k);
+    const double lastD = std::round((double(v.recEnd) - v.start) / k) - 1;
+    if (firstD > columns - 1) {
+      first = last = columns - 1;  // the record lies right of the screen: its edge column
+    } else if (lastD < 0) {
+      first = last = 0;
+    } else {
+      first = int(std::max(0.0, firstD));
+      last = int(std::min(double(columns - 1), lastD));
+    }
+    // Address of the first column that gets data, counted from the trigger
+    // (from the record start when the trigger lies left of the record).
+    const double address = std::clamp(v.start + first * k, double(v.recStart), double(v.recEnd - 1));
+    const int64_t base = v.acqDepth >= v.recStart ? v.acqDepth : v.recStart;
+    offset = ToInt64(std::round(address)) - base;
+    // A roll record that has not looped yet starts by its unfilled part later.
+    if (run_->horiMode == kHoriRoll && resource_->wave && !resource_->wave->GetRollLoopFlag()) {
+      const int unfilled = kRollRecord - std::clamp(resource_->wave->GetRollDataIndex(), 0, kRollRecord);
+      offset -= ToInt64(std::round(unfilled * StopSamplesPerPoint(ch) / kRollEntriesPerColumn));
+    }
+    offset = std::clamp<int64_t>(offset, -kRecordSamples, kRecordSamples);
+    if (v.interp) {
+      // CalcuInsertPosPara counts in screen points.
+      int64_t start = 0;
+      CalcuInsertPosPara(ch, ToInt64(double(offset) * v.factor), v.factor, &start, &sub);
+      offset = start;
+    }
+    h.displayStart = std::clamp<int64_t>(ToInt64(std::round(v.start)), 0, kRecordSamples);
+    h.displayEnd = std::clamp<int64_t>(ToInt64(std::round(v.start + v.width)), 0, kRecordSamples);
+    h.firstColumn = int16_t(first);
+    h.lastColumn = int16_t(last);
+    const double perPoint = TimeBaseS[SafeIndex(h.realTimeBase)] / 50;
+    h.offsetTime = std::round(h.offsetTime / perPoint) * perPoint;
+    resource_->unitConvert->TUnitConvert(h.offsetTime, &h.offsetTimeText);
+  }
+  WordList w;
+  if (v.interp) {
+    w.Add(236, uint32_t(v.factor));
+    w.Add32(140, 142, uint32_t(offset));
+    w.Add(244, uint32_t(sub));
+  } else {
+    w.Add(232, 1);  // the start address is taken while 232 is 1
+    w.Add32(140, 142, uint32_t(offset));
+    w.Add(232, 0);
+  }
+  if (run_->acqMode == kAverage) {
+    w.Add(kAcqModeControlWord, 0);
+    w.Add(152, 1);
+    w.Add(154, 0);
+  }
+  w.Add32(132, 134, v.interp ? 16 : StepWord(v.width / columns));
+  w.Add(164, uint32_t(first));
+  w.Add(166, uint32_t(last));
+  w.Send(board);
+  if (resource_->vertical) resource_->vertical->SetAllChSoftOffset();
+  board.SendRealControl(94, 0);
+  if (resource_->wave && resource_->wave->RunCount() == 0) {
+    std::printf("Timebase GetRealRunWaveCnt() = 0  ");
+    if (!board.GetDrawingStatus()) board.WaitingDrawingIdle();
+  }
+  board.SendRealControl(122, 1);
+  board.SendRealControl(122, 0);
+  return 0;
+}
 
-int x_system::WaveIndicator(int ch) {
+// The trigger's column on the stopped screen and the offset time it stands
+// for. The column kept for the marker is held to the screen; the trigger
+// address itself is left where the moves put it, so the record can be panned
+// past the trigger.
+int x_system::RefreshPreTriggerPos(int ch) {
   if (!PointerNullCheck() || (ch != 0 && ch != 1)) return -1;
   SemLock lock(sem_);
   HorizontalBlock& h = H(ch);
-  const double span = double(h.screenEnd - h.screenStart);
-  if (span <= 0) return 0;
-  const double scale = span / kBarPixels;
-  auto pixel = [&](int64_t address) { return std::lround(double(address - h.screenStart) / scale); };
-  long left = std::clamp<long>(pixel(h.displayStart), 0, kBarPixels);
-  long right = std::clamp<long>(pixel(h.displayEnd), 0, kBarPixels);
-  const int columns = h.lastColumn - h.firstColumn + 1;
-  if (Status(ch) == kStatusStopped && columns > 0 && columns < kScreenPoints) {
-    const long width = std::max<long>(2, long(columns) * kBarPixels / kScreenPoints);
-    left = kBarPixels / 2 - width / 2;
-    right = left + width;
-  }
-  h.indicatorLeft = int16_t(left);
-  h.indicatorRight = int16_t(right);
-  h.indicatorMiddle = int16_t((left + right) / 2);
-  h.indicatorTrigger = int16_t(std::clamp<long>(long(double(h.preTrigDepth - h.screenStart) / scale), kMarkerMin,
-                                                kMarkerMax));
-  return 0;
-}
-
-int x_system::CalcuInsertPosPara(int ch, int64_t offset, double factor, int64_t* start, int64_t* sub) const {
-  if (!start || !sub || !Block(ch) || !(factor > 0)) return -1;
-  const bool independent = run_ && run_->independentTimeBase == 1;
-  const double u = (independent ? 4 : 2) * factor;
-  const double d = double(offset) - 5 * factor;
-  *start = int64_t(std::trunc(d / u));
-  *sub = int64_t(std::trunc(d - double(*start) * u + u));
-  return 0;
-}
-
-int x_system::XParaSyncRefresh(int ch) {
-  if (!PointerNullCheck() || !Block(ch)) return -1;
-  const bool independent = run_->independentTimeBase == 1;
-  SemLock lock(sem_);
-  for (int b = 0; b < 2; ++b) {
-    HorizontalBlock& h = H(b);
-    const HorizontalBlock& from = H(independent ? b : ch);
-    h.timeBase = from.realTimeBase;
-    for (int copy = 0; copy < 2; ++copy) {
-      h.acqOffsetTime[copy] = from.offsetTime;
-      h.acqPreTrig[copy] = from.preTrigDepth;
-      h.acqScreenStart[copy] = from.screenStart;
-      h.acqScreenEnd[copy] = from.screenEnd;
-      h.acqSamplesPerPoint[copy] = from.samplesPerPoint;
-    }
-    h.firstColumn = 0;
-    h.lastColumn = kScreenPoints - 1;
-    h.stopMovePos = 0;
-  }
+  const StopView v = StopViewOf(ch);
+  const double perColumn = v.width / kScreenPoints;
+  const double column = std::round((double(v.acqDepth) - v.start) / perColumn);
+  h.offsetTime = (kHalfScreen - column) * TimeBaseS[SafeIndex(h.realTimeBase)] / 50;
+  h.triggerScreenPos = int32_t(std::clamp(column, 0.0, double(kScreenPoints)));
+  resource_->unitConvert->TUnitConvert(h.offsetTime, &h.offsetTimeText);
   return 0;
 }

@@ -17,6 +17,7 @@ constexpr int kStopped = 4;
 constexpr int kSlowScan = 5;
 constexpr int kTimeBaseMain = 0;
 constexpr int kTimeBaseZoom = 1;
+constexpr int kGuidancePullBack = 4;  // guidance mode of request 12
 
 // FPGA control words written here.
 constexpr int kWordAverage = 112;
@@ -118,8 +119,12 @@ int response::ResponseAcqConfig(requestpara p, requestpara*) {
     board->SendRealControl(kWordAverage, average);
   }
   board->SendRealControl(kAcqModeControlWord, word);
-  resource_->timeBase->AdjTimeBase(p.target, 0);
+  x_system* timeBase = resource_->timeBase;
+  timeBase->AdjTimeBase(p.target, 0);
   if (status->GetTimeBaseType() == kTimeBaseZoom) {
+    // The zoom window follows the new samples per point.
+    timeBase->CalcuZoomGapAndRange(timeBase->GetRealTimeBase(0), timeBase->GetZoomTimeBase(0));
+    timeBase->AdjZoomTimeBase(0, 0);
     RestartSampling();
     status->ClearInterruptFlag();
   }
@@ -127,7 +132,7 @@ int response::ResponseAcqConfig(requestpara p, requestpara*) {
 }
 
 int response::ResponseHoriTypeSet(requestpara p, requestpara* a) {
-  int r = p.target == 0 || p.target == 1 ? 0 : -1;
+  const int r = resource_->timeBase->ZoomInit(p.target) < 0 ? -1 : 0;
   if (a) {
     a->code = p.code;
     a->value = int16_t(r);
@@ -151,7 +156,10 @@ int response::ResponseHoriHoldOffAdj(requestpara p, requestpara*) {
   return 0;
 }
 
-int response::ResponseHoriGuideInit(requestpara, requestpara*) { return 0; }
+// The guidance check of block t that pulls the stop move position back.
+int response::ResponseHoriGuideInit(requestpara p, requestpara*) {
+  return resource_->timeBase->GuidanceWorkStatus(p.target, kGuidancePullBack);
+}
 
 int response::ResponseDispTypeSet(requestpara p, requestpara*) {
   if (p.value < 0 || p.value >= 2) return -1;
@@ -177,6 +185,7 @@ int response::ResponseDispFormatSet(requestpara p, requestpara*) {
       vertical->AdjYsensitivity(ch, 0);
     }
     RestartSampling();
+    resource_->timeBase->ZoomInit(1);
     resource_->runStatus->SetTimeBaseType(kTimeBaseMain);
     board->SendRealControl(kWordXYRead, 1);
     board->SendRealControl(kWordDispFormat, 1);

@@ -11,6 +11,8 @@
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "acquisition/wave.h"
+#include "acquisition/x_system.h"
+#include "platform/sim/sim_decode_timebase.h"
 #include "platform/sim/sim_decode_trigger.h"
 #include "platform/sim/sim_decode_vertical.h"
 #include "platform/sim/sim_fpga.h"
@@ -148,18 +150,6 @@ TEST_F(RequestTest, ChannelOnOffChangesTheSourceMask) {
   EXPECT_EQ(SysRunStatus.GetChStatus(), 1);
 }
 
-TEST_F(RequestTest, HorizontalTypeAnswersWithTheCodeAndResult) {
-  requestpara answer = MakeRequest(0, 0, 99);
-  SysRunStatus.ClearDrawRefresh();
-  Send(kReqHoriType, 1, 0, 0, &answer);
-  EXPECT_EQ(answer.code, kReqHoriType);
-  EXPECT_EQ(answer.value, 0);
-  EXPECT_TRUE(SysRunStatus.IsDrawRefresh());
-  answer = MakeRequest(0, 0, 99);
-  Send(kReqHoriType, 7, 0, 0, &answer);
-  EXPECT_EQ(answer.value, -1);
-}
-
 TEST_F(RequestTest, QueueHoldsFiftyRequestsRunsThemInOrderAndRefusesWhenFull) {
   for (int i = 0; i < kRequestTableSize; ++i)
     ASSERT_EQ(SysRequest.AddToRequestTable(MakeRequest(kReqDispPersist, 0, int16_t(i % 11))), 0) << i;
@@ -272,4 +262,74 @@ TEST_F(RequestOnBoard, ClearRequestsEmptyTheRasterAndTheTriggerRequestSendsTheCo
   const plat::SimTriggerSettings t = plat::SimDecodedTrigger();
   EXPECT_EQ(t.source, 1);
   EXPECT_EQ(t.slope, 1);
+}
+
+// ---- the zoom and guidance requests -------------------------------------------
+
+namespace {
+class RequestZoom : public RequestOnBoard {
+ protected:
+  void SetUp() override {
+    RequestOnBoard::SetUp();
+    SysRunInfo.sourceOn |= 1;
+    SysRunStatus.SetMemDepth(0);
+    ASSERT_EQ(TimeBase.SetRealTimeBase(0, 12), 12);  // 1 us/div: 20 samples per point
+    TimeBase.AdjTimeBase(0, 0);
+  }
+  static requestpara Answer(int16_t target) {
+    requestpara answer = MakeRequest(0, 0, 99);
+    EXPECT_EQ(SysRequest.Request(MakeRequest(kReqHoriType, target, 0), &answer), 0);
+    EXPECT_EQ(answer.code, kReqHoriType);
+    return answer;
+  }
+};
+}  // namespace
+
+TEST_F(RequestZoom, HorizontalTypeEntersAndLeavesZoomAndAnswersTheResult) {
+  SysRunStatus.ClearDrawRefresh();
+  EXPECT_EQ(Answer(1).value, 0);
+  EXPECT_TRUE(SysRunStatus.IsDrawRefresh());
+  EXPECT_EQ(SysRunStatus.GetTimeBaseType(), 1);
+  EXPECT_EQ(TimeBase.GetZoomTimeBase(0), 11);
+  EXPECT_TRUE(plat::SimDecodedTimebase().windowRead);
+  EXPECT_EQ(plat::SimDecodedTimebase().zoomMainStep, 10u * 16);
+
+  SysRunStatus.ClearDrawRefresh();
+  EXPECT_EQ(Answer(7).value, -1);  // no such type: nothing changes
+  EXPECT_FALSE(SysRunStatus.IsDrawRefresh());
+  EXPECT_EQ(SysRunStatus.GetTimeBaseType(), 1);
+
+  EXPECT_EQ(Answer(0).value, 0);
+  EXPECT_EQ(SysRunStatus.GetTimeBaseType(), 0);
+  EXPECT_FALSE(plat::SimDecodedTimebase().windowRead);
+}
+
+TEST_F(RequestZoom, AcquisitionRequestInZoomResizesTheZoomWindow) {
+  Answer(1);
+  SysRunStatus.SetMemDepth(1);  // 7000 samples: 10 per point
+  Send(kReqAcqConfig, 0, 0);
+  EXPECT_FLOAT_EQ(SysRunInfo.horizontal[0].zoomFactor, 5.0f);
+  EXPECT_EQ(plat::SimDecodedTimebase().zoomMainStep, 5u * 16);
+  EXPECT_EQ(SysRunInfo.horizontal[0].zoomRecordStart, x_system::kRecordCentre - 1750);
+}
+
+TEST_F(RequestZoom, GuidanceRequestPullsTheStopMovePositionBack) {
+  SysRunStatus.SetMemDepth(1);
+  TimeBase.SetRealTimeBase(0, 21);
+  TimeBase.AdjTimeBase(0, 0);
+  TimeBase.XParaSyncRefresh(0);
+  SysRunInfo.acqStatus[0] = SysRunInfo.acqStatus[1] = 4;
+  TimeBase.AdjPreTrigDepth(0, -400);  // the screen 4000 samples past the record's right end
+  EXPECT_EQ(SysRunInfo.horizontal[0].stopMovePos, 0);
+  Send(kReqHoriGuideInit, 0, 0);
+  EXPECT_EQ(SysRunInfo.horizontal[0].stopMovePos, -4000);
+}
+
+TEST_F(RequestZoom, XYFormatSetsTheZoomTimeBaseBelowTheMainOnTheMainType) {
+  SysRunInfo.displayFormat = 1;  // the menu's format, copied before the request
+  Send(kReqDispFormat, 0, 1);
+  EXPECT_EQ(TimeBase.GetZoomTimeBase(0), 11);
+  EXPECT_EQ(SysRunStatus.GetTimeBaseType(), 0);
+  EXPECT_EQ(plat::Fpga().Word(130), 1);
+  EXPECT_EQ(plat::Fpga().Word(120), 1);
 }

@@ -63,8 +63,6 @@ std::vector<uint8_t> Formatted() {
   return e;
 }
 
-Menu& TaskCh2Menu() { return TaskCh2.TaskMenu; }
-
 // Counts the pixels of one colour in a rectangle of the shown screen.
 int Count(const std::vector<uint32_t>& screen, int row, int col, int width, int height, uint32_t colour) {
   int n = 0;
@@ -164,7 +162,7 @@ TEST_F(Screen, AnEmptySlotShowsThePanelFrame) {
 TEST_F(Screen, TheSecondChannelsMenuIsInItsColour) {
   static menu ch2;
   ch2.pages[0].items[0].attribute = 0x4000006;
-  ASSERT_EQ(TaskCh2Menu().LoadMenu("Data/Menu/English/Ch1English.txt", &ch2), 0);
+  ASSERT_EQ(TaskCh2.TaskMenu.LoadMenu("Data/Menu/English/Ch1English.txt", &ch2), 0);
   bench.Key(65);  // CH2
   ASSERT_EQ(TaskManage.GetTaskCurrId(), 7);
   const auto s = bench.Screen();

@@ -182,10 +182,9 @@ struct Running : ::testing::Test {
 }  // namespace
 
 TEST_F(Running, SoftKeysGoToTheCurrentModule) {
-  int before = TaskCh1.keysSeen;
-  bench.Key(49);  // F1
-  EXPECT_EQ(TaskCh1.keysSeen, before + 1);
-  EXPECT_EQ(TaskCh1.lastKey, 49);
+  ASSERT_FALSE(TaskCh1.TaskMenu.MenuIsPop(nullptr));
+  bench.Key(49);  // F1: CH1's Coupling opens its list of three choices
+  EXPECT_TRUE(TaskCh1.TaskMenu.MenuItemIsPop(0));
   EXPECT_EQ(TaskManage.GetTaskCurrId(), 6);
 }
 
@@ -221,13 +220,12 @@ TEST_F(Running, LockedKeysRaiseMessage79AndAreDropped) {
   EXPECT_EQ(TaskManage.GetTaskCurrId(), 6);
   QelMsg.ClearMessage();
   KeyBoard.KeyLockEnble();
-  int before = TaskCh1.keysSeen;
   bench.Key(49);
   EXPECT_EQ(QelMsg.GetMessageID(), 79);
-  EXPECT_EQ(TaskCh1.keysSeen, before);
+  EXPECT_FALSE(TaskCh1.TaskMenu.MenuIsPop(nullptr));
   KeyBoard.AppendScpiKey(49, 1);  // remote keys are not checked
   bench.Pass();
-  EXPECT_EQ(TaskCh1.keysSeen, before + 1);
+  EXPECT_TRUE(TaskCh1.TaskMenu.MenuItemIsPop(0));
 }
 
 TEST_F(Running, ASoftKeyShowsAHiddenMenuTheSelectKnobDoesNot) {

@@ -60,6 +60,18 @@ SimTimebaseSettings SimDecodeTimebaseWords(const uint16_t* words) {
   s.channelWord = f.Word(2);
   s.splitWord = f.Word(4);
 
+  s.zoomInterpolating = f.Word(234) == 1;
+  s.zoomInterpRatio = f.Word(238);
+  s.zoomMainStep = f.Pair(136);
+  s.zoomStep = f.Pair(156);
+  s.zoomReadStart = int32_t(f.Pair(144));
+  s.zoomFactor = ((f.Word(242) >> 3) + (f.Word(242) & 7) / 10.0) / 100.0;
+  s.zoomSubSample = f.Word(246);
+  s.zoomFirstColumn = f.Word(168);
+  s.zoomLastColumn = f.Word(178);
+  s.formatWord = f.Word(120);
+  s.windowRead = f.Word(130) == 1;
+
   s.held = f.Word(0) == 1;
   s.paused = f.Word(128) == 1;
   s.running = !s.held && !s.paused;
@@ -72,8 +84,14 @@ SimTimebaseSettings SimDecodedTimebase() {
   uint16_t words[kSimControlWords];
   for (int n = 0; n < kSimControlWords; ++n) words[n] = f.Word(uint16_t(n));
   SimTimebaseSettings s = SimDecodeTimebaseWords(words);
-  for (const auto& e : f.Log())
+  int read = 0;  // last value of word 122
+  for (const auto& e : f.Log()) {
     if (e.first == 222 && e.second == 1) ++s.forced;
+    if (e.first == 122) {
+      if (read == 1 && e.second == 0) ++s.readPulses;
+      read = e.second;
+    }
+  }
   return s;
 }
 

@@ -1,9 +1,9 @@
 // What the simulated FPGA makes of the time-base words the instrument wrote:
 // the acquisition's sample period and pre-divider, screen-column time, memory
-// depth, acquisition mode, trigger position and delay, hold-off, roll, and
-// whether it runs, is held, waits for a single trigger, and how often a
-// trigger was forced. Decoded from the last value of each control word (the
-// forced triggers from the word log).
+// depth, acquisition mode, trigger position and delay, hold-off, roll, the
+// zoom window's read words, and whether it runs, is held, waits for a single
+// trigger, how often a trigger was forced and a read was pulsed. Decoded from
+// the last value of each control word (the pulses from the word log).
 #pragma once
 #include <cstdint>
 
@@ -49,12 +49,25 @@ struct SimTimebaseSettings {
   // Channel words.
   int channelWord = 0;         // word 2
   int splitWord = 0;           // word 4
+  // Zoom window.
+  bool zoomInterpolating = false;  // word 234
+  int zoomInterpRatio = 0;         // word 238: zoom points per sample
+  uint32_t zoomMainStep = 0;       // words 136/138: step of the main trace
+  uint32_t zoomStep = 0;           // words 156/158: step of the zoomed trace
+  int32_t zoomReadStart = 0;       // words 144/146
+  double zoomFactor = 0;           // word 242: whole(100 x factor) x 8 with the tenths
+  int zoomSubSample = 0;           // word 246
+  int zoomFirstColumn = 0, zoomLastColumn = 0;  // words 168, 178
+  // Display words.
+  int formatWord = 0;          // word 120: 1 X-Y
+  bool windowRead = false;     // word 130: X-Y or zoom read
   // Run state.
   bool held = false;           // acquisition reset held (word 0 = 1)
   bool paused = false;         // word 128 = 1
   bool running = false;        // neither
   bool single = false;         // sweep word 72 = 3
   int forced = 0;              // force pulses on word 222 in the log
+  int readPulses = 0;          // read pulses (word 122 going 1 -> 0) in the log
 };
 
 // From the simulated FPGA's words in force (takes its lock: not for code that

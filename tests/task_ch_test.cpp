@@ -1,0 +1,476 @@
+// The channel modules through the front panel: the CH keys switching the
+// channels on, active and off; each menu item reaching the vertical model,
+// the simulated front end and the EEPROM; the custom probe ratio on the
+// number keypad; the current probe; the label keyboard; setup blocks; the
+// menu on the screen in the channel's colour.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "acquisition/task_ch1.h"
+#include "acquisition/task_ch2.h"
+#include "acquisition/voltage_tables.h"
+#include "acquisition/y_system.h"
+#include "core/eeprom_map.h"
+#include "core/msg.h"
+#include "core/sys_run_info.h"
+#include "core/task_manage.h"
+#include "platform/sim/sim_decode_vertical.h"
+#include "platform/sim/sim_fpga.h"
+#include "tests/bench/bench.h"
+#include "ui/qel_draw.h"
+
+namespace {
+const std::string g_startDir = [] {
+  char buf[4096];
+  return std::string(getcwd(buf, sizeof buf) ? buf : ".");
+}();
+
+enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kCh1Key = 64, kCh2Key = 65 };
+constexpr uint32_t kCh1Colour = 0x00CCCC, kCh2Colour = 0xFFCC00;
+
+int Count(const std::vector<uint32_t>& s, int row, int col, int width, int height, uint32_t colour) {
+  int n = 0;
+  for (int r = row; r < row + height; ++r)
+    for (int c = col; c < col + width; ++c)
+      if ((s[size_t(r) * 800 + size_t(c)] & 0xFFFFFF) == colour) ++n;
+  return n;
+}
+
+float F32(uint64_t raw) { return ItemParaF32(raw); }
+
+struct Channel : ::testing::Test {
+  Bench bench;
+  plat::SimFpga& fpga = plat::Fpga();
+
+  virtual std::vector<uint8_t> Image() {
+    auto e = FormattedEeprom(6, 0, 0);
+    e[EE_SOURCE_ON] = 1;  // CH1 on, CH2 off
+    return e;
+  }
+  void SetUp() override {
+    bench.SetEeprom(Image());
+    ASSERT_EQ(bench.Start(), 0);
+    bench.StopThreads();
+    SysRunStatus.SetMenuDisplayTimeS(3);  // the menu stays up
+    bench.Pass();
+  }
+  Menu& M1() { return TaskCh1.TaskMenu; }
+  // A choice from an item's list: its soft key opens it at the value, the
+  // knob moves the highlight, the push takes it.
+  void Choose(uint8_t fkey, int from, int to) {
+    bench.Key(fkey);
+    for (int i = from; i < to; ++i) bench.Key(kDown);
+    for (int i = to; i < from; ++i) bench.Key(kUp);
+    bench.Key(kSelect);
+  }
+  // Presses the keypad key `index` (its cursor moves there first).
+  void Pad(const TaskForChannel& t, int index) {
+    while (t.Keypad().cursor < index) bench.Key(kDown);
+    while (t.Keypad().cursor > index) bench.Key(kUp);
+    bench.Key(kSelect);
+  }
+  uint32_t EepromU32(int address) {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v = v << 8 | bench.EepromByte(address + i);
+    return v;
+  }
+  float Vdiv(int ch) { return Vertical.GetRealYDivVoltage(ch); }
+  float Base(int ch) { return Voltage[Vertical.GetRealYsensitivity(ch)]; }
+};
+
+}  // namespace
+
+// ---- the CH keys ----
+
+TEST_F(Channel, TheChKeysSwitchTheChannelsOnMakeThemActiveAndOff) {
+  ASSERT_EQ(SysRunStatus.GetChStatus() & 3, 1);
+  ASSERT_EQ(TaskManage.GetTaskCurrId(), 6);
+
+  bench.Key(kCh2Key);  // CH2 was off: on and active, its module current
+  EXPECT_EQ(SysRunStatus.GetChStatus() & 3, 3);
+  EXPECT_EQ(SysRunStatus.GetActivCh(), 1);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), 7);
+  EXPECT_EQ(fpga.Word(38), 3 * 4);
+  EXPECT_EQ(fpga.Word(116), 1);
+  EXPECT_EQ(bench.EepromByte(EE_SOURCE_ON), 3);
+  EXPECT_EQ(bench.EepromByte(EE_ACTIVE_CH), 1);
+
+  bench.Key(kCh1Key);  // CH1 is on but not active: made active, stays on
+  EXPECT_EQ(SysRunStatus.GetChStatus() & 3, 3);
+  EXPECT_EQ(SysRunStatus.GetActivCh(), 0);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), 6);
+  EXPECT_EQ(fpga.Word(116), 0);
+
+  bench.Key(kCh1Key);  // its menu is showing: CH1 off, CH2 active and current
+  EXPECT_EQ(SysRunStatus.GetChStatus() & 3, 2);
+  EXPECT_EQ(SysRunStatus.GetActivCh(), 1);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), 7);
+  EXPECT_EQ(fpga.Word(38), 2 * 4);
+  EXPECT_EQ(fpga.Word(116), 1);
+
+  bench.Key(61);       // another module current:
+  bench.Key(kCh2Key);  // the CH2 key only brings its menu back
+  EXPECT_EQ(SysRunStatus.GetChStatus() & 3, 2);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), 7);
+  EXPECT_EQ(M1().GetTaskCurrPage(7), 0);
+
+  bench.Key(kCh2Key);  // the last channel off: none active
+  EXPECT_EQ(SysRunStatus.GetChStatus() & 3, 0);
+  EXPECT_EQ(SysRunStatus.GetActivCh(), -1);
+  EXPECT_EQ(fpga.Word(38), 0);
+  EXPECT_EQ(bench.EepromByte(EE_SOURCE_ON), 0);
+}
+
+TEST_F(Channel, TheChKeyIsRefusedWhileRecordingAndInXYFormat) {
+  SysRunStatus.SetFuncBit(0x100);
+  bench.Key(kCh2Key);
+  EXPECT_EQ(QelMsg.GetMessageID(), 22);
+  EXPECT_EQ(SysRunStatus.GetChStatus() & 2, 0);
+  SysRunStatus.ClearFuncBit(0x100);
+  QelMsg.ClearMessage();
+
+  SysRunInfo.displayFormat = 1;
+  bench.Key(kCh1Key);  // CH1 active with its menu up: switching it off is refused
+  EXPECT_EQ(QelMsg.GetMessageID(), 17);
+  EXPECT_EQ(SysRunStatus.GetChStatus() & 1, 1);
+}
+
+// ---- the front-end items ----
+
+TEST_F(Channel, FrontEndItemsReachTheDecodedChannelAndTheEeprom) {
+  Choose(F1, 0, 1);  // Coupling AC
+  EXPECT_EQ(M1().GetMenuItem(0), 1u);
+  EXPECT_EQ(bench.EepromByte(95), 1);
+  EXPECT_EQ(SysRunInfo.vertical[0].coupling, 1);
+  EXPECT_EQ(plat::SimDecodedChannel(0).coupling, 1);
+
+  bench.Key(F1);  // the list opens at AC, the soft key steps on: GND
+  bench.Key(F1);
+  EXPECT_EQ(M1().GetMenuItem(0), 2u);
+  EXPECT_EQ(plat::SimDecodedChannel(0).coupling, 2);
+  EXPECT_TRUE(plat::SimDecodedChannel(0).ground);
+  bench.Key(F1);  // and round to DC
+  EXPECT_EQ(bench.EepromByte(95), 0);
+  EXPECT_EQ(plat::SimDecodedChannel(0).coupling, 0);
+  EXPECT_FALSE(plat::SimDecodedChannel(0).ground);
+  bench.Key(kSelect);
+
+  EXPECT_FALSE(plat::SimDecodedChannel(0).bwLimit);
+  bench.Key(F2);  // BW Limit on
+  EXPECT_EQ(bench.EepromByte(96), 1);
+  EXPECT_TRUE(plat::SimDecodedChannel(0).bwLimit);
+  EXPECT_FALSE(plat::SimDecodedChannel(1).bwLimit);
+
+  bench.Key(F3);  // Volts/Div fine
+  EXPECT_EQ(bench.EepromByte(97), 1);
+  EXPECT_EQ(Vertical.GetFineOnOff(0), 1);
+
+  bench.Key(F4);  // Invert
+  EXPECT_EQ(bench.EepromByte(99), 1);
+  EXPECT_EQ(EepromU32(102), uint32_t(ItemParaFromF32(1.0f)));  // the loaded values persist
+  EXPECT_TRUE(plat::SimDecodedChannel(0).inverted);
+  EXPECT_EQ(fpga.Word(204), 1);
+  bench.Key(F4);
+  EXPECT_FALSE(plat::SimDecodedChannel(0).inverted);
+}
+
+TEST_F(Channel, TheVoltageProbeRescalesTheVoltsPerDivision) {
+  const int index = Vertical.GetRealYsensitivity(0);
+  ASSERT_FLOAT_EQ(Vdiv(0), Base(0));
+  bench.Key(F5);  // Next: the voltage probe page
+  ASSERT_EQ(M1().GetCurrPage(), 1);
+  Choose(F2, 3, 4);  // 10X
+  EXPECT_EQ(bench.EepromByte(98), 4);
+  EXPECT_EQ(Vertical.GetYRealprobe(0), 4);
+  EXPECT_EQ(Vertical.GetRealYsensitivity(0), index);  // the same hardware range
+  EXPECT_FLOAT_EQ(Vdiv(0), 10 * Base(0));
+
+  Choose(F4, 0, 2);  // Unit W
+  EXPECT_EQ(bench.EepromByte(101), 2);
+  EXPECT_EQ(Vertical.GetChUnit(0), 2);
+  EXPECT_EQ(Vertical.GetYRealprobe(0), 4);
+}
+
+TEST_F(Channel, TheCustomRatioIsTypedOnTheKeypad) {
+  bench.Key(F5);
+  bench.Key(F3);  // Custom is disabled while the probe is not custom
+  EXPECT_FALSE(TaskCh1.KeypadShown());
+  Choose(F2, 3, 7);  // Custom
+  EXPECT_EQ(Vertical.GetYRealprobe(0), 7);
+  EXPECT_FLOAT_EQ(Vdiv(0), Base(0));  // the stored ratio, 1.0
+
+  bench.Key(F3);  // the keypad
+  ASSERT_TRUE(TaskCh1.KeypadShown());
+  EXPECT_EQ(QelDraw.GetNumKeyboardShowMsg().shown, 1);
+  EXPECT_EQ(QelDraw.GetNumKeyboardShowMsg().owner, 6);
+  Pad(TaskCh1, kNumOne + 1);  // "2"
+  Pad(TaskCh1, kNumPoint);
+  Pad(TaskCh1, kNumOne + 4);  // "5"
+  EXPECT_STREQ(TaskCh1.Keypad().text, "2.5");
+  Pad(TaskCh1, kNumEnter);
+  EXPECT_FALSE(TaskCh1.KeypadShown());
+  EXPECT_FLOAT_EQ(F32(M1().GetMenuItem(7)), 2.5f);
+  EXPECT_EQ(EepromU32(102), uint32_t(ItemParaFromF32(2.5f)));
+  EXPECT_FLOAT_EQ(Vertical.GetYRealProbeScale(0), 2.5f);
+  EXPECT_FLOAT_EQ(Vdiv(0), 2.5f * Base(0));  // the ratio in force at once
+
+  bench.Key(F3);  // 0 is clamped to 0.001
+  Pad(TaskCh1, kNumZero);
+  Pad(TaskCh1, kNumEnter);
+  EXPECT_FLOAT_EQ(F32(M1().GetMenuItem(7)), 0.001f);
+  bench.Key(F3);  // Max
+  Pad(TaskCh1, kNumMax);
+  EXPECT_FLOAT_EQ(F32(M1().GetMenuItem(7)), 1000.0f);
+  bench.Key(kDown);  // without the keypad the knob steps by 0.001, clamped
+  EXPECT_FLOAT_EQ(F32(M1().GetMenuItem(7)), 999.999f);
+  bench.Key(kSelect);  // the push sets 1.0
+  EXPECT_FLOAT_EQ(F32(M1().GetMenuItem(7)), 1.0f);
+  EXPECT_FLOAT_EQ(Vdiv(0), Base(0));
+
+  bench.Key(F3);
+  ASSERT_TRUE(TaskCh1.KeypadShown());
+  Choose(F2, 7, 3);  // another probe closes the keypad and disables Custom
+  EXPECT_FALSE(TaskCh1.KeypadShown());
+  EXPECT_EQ(Vertical.GetYRealprobe(0), 3);
+  bench.Key(F3);
+  EXPECT_FALSE(TaskCh1.KeypadShown());
+}
+
+TEST_F(Channel, TheCurrentProbeSetsUnitAAndItsRatio) {
+  bench.Key(F5);
+  bench.Key(F1);  // ProbeType: the current-probe page, 200X, unit A
+  EXPECT_EQ(M1().GetCurrPage(), 5);
+  EXPECT_EQ(bench.EepromByte(215), 1);
+  EXPECT_EQ(bench.EepromByte(217), 1);
+  EXPECT_EQ(bench.EepromByte(219), 1);
+  EXPECT_EQ(Vertical.GetChUnit(0), 1);
+  EXPECT_EQ(Vertical.GetYRealprobe(0), 7);
+  EXPECT_FLOAT_EQ(Vdiv(0), 200 * Base(0));
+
+  Choose(F2, 0, 3);  // 10X
+  EXPECT_EQ(bench.EepromByte(218), 3);
+  EXPECT_FLOAT_EQ(Vertical.GetYRealProbeScale(0), 10.0f);
+  EXPECT_FLOAT_EQ(Vdiv(0), 10 * Base(0));
+
+  Choose(F2, 3, 4);  // custom: 50 mV/A gives 20X
+  bench.Key(F3);
+  ASSERT_TRUE(TaskCh1.KeypadShown());
+  Pad(TaskCh1, kNumOne + 4);
+  Pad(TaskCh1, kNumZero);
+  Pad(TaskCh1, kNumEnter);
+  EXPECT_FLOAT_EQ(F32(M1().GetMenuItem(27)), 50.0f);
+  EXPECT_FLOAT_EQ(Vertical.GetYRealProbeScale(0), 20.0f);
+  EXPECT_FLOAT_EQ(Vdiv(0), 20 * Base(0));
+  bench.Key(F3);  // 0 mV/A is clamped to 1
+  Pad(TaskCh1, kNumZero);
+  Pad(TaskCh1, kNumEnter);
+  EXPECT_FLOAT_EQ(F32(M1().GetMenuItem(27)), 1.0f);
+
+  bench.Key(F1);  // back to the voltage probe, unit V, probe 1X
+  EXPECT_EQ(M1().GetCurrPage(), 1);
+  EXPECT_EQ(Vertical.GetChUnit(0), 0);
+  EXPECT_EQ(Vertical.GetYRealprobe(0), 3);
+  EXPECT_FLOAT_EQ(Vdiv(0), Base(0));
+  EXPECT_EQ(bench.EepromByte(EE_TASK_PAGE), 1);
+}
+
+TEST_F(Channel, TheSecondChannelsItemsAndPagesAreItsOwn) {
+  bench.Key(kCh2Key);
+  ASSERT_EQ(TaskManage.GetTaskCurrId(), 7);
+  Menu& m2 = TaskCh2.TaskMenu;
+  Choose(F1, 0, 1);  // AC on CH2 only
+  EXPECT_EQ(bench.EepromByte(106), 1);
+  EXPECT_EQ(plat::SimDecodedChannel(1).coupling, 1);
+  EXPECT_EQ(plat::SimDecodedChannel(0).coupling, 0);
+  bench.Key(F4);
+  EXPECT_EQ(bench.EepromByte(110), 1);
+  EXPECT_TRUE(plat::SimDecodedChannel(1).inverted);
+  EXPECT_FALSE(plat::SimDecodedChannel(0).inverted);
+
+  bench.Key(F5);
+  bench.Key(F1);  // the current probe: page 2
+  EXPECT_EQ(m2.GetCurrPage(), 2);
+  EXPECT_EQ(bench.EepromByte(216), 1);
+  EXPECT_EQ(bench.EepromByte(220), 1);
+  EXPECT_EQ(bench.EepromByte(222), 1);
+  EXPECT_FLOAT_EQ(Vdiv(1), 200 * Base(1));
+  EXPECT_EQ(Vertical.GetYRealprobe(0), 3);  // CH1 keeps its probe
+  bench.Key(F5);  // Back
+  EXPECT_EQ(m2.GetCurrPage(), 0);
+  bench.Key(F5);  // the probe page of the current probe
+  EXPECT_EQ(m2.GetCurrPage(), 2);
+  bench.Key(F1);  // the voltage probe again, then the label page
+  bench.Key(F5);
+  EXPECT_EQ(m2.GetCurrPage(), 3);
+  bench.Key(F1);
+  EXPECT_EQ(bench.EepromByte(233), 1);
+  EXPECT_STREQ(Vertical.GetChLabelName(1), "CH2");
+  EXPECT_EQ(bench.EepromByte(EE_CH2_LABEL + 2), '2');
+}
+
+// ---- the label ----
+
+TEST_F(Channel, TheLabelComesFromTheLibraryOrTheKeyboard) {
+  bench.Key(F5);
+  bench.Key(F5);  // the label page
+  ASSERT_EQ(M1().GetCurrPage(), 2);
+  bench.Key(F1);  // on: library entry 0
+  EXPECT_EQ(bench.EepromByte(223), 1);
+  EXPECT_STREQ(Vertical.GetChLabelName(0), "CH1");
+  EXPECT_EQ(bench.EepromByte(EE_CH1_LABEL), 'C');
+  bench.Key(F3);  // Edit is disabled for a library label
+  EXPECT_FALSE(TaskCh1.KeyboardShown());
+  Choose(F2, 0, 4);
+  EXPECT_STREQ(Vertical.GetChLabelName(0), "CLK");
+  EXPECT_EQ(bench.EepromByte(224), 4);
+
+  Choose(F2, 4, 12);  // Custom, then Edit: the keyboard page
+  bench.Key(F3);
+  ASSERT_TRUE(TaskCh1.KeyboardShown());
+  EXPECT_EQ(M1().GetCurrPage(), 3);
+  EXPECT_TRUE(SysRunStatus.GetFuncBits() & 0x80000);
+  bench.Key(F2);  // OK with nothing typed
+  EXPECT_EQ(QelMsg.GetMessageID(), 119);
+  for (int i = 0; i < 9; ++i) {  // "ABCDEFGH", the ninth refused
+    bench.Key(kSelect);
+    bench.Key(kDown);
+  }
+  EXPECT_EQ(QelMsg.GetMessageID(), 74);
+  EXPECT_STREQ(TaskCh1.CustomLabelName(), "ABCDEFGH");
+  bench.Key(F1);  // Del
+  EXPECT_STREQ(TaskCh1.CustomLabelName(), "ABCDEFG");
+  while (TaskCh1.KeyboardSel() != 0) bench.Key(kUp);
+  bench.Key(kUp);  // below the first key: the OK key
+  EXPECT_EQ(TaskCh1.KeyboardSel(), 39);
+  bench.Key(kSelect);
+  EXPECT_FALSE(TaskCh1.KeyboardShown());
+  EXPECT_EQ(M1().GetCurrPage(), 2);
+  EXPECT_STREQ(Vertical.GetChLabelName(0), "ABCDEFG");
+  EXPECT_EQ(bench.EepromByte(EE_CH1_LABEL + 6), 'G');
+  EXPECT_FALSE(SysRunStatus.GetFuncBits() & 0x80000);
+
+  bench.Key(F1);  // off: no label
+  EXPECT_STREQ(Vertical.GetChLabelName(0), "");
+  EXPECT_EQ(bench.EepromByte(EE_CH1_LABEL), 0);
+}
+
+// ---- setup blocks ----
+
+TEST_F(Channel, ASavedSetupBlockRestoresTheSettings) {
+  bench.Key(F4);  // Invert on
+  Choose(F1, 0, 1);  // AC
+  std::vector<uint8_t> file(4096, 0xEE);
+  const char head[] = "TASK-SYSTEM\r\nxx\r\n";
+  std::memcpy(file.data(), head, sizeof head - 1);
+  taskresponse r{};
+  r.key.key = KEY_WORD_STORAGE;
+  SetupFileRecord rec{0, 0, int32_t(file.size()), int32_t(sizeof head - 1), file.data()};
+  std::memcpy(r.area, &rec, sizeof rec);
+  ASSERT_EQ(TaskCh1.OpResponse(&r), 0);
+  std::memcpy(&rec, r.area, sizeof rec);
+  const int pages = TaskCh1Menu.pageCount;
+  EXPECT_EQ(rec.used, int(sizeof head - 1) + 8 + 4 + 40 * pages);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(file.data()) + sizeof head - 1, 10), "TASK-CH1\r\n");
+
+  bench.Key(F4);  // Invert off, DC again, custom ratio 5 in the EEPROM only
+  Choose(F1, 1, 0);
+  ASSERT_FALSE(plat::SimDecodedChannel(0).inverted);
+  M1().SetMenuItem(7, ItemParaFromF32(5.0f));
+
+  rec = SetupFileRecord{0, 1, rec.used, 0, file.data()};
+  std::memcpy(r.area, &rec, sizeof rec);
+  EXPECT_EQ(TaskCh1.OpResponse(&r), 0);
+  EXPECT_EQ(M1().GetMenuItem(3), 1u);
+  EXPECT_EQ(M1().GetMenuItem(0), 1u);
+  EXPECT_EQ(bench.EepromByte(99), 1);
+  EXPECT_EQ(EepromU32(102), uint32_t(ItemParaFromF32(1.0f)));  // the loaded values persist
+  EXPECT_TRUE(plat::SimDecodedChannel(0).inverted);
+  EXPECT_EQ(plat::SimDecodedChannel(0).coupling, 1);
+
+  // CH2 finds no block of its own; a cut block and a full buffer are refused.
+  std::memcpy(r.area, &rec, sizeof rec);
+  EXPECT_EQ(TaskCh2.OpResponse(&r), -1);
+  rec = SetupFileRecord{0, 1, int32_t(sizeof head - 1) + 8 + 2 + 39, 0, file.data()};
+  std::memcpy(r.area, &rec, sizeof rec);
+  EXPECT_EQ(TaskCh1.OpResponse(&r), -1);
+  rec = SetupFileRecord{0, 0, 100, 90, file.data()};
+  std::memcpy(r.area, &rec, sizeof rec);
+  EXPECT_EQ(TaskCh1.OpResponse(&r), -1);
+  std::memcpy(&rec, r.area, sizeof rec);
+  EXPECT_EQ(rec.used, 90);
+}
+
+// ---- start-up and defaults ----
+
+struct ChannelStored : Channel {
+  std::vector<uint8_t> Image() override {
+    auto e = Channel::Image();
+    e[95] = 1;   // AC
+    e[96] = 1;   // BW limit
+    e[99] = 1;   // inverted
+    e[98] = 4;   // 10X
+    e[110] = 1;  // CH2 inverted
+    return e;
+  }
+};
+
+TEST_F(ChannelStored, StartUpAppliesTheStoredItemsAndDefaultRestoresTheProbe) {
+  const plat::SimChannelSettings c = plat::SimDecodedChannel(0);
+  EXPECT_EQ(c.coupling, 1);
+  EXPECT_TRUE(c.bwLimit);
+  EXPECT_TRUE(c.inverted);
+  EXPECT_TRUE(plat::SimDecodedChannel(1).inverted);
+  EXPECT_EQ(Vertical.GetYRealprobe(0), 4);
+  EXPECT_FLOAT_EQ(Vdiv(0), 10 * Base(0));
+  // Blank bytes take the items' defaults.
+  EXPECT_EQ(M1().GetMenuItem(8), 0u);
+  EXPECT_FLOAT_EQ(F32(M1().GetMenuItem(7)), 1.0f);
+
+  taskresponse r{};
+  r.key.key = KEY_WORD_DEFAULT;
+  TaskCh1.OpResponse(&r);
+  EXPECT_EQ(bench.EepromByte(98), 3);
+  EXPECT_EQ(bench.EepromByte(219), 1);
+  EXPECT_EQ(M1().GetMenuItem(6), 3u);
+  r.key.key = KEY_WORD_INIT;
+  TaskCh1.OpResponse(&r);
+  EXPECT_EQ(Vertical.GetYRealprobe(0), 3);
+  EXPECT_FLOAT_EQ(Vdiv(0), Base(0));
+}
+
+// ---- the screen ----
+
+TEST_F(Channel, EachChannelsMenuIsDrawnInItsColour) {
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+  EXPECT_TRUE(bench.WriteScreenPng(g_startDir + "/task-ch1-menu.png"));
+  auto s = bench.Screen();
+  EXPECT_GT(Count(s, 45, 680, 114, 22, kCh1Colour), 10);  // "Coupling"
+  EXPECT_GT(Count(s, 40, 654, 20, 100, kCh1Colour), 10);  // "Channel-1" turned
+
+  bench.Key(kCh2Key);
+  s = bench.Screen();
+  EXPECT_TRUE(bench.WriteScreenPng(g_startDir + "/task-ch2-menu.png"));
+  EXPECT_GT(Count(s, 45, 680, 114, 22, kCh2Colour), 10);
+  EXPECT_EQ(Count(s, 45, 680, 114, 22, kCh1Colour), 0);
+  EXPECT_GT(Count(s, 40, 654, 20, 100, kCh2Colour), 10);
+
+  bench.Key(F5);  // CH2's probe page, then its custom ratio's keypad
+  Choose(F2, 3, 7);
+  const auto before = bench.Screen();
+  bench.Key(F3);
+  ASSERT_TRUE(TaskCh2.KeypadShown());
+  s = bench.Screen();
+  EXPECT_TRUE(bench.WriteScreenPng(g_startDir + "/task-ch2-keypad.png"));
+  EXPECT_EQ(QelDraw.GetNumKeyboardShowMsg().shown, 1);
+  EXPECT_EQ(QelDraw.GetNumKeyboardShowMsg().owner, 7);
+  int changed = 0;
+  for (int r = 100; r < 280; ++r)
+    for (int c = 230; c < 530; ++c) changed += (s[size_t(r) * 800 + size_t(c)] != before[size_t(r) * 800 + size_t(c)]);
+  EXPECT_GT(changed, 1000);  // the keypad over the wave area
+}
