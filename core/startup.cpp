@@ -24,6 +24,7 @@
 #include "platform/shell.h"
 #include "platform/thread.h"
 #include "remote/scpi.h"
+#include "remote/vxi11.h"
 #include "system/adc_phase.h"
 #include "ui/qel_draw.h"
 
@@ -162,6 +163,7 @@ int ScopeStartup() {
 
   QelControl.SysSample();
   Start("ScpiThread", ScpiThread, "ScpiThread create error,retValue=");
+  VXI_Init();
 
   QelControl.LedCtrl(SysRunStatus.GetSysRunInfoBaseAddr());
   TimeBase.AdjTimeBase(0, 0);

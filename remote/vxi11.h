@@ -1,0 +1,42 @@
+// The VXI-11 server: a LAN host addressing the instrument as a TCPIP INSTR
+// resource creates the link "inst0", writes SCPI command lines and reads the
+// answers. One thread, `vxi_11`, serves the portmapper (TCP and UDP), the
+// core channel, the abort channel and the interrupt program, and ends when a
+// thread stop is requested.
+//
+// On the PC the server listens on loopback unless $SCOPE_VXI11_HOST names
+// another IPv4 address. $SCOPE_VXI11_PMAP_PORT moves the portmapper (111;
+// when another portmapper holds that port, the channels are registered with
+// it instead), and
+// $SCOPE_VXI11_CORE_PORT and $SCOPE_VXI11_ABORT_PORT fix the channels' ports
+// (any free port by default; the portmapper and create_link tell them).
+#pragma once
+#include <atomic>
+#include <string>
+
+struct Vxi11Config {
+  std::string host = "127.0.0.1";
+  int portmapPort = 111;  // TCP and UDP; 0: any free port
+  int corePort = 0;
+  int abortPort = 0;
+};
+
+// The defaults with the environment's settings applied.
+Vxi11Config Vxi11ConfigFromEnv();
+
+// The ports listened on, set once the server is ready (0: not served).
+struct Vxi11Ports {
+  std::atomic<int> portmapTcp{0}, udp{0}, core{0}, abort{0};
+  std::atomic<bool> ready{false};
+};
+Vxi11Ports& Vxi11BoundPorts();
+
+// Starts the `vxi_11` thread with the environment's configuration and prints
+// "VXI-II Init..."; 0 or the thread creation's error number.
+int VXI_Init();
+// The same with an explicit configuration (tests).
+int Vxi11Start(const Vxi11Config& config);
+// Waits up to `ms` of real time for the server to listen.
+bool Vxi11WaitReady(int ms);
+
+void* vxi_11(void*);

@@ -1,0 +1,216 @@
+#!/usr/bin/env python3
+"""The VXI-11 server of the running instrument against the clients users have:
+pyvisa with the pyvisa-py backend and lxi-tools' `lxi scpi`. Starts scopeapp
+from the build tree with a fresh instrument root. The portmapper takes port
+111 when it is free (lxi can only ask there); otherwise it runs on a free port,
+pyvisa-py is pointed at it and the lxi case is skipped.
+
+Usage: python3 test_vxi11.py --build <builddir>
+"""
+import argparse
+import os
+import queue
+import re
+import shutil
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+try:
+    import pyvisa
+    from pyvisa_py.protocols import rpc
+except ImportError:
+    # Debian's python3-pyvisa-py belongs to the system interpreter.
+    if os.path.exists("/usr/bin/python3") and os.path.realpath(sys.executable) != "/usr/bin/python3":
+        os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
+    print("python3-pyvisa-py is not installed (scripts/install-deps.sh)")
+    sys.exit(1)
+
+RESOURCE = "TCPIP::127.0.0.1::INSTR"
+LXI = shutil.which("lxi")
+
+
+def port_free(port):
+    """True when this process could bind `port` on loopback for TCP and UDP."""
+    for kind in (socket.SOCK_STREAM, socket.SOCK_DGRAM):
+        s = socket.socket(socket.AF_INET, kind)
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            s.bind(("127.0.0.1", port))
+        except OSError:
+            return False
+        finally:
+            s.close()
+    return True
+
+
+class Instrument:
+    """scopeapp on the simulated board and the lines it prints."""
+
+    PORTS = re.compile(r"vxi11: \S+ portmapper tcp (\d+) udp (\d+), core (\d+), abort (\d+)")
+
+    def __init__(self, build, root, own_portmapper):
+        env = dict(os.environ)
+        if not own_portmapper:
+            env["SCOPE_VXI11_PMAP_PORT"] = "0"
+        exe = os.path.join(build, "scopeapp")
+        self.proc = subprocess.Popen([exe, "--root", root], stdout=subprocess.PIPE,
+                                     stderr=subprocess.STDOUT, env=env, errors="replace", text=True)
+        self.lines = queue.Queue()
+        threading.Thread(target=self._pump, daemon=True).start()
+        line = self.wait_for(self.PORTS.search, 90)
+        if not line:
+            raise RuntimeError("scopeapp did not start its VXI-11 server")
+        self.portmap, self.udp, self.core, self.abort = map(int, self.PORTS.search(line).groups())
+
+    def _pump(self):
+        for line in self.proc.stdout:
+            self.lines.put(line.rstrip("\n"))
+
+    def wait_for(self, match, timeout):
+        """Skips lines until one matches; the line, or None when none came in time."""
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            try:
+                line = self.lines.get(timeout=max(0.01, end - time.monotonic()))
+            except queue.Empty:
+                return None
+            if match(line):
+                return line
+        return None
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def stop(self):
+        """SIGTERM, as the instrument is ended; its exit status."""
+        self.proc.send_signal(signal.SIGTERM)
+        try:
+            return self.proc.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            return -1
+
+
+def open_instr(rm, timeout_ms=3000):
+    inst = rm.open_resource(RESOURCE)
+    inst.timeout = timeout_ms
+    return inst
+
+
+def pyvisa_queries(inst, rm):
+    with_lines = open_instr(rm)
+    try:
+        for _ in range(20):
+            assert with_lines.query("*OPC?").strip() == "1"
+        # A write without a line end: END completes it.
+        with_lines.write_raw(b"*OPC?")
+        assert with_lines.read_raw() == b"1\r\n"
+        # Calls that do nothing still answer success.
+        with_lines.clear()
+        assert with_lines.read_stb() == 0
+    finally:
+        with_lines.close()
+
+
+def pyvisa_timeout_then_recovers(inst, rm):
+    session = open_instr(rm, 500)
+    try:
+        start = time.monotonic()
+        try:
+            session.query("NOSuch:COMMand?")
+            raise AssertionError("a query nothing answers returned")
+        except pyvisa.errors.VisaIOError as e:
+            assert e.error_code == pyvisa.constants.StatusCode.error_timeout, e
+        assert 0.4 < time.monotonic() - start < 5
+        assert session.query("*OPC?").strip() == "1"
+    finally:
+        session.close()
+
+
+def two_sessions(inst, rm):
+    a, b = open_instr(rm), open_instr(rm)
+    try:
+        for _ in range(5):
+            assert a.query("*OPC?").strip() == "1"
+            assert b.query("*OPC?").strip() == "1"
+    finally:
+        a.close()
+        b.close()
+
+
+def hostile_bytes_leave_it_serving(inst, rm):
+    for payload in (b"\xff\xff\xff\xff", b"\x80\x00\x00\x08" + b"\x00" * 8,
+                    b"\x80\x00\x00\x2c" + struct.pack(">11I", 1, 0, 2, 0x0607AF, 1, 11, 0, 0, 0, 0, 1),
+                    os.urandom(4096)):
+        with socket.create_connection(("127.0.0.1", inst.core), timeout=5) as s:
+            s.sendall(payload)
+            s.settimeout(0.5)
+            try:
+                s.recv(4096)
+            except (socket.timeout, ConnectionResetError):
+                pass
+    session = open_instr(rm)
+    try:
+        assert session.query("*OPC?").strip() == "1"
+    finally:
+        session.close()
+
+
+def lxi_scpi(inst, rm):
+    if not LXI:
+        return "lxi-tools not installed"
+    if inst.portmap != 111:
+        return "portmapper not on port 111"
+    for query in ("*OPC?", "*OPC?\n"):
+        out = subprocess.run([LXI, "scpi", "--address", "127.0.0.1", "--timeout", "5", query],
+                             capture_output=True, text=True, timeout=30)
+        assert out.returncode == 0, out
+        assert out.stdout.strip() == "1", out
+    return None
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    build = os.path.abspath(ap.parse_args().build)
+    tmp = tempfile.mkdtemp(prefix="vxi11-py-")
+    own = port_free(111)
+    inst = Instrument(build, os.path.join(tmp, "root"), own)
+    if inst.portmap != 111:
+        rpc.PMAP_PORT = inst.portmap  # pyvisa-py asks the portmapper there
+    rm = pyvisa.ResourceManager("@py")
+    passed = failed = skipped = 0
+    for case in (pyvisa_queries, pyvisa_timeout_then_recovers, two_sessions,
+                 hostile_bytes_leave_it_serving, lxi_scpi):
+        try:
+            why = case(inst, rm)
+            if why:
+                print("skipped: %s (%s)" % (case.__name__, why))
+                skipped += 1
+            else:
+                print("ok: %s" % case.__name__)
+                passed += 1
+        except Exception as e:  # noqa: BLE001 - every failure is reported
+            print("FAIL: %s: %r" % (case.__name__, e))
+            failed += 1
+    rm.close()
+    if not inst.alive():
+        print("FAIL: scopeapp ended")
+        failed += 1
+    rc = inst.stop()
+    if rc != 0:
+        print("FAIL: scopeapp exit status %d" % rc)
+        failed += 1
+    shutil.rmtree(tmp, ignore_errors=True)
+    print("%d passed, %d failed, %d skipped" % (passed, failed, skipped))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

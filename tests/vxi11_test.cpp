@@ -1,0 +1,488 @@
+// The VXI-11 server driven over raw loopback sockets: portmapper look-ups,
+// the core channel's link, writes and reads through the SCPI thread, record
+// fragments, and hostile input (oversized records, bad lengths, unknown
+// programs and procedures).
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/thread.h"
+#include "remote/scpi.h"
+#include "remote/vxi11.h"
+#include "remote/vxi11_xdr.h"
+#include "tests/bench/bench.h"
+
+namespace {
+std::atomic<int> g_counted{0};
+std::string g_long;
+
+void Idn(scpi_para*, char*) { Scpi.WriteResponseData("QEL,TEST", 0); }
+void Count(scpi_para*, char*) { ++g_counted; }
+void Long(scpi_para*, char*) { Scpi.WriteResponseDataPure(g_long.data(), int(g_long.size())); }
+
+instr g_table[] = {{"*IDN?", Idn}, {"COUNt", Count}, {"LONG?", Long}, {"", nullptr}};
+
+constexpr uint32_t kCore = 0x0607AF, kAsync = 0x0607B0, kPmap = 100000;
+constexpr uint32_t kEnd = 0x08, kTermChr = 0x80;
+
+struct Reply {
+  bool ok = false;          // a reply came
+  uint32_t replyStat = 99;  // 0 accepted, 1 denied
+  uint32_t stat = 99;       // accept_stat, or reject_stat when denied
+  std::string body;         // the result record
+  std::vector<uint32_t> Words() const {
+    std::vector<uint32_t> w;
+    XdrReader r(body.data(), body.size());
+    uint32_t v;
+    while (r.U32(&v)) w.push_back(v);
+    return w;
+  }
+};
+
+std::string Word(uint32_t v) {
+  XdrWriter w;
+  w.U32(v);
+  return w.bytes();
+}
+
+std::string CallMessage(uint32_t prog, uint32_t vers, uint32_t proc, const std::string& args, uint32_t rpcvers = 2) {
+  XdrWriter w;
+  for (uint32_t v : {0x1234u, 0u, rpcvers, prog, vers, proc, 0u, 0u, 0u, 0u}) w.U32(v);
+  return w.bytes() + args;
+}
+
+Reply ParseReply(const std::string& msg) {
+  Reply r;
+  XdrReader x(msg.data(), msg.size());
+  uint32_t xid = 0, type = 0, flavor = 0;
+  std::string verf;
+  if (!x.U32(&xid) || xid != 0x1234 || !x.U32(&type) || type != 1 || !x.U32(&r.replyStat)) return r;
+  if (r.replyStat == 0 && (!x.U32(&flavor) || !x.Opaque(&verf, 400))) return r;
+  if (!x.U32(&r.stat)) return r;
+  r.ok = true;
+  r.body = msg.substr(msg.size() - x.remaining());
+  return r;
+}
+
+class Client {
+ public:
+  explicit Client(int port) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    timeval tv = {5, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  ~Client() { close(fd_); }
+  bool connected() const { return connected_; }
+  bool Send(const std::string& bytes) {
+    return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+  }
+  // Reads one whole reply record; "" when the connection closed or timed out.
+  std::string ReadRecord() {
+    std::string record;
+    for (;;) {
+      std::string mark = ReadN(4);
+      if (mark.size() != 4) return "";
+      XdrReader r(mark.data(), 4);
+      uint32_t m = 0;
+      r.U32(&m);
+      std::string frag = ReadN(m & 0x7FFFFFFF);
+      record += frag;
+      if (m & 0x80000000u) return record;
+    }
+  }
+  Reply Call(uint32_t prog, uint32_t vers, uint32_t proc, const std::string& args) {
+    std::string msg = CallMessage(prog, vers, proc, args);
+    if (!Send(Word(0x80000000u | uint32_t(msg.size())) + msg)) return Reply();
+    return ParseReply(ReadRecord());
+  }
+  bool Closed() {
+    char c;
+    return recv(fd_, &c, 1, 0) == 0;
+  }
+
+ private:
+  std::string ReadN(size_t n) {
+    std::string out(n, '\0');
+    size_t got = 0;
+    while (got < n) {
+      ssize_t k = recv(fd_, &out[got], n - got, 0);
+      if (k <= 0) return out.substr(0, got);
+      got += size_t(k);
+    }
+    return out;
+  }
+  int fd_ = -1;
+  bool connected_ = false;
+};
+
+Reply UdpCall(int port, const std::string& msg) {
+  int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  timeval tv = {0, 500000};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(uint16_t(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sendto(fd, msg.data(), msg.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  char buf[65536];
+  ssize_t n = recv(fd, buf, sizeof buf, 0);
+  close(fd);
+  return n > 0 ? ParseReply(std::string(buf, size_t(n))) : Reply();
+}
+
+std::string Opaque(const std::string& s) {
+  XdrWriter w;
+  w.Opaque(s);
+  return w.bytes();
+}
+std::string Words(std::initializer_list<uint32_t> v) {
+  std::string s;
+  for (uint32_t x : v) s += Word(x);
+  return s;
+}
+std::string CreateLinkArgs(const std::string& device) { return Words({7, 0, 0}) + Opaque(device); }
+std::string WriteArgs(uint32_t lid, uint32_t flags, const std::string& data) {
+  return Words({lid, 1000, 0, flags}) + Opaque(data);
+}
+std::string ReadArgs(uint32_t lid, uint32_t size, uint32_t timeoutMs, uint32_t flags = 0, uint32_t term = 0) {
+  return Words({lid, size, timeoutMs, 0, flags, term});
+}
+
+// A device_read result: error, reason, data.
+struct ReadResult {
+  uint32_t error = 99, reason = 99;
+  std::string data;
+};
+ReadResult ParseRead(const Reply& r) {
+  ReadResult out;
+  XdrReader x(r.body.data(), r.body.size());
+  x.U32(&out.error);
+  x.U32(&out.reason);
+  x.Opaque(&out.data, 1 << 22);
+  return out;
+}
+
+// A portmapper of the system's: holds a TCP and a UDP port, answers every call
+// TRUE and records the (procedure, program, protocol, port) of each SET and
+// UNSET.
+struct SystemPortmapper {
+  int tcp = socket(AF_INET, SOCK_STREAM, 0), udp = socket(AF_INET, SOCK_DGRAM, 0);
+  int port = 0;
+  std::atomic<bool> stop{false};
+  std::mutex mu;
+  std::vector<std::vector<uint32_t>> calls;
+  std::thread thread;
+  SystemPortmapper() {
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    bind(tcp, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(tcp, 1);
+    getsockname(tcp, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    bind(udp, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    timeval tv = {0, 100000};
+    setsockopt(udp, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    thread = std::thread([this] { Serve(); });
+  }
+  ~SystemPortmapper() {
+    stop = true;
+    thread.join();
+    close(tcp);
+    close(udp);
+  }
+  void Serve() {
+    while (!stop) {
+      char buf[512];
+      sockaddr_in from = {};
+      socklen_t len = sizeof from;
+      ssize_t n = recvfrom(udp, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+      if (n <= 0) continue;
+      std::vector<uint32_t> w = Reply{true, 0, 0, std::string(buf, size_t(n))}.Words();
+      if (w.size() < 10) continue;
+      if (w.size() >= 14) {
+        std::lock_guard<std::mutex> lock(mu);
+        calls.push_back({w[5], w[10], w[12], w[13]});
+      }
+      std::string reply = Words({w[0], 1, 0, 0, 0, 0, 1});
+      sendto(udp, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+    }
+  }
+  bool Received(std::vector<uint32_t> call) {
+    std::lock_guard<std::mutex> lock(mu);
+    for (auto& c : calls)
+      if (c == call) return true;
+    return false;
+  }
+};
+
+struct Vxi11 : ::testing::Test {
+  Bench bench;
+  Vxi11Ports& ports = Vxi11BoundPorts();
+  void SetUp() override {
+    ASSERT_EQ(0, Scpi.RegisterInstr(40, g_table));
+    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+  }
+  void StartServer(int portmapPort = 0) {
+    Vxi11Config c;
+    c.portmapPort = portmapPort;
+    ASSERT_EQ(0, Vxi11Start(c));
+    ASSERT_TRUE(Vxi11WaitReady(3000));
+  }
+  Reply Write(Client& c, const std::string& data, uint32_t flags = kEnd) {
+    return c.Call(kCore, 1, 11, WriteArgs(1, flags, data));
+  }
+  ReadResult Read(Client& c, uint32_t size = 65536, uint32_t timeoutMs = 2000, uint32_t flags = 0,
+                  uint32_t term = 0) {
+    return ParseRead(c.Call(kCore, 1, 12, ReadArgs(1, size, timeoutMs, flags, term)));
+  }
+  std::string Query(Client& c, const std::string& line) {
+    Write(c, line);
+    return Read(c).data;
+  }
+};
+
+TEST_F(Vxi11, PortmapperTellsThePortsOnTcpAndUdp) {
+  StartServer();
+  ASSERT_GT(ports.portmapTcp, 0);
+  ASSERT_GT(ports.udp, 0);
+  Client pm(ports.portmapTcp);
+  ASSERT_TRUE(pm.connected());
+  Reply r = pm.Call(kPmap, 2, 3, Words({kCore, 1, 6, 0}));
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(0u, r.stat);
+  EXPECT_EQ(std::vector<uint32_t>{uint32_t(ports.core)}, r.Words());
+  EXPECT_EQ(std::vector<uint32_t>{uint32_t(ports.abort)}, pm.Call(kPmap, 2, 3, Words({kAsync, 1, 6, 0})).Words());
+  EXPECT_EQ(std::vector<uint32_t>{0u}, pm.Call(kPmap, 2, 3, Words({kCore, 2, 6, 0})).Words());
+  EXPECT_EQ(std::vector<uint32_t>{0u}, pm.Call(kPmap, 2, 3, Words({123456, 1, 6, 0})).Words());
+  // Registrations from outside are refused.
+  EXPECT_EQ(std::vector<uint32_t>{0u}, pm.Call(kPmap, 2, 1, Words({123456, 1, 6, 999})).Words());
+  // DUMP lists the core program on TCP.
+  std::vector<uint32_t> dump = pm.Call(kPmap, 2, 4, "").Words();
+  bool listed = false;
+  for (size_t i = 0; i + 4 < dump.size(); i += 5)
+    listed |= dump[i] == 1 && dump[i + 1] == kCore && dump[i + 3] == 6 && dump[i + 4] == uint32_t(ports.core);
+  EXPECT_TRUE(listed);
+  // rpcbind's GETADDR answers the universal address.
+  Reply a = pm.Call(kPmap, 4, 3, Words({kCore, 1}) + Opaque("tcp") + Opaque("") + Opaque(""));
+  XdrReader x(a.body.data(), a.body.size());
+  std::string uaddr;
+  ASSERT_TRUE(x.Opaque(&uaddr, 100));
+  int core = ports.core;
+  EXPECT_EQ("127.0.0.1." + std::to_string(core >> 8) + "." + std::to_string(core & 255), uaddr);
+  // A version of the portmapper not served: the versions that are.
+  Reply m = pm.Call(kPmap, 7, 3, "");
+  EXPECT_EQ(2u, m.stat);
+  EXPECT_EQ((std::vector<uint32_t>{2, 4}), m.Words());
+
+  Reply u = UdpCall(ports.udp, CallMessage(kPmap, 2, 3, Words({kCore, 1, 17, 0})));
+  ASSERT_TRUE(u.ok);
+  EXPECT_EQ(std::vector<uint32_t>{uint32_t(ports.udp)}, u.Words());
+  // Garbage datagrams get no answer and do not stop the server.
+  EXPECT_FALSE(UdpCall(ports.udp, "\x01\x02\x03").ok);
+  EXPECT_TRUE(UdpCall(ports.udp, CallMessage(kPmap, 2, 0, "")).ok);
+}
+
+TEST_F(Vxi11, LinkWriteAndReadThroughTheScpiThread) {
+  StartServer();
+  Client c(ports.core);
+  ASSERT_TRUE(c.connected());
+  EXPECT_EQ((std::vector<uint32_t>{0, 1, uint32_t(ports.abort), 1024}),
+            c.Call(kCore, 1, 10, CreateLinkArgs("inst0")).Words());
+  EXPECT_EQ((std::vector<uint32_t>{21, 0x1F1F1F1F, 0, 0}), c.Call(kCore, 1, 10, CreateLinkArgs("gpib0,5")).Words());
+
+  EXPECT_EQ((std::vector<uint32_t>{0, 6}), Write(c, "*IDN?\n").Words());
+  ReadResult r = Read(c);
+  EXPECT_EQ(0u, r.error);
+  EXPECT_EQ(4u, r.reason);
+  EXPECT_EQ("QEL,TEST\r\n", r.data);
+  // The answer stays until the next write: a second read gets it again.
+  EXPECT_EQ("QEL,TEST\r\n", Read(c).data);
+
+  // END without a line end: the line end is added, and counted.
+  EXPECT_EQ((std::vector<uint32_t>{0, 6}), Write(c, "*OPC?").Words());
+  EXPECT_EQ("1\r\n", Read(c).data);
+
+  // A command in two writes, the first without END or line end, is posted once.
+  EXPECT_EQ((std::vector<uint32_t>{0, 2}), Write(c, "CO", 0).Words());
+  EXPECT_EQ(0, g_counted.load());
+  EXPECT_EQ((std::vector<uint32_t>{0, 4}), Write(c, "UNt\n", 0).Words());
+  EXPECT_EQ("1\r\n", Query(c, "*OPC?\n"));
+  EXPECT_EQ(1, g_counted.load());
+
+  // Another link id is refused; the link works from a second connection too.
+  EXPECT_EQ((std::vector<uint32_t>{4, 0}), c.Call(kCore, 1, 11, WriteArgs(2, kEnd, "*IDN?\n")).Words());
+  EXPECT_EQ(4u, ParseRead(c.Call(kCore, 1, 12, ReadArgs(9, 100, 100))).error);
+  Client other(ports.core);
+  EXPECT_EQ((std::vector<uint32_t>{0, 6}), Write(other, "*IDN?\n").Words());
+  ReadResult o = Read(other);
+  EXPECT_EQ(0u, o.error);
+  EXPECT_EQ("QEL,TEST\r\n", o.data);
+
+  // The calls that do nothing answer error 0; destroy_link too.
+  EXPECT_EQ((std::vector<uint32_t>{0, 0}), c.Call(kCore, 1, 13, Words({1, 0, 0, 0})).Words());
+  EXPECT_EQ(std::vector<uint32_t>{0}, c.Call(kCore, 1, 15, Words({1, 0, 0, 0})).Words());
+  EXPECT_EQ(std::vector<uint32_t>{0}, c.Call(kCore, 1, 18, Words({1, 0, 0})).Words());
+  EXPECT_EQ(std::vector<uint32_t>{0}, c.Call(kCore, 1, 20, Words({1, 0}) + Opaque("h")).Words());
+  EXPECT_EQ(std::vector<uint32_t>{0}, c.Call(kCore, 1, 23, Words({1})).Words());
+  Client abort(ports.abort);
+  EXPECT_EQ(std::vector<uint32_t>{0}, abort.Call(kAsync, 1, 1, Words({1})).Words());
+}
+
+TEST_F(Vxi11, ReadsHonourRequestSizeTermCharAndTimeOut) {
+  StartServer();
+  g_long = std::string(3000, 'x');
+  g_long[999] = '\n';
+  Client c(ports.core);
+  Write(c, "LONG?\n");
+  ReadResult a = Read(c, 1024);
+  EXPECT_EQ(1u, a.reason);  // request count
+  EXPECT_EQ(1024u, a.data.size());
+  ReadResult b = Read(c, 4000);
+  EXPECT_EQ(4u, b.reason);
+  EXPECT_EQ(g_long, a.data + b.data);
+
+  // With the term character set, a read stops after it; END marks the last byte.
+  Write(c, "LONG?\n");
+  ReadResult t = Read(c, 4000, 2000, kTermChr, '\n');
+  EXPECT_EQ(2u, t.reason);
+  EXPECT_EQ(g_long.substr(0, 1000), t.data);
+  ReadResult rest = Read(c, 2000, 2000, kTermChr, '\n');
+  EXPECT_EQ(4u, rest.reason);
+  EXPECT_EQ(2000u, rest.data.size());
+  // An answer whose length is a multiple of the request still ends with END.
+  g_long = std::string(2048, 'y');
+  Write(c, "LONG?\n");
+  EXPECT_EQ(1u, Read(c, 1024).reason);
+  EXPECT_EQ(4u, Read(c, 1024).reason);
+
+  // A command that answers nothing: the read times out with the I/O time-out
+  // error and no data.
+  Write(c, "NOSuch:COMMand?\n");
+  auto start = std::chrono::steady_clock::now();
+  ReadResult late = Read(c, 100, 300);
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(15u, late.error);
+  EXPECT_EQ("", late.data);
+  EXPECT_GE(ms, 290);
+  EXPECT_LT(ms, 2000);
+}
+
+TEST_F(Vxi11, OversizedWritesAreDiscardedWhole) {
+  StartServer();
+  Client c(ports.core);
+  std::string chunk(50000, 'a');
+  EXPECT_EQ((std::vector<uint32_t>{0, 50000}), Write(c, chunk, 0).Words());
+  EXPECT_EQ((std::vector<uint32_t>{0, 50000}), Write(c, chunk, 0).Words());
+  EXPECT_EQ((std::vector<uint32_t>{1, 50000}), Write(c, chunk, 0).Words());
+  // The buffer was emptied: the next command stands alone.
+  EXPECT_EQ("QEL,TEST\r\n", Query(c, "*IDN?\n"));
+}
+
+TEST_F(Vxi11, FragmentsAndHostileRecords) {
+  StartServer();
+  // A create_link in three fragments, sent a byte at a time.
+  {
+    Client c(ports.core);
+    std::string msg = CallMessage(kCore, 1, 10, CreateLinkArgs("inst0"));
+    std::string stream = Word(10) + msg.substr(0, 10) + Word(7) + msg.substr(10, 7) +
+                         Word(0x80000000u | uint32_t(msg.size() - 17)) + msg.substr(17);
+    for (char ch : stream) ASSERT_TRUE(c.Send(std::string(1, ch)));
+    Reply r = ParseReply(c.ReadRecord());
+    EXPECT_EQ((std::vector<uint32_t>{0, 1, uint32_t(ports.abort), 1024}), r.Words());
+  }
+  Client c(ports.core);
+  // Unknown procedure, program and RPC version; a version not served.
+  EXPECT_EQ(3u, c.Call(kCore, 1, 99, "").stat);
+  EXPECT_EQ(1u, c.Call(0x12345, 1, 1, "").stat);
+  EXPECT_EQ(2u, c.Call(kCore, 3, 10, "").stat);
+  std::string bad = CallMessage(kCore, 1, 10, "", 3);
+  c.Send(Word(0x80000000u | uint32_t(bad.size())) + bad);
+  Reply denied = ParseReply(c.ReadRecord());
+  EXPECT_EQ(1u, denied.replyStat);
+  EXPECT_EQ(0u, denied.stat);  // RPC_MISMATCH
+  // Arguments that do not decode: missing words, an opaque longer than the record.
+  EXPECT_EQ(4u, c.Call(kCore, 1, 11, Words({1, 0})).stat);
+  EXPECT_EQ(4u, c.Call(kCore, 1, 11, Words({1, 0, 0, 8, 0x7FFFFFF0})).stat);
+  EXPECT_EQ(4u, c.Call(kCore, 1, 10, Words({1, 0, 0, 1000000})).stat);
+  // An oversized credential.
+  std::string cred = Words({0x1234, 0, 2, kCore, 1, 10, 1, 100000});
+  c.Send(Word(0x80000000u | uint32_t(cred.size())) + cred);
+  Reply auth = ParseReply(c.ReadRecord());
+  EXPECT_EQ(1u, auth.replyStat);
+  EXPECT_EQ(1u, auth.stat);  // AUTH_ERROR
+  // A reply message and a header cut short get no answer; the next call does.
+  std::string noise = Words({0x1234, 1, 0});
+  c.Send(Word(0x80000000u | 12) + noise + Word(0x80000000u | 4) + Word(0x1234));
+  EXPECT_EQ((std::vector<uint32_t>{0, 0}), c.Call(kCore, 1, 13, Words({1, 0, 0, 0})).Words());
+
+  // A record announced beyond the limit closes the connection, and only it.
+  Client huge(ports.core);
+  huge.Send(Word(0x7FFFFFFF) + "abcd");
+  EXPECT_TRUE(huge.Closed());
+  Client many(ports.core);
+  many.Send(Word(0x00010000) + std::string(0x10000, 'z') + Word(0x00010000) + std::string(0x10000, 'z') +
+            Word(0x00010000));
+  EXPECT_TRUE(many.Closed());
+
+  // More connections than the server keeps: the extra ones are closed.
+  std::vector<std::unique_ptr<Client>> crowd;
+  for (int i = 0; i < 40; ++i) crowd.push_back(std::make_unique<Client>(ports.core));
+  EXPECT_TRUE(crowd.back()->Closed());
+  crowd.clear();
+  EXPECT_EQ("QEL,TEST\r\n", Query(c, "*IDN?\n"));
+}
+
+TEST_F(Vxi11, StopsWhenTheThreadsStop) {
+  StartServer();
+  int core = ports.core;
+  bench.StopThreads();
+  EXPECT_FALSE(ports.ready.load());
+  Client late(core);
+  EXPECT_FALSE(late.connected());
+}
+}  // namespace
+
+namespace {
+TEST_F(Vxi11, RegistersWithTheSystemPortmapperWhenItHoldsThePort) {
+  SystemPortmapper system;
+  StartServer(system.port);
+  EXPECT_EQ(0, ports.portmapTcp.load());
+  ASSERT_GT(ports.udp.load(), 0);
+  const uint32_t core = uint32_t(ports.core), abort = uint32_t(ports.abort), udp = uint32_t(ports.udp);
+  EXPECT_TRUE(system.Received({2, kCore, 6, 0}));  // unset first
+  EXPECT_TRUE(system.Received({1, kCore, 6, core}));
+  EXPECT_TRUE(system.Received({1, kCore, 17, udp}));
+  EXPECT_TRUE(system.Received({1, kAsync, 6, abort}));
+  EXPECT_TRUE(system.Received({1, 0x0607B1, 6, core}));
+  // The core channel is served all the same, on TCP and on UDP.
+  Client c(ports.core);
+  EXPECT_EQ((std::vector<uint32_t>{0, 1, abort, 1024}), c.Call(kCore, 1, 10, CreateLinkArgs("inst0")).Words());
+  EXPECT_EQ((std::vector<uint32_t>{0, 1, abort, 1024}),
+            UdpCall(ports.udp, CallMessage(kCore, 1, 10, CreateLinkArgs("inst0"))).Words());
+  // The registrations are withdrawn when the server stops.
+  {
+    std::lock_guard<std::mutex> lock(system.mu);
+    system.calls.clear();
+  }
+  bench.StopThreads();
+  EXPECT_TRUE(system.Received({2, kCore, 6, 0}));
+  EXPECT_TRUE(system.Received({2, kAsync, 17, 0}));
+}
+}  // namespace
