@@ -13,6 +13,7 @@
 
 #include "acquisition/task_ch1.h"
 #include "acquisition/task_ch2.h"
+#include "acquisition/trig_system.h"
 #include "acquisition/voltage_tables.h"
 #include "acquisition/y_system.h"
 #include "core/eeprom_map.h"
@@ -239,6 +240,23 @@ TEST_F(Channel, TheCustomRatioIsTypedOnTheKeypad) {
   EXPECT_EQ(Vertical.GetYRealprobe(0), 3);
   bench.Key(F3);
   EXPECT_FALSE(TaskCh1.KeypadShown());
+}
+
+TEST_F(Channel, ATriggerOnTheChannelKeepsItsLevelCodeAcrossACustomRatio) {
+  Trigger.SetTriggerSource(0);
+  Trigger.SetTriggerVoltage(0, 0, 2.0);
+  bench.Key(F5);  // the refresh places the level code for 2 V
+  Choose(F2, 3, 7);
+  const int code = Trigger.GetTriggerPos(0, 0);
+  ASSERT_NEAR(Trigger.GetTriggerVoltage(0, 0), 2.0, 1e-6);
+  bench.Key(F3);
+  Pad(TaskCh1, kNumOne + 1);  // 2.5
+  Pad(TaskCh1, kNumPoint);
+  Pad(TaskCh1, kNumOne + 4);
+  Pad(TaskCh1, kNumEnter);
+  ASSERT_FLOAT_EQ(Vertical.GetYRealProbeScale(0), 2.5f);
+  EXPECT_EQ(Trigger.GetTriggerPos(0, 0), code);  // the level stays on the trace
+  EXPECT_NEAR(Trigger.GetTriggerVoltage(0, 0), 5.0, 1e-4);
 }
 
 TEST_F(Channel, TheCurrentProbeSetsUnitAAndItsRatio) {
