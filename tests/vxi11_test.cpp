@@ -324,6 +324,9 @@ TEST_F(Vxi11, LinkWriteAndReadThroughTheScpiThread) {
   EXPECT_EQ(0, g_counted.load());
   EXPECT_EQ((std::vector<uint32_t>{0, 4}), Write(c, "UNt\n", 0).Words());
   EXPECT_EQ("1\r\n", Query(c, "*OPC?\n"));
+  // The command runs on the SCPI worker; "*OPC?" is answered by the SCPI
+  // thread itself and does not wait for it.
+  for (int i = 0; i < 200 && g_counted.load() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(1, g_counted.load());
 
   // Another link id is refused; the link works from a second connection too.
