@@ -25,11 +25,9 @@ try:
     import pyvisa
     from pyvisa_py.protocols import rpc
 except ImportError:
-    # Debian's python3-pyvisa-py belongs to the system interpreter.
-    if os.path.exists("/usr/bin/python3") and os.path.realpath(sys.executable) != "/usr/bin/python3":
-        os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
-    print("python3-pyvisa-py is not installed (scripts/install-deps.sh)")
-    sys.exit(1)
+    from scope_support import system_python_or_exit
+
+    system_python_or_exit("python3-pyvisa-py")
 
 RESOURCE = "TCPIP::127.0.0.1::INSTR"
 LXI = shutil.which("lxi")

@@ -20,11 +20,9 @@ import time
 try:
     import websockets
 except ImportError:
-    # Debian's python3-websockets belongs to the system interpreter.
-    if os.path.exists("/usr/bin/python3") and os.path.realpath(sys.executable) != "/usr/bin/python3":
-        os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
-    print("python3-websockets is not installed (scripts/install-deps.sh)")
-    sys.exit(1)
+    from scope_support import system_python_or_exit
+
+    system_python_or_exit("python3-websockets")
 
 CHROMIUM = "/usr/bin/chromium"
 
