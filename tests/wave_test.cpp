@@ -98,6 +98,7 @@ TEST_F(Wave_, TheModelsTimeBaseReachesRecordAndTrace) {
   Trigger.LoadTrigsystem(&ChSelfCaliData, &SystemResource, &SysRunInfo);
   Trigger.SentTriggerConfigPara();
   ASSERT_EQ(TimeBase.SetRealTimeBase(0, 21), 21);
+  SysRunStatus.SetMemDepth(1);  // 7K (the factory setting of a blank EEPROM is automatic)
   ASSERT_EQ(TimeBase.AdjTimeBase(0, 0), 0);
   EXPECT_DOUBLE_EQ(b.Fpga().AcqSettings().samplePeriodNs, 2000.0);  // 7000 points: 10 a column
   EXPECT_DOUBLE_EQ(b.Fpga().AcqSettings().columnNs, 20000.0);
