@@ -206,11 +206,15 @@ TEST_F(Acquire, DefaultWritesTheFactorySettings) {
   EXPECT_EQ(SysRunInfo.averageIndex, 0);
 }
 
-struct StoredAcquire : Acquire {
+// The items' EEPROM bytes before start-up: mode, depth, averaging selection.
+template <uint8_t ModeByte, uint8_t DepthByte, uint8_t SelByte>
+struct WithStored : Acquire {
   std::vector<std::pair<int, uint8_t>> Stored() override {
-    return {{kModeByte, 3}, {kDepthByte, 4}, {kAverageByte, 5}};
+    return {{kModeByte, ModeByte}, {kDepthByte, DepthByte}, {kAverageByte, SelByte}};
   }
 };
+using StoredAcquire = WithStored<3, 4, 5>;
+using DamagedAcquire = WithStored<9, 200, 13>;
 
 TEST_F(StoredAcquire, StoredSettingsAreRestoredAtStartUp) {
   EXPECT_EQ(Item(kAcqMode), 3);
@@ -222,12 +226,6 @@ TEST_F(StoredAcquire, StoredSettingsAreRestoredAtStartUp) {
   EXPECT_EQ(bench.Fpga().Word(112), 5);
   EXPECT_EQ(Depth(), 7000000u);
 }
-
-struct DamagedAcquire : Acquire {
-  std::vector<std::pair<int, uint8_t>> Stored() override {
-    return {{kModeByte, 9}, {kDepthByte, 200}, {kAverageByte, 13}};
-  }
-};
 
 TEST_F(DamagedAcquire, ValuesOutsideTheirRangeTakeNormal7KAndCountTwo) {
   EXPECT_EQ(Item(kAcqMode), 0);
@@ -310,6 +308,17 @@ TEST_F(Acquire, TheSetupBlockSavesAndRestoresEverySetting) {
   EXPECT_EQ(bench.Fpga().Word(40), 4);
   EXPECT_EQ(bench.Fpga().Word(112), 3);
   EXPECT_EQ(Depth(), 7000000u);
+
+  // A count the table does not hold takes selection 0, count 2.
+  std::vector<uint8_t> odd = file;
+  const size_t count = 10 + 14 + 8 * kAcqAverage;  // item 1 in the image, little-endian
+  odd[count] = 100;
+  odd[count + 1] = 0;
+  Storage(1, &odd, used, 10, &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(Item(kAcqAverage), 2);
+  EXPECT_EQ(bench.EepromByte(kAverageByte), 0);
+  EXPECT_EQ(bench.Fpga().Word(112), 0);
 
   std::vector<uint8_t> other(64, 'x');  // no block of this module
   Storage(1, &other, int(other.size()), 0, &status);
