@@ -1,6 +1,7 @@
-// The CH1 module: its layout, menu record, handlers and (empty) SCPI table.
+// The CH1 module: its layout, menu record, handlers and SCPI table.
 #include "acquisition/task_ch1.h"
 
+#include "acquisition/task_ch_scpi.h"
 #include "remote/scpi.h"
 
 namespace {
@@ -27,10 +28,11 @@ constexpr ChannelHandlers kCh1Handlers = {
 
 menu TaskCh1Menu;  // built by the module
 TaskForCh1 TaskCh1;
-instr TaskCh1InstrStandard[] = {{"", nullptr}};
+instr TaskCh1InstrStandard[kChScpiRows + 1];  // filled by the module
 
 TaskForCh1::TaskForCh1() : TaskForChannel(kCh1Layout, &TaskCh1Menu) {
   BuildChannelMenu(&TaskCh1Menu, kCh1Layout, kCh1Handlers);
+  BuildChannelInstr(TaskCh1InstrStandard, 0);
 }
 
 int Ch1_SendSysRequest(int code, short target, short value) { return TaskCh1.SendSysRequest(code, target, value); }

@@ -1,6 +1,7 @@
-// The CH2 module: its layout, menu record, handlers and (empty) SCPI table.
+// The CH2 module: its layout, menu record, handlers and SCPI table.
 #include "acquisition/task_ch2.h"
 
+#include "acquisition/task_ch_scpi.h"
 #include "remote/scpi.h"
 
 namespace {
@@ -28,10 +29,11 @@ constexpr ChannelHandlers kCh2Handlers = {
 
 menu TaskCh2Menu;  // built by the module
 TaskForCh2 TaskCh2;
-instr TaskCh2InstrStandard[] = {{"", nullptr}};
+instr TaskCh2InstrStandard[kChScpiRows + 1];  // filled by the module
 
 TaskForCh2::TaskForCh2() : TaskForChannel(kCh2Layout, &TaskCh2Menu) {
   BuildChannelMenu(&TaskCh2Menu, kCh2Layout, kCh2Handlers);
+  BuildChannelInstr(TaskCh2InstrStandard, 1);
 }
 
 int Ch2_SendSysRequest(int code, short target, short value) { return TaskCh2.SendSysRequest(code, target, value); }

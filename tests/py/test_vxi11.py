@@ -116,6 +116,19 @@ def pyvisa_queries(inst, rm):
         with_lines.close()
 
 
+def pyvisa_channel_setting(inst, rm):
+    session = open_instr(rm)
+    try:
+        session.write(":CHANnel1:COUPling AC")
+        assert session.query(":CHANnel1:COUPling?") == "AC\r\n"
+        session.write(":CHAN1:PROB 2.5")
+        assert session.query(":CHAN1:PROB?").strip() == "2.500X"
+        session.write(":CHANnel1:COUPling DC")
+        assert session.query(":CHANnel1:COUPling?").strip() == "DC"
+    finally:
+        session.close()
+
+
 def pyvisa_timeout_then_recovers(inst, rm):
     session = open_instr(rm, 500)
     try:
@@ -184,7 +197,7 @@ def main():
         rpc.PMAP_PORT = inst.portmap  # pyvisa-py asks the portmapper there
     rm = pyvisa.ResourceManager("@py")
     passed = failed = skipped = 0
-    for case in (pyvisa_queries, pyvisa_timeout_then_recovers, two_sessions,
+    for case in (pyvisa_queries, pyvisa_channel_setting, pyvisa_timeout_then_recovers, two_sessions,
                  hostile_bytes_leave_it_serving, lxi_scpi):
         try:
             why = case(inst, rm)
