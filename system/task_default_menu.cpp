@@ -1,0 +1,98 @@
+// The default module's menu: the DEFAULT key's page handler, the confirm item
+// that restores the factory setup and the cancel item.
+#include <cstdio>
+
+#include "acquisition/wave.h"
+#include "acquisition/x_system.h"
+#include "acquisition/y_system.h"
+#include "core/control.h"
+#include "core/msg.h"
+#include "core/system_resource.h"
+#include "core/task_manage.h"
+#include "remote/web_settings.h"
+#include "system/task_default.h"
+
+namespace {
+constexpr int kCh1TaskId = 6, kHelpTaskId = 20;
+constexpr int kMsgFactorySet = 14;
+constexpr int kAllChannels = 3;
+constexpr uint32_t kAction = 0x1;  // title only
+
+struct ItemRow {
+  int n;
+  const char* name;
+  MenuHandler handler;
+};
+const ItemRow kItems[] = {
+    {kDefaultSure, "Sure", Defualt_Sure},
+    {kDefaultCancel, "Cancel", Defualt_Cannel},
+};
+
+menu BuildMenu() {
+  menu m;
+  std::snprintf(m.name, sizeof m.name, "%s", "Default");
+  MenuPage& page = m.pages[0];
+  std::snprintf(page.name, sizeof page.name, "%s", "Default");
+  page.handler = DefaultMenuOp;
+  page.id = uint32_t(kDefaultTaskId) << 8;
+  for (const ItemRow& r : kItems) {
+    MenuItem& it = page.items[r.n];
+    std::snprintf(it.name, sizeof it.name, "%s", r.name);
+    it.attribute = kAction;
+    it.choices = 1;
+    it.width = MENU_NOT_STORED;
+    it.handler = r.handler;
+  }
+  return m;
+}
+
+_SysResource& Sys() { return TaskDefault.Sys(); }
+task_manage& Manager() { return TaskDefault.Manager(); }
+
+void SendToAll(uint16_t word) {
+  taskresponse r{};
+  r.key = keypara{word, 1, 0};
+  Manager().SendKeytoAllTask(&r, nullptr);
+}
+}  // namespace
+
+menu TaskDefaultMenu = BuildMenu();
+
+int DefaultMenuOp(keypara key) {
+  if (key.key != kDefaultPanelKey) return 0;
+  // A second press while the dialog is up keeps the module remembered first.
+  const int last = Manager().GetLastTaskCurrId();
+  if (last >= 0 && last != kDefaultTaskId) DefaultSaveLastTaskId = last;
+  Manager().ActiveTask(kDefaultTaskId, 0);
+  TaskDefault.EnableMsgDisplay();
+  return 0;
+}
+
+int Defualt_Sure(keypara key) {
+  if (!TaskDefault.GetMsgDisplayFlag() && key.key != kDefaultConfirmNow) {
+    TaskDefault.EnableMsgDisplay();
+    return 0;
+  }
+  SendToAll(KEY_WORD_DEFAULT);
+  SendToAll(KEY_WORD_INIT);
+  _SysResource& sys = Sys();
+  sys.message->SetMessage(kMsgFactorySet);
+  Manager().ActiveTask(kCh1TaskId, 0);
+  sys.timeBase->AdjTimeBase(0, 0);
+  sys.vertical->AllChannelCtrlRefresh();
+  sys.timeBase->AdjPreTrigDepth(0, 0);
+  sys.board->SysSample();
+  sys.wave->RequestChData(kAllChannels);
+  TaskDefault.DisableMsgDisplay();
+  write_web_factory_files();
+  restart_frp_client();
+  return 0;
+}
+
+int Defualt_Cannel(keypara) {
+  TaskDefault.DisableMsgDisplay();
+  int id = DefaultSaveLastTaskId;
+  if (id == kHelpTaskId || id < 0 || id == kDefaultTaskId || !Manager().FindTaskbyId(id)) id = kCh1TaskId;
+  Manager().ActiveTask(id, -1);
+  return 0;
+}
