@@ -265,16 +265,8 @@ TEST_F(Acquire, AssistsOfOtherModulesSetModeAndDepth) {
 }
 
 namespace {
-// Runs the module's setup-file operation; the status and bytes used.
-int Storage(int direction, std::vector<uint8_t>* buffer, int length, int used, int* status) {
-  taskresponse r{};
-  r.key.key = KEY_WORD_STORAGE;
-  SetupFileRecord rec{0, direction, length, used, buffer ? buffer->data() : nullptr};
-  std::memcpy(r.area, &rec, sizeof rec);
-  TaskAcquire.OpResponse(&r);
-  std::memcpy(&rec, r.area, sizeof rec);
-  *status = rec.status;
-  return rec.used;
+int Storage(int direction, std::vector<uint8_t>* buffer, int length, int used, int32_t* status) {
+  return RunSetupStorage(TaskAcquire, direction, buffer, length, used, status);
 }
 }  // namespace
 
@@ -283,7 +275,7 @@ TEST_F(Acquire, TheSetupBlockSavesAndRestoresEverySetting) {
   for (int i = 0; i < 3; ++i) bench.Key(kUp);  // 16
   Choose(F3, 4);
   std::vector<uint8_t> file(1024, 0);
-  int status = 0;
+  int32_t status = 0;
   const int used = Storage(0, &file, int(file.size()), 10, &status);
   ASSERT_EQ(status, 0);
   ASSERT_GT(used, 10);

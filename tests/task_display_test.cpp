@@ -374,14 +374,7 @@ TEST(DisplayStart, ErasedBytesTakeTheInitialValues) {
 
 namespace {
 int Store(int direction, std::vector<uint8_t>* buffer, int length, int used, int32_t* status) {
-  taskresponse r{};
-  r.key.key = KEY_WORD_STORAGE;
-  SetupFileRecord rec{0, direction, length, used, buffer ? buffer->data() : nullptr};
-  std::memcpy(r.area, &rec, sizeof rec);
-  TaskDisplay.OpResponse(&r);
-  std::memcpy(&rec, r.area, sizeof rec);
-  *status = rec.status;
-  return rec.used;
+  return RunSetupStorage(TaskDisplay, direction, buffer, length, used, status);
 }
 }  // namespace
 

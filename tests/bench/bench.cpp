@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -14,6 +15,7 @@
 #include "core/eeprom_map.h"
 #include "core/startup.h"
 #include "core/sys_run_info.h"
+#include "core/task.h"
 #include "ui/qel_draw.h"
 #include "platform/clock.h"
 #include "platform/framebuffer.h"
@@ -93,6 +95,18 @@ void SetWaveTestSettings() {
   Vertical.YParaSyncRefresh();  // the display copies, as after an acquisition
   TimeBase.XParaSyncRefresh(0);
   SysRunInfo.waveType = 1;  // the intensity display read from the raster
+}
+
+int RunSetupStorage(task& module, int direction, std::vector<uint8_t>* buffer, int length, int used,
+                    int32_t* status) {
+  taskresponse r{};
+  r.key.key = KEY_WORD_STORAGE;
+  SetupFileRecord rec{0, direction, length, used, buffer ? buffer->data() : nullptr};
+  std::memcpy(r.area, &rec, sizeof rec);
+  module.OpResponse(&r);
+  std::memcpy(&rec, r.area, sizeof rec);
+  *status = rec.status;
+  return rec.used;
 }
 
 std::vector<uint8_t> FormattedEeprom(int taskId, int page, int active) {

@@ -61,6 +61,13 @@ class Bench {
 // models, so the words reach the simulated FPGA; wave type 1 (the raster).
 void SetWaveTestSettings();
 
+// Runs `module`'s setup-file operation (direction 0 save, 1 load) on
+// `buffer` (null: none) of `length` bytes from byte `used`; the bytes used
+// after it, and its status in `*status`.
+class task;
+int RunSetupStorage(task& module, int direction, std::vector<uint8_t>* buffer, int length, int used,
+                    int32_t* status);
+
 // A formatted EEPROM image that starts on `taskId`, `page`, active channel `active`.
 std::vector<uint8_t> FormattedEeprom(int taskId, int page, int active = 0);
 

@@ -1,7 +1,12 @@
-"""Shared by the Python tests: finding the interpreter that has Debian's client
-packages."""
+"""Shared by the Python tests: the interpreter that has Debian's client
+packages, the program under test and its printed lines, the tally of cases."""
 import os
+import queue
+import shutil
+import subprocess
 import sys
+import threading
+import time
 
 
 def system_python_or_exit(package):
@@ -12,3 +17,85 @@ def system_python_or_exit(package):
         os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
     print(f"{package} is not installed (scripts/install-deps.sh)")
     sys.exit(1)
+
+
+class LineProcess:
+    """A program of the build and the lines it prints, read on a thread."""
+
+    def __init__(self, args, **popen):
+        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, text=True, **popen)
+        self.lines = queue.Queue()
+        threading.Thread(target=self._pump, daemon=True).start()
+
+    def _pump(self):
+        for line in self.proc.stdout:
+            self.lines.put(line.rstrip("\n"))
+
+    def next_line(self, timeout):
+        try:
+            return self.lines.get(timeout=timeout)
+        except queue.Empty:
+            return None
+
+    def wait_line(self, match, timeout):
+        """Skips lines until match(line); the line, or None when none came in time."""
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            line = self.next_line(max(0.01, end - time.monotonic()))
+            if line is None:
+                return None
+            if match(line):
+                return line
+        return None
+
+    def drain(self):
+        while not self.lines.empty():
+            self.lines.get_nowait()
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def wait_exit(self, timeout):
+        """The exit status, or -1 after killing a program that did not end in time."""
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            return -1
+
+
+class Tally:
+    """Runs the cases of one script and reports them, a line each."""
+
+    def __init__(self):
+        self.passed = self.failed = self.skipped = 0
+
+    def fail(self, text):
+        print("FAIL: %s" % text)
+        self.failed += 1
+
+    def run(self, name, call):
+        """One case: call() returns None, or the reason it was skipped."""
+        try:
+            why = call()
+        except Exception as e:  # noqa: BLE001 - every failure is reported
+            self.fail("%s: %r" % (name, e))
+            return
+        if why:
+            print("skipped: %s (%s)" % (name, why))
+            self.skipped += 1
+        else:
+            print("ok: %s" % name)
+            self.passed += 1
+
+    def finish(self, program, label, tmp):
+        """Stops the program under test, checks it ran to the end cleanly,
+        removes the scratch folder; the script's exit status."""
+        if not program.alive():
+            self.fail("%s ended" % label)
+        rc = program.stop()
+        if rc != 0:
+            self.fail("%s exit status %d" % (label, rc))
+        shutil.rmtree(tmp, ignore_errors=True)
+        print("%d passed, %d failed, %d skipped" % (self.passed, self.failed, self.skipped))
+        return 1 if self.failed else 0

@@ -9,7 +9,6 @@ Usage: python3 test_vxi11.py --build <builddir>
 """
 import argparse
 import os
-import queue
 import re
 import shutil
 import signal
@@ -18,7 +17,6 @@ import struct
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 try:
@@ -28,6 +26,8 @@ except ImportError:
     from scope_support import system_python_or_exit
 
     system_python_or_exit("python3-pyvisa-py")
+
+from scope_support import LineProcess, Tally
 
 RESOURCE = "TCPIP::127.0.0.1::INSTR"
 LXI = shutil.which("lxi")
@@ -47,7 +47,7 @@ def port_free(port):
     return True
 
 
-class Instrument:
+class Instrument(LineProcess):
     """scopeapp on the simulated board and the lines it prints."""
 
     PORTS = re.compile(r"vxi11: \S+ portmapper tcp (\d+) udp (\d+), core (\d+), abort (\d+)")
@@ -56,43 +56,17 @@ class Instrument:
         env = dict(os.environ)
         if not own_portmapper:
             env["SCOPE_VXI11_PMAP_PORT"] = "0"
-        exe = os.path.join(build, "scopeapp")
-        self.proc = subprocess.Popen([exe, "--root", root], stdout=subprocess.PIPE,
-                                     stderr=subprocess.STDOUT, env=env, errors="replace", text=True)
-        self.lines = queue.Queue()
-        threading.Thread(target=self._pump, daemon=True).start()
-        line = self.wait_for(self.PORTS.search, 90)
+        super().__init__([os.path.join(build, "scopeapp"), "--root", root], stderr=subprocess.STDOUT,
+                         env=env, errors="replace")
+        line = self.wait_line(self.PORTS.search, 90)
         if not line:
             raise RuntimeError("scopeapp did not start its VXI-11 server")
         self.portmap, self.udp, self.core, self.abort = map(int, self.PORTS.search(line).groups())
 
-    def _pump(self):
-        for line in self.proc.stdout:
-            self.lines.put(line.rstrip("\n"))
-
-    def wait_for(self, match, timeout):
-        """Skips lines until one matches; the line, or None when none came in time."""
-        end = time.monotonic() + timeout
-        while time.monotonic() < end:
-            try:
-                line = self.lines.get(timeout=max(0.01, end - time.monotonic()))
-            except queue.Empty:
-                return None
-            if match(line):
-                return line
-        return None
-
-    def alive(self):
-        return self.proc.poll() is None
-
     def stop(self):
         """SIGTERM, as the instrument is ended; its exit status."""
         self.proc.send_signal(signal.SIGTERM)
-        try:
-            return self.proc.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            return -1
+        return self.wait_exit(20)
 
 
 def open_instr(rm, timeout_ms=3000):
@@ -196,32 +170,12 @@ def main():
     if inst.portmap != 111:
         rpc.PMAP_PORT = inst.portmap  # pyvisa-py asks the portmapper there
     rm = pyvisa.ResourceManager("@py")
-    passed = failed = skipped = 0
+    tally = Tally()
     for case in (pyvisa_queries, pyvisa_channel_setting, pyvisa_timeout_then_recovers, two_sessions,
                  hostile_bytes_leave_it_serving, lxi_scpi):
-        try:
-            why = case(inst, rm)
-            if why:
-                print("skipped: %s (%s)" % (case.__name__, why))
-                skipped += 1
-            else:
-                print("ok: %s" % case.__name__)
-                passed += 1
-        except Exception as e:  # noqa: BLE001 - every failure is reported
-            print("FAIL: %s: %r" % (case.__name__, e))
-            failed += 1
+        tally.run(case.__name__, lambda: case(inst, rm))
     rm.close()
-    if not inst.alive():
-        print("FAIL: scopeapp ended")
-        failed += 1
-    rc = inst.stop()
-    if rc != 0:
-        print("FAIL: scopeapp exit status %d" % rc)
-        failed += 1
-    shutil.rmtree(tmp, ignore_errors=True)
-    print("%d passed, %d failed, %d skipped" % (passed, failed, skipped))
-    return 1 if failed else 0
-
+    return tally.finish(inst, "scopeapp", tmp)
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -8,13 +8,11 @@ Usage: python3 test_websocket.py --build <builddir>
 import argparse
 import asyncio
 import os
-import queue
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 try:
@@ -24,56 +22,29 @@ except ImportError:
 
     system_python_or_exit("python3-websockets")
 
+from scope_support import LineProcess, Tally
+
 CHROMIUM = "/usr/bin/chromium"
 
 
-class EchoServer:
+class EchoServer(LineProcess):
     """The echo server process and the lines it prints, one per callback."""
 
     def __init__(self, build, root):
         exe = os.path.join(build, "tests", "ws_echo_server")
-        self.proc = subprocess.Popen([exe, "--root", root, "--port", "0"], stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, text=True)
-        self.lines = queue.Queue()
-        threading.Thread(target=self._pump, daemon=True).start()
+        super().__init__([exe, "--root", root, "--port", "0"], stdin=subprocess.PIPE)
         first = self.next_line(10)
         if not first or not first.startswith("listening "):
             raise RuntimeError("echo server did not start: %r" % first)
         self.port = int(first.split()[1])
 
-    def _pump(self):
-        for line in self.proc.stdout:
-            self.lines.put(line.rstrip("\n"))
-
-    def next_line(self, timeout):
-        try:
-            return self.lines.get(timeout=timeout)
-        except queue.Empty:
-            return None
-
     def wait_for(self, wanted, timeout=10):
         """Skips lines until one equals `wanted`; True when it came in time."""
-        end = time.monotonic() + timeout
-        while time.monotonic() < end:
-            line = self.next_line(max(0.01, end - time.monotonic()))
-            if line == wanted:
-                return True
-        return False
-
-    def drain(self):
-        while not self.lines.empty():
-            self.lines.get_nowait()
-
-    def alive(self):
-        return self.proc.poll() is None
+        return self.wait_line(lambda line: line == wanted, timeout) is not None
 
     def stop(self):
         self.proc.stdin.close()
-        try:
-            return self.proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            return -1
+        return self.wait_exit(10)
 
 
 async def echo_text_and_binary(srv, url):
@@ -208,37 +179,13 @@ def main():
     tmp = tempfile.mkdtemp(prefix="ws-py-")
     srv = EchoServer(build, os.path.join(tmp, "root"))
     url = "ws://127.0.0.1:%d/" % srv.port
-    passed = failed = skipped = 0
-    cases = [echo_text_and_binary, fragments_and_ping, client_close_code, too_big_is_1009,
-             close_from_own_callback, many_clients]
-    for case in cases:
-        try:
-            asyncio.run(asyncio.wait_for(case(srv, url), 90))
-            print("ok: %s" % case.__name__)
-            passed += 1
-        except Exception as e:  # noqa: BLE001 - every failure is reported
-            print("FAIL: %s: %r" % (case.__name__, e))
-            failed += 1
-    try:
-        if chromium_check(srv, tmp) is None:
-            skipped += 1
-        else:
-            print("ok: chromium_check")
-            passed += 1
-    except Exception as e:  # noqa: BLE001
-        print("FAIL: chromium_check: %r" % (e,))
-        failed += 1
-    if not srv.alive():
-        print("FAIL: the echo server ended")
-        failed += 1
-    rc = srv.stop()
-    if rc != 0:
-        print("FAIL: echo server exit status %d" % rc)
-        failed += 1
-    shutil.rmtree(tmp, ignore_errors=True)
-    print("%d passed, %d failed, %d skipped" % (passed, failed, skipped))
-    return 1 if failed else 0
-
+    tally = Tally()
+    for case in (echo_text_and_binary, fragments_and_ping, client_close_code, too_big_is_1009,
+                 close_from_own_callback, many_clients):
+        tally.run(case.__name__, lambda: asyncio.run(asyncio.wait_for(case(srv, url), 90)))
+    tally.run("chromium_check",
+              lambda: None if chromium_check(srv, tmp) is not None else "chromium is not installed")
+    return tally.finish(srv, "echo server", tmp)
 
 if __name__ == "__main__":
     sys.exit(main())
