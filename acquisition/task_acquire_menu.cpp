@@ -56,19 +56,11 @@ const ItemRow kItems[] = {
 menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Acquire");
-  MenuPage& page = m.pages[0];
-  std::snprintf(page.name, sizeof page.name, "%s", "Acquire");
-  page.handler = AcquireMenuOp;
-  page.id = uint32_t(kAcquireTaskId) << 8;
+  DefineMenuPage(&m, 0, "Acquire", uint32_t(kAcquireTaskId) << 8, AcquireMenuOp);
   for (const ItemRow& r : kItems) {
-    MenuItem& it = page.items[r.n];
-    std::snprintf(it.name, sizeof it.name, "%s", r.name);
-    it.attribute = r.attribute;
-    it.choices = r.choices;
-    it.handler = r.handler;
     const int address = r.stored ? EepromItemAddress(kEeAcquire, r.n) : -1;
-    it.width = address < 0 ? MENU_NOT_STORED : MENU_U8;
-    it.eeprom = address < 0 ? kMenuNoEeprom : uint16_t(address);
+    DefineMenuItem(&m, r.n, r.name, r.attribute, r.choices, r.handler, address < 0 ? MENU_NOT_STORED : MENU_U8,
+                   address);
   }
   return m;
 }

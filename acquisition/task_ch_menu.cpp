@@ -25,17 +25,11 @@ struct Slot {
 
 void Place(menu* record, int task, const Slot& s) {
   if (s.item < 0 || s.item >= kMenuItems) return;
-  MenuItem& it = record->pages[s.item / kMenuSlots].items[s.item % kMenuSlots];
-  std::snprintf(it.name, sizeof it.name, "Item%d", s.item);
-  it.attribute = s.attribute;
-  it.choices = s.choices;
-  it.handler = s.handler;
-  it.width = MENU_NOT_STORED;
-  it.eeprom = kMenuNoEeprom;
-  if (const EepromItem* e = FindEepromItem(task, s.item)) {
-    it.eeprom = uint16_t(e->address);
-    it.width = e->width == kEeU32 ? MENU_U32 : e->width == kEeU16 ? MENU_U16 : MENU_U8;
-  }
+  char name[16];
+  std::snprintf(name, sizeof name, "Item%d", s.item);
+  const EepromItem* e = FindEepromItem(task, s.item);
+  const uint32_t width = !e ? MENU_NOT_STORED : e->width == kEeU32 ? MENU_U32 : e->width == kEeU16 ? MENU_U16 : MENU_U8;
+  DefineMenuItem(record, s.item, name, s.attribute, s.choices, s.handler, width, e ? e->address : -1);
 }
 
 int LastSlot(int page) { return page * kMenuSlots + kMenuSlots - 1; }
@@ -76,9 +70,8 @@ void BuildChannelMenu(menu* record, const ChannelLayout& l, const ChannelHandler
   } pages[] = {{0, h.menuOp}, {1, h.menuOp}, {l.currentPage, h.menuOp},
                {l.labelPage, h.labelOp}, {l.keyboardPage, h.labelOp}};
   for (const auto& p : pages) {
-    MenuPage& pg = record->pages[p.page];
-    std::snprintf(pg.name, sizeof pg.name, "%s-%d", l.name, p.page);
-    pg.handler = p.handler;
-    pg.id = uint32_t(l.taskId) << 8 | uint32_t(p.page);
+    char name[16];
+    std::snprintf(name, sizeof name, "%s-%d", l.name, p.page);
+    DefineMenuPage(record, p.page, name, uint32_t(l.taskId) << 8 | uint32_t(p.page), p.handler);
   }
 }

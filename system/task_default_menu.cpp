@@ -31,18 +31,8 @@ const ItemRow kItems[] = {
 menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Default");
-  MenuPage& page = m.pages[0];
-  std::snprintf(page.name, sizeof page.name, "%s", "Default");
-  page.handler = DefaultMenuOp;
-  page.id = uint32_t(kDefaultTaskId) << 8;
-  for (const ItemRow& r : kItems) {
-    MenuItem& it = page.items[r.n];
-    std::snprintf(it.name, sizeof it.name, "%s", r.name);
-    it.attribute = kAction;
-    it.choices = 1;
-    it.width = MENU_NOT_STORED;
-    it.handler = r.handler;
-  }
+  DefineMenuPage(&m, 0, "Default", uint32_t(kDefaultTaskId) << 8, DefaultMenuOp);
+  for (const ItemRow& r : kItems) DefineMenuItem(&m, r.n, r.name, kAction, 1, r.handler, MENU_NOT_STORED, -1);
   return m;
 }
 

@@ -281,3 +281,23 @@ int Menu::MenCopytoMenuAllItem(menu* record, const uint8_t* buffer, size_t lengt
   sem->semaphore_v();
   return int(bytes);
 }
+
+MenuPage& DefineMenuPage(menu* m, int page, const char* name, uint32_t id, MenuHandler handler) {
+  MenuPage& p = m->pages[page];
+  std::snprintf(p.name, sizeof p.name, "%s", name);
+  p.handler = handler;
+  p.id = id;
+  return p;
+}
+
+MenuItem& DefineMenuItem(menu* m, int n, const char* name, uint32_t attribute, int choices, MenuHandler handler,
+                         uint32_t width, int eeprom) {
+  MenuItem& it = m->pages[n / kMenuSlots].items[n % kMenuSlots];
+  std::snprintf(it.name, sizeof it.name, "%s", name);
+  it.attribute = attribute;
+  it.choices = choices;
+  it.handler = handler;
+  it.width = width;
+  it.eeprom = eeprom < 0 ? kMenuNoEeprom : uint16_t(eeprom);
+  return it;
+}

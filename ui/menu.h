@@ -112,6 +112,13 @@ struct menu {
   MenuPage pages[kMenuPages]{};
 };
 
+// Building a module's static menu definition: a page's name, id and page
+// operation, and an item n (page n / 5, slot n % 5) with its name, attribute,
+// choice count, handler, value width and EEPROM address (-1 not stored).
+MenuPage& DefineMenuPage(menu* m, int page, const char* name, uint32_t id, MenuHandler handler);
+MenuItem& DefineMenuItem(menu* m, int n, const char* name, uint32_t attribute, int choices, MenuHandler handler,
+                         uint32_t width, int eeprom);
+
 struct MenuPopInfo {
   int32_t open;
   int32_t item;

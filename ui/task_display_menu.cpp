@@ -59,22 +59,12 @@ const ItemRow* RowOf(int n) {
 menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Unkonw Menu");
-  for (size_t p = 0; p < sizeof kPages / sizeof kPages[0]; ++p) {
-    MenuPage& page = m.pages[p];
-    std::snprintf(page.name, sizeof page.name, "%s", kPages[p].name);
-    page.handler = DisplayMenuOp;
-    page.id = kPages[p].id;
-  }
+  for (size_t p = 0; p < sizeof kPages / sizeof kPages[0]; ++p)
+    DefineMenuPage(&m, int(p), kPages[p].name, kPages[p].id, DisplayMenuOp);
   for (const ItemRow& r : kItems) {
-    MenuItem& it = m.pages[r.n / kMenuSlots].items[r.n % kMenuSlots];
-    std::snprintf(it.name, sizeof it.name, "%s", r.name);
-    it.attribute = r.attribute;
-    it.width = MENU_U8;
+    MenuItem& it = DefineMenuItem(&m, r.n, r.name, r.attribute, r.choices, r.handler, MENU_U8,
+                                  EepromItemAddress(kEeDisplay, r.n));
     it.value.raw = r.initial == kNoValue ? 0 : uint64_t(r.initial);
-    it.choices = r.choices;
-    const int address = EepromItemAddress(kEeDisplay, r.n);
-    it.eeprom = address < 0 ? kMenuNoEeprom : uint16_t(address);
-    it.handler = r.handler;
   }
   return m;
 }
