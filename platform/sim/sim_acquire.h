@@ -6,7 +6,8 @@
 // Record. Acquisition memory holds `depth` samples centred on record address
 // kRecordCentre (35,000,000); the trigger sits at `triggerAddress`. Sample
 // codes: 8 bits, the channel's zero code (127 = screen centre) for 0 V, 25
-// codes per division, rounded and clamped to 1..254; AC coupling removes the
+// codes per division, rounded and clamped to 0..255 (the ADC clips a signal
+// beyond its range at 0 and 255); AC coupling removes the
 // signal's mean, GND gives the zero code, invert gives 255 - code. The record
 // is not stored: each sample is worked out from the acquisition's snapshot of
 // signals and settings, so any read gives the same bytes for one acquisition.
