@@ -137,6 +137,12 @@ int AreaLimit(int n, keypara k) {
 
 menu TaskMeasureMenu = BuildMenu();
 
+// Stored values outside an item's choices (a blank EEPROM) take choice 0.
+void MeasureLimitItems() {
+  for (int n : {kMeaMasterSrc, kMeaSlaveSrc, kMeaIndicatorSel})
+    if (Item(n) >= std::max(1, M().GetMenuItemMaxSel(n))) M().SetMenuItem(n, 0);
+}
+
 void Measure_MenuInit() {
   M().SetMenuItem(kMeaAllPara, 0);
   M().SetMenuItem(kMeaStatistic, 0);
@@ -146,6 +152,7 @@ void Measure_MenuInit() {
 }
 
 void Measure_MenuReset() {
+  MeasureLimitItems();
   Measure_AllPara(kNoKey);
   Measure_UserDef(kNoKey);
   Measure_Statistic(kNoKey);
