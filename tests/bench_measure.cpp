@@ -43,7 +43,7 @@ void BM_MeasurePass(benchmark::State& state) {
   _measure::UserSelection sel{};
   const int16_t paras[kMeaUserSlots] = {kParaFreq, kParaRms, kParaRise, kParaPhase, kParaPduty};
   std::copy(paras, paras + kMeaUserSlots, sel.para);
-  for (int k = 0; k < kMeaUserSlots; ++k) sel.source[k] = uint16_t(k & 1 | (1 - (k & 1)) << 8);
+  for (int k = 0; k < kMeaUserSlots; ++k) sel.source[k] = uint16_t((k & 1) | (1 - (k & 1)) << 8);
   sel.master = 0;
   sel.slave = 1;
   sel.pairShown = true;
