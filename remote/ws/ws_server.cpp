@@ -15,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/net.h"
 #include "platform/thread.h"
 #include "remote/ws/ws_internal.h"
 
@@ -35,11 +36,12 @@ const char* Env(const char* name) {
   return v && *v ? v : nullptr;
 }
 
-// On the PC the wildcard address stands for loopback; $SCOPE_WS_HOST decides.
+// The wildcard address stands for the board's server address (loopback on
+// the PC); $SCOPE_WS_HOST decides.
 std::string ListenHost(const char* host) {
   if (const char* env = Env("SCOPE_WS_HOST")) return env;
   std::string h = host ? host : "";
-  if (h.empty() || h == "0.0.0.0" || h == "::") return "127.0.0.1";
+  if (h.empty() || h == "0.0.0.0" || h == "::") return plat::ServerListenHost();
   return h;
 }
 
