@@ -179,15 +179,15 @@ void ServeAnswer(Link& l, const Vxi11ReadArgs& a, size_t maxData, XdrWriter& w) 
     }
   }
   l.answerPos += n;
-  if (l.answerPos >= l.answer.size()) {
-    reason = kReasonEnd;  // END on the last byte, before CHR
+  const bool last = l.answerPos >= l.answer.size();
+  w.U32(kErrNone);
+  w.U32(last ? kReasonEnd : reason);  // END on the last byte, before CHR
+  w.Opaque(data, n);
+  if (last) {
     l.answer.clear();
     l.answerPos = 0;
     l.haveAnswer = false;
   }
-  w.U32(kErrNone);
-  w.U32(reason);
-  w.Opaque(data, n);
 }
 
 // Parks a call of `l` when the transport allows it and a time-out is given.
