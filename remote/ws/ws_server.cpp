@@ -59,6 +59,12 @@ WSServerState_* Create(const Family& family, const char* host, const char* port)
   return server;
 }
 
+time_t Now() {
+  timespec t = {};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec;
+}
+
 bool ArmTimer(int fd) {
   itimerspec spec = {};
   clock_gettime(CLOCK_REALTIME, &spec.it_value);
@@ -151,8 +157,14 @@ void Accept(WSServerState_* server) {
       close(fd);
       continue;
     }
+    if (server->clients.size() >= server->config.max_clients) {
+      (void)!send(fd, kUnavailable, sizeof kUnavailable - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+      close(fd);
+      continue;
+    }
     std::unique_ptr<WSClient2> client(new WSClient2);
     client->listener = fd;
+    client->accepted = client->last_active = Now();
     PeerText(addr, client->remote_ip);
     server->by_fd[fd] = client.get();
     ws_registry_add(client.get());
@@ -217,15 +229,32 @@ void BuildSets(WSServerState_* server) {
   }
 }
 
+// Drops clients whose handshake takes too long and open clients that have
+// sent nothing for the idle time-out.
+void DropStale(WSServerState_* server) {
+  const time_t now = Now();
+  const wsconfig& c = server->config;
+  std::vector<WSClient2*> stale;
+  for (auto& client : server->clients) {
+    if (client->doomed || client->tearing_down) continue;
+    const bool handshaking = !client->headers || client->headers->reading;
+    if (handshaking ? now - client->accepted >= c.handshake_timeout_s : now - client->last_active >= c.idle_timeout_s)
+      stale.push_back(client.get());
+  }
+  for (WSClient2* client : stale) TearDown(server, client);
+}
+
 void OnTimer(WSServerState_* server) {
   uint64_t count;
   if (read(server->timerfd, &count, sizeof count) != sizeof count) return;
   if (server->heartbeat) server->heartbeat();
+  DropStale(server);
   ArmTimer(server->timerfd);
 }
 
 void OnClient(WSServerState_* server, WSClient2* client, bool readable, bool writable) {
   if (client->doomed) return;
+  if (readable) client->last_active = Now();
   if (writable && client->sockqueue) ws_respond(client, nullptr, 0);
   if (readable && !(client->status & WS_CLOSE) && !client->doomed) {
     if (!client->headers || client->headers->reading) {
