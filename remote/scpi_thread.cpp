@@ -29,6 +29,9 @@ struct FuncQueue {
 
 constexpr auto kStopPoll = std::chrono::milliseconds(50);
 
+// Set on the worker thread: the calls before the one it runs are all done.
+thread_local bool t_onWorker = false;
+
 // Runs `body`; an exception it throws is logged with `what` and ends there.
 template <typename F>
 void Guarded(const char* what, F&& body) {
@@ -108,10 +111,11 @@ bool PushScpiFunc(std::function<void()>&& call) {
   return true;
 }
 
-bool ScpiWorkerBusy() { return Queue().busy.load() > 0; }
+bool ScpiWorkerBusy() { return !t_onWorker && Queue().busy.load() > 0; }
 
 void RunScpiFuncThread() {
   FuncQueue& q = Queue();
+  t_onWorker = true;
   while (!plat::StopRequested()) {
     std::function<void()> call;
     {

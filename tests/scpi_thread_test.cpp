@@ -47,7 +47,7 @@ void Count(scpi_para*, char*) {
 void OpcRow(scpi_para*, char*) {
   ++g_any;
   ++g_opcRow;
-  Scpi.WriteResponseData("1", 0);
+  Scpi.WriteResponseData(Scpi.IsScpiBusy() ? "0" : "1", 0);
 }
 // Answers its parameter, after a pause that lets other requesters' commands
 // overtake it in the queue.
@@ -121,10 +121,12 @@ TEST_F(Thread, ExactOpcIsAnsweredOnTheThreadEvenWhileTheWorkerIsBusy) {
   EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\r\n"));
   EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\n"));
   EXPECT_EQ(0, g_opcRow.load());
-  // Without its line end it is an ordinary command for the worker.
+  // Without its line end it is an ordinary command for the worker: it
+  // answers once the calls before it have run, and is not busy with itself.
   EXPECT_EQ("", ScpiQuery("*OPC?", 1, 200));
   Release();
   EXPECT_TRUE(WaitFor([] { return g_opcRow.load() == 1; }));
+  EXPECT_EQ("1\r\n", ScpiQuery("*OPC?"));
   EXPECT_TRUE(WaitFor([] { return ScpiQuery("*OPC?\n") == "1\r\n"; }));
   Scpi.SetScpiBusyState(true);
   EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\n"));
