@@ -257,6 +257,10 @@ bool Vxi11LinkWrite(uint32_t lid, uint32_t ioTimeout, uint32_t flags, const std:
   }
   std::string message;
   message.swap(l->in);
+  if (message.empty()) {  // END alone: no message
+    WriteResult(w, kErrNone, size);
+    return true;
+  }
   const size_t limit = binary ? size_t(kScpiMsgTextSize) : size_t(kScpiMsgTextSize - 1);
   if (message.size() > limit) {
     std::printf("device_write: a message of %zu bytes is longer than %zu, refused\n", message.size(), limit);
