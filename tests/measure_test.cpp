@@ -488,4 +488,26 @@ TEST_F(Measure_, VernierScalesEveryVoltage) {
   EXPECT_NEAR(P(0, kParaPduty), 50, 0.401);
 }
 
+// MATH is measured from its 700-point trace, both as record and as screen
+// points, at its own volts per division and without a probe.
+TEST_F(Measure_, MathTraceServesBothRecords) {
+  uint8_t trace[1400];
+  for (int x = 0; x < 700; ++x) {
+    const uint8_t c = (x % 100) < 30 ? 177 : 102;  // 30 % high, 100 points a period
+    trace[x] = trace[700 + x] = c;
+  }
+  ASSERT_EQ(WaveOp.ScreenMathWaveInport(kMeaMath, trace), 1400);
+  Vertical.SetRealYsensitivity(kMeaMath, kV1V);
+  Vertical.SetRealYposition(kMeaMath, 127);
+  ASSERT_EQ(MeasureParaCalcu.MeasureBasePara(kMeaMath), 0);
+  EXPECT_FLOAT_EQ(P(kMeaMath, kParaMax), 2.0f);
+  EXPECT_FLOAT_EQ(P(kMeaMath, kParaMin), -1.0f);
+  EXPECT_FLOAT_EQ(P(kMeaMath, kParaAmpl), 3.0f);
+  const double pt = 200e-6 / 50;
+  EXPECT_NEAR(P(kMeaMath, kParaPeriod), 100 * pt, 1e-9);
+  EXPECT_NEAR(P(kMeaMath, kParaPduty), 30, 1e-3);
+  EXPECT_EQ(P(kMeaMath, kParaPulse), 6.0f);  // rising edges at points 100 to 600
+  EXPECT_NEAR(P(kMeaMath, kParaRms), std::sqrt(0.3 * 4 + 0.7 * 1), 1e-5);
+}
+
 }  // namespace

@@ -144,6 +144,12 @@ TEST_F(MeasureModule, UserSlotsMeasureTheAppliedSignal) {
   Pick(kParaPkPk);
   EXPECT_EQ(TaskMeasure.GetSelBit(), 3);
   EXPECT_EQ(bench.EepromWord(kSlotWord[0]), kParaPkPk | 1 << 8);
+  plat::TestSignal small;  // CH2: a 0.5 V sine
+  small.amplitudeV = 0.5;
+  bench.Fpga().SetSignal(1, small);
+  Measure();
+  EXPECT_NEAR(MeasureParaCalcu.GetMeasureResultUserDef(0).current, 1.0, 0.02);  // CH2's
+  EXPECT_NEAR(MeasureParaCalcu.GetMeasureResultUserDef(1).current, 2.0, 0.02);  // CH1's
 }
 
 TEST_F(MeasureModule, SixthSelectionReplacesSlotsRoundRobin) {
