@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "acquisition/wave.h"
@@ -486,6 +488,39 @@ TEST_F(Measure_, VernierScalesEveryVoltage) {
   EXPECT_NEAR(P(0, kParaAmpl), 2.0, 2 * a.vpc);
   EXPECT_NEAR(P(0, kParaPeriod), 1e-3, 4e-6);
   EXPECT_NEAR(P(0, kParaPduty), 50, 0.401);
+}
+
+// A query's pass on another thread never lands in a user slot that the
+// module's pass is filling: each pass holds the engine's lock.
+TEST_F(Measure_, PassesOnTwoThreadsKeepTheirResults) {
+  b.Fpga().SetSignal(0, Sig(SignalShape::kSine, 1000, 1.0));
+  b.Fpga().SetSignal(1, Sig(SignalShape::kTriangle, 1000, 1.0));
+  Acquire();
+  MeasureParaCalcu.MeasureBasePara(0);
+  MeasureParaCalcu.MeasureBasePara(1);
+  _measure::UserSelection sel{};
+  std::fill(sel.para, sel.para + kMeaUserSlots, int16_t(-1));
+  sel.para[0] = kParaPhase;
+  sel.source[0] = 0 | 1 << 8;
+  sel.channelsOn = 3;
+  std::atomic<bool> done{false};
+  std::thread query([&] {
+    while (!done) {
+      std::lock_guard<std::recursive_mutex> lock(MeasureParaCalcu.Lock());
+      MeasureParaCalcu.MeasureBasePara(1);
+    }
+  });
+  int bad = 0;
+  for (int i = 0; i < 300; ++i) {
+    std::lock_guard<std::recursive_mutex> lock(MeasureParaCalcu.Lock());
+    MeasureParaCalcu.UserDefParaMeasure(sel);
+    const UserDefResult u = MeasureParaCalcu.GetMeasureResultUserDef(0);
+    bad += u.status != kMeaValid || std::fabs(std::fmod(u.current + 720, 360) - 90) > 3;
+  }
+  done = true;
+  query.join();
+  EXPECT_EQ(bad, 0);
+  EXPECT_TRUE(Valid(1, kParaMax));
 }
 
 // MATH is measured from its 700-point trace, both as record and as screen
