@@ -83,7 +83,7 @@ int _measure::MeasureBasePara(int s) {
   OverShoot(s);
   PreShoot(s);
   Levels(s);
-  FirstRising();
+  FirstRising(s);
   FirstFalling(s);
   ThirdCrossing(s);
   LineEdges(s);

@@ -180,7 +180,7 @@ class _measure {
   int OverShoot(int s);
   int PreShoot(int s);
   int Levels(int s);
-  int FirstRising();
+  int FirstRising(int s);
   int FirstFalling(int s);
   int ThirdCrossing(int s);
   int LineEdges(int s);

@@ -40,7 +40,7 @@ void Edge(const uint16_t* s, int n, int from, A arm, B first, C second, D third,
 bool InScreen(int p) { return p >= 1 && p < kMeaPoints; }
 }  // namespace
 
-int _measure::FirstRising() {
+int _measure::FirstRising(int) {
   const int16_t* l = levels_.code;
   int16_t* out[3] = {&cross_.riseB, &cross_.riseM, &cross_.riseT};
   for (int16_t* o : out) *o = -1;

@@ -110,7 +110,6 @@ class TaskForMeasure : public task {
 
   int UserPanel() const { return userPanel_; }
   void SetUserPanel(int on) { userPanel_ = on; }
-  void SetFunBit(uint32_t bit, bool on) { funBits_ = on ? funBits_ | bit : funBits_ & ~bit; }
 
   // Slot storage: the EEPROM word of slot k and reading them all back.
   void WriteSlotWord(int slot);
@@ -121,7 +120,6 @@ class TaskForMeasure : public task {
   void SetSlot(int slot, int para, uint16_t source);
   int16_t SlotPara(int slot) const { return para_[slot]; }
   uint16_t SlotSource(int slot) const { return source_[slot]; }
-  void SetSlotMask(uint32_t mask) { selMask_ = mask; }
 
  private:
   int Bit(uint32_t b) const { return (funBits_ & b) ? 1 : 0; }
