@@ -344,6 +344,37 @@ TEST_F(MeasureModule, SetupBlockRoundTrip) {
   EXPECT_EQ(TaskMeasure.GetSelBit(), 2);
 }
 
+// Other modules reach the measure module through its task slots.
+TEST_F(MeasureModule, AssistMenuKeyAndFunctionsOff) {
+  taskresponse request{}, reply{};
+  request.request = 3;
+  request.words[0] = kMeaIndicator;
+  request.words[1] = 1;
+  EXPECT_EQ(TaskManage.RequestTaskAssist(kMeasureTaskId, &request, &reply), 0);
+  EXPECT_TRUE(TaskMeasure.IsIndicatorOn());
+  request.words[0] = kMeaMasterSrc;
+  request.words[1] = 1;
+  TaskManage.RequestTaskAssist(kMeasureTaskId, &request, &reply);
+  EXPECT_EQ(SysRunInfo.measureMasterSource, 1);
+
+  // The menu key first closes the all-parameters panel, the indicator
+  // lines coming back.
+  bench.Key(F3);
+  ASSERT_TRUE(TaskMeasure.IsAllParaOn());
+  taskresponse menuKey{};
+  menuKey.key.key = 54;
+  EXPECT_EQ(TaskMeasure.TaskBackgroundResponse(&menuKey, nullptr), 1);
+  EXPECT_FALSE(TaskMeasure.IsAllParaOn());
+  EXPECT_TRUE(TaskMeasure.IsIndicatorOn());
+  EXPECT_EQ(TaskMeasure.TaskBackgroundResponse(&menuKey, nullptr), 0);
+
+  // Functions off: every overlay hidden, and it says something was shown.
+  EXPECT_EQ(TaskMeasure.FunctionOnOff(2), 1);
+  EXPECT_FALSE(TaskMeasure.IsIndicatorOn());
+  EXPECT_EQ(Item(kMeaIndicator), 0);
+  EXPECT_EQ(TaskMeasure.FunctionOnOff(2), 0);
+}
+
 struct MeasureStored : MeasureModule {
   void Stored(std::vector<uint8_t>& e) override {
     auto word = [&](int a, uint16_t w) {
