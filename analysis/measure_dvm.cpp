@@ -52,10 +52,11 @@ int _measure::DVMMeasureFPGA() {
   out[kDc] = out[kDcRms] = out[kAcRms] = 0;
   control* board = SystemResource.board;
   uint64_t n = 0, s1 = 0, s2 = 0;
-  if (!dvmOn_ || !board) return 0;
-  if (!ReadWide(board, kCountRegs, &n) || !ReadWide(board, kSumRegs, &s1) || !ReadWide(board, kSquareRegs, &s2))
-    return -1;
-  if (n > 0) {
+  // A register that cannot be read leaves zero results, not a value made
+  // of 0xFFFF words.
+  const bool read = dvmOn_ && board && ReadWide(board, kCountRegs, &n) && ReadWide(board, kSumRegs, &s1) &&
+                    ReadWide(board, kSquareRegs, &s2);
+  if (read && n > 0) {
     const MeasureScale& sc = row_[ch].scale;
     const double k = sc.fineVoltsPerCode, p = sc.position;
     const int64_t mean = int64_t(s1 / n);
@@ -69,7 +70,7 @@ int _measure::DVMMeasureFPGA() {
   const unit_convert* u = SystemResource.unitConvert;
   for (int m = 0; m < kModes; ++m)
     if (u) u->VUnitConvert(out[m], &dvmElement_[ch][m]);
-  return 0;
+  return read || !dvmOn_ ? 0 : -1;
 }
 
 int _measure::GetDVMResult(int channel, int mode, FloatElement* out) {
