@@ -17,6 +17,7 @@
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
+#include "platform/clock.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
 
@@ -342,6 +343,39 @@ TEST_F(MeasureModule, SetupBlockRoundTrip) {
   RunSetupStorage(TaskMeasure, 1, &buf, used, 0, &status);
   EXPECT_EQ(TaskMeasure.GetUserSelPara(0), -1);
   EXPECT_EQ(TaskMeasure.GetSelBit(), 2);
+}
+
+// The pass runs every half second, and not before the next whole second
+// after a position or offset key.
+TEST_F(MeasureModule, PassIntervalAndHoldOff) {
+  bench.Key(F4);
+  Pick(kParaPkPk);
+  Measure();
+  auto pkpk = [] { return MeasureParaCalcu.GetMeasureResultUserDef(0).current; };
+  EXPECT_NEAR(pkpk(), 2.0, 0.02);
+  auto acquire = [&](double amplitude) {
+    plat::TestSignal sine;
+    sine.amplitudeV = amplitude;
+    bench.Fpga().SetSignal(0, sine);
+    WaveOp.RequestChData(3);
+    ASSERT_TRUE(bench.Fpga().AcquireNow());
+    bench.Pass();
+  };
+  acquire(0.5);
+  EXPECT_NEAR(pkpk(), 2.0, 0.02);  // within the half second
+  bench.AdvanceMs(600);
+  bench.Pass();
+  EXPECT_NEAR(pkpk(), 1.0, 0.02);
+
+  bench.AdvanceMs(1000 - plat::MonoUs() / 1000 % 1000 + 10);  // just past a whole second
+  bench.Key(73);  // OFFSET push: statistics reset, the hold-off starts
+  acquire(0.25);
+  bench.AdvanceMs(600);
+  bench.Pass();
+  EXPECT_EQ(pkpk(), 0.0f);  // nothing measured since the reset
+  bench.AdvanceMs(500);
+  bench.Pass();
+  EXPECT_NEAR(pkpk(), 0.5, 0.02);
 }
 
 // Other modules reach the measure module through its task slots.
