@@ -26,7 +26,7 @@ enum Word : uint16_t {
 };
 constexpr int kTrigLevelDac = 2, kTrigHysteresisDac = 3;
 constexpr int kSweepNormal = 1, kSweepSingle = 2;
-constexpr int kStatusTriggered = 1, kStatusSingleDone = 2, kStatusUntriggered = 3, kStatusSingleWait = 4;
+constexpr int kStatusAuto = 1, kStatusTriggered = 2, kStatusArmed = 3, kStatusSingleWait = 4;
 constexpr int64_t kMinCycleUs = 1000;
 constexpr int64_t kNormalRecheckUs = 10000;
 constexpr int kEdgeSteps = 2048;  // two periods, 1024 steps each
@@ -37,6 +37,13 @@ int InputOf(int trigSource) { return trigSource == 1 ? kSignalCh2 : trigSource =
 bool AcReferenced(int coupling) { return (coupling & ~2) == 1; }
 
 double Frac(long double x) { return double(x - std::floor(x)); }
+
+// Fraction of a sample period from a trigger crossing to the next sample
+// clock tick: spread evenly over [0, 1) from one acquisition to the next.
+double SampleClockLag(uint64_t serial) {
+  constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ull;
+  return double((serial * kGolden) >> 11) / 9007199254740992.0;
+}
 
 // Seconds from `phase` (cycles) to the first crossing of `level` with the
 // slope (0 rising, 1 falling, 2 either) within two periods; false when none.
@@ -78,7 +85,7 @@ double SimAcquisition::Volts(int input, double address) const {
   const TestSignal& s = sig[input];
   const double dt = (address - double(set.triggerAddress)) * set.samplePeriodNs * 1e-9;
   const uint64_t key = serial * 0x9E3779B97F4A7C15ull ^ uint64_t(input) << 58 ^ uint64_t(int64_t(std::floor(address)));
-  return SignalVolts(s, phase[input] + s.frequencyHz * dt, key);
+  return SignalVolts(s, phase[input] + s.frequencyHz * dt, key) + SignalNoise(s, key);
 }
 
 uint8_t SimAcquisition::Code(int ch, double address) const {
@@ -163,21 +170,25 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
 
   SimAcquisition a;
   a.serial = last_.serial + 1;
+  // The trigger sample is the first one after the crossing: the crossing lies
+  // a fraction of a sample period before it, different every acquisition.
+  const double tick = SampleClockLag(a.serial) * s.samplePeriodNs * 1e-9;
   a.set = s;
   a.triggered = found;
   for (int i = 0; i < kSignalInputs; ++i) {
     a.sig[i] = signals[i];
-    // The same sum FindEdge tested, so the trigger sample lies past the edge.
-    a.phase[i] = Frac(Frac(now * signals[i].frequencyHz) + signals[i].frequencyHz * dt);
+    // The same sum FindEdge tested, so the trigger sample lies past the edge,
+    // by where the sample clock happens to tick after it.
+    a.phase[i] = Frac(Frac(now * signals[i].frequencyHz) + signals[i].frequencyHz * (dt + tick));
   }
   last_ = a;
   unread_ = true;
   force_ = false;
   if (sweep & kSweepSingle) {
     singleDone_ = true;
-    status_ = kStatusSingleDone;
+    status_ = kStatusTriggered;
   } else {
-    status_ = found ? kStatusTriggered : kStatusUntriggered;
+    status_ = found ? kStatusTriggered : kStatusAuto;
   }
   return true;
 }
@@ -190,7 +201,7 @@ bool SimAcquire::OnWord(uint16_t word, uint16_t old, const Words& w, int64_t now
       if (v == 1) unread_ = false;
       if (old != 1 || v != 0) return false;
       singleDone_ = false;  // sampling restarts
-      status_ = (w.value[kSweepWord] & kSweepSingle) ? kStatusSingleWait : kStatusUntriggered;
+      status_ = (w.value[kSweepWord] & kSweepSingle) ? kStatusSingleWait : kStatusArmed;
       dueUs_ = nowUs + CycleUs(CurrentSettings(w), signals);
       return unpaced && Make(w, nowUs, signals, force_);
     case kPauseWord:

@@ -25,8 +25,12 @@
 // Register 804 bit 0 rises with every finished acquisition (and the finished
 // signal is raised); control word 0 = 1 clears it.
 // Register 770: per channel 4 bits (CH1 bits 0-3, CH2 bits 4-7), the same for
-// both: 1 running and triggered, 2 single acquisition done, 3 running without
-// a trigger (auto, or normal still waiting), 4 single armed and waiting.
+// both: 1 acquired in auto without a trigger, 2 triggered (also a single
+// acquisition done), 3 armed and waiting (sampling just restarted), 4 single
+// armed and waiting.
+// The trigger sample is the first sample after the trigger crossing: the
+// crossing lies a fraction of a sample period before it, a different fraction
+// every acquisition, as a sample clock that runs free of the signal gives.
 //
 // Read-out FIFO (selector 64). A read is armed by control word 122 going
 // 1 -> 0 with the read parameters in force: 176 read channel (1 CH1, 2 CH2,
@@ -105,7 +109,7 @@ struct SimAcquisition {
   uint64_t serial = 0;
   SimAcqSettings set;
   TestSignal sig[kSignalInputs];
-  double phase[kSignalInputs] = {};  // cycles of each input at the trigger point
+  double phase[kSignalInputs] = {};  // cycles of each input at the trigger sample
   bool triggered = false;
 
   double SamplesPerColumn() const;

@@ -16,6 +16,9 @@ uint64_t Mix(uint64_t x) {
   return x ^ (x >> 31);
 }
 
+// Uniform in [-1, 1) for a key.
+double Uniform(uint64_t key) { return double(Mix(key) >> 11) * (2.0 / 9007199254740992.0) - 1.0; }
+
 double Duty(const TestSignal& s) { return s.duty > 0.0 && s.duty < 1.0 ? s.duty : 0.5; }
 }  // namespace
 
@@ -34,9 +37,13 @@ double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
     case SignalShape::kDc:
       return o;
     case SignalShape::kNoise:
-      return o + a * (double(Mix(noiseKey) >> 11) * (2.0 / 9007199254740992.0) - 1.0);
+      return o + a * Uniform(noiseKey);
   }
   return o;
+}
+
+double SignalNoise(const TestSignal& s, uint64_t noiseKey) {
+  return s.noiseV > 0.0 ? s.noiseV * Uniform(~noiseKey) : 0.0;
 }
 
 double SignalMean(const TestSignal& s) {
