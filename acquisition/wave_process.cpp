@@ -188,12 +188,12 @@ void _wave::RecordView(int ch) {
 // Re-reads a stopped channel's screen read from the kept record for the
 // display range in force: from the first column that gets data, k = the
 // range's samples per column (10 entries a column from 10 samples on).
-// Interpolated views keep what was read.
+// Interpolated views and the roll record keep what was read.
 int _wave::ReReadStopped(int ch) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   const HorizontalBlock& h = Run()->horizontal[Block(ch)];
   const int copy = Status() == kSecondStop ? 1 : 0;
-  if (h.interpMultiplier > 1.0f || h.acqScreenEnd[copy] <= h.acqScreenStart[copy]) return -1;
+  if (h.interpMultiplier > 1.0f || waveType_ == 3 || h.acqScreenEnd[copy] <= h.acqScreenStart[copy]) return -1;
   const double k = double(h.displayEnd - h.displayStart) / kColumns;
   if (!(k > 0)) return -1;
   int first = h.firstColumn, last = h.lastColumn;
