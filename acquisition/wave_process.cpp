@@ -71,6 +71,7 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
   const int c = std::max(1, int(kInterpPoints / factor));  // points per column
   const int w = int(kColumns / factor);                    // window samples
   uint8_t* out = interp_[ch];
+  int valid = 0;  // interpolated points that hold data
   const int avail = std::max(0, std::min(readPoints_[ch], kSlotBytes) - oddStart_);
   if (h.timeBase < kSincTimeBases || run->trigMode != 0) {
     if (ch == run->trigSource) {
@@ -85,16 +86,15 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
     const int from = tgFound_ ? std::max(0, tgPos_ + shift) : kNotFound;
     const int used = std::max(0, std::min({(w + kUsedMargin) * kInterpPoints, made - from, kInterpBytes}));
     std::memcpy(out, shared_ + from, size_t(used));
-    std::memset(out + used, 0, size_t(kInterpBytes - used));
+    valid = used;
   } else {
     std::printf("LineInsert 100...");
-    LineInsert(out, screen_[ch] + oddStart_, kInterpPoints, std::min({2 * w, avail, kInterpBytes / kInterpPoints}));
+    valid = LineInsert(out, screen_[ch] + oddStart_, kInterpPoints, std::min({2 * w, avail, kInterpBytes / kInterpPoints}));
   }
   uint8_t* t = trace_[ch];
-  const int limit = kInterpBytes - 1;
   for (int x = first; x <= last; ++x) {
     const int a = x * c;
-    if (a + c > limit) break;
+    if (a + c >= valid) break;  // the columns past the data stay empty
     int hi = out[a], lo = out[a];
     for (int k = 1; k < c; ++k) {
       hi = std::max<int>(hi, out[a + k]);
