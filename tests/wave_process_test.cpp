@@ -129,10 +129,22 @@ TEST_F(WaveProcess_, FastTimeBasesShowTheSineItself) {
 TEST_F(WaveProcess_, TheTriggerCrossingStaysOnItsColumn) {
   b.Fpga().SetSignal(0, Sine(100e6, 1.0));
   TimeBaseIndex(4);  // 2 ns/div: 25 columns a sample
-  std::vector<double> at;
+  std::vector<double> at, raster;
   for (int i = 0; i < 50; ++i) {
     Acquire();
     at.push_back(RisingColumn(Trace(0), 350));
+    // The FPGA's own raster places it from the crossing too: code 127 (row
+    // 100) is drawn round column 350 (its pre-trigger counts 4 points).
+    double sum = 0;
+    int lit = 0;
+    for (int x = 330; x <= 370; ++x)
+      if (QelWaveData[100 * kCols + x]) sum += x, ++lit;
+    ASSERT_GT(lit, 0);
+    raster.push_back(sum / lit);
+  }
+  for (double r : raster) {
+    EXPECT_NEAR(r, 350, 3.0);
+    EXPECT_NEAR(r, raster[0], 1.0);
   }
   const double mean = std::accumulate(at.begin(), at.end(), 0.0) / double(at.size());
   EXPECT_TRUE(OnColumn(mean, 350)) << mean;

@@ -172,7 +172,8 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
   a.serial = last_.serial + 1;
   // The trigger sample is the first one after the crossing: the crossing lies
   // a fraction of a sample period before it, different every acquisition.
-  const double tick = SampleClockLag(a.serial) * s.samplePeriodNs * 1e-9;
+  a.lag = SampleClockLag(a.serial);
+  const double tick = a.lag * s.samplePeriodNs * 1e-9;
   a.set = s;
   a.triggered = found;
   for (int i = 0; i < kSignalInputs; ++i) {

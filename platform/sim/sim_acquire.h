@@ -97,6 +97,9 @@ struct SimAcqSettings {
   double columnNs = 10000.0;               // one screen column (a division is 50)
   int64_t depth = 7000000;                 // record samples
   int64_t triggerAddress = kRecordCentre;  // record address of the trigger point
+  // Interpolating, the trigger point to a fraction of a sample (the display
+  // is drawn from it); otherwise triggerAddress.
+  double triggerPoint = double(kRecordCentre);
   int trigSource = 0;                      // 0 CH1, 1 CH2, 3 external
   int trigSlope = 0;                       // 0 rising, 1 falling, 2 either
   double trigLevelV = 0.0;                 // at the source's BNC
@@ -111,6 +114,8 @@ struct SimAcquisition {
   TestSignal sig[kSignalInputs];
   double phase[kSignalInputs] = {};  // cycles of each input at the trigger sample
   bool triggered = false;
+  double lag = 0;  // sample periods from the trigger crossing to the trigger sample
+
 
   double SamplesPerColumn() const;
   double Volts(int input, double address) const;  // the signal at a record address

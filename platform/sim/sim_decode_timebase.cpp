@@ -1,5 +1,7 @@
 #include "platform/sim/sim_decode_timebase.h"
 
+#include <cmath>
+
 #include "acquisition/acq_mode_word.h"
 #include "platform/sim/sim_acquire.h"
 #include "platform/sim/sim_decode_words.h"
@@ -106,6 +108,13 @@ void SimApplyTimebase(const SimTimebaseSettings& t, SimAcqSettings* s) {
     s->triggerAddress = start + int64_t(t.preTrigSamples);
   else
     s->triggerAddress = start - int64_t(t.delayNs / s->samplePeriodNs);
+  s->triggerPoint = double(s->triggerAddress);
+  if (t.interpolating && t.interpRatio > 0 && !t.delayed) {
+    // The pre-trigger counts screen points, interpRatio of them a sample,
+    // from 350 points left of the centre.
+    s->triggerPoint = double(kRecordCentre) + (double(t.preTrigSamples) - 350.0) / t.interpRatio;
+    s->triggerAddress = std::llround(s->triggerPoint);
+  }
 }
 
 }  // namespace plat
