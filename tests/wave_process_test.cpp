@@ -227,6 +227,15 @@ TEST_F(WaveProcess_, AStoppedRecordPansLeftAndRight) {
       for (int x = l + 1; x < kCols; ++x) ASSERT_EQ(t[x], 0) << x;
     }
   }
+  // The trigger back at the centre and a faster time base over the kept
+  // record: 200 us/div stretches a period over 250 columns about the trigger.
+  ASSERT_EQ(TimeBase.AdjPreTrigDepth(0, 35), 0);
+  ASSERT_EQ(TimeBase.SetRealTimeBase(0, 19), 19);
+  ASSERT_EQ(TimeBase.AdjTimeBase(0, 0), 0);
+  b.Pass();
+  EXPECT_NEAR(RisingColumn(Trace(0), 350), 350, 1.0);
+  EXPECT_NEAR(RisingColumn(Trace(0), 600), 600, 1.5);
+  EXPECT_NEAR(RisingColumn(Trace(0), 100), 100, 1.5);
 }
 
 // A reference record drawn at the time base in force: at the one it was
