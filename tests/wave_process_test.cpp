@@ -273,6 +273,39 @@ TEST_F(WaveProcess_, AReferenceIsDrawnAtTheTimeBaseInForce) {
   EXPECT_EQ(WaveOp.WaveProcessDSO7K(), -1);
 }
 
+// A 100 ns pulse every millisecond at 1 us a sample (500 us/div, 7K): peak
+// detect keeps every pulse at its full height; high resolution shows the
+// tenth of a sample it fills; the trace compresses either into its columns.
+TEST_F(WaveProcess_, PeakDetectAndHighResolutionShapeANarrowPulse) {
+  plat::TestSignal p;
+  p.shape = SignalShape::kPulse;
+  p.frequencyHz = 1000;
+  p.duty = 1e-4;
+  b.Fpga().SetSignal(0, p);
+  SysRunStatus.SetMemDepth(1);
+  SysRunInfo.acqMode = 1;
+  TimeBaseIndex(20);
+  EXPECT_DOUBLE_EQ(b.Fpga().AcqSettings().samplePeriodNs, 1000.0);
+  Acquire();
+  const uint8_t* t = Trace(0);
+  int pulses = 0, high = 0;
+  for (int x = 0; x < kCols; ++x) {
+    if (t[x] == 177) ++high;
+    if (t[x] == 177 && (x == 0 || t[x - 1] != 177)) ++pulses;
+    ASSERT_EQ(t[kCols + x], 77) << x;  // the low level between the pulses
+  }
+  EXPECT_EQ(pulses, 7);  // one a period, 100 columns apart
+  EXPECT_LE(high, 3 * 7);
+  EXPECT_EQ(*std::max_element(t + 349, t + 351), 177);  // the pulse that triggered
+
+  SysRunInfo.acqMode = 2;
+  TimeBaseIndex(20);
+  Acquire();
+  const int top = *std::max_element(t, t + kCols);
+  EXPECT_GE(top, 80);  // 77 + 100 codes x at least half of the pulse's tenth
+  EXPECT_LE(top, 88);
+}
+
 // Pass/fail: a template from a trace with tolerances, tests that pass on the
 // same signal and fail on a larger one, counters that stop at 30,000.
 TEST_F(WaveProcess_, PassFailTemplateAndTests) {

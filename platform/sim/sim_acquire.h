@@ -105,6 +105,10 @@ struct SimAcqSettings {
   double trigLevelV = 0.0;                 // at the source's BNC
   int trigCoupling = 0;                    // 1 and 3 AC-referenced: level from the mean
   bool roll = false;
+  // 0 normal; 1 peak detect: samples in pairs, the highest then the lowest
+  // value the ADC (1 GSa/s) saw over the pair's time; 2 high resolution: each
+  // sample the mean of what the ADC saw over its own time; 3 average.
+  int acqMode = 0;
 };
 
 // One finished acquisition: the signals and settings it was made with.

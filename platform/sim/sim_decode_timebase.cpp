@@ -102,6 +102,7 @@ void SimApplyTimebase(const SimTimebaseSettings& t, SimAcqSettings* s) {
   if (t.columnTimeNs > 0) s->columnNs = t.columnTimeNs;
   if (t.memoryDepth > 0) s->depth = int64_t(t.memoryDepth);
   s->roll = t.roll;
+  s->acqMode = t.acqMode > 0 ? t.acqMode : 0;
   // The record starts 350 screen points' worth of samples left of the centre.
   const int64_t start = kRecordCentre - 350 * (s->depth / 700);
   if (!t.delayed)

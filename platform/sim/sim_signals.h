@@ -42,6 +42,9 @@ double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey);
 // The added noise for `noiseKey` (0 without noise).
 double SignalNoise(const TestSignal& s, uint64_t noiseKey);
 
+// The lowest and highest values between `from` and `to` cycles (noise aside).
+void SignalExtremes(const TestSignal& s, double from, double to, double* lo, double* hi);
+
 // The signal's mean over a period (what AC coupling removes).
 double SignalMean(const TestSignal& s);
 
