@@ -16,7 +16,6 @@ namespace {
 constexpr int kClearedBytes = 200000;  // from the first screen record on
 constexpr int kStopped = 4, kSlowScan = 5;
 constexpr int kMathFirst = 5, kMathLast = 7, kRefFirst = 8, kRefLast = 11;
-constexpr int kPassFailUpper = 12, kPassFailLower = 13;
 }  // namespace
 
 _wave::_wave() {
@@ -101,25 +100,6 @@ int _wave::PassFailOnOff(int on) {
 int _wave::SetPassFailCompareCh(int ch) {
   if (ch < 0 || ch > 1) return -1;
   return pfSource_ = ch;
-}
-
-int _wave::GetPassFailTimes(int* pass, int* fail) const {
-  if (!pass || !fail) return -1;
-  *pass = pfPass_;
-  *fail = pfFail_;
-  return 0;
-}
-
-int _wave::RequestPassFailTemplate(int reference, int hori, int vert) {
-  if (reference < 0 || reference > 1) return -1;
-  std::lock_guard<std::recursive_mutex> lock(mu_);
-  pfTemplateCh_ = reference;
-  pfHTolerance_ = hori;
-  pfVTolerance_ = vert;
-  pfTemplateRequested_ = 1;
-  std::memset(trace_[kPassFailUpper], 0, kTraceBytes);
-  std::memset(trace_[kPassFailLower], 0, kTraceBytes);
-  return 0;
 }
 
 int _wave::Decoderecode_play_flag_Set(int on, int mode) {

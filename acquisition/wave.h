@@ -180,11 +180,6 @@ class _wave {
   int GetPassFailTimes(int* pass, int* fail) const;
   int SetPassFailCompareCh(int ch);
   int GetPassFailSoureCh() const { return pfSource_; }
-  int GetPassFailTimes(int* pass, int* fail) const;  // a null pointer: -1
-  void PassFailClearCnt() { pfPass_ = pfFail_ = 0; }
-  // Template of reference channel 0/1 with its tolerances: built on the next
-  // processing pass; both limit lines (traces 12 and 13) cleared until then.
-  int RequestPassFailTemplate(int reference, int hori, int vert);
   // Recorder playback on (1) or off (0); with mode 2 it is paused.
   int Decoderecode_play_flag_Set(int on, int mode);
   bool IsPlaybackPaused() const { return playbackPaused_ != 0; }
