@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "acquisition/wave.h"
 #include "acquisition/x_system.h"
 #include "core/eeprom_map.h"
 #include "core/request.h"
@@ -15,6 +16,7 @@
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "platform/backlight.h"
+#include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
 #include "ui/picture.h"
 #include "ui/qel_draw.h"
@@ -237,6 +239,37 @@ TEST_F(DisplayBright, BrightnessKnobsMoveByAtMostThreeAndStayInRange) {
   Remote(kUp, 100);
   EXPECT_EQ(plat::Backlight(), 100);
   EXPECT_EQ(bench.EepromByte(164), 100);
+}
+
+TEST_F(Display, ColourGradingAndItsInversionChangeTheTraceOnScreen) {
+  bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+  SetWaveTestSettings();
+  auto frame = [&] {
+    WaveOp.RequestChData(1);
+    EXPECT_TRUE(bench.Fpga().AcquireNow());
+    SysRunStatus.SetDrawRefresh();
+    bench.Pass();
+    // The trace's colours over the wave area, as drawn from the raster.
+    std::vector<uint32_t> lit;
+    for (int r = 0; r < 200; ++r)
+      for (int x = 3; x < 700; x += 7)
+        if (QelWaveData[r * 700 + x]) lit.push_back(bench.Pixel(33 + 2 * r, 30 + x));
+    return lit;
+  };
+  Page(1);
+  const auto plain = frame();
+  ASSERT_GT(plain.size(), 50u);
+  bench.Key(kF3);  // Color on
+  const auto graded = frame();
+  ASSERT_EQ(graded.size(), plain.size());
+  int changed = 0;
+  for (size_t i = 0; i < plain.size(); ++i) changed += graded[i] != plain[i];
+  EXPECT_GT(changed, int(plain.size()) * 9 / 10);
+  bench.Key(kF4);  // inverted grading
+  const auto inverted = frame();
+  changed = 0;
+  for (size_t i = 0; i < plain.size(); ++i) changed += inverted[i] != graded[i];
+  EXPECT_GT(changed, int(plain.size()) * 9 / 10);
 }
 
 TEST_F(Display, ColourGradingTakesThePaletteAndHoldsWaveBrightBack) {
