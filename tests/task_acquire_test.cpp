@@ -352,4 +352,18 @@ TEST_F(Acquire, AListOnScreenAlwaysTakesThePushAndAClosedOneIsGone) {
   }
   EXPECT_GT(taken, 0);
   EXPECT_GT(missed, 0);
+
+  // The menu hidden by its own time-out (5 s) takes its list with it.
+  SysRunStatus.SetMenuDisplayTimeS(0);
+  for (int round = 0; round < 20; ++round) {
+    TaskAcquire.TaskMenu.SetMenuItem(kAcqMode, 0);
+    bench.Key(F1);
+    for (int i = 0; i < kAcqModeAverage; ++i) bench.Key(kDown);
+    bench.AdvanceMs(4500 + 50 * round);
+    bench.Pass();
+    const bool menuShown = SysRunStatus.IsMenuStatus() != 0;
+    bench.Key(kSelect);
+    EXPECT_EQ(Item(kAcqMode), menuShown ? kAcqModeAverage : 0) << "round " << round;
+    if (!menuShown) bench.Key(kAcquire);  // the menu back for the next round
+  }
 }
