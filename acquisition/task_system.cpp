@@ -184,9 +184,8 @@ int TaskForSystem::Assist(taskresponse* request, taskresponse* reply) {
 int TaskForSystem::Default() {
   std::printf("TaskForSystem -> Default\n");
   I2C& ee = *Sys().eeprom;
-  semaphore sem;
   for (int a = kEeDefaultsFirst; a <= kEeDefaultsLast; ++a) {
-    SemLock lock(sem);
+    SemLock lock(Sem);
     ee.I2C_WriteU8(a, 0);
   }
   iic_item batch[4 * 5 + 5];
@@ -225,7 +224,8 @@ int TaskForSystem::Initialize() {
     const int tb = x_system::SafeIndex(ee.I2C_ReadU8(EE_TIMEBASE + ch));
     x.SetTimeBase(ch, tb);
     x.SetRealTimeBase(ch, tb);
-    const int64_t depth = int32_t(ee.I2C_ReadU32(EE_PRETRIG_DEPTH + 4 * ch));
+    int64_t depth = int32_t(ee.I2C_ReadU32(EE_PRETRIG_DEPTH + 4 * ch));
+    if (depth > x_system::kRecordSamples) depth = kRecordCentre;
     x.SetPreTrigDepth(ch, depth);
     x.SetRealPreTrigDepth(ch, depth);
     int vdiv = ee.I2C_ReadU8(EE_VDIV + ch);

@@ -49,7 +49,13 @@ struct SystemModule : ::testing::Test {
     SetWaveTestSettings();
     TimeBase.SetRealTimeBase(0, kFastTimeBase);
     TimeBase.AdjTimeBase(0, 0);
+    TaskSystem.RunOpCmd();  // the temperature corrections queued at start-up
     QelMsg.ClearMessage();
+  }
+  // A knob event a second after the last, so the knob takes single steps.
+  void Turn(uint8_t code) {
+    bench.AdvanceMs(1000);
+    bench.Key(code);
   }
   int Status() { return SysRunStatus.GetAcquireStatus(0); }
   // One acquisition and the main-loop pass that reads it (and replays the queue).
@@ -76,21 +82,21 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
 
 TEST_F(SystemModule, TimeBaseKnobRunningWaitsForTheReadOutThenReachesTheFpga) {
   const double before = plat::SimDecodedTimebase().samplePeriodNs;
-  bench.Key(87);  // TB_L: one step slower
+  Turn(87);  // TB_L: one step slower
   EXPECT_EQ(SysRunStatus.GetRealTimeBase(0), kFastTimeBase);  // queued
   EXPECT_EQ(TaskSystem.IsRunOpCmd(), 0);
   EXPECT_EQ(SysRunStatus.GetTimeBaseAdjFlag(), 1);
   Acquire();
   EXPECT_LT(TaskSystem.IsRunOpCmd(), 0);
   EXPECT_EQ(SysRunStatus.GetRealTimeBase(0), kFastTimeBase + 1);
-  EXPECT_STREQ(TimeBaseStr[SysRunStatus.GetRealTimeBase(0)], "1ms");
+  EXPECT_STREQ(TimeBaseStr[SysRunStatus.GetRealTimeBase(0)], "1.00ms");
   EXPECT_EQ(bench.EepromByte(EE_TIMEBASE), kFastTimeBase + 1);
   const double slower = plat::SimDecodedTimebase().samplePeriodNs;
   EXPECT_GT(slower, before);
   // The column time the FPGA decodes follows the table: 1 ms/div over 50 columns.
   EXPECT_NEAR(plat::SimDecodedTimebase().columnTimeNs, TimeBaseS[kFastTimeBase + 1] / 50 * 1e9, 1.0);
 
-  bench.Key(86);  // TB_R: back
+  Turn(86);  // TB_R: back
   Acquire();
   EXPECT_EQ(SysRunStatus.GetRealTimeBase(0), kFastTimeBase);
   EXPECT_DOUBLE_EQ(plat::SimDecodedTimebase().samplePeriodNs, before);
@@ -98,49 +104,52 @@ TEST_F(SystemModule, TimeBaseKnobRunningWaitsForTheReadOutThenReachesTheFpga) {
 
 TEST_F(SystemModule, VoltsKnobChangesTheDecodedRangeAndASecondTurnWhilePendingIsDropped) {
   const int idx = Vertical.GetRealYsensitivity(0);
-  bench.Key(85);  // VOLTS_L: one range up
-  bench.Key(85);  // the same key pending: dropped
+  Turn(85);  // VOLTS_L: one range up
+  Turn(85);  // the same key pending: dropped
   EXPECT_EQ(Vertical.GetRealYsensitivity(0), idx);
   Acquire();
   EXPECT_EQ(Vertical.GetRealYsensitivity(0), idx + 1);
   EXPECT_NEAR(plat::SimDecodedChannel(0).vdiv, Voltage[idx + 1], 1e-6);
   EXPECT_EQ(bench.EepromByte(EE_VDIV), idx + 1);
 
-  Stop();  // stopped: applied at once
-  bench.Key(84);
+  Stop();  // stopped: applied at once, and in the front end once running
+  Turn(84);
   EXPECT_EQ(Vertical.GetRealYsensitivity(0), idx);
+  bench.Key(59);
   EXPECT_NEAR(plat::SimDecodedChannel(0).rangeVdiv, Voltage[idx], 1e-6);
 }
 
 TEST_F(SystemModule, PositionKnobStepsAddUpWhilePendingAndThePushCentres) {
-  bench.Key(78);
-  bench.Key(78);  // the same knob again: its step is added
+  Turn(78);
+  Turn(78);  // the same knob again: its step is added
   EXPECT_EQ(Vertical.GetRealYposition(0), 127);
   Acquire();
   EXPECT_EQ(Vertical.GetRealYposition(0), 129);
   EXPECT_NEAR(plat::SimDecodedChannel(0).zeroPosition, 129, 0.5);
 
   Stop();
-  bench.Key(79);
+  Turn(79);
   EXPECT_EQ(Vertical.GetRealYposition(0), 128);
-  bench.Key(73);  // the push: back to the centre
+  Turn(73);  // the push: back to the centre
   EXPECT_EQ(Vertical.GetRealYposition(0), 127);
+  bench.Key(59);
   EXPECT_NEAR(plat::SimDecodedChannel(0).zeroPosition, 127, 0.5);
 }
 
 TEST_F(SystemModule, TriggerKnobsMoveTheLevel) {
-  const int before = Trigger.GetTriggerPos(0, 1);
-  bench.Key(82);
-  EXPECT_EQ(Trigger.GetTriggerPos(0, 1), before + 1);
+  const int level = SysRunStatus.GetTrigLevelLowHigh() == 1 ? 1 : 0;  // the level the knob moves
+  const int before = Trigger.GetTriggerPos(0, level);
+  Turn(82);
+  EXPECT_EQ(Trigger.GetTriggerPos(0, level), before + 1);
   EXPECT_EQ(SysRunStatus.GetAdjTrigFlag(), 1);
-  bench.Key(83);
-  bench.Key(83);
-  EXPECT_EQ(Trigger.GetTriggerPos(0, 1), before - 1);
+  Turn(83);
+  Turn(83);
+  EXPECT_EQ(Trigger.GetTriggerPos(0, level), before - 1);
 }
 
 TEST_F(SystemModule, KnobsAreRefusedWithoutAChannelAndWhileRecording) {
   SysRunStatus.SetChStatus(0);
-  bench.Key(86);
+  Turn(86);
   EXPECT_EQ(QelMsg.GetMessageID(), 73);
   EXPECT_LT(TaskSystem.IsRunOpCmd(), 0);
   QelMsg.ClearMessage();
@@ -151,7 +160,7 @@ TEST_F(SystemModule, KnobsAreRefusedWithoutAChannelAndWhileRecording) {
   SysRunStatus.SetChStatus(1);
   SysRunStatus.SetFuncBit(0x100);
   const int idx = Vertical.GetRealYsensitivity(0);
-  bench.Key(84);
+  Turn(84);
   EXPECT_EQ(QelMsg.GetMessageID(), 22);
   EXPECT_EQ(Vertical.GetRealYsensitivity(0), idx);
 }
@@ -171,19 +180,19 @@ TEST_F(SystemModule, RunStopPausesTheFpgaAndResumesIt) {
   EXPECT_EQ(Status(), 4);
 
   bench.Key(59);
-  EXPECT_EQ(Status(), 0);
+  EXPECT_LT(Status(), 4);  // running again
   EXPECT_EQ(fpga.Word(128), 0);
   EXPECT_EQ(fpga.Word(6), control::LedWord(1, 0, 0));
   EXPECT_TRUE(fpga.AcquireNow());
 }
 
 TEST_F(SystemModule, SingleSweepMakesOneAcquisitionAndStops) {
-  Stop();
-  SysRunInfo.trigMode = 2;
   Trigger.SetTriggerMode(2);
+  Stop();
+  QelMsg.ClearMessage();
   bench.Key(59);
   EXPECT_EQ(QelMsg.GetMessageID(), 58);
-  EXPECT_EQ(Status(), 0);
+  EXPECT_LT(Status(), 4);
   ASSERT_TRUE(fpga.AcquireNow());
   bench.Pass();  // the read-out sees the single sweep done: RUN/STOP stops it
   EXPECT_EQ(Status(), 4);
