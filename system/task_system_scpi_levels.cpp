@@ -133,6 +133,7 @@ void TrigLevelLowHigh(const char* p, int level) {
   Redraw();
   Run().SetTrigLevelLowHigh(level);
   T().SetTriggerPos(src, level, step);
+  T().AdjTriggerPosition(0);  // applied: the comparator and the level voltages
 }
 
 void TrigLevelAsk(int level) {
@@ -175,6 +176,7 @@ void Scpi_TaskSys_Trigger_Position(scpi_para*, char* p) {
   n = std::clamp<long>(n, -kTrigPosLimit, kTrigPosLimit);
   T().SetTriggerPos(src, 1, int(n));
   T().SetTriggerPos(src, 0, int(n));
+  T().AdjTriggerPosition(0);
   Redraw();
 }
 
@@ -270,6 +272,7 @@ void Scpi_TaskSys_TrigLevelSetV(scpi_para*, char* p) {
   std::printf("Vol = %lf\n", v);
   std::printf("Step = %d\n", step);
   T().SetTriggerPos(src, 1, step);
+  T().AdjTriggerPosition(0);  // applied, as LOW and HIGH are: the level voltages follow
   Redraw();
 }
 

@@ -98,11 +98,11 @@ TEST_F(SysScpi, RunStopAndProcReachTheFpga) {
   EXPECT_EQ(Ask("KEY:RS:LED?"), "2\r\n");
   EXPECT_EQ(Ask("KEY:LED?"), "1000\r\n");
   Set(":RUN");
-  EXPECT_EQ(SysRunStatus.GetAcquireStatus(0), 0);
+  EXPECT_EQ(SysRunStatus.GetAcquireStatus(0), 1);  // starting
   EXPECT_EQ(fpga.Word(128), 0);
   proc = Ask("PROC?");
   std::memcpy(&v, proc.data(), 4);
-  EXPECT_EQ(v, 1);
+  EXPECT_EQ(v, 4);  // status 1 reports 4
   EXPECT_EQ(Ask("KEY:LED?"), "1001\r\n");
   EXPECT_EQ(Ask("*OPC?"), "1\r\n");
 }
@@ -170,6 +170,7 @@ TEST_F(SysScpi, ScaleOffsetAndLevels) {
   EXPECT_NEAR(plat::SimDecodedChannel(0).offsetVolts, 0.02, 1e-4);
 
   Set("CHAN1:SCAL 1.0V");
+  Set("CHAN1:POS 127");  // levels in volts are counted from the centred trace
   Set("TRIGger:LEVel 1.2");  // 40 mV a code: 30 codes
   EXPECT_EQ(Trigger.GetTriggerPos(0, 1), 30);
   EXPECT_NEAR(std::stod(Ask("TRIGger:LEVel?")), 1.2, 0.05);
