@@ -26,6 +26,7 @@
 #include "core/msg.h"
 #include "core/rs232.h"
 #include "core/sys_run_info.h"
+#include "platform/clock.h"
 #include "platform/sim/sim_decode_timebase.h"
 #include "platform/sim/sim_decode_vertical.h"
 #include "platform/sim/sim_fpga.h"
@@ -368,4 +369,31 @@ TEST_F(SystemModule, SetupBlockRoundTripAndRefusals) {
   RunSetupStorage(TaskSystem, 1, &bad, int(bad.size()), 0, &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(SysRunStatus.GetRealTimeBase(0), x_system::kDefaultTimeBase);  // clamped
+}
+
+// What RUN/STOP reads of the simulated FPGA: the drawing status is busy while
+// the raster of a new acquisition is drawn, and the roll write index counts
+// the roll samples written, in 16-bit words.
+TEST(SystemModuleBoard, DrawingStatusAndRollWriteIndex) {
+  plat::UseVirtualClock(true);
+  plat::SimFpga& f = plat::Fpga();
+  f.SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+  EXPECT_EQ(f.ReadReg(820) >> 8 & 15, 5);
+  ASSERT_TRUE(f.AcquireNow());
+  EXPECT_EQ(f.ReadReg(820) >> 8 & 15, 1);
+  plat::AdvanceUs(10000);
+  EXPECT_EQ(f.ReadReg(820) >> 8 & 15, 5);
+
+  plat::SimAcqSettings s;
+  s.roll = true;
+  s.columnNs = 2e6;  // 100 ms/div: 5000 samples a second
+  f.SetAcqSettings(s);
+  EXPECT_EQ(f.ReadReg(826), 0);
+  plat::AdvanceUs(1000000);
+  const uint32_t index = uint32_t(f.ReadReg(826)) | uint32_t(f.ReadReg(828)) << 16;
+  EXPECT_NEAR(double(index) * 2, 5000, 2);
+  plat::AdvanceUs(100000000);  // 500,000 samples: the high half counts too
+  const uint32_t later = uint32_t(f.ReadReg(826)) | uint32_t(f.ReadReg(828)) << 16;
+  EXPECT_NEAR(double(later) * 2, 505000, 4);
+  EXPECT_GT(f.ReadReg(828), 0);
 }
