@@ -148,6 +148,33 @@ TEST_F(SystemModule, TriggerKnobsMoveTheLevel) {
   EXPECT_EQ(Trigger.GetTriggerPos(0, level), before - 1);
 }
 
+// The level push in auto sweep: one record at a fast time base in peak-detect
+// mode gives the signal's extremes; the level goes to their middle, and the
+// time base and acquisition mode come back. A read that gets nothing keeps
+// the level and puts them back as well.
+TEST_F(SystemModule, LevelPushTakesTheMiddleOfTheSignalAndRestoresTheAcquisition) {
+  plat::TestSignal sig = fpga.Signal(0);
+  sig.offsetV = 0.5;  // 25 codes above the centre at 500 mV/div
+  fpga.SetSignal(0, sig);
+  fpga.SetPacing(plat::SimAcquire::Pacing::kUnpaced);
+  const int level = Trigger.GetTrigLevel();
+  const int mode = SysRunStatus.GetAcquireMode();
+  Turn(75);
+  EXPECT_NEAR(Trigger.GetTriggerPos(0, level), 25, 1);
+  EXPECT_EQ(SysRunStatus.GetRealTimeBase(0), kFastTimeBase);
+  EXPECT_EQ(SysRunStatus.GetAcquireMode(), mode);
+  EXPECT_LT(Status(), 4);
+
+  fpga.SetPacing(plat::SimAcquire::Pacing::kOnDemand);  // no acquisition comes
+  Trigger.SetTriggerPos(0, level, 10);
+  Turn(75);
+  EXPECT_EQ(Trigger.GetTriggerPos(0, level), 10);
+  EXPECT_EQ(SysRunStatus.GetRealTimeBase(0), kFastTimeBase);
+  EXPECT_EQ(SysRunStatus.GetAcquireMode(), mode);
+  EXPECT_LT(Status(), 4);
+  EXPECT_EQ(fpga.Word(0), 0);  // out of reset: sampling runs again
+}
+
 TEST_F(SystemModule, KnobsAreRefusedWithoutAChannelAndWhileRecording) {
   SysRunStatus.SetChStatus(0);
   Turn(86);
