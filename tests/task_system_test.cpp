@@ -424,3 +424,26 @@ TEST(SystemModuleBoard, DrawingStatusAndRollWriteIndex) {
   EXPECT_NEAR(double(later) * 2, 505000, 4);
   EXPECT_GT(f.ReadReg(828), 0);
 }
+
+// Stored values outside their tables take the factory values at start-up.
+TEST(SystemModuleStart, EepromIndicesOutsideTheirTablesAreNotUsed) {
+  Bench bench;
+  auto e = FormattedEeprom(6, 0, 0);
+  e[EE_SOURCE_ON] = 1;
+  e[EE_TIMEBASE] = 200;
+  e[EE_VDIV] = 99;
+  e[EE_VOFFSET] = 0x7F;  // 0x7FFF: far above the screen
+  e[EE_VOFFSET + 1] = 0xFF;
+  e[EE_ACTIVE_CH] = 77;
+  bench.SetEeprom(e);
+  ASSERT_EQ(bench.Start(), 0);
+  bench.StopThreads();
+  for (int a : {int(EE_TIMEBASE), int(EE_VDIV), int(EE_VOFFSET), int(EE_VOFFSET) + 1, int(EE_ACTIVE_CH)})
+    bench.SetEepromByte(a, e[size_t(a)]);  // as stored, whatever start-up wrote
+  TaskSystem.Initialize();
+  EXPECT_EQ(TimeBase.GetTimeBase(0), x_system::kDefaultTimeBase);
+  EXPECT_EQ(Vertical.GetYsensitivity(0), y_system::kDefaultIndex);
+  EXPECT_EQ(Vertical.GetYposition(0), 127);
+  EXPECT_EQ(SysRunStatus.GetActivCh(), 0);
+  EXPECT_EQ(SysRunStatus.GetChStatus(), 1);
+}
