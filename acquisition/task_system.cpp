@@ -2,15 +2,14 @@
 // no menu (factory values and start-up restore), menu on/off and AUTO.
 #include "acquisition/task_system.h"
 
-#include <algorithm>
 #include <cstdio>
 
+#include "acquisition/task_system_internal.h"
 #include "acquisition/trig_system.h"
 #include "acquisition/voltage_tables.h"
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
-#include "acquisition/task_system_internal.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/msg.h"
@@ -53,7 +52,6 @@ constexpr uint16_t kDefaultTrigLevel0 = 0xFFE7;  // -25
 constexpr int kDefaultTaskId = 6;
 constexpr int kSourceBlocksStored = 4;
 constexpr int kSource4 = 4, kSource4Vdiv = 16;
-constexpr int kVdivLast = 38;
 constexpr int kSourceMaskBits = 15;
 
 bool IsKnobKey(int key) { return key >= kSysKeyOffsetOk && key <= kSysKeyTbOk; }
@@ -229,7 +227,7 @@ int TaskForSystem::Initialize() {
     x.SetPreTrigDepth(ch, depth);
     x.SetRealPreTrigDepth(ch, depth);
     int vdiv = ee.I2C_ReadU8(EE_VDIV + ch);
-    if (vdiv > kVdivLast) vdiv = kDefaultVdiv;
+    if (vdiv >= kVoltageEntries) vdiv = kDefaultVdiv;
     y.SetYsensitivity(ch, vdiv);
     y.SetRealYsensitivity(ch, vdiv);
     int pos = ee.I2C_ReadU16(EE_VOFFSET + 2 * ch);
