@@ -8,6 +8,7 @@
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "remote/scpi.h"
+#include "remote/scpi_key.h"
 #include "system/task_system_scpi.h"
 
 const RemoteKey kRemoteKeys[kSysRemoteKeys] = {
@@ -26,14 +27,8 @@ const int keyTable[kKeyTableCodes] = {64, 65, 66, 63, 59, 69, 70, 71, 67, 61, 49
                                       53, 54, 55, 56, 60, 57, 58, 62, 72, 77, 76, 73, 79, 78,
                                       74, 81, 80, 75, 83, 82, 88, 85, 84, 89, 87, 86, 68};
 
-void Scpi_KEY_Lock(scpi_para*, char* p, short code) {
-  const int v = SysOnOff(p);
-  if (v >= 0) SystemResource.keyboard->SetKeyValueLock(code, v);
-}
-
-void Scpi_KEY_LockAsk(scpi_para*, char*, short code) {
-  SysAnswer(SystemResource.keyboard->KeyValueIsLock(code) == 1 ? "1" : "0");
-}
+void Scpi_KEY_Lock(scpi_para*, char* p, short code) { ScpiKeyLock(uint16_t(code), p); }
+void Scpi_KEY_LockAsk(scpi_para*, char*, short code) { ScpiKeyLockAsk(uint16_t(code)); }
 
 namespace {
 template <int I>
