@@ -39,8 +39,14 @@ def wait_for(check, timeout=10.0):
 
 
 def eeprom_byte(root, address):
-    with open(os.path.join(root, "dev", "eeprom.bin"), "rb") as f:
-        return f.read()[address]
+    """The byte, or None while the instrument is rewriting the file."""
+    for _ in range(100):
+        with open(os.path.join(root, "dev", "eeprom.bin"), "rb") as f:
+            image = f.read()
+        if len(image) > address:
+            return image[address]
+        time.sleep(0.01)
+    return None
 
 
 def identity(inst, rm, root, build):
@@ -78,6 +84,7 @@ def stop_and_run(inst, rm, root, build):
 
 def time_base_knob(inst, rm, root, build):
     before = eeprom_byte(root, EE_TIMEBASE)
+    assert before is not None
     s = open_instr(rm)
     try:
         s.write("KEY:TBKNRight")  # one step faster
