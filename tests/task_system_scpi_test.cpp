@@ -87,6 +87,7 @@ TEST_F(SysScpi, SerialNumberNeedsBothQuotesAndFitsItsSlot) {
 TEST_F(SysScpi, RunStopAndProcReachTheFpga) {
   fpga.AcquireNow();
   bench.Pass();
+  bench.AdvanceMs(10);  // the raster is drawn: STOP finds the drawing idle
   Set(":STOP");
   EXPECT_EQ(SysRunStatus.GetAcquireStatus(0), 4);
   EXPECT_EQ(fpga.Word(128), 1);
