@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "acquisition/att_ctrl_table.h"
+#include "core/att_ctrl_table.h"
 #include "acquisition/voltage_tables.h"
 #include "acquisition/word_list.h"
 #include "core/ch_cali_data.h"

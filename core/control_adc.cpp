@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "core/control.h"
-#include "core/startup.h"
+#include "app/startup.h"
 #include "platform/clock.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Board control: the analogue front-end word and the per-channel words.
 #include <algorithm>
 
-#include "acquisition/att_ctrl_table.h"
+#include "core/att_ctrl_table.h"
 #include "core/control.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"

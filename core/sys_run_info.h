@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "acquisition/mem_depth_table.h"
+#include "core/mem_depth_table.h"
 #include "core/sys_run_info_layout.h"
 
 constexpr int kMemDepthMaxIndex = 6;

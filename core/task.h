@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "core/keypara.h"
-#include "ui/menu.h"
+#include "core/menu.h"
 
 class semaphore;
 class task_manage;

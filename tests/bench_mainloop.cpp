@@ -12,7 +12,7 @@
 
 #include "acquisition/wave.h"
 #include "core/control.h"
-#include "core/startup.h"
+#include "app/startup.h"
 #include "core/sys_run_info.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"

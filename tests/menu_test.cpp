@@ -11,7 +11,7 @@
 #include "core/i2c_storage.h"
 #include "core/task_manage.h"
 #include "tests/bench/bench.h"
-#include "ui/menu.h"
+#include "core/menu.h"
 
 namespace {
 

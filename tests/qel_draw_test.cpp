@@ -15,7 +15,7 @@
 #include "platform/clock.h"
 #include "platform/framebuffer.h"
 #include "tests/bench/bench.h"
-#include "ui/menu.h"
+#include "core/menu.h"
 #include "ui/qel_draw.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "platform/clock.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
-#include "ui/menu.h"
+#include "core/menu.h"
 #include "ui/qel_draw.h"
 
 namespace {

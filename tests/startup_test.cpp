@@ -11,7 +11,7 @@
 #include "core/eeprom_map.h"
 #include "core/msg.h"
 #include "core/rs232.h"
-#include "core/startup.h"
+#include "app/startup.h"
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "platform/clock.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "acquisition/mem_depth_table.h"
+#include "core/mem_depth_table.h"
 #include "acquisition/timebase_tables.h"
 #include "acquisition/trig_system.h"
 #include "acquisition/wave.h"

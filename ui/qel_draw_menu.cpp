@@ -6,7 +6,7 @@
 
 #include "core/sys_run_info.h"
 #include "core/unit_convert.h"
-#include "ui/menu.h"
+#include "core/menu.h"
 #include "ui/qel_draw.h"
 
 namespace {

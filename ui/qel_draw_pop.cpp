@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "ui/menu.h"
+#include "core/menu.h"
 #include "ui/qel_draw.h"
 
 namespace {

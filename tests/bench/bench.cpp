@@ -13,7 +13,7 @@
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "core/eeprom_map.h"
-#include "core/startup.h"
+#include "app/startup.h"
 #include "core/sys_run_info.h"
 #include "core/task.h"
 #include "ui/qel_draw.h"

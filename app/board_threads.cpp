@@ -8,7 +8,7 @@
 #include "core/msg.h"
 #include "core/mymutex.h"
 #include "core/rs232.h"
-#include "core/startup.h"
+#include "app/startup.h"
 #include "core/sys_run_info.h"
 #include "platform/net.h"
 #include "platform/power.h"

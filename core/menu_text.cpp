@@ -19,7 +19,7 @@
 #include <string>
 
 #include "platform/root.h"
-#include "ui/menu.h"
+#include "core/menu.h"
 
 namespace {
 constexpr uint16_t kBom = 0xFEFF;

@@ -1,4 +1,4 @@
-#include "core/register_table.h"
+#include "app/register_table.h"
 
 #include "acquisition/task_acquire.h"
 #include "acquisition/task_ch1.h"

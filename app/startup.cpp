@@ -1,5 +1,5 @@
 // Start-up of the instrument, in the order the board needs it.
-#include "core/startup.h"
+#include "app/startup.h"
 
 #include <cstdio>
 
@@ -13,7 +13,7 @@
 #include "core/mouse.h"
 #include "core/msg.h"
 #include "core/mymutex.h"
-#include "core/register_table.h"
+#include "app/register_table.h"
 #include "core/rs232.h"
 #include "core/semaphore.h"
 #include "core/sys_run_info.h"
