@@ -7,6 +7,7 @@
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
 #include "core/control.h"
+#include "core/draw_hooks.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/msg.h"
@@ -14,7 +15,6 @@
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "ui/qel_draw.h"
 
 namespace {
 constexpr int kStopped = 4;             // acquisition status of a stopped channel
@@ -166,7 +166,7 @@ int Acqure_MemDepth(keypara k) {
   // built yet: its stand-in ignores the request.
   if (func & kFuncZoom) AssistSetItem(kHoriTaskId, kHoriZoomSelector, 1);
   if (Sys().wave) Sys().wave->ClearRealRunWaveCnt();
-  if (Sys().draw) Sys().draw->ClearQelPicture();
+  Draw().clearPicture();
   Sys().board->SysSample();
   return 0;
 }

@@ -7,12 +7,12 @@
 #include <cstring>
 
 #include "acquisition/y_system.h"
+#include "core/draw_hooks.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "ui/qel_draw.h"
 
 namespace {
 constexpr uint32_t kDisabledBit = 0x2000000;
@@ -251,9 +251,8 @@ void TaskForChannel::AdjustSavedPage() {
 }
 
 int TaskForChannel::Display() {
-  qel_draw* draw = Sys()->draw;
-  if (ChInputLableFlag == 1) draw->DrawSoftKeyboard(short(ChKeySel), short(ChUpperLower), ChCustomLabelName);
-  if (ChNumKeySel) draw->DrawNumKeyboard(&ChNumKeyboard);
+  if (ChInputLableFlag == 1) Draw().softKeyboard(short(ChKeySel), short(ChUpperLower), ChCustomLabelName);
+  if (ChNumKeySel) Draw().numKeyboard(&ChNumKeyboard);
   return 0;
 }
 

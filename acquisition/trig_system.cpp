@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/att_ctrl_table.h"
 #include "acquisition/voltage_tables.h"
 #include "acquisition/word_list.h"
+#include "core/att_ctrl_table.h"
 #include "core/ch_cali_data.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"

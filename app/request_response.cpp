@@ -1,4 +1,4 @@
-#include "core/request.h"
+#include "app/request_response.h"
 
 #include "acquisition/acq_mode_word.h"
 #include "acquisition/trig_system.h"
@@ -9,7 +9,8 @@
 #include "core/system_resource.h"
 #include "ui/qel_draw.h"
 
-_SysRequest SysRequest;
+// Only addresses are taken, so the order of static construction does not matter.
+response SysResponse;
 
 namespace {
 constexpr int kSingleWaiting = 3;
@@ -43,7 +44,9 @@ response::response()
                 &response::ResponseHoriGuideInit,  &response::ResponseDispTypeSet,
                 &response::ResponseDispFormatSet,  &response::ResponseDispPersistSet,
                 &response::ResponseClearQelPicture, &response::ResponseTriggerSet,
-                &response::ResponseSquareSet,      &response::ResponseOutputSelSet} {}
+                &response::ResponseSquareSet,      &response::ResponseOutputSelSet} {
+  LoadResource(&SystemResource, &SysRunInfo);
+}
 
 int response::LoadResource(_SysResource* resource, _SysRunInfo* run) {
   if (!resource || !run) return -1;
@@ -212,49 +215,3 @@ int response::ResponseClearQelPicture(requestpara, requestpara*) {
 int response::ResponseTriggerSet(requestpara, requestpara*) { return resource_->trigger->SentTriggerConfigPara(); }
 int response::ResponseSquareSet(requestpara, requestpara*) { return 0; }
 int response::ResponseOutputSelSet(requestpara, requestpara*) { return 0; }
-
-// Bound to the process-wide table and record from the start (only their
-// addresses are taken, so static construction order does not matter);
-// LoadResource may bind others.
-_SysRequest::_SysRequest() { response_.LoadResource(&SystemResource, &SysRunInfo); }
-
-int _SysRequest::LoadResource(_SysResource* resource, _SysRunInfo* run) {
-  return response_.LoadResource(resource, run);
-}
-
-int _SysRequest::Request(requestpara para, requestpara* answer) {
-  if (para.code >= kRequestTableSize) return -1;
-  return response_.FuncResponse(para, answer);
-}
-
-int _SysRequest::AddToRequestTable(requestpara para) {
-  if (para.code >= kRequestCodes) return -1;
-  std::lock_guard<std::mutex> lock(mu_);
-  if (count_ + 1 >= kRequestTableSize) return -1;
-  table_[++count_] = para;
-  return 0;
-}
-
-int _SysRequest::AddRequestComplete() {
-  requestpara queued[kRequestTableSize];
-  int n;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    n = count_ + 1;
-    for (int i = 0; i < n; ++i) queued[i] = table_[i];
-    count_ = -1;
-  }
-  for (int i = 0; i < n; ++i) response_.FuncResponse(queued[i], nullptr);
-  return 0;
-}
-
-int _SysRequest::ClearequestTable() {
-  std::lock_guard<std::mutex> lock(mu_);
-  count_ = -1;
-  return 0;
-}
-
-int _SysRequest::RequestTableCount() const {
-  std::lock_guard<std::mutex> lock(mu_);
-  return count_ + 1;
-}

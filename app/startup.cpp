@@ -1,34 +1,34 @@
 // Start-up of the instrument, in the order the board needs it.
 #include "app/startup.h"
 
+#include "app/hooks.h"
+
 #include <cstdio>
 
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "analysis/fft_thread.h"
+#include "app/register_table.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/mouse.h"
 #include "core/msg.h"
 #include "core/mymutex.h"
-#include "app/register_table.h"
 #include "core/rs232.h"
 #include "core/semaphore.h"
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "core/temperature.h"
-#include "platform/devices.h"
 #include "platform/clock.h"
+#include "platform/devices.h"
 #include "platform/shell.h"
 #include "platform/thread.h"
 #include "remote/scpi.h"
 #include "remote/vxi11.h"
 #include "system/adc_phase.h"
 #include "ui/qel_draw.h"
-
-uint16_t ADCGain[2][2];
 
 namespace {
 constexpr int kProbeTries = 11;
@@ -112,6 +112,7 @@ void SwitchChannels() {
 }  // namespace
 
 int ScopeStartup() {
+  InstallAppHooks();
   std::printf("QEL2200KS RUN...\n");
   plat::ShellSystem("/etc/init.d/networking restart");
   plat::SleepMs(500);

@@ -1,18 +1,20 @@
 #include "core/task_manage.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
+#include "core/draw_hooks.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/semaphore.h"
 #include "core/system_resource.h"
-#include "remote/scpi.h"
-#include "ui/qel_draw.h"
 
 task_manage TaskManage;
 
 namespace {
+std::atomic<void (*)(int, instr*)> g_registerScpiTable{nullptr};
+
 constexpr uint32_t kAttrTop = 0x1;
 constexpr uint32_t kAttrPage = 0x2;
 constexpr uint32_t kAttrProcessMark = 0x4;
@@ -23,6 +25,8 @@ void CopyName(char* dst, const char* src) {
   dst[n] = 0;
 }
 }  // namespace
+
+void SetScpiTableHook(void (*registerTable)(int id, instr* table)) { g_registerScpiTable = registerTable; }
 
 task_manage::task_manage() = default;
 
@@ -65,7 +69,8 @@ int task_manage::TaskRegister(const RegisterRow* row, taskresponse* response) {
   m->TaskMenu.SetResource(&m->Resource);
   if (response && (response->key.key & 0x81) == 0x81) m->Default();
   m->Initialize();
-  if (row->table) Scpi.RegisterInstr(id, row->table);
+  void (*registerTable)(int, instr*) = g_registerScpiTable.load();
+  if (row->table && registerTable) registerTable(id, row->table);
   std::printf("\n##### End Register TaskName:  %s \n", m->TaskName);
   return id;
 }
@@ -322,8 +327,7 @@ int task_manage::RunTaskDisplay() {
   if (top >= 0) {
     if (task* m = FindTaskbyId(top)) m->Display();
   } else {
-    QelDraw.ClearNumKeyboardShowFlag();
-    QelDraw.ClearSoftKeyboardShowFlag();
+    Draw().clearKeyboardShowFlags();
   }
   return 0;
 }

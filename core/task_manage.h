@@ -35,6 +35,10 @@ enum : int {
   TASK_ID_TOO_LARGE = 0x08000002,
 };
 
+// The SCPI registration of a module's table, installed by start-up (null:
+// tables are not registered).
+void SetScpiTableHook(void (*registerTable)(int id, instr* table));
+
 constexpr int kTaskSlots = 64;
 constexpr int kSyncLists = 21;     // task ids 0..20 can have followers
 constexpr int kCurrentTaskKey = 22;  // key-map id for "the current module"

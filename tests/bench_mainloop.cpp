@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "acquisition/wave.h"
-#include "core/control.h"
 #include "app/startup.h"
+#include "core/control.h"
 #include "core/sys_run_info.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"

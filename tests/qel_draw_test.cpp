@@ -11,11 +11,11 @@
 
 #include "acquisition/task_ch1.h"
 #include "core/common_subprogram.h"
+#include "core/menu.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
 #include "platform/framebuffer.h"
 #include "tests/bench/bench.h"
-#include "core/menu.h"
 #include "ui/qel_draw.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/clock.h"
 #include "core/menu.h"
+#include "platform/clock.h"
 #include "ui/qel_draw.h"
 
 namespace {

@@ -1,0 +1,3 @@
+#include "core/system_resource.h"
+
+_SysResource SystemResource = {};
