@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/ids.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/msg.h"
@@ -15,7 +16,6 @@ TaskForAcquire TaskAcquire;
 instr TaskAcquireInstrStandard[] = {{"", nullptr}};
 
 namespace {
-constexpr int kDisplayTaskId = 12;
 constexpr uint16_t kAssistStep = 2, kAssistSetItem = 3;
 constexpr int kModeSelector = 0, kMemDepthSelector = 2;
 constexpr int kMsgDepthAdjusted = 71;
@@ -69,7 +69,7 @@ int TaskForAcquire::Initialize() {
   AverageSel = stored >= 0 && stored < kAverageEntries ? stored : 0;
   run.SetAcquireAverage(AverageSel);
   TaskMenu.SetMenuItem(kAcqAverage, uint64_t(Average[AverageSel]));
-  Manager().AddTaskBetweenSync(kDisplayTaskId, kAcquireTaskId);
+  Manager().AddTaskBetweenSync(kTaskDisplay, kTaskAcquire);
   // The acquisition request re-applies time base 0 and, in average mode,
   // also sends the averaging count, which the time base alone leaves out.
   requestpara answer{};

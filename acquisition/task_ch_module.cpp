@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "acquisition/y_system.h"
+#include "core/ids.h"
 #include "core/draw_hooks.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
@@ -16,7 +17,6 @@
 
 namespace {
 constexpr uint32_t kDisabledBit = 0x2000000;
-constexpr uint16_t kMenuKey = 54;
 constexpr int kAssistStep = 2;
 constexpr int kAssistSetItem = 3;
 constexpr int kAssistBwLimit = 1;
@@ -282,7 +282,7 @@ int TaskForChannel::TaskControlHandover(taskresponse*) {
 }
 
 int TaskForChannel::TaskBackgroundResponse(taskresponse* r, taskresponse*) {
-  if (!r || r->key.key != kMenuKey || !ChNumKeySel) return 0;
+  if (!r || r->key.key != kKeyMenuOnOff || !ChNumKeySel) return 0;
   CloseKeypad();
   return 1;  // the menu key only closed the keypad
 }

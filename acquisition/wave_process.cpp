@@ -9,10 +9,10 @@
 
 #include "acquisition/voltage_tables.h"
 #include "acquisition/wave.h"
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 
 namespace {
-constexpr int kSlowScan = 5;
 constexpr int kInterpMargin = 14;  // samples read ahead of an interpolated window
 constexpr int kNextLow = 11, kNextHigh = 250;
 
@@ -62,7 +62,7 @@ int _wave::BuildTrace(int ch) {
 
   const double s = readSpp_[ch];
   if (!(s > 0)) return -1;
-  const bool roll = run->acqStatus[0] == kSlowScan || waveType_ == 3;
+  const bool roll = run->acqStatus[0] == kAcqSlowScan || waveType_ == 3;
   const int count = roll ? kRecordPoints : std::max(0, std::min(pointsToRead_, kRecordPoints));
   auto sample = [&](int i) { return roll ? rec[(rollIndex_ + i) % kRecordPoints] : rec[std::min(i, count - 1)]; };
   if (count == 0) return -1;

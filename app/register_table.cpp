@@ -8,6 +8,7 @@
 #include "analysis/task_cursor.h"
 #include "analysis/task_math.h"
 #include "analysis/task_measure.h"
+#include "core/ids.h"
 #include "system/task_default.h"
 #include "system/task_help.h"
 #include "system/task_storage.h"
@@ -16,19 +17,19 @@
 #include "ui/task_display.h"
 
 RegisterRow RegisterTable[] = {
-    {0, "SYSTEM", &TaskSystem, TaskSystemInstrStandard},
-    {18, "Utility", &TaskUtility, TaskUtilityInstrStandard},
-    {6, "CH1", &TaskCh1, TaskCh1InstrStandard},
-    {7, "CH2", &TaskCh2, TaskCh2InstrStandard},
-    {10, "Trigger", &TaskTrigger, TaskTriggerInstrStandard},
-    {11, "Acquire", &TaskAcquire, TaskAcquireInstrStandard},
-    {12, "Display", &TaskDisplay, TaskDisplayInstrStandard},
-    {19, "Default", &TaskDefault, TaskDefaultInstrStandard},
-    {20, "Help", &TaskHelp, TaskHelpInstrStandard},
-    {16, "Cursor", &TaskCursor, TaskCursorInstrStandard},
-    {17, "Storage", &TaskStorage, TaskStorageInstrStandard},
-    {15, "Measure", &TaskMeasure, TaskMeasureInstrStandard},
-    {14, "Math", &TaskMath, TaskMathInstrStandard},
-    {13, "Horizontal", &TaskHori, TaskHoriInstrStandard},
+    {kTaskSystem, "SYSTEM", &TaskSystem, TaskSystemInstrStandard},
+    {kTaskUtility, "Utility", &TaskUtility, TaskUtilityInstrStandard},
+    {kTaskCh1, "CH1", &TaskCh1, TaskCh1InstrStandard},
+    {kTaskCh2, "CH2", &TaskCh2, TaskCh2InstrStandard},
+    {kTaskTrigger, "Trigger", &TaskTrigger, TaskTriggerInstrStandard},
+    {kTaskAcquire, "Acquire", &TaskAcquire, TaskAcquireInstrStandard},
+    {kTaskDisplay, "Display", &TaskDisplay, TaskDisplayInstrStandard},
+    {kTaskDefault, "Default", &TaskDefault, TaskDefaultInstrStandard},
+    {kTaskHelp, "Help", &TaskHelp, TaskHelpInstrStandard},
+    {kTaskCursor, "Cursor", &TaskCursor, TaskCursorInstrStandard},
+    {kTaskStorage, "Storage", &TaskStorage, TaskStorageInstrStandard},
+    {kTaskMeasure, "Measure", &TaskMeasure, TaskMeasureInstrStandard},
+    {kTaskMath, "Math", &TaskMath, TaskMathInstrStandard},
+    {kTaskHorizontal, "Horizontal", &TaskHori, TaskHoriInstrStandard},
     {-1, "KnowTask", nullptr, nullptr},
 };

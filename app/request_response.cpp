@@ -4,6 +4,7 @@
 #include "acquisition/trig_system.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
+#include "core/ids.h"
 #include "core/control.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -13,9 +14,6 @@
 response SysResponse;
 
 namespace {
-constexpr int kSingleWaiting = 3;
-constexpr int kStopped = 4;
-constexpr int kSlowScan = 5;
 constexpr int kTimeBaseMain = 0;
 constexpr int kTimeBaseZoom = 1;
 constexpr int kGuidancePullBack = 4;  // guidance mode of request 12
@@ -61,7 +59,7 @@ int response::FuncResponse(requestpara para, requestpara* answer) {
   return 0;
 }
 
-bool response::Stopped() const { return resource_->runStatus->GetAcquireStatus(0) == kStopped; }
+bool response::Stopped() const { return resource_->runStatus->GetAcquireStatus(0) == kAcqStopped; }
 
 void response::RestartSampling() { resource_->board->SysSample(); }
 
@@ -80,14 +78,14 @@ int response::ResponseChCtrl(requestpara p, requestpara*) {
   int r = resource_->vertical->AdjYsensitivity(p.target, 0);
   const int status = resource_->runStatus->GetAcquireStatus(0);
   control* board = resource_->board;
-  if (status == kSingleWaiting || status == kStopped) {
+  if (status == kAcqSingleWaiting || status == kAcqStopped) {
     board->AnalogChannelControl(run_);
   } else {
     board->FPGAResetEnable();
     board->AnalogChannelControl(run_);
     board->SysSample();
   }
-  if (status == kSlowScan) resource_->timeBase->AdjTimeBase(0, 0);
+  if (status == kAcqSlowScan) resource_->timeBase->AdjTimeBase(0, 0);
   return r;
 }
 

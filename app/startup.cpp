@@ -10,6 +10,7 @@
 #include "acquisition/y_system.h"
 #include "analysis/fft_thread.h"
 #include "app/register_table.h"
+#include "core/ids.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
@@ -33,7 +34,6 @@
 namespace {
 constexpr int kProbeTries = 11;
 constexpr int kProbeValue = 0xA5;
-constexpr int kDefaultKey = 70;
 constexpr int kDefaultWindowRounds = 501;
 
 void Start(const char* name, plat::ThreadBody body, const char* error) {
@@ -68,7 +68,7 @@ bool DefaultKeyHeld() {
   for (int i = 0; i < kDefaultWindowRounds; ++i) {
     uint8_t buf[16];
     int item;
-    if (KeyBoard.GetKey(buf, &item) > 0 && buf[0] == kDefaultKey) {
+    if (KeyBoard.GetKey(buf, &item) > 0 && buf[0] == kKeyDefault) {
       Bee();
       return true;
     }

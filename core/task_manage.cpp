@@ -86,18 +86,18 @@ task* task_manage::FindTaskbyName(const char* name) const {
   if (!name || !*name) return nullptr;
   // Function modules have ids from 6; all of them are searched (ids are
   // sparse, so the registration count does not bound the highest id).
-  for (int id = 6; id < kTaskSlots; ++id)
+  for (int id = kFirstFunctionTask; id < kTaskSlots; ++id)
     if (modules_[id] && std::strncmp(modules_[id]->TaskName, name, 20) == 0) return modules_[id];
   return nullptr;
 }
 
 int task_manage::SetWorkTaskbyName(const char* name) {
   task* t = FindTaskbyName(name);
-  return SetWorkTaskbyId(t ? t->TaskId : 6);
+  return SetWorkTaskbyId(t ? t->TaskId : kTaskCh1);
 }
 
 int task_manage::SetWorkTaskbyId(int id) {
-  if (!Registered(id)) return 6;
+  if (!Registered(id)) return kTaskCh1;
   task* m = modules_[id];
   prevId_ = currId_;
   currId_ = id;
@@ -110,7 +110,7 @@ int task_manage::SetWorkTaskbyId(int id) {
 }
 
 int task_manage::ActiveTask(int id, int page) {
-  if (id < 0 || id > 20 || !modules_[id]) return -1;
+  if (id < 0 || id > kLastFunctionTask || !modules_[id]) return -1;
   task* m = modules_[id];
   if (page < 0) page = m->TaskMenu.GetCurrPage();
   if (page > m->TaskMenu.GetMaxPage()) page = 0;
@@ -257,7 +257,7 @@ int task_manage::TaskBetweenSync(int id, taskresponse* response, taskresponse* a
 }
 
 int task_manage::TaskControlHandover(int id, taskresponse* response) {
-  if (id < 0 || id > 20) return -1;
+  if (id < 0 || id > kLastFunctionTask) return -1;
   task* m = FindTaskbyId(id);
   return m ? m->TaskControlHandover(response) : -1;
 }
@@ -358,13 +358,13 @@ int task_manage::RequestTaskAssist(int id, taskresponse* request, taskresponse* 
 }
 
 int task_manage::TaskAllFuncOff(int arg) {
-  for (int id = 6; id <= 20; ++id)
+  for (int id = kFirstFunctionTask; id <= kLastFunctionTask; ++id)
     if (task* m = FindTaskbyId(id)) m->FunctionOnOff(arg);
   return 0;
 }
 
 int task_manage::TaskFuncOff(int id, int arg) {
-  if (id < 6 || id > 21) return -1;
+  if (id < kFirstFunctionTask || id > kLastFunctionTask + 1) return -1;
   task* m = FindTaskbyId(id);
   return m ? m->FunctionOnOff(arg) : -1;
 }
@@ -378,7 +378,7 @@ int task_manage::SetUserTaskMenuItem(int id, int item, uint64_t value) {
 }
 
 int task_manage::TaskLossFocusDisplayClose(int id) {
-  if (id < 6 || id >= kTaskSlots) return -1;
+  if (id < kFirstFunctionTask || id >= kTaskSlots) return -1;
   task* m = FindTaskbyId(id);
   if (!m || m->TaskMenu.MenuIsNull()) return -1;
   const uint32_t page = uint32_t(m->TaskMenu.GetCurrPage());

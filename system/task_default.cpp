@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
@@ -103,7 +104,7 @@ int TaskForDefault::OpResponse(taskresponse* r) {
     case KEY_WORD_INIT: return Initialize();
     case KEY_WORD_STORAGE: return Stroage(r);
     case KEY_WORD_LANGUAGE: return LoadLanguage();
-    case kDefaultScpiKey: return Defualt_Sure(keypara{kDefaultConfirmNow, 0, 0});
+    case kKeyScpiDefault: return Defualt_Sure(keypara{kDefaultConfirmNow, 0, 0});
     default: return TaskMenu.MenuOp(r->key);
   }
 }
@@ -126,14 +127,14 @@ int TaskForDefault::Display() {
 
 void TaskForDefault::EnableMsgDisplay() {
   MsgDisplayFlag = 1;
-  if (Manager().FindUserTaskDisplay(kDefaultTaskId) == TASK_NOT_LISTED)
-    Manager().AddUserTaskDisplay(kDefaultTaskId, kDialogAttrib, 0);
+  if (Manager().FindUserTaskDisplay(kTaskDefault) == TASK_NOT_LISTED)
+    Manager().AddUserTaskDisplay(kTaskDefault, kDialogAttrib, 0);
   Sys().runStatus->SetDrawRefresh();
 }
 
 void TaskForDefault::DisableMsgDisplay() {
   MsgDisplayFlag = 0;
-  Manager().DelUserTaskDisplay(kDefaultTaskId);
+  Manager().DelUserTaskDisplay(kTaskDefault);
   Sys().runStatus->SetDrawRefresh();
 }
 
@@ -150,7 +151,6 @@ int TaskForDefault::TaskControlHandover(taskresponse*) {
 }
 
 int TaskForDefault::TaskBackgroundResponse(taskresponse* r, taskresponse*) {
-  constexpr uint16_t kMenuKey = 54;
-  if (r && r->key.key == kMenuKey && MsgDisplayFlag) DisableMsgDisplay();
+  if (r && r->key.key == kKeyMenuOnOff && MsgDisplayFlag) DisableMsgDisplay();
   return 0;
 }

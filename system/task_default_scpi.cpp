@@ -1,6 +1,7 @@
 // The default module's SCPI commands: the DEFAULT key and its lock.
 #include <cstdio>
 
+#include "core/ids.h"
 #include "core/rs232.h"
 #include "core/system_resource.h"
 #include "remote/scpi.h"
@@ -13,7 +14,7 @@ const scpipara kOnOff[] = {{"OFF", 0}, {"ON", 1}, {"0", 0}, {"1", 1}, {"", -1}};
 // restores the factory setup without asking.
 void Scpi_Key_Default(scpi_para*, char*) {
   std::printf("Scpi_Key_Default ...\n");
-  SystemResource.keyboard->AppendScpiKey(kDefaultScpiKey, 0);
+  SystemResource.keyboard->AppendScpiKey(kKeyScpiDefault, 0);
 }
 
 void Scpi_Key_DefaultLock(scpi_para*, char* p) {
@@ -22,11 +23,11 @@ void Scpi_Key_DefaultLock(scpi_para*, char* p) {
     return;
   }
   const int i = scpi::InstrParaCompare(kOnOff, p);
-  if (i >= 0) SystemResource.keyboard->SetKeyValueLock(kDefaultPanelKey, kOnOff[i].value);
+  if (i >= 0) SystemResource.keyboard->SetKeyValueLock(kKeyDefault, kOnOff[i].value);
 }
 
 void Scpi_Key_DefaultLockAsk(scpi_para*, char*) {
-  const int locked = SystemResource.keyboard->KeyValueIsLock(kDefaultPanelKey) == 1;
+  const int locked = SystemResource.keyboard->KeyValueIsLock(kKeyDefault) == 1;
   SystemResource.scpiEngine->WriteResponseData(locked ? "1" : "0", 0);
 }
 }  // namespace

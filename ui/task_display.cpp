@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/ids.h"
 #include "core/i2c_storage.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -13,7 +14,6 @@ TaskForDisplay TaskDisplay;
 instr TaskDisplayInstrStandard[] = {{"", nullptr}};
 
 namespace {
-constexpr int kAcquireTaskId = 11;
 constexpr uint16_t kAssistMenuTime = 4;
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 
@@ -42,7 +42,7 @@ int TaskForDisplay::Default() {
   // so the menu never shows or steps from a value the EEPROM no longer holds.
   if (TaskMenu.MenuIsNull()) TaskMenu.Attach(&TaskDisplayMenu);
   for (const DefaultRow& d : kDefaults) TaskMenu.SetMenuItem(d.item, d.value);
-  Sys().runStatus->SysRunInfoSync(kDisplayTaskId);
+  Sys().runStatus->SysRunInfoSync(kTaskDisplay);
   return 0;
 }
 
@@ -60,7 +60,7 @@ int TaskForDisplay::Initialize() {
     h(kNoKey);
   Display_Persist(kNoKey);
   std::printf("Persist = %d \n", Item(kDispPersist));
-  Manager().AddTaskBetweenSync(kAcquireTaskId, kDisplayTaskId);
+  Manager().AddTaskBetweenSync(kTaskAcquire, kTaskDisplay);
   return 0;
 }
 
