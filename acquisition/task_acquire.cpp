@@ -21,8 +21,6 @@ constexpr int kModeSelector = 0, kMemDepthSelector = 2;
 constexpr int kMsgDepthAdjusted = 71;
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 
-_SysResource& Sys() { return TaskAcquire.Resource.sys ? *TaskAcquire.Resource.sys : SystemResource; }
-task_manage& Manager() { return TaskAcquire.Resource.manager ? *TaskAcquire.Resource.manager : TaskManage; }
 int Item(int n) { return int(uint16_t(TaskAcquire.TaskMenu.GetMenuItem(n))); }
 }  // namespace
 
@@ -79,13 +77,9 @@ int TaskForAcquire::Initialize() {
 
 int TaskForAcquire::OpResponse(taskresponse* r) {
   if (!r) return -1;
-  switch (r->key.key) {
-    case KEY_WORD_DEFAULT: return Default();
-    case KEY_WORD_INIT: return Initialize();
-    case KEY_WORD_STORAGE: return Stroage(r);
-    case KEY_WORD_LANGUAGE: return LoadLanguage(1);
-    default: return TaskMenu.MenuOp(r->key);
-  }
+  int rc = 0;
+  if (KeyWord(r, &rc, [this] { return LoadLanguage(1); })) return rc;
+  return TaskMenu.MenuOp(r->key);
 }
 
 int TaskForAcquire::Assist(taskresponse* request, taskresponse*) {

@@ -66,9 +66,9 @@ menu BuildMenu() {
 
 Menu& M() { return TaskAcquire.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
-_SysResource& Sys() { return TaskAcquire.Resource.sys ? *TaskAcquire.Resource.sys : SystemResource; }
-task_manage& Manager() { return TaskAcquire.Resource.manager ? *TaskAcquire.Resource.manager : TaskManage; }
-_SysRunInfoOp& Run() { return *Sys().runStatus; }
+_SysResource& Sys() { return TaskAcquire.Sys(); }
+task_manage& Manager() { return TaskAcquire.Manager(); }
+_SysRunInfoOp& Run() { return TaskAcquire.Run(); }
 void Message(int n) { Sys().message->SetMessage(n); }
 
 bool Stopped() { return Run().GetAcquireStatus(0) == kAcqStopped; }

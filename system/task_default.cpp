@@ -37,8 +37,6 @@ int LineLength(const uint16_t* text) {
 }
 }  // namespace
 
-_SysResource& TaskForDefault::Sys() const { return Resource.sys ? *Resource.sys : SystemResource; }
-task_manage& TaskForDefault::Manager() const { return Resource.manager ? *Resource.manager : TaskManage; }
 
 int TaskForDefault::Initialize() {
   std::printf("TaskForDefault :: Initialize ...\n");
@@ -99,14 +97,10 @@ int TaskForDefault::LoadDefaultInfo(const char* file) {
 
 int TaskForDefault::OpResponse(taskresponse* r) {
   if (!r) return -1;
-  switch (r->key.key) {
-    case KEY_WORD_DEFAULT: return Default();
-    case KEY_WORD_INIT: return Initialize();
-    case KEY_WORD_STORAGE: return Stroage(r);
-    case KEY_WORD_LANGUAGE: return LoadLanguage();
-    case kKeyScpiDefault: return Defualt_Sure(keypara{kDefaultConfirmNow, 0, 0});
-    default: return TaskMenu.MenuOp(r->key);
-  }
+  int rc = 0;
+  if (KeyWord(r, &rc, [this] { return LoadLanguage(); })) return rc;
+  if (r->key.key == kKeyScpiDefault) return Defualt_Sure(keypara{kDefaultConfirmNow, 0, 0});
+  return TaskMenu.MenuOp(r->key);
 }
 
 int TaskForDefault::Display() {

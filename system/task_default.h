@@ -41,9 +41,6 @@ class TaskForDefault : public task {
   // 1 while the confirmation is pending, else 0.
   int GetMsgDisplayFlag() const { return MsgDisplayFlag; }
 
-  _SysResource& Sys() const;
-  task_manage& Manager() const;
-
  private:
   int16_t MsgDisplayFlag = 0;
   std::vector<uint16_t> TextBuffer;

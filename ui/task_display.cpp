@@ -28,8 +28,6 @@ constexpr DefaultRow kDefaults[] = {
     {kDispMenuTime, 3},  {kDispTransparent, 1},
 };
 
-_SysResource& Sys() { return TaskDisplay.Resource.sys ? *TaskDisplay.Resource.sys : SystemResource; }
-task_manage& Manager() { return TaskDisplay.Resource.manager ? *TaskDisplay.Resource.manager : TaskManage; }
 int Item(int n) { return int(uint16_t(TaskDisplay.TaskMenu.GetMenuItem(n))); }
 }  // namespace
 
@@ -66,13 +64,9 @@ int TaskForDisplay::Initialize() {
 
 int TaskForDisplay::OpResponse(taskresponse* r) {
   if (!r) return -1;
-  switch (r->key.key) {
-    case KEY_WORD_DEFAULT: return Default();
-    case KEY_WORD_INIT: return Initialize();
-    case KEY_WORD_STORAGE: return Stroage(r);
-    case KEY_WORD_LANGUAGE: return LoadLanguage(1);
-    default: return TaskMenu.MenuOp(r->key);
-  }
+  int rc = 0;
+  if (KeyWord(r, &rc, [this] { return LoadLanguage(1); })) return rc;
+  return TaskMenu.MenuOp(r->key);
 }
 
 int TaskForDisplay::FunctionOnOff(int) {

@@ -73,8 +73,8 @@ menu BuildMenu() {
 Menu& M() { return TaskDisplay.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 int Adjust(keypara k, int n) { return M().AdjMenuItemPara(k, n); }
-_SysResource& Sys() { return TaskDisplay.Resource.sys ? *TaskDisplay.Resource.sys : SystemResource; }
-task_manage& Manager() { return TaskDisplay.Resource.manager ? *TaskDisplay.Resource.manager : TaskManage; }
+_SysResource& Sys() { return TaskDisplay.Sys(); }
+task_manage& Manager() { return TaskDisplay.Manager(); }
 
 int Limit(int n, int v) {
   const ItemRow* r = RowOf(n);
