@@ -10,7 +10,7 @@
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "remote/scpi.h"
+#include "remote/scpi_table.h"
 
 TaskForAcquire TaskAcquire;
 instr TaskAcquireInstrStandard[] = {{"", nullptr}};

@@ -1,6 +1,6 @@
 #include "analysis/task_measure.h"
 
-#include "remote/scpi.h"
+#include "remote/scpi_table.h"
 
 TaskForMeasure TaskMeasure;
 instr TaskMeasureInstrStandard[] = {{"", nullptr}};

@@ -6,7 +6,7 @@
 #include "core/ids.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "remote/scpi.h"
+#include "remote/scpi_table.h"
 
 TaskForHelp TaskHelp;
 instr TaskHelpInstrStandard[] = {{"", nullptr}};

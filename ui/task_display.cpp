@@ -7,7 +7,7 @@
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "remote/scpi.h"
+#include "remote/scpi_table.h"
 #include "ui/qel_draw.h"
 
 TaskForDisplay TaskDisplay;
