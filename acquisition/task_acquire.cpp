@@ -10,10 +10,8 @@
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "remote/scpi_table.h"
 
 TaskForAcquire TaskAcquire;
-instr TaskAcquireInstrStandard[] = {{"", nullptr}};
 
 namespace {
 constexpr uint16_t kAssistStep = 2, kAssistSetItem = 3;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "core/rs232.h"
 #include "remote/scpi.h"
 
 const scpipara kScpiOnOff[] = {{"ON", 1}, {"OFF", 0}, {"1", 1}, {"0", 0}, {"", -1}};
@@ -26,16 +25,3 @@ int ScpiMatch(const scpipara* words, const char* p) {
   const int i = scpi::InstrParaCompare(words, p);
   return i < 0 ? -1 : words[i].value;
 }
-
-void ScpiKeyPress(const char* name, uint16_t code, int16_t step) {
-  std::printf("Scpi_Key_%s ...\n", name);
-  KeyBoard.AppendScpiKey(code, step);
-}
-
-void ScpiKeyLock(uint16_t panelKey, const char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kScpiOnOff, p);
-  if (v >= 0) KeyBoard.SetKeyValueLock(panelKey, v);
-}
-
-void ScpiKeyLockAsk(uint16_t panelKey) { ScpiAnswer(KeyBoard.KeyValueIsLock(panelKey) == 1 ? "1" : "0"); }

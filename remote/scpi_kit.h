@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "remote/scpi_key.h"
 #include "remote/scpi_table.h"
 
 // Answers `text` (or the number `v`) to the client.
@@ -16,18 +17,13 @@ int ScpiMatch(const scpipara* words, const char* p);
 // "ON", "OFF", "1", "0".
 extern const scpipara kScpiOnOff[];
 
-// The panel-key trio: the key queued as a remote key (`code`, knob step
-// `step`; `name` for the trace), its lock set from ON/OFF/1/0, and the lock
-// answered "1" or "0".
-void ScpiKeyPress(const char* name, uint16_t code, int16_t step);
-void ScpiKeyLock(uint16_t panelKey, const char* p);
-void ScpiKeyLockAsk(uint16_t panelKey);
-
-// Handlers of the trio for one key, for a table row each.
-template <uint16_t kPanelKey, uint16_t kRemoteKey, int16_t kStep>
+// Handlers of the panel-key trio (remote/scpi_key.h) for one key, for a
+// table row each: the remote key `kRemoteKey` queued, the lock of
+// `kPanelKey` set and answered. `name` (for the trace) is given per key.
+template <uint16_t kPanelKey, uint16_t kRemoteKey>
 struct ScpiKeyTrio {
   static const char* name;
-  static void Key(scpi_para*, char*) { ScpiKeyPress(name, kRemoteKey, kStep); }
+  static void Key(scpi_para*, char*) { ScpiQueueKey(name, kRemoteKey); }
   static void Lock(scpi_para*, char* p) { ScpiKeyLock(kPanelKey, p); }
   static void LockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kPanelKey); }
 };

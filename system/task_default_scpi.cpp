@@ -7,7 +7,7 @@ namespace {
 // Scpi_Key_Default queues the remote DEFAULT key: the main loop hands it to
 // the module, which restores the factory setup without asking.
 // Scpi_Key_DefaultLock, Scpi_Key_DefaultLockAsk: the DEFAULT key's lock.
-using DefaultKey = ScpiKeyTrio<kKeyDefault, kKeyScpiDefault, 0>;
+using DefaultKey = ScpiKeyTrio<kKeyDefault, kKeyScpiDefault>;
 }  // namespace
 
 template <>

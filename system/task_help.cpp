@@ -6,10 +6,8 @@
 #include "core/ids.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "remote/scpi_table.h"
 
 TaskForHelp TaskHelp;
-instr TaskHelpInstrStandard[] = {{"", nullptr}};
 
 namespace {
 // Display attributes of the window in the task manager's list.
