@@ -1,18 +1,17 @@
 // The help module's SCPI commands: the HELP key and its lock.
 #include "core/ids.h"
-#include "remote/scpi.h"
-#include "remote/scpi_key.h"
+#include "remote/scpi_kit.h"
 #include "system/task_help.h"
 
 namespace {
-void Scpi_Key_Help(scpi_para*, char*) { ScpiQueueKey("Help", kKeyHelp); }
-void Scpi_Key_HelpLock(scpi_para*, char* p) { ScpiKeyLock(kKeyHelp, p); }
-void Scpi_Key_HelpLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kKeyHelp); }
+// Scpi_Key_Help, Scpi_Key_HelpLock, Scpi_Key_HelpLockAsk.
+using HelpKey = ScpiKeyTrio<kKeyHelp, kKeyHelp>;
 }  // namespace
 
+template <>
+const char* HelpKey::name = "Help";
+
 instr TaskHelpInstrStandard[] = {
-    {"KEY:HELP", Scpi_Key_Help},
-    {"KEY:HELP:LOCK", Scpi_Key_HelpLock},
-    {"KEY:HELP:LOCK?", Scpi_Key_HelpLockAsk},
+    SCPI_KEY_ROWS("KEY:HELP", HelpKey),
     {"", nullptr},
 };
