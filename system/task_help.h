@@ -7,14 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/ids.h"
 #include "core/task.h"
 
 struct instr;
 class task_manage;
 struct _SysResource;
-
-constexpr int kHelpTaskId = 20;
-constexpr uint16_t kHelpKey = 71;
 // The select knob: push, turn right (down the list), turn left (up).
 constexpr uint16_t kHelpKnobPush = 72, kHelpKnobRight = 76, kHelpKnobLeft = 77;
 constexpr int kHelpMaxTopics = 50;

@@ -31,5 +31,3 @@ int interface_detect_beat_ethtool(int socket, const char* name);
 
 // Acquisitions handled by the main loop.
 extern int32_t IntNum;
-// ADC gain codes of range 8: channel 1 pair, channel 2 pair.
-extern uint16_t ADCGain[2][2];

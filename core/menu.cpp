@@ -1,5 +1,5 @@
 // Menu items, pages, pop-up state and setup images.
-#include "ui/menu.h"
+#include "core/menu.h"
 
 #include <cstdio>
 

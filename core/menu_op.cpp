@@ -4,7 +4,7 @@
 
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
-#include "ui/menu.h"
+#include "core/menu.h"
 
 namespace {
 uint64_t LoadValue(const MenuItem* it) { return __atomic_load_n(&it->value.raw, __ATOMIC_SEQ_CST); }

@@ -18,8 +18,8 @@
 #include <cstdio>
 #include <string>
 
+#include "core/menu.h"
 #include "platform/root.h"
-#include "ui/menu.h"
 
 namespace {
 constexpr uint16_t kBom = 0xFEFF;

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "acquisition/task_hori.h"
+#include "app/startup.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
-#include "core/startup.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
 #include "platform/root.h"

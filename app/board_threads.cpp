@@ -5,10 +5,10 @@
 #include <sstream>
 #include <string>
 
+#include "app/startup.h"
 #include "core/msg.h"
 #include "core/mymutex.h"
 #include "core/rs232.h"
-#include "core/startup.h"
 #include "core/sys_run_info.h"
 #include "platform/net.h"
 #include "platform/power.h"

@@ -5,11 +5,12 @@
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
+#include "app/startup.h"
+#include "core/ids.h"
 #include "core/control.h"
 #include "core/msg.h"
 #include "core/mymutex.h"
 #include "core/rs232.h"
-#include "core/startup.h"
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "platform/clock.h"
@@ -21,9 +22,6 @@ int32_t IntNum = 0;
 
 namespace {
 uint8_t KeyBuff[50];
-
-constexpr int kMenuKey = 54;
-constexpr int kRunStopKey = 59;
 constexpr int kLockedKeyMessage = 79;
 constexpr int kRecordPoints = 7000;
 
@@ -92,7 +90,7 @@ void HandleFinishedAcquisition() {
 
   if (SysRunStatus.GetTriggerMode() == 2 && status == 2) {
     taskresponse request{}, reply{};
-    request.key.key = kRunStopKey;
+    request.key.key = kKeyRunStop;
     request.key.step = 1;
     TaskManage.RequestTaskAssist(0, &request, &reply);
   }
@@ -134,7 +132,7 @@ void RouteKey(int code, int step, bool remote) {
     route = 1;
   } else if (id == 0) {
     route = 0;
-    if (code == kMenuKey && TaskManage.TaskBackgroundResponse(&r, nullptr)) r.key.key = KEY_NO_KEY;
+    if (code == kKeyMenuOnOff && TaskManage.TaskBackgroundResponse(&r, nullptr)) r.key.key = KEY_NO_KEY;
   } else {
     const int before = TaskManage.GetTaskCurrId();
     TaskManage.SetWorkTaskbyId(id);
@@ -144,7 +142,7 @@ void RouteKey(int code, int step, bool remote) {
   }
   TaskManage.RunTaskOpResponse(route, &r);
 
-  const bool selectOrMenu = code == 72 || code == 76 || code == 77 || code == kMenuKey;
+  const bool selectOrMenu = code == 72 || code == 76 || code == 77 || code == kKeyMenuOnOff;
   if (route == 1 && !selectOrMenu && !SysRunStatus.IsMenuStatus()) SysRunStatus.MenuOnOff();
   SysRunStatus.RefreshMenuTime();
   SysRunStatus.SetPushKey();

@@ -1,5 +1,7 @@
 // Start-up of the instrument, in the order the board needs it.
-#include "core/startup.h"
+#include "app/startup.h"
+
+#include "app/hooks.h"
 
 #include <cstdio>
 
@@ -7,20 +9,21 @@
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "analysis/fft_thread.h"
+#include "app/register_table.h"
+#include "core/ids.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/mouse.h"
 #include "core/msg.h"
 #include "core/mymutex.h"
-#include "core/register_table.h"
 #include "core/rs232.h"
 #include "core/semaphore.h"
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "core/temperature.h"
-#include "platform/devices.h"
 #include "platform/clock.h"
+#include "platform/devices.h"
 #include "platform/shell.h"
 #include "platform/thread.h"
 #include "remote/scpi.h"
@@ -28,12 +31,9 @@
 #include "system/adc_phase.h"
 #include "ui/qel_draw.h"
 
-uint16_t ADCGain[2][2];
-
 namespace {
 constexpr int kProbeTries = 11;
 constexpr int kProbeValue = 0xA5;
-constexpr int kDefaultKey = 70;
 constexpr int kDefaultWindowRounds = 501;
 
 void Start(const char* name, plat::ThreadBody body, const char* error) {
@@ -68,7 +68,7 @@ bool DefaultKeyHeld() {
   for (int i = 0; i < kDefaultWindowRounds; ++i) {
     uint8_t buf[16];
     int item;
-    if (KeyBoard.GetKey(buf, &item) > 0 && buf[0] == kDefaultKey) {
+    if (KeyBoard.GetKey(buf, &item) > 0 && buf[0] == kKeyDefault) {
       Bee();
       return true;
     }
@@ -112,6 +112,7 @@ void SwitchChannels() {
 }  // namespace
 
 int ScopeStartup() {
+  InstallAppHooks();
   std::printf("QEL2200KS RUN...\n");
   plat::ShellSystem("/etc/init.d/networking restart");
   plat::SleepMs(500);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/startup.h"
+#include "app/startup.h"
 #include "platform/root.h"
 #include "platform/thread.h"
 
