@@ -116,7 +116,6 @@ class task_manage {
   int32_t count_ = -1;      // registered modules - 1
   int32_t prevId_ = -1;
   int32_t currId_ = -1;
-  int32_t spare_ = 0;
   char currName_[20] = {};
   task* modules_[kTaskSlots] = {};
   Node* process_ = nullptr;

@@ -5,6 +5,7 @@
 // knob.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/ids.h"
@@ -74,6 +75,8 @@ class TaskForHelp : public task {
   // Reads the help file of the current language; the topic count, or -1 (no
   // topics) when the file is missing or malformed.
   int HelpLoading();
+  // The instrument path of that file; LanguageType is set from the language.
+  std::string HelpFilePath();
   // Parses a help file image (UTF-16LE with its byte-order mark).
   int HelpParse(std::vector<uint16_t> units);
 
