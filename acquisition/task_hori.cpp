@@ -126,7 +126,7 @@ int TaskForHori::Assist(taskresponse* request, taskresponse*) {
     Hori_Type(kNoKey);
   } else if (request->request == kAssistSetItem && selector == kFactorySelector) {
     Manager().ActiveTask(kHoriTaskId, 0);
-    TaskMenu.SetCurrPage(Menu::GetMenuPage(kFactorySelector));
+    TaskMenu.SetCurrPage(kFactorySelector);  // the page of item 30
   } else if (request->request == kAssistStep && selector == 1) {
     Hori_Type(keypara{kTypeKey, 1, 0});
   } else {

@@ -78,7 +78,7 @@ Service& Svc() {
   return s;
 }
 
-void ShowPage(int page) { M().SetCurrPage(page); }
+void ShowPage(int page) { M().SetCurrPage(page * kMenuSlots); }
 
 int KnobStep(keypara k) {
   const int step = k.useStep ? k.step : 1;
@@ -279,8 +279,11 @@ int ADC_Reset(keypara) {
 }
 
 int AdcAdjResistanceCurrent(keypara k) {
-  const int n = M().FxToMenuItem(k.key);
-  if (n >= kAdcDataRes && n <= kAdcClkCur) StepItem(k, n);
+  // Its own soft key opens an item's list; the knob and push then reach the
+  // item whose list is open.
+  const int fx = M().FxToMenuItem(k.key);
+  const int n = fx >= 0 ? fx : M().GetMenuPopItem();
+  if (k.key != KEY_NO_KEY && n >= kAdcDataRes && n <= kAdcClkCur) StepItem(k, n);
   for (int item = kAdcDataRes; item <= kAdcClkCur; ++item)
     if (Item(item) >= kDriveEntries) SetItem(item, uint64_t(kDriveEntries - 1));
   const uint32_t data = AdcDriveDataWord(Item(kAdcDataRes), Item(kAdcDataCur));
