@@ -205,6 +205,13 @@ void AgeingDisplay() {
     d->DrawString(row, 40, text, kText, DRAW_CURRENT);
     row += 18;
   };
+  int16_t init = 0, p1 = 0, p2 = 0;
+  Run().GetAdcPhaseInformation(&p1, &p2, &init, nullptr);
+  std::snprintf(line, sizeof line, "ADCInitPhase : %d  ADC1 Phase : %d     ADC2 Phase  : %d ", init, p1, p2);
+  if (!s.age.mode && !MessageShown) {  // the phase calibration's result only
+    put(line);
+    return;
+  }
   const int64_t minutes = t.startUs ? (plat::MonoUs() - t.startUs) / 60000000 : 0;
   std::snprintf(line, sizeof line,
                 "Temp:  %3.2f Hour: %d  Min: %d    Ch1 PassCnt = %d  FailCnt = %d  Ch2 PassCnt = %d  FailCnt = %d",
@@ -228,9 +235,6 @@ void AgeingDisplay() {
     }
   }
   if (s.ageNoPhaseCheck) put("ADC phase detection needs the instrument's board: not run here.");
-  int16_t init = 0, p1 = 0, p2 = 0;
-  Run().GetAdcPhaseInformation(&p1, &p2, &init, nullptr);
-  std::snprintf(line, sizeof line, "ADCInitPhase : %d  ADC1 Phase : %d     ADC2 Phase  : %d ", init, p1, p2);
   put(line);
   if (MessageShown) put(MessageText);
 }

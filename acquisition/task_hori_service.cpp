@@ -25,6 +25,7 @@ constexpr int kDriveA[kDriveEntries] = {11, 18, 22, 24, 26, 28, 30, 31};
 constexpr int kDriveB[kDriveEntries] = {3, 12, 8, 21, 26, 32, 41, 63};
 constexpr int kEeAgeCounter = 13, kEePhaseDone = 18, kEePhaseMark = 19;
 constexpr uint8_t kPhaseMark = 104;
+constexpr int kPhaseMatched = 1, kPhaseUnmatched = 2;  // byte 18 after a calibration (blank: 0xFF)
 constexpr uint16_t kGainCaliKey = 134, kPhaseAdjKey = 135;
 constexpr int kStartTestKeep = 2;
 constexpr uint32_t kFocusFirst = MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST;
@@ -106,7 +107,8 @@ void HoriServiceInit() {
   SetItem(kAdcClkCur, kDriveCurrentDefault);
   Service& s = Svc();
   s.ageCounter = Sys().eeprom->I2C_ReadU32(kEeAgeCounter);
-  if (Sys().eeprom->I2C_ReadU8(kEePhaseDone) > 0) {
+  const int phaseDone = Sys().eeprom->I2C_ReadU8(kEePhaseDone);
+  if (phaseDone == kPhaseMatched || phaseDone == kPhaseUnmatched) {
     s.phaseResultShown = true;
     Manager().AddUserTaskDisplay(kHoriTaskId, 3, 0);
   }
@@ -230,7 +232,7 @@ int Gain50mv_ADCCaliPhase(keypara) {
     SetItem(kAdc2Phase, uint64_t(std::clamp(p2, 0, kAdcPhaseMax)));
   }
   Sys().eeprom->I2C_WriteU8(kEePhaseMark, kPhaseMark);
-  Sys().eeprom->I2C_WriteU8(kEePhaseDone, uint8_t(matching == 1 ? 1 : 2));
+  Sys().eeprom->I2C_WriteU8(kEePhaseDone, uint8_t(matching == 1 ? kPhaseMatched : kPhaseUnmatched));
   Svc().phaseResultShown = true;
   Manager().AddUserTaskDisplay(kHoriTaskId, 3, 0);
   return 0;

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "acquisition/task_hori.h"
+#include "acquisition/timebase_tables.h"
+#include "acquisition/wave.h"
 #include "acquisition/x_system.h"
 #include "core/eeprom_map.h"
 #include "core/rs232.h"
@@ -217,4 +219,60 @@ TEST(HoriTime, TimeTextsScaleByTheirUnit) {
   EXPECT_EQ(HoldOffCounts(10.0), 2500000000u);
   EXPECT_EQ(HoldOffCounts(1e-6), 250u);
   EXPECT_EQ(HoldOffCounts(-1.0), 25u);
+}
+
+namespace {
+constexpr uint32_t kCh1Colour = 0x00CCCC;
+
+// Upward crossings of the screen's middle row by the CH1 trace.
+int TraceCrossings(const Bench& b) {
+  int n = 0, prev = -1;
+  for (int c = 31; c < 730; ++c) {
+    int top = -1;
+    for (int r = 33; r < 434; ++r)
+      if (b.Pixel(r, c) == kCh1Colour) {
+        top = r;
+        break;
+      }
+    if (top < 0) continue;
+    const int side = top < 233 ? 1 : 0;
+    if (prev == 0 && side == 1) ++n;
+    prev = side;
+  }
+  return n;
+}
+
+std::vector<uint32_t> StatusLabel(const Bench& b) {
+  std::vector<uint32_t> px;
+  for (int r = 2; r < 28; ++r)
+    for (int c = 110; c < 190; ++c) px.push_back(b.Pixel(r, c));
+  return px;
+}
+}  // namespace
+
+TEST_F(HoriScpi, TheLabelAndTheTraceFollowTheTimeBase) {
+  fpga.SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+  SetWaveTestSettings();  // 500 us/div, a 1 kHz sine on CH1
+  SysRunInfo.sourceOn = 1;
+  SysRunInfo.waveType = 2;  // the traces read from the FIFO
+  bench.AdvanceMs(4000);
+  auto frames = [&] {
+    for (int i = 0; i < 2; ++i) {
+      WaveOp.RequestChData(1);
+      ASSERT_TRUE(fpga.AcquireNow());
+      SysRunStatus.SetDrawRefresh();
+      bench.Pass();
+    }
+  };
+  frames();
+  const std::vector<uint32_t> label = StatusLabel(bench);
+  EXPECT_NEAR(TraceCrossings(bench), 7, 1);  // 7 ms across the screen
+  Set("TIMebase:SCALe 1e-3");
+  frames();
+  EXPECT_NE(StatusLabel(bench), label);
+  EXPECT_NEAR(TraceCrossings(bench), 14, 1);  // 14 ms
+  Set("TIMebase:SCALe 5e-4");
+  frames();
+  EXPECT_EQ(StatusLabel(bench), label);
+  EXPECT_NEAR(TraceCrossings(bench), 7, 1);
 }

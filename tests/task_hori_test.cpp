@@ -3,7 +3,10 @@
 // keypad, the FPGA reconfiguration and split geometry of the multi-scope
 // mode, the factory settings, the setup block, the service pages.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -11,6 +14,7 @@
 
 #include "acquisition/task_hori.h"
 #include "acquisition/task_hori_service.h"
+#include "acquisition/wave.h"
 #include "acquisition/x_system.h"
 #include "core/eeprom_map.h"
 #include "core/msg.h"
@@ -23,6 +27,7 @@
 namespace {
 enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kHori = 67, kCh1 = 64 };
 constexpr int kStopped = 4;
+constexpr uint32_t kCh1Colour = 0x00CCCC;
 
 int Item(int n) { return int(uint16_t(TaskHori.TaskMenu.GetMenuItem(n))); }
 uint32_t ItemU32(int n) { return uint32_t(TaskHori.TaskMenu.GetMenuItem(n)); }
@@ -352,4 +357,116 @@ TEST_F(Hori, KeyRecordAndPlaybackReplayTheSameKeys) {
   OPKeyPlayEnable(keypara{F2, 1, 0});
   EXPECT_EQ(Msg(), 56);
   EXPECT_EQ(Item(kKeyPlay), 0);
+}
+
+// ---- on screen ----
+
+namespace {
+const std::string g_startDir = [] {
+  char buf[4096];
+  return std::string(getcwd(buf, sizeof buf) ? buf : ".");
+}();
+
+struct HoriScreen : Hori {
+  void SetUp() override {
+    Hori::SetUp();
+    fpga.SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    SetWaveTestSettings();
+    SysRunInfo.sourceOn = 3;
+    bench.AdvanceMs(4000);
+  }
+  void Frames(int n = 2) {
+    for (int i = 0; i < n; ++i) {
+      WaveOp.RequestChData(SysRunInfo.sourceOn & 3);
+      ASSERT_TRUE(fpga.AcquireNow());
+      SysRunStatus.SetDrawRefresh();
+      bench.Pass();
+    }
+  }
+  // Upward crossings of the middle code by a channel's trace in raster rows
+  // [top, top + rows): the row of its brightest cell per column.
+  int Crossings(const std::vector<uint8_t>& raster, int ch, int top, int rows) {
+    int n = 0, prev = -1;
+    for (int x = 0; x < 700; ++x) {
+      int best = -1, level = 0;
+      for (int r = top; r < top + rows; ++r) {
+        const uint8_t v = raster[size_t(r) * 700 + size_t(x)];
+        if (v && (v >> 7) == ch && (v & 0x7F) > level) level = v & 0x7F, best = r;
+      }
+      if (best < 0) continue;
+      const int side = best < top + rows / 2 ? 1 : 0;  // above the middle
+      if (prev == 0 && side == 1) ++n;
+      prev = side;
+    }
+    return n;
+  }
+};
+}  // namespace
+
+TEST_F(HoriScreen, AnXYCircleIsDrawnAsACircle) {
+  plat::TestSignal x, y;
+  y.phase = 0.25;  // 90 degrees ahead: CH2 a cosine
+  fpga.SetSignal(plat::kSignalCh1, x);
+  fpga.SetSignal(plat::kSignalCh2, y);
+  bench.Key(F1);
+  ASSERT_EQ(Item(kHoriFormat), 1);
+  Frames();
+  EXPECT_TRUE(bench.WriteScreenPng(g_startDir + "/hori_xy_circle.png"));
+  // The lit cells of the square: their distances from their centre.
+  const std::vector<uint8_t> raster = fpga.Raster();
+  std::vector<std::pair<double, double>> cells;
+  for (int r = 60; r < 200; ++r)
+    for (int c = 0; c < 700; c += 5)
+      if (raster[size_t(r) * 700 + size_t(c)]) cells.emplace_back(c / 5, r - 60);
+  ASSERT_GT(cells.size(), 100u);
+  double cx = 0, cy = 0;
+  for (auto& p : cells) cx += p.first, cy += p.second;
+  cx /= double(cells.size());
+  cy /= double(cells.size());
+  EXPECT_NEAR(cx, 70, 3);  // centred: 0 V on both axes
+  EXPECT_NEAR(cy, 70, 3);
+  double lo = 1e9, hi = 0;
+  for (auto& p : cells) {
+    const double d = std::hypot(p.first - cx, p.second - cy);
+    lo = std::min(lo, d), hi = std::max(hi, d);
+  }
+  // 1 V at 500 mV/div is 50 codes: 35 cells of the 140-cell square.
+  EXPECT_NEAR(lo, 35, 3);
+  EXPECT_NEAR(hi, 35, 3);
+  // On screen, from the channels' traces: CH1-coloured points of the square
+  // all at one distance from its centre.
+  std::vector<std::pair<double, double>> dots;
+  for (int r = 165; r < 445; ++r)
+    for (int c = 240; c < 520; ++c)
+      if (bench.Pixel(r, c) == kCh1Colour) dots.emplace_back(c, r);
+  ASSERT_GE(dots.size(), 60u);
+  double sx = 0, sy = 0;
+  for (auto& p : dots) sx += p.first, sy += p.second;
+  sx /= double(dots.size());
+  sy /= double(dots.size());
+  EXPECT_NEAR(sx, 240 + 139.5, 4);
+  EXPECT_NEAR(sy, 165 + 139.5, 4);
+  lo = 1e9, hi = 0;
+  for (auto& p : dots) {
+    const double d = std::hypot(p.first - sx, p.second - sy);
+    lo = std::min(lo, d), hi = std::max(hi, d);
+  }
+  EXPECT_NEAR(lo, 70, 4);  // 50 codes of the 200 across 280 pixels
+  EXPECT_NEAR(hi, 70, 4);
+}
+
+TEST_F(HoriScreen, MultiScopeAcquiresEachChannelWithItsOwnTimeBase) {
+  bench.Key(F3);
+  ASSERT_TRUE(SysRunStatus.IsIndependTimeBase());
+  ASSERT_TRUE(fpga.MultiScope());
+  TimeBase.AdjTimeBase(1, 1);  // CH2 one step slower: 1 ms/div
+  ASSERT_EQ(TimeBase.GetRealTimeBase(0), 20);
+  ASSERT_EQ(TimeBase.GetRealTimeBase(1), 21);
+  Frames();
+  const std::vector<uint8_t> raster = fpga.Raster();
+  // Split: CH1 in the upper half, CH2 in the lower; 1 kHz over 7 and 14 ms.
+  const int ch1 = Crossings(raster, 0, 0, 100), ch2 = Crossings(raster, 1, 100, 100);
+  EXPECT_NEAR(ch1, 7, 1);
+  EXPECT_NEAR(ch2, 14, 1);
+  EXPECT_TRUE(bench.WriteScreenPng(g_startDir + "/hori_multiscope_split.png"));
 }

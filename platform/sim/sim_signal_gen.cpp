@@ -21,7 +21,8 @@ double Duty(const TestSignal& s) { return s.duty > 0.0 && s.duty < 1.0 ? s.duty 
 
 double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
   const double a = s.amplitudeV, o = s.offsetV;
-  const double p = cycles - std::floor(cycles);  // phase in [0, 1)
+  const double c = cycles + s.phase;
+  const double p = c - std::floor(c);  // phase in [0, 1)
   switch (s.shape) {
     case SignalShape::kSine:
       return o + a * std::sin(kTwoPi * p);

@@ -24,6 +24,7 @@ struct TestSignal {
   double amplitudeV = 1.0;  // peak, at the BNC
   double offsetV = 0.0;
   double duty = 0.1;        // high fraction of a pulse period (0..1, exclusive)
+  double phase = 0.0;       // lead over the board's time, in periods (0.25: 90 degrees)
 
   // A signal with edges the trigger comparator and the counters can see.
   bool HasEdges() const {
