@@ -88,7 +88,10 @@ int TaskForHori::OpResponse(taskresponse* r) {
     case KEY_WORD_STORAGE: return Stroage(r);
     case KEY_WORD_LANGUAGE: return LoadLanguage(1);
     case kHoriRemoteMultiScopeKey:
-      // A refused switch leaves the item showing what is in force.
+      // The key's step carries the value asked for (1 off, 2 on), so a
+      // request queued while the previous switch ran is not lost; a refused
+      // switch leaves the item showing what is in force.
+      if (r->key.step == 1 || r->key.step == 2) SetItem(kHoriMultiScope, uint64_t(r->key.step - 1));
       Hori_MultiScopeOnOff(kNoKey);
       ItemsFollowState();
       return 0;

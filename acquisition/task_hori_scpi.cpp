@@ -228,7 +228,7 @@ void Independent(scpi_para*, char* p) {
   const int v = Match(kOnOff, p);
   if (v < 0) return;
   SetItem(kHoriMultiScope, uint64_t(v));
-  Sys().keyboard->AppendScpiKey(kHoriRemoteMultiScopeKey, 1);
+  Sys().keyboard->AppendScpiKey(kHoriRemoteMultiScopeKey, v + 1);  // the value rides on the step
   Refresh();
 }
 
