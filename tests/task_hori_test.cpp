@@ -470,3 +470,68 @@ TEST_F(HoriScreen, MultiScopeAcquiresEachChannelWithItsOwnTimeBase) {
   EXPECT_NEAR(ch2, 14, 1);
   EXPECT_TRUE(bench.WriteScreenPng(g_startDir + "/hori_multiscope_split.png"));
 }
+
+TEST_F(Hori, GuidanceScrollsAStoppedRecordUntilAKey) {
+  TaskHori.TaskMenu.SetCurrPage(5 * 5);
+  SysRunStatus.SetFuncBit(kFuncMultiScope);
+  SysRunStatus.IndependTimeBaseEnable();
+  bench.Key(F3);
+  EXPECT_EQ(Msg(), 84);
+  EXPECT_EQ(Item(kGuideStart), 0);
+  SysRunStatus.IndependTimeBaseDisable();
+  SysRunStatus.ClearFuncBit(kFuncMultiScope);
+  QelMsg.ClearMessage();
+  bench.Key(F3);  // stops the acquisition and starts
+  EXPECT_EQ(SysRunStatus.GetAcquireStatus(0), kStopped);
+  EXPECT_EQ(Msg(), 47);
+  ASSERT_EQ(Item(kGuideStart), 1);
+  EXPECT_EQ(SysRunStatus.GetGuidance(), 1);
+  // Every 5 ms (speed 0) the view moves on by 4 points.
+  const int64_t from = SysRunInfo.horizontal[0].preTrigDepth;
+  for (int i = 0; i < 5; ++i) {
+    bench.AdvanceMs(5);
+    bench.Pass();
+  }
+  const int64_t moved = SysRunInfo.horizontal[0].preTrigDepth - from;
+  EXPECT_GT(moved, 0);
+  bench.Pass();  // no time passed: no step
+  EXPECT_EQ(SysRunInfo.horizontal[0].preTrigDepth - from, moved);
+  EXPECT_EQ(Item(kGuideStart), 1);
+  // Any key after the first steps ends the run.
+  bench.Key(kUp);
+  bench.Pass();
+  EXPECT_EQ(Item(kGuideStart), 0);
+  EXPECT_EQ(Msg(), 48);
+  EXPECT_EQ(SysRunStatus.GetGuidance(), 0);
+  EXPECT_EQ(TaskHori.FuncType, 0u);
+}
+
+TEST_F(Hori, AgeingMessagesAndTheirClearing) {
+  TaskHori.TaskMenu.SetCurrPage(12 * 5);
+  WriteRootFile("AdcMessage/Testing1.txt", std::string(300, 'A'));
+  bench.Key(F2);  // Message: at most 100 bytes of the text are shown
+  EXPECT_EQ(Msg(), 12);
+  bench.Key(F3);  // Clear
+  EXPECT_EQ(Msg(), 43);
+  EXPECT_TRUE(bench.ShellRan("rm AdcMessage/*.*"));
+  EXPECT_EQ(bench.EepromByte(12), 153);
+  EXPECT_EQ(EepromU32(13), 0u);
+  EXPECT_EQ(bench.EepromByte(17), 0);
+  // A run: the sweep steps CH1 up from 160, the table is kept when it ends.
+  TaskHori.TaskMenu.SetCurrPage(10 * 5);
+  bench.Key(F2);  // TEST4: CH1 takes part
+  TaskHori.TaskMenu.SetCurrPage(12 * 5);
+  bench.Key(F1);  // AGE on
+  ASSERT_EQ(Item(kAgeRun), 1);
+  EXPECT_EQ(TimeBase.GetRealTimeBase(0), 21);
+  for (int i = 0; i < 10; ++i) {
+    bench.AdvanceMs(20);
+    bench.Pass();
+  }
+  EXPECT_GT(SysRunInfo.vertical[0].position, 160);
+  bench.Key(F2);  // Message refused while the test runs
+  EXPECT_EQ(Msg(), 115);
+  bench.Key(F1);  // AGE off
+  EXPECT_EQ(TimeBase.GetRealTimeBase(0), 16);
+  EXPECT_TRUE(RootFileExists("AdcMessage/AdcResult.bin"));
+}
