@@ -280,7 +280,10 @@ int ADC_AGE_MesageClear(keypara) {
 
 int Gain50mv_Test6(keypara) {
   short result = 0;
-  if (AdcStartPhaseDetection(0, &result) < 0) Svc().ageNoPhaseCheck = true;
+  if (AdcStartPhaseDetection(0, &result) < 0) {
+    Svc().ageNoPhaseCheck = true;
+    ServiceNote("ADC phase detection needs the instrument's board: not run here.");
+  }
   Sys().board->Bee();
   Run().SetDrawRefresh();
   return 0;

@@ -65,7 +65,7 @@ const ItemRow kItems[] = {
     // Page 4.
     {kSvcPrintfQel, "PrintfQEL", kChoice, 2, InternalFuncPrintfQel, kNone},
     {kSvcFpga, "FPGA", kAction, 1, Hori_MultiScopeChConfig, kNone},
-    {kSvcSoftPic, "SOFT PIC", kChoice, 2, QelSoftPicTest, kNone},
+    {kSvcSoftPic, "SOFT PIC", kAction, 1, QelSoftPicTest, kNone},
     {kSvcBack, "Back", kAction, 1, InternalFuncBack, kNone},
     // Page 5.
     {kGuideDirection, "Direction", kChoice, 3, Guidance_Direction, kNone},

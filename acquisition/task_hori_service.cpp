@@ -12,6 +12,7 @@
 #include "core/i2c_storage.h"
 #include "core/msg.h"
 #include "platform/clock.h"
+#include "ui/qel_draw.h"
 
 namespace hori {
 namespace {
@@ -19,6 +20,7 @@ constexpr int kHysDac = 3;
 constexpr int kPllWord = 30, kResetWord = 100, kSysResetWord = 170;
 constexpr int kPllPulseMs = 100, kPhaseSettleMs = 200, kPatternSettleMs = 50;
 constexpr int kTestReg = 112, kTestOffReg = 108;
+constexpr int kAdcResetReg = 46, kAdcResetValue = 0xFFFF;  // as the ADC set-up starts
 constexpr int kDriveDataRegs[] = {23, 25, 27, 29, 31, 33, 35, 37};
 constexpr int kDriveClockReg = 39;
 constexpr int kDriveA[kDriveEntries] = {11, 18, 22, 24, 26, 28, 30, 31};
@@ -29,6 +31,8 @@ constexpr int kPhaseMatched = 1, kPhaseUnmatched = 2;  // byte 18 after a calibr
 constexpr uint16_t kGainCaliKey = 134, kPhaseAdjKey = 135;
 constexpr int kStartTestKeep = 2;
 constexpr uint32_t kFocusFirst = MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST;
+constexpr int64_t kNoteUs = 5000000;
+constexpr int kNoteRow = 400, kNoteColumn = 40, kNoteColour = 0xFFFF00;
 
 int Bounded(int v) { return std::clamp(v, 0, kDriveEntries - 1); }
 control& Board() { return *Sys().board; }
@@ -81,6 +85,14 @@ Service& Svc() {
 
 void ShowPage(int page) { M().SetCurrPage(page * kMenuSlots); }
 
+void ServiceNote(const char* text) {
+  Service& s = Svc();
+  s.note = text;
+  s.noteUntilUs = plat::MonoUs() + kNoteUs;
+  Manager().AddUserTaskDisplay(kHoriTaskId, 3, 0);
+  std::printf("%s\n", text);
+}
+
 int KnobStep(keypara k) {
   const int step = k.useStep ? k.step : 1;
   return k.key == MENU_KEY_KNOB_UP ? step : k.key == MENU_KEY_KNOB_DOWN ? -step : 0;
@@ -129,6 +141,11 @@ void HoriServiceProcess() {
 void HoriServiceDisplay() {
   GuidanceDisplay();
   AgeingDisplay();
+  Service& s = Svc();
+  if (s.note && plat::MonoUs() < s.noteUntilUs && Sys().draw)
+    Sys().draw->DrawString(kNoteRow, kNoteColumn, s.note, kNoteColour, DRAW_CURRENT);
+  else
+    s.note = nullptr;
 }
 
 void HoriServiceHandover() {
@@ -217,13 +234,15 @@ int Gain50mvSource(keypara k) { return StepItem(k, kGainSource); }
 // ---- calibration through the system and utility modules ----
 
 int Gain50mvAdj(keypara) {
-  if (AssistTo(kSystemTask, 2, Item(kGainSource), 0, keypara{kGainCaliKey, 1, 0}) < 0) Message(kMsgStopDisabled);
+  if (AssistTo(kSystemTask, 2, Item(kGainSource), 0, keypara{kGainCaliKey, 1, 0}) < 0)
+    ServiceNote("50 mV gain calibration: the system module does not run it on this board.");
   return 0;
 }
 
 int Gain50mv_ADCCaliPhase(keypara) {
   taskresponse reply{};
   const int rc = AssistTo(kSystemTask, 2, 0, 0, keypara{kPhaseAdjKey, 1, 0}, &reply);
+  if (rc < 0) ServiceNote("ADC phase calibration needs the instrument's ADCs: not run on this board.");
   const int matching = rc < 0 ? 0 : reply.words[0];
   const int p1 = reply.words[1], p2 = reply.words[2];
   std::printf("Matching = %d   ADC1Phase = %d     ADC2Phase = %d    \n", matching, p1, p2);
@@ -274,7 +293,7 @@ int ADC_Reconfig(keypara) {
 }
 
 int ADC_Reset(keypara) {
-  Board().AdcInitSyncVEX4100R(Item(kPhase1), Item(kPhase2));
+  WriteBothAdcs(kAdcResetReg, kAdcResetValue);
   Board().SendRealControl(kResetWord, 0);
   Board().Bee();
   return 0;

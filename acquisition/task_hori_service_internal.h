@@ -41,11 +41,17 @@ struct Service {
   int testByteSel = 0;
   uint32_t ageCounter = 0;
   bool phaseResultShown = false;
+  // A line on screen for a service function this board cannot run, and
+  // until when it stays (monotonic microseconds).
+  const char* note = nullptr;
+  int64_t noteUntilUs = 0;
 };
 
 Service& Svc();
 
 void ShowPage(int page);
+// Shows `text` on screen for a few seconds (a function the board lacks).
+void ServiceNote(const char* text);
 // A select-knob step of an item (76 up, 77 down, by the knob step); 0 for
 // another key.
 int KnobStep(keypara k);

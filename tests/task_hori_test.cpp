@@ -22,6 +22,7 @@
 #include "core/task_manage.h"
 #include "platform/sim/sim_decode_timebase.h"
 #include "platform/sim/sim_fpga.h"
+#include "platform/sim/sim_signal_file.h"
 #include "tests/bench/bench.h"
 
 namespace {
@@ -534,4 +535,14 @@ TEST_F(Hori, AgeingMessagesAndTheirClearing) {
   bench.Key(F1);  // AGE off
   EXPECT_EQ(TimeBase.GetRealTimeBase(0), 16);
   EXPECT_TRUE(RootFileExists("AdcMessage/AdcResult.bin"));
+}
+
+TEST(SimSignalPhase, APhaseLeadsTheSignal) {
+  int input = -1;
+  plat::TestSignal s;
+  std::string error;
+  ASSERT_TRUE(plat::SimSignalFile::ParseLine("ch2 sine phase=0.25", &input, &s, &error));
+  EXPECT_DOUBLE_EQ(s.phase, 0.25);
+  EXPECT_NEAR(plat::SignalVolts(s, 0.0, 0), 1.0, 1e-12);  // a cosine
+  EXPECT_FALSE(plat::SimSignalFile::ParseLine("ch2 sine phase=2", &input, &s, &error));
 }
