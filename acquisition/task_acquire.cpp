@@ -9,10 +9,8 @@
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "remote/scpi.h"
 
 TaskForAcquire TaskAcquire;
-instr TaskAcquireInstrStandard[] = {{"", nullptr}};
 
 namespace {
 constexpr int kDisplayTaskId = 12;

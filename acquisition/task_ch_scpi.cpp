@@ -187,16 +187,29 @@ int SelectAsk(ChScpi& c, const char*) {
 
 // ---- probe and unit ----
 
-// A probe keyword, or a number taken as the custom ratio (0.001..1000).
+// The probe value whose ratio the number `p` is exactly ("1" is 1X), or -1.
+int StandardProbe(const char* p) {
+  const double r = std::strtod(p, nullptr);
+  for (int i = 0; kProbes[i].pattern[0]; ++i)
+    if (std::strtod(kProbes[i].pattern, nullptr) == r) return kProbes[i].value;
+  return -1;
+}
+
+// A probe keyword, or a number: a standard ratio's keyword when it is one,
+// else the custom ratio (0.001..1000).
 int Probe(ChScpi& c, const char* p) {
   const int v = Keyword(c, p, kProbes, "Run Func:  %s_Probe()   para = %s \n");
   if (!p) return -1;
-  if (v >= 0) {
-    SetItem(c, kChProbe, uint64_t(v));
-  } else {
+  if (v < 0) {
     char* end = nullptr;
     const double r = std::strtod(p, &end);
     if (end == p || std::isnan(r)) return -1;  // no number: refused
+  }
+  const int standard = v >= 0 ? v : StandardProbe(p);
+  if (standard >= 0) {
+    SetItem(c, kChProbe, uint64_t(standard));
+  } else {
+    const double r = std::strtod(p, nullptr);
     const float ratio = float(std::clamp(r, double(kMinRatio), double(kMaxRatio)));
     SetItem(c, kChProbe, kChProbeCustom);
     SetItem(c, kChCustom, ItemParaFromF32(ratio));

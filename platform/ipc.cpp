@@ -180,6 +180,8 @@ long MsgRecv(int id, long type, void* text, size_t max, int64_t timeoutUs, long*
   }
 }
 
+size_t MsgCapacity() { return kQueueLimit; }
+
 size_t MsgPending(int id) {
   auto q = FindQueue(id);
   if (!q) return 0;

@@ -24,5 +24,7 @@ bool MsgSend(int id, long type, const void* text, size_t size);
 // size, or -1 on time-out, stop or a bad id. `typeOut` gets the message type.
 long MsgRecv(int id, long type, void* text, size_t max, int64_t timeoutUs, long* typeOut = nullptr);
 size_t MsgPending(int id);
+// Messages a queue holds before a send fails.
+size_t MsgCapacity();
 
 }  // namespace plat

@@ -6,6 +6,10 @@
 namespace plat {
 
 std::string NetDeviceList();            // text laid out like /proc/net/dev
+// The address the instrument's servers listen on by default: every
+// interface on the board, loopback on the PC.
+const char* ServerListenHost();
+
 // 0 link up, 1 link down, -1 the query failed.
 int NetLinkState(const std::string& interfaceName);
 

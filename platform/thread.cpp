@@ -34,6 +34,8 @@ struct Start {
 
 void* Trampoline(void* p) {
   Start* s = static_cast<Start*>(p);
+  // The system's name of the thread (15 characters at most), for ps and top.
+  pthread_setname_np(pthread_self(), s->name.substr(0, 15).c_str());
   try {
     s->body(s->arg);
   } catch (const std::exception& e) {

@@ -55,6 +55,8 @@ scpi::scpi() {
   if (webQid_ < 0) std::printf("msgget WebScpi_qid err!\n");
 }
 
+bool scpi::IsScpiBusy() const { return busy_.load() != 0 || ScpiWorkerBusy(); }
+
 int scpi::RegisterInstr(int taskId, instr* table) {
   if (!table || taskId < 0 || taskId >= kScpiTaskSlots) return -1;
   for (instr* row = table; row->pattern[0]; ++row) {
@@ -89,6 +91,7 @@ int scpi::RecvInstructions(long type, const char* text) {
   while (begin < n && (text[begin] == ' ' || text[begin] == ':')) ++begin;
   while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\r' || text[end - 1] == '\n')) --end;
   size_t len = end - begin;
+  lineTicket_ = 0;
   if (len == 0) {
     std::printf("Input Invalid Instruction .\n");
     return -1;
@@ -97,9 +100,10 @@ int scpi::RecvInstructions(long type, const char* text) {
     std::printf("Input Invalid Instruction . (%zu bytes, the limit is %d)\n", len, kScpiLineSize - 1);
     return -1;
   }
+  // Bytes above 0x7F pass: quoted parameters may hold UTF-8 file names.
   for (size_t i = begin; i < end; ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x20 || c > 0x7E) {
+    if (c < 0x20 || c == 0x7F) {
       std::printf("Input Invalid Instruction . (byte 0x%02x at %zu)\n", c, i);
       return -1;
     }
@@ -116,6 +120,8 @@ int scpi::RecvInstructions(long type, const char* text) {
       return -1;
     }
   }
+  lineTicket_ = recvTicket_;
+  recvTicket_ = 0;
   tag_ = ScpiMsgTag(type);
   source_ = ScpiMsgSource(type);
   std::memcpy(line_, text + begin, len);
@@ -192,10 +198,18 @@ int scpi::InstrAnalysis() {
       responseFinish_.store(0, std::memory_order_release);
       ScpiHandler handler = row->handler;
       if (!handler) return 0;
+      // The call answers under the ticket of its command.
+      const ScpiTicket ticket = lineTicket_;
       if (paramFlag_) {
-        PushScpiFunc([handler, para, text = std::string(param_)]() mutable { handler(&para, &text[0]); });
+        PushScpiFunc([handler, para, ticket, text = std::string(param_)]() mutable {
+          ScpiAnswerScope scope(ticket, true);
+          handler(&para, &text[0]);
+        });
       } else {
-        PushScpiFunc([handler, para]() mutable { handler(&para, nullptr); });
+        PushScpiFunc([handler, para, ticket]() mutable {
+          ScpiAnswerScope scope(ticket, true);
+          handler(&para, nullptr);
+        });
       }
       return 0;
     }

@@ -1,8 +1,11 @@
-// Answers: text with CR LF, definite-length blocks and raw bytes in the 2 MiB
-// response buffer, and the web bridge's copy of the last text answer.
+// Answers: text with CR LF, definite-length blocks and raw bytes, stored in
+// the 2 MiB response buffer and under the ticket of the command being run;
+// the web bridge's copy of the last text answer.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/thread.h"
 #include "remote/scpi.h"
 
 namespace {
@@ -14,7 +17,23 @@ int Digits(int n) {
   }
   return d;
 }
+
+// Where the calling thread's answers go.
+thread_local ScpiTicket t_ticket = 0;
+thread_local bool t_shared = true;
+
+constexpr int kStopPollMs = 50;  // a waiting requester checks for a stop this often
 }  // namespace
+
+ScpiAnswerScope::ScpiAnswerScope(ScpiTicket ticket, bool sharedBuffer) : ticket_(t_ticket), shared_(t_shared) {
+  t_ticket = ticket;
+  t_shared = sharedBuffer;
+}
+
+ScpiAnswerScope::~ScpiAnswerScope() {
+  t_ticket = ticket_;
+  t_shared = shared_;
+}
 
 // The flag is written after the buffer and the length: the transports poll it.
 void scpi::StoreResponse(int len) {
@@ -22,52 +41,116 @@ void scpi::StoreResponse(int len) {
   responseFinish_.store(1, std::memory_order_release);
 }
 
-int scpi::WriteResponseData(const char* text, int len) {
-  if (!text || len < 0 || len >= kScpiResponseSize) return -1;
-  size_t n = strnlen(text, kScpiResponseSize);
-  if (n + 2 > size_t(kScpiResponseSize)) {
-    std::printf("WriteResponseData: an answer of %zu bytes does not fit the %d-byte response buffer\n", n,
+// Stores `head`, the `len` data bytes and CR LF when asked, in the shared
+// buffer (the data may already stand in it: it is moved first) and under the
+// thread's ticket. Returns the stored length, -1 when it does not fit.
+int scpi::Publish(const char* head, int headLen, const char* data, int len, bool crlf, bool web) {
+  const long total = long(headLen) + len + (crlf ? 2 : 0);
+  if (total > kScpiResponseSize) {
+    std::printf("scpi: an answer of %ld bytes does not fit the %d-byte response buffer\n", total,
                 kScpiResponseSize);
     return -1;
   }
-  WriteWebScpiMsg(0, text);
-  std::memmove(response_, text, n);
-  response_[n] = '\r';
-  response_[n + 1] = '\n';
-  StoreResponse(int(n + 2));
-  return int(n + 2);
+  if (web) WriteWebScpiMsg(0, data);
+  std::string copy;
+  if (t_shared) {
+    std::memmove(response_ + headLen, data, size_t(len));
+    std::memcpy(response_, head, size_t(headLen));
+    if (crlf) std::memcpy(response_ + headLen + len, "\r\n", 2);
+    StoreResponse(int(total));
+    if (t_ticket) copy.assign(response_, size_t(total));
+  } else if (t_ticket) {
+    copy.reserve(size_t(total));
+    copy.append(head, size_t(headLen)).append(data, size_t(len));
+    if (crlf) copy += "\r\n";
+  }
+  if (t_ticket) StoreAnswer(t_ticket, std::move(copy));
+  return int(total);
+}
+
+int scpi::WriteResponseData(const char* text, int len) {
+  if (!text || len < 0 || len >= kScpiResponseSize) return -1;
+  size_t n = strnlen(text, kScpiResponseSize);
+  return Publish("", 0, text, int(n), true, true);
 }
 
 int scpi::WriteResponseDataRaw(const char* data, int len) {
   if (!data || len < 0 || len >= kScpiResponseSize) return -1;
-  int digits = Digits(len);
-  int header = 2 + digits;
-  if (header + len + 2 > kScpiResponseSize) {
-    std::printf("WriteResponseDataRaw: a block of %d bytes does not fit the %d-byte response buffer\n", len,
-                kScpiResponseSize);
-    return -1;
-  }
-  // The data may already stand in the buffer: move it before the header.
-  std::memmove(response_ + header, data, size_t(len));
   char head[24];
-  std::snprintf(head, sizeof head, "#%d%d", digits, len);
-  std::memcpy(response_, head, size_t(header));
-  response_[header + len] = '\r';
-  response_[header + len + 1] = '\n';
-  StoreResponse(header + len + 2);
-  return header + len + 2;
+  int header = std::snprintf(head, sizeof head, "#%d%d", Digits(len), len);
+  return Publish(head, header, data, len, true, false);
 }
 
 int scpi::WriteResponseDataPure(const char* data, int len) {
   if (!data || len < 0 || len >= kScpiResponseSize) return -1;
-  std::memmove(response_, data, size_t(len));
-  StoreResponse(len);
-  return len;
+  return Publish("", 0, data, len, false, false);
 }
 
 char* scpi::GetResponseDataBuff(int n) {
   if (n < 0 || n >= kScpiResponseChunks) n = 0;
   return response_ + size_t(n) * kScpiResponseChunk;
+}
+
+void scpi::StoreAnswer(ScpiTicket ticket, std::string data) {
+  {
+    std::lock_guard<std::mutex> lock(answerMu_);
+    auto it = answers_.find(ticket);
+    if (it == answers_.end()) return;  // given up by its requester
+    it->second.done = true;
+    it->second.data = std::move(data);
+    for (auto& w : wakers_) w.second();
+  }
+  answerCv_.notify_all();
+}
+
+bool scpi::TakeAnswer(ScpiTicket ticket, std::string* out) {
+  std::lock_guard<std::mutex> lock(answerMu_);
+  auto it = answers_.find(ticket);
+  if (it == answers_.end() || !it->second.done) return false;
+  if (out) *out = std::move(it->second.data);
+  answers_.erase(it);
+  return true;
+}
+
+bool scpi::WaitAnswer(ScpiTicket ticket, int ms, std::string* out) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  std::unique_lock<std::mutex> lock(answerMu_);
+  for (;;) {
+    auto it = answers_.find(ticket);
+    if (it == answers_.end()) return false;
+    if (it->second.done) {
+      if (out) *out = std::move(it->second.data);
+      answers_.erase(it);
+      return true;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (plat::StopRequested() || now >= deadline) {
+      answers_.erase(it);
+      return false;
+    }
+    answerCv_.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(kStopPollMs)));
+  }
+}
+
+void scpi::DropAnswer(ScpiTicket ticket) {
+  if (!ticket) return;
+  std::lock_guard<std::mutex> lock(answerMu_);
+  answers_.erase(ticket);
+}
+
+int scpi::AddAnswerWaker(std::function<void()> waker) {
+  std::lock_guard<std::mutex> lock(answerMu_);
+  wakers_.emplace_back(++nextWaker_, std::move(waker));
+  return nextWaker_;
+}
+
+void scpi::RemoveAnswerWaker(int id) {
+  std::lock_guard<std::mutex> lock(answerMu_);
+  for (auto it = wakers_.begin(); it != wakers_.end(); ++it)
+    if (it->first == id) {
+      wakers_.erase(it);
+      return;
+    }
 }
 
 int scpi::WriteWebScpiMsg(long type, const char* text) {

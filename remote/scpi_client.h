@@ -1,5 +1,5 @@
 // How a transport (and the test bench) runs one command line: post it on the
-// SCPI queue and wait for the response-finish flag.
+// SCPI queue and wait for the answer to that line.
 #pragma once
 #include <string>
 

@@ -32,7 +32,7 @@ int Fold(int c) { return IsLower(c) ? c - 'a' + 'A' : c; }
 // regard to case, or when the input is shorter and is a prefix of the pattern
 // in the pattern's own case that holds all its upper-case letters. A digit or
 // '?' of the input skips the pattern's lower-case letters up to the same digit
-// (or '#') or the '?'.
+// (or '#') or the '?'. The input may not end inside a number of the pattern.
 int scpi::InstrCompare(const char* pattern, const char* input) {
   if (!pattern || !input || !*pattern || !*input) return -1;
   size_t plen = std::strlen(pattern), ilen = std::strlen(input);
@@ -59,8 +59,10 @@ int scpi::InstrCompare(const char* pattern, const char* input) {
     }
     ++pp;
   }
-  // The short form must be complete, and a query pattern needs its '?'.
-  if (pp < plen && (IsUpper(pattern[pp]) || pattern[pp] == '?')) return -1;
+  // The short form must be complete, a query pattern needs its '?', and a
+  // number must not be cut ("1" is not "10X", "20" not "2048").
+  if (pp < plen && (IsUpper(pattern[pp]) || pattern[pp] == '?' || IsNum(pattern[pp]) || pattern[pp] == '.'))
+    return -1;
   return 1;
 }
 

@@ -15,15 +15,75 @@ namespace {
 // A full queue is waited on, in steps of 1 ms, for at most 10 s.
 constexpr int kSendTries = 10000;
 
-bool SendWaiting(int qid, long type, const void* text, size_t size) {
-  for (int i = 0; i < kSendTries; ++i) {
+bool SendWaiting(int qid, long type, const void* text, size_t size, int tries = kSendTries) {
+  for (int i = 0; i < tries; ++i) {
     if (plat::MsgSend(qid, type, text, size)) return true;
-    if (type <= 0 || plat::StopRequested() || !plat::SleepOrStop(1000)) break;
+    if (type <= 0 || plat::StopRequested() || i + 1 == tries || !plat::SleepOrStop(1000)) break;
   }
   std::printf("msgsnd Error !\n");
   return false;
 }
+
+// The length announced with the setup block of the queued call being run.
+thread_local int t_setupLen = -1;
+
+struct SetupLenScope {
+  explicit SetupLenScope(int len) { t_setupLen = len; }
+  ~SetupLenScope() { t_setupLen = -1; }
+};
 }  // namespace
+
+int scpi::GetBinaryDataLen() const { return t_setupLen >= 0 ? t_setupLen : binaryDataLen_.load(); }
+
+ScpiTicket scpi::PopTicket() {
+  std::lock_guard<std::mutex> lock(ticketsMu_);
+  if (tickets_.empty()) return 0;
+  ScpiTicket t = tickets_.front();
+  tickets_.pop_front();
+  return t;
+}
+
+int scpi::PostCommand(long type, const ScpiPost* posts, int count, bool wait, ScpiTicket* ticket) {
+  if (ticket) *ticket = 0;
+  if (!posts || count <= 0 || scpiQid_ < 0) return kScpiPostRefused;
+  for (int i = 0; i < count; ++i) {
+    const ScpiPost& p = posts[i];
+    const int limit = p.binary ? kScpiMsgTextSize : kScpiMsgTextSize - 1;
+    if (!p.data || p.size < 0 || p.size > limit) return kScpiPostRefused;
+  }
+  std::lock_guard<std::mutex> lock(sendMu_);
+  if (!wait && plat::MsgPending(scpiQid_) + size_t(count) > plat::MsgCapacity()) return kScpiPostFull;
+  ScpiTicket t = 0;
+  if (ticket) {
+    t = ++nextTicket_;
+    std::lock_guard<std::mutex> a(answerMu_);
+    answers_[t] = Answer();
+  }
+  if (ScpiMsgSource(type) == kScpiSourceTransport) SetResponseFinish(0);
+  int total = 0;
+  for (int i = 0; i < count; ++i) {
+    const ScpiPost& p = posts[i];
+    std::memcpy(send_.text, p.data, size_t(p.size));
+    size_t size = size_t(p.size);
+    if (!p.binary) send_.text[size++] = '\0';
+    const ScpiTicket mine = i + 1 == count ? t : 0;
+    {
+      std::lock_guard<std::mutex> q(ticketsMu_);
+      tickets_.push_back(mine);
+    }
+    if (!SendWaiting(scpiQid_, type, send_.text, size, wait ? kSendTries : 1)) {
+      {
+        std::lock_guard<std::mutex> q(ticketsMu_);
+        tickets_.pop_back();
+      }
+      DropAnswer(t);
+      return i == 0 ? kScpiPostFull : kScpiPostRefused;
+    }
+    total += p.size;
+  }
+  if (ticket) *ticket = t;
+  return total;
+}
 
 int scpi::SendScpiMsg(long type, const char* text) {
   if (!text || scpiQid_ < 0) return -1;
@@ -33,7 +93,7 @@ int scpi::SendScpiMsg(long type, const char* text) {
   std::memset(send_.text, 0, sizeof send_.text);
   size_t n = strnlen(text, kScpiMsgTextSize - 1);
   std::memcpy(send_.text, text, n);
-  if (!SendWaiting(scpiQid_, type, send_.text, sizeof send_.text)) return -1;
+  if (!SendUntracked(type, sizeof send_.text)) return -1;
   return int(n);
 }
 
@@ -44,8 +104,20 @@ int scpi::SendScpiMsg2(long type, const char* data, int size) {
   if (ScpiMsgSource(type) == kScpiSourceTransport) SetResponseFinish(0);
   if (size > kScpiMsgTextSize) size = kScpiMsgTextSize;
   std::memcpy(send_.text, data, size_t(size));
-  if (!SendWaiting(scpiQid_, type, send_.text, size_t(size))) return -1;
+  if (!SendUntracked(type, size_t(size))) return -1;
   return size;
+}
+
+// Sends the send record with no answer awaited; sendMu_ is held.
+bool scpi::SendUntracked(long type, size_t size) {
+  {
+    std::lock_guard<std::mutex> q(ticketsMu_);
+    tickets_.push_back(0);
+  }
+  if (SendWaiting(scpiQid_, type, send_.text, size)) return true;
+  std::lock_guard<std::mutex> q(ticketsMu_);
+  tickets_.pop_back();
+  return false;
 }
 
 int scpi::RecvScpiMsg(char* out) {
@@ -56,6 +128,7 @@ int scpi::RecvScpiMsg(char* out) {
     if (!plat::StopRequested()) std::printf("Recv Error!\n");
     return -1;
   }
+  recvTicket_ = PopTicket();
   webAnswer_.store(false);
   recv_.type = type;
   recvLen_ = int(n);
@@ -77,6 +150,7 @@ int scpi::RecvScpiBinary() {
     if (!plat::StopRequested()) std::printf("Recv Error!\n");
     return -1;
   }
+  DropAnswer(PopTicket());  // a block is never answered
   webAnswer_.store(false);
   binaryRecvLen_ = int(n);
   return 0;
@@ -134,7 +208,12 @@ int scpi::DoSystemSetupCmd(ScpiHandler handler) {
   // The call owns a zero-filled message-sized block with the data that came.
   std::vector<char> block(kScpiMsgTextSize, 0);
   std::memcpy(block.data(), binary_ + header, size_t(binaryRecvLen_ - header));
-  PushScpiFunc([handler, block = std::move(block)]() mutable { handler(nullptr, block.data()); });
+  // The call keeps its own announced length: a later upload may change the
+  // engine's before it runs.
+  PushScpiFunc([handler, announced, block = std::move(block)]() mutable {
+    SetupLenScope len(announced);
+    handler(nullptr, block.data());
+  });
   return 0;
 }
 

@@ -1,11 +1,13 @@
 // The SCPI thread, the worker queue and the worker.
 #include "remote/scpi_thread.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -19,9 +21,28 @@
 namespace {
 struct FuncQueue {
   std::mutex mutex;
-  std::condition_variable cond;
+  std::condition_variable cond;  // a call came
+  std::condition_variable room;  // a call was taken
   std::deque<std::function<void()>> calls;
+  std::atomic<int> busy{0};  // waiting calls plus the one running
 };
+
+constexpr auto kStopPoll = std::chrono::milliseconds(50);
+
+// Set on the worker thread: the calls before the one it runs are all done.
+thread_local bool t_onWorker = false;
+
+// Runs `body`; an exception it throws is logged with `what` and ends there.
+template <typename F>
+void Guarded(const char* what, F&& body) {
+  try {
+    body();
+  } catch (const std::exception& e) {
+    std::printf("%s failed: %s\n", what, e.what());
+  } catch (...) {
+    std::printf("%s failed: unknown exception\n", what);
+  }
+}
 
 // Built on first use and never destroyed, so a worker still ending at process
 // exit finds it intact.
@@ -43,37 +64,79 @@ void MakeQueueDirs() {
 }
 
 bool Is(const char* text, const char* literal) { return std::strcmp(text, literal) == 0; }
+
+// `text` is `line` with an LF or CR LF line end.
+bool IsLine(const char* text, const char* line) {
+  const size_t n = std::strlen(line);
+  return std::strncmp(text, line, n) == 0 && (Is(text + n, "\n") || Is(text + n, "\r\n"));
+}
+
+void HandleMessage(const char* text, scpi_msg* msg) {
+  if (Is(text, "*OPC?\n") || Is(text, "*OPC?\r\n")) {
+    // Answered here, so it answers even while the worker is busy.
+    ScpiAnswerScope scope(Scpi.RecvTicket(), false);
+    scpi_para para{};
+    Scpi_TaskSys_OPCAsk(&para, nullptr);
+    return;
+  }
+  if (IsLine(text, "SYSTem:SETup") || IsLine(text, "CONFIG")) {
+    // The next message is the setup block.
+    if (Scpi.RecvScpiBinary() == 0) Scpi.DoSystemSetupCmd();
+    return;
+  }
+  if (Scpi.GetRecvMsg(msg) < 0) {
+    std::printf("GetRecvMsg Error!\n");
+    return;
+  }
+  if (Scpi.RecvInstructions(msg->type, msg->text) < 0) {
+    std::printf("ScpiInstructions Error !\n");
+    return;
+  }
+  Scpi.InstrAnalysis();
+}
 }  // namespace
 
 bool PushScpiFunc(std::function<void()>&& call) {
   FuncQueue& q = Queue();
-  bool queued = false;
   {
-    std::lock_guard<std::mutex> lock(q.mutex);
-    if (q.calls.size() < kScpiFuncQueueLimit) {
-      q.calls.push_back(std::move(call));
-      queued = true;
+    std::unique_lock<std::mutex> lock(q.mutex);
+    while (q.calls.size() >= kScpiFuncQueueLimit) {
+      if (plat::StopRequested()) return false;
+      q.room.wait_for(lock, kStopPoll);
     }
+    q.calls.push_back(std::move(call));
+    ++q.busy;
   }
   q.cond.notify_one();
-  return queued;
+  return true;
 }
+
+bool ScpiWorkerBusy() { return !t_onWorker && Queue().busy.load() > 0; }
 
 void RunScpiFuncThread() {
   FuncQueue& q = Queue();
+  t_onWorker = true;
   while (!plat::StopRequested()) {
     std::function<void()> call;
     {
       std::unique_lock<std::mutex> lock(q.mutex);
       if (q.calls.empty()) {
-        q.cond.wait_for(lock, std::chrono::milliseconds(50));
+        q.cond.wait_for(lock, kStopPoll);
         continue;
       }
       call = std::move(q.calls.front());
       q.calls.pop_front();
     }
-    if (call) call();
+    q.room.notify_one();
+    if (call) Guarded("SCPI handler", call);
+    call = nullptr;  // what the call owns goes before it counts as done
+    --q.busy;
   }
+  // Stopped: calls left behind are dropped, so a restart begins idle.
+  std::lock_guard<std::mutex> lock(q.mutex);
+  q.busy -= int(q.calls.size());
+  q.calls.clear();
+  q.room.notify_all();
 }
 
 int StartScpiFuncThread() { return plat::StartThread("ScpiFuncThread", WorkerBody, nullptr); }
@@ -90,26 +153,7 @@ void* ScpiThread(void*) {
       if (!plat::StopRequested()) std::printf("RecvScpiMsg Error !\n");
       continue;
     }
-    if (Is(text.data(), "*OPC?\n") || Is(text.data(), "*OPC?\r\n")) {
-      // Answered here, so it answers even while the worker is busy.
-      scpi_para para{};
-      Scpi_TaskSys_OPCAsk(&para, nullptr);
-      continue;
-    }
-    if (Is(text.data(), "SYSTem:SETup\r\n") || Is(text.data(), "CONFIG\r\n")) {
-      // The next message is the setup block.
-      if (Scpi.RecvScpiBinary() == 0) Scpi.DoSystemSetupCmd();
-      continue;
-    }
-    if (Scpi.GetRecvMsg(msg.get()) < 0) {
-      std::printf("GetRecvMsg Error!\n");
-      continue;
-    }
-    if (Scpi.RecvInstructions(msg->type, msg->text) < 0) {
-      std::printf("ScpiInstructions Error !\n");
-      continue;
-    }
-    Scpi.InstrAnalysis();
+    Guarded("SCPI message", [&] { HandleMessage(text.data(), msg.get()); });
   }
   return nullptr;
 }

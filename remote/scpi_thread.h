@@ -1,17 +1,23 @@
 // The SCPI thread and its worker: the thread takes every message of the SCPI
 // queue, the worker runs the matched handlers, so a slow handler never holds
-// up reception. At most three calls wait for the worker; more are dropped.
+// up reception. At most three calls wait for the worker; a fourth waits for
+// room (the queue behind it fills up in turn, and so on up to the transports).
 #pragma once
 #include <cstddef>
 #include <functional>
 
 constexpr size_t kScpiFuncQueueLimit = 3;
 
-// Offers one call to the worker; false when three already wait (the call is
-// then dropped with what it owns).
+// Queues one call for the worker, waiting while three wait already; false
+// only when a stop ended the wait (the call is then dropped with what it owns).
 bool PushScpiFunc(std::function<void()>&& call);
 
+// True while calls wait for the worker or it runs one; false on the worker
+// itself (the calls queued before the one it runs have all run).
+bool ScpiWorkerBusy();
+
 // The worker body: runs the queued calls in order until a stop is requested.
+// A call that throws is logged and the worker goes on.
 void RunScpiFuncThread();
 
 // Starts the worker thread; 0 or an error number. The SCPI thread calls it.

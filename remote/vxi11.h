@@ -4,21 +4,26 @@
 // core channel, the abort channel and the interrupt program, and ends when a
 // thread stop is requested.
 //
-// On the PC the server listens on loopback unless $SCOPE_VXI11_HOST names
-// another IPv4 address. $SCOPE_VXI11_PMAP_PORT moves the portmapper (111;
+// The server listens on the board's server address (the LAN on the board,
+// loopback on the PC) unless $SCOPE_VXI11_HOST names another IPv4 address. $SCOPE_VXI11_PMAP_PORT moves the portmapper (111;
 // when another portmapper holds that port, the channels are registered with
 // it instead), and
 // $SCOPE_VXI11_CORE_PORT and $SCOPE_VXI11_ABORT_PORT fix the channels' ports
 // (any free port by default; the portmapper and create_link tell them).
+// $SCOPE_VXI11_IDLE_S sets the idle time-out of connections and links.
 #pragma once
 #include <atomic>
 #include <string>
 
 struct Vxi11Config {
-  std::string host = "127.0.0.1";
+  Vxi11Config();
+  std::string host;
   int portmapPort = 111;  // TCP and UDP; 0: any free port
   int corePort = 0;
   int abortPort = 0;
+  // Connections and links unused this long are dropped: long enough for a
+  // VISA session left open between measurements.
+  int idleTimeoutS = 1800;
 };
 
 // The defaults with the environment's settings applied.

@@ -74,6 +74,7 @@ bool RpcHandleMessage(const char* msg, size_t len, RpcContext ctx, std::string* 
   }
   XdrWriter result;
   ctx.vers = vers;
+  ctx.xid = xid;
   const RpcProcRow* row = FindProc(*program, proc);
   if (proc == 0) {
     Accepted(w, xid, kSuccess);  // the null procedure
@@ -81,12 +82,21 @@ bool RpcHandleMessage(const char* msg, size_t len, RpcContext ctx, std::string* 
     Accepted(w, xid, kProcUnavail);
   } else if (!row->fn(r, result, ctx)) {
     Accepted(w, xid, kGarbageArgs);
+  } else if (ctx.parked && *ctx.parked) {
+    return false;
   } else {
     Accepted(w, xid, kSuccess);
     w.bytes() += result.bytes();
   }
   *reply = std::move(w.bytes());
   return true;
+}
+
+std::string RpcAcceptedReply(uint32_t xid, const std::string& result) {
+  XdrWriter w;
+  Accepted(w, xid, kSuccess);
+  w.bytes() += result;
+  return std::move(w.bytes());
 }
 
 int RecordReader::Next(const char* in, size_t len, size_t* consumed, std::string* record) {

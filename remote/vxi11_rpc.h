@@ -16,9 +16,13 @@ enum class RpcTransport { kTcp, kUdp };
 struct RpcContext {
   RpcTransport transport = RpcTransport::kTcp;
   uint32_t localAddr = 0x7F000001;  // IPv4 address the call came in on, host order
-  int fd = -1;                      // the connection (TCP), watched while a read waits
+  int fd = -1;                      // the connection (TCP); -1 for a datagram
   size_t maxData = 0x7FFFFFFF;      // largest data block a reply may carry
   uint32_t vers = 0;                // version of the program called
+  uint32_t xid = 0;                 // the call's transaction id
+  // Where a procedure may park the call (TCP only): it sets *parked and
+  // writes no result; its reply is sent when the call ends.
+  bool* parked = nullptr;
 };
 
 // A procedure decodes its argument record and writes its result record; false
@@ -48,7 +52,8 @@ constexpr uint32_t kIpProtoTcp = 6, kIpProtoUdp = 17;
 constexpr size_t kRpcMaxRecord = 0x20000 + 4096;
 
 // Answers one RPC message (a whole record, or a datagram). Returns false when
-// nothing is to be sent back: not a call, or a header too short to answer.
+// nothing is to be sent back: not a call, a header too short to answer, or a
+// call parked by its procedure.
 bool RpcHandleMessage(const char* msg, size_t len, RpcContext ctx, std::string* reply);
 
 // Gathers the fragments of the records arriving on a connection.
@@ -63,6 +68,9 @@ class RecordReader {
  private:
   std::string partial_;
 };
+
+// The reply of an accepted call with its result record.
+std::string RpcAcceptedReply(uint32_t xid, const std::string& result);
 
 // Puts the single-fragment record mark in front of a reply.
 std::string RpcRecord(const std::string& reply);

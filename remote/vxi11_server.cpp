@@ -1,16 +1,22 @@
 // The `vxi_11` thread: the portmapper's TCP and UDP sockets, the core and
-// abort channels' listeners and their connections, served one call at a time
-// from one poll loop. A connection whose records break the framing or exceed
-// the size limit is closed; a client is not read from while its last reply
-// is still being sent.
+// abort channels' listeners and their connections, served from one poll loop.
+// A call that has to wait (a read for its answer) is parked, so the other
+// connections go on being served; answers wake the loop. A connection whose
+// records break the framing or exceed the size limit is closed; a client is
+// not read from while its last reply is still being sent or a call of it is
+// parked. Each kind of connection has its own limit, so the core channel's
+// clients never lock out the portmapper, and idle connections are dropped.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <exception>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,34 +24,47 @@
 #include <thread>
 #include <vector>
 
+#include "platform/net.h"
 #include "platform/thread.h"
+#include "remote/scpi.h"
 #include "remote/vxi11.h"
+#include "remote/vxi11_link.h"
 #include "remote/vxi11_pmap.h"
 #include "remote/vxi11_rpc.h"
 
 namespace {
-constexpr int kMaxConns = 32;
 constexpr size_t kChunk = 65536;
 constexpr size_t kUdpMaxData = 8192;  // a read's data in one datagram
-constexpr int kPollMs = 50;
+constexpr int kPollMs = 50;           // the loop looks for a stop this often
+
+// Connections per kind of listener: portmapper, core channel, abort channel.
+enum Kind { kPmapConn, kCoreConn, kAbortConn, kKinds };
+constexpr size_t kMaxConns[kKinds] = {8, 128, 128};
+const char* const kKindNames[kKinds] = {"portmapper", "core channel", "abort channel"};
 
 Vxi11Config g_config;
 
 struct Conn {
   int fd = -1;
+  Kind kind = kCoreConn;
   uint32_t local = 0;
   RecordReader records;
   std::string in;
   std::string out;
   size_t outPos = 0;
+  bool parked = false;  // a call of it waits; its reply comes from the links
+  Vxi11Clock::time_point lastActive;
 };
 
 struct Sockets {
   int udp = -1;
-  int pmap = -1, core = -1, abort = -1;  // listeners
+  int listeners[kKinds] = {-1, -1, -1};
+  int wake = -1;  // eventfd written when an answer is stored
+  int waker = 0;
   std::vector<std::unique_ptr<Conn>> conns;
   ~Sockets() {
-    for (int fd : {udp, pmap, core, abort})
+    if (waker) Scpi.RemoveAnswerWaker(waker);
+    for (int fd : {udp, listeners[0], listeners[1], listeners[2], wake})
       if (fd >= 0) close(fd);
     for (auto& c : conns) close(c->fd);
   }
@@ -98,16 +117,20 @@ int Open(int type, int port, const char* what) {
   return fd;
 }
 
-void Accept(Sockets& s, int listener) {
-  int fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+void Accept(Sockets& s, Kind kind) {
+  int fd = accept4(s.listeners[kind], nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (fd < 0) return;
-  if (s.conns.size() >= size_t(kMaxConns)) {
+  const size_t held = size_t(std::count_if(s.conns.begin(), s.conns.end(), [&](auto& c) { return c->kind == kind; }));
+  if (held >= kMaxConns[kind]) {
+    std::printf("vxi11: %zu %s connections held, one more refused\n", held, kKindNames[kind]);
     close(fd);
     return;
   }
   auto c = std::make_unique<Conn>();
   c->fd = fd;
+  c->kind = kind;
   c->local = LocalAddr(fd);
+  c->lastActive = Vxi11Clock::now();
   s.conns.push_back(std::move(c));
 }
 
@@ -128,7 +151,7 @@ bool Flush(Conn& c) {
 bool Serve(Conn& c) {
   size_t pos = 0;
   bool ok = true;
-  while (ok && c.out.empty()) {
+  while (ok && c.out.empty() && !c.parked) {
     size_t used = 0;
     std::string record;
     int got = c.records.Next(c.in.data() + pos, c.in.size() - pos, &used, &record);
@@ -139,6 +162,7 @@ bool Serve(Conn& c) {
     ctx.transport = RpcTransport::kTcp;
     ctx.localAddr = c.local;
     ctx.fd = c.fd;
+    ctx.parked = &c.parked;
     std::string reply;
     if (RpcHandleMessage(record.data(), record.size(), ctx, &reply)) {
       c.out = RpcRecord(reply);
@@ -156,7 +180,51 @@ bool Receive(Conn& c) {
   if (n == 0) return false;
   if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
   c.in.append(buf, size_t(n));
+  c.lastActive = Vxi11Clock::now();
   return Serve(c);
+}
+
+// Sends the replies of the parked calls that ended and goes on with what
+// their connections sent meanwhile.
+void Finish(Sockets& s, std::vector<Vxi11Finished>& done) {
+  for (Vxi11Finished& f : done) {
+    for (auto& c : s.conns) {
+      if (c->fd != f.fd || !c->parked) continue;
+      c->parked = false;
+      c->out = RpcRecord(RpcAcceptedReply(f.xid, f.result));
+      c->lastActive = Vxi11Clock::now();
+      if (!Flush(*c) || (c->out.empty() && !Serve(*c))) shutdown(c->fd, SHUT_RDWR);  // closed on the next round
+      break;
+    }
+  }
+  done.clear();
+}
+
+void Drop(Sockets& s, size_t k) {
+  Vxi11ConnectionClosed(s.conns[k]->fd);
+  close(s.conns[k]->fd);
+  s.conns.erase(s.conns.begin() + long(k));
+}
+
+// Connections with no traffic for the idle time-out go (not while a call of
+// theirs is parked).
+void DropIdle(Sockets& s, Vxi11Clock::time_point now, Vxi11Clock::duration idle) {
+  for (size_t k = 0; k < s.conns.size();) {
+    const Conn& c = *s.conns[k];
+    if (!c.parked && c.out.empty() && now - c.lastActive > idle) {
+      std::printf("vxi11: an idle %s connection closed\n", kKindNames[c.kind]);
+      Drop(s, k);
+    } else {
+      ++k;
+    }
+  }
+}
+
+int PollTimeout(Vxi11Clock::time_point now) {
+  const auto wake = Vxi11NextWake(now);
+  if (wake == Vxi11Clock::time_point::max()) return kPollMs;
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now).count() + 1;
+  return int(std::clamp<long long>(ms, 0, kPollMs));
 }
 
 void ServeDatagram(int fd) {
@@ -175,34 +243,60 @@ void ServeDatagram(int fd) {
     (void)!sendto(fd, reply.data(), reply.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), len);
 }
 
-void Loop(Sockets& s) {
-  std::vector<pollfd> fds;
-  while (!plat::StopRequested()) {
-    fds.clear();
-    for (int fd : {s.udp, s.pmap, s.core, s.abort}) fds.push_back({fd, POLLIN, 0});
-    for (auto& c : s.conns) fds.push_back({c->fd, short(c->out.empty() ? POLLIN : POLLOUT), 0});
-    if (poll(fds.data(), fds.size(), kPollMs) <= 0) continue;
-    if (fds[0].revents & POLLIN) ServeDatagram(s.udp);
-    for (size_t i = 1; i < 4; ++i)
-      if (fds[i].revents & POLLIN) Accept(s, fds[i].fd);
+// One round: wait for traffic, an answer or the next deadline, serve what
+// came, end the parked calls that can end.
+void Round(Sockets& s, std::vector<pollfd>& fds, std::vector<Vxi11Finished>& done) {
+  constexpr size_t kFixed = 2 + kKinds;
+  const auto idle = std::chrono::seconds(g_config.idleTimeoutS);
+  fds.clear();
+  fds.push_back({s.wake, POLLIN, 0});
+  fds.push_back({s.udp, POLLIN, 0});
+  for (int fd : s.listeners) fds.push_back({fd, POLLIN, 0});
+  // A parked connection is watched only for its end.
+  for (auto& c : s.conns) fds.push_back({c->fd, short(!c->out.empty() ? POLLOUT : c->parked ? POLLRDHUP : POLLIN), 0});
+  const int n = poll(fds.data(), fds.size(), PollTimeout(Vxi11Clock::now()));
+  if (n > 0) {
+    if (fds[0].revents & POLLIN) {
+      uint64_t count = 0;
+      (void)!read(s.wake, &count, sizeof count);
+    }
+    if (fds[1].revents & POLLIN) ServeDatagram(s.udp);
+    for (int k = 0; k < kKinds; ++k)
+      if (fds[2 + k].revents & POLLIN) Accept(s, Kind(k));
     // Connections accepted just now are polled on the next round.
-    for (size_t i = 4, k = 0; i < fds.size(); ++i) {
+    for (size_t i = kFixed, k = 0; i < fds.size(); ++i) {
       Conn& c = *s.conns[k];
       const short ev = fds[i].revents;
       bool ok = true;
       if (ev & POLLOUT) ok = Flush(c) && (!c.out.empty() || Serve(c));
+      else if (ev & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL) && c.parked) ok = false;
       else if (ev & POLLIN) ok = Receive(c);
       else if (ev & (POLLHUP | POLLERR | POLLNVAL)) ok = false;
-      if (ok) {
-        ++k;
-      } else {
-        close(c.fd);
-        s.conns.erase(s.conns.begin() + long(k));
-      }
+      if (ok) ++k;
+      else Drop(s, k);
+    }
+  }
+  const auto now = Vxi11Clock::now();
+  Vxi11ServiceLinks(now, idle, &done);
+  Finish(s, done);
+  DropIdle(s, now, idle);
+}
+
+void Loop(Sockets& s) {
+  std::vector<pollfd> fds;
+  std::vector<Vxi11Finished> done;
+  while (!plat::StopRequested()) {
+    try {
+      Round(s, fds, done);
+    } catch (const std::exception& e) {
+      std::printf("vxi11: a round failed: %s\n", e.what());
+      done.clear();
     }
   }
 }
 }  // namespace
+
+Vxi11Config::Vxi11Config() : host(plat::ServerListenHost()) {}
 
 Vxi11Config Vxi11ConfigFromEnv() {
   Vxi11Config c;
@@ -210,6 +304,7 @@ Vxi11Config Vxi11ConfigFromEnv() {
   c.portmapPort = EnvPort("SCOPE_VXI11_PMAP_PORT", c.portmapPort);
   c.corePort = EnvPort("SCOPE_VXI11_CORE_PORT", c.corePort);
   c.abortPort = EnvPort("SCOPE_VXI11_ABORT_PORT", c.abortPort);
+  c.idleTimeoutS = EnvPort("SCOPE_VXI11_IDLE_S", c.idleTimeoutS);
   return c;
 }
 
@@ -221,21 +316,31 @@ Vxi11Ports& Vxi11BoundPorts() {
 void* vxi_11(void*) {
   Sockets s;
   Vxi11Ports& ports = Vxi11BoundPorts();
-  s.core = Open(SOCK_STREAM, g_config.corePort, "core channel");
-  if (s.core < 0) {
+  Vxi11ResetLinks();
+  int& core = s.listeners[kCoreConn];
+  int& pmap = s.listeners[kPmapConn];
+  int& abort = s.listeners[kAbortConn];
+  core = Open(SOCK_STREAM, g_config.corePort, "core channel");
+  s.wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (core < 0 || s.wake < 0) {
     std::fprintf(stderr, "cannot create tcp service.\n");
     return nullptr;
   }
-  s.pmap = Open(SOCK_STREAM, g_config.portmapPort, "portmapper (tcp)");
+  const int wake = s.wake;
+  s.waker = Scpi.AddAnswerWaker([wake] {
+    const uint64_t one = 1;
+    (void)!write(wake, &one, sizeof one);
+  });
+  pmap = Open(SOCK_STREAM, g_config.portmapPort, "portmapper (tcp)");
   // Without the portmapper port, UDP calls come to a port of their own.
-  s.udp = Open(SOCK_DGRAM, s.pmap >= 0 ? g_config.portmapPort : 0, "udp service");
-  s.abort = Open(SOCK_STREAM, g_config.abortPort, "abort channel");
-  ports.core = BoundPort(s.core);
-  ports.portmapTcp = s.pmap >= 0 ? BoundPort(s.pmap) : 0;
+  s.udp = Open(SOCK_DGRAM, pmap >= 0 ? g_config.portmapPort : 0, "udp service");
+  abort = Open(SOCK_STREAM, g_config.abortPort, "abort channel");
+  ports.core = BoundPort(core);
+  ports.portmapTcp = pmap >= 0 ? BoundPort(pmap) : 0;
   ports.udp = s.udp >= 0 ? BoundPort(s.udp) : 0;
-  ports.abort = s.abort >= 0 ? BoundPort(s.abort) : 0;
+  ports.abort = abort >= 0 ? BoundPort(abort) : 0;
   // The port is another portmapper's: the channels are registered with it.
-  const bool registered = s.pmap < 0 && g_config.portmapPort > 0 &&
+  const bool registered = pmap < 0 && g_config.portmapPort > 0 &&
                           PmapRegister(g_config.portmapPort, ports.core, ports.abort, ports.udp);
   std::printf("vxi11: %s portmapper tcp %d udp %d, core %d, abort %d\n", g_config.host.c_str(),
               ports.portmapTcp.load(), ports.udp.load(), ports.core.load(), ports.abort.load());
@@ -243,6 +348,7 @@ void* vxi_11(void*) {
   std::printf("Svc_Run ... \n");
   Loop(s);
   if (registered) PmapUnregister(g_config.portmapPort);
+  Vxi11ResetLinks();
   ports.ready = false;
   std::printf("Svc_Run Exit... \n");
   return nullptr;

@@ -5,10 +5,8 @@
 
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "remote/scpi.h"
 
 TaskForHelp TaskHelp;
-instr TaskHelpInstrStandard[] = {{"", nullptr}};
 
 namespace {
 // Display attributes of the window in the task manager's list.

@@ -134,6 +134,14 @@ TEST(Compare, LevelRules) {
   EXPECT_EQ(-1, scpi::InstrCompare("COUPling", "COUPLINGS"));
   EXPECT_EQ(-1, scpi::InstrCompare("COUPling", ""));
   EXPECT_EQ(-1, scpi::InstrCompare(nullptr, "X"));
+  // The input may not end inside a number of the pattern.
+  EXPECT_EQ(-1, scpi::InstrCompare("10X", "1"));
+  EXPECT_EQ(-1, scpi::InstrCompare("100X", "10"));
+  EXPECT_EQ(-1, scpi::InstrCompare("16", "1"));
+  EXPECT_EQ(-1, scpi::InstrCompare("2048", "20"));
+  EXPECT_EQ(-1, scpi::InstrCompare("0.1X", "0"));
+  EXPECT_EQ(1, scpi::InstrCompare("16", "16"));
+  EXPECT_EQ(1, scpi::InstrCompare("CHANnel12", "CHAN12"));
   EXPECT_EQ(2, scpi::GetInputInstrChNo("CHAN2"));
   EXPECT_EQ(-1, scpi::GetInputInstrChNo("TRIG"));
   EXPECT_EQ(INT16_MAX, scpi::GetInputInstrChNo("CHAN99999999999"));
@@ -175,7 +183,7 @@ TEST(Receive, TrimsAndRefusesBadLines) {
   EXPECT_EQ(-1, s.RecvInstructions(1, nullptr));
   EXPECT_EQ(-1, s.RecvInstructions(1, ""));
   EXPECT_EQ(-1, s.RecvInstructions(1, " :: : \r\n"));
-  EXPECT_EQ(-1, s.RecvInstructions(1, "CHAN1:DISP \xB0N"));
+  EXPECT_EQ(13, s.RecvInstructions(1, "CHAN1:DISP \xB0N"));  // above 0x7F: passes, matches nothing
   EXPECT_EQ(-1, s.RecvInstructions(1, "CHAN1\tDISP"));
   EXPECT_EQ(-1, s.RecvInstructions(1, std::string(1024, 'A').c_str()));
   EXPECT_EQ(1023, s.RecvInstructions(1, std::string(1023, 'A').c_str()));
@@ -240,6 +248,42 @@ TEST_F(Engine, SetupBlockIsCheckedThenHandedOverWhole) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   std::lock_guard<std::mutex> lock(g_mu);
   EXPECT_TRUE(g_hits.empty());
+}
+
+std::vector<int> g_setupLens;
+void RecordSetupLen(scpi_para*, char*) {
+  std::lock_guard<std::mutex> lock(g_mu);
+  g_setupLens.push_back(Scpi.GetBinaryDataLen());
+  g_cv.notify_all();
+}
+
+// Each queued setup call loads the length announced with its own block, even
+// when a later upload came before it ran.
+TEST_F(Engine, QueuedSetupCallsKeepTheirOwnLength) {
+  std::mutex gate;
+  std::unique_lock<std::mutex> hold(gate);
+  PushScpiFunc([&gate] { std::lock_guard<std::mutex> wait(gate); });
+  for (const std::string b : {"#15hello", "#19123456789"}) {
+    ASSERT_GE(Scpi.SendScpiMsg2(1, b.data(), int(b.size())), 0);
+    ASSERT_EQ(0, Scpi.RecvScpiBinary());
+    ASSERT_EQ(0, Scpi.DoSystemSetupCmd(RecordSetupLen));
+  }
+  EXPECT_EQ(9, Scpi.GetBinaryDataLen());
+  hold.unlock();
+  std::unique_lock<std::mutex> lock(g_mu);
+  ASSERT_TRUE(g_cv.wait_for(lock, std::chrono::seconds(3), [] { return g_setupLens.size() == 2; }));
+  EXPECT_EQ((std::vector<int>{5, 9}), g_setupLens);
+}
+
+// Control bytes and NUL are refused; bytes above 0x7F pass (UTF-8 names).
+TEST_F(Engine, OnlyControlBytesAreRefused) {
+  EXPECT_GT(Scpi.RecvInstructions(1, "MMEM:LOAD \"m\xC3\xA9sure.csv\""), 0);
+  EXPECT_EQ(-1, Scpi.RecvInstructions(1, "CHAN1:DISP \x01"));
+  EXPECT_EQ(-1, Scpi.RecvInstructions(1, "CHAN1:DISP \x7F"));
+  EXPECT_EQ(-1, Scpi.RecvInstructions(1, "CHAN1:DI\tSP ON"));
+  Hit h = Run("CHAN1:DISP \"\xC3\xA9\"");
+  EXPECT_EQ(0, h.row);
+  EXPECT_EQ("\"\xC3\xA9\"", h.param);
 }
 
 std::string Response() { return std::string(Scpi.GetResponseDataBuff(0), size_t(Scpi.GetResponseDataLength())); }

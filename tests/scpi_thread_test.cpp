@@ -6,8 +6,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/ipc.h"
 #include "platform/thread.h"
@@ -45,11 +47,20 @@ void Count(scpi_para*, char*) {
 void OpcRow(scpi_para*, char*) {
   ++g_any;
   ++g_opcRow;
-  Scpi.WriteResponseData("1", 0);
+  Scpi.WriteResponseData(Scpi.IsScpiBusy() ? "0" : "1", 0);
 }
+// Answers its parameter, after a pause that lets other requesters' commands
+// overtake it in the queue.
+void Echo(scpi_para*, char* p) {
+  std::this_thread::sleep_for(std::chrono::microseconds(50));
+  Scpi.WriteResponseData(p ? p : "", 0);
+}
+void Throw(scpi_para*, char*) { throw std::runtime_error("handler failure"); }
+void ThrowOther(scpi_para*, char*) { throw 42; }
 
-instr g_table[] = {{"*IDN?", Idn},   {"TRACe:DATA?", Trace}, {"BLOCk", Block},
-                   {"COUNt", Count}, {"*OPC?", OpcRow},      {"", nullptr}};
+instr g_table[] = {{"*IDN?", Idn},       {"TRACe:DATA?", Trace}, {"BLOCk", Block},
+                   {"COUNt", Count},     {"*OPC?", OpcRow},      {"ECHO?", Echo},
+                   {"THROw", Throw},     {"THROw:OTHer", ThrowOther}, {"", nullptr}};
 
 template <typename F>
 bool WaitFor(F done, int ms = 3000) {
@@ -64,6 +75,8 @@ bool WaitFor(F done, int ms = 3000) {
 struct Thread : ::testing::Test {
   Bench bench;
   void SetUp() override {
+    g_counted = g_idn = g_opcRow = g_any = 0;
+    g_blocked = g_release = false;
     ASSERT_EQ(0, Scpi.RegisterInstr(40, g_table));
     ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
   }
@@ -102,36 +115,73 @@ TEST_F(Thread, QueriesAnswerThroughTheQueue) {
 }
 
 TEST_F(Thread, ExactOpcIsAnsweredOnTheThreadEvenWhileTheWorkerIsBusy) {
-  BlockWorker();
   EXPECT_EQ("1\r\n", ScpiQuery("*OPC?\r\n"));
-  EXPECT_EQ("1\r\n", ScpiQuery("*OPC?\n"));
-  Scpi.SetScpiBusyState(true);
+  BlockWorker();
+  // The worker has a call to finish: busy, answered at once all the same.
+  EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\r\n"));
   EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\n"));
-  Scpi.SetScpiBusyState(false);
   EXPECT_EQ(0, g_opcRow.load());
-  // Without its line end it is an ordinary command for the worker.
+  // Without its line end it is an ordinary command for the worker: it
+  // answers once the calls before it have run, and is not busy with itself.
   EXPECT_EQ("", ScpiQuery("*OPC?", 1, 200));
   Release();
   EXPECT_TRUE(WaitFor([] { return g_opcRow.load() == 1; }));
+  EXPECT_EQ("1\r\n", ScpiQuery("*OPC?"));
+  EXPECT_TRUE(WaitFor([] { return ScpiQuery("*OPC?\n") == "1\r\n"; }));
+  Scpi.SetScpiBusyState(true);
+  EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\n"));
+  Scpi.SetScpiBusyState(false);
 }
 
-TEST_F(Thread, AFourthWaitingCallIsDropped) {
+// A burst larger than the worker's queue is held back, not dropped: every
+// command runs, and *OPC? answers 1 only once they all have.
+TEST_F(Thread, ABurstWaitsForTheWorkerInsteadOfBeingDropped) {
   BlockWorker();
-  for (int i = 0; i < 3; ++i) ScpiQuery("COUN\n", 1, 0);
-  ScpiQuery("*IDN?\n", 1, 0);  // a fourth waiting call: dropped
-  Sync();
+  for (int i = 0; i < 100; ++i) ScpiQuery("COUN\n", 1, 0);
+  // The SCPI thread waits for room for the fourth call: what follows waits too.
+  EXPECT_EQ("", ScpiQuery("*OPC?\r\n", 1, 100));
+  EXPECT_EQ(0, g_counted.load());
   Release();
-  EXPECT_TRUE(WaitFor([] { return g_counted.load() == 3; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(3, g_counted.load());
-  EXPECT_EQ(0, g_idn.load());
-  // With the worker free again, commands run.
+  EXPECT_TRUE(WaitFor([] { return ScpiQuery("*OPC?\r\n") == "1\r\n"; }, 10000));
+  EXPECT_EQ(100, g_counted.load());
   EXPECT_EQ("QEL,TEST\r\n", ScpiQuery("*IDN?\n"));
+}
+
+// Requesters querying at the same time each get the answer of their own
+// command, never another's or a late one.
+TEST_F(Thread, EachRequesterGetsItsOwnAnswer) {
+  constexpr int kThreads = 8, kQueries = 150;
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([t, &wrong] {
+      for (int i = 0; i < kQueries; ++i) {
+        const std::string word = "T" + std::to_string(t) + "Q" + std::to_string(i);
+        if (ScpiQuery("ECHO? " + word + "\n", 1, 10000) != word + "\r\n") ++wrong;
+      }
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(0, wrong.load());
+  // A query given up on: its late answer is not taken for the next one.
+  BlockWorker();
+  EXPECT_EQ("", ScpiQuery("ECHO? late\n", 1, 50));
+  Release();
+  EXPECT_EQ("early\r\n", ScpiQuery("ECHO? early\n"));
+}
+
+TEST_F(Thread, AThrowingHandlerLeavesTheWorkerRunning) {
+  testing::internal::CaptureStdout();
+  ScpiQuery("THROw\n", 1, 0);
+  ScpiQuery("THROw:OTHer\n", 1, 0);
+  EXPECT_EQ("QEL,TEST\r\n", ScpiQuery("*IDN?\n"));
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("SCPI handler failed: handler failure"));
+  EXPECT_NE(std::string::npos, out.find("SCPI handler failed: unknown exception"));
 }
 
 TEST_F(Thread, SetupUploadTakesTheNextMessageAsItsBlock) {
   std::string block = "#41234" + std::string(1234, 'S');
-  ScpiQuery("SYSTem:SETup\r\n", 1, 0);
+  ScpiQuery("SYSTem:SETup\n", 1, 0);  // an LF line end, as END gives
   ASSERT_EQ(int(block.size()), Scpi.SendScpiMsg2(1, block.data(), int(block.size())));
   EXPECT_TRUE(WaitFor([] { return Scpi.GetBinaryDataLen() == 1234; }));
   // More announced than arrived: refused, nothing announced.
@@ -147,8 +197,9 @@ TEST_F(Thread, HostileLinesAreRefusedWithoutAnswer) {
   const std::string lines[] = {
       std::string(65536, 'J'),               // 64 KiB of junk
       std::string(2000, 'A') + " 1\n",       // longer than a command line
-      "*IDN?\xFF\n",                         // a byte above 0x7F
+      "*IDN?\xFF\n",                         // a byte above 0x7F: no such command
       "\x80\x81\x82\n",
+      "*IDN?\x7F\n",                         // DEL
       " : ::  \r\n",                         // only separators
       "",                                    // empty
       " 1.5\n",                              // a parameter, no header

@@ -150,6 +150,23 @@ TEST_F(ChScpi, ProbeKeywordsAndCustomRatios) {
   EXPECT_EQ(Vertical.GetYRealprobe(1), 3);  // CH2 keeps its own
 }
 
+// A bare number is not cut out of a longer keyword: "1" is 1X, not 10X.
+TEST_F(ChScpi, ProbeNumbersSelectTheirOwnRatio) {
+  const struct {
+    const char* number;
+    int probe;
+    const char* answer;
+  } cases[] = {{"1", 3, "1X"}, {"10", 4, "10X"}, {"100", 5, "100X"}, {"1000", 6, "1000X"}, {"0.1", 2, "0.1X"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.number);
+    Set(std::string("CHAN1:PROB ") + c.number);
+    EXPECT_EQ(Vertical.GetYRealprobe(0), c.probe);
+    EXPECT_EQ(Ask("CHAN1:PROB?"), std::string(c.answer) + "\r\n");
+  }
+  Set("CHAN1:PROB 1");
+  EXPECT_FLOAT_EQ(Vertical.GetRealYDivVoltage(0), Base(0));
+}
+
 TEST_F(ChScpi, ProbeTypeAndUnitsSwitchTheProbePages) {
   EXPECT_EQ(Ask("CHAN1:PROB:TYP?"), "VOLTs\r\n");
   EXPECT_EQ(Ask("CHAN1:UNIT?"), "VOLTs\r\n");

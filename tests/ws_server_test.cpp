@@ -642,7 +642,7 @@ void OnSignal(int) {}
 }  // namespace
 
 TEST_F(WsServer, AFloodOfConnectionsAndFramesLeavesItServing) {
-  Start();
+  Start([](WSServerState_* s) { s->config.max_clients = 200; });
   struct sigaction sa = {};
   sa.sa_handler = OnSignal;  // no SA_RESTART: select and accept see EINTR
   sigaction(SIGUSR1, &sa, nullptr);
@@ -762,4 +762,79 @@ TEST_F(WsServer, BothFamiliesRunSideBySideOnLoopbackWithTheirOwnPipes) {
   ws_stop(g_pic);
   struct stat st;
   EXPECT_NE(stat((root_ + "/tmp/wspipein.fifo").c_str(), &st), 0) << "stop removes the pipes";
+}
+
+// Announced lengths cost nothing until the bytes come: a client announcing
+// a whole frame and sending one byte holds a buffer of one byte.
+TEST_F(WsServer, FrameBuffersGrowAsTheBytesArrive) {
+  Start();
+  std::vector<int> fds;
+  for (int i = 0; i < 20; ++i) {
+    int fd = Open();
+    std::string f = Frame(WS_OPCODE_BIN, std::string(WS_MAX_FRM_SZ, 'x'));
+    ASSERT_TRUE(SendAll(fd, f.substr(0, 14 + 1)));  // header and one payload byte
+    fds.push_back(fd);
+  }
+  ASSERT_TRUE(WaitFor([] {
+    size_t held = 0, waiting = 0;
+    for (auto& c : g_server->clients)
+      if (c->message) {
+        ++waiting;
+        held += c->message->payload.capacity();
+      }
+    return waiting == 20 && held < 20 * 1024;
+  }));
+  // The frame completes as the rest arrives.
+  std::string f = Frame(WS_OPCODE_BIN, std::string(WS_MAX_FRM_SZ, 'x'));
+  ASSERT_TRUE(SendAll(fds[0], f.substr(15)));
+  Rx rx = ReadFrame(fds[0]);
+  EXPECT_EQ(rx.payload, std::string(WS_MAX_FRM_SZ, 'x'));
+  for (int fd : fds) close(fd);
+}
+
+// Every frame that came in one piece with the handshake is answered at once,
+// not only the first sixteen.
+TEST_F(WsServer, AllFramesSentWithTheHandshakeAreRead) {
+  Start();
+  int fd = Connect(port_);
+  std::string burst = Request();
+  for (int i = 0; i < 40; ++i) burst += Frame(WS_OPCODE_TEXT, "f" + std::to_string(i));
+  ASSERT_LT(burst.size(), WS_BUFFER_SIZE);
+  ASSERT_TRUE(SendAll(fd, burst));
+  EXPECT_EQ(ReadHttp(fd).compare(0, 12, "HTTP/1.1 101"), 0);
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(ReadFrame(fd).payload, "f" + std::to_string(i));
+  close(fd);
+}
+
+// Clients beyond the cap are refused; handshakes that take too long and
+// silent clients are dropped.
+TEST_F(WsServer, ClientCapHandshakeAndIdleTimeOuts) {
+  Start([](WSServerState_* s) {
+    s->config.max_clients = 3;
+    s->config.handshake_timeout_s = 1;
+    s->config.idle_timeout_s = 2;
+  });
+  int a = Open(), b = Open(), c = Open();
+  int d = Connect(port_);
+  EXPECT_EQ(ReadHttp(d), "HTTP/1.1 503 Service Unavailable\r\n\r\n");
+  EXPECT_TRUE(EndsWithoutData(d));
+  close(d);
+  close(c);
+  ASSERT_TRUE(WaitFor([] { return g_closes == 1; }));
+  int slow = Connect(port_);
+  ASSERT_TRUE(SendAll(slow, Request().substr(0, 20)));  // never finished
+  EXPECT_TRUE(EndsWithoutData(slow));  // dropped after a second or two
+  close(slow);
+  // a keeps talking, b stays silent: only b is closed.
+  for (int i = 0; i < 6; ++i) {
+    ASSERT_TRUE(SendAll(a, Frame(WS_OPCODE_TEXT, "alive")));
+    EXPECT_EQ(ReadFrame(a).payload, "alive");
+    std::this_thread::sleep_for(500ms);
+  }
+  EXPECT_TRUE(EndsWithoutData(b));
+  EXPECT_TRUE(WaitFor([] { return g_closes == 2; }));
+  ASSERT_TRUE(SendAll(a, Frame(WS_OPCODE_TEXT, "still")));
+  EXPECT_EQ(ReadFrame(a).payload, "still");
+  close(a);
+  close(b);
 }

@@ -10,6 +10,8 @@ namespace {
 std::atomic<bool> g_queryFails{false};
 }
 
+const char* ServerListenHost() { return "127.0.0.1"; }
+
 std::string NetDeviceList() {
   return "Inter-|   Receive                            |  Transmit\n"
          " face |bytes    packets errs drop fifo frame compressed multicast|bytes\n"

@@ -3,6 +3,7 @@
 // takes only the bytes still missing, so a slow client never stalls the loop.
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -140,6 +141,34 @@ void HandleFrame(WSServerState_* server, WSClient2* client, WSFrameHeader_* f) {
   client->message.reset();
 }
 
+// Reads the rest of the frame's payload onto the message: the buffer grows
+// as the bytes come, not when a length is announced.
+Stage ReadPayload(WSClient2* client, WSFrameHeader_* f) {
+  WSMessageBuffer_* m = client->message.get();
+  char chunk[16384];
+  while (m->buflen < f->payload_len) {
+    const size_t want = std::min(sizeof chunk, size_t(f->payload_len) - m->buflen);
+    ssize_t n = ws_client_recv(client, chunk, want);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+      client->status |= WS_READING;
+      return kNeedMore;
+    }
+    if (n <= 0) {
+      Fail(client);
+      ws_error(client, 1011, "Unable to read payload");
+      return kFailed;
+    }
+    try {
+      m->payload.insert(m->payload.end(), chunk, chunk + n);
+    } catch (const std::bad_alloc&) {
+      Fail(client);
+      return kFailed;
+    }
+    m->buflen += size_t(n);
+  }
+  return kDone;
+}
+
 // Continues the current frame; true when a frame was finished.
 bool ReadOneFrame(WSServerState_* server, WSClient2* client) {
   if (!client->frame) client->frame.reset(new WSFrameHeader_);
@@ -160,17 +189,8 @@ bool ReadOneFrame(WSServerState_* server, WSClient2* client) {
     WSMessageBuffer_* m = client->message.get();
     m->mask_offset = m->payload.size();
     m->buflen = 0;
-    try {
-      m->payload.resize(m->mask_offset + f->payload_len);
-    } catch (const std::bad_alloc&) {
-      Fail(client);
-      return false;
-    }
   }
-  WSMessageBuffer_* m = client->message.get();
-  auto* base = reinterpret_cast<unsigned char*>(m->payload.data() + m->mask_offset);
-  if (ReadUpTo(client, base, &m->buflen, f->payload_len, "Unable to read payload") != kDone)
-    return false;
+  if (ReadPayload(client, f) != kDone) return false;
   // Whole: the owner sees a ready client (the picture server answers only those).
   client->status &= ~WS_READING;
   HandleFrame(server, client, f);
@@ -192,8 +212,9 @@ ssize_t ws_client_recv(WSClient2* client, void* buf, size_t n) {
 
 void ws_read_frame(WSServerState_* server, WSClient2* client) {
   // A few frames per event keeps a flood from one client fair to the others;
-  // the socket stays readable for the rest.
-  for (int i = 0; i < 16; ++i) {
+  // the socket stays readable for the rest. Bytes that came with the
+  // handshake are no event of the socket's: they are all read now.
+  for (int i = 0; i < 16 || !client->pending.empty(); ++i) {
     if (!ReadOneFrame(server, client)) break;
     if (client->status & WS_CLOSE || client->doomed) break;
   }

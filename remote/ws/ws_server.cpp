@@ -15,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/net.h"
 #include "platform/thread.h"
 #include "remote/ws/ws_internal.h"
 
@@ -35,11 +36,12 @@ const char* Env(const char* name) {
   return v && *v ? v : nullptr;
 }
 
-// On the PC the wildcard address stands for loopback; $SCOPE_WS_HOST decides.
+// The wildcard address stands for the board's server address (loopback on
+// the PC); $SCOPE_WS_HOST decides.
 std::string ListenHost(const char* host) {
   if (const char* env = Env("SCOPE_WS_HOST")) return env;
   std::string h = host ? host : "";
-  if (h.empty() || h == "0.0.0.0" || h == "::") return "127.0.0.1";
+  if (h.empty() || h == "0.0.0.0" || h == "::") return plat::ServerListenHost();
   return h;
 }
 
@@ -55,6 +57,12 @@ WSServerState_* Create(const Family& family, const char* host, const char* port)
   FD_ZERO(&server->rfds);
   FD_ZERO(&server->wfds);
   return server;
+}
+
+time_t Now() {
+  timespec t = {};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec;
 }
 
 bool ArmTimer(int fd) {
@@ -149,8 +157,14 @@ void Accept(WSServerState_* server) {
       close(fd);
       continue;
     }
+    if (server->clients.size() >= server->config.max_clients) {
+      (void)!send(fd, kUnavailable, sizeof kUnavailable - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+      close(fd);
+      continue;
+    }
     std::unique_ptr<WSClient2> client(new WSClient2);
     client->listener = fd;
+    client->accepted = client->last_active = Now();
     PeerText(addr, client->remote_ip);
     server->by_fd[fd] = client.get();
     ws_registry_add(client.get());
@@ -215,15 +229,32 @@ void BuildSets(WSServerState_* server) {
   }
 }
 
+// Drops clients whose handshake takes too long and open clients that have
+// sent nothing for the idle time-out.
+void DropStale(WSServerState_* server) {
+  const time_t now = Now();
+  const wsconfig& c = server->config;
+  std::vector<WSClient2*> stale;
+  for (auto& client : server->clients) {
+    if (client->doomed || client->tearing_down) continue;
+    const bool handshaking = !client->headers || client->headers->reading;
+    if (handshaking ? now - client->accepted >= c.handshake_timeout_s : now - client->last_active >= c.idle_timeout_s)
+      stale.push_back(client.get());
+  }
+  for (WSClient2* client : stale) TearDown(server, client);
+}
+
 void OnTimer(WSServerState_* server) {
   uint64_t count;
   if (read(server->timerfd, &count, sizeof count) != sizeof count) return;
   if (server->heartbeat) server->heartbeat();
+  DropStale(server);
   ArmTimer(server->timerfd);
 }
 
 void OnClient(WSServerState_* server, WSClient2* client, bool readable, bool writable) {
   if (client->doomed) return;
+  if (readable) client->last_active = Now();
   if (writable && client->sockqueue) ws_respond(client, nullptr, 0);
   if (readable && !(client->status & WS_CLOSE) && !client->doomed) {
     if (!client->headers || client->headers->reading) {

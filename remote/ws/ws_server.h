@@ -5,13 +5,16 @@
 // ws_start and calls the owner back when a client has finished its handshake,
 // has sent a whole message, or is torn down.
 //
-// On the PC the servers listen on loopback unless $SCOPE_WS_HOST names another
-// address (the wildcard "0.0.0.0" stands for loopback there); $SCOPE_WS_CMD_PORT
+// The servers listen on the board's server address (every interface on the
+// board, loopback on the PC) for the wildcard "0.0.0.0", unless $SCOPE_WS_HOST
+// names another address; $SCOPE_WS_CMD_PORT
 // and $SCOPE_WS_PIC_PORT move the two families' ports. The named pipes lie
 // under the instrument root ("/tmp/wspipein2.fifo" maps to "<root>/tmp/...").
 #pragma once
 #include <sys/select.h>
 #include <sys/time.h>
+
+#include <ctime>
 
 #include <atomic>
 #include <cstddef>
@@ -42,6 +45,9 @@ enum : int {
 constexpr size_t WS_MAX_FRM_SZ = 0x100000;      // largest accepted payload, 1 MiB
 constexpr size_t WS_THROTTLE_THLD = 0x200000;   // send queue that throttles, 2 MiB
 constexpr size_t WS_BUFFER_SIZE = 8192;         // request buffer
+constexpr size_t WS_MAX_CLIENTS = 64;           // clients per server
+constexpr int WS_HANDSHAKE_TIMEOUT_S = 10;
+constexpr int WS_IDLE_TIMEOUT_S = 1800;
 
 struct wsconfig {
   std::string host;
@@ -52,6 +58,9 @@ struct wsconfig {
   int echomode = 0;         // 1: messages are sent back as they came
   int strict = 1;           // 1: messages go to the message callback
   size_t max_frm_sz = WS_MAX_FRM_SZ;
+  size_t max_clients = WS_MAX_CLIENTS;             // more are refused with 503
+  int handshake_timeout_s = WS_HANDSHAKE_TIMEOUT_S;  // a handshake not done by then is dropped
+  int idle_timeout_s = WS_IDLE_TIMEOUT_S;          // an open client silent this long is closed
 };
 
 struct WSRequestHeaders_ {
@@ -121,6 +130,8 @@ struct WSClient2 {
   // Bytes that arrived behind the handshake request, read before the socket.
   std::vector<char> pending;
   bool opened = false;         // the open callback was called
+  time_t accepted = 0;         // monotonic seconds: when accepted, last received from
+  time_t last_active = 0;
   bool doomed = false;         // ws2_close_conn asked; freed at the loop's next safe point
   bool tearing_down = false;
   bool is_open() const { return headers && !headers->ws_accept.empty(); }

@@ -17,11 +17,12 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 try:
     import pyvisa
-    from pyvisa_py.protocols import rpc
+    from pyvisa_py.protocols import rpc, vxi11
 except ImportError:
     from scope_support import system_python_or_exit
 
@@ -147,6 +148,135 @@ def hostile_bytes_leave_it_serving(inst, rm):
         session.close()
 
 
+# Queries whose answers differ from each other at the state set_known_state()
+# leaves: a client given another's answer notices.
+KNOWN = {":CHANnel1:COUPling?": "DC", ":CHANnel1:PROBe?": "1X", ":CHANnel2:PROBe?": "10X",
+         ":CHANnel1:UNITs?": "VOLTs", ":CHANnel1:INVert?": "0", ":CHANnel1:DISPlay?": "1"}
+
+
+def set_known_state(rm):
+    session = open_instr(rm)
+    try:
+        for line in (":CHANnel1:COUPling DC", ":CHANnel1:PROBe 1X", ":CHANnel2:PROBe 10X", ":CHANnel1:INVert OFF",
+                     ":CHANnel1:DISPlay ON"):
+            session.write(line)
+        for query, answer in KNOWN.items():
+            assert session.query(query).strip() == answer, query
+    finally:
+        session.close()
+
+
+def parallel_clients(rm, clients, seconds):
+    """`clients` sessions query in parallel for `seconds`; every answer must
+    be the one of the session's own query. Returns the queries per second."""
+    set_known_state(rm)
+    queries = list(KNOWN.items())
+    sessions = [open_instr(rm, 10000) for _ in range(clients)]
+    counts, wrong, errors = [0] * clients, [], []
+    end = time.monotonic() + seconds
+
+    def run(i):
+        try:
+            k = i
+            while time.monotonic() < end:
+                query, answer = queries[k % len(queries)]
+                got = sessions[i].query(query).strip()
+                if got != answer:
+                    wrong.append((i, query, got))
+                counts[i] += 1
+                k += 1
+        except Exception as e:  # noqa: BLE001 - reported below
+            errors.append((i, repr(e)))
+
+    threads = [threading.Thread(target=run, args=(i,)) for i in range(clients)]
+    start = time.monotonic()
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    elapsed = time.monotonic() - start
+    for s in sessions:
+        s.close()
+    assert not errors, errors[:5]
+    assert not wrong, f"{len(wrong)} wrong answers of {sum(counts)}, e.g. {wrong[:5]}"
+    assert all(counts), counts
+    return sum(counts) / elapsed
+
+
+def two_clients_in_parallel(inst, rm):
+    print(f"2 clients: {parallel_clients(rm, 2, 3):.0f} queries/s")
+
+
+def fifty_clients_in_parallel(inst, rm):
+    print(f"50 clients: {parallel_clients(rm, 50, 4):.0f} queries/s")
+
+
+def burst_of_setters(inst, rm):
+    """100 setters written back to back: each runs, in order, none is lost
+    (a channel setter takes tens of milliseconds: the final query waits)."""
+    session = open_instr(rm, 60000)
+    try:
+        ratios = [1.25 + 0.25 * i for i in range(100)]
+        for r in ratios:
+            session.write(f":CHAN1:PROB {r}")
+        assert session.query(":CHAN1:PROB?").strip() == f"{ratios[-1]:.3f}X"
+        couplings = [("AC", "DC", "GND")[i % 3] for i in range(101)]
+        for c in couplings:
+            session.write(":CHAN1:COUP " + c)
+        assert session.query(":CHAN1:COUP?").strip() == couplings[-1]
+        session.write(":CHAN1:PROB 1X")
+    finally:
+        session.close()
+
+
+class AbortClient(rpc.RawTCPClient):
+    """The abort channel, as a VXI-11 client opens it from create_link's port."""
+
+    def __init__(self, host, port):
+        self.packer = vxi11.Vxi11Packer()
+        self.unpacker = vxi11.Vxi11Unpacker("")
+        super().__init__(host, vxi11.DEVICE_ASYNC_PROG, vxi11.DEVICE_ASYNC_VERS, port)
+
+    def abort(self, link):
+        return self.make_call(vxi11.DEVICE_ABORT, link, self.packer.pack_device_link,
+                              self.unpacker.unpack_device_error)
+
+
+def pending_read_blocks_no_one(inst, rm):
+    """A raw RPC client's read waits for an answer that never comes; pyvisa
+    sessions, the portmapper and the abort channel are served meanwhile, and
+    the abort ends the read at once with the abort error."""
+    core = vxi11.CoreClient("127.0.0.1")
+    error, link, abort_port, _ = core.create_link(7, 0, 0, "inst0")
+    assert error == 0 and abort_port == inst.abort, (error, abort_port)
+    assert core.device_write(link, 1000, 0, 8, b"NOSuch:COMMand?")[0] == 0
+    result = {}
+    reader = threading.Thread(target=lambda: result.update(read=core.device_read(link, 100, 30000, 0, 0, 0)))
+    reader.start()
+    time.sleep(0.1)
+    session = open_instr(rm, 2000)
+    try:
+        start = time.monotonic()
+        for _ in range(5):
+            assert session.query(":CHANnel2:PROBe?").strip() == "10X"
+        assert time.monotonic() - start < 2, "queries waited for the pending read"
+    finally:
+        session.close()
+    pmap = rpc.TCPPortMapperClient("127.0.0.1", 2000)
+    assert pmap.get_port((vxi11.DEVICE_CORE_PROG, vxi11.DEVICE_CORE_VERS, rpc.IPPROTO_TCP, 0)) == inst.core
+    pmap.close()
+    aborter = AbortClient("127.0.0.1", abort_port)
+    start = time.monotonic()
+    assert aborter.abort(link) == 0
+    reader.join(5)
+    assert not reader.is_alive(), "the aborted read did not end"
+    assert result["read"][0] == vxi11.ErrorCodes.abort, result
+    assert time.monotonic() - start < 2
+    aborter.close()
+    assert core.destroy_link(link) == 0
+    core.close()
+
+
 def lxi_scpi(inst, rm):
     if not LXI:
         return "lxi-tools not installed"
@@ -157,6 +287,20 @@ def lxi_scpi(inst, rm):
                              capture_output=True, text=True, timeout=30)
         assert out.returncode == 0, out
         assert out.stdout.strip() == "1", out
+    # Several lxi clients at once beside a pyvisa session: each its own answer.
+    set_known_state(rm)
+    session = open_instr(rm)
+    try:
+        procs = [(q, subprocess.Popen([LXI, "scpi", "--address", "127.0.0.1", "--timeout", "5", q],
+                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True))
+                 for q in list(KNOWN) * 2]
+        for _ in range(10):
+            assert session.query(":CHANnel1:UNITs?").strip() == "VOLTs"
+        for q, p in procs:
+            out, err = p.communicate(timeout=30)
+            assert p.returncode == 0 and out.strip() == KNOWN[q], (q, out, err)
+    finally:
+        session.close()
     return None
 
 
@@ -172,7 +316,8 @@ def main():
     rm = pyvisa.ResourceManager("@py")
     tally = Tally()
     for case in (pyvisa_queries, pyvisa_channel_setting, pyvisa_timeout_then_recovers, two_sessions,
-                 hostile_bytes_leave_it_serving, lxi_scpi):
+                 hostile_bytes_leave_it_serving, two_clients_in_parallel, fifty_clients_in_parallel,
+                 burst_of_setters, pending_read_blocks_no_one, lxi_scpi):
         tally.run(case.__name__, lambda: case(inst, rm))
     rm.close()
     return tally.finish(inst, "scopeapp", tmp)

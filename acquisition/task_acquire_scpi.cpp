@@ -1,0 +1,112 @@
+// The acquire module's SCPI commands: the ACQUIRE key and its lock, the
+// acquisition mode, the averaging count and the memory depth. Setters write
+// the item, rerun its handler with no key and then the page handler; queries
+// answer from the items.
+#include <cstdio>
+
+#include "acquisition/task_acquire.h"
+#include "core/sys_run_info.h"
+#include "core/system_resource.h"
+#include "remote/scpi.h"
+#include "remote/scpi_key.h"
+
+namespace {
+constexpr int kRollTimeBase = 26;  // from here on auto sweep rolls: no averaging
+constexpr int kTrigAuto = 0;
+constexpr int kModeNormal = 0;
+constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
+
+const scpipara kModes[] = {
+    {"NORMal", 0}, {"PEAKdetect", 1}, {"HRESolution", 2}, {"AVERage", 3}, {"", -1}};
+const scpipara kCounts[] = {{"2", 0},    {"4", 1},    {"8", 2},     {"16", 3},    {"32", 4},
+                            {"64", 5},   {"128", 6},  {"256", 7},   {"512", 8},   {"1024", 9},
+                            {"2048", 10}, {"4096", 11}, {"8192", 12}, {"", -1}};
+const scpipara kDepths[] = {{"AUTO", 0}, {"7K", 1},  {"70K", 2}, {"700K", 3},
+                            {"7M", 4},   {"35M", 5}, {"56M", 6}, {"", -1}};
+
+Menu& M() { return TaskAcquire.TaskMenu; }
+int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
+_SysRunInfoOp& Run() { return *SystemResource.runStatus; }
+void Answer(const char* text) { SystemResource.scpiEngine->WriteResponseData(text, 0); }
+
+// The value of the keyword `p` matches; -1 (with the warning when missing).
+int Keyword(const scpipara* words, const char* p) {
+  if (!p) {
+    std::printf("Warning : Command parameter missing ... \n");
+    return -1;
+  }
+  const int i = scpi::InstrParaCompare(words, p);
+  return i < 0 ? -1 : words[i].value;
+}
+
+// The pattern of the row whose value is `v`, "" when none.
+const char* KeywordOf(const scpipara* words, int v) {
+  for (int i = 0; words[i].pattern[0]; ++i)
+    if (words[i].value == v) return words[i].pattern;
+  return "";
+}
+
+// Auto sweep rolls on block 0's time base: no averaging.
+bool Rolls() { return Run().GetTriggerMode() == kTrigAuto && Run().GetRealTimeBase(0) >= kRollTimeBase; }
+
+void CommonOp() {
+  AcquireMenuOp(kNoKey);
+  std::printf("\n ----Scpi_AcquireCommonOp----");
+  Run().SetDrawRefresh();
+}
+
+void Scpi_Key_Acquire(scpi_para*, char*) { ScpiQueueKey("Acquire", kAcquireKey); }
+void Scpi_Key_AcquireLock(scpi_para*, char* p) { ScpiKeyLock(kAcquireKey, p); }
+void Scpi_Key_AcquireLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kAcquireKey); }
+
+void Scpi_Acquire_Mode(scpi_para*, char* p) {
+  int mode = Keyword(kModes, p);
+  if (mode < 0) return;
+  if (mode == kAcqModeAverage && Rolls()) mode = kModeNormal;
+  M().SetMenuItem(kAcqMode, uint64_t(mode));
+  Acqure_Mode(kNoKey);
+  CommonOp();
+}
+
+void Scpi_Acquire_GetMode(scpi_para*, char*) { Answer(KeywordOf(kModes, Item(kAcqMode))); }
+
+void Scpi_Acquire_SetAverageNum(scpi_para*, char* p) {
+  const int sel = Keyword(kCounts, p);
+  if (sel < 0 || Rolls()) return;
+  TaskAcquire.SetAverageSel(sel);
+  M().SetMenuItem(kAcqAverage, uint64_t(TaskForAcquire::Average[sel]));
+  M().SetMenuItem(kAcqMode, kAcqModeAverage);
+  Acqure_Mode(kNoKey);
+  Acqure_Average(kNoKey);
+  CommonOp();
+}
+
+void Scpi_Acquire_GetAverageNum(scpi_para*, char*) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", Item(kAcqAverage));
+  Answer(text);
+}
+
+void Scpi_Acquire_SetMemDepth(scpi_para*, char* p) {
+  const int depth = Keyword(kDepths, p);
+  if (depth < 0) return;
+  M().SetMenuItem(kAcqMemDepth, uint64_t(depth));
+  Acqure_MemDepth(kNoKey);
+  CommonOp();
+}
+
+void Scpi_Acquire_GetMemDepth(scpi_para*, char*) { Answer(KeywordOf(kDepths, Item(kAcqMemDepth))); }
+}  // namespace
+
+instr TaskAcquireInstrStandard[] = {
+    {"KEY:ACQuire", Scpi_Key_Acquire},
+    {"KEY:ACQuire:LOCK", Scpi_Key_AcquireLock},
+    {"KEY:ACQuire:LOCK?", Scpi_Key_AcquireLockAsk},
+    {"ACQuire:TYPE", Scpi_Acquire_Mode},
+    {"ACQuire:TYPE?", Scpi_Acquire_GetMode},
+    {"ACQuire:AVERages:COUNt", Scpi_Acquire_SetAverageNum},
+    {"ACQuire:AVERages:COUNt?", Scpi_Acquire_GetAverageNum},
+    {"ACQuire:MEMory:DEPTh", Scpi_Acquire_SetMemDepth},
+    {"ACQuire:MEMory:DEPTh?", Scpi_Acquire_GetMemDepth},
+    {"", nullptr},
+};
