@@ -15,6 +15,7 @@
 #include "core/request.h"
 #include "core/rs232.h"
 #include "remote/scpi.h"
+#include "remote/scpi_key.h"
 
 namespace {
 using namespace hori;
@@ -74,15 +75,9 @@ double ScaledNumber(const char* p) {
 
 // ---- the HORI key ----
 
-void Key(scpi_para*, char*) { Sys().keyboard->AppendScpiKey(kHoriKey, 1); }
-
-void KeyLock(scpi_para*, char* p) {
-  if (Missing(p)) return;
-  const int v = Match(kOnOff, p);
-  if (v >= 0) Sys().keyboard->SetKeyValueLock(kHoriKey, v);
-}
-
-void KeyLockAsk(scpi_para*, char*) { AnswerNumber(Sys().keyboard->KeyValueIsLock(kHoriKey)); }
+void Key(scpi_para*, char*) { ScpiQueueKey("Hori", kHoriKey); }
+void KeyLock(scpi_para*, char* p) { ScpiKeyLock(kHoriKey, p); }
+void KeyLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kHoriKey); }
 
 // ---- format and mode ----
 

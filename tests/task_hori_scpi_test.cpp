@@ -122,7 +122,7 @@ TEST_F(HoriScpi, HoldOffCountsInStepsOfFourNanoseconds) {
 TEST_F(HoriScpi, FormatAndModeAnswerTheirKeywords) {
   EXPECT_EQ(Ask("DISPlay:TYPE?"), "YT \r\n");
   EXPECT_EQ(Ask("TIMebase:MODE?"), "MAIN\r\n");
-  Set("DISP:TYPE XY");
+  Set("DISP:TYPE XY12");
   EXPECT_EQ(Ask("DISP:TYPE?"), "XY12 \r\n");
   EXPECT_TRUE(SysRunStatus.GetFuncBits() & kFuncXY);
   EXPECT_EQ(plat::SimDecodedTimebase().formatWord, 1);
@@ -173,7 +173,7 @@ TEST_F(HoriScpi, TheIndependentModeSwitchesOnceThroughTheMainLoop) {
   EXPECT_EQ(fpga.Reconfigurations(), before + 1);
   EXPECT_EQ(Ask("TIM:INDP?"), "1\r\n");
   // In multi-scope the X-Y format and the window are refused.
-  Set("DISP:TYPE XY");
+  Set("DISP:TYPE XY12");
   EXPECT_EQ(Ask("DISP:TYPE?"), "YT \r\n");
   Set("TIM:MODE WIND");
   EXPECT_EQ(Ask("TIM:MODE?"), "MAIN\r\n");

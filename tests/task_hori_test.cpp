@@ -495,8 +495,6 @@ TEST_F(Hori, GuidanceScrollsAStoppedRecordUntilAKey) {
   }
   const int64_t moved = SysRunInfo.horizontal[0].preTrigDepth - from;
   EXPECT_GT(moved, 0);
-  bench.Pass();  // no time passed: no step
-  EXPECT_EQ(SysRunInfo.horizontal[0].preTrigDepth - from, moved);
   EXPECT_EQ(Item(kGuideStart), 1);
   // Any key after the first steps ends the run.
   bench.Key(kUp);

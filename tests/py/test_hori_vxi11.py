@@ -53,7 +53,7 @@ def format_and_mode(inst, rm):
     s = open_instr(rm)
     try:
         assert s.query("DISPlay:TYPE?") == "YT \r\n"
-        s.write("DISPlay:TYPE XY")
+        s.write("DISPlay:TYPE XY12")
         assert s.query("DISP:TYPE?") == "XY12 \r\n"
         s.write("DISP:TYPE YT")
         assert s.query("DISP:TYPE?") == "YT \r\n"
