@@ -37,18 +37,23 @@ Band BandOf(const SimAcquisition& a, int ch) {
 
 // Samples of one screen column x of channel ch: n points from its address.
 struct Columns {
+  const SimAcquisition& a;
   double spp;
   bool whole;  // ADC samples; otherwise the signal between them
+  bool ownTrigger;  // multi-scope CH2: its own record, no crossing offset
   int n;
-  double centre;
-  Columns(const SimAcquisition& a, int ch)
-      : spp(a.SamplesPerColumn(ch)),
+  Columns(const SimAcquisition& acq, int ch)
+      : a(acq),
+        spp(acq.SamplesPerColumn(ch)),
         whole(spp >= 1.0),
-        n(whole ? std::min(kMaxPoints, int(std::ceil(spp))) : kInterpPoints),
-        centre(double(kRecordCentre)) {}
+        ownTrigger(acq.set.independent && ch == 1),
+        n(whole ? std::min(kMaxPoints, int(std::ceil(spp))) : kInterpPoints) {}
   double Address(int x, int j) const {
-    const double at = centre + (double(x - kCentreColumn) + double(j) / n) * spp;
-    return whole ? std::floor(at) : at;
+    const double at = double(kRecordCentre) + (double(x - kCentreColumn) + double(j) / n) * spp;
+    if (whole) return std::floor(at);
+    if (ownTrigger) return at;
+    // Between samples the trace is placed from the trigger crossing itself.
+    return double(a.set.triggerAddress) - a.lag + (at - a.set.triggerPoint);
   }
 };
 
