@@ -2,7 +2,7 @@
 """The horizontal commands of the running instrument through pyvisa with the
 pyvisa-py backend over VXI-11: the time base, hold-off, display format and
 the independent time bases, answered byte for byte. Starts scopeapp from the
-build tree with a fresh instrument root.
+build tree with a fresh instrument root and its own portmapper port.
 
 Usage: python3 test_hori_vxi11.py --build <builddir>
 """
@@ -20,7 +20,7 @@ except ImportError:
     system_python_or_exit("python3-pyvisa-py")
 
 from scope_support import Tally
-from test_vxi11 import Instrument, open_instr, port_free
+from test_vxi11 import Instrument, open_instr
 
 
 def time_base(inst, rm):
@@ -84,9 +84,10 @@ def main():
     ap.add_argument("--build", required=True)
     build = os.path.abspath(ap.parse_args().build)
     tmp = tempfile.mkdtemp(prefix="hori-py-")
-    inst = Instrument(build, os.path.join(tmp, "root"), port_free(111))
-    if inst.portmap != 111:
-        rpc.PMAP_PORT = inst.portmap
+    # A portmapper on a free port of its own: port 111 is left to the
+    # VXI-11 tests that run beside this one.
+    inst = Instrument(build, os.path.join(tmp, "root"), False)
+    rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
     tally = Tally()
     for case in (time_base, hold_off, format_and_mode, independent_time_bases):
