@@ -192,6 +192,7 @@ class _wave {
   void Word(int word, int value) const;
   void Arm(int readCh, int32_t offset, uint32_t step) const;
   int Drain(int ch, uint8_t* dst, int n, bool resume);
+  uint8_t GroundCode(int ch) const;
   void FillGround(int ch, uint8_t* dst, int n) const;
   void Restore(int sweep) const;
   // The vertical mapping of a trace: v = ((sample x sign + offset) - from) x gain + to.

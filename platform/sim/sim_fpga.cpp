@@ -123,7 +123,7 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
     else
       words_[w] = value;
     written_[w] = true;
-    log_.emplace_back(word, value);
+    log_.Push({word, value});
     if (w == kResetWord && value == 1) done_ = false;
     const int64_t now = MonoUs();
     counters_.OnWord(w, value, words_, now);
@@ -192,12 +192,12 @@ bool SimFpga::WordWritten(uint16_t word) {
 
 std::vector<std::pair<uint16_t, uint16_t>> SimFpga::Log() {
   std::lock_guard<std::mutex> lock(mu_);
-  return log_;
+  return log_.Entries();
 }
 
 void SimFpga::ClearLog() {
   std::lock_guard<std::mutex> lock(mu_);
-  log_.clear();
+  log_.Clear();
 }
 
 int SimFpga::ReadCount(uint16_t reg) {

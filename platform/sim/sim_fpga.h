@@ -38,6 +38,7 @@
 #include "platform/fpga.h"
 #include "platform/sim/sim_acquire.h"
 #include "platform/sim/sim_counters.h"
+#include "platform/sim/sim_log_ring.h"
 #include "platform/sim/sim_signals.h"
 
 namespace plat {
@@ -64,6 +65,10 @@ class SimFpga {
 
   static constexpr size_t kWindowBytes = 307200;
   static constexpr size_t kRasterBytes = 140000;
+  // What the logs keep: a running board writes thousands of words a second.
+  static constexpr size_t kLogWords = 1 << 17;
+  static constexpr size_t kLogBlockReads = 1 << 14;
+  static constexpr size_t kLogDeviceWrites = 1 << 12;
 
   SimFpga();
 
@@ -88,6 +93,7 @@ class SimFpga {
   // --- tests: control words and registers ---
   uint16_t Word(uint16_t word);   // the last value written (0 if never written)
   bool WordWritten(uint16_t word);
+  // The control words written (the last kLogWords of them), oldest first.
   std::vector<std::pair<uint16_t, uint16_t>> Log();
   void ClearLog();
   int ReadCount(uint16_t reg);    // register reads since start
@@ -137,7 +143,9 @@ class SimFpga {
   // every other selector is a FIFO that a read drains.
   void LoadBlock(uint32_t selector, const std::vector<uint8_t>& bytes);
   size_t BlockPending(uint32_t selector);
-  std::vector<std::pair<uint32_t, size_t>> BlockReads();  // (selector, length)
+  // (selector, length) of the block reads (the last kLogBlockReads of them).
+  std::vector<std::pair<uint32_t, size_t>> BlockReads();
+  void ClearBlockReads();
   std::vector<uint8_t> Window();
 
   uint16_t AdcRegister(int adc, int reg);
@@ -170,7 +178,7 @@ class SimFpga {
   bool regFixed_[1024] = {};
   uint16_t regs_[1024] = {};
   int readCount_[1024] = {};
-  std::vector<std::pair<uint16_t, uint16_t>> log_;
+  SimLogRing<std::pair<uint16_t, uint16_t>, kLogWords> log_;
   Faults faults_;
   int lbHandle_ = 3, spiHandle_ = 4;
   bool lbOpen_ = false, spiOpen_ = false;
@@ -192,10 +200,10 @@ class SimFpga {
   SimAcquire acq_;
   std::atomic<bool> clockRunning_{false};
   std::map<uint32_t, std::vector<uint8_t>> fifos_;
-  std::vector<std::pair<uint32_t, size_t>> blockReads_;
+  SimLogRing<std::pair<uint32_t, size_t>, kLogBlockReads> blockReads_;
   uint16_t adcRegs_[2][256] = {};
-  std::vector<AdcWrite> adcWrites_;
-  std::vector<std::pair<uint16_t, uint16_t>> pllWrites_;
+  SimLogRing<AdcWrite, kLogDeviceWrites> adcWrites_;
+  SimLogRing<std::pair<uint16_t, uint16_t>, kLogDeviceWrites> pllWrites_;
   int dac_[4] = {-1, -1, -1, -1};
   uint32_t frontEnd_ = 0;
   SimCounters counters_;
