@@ -77,6 +77,11 @@ std::atomic<const SysServiceHooks*> g_services{nullptr};
 
 void SetSysServiceHooks(const SysServiceHooks* hooks) { g_services.store(hooks); }
 
+int AdcPhaseDetection(short mode, short* result) {
+  const SysServiceHooks* services = g_services.load();
+  return services ? services->adcPhaseDetection(mode, result) : -1;
+}
+
 int TaskForSystem::DataProcess() { return 0; }
 int TaskForSystem::Display() { return 0; }
 

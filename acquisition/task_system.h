@@ -21,8 +21,11 @@ struct SysServiceHooks {
   int (*autoSet)(TaskResource* resource, Menu* menu, bool independTest);
   int (*gainCali50mv)(short channel);
   int (*adjAdcPhase)(taskresponse* reply);
+  int (*adcPhaseDetection)(short mode, short* result);
 };
 void SetSysServiceHooks(const SysServiceHooks* hooks);
+// The ADC phase detection through the installed services (-1 without them).
+int AdcPhaseDetection(short mode, short* result);
 
 constexpr int kSystemTaskId = 0;
 

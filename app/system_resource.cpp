@@ -48,15 +48,22 @@ void ShowAcqStatus() {
 }
 void ClearDisplayWave() { QelDraw.ClearDisplayWave(); }
 const uint32_t* ShownPage() { return QelDraw.GetDrawAddr(DRAW_SHOWN); }
-const DrawHooks kDrawHooks = {NumKeyboard,   SoftKeyboard,     ClearKeyboardShowFlags, ClearPicture,
-                              ShowAcqStatus, ClearDisplayWave, ShownPage};
+void DrawString(int row, int col, const char* text, int colour) {
+  QelDraw.DrawString(row, col, text, colour, DRAW_CURRENT);
+}
+void ShowMessage(const msginfo* info) {
+  QelDraw.DrawMessage(info);
+  QelDraw.UpdateLcd();
+}
+const DrawHooks kDrawHooks = {NumKeyboard,      SoftKeyboard, ClearKeyboardShowFlags, ClearPicture, ShowAcqStatus,
+                              ClearDisplayWave, ShownPage,    DrawString,             ShowMessage};
 
 int AutoSet(TaskResource* resource, Menu* menu, bool independTest) {
   // One auto-set object for the instrument, bound to the system module.
   static SysAutoSet autoSet(resource, menu);
   return independTest ? autoSet.IndependAutoTest() : autoSet.RunAutoset();
 }
-const SysServiceHooks kSysServiceHooks = {AutoSet, ChannelGainCali50mv, TaskSystemAdjAdcPhase};
+const SysServiceHooks kSysServiceHooks = {AutoSet, ChannelGainCali50mv, TaskSystemAdjAdcPhase, AdcStartPhaseDetection};
 const ScpiSysCalls kScpiSysCalls = {Scpi_TaskSys_OPCAsk, Scpi_TaskSys_Setup};
 }  // namespace
 

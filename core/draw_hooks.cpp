@@ -7,7 +7,9 @@ void NoPad(const numkeyboard*) {}
 void NoSoftPad(short, short, const char*) {}
 void Nothing() {}
 const uint32_t* NoPage() { return nullptr; }
-const DrawHooks kNone = {NoPad, NoSoftPad, Nothing, Nothing, Nothing, Nothing, NoPage};
+void NoString(int, int, const char*, int) {}
+void NoMessage(const msginfo*) {}
+const DrawHooks kNone = {NoPad, NoSoftPad, Nothing, Nothing, Nothing, Nothing, NoPage, NoString, NoMessage};
 std::atomic<const DrawHooks*> g_hooks{&kNone};
 }  // namespace
 

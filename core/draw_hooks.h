@@ -5,6 +5,7 @@
 #pragma once
 
 struct numkeyboard;
+struct msginfo;
 #include <cstdint>
 
 struct DrawHooks {
@@ -17,6 +18,10 @@ struct DrawHooks {
   void (*clearDisplayWave)();
   // The page shown on the screen (null when none).
   const uint32_t* (*shownPage)();
+  // A line of text on the page being composed.
+  void (*drawString)(int row, int col, const char* text, int colour);
+  // A message box drawn and shown at once.
+  void (*showMessage)(const msginfo* info);
 };
 
 void SetDrawHooks(const DrawHooks* hooks);  // null: calls do nothing

@@ -71,8 +71,38 @@ static void DrawWaveDSO(qel_draw& d, short mode, short slot, bool fftNarrow, boo
   }
 }
 
+// X-Y from the channels' traces (the raster holds its own X-Y square): the
+// Y-T traces in the strip above, and in the square each column's middle code
+// of CH1 across and of CH2 up.
+static void DrawWaveXY(qel_draw& d, int squareLeft) {
+  constexpr int kStripCentre = kTop + 60, kStripHeight = 120;
+  constexpr int kSquareTop = 165, kSquareSide = 280, kCodeSpan = kHighCode - kLowCode;
+  const uint8_t* x = WaveOp.GetSerrenMem(0);
+  const uint8_t* y = WaveOp.GetSerrenMem(1);
+  const int on = SysRunStatus.GetChStatus();
+  for (int slot : {0, 1}) {
+    const uint8_t* trace = slot ? y : x;
+    if (!trace || !((on >> slot) & 1)) continue;
+    for (int i = 1; i < kColumns; ++i) {
+      const int a = kStripCentre - (Clip(trace[i]) - 127) * kStripHeight / 200;
+      const int b = kStripCentre - (Clip(trace[kColumns + i]) - 127) * kStripHeight / 200;
+      for (int r = a < b ? a : b; r <= (a < b ? b : a); ++r) d.SetPixel(r, kLeft + i, kSlotColours[slot], DRAW_CURRENT);
+    }
+  }
+  if (!x || !y || (on & 3) != 3) return;
+  for (int i = 0; i < kColumns; ++i) {
+    const int cx = (Clip((x[i] + x[kColumns + i]) / 2) - kLowCode) * (kSquareSide - 1) / kCodeSpan;
+    const int cy = (kHighCode - Clip((y[i] + y[kColumns + i]) / 2)) * (kSquareSide - 1) / kCodeSpan;
+    d.SetPixel(kSquareTop + cy, squareLeft + cx, kSlotColours[0], DRAW_CURRENT);
+  }
+}
+
 void qel_draw::DrawWave() {
   const int waveType = SysRunStatus.GetWaveType();
+  if (waveType != 1 && para_.displayFormat == 1 && para_.timeBaseType != 1) {
+    DrawWaveXY(*this, para_.cursorOn ? kLeft : 240);
+    return;
+  }
   const int active = SysRunStatus.GetActivCh();
   const int status = SysRunStatus.GetChStatus();
   const bool fftNarrow = para_.mathType == 1 && para_.fftMode == 2;

@@ -23,6 +23,8 @@ enum Word : uint16_t {
   kPreDividerWord = 42,  // written by every sample-rate change
   kTrigSourceWord = 48,
   kTrigTypeWord = 84,
+  kSplitWord = 4,
+  kFormatWord = 120,
 };
 constexpr int kTrigLevelDac = 2, kTrigHysteresisDac = 3;
 constexpr int kSweepNormal = 1, kSweepSingle = 2;
@@ -102,14 +104,25 @@ bool FindEdge(const TestSignal& s, double phase, double level, int slope, double
 
 // --- one acquisition ---
 
-double SimAcquisition::SamplesPerColumn() const {
-  return set.samplePeriodNs > 0 && set.columnNs > 0 ? set.columnNs / set.samplePeriodNs : 1.0;
+double SimAcquisition::SamplesPerColumn(int ch) const {
+  const bool own = set.independent && ch == 1;
+  const double period = own ? set.samplePeriodNs2 : set.samplePeriodNs;
+  const double column = own ? set.columnNs2 : set.columnNs;
+  return period > 0 && column > 0 ? column / period : 1.0;
+}
+
+double SimAcquisition::TriggerAddress(int ch) const {
+  return double(set.independent && ch == 1 ? set.triggerAddress2 : set.triggerAddress);
 }
 
 double SimAcquisition::Volts(int input, double address) const {
   const TestSignal& s = sig[input];
-  const double period = set.samplePeriodNs;
-  auto cycles = [&](double at) { return phase[input] + s.frequencyHz * (at - double(set.triggerAddress)) * period * 1e-9; };
+  // In multi-scope each channel has its record, time base and trigger.
+  const bool own = set.independent && input < 2;
+  const double period = own && input == 1 ? set.samplePeriodNs2 : set.samplePeriodNs;
+  const double start = own ? ownPhase[input] : phase[input];
+  const double trigger = TriggerAddress(input);
+  auto cycles = [&](double at) { return start + s.frequencyHz * (at - trigger) * period * 1e-9; };
   const int64_t whole = int64_t(std::floor(address));
   const uint64_t key = serial * 0x9E3779B97F4A7C15ull ^ uint64_t(input) << 58 ^ uint64_t(whole);
   const double noise = SignalNoise(s, key);
@@ -177,6 +190,17 @@ SimAcqSettings SimAcquire::CurrentSettings(const Words& w) const {
     SimApplyVertical(ch, SimDecodeChannelWords(ch, w.value, w.written, w.frontEnd, w.dac[ch]), &s);
   if (w.written[kTrigSourceWord] || w.written[kTrigTypeWord] || w.dac[kTrigLevelDac] >= 0)
     SimApplyTrigger(SimDecodeTriggerWords(w.value, w.written, w.dac[kTrigLevelDac], w.dac[kTrigHysteresisDac]), &s);
+  s.xy = w.value[kFormatWord] == 1;
+  if (w.value2) {
+    SimAcqSettings two;
+    if (w.written[kPreDividerWord]) SimApplyTimebase(SimDecodeTimebaseWords(w.value2), &two);
+    s.independent = true;
+    s.split = w.value[kSplitWord] == 1;
+    s.samplePeriodNs2 = two.samplePeriodNs;
+    s.columnNs2 = two.columnNs;
+    s.depth2 = two.depth;
+    s.triggerAddress2 = two.triggerAddress;
+  }
   return s;
 }
 
@@ -226,6 +250,16 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
     // The same sum FindEdge tested, so the trigger sample lies past the edge,
     // by where the sample clock happens to tick after it.
     a.phase[i] = Frac(Frac(now * signals[i].frequencyHz) + signals[i].frequencyHz * (dt + tick));
+  }
+  if (s.independent) {
+    // Each channel's own edge at its zero line (its mean when AC-referenced).
+    for (int ch = 0; ch < 2; ++ch) {
+      const TestSignal& c = signals[ch];
+      const double start = Frac(now * c.frequencyHz);
+      const double own = AcReferenced(s.trigCoupling) ? SignalMean(c) : 0.0;
+      double t = 0;
+      a.ownPhase[ch] = FindEdge(c, start, own, s.trigSlope, &t) ? Frac(start + c.frequencyHz * t) : start;
+    }
   }
   last_ = a;
   unread_ = true;

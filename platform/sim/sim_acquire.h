@@ -114,6 +114,17 @@ struct SimAcqSettings {
   // value the ADC (1 GSa/s) saw over the pair's time; 2 high resolution: each
   // sample the mean of what the ADC saw over its own time; 3 average.
   int acqMode = 0;
+  // Multi-scope (the independent time-base configuration): CH2 is acquired
+  // with a time base of its own, and each channel triggers on itself at its
+  // zero line with the trigger slope in force.
+  bool independent = false;
+  double samplePeriodNs2 = 1.0;
+  double columnNs2 = 10000.0;
+  int64_t depth2 = 7000000;
+  int64_t triggerAddress2 = kRecordCentre;
+  // Display words: the X-Y format (word 120) and the split screen (word 4).
+  bool xy = false;
+  bool split = false;
 };
 
 // One finished acquisition: the signals and settings it was made with.
@@ -122,11 +133,13 @@ struct SimAcquisition {
   SimAcqSettings set;
   TestSignal sig[kSignalInputs];
   double phase[kSignalInputs] = {};  // cycles of each input at the trigger sample
+  double ownPhase[2] = {};           // multi-scope: each channel at its own trigger
   bool triggered = false;
   double lag = 0;  // sample periods from the trigger crossing to the trigger sample
 
 
-  double SamplesPerColumn() const;
+  double SamplesPerColumn(int ch = 0) const;
+  double TriggerAddress(int ch) const;  // of channel ch's record
   double Volts(int input, double address) const;  // the signal at a record address
   uint8_t Code(int ch, double address) const;     // the sample code stored there
   uint8_t ScreenCode(int ch, double address) const;  // as the raster draws it (inverted)
@@ -135,6 +148,11 @@ struct SimAcquisition {
 // Builds the display raster (kRasterBytes) of an acquisition for the channels
 // in `mask` (bit 0 CH1, bit 1 CH2), the active channel on top; the maxima and
 // minima of the drawn channels' codes over the screen window in max[ch], min[ch].
+//   Split multi-scope screen: CH1 in rows 0-99, CH2 in rows 100-199, each at
+//   half height.
+//   X-Y format: rows 0-59 the Y-T strip (both channels at 60/200 height),
+//   rows 60-199 the X-Y square of 140 x 140 cells, CH1 across (cell column c
+//   at raster column 5c) and CH2 up, codes 27..227 over the 140 cells.
 void SimBuildRaster(const SimAcquisition& a, int mask, int activeCh, uint8_t* raster, uint8_t* max,
                     uint8_t* min);
 // The maximum and minimum codes of one channel over the screen window, in
@@ -159,6 +177,7 @@ class SimAcquire {
     const bool* written;
     const int* dac;
     uint32_t frontEnd;  // the latched front-end word
+    const uint16_t* value2 = nullptr;  // multi-scope: CH2's time-base words (null otherwise)
   };
 
   SimAcquire();

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/sim/sim_acquire.h"
 
@@ -15,17 +16,53 @@ constexpr int kMaxPoints = 32;     // samples looked at per column
 constexpr int kInterpPoints = 8;   // points per column while interpolating
 constexpr int kLevelBase = 24, kLevelSpan = 103;
 
-// Draws one channel; `draw` false only gathers its maxima and minima.
-void DrawChannel(const SimAcquisition& a, int ch, bool draw, uint8_t* raster, uint8_t* max, uint8_t* min) {
-  const double spp = a.SamplesPerColumn();
-  const bool whole = spp >= 1.0;  // ADC samples; otherwise the signal between them
-  const int n = whole ? std::min(kMaxPoints, int(std::ceil(spp))) : kInterpPoints;
-  auto address = [&](int x, int j) {
+constexpr int kCodes = 200;          // codes 28..227 fill the grid's height
+constexpr int kStripRows = 60;       // X-Y: the Y-T strip above the square
+constexpr int kSquareCells = 140;    // X-Y: cells per side of the square
+constexpr int kSquareColumnStep = 5; // X-Y: raster columns per cell column
+constexpr int kSplitRows = 100;      // split multi-scope: rows of each channel
+
+// Where a channel's codes land: `rows` raster rows from row `top` for the
+// 200 codes of the grid.
+struct Band {
+  int top = 0, rows = kRows;
+  int Row(int code) const { return top + (kTopCode - code) * rows / kCodes; }
+};
+
+Band BandOf(const SimAcquisition& a, int ch) {
+  if (a.set.xy) return Band{0, kStripRows};
+  if (a.set.independent && a.set.split) return Band{ch * kSplitRows, kSplitRows};
+  return Band{};
+}
+
+// Samples of one screen column x of channel ch: n points from its address.
+struct Columns {
+  const SimAcquisition& a;
+  double spp;
+  bool whole;  // ADC samples; otherwise the signal between them
+  bool ownTrigger;  // multi-scope CH2: its own record, no crossing offset
+  int n;
+  Columns(const SimAcquisition& acq, int ch)
+      : a(acq),
+        spp(acq.SamplesPerColumn(ch)),
+        whole(spp >= 1.0),
+        ownTrigger(acq.set.independent && ch == 1),
+        n(whole ? std::min(kMaxPoints, int(std::ceil(spp))) : kInterpPoints) {}
+  double Address(int x, int j) const {
     const double at = double(kRecordCentre) + (double(x - kCentreColumn) + double(j) / n) * spp;
     if (whole) return std::floor(at);
+    if (ownTrigger) return at;
     // Between samples the trace is placed from the trigger crossing itself.
     return double(a.set.triggerAddress) - a.lag + (at - a.set.triggerPoint);
-  };
+  }
+};
+
+// Draws one channel; `draw` false only gathers its maxima and minima.
+void DrawChannel(const SimAcquisition& a, int ch, bool draw, uint8_t* raster, uint8_t* max, uint8_t* min) {
+  const Columns cols(a, ch);
+  const int n = cols.n;
+  auto address = [&](int x, int j) { return cols.Address(x, j); };
+  const Band band = BandOf(a, ch);
   int hits[256] = {};
   uint8_t hi = 0, lo = 255;
   int prev = a.ScreenCode(ch, address(0, 0));
@@ -44,15 +81,39 @@ void DrawChannel(const SimAcquisition& a, int ch, bool draw, uint8_t* raster, ui
       prev = code;
     }
     for (int c = first; c <= last; ++c) {
-      if (draw && hits[c] > 0 && c > kTopCode - kRows && c <= kTopCode) {
+      if (draw && hits[c] > 0 && c > kTopCode - kCodes && c <= kTopCode) {
         const int level = std::min(127, kLevelBase + kLevelSpan * hits[c] / n);
-        raster[(kTopCode - c) * kColumns + x] = uint8_t(level | ch << 7);
+        uint8_t& cell = raster[band.Row(c) * kColumns + x];
+        cell = uint8_t(std::max<int>(cell & 0x7F, level) | ch << 7);
       }
       hits[c] = 0;
     }
   }
   max[ch] = hi;
   min[ch] = lo;
+}
+
+// The X-Y square: CH1's code across, CH2's code up, sample by sample over
+// the screen window.
+void DrawXY(const SimAcquisition& a, uint8_t* raster) {
+  const Columns cols(a, 0);
+  std::vector<int> hits(size_t(kSquareCells) * kSquareCells, 0);
+  int most = 1;
+  for (int x = 0; x < kColumns; ++x) {
+    for (int j = 0; j < cols.n; ++j) {
+      const double at = cols.Address(x, j);
+      const int cx = (a.Code(0, at) - (kTopCode - kCodes)) * kSquareCells / (kCodes + 1);
+      const int cy = (kTopCode - a.Code(1, at)) * kSquareCells / (kCodes + 1);
+      if (cx < 0 || cx >= kSquareCells || cy < 0 || cy >= kSquareCells) continue;
+      most = std::max(most, ++hits[size_t(cy) * kSquareCells + size_t(cx)]);
+    }
+  }
+  for (int cy = 0; cy < kSquareCells; ++cy)
+    for (int cx = 0; cx < kSquareCells; ++cx) {
+      const int h = hits[size_t(cy) * kSquareCells + size_t(cx)];
+      if (h) raster[(kStripRows + cy) * kColumns + cx * kSquareColumnStep] =
+          uint8_t(std::min(127, kLevelBase + kLevelSpan * h / most));
+    }
 }
 }  // namespace
 
@@ -62,6 +123,7 @@ void SimBuildRaster(const SimAcquisition& a, int mask, int activeCh, uint8_t* ra
   const int other = activeCh == 1 ? 0 : 1;
   for (int ch : {other, activeCh})
     if ((mask >> ch) & 1) DrawChannel(a, ch, true, raster, max, min);
+  if (a.set.xy) DrawXY(a, raster);
 }
 
 void SimChannelExtremes(const SimAcquisition& a, int ch, uint8_t* max, uint8_t* min) {

@@ -33,9 +33,12 @@ void SimAcquire::ArmRead(const Words& w) {
   const uint32_t step = Pair(w.value, kStepWord);
   readStep_ = std::max(1.0, double(step >> 4) + double(step & 15) / 10.0);
   const SimAcqSettings& s = last_.set;
-  const int64_t recordStart = kRecordCentre - s.depth / 2;
+  const bool second = s.independent && readCh_ == 2;
+  const int64_t depth = second ? s.depth2 : s.depth;
+  const int64_t trigger = int64_t(last_.TriggerAddress(second ? 1 : 0));
+  const int64_t recordStart = kRecordCentre - depth / 2;
   // With a trigger delay the record begins after the trigger: offsets count from its start.
-  const int64_t base = s.triggerAddress < recordStart ? recordStart : s.triggerAddress;
+  const int64_t base = trigger < recordStart ? recordStart : trigger;
   readAddress_ = double(base) + double(offset);
   readLeft_ = (readCh_ == 1 || readCh_ == 2) ? int64_t(double(kMemorySamples) / readStep_) : 0;
 }

@@ -15,6 +15,16 @@ namespace {
 constexpr uint16_t kProbeWord = 8;
 constexpr uint16_t kResetWord = 0;
 constexpr uint16_t kTrigSourceWord = 48;
+constexpr uint16_t kBlockWord = 2;           // multi-scope: 1 while CH2's time base is written
+constexpr uint32_t kMultiScopeMode = 1008;   // reconfiguration mode of the multi-scope configuration
+
+// The time-base words of one channel's acquisition: sampling, memory depth,
+// acquisition mode, trigger position and delay, screen columns, roll.
+bool IsTimingWord(uint16_t w) {
+  static constexpr uint16_t kTiming[] = {40,  42,  44,  46,  50,  52,  54,  56,  60,  62,  124, 132, 134, 140,
+                                         142, 152, 154, 164, 166, 232, 236, 240, 244, 248, 250, 252, 254, 280};
+  return std::find(std::begin(kTiming), std::end(kTiming), w) != std::end(kTiming);
+}
 constexpr uint32_t kWaveSelector = 64;
 constexpr uint32_t kRollSelector = 128;
 constexpr size_t kFifoLevelMax = 32736;  // the 16-bit signed level register, in whole blocks
@@ -108,7 +118,10 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
     std::lock_guard<std::mutex> lock(mu_);
     uint16_t w = word & 1023;
     const uint16_t old = words_[w];
-    words_[w] = value;
+    if (multiScope_ && words_[kBlockWord] == 1 && IsTimingWord(w))
+      words2_[w] = value;
+    else
+      words_[w] = value;
     written_[w] = true;
     log_.Push({word, value});
     if (w == kResetWord && value == 1) done_ = false;
@@ -231,6 +244,19 @@ void SimFpga::Reconfigure(const uint32_t block[8]) {
   std::lock_guard<std::mutex> lock(mu_);
   ++reconfigurations_;
   lastReconfiguration_.assign(block, block + 8);
+  const bool multi = block[5] == kMultiScopeMode;
+  if (multi && !multiScope_) std::copy(std::begin(words_), std::end(words_), std::begin(words2_));
+  multiScope_ = multi;
+}
+
+bool SimFpga::MultiScope() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return multiScope_;
+}
+
+uint16_t SimFpga::Word2(uint16_t word) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return multiScope_ ? words2_[word & 1023] : words_[word & 1023];
 }
 
 int SimFpga::Reconfigurations() {

@@ -109,8 +109,13 @@ class SimFpga {
   void SetHandles(int localBus, int spi);      // handles the devices open with
   SpiSettings Spi();                           // the SPI settings in force
 
+  // Local-bus reconfigurations: mode 1008 loads the multi-scope (independent
+  // time-base) configuration, 1023 the normal one. In multi-scope the
+  // time-base words written while word 2 selects CH2 (1) are CH2's own.
   int Reconfigurations();
   std::vector<uint32_t> LastReconfiguration();  // the last block (empty if none)
+  bool MultiScope();
+  uint16_t Word2(uint16_t word);  // CH2's time-base word in multi-scope
 
   // --- tests: the board around the FPGA ---
   void SetSignal(int input, const TestSignal& s);
@@ -162,7 +167,7 @@ class SimFpga {
  private:
   uint16_t ModelReg(uint16_t reg);
   void DecodeLatch(uint16_t word, uint16_t value);
-  SimAcquire::Words AcqWords() const { return {words_, written_, dac_, frontEnd_}; }
+  SimAcquire::Words AcqWords() const { return {words_, written_, dac_, frontEnd_, multiScope_ ? words2_ : nullptr}; }
   // A finished acquisition under the lock: the flag, and the handler to call
   // once the lock is released.
   void (*FinishedLocked())();
@@ -185,6 +190,8 @@ class SimFpga {
   std::vector<uint8_t> window_;
   bool windowMapped_ = false;
   int reconfigurations_ = 0;
+  bool multiScope_ = false;
+  uint16_t words2_[1024] = {};
   std::vector<uint32_t> lastReconfiguration_;
   void (*finished_)() = nullptr;
   bool done_ = false;

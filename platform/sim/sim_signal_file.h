@@ -6,6 +6,7 @@
 // does not name keep their signal. Blank lines and text after '#' are ignored.
 //
 //   <input> <shape> [freq=<Hz>] [amp=<V>] [offset=<V>] [duty=<0..1>] [noise=<V>]
+//           [phase=<periods>]
 //
 //   input   ch1, ch2 or ext (the external trigger input)
 //   shape   sine, square, triangle, pulse, dc or noise
@@ -14,6 +15,7 @@
 //   offset  DC offset in volts (-10000 .. 10000; default 0)
 //   duty    high fraction of a pulse period (0 .. 1, exclusive; default 0.1)
 //   noise   peak of uniform noise added to the shape, volts (0 .. 10000; default 0)
+//   phase   lead in periods (-1 .. 1; default 0; 0.25 is 90 degrees)
 //
 // Example: a 1 kHz, 2 Vpp sine on CH1 and a 10 kHz pulse of 10 % duty from 0
 // to 3.3 V on CH2:

@@ -46,7 +46,8 @@ double Sine(double p) {  // p in [0, 1)
 
 double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
   const double a = s.amplitudeV, o = s.offsetV;
-  const double p = cycles - std::floor(cycles);  // phase in [0, 1)
+  const double c = cycles + s.phase;
+  const double p = c - std::floor(c);  // phase in [0, 1)
   switch (s.shape) {
     case SignalShape::kSine:
       return o + a * Sine(p);

@@ -26,6 +26,7 @@ struct TestSignal {
   double amplitudeV = 1.0;  // peak, at the BNC
   double offsetV = 0.0;
   double duty = 0.1;        // high fraction of a pulse period (0..1, exclusive)
+  double phase = 0.0;       // lead over the board's time, in periods (0.25: 90 degrees)
   double noiseV = 0.0;      // peak of uniform noise added to the shape, new every sample
 
   // A signal with edges the trigger comparator and the counters can see.

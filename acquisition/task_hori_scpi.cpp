@@ -1,0 +1,297 @@
+// The horizontal module's SCPI commands: the HORI key and its lock, display
+// format, main or window time base, trigger offset, window offset and scale,
+// time base, hold-off, the independent time bases and their split screen.
+// Setters write the menu item and rerun its handler with the no-key code, or
+// call the time-base model; items always show what is in force afterwards.
+// Handlers run on the SCPI worker beside the main loop.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "acquisition/task_hori_internal.h"
+#include "acquisition/timebase_tables.h"
+#include "acquisition/x_system.h"
+#include "core/request.h"
+#include "core/rs232.h"
+#include "remote/scpi.h"
+#include "remote/scpi_key.h"
+
+namespace {
+using namespace hori;
+
+constexpr int kPointsPerDiv = 50;
+constexpr int kScreenCentre = 350;
+constexpr double kMaxOffsetS = 10.0, kFastMaxOffsetS = 1.0;
+constexpr int kFastTimeBases = 8;      // below this index the offset stays within 1 s
+constexpr double kMinOffsetDivs = -7;  // the trigger at the screen's right edge
+
+const scpipara kOnOff[] = {{"OFF", 0}, {"ON", 1}, {"0", 0}, {"1", 1}, {"", -1}};
+const scpipara kModes[] = {{"MAIN", 0}, {"WINDow", 1}, {"", -1}};
+const scpipara kFormats[] = {{"YT ", 0}, {"XY12 ", 1}, {"", -1}};
+const scpipara kSteps[] = {{"UP", 1}, {"DOWN", -1}, {"", -1}};
+const char* const kFormatTexts[] = {"YT ", "XY12 "};
+const char* const kModeTexts[] = {"MAIN", "WINDow"};
+
+x_system& Tb() { return *Sys().timeBase; }
+void Refresh() { Run().SetDrawRefresh(); }
+void Answer(const char* text) { Sys().scpiEngine->WriteResponseData(text, 0); }
+void AnswerNumber(int v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", v);
+  Answer(text);
+}
+void AnswerSeconds(double s) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%-13.6e", s);
+  Answer(text);
+}
+bool Zoomed() { return Item(kHoriType) == 1; }
+double Seconds(int index) { return TimeBaseS[x_system::SafeIndex(index)]; }
+
+bool Missing(const char* p) {
+  if (p) return false;
+  std::printf("Warning : Command parameter missing ... \n");
+  return true;
+}
+
+// The value of the keyword the parameter matches, -1 for none.
+int Match(const scpipara* words, const char* p) {
+  const int i = scpi::InstrParaCompare(words, p);
+  return i < 0 ? -1 : words[i].value;
+}
+
+// A number scaled by the unit right behind it: "ns", "us", "ms", else seconds.
+// NaN when the text holds no number.
+double ScaledNumber(const char* p) {
+  char* end = nullptr;
+  const double v = std::strtod(p, &end);
+  if (end == p) return std::nan("");
+  if (std::strncmp(end, "ns", 2) == 0) return v / 1e9;
+  if (std::strncmp(end, "us", 2) == 0) return v / 1e6;
+  if (std::strncmp(end, "ms", 2) == 0) return v / 1000;
+  return v;
+}
+
+// ---- the HORI key ----
+
+void Key(scpi_para*, char*) { ScpiQueueKey("Hori", kHoriKey); }
+void KeyLock(scpi_para*, char* p) { ScpiKeyLock(kHoriKey, p); }
+void KeyLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kHoriKey); }
+
+// ---- format and mode ----
+
+void Format(scpi_para*, char* p) {
+  if (Missing(p)) return;
+  const int v = Match(kFormats, p);
+  if (v < 0 || (v == 1 && MultiScopeOn())) return;
+  SetItem(kHoriFormat, uint64_t(v));
+  Hori_Format(kNoKey);
+  HoriMenuOp(kNoKey);
+  ItemsFollowState();
+  Refresh();
+}
+
+void FormatAsk(scpi_para*, char*) {
+  const int v = Item(kHoriFormat);
+  if (v <= 1) Answer(kFormatTexts[v]);
+}
+
+void Mode(scpi_para*, char* p) {
+  if (Missing(p)) return;
+  const int v = Match(kModes, p);
+  if (v < 0 || MultiScopeOn()) return;
+  SetItem(kHoriType, uint64_t(v));
+  Hori_Type(kNoKey);
+  ItemsFollowState();
+  Refresh();
+}
+
+void ModeAsk(scpi_para*, char*) {
+  const int v = Item(kHoriType);
+  if (v <= 1) Answer(kModeTexts[v]);
+}
+
+// ---- offsets ----
+
+void Offset(scpi_para*, char* p) {
+  if (Missing(p) || Zoomed()) return;
+  double t = ScaledNumber(p);
+  if (std::isnan(t)) return;
+  const int tb = x_system::SafeIndex(Tb().GetRealTimeBase(0));
+  const double div = TimeBaseS[tb];
+  const double hi = tb < kFastTimeBases ? kFastMaxOffsetS : kMaxOffsetS;
+  if (t < kMinOffsetDivs * div) t = kMinOffsetDivs * div;
+  if (t > hi) t = hi;
+  const double points = t / div * kPointsPerDiv;
+  Tb().SetPreTrigDepth(0, x_system::kRecordCentre);
+  Tb().SetRealPreTrigDepth(0, x_system::kRecordCentre);
+  Tb().AdjPreTrigDepth(0, -int(std::trunc(points)));
+  Refresh();
+}
+
+void OffsetAsk(scpi_para*, char*) {
+  if (Zoomed()) return;
+  const double div = Seconds(Tb().GetRealTimeBase(0));
+  AnswerSeconds(div / kPointsPerDiv * (kScreenCentre - Tb().GetRealPreTrigDepthScreenPos(0)));
+}
+
+void WindowOffset(scpi_para*, char* p) {
+  if (Missing(p)) return;
+  if (Zoomed()) {
+    const double v = ScaledNumber(p);
+    if (std::isnan(v)) return;
+    const double s = Seconds(Tb().GetZoomTimeBase(0)) / kPointsPerDiv;
+    Tb().SetZoomMovePos(0, 0);
+    Tb().AdjZoomMovePos(0, 0);
+    Tb().AdjZoomMovePos(0, int(std::trunc(v / s * 0.5)));
+  }
+  Refresh();
+}
+
+void WindowOffsetAsk(scpi_para*, char*) {
+  if (!Zoomed()) return;
+  AnswerSeconds(Seconds(Tb().GetZoomTimeBase(0)) / kPointsPerDiv * double(Tb().GetZoomMovePos(0)));
+}
+
+// ---- time bases ----
+
+// A step keyword, or a time per division above 0; false when neither.
+bool TimeBaseSetting(const char* p, int* step, double* seconds) {
+  if (Missing(p)) return false;
+  const int word = scpi::InstrParaCompare(kSteps, p);
+  *step = word < 0 ? 0 : kSteps[word].value;
+  if (*step) return true;
+  char* end = nullptr;
+  *seconds = std::strtod(p, &end);
+  return end != p && *seconds > 0;
+}
+
+template <int Block>
+void SetTimeBase(scpi_para*, char* p) {
+  int step = 0;
+  double s = 0;
+  if (!TimeBaseSetting(p, &step, &s)) return;
+  if (step)
+    Tb().AdjTimeBase(Block, step);
+  else
+    Tb().SetRealTimeBaseS(Block, s);
+  Refresh();
+}
+
+void TimeBaseAsk(scpi_para*, char*) { AnswerSeconds(Seconds(Tb().GetRealTimeBase(0))); }
+
+template <int Block>
+void SelectedTimeBaseAsk(scpi_para*, char*) {
+  AnswerSeconds(Seconds(Tb().GetTimeBase(Block)));
+}
+
+void SetWindowTimeBase(scpi_para*, char* p) {
+  int step = 0;
+  double s = 0;
+  if (!TimeBaseSetting(p, &step, &s)) return;
+  if (step)
+    Tb().AdjZoomTimeBase(0, step);
+  else
+    Tb().SetZoomTimeBaseS(0, s);
+}
+
+void WindowTimeBaseAsk(scpi_para*, char*) { AnswerSeconds(Seconds(Tb().GetZoomTimeBase(0))); }
+
+// ---- hold-off ----
+
+void HoldOff(scpi_para*, char* p) {
+  const uint32_t counts = HoldOffCounts(TimeStringParse(p));
+  SetItem(kHoriHoldOff, counts);
+  SyncRunState();
+  requestpara answer{};
+  Sys().request->Request(MakeRequest(kReqHoriHoldOff, 0, 0, counts), &answer);
+  Refresh();
+}
+
+void HoldOffAsk(scpi_para*, char*) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%e", double(uint32_t(M().GetMenuItem(kHoriHoldOff))) * double(kHoldOffStep));
+  Answer(text);
+}
+
+// ---- independent time bases ----
+
+// The switch reloads the FPGA and redraws: the main loop runs it (key 241).
+void Independent(scpi_para*, char* p) {
+  if (Missing(p)) return;
+  const int v = Match(kOnOff, p);
+  if (v < 0) return;
+  SetItem(kHoriMultiScope, uint64_t(v));
+  Sys().keyboard->AppendScpiKey(kHoriRemoteMultiScopeKey, v + 1);  // the value rides on the step
+  Refresh();
+}
+
+void IndependentAsk(scpi_para*, char*) { AnswerNumber(Item(kHoriMultiScope)); }
+
+void Split(scpi_para*, char* p) {
+  const int v = Match(kOnOff, p);
+  if (v < 0) return;
+  SetItem(kHoriSplit, uint64_t(v));
+  Hori_MultiScopeChSplit(kNoKey);
+  Refresh();
+}
+
+void SplitAsk(scpi_para*, char*) { AnswerNumber(Item(kHoriSplit)); }
+
+struct Row {
+  const char* pattern;
+  ScpiHandler handler;
+};
+const Row kRows[] = {
+    {"KEY:HMENu", Key},
+    {"KEY:HMENu:LOCK", KeyLock},
+    {"KEY:HMENu:LOCK?", KeyLockAsk},
+    {"DISPlay:TYPE", Format},
+    {"DISPlay:TYPE?", FormatAsk},
+    {"TIMebase:MODE", Mode},
+    {"TIMebase:MODE?", ModeAsk},
+    {"TIMebase:OFFSet", Offset},
+    {"TIMebase:OFFSet?", OffsetAsk},
+    {"TIMebase:WINDow:OFFSet", WindowOffset},
+    {"TIMebase:WINDow:OFFSet?", WindowOffsetAsk},
+    {"TIMebase:SCALe", SetTimeBase<0>},
+    {"TIMebase:SCALe?", TimeBaseAsk},
+    {"TIMebase:WINDow:SCALe", SetWindowTimeBase},
+    {"TIMebase:WINDow:SCALe?", WindowTimeBaseAsk},
+    {"TIMebase:HOLDoff", HoldOff},
+    {"TIMebase:HOLDoff?", HoldOffAsk},
+    {"TIMebase:INDPendent", Independent},
+    {"TIMebase:INDPendent?", IndependentAsk},
+    {"TIMebase:SPLit:SCReen", Split},
+    {"TIMebase:SPLit:SCReen?", SplitAsk},
+    {"TIMebase1:SCALe", SetTimeBase<0>},
+    {"TIMebase1:SCALe?", SelectedTimeBaseAsk<0>},
+    {"TIMebase2:SCALe", SetTimeBase<1>},
+    {"TIMebase2:SCALe?", SelectedTimeBaseAsk<1>},
+};
+constexpr int kRowCount = int(sizeof kRows / sizeof kRows[0]);
+static_assert(kRowCount == 25, "the horizontal command table has 25 rows");
+
+}  // namespace
+
+instr TaskHoriInstrStandard[kRowCount + 1] = {};
+
+namespace {
+// Fills the table during static initialisation (registration comes later).
+[[maybe_unused]] const bool kTableBuilt = [] {
+  for (int i = 0; i < kRowCount; ++i) {
+    std::snprintf(TaskHoriInstrStandard[i].pattern, sizeof TaskHoriInstrStandard[i].pattern, "%s", kRows[i].pattern);
+    TaskHoriInstrStandard[i].handler = kRows[i].handler;
+  }
+  return true;
+}();
+}  // namespace
+
+double TimeStringParse(const char* text) {
+  if (!text) return -1.0;
+  const double v = ScaledNumber(text);
+  return std::isnan(v) ? 0.0 : v;
+}
+
+void Scpi_HoriCommonOp() { Refresh(); }
