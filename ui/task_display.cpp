@@ -10,7 +10,6 @@
 #include "ui/qel_draw.h"
 
 TaskForDisplay TaskDisplay;
-instr TaskDisplayInstrStandard[] = {{"", nullptr}};
 
 namespace {
 constexpr int kAcquireTaskId = 11;
