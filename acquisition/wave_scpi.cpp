@@ -33,6 +33,7 @@ constexpr int kCentre = 127, kYReference = 128;
 constexpr double kCodesPerDiv = 25.0, kPointsPerDiv = 50.0, kLeftDivs = 7.0;
 constexpr int kAcqHighRes = 2, kAcqAverage = 3;
 constexpr int kTypeHighRes = 4, kTypeAverage = 2;
+constexpr int kTraceDisplay = 2;  // wave type whose display is the traces
 
 const scpipara kModes[] = {{"NORMal", kNormal}, {"RAW", kRaw}, {"", -1}};
 const scpipara kSources[] = {{"CHANnel1", kCh1}, {"CHANnel2", kCh2}, {"MATH", kMath}, {"", -1}};
@@ -113,13 +114,22 @@ int Limit(int v, int lowest) { return std::clamp(v, lowest, W().mode == kRaw ? k
 bool Samples(std::vector<uint8_t>* out) {
   WaveFormat& w = W();
   if (w.source == kMath || w.mode == kNormal) {
-    // The trace the main loop made last, copied under the engine's lock.
-    uint8_t trace[_wave::kTraceBytes];
+    uint8_t trace[_wave::kTraceBytes] = {};
     if (w.source == kMath) {
       std::lock_guard<std::recursive_mutex> lock(WaveOp.ReadLock());
       std::memcpy(trace, WaveOp.GetSerrenMem(kMathSlot), sizeof trace);
-    } else {
+    } else if (Run().GetWaveType() == kTraceDisplay) {
+      // The main loop makes the traces every pass: the last one, copied under the engine's lock.
       WaveOp.ScreenWaveExport(w.source, trace);
+    } else {
+      // The screen shows the raster: the engine reads the channel and builds its
+      // trace under its own lock (never WaveProcess beside the main loop).
+      waveinfor info{};
+      info.flags = kWaveReqCopy | kWaveReqTrace;
+      info.chMask = uint16_t(1 << w.source);
+      info.buffer[w.source] = trace;
+      info.count[w.source] = int32_t(sizeof trace);
+      WaveOp.RequestWaveData(&info);
     }
     out->assign(trace, trace + kColumns);  // the column maxima
     return true;
@@ -236,7 +246,8 @@ void Scpi_Waveform_DataAsk(scpi_para*, char*) {
     if (!Samples(&samples)) return;
     std::vector<char> block;
     Format(samples, &block);
-    SystemResource.scpiEngine->WriteResponseDataRaw(block.data(), int(block.size()));
+    static const char kEmpty = 0;
+    SystemResource.scpiEngine->WriteResponseDataRaw(block.empty() ? &kEmpty : block.data(), int(block.size()));
   } catch (const std::bad_alloc&) {
     std::printf("\n mallac DataBuff is fail-------");
   }
