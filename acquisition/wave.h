@@ -154,12 +154,31 @@ class _wave {
   void ClearRealRunWaveCnt() { runCount_ = 0; }
   uint32_t RunCount() const { return runCount_; }  // the same count, as the time-base model asks
 
-  // Per-pass processing.
+  // Per-pass processing: the traces of the channels read, the stored
+  // records re-rendered, pass/fail and averaging.
   int WaveProcess();
+  int WaveProcessSyncDDRDepth();
+  int WaveProcessDSO7K();
+  // 100-fold band-limited interpolation of n samples: 100 (n - 10) points,
+  // point k standing at input position 5 + (k + 0.5) / 100. Fewer than 11
+  // inputs write nothing. Returns the points written.
+  static int SinxKenerl100(uint8_t* out, const uint8_t* in, int n);
+  // k-fold linear interpolation of n samples (k n points); the last sample
+  // is held, so nothing past in[n - 1] is read. Returns the points written.
+  static int LineInsert(uint8_t* out, const uint8_t* in, int k, int n);
+  // The trigger crossing in buf[0..len): 0 and its index, or -1 and 50.
+  int GetTGPoint(int mode, int src, const uint8_t* buf, int start, double scale, int len, int* pos);
+  // Running average of n-th frame `in` over N frames into `out` (1400 values).
+  int AverageProcess(const uint8_t* in, uint8_t* out, int n, int N);
 
-  // Pass/fail switches the reads depend on.
+  // Pass/fail.
+  int RequestPassFailTemplate(int ch, int h, int v);
+  int CreatePassFailTemplate();
+  int PassFailCompare();
   int PassFailOnOff(int on);
   int GetPassFailOnOff() const { return pfOn_; }
+  void PassFailClearCnt() { pfPass_ = pfFail_ = 0; }
+  int GetPassFailTimes(int* pass, int* fail) const;
   int SetPassFailCompareCh(int ch);
   int GetPassFailSoureCh() const { return pfSource_; }
 
@@ -176,7 +195,24 @@ class _wave {
   int Drain(int ch, uint8_t* dst, int n, bool resume);
   void FillGround(int ch, uint8_t* dst, int n) const;
   void Restore(int sweep) const;
+  // The vertical mapping of a trace: v = ((sample x sign + offset) - from) x gain + to.
+  struct TraceMap {
+    int sign = 1, offset = 0;
+    double gain = 1.0;
+    int from = 127, to = 127;  // selected and in-force position
+    double operator()(int sample) const { return ((sample * sign + offset) - from) * gain + to; }
+  };
+  TraceMap MapOf(int ch) const;
   int BuildTrace(int ch);
+  void BuildInterpolated(int ch, const TraceMap& m, int first, int last);
+  void BuildRealTime(int ch, const TraceMap& m, int first, int last);
+  void PutColumn(uint8_t* trace, const TraceMap& m, int x, int hi, int lo) const;
+  bool StoppedView(int ch) const;
+  void RecordView(int ch);
+  int ReReadStopped(int ch);
+  void AverageTrace(int ch);
+  int AverageInto(float* acc, const uint8_t* in, uint8_t* out, int n, int N);
+  int RenderStored(int src);
   int DrainDecode(uint32_t selector, int length);
 
   // State, in the order of the record.
@@ -200,13 +236,28 @@ class _wave {
   double fftRate_ = 0;
   std::atomic<int> fftRequest_{0};
   double readSpp_[2] = {};  // samples per point of each channel's last screen read
+  int readPoints_[2] = {};  // samples of each channel's last screen read
+  // Interpolated reads: the exact window start minus the whole-sample start
+  // read, in samples, so the processing can shift by the fraction.
+  double readResidue_[2] = {};
+  // Trigger point of this pass's interpolated traces (the trigger channel's
+  // crossing, used by the other channel too).
+  int tgPos_ = 50;
+  bool tgFound_ = false;
+  int tgToggle_ = 0;  // the alternating slope of the "either" search
+  // Averaging: frames taken per channel and what they were taken with.
+  int avgFrames_[2] = {};
+  uint64_t avgKey_[2] = {};
+  uint32_t avgRun_[2] = {};  // the acquisition count at the last frame
+  // The stopped view each channel's trace was last built for.
+  int64_t viewKey_[2][4] = {};
 
   uint8_t fft_[kFftBytes];
   uint8_t neighbour_[2][kNeighbourBytes];
   uint8_t raw_[kRawSlots][kSlotBytes];
   uint8_t screen_[kScreenSlots][kSlotBytes];
   uint8_t trace_[kTraceSlots][kTraceBytes];
-  float average_[kTraceBytes];
+  float average_[2][kTraceBytes];  // one accumulator per channel
   uint8_t interp_[kRawSlots][kInterpBytes];
   uint8_t shared_[kSharedWorkBytes];
   uint8_t decode_[kDecodeBytes];

@@ -21,6 +21,7 @@ constexpr int kStopped = 4, kSingleWait = 3, kGround = 2;
 constexpr int kStepOne = 16;      // read step: samples x 16, tenths in the low 4 bits
 constexpr int64_t kScreenStartCentre = 34999650;  // record centre - 350 screen points
 constexpr int kNeighbourOffset = -14, kNeighbourSamples = 20, kInterpReadSamples = 1400;
+constexpr int kInterpMargin = 14;  // samples read ahead of an interpolated window
 constexpr int kSweepWords[3] = {0, 1, 3};  // auto, normal, single
 
 int Signed16(int v) { return v < 0 ? v : int16_t(uint16_t(v)); }
@@ -206,7 +207,9 @@ int _wave::SetArmReadDDRPara(int ch, int n) {
   if (h.interpMultiplier > 1.0f) {
     if (run->trigSource == ch) InsertModeReadDDRTrigPos(ch, kNeighbourOffset, kNeighbourSamples);
     const double factor = h.interpFactor > 0 ? h.interpFactor : 1.0;
-    int64_t start = std::llround(double(kScreenStartCentre - h.preTrigDepth + h.stopMovePos) / factor) - 14;
+    const double exact = double(kScreenStartCentre - h.preTrigDepth + h.stopMovePos) / factor;
+    int64_t start = std::llround(exact) - kInterpMargin;
+    readResidue_[ch] = exact - std::llround(exact);  // the window starts this much later
     if (start % 2 != 0) {  // made even by taking one more sample
       --start;
       oddStart_ = 1;
@@ -230,7 +233,7 @@ int _wave::SetArmReadDDRPara(int ch, int n) {
     points = std::min(kRecordPoints, int(std::floor(recorded * kColumns)));
     readSpp_[ch] = recorded;
   }
-  pointsToRead_ = points = std::min(points, n);
+  pointsToRead_ = readPoints_[ch] = points = std::min(points, n);
   const uint32_t o = uint32_t(offset);
   Word(kPauseWord, 1);
   Word(kArmWord, 1);

@@ -26,11 +26,14 @@ enum Word : uint16_t {
 };
 constexpr int kTrigLevelDac = 2, kTrigHysteresisDac = 3;
 constexpr int kSweepNormal = 1, kSweepSingle = 2;
-constexpr int kStatusTriggered = 1, kStatusSingleDone = 2, kStatusUntriggered = 3, kStatusSingleWait = 4;
+constexpr int kStatusAuto = 1, kStatusTriggered = 2, kStatusArmed = 3, kStatusSingleWait = 4;
 constexpr int64_t kMinCycleUs = 1000;
 constexpr int64_t kNormalRecheckUs = 10000;
 constexpr int kEdgeSteps = 2048;  // two periods, 1024 steps each
 constexpr int kBisections = 60;
+constexpr double kAdcPeriodNs = 1.0;   // the ADC's own rate, 1 GSa/s
+constexpr int kPeakDetect = 1, kHighRes = 2;
+constexpr int kMeanPoints = 16;        // ADC values a high-resolution sample is worked out from
 
 int InputOf(int trigSource) { return trigSource == 1 ? kSignalCh2 : trigSource == 3 ? kSignalExt : kSignalCh1; }
 
@@ -38,11 +41,33 @@ bool AcReferenced(int coupling) { return (coupling & ~2) == 1; }
 
 double Frac(long double x) { return double(x - std::floor(x)); }
 
+// Fraction of a sample period from a trigger crossing to the next sample
+// clock tick: spread evenly over [0, 1) from one acquisition to the next.
+double SampleClockLag(uint64_t serial) {
+  constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ull;
+  return double((serial * kGolden) >> 11) / 9007199254740992.0;
+}
+
 // Seconds from `phase` (cycles) to the first crossing of `level` with the
 // slope (0 rising, 1 falling, 2 either) within two periods; false when none.
 bool FindEdge(const TestSignal& s, double phase, double level, int slope, double* dt) {
   if (!s.HasEdges() || s.shape == SignalShape::kNoise) return false;
   const double f = s.frequencyHz, h = 1.0 / (f * (kEdgeSteps / 2));
+  if (s.shape == SignalShape::kSquare || s.shape == SignalShape::kPulse) {
+    // Edges however narrow the pulse: rising at each period start, falling
+    // at the duty (a square's half period).
+    const double lowV = s.offsetV - s.amplitudeV, highV = s.offsetV + s.amplitudeV;
+    const double fall = s.shape == SignalShape::kSquare ? 0.5 : (s.duty > 0 && s.duty < 1 ? s.duty : 0.5);
+    const double p = phase - std::floor(phase);
+    const double toRise = p == 0.0 ? 0.0 : 1.0 - p, toFall = fall >= p ? fall - p : fall + 1.0 - p;
+    const bool up = level > lowV && level <= highV, down = level >= lowV && level < highV;
+    double best = -1;
+    if (slope != 1 && up) best = toRise;
+    if (slope != 0 && down && (best < 0 || toFall < best)) best = toFall;
+    if (best < 0) return false;
+    *dt = best / f;
+    return true;
+  }
   auto v = [&](double t) { return SignalVolts(s, phase + f * t, 0) - level; };
   auto crossed = [&](double before, double after) {
     bool up = before < 0 && after >= 0, down = before > 0 && after <= 0;
@@ -76,9 +101,24 @@ double SimAcquisition::SamplesPerColumn() const {
 
 double SimAcquisition::Volts(int input, double address) const {
   const TestSignal& s = sig[input];
-  const double dt = (address - double(set.triggerAddress)) * set.samplePeriodNs * 1e-9;
-  const uint64_t key = serial * 0x9E3779B97F4A7C15ull ^ uint64_t(input) << 58 ^ uint64_t(int64_t(std::floor(address)));
-  return SignalVolts(s, phase[input] + s.frequencyHz * dt, key);
+  const double period = set.samplePeriodNs;
+  auto cycles = [&](double at) { return phase[input] + s.frequencyHz * (at - double(set.triggerAddress)) * period * 1e-9; };
+  const int64_t whole = int64_t(std::floor(address));
+  const uint64_t key = serial * 0x9E3779B97F4A7C15ull ^ uint64_t(input) << 58 ^ uint64_t(whole);
+  const double noise = SignalNoise(s, key);
+  if (period > kAdcPeriodNs && set.acqMode == kPeakDetect) {
+    const double first = double(whole - (whole & 1));  // the pair's first sample
+    double lo, hi;
+    SignalExtremes(s, cycles(first), cycles(first + 2 - kAdcPeriodNs / period), &lo, &hi);
+    return whole & 1 ? lo - std::fabs(noise) : hi + std::fabs(noise);
+  }
+  if (period > kAdcPeriodNs && set.acqMode == kHighRes) {
+    const int n = int(std::min(period / kAdcPeriodNs, double(kMeanPoints)));
+    double sum = 0;
+    for (int i = 0; i < n; ++i) sum += SignalVolts(s, cycles(double(whole) + double(i) / n), key);
+    return sum / n + noise / std::sqrt(period / kAdcPeriodNs);
+  }
+  return SignalVolts(s, cycles(address), key) + noise;
 }
 
 uint8_t SimAcquisition::Code(int ch, double address) const {
@@ -163,21 +203,26 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
 
   SimAcquisition a;
   a.serial = last_.serial + 1;
+  // The trigger sample is the first one after the crossing: the crossing lies
+  // a fraction of a sample period before it, different every acquisition.
+  a.lag = SampleClockLag(a.serial);
+  const double tick = a.lag * s.samplePeriodNs * 1e-9;
   a.set = s;
   a.triggered = found;
   for (int i = 0; i < kSignalInputs; ++i) {
     a.sig[i] = signals[i];
-    // The same sum FindEdge tested, so the trigger sample lies past the edge.
-    a.phase[i] = Frac(Frac(now * signals[i].frequencyHz) + signals[i].frequencyHz * dt);
+    // The same sum FindEdge tested, so the trigger sample lies past the edge,
+    // by where the sample clock happens to tick after it.
+    a.phase[i] = Frac(Frac(now * signals[i].frequencyHz) + signals[i].frequencyHz * (dt + tick));
   }
   last_ = a;
   unread_ = true;
   force_ = false;
   if (sweep & kSweepSingle) {
     singleDone_ = true;
-    status_ = kStatusSingleDone;
+    status_ = kStatusTriggered;
   } else {
-    status_ = found ? kStatusTriggered : kStatusUntriggered;
+    status_ = found ? kStatusTriggered : kStatusAuto;
   }
   return true;
 }
@@ -190,7 +235,7 @@ bool SimAcquire::OnWord(uint16_t word, uint16_t old, const Words& w, int64_t now
       if (v == 1) unread_ = false;
       if (old != 1 || v != 0) return false;
       singleDone_ = false;  // sampling restarts
-      status_ = (w.value[kSweepWord] & kSweepSingle) ? kStatusSingleWait : kStatusUntriggered;
+      status_ = (w.value[kSweepWord] & kSweepSingle) ? kStatusSingleWait : kStatusArmed;
       dueUs_ = nowUs + CycleUs(CurrentSettings(w), signals);
       return unpaced && Make(w, nowUs, signals, force_);
     case kPauseWord:

@@ -25,8 +25,12 @@
 // Register 804 bit 0 rises with every finished acquisition (and the finished
 // signal is raised); control word 0 = 1 clears it.
 // Register 770: per channel 4 bits (CH1 bits 0-3, CH2 bits 4-7), the same for
-// both: 1 running and triggered, 2 single acquisition done, 3 running without
-// a trigger (auto, or normal still waiting), 4 single armed and waiting.
+// both: 1 acquired in auto without a trigger, 2 triggered (also a single
+// acquisition done), 3 armed and waiting (sampling just restarted), 4 single
+// armed and waiting.
+// The trigger sample is the first sample after the trigger crossing: the
+// crossing lies a fraction of a sample period before it, a different fraction
+// every acquisition, as a sample clock that runs free of the signal gives.
 //
 // Read-out FIFO (selector 64). A read is armed by control word 122 going
 // 1 -> 0 with the read parameters in force: 176 read channel (1 CH1, 2 CH2,
@@ -93,11 +97,18 @@ struct SimAcqSettings {
   double columnNs = 10000.0;               // one screen column (a division is 50)
   int64_t depth = 7000000;                 // record samples
   int64_t triggerAddress = kRecordCentre;  // record address of the trigger point
+  // Interpolating, the trigger point to a fraction of a sample (the display
+  // is drawn from it); otherwise triggerAddress.
+  double triggerPoint = double(kRecordCentre);
   int trigSource = 0;                      // 0 CH1, 1 CH2, 3 external
   int trigSlope = 0;                       // 0 rising, 1 falling, 2 either
   double trigLevelV = 0.0;                 // at the source's BNC
   int trigCoupling = 0;                    // 1 and 3 AC-referenced: level from the mean
   bool roll = false;
+  // 0 normal; 1 peak detect: samples in pairs, the highest then the lowest
+  // value the ADC (1 GSa/s) saw over the pair's time; 2 high resolution: each
+  // sample the mean of what the ADC saw over its own time; 3 average.
+  int acqMode = 0;
 };
 
 // One finished acquisition: the signals and settings it was made with.
@@ -105,8 +116,10 @@ struct SimAcquisition {
   uint64_t serial = 0;
   SimAcqSettings set;
   TestSignal sig[kSignalInputs];
-  double phase[kSignalInputs] = {};  // cycles of each input at the trigger point
+  double phase[kSignalInputs] = {};  // cycles of each input at the trigger sample
   bool triggered = false;
+  double lag = 0;  // sample periods from the trigger crossing to the trigger sample
+
 
   double SamplesPerColumn() const;
   double Volts(int input, double address) const;  // the signal at a record address

@@ -21,8 +21,10 @@ void DrawChannel(const SimAcquisition& a, int ch, bool draw, uint8_t* raster, ui
   const bool whole = spp >= 1.0;  // ADC samples; otherwise the signal between them
   const int n = whole ? std::min(kMaxPoints, int(std::ceil(spp))) : kInterpPoints;
   auto address = [&](int x, int j) {
-    double at = double(kRecordCentre) + (double(x - kCentreColumn) + double(j) / n) * spp;
-    return whole ? std::floor(at) : at;
+    const double at = double(kRecordCentre) + (double(x - kCentreColumn) + double(j) / n) * spp;
+    if (whole) return std::floor(at);
+    // Between samples the trace is placed from the trigger crossing itself.
+    return double(a.set.triggerAddress) - a.lag + (at - a.set.triggerPoint);
   };
   int hits[256] = {};
   uint8_t hi = 0, lo = 255;

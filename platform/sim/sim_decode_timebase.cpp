@@ -1,5 +1,7 @@
 #include "platform/sim/sim_decode_timebase.h"
 
+#include <cmath>
+
 #include "acquisition/acq_mode_word.h"
 #include "platform/sim/sim_acquire.h"
 #include "platform/sim/sim_decode_words.h"
@@ -100,12 +102,20 @@ void SimApplyTimebase(const SimTimebaseSettings& t, SimAcqSettings* s) {
   if (t.columnTimeNs > 0) s->columnNs = t.columnTimeNs;
   if (t.memoryDepth > 0) s->depth = int64_t(t.memoryDepth);
   s->roll = t.roll;
+  s->acqMode = t.acqMode > 0 ? t.acqMode : 0;
   // The record starts 350 screen points' worth of samples left of the centre.
   const int64_t start = kRecordCentre - 350 * (s->depth / 700);
   if (!t.delayed)
     s->triggerAddress = start + int64_t(t.preTrigSamples);
   else
     s->triggerAddress = start - int64_t(t.delayNs / s->samplePeriodNs);
+  s->triggerPoint = double(s->triggerAddress);
+  if (t.interpolating && t.interpRatio > 0 && !t.delayed) {
+    // The pre-trigger counts screen points, interpRatio of them a sample,
+    // from 350 points left of the centre.
+    s->triggerPoint = double(kRecordCentre) + (double(t.preTrigSamples) - 350.0) / t.interpRatio;
+    s->triggerAddress = std::llround(s->triggerPoint);
+  }
 }
 
 }  // namespace plat

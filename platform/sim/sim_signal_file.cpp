@@ -74,6 +74,7 @@ bool SimSignalFile::ParseLine(const std::string& raw, int* input, TestSignal* si
     else if (key == "amp") ok = Number(value, 0.0, 1e4, false, &s.amplitudeV);
     else if (key == "offset") ok = Number(value, -1e4, 1e4, false, &s.offsetV);
     else if (key == "duty") ok = Number(value, 0.0, 1.0, true, &s.duty);
+    else if (key == "noise") ok = Number(value, 0.0, 1e4, false, &s.noiseV);
     if (!ok) {
       *error = "bad field \"" + field + "\"";
       return false;

@@ -5,7 +5,7 @@
 // instrument runs. Each line names one input and its signal; inputs the file
 // does not name keep their signal. Blank lines and text after '#' are ignored.
 //
-//   <input> <shape> [freq=<Hz>] [amp=<V>] [offset=<V>] [duty=<0..1>]
+//   <input> <shape> [freq=<Hz>] [amp=<V>] [offset=<V>] [duty=<0..1>] [noise=<V>]
 //
 //   input   ch1, ch2 or ext (the external trigger input)
 //   shape   sine, square, triangle, pulse, dc or noise
@@ -13,6 +13,7 @@
 //   amp     peak amplitude in volts at the BNC (0 .. 10000; default 1)
 //   offset  DC offset in volts (-10000 .. 10000; default 0)
 //   duty    high fraction of a pulse period (0 .. 1, exclusive; default 0.1)
+//   noise   peak of uniform noise added to the shape, volts (0 .. 10000; default 0)
 //
 // Example: a 1 kHz, 2 Vpp sine on CH1 and a 10 kHz pulse of 10 % duty from 0
 // to 3.3 V on CH2:

@@ -1,4 +1,5 @@
 // Values of the simulated board's test signals.
+#include <algorithm>
 #include <cmath>
 
 #include "platform/sim/sim_signals.h"
@@ -15,6 +16,9 @@ uint64_t Mix(uint64_t x) {
   x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
   return x ^ (x >> 31);
 }
+
+// Uniform in [-1, 1) for a key.
+double Uniform(uint64_t key) { return double(Mix(key) >> 11) * (2.0 / 9007199254740992.0) - 1.0; }
 
 double Duty(const TestSignal& s) { return s.duty > 0.0 && s.duty < 1.0 ? s.duty : 0.5; }
 }  // namespace
@@ -34,9 +38,43 @@ double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
     case SignalShape::kDc:
       return o;
     case SignalShape::kNoise:
-      return o + a * (double(Mix(noiseKey) >> 11) * (2.0 / 9007199254740992.0) - 1.0);
+      return o + a * Uniform(noiseKey);
   }
   return o;
+}
+
+double SignalNoise(const TestSignal& s, uint64_t noiseKey) {
+  return s.noiseV > 0.0 ? s.noiseV * Uniform(~noiseKey) : 0.0;
+}
+
+// Between two phases the extremes lie at the ends or at the shape's turning
+// points and edges inside (the value just after an edge).
+void SignalExtremes(const TestSignal& s, double from, double to, double* lo, double* hi) {
+  if (to - from >= 1.0 && s.shape != SignalShape::kNoise) {
+    *lo = SignalMin(s);
+    *hi = SignalMax(s);
+    return;
+  }
+  double a = SignalVolts(s, from, 0), b = SignalVolts(s, to, 0);
+  *lo = std::min(a, b);
+  *hi = std::max(a, b);
+  double turns[2] = {0.0, 0.5};
+  switch (s.shape) {
+    case SignalShape::kSine: turns[0] = 0.25, turns[1] = 0.75; break;
+    case SignalShape::kPulse: turns[1] = Duty(s); break;
+    case SignalShape::kNoise:
+      *lo = s.offsetV - s.amplitudeV;
+      *hi = s.offsetV + s.amplitudeV;
+      return;
+    default: break;
+  }
+  for (double t : turns) {
+    const double at = std::ceil(from - t) + t;  // the first turn at or after `from`
+    if (at > to) continue;
+    const double v = SignalVolts(s, at, 0);
+    *lo = std::min(*lo, v);
+    *hi = std::max(*hi, v);
+  }
 }
 
 double SignalMean(const TestSignal& s) {

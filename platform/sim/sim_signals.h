@@ -9,6 +9,8 @@
 //   pulse     O + A for the first d of each period, O - A for the rest
 //   dc        O (A and f unused)
 //   noise     O + uniform noise in [-A, A], new every nanosecond (f unused)
+// Any shape may carry added noise (noiseV, uniform in [-noiseV, noiseV], new
+// every sample); the trigger comparator sees the shape without it.
 // A period starts at a rising zero crossing of the sine, the rising edge of
 // square and pulse, and the minimum of the triangle.
 #pragma once
@@ -24,6 +26,7 @@ struct TestSignal {
   double amplitudeV = 1.0;  // peak, at the BNC
   double offsetV = 0.0;
   double duty = 0.1;        // high fraction of a pulse period (0..1, exclusive)
+  double noiseV = 0.0;      // peak of uniform noise added to the shape, new every sample
 
   // A signal with edges the trigger comparator and the counters can see.
   bool HasEdges() const {
@@ -36,6 +39,11 @@ enum SignalInput { kSignalCh1 = 0, kSignalCh2 = 1, kSignalExt = 2, kSignalInputs
 // The signal's value at `cycles` periods after a period start. `noiseKey`
 // picks the noise value (the same key always gives the same value).
 double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey);
+// The added noise for `noiseKey` (0 without noise).
+double SignalNoise(const TestSignal& s, uint64_t noiseKey);
+
+// The lowest and highest values between `from` and `to` cycles (noise aside).
+void SignalExtremes(const TestSignal& s, double from, double to, double* lo, double* hi);
 
 // The signal's mean over a period (what AC coupling removes).
 double SignalMean(const TestSignal& s);
