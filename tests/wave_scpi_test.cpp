@@ -233,19 +233,22 @@ TEST_F(DisplayScpi, NormalDataIsTheTraceInEveryFormat) {
   EXPECT_EQ(*std::max_element(maxima.begin(), maxima.end()), 177);  // +1 V at 500 mV/div: 2 divisions
   EXPECT_NEAR(*std::min_element(maxima.begin(), maxima.end()), 77, 2);
 
+  // Each read is a fresh acquisition: compare with the trace it was taken from.
   Set("WAV:FORM WORD");
   const std::string words = Block(Ask("WAV:DATA?"));
+  WaveOp.ScreenWaveExport(0, trace.data());
   ASSERT_EQ(words.size(), 1400u);
   for (size_t i = 0; i < 700; ++i) {
-    EXPECT_EQ(uint8_t(words[2 * i]), uint8_t(bytes[i]));
+    EXPECT_EQ(uint8_t(words[2 * i]), trace[i]);
     EXPECT_EQ(words[2 * i + 1], 0);
   }
   Set("WAV:FORM ASCII");
   const std::string text = Block(Ask("WAV:DATA?"));
+  WaveOp.ScreenWaveExport(0, trace.data());
   EXPECT_EQ(std::count(text.begin(), text.end(), ','), 699);
   EXPECT_NE(text.back(), ',');
   char first[32];
-  std::snprintf(first, sizeof first, "%e", (uint8_t(bytes[0]) - 127) * 0.5 / 25);
+  std::snprintf(first, sizeof first, "%e", (trace[0] - 127) * 0.5 / 25);
   EXPECT_EQ(text.substr(0, text.find(',')), first);
 }
 
@@ -275,7 +278,6 @@ TEST_F(DisplayScpi, RawRecordsOfSevenThousandAndSeventyThousandSamples) {
   EXPECT_EQ(AskText("WAV:XINC?"), "1.000000e-06 ");
 
   // STOP before STARt is an empty block; a window in the record is that window.
-  Set("WAV:MODE RAW");
   Set("WAV:STAR 500");
   Set("WAV:STOP 100");
   EXPECT_EQ(Block(Ask("WAV:DATA?")), "");

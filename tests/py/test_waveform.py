@@ -28,7 +28,7 @@ except ImportError:
     system_python_or_exit("python3-pyvisa-py, python3-numpy, python3-pil and python3-lzo")
 
 from scope_support import Tally
-from test_vxi11 import Instrument, open_instr, port_free
+from test_vxi11 import Instrument, open_instr
 
 TB_RIGHT, TB_LEFT = 86, 87  # time-base knob bytes of the front panel
 MS_PER_DIV_XINC = 2e-5      # 1 ms/div: 50 points a division
@@ -139,26 +139,32 @@ def framebuffer(root):
     return np.stack([(px >> 16) & 255, (px >> 8) & 255, px & 255], axis=-1).astype(np.uint8)
 
 
+def unpack_zbmp(zbmp, size):
+    """The picture in a DISPlay:ZBMP? block, its marker and length rule checked."""
+    n = zbmp.rfind(b"\x89\xab\xcd\xef")
+    pad = n % 512 == 487 or (n >= 487 and (n - 487) % 512 in (509, 510, 511))
+    assert len(zbmp) == n + (8 if pad else 4), (len(zbmp), n)
+    return lzo.decompress(zbmp[:n], False, size)
+
+
 def screen_pictures(inst, rm, root):
+    """Both pictures equal the frame buffer, taken while the screen held still
+    (the picture is the page shown last, copied as the main loop goes on)."""
     s = open_instr(rm, 20000)
     try:
-        for _ in range(10):  # a picture taken while the screen did not change
+        for _ in range(30):
             before = framebuffer(root)
             bmp = s.query_binary_values(":DISPlay:DATA?", datatype="B", container=bytes)
             zbmp = s.query_binary_values(":DISPlay:ZBMP?", datatype="B", container=bytes)
             after = framebuffer(root)
-            if np.array_equal(before, after):
-                break
-        else:
-            raise AssertionError("the screen never held still")
-        assert len(bmp) == 1152054
-        image = Image.open(io.BytesIO(bmp))
-        assert image.format == "BMP" and image.size == (WIDTH, HEIGHT) and image.mode == "RGB"
-        assert np.array_equal(np.asarray(image), after), "DISPlay:DATA? is not the frame buffer"
-        n = zbmp.rfind(b"\x89\xab\xcd\xef")
-        pad = n % 512 == 487 or (n >= 487 and (n - 487) % 512 in (509, 510, 511))
-        assert len(zbmp) == n + (8 if pad else 4), (len(zbmp), n)
-        assert lzo.decompress(zbmp[:n], False, len(bmp)) == bmp, "DISPlay:ZBMP? is not the picture"
+            assert len(bmp) == 1152054
+            image = Image.open(io.BytesIO(bmp))
+            assert image.format == "BMP" and image.size == (WIDTH, HEIGHT) and image.mode == "RGB"
+            unpacked = unpack_zbmp(zbmp, len(bmp))
+            if np.array_equal(before, after) and np.array_equal(np.asarray(image), after) and unpacked == bmp:
+                return
+            time.sleep(0.1)
+        raise AssertionError("DISPlay:DATA? and ZBMP? never matched a still frame buffer")
     finally:
         s.close()
 
@@ -202,9 +208,9 @@ def main():
     os.makedirs(os.path.join(root, "dev"), exist_ok=True)
     with open(os.path.join(root, "dev", "signals"), "w") as f:
         f.write("ch1 sine freq=1000 amp=1\n")
-    inst = Instrument(build, root, port_free(111))
-    if inst.portmap != 111:
-        rpc.PMAP_PORT = inst.portmap
+    # The portmapper on a port of its own: port 111 may be another test's.
+    inst = Instrument(build, root, False)
+    rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
     tally = Tally()
     session = open_instr(rm, 10000)
