@@ -86,7 +86,8 @@ class _wave {
   int ReadDDRWave(int ch, int n);
   int SetArmReadDDRPara(int ch, int n);
   int InsertModeReadDDRTrigPos(int ch, int offset, int n);
-  int SetDDRWave_addr(int ch);
+  // Arms a read of every sample from `offset` samples after the trigger.
+  int SetDDRWave_addr(int ch, int32_t offset = 0);
   int GetWave(int ch, uint8_t* buf, int n);
   int GetWave_by_offset(int ch, uint8_t* buf, int n, int resume);
   int GetPartWave(int ch, uint8_t* buf, int offset, int n);

@@ -190,10 +190,10 @@ int _wave::InsertModeReadDDRTrigPos(int ch, int offset, int n) {
   return Drain(ch, neighbour_[ch], std::min(n, kNeighbourBytes), true);
 }
 
-int _wave::SetDDRWave_addr(int ch) {
+int _wave::SetDDRWave_addr(int ch, int32_t offset) {
   if (ch != 0 && ch != 1) return -1;
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  Arm(ch + 1, 0, kStepOne);
+  Arm(ch + 1, offset, kStepOne);
   return 0;
 }
 

@@ -11,7 +11,6 @@
 #include "ui/qel_draw.h"
 
 TaskForDisplay TaskDisplay;
-instr TaskDisplayInstrStandard[] = {{"", nullptr}};
 
 namespace {
 constexpr uint16_t kAssistMenuTime = 4;

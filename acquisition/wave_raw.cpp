@@ -1,0 +1,147 @@
+// RAW records of the waveform read-out: the engine's 7000-sample record copy,
+// and the streamed read of a longer acquisition memory in 10,240-byte chunks
+// with the progress bar. The long read re-arms the FIFO for each chunk and
+// holds the read lock only per chunk, so the main loop's passes (keys, the
+// screen) go on during the transfer; acquisition stays paused until the last
+// chunk, so every chunk comes from the same acquisition.
+#include <pthread.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "acquisition/wave.h"
+#include "acquisition/wave_scpi.h"
+#include "acquisition/x_system.h"
+#include "core/control.h"
+#include "core/msg.h"
+#include "core/mymutex.h"
+#include "core/sys_run_info.h"
+#include "core/system_resource.h"
+#include "platform/clock.h"
+#include "ui/qel_draw.h"
+
+namespace {
+constexpr int kShortRecord = _wave::kRecordPoints;
+constexpr int kChunkBytes = 10240;
+constexpr int kBarSegments = 40;
+constexpr int kBarRow = 380, kBarCol = 215;
+constexpr int kDoneReg = 804, kDonePolls = 2000, kDonePollMs = 1;
+constexpr int kRollStatus = 5, kFormatXY = 1;
+constexpr int kMsgRollDisabled = 83, kMsgXYDisabled = 17, kMsgStored = 10;
+
+uint8_t DDrBuff[kShortRecord];
+// The long record, sized for the depth read (up to 70,000,000 samples), and
+// the record DATA? serves.
+std::unique_ptr<uint8_t[]> ddrBuffer;
+int64_t ddrCapacity = 0;
+const uint8_t* record = nullptr;
+int64_t recordSize = 0;
+
+_SysRunInfoOp& Run() { return *SystemResource.runStatus; }
+
+// The bar under the main loop's pass boundary, so it is not drawn beside a frame.
+void Bar(int mode, int step) {
+  pthread_mutex_lock(&mymutex);
+  SystemResource.draw->DrawWorkProcess(kBarRow, kBarCol, mode, step);
+  pthread_mutex_unlock(&mymutex);
+}
+
+uint8_t* LongBuffer(int64_t depth) {
+  if (depth > ddrCapacity) {
+    ddrBuffer.reset();
+    ddrCapacity = 0;
+    ddrBuffer.reset(new (std::nothrow) uint8_t[size_t(depth)]);
+    if (!ddrBuffer) return nullptr;
+    ddrCapacity = depth;
+  }
+  return ddrBuffer.get();
+}
+
+// The read's start after the trigger: the record's first sample (the record
+// itself when the trigger lies left of it, a trigger delay).
+int32_t RecordOffset(int64_t depth) {
+  const int64_t first = x_system::kRecordCentre - depth / 2;
+  const int64_t trigger = Run().GetSysRunInfoBaseAddr()->horizontal[0].preTrigDepth;
+  return trigger < first ? 0 : int32_t(first - trigger);
+}
+}  // namespace
+
+int64_t WaveRecordDepth() {
+  double points = 0;
+  if (Run().GetMemDepth(&points) == 0) points = TimeBase.GetAutoMemDepth(TimeBase.GetRealTimeBase(0));
+  return int64_t(points);
+}
+
+const uint8_t* WaveRawRecord(int64_t* size) {
+  if (size) *size = record ? recordSize : 0;
+  return record;
+}
+
+int WaveReadShortRecord(int source) {
+  record = nullptr;
+  if (source != 0 && source != 1) return -1;
+  waveinfor info{};
+  info.flags = kWaveReqCopy;
+  info.chMask = uint16_t(1 << source);
+  info.buffer[source] = DDrBuff;
+  info.count[source] = kShortRecord;
+  if (WaveOp.RequestWaveData(&info) < 0) return -1;
+  record = DDrBuff;
+  recordSize = kShortRecord;
+  return 0;
+}
+
+int Get_wave_ddr_Data(int source) {
+  record = nullptr;
+  if (source != 0 && source != 1) return -1;
+  if (Run().GetAcquireStatus(0) == kRollStatus) {
+    SystemResource.message->SetMessage(kMsgRollDisabled);
+    return -1;
+  }
+  if (Run().GetDiplayFormat() == kFormatXY) {
+    SystemResource.message->SetMessage(kMsgXYDisabled);
+    return -1;
+  }
+  pthread_mutex_lock(&mymutex);
+  TimeBase.AdjTimeBase(0, 0);
+  SystemResource.board->SysSample();
+  pthread_mutex_unlock(&mymutex);
+  // An acquisition that does not come in time is no error: the memory is read as it is.
+  for (int i = 0; i < kDonePolls && !(SystemResource.board->ReadAnyReg(kDoneReg) & 1); ++i)
+    plat::SleepMs(kDonePollMs);
+  Bar(1, 0);
+
+  const int64_t depth = WaveRecordDepth();
+  uint8_t* buf = LongBuffer(depth);
+  if (!buf || depth <= 0) return -1;
+  const int32_t offset = RecordOffset(depth);
+  const int64_t chunks = (depth + kChunkBytes - 1) / kChunkBytes;
+  const int64_t every = chunks >= kBarSegments ? chunks / kBarSegments : 1;
+  const int perChunk = chunks >= kBarSegments ? 1 : int(kBarSegments / chunks);
+  int64_t got = 0;
+  for (int64_t c = 0; c < chunks; ++c) {
+    const int n = int(std::min<int64_t>(kChunkBytes, depth - got));
+    const bool last = c + 1 == chunks;
+    int r;
+    {
+      std::lock_guard<std::recursive_mutex> lock(WaveOp.ReadLock());
+      WaveOp.SetDDRWave_addr(source, offset + int32_t(got));
+      r = WaveOp.GetWave_by_offset(source, buf + got, n, last ? 1 : 0);
+    }
+    if (r != n) break;
+    got += n;
+    if (last)
+      Bar(2, kBarSegments);
+    else if ((c + 1) % every == 0)
+      Bar(2, perChunk);
+  }
+  std::printf("\n offset ===%lld\n", static_cast<long long>(got));
+  if (got == 0) return -1;
+  record = buf;
+  recordSize = got;
+  SystemResource.message->SetMessage(kMsgStored);
+  return 0;
+}
