@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "acquisition/wave.h"
+#include "core/ids.h"
 #include "core/rs232.h"
 #include "platform/thread.h"
 #include "remote/lzo_compress.h"
@@ -146,12 +147,12 @@ TEST_F(DisplayScpi, SettingsAnswerTheirKeywordsAndLimits) {
 
   EXPECT_EQ(AskText("KEY:DISP:LOCK?"), "0");
   Set("KEY:DISPlay:LOCK ON");
-  EXPECT_EQ(KeyBoard.KeyValueIsLock(kDisplayKey), 1);
+  EXPECT_EQ(KeyBoard.KeyValueIsLock(kKeyDisplay), 1);
   EXPECT_EQ(AskText("KEY:DISP:LOCK?"), "1");
   Set("KEY:DISPlay");
   int code = 0, step = -1;
   ASSERT_EQ(KeyBoard.GetScpiKey(&code, &step), 0);
-  EXPECT_EQ(code, kDisplayKey);
+  EXPECT_EQ(code, kKeyDisplay);
   EXPECT_EQ(step, 0);
   Set("DISP:CLEar");
 }

@@ -10,7 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include "acquisition/wave_scpi.h"
+#include "ui/wave_scpi.h"
+#include "core/ids.h"
 #include "core/mymutex.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -86,9 +87,9 @@ void SetBright(const char* p, int n, MenuHandler handler) {
   if (!Missing(p)) Apply(n, Bounded(p, 1, 100), handler);
 }
 
-void Scpi_Key_Display(scpi_para*, char*) { ScpiQueueKey("Display", kDisplayKey); }
-void Scpi_Key_DisplayLock(scpi_para*, char* p) { ScpiKeyLock(kDisplayKey, p); }
-void Scpi_Key_DisplayLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kDisplayKey); }
+void Scpi_Key_Display(scpi_para*, char*) { ScpiQueueKey("Display", kKeyDisplay); }
+void Scpi_Key_DisplayLock(scpi_para*, char* p) { ScpiKeyLock(kKeyDisplay, p); }
+void Scpi_Key_DisplayLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kKeyDisplay); }
 
 void DisplayCtrlType(scpi_para*, char* p) {
   std::printf("Run Func:  Display_Format() \n");

@@ -46,7 +46,7 @@ def set_time_base(root, session):
         if abs(xinc - MS_PER_DIV_XINC) < 1e-12:
             break
         with open(keys, "wb") as f:
-            f.write(bytes([TB_RIGHT if xinc < MS_PER_DIV_XINC else TB_LEFT]))
+            f.write(bytes([TB_LEFT if xinc < MS_PER_DIV_XINC else TB_RIGHT]))  # right: finer
         time.sleep(0.3)
         if float(session.query(":WAVeform:XINCrement?")) == xinc:
             break  # the knob is not followed

@@ -1,6 +1,6 @@
 // The :WAVeform read-out settings and the data, preamble, origin, increment
 // and reference queries.
-#include "acquisition/wave_scpi.h"
+#include "ui/wave_scpi.h"
 
 #include <algorithm>
 #include <cerrno>

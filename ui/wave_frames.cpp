@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "acquisition/wave.h"
-#include "acquisition/wave_scpi.h"
+#include "ui/wave_scpi.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "core/control.h"

@@ -13,7 +13,7 @@
 #include <new>
 
 #include "acquisition/wave.h"
-#include "acquisition/wave_scpi.h"
+#include "ui/wave_scpi.h"
 #include "acquisition/x_system.h"
 #include "core/control.h"
 #include "core/msg.h"
