@@ -279,3 +279,55 @@ TEST_F(MeasureDraw_, VoltmeterReadoutInTheChannelsColour) {
     for (int c = 40; c < 90; ++c) lit += b.Pixel(r, c) == uint32_t(qel_draw::GetChannelColor(0));
   EXPECT_GT(lit, 10);
 }
+
+TEST_F(MeasureDraw_, UserPickerMarksTheSlotsAndFramesTheCursor) {
+  SysRunInfo.transparent = 0;
+  TaskMeasure.SetSlot(0, kParaFreq, 0);
+  Measure_UserDef(keypara{52, 0, 0});  // the fourth soft key opens the picker
+  ASSERT_TRUE(TaskMeasure.IsUserDefOn());
+  Frames(1);
+  Png("measure_user_picker");
+  const int cursor = TaskMeasure.GetUserDefSelPos();
+  ASSERT_EQ(cursor, 0);
+  // The cursor cell (row offset 26, column offset 22 from 180, 45) framed 99 x 24.
+  EXPECT_EQ(b.Pixel(45 + 26 - 4, 180 + 22), kCh1);
+  EXPECT_EQ(b.Pixel(45 + 26 - 4, 180 + 22 + 98), kCh1);
+  EXPECT_EQ(b.Pixel(45 + 26 - 4 + 23, 180 + 22), kCh1);
+  // Freq (13) is in slot 0 with master CH1: the "*" left of its centred name.
+  RefPage ref;
+  const MeasureParaRow& r = MeasureParaInfo[kParaFreq];
+  const int w = r.text ? ref.Stringlen(kFontUnicode, r.text) : ref.Stringlen(kFontAscii, r.name);
+  const int col = 180 + 121 + 49 - w / 2, row = 45 + 106;
+  ref.DrawString(row, col - 10, "*", kCh1, 1);
+  SameText(ref, row - 2, col - 12, 10, 22, kCh1);
+  // The cursor's name below the grid.
+  RefPage name;
+  const MeasureParaRow& m = MeasureParaInfo[kParaMax];
+  if (m.text)
+    name.DrawLanguage(309, 190, m.text, kCh1, 1);
+  else
+    name.DrawString(309, 190, m.name, kCh1, 1);
+  SameText(name, 305, 190, 80, 22, kCh1);
+}
+
+// Rows of a voltage in each display mode: Y-T, X-Y, zoomed time base and the
+// split halves of the multi-scope mode (500 mV/div, centred channels).
+TEST_F(MeasureDraw_, VoltageRowsInEveryDisplayMode) {
+  const FloatElement half{500.0, 1};
+  EXPECT_EQ(MeasureDraw.ValueToGridY(&half, 0), 233 - 50);
+  SysRunInfo.displayFormat = 1;
+  EXPECT_EQ(MeasureDraw.ValueToGridY(&half, 0), 93 - 15);
+  SysRunInfo.displayFormat = 0;
+  SysRunInfo.timeBaseType = 1;
+  EXPECT_EQ(MeasureDraw.ValueToGridY(&half, 0), 306 - 35);
+  SysRunInfo.timeBaseType = 0;
+  SysRunInfo.funcBits |= 0x40000;
+  EXPECT_EQ(MeasureDraw.ValueToGridY(&half, 0), 233 - 50);
+  SysRunInfo.independentSplit = 1;
+  EXPECT_EQ(MeasureDraw.ValueToGridY(&half, 0), 133 - 25);
+  EXPECT_EQ(MeasureDraw.ValueToGridY(&half, 1), 341 - 25);
+  SysRunInfo.independentSplit = 0;
+  SysRunInfo.funcBits &= ~uint64_t(0x40000);
+  const FloatElement volt{-1.0, 2};
+  EXPECT_EQ(MeasureDraw.ValueToGridY(&volt, 0), 233 + 100);
+}
