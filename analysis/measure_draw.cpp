@@ -61,6 +61,17 @@ void DrawName(Draw& d, int row, int col, int para, int colour, bool rightAligned
 }
 }  // namespace
 
+MeaFontScope::MeaFontScope(int id) {
+  if (Font* f = QelDraw.GetUserFontPointer()) {
+    previous_ = f->CurrentAsciiFont();
+    f->SetCurrFont(short(id));
+  }
+}
+
+MeaFontScope::~MeaFontScope() {
+  if (Font* f = QelDraw.GetUserFontPointer()) f->SetCurrFont(previous_);
+}
+
 _measure_draw::_measure_draw() : buffer_(new uint32_t[size_t(kWidth) * kHeight]()) {}
 
 int _measure_draw::ChannelColour(int source, bool transparentRow) {
@@ -172,10 +183,7 @@ void _measure_draw::ValueText(char* out, int size, int para, int source, const F
 
 void _measure_draw::DrawDVM(short source, short mode) {
   if (mode < 0 || mode > 2 || !Run()) return;
-  Font* f = QelDraw.GetUserFontPointer();
-  if (!f) return;
-  const short previous = f->CurrentAsciiFont();
-  f->SetCurrFont(kDvmFont);
+  MeaFontScope font(kDvmFont);
   const uint64_t bits = Run()->GetFuncBits();
   const int col = (bits & kRunCursorReadouts) ? kDvmColumnCursors : kDvmColumn;
   int sources[2] = {source, -1};
@@ -196,12 +204,12 @@ void _measure_draw::DrawDVM(short source, short mode) {
     QelDraw.DrawDigitalVoltage(row, end + kDvmGap, number, VoltUnit(ch, e.unit & 0xFF), kMeaValueColour,
                                DRAW_CURRENT);
   }
-  f->SetCurrFont(previous);
 }
 
 // ---- user slots ----
 
 void _measure_draw::DrawUserDefResult() {
+  MeaFontScope font(kMeaPanelFont);
   int col = kResultColumn;
   for (int k = 0; k < kMeaUserSlots; ++k) {
     const int para = TaskMeasure.GetUserSelPara(k);
@@ -227,6 +235,7 @@ void _measure_draw::DrawUserDefResult() {
 }
 
 void _measure_draw::DrawStatistic() {
+  MeaFontScope font(kMeaPanelFont);
   const int item = int(uint16_t(TaskMeasure.TaskMenu.GetMenuItem(kMeaStatistic)));
   // CUR AVG MIN MAX, or CUR AVG DEV NUM.
   static const int kRows[2][4] = {{0, 1, 2, 3}, {0, 1, 4, 5}};

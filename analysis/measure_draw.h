@@ -25,6 +25,20 @@ enum : int {
 };
 
 constexpr int kMeaValueColour = 0xC8C8AF;
+constexpr int kMeaPanelFont = 3;  // ASCII font of the panels and the result line
+
+// Selects an ASCII font of the common font for a scope, then restores the one
+// in force before.
+class MeaFontScope {
+ public:
+  explicit MeaFontScope(int id);
+  ~MeaFontScope();
+  MeaFontScope(const MeaFontScope&) = delete;
+  MeaFontScope& operator=(const MeaFontScope&) = delete;
+
+ private:
+  short previous_ = 0;
+};
 
 class _measure_draw final : public Draw {
  public:

@@ -44,6 +44,7 @@ void Title(Draw& d, int row, int col, const uint16_t* text, const char* fallback
 }  // namespace
 
 void _measure_draw::DrawAllPara() {
+  MeaFontScope font(kMeaPanelFont);
   const int master = Master();
   Panel(kMeaPicAllPara, kAllX, kAllY);
   Title(*this, kAllTitleY, kAllTitleX, Mea_AllParaTitle, "All parameters");
@@ -63,6 +64,7 @@ void _measure_draw::DrawAllPara() {
 }
 
 void _measure_draw::DrawUserDef() {
+  MeaFontScope font(kMeaPanelFont);
   const int master = Master();
   const int colour = Colour(master);
   Panel(kMeaPicUserDef, kPickX, kPickY);

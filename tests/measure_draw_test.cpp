@@ -33,7 +33,8 @@ constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 constexpr int kHighRow = 233 - 100, kLowRow = 233 + 100;
 constexpr int kMenuLeft = 640;  // the soft-key menu covers the area's right part
 
-// A page drawn with the composer's primitives, for comparison.
+// A page drawn with the composer's primitives and the panels' font, for
+// comparison (the font is selected while a test draws on it).
 struct RefPage final : Draw {
   std::unique_ptr<uint32_t[]> px{new uint32_t[size_t(kWidth) * kHeight]()};
   RefPage() { SetUserFontPointer(QelDraw.GetUserFontPointer()); }
@@ -131,6 +132,7 @@ TEST_F(MeasureDraw_, AllParametersPanelShowsTheEnginesValuesInTheirCells) {
 
   // The cells of Max (0), Freq (13), Pk-Pk (5) and ACRMS (11, column offset
   // 445): row offsets 26, 110, 52, 76 from the panel corner (62, 100).
+  MeaFontScope font(kMeaPanelFont);
   RefPage ref;
   const struct {
     int para, row, col;
@@ -247,6 +249,7 @@ TEST_F(MeasureDraw_, ResultLineAndStatisticsCardsShowTheSlots) {
   const UserDefResult u = MeasureParaCalcu.GetMeasureResultUserDef(0);
   ASSERT_EQ(u.status, kMeaValid);
   EXPECT_NEAR(u.current, 1000, 10);
+  MeaFontScope font(kMeaPanelFont);
   RefPage ref;
   const MeasureParaRow& r = MeasureParaInfo[kParaFreq];
   const int end = r.text ? ref.DrawLanguage(400, 40, r.text, kCh1, 1) : ref.DrawString(400, 40, r.name, kCh1, 1);
@@ -294,6 +297,7 @@ TEST_F(MeasureDraw_, UserPickerMarksTheSlotsAndFramesTheCursor) {
   EXPECT_EQ(b.Pixel(45 + 26 - 4, 180 + 22 + 98), kCh1);
   EXPECT_EQ(b.Pixel(45 + 26 - 4 + 23, 180 + 22), kCh1);
   // Freq (13) is in slot 0 with master CH1: the "*" left of its centred name.
+  MeaFontScope font(kMeaPanelFont);
   RefPage ref;
   const MeasureParaRow& r = MeasureParaInfo[kParaFreq];
   const int w = r.text ? ref.Stringlen(kFontUnicode, r.text) : ref.Stringlen(kFontAscii, r.name);
