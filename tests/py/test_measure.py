@@ -6,9 +6,11 @@ RMS read with the measure commands; then the rest of the measure family as a
 script sees it (replies in "%e" form, "*" for a switched-off source,
 MEASure:DATA? with its 36 fields).
 
-The scales are the instrument's stored settings: a first start formats the
-instrument's settings memory, the script's scales are written into it and
-the instrument starts again with them, as after a power cycle.
+The script sets 500 mV/div with CHANnel1:SCALe. The instrument has no
+time-base scale command yet, so 200 us/div is its stored setting: a first
+start formats the settings memory, the time base (and 1 V/div, which the
+script then changes) are written into it and the instrument starts again
+with them, as after a power cycle.
 
 Usage: python3 test_measure.py --build <builddir>
 """
@@ -30,7 +32,7 @@ from scope_support import Tally
 from test_vxi11 import Instrument, open_instr
 
 TIMEBASE_BYTE, VDIV_BYTE = 42, 62  # stored time base of block 0, V/div of CH1
-TIMEBASE_200US, VDIV_500MV = 19, 11
+TIMEBASE_200US, VDIV_1V = 19, 12
 SIGNAL = "ch1 sine freq=1000 amp=1\nch2 square freq=1000 amp=0.5\n"
 NUMBER = r"^-?\d\.\d{6}e[+-]\d\d$"
 
@@ -50,7 +52,7 @@ def store_scales(build, root):
     assert rc == 0, "first start ended with %d" % rc
     path = os.path.join(root, "dev", "eeprom.bin")
     with open(path, "r+b") as f:
-        for address, value in ((TIMEBASE_BYTE, TIMEBASE_200US), (VDIV_BYTE, VDIV_500MV)):
+        for address, value in ((TIMEBASE_BYTE, TIMEBASE_200US), (VDIV_BYTE, VDIV_1V)):
             f.seek(address)
             f.write(bytes([value]))
 
@@ -77,9 +79,10 @@ def settled(session, query):
 def user_script(rm):
     s = open_instr(rm, 5000)
     try:
-        for line in (":CHANnel1:DISPlay ON", ":CHANnel1:COUPling DC", ":CHANnel1:PROBe 1X"):
+        for line in (":CHANnel1:DISPlay ON", ":CHANnel1:COUPling DC", ":CHANnel1:PROBe 1X", ":CHANnel1:SCALe 0.5"):
             s.write(line)
         assert s.query(":CHANnel1:PROBe?").strip() == "1X"
+        assert float(s.query(":CHANnel1:SCALe?")) == 0.5
         freq = settled(s, ":MEASure:FREQuency? CHANnel1")
         vpp = settled(s, ":MEASure:VPP? CHANnel1")
         rms = settled(s, ":MEASure:VRMS? DISPlay,CHANnel1")
