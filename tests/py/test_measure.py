@@ -90,9 +90,10 @@ def user_script(rm):
         assert abs(vpp - 2.0) <= 0.06, vpp
         assert abs(rms - 1 / math.sqrt(2)) <= 0.03 * 0.707, rms
         # The area over the screen shows the time base in force: 14 divisions
-        # of 200 us of |sine|, whose mean is 2/pi of its 1 V peak.
+        # of 200 us of |sine|, whose mean is 2/pi of its 1 V peak (the
+        # neighbouring time bases give half or twice as much, or more).
         area = settled(s, ":MEASure:AREa? DISPlay,CHANnel1")
-        assert abs(area - 14 * 200e-6 * 2 / math.pi) <= 0.03 * area, area
+        assert abs(area - 14 * 200e-6 * 2 / math.pi) <= 0.05 * area, area
     finally:
         s.close()
 
