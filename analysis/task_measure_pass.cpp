@@ -21,8 +21,6 @@ constexpr int32_t kTotalCap = 2147308647;
 constexpr uint8_t kLevelBits = 0x7F, kChannelBit = 0x80;
 constexpr uint64_t kRunFuncXY = 0x4;
 
-_SysResource& Sys() { return TaskMeasure.Resource.sys ? *TaskMeasure.Resource.sys : SystemResource; }
-task_manage& Manager() { return TaskMeasure.Resource.manager ? *TaskMeasure.Resource.manager : TaskManage; }
 int Item(int n) { return int(uint16_t(TaskMeasure.TaskMenu.GetMenuItem(n))); }
 }  // namespace
 

@@ -10,23 +10,22 @@
 
 #include "acquisition/wave.h"
 #include "analysis/task_measure.h"
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "platform/clock.h"
-#include "remote/scpi.h"
-#include "remote/scpi_key.h"
+#include "remote/scpi_kit.h"
 
 namespace {
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 constexpr int kFreshDataWaitMs = 50;
 constexpr int kPartSize = 15;  // a comma-separated part, with its terminator
 constexpr int kDataReplySize = 512;
-constexpr uint16_t kDvmOnOffKey = 49, kDvmSourceKey = 50;  // the first two soft keys
+constexpr uint16_t kDvmOnOffKey = kKeyF1, kDvmSourceKey = kKeyF2;
 constexpr int kChoiceMath = 2;
 
 const scpipara kSources[] = {{"CHANnel1", 0}, {"CHANnel2", 1}, {"CHAN1", 0}, {"CHAN2", 1}, {"MATH", 2},
                              {"0", 0},        {"1", 1},        {"2", 2},     {"", -1}};
-const scpipara kOnOff[] = {{"OFF", 0}, {"ON", 1}, {"0", 0}, {"1", 1}, {"", -1}};
 const scpipara kIntervals[] = {{"CYCLe", 0}, {"DISPlay", 1}, {"CYCL", 0}, {"DISP", 1}, {"0", 0}, {"1", 1}, {"", -1}};
 const scpipara kDvmSources[] = {{"CHANnel1", 0}, {"CHANnel2", 1}, {"", -1}};
 const scpipara kDvmModes[] = {{"ACRMs", 2}, {"DC", 0}, {"DCRMs", 1}, {"", -1}};
@@ -41,18 +40,6 @@ constexpr int kDataOrder[kMeaParas] = {0,  1,  2,  6,  3,  5,  4,  7,  8,  9,  1
 Menu& M() { return TaskMeasure.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 void Refresh() { SystemResource.runStatus->SetDrawRefresh(); }
-void Answer(const char* text) { SystemResource.scpiEngine->WriteResponseData(text, 0); }
-
-bool Missing(const char* p) {
-  if (p) return false;
-  std::printf("Warning : Command parameter missing ... \n");
-  return true;
-}
-
-int Match(const scpipara* words, const char* p) {
-  const int i = scpi::InstrParaCompare(words, p);
-  return i < 0 ? -1 : words[i].value;
-}
 
 bool IsOn(int source) { return SystemResource.runStatus->GetChStatus() >> source & 1; }
 
@@ -69,25 +56,25 @@ void FreshData(int sources) {
 void AnswerResult(int source, int para) {
   float v = 0;
   if (MeasureParaCalcu.GetMeasurePara(source, para, &v) != 0) {
-    Answer("*");
+    ScpiAnswer("*");
     return;
   }
   char text[32];
   std::snprintf(text, sizeof text, "%e", double(v));
-  Answer(text);
+  ScpiAnswer(text);
 }
 
 // The source of a query's keyword, the menu's item `item` without one, -1
 // for a keyword that matches nothing.
 int SourceOf(const char* p, int item) {
-  const int choice = p ? Match(kSources, p) : Item(item);
+  const int choice = p ? ScpiMatch(kSources, p) : Item(item);
   return choice < 0 ? -1 : MeasureSourceOf(choice);
 }
 
 // Measures `source` on its own and answers `para`.
 void MeasureOne(int source, int para) {
   if (!IsOn(source)) {
-    Answer("*");
+    ScpiAnswer("*");
     return;
   }
   FreshData(1 << source);
@@ -113,9 +100,7 @@ bool Split(const char* p, char first[kPartSize], char second[kPartSize], bool* c
 
 // ---- key and settings ----
 
-void Key(scpi_para*, char*) { ScpiQueueKey("Measure", kMeasureKey); }
-void KeyLock(scpi_para*, char* p) { ScpiKeyLock(kMeasureKey, p); }
-void KeyLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kMeasureKey); }
+using MeasureKey = ScpiKeyTrio<kKeyMeasure, kKeyMeasure>;
 
 void SetItemAndRun(int item, int value, int (*handler)(keypara)) {
   M().SetMenuItem(item, uint64_t(value));
@@ -124,16 +109,12 @@ void SetItemAndRun(int item, int value, int (*handler)(keypara)) {
 }
 
 void All(scpi_para*, char* p) {
-  if (Missing(p)) return;
-  const int v = Match(kOnOff, p);
+  if (ScpiMissing(p)) return;
+  const int v = ScpiMatch(kScpiOnOff, p);
   if (v >= 0) SetItemAndRun(kMeaAllPara, v, Measure_AllPara);
 }
 
-void AllAsk(scpi_para*, char*) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%d", Item(kMeaAllPara));
-  Answer(text);
-}
+void AllAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(kMeaAllPara)); }
 
 void Clear(scpi_para*, char*) {
   Measure_Clear(kNoKey);
@@ -142,22 +123,22 @@ void Clear(scpi_para*, char*) {
 
 template <int ItemNo, int (*Handler)(keypara)>
 void SetSource(scpi_para*, char* p) {
-  if (Missing(p)) return;
-  const int v = Match(kSources, p);
+  if (ScpiMissing(p)) return;
+  const int v = ScpiMatch(kSources, p);
   if (v >= 0) SetItemAndRun(ItemNo, v, Handler);
 }
 
 template <int ItemNo>
 void SourceAsk(scpi_para*, char*) {
   const int v = Item(ItemNo);
-  if (v <= kChoiceMath) Answer(kSourceTexts[v]);
+  if (v <= kChoiceMath) ScpiAnswer(kSourceTexts[v]);
 }
 
 // ---- measurements ----
 
 template <int Para>
 void Single(scpi_para*, char* p) {
-  if (!p) std::printf("Warning : Command parameter missing ... \n");
+  ScpiMissing(p);  // only warns: the menu's source serves
   const int source = SourceOf(p, kMeaMasterSrc);
   if (source >= 0) MeasureOne(source, Para);
 }
@@ -167,13 +148,13 @@ template <int CyclePara, int DisplayPara>
 void Interval(scpi_para*, char* p) {
   int interval = 1, source = -1;
   if (!p) {
-    std::printf("Warning : Command parameter missing ... \n");
+    ScpiMissing(p);
     source = SourceOf(nullptr, kMeaMasterSrc);
   } else {
     char first[kPartSize], second[kPartSize];
     bool comma = false;
     if (!Split(p, first, second, &comma)) return;
-    const int i = Match(kIntervals, first);
+    const int i = ScpiMatch(kIntervals, first);
     if (i >= 0) {
       interval = i;
       source = SourceOf(comma ? second : nullptr, kMeaMasterSrc);
@@ -189,7 +170,7 @@ template <int Para>
 void Pair(scpi_para*, char* p) {
   int master = -1, slave = -1;
   if (!p) {
-    std::printf("Warning : Command parameter missing ... \n");
+    ScpiMissing(p);
     master = SourceOf(nullptr, kMeaMasterSrc);
     slave = SourceOf(nullptr, kMeaSlaveSrc);
   } else {
@@ -201,13 +182,13 @@ void Pair(scpi_para*, char* p) {
   }
   if (master < 0 || slave < 0) return;
   if (!IsOn(master) || !IsOn(slave)) {
-    Answer("*");
+    ScpiAnswer("*");
     return;
   }
   if (master == slave) {
     char text[32];
     std::snprintf(text, sizeof text, "%e", 0.0);
-    Answer(text);
+    ScpiAnswer(text);
     return;
   }
   FreshData(1 << master | 1 << slave);
@@ -242,14 +223,14 @@ void Data(scpi_para*, char*) {
     if (n < 0 || used + n >= int(sizeof reply)) break;  // never more than fits
     used += n;
   }
-  Answer(reply);
+  ScpiAnswer(reply);
 }
 
 // ---- voltmeter ----
 
 void DvmEnable(scpi_para*, char* p) {
-  if (Missing(p)) return;
-  const int v = Match(kOnOff, p);
+  if (ScpiMissing(p)) return;
+  const int v = ScpiMatch(kScpiOnOff, p);
   if (v < 0) return;
   if (v != TaskMeasure.IsDVMOn()) {
     MeasureDVMFuncOnOFF(keypara{kDvmOnOffKey, 0, 0});
@@ -258,28 +239,28 @@ void DvmEnable(scpi_para*, char* p) {
   Refresh();
 }
 
-void DvmEnableAsk(scpi_para*, char*) { Answer(TaskMeasure.IsDVMOn() ? "1" : "0"); }
+void DvmEnableAsk(scpi_para*, char*) { ScpiAnswer(TaskMeasure.IsDVMOn() ? "1" : "0"); }
 
 void DvmSource(scpi_para*, char* p) {
-  if (Missing(p)) return;
-  const int v = Match(kDvmSources, p);
+  if (ScpiMissing(p)) return;
+  const int v = ScpiMatch(kDvmSources, p);
   if (v < 0) return;
   if (v != TaskMeasure.GetDVMSource()) MeasureDVMSource(keypara{kDvmSourceKey, 0, 0});
   Refresh();
 }
 
-void DvmSourceAsk(scpi_para*, char*) { Answer(kSourceTexts[TaskMeasure.GetDVMSource() ? 1 : 0]); }
+void DvmSourceAsk(scpi_para*, char*) { ScpiAnswer(kSourceTexts[TaskMeasure.GetDVMSource() ? 1 : 0]); }
 
 void DvmMode(scpi_para*, char* p) {
-  if (Missing(p)) return;
-  const int v = Match(kDvmModes, p);
+  if (ScpiMissing(p)) return;
+  const int v = ScpiMatch(kDvmModes, p);
   if (v < 0 || (M().GetItemParaAttribute(kMeaDvmMode) >> v & 1)) return;
   SetItemAndRun(kMeaDvmMode, v, MeasureDVMMode);
 }
 
 void DvmModeAsk(scpi_para*, char*) {
   const int mode = TaskMeasure.GetDVMMode();
-  if (mode >= 0 && mode < 3) Answer(kDvmModeTexts[mode]);
+  if (mode >= 0 && mode < 3) ScpiAnswer(kDvmModeTexts[mode]);
 }
 
 void DvmCurrent(scpi_para*, char*) {
@@ -291,14 +272,15 @@ void DvmCurrent(scpi_para*, char*) {
   std::printf("%lf\n", e.mantissa);
   char text[32];
   std::snprintf(text, sizeof text, "%.3E", e.mantissa);
-  Answer(text);
+  ScpiAnswer(text);
 }
 }  // namespace
 
+template <>
+const char* MeasureKey::name = "Measure";
+
 instr TaskMeasureInstrStandard[] = {
-    {"KEY:MEASure", Key},
-    {"KEY:MEASure:LOCK", KeyLock},
-    {"KEY:MEASure:LOCK?", KeyLockAsk},
+    SCPI_KEY_ROWS("KEY:MEASure", MeasureKey),
     {"MEASure:ALL", All},
     {"MEASure:ALL?", AllAsk},
     {"MEASure:CLEar", Clear},

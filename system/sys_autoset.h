@@ -15,7 +15,7 @@ class SysAutoSet {
   int Runs() const { return runs_; }
 
  private:
-  TaskResource* resource_;
-  Menu* menu_;
+  [[maybe_unused]] TaskResource* resource_;
+  [[maybe_unused]] Menu* menu_;
   int runs_ = 0;
 };

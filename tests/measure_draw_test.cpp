@@ -15,6 +15,7 @@
 #include "analysis/measure_draw.h"
 #include "analysis/task_measure.h"
 #include "core/control.h"
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "platform/sim/sim_fpga.h"
@@ -57,7 +58,7 @@ struct MeasureDraw_ : ::testing::Test {
     SysRunInfo.activeCh = 0;
     QelControl.SetChPriority(&SysRunInfo);
     SysRunStatus.SetMenuDisplayTimeS(3);
-    b.Key(56);
+    b.Key(kKeyMeasure);
     b.AdvanceMs(4000);
   }
   // Acquisitions, measurement passes and composed frames.
@@ -286,7 +287,7 @@ TEST_F(MeasureDraw_, VoltmeterReadoutInTheChannelsColour) {
 TEST_F(MeasureDraw_, UserPickerMarksTheSlotsAndFramesTheCursor) {
   SysRunInfo.transparent = 0;
   TaskMeasure.SetSlot(0, kParaFreq, 0);
-  Measure_UserDef(keypara{52, 0, 0});  // the fourth soft key opens the picker
+  Measure_UserDef(keypara{kKeyF4, 0, 0});  // the fourth soft key opens the picker
   ASSERT_TRUE(TaskMeasure.IsUserDefOn());
   Frames(1);
   Png("measure_user_picker");
