@@ -11,10 +11,8 @@
 #include "core/system_resource.h"
 #include "core/task_manage.h"
 #include "platform/clock.h"
-#include "remote/scpi_table.h"
 
 TaskForMeasure TaskMeasure;
-instr TaskMeasureInstrStandard[] = {{"", nullptr}};
 Menu* MeasureMenu = &TaskMeasure.TaskMenu;
 
 namespace {

@@ -101,6 +101,10 @@ class TaskForMeasure : public task {
   const float* HistogramHeights() const { return histHeight_; }
   void HistogramInit();
   void HistogramUpdate();
+  // The histogram's area frame and bars on the composer's current page.
+  void DrawHistogram();
+  void DrawVHistogram(int top, int bottom);
+  void DrawHHistogram(int left, int right);
 
   // The measurement pass, as DataProcess runs it once its interval passed.
   int MeasurePass();

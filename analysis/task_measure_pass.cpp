@@ -5,7 +5,9 @@
 #include <mutex>
 
 #include "acquisition/wave.h"
+#include "analysis/measure_draw.h"
 #include "analysis/task_measure.h"
+#include "core/task_manage.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "platform/clock.h"
@@ -17,6 +19,7 @@ constexpr int kFadeShare = 200;          // a two-hundredth of a total fades eve
 constexpr int32_t kHorizontalFadeFrom = 1000;
 constexpr int32_t kTotalCap = 2147308647;
 constexpr uint8_t kLevelBits = 0x7F, kChannelBit = 0x80;
+constexpr uint64_t kRunFuncXY = 0x4;
 
 int Item(int n) { return int(uint16_t(TaskMeasure.TaskMenu.GetMenuItem(n))); }
 }  // namespace
@@ -74,8 +77,29 @@ int TaskForMeasure::MeasurePass() {
 
 // The overlays themselves are drawn by the measure drawing; the module keeps
 // the histogram's data current while it is shown.
+// The overlays of this pass: the voltmeter, then the indicator lines or the
+// first shown panel, then the user slots' statistics cards or result line.
+// In X-Y with another module's menu, the indicator lines are all there is.
 int TaskForMeasure::Display() {
-  if (IsHistogram()) HistogramUpdate();
+  if (IsDVMOn()) MeasureDraw.DrawDVM(dvmSource_, dvmMode_);
+  if (IsIndicatorOn()) {
+    _SysRunInfoOp* run = Sys().runStatus;
+    if (run && (run->GetFuncBits() & kRunFuncXY) && Manager().GetTaskCurrId() != kMeasureTaskId) return 0;
+    MeasureDraw.DrawIndicator();
+  } else if (IsAllParaOn()) {
+    MeasureDraw.DrawAllPara();
+  } else if (IsUserDefOn()) {
+    MeasureDraw.DrawUserDef();
+  } else if (IsHistogram()) {
+    HistogramUpdate();
+    DrawHistogram();
+  }
+  if (selMask_) {
+    if (IsStatisticOn())
+      MeasureDraw.DrawStatistic();
+    else
+      MeasureDraw.DrawUserDefResult();
+  }
   return 0;
 }
 
