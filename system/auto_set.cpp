@@ -341,6 +341,7 @@ void SysAutoSet::SetTriggerLevels() {
     TaskManage.SetUserTaskMenuItem(kTrigTask, 1, uint64_t(src));
     trig.SetTriggerSource(src);
     trig.SetTriggerPos(src, 1, code);
+    trig.AdjTriggerPosition(0);
   };
   if (!independent_) {
     int src = trigSource_, code = src < 2 ? level(src) : 0;
@@ -385,6 +386,7 @@ int SysAutoSet::RunAutoset() {
   trig_system& trig = *resource_->trigger;
   trig.SetTriggerSource(trigSource_);
   trig.SetTriggerPos(trigSource_, 1, (max_[trigSource_] + min_[trigSource_]) / 2 - kCentre);
+  trig.AdjTriggerPosition(0);
   plat::SleepMs(10);
 
   for (int ch = 0; ch < 2; ++ch)
