@@ -180,6 +180,9 @@ class _wave {
   int GetPassFailTimes(int* pass, int* fail) const;
   int SetPassFailCompareCh(int ch);
   int GetPassFailSoureCh() const { return pfSource_; }
+  // Recorder playback on (1) or off (0); with mode 2 it is paused.
+  int Decoderecode_play_flag_Set(int on, int mode);
+  bool IsPlaybackPaused() const { return playbackPaused_ != 0; }
 
  private:
   control* Ctrl() const;
@@ -268,6 +271,7 @@ class _wave {
   int decodeFocus_ = 0;
   uint8_t decodePlayback_ = 0;
   uint8_t decodeStopRead_ = 0;
+  uint8_t playbackPaused_ = 0;
 
   mutable std::recursive_mutex mu_;
 };

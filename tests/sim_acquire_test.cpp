@@ -111,12 +111,12 @@ TEST_F(SimAcquire_, ShapesCouplingInvertAndClamping) {
   EXPECT_EQ(*std::min_element(dc.begin(), dc.end()), 142);
   EXPECT_EQ(*std::max_element(dc.begin(), dc.end()), 142);
 
-  // Off screen: codes clamp to 1..254.
+  // Beyond the ADC's range: codes clip at 0 and 255.
   F().SetSignal(0, Make(SignalShape::kDc, 0, 10.0));
   F().SetSignal(1, Make(SignalShape::kDc, 0, -10.0));
   ASSERT_TRUE(F().AcquireNow());
-  EXPECT_EQ(Record(0)[0], 254);
-  EXPECT_EQ(Record(1)[0], 1);
+  EXPECT_EQ(Record(0)[0], 255);
+  EXPECT_EQ(Record(1)[0], 0);
 
   // AC coupling removes the mean, ground reads the zero code; invert mirrors
   // the raster only, memory keeps the samples as taken.

@@ -136,7 +136,7 @@ uint8_t SimAcquisition::Code(int ch, double address) const {
     if (c.coupling == 1) v -= SignalMean(sig[ch & 1]);
     code += v * 25.0 / (c.voltsPerDiv > 0 ? c.voltsPerDiv : 1.0);
   }
-  return uint8_t(std::isfinite(code) ? std::lround(std::min(std::max(code, 1.0), 254.0)) : 127);
+  return uint8_t(std::isfinite(code) ? std::lround(std::min(std::max(code, 0.0), 255.0)) : 127);
 }
 
 uint8_t SimAcquisition::ScreenCode(int ch, double address) const {

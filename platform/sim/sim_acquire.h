@@ -6,11 +6,13 @@
 // Record. Acquisition memory holds `depth` samples centred on record address
 // kRecordCentre (35,000,000); the trigger sits at `triggerAddress`. Sample
 // codes: 8 bits, the channel's zero code (127 = screen centre) for 0 V, 25
-// codes per division, rounded and clamped to 1..254; AC coupling removes the
-// signal's mean, GND gives the zero code. Invert (control word 204) mirrors
-// the display raster only (255 - code): acquisition memory keeps the samples
-// as taken, 0 V at the mirrored position the offset DAC was set for, and the
-// instrument's invert mapping turns them over. The record is not stored: each sample is worked out from the acquisition's snapshot of
+// codes per division, rounded and clamped to 0..255 (the ADC clips a signal
+// beyond its range at 0 and 255); AC coupling removes the signal's mean, GND
+// gives the zero code. Invert (control word 204) mirrors the display raster
+// only (255 - code): acquisition memory keeps the samples as taken, 0 V at the
+// mirrored position the offset DAC was set for, and the instrument's invert
+// mapping turns them over. The record is not stored: each sample is worked
+// out from the acquisition's snapshot of
 // signals and settings, so any read gives the same bytes for one acquisition.
 //
 // Run control, decoded from the board-level control words:

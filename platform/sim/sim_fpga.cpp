@@ -138,6 +138,7 @@ uint16_t SimFpga::ReadReg(uint16_t reg) {
 uint16_t SimFpga::ModelReg(uint16_t r) {
   uint16_t v = 0;
   if (counters_.Read(r, MonoUs(), signals_, &v)) return v;
+  if (voltmeter_.Read(r, acq_.Last(), words_[SimVoltmeter::kSourceWord], &v)) return v;
   switch (r) {
     case 768:
       return uint16_t((faults_.pllFail ? 0 : 4) | (faults_.ddrFail ? 0 : 8));

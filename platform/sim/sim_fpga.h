@@ -16,6 +16,7 @@
 //   788, 792 maximum and minimum codes of the last acquisition
 //   804 bit 0 acquisition done (RaiseFinished; cleared by control word 0 = 1)
 //   820 self-reset status, bits 8-11 the drawing status (5 idle)
+//   864-878 voltmeter accumulators (platform/sim/sim_voltmeter.h)
 //
 // Serial devices behind the FPGA are decoded from their control words: ADC
 // registers (18 latch, 20 value, 22 adc x 256 + register), PLL (12 latch,
@@ -41,6 +42,7 @@
 #include "platform/sim/sim_counters.h"
 #include "platform/sim/sim_log_ring.h"
 #include "platform/sim/sim_signals.h"
+#include "platform/sim/sim_voltmeter.h"
 
 namespace plat {
 
@@ -203,6 +205,7 @@ class SimFpga {
   bool extArmed_ = false, extAbove_ = false;
   uint32_t frontEnd_ = 0;
   SimCounters counters_;
+  SimVoltmeter voltmeter_;
   std::atomic<int> inFlight_{0};
   std::atomic<int> overlaps_{0};
   std::atomic<int> transferDelayUs_{0};
