@@ -130,6 +130,26 @@ int SysAutoSet::GetChFreq(short channel) {
   return 0;
 }
 
+int SysAutoSet::GetMaxMin(short mask, short* max, short* min) {
+  constexpr int kTestBytes = 8192, kFirst = 100, kLast = 8091;
+  static uint8_t record[kTestBytes];
+  int hi = 0, lo = 0;
+  for (int ch = 0; ch < 2; ++ch) {
+    if (!(mask >> ch & 1)) continue;
+    bool present[256] = {};
+    if (resource_->wave->GetWaveTest(ch, kTestBytes) > 0 && resource_->wave->GetWaveData(ch, record, kTestBytes) > kLast)
+      for (int i = kFirst; i <= kLast; ++i) present[record[i]] = true;
+    int top = 255, bottom = 0;
+    while (top > 0 && !present[top]) --top;
+    while (bottom < 255 && !present[bottom]) ++bottom;
+    hi |= top << (8 * ch);
+    lo |= bottom << (8 * ch);
+  }
+  if (max) *max = short(hi);
+  if (min) *min = short(lo);
+  return 0;
+}
+
 int SysAutoSet::IndependAutoTest() {
   control& board = *resource_->board;
   board.SendRealControl(kModeWord, kMeasureMode);

@@ -23,6 +23,9 @@ class SysAutoSet {
   static int WhichVoltage(float volts);
   static int WhichTimeBase(double hertz);
   int GetChFreq(short channel);
+  // A software peak finder over an acquired test record (not used by the
+  // search): maxima and minima as (CH2 << 8) | CH1.
+  int GetMaxMin(short mask, short* max, short* min);
   // Bench test of the peak detector: prints CH1's maximum and minimum.
   int IndependAutoTest();
 

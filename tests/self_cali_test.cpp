@@ -139,11 +139,3 @@ TEST_F(SelfCali_, ATimeOutFailsRestoresAndWritesNothing) {
   EXPECT_EQ(SysRunStatus.GetFuncBits() & 0x80, 0u);
   b.Fpga().ClearReg(804);
 }
-
-TEST_F(SelfCali_, PhasesNeverFoundRunOnlyThePhaseSearch) {
-  I2cStorage.I2C_WriteU8(EE_SELFCAL_STATE2, 0);
-  const std::vector<char> before = CaliFileBytes();
-  Utili_SelfCali_Sure(kConfirm);
-  EXPECT_EQ(CaliFileBytes(), before);
-  EXPECT_NE(I2cStorage.I2C_ReadU8(EE_SELFCAL_STATE2), 0x68);
-}

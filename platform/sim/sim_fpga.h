@@ -24,7 +24,8 @@
 // (24 latch, 26 low 16 bits, 28 bits 16-23).
 //
 // Acquisitions, the read-out FIFO, the display raster, roll and decode reads
-// are those of platform/sim/sim_acquire.h. Bytes a test loads into a block
+// are those of platform/sim/sim_acquire.h; the ADCs' test output replaces the
+// raster (platform/sim/sim_adc_pattern.h). Bytes a test loads into a block
 // (LoadBlock) are read before anything the acquisitions give, and a loaded
 // raster is read until the next acquisition.
 #pragma once
@@ -166,7 +167,9 @@ class SimFpga {
   // once the lock is released.
   void (*FinishedLocked())();
   void (*AcquiredLocked())();  // the same after a new acquisition
-  bool ExtLevelAbove() const;  // the external comparator (sim_frontend_errors.h)
+  bool ExtLevelAbove() const;
+  // Channels the raster draws (word 38 bits 2-3; CH1 only until written).
+  int DrawnChannels() const { return written_[38] ? (words_[38] >> 2) & 3 : 1; }  // the external comparator (sim_frontend_errors.h)
   void EnsureClock();
   static void* ClockThread(void*);
   int64_t ClockStep();  // one real-time step; microseconds to the next
