@@ -111,9 +111,9 @@ void HandleFinishedAcquisition() {
   WaveOp.SetNewWaveFlag(2);
   QelControl.SendRealControl(170, 0);
 
-  int replayed = TaskSystem.RunOpCmd();
+  const int replayed = TaskSystem.RunOpCmd();  // negative: nothing was queued
   TaskSystem.DelayRunOpCmd();
-  if (!replayed && (status == 1 || status == 2 || status == 5)) {
+  if (replayed < 0 && (status == 1 || status == 2 || status == 5)) {
     Vertical.YParaSyncRefresh();
     TimeBase.XParaSyncRefresh(0);
   }

@@ -51,9 +51,8 @@ constexpr int16_t TableValue(int i) {
 
 // The correction goes to the vertical model; the positions are re-applied on
 // the main thread through the system module's knob operation 145.
-constexpr int kReapplyPositionOp = 145;
 void SetCorrection(int ch, int correction) { Vertical.ChTemperaturePixelAdj(ch, correction); }
-void QueueReapply(int ch) { TaskSystem.AppendOpCmd(kReapplyPositionOp, ch, 0, 0); }
+void QueueReapply(int ch) { TaskSystem.AppendOpCmd(kSysOpTemperature, int16_t(ch), 0, 0); }
 const TemperatureHooks kBuiltIn = {SetCorrection, QueueReapply};
 std::atomic<const TemperatureHooks*> g_hooks{&kBuiltIn};
 

@@ -1,6 +1,7 @@
 // Alignment of the two ADCs' sampling phases: raster checks of the ADC test
 // pattern, record statistics, the start-up check, the two-pattern check and
-// the phase search. All run synchronously and block the caller for seconds.
+// the phase search, and the 50 mV gain adjustment. All run synchronously and
+// block the caller for seconds.
 #pragma once
 #include <cstdint>
 
@@ -29,3 +30,5 @@ int AdcAgeForPhaseDetection(short keepTimeBase);
 // The phase search: the 16 pass flags and {found, phase 1, phase 2, 4} in
 // the reply's words when given; 0.
 int TaskSystemAdjAdcPhase(taskresponse* reply);
+// The 50 mV gain adjustment of channel 0 or 1; 0, or -1 when it failed.
+int ChannelGainCali50mv(short channel);

@@ -78,7 +78,13 @@ constexpr float kOneSidedOneSignal = 4.0f;
 float VoltsOf(int index, int codes) { return Voltage[index] / kCodesPerDiv * float(codes); }
 }  // namespace
 
-SysAutoSet::SysAutoSet(_SysResource* resource, menu* m) : menu_(m), resource_(resource) {}
+SysAutoSet::SysAutoSet(TaskResource* resource, Menu* m) : task_(resource), menu_(m) {}
+
+bool SysAutoSet::Bind() {
+  resource_ = task_ ? task_->sys : nullptr;
+  return resource_ && resource_->runStatus && resource_->board && resource_->vertical && resource_->trigger &&
+         resource_->timeBase && resource_->wave && resource_->message;
+}
 
 int SysAutoSet::WhichVoltage(float volts) {
   for (int i = 0; i < int(sizeof kVoltRows / sizeof kVoltRows[0]); ++i) {
@@ -124,7 +130,7 @@ void SysAutoSet::ApplyTimeBase(int index) {
 }
 
 int SysAutoSet::GetChFreq(short channel) {
-  if (channel < 0 || channel > 1) return 0;
+  if (channel < 0 || channel > 1 || !Bind()) return 0;
   const int rc = resource_->board->FastFreqMeter(false, channel, freq_);
   freqStatus_[channel] = int16_t(rc < 0 || freq_[channel] <= 0 ? -1 : 0);
   return 0;
@@ -133,6 +139,7 @@ int SysAutoSet::GetChFreq(short channel) {
 int SysAutoSet::GetMaxMin(short mask, short* max, short* min) {
   constexpr int kTestBytes = 8192, kFirst = 100, kLast = 8091;
   static uint8_t record[kTestBytes];
+  if (!Bind()) return -1;
   int hi = 0, lo = 0;
   for (int ch = 0; ch < 2; ++ch) {
     if (!(mask >> ch & 1)) continue;
@@ -151,6 +158,7 @@ int SysAutoSet::GetMaxMin(short mask, short* max, short* min) {
 }
 
 int SysAutoSet::IndependAutoTest() {
+  if (!Bind()) return -1;
   control& board = *resource_->board;
   board.SendRealControl(kModeWord, kMeasureMode);
   plat::SleepMs(20);
@@ -224,6 +232,7 @@ int SysAutoSet::AutosetInit() {
 
 int SysAutoSet::ScanChVoltage(short mask) {
   if (mask == 0) return 3;
+  if (!Bind()) return -1;
   y_system& v = *resource_->vertical;
   control& board = *resource_->board;
   const short scanned = mask;
@@ -379,7 +388,7 @@ void SysAutoSet::SetTriggerLevels() {
 }
 
 int SysAutoSet::RunAutoset() {
-  if (!resource_ || !resource_->runStatus || !resource_->runStatus->GetSysRunInfoBaseAddr()) return -1;
+  if (!Bind() || !resource_->runStatus->GetSysRunInfoBaseAddr()) return -1;
   _SysRunInfoOp& rs = *resource_->runStatus;
   control& board = *resource_->board;
   y_system& v = *resource_->vertical;

@@ -5,13 +5,14 @@
 #pragma once
 #include <cstdint>
 
-class menu;
+class Menu;
+struct TaskResource;
 struct _SysResource;
 struct _SysRunInfo;
 
 class SysAutoSet {
  public:
-  SysAutoSet(_SysResource* resource, menu* m);
+  SysAutoSet(TaskResource* resource, Menu* m);
 
   // 0 on success (the final restore's result), -1 on failure.
   int RunAutoset();
@@ -34,6 +35,7 @@ class SysAutoSet {
   double Frequency(int ch) const { return freq_[ch == 1 ? 1 : 0]; }
 
  private:
+  bool Bind();                     // the system table from the task resource
   int WaitReady();                 // 0, or -1 after the bounded polls
   void ReadPeaks();                // registers 788 and 792 into the last bytes
   int Peak(int ch, bool max) const;
@@ -62,7 +64,8 @@ class SysAutoSet {
   float ch1Amplitude_ = 0, ch2Amplitude_ = 0;
   double freq_[2] = {};
   int16_t freqStatus_[2] = {};
-  menu* menu_;
-  _SysResource* resource_;
+  TaskResource* task_;
+  Menu* menu_;
+  _SysResource* resource_ = nullptr;  // the task resource's system table
   _SysRunInfo* run_ = nullptr;
 };

@@ -162,9 +162,7 @@ void Restore(_SysRunInfo* run, int depth) {
 int PhaseOnly() {
   taskresponse request{}, reply{};
   request.key.key = kAssistPhase;
-  // The system module serves it; until it does, the search runs here.
-  if (TaskManage.RequestTaskAssist(kSystemTask, &request, &reply) < 0) TaskSystemAdjAdcPhase(&reply);
-  const bool found = reply.words[0] != 0;
+  const bool found = TaskManage.RequestTaskAssist(kSystemTask, &request, &reply) >= 0 && reply.words[0] != 0;
   if (found) {
     I2cStorage.I2C_WriteU8(EE_SELFCAL_STATE2, kPhaseFound);
     QelMsg.SetMessage(kMsgSuccess);

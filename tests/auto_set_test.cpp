@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "acquisition/task_system.h"
 #include "acquisition/timebase_tables.h"
 #include "acquisition/trig_system.h"
 #include "acquisition/voltage_tables.h"
@@ -14,7 +15,6 @@
 #include "core/control.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
-#include "core/system_resource.h"
 #include "platform/sim/sim_decode_trigger.h"
 #include "platform/sim/sim_fpga.h"
 #include "system/auto_set.h"
@@ -36,13 +36,15 @@ TestSignal None() { return Sig(SignalShape::kDc, 0, 0); }
 
 struct AutoSet_ : ::testing::Test {
   Bench b;
-  SysAutoSet autoset{&SystemResource, nullptr};
+  SysAutoSet* autoset = nullptr;  // the system module's own
 
   void SetUp() override {
     ASSERT_EQ(b.Start(), 0);
     b.StopThreads();
     b.Fpga().SetPacing(plat::SimAcquire::Pacing::kUnpaced);
     QelMsg.ClearMessage();
+    autoset = TaskSystem.AutoSet();
+    ASSERT_NE(autoset, nullptr);
   }
   void Apply(const TestSignal& ch1, const TestSignal& ch2) {
     b.Fpga().SetSignal(plat::kSignalCh1, ch1);
@@ -83,7 +85,7 @@ TEST(AutoSetTables, VoltsAndFrequencyBounds) {
 
 TEST_F(AutoSet_, SineOnCh1IsCentredSizedAndTriggeredAtMidLevel) {
   Apply(Sig(SignalShape::kSine, 1000, 1.0), None());
-  ASSERT_EQ(autoset.RunAutoset(), 0);
+  b.Key(63);  // the AUTO key
   EXPECT_EQ(QelMsg.GetMessageID(), 57);
   EXPECT_EQ(Vertical.GetChOnOff(0), 1);
   EXPECT_EQ(Vertical.GetChOnOff(1), 0);
@@ -127,7 +129,7 @@ TEST_F(AutoSet_, SineOnCh1IsCentredSizedAndTriggeredAtMidLevel) {
 
 TEST_F(AutoSet_, TwoSignalsGiveTheTwoChannelLayout) {
   Apply(Sig(SignalShape::kSine, 1000, 1.0), Sig(SignalShape::kSine, 5000, 0.2));
-  ASSERT_EQ(autoset.RunAutoset(), 0);
+  ASSERT_EQ(autoset->RunAutoset(), 0);
   EXPECT_EQ(Vertical.GetChOnOff(0), 1);
   EXPECT_EQ(Vertical.GetChOnOff(1), 1);
   EXPECT_EQ(Vertical.GetRealYposition(0), 177);
@@ -148,7 +150,7 @@ TEST_F(AutoSet_, TwoSignalsGiveTheTwoChannelLayout) {
 
 TEST_F(AutoSet_, NoSignalGivesMessage15AndTheRestoredInstrument) {
   Apply(None(), None());
-  EXPECT_EQ(autoset.RunAutoset(), -1);
+  EXPECT_EQ(autoset->RunAutoset(), -1);
   EXPECT_EQ(QelMsg.GetMessageID(), 15);
   EXPECT_EQ(Vertical.GetChOnOff(0), 1);
   EXPECT_EQ(Vertical.GetChOnOff(1), 0);
@@ -159,7 +161,7 @@ TEST_F(AutoSet_, NoSignalGivesMessage15AndTheRestoredInstrument) {
 TEST_F(AutoSet_, ReadyTimeOutRestoresTheInstrument) {
   Apply(Sig(SignalShape::kSine, 1000, 1.0), None());
   b.Fpga().SetReg(804, 0);  // no acquisition ever finishes
-  EXPECT_EQ(autoset.RunAutoset(), -1);
+  EXPECT_EQ(autoset->RunAutoset(), -1);
   EXPECT_EQ(QelMsg.GetMessageID(), 15);
   EXPECT_EQ(b.Fpga().Word(72), 0);
   EXPECT_EQ(TimeBaseIndex(), 12);
@@ -179,16 +181,16 @@ TEST_F(AutoSet_, EachSignalEndsWithTheTimeBaseOfItsFrequency) {
   };
   for (const Case& c : cases) {
     Apply(c.s, None());
-    ASSERT_EQ(autoset.RunAutoset(), 0) << c.s.frequencyHz << " msg " << QelMsg.GetMessageID() << " f " << autoset.Frequency(0);
+    ASSERT_EQ(autoset->RunAutoset(), 0) << c.s.frequencyHz << " msg " << QelMsg.GetMessageID() << " f " << autoset->Frequency(0);
     EXPECT_EQ(TimeBaseIndex(), c.timeBase) << c.s.frequencyHz;
-    EXPECT_NEAR(autoset.Frequency(0), c.s.frequencyHz, c.s.frequencyHz * 1e-3);
+    EXPECT_NEAR(autoset->Frequency(0), c.s.frequencyHz, c.s.frequencyHz * 1e-3);
     EXPECT_EQ(Vertical.GetChOnOff(1), 0);
   }
 }
 
 TEST_F(AutoSet_, SignalOnCh2AloneMovesTheTriggerThere) {
   Apply(None(), Sig(SignalShape::kSine, 2000, 2.0));
-  ASSERT_EQ(autoset.RunAutoset(), 0);
+  ASSERT_EQ(autoset->RunAutoset(), 0);
   EXPECT_EQ(Vertical.GetChOnOff(0), 0);
   EXPECT_EQ(Vertical.GetChOnOff(1), 1);
   EXPECT_EQ(SysRunInfo.trigSource, 1);

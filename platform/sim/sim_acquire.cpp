@@ -229,6 +229,7 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
   }
   last_ = a;
   unread_ = true;
+  drawUntilUs_ = nowUs + kDrawUs;
   force_ = false;
   if (sweep & kSweepSingle) {
     singleDone_ = true;

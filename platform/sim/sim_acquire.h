@@ -184,8 +184,8 @@ class SimAcquire {
   bool AcquireNow(const Words& w, int64_t nowUs, TestSignal* signals);
   int64_t NextDueUs() const { return dueUs_; }
 
-  // Registers the acquisitions answer (770, 782, 784, 788, 792, 800); false
-  // for any other.
+  // Registers the acquisitions answer (770, 782, 784, 788, 792, 800, the roll
+  // write index 826/828); false for any other.
   bool Reg(uint16_t reg, const Words& w, int64_t nowUs, TestSignal* signals, uint16_t* value);
   // Reads the raster, the read-out FIFO or a roll FIFO; false for another selector.
   bool ReadBlock(uint32_t selector, uint8_t* dest, size_t length, const Words& w, int64_t nowUs,
@@ -195,6 +195,11 @@ class SimAcquire {
   const SimAcquisition& Last() const { return last_; }
   uint64_t Count() const { return last_.serial; }
   int Status() const { return status_; }
+  // Drawing status of register 820 bits 8-11: busy (1) while the raster of
+  // a new acquisition is drawn, idle (5) otherwise.
+  int DrawingCode(int64_t nowUs) const { return nowUs < drawUntilUs_ ? kDrawBusy : kDrawIdle; }
+  static constexpr int kDrawIdle = 5, kDrawBusy = 1;
+  static constexpr int64_t kDrawUs = 2000;
 
  private:
   bool Running(const Words& w) const;
@@ -221,6 +226,7 @@ class SimAcquire {
   bool force_ = false;
   int status_ = 1;
   int64_t dueUs_ = 0;
+  int64_t drawUntilUs_ = 0;  // the raster is drawn until then
 
   // The armed read.
   int readCh_ = 0;

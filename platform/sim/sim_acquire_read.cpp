@@ -16,6 +16,8 @@ enum Reg : uint16_t {
   kMaxReg = 788,
   kMinReg = 792,
   kFifoLevelReg = 800,
+  kRollIndexLowReg = 826,
+  kRollIndexHighReg = 828,
 };
 enum Selector : uint32_t { kRaster = 0, kWave = 64, kRollCh1 = 128, kRollCh2 = 192, kRasterDebug = 2048 };
 constexpr uint16_t kReadChannelWord = 176, kOffsetWord = 148, kStepWord = 160;
@@ -77,6 +79,14 @@ bool SimAcquire::Reg(uint16_t reg, const Words& w, int64_t nowUs, TestSignal* si
       UpdateRoll(w, nowUs, signals);
       *value = uint16_t(std::min<size_t>(RollPending(0), 0xFFFF));
       return true;
+    case kRollIndexLowReg:
+    case kRollIndexHighReg: {
+      // The FPGA's roll write index counts 16-bit words, two samples each.
+      UpdateRoll(w, nowUs, signals);
+      const uint32_t index = rolling_ ? uint32_t(rollProduced_ / 2) : 0;
+      *value = uint16_t(reg == kRollIndexLowReg ? index : index >> 16);
+      return true;
+    }
     case kMaxReg:
     case kMinReg: {
       Extremes(w);

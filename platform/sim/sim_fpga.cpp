@@ -171,7 +171,8 @@ uint16_t SimFpga::ModelReg(uint16_t r) {
     case 804:
       return done_ ? 1 : 0;
     case 820:
-      return faults_.selfResetFail ? 0x101 : uint16_t((drawing_ & 15) << 8);
+      if (faults_.selfResetFail) return 0x101;
+      return uint16_t(((drawingFixed_ ? drawing_ : acq_.DrawingCode(MonoUs())) & 15) << 8);
     default:
       break;
   }
@@ -271,6 +272,7 @@ void SimFpga::SetAcquisitionStatus(int ch, int code) {
 void SimFpga::SetDrawingStatus(int code) {
   std::lock_guard<std::mutex> lock(mu_);
   drawing_ = code & 15;
+  drawingFixed_ = true;
 }
 
 void SimFpga::RaiseFinished() {

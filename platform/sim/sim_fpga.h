@@ -15,7 +15,9 @@
 //   786, 806-862 frequency counters (platform/sim/sim_counters.h)
 //   788, 792 maximum and minimum codes of the last acquisition
 //   804 bit 0 acquisition done (RaiseFinished; cleared by control word 0 = 1)
-//   820 self-reset status, bits 8-11 the drawing status (5 idle)
+//   820 self-reset status, bits 8-11 the drawing status (1 drawing the
+//       raster of a new acquisition, 5 idle)
+//   826, 828 the roll write index, low and high 16 bits (in 16-bit words)
 //   864-878 voltmeter accumulators (platform/sim/sim_voltmeter.h)
 //
 // Serial devices behind the FPGA are decoded from their control words: ADC
@@ -117,7 +119,7 @@ class SimFpga {
   void SetSignalFrequency(int input, double hz);
   TestSignal Signal(int input);
   void SetAcquisitionStatus(int ch, int code);  // field of register 770, fixed from now on
-  void SetDrawingStatus(int code);              // bits 8-11 of register 820
+  void SetDrawingStatus(int code);              // bits 8-11 of register 820, fixed from now on
   // A finished acquisition: register 804 bit 0 set and the handler called (as
   // SIGIO would), when the local bus is open and a handler is installed.
   void RaiseFinished();
@@ -195,6 +197,7 @@ class SimFpga {
   int acqStatus_[2] = {};
   bool statusFixed_ = false;  // a test set register 770
   int drawing_ = 5;
+  bool drawingFixed_ = false;  // a test set the drawing status
   std::vector<uint8_t> raster_;
   bool rasterLoaded_ = false;
   SimAcquire acq_;

@@ -3,12 +3,14 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
 
+#include "acquisition/task_system.h"
 #include "acquisition/trig_system.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
@@ -61,7 +63,24 @@ uint16_t Bench::EepromWord(int address) const {
   return uint16_t(img.at(size_t(address)) << 8 | img.at(size_t(address) + 1));
 }
 
-int Bench::Start() { return ScopeStartup(); }
+namespace {
+// The temperature thread's first reading queues a position re-apply of both
+// channels for the system module, which the main loop replays in place of
+// the next read-out. Tests start from the settled instrument: once the two
+// are queued (at most a few seconds of real time), they are replayed here.
+void ReplayStartupCorrections() {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (TaskSystem.IsRunOpCmd() < 1 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  TaskSystem.RunOpCmd();
+}
+}  // namespace
+
+int Bench::Start() {
+  const int rc = ScopeStartup();
+  if (rc == 0) ReplayStartupCorrections();
+  return rc;
+}
 
 std::future<int> Bench::StartHalting() {
   auto done = std::async(std::launch::async, [this] {

@@ -1,0 +1,137 @@
+#!/usr/bin/env python3
+"""The system commands of the running instrument over VXI-11 with pyvisa and
+the pyvisa-py backend: identification, the error query, a channel scale,
+STOP and RUN, a remote knob turn (seen in the EEPROM file the instrument
+keeps) and a screenshot on the simulated USB disk (checked as a BMP and
+converted to PNG by the project's screen tool).
+
+Usage: python3 test_system_scpi.py --build <builddir>
+"""
+import argparse
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+try:
+    import pyvisa
+    from pyvisa_py.protocols import rpc
+except ImportError:
+    from scope_support import system_python_or_exit
+
+    system_python_or_exit("python3-pyvisa-py")
+
+from scope_support import Tally
+from test_vxi11 import Instrument, open_instr
+
+EE_TIMEBASE = 42
+
+
+def wait_for(check, timeout=10.0):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        if check():
+            return True
+        time.sleep(0.05)
+    return check()
+
+
+def eeprom_byte(root, address):
+    """The byte, or None while the instrument is rewriting the file."""
+    for _ in range(100):
+        with open(os.path.join(root, "dev", "eeprom.bin"), "rb") as f:
+            image = f.read()
+        if len(image) > address:
+            return image[address]
+        time.sleep(0.01)
+    return None
+
+
+def identity(inst, rm, root, build):
+    s = open_instr(rm)
+    try:
+        fields = s.query("*IDN?").strip().split(",")
+        assert len(fields) == 4, fields
+        assert fields[0] == "KOLVET Technologies" and fields[1] == "QEL2200KS", fields
+        assert s.query("SYSTem:ERRor?").strip() == '0,"No error"'
+    finally:
+        s.close()
+
+
+def channel_scale(inst, rm, root, build):
+    s = open_instr(rm)
+    try:
+        s.write("CHANnel1:SCALe 0.5")
+        assert float(s.query("CHANnel1:SCALe?")) == 0.5
+        s.write("CHANnel1:SCALe 1")
+        assert float(s.query("CHANnel1:SCALe?")) == 1.0
+    finally:
+        s.close()
+
+
+def stop_and_run(inst, rm, root, build):
+    s = open_instr(rm)
+    try:
+        s.write(":STOP")
+        assert s.query("KEY:RS:LED?").strip() == "2"
+        s.write(":RUN")
+        assert s.query("KEY:RS:LED?").strip() == "1"
+    finally:
+        s.close()
+
+
+def time_base_knob(inst, rm, root, build):
+    before = eeprom_byte(root, EE_TIMEBASE)
+    assert before is not None
+    s = open_instr(rm)
+    try:
+        s.write("KEY:TBKNRight")  # one step faster
+        assert wait_for(lambda: eeprom_byte(root, EE_TIMEBASE) == before - 1), eeprom_byte(root, EE_TIMEBASE)
+        s.write("KEY:TBKNLeft")
+        assert wait_for(lambda: eeprom_byte(root, EE_TIMEBASE) == before)
+    finally:
+        s.close()
+
+
+def screenshot(inst, rm, root, build):
+    os.makedirs(os.path.join(root, "udisk"), exist_ok=True)
+    shot = os.path.join(root, "udisk", "QelPrtSc", "QelPrtsc-001.bmp")
+    s = open_instr(rm)
+    try:
+        time.sleep(1.5)  # the disk watcher sees the disk
+        s.write("KEY:PSCReen")
+        assert wait_for(lambda: os.path.exists(shot) and os.path.getsize(shot) == 1152054), shot
+    finally:
+        s.close()
+    with open(shot, "rb") as f:
+        head = f.read(54)
+    magic, size, _, offset, info, width, height, planes, bits = struct.unpack("<2sIIIIiiHH", head[:30])
+    assert (magic, size, offset, info, width, height, planes, bits) == (b"BM", 1152054, 54, 40, 800, 480, 1, 24)
+    png = shot + ".png"
+    tool = os.path.join(build, "tools", "screenpng", "scope-screen-png")
+    subprocess.run([tool, shot, png], check=True, capture_output=True, timeout=30)
+    with open(png, "rb") as f:
+        assert f.read(8) == b"\x89PNG\r\n\x1a\n"
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    build = os.path.abspath(ap.parse_args().build)
+    tmp = tempfile.mkdtemp(prefix="system-scpi-py-")
+    root = os.path.join(tmp, "root")
+    inst = Instrument(build, root, False)  # a portmapper of its own on a free port
+    if inst.portmap != 111:
+        rpc.PMAP_PORT = inst.portmap
+    rm = pyvisa.ResourceManager("@py")
+    tally = Tally()
+    for case in (identity, channel_scale, stop_and_run, time_base_knob, screenshot):
+        tally.run(case.__name__, lambda: case(inst, rm, root, build))
+    rm.close()
+    return tally.finish(inst, "scopeapp", tmp)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
