@@ -50,6 +50,7 @@ constexpr int kCaliTimeBase = 12;
 constexpr int kKeyF2 = 50, kKeyMenuBack = 62;
 constexpr int kSystemTask = 0, kTrigTask = 10, kAcquireTask = 11, kUtilityTask = 18;
 constexpr uint16_t kAssistPhase = 135;
+constexpr uint16_t kAssistRequest = 2;  // the request kind the system module's calibrations answer
 constexpr uint8_t kPhaseFound = 0x68;
 constexpr uint64_t kFuncSelfCali = 0x80;
 constexpr int kMsgFailed = 90, kMsgSuccess = 91, kMsgCentering = 118;
@@ -161,6 +162,7 @@ void Restore(_SysRunInfo* run, int depth) {
 // Only the ADC phase search, on an instrument whose phases were never found.
 int PhaseOnly() {
   taskresponse request{}, reply{};
+  request.request = kAssistRequest;
   request.key.key = kAssistPhase;
   const bool found = TaskManage.RequestTaskAssist(kSystemTask, &request, &reply) >= 0 && reply.words[0] != 0;
   if (found) {
