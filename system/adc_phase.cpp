@@ -218,7 +218,8 @@ int AdcStartPhaseDetection(short mode, short* tries) {
     Vertical.AdjYPosition(ch, 0);
     Vertical.AdjYsensitivity(ch, 0);
   }
-  const int timeBase = SysRunStatus.GetRealTimeBase(0);
+  _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
+  HorizontalBlock horizontal[2] = {run->horizontal[0], run->horizontal[1]};
   TimeBase.SetRealTimeBase(0, kCheckTimeBase);
   TimeBase.AdjTimeBase(0, 0);
   if (SysRunStatus.IsIndependTimeBase() && SysRunStatus.GetIndependTimeBaseSplit()) QelControl.SendRealControl(4, 0);
@@ -255,8 +256,10 @@ int AdcStartPhaseDetection(short mode, short* tries) {
     Vertical.AdjYsensitivity(ch, 0);
   }
   SysRunStatus.SetChStatus(mask);
+  // The horizontal settings go back whole, the trigger position with its time base.
   for (int ch = 0; ch < (SysRunStatus.IsIndependTimeBase() ? 2 : 1); ++ch) {
-    TimeBase.SetRealTimeBase(ch, timeBase);
+    run->horizontal[ch] = horizontal[ch];
+    TimeBase.SetRealTimeBase(ch, horizontal[ch].realTimeBase);
     TimeBase.AdjTimeBase(ch, 0);
   }
   Trigger.SetTriggerMode(SysRunStatus.GetTriggerMode());
