@@ -36,15 +36,15 @@ TestSignal None() { return Sig(SignalShape::kDc, 0, 0); }
 
 struct AutoSet_ : ::testing::Test {
   Bench b;
-  SysAutoSet* autoset = nullptr;  // the system module's own
+  SysAutoSet* autoset = nullptr;  // one on the system module's resources
 
   void SetUp() override {
     ASSERT_EQ(b.Start(), 0);
     b.StopThreads();
     b.Fpga().SetPacing(plat::SimAcquire::Pacing::kUnpaced);
     QelMsg.ClearMessage();
-    autoset = TaskSystem.AutoSet();
-    ASSERT_NE(autoset, nullptr);
+    static SysAutoSet own(&TaskSystem.Resource, &TaskSystem.TaskMenu);
+    autoset = &own;
   }
   void Apply(const TestSignal& ch1, const TestSignal& ch2) {
     b.Fpga().SetSignal(plat::kSignalCh1, ch1);
