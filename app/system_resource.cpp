@@ -20,7 +20,7 @@
 #include "remote/scpi.h"
 #include "remote/scpi_sys_calls.h"
 #include "system/adc_phase.h"
-#include "system/sys_autoset.h"
+#include "system/auto_set.h"
 #include "system/task_system_scpi.h"
 #include "ui/qel_draw.h"
 

@@ -1,10 +1,34 @@
-// Alignment of the two ADCs' sampling phases and the 50 mV gain adjustment.
+// Alignment of the two ADCs' sampling phases: raster checks of the ADC test
+// pattern, record statistics, the start-up check, the two-pattern check and
+// the phase search, and the 50 mV gain adjustment. All run synchronously and
+// block the caller for seconds.
 #pragma once
+#include <cstdint>
 
 struct taskresponse;
 
-int AdcStartPhaseDetection(short mode, short* result);
+extern int PIC_SAMPLE_CNT;  // raster accumulations per capture
+
+// Raster checks: 1 clean, -1 glitches or a capture time-out.
+int TaskSystemAdcPhasePicProcess(int* clean, int* lit, float* ratio);
+int TaskSystemAdcPhasePicProcessForCh(short channel);
+void TaskSystemAdcPhasePicProcessCmpCh(int* ch1, int* ch2);
+// Per channel of the last captured raster (QelWaveData): 1 or -1, the bad
+// columns and the largest lit count of a column.
+void TaskSystemAdcPhasePicAnalysis(int* ch1Result, int* ch1Bad, int* ch1Max, int* ch2Result, int* ch2Bad,
+                                   int* ch2Max);
+
+// Statistics of a 7000-byte record.
+constexpr int kPhaseRecordBytes = 7000;
+int TaskSystemAdcDetection(const uint8_t* record, short* nearCount, short* farCount);
+int TaskSystemGetWaveTopLow(const uint8_t* record, short* top, short* low);
+
+// Start-up check with the stored phase codes: the last capture result (1
+// clean); the clean try (from 0) in `tries`, 20 when none.
+int AdcStartPhaseDetection(short mode, short* tries);
+int AdcAgeForPhaseDetection(short keepTimeBase);
+// The phase search: the 16 pass flags and {found, phase 1, phase 2, 4} in
+// the reply's words when given; 0.
+int TaskSystemAdjAdcPhase(taskresponse* reply);
 // The 50 mV gain adjustment of channel 0 or 1; 0, or -1 when it failed.
 int ChannelGainCali50mv(short channel);
-// Matches the two ADCs' phases; fills the reply's result word (1 matched).
-int TaskSystemAdjAdcPhase(taskresponse* reply);

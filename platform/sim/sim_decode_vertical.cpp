@@ -4,6 +4,7 @@
 #include "platform/sim/sim_decode_words.h"
 #include "platform/sim/sim_fpga.h"
 #include "platform/sim/sim_frontend.h"
+#include "platform/sim/sim_frontend_errors.h"
 
 namespace plat {
 namespace {
@@ -67,7 +68,7 @@ SimChannelSettings SimDecodeChannelWords(int ch, const uint16_t* words, const bo
   s.offsetDac = offsetDac;
   s.inverted = t.Word(kInvertWord) >> ch & 1;
   if (s.offsetDac >= 0) {
-    const double p = simfe::ZeroPosition(ch, s.offsetDac);
+    const double p = simfe::ZeroPosition(ch, s.offsetDac) + FrontEndOffsetError(ch, s.rangeVdiv);
     s.zeroPosition = s.inverted ? 255.0 - p : p;  // inverted samples put 0 V at the mirror
     s.offsetVolts = (s.zeroPosition - 127.0) * s.vdiv / 25.0;
   }

@@ -1,5 +1,7 @@
 // The simulated FPGA's register file, its devices and the finished signal.
 #include "platform/sim/sim_fpga.h"
+#include "platform/sim/sim_frontend_errors.h"
+#include "platform/sim/sim_frontend.h"
 
 #include "platform/sim/sim_fpga_config.h"
 
@@ -25,6 +27,8 @@ bool IsTimingWord(uint16_t w) {
                                          142, 152, 154, 164, 166, 232, 236, 240, 244, 248, 250, 252, 254, 280};
   return std::find(std::begin(kTiming), std::end(kTiming), w) != std::end(kTiming);
 }
+constexpr uint16_t kExtSource = 3;
+constexpr uint16_t kComparatorArmWord = 58;
 constexpr uint32_t kWaveSelector = 64;
 constexpr uint32_t kRollSelector = 128;
 constexpr size_t kFifoLevelMax = 32736;  // the 16-bit signed level register, in whole blocks
@@ -128,6 +132,10 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
     const int64_t now = MonoUs();
     counters_.OnWord(w, value, words_, now);
     DecodeLatch(w, value);
+    if (w == kComparatorArmWord) {
+      extArmed_ = true;
+      extAbove_ = ExtLevelAbove();
+    }
     if (acq_.OnWord(w, old, AcqWords(), now, signals_)) handler = AcquiredLocked();
   }
   if (handler) handler();
@@ -151,8 +159,11 @@ uint16_t SimFpga::ModelReg(uint16_t r) {
       if (statusFixed_) return uint16_t((acqStatus_[0] & 15) | (acqStatus_[1] & 15) << 4);
       break;
     case 772: {
+      const int ch2 = signals_[kSignalCh2].HasEdges() ? 2 : 0;
+      if (words_[kTrigSourceWord] == kExtSource && !signals_[kSignalExt].HasEdges())
+        return uint16_t((extArmed_ && ExtLevelAbove() != extAbove_ ? 1 : 0) | ch2);
       const TestSignal& trig = signals_[words_[kTrigSourceWord] == 1 ? kSignalCh2 : kSignalCh1];
-      return uint16_t((trig.HasEdges() ? 1 : 0) | (signals_[kSignalCh2].HasEdges() ? 2 : 0));
+      return uint16_t((trig.HasEdges() ? 1 : 0) | ch2);
     }
     case 780:
       // An FPGA that was not configured by the loader does not answer.
@@ -180,6 +191,13 @@ uint16_t SimFpga::ModelReg(uint16_t r) {
   }
   if (acq_.Reg(r, AcqWords(), MonoUs(), signals_, &v)) return v;
   return regs_[r];
+}
+
+// Whether the external comparator's level lies above its input (the DC
+// level of the external signal), its offset error included.
+bool SimFpga::ExtLevelAbove() const {
+  const double level = (dac_[2] - simfe::kExtTrigDacZero) / simfe::kExtTrigDacPerCode + GetFrontEndErrors().extTrigCodes;
+  return level > SignalMean(signals_[kSignalExt]) / simfe::kExtTrigVoltsPerCode;
 }
 
 uint16_t SimFpga::Word(uint16_t word) {

@@ -7,7 +7,8 @@
 // Registers answered (unless a test fixed one with SetReg):
 //   768 status: bit 2 PLL locked, bit 3 DDR ready
 //   770 acquisition status, 4 bits per channel (SetAcquisitionStatus)
-//   772 signal present: bit 0 at the trigger source (word 48), bit 1 at CH2
+//   772 signal present: bit 0 at the trigger source (word 48), bit 1 at CH2;
+//       bit 0 the external comparator's latch (sim_frontend_errors.h)
 //   780 probe echo of control word 8
 //   782 bit 0 read-out FIFO ready; 800 bytes waiting in it (selector 64)
 //   784 roll bytes waiting (selector 128)
@@ -25,7 +26,8 @@
 // (24 latch, 26 low 16 bits, 28 bits 16-23).
 //
 // Acquisitions, the read-out FIFO, the display raster, roll and decode reads
-// are those of platform/sim/sim_acquire.h. Bytes a test loads into a block
+// are those of platform/sim/sim_acquire.h; the ADCs' test output replaces the
+// raster (platform/sim/sim_adc_pattern.h). Bytes a test loads into a block
 // (LoadBlock) are read before anything the acquisitions give, and a loaded
 // raster is read until the next acquisition.
 #pragma once
@@ -172,6 +174,9 @@ class SimFpga {
   // once the lock is released.
   void (*FinishedLocked())();
   void (*AcquiredLocked())();  // the same after a new acquisition
+  bool ExtLevelAbove() const;
+  // Channels the raster draws (word 38 bits 2-3; CH1 only until written).
+  int DrawnChannels() const { return written_[38] ? (words_[38] >> 2) & 3 : 1; }  // the external comparator (sim_frontend_errors.h)
   void EnsureClock();
   static void* ClockThread(void*);
   int64_t ClockStep();  // one real-time step; microseconds to the next
@@ -210,6 +215,7 @@ class SimFpga {
   SimLogRing<AdcWrite, kLogDeviceWrites> adcWrites_;
   SimLogRing<std::pair<uint16_t, uint16_t>, kLogDeviceWrites> pllWrites_;
   int dac_[4] = {-1, -1, -1, -1};
+  bool extArmed_ = false, extAbove_ = false;
   uint32_t frontEnd_ = 0;
   SimCounters counters_;
   SimVoltmeter voltmeter_;

@@ -1,0 +1,114 @@
+// ADC phase detection on the simulated board: the ADCs' test pattern in the
+// display raster is clean only for phase codes inside each ADC's good window
+// (set in the board), and the checks and the search find and store them.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "acquisition/y_system.h"
+#include "core/eeprom_map.h"
+#include "core/keypara.h"
+#include "core/msg.h"
+#include "core/sys_run_info.h"
+#include "core/task.h"
+#include "platform/sim/sim_adc_pattern.h"
+#include "platform/sim/sim_fpga.h"
+#include "system/adc_phase.h"
+#include "system/self_cali.h"
+#include "tests/bench/bench.h"
+
+namespace {
+struct AdcPhase_ : ::testing::Test {
+  Bench b;
+  void SetUp() override {
+    for (int adc = 0; adc < 2; ++adc) plat::SetAdcPhaseWindow(adc, 2, 5);
+    b.SetEeprom(FormattedEeprom(6, 0));
+    ASSERT_EQ(b.Start(), 0);
+    b.StopThreads();
+    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kUnpaced);
+  }
+  void TearDown() override {
+    for (int adc = 0; adc < 2; ++adc) plat::SetAdcPhaseWindow(adc, 2, 5);
+  }
+  int Phase(int adc) const { return b.Fpga().AdcRegister(adc, 41) >> 4 & 7; }
+};
+}  // namespace
+
+TEST(AdcRecordStats, TopLowAndFlatness) {
+  std::vector<uint8_t> r(kPhaseRecordBytes, 0);
+  for (size_t i = 0; i < r.size(); i += 2) r[i] = 255;
+  short top = -1, low = -1;
+  EXPECT_EQ(TaskSystemGetWaveTopLow(r.data(), &top, &low), 0);
+  EXPECT_EQ(low, 0);
+  EXPECT_NE(top, 255);  // 255 is never a top
+  // Two levels 52 and 202 with a few stray codes: the most frequent each side.
+  for (size_t i = 0; i < r.size(); ++i) r[i] = i % 2 ? 202 : 52;
+  r[0] = 60, r[1] = 190;
+  EXPECT_EQ(TaskSystemGetWaveTopLow(r.data(), &top, &low), 0);
+  EXPECT_EQ(top, 202);
+  EXPECT_EQ(low, 52);
+  short nearN = 0, farN = 0;
+  EXPECT_EQ(TaskSystemAdcDetection(r.data(), &nearN, &farN), -1);
+  std::vector<uint8_t> flat(kPhaseRecordBytes, 127);
+  flat[5] = 135;
+  EXPECT_EQ(TaskSystemAdcDetection(flat.data(), &nearN, &farN), 0);
+  EXPECT_EQ(nearN, kPhaseRecordBytes);
+  EXPECT_EQ(farN, 0);
+}
+
+TEST_F(AdcPhase_, StartUpCheckPassesInsideTheWindowAndRestores) {
+  const int ch2 = Vertical.GetChOnOff(1);
+  short tries = -1;
+  EXPECT_EQ(AdcStartPhaseDetection(0, &tries), 1);
+  EXPECT_EQ(tries, 0);
+  EXPECT_EQ(b.Fpga().AdcRegister(0, 108), 0);  // normal output again
+  EXPECT_EQ(b.Fpga().AdcRegister(1, 108), 0);
+  EXPECT_EQ(Vertical.GetChOnOff(1), ch2);
+
+  plat::SetAdcPhaseWindow(1, 6, 1);  // the stored code 4 glitches on ADC 2
+  EXPECT_EQ(AdcStartPhaseDetection(0, &tries), -1);
+  EXPECT_EQ(tries, 20);
+}
+
+TEST_F(AdcPhase_, SearchStoresTheMiddleOfEachAdcsRun) {
+  plat::SetAdcPhaseWindow(0, 1, 4);  // codes 1..4: phase 1 + 2
+  plat::SetAdcPhaseWindow(1, 5, 3);  // codes 5..7: phase 5 + 1
+  taskresponse reply{};
+  EXPECT_EQ(TaskSystemAdjAdcPhase(&reply), 0);
+  EXPECT_EQ(reply.words[0], 1);
+  EXPECT_EQ(reply.words[1], 3);
+  EXPECT_EQ(reply.words[2], 6);
+  EXPECT_EQ(reply.words[3], 4);
+  EXPECT_EQ(b.EepromByte(EE_ADC_PHASE1), 3);
+  EXPECT_EQ(b.EepromByte(EE_ADC_PHASE2), 6);
+  EXPECT_EQ(b.EepromByte(EE_ADC_PHASE_STATE), 4);
+  EXPECT_EQ(Phase(0), 3);
+  EXPECT_EQ(Phase(1), 6);
+  const uint8_t flags[16] = {0, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1};
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(reply.area[i], flags[i]) << i;
+  // The start-up check then uses the found codes.
+  short tries = -1;
+  EXPECT_EQ(AdcStartPhaseDetection(0, &tries), 1);
+}
+
+TEST_F(AdcPhase_, NoUsableRunStoresNothing) {
+  const uint8_t before = b.EepromByte(EE_ADC_PHASE1);
+  taskresponse reply{};
+  plat::SetAdcPhaseWindow(0, 0, 8);  // every code passes: no run outside factory mode
+  EXPECT_EQ(TaskSystemAdjAdcPhase(&reply), 0);
+  EXPECT_EQ(reply.words[0], 0);
+  plat::SetAdcPhaseWindow(0, 5, 5);  // 5, 6, 7 and 0, 1: two groups
+  EXPECT_EQ(TaskSystemAdjAdcPhase(&reply), 0);
+  EXPECT_EQ(reply.words[0], 0);
+  EXPECT_EQ(reply.words[1], 0);
+  EXPECT_EQ(reply.words[3], 4);
+  EXPECT_EQ(b.EepromByte(EE_ADC_PHASE1), before);
+}
+
+TEST_F(AdcPhase_, FirstSelfCalibrationOnlyFindsThePhases) {
+  b.SetEepromByte(EE_SELFCAL_STATE2, 0);
+  EXPECT_EQ(Utili_SelfCali_Sure(keypara{KEY_NO_KEY, 0, 0}), 0);
+  EXPECT_EQ(b.EepromByte(EE_SELFCAL_STATE2), 0x68);
+  EXPECT_EQ(QelMsg.GetMessageID(), 91);
+  EXPECT_EQ(b.EepromByte(EE_ADC_PHASE_STATE), 4);
+}

@@ -1,0 +1,141 @@
+// Self-calibration on the simulated board: front-end offset and external
+// comparator errors set in the board are measured and cancelled on every
+// range, the result goes into the calibration file and comes back from it,
+// and a cancel or a failure leaves the file alone.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "acquisition/wave.h"
+#include "acquisition/y_system.h"
+#include "core/ch_cali_data.h"
+#include "core/control.h"
+#include "core/eeprom_map.h"
+#include "core/i2c_storage.h"
+#include "core/keypara.h"
+#include "core/msg.h"
+#include "core/sys_run_info.h"
+#include "platform/sim/sim_decode_vertical.h"
+#include "platform/sim/sim_fpga.h"
+#include "platform/sim/sim_frontend.h"
+#include "platform/sim/sim_frontend_errors.h"
+#include "system/self_cali.h"
+#include "tests/bench/bench.h"
+
+namespace {
+constexpr keypara kConfirm{KEY_NO_KEY, 0, 0};
+
+struct SelfCali_ : ::testing::Test {
+  Bench b;
+
+  void TearDown() override { plat::SetFrontEndErrors({}); }
+  void SetUp() override {
+    plat::SetFrontEndErrors({});
+    b.SetEeprom(FormattedEeprom(6, 0));
+    b.SetEepromByte(EE_SELFCAL_STATE2, 0x68);
+    plat::TestSignal ground;
+    ground.shape = plat::SignalShape::kDc;
+    ground.amplitudeV = 0;
+    for (int in : {plat::kSignalCh1, plat::kSignalCh2, plat::kSignalExt}) b.Fpga().SetSignal(in, ground);
+    ASSERT_EQ(b.Start(), 0);
+    b.StopThreads();
+    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kUnpaced);
+    QelMsg.ClearMessage();
+  }
+  void InjectErrors() {
+    plat::FrontEndErrors e;
+    e.offsetCodes[0] = 3.4;
+    e.offsetCodes[1] = -2.7;
+    e.offsetPerRange[0] = 0.6;
+    e.offsetPerRange[1] = -0.4;
+    e.extTrigCodes = 4.0;
+    plat::SetFrontEndErrors(e);
+  }
+  std::string CaliFile() const { return b.Root() + ChCaliDataName; }
+  std::vector<char> CaliFileBytes() const {
+    std::ifstream f(CaliFile(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  }
+  // Where 0 V of each channel lands on `range` at position 127, as the board
+  // makes it from the words and DAC codes it was sent.
+  static double ZeroAt(int ch, int range) {
+    Vertical.SetRealYsensitivity(ch, range);
+    Vertical.SetRealYposition(ch, 127);
+    Vertical.AdjYsensitivity(ch, 0);
+    return plat::SimDecodedChannel(ch).zeroPosition;
+  }
+};
+}  // namespace
+
+TEST_F(SelfCali_, CancelsTheBoardsOffsetsOnEveryRangeAndStoresThem) {
+  InjectErrors();
+  EXPECT_GT(std::abs(ZeroAt(0, 12) - 127), 2.0);  // the error shows before
+  ASSERT_EQ(Utili_SelfCali_Sure(kConfirm), 0);
+  EXPECT_EQ(QelMsg.GetMessageID(), 91);
+  EXPECT_EQ(SelfCaliProgress(), 40);
+  // Restored: CH1 alone at 1 V/div, the default trigger levels, the sweep back.
+  EXPECT_EQ(Vertical.GetChOnOff(0), 1);
+  EXPECT_EQ(Vertical.GetChOnOff(1), 0);
+  EXPECT_EQ(Vertical.GetRealYsensitivity(0), 12);
+  EXPECT_EQ(SysRunStatus.GetFuncBits() & 0x80, 0u);
+
+  for (int range = 3; range <= 16; ++range)
+    for (int ch = 0; ch < 2; ++ch) {
+      EXPECT_NEAR(ZeroAt(ch, range), 127, 1.0) << "ch " << ch << " range " << range;
+      const CaliRecord* r = ChSelfCaliData.Record(ch, range);
+      EXPECT_EQ(r->centrePos, 127);
+      EXPECT_EQ(r->upperPos, 202);
+      EXPECT_EQ(r->lowerPos, 52);
+      // The upper and lower points lie 75 codes either side on the board.
+      EXPECT_NEAR(plat::simfe::ZeroPosition(ch, r->upperDac) - plat::simfe::ZeroPosition(ch, r->centreDac), 75, 1.0);
+      EXPECT_NEAR(plat::simfe::ZeroPosition(ch, r->centreDac) - plat::simfe::ZeroPosition(ch, r->lowerDac), 75, 1.0);
+    }
+  // The external comparator's zero: where its level meets the grounded input.
+  const double extZero = plat::simfe::kExtTrigDacZero - 4.0 * plat::simfe::kExtTrigDacPerCode;
+  EXPECT_NEAR(ChSelfCaliData.Record(0, 16)->extDc.zero, extZero, 2.0);
+  EXPECT_NEAR(ChSelfCaliData.Record(0, 16)->extAc.zero, extZero, 2.0);
+
+
+  // The file holds the records: what the next start-up reads back.
+  const uint16_t centre = ChSelfCaliData.Record(1, 7)->centreDac;
+  ChSelfCaliData.Record(1, 7)->centreDac = 0;
+  ASSERT_EQ(SysRunStatus.LoadChCaliData(), 0);
+  EXPECT_EQ(ChSelfCaliData.Record(1, 7)->centreDac, centre);
+}
+
+// Without errors every channel already sits on its centre: one reading each,
+// and the shipped DAC codes stay as they were.
+TEST_F(SelfCali_, ChannelsAlreadyOnTargetKeepTheirDacs) {
+  uint16_t before[2][17] = {};
+  for (int range = 3; range <= 16; ++range)
+    for (int ch = 0; ch < 2; ++ch) before[ch][range] = ChSelfCaliData.Record(ch, range)->centreDac;
+  ASSERT_EQ(Utili_SelfCali_Sure(kConfirm), 0);
+  for (int range = 3; range <= 16; ++range)
+    for (int ch = 0; ch < 2; ++ch) EXPECT_EQ(ChSelfCaliData.Record(ch, range)->centreDac, before[ch][range]) << range;
+}
+
+TEST_F(SelfCali_, F2CancelsWithoutWritingTheFile) {
+  InjectErrors();
+  const std::vector<char> before = CaliFileBytes();
+  b.PanelByte(50);
+  EXPECT_EQ(Utili_SelfCali_Sure(kConfirm), -1);
+  EXPECT_EQ(CaliFileBytes(), before);
+  EXPECT_NE(QelMsg.GetMessageID(), 91);
+  EXPECT_EQ(Vertical.GetChOnOff(1), 0);
+}
+
+TEST_F(SelfCali_, ATimeOutFailsRestoresAndWritesNothing) {
+  const std::vector<char> before = CaliFileBytes();
+  b.Fpga().SetReg(804, 0);
+  EXPECT_EQ(Utili_SelfCali_Sure(kConfirm), -1);
+  EXPECT_EQ(QelMsg.GetMessageID(), 90);
+  EXPECT_EQ(CaliFileBytes(), before);
+  EXPECT_EQ(Vertical.GetChOnOff(0), 1);
+  EXPECT_EQ(Vertical.GetChOnOff(1), 0);
+  EXPECT_EQ(SysRunStatus.GetFuncBits() & 0x80, 0u);
+  b.Fpga().ClearReg(804);
+}
