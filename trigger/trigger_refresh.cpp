@@ -56,7 +56,12 @@ int Trigger_TypeSelect(keypara k) {
   if (!TriggerMenu) return -1;
   _SysResource* sys = TaskTrigger.Sys();
   _SysRunInfoOp* run = sys->runStatus;
-  const int first = TriggerMenu->GetCurrPage() * kMenuSlots;
+  // The type item of the page shown, or the one whose list is open.
+  int first = TriggerMenu->GetCurrPage() * kMenuSlots;
+  MenuPopInfo pop{};
+  if (TriggerMenu->MenuIsPop(&pop) && pop.open)
+    for (int i = 0; i < kTrigTypes; ++i)
+      if (LinkageItem[i] == pop.item) first = pop.item;
   int t = TriggerMenu->AdjMenuLinkageItemPara(nullptr, k, first, LinkageItem);
   if (t < 0 || t >= kTrigTypes) {
     t = kTrigEdge;
