@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "acquisition/trig_system.h"
+#include "acquisition/y_system.h"
 #include "core/eeprom_map.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -48,8 +49,9 @@ struct Trigger : ::testing::Test {
   }
   void ChooseType(int type) { Choose(F1, int(Item(kTiType)), type); }
   void Pad(int index) {
-    while (TaskTrigger.Keypad().cursor < index) bench.Key(kDown);
-    while (TaskTrigger.Keypad().cursor > index) bench.Key(kUp);
+    ASSERT_TRUE(TaskTrigger.IsNumKeyboardEnable());
+    for (int i = 0; i < 30 && TaskTrigger.Keypad().cursor < index; ++i) bench.Key(kDown);
+    for (int i = 0; i < 30 && TaskTrigger.Keypad().cursor > index; ++i) bench.Key(kUp);
     bench.Key(kSelect);
   }
   plat::SimTriggerSettings Decoded() { return plat::SimDecodedTrigger(); }
@@ -294,4 +296,106 @@ TEST_F(Trigger, SetupBlockRoundTripAndAShortBlockChangesNothing) {
   std::memcpy(r.area, &load, sizeof load);
   ASSERT_EQ(TaskTrigger.Stroage(&r), 0);
   EXPECT_EQ(TaskTrigger.Type(), kTrigEdge);
+}
+
+// ---- triggering on the simulated board ----
+
+namespace {
+// Pulses of 1, 2, 5 and 10 us, 5 us apart, from each 1 ms period start
+// (rising at 0, 6, 13, 23 us; falling at 1, 8, 18, 33 us), -1 V to +1 V.
+plat::TestSignal Train() {
+  plat::TestSignal s;
+  s.shape = plat::SignalShape::kTrain;
+  s.frequencyHz = 1000;
+  s.pulses = 4;
+  s.widths[0] = 1e-6, s.widths[1] = 2e-6, s.widths[2] = 5e-6, s.widths[3] = 10e-6;
+  s.gapS = 5e-6;
+  return s;
+}
+
+struct Triggering : Trigger {
+  void SetUp() override {
+    Trigger::SetUp();
+    fpga.SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    fpga.SetSignal(plat::kSignalCh1, Train());
+    // CH1's zero line at the screen centre, both its levels inside the
+    // train's swing.
+    Vertical.SetRealYposition(0, 127);
+    Vertical.AdjYPosition(0, 0);
+    ::Trigger.SetTriggerVoltage(0, 0, -0.2);
+    ::Trigger.SetTriggerVoltage(0, 1, 0.0);
+    ::Trigger.AdjTriggerPosition(0);
+  }
+  // Seconds from CH1's period start to the trigger point of the last
+  // acquisition (the trigger sample lies less than a sample period after it).
+  double TriggerTime() {
+    const plat::SimAcquisition a = fpga.LastAcquisition();
+    return a.phase[0] / a.sig[0].frequencyHz - a.lag * a.set.samplePeriodNs * 1e-9;
+  }
+  double SampleS() { return fpga.LastAcquisition().set.samplePeriodNs * 1e-9; }
+  void Keypad(std::initializer_list<int> keys) {
+    for (int k : keys) Pad(k);
+  }
+  void Png(const char* name) {
+    bench.Pass();
+    EXPECT_TRUE(bench.WriteScreenPng(std::string(SCOPE_BINARY_DIR) + "/trigger-" + name + ".png"));
+  }
+};
+constexpr int kPad0 = 1, kPad2 = 4;
+}  // namespace
+
+TEST_F(Triggering, PulseWiderThanFourMicrosecondsTriggersOnTheFiveMicrosecondPulse) {
+  ChooseType(kTrigPulse);
+  bench.Key(F4);  // When ">" 4 us
+  Choose(F1, int(Item(kTiWhen)), 0);
+  bench.Key(F2);
+  Keypad({kPad4, kPadMicro});
+  ASSERT_EQ(Decoded().lowerUnits, 1000u);
+  ASSERT_TRUE(fpga.AcquireNow());
+  EXPECT_TRUE(fpga.LastAcquisition().triggered);
+  EXPECT_NEAR(TriggerTime(), 18e-6, 1e-9);  // the 5 us pulse's end
+  Png("pulse");
+
+  // Normal mode with a condition nothing meets: no acquisition.
+  bench.Key(F5);  // Back
+  bench.Key(F5);  // Next
+  bench.Key(F1);  // CommSet
+  Choose(F1, 0, 1);
+  ASSERT_EQ(Decoded().sweep, 1);
+  bench.Key(F5);  // Back to the second pulse page
+  bench.Key(F5);  // Back to the first
+  bench.Key(F4);  // When: wider than 20 us
+  bench.Key(F2);
+  Keypad({kPad2, kPad0, kPadMicro});
+  ASSERT_EQ(Item(kTiLowLimit), 20000u);
+  const uint64_t count = fpga.LastAcquisition().serial;
+  EXPECT_FALSE(fpga.AcquireNow());
+  EXPECT_EQ(fpga.LastAcquisition().serial, count);
+}
+
+TEST_F(Triggering, NthEdgeThreeAfterIdleTriggersOnTheThirdEdge) {
+  ChooseType(kTrigNthEdge);
+  bench.Key(F4);  // IdleTime: 100 us
+  Keypad({kPad1, kPad0, kPad0, kPadMicro});
+  ASSERT_EQ(Item(kTiNthIdle), 25000u);  // 4 ns counts
+  bench.Key(F5);  // Next: Edge Num 3
+  Knob(kUp);
+  Knob(kUp);
+  ASSERT_EQ(Decoded().nthEdgeCount, 3);
+  ASSERT_TRUE(fpga.AcquireNow());
+  EXPECT_TRUE(fpga.LastAcquisition().triggered);
+  EXPECT_NEAR(TriggerTime(), 13e-6, 1e-9);
+  Png("nth-edge");
+}
+
+TEST_F(Triggering, TimeOutTriggersTheSetTimeAfterTheLastEdge) {
+  ChooseType(kTrigTimeOut);
+  Choose(F3, 0, 1);  // low for longer than the time
+  bench.Key(F4);     // 100 us
+  Keypad({kPad1, kPad0, kPad0, kPadMicro});
+  ASSERT_NEAR(Decoded().lowerSeconds, 100e-6, 1e-12);
+  ASSERT_TRUE(fpga.AcquireNow());
+  EXPECT_TRUE(fpga.LastAcquisition().triggered);
+  EXPECT_NEAR(TriggerTime(), 133e-6, 1e-9);  // 100 us after the last falling edge
+  Png("time-out");
 }
