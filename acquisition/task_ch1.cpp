@@ -15,7 +15,7 @@ constexpr ChannelLayout kCh1Layout = {
     10, 11, 12, 15, 16,  // label: on, library, edit, delete, OK
     5, 2, 3,             // pages: current probe, label, keyboard
     kCh1Defaults, int16_t(sizeof kCh1Defaults / sizeof kCh1Defaults[0]),
-    true, true, true, true,  // resets the custom ratio, switches on at start, 133, handover
+    true, true, true,  // resets the custom ratio, switches on at start, 133
 };
 
 constexpr ChannelHandlers kCh1Handlers = {

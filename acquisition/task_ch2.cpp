@@ -16,7 +16,7 @@ constexpr ChannelLayout kCh2Layout = {
     15, 16, 17, 20, 21,  // label: on, library, edit, delete, OK
     2, 3, 4,             // pages: current probe, label, keyboard
     kCh2Defaults, int16_t(sizeof kCh2Defaults / sizeof kCh2Defaults[0]),
-    false, false, false, false,  // keeps the custom ratio, no on/off at start, 133, handover
+    false, false, false,  // keeps the custom ratio, no on/off at start, 133
 };
 
 constexpr ChannelHandlers kCh2Handlers = {

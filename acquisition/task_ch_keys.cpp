@@ -44,7 +44,7 @@ bool TaskForChannel::ChannelKey() {
     }
     if (showing) {
       ChNumKeySel = 0;
-      CloseKeyboard();
+      EndTextEntry();
       SendSysRequest(kReqChOnOff, L.channel, 0);
       const int other = ChannelTaskId(run->GetActivCh());
       if (other >= 0) m->ActiveTask(other, -1);

@@ -18,7 +18,6 @@ constexpr int kCharKeys = sizeof kKeyChars - 1;  // 0..36
 constexpr int kDeleteKey = 37;
 constexpr int kCaseKey = 38;
 constexpr int kOkKey = 39;
-constexpr uint64_t kTextEntryBit = 0x80000;
 constexpr int kMsgOverLimit = 74;
 constexpr int kMsgNoLabel = 119;
 }  // namespace
@@ -64,9 +63,10 @@ int TaskForChannel::LabelEdit(keypara k) {
   ShowPage(L.keyboardPage);
   ChInputLableFlag = 1;
   SyncOverlay();
-  Sys()->runStatus->SetFuncBit(kTextEntryBit);
+  Sys()->runStatus->SetFuncBit(kChTextEntryBit);
   ChCustomLabelName[0] = 0;
   ChInputNameIndex = 0;
+  ChKeySel = 0;  // every edit starts on the first key
   return 0;
 }
 
@@ -82,16 +82,14 @@ int TaskForChannel::LabelOk(keypara k) {
   }
   ShowCustomLabel();
   SetLabelText(ChCustomLabelName);
-  CloseKeyboard();
-  Sys()->runStatus->ClearFuncBit(kTextEntryBit);
+  EndTextEntry();
   if (k.key != KEY_NO_KEY) ShowPage(L.labelPage);
   return 0;
 }
 
 // Leaving the keyboard without OK keeps the custom label confirmed last.
 int TaskForChannel::LabelBack(keypara) {
-  CloseKeyboard();
-  Sys()->runStatus->ClearFuncBit(kTextEntryBit);
+  EndTextEntry();
   int n = 0;
   while (n < kChLabelChars && CustomLabel[n]) {
     ChCustomLabelName[n] = char(CustomLabel[n]);

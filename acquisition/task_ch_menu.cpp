@@ -64,14 +64,17 @@ void BuildChannelMenu(menu* record, const ChannelLayout& l, const ChannelHandler
   };
   for (const Slot& s : slots) Place(record, l.taskId, s);
 
+  // Page ids: three pages to the indicator (the front end, the probe page in
+  // force, the label); the keyboard page shows none.
   const struct {
     int16_t page;
+    uint32_t id;
     MenuHandler handler;
-  } pages[] = {{0, h.menuOp}, {1, h.menuOp}, {l.currentPage, h.menuOp},
-               {l.labelPage, h.labelOp}, {l.keyboardPage, h.labelOp}};
+  } pages[] = {{0, 0x301, h.menuOp}, {1, 0x302, h.menuOp}, {l.currentPage, 0x302, h.menuOp},
+               {l.labelPage, 0x303, h.labelOp}, {l.keyboardPage, 0, h.labelOp}};
   for (const auto& p : pages) {
     char name[16];
     std::snprintf(name, sizeof name, "%s-%d", l.name, p.page);
-    DefineMenuPage(record, p.page, name, uint32_t(l.taskId) << 8 | uint32_t(p.page), p.handler);
+    DefineMenuPage(record, p.page, name, p.id, p.handler);
   }
 }

@@ -276,9 +276,11 @@ int TaskForChannel::Assist(taskresponse* request, taskresponse* reply) {
   return MenuOp(request->key);
 }
 
+// Another module takes the keys: neither overlay may stay over its screen.
 int TaskForChannel::TaskControlHandover(taskresponse*) {
   TaskMenu.MenuPopDisable();
-  if (L.handoverClosesKeypad) CloseKeypad();
+  ChNumKeySel = 0;
+  EndTextEntry();
   return 0;
 }
 
@@ -311,4 +313,9 @@ void TaskForChannel::CloseKeypad() {
 void TaskForChannel::CloseKeyboard() {
   ChInputLableFlag = 0;
   SyncOverlay();
+}
+
+void TaskForChannel::EndTextEntry() {
+  CloseKeyboard();
+  Sys()->runStatus->ClearFuncBit(kChTextEntryBit);
 }

@@ -35,6 +35,7 @@ constexpr int kChProbeACustom = 4;      // current-probe choice: the custom valu
 constexpr int kChLabelCustom = 12;      // label library entry: the typed label
 constexpr int kChLabelChars = 8;
 constexpr int kChSoftKeys = 40;         // 37 characters, delete, case, OK
+constexpr uint64_t kChTextEntryBit = 0x80000;  // function bit: the label keyboard takes the keys
 
 // One EEPROM default of the module's items.
 struct ChannelDefault {
@@ -70,7 +71,6 @@ struct ChannelLayout {
   bool defaultResetsCustom;  // Default writes item 7 := 1.0
   bool initSwitchesOn;       // Initialize sends the channel's on/off request
   bool swallowsNone;         // key word 133 does nothing (else it reaches the menu)
-  bool handoverClosesKeypad;
 };
 
 // Fills `record` with the channel's pages: item attributes, choice counts,
@@ -159,6 +159,7 @@ class TaskForChannel : public task {
   void StoreCustom(int n, float value);
   void CloseKeypad();
   void CloseKeyboard();
+  void EndTextEntry();  // closes the keyboard and clears the text-entry bit
   void SyncOverlay();
   void SetLabelText(const char* text);
   void ShowCustomLabel();

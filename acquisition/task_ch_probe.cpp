@@ -135,7 +135,9 @@ int TaskForChannel::Set_Probe_A() {
 int TaskForChannel::Unit(keypara k) {
   const int v = TaskMenu.AdjMenuItemPara(k, kChUnit);
   Sys()->vertical->SetChUnit(L.channel, v);
-  if (v == 1) return SendSysRequest(kReqChProbe, L.channel, kChProbeCustom);
+  // Amperes are read through a current probe: its ratio, from the
+  // current-probe page, is put in force.
+  if (v == 1) return Set_Probe_A();
   const int probe = Item(kChProbe);
   SendSysRequest(kReqChProbe, L.channel, short(probe));
   if (probe == kChProbeCustom) SetCustomRatio(ItemF32(kChCustom));

@@ -102,6 +102,12 @@ int _wave::SetPassFailCompareCh(int ch) {
   return pfSource_ = ch;
 }
 
+int _wave::Decoderecode_play_flag_Set(int on, int mode) {
+  decodePlayback_ = on ? 1 : 0;
+  playbackPaused_ = on && mode == 2 ? 1 : 0;
+  return 0;
+}
+
 // --- buffers ---
 
 int _wave::GetWaveData(int ch, uint8_t* buf, int n) {

@@ -180,6 +180,9 @@ class _wave {
   int GetPassFailTimes(int* pass, int* fail) const;
   int SetPassFailCompareCh(int ch);
   int GetPassFailSoureCh() const { return pfSource_; }
+  // Recorder playback on (1) or off (0); with mode 2 it is paused.
+  int Decoderecode_play_flag_Set(int on, int mode);
+  bool IsPlaybackPaused() const { return playbackPaused_ != 0; }
 
  private:
   control* Ctrl() const;
@@ -192,6 +195,7 @@ class _wave {
   void Word(int word, int value) const;
   void Arm(int readCh, int32_t offset, uint32_t step) const;
   int Drain(int ch, uint8_t* dst, int n, bool resume);
+  uint8_t GroundCode(int ch) const;
   void FillGround(int ch, uint8_t* dst, int n) const;
   void Restore(int sweep) const;
   // The vertical mapping of a trace: v = ((sample x sign + offset) - from) x gain + to.
@@ -267,6 +271,7 @@ class _wave {
   int decodeFocus_ = 0;
   uint8_t decodePlayback_ = 0;
   uint8_t decodeStopRead_ = 0;
+  uint8_t playbackPaused_ = 0;
 
   mutable std::recursive_mutex mu_;
 };

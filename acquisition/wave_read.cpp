@@ -49,11 +49,17 @@ void _wave::Arm(int readCh, int32_t offset, uint32_t step) const {
   Word(kArmWord, 0);
 }
 
-// A ground-coupled channel reads as its position code.
-void _wave::FillGround(int ch, uint8_t* dst, int n) const {
-  const int p = Run()->vertical[ch & 1].position;
-  std::memset(dst, p <= 0 ? 0 : std::min(p, 255), size_t(n));
+// A ground-coupled channel reads as its position code: the sample that the
+// invert mapping shows there, so an inverted channel's line sits at its
+// position too.
+uint8_t _wave::GroundCode(int ch) const {
+  int sign = 1, offset = 0;
+  GetWaveInvertPara(ch & 1, &sign, &offset);
+  const int p = (Run()->vertical[ch & 1].position - offset) * sign;
+  return uint8_t(std::clamp(p, 0, 255));
 }
+
+void _wave::FillGround(int ch, uint8_t* dst, int n) const { std::memset(dst, GroundCode(ch), size_t(n)); }
 
 // Drains n bytes of the read-out FIFO into dst in whole 32-byte blocks (a
 // last partial block lands in a scratch block first, so dst never takes more
@@ -65,6 +71,8 @@ int _wave::Drain(int ch, uint8_t* dst, int n, bool resume) {
   if (Run()->vertical[ch].coupling == kGround) {
     FillGround(ch, dst, n);
     newRead_ = 1;
+    requestCh_ &= ~(1 << ch);
+    ready_ |= 1 << ch;  // the flat line is this pass's trace
     Word(kPauseWord, 0);
     return n;
   }

@@ -35,8 +35,7 @@ int _wave::GetRollWaveData() {
       rollLooped_ = 1;
     }
     if (run->vertical[ch].coupling == kGround) {
-      const int p = run->vertical[ch].position;
-      const uint8_t code = uint8_t(p <= 0 ? 0 : std::min(p, 255));
+      const uint8_t code = GroundCode(ch);
       for (int i = 0; i < n; ++i) rec[(idx + i) % kRecordPoints] = code;
     }
   }

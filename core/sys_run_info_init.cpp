@@ -57,6 +57,8 @@ void CheckBlock(HorizontalBlock* b) {
 }
 
 // Menu item -> run-state field, by task (the 16-bit item value is copied).
+// A channel's item 2 is its coarse/fine switch: the volts/div index in force
+// is the vertical model's and no item holds it.
 // A value above `max` (an index its table does not hold) stores `fallback`.
 struct SyncRow {
   int16_t task;
@@ -70,7 +72,7 @@ constexpr uint16_t kAny = 0xFFFF;
 #define RUN_FIELD(f) uint16_t(offsetof(_SysRunInfo, f))
 #define CH_FIELDS(task, b)                                                                    \
   {task, 0, RUN_FIELD(vertical[b].coupling), 2, 0}, {task, 1, RUN_FIELD(vertical[b].bwLimit), 1, 0}, \
-      {task, 2, RUN_FIELD(vertical[b].vdivIndex), kVoltageEntries - 1, kDefaultVdivIndex},     \
+      {task, 2, RUN_FIELD(vertical[b].vernierOn), 1, 0},                                        \
       {task, 6, RUN_FIELD(vertical[b].probe), kProbeEntries - 1, kDefaultProbe},               \
       {task, 3, RUN_FIELD(vertical[b].invert), kAny, 0}, {task, 8, RUN_FIELD(vertical[b].unit), 3, 0}
 const SyncRow InfoSyncTable[] = {

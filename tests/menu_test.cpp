@@ -327,10 +327,14 @@ TEST_F(MenuTest, SetCurrPageWritesByte92) {
   menuObj.SaveCurrPage();
   menuObj.SetCurrPage(0);
   EXPECT_EQ(menuObj.GetSavePage(), 5);
+  // The indicator comes from the page id: pages in the group, place from 1.
   int cur = -1, count = -1;
   menuObj.GetMenuPageIndicator(&cur, &count);
-  EXPECT_EQ(cur, 0);
-  EXPECT_EQ(count, 6);
+  EXPECT_EQ(count, 0);  // id 0: none
+  rec.pages[0].id = 0x0302;
+  menuObj.GetMenuPageIndicator(&cur, &count);
+  EXPECT_EQ(cur, 1);
+  EXPECT_EQ(count, 3);
 }
 
 // ---- key routing ----

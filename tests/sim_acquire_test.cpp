@@ -111,14 +111,15 @@ TEST_F(SimAcquire_, ShapesCouplingInvertAndClamping) {
   EXPECT_EQ(*std::min_element(dc.begin(), dc.end()), 142);
   EXPECT_EQ(*std::max_element(dc.begin(), dc.end()), 142);
 
-  // Off screen: codes clamp to 1..254.
+  // Beyond the ADC's range: codes clip at 0 and 255.
   F().SetSignal(0, Make(SignalShape::kDc, 0, 10.0));
   F().SetSignal(1, Make(SignalShape::kDc, 0, -10.0));
   ASSERT_TRUE(F().AcquireNow());
-  EXPECT_EQ(Record(0)[0], 254);
-  EXPECT_EQ(Record(1)[0], 1);
+  EXPECT_EQ(Record(0)[0], 255);
+  EXPECT_EQ(Record(1)[0], 0);
 
-  // AC coupling removes the mean, invert mirrors, ground reads the zero code.
+  // AC coupling removes the mean, ground reads the zero code; invert mirrors
+  // the raster only, memory keeps the samples as taken.
   plat::SimAcqSettings s;
   s.ch[0].coupling = 1;
   s.ch[1].invert = true;
@@ -130,11 +131,12 @@ TEST_F(SimAcquire_, ShapesCouplingInvertAndClamping) {
   auto ac = Record(0);
   EXPECT_EQ(*std::max_element(ac.begin(), ac.end()), 152);
   EXPECT_EQ(*std::min_element(ac.begin(), ac.end()), 102);
-  EXPECT_EQ(Record(1)[0], 255 - 110);
+  EXPECT_EQ(Record(1)[0], 110);
+  EXPECT_EQ(F().LastAcquisition().ScreenCode(1, plat::kRecordCentre), 255 - 110);
   s.ch[1].coupling = 2;
   F().SetAcqSettings(s);
   ASSERT_TRUE(F().AcquireNow());
-  EXPECT_EQ(Record(1)[0], 255 - 100);
+  EXPECT_EQ(Record(1)[0], 100);
 }
 
 TEST_F(SimAcquire_, RasterShowsEachChannelAtItsRowsWithItsChannelBit) {
@@ -196,6 +198,7 @@ TEST_F(SimAcquire_, RunStopSingleNormalAndForce) {
   W(72, 1);
   F().SetSignal(0, Make(SignalShape::kDc, 0, 0.4));
   EXPECT_FALSE(F().AcquireNow());
+  EXPECT_EQ(R(770), 0x33);  // armed
   W(222, 0);
   W(222, 1);
   W(222, 0);
@@ -244,6 +247,34 @@ TEST_F(SimAcquire_, RealTimePacingFinishesAcquisitionsOnItsOwnThread) {
   EXPECT_GT(F().LastAcquisition().serial, held);
   plat::RequestStop();
   plat::JoinAllThreads();
+}
+
+// Pacing worked out on the board's own clock readings, without waiting.
+TEST(SimAcquirePacing, FreeRunningAcquisitionsComeAtMostSixtyASecondAndARestartSooner) {
+  SimAcquire a;
+  uint16_t words[1024] = {};
+  bool written[1024] = {};
+  int dac[4] = {-1, -1, -1, -1};
+  const SimAcquire::Words w{words, written, dac, 0};
+  TestSignal sig[plat::kSignalInputs];
+  auto word = [&](uint16_t n, uint16_t v, int64_t now) {
+    const uint16_t old = words[n];
+    words[n] = v;
+    return a.OnWord(n, old, w, now, sig);
+  };
+  a.SetPacing(SimAcquire::Pacing::kRealTime, 1.0);
+  int64_t t = 10000000;
+  ASSERT_TRUE(a.AcquireNow(w, t, sig));  // 7 ms of record at the start-up settings
+  word(170, 1, t + 1000);  // its raster is read at once
+  EXPECT_FALSE(word(170, 0, t + 1000));
+  EXPECT_FALSE(a.Tick(w, t + 8000, sig));  // the record time is over, the frame is not
+  EXPECT_FALSE(a.Tick(w, t + 16000, sig));
+  EXPECT_TRUE(a.Tick(w, t + 16700, sig));  // 60 a second
+  t += 16700;
+  word(0, 1, t + 100);  // a reader restarts sampling: the record time alone
+  word(0, 0, t + 100);
+  EXPECT_FALSE(a.Tick(w, t + 7000, sig));
+  EXPECT_TRUE(a.Tick(w, t + 8000, sig));
 }
 
 TEST_F(SimAcquire_, RollFifosFillAtTenSamplesPerColumn) {

@@ -194,3 +194,28 @@ TEST(SimFpgaInspect, SummarisesTheBoard) {
   EXPECT_NE(s.find("8=165"), std::string::npos) << s;
   EXPECT_NE(s.find("signals (Hz): 1000 1000 0"), std::string::npos) << s;
 }
+
+TEST(SimFpgaLogs, KeepTheLastEntriesSoABoardRunningAllDayStaysBounded) {
+  F().ClearLog();
+  F().ClearBlockReads();
+  constexpr size_t kCap = plat::SimFpga::kLogWords;
+  for (size_t i = 0; i < kCap + 1000; ++i) F().WriteWord(300, uint16_t(i));
+  auto log = F().Log();
+  ASSERT_EQ(log.size(), kCap);
+  EXPECT_EQ(log.front(), std::make_pair(uint16_t(300), uint16_t(1000)));  // oldest kept
+  EXPECT_EQ(log.back(), std::make_pair(uint16_t(300), uint16_t(kCap + 999)));
+  EXPECT_EQ(F().Word(300), uint16_t(kCap + 999));
+  F().ClearLog();
+  F().WriteWord(301, 7);
+  ASSERT_EQ(F().Log().size(), 1u);
+  EXPECT_EQ(F().Log()[0], std::make_pair(uint16_t(301), uint16_t(7)));
+
+  uint8_t b[4];
+  for (size_t i = 0; i < plat::SimFpga::kLogBlockReads + 10; ++i) F().ReadBlock(uint32_t(1000 + i % 3), b, 1 + i % 4);
+  const auto reads = F().BlockReads();
+  ASSERT_EQ(reads.size(), plat::SimFpga::kLogBlockReads);
+  const size_t last = plat::SimFpga::kLogBlockReads + 9;
+  EXPECT_EQ(reads.back(), std::make_pair(uint32_t(1000 + last % 3), size_t(1 + last % 4)));
+  F().ClearBlockReads();
+  EXPECT_TRUE(F().BlockReads().empty());
+}

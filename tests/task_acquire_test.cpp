@@ -317,3 +317,53 @@ TEST_F(Acquire, TheSetupBlockSavesAndRestoresEverySetting) {
   EXPECT_EQ(status, -1);
   EXPECT_EQ(Item(kAcqMode), 3);
 }
+
+// The list the screen shows is the list the keys reach: the sequence open,
+// turn, wait, push is repeated across the list's time-out, and a push takes
+// the highlighted choice exactly when the list was on screen before it.
+TEST_F(Acquire, AListOnScreenAlwaysTakesThePushAndAClosedOneIsGone) {
+  auto region = [&] {
+    std::vector<uint32_t> v;
+    for (int r = 75; r < 75 + 22 * 5; ++r)
+      for (int c = 560; c < 670; ++c) v.push_back(bench.Pixel(r, c));  // left of the menu panel
+    return v;
+  };
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+  const auto closed = region();
+  int taken = 0, missed = 0;
+  for (int round = 0; round < 60; ++round) {
+    TaskAcquire.TaskMenu.SetMenuItem(kAcqMode, 0);  // Normal
+    bench.Key(F1);  // the list opens on Normal
+    for (int i = 0; i < kAcqModeAverage; ++i) bench.Key(kDown);  // Average highlighted
+    bench.AdvanceMs(5700 + 20 * round);  // around the 6 s time-out
+    bench.Pass();  // a frame: the list drawn, or closed and gone
+    const bool shown = region() != closed;
+    bench.Key(kSelect);
+    if (shown) {
+      EXPECT_EQ(Item(kAcqMode), kAcqModeAverage) << "round " << round;
+      ++taken;
+    } else {
+      EXPECT_EQ(Item(kAcqMode), 0) << "round " << round;
+      ++missed;
+    }
+    bench.Pass();
+    EXPECT_EQ(region(), closed) << "round " << round;  // no list left behind
+  }
+  EXPECT_GT(taken, 0);
+  EXPECT_GT(missed, 0);
+
+  // The menu hidden by its own time-out (5 s) takes its list with it.
+  SysRunStatus.SetMenuDisplayTimeS(0);
+  for (int round = 0; round < 20; ++round) {
+    TaskAcquire.TaskMenu.SetMenuItem(kAcqMode, 0);
+    bench.Key(F1);
+    for (int i = 0; i < kAcqModeAverage; ++i) bench.Key(kDown);
+    bench.AdvanceMs(4500 + 50 * round);
+    bench.Pass();
+    const bool menuShown = SysRunStatus.IsMenuStatus() != 0;
+    bench.Key(kSelect);
+    EXPECT_EQ(Item(kAcqMode), menuShown ? kAcqModeAverage : 0) << "round " << round;
+    if (!menuShown) bench.Key(kAcquire);  // the menu back for the next round
+  }
+}

@@ -31,7 +31,9 @@ const std::string g_startDir = [] {
   return std::string(getcwd(buf, sizeof buf) ? buf : ".");
 }();
 
-enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kCh1Key = 64, kCh2Key = 65 };
+enum : uint8_t {
+  F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kCh1Key = 64, kCh2Key = 65, kDisplayKey = 61
+};
 constexpr uint32_t kCh1Colour = 0x00CCCC, kCh2Colour = 0xFFCC00;
 
 int Count(const std::vector<uint32_t>& s, int row, int col, int width, int height, uint32_t colour) {
@@ -375,6 +377,145 @@ TEST_F(Channel, TheLabelComesFromTheLibraryOrTheKeyboard) {
   bench.Key(F1);  // off: no label
   EXPECT_STREQ(Vertical.GetChLabelName(0), "");
   EXPECT_EQ(bench.EepromByte(EE_CH1_LABEL), 0);
+}
+
+TEST_F(Channel, ChoosingUnitAOnTheVoltageProbePagePutsTheCurrentProbesRatioInForce) {
+  bench.Key(F5);
+  Choose(F2, 3, 7);  // a custom voltage ratio of 2.5 set last
+  M1().SetMenuItem(7, ItemParaFromF32(2.5f));
+  bench.Key(F3);
+  Pad(TaskCh1, kNumOne + 1);
+  Pad(TaskCh1, kNumPoint);
+  Pad(TaskCh1, kNumOne + 4);
+  Pad(TaskCh1, kNumEnter);
+  ASSERT_FLOAT_EQ(Vertical.GetYRealProbeScale(0), 2.5f);
+  Choose(F2, 7, 4);  // back to 10X
+  Choose(F4, 0, 1);  // unit A: the current-probe page's 200X, not the 2.5 left over
+  EXPECT_EQ(Vertical.GetChUnit(0), 1);
+  EXPECT_EQ(Vertical.GetYRealprobe(0), 7);
+  EXPECT_FLOAT_EQ(Vertical.GetYRealProbeScale(0), 200.0f);
+  EXPECT_FLOAT_EQ(Vdiv(0), 200 * Base(0));
+}
+
+TEST_F(Channel, TheRunStateSyncKeepsTheVoltsPerDivisionAndTakesTheCoarseFineSwitch) {
+  SysRunInfo.vertical[0].vdivIndex = 20;  // a range the knob chose
+  const int index = 20;
+  M1().SetMenuItem(2, 1);  // fine
+  SysRunStatus.SysRunInfoSync(6);
+  EXPECT_EQ(SysRunInfo.vertical[0].vdivIndex, index);
+  EXPECT_EQ(SysRunInfo.vertical[0].vernierOn, 1);
+  M1().SetMenuItem(2, 0);
+  SysRunStatus.SysRunInfoSync(6);
+  EXPECT_EQ(SysRunInfo.vertical[0].vdivIndex, index);
+  EXPECT_EQ(SysRunInfo.vertical[0].vernierOn, 0);
+}
+
+// The changed pixels between two screens inside a box.
+int Changed(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int row, int col, int w, int h) {
+  int n = 0;
+  for (int r = row; r < row + h; ++r)
+    for (int c = col; c < col + w; ++c) n += a[size_t(r) * 800 + size_t(c)] != b[size_t(r) * 800 + size_t(c)];
+  return n;
+}
+
+TEST_F(Channel, AnotherModulesKeyClosesTheKeypadAndTheLabelKeyboard) {
+  for (int ch = 0; ch < 2; ++ch) {
+    TaskForChannel& t = ch ? static_cast<TaskForChannel&>(TaskCh2) : static_cast<TaskForChannel&>(TaskCh1);
+    bench.Key(ch ? kCh2Key : kCh1Key);
+    if (ch == 0) bench.Key(kCh1Key);  // CH1 was current already: back on
+    ASSERT_EQ(TaskManage.GetTaskCurrId(), 6 + ch);
+    t.TaskMenu.SetCurrPage(0);
+    bench.Key(F5);  // the probe page: the custom ratio's keypad
+    Choose(F2, 3, 7);
+    const auto clean = bench.Screen();
+    bench.Key(F3);
+    ASSERT_TRUE(t.KeypadShown());
+    ASSERT_GT(Changed(bench.Screen(), clean, 100, 230, 300, 180), 1000);
+    bench.Key(kDisplayKey);  // DISPLAY takes over: the keypad goes
+    EXPECT_FALSE(t.KeypadShown()) << ch;
+    EXPECT_EQ(QelDraw.GetNumKeyboardShowMsg().shown, 0);
+    EXPECT_LT(Changed(bench.Screen(), clean, 100, 230, 300, 180), 50) << ch;
+
+    // The label keyboard: from the label page, Edit.
+    bench.Key(ch ? kCh2Key : kCh1Key);
+    t.TaskMenu.SetCurrPage(t.Layout().labelPage * 5);
+    bench.Key(F1);  // label on
+    Choose(F2, 0, 12);  // Custom
+    const auto noKeyboard = bench.Screen();
+    bench.Key(F3);
+    ASSERT_TRUE(t.KeyboardShown());
+    ASSERT_TRUE(SysRunStatus.GetFuncBits() & 0x80000);
+    ASSERT_GT(Changed(bench.Screen(), noKeyboard, 130, 90, 560, 150), 1000);
+    bench.Key(kDisplayKey);
+    EXPECT_FALSE(t.KeyboardShown()) << ch;
+    EXPECT_FALSE(SysRunStatus.GetFuncBits() & 0x80000);
+    EXPECT_LT(Changed(bench.Screen(), noKeyboard, 130, 90, 560, 150), 50) << ch;
+    bench.Key(kUp);  // the knob now drives DISPLAY, not a hidden keyboard
+    EXPECT_FALSE(t.KeyboardShown());
+    EXPECT_EQ(t.KeyboardSel(), 0);
+  }
+}
+
+TEST_F(Channel, TheLabelKeyboardDrawsAllFortyKeysAndStartsOnTheFirst) {
+  bench.Key(F5);
+  bench.Key(F5);
+  bench.Key(F1);
+  Choose(F2, 0, 12);
+  bench.Key(F3);
+  ASSERT_TRUE(TaskCh1.KeyboardShown());
+  EXPECT_EQ(TaskCh1.KeyboardSel(), 0);
+  // Every key is a filled box 25 x 30 at its place: the last three (delete,
+  // case, OK) included; each lights up under the cursor.
+  for (int i = 0; i < 40; ++i) {
+    const int row = 200 + 35 * (i / 20), col = 105 + 27 * (i % 20);
+    const uint32_t colour = i == TaskCh1.KeyboardSel() ? 0x01F801u : 0x3C3C3Cu;
+    EXPECT_EQ(bench.Pixel(row + 1, col + 1), colour) << i;
+    EXPECT_EQ(bench.Pixel(row + 28, col + 23), colour) << i;
+  }
+  while (TaskCh1.KeyboardSel() != 39) bench.Key(kUp);  // below the first key: OK
+  EXPECT_EQ(bench.Pixel(236, 105 + 27 * 19 + 1), 0x01F801u);
+  bench.Key(F1);  // reopened: the cursor is on the first key again
+  bench.Key(F5);
+  bench.Key(F3);
+  ASSERT_TRUE(TaskCh1.KeyboardShown());
+  EXPECT_EQ(TaskCh1.KeyboardSel(), 0);
+  EXPECT_EQ(bench.Pixel(201, 106), 0x01F801u);
+}
+
+TEST_F(Channel, ThePageIndicatorShowsThreePagesForEachChannel) {
+  int current = -1, count = -1;
+  for (int ch = 0; ch < 2; ++ch) {
+    Menu& m = ch ? TaskCh2.TaskMenu : M1();
+    const int probe = 1, current_probe = ch ? 2 : 5, label = ch ? 3 : 2, keyboard = ch ? 4 : 3;
+    const int places[][2] = {{0, 0}, {probe, 1}, {current_probe, 1}, {label, 2}};
+    for (const auto& p : places) {
+      m.SetCurrPage(p[0] * 5);
+      m.GetMenuPageIndicator(&current, &count);
+      EXPECT_EQ(count, 3) << ch << " page " << p[0];
+      EXPECT_EQ(current, p[1]) << ch << " page " << p[0];
+    }
+    m.SetCurrPage(keyboard * 5);
+    m.GetMenuPageIndicator(&current, &count);
+    EXPECT_EQ(count, 0);
+    m.SetCurrPage(0);
+  }
+  // On screen: three dots centred under CH1's menu, the first lit.
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+  short w = 0, h = 0;
+  QelDraw.GetPictrueInfo(91, &w, &h);
+  ASSERT_GT(w, 0);
+  const auto s = bench.Screen();
+  auto dot = [&](int col) {
+    std::vector<uint32_t> v;
+    for (int r = 435; r < 435 + h; ++r)
+      for (int c = col; c < col + w; ++c) v.push_back(s[size_t(r) * 800 + size_t(c)]);
+    return v;
+  };
+  const int first = 737 - (2 * 16 + w) / 2;
+  EXPECT_NE(dot(first), dot(first + 16));  // the page shown, then the others
+  EXPECT_EQ(dot(first + 16), dot(first + 32));
+  EXPECT_NE(dot(first + 48), dot(first + 32));  // no fourth
 }
 
 // ---- setup blocks ----

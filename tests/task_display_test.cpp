@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <vector>
 
+#include "acquisition/wave.h"
 #include "acquisition/x_system.h"
 #include "core/eeprom_map.h"
 #include "core/request.h"
@@ -15,6 +17,7 @@
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "platform/backlight.h"
+#include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
 #include "ui/picture.h"
 #include "ui/qel_draw.h"
@@ -237,6 +240,45 @@ TEST_F(DisplayBright, BrightnessKnobsMoveByAtMostThreeAndStayInRange) {
   Remote(kUp, 100);
   EXPECT_EQ(plat::Backlight(), 100);
   EXPECT_EQ(bench.EepromByte(164), 100);
+}
+
+TEST_F(Display, ColourGradingAndItsInversionChangeTheTraceOnScreen) {
+  bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+  SetWaveTestSettings();
+  // The trace's colours over the wave area, as drawn from the raster, by
+  // raster point. The trigger crossing moves by a fraction of a sample from
+  // one acquisition to the next, so frames are compared where both are lit.
+  auto frame = [&] {
+    WaveOp.RequestChData(1);
+    EXPECT_TRUE(bench.Fpga().AcquireNow());
+    SysRunStatus.SetDrawRefresh();
+    bench.Pass();
+    std::map<int, uint32_t> lit;
+    for (int r = 0; r < 200; ++r)
+      for (int x = 3; x < 700; x += 7)
+        if (QelWaveData[r * 700 + x]) lit[r * 700 + x] = bench.Pixel(33 + 2 * r, 30 + x);
+    return lit;
+  };
+  auto changedShare = [](const std::map<int, uint32_t>& a, const std::map<int, uint32_t>& b) {
+    int both = 0, changed = 0;
+    for (const auto& [at, colour] : a) {
+      auto it = b.find(at);
+      if (it == b.end()) continue;
+      ++both;
+      changed += it->second != colour;
+    }
+    EXPECT_GT(both, 50);
+    return both ? double(changed) / both : 0.0;
+  };
+  Page(1);
+  const auto plain = frame();
+  ASSERT_GT(plain.size(), 50u);
+  bench.Key(kF3);  // Color on
+  const auto graded = frame();
+  EXPECT_GT(changedShare(plain, graded), 0.9);
+  bench.Key(kF4);  // inverted grading
+  const auto inverted = frame();
+  EXPECT_GT(changedShare(graded, inverted), 0.9);
 }
 
 TEST_F(Display, ColourGradingTakesThePaletteAndHoldsWaveBrightBack) {

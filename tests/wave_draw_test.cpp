@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <string>
 
+#include "acquisition/task_ch1.h"
 #include "acquisition/wave.h"
+#include "acquisition/y_system.h"
 #include "core/control.h"
 #include "core/sys_run_info.h"
 #include "platform/sim/sim_fpga.h"
@@ -195,5 +197,97 @@ TEST_F(WaveDraw_, TraceColumnsClipToTheGridAndOffGridColumnsAreSkipped) {
   EXPECT_NE(at(226, 10), kRef);
   for (int r = 33; r < 440; ++r) EXPECT_NE(at(r, 11), kRef) << r;
   EXPECT_EQ(at(33, 12), kRef);
+}
+// ---- coupling, invert and the run status on screen ----
+
+// Runs a CH1 menu item's handler with a value, as its key would.
+void Ch1Item(int item, int value, int (*handler)(keypara)) {
+  TaskCh1.TaskMenu.SetMenuItem(item, uint64_t(value));
+  handler(keypara{KEY_NO_KEY, 0, 0});
+}
+
+// Screen row of a sample code (two rows a code, code 127 on the centre).
+int RowOf(int code) { return kCentre + 2 * (127 - code); }
+
+TEST_F(WaveDraw_, AGroundedChannelIsAFlatLineAtItsPositionWhateverTheSignal) {
+  Ch1Item(0, 2, Ch1_Coupling);  // GND
+  Vertical.SetRealYposition(0, 150);
+  Vertical.AdjYPosition(0, 0);
+  b.AdvanceMs(4000);
+  for (int type : {2, 1}) {
+    SysRunStatus.SetWaveType(type);
+    for (double amplitude : {1.0, 0.3}) {
+      b.Fpga().SetSignal(0, Sine(amplitude));
+      Frames();
+      Png(type == 2 ? "wave-ground-vectors" : "wave-ground-raster");
+      for (int x = 20; x < 650; x += 50) {
+        if (type == 2) {
+          const auto span = Span(Col(x) + 1, kCh1);
+          EXPECT_NEAR(span.first, RowOf(150), 1) << x;
+          EXPECT_NEAR(span.second, RowOf(150), 1) << x;
+        } else {
+          for (int r = 0; r < 200; ++r)
+            EXPECT_EQ(QelWaveData[r * 700 + x] != 0, r == 227 - 150) << x << " row " << r;
+          EXPECT_NE(b.Pixel(33 + 2 * (227 - 150), Col(x) + 1), 0u);
+        }
+      }
+    }
+  }
+}
+
+TEST_F(WaveDraw_, AnInvertedChannelIsDrawnUpsideDown) {
+  // Narrow positive pulses (10 % high) from -1 V to +1 V: the trace rests at
+  // -1 V, two divisions below the centre; inverted it rests two above.
+  plat::TestSignal pulse;
+  pulse.shape = plat::SignalShape::kPulse;
+  b.Fpga().SetSignal(0, pulse);
+  auto resting = [&](int type, int code) {  // columns whose trace lies at `code` (+-1)
+    int n = 0;
+    for (int x = 20; x < 650; x += 5) {
+      bool lit = false;
+      for (int c = code - 1; c <= code + 1; ++c)
+        lit = lit || (type == 2 ? b.Pixel(RowOf(c), Col(x) + 1) == kCh1 : QelWaveData[(227 - c) * 700 + x] != 0);
+      n += lit;
+    }
+    return n;
+  };
+  constexpr int kColumns = 126, kLow = 77, kHigh = 177;
+  for (int type : {2, 1}) {
+    SysRunStatus.SetWaveType(type);
+    Ch1Item(3, 0, Ch1_Invert);
+    b.AdvanceMs(4000);
+    Frames();
+    EXPECT_GT(resting(type, kLow), kColumns * 3 / 4) << type;
+    EXPECT_LT(resting(type, kHigh), kColumns / 4) << type;
+    Ch1Item(3, 1, Ch1_Invert);
+    b.AdvanceMs(4000);
+    Frames();
+    Png(type == 2 ? "wave-invert-vectors" : "wave-invert-raster");
+    EXPECT_GT(resting(type, kHigh), kColumns * 3 / 4) << type;
+    EXPECT_LT(resting(type, kLow), kColumns / 4) << type;
+  }
+}
+
+TEST_F(WaveDraw_, TheStatusBoxShowsTriggeredWhileTheSignalCrossesTheLevel) {
+  auto box = [&] {
+    std::vector<uint32_t> v;
+    for (int r = 3; r < 23; ++r)
+      for (int c = 4; c < 54; ++c) v.push_back(b.Pixel(r, c));
+    return v;
+  };
+  Frames();
+  EXPECT_EQ(SysRunStatus.GetAcquireStatus(0), 2);  // triggered
+  const auto triggered = box();
+  Png("status-triggered");
+  plat::TestSignal dc;
+  dc.shape = plat::SignalShape::kDc;
+  b.Fpga().SetSignal(0, dc);  // nothing crosses the level: auto
+  Frames();
+  EXPECT_EQ(SysRunStatus.GetAcquireStatus(0), 1);
+  EXPECT_NE(box(), triggered);
+  b.Fpga().SetSignal(0, Sine(1.0));
+  Frames();
+  EXPECT_EQ(SysRunStatus.GetAcquireStatus(0), 2);
+  EXPECT_EQ(box(), triggered);
 }
 }  // namespace

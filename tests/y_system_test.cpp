@@ -490,7 +490,8 @@ TEST_F(Vertical_, AcquisitionsTakeTheDecodedRangeOffsetAndInversion) {
   Vertical.AdjYPosition(0, 0);
   plat::SimApplyVertical(0, plat::SimDecodedChannel(0), &a.set);
   EXPECT_TRUE(a.set.ch[0].invert);
-  EXPECT_EQ(a.Code(0, plat::kRecordCentre), 100);  // mirrored about the position
+  EXPECT_EQ(a.ScreenCode(0, plat::kRecordCentre), 100);  // mirrored about the position on screen
+  EXPECT_EQ(a.Code(0, plat::kRecordCentre), 155);        // memory: 0 V at 255 - 150, not inverted
   Vertical.SetChCoupling(0, 2);
   plat::SimApplyVertical(0, plat::SimDecodedChannel(0), &a.set);
   EXPECT_EQ(a.set.ch[0].coupling, 2);

@@ -184,10 +184,17 @@ int Menu::SaveCurrPage() {
   return 0;
 }
 
+// The page id says it: its high byte is the number of pages the shown page
+// belongs with, its low byte the page's place among them from 1 (0: no
+// indicator, count 0). Pages that stand in for each other (a module's two
+// probe pages) share a place.
 int Menu::GetMenuPageIndicator(int* current, int* count) const {
   if (!record_) return -1;
-  if (current) *current = record_->currPage;
-  if (count) *count = record_->pageCount;
+  const int page = record_->currPage >= 0 && record_->currPage < kMenuPages ? record_->currPage : 0;
+  const uint32_t id = record_->pages[page].id;
+  const int place = int(id & 0xFF);
+  if (current) *current = place > 0 ? place - 1 : 0;
+  if (count) *count = place > 0 ? int(id >> 8 & 0xFF) : 0;
   return 0;
 }
 

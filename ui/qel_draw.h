@@ -57,7 +57,7 @@ struct numkeyboardshow {
 static_assert(sizeof(numkeyboardshow) == 4, "keypad state is 4 bytes");
 
 // The letter keyboard as the remote screen code sees it.
-constexpr int kSoftKeys = 38;  // "A".."Z", "0".."9", "_" and "del"
+constexpr int kSoftKeys = 40;  // "A".."Z", "0".."9", "_", "del", the case key and "OK"
 struct SoftKeyPlace {
   int16_t row;
   int16_t column;
@@ -70,7 +70,6 @@ struct softkeyboardmsg {
   int16_t cursor;
   int16_t shown;
   SoftKeyPlace key[kSoftKeys];
-  uint8_t reserved[12];
 };
 static_assert(sizeof(softkeyboardmsg) == 250, "letter keyboard state is 250 bytes");
 

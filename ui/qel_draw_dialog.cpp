@@ -30,7 +30,10 @@ constexpr KeyPlace kNumKeyPlace[kNumKeys] = {
 };
 
 constexpr char kSoftKeyChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_";
-static_assert(sizeof kSoftKeyChars - 1 + 1 == kSoftKeys, "37 characters and the del key");
+constexpr int kSoftCharKeys = sizeof kSoftKeyChars - 1;
+// The keys after the characters: delete, the case toggle and OK.
+constexpr const char* kSoftKeyWords[] = {"del", "Aa", "OK"};
+static_assert(kSoftCharKeys + 3 == kSoftKeys, "37 characters, delete, case and OK");
 constexpr int kSoftKeyColour = 0x3C3C3C, kSoftKeyHighlight = 0x01F801;
 
 bool IsMessageIcon(int id) { return id >= 102 && id <= 111; }
@@ -102,12 +105,13 @@ void qel_draw::DrawSoftKeyboard(short cursor, short lowerCase, const char* name)
     const int row = 200 + 35 * (i / 20), col = 105 + 27 * (i % 20);
     const bool lit = i == cursor;
     FillRect(row, col, 25, 30, lit ? kSoftKeyHighlight : kSoftKeyColour, DRAW_CURRENT);
-    char label[4] = "del";
-    if (i < kSoftKeys - 1) {
+    char label[4] = {};
+    if (i < kSoftCharKeys) {
       char c = kSoftKeyChars[i];
       if (lowerCase == 1 && c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
       label[0] = c;
-      label[1] = 0;
+    } else {
+      std::snprintf(label, sizeof label, "%s", kSoftKeyWords[i - kSoftCharKeys]);
     }
     DrawCentredAscii(row + 5, col + 12, label, lit ? 0 : kText, DRAW_CURRENT);
     state.key[i] = {int16_t(row), int16_t(col), int16_t(i)};

@@ -126,7 +126,12 @@ void qel_draw::Compose() {
 
   DrawTopMenuTitle(currentTask_, short(SysRunStatus.IsMenuStatus()), menu_);
   if (MenuOnScreen()) {
-    if (SysRunStatus.IsMenuTimeOver()) SysRunStatus.MenuOnOff();
+    if (SysRunStatus.IsMenuTimeOver()) {
+      SysRunStatus.MenuOnOff();
+      // A list does not outlive the menu it belongs to: hidden, it would
+      // still take the knob and the push.
+      if (Menu* m = menu_) m->MenuPopDisable();
+    }
     CopyMenuBuffToTFTBuff();
     DrawQelMenuPop(currentTask_, menu_);
   }

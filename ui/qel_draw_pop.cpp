@@ -23,7 +23,12 @@ void qel_draw::DrawQelMenuPop(int task, Menu* m) {
   int32_t sec = 0, usec = 0;
   plat::WallTime(&sec, &usec);
   const int64_t idle = (int64_t(sec) - info.time.tv_sec) * 1000000 + (usec - info.time.tv_usec);
-  if (idle > kPopOpenUs) m->MenuPopDisable();  // drawn this last time
+  // A list left alone too long closes, and is no longer drawn: a list still
+  // on screen after it closed would let the next knob turn or push miss it.
+  if (idle > kPopOpenUs) {
+    m->MenuPopDisable();
+    return;
+  }
 
   std::vector<const uint16_t*> texts;
   for (const MenuOption* o = it.options; o && texts.size() < size_t(kMenuItems); o = o->next)

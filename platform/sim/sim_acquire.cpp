@@ -26,8 +26,15 @@ enum Word : uint16_t {
 };
 constexpr int kTrigLevelDac = 2, kTrigHysteresisDac = 3;
 constexpr int kSweepNormal = 1, kSweepSingle = 2;
+// Register 770 fields, as the instrument reads them: 1 auto (acquiring
+// without a trigger), 2 triggered, 3 armed (a normal sweep waiting for its
+// trigger), 4 a single sweep waiting.
 constexpr int kStatusAuto = 1, kStatusTriggered = 2, kStatusArmed = 3, kStatusSingleWait = 4;
 constexpr int64_t kMinCycleUs = 1000;
+// Free-running acquisitions come no faster than the screen shows them: 60
+// frames a second. A reader that restarts sampling gets the next one after
+// the record time alone.
+constexpr int64_t kFrameUs = 1000000 / 60;
 constexpr int64_t kNormalRecheckUs = 10000;
 constexpr int kEdgeSteps = 2048;  // two periods, 1024 steps each
 constexpr int kBisections = 60;
@@ -129,8 +136,12 @@ uint8_t SimAcquisition::Code(int ch, double address) const {
     if (c.coupling == 1) v -= SignalMean(sig[ch & 1]);
     code += v * 25.0 / (c.voltsPerDiv > 0 ? c.voltsPerDiv : 1.0);
   }
-  long q = std::isfinite(code) ? std::lround(std::min(std::max(code, 1.0), 254.0)) : 127;
-  return uint8_t(c.invert ? 255 - q : q);
+  return uint8_t(std::isfinite(code) ? std::lround(std::min(std::max(code, 0.0), 255.0)) : 127);
+}
+
+uint8_t SimAcquisition::ScreenCode(int ch, double address) const {
+  const uint8_t q = Code(ch, address);
+  return set.ch[ch & 1].invert ? uint8_t(255 - q) : q;
 }
 
 // --- run control ---
@@ -186,7 +197,7 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
   if (!Running(w)) return false;
   file_.Refresh(signals);
   const SimAcqSettings s = CurrentSettings(w);
-  dueUs_ = nowUs + CycleUs(s, signals);
+  dueUs_ = nowUs + std::max(CycleUs(s, signals), int64_t(double(kFrameUs) * scale_));
   if (s.roll) return false;
 
   const int sweep = w.value[kSweepWord];
@@ -205,6 +216,7 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
   }
   if (!found && !force && (sweep & kSweepNormal)) {
     if (pacing_ == Pacing::kRealTime) dueUs_ = nowUs + int64_t(kNormalRecheckUs * scale_);
+    if (!(sweep & kSweepSingle)) status_ = kStatusArmed;
     return false;  // normal sweep waits for its trigger
   }
 
@@ -242,7 +254,9 @@ bool SimAcquire::OnWord(uint16_t word, uint16_t old, const Words& w, int64_t now
       if (v == 1) unread_ = false;
       if (old != 1 || v != 0) return false;
       singleDone_ = false;  // sampling restarts
-      status_ = (w.value[kSweepWord] & kSweepSingle) ? kStatusSingleWait : kStatusArmed;
+      status_ = (w.value[kSweepWord] & kSweepSingle) ? kStatusSingleWait
+                : (w.value[kSweepWord] & kSweepNormal) ? kStatusArmed
+                                                        : kStatusAuto;
       dueUs_ = nowUs + CycleUs(CurrentSettings(w), signals);
       return unpaced && Make(w, nowUs, signals, force_);
     case kPauseWord:

@@ -6,9 +6,13 @@
 // Record. Acquisition memory holds `depth` samples centred on record address
 // kRecordCentre (35,000,000); the trigger sits at `triggerAddress`. Sample
 // codes: 8 bits, the channel's zero code (127 = screen centre) for 0 V, 25
-// codes per division, rounded and clamped to 1..254; AC coupling removes the
-// signal's mean, GND gives the zero code, invert gives 255 - code. The record
-// is not stored: each sample is worked out from the acquisition's snapshot of
+// codes per division, rounded and clamped to 0..255 (the ADC clips a signal
+// beyond its range at 0 and 255); AC coupling removes the signal's mean, GND
+// gives the zero code. Invert (control word 204) mirrors the display raster
+// only (255 - code): acquisition memory keeps the samples as taken, 0 V at the
+// mirrored position the offset DAC was set for, and the instrument's invert
+// mapping turns them over. The record is not stored: each sample is worked
+// out from the acquisition's snapshot of
 // signals and settings, so any read gives the same bytes for one acquisition.
 //
 // Run control, decoded from the board-level control words:
@@ -25,9 +29,9 @@
 // Register 804 bit 0 rises with every finished acquisition (and the finished
 // signal is raised); control word 0 = 1 clears it.
 // Register 770: per channel 4 bits (CH1 bits 0-3, CH2 bits 4-7), the same for
-// both: 1 acquired in auto without a trigger, 2 triggered (also a single
-// acquisition done), 3 armed and waiting (sampling just restarted), 4 single
-// armed and waiting.
+// both: 1 auto (the last acquisition found no trigger), 2 triggered (a single
+// sweep's acquisition too), 3 armed (a normal sweep waiting for its trigger),
+// 4 single armed and waiting.
 // The trigger sample is the first sample after the trigger crossing: the
 // crossing lies a fraction of a sample period before it, a different fraction
 // every acquisition, as a sample clock that runs free of the signal gives.
@@ -65,7 +69,8 @@
 //
 // Pacing. Real time: an acquisition finishes a record time (plus the wait for
 // the trigger; 40 ms without one in auto) after the last, never faster than
-// once a millisecond, times the pacing scale. Unpaced: the next acquisition
+// the screen's 60 frames a second (after sampling restarts: the record time
+// alone, at least a millisecond), times the pacing scale. Unpaced: the next acquisition
 // finishes as soon as sampling restarts, acquisition resumes or the raster of
 // the last one has been read. On demand: only SimFpga::AcquireNow makes one.
 // Until a test chooses, the board paces in real time, or on demand when the
@@ -125,14 +130,18 @@ struct SimAcquisition {
 
   double SamplesPerColumn() const;
   double Volts(int input, double address) const;  // the signal at a record address
-  uint8_t Code(int ch, double address) const;     // the sample code there
+  uint8_t Code(int ch, double address) const;     // the sample code stored there
+  uint8_t ScreenCode(int ch, double address) const;  // as the raster draws it (inverted)
 };
 
 // Builds the display raster (kRasterBytes) of an acquisition for the channels
 // in `mask` (bit 0 CH1, bit 1 CH2), the active channel on top; the maxima and
-// minima of the codes over the screen window in max[2], min[2].
+// minima of the drawn channels' codes over the screen window in max[ch], min[ch].
 void SimBuildRaster(const SimAcquisition& a, int mask, int activeCh, uint8_t* raster, uint8_t* max,
                     uint8_t* min);
+// The maximum and minimum codes of one channel over the screen window, in
+// max[ch], min[ch] (for a channel the raster does not draw).
+void SimChannelExtremes(const SimAcquisition& a, int ch, uint8_t* max, uint8_t* min);
 
 class SimAcquire {
  public:
@@ -195,6 +204,7 @@ class SimAcquire {
   int64_t CycleUs(const SimAcqSettings& s, const TestSignal* signals) const;
   void ArmRead(const Words& w);
   void Render(const Words& w);
+  void Extremes(const Words& w);  // max_ and min_ of both channels
   void UpdateRoll(const Words& w, int64_t nowUs, TestSignal* signals);
   size_t RollPending(int ch) const;
   void ReadRoll(int ch, uint8_t* dest, size_t length);
@@ -211,7 +221,7 @@ class SimAcquire {
   bool unread_ = false;      // finished, its raster not read yet
   bool singleDone_ = false;  // single sweep: no more until sampling restarts
   bool force_ = false;
-  int status_ = 3;
+  int status_ = 1;
   int64_t dueUs_ = 0;
 
   // The armed read.
@@ -225,6 +235,7 @@ class SimAcquire {
   uint64_t renderedSerial_ = ~0ull;
   int renderedMask_ = -1, renderedActive_ = -1;
   uint8_t max_[2] = {}, min_[2] = {};
+  uint64_t extremesSerial_[2] = {~0ull, ~0ull};  // acquisition max_/min_ hold, per channel
 
   // Roll stream.
   bool rolling_ = false;

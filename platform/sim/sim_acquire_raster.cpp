@@ -28,11 +28,11 @@ void DrawChannel(const SimAcquisition& a, int ch, bool draw, uint8_t* raster, ui
   };
   int hits[256] = {};
   uint8_t hi = 0, lo = 255;
-  int prev = a.Code(ch, address(0, 0));
+  int prev = a.ScreenCode(ch, address(0, 0));
   for (int x = 0; x < kColumns; ++x) {
     int first = 255, last = 0;
     for (int j = 0; j < n; ++j) {
-      const int code = a.Code(ch, address(x, j));
+      const int code = a.ScreenCode(ch, address(x, j));
       hi = uint8_t(std::max<int>(hi, code));
       lo = uint8_t(std::min<int>(lo, code));
       // The point and the codes between it and the point before (whose own
@@ -60,7 +60,12 @@ void SimBuildRaster(const SimAcquisition& a, int mask, int activeCh, uint8_t* ra
                     uint8_t* min) {
   std::memset(raster, 0, size_t(kColumns) * kRows);
   const int other = activeCh == 1 ? 0 : 1;
-  for (int ch : {other, activeCh}) DrawChannel(a, ch, (mask >> ch) & 1, raster, max, min);
+  for (int ch : {other, activeCh})
+    if ((mask >> ch) & 1) DrawChannel(a, ch, true, raster, max, min);
+}
+
+void SimChannelExtremes(const SimAcquisition& a, int ch, uint8_t* max, uint8_t* min) {
+  DrawChannel(a, ch & 1, false, nullptr, max, min);
 }
 
 }  // namespace plat

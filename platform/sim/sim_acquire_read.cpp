@@ -44,9 +44,22 @@ void SimAcquire::Render(const Words& w) {
   if (renderedSerial_ == last_.serial && renderedMask_ == mask && renderedActive_ == active) return;
   raster_.assign(kRasterBytes, 0);
   SimBuildRaster(last_, mask, active, raster_.data(), max_, min_);
+  for (int ch = 0; ch < 2; ++ch)
+    if ((mask >> ch) & 1) extremesSerial_[ch] = last_.serial;
   renderedSerial_ = last_.serial;
   renderedMask_ = mask;
   renderedActive_ = active;
+}
+
+// A channel the raster does not draw is worked out only when its maximum or
+// minimum is read.
+void SimAcquire::Extremes(const Words& w) {
+  Render(w);
+  for (int ch = 0; ch < 2; ++ch) {
+    if (extremesSerial_[ch] == last_.serial) continue;
+    SimChannelExtremes(last_, ch, max_, min_);
+    extremesSerial_[ch] = last_.serial;
+  }
 }
 
 bool SimAcquire::Reg(uint16_t reg, const Words& w, int64_t nowUs, TestSignal* signals, uint16_t* value) {
@@ -66,7 +79,7 @@ bool SimAcquire::Reg(uint16_t reg, const Words& w, int64_t nowUs, TestSignal* si
       return true;
     case kMaxReg:
     case kMinReg: {
-      Render(w);
+      Extremes(w);
       const uint8_t* v = reg == kMaxReg ? max_ : min_;
       *value = uint16_t(v[0] | v[1] << 8);
       return true;

@@ -110,7 +110,7 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
     const uint16_t old = words_[w];
     words_[w] = value;
     written_[w] = true;
-    log_.emplace_back(word, value);
+    log_.Push({word, value});
     if (w == kResetWord && value == 1) done_ = false;
     const int64_t now = MonoUs();
     counters_.OnWord(w, value, words_, now);
@@ -130,6 +130,7 @@ uint16_t SimFpga::ReadReg(uint16_t reg) {
 uint16_t SimFpga::ModelReg(uint16_t r) {
   uint16_t v = 0;
   if (counters_.Read(r, MonoUs(), signals_, &v)) return v;
+  if (voltmeter_.Read(r, acq_.Last(), words_[SimVoltmeter::kSourceWord], &v)) return v;
   switch (r) {
     case 768:
       return uint16_t((faults_.pllFail ? 0 : 4) | (faults_.ddrFail ? 0 : 8));
@@ -179,12 +180,12 @@ bool SimFpga::WordWritten(uint16_t word) {
 
 std::vector<std::pair<uint16_t, uint16_t>> SimFpga::Log() {
   std::lock_guard<std::mutex> lock(mu_);
-  return log_;
+  return log_.Entries();
 }
 
 void SimFpga::ClearLog() {
   std::lock_guard<std::mutex> lock(mu_);
-  log_.clear();
+  log_.Clear();
 }
 
 int SimFpga::ReadCount(uint16_t reg) {

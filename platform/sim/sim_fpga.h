@@ -15,6 +15,7 @@
 //   788, 792 maximum and minimum codes of the last acquisition
 //   804 bit 0 acquisition done (RaiseFinished; cleared by control word 0 = 1)
 //   820 self-reset status, bits 8-11 the drawing status (5 idle)
+//   864-878 voltmeter accumulators (platform/sim/sim_voltmeter.h)
 //
 // Serial devices behind the FPGA are decoded from their control words: ADC
 // registers (18 latch, 20 value, 22 adc x 256 + register), PLL (12 latch,
@@ -38,7 +39,9 @@
 #include "platform/fpga.h"
 #include "platform/sim/sim_acquire.h"
 #include "platform/sim/sim_counters.h"
+#include "platform/sim/sim_log_ring.h"
 #include "platform/sim/sim_signals.h"
+#include "platform/sim/sim_voltmeter.h"
 
 namespace plat {
 
@@ -64,6 +67,10 @@ class SimFpga {
 
   static constexpr size_t kWindowBytes = 307200;
   static constexpr size_t kRasterBytes = 140000;
+  // What the logs keep: a running board writes thousands of words a second.
+  static constexpr size_t kLogWords = 1 << 17;
+  static constexpr size_t kLogBlockReads = 1 << 14;
+  static constexpr size_t kLogDeviceWrites = 1 << 12;
 
   SimFpga();
 
@@ -88,6 +95,7 @@ class SimFpga {
   // --- tests: control words and registers ---
   uint16_t Word(uint16_t word);   // the last value written (0 if never written)
   bool WordWritten(uint16_t word);
+  // The control words written (the last kLogWords of them), oldest first.
   std::vector<std::pair<uint16_t, uint16_t>> Log();
   void ClearLog();
   int ReadCount(uint16_t reg);    // register reads since start
@@ -132,7 +140,9 @@ class SimFpga {
   // every other selector is a FIFO that a read drains.
   void LoadBlock(uint32_t selector, const std::vector<uint8_t>& bytes);
   size_t BlockPending(uint32_t selector);
-  std::vector<std::pair<uint32_t, size_t>> BlockReads();  // (selector, length)
+  // (selector, length) of the block reads (the last kLogBlockReads of them).
+  std::vector<std::pair<uint32_t, size_t>> BlockReads();
+  void ClearBlockReads();
   std::vector<uint8_t> Window();
 
   uint16_t AdcRegister(int adc, int reg);
@@ -165,7 +175,7 @@ class SimFpga {
   bool regFixed_[1024] = {};
   uint16_t regs_[1024] = {};
   int readCount_[1024] = {};
-  std::vector<std::pair<uint16_t, uint16_t>> log_;
+  SimLogRing<std::pair<uint16_t, uint16_t>, kLogWords> log_;
   Faults faults_;
   int lbHandle_ = 3, spiHandle_ = 4;
   bool lbOpen_ = false, spiOpen_ = false;
@@ -185,13 +195,14 @@ class SimFpga {
   SimAcquire acq_;
   std::atomic<bool> clockRunning_{false};
   std::map<uint32_t, std::vector<uint8_t>> fifos_;
-  std::vector<std::pair<uint32_t, size_t>> blockReads_;
+  SimLogRing<std::pair<uint32_t, size_t>, kLogBlockReads> blockReads_;
   uint16_t adcRegs_[2][256] = {};
-  std::vector<AdcWrite> adcWrites_;
-  std::vector<std::pair<uint16_t, uint16_t>> pllWrites_;
+  SimLogRing<AdcWrite, kLogDeviceWrites> adcWrites_;
+  SimLogRing<std::pair<uint16_t, uint16_t>, kLogDeviceWrites> pllWrites_;
   int dac_[4] = {-1, -1, -1, -1};
   uint32_t frontEnd_ = 0;
   SimCounters counters_;
+  SimVoltmeter voltmeter_;
   std::atomic<int> inFlight_{0};
   std::atomic<int> overlaps_{0};
   std::atomic<int> transferDelayUs_{0};

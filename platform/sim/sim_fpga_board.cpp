@@ -62,7 +62,7 @@ size_t SimFpga::BlockPending(uint32_t selector) {
 
 long SimFpga::ReadBlock(uint32_t selector, uint8_t* dest, size_t length) {
   std::lock_guard<std::mutex> lock(mu_);
-  blockReads_.emplace_back(selector, length);
+  blockReads_.Push({selector, length});
   std::memset(dest, 0, length);
   auto fifo = fifos_.find(selector);
   if (IsRaster(selector) && rasterLoaded_) {
@@ -81,7 +81,12 @@ long SimFpga::ReadBlock(uint32_t selector, uint8_t* dest, size_t length) {
 
 std::vector<std::pair<uint32_t, size_t>> SimFpga::BlockReads() {
   std::lock_guard<std::mutex> lock(mu_);
-  return blockReads_;
+  return blockReads_.Entries();
+}
+
+void SimFpga::ClearBlockReads() {
+  std::lock_guard<std::mutex> lock(mu_);
+  blockReads_.Clear();
 }
 
 std::vector<uint8_t> SimFpga::Window() {
@@ -99,12 +104,12 @@ void SimFpga::DecodeLatch(uint16_t w, uint16_t value) {
       for (int a = 0; a < 2; ++a) {
         if (adc != a && adc != kAdcBoth) continue;
         adcRegs_[a][reg] = words_[20];
-        adcWrites_.push_back({a, reg, words_[20]});
+        adcWrites_.Push({a, reg, words_[20]});
       }
       break;
     }
     case 12:  // PLL register write
-      if (words_[10] == 1) pllWrites_.emplace_back(words_[14], words_[16]);
+      if (words_[10] == 1) pllWrites_.Push({words_[14], words_[16]});
       break;
     case 32:  // DAC write
       if (words_[10] == 2) {
@@ -128,12 +133,12 @@ uint16_t SimFpga::AdcRegister(int adc, int reg) {
 
 std::vector<SimFpga::AdcWrite> SimFpga::AdcWrites() {
   std::lock_guard<std::mutex> lock(mu_);
-  return adcWrites_;
+  return adcWrites_.Entries();
 }
 
 std::vector<std::pair<uint16_t, uint16_t>> SimFpga::PllWrites() {
   std::lock_guard<std::mutex> lock(mu_);
-  return pllWrites_;
+  return pllWrites_.Entries();
 }
 
 int SimFpga::DacValue(int dac) {
@@ -157,11 +162,11 @@ std::string SimFpga::Inspect() {
     << (faults_.ddrFail ? " ddr" : "") << (faults_.selfResetFail ? " self-reset" : "")
     << (faults_.noSpi ? " no-spi" : "") << (faults_.noLocalBus ? " no-local-bus" : "")
     << (faults_.noWindow ? " no-window" : "") << "\n";
-  o << "words written: " << log_.size() << ", reconfigurations: " << reconfigurations_
+  o << "words written: " << log_.Total() << ", reconfigurations: " << reconfigurations_
     << ", finished: " << done_ << ", acquisition status: " << acqStatus_[0] << "/" << acqStatus_[1]
     << ", drawing: " << drawing_ << "\n";
-  o << "front end: 0x" << std::hex << frontEnd_ << std::dec << ", ADC writes: " << adcWrites_.size()
-    << ", PLL writes: " << pllWrites_.size() << "\n";
+  o << "front end: 0x" << std::hex << frontEnd_ << std::dec << ", ADC writes: " << adcWrites_.Total()
+    << ", PLL writes: " << pllWrites_.Total() << "\n";
   o << "signals (Hz):";
   for (const TestSignal& s : signals_) o << " " << (s.HasEdges() ? s.frequencyHz : 0.0);
   const SimAcquisition& a = acq_.Last();

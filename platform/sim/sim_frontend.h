@@ -11,8 +11,8 @@
 //     P = 127 + (OffsetDacCentre(ch) - D) / kOffsetDacPerCode
 //   so a sample of v volts at the BNC (probe 1x) reads P + v * 25 / (volts/div).
 //   With the channel inverted (control word 204) the instrument computes the
-//   DAC from 255 - position; the FPGA inverts the samples (255 - code), so 0 V
-//   then lands at 255 - P.
+//   DAC from 255 - position, so 0 V lands at 255 - position in memory; the
+//   FPGA draws the raster inverted (255 - code), centred on the position.
 //   Calibration points: centre at position 127 (DAC centre), upper at position
 //   127 + kCaliPointSpan (DAC centre - span x 10), lower at 127 - kCaliPointSpan.
 //

@@ -37,6 +37,27 @@ double TrainDuty(const TestSignal& s) {
   for (int i = 0; i < n; ++i) high += fall[i] - rise[i];
   return high;
 }
+
+// One period of the sine in a table, read with linear interpolation: the
+// board works out millions of samples a second, and the table is several
+// times cheaper than std::sin. The error (below 2e-8 of the amplitude) is far
+// under one sample code on every range.
+constexpr int kSineSteps = 1 << 14;
+struct SineTable {
+  double v[kSineSteps + 1];
+  SineTable() {
+    for (int i = 0; i <= kSineSteps; ++i) v[i] = std::sin(kTwoPi * double(i) / kSineSteps);
+  }
+};
+
+double Sine(double p) {  // p in [0, 1)
+  static const SineTable table;
+  const double x = p * kSineSteps;
+  int i = int(x);
+  if (i >= kSineSteps) i = kSineSteps - 1;
+  const double f = x - double(i);
+  return table.v[i] + (table.v[i + 1] - table.v[i]) * f;
+}
 }  // namespace
 
 int TrainEdges(const TestSignal& s, double* rise, double* fall) {
@@ -57,7 +78,7 @@ double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
   const double p = cycles - std::floor(cycles);  // phase in [0, 1)
   switch (s.shape) {
     case SignalShape::kSine:
-      return o + a * std::sin(kTwoPi * p);
+      return o + a * Sine(p);
     case SignalShape::kSquare:
       return p < 0.5 ? o + a : o - a;
     case SignalShape::kTriangle:

@@ -1,0 +1,90 @@
+// The measure module's block of a setup file: "TASK-MEASURE", CR LF, the
+// image of every item value, CR LF, the five slot parameters and the five
+// slot source words (16-bit little-endian), the slot mask (32-bit
+// little-endian), CR LF.
+#include <cstring>
+
+#include "analysis/task_measure.h"
+#include "core/common_subprogram.h"
+#include "core/task_manage.h"
+
+namespace {
+constexpr char kLabel[] = "TASK-MEASURE";
+constexpr char kCrLf[] = "\r\n";
+constexpr int kLabelBytes = int(sizeof kLabel - 1);
+constexpr int kCrLfBytes = 2;
+constexpr int kSlotBytes = kMeaUserSlots * 2 * 2 + 4;  // parameters, sources, mask
+constexpr uint32_t kAttrProcess = 0, kAttrDisplay = 1;
+
+void PutU16(uint8_t* at, uint16_t v) {
+  at[0] = uint8_t(v);
+  at[1] = uint8_t(v >> 8);
+}
+uint16_t GetU16(const uint8_t* at) { return uint16_t(at[0] | at[1] << 8); }
+
+bool SaveBlock(SetupFileRecord* rec) {
+  const int room = rec->length - rec->used - kLabelBytes - 3 * kCrLfBytes - kSlotBytes;
+  if (rec->used < 0 || room <= 0) return false;
+  uint8_t* at = rec->buffer + rec->used;
+  uint8_t* image = at + kLabelBytes + kCrLfBytes;
+  const int n = TaskMeasure.TaskMenu.MenuAllItemCopyMem(&TaskMeasureMenu, image, size_t(room));
+  if (n < 0) return false;
+  std::memcpy(at, kLabel, kLabelBytes);
+  std::memcpy(at + kLabelBytes, kCrLf, kCrLfBytes);
+  uint8_t* p = image + n;
+  std::memcpy(p, kCrLf, kCrLfBytes);
+  p += kCrLfBytes;
+  for (int k = 0; k < kMeaUserSlots; ++k) PutU16(p + 2 * k, uint16_t(TaskMeasure.SlotPara(k)));
+  p += 2 * kMeaUserSlots;
+  for (int k = 0; k < kMeaUserSlots; ++k) PutU16(p + 2 * k, TaskMeasure.SlotSource(k));
+  p += 2 * kMeaUserSlots;
+  const uint32_t mask = uint32_t(TaskMeasure.GetSelBit());
+  PutU16(p, uint16_t(mask));
+  PutU16(p + 2, uint16_t(mask >> 16));
+  std::memcpy(p + 4, kCrLf, kCrLfBytes);
+  rec->used += kLabelBytes + n + 3 * kCrLfBytes + kSlotBytes;
+  return true;
+}
+
+// The slots come back only as far as they name a parameter and sources; the
+// EEPROM keeps its words.
+bool LoadBlock(SetupFileRecord* rec) {
+  if (rec->length <= 0) return false;
+  const int at = CommonSubProg.ScanMarkLabel(reinterpret_cast<const char*>(rec->buffer), kLabel, rec->length);
+  if (at < 0) return false;
+  const int start = at + kLabelBytes + kCrLfBytes;
+  if (start > rec->length) return false;
+  // The whole block must be there before anything is taken from it.
+  uint8_t scratch[kMenuPages * kMenuImagePageBytes];
+  const int image = TaskMeasure.TaskMenu.MenuAllItemCopyMem(&TaskMeasureMenu, scratch, sizeof scratch);
+  if (image < 0 || start + image + kCrLfBytes + kSlotBytes > rec->length) return false;
+  const int n = TaskMeasure.TaskMenu.MenCopytoMenuAllItem(&TaskMeasureMenu, rec->buffer + start, size_t(image));
+  if (n < 0) return false;
+  const uint8_t* p = rec->buffer + start + n + kCrLfBytes;
+  const uint32_t mask = uint32_t(GetU16(p + 4 * kMeaUserSlots)) | uint32_t(GetU16(p + 4 * kMeaUserSlots + 2)) << 16;
+  for (int k = 0; k < kMeaUserSlots; ++k) {
+    const int para = int16_t(GetU16(p + 2 * k));
+    const uint16_t source = GetU16(p + 2 * kMeaUserSlots + 2 * k);
+    const bool used = (mask >> k & 1) && para >= 0 && para < kMeaParas;
+    const uint16_t word = used ? uint16_t(para | (source & 0xF) << 8 | (source >> 8 & 0xF) << 12) : 0xFFFF;
+    if (!used || (source & 0xF0F0) || !TaskMeasure.SetSlotFromWord(k, word)) TaskMeasure.SetSlot(k, -1, 0);
+  }
+  if (TaskMeasure.GetSelBit()) {
+    TaskManage.AddUserTaskProcess(kMeasureTaskId, kAttrProcess, 0);
+    TaskManage.AddUserTaskDisplay(kMeasureTaskId, kAttrDisplay, 0);
+  }
+  Measure_MenuReset();
+  return true;
+}
+}  // namespace
+
+int TaskForMeasure::Stroage(taskresponse* r) {
+  if (!r) return -1;
+  SetupFileRecord rec;
+  std::memcpy(&rec, r->area, sizeof rec);
+  bool ok = false;
+  if (rec.buffer) ok = rec.direction == 0 ? SaveBlock(&rec) : rec.direction == 1 && LoadBlock(&rec);
+  rec.status = ok ? 0 : -1;
+  std::memcpy(r->area, &rec, sizeof rec);
+  return ok ? 0 : -1;
+}
