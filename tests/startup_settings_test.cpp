@@ -34,8 +34,8 @@ std::vector<uint8_t> Stored() {
   e[EE_VDIV] = 11;             // CH1 500 mV/div
   PutU16(&e, EE_VOFFSET, 152);  // one division up
   e[98] = 3;                   // CH1 probe item: x1
-  PutU16(&e, 74, 50);          // CH1 first trigger level: 2 divisions over the zero
-  PutU16(&e, 82, 0);
+  PutU16(&e, 74, 0);           // CH1 first trigger level
+  PutU16(&e, 82, 50);          // the second, the edge type's: 2 divisions over the zero
   return e;
 }
 
@@ -51,8 +51,8 @@ TEST(StartupSettings, StoredSettingsReachTheFpgaAndTheAcquisitions) {
   EXPECT_EQ(Vertical.GetYRealprobe(0), 3);
   // The stored level code survives the vertical model's load and its voltage
   // is derived from it: (50 + 127 - 152) codes x 0.5 V / 25.
-  EXPECT_EQ(Trigger.GetTriggerPos(0, 0), 50);
-  EXPECT_NEAR(Trigger.GetTriggerVoltage(0, 0), 0.5, 1e-6);
+  EXPECT_EQ(Trigger.GetTriggerPos(0, 1), 50);
+  EXPECT_NEAR(Trigger.GetTriggerVoltage(0, 1), 0.5, 1e-6);
 
   const plat::SimAcqSettings a = b.Fpga().AcqSettings();
   EXPECT_DOUBLE_EQ(a.columnNs, 10000.0);  // 10 us per column, 50 columns a division

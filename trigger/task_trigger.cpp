@@ -1,6 +1,321 @@
+// The trigger module's task interface: defaults, start-up, language, setup
+// blocks, assists and the key words it serves itself.
 #include "trigger/task_trigger.h"
 
-#include "remote/scpi_table.h"
+#include <cstdio>
+#include <cstring>
 
+#include "acquisition/trig_system.h"
+#include "acquisition/x_system.h"
+#include "core/control.h"
+#include "core/eeprom_map.h"
+#include "core/i2c_storage.h"
+#include "core/msg.h"
+#include "core/sys_run_info.h"
+#include "core/system_resource.h"
+#include "core/task_manage.h"
+#include "remote/scpi.h"
+#include "ui/qel_draw.h"
+
+namespace {
+constexpr int kTaskId = 10;
+constexpr char kTriggerLabel[] = "TASK-TRIGGER";
+constexpr char kCrLf[] = "\r\n";
+constexpr uint16_t kSetZeroKey = 68, kLevelPushKey = 75, kCh1Key = 64, kCh2Key = 65, kMenuKey = 54;
+constexpr int kMsgAlternate = 84;  // "Function is Disabled in Alternate mode"
+constexpr int kEeLineNum = 158, kEeUnnamed152 = 152;
+constexpr int kDecodeBusItem = 145, kEventTableItem = 147;
+constexpr int kModeSingle = 2;
+
+// Item values Initialize sets.
+struct ItemValue {
+  int16_t item;
+  uint64_t value;
+};
+constexpr ItemValue kInitValues[] = {
+    {kTiWinTime, 2}, {kTiTimeOutTime, 2}, {kTiShTime, 2}, {kTiNthIdle, 2}, {kTiNthCount, 1},
+    {kTiLowLimit, 2}, {kTiUppLimit, 3}, {122, 0}, {kTiRs232SpecialBps, 1200}, {148, 160},
+    {172, 4}, {176, 1}, {175, 20}, {206, 2000000}, {227, 19200},
+};
+
+}  // namespace
+
+menu TaskTriggerMenu;
+Menu* TriggerMenu = nullptr;
 TaskForTrigger TaskTrigger;
 instr TaskTriggerInstrStandard[] = {{"", nullptr}};
+
+TaskForTrigger::TaskForTrigger() { BuildTriggerMenu(&TaskTriggerMenu); }
+
+_SysResource* TaskForTrigger::Sys() const { return Resource.sys ? Resource.sys : &SystemResource; }
+task_manage* TaskForTrigger::Manager() const { return Resource.manager ? Resource.manager : &TaskManage; }
+
+int TaskForTrigger::Type() const {
+  const int t = int(TaskMenu.GetMenuItem(kTiType) & 0xFFFF);
+  return t < kTrigTypes ? t : kTrigEdge;
+}
+
+uint64_t TaskForTrigger::Item(int n) const { return TaskMenu.MenuIsNull() ? 0 : TaskMenu.GetMenuItem(n); }
+void TaskForTrigger::SetItem(int n, uint64_t v) {
+  if (!TaskMenu.MenuIsNull()) TaskMenu.SetMenuItem(n, v);
+}
+uint32_t TaskForTrigger::Attr(int n) const {
+  const int a = TaskMenu.MenuIsNull() ? -1 : TaskMenu.GetItemAttribute(n);
+  return a < 0 ? 0 : uint32_t(a);
+}
+void TaskForTrigger::SetAttr(int n, uint32_t set, uint32_t clear) {
+  const int a = TaskMenu.MenuIsNull() ? -1 : TaskMenu.GetItemAttribute(n);
+  if (a <= 0) return;
+  TaskMenu.SetItemAttribute(n, (uint32_t(a) & ~clear) | set);
+}
+
+// ---- defaults, start-up, language ----
+
+int TaskForTrigger::Default() {
+  std::printf("TaskForTrigger -> Default\n");
+  iic_item batch[] = {IicU16(kEeLineNum, 1), IicU32(kEeUnnamed152, 2), IicEnd()};
+  Sys()->eeprom->I2C_BatchWrite(batch);
+  if (!TaskMenu.MenuIsNull()) SetItem(kTiVideoLine, 1);
+  return 0;
+}
+
+int TaskForTrigger::LoadLanguage(int reload) {
+  if (reload > 1) return -1;
+  _SysRunInfoOp* run = Sys()->runStatus;
+  int language = run->GetCurrLanguage();
+  if (language >= kMenuLanguages) language = 0;
+  char name[kMenuLanguageBytes] = {};
+  run->GetLanguageCountry(language, name);
+  char path[96];
+  if (Menu::MenuTextPath(path, sizeof path, name, "Trigger") < 0) return -1;
+  const int rc = reload ? TaskMenu.ReLoadMenu(path, &TaskTriggerMenu) : TaskMenu.LoadMenu(path, &TaskTriggerMenu);
+  TaskMenu.Attach(&TaskTriggerMenu);  // the items work without their texts too
+  TriggerMenu = &TaskMenu;
+  return rc;
+}
+
+// Values from a blank EEPROM or a setup file that their items cannot hold
+// fall back to 0; time items into their range; counts into theirs.
+void TaskForTrigger::Sanitize() {
+  const menu* m = TaskMenu.GetMenuInfo();
+  if (!m) return;
+  for (int n = 0; n < kMenuItems; ++n) {
+    const MenuItem& it = m->pages[n / kMenuSlots].items[n % kMenuSlots];
+    if (!it.attribute || it.choices <= 1) continue;
+    if ((Item(n) & 0xFFFF) >= uint64_t(it.choices)) SetItem(n, 0);
+  }
+  const uint64_t timeMax = Type() == kTrigPulse ? kTrigPulseTimeMax : kTrigTimeMax;
+  for (int n : {kTiWinTime, kTiTimeOutTime, kTiShTime, kTiNthIdle, kTiLowLimit, kTiUppLimit}) {
+    const uint64_t v = Item(n);
+    if (v < kTrigTimeMin || v > timeMax) SetItem(n, v < kTrigTimeMin ? kTrigTimeMin : timeMax);
+  }
+  const uint64_t nth = Item(kTiNthCount);
+  if (nth < 1 || nth > uint64_t(kTrigNthMax)) SetItem(kTiNthCount, 1);
+  const uint64_t line = Item(kTiVideoLine) & 0xFFFF;
+  if (line < 1 || line > 625) SetItem(kTiVideoLine, 1);
+}
+
+int TaskForTrigger::Initialize() {
+  LoadLanguage(0);
+  for (const ItemValue& v : kInitValues) SetItem(v.item, v.value);
+  Sanitize();
+  if ((Item(kTiMode) & 0xFFFF) == kModeSingle) SetItem(kTiMode, 0);
+  const keypara none{KEY_NO_KEY, 0, 0};
+  if (TriggerMenu) {
+    const int page = TaskMenu.GetCurrPage();
+    TaskMenu.SetCurrPage(LinkageItem[Type()]);
+    Trigger_TypeSelect(none);
+    if (page >= 0 && page < kMenuPages) TaskMenu.SetCurrPage(page * kMenuSlots);
+  }
+  Trigger_VideoSync(none);
+  SetItem(kTiDurSource, 0);
+  SetItem(kTiDurCode, 2);
+  Trigger_DurationCode(none);
+  SetItem(kTiPatSource, 0);
+  SetItem(kTiPatCode, 2);
+  Trigger_PatternCode(none);
+  {
+    SemLock lock(Resource.sem ? *Resource.sem : Sem);
+    for (uint32_t& c : Sys()->runStatus->GetSysRunInfoBaseAddr()->sourceCode) c = 2;
+  }
+  TriggerTypeParaRefresh();
+  TriggerSetParaRefresh();
+  Sys()->trigger->AdjTriggerPosition(0);
+  task_manage* m = Manager();
+  for (int a : {0, 6, 7, 14, 13}) m->AddTaskBetweenSync(a, kTaskId);
+  return 0;
+}
+
+int TaskForTrigger::TriggerAllParaReSet() {
+  const menu* m = TaskMenu.GetMenuInfo();
+  for (int n = 0; m && n < kMenuItems; ++n)
+    if (m->pages[n / kMenuSlots].items[n % kMenuSlots].eeprom != kMenuNoEeprom) SetItem(n, Item(n));
+  Trigger_MenuOp(keypara{KEY_NO_KEY, 0, 0});
+  if ((Item(kTiEdgeAlternate) & 0xFFFF) == 1) Trigger_EdgeAlternate(keypara{KEY_NO_KEY, 0, 0});
+  return 0;
+}
+
+// ---- setup blocks ----
+
+int TaskForTrigger::Stroage(taskresponse* r) {
+  if (!r) return -1;
+  SetupFileRecord rec;
+  std::memcpy(&rec, r->area, sizeof rec);
+  const int labelLen = int(sizeof kTriggerLabel - 1);
+  if (!rec.buffer || rec.used < 0 || rec.length < 0 || (rec.direction != 0 && rec.direction != 1)) {
+    rec.status = -1;
+  } else if (rec.direction == 0) {
+    const int image = rec.length - rec.used - labelLen - 4;
+    uint8_t* at = image > 0 ? rec.buffer + rec.used : nullptr;
+    const int n = at ? TaskMenu.MenuAllItemCopyMem(&TaskTriggerMenu, at + labelLen + 2, size_t(image)) : -1;
+    if (n < 0) {
+      rec.status = -1;
+    } else {
+      std::memcpy(at, kTriggerLabel, size_t(labelLen));
+      std::memcpy(at + labelLen, kCrLf, 2);
+      std::memcpy(at + labelLen + 2 + n, kCrLf, 2);
+      rec.used += labelLen + 4 + n;
+      rec.status = 0;
+    }
+  } else {
+    const int at = Sys()->common->ScanMarkLabel(reinterpret_cast<const char*>(rec.buffer), kTriggerLabel, rec.length);
+    const int image = at + labelLen + 2;
+    if (at < 0) {
+      rec.status = -1;
+    } else if (image > rec.length ||
+               TaskMenu.MenCopytoMenuAllItem(&TaskTriggerMenu, rec.buffer + image, size_t(rec.length - image)) < 0) {
+      rec.status = -1;  // a short block leaves the items as they were
+    } else {
+      rec.status = 0;
+      Sanitize();
+      TriggerAllParaReSet();
+    }
+  }
+  std::memcpy(r->area, &rec, sizeof rec);
+  return rec.status;
+}
+
+// ---- key words and the task interface ----
+
+int TaskForTrigger::OpResponse(taskresponse* r) {
+  if (!r) return -1;
+  switch (r->key.key) {
+    case KEY_WORD_DEFAULT: return Default();
+    case KEY_WORD_INIT: return Initialize();
+    case KEY_WORD_STORAGE: return Stroage(r);
+    case KEY_WORD_LANGUAGE: return LoadLanguage(1);
+    case kSetZeroKey:
+      if (Sys()->runStatus->IsIndependTimeBase()) return Sys()->message->SetMessage(kMsgAlternate), 0;
+      TaskMenu.SetCurrPage(kDecodeBusItem);
+      std::printf("TaskForTrigger: key %d\n", kSetZeroKey);
+      return 0;
+    default: break;
+  }
+  return TaskMenu.MenuOp(r->key);
+}
+
+int TaskForTrigger::Display() {
+  if (NumKeyboardFlag) Sys()->draw->DrawNumKeyboard(&NumKeyboard);
+  return 0;
+}
+
+int TaskForTrigger::FunctionOnOff(int) { return CloseNumKeyboard(); }
+
+int TaskForTrigger::TaskControlHandover(taskresponse*) {
+  TaskMenu.MenuPopDisable();
+  return CloseNumKeyboard();
+}
+
+int TaskForTrigger::DisableFunc() {
+  if (!NumKeyboardFlag) return 0;
+  CloseNumKeyboard();
+  return 1;
+}
+
+int TaskForTrigger::TaskBackgroundResponse(taskresponse* r, taskresponse*) {
+  if (!r || r->key.key != kMenuKey) return 0;
+  if (Item(kEventTableItem) & 0xFFFF) {
+    SetItem(kEventTableItem, 0);
+    return 1;
+  }
+  return DisableFunc();
+}
+
+int TaskForTrigger::TaskBetweenSync(taskresponse* r, taskresponse*) {
+  if (!r) return 0;
+  const uint16_t key = r->key.key;
+  const int t = Type();
+  if (key == kLevelPushKey && (t == kTrigSlope || t == kTrigRunt || t == kTrigWindow)) {
+    const int item = t == kTrigSlope ? kTiSlopeThreshold : t == kTrigRunt ? kTiRuntLevel : kTiWinLevel;
+    const int modulo = t == kTrigSlope ? 3 : 2;
+    SetItem(item, ((Item(item) & 0xFFFF) + 1) % uint64_t(modulo));
+    TriggerTypeParaRefresh();
+  } else if ((key == kCh1Key || key == kCh2Key) && Sys()->runStatus->IsIndependTimeBase()) {
+    const int s = key == kCh1Key ? 0 : 1;
+    SetItem(kTiEdgeSource, uint64_t(s));
+    SetItem(kTiPulseSource, uint64_t(s));
+    Sys()->trigger->SetTriggerSource(s);
+  }
+  _SysRunInfoOp* run = Sys()->runStatus;
+  if ((run->GetFuncBits() & 0x4) || run->IsIndependTimeBase()) {
+    SetItem(kDecodeBusItem, 0);
+    SetItem(kEventTableItem, 0);
+  }
+  return 0;
+}
+
+int TaskForTrigger::AlternateTrigger() {
+  constexpr int kStopped = 4;
+  _SysResource* sys = Sys();
+  if (sys->runStatus->GetAcquireStatus(0) == kStopped) return 0;
+  sys->board->FPGAResetDisable();
+  sys->trigger->AlternateTrigSet(sys->runStatus->NextAlternateSource());
+  sys->timeBase->AdjTimeBase(0, 0);
+  sys->board->SysSample();
+  sys->runStatus->ClearInterruptFlag();
+  return 0;
+}
+
+// Requests: code 2 sets the type and edge source, code 3 a source or a page;
+// sub-code 128 steps alternate triggering, sub-codes 6, 9, 13, 14 step the
+// source that owns the knob on the two-source types.
+int TaskForTrigger::Assist(taskresponse* request, taskresponse*) {
+  if (!request || !TriggerMenu) return -1;
+  const int code = request->request, sub = request->words[0];
+  const keypara none{KEY_NO_KEY, 0, 0};
+  if (code == 2 && sub == 0) {
+    const int type = request->words[1], source = request->words[2];
+    if (type < 0 || type >= kTrigTypes) return -1;
+    SetItem(kTiType, uint64_t(type));
+    SetItem(kTiEdgeSource, uint64_t(source > 4 ? 0 : source));
+    TaskMenu.SetCurrPage(0);
+    Trigger_TypeSelect(none);
+    Trigger_EdgeSource(none);
+    TriggerSetMenuOp(none);
+    return Trigger_MenuOp(none);
+  }
+  if (code == 2 && sub == 128) return AlternateTrigger();
+  if (code == 2 && (sub == 6 || sub == 9 || sub == 13 || sub == 14)) {
+    if (sub != 9 && request->key.key != kLevelPushKey) return Trigger_MenuOp(none);
+    const keypara once{KEY_NO_KEY, 1, 0};
+    if (sub == 6) {
+      const bool first = !(Attr(kTiDelaySource1) & kTrigAttrKnob);
+      for (int i = 0; i < 2; ++i) (first ? Trigger_DelaySource1 : Trigger_DelaySource2)(once);
+    } else if (sub == 9) {
+      const bool data = !(Attr(kTiShData) & kTrigAttrKnob);
+      for (int i = 0; i < 2; ++i) (data ? Trigger_SetupHoldDataSour : Trigger_SetupHoldClkSour)(once);
+    }
+    return Trigger_MenuOp(none);
+  }
+  if (code == 3 && sub == 1) return SetTriggerSourceMenu(short(request->words[1]));
+  if (code == 3) {
+    if (sub < 0 || sub >= kMenuItems) return -1;
+    Manager()->SetWorkTaskbyId(kTaskId);
+    TaskMenu.MenuPopDisable();
+    TaskMenu.SetCurrPage(sub);
+    if (!Sys()->runStatus->IsMenuStatus()) Sys()->runStatus->MenuOnOff();
+    return 0;
+  }
+  return -1;
+}
+

@@ -230,7 +230,14 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
   const TestSignal& t = signals[src];
   const double level = s.trigLevelV + (AcReferenced(s.trigCoupling) ? SignalMean(t) : 0.0);
   double dt = 0;
-  const bool found = !force && FindEdge(t, Frac(now * t.frequencyHz), level, s.trigSlope, &dt);
+  bool found = false;
+  if (!force && s.trigCondition.type == 0 && t.shape != SignalShape::kTrain) {
+    found = FindEdge(t, Frac(now * t.frequencyHz), level, s.trigSlope, &dt);
+  } else if (!force) {  // the type's condition, searched over the signals
+    double phases[kSignalInputs];
+    for (int i = 0; i < kSignalInputs; ++i) phases[i] = Frac(now * signals[i].frequencyHz);
+    found = SimFindTrigger(s.trigCondition, signals, phases, src, level, s.trigSlope, &dt);
+  }
   if (!found && !force && (sweep & kSweepNormal)) {
     if (pacing_ == Pacing::kRealTime) dueUs_ = nowUs + int64_t(kNormalRecheckUs * scale_);
     if (!(sweep & kSweepSingle)) status_ = kStatusArmed;

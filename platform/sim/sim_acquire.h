@@ -82,6 +82,7 @@
 
 #include "platform/sim/sim_signal_file.h"
 #include "platform/sim/sim_signals.h"
+#include "platform/sim/sim_trigger_search.h"
 
 namespace plat {
 
@@ -109,6 +110,7 @@ struct SimAcqSettings {
   int trigSlope = 0;                       // 0 rising, 1 falling, 2 either
   double trigLevelV = 0.0;                 // at the source's BNC
   int trigCoupling = 0;                    // 1 and 3 AC-referenced: level from the mean
+  SimTriggerCondition trigCondition;       // the type's condition (edge: none)
   bool roll = false;
   // 0 normal; 1 peak detect: samples in pairs, the highest then the lowest
   // value the ADC (1 GSa/s) saw over the pair's time; 2 high resolution: each

@@ -139,6 +139,16 @@ void SimApplyTrigger(const SimTriggerSettings& t, SimAcqSettings* s) {
   s->trigSource = t.source;
   s->trigSlope = t.slope;
   s->trigCoupling = t.coupling;
+  SimTriggerCondition& c = s->trigCondition;
+  c.type = t.type;
+  c.when = t.when;
+  c.lowerS = t.lowerSeconds;
+  c.upperS = t.upperSeconds;
+  c.nthCount = t.nthEdgeCount;
+  c.source1 = t.pairWords[0];
+  c.edge1 = t.pairWords[1];
+  c.source2 = t.pairWords[2];
+  c.edge2 = t.pairWords[3];
   if (t.levelDac < 0) return;
   if (t.source == 0 || t.source == 1) {
     const SimChannelSetting& c = s->ch[t.source];

@@ -23,7 +23,9 @@ struct ShapeName {
 };
 constexpr ShapeName kShapes[] = {{"sine", SignalShape::kSine},   {"square", SignalShape::kSquare},
                                  {"triangle", SignalShape::kTriangle}, {"pulse", SignalShape::kPulse},
-                                 {"dc", SignalShape::kDc},       {"noise", SignalShape::kNoise}};
+                                 {"dc", SignalShape::kDc},       {"noise", SignalShape::kNoise},
+                                 {"train", SignalShape::kTrain}};
+
 constexpr const char* kInputs[kSignalInputs] = {"ch1", "ch2", "ext"};
 
 // A number in [lo, hi]; false for anything else (trailing text included).
@@ -35,6 +37,20 @@ bool Number(const std::string& text, double lo, double hi, bool openEnds, double
   if (openEnds ? (x <= lo || x >= hi) : (x < lo || x > hi)) return false;
   *v = x;
   return true;
+}
+
+// A list of up to kTrainPulses widths in seconds, "1e-6,2e-6,...".
+bool Widths(const std::string& text, TestSignal* s) {
+  std::istringstream in(text);
+  std::string one;
+  int n = 0;
+  while (std::getline(in, one, ',')) {
+    double w;
+    if (n >= kTrainPulses || !Number(one, 0.0, 1e3, true, &w)) return false;
+    s->widths[n++] = w;
+  }
+  s->pulses = n;
+  return n > 0;
 }
 }  // namespace
 
@@ -76,6 +92,8 @@ bool SimSignalFile::ParseLine(const std::string& raw, int* input, TestSignal* si
     else if (key == "duty") ok = Number(value, 0.0, 1.0, true, &s.duty);
     else if (key == "phase") ok = Number(value, -1.0, 1.0, false, &s.phase);
     else if (key == "noise") ok = Number(value, 0.0, 1e4, false, &s.noiseV);
+    else if (key == "widths") ok = Widths(value, &s);
+    else if (key == "gap") ok = Number(value, 0.0, 1e3, false, &s.gapS);
     if (!ok) {
       *error = "bad field \"" + field + "\"";
       return false;

@@ -22,6 +22,22 @@ double Uniform(uint64_t key) { return double(Mix(key) >> 11) * (2.0 / 9007199254
 
 double Duty(const TestSignal& s) { return s.duty > 0.0 && s.duty < 1.0 ? s.duty : 0.5; }
 
+bool TrainHigh(const TestSignal& s, double p) {
+  double rise[kTrainPulses], fall[kTrainPulses];
+  const int n = TrainEdges(s, rise, fall);
+  for (int i = 0; i < n; ++i)
+    if (p >= rise[i] && p < fall[i]) return true;
+  return false;
+}
+
+// The share of a train's period spent high.
+double TrainDuty(const TestSignal& s) {
+  double rise[kTrainPulses], fall[kTrainPulses], high = 0;
+  const int n = TrainEdges(s, rise, fall);
+  for (int i = 0; i < n; ++i) high += fall[i] - rise[i];
+  return high;
+}
+
 // One period of the sine in a table, read with linear interpolation: the
 // board works out millions of samples a second, and the table is several
 // times cheaper than std::sin. The error (below 2e-8 of the amplitude) is far
@@ -44,6 +60,19 @@ double Sine(double p) {  // p in [0, 1)
 }
 }  // namespace
 
+int TrainEdges(const TestSignal& s, double* rise, double* fall) {
+  if (s.frequencyHz <= 0 || s.pulses <= 0) return 0;
+  const int n = s.pulses < kTrainPulses ? s.pulses : kTrainPulses;
+  double t = 0;
+  for (int i = 0; i < n; ++i) {
+    rise[i] = t * s.frequencyHz;
+    t += s.widths[i] > 0 ? s.widths[i] : 0;
+    fall[i] = t * s.frequencyHz;
+    t += s.gapS > 0 ? s.gapS : 0;
+  }
+  return fall[n - 1] < 1.0 ? n : 0;
+}
+
 double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
   const double a = s.amplitudeV, o = s.offsetV;
   const double c = cycles + s.phase;
@@ -61,6 +90,8 @@ double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
       return o;
     case SignalShape::kNoise:
       return o + a * Uniform(noiseKey);
+    case SignalShape::kTrain:
+      return TrainHigh(s, p) ? o + a : o - a;
   }
   return o;
 }
@@ -80,6 +111,18 @@ void SignalExtremes(const TestSignal& s, double from, double to, double* lo, dou
   double a = SignalVolts(s, from, 0), b = SignalVolts(s, to, 0);
   *lo = std::min(a, b);
   *hi = std::max(a, b);
+  if (s.shape == SignalShape::kTrain) {  // any edge inside gives both levels
+    double rise[kTrainPulses], fall[kTrainPulses];
+    const int n = TrainEdges(s, rise, fall);
+    for (int i = 0; i < n; ++i)
+      for (double e : {rise[i], fall[i]}) {
+        const double at = std::ceil(from - e) + e;
+        if (at > to) continue;
+        *lo = std::min(*lo, s.offsetV - s.amplitudeV);
+        *hi = std::max(*hi, s.offsetV + s.amplitudeV);
+      }
+    return;
+  }
   double turns[2] = {0.0, 0.5};
   switch (s.shape) {
     case SignalShape::kSine: turns[0] = 0.25, turns[1] = 0.75; break;
@@ -101,6 +144,7 @@ void SignalExtremes(const TestSignal& s, double from, double to, double* lo, dou
 
 double SignalMean(const TestSignal& s) {
   if (s.shape == SignalShape::kPulse) return s.offsetV + s.amplitudeV * (2.0 * Duty(s) - 1.0);
+  if (s.shape == SignalShape::kTrain) return s.offsetV + s.amplitudeV * (2.0 * TrainDuty(s) - 1.0);
   return s.offsetV;
 }
 

@@ -9,6 +9,9 @@
 //   pulse     O + A for the first d of each period, O - A for the rest
 //   dc        O (A and f unused)
 //   noise     O + uniform noise in [-A, A], new every nanosecond (f unused)
+//   train     a pulse train: from each period start, pulses of the chosen high
+//             widths (seconds) at O + A, each followed by `gap` seconds at
+//             O - A; O - A for the rest of the period (the idle time)
 // Any shape may carry added noise (noiseV, uniform in [-noiseV, noiseV], new
 // every sample); the trigger comparator sees the shape without it.
 // A period starts at a rising zero crossing of the sine, the rising edge of
@@ -18,7 +21,9 @@
 
 namespace plat {
 
-enum class SignalShape { kSine, kSquare, kTriangle, kPulse, kDc, kNoise };
+enum class SignalShape { kSine, kSquare, kTriangle, kPulse, kDc, kNoise, kTrain };
+
+constexpr int kTrainPulses = 16;
 
 struct TestSignal {
   SignalShape shape = SignalShape::kSine;
@@ -28,6 +33,11 @@ struct TestSignal {
   double duty = 0.1;        // high fraction of a pulse period (0..1, exclusive)
   double phase = 0.0;       // lead over the board's time, in periods (0.25: 90 degrees)
   double noiseV = 0.0;      // peak of uniform noise added to the shape, new every sample
+  // Pulse train: the high widths (seconds) of its first `pulses` pulses and
+  // the low time after each.
+  int pulses = 0;
+  double widths[kTrainPulses] = {};
+  double gapS = 1e-6;
 
   // A signal with edges the trigger comparator and the counters can see.
   bool HasEdges() const {
@@ -45,6 +55,11 @@ double SignalNoise(const TestSignal& s, uint64_t noiseKey);
 
 // The lowest and highest values between `from` and `to` cycles (noise aside).
 void SignalExtremes(const TestSignal& s, double from, double to, double* lo, double* hi);
+
+// The edges of a pulse train within a period, in cycles from the period
+// start: rising at rise[i], falling at fall[i]; their number (0 when the
+// train is empty or longer than its period).
+int TrainEdges(const TestSignal& s, double* rise, double* fall);
 
 // The signal's mean over a period (what AC coupling removes).
 double SignalMean(const TestSignal& s);

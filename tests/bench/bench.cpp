@@ -112,6 +112,7 @@ void SetWaveTestSettings() {
   }
   Trigger.SetTriggerSource(0);
   Trigger.SetTriggerPos(0, 0, 0);
+  Trigger.SetTriggerPos(0, 1, 0);  // the edge type's level
   Trigger.AdjTriggerPosition(0);
   Trigger.SentTriggerConfigPara();
   Vertical.YParaSyncRefresh();  // the display copies, as after an acquisition

@@ -1,0 +1,185 @@
+// The trigger menu: 51 pages, one or two per trigger type, "Common Set" and
+// "When". The serial-bus pages carry only their type and source items until
+// the bus menus are built.
+#include <cstdio>
+
+#include "core/eeprom_map.h"
+#include "trigger/task_trigger.h"
+#include "trigger/trigger_pages.h"
+
+namespace {
+constexpr uint32_t kChoice = 0x04000006;
+constexpr uint32_t kJump = 0x00000101;     // opens another page
+constexpr uint32_t kTitle = 0x00000001;    // a page step or an action
+constexpr uint32_t kLimit = 0x04008076;    // time with the knob
+constexpr uint32_t kLimitOff = 0x0400805E; // time, switched off
+constexpr uint32_t kTime = 0x04008056;
+constexpr uint32_t kTimeQuarter = 0x05008056;
+constexpr uint32_t kPairedFirst = 0x04000026;
+constexpr uint32_t kLineNum = 0x0400101E;
+constexpr uint32_t kCount = 0x04001056;
+
+constexpr int kPages = 51;
+
+// The source of a serial-bus type: slot 1 of its first page.
+int BusSource(keypara k) {
+  return TriggerMenu ? TriggerMenu->AdjMenuItemPara(k, TriggerMenu->GetCurrPage() * kMenuSlots + 1) : -1;
+}
+
+struct Slot {
+  int16_t item;
+  const char* name;
+  uint32_t attribute;
+  int16_t choices;
+  MenuHandler handler;
+};
+
+// Choice counts here are those of the English text file; the loaded text sets them.
+const Slot kSlots[] = {
+    {0, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {1, "Source", kChoice, 4, Trigger_EdgeSource},
+    {2, "Slope", kChoice, 3, Trigger_EdgeSlope},
+    {4, "CommonSet", kJump, 1, Trigger_EdgeCommSet},
+    {5, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {6, "Source", kChoice, 4, Trigger_PulseSource},
+    {7, "Polarity", kChoice, 2, Trigger_PulsePolarity},
+    {8, "When", kJump, 1, Trigger_PulseWhen},
+    {9, "Next", kTitle, 1, Trigger_PulseNext},
+    {10, "CommSet", kJump, 1, Trigger_PulseCommSet},
+    {14, "Back", kTitle, 1, Trigger_PulseBack},
+    {15, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {16, "Source", kChoice, 4, Trigger_VideoSource},
+    {17, "Standard", kChoice, 2, Trigger_VideoStandard},
+    {18, "Sync", kChoice, 4, Trigger_VideoSync},
+    {19, "Line Num", kLineNum, 1, Trigger_VideoLineNum},
+    {20, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {21, "Source", kChoice, 2, Trigger_SlopeSource},
+    {22, "SlopeSet", kJump, 1, Trigger_SlopeSlope},
+    {23, "CommSet", kJump, 1, Trigger_SlopeCommSet},
+    {25, "Polarity", kChoice, 2, Trigger_SlopePolarity},
+    {26, "Threshold", kChoice, 3, Trigger_SlopeThreshold},
+    {27, "When", kJump, 1, Trigger_SlopeWhen},
+    {29, "Back", kTitle, 1, Trigger_SlopeBack},
+    {30, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {31, "Source", kChoice, 2, Trigger_RuntSource},
+    {32, "Polarity", kChoice, 2, Trigger_RuntPolarity},
+    {33, "TrigLevel", kChoice, 2, Trigger_RuntTrigLevel},
+    {34, "Next", kTitle, 1, Trigger_RuntNext},
+    {35, "When", kJump, 1, Trigger_SlopeWhen},
+    {36, "Commset", kJump, 1, Trigger_RuntCommset},
+    {39, "Back", kTitle, 1, Trigger_RuntBack},
+    {40, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {41, "Source", kChoice, 2, Trigger_WinSource},
+    {42, "Slope", kChoice, 3, Trigger_WinSlope},
+    {43, "Position", kChoice, 3, Trigger_WinPosition},
+    {44, "Next", kTitle, 1, Trigger_WinNext},
+    {45, "TrigLevel", kChoice, 2, Trigger_WinTrigLevel},
+    {46, "Setting", kLimit, 1, Trigger_WinSet},
+    {47, "Commset", kJump, 1, Trigger_WinCommset},
+    {48, "", 0x1, 1, Trigger_NULL},
+    {49, "Back", kTitle, 1, Trigger_WinBack},
+    {50, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {51, "Source1", kPairedFirst, 2, Trigger_DelaySource1},
+    {52, "Edge1", kChoice, 2, Trigger_DelayEdge1},
+    {53, "Source2", kChoice, 2, Trigger_DelaySource2},
+    {54, "Next", kTitle, 1, Trigger_DelayNext1},
+    {55, "Edge2", kChoice, 2, Trigger_DelayEdge2},
+    {56, "When", kJump, 1, Trigger_DelayWhen},
+    {57, "CommSet", kJump, 1, Trigger_DelayCommSet},
+    {58, "", 0x1, 1, Trigger_NULL},
+    {59, "Next", kTitle, 1, Trigger_DelayBack},
+    {60, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {61, "Source", kChoice, 2, Trigger_TimeOutSource},
+    {62, "Slope", kChoice, 2, Trigger_TimeOutSlope},
+    {63, "TimeOut", kTimeQuarter, 1, Trigger_TimeOutTime},
+    {64, "CommSet", kJump, 1, Trigger_DelayCommSet},
+    {65, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {66, "Source", kChoice, 2, Trigger_DurationSource},
+    {67, "Code", kChoice, 3, Trigger_DurationCode},
+    {68, "When", kJump, 1, Trigger_DurationWhen},
+    {69, "Next", kTitle, 1, Trigger_DurationNext},
+    {70, "CommSet", kJump, 1, Trigger_DurationCommSet},
+    {74, "Back", kTitle, 1, Trigger_DurationBack},
+    {75, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {76, "DataSour", kPairedFirst, 2, Trigger_SetupHoldDataSour},
+    {77, "Code", kChoice, 2, Trigger_SetupHoldCode},
+    {78, "ClkSour", kChoice, 2, Trigger_SetupHoldClkSour},
+    {79, "Next", kTitle, 1, Trigger_SetupHoldNext},
+    {80, "Edge", kChoice, 2, Trigger_SetupHoldEdge},
+    {81, "Setup/Hold", kChoice, 3, Trigger_SetupHoldSetupHold},
+    {82, "Time", kTime, 1, Trigger_SetupHoldTime},
+    {83, "CommSet", kJump, 1, Trigger_SetupHoldCommset},
+    {84, "Back", kTitle, 1, Trigger_SetupHoldBack},
+    {85, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {86, "Source", kChoice, 2, Trigger_NthEdgeSource},
+    {87, "Slope", kChoice, 2, Trigger_NthEdgeSlope},
+    {88, "IdleTime", kTime, 1, Trigger_NthEdgeIdleTime},
+    {89, "Next", kTitle, 1, Trigger_NthEdgeNext},
+    {90, "Edge Num", kCount, 1, Trigger_NthEdgeEdgeNum},
+    {91, "Commset", kJump, 1, Trigger_NthEdgeCommset},
+    {94, "Back", kTitle, 1, Trigger_NthEdgeBack},
+    {95, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {96, "Source", kChoice, 2, Trigger_PatternSource},
+    {97, "Code", kChoice, 5, Trigger_PatternCode},
+    {98, "Commset", kJump, 1, Trigger_PatternCommset},
+    {100, "Mode", kChoice, 3, TriggerSet_Mode},
+    {101, "Coupling", kChoice, 5, TriggerSet_Coupling},
+    {102, "Force", kTitle, 1, TriggerSet_Force},
+    {104, "Back", kTitle, 1, TriggerSet_Back},
+    {105, "WhenSel", kChoice, 4, TriggerWhen_Sel},
+    {106, "LowLimit", kLimit, 1, TriggerWhen_LowLimit},
+    {107, "UppLimit", kLimitOff, 1, TriggerWhen_UppLimit},
+    {109, "Back", kTitle, 1, TriggerWhen_Back},
+    // Serial buses: type and source until their pages are built.
+    {110, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {111, "Source", kChoice, 2, BusSource},
+    {125, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {160, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {195, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+    {220, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
+};
+
+struct Page {
+  int16_t page;
+  const char* name;
+  uint32_t id;
+};
+const Page kPageList[] = {
+    {0, "Edge", 0},           {1, "Pulse-1", 0x0201},      {2, "Pulse-2", 0x0202},
+    {3, "Video-1", 0},        {4, "Slope-1", 0},           {5, "Slope-2", 0},
+    {6, "Runt-1", 0x0201},    {7, "Runt-2", 0x0202},       {8, "Window-1", 0x0201},
+    {9, "Window-2", 0x0202},  {10, "Delay-1", 0x0201},     {11, "Delay-2", 0x0202},
+    {12, "TimeOut", 0},       {13, "Duration-1", 0x0201},  {14, "Duration-2", 0x0202},
+    {15, "SetupHold-1", 0x0201}, {16, "SetupHold-2", 0x0202}, {17, "NthEdge-1", 0x0201},
+    {18, "NthEdge-2", 0x0202}, {19, "Pattern", 0},
+};
+constexpr int kCommonPage = 20, kWhenPage = 21;
+// Pages without a page operation of the type pages: Common Set, the two
+// storage pages of the bus decode.
+constexpr int kStoragePages[] = {37, 38};
+}  // namespace
+
+void BuildTriggerMenu(menu* record) {
+  *record = menu{};
+  std::snprintf(record->name, sizeof record->name, "%s", "Trigger");
+  for (const Slot& s : kSlots) {
+    const EepromItem* e = FindEepromItem(kEeTrigger, s.item);
+    const uint32_t width = !e ? MENU_NOT_STORED : e->width == kEeU16 ? MENU_U16 : e->width == kEeU32 ? MENU_U32 : MENU_U8;
+    DefineMenuItem(record, s.item, s.name, s.attribute, s.choices, s.handler, width, e ? e->address : -1);
+  }
+  for (int p = 0; p < kPages; ++p) {
+    char name[16];
+    std::snprintf(name, sizeof name, "Trigger-%d", p);
+    const char* title = name;
+    uint32_t id = 0;
+    for (const Page& q : kPageList)
+      if (q.page == p) title = q.name, id = q.id;
+    MenuHandler op = Trigger_MenuOp;
+    if (p == kCommonPage) op = TriggerSetMenuOp;
+    for (int s : kStoragePages)
+      if (s == p) op = nullptr;
+    if (p == kWhenPage) title = "When";
+    if (p == kCommonPage) title = "Common Set";
+    DefineMenuPage(record, p, title, id, op);
+  }
+}
