@@ -217,9 +217,12 @@ TEST(MouseThreads, AClickReachesTheMainLoopThroughTheThreads) {
   auto e = FormattedEeprom(kCh2Task, 0, 1);
   e[EE_SOURCE_ON] = 3;
   bench.SetEeprom(e);
-  plat::SimMousePlug(true);  // plugged at power-on: opened at the first scan
   ASSERT_EQ(bench.Start(), 0);
-  for (int i = 0; i < 1000 && MouseOp.MosueDevStatus() != 1; ++i) usleep(10000);
+  plat::SimMousePlug(true);  // noticed at the next scan
+  for (int i = 0; i < 1000 && MouseOp.MosueDevStatus() != 1; ++i) {
+    bench.AdvanceMs(100);
+    usleep(10000);
+  }
   ASSERT_EQ(MouseOp.MosueDevStatus(), 1);
   std::vector<input_event> click = {Move(REL_X, -1000), Move(REL_Y, 1000), Move(REL_X, 50),
                                     Button(BTN_LEFT, 1), Button(BTN_LEFT, 0)};
