@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/ids.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/msg.h"
@@ -13,14 +14,11 @@
 TaskForAcquire TaskAcquire;
 
 namespace {
-constexpr int kDisplayTaskId = 12;
 constexpr uint16_t kAssistStep = 2, kAssistSetItem = 3;
 constexpr int kModeSelector = 0, kMemDepthSelector = 2;
 constexpr int kMsgDepthAdjusted = 71;
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 
-_SysResource& Sys() { return TaskAcquire.Resource.sys ? *TaskAcquire.Resource.sys : SystemResource; }
-task_manage& Manager() { return TaskAcquire.Resource.manager ? *TaskAcquire.Resource.manager : TaskManage; }
 int Item(int n) { return int(uint16_t(TaskAcquire.TaskMenu.GetMenuItem(n))); }
 }  // namespace
 
@@ -67,7 +65,7 @@ int TaskForAcquire::Initialize() {
   AverageSel = stored >= 0 && stored < kAverageEntries ? stored : 0;
   run.SetAcquireAverage(AverageSel);
   TaskMenu.SetMenuItem(kAcqAverage, uint64_t(Average[AverageSel]));
-  Manager().AddTaskBetweenSync(kDisplayTaskId, kAcquireTaskId);
+  Manager().AddTaskBetweenSync(kTaskDisplay, kTaskAcquire);
   // The acquisition request re-applies time base 0 and, in average mode,
   // also sends the averaging count, which the time base alone leaves out.
   requestpara answer{};
@@ -77,13 +75,9 @@ int TaskForAcquire::Initialize() {
 
 int TaskForAcquire::OpResponse(taskresponse* r) {
   if (!r) return -1;
-  switch (r->key.key) {
-    case KEY_WORD_DEFAULT: return Default();
-    case KEY_WORD_INIT: return Initialize();
-    case KEY_WORD_STORAGE: return Stroage(r);
-    case KEY_WORD_LANGUAGE: return LoadLanguage(1);
-    default: return TaskMenu.MenuOp(r->key);
-  }
+  int rc = 0;
+  if (KeyWord(r, &rc, [this] { return LoadLanguage(1); })) return rc;
+  return TaskMenu.MenuOp(r->key);
 }
 
 int TaskForAcquire::Assist(taskresponse* request, taskresponse*) {

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 
+#include "core/ids.h"
 #include "core/task.h"
 
 struct instr;
@@ -17,9 +18,6 @@ enum AcquireItem : int {
   kAcqFastAcq = 3,   // opens the waveform recorder
   kAcqWaveType = 4,  // disabled
 };
-
-constexpr int kAcquireTaskId = 11;
-constexpr uint16_t kAcquireKey = 57;
 constexpr int kAcqModeAverage = 3;
 constexpr int kAcqMemDepthLast = 6;
 constexpr int kAcqMemDepthDefault = 1;  // 7K: the depth of an unreadable setting

@@ -6,7 +6,9 @@
 #include "acquisition/task_acquire.h"
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
+#include "core/ids.h"
 #include "core/control.h"
+#include "core/draw_hooks.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/msg.h"
@@ -14,17 +16,14 @@
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "ui/qel_draw.h"
 
 namespace {
-constexpr int kStopped = 4;             // acquisition status of a stopped channel
 constexpr int kRollTimeBase = 26;       // from here on auto sweep rolls: no averaging
 constexpr int kTrigAuto = 0;
 constexpr int kFormatXY = 1;
 constexpr uint64_t kFuncZoom = 0x1;
 constexpr uint64_t kFuncRecording = 0x700;  // recording, recording stopped, playback
 constexpr int kMsgRecording = 21, kMsgStopped = 46, kMsgAlternate = 78;
-constexpr int kHoriTaskId = 13, kUtilityTaskId = 18;
 constexpr uint16_t kAssistSetItem = 3;
 constexpr int kHoriZoomSelector = 1, kRecorderSelector = 38;
 constexpr uint16_t kAverageCountLimit = 8192;  // item 1 holds a count in 1..8192
@@ -56,7 +55,7 @@ const ItemRow kItems[] = {
 menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Acquire");
-  DefineMenuPage(&m, 0, "Acquire", uint32_t(kAcquireTaskId) << 8, AcquireMenuOp);
+  DefineMenuPage(&m, 0, "Acquire", uint32_t(kTaskAcquire) << 8, AcquireMenuOp);
   for (const ItemRow& r : kItems) {
     const int address = r.stored ? EepromItemAddress(kEeAcquire, r.n) : -1;
     DefineMenuItem(&m, r.n, r.name, r.attribute, r.choices, r.handler, address < 0 ? MENU_NOT_STORED : MENU_U8,
@@ -67,12 +66,12 @@ menu BuildMenu() {
 
 Menu& M() { return TaskAcquire.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
-_SysResource& Sys() { return TaskAcquire.Resource.sys ? *TaskAcquire.Resource.sys : SystemResource; }
-task_manage& Manager() { return TaskAcquire.Resource.manager ? *TaskAcquire.Resource.manager : TaskManage; }
-_SysRunInfoOp& Run() { return *Sys().runStatus; }
+_SysResource& Sys() { return TaskAcquire.Sys(); }
+task_manage& Manager() { return TaskAcquire.Manager(); }
+_SysRunInfoOp& Run() { return TaskAcquire.Run(); }
 void Message(int n) { Sys().message->SetMessage(n); }
 
-bool Stopped() { return Run().GetAcquireStatus(0) == kStopped; }
+bool Stopped() { return Run().GetAcquireStatus(0) == kAcqStopped; }
 bool Independent() { return Run().IsIndependTimeBase() != 0; }
 // The block the settings act on: the trigger source with the independent
 // time base, else block 0.
@@ -99,7 +98,7 @@ void AssistSetItem(int task, int selector, int value) {
 menu TaskAcquireMenu = BuildMenu();
 
 void AcquireSyncRunState() {
-  Run().SysRunInfoSync(kAcquireTaskId);
+  Run().SysRunInfoSync(kTaskAcquire);
   // The run state holds the average index; item 1 holds the count.
   Run().SetAcquireAverage(TaskAcquire.GetAverageSel());
 }
@@ -164,9 +163,9 @@ int Acqure_MemDepth(keypara k) {
   if (M().AdjMenuItemPara(k, kAcqMemDepth) == before) return 0;
   // The zoom window follows the new depth. The horizontal module is not
   // built yet: its stand-in ignores the request.
-  if (func & kFuncZoom) AssistSetItem(kHoriTaskId, kHoriZoomSelector, 1);
+  if (func & kFuncZoom) AssistSetItem(kTaskHorizontal, kHoriZoomSelector, 1);
   if (Sys().wave) Sys().wave->ClearRealRunWaveCnt();
-  if (Sys().draw) Sys().draw->ClearQelPicture();
+  Draw().clearPicture();
   Sys().board->SysSample();
   return 0;
 }
@@ -174,7 +173,7 @@ int Acqure_MemDepth(keypara k) {
 // The utility module makes itself current and starts its waveform recorder.
 // It is not built yet: its stand-in ignores the request.
 int Acqure_FastAcq(keypara) {
-  AssistSetItem(kUtilityTaskId, kRecorderSelector, 0);
+  AssistSetItem(kTaskUtility, kRecorderSelector, 0);
   return 0;
 }
 
@@ -185,8 +184,8 @@ int Acqure_WaveType(keypara) {
 
 int AcquireMenuOp(keypara k) {
   if (Stopped() || Independent()) return 0;
-  if (k.key == kAcquireKey) {
-    Manager().ActiveTask(kAcquireTaskId, 0);
+  if (k.key == kKeyAcquire) {
+    Manager().ActiveTask(kTaskAcquire, 0);
     M().SetCurrPage(0);
     return 0;
   }

@@ -5,10 +5,11 @@
 #include <cstdio>
 
 #include "acquisition/task_acquire.h"
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "remote/scpi.h"
-#include "remote/scpi_key.h"
+#include "remote/scpi_kit.h"
 
 namespace {
 constexpr int kRollTimeBase = 26;  // from here on auto sweep rolls: no averaging
@@ -55,9 +56,8 @@ void CommonOp() {
   Run().SetDrawRefresh();
 }
 
-void Scpi_Key_Acquire(scpi_para*, char*) { ScpiQueueKey("Acquire", kAcquireKey); }
-void Scpi_Key_AcquireLock(scpi_para*, char* p) { ScpiKeyLock(kAcquireKey, p); }
-void Scpi_Key_AcquireLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kAcquireKey); }
+// Scpi_Key_Acquire, Scpi_Key_AcquireLock, Scpi_Key_AcquireLockAsk.
+using AcquireKey = ScpiKeyTrio<kKeyAcquire, kKeyAcquire>;
 
 void Scpi_Acquire_Mode(scpi_para*, char* p) {
   int mode = Keyword(kModes, p);
@@ -98,10 +98,11 @@ void Scpi_Acquire_SetMemDepth(scpi_para*, char* p) {
 void Scpi_Acquire_GetMemDepth(scpi_para*, char*) { Answer(KeywordOf(kDepths, Item(kAcqMemDepth))); }
 }  // namespace
 
+template <>
+const char* AcquireKey::name = "Acquire";
+
 instr TaskAcquireInstrStandard[] = {
-    {"KEY:ACQuire", Scpi_Key_Acquire},
-    {"KEY:ACQuire:LOCK", Scpi_Key_AcquireLock},
-    {"KEY:ACQuire:LOCK?", Scpi_Key_AcquireLockAsk},
+    SCPI_KEY_ROWS("KEY:ACQuire", AcquireKey),
     {"ACQuire:TYPE", Scpi_Acquire_Mode},
     {"ACQuire:TYPE?", Scpi_Acquire_GetMode},
     {"ACQuire:AVERages:COUNt", Scpi_Acquire_SetAverageNum},

@@ -2,7 +2,7 @@
 #include "acquisition/task_ch2.h"
 
 #include "acquisition/task_ch_scpi.h"
-#include "remote/scpi.h"
+#include "remote/scpi_table.h"
 
 namespace {
 // Probe 1X, voltage probe, current probe 200X in A, label from the library

@@ -3,6 +3,7 @@
 #include "acquisition/task_ch_module.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
+#include "core/ids.h"
 #include "core/control.h"
 #include "core/msg.h"
 #include "core/rs232.h"
@@ -16,11 +17,9 @@ constexpr uint64_t kAllMeasureBit = 0x8000;
 constexpr int kMsgRecording = 22;
 constexpr int kMsgXY = 17;
 constexpr int kFormatXY = 1;
-constexpr int kSingleWaiting = 3;
 constexpr int kChannelWord = 2;
 constexpr int kMeasureTask = 15;
 constexpr int kMeasureAssist = 3;
-constexpr int kMeasureKey = 56;
 }  // namespace
 
 // Step 1 of the CH key; false when the key is refused.
@@ -67,7 +66,7 @@ int TaskForChannel::MenuOp(keypara k) {
   if (chKey && !ChannelKey()) return 0;
   _SysResource* sys = Sys();
   _SysRunInfoOp* run = sys->runStatus;
-  if (run->GetAcquireStatus(0) == kSingleWaiting) {
+  if (run->GetAcquireStatus(0) == kAcqSingleWaiting) {
     if (run->GetChStatus() >> L.channel & 1) {
       sys->vertical->AdjYsensitivity(L.channel, 0);
       sys->board->SysSample();
@@ -81,7 +80,7 @@ int TaskForChannel::MenuOp(keypara k) {
     taskresponse request{}, reply{};
     request.request = kMeasureAssist;
     Manager()->RequestTaskAssist(kMeasureTask, &request, &reply);
-    sys->keyboard->AppendScpiKey(kMeasureKey, 1);
+    sys->keyboard->AppendScpiKey(kKeyMeasure, 1);
     Manager()->ActiveTask(kMeasureTask, -1);
   }
   return 0;

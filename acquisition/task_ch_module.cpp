@@ -7,16 +7,16 @@
 #include <cstring>
 
 #include "acquisition/y_system.h"
+#include "core/ids.h"
+#include "core/draw_hooks.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "ui/qel_draw.h"
 
 namespace {
 constexpr uint32_t kDisabledBit = 0x2000000;
-constexpr uint16_t kMenuKey = 54;
 constexpr int kAssistStep = 2;
 constexpr int kAssistSetItem = 3;
 constexpr int kAssistBwLimit = 1;
@@ -251,9 +251,8 @@ void TaskForChannel::AdjustSavedPage() {
 }
 
 int TaskForChannel::Display() {
-  qel_draw* draw = Sys()->draw;
-  if (ChInputLableFlag == 1) draw->DrawSoftKeyboard(short(ChKeySel), short(ChUpperLower), ChCustomLabelName);
-  if (ChNumKeySel) draw->DrawNumKeyboard(&ChNumKeyboard);
+  if (ChInputLableFlag == 1) Draw().softKeyboard(short(ChKeySel), short(ChUpperLower), ChCustomLabelName);
+  if (ChNumKeySel) Draw().numKeyboard(&ChNumKeyboard);
   return 0;
 }
 
@@ -285,7 +284,7 @@ int TaskForChannel::TaskControlHandover(taskresponse*) {
 }
 
 int TaskForChannel::TaskBackgroundResponse(taskresponse* r, taskresponse*) {
-  if (!r || r->key.key != kMenuKey || !ChNumKeySel) return 0;
+  if (!r || r->key.key != kKeyMenuOnOff || !ChNumKeySel) return 0;
   CloseKeypad();
   return 1;  // the menu key only closed the keypad
 }

@@ -2,6 +2,7 @@
 // no menu (factory values and start-up restore), menu on/off and AUTO.
 #include "acquisition/task_system.h"
 
+#include <atomic>
 #include <cstdio>
 
 #include "acquisition/task_system_internal.h"
@@ -17,8 +18,6 @@
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "platform/clock.h"
-#include "system/adc_phase.h"
-#include "system/sys_autoset.h"
 
 TaskForSystem TaskSystem;
 
@@ -70,7 +69,13 @@ int SafeActive(int v) { return v == 0 || v == 1 || v == 5 || (v >= 8 && v <= 11)
 
 TaskForSystem::TaskForSystem() = default;
 
-TaskForSystem::~TaskForSystem() { delete autoSet_; }
+TaskForSystem::~TaskForSystem() = default;
+
+namespace {
+std::atomic<const SysServiceHooks*> g_services{nullptr};
+}  // namespace
+
+void SetSysServiceHooks(const SysServiceHooks* hooks) { g_services.store(hooks); }
 
 int TaskForSystem::DataProcess() { return 0; }
 int TaskForSystem::Display() { return 0; }
@@ -172,8 +177,9 @@ int TaskForSystem::Assist(taskresponse* request, taskresponse* reply) {
     }
     return 0;
   }
-  if (key == kSysAssistGainCali) return ChannelGainCali50mv(short(request->words[0]));
-  if (key == kSysAssistAdcPhase) return TaskSystemAdjAdcPhase(reply);
+  const SysServiceHooks* services = g_services.load();
+  if (key == kSysAssistGainCali) return services ? services->gainCali50mv(short(request->words[0])) : -1;
+  if (key == kSysAssistAdcPhase) return services ? services->adjAdcPhase(reply) : -1;
   return -1;
 }
 
@@ -212,8 +218,6 @@ int TaskForSystem::Default() {
 // and as values in force; values outside their tables take the factory value.
 int TaskForSystem::Initialize() {
   std::printf("TaskForSystem :: Initialize ...\n");
-  delete autoSet_;
-  autoSet_ = new SysAutoSet(&Resource, &TaskMenu);
   I2C& ee = *Sys().eeprom;
   x_system& x = *Sys().timeBase;
   y_system& y = *Sys().vertical;
@@ -249,8 +253,14 @@ int TaskForSystem::Initialize() {
   return 0;
 }
 
-int TaskForSystem::AutoSetOp() { return autoSet_ ? autoSet_->RunAutoset() : -1; }
-int TaskForSystem::AutoSetOpTest() { return autoSet_ ? autoSet_->IndependAutoTest() : -1; }
+int TaskForSystem::AutoSetOp() {
+  const SysServiceHooks* services = g_services.load();
+  return services ? services->autoSet(&Resource, &TaskMenu, false) : -1;
+}
+int TaskForSystem::AutoSetOpTest() {
+  const SysServiceHooks* services = g_services.load();
+  return services ? services->autoSet(&Resource, &TaskMenu, true) : -1;
+}
 
 int MenuOnOff() {
   Run().MenuOnOff();

@@ -4,6 +4,7 @@
 // run state as the setup block "TASK-SYSTEM", and holds the two queues of
 // knob operations that the main loop replays after each read-out.
 #pragma once
+#include "core/ids.h"
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -11,7 +12,17 @@
 #include "core/task.h"
 
 struct instr;
-class SysAutoSet;
+class Menu;
+struct taskresponse;
+
+// The services of the layers above that the system module runs: auto-set and
+// the ADC calibrations. Start-up installs them; until then they answer -1.
+struct SysServiceHooks {
+  int (*autoSet)(TaskResource* resource, Menu* menu, bool independTest);
+  int (*gainCali50mv)(short channel);
+  int (*adjAdcPhase)(taskresponse* reply);
+};
+void SetSysServiceHooks(const SysServiceHooks* hooks);
 
 constexpr int kSystemTaskId = 0;
 
@@ -39,15 +50,6 @@ enum SystemKey : uint16_t {
   kSysOpTemperature = 145,  // queued by the temperature thread: re-apply the position
   kSysAssistGainCali = 134,
   kSysAssistAdcPhase = 135,
-};
-
-// Acquisition status words of a channel in the run state.
-enum AcqStatus : int {
-  kAcqRunning = 0,
-  kAcqStopped = 4,
-  kAcqSlowScan = 5,
-  kAcqKnobApplying = 8,
-  kAcqKnobFollowUp = 9,
 };
 
 constexpr int kSysQueueEntries = 20;
@@ -99,7 +101,6 @@ class TaskForSystem : public task {
 
   int AutoSetOp();
   int AutoSetOpTest();
-  SysAutoSet* AutoSet() const { return autoSet_; }
 
  private:
   struct Queue {
@@ -116,7 +117,6 @@ class TaskForSystem : public task {
   Queue ops_;
   int32_t delayLast_ = -1;
   SysOpCmd delay_[kSysQueueEntries];
-  SysAutoSet* autoSet_ = nullptr;
   mutable std::mutex queueMu_;
 };
 

@@ -17,7 +17,7 @@
 #include "core/sys_run_info.h"
 #include "platform/root.h"
 #include "platform/shell.h"
-#include "ui/qel_draw.h"
+#include "core/draw_hooks.h"
 
 using namespace sysmod;
 
@@ -158,7 +158,7 @@ int PrintScreen(const char* dir, const char* name) {
     Message(kMsgPrintFailed);
     return -1;
   }
-  const uint32_t* page = Sys().draw ? Sys().draw->GetDrawAddr(DRAW_SHOWN) : nullptr;
+  const uint32_t* page = Draw().shownPage();
   if (!page) {
     close(fd);
     return -1;

@@ -12,7 +12,7 @@
 #include "core/control.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
-#include "ui/qel_draw.h"
+#include "core/draw_hooks.h"
 
 using namespace sysmod;
 
@@ -31,9 +31,7 @@ bool Single() { return Run().GetTriggerMode() == kTrigModeSingle; }
 // In single mode the new status is shown at once.
 void ShowSingleStatus() {
   if (!Single()) return;
-  qel_draw& d = *Sys().draw;
-  d.DrawAcqStatus();
-  d.UpdateLcd();
+  Draw().showAcqStatus();
   plat::SleepMs(kSingleShowMs);
 }
 
@@ -69,7 +67,7 @@ void Start() {
   Sys().vertical->AllChannelCtrlRefresh();
   Board().SysSample();
   if (Single()) {
-    Sys().draw->ClearDisplayWave();
+    Draw().clearDisplayWave();
     Message(kMsgSingleStart);
   }
   Sys().wave->ClearRealRunWaveCnt();
@@ -82,7 +80,7 @@ void StopRoll() {
   const int lo = Board().ReadAnyReg(kRollIndexLowReg), hi = Board().ReadAnyReg(kRollIndexHighReg);
   const int64_t index = lo < 0 || hi < 0 ? 0 : (int64_t(hi) << 16 | lo) * 2;
   Sys().wave->SetRollDataIndex(int(index % _wave::kRecordPoints));
-  Sys().draw->ClearQelPicture();
+  Draw().clearPicture();
   Run().SetWaveType(kWaveTypeNormal);
   Sys().timeBase->AdjTimeBase(0, 0);
 }

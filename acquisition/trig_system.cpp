@@ -7,9 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "acquisition/att_ctrl_table.h"
 #include "acquisition/voltage_tables.h"
 #include "acquisition/word_list.h"
+#include "core/ids.h"
+#include "core/att_ctrl_table.h"
 #include "core/ch_cali_data.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
@@ -27,7 +28,6 @@ constexpr int kSources = 6;
 constexpr int kNoLevelSource = 2;
 constexpr int kExtSource = 3, kExtSlot = 4;
 constexpr int kMsgTrigLimit = 3;
-constexpr int kStatusStopped = 4;
 constexpr int kNonChannelRange = 12;
 constexpr int kHysRanges = 17;
 constexpr int kCouplingNoise = 4;
@@ -171,7 +171,7 @@ int trig_system::SetTriggerPos(int src, int level, int code) {
     }
     value8 = std::clamp(c + 127, 0, 255);
   }
-  const bool stopped = run_->acqStatus[0] == kStatusStopped;
+  const bool stopped = run_->acqStatus[0] == kAcqStopped;
   {
     SemLock lock(sem_);
     l->code = int16_t(code);
@@ -401,7 +401,7 @@ int trig_system::SetTriggerMode(int mode) {
     run_->trigMode = int16_t(mode);
   }
   control& board = *resource_->board;
-  const bool stopped = run_->acqStatus[0] == kStatusStopped;
+  const bool stopped = run_->acqStatus[0] == kAcqStopped;
   if (mode == 2) {
     if (stopped) return mode;
     board.FPGAResetEnable();

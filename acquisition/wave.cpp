@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/ids.h"
 #include "core/control.h"
 #include "core/sys_run_info.h"
 
@@ -14,7 +15,6 @@ _wave WaveOp;
 
 namespace {
 constexpr int kClearedBytes = 200000;  // from the first screen record on
-constexpr int kStopped = 4, kSlowScan = 5;
 constexpr int kMathFirst = 5, kMathLast = 7, kRefFirst = 8, kRefLast = 11;
 }  // namespace
 
@@ -86,7 +86,7 @@ void _wave::SetNewWaveFlag(int flag) {
 // slow scan) and channel 1's field of register 770 says it was triggered or done.
 void _wave::RealRunWaveCnt() {
   const int st = Status();
-  if (st == kStopped || st == kSlowScan) return;
+  if (st == kAcqStopped || st == kAcqSlowScan) return;
   const int f = ChannelStatus(0);
   if (f == 1 || f == 2) ++runCount_;
 }

@@ -11,10 +11,10 @@
 
 #include "acquisition/voltage_tables.h"
 #include "acquisition/wave.h"
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 
 namespace {
-constexpr int kStopped = 4, kSlowScan = 5, kSecondStop = 8;
 constexpr int kUserProbe = 7;
 constexpr int kInterpPoints = 100;     // interpolated points per sample
 constexpr int kSincTimeBases = 26;     // below this index (or not in auto): sin(x)/x
@@ -36,7 +36,7 @@ constexpr int kRefBits = 0xF00;        // sources 8..11 switched on
 uint8_t Clamp(double v) { return uint8_t(std::lround(std::min(254.0, std::max(1.0, v)))); }
 bool InCode(int v) { return v >= kCodeLow && v <= kCodeHigh; }
 bool UsableNext(int v) { return v >= kNextLow && v <= kNextHigh; }
-bool Kept(int status) { return status == kStopped || status == kSecondStop; }
+bool Kept(int status) { return status == kAcqStopped || status == kAcqKnobApplying; }
 }  // namespace
 
 _wave::TraceMap _wave::MapOf(int ch) const {
@@ -114,7 +114,7 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
 void _wave::BuildRealTime(int ch, const TraceMap& m, int first, int last) {
   const double s = readSpp_[ch];
   if (!(s > 0)) return;
-  const bool roll = Run()->acqStatus[0] == kSlowScan || waveType_ == 3;
+  const bool roll = Run()->acqStatus[0] == kAcqSlowScan || waveType_ == 3;
   const int count = roll ? kRecordPoints : std::max(0, std::min(readPoints_[ch], kRecordPoints));
   if (count == 0) return;
   const uint8_t* rec = screen_[ch];
@@ -172,7 +172,7 @@ int _wave::BuildTrace(int ch) {
 bool _wave::StoppedView(int ch) const {
   const HorizontalBlock& h = Run()->horizontal[Block(ch)];
   const int64_t key[4] = {h.displayStart, h.displayEnd, int64_t(h.firstColumn) << 16 | h.lastColumn,
-                          Status() == kSecondStop ? h.preTrigSecond : h.preTrigDepth};
+                          Status() == kAcqKnobApplying ? h.preTrigSecond : h.preTrigDepth};
   return std::equal(key, key + 4, viewKey_[ch]);
 }
 
@@ -182,7 +182,7 @@ void _wave::RecordView(int ch) {
   k[0] = h.displayStart;
   k[1] = h.displayEnd;
   k[2] = int64_t(h.firstColumn) << 16 | h.lastColumn;
-  k[3] = Status() == kSecondStop ? h.preTrigSecond : h.preTrigDepth;
+  k[3] = Status() == kAcqKnobApplying ? h.preTrigSecond : h.preTrigDepth;
 }
 
 // Re-reads a stopped channel's screen read from the kept record for the
@@ -192,7 +192,7 @@ void _wave::RecordView(int ch) {
 int _wave::ReReadStopped(int ch) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   const HorizontalBlock& h = Run()->horizontal[Block(ch)];
-  const int copy = Status() == kSecondStop ? 1 : 0;
+  const int copy = Status() == kAcqKnobApplying ? 1 : 0;
   if (h.interpMultiplier > 1.0f || waveType_ == 3 || h.acqScreenEnd[copy] <= h.acqScreenStart[copy]) return -1;
   const double k = double(h.displayEnd - h.displayStart) / kColumns;
   if (!(k > 0)) return -1;

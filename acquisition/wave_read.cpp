@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "acquisition/wave.h"
+#include "core/ids.h"
 #include "core/control.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
@@ -17,7 +18,7 @@ constexpr int kReadyReg = 782, kLevelReg = 800, kDoneReg = 804, kMaxReg = 788, k
 constexpr int kReadyPolls = 500, kReadyPollUs = 500, kNoBlockRetries = 50;
 constexpr int kTestPollMs = 1, kRequestPollMs = 1, kRequestWaitMs = 5000;
 constexpr int kMaxChunk = 8192;  // bytes moved per block read
-constexpr int kStopped = 4, kSingleWait = 3, kGround = 2;
+constexpr int kGround = 2;
 constexpr int kStepOne = 16;      // read step: samples x 16, tenths in the low 4 bits
 constexpr int64_t kScreenStartCentre = 34999650;  // record centre - 350 screen points
 constexpr int kNeighbourOffset = -14, kNeighbourSamples = 20, kInterpReadSamples = 1400;
@@ -115,7 +116,7 @@ int _wave::Drain(int ch, uint8_t* dst, int n, bool resume) {
   newRead_ = 1;
   requestCh_ &= ~(1 << ch);
   ready_ |= 1 << ch;
-  if (resume && Status() != kStopped) Word(kPauseWord, 0);
+  if (resume && Status() != kAcqStopped) Word(kPauseWord, 0);
   return n;
 }
 
@@ -175,7 +176,7 @@ int _wave::ReadDDRWave(int ch, int n) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   const int b = Block(ch);
   const HorizontalBlock& h = Run()->horizontal[b];
-  if (Status() == kStopped && h.realTimeBase > h.timeBase) return -1;
+  if (Status() == kAcqStopped && h.realTimeBase > h.timeBase) return -1;
   const double s = h.samplesPerPoint;
   const uint32_t step = s > 10 ? uint32_t(std::floor(s / 10)) * kStepOne : kStepOne;
   Arm(ch + 1, StartOffset(b), step);
@@ -205,7 +206,7 @@ int _wave::SetArmReadDDRPara(int ch, int n) {
   const int b = run->timeBaseType == 1 ? 0 : Block(ch);
   const HorizontalBlock& h = run->horizontal[b];
   const int st = Status();
-  double s = (st == kSingleWait || st == kStopped) && h.acqSamplesPerPoint[0] > 0 ? h.acqSamplesPerPoint[0]
+  double s = (st == kAcqSingleWaiting || st == kAcqStopped) && h.acqSamplesPerPoint[0] > 0 ? h.acqSamplesPerPoint[0]
                                                                                    : h.samplesPerPoint;
   if (!(s > 0)) s = 1;
   int32_t offset;
@@ -296,7 +297,7 @@ int _wave::RequestWaveData(waveinfor* info) {
   }
   std::lock_guard<std::recursive_mutex> lock(mu_);
   _SysRunInfo* run = Run();
-  const bool stopped = Status() == kStopped;
+  const bool stopped = Status() == kAcqStopped;
   const int sweep = SweepOf(run);
   if (!stopped) {
     std::printf("Start Sample Once ");

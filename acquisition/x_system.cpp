@@ -234,16 +234,16 @@ int x_system::DisplayWaveMode() {
 }
 
 int x_system::ChangeAcqWaveMode(int ch) {
-  if (!PointerNullCheck() || !Block(ch) || Status(ch) == kStatusStopped) return -1;
+  if (!PointerNullCheck() || !Block(ch) || Status(ch) == kAcqStopped) return -1;
   SemLock lock(sem_);
   if (H(ch).realTimeBase >= rollThreshold_ && run_->trigMode == 0) {
     run_->horiMode = kHoriRoll;
     run_->rollFlag = 1;
     run_->waveType = kWaveRollType;
     if (run_->independentTimeBase == 1)
-      run_->acqStatus[ch == 1 ? 1 : 0] = kStatusRoll;
+      run_->acqStatus[ch == 1 ? 1 : 0] = kAcqSlowScan;
     else
-      run_->acqStatus[0] = run_->acqStatus[1] = kStatusRoll;
+      run_->acqStatus[0] = run_->acqStatus[1] = kAcqSlowScan;
     run_->funcBits |= kFuncRoll;
   } else {
     if (run_->horiMode == kHoriRoll) run_->horiMode = kHoriNormal;

@@ -37,7 +37,7 @@ int x_system::WaveIndicator(int ch) {
   long right = pixel(double(h.displayEnd), 0, kBarPixels);
   const int screen = xHoriPointsSel == 0 ? kHalfScreen : kScreenPoints;
   const int columns = h.lastColumn - h.firstColumn + 1;
-  if (Status(ch) == kStatusStopped && columns > 0 && columns < screen) {
+  if (Status(ch) == kAcqStopped && columns > 0 && columns < screen) {
     // A record narrower than the screen: a bar of its share, centred.
     const long width = std::max<long>(2, long(columns) * kBarPixels / screen);
     left = kBarPixels / 2 - width / 2;

@@ -5,11 +5,11 @@
 #include <cstdint>
 
 #include "acquisition/x_system.h"
+#include "core/ids.h"
 
 namespace xsys {
 
 // Acquisition status per channel.
-constexpr int kStatusSingle = 3, kStatusStopped = 4, kStatusRoll = 5, kStatusSecond = 8;
 constexpr int kHoriRoll = 3;  // horizontal mode word in roll
 constexpr int kHalfScreen = 350;
 // Messages of a knob step held at a limit.

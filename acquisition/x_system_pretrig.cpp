@@ -28,7 +28,7 @@ int x_system::AdjPreTrigDepth(int ch, int step) {
   if (!PointerNullCheck() || !Block(ch)) return -1;
   if (resource_->runStatus->IsIndependTimeBase()) resource_->board->SendRealControl(2, ch <= 1 ? ch : 0);
   const int st = Status(ch);
-  if (st == kStatusStopped || st == kStatusSecond || ch >= kFirstRef) {
+  if (st == kAcqStopped || st == kAcqKnobApplying || ch >= kFirstRef) {
     AdjStopMovePos(ch, step);
     if (resource_->wave) resource_->wave->SetWaveProcessFlag();
     return 0;
@@ -139,6 +139,6 @@ int x_system::MovePreTrigToZero(int ch) {
     resource_->unitConvert->TUnitConvert(0.0, &h.offsetTimeText);
   }
   const int st = Status(ch);
-  if (st == kStatusStopped || (st == kStatusSingle && run_->trigMode != kSingleSweep)) AdjStopMovePos(ch, 0);
+  if (st == kAcqStopped || (st == kAcqSingleWaiting && run_->trigMode != kSingleSweep)) AdjStopMovePos(ch, 0);
   return 0;
 }

@@ -51,7 +51,7 @@ int x_system::AdjTimeBase(int ch, int step) {
   if (limit) resource_->message->SetMessage(kMsgTimeBaseLimit);
 
   const int st = Status(ch);
-  if (st != kStatusStopped) {
+  if (st != kAcqStopped) {
     // One second's worth of screen points (ten from 50 ns/div on).
     const int64_t seconds = index < kFastestDelayIndex ? 1 : 10;
     trigDelayLimit_ = seconds * 1000000000000LL / TimeBasePsPerPoint(index);
@@ -73,10 +73,10 @@ int x_system::AdjTimeBase(int ch, int step) {
     return 0;
   }
   if (ch >= 4) return 0;
-  if (st == kStatusStopped || st == kStatusSecond) return AdjTimeBaseStopped(ch, index, previous);
+  if (st == kAcqStopped || st == kAcqKnobApplying) return AdjTimeBaseStopped(ch, index, previous);
 
   // Live: the acquisition is held while every word changes.
-  const bool single = st == kStatusSingle;
+  const bool single = st == kAcqSingleWaiting;
   if (single) {
     SemLock lock(sem_);
     status.SetAcquireStatus(ch == 1 ? 1 : 0, 0);
@@ -155,6 +155,6 @@ int x_system::AdjTimeBaseStopped(int ch, int index, int previous) {
   }
   RequestStopOp(ch);
   if (run_->horiMode != 3) RefreshPreTriggerPos(ch);
-  if (st == kStatusStopped) WaveIndicator(ch);
+  if (st == kAcqStopped) WaveIndicator(ch);
   return 0;
 }

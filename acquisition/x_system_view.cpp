@@ -26,7 +26,7 @@ constexpr int kRollEntriesPerColumn = 10;
 
 bool x_system::Kept(int ch) const {
   const int st = Status(ch);
-  return st == kStatusStopped || st == kStatusSecond;
+  return st == kAcqStopped || st == kAcqKnobApplying;
 }
 
 double x_system::StoredSamplesPerPoint(int ch) const {
@@ -34,7 +34,7 @@ double x_system::StoredSamplesPerPoint(int ch) const {
   // An interpolated record holds less than one sample per point (1 GSa/s).
   const int64_t ps = TimeBasePsPerPoint(SafeIndex(h.timeBase));
   if (ps < 1000) return double(ps) / 1000;
-  double f = h.acqSamplesPerPoint[Status(ch) == kStatusSecond ? 1 : 0];
+  double f = h.acqSamplesPerPoint[Status(ch) == kAcqKnobApplying ? 1 : 0];
   if (!(f > 0)) f = h.samplesPerPoint;  // no acquisition taken yet
   return f > 0 ? f : 1.0;
 }
@@ -48,7 +48,7 @@ double x_system::StopSamplesPerPoint(int ch) const {
 x_system::StopView x_system::StopViewOf(int ch) const {
   const HorizontalBlock& h = H(ch);
   StopView v;
-  v.copy = Status(ch) == kStatusSecond ? 1 : 0;
+  v.copy = Status(ch) == kAcqKnobApplying ? 1 : 0;
   v.depth = v.copy ? h.preTrigSecond : h.preTrigDepth;
   const bool taken = h.acqScreenEnd[v.copy] > h.acqScreenStart[v.copy];
   v.recStart = taken ? h.acqScreenStart[v.copy] : h.screenStart;
@@ -70,7 +70,7 @@ int x_system::AdjStopMovePos(int ch, int step) {
     // One step is one screen point of the view shown.
     const double perPoint = ch <= 1 && Kept(ch) ? StopSamplesPerPoint(ch) : double(h.samplesPerPoint);
     const int64_t perStep = Interpolating(ch) ? 1 : std::clamp<int64_t>(ToInt64(perPoint), 1, kRecordSamples);
-    int64_t& depth = Status(ch) == kStatusSecond ? h.preTrigSecond : h.preTrigDepth;
+    int64_t& depth = Status(ch) == kAcqKnobApplying ? h.preTrigSecond : h.preTrigDepth;
     // The trigger address stays inside the record address space.
     const int64_t moved = std::clamp<int64_t>(depth + int64_t(step) * perStep, 0, kRecordSamples);
     const double steps = double(moved - depth) / double(perStep);

@@ -9,6 +9,7 @@
 #include "acquisition/word_list.h"
 #include "acquisition/x_system.h"
 #include "acquisition/x_system_internal.h"
+#include "core/ids.h"
 #include "core/control.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -18,7 +19,6 @@ using namespace xsys;
 
 namespace {
 constexpr int kAverage = 3;
-constexpr int kStatusSingleDone = 2;
 constexpr int kLargeStep = 5;        // larger zoom-position steps move twice as far
 constexpr int kStepMax = 1000000;    // far beyond any record, and no overflow when doubled
 constexpr int kMaxZoom = 100;        // the zoom time base at most a hundred times faster
@@ -86,7 +86,7 @@ int x_system::ZoomInit(int on) {
   AdjTimeBase(0, 0);
   AdjZoomTimeBase(0, 0);
   WaveIndicator(0);
-  if (on == 1 && Status(0) == kStatusSingleDone) board.SysSample();
+  if (on == 1 && Status(0) == kAcqSingleDone) board.SysSample();
   return 0;
 }
 
@@ -122,7 +122,7 @@ int x_system::AdjZoomMovePos(int ch, int step) {
   if (!PointerNullCheck() || b < 0 || !ZoomOrXY()) return -1;
   control& board = *resource_->board;
   const int st = Status(b);
-  if (st == kStatusSingle || st == kStatusStopped || st == kStatusSecond) board.AcquirePause();
+  if (st == kAcqSingleWaiting || st == kAcqStopped || st == kAcqKnobApplying) board.AcquirePause();
   step = std::clamp(step, -kStepMax, kStepMax);
   if (std::abs(step) > kLargeStep) step *= 2;
   if (!(H(b).zoomRatio > 0)) CalcuZoomGapAndRange(SafeIndex(H(b).realTimeBase), SafeIndex(H(b).zoomTimeBase));
@@ -167,11 +167,11 @@ int x_system::AdjZoomMovePos(int ch, int step) {
   WaveIndicator(b);
   SendZoomWords(b, start);
 
-  if (st == kStatusStopped) {
+  if (st == kAcqStopped) {
     board.SendRealControl(kWordReadPulse, 1);
     board.SendRealControl(kWordReadPulse, 0);
     std::printf("Zoom Stop 0x7a 1--->0 ");
-  } else if (!resource_->wave || resource_->wave->RunCount() == 0 || (st != kStatusSingle && st != kStatusSecond)) {
+  } else if (!resource_->wave || resource_->wave->RunCount() == 0 || (st != kAcqSingleWaiting && st != kAcqKnobApplying)) {
     std::printf("Zoom Timebase GetRealRunWaveCnt() = 0  ");
     board.SysSample();
   } else {

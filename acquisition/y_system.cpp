@@ -8,6 +8,7 @@
 #include "acquisition/probe_tables.h"
 #include "acquisition/voltage_tables.h"
 #include "acquisition/y_system_words.h"
+#include "core/ids.h"
 #include "core/ch_cali_data.h"
 #include "core/control.h"
 #include "core/i2c_storage.h"
@@ -19,7 +20,6 @@
 y_system Vertical;
 
 namespace {
-constexpr int kStopped = 4;
 constexpr int kAnalog = 2;
 constexpr int kSourceBits = 14;      // sources 0..13 have an on-bit
 constexpr int kSource12 = 12;
@@ -134,7 +134,7 @@ int y_system::YParaSyncRefresh() {
 }
 
 int y_system::AllChannelCtrlRefresh() {
-  if (!run_ || Status(0) == kStopped) return 0;
+  if (!run_ || Status(0) == kAcqStopped) return 0;
   for (int ch = 0; ch < kAnalog; ++ch)
     if (run_->sourceOn >> ch & 1) AdjYsensitivity(ch, 0);
   return 0;
@@ -161,11 +161,11 @@ int y_system::SetChOnOff(int src, int on) {
         if (src < kMathSourceLimit && b) {
           const int index = b->vdivIndex < kVoltageEntries ? b->vdivIndex : kDefaultIndex;
           b->vdivVolts = Voltage[index] * GetYRealProbeScale(src);
-          if (s != kStopped) b->vdivShown = b->vdivVolts;
+          if (s != kAcqStopped) b->vdivShown = b->vdivVolts;
         }
         clearCount = src < kAnalog && !was;
       }
-      if (s != kStopped) liveMask_ |= bit;
+      if (s != kAcqStopped) liveMask_ |= bit;
     } else {
       std::printf("Ch OFF\n");
       run_->sourceOn &= uint16_t(~(bit | extra));
@@ -178,7 +178,7 @@ int y_system::SetChOnOff(int src, int on) {
             break;
           }
       }
-      if (s != kStopped) liveMask_ &= uint16_t(~bit);
+      if (s != kAcqStopped) liveMask_ &= uint16_t(~bit);
     }
   }
   if (clearCount) ClearReadCount();
@@ -298,7 +298,7 @@ int y_system::SetYRealprobe(int ch, int probe) {
   res_->unitConvert->VUnitConvert(volts, &element);
   SemLock lock(sem_);
   b->vdivVolts = float(volts);
-  if (Status(ch) != kStopped) b->vdivShown = b->vdivVolts;
+  if (Status(ch) != kAcqStopped) b->vdivShown = b->vdivVolts;
   b->vdivElement = element;
   if (probe == kProbeCustom)
     b->customProbeRatio = ratio;
@@ -349,7 +349,7 @@ int y_system::SetYInvert(int ch, int on) {
   VerticalBlock* b = Channel(ch);
   if (!b || on < 0) return -1;
   const int bit = on & 1;
-  const int word = Status(ch) == kStopped ? (b->invert & 0xFD00) | 0x200 | bit : bit ? 0x101 : 0;
+  const int word = Status(ch) == kAcqStopped ? (b->invert & 0xFD00) | 0x200 | bit : bit ? 0x101 : 0;
   std::printf("### Ch%d  InvertMode = 0x%x \n", ch, unsigned(word));
   {
     SemLock lock(sem_);
@@ -409,7 +409,7 @@ float y_system::SetRealYDivVoltage(int ch, float volts) {
   if (!b || !(volts > 0) || !Finite(volts)) return 0.0f;
   SemLock lock(sem_);
   b->vdivVolts = volts;
-  if (Status(ch) != kStopped) b->vdivShown = volts;
+  if (Status(ch) != kAcqStopped) b->vdivShown = volts;
   return volts;
 }
 

@@ -8,6 +8,7 @@
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "acquisition/y_system_words.h"
+#include "core/ids.h"
 #include "core/ch_cali_data.h"
 #include "core/control.h"
 #include "core/i2c_storage.h"
@@ -19,9 +20,6 @@
 
 namespace {
 constexpr int kAnalog = 2;
-constexpr int kSingleWaiting = 3;
-constexpr int kStopped = 4;
-constexpr int kPlayback = 8;
 constexpr int kSingleMode = 2;
 constexpr int kDisplayOnlyFrom = 2;  // sources without hardware of their own
 constexpr int kMathSource = 5;
@@ -34,8 +32,8 @@ constexpr int kMsgTriggerLimit = 3;
 // Highest volts/div index of the math trace by math type.
 constexpr int16_t kMathMaxVoltage[5] = {38, 38, 16, 16, 38};
 
-bool Held(int s) { return s == kSingleWaiting || s == kStopped || s == kPlayback; }
-bool Kept(int s) { return s == kStopped || s == kPlayback; }
+bool Held(int s) { return s == kAcqSingleWaiting || s == kAcqStopped || s == kAcqKnobApplying; }
+bool Kept(int s) { return s == kAcqStopped || s == kAcqKnobApplying; }
 }  // namespace
 
 // --- volts/div ---
@@ -94,7 +92,7 @@ int y_system::AdjYsensitivity(int src, int step) {
     return index;
   }
   SyncChannelConfig();
-  if (status == kSingleWaiting && ReadSinceChange()) {
+  if (status == kAcqSingleWaiting && ReadSinceChange()) {
     SendFrontEnd();
     res_->board->SendRealControl(yword::kPause, 0);
   } else {
@@ -131,7 +129,7 @@ int y_system::AdjYsensitivityFine(int src, int step) {
   SemLock lock(sem_);
   b->vernierCoeff = float(v);
   b->vdivVolts = float(result);
-  if (Status(src) != kStopped) b->vdivShown = b->vdivVolts;
+  if (Status(src) != kAcqStopped) b->vdivShown = b->vdivVolts;
   return r;
 }
 
@@ -200,7 +198,7 @@ int y_system::AdjYPosition(int src, int step) {
 
   // 3, 5. Temperature correction and inversion; 6, 7. the offset DAC.
   const int p = DacPosition(ch, pos);
-  if (status != kSingleWaiting) res_->board->FPGAResetEnable();
+  if (status != kAcqSingleWaiting) res_->board->FPGAResetEnable();
   res_->board->ChannelDAC_Set(ch, OffsetDac(ch, b->vdivIndex, p));
 
   // 8. Soft offsets, channel words, ground level.
@@ -212,7 +210,7 @@ int y_system::AdjYPosition(int src, int step) {
   TriggerFollowPosition(ch, trigStep);
 
   // 10. Resume or restart.
-  if (status == kSingleWaiting && run_->trigMode != kSingleMode && ReadSinceChange()) {
+  if (status == kAcqSingleWaiting && run_->trigMode != kSingleMode && ReadSinceChange()) {
     res_->board->SendRealControl(yword::kPause, 0);
   } else {
     res_->runStatus->ClearInterruptFlag();
@@ -282,7 +280,7 @@ uint16_t y_system::FineGainWord(int ch, bool shown) const {
 int y_system::FineGain(int ch) {
   VerticalBlock* b = Channel(ch);
   if (!b) return -1;
-  const uint16_t word = FineGainWord(ch, Status(0) == kStopped);
+  const uint16_t word = FineGainWord(ch, Status(0) == kAcqStopped);
   {
     SemLock lock(sem_);
     b->fineGain = word;
@@ -318,7 +316,7 @@ int y_system::SyncChannelConfig() {
     SetAllChSoftOffset();
     FineGain(0);
     FineGain(1);
-    if (s == kStopped) {
+    if (s == kAcqStopped) {
       std::printf("x Stop 0x7a\t1 --- >   0\n");
       board->SendRealControl(yword::kArm, 1);
       board->SendRealControl(yword::kArm, 0);
@@ -335,7 +333,7 @@ int y_system::SyncChannelConfig() {
     FineGain(1);
   }
   if (ReadSinceChange()) {
-    if (s == kPlayback) {
+    if (s == kAcqKnobApplying) {
       res_->timeBase->AdjTimeBase(run_->activeCh, 0);
       return 0;
     }

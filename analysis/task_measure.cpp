@@ -11,7 +11,7 @@
 #include "core/system_resource.h"
 #include "core/task_manage.h"
 #include "platform/clock.h"
-#include "remote/scpi.h"
+#include "remote/scpi_table.h"
 
 TaskForMeasure TaskMeasure;
 instr TaskMeasureInstrStandard[] = {{"", nullptr}};
@@ -33,8 +33,7 @@ constexpr int kMsgCleared = 44;
 constexpr uint32_t kAttrProcess = 0, kAttrDisplay = 1;
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 
-_SysResource& Sys() { return TaskMeasure.Resource.sys ? *TaskMeasure.Resource.sys : SystemResource; }
-task_manage& Manager() { return TaskMeasure.Resource.manager ? *TaskMeasure.Resource.manager : TaskManage; }
+_SysResource& Sys() { return TaskMeasure.Sys(); }
 I2C& Eeprom() { return Sys().eeprom ? *Sys().eeprom : I2cStorage; }
 bool SourceWordOk(int s) { return s == 0 || s == 1 || s == kMeaMath; }
 }  // namespace

@@ -79,8 +79,8 @@ menu BuildMenu() {
 TaskForMeasure& T() { return TaskMeasure; }
 Menu& M() { return TaskMeasure.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
-_SysResource& Sys() { return TaskMeasure.Resource.sys ? *TaskMeasure.Resource.sys : SystemResource; }
-task_manage& Manager() { return TaskMeasure.Resource.manager ? *TaskMeasure.Resource.manager : TaskManage; }
+_SysResource& Sys() { return TaskMeasure.Sys(); }
+task_manage& Manager() { return TaskMeasure.Manager(); }
 void Message(int n) {
   if (Sys().message) Sys().message->SetMessage(n);
 }

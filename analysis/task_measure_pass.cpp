@@ -18,7 +18,6 @@ constexpr int32_t kHorizontalFadeFrom = 1000;
 constexpr int32_t kTotalCap = 2147308647;
 constexpr uint8_t kLevelBits = 0x7F, kChannelBit = 0x80;
 
-_SysResource& Sys() { return TaskMeasure.Resource.sys ? *TaskMeasure.Resource.sys : SystemResource; }
 int Item(int n) { return int(uint16_t(TaskMeasure.TaskMenu.GetMenuItem(n))); }
 }  // namespace
 

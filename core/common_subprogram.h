@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/ids.h"
+
 constexpr int kFileListMax = 1000;  // names a listing holds
 constexpr int kFileNameBytes = 100;  // bytes per name, end mark included
 
@@ -66,11 +68,6 @@ struct numkeyboard {
   uint8_t negative;            // "+/-" state
   double value;  // the finished entry in base units (after results 14 to 21)
 };
-
-// Front-panel codes the keypad takes.
-constexpr uint16_t kKeySelectPush = 72;
-constexpr uint16_t kKeySelectRight = 76;  // cursor back
-constexpr uint16_t kKeySelectLeft = 77;   // cursor on
 
 class common_subprogram {
  public:

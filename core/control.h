@@ -180,6 +180,9 @@ class control {
 };
 
 extern control QelControl;
+// ADC gain codes of range 8 (channel 1 pair, channel 2 pair): read from the
+// calibration at start-up, written back by the ADC re-initialisation.
+extern uint16_t ADCGain[2][2];
 void Bee();
 // The main loop's counter refresh: measures the trigger-source channel (both
 // with the independent time base) when the refresh is due, and stores each

@@ -3,8 +3,9 @@
 #include <cstdio>
 
 #include "core/control.h"
-#include "core/startup.h"
 #include "platform/clock.h"
+
+uint16_t ADCGain[2][2];
 
 namespace {
 constexpr int kAdcBoth = 128;

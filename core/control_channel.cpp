@@ -1,7 +1,8 @@
 // Board control: the analogue front-end word and the per-channel words.
 #include <algorithm>
 
-#include "acquisition/att_ctrl_table.h"
+#include "core/ids.h"
+#include "core/att_ctrl_table.h"
 #include "core/control.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
@@ -12,7 +13,6 @@ constexpr uint32_t kBwLimitBit[2] = {16, 8192};
 constexpr int kCouplingDc = 0;
 constexpr int kCouplingGnd = 2;
 constexpr int kSetupHoldType = 9;
-constexpr int kStopped = 4;
 
 uint32_t TrigCouplingBits(int coupling) {
   switch (coupling) {
@@ -119,7 +119,7 @@ int control::ChGndEnable(const _SysRunInfo* run) {
     g.level[ch] = run->vertical[ch].position;
     g.stopLevel[ch] = run->vertical[ch].positionSelected;
   }
-  g.stopped = run->acqStatus[0] == kStopped;
+  g.stopped = run->acqStatus[0] == kAcqStopped;
   return ChGndEnable(g);
 }
 

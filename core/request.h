@@ -1,7 +1,9 @@
 // The request dispatcher: menu handlers of the channel, acquire, horizontal and
-// display modules apply settings by a numbered request, which the `response`
-// table hands to the vertical, horizontal and trigger models and the board.
+// display modules apply settings by a numbered request, which the installed
+// handlers (the `response` table of app/) hand to the vertical, horizontal and
+// trigger models and the board.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -43,54 +45,24 @@ struct requestpara {
   uint32_t value32;  // a 32-bit argument (the hold-off count of request 11)
 };
 
-class response {
+// The handlers of the request codes, which apply them to the models: the
+// composition root installs them at start-up (SetRequestResponder).
+class RequestResponder {
  public:
-  response();
-  int LoadResource(_SysResource* resource, _SysRunInfo* run);
-  // Runs request `para`: -1 for a code above 19 or before LoadResource, else 0
-  // (the handler's own result is not passed on).
-  int FuncResponse(requestpara para, requestpara* answer);
-
-  // Does nothing; kept beside the table.
-  int ResponseChBiasAdj(requestpara para, requestpara* answer);
-
- private:
-  using Handler = int (response::*)(requestpara, requestpara*);
-
-  int ResponseChOnOff(requestpara p, requestpara* a);
-  int ResponseChCtrl(requestpara p, requestpara* a);
-  int ResponseChCouplingSet(requestpara p, requestpara* a);
-  int ResponseChBwLimitSet(requestpara p, requestpara* a);
-  int ResponseChVoltsDivSet(requestpara p, requestpara* a);
-  int ResponseChProbeSet(requestpara p, requestpara* a);
-  int ResponseChInvertSet(requestpara p, requestpara* a);
-  int ResponseChUnitSet(requestpara p, requestpara* a);
-  int ResponseNop(requestpara p, requestpara* a);
-  int ResponseAcqConfig(requestpara p, requestpara* a);
-  int ResponseHoriTypeSet(requestpara p, requestpara* a);
-  int ResponseHoriHoldOffAdj(requestpara p, requestpara* a);
-  int ResponseHoriGuideInit(requestpara p, requestpara* a);
-  int ResponseDispTypeSet(requestpara p, requestpara* a);
-  int ResponseDispFormatSet(requestpara p, requestpara* a);
-  int ResponseDispPersistSet(requestpara p, requestpara* a);
-  int ResponseClearQelPicture(requestpara p, requestpara* a);
-  int ResponseTriggerSet(requestpara p, requestpara* a);
-  int ResponseSquareSet(requestpara p, requestpara* a);
-  int ResponseOutputSelSet(requestpara p, requestpara* a);
-
-  bool Stopped() const;
-  void RestartSampling();
-
-  _SysResource* resource_ = nullptr;
-  _SysRunInfo* run_ = nullptr;
-  Handler handlers_[kRequestCodes];
+  virtual ~RequestResponder() = default;
+  virtual int LoadResource(_SysResource* resource, _SysRunInfo* run) = 0;
+  // -1 for a code above 19 or before LoadResource, else 0.
+  virtual int FuncResponse(requestpara para, requestpara* answer) = 0;
 };
 
 class _SysRequest {
  public:
   _SysRequest();
+  // The handlers of the process, used by every dispatcher (null: none, and
+  // every request answers -1).
+  static void SetRequestResponder(RequestResponder* responder);
   // Stores the resource table and the run state for the handlers; -1 (and the
-  // previous ones kept) when either is null.
+  // previous ones kept) when either is null or no handlers are installed.
   int LoadResource(_SysResource* resource, _SysRunInfo* run);
   // Runs a request at once: codes from 50 up are ignored (-1).
   int Request(requestpara para, requestpara* answer);
@@ -106,7 +78,6 @@ class _SysRequest {
   mutable std::mutex mu_;  // guards the table; requests run outside it
   int32_t count_ = -1;     // index of the last queued entry, -1 when empty
   requestpara table_[kRequestTableSize] = {};
-  response response_;
 };
 
 extern _SysRequest SysRequest;

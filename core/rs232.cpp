@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "core/ids.h"
 #include "core/mymutex.h"
 #include "platform/devices.h"
 #include "platform/clock.h"
@@ -12,22 +13,54 @@
 pthread_mutex_t mymutex = PTHREAD_MUTEX_INITIALIZER;
 
 KeyMapRow KeyMap[] = {
-    {"OFFSET_L", 79, 0, 0},        {"OFFSET_R", 78, 0, 0},       {"OFFSET_OK", 73, 0, 0},
-    {"VOLTS_L", 85, 0, 0},         {"VOLTS_R", 84, 0, 0},        {"VOLTS_OK", 88, 0, 0},
-    {"TB_L", 87, 0, 0},            {"TB_R", 86, 0, 0},           {"TB_OK", 89, 0, 0},
-    {"PRETIG_L", 81, 0, 0},        {"PRETIG_R", 80, 0, 0},       {"PRETIG_OK", 74, 0, 0},
-    {"TIRGGER_L", 83, 0, 0},       {"TIRGGER_R", 82, 0, 0},      {"TIRGGER_OK", 75, 0, 0},
-    {"SET TO ZERO", 68, 10, 0},    {"RUNSTOP", 59, 0, 0},        {"AUTOSET", 63, 0, 0},
-    {"KEY_MENU_ONOFF", 54, 0, 0},  {"PrtSc", 55, 0, 0},          {"CH1", 64, 6, 0},
-    {"CH2", 65, 7, 0},             {"TRIGGER", 69, 10, 0},       {"MEASURE", 56, 15, 0},
-    {"DISPLAY", 61, 12, 0},        {"ACQUIRE", 57, 11, 0},       {"HORI", 67, 13, 0},
-    {"STORAGE", 58, 17, 0},        {"UTILITY", 62, 18, 0},       {"MATH", 66, 14, 0},
-    {"CURSOR", 60, 16, 0},         {"HELP", 71, 20, 0},          {"DEFAULT", 70, 19, 0},
-    {"F1", 49, 22, 0},             {"F2", 50, 22, 0},            {"F3", 51, 22, 0},
-    {"F4", 52, 22, 0},             {"F5", 53, 22, 0},            {"Select_Left", 77, 22, 0},
-    {"Select_Right", 76, 22, 0},   {"Select", 72, 22, 0},        {"SCPI_DEFAULT", 239, 19, 0},
-    {"SCPI_LOAD", 240, 17, 0},     {"SCPI_INDEPEND", 241, 13, 0}, {"SCPI_IP", 242, 18, 0},
-    {"SCPI_REC2VIDEO", 243, 17, 0}, {"KEY_SCPI_SELFCAL", 244, 18, 0}, {"", -1, -1, 0},
+    {"OFFSET_L", kKeyOffsetLeft, 0, 0},
+    {"OFFSET_R", kKeyOffsetRight, 0, 0},
+    {"OFFSET_OK", kKeyOffsetOk, 0, 0},
+    {"VOLTS_L", kKeyVoltsLeft, 0, 0},
+    {"VOLTS_R", kKeyVoltsRight, 0, 0},
+    {"VOLTS_OK", kKeyVoltsOk, 0, 0},
+    {"TB_L", kKeyTimeBaseLeft, 0, 0},
+    {"TB_R", kKeyTimeBaseRight, 0, 0},
+    {"TB_OK", kKeyTimeBaseOk, 0, 0},
+    {"PRETIG_L", kKeyPreTrigLeft, 0, 0},
+    {"PRETIG_R", kKeyPreTrigRight, 0, 0},
+    {"PRETIG_OK", kKeyPreTrigOk, 0, 0},
+    {"TIRGGER_L", kKeyTriggerLeft, 0, 0},
+    {"TIRGGER_R", kKeyTriggerRight, 0, 0},
+    {"TIRGGER_OK", kKeyTriggerOk, 0, 0},
+    {"SET TO ZERO", kKeySetToZero, kTaskTrigger, 0},
+    {"RUNSTOP", kKeyRunStop, 0, 0},
+    {"AUTOSET", kKeyAutoSet, 0, 0},
+    {"KEY_MENU_ONOFF", kKeyMenuOnOff, 0, 0},
+    {"PrtSc", kKeyPrtSc, 0, 0},
+    {"CH1", kKeyCh1, kTaskCh1, 0},
+    {"CH2", kKeyCh2, kTaskCh2, 0},
+    {"TRIGGER", kKeyTrigger, kTaskTrigger, 0},
+    {"MEASURE", kKeyMeasure, kTaskMeasure, 0},
+    {"DISPLAY", kKeyDisplay, kTaskDisplay, 0},
+    {"ACQUIRE", kKeyAcquire, kTaskAcquire, 0},
+    {"HORI", kKeyHori, kTaskHorizontal, 0},
+    {"STORAGE", kKeyStorage, kTaskStorage, 0},
+    {"UTILITY", kKeyUtility, kTaskUtility, 0},
+    {"MATH", kKeyMath, kTaskMath, 0},
+    {"CURSOR", kKeyCursor, kTaskCursor, 0},
+    {"HELP", kKeyHelp, kTaskHelp, 0},
+    {"DEFAULT", kKeyDefault, kTaskDefault, 0},
+    {"F1", kKeyF1, kTaskCurrent, 0},
+    {"F2", kKeyF2, kTaskCurrent, 0},
+    {"F3", kKeyF3, kTaskCurrent, 0},
+    {"F4", kKeyF4, kTaskCurrent, 0},
+    {"F5", kKeyF5, kTaskCurrent, 0},
+    {"Select_Left", kKeySelectLeft, kTaskCurrent, 0},
+    {"Select_Right", kKeySelectRight, kTaskCurrent, 0},
+    {"Select", kKeySelectPush, kTaskCurrent, 0},
+    {"SCPI_DEFAULT", kKeyScpiDefault, kTaskDefault, 0},
+    {"SCPI_LOAD", kKeyScpiLoad, kTaskStorage, 0},
+    {"SCPI_INDEPEND", kKeyScpiIndependent, kTaskHorizontal, 0},
+    {"SCPI_IP", kKeyScpiIp, kTaskUtility, 0},
+    {"SCPI_REC2VIDEO", kKeyScpiRecordToVideo, kTaskStorage, 0},
+    {"KEY_SCPI_SELFCAL", kKeyScpiSelfCal, kTaskUtility, 0},
+    {"", -1, -1, 0},
 };
 
 rs232 KeyBoard(plat::kPanelUartDevice, O_RDWR | O_NOCTTY | O_NONBLOCK);

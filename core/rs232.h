@@ -52,7 +52,6 @@ class rs232 {
   RingEntry ring_[kScpiKeyRing] = {};
   uint8_t readIndex_ = 0;
   uint8_t writeIndex_ = 0;
-  int32_t spare_ = -1;
   uint16_t panelLock_ = 0;
   uint16_t planted_ = 0;
   uint16_t plantedItem_ = 0;

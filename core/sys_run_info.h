@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "acquisition/mem_depth_table.h"
+#include "core/mem_depth_table.h"
 #include "core/sys_run_info_layout.h"
 
 constexpr int kMemDepthMaxIndex = 6;
@@ -205,6 +205,8 @@ class _SysRunInfoOp {
   // of a copied block that lie outside their tables take their defaults.
   int UserUpdateRunInfo(int mode, int src, int dst, const _SysRunInfo* image);
   void RefreshRtcTime();
+  // Clears the record, loads the hardware models and restores them: defined
+  // by the composition root (app/), which links the models.
   int SysRunInit();
   int LoadChCaliData();
   int SaveChChCaliData();

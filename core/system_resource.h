@@ -33,4 +33,5 @@ struct _SysResource {
   common_subprogram* common;
 };
 
+// Filled by start-up (app/); empty before.
 extern _SysResource SystemResource;

@@ -1,5 +1,15 @@
 #include "core/task.h"
 
+#include "core/sys_run_info.h"
+#include "core/system_resource.h"
+#include "core/task_manage.h"
+
+_SysResource& task::Sys() const { return Resource.sys ? *Resource.sys : SystemResource; }
+
+task_manage& task::Manager() const { return Resource.manager ? *Resource.manager : TaskManage; }
+
+_SysRunInfoOp& task::Run() const { return Sys().runStatus ? *Sys().runStatus : SysRunStatus; }
+
 int TaskNotBuilt::OpResponse(taskresponse* r) {
   if (!r) return -1;
   ++keysSeen;

@@ -3,10 +3,11 @@
 #include <cstdint>
 
 #include "core/keypara.h"
-#include "ui/menu.h"
+#include "core/menu.h"
 
 class semaphore;
 class task_manage;
+class _SysRunInfoOp;
 struct _SysResource;
 
 // Carries a key word or a request between the main loop, the task manager and
@@ -51,6 +52,26 @@ class task {
   virtual int TaskControlHandover(taskresponse* r) = 0;
   virtual int TaskBetweenSync(taskresponse* r, taskresponse* arg) = 0;
   virtual int TaskBackgroundResponse(taskresponse* r, taskresponse* arg) = 0;
+
+  // The shared objects registration hands the module (the process-wide ones
+  // before it).
+  _SysResource& Sys() const;
+  task_manage& Manager() const;
+  _SysRunInfoOp& Run() const;
+
+  // The key words every module answers alike: DEFAULT, INIT and STORAGE run
+  // Default, Initialize and Stroage, LANGUAGE runs `language`. True when `r`
+  // carried one of them, with the result in *rc.
+  template <class Language>
+  bool KeyWord(taskresponse* r, int* rc, Language language) {
+    switch (r->key.key) {
+      case KEY_WORD_DEFAULT: *rc = Default(); return true;
+      case KEY_WORD_INIT: *rc = Initialize(); return true;
+      case KEY_WORD_STORAGE: *rc = Stroage(r); return true;
+      case KEY_WORD_LANGUAGE: *rc = language(); return true;
+      default: return false;
+    }
+  }
 
   // Module head, filled in by registration.
   int32_t TaskId = -1;

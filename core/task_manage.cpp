@@ -1,18 +1,20 @@
 #include "core/task_manage.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
+#include "core/draw_hooks.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/semaphore.h"
 #include "core/system_resource.h"
-#include "remote/scpi.h"
-#include "ui/qel_draw.h"
 
 task_manage TaskManage;
 
 namespace {
+std::atomic<void (*)(int, instr*)> g_registerScpiTable{nullptr};
+
 constexpr uint32_t kAttrTop = 0x1;
 constexpr uint32_t kAttrPage = 0x2;
 constexpr uint32_t kAttrProcessMark = 0x4;
@@ -23,6 +25,8 @@ void CopyName(char* dst, const char* src) {
   dst[n] = 0;
 }
 }  // namespace
+
+void SetScpiTableHook(void (*registerTable)(int id, instr* table)) { g_registerScpiTable = registerTable; }
 
 task_manage::task_manage() = default;
 
@@ -65,7 +69,8 @@ int task_manage::TaskRegister(const RegisterRow* row, taskresponse* response) {
   m->TaskMenu.SetResource(&m->Resource);
   if (response && (response->key.key & 0x81) == 0x81) m->Default();
   m->Initialize();
-  if (row->table) Scpi.RegisterInstr(id, row->table);
+  void (*registerTable)(int, instr*) = g_registerScpiTable.load();
+  if (row->table && registerTable) registerTable(id, row->table);
   std::printf("\n##### End Register TaskName:  %s \n", m->TaskName);
   return id;
 }
@@ -81,18 +86,18 @@ task* task_manage::FindTaskbyName(const char* name) const {
   if (!name || !*name) return nullptr;
   // Function modules have ids from 6; all of them are searched (ids are
   // sparse, so the registration count does not bound the highest id).
-  for (int id = 6; id < kTaskSlots; ++id)
+  for (int id = kFirstFunctionTask; id < kTaskSlots; ++id)
     if (modules_[id] && std::strncmp(modules_[id]->TaskName, name, 20) == 0) return modules_[id];
   return nullptr;
 }
 
 int task_manage::SetWorkTaskbyName(const char* name) {
   task* t = FindTaskbyName(name);
-  return SetWorkTaskbyId(t ? t->TaskId : 6);
+  return SetWorkTaskbyId(t ? t->TaskId : kTaskCh1);
 }
 
 int task_manage::SetWorkTaskbyId(int id) {
-  if (!Registered(id)) return 6;
+  if (!Registered(id)) return kTaskCh1;
   task* m = modules_[id];
   prevId_ = currId_;
   currId_ = id;
@@ -105,7 +110,7 @@ int task_manage::SetWorkTaskbyId(int id) {
 }
 
 int task_manage::ActiveTask(int id, int page) {
-  if (id < 0 || id > 20 || !modules_[id]) return -1;
+  if (id < 0 || id > kLastFunctionTask || !modules_[id]) return -1;
   task* m = modules_[id];
   if (page < 0) page = m->TaskMenu.GetCurrPage();
   if (page > m->TaskMenu.GetMaxPage()) page = 0;
@@ -252,7 +257,7 @@ int task_manage::TaskBetweenSync(int id, taskresponse* response, taskresponse* a
 }
 
 int task_manage::TaskControlHandover(int id, taskresponse* response) {
-  if (id < 0 || id > 20) return -1;
+  if (id < 0 || id > kLastFunctionTask) return -1;
   task* m = FindTaskbyId(id);
   return m ? m->TaskControlHandover(response) : -1;
 }
@@ -322,8 +327,7 @@ int task_manage::RunTaskDisplay() {
   if (top >= 0) {
     if (task* m = FindTaskbyId(top)) m->Display();
   } else {
-    QelDraw.ClearNumKeyboardShowFlag();
-    QelDraw.ClearSoftKeyboardShowFlag();
+    Draw().clearKeyboardShowFlags();
   }
   return 0;
 }
@@ -354,13 +358,13 @@ int task_manage::RequestTaskAssist(int id, taskresponse* request, taskresponse* 
 }
 
 int task_manage::TaskAllFuncOff(int arg) {
-  for (int id = 6; id <= 20; ++id)
+  for (int id = kFirstFunctionTask; id <= kLastFunctionTask; ++id)
     if (task* m = FindTaskbyId(id)) m->FunctionOnOff(arg);
   return 0;
 }
 
 int task_manage::TaskFuncOff(int id, int arg) {
-  if (id < 6 || id > 21) return -1;
+  if (id < kFirstFunctionTask || id > kLastFunctionTask + 1) return -1;
   task* m = FindTaskbyId(id);
   return m ? m->FunctionOnOff(arg) : -1;
 }
@@ -374,7 +378,7 @@ int task_manage::SetUserTaskMenuItem(int id, int item, uint64_t value) {
 }
 
 int task_manage::TaskLossFocusDisplayClose(int id) {
-  if (id < 6 || id >= kTaskSlots) return -1;
+  if (id < kFirstFunctionTask || id >= kTaskSlots) return -1;
   task* m = FindTaskbyId(id);
   if (!m || m->TaskMenu.MenuIsNull()) return -1;
   const uint32_t page = uint32_t(m->TaskMenu.GetCurrPage());

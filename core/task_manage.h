@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "core/ids.h"
 #include "core/task.h"
 
 struct instr;
@@ -35,9 +36,13 @@ enum : int {
   TASK_ID_TOO_LARGE = 0x08000002,
 };
 
+// The SCPI registration of a module's table, installed by start-up (null:
+// tables are not registered).
+void SetScpiTableHook(void (*registerTable)(int id, instr* table));
+
 constexpr int kTaskSlots = 64;
-constexpr int kSyncLists = 21;     // task ids 0..20 can have followers
-constexpr int kCurrentTaskKey = 22;  // key-map id for "the current module"
+constexpr int kSyncLists = kLastFunctionTask + 1;  // task ids 0..20 can have followers
+constexpr int kCurrentTaskKey = kTaskCurrent;  // key-map id for "the current module"
 
 class task_manage {
  public:
@@ -111,7 +116,6 @@ class task_manage {
   int32_t count_ = -1;      // registered modules - 1
   int32_t prevId_ = -1;
   int32_t currId_ = -1;
-  int32_t spare_ = 0;
   char currName_[20] = {};
   task* modules_[kTaskSlots] = {};
   Node* process_ = nullptr;

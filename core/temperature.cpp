@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "acquisition/task_system.h"
-#include "acquisition/y_system.h"
 #include "core/mymutex.h"
 #include "core/sys_run_info.h"
 #include "platform/devices.h"
@@ -49,12 +47,12 @@ constexpr int16_t TableValue(int i) {
 }
 
 
-// The correction goes to the vertical model; the positions are re-applied on
-// the main thread through the system module's knob operation 145.
-void SetCorrection(int ch, int correction) { Vertical.ChTemperaturePixelAdj(ch, correction); }
-void QueueReapply(int ch) { TaskSystem.AppendOpCmd(kSysOpTemperature, int16_t(ch), 0, 0); }
-const TemperatureHooks kBuiltIn = {SetCorrection, QueueReapply};
-std::atomic<const TemperatureHooks*> g_hooks{&kBuiltIn};
+// Until start-up installs the instrument's hooks, corrections go nowhere.
+void NoCorrection(int, int) {}
+void NoReapply(int) {}
+const TemperatureHooks kNone = {NoCorrection, NoReapply};
+std::atomic<const TemperatureHooks*> g_builtIn{&kNone};
+std::atomic<const TemperatureHooks*> g_hooks{&kNone};
 
 // Run-state fields of the temperature.
 bool SelfCalibrating() { return (SysRunStatus.GetFuncBits() & kSelfCalibrationBit) != 0; }
@@ -86,7 +84,12 @@ int TemperatureCorrection(double temperature, double selfCaliTemperature) {
   return TemperatureTable[kCentre] - TemperatureTable[2 * TemperatureIndex(temperature, selfCaliTemperature)];
 }
 
-void SetTemperatureHooks(const TemperatureHooks* hooks) { g_hooks = hooks ? hooks : &kBuiltIn; }
+void SetTemperatureHooks(const TemperatureHooks* hooks) { g_hooks = hooks ? hooks : g_builtIn.load(); }
+
+void InstallTemperatureHooks(const TemperatureHooks* hooks) {
+  g_builtIn = hooks ? hooks : &kNone;
+  g_hooks = g_builtIn.load();
+}
 
 int Ds18b20Monitor::Open() {
   handle_ = plat::TempSensorOpen(kSensor);

@@ -23,7 +23,9 @@ struct TemperatureHooks {
   void (*setCorrection)(int ch, int correction);
   void (*queueReapply)(int ch);
 };
-void SetTemperatureHooks(const TemperatureHooks* hooks);  // null: the built-in ones
+void SetTemperatureHooks(const TemperatureHooks* hooks);  // null: the installed ones
+// The instrument's own hooks, installed by start-up (null: none).
+void InstallTemperatureHooks(const TemperatureHooks* hooks);
 
 class Ds18b20Monitor {
  public:

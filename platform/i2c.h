@@ -5,7 +5,6 @@
 // devices do not answer.
 #pragma once
 #include <cstdint>
-#include <vector>
 
 namespace plat {
 
@@ -16,12 +15,5 @@ void I2cClose(int handle);
 // current byte address, as one combined transfer. False when the bus or the
 // device fails.
 bool I2cTransfer(int handle, uint8_t device, const uint8_t* wr, int nw, uint8_t* rd, int nr);
-
-// Simulation.
-void SimI2cOpenFails(bool fails);      // the bus cannot be opened
-void SimI2cTransfersFail(bool fails);  // every transfer fails
-int SimI2cTransferCount();             // transfers answered so far
-std::vector<uint8_t> SimEepromImage(); // the 512 device bytes (0x50 then 0x51)
-void SimEepromSetImage(const std::vector<uint8_t>& image);
 
 }  // namespace plat

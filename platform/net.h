@@ -13,9 +13,4 @@ const char* ServerListenHost();
 // 0 link up, 1 link down, -1 the query failed.
 int NetLinkState(const std::string& interfaceName);
 
-// Simulation: cable plugged in or not ("<root>/dev/eth0_link": "1" or "0"),
-// and a failing query.
-void SimNetLink(bool up);
-void SimNetQueryFails(bool fails);
-
 }  // namespace plat

@@ -16,8 +16,4 @@ int PanelRead(int handle, uint8_t* buf, int max);
 void IdleWait(int ms);
 void WakeIdle();
 
-// Simulation: bytes as the front panel sends them.
-void SimPanelSend(const uint8_t* bytes, int n);
-inline void SimPanelKey(uint8_t code) { SimPanelSend(&code, 1); }
-
 }  // namespace plat

@@ -6,8 +6,4 @@ namespace plat {
 bool PowerButtonOpen();    // false when the button cannot be reached
 int PowerButtonLevel();    // line 3: 1 idle, 0 the button asks for power-off
 
-// Simulation: press the button (also "<root>/dev/power_button" holding "0").
-void SimPowerButton(bool pressed);
-void SimPowerButtonUnavailable(bool unavailable);
-
 }  // namespace plat

@@ -12,11 +12,4 @@ void TempSensorClose(int handle);
 // or -1 when the sensor does not answer.
 int TempSensorRead(int handle, uint8_t* out, int n);
 
-// Simulation.
-void SimTemperatureSet(double celsius);          // rounded to 1/16 degree
-void SimTemperatureSetRaw(int16_t raw);
-void SimTemperatureOpenFails(bool fails);        // the device cannot be opened
-void SimTemperatureReadFails(bool fails);        // reads answer nothing
-void SimTemperatureShortRead(bool shortRead);    // reads give one byte only
-
 }  // namespace plat

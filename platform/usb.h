@@ -15,7 +15,4 @@ bool UsbEventsOpen();
 // `buf` (at most `max`), 0 on time-out, -1 when the source is closed.
 int UsbEventWait(int timeoutMs, char* buf, int max);
 
-// Simulation: plug or unplug the disk (creates or removes "<root>/udisk").
-void SimUsbPlug(bool present, const std::string& fileSystem = "FAT32");
-
 }  // namespace plat

@@ -1,5 +1,6 @@
 // Messages on the SCPI queue: the transports' sends, the SCPI thread's
 // receives, and the setup block that follows "SYSTem:SETup" or "CONFIG".
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -198,7 +199,17 @@ int scpi::SetupHeader(int* announced) const {
   return 2 + digits;
 }
 
-int scpi::DoSystemSetupCmd() { return DoSystemSetupCmd(Scpi_TaskSys_Setup); }
+namespace {
+std::atomic<const ScpiSysCalls*> g_sysCalls{nullptr};
+}  // namespace
+
+void SetScpiSysCalls(const ScpiSysCalls* calls) { g_sysCalls.store(calls); }
+const ScpiSysCalls* GetScpiSysCalls() { return g_sysCalls.load(); }
+
+int scpi::DoSystemSetupCmd() {
+  const ScpiSysCalls* calls = GetScpiSysCalls();
+  return calls ? DoSystemSetupCmd(calls->setup) : -1;
+}
 
 int scpi::DoSystemSetupCmd(ScpiHandler handler) {
   int announced = 0;

@@ -76,7 +76,7 @@ void HandleMessage(const char* text, scpi_msg* msg) {
     // Answered here, so it answers even while the worker is busy.
     ScpiAnswerScope scope(Scpi.RecvTicket(), false);
     scpi_para para{};
-    Scpi_TaskSys_OPCAsk(&para, nullptr);
+    if (const ScpiSysCalls* calls = GetScpiSysCalls()) calls->opcAsk(&para, nullptr);
     return;
   }
   if (IsLine(text, "SYSTem:SETup") || IsLine(text, "CONFIG")) {

@@ -3,6 +3,7 @@
 # Idempotent: packages already present are left as they are.
 set -e
 PKGS="build-essential cmake pkg-config git ninja-build
+clang-14 libclang-rt-14-dev llvm-14
 libgtest-dev libgmock-dev googletest libbenchmark-dev
 libboost-json1.81-dev libsimpleini-dev libcjson-dev libturbojpeg0-dev libfftw3-dev
 liblzo2-dev libopencv-videoio-dev libtirpc-dev

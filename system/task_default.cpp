@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
@@ -36,8 +37,6 @@ int LineLength(const uint16_t* text) {
 }
 }  // namespace
 
-_SysResource& TaskForDefault::Sys() const { return Resource.sys ? *Resource.sys : SystemResource; }
-task_manage& TaskForDefault::Manager() const { return Resource.manager ? *Resource.manager : TaskManage; }
 
 int TaskForDefault::Initialize() {
   std::printf("TaskForDefault :: Initialize ...\n");
@@ -98,14 +97,10 @@ int TaskForDefault::LoadDefaultInfo(const char* file) {
 
 int TaskForDefault::OpResponse(taskresponse* r) {
   if (!r) return -1;
-  switch (r->key.key) {
-    case KEY_WORD_DEFAULT: return Default();
-    case KEY_WORD_INIT: return Initialize();
-    case KEY_WORD_STORAGE: return Stroage(r);
-    case KEY_WORD_LANGUAGE: return LoadLanguage();
-    case kDefaultScpiKey: return Defualt_Sure(keypara{kDefaultConfirmNow, 0, 0});
-    default: return TaskMenu.MenuOp(r->key);
-  }
+  int rc = 0;
+  if (KeyWord(r, &rc, [this] { return LoadLanguage(); })) return rc;
+  if (r->key.key == kKeyScpiDefault) return Defualt_Sure(keypara{kDefaultConfirmNow, 0, 0});
+  return TaskMenu.MenuOp(r->key);
 }
 
 int TaskForDefault::Display() {
@@ -126,14 +121,14 @@ int TaskForDefault::Display() {
 
 void TaskForDefault::EnableMsgDisplay() {
   MsgDisplayFlag = 1;
-  if (Manager().FindUserTaskDisplay(kDefaultTaskId) == TASK_NOT_LISTED)
-    Manager().AddUserTaskDisplay(kDefaultTaskId, kDialogAttrib, 0);
+  if (Manager().FindUserTaskDisplay(kTaskDefault) == TASK_NOT_LISTED)
+    Manager().AddUserTaskDisplay(kTaskDefault, kDialogAttrib, 0);
   Sys().runStatus->SetDrawRefresh();
 }
 
 void TaskForDefault::DisableMsgDisplay() {
   MsgDisplayFlag = 0;
-  Manager().DelUserTaskDisplay(kDefaultTaskId);
+  Manager().DelUserTaskDisplay(kTaskDefault);
   Sys().runStatus->SetDrawRefresh();
 }
 
@@ -150,7 +145,6 @@ int TaskForDefault::TaskControlHandover(taskresponse*) {
 }
 
 int TaskForDefault::TaskBackgroundResponse(taskresponse* r, taskresponse*) {
-  constexpr uint16_t kMenuKey = 54;
-  if (r && r->key.key == kMenuKey && MsgDisplayFlag) DisableMsgDisplay();
+  if (r && r->key.key == kKeyMenuOnOff && MsgDisplayFlag) DisableMsgDisplay();
   return 0;
 }

@@ -5,16 +5,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/ids.h"
 #include "core/task.h"
 
 struct instr;
 class task_manage;
 struct _SysResource;
-
-constexpr int kDefaultTaskId = 19;
-constexpr uint16_t kDefaultPanelKey = 70;
 constexpr uint16_t kDefaultConfirmNow = 128;  // key code of a confirmation given already
-constexpr uint16_t kDefaultScpiKey = 239;     // the remote key queued by "KEY:DEFault"
 
 // Item numbers (page 0).
 enum DefaultItem : int { kDefaultSure = 0, kDefaultCancel = 1 };
@@ -43,9 +40,6 @@ class TaskForDefault : public task {
   void DisableMsgDisplay();
   // 1 while the confirmation is pending, else 0.
   int GetMsgDisplayFlag() const { return MsgDisplayFlag; }
-
-  _SysResource& Sys() const;
-  task_manage& Manager() const;
 
  private:
   int16_t MsgDisplayFlag = 0;

@@ -5,6 +5,7 @@
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
+#include "core/ids.h"
 #include "core/control.h"
 #include "core/msg.h"
 #include "core/system_resource.h"
@@ -13,7 +14,6 @@
 #include "system/task_default.h"
 
 namespace {
-constexpr int kCh1TaskId = 6, kHelpTaskId = 20;
 constexpr int kMsgFactorySet = 14;
 constexpr int kAllChannels = 3;
 constexpr uint32_t kAction = 0x1;  // title only
@@ -31,7 +31,7 @@ const ItemRow kItems[] = {
 menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Default");
-  DefineMenuPage(&m, 0, "Default", uint32_t(kDefaultTaskId) << 8, DefaultMenuOp);
+  DefineMenuPage(&m, 0, "Default", uint32_t(kTaskDefault) << 8, DefaultMenuOp);
   for (const ItemRow& r : kItems) DefineMenuItem(&m, r.n, r.name, kAction, 1, r.handler, MENU_NOT_STORED, -1);
   return m;
 }
@@ -49,11 +49,11 @@ void SendToAll(uint16_t word) {
 menu TaskDefaultMenu = BuildMenu();
 
 int DefaultMenuOp(keypara key) {
-  if (key.key != kDefaultPanelKey) return 0;
+  if (key.key != kKeyDefault) return 0;
   // A second press while the dialog is up keeps the module remembered first.
   const int last = Manager().GetLastTaskCurrId();
-  if (last >= 0 && last != kDefaultTaskId) DefaultSaveLastTaskId = last;
-  Manager().ActiveTask(kDefaultTaskId, 0);
+  if (last >= 0 && last != kTaskDefault) DefaultSaveLastTaskId = last;
+  Manager().ActiveTask(kTaskDefault, 0);
   TaskDefault.EnableMsgDisplay();
   return 0;
 }
@@ -67,7 +67,7 @@ int Defualt_Sure(keypara key) {
   SendToAll(KEY_WORD_INIT);
   _SysResource& sys = Sys();
   sys.message->SetMessage(kMsgFactorySet);
-  Manager().ActiveTask(kCh1TaskId, 0);
+  Manager().ActiveTask(kTaskCh1, 0);
   sys.timeBase->AdjTimeBase(0, 0);
   sys.vertical->AllChannelCtrlRefresh();
   sys.timeBase->AdjPreTrigDepth(0, 0);
@@ -82,7 +82,7 @@ int Defualt_Sure(keypara key) {
 int Defualt_Cannel(keypara) {
   TaskDefault.DisableMsgDisplay();
   int id = DefaultSaveLastTaskId;
-  if (id == kHelpTaskId || id < 0 || id == kDefaultTaskId || !Manager().FindTaskbyId(id)) id = kCh1TaskId;
+  if (id == kTaskHelp || id < 0 || id == kTaskDefault || !Manager().FindTaskbyId(id)) id = kTaskCh1;
   Manager().ActiveTask(id, -1);
   return 0;
 }

@@ -1,39 +1,19 @@
 // The default module's SCPI commands: the DEFAULT key and its lock.
-#include <cstdio>
-
-#include "core/rs232.h"
-#include "core/system_resource.h"
-#include "remote/scpi.h"
+#include "core/ids.h"
+#include "remote/scpi_kit.h"
 #include "system/task_default.h"
 
 namespace {
-const scpipara kOnOff[] = {{"OFF", 0}, {"ON", 1}, {"0", 0}, {"1", 1}, {"", -1}};
-
-// Queues the remote DEFAULT key: the main loop hands it to the module, which
-// restores the factory setup without asking.
-void Scpi_Key_Default(scpi_para*, char*) {
-  std::printf("Scpi_Key_Default ...\n");
-  SystemResource.keyboard->AppendScpiKey(kDefaultScpiKey, 0);
-}
-
-void Scpi_Key_DefaultLock(scpi_para*, char* p) {
-  if (!p) {
-    std::printf("Warning : Command parameter missing ... \n");
-    return;
-  }
-  const int i = scpi::InstrParaCompare(kOnOff, p);
-  if (i >= 0) SystemResource.keyboard->SetKeyValueLock(kDefaultPanelKey, kOnOff[i].value);
-}
-
-void Scpi_Key_DefaultLockAsk(scpi_para*, char*) {
-  const int locked = SystemResource.keyboard->KeyValueIsLock(kDefaultPanelKey) == 1;
-  SystemResource.scpiEngine->WriteResponseData(locked ? "1" : "0", 0);
-}
+// Scpi_Key_Default queues the remote DEFAULT key: the main loop hands it to
+// the module, which restores the factory setup without asking.
+// Scpi_Key_DefaultLock, Scpi_Key_DefaultLockAsk: the DEFAULT key's lock.
+using DefaultKey = ScpiKeyTrio<kKeyDefault, kKeyScpiDefault>;
 }  // namespace
 
+template <>
+const char* DefaultKey::name = "Default";
+
 instr TaskDefaultInstrStandard[] = {
-    {"KEY:DEFault", Scpi_Key_Default},
-    {"KEY:DEFault:LOCK", Scpi_Key_DefaultLock},
-    {"KEY:DEFault:LOCK?", Scpi_Key_DefaultLockAsk},
+    SCPI_KEY_ROWS("KEY:DEFault", DefaultKey),
     {"", nullptr},
 };

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "core/ids.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
 
@@ -39,10 +40,10 @@ int TaskForHelp::HelpEnable() {
   // The HELP key has made this module current already; the module before it
   // gets the knob back on closing. Opened from elsewhere, it takes over here.
   const int current = m->GetTaskCurrId();
-  const int last = current == kHelpTaskId ? m->GetLastTaskCurrId() : current;
-  if (last >= 0 && last != kHelpTaskId && m->FindTaskbyId(last)) SaveTaskId = last;
-  if (current != kHelpTaskId) m->SetWorkTaskbyId(kHelpTaskId);
-  m->AddUserTaskDisplay(kHelpTaskId, HelpAttrib.attr, HelpAttrib.page);
+  const int last = current == kTaskHelp ? m->GetLastTaskCurrId() : current;
+  if (last >= 0 && last != kTaskHelp && m->FindTaskbyId(last)) SaveTaskId = last;
+  if (current != kTaskHelp) m->SetWorkTaskbyId(kTaskHelp);
+  m->AddUserTaskDisplay(kTaskHelp, HelpAttrib.attr, HelpAttrib.page);
   return 0;
 }
 
@@ -51,9 +52,9 @@ void TaskForHelp::Close(bool restore) {
   HelpOnOff = 0;
   KnobScrollText = 0;
   task_manage* m = Manager();
-  m->DelUserTaskProcess(kHelpTaskId);
-  m->DelUserTaskDisplay(kHelpTaskId);
-  if (restore && SaveTaskId >= 0 && m->GetTaskCurrId() == kHelpTaskId && m->FindTaskbyId(SaveTaskId))
+  m->DelUserTaskProcess(kTaskHelp);
+  m->DelUserTaskDisplay(kTaskHelp);
+  if (restore && SaveTaskId >= 0 && m->GetTaskCurrId() == kTaskHelp && m->FindTaskbyId(SaveTaskId))
     m->SetWorkTaskbyId(SaveTaskId);
 }
 
@@ -77,7 +78,7 @@ int TaskForHelp::TaskControlHandover(taskresponse*) {
 int TaskForHelp::OpResponse(taskresponse* r) {
   if (!r) return -1;
   switch (r->key.key) {
-    case kHelpKey:
+    case kKeyHelp:
       return HelpEnable();
     case kHelpKnobPush:
     case kHelpKnobRight:

@@ -5,16 +5,15 @@
 // knob.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "core/ids.h"
 #include "core/task.h"
 
 struct instr;
 class task_manage;
 struct _SysResource;
-
-constexpr int kHelpTaskId = 20;
-constexpr uint16_t kHelpKey = 71;
 // The select knob: push, turn right (down the list), turn left (up).
 constexpr uint16_t kHelpKnobPush = 72, kHelpKnobRight = 76, kHelpKnobLeft = 77;
 constexpr int kHelpMaxTopics = 50;
@@ -76,6 +75,8 @@ class TaskForHelp : public task {
   // Reads the help file of the current language; the topic count, or -1 (no
   // topics) when the file is missing or malformed.
   int HelpLoading();
+  // The instrument path of that file; LanguageType is set from the language.
+  std::string HelpFilePath();
   // Parses a help file image (UTF-16LE with its byte-order mark).
   int HelpParse(std::vector<uint16_t> units);
 

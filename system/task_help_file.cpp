@@ -104,7 +104,7 @@ void TaskForHelp::ClearTopics() {
   ListTotalCnt = 0;
 }
 
-int TaskForHelp::HelpLoading() {
+std::string TaskForHelp::HelpFilePath() {
   _SysRunInfoOp* run = Sys()->runStatus;
   int language = run->GetCurrLanguage();
   if (language < 0 || language > 19) language = 0;
@@ -112,9 +112,12 @@ int TaskForHelp::HelpLoading() {
   if (run->GetLanguageCountry(language, name) < 0) name[0] = 0;
   char type[24] = {};
   LanguageType = int16_t(run->GetLanguageType(language, type) == 1 ? 1 : 0);
+  return std::string(kHelpFilePrefix) + name + ".txt";
+}
 
-  char path[64];
-  std::snprintf(path, sizeof path, "%s%s.txt", kHelpFilePrefix, name);
+int TaskForHelp::HelpLoading() {
+  const std::string file = HelpFilePath();
+  const char* path = file.c_str();
   common_subprogram* common = Sys()->common;
   const long size = common->GetFileSize(path);
   Units units;

@@ -1,17 +1,17 @@
 // The help module's SCPI commands: the HELP key and its lock.
-#include "remote/scpi.h"
-#include "remote/scpi_key.h"
+#include "core/ids.h"
+#include "remote/scpi_kit.h"
 #include "system/task_help.h"
 
 namespace {
-void Scpi_Key_Help(scpi_para*, char*) { ScpiQueueKey("Help", kHelpKey); }
-void Scpi_Key_HelpLock(scpi_para*, char* p) { ScpiKeyLock(kHelpKey, p); }
-void Scpi_Key_HelpLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kHelpKey); }
+// Scpi_Key_Help, Scpi_Key_HelpLock, Scpi_Key_HelpLockAsk.
+using HelpKey = ScpiKeyTrio<kKeyHelp, kKeyHelp>;
 }  // namespace
 
+template <>
+const char* HelpKey::name = "Help";
+
 instr TaskHelpInstrStandard[] = {
-    {"KEY:HELP", Scpi_Key_Help},
-    {"KEY:HELP:LOCK", Scpi_Key_HelpLock},
-    {"KEY:HELP:LOCK?", Scpi_Key_HelpLockAsk},
+    SCPI_KEY_ROWS("KEY:HELP", HelpKey),
     {"", nullptr},
 };

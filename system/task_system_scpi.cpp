@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "acquisition/task_system.h"
+#include "core/ids.h"
 #include "core/msg.h"
 #include "core/rs232.h"
 #include "core/sys_run_info.h"
@@ -61,7 +62,7 @@ void Scpi_TaskSys_IDN(scpi_para*, char*) {
 }
 
 void Scpi_TaskSys_RST(scpi_para*, char*) {
-  SystemResource.keyboard->AppendScpiKey(kDefaultScpiKey, 0);
+  SystemResource.keyboard->AppendScpiKey(kKeyScpiDefault, 0);
   Redraw();
 }
 

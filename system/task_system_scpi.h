@@ -22,6 +22,12 @@ extern const RemoteKey kRemoteKeys[kSysRemoteKeys];
 // The codes "KEY:LOCK?" reports, in its order.
 extern const int keyTable[kKeyTableCodes];
 
+// The two handlers the SCPI thread calls itself (installed at start-up):
+// "*OPC?", answered "1" while the engine is idle and "0" while it is busy,
+// and the setup-block upload.
+void Scpi_TaskSys_OPCAsk(scpi_para* para, char* parameter);
+void Scpi_TaskSys_Setup(scpi_para* para, char* block);
+
 // Shared answers and parameter checks.
 void SysAnswer(const char* text);
 void SysAnswerRaw(const void* data, int len);  // raw bytes

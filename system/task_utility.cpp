@@ -1,6 +1,6 @@
 #include "system/task_utility.h"
 
-#include "remote/scpi.h"
+#include "remote/scpi_table.h"
 
 TaskForUtility TaskUtility;
 instr TaskUtilityInstrStandard[] = {{"", nullptr}};

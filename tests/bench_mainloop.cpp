@@ -25,9 +25,9 @@
 
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
+#include "app/startup.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
-#include "core/startup.h"
 #include "core/sys_run_info.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"

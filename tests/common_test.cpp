@@ -15,6 +15,7 @@
 #include "core/sys_run_info.h"
 #include "core/temperature.h"
 #include "core/unit_convert.h"
+#include "platform/sim/sim_controls.h"
 #include "platform/sim/sim_fpga.h"
 #include "platform/temperature.h"
 #include "platform/thread.h"

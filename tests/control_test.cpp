@@ -7,9 +7,9 @@
 #include <chrono>
 #include <thread>
 
+#include "app/startup.h"
 #include "core/control.h"
 #include "core/semaphore.h"
-#include "core/startup.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
 #include "platform/fpga.h"

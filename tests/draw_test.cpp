@@ -229,14 +229,14 @@ TEST(DrawText, StringInTheGeneratedFont) {
   f.SetCurrFont(3);
   const font* t = f.GetCurrFont(kFontAscii);
   const int end = d.DrawString(200, 300, "a b", kInk, 1);
-  EXPECT_EQ(end, 300 + t['a'].width + 4 + t['b'].width);
+  EXPECT_EQ(end, 300 + t[int('a')].width + 4 + t[int('b')].width);
   // Exactly the glyph's set bits, within its width, carry the colour.
-  const int bx = 300 + t['a'].width + 4;
+  const int bx = 300 + t[int('a')].width + 4;
   int inked = 0;
   for (int r = 0; r < 24; ++r)
-    for (int c = 0; c < t['b'].width; ++c) {
-      EXPECT_EQ(d.At(200 + r, bx + c) == kInk, Bit(t['b'], r, c)) << r << " " << c;
-      inked += Bit(t['b'], r, c);
+    for (int c = 0; c < t[int('b')].width; ++c) {
+      EXPECT_EQ(d.At(200 + r, bx + c) == kInk, Bit(t[int('b')], r, c)) << r << " " << c;
+      inked += Bit(t[int('b')], r, c);
     }
   EXPECT_GT(inked, 10);
   EXPECT_EQ(d.DrawString(0, 17, nullptr, kInk, 1), 17);
@@ -245,14 +245,14 @@ TEST(DrawText, StringInTheGeneratedFont) {
   TestDraw mu;
   mu.SetUserFontPointer(&f);
   const char micro[] = {char(0xB5), 'V', 0};
-  EXPECT_EQ(mu.DrawString(10, 10, micro, kInk, 1), 10 + t[0xB5].width + t['V'].width);
-  EXPECT_EQ(mu.Stringlen(0, micro), t[0xB5].width + t['V'].width);
+  EXPECT_EQ(mu.DrawString(10, 10, micro, kInk, 1), 10 + t[0xB5].width + t[int('V')].width);
+  EXPECT_EQ(mu.Stringlen(0, micro), t[0xB5].width + t[int('V')].width);
 
   EXPECT_EQ(d.Stringlen(5, "abc"), 0);
   EXPECT_EQ(d.Stringlen(0, nullptr), -1);
-  EXPECT_EQ(d.Stringlen(0, "a b"), t['a'].width + 4 + t['b'].width);
+  EXPECT_EQ(d.Stringlen(0, "a b"), t[int('a')].width + 4 + t[int('b')].width);
   EXPECT_EQ(d.StringWidthCut(0, "a b", 1000), 0);
-  EXPECT_EQ(d.StringWidthCut(0, "a b", t['a'].width + 4), 1);
+  EXPECT_EQ(d.StringWidthCut(0, "a b", t[int('a')].width + 4), 1);
   EXPECT_EQ(d.StringWidthCut(8192, "a b", 1), 0);
 }
 
@@ -263,16 +263,16 @@ TEST(DrawText, UnicodeTextAndWrapping) {
   d.SetUserFontPointer(&f);
   const font* u = f.GetCurrFont(kFontUnicode);
   const uint16_t odd[] = {0xFFFF, 'A', 0};  // 0xFFFF has no glyph
-  EXPECT_EQ(d.DrawLanguage(50, 50, odd, kInk, 1), 50 + u['A'].width);
+  EXPECT_EQ(d.DrawLanguage(50, 50, odd, kInk, 1), 50 + u[int('A')].width);
   const uint16_t ab[] = {'A', ' ', 'B', '\r', 'C', 0};
-  EXPECT_EQ(d.DrawLanguage(50, 50, ab, kInk, 1), 50 + u['A'].width + 4 + u['B'].width);
-  EXPECT_EQ(d.Stringlen(8192, ab), u['A'].width + u[' '].width + u['B'].width);
-  EXPECT_EQ(d.DrawUnicodeString(90, 50, ab, u['A'].width + 3, kInk, 1), 50 + u['A'].width);
+  EXPECT_EQ(d.DrawLanguage(50, 50, ab, kInk, 1), 50 + u[int('A')].width + 4 + u[int('B')].width);
+  EXPECT_EQ(d.Stringlen(8192, ab), u[int('A')].width + u[int(' ')].width + u[int('B')].width);
+  EXPECT_EQ(d.DrawUnicodeString(90, 50, ab, u[int('A')].width + 3, kInk, 1), 50 + u[int('A')].width);
 
   const uint16_t word[] = {'A', 'B', 'C', ' ', 'x', 0};
   short w = -1;
   EXPECT_EQ(d.ScanUnicodeWord(word, u, &w), 3);
-  EXPECT_EQ(w, u['A'].width + u['B'].width + u['C'].width);
+  EXPECT_EQ(w, u[int('A')].width + u[int('B')].width + u[int('C')].width);
   EXPECT_EQ(d.ScanUnicodeWord(word + 3, u, &w), 0);
   EXPECT_EQ(w, 0);
 
@@ -280,12 +280,12 @@ TEST(DrawText, UnicodeTextAndWrapping) {
   TestDraw wrap;
   wrap.SetUserFontPointer(&f);
   const uint16_t two[] = {'A', 'B', ' ', 'C', 'D', 0};
-  const int one = u['A'].width + u['B'].width;
+  const int one = u[int('A')].width + u[int('B')].width;
   const int endCol = wrap.DrawLanguageTxt(100, 10, two, one + 2, kInk, 1);
-  EXPECT_EQ(endCol, 10 + u['C'].width + u['D'].width);
+  EXPECT_EQ(endCol, 10 + u[int('C')].width + u[int('D')].width);
   bool below = false;
   for (int r = 120; r < 144; ++r)
-    for (int c = 10; c < 10 + u['C'].width; ++c) below |= wrap.At(r, c) == kInk;
+    for (int c = 10; c < 10 + u[int('C')].width; ++c) below |= wrap.At(r, c) == kInk;
   EXPECT_TRUE(below);
   // Backslash-n forces a new line; the line counter counts lines drawn or not.
   TestDraw lines;
@@ -315,7 +315,7 @@ TEST(DrawText, RotatedTextAndIcons) {
   EXPECT_GT(d.Count(kInk), 5);
   EXPECT_GT(d.Count(0x616161), 2);  // the slash always in grey
   // "A" stands at rows 300..323, the slash width(A) rows higher.
-  for (int r = 0; r < 300 - u['A'].width + 24 - u['/'].width - 1; ++r)
+  for (int r = 0; r < 300 - u[int('A')].width + 24 - u[int('/')].width - 1; ++r)
     for (int c = 0; c < W; ++c) ASSERT_EQ(d.At(r, c), 0u);
 
   const font* sp = f.GetCurrFont(kFontSpecial);

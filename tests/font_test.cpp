@@ -87,7 +87,7 @@ TEST(FontSelection, Arial13HeiIsTheBoldFile) {
   f.SetCurrFont(4);
   const font* plain = f.GetCurrFont(kFontAscii);
   // The heavy face inks more columns than the regular one of the same size.
-  EXPECT_GT(hei['H'].width, plain['H'].width);
+  EXPECT_GT(hei[int('H')].width, plain[int('H')].width);
   // Font 7 (msyh_8) is loaded and measured although no id selects it.
   EXPECT_GT(f.CalculateCharWidth(kFontAscii, 7, 'W'), 2);
 }
@@ -138,7 +138,7 @@ TEST(GeneratedFonts, EveryGlyphWhole) {
       for (int r = 0; r < 24; ++r)
         for (int c = g.width; c < 24; ++c) ASSERT_FALSE(Bit(g, r, c)) << u << " " << code;
     }
-    EXPECT_GT(t['A'].width, 3);
+    EXPECT_GT(t[int('A')].width, 3);
     EXPECT_GT(t[0x03A9].width, 3);  // Omega
     EXPECT_EQ(t[0x4E2D].width, 0);  // no CJK in the face: blank
   }
@@ -151,11 +151,11 @@ TEST(FontLoading, NothingIsReadBeforeUse) {
   // the first use then reads what is there (nothing) and leaves blank glyphs.
   ASSERT_EQ(std::rename("Data/ASCII", "Data/ASCII-away"), 0);
   const font* t = f.GetCurrFont(kFontAscii);
-  EXPECT_EQ(t['A'].width, 2);
+  EXPECT_EQ(t[int('A')].width, 2);
   EXPECT_EQ(f.GetCurrFont(kFontSpecial)[25].width, 2);
   ASSERT_EQ(std::rename("Data/ASCII-away", "Data/ASCII"), 0);
   f.Load_ASCII();  // an explicit load reads the files again
-  EXPECT_GT(f.GetCurrFont(kFontAscii)['A'].width, 2);
+  EXPECT_GT(f.GetCurrFont(kFontAscii)[int('A')].width, 2);
 }
 
 TEST(FontLoading, ShortFileKeepsWhatWasRead) {
@@ -178,12 +178,12 @@ TEST(FontLoading, ShortFileKeepsWhatWasRead) {
   EXPECT_NE(log.find("Unicode Name = Data/Unicode/unicode.dat"), std::string::npos);
   f.SetCurrFont(3);
   const font* t = f.GetCurrFont(kFontAscii);
-  EXPECT_GT(t['A'].width, 2);  // glyph 65 was read
-  EXPECT_EQ(t['B'].width, 2);  // glyph 66 was not
+  EXPECT_GT(t[int('A')].width, 2);  // glyph 65 was read
+  EXPECT_EQ(t[int('B')].width, 2);  // glyph 66 was not
   f.SetUnicodeFont(1);
-  EXPECT_EQ(f.GetCurrFont(kFontUnicode)['A'].width, 1);
+  EXPECT_EQ(f.GetCurrFont(kFontUnicode)[int('A')].width, 1);
   f.SetUnicodeFont(0);
-  EXPECT_GT(f.GetCurrFont(kFontUnicode)['A'].width, 3);
+  EXPECT_GT(f.GetCurrFont(kFontUnicode)[int('A')].width, 3);
 }
 
 TEST(FontLoading, SpecialTableReplacement) {

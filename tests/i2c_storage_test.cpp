@@ -14,6 +14,7 @@
 #include "core/i2c_storage.h"
 #include "platform/i2c.h"
 #include "platform/root.h"
+#include "platform/sim/sim_controls.h"
 
 namespace {
 class EepromTest : public ::testing::Test {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "core/i2c_storage.h"
+#include "core/menu.h"
 #include "core/task_manage.h"
 #include "tests/bench/bench.h"
-#include "ui/menu.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "core/rs232.h"
 #include "platform/clock.h"
 #include "platform/panel.h"
+#include "platform/sim/sim_controls.h"
 #include "tests/bench/bench.h"
 
 namespace {

@@ -14,6 +14,7 @@
 #include "acquisition/task_ch1.h"
 #include "acquisition/task_ch2.h"
 #include "core/eeprom_map.h"
+#include "core/menu.h"
 #include "core/msg.h"
 #include "core/rs232.h"
 #include "core/sys_run_info.h"
@@ -21,7 +22,6 @@
 #include "platform/clock.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
-#include "ui/menu.h"
 #include "ui/qel_draw.h"
 
 namespace {

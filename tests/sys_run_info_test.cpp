@@ -19,6 +19,7 @@
 #include "platform/clock.h"
 #include "platform/i2c.h"
 #include "platform/root.h"
+#include "platform/sim/sim_controls.h"
 #include "platform/sim/sim_frontend.h"
 #include "tests/bench/bench.h"
 

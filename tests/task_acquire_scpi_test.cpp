@@ -9,6 +9,7 @@
 
 #include "acquisition/task_acquire.h"
 #include "acquisition/x_system.h"
+#include "core/ids.h"
 #include "core/rs232.h"
 #include "core/sys_run_info.h"
 #include "platform/sim/sim_decode_timebase.h"
@@ -92,7 +93,7 @@ TEST_F(AcqScpi, AcquireAndHelpKeysAndTheirLocks) {
   const struct {
     const char* name;
     int code;
-  } keys[] = {{"ACQuire", kAcquireKey}, {"HELP", kHelpKey}};
+  } keys[] = {{"ACQuire", kKeyAcquire}, {"HELP", kKeyHelp}};
   for (const auto& k : keys) {
     SCOPED_TRACE(k.name);
     const std::string key = std::string("KEY:") + k.name;

@@ -11,6 +11,7 @@
 
 #include "acquisition/task_acquire.h"
 #include "acquisition/x_system.h"
+#include "core/ids.h"
 #include "core/eeprom_map.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -68,11 +69,11 @@ int LastWrite(const std::vector<std::pair<uint16_t, uint16_t>>& log, uint16_t wo
 }  // namespace
 
 TEST_F(Acquire, TheAcquireKeyShowsItsMenu) {
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kAcquireTaskId);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskAcquire);
   EXPECT_EQ(TaskAcquire.TaskMenu.GetCurrPage(), 0);
   EXPECT_NE(TaskAcquire.TaskMenu.GetMenuItemTitle(kAcqMode), nullptr);
   EXPECT_EQ(TaskAcquire.TaskMenu.GetMenuItemMaxSel(kAcqMemDepth), 7);
-  EXPECT_EQ(bench.EepromWord(EE_TASK_ID), kAcquireTaskId);
+  EXPECT_EQ(bench.EepromWord(EE_TASK_ID), kTaskAcquire);
   EXPECT_GT(CountText(bench, 87, 700, 80, 22), 10);  // "Normal" under "Mode"
   // The count is hidden outside average mode; the wave type item always.
   EXPECT_TRUE(Disabled(kAcqAverage));
@@ -81,7 +82,7 @@ TEST_F(Acquire, TheAcquireKeyShowsItsMenu) {
   bench.Key(F5);
   EXPECT_EQ(TaskAcquire.WaveTypePress[0], 2);
   bench.Key(F4);  // the recorder's module is not built: nothing else happens
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kAcquireTaskId);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskAcquire);
 }
 
 TEST_F(Acquire, EachModeReachesControlWord40AndAverageSendsItsCountFirst) {
@@ -241,24 +242,24 @@ TEST_F(Acquire, AssistsOfOtherModulesSetModeAndDepth) {
   request.request = 3;
   request.words[0] = 0;
   request.words[1] = 1;
-  TaskManage.RequestTaskAssist(kAcquireTaskId, &request, &reply);
+  TaskManage.RequestTaskAssist(kTaskAcquire, &request, &reply);
   EXPECT_EQ(Item(kAcqMode), 1);
   EXPECT_EQ(bench.Fpga().Word(40), 1);
 
   request.words[0] = 2;
   request.words[1] = 3;
-  TaskManage.RequestTaskAssist(kAcquireTaskId, &request, &reply);
+  TaskManage.RequestTaskAssist(kTaskAcquire, &request, &reply);
   EXPECT_EQ(Item(kAcqMemDepth), 3);
   EXPECT_EQ(Depth(), 700000u);
 
   request.words[1] = 9;  // no such depth
-  TaskManage.RequestTaskAssist(kAcquireTaskId, &request, &reply);
+  TaskManage.RequestTaskAssist(kTaskAcquire, &request, &reply);
   EXPECT_EQ(Item(kAcqMemDepth), 3);
 
   // The automatic adjustment: one depth up, capped at 56M, with its message.
   request = taskresponse{};
   request.request = 2;
-  for (int i = 0; i < 4; ++i) TaskManage.RequestTaskAssist(kAcquireTaskId, &request, &reply);
+  for (int i = 0; i < 4; ++i) TaskManage.RequestTaskAssist(kTaskAcquire, &request, &reply);
   EXPECT_EQ(Item(kAcqMemDepth), 6);
   EXPECT_EQ(Depth(), 56000000u);
   EXPECT_EQ(QelMsg.GetMessageID(), 71);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "acquisition/y_system.h"
+#include "core/ids.h"
 #include "core/eeprom_map.h"
 #include "core/msg.h"
 #include "core/rs232.h"
@@ -25,7 +26,7 @@
 
 namespace {
 constexpr uint8_t kDefault = 70, kF1 = 49, kF2 = 50, kHelp = 71, kMenu = 54;
-constexpr int kCh1TaskId = 6, kProbeByte = 98, kProbe1x = 3, kProbe10x = 4;
+constexpr int kProbeByte = 98, kProbe1x = 3, kProbe10x = 4;
 constexpr uint32_t kText = 0xC8C8AF;
 const char* const kWebFiles[] = {kWebPasswordFile, kWebConfigFile, kFrpcIniFile};
 
@@ -38,7 +39,7 @@ std::string ReadRootFile(const std::string& relative) {
 
 bool DialogListed() {
   const std::vector<int> l = TaskManage.DisplayList();
-  return std::find(l.begin(), l.end(), kDefaultTaskId) != l.end();
+  return std::find(l.begin(), l.end(), kTaskDefault) != l.end();
 }
 
 struct Default : ::testing::Test {
@@ -46,7 +47,7 @@ struct Default : ::testing::Test {
   int graticuleByte = EepromItemAddress(kEeDisplay, kDispGraticule);
 
   void SetUp() override {
-    auto e = FormattedEeprom(kDisplayTaskId, 0);
+    auto e = FormattedEeprom(kTaskDisplay, 0);
     e[EE_SOURCE_ON] = 1;
     e[kProbeByte] = kProbe10x;     // CH1 probe 10X
     e[size_t(graticuleByte)] = 2;  // cross
@@ -90,7 +91,7 @@ struct Default : ::testing::Test {
     EXPECT_EQ(Vertical.GetYRealprobe(0), kProbe1x);
     EXPECT_EQ(bench.EepromByte(graticuleByte), 0);
     EXPECT_EQ(SysRunStatus.GetDiplayGraticule(), 0);
-    EXPECT_EQ(TaskManage.GetTaskCurrId(), kCh1TaskId);
+    EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskCh1);
     EXPECT_EQ(TaskDefault.GetMsgDisplayFlag(), 0);
     EXPECT_FALSE(DialogListed());
     EXPECT_TRUE(bench.ShellRan("killall frpc"));
@@ -111,21 +112,21 @@ TEST_F(Default, TheKeyShowsTheDialogAndCancelChangesNothing) {
   const std::vector<uint32_t> before = bench.Screen();
   bench.Key(kDefault);
   bench.Pass();
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kDefaultTaskId);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskDefault);
   EXPECT_EQ(TaskDefault.GetMsgDisplayFlag(), 1);
   EXPECT_TRUE(DialogListed());
-  EXPECT_EQ(DefaultSaveLastTaskId, kDisplayTaskId);
+  EXPECT_EQ(DefaultSaveLastTaskId, kTaskDisplay);
   EXPECT_GT(Changed(before), 1000);
   EXPECT_GT(TextPixels(), 100);
 
   bench.Key(kDefault);  // a second press keeps the module to return to
-  EXPECT_EQ(DefaultSaveLastTaskId, kDisplayTaskId);
+  EXPECT_EQ(DefaultSaveLastTaskId, kTaskDisplay);
 
   bench.Key(kF2);  // cancel
   bench.Pass();
   EXPECT_EQ(TaskDefault.GetMsgDisplayFlag(), 0);
   EXPECT_FALSE(DialogListed());
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kDisplayTaskId);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskDisplay);
   EXPECT_EQ(TextPixels(), 0);
   ExpectChanged();
 }
@@ -141,7 +142,7 @@ TEST_F(Default, ConfirmRestoresTheFactorySetup) {
 }
 
 TEST_F(Default, ConfirmWithoutTheDialogOnlyAsks) {
-  TaskManage.ActiveTask(kDefaultTaskId, 0);
+  TaskManage.ActiveTask(kTaskDefault, 0);
   bench.Key(kF1);
   EXPECT_EQ(TaskDefault.GetMsgDisplayFlag(), 1);
   EXPECT_TRUE(DialogListed());
@@ -181,16 +182,16 @@ TEST_F(Default, OtherWaysOutCloseTheDialogWithoutAReset) {
   bench.Key(61);  // DISPLAY
   EXPECT_EQ(TaskDefault.GetMsgDisplayFlag(), 0);
   EXPECT_FALSE(DialogListed());
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kDisplayTaskId);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskDisplay);
   // Switching functions off, and cancelling after HELP was current: CH1.
   bench.Key(kHelp);
   bench.Key(kDefault);
   EXPECT_EQ(DefaultSaveLastTaskId, 20);
   TaskDefault.FunctionOnOff(0);
   EXPECT_EQ(TaskDefault.GetMsgDisplayFlag(), 0);
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kCh1TaskId);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskCh1);
   TaskDefault.FunctionOnOff(0);  // nothing pending: the current module stays
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kCh1TaskId);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskCh1);
   ExpectChanged();
 }
 

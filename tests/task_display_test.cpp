@@ -11,6 +11,7 @@
 
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
+#include "core/ids.h"
 #include "core/eeprom_map.h"
 #include "core/request.h"
 #include "core/rs232.h"
@@ -103,12 +104,12 @@ int CountText(const Bench& b, int row, int col, int width, int height) {
 
 TEST_F(Display, TheDisplayKeyShowsItsMenuAndItsPagesTurn) {
   bench.Key(kDisplay);
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kDisplayTaskId);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskDisplay);
   EXPECT_EQ(DisplayMenu, &TaskDisplay.TaskMenu);
   EXPECT_TRUE(PanelShown());
   EXPECT_GT(CountText(bench, 87, 700, 80, 22), 10);   // "Vectors"
   EXPECT_GT(CountText(bench, 40, 654, 20, 100), 10);  // the title tab
-  EXPECT_EQ(bench.EepromWord(EE_TASK_ID), kDisplayTaskId);
+  EXPECT_EQ(bench.EepromWord(EE_TASK_ID), kTaskDisplay);
 
   bench.Key(kF5);
   EXPECT_EQ(TaskDisplay.TaskMenu.GetCurrPage(), 1);
@@ -124,7 +125,7 @@ TEST_F(Display, TheDisplayKeyShowsItsMenuAndItsPagesTurn) {
 
   // The module follows the acquire module's keys.
   const std::vector<int> followers = TaskManage.SyncList(11);
-  EXPECT_NE(std::find(followers.begin(), followers.end(), kDisplayTaskId), followers.end());
+  EXPECT_NE(std::find(followers.begin(), followers.end(), kTaskDisplay), followers.end());
 }
 
 TEST_F(Display, TypePersistAndFormatReachTheFpgaWords) {
@@ -333,10 +334,10 @@ TEST_F(Display, TheMenuHidesAfterItsDisplayTime) {
   taskresponse request{}, reply{};
   request.request = 4;
   request.words[0] = 1;
-  TaskManage.RequestTaskAssist(kDisplayTaskId, &request, &reply);
+  TaskManage.RequestTaskAssist(kTaskDisplay, &request, &reply);
   EXPECT_EQ(SysRunInfo.menuTimeCode, 0);
   request.words[0] = 0;
-  TaskManage.RequestTaskAssist(kDisplayTaskId, &request, &reply);
+  TaskManage.RequestTaskAssist(kTaskDisplay, &request, &reply);
   EXPECT_EQ(SysRunInfo.menuTimeCode, 3);
 
   bench.Key(kF2);  // Transparent

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ids.h"
 #include "core/keypara.h"
 #include "core/task_manage.h"
 #include "platform/root.h"
@@ -70,7 +71,7 @@ std::string Generated(int topics, int subs, int longLines = 1) {
 struct Help : ::testing::Test {
   Bench bench;
   void SetUp() override {
-    bench.SetEeprom(FormattedEeprom(kDisplayTaskId, 0));
+    bench.SetEeprom(FormattedEeprom(kTaskDisplay, 0));
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();
     bench.AdvanceMs(4000);
@@ -122,9 +123,9 @@ TEST_F(Help, HelpOpensTheWindowOverTheModuleAndClosesBackToIt) {
   const std::vector<uint32_t> before = bench.Screen();
   bench.Key(kHelp);
   EXPECT_TRUE(TaskHelp.IsOpen());
-  EXPECT_TRUE(InDisplayList(kHelpTaskId));
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kHelpTaskId);
-  EXPECT_EQ(TaskHelp.SavedTask(), kDisplayTaskId);
+  EXPECT_TRUE(InDisplayList(kTaskHelp));
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskHelp);
+  EXPECT_EQ(TaskHelp.SavedTask(), kTaskDisplay);
   EXPECT_NE(bench.Screen(), before);
   EXPECT_GT(Count(kText, kRow + 60, kCol, 130, 250), 50);        // the list
   EXPECT_GT(Count(kText, kRow + 40, kCol + 150, 420, 270), 100);  // the text
@@ -133,8 +134,8 @@ TEST_F(Help, HelpOpensTheWindowOverTheModuleAndClosesBackToIt) {
 
   bench.Key(kHelp);
   EXPECT_FALSE(TaskHelp.IsOpen());
-  EXPECT_FALSE(InDisplayList(kHelpTaskId));
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kDisplayTaskId);
+  EXPECT_FALSE(InDisplayList(kTaskHelp));
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskDisplay);
   EXPECT_EQ(Count(kHighlight, kRow + 65, kCol, 130, 20), 0);
   // The knob is the display module's again.
   bench.Key(kRight);
@@ -146,7 +147,7 @@ TEST_F(Help, AnotherModulesKeyClosesTheWindowAndKeepsThatModule) {
   ASSERT_TRUE(TaskHelp.IsOpen());
   bench.Key(kCh1);
   EXPECT_FALSE(TaskHelp.IsOpen());
-  EXPECT_FALSE(InDisplayList(kHelpTaskId));
+  EXPECT_FALSE(InDisplayList(kTaskHelp));
   EXPECT_EQ(TaskManage.GetTaskCurrId(), 6);
   // A window closed by the factory default leaves HELP working as before.
   bench.Key(kHelp);
@@ -155,10 +156,10 @@ TEST_F(Help, AnotherModulesKeyClosesTheWindowAndKeepsThatModule) {
   taskresponse r{};
   r.key.key = KEY_WORD_DEFAULT;
   TaskHelp.OpResponse(&r);
-  EXPECT_FALSE(InDisplayList(kHelpTaskId));
+  EXPECT_FALSE(InDisplayList(kTaskHelp));
   bench.Key(kDisplay);
   EXPECT_FALSE(TaskHelp.IsOpen());
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kDisplayTaskId);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskDisplay);
 }
 
 TEST_F(Help, TheKnobMovesTheSelectionAndPushOpensTheSubList) {
@@ -257,7 +258,7 @@ TEST_F(Help, AMissingOrDamagedFileLeavesAnEmptyWindow) {
   EXPECT_EQ(TaskHelp.TopicCount(), 0);
   bench.Key(kHelp);
   EXPECT_TRUE(TaskHelp.IsOpen());
-  EXPECT_TRUE(InDisplayList(kHelpTaskId));
+  EXPECT_TRUE(InDisplayList(kTaskHelp));
   EXPECT_EQ(Count(kHighlight, kRow + 60, kCol, 130, 250), 0);
   for (uint8_t k : {kRight, kLeft, kPush}) bench.Key(k);
   EXPECT_EQ(TaskHelp.CurrentTopic(), 0);

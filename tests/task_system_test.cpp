@@ -27,6 +27,7 @@
 #include "core/rs232.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
+#include "platform/sim/sim_controls.h"
 #include "platform/sim/sim_decode_timebase.h"
 #include "platform/sim/sim_decode_vertical.h"
 #include "platform/sim/sim_fpga.h"

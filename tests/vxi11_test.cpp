@@ -155,9 +155,9 @@ class Client {
   bool connected_ = false;
 };
 
-Reply UdpCall(int port, const std::string& msg) {
+Reply UdpCall(int port, const std::string& msg, time_t waitSeconds = 0) {
   int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  timeval tv = {0, 500000};
+  timeval tv = {waitSeconds, waitSeconds ? 0 : 500000};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   sockaddr_in a = {};
   a.sin_family = AF_INET;
@@ -506,6 +506,19 @@ TEST_F(Vxi11, FragmentsAndHostileRecords) {
             Word(0x00010000));
   EXPECT_TRUE(many.Closed());
 
+  EXPECT_EQ("QEL,TEST\r\n", Query(c, "*IDN?\n"));
+}
+
+TEST_F(Vxi11, AReadOverUdpEndsWithoutAnAnswerWhateverTimeOutItAsks) {
+  StartServer();
+  Client c(ports.core);
+  ASSERT_NE(0u, Link(c));
+  EXPECT_EQ(0u, Write(c, "NOSuch:COMMand\n").Words().at(0));
+  // A datagram call cannot be parked: it is answered at once, and the server
+  // goes on serving its other clients.
+  Reply r = UdpCall(ports.udp, CallMessage(kCore, 1, 12, ReadArgs(c.lid, 100, 0xFFFFFFFF)), 60);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(15u, ParseRead(r).error);
   EXPECT_EQ("QEL,TEST\r\n", Query(c, "*IDN?\n"));
 }
 

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include "acquisition/mem_depth_table.h"
 #include "acquisition/timebase_tables.h"
 #include "acquisition/trig_system.h"
 #include "acquisition/wave.h"
@@ -15,6 +14,7 @@
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
+#include "core/mem_depth_table.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"

@@ -1,6 +1,6 @@
 #include "trigger/task_trigger.h"
 
-#include "remote/scpi.h"
+#include "remote/scpi_table.h"
 
 TaskForTrigger TaskTrigger;
 instr TaskTriggerInstrStandard[] = {{"", nullptr}};

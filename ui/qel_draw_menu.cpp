@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/menu.h"
 #include "core/sys_run_info.h"
 #include "core/unit_convert.h"
-#include "ui/menu.h"
 #include "ui/qel_draw.h"
 
 namespace {

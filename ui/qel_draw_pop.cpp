@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/menu.h"
 #include "platform/clock.h"
-#include "ui/menu.h"
 #include "ui/qel_draw.h"
 
 namespace {

@@ -2,18 +2,18 @@
 
 #include <cstdio>
 
+#include "core/ids.h"
 #include "core/i2c_storage.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "remote/scpi.h"
+#include "remote/scpi_table.h"
 #include "ui/qel_draw.h"
 
 TaskForDisplay TaskDisplay;
 instr TaskDisplayInstrStandard[] = {{"", nullptr}};
 
 namespace {
-constexpr int kAcquireTaskId = 11;
 constexpr uint16_t kAssistMenuTime = 4;
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 
@@ -28,8 +28,6 @@ constexpr DefaultRow kDefaults[] = {
     {kDispMenuTime, 3},  {kDispTransparent, 1},
 };
 
-_SysResource& Sys() { return TaskDisplay.Resource.sys ? *TaskDisplay.Resource.sys : SystemResource; }
-task_manage& Manager() { return TaskDisplay.Resource.manager ? *TaskDisplay.Resource.manager : TaskManage; }
 int Item(int n) { return int(uint16_t(TaskDisplay.TaskMenu.GetMenuItem(n))); }
 }  // namespace
 
@@ -42,7 +40,7 @@ int TaskForDisplay::Default() {
   // so the menu never shows or steps from a value the EEPROM no longer holds.
   if (TaskMenu.MenuIsNull()) TaskMenu.Attach(&TaskDisplayMenu);
   for (const DefaultRow& d : kDefaults) TaskMenu.SetMenuItem(d.item, d.value);
-  Sys().runStatus->SysRunInfoSync(kDisplayTaskId);
+  Sys().runStatus->SysRunInfoSync(kTaskDisplay);
   return 0;
 }
 
@@ -60,19 +58,15 @@ int TaskForDisplay::Initialize() {
     h(kNoKey);
   Display_Persist(kNoKey);
   std::printf("Persist = %d \n", Item(kDispPersist));
-  Manager().AddTaskBetweenSync(kAcquireTaskId, kDisplayTaskId);
+  Manager().AddTaskBetweenSync(kTaskAcquire, kTaskDisplay);
   return 0;
 }
 
 int TaskForDisplay::OpResponse(taskresponse* r) {
   if (!r) return -1;
-  switch (r->key.key) {
-    case KEY_WORD_DEFAULT: return Default();
-    case KEY_WORD_INIT: return Initialize();
-    case KEY_WORD_STORAGE: return Stroage(r);
-    case KEY_WORD_LANGUAGE: return LoadLanguage(1);
-    default: return TaskMenu.MenuOp(r->key);
-  }
+  int rc = 0;
+  if (KeyWord(r, &rc, [this] { return LoadLanguage(1); })) return rc;
+  return TaskMenu.MenuOp(r->key);
 }
 
 int TaskForDisplay::FunctionOnOff(int) {

@@ -6,6 +6,7 @@
 // apply them to the composer's colour tables, the backlight or, by request,
 // the FPGA.
 #pragma once
+#include "core/ids.h"
 #include "core/task.h"
 
 struct instr;
@@ -26,9 +27,6 @@ enum DisplayItem : int {
   kDispTransparent = 11, // off / on
   kDispBack = 14,
 };
-
-constexpr int kDisplayTaskId = 12;
-constexpr uint16_t kDisplayKey = 61;
 
 class TaskForDisplay : public task {
  public:

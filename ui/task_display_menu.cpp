@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/ids.h"
 #include "core/eeprom_map.h"
 #include "core/request.h"
 #include "core/sys_run_info.h"
@@ -72,8 +73,8 @@ menu BuildMenu() {
 Menu& M() { return TaskDisplay.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 int Adjust(keypara k, int n) { return M().AdjMenuItemPara(k, n); }
-_SysResource& Sys() { return TaskDisplay.Resource.sys ? *TaskDisplay.Resource.sys : SystemResource; }
-task_manage& Manager() { return TaskDisplay.Resource.manager ? *TaskDisplay.Resource.manager : TaskManage; }
+_SysResource& Sys() { return TaskDisplay.Sys(); }
+task_manage& Manager() { return TaskDisplay.Manager(); }
 
 int Limit(int n, int v) {
   const ItemRow* r = RowOf(n);
@@ -87,7 +88,7 @@ bool InRange(int n, int v) {
 
 // Copies the items into the run state and asks for a redraw.
 int Synced() {
-  Sys().runStatus->SysRunInfoSync(kDisplayTaskId);
+  Sys().runStatus->SysRunInfoSync(kTaskDisplay);
   Sys().runStatus->SetDrawRefresh();
   return 0;
 }
@@ -140,7 +141,7 @@ void DisplayLimitItems() {
 }
 
 int Display_SendSysRequest(int code, short value) {
-  Sys().runStatus->SysRunInfoSync(kDisplayTaskId);
+  Sys().runStatus->SysRunInfoSync(kTaskDisplay);
   requestpara answer{};
   return Sys().request->Request(MakeRequest(uint16_t(code), 0, value), &answer);
 }
@@ -220,10 +221,10 @@ int Display_Back(keypara) { return Page(kDispType); }
 int Display_Format(keypara) { return 0; }
 
 int DisplayMenuOp(keypara k) {
-  if (k.key == kDisplayKey) {
-    Manager().ActiveTask(kDisplayTaskId, 0);
+  if (k.key == kKeyDisplay) {
+    Manager().ActiveTask(kTaskDisplay, 0);
     M().SetCurrPage(0);
   }
-  Sys().runStatus->SysRunInfoSync(kDisplayTaskId);
+  Sys().runStatus->SysRunInfoSync(kTaskDisplay);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/root.h"
+#include "platform/sim/sim_controls.h"
 
 namespace plat {
 namespace {

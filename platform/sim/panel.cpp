@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/root.h"
+#include "platform/sim/sim_controls.h"
 
 namespace plat {
 namespace {

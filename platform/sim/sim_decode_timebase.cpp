@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "acquisition/acq_mode_word.h"
 #include "platform/sim/sim_acquire.h"
 #include "platform/sim/sim_decode_words.h"
 #include "platform/sim/sim_fpga.h"
@@ -10,6 +9,11 @@
 namespace plat {
 
 namespace {
+
+// Word 40, the acquisition mode: codes 0, 1, 2 and 4 are normal, peak detect,
+// high resolution and average (modes 0..3); any other code names no mode (-1).
+constexpr int kAcqModeWord = 40;
+int AcqModeOfCode(int code) { return code == 0 ? 0 : code == 1 ? 1 : code == 2 ? 2 : code == 4 ? 3 : -1; }
 
 int PreDivider(int code) {
   switch (code) {
@@ -30,8 +34,8 @@ SimTimebaseSettings SimDecodeTimebaseWords(const uint16_t* words) {
   s.preDividerCode = f.Word(42);
   s.preDivider = PreDivider(s.preDividerCode);
   s.divider = f.Pair(44);
-  s.acqModeCode = f.Word(kAcqModeControlWord);
-  s.acqMode = AcqModeFromWord(s.acqModeCode);
+  s.acqModeCode = f.Word(kAcqModeWord);
+  s.acqMode = AcqModeOfCode(s.acqModeCode);
   s.highResStep = f.Pair(60);
   s.averageStep = f.Pair(152);
   // Peak detect runs the divider twice as long as the sample period.

@@ -1,6 +1,5 @@
 #include "platform/sim/sim_decode_trigger.h"
 
-#include "acquisition/serial_fixed_point.h"
 #include "platform/sim/sim_acquire.h"
 #include "platform/sim/sim_decode_words.h"
 #include "platform/sim/sim_fpga.h"
@@ -10,6 +9,9 @@ namespace plat {
 
 namespace {
 
+// The serial-bus timing words: the whole part above bit 10, the thousandths
+// in bits 0-9.
+double FixedPointValue(uint32_t word) { return double(word >> 10) + double(word & 1023) / 1000.0; }
 
 // Coupling field code to the coupling: 1 AC, 4 HF reject, 2 LF reject.
 int FieldCoupling(int code) { return code == 1 ? 1 : code == 4 ? 2 : code == 2 ? 3 : 0; }
@@ -71,8 +73,8 @@ SimTriggerSettings SimDecodeTriggerWords(const uint16_t* words, const bool* writ
   t.busKind = f.Word(294);
   t.bitTimeWord = f.Pair(296);
   t.perBitWord = f.Pair(300);
-  t.bitTime = SerialFixedPointValue(t.bitTimeWord);
-  t.samplesPerBit = SerialFixedPointValue(t.perBitWord);
+  t.bitTime = FixedPointValue(t.bitTimeWord);
+  t.samplesPerBit = FixedPointValue(t.perBitWord);
 
   const uint16_t w308 = f.Word(308), w310 = f.Word(310);
   t.rs232 = {w308 & 1, w308 >> 1 & 1, w308 >> 2 & 1, w308 & 8 ? 1 : w308 & 16 ? 2 : 0,

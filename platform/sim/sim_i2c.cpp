@@ -7,6 +7,7 @@
 
 #include "platform/i2c.h"
 #include "platform/root.h"
+#include "platform/sim/sim_controls.h"
 
 namespace plat {
 namespace {

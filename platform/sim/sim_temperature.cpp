@@ -1,6 +1,7 @@
 #include <atomic>
 #include <cmath>
 
+#include "platform/sim/sim_controls.h"
 #include "platform/temperature.h"
 
 namespace plat {

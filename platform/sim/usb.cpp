@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/root.h"
+#include "platform/sim/sim_controls.h"
 #include "platform/thread.h"
 
 namespace fs = std::filesystem;

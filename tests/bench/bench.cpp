@@ -14,19 +14,21 @@
 #include "acquisition/trig_system.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
+#include "app/hooks.h"
+#include "app/startup.h"
 #include "core/eeprom_map.h"
-#include "core/startup.h"
 #include "core/sys_run_info.h"
 #include "core/task.h"
-#include "ui/qel_draw.h"
 #include "platform/clock.h"
 #include "platform/framebuffer.h"
 #include "platform/i2c.h"
 #include "platform/panel.h"
 #include "platform/root.h"
 #include "platform/shell.h"
+#include "platform/sim/sim_controls.h"
 #include "platform/thread.h"
 #include "tools/screenpng/png_writer.h"
+#include "ui/qel_draw.h"
 
 namespace fs = std::filesystem;
 
@@ -36,6 +38,7 @@ Bench::Bench() {
   root_ = tmpl;
   if (!plat::InitRoot(root_)) throw std::runtime_error("InitRoot");
   plat::UseVirtualClock(true);
+  InstallAppHooks();
 }
 
 Bench::~Bench() {

@@ -1,0 +1,265 @@
+// One pass of the main loop: keys, finished acquisitions, processing, drawing.
+#include <cstdio>
+
+#include "acquisition/task_system.h"
+#include "acquisition/wave.h"
+#include "acquisition/x_system.h"
+#include "acquisition/y_system.h"
+#include "app/startup.h"
+#include "core/ids.h"
+#include "core/control.h"
+#include "core/msg.h"
+#include "core/mymutex.h"
+#include "core/rs232.h"
+#include "core/sys_run_info.h"
+#include "core/task_manage.h"
+#include "platform/clock.h"
+#include "platform/panel.h"
+#include "platform/thread.h"
+#include "ui/qel_draw.h"
+
+int32_t IntNum = 0;
+
+namespace {
+uint8_t KeyBuff[50];
+constexpr int kLockedKeyMessage = 79;
+constexpr int kRecordPoints = 7000;
+
+bool IsBusTrigger(int type) { return type >= 12 && type <= 16; }
+
+void DecodeRead() {
+  WaveOp.SetArmReadDDRPara_Decode(5, 8192);
+  WaveOp.GetWave_Decode(1, 0, 8192);
+}
+
+// The 7000-point record of each requested channel that is on, and its screen
+// read; with `everyOn` the screen read of every channel that is on.
+void ReadChannelRecords(int requested, bool everyOn = false) {
+  int on = SysRunStatus.GetChStatus();
+  for (int ch = 0; ch < 2; ++ch) {
+    if (!(on & (1 << ch))) continue;
+    const bool wanted = requested & (1 << ch);
+    if (wanted) WaveOp.ReadDDRWave(ch, kRecordPoints);
+    if (wanted || everyOn) WaveOp.SetArmReadDDRPara(ch, kRecordPoints);
+  }
+}
+
+// Bus-decode read of a finished acquisition, then the channel records.
+void ReadDecodeAndRecords(int requested, int status, int realTimeBase) {
+  const bool bus = IsBusTrigger(SysRunStatus.GetTrigType());
+  const bool playback = WaveOp.IsDecodePlayback();
+  if ((bus && status != 4) || playback) {
+    WaveOp.ClearDecodeStopRead();
+    DecodeRead();
+  }
+  if (!bus) {
+    if (playback && !WaveOp.IsDecodeStopRead()) {
+      WaveOp.SetDecodeStopRead();
+      DecodeRead();
+    }
+    if (playback) DecodeRead();
+  } else {
+    const bool stoppedFast = status == 4 && realTimeBase <= 25;
+    if (stoppedFast) {
+      if (!WaveOp.IsDecodeStopRead()) {  // a stopped screen is read once
+        WaveOp.SetDecodeStopRead();
+        DecodeRead();
+      }
+    } else if (playback && !WaveOp.IsDecodeStopRead()) {
+      WaveOp.SetDecodeStopRead();
+      DecodeRead();
+    }
+    if ((status == 4 && realTimeBase > 25) || playback) DecodeRead();
+  }
+  if (TaskSystem.IsRunOpCmd() < 0) {
+    ReadChannelRecords(requested);
+    WaveOp.ReadFFTWaveData();
+  }
+  WaveOp.SetNewWaveFlag(1);
+  WaveOp.ResetRequestType();
+}
+
+void HandleFinishedAcquisition() {
+  const int requested = WaveOp.GetRequestCh();
+  const int status = GetRealSysAcqStatus();
+  SysRunStatus.ClearInterruptFlag();
+  ++IntNum;
+  const int trigType = SysRunStatus.GetTrigType();
+  const int realTimeBase = SysRunStatus.GetRealTimeBase(0);
+  WaveOp.RealRunWaveCnt();
+
+  if (SysRunStatus.GetTriggerMode() == 2 && status == 2) {
+    taskresponse request{}, reply{};
+    request.key.key = kKeyRunStop;
+    request.key.step = 1;
+    TaskManage.RequestTaskAssist(0, &request, &reply);
+  }
+
+  const int waveType = SysRunStatus.GetWaveType();
+  if (waveType == 2) {  // the traces are the display: every channel that is on is read
+    ReadChannelRecords(requested, true);
+    WaveOp.SetNewWaveFlag(1);
+    WaveOp.ResetRequestType();
+  } else if (waveType != 2 && (requested || IsBusTrigger(trigType))) {
+    ReadDecodeAndRecords(requested, SysRunStatus.GetAcquireStatus(0), realTimeBase);
+  }
+
+  QelControl.SendRealControl(170, 1);
+  QelControl.ReadQel(QelWaveData);
+  WaveOp.SetNewWaveFlag(2);
+  QelControl.SendRealControl(170, 0);
+
+  const int replayed = TaskSystem.RunOpCmd();  // negative: nothing was queued
+  TaskSystem.DelayRunOpCmd();
+  if (replayed < 0 && (status == 1 || status == 2 || status == 5)) {
+    Vertical.YParaSyncRefresh();
+    TimeBase.XParaSyncRefresh(0);
+  }
+  QelDraw.SetWaveAreaRefresh();
+}
+
+// Routes one key to its module.
+void RouteKey(int code, int step, bool remote) {
+  taskresponse r{};
+  r.key.key = uint16_t(code);
+  r.key.step = int16_t(step);
+  r.key.useStep = remote ? 1 : 0;
+  int id = KeyBoard.KeyValueDiscern(code);
+  std::printf("taskid = %d \n", id);
+
+  int route = 1;
+  if (id == kCurrentTaskKey) {
+    route = 1;
+  } else if (id == 0) {
+    route = 0;
+    if (code == kKeyMenuOnOff && TaskManage.TaskBackgroundResponse(&r, nullptr)) r.key.key = KEY_NO_KEY;
+  } else {
+    const int before = TaskManage.GetTaskCurrId();
+    TaskManage.SetWorkTaskbyId(id);
+    if (id != before && id != -1 && TaskManage.GetTaskCurrId() == id)
+      TaskManage.TaskControlHandover(before, &r);
+    if (SysRunStatus.GetMenuDisplayTimeS() != 3) TaskManage.TaskBackgroundResponse(&r, nullptr);
+  }
+  TaskManage.RunTaskOpResponse(route, &r);
+
+  const bool selectOrMenu = code == 72 || code == 76 || code == 77 || code == kKeyMenuOnOff;
+  if (route == 1 && !selectOrMenu && !SysRunStatus.IsMenuStatus()) SysRunStatus.MenuOnOff();
+  SysRunStatus.RefreshMenuTime();
+  SysRunStatus.SetPushKey();
+  SysRunStatus.SetDrawRefresh();
+}
+
+enum class Intake { None, Routed, Dropped };
+
+// Takes one key, the remote ring first, and routes it.
+Intake KeyIntake() {
+  int item = -1;
+  int n = KeyBoard.GetKey(KeyBuff, &item);
+  if (n <= 0 && !KeyBoard.IsScpiKey()) return Intake::None;
+  if (n > 0 && item != -1 && item != 0xFFFF)
+    std::printf("KeyRecItem: %d\n", item);
+
+  int code, step;
+  if (KeyBoard.GetScpiKey(&code, &step) == 0) {
+    std::printf("SCPI Key = %d \n", code);
+    std::printf("SCPI step = %d \n", step);
+    // A panel key read in the same pass waits for the next one instead of being lost.
+    if (n > 0) KeyBoard.UserSetKey(KeyBuff[0], KeyBoard.GetKeyStep(), item);
+    RouteKey(code, step, true);
+    return Intake::Routed;
+  }
+  code = KeyBuff[0];
+  step = KeyBoard.GetKeyStep();
+  if (KeyBoard.IsKeyLock() || KeyBoard.KeyValueIsLock(code) == 1) {
+    QelMsg.SetMessage(kLockedKeyMessage);
+    return Intake::Dropped;
+  }
+  RouteKey(code, step, false);
+  return Intake::Routed;
+}
+}  // namespace
+
+int GetRealSysAcqStatus() {
+  if (SysRunStatus.GetAcquireStatus(0) == 4) return 4;
+  const bool indep = SysRunStatus.IsIndependTimeBase();
+  int ch = 0;
+  if (indep) {
+    int a = SysRunStatus.GetActivCh();
+    if (a == 0 || a == 1) ch = a;
+  }
+  if (SysRunStatus.GetRealTimeBase(ch) >= 26 && SysRunStatus.GetTriggerMode() == 0) {
+    SysRunStatus.SetAcquireStatus(ch, 5);
+    return 5;
+  }
+  if (!(SysRunStatus.GetChStatus() & 0xF)) return 0;
+  const int reg = QelControl.GetCurrAcquStatus();
+  static const int kMap[8] = {0, 1, 2, 0, 3, 0, 0, 0};
+  int last = 0;
+  for (int c = 0; c < (indep ? 2 : 1); ++c) {
+    last = reg < 0 ? 0 : kMap[(reg >> (4 * c)) & 7];
+    SysRunStatus.SetAcquireStatus(c, last);
+  }
+  return last;
+}
+
+void SysRefresh() {
+  static int64_t lastPoll = plat::MonoUs();
+  static int32_t clockSec = 0, clockUsec = 0;
+  static int64_t lastLockQuery = 0;
+  (void)lastLockQuery;
+  const int64_t now = plat::MonoUs();
+  if (SysRunStatus.IsPushKey()) lastPoll = now;
+  if (now - lastPoll > 300000) {
+    GetRealSysAcqStatus();
+    if (QelControl.ReadAnyReg(804) == 1) SysRunStatus.SetInterruptFlag();
+    lastPoll = now;
+  }
+  int32_t sec, usec;
+  plat::WallTime(&sec, &usec);
+  const int64_t since = (int64_t(sec) - clockSec) * 1000000 + (usec - clockUsec);
+  if (since < 0) {  // the clock was set back
+    clockSec = sec;
+    clockUsec = usec;
+    lastPoll = now;
+  } else if (since > 1000000) {
+    SysRunStatus.RefreshRtcTime();
+    clockSec = sec;
+    clockUsec = usec;
+  }
+  QelControl.SendTimingControl();
+}
+
+bool ScopeMainPass() {
+  const Intake intake = KeyIntake();
+  if (intake == Intake::Dropped) return true;  // a locked key: straight to the next pass
+  bool busy = intake == Intake::Routed;
+
+  if (SysRunStatus.GetWaveType() == 3 && SysRunStatus.GetAcquireStatus(0) != 4) {
+    WaveOp.GetRollWaveData();
+    SysRunStatus.SetDrawRefresh();
+    Vertical.YParaSyncRefresh();
+    TimeBase.XParaSyncRefresh(0);
+    busy = true;
+  } else if (SysRunStatus.GetInterruptFlag()) {
+    HandleFinishedAcquisition();
+    busy = true;
+  }
+
+  WaveOp.WaveProcess();
+  TaskManage.RunTaskProcess();
+  if (SysRunStatus.IsCymometerEnable()) FreqMeter();
+  WaveOp.SetNewWaveFlag(4);
+  QelDraw.MainDisplay();
+
+  SysRefresh();
+  SysRunStatus.ClearPushKey();
+  pthread_mutex_lock(&mymutex);
+  pthread_mutex_unlock(&mymutex);
+  return busy;
+}
+
+void ScopeMainLoop() {
+  while (!plat::StopRequested()) {
+    if (!ScopeMainPass()) plat::IdleWait(1);
+  }
+}

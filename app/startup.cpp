@@ -1,0 +1,200 @@
+// Start-up of the instrument, in the order the board needs it.
+#include "app/startup.h"
+
+#include "app/hooks.h"
+
+#include <cstdio>
+
+#include "acquisition/wave.h"
+#include "acquisition/x_system.h"
+#include "acquisition/y_system.h"
+#include "analysis/fft_thread.h"
+#include "app/register_table.h"
+#include "core/ids.h"
+#include "core/control.h"
+#include "core/eeprom_map.h"
+#include "core/i2c_storage.h"
+#include "core/mouse.h"
+#include "core/msg.h"
+#include "core/mymutex.h"
+#include "core/rs232.h"
+#include "core/semaphore.h"
+#include "core/sys_run_info.h"
+#include "core/task_manage.h"
+#include "core/temperature.h"
+#include "platform/clock.h"
+#include "platform/devices.h"
+#include "platform/shell.h"
+#include "platform/thread.h"
+#include "remote/scpi.h"
+#include "remote/vxi11.h"
+#include "system/adc_phase.h"
+#include "ui/qel_draw.h"
+
+namespace {
+constexpr int kProbeTries = 11;
+constexpr int kProbeValue = 0xA5;
+constexpr int kDefaultWindowRounds = 501;
+
+void Start(const char* name, plat::ThreadBody body, const char* error) {
+  int rc = plat::StartThread(name, body, nullptr);
+  if (rc != 0) std::printf("%s%d\n", error, rc);
+}
+
+void ProbeFpga() {
+  for (int i = 0; i < kProbeTries; ++i) {
+    QelControl.SendRealControl(8, kProbeValue);
+    int v = QelControl.ReadAnyReg(780);
+    std::printf("FpgaTest = 0x%x \n", v);
+    if (v == kProbeValue) return;
+    if (i + 1 < kProbeTries) plat::SleepMs(500);
+  }
+  QelControl.ReFpgeConfig(0);
+  Bee();
+}
+
+// Marker missing: reset, and the internal stored setups and waveforms go.
+// A failed read is not an unformatted EEPROM: nothing is deleted then.
+bool MarkerMissing() {
+  uint8_t mark = 0;
+  if (!I2cStorage.I2C_TryReadU8(EE_FORMAT_MARK, &mark)) {
+    std::printf("EEPROM marker unreadable: settings kept\n");
+    return false;
+  }
+  return mark != kEepromFormatMark;
+}
+
+bool DefaultKeyHeld() {
+  for (int i = 0; i < kDefaultWindowRounds; ++i) {
+    uint8_t buf[16];
+    int item;
+    if (KeyBoard.GetKey(buf, &item) > 0 && buf[0] == kKeyDefault) {
+      Bee();
+      return true;
+    }
+    plat::SleepMs(2);
+  }
+  return false;
+}
+
+// The module and page to start on; anything that is not a registered function
+// module (a blank EEPROM reads -1) starts on CH1, page 0.
+void SavedTask(bool reset, int* id, int* page) {
+  *id = I2cStorage.I2C_ReadU16(EE_TASK_ID);
+  *page = I2cStorage.I2C_ReadU8(EE_TASK_PAGE);
+  if (reset || *id < 6 || *id > 20 || !TaskManage.FindTaskbyId(*id)) {
+    *id = 6;
+    *page = 0;
+  }
+}
+
+void RegisterModules(bool reset) {
+  taskresponse r{};
+  for (RegisterRow* row = RegisterTable; row->id != -1; ++row) {
+    if (reset) {
+      r.key.key = KEY_WORD_INIT;
+      TaskManage.TaskRegister(row, &r);
+      r.key.key = KEY_WORD_DEFAULT;
+      TaskManage.TaskRegister(row, &r);
+      I2cStorage.I2C_WriteU8(EE_FORMAT_MARK, kEepromFormatMark);
+    }
+    r.key.key = KEY_WORD_INIT;
+    TaskManage.TaskRegister(row, &r);
+  }
+}
+
+void SwitchChannels() {
+  int mask = SysRunStatus.GetChStatus();
+  if ((mask & 0xF) == 0) mask = 1;
+  Vertical.SetChOnOff(0, mask & 1);
+  Vertical.SetChOnOff(1, (mask >> 1) & 1);
+}
+}  // namespace
+
+int ScopeStartup() {
+  InstallAppHooks();
+  std::printf("QEL2200KS RUN...\n");
+  plat::ShellSystem("/etc/init.d/networking restart");
+  plat::SleepMs(500);
+  std::printf("PthreadStatus = %d \n", pthread_mutex_init(&mymutex, nullptr));
+
+  Start("UsbScanThread", UsbScanThread, "UsbScanThread create error,retValue=");
+  Start("SoftPowerPrcoess", SoftPowerPrcoess, "SoftPowerPrcoess create error,retValue=");
+  Start("MouseApp", MouseApp, "MouseApp create error,retValue = ");
+  Start("ResponseForMouse", ResponseForMouse, "ResponseForMouse create error,retValue = ");
+
+  QelControl.InitDriver(plat::kFpgaLocalBusDevice, plat::kFpgaSpiDevice);
+  ProbeFpga();
+
+  SysRunStatus.GetCurrLanguage();
+  SysRunStatus.SysRunInit();
+  int active = I2cStorage.I2C_ReadU8(EE_ACTIVE_CH);
+  std::printf("Active = %d \n", active);
+
+  Vertical.GetAdcGain(0, 8, ADCGain[0]);
+  Vertical.GetAdcGain(1, 8, ADCGain[1]);
+  QelDraw.Init();
+  QelControl.PllConfig();
+  QelControl.AdcInitSyncVEX4100R(4, 4);
+  SysRunStatus.SetAdcPhaseInformation(4, 4, 0, 0);
+  QelControl.SysSample();
+  plat::SleepMs(100);
+  if (ADC_PLL_DDR_Detec() != 0) return -1;
+
+  bool reset = MarkerMissing();
+  if (reset) {
+    plat::ShellSystem("rm Data/Storage/Set/*.dat");
+    plat::ShellSystem("rm Data/Storage/Wave/*.wav");
+  }
+  if (DefaultKeyHeld()) reset = true;
+
+  std::printf("Register Task Start.....\n");
+  uint8_t resetAll = 0;
+  if (I2cStorage.I2C_TryReadU8(EE_RESET_ALL, &resetAll) && resetAll == 1) reset = true;
+  WaveOp.ClearDecodeStopRead();
+  RegisterModules(reset);
+  SwitchChannels();
+
+  int taskId, page;
+  SavedTask(reset, &taskId, &page);
+  TaskManage.ActiveTask(taskId, page);
+  Sem.semaphore_p();
+  Sem.semaphore_v();
+  SysRunStatus.RefreshMenuTime();
+
+  QelControl.SysSample();
+  Start("ScpiThread", ScpiThread, "ScpiThread create error,retValue=");
+  VXI_Init();
+
+  QelControl.LedCtrl(SysRunStatus.GetSysRunInfoBaseAddr());
+  TimeBase.AdjTimeBase(0, 0);
+  int mask = SysRunStatus.GetChStatus();
+  for (int ch = 0; ch < 2; ++ch) {
+    if (!(mask & (1 << ch))) continue;
+    Vertical.SetChOnOff(ch, 1);
+    Vertical.AdjYsensitivity(ch, 0);
+  }
+
+  SystemStartTest();
+  QelMsg.ClearMessage();
+  AdcStartPhaseDetection(0, nullptr);
+
+  Start("Ds18b20Thread", Ds18b20Thread, "Ds18b20Thread create error,retValue=");
+  QelControl.SysSample();
+  WaveOp.RequestChData(3);
+  Start("NetDetectThread", NetDetectThread, "NetDetectThread create error,retValue=");
+  Start("FFTCalculationThread", FFTCalculationThread, "FFTCalculationThread create error,retValue=");
+  QelMsg.ClearMessage();
+
+  if (active > 1) active = 0;
+  SysRunStatus.SetActivCh(active);
+  I2cStorage.I2C_WriteU8(EE_ACTIVE_CH, uint8_t(active));
+
+  if (SysRunStatus.Get_OEM() == 1) {
+    plat::ShellSystem("killall webserver");
+    plat::ShellSystem("./WebServer/webserver &");
+    websocket_server_start();
+    plat::ShellSystem("frp/frp_0.34.0_linux_arm/frpc -c frp/frp_0.34.0_linux_arm/frpc.ini\t&");
+  }
+  return 0;
+}

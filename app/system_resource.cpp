@@ -1,0 +1,81 @@
+#include "app/hooks.h"
+
+#include "acquisition/task_system.h"
+#include "acquisition/trig_system.h"
+#include "acquisition/wave.h"
+#include "acquisition/x_system.h"
+#include "acquisition/y_system.h"
+#include "app/request_response.h"
+#include "core/common_subprogram.h"
+#include "core/control.h"
+#include "core/draw_hooks.h"
+#include "core/i2c_storage.h"
+#include "core/msg.h"
+#include "core/rs232.h"
+#include "core/sys_run_info.h"
+#include "core/system_resource.h"
+#include "core/task_manage.h"
+#include "core/temperature.h"
+#include "core/unit_convert.h"
+#include "remote/scpi.h"
+#include "remote/scpi_sys_calls.h"
+#include "system/adc_phase.h"
+#include "system/sys_autoset.h"
+#include "system/task_system_scpi.h"
+#include "ui/qel_draw.h"
+
+namespace {
+// The correction goes to the vertical model; the positions are re-applied on
+// the main thread through the system module's knob operation 145.
+void SetCorrection(int ch, int correction) { Vertical.ChTemperaturePixelAdj(ch, correction); }
+void QueueReapply(int ch) { TaskSystem.AppendOpCmd(kSysOpTemperature, int16_t(ch), 0, 0); }
+const TemperatureHooks kTemperatureHooks = {SetCorrection, QueueReapply};
+
+void RegisterScpiTable(int id, instr* table) { Scpi.RegisterInstr(id, table); }
+
+void NumKeyboard(const numkeyboard* pad) { QelDraw.DrawNumKeyboard(pad); }
+void SoftKeyboard(short cursor, short lowerCase, const char* name) {
+  QelDraw.DrawSoftKeyboard(cursor, lowerCase, name);
+}
+void ClearKeyboardShowFlags() {
+  QelDraw.ClearNumKeyboardShowFlag();
+  QelDraw.ClearSoftKeyboardShowFlag();
+}
+void ClearPicture() { QelDraw.ClearQelPicture(); }
+void ShowAcqStatus() {
+  QelDraw.DrawAcqStatus();
+  QelDraw.UpdateLcd();
+}
+void ClearDisplayWave() { QelDraw.ClearDisplayWave(); }
+const uint32_t* ShownPage() { return QelDraw.GetDrawAddr(DRAW_SHOWN); }
+const DrawHooks kDrawHooks = {NumKeyboard,   SoftKeyboard,     ClearKeyboardShowFlags, ClearPicture,
+                              ShowAcqStatus, ClearDisplayWave, ShownPage};
+
+int AutoSet(TaskResource* resource, Menu* menu, bool independTest) {
+  // One auto-set object for the instrument, bound to the system module.
+  static SysAutoSet autoSet(resource, menu);
+  return independTest ? autoSet.IndependAutoTest() : autoSet.RunAutoset();
+}
+const SysServiceHooks kSysServiceHooks = {AutoSet, ChannelGainCali50mv, TaskSystemAdjAdcPhase};
+const ScpiSysCalls kScpiSysCalls = {Scpi_TaskSys_OPCAsk, Scpi_TaskSys_Setup};
+}  // namespace
+
+void InstallAppHooks() {
+  SystemResource = {&SysRequest,   &Vertical, &TimeBase,   &Trigger,    &SysRunStatus,
+                    &UnitConvert,  &WaveOp,   &QelControl, &I2cStorage, &QelDraw,
+                    &QelMsg,       &Scpi,     &KeyBoard,   &CommonSubProg};
+  SysRequest.SetRequestResponder(&SysResponse);
+  InstallTemperatureHooks(&kTemperatureHooks);
+  SetScpiTableHook(RegisterScpiTable);
+  SetDrawHooks(&kDrawHooks);
+  SetScpiSysCalls(&kScpiSysCalls);
+  SetSysServiceHooks(&kSysServiceHooks);
+}
+
+namespace {
+// Every program that links the composition root is wired before main() runs,
+// so the models and dispatchers work on the process-wide objects from the
+// start (only addresses are taken and atomics stored: no other static object
+// is read).
+const bool kWired = (InstallAppHooks(), true);
+}  // namespace

@@ -1,0 +1,16 @@
+#include "core/draw_hooks.h"
+
+#include <atomic>
+
+namespace {
+void NoPad(const numkeyboard*) {}
+void NoSoftPad(short, short, const char*) {}
+void Nothing() {}
+const uint32_t* NoPage() { return nullptr; }
+const DrawHooks kNone = {NoPad, NoSoftPad, Nothing, Nothing, Nothing, Nothing, NoPage};
+std::atomic<const DrawHooks*> g_hooks{&kNone};
+}  // namespace
+
+void SetDrawHooks(const DrawHooks* hooks) { g_hooks = hooks ? hooks : &kNone; }
+
+const DrawHooks& Draw() { return *g_hooks.load(); }

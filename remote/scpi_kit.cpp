@@ -1,0 +1,27 @@
+#include "remote/scpi_kit.h"
+
+#include <cstdio>
+
+#include "remote/scpi.h"
+
+const scpipara kScpiOnOff[] = {{"ON", 1}, {"OFF", 0}, {"1", 1}, {"0", 0}, {"", -1}};
+
+void ScpiAnswer(const char* text) { Scpi.WriteResponseData(text, 0); }
+
+void ScpiAnswerNumber(int v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", v);
+  ScpiAnswer(text);
+}
+
+bool ScpiMissing(const char* p) {
+  if (p) return false;
+  std::printf("Warning : Command parameter missing ... \n");
+  return true;
+}
+
+int ScpiMatch(const scpipara* words, const char* p) {
+  if (!p) return -1;
+  const int i = scpi::InstrParaCompare(words, p);
+  return i < 0 ? -1 : words[i].value;
+}

@@ -1,0 +1,126 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets: valid inputs taken from a
+build's factory image and from what the tests send. Run it again after a
+format changes: python3 tests/fuzz/make_seeds.py build-test/factory"""
+import pathlib
+import struct
+import sys
+
+HERE = pathlib.Path(__file__).resolve().parent
+CORPUS = HERE / "corpus"
+
+
+def put(target, name, data):
+    d = CORPUS / target
+    d.mkdir(parents=True, exist_ok=True)
+    (d / name).write_bytes(data if isinstance(data, bytes) else data.encode())
+
+
+# ONC RPC call (AUTH_NONE) and the VXI-11 procedures, as XDR.
+def u32(*words):
+    return b"".join(struct.pack(">I", w) for w in words)
+
+
+def opaque(b):
+    return u32(len(b)) + b + b"\0" * (-len(b) % 4)
+
+
+def call(xid, prog, vers, proc, args=b""):
+    return u32(xid, 0, 2, prog, vers, proc) + u32(0) + opaque(b"") + u32(0) + opaque(b"") + args
+
+
+CORE, PMAP = 0x0607AF, 100000
+create_link = call(1, CORE, 1, 10, u32(7, 0, 0) + opaque(b"inst0"))
+write_idn = call(2, CORE, 1, 11, u32(1, 1000, 0, 8) + opaque(b"*IDN?\n"))
+read = call(3, CORE, 1, 12, u32(1, 1024, 1000, 0, 0x80, 10))
+destroy = call(4, CORE, 1, 23, u32(1))
+getport = call(5, PMAP, 2, 3, u32(CORE, 1, 6, 0))
+dump = call(6, PMAP, 2, 4)
+
+
+def record(*msgs):
+    return b"".join(u32(0x80000000 | len(m)) + m for m in msgs)
+
+
+def datagrams(*msgs):
+    return b"".join(struct.pack(">H", len(m)) + m for m in msgs)
+
+
+def two_fragments(m):
+    half = len(m) // 2
+    return u32(half) + m[:half] + u32(0x80000000 | (len(m) - half)) + m[half:]
+
+
+def ws_frame(opcode, payload, fin=True, mask=b"\x12\x34\x56\x78"):
+    head = bytes([(0x80 if fin else 0) | opcode])
+    n = len(payload)
+    if n < 126:
+        head += bytes([0x80 | n])
+    elif n < 65536:
+        head += bytes([0x80 | 126]) + struct.pack(">H", n)
+    else:
+        head += bytes([0x80 | 127]) + struct.pack(">Q", n)
+    return head + mask + bytes(b ^ mask[i % 4] for i, b in enumerate(payload))
+
+
+HANDSHAKE = (b"GET / HTTP/1.1\r\nHost: 127.0.0.1:9001\r\nUpgrade: websocket\r\n"
+             b"Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+             b"Origin: http://127.0.0.1\r\nSec-WebSocket-Version: 13\r\n\r\n")
+
+SCPI_LINES = [
+    "*IDN?\n", "*OPC?\n", ":CHANnel1:COUPling AC\n", "CHAN1:COUP?\n", "CHAN1:PROB 100X\n",
+    "CHAN1:PROB:TYP AMP\n", "CHAN2:UNIT WATT\n", "CHAN1:BWLimit ON\n", "CHAN1:VERNier ON\n",
+    "KEY:CH1:LOCK ON\n", "KEY:CH2:LED?\n", "TRAC:DATA?\n", "KEY:DEFault\n", "NOSuch:COMMand?\n",
+    "CHAN1:DISP OFF;:CHAN2:DISP ON\n",
+]
+
+
+def main():
+    factory = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "build-test/factory")
+    data = factory / "Data"
+    for f in sorted((data / "Menu/English").glob("*.txt")):
+        put("menu_text", f.name, f.read_bytes())
+    put("language_list", "Language.txt", (data / "Menu/Language.txt").read_bytes())
+    put("msg_text", "MessageEnglish.txt", (data / "Message/MessageEnglish.txt").read_bytes())
+    put("help_text", "QelHelpEnglish.txt", (data / "Help/QelHelpEnglish.txt").read_bytes())
+    for name in ["ArrowMark/CH1.bmp", "ArrowMark/PreTriger.bmp", "Menu/PageMark.bmp"]:
+        put("picture", name.replace("/", "_"), (data / "PicResource" / name).read_bytes())
+    put("font", "Arial_9", b"\x00" + (data / "ASCII/Arial_9.dat").read_bytes())
+    put("font", "SpecialChar", b"\x0c" + (data / "ASCII/SpecialChar.dat").read_bytes())
+    cali = factory / "home/user/Hardware/ChCaliDataForQEL2200KS.bin"
+    put("cali", "factory.bin", cali.read_bytes())
+    put("web_json", "password", b"\x00" + b'{"user_name":"admin","password":"admin"}')
+    put("web_json", "remember", b"\x01" + b'{"password_remember":true}')
+    put("web_json", "config", b"\x02" + b'{"show_material_download_page":false,'
+        b'"web_port":9000,"pic_port":9002,"ctrl_port":9001}')
+    ini = "[common]\nserver_addr = relay.example.com\nserver_port = 7000\nlogin_fail_exit = false\n"
+    for remote, local in [("9000", "9000"), ("9002", "9002"), ("9001", "9001")]:
+        ini += (f"[{remote}]\ntype = tcp\nlocal_ip = 127.0.0.1\nlocal_port = {local}\n"
+                f"remote_port = {remote}\n")
+    put("relay_ini", "factory.ini", ini)
+    put("signal_file", "two", "ch1 sine freq=1000 amp=1\n"
+        "ch2 pulse freq=10000 amp=1.65 offset=1.65 duty=0.1\n")
+    put("signal_file", "all", "# inputs\nch1 square freq=500000 amp=2\n\n"
+        "ch2 noise amp=0.5\next triangle freq=1e3 offset=-1\nch1 dc offset=3.3 noise=0.2\n")
+    for i, line in enumerate(SCPI_LINES):
+        put("scpi", f"line{i:02}", line)
+    put("scpi", "lines", "".join(SCPI_LINES[:5]))
+    put("scpi", "setup_block", b"SYSTem:SETup\r\n#210ABCDEFGHIJ\n")
+    put("scpi", "config_block", b"CONFIG\r\n#14\x01\x02\x03\x04\n")
+    put("vxi11_tcp", "session", b"\x00" + record(create_link, write_idn, read, destroy))
+    put("vxi11_tcp", "split", b"\x02" + two_fragments(create_link) + record(write_idn, read))
+    put("vxi11_tcp", "portmap", b"\x40" + record(getport, dump))
+    put("vxi11_udp", "getport", datagrams(getport))
+    put("vxi11_udp", "dump_null", datagrams(dump, call(7, PMAP, 2, 0)))
+    put("vxi11_udp", "session", datagrams(create_link, write_idn, read, destroy))
+    put("ws_handshake", "request", HANDSHAKE)
+    put("ws_handshake", "request_and_frame", HANDSHAKE + ws_frame(1, b"hello"))
+    put("ws_frames", "text", ws_frame(1, b'{"cmd":"run"}'))
+    put("ws_frames", "binary", ws_frame(2, bytes(range(200))))
+    put("ws_frames", "fragments", ws_frame(1, b"hel", fin=False) + ws_frame(9, b"p")
+        + ws_frame(0, b"lo"))
+    put("ws_frames", "ping_close", ws_frame(9, b"x") + ws_frame(8, b"\x03\xe8"))
+
+
+if __name__ == "__main__":
+    main()
