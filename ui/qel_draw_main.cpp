@@ -1,5 +1,6 @@
 // One frame of the screen: the static page on a redraw request, then the
 // composed page (static page, wave area, overlays, message, menu), then the LCD.
+#include "core/mouse.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
@@ -8,6 +9,8 @@
 
 namespace {
 constexpr int64_t kWaveFrameUs = 500000;  // a wave frame at least every half second
+constexpr int kMousePointerGlyph = 0;
+constexpr int kMousePointerColour = 0xC8C8AF;
 }  // namespace
 
 void qel_draw::DrawParaRefresh() {
@@ -136,7 +139,11 @@ void qel_draw::Compose() {
     DrawQelMenuPop(currentTask_, menu_);
   }
 
-  // No mouse reader publishes a cursor position yet: no pointer to draw.
+  if (MouseOp.MosueDevStatus() == 1) {
+    int row = 0, column = 0;
+    MouseOp.GetMousePos(&row, &column);
+    DrawIco(row, column, kMousePointerGlyph, kMousePointerColour, DRAW_CURRENT);
+  }
 
   if (para_.factoryMode) {
     if (Font* f = GetUserFontPointer()) f->SetCurrFont(2);
