@@ -327,6 +327,7 @@ TEST_F(MeasureDraw_, VoltageRowsInEveryDisplayMode) {
   EXPECT_EQ(MeasureDraw.ValueToGridY(&half, 0), 306 - 35);
   SysRunInfo.timeBaseType = 0;
   SysRunInfo.funcBits |= 0x40000;
+  SysRunInfo.independentSplit = 0;
   EXPECT_EQ(MeasureDraw.ValueToGridY(&half, 0), 233 - 50);
   SysRunInfo.independentSplit = 1;
   EXPECT_EQ(MeasureDraw.ValueToGridY(&half, 0), 133 - 25);
