@@ -264,6 +264,7 @@ int AdcStartPhaseDetection(short mode, short* tries) {
   }
   Trigger.SetTriggerMode(SysRunStatus.GetTriggerMode());
   QelControl.SysSample();
+  std::printf("PhaseDetection settings restored\n");
   return result;
 }
 

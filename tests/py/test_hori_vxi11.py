@@ -26,12 +26,11 @@ from test_vxi11 import Instrument, open_instr
 def time_base(inst, rm):
     s = open_instr(rm)
     try:
-        s.write("TIMebase:SCALe 1e-3")
-        assert s.query("TIMebase:SCALe?") == "1.000000e-03 \r\n"
-        s.write("TIM:SCAL UP")
-        assert s.query("TIM:SCAL?") == "2.000000e-03 \r\n"
-        s.write("TIM:SCAL 5e-4")
-        assert s.query("TIM:SCAL?") == "5.000000e-04 \r\n"
+        for command, reply in (("TIMebase:SCALe 1e-3", "1.000000e-03 \r\n"), ("TIM:SCAL UP", "2.000000e-03 \r\n"),
+                               ("TIM:SCAL 5e-4", "5.000000e-04 \r\n")):
+            s.write(command)
+            got = s.query("TIM:SCAL?")
+            assert got == reply, f"{command}: {got!r}"
     finally:
         s.close()
 

@@ -64,8 +64,9 @@ class Instrument(LineProcess):
             raise RuntimeError("scopeapp did not start its VXI-11 server")
         self.portmap, self.udp, self.core, self.abort = map(int, self.PORTS.search(line).groups())
         # Start-up's ADC phase check runs for a second or more at its own time
-        # base while the servers already answer: cases begin once it has ended.
-        self.wait_line(lambda text: text.startswith("PhaseDetection Cnt"), 30)
+        # base while the servers already answer, then puts the settings back:
+        # cases begin once it has.
+        self.wait_line(lambda text: text.startswith("PhaseDetection settings restored"), 30)
 
     def stop(self):
         """SIGTERM, as the instrument is ended; its exit status."""
