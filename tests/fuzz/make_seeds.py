@@ -86,7 +86,7 @@ def main():
     for name in ["ArrowMark/CH1.bmp", "ArrowMark/PreTriger.bmp", "Menu/PageMark.bmp"]:
         put("picture", name.replace("/", "_"), (data / "PicResource" / name).read_bytes())
     put("font", "Arial_9", b"\x00" + (data / "ASCII/Arial_9.dat").read_bytes())
-    put("font", "SpecialChar", b"\x0c" + (data / "ASCII/SpecialChar.dat").read_bytes())
+    put("font", "symbol-glyphs", b"\x0c" + (data / "ASCII/SpecialChar.dat").read_bytes())
     cali = factory / "home/user/Hardware/ChCaliDataForQEL2200KS.bin"
     put("cali", "factory.bin", cali.read_bytes())
     put("web_json", "password", b"\x00" + b'{"user_name":"admin","password":"admin"}')
