@@ -79,13 +79,4 @@ bool LoadBlock(SetupFileRecord* rec) {
 }
 }  // namespace
 
-int TaskForHori::Stroage(taskresponse* r) {
-  if (!r) return -1;
-  SetupFileRecord rec;
-  std::memcpy(&rec, r->area, sizeof rec);
-  bool ok = false;
-  if (rec.buffer) ok = rec.direction == 0 ? SaveBlock(&rec) : rec.direction == 1 && LoadBlock(&rec);
-  rec.status = ok ? 0 : -1;
-  std::memcpy(r->area, &rec, sizeof rec);
-  return ok ? 0 : -1;
-}
+int TaskForHori::Stroage(taskresponse* r) { return RunSetupBlock(r, SaveBlock, LoadBlock); }

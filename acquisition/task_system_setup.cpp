@@ -79,7 +79,7 @@ bool SaveBlock(SetupFileRecord* rec) {
   return true;
 }
 
-bool LoadBlock(const SetupFileRecord* rec) {
+bool LoadBlock(SetupFileRecord* rec) {
   if (rec->length <= 0) return false;
   const int at = CommonSubProg.ScanMarkLabel(reinterpret_cast<const char*>(rec->buffer), kLabel, rec->length);
   if (at < 0) return false;
@@ -100,16 +100,7 @@ bool LoadBlock(const SetupFileRecord* rec) {
 }
 }  // namespace
 
-int TaskForSystem::Stroage(taskresponse* r) {
-  if (!r) return -1;
-  SetupFileRecord rec;
-  std::memcpy(&rec, r->area, sizeof rec);
-  bool ok = false;
-  if (rec.buffer) ok = rec.direction == 0 ? SaveBlock(&rec) : rec.direction == 1 && LoadBlock(&rec);
-  rec.status = ok ? 0 : -1;
-  std::memcpy(r->area, &rec, sizeof rec);
-  return ok ? 0 : -1;
-}
+int TaskForSystem::Stroage(taskresponse* r) { return RunSetupBlock(r, SaveBlock, LoadBlock); }
 
 int SystemAllParaReSet() {
   Sys().timeBase->AdjTimeBase(0, 0);
