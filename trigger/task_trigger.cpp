@@ -43,7 +43,6 @@ constexpr ItemValue kInitValues[] = {
 menu TaskTriggerMenu;
 Menu* TriggerMenu = nullptr;
 TaskForTrigger TaskTrigger;
-instr TaskTriggerInstrStandard[] = {{"", nullptr}};
 
 TaskForTrigger::TaskForTrigger() { BuildTriggerMenu(&TaskTriggerMenu); }
 
