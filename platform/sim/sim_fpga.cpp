@@ -4,6 +4,7 @@
 #include "platform/sim/sim_frontend.h"
 
 #include "platform/sim/sim_fpga_config.h"
+#include "platform/sim/sim_bus_decode.h"
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +30,7 @@ bool IsTimingWord(uint16_t w) {
 }
 constexpr uint16_t kExtSource = 3;
 constexpr uint16_t kComparatorArmWord = 58;
+constexpr uint16_t kArmWord = 122;  // 1 -> 0 arms a read
 constexpr uint32_t kWaveSelector = 64;
 constexpr uint32_t kRollSelector = 128;
 constexpr size_t kFifoLevelMax = 32736;  // the 16-bit signed level register, in whole blocks
@@ -137,6 +139,8 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
       extAbove_ = ExtLevelAbove();
     }
     if (acq_.OnWord(w, old, AcqWords(), now, signals_)) handler = AcquiredLocked();
+    if (w == kArmWord && old == 1 && value == 0 && acq_.ReadChannel() == SimAcquire::kDecodeReadChannel)
+      SimBusDecodeRecords(acq_.Last(), acq_.ReadAddress(), &fifos_[SimAcquire::kDecodeSelector]);
   }
   if (handler) handler();
 }
