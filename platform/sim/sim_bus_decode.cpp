@@ -5,6 +5,7 @@
 
 #include "platform/sim/sim_bus.h"
 #include "platform/sim/sim_bus_decode.h"
+#include "platform/sim/sim_decode_trigger.h"
 
 namespace plat {
 
@@ -24,7 +25,7 @@ int32_t Count(double samples) {
 }
 }  // namespace
 
-void SimBusDecodeRecords(const SimAcquisition& a, double readAddress, std::vector<uint8_t>* out) {
+void SimBusDecodeRecords(const SimAcquisition& a, double readAddress, double countNs, std::vector<uint8_t>* out) {
   const size_t first = out->size();
   for (int input = 0; input < 2; ++input) {
     const TestSignal& s = a.sig[input];
@@ -32,6 +33,7 @@ void SimBusDecodeRecords(const SimAcquisition& a, double readAddress, std::vecto
     const SimBusWave& w = *s.bus;
     const double ts = a.set.samplePeriodNs * 1e-9, period = w.Spec().interval;
     if (ts <= 0 || period <= 0) break;
+    const double perCount = countNs > 0 ? a.set.samplePeriodNs / countNs : 1.0;
     const double trigger = a.TriggerAddress(0);
     const double end = readAddress + kScreenColumns * a.SamplesPerColumn(0);
     // Record address of a time (seconds from the start of burst m).
@@ -45,9 +47,9 @@ void SimBusDecodeRecords(const SimAcquisition& a, double readAddress, std::vecto
         uint8_t r[kRecordBytes];
         std::copy(kMarker, kMarker + 3, r);
         r[3] = e.code;
-        Be32(r + 4, uint32_t(Count(from - readAddress)));
+        Be32(r + 4, uint32_t(Count((from - readAddress) * perCount)));
         Be32(r + 8, e.data);
-        Be32(r + 12, uint32_t(Count(to - readAddress)));
+        Be32(r + 12, uint32_t(Count((to - readAddress) * perCount)));
         out->insert(out->end(), r, r + kRecordBytes);
         ++n;
       }
@@ -56,6 +58,13 @@ void SimBusDecodeRecords(const SimAcquisition& a, double readAddress, std::vecto
   }
   // Whole blocks: a record of zeros (a bad marker, dropped by the reader) fills the last.
   if ((out->size() - first) % kBlockBytes) out->resize(out->size() + kRecordBytes, 0);
+}
+
+double SimBusCountNs(const SimTriggerSettings& t) {
+  constexpr int kSpiBus = 2, kBitTimeNs = 10, kIdleUnitNs = 4;
+  if (t.busKind < 0 || t.samplesPerBit <= 0) return 0;
+  if (t.busKind == kSpiBus) return t.perBitWord ? double(t.bitTimeWord) * kIdleUnitNs / t.perBitWord : 0;
+  return t.bitTime * kBitTimeNs / t.samplesPerBit;
 }
 
 }  // namespace plat

@@ -5,6 +5,7 @@
 
 #include "platform/sim/sim_fpga_config.h"
 #include "platform/sim/sim_bus_decode.h"
+#include "platform/sim/sim_decode_trigger.h"
 
 #include <algorithm>
 #include <chrono>
@@ -140,7 +141,9 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
     }
     if (acq_.OnWord(w, old, AcqWords(), now, signals_)) handler = AcquiredLocked();
     if (w == kArmWord && old == 1 && value == 0 && acq_.ReadChannel() == SimAcquire::kDecodeReadChannel)
-      SimBusDecodeRecords(acq_.Last(), acq_.ReadAddress(), &fifos_[SimAcquire::kDecodeSelector]);
+      SimBusDecodeRecords(acq_.Last(), acq_.ReadAddress(),
+                          SimBusCountNs(SimDecodeTriggerWords(words_, written_, dac_[2], dac_[3])),
+                          &fifos_[SimAcquire::kDecodeSelector]);
   }
   if (handler) handler();
 }

@@ -1,0 +1,173 @@
+// Bus decode: the FPGA's records turned into entries and CAN/LIN frames, and
+// the simulated board's serial traffic decoded into exactly what was sent,
+// the bus trigger landing on the frame its condition names.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/sys_run_info.h"
+#include "acquisition/x_system.h"
+#include "platform/sim/sim_bus.h"
+#include "platform/sim/sim_fpga.h"
+#include "tests/bench/bench.h"
+#include "trigger/bus_decode.h"
+#include "trigger/task_trigger.h"
+
+namespace {
+// One record as the FPGA lays it out.
+void Record(std::vector<uint8_t>* out, uint8_t code, int32_t start, uint32_t data, int32_t end,
+            uint32_t marker = kDecodeMarker) {
+  const uint32_t s = uint32_t(start), e = uint32_t(end);
+  const uint8_t r[16] = {uint8_t(marker >> 16), uint8_t(marker >> 8), uint8_t(marker), code,
+                         uint8_t(s >> 24), uint8_t(s >> 16), uint8_t(s >> 8), uint8_t(s),
+                         uint8_t(data >> 24), uint8_t(data >> 16), uint8_t(data >> 8), uint8_t(data),
+                         uint8_t(e >> 24), uint8_t(e >> 16), uint8_t(e >> 8), uint8_t(e)};
+  out->insert(out->end(), r, r + 16);
+}
+
+TEST(BusDecodeAnalysis, RecordsBecomeEntriesWithTimesAndMappedEvents) {
+  std::vector<uint8_t> b;
+  Record(&b, 130, -100, 0x41, 50);
+  Record(&b, 4, 0, 1, 2, 0xAAA55B);  // bad marker: dropped
+  Record(&b, 138, 10, 0x3C, 20);
+  Record(&b, 200, 30, 7, 40);
+  Record(&b, 4, 41, 8, 42);
+  AnalysisDecodeRecords(b.data(), int(b.size()), kTrigRs232, 10.0);
+  ASSERT_EQ(Decode_data_num, 4);
+  EXPECT_EQ(Decode_data_info[0].event, kEvDataRed);
+  EXPECT_EQ(Decode_data_info[0].start, -1000);
+  EXPECT_EQ(Decode_data_info[0].end, 500);
+  EXPECT_EQ(Decode_data_info[0].data, 0x41u);
+  EXPECT_EQ(Decode_data_info[1].event, kEvIdFlagged);
+  EXPECT_EQ(Decode_data_info[2].event, kEvData);
+  EXPECT_EQ(Decode_data_info[3].event, kEvDataRed);
+  // Five bytes or fewer leave the tables as they were.
+  AnalysisDecodeRecords(b.data(), 5, kTrigRs232, 10.0);
+  EXPECT_EQ(Decode_data_num, 4);
+}
+
+TEST(BusDecodeAnalysis, CanAndLinFramesAreAssembledAndBounded) {
+  std::vector<uint8_t> b;
+  Record(&b, 10, 0, 0x123, 1);  // ID
+  Record(&b, 6, 1, 2, 2);       // DLC
+  Record(&b, 2, 2, 0xAB, 3);
+  Record(&b, 2, 3, 0xCD, 4);
+  Record(&b, 7, 4, 0x1A2B, 5);  // CRC
+  Record(&b, 30, 5, 0, 6);      // ACK
+  Record(&b, 8, 7, 0, 8);       // error frame
+  Record(&b, 5, 9, 0x1ABCDEF, 10);
+  for (int i = 0; i < 12; ++i) Record(&b, 2, 11 + i, uint32_t(i), 12 + i);  // more than 8 bytes
+  Record(&b, 30, 30, 1, 31);
+  AnalysisDecodeRecords(b.data(), int(b.size()), kTrigCan, 1.0);
+  ASSERT_EQ(can_num, 3);
+  EXPECT_EQ(can_info[0].kind, 0);
+  EXPECT_EQ(can_info[0].id, 0x123u);
+  EXPECT_EQ(can_info[0].count, 2);
+  EXPECT_EQ(can_info[0].data[1], 0xCD);
+  EXPECT_EQ(can_info[0].crc, 0x1A2B);
+  EXPECT_EQ(can_info[1].kind, 1);
+  EXPECT_EQ(can_info[2].id, 0x1ABCDEFu);
+  EXPECT_EQ(can_info[2].count, 8);  // the ninth byte on is not stored
+  EXPECT_EQ(can_info[2].data[7], 7);
+  EXPECT_EQ(can_info[2].ack, 1);
+
+  b.clear();
+  Record(&b, 12, 0, 0, 1);
+  Record(&b, 13, 1, 0x55, 2);
+  Record(&b, 10, 2, 0x3C, 3);
+  Record(&b, 2, 3, 0x11, 4);
+  Record(&b, 15, 4, 0x8E, 5);  // checksum error
+  Record(&b, 28, 5, 0x54, 6);  // sync error
+  Record(&b, 138, 6, 0x10, 7);
+  Record(&b, 14, 7, 0x22, 8);
+  AnalysisDecodeRecords(b.data(), int(b.size()), kTrigLin, 1.0);
+  ASSERT_EQ(lin_num, 2);
+  EXPECT_EQ(lin_info[0].id, 0x3C);
+  EXPECT_EQ(lin_info[0].sync, 0x55);
+  EXPECT_EQ(lin_info[0].count, 1);
+  EXPECT_EQ(lin_info[0].checksumError, 1);
+  EXPECT_EQ(lin_info[1].syncError, 1);
+  EXPECT_EQ(lin_info[1].count, 0);
+
+  // 300 frames: the count keeps growing, readers clamp to the rows used.
+  b.clear();
+  for (int i = 0; i < 300; ++i) {
+    Record(&b, 10, i, uint32_t(i), i);
+    Record(&b, 30, i, 0, i);
+  }
+  AnalysisDecodeRecords(b.data(), int(b.size()), kTrigCan, 1.0);
+  EXPECT_EQ(can_num, 300);
+  EXPECT_EQ(DecodeRows(can_num, kFrameRowsUsed), 256);
+  EXPECT_EQ(can_info[0].id, 256u);  // the row index wrapped
+}
+
+// ---- the simulated traffic, decoded by the instrument ----
+
+struct BusTraffic : ::testing::Test {
+  Bench bench;
+  void SetUp() override {
+    bench.SetEeprom(FormattedEeprom(10, 0, 0));
+    ASSERT_EQ(bench.Start(), 0);
+    bench.StopThreads();
+    SetWaveTestSettings();
+    bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+  }
+  void Traffic(const std::string& line) {
+    plat::TestSignal s[plat::kSignalInputs];
+    std::string error;
+    ASSERT_TRUE(plat::SimBusSignals(line, s, &error)) << error;
+    for (int i = 0; i < 2; ++i)
+      if (s[i].shape == plat::SignalShape::kBus) bench.Fpga().SetSignal(i, s[i]);
+  }
+  void Type(int t) {
+    for (int i = 0; i < kTrigTypes; ++i) TaskTrigger.SetItem(LinkageItem[i], uint64_t(t));
+    TaskTrigger.TaskMenu.SetCurrPage(LinkageItem[t]);
+    Trigger_TypeSelect(keypara{KEY_NO_KEY, 0, 0});
+  }
+  // The settings to the board, then an acquisition and the passes that read it.
+  void Refresh() {
+    TaskTrigger.TriggerTypeParaRefresh();
+    bench.Pass();
+    ASSERT_TRUE(bench.Fpga().AcquireNow());
+    bench.Pass(2);
+  }
+  std::vector<DecodeEntry> Entries() {
+    std::lock_guard<std::mutex> lock(DecodeTablesLock());
+    return std::vector<DecodeEntry>(Decode_data_info, Decode_data_info + DecodeRows(Decode_data_num, kDecodeEntries));
+  }
+};
+
+TEST_F(BusTraffic, UartBytesWithAWrongParityDecodeAsSentAndLineUpWithTheTrigger) {
+  Traffic("uart rate=9600 parity=even interval=0.02 error=1 data=48,69,21");
+  Type(kTrigRs232);
+  TaskTrigger.SetItem(112, 2);  // 9600
+  TaskTrigger.SetItem(120, 2);  // even
+  Refresh();
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_EQ(e.size(), 3u);
+  EXPECT_EQ(e[0].data, 0x48u);
+  EXPECT_EQ(e[0].event, kEvData);
+  EXPECT_EQ(e[1].data, 0x69u);
+  EXPECT_EQ(e[1].event, kEvDataRed);  // the wrong parity
+  EXPECT_EQ(e[2].data, 0x21u);
+  // Start of frame: the first byte starts at the trigger, the screen's middle
+  // (3.5 ms from its left edge at 500 us/div); 11 bits at 9600 baud each.
+  EXPECT_NEAR(double(e[0].start), 3.5e6, 2000);
+  EXPECT_NEAR(double(e[0].end - e[0].start), 11 / 9600.0 * 1e9, 2000);
+}
+
+}  // namespace
+namespace {
+TEST_F(BusTraffic, DebugDump) {
+  Traffic("uart rate=9600 parity=even interval=0.02 error=1 data=48,69,21");
+  Type(kTrigRs232);
+  TaskTrigger.SetItem(112, 2);  // 9600
+  TaskTrigger.SetItem(120, 2);  // even
+  Refresh();
+  const std::vector<DecodeEntry> e = Entries();
+  printf("n=%zu rate=%f type=%d\n", e.size(), TimeBase.GetCurrTimeBaseSample(0), SysRunInfo.trigType);
+  for (size_t i = 0; i < e.size() && i < 8; ++i) printf("%zu ev=%d start=%lld end=%lld data=%x\n", i, e[i].event, (long long)e[i].start, (long long)e[i].end, e[i].data);
+  auto a = bench.Fpga().LastAcquisition();
+  printf("period=%f col=%f depth=%lld trig=%lld\n", a.set.samplePeriodNs, a.set.columnNs, (long long)a.set.depth, (long long)a.set.triggerAddress);
+}
+}
