@@ -156,18 +156,103 @@ TEST_F(BusTraffic, UartBytesWithAWrongParityDecodeAsSentAndLineUpWithTheTrigger)
   EXPECT_NEAR(double(e[0].end - e[0].start), 11 / 9600.0 * 1e9, 2000);
 }
 
-}  // namespace
-namespace {
-TEST_F(BusTraffic, DebugDump) {
-  Traffic("uart rate=9600 parity=even interval=0.02 error=1 data=48,69,21");
+
+// The entry whose end lies at the trigger (the screen's middle at 500 us/div).
+constexpr double kMiddleNs = 3.5e6, kSlackNs = 2000;
+
+TEST_F(BusTraffic, UartDataConditionTriggersOnTheByteSent) {
+  Traffic("uart rate=9600 interval=0.02 data=48,69,21");
   Type(kTrigRs232);
-  TaskTrigger.SetItem(112, 2);  // 9600
-  TaskTrigger.SetItem(120, 2);  // even
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(121, 3);  // When: data
+  TaskTrigger.SetItem(122, 0x69);
   Refresh();
   const std::vector<DecodeEntry> e = Entries();
-  printf("n=%zu rate=%f type=%d\n", e.size(), TimeBase.GetCurrTimeBaseSample(0), SysRunInfo.trigType);
-  for (size_t i = 0; i < e.size() && i < 8; ++i) printf("%zu ev=%d start=%lld end=%lld data=%x\n", i, e[i].event, (long long)e[i].start, (long long)e[i].end, e[i].data);
-  auto a = bench.Fpga().LastAcquisition();
-  printf("period=%f col=%f depth=%lld trig=%lld\n", a.set.samplePeriodNs, a.set.columnNs, (long long)a.set.depth, (long long)a.set.triggerAddress);
+  ASSERT_GE(e.size(), 2u);
+  EXPECT_EQ(e[1].data, 0x69u);
+  EXPECT_NEAR(double(e[1].end), kMiddleNs, kSlackNs);
 }
+
+TEST_F(BusTraffic, I2cAddressesDataAndAMissingAckDecodeAsSent) {
+  Traffic("i2c rate=100000 interval=0.02 error=1 data=50w:a5.01,23w:42.43");
+  Type(kTrigI2c);
+  TaskTrigger.SetItem(130, 4);  // When: address
+  TaskTrigger.SetItem(136, 0x23);
+  Refresh();
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_EQ(e.size(), 5u);
+  const uint8_t events[] = {kEvAddrWrite, kEvData, kEvData, kEvAddrWrite, kEvDataRed};
+  const uint32_t data[] = {0x50, 0xA5, 0x01, 0x23, 0x42};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(e[i].event, events[i]) << i;
+    EXPECT_EQ(e[i].data, data[i]) << i;
+  }
+  EXPECT_NEAR(double(e[3].end), kMiddleNs, kSlackNs);  // the address condition's frame
 }
+
+TEST_F(BusTraffic, SpiWordsDecodeAsSent) {
+  Traffic("spi rate=1000000 width=8 interval=0.02 data=a5,3c,0f");
+  Type(kTrigSpi);
+  Refresh();
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_EQ(e.size(), 3u);
+  EXPECT_EQ(e[0].data, 0xA5u);
+  EXPECT_EQ(e[1].data, 0x3Cu);
+  EXPECT_EQ(e[2].data, 0x0Fu);
+  EXPECT_NEAR(double(e[0].start), kMiddleNs, kSlackNs);  // start of the first word
+  EXPECT_NEAR(double(e[0].end - e[0].start), 8000, kSlackNs);
+}
+
+TEST_F(BusTraffic, CanFramesWithABadCrcBecomeFrameRows) {
+  Traffic("can rate=500000 interval=0.02 error=1 data=123:11.22,1abcdefx:01,7ffr");
+  Type(kTrigCan);
+  TaskTrigger.SetItem(205, 16);  // 500 kbit/s
+  TaskTrigger.SetItem(200, 9);   // When: missing acknowledge
+  Refresh();
+  std::lock_guard<std::mutex> lock(DecodeTablesLock());
+  ASSERT_EQ(can_num, 4);
+  EXPECT_EQ(can_info[0].kind, 0);
+  EXPECT_EQ(can_info[0].id, 0x123u);
+  EXPECT_EQ(can_info[0].dlc, 2);
+  ASSERT_EQ(can_info[0].count, 2);
+  EXPECT_EQ(can_info[0].data[0], 0x11);
+  EXPECT_EQ(can_info[0].data[1], 0x22);
+  EXPECT_EQ(can_info[0].ack, 0);
+  EXPECT_EQ(can_info[1].id, 0x1ABCDEFu);
+  EXPECT_EQ(can_info[1].count, 1);
+  EXPECT_EQ(can_info[1].ack, 1);  // not acknowledged: its CRC is wrong
+  EXPECT_NE(can_info[1].crc, can_info[0].crc);
+  EXPECT_EQ(can_info[2].kind, 1);  // the receivers' error frame
+  EXPECT_EQ(can_info[3].id, 0x7FFu);
+  EXPECT_EQ(can_info[3].count, 0);  // a remote frame
+  // The trigger sits at the end of the missing ACK.
+  int ack = -1;
+  for (int i = 0; i < Decode_data_num; ++i)
+    if (Decode_data_info[i].event == kEvAck && Decode_data_info[i].data == 1) ack = i;
+  ASSERT_GE(ack, 0);
+  EXPECT_NEAR(double(Decode_data_info[ack].end), kMiddleNs, kSlackNs);
+}
+
+TEST_F(BusTraffic, LinFramesWithABadChecksumBecomeFrameRows) {
+  Traffic("lin rate=50000 interval=0.02 version=2 error=1 data=3c:11.22,10");
+  Type(kTrigLin);
+  TaskTrigger.SetItem(226, 6);  // the user baud
+  TaskTrigger.SetItem(227, 50000);
+  Refresh();
+  std::lock_guard<std::mutex> lock(DecodeTablesLock());
+  ASSERT_EQ(lin_num, 2);
+  EXPECT_EQ(lin_info[0].id, 0x3C);
+  EXPECT_EQ(lin_info[0].sync, 0x55);
+  ASSERT_EQ(lin_info[0].count, 2);
+  EXPECT_EQ(lin_info[0].data[1], 0x22);
+  // Enhanced checksum over the protected identifier 0x3C and the data,
+  // worked out by hand: 0x3C + 0x11 + 0x22 = 0x6F, inverted 0x90.
+  EXPECT_EQ(lin_info[0].checksum, 0x90);
+  EXPECT_EQ(lin_info[0].checksumError, 0);
+  EXPECT_EQ(lin_info[1].id, 0x10);
+  EXPECT_EQ(lin_info[1].checksumError, 1);
+  // The break at the trigger, then 14 bits of break and 10 of sync before the identifier.
+  EXPECT_NEAR(double(lin_info[0].start), kMiddleNs + 24 / 50000.0 * 1e9, kSlackNs);
+}
+
+}  // namespace

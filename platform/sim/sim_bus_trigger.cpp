@@ -44,7 +44,7 @@ void I2c(const SimTriggerSettings& t, SimTriggerCondition* c) {
 void Spi(const SimTriggerSettings& t, SimTriggerCondition* c) {
   c->spiTop = uint32_t(t.spi.data[0]) << 16 | t.spi.data[1];
   c->spiTopMask = uint32_t(t.spi.mask[0]) << 16 | t.spi.mask[1];
-  c->spiFrameBits = t.spi.frameBits;
+  c->spiFrameBits = (t.spi.configWord & 1) ? t.spi.frameBits : 0;  // odd condition codes compare data
   c->busMark = MarkOf(BusMark::kStart);
 }
 
@@ -79,13 +79,13 @@ void Can(const SimTriggerSettings& t, SimTriggerCondition* c) {
   if (f == 7 && (idMask & 0x7FF) == 0) c->busAddress = int(id);
 }
 
-// LIN: an identifier match when the identifier mask leaves a bit to compare
-// (6-bit identifiers sit in the top six bits without the parity bits), else
-// every frame's break.
+// LIN: with an odd condition code (identifier, identifier and data) an
+// identifier match where the mask leaves a bit to compare (6-bit identifiers
+// sit in the top six bits without the parity bits); else every frame's break.
 void Lin(const SimTriggerSettings& t, SimTriggerCondition* c) {
   const uint32_t value = uint32_t(t.lin.word540) & 0xFF, mask = uint32_t(t.lin.word540) >> 8 & 0xFF;
   const bool noParity = t.lin.word538 >> 7 & 1;
-  if (mask == 0xFF) {
+  if (mask == 0xFF || !(t.lin.word542 & 1)) {
     c->busMark = MarkOf(BusMark::kStart);
     return;
   }
