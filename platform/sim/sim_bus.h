@@ -22,7 +22,8 @@
 //         delimiter, 7 EOF bits and 3 intermission bits; dominant is low
 //   lin   break (13 dominant bits and a delimiter), sync 0x55, protected
 //         identifier, data bytes and the checksum (version=1 classic over the
-//         data, 2 enhanced over identifier and data), each a UART byte
+//         data, 2 enhanced over identifier and data, except the diagnostic
+//         identifiers 0x3C and 0x3D), each a UART byte
 // error=N sends item N with the bus's error: a wrong parity bit on UART byte
 // N, no acknowledge for I2C frame N's first data byte (the master stops
 // there), a wrong CRC on CAN frame N (not acknowledged, followed by an error

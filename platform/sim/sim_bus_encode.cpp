@@ -11,6 +11,7 @@ constexpr double kLeadBits = 2;       // idle before a burst's first bit
 constexpr int kSpiGapBits = 4;        // idle between SPI words
 constexpr int kLinBreakBits = 13;
 constexpr uint8_t kLinSync = 0x55;
+constexpr uint8_t kLinDiagnosticId = 0x3C;  // 0x3C and 0x3D keep the classic checksum
 constexpr int kCanEofBits = 7, kCanIfsBits = 3, kCanStuffRun = 5;
 constexpr int kCanErrorFlagBits = 6, kCanErrorDelimBits = 8;
 
@@ -267,7 +268,7 @@ void EncodeLin(SimBusWave* w) {
       t = end + bit;
     }
     const bool bad = int(f) == s.error;
-    uint8_t sum = SimLinChecksum(pid, fr.data, s.version != 1);
+    uint8_t sum = SimLinChecksum(pid, fr.data, s.version != 1 && id < kLinDiagnosticId);
     if (bad) sum = uint8_t(sum ^ 0xFF);
     end = UartChar(w, t, bit, sum, 8, false, 0, false, 1);
     w->Event(t, end, bad ? kCodeCheckError : kCodeChecksum, sum);
