@@ -22,3 +22,10 @@ struct BusSettings {
 };
 BusSettings GatherBusSettings(int type, double sampleRate);
 void ApplyBusSettings(const BusSettings& s, _SysRunInfo& r);
+
+// The bus pages' items and page operations (trigger_bus_pages.cpp).
+struct menu;
+void DefineBusMenu(menu* record);
+// Start-up: pattern editors closed and cleared, pattern items switched by
+// their When items, the I2C texts.
+void InitBusSettings();
