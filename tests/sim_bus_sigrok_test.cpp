@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "platform/sim/sim_bus.h"
 #include "platform/sim/sim_signals.h"
 
@@ -27,7 +29,7 @@ std::string Decode(const std::string& line, const std::string& decoder, double r
   if (!s[0].bus) return "";
   const plat::SimBusWave& w = *s[0].bus;
   const double sampleRate = rate * kSamplesPerBit, end = w.Duration() + 20 / rate;
-  const std::string path = ::testing::TempDir() + "bus_capture.bin";
+  const std::string path = ::testing::TempDir() + "bus_capture_" + std::to_string(getpid()) + ".bin";
   std::ofstream f(path, std::ios::binary);
   for (double i = 0; i / sampleRate < end; ++i) {
     const double t = i / sampleRate;
@@ -44,6 +46,7 @@ std::string Decode(const std::string& line, const std::string& decoder, double r
     while (std::fgets(buf, sizeof buf, p)) out += buf;
     pclose(p);
   }
+  std::remove(path.c_str());
   return out;
 }
 
