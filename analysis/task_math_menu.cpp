@@ -290,7 +290,7 @@ int MathMenuOp(keypara k) {
     } else if (k.key == MENU_KEY_SELECT) {
       T().AdvanceSelect();
       T().SetItemValidFlag();
-      T().JumpToValidItem();
+      T().SetAdvanceIndex(1);  // on to the next key that may follow
     }
   } else if (Item(kMathItemType) == kMathFft) {
     MathFftPageOp(k);
