@@ -98,6 +98,15 @@ def main():
         ini += (f"[{remote}]\ntype = tcp\nlocal_ip = 127.0.0.1\nlocal_port = {local}\n"
                 f"remote_port = {remote}\n")
     put("relay_ini", "factory.ini", ini)
+    # Math expressions: a remote text (first byte 0) and a setup block.
+    put("math_expr", "text", b"\0Sqrt(CH1*CH1)+Diff(CH2)")
+    put("math_expr", "compare", b"\0CH1>=CH2&&CH2<CH1")
+    infix = bytes([0, 12, 1]) + b"\xff" * 57
+    text = b"CH1*CH2".ljust(60, b"\0")
+    record = (bytes([0, 3]) + infix + b"\xff" * 60 + b"\0" + text + text + b"\1" +
+              struct.pack("<IHH", 0x00FFBC00, 3, 0))
+    assert len(record) == 252
+    put("math_expr", "setup", b"\1TASK-MATH\r\n" + bytes(23 * 40) + b"\r\n" + record + b"\r\n\0\1\r\n")
     put("signal_file", "two", "ch1 sine freq=1000 amp=1\n"
         "ch2 pulse freq=10000 amp=1.65 offset=1.65 duty=0.1\n")
     put("signal_file", "all", "# inputs\nch1 square freq=500000 amp=2\n\n"
