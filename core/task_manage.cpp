@@ -99,7 +99,8 @@ int task_manage::SetWorkTaskbyName(const char* name) {
 int task_manage::SetWorkTaskbyId(int id) {
   if (!Registered(id)) return kTaskCh1;
   task* m = modules_[id];
-  prevId_ = currId_;
+  // Re-activating the current module keeps the one before it.
+  if (id != currId_) prevId_ = currId_;
   currId_ = id;
   CopyName(currName_, m->TaskName);
   if (!m->TaskMenu.MenuIsNull()) {

@@ -111,6 +111,7 @@ int Utility_SetTime_Reset(keypara) { return setTime.SetTimeInit(); }
 
 int Utility_SetTime_Sure(keypara) {
   setTime.SetTimeHw();
+  TaskUtility.Run().RefreshRtcTime();  // the status bar shows the new time at once
   UtiCloseDialog(kUtiDlgTime);
   UtiPage(kUtiPageUtility3);
   TaskUtility.Sys().board->FreqTimingRefresh();

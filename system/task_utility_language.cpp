@@ -15,6 +15,7 @@
 #include "core/system_resource.h"
 #include "core/task_manage.h"
 #include "platform/root.h"
+#include "remote/web_settings_io.h"
 #include "system/task_utility.h"
 #include "system/task_utility_internal.h"
 
@@ -125,10 +126,7 @@ int Utility_Language(keypara key) {
   r.key = keypara{KEY_WORD_LANGUAGE, 1, 0};
   TaskUtility.Manager().SendKeytoAllTask(&r, nullptr);
   std::printf("2 I2C_ReadU8(IIC_LANGUAGE) = %d \n", eeprom.I2C_ReadU8(EE_LANGUAGE));
-  if (FILE* f = std::fopen(plat::MapPath(kWebLanguageFile).c_str(), "w")) {
-    std::fputs(value == kChinese ? "{\"language\":\"zh\"}" : "{\"language\":\"en\"}", f);
-    std::fclose(f);
-  }
+  WriteWebSettingsFile(kWebLanguageFile, value == kChinese ? "{\"language\":\"zh\"}" : "{\"language\":\"en\"}");
   std::printf("3 I2C_ReadU8(IIC_LANGUAGE) = %d \n", eeprom.I2C_ReadU8(EE_LANGUAGE));
   run.SetDrawRefresh();
   return 0;

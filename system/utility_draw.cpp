@@ -30,7 +30,7 @@ constexpr int kIpFont = 5, kIpPicRow = 110, kIpPicCol = 150, kIpFirstCol = 340;
 constexpr int kIpRows[2] = {162, 232};
 constexpr int kIpLabelEnd = 120;
 // Date and time editor: font 6, fields from column 280 on row 184.
-constexpr int kTimeFont = 6, kTimeMeasureFont = 0, kTimePicRow = 140, kTimePicCol = 220, kTimeFirstCol = 280,
+constexpr int kTimeFont = 6, kTimePicRow = 140, kTimePicCol = 220, kTimeFirstCol = 280,
               kTimeRow = 184;
 // Device-information box: font 4.
 constexpr int kInfoFont = 4, kInfoPicRow = 90, kInfoPicCol = 200, kInfoFirstRow = 130, kInfoLineStep = 26,
@@ -133,7 +133,8 @@ void _utility_draw::ShowIpTwinkleOne() { Blink(); }
 
 void _utility_draw::ShowTimeInit() {
   Ready();
-  FontScope scope(GetUserFontPointer(), kTimeMeasureFont);
+  // Measured in the font the fields are drawn with, so they never overlap.
+  FontScope scope(GetUserFontPointer(), kTimeFont);
   const int year = Stringlen(kFontAscii, "8888"), two = Stringlen(kFontAscii, "88");
   const int dash = Stringlen(kFontAscii, " - "), colon = Stringlen(kFontAscii, " : "), gap = Stringlen(kFontAscii, "   ");
   time_.field = 0;
@@ -158,10 +159,8 @@ void _utility_draw::ShowTime() {
     std::snprintf(text, sizeof text, "%d", v[i]);
     const int colour = i == time_.field && phase_ ? kHighlight : kNormal;
     DrawString(kTimeRow, time_.column[i], text, colour, 0);
-    if (*kSeparators[i]) {
-      const int sepCol = i + 1 < kTimeFields ? time_.column[i + 1] - Stringlen(kFontAscii, kSeparators[i]) : 0;
-      DrawString(kTimeRow, sepCol, kSeparators[i], kNormal, 0);
-    }
+    if (*kSeparators[i] && i + 1 < kTimeFields)
+      DrawString(kTimeRow, time_.column[i + 1] - Stringlen(kFontAscii, kSeparators[i]), kSeparators[i], kNormal, 0);
   }
   DrawBuffSync(ComposedPage(), MergeMode());
 }
