@@ -99,8 +99,7 @@ int task_manage::SetWorkTaskbyName(const char* name) {
 int task_manage::SetWorkTaskbyId(int id) {
   if (!Registered(id)) return kTaskCh1;
   task* m = modules_[id];
-  // Re-activating the current module keeps the one before it.
-  if (id != currId_) prevId_ = currId_;
+  prevId_ = currId_;
   currId_ = id;
   CopyName(currName_, m->TaskName);
   if (!m->TaskMenu.MenuIsNull()) {

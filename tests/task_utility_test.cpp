@@ -85,6 +85,41 @@ bool ShowsText(const Bench& b, int row, int col, const char* text, int id, uint3
   return lit > 0;
 }
 
+// True when the text, drawn in the current Unicode font in any one colour,
+// appears somewhere in the rectangle of the screen.
+bool ShowsUnicode(const Bench& b, const std::u16string& text, int r0, int c0, int r1, int c1) {
+  Scratch s;
+  constexpr uint32_t kMark = 0xABCDEF;
+  std::vector<uint16_t> units(text.begin(), text.end());
+  units.push_back(0);
+  s.DrawLanguage(0, 0, units.data(), int(kMark), 0);
+  std::vector<std::pair<int, int>> on;
+  int h = 0, w = 0;
+  for (int r = 0; r < 40; ++r)
+    for (int c = 0; c < 300; ++c)
+      if (s.At(r, c) == kMark) on.push_back({r, c}), h = std::max(h, r + 1), w = std::max(w, c + 1);
+  if (on.empty()) return false;
+  const std::vector<uint32_t> screen = b.Screen();
+  auto px = [&screen](int r, int c) { return screen[size_t(r) * 800 + size_t(c)]; };
+  for (int r = r0; r + h <= r1; ++r)
+    for (int c = c0; c + w <= c1; ++c) {
+      const uint32_t colour = px(r + on[0].first, c + on[0].second);
+      bool all = true;
+      for (const auto& [dr, dc] : on)
+        if (px(r + dr, c + dc) != colour) {
+          all = false;
+          break;
+        }
+      if (!all) continue;
+      // The pixels around the strokes are another colour: not a plain fill.
+      int same = 0;
+      for (int dr = 0; dr < h; ++dr)
+        for (int dc = 0; dc < w; ++dc) same += s.At(dr, dc) != kMark && px(r + dr, c + dc) == colour;
+      if (same * 4 < h * w - int(on.size())) return true;
+    }
+  return false;
+}
+
 // A 24-bit 800 x 480 BMP, bottom-up rows: colour of (row, col) from `pixel`.
 std::string Bmp(uint32_t (*pixel)(int, int)) {
   std::string b(54 + 800 * 480 * 3, '\0');
@@ -361,4 +396,29 @@ TEST_F(Utility, DefaultsAndTheSetupBlock) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(TaskUtility.TaskMenu.GetMenuItem(kUtiSquare), 3u);
   EXPECT_EQ(bench.Fpga().Word(64), 3);
+}
+
+TEST_F(Utility, LanguageChangeRedrawsTheMenusInChinese) {
+  bench.Pass();
+  EXPECT_TRUE(ShowsUnicode(bench, u"Language", 190, 676, 280, 800));
+  EXPECT_FALSE(ShowsUnicode(bench, u"语言", 190, 676, 280, 800));
+  Png("utility-english");
+  bench.Key(kF3);  // Language: Simplified Chinese
+  ASSERT_EQ(SysRunStatus.GetSysRunInfoBaseAddr()->language, 1);
+  EXPECT_EQ(bench.EepromByte(EE_LANGUAGE), 1);
+  bench.Pass();
+  EXPECT_TRUE(ShowsUnicode(bench, u"语言", 190, 676, 280, 800));
+  EXPECT_TRUE(ShowsUnicode(bench, u"自校准", 30, 676, 120, 800));
+  EXPECT_FALSE(ShowsUnicode(bench, u"Language", 190, 676, 280, 800));
+  Png("utility-chinese");
+  // Every module took its texts in the new language.
+  bench.Key(64);  // CH1
+  bench.Pass();
+  EXPECT_TRUE(ShowsUnicode(bench, u"耦合", 30, 676, 120, 800));
+  bench.Key(62);  // UTILITY
+  bench.Key(kF3);  // back to English
+  EXPECT_EQ(SysRunStatus.GetSysRunInfoBaseAddr()->language, 0);
+  bench.Pass();
+  EXPECT_TRUE(ShowsUnicode(bench, u"Language", 190, 676, 280, 800));
+  EXPECT_EQ(ReadRootFile("WebServer/static/language.json"), "{\"language\":\"en\"}");
 }
