@@ -5,8 +5,12 @@
 // the host asked for, header and data in one transfer. The source thread
 // only keeps the bulk-IN endpoint open.
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,7 +24,7 @@ constexpr int kMsgOut = 1, kMsgRequestIn = 2, kMsgIn = 2;
 constexpr uint8_t kAttrEom = 0x01, kAttrTermChar = 0x02;
 constexpr size_t kReceiveBuffer = 65536;      // the longest message kept
 constexpr int kAnswerWaitMs = 15000;          // an answer not there by then is not sent
-constexpr int64_t kAnswerPollUs = 1000;
+constexpr auto kAnswerPoll = std::chrono::milliseconds(1);
 constexpr int kSliceMs = 50;                  // blocked loops look at aborts and stops this often
 constexpr int kIdleSleepUs = 5000000;         // the source thread's sleep
 
@@ -65,8 +69,16 @@ bool IsSetupLine(const std::string& m) {
   return line == "SYSTem:SETup" || line == "CONFIG";
 }
 
+// Wakes the sink when the SCPI engine stores an answer.
+struct AnswerWake {
+  std::mutex mu;
+  std::condition_variable cv;
+  bool stored = false;
+};
+
 // The sink's state between transfers.
 struct Sink {
+  std::shared_ptr<AnswerWake> wake = std::make_shared<AnswerWake>();
   int fd = -1;
   const std::atomic<bool>* stop = nullptr;
   std::string message;    // DEV_DEP_MSG_OUT data gathered up to EOM
@@ -129,10 +141,10 @@ int ReadPacket(Sink& s, uint8_t* buf, int tag = 0) {
   }
 }
 
-void Post(Sink& s, std::string text) {
-  const bool binary = !s.held.empty() || (!text.empty() && text[0] == '#');
+// Posts a complete message (`binary`: a setup block, or data after a held setup line).
+void Post(Sink& s, std::string& text, bool binary) {
   if (!binary && IsSetupLine(text)) {
-    s.held = std::move(text);  // posted together with its block
+    s.held.swap(text);  // posted together with its block
     return;
   }
   if (!binary && text.find("SYSTem:LOCK ON") != std::string::npos) Scpi.SetKeyLockFrom(kKeyLockUsbTmc);
@@ -203,7 +215,7 @@ void MessageOut(Sink& s, const Header& h, const uint8_t* first, int firstLen) {
   // End of message: the engine needs its line end (the last data byte, not padding).
   const bool binary = !s.held.empty() || text[0] == '#';
   if (!binary && text.back() != '\n' && text.size() < kReceiveBuffer) text += '\n';
-  Post(s, std::move(text));
+  Post(s, text, binary);
 }
 
 // Writes `len` bytes to bulk-IN as one transfer; false when the endpoint failed.
@@ -217,13 +229,16 @@ bool SendZlp(int fd) {
   return Send(fd, &none, 0);
 }
 
-// Waits for the answer of the last command, looking every millisecond;
-// false after kAnswerWaitMs, an abort of the transfer `tag` or a stop.
+// Waits for the answer of the last command, looking when an answer is
+// stored and at least every millisecond; false after kAnswerWaitMs, an abort
+// of the transfer `tag` or a stop.
 bool AwaitAnswer(Sink& s, uint8_t tag) {
   UsbTmcBulkState& b = UsbTmcBulk();
   for (int waited = 0; !s.Collect(); ++waited) {
     if (b.abortIn.load() == tag || s.Stopping() || waited >= kAnswerWaitMs) return false;
-    plat::SleepOrStop(kAnswerPollUs);
+    std::unique_lock<std::mutex> lock(s.wake->mu);
+    s.wake->cv.wait_for(lock, kAnswerPoll, [&] { return s.wake->stored; });
+    s.wake->stored = false;
   }
   return true;
 }
@@ -329,6 +344,13 @@ void simple_sink_thread(const char* path, const std::atomic<bool>* stop) {
   Sink s;
   s.fd = fd;
   s.stop = stop;
+  const int waker = Scpi.AddAnswerWaker([w = s.wake] {
+    {
+      std::lock_guard<std::mutex> lock(w->mu);
+      w->stored = true;
+    }
+    w->cv.notify_one();
+  });
   uint8_t packet[kUsbTmcMaxPacket];
   for (;;) {
     const int n = ReadPacket(s, packet);
@@ -355,6 +377,7 @@ void simple_sink_thread(const char* path, const std::atomic<bool>* stop) {
       Log(__LINE__, "~pt_usb_tmc_packet->MsgID=0x%x", h.msgId);
     }
   }
+  Scpi.RemoveAnswerWaker(waker);
   s.ForgetAnswer();
   std::fflush(stdout);
   std::fflush(stderr);
