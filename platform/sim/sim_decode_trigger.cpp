@@ -165,6 +165,7 @@ void SimApplyTrigger(const SimTriggerSettings& t, SimAcqSettings* s) {
       const double codes = c.acLevels ? double(int8_t(uint8_t(byte))) : byte - s->ch[ch].zeroCode;
       c.levelV[ch][k] = codes * s->ch[ch].voltsPerDiv / kCodesPerDiv;
     }
+  SimApplyBusTrigger(t, &c);
   if (t.levelDac < 0) return;
   if (t.source == 0 || t.source == 1) {
     const SimChannelSetting& c = s->ch[t.source];

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/sim/sim_bus.h"
 #include "platform/sim/sim_signals.h"
 
 namespace plat {
@@ -128,6 +129,7 @@ double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
     case SignalShape::kNoise: return o + a * Uniform(noiseKey);
     case SignalShape::kTrain: return o - a + 2.0 * a * TrainLevel(s, p);
     case SignalShape::kVideo: return o + a * VideoLevel(s, p);
+    case SignalShape::kBus: return s.bus && s.bus->High(s.busLine, p / s.frequencyHz) ? o + a : o - a;
   }
   return o;
 }
@@ -139,7 +141,7 @@ double SignalNoise(const TestSignal& s, uint64_t noiseKey) {
 // Between two phases the extremes lie at the ends or at the shape's turning
 // points and edges inside (the value just after an edge).
 void SignalExtremes(const TestSignal& s, double from, double to, double* lo, double* hi) {
-  if (to - from >= 1.0 && s.shape != SignalShape::kNoise) {
+  if (to - from >= 1.0 && s.shape != SignalShape::kNoise && s.shape != SignalShape::kBus) {
     *lo = SignalMin(s);
     *hi = SignalMax(s);
     return;
@@ -147,6 +149,13 @@ void SignalExtremes(const TestSignal& s, double from, double to, double* lo, dou
   double a = SignalVolts(s, from, 0), b = SignalVolts(s, to, 0);
   *lo = std::min(a, b);
   *hi = std::max(a, b);
+  if (s.shape == SignalShape::kBus) {
+    if (s.bus && s.bus->ChangesWithin(s.busLine, from / s.frequencyHz, to / s.frequencyHz)) {
+      *lo = s.offsetV - s.amplitudeV;
+      *hi = s.offsetV + s.amplitudeV;
+    }
+    return;
+  }
   if (s.shape == SignalShape::kTrain) {  // an edge inside gives both levels of its pulse
     double rise[kTrainPulses], fall[kTrainPulses];
     const int n = TrainEdges(s, rise, fall);
@@ -207,6 +216,30 @@ double SignalMin(const TestSignal& s) {
 }
 double SignalMax(const TestSignal& s) {
   return s.shape == SignalShape::kDc ? s.offsetV : s.offsetV + s.amplitudeV;
+}
+
+}  // namespace plat
+
+namespace plat {
+
+bool SimBusSignals(const std::string& rest, TestSignal* signals, std::string* error) {
+  SimBusSpec spec;
+  if (!SimParseBusLine(rest, &spec, error)) return false;
+  auto wave = std::make_shared<const SimBusWave>(spec);
+  if (wave->Duration() > spec.interval) {
+    *error = "the traffic lasts longer than its interval";
+    return false;
+  }
+  for (int line = 0; line < wave->Lines(); ++line) {
+    TestSignal s;
+    s.shape = SignalShape::kBus;
+    s.frequencyHz = 1.0 / spec.interval;
+    s.amplitudeV = s.offsetV = spec.level / 2;
+    s.bus = wave;
+    s.busLine = line;
+    signals[line == 0 ? spec.firstInput : kSignalCh2] = s;
+  }
+  return true;
 }
 
 }  // namespace plat

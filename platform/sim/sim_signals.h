@@ -21,16 +21,22 @@
 //             level to O + A up to 95 %, then blanking. Lines 1-3 and the
 //             three lines that start the second field (lines/2 + 1 ...) are
 //             vertical sync: low for 85 % of the line, then blanking
+//   bus       one line of serial-bus traffic (sim_bus.h): O + A where the line
+//             is high, O - A where it is low; a period is the burst interval
 // Any shape may carry added noise (noiseV, uniform in [-noiseV, noiseV], new
 // every sample); the trigger comparator sees the shape without it.
 // A period starts at a rising zero crossing of the sine, the rising edge of
 // square and pulse, and the minimum of the triangle.
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <string>
 
 namespace plat {
 
-enum class SignalShape { kSine, kSquare, kTriangle, kPulse, kDc, kNoise, kTrain, kVideo };
+class SimBusWave;
+
+enum class SignalShape { kSine, kSquare, kTriangle, kPulse, kDc, kNoise, kTrain, kVideo, kBus };
 
 constexpr int kTrainPulses = 16;
 
@@ -49,6 +55,9 @@ struct TestSignal {
   double heights[kTrainPulses] = {};  // fraction of the swing (0: the whole swing)
   double gapS = 1e-6;
   int lines = 625;  // video: lines a frame
+  // Bus traffic: the encoded bus and which of its lines this input carries.
+  std::shared_ptr<const SimBusWave> bus;
+  int busLine = 0;
 
   // A signal with edges the trigger comparator and the counters can see.
   bool HasEdges() const { return shape != SignalShape::kDc && amplitudeV > 0.0 && frequencyHz > 0.0; }
@@ -79,6 +88,10 @@ double TrainHeight(const TestSignal& s, int i);
 // Video: the line sync's falling edges are the line starts; line n (1-based)
 // starts at (n - 1) / lines of the period.
 constexpr int kVideoSyncLines = 3;
+
+// Bus traffic from a "bus" line of the signal file (sim_bus.h): the signals
+// of the inputs its lines use, stored into `signals`; false with `*error`.
+bool SimBusSignals(const std::string& rest, TestSignal* signals, std::string* error);
 
 // The signal's mean over a period (what AC coupling removes).
 double SignalMean(const TestSignal& s);

@@ -9,7 +9,7 @@
 namespace plat {
 
 namespace {
-enum Type { kPulse = 1, kDelay = 6, kTimeOut = 7, kNthEdge = 10 };
+enum Type { kPulse = 1, kDelay = 6, kTimeOut = 7, kNthEdge = 10, kBusFirst = 12, kBusLast = 16 };
 constexpr int kStepsPerPeriod = 1024;
 constexpr int kBisections = 50;
 constexpr double kMaxPeriods = 64;  // search window either side of now
@@ -172,8 +172,9 @@ int SimTriggerInput(int source) {
   return source == 1 ? kSignalCh2 : source == 3 ? kSignalExt : kSignalCh1;
 }
 
-bool SimFindTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase,
-                    int input, double level, int slope, double* dt) {
+bool SimFindTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase, int input,
+                    double level, int slope, double* dt) {
+  if (c.type >= kBusFirst && c.type <= kBusLast) return SimFindBusTrigger(c, signals, phase, dt);
   const TestSignal& s = signals[input];
   if (!s.HasEdges()) return false;
   // Over both channels' edges, the slower one's periods.
