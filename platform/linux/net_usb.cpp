@@ -6,6 +6,7 @@
 #include <linux/netlink.h>
 #include <linux/sockios.h>
 #include <net/if.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -19,6 +20,7 @@
 #include "platform/linux/linux_layer.h"
 #include "platform/mouse.h"
 #include "platform/net.h"
+#include "platform/shell.h"
 #include "platform/usb.h"
 
 namespace plat {
@@ -27,6 +29,7 @@ constexpr const char* kUsbDiskMount = "/udisk";
 constexpr const char* kMouseBusPath = "/sys/bus/usb/devices/1-1";
 constexpr const char* kMouseEventDevice = "/dev/input/event1";
 constexpr int kUeventBuffer = 1024;
+constexpr const char* kNetworkingRestart = "/etc/init.d/networking restart";
 int g_uevents = -1;
 }  // namespace
 
@@ -119,5 +122,20 @@ int NetLinkState(const std::string& interfaceName) {
   if (rc < 0) return -1;
   return value.data ? 0 : 1;
 }
+
+int NetInterfaceAddress(const std::string& interfaceName, uint32_t* address, uint32_t* mask) {
+  const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (s < 0) return -1;
+  ifreq req = {};
+  std::strncpy(req.ifr_name, interfaceName.c_str(), IFNAMSIZ - 1);
+  int rc = ::ioctl(s, SIOCGIFADDR, &req);
+  if (rc == 0 && address) *address = reinterpret_cast<sockaddr_in*>(&req.ifr_addr)->sin_addr.s_addr;
+  if (rc == 0) rc = ::ioctl(s, SIOCGIFNETMASK, &req);
+  if (rc == 0 && mask) *mask = reinterpret_cast<sockaddr_in*>(&req.ifr_netmask)->sin_addr.s_addr;
+  ::close(s);
+  return rc == 0 ? 0 : -1;
+}
+
+void NetRestart() { ShellSystem(kNetworkingRestart); }
 
 }  // namespace plat
