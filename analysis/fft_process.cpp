@@ -109,6 +109,7 @@ void FftDetect(const float* bins, int nbins, int S, int E, int columns, const Ff
 }
 
 bool FftServeRequest(FFT_Para& p) {
+  std::lock_guard<std::mutex> serving(p.serving);
   int n;
   {
     std::lock_guard<std::mutex> lock(p.lock);

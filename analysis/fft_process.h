@@ -48,6 +48,7 @@ void FftDetect(const float* bins, int nbins, int S, int E, int columns, const Ff
 // still being written.
 struct FFT_Para {
   std::mutex lock;
+  std::mutex serving;  // one server at a time works on a request
   uint32_t flags = 0;
   int points = 0;
   // The request: samples, window and offset, written by the main side only
