@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/setup_block.h"
 #include "core/common_subprogram.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
