@@ -2,6 +2,7 @@
 // blocks, assists and the key words it serves itself.
 #include "trigger/task_trigger.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -16,8 +17,10 @@
 #include "core/task_manage.h"
 #include "remote/scpi.h"
 #include "ui/qel_draw.h"
+#include "trigger/bus_decode_export.h"
 #include "trigger/bus_pattern_editor.h"
 #include "trigger/trigger_bus.h"
+#include "trigger/trigger_sbus_scpi.h"
 
 namespace {
 constexpr int kTaskId = 10;
@@ -45,9 +48,16 @@ constexpr ItemValue kInitValues[] = {
 menu TaskTriggerMenu;
 Menu* TriggerMenu = nullptr;
 TaskForTrigger TaskTrigger;
-instr TaskTriggerInstrStandard[] = {{"", nullptr}};
+// The command table: the serial-bus rows, then the end row (filled by the module).
+constexpr int kTriggerInstrRows = 256;
+instr TaskTriggerInstrStandard[kTriggerInstrRows];
 
-TaskForTrigger::TaskForTrigger() { BuildTriggerMenu(&TaskTriggerMenu); }
+TaskForTrigger::TaskForTrigger() {
+  BuildTriggerMenu(&TaskTriggerMenu);
+  const int rows = std::min(TriggerSbusRowCount(), kTriggerInstrRows - 1);
+  std::copy(kTriggerSbusRows, kTriggerSbusRows + rows, TaskTriggerInstrStandard);
+  TaskTriggerInstrStandard[rows] = instr{"", nullptr};
+}
 
 _SysResource* TaskForTrigger::Sys() const { return Resource.sys ? Resource.sys : &SystemResource; }
 task_manage* TaskForTrigger::Manager() const { return Resource.manager ? Resource.manager : &TaskManage; }
@@ -138,6 +148,7 @@ int TaskForTrigger::Initialize() {
   SetItem(kTiPatCode, 2);
   Trigger_PatternCode(none);
   InitBusSettings();
+  Decode_input_init();
   {
     SemLock lock(Resource.sem ? *Resource.sem : Sem);
     for (uint32_t& c : Sys()->runStatus->GetSysRunInfoBaseAddr()->sourceCode) c = 2;
@@ -235,8 +246,10 @@ int TaskForTrigger::TaskControlHandover(taskresponse*) {
 }
 
 int TaskForTrigger::DisableFunc() {
-  if (!NumKeyboardFlag) return 0;
-  CloseNumKeyboard();
+  const bool keypad = NumKeyboardFlag != 0, question = Decode_DisplayType == kDecodePopOverwrite;
+  if (!keypad && !question) return 0;
+  if (keypad) CloseNumKeyboard();
+  if (question) Decode_Storage_Cancel(keypara{KEY_NO_KEY, 0, 0});
   return 1;
 }
 
