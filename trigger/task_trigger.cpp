@@ -231,6 +231,8 @@ int TaskForTrigger::OpResponse(taskresponse* r) {
 
 int TaskForTrigger::Display() {
   if (NumKeyboardFlag) Sys()->draw->DrawNumKeyboard(&NumKeyboard);
+  if (Decode_DisplayType == kDecodePopKeyboard)
+    Sys()->draw->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName);
   return 0;
 }
 
