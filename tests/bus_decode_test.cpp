@@ -266,3 +266,31 @@ TEST_F(BusTraffic, LinFramesWithABadChecksumBecomeFrameRows) {
 }
 
 }  // namespace
+
+namespace {
+// The bus lane: each decoded byte's shape lies over the columns of its time
+// on the screen, white for a good byte and red for the wrong parity.
+TEST_F(BusTraffic, TheLaneDrawsEachByteWhereItsFrameLies) {
+  Traffic("uart rate=9600 parity=even interval=0.02 error=1 data=48,69,21");
+  Type(kTrigRs232);
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(120, 2);
+  TaskTrigger.SetItem(145, 1);  // Bus state on
+  Refresh();
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass(2);
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_rs232.png"));
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_EQ(e.size(), 3u);
+  const int row = 225 - 160;                    // the lane at its default position
+  const double nsPerColumn = 500e-6 / 50 * 1e9;  // 500 us/div
+  for (int i = 0; i < 3; ++i) {
+    const int c = int(double(e[i].start) / nsPerColumn) + 30, w = int(double(e[i].end - e[i].start) / nsPerColumn);
+    const uint32_t colour = i == 1 ? 0xE81439 : 0xFFFFFF;
+    // The top edge of the hexagon between its points, the middle free of it.
+    EXPECT_EQ(bench.Pixel(row - 5, c + 15), colour) << i;  // (the menu tab covers the right end)
+    EXPECT_EQ(bench.Pixel(row + 14, c + 12), colour) << i;
+    EXPECT_NE(bench.Pixel(row - 5, c + 2), colour) << i;  // the left point rises from the middle rows
+  }
+}
+}  // namespace

@@ -50,3 +50,9 @@ const char* Get_decode_data_Info(int* length);
 
 struct menu;
 void DefineDecodeMenu(menu* record);
+
+// The decoded bus lane (trigger_decode_lane.cpp): row 225 minus the lane
+// position, columns of the entries' times on the screen, 30 pixels right.
+void Draw_Decode_bus(char type);
+void Draw_Decode_data(short x, short y, short width, int data, short base, short bits, int colour, char shape,
+                      char event);

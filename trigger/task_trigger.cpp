@@ -231,6 +231,8 @@ int TaskForTrigger::OpResponse(taskresponse* r) {
 
 int TaskForTrigger::Display() {
   if (NumKeyboardFlag) Sys()->draw->DrawNumKeyboard(&NumKeyboard);
+  const int t = Type();
+  if (t >= kTrigRs232 && t <= kTrigLin && (Item(kDecodeBusItem) & 0xFFFF) == 1) Draw_Decode_bus(char(t));
   if (Decode_DisplayType == kDecodePopKeyboard)
     Sys()->draw->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName);
   return 0;
