@@ -291,6 +291,7 @@ TEST_F(BusTraffic, TheLaneDrawsEachByteWhereItsFrameLies) {
     EXPECT_EQ(bench.Pixel(row - 5, c + 15), colour) << i;  // (the menu tab covers the right end)
     EXPECT_EQ(bench.Pixel(row + 14, c + 12), colour) << i;
     EXPECT_NE(bench.Pixel(row - 5, c + 2), colour) << i;  // the left point rises from the middle rows
+    if (i < 2) EXPECT_EQ(bench.Pixel(row + 14, c + w - 12), colour) << i;
   }
 }
 }  // namespace
