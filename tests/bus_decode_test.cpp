@@ -288,10 +288,12 @@ TEST_F(BusTraffic, TheLaneDrawsEachByteWhereItsFrameLies) {
     const int c = int(double(e[i].start) / nsPerColumn) + 30, w = int(double(e[i].end - e[i].start) / nsPerColumn);
     const uint32_t colour = i == 1 ? 0xE81439 : 0xFFFFFF;
     // The top edge of the hexagon between its points, the middle free of it.
-    EXPECT_EQ(bench.Pixel(row - 5, c + 15), colour) << i;  // (the menu tab covers the right end)
+    EXPECT_EQ(bench.Pixel(row - 5, c + 15), colour) << i;  // the menu tab covers the third one's right end
     EXPECT_EQ(bench.Pixel(row + 14, c + 12), colour) << i;
     EXPECT_NE(bench.Pixel(row - 5, c + 2), colour) << i;  // the left point rises from the middle rows
-    if (i < 2) EXPECT_EQ(bench.Pixel(row + 14, c + w - 12), colour) << i;
+    if (i < 2) {
+      EXPECT_EQ(bench.Pixel(row + 14, c + w - 12), colour) << i;
+    }
   }
 }
 }  // namespace
