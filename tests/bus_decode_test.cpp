@@ -297,3 +297,31 @@ TEST_F(BusTraffic, TheLaneDrawsEachByteWhereItsFrameLies) {
   }
 }
 }  // namespace
+
+namespace {
+// The CAN frame list over the traces: one row per frame, its ACK column red
+// for the frame that was not acknowledged.
+TEST_F(BusTraffic, TheCanListShowsTheFramesSent) {
+  Traffic("can rate=500000 interval=0.02 error=1 data=123:11.22,1abcdefx:01,7f0r");
+  Type(kTrigCan);
+  TaskTrigger.SetItem(205, 16);
+  TaskTrigger.SetItem(145, 1);
+  TaskTrigger.SetItem(147, 1);  // the list
+  Refresh();
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass(2);
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_can.png"));
+  // The header row in its colour, and a red digit in the ACK column of row 2.
+  bool header = false, redAck = false, redAckRow1 = false;
+  for (int c = 113; c < 160; ++c)
+    for (int r = 111; r < 125; ++r) header = header || bench.Pixel(r, c) == 0xFFCC00;
+  for (int c = 573; c < 600; ++c)
+    for (int r = 0; r < 16; ++r) {
+      redAck = redAck || bench.Pixel(134 + 22 + r, c) == 0xE81439;
+      redAckRow1 = redAckRow1 || bench.Pixel(134 + r, c) == 0xE81439;
+    }
+  EXPECT_TRUE(header);
+  EXPECT_TRUE(redAck);
+  EXPECT_FALSE(redAckRow1);
+}
+}  // namespace

@@ -54,5 +54,9 @@ void DefineDecodeMenu(menu* record);
 // The decoded bus lane (trigger_decode_lane.cpp): row 225 minus the lane
 // position, columns of the entries' times on the screen, 30 pixels right.
 void Draw_Decode_bus(char type);
+// The event list, and the CAN and LIN frame lists (trigger_decode_lists.cpp).
+void Draw_Decode_EventList(char type);
+void Draw_Decode_CanList(char type);
+void Draw_Decode_LInList(char type);
 void Draw_Decode_data(short x, short y, short width, int data, short base, short bits, int colour, char shape,
                       char event);

@@ -232,7 +232,11 @@ int TaskForTrigger::OpResponse(taskresponse* r) {
 int TaskForTrigger::Display() {
   if (NumKeyboardFlag) Sys()->draw->DrawNumKeyboard(&NumKeyboard);
   const int t = Type();
-  if (t >= kTrigRs232 && t <= kTrigLin && (Item(kDecodeBusItem) & 0xFFFF) == 1) Draw_Decode_bus(char(t));
+  if (t >= kTrigRs232 && t <= kTrigLin && (Item(kDecodeBusItem) & 0xFFFF) == 1) {
+    Draw_Decode_bus(char(t));
+    if ((Item(kEventTableItem) & 0xFFFF) == 1)
+      (t == kTrigLin ? Draw_Decode_LInList : t == kTrigCan ? Draw_Decode_CanList : Draw_Decode_EventList)(char(t));
+  }
   if (Decode_DisplayType == kDecodePopKeyboard)
     Sys()->draw->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName);
   return 0;
