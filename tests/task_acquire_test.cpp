@@ -17,6 +17,7 @@
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "platform/sim/sim_decode_timebase.h"
+#include "system/task_utility.h"
 #include "tests/bench/bench.h"
 #include "tests/bench/eeprom_addresses.h"
 
@@ -67,8 +68,9 @@ TEST_F(Acquire, TheAcquireKeyShowsItsMenu) {
   bench.Key(F5);
   bench.Key(F5);
   EXPECT_EQ(TaskAcquire.WaveTypePress[0], 2);
-  bench.Key(F4);  // the recorder's module is not built: nothing else happens
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskAcquire);
+  bench.Key(F4);  // FastAcq opens the utility module's fast recorder
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskUtility);
+  EXPECT_EQ(TaskUtility.TaskMenu.GetMenuItem(kUtiRecFast), 1u);
 }
 
 TEST_F(Acquire, EachModeReachesControlWord40AndAverageSendsItsCountFirst) {
