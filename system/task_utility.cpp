@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/setup_block.h"
 #include "core/common_subprogram.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/setup_block.h"
 #include "core/i2c_storage.h"
+#include "core/setup_block.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
