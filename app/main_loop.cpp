@@ -45,8 +45,8 @@ void ReadChannelRecords(int requested, bool everyOn = false) {
   }
 }
 
-// Bus-decode read of a finished acquisition, then the channel records.
-void ReadDecodeAndRecords(int requested, int status, int realTimeBase) {
+// Bus-decode reads of a finished acquisition.
+void ReadDecode(int status, int realTimeBase) {
   const bool bus = IsBusTrigger(SysRunStatus.GetTrigType());
   const bool playback = WaveOp.IsDecodePlayback();
   if ((bus && status != 4) || playback) {
@@ -72,6 +72,11 @@ void ReadDecodeAndRecords(int requested, int status, int realTimeBase) {
     }
     if ((status == 4 && realTimeBase > 25) || playback) DecodeRead();
   }
+}
+
+// Bus-decode read of a finished acquisition, then the channel records.
+void ReadDecodeAndRecords(int requested, int status, int realTimeBase) {
+  ReadDecode(status, realTimeBase);
   if (TaskSystem.IsRunOpCmd() < 0) {
     ReadChannelRecords(requested);
     WaveOp.ReadFFTWaveData();
@@ -101,6 +106,9 @@ void HandleFinishedAcquisition() {
     ReadChannelRecords(requested, true);
     WaveOp.SetNewWaveFlag(1);
     WaveOp.ResetRequestType();
+    // A bus trigger's decode records come with every acquisition, whatever
+    // draws the traces.
+    if (IsBusTrigger(trigType)) ReadDecode(SysRunStatus.GetAcquireStatus(0), realTimeBase);
   } else if (waveType != 2 && (requested || IsBusTrigger(trigType))) {
     ReadDecodeAndRecords(requested, SysRunStatus.GetAcquireStatus(0), realTimeBase);
   }

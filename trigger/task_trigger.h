@@ -124,6 +124,8 @@ class TaskForTrigger : public task {
   // Serial-bus types: the decode bytes of the pass into entries and frames.
   int DataProcess() override;
   int Analysis_decode_data();
+  // Moves the focused row of the event, CAN or LIN list (key 76 down, 77 up).
+  int Adj_event_fouce_item(short key);
   int Display() override;
   int FunctionOnOff(int mode) override;
   int Assist(taskresponse* request, taskresponse* reply) override;

@@ -13,6 +13,7 @@
 #include "core/system_resource.h"
 #include "core/task_manage.h"
 #include "trigger/task_trigger.h"
+#include "trigger/bus_decode_export.h"
 #include "trigger/trigger_bus.h"
 
 namespace {
@@ -98,6 +99,7 @@ int Trigger_TypeSelect(keypara k) {
   }
   const keypara none{KEY_NO_KEY, 0, 0};
   TriggerWhen_Sel(none);
+  Decode_Bus_Set_Display_Type(none);
   TriggerWhen_LowLimit(none);
   TriggerWhen_UppLimit(none);
   sys->message->ClearMessage();

@@ -1,12 +1,11 @@
 // The trigger module's SCPI command table, assembled from its parts: the
 // TRIGGER key and the analog trigger rows (trigger_scpi.cpp), the serial-bus
-// rows (TriggerBusScpiRows) and the decode key's rows. Each part ends with an
+// rows (kTriggerSbusRows) and the decode key's rows. Each part ends with an
 // empty row.
 #pragma once
 #include "remote/scpi_table.h"
 
 extern const instr TriggerScpiHeadRows[];  // KEY:TMENu, then the TRIGger rows
-extern const instr TriggerBusScpiRows[];   // SBUS rows
 extern const instr TriggerScpiTailRows[];  // KEY:DECode
 
 // The module's global keyword tables.

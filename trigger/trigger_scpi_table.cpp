@@ -3,6 +3,7 @@
 // key. Filled before start-up registers the table.
 #include "trigger/task_trigger.h"
 #include "trigger/trigger_scpi.h"
+#include "trigger/trigger_sbus_scpi.h"
 
 namespace {
 constexpr int kRowsMax = 320;  // every row and the end row
@@ -21,7 +22,7 @@ int Append(const instr* rows, int n) {
 struct Assemble {
   Assemble() {
     int n = Append(TriggerScpiHeadRows, 0);
-    n = Append(TriggerBusScpiRows, n);
+    n = Append(kTriggerSbusRows, n);
     n = Append(TriggerScpiTailRows, n);
     TaskTriggerInstrStandard[n] = instr{"", nullptr};
   }

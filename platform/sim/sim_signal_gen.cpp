@@ -223,21 +223,21 @@ double SignalMax(const TestSignal& s) {
 namespace plat {
 
 bool SimBusSignals(const std::string& rest, TestSignal* signals, std::string* error) {
-  SimBusSpec spec;
-  if (!SimParseBusLine(rest, &spec, error)) return false;
-  auto wave = std::make_shared<const SimBusWave>(spec);
-  if (wave->Duration() > spec.interval) {
+  SimBusSetup setup;
+  if (!SimParseBusLine(rest, &setup, error)) return false;
+  auto wave = std::make_shared<const SimBusWave>(setup);
+  if (wave->Duration() > setup.interval) {
     *error = "the traffic lasts longer than its interval";
     return false;
   }
   for (int line = 0; line < wave->Lines(); ++line) {
     TestSignal s;
     s.shape = SignalShape::kBus;
-    s.frequencyHz = 1.0 / spec.interval;
-    s.amplitudeV = s.offsetV = spec.level / 2;
+    s.frequencyHz = 1.0 / setup.interval;
+    s.amplitudeV = s.offsetV = setup.level / 2;
     s.bus = wave;
     s.busLine = line;
-    signals[line == 0 ? spec.firstInput : kSignalCh2] = s;
+    signals[line == 0 ? setup.firstInput : kSignalCh2] = s;
   }
   return true;
 }

@@ -72,6 +72,8 @@ SCPI_LINES = [
     "CHAN1:PROB:TYP AMP\n", "CHAN2:UNIT WATT\n", "CHAN1:BWLimit ON\n", "CHAN1:VERNier ON\n",
     "KEY:CH1:LOCK ON\n", "KEY:CH2:LED?\n", "TRAC:DATA?\n", "KEY:DEFault\n", "NOSuch:COMMand?\n",
     "CHAN1:DISP OFF;:CHAN2:DISP ON\n",
+    "SBUS:MODE CAN;:SBUS:CAN:ID \"1X0\"\n", "SBUS:DATA?\n", "SBUS:LIN:DATA \"\\\"01X\"\n",
+    "SBUS:RS232:BAUDrate -5;:SBUS:I2C:ADDRess \"1111111111111\"\n",
 ]
 
 
