@@ -68,6 +68,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "picgen: %zu pictures drawn, %d expected\n", defs.size(), kSystemPictures);
     ok = false;
   }
+  // The modules' own picture stores (not counted with the system pictures).
+  std::vector<PicDef> modules;
+  CursorPictures(modules);
+  for (const PicDef& d : modules) {
+    if (!names.insert(d.path).second) {
+      std::fprintf(stderr, "picgen: %s drawn twice\n", d.path.c_str());
+      ok = false;
+    }
+    Canvas c(d.w, d.h);
+    d.draw(c, text);
+    ok = Write(c, out / "Data/PicResource" / d.path) && ok;
+  }
   Canvas logo(800, 480);
   DrawLogo(logo, text);
   ok = Write(logo, out / "home/user/Logo/Logo.bmp") && ok;
