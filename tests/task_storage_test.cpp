@@ -5,6 +5,7 @@
 // missing USB disk, each leaving what was stored whole. Commands go through
 // the SCPI thread as a transport sends them.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -32,6 +33,10 @@
 namespace {
 constexpr int kMsgSaved = 10, kMsgSaveFailed = 11, kMsgLoaded = 12, kMsgLoadFailed = 13, kMsgNoUsb = 23;
 
+const std::string g_startDir = [] {
+  char buf[4096];
+  return std::string(getcwd(buf, sizeof buf) ? buf : ".");
+}();
 std::string g_root;
 std::string ReadRoot(const std::string& rel) {
   std::ifstream in(g_root + "/" + rel, std::ios::binary);
@@ -246,7 +251,7 @@ TEST_F(StorageFiles, AWaveformFileLoadsIntoAReferenceThatDrawsTheSameTrace) {
   }
   EXPECT_GT(filled, 600);
   EXPECT_GT(same, filled * 95 / 100);
-  EXPECT_TRUE(bench.WriteScreenPng("storage_reference_a.png"));
+  EXPECT_TRUE(bench.WriteScreenPng(g_startDir + "/storage_reference_a.png"));
 
   // Files that are short, hand-made or name a source that is no channel
   // are refused and leave RefB off.
@@ -308,4 +313,108 @@ TEST_F(StorageFiles, ACsvHoldsTheRecordsTimesAndVolts) {
   EXPECT_EQ(points, 7000);
   EXPECT_NEAR(first, -3.5e-3, 1e-6);  // 7 divisions of 500 us before the trigger
   EXPECT_GT(close, 6900);
+}
+
+namespace {
+int Item(int n) { return int(uint16_t(TaskStorage.TaskMenu.GetMenuItem(n))); }
+}  // namespace
+
+TEST_F(StorageFiles, ThePanelNamesSavesPromptsAndLoadsASetup) {
+  SysRunStatus.SetMenuDisplayTimeS(3);
+  bench.Key(kKeyStorage);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kStorageTaskId);
+  // Type (a list of five, Rec Video hidden without recorded frames): Setup.
+  bench.Key(kKeyF1);
+  bench.Key(kKeySelectLeft);
+  bench.Key(kKeySelectPush);
+  EXPECT_EQ(Item(kStoType), 1);
+  EXPECT_EQ(TaskStorage.TaskMenu.GetCurrPage(), 1);
+  EXPECT_EQ(bench.EepromByte(214), 1);
+  // USB without a disk: back to the internal memory with message 23.
+  bench.Key(kKeyF2);
+  EXPECT_EQ(Item(kStoDiskSet), 0);
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgNoUsb);
+  // The running number of the default name: down from 1 is 255.
+  EXPECT_STREQ(Storage.setName, "KOLV001");
+  bench.Key(kKeySelectLeft);
+  EXPECT_STREQ(Storage.setName, "KOLV255");
+  bench.Key(kKeySelectRight);
+  EXPECT_STREQ(Storage.setName, "KOLV001");
+  // The name-entry page: thirteen characters are one too many.
+  bench.Key(kKeyF3);
+  EXPECT_EQ(TaskStorage.TaskMenu.GetCurrPage(), kPageInput / 5);
+  EXPECT_TRUE(SysRunStatus.GetFuncBits() & 0x80000);
+  for (int i = 0; i < 7; ++i) bench.Key(kKeyF1);  // Delete: "KOLV001" gone
+  EXPECT_STREQ(Storage.inputName, "");
+  for (int i = 0; i < 13; ++i) bench.Key(kKeySelectPush);  // "A" under the cursor
+  EXPECT_EQ(QelMsg.GetMessageID(), 74);
+  EXPECT_STREQ(Storage.inputName, "AAAAAAAAAAAA");
+  for (int i = 0; i < 10; ++i) bench.Key(kKeyF1);
+  bench.Key(kKeySelectRight);  // "B"
+  bench.Key(kKeySelectPush);
+  bench.Key(kKeyF2);  // Sure
+  EXPECT_STREQ(Storage.setName, "AAB");
+  EXPECT_EQ(TaskStorage.TaskMenu.GetCurrPage(), 1);
+  EXPECT_FALSE(SysRunStatus.GetFuncBits() & 0x80000);
+
+  bench.Key(kKeyF4);  // Save
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved);
+  EXPECT_TRUE(RootFileExists("Data/Storage/Set/AAB.dat"));
+  const std::string first = ReadRoot("Data/Storage/Set/AAB.dat");
+  // Saved again: the overwrite prompt, Cancel keeps the file, Overlay writes.
+  Set("CHANnel1:SCALe 2");
+  bench.Key(kKeyF4);
+  EXPECT_EQ(TaskStorage.TaskMenu.GetCurrPage(), kPagePrompt / 5);
+  bench.Key(kKeyF1);  // Cancel
+  EXPECT_EQ(ReadRoot("Data/Storage/Set/AAB.dat"), first);
+  bench.Key(kKeyF4);
+  bench.Key(kKeyF2);  // Overlay
+  EXPECT_NE(ReadRoot("Data/Storage/Set/AAB.dat"), first);
+  EXPECT_EQ(TaskStorage.TaskMenu.GetCurrPage(), 1);
+
+  // Load: the file chooser lists the setups; the push loads the chosen one.
+  Set("CHANnel1:SCALe 0.5");
+  bench.Key(kKeyF5);
+  EXPECT_EQ(TaskStorage.TaskMenu.GetCurrPage(), kPageLoad / 5);
+  ASSERT_EQ(SetFileList.count, 1);
+  EXPECT_STREQ(SetFileList.name[0], "AAB.dat");
+  bench.Key(kKeySelectPush);
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgLoaded);
+  EXPECT_EQ(Ask("CHANnel1:SCALe?"), "2.000000e+00 \r\n");
+}
+
+TEST_F(StorageFiles, StorageCommandsSetTheirItemsAndReply) {
+  EXPECT_EQ(Ask("STORage:TYPE?"), "WAVE\r\n");
+  Set("STORage:TYPE SETUP");
+  EXPECT_EQ(Item(kStoType), 1);
+  EXPECT_EQ(Item(kStoTypeRef), 1);
+  EXPECT_EQ(Ask("STOR:TYPE?"), "SETUP\r\n");
+  EXPECT_EQ(Ask("STORage:DISK:SELect?"), "FLASH\r\n");
+  Set("STORage:DISK:SELect UDISK");  // no disk: stays on the internal memory
+  EXPECT_EQ(Ask("STOR:DISK:SEL?"), "FLASH\r\n");
+  Usb(true);
+  Set("STORage:DISK:SELect UDISK");
+  EXPECT_EQ(Ask("STOR:DISK:SEL?"), "UDISK\r\n");
+  Set("STORage:TYPE WAVE");
+  Set("STORage:WAVE:SOURce CHANnel2");
+  EXPECT_EQ(Ask("STORage:WAVE:SOURce?"), "CHANnel2\r\n");
+  Set("STORage:CSV:STARt");
+  EXPECT_EQ(Item(kStoDisk), 2);
+  Set("STORage:TYPE REF");
+  Set("REF:DISK:SELect UDISK");
+  EXPECT_EQ(Ask("REF:DISK:SELect?"), "UDISK\r\n");
+  Set("STORage:SAVE");  // on the reference page it only redraws
+  EXPECT_FALSE(RootFileExists("udisk/KOLV/Wave/KOLV001.csv"));
+  Set("CHANnel7:SELect");
+  EXPECT_EQ(Ask("CHANnel7:SELect?"), "1\r\n");
+  EXPECT_EQ(Ask("CHANnel6:SELect?"), "0\r\n");
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kStorageTaskId);
+  // A video needs recorded frames; a name with a path or shell characters
+  // is refused before anything is built from it.
+  Set("FILE:SAVE \"v;reboot;.mp4\"");
+  Set("FILE:SAVE \"v.mp4\"");
+  Set("FILE:SAVE \"x.dat\",SIDEWAYS");
+  EXPECT_FALSE(RootFileExists("Data/Storage/Set/x.dat"));
+  Set("KEY:STORage:LOCK ON");
+  EXPECT_EQ(Ask("KEY:STOR:LOCK?"), "1\r\n");
 }
