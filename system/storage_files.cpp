@@ -11,6 +11,7 @@
 #include "platform/disk.h"
 #include "platform/root.h"
 #include "platform/shell.h"
+#include "platform/usb.h"
 
 namespace {
 constexpr const char* kInternal[2] = {"Data/Storage/Set", "Data/Storage/Wave"};
@@ -87,4 +88,8 @@ bool StorageReadFile(const std::string& folder, const std::string& name, size_t 
   return ok;
 }
 
-bool StorageUsbIn() { return SystemResource.runStatus && SystemResource.runStatus->GetUsbInsertStatus() != 0; }
+// The run state's status, or the disk itself: a disk that was in before
+// start-up cleared the run state is still there.
+bool StorageUsbIn() {
+  return (SystemResource.runStatus && SystemResource.runStatus->GetUsbInsertStatus() != 0) || plat::UsbDiskPresent();
+}

@@ -36,5 +36,5 @@ bool StorageWriteFile(const std::string& folder, const std::string& name, const 
 // `max` bytes; false otherwise.
 bool StorageReadFile(const std::string& folder, const std::string& name, size_t max, std::vector<uint8_t>* out);
 
-// True when a USB disk is in (the run state's USB status).
+// True when a USB disk is in.
 bool StorageUsbIn();
