@@ -4,6 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "acquisition/y_system.h"
+#include "core/sys_run_info.h"
+#include "core/system_resource.h"
 #include "platform/root.h"
 #include "system/task_utility.h"
 
@@ -13,6 +16,8 @@ namespace {
 constexpr char kInfoFile[] = "Data/Information";
 constexpr char kSnFile[] = "SN.txt";
 constexpr int kFileMax = 8192;
+constexpr char kOwnBrand[] = "KOLVET";
+constexpr char kEnabled[] = "ENABLE";
 const char* const kKeys[kInfoRows] = {"[FACTORY]", "[MODEL]", "[HARDWARE]", "[SOFTWARE]",     "[LOGIC]",
                                       "[DATE]",    "[CHANNEL]", "[PROTOCOL]", "[TYPE]",        "[CODE]",
                                       "[BANDWIDTH]", "[SAMPLE]", "[SALE]",    "[SERIAL]",      "[MANUFACTURER]",
@@ -46,19 +51,22 @@ bool Value(const std::string& text, const char* key, char* row) {
 }
 }  // namespace
 
-int TaskForUtility::Initialize() {
-  LoadSysInformation();
-  GetSerialNumber();
-  return 0;
-}
-
 int TaskForUtility::LoadSysInformation() {
   std::string text;
   if (!ReadText(kInfoFile, &text)) return -1;
   for (int i = 0; i < kInfoRows; ++i) {
     if (i == kInfoLogic || i == kInfoSerial) continue;
-    if (!Value(text, kKeys[i], SysInformation[i])) std::printf("%s file is Error!   %s \n", kInfoFile, kKeys[i]);
+    if (!Value(text, kKeys[i], SysInformation[i])) {
+      SysInformation[i][0] = '\0';
+      std::printf("%s file is Error!   %s \n", kInfoFile, kKeys[i]);
+    }
   }
+  std::snprintf(SysInformation[kInfoLogic], kInfoChars, "%d. %d. %d. %d", (LogicMVer >> 8) & 0xFF, LogicMVer & 0xFF,
+                (LogicSVer >> 8) & 0xFF, LogicSVer & 0xFF);
+  const int oem = std::strcmp(SysInformation[kInfoFactory], kOwnBrand) == 0 ? 1 : 0;
+  Run().Set_OEM(oem);
+  Run().SetCustomerFlag(1 - oem);
+  if (std::strcmp(SysInformation[kInfoCh500uV], kEnabled) == 0 && Sys().vertical) Sys().vertical->Ch500uVEnable();
   return 0;
 }
 
@@ -80,8 +88,12 @@ int TaskForUtility::isSerialNumberFileExist() {
   return 0;
 }
 
+// A serial number is printable characters without blanks: nothing that could
+// end its line or start another key in the file.
 int TaskForUtility::SetSerialNumber(const char* text, int length) {
-  if (!text || length < 0 || length >= kInfoChars) return -1;
+  if (!text || length <= 0 || length >= kInfoChars) return -1;
+  for (int i = 0; i < length; ++i)
+    if (text[i] <= ' ' || text[i] > '~') return -1;
   std::printf("** sn file is not exist, create one ** ");
   FILE* f = std::fopen(plat::MapPath(kSnFile).c_str(), "wb");
   if (!f) return -1;
