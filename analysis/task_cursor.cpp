@@ -19,10 +19,6 @@
 TaskForCursor TaskCursor;
 
 namespace cursor_module {
-namespace {
-constexpr uint32_t kGreyed = 0x2000000;
-}  // namespace
-
 Menu& M() { return TaskCursor.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 _SysRunInfoOp& Run() { return *TaskCursor.Sys().runStatus; }
@@ -30,10 +26,7 @@ task_manage& Manager() { return TaskCursor.Manager(); }
 void Message(int n) {
   if (TaskCursor.Sys().message) TaskCursor.Sys().message->SetMessage(n);
 }
-void Offer(int n, bool on) {
-  const uint32_t a = uint32_t(M().GetItemAttribute(n));
-  M().SetItemAttribute(n, on ? a & ~kGreyed : a | kGreyed);
-}
+void Offer(int n, bool on) { M().EnableItem(n, on); }
 void List() {
   Manager().AddUserTaskProcess(kCursorTaskId, kAttrProcess, 0);
   Manager().AddUserTaskDisplay(kCursorTaskId, kAttrDisplay, 0);
@@ -42,10 +35,7 @@ void Unlist() {
   Manager().DelUserTaskDisplay(kCursorTaskId);
   Manager().DelUserTaskProcess(kCursorTaskId);
 }
-void LimitItems() {
-  for (int n = kCurEnable; n <= kCurHoriUnitXY; ++n)
-    if (M().GetItemAttribute(n) && Item(n) >= std::max(1, M().GetMenuItemMaxSel(n))) M().SetMenuItem(n, 0);
-}
+void LimitItems() { M().ClampItems(); }
 int MathItem(int n) {
   task* math = Manager().FindTaskbyId(kTaskMath);
   return math && !math->TaskMenu.MenuIsNull() ? int(uint16_t(math->TaskMenu.GetMenuItem(n))) : -1;

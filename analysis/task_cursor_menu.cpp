@@ -9,6 +9,7 @@
 #include "analysis/task_cursor.h"
 #include "analysis/task_cursor_internal.h"
 #include "core/eeprom_map.h"
+#include "core/menu_def.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -17,7 +18,6 @@
 namespace {
 using namespace cursor_module;
 
-constexpr uint32_t kChoice = 0x4000006;  // a choice item with its value shown
 constexpr int kMsgAlternate = 89, kMsgFftSplit = 97;
 constexpr int kSplitShift = 208;
 constexpr int kSplitRange[2][2] = {{33, 233}, {241, 441}};
@@ -28,18 +28,18 @@ constexpr uint16_t kAssistSetItem = 3;
 constexpr int kGainPageSelector = 30;
 constexpr int kMathFftSplitItem = 60;
 
-struct ItemRow {
-  int n;
-  const char* name;
-  int choices;
-  MenuHandler handler;
-};
-const ItemRow kItems[] = {
-    {kCurEnable, "Enable", 2, Cursor_Enable},          {kCurType, "Type", 2, Cursor_Type},
-    {kCurSource, "Source", 3, Cursor_Source},          {kCurMode, "Mode", 2, Cursor_Mode},
-    {kCurEnableXY, "Enable-XY", 2, Cursor_Enable},     {kCurTypeXY, "Type-XY", 2, Cursor_Type},
-    {kCurModeXY, "Mode-XY", 2, Cursor_Mode},           {kCurSourceXY, "Source-XY", 2, Cursor_Source},
-    {kCurHoriUnitXY, "HoriUnit-XY", 2, Cursor_Hori_Unit},
+// A stored value that is none of the item's choices (a blank EEPROM, a
+// hand-made setup) takes choice 0.
+const MenuItemDef kItems[] = {
+    {kCurEnable, "Enable", kMenuChoice, 2, Cursor_Enable, MenuChoices()},
+    {kCurType, "Type", kMenuChoice, 2, Cursor_Type, MenuChoices()},
+    {kCurSource, "Source", kMenuChoice, 3, Cursor_Source, MenuChoices()},
+    {kCurMode, "Mode", kMenuChoice, 2, Cursor_Mode, MenuChoices()},
+    {kCurEnableXY, "Enable-XY", kMenuChoice, 2, Cursor_Enable, MenuChoices()},
+    {kCurTypeXY, "Type-XY", kMenuChoice, 2, Cursor_Type, MenuChoices()},
+    {kCurModeXY, "Mode-XY", kMenuChoice, 2, Cursor_Mode, MenuChoices()},
+    {kCurSourceXY, "Source-XY", kMenuChoice, 2, Cursor_Source, MenuChoices()},
+    {kCurHoriUnitXY, "HoriUnit-XY", kMenuChoice, 2, Cursor_Hori_Unit, MenuChoices()},
 };
 
 menu BuildMenu() {
@@ -47,11 +47,7 @@ menu BuildMenu() {
   std::snprintf(m.name, sizeof m.name, "%s", "Cursor");
   DefineMenuPage(&m, 0, "CURSOR-YT", uint32_t(kCursorTaskId) << 8, CursorMenuOp);
   DefineMenuPage(&m, kCursorPageXY, "CURSOR-XY", uint32_t(kCursorTaskId) << 8 | 1, CursorMenuOp);
-  for (const ItemRow& r : kItems) {
-    const EepromItem* e = FindEepromItem(kEeCursor, r.n);
-    DefineMenuItem(&m, r.n, r.name, kChoice, r.choices, r.handler, e ? MENU_U8 : MENU_NOT_STORED,
-                   e ? e->address : -1);
-  }
+  DefineMenuItems(&m, kEeCursor, kItems);
   return m;
 }
 

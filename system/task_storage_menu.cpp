@@ -9,6 +9,7 @@
 
 #include "acquisition/y_system.h"
 #include "core/eeprom_map.h"
+#include "core/menu_def.h"
 #include "core/ids.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -23,9 +24,7 @@
 using namespace storage_module;
 
 namespace {
-constexpr uint32_t kChoice = 0x4000006;  // a choice item with its value shown
-constexpr uint32_t kAction = 0x1;        // title only
-constexpr uint32_t kNamed = 0x4000406;   // its value text set by the module
+constexpr uint32_t kNamed = kMenuText | MENU_ATTR_FOCUS;  // its text set by the module; the knob steps its number
 constexpr uint32_t kHideRecVideo = 1u << 4;
 constexpr int kTypeItems[] = {kStoType, kStoTypeSet, kStoTypeRef, kStoTypePrt};
 constexpr int kTypes = 5;
@@ -35,39 +34,32 @@ constexpr int kMathShown = 0x20;
 constexpr uint16_t kPrintScreenKey = 55;
 constexpr uint16_t kAssistKey = 1;
 
-struct ItemRow {
-  int n;
-  const char* name;
-  uint32_t attribute;
-  int choices;
-  MenuHandler handler;
-};
-const ItemRow kItems[] = {
-    {kStoType, "Type", kChoice, kTypes, Storage_Type},
-    {kStoSource, "Source", kChoice, 2, Storage_Source},
-    {kStoDisk, "Disk", kChoice, 3, Storage_Disk},
-    {kStoWaveName, "Input Name", kNamed | MENU_ATTR_FOCUS, 1, Storage_InputName},
-    {kStoSaveWave, "Save", kAction, 1, Storage_SaveWave},
-    {kStoTypeSet, "Type", kChoice, kTypes, Storage_Type},
-    {kStoDiskSet, "Disk", kChoice, 2, Storage_Disk},
-    {kStoSetName, "Input Name", kNamed | MENU_ATTR_FOCUS, 1, Storage_InputName},
-    {kStoSaveSet, "Save", kAction, 1, Storage_SaveSet},
-    {kStoLoadSet, "Load", kAction, 1, Storage_LoadSet},
-    {kStoTypeRef, "Type", kChoice, kTypes, Storage_Type},
-    {kStoRefSel, "Ref Sel", kChoice, 2, Storage_RefSel},
-    {kStoDiskRef, "Disk", kChoice, 2, Storage_Disk},
-    {kStoLoadRef, "Load", kAction, 1, Storage_LoadWave},
-    {kStoClearRef, "Clear", kAction, 1, Storage_ClearWave},
-    {kStoTypePrt, "Type", kChoice, kTypes, Storage_Type},
-    {kStoPrtFormat, "Fomat", kChoice, 2, Storage_PrintScreen_Format},
-    {kStoPrtSave, "Save", kAction, 1, Storage_PrintScreen_Save},
-    {kStoInputDelete, "Delete", kAction, 1, Storage_InputDelete},
-    {kStoInputSure, "Sure", kAction, 1, Storage_InputSure},
-    {kStoInputBack, "Back", kAction, 1, Storage_InputBack},
-    {kStoCancel, "Cancel", kAction, 1, Storage_Cancel},
-    {kStoOverlay, "Overlay", kAction, 1, Storage_Overlay},
-    {kStoLoadSure, "Sure", kAction, 1, Storage_LoadSure},
-    {kStoLoadBack, "Back", kAction, 1, Storage_LoadBack},
+const MenuItemDef kItems[] = {
+    {kStoType, "Type", kMenuChoice, kTypes, Storage_Type, MenuChoices()},
+    {kStoSource, "Source", kMenuChoice, 2, Storage_Source, MenuChoices()},
+    {kStoDisk, "Disk", kMenuChoice, 3, Storage_Disk, MenuChoices()},
+    {kStoWaveName, "Input Name", kNamed, 1, Storage_InputName},
+    {kStoSaveWave, "Save", kMenuAction, 1, Storage_SaveWave},
+    {kStoTypeSet, "Type", kMenuChoice, kTypes, Storage_Type, MenuChoices()},
+    {kStoDiskSet, "Disk", kMenuChoice, 2, Storage_Disk, MenuChoices()},
+    {kStoSetName, "Input Name", kNamed, 1, Storage_InputName},
+    {kStoSaveSet, "Save", kMenuAction, 1, Storage_SaveSet},
+    {kStoLoadSet, "Load", kMenuAction, 1, Storage_LoadSet},
+    {kStoTypeRef, "Type", kMenuChoice, kTypes, Storage_Type, MenuChoices()},
+    {kStoRefSel, "Ref Sel", kMenuChoice, 2, Storage_RefSel, MenuChoices()},
+    {kStoDiskRef, "Disk", kMenuChoice, 2, Storage_Disk, MenuChoices()},
+    {kStoLoadRef, "Load", kMenuAction, 1, Storage_LoadWave},
+    {kStoClearRef, "Clear", kMenuAction, 1, Storage_ClearWave},
+    {kStoTypePrt, "Type", kMenuChoice, kTypes, Storage_Type, MenuChoices()},
+    {kStoPrtFormat, "Fomat", kMenuChoice, 2, Storage_PrintScreen_Format, MenuChoices()},
+    {kStoPrtSave, "Save", kMenuAction, 1, Storage_PrintScreen_Save},
+    {kStoInputDelete, "Delete", kMenuAction, 1, Storage_InputDelete},
+    {kStoInputSure, "Sure", kMenuAction, 1, Storage_InputSure},
+    {kStoInputBack, "Back", kMenuAction, 1, Storage_InputBack},
+    {kStoCancel, "Cancel", kMenuAction, 1, Storage_Cancel},
+    {kStoOverlay, "Overlay", kMenuAction, 1, Storage_Overlay},
+    {kStoLoadSure, "Sure", kMenuAction, 1, Storage_LoadSure},
+    {kStoLoadBack, "Back", kMenuAction, 1, Storage_LoadBack},
 };
 struct PageRow {
   int first;
@@ -86,11 +78,7 @@ menu BuildMenu() {
   std::snprintf(m.name, sizeof m.name, "%s", "Storage");
   for (const PageRow& p : kPages)
     DefineMenuPage(&m, p.first / kMenuSlots, p.name, uint32_t(kStorageTaskId) << 8 | uint32_t(p.first), p.handler);
-  for (const ItemRow& r : kItems) {
-    const EepromItem* e = FindEepromItem(kEeStorage, r.n);
-    DefineMenuItem(&m, r.n, r.name, r.attribute, r.choices, r.handler, e ? MENU_U8 : MENU_NOT_STORED,
-                   e ? e->address : -1);
-  }
+  DefineMenuItems(&m, kEeStorage, kItems);
   return m;
 }
 

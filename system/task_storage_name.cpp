@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/msg.h"
+#include "core/setup_block.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
@@ -196,30 +197,14 @@ int TaskForStorage::LoadLanguage(int reload) {
   return rc < 0 ? -1 : 0;
 }
 
+// The module's own block "TASK-STORAGE": the image of its item values.
 int TaskForStorage::Stroage(taskresponse* r) {
+  constexpr char kLabel[] = "TASK-STORAGE";
   return RunSetupBlock(
-      r,
-      [](SetupFileRecord* rec) {
-        constexpr char kLabel[] = "TASK-STORAGE\r\n";
-        constexpr int kLabelBytes = int(sizeof kLabel - 1);
-        const int room = rec->length - rec->used - kLabelBytes - 2;
-        if (rec->used < 0 || room <= 0) return false;
-        uint8_t* at = rec->buffer + rec->used;
-        const int n = TaskStorage.TaskMenu.MenuAllItemCopyMem(&TaskStorageMenu, at + kLabelBytes, size_t(room));
-        if (n < 0) return false;
-        std::memcpy(at, kLabel, kLabelBytes);
-        std::memcpy(at + kLabelBytes + n, "\r\n", 2);
-        rec->used += kLabelBytes + n + 2;
-        return true;
-      },
-      [](SetupFileRecord* rec) {
-        constexpr char kLabel[] = "TASK-STORAGE";
-        const int at = CommonSubProg.ScanMarkLabel(reinterpret_cast<const char*>(rec->buffer), kLabel, rec->length);
-        const int start = at + int(sizeof kLabel - 1) + 2;
-        if (at < 0 || start > rec->length) return false;
-        if (TaskStorage.TaskMenu.MenCopytoMenuAllItem(&TaskStorageMenu, rec->buffer + start,
-                                                      size_t(rec->length - start)) < 0)
-          return false;
+      r, [&](SetupFileRecord* rec) { return SaveMenuBlock(rec, kLabel, TaskMenu, &TaskStorageMenu); },
+      [&](SetupFileRecord* rec) {
+        if (!LoadMenuBlock(*rec, kLabel, TaskMenu, &TaskStorageMenu)) return false;
+        TaskMenu.ClampItems();
         Storage_Type(kNoKey);
         return true;
       });

@@ -9,6 +9,7 @@
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
+#include "core/setup_block.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
