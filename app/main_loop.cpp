@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "core/ids.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/msg.h"
 #include "core/mymutex.h"
 #include "core/rs232.h"
@@ -104,10 +105,10 @@ void HandleFinishedAcquisition() {
     ReadDecodeAndRecords(requested, SysRunStatus.GetAcquireStatus(0), realTimeBase);
   }
 
-  QelControl.SendRealControl(170, 1);
+  QelControl.SendRealControl(fpga::kRasterRead, 1);
   QelControl.ReadQel(QelWaveData);
   WaveOp.SetNewWaveFlag(2);
-  QelControl.SendRealControl(170, 0);
+  QelControl.SendRealControl(fpga::kRasterRead, 0);
 
   const int replayed = TaskSystem.RunOpCmd();  // negative: nothing was queued
   TaskSystem.DelayRunOpCmd();
@@ -211,7 +212,7 @@ void SysRefresh() {
   if (SysRunStatus.IsPushKey()) lastPoll = now;
   if (now - lastPoll > 300000) {
     GetRealSysAcqStatus();
-    if (QelControl.ReadAnyReg(804) == 1) SysRunStatus.SetInterruptFlag();
+    if (QelControl.ReadAnyReg(fpga::kDone) == 1) SysRunStatus.SetInterruptFlag();
     lastPoll = now;
   }
   int32_t sec, usec;

@@ -45,7 +45,6 @@ constexpr ItemValue kInitValues[] = {
 menu TaskTriggerMenu;
 Menu* TriggerMenu = nullptr;
 TaskForTrigger TaskTrigger;
-instr TaskTriggerInstrStandard[] = {{"", nullptr}};
 
 TaskForTrigger::TaskForTrigger() { BuildTriggerMenu(&TaskTriggerMenu); }
 
