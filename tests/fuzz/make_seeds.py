@@ -155,6 +155,15 @@ def main():
     put("ws_frames", "fragments", ws_frame(1, b"hel", fin=False) + ws_frame(9, b"p")
         + ws_frame(0, b"lo"))
     put("ws_frames", "ping_close", ws_frame(9, b"x") + ws_frame(8, b"\x03\xe8"))
+    # Stored files: the setup and the waveform file the instrument writes
+    # (FILE:SAVE "SEED.dat",FLASH and FILE:SAVE "SEED.wav",CHANnel1,FLASH)
+    # are kept as corpus/setup_file/instrument.dat and corpus/wave_file/ch1.wav;
+    # the seeds made here are cut or hand-made from them.
+    setup = (CORPUS / "setup_file" / "instrument.dat").read_bytes()
+    put("setup_file", "cut.dat", setup[:20000])
+    wave = (CORPUS / "wave_file" / "ch1.wav").read_bytes()
+    put("wave_file", "ch2_ref.wav", wave[:12] + b"1" + wave[13:])
+    put("wave_file", "short.wav", wave[:17473 + 100])
 
 
 if __name__ == "__main__":
