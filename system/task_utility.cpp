@@ -12,7 +12,6 @@
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "remote/scpi_table.h"
 #include "system/ip_config.h"
 #include "system/pass_fail.h"
 #include "system/recorder_pages.h"
@@ -22,7 +21,6 @@
 #include "ui/qel_draw.h"
 
 TaskForUtility TaskUtility;
-instr TaskUtilityInstrStandard[] = {{"", nullptr}};
 
 namespace {
 constexpr int kRecFrameWord = 172, kRecEnableWord = 230;
