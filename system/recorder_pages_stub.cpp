@@ -10,6 +10,11 @@ uint32_t GetMaxFrame() { return 0; }
 void Rec_SetMaxFrame(uint32_t) {}
 int Rec_GetState() { return kRecIdle; }
 int Rec_GetMode() { return 0; }
+void Rec_Enable(bool) {}
+int Get_Rec_Enabled() { return 0; }
+int Rec_PlayOneFrame(int) { return -1; }
+int Rec_GetCurrentFrame() { return 0; }
+int Rec_GetRecordedFrames() { return 0; }
 
 int Utility_RecMenuOp(keypara) { return 0; }
 int Utility_Rec_Op_Play(keypara) { return 0; }

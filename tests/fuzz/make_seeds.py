@@ -103,6 +103,12 @@ def main():
         put("picture", name.replace("/", "_"), (data / "PicResource" / name).read_bytes())
     put("font", "Arial_9", b"\x00" + (data / "ASCII/Arial_9.dat").read_bytes())
     put("font", "symbol-glyphs", b"\x0c" + (data / "ASCII/SpecialChar.dat").read_bytes())
+    put("device_info", "Information", b"\x00" + (data / "Information").read_bytes())
+    put("device_info", "SN.txt", b"\x01[SERIAL] QX0001\n")
+    bmp_head = b"BM" + struct.pack("<IHHIIiiHHIIiiII", 1152054, 0, 0, 54, 40, 800, 480, 1, 24, 0, 1152000,
+                                   2835, 2835, 0, 0)
+    put("screenshot_view", "header_only.bmp", bmp_head)
+    put("screenshot_view", "short_rows.bmp", bmp_head + bytes(range(256)) * 40)
     cali = factory / "home/user/Hardware/ChCaliDataForQEL2200KS.bin"
     put("cali", "factory.bin", cali.read_bytes())
     put("web_json", "password", b"\x00" + b'{"user_name":"admin","password":"admin"}')
