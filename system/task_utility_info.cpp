@@ -46,12 +46,6 @@ bool Value(const std::string& text, const char* key, char* row) {
 }
 }  // namespace
 
-int TaskForUtility::Initialize() {
-  LoadSysInformation();
-  GetSerialNumber();
-  return 0;
-}
-
 int TaskForUtility::LoadSysInformation() {
   std::string text;
   if (!ReadText(kInfoFile, &text)) return -1;
