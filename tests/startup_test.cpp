@@ -200,7 +200,7 @@ TEST_F(Running, AModuleKeySwitchesModuleAndSavesItInTheEeprom) {
   bench.Key(62);  // UTILITY
   EXPECT_EQ(TaskManage.GetTaskCurrId(), 18);
   EXPECT_EQ(TaskManage.GetLastTaskCurrId(), 6);
-  EXPECT_EQ(TaskUtility.lastKey, 62);
+  EXPECT_EQ(TaskUtility.TaskMenu.GetCurrPage(), 1);  // the key reached its menu: the page it keeps
   EXPECT_EQ(bench.EepromWord(EE_TASK_ID), 18);
   EXPECT_EQ(bench.EepromByte(EE_TASK_PAGE), 1);
 }
