@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/sys_run_info.h"
 #include "platform/root.h"
 #include "system/task_utility.h"
 
@@ -12,6 +13,7 @@ char SysInformation[kInfoRows][kInfoChars] = {};
 namespace {
 constexpr char kInfoFile[] = "Data/Information";
 constexpr char kSnFile[] = "SN.txt";
+constexpr char kOwnBrand[] = "KOLVET";
 constexpr int kFileMax = 8192;
 const char* const kKeys[kInfoRows] = {"[FACTORY]", "[MODEL]", "[HARDWARE]", "[SOFTWARE]",     "[LOGIC]",
                                       "[DATE]",    "[CHANNEL]", "[PROTOCOL]", "[TYPE]",        "[CODE]",
@@ -53,6 +55,10 @@ int TaskForUtility::LoadSysInformation() {
     if (i == kInfoLogic || i == kInfoSerial) continue;
     if (!Value(text, kKeys[i], SysInformation[i])) std::printf("%s file is Error!   %s \n", kInfoFile, kKeys[i]);
   }
+  // The maker's own brand: the web control starts, and the USB folders are the maker's.
+  const bool own = std::strcmp(SysInformation[kInfoFactory], kOwnBrand) == 0;
+  SysRunStatus.Set_OEM(own ? 1 : 0);
+  SysRunStatus.SetCustomerFlag(own ? 0 : 1);
   return 0;
 }
 
