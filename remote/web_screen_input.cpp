@@ -121,11 +121,12 @@ int osc_state_store = kNone;
 void Post(int code, int step) { KeyBoard.AppendScpiKey(code, step); }
 
 // Moves a list's cursor from `current` to `target` with the select knob, then pushes.
+// No turn when it is there already: a remote turn of 0 steps still moves one.
 void SelectByKnob(int current, int target, int up, int down) {
   const int d = target - current;
   if (d > 0)
     Post(up, d);
-  else
+  else if (d < 0)
     Post(down, -d);
   Post(kKeySelectPush, 0);
 }
