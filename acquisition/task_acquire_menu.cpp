@@ -10,6 +10,7 @@
 #include "core/control.h"
 #include "core/draw_hooks.h"
 #include "core/eeprom_map.h"
+#include "core/menu_def.h"
 #include "core/i2c_storage.h"
 #include "core/msg.h"
 #include "core/request.h"
@@ -29,38 +30,23 @@ constexpr int kHoriZoomSelector = 1, kRecorderSelector = 38;
 constexpr uint16_t kAverageCountLimit = 8192;  // item 1 holds a count in 1..8192
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 
-constexpr uint32_t kChoice = 0x4000006;       // a choice item with its value shown
-constexpr uint32_t kKnobNumber = 0x4001012;   // a "%d" value that takes the select knob
-constexpr uint32_t kAction = 0x1;             // title only
-
-// One item of the definition. The EEPROM address comes from the map for the
-// stored items; the averaging count is kept as its selection in byte 119
-// instead (a count up to 8192 does not fit the map's byte).
-struct ItemRow {
-  int n;
-  const char* name;
-  uint32_t attribute;
-  int choices;  // the texts' count replaces it once they are loaded
-  bool stored;
-  MenuHandler handler;
-};
-const ItemRow kItems[] = {
-    {kAcqMode, "Mode", kChoice, 4, true, Acqure_Mode},
-    {kAcqAverage, "Average", kKnobNumber | kAcqItemDisabled, 1, false, Acqure_Average},
-    {kAcqMemDepth, "Mem Depth", kChoice, 7, true, Acqure_MemDepth},
-    {kAcqFastAcq, "FastAcq", kAction, 1, false, Acqure_FastAcq},
-    {kAcqWaveType, "WaveType", kAction | kAcqItemDisabled, 1, false, Acqure_WaveType},
+// The averaging count is kept as its selection in byte 119 instead of the
+// map's byte (a count up to 8192 does not fit it).
+const MenuItemDef kItems[] = {
+    {kAcqMode, "Mode", kMenuChoice, 4, Acqure_Mode, MenuLimits(0, 0, kAcqModeAverage)},
+    {kAcqAverage, "Average", kMenuKnobInt | kAcqItemDisabled, 1, Acqure_Average, kMenuUnranged, MenuStore::kNotStored},
+    // A depth outside the table takes the run state's own default, 7K (the
+    // factory setting, automatic, is written by Default only).
+    {kAcqMemDepth, "Mem Depth", kMenuChoice, 7, Acqure_MemDepth, MenuLimits(kAcqMemDepthDefault, 0, kAcqMemDepthLast)},
+    {kAcqFastAcq, "FastAcq", kMenuAction, 1, Acqure_FastAcq, kMenuUnranged, MenuStore::kNotStored},
+    {kAcqWaveType, "WaveType", kMenuAction | kAcqItemDisabled, 1, Acqure_WaveType, kMenuUnranged, MenuStore::kNotStored},
 };
 
 menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Acquire");
   DefineMenuPage(&m, 0, "Acquire", uint32_t(kTaskAcquire) << 8, AcquireMenuOp);
-  for (const ItemRow& r : kItems) {
-    const int address = r.stored ? EepromItemAddress(kEeAcquire, r.n) : -1;
-    DefineMenuItem(&m, r.n, r.name, r.attribute, r.choices, r.handler, address < 0 ? MENU_NOT_STORED : MENU_U8,
-                   address);
-  }
+  DefineMenuItems(&m, kEeAcquire, kItems);
   return m;
 }
 
@@ -105,12 +91,7 @@ void AcquireSyncRunState() {
 
 void Acqure_SetAverageMenuType(int16_t t) { Enable(kAcqAverage, t != 8); }
 
-// A mode outside the table is normal, a depth outside it the run state's own
-// default, 7K (the factory setting, automatic, is written by Default only).
-void AcquireLimitItems() {
-  if (Item(kAcqMode) > kAcqModeAverage) M().SetMenuItem(kAcqMode, 0);
-  if (Item(kAcqMemDepth) > kAcqMemDepthLast) M().SetMenuItem(kAcqMemDepth, kAcqMemDepthDefault);
-}
+void AcquireLimitItems() { M().ClampItems(); }
 
 void AcquireParaReSet() {
   const int sel = TaskForAcquire::ScanMark(TaskForAcquire::Average, 0, int16_t(Item(kAcqAverage)),

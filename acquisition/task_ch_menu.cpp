@@ -1,35 +1,18 @@
 // The pages of a channel menu, placed by the channel's layout.
 #include <cstdio>
-#include <cstring>
 
 #include "acquisition/task_ch_module.h"
-#include "core/eeprom_map.h"
+#include "core/menu_def.h"
 
 namespace {
-// Item attributes (bits of the menu engine and the menu drawing).
-constexpr uint32_t kTitle = 0x1;             // title only: a page step or an action
-constexpr uint32_t kChoice = 0x4000006;      // a choice item with its value shown
-constexpr uint32_t kActive = 0x20;           // drawn active: the V/div knob's push toggles it
-constexpr uint32_t kKnobNumber = 0x4000072;  // a number with the knob focus and the keypad
-constexpr uint32_t kRatioFormat = 0x20000;   // "%3.3fX"
-constexpr uint32_t kMvPerAFormat = 0x40000;  // "%3.3fmV/A"
-constexpr uint32_t kText = 0x4100402;        // the first text of its list, key icon
-constexpr uint32_t kDisabled = 0x2000000;
+constexpr uint32_t kActive = MENU_ATTR_FOCUS_FIRST;  // drawn active: the V/div knob's push toggles it
 
-struct Slot {
-  int16_t item;
-  uint32_t attribute;
-  int16_t choices;
-  MenuHandler handler;
-};
-
-void Place(menu* record, int task, const Slot& s) {
-  if (s.item < 0 || s.item >= kMenuItems) return;
-  char name[16];
-  std::snprintf(name, sizeof name, "Item%d", s.item);
-  const EepromItem* e = FindEepromItem(task, s.item);
-  const uint32_t width = !e ? MENU_NOT_STORED : e->width == kEeU32 ? MENU_U32 : e->width == kEeU16 ? MENU_U16 : MENU_U8;
-  DefineMenuItem(record, s.item, name, s.attribute, s.choices, s.handler, width, e ? e->address : -1);
+// A stored choice outside the item's list takes the item's EEPROM default.
+MenuRange ChoiceRange(const ChannelLayout& l, int item, int choices) {
+  if (choices <= 1) return kMenuUnranged;
+  for (int i = 0; i < l.defaultCount; ++i)
+    if (l.defaults[i].item == item) return MenuChoices(l.defaults[i].value);
+  return MenuChoices();
 }
 
 int LastSlot(int page) { return page * kMenuSlots + kMenuSlots - 1; }
@@ -38,31 +21,32 @@ int LastSlot(int page) { return page * kMenuSlots + kMenuSlots - 1; }
 void BuildChannelMenu(menu* record, const ChannelLayout& l, const ChannelHandlers& h) {
   *record = menu{};
   std::snprintf(record->name, sizeof record->name, "%s", l.name);
-  const Slot slots[] = {
-      {kChCoupling, kChoice, 3, h.coupling},
-      {kChBwLimit, kChoice, 2, h.bwLimit},
-      {kChVoltsDiv, kChoice | kActive, 2, h.voltsDiv},
-      {kChInvert, kChoice, 2, h.invert},
-      {kChNext, kTitle, 1, h.next},
-      {kChProbeType, kChoice, 2, h.probeType},
-      {kChProbe, kChoice, 8, h.probe},
-      {kChCustom, kKnobNumber | kRatioFormat | kDisabled, 1, h.custom},
-      {kChUnit, kChoice, 4, h.unit},
-      {kChNext2, kTitle, 1, h.next2},
-      {l.probeTypeA, kChoice, 2, h.probeTypeA},
-      {l.probeA, kChoice, 5, h.probeA},
-      {l.customA, kKnobNumber | kMvPerAFormat | kDisabled, 1, h.custom},
-      {l.unitA, kChoice, 4, h.unitA},
-      {int16_t(LastSlot(l.currentPage)), kTitle, 1, h.back},
-      {l.labelOn, kChoice, 2, h.labelOnOff},
-      {l.labelLib, kChoice | kDisabled, 13, h.labelLab},
-      {l.labelEdit, kText | kDisabled, 1, h.labelEdit},
-      {int16_t(LastSlot(l.labelPage)), kTitle, 1, h.back},
-      {l.labelDel, kTitle, 1, h.labelDel},
-      {l.labelOk, kTitle, 1, h.labelOk},
-      {int16_t(LastSlot(l.keyboardPage)), kTitle, 1, h.labelBack},
+  MenuItemDef rows[] = {
+      {kChCoupling, nullptr, kMenuChoice, 3, h.coupling},
+      {kChBwLimit, nullptr, kMenuChoice, 2, h.bwLimit},
+      {kChVoltsDiv, nullptr, kMenuChoice | kActive, 2, h.voltsDiv},
+      {kChInvert, nullptr, kMenuChoice, 2, h.invert},
+      {kChNext, nullptr, kMenuAction, 1, h.next},
+      {kChProbeType, nullptr, kMenuChoice, 2, h.probeType},
+      {kChProbe, nullptr, kMenuChoice, 8, h.probe},
+      {kChCustom, nullptr, kMenuKeypadNumber | MENU_FMT_RATIO | MENU_ATTR_DISABLED, 1, h.custom},
+      {kChUnit, nullptr, kMenuChoice, 4, h.unit},
+      {kChNext2, nullptr, kMenuAction, 1, h.next2},
+      {l.probeTypeA, nullptr, kMenuChoice, 2, h.probeTypeA},
+      {l.probeA, nullptr, kMenuChoice, 5, h.probeA},
+      {l.customA, nullptr, kMenuKeypadNumber | MENU_FMT_MV_PER_A | MENU_ATTR_DISABLED, 1, h.custom},
+      {l.unitA, nullptr, kMenuChoice, 4, h.unitA},
+      {int16_t(LastSlot(l.currentPage)), nullptr, kMenuAction, 1, h.back},
+      {l.labelOn, nullptr, kMenuChoice, 2, h.labelOnOff},
+      {l.labelLib, nullptr, kMenuChoice | MENU_ATTR_DISABLED, 13, h.labelLab},
+      {l.labelEdit, nullptr, kMenuText | MENU_ATTR_DISABLED, 1, h.labelEdit},
+      {int16_t(LastSlot(l.labelPage)), nullptr, kMenuAction, 1, h.back},
+      {l.labelDel, nullptr, kMenuAction, 1, h.labelDel},
+      {l.labelOk, nullptr, kMenuAction, 1, h.labelOk},
+      {int16_t(LastSlot(l.keyboardPage)), nullptr, kMenuAction, 1, h.labelBack},
   };
-  for (const Slot& s : slots) Place(record, l.taskId, s);
+  for (MenuItemDef& r : rows) r.range = ChoiceRange(l, r.n, r.choices);
+  DefineMenuItems(record, l.taskId, rows);
 
   // Page ids: three pages to the indicator (the front end, the probe page in
   // force, the label); the keyboard page shows none.

@@ -13,6 +13,7 @@
 #include "core/i2c_storage.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
+#include "core/setup_block.h"
 #include "core/task_manage.h"
 
 namespace {
@@ -22,7 +23,6 @@ constexpr int kAssistSetItem = 3;
 constexpr int kAssistBwLimit = 1;
 constexpr int kAssistVoltsDiv = 2;
 constexpr uint16_t kVoltsDivKey = 51;  // the soft key of the coarse/fine item
-constexpr char kCrLf[] = "\r\n";
 }  // namespace
 
 int ChannelTaskId(int ch) {
@@ -88,17 +88,8 @@ int TaskForChannel::Default() {
 // Values read from the EEPROM or a setup file that their items cannot hold
 // take the item's default: a blank EEPROM reads 0xFF everywhere.
 void TaskForChannel::Sanitize() {
-  const menu* m = TaskMenu.GetMenuInfo();
-  if (!m) return;
-  for (int n = 0; n < kMenuItems; ++n) {
-    const MenuItem& it = m->pages[n / kMenuSlots].items[n % kMenuSlots];
-    if (!it.attribute || it.choices <= 1) continue;
-    if (Item(n) < it.choices) continue;
-    uint16_t v = 0;
-    for (int i = 0; i < L.defaultCount; ++i)
-      if (L.defaults[i].item == n) v = L.defaults[i].value;
-    SetItem(n, v);
-  }
+  if (!TaskMenu.GetMenuInfo()) return;
+  TaskMenu.ClampItems();
   const float c = ItemF32(kChCustom);
   if (!std::isfinite(c) || c < 0.001f || c > 1000.0f) SetItem(kChCustom, ItemParaFromF32(1.0f));
   const float a = ItemF32(L.customA);
@@ -181,42 +172,15 @@ int TaskForChannel::AllParaReSet() {
 // ---- setup blocks ----
 
 int TaskForChannel::Stroage(taskresponse* r) {
-  if (!r) return -1;
-  SetupFileRecord rec;
-  std::memcpy(&rec, r->area, sizeof rec);
-  const int labelLen = int(std::strlen(ChLabel));
-  if (!rec.buffer || rec.used < 0 || rec.length < 0 || (rec.direction != 0 && rec.direction != 1)) {
-    rec.status = -1;
-  } else if (rec.direction == 0) {
-    const int image = rec.length - rec.used - labelLen - 4;  // room for the image
-    uint8_t* at = image > 0 ? rec.buffer + rec.used : nullptr;
-    const int n = at ? TaskMenu.MenuAllItemCopyMem(record_, at + labelLen + 2, size_t(image)) : -1;
-    if (n < 0) {
-      rec.status = -1;
-    } else {
-      std::memcpy(at, ChLabel, size_t(labelLen));
-      std::memcpy(at + labelLen, kCrLf, 2);
-      std::memcpy(at + labelLen + 2 + n, kCrLf, 2);
-      rec.used += labelLen + 4 + n;
-      rec.status = 0;
-    }
-  } else {
-    const int at = Sys()->common->ScanMarkLabel(reinterpret_cast<const char*>(rec.buffer), ChLabel, rec.length);
-    const int image = at + labelLen + 2;
-    if (at < 0) {
-      rec.status = at;
-    } else if (image > rec.length || std::memcmp(rec.buffer + at + labelLen, kCrLf, 2) != 0 ||
-               TaskMenu.MenCopytoMenuAllItem(record_, rec.buffer + image, size_t(rec.length - image)) < 0) {
-      rec.status = -1;
-    } else {
-      rec.status = 0;
-      Sanitize();
-      StoreAll();
-      AllParaReSet();
-    }
-  }
-  std::memcpy(r->area, &rec, sizeof rec);
-  return rec.status;
+  const auto save = [this](SetupFileRecord* rec) { return SaveMenuBlock(rec, ChLabel, TaskMenu, record_); };
+  const auto load = [this](SetupFileRecord* rec) {
+    if (!LoadMenuBlock(*rec, ChLabel, TaskMenu, record_)) return false;
+    Sanitize();
+    StoreAll();
+    AllParaReSet();
+    return true;
+  };
+  return RunSetupBlock(r, save, load);
 }
 
 // ---- key words and the task interface ----

@@ -5,129 +5,108 @@
 #include "acquisition/task_hori.h"
 #include "acquisition/task_hori_service.h"
 #include "core/eeprom_map.h"
+#include "core/menu_def.h"
 
 namespace {
-// Item attributes (bits of the menu engine and the menu drawing).
-constexpr uint32_t kAction = 0x1;               // title only: an action or a page step
-constexpr uint32_t kChoice = 0x4000006;         // a choice item with its value shown
-constexpr uint32_t kKnobNumber = 0x4001012;     // a "%d" value that takes the select knob
-constexpr uint32_t kHoldOffTime = 0x4008072;    // a 4 ns time, knob focus, keypad icon
-constexpr uint32_t kDisabled = 0x2000000;
+constexpr uint32_t kHoldOffTime = kMenuKeypadNumber | MENU_FMT_TIME;  // a 4 ns time, keypad icon
+// Page 0's switches: a stored value other than off or on is off.
+constexpr MenuRange kSwitch = MenuLimits(0, 0, 1);
+// Multi-scope and split are not stored (multi-scope always starts off); the
+// actions of page 1 must never write the hold-off's bytes they share in the
+// EEPROM map.
+constexpr MenuStore kNone = MenuStore::kNotStored;
 
-// Stored items and their EEPROM places. The multi-scope, split and action
-// items of page 1 are not stored: multi-scope always starts off, and the
-// actions must never write the hold-off's bytes.
-struct Stored {
-  uint32_t width;
-  int address;
-};
-constexpr Stored kNone{MENU_NOT_STORED, -1};
-constexpr Stored kFormatStore{MENU_U8, 122};
-constexpr Stored kTypeStore{MENU_U8, 200};
-constexpr Stored kHoldOffStore{MENU_U32, 196};
-constexpr Stored kStartTestStore{MENU_U8, EE_START_TEST};
-constexpr Stored kFactoryStore{MENU_U8, EE_FACTORY_MODE};
-
-struct ItemRow {
-  int n;
-  const char* name;
-  uint32_t attribute;
-  int choices;  // the texts' count replaces it once they are loaded
-  MenuHandler handler;
-  Stored stored;
-};
-
-const ItemRow kItems[] = {
+const MenuItemDef kItems[] = {
     // Page 0.
-    {kHoriFormat, "TimeBase", kChoice, 2, Hori_Format, kFormatStore},
-    {kHoriType, "Type", kChoice, 2, Hori_Type, kTypeStore},
-    {kHoriMultiScope, "MultiScope", kChoice, 2, Hori_MultiScopeOnOff, kNone},
-    {kHoriSplit, "Split", kChoice | kDisabled, 2, Hori_MultiScopeChSplit, kNone},
-    {kHoriHoldOff, "HoldOff", kHoldOffTime, 1, Hori_HoldOff, kHoldOffStore},
+    {kHoriFormat, "TimeBase", kMenuChoice, 2, Hori_Format, kSwitch},
+    {kHoriType, "Type", kMenuChoice, 2, Hori_Type, kSwitch},
+    {kHoriMultiScope, "MultiScope", kMenuChoice, 2, Hori_MultiScopeOnOff, kSwitch},
+    {kHoriSplit, "Split", kMenuChoice | MENU_ATTR_DISABLED, 2, Hori_MultiScopeChSplit, kSwitch},
+    {kHoriHoldOff, "HoldOff", kHoldOffTime, 1, Hori_HoldOff},
     // Page 1.
-    {kHoriMultiScope2, "MultiScope", kChoice, 2, Hori_MultiScopeOnOff, kNone},
-    {kHoriSplit2, "Split", kChoice, 2, Hori_MultiScopeChSplit, kNone},
-    {kHoriChConfig, "ChConfig", kAction, 1, Hori_MultiScopeChConfig, kNone},
-    {kHoriRst, "RST", kAction, 1, Hori_MultiScopeRST, kNone},
-    {kHoriBack, "Back", kAction, 1, Hori_MultiScopeBack, kNone},
+    {kHoriMultiScope2, "MultiScope", kMenuChoice, 2, Hori_MultiScopeOnOff},
+    {kHoriSplit2, "Split", kMenuChoice, 2, Hori_MultiScopeChSplit},
+    {kHoriChConfig, "ChConfig", kMenuAction, 1, Hori_MultiScopeChConfig, kMenuUnranged, kNone},
+    {kHoriRst, "RST", kMenuAction, 1, Hori_MultiScopeRST, kMenuUnranged, kNone},
+    {kHoriBack, "Back", kMenuAction, 1, Hori_MultiScopeBack, kMenuUnranged, kNone},
     // Page 2.
-    {kSvcOpKeyRec, "OpKeyRec", kAction, 1, Hori_OpKeyRec, kNone},
-    {kSvcGain50mv, "Gain50MV", kAction, 1, Gain50MV, kNone},
-    {kSvcStartTest, "StartTest", kChoice, 3, StartTest, kStartTestStore},
-    {kSvcAdcConfig, "ADC", kAction, 1, AdcConfig, kNone},
-    {kSvcNext, "Next", kAction, 1, InternalFuncNext, kNone},
+    {kSvcOpKeyRec, "OpKeyRec", kMenuAction, 1, Hori_OpKeyRec},
+    {kSvcGain50mv, "Gain50MV", kMenuAction, 1, Gain50MV},
+    {kSvcStartTest, "StartTest", kMenuChoice, 3, StartTest},
+    {kSvcAdcConfig, "ADC", kMenuAction, 1, AdcConfig},
+    {kSvcNext, "Next", kMenuAction, 1, InternalFuncNext},
     // Page 3.
-    {kSvcSysReset, "Sys Rst", kAction, 1, SystemReset, kNone},
-    {kSvcMsgTest, "MsgTest", kKnobNumber, 1, MsgTest, kNone},
-    {kSvcTemperature, "Temperature", kChoice, 2, QelTemperatureOnOff, kNone},
-    {kSvcDebugMsg, "DebugMsg", kChoice, 2, TemperatureEnable, kNone},
-    {kSvcNext2, "Next", kAction, 1, InternalFuncNext2, kNone},
+    {kSvcSysReset, "Sys Rst", kMenuAction, 1, SystemReset},
+    {kSvcMsgTest, "MsgTest", kMenuKnobInt, 1, MsgTest},
+    {kSvcTemperature, "Temperature", kMenuChoice, 2, QelTemperatureOnOff},
+    {kSvcDebugMsg, "DebugMsg", kMenuChoice, 2, TemperatureEnable},
+    {kSvcNext2, "Next", kMenuAction, 1, InternalFuncNext2},
     // Page 4.
-    {kSvcPrintfQel, "PrintfQEL", kChoice, 2, InternalFuncPrintfQel, kNone},
-    {kSvcFpga, "FPGA", kAction, 1, Hori_MultiScopeChConfig, kNone},
-    {kSvcSoftPic, "SOFT PIC", kAction, 1, QelSoftPicTest, kNone},
-    {kSvcBack, "Back", kAction, 1, InternalFuncBack, kNone},
+    {kSvcPrintfQel, "PrintfQEL", kMenuChoice, 2, InternalFuncPrintfQel},
+    {kSvcFpga, "FPGA", kMenuAction, 1, Hori_MultiScopeChConfig},
+    {kSvcSoftPic, "SOFT PIC", kMenuAction, 1, QelSoftPicTest},
+    {kSvcBack, "Back", kMenuAction, 1, InternalFuncBack},
     // Page 5.
-    {kGuideDirection, "Direction", kChoice, 3, Guidance_Direction, kNone},
-    {kGuideSpeed, "Speed", kChoice, 3, Guidance_Speed, kNone},
-    {kGuideStart, "Start", kChoice, 2, Guidance_Start, kNone},
-    {kGuideBack, "Back", kAction, 1, Guidance_Back, kNone},
+    {kGuideDirection, "Direction", kMenuChoice, 3, Guidance_Direction},
+    {kGuideSpeed, "Speed", kMenuChoice, 3, Guidance_Speed},
+    {kGuideStart, "Start", kMenuChoice, 2, Guidance_Start},
+    {kGuideBack, "Back", kMenuAction, 1, Guidance_Back},
     // Page 6.
-    {kGainAdj, "GainAdj", kAction, 1, Gain50mvAdj, kNone},
-    {kGainSource, "Source", kChoice, 2, Gain50mvSource, kNone},
-    {kGainFactoryMode, "FactoryMode", kChoice, 2, Gain50mv_FactoryMode, kFactoryStore},
-    {kGainCaliPhase, "Cali Phase", kAction, 1, Gain50mv_ADCCaliPhase, kNone},
-    {kGainNext, "Back", kAction, 1, Gain50mvNext, kNone},
+    {kGainAdj, "GainAdj", kMenuAction, 1, Gain50mvAdj},
+    {kGainSource, "Source", kMenuChoice, 2, Gain50mvSource},
+    {kGainFactoryMode, "FactoryMode", kMenuChoice, 2, Gain50mv_FactoryMode},
+    {kGainCaliPhase, "Cali Phase", kMenuAction, 1, Gain50mv_ADCCaliPhase},
+    {kGainNext, "Back", kMenuAction, 1, Gain50mvNext},
     // Page 7.
-    {kHysAdj, "HYS Adj", kKnobNumber, 1, HYS_Adj, kNone},
-    {kInternal, "Internal", kAction, 1, InternalFunc, kNone},
-    {kGainBack, "Back", kAction, 1, Gain50mvBack, kNone},
+    {kHysAdj, "HYS Adj", kMenuKnobInt, 1, HYS_Adj},
+    {kInternal, "Internal", kMenuAction, 1, InternalFunc},
+    {kGainBack, "Back", kMenuAction, 1, Gain50mvBack},
     // Page 8.
-    {kAdcPll, "PLL", kAction, 1, Gain50mv_PLLConfig, kNone},
-    {kAdc1Phase, "Adc1 Phase", kKnobNumber, 1, Gain50mv_ADC1Phase, kNone},
-    {kAdc2Phase, "Adc2 Phase", kKnobNumber & ~uint32_t(MENU_ATTR_FOCUS), 1, Gain50mv_ADC2Phase, kNone},
-    {kAdcCaliPhase, "Cali Phase", kAction, 1, Gain50mv_ADCCaliPhase, kNone},
-    {kAdcNext, "Next", kAction, 1, Gain50mvAdcNext, kNone},
+    {kAdcPll, "PLL", kMenuAction, 1, Gain50mv_PLLConfig},
+    {kAdc1Phase, "Adc1 Phase", kMenuKnobInt, 1, Gain50mv_ADC1Phase},
+    {kAdc2Phase, "Adc2 Phase", kMenuKnobInt & ~uint32_t(MENU_ATTR_FOCUS), 1, Gain50mv_ADC2Phase},
+    {kAdcCaliPhase, "Cali Phase", kMenuAction, 1, Gain50mv_ADCCaliPhase},
+    {kAdcNext, "Next", kMenuAction, 1, Gain50mvAdcNext},
     // Page 9.
-    {kAdcInitPhase, "ADCInitPhase", kAction, 1, Gain50mv_ADCInitPhase, kNone},
-    {kAdcTest1, "TEST1", kKnobNumber, 1, Gain50mv_Test1, kNone},
-    {kAdcTest2, "TEST2", kChoice, 2, Gain50mv_Test2, kNone},
-    {kAdcTest3, "TEST3", kAction, 1, Gain50mv_Test3, kNone},
-    {kAdcTestNext, "Back", kAction, 1, Gain50mv_TestNext, kNone},
+    {kAdcInitPhase, "ADCInitPhase", kMenuAction, 1, Gain50mv_ADCInitPhase},
+    {kAdcTest1, "TEST1", kMenuKnobInt, 1, Gain50mv_Test1},
+    {kAdcTest2, "TEST2", kMenuChoice, 2, Gain50mv_Test2},
+    {kAdcTest3, "TEST3", kMenuAction, 1, Gain50mv_Test3},
+    {kAdcTestNext, "Back", kMenuAction, 1, Gain50mv_TestNext},
     // Page 10.
-    {kAdcCntClear, "CntClear", kAction, 1, Gain50mv_CntClear, kNone},
-    {kAdcTest4, "TEST4", kChoice, 2, Gain50mv_Test4, kNone},
-    {kAdcTest5, "TEST5", kChoice, 2, Gain50mv_Test5, kNone},
-    {kAdcTest6, "TEST6", kAction, 1, Gain50mv_Test6, kNone},
-    {kAdcTestNext2, "Back", kAction, 1, Gain50mv_TestNext2, kNone},
+    {kAdcCntClear, "CntClear", kMenuAction, 1, Gain50mv_CntClear},
+    {kAdcTest4, "TEST4", kMenuChoice, 2, Gain50mv_Test4},
+    {kAdcTest5, "TEST5", kMenuChoice, 2, Gain50mv_Test5},
+    {kAdcTest6, "TEST6", kMenuAction, 1, Gain50mv_Test6},
+    {kAdcTestNext2, "Back", kMenuAction, 1, Gain50mv_TestNext2},
     // Page 11.
-    {kAdcDataRes, "DataRes", kChoice, kDriveEntries, AdcAdjResistanceCurrent, kNone},
-    {kAdcDataCur, "DataCurr", kChoice, kDriveEntries, AdcAdjResistanceCurrent, kNone},
-    {kAdcClkRes, "ClkRes", kChoice, kDriveEntries, AdcAdjResistanceCurrent, kNone},
-    {kAdcClkCur, "ClkCur", kChoice, kDriveEntries, AdcAdjResistanceCurrent, kNone},
-    {kAdcBack, "Back", kAction, 1, Gain50mv_AdcBack, kNone},
+    {kAdcDataRes, "DataRes", kMenuChoice, kDriveEntries, AdcAdjResistanceCurrent},
+    {kAdcDataCur, "DataCurr", kMenuChoice, kDriveEntries, AdcAdjResistanceCurrent},
+    {kAdcClkRes, "ClkRes", kMenuChoice, kDriveEntries, AdcAdjResistanceCurrent},
+    {kAdcClkCur, "ClkCur", kMenuChoice, kDriveEntries, AdcAdjResistanceCurrent},
+    {kAdcBack, "Back", kMenuAction, 1, Gain50mv_AdcBack},
     // Page 12.
-    {kAgeRun, "AGE", kChoice, 2, ADC_AGE, kNone},
-    {kAgeMessage, "Message", kAction, 1, ADC_AGE_Mesage, kNone},
-    {kAgeClear, "Clear", kAction, 1, ADC_AGE_MesageClear, kNone},
-    {kAgeQc, "QC", kChoice, 2, ADC_AGE_QC, kNone},
-    {kAgeNext, "Back", kAction, 1, ADC_AGE_Next, kNone},
+    {kAgeRun, "AGE", kMenuChoice, 2, ADC_AGE},
+    {kAgeMessage, "Message", kMenuAction, 1, ADC_AGE_Mesage},
+    {kAgeClear, "Clear", kMenuAction, 1, ADC_AGE_MesageClear},
+    {kAgeQc, "QC", kMenuChoice, 2, ADC_AGE_QC},
+    {kAgeNext, "Back", kMenuAction, 1, ADC_AGE_Next},
     // Page 13.
-    {kAgeType, "adc type", kChoice, 2, ADC_Type, kNone},
-    {kAgeReturn, "ret", kAction, 1, ADC_AGE_Return, kNone},
-    {kAgeBack, "Back", kAction, 1, ADC_AGE_Back, kNone},
+    {kAgeType, "adc type", kMenuChoice, 2, ADC_Type},
+    {kAgeReturn, "ret", kMenuAction, 1, ADC_AGE_Return},
+    {kAgeBack, "Back", kMenuAction, 1, ADC_AGE_Back},
     // Page 14.
-    {kKeyRec, "OpKeyRec", kChoice, 2, OPKeyRecEnable, kNone},
-    {kKeyPlay, "KeyPlay", kChoice, 2, OPKeyPlayEnable, kNone},
-    {kKeyFileSel, "FileSel", kKnobNumber, 1, OPKeyRecFileSel, kNone},
-    {kKeyFileMode, "FileMode", kChoice, 2, OPKeyRecFileMode, kNone},
-    {kKeyBack, "Back", kAction, 1, OPKeyRecBack, kNone},
+    {kKeyRec, "OpKeyRec", kMenuChoice, 2, OPKeyRecEnable},
+    {kKeyPlay, "KeyPlay", kMenuChoice, 2, OPKeyPlayEnable},
+    {kKeyFileSel, "FileSel", kMenuKnobInt, 1, OPKeyRecFileSel},
+    {kKeyFileMode, "FileMode", kMenuChoice, 2, OPKeyRecFileMode},
+    {kKeyBack, "Back", kMenuAction, 1, OPKeyRecBack},
     // Page 15.
-    {kPhase1, "ADC1", kChoice, kAdcPhaseMax + 1, ADC1_PhaseAdj, kNone},
-    {kPhase2, "ADC2", kChoice, kAdcPhaseMax + 1, ADC2_PhaseAdj, kNone},
-    {kPhaseReset, "RST", kAction, 1, ADC_Reset, kNone},
-    {kPhaseReconfig, "Reconfig", kAction, 1, ADC_Reconfig, kNone},
-    {kPhaseBack, "Back", kAction, 1, ADC_PhaseAdjBack, kNone},
+    {kPhase1, "ADC1", kMenuChoice, kAdcPhaseMax + 1, ADC1_PhaseAdj},
+    {kPhase2, "ADC2", kMenuChoice, kAdcPhaseMax + 1, ADC2_PhaseAdj},
+    {kPhaseReset, "RST", kMenuAction, 1, ADC_Reset},
+    {kPhaseReconfig, "Reconfig", kMenuAction, 1, ADC_Reconfig},
+    {kPhaseBack, "Back", kMenuAction, 1, ADC_PhaseAdjBack},
 };
 
 struct PageRow {
@@ -149,8 +128,7 @@ menu BuildMenu() {
   std::snprintf(m.name, sizeof m.name, "%s", "Hori");
   for (const PageRow& p : kPages)
     DefineMenuPage(&m, p.page, p.name, uint32_t(kHoriTaskId) << 8 | uint32_t(p.page), p.handler);
-  for (const ItemRow& r : kItems)
-    DefineMenuItem(&m, r.n, r.name, r.attribute, r.choices, r.handler, r.stored.width, r.stored.address);
+  DefineMenuItems(&m, kEeHorizontal, kItems);
   return m;
 }
 }  // namespace

@@ -14,7 +14,7 @@
 #include "acquisition/voltage_tables.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
-#include "core/common_subprogram.h"
+#include "core/setup_block.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
 
@@ -22,10 +22,6 @@ using namespace sysmod;
 
 namespace {
 constexpr char kLabel[] = "TASK-SYSTEM";
-constexpr char kCrLf[] = "\r\n";
-constexpr int kLabelBytes = int(sizeof kLabel - 1);
-constexpr int kCrLfBytes = 2;
-constexpr int kBlockBytes = kLabelBytes + kCrLfBytes + kRunInfoBytes + kCrLfBytes;
 constexpr int kLoadWaitMs = 2000;
 
 template <typename T>
@@ -69,28 +65,24 @@ void Sanitize(_SysRunInfo& r, const _SysRunInfo& live) {
 }
 
 bool SaveBlock(SetupFileRecord* rec) {
-  if (rec->used < 0 || rec->length - rec->used < kBlockBytes) return false;
-  uint8_t* at = rec->buffer + rec->used;
-  std::memcpy(at, kLabel, kLabelBytes);
-  std::memcpy(at + kLabelBytes, kCrLf, kCrLfBytes);
-  std::memcpy(at + kLabelBytes + kCrLfBytes, Run().GetSysRunInfoBaseAddr(), kRunInfoBytes);
-  std::memcpy(at + kLabelBytes + kCrLfBytes + kRunInfoBytes, kCrLf, kCrLfBytes);
-  rec->used += kBlockBytes;
-  return true;
+  return SaveSetupBlock(rec, kLabel, [](uint8_t* out, size_t room) {
+    if (room < size_t(kRunInfoBytes)) return -1;
+    std::memcpy(out, Run().GetSysRunInfoBaseAddr(), kRunInfoBytes);
+    return int(kRunInfoBytes);
+  });
 }
 
 bool LoadBlock(SetupFileRecord* rec) {
-  if (rec->length <= 0) return false;
-  const int at = CommonSubProg.ScanMarkLabel(reinterpret_cast<const char*>(rec->buffer), kLabel, rec->length);
-  if (at < 0) return false;
-  const int start = at + kLabelBytes + kCrLfBytes;
-  if (start > rec->length || rec->length - start < kRunInfoBytes) {
-    std::printf("TASK-SYSTEM block cut short: %d bytes of %d\n", rec->length - start, kRunInfoBytes);
+  size_t available = 0;
+  const uint8_t* body = FindSetupBlock(*rec, kLabel, &available);
+  if (!body) return false;
+  if (available < size_t(kRunInfoBytes)) {
+    std::printf("TASK-SYSTEM block cut short: %zu bytes of %d\n", available, int(kRunInfoBytes));
     return false;
   }
   _SysRunInfo* live = Run().GetSysRunInfoBaseAddr();
   auto image = std::make_unique<_SysRunInfo>();
-  std::memcpy(image.get(), rec->buffer + start, kRunInfoBytes);
+  std::memcpy(image.get(), body, kRunInfoBytes);
   Sanitize(*image, *live);
   std::memcpy(live, image.get(), kRunInfoBytes);
   std::printf("Load ChStatus = %#x\n", unsigned(Run().GetChStatus()));

@@ -56,6 +56,9 @@ int _wave::DrainDecode(uint32_t selector, int length) {
 // Drains the decode FIFOs until their end marker, at most kTimeoutUs.
 int _wave::GetWave_Decode(int, int, int) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
+  // Each drain holds one acquisition's records: appending the next
+  // acquisition's to them would mix two time axes in one table.
+  decodeCount_ = 0;
   const int64_t deadline = plat::MonoUs() + kTimeoutUs;
   bool movedAny = false, movedLast = false, ended = false;
   while (!ended) {
@@ -88,8 +91,8 @@ int _wave::GetWave_Decode(int, int, int) {
       plat::SleepUs(kPollUs);
     }
   }
-  // Nothing new came with this acquisition: the collected bytes are cleared
-  // (the count stays until DecodedataSetdefault).
+  // The last poll before the end marker moved nothing: the collected bytes
+  // are cleared (the count stays until the next drain).
   if (!movedAny || !movedLast) std::memset(decode_, 0, size_t(decodeCount_));
   if (PausesAcquisition(*this, Run())) Word(kPauseWord, 0);
   return decodeCount_;

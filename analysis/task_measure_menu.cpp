@@ -7,15 +7,13 @@
 #include "acquisition/y_system.h"
 #include "analysis/task_measure.h"
 #include "core/eeprom_map.h"
+#include "core/menu_def.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
 
 namespace {
-constexpr uint32_t kChoice = 0x4000006;   // a choice item with its value shown
-constexpr uint32_t kAction = 0x1;         // title only
-constexpr uint32_t kNumber = 0x4001002;   // a "%d" value
 constexpr uint32_t kKnob = MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST;
 constexpr uint32_t kAttrProcess = 0, kAttrDisplay = 1, kAttrIndicatorDisplay = 3;
 constexpr int kMsgNoSlots = 76, kMsgIndicatorRefused = 98;
@@ -27,40 +25,35 @@ constexpr int kAreaColumns = 700, kAreaRowLast = 199;
 constexpr int kAreaDefaults[4] = {10, 690, 120, 150};
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 
-struct ItemRow {
-  int n;
-  const char* name;
-  uint32_t attribute;
-  int choices;  // the texts' count replaces it once they are loaded
-  MenuHandler handler;
-};
-const ItemRow kItems[] = {
-    {kMeaMasterSrc, "MasterSrc", kChoice, 3, Measure_MasterSrc},
-    {kMeaSlaveSrc, "SlaveSrc", kChoice, 3, Measure_SlaveSrc},
-    {kMeaAllPara, "All Para", kChoice, 2, Measure_AllPara},
-    {kMeaUserDef, "User Def", kChoice | MENU_ATTR_FOCUS, 2, Measure_UserDef},
-    {kMeaNext0, "Next", kAction, 1, MeasureNext},
-    {kMeaStatistic, "Statistic", kChoice, 3, Measure_Statistic},
-    {kMeaDvmPage, "DVM", kAction, 1, MeasureDVM},
-    {kMeaIndicator, "Indicator", kChoice, 2, Measure_IndicatorEnable},
-    {kMeaIndicatorSel, "IndicatorSel", kChoice | MENU_ATTR_FOCUS, kMeaParas, Measure_IndicatorSel},
-    {kMeaNext1, "Next", kAction, 1, MeasureNext},
-    {kMeaClear, "Clear", kAction, 1, Measure_Clear},
-    {kMeaHistPage, "Histogram", kAction, 1, MeasureHistogram},
-    {kMeaBack2, "Back", kAction, 1, MeasureNext},
-    {kMeaDvm, "DVM", kChoice, 2, MeasureDVMFuncOnOFF},
-    {kMeaDvmSource, "Source", kChoice, 2, MeasureDVMSource},
-    {kMeaDvmMode, "Mode", kChoice, 3, MeasureDVMMode},
-    {kMeaDvmBack, "Back", kAction, 1, MeasureDVMBack},
-    {kMeaHistogram, "Histogram", kChoice, 3, HistogramType},
-    {kMeaHistSource, "Source", kChoice, 2, HistogramSource},
-    {kMeaAreaSet, "Area Set", kAction, 1, HistogramAreaSet},
-    {kMeaHistBack, "Back", kAction, 1, HistogramBack},
-    {kMeaHoriL, "HoriLimit L", kNumber | kKnob, 1, AreaSetHoriLimit_L},
-    {kMeaHoriR, "HoriLimit R", kNumber, 1, AreaSetHoriLimit_R},
-    {kMeaVertT, "VertLimit T", kNumber, 1, AreaSetVertLimit_T},
-    {kMeaVertB, "VertLimit B", kNumber, 1, AreaSetVertLimit_B},
-    {kMeaAreaBack, "Back", kAction, 1, AreaSetVertLimit_Back},
+// A stored source or indicator that is none of the item's choices (a blank
+// EEPROM) takes choice 0.
+const MenuItemDef kItems[] = {
+    {kMeaMasterSrc, "MasterSrc", kMenuChoice, 3, Measure_MasterSrc, MenuChoices()},
+    {kMeaSlaveSrc, "SlaveSrc", kMenuChoice, 3, Measure_SlaveSrc, MenuChoices()},
+    {kMeaAllPara, "All Para", kMenuChoice, 2, Measure_AllPara},
+    {kMeaUserDef, "User Def", kMenuChoice | MENU_ATTR_FOCUS, 2, Measure_UserDef},
+    {kMeaNext0, "Next", kMenuAction, 1, MeasureNext},
+    {kMeaStatistic, "Statistic", kMenuChoice, 3, Measure_Statistic},
+    {kMeaDvmPage, "DVM", kMenuAction, 1, MeasureDVM},
+    {kMeaIndicator, "Indicator", kMenuChoice, 2, Measure_IndicatorEnable},
+    {kMeaIndicatorSel, "IndicatorSel", kMenuChoice | MENU_ATTR_FOCUS, kMeaParas, Measure_IndicatorSel, MenuChoices()},
+    {kMeaNext1, "Next", kMenuAction, 1, MeasureNext},
+    {kMeaClear, "Clear", kMenuAction, 1, Measure_Clear},
+    {kMeaHistPage, "Histogram", kMenuAction, 1, MeasureHistogram},
+    {kMeaBack2, "Back", kMenuAction, 1, MeasureNext},
+    {kMeaDvm, "DVM", kMenuChoice, 2, MeasureDVMFuncOnOFF},
+    {kMeaDvmSource, "Source", kMenuChoice, 2, MeasureDVMSource},
+    {kMeaDvmMode, "Mode", kMenuChoice, 3, MeasureDVMMode},
+    {kMeaDvmBack, "Back", kMenuAction, 1, MeasureDVMBack},
+    {kMeaHistogram, "Histogram", kMenuChoice, 3, HistogramType},
+    {kMeaHistSource, "Source", kMenuChoice, 2, HistogramSource},
+    {kMeaAreaSet, "Area Set", kMenuAction, 1, HistogramAreaSet},
+    {kMeaHistBack, "Back", kMenuAction, 1, HistogramBack},
+    {kMeaHoriL, "HoriLimit L", kMenuInt | kKnob, 1, AreaSetHoriLimit_L},
+    {kMeaHoriR, "HoriLimit R", kMenuInt, 1, AreaSetHoriLimit_R},
+    {kMeaVertT, "VertLimit T", kMenuInt, 1, AreaSetVertLimit_T},
+    {kMeaVertB, "VertLimit B", kMenuInt, 1, AreaSetVertLimit_B},
+    {kMeaAreaBack, "Back", kMenuAction, 1, AreaSetVertLimit_Back},
 };
 const char* const kPageNames[] = {"MEASURE-1", "MEASURE-2", "MEASURE-3", "MEASURE-3", "Histogram", "Hori"};
 
@@ -68,11 +61,7 @@ menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Measure");
   for (int p = 0; p < 6; ++p) DefineMenuPage(&m, p, kPageNames[p], uint32_t(kMeasureTaskId) << 8 | uint32_t(p), MeasureMenuOp);
-  for (const ItemRow& r : kItems) {
-    const EepromItem* e = FindEepromItem(kEeMeasure, r.n);
-    DefineMenuItem(&m, r.n, r.name, r.attribute, r.choices, r.handler, e ? MENU_U8 : MENU_NOT_STORED,
-                   e ? e->address : -1);
-  }
+  DefineMenuItems(&m, kEeMeasure, kItems);
   return m;
 }
 
@@ -137,11 +126,7 @@ int AreaLimit(int n, keypara k) {
 
 menu TaskMeasureMenu = BuildMenu();
 
-// Stored values outside an item's choices (a blank EEPROM) take choice 0.
-void MeasureLimitItems() {
-  for (int n : {kMeaMasterSrc, kMeaSlaveSrc, kMeaIndicatorSel})
-    if (Item(n) >= std::max(1, M().GetMenuItemMaxSel(n))) M().SetMenuItem(n, 0);
-}
+void MeasureLimitItems() { M().ClampItems(); }
 
 void Measure_MenuInit() {
   M().SetMenuItem(kMeaAllPara, 0);

@@ -5,13 +5,12 @@
 #include <cstring>
 
 #include "analysis/task_measure.h"
-#include "core/common_subprogram.h"
+#include "core/setup_block.h"
 #include "core/task_manage.h"
 
 namespace {
 constexpr char kLabel[] = "TASK-MEASURE";
 constexpr char kCrLf[] = "\r\n";
-constexpr int kLabelBytes = int(sizeof kLabel - 1);
 constexpr int kCrLfBytes = 2;
 constexpr int kSlotBytes = kMeaUserSlots * 2 * 2 + 4;  // parameters, sources, mask
 constexpr uint32_t kAttrProcess = 0, kAttrDisplay = 1;
@@ -22,16 +21,11 @@ void PutU16(uint8_t* at, uint16_t v) {
 }
 uint16_t GetU16(const uint8_t* at) { return uint16_t(at[0] | at[1] << 8); }
 
-bool SaveBlock(SetupFileRecord* rec) {
-  const int room = rec->length - rec->used - kLabelBytes - 3 * kCrLfBytes - kSlotBytes;
-  if (rec->used < 0 || room <= 0) return false;
-  uint8_t* at = rec->buffer + rec->used;
-  uint8_t* image = at + kLabelBytes + kCrLfBytes;
-  const int n = TaskMeasure.TaskMenu.MenuAllItemCopyMem(&TaskMeasureMenu, image, size_t(room));
-  if (n < 0) return false;
-  std::memcpy(at, kLabel, kLabelBytes);
-  std::memcpy(at + kLabelBytes, kCrLf, kCrLfBytes);
-  uint8_t* p = image + n;
+// The body: the item image, CR LF, the slots.
+int WriteBody(uint8_t* out, size_t room) {
+  const int n = TaskMeasure.TaskMenu.MenuAllItemCopyMem(&TaskMeasureMenu, out, room);
+  if (n < 0 || size_t(n) + kCrLfBytes + kSlotBytes > room) return -1;
+  uint8_t* p = out + n;
   std::memcpy(p, kCrLf, kCrLfBytes);
   p += kCrLfBytes;
   for (int k = 0; k < kMeaUserSlots; ++k) PutU16(p + 2 * k, uint16_t(TaskMeasure.SlotPara(k)));
@@ -41,26 +35,21 @@ bool SaveBlock(SetupFileRecord* rec) {
   const uint32_t mask = uint32_t(TaskMeasure.GetSelBit());
   PutU16(p, uint16_t(mask));
   PutU16(p + 2, uint16_t(mask >> 16));
-  std::memcpy(p + 4, kCrLf, kCrLfBytes);
-  rec->used += kLabelBytes + n + 3 * kCrLfBytes + kSlotBytes;
-  return true;
+  return n + kCrLfBytes + kSlotBytes;
 }
+
+bool SaveBlock(SetupFileRecord* rec) { return SaveSetupBlock(rec, kLabel, WriteBody); }
 
 // The slots come back only as far as they name a parameter and sources; the
 // EEPROM keeps its words.
 bool LoadBlock(SetupFileRecord* rec) {
-  if (rec->length <= 0) return false;
-  const int at = CommonSubProg.ScanMarkLabel(reinterpret_cast<const char*>(rec->buffer), kLabel, rec->length);
-  if (at < 0) return false;
-  const int start = at + kLabelBytes + kCrLfBytes;
-  if (start > rec->length) return false;
+  size_t available = 0;
+  const uint8_t* body = FindSetupBlock(*rec, kLabel, &available);
   // The whole block must be there before anything is taken from it.
-  uint8_t scratch[kMenuPages * kMenuImagePageBytes];
-  const int image = TaskMeasure.TaskMenu.MenuAllItemCopyMem(&TaskMeasureMenu, scratch, sizeof scratch);
-  if (image < 0 || start + image + kCrLfBytes + kSlotBytes > rec->length) return false;
-  const int n = TaskMeasure.TaskMenu.MenCopytoMenuAllItem(&TaskMeasureMenu, rec->buffer + start, size_t(image));
-  if (n < 0) return false;
-  const uint8_t* p = rec->buffer + start + n + kCrLfBytes;
+  const size_t image = Menu::ImageBytes(&TaskMeasureMenu);
+  if (!body || image + kCrLfBytes + kSlotBytes > available) return false;
+  if (TaskMeasure.TaskMenu.MenCopytoMenuAllItem(&TaskMeasureMenu, body, image) < 0) return false;
+  const uint8_t* p = body + image + kCrLfBytes;
   const uint32_t mask = uint32_t(GetU16(p + 4 * kMeaUserSlots)) | uint32_t(GetU16(p + 4 * kMeaUserSlots + 2)) << 16;
   for (int k = 0; k < kMeaUserSlots; ++k) {
     const int para = int16_t(GetU16(p + 2 * k));

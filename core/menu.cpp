@@ -125,6 +125,16 @@ int Menu::SetItemAttribute(int n, uint32_t attr) {
   return 0;
 }
 
+bool Menu::ItemDisabled(int n) const {
+  const MenuItem* it = Item(record_, n);
+  return !it || (it->attribute & MENU_ATTR_DISABLED);
+}
+
+void Menu::EnableItem(int n, bool on) {
+  MenuItem* it = Item(record_, n);
+  if (it) it->attribute = on ? it->attribute & ~uint32_t(MENU_ATTR_DISABLED) : it->attribute | MENU_ATTR_DISABLED;
+}
+
 int Menu::GetTaskItemAttribute(int task, int n) const {
   Menu* m = TaskMenuOf(task);
   return m ? m->GetItemAttribute(n) : -1;
@@ -254,6 +264,10 @@ int ImagePages(const menu* record) {
   return pages < 0 ? 0 : pages > kMenuPages ? kMenuPages : pages;
 }
 }  // namespace
+
+size_t Menu::ImageBytes(const menu* record) {
+  return record ? size_t(ImagePages(record)) * kMenuImagePageBytes : 0;
+}
 
 int Menu::MenuAllItemCopyMem(const menu* record, uint8_t* buffer, size_t capacity) const {
   if (!record || !buffer) return -1;

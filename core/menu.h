@@ -25,14 +25,48 @@ constexpr int kMenuImagePageBytes = kMenuSlots * 8;  // setup image: 40 bytes a 
 constexpr int kMenuLanguages = 20;
 constexpr int kMenuLanguageBytes = 20;
 
-// Item attribute bits the engine acts on (the others are for the drawing).
+// Item attribute bits: those the engine acts on and those the menu drawing
+// reads (combinations in core/menu_def.h).
 enum : uint32_t {
+  MENU_ATTR_TITLE_ONLY = 0x1,     // no value: an action or a page step
+  MENU_ATTR_VALUE = 0x2,          // has a value
+  MENU_ATTR_LIST = 0x4,           // the value is one of a list
+  MENU_ATTR_HIDDEN = 0x8,
   MENU_ATTR_FOCUS = 0x10,         // the select knob and push go to this item
-  MENU_ATTR_FOCUS_FIRST = 0x20,   // with 0x10: preferred knob focus, taken at once
+  MENU_ATTR_FOCUS_FIRST = 0x20,   // with 0x10: preferred knob focus, taken at once; drawn active
+  MENU_ATTR_KEYPAD = 0x40,        // typed on the number keypad
   MENU_ATTR_FROZEN = 0x80,        // adjustments leave the value and write nothing
+  MENU_ATTR_SUBMENU = 0x100,
+  MENU_ATTR_FIRST_TEXT = 0x400,   // shows the first text of its list
+  MENU_ATTR_KEY = 0x100000,       // drawn with the key icon
   MENU_ATTR_NEXT_PAGE = 1u << 21, // after its soft key: the page of the next item
   MENU_ATTR_PAGE0 = 1u << 22,     // after its soft key: back to page 0
   MENU_ATTR_TIME_RAW = 1u << 23,  // time item: step class from the value itself
+  MENU_ATTR_DISABLED = 1u << 25,  // drawn greyed; the module ignores its keys
+  MENU_ATTR_SHOWN = 1u << 26,     // the value is drawn
+};
+
+// Number formats of an item's value (the drawing takes the first it finds).
+enum : uint32_t {
+  MENU_FMT_INT = 0x1000,       // "%d"
+  MENU_FMT_HEX = 0x2000,       // "%d" below 16, else "0x%x"
+  MENU_FMT_PERCENT = 0x4000,   // "%d%"
+  MENU_FMT_TIME = 0x8000,      // a time count
+  MENU_FMT_VOLT = 0x10000,     // "%3.3f V"
+  MENU_FMT_RATIO = 0x20000,    // "%3.3fX"
+  MENU_FMT_MV_PER_A = 0x40000, // "%3.3fmV/A"
+  MENU_FMT_DB = 0x80000,       // "%3.3f db"
+};
+
+// The values a stored item may hold and the one it takes instead of any
+// other (`Menu::ClampItems`). `max` kMenuNoLimit: never clamped;
+// kMenuChoiceLimit: below the item's choice count in force.
+constexpr int32_t kMenuNoLimit = INT32_MIN;
+constexpr int32_t kMenuChoiceLimit = INT32_MIN + 1;
+struct MenuRange {
+  int32_t initial = 0;  // also the value the static menu starts with
+  int32_t min = 0;
+  int32_t max = kMenuNoLimit;
 };
 
 // Width of an item's value in the EEPROM.
@@ -86,6 +120,7 @@ struct MenuItem {
   MenuOption* options{};     // set by the loader
   uint32_t mask{};        // bit c set hides choice c
   MenuHandler handler{};
+  MenuRange range{};
 };
 
 struct MenuPage {
@@ -208,6 +243,15 @@ class Menu {
   int MenuAllItemCopyMem(const menu* record, uint8_t* buffer, size_t capacity) const;
   int MenCopytoMenuAllItem(menu* record, const uint8_t* buffer, size_t length);
   int WriteMenuAllItemPara() { return 0; }
+  // Every item whose value lies outside its range takes the range's initial
+  // value (written to the EEPROM too); the number of items changed.
+  int ClampItems(menu* record = nullptr);
+  // The bytes of the setup image of `record` (the copies above).
+  static size_t ImageBytes(const menu* record);
+
+  // The disabled bit: a disabled item is drawn greyed and its keys do nothing.
+  bool ItemDisabled(int n) const;
+  void EnableItem(int n, bool on);
 
   // Text helpers (menu_text.cpp). Scans stop at `end` and at a NUL unit.
   static int MenuAsciiToUnicode(const char* text, uint16_t* out, int max);

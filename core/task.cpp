@@ -1,7 +1,5 @@
 #include "core/task.h"
 
-#include <cstring>
-
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
@@ -18,15 +16,4 @@ int TaskNotBuilt::OpResponse(taskresponse* r) {
   lastKey = r->key.key;
   if (r->key.key >= KEY_WORD_DEFAULT && r->key.key <= KEY_WORD_NONE) return 0;
   return TaskMenu.MenuOp(r->key);
-}
-
-int RunSetupBlock(taskresponse* r, SetupBlockOp save, SetupBlockOp load) {
-  if (!r) return -1;
-  SetupFileRecord rec;
-  std::memcpy(&rec, r->area, sizeof rec);
-  bool ok = false;
-  if (rec.buffer) ok = rec.direction == 0 ? save(&rec) : rec.direction == 1 && load(&rec);
-  rec.status = ok ? 0 : -1;
-  std::memcpy(r->area, &rec, sizeof rec);
-  return ok ? 0 : -1;
 }

@@ -30,11 +30,6 @@ struct SetupFileRecord {
 };
 static_assert(sizeof(SetupFileRecord) <= sizeof(taskresponse::area), "setup record fits");
 
-// A module's `Stroage`: takes the record from `r->area`, runs `save` or `load`
-// by its direction (nothing without a buffer), writes the status back; 0 or -1.
-using SetupBlockOp = bool (*)(SetupFileRecord* rec);
-int RunSetupBlock(taskresponse* r, SetupBlockOp save, SetupBlockOp load);
-
 // What registration fills in: the shared objects a module reaches.
 struct TaskResource {
   semaphore* sem = nullptr;

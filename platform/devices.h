@@ -12,3 +12,14 @@ constexpr const char* kPanelUartDevice = "/dev/ttymxc3";        // front-panel k
 constexpr const char* kTemperatureDevice = "/dev/ds18b20";      // board temperature
 
 }  // namespace plat
+
+namespace plat {
+
+// The USB device port (gadgetfs): the mount point, the controller's control
+// file and the two bulk endpoints' files.
+constexpr const char* kGadgetMountPoint = "/dev/gadget";
+constexpr const char* kGadgetController = "/dev/gadget/2184200.usb";
+constexpr const char* kGadgetEpIn = "/dev/gadget/ep1in";
+constexpr const char* kGadgetEpOut = "/dev/gadget/ep3out";
+
+}  // namespace plat

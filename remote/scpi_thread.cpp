@@ -17,6 +17,7 @@
 #include "platform/thread.h"
 #include "remote/scpi.h"
 #include "remote/scpi_sys_calls.h"
+#include "remote/usbtmc.h"
 
 namespace {
 struct FuncQueue {
@@ -143,7 +144,7 @@ int StartScpiFuncThread() { return plat::StartThread("ScpiFuncThread", WorkerBod
 
 void* ScpiThread(void*) {
   MakeQueueDirs();
-  // The USBTMC device and the VXI-11 server start here once they exist.
+  UsbTmcInit();
   if (int rc = StartScpiFuncThread()) std::printf("ScpiFuncThread create error,retValue=%d\n", rc);
 
   std::vector<char> text(kScpiMsgTextSize);

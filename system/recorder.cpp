@@ -63,7 +63,7 @@ Menu& UtilityItems() { return TaskUtility.TaskMenu; }
 
 // The frame counter overlay and the per-pass processing of the utility module.
 void ShowCounter(uint32_t displayAttr) {
-  TaskUtility.SetFuncBits(kDialogRecCounter);
+  TaskUtility.SetFuncBits(kUtiDlgRecorder);
   TaskManage.AddUserTaskDisplay(kTaskUtility, displayAttr, 0);
   TaskManage.AddUserTaskProcess(kTaskUtility, kProcessRecorder, 0);
 }
@@ -112,7 +112,7 @@ uint32_t GetMaxFrame() {
   return uint32_t(kFrameMemory / points);
 }
 
-void Rec_Init() {
+int Rec_Init() {
   Rec_Clear();
   recData.interval = kRecDefaultInterval;
   recData.playDelay = kRecDefaultPlayDelay;
@@ -122,7 +122,12 @@ void Rec_Init() {
   m.SetMenuItem(kItemEndFrame, recData.endFrame);
   m.SetMenuItem(kItemPlayDelay, recData.playDelay);
   m.SetMenuItem(kItemMaxFrame, recData.maxFrame);
+  return 0;
 }
+
+void Rec_SetMaxFrame(uint32_t frames) { recData.maxFrame = frames; }
+int Rec_GetState() { return recData.recordState; }
+int Rec_GetMode() { return recData.mode; }
 
 void Rec_Clear() {
   recData.recordState = kRecIdle;
@@ -153,23 +158,24 @@ void Rec_Record() {
   ShowCounter(kDisplayRecording);
 }
 
-void Rec_GetWaveNum() {
+int Rec_GetWaveNum() {
   if (recData.recordState == kRecRecording) {
     recData.framesRecorded = ReadPair(kRegCountLow, kRegCountHigh);
     if (QelControl.ReadAnyReg(kRegComplete) == 1) {
       if (!AcquisitionStopped()) recData.framesRecorded = recData.endFrame;
       Rec_Stop();
     }
-    return;
+    return 0;
   }
   if (recData.mode == kPlayPlaying) {
     PlayStep();
   } else if (recData.mode == kPlayPaused && !AcquisitionStopped()) {
     Rec_Off();
   }
+  return 0;
 }
 
-void Rec_Stop() {
+int Rec_Stop() {
   if (recData.recordState == kRecRecording) {
     recData.recordState = kRecRecorded;
     if (!AcquisitionStopped()) PressRunStop();
@@ -191,6 +197,7 @@ void Rec_Stop() {
   SysRunStatus.ClearFuncBit(kFuncRecording | kFuncPlaying);
   // Frames exist only once a recording ended (Stop while idle claims none).
   if (recData.recordState == kRecRecorded) SysRunStatus.SetFuncBit(kFuncRecorded);
+  return 0;
 }
 
 void Rec_Play() {
@@ -233,7 +240,7 @@ void Rec_PlayAdjFrame(keypara key) {
 
 void Rec_Off() {
   Rec_Clear();
-  TaskUtility.ClearFuncBits(kDialogRecCounter);
+  TaskUtility.ClearFuncBits(kUtiDlgRecorder);
   TaskManage.DelUserTaskDisplay(kTaskUtility);
   SysRunStatus.ClearFuncBit(kFuncRecorderBusy);
   PublishTotal(0);
@@ -244,7 +251,8 @@ void Rec_Back() {
   if (AcquisitionStopped()) PressRunStop();
 }
 
-void Rec_Close() {
+int Rec_Close() {
   Rec_Stop();
   Rec_Back();
+  return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/keypara.h"
+#include "system/recorder_pages.h"
 
 // The recorder's record.
 struct RecData {
@@ -23,7 +24,6 @@ struct RecData {
   uint32_t playIndex;       // next frame to show (1-based)
   uint16_t chMask;          // channels on when the recording started
 };
-enum : uint16_t { kRecIdle = 0, kRecRecording = 1, kRecRecorded = 2 };
 enum : uint16_t { kPlayNone = 0, kPlayPlaying = 1, kPlayPaused = 2, kPlayVideo = 3 };
 
 extern RecData recData;
@@ -33,9 +33,6 @@ constexpr uint64_t kFuncRecording = 0x100;    // the front-panel knobs are refus
 constexpr uint64_t kFuncRecorded = 0x200;     // recorded frames exist
 constexpr uint64_t kFuncPlaying = 0x400;
 constexpr uint64_t kFuncRecorderBusy = kFuncRecording | kFuncRecorded | kFuncPlaying;
-// The utility module's dialog bit of the frame counter.
-constexpr uint32_t kDialogRecCounter = 0x4;
-
 // Utility menu items the recorder reads and writes.
 enum RecItem : int {
   kItemRecPlay = 35,
@@ -58,27 +55,19 @@ constexpr uint32_t kRecDefaultPlayDelay = 5000000;
 
 void Rec_Enable(bool on);
 bool Get_Rec_Enabled();
-// Clears the record, then the default interval and play delay and the frame
-// counts of the memory depth, into the record and items 45-48.
-void Rec_Init();
-// Frames the FPGA memory holds at the current memory depth (0 when the depth
-// is unknown).
-uint32_t GetMaxFrame();
+// Rec_Init clears the record, then sets the default interval and play delay
+// and the frame counts of the memory depth, into the record and items 45-48.
+// GetMaxFrame is 0 when the depth is unknown. (Declared in recorder_pages.h.)
 void Rec_Clear();
 void Rec_Record();
-void Rec_Stop();
 void Rec_Play();
 void Rec_Off();
 void Rec_Back();
-void Rec_Close();
 // Shows FPGA frame `frame` (0-based).
 void Rec_PlayOneFrame(int frame);
 // Knob right (76) and left (77) step the played frame.
 void Rec_PlayAdjFrame(keypara key);
-// Once per main-loop pass: follows a recording and paces playback.
-void Rec_GetWaveNum();
-
-// Converts recorder frames first..last (1-based) into "/udisk/<name>.mp4"
-// through an AVI at `rate` frames a second; -1 on an early failure, 0 when
-// the video was written, 1 when the conversion failed.
-int RecordToVideo(const char* name, int16_t rate, int unused, int first, int last);
+// Rec_GetWaveNum, once per main-loop pass, follows a recording and paces
+// playback. RecordToVideo converts recorder frames first..last (1-based) into
+// "/udisk/<name>.mp4" through an AVI at `fps` frames a second; -1 on an early
+// failure, 0 when the video was written, 1 when the conversion failed.

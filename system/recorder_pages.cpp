@@ -19,13 +19,7 @@
 namespace {
 constexpr int kPageRecOp = 7, kPageRecOp2 = 8, kPageRecSet = 9;
 
-// Item attributes (menu engine and drawing bits).
-constexpr uint32_t kAction = 0x1;              // title only
-constexpr uint32_t kChoice = 0x4000006;        // a choice with its value shown
-constexpr uint32_t kTime = 0x4008052;          // a 4 ns time, knob focus, keypad icon
-constexpr uint32_t kCount = 0x4001052;         // a whole number, knob focus, keypad icon
-constexpr uint32_t kFrozenCount = 0x4001092;   // a whole number shown, never adjusted
-constexpr uint32_t kFocusFirst = MENU_ATTR_FOCUS_FIRST;
+constexpr uint32_t kFocusFirst = MENU_ATTR_FOCUS_FIRST;  // the item with the knob focus
 
 // Bounds of the settings, in 4 ns ticks and frames.
 constexpr uint64_t kIntervalMin = 2, kIntervalMax = 250000000;
@@ -37,7 +31,6 @@ constexpr double kTicksPerSecond = 1e9 * 0.25;
 constexpr uint64_t kFuncRoll = 0x2, kFuncFft = 0x20, kFuncPassFail = 0x800, kFuncMultiScope = 0x40000;
 constexpr uint64_t kFuncVoltmeter = 0x10000, kFuncCursors = 0x7000;
 constexpr int kSlowestRecordTimeBase = 25;
-constexpr uint32_t kDialogNumPad = 0x100;
 constexpr int kChannelsMask = 0x3;
 
 // Messages.
@@ -51,30 +44,6 @@ constexpr int kCounterCol = 180, kCounterColCursor = 305;
 constexpr int kCounterWidth = 120, kCounterHeight = 22;
 
 Menu& M() { return TaskUtility.TaskMenu; }
-
-struct ItemRow {
-  int n;
-  const char* name;
-  uint32_t attribute;
-  int choices;
-  MenuHandler handler;
-  uint32_t width;
-};
-const ItemRow kItems[] = {
-    {kItemRecPlay, "Play", kAction, 1, Utility_Rec_Op_Play, MENU_NOT_STORED},
-    {kItemRecStop, "Stop", kAction, 1, Utility_Rec_Op_Stop, MENU_NOT_STORED},
-    {kItemRecRecord, "Record", kAction, 1, Utility_Rec_Op_Record, MENU_NOT_STORED},
-    {kItemFastRec, "FastRec", kChoice, 2, Utility_Rec_FastRecord, MENU_NOT_STORED},
-    {kItemRecNext, "Off", kAction, 1, Utility_Rec_Op_Next, MENU_NOT_STORED},
-    {kItemRecSet, "Set", kAction, 1, Utility_Rec_Op_Set, MENU_NOT_STORED},
-    {kItemRecExit, "Exit", kAction, 1, Utility_Rec_Op_Close, MENU_NOT_STORED},
-    {kItemRecBack, "Back", kAction, 1, Utility_Rec_Back, MENU_NOT_STORED},
-    {kItemInterval, "Interval", kTime | kFocusFirst, 1, Utility_Rec_Set_Interval, MENU_NOT_STORED},
-    {kItemEndFrame, "End Frame", kCount, 1, Utility_Rec_Set_EndFrame, MENU_NOT_STORED},
-    {kItemPlayDelay, "Play Delay", kTime, 1, Utility_Rec_Set_PlayDelay, MENU_NOT_STORED},
-    {kItemMaxFrame, "Max Frame", kFrozenCount, 1, Utility_Rec_Set_MaxFrame, MENU_NOT_STORED},
-    {kItemRecSetBack, "Back", kAction, 1, Utility_Rec_Set_Back, MENU_NOT_STORED},
-};
 
 // The three adjustable settings in knob-focus order.
 struct Setting {
@@ -90,7 +59,6 @@ const Setting kSettings[] = {
 };
 
 numkeyboard NumPad{};
-bool NumPadOpen = false;
 
 void SetPage(int page) { M().SetCurrPage(page * kMenuSlots); }
 
@@ -116,8 +84,8 @@ void TakeFocus(int item) {
 
 void OpenPad(int item) {
   CommonSubProg.NumKeyboardInit(&NumPad, kTaskUtility, item);
-  NumPadOpen = true;
-  TaskUtility.SetFuncBits(kDialogNumPad);
+  UtilityAdjType = 1;
+  TaskUtility.SetFuncBits(kUtiDlgNumPad);
   TaskManage.AddUserTaskDisplay(kTaskUtility, 1, 0);
 }
 
@@ -153,7 +121,7 @@ int SettingKey(const Setting& s, keypara key) {
     if (!HasFocus(s.item)) {
       RecorderNumPadClose();
       TakeFocus(s.item);
-    } else if (NumPadOpen) {
+    } else if (RecorderNumPadOpen()) {
       RecorderNumPadClose();
     } else {
       OpenPad(s.item);
@@ -161,7 +129,7 @@ int SettingKey(const Setting& s, keypara key) {
     SysRunStatus.SetDrawRefresh();
     return 0;
   }
-  if (NumPadOpen) {
+  if (RecorderNumPadOpen()) {
     PadKey(s, key);
     return 0;
   }
@@ -192,14 +160,8 @@ const Setting& SettingOf(int item) {
 }
 }  // namespace
 
-void DefineRecorderPages(menu* m, MenuHandler settingsPageOp) {
-  DefineMenuPage(m, kPageRecOp, "Record-Op", 0, Utility_RecMenuOp);
-  DefineMenuPage(m, kPageRecOp2, "Record-Op", 0, Utility_RecMenuOp);
-  DefineMenuPage(m, kPageRecSet, "Record-Set", 0, settingsPageOp);
-  for (const ItemRow& r : kItems) DefineMenuItem(m, r.n, r.name, r.attribute, r.choices, r.handler, r.width, -1);
-}
-
-int RecorderRefusal() {
+// Message number refusing a recording now, 0 when it may start.
+static int RecorderRefusal() {
   const uint64_t bits = SysRunStatus.GetFuncBits();
   if (TimeBase.GetRealTimeBase(0) > kSlowestRecordTimeBase || (bits & kFuncRoll)) return kMsgTooSlow;
   if (bits & kFuncMultiScope) return kMsgMultiScope;
@@ -215,17 +177,6 @@ void FrameSet() {
     recData.endFrame = recData.maxFrame;
     M().SetMenuItem(kItemEndFrame, recData.endFrame);
   }
-}
-
-int Utility_Record(keypara) {
-  if (const int refused = RecorderRefusal()) {
-    QelMsg.SetMessage(refused);
-    return 0;
-  }
-  recData.maxFrame = GetMaxFrame();
-  M().SetMenuItem(kItemMaxFrame, recData.maxFrame);
-  SetPage(kPageRecOp);
-  return 0;
 }
 
 int Utility_Rec_Op_Record(keypara) {
@@ -313,16 +264,16 @@ int Utility_RecMenuOp(keypara key) {
   return 0;
 }
 
-bool RecorderNumPadOpen() { return NumPadOpen; }
+bool RecorderNumPadOpen() { return UtilityAdjType == 1 && (TaskUtility.GetFunBits() & kUtiDlgNumPad); }
 
 void RecorderNumPadClose() {
-  if (!NumPadOpen) return;
-  NumPadOpen = false;
-  TaskUtility.ClearFuncBits(kDialogNumPad);
+  if (!RecorderNumPadOpen()) return;
+  UtilityAdjType = 0;
+  TaskUtility.ClearFuncBits(kUtiDlgNumPad);
 }
 
 void RecorderNumPadDraw() {
-  if (NumPadOpen) QelDraw.DrawNumKeyboard(&NumPad);
+  if (RecorderNumPadOpen()) QelDraw.DrawNumKeyboard(&NumPad);
 }
 
 void Utility_DrawRecWaveNum() {

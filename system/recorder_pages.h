@@ -1,28 +1,27 @@
-// The recorder's pages of the utility menu: "Record-Op" (pages 7 and 8) and
-// "Record-Set" (page 9), their item handlers, the entry checks, the settings
-// with their bounds and number pad, and the frame counter drawn while the
-// recorder works. The utility module puts the pages into its menu with
-// DefineRecorderPages, calls Utility_Record from its "Record" item and
-// Utility_DrawRecWaveNum / RecorderNumPadDraw from its Display.
+// The waveform recorder as the utility module reaches it: the recorder's
+// life-cycle calls, its state, the handlers of the Record-Op and Record-Set
+// pages (items 35-49 of the utility menu), the frame counter drawn while it
+// works and the conversion of a screen recording to video, defined by the
+// recorder's files (system/recorder*.cpp; the record itself in recorder.h).
 #pragma once
 #include <cstdint>
 
 #include "core/keypara.h"
-#include "core/menu.h"
 
-// Pages 7, 8 and 9 with items 35-49; page 9 gets `settingsPageOp` as its
-// page operation (the utility module's common one).
-void DefineRecorderPages(menu* m, MenuHandler settingsPageOp);
+// Recorder states.
+constexpr int kRecIdle = 0, kRecRecording = 1, kRecRecorded = 2;
 
-// The recorder's entry from the utility menu (page 0 "Record"): refused with
-// a message while the time base is too slow, roll, the second window, FFT or
-// pass/fail runs; otherwise the frame counts are measured and page 7 opens.
-int Utility_Record(keypara key);
-// Message number refusing the recorder now, 0 when it may start.
-int RecorderRefusal();
-// Measures the frame memory for the memory depth; lowers the end frame to it.
-void FrameSet();
+int Rec_Init();
+int Rec_Close();
+int Rec_Stop();
+int Rec_GetWaveNum();           // once per main-loop pass
+uint32_t GetMaxFrame();         // frames the sample memory holds at the current depth
+void Rec_SetMaxFrame(uint32_t frames);
+int Rec_GetState();             // kRecIdle, kRecRecording, kRecRecorded
+int Rec_GetMode();              // 0 none, 1 playing, 2 paused, 3 converting
 
+// Page handlers and items of the recorder pages.
+int Utility_RecMenuOp(keypara key);
 int Utility_Rec_Op_Play(keypara key);
 int Utility_Rec_Op_Stop(keypara key);
 int Utility_Rec_Op_Record(keypara key);
@@ -36,12 +35,17 @@ int Utility_Rec_Set_EndFrame(keypara key);
 int Utility_Rec_Set_PlayDelay(keypara key);
 int Utility_Rec_Set_MaxFrame(keypara key);
 int Utility_Rec_Set_Back(keypara key);
-// Page operation of pages 7 and 8: UTILITY to page 0, the knob steps frames.
-int Utility_RecMenuOp(keypara key);
 
-// The frame counter box on the page being composed.
+// Measures the frame memory for the memory depth; lowers the end frame to it.
+void FrameSet();
+
+// The frame counter (utility dialog bit 0x4).
 void Utility_DrawRecWaveNum();
-// The settings' number pad: open, and drawn while open.
+// The settings' number pad (utility dialog bit 0x100 with UtilityAdjType 1):
+// open, closed, and drawn while open.
 bool RecorderNumPadOpen();
 void RecorderNumPadClose();
 void RecorderNumPadDraw();
+
+// Converts the recorded frames `first`..`last` to the video `name` at `fps`.
+int RecordToVideo(const char* name, int fps, int unused, int first, int last);

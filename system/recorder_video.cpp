@@ -124,7 +124,7 @@ void Restore() {
 std::string DiskFile(const std::string& name, const char* extension) { return kDisk + name + extension; }
 }  // namespace
 
-int RecordToVideo(const char* name, int16_t rate, int, int first, int last) {
+int RecordToVideo(const char* name, int rate, int, int first, int last) {
   const int total = last - first + 1;
   int fps = total < rate ? 1 : rate;
   if (!name || total <= 0 || fps <= 0 || first < 1 || !NameIsSound(name)) {

@@ -7,6 +7,7 @@
 #include "acquisition/y_system.h"
 #include "core/ids.h"
 #include "core/control.h"
+#include "core/menu_def.h"
 #include "core/msg.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
@@ -16,23 +17,17 @@
 namespace {
 constexpr int kMsgFactorySet = 14;
 constexpr int kAllChannels = 3;
-constexpr uint32_t kAction = 0x1;  // title only
 
-struct ItemRow {
-  int n;
-  const char* name;
-  MenuHandler handler;
-};
-const ItemRow kItems[] = {
-    {kDefaultSure, "Sure", Defualt_Sure},
-    {kDefaultCancel, "Cancel", Defualt_Cannel},
+const MenuItemDef kItems[] = {
+    {kDefaultSure, "Sure", kMenuAction, 1, Defualt_Sure},
+    {kDefaultCancel, "Cancel", kMenuAction, 1, Defualt_Cannel},
 };
 
 menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Default");
   DefineMenuPage(&m, 0, "Default", uint32_t(kTaskDefault) << 8, DefaultMenuOp);
-  for (const ItemRow& r : kItems) DefineMenuItem(&m, r.n, r.name, kAction, 1, r.handler, MENU_NOT_STORED, -1);
+  DefineMenuItems(&m, -1, kItems);
   return m;
 }
 

@@ -1,116 +1,299 @@
-// The utility module: its menu, the key words it answers, the dialogs it
-// draws and the assists other modules send it.
+// The utility module: its task slots, dialog bits and the drawing of the open
+// dialogs.
 #include "system/task_utility.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "core/common_subprogram.h"
 #include "core/control.h"
-#include "core/ids.h"
+#include "core/eeprom_map.h"
+#include "core/setup_block.h"
+#include "core/i2c_storage.h"
 #include "core/sys_run_info.h"
+#include "core/system_resource.h"
 #include "core/task_manage.h"
 #include "remote/scpi_table.h"
-#include "system/recorder.h"
+#include "system/ip_config.h"
+#include "system/pass_fail.h"
 #include "system/recorder_pages.h"
+#include "system/self_cali.h"
+#include "system/task_utility_internal.h"
+#include "system/utility_draw.h"
+#include "ui/qel_draw.h"
 
 TaskForUtility TaskUtility;
 instr TaskUtilityInstrStandard[] = {{"", nullptr}};
 
 namespace {
-constexpr int kPageMain = 0;
-constexpr int kItemRecordEntry = 3;
-constexpr uint32_t kAction = 0x1;
-constexpr int kWordFastRec = 172, kWordStopPlay = 230;
-constexpr uint32_t kDialogRecCounterBit = kDialogRecCounter, kDialogNumPadBit = 0x100;
+constexpr int kRecFrameWord = 172, kRecEnableWord = 230;
+constexpr int kLogicMainReg = 832, kLogicSubReg = 830;
+constexpr uint64_t kFuncClearedAtStart = 0xF80, kFuncClearedOff = 0xF00;
+constexpr int kSyncSources[] = {kTaskSystem, kTaskCh1, kTaskCh2, kTaskMath, kTaskTrigger, kTaskDisplay, kTaskAcquire,
+                                kTaskStorage};
+constexpr uint16_t kAssistInfo = 1, kAssistCali = 2, kAssistSetItem = 3;
+constexpr uint16_t kInfoReload = 1, kInfoVideo = 2, kCaliConfirm = 129;
+constexpr int kMsgFftStopped = 19;
+constexpr int kMathFft = 1;
+constexpr int kChMath = 0x20;
+constexpr uint64_t kFuncRecording = 0x100;
+constexpr uint16_t kRecStopKeys[] = {57, 58, 64, 65, 66, 69, 73, 74, 78, 79, 80, 81, 84, 85, 86, 87, 88, 89};
+constexpr char kLabel[] = "TASK-UTILITY";
+constexpr char kCrLf[] = "\r\n";
+constexpr int kLabelBytes = int(sizeof kLabel - 1);
+constexpr int kCrLfBytes = 2;
+constexpr uint8_t kSquareDefault = 2, kCymometerDefault = 1, kIpTypeDefault = 1, kByte212Default = 1;
+constexpr uint8_t kIpDefault[kIpBytes] = {192, 168, 1, 1};
+constexpr uint8_t kMaskDefault[kIpBytes] = {255, 255, 255, 0};
+constexpr int kCaliBoxRow = 130, kCaliBoxCol = 200, kBoxPicture = 102, kBoxFont = 4, kBoxColour = 0xC8C8AF;
+constexpr int kBoxTitleRow = 133, kBoxTitleCol = 203, kBoxTitleWidth = 394, kBoxTextRow = 170, kBoxTextCol = 230,
+              kBoxTextWidth = 350, kBoxLines = 8;
 
-int Utility_MenuOp(keypara key) {
-  if (key.key == kKeyUtility && TaskUtility.TaskMenu.GetCurrPage() != kPageMain)
-    TaskUtility.TaskMenu.SetCurrPage(kPageMain);
-  return 0;
+bool SaveBlock(SetupFileRecord* rec) {
+  const int room = rec->length - rec->used - kLabelBytes - 2 * kCrLfBytes;
+  if (rec->used < 0 || room <= 0) return false;
+  uint8_t* at = rec->buffer + rec->used;
+  const int image =
+      TaskUtility.TaskMenu.MenuAllItemCopyMem(&TaskUtilityMenu, at + kLabelBytes + kCrLfBytes, size_t(room));
+  if (image < 0) return false;
+  std::memcpy(at, kLabel, kLabelBytes);
+  std::memcpy(at + kLabelBytes, kCrLf, kCrLfBytes);
+  std::memcpy(at + kLabelBytes + kCrLfBytes + image, kCrLf, kCrLfBytes);
+  rec->used += kLabelBytes + 2 * kCrLfBytes + image;
+  return true;
 }
 
-menu BuildMenu() {
-  menu m;
-  std::snprintf(m.name, sizeof m.name, "%s", "Utility");
-  DefineMenuPage(&m, kPageMain, "Utility-1", 0x401, Utility_MenuOp);
-  DefineMenuItem(&m, kItemRecordEntry, "Record", kAction, 1, Utility_Record, MENU_NOT_STORED, -1);
-  DefineRecorderPages(&m, Utility_MenuOp);
-  return m;
+bool LoadBlock(SetupFileRecord* rec) {
+  if (rec->length <= 0) return false;
+  const int at = CommonSubProg.ScanMarkLabel(reinterpret_cast<const char*>(rec->buffer), kLabel, rec->length);
+  if (at < 0) return false;
+  const int start = at + kLabelBytes + kCrLfBytes;
+  if (start > rec->length) return false;
+  if (TaskUtility.TaskMenu.MenCopytoMenuAllItem(&TaskUtilityMenu, rec->buffer + start,
+                                                size_t(rec->length - start)) < 0)
+    return false;
+  Utility_Language(kUtiNoKey);
+  Utility_MenuReset();
+  return true;
+}
+
+int LineLength(const uint16_t* text) {
+  int n = 0;
+  while (text[n] != 0 && text[n] != '\r' && text[n] != '\n') ++n;
+  return n;
+}
+
+// A box with a title and a wrapped text, drawn straight into the page.
+void TextBox(const uint16_t* title, const uint16_t* text) {
+  qel_draw& d = QelDraw;
+  Font* font = d.GetUserFontPointer();
+  const short before = font ? font->CurrentAsciiFont() : 0;
+  if (font) font->SetCurrFont(kBoxFont);
+  d.DrawPictrue(kCaliBoxRow, kCaliBoxCol, kBoxPicture, DRAW_CURRENT);
+  if (title) d.DrawUnicodeString(kBoxTitleRow, kBoxTitleCol, title, kBoxTitleWidth, kBoxColour, DRAW_CURRENT);
+  if (text)
+    d.DrawUnicodeTxt(kBoxTextRow, kBoxTextCol, text, kBoxTextWidth, LineLength(text), 0, kBoxLines, kBoxColour,
+                     DRAW_CURRENT);
+  if (font) font->SetCurrFont(before);
+}
+
+bool IsRecStopKey(uint16_t key) {
+  for (uint16_t k : kRecStopKeys)
+    if (k == key) return true;
+  return false;
 }
 }  // namespace
-
-menu TaskUtilityMenu = BuildMenu();
 
 void TaskForUtility::SetFuncBits(uint32_t bits) {
   FuncBits |= bits;
   std::printf("func bit = %#x \n", FuncBits);
 }
 
-int TaskForUtility::LoadLanguage() {
-  int index = Run().GetSysRunInfoBaseAddr()->language;
-  if (index < 0 || index >= kMenuLanguages) index = 0;
-  char language[kMenuLanguageBytes + 1] = {};
-  char path[128];
-  if (Run().GetLanguageCountry(index, language) < 0 ||
-      Menu::MenuTextPath(path, sizeof path, language, "Utility") < 0 ||
-      TaskMenu.LoadMenu(path, &TaskUtilityMenu) < 0) {
-    if (TaskMenu.MenuIsNull()) TaskMenu.Attach(&TaskUtilityMenu);
-    return -1;
-  }
+int TaskForUtility::Default() {
+  std::printf("TaskForUtility-> Default\n");
+  const iic_item batch[] = {IicU8(EepromItemAddress(kEeUtility, kUtiSquare), kSquareDefault),
+                            IicU8(EepromItemAddress(kEeUtility, kUtiCymometer), kCymometerDefault),
+                            IicU8(EepromItemAddress(kEeUtility, kUtiOutputSel), 0),
+                            IicU8(EepromItemAddress(kEeUtility, kUtiIpType), kIpTypeDefault),
+                            IicU8(EE_IP_ADDRESS + 0, kIpDefault[0]),
+                            IicU8(EE_IP_ADDRESS + 1, kIpDefault[1]),
+                            IicU8(EE_IP_ADDRESS + 2, kIpDefault[2]),
+                            IicU8(EE_IP_ADDRESS + 3, kIpDefault[3]),
+                            IicU8(EE_NET_MASK + 0, kMaskDefault[0]),
+                            IicU8(EE_NET_MASK + 1, kMaskDefault[1]),
+                            IicU8(EE_NET_MASK + 2, kMaskDefault[2]),
+                            IicU8(EE_NET_MASK + 3, kMaskDefault[3]),
+                            IicU8(EepromItemAddress(kEeUtility, kUtiSaveInk), 0),
+                            IicU8(EepromItemAddress(kEeUtility, kUtiSaveInk) + 1, kByte212Default),
+                            IicEnd()};
+  Sys().eeprom->I2C_BatchWrite(batch);
+  Run().Set_passFail_flag(0);
   return 0;
 }
 
 int TaskForUtility::Initialize() {
-  LoadLanguage();
+  if (LoadLanguage(0) < 0 && TaskMenu.MenuIsNull()) TaskMenu.Attach(&TaskUtilityMenu);
+  UtilityMenu = &TaskUtilityMenu;
+  Utility_MenuInit();
   Rec_Init();
-  QelControl.SendRealControl(kWordFastRec, 0);
-  QelControl.SendRealControl(kWordStopPlay, 1);
+  control& board = *Sys().board;
+  board.SendRealControl(kRecFrameWord, 0);
+  board.SendRealControl(kRecEnableWord, 1);
   Rec_Close();
   TaskMenu.MenuPopDisable();
+  LogicMVer = int16_t(board.ReadAnyReg(kLogicMainReg));
+  LogicSVer = int16_t(board.ReadAnyReg(kLogicSubReg));
+  std::printf("LogicMVer = %#x, LogicSVer = %#x\n", unsigned(uint16_t(LogicMVer)), unsigned(uint16_t(LogicSVer)));
   LoadSysInformation();
   GetSerialNumber();
+  Run().ClearFuncBit(kFuncClearedAtStart);
+  PassFail_Operate(kUtiNoKey);
+  for (int from : kSyncSources) Manager().AddTaskBetweenSync(from, kTaskUtility);
+  ipConfig.ReadIpFormIIC();
   return 0;
 }
+
+int TaskForUtility::Stroage(taskresponse* r) { return RunSetupBlock(r, SaveBlock, LoadBlock); }
 
 int TaskForUtility::OpResponse(taskresponse* r) {
   if (!r) return -1;
   int rc = 0;
-  if (KeyWord(r, &rc, [this] { return LoadLanguage(); })) return rc;
+  if (KeyWord(r, &rc, [this] { return LoadLanguage(1); })) return rc;
+  if (r->key.key == kKeyScpiIp) return Utility_IpConf_Sure(kUtiNoKey);
+  if (r->key.key == kKeyScpiSelfCal) {
+    Utility_SelfCali(kUtiNoKey);
+    Run().SetDrawRefresh();
+    QelDraw.MainDisplay();
+    return Utili_SelfCali_Sure(kUtiNoKey);
+  }
   return TaskMenu.MenuOp(r->key);
 }
 
-int TaskForUtility::DataProcess() {
-  Rec_GetWaveNum();
-  return 0;
-}
+int TaskForUtility::DataProcess() { return Rec_GetWaveNum(); }
 
 int TaskForUtility::Display() {
-  if (FuncBits & kDialogRecCounterBit) Utility_DrawRecWaveNum();
-  if (FuncBits & kDialogNumPadBit) RecorderNumPadDraw();
+  if (FuncBits & kUtiDlgSelfCali) Utility_DrawSelfCali();
+  if (FuncBits & kUtiDlgVersion) UtilityDraw.DrawVersion();
+  if (FuncBits & kUtiDlgIp) {
+    UtilityDraw.ShowIpAddr();
+    UtilityDraw.ShowIpTwinkleOne();
+  }
+  if (FuncBits & kUtiDlgPrtSc) Utility_DrawPrintScreen();
+  if (FuncBits & kUtiDlgPassFail) Utility_DrawPassFail();
+  if (FuncBits & kUtiDlgRecorder) Utility_DrawRecWaveNum();
+  if (FuncBits & kUtiDlgNumPad) RecorderNumPadDraw();
+  if (FuncBits & kUtiDlgClearData) Utility_DrawClearData();
+  if (FuncBits & kUtiDlgTime) {
+    UtilityDraw.ShowTime();
+    UtilityDraw.ShowTimeTwinkle();
+  }
   return 0;
 }
 
 int TaskForUtility::FunctionOnOff(int on) {
-  if (on != 0 && on != 2) return 0;
-  RecorderNumPadClose();
+  if ((on & ~2) != 0) return 0;
+  TaskMenu.SetMenuItem(kUtiVersion, 0);
+  TaskMenu.SetMenuItem(kUtiPfEnable, 0);
+  TaskMenu.SetMenuItem(kUtiPfOperate, 0);
+  PassFail_Operate(kUtiNoKey);
+  TaskMenu.SetItemAttribute(kUtiPfSource, uint32_t(TaskMenu.GetItemAttribute(kUtiPfSource)) & ~MENU_ATTR_FROZEN);
+  ClearFuncBits(kUtiDlgTime | kUtiDlgIp);
+  UtiPage(kUtiPageUtility3);
   Rec_Close();
-  TaskManage.DelUserTaskProcess(kTaskUtility);
-  TaskManage.DelUserTaskDisplay(kTaskUtility);
+  ClearFuncBits(kUtiDlgRecorder | kUtiDlgPassFail);
+  Run().ClearFuncBit(kFuncClearedOff);
+  Manager().DelUserTaskProcess(kTaskUtility);
+  Manager().DelUserTaskDisplay(kTaskUtility);
+  Sys().board->BeeOff();
   return 0;
 }
 
 int TaskForUtility::Assist(taskresponse* request, taskresponse*) {
   if (!request) return 0;
-  const uint16_t kind = request->words[kAssistKind], value = request->words[kAssistValue];
-  if (kind == kAssistUtilityInfo && value == kAssistRecordToVideo) {
-    char name[sizeof request->area + 1] = {};
-    std::memcpy(name, request->area, sizeof request->area);  // always ends in a NUL
-    return RecordToVideo(name, int16_t(request->words[kAssistRate]), 0, request->words[kAssistFirst],
-                         request->words[kAssistLast]);
-  }
-  if (kind == kAssistFunctionOff && value == kAssistRecorderClose) {
+  const uint16_t kind = request->request, value = request->words[0];
+  if (kind == kAssistInfo && value == kInfoReload) {
+    LoadSysInformation();
+    GetSerialNumber();
+  } else if (kind == kAssistInfo && value == kInfoVideo) {
+    const char* name = nullptr;
+    std::memcpy(&name, request->area, sizeof name);
+    RecordToVideo(name, request->words[1], request->words[2], request->words[3], request->words[4]);
+  } else if (kind == kAssistCali && value == kCaliConfirm) {
+    Utili_SelfCali_Sure(keypara{kCaliConfirm, 1, 0});
+  } else if (kind == kAssistSetItem && value == kUtiCymometer) {
+    TaskMenu.SetMenuItem(kUtiCymometer, 0);
+    Utility_Cymometer(kUtiNoKey);
+  } else if (kind == kAssistSetItem && value == kUtiRecFast) {
+    Manager().SetWorkTaskbyId(kTaskUtility);
+    TaskMenu.SetMenuItem(kUtiRecFast, 1);
+    TaskMenu.SetMenuItem(kUtiRecInterval, 2);
+    TaskMenu.MenuPopDisable();
+    Utility_Record(kUtiNoKey);
+  } else if (kind == kAssistSetItem && value == kUtiRecExit) {
     Rec_Close();
-    TaskMenu.SetCurrPage(kPageMain);
+    UtiPage(kUtiPageUtility1);
+  } else if (kind == kAssistSetItem && value == kUtiPfEnable) {
+    TaskMenu.SetMenuItem(kUtiPfEnable, 0);
+    PassFail_Enable(kUtiNoKey);
   }
   return 0;
 }
+
+int TaskForUtility::TaskControlHandover(taskresponse*) {
+  DisableFunc();
+  TaskMenu.MenuPopDisable();
+  return 0;
+}
+
+int TaskForUtility::TaskBetweenSync(taskresponse* r, taskresponse*) {
+  if (!r) return 0;
+  const uint16_t key = r->key.key;
+  if (!(Run().GetFuncBits() & kUtiFuncRecorderBusy)) TaskMenu.SetMenuItem(kUtiRecEndFrame, GetMaxFrame());
+  const int mode = Rec_GetState();
+  if ((mode == kRecRecording || mode == kRecRecorded) && (Run().GetFuncBits() & kFuncRecording) &&
+      IsRecStopKey(key)) {
+    Rec_Stop();
+    return 0;
+  }
+  if (Rec_GetState() == kRecRecorded && key == kKeyRunStop) {
+    Rec_Close();
+    UtiMessage(kUtiMsgRecorderClosed);
+  }
+  if (Run().GetMathType() == kMathFft && (Run().GetChStatus() & kChMath) && UtiItem(kUtiPfOperate) == 1) {
+    PassFail_Return(kUtiNoKey);
+    UtiMessage(kMsgFftStopped);
+  }
+  return 0;
+}
+
+int TaskForUtility::TaskBackgroundResponse(taskresponse* r, taskresponse*) {
+  if (r && r->key.key == kKeyMenuOnOff) return DisableFunc();
+  return 0;
+}
+
+int TaskForUtility::DisableFunc() {
+  const uint32_t open = FuncBits;
+  if (open & kUtiDlgSelfCali) UtiPage(kUtiPageUtility1);
+  if (open & kUtiDlgVersion) TaskMenu.SetMenuItem(kUtiVersion, 0);
+  if (open & kUtiDlgPrtSc) {
+    TaskMenu.SetMenuItem(kUtiPrintView, 0);
+    Utility_PrintScreen_View(kUtiNoKey);
+  }
+  if (open & (kUtiDlgTime | kUtiDlgClearData)) UtiPage(kUtiPageUtility3);
+  ClearFuncBits(kUtiDlgSelfCali | kUtiDlgVersion | kUtiDlgClearData | kUtiDlgIp | kUtiDlgTime);
+  uint32_t closed = open & (kUtiDlgSelfCali | kUtiDlgVersion | kUtiDlgPrtSc | kUtiDlgTime | kUtiDlgClearData |
+                            kUtiDlgIp);
+  if ((open & kUtiDlgNumPad) && UtilityAdjType == 1) {
+    UtilityAdjType = 0;
+    ClearFuncBits(kUtiDlgNumPad);
+    closed |= kUtiDlgNumPad;
+  }
+  if (!closed) return 0;
+  // A running pass/fail test or recorder keeps its box on the screen.
+  if (!(FuncBits & (kUtiDlgPassFail | kUtiDlgRecorder))) Manager().DelUserTaskDisplay(kTaskUtility);
+  Run().SetDrawRefresh();
+  return 1;
+}
+
+void Utility_DrawClearData() { TextBox(Utili_ClearDataTitle, Utili_ClearDataTxt); }
+void Utility_DrawSelfCali() { TextBox(Utili_SelfCaliTitle, Utili_SelfCaliTxt); }

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "acquisition/y_system.h"
 #include "core/sys_run_info.h"
+#include "core/system_resource.h"
 #include "platform/root.h"
 #include "system/task_utility.h"
 
@@ -13,8 +15,9 @@ char SysInformation[kInfoRows][kInfoChars] = {};
 namespace {
 constexpr char kInfoFile[] = "Data/Information";
 constexpr char kSnFile[] = "SN.txt";
-constexpr char kOwnBrand[] = "KOLVET";
 constexpr int kFileMax = 8192;
+constexpr char kOwnBrand[] = "KOLVET";
+constexpr char kEnabled[] = "ENABLE";
 const char* const kKeys[kInfoRows] = {"[FACTORY]", "[MODEL]", "[HARDWARE]", "[SOFTWARE]",     "[LOGIC]",
                                       "[DATE]",    "[CHANNEL]", "[PROTOCOL]", "[TYPE]",        "[CODE]",
                                       "[BANDWIDTH]", "[SAMPLE]", "[SALE]",    "[SERIAL]",      "[MANUFACTURER]",
@@ -53,12 +56,17 @@ int TaskForUtility::LoadSysInformation() {
   if (!ReadText(kInfoFile, &text)) return -1;
   for (int i = 0; i < kInfoRows; ++i) {
     if (i == kInfoLogic || i == kInfoSerial) continue;
-    if (!Value(text, kKeys[i], SysInformation[i])) std::printf("%s file is Error!   %s \n", kInfoFile, kKeys[i]);
+    if (!Value(text, kKeys[i], SysInformation[i])) {
+      SysInformation[i][0] = '\0';
+      std::printf("%s file is Error!   %s \n", kInfoFile, kKeys[i]);
+    }
   }
-  // The maker's own brand: the web control starts, and the USB folders are the maker's.
-  const bool own = std::strcmp(SysInformation[kInfoFactory], kOwnBrand) == 0;
-  SysRunStatus.Set_OEM(own ? 1 : 0);
-  SysRunStatus.SetCustomerFlag(own ? 0 : 1);
+  std::snprintf(SysInformation[kInfoLogic], kInfoChars, "%d. %d. %d. %d", (LogicMVer >> 8) & 0xFF, LogicMVer & 0xFF,
+                (LogicSVer >> 8) & 0xFF, LogicSVer & 0xFF);
+  const int oem = std::strcmp(SysInformation[kInfoFactory], kOwnBrand) == 0 ? 1 : 0;
+  Run().Set_OEM(oem);
+  Run().SetCustomerFlag(1 - oem);
+  if (std::strcmp(SysInformation[kInfoCh500uV], kEnabled) == 0 && Sys().vertical) Sys().vertical->Ch500uVEnable();
   return 0;
 }
 
@@ -80,8 +88,12 @@ int TaskForUtility::isSerialNumberFileExist() {
   return 0;
 }
 
+// A serial number is printable characters without blanks: nothing that could
+// end its line or start another key in the file.
 int TaskForUtility::SetSerialNumber(const char* text, int length) {
-  if (!text || length < 0 || length >= kInfoChars) return -1;
+  if (!text || length <= 0 || length >= kInfoChars) return -1;
+  for (int i = 0; i < length; ++i)
+    if (text[i] <= ' ' || text[i] > '~') return -1;
   std::printf("** sn file is not exist, create one ** ");
   FILE* f = std::fopen(plat::MapPath(kSnFile).c_str(), "wb");
   if (!f) return -1;

@@ -17,7 +17,7 @@
 #include "tests/bench/bench.h"
 
 namespace {
-using Words = std::vector<std::pair<uint16_t, uint16_t>>;
+using Words = WordLog;
 
 // A fresh root, virtual time and the devices open.
 struct Board {

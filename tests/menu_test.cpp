@@ -174,9 +174,11 @@ TEST_F(MenuTest, GeneratedCh1TextReadsBack) {
 
 TEST_F(MenuTest, LanguageListNamesTheTextFolders) {
   char names[kMenuLanguages][kMenuLanguageBytes] = {}, types[kMenuLanguages][kMenuLanguageBytes] = {};
-  ASSERT_EQ(Menu::LoadLanguageCountry("Data/Menu/Language.txt", names, types), 1);
+  ASSERT_EQ(Menu::LoadLanguageCountry("Data/Menu/Language.txt", names, types), 2);
   EXPECT_STREQ(names[0], "English");
   EXPECT_STREQ(types[0], "Western");
+  EXPECT_STREQ(names[1], "Chinese");
+  EXPECT_STREQ(types[1], "Chinese");
 }
 
 TEST_F(MenuTest, LanguageListIsBoundedAndRefusesPathNames) {

@@ -19,7 +19,7 @@
 #include "tests/bench/bench.h"
 
 namespace {
-using Log = std::vector<std::pair<uint16_t, uint16_t>>;
+using Log = WordLog;
 
 class RequestTest : public ::testing::Test {
  protected:
@@ -31,12 +31,6 @@ class RequestTest : public ::testing::Test {
   static int Send(uint16_t code, int16_t target, int16_t value, uint32_t value32 = 0,
                   requestpara* answer = nullptr) {
     return SysRequest.Request(MakeRequest(code, target, value, value32), answer);
-  }
-  static Log Words(uint16_t word) {
-    Log out;
-    for (const auto& e : plat::Fpga().Log())
-      if (e.first == word) out.push_back(e);
-    return out;
   }
   Bench bench_;
 };
@@ -62,7 +56,7 @@ TEST_F(RequestTest, AcquisitionModeWordIsTheTimeBaseModelsCode) {
   for (int mode = 0; mode < 4; ++mode) {
     plat::Fpga().ClearLog();
     EXPECT_EQ(Send(kReqAcqConfig, 0, int16_t(mode)), 0);
-    ASSERT_EQ(Words(kAcqModeControlWord).size(), 1u) << mode;
+    ASSERT_EQ(WrittenWords(kAcqModeControlWord).size(), 1u) << mode;
     EXPECT_EQ(plat::Fpga().Word(kAcqModeControlWord), expected[mode]) << mode;
     EXPECT_EQ(AcqModeFromWord(expected[mode]), mode);
   }
@@ -70,7 +64,7 @@ TEST_F(RequestTest, AcquisitionModeWordIsTheTimeBaseModelsCode) {
   Send(kReqAcqConfig, 0, 4);   // no such mode
   Send(kReqAcqConfig, 2, 1);   // no such channel
   Send(kReqAcqConfig, -1, 1);
-  EXPECT_TRUE(Words(kAcqModeControlWord).empty());
+  EXPECT_TRUE(WrittenWords(kAcqModeControlWord).empty());
   EXPECT_EQ(AcqModeFromWord(8), -1);
   EXPECT_EQ(AcqModeWord(-1), -1);
 }
@@ -93,7 +87,7 @@ TEST_F(RequestTest, DisplayTypeBelowTwoReachesWord118) {
   EXPECT_EQ(plat::Fpga().Word(118), 0);
   plat::Fpga().ClearLog();
   Send(kReqDispType, 0, 2);
-  EXPECT_TRUE(Words(118).empty());
+  EXPECT_TRUE(WrittenWords(118).empty());
 }
 
 TEST_F(RequestTest, DisplayFormatXYSwitchesBothChannelsOnAndSetsTheXYWords) {
@@ -107,8 +101,8 @@ TEST_F(RequestTest, DisplayFormatXYSwitchesBothChannelsOnAndSetsTheXYWords) {
   EXPECT_EQ(plat::Fpga().Word(120), 0);
   plat::Fpga().ClearLog();
   Send(kReqDispFormat, 0, 2);
-  EXPECT_TRUE(Words(120).empty());
-  EXPECT_TRUE(Words(130).empty());
+  EXPECT_TRUE(WrittenWords(120).empty());
+  EXPECT_TRUE(WrittenWords(130).empty());
 }
 
 TEST_F(RequestTest, HoldOffCarriesAllThirtyTwoBits) {
@@ -157,7 +151,7 @@ TEST_F(RequestTest, QueueHoldsFiftyRequestsRunsThemInOrderAndRefusesWhenFull) {
   EXPECT_EQ(SysRequest.AddToRequestTable(MakeRequest(kReqNop, 0, 0)), -1);
   EXPECT_TRUE(plat::Fpga().Log().empty());  // nothing runs while queued
   EXPECT_EQ(SysRequest.AddRequestComplete(), 0);
-  Log log = Words(126);
+  Log log = WrittenWords(126);
   ASSERT_EQ(log.size(), size_t(kRequestTableSize));
   for (int i = 0; i < kRequestTableSize; ++i) EXPECT_EQ(log[i].second, i % 11) << i;
   EXPECT_EQ(SysRequest.RequestTableCount(), 0);

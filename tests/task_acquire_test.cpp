@@ -17,14 +17,15 @@
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "platform/sim/sim_decode_timebase.h"
+#include "system/task_utility.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 
 namespace {
 enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kAcquire = 57 };
-constexpr int kModeByte = 117, kDepthByte = 118, kAverageByte = 119;
 constexpr uint32_t kText = 0xC8C8AF;
 
-int Item(int n) { return int(uint16_t(TaskAcquire.TaskMenu.GetMenuItem(n))); }
+int Item(int n) { return MenuValue(TaskAcquire, n); }
 bool Disabled(int n) { return (TaskAcquire.TaskMenu.GetItemAttribute(n) & int(kAcqItemDisabled)) != 0; }
 
 struct Acquire : ::testing::Test {
@@ -40,15 +41,7 @@ struct Acquire : ::testing::Test {
     bench.Key(kAcquire);
     QelMsg.ClearMessage();
   }
-  // A choice from an item's list: its soft key opens it at the value, the
-  // knob moves the highlight, the push takes it.
-  void Choose(uint8_t fkey, int to) {
-    const int from = Item(fkey - F1);
-    bench.Key(fkey);
-    for (int i = from; i < to; ++i) bench.Key(kDown);
-    for (int i = to; i < from; ++i) bench.Key(kUp);
-    bench.Key(kSelect);
-  }
+  void Choose(uint8_t fkey, int to) { bench.Choose(fkey, Item(fkey - F1), to); }
   uint64_t Depth() const { return plat::SimDecodedTimebase().memoryDepth; }
   void Stop() { SysRunStatus.SetAcquireStatus(0, 4); }
 };
@@ -60,12 +53,6 @@ int CountText(const Bench& b, int row, int col, int width, int height) {
   return n;
 }
 
-// Position of the last write of `word` in the log, -1 when none.
-int LastWrite(const std::vector<std::pair<uint16_t, uint16_t>>& log, uint16_t word) {
-  for (int i = int(log.size()) - 1; i >= 0; --i)
-    if (log[size_t(i)].first == word) return i;
-  return -1;
-}
 }  // namespace
 
 TEST_F(Acquire, TheAcquireKeyShowsItsMenu) {
@@ -81,8 +68,9 @@ TEST_F(Acquire, TheAcquireKeyShowsItsMenu) {
   bench.Key(F5);
   bench.Key(F5);
   EXPECT_EQ(TaskAcquire.WaveTypePress[0], 2);
-  bench.Key(F4);  // the recorder's module is not built: nothing else happens
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskAcquire);
+  bench.Key(F4);  // FastAcq opens the utility module's fast recorder
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskUtility);
+  EXPECT_EQ(TaskUtility.TaskMenu.GetMenuItem(kUtiRecFast), 1u);
 }
 
 TEST_F(Acquire, EachModeReachesControlWord40AndAverageSendsItsCountFirst) {
@@ -94,7 +82,7 @@ TEST_F(Acquire, EachModeReachesControlWord40AndAverageSendsItsCountFirst) {
     EXPECT_EQ(Item(kAcqMode), r.mode);
     EXPECT_EQ(bench.Fpga().Word(40), r.word) << r.mode;
     EXPECT_EQ(plat::SimDecodedTimebase().acqMode, r.mode);
-    EXPECT_EQ(bench.EepromByte(kModeByte), r.mode);
+    EXPECT_EQ(bench.EepromByte(ee::kAcqMode), r.mode);
     EXPECT_EQ(SysRunStatus.GetAcquireMode(), r.mode);
     EXPECT_TRUE(Disabled(kAcqAverage));
   }
@@ -119,17 +107,17 @@ TEST_F(Acquire, TheKnobStepsTheAveragingCountAroundItsTable) {
   Choose(F1, 3);
   bench.Key(kUp);
   EXPECT_EQ(Item(kAcqAverage), 4);
-  EXPECT_EQ(bench.EepromByte(kAverageByte), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kAcqAverage), 1);
   EXPECT_EQ(bench.Fpga().Word(112), 1);
   EXPECT_EQ(SysRunInfo.averageIndex, 1);
   bench.Key(kDown);
   bench.Key(kDown);  // from 2 one step back gives 8192
   EXPECT_EQ(Item(kAcqAverage), 8192);
-  EXPECT_EQ(bench.EepromByte(kAverageByte), 12);
+  EXPECT_EQ(bench.EepromByte(ee::kAcqAverage), 12);
   EXPECT_EQ(bench.Fpga().Word(112), 12);
   bench.Key(kUp);  // and from 8192 one more gives 2
   EXPECT_EQ(Item(kAcqAverage), 2);
-  EXPECT_EQ(bench.EepromByte(kAverageByte), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kAcqAverage), 0);
 }
 
 TEST_F(Acquire, MemoryDepthReachesTheRecordAndTheEeprom) {
@@ -140,12 +128,12 @@ TEST_F(Acquire, MemoryDepthReachesTheRecordAndTheEeprom) {
   for (auto r : rows) {
     Choose(F3, r.index);
     EXPECT_EQ(Item(kAcqMemDepth), r.index);
-    EXPECT_EQ(bench.EepromByte(kDepthByte), r.index);
+    EXPECT_EQ(bench.EepromByte(ee::kAcqMemDepth), r.index);
     EXPECT_EQ(SysRunStatus.GetMemDepth(nullptr), r.index);
     EXPECT_EQ(Depth(), r.points) << r.index;
   }
   Choose(F3, 0);  // automatic: the time base chooses
-  EXPECT_EQ(bench.EepromByte(kDepthByte), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kAcqMemDepth), 0);
   EXPECT_EQ(Depth(), uint64_t(TimeBase.GetAutoMemDepth(TimeBase.GetRealTimeBase(0))) / 1000 * 1000);
 }
 
@@ -157,7 +145,7 @@ TEST_F(Acquire, RefusalsRaiseTheirMessageAndChangeNothing) {
   bench.Key(F3);
   EXPECT_EQ(QelMsg.GetMessageID(), 46);
   EXPECT_EQ(Item(kAcqMemDepth), 2);
-  EXPECT_EQ(bench.EepromByte(kDepthByte), 2);
+  EXPECT_EQ(bench.EepromByte(ee::kAcqMemDepth), 2);
   QelMsg.ClearMessage();
   bench.Key(F1);
   EXPECT_EQ(QelMsg.GetMessageID(), 46);
@@ -195,9 +183,9 @@ TEST_F(Acquire, DefaultWritesTheFactorySettings) {
   bench.Key(kUp);
   Choose(F3, 4);
   TaskAcquire.Default();
-  EXPECT_EQ(bench.EepromByte(kModeByte), 0);
-  EXPECT_EQ(bench.EepromByte(kDepthByte), 0);
-  EXPECT_EQ(bench.EepromByte(kAverageByte), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kAcqMode), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kAcqMemDepth), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kAcqAverage), 0);
   EXPECT_EQ(Item(kAcqMode), 0);
   EXPECT_EQ(Item(kAcqMemDepth), 0);
   EXPECT_EQ(Item(kAcqAverage), 2);
@@ -211,7 +199,7 @@ TEST_F(Acquire, DefaultWritesTheFactorySettings) {
 template <uint8_t ModeByte, uint8_t DepthByte, uint8_t SelByte>
 struct WithStored : Acquire {
   std::vector<std::pair<int, uint8_t>> Stored() override {
-    return {{kModeByte, ModeByte}, {kDepthByte, DepthByte}, {kAverageByte, SelByte}};
+    return {{ee::kAcqMode, ModeByte}, {ee::kAcqMemDepth, DepthByte}, {ee::kAcqAverage, SelByte}};
   }
 };
 using StoredAcquire = WithStored<3, 4, 5>;
@@ -296,7 +284,7 @@ TEST_F(Acquire, TheSetupBlockSavesAndRestoresEverySetting) {
   EXPECT_EQ(Item(kAcqMode), 3);
   EXPECT_EQ(Item(kAcqAverage), 16);
   EXPECT_EQ(TaskAcquire.GetAverageSel(), 3);
-  EXPECT_EQ(bench.EepromByte(kAverageByte), 3);
+  EXPECT_EQ(bench.EepromByte(ee::kAcqAverage), 3);
   EXPECT_EQ(Item(kAcqMemDepth), 4);
   EXPECT_EQ(bench.Fpga().Word(40), 4);
   EXPECT_EQ(bench.Fpga().Word(112), 3);
@@ -310,7 +298,7 @@ TEST_F(Acquire, TheSetupBlockSavesAndRestoresEverySetting) {
   Storage(1, &odd, used, 10, &status);
   ASSERT_EQ(status, 0);
   EXPECT_EQ(Item(kAcqAverage), 2);
-  EXPECT_EQ(bench.EepromByte(kAverageByte), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kAcqAverage), 0);
   EXPECT_EQ(bench.Fpga().Word(112), 0);
 
   std::vector<uint8_t> other(64, 'x');  // no block of this module

@@ -23,6 +23,7 @@
 #include "platform/sim/sim_decode_vertical.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 #include "ui/qel_draw.h"
 
 namespace {
@@ -63,24 +64,11 @@ struct Channel : ::testing::Test {
     bench.Pass();
   }
   Menu& M1() { return TaskCh1.TaskMenu; }
-  // A choice from an item's list: its soft key opens it at the value, the
-  // knob moves the highlight, the push takes it.
-  void Choose(uint8_t fkey, int from, int to) {
-    bench.Key(fkey);
-    for (int i = from; i < to; ++i) bench.Key(kDown);
-    for (int i = to; i < from; ++i) bench.Key(kUp);
-    bench.Key(kSelect);
-  }
   // Presses the keypad key `index` (its cursor moves there first).
   void Pad(const TaskForChannel& t, int index) {
     while (t.Keypad().cursor < index) bench.Key(kDown);
     while (t.Keypad().cursor > index) bench.Key(kUp);
     bench.Key(kSelect);
-  }
-  uint32_t EepromU32(int address) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v = v << 8 | bench.EepromByte(address + i);
-    return v;
   }
   float Vdiv(int ch) { return Vertical.GetRealYDivVoltage(ch); }
   float Base(int ch) { return Voltage[Vertical.GetRealYsensitivity(ch)]; }
@@ -146,9 +134,9 @@ TEST_F(Channel, TheChKeyIsRefusedWhileRecordingAndInXYFormat) {
 // ---- the front-end items ----
 
 TEST_F(Channel, FrontEndItemsReachTheDecodedChannelAndTheEeprom) {
-  Choose(F1, 0, 1);  // Coupling AC
+  bench.Choose(F1, 0, 1);  // Coupling AC
   EXPECT_EQ(M1().GetMenuItem(0), 1u);
-  EXPECT_EQ(bench.EepromByte(95), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh1Coupling), 1);
   EXPECT_EQ(SysRunInfo.vertical[0].coupling, 1);
   EXPECT_EQ(plat::SimDecodedChannel(0).coupling, 1);
 
@@ -158,24 +146,24 @@ TEST_F(Channel, FrontEndItemsReachTheDecodedChannelAndTheEeprom) {
   EXPECT_EQ(plat::SimDecodedChannel(0).coupling, 2);
   EXPECT_TRUE(plat::SimDecodedChannel(0).ground);
   bench.Key(F1);  // and round to DC
-  EXPECT_EQ(bench.EepromByte(95), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kCh1Coupling), 0);
   EXPECT_EQ(plat::SimDecodedChannel(0).coupling, 0);
   EXPECT_FALSE(plat::SimDecodedChannel(0).ground);
   bench.Key(kSelect);
 
   EXPECT_FALSE(plat::SimDecodedChannel(0).bwLimit);
   bench.Key(F2);  // BW Limit on
-  EXPECT_EQ(bench.EepromByte(96), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh1BwLimit), 1);
   EXPECT_TRUE(plat::SimDecodedChannel(0).bwLimit);
   EXPECT_FALSE(plat::SimDecodedChannel(1).bwLimit);
 
   bench.Key(F3);  // Volts/Div fine
-  EXPECT_EQ(bench.EepromByte(97), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh1VoltsDiv), 1);
   EXPECT_EQ(Vertical.GetFineOnOff(0), 1);
 
   bench.Key(F4);  // Invert
-  EXPECT_EQ(bench.EepromByte(99), 1);
-  EXPECT_EQ(EepromU32(102), uint32_t(ItemParaFromF32(1.0f)));  // the loaded values persist
+  EXPECT_EQ(bench.EepromByte(ee::kCh1Invert), 1);
+  EXPECT_EQ(bench.EepromU32(ee::kCh1Custom), uint32_t(ItemParaFromF32(1.0f)));  // the loaded values persist
   EXPECT_TRUE(plat::SimDecodedChannel(0).inverted);
   EXPECT_EQ(fpga.Word(204), 1);
   bench.Key(F4);
@@ -187,14 +175,14 @@ TEST_F(Channel, TheVoltageProbeRescalesTheVoltsPerDivision) {
   ASSERT_FLOAT_EQ(Vdiv(0), Base(0));
   bench.Key(F5);  // Next: the voltage probe page
   ASSERT_EQ(M1().GetCurrPage(), 1);
-  Choose(F2, 3, 4);  // 10X
-  EXPECT_EQ(bench.EepromByte(98), 4);
+  bench.Choose(F2, 3, 4);  // 10X
+  EXPECT_EQ(bench.EepromByte(ee::kCh1Probe), 4);
   EXPECT_EQ(Vertical.GetYRealprobe(0), 4);
   EXPECT_EQ(Vertical.GetRealYsensitivity(0), index);  // the same hardware range
   EXPECT_FLOAT_EQ(Vdiv(0), 10 * Base(0));
 
-  Choose(F4, 0, 2);  // Unit W
-  EXPECT_EQ(bench.EepromByte(101), 2);
+  bench.Choose(F4, 0, 2);  // Unit W
+  EXPECT_EQ(bench.EepromByte(ee::kCh1Unit), 2);
   EXPECT_EQ(Vertical.GetChUnit(0), 2);
   EXPECT_EQ(Vertical.GetYRealprobe(0), 4);
 }
@@ -203,7 +191,7 @@ TEST_F(Channel, TheCustomRatioIsTypedOnTheKeypad) {
   bench.Key(F5);
   bench.Key(F3);  // Custom is disabled while the probe is not custom
   EXPECT_FALSE(TaskCh1.KeypadShown());
-  Choose(F2, 3, 7);  // Custom
+  bench.Choose(F2, 3, 7);  // Custom
   EXPECT_EQ(Vertical.GetYRealprobe(0), 7);
   EXPECT_FLOAT_EQ(Vdiv(0), Base(0));  // the stored ratio, 1.0
 
@@ -218,7 +206,7 @@ TEST_F(Channel, TheCustomRatioIsTypedOnTheKeypad) {
   Pad(TaskCh1, kNumEnter);
   EXPECT_FALSE(TaskCh1.KeypadShown());
   EXPECT_FLOAT_EQ(F32(M1().GetMenuItem(7)), 2.5f);
-  EXPECT_EQ(EepromU32(102), uint32_t(ItemParaFromF32(2.5f)));
+  EXPECT_EQ(bench.EepromU32(ee::kCh1Custom), uint32_t(ItemParaFromF32(2.5f)));
   EXPECT_FLOAT_EQ(Vertical.GetYRealProbeScale(0), 2.5f);
   EXPECT_FLOAT_EQ(Vdiv(0), 2.5f * Base(0));  // the ratio in force at once
 
@@ -237,7 +225,7 @@ TEST_F(Channel, TheCustomRatioIsTypedOnTheKeypad) {
 
   bench.Key(F3);
   ASSERT_TRUE(TaskCh1.KeypadShown());
-  Choose(F2, 7, 3);  // another probe closes the keypad and disables Custom
+  bench.Choose(F2, 7, 3);  // another probe closes the keypad and disables Custom
   EXPECT_FALSE(TaskCh1.KeypadShown());
   EXPECT_EQ(Vertical.GetYRealprobe(0), 3);
   bench.Key(F3);
@@ -248,7 +236,7 @@ TEST_F(Channel, ATriggerOnTheChannelKeepsItsLevelCodeAcrossACustomRatio) {
   Trigger.SetTriggerSource(0);
   Trigger.SetTriggerVoltage(0, 0, 2.0);
   bench.Key(F5);  // the refresh places the level code for 2 V
-  Choose(F2, 3, 7);
+  bench.Choose(F2, 3, 7);
   const int code = Trigger.GetTriggerPos(0, 0);
   ASSERT_NEAR(Trigger.GetTriggerVoltage(0, 0), 2.0, 1e-6);
   bench.Key(F3);
@@ -265,19 +253,19 @@ TEST_F(Channel, TheCurrentProbeSetsUnitAAndItsRatio) {
   bench.Key(F5);
   bench.Key(F1);  // ProbeType: the current-probe page, 200X, unit A
   EXPECT_EQ(M1().GetCurrPage(), 5);
-  EXPECT_EQ(bench.EepromByte(215), 1);
-  EXPECT_EQ(bench.EepromByte(217), 1);
-  EXPECT_EQ(bench.EepromByte(219), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh1ProbeType), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh1ProbeTypeA), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh1UnitA), 1);
   EXPECT_EQ(Vertical.GetChUnit(0), 1);
   EXPECT_EQ(Vertical.GetYRealprobe(0), 7);
   EXPECT_FLOAT_EQ(Vdiv(0), 200 * Base(0));
 
-  Choose(F2, 0, 3);  // 10X
-  EXPECT_EQ(bench.EepromByte(218), 3);
+  bench.Choose(F2, 0, 3);  // 10X
+  EXPECT_EQ(bench.EepromByte(ee::kCh1ProbeA), 3);
   EXPECT_FLOAT_EQ(Vertical.GetYRealProbeScale(0), 10.0f);
   EXPECT_FLOAT_EQ(Vdiv(0), 10 * Base(0));
 
-  Choose(F2, 3, 4);  // custom: 50 mV/A gives 20X
+  bench.Choose(F2, 3, 4);  // custom: 50 mV/A gives 20X
   bench.Key(F3);
   ASSERT_TRUE(TaskCh1.KeypadShown());
   Pad(TaskCh1, kNumOne + 4);
@@ -303,21 +291,21 @@ TEST_F(Channel, TheSecondChannelsItemsAndPagesAreItsOwn) {
   bench.Key(kCh2Key);
   ASSERT_EQ(TaskManage.GetTaskCurrId(), 7);
   Menu& m2 = TaskCh2.TaskMenu;
-  Choose(F1, 0, 1);  // AC on CH2 only
-  EXPECT_EQ(bench.EepromByte(106), 1);
+  bench.Choose(F1, 0, 1);  // AC on CH2 only
+  EXPECT_EQ(bench.EepromByte(ee::kCh2Coupling), 1);
   EXPECT_EQ(plat::SimDecodedChannel(1).coupling, 1);
   EXPECT_EQ(plat::SimDecodedChannel(0).coupling, 0);
   bench.Key(F4);
-  EXPECT_EQ(bench.EepromByte(110), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh2Invert), 1);
   EXPECT_TRUE(plat::SimDecodedChannel(1).inverted);
   EXPECT_FALSE(plat::SimDecodedChannel(0).inverted);
 
   bench.Key(F5);
   bench.Key(F1);  // the current probe: page 2
   EXPECT_EQ(m2.GetCurrPage(), 2);
-  EXPECT_EQ(bench.EepromByte(216), 1);
-  EXPECT_EQ(bench.EepromByte(220), 1);
-  EXPECT_EQ(bench.EepromByte(222), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh2ProbeType), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh2ProbeTypeA), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh2UnitA), 1);
   EXPECT_FLOAT_EQ(Vdiv(1), 200 * Base(1));
   EXPECT_EQ(Vertical.GetYRealprobe(0), 3);  // CH1 keeps its probe
   bench.Key(F5);  // Back
@@ -328,7 +316,7 @@ TEST_F(Channel, TheSecondChannelsItemsAndPagesAreItsOwn) {
   bench.Key(F5);
   EXPECT_EQ(m2.GetCurrPage(), 3);
   bench.Key(F1);
-  EXPECT_EQ(bench.EepromByte(233), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh2LabelOn), 1);
   EXPECT_STREQ(Vertical.GetChLabelName(1), "CH2");
   EXPECT_EQ(bench.EepromByte(EE_CH2_LABEL + 2), '2');
 }
@@ -340,16 +328,16 @@ TEST_F(Channel, TheLabelComesFromTheLibraryOrTheKeyboard) {
   bench.Key(F5);  // the label page
   ASSERT_EQ(M1().GetCurrPage(), 2);
   bench.Key(F1);  // on: library entry 0
-  EXPECT_EQ(bench.EepromByte(223), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh1LabelOn), 1);
   EXPECT_STREQ(Vertical.GetChLabelName(0), "CH1");
   EXPECT_EQ(bench.EepromByte(EE_CH1_LABEL), 'C');
   bench.Key(F3);  // Edit is disabled for a library label
   EXPECT_FALSE(TaskCh1.KeyboardShown());
-  Choose(F2, 0, 4);
+  bench.Choose(F2, 0, 4);
   EXPECT_STREQ(Vertical.GetChLabelName(0), "CLK");
-  EXPECT_EQ(bench.EepromByte(224), 4);
+  EXPECT_EQ(bench.EepromByte(ee::kCh1LabelLib), 4);
 
-  Choose(F2, 4, 12);  // Custom, then Edit: the keyboard page
+  bench.Choose(F2, 4, 12);  // Custom, then Edit: the keyboard page
   bench.Key(F3);
   ASSERT_TRUE(TaskCh1.KeyboardShown());
   EXPECT_EQ(M1().GetCurrPage(), 3);
@@ -381,7 +369,7 @@ TEST_F(Channel, TheLabelComesFromTheLibraryOrTheKeyboard) {
 
 TEST_F(Channel, ChoosingUnitAOnTheVoltageProbePagePutsTheCurrentProbesRatioInForce) {
   bench.Key(F5);
-  Choose(F2, 3, 7);  // a custom voltage ratio of 2.5 set last
+  bench.Choose(F2, 3, 7);  // a custom voltage ratio of 2.5 set last
   M1().SetMenuItem(7, ItemParaFromF32(2.5f));
   bench.Key(F3);
   Pad(TaskCh1, kNumOne + 1);
@@ -389,8 +377,8 @@ TEST_F(Channel, ChoosingUnitAOnTheVoltageProbePagePutsTheCurrentProbesRatioInFor
   Pad(TaskCh1, kNumOne + 4);
   Pad(TaskCh1, kNumEnter);
   ASSERT_FLOAT_EQ(Vertical.GetYRealProbeScale(0), 2.5f);
-  Choose(F2, 7, 4);  // back to 10X
-  Choose(F4, 0, 1);  // unit A: the current-probe page's 200X, not the 2.5 left over
+  bench.Choose(F2, 7, 4);  // back to 10X
+  bench.Choose(F4, 0, 1);  // unit A: the current-probe page's 200X, not the 2.5 left over
   EXPECT_EQ(Vertical.GetChUnit(0), 1);
   EXPECT_EQ(Vertical.GetYRealprobe(0), 7);
   EXPECT_FLOAT_EQ(Vertical.GetYRealProbeScale(0), 200.0f);
@@ -426,7 +414,7 @@ TEST_F(Channel, AnotherModulesKeyClosesTheKeypadAndTheLabelKeyboard) {
     ASSERT_EQ(TaskManage.GetTaskCurrId(), 6 + ch);
     t.TaskMenu.SetCurrPage(0);
     bench.Key(F5);  // the probe page: the custom ratio's keypad
-    Choose(F2, 3, 7);
+    bench.Choose(F2, 3, 7);
     const auto clean = bench.Screen();
     bench.Key(F3);
     ASSERT_TRUE(t.KeypadShown());
@@ -440,7 +428,7 @@ TEST_F(Channel, AnotherModulesKeyClosesTheKeypadAndTheLabelKeyboard) {
     bench.Key(ch ? kCh2Key : kCh1Key);
     t.TaskMenu.SetCurrPage(t.Layout().labelPage * 5);
     bench.Key(F1);  // label on
-    Choose(F2, 0, 12);  // Custom
+    bench.Choose(F2, 0, 12);  // Custom
     const auto noKeyboard = bench.Screen();
     bench.Key(F3);
     ASSERT_TRUE(t.KeyboardShown());
@@ -460,7 +448,7 @@ TEST_F(Channel, TheLabelKeyboardDrawsAllFortyKeysAndStartsOnTheFirst) {
   bench.Key(F5);
   bench.Key(F5);
   bench.Key(F1);
-  Choose(F2, 0, 12);
+  bench.Choose(F2, 0, 12);
   bench.Key(F3);
   ASSERT_TRUE(TaskCh1.KeyboardShown());
   EXPECT_EQ(TaskCh1.KeyboardSel(), 0);
@@ -522,7 +510,7 @@ TEST_F(Channel, ThePageIndicatorShowsThreePagesForEachChannel) {
 
 TEST_F(Channel, ASavedSetupBlockRestoresTheSettings) {
   bench.Key(F4);  // Invert on
-  Choose(F1, 0, 1);  // AC
+  bench.Choose(F1, 0, 1);  // AC
   std::vector<uint8_t> file(4096, 0xEE);
   const char head[] = "TASK-SYSTEM\r\nxx\r\n";
   std::memcpy(file.data(), head, sizeof head - 1);
@@ -537,7 +525,7 @@ TEST_F(Channel, ASavedSetupBlockRestoresTheSettings) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(file.data()) + sizeof head - 1, 10), "TASK-CH1\r\n");
 
   bench.Key(F4);  // Invert off, DC again, custom ratio 5 in the EEPROM only
-  Choose(F1, 1, 0);
+  bench.Choose(F1, 1, 0);
   ASSERT_FALSE(plat::SimDecodedChannel(0).inverted);
   M1().SetMenuItem(7, ItemParaFromF32(5.0f));
 
@@ -546,8 +534,8 @@ TEST_F(Channel, ASavedSetupBlockRestoresTheSettings) {
   EXPECT_EQ(TaskCh1.OpResponse(&r), 0);
   EXPECT_EQ(M1().GetMenuItem(3), 1u);
   EXPECT_EQ(M1().GetMenuItem(0), 1u);
-  EXPECT_EQ(bench.EepromByte(99), 1);
-  EXPECT_EQ(EepromU32(102), uint32_t(ItemParaFromF32(1.0f)));  // the loaded values persist
+  EXPECT_EQ(bench.EepromByte(ee::kCh1Invert), 1);
+  EXPECT_EQ(bench.EepromU32(ee::kCh1Custom), uint32_t(ItemParaFromF32(1.0f)));  // the loaded values persist
   EXPECT_TRUE(plat::SimDecodedChannel(0).inverted);
   EXPECT_EQ(plat::SimDecodedChannel(0).coupling, 1);
 
@@ -569,11 +557,11 @@ TEST_F(Channel, ASavedSetupBlockRestoresTheSettings) {
 struct ChannelStored : Channel {
   std::vector<uint8_t> Image() override {
     auto e = Channel::Image();
-    e[95] = 1;   // AC
-    e[96] = 1;   // BW limit
-    e[99] = 1;   // inverted
-    e[98] = 4;   // 10X
-    e[110] = 1;  // CH2 inverted
+    e[ee::kCh1Coupling] = 1;   // AC
+    e[ee::kCh1BwLimit] = 1;   // BW limit
+    e[ee::kCh1Invert] = 1;   // inverted
+    e[ee::kCh1Probe] = 4;   // 10X
+    e[ee::kCh2Invert] = 1;  // CH2 inverted
     return e;
   }
 };
@@ -593,8 +581,8 @@ TEST_F(ChannelStored, StartUpAppliesTheStoredItemsAndDefaultRestoresTheProbe) {
   taskresponse r{};
   r.key.key = KEY_WORD_DEFAULT;
   TaskCh1.OpResponse(&r);
-  EXPECT_EQ(bench.EepromByte(98), 3);
-  EXPECT_EQ(bench.EepromByte(219), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kCh1Probe), 3);
+  EXPECT_EQ(bench.EepromByte(ee::kCh1UnitA), 1);
   EXPECT_EQ(M1().GetMenuItem(6), 3u);
   r.key.key = KEY_WORD_INIT;
   TaskCh1.OpResponse(&r);
@@ -620,7 +608,7 @@ TEST_F(Channel, EachChannelsMenuIsDrawnInItsColour) {
   EXPECT_GT(Count(s, 40, 654, 20, 100, kCh2Colour), 10);
 
   bench.Key(F5);  // CH2's probe page, then its custom ratio's keypad
-  Choose(F2, 3, 7);
+  bench.Choose(F2, 3, 7);
   const auto before = bench.Screen();
   bench.Key(F3);
   ASSERT_TRUE(TaskCh2.KeypadShown());

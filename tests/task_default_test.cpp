@@ -22,11 +22,12 @@
 #include "remote/web_settings.h"
 #include "system/task_default.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 #include "ui/task_display.h"
 
 namespace {
 constexpr uint8_t kDefault = 70, kF1 = 49, kF2 = 50, kHelp = 71, kMenu = 54;
-constexpr int kProbeByte = 98, kProbe1x = 3, kProbe10x = 4;
+constexpr int kProbeByte = ee::kCh1Probe, kProbe1x = 3, kProbe10x = 4;
 constexpr uint32_t kText = 0xC8C8AF;
 const char* const kWebFiles[] = {kWebPasswordFile, kWebConfigFile, kFrpcIniFile};
 

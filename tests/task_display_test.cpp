@@ -20,6 +20,7 @@
 #include "platform/backlight.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 #include "ui/picture.h"
 #include "ui/qel_draw.h"
 #include "ui/task_display.h"
@@ -31,7 +32,7 @@ constexpr uint32_t kText = 0xC8C8AF;
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 
 uint32_t Grey(int v) { return uint32_t(v) * 0x020202u; }
-int Item(int n) { return int(uint16_t(TaskDisplay.TaskMenu.GetMenuItem(n))); }
+int Item(int n) { return MenuValue(TaskDisplay, n); }
 
 const int* Palette0() {
   int* p = nullptr;
@@ -132,18 +133,18 @@ TEST_F(Display, TypePersistAndFormatReachTheFpgaWords) {
   Page(0);
   bench.Key(kF1);  // Type: two choices toggle
   EXPECT_EQ(bench.Fpga().Word(118), 1);
-  EXPECT_EQ(bench.EepromByte(120), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kDispType), 1);
   EXPECT_EQ(SysRunInfo.displayType, 1);
   bench.Key(kF1);
   EXPECT_EQ(bench.Fpga().Word(118), 0);
-  EXPECT_EQ(bench.EepromByte(120), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kDispType), 0);
 
   bench.Key(kF5);
   bench.Key(kF2);  // Persist: the first press opens its list
   EXPECT_EQ(Item(kDispPersist), 0);
   bench.Key(kF2);
   EXPECT_EQ(bench.Fpga().Word(126), 1);
-  EXPECT_EQ(bench.EepromByte(125), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kDispPersist), 1);
   EXPECT_EQ(SysRunInfo.persistence, 1);
   bench.Key(kDown);  // the highlight moves two choices on, the push takes 200 ms
   bench.Key(kDown);
@@ -179,7 +180,7 @@ TEST_F(Display, TypePersistAndFormatReachTheFpgaWords) {
   TaskDisplay.FunctionOnOff(0);
   EXPECT_EQ(bench.Fpga().Word(118), 0);
   EXPECT_EQ(bench.Fpga().Word(126), 0);
-  EXPECT_EQ(bench.EepromByte(125), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kDispPersist), 0);
 }
 
 TEST_F(Display, TheGraticuleOnScreenFollowsTheMenu) {
@@ -189,7 +190,7 @@ TEST_F(Display, TheGraticuleOnScreenFollowsTheMenu) {
   EXPECT_GT(RowCount(232, grid), 50);  // the centre cross
   bench.Key(kF2);  // opens the list of four
   bench.Key(kF2);
-  EXPECT_EQ(bench.EepromByte(121), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kDispGraticule), 1);
   EXPECT_EQ(SysRunInfo.graticule, 1);
   EXPECT_GT(RowCount(83, grid), 50);
   EXPECT_EQ(RowCount(232, grid), 0);
@@ -197,7 +198,7 @@ TEST_F(Display, TheGraticuleOnScreenFollowsTheMenu) {
   EXPECT_EQ(RowCount(83, grid), 0);
   EXPECT_GT(RowCount(232, grid), 50);
   bench.Key(kF2);  // none inside the frame
-  EXPECT_EQ(bench.EepromByte(121), 3);
+  EXPECT_EQ(bench.EepromByte(ee::kDispGraticule), 3);
   EXPECT_EQ(AreaCount(grid), 0);
 }
 
@@ -212,7 +213,7 @@ TEST_F(DisplayBright, BrightnessKnobsMoveByAtMostThreeAndStayInRange) {
   Page(0);  // the knob starts on WaveBright
   Remote(kUp, 5);
   EXPECT_EQ(Item(kDispWaveBright), 43);
-  EXPECT_EQ(bench.EepromByte(124), 43);
+  EXPECT_EQ(bench.EepromByte(ee::kDispWaveBright), 43);
   EXPECT_EQ(Palette0()[255], 219 * 0x000101);  // 255 x trunc(256 - 7 x 5.12) / 256
 
   bench.Key(kF3);  // the knob goes to GridBright
@@ -221,7 +222,7 @@ TEST_F(DisplayBright, BrightnessKnobsMoveByAtMostThreeAndStayInRange) {
   EXPECT_EQ(Item(kDispGridBright), 99);
   Remote(kUp, 5);
   EXPECT_EQ(Item(kDispGridBright), 100);
-  EXPECT_EQ(bench.EepromByte(123), 100);
+  EXPECT_EQ(bench.EepromByte(ee::kDispGridBright), 100);
   EXPECT_EQ(uint32_t(QelDraw.GetGridColor()), Grey(100));
   EXPECT_GT(RowCount(83, Grey(100)), 50);  // the graticule in the new grey
   EXPECT_EQ(Item(kDispWaveBright), 43);
@@ -236,11 +237,11 @@ TEST_F(DisplayBright, BrightnessKnobsMoveByAtMostThreeAndStayInRange) {
   TaskDisplay.TaskMenu.SetMenuItem(kDispBackLight, 12);
   Remote(kDown, 5);
   EXPECT_EQ(Item(kDispBackLight), 10);
-  EXPECT_EQ(bench.EepromByte(164), 10);
+  EXPECT_EQ(bench.EepromByte(ee::kDispBackLight), 10);
   EXPECT_EQ(plat::Backlight(), 10);
   Remote(kUp, 100);
   EXPECT_EQ(plat::Backlight(), 100);
-  EXPECT_EQ(bench.EepromByte(164), 100);
+  EXPECT_EQ(bench.EepromByte(ee::kDispBackLight), 100);
 }
 
 TEST_F(Display, ColourGradingAndItsInversionChangeTheTraceOnScreen) {
@@ -285,21 +286,21 @@ TEST_F(Display, ColourGradingAndItsInversionChangeTheTraceOnScreen) {
 TEST_F(Display, ColourGradingTakesThePaletteAndHoldsWaveBrightBack) {
   Page(1);
   bench.Key(kF3);  // Color on
-  EXPECT_EQ(bench.EepromByte(126), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kDispColor), 1);
   EXPECT_TRUE(PaletteIsPicture(122));
   bench.Key(kF4);  // inverted
-  EXPECT_EQ(bench.EepromByte(127), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kDispColorInvert), 1);
   EXPECT_TRUE(PaletteIsPicture(123));
 
   bench.Key(kDisplay);  // page 0: the knob on WaveBright is stored, not applied
   Remote(kUp, 3);
   EXPECT_EQ(Item(kDispWaveBright), 33);
-  EXPECT_EQ(bench.EepromByte(124), 33);
+  EXPECT_EQ(bench.EepromByte(ee::kDispWaveBright), 33);
   EXPECT_TRUE(PaletteIsPicture(123));
 
   bench.Key(kF5);
   bench.Key(kF3);  // Color off applies the stored WaveBright
-  EXPECT_EQ(bench.EepromByte(126), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kDispColor), 0);
   EXPECT_EQ(Palette0()[255], 167 * 0x000101);  // 255 x trunc(256 - 17 x 5.12) / 256
 }
 
@@ -307,7 +308,7 @@ TEST_F(Display, TheMenuHidesAfterItsDisplayTime) {
   Page(2);
   bench.Key(kF1);  // opens the list of four
   bench.Key(kF1);  // 10 s
-  EXPECT_EQ(bench.EepromByte(160), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kDispMenuTime), 1);
   EXPECT_EQ(SysRunInfo.menuTimeCode, 1);
   bench.AdvanceMs(9000);
   bench.Pass();
@@ -341,7 +342,7 @@ TEST_F(Display, TheMenuHidesAfterItsDisplayTime) {
   EXPECT_EQ(SysRunInfo.menuTimeCode, 3);
 
   bench.Key(kF2);  // Transparent
-  EXPECT_EQ(bench.EepromByte(212), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kDispTransparent), 1);
   EXPECT_EQ(SysRunInfo.transparent, 1);
 }
 
@@ -393,8 +394,8 @@ TEST(DisplayStart, ABlankEepromStartsOnTheFactorySettings) {
   Bench bench;
   ASSERT_EQ(bench.Start(), 0);
   bench.StopThreads();
-  EXPECT_EQ(bench.EepromByte(123), 50);
-  EXPECT_EQ(bench.EepromByte(160), 3);
+  EXPECT_EQ(bench.EepromByte(ee::kDispGridBright), 50);
+  EXPECT_EQ(bench.EepromByte(ee::kDispMenuTime), 3);
   EXPECT_EQ(uint32_t(QelDraw.GetGridColor()), Grey(50));
   EXPECT_EQ(plat::Backlight(), 50);
   EXPECT_EQ(SysRunInfo.transparent, 1);
@@ -405,10 +406,10 @@ TEST(DisplayStart, ErasedBytesTakeTheInitialValues) {
   bench.SetEeprom(FormattedEeprom(6, 0));  // the display bytes read 0xFF
   ASSERT_EQ(bench.Start(), 0);
   bench.StopThreads();
-  EXPECT_EQ(bench.EepromByte(120), 0);
-  EXPECT_EQ(bench.EepromByte(121), 0);
-  EXPECT_EQ(bench.EepromByte(123), 30);
-  EXPECT_EQ(bench.EepromByte(164), 30);
+  EXPECT_EQ(bench.EepromByte(ee::kDispType), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kDispGraticule), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kDispGridBright), 30);
+  EXPECT_EQ(bench.EepromByte(ee::kDispBackLight), 30);
   EXPECT_EQ(SysRunInfo.displayType, 0);
   EXPECT_EQ(SysRunInfo.graticule, 0);
   EXPECT_EQ(uint32_t(QelDraw.GetGridColor()), Grey(30));
@@ -445,7 +446,7 @@ TEST_F(Display, TheSetupBlockSavesAndLoadsEverySetting) {
   EXPECT_EQ(Item(kDispType), 1);
   EXPECT_EQ(bench.Fpga().Word(118), 1);
   EXPECT_EQ(uint32_t(QelDraw.GetGridColor()), Grey(70));
-  EXPECT_EQ(bench.EepromByte(123), 70);
+  EXPECT_EQ(bench.EepromByte(ee::kDispGridBright), 70);
 
   // A file without the block, a block cut short, a save that does not fit
   // and a record without a buffer fail and change nothing.

@@ -24,13 +24,14 @@
 #include "platform/sim/sim_fpga.h"
 #include "platform/sim/sim_signal_file.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 
 namespace {
 enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kHori = 67, kCh1 = 64 };
 constexpr int kStopped = 4;
 constexpr uint32_t kCh1Colour = 0x00CCCC;
 
-int Item(int n) { return int(uint16_t(TaskHori.TaskMenu.GetMenuItem(n))); }
+int Item(int n) { return MenuValue(TaskHori, n); }
 uint32_t ItemU32(int n) { return uint32_t(TaskHori.TaskMenu.GetMenuItem(n)); }
 int Msg() { return QelMsg.GetMessageID(); }
 
@@ -41,19 +42,13 @@ struct Hori : ::testing::Test {
   void SetUp() override {
     std::vector<uint8_t> e = FormattedEeprom(6, 0);
     e[EE_SOURCE_ON] = 3;
-    e[196] = e[197] = e[198] = 0;
-    e[199] = 25;
+    PutEepromU32(&e, ee::kHoriHoldOff, 25);
     bench.SetEeprom(e);
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();
     SysRunStatus.SetMenuDisplayTimeS(3);  // the menu stays up
     bench.Key(kHori);
     QelMsg.ClearMessage();
-  }
-  uint32_t EepromU32(int address) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v = v << 8 | bench.EepromByte(address + i);
-    return v;
   }
   // Presses keypad key `index` (its cursor moves there first).
   void Pad(int index) {
@@ -98,11 +93,11 @@ TEST_F(Hori, TheHoriKeyShowsItsMenu) {
 TEST_F(Hori, FactorySettingsWriteTheirBytes) {
   TaskHori.TaskMenu.SetMenuItem(kHoriType, 1);
   TaskHori.Default();
-  EXPECT_EQ(bench.EepromByte(200), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kHoriType), 0);
   // The factory hold-off is the minimum, 25 counts (100 ns).
-  EXPECT_EQ(EepromU32(196), 25u);
+  EXPECT_EQ(bench.EepromU32(ee::kHoriHoldOff), 25u);
   EXPECT_EQ(bench.EepromByte(39), 0);
-  EXPECT_EQ(bench.EepromByte(40), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kHoriStartTest), 0);
   EXPECT_EQ(Item(kHoriType), 0);
 }
 
@@ -134,7 +129,7 @@ TEST_F(Hori, XYIsRefusedWhileAutoSweepRolls) {
   EXPECT_EQ(Item(kHoriFormat), 1);
   EXPECT_TRUE(SysRunStatus.GetFuncBits() & kFuncXY);
   EXPECT_EQ(plat::SimDecodedTimebase().formatWord, 1);
-  EXPECT_EQ(bench.EepromByte(122), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kHoriFormat), 1);
   // Zoom is refused in X-Y.
   QelMsg.ClearMessage();
   bench.Key(F2);
@@ -149,7 +144,7 @@ TEST_F(Hori, ZoomMovesTheWavesIntoTheLowerWindow) {
   bench.Key(F2);
   EXPECT_EQ(Item(kHoriType), 1);
   EXPECT_TRUE(SysRunStatus.GetFuncBits() & kFuncZoom);
-  EXPECT_EQ(bench.EepromByte(200), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kHoriType), 1);
   for (int slot : {0, 1, 8, 9}) {
     int row = 0, height = 0;
     Row(slot, &row, &height);
@@ -177,7 +172,7 @@ TEST_F(Hori, HoldOffTypedOnTheKeypadIsClamped) {
   EXPECT_EQ(ItemU32(kHoriHoldOff), 25u);
   TypeHoldOff("20", kNumEnter);  // 20 s is above the maximum
   EXPECT_EQ(ItemU32(kHoriHoldOff), 2500000000u);
-  EXPECT_EQ(EepromU32(196), 2500000000u);
+  EXPECT_EQ(bench.EepromU32(ee::kHoriHoldOff), 2500000000u);
   EXPECT_EQ(plat::SimDecodedTimebase().holdOffUnits, 2500000000u);
   TypeHoldOff("2", kNumMicro);
   EXPECT_EQ(ItemU32(kHoriHoldOff), 500u);
@@ -515,7 +510,7 @@ TEST_F(Hori, AgeingMessagesAndTheirClearing) {
   EXPECT_EQ(Msg(), 43);
   EXPECT_TRUE(bench.ShellRan("rm AdcMessage/*.*"));
   EXPECT_EQ(bench.EepromByte(12), 153);
-  EXPECT_EQ(EepromU32(13), 0u);
+  EXPECT_EQ(bench.EepromU32(13), 0u);
   EXPECT_EQ(bench.EepromByte(17), 0);
   // A run: the sweep steps CH1 up from 160, the table is kept when it ends.
   TaskHori.TaskMenu.SetCurrPage(10 * 5);

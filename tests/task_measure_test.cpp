@@ -20,13 +20,13 @@
 #include "platform/clock.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 
 namespace {
 enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kMeasure = 56 };
-constexpr int kMasterByte = 128, kSlaveByte = 132, kIndicatorByte = 133;
 constexpr int kSlotWord[5] = {137, 139, 141, 143, 145};
 
-int Item(int n) { return int(uint16_t(TaskMeasure.TaskMenu.GetMenuItem(n))); }
+int Item(int n) { return MenuValue(TaskMeasure, n); }
 int Page() { return TaskMeasure.TaskMenu.GetCurrPage(); }
 bool Processing() { return TaskManage.FindUserTaskProcess(kMeasureTaskId) == TASK_LISTED; }
 
@@ -103,10 +103,10 @@ TEST_F(MeasureModule, KeyShowsPageZeroWithItsTexts) {
 TEST_F(MeasureModule, SourcesReachTheEepromAndTheRunState) {
   Choose(F1, 1);
   EXPECT_EQ(Item(kMeaMasterSrc), 1);
-  EXPECT_EQ(bench.EepromByte(kMasterByte), 1);
+  EXPECT_EQ(bench.EepromByte(ee::kMeaMasterSrc), 1);
   EXPECT_EQ(SysRunInfo.measureMasterSource, 1);
   Choose(F2, 2);
-  EXPECT_EQ(bench.EepromByte(kSlaveByte), 2);
+  EXPECT_EQ(bench.EepromByte(ee::kMeaSlaveSrc), 2);
 }
 
 // The user panel: the knob highlights a parameter, the push puts it into a
@@ -238,7 +238,7 @@ TEST_F(MeasureModule, IndicatorAndAllParametersExcludeEachOther) {
   bench.Key(kDown);
   bench.Key(kDown);
   EXPECT_EQ(Item(kMeaIndicatorSel), kMeaParas - 2);  // 77 steps back, wrapping
-  EXPECT_EQ(bench.EepromByte(kIndicatorByte), kMeaParas - 2);
+  EXPECT_EQ(bench.EepromByte(ee::kMeaIndicatorSel), kMeaParas - 2);
   bench.Key(kUp);
   EXPECT_EQ(Item(kMeaIndicatorSel), kMeaParas - 1);
   // With the pair shown, the pass measures the two-source parameters too.
@@ -290,9 +290,9 @@ TEST_F(MeasureModule, DefaultWritesItsFactorySettings) {
   Pick(kParaFreq);
   SlaveCh2();
   TaskMeasure.Default();
-  EXPECT_EQ(bench.EepromByte(kMasterByte), 0);
-  EXPECT_EQ(bench.EepromByte(kSlaveByte), 0);
-  EXPECT_EQ(bench.EepromByte(kIndicatorByte), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kMeaMasterSrc), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kMeaSlaveSrc), 0);
+  EXPECT_EQ(bench.EepromByte(ee::kMeaIndicatorSel), 0);
   EXPECT_EQ(bench.EepromByte(135), 1);
   EXPECT_EQ(bench.EepromByte(136), 1);
   for (int a : kSlotWord) EXPECT_EQ(bench.EepromWord(a), 0xFFFF);
@@ -419,7 +419,7 @@ struct MeasureStored : MeasureModule {
     word(kSlotWord[1], kParaPhase | 0 << 8 | 1 << 12);  // phase CH1 against CH2
     word(kSlotWord[2], 40);                           // no such parameter
     word(kSlotWord[3], 3 | 3 << 8);                   // no such source
-    e[kIndicatorByte] = 5;
+    e[ee::kMeaIndicatorSel] = 5;
   }
 };
 

@@ -25,40 +25,24 @@
 #include "tests/bench/bench.h"
 
 namespace {
-using Log = std::vector<std::pair<uint16_t, uint16_t>>;
-
-std::vector<uint8_t> Formatted() {
-  std::vector<uint8_t> e(512, 0xFF);
-  e[EE_FORMAT_MARK] = kEepromFormatMark;
-  return e;
-}
-
-void PutU16(std::vector<uint8_t>* e, int address, uint16_t v) {
-  (*e)[size_t(address)] = uint8_t(v >> 8);
-  (*e)[size_t(address) + 1] = uint8_t(v);
-}
+using Log = WordLog;
 
 class TrigSystemTest : public ::testing::Test {
  protected:
   void Boot(const std::vector<uint8_t>& eeprom) {
-    bench_.SetEeprom(eeprom);
-    ASSERT_EQ(QelControl.InitDriver("/dev/localbus16", "/dev/spidev3.0"), 0);
-    SysRunStatus.SysRunInit();
-    run_ = SysRunStatus.GetSysRunInfoBaseAddr();
-    for (int s : {0, 1, 4}) {
-      VerticalBlock& v = run_->vertical[s];
-      v.vdivIndex = 12;  // 1 V/div
-      v.vdivVolts = 1.0f;
-      v.position = 127;
-      v.invert = 0;
-    }
-    run_->sourceOn = 1;
-    TimeBase.LoadXsystem(&SystemResource, run_);
-    Trigger.LoadTrigsystem(&ChSelfCaliData, &SystemResource, run_);
-    QelMsg.ClearMessage();
-    plat::Fpga().ClearLog();
+    run_ = BootModels(bench_, eeprom, kBenchTimeBase | kBenchTrigger, [](_SysRunInfo& r) {
+      for (int s : {0, 1, 4}) {
+        VerticalBlock& v = r.vertical[s];
+        v.vdivIndex = 12;  // 1 V/div
+        v.vdivVolts = 1.0f;
+        v.position = 127;
+        v.invert = 0;
+      }
+      r.sourceOn = 1;
+    });
+    ASSERT_NE(run_, nullptr);
   }
-  void SetUp() override { Boot(Formatted()); }
+  void SetUp() override { Boot(MarkedEeprom()); }
 
   // The type's words: from the source word that opens the configuration to
   // the coupling word that closes it.
@@ -668,12 +652,12 @@ TEST_F(TrigSystemStartTest, BlankEepromStartsOnTheDefaultLevels) {
 }
 
 TEST_F(TrigSystemStartTest, StoredLevelsAreLoadedWhenInRange) {
-  std::vector<uint8_t> e = Formatted();
-  PutU16(&e, 74, 50);
-  PutU16(&e, 82, uint16_t(-120));
-  PutU16(&e, 76, 0x7FFF);  // beyond the level range
-  PutU16(&e, 78, 900);     // slot 4 (external) may, slot 5 may not
-  PutU16(&e, 80, 1000);
+  std::vector<uint8_t> e = MarkedEeprom();
+  PutEepromU16(&e, 74, 50);
+  PutEepromU16(&e, 82, uint16_t(-120));
+  PutEepromU16(&e, 76, 0x7FFF);  // beyond the level range
+  PutEepromU16(&e, 78, 900);     // slot 4 (external) may, slot 5 may not
+  PutEepromU16(&e, 80, 1000);
   Boot(e);
   EXPECT_EQ(Trigger.GetTriggerPos(0, 0), 50);
   EXPECT_EQ(Trigger.GetTriggerPos(0, 1), -120);

@@ -25,26 +25,14 @@
 namespace {
 constexpr int64_t kCentre = x_system::kRecordCentre;
 
-std::vector<uint8_t> Formatted() {
-  std::vector<uint8_t> e(512, 0xFF);
-  e[EE_FORMAT_MARK] = kEepromFormatMark;
-  return e;
-}
-
 class XSystemTest : public ::testing::Test {
  protected:
   void Boot(const std::vector<uint8_t>& eeprom) {
-    bench_.SetEeprom(eeprom);
-    ASSERT_EQ(QelControl.InitDriver("/dev/localbus16", "/dev/spidev3.0"), 0);
-    SysRunStatus.SysRunInit();
-    run_ = SysRunStatus.GetSysRunInfoBaseAddr();
-    run_->sourceOn = 1;  // CH1 on
-    TimeBase.LoadXsystem(&SystemResource, run_);
-    QelMsg.ClearMessage();
-    plat::Fpga().ClearLog();
+    run_ = BootModels(bench_, eeprom, kBenchTimeBase, [](_SysRunInfo& r) { r.sourceOn = 1; });  // CH1 on
+    ASSERT_NE(run_, nullptr);
   }
   void SetUp() override {
-    if (!BootsItself()) Boot(Formatted());
+    if (!BootsItself()) Boot(MarkedEeprom());
   }
   virtual bool BootsItself() const { return false; }
 
@@ -53,9 +41,6 @@ class XSystemTest : public ::testing::Test {
     EXPECT_EQ(TimeBase.SetRealTimeBase(0, index), index);
     EXPECT_EQ(TimeBase.AdjTimeBase(0, 0), 0);
     return plat::SimDecodedTimebase();
-  }
-  uint32_t EepromU32(int address) const {
-    return uint32_t(bench_.EepromWord(address)) << 16 | bench_.EepromWord(address + 2);
   }
 
   Bench bench_;
@@ -239,7 +224,7 @@ TEST_F(XSystemTest, TriggerPositionAtItsLimits) {
   EXPECT_EQ(s.preTrigSamples, 7000u);
   EXPECT_EQ(TimeBase.GetRealPreTrigDepthScreenPos(0), 700);
   EXPECT_DOUBLE_EQ(TimeBase.GetRealPreTrigTime(0), -7e-3);
-  EXPECT_EQ(EepromU32(EE_PRETRIG_DEPTH), uint32_t(kCentre + 3500));
+  EXPECT_EQ(bench_.EepromU32(EE_PRETRIG_DEPTH), uint32_t(kCentre + 3500));
 
   // Left: ten seconds of trigger delay at most, exact at the FPGA.
   QelMsg.ClearMessage();
@@ -276,7 +261,7 @@ TEST_F(XSystemTest, HoldOffAtItsLimitsAndBeyond) {
 }
 
 TEST_F(XSystemStartTest, StartUpRestoresTheStoredTimeBaseAndPosition) {
-  std::vector<uint8_t> e = Formatted();
+  std::vector<uint8_t> e = MarkedEeprom();
   e[EE_TIMEBASE] = 21;
   const uint32_t depth = uint32_t(kCentre + 1000);
   for (int i = 0; i < 4; ++i) e[EE_PRETRIG_DEPTH + i] = uint8_t(depth >> (24 - 8 * i));
@@ -295,11 +280,11 @@ TEST_F(XSystemStartTest, BlankEepromStartsOnTheDefaults) {
   EXPECT_EQ(TimeBase.GetRealTimeBase(0), x_system::kDefaultTimeBase);
   EXPECT_EQ(TimeBase.GetRealPreTrigDepth(0), kCentre);
   EXPECT_EQ(bench_.EepromByte(EE_TIMEBASE), x_system::kDefaultTimeBase);
-  EXPECT_EQ(EepromU32(EE_PRETRIG_DEPTH), uint32_t(kCentre));
+  EXPECT_EQ(bench_.EepromU32(EE_PRETRIG_DEPTH), uint32_t(kCentre));
 }
 
 TEST_F(XSystemStartTest, DamagedEepromWordsStartOnTheDefaults) {
-  std::vector<uint8_t> e = Formatted();
+  std::vector<uint8_t> e = MarkedEeprom();
   e[EE_TIMEBASE] = 40;  // exists in the tables, never selected
   e[EE_PRETRIG_DEPTH] = 0x7F;  // far beyond the record
   Boot(e);

@@ -21,17 +21,11 @@ constexpr int64_t kCentre = x_system::kRecordCentre;
 class ZoomTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::vector<uint8_t> e(512, 0xFF);
-    e[EE_FORMAT_MARK] = kEepromFormatMark;
-    bench_.SetEeprom(e);
-    ASSERT_EQ(QelControl.InitDriver("/dev/localbus16", "/dev/spidev3.0"), 0);
-    SysRunStatus.SysRunInit();
-    run_ = SysRunStatus.GetSysRunInfoBaseAddr();
-    run_->sourceOn = 1;
-    SysRunStatus.SetMemDepth(0);  // automatic depth
-    TimeBase.LoadXsystem(&SystemResource, run_);
-    QelMsg.ClearMessage();
-    plat::Fpga().ClearLog();
+    run_ = BootModels(bench_, MarkedEeprom(), kBenchTimeBase, [](_SysRunInfo& r) {
+      r.sourceOn = 1;
+      SysRunStatus.SetMemDepth(0);  // automatic depth
+    });
+    ASSERT_NE(run_, nullptr);
   }
   // The time base in force and applied.
   static void Apply(int index) {

@@ -25,15 +25,15 @@
 #include "platform/sim/sim_fpga.h"
 #include "platform/sim/sim_frontend.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 
 namespace {
 namespace fe = plat::simfe;
-using Words = std::vector<std::pair<uint16_t, uint16_t>>;
+using Words = WordLog;
 
 // A formatted EEPROM with both channels on at 100 mV/div, centred, probe 1x.
 std::vector<uint8_t> Formatted() {
-  std::vector<uint8_t> img(512, 0xFF);
-  img[EE_FORMAT_MARK] = kEepromFormatMark;
+  std::vector<uint8_t> img = MarkedEeprom();
   img[EE_SOURCE_ON] = 3;
   img[EE_ACTIVE_CH] = 0;
   for (int ch = 0; ch < 2; ++ch) {
@@ -41,7 +41,7 @@ std::vector<uint8_t> Formatted() {
     img[EE_VOFFSET + 2 * ch] = 0;
     img[EE_VOFFSET + 2 * ch + 1] = 127;
   }
-  img[98] = img[109] = 3;
+  img[ee::kCh1Probe] = img[ee::kCh2Probe] = 3;
   return img;
 }
 
@@ -64,11 +64,6 @@ struct Vertical_ : ::testing::Test {
   void SetUp() override { Load(Formatted()); }
 
   void MoveTo(int ch, int position) { Vertical.AdjYPosition(ch, position - Vertical.GetRealYposition(ch)); }
-  bool Sent(uint16_t word) const {
-    for (auto& w : fpga.Log())
-      if (w.first == word) return true;
-    return false;
-  }
 };
 
 // Attenuator | gain bits of each V/div index 2..16, CH1 and CH2.
@@ -221,8 +216,8 @@ TEST_F(Vertical_, AStoppedChannelMovesOnlyByItsSoftOffset) {
   Vertical.YParaSyncRefresh();
   fpga.ClearLog();
   EXPECT_EQ(Vertical.AdjYPosition(0, 10), 137);
-  EXPECT_FALSE(Sent(34));  // no DAC write
-  EXPECT_FALSE(Sent(24));  // no front-end word
+  EXPECT_FALSE(WordWritten(34));  // no DAC write
+  EXPECT_FALSE(WordWritten(24));  // no front-end word
   const plat::SimChannelSettings s = plat::SimDecodedChannel(0);
   EXPECT_EQ(s.positionByte, 127);
   EXPECT_EQ(s.softOffset, 10);
@@ -230,8 +225,8 @@ TEST_F(Vertical_, AStoppedChannelMovesOnlyByItsSoftOffset) {
   // A volts/div change of a stopped channel touches no front end either.
   fpga.ClearLog();
   Vertical.AdjYsensitivity(0, 1);
-  EXPECT_FALSE(Sent(24));
-  EXPECT_FALSE(Sent(34));
+  EXPECT_FALSE(WordWritten(24));
+  EXPECT_FALSE(WordWritten(34));
 }
 
 TEST_F(Vertical_, RunningConfigurationWordsAndTheirRestart) {
@@ -247,7 +242,7 @@ TEST_F(Vertical_, RunningConfigurationWordsAndTheirRestart) {
   fpga.ClearLog();
   EXPECT_EQ(Vertical.SyncChannelConfig(), -1);
   EXPECT_EQ(fpga.Log().back(), std::make_pair(uint16_t(122), uint16_t(0)));
-  EXPECT_TRUE(Sent(0));
+  EXPECT_TRUE(WordWritten(0));
 }
 
 TEST_F(Vertical_, ChannelsOnAndOffKeepTheActiveChannelAndTheEeprom) {

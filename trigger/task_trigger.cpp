@@ -16,6 +16,8 @@
 #include "core/task_manage.h"
 #include "remote/scpi.h"
 #include "ui/qel_draw.h"
+#include "trigger/bus_pattern_editor.h"
+#include "trigger/trigger_bus.h"
 
 namespace {
 constexpr int kTaskId = 10;
@@ -76,6 +78,7 @@ int TaskForTrigger::Default() {
   iic_item batch[] = {IicU16(kEeLineNum, 1), IicU32(kEeUnnamed152, 2), IicEnd()};
   Sys()->eeprom->I2C_BatchWrite(batch);
   if (!TaskMenu.MenuIsNull()) SetItem(kTiVideoLine, 1);
+  EndAllPatternEdits();
   return 0;
 }
 
@@ -134,6 +137,7 @@ int TaskForTrigger::Initialize() {
   SetItem(kTiPatSource, 0);
   SetItem(kTiPatCode, 2);
   Trigger_PatternCode(none);
+  InitBusSettings();
   {
     SemLock lock(Resource.sem ? *Resource.sem : Sem);
     for (uint32_t& c : Sys()->runStatus->GetSysRunInfoBaseAddr()->sourceCode) c = 2;
@@ -219,10 +223,14 @@ int TaskForTrigger::Display() {
   return 0;
 }
 
-int TaskForTrigger::FunctionOnOff(int) { return CloseNumKeyboard(); }
+int TaskForTrigger::FunctionOnOff(int) {
+  EndAllPatternEdits();
+  return CloseNumKeyboard();
+}
 
 int TaskForTrigger::TaskControlHandover(taskresponse*) {
   TaskMenu.MenuPopDisable();
+  EndAllPatternEdits();
   return CloseNumKeyboard();
 }
 

@@ -70,7 +70,9 @@ class TaskForTrigger : public task {
   // Setup-file block: "TASK-TRIGGER", CR LF, the menu image, CR LF.
   int Stroage(taskresponse* r) override;
   int OpResponse(taskresponse* r) override;
-  int DataProcess() override { return 0; }
+  // Serial-bus types: the decode bytes of the pass into entries and frames.
+  int DataProcess() override;
+  int Analysis_decode_data();
   int Display() override;
   int FunctionOnOff(int mode) override;
   int Assist(taskresponse* request, taskresponse* reply) override;
@@ -117,6 +119,7 @@ class TaskForTrigger : public task {
   numkeyboard NumKeyboard{};
   uint32_t DurationCode = 0;
   uint32_t PatternCode = 0;
+  int32_t DecodeByteCount = 0;
 };
 
 extern TaskForTrigger TaskTrigger;

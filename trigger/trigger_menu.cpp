@@ -1,10 +1,10 @@
 // The trigger menu: 51 pages, one or two per trigger type, "Common Set" and
-// "When". The serial-bus pages carry only their type and source items until
-// the bus menus are built.
+// "When"; the serial-bus pages are defined in trigger_bus_pages.cpp.
 #include <cstdio>
 
 #include "core/eeprom_map.h"
 #include "trigger/task_trigger.h"
+#include "trigger/trigger_bus.h"
 #include "trigger/trigger_pages.h"
 
 namespace {
@@ -20,11 +20,6 @@ constexpr uint32_t kLineNum = 0x0400101E;
 constexpr uint32_t kCount = 0x04001056;
 
 constexpr int kPages = 51;
-
-// The source of a serial-bus type: slot 1 of its first page.
-int BusSource(keypara k) {
-  return TriggerMenu ? TriggerMenu->AdjMenuItemPara(k, TriggerMenu->GetCurrPage() * kMenuSlots + 1) : -1;
-}
 
 struct Slot {
   int16_t item;
@@ -130,9 +125,8 @@ const Slot kSlots[] = {
     {106, "LowLimit", kLimit, 1, TriggerWhen_LowLimit},
     {107, "UppLimit", kLimitOff, 1, TriggerWhen_UppLimit},
     {109, "Back", kTitle, 1, TriggerWhen_Back},
-    // Serial buses: type and source until their pages are built.
+    // The serial buses' type items; their other items: DefineBusMenu.
     {110, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
-    {111, "Source", kChoice, 2, BusSource},
     {125, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
     {160, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
     {195, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
@@ -182,4 +176,5 @@ void BuildTriggerMenu(menu* record) {
     if (p == kCommonPage) title = "Common Set";
     DefineMenuPage(record, p, title, id, op);
   }
+  DefineBusMenu(record);
 }

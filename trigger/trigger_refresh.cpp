@@ -13,6 +13,7 @@
 #include "core/system_resource.h"
 #include "core/task_manage.h"
 #include "trigger/task_trigger.h"
+#include "trigger/trigger_bus.h"
 
 namespace {
 constexpr int kTaskId = 10;
@@ -26,9 +27,6 @@ constexpr double kKeypadMaxSeconds = 10.0;
 constexpr float kPulseMinSeconds = 2e-9f, kTimeMinSeconds = 8e-9f;
 constexpr int kPadMax = 22, kPadMin = 23, kPadDefault = 24, kPadDoneFirst = 14;
 
-constexpr int kRs232Baud[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200, 128000, 230400, 460800, 921600,
-                              1382400, 1843200, 2764800};
-constexpr int kRs232Bauds = int(sizeof kRs232Baud / sizeof kRs232Baud[0]);
 
 bool BusType(int t) { return t >= kTrigRs232 && t <= kTrigLin; }
 bool TwoLevelType(int t) { return t == kTrigSlope || t == kTrigRunt || t == kTrigWindow; }
@@ -122,13 +120,7 @@ int TaskForTrigger::TriggerTypeParaRefresh() {
   const bool delayKnobOnFirst = Attr(kTiDelaySource1) & kTrigAttrKnob;
   const int durSource = I16(kTiDurSource);
   const int shData = I16(kTiShData);
-  int baud = 0;
-  if (t == kTrigRs232) {
-    const int i = I16(kTiRs232Baud);
-    baud = i >= 0 && i < kRs232Bauds ? kRs232Baud[i] : int(Item(kTiRs232SpecialBps) & 0x7FFFFFFF);
-    if (baud < 1) baud = 1;
-  }
-  const double rate = sys->timeBase->GetCurrTimeBaseSample(0);
+  const BusSettings bus = GatherBusSettings(t, sys->timeBase->GetCurrTimeBaseSample(0));
   {
     SemLock lock(Resource.sem ? *Resource.sem : Sem);
     _SysRunInfo& r = *sys->runStatus->GetSysRunInfoBaseAddr();
@@ -220,15 +212,8 @@ int TaskForTrigger::TriggerTypeParaRefresh() {
         if (s >= 0 && s < 4) r.sourceCode[s] = uint32_t(I16(kTiPatCode));
         break;
       }
-      case kTrigRs232:
-        r.trigSource = I16(kTiRs232Source);
-        r.rs232.source = r.trigSource;
-        r.rs232.baud = baud;
-        r.rs232.ticksPerBit = float(100000000.0 / baud);
-        r.rs232.samplesPerBit = float(double(int64_t(rate)) / baud);
-        break;
-      default:  // the other serial buses: their pages are not built yet
-        r.trigSource = I16(LinkageItem[t] + 1);
+      default:  // the serial buses
+        ApplyBusSettings(bus, r);
         break;
     }
     r.trigType = int16_t(t);

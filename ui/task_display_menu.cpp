@@ -6,6 +6,7 @@
 
 #include "core/ids.h"
 #include "core/eeprom_map.h"
+#include "core/menu_def.h"
 #include "core/request.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -24,35 +25,26 @@ struct PageRow {
 };
 constexpr PageRow kPages[] = {{"DISPLAY-1", 0x301}, {"DISPLAY-2", 0x302}, {"DISPLAY-3", 0x303}};
 
-// One item of the definition. Values lie in [min, max]; key items (Next,
-// Back) hold none and are not stored.
-struct ItemRow {
-  int n;
-  const char* name;
-  uint32_t attribute;
-  int choices;  // the texts' count replaces it once they are loaded
-  int initial, min, max;
-  MenuHandler handler;
-};
-constexpr int kNoValue = -1;
-const ItemRow kItems[] = {
-    {kDispType, "Type", 0x4000006, 2, 0, 0, 1, Display_Type},
-    {kDispGraticule, "Graticule", 0x4000006, 4, 0, 0, 3, Display_Graticule},
-    {kDispGridBright, "GridBright", 0x4004016, 0, 30, 1, 100, Display_GridBright},
-    {kDispWaveBright, "WaveBright", 0x4004036, 0, 30, 1, 100, Display_WaveBright},
-    {kDispNext, "Next", 0x1, 0, kNoValue, kNoValue, kNoValue, Display_Next},
-    {kDispBackLight, "BackLight", 0x4004036, 0, 30, 10, 100, Display_BackLight},
-    {kDispPersist, "Persist", 0x4000106, 11, 0, 0, 10, Display_Persist},
-    {kDispColor, "Color", 0x4000006, 2, 0, 0, 1, Display_Color},
-    {kDispColorInvert, "ColorInvert", 0x4000006, 2, 0, 0, 1, Display_ColorInvert},
-    {kDispNext2, "Next", 0x1, 0, kNoValue, kNoValue, kNoValue, Display_Next2},
-    {kDispMenuTime, "MenuTims", 0x4000006, 4, 0, 0, 3, Display_MenuTime},
-    {kDispTransparent, "Transparent", 0x4000006, 2, 0, 0, 1, Display_Transparent},
-    {kDispBack, "Back", 0x1, 0, kNoValue, kNoValue, kNoValue, Display_Back},
+// Key items (Next, Back) hold no value and are not stored.
+constexpr uint32_t kBright = kMenuPercent | MENU_ATTR_FOCUS_FIRST;
+const MenuItemDef kItems[] = {
+    {kDispType, "Type", kMenuChoice, 2, Display_Type, MenuLimits(0, 0, 1)},
+    {kDispGraticule, "Graticule", kMenuChoice, 4, Display_Graticule, MenuLimits(0, 0, 3)},
+    {kDispGridBright, "GridBright", kMenuPercent, 0, Display_GridBright, MenuLimits(30, 1, 100)},
+    {kDispWaveBright, "WaveBright", kBright, 0, Display_WaveBright, MenuLimits(30, 1, 100)},
+    {kDispNext, "Next", kMenuAction, 0, Display_Next},
+    {kDispBackLight, "BackLight", kBright, 0, Display_BackLight, MenuLimits(30, 10, 100)},
+    {kDispPersist, "Persist", kMenuChoice | MENU_ATTR_SUBMENU, 11, Display_Persist, MenuLimits(0, 0, 10)},
+    {kDispColor, "Color", kMenuChoice, 2, Display_Color, MenuLimits(0, 0, 1)},
+    {kDispColorInvert, "ColorInvert", kMenuChoice, 2, Display_ColorInvert, MenuLimits(0, 0, 1)},
+    {kDispNext2, "Next", kMenuAction, 0, Display_Next2},
+    {kDispMenuTime, "MenuTims", kMenuChoice, 4, Display_MenuTime, MenuLimits(0, 0, 3)},
+    {kDispTransparent, "Transparent", kMenuChoice, 2, Display_Transparent, MenuLimits(0, 0, 1)},
+    {kDispBack, "Back", kMenuAction, 0, Display_Back},
 };
 
-const ItemRow* RowOf(int n) {
-  for (const ItemRow& r : kItems)
+const MenuItemDef* RowOf(int n) {
+  for (const MenuItemDef& r : kItems)
     if (r.n == n) return &r;
   return nullptr;
 }
@@ -62,11 +54,7 @@ menu BuildMenu() {
   std::snprintf(m.name, sizeof m.name, "%s", "Unkonw Menu");
   for (size_t p = 0; p < sizeof kPages / sizeof kPages[0]; ++p)
     DefineMenuPage(&m, int(p), kPages[p].name, kPages[p].id, DisplayMenuOp);
-  for (const ItemRow& r : kItems) {
-    MenuItem& it = DefineMenuItem(&m, r.n, r.name, r.attribute, r.choices, r.handler, MENU_U8,
-                                  EepromItemAddress(kEeDisplay, r.n));
-    it.value.raw = r.initial == kNoValue ? 0 : uint64_t(r.initial);
-  }
+  DefineMenuItems(&m, kEeDisplay, kItems);
   return m;
 }
 
@@ -77,13 +65,13 @@ _SysResource& Sys() { return TaskDisplay.Sys(); }
 task_manage& Manager() { return TaskDisplay.Manager(); }
 
 int Limit(int n, int v) {
-  const ItemRow* r = RowOf(n);
-  return r ? std::clamp(v, r->min, r->max) : v;
+  const MenuItemDef* r = RowOf(n);
+  return r && r->range.max != kMenuNoLimit ? std::clamp(v, r->range.min, r->range.max) : v;
 }
 
 bool InRange(int n, int v) {
-  const ItemRow* r = RowOf(n);
-  return r && v >= r->min && v <= r->max;
+  const MenuItemDef* r = RowOf(n);
+  return r && r->range.max != kMenuNoLimit && v >= r->range.min && v <= r->range.max;
 }
 
 // Copies the items into the run state and asks for a redraw.
@@ -129,16 +117,7 @@ int Page(int item) {
 menu TaskDisplayMenu = BuildMenu();
 Menu* DisplayMenu = nullptr;
 
-void DisplayLimitItems() {
-  for (const ItemRow& r : kItems) {
-    if (r.initial == kNoValue) continue;
-    const int v = Item(r.n);
-    if (v >= r.min && v <= r.max) continue;
-    std::printf("Display %s: stored %d lies outside %d-%d; %d taken\n", r.name, v, r.min, r.max,
-                r.initial);
-    M().SetMenuItem(r.n, uint64_t(r.initial));
-  }
-}
+void DisplayLimitItems() { M().ClampItems(); }
 
 int Display_SendSysRequest(int code, short value) {
   Sys().runStatus->SysRunInfoSync(kTaskDisplay);

@@ -49,8 +49,9 @@
 // Bus-decode reads (read channel 5): register 782 reads 1, register 800 gives
 // the bytes waiting in decode FIFO kDecodeSelector (whole 32-byte blocks, at
 // most 10,240), or 0xFFFF (-1, the end marker) once it is empty; register 836
-// (second decode FIFO) reads 0. Decode records are not made yet: tests and the
-// bus-decode simulation load them with SimFpga::LoadBlock(kDecodeSelector, ...).
+// (second decode FIFO) reads 0. Arming a decode read queues the records of
+// the bus traffic on the inputs (sim_bus_decode.h) behind any bytes a test
+// loaded with SimFpga::LoadBlock(kDecodeSelector, ...).
 //
 // Display raster (selectors 0 and 2048): 200 rows x 700 columns, row-major
 // (byte r x 700 + x). Column x shows the samples of record addresses
@@ -215,6 +216,7 @@ class SimAcquire {
   bool ReadBlock(uint32_t selector, uint8_t* dest, size_t length, const Words& w, int64_t nowUs,
                  TestSignal* signals);
   int ReadChannel() const { return readCh_; }  // of the armed read (0 none)
+  double ReadAddress() const { return readAddress_; }  // its first record address
 
   const SimAcquisition& Last() const { return last_; }
   uint64_t Count() const { return last_.serial; }

@@ -149,6 +149,7 @@ void SimApplyTrigger(const SimTriggerSettings& t, SimAcqSettings* s) {
   c.edge1 = t.pairWords[1];
   c.source2 = t.pairWords[2];
   c.edge2 = t.pairWords[3];
+  SimApplyBusTrigger(t, &c);
   if (t.levelDac < 0) return;
   if (t.source == 0 || t.source == 1) {
     const SimChannelSetting& c = s->ch[t.source];

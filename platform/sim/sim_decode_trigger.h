@@ -78,5 +78,8 @@ SimTriggerSettings SimDecodeTriggerWords(const uint16_t* words, const bool* writ
 // The trigger source, slope, coupling and level (volts at the source's BNC,
 // through the channel's range and zero code in `s`) of an acquisition.
 void SimApplyTrigger(const SimTriggerSettings& t, SimAcqSettings* s);
+// The serial-bus condition of types 12-16 from the bus words (sim_bus_trigger.cpp).
+struct SimTriggerCondition;
+void SimApplyBusTrigger(const SimTriggerSettings& t, SimTriggerCondition* c);
 
 }  // namespace plat

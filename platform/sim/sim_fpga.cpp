@@ -4,6 +4,8 @@
 #include "platform/sim/sim_frontend.h"
 
 #include "platform/sim/sim_fpga_config.h"
+#include "platform/sim/sim_bus_decode.h"
+#include "platform/sim/sim_decode_trigger.h"
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +31,7 @@ bool IsTimingWord(uint16_t w) {
 }
 constexpr uint16_t kExtSource = 3;
 constexpr uint16_t kComparatorArmWord = 58;
+constexpr uint16_t kArmWord = 122;  // 1 -> 0 arms a read
 constexpr uint32_t kWaveSelector = 64;
 constexpr uint32_t kRollSelector = 128;
 constexpr size_t kFifoLevelMax = 32736;  // the 16-bit signed level register, in whole blocks
@@ -137,6 +140,10 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
       extAbove_ = ExtLevelAbove();
     }
     if (acq_.OnWord(w, old, AcqWords(), now, signals_)) handler = AcquiredLocked();
+    if (w == kArmWord && old == 1 && value == 0 && acq_.ReadChannel() == SimAcquire::kDecodeReadChannel)
+      SimBusDecodeRecords(acq_.Last(), acq_.ReadAddress(),
+                          SimBusCountNs(SimDecodeTriggerWords(words_, written_, dac_[2], dac_[3])),
+                          &fifos_[SimAcquire::kDecodeSelector]);
     if (frameStore_.OnWord(w, old, words_)) {
       acq_.Replay(frameStore_.Shown(), now);
       handler = ReplayedLocked();

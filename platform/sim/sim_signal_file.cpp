@@ -126,7 +126,15 @@ bool SimSignalFile::Refresh(TestSignal* signals) {
     int input = -1;
     TestSignal s;
     error.clear();
-    if (ParseLine(line, &input, &s, &error)) signals[input] = s;
+    std::istringstream words(line);
+    std::string first;
+    if ((words >> first) && first == "bus") {
+      std::string rest;
+      std::getline(words, rest);
+      rest = rest.substr(0, rest.find('#'));
+      if (!SimBusSignals(rest, signals, &error))
+        std::fprintf(stderr, "dev/signals line %zu: %s, skipped\n", n, error.c_str());
+    } else if (ParseLine(line, &input, &s, &error)) signals[input] = s;
     else if (!error.empty()) std::fprintf(stderr, "dev/signals line %zu: %s, skipped\n", n, error.c_str());
   }
   return true;

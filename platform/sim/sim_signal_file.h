@@ -23,6 +23,28 @@
 //   ch1 sine freq=1000 amp=1
 //   ch2 pulse freq=10000 amp=1.65 offset=1.65 duty=0.1
 //
+// Serial-bus traffic takes a line of its own that drives the inputs of its
+// lines (sim_bus.h gives the encodings and the lines' inputs):
+//
+//   bus <kind> rate=<bit/s> interval=<s> data=<list> [level=<V>] [on=ch1|ch2]
+//       [bits=5..9] [parity=none|odd|even] [stop=1|2] [msb=0|1]    (uart)
+//       [width=4..32]                                               (spi)
+//       [version=1|2]                                               (lin)
+//       [error=<n>]
+//
+//   kind    uart, i2c, spi, can or lin
+//   data    items separated by ',', numbers in hex:
+//           uart  bytes: 41,42,43          spi  words: a5,3c
+//           i2c   <addr>w|r[:<bytes>]: 50w:a5.01,50r:00
+//           can   <id>[x][r][:<bytes>]: 123:11.22,1abcdefx:01,7ffr (x extended, r remote)
+//           lin   <id>[:<bytes>]: 3c:11.22
+//   error   item n is sent with the bus's error (wrong parity, missing ACK,
+//           bad CRC, bad checksum)
+//
+// Example: "Hi" at 9600 baud, 8E1, every 10 ms on CH1:
+//
+//   bus uart rate=9600 parity=even interval=0.01 data=48,69
+//
 // A line that cannot be read (unknown input, shape or key, a value out of
 // range) is skipped with a line on standard error; the rest of the file holds.
 // Without the file the signals are those the tests set (by default a 1 kHz,

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/sim/sim_bus.h"
 #include "platform/sim/sim_signals.h"
 
 namespace plat {
@@ -92,6 +93,8 @@ double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
       return o + a * Uniform(noiseKey);
     case SignalShape::kTrain:
       return TrainHigh(s, p) ? o + a : o - a;
+    case SignalShape::kBus:
+      return s.bus && s.bus->High(s.busLine, p / s.frequencyHz) ? o + a : o - a;
   }
   return o;
 }
@@ -103,7 +106,7 @@ double SignalNoise(const TestSignal& s, uint64_t noiseKey) {
 // Between two phases the extremes lie at the ends or at the shape's turning
 // points and edges inside (the value just after an edge).
 void SignalExtremes(const TestSignal& s, double from, double to, double* lo, double* hi) {
-  if (to - from >= 1.0 && s.shape != SignalShape::kNoise) {
+  if (to - from >= 1.0 && s.shape != SignalShape::kNoise && s.shape != SignalShape::kBus) {
     *lo = SignalMin(s);
     *hi = SignalMax(s);
     return;
@@ -111,6 +114,13 @@ void SignalExtremes(const TestSignal& s, double from, double to, double* lo, dou
   double a = SignalVolts(s, from, 0), b = SignalVolts(s, to, 0);
   *lo = std::min(a, b);
   *hi = std::max(a, b);
+  if (s.shape == SignalShape::kBus) {
+    if (s.bus && s.bus->ChangesWithin(s.busLine, from / s.frequencyHz, to / s.frequencyHz)) {
+      *lo = s.offsetV - s.amplitudeV;
+      *hi = s.offsetV + s.amplitudeV;
+    }
+    return;
+  }
   if (s.shape == SignalShape::kTrain) {  // any edge inside gives both levels
     double rise[kTrainPulses], fall[kTrainPulses];
     const int n = TrainEdges(s, rise, fall);
@@ -150,5 +160,29 @@ double SignalMean(const TestSignal& s) {
 
 double SignalMin(const TestSignal& s) { return s.shape == SignalShape::kDc ? s.offsetV : s.offsetV - s.amplitudeV; }
 double SignalMax(const TestSignal& s) { return s.shape == SignalShape::kDc ? s.offsetV : s.offsetV + s.amplitudeV; }
+
+}  // namespace plat
+
+namespace plat {
+
+bool SimBusSignals(const std::string& rest, TestSignal* signals, std::string* error) {
+  SimBusSpec spec;
+  if (!SimParseBusLine(rest, &spec, error)) return false;
+  auto wave = std::make_shared<const SimBusWave>(spec);
+  if (wave->Duration() > spec.interval) {
+    *error = "the traffic lasts longer than its interval";
+    return false;
+  }
+  for (int line = 0; line < wave->Lines(); ++line) {
+    TestSignal s;
+    s.shape = SignalShape::kBus;
+    s.frequencyHz = 1.0 / spec.interval;
+    s.amplitudeV = s.offsetV = spec.level / 2;
+    s.bus = wave;
+    s.busLine = line;
+    signals[line == 0 ? spec.firstInput : kSignalCh2] = s;
+  }
+  return true;
+}
 
 }  // namespace plat

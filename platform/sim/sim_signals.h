@@ -12,16 +12,22 @@
 //   train     a pulse train: from each period start, pulses of the chosen high
 //             widths (seconds) at O + A, each followed by `gap` seconds at
 //             O - A; O - A for the rest of the period (the idle time)
+//   bus       one line of serial-bus traffic (sim_bus.h): O + A where the line
+//             is high, O - A where it is low; a period is the burst interval
 // Any shape may carry added noise (noiseV, uniform in [-noiseV, noiseV], new
 // every sample); the trigger comparator sees the shape without it.
 // A period starts at a rising zero crossing of the sine, the rising edge of
 // square and pulse, and the minimum of the triangle.
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <string>
 
 namespace plat {
 
-enum class SignalShape { kSine, kSquare, kTriangle, kPulse, kDc, kNoise, kTrain };
+class SimBusWave;
+
+enum class SignalShape { kSine, kSquare, kTriangle, kPulse, kDc, kNoise, kTrain, kBus };
 
 constexpr int kTrainPulses = 16;
 
@@ -38,6 +44,9 @@ struct TestSignal {
   int pulses = 0;
   double widths[kTrainPulses] = {};
   double gapS = 1e-6;
+  // Bus traffic: the encoded bus and which of its lines this input carries.
+  std::shared_ptr<const SimBusWave> bus;
+  int busLine = 0;
 
   // A signal with edges the trigger comparator and the counters can see.
   bool HasEdges() const {
@@ -60,6 +69,10 @@ void SignalExtremes(const TestSignal& s, double from, double to, double* lo, dou
 // start: rising at rise[i], falling at fall[i]; their number (0 when the
 // train is empty or longer than its period).
 int TrainEdges(const TestSignal& s, double* rise, double* fall);
+
+// Bus traffic from a "bus" line of the signal file (sim_bus.h): the signals
+// of the inputs its lines use, stored into `signals`; false with `*error`.
+bool SimBusSignals(const std::string& rest, TestSignal* signals, std::string* error);
 
 // The signal's mean over a period (what AC coupling removes).
 double SignalMean(const TestSignal& s);

@@ -7,7 +7,7 @@
 namespace plat {
 
 namespace {
-enum Type { kEdge = 0, kPulse = 1, kDelay = 6, kTimeOut = 7, kNthEdge = 10 };
+enum Type { kEdge = 0, kPulse = 1, kDelay = 6, kTimeOut = 7, kNthEdge = 10, kBusFirst = 12, kBusLast = 16 };
 enum When { kGreater = 0, kLess = 1, kInside = 2, kOutside = 3 };
 constexpr int kStepsPerPeriod = 1024;
 constexpr int kBisections = 50;
@@ -160,6 +160,7 @@ int SimTriggerInput(int source) { return source == 1 ? kSignalCh2 : source == 3 
 
 bool SimFindTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase, int input,
                     double level, int slope, double* dt) {
+  if (c.type >= kBusFirst && c.type <= kBusLast) return SimFindBusTrigger(c, signals, phase, dt);
   const TestSignal& s = signals[input];
   if (!s.HasEdges()) return false;
   const double period = 1.0 / s.frequencyHz;

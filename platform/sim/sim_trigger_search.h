@@ -23,6 +23,19 @@ struct SimTriggerCondition {
   int nthCount = 0;               // word 264
   int source1 = 0, edge1 = 0;     // words 266, 268: the delay's first source
   int source2 = 0, edge2 = 0;     // words 270, 272
+  // Serial buses (types 12-16): the point of the traffic (sim_bus.h, BusMark)
+  // the trigger fires at, -1 none; the value it must carry where `mask` has
+  // 0 bits; the I2C direction (0 write, 1 read, 2 either); an address the
+  // frame must have as well (-1 any); a frame kind (CAN: 1 data, 2 remote).
+  int busMark = -1;
+  uint32_t busValue = 0, busMask = ~0u;
+  int busDirection = 2;
+  int busAddress = -1;
+  int busFrameKind = 0;
+  // SPI: the pattern's first 32 bits and their mask, cut to the width of the
+  // words on the bus when it is searched; frame bits 0 triggers on every word.
+  uint32_t spiTop = 0, spiTopMask = ~0u;
+  int spiFrameBits = 0;
 };
 
 // Seconds from now to the first trigger point at or after now, given each
@@ -31,6 +44,10 @@ struct SimTriggerCondition {
 // when nothing meets the condition.
 bool SimFindTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase, int input,
                     double level, int slope, double* dt);
+
+// Serial-bus types: seconds from now (the traffic's input at `phase` cycles)
+// to the first point meeting the bus condition; false when none does.
+bool SimFindBusTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase, double* dt);
 
 // The input of a trigger source (0 CH1, 1 CH2, 3 external).
 int SimTriggerInput(int source);

@@ -16,8 +16,13 @@
 #include "acquisition/y_system.h"
 #include "app/hooks.h"
 #include "app/startup.h"
+#include "core/ch_cali_data.h"
+#include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/ids.h"
+#include "core/msg.h"
 #include "core/sys_run_info.h"
+#include "core/system_resource.h"
 #include "core/task.h"
 #include "platform/clock.h"
 #include "platform/framebuffer.h"
@@ -31,6 +36,12 @@
 #include "ui/qel_draw.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+constexpr char kBoardBus[] = "/dev/localbus16";
+constexpr char kBoardSpi[] = "/dev/spidev3.0";
+constexpr size_t kEepromImageBytes = 512;
+}  // namespace
 
 Bench::Bench() {
   char tmpl[] = "/tmp/scope-root-XXXXXX";
@@ -48,7 +59,7 @@ Bench::~Bench() {
 }
 
 void Bench::SetEeprom(const std::vector<uint8_t>& image) {
-  std::vector<uint8_t> full(512, 0xFF);
+  std::vector<uint8_t> full(kEepromImageBytes, 0xFF);
   for (size_t i = 0; i < image.size() && i < full.size(); ++i) full[i] = image[i];
   plat::SimEepromSetImage(full);
 }
@@ -64,6 +75,10 @@ uint8_t Bench::EepromByte(int address) const { return plat::SimEepromImage().at(
 uint16_t Bench::EepromWord(int address) const {
   auto img = plat::SimEepromImage();
   return uint16_t(img.at(size_t(address)) << 8 | img.at(size_t(address) + 1));
+}
+
+uint32_t Bench::EepromU32(int address) const {
+  return uint32_t(EepromWord(address)) << 16 | EepromWord(address + 2);
 }
 
 namespace {
@@ -133,7 +148,7 @@ int RunSetupStorage(task& module, int direction, std::vector<uint8_t>* buffer, i
 }
 
 std::vector<uint8_t> FormattedEeprom(int taskId, int page, int active) {
-  std::vector<uint8_t> e(512, 0xFF);
+  std::vector<uint8_t> e(kEepromImageBytes, 0xFF);
   e[EE_FORMAT_MARK] = kEepromFormatMark;
   e[EE_TASK_ID] = uint8_t(taskId >> 8);
   e[EE_TASK_ID + 1] = uint8_t(taskId);
@@ -142,6 +157,24 @@ std::vector<uint8_t> FormattedEeprom(int taskId, int page, int active) {
   e[EE_RESET_ALL] = 0;
   return e;
 }
+
+std::vector<uint8_t> MarkedEeprom() {
+  std::vector<uint8_t> e(kEepromImageBytes, 0xFF);
+  e[EE_FORMAT_MARK] = kEepromFormatMark;
+  return e;
+}
+
+void PutEepromU16(std::vector<uint8_t>* image, int address, uint16_t value) {
+  image->at(size_t(address)) = uint8_t(value >> 8);
+  image->at(size_t(address) + 1) = uint8_t(value);
+}
+
+void PutEepromU32(std::vector<uint8_t>* image, int address, uint32_t value) {
+  PutEepromU16(image, address, uint16_t(value >> 16));
+  PutEepromU16(image, address + 2, uint16_t(value));
+}
+
+int MenuValue(const task& module, int n) { return int(uint16_t(module.TaskMenu.GetMenuItem(n))); }
 
 void Bench::Pass(int n) {
   for (int i = 0; i < n; ++i) ScopeMainPass();
@@ -155,6 +188,42 @@ void Bench::Key(uint8_t code) {
 }
 
 void Bench::AdvanceMs(int64_t ms) { plat::AdvanceUs(ms * 1000); }
+
+void Bench::Choose(uint8_t softKey, int from, int to) {
+  Key(softKey);
+  for (int i = from; i < to; ++i) Key(kKeySelectLeft);
+  for (int i = to; i < from; ++i) Key(kKeySelectRight);
+  Key(kKeySelectPush);
+}
+
+_SysRunInfo* BootModels(Bench& bench, const std::vector<uint8_t>& eeprom, unsigned models,
+                        const std::function<void(_SysRunInfo&)>& before) {
+  bench.SetEeprom(eeprom);
+  if (QelControl.InitDriver(kBoardBus, kBoardSpi) != 0) return nullptr;
+  SysRunStatus.SysRunInit();
+  _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
+  if (before) before(*run);
+  if (models & kBenchTimeBase) TimeBase.LoadXsystem(&SystemResource, run);
+  if (models & kBenchTrigger) Trigger.LoadTrigsystem(&ChSelfCaliData, &SystemResource, run);
+  QelMsg.ClearMessage();
+  plat::Fpga().ClearLog();
+  return run;
+}
+
+WordLog WrittenWords(uint16_t word) {
+  WordLog out;
+  for (const auto& e : plat::Fpga().Log())
+    if (e.first == word) out.push_back(e);
+  return out;
+}
+
+bool WordWritten(uint16_t word) { return !WrittenWords(word).empty(); }
+
+int LastWrite(const WordLog& log, uint16_t word) {
+  for (int i = int(log.size()) - 1; i >= 0; --i)
+    if (log[size_t(i)].first == word) return i;
+  return -1;
+}
 
 std::vector<uint32_t> Bench::Screen() const {
   const uint32_t* fb = plat::FrameBufferMap();

@@ -3,11 +3,14 @@
 // loop, keys as the front panel sends them, and a clean end.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <string>
 #include <vector>
 
 #include "platform/sim/sim_fpga.h"
+
+class task;
 
 class Bench {
  public:
@@ -26,6 +29,7 @@ class Bench {
   std::vector<uint8_t> Eeprom() const;
   uint8_t EepromByte(int address) const;
   uint16_t EepromWord(int address) const;  // big-endian
+  uint32_t EepromU32(int address) const;   // big-endian
 
   int Start();                  // start-up; 0, or -1 when the hardware check halted
   // Start-up that halts (hardware check) runs on its own thread, which then
@@ -35,6 +39,9 @@ class Bench {
   void Key(uint8_t code);       // a front-panel byte, then one pass
   void PanelByte(uint8_t code); // a front-panel byte only
   void AdvanceMs(int64_t ms);   // virtual time
+  // A choice from a menu item's list: its soft key opens the list at the
+  // value `from`, the knob moves the highlight to `to`, the push takes it.
+  void Choose(uint8_t softKey, int from, int to);
 
   // The frame buffer as shown (800 x 480, 0x00RRGGBB) and a PNG of it.
   std::vector<uint32_t> Screen() const;
@@ -56,6 +63,20 @@ class Bench {
   bool stopped_ = false;
 };
 
+// The hardware models alone, without start-up: the EEPROM image, the board
+// driver, the run state read from the EEPROM, `before` on it, then the models
+// chosen; the message line and the FPGA's log start empty.
+enum BenchModel : unsigned { kBenchTimeBase = 1, kBenchTrigger = 2 };
+struct _SysRunInfo;
+_SysRunInfo* BootModels(Bench& bench, const std::vector<uint8_t>& eeprom, unsigned models,
+                        const std::function<void(_SysRunInfo&)>& before = {});
+
+// The words written to the simulated FPGA (word, value) in order.
+using WordLog = std::vector<std::pair<uint16_t, uint16_t>>;
+WordLog WrittenWords(uint16_t word);          // every write of `word` in the log
+bool WordWritten(uint16_t word);
+int LastWrite(const WordLog& log, uint16_t word);  // its position, -1 when none
+
 // 500 us/div with the trigger at the centre, 500 mV/div, DC, centred
 // channels, running, auto sweep, CH1 rising edge at 0 V: set through the
 // models, so the words reach the simulated FPGA; wave type 1 (the raster).
@@ -64,12 +85,19 @@ void SetWaveTestSettings();
 // Runs `module`'s setup-file operation (direction 0 save, 1 load) on
 // `buffer` (null: none) of `length` bytes from byte `used`; the bytes used
 // after it, and its status in `*status`.
-class task;
 int RunSetupStorage(task& module, int direction, std::vector<uint8_t>* buffer, int length, int used,
                     int32_t* status);
 
 // A formatted EEPROM image that starts on `taskId`, `page`, active channel `active`.
 std::vector<uint8_t> FormattedEeprom(int taskId, int page, int active = 0);
+// A formatted EEPROM with nothing else stored: the format mark, 0xFF elsewhere.
+std::vector<uint8_t> MarkedEeprom();
+// Big-endian words into an image, at their EEPROM address.
+void PutEepromU16(std::vector<uint8_t>* image, int address, uint16_t value);
+void PutEepromU32(std::vector<uint8_t>* image, int address, uint32_t value);
+
+// The value of item `n` of a module's menu (its low 16 bits).
+int MenuValue(const task& module, int n);
 
 // Writes `text` into a file under the root (creating folders).
 void WriteRootFile(const std::string& relative, const std::string& text);

@@ -87,6 +87,20 @@ SCPI_LINES = [
 ]
 
 
+# USBTMC bulk-OUT transfers (little-endian 12-byte headers, data padded to 4);
+# 0xFF 0xFE ends a packet in the usbtmc target's input.
+def tmc_out(tag, text, eom=1):
+    body = struct.pack("<BBBxIBxxx", 1, tag, ~tag & 0xFF, len(text), eom) + text
+    return body + b"\0" * (-len(body) % 4)
+
+
+def tmc_request(tag, size, term=None):
+    return struct.pack("<BBBxIBBxx", 2, tag, ~tag & 0xFF, size, 0 if term is None else 2, term or 0)
+
+
+PACKET_END = b"\xff\xfe"
+
+
 def main():
     factory = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "build-test/factory")
     data = factory / "Data"
@@ -112,10 +126,24 @@ def main():
         ini += (f"[{remote}]\ntype = tcp\nlocal_ip = 127.0.0.1\nlocal_port = {local}\n"
                 f"remote_port = {remote}\n")
     put("relay_ini", "factory.ini", ini)
+    # Math expressions: a remote text (first byte 0) and a setup block.
+    put("math_expr", "text", b"\0Sqrt(CH1*CH1)+Diff(CH2)")
+    put("math_expr", "compare", b"\0CH1>=CH2&&CH2<CH1")
+    infix = bytes([0, 12, 1]) + b"\xff" * 57
+    text = b"CH1*CH2".ljust(60, b"\0")
+    record = (bytes([0, 3]) + infix + b"\xff" * 60 + b"\0" + text + text + b"\1" +
+              struct.pack("<IHH", 0x00FFBC00, 3, 0))
+    assert len(record) == 252
+    put("math_expr", "setup", b"\1TASK-MATH\r\n" + bytes(23 * 40) + b"\r\n" + record + b"\r\n\0\1\r\n")
     put("signal_file", "two", "ch1 sine freq=1000 amp=1\n"
         "ch2 pulse freq=10000 amp=1.65 offset=1.65 duty=0.1\n")
     put("signal_file", "all", "# inputs\nch1 square freq=500000 amp=2\n\n"
         "ch2 noise amp=0.5\next triangle freq=1e3 offset=-1\nch1 dc offset=3.3 noise=0.2\n")
+    put("signal_file", "buses", "bus uart rate=9600 parity=even interval=0.01 error=1 data=48,69\n"
+        "bus i2c rate=100000 interval=0.01 data=50w:a5.01,23r:42\n"
+        "bus spi rate=1e6 width=12 interval=0.01 data=abc,123\n"
+        "bus can rate=500000 interval=0.01 error=0 data=123:11.22,1abcdefx:01,7f0r\n"
+        "bus lin rate=19200 interval=0.02 version=2 on=ch2 data=21:11.22,3c:01\n")
     for i, line in enumerate(SCPI_LINES):
         put("scpi", f"line{i:02}", line)
     put("scpi", "lines", "".join(SCPI_LINES[:5]))
@@ -127,6 +155,11 @@ def main():
     put("vxi11_udp", "getport", datagrams(getport))
     put("vxi11_udp", "dump_null", datagrams(dump, call(7, PMAP, 2, 0)))
     put("vxi11_udp", "session", datagrams(create_link, write_idn, read, destroy))
+    put("usbtmc", "idn", tmc_out(1, b"*IDN?") + PACKET_END + tmc_request(2, 1000))
+    put("usbtmc", "two_transfers", tmc_out(3, b":CHANnel1:", 0) + PACKET_END + tmc_out(4, b"COUPling AC\n"))
+    put("usbtmc", "long", tmc_out(5, b":CHANnel1:COUPling DC" + b" " * 979))
+    put("usbtmc", "term_char", tmc_out(6, b"*IDN?\n") + PACKET_END + tmc_request(7, 100, ord(",")))
+    put("usbtmc", "setup_block", tmc_out(8, b"SYSTem:SETup\r\n") + PACKET_END + tmc_out(9, b"#210ABCDEFGHIJ"))
     put("ws_handshake", "request", HANDSHAKE)
     put("ws_handshake", "request_and_frame", HANDSHAKE + ws_frame(1, b"hello"))
     put("ws_frames", "text", ws_frame(1, b'{"cmd":"run"}'))

@@ -1,10 +1,11 @@
-// Writes the instrument's bitmap fonts from DejaVu (FreeType, monochrome,
-// hinted): the 12 ASCII fonts (256 glyphs), the two UTF-16 fonts (65,535
+// Writes the instrument's bitmap fonts from DejaVu, with the CJK characters
+// of the UTF-16 fonts from WenQuanYi Micro Hei when it is given (FreeType,
+// monochrome, hinted): the 12 ASCII fonts (256 glyphs), the two UTF-16 fonts (65,535
 // glyphs) and the 36 special glyphs, each glyph 72 bytes (24 rows x 3 bytes).
 // Every glyph is placed so that the loader's width rule draws all of it;
 // glyphs that cannot be kept whole are left blank.
 //
-//   fontgen <factory dir> <font dir>
+//   fontgen <factory dir> <font dir> [CJK font file]
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -67,11 +68,13 @@ bool WriteCells(const std::string& path, const std::vector<Cell>& cells) {
   return std::fclose(f) == 0 && ok;
 }
 
-// Renders one character for a table; false leaves it blank.
+// Renders one character for a table from the first face that has it; false
+// leaves it blank.
 bool Glyph(Rasteriser& ras, FT_Face face, FT_Face fallback, uint32_t code, int baseline,
-           WidthRule rule, Cell* out) {
+           WidthRule rule, Cell* out, FT_Face cjk = nullptr) {
   bool drawn = ras.Render(face, code, baseline, out);
   if (!drawn && fallback) drawn = ras.Render(fallback, code, baseline, out);
+  if (!drawn && cjk) drawn = ras.Render(cjk, code, baseline, out);
   if (!drawn || !PlaceForRule(*out, rule) || !Whole(*out, rule, int(code))) {
     *out = Cell{};
     return false;
@@ -100,17 +103,19 @@ bool AsciiFont(Rasteriser& ras, const std::string& fonts, const std::string& out
 }
 
 bool UnicodeFont(Rasteriser& ras, const std::string& fonts, const std::string& outDir,
-                 const FontSpec& spec) {
-  FT_Face face, fallback;
+                 const FontSpec& spec, const std::string& cjkFile) {
+  FT_Face face, fallback, cjk = nullptr;
   if (!ras.Open(fonts + "/" + spec.face, spec.pixels, &face)) return false;
   if (!ras.Open(fonts + "/" + kFallbackFace, spec.pixels, &fallback)) return false;
+  if (!cjkFile.empty() && !ras.Open(cjkFile, spec.pixels, &cjk)) cjk = nullptr;
   const int base = Rasteriser::Baseline(face);
   std::vector<Cell> cells(kUnicodeGlyphs);
   int drawn = 0;
   for (uint32_t code = 33; code < uint32_t(kUnicodeGlyphs); ++code) {
     if ((code >= 127 && code < 160) || (code >= 0xD800 && code < 0xE000)) continue;
-    drawn += Glyph(ras, face, fallback, code, base, WidthRule::Unicode, &cells[code]);
+    drawn += Glyph(ras, face, fallback, code, base, WidthRule::Unicode, &cells[code], cjk);
   }
+  if (cjk) FT_Done_Face(cjk);
   FT_Done_Face(fallback);
   FT_Done_Face(face);
   std::printf("fontgen: %s (%s %dpx, baseline %d), %d glyphs\n", spec.file, spec.face,
@@ -121,18 +126,18 @@ bool UnicodeFont(Rasteriser& ras, const std::string& fonts, const std::string& o
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: fontgen <factory dir> <font dir>\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: fontgen <factory dir> <font dir> [CJK font file]\n");
     return 2;
   }
-  const std::string out = argv[1], fonts = argv[2];
+  const std::string out = argv[1], fonts = argv[2], cjk = argc == 4 ? argv[3] : "";
   Rasteriser ras;
   bool ok = true;
   int suffixBaseline = 16;
   for (int i = 0; i < int(sizeof kAscii / sizeof kAscii[0]); ++i)
     ok = AsciiFont(ras, fonts, out, kAscii[i], i == kAsciiForDigits ? &suffixBaseline : nullptr) &&
          ok;
-  for (const FontSpec& spec : kUnicode) ok = UnicodeFont(ras, fonts, out, spec) && ok;
+  for (const FontSpec& spec : kUnicode) ok = UnicodeFont(ras, fonts, out, spec, cjk) && ok;
 
   FT_Face digits;
   if (ras.Open(fonts + "/" + kDigitFace, kDigitPixels, &digits)) {

@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
   StatusPictures(defs);
   MenuPictures(defs);
   DialogPictures(defs);
+  const size_t systemCount = defs.size();
+  ModulePictures(defs);
   std::set<std::string> names;
   bool ok = true;
   for (const PicDef& d : defs) {
@@ -64,8 +66,8 @@ int main(int argc, char** argv) {
     }
     ok = Write(c, out / "Data/PicResource" / d.path) && ok;
   }
-  if (defs.size() != size_t(kSystemPictures)) {
-    std::fprintf(stderr, "picgen: %zu pictures drawn, %d expected\n", defs.size(), kSystemPictures);
+  if (systemCount != size_t(kSystemPictures)) {
+    std::fprintf(stderr, "picgen: %zu system pictures drawn, %d expected\n", systemCount, kSystemPictures);
     ok = false;
   }
   Canvas logo(800, 480);

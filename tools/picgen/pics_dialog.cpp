@@ -170,6 +170,7 @@ void DialogPictures(std::vector<PicDef>& out) {
   add("USB/USB.bmp", 20, 24, UsbIcon);
   add("Net/EtherNet.bmp", 20, 24, NetIcon);
   add("Rtc/Rtc.bmp", 18, 24, ClockIcon);
+
   add("Process/Process.bmp", 366, 20, [](Canvas& c, Text&) {
     c.FillRect(0, 0, c.W(), c.H(), 0x050505);
     c.Frame(0, 0, c.W(), c.H(), kFrameColour);
@@ -215,6 +216,14 @@ void DialogPictures(std::vector<PicDef>& out) {
       t.Centre(c, 6.5, 6.5, l, 10, Face::Bold, 0x000000);
     });
   }
+}
+
+void ModulePictures(std::vector<PicDef>& out) {
+  const auto window = [](Canvas& c, Text&) { Window(c, true); };
+  // The utility module's editors and device-information box.
+  out.push_back({"IP/ip-conf.bmp", 500, 160, window});
+  out.push_back({"Rtc/rct-set.bmp", 360, 100, window});
+  out.push_back({"SystemInfo/sys-info.bmp", 400, 270, window});
 }
 
 void DrawLogo(Canvas& c, Text& t) {

@@ -37,6 +37,7 @@ uint32_t Readable(uint32_t fill);  // black or white text on a fill
 void StatusPictures(std::vector<PicDef>& out);  // StatusBar, ProcStatus, markers, sources
 void MenuPictures(std::vector<PicDef>& out);    // Menu
 void DialogPictures(std::vector<PicDef>& out);  // windows, icons, dialogs, help, tools
+void ModulePictures(std::vector<PicDef>& out);  // the modules' own picture sets (not in the system list)
 
 // The power-off logo, 800 x 480.
 void DrawLogo(Canvas& c, Text& t);

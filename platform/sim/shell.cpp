@@ -11,10 +11,13 @@
 #include <cstdlib>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 
+#include "platform/clock.h"
+#include "platform/net.h"
 #include "platform/root.h"
 #include "platform/usb.h"
 
@@ -256,6 +259,32 @@ bool AnswerFdisk(const std::string& line, int* rc) {
   }
   return false;
 }
+// The board's own settings: a networking restart applies the configuration
+// file to the simulated interface; "date -s" sets the simulated clock. The
+// host's network and clock are never touched.
+bool AnswerBoard(const std::string& line, int* rc) {
+  if (line == "/etc/init.d/networking restart") {
+    NetRestart();
+    *rc = 0;
+    return true;
+  }
+  int y, mo, d, h, mi, s;
+  char end;
+  if (std::sscanf(line.c_str(), "date -s \"%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &end) == 7 &&
+      end == '"') {
+    std::tm t{};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    t.tm_sec = s;
+    SetWallTime(int64_t(timegm(&t)));
+    *rc = 0;
+    return true;
+  }
+  return false;
+}
 }  // namespace
 
 int ShellSystem(const char* command) {
@@ -267,7 +296,7 @@ int ShellSystem(const char* command) {
   bool runnable = parsed && (ffmpeg || words[0] == "mkdir" || words[0] == "rm" || words[0] == "cp" ||
                              words[0] == "ls" || words[0] == "sync");
   int rc = 0;
-  bool answered = !runnable && AnswerFdisk(line, &rc);
+  bool answered = !runnable && (AnswerFdisk(line, &rc) || AnswerBoard(line, &rc));
   {
     std::lock_guard<std::mutex> lock(TheLog().mu);
     TheLog().lines.push_back(line);

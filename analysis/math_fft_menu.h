@@ -1,0 +1,53 @@
+// The FFT pages of the math menu: their items, the page moves between them
+// and the settings they keep in the run state's FFT block.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "core/keypara.h"
+#include "core/menu.h"
+
+struct MathFftItemRow {
+  int n;
+  const char* name;
+  uint32_t attribute;
+  int choices;
+  MenuHandler handler;
+};
+
+// The rows of the FFT items (pages 1 to 18).
+const std::vector<MathFftItemRow>& MathFftItems();
+// Stored FFT values outside their ranges take their defaults; the run
+// state's FFT block follows the items.
+void MathFftMenuReset();
+// The page handler's FFT part.
+int MathFftPageOp(keypara k);
+// FFT points of a Points choice (8K << index), 0 for a bad index.
+uint32_t MathFftPoints(int index);
+
+int Math_FFT_Source(keypara k);
+int Math_FFT_Window(keypara k);
+int Math_FFT_Vertical(keypara k);
+int Math_FFT_Next(keypara k);
+int Math_FFT_Points(keypara k);
+int Math_FFT_DisplayMode(keypara k);
+int Math_FFT_FreqAdj(keypara k);
+int Math_FFT_DetectionMode(keypara k);
+int Math_FFT_TopMark(keypara k);
+int Math_FFT_UserPreSets(keypara k);
+int Math_FFT_DetectionMode_Next(keypara k);
+int Math_FFT_DetectionMode_Previous(keypara k);
+int Math_FFT_DetectionMode_Back(keypara k);
+int Math_FFT_Mark_Back(keypara k);
+int Math_FFT_FreqSel_Back(keypara k);
+int Math_FFT_DisplayModeBack(keypara k);
+int Math_SpectrumTraces_Back(keypara k);
+int FFT_DetectionBack(keypara k);
+int Math_FFT_MarkBack(keypara k);
+int Math_FFT_MarkNext(keypara k);
+int Math_FFT_MarkPrevious(keypara k);
+int Math_FFT_SpectrumTraces(keypara k);
+int Math_FFT_Detection(keypara k);
+int Math_FFT_Mark(keypara k);
+int Math_FFT_DisplayModeSel(keypara k);
+int Math_FFT_Mark_Type(keypara k);

@@ -1,0 +1,300 @@
+// The math menu: 23 pages (arithmetic, the FFT pages, logic, filter and the
+// expression page), the Type item shared by five pages, the arithmetic,
+// logic, filter and expression handlers and the page handler.
+#include <algorithm>
+#include <cstdio>
+
+#include "analysis/math_calc.h"
+#include "analysis/math_fft_menu.h"
+#include "analysis/task_math.h"
+#include "core/eeprom_map.h"
+#include "core/ids.h"
+#include "core/msg.h"
+#include "core/sys_run_info.h"
+#include "core/task_manage.h"
+#include "acquisition/x_system.h"
+
+namespace {
+constexpr uint32_t kChoice = 0x4000006;  // a choice item with its value shown
+constexpr uint32_t kAction = 0x1;        // title only
+constexpr uint32_t kNumber = 0x4001002;  // a "%d" value
+constexpr uint32_t kPercent = 0x4004002; // a "%d%" value
+constexpr uint32_t kKnob = MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST;
+constexpr uint32_t kGreyed = MENU_ATTR_FROZEN;
+constexpr int kThresholdMax = 200;
+constexpr int kLimitMin = 1, kLimitMax = 100, kBandLowerMax = 98, kBandGap = 2;
+constexpr int kInitLimit = 10;
+constexpr int kMsgXY = 17, kMsgRoll = 83, kMsgAlternate = 84, kMsgLimit = 7;
+constexpr int kRollTimeBaseAbove = 25;
+constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
+const int kTypeItems[] = {kMathItemType, kMathItemFftType, kMathItemLogicType, kMathItemFilterTypeSel,
+                          kMathItemAdvType, -1};
+enum { kLogicNot = 2 };
+enum { kLowPass = 0, kHighPass = 1 };
+
+struct ItemRow {
+  int n;
+  const char* name;
+  uint32_t attribute;
+  int choices;
+  MenuHandler handler;
+};
+const ItemRow kItems[] = {
+    {kMathItemType, "Type", kChoice, kMathTypes, Math_Type},
+    {kMathItemSource1, "Source1", kChoice, 2, Math_Math_Source1},
+    {kMathItemOperator, "Operator", kChoice, 4, Math_Math_Operator},
+    {kMathItemSource2, "Source2", kChoice, 2, Math_Math_Source2},
+    {kMathItemLogicType, "Type", kChoice, kMathTypes, Math_Type},
+    {kMathItemLogicOp, "Expression", kChoice, 4, Math_Logic_Expression},
+    {kMathItemLogicSrc1, "Source1", kChoice, 2, Math_Logic_Source1},
+    {kMathItemLogicSrc2, "Source2", kChoice, 2, Math_Logic_Source2},
+    {kMathItemLogicNext, "Next", kAction, 1, Math_Logic_Next},
+    {kMathItemLogicInvert, "Invert", kChoice, 2, Math_Logic_Invert},
+    {kMathItemThreshold1, "ThreShold1", kNumber, 1, Math_Logic_Threshold1},
+    {kMathItemThreshold2, "ThreShold2", kNumber, 1, Math_Logic_Threshold2},
+    {kMathItemLogicBack, "Back", kAction, 1, Math_Logic_Next},
+    {kMathItemFilterTypeSel, "Type", kChoice, kMathTypes, Math_Type},
+    {kMathItemFilterSrc, "Source", kChoice, 2, Math_Filter_Source},
+    {kMathItemFilterType, "FilterType", kChoice, 4, Math_Filter_Filter_Type},
+    {kMathItemLowerLimit, "LowerLimit", kPercent, 1, Math_Filter_LowerLimit},
+    {kMathItemUpperLimit, "UpperLimit", kPercent | kKnob, 1, Math_Filter_UperLimit},
+    {kMathItemAdvType, "Type", kChoice, kMathTypes, Math_Type},
+    {kMathItemExpression, "Expression", kChoice, 2, Math_Advance_Expression},
+    {kMathItemDelete, "Delete", kAction | kGreyed, 1, Math_Advance_Delete},
+    {kMathItemClear, "Clear", kAction | kGreyed, 1, Math_Advance_Clear},
+    {kMathItemApply, "Apply", kAction, 1, Math_Advance_Apply},
+};
+const char* const kPageNames[] = {
+    "MATH-Math",     "Math-FFT1",     "Math-FFT2",   "Math-FFT3",    "DetectionMode", "DetectionMode",
+    "Mark",          "MarkAuto",      "MarkThreShold", "MarkManual", "Math-FFT3",     "ENHANCED-FFT",
+    "DisplayMode",   "FreqRange",     "CenterFreq",  "Spectrum",     "DetectMode",    "Mark1",
+    "Mark2",         "Math-Logic1",   "Math-Logic2", "Math-Filter",  "Math-Advanced",
+};
+constexpr int kPages = int(sizeof kPageNames / sizeof kPageNames[0]);
+
+void Define(menu* m, const ItemRow& r) {
+  const EepromItem* e = FindEepromItem(kEeMath, r.n);
+  DefineMenuItem(m, r.n, r.name, r.attribute, r.choices, r.handler, e ? MENU_U8 : MENU_U16, e ? e->address : -1);
+}
+
+menu BuildMenu() {
+  menu m;
+  std::snprintf(m.name, sizeof m.name, "%s", "Math");
+  for (int p = 0; p < kPages; ++p) DefineMenuPage(&m, p, kPageNames[p], uint32_t(kTaskMath) << 8 | uint32_t(p), MathMenuOp);
+  for (const ItemRow& r : kItems) Define(&m, r);
+  for (const MathFftItemRow& r : MathFftItems()) Define(&m, {r.n, r.name, r.attribute, r.choices, r.handler});
+  return m;
+}
+
+TaskForMath& T() { return TaskMath; }
+Menu& M() { return TaskMath.TaskMenu; }
+int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
+void Message(int n) { QelMsg.SetMessage(n); }
+bool IsKnob(uint16_t k) { return k == MENU_KEY_KNOB_UP || k == MENU_KEY_KNOB_DOWN; }
+int KnobStep(keypara k) {
+  const int s = k.useStep && k.step > 0 ? k.step : 1;
+  return k.key == MENU_KEY_KNOB_UP ? s : -s;
+}
+void Grey(int n, bool greyed) {
+  const uint32_t a = uint32_t(M().GetItemAttribute(n));
+  M().SetItemAttribute(n, greyed ? a | kGreyed : a & ~kGreyed);
+}
+void Focus(int n, std::initializer_list<int> group) {
+  for (int i : group) {
+    const uint32_t a = uint32_t(M().GetItemAttribute(i)) & ~kKnob;
+    M().SetItemAttribute(i, i == n ? a | kKnob : a);
+  }
+}
+bool MathOn() { return SysRunStatus.GetChStatus() >> kMathSlot & 1; }
+void Sync() { SysRunStatus.SysRunInfoSync(kTaskMath); }
+
+// A number item stepped by the knob within lo..hi; message 7 at a limit.
+int StepItem(int n, keypara k, int lo, int hi) {
+  if (!IsKnob(k.key)) return Item(n);
+  const int want = Item(n) + KnobStep(k);
+  const int v = std::clamp(want, lo, hi);
+  if (v != want) Message(kMsgLimit);
+  M().SetMenuItem(n, uint64_t(v));
+  return v;
+}
+}  // namespace
+
+menu TaskMathMenu = BuildMenu();
+const uint16_t* Math_AdvanceTitle = nullptr;
+
+void Math_MenuInit() {
+  M().SetMenuItem(kMathItemType, 0);
+  M().SetMenuItem(kMathItemWaterfallSlice, 1);
+  M().SetMenuItem(kMathItemThreshold1, kMathThresholdCentre);
+  M().SetMenuItem(kMathItemThreshold2, kMathThresholdCentre);
+  M().SetMenuItem(kMathItemLowerLimit, kInitLimit);
+  M().SetMenuItem(kMathItemUpperLimit, kInitLimit);
+}
+
+// Stored values outside their ranges take their defaults, then the handlers
+// make the values take effect.
+void Math_MenuReset() {
+  if (Item(kMathItemType) >= kMathTypes) M().SetMenuItem(kMathItemType, 0);
+  for (const int* n = kTypeItems; *n >= 0; ++n) M().SetMenuItem(*n, uint64_t(Item(kMathItemType)));
+  for (int n : {kMathItemThreshold1, kMathItemThreshold2})
+    if (Item(n) > kThresholdMax) M().SetMenuItem(n, kMathThresholdCentre);
+  for (int n : {kMathItemLowerLimit, kMathItemUpperLimit})
+    if (Item(n) < kLimitMin || Item(n) > kLimitMax) M().SetMenuItem(n, kInitLimit);
+  MathFftMenuReset();
+  Math_Filter_Filter_Type(kNoKey);
+  Math_Logic_Expression(kNoKey);
+  Math_Logic_Threshold1(kNoKey);
+  Math_Logic_Threshold2(kNoKey);
+  Math_Filter_LowerLimit(kNoKey);
+  Math_Filter_UperLimit(kNoKey);
+}
+
+int Math_Type(keypara k) {
+  if (SysRunStatus.IsAlternate()) {
+    Message(kMsgAlternate);
+    return 0;
+  }
+  const int before = Item(kMathItemType);
+  int n = kMathItemType;
+  if (k.key >= MENU_KEY_F1 && k.key <= MENU_KEY_F5) n = M().GetCurrPage() * kMenuSlots + (k.key - MENU_KEY_F1);
+  else if (M().GetMenuPopItem() >= 0 && M().MenuItemIsPop(M().GetMenuPopItem())) n = M().GetMenuPopItem();
+  const int v = M().AdjMenuLinkageItemPara(nullptr, k, n, kTypeItems);
+  if (v >= kMathTypes) return 0;
+  if (TaskManage.GetTaskCurrId() == kTaskMath) T().ShowTypePage();
+  if (v == before && k.key != KEY_NO_KEY) return 0;
+  math.ClearMathWave();
+  T().ClearAllDisplayBits();
+  T().ApplyType();
+  if (!(MathOn() && v == kMathAdvance)) M().SetMenuItem(kMathItemExpression, 0);
+  T().MathNumKeySel = 0;
+  return 0;
+}
+
+int Math_Math_Source1(keypara k) { return M().AdjMenuItemPara(k, kMathItemSource1); }
+int Math_Math_Operator(keypara k) { return M().AdjMenuItemPara(k, kMathItemOperator); }
+int Math_Math_Source2(keypara k) { return M().AdjMenuItemPara(k, kMathItemSource2); }
+
+int Math_Logic_Expression(keypara k) {
+  const bool notOp = M().AdjMenuItemPara(k, kMathItemLogicOp) == kLogicNot;
+  Grey(kMathItemLogicSrc2, notOp);
+  Grey(kMathItemThreshold2, notOp);
+  return 0;
+}
+int Math_Logic_Source1(keypara k) { return M().AdjMenuItemPara(k, kMathItemLogicSrc1); }
+int Math_Logic_Source2(keypara k) { return M().AdjMenuItemPara(k, kMathItemLogicSrc2); }
+int Math_Logic_Invert(keypara k) { return M().AdjMenuItemPara(k, kMathItemLogicInvert); }
+
+int Math_Logic_Next(keypara) {
+  M().SetCurrPage(M().GetCurrPage() == kMathItemLogicType / kMenuSlots ? kMathItemLogicInvert : kMathItemLogicType);
+  return 0;
+}
+
+namespace {
+// Thresholds: the soft key takes the knob, the knob moves one code a step
+// and shows the threshold lines.
+int Threshold(int n, keypara k) {
+  if (k.key == Menu::MenuItemToFx(n)) {
+    Focus(n, {kMathItemThreshold1, kMathItemThreshold2});
+    return 0;
+  }
+  if (IsKnob(k.key) || k.key == MENU_KEY_SELECT) {
+    T().SetDisplayBits(kMathShowThreshold);
+    TaskManage.AddUserTaskDisplay(kTaskMath, 1, 0);
+  }
+  return StepItem(n, k, 0, kThresholdMax);
+}
+
+// Filter limits in percent of half the screen sample rate; in the band types
+// the lower one stays below the upper by two.
+int Limit(int n, keypara k) {
+  if (k.key == Menu::MenuItemToFx(n)) {
+    Focus(n, {kMathItemLowerLimit, kMathItemUpperLimit});
+    return 0;
+  }
+  const bool band = Item(kMathItemFilterType) > kHighPass;
+  int lo = kLimitMin, hi = kLimitMax;
+  if (band && n == kMathItemLowerLimit) hi = std::min(kBandLowerMax, Item(kMathItemUpperLimit) - kBandGap);
+  if (band && n == kMathItemUpperLimit) lo = Item(kMathItemLowerLimit) + kBandGap;
+  const int v = StepItem(n, k, lo, hi);
+  if (v < lo || v > hi) M().SetMenuItem(n, uint64_t(std::clamp(v, lo, hi)));
+  return Item(n);
+}
+}  // namespace
+
+int Math_Logic_Threshold1(keypara k) { return Threshold(kMathItemThreshold1, k); }
+int Math_Logic_Threshold2(keypara k) { return Threshold(kMathItemThreshold2, k); }
+int Math_Filter_Source(keypara k) { return M().AdjMenuItemPara(k, kMathItemFilterSrc); }
+int Math_Filter_LowerLimit(keypara k) { return Limit(kMathItemLowerLimit, k); }
+int Math_Filter_UperLimit(keypara k) { return Limit(kMathItemUpperLimit, k); }
+
+int Math_Filter_Filter_Type(keypara k) {
+  const int type = M().AdjMenuItemPara(k, kMathItemFilterType);
+  Grey(kMathItemLowerLimit, type == kLowPass);
+  Grey(kMathItemUpperLimit, type == kHighPass);
+  Focus(type == kLowPass ? kMathItemUpperLimit : kMathItemLowerLimit, {kMathItemLowerLimit, kMathItemUpperLimit});
+  return 0;
+}
+
+// --- the expression page ---
+
+int Math_Advance_Expression(keypara k) {
+  const bool open = M().AdjMenuItemPara(k, kMathItemExpression) != 0;
+  for (int n : {kMathItemDelete, kMathItemClear, kMathItemApply}) Grey(n, !open);
+  if (open) {
+    T().SetDisplayBits(kMathShowKeypad);
+    TaskManage.AddUserTaskDisplay(kTaskMath, 1, 0);
+    T().SetItemValidFlag();
+    T().JumpToValidItem();
+  } else {
+    T().ClearDisplayBits(kMathShowKeypad);
+  }
+  return 0;
+}
+
+int Math_Advance_Delete(keypara) {
+  if (!Item(kMathItemExpression)) return 0;
+  T().AdvanceDelete();
+  T().SetItemValidFlag();
+  T().JumpToValidItem();
+  return 0;
+}
+
+int Math_Advance_Clear(keypara) {
+  math.ClearMathWave();
+  T().AdvanceInit();
+  return 0;
+}
+
+int Math_Advance_Apply(keypara) {
+  if (T().ApplyExpression() == 0) Grey(kMathItemDelete, true), Grey(kMathItemClear, true);
+  return 0;
+}
+
+// --- the page handler ---
+
+int MathMenuOp(keypara k) {
+  if (k.key == kKeyMath) {
+    if (SysRunStatus.GetDiplayFormat() == 1) {
+      Message(kMsgXY);
+    } else if (SysRunStatus.IsAlternate()) {
+      Message(kMsgAlternate);
+    } else if (TimeBase.GetRealTimeBase(0) > kRollTimeBaseAbove && SysRunStatus.GetTriggerMode() == 0) {
+      Message(kMsgRoll);
+    } else {
+      T().MathKey();
+    }
+  } else if (Item(kMathItemType) == kMathAdvance && Item(kMathItemExpression)) {
+    if (IsKnob(k.key)) {
+      const short step = short(k.useStep && k.step > 0 ? k.step : 1);
+      T().SetAdvanceIndex(k.key == MENU_KEY_KNOB_DOWN ? short(-step) : step);
+    } else if (k.key == MENU_KEY_SELECT) {
+      T().AdvanceSelect();
+      T().SetItemValidFlag();
+      T().SetAdvanceIndex(1);  // on to the next key that may follow
+    }
+  } else if (Item(kMathItemType) == kMathFft) {
+    MathFftPageOp(k);
+  }
+  Sync();
+  return 0;
+}

@@ -1,0 +1,268 @@
+// Bus decode: the FPGA's records turned into entries and CAN/LIN frames, and
+// the simulated board's serial traffic decoded into exactly what was sent,
+// the bus trigger landing on the frame its condition names.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "core/sys_run_info.h"
+#include "acquisition/x_system.h"
+#include "platform/sim/sim_bus.h"
+#include "platform/sim/sim_fpga.h"
+#include "tests/bench/bench.h"
+#include "trigger/bus_decode.h"
+#include "trigger/task_trigger.h"
+
+namespace {
+// One record as the FPGA lays it out.
+void Record(std::vector<uint8_t>* out, uint8_t code, int32_t start, uint32_t data, int32_t end,
+            uint32_t marker = kDecodeMarker) {
+  const uint32_t s = uint32_t(start), e = uint32_t(end);
+  const uint8_t r[16] = {uint8_t(marker >> 16), uint8_t(marker >> 8), uint8_t(marker), code,
+                         uint8_t(s >> 24), uint8_t(s >> 16), uint8_t(s >> 8), uint8_t(s),
+                         uint8_t(data >> 24), uint8_t(data >> 16), uint8_t(data >> 8), uint8_t(data),
+                         uint8_t(e >> 24), uint8_t(e >> 16), uint8_t(e >> 8), uint8_t(e)};
+  out->insert(out->end(), r, r + 16);
+}
+
+TEST(BusDecodeAnalysis, RecordsBecomeEntriesWithTimesAndMappedEvents) {
+  std::vector<uint8_t> b;
+  Record(&b, 130, -100, 0x41, 50);
+  Record(&b, 4, 0, 1, 2, 0xAAA55B);  // bad marker: dropped
+  Record(&b, 138, 10, 0x3C, 20);
+  Record(&b, 200, 30, 7, 40);
+  Record(&b, 4, 41, 8, 42);
+  AnalysisDecodeRecords(b.data(), int(b.size()), kTrigRs232, 10.0);
+  ASSERT_EQ(Decode_data_num, 4);
+  EXPECT_EQ(Decode_data_info[0].event, kEvDataRed);
+  EXPECT_EQ(Decode_data_info[0].start, -1000);
+  EXPECT_EQ(Decode_data_info[0].end, 500);
+  EXPECT_EQ(Decode_data_info[0].data, 0x41u);
+  EXPECT_EQ(Decode_data_info[1].event, kEvIdFlagged);
+  EXPECT_EQ(Decode_data_info[2].event, kEvData);
+  EXPECT_EQ(Decode_data_info[3].event, kEvDataRed);
+  // Five bytes or fewer leave the tables as they were.
+  AnalysisDecodeRecords(b.data(), 5, kTrigRs232, 10.0);
+  EXPECT_EQ(Decode_data_num, 4);
+}
+
+TEST(BusDecodeAnalysis, CanAndLinFramesAreAssembledAndBounded) {
+  std::vector<uint8_t> b;
+  Record(&b, 10, 0, 0x123, 1);  // ID
+  Record(&b, 6, 1, 2, 2);       // DLC
+  Record(&b, 2, 2, 0xAB, 3);
+  Record(&b, 2, 3, 0xCD, 4);
+  Record(&b, 7, 4, 0x1A2B, 5);  // CRC
+  Record(&b, 30, 5, 0, 6);      // ACK
+  Record(&b, 8, 7, 0, 8);       // error frame
+  Record(&b, 5, 9, 0x1ABCDEF, 10);
+  for (int i = 0; i < 12; ++i) Record(&b, 2, 11 + i, uint32_t(i), 12 + i);  // more than 8 bytes
+  Record(&b, 30, 30, 1, 31);
+  AnalysisDecodeRecords(b.data(), int(b.size()), kTrigCan, 1.0);
+  ASSERT_EQ(can_num, 3);
+  EXPECT_EQ(can_info[0].kind, 0);
+  EXPECT_EQ(can_info[0].id, 0x123u);
+  EXPECT_EQ(can_info[0].count, 2);
+  EXPECT_EQ(can_info[0].data[1], 0xCD);
+  EXPECT_EQ(can_info[0].crc, 0x1A2B);
+  EXPECT_EQ(can_info[1].kind, 1);
+  EXPECT_EQ(can_info[2].id, 0x1ABCDEFu);
+  EXPECT_EQ(can_info[2].count, 8);  // the ninth byte on is not stored
+  EXPECT_EQ(can_info[2].data[7], 7);
+  EXPECT_EQ(can_info[2].ack, 1);
+
+  b.clear();
+  Record(&b, 12, 0, 0, 1);
+  Record(&b, 13, 1, 0x55, 2);
+  Record(&b, 10, 2, 0x3C, 3);
+  Record(&b, 2, 3, 0x11, 4);
+  Record(&b, 15, 4, 0x8E, 5);  // checksum error
+  Record(&b, 28, 5, 0x54, 6);  // sync error
+  Record(&b, 138, 6, 0x10, 7);
+  Record(&b, 14, 7, 0x22, 8);
+  AnalysisDecodeRecords(b.data(), int(b.size()), kTrigLin, 1.0);
+  ASSERT_EQ(lin_num, 2);
+  EXPECT_EQ(lin_info[0].id, 0x3C);
+  EXPECT_EQ(lin_info[0].sync, 0x55);
+  EXPECT_EQ(lin_info[0].count, 1);
+  EXPECT_EQ(lin_info[0].checksumError, 1);
+  EXPECT_EQ(lin_info[1].syncError, 1);
+  EXPECT_EQ(lin_info[1].count, 0);
+
+  // 300 frames: the count keeps growing, readers clamp to the rows used.
+  b.clear();
+  for (int i = 0; i < 300; ++i) {
+    Record(&b, 10, i, uint32_t(i), i);
+    Record(&b, 30, i, 0, i);
+  }
+  AnalysisDecodeRecords(b.data(), int(b.size()), kTrigCan, 1.0);
+  EXPECT_EQ(can_num, 300);
+  EXPECT_EQ(DecodeRows(can_num, kFrameRowsUsed), 256);
+  EXPECT_EQ(can_info[0].id, 256u);  // the row index wrapped
+}
+
+// ---- the simulated traffic, decoded by the instrument ----
+
+struct BusTraffic : ::testing::Test {
+  Bench bench;
+  void SetUp() override {
+    bench.SetEeprom(FormattedEeprom(10, 0, 0));
+    ASSERT_EQ(bench.Start(), 0);
+    bench.StopThreads();
+    SetWaveTestSettings();
+    bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+  }
+  void Traffic(const std::string& line) {
+    plat::TestSignal s[plat::kSignalInputs];
+    std::string error;
+    ASSERT_TRUE(plat::SimBusSignals(line, s, &error)) << error;
+    for (int i = 0; i < 2; ++i)
+      if (s[i].shape == plat::SignalShape::kBus) bench.Fpga().SetSignal(i, s[i]);
+  }
+  void Type(int t) {
+    for (int i = 0; i < kTrigTypes; ++i) TaskTrigger.SetItem(LinkageItem[i], uint64_t(t));
+    TaskTrigger.TaskMenu.SetCurrPage(LinkageItem[t]);
+    Trigger_TypeSelect(keypara{KEY_NO_KEY, 0, 0});
+  }
+  // The settings to the board, then an acquisition and the passes that read it.
+  void Refresh() {
+    TaskTrigger.TriggerTypeParaRefresh();
+    bench.Pass();
+    ASSERT_TRUE(bench.Fpga().AcquireNow());
+    bench.Pass(2);
+  }
+  // Whether an entry (or its end) lies at `ns`: where the trigger put it.
+  static bool AnyAt(const std::vector<DecodeEntry>& e, double ns, bool end = false) {
+    for (const DecodeEntry& x : e)
+      if (std::abs(double(end ? x.end : x.start) - ns) < 2000) return true;
+    return false;
+  }
+  std::vector<DecodeEntry> Entries() {
+    std::lock_guard<std::mutex> lock(DecodeTablesLock());
+    return std::vector<DecodeEntry>(Decode_data_info, Decode_data_info + DecodeRows(Decode_data_num, kDecodeEntries));
+  }
+};
+
+TEST_F(BusTraffic, UartBytesWithAWrongParityDecodeAsSentAndLineUpWithTheTrigger) {
+  Traffic("uart rate=9600 parity=even interval=0.02 error=1 data=48,69,21");
+  Type(kTrigRs232);
+  TaskTrigger.SetItem(112, 2);  // 9600
+  TaskTrigger.SetItem(120, 2);  // even
+  Refresh();
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_EQ(e.size(), 3u);
+  EXPECT_EQ(e[0].data, 0x48u);
+  EXPECT_EQ(e[0].event, kEvData);
+  EXPECT_EQ(e[1].data, 0x69u);
+  EXPECT_EQ(e[1].event, kEvDataRed);  // the wrong parity
+  EXPECT_EQ(e[2].data, 0x21u);
+  // Start of frame: a byte starts at the trigger, the screen's middle (3.5 ms
+  // from its left edge at 500 us/div); 11 bits at 9600 baud each.
+  EXPECT_TRUE(AnyAt(e, 3.5e6));
+  EXPECT_NEAR(double(e[0].end - e[0].start), 11 / 9600.0 * 1e9, 2000);
+}
+
+
+// The entry whose end lies at the trigger (the screen's middle at 500 us/div).
+constexpr double kMiddleNs = 3.5e6, kSlackNs = 2000;
+
+TEST_F(BusTraffic, UartDataConditionTriggersOnTheByteSent) {
+  Traffic("uart rate=9600 interval=0.02 data=48,69,21");
+  Type(kTrigRs232);
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(121, 3);  // When: data
+  TaskTrigger.SetItem(122, 0x69);
+  Refresh();
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_GE(e.size(), 2u);
+  EXPECT_EQ(e[1].data, 0x69u);
+  EXPECT_NEAR(double(e[1].end), kMiddleNs, kSlackNs);
+}
+
+TEST_F(BusTraffic, I2cAddressesDataAndAMissingAckDecodeAsSent) {
+  Traffic("i2c rate=100000 interval=0.02 error=1 data=50w:a5.01,23w:42.43");
+  Type(kTrigI2c);
+  TaskTrigger.SetItem(130, 4);  // When: address
+  TaskTrigger.SetItem(136, 0x23);
+  Refresh();
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_EQ(e.size(), 5u);
+  const uint8_t events[] = {kEvAddrWrite, kEvData, kEvData, kEvAddrWrite, kEvDataRed};
+  const uint32_t data[] = {0x50, 0xA5, 0x01, 0x23, 0x42};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(e[i].event, events[i]) << i;
+    EXPECT_EQ(e[i].data, data[i]) << i;
+  }
+  EXPECT_NEAR(double(e[3].end), kMiddleNs, kSlackNs);  // the address condition's frame
+}
+
+TEST_F(BusTraffic, SpiWordsDecodeAsSent) {
+  Traffic("spi rate=1000000 width=8 interval=0.02 data=a5,3c,0f");
+  Type(kTrigSpi);
+  Refresh();
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_EQ(e.size(), 3u);
+  EXPECT_EQ(e[0].data, 0xA5u);
+  EXPECT_EQ(e[1].data, 0x3Cu);
+  EXPECT_EQ(e[2].data, 0x0Fu);
+  EXPECT_TRUE(AnyAt(e, kMiddleNs));  // a word starts at the trigger
+  EXPECT_NEAR(double(e[0].end - e[0].start), 8000, kSlackNs);
+}
+
+TEST_F(BusTraffic, CanFramesWithABadCrcBecomeFrameRows) {
+  Traffic("can rate=500000 interval=0.02 error=1 data=123:11.22,1abcdefx:01,7ffr");
+  Type(kTrigCan);
+  TaskTrigger.SetItem(205, 16);  // 500 kbit/s
+  TaskTrigger.SetItem(200, 9);   // When: missing acknowledge
+  Refresh();
+  std::lock_guard<std::mutex> lock(DecodeTablesLock());
+  ASSERT_EQ(can_num, 4);
+  EXPECT_EQ(can_info[0].kind, 0);
+  EXPECT_EQ(can_info[0].id, 0x123u);
+  EXPECT_EQ(can_info[0].dlc, 2);
+  ASSERT_EQ(can_info[0].count, 2);
+  EXPECT_EQ(can_info[0].data[0], 0x11);
+  EXPECT_EQ(can_info[0].data[1], 0x22);
+  EXPECT_EQ(can_info[0].ack, 0);
+  EXPECT_EQ(can_info[1].id, 0x1ABCDEFu);
+  EXPECT_EQ(can_info[1].count, 1);
+  EXPECT_EQ(can_info[1].ack, 1);  // not acknowledged: its CRC is wrong
+  EXPECT_NE(can_info[1].crc, can_info[0].crc);
+  EXPECT_EQ(can_info[2].kind, 1);  // the receivers' error frame
+  EXPECT_EQ(can_info[3].id, 0x7FFu);
+  EXPECT_EQ(can_info[3].count, 0);  // a remote frame
+  // The trigger sits at the end of the missing ACK.
+  int ack = -1;
+  for (int i = 0; i < Decode_data_num; ++i)
+    if (Decode_data_info[i].event == kEvAck && Decode_data_info[i].data == 1) ack = i;
+  ASSERT_GE(ack, 0);
+  EXPECT_NEAR(double(Decode_data_info[ack].end), kMiddleNs, kSlackNs);
+}
+
+TEST_F(BusTraffic, LinFramesWithABadChecksumBecomeFrameRows) {
+  Traffic("lin rate=50000 interval=0.02 version=2 error=1 data=21:11.22,10:05");
+  Type(kTrigLin);
+  TaskTrigger.SetItem(226, 6);  // the user baud
+  TaskTrigger.SetItem(227, 50000);
+  Refresh();
+  std::lock_guard<std::mutex> lock(DecodeTablesLock());
+  ASSERT_EQ(lin_num, 2);
+  EXPECT_EQ(lin_info[0].id, 0x21);
+  EXPECT_EQ(lin_info[0].sync, 0x55);
+  ASSERT_EQ(lin_info[0].count, 2);
+  EXPECT_EQ(lin_info[0].data[1], 0x22);
+  // Enhanced checksum over the protected identifier and the data, worked out
+  // by hand: 0x21 with parity bits P0 = 1, P1 = 0 is 0x61; 0x61 + 0x11 +
+  // 0x22 = 0x94, inverted 0x6B.
+  EXPECT_EQ(lin_info[0].checksum, 0x6B);
+  EXPECT_EQ(lin_info[0].checksumError, 0);
+  EXPECT_EQ(lin_info[1].id, 0x10);
+  EXPECT_EQ(lin_info[1].checksumError, 1);
+  // A frame's break at the trigger, then 14 bits of break and 10 of sync
+  // before its identifier.
+  const double id = kMiddleNs + 24 / 50000.0 * 1e9;
+  EXPECT_TRUE(std::abs(double(lin_info[0].start) - id) < kSlackNs || std::abs(double(lin_info[1].start) - id) < kSlackNs);
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+// USBTMC bulk-OUT traffic as a USB host sends it: the input, cut into
+// packets of up to 512 bytes (a packet ends at each 0xFF 0xFE pair, so
+// short packets and zero-length packets occur too), goes to the instrument's
+// bulk-OUT endpoint on the simulated USB port. The host then clears the
+// device (INITIATE_CLEAR until CHECK_CLEAR_STATUS says done), drains the
+// bulk-IN endpoint meanwhile, and waits for the SCPI engine to settle.
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/devices.h"
+#include "platform/root.h"
+#include "tests/fuzz/fuzz_instrument.h"
+
+namespace {
+constexpr size_t kPacket = 512;
+constexpr auto kClearLimit = std::chrono::seconds(20);
+
+int Connect(const char* instrumentPath) {
+  const std::string path = plat::MapPath(instrumentPath);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  if (path.size() >= sizeof(addr.sun_path)) return -1;
+  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) < 0) {
+    std::fprintf(stderr, "fuzz: cannot reach %s\n", path.c_str());
+    std::abort();
+  }
+  return fd;
+}
+
+struct Host {
+  int ctl = Connect(plat::kGadgetController);
+  int out = -1, in = -1;
+
+  // One control request; the status byte of the reply (0 done, 1 stalled) and the data in `reply`.
+  int Control(uint8_t type, uint8_t request, uint16_t value, uint16_t length, uint8_t* reply) {
+    const uint8_t setup[8] = {type, request, uint8_t(value), uint8_t(value >> 8), 0, 0,
+                              uint8_t(length), uint8_t(length >> 8)};
+    if (::send(ctl, setup, sizeof(setup), MSG_NOSIGNAL) != ssize_t(sizeof(setup))) std::abort();
+    uint8_t buf[1 + 256];
+    const ssize_t n = ::recv(ctl, buf, sizeof(buf), 0);
+    if (n < 1) std::abort();
+    if (reply) std::memcpy(reply, buf + 1, size_t(n - 1));
+    return buf[0];
+  }
+
+  void Drain() {
+    uint8_t buf[kPacket];
+    pollfd p{in, POLLIN, 0};
+    while (::poll(&p, 1, 10) > 0 && ::recv(in, buf, sizeof(buf), MSG_DONTWAIT) >= 0) {
+    }
+  }
+
+  Host() {
+    Control(0x00, 9, 1, 0, nullptr);  // SET_CONFIGURATION 1
+    out = Connect(plat::kGadgetEpOut);
+    in = Connect(plat::kGadgetEpIn);
+  }
+};
+
+Host& TheHost() {
+  static Host* host = new Host;
+  return *host;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzInstrument();
+  Host& h = TheHost();
+  size_t start = 0;
+  while (start < size) {
+    size_t end = start;
+    while (end < size && end - start < kPacket && !(end + 1 < size && data[end] == 0xFF && data[end + 1] == 0xFE)) ++end;
+    ::send(h.out, data + start, end - start, MSG_NOSIGNAL);
+    start = end < size && end - start < kPacket ? end + 2 : end;
+  }
+  uint8_t reply[8] = {};
+  h.Control(0xA1, 5, 0, 1, reply);  // INITIATE_CLEAR
+  const auto limit = std::chrono::steady_clock::now() + kClearLimit;
+  do {
+    h.Drain();
+    if (std::chrono::steady_clock::now() > limit) {
+      std::fprintf(stderr, "fuzz: the device did not finish clearing\n");
+      std::abort();
+    }
+  } while (h.Control(0xA1, 6, 0, 2, reply) == 0 && reply[0] == 2);
+  h.Drain();
+  FuzzScpiSettle();
+  return 0;
+}
