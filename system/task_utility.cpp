@@ -160,6 +160,7 @@ int TaskForUtility::Display() {
   if (FuncBits & kUtiDlgPrtSc) Utility_DrawPrintScreen();
   if (FuncBits & kUtiDlgPassFail) Utility_DrawPassFail();
   if (FuncBits & kUtiDlgRecorder) Utility_DrawRecWaveNum();
+  if (FuncBits & kUtiDlgNumPad) RecorderNumPadDraw();
   if (FuncBits & kUtiDlgClearData) Utility_DrawClearData();
   if (FuncBits & kUtiDlgTime) {
     UtilityDraw.ShowTime();

@@ -235,7 +235,7 @@ void RecEnable(scpi_para*, char* p) {
     Rec_Close();
   Refresh();
 }
-void RecEnableAsk(scpi_para*, char*) { ScpiAnswerNumber(Get_Rec_Enabled()); }
+void RecEnableAsk(scpi_para*, char*) { ScpiAnswerNumber(Get_Rec_Enabled() ? 1 : 0); }
 
 void RecStart(scpi_para*, char* p) {
   const int v = ScpiMatch(kScpiOnOff, p);
@@ -308,7 +308,7 @@ void RecCurrent(scpi_para*, char* p) {
   if (ScpiMissing(p) || Rec_GetState() != kRecRecorded) return;
   const long n = std::clamp<long>(std::strtol(p, nullptr, 10), 1, std::max(1, Rec_GetRecordedFrames()));
   if (Rec_GetMode() == 1) Rec_Stop();
-  Rec_PlayOneFrame(int(n));
+  Rec_PlayOneFrame(int(n) - 1);
   Utility_DrawRecWaveNum();
   Refresh();
 }

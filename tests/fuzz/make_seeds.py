@@ -29,6 +29,18 @@ def call(xid, prog, vers, proc, args=b""):
     return u32(xid, 0, 2, prog, vers, proc) + u32(0) + opaque(b"") + u32(0) + opaque(b"") + args
 
 
+# Requests of the web page to the command-control server.
+WEB_CMD_SEEDS = [
+    ("login", '{"req_type":"login","uuid":"u","user_name":"admin","password":"zad-i"}'),
+    ("ping", '{"req_type":"ping","uuid":"u"}'),
+    ("key", '{"req_type":"key","uuid":"u","key_id":"RUN_STOP"}'),
+    ("led", '{"req_type":"led_status","uuid":"u"}'),
+    ("click", '{"req_type":"lcd_area_control","uuid":"u","event_type":1,"x":730,"y":70,"wheel_direction":0,"key_code":""}'),
+    ("wheel", '{"req_type":"lcd_area_control","uuid":"u","event_type":4,"x":140,"y":14,"wheel_direction":1,"key_code":""}'),
+    ("lan", '{"req_type":"lan_config","uuid":"u","type":"DHCP"}'),
+    ("signout", '{"req_type":"signout","uuid":"u"}'),
+]
+
 CORE, PMAP = 0x0607AF, 100000
 create_link = call(1, CORE, 1, 10, u32(7, 0, 0) + opaque(b"inst0"))
 write_idn = call(2, CORE, 1, 11, u32(1, 1000, 0, 8) + opaque(b"*IDN?\n"))
@@ -113,6 +125,8 @@ def main():
     put("cali", "factory.bin", cali.read_bytes())
     put("web_json", "password", b"\x00" + b'{"user_name":"admin","password":"admin"}')
     put("web_json", "remember", b"\x01" + b'{"password_remember":true}')
+    for name, text in WEB_CMD_SEEDS:
+        put("web_cmd", name, text)
     put("web_json", "config", b"\x02" + b'{"show_material_download_page":false,'
         b'"web_port":9000,"pic_port":9002,"ctrl_port":9001}')
     ini = "[common]\nserver_addr = relay.example.com\nserver_port = 7000\nlogin_fail_exit = false\n"
