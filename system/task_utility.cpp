@@ -8,7 +8,6 @@
 #include "core/setup_block.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
-#include "core/setup_block.h"
 #include "core/i2c_storage.h"
 #include "core/setup_block.h"
 #include "core/sys_run_info.h"
