@@ -37,6 +37,15 @@ for deb in *.deb; do
 done
 # Absolute symbolic links of the packages point into the sysroot instead.
 find "$DIR" -type l -lname '/*' | while read -r link; do
-  ln -sfn "$DIR$(readlink "$link")" "$link"
+  target=$(readlink "$link")
+  case "$target" in "$DIR"/*) continue ;; esac
+  ln -sfn "$DIR$target" "$link"
+done
+# BLAS and LAPACK are chosen by update-alternatives on an installed system:
+# the sysroot takes the reference builds the packages ship.
+for d in blas lapack; do
+  for so in "$DIR/usr/lib/arm-linux-gnueabihf/$d"/lib*.so*; do
+    [ -e "$so" ] && ln -sfn "$so" "$DIR/usr/lib/arm-linux-gnueabihf/$(basename "$so")"
+  done
 done
 echo "$DIR"

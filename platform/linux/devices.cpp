@@ -1,4 +1,4 @@
-// The board's simple devices: the front-panel UART, the frame buffer, the
+// The board's simple devices: stored-file writes, the front-panel UART, the frame buffer, the
 // EEPROM's I2C bus, the temperature sensor, the backlight, the GPIO blocks
 // through /dev/mem and the soft power button.
 #include <fcntl.h>
@@ -9,11 +9,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "platform/backlight.h"
+#include "platform/disk.h"
 #include "platform/framebuffer.h"
 #include "platform/gpio.h"
 #include "platform/i2c.h"
@@ -50,6 +52,20 @@ struct GpioBlock {
   volatile uint32_t* regs;
   size_t length;
 };
+
+// ---- stored files ----
+
+bool DiskWriteAll(int fd, const void* data, size_t n) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  while (n > 0) {
+    const ssize_t w = ::write(fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    p += w;
+    n -= size_t(w);
+  }
+  return true;
+}
 
 // ---- front panel: 115200 baud, raw 8N1, non-blocking ----
 

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -53,6 +54,12 @@ std::string UsbDiskFileSystem() {
     mounts.ignore(4096, '\n');
   }
   return "FAT32";
+}
+
+int64_t UsbDiskFreeBytes() {
+  struct statfs st = {};
+  if (!UsbDiskPresent() || ::statfs(kUsbDiskMount, &st) != 0) return -1;
+  return int64_t(st.f_bavail) * int64_t(st.f_bsize);
 }
 
 bool UsbEventsOpen() {
