@@ -1,11 +1,11 @@
 #include "analysis/fft_thread.h"
 
+#include "analysis/fft_process.h"
 #include "platform/thread.h"
 
-// The spectrum computation is not built yet: the worker only polls its
-// request flag every 20 ms, so start-up and shutdown behave as they will.
+// Polls the request record every 20 ms and serves a waiting request; ends
+// when the platform asks its threads to stop.
 void* FFTCalculationThread(void*) {
-  while (plat::SleepOrStop(20000)) {
-  }
+  while (plat::SleepOrStop(20000)) FftServeRequest(FftPara);
   return nullptr;
 }

@@ -9,9 +9,10 @@
 #include "core/sys_run_info.h"
 
 namespace {
-constexpr uint32_t kChoice = 0x4000006;
-constexpr uint32_t kAction = 0x1;
-constexpr uint32_t kNumber = 0x4001002;
+constexpr uint32_t kChoice = kMenuChoice;
+constexpr uint32_t kAction = kMenuAction;
+constexpr uint32_t kNumber = kMenuInt;
+constexpr int kSliceMax = 200;
 constexpr uint32_t kPointsBase = 8192;
 constexpr int kPointChoices = 8;           // 8K .. 1M
 constexpr int kWaterfallPointsFrom = 4;    // 128K and more: no waterfall
@@ -24,7 +25,7 @@ Menu& M() { return TaskMath.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 void Page(int item) { M().SetCurrPage(item); }
 FftSettings& Fft() { return *SysRunStatus.GetFFTParaAddr(); }
-bool Greyed(int n) { return M().GetItemAttribute(n) & MENU_ATTR_FROZEN; }
+bool Greyed(int n) { return M().ItemDisabled(n); }
 
 template <int N>
 int AdjustItem(keypara k) {
@@ -41,14 +42,14 @@ const int kMarkTypeItems[] = {30, 35, 40, 45, -1};
 
 uint32_t MathFftPoints(int index) { return index >= 0 && index < kPointChoices ? kPointsBase << index : 0; }
 
-const std::vector<MathFftItemRow>& MathFftItems() {
-  static const std::vector<MathFftItemRow> rows = {
-      {kMathItemFftType, "Type", kChoice, kMathTypes, Math_Type},
-      {kMathItemFftSource, "Source", kChoice, 2, Math_FFT_Source},
-      {kMathItemFftWindow, "Window", kChoice, 4, Math_FFT_Window},
-      {kMathItemFftVertical, "Vertical", kChoice, 2, Math_FFT_Vertical},
+const std::vector<MenuItemDef>& MathFftItems() {
+  static const std::vector<MenuItemDef> rows = {
+      {kMathItemFftType, "Type", kChoice, kMathTypes, Math_Type, MenuChoices()},
+      {kMathItemFftSource, "Source", kChoice, 2, Math_FFT_Source, MenuChoices()},
+      {kMathItemFftWindow, "Window", kChoice, 4, Math_FFT_Window, MenuChoices()},
+      {kMathItemFftVertical, "Vertical", kChoice, 2, Math_FFT_Vertical, MenuChoices()},
       {kMathItemFftNext1, "Next", kAction, 1, Math_FFT_Next},
-      {kMathItemFftPoints, "Points", kChoice, kPointChoices, Math_FFT_Points},
+      {kMathItemFftPoints, "Points", kChoice, kPointChoices, Math_FFT_Points, MenuLimits(0, 0, kPointChoices - 1)},
       {kMathItemFftScreen, "Screen", kAction, 1, Math_FFT_DisplayMode},
       {kMathItemFftFreqSel, "FreqSel", kAction, 1, Math_FFT_FreqAdj},
       {kMathItemFftDetection, "DetectionMode", kAction, 1, Math_FFT_DetectionMode},
@@ -58,7 +59,7 @@ const std::vector<MathFftItemRow>& MathFftItems() {
       {kMathItemFftNext3, "Next", kAction, 1, Math_FFT_Next},
       {20, "RealTime", kChoice, 4, AdjustItem<20>},
       {21, "Averge", kChoice, 2, AdjustItem<21>},
-      {kMathItemAverageSel, "AerageSel", kNumber, 1, AdjustItem<kMathItemAverageSel>},
+      {kMathItemAverageSel, "AerageSel", kNumber, 1, AdjustItem<kMathItemAverageSel>, MenuLimits(1, 1, kAverageChoices - 1)},
       {23, "MaxHold", kChoice, 2, AdjustItem<23>},
       {24, "Next", kAction, 1, Math_FFT_DetectionMode_Next},
       {25, "MinHold", kChoice, 2, AdjustItem<25>},
@@ -69,7 +70,7 @@ const std::vector<MathFftItemRow>& MathFftItems() {
       {34, "Back", kAction, 1, Math_FFT_Mark_Back},
       {35, "Type", kChoice, 4, Math_FFT_Mark_Type},
       {36, "Mark Src", kChoice, 4, AdjustItem<36>},
-      {37, "Mark Points", kNumber, 1, AdjustItem<37>},
+      {37, "Mark Points", kNumber, 1, AdjustItem<37>, MenuLimits(1, 1, kMarkPointsMax)},
       {38, "Mark List", kChoice, 2, AdjustItem<38>},
       {39, "Back", kAction, 1, Math_FFT_Mark_Back},
       {40, "Type", kChoice, 4, Math_FFT_Mark_Type},
@@ -89,8 +90,8 @@ const std::vector<MathFftItemRow>& MathFftItems() {
       {57, "Detection", kAction, 1, Math_FFT_Detection},
       {58, "Mark", kAction, 1, Math_FFT_Mark},
       {59, "Back", kAction, 1, Math_FFT_Next},
-      {kMathItemDisplayMode, "Mode Sel", kChoice, 5, Math_FFT_DisplayModeSel},
-      {kMathItemWaterfallSlice, "Slice Sel", kNumber, 1, AdjustItem<kMathItemWaterfallSlice>},
+      {kMathItemDisplayMode, "Mode Sel", kChoice, 5, Math_FFT_DisplayModeSel, MenuChoices()},
+      {kMathItemWaterfallSlice, "Slice Sel", kNumber, 1, AdjustItem<kMathItemWaterfallSlice>, MenuLimits(1, 1, kSliceMax)},
       {64, "Back", kAction, 1, Math_FFT_DisplayModeBack},
       {kMathItemFreqMode, "FreqSel", kChoice, 2, AdjustItem<kMathItemFreqMode>},
       {66, "Start Freq", kNumber, 1, AdjustItem<66>},
@@ -124,10 +125,6 @@ const std::vector<MathFftItemRow>& MathFftItems() {
 }
 
 void MathFftMenuReset() {
-  if (Item(kMathItemFftPoints) >= kPointChoices) M().SetMenuItem(kMathItemFftPoints, 0);
-  if (Item(kMathItemAverageSel) < 1 || Item(kMathItemAverageSel) >= kAverageChoices) M().SetMenuItem(kMathItemAverageSel, 1);
-  if (Item(37) < 1 || Item(37) > kMarkPointsMax) M().SetMenuItem(37, 1);
-  if (Item(kMathItemDisplayMode) > 4) M().SetMenuItem(kMathItemDisplayMode, 0);
   const keypara none{KEY_NO_KEY, 0, 0};
   Math_FFT_Source(none);
   Math_FFT_Points(none);

@@ -7,16 +7,10 @@
 #include "core/keypara.h"
 #include "core/menu.h"
 
-struct MathFftItemRow {
-  int n;
-  const char* name;
-  uint32_t attribute;
-  int choices;
-  MenuHandler handler;
-};
+#include "core/menu_def.h"
 
 // The rows of the FFT items (pages 1 to 18).
-const std::vector<MathFftItemRow>& MathFftItems();
+const std::vector<MenuItemDef>& MathFftItems();
 // Stored FFT values outside their ranges take their defaults; the run
 // state's FFT block follows the items.
 void MathFftMenuReset();

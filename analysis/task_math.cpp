@@ -120,7 +120,7 @@ int TaskForMath::DataProcess() {
   if (st != kAcqSingleWaiting && st != kAcqStopped) MathRequestWave();
   switch (type) {
     case kMathArith: return math.math();
-    case kMathFft: return 0;  // the spectrum is computed by the FFT worker
+    case kMathFft: return FFT_Process();
     case kMathLogic: return math.Logic();
     case kMathFilter: return math.Filter();
     default: return math.Advance();
@@ -199,6 +199,8 @@ void TaskForMath::ApplyType() {
     Run().SetTaskDisplayWaveBit(kTrigWaveFft);
     displayBits_ |= kMathShowSpectrum;
     Lists(true);
+    WaveOp.UpdateFFTWaveDataSample();
+    WaveOp.RequestFFTData();
   } else {
     Run().ClearFuncBit(kRunFuncFft);
     Run().ClearTaskDisplayWaveBit(kTrigWaveFft);

@@ -111,6 +111,14 @@ class TaskForMath : public task {
   // The page of the math type.
   void ShowTypePage();
 
+  // One FFT frame (main loop): 1 when a new spectrum was taken.
+  int FFT_Process();
+  // Clears the spectrum traces and restarts the average.
+  void ClearFFTGrayScale();
+  // The main spectrum trace in screen codes (700 upper, 700 lower values).
+  const float* MainTrace() const { return mainTrace_; }
+  double GetFFTDataSample() const { return sampleRate_; }
+
   float CosTable(int i) const { return i >= 0 && i < int(cos_.size()) ? cos_[i] : 0.0f; }
   float SinTable(int i) const { return i >= 0 && i < int(sin_.size()) ? sin_[i] : 0.0f; }
 
@@ -126,6 +134,15 @@ class TaskForMath : public task {
   mutable std::mutex advLock_;
   AdvanceData adv_{};
   std::vector<float> cos_, sin_;
+  // FFT frame state.
+  float mainTrace_[1400] = {};
+  float averageTrace_[1400] = {};
+  float maxTrace_[1400] = {};
+  float minTrace_[1400] = {};
+  int averageCount_ = 1;
+  int windowType_ = -1;
+  double sampleRate_ = 0;
+  bool sourceOffCleared_ = false;
   std::vector<uint16_t> text_;  // the language file
 };
 

@@ -8,6 +8,7 @@
 #include "analysis/math_fft_menu.h"
 #include "analysis/task_math.h"
 #include "core/eeprom_map.h"
+#include "core/menu_def.h"
 #include "core/ids.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -15,12 +16,8 @@
 #include "acquisition/x_system.h"
 
 namespace {
-constexpr uint32_t kChoice = 0x4000006;  // a choice item with its value shown
-constexpr uint32_t kAction = 0x1;        // title only
-constexpr uint32_t kNumber = 0x4001002;  // a "%d" value
-constexpr uint32_t kPercent = 0x4004002; // a "%d%" value
 constexpr uint32_t kKnob = MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST;
-constexpr uint32_t kGreyed = MENU_ATTR_FROZEN;
+constexpr uint32_t kPercent = kMenuNumber | MENU_FMT_PERCENT;
 constexpr int kThresholdMax = 200;
 constexpr int kLimitMin = 1, kLimitMax = 100, kBandLowerMax = 98, kBandGap = 2;
 constexpr int kInitLimit = 10;
@@ -32,37 +29,34 @@ const int kTypeItems[] = {kMathItemType, kMathItemFftType, kMathItemLogicType, k
 enum { kLogicNot = 2 };
 enum { kLowPass = 0, kHighPass = 1 };
 
-struct ItemRow {
-  int n;
-  const char* name;
-  uint32_t attribute;
-  int choices;
-  MenuHandler handler;
-};
-const ItemRow kItems[] = {
-    {kMathItemType, "Type", kChoice, kMathTypes, Math_Type},
-    {kMathItemSource1, "Source1", kChoice, 2, Math_Math_Source1},
-    {kMathItemOperator, "Operator", kChoice, 4, Math_Math_Operator},
-    {kMathItemSource2, "Source2", kChoice, 2, Math_Math_Source2},
-    {kMathItemLogicType, "Type", kChoice, kMathTypes, Math_Type},
-    {kMathItemLogicOp, "Expression", kChoice, 4, Math_Logic_Expression},
-    {kMathItemLogicSrc1, "Source1", kChoice, 2, Math_Logic_Source1},
-    {kMathItemLogicSrc2, "Source2", kChoice, 2, Math_Logic_Source2},
-    {kMathItemLogicNext, "Next", kAction, 1, Math_Logic_Next},
-    {kMathItemLogicInvert, "Invert", kChoice, 2, Math_Logic_Invert},
-    {kMathItemThreshold1, "ThreShold1", kNumber, 1, Math_Logic_Threshold1},
-    {kMathItemThreshold2, "ThreShold2", kNumber, 1, Math_Logic_Threshold2},
-    {kMathItemLogicBack, "Back", kAction, 1, Math_Logic_Next},
-    {kMathItemFilterTypeSel, "Type", kChoice, kMathTypes, Math_Type},
-    {kMathItemFilterSrc, "Source", kChoice, 2, Math_Filter_Source},
-    {kMathItemFilterType, "FilterType", kChoice, 4, Math_Filter_Filter_Type},
-    {kMathItemLowerLimit, "LowerLimit", kPercent, 1, Math_Filter_LowerLimit},
-    {kMathItemUpperLimit, "UpperLimit", kPercent | kKnob, 1, Math_Filter_UperLimit},
-    {kMathItemAdvType, "Type", kChoice, kMathTypes, Math_Type},
-    {kMathItemExpression, "Expression", kChoice, 2, Math_Advance_Expression},
-    {kMathItemDelete, "Delete", kAction | kGreyed, 1, Math_Advance_Delete},
-    {kMathItemClear, "Clear", kAction | kGreyed, 1, Math_Advance_Clear},
-    {kMathItemApply, "Apply", kAction, 1, Math_Advance_Apply},
+// Stored values outside their choices or limits take the initial ones.
+const MenuItemDef kItems[] = {
+    {kMathItemType, "Type", kMenuChoice, kMathTypes, Math_Type, MenuChoices()},
+    {kMathItemSource1, "Source1", kMenuChoice, 2, Math_Math_Source1, MenuChoices()},
+    {kMathItemOperator, "Operator", kMenuChoice, 4, Math_Math_Operator, MenuChoices()},
+    {kMathItemSource2, "Source2", kMenuChoice, 2, Math_Math_Source2, MenuChoices()},
+    {kMathItemLogicType, "Type", kMenuChoice, kMathTypes, Math_Type, MenuChoices()},
+    {kMathItemLogicOp, "Expression", kMenuChoice, 4, Math_Logic_Expression, MenuChoices()},
+    {kMathItemLogicSrc1, "Source1", kMenuChoice, 2, Math_Logic_Source1, MenuChoices()},
+    {kMathItemLogicSrc2, "Source2", kMenuChoice, 2, Math_Logic_Source2, MenuChoices()},
+    {kMathItemLogicNext, "Next", kMenuJump, 1, Math_Logic_Next},
+    {kMathItemLogicInvert, "Invert", kMenuChoice, 2, Math_Logic_Invert, MenuChoices()},
+    {kMathItemThreshold1, "ThreShold1", kMenuInt, 1, Math_Logic_Threshold1,
+     MenuLimits(kMathThresholdCentre, 0, kThresholdMax)},
+    {kMathItemThreshold2, "ThreShold2", kMenuInt, 1, Math_Logic_Threshold2,
+     MenuLimits(kMathThresholdCentre, 0, kThresholdMax)},
+    {kMathItemLogicBack, "Back", kMenuJump, 1, Math_Logic_Next},
+    {kMathItemFilterTypeSel, "Type", kMenuChoice, kMathTypes, Math_Type, MenuChoices()},
+    {kMathItemFilterSrc, "Source", kMenuChoice, 2, Math_Filter_Source, MenuChoices()},
+    {kMathItemFilterType, "FilterType", kMenuChoice, 4, Math_Filter_Filter_Type, MenuChoices()},
+    {kMathItemLowerLimit, "LowerLimit", kPercent, 1, Math_Filter_LowerLimit, MenuLimits(kInitLimit, kLimitMin, kLimitMax)},
+    {kMathItemUpperLimit, "UpperLimit", kPercent | kKnob, 1, Math_Filter_UperLimit,
+     MenuLimits(kInitLimit, kLimitMin, kLimitMax)},
+    {kMathItemAdvType, "Type", kMenuChoice, kMathTypes, Math_Type, MenuChoices()},
+    {kMathItemExpression, "Expression", kMenuChoice, 2, Math_Advance_Expression},
+    {kMathItemDelete, "Delete", kMenuAction | MENU_ATTR_DISABLED, 1, Math_Advance_Delete},
+    {kMathItemClear, "Clear", kMenuAction | MENU_ATTR_DISABLED, 1, Math_Advance_Clear},
+    {kMathItemApply, "Apply", kMenuAction, 1, Math_Advance_Apply},
 };
 const char* const kPageNames[] = {
     "MATH-Math",     "Math-FFT1",     "Math-FFT2",   "Math-FFT3",    "DetectionMode", "DetectionMode",
@@ -72,17 +66,12 @@ const char* const kPageNames[] = {
 };
 constexpr int kPages = int(sizeof kPageNames / sizeof kPageNames[0]);
 
-void Define(menu* m, const ItemRow& r) {
-  const EepromItem* e = FindEepromItem(kEeMath, r.n);
-  DefineMenuItem(m, r.n, r.name, r.attribute, r.choices, r.handler, e ? MENU_U8 : MENU_U16, e ? e->address : -1);
-}
-
 menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Math");
   for (int p = 0; p < kPages; ++p) DefineMenuPage(&m, p, kPageNames[p], uint32_t(kTaskMath) << 8 | uint32_t(p), MathMenuOp);
-  for (const ItemRow& r : kItems) Define(&m, r);
-  for (const MathFftItemRow& r : MathFftItems()) Define(&m, {r.n, r.name, r.attribute, r.choices, r.handler});
+  DefineMenuItems(&m, kEeMath, kItems);
+  DefineMenuItems(&m, kEeMath, MathFftItems().data(), MathFftItems().size());
   return m;
 }
 
@@ -95,10 +84,7 @@ int KnobStep(keypara k) {
   const int s = k.useStep && k.step > 0 ? k.step : 1;
   return k.key == MENU_KEY_KNOB_UP ? s : -s;
 }
-void Grey(int n, bool greyed) {
-  const uint32_t a = uint32_t(M().GetItemAttribute(n));
-  M().SetItemAttribute(n, greyed ? a | kGreyed : a & ~kGreyed);
-}
+void Grey(int n, bool greyed) { M().EnableItem(n, !greyed); }
 void Focus(int n, std::initializer_list<int> group) {
   for (int i : group) {
     const uint32_t a = uint32_t(M().GetItemAttribute(i)) & ~kKnob;
@@ -134,12 +120,8 @@ void Math_MenuInit() {
 // Stored values outside their ranges take their defaults, then the handlers
 // make the values take effect.
 void Math_MenuReset() {
-  if (Item(kMathItemType) >= kMathTypes) M().SetMenuItem(kMathItemType, 0);
+  M().ClampItems();
   for (const int* n = kTypeItems; *n >= 0; ++n) M().SetMenuItem(*n, uint64_t(Item(kMathItemType)));
-  for (int n : {kMathItemThreshold1, kMathItemThreshold2})
-    if (Item(n) > kThresholdMax) M().SetMenuItem(n, kMathThresholdCentre);
-  for (int n : {kMathItemLowerLimit, kMathItemUpperLimit})
-    if (Item(n) < kLimitMin || Item(n) > kLimitMax) M().SetMenuItem(n, kInitLimit);
   MathFftMenuReset();
   Math_Filter_Filter_Type(kNoKey);
   Math_Logic_Expression(kNoKey);
@@ -181,7 +163,10 @@ int Math_Logic_Expression(keypara k) {
   return 0;
 }
 int Math_Logic_Source1(keypara k) { return M().AdjMenuItemPara(k, kMathItemLogicSrc1); }
-int Math_Logic_Source2(keypara k) { return M().AdjMenuItemPara(k, kMathItemLogicSrc2); }
+int Math_Logic_Source2(keypara k) {
+  if (M().ItemDisabled(kMathItemLogicSrc2) && k.key != KEY_NO_KEY) return Item(kMathItemLogicSrc2);
+  return M().AdjMenuItemPara(k, kMathItemLogicSrc2);
+}
 int Math_Logic_Invert(keypara k) { return M().AdjMenuItemPara(k, kMathItemLogicInvert); }
 
 int Math_Logic_Next(keypara) {
@@ -193,6 +178,7 @@ namespace {
 // Thresholds: the soft key takes the knob, the knob moves one code a step
 // and shows the threshold lines.
 int Threshold(int n, keypara k) {
+  if (M().ItemDisabled(n) && k.key != KEY_NO_KEY) return Item(n);
   if (k.key == Menu::MenuItemToFx(n)) {
     Focus(n, {kMathItemThreshold1, kMathItemThreshold2});
     return 0;
@@ -207,6 +193,7 @@ int Threshold(int n, keypara k) {
 // Filter limits in percent of half the screen sample rate; in the band types
 // the lower one stays below the upper by two.
 int Limit(int n, keypara k) {
+  if (M().ItemDisabled(n) && k.key != KEY_NO_KEY) return Item(n);
   if (k.key == Menu::MenuItemToFx(n)) {
     Focus(n, {kMathItemLowerLimit, kMathItemUpperLimit});
     return 0;
@@ -252,7 +239,7 @@ int Math_Advance_Expression(keypara k) {
 }
 
 int Math_Advance_Delete(keypara) {
-  if (!Item(kMathItemExpression)) return 0;
+  if (!Item(kMathItemExpression) || M().ItemDisabled(kMathItemDelete)) return 0;
   T().AdvanceDelete();
   T().SetItemValidFlag();
   T().JumpToValidItem();
@@ -260,6 +247,7 @@ int Math_Advance_Delete(keypara) {
 }
 
 int Math_Advance_Clear(keypara) {
+  if (M().ItemDisabled(kMathItemClear)) return 0;
   math.ClearMathWave();
   T().AdvanceInit();
   return 0;

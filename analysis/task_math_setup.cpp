@@ -8,7 +8,7 @@
 #include "analysis/lang_text.h"
 #include "analysis/math_calc.h"
 #include "analysis/task_math.h"
-#include "core/common_subprogram.h"
+#include "core/setup_block.h"
 #include "core/ids.h"
 #include "core/setup_block.h"
 #include "core/sys_run_info.h"
@@ -18,23 +18,18 @@ namespace {
 constexpr uint16_t kTitleMark = '&';
 constexpr char kLabel[] = "TASK-MATH";
 constexpr char kCrLf[] = "\r\n";
-constexpr int kLabelBytes = int(sizeof kLabel - 1);
-constexpr int kCrLfBytes = 2;
-constexpr int kRecordBytes = int(sizeof(AdvanceData));
-constexpr int kTailBytes = kCrLfBytes + kRecordBytes + kCrLfBytes + 2 + kCrLfBytes;
-constexpr int kAverageSelMin = 1, kAverageSelMax = 9;
+constexpr size_t kCrLfBytes = 2;
+constexpr size_t kRecordBytes = sizeof(AdvanceData);
+constexpr size_t kWordBytes = 2;
+// After the menu image: CR LF, the record, CR LF, item 22.
+constexpr size_t kTailBytes = kCrLfBytes + kRecordBytes + kCrLfBytes + kWordBytes;
 constexpr uint32_t kAttrProcess = 0, kAttrDisplay = 1;
 
-bool SaveBlock(SetupFileRecord* rec) {
-  const int room = rec->length - rec->used - kLabelBytes - kCrLfBytes - kTailBytes;
-  if (rec->used < 0 || room <= 0) return false;
-  uint8_t* at = rec->buffer + rec->used;
-  uint8_t* image = at + kLabelBytes + kCrLfBytes;
-  const int n = TaskMath.TaskMenu.MenuAllItemCopyMem(&TaskMathMenu, image, size_t(room));
-  if (n < 0) return false;
-  std::memcpy(at, kLabel, kLabelBytes);
-  std::memcpy(at + kLabelBytes, kCrLf, kCrLfBytes);
-  uint8_t* p = image + n;
+int WriteBody(uint8_t* out, size_t room) {
+  if (room <= kTailBytes) return -1;
+  const int n = TaskMath.TaskMenu.MenuAllItemCopyMem(&TaskMathMenu, out, room - kTailBytes);
+  if (n < 0) return -1;
+  uint8_t* p = out + n;
   std::memcpy(p, kCrLf, kCrLfBytes);
   AdvanceData d;
   TaskMath.GetAdvData(&d);
@@ -42,33 +37,26 @@ bool SaveBlock(SetupFileRecord* rec) {
   p += kCrLfBytes + kRecordBytes;
   std::memcpy(p, kCrLf, kCrLfBytes);
   const uint16_t avg = uint16_t(TaskMath.TaskMenu.GetMenuItem(kMathItemAverageSel));
-  p[2] = uint8_t(avg >> 8);
-  p[3] = uint8_t(avg);
-  std::memcpy(p + 4, kCrLf, kCrLfBytes);
-  rec->used += kLabelBytes + kCrLfBytes + n + kTailBytes;
-  return true;
+  p[kCrLfBytes] = uint8_t(avg >> 8);
+  p[kCrLfBytes + 1] = uint8_t(avg);
+  return n + int(kTailBytes);
 }
 
-// The record is checked again before it is taken (a file may hold anything),
-// and item 22 is kept within its choices.
+// The whole body must be in the file before anything is taken; the record
+// is checked again (a file may hold anything) and the items clamped.
 bool LoadBlock(SetupFileRecord* rec) {
-  if (rec->length <= 0) return false;
-  const int at = CommonSubProg.ScanMarkLabel(reinterpret_cast<const char*>(rec->buffer), kLabel, rec->length);
-  if (at < 0) return false;
-  const int start = at + kLabelBytes + kCrLfBytes;
+  size_t available = 0;
+  const uint8_t* body = FindSetupBlock(*rec, kLabel, &available);
   uint8_t scratch[kMenuPages * kMenuImagePageBytes];
   const int image = TaskMath.TaskMenu.MenuAllItemCopyMem(&TaskMathMenu, scratch, sizeof scratch);
-  if (image < 0 || start > rec->length || start + image + kTailBytes > rec->length) return false;
-  const int n = TaskMath.TaskMenu.MenCopytoMenuAllItem(&TaskMathMenu, rec->buffer + start, size_t(image));
-  if (n < 0) return false;
-  const uint8_t* p = rec->buffer + start + n + kCrLfBytes;
+  if (!body || image < 0 || available < size_t(image) + kTailBytes) return false;
+  if (TaskMath.TaskMenu.MenCopytoMenuAllItem(&TaskMathMenu, body, size_t(image)) < 0) return false;
+  const uint8_t* p = body + image + kCrLfBytes;
   AdvanceData d;
   std::memcpy(&d, p, kRecordBytes);
   TaskMath.SetAdvData(&d);
   p += kRecordBytes + kCrLfBytes;
-  int avg = p[0] << 8 | p[1];
-  if (avg < kAverageSelMin || avg > kAverageSelMax) avg = kAverageSelMin;
-  TaskMath.TaskMenu.SetMenuItem(kMathItemAverageSel, uint64_t(avg));
+  TaskMath.TaskMenu.SetMenuItem(kMathItemAverageSel, uint64_t(p[0] << 8 | p[1]));
   Math_MenuReset();
   TaskMath.ApplyType();
   if (SysRunStatus.GetChStatus() >> kMathSlot & 1) {
@@ -79,7 +67,9 @@ bool LoadBlock(SetupFileRecord* rec) {
 }
 }  // namespace
 
-int TaskForMath::Stroage(taskresponse* r) { return RunSetupBlock(r, SaveBlock, LoadBlock); }
+int TaskForMath::Stroage(taskresponse* r) {
+  return RunSetupBlock(r, [](SetupFileRecord* rec) { return SaveSetupBlock(rec, kLabel, WriteBody); }, LoadBlock);
+}
 
 int TaskForMath::LoadLanguage(int reload) {
   if (reload != 0 && reload != 1) return -1;

@@ -103,6 +103,8 @@ void PlayStep() {
 
 void Rec_Enable(bool on) { recData.enabled = on ? 1 : 0; }
 bool Get_Rec_Enabled() { return recData.enabled != 0; }
+int Rec_GetCurrentFrame() { return int(recData.currentFrame); }
+int Rec_GetRecordedFrames() { return int(recData.framesRecorded); }
 
 uint32_t GetMaxFrame() {
   double points = 0;

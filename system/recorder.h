@@ -53,8 +53,6 @@ enum RecItem : int {
 constexpr uint32_t kRecDefaultInterval = 250;
 constexpr uint32_t kRecDefaultPlayDelay = 5000000;
 
-void Rec_Enable(bool on);
-bool Get_Rec_Enabled();
 // Rec_Init clears the record, then sets the default interval and play delay
 // and the frame counts of the memory depth, into the record and items 45-48.
 // GetMaxFrame is 0 when the depth is unknown. (Declared in recorder_pages.h.)

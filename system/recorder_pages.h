@@ -19,6 +19,11 @@ uint32_t GetMaxFrame();         // frames the sample memory holds at the current
 void Rec_SetMaxFrame(uint32_t frames);
 int Rec_GetState();             // kRecIdle, kRecRecording, kRecRecorded
 int Rec_GetMode();              // 0 none, 1 playing, 2 paused, 3 converting
+void Rec_Enable(bool on);
+bool Get_Rec_Enabled();
+void Rec_PlayOneFrame(int frame);  // shows recorded frame `frame` (0-based)
+int Rec_GetCurrentFrame();         // the frame shown (1-based)
+int Rec_GetRecordedFrames();
 
 // Page handlers and items of the recorder pages.
 int Utility_RecMenuOp(keypara key);

@@ -24,7 +24,7 @@ enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77 };
 constexpr int kTypeByte = 174;
 constexpr uint32_t kMathRed = 0xFF0000;
 
-int Item(int n) { return int(uint16_t(TaskMath.TaskMenu.GetMenuItem(n))); }
+int Item(int n) { return MenuValue(TaskMath, n); }
 int Page() { return TaskMath.TaskMenu.GetCurrPage(); }
 bool MathOn() { return SysRunStatus.GetChStatus() >> 5 & 1; }
 bool Processing() { return TaskManage.FindUserTaskProcess(kTaskMath) == TASK_LISTED; }
@@ -41,14 +41,8 @@ struct MathModule : ::testing::Test {
     SysRunStatus.SetMenuDisplayTimeS(3);
     QelMsg.ClearMessage();
   }
-  // Soft key, then the knob to choice `to` of the pop-up list and the push.
-  void Choose(uint8_t fkey, int to) {
-    const int from = Item(Page() * 5 + fkey - F1);
-    b.Key(fkey);
-    for (int i = from; i < to; ++i) b.Key(kDown);
-    for (int i = to; i < from; ++i) b.Key(kUp);
-    b.Key(kSelect);
-  }
+  // The choice `to` from the list of the item under `fkey`.
+  void Choose(uint8_t fkey, int to) { b.Choose(fkey, Item(Page() * 5 + fkey - F1), to); }
   void Acquire() {
     WaveOp.RequestChData(3);
     ASSERT_TRUE(b.Fpga().AcquireNow());
@@ -106,7 +100,7 @@ TEST_F(MathModule, TypeAndPagesThroughTheSoftKeys) {
   b.Key(F5);
   EXPECT_EQ(Page(), 19);
   Choose(F2, 2);
-  EXPECT_NE(TaskMath.TaskMenu.GetItemAttribute(kMathItemLogicSrc2) & MENU_ATTR_FROZEN, 0);
+  EXPECT_TRUE(TaskMath.TaskMenu.ItemDisabled(kMathItemLogicSrc2));
   // Thresholds: the soft key takes the knob, each step one code, 0..200.
   b.Key(F5);
   b.Key(F2);
@@ -170,7 +164,12 @@ TEST_F(MathModule, ExpressionKeypad) {
   EXPECT_EQ(d.valid, 1);
   EXPECT_STREQ(d.applied, "CH1*CH2");
   EXPECT_FALSE(TaskMath.GetDisplayBits() & kMathShowKeypad);
-  // Clear resets the record.
+  // Delete and Clear are greyed with the keypad closed; opened, Clear resets
+  // the record.
+  b.Key(F4);
+  TaskMath.GetAdvData(&d);
+  EXPECT_EQ(d.count, 3);
+  b.Key(F2);
   b.Key(F4);
   TaskMath.GetAdvData(&d);
   EXPECT_EQ(d.count, 0);

@@ -1,3 +1,5 @@
+// Shell commands on the simulated board: logged in the root, harmless file
+// commands emulated inside it, everything else only recorded.
 #include "platform/shell.h"
 
 #include <glob.h>
@@ -320,15 +322,6 @@ std::vector<std::string> ShellLog() {
 void ClearShellLog() {
   std::lock_guard<std::mutex> lock(TheLog().mu);
   TheLog().lines.clear();
-}
-
-std::string ShellQuote(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
-  return out + "'";
 }
 
 }  // namespace plat

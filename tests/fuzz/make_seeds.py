@@ -84,6 +84,8 @@ SCPI_LINES = [
     "CHAN1:PROB:TYP AMP\n", "CHAN2:UNIT WATT\n", "CHAN1:BWLimit ON\n", "CHAN1:VERNier ON\n",
     "KEY:CH1:LOCK ON\n", "KEY:CH2:LED?\n", "TRAC:DATA?\n", "KEY:DEFault\n", "NOSuch:COMMand?\n",
     "CHAN1:DISP OFF;:CHAN2:DISP ON\n",
+    "SBUS:MODE CAN;:SBUS:CAN:ID \"1X0\"\n", "SBUS:DATA?\n", "SBUS:LIN:DATA \"\\\"01X\"\n",
+    "SBUS:RS232:BAUDrate -5;:SBUS:I2C:ADDRess \"1111111111111\"\n",
 ]
 
 
@@ -113,6 +115,12 @@ def main():
         put("picture", name.replace("/", "_"), (data / "PicResource" / name).read_bytes())
     put("font", "Arial_9", b"\x00" + (data / "ASCII/Arial_9.dat").read_bytes())
     put("font", "symbol-glyphs", b"\x0c" + (data / "ASCII/SpecialChar.dat").read_bytes())
+    put("device_info", "Information", b"\x00" + (data / "Information").read_bytes())
+    put("device_info", "SN.txt", b"\x01[SERIAL] QX0001\n")
+    bmp_head = b"BM" + struct.pack("<IHHIIiiHHIIiiII", 1152054, 0, 0, 54, 40, 800, 480, 1, 24, 0, 1152000,
+                                   2835, 2835, 0, 0)
+    put("screenshot_view", "header_only.bmp", bmp_head)
+    put("screenshot_view", "short_rows.bmp", bmp_head + bytes(range(256)) * 40)
     cali = factory / "home/user/Hardware/ChCaliDataForQEL2200KS.bin"
     put("cali", "factory.bin", cali.read_bytes())
     put("web_json", "password", b"\x00" + b'{"user_name":"admin","password":"admin"}')
@@ -167,6 +175,15 @@ def main():
     put("ws_frames", "fragments", ws_frame(1, b"hel", fin=False) + ws_frame(9, b"p")
         + ws_frame(0, b"lo"))
     put("ws_frames", "ping_close", ws_frame(9, b"x") + ws_frame(8, b"\x03\xe8"))
+    # Stored files: the setup and the waveform file the instrument writes
+    # (FILE:SAVE "SEED.dat",FLASH and FILE:SAVE "SEED.wav",CHANnel1,FLASH)
+    # are kept as corpus/setup_file/instrument.dat and corpus/wave_file/ch1.wav;
+    # the seeds made here are cut or hand-made from them.
+    setup = (CORPUS / "setup_file" / "instrument.dat").read_bytes()
+    put("setup_file", "cut.dat", setup[:20000])
+    wave = (CORPUS / "wave_file" / "ch1.wav").read_bytes()
+    put("wave_file", "ch2_ref.wav", wave[:12] + b"1" + wave[13:])
+    put("wave_file", "short.wav", wave[:17473 + 100])
 
 
 if __name__ == "__main__":

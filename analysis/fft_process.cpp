@@ -1,0 +1,126 @@
+// The FFT of the math channel: window, spectrum, detectors and the worker's
+// service of one request.
+#include "analysis/fft_process.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+FFT_Para FftPara;
+
+namespace {
+constexpr float kTwoPi = 6.2831854820251465f;  // single precision, as the argument is rounded
+constexpr double kInputScale = 256.0;
+constexpr double kInputGain = 2.7;
+constexpr double kDbScale = 0.707;
+constexpr double kPeakStart = 32760.0;
+
+struct FftwFree {
+  void operator()(void* p) const { fftwf_free(p); }
+};
+}  // namespace
+
+int FftWinCalculation(int type, int n, float* w) {
+  if (!w || n < 1 || n > kFftMaxPoints) return -1;
+  const int d = n > 1 ? n - 1 : 1;
+  for (int i = 0; i < n; ++i) {
+    const float a = kTwoPi * float(i) / float(d);
+    switch (type) {
+      case kFftHamming: w[i] = float(0.54 - 0.46 * std::cos(a)); break;
+      case kFftBlackman: w[i] = float(0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2.0f * a)); break;
+      case kFftHann: w[i] = float(0.5 - 0.5 * std::cos(a)); break;
+      default: w[i] = 1.0f; break;
+    }
+  }
+  return 0;
+}
+
+int FftSpectrum(const uint8_t* s, int offset, const float* w, int n, float* out) {
+  if (!s || !w || !out || n < 2 || n > kFftMaxPoints) return -1;
+  std::unique_ptr<float, FftwFree> in(static_cast<float*>(fftwf_malloc(sizeof(float) * size_t(n + 1))));
+  std::unique_ptr<fftwf_complex, FftwFree> X(
+      static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * size_t(n + 1))));
+  if (!in || !X) return -1;
+  fftwf_plan plan = fftwf_plan_dft_r2c_1d(n, in.get(), X.get(), FFTW_ESTIMATE);
+  if (!plan) return -1;
+  for (int i = 0; i < n; ++i) in.get()[i] = float((s[i] - offset) / kInputScale * w[i] * kInputGain);
+  fftwf_execute(plan);
+  fftwf_destroy_plan(plan);
+  const double inv = 1.0 / n;
+  for (int k = 0; k < n / 2; ++k) {
+    const double re = X.get()[k][0] * inv, im = X.get()[k][1] * inv;
+    out[k] = float(kInputScale * std::sqrt(re * re + im * im));
+  }
+  return 0;
+}
+
+double FftScale::Code(double x) const {
+  if (!db) return p5 + x * r;
+  const double v = x * k;
+  if (!(v > 0)) return kFftCodeLow;  // silence lies below the area
+  return p5 + 20.0 * std::log10(v) * kDbScale / r;
+}
+
+void FftDetect(const float* bins, int nbins, int S, int E, int columns, const FftScale& scale, unsigned mask,
+               float traces[kFftDetectors][kFftTraceValues]) {
+  columns = std::clamp(columns, 1, kFftColumns);
+  S = std::clamp(S, 0, std::max(0, nbins - 1));
+  E = std::clamp(E, S + 1, nbins);
+  const int span = E - S;
+  // A span narrower than the columns is stretched (the last bin held).
+  std::vector<float> stretched;
+  const float* v = bins + S;
+  int count = span + 1 <= nbins - S ? span + 1 : span;
+  if (span < columns) {
+    const int j = columns / span + 1;
+    stretched.resize(size_t(span) * j + 1);
+    for (int i = 0; i < span; ++i) {
+      const float a = v[i], b = i + 1 < count ? v[i + 1] : v[i];
+      for (int t = 0; t < j; ++t) stretched[size_t(i) * j + t] = a + t * (b - a) / j;
+    }
+    stretched.back() = count > span ? v[span] : v[span - 1];
+    v = stretched.data();
+    count = int(stretched.size());
+  }
+  const int width = span < columns ? count - 1 : span;
+  auto clampCode = [](double y) {
+    return float(!(y > kFftCodeLow) ? kFftCodeLow : y >= kFftCodeHigh ? kFftCodeHigh : y);
+  };
+  const int b = int(std::floor(double(width) / columns + 0.5));
+  for (int c = 0; c < columns; ++c) {
+    const int i0 = int(double(c) * width / columns);
+    double hi = -kPeakStart, lo = kPeakStart, sum = 0;
+    int n = 0;
+    for (int i = i0; i <= i0 + b && i < count; ++i, ++n) {
+      hi = std::max(hi, double(v[i]));
+      lo = std::min(lo, double(v[i]));
+      sum += v[i];
+    }
+    const double value[kFftDetectors] = {hi, lo, v[std::min(i0, count - 1)], n ? sum / n : 0.0};
+    for (int d = 0; d < kFftDetectors; ++d)
+      if (mask >> d & 1) traces[d][c] = clampCode(scale.Code(value[d]));
+  }
+  for (int d = 0; d < kFftDetectors; ++d) {
+    if (!(mask >> d & 1)) continue;
+    for (int c = 0; c < kFftColumns; ++c) traces[d][kFftColumns + c] = traces[d][std::min(c + 1, columns - 1)];
+  }
+}
+
+bool FftServeRequest(FFT_Para& p) {
+  std::lock_guard<std::mutex> serving(p.serving);
+  int n;
+  {
+    std::lock_guard<std::mutex> lock(p.lock);
+    if (!(p.flags & kFftRequest)) return false;
+    n = p.points;
+  }
+  const bool sized = n >= 2 && n <= kFftMaxPoints && int(p.samples.size()) >= n && int(p.window.size()) >= n;
+  if (sized) p.result.resize(size_t(n / 2));
+  const bool ok = sized && FftSpectrum(p.samples.data(), p.offset, p.window.data(), n, p.result.data()) == 0;
+  std::lock_guard<std::mutex> lock(p.lock);
+  // One step: the request ends and its result is there, or it is abandoned.
+  p.flags = ok ? (p.flags & ~kFftRequest) | kFftDone : 0;
+  return true;
+}
