@@ -188,18 +188,21 @@ TEST_F(Recorder, RecordsASweepAndStepsThroughIt) {
 
 TEST_F(Recorder, PlaysBackInOrderAndRunEndsIt) {
   RecordSweep();
+  // A play delay of 1 s: the passes' own real time never adds a step.
+  M().SetMenuItem(kItemPlayDelay, 250000000);
+  Utility_Rec_Set_PlayDelay(kNoKey);
   b.Key(kKeyF1);  // Play
   ASSERT_EQ(recData.mode, kPlayPlaying);
   EXPECT_TRUE(SysRunStatus.GetFuncBits() & kFuncPlaying);
   for (int k = 0; k < 5; ++k) {
-    b.AdvanceMs(20);  // the play delay's 20 ms
-    b.Pass();         // the frame is shown
-    b.Pass();         // and read back
+    b.AdvanceMs(1000);  // the play delay
+    b.Pass();           // the frame is shown
+    b.Pass();           // and read back
     ExpectShowsFrame(k);
   }
   Png("recorder_playing");
   b.Key(kKeyRunStop);
-  b.AdvanceMs(20);
+  b.AdvanceMs(1000);
   b.Pass();
   EXPECT_EQ(recData.mode, kPlayNone);
   EXPECT_EQ(recData.recordState, kRecIdle);
