@@ -8,6 +8,7 @@
 #include "core/common_subprogram.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/setup_block.h"
 #include "core/i2c_storage.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
