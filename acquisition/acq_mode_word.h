@@ -1,8 +1,7 @@
-// Control word 40 carries the acquisition mode. The time-base model owns the
-// word; everyone that writes or decodes it goes through these two functions.
+// The acquisition mode's code in its control word (fpga::kAcqMode). The
+// time-base model owns the word; everyone that writes or decodes it goes
+// through these two functions.
 #pragma once
-
-constexpr int kAcqModeControlWord = 40;
 
 // Acquisition mode 0 normal, 1 peak detect, 2 high resolution, 3 average to
 // its code in word 40 (0, 1, 2, 4); -1 for any other mode.

@@ -5,6 +5,7 @@
 #include "acquisition/y_system.h"
 #include "core/ids.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/msg.h"
 #include "core/rs232.h"
 #include "core/sys_run_info.h"
@@ -17,20 +18,19 @@ constexpr uint64_t kAllMeasureBit = 0x8000;
 constexpr int kMsgRecording = 22;
 constexpr int kMsgXY = 17;
 constexpr int kFormatXY = 1;
-constexpr int kChannelWord = 2;
 constexpr int kMeasureTask = 15;
 constexpr int kMeasureAssist = 3;
 }  // namespace
 
 // Step 1 of the CH key; false when the key is refused.
 bool TaskForChannel::ChannelKey() {
-  _SysResource* sys = Sys();
+  _SysResource* sys = &Sys();
   _SysRunInfoOp* run = sys->runStatus;
   if (run->GetFuncBits() & kRecordingBits) {
     sys->message->SetMessage(kMsgRecording);
     return false;
   }
-  task_manage* m = Manager();
+  task_manage* m = &Manager();
   // The key reached a module that was current before it, with its menu up.
   const bool showing = m->GetTaskCurrId() == L.taskId && m->GetLastTaskCurrId() == L.taskId && run->IsMenuStatus();
   m->ActiveTask(L.taskId, 0);
@@ -56,7 +56,7 @@ bool TaskForChannel::ChannelKey() {
     sys->vertical->AdjYsensitivity(refresh, 0);
     sys->timeBase->AdjTimeBase(refresh, 0);
   } else {
-    sys->board->SendRealControl(kChannelWord, 0);
+    sys->board->SendRealControl(fpga::kChannel, 0);
   }
   return true;
 }
@@ -64,7 +64,7 @@ bool TaskForChannel::ChannelKey() {
 int TaskForChannel::MenuOp(keypara k) {
   const bool chKey = k.key == L.panelKey;
   if (chKey && !ChannelKey()) return 0;
-  _SysResource* sys = Sys();
+  _SysResource* sys = &Sys();
   _SysRunInfoOp* run = sys->runStatus;
   if (run->GetAcquireStatus(0) == kAcqSingleWaiting) {
     if (run->GetChStatus() >> L.channel & 1) {
@@ -79,9 +79,9 @@ int TaskForChannel::MenuOp(keypara k) {
       run->GetmeaMasterSource() != L.channel) {
     taskresponse request{}, reply{};
     request.request = kMeasureAssist;
-    Manager()->RequestTaskAssist(kMeasureTask, &request, &reply);
+    Manager().RequestTaskAssist(kMeasureTask, &request, &reply);
     sys->keyboard->AppendScpiKey(kKeyMeasure, 1);
-    Manager()->ActiveTask(kMeasureTask, -1);
+    Manager().ActiveTask(kMeasureTask, -1);
   }
   return 0;
 }

@@ -22,7 +22,7 @@ constexpr int kMsgOverLimit = 74;
 constexpr int kMsgNoLabel = 119;
 }  // namespace
 
-void TaskForChannel::SetLabelText(const char* text) { Sys()->vertical->SetChLabelName(L.channel, text); }
+void TaskForChannel::SetLabelText(const char* text) { Sys().vertical->SetChLabelName(L.channel, text); }
 
 // The custom label as the edit item's text.
 void TaskForChannel::ShowCustomLabel() {
@@ -34,19 +34,19 @@ int TaskForChannel::LabelOnOff(keypara k) {
   const keypara none{KEY_NO_KEY, 0, 0};
   if (TaskMenu.AdjMenuItemPara(k, L.labelOn) == 0) {
     SetLabelText("");
-    Enable(L.labelLib, false);
-    Enable(L.labelEdit, false);
+    TaskMenu.EnableItem(L.labelLib, false);
+    TaskMenu.EnableItem(L.labelEdit, false);
     CloseKeyboard();
     return 0;
   }
-  Enable(L.labelLib, true);
+  TaskMenu.EnableItem(L.labelLib, true);
   return LabelLab(none);
 }
 
 int TaskForChannel::LabelLab(keypara k) {
-  if (Disabled(L.labelLib)) return 0;
+  if (TaskMenu.ItemDisabled(L.labelLib)) return 0;
   const int v = TaskMenu.AdjMenuItemPara(k, L.labelLib);
-  Enable(L.labelEdit, v == kChLabelCustom);
+  TaskMenu.EnableItem(L.labelEdit, v == kChLabelCustom);
   if (v == kChLabelCustom) {
     ShowCustomLabel();
     SetLabelText(ChCustomLabelName);
@@ -57,13 +57,13 @@ int TaskForChannel::LabelLab(keypara k) {
 }
 
 int TaskForChannel::LabelEdit(keypara k) {
-  if (k.key != Menu::MenuItemToFx(L.labelEdit) || Disabled(L.labelEdit)) return 0;
+  if (k.key != Menu::MenuItemToFx(L.labelEdit) || TaskMenu.ItemDisabled(L.labelEdit)) return 0;
   TaskMenu.SaveCurrPage();
   ChNumKeySel = 0;
   ShowPage(L.keyboardPage);
   ChInputLableFlag = 1;
   SyncOverlay();
-  Sys()->runStatus->SetFuncBit(kChTextEntryBit);
+  Sys().runStatus->SetFuncBit(kChTextEntryBit);
   ChCustomLabelName[0] = 0;
   ChInputNameIndex = 0;
   ChKeySel = 0;  // every edit starts on the first key
@@ -77,7 +77,7 @@ int TaskForChannel::LabelDel(keypara) {
 
 int TaskForChannel::LabelOk(keypara k) {
   if (ChInputNameIndex <= 0) {
-    Sys()->message->SetMessage(kMsgNoLabel);
+    Sys().message->SetMessage(kMsgNoLabel);
     return 0;
   }
   ShowCustomLabel();
@@ -100,7 +100,7 @@ int TaskForChannel::LabelBack(keypara) {
     ChInputNameIndex = n;
   }
   ShowPage(L.labelPage);
-  if (Sys()->vertical->IsChLableEnable(L.channel) == 0) {
+  if (Sys().vertical->IsChLableEnable(L.channel) == 0) {
     SetItem(L.labelOn, 0);
     LabelOnOff(keypara{KEY_NO_KEY, 0, 0});
   }
@@ -119,7 +119,7 @@ int TaskForChannel::LabelOp(keypara k) {
   }
   if (ChKeySel < kCharKeys) {
     if (ChInputNameIndex >= kChLabelChars) {
-      Sys()->message->SetMessage(kMsgOverLimit);
+      Sys().message->SetMessage(kMsgOverLimit);
       return 0;
     }
     char c = kKeyChars[ChKeySel];

@@ -17,7 +17,6 @@
 #include "core/task_manage.h"
 
 namespace {
-constexpr uint32_t kDisabledBit = 0x2000000;
 constexpr int kAssistStep = 2;
 constexpr int kAssistSetItem = 3;
 constexpr int kAssistBwLimit = 1;
@@ -35,23 +34,10 @@ int ChannelTaskId(int ch) {
 TaskForChannel::TaskForChannel(const ChannelLayout& layout, menu* record)
     : L(layout), record_(record), ChLabel(layout.setupLabel) {}
 
-_SysResource* TaskForChannel::Sys() const { return Resource.sys ? Resource.sys : &SystemResource; }
-task_manage* TaskForChannel::Manager() const { return Resource.manager ? Resource.manager : &TaskManage; }
 
 uint16_t TaskForChannel::Item(int n) const { return uint16_t(TaskMenu.GetMenuItem(n)); }
 float TaskForChannel::ItemF32(int n) const { return ItemParaF32(TaskMenu.GetMenuItem(n)); }
 void TaskForChannel::SetItem(int n, uint64_t v) { TaskMenu.SetMenuItem(n, v); }
-
-bool TaskForChannel::Disabled(int n) const {
-  const int a = TaskMenu.GetItemAttribute(n);
-  return a < 0 || (uint32_t(a) & kDisabledBit);
-}
-
-void TaskForChannel::Enable(int n, bool on) {
-  const int a = TaskMenu.GetItemAttribute(n);
-  if (a <= 0) return;
-  TaskMenu.SetItemAttribute(n, on ? uint32_t(a) & ~kDisabledBit : uint32_t(a) | kDisabledBit);
-}
 
 void TaskForChannel::ShowPage(int page) { TaskMenu.SetCurrPage(page * kMenuSlots); }
 
@@ -59,7 +45,7 @@ bool TaskForChannel::CurrentProbe() const { return Item(kChProbeType) == 1 && It
 
 int TaskForChannel::SendSysRequest(int code, short target, short value) {
   ChRequestPara = MakeRequest(uint16_t(code), target, value);
-  return Sys()->request->Request(ChRequestPara, nullptr);
+  return Sys().request->Request(ChRequestPara, nullptr);
 }
 
 // ---- defaults, start-up, language ----
@@ -75,13 +61,13 @@ int TaskForChannel::Default() {
   const uint32_t one = uint32_t(ItemParaFromF32(1.0f));
   if (L.defaultResetsCustom) batch[n++] = IicU32(EepromItemAddress(L.taskId, kChCustom), one);
   batch[n] = IicEnd();
-  Sys()->eeprom->I2C_BatchWrite(batch);
+  Sys().eeprom->I2C_BatchWrite(batch);
   // The values in force follow the EEPROM when the menu is loaded already.
   if (!TaskMenu.MenuIsNull()) {
     for (int i = 0; i < L.defaultCount; ++i) SetItem(L.defaults[i].item, L.defaults[i].value);
     if (L.defaultResetsCustom) SetItem(kChCustom, one);
   }
-  Sys()->vertical->SetChLabelName(L.channel, "");
+  Sys().vertical->SetChLabelName(L.channel, "");
   return 0;
 }
 
@@ -96,15 +82,8 @@ void TaskForChannel::Sanitize() {
   if (!std::isfinite(a) || a > 1000.0f) SetItem(L.customA, ItemParaFromF32(0.0f));
 }
 
-// Every stored item written again: the values of a loaded setup persist.
-void TaskForChannel::StoreAll() {
-  const menu* m = TaskMenu.GetMenuInfo();
-  for (int n = 0; m && n < kMenuItems; ++n)
-    if (m->pages[n / kMenuSlots].items[n % kMenuSlots].eeprom != kMenuNoEeprom) SetItem(n, TaskMenu.GetMenuItem(n));
-}
-
 int TaskForChannel::LoadLanguage(int reload) {
-  _SysRunInfoOp* run = Sys()->runStatus;
+  _SysRunInfoOp* run = Sys().runStatus;
   const int language = run->GetCurrLanguage();
   char name[kMenuLanguageBytes] = {};
   run->GetLanguageCountry(language, name);
@@ -129,16 +108,16 @@ int TaskForChannel::Initialize() {
   BwLimit(none);
   Invert(none);
   const bool customA = Item(L.probeA) == kChProbeACustom;
-  Enable(L.customA, customA);
+  TaskMenu.EnableItem(L.customA, customA);
   if (customA && ItemF32(L.customA) < 1.0f) SetItem(L.customA, ItemParaFromF32(1.0f));
   Probe(none);
   Custom(none);
   RerunUnit();
   VoltsDiv(none);
   if (L.initSwitchesOn)
-    SendSysRequest(kReqChOnOff, L.channel, short(Sys()->runStatus->GetChStatus() >> L.channel & 1));
+    SendSysRequest(kReqChOnOff, L.channel, short(Sys().runStatus->GetChStatus() >> L.channel & 1));
   if (Item(L.labelLib) == kChLabelCustom) {
-    const char* stored = Sys()->vertical->GetChLabelName(L.channel);
+    const char* stored = Sys().vertical->GetChLabelName(L.channel);
     std::snprintf(ChCustomLabelName, sizeof ChCustomLabelName, "%.*s", kChLabelChars, stored ? stored : "");
     ChInputNameIndex = int(std::strlen(ChCustomLabelName));
   }
@@ -162,7 +141,7 @@ int TaskForChannel::AllParaReSet() {
   VoltsDiv(none);
   Probe(none);
   Invert(none);
-  Enable(L.customA, Item(L.probeA) == kChProbeACustom);
+  TaskMenu.EnableItem(L.customA, Item(L.probeA) == kChProbeACustom);
   RerunUnit();
   LabelOnOff(none);
   // Coupling and bandwidth limit reach the front end with the channel refresh.
@@ -176,7 +155,7 @@ int TaskForChannel::Stroage(taskresponse* r) {
   const auto load = [this](SetupFileRecord* rec) {
     if (!LoadMenuBlock(*rec, ChLabel, TaskMenu, record_)) return false;
     Sanitize();
-    StoreAll();
+    TaskMenu.StoreItems();
     AllParaReSet();
     return true;
   };
@@ -187,17 +166,10 @@ int TaskForChannel::Stroage(taskresponse* r) {
 
 int TaskForChannel::OpResponse(taskresponse* r) {
   if (!r) return -1;
-  switch (r->key.key) {
-    case KEY_WORD_DEFAULT: return Default();
-    case KEY_WORD_INIT: return Initialize();
-    case KEY_WORD_STORAGE: return Stroage(r);
-    case KEY_WORD_LANGUAGE: return LoadLanguage(1);
-    case KEY_WORD_NONE:
-      if (L.swallowsNone) return 0;
-      break;
-    default: break;
-  }
-  const int rc = TaskMenu.MenuOp(r->key);
+  int rc = 0;
+  if (KeyWord(r, &rc, [this] { return LoadLanguage(1); })) return rc;
+  if (r->key.key == KEY_WORD_NONE && L.swallowsNone) return 0;
+  rc = TaskMenu.MenuOp(r->key);
   AdjustSavedPage();
   return rc;
 }
@@ -209,9 +181,9 @@ void TaskForChannel::AdjustSavedPage() {
   if (page != 1 && page != L.currentPage) return;
   const int a = Item(kChProbeType), b = Item(L.probeTypeA);
   if (a == 1 && b == 1)
-    Sys()->eeprom->I2C_WriteU8(EE_TASK_PAGE, uint8_t(L.currentPage));
+    Sys().eeprom->I2C_WriteU8(EE_TASK_PAGE, uint8_t(L.currentPage));
   else if (a == 0 && b == 0)
-    Sys()->eeprom->I2C_WriteU8(EE_TASK_PAGE, 1);
+    Sys().eeprom->I2C_WriteU8(EE_TASK_PAGE, 1);
 }
 
 int TaskForChannel::Display() {
@@ -257,7 +229,7 @@ int TaskForChannel::TaskBackgroundResponse(taskresponse* r, taskresponse*) {
 
 // One display node serves both overlays: listed while either is shown.
 void TaskForChannel::SyncOverlay() {
-  task_manage* m = Manager();
+  task_manage* m = &Manager();
   const bool listed = m->FindUserTaskDisplay(L.taskId) == TASK_LISTED;
   const bool wanted = ChInputLableFlag || ChNumKeySel;
   if (wanted && !listed) {
@@ -280,5 +252,5 @@ void TaskForChannel::CloseKeyboard() {
 
 void TaskForChannel::EndTextEntry() {
   CloseKeyboard();
-  Sys()->runStatus->ClearFuncBit(kChTextEntryBit);
+  Sys().runStatus->ClearFuncBit(kChTextEntryBit);
 }

@@ -141,18 +141,13 @@ class TaskForChannel : public task {
     uint32_t page;
   };
 
-  _SysResource* Sys() const;
-  task_manage* Manager() const;
   uint16_t Item(int n) const;
   float ItemF32(int n) const;
   void SetItem(int n, uint64_t v);
-  bool Disabled(int n) const;
-  void Enable(int n, bool on);
   void ShowPage(int page);
   bool CurrentProbe() const;
   void Sanitize();
   void RerunUnit();
-  void StoreAll();
   void SetCustomRatio(float ratio);
   void TriggerFollowRatio(float ratio);
   void ApplyCustom(float value);

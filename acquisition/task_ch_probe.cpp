@@ -77,12 +77,12 @@ int TaskForChannel::Back(keypara) {
 int TaskForChannel::Probe(keypara k) {
   const int v = TaskMenu.AdjMenuItemPara(k, kChProbe);
   if (v == kChProbeCustom) {
-    Enable(kChCustom, true);
+    TaskMenu.EnableItem(kChCustom, true);
     SendSysRequest(kReqChProbe, L.channel, kChProbeCustom);
     SetCustomRatio(ItemF32(kChCustom));
   } else {
     CloseKeypad();
-    Enable(kChCustom, false);
+    TaskMenu.EnableItem(kChCustom, false);
     SendSysRequest(kReqChProbe, L.channel, short(v));
   }
   if (ChNumKeySel == 1) Custom(keypara{kRerunKey, k.step, k.useStep});
@@ -111,7 +111,7 @@ int TaskForChannel::ProbeType_A(keypara) {
 
 int TaskForChannel::Probe_A(keypara k) {
   const int v = TaskMenu.AdjMenuItemPara(k, L.probeA);
-  Enable(L.customA, v == kChProbeACustom);
+  TaskMenu.EnableItem(L.customA, v == kChProbeACustom);
   if (v != kChProbeACustom) CloseKeypad();
   Set_Probe_A();
   if (ChNumKeySel == 1) Custom(keypara{kRerunKey, k.step, k.useStep});
@@ -134,7 +134,7 @@ int TaskForChannel::Set_Probe_A() {
 
 int TaskForChannel::Unit(keypara k) {
   const int v = TaskMenu.AdjMenuItemPara(k, kChUnit);
-  Sys()->vertical->SetChUnit(L.channel, v);
+  Sys().vertical->SetChUnit(L.channel, v);
   // Amperes are read through a current probe: its ratio, from the
   // current-probe page, is put in force.
   if (v == 1) return Set_Probe_A();
@@ -146,7 +146,7 @@ int TaskForChannel::Unit(keypara k) {
 
 int TaskForChannel::Unit_A(keypara k) {
   const int v = TaskMenu.AdjMenuItemPara(k, L.unitA);
-  Sys()->vertical->SetChUnit(L.channel, v);
+  Sys().vertical->SetChUnit(L.channel, v);
   if (v == 1) Set_Probe_A();
   return 0;
 }
@@ -158,13 +158,13 @@ int TaskForChannel::Unit_A(keypara k) {
 // a trigger on this channel keeps its level codes: its voltages are
 // recomputed for the new ratio; the channel refresh rescales the volts/div.
 void TaskForChannel::SetCustomRatio(float ratio) {
-  y_system* y = Sys()->vertical;
+  y_system* y = Sys().vertical;
   if (y->SetReal_CustomProbeScale(L.channel, ratio) < 0 || y->GetYRealprobe(L.channel) != kProbeCustom) return;
   TriggerFollowRatio(ratio);
 }
 
 void TaskForChannel::TriggerFollowRatio(float ratio) {
-  _SysResource* sys = Sys();
+  _SysResource* sys = &Sys();
   _SysRunInfoOp* run = sys->runStatus;
   if (!sys->trigger || run->GetTrigSource() != L.channel) return;
   const int index = sys->vertical->GetRealYsensitivity(L.channel);
@@ -189,13 +189,13 @@ void TaskForChannel::ApplyCustom(float value) {
 int TaskForChannel::Custom(keypara k) {
   const bool current = CurrentProbe();
   const int n = current ? int(L.customA) : int(kChCustom);
-  if (Disabled(n)) return 0;
+  if (TaskMenu.ItemDisabled(n)) return 0;
   const float lo = current ? kMinCurrentValue : kMinVoltageRatio;
   if (k.key == Menu::MenuItemToFx(n)) {
     if (ChNumKeySel) {
       CloseKeypad();
     } else {
-      Sys()->common->NumKeyboardInit(&ChNumKeyboard, L.taskId, n);
+      Sys().common->NumKeyboardInit(&ChNumKeyboard, L.taskId, n);
       ChNumKeySel = 1;
       SyncOverlay();
     }
@@ -206,7 +206,7 @@ int TaskForChannel::Custom(keypara k) {
     ChNumKeyboard.key = k.key;
     ChNumKeyboard.step = k.step;
     ChNumKeyboard.useStep = k.useStep;
-    const int result = Sys()->common->NumKeyboardOp(&ChNumKeyboard);
+    const int result = Sys().common->NumKeyboardOp(&ChNumKeyboard);
     if (!KeypadValue(result, ChNumKeyboard, lo, &v)) return 0;
   } else if (k.key == MENU_KEY_KNOB_UP || k.key == MENU_KEY_KNOB_DOWN) {
     const int steps = std::max<int>(1, k.step);

@@ -72,7 +72,7 @@ int TaskForHori::Initialize() {
   SetItem(kHoriMultiScope, 0);
   SetItem(kHoriMultiScope2, 0);
   Hori_MultiScopeChSplit(kNoKey);
-  EnableItem(kHoriSplit, false);
+  M().EnableItem(kHoriSplit, false);
   Run().IndependTimeBaseDisable();
   Hori_HoldOff(kNoKey);
   ItemsFollowState();
@@ -82,11 +82,9 @@ int TaskForHori::Initialize() {
 
 int TaskForHori::OpResponse(taskresponse* r) {
   if (!r) return -1;
+  int rc = 0;
+  if (KeyWord(r, &rc, [this] { return LoadLanguage(1); })) return rc;
   switch (r->key.key) {
-    case KEY_WORD_DEFAULT: return Default();
-    case KEY_WORD_INIT: return Initialize();
-    case KEY_WORD_STORAGE: return Stroage(r);
-    case KEY_WORD_LANGUAGE: return LoadLanguage(1);
     case kHoriRemoteMultiScopeKey:
       // The key's step carries the value asked for (1 off, 2 on), so a
       // request queued while the previous switch ran is not lost; a refused

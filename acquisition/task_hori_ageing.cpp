@@ -20,6 +20,7 @@
 #include "platform/shell.h"
 #include "acquisition/task_system.h"
 #include "core/draw_hooks.h"
+#include "core/fpga_words.h"
 
 namespace hori {
 namespace {
@@ -31,12 +32,10 @@ constexpr int kStartPos[2] = {160, 127};
 constexpr int kSweepEnd = 203, kMiddlePos = 56;
 constexpr int kAgeTimeBase = 21, kAgeTimeBaseType1 = 28, kAgeTimeBaseLimit = 30;
 constexpr int kNormalTimeBase = 16, kNormalLimit = 25;
-constexpr int kEndWord = 126;
 constexpr int64_t kPassUs = 20000;
 constexpr int kRoundsAgeing = 10, kRoundsQc = 1;
 constexpr double kMiddlePassRate = 99.7;
 constexpr int kCodeTolerance = 4;
-constexpr int kMaxCodesReg = 788, kMinCodesReg = 792;
 constexpr char kResultFile[] = "AdcMessage/AdcResult.bin";
 constexpr char kMessageFile[] = "AdcMessage/Testing1.txt";
 constexpr char kOffsetFile[] = "/udisk/FilyLine/Offset.txt";
@@ -77,8 +76,8 @@ bool LoadTable(AgeingTable* t) {
 // Whether channel ch's codes of the last acquisition hold its position.
 bool CodesAt(int ch, int position) {
   control& b = *Sys().board;
-  const int hi = (b.ReadAnyReg(kMaxCodesReg) >> (8 * ch)) & 0xFF;
-  const int lo = (b.ReadAnyReg(kMinCodesReg) >> (8 * ch)) & 0xFF;
+  const int hi = (b.ReadAnyReg(fpga::kMax) >> (8 * ch)) & 0xFF;
+  const int lo = (b.ReadAnyReg(fpga::kMin) >> (8 * ch)) & 0xFF;
   return lo - kCodeTolerance <= position && position <= hi + kCodeTolerance;
 }
 
@@ -126,7 +125,7 @@ void TestStart(int type) {
 void TestEnd(int itemValue) {
   Service& s = Svc();
   x_system& tb = *Sys().timeBase;
-  Sys().board->SendRealControl(kEndWord, itemValue);
+  Sys().board->SendRealControl(fpga::kDisplayWord2, itemValue);
   tb.SetMaxRealAndRollTimeBase(0, kNormalLimit);
   tb.SetTimeBase(0, kNormalTimeBase);
   tb.SetRealTimeBase(0, kNormalTimeBase);

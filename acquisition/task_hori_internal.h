@@ -52,9 +52,6 @@ void SyncRunState();  // the menu into the run state
 // a refused remote setting or setup value).
 void ItemsFollowState();
 
-// Enables or disables item n (attribute bit of the drawing).
-void EnableItem(int n, bool on);
-
 // An assist to module `task`: request number, then the words.
 int AssistTo(int task, uint16_t number, int w0 = 0, int w1 = 0, keypara key = kNoKey, taskresponse* reply = nullptr);
 

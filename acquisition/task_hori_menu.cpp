@@ -14,7 +14,6 @@ constexpr int kZoomSlots[] = {0, 1, 8, 9};
 constexpr int kMainRow = 233, kMainHeight = 400;
 constexpr int kZoomRow = 305, kZoomHeight = 280;
 constexpr int kHoriZoomSelector = 1;
-constexpr uint32_t kDisabledBit = 0x2000000;
 
 bool RollsAt(int timeBase) { return timeBase > kLastRealTimeBase && Run().GetTriggerMode() == kTrigAuto; }
 
@@ -37,12 +36,6 @@ void CursorFollowsFormat(int format, uint64_t cursorBits) {
 }
 }  // namespace
 
-namespace hori {
-void EnableItem(int n, bool on) {
-  const uint32_t a = uint32_t(M().GetItemAttribute(n));
-  M().SetItemAttribute(n, on ? a & ~kDisabledBit : a | kDisabledBit);
-}
-}  // namespace hori
 
 int Hori_Format(keypara k) {
   const uint64_t func = Run().GetFuncBits();

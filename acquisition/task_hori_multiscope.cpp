@@ -10,6 +10,7 @@
 #include "core/msg.h"
 #include "acquisition/task_system.h"
 #include "core/draw_hooks.h"
+#include "core/fpga_words.h"
 
 namespace {
 using namespace hori;
@@ -18,11 +19,10 @@ constexpr int kConfigNormal = 0, kConfigMultiScope = 1;
 constexpr int64_t kRecordCentre = x_system::kRecordCentre;
 constexpr int kZeroCode = 127;
 constexpr int kFreqGate = 2, kFreqPeriod = 3;
-constexpr int kWordSplit = 4, kWordReadArm = 122, kWordUtilityOut = 64;
 constexpr int kUtilityOutItem = 6;
 constexpr int kAcqMemDepthItem = 2;
 constexpr uint32_t kAcqItemHidden = 0x8;
-constexpr uint32_t kDisabledBit = 0x2000000;
+constexpr uint32_t kDisabledBit = MENU_ATTR_DISABLED;
 constexpr int kTriggerChoices = 17;
 constexpr int kSplitRow[2] = {133, 333}, kSplitHeight = 200;
 constexpr int kFullRow = 233, kFullHeight = 400;
@@ -120,7 +120,7 @@ void OtherModulesGiveWay() {
 void SwitchOn() {
   AssistTo(kTriggerTask, 2);
   Run().SetFuncBit(kFuncMultiScope);
-  EnableItem(kHoriSplit, true);
+  M().EnableItem(kHoriSplit, true);
   SetTaskItemDisabled(kAcquireTask, kAcqMemDepthItem, kAcqItemHidden, true);
   for (int ch : {1, 0}) {
     ChannelScope(ch);
@@ -142,7 +142,7 @@ void SwitchOn() {
 
 void SwitchOff() {
   Run().ClearFuncBit(kFuncMultiScope);
-  EnableItem(kHoriSplit, false);
+  M().EnableItem(kHoriSplit, false);
   SetTaskItemDisabled(kAcquireTask, kAcqMemDepthItem, kAcqItemHidden, false);
   for (int slot : {0, 1}) Run().SetWaveDisplayInfor(slot, kFullRow, kFullHeight);
   Run().DisableAlternate();
@@ -197,7 +197,7 @@ int Hori_MultiScopeOnOff(keypara k) {
   }
   AssistTo(kTriggerTask, 3, 1, savedSource);
   Trig().SetTriggerSource(savedSource);
-  Board().SendRealControl(kWordUtilityOut, int(uint16_t(M().GetTaskMenuItem(kUtilityTask, kUtilityOutItem))));
+  Board().SendRealControl(fpga::kUtilityOut, int(uint16_t(M().GetTaskMenuItem(kUtilityTask, kUtilityOutItem))));
   if (panel) AdcPhaseDetection(0, nullptr);
   if (on) {
     AssistTo(kTriggerTask, 3, 1, 0);
@@ -214,13 +214,13 @@ int Hori_MultiScopeOnOff(keypara k) {
 int Hori_MultiScopeChSplit(keypara k) {
   const bool panel = k.key != KEY_NO_KEY;
   const int n = panel && M().GetCurrPage() == 1 ? kHoriSplit2 : kHoriSplit;
-  if (panel && (uint32_t(M().GetItemAttribute(kHoriSplit)) & kDisabledBit)) return 0;
+  if (panel && M().ItemDisabled(kHoriSplit)) return 0;
   const int split = M().AdjMenuItemPara(k, n) ? 1 : 0;
   SetItem(n == kHoriSplit ? kHoriSplit2 : kHoriSplit, uint64_t(split));
-  Board().SendRealControl(kWordSplit, split);
+  Board().SendRealControl(fpga::kSplit, split);
   if (Stopped()) {
-    Board().SendRealControl(kWordReadArm, 1);
-    Board().SendRealControl(kWordReadArm, 0);
+    Board().SendRealControl(fpga::kReadArm, 1);
+    Board().SendRealControl(fpga::kReadArm, 0);
   }
   Run().SetIndependTimeBaseSplit(split);
   const bool apart = split && MultiScopeOn();

@@ -13,11 +13,11 @@
 #include "core/msg.h"
 #include "platform/clock.h"
 #include "core/draw_hooks.h"
+#include "core/fpga_words.h"
 
 namespace hori {
 namespace {
 constexpr int kHysDac = 3;
-constexpr int kPllWord = 30, kResetWord = 100, kSysResetWord = 170;
 constexpr int kPllPulseMs = 100, kPhaseSettleMs = 200, kPatternSettleMs = 50;
 constexpr int kTestReg = 112, kTestOffReg = 108;
 constexpr int kAdcResetReg = 46, kAdcResetValue = 0xFFFF;  // as the ADC set-up starts
@@ -192,8 +192,8 @@ int StartTest(keypara k) {
 }
 
 int SystemReset(keypara) {
-  Board().SendRealControl(kSysResetWord, 1);
-  Board().SendRealControl(kSysResetWord, 0);
+  Board().SendRealControl(fpga::kRasterRead, 1);
+  Board().SendRealControl(fpga::kRasterRead, 0);
   RestartSampling();
   Board().Bee();
   return 0;
@@ -267,9 +267,9 @@ int HYS_Adj(keypara k) {
 // ---- ADC settings ----
 
 int Gain50mv_PLLConfig(keypara) {
-  Board().SendRealControl(kPllWord, 1);
+  Board().SendRealControl(fpga::kPllReset, 1);
   plat::SleepMs(kPllPulseMs);
-  Board().SendRealControl(kPllWord, 0);
+  Board().SendRealControl(fpga::kPllReset, 0);
   return 0;
 }
 
@@ -294,7 +294,7 @@ int ADC_Reconfig(keypara) {
 
 int ADC_Reset(keypara) {
   WriteBothAdcs(kAdcResetReg, kAdcResetValue);
-  Board().SendRealControl(kResetWord, 0);
+  Board().SendRealControl(fpga::kAdcResetStrobe, 0);
   Board().Bee();
   return 0;
 }

@@ -10,13 +10,13 @@
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
 
 using namespace sysmod;
 
 namespace {
-constexpr int kPauseWord = 128;
 constexpr int kMathSource = 5;
 constexpr int kFirstRefSource = 4;  // sources from here on have no acquisition of their own
 constexpr int kPreTrigDoubleAbove = 15;
@@ -75,7 +75,7 @@ void PositionStep(int key, int ch, int tb, int step) {
     Y().AdjYPosition(ch, step);
   } else if (st != kAcqStopped && tb > kTimeBaseFastLast) {
     SetStatus0(kAcqKnobApplying);
-    Board().SendRealControl(kPauseWord, 1);
+    Board().SendRealControl(fpga::kPause, 1);
     Y().AdjYPosition(ch, step);
     Queue(key, ch, 0, 0);
   } else if (st != kAcqStopped && st != kAcqSlowScan && ch < kFirstRefSource) {
@@ -167,7 +167,7 @@ void StepTimeBase(const HoriInputs& in, int d) {
 void PreTrigStep(const HoriInputs& in, int key, int step) {
   const int st = in.st;
   if (in.mode == kTrigModeNormal && in.tb > 24) {
-    Board().SendRealControl(kPauseWord, 1);
+    Board().SendRealControl(fpga::kPause, 1);
     SetStatus0(kAcqKnobApplying);
     X().AdjPreTrigDepth(in.ch, step);
     SetStatus0(3);

@@ -13,13 +13,12 @@
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
 #include "core/draw_hooks.h"
+#include "core/fpga_words.h"
 
 using namespace sysmod;
 
 namespace {
-constexpr int kPauseWord = 128;
-constexpr int kDrawStatusReg = 820, kDrawIdle = 5, kDrawPolls = 31, kDrawPollMs = 10;
-constexpr int kRollIndexLowReg = 826, kRollIndexHighReg = 828;
+constexpr int kDrawIdle = 5, kDrawPolls = 31, kDrawPollMs = 10;
 constexpr int kSingleShowMs = 200, kScanStopMs = 500;
 constexpr int kWaveTypeNormal = 1;
 constexpr int kAcqBlockStarting = 1;
@@ -38,7 +37,7 @@ void ShowSingleStatus() {
 void WaitDrawingIdle() {
   int n = 0;
   for (; n < kDrawPolls; ++n) {
-    const int reg = Board().ReadAnyReg(kDrawStatusReg);
+    const int reg = Board().ReadAnyReg(fpga::kDrawStatus);
     if (reg >= 0 && (reg >> 8 & 15) == kDrawIdle) return;
     plat::SleepMs(kDrawPollMs);
   }
@@ -77,7 +76,7 @@ void Start() {
 
 // A stopped roll keeps its picture from the FPGA's write index on.
 void StopRoll() {
-  const int lo = Board().ReadAnyReg(kRollIndexLowReg), hi = Board().ReadAnyReg(kRollIndexHighReg);
+  const int lo = Board().ReadAnyReg(fpga::kRollIndexLow), hi = Board().ReadAnyReg(fpga::kRollIndexHigh);
   const int64_t index = lo < 0 || hi < 0 ? 0 : (int64_t(hi) << 16 | lo) * 2;
   Sys().wave->SetRollDataIndex(int(index % _wave::kRecordPoints));
   Draw().clearPicture();
@@ -93,12 +92,12 @@ int RunStop() {
     return 0;
   }
   if (st == kAcqSlowScan) {
-    Board().SendRealControl(kPauseWord, 1);
+    Board().SendRealControl(fpga::kPause, 1);
     SetBothStatus(kAcqStopped);
     ShowSingleStatus();
     Board().LedCtrl(Info());
     SetStatus0(kAcqStopped);
-    Board().SendRealControl(kPauseWord, 1);
+    Board().SendRealControl(fpga::kPause, 1);
     plat::SleepMs(kScanStopMs);
   } else {
     SetBothStatus(kAcqStopped);
@@ -106,7 +105,7 @@ int RunStop() {
     Board().LedCtrl(Info());
     SetStatus0(kAcqStopped);
     WaitDrawingIdle();
-    Board().SendRealControl(kPauseWord, 1);
+    Board().SendRealControl(fpga::kPause, 1);
   }
   Board().BeeOff();
   if (Single()) Message(kMsgSingleStop);

@@ -14,6 +14,7 @@
 #include "core/ch_cali_data.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/fpga_words.h"
 #include "core/i2c_storage.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -358,9 +359,9 @@ int trig_system::SetSoftTrigValue() {
   const int src = run_->trigSource;
   const bool fine = Coupling() == kCouplingNoise || (IsChannel(src) && run_->vertical[src].vdivIndex < 5);
   WordList w;
-  w.Add(88, swap ? a : b);
-  w.Add(90, swap ? b : a);
-  w.Add(224, fine ? 0x1010 : 0x0606);
+  w.Add(fpga::kTrigLevelA, swap ? a : b);
+  w.Add(fpga::kTrigLevelB, swap ? b : a);
+  w.Add(fpga::kTrigHysteresis, fine ? 0x1010 : 0x0606);
   return w.Send(*resource_->board);
 }
 
@@ -378,7 +379,7 @@ int trig_system::SetTriggerSource(int src) {
     run_->trigSource = int16_t(src);
   }
   SendFrontEnd();
-  resource_->board->SendRealControl(48, src);
+  resource_->board->SendRealControl(fpga::kTrigSource, src);
   return src;
 }
 
@@ -390,7 +391,7 @@ int trig_system::SetTriggerType(int type) {
     SemLock lock(sem_);
     run_->trigType = int16_t(type);
   }
-  resource_->board->SendRealControl(84, type);
+  resource_->board->SendRealControl(fpga::kTrigType, type);
   return type;
 }
 
@@ -405,11 +406,11 @@ int trig_system::SetTriggerMode(int mode) {
   if (mode == 2) {
     if (stopped) return mode;
     board.FPGAResetEnable();
-    board.SendRealControl(72, 3);
+    board.SendRealControl(fpga::kSweep, 3);
   } else {
-    if (stopped) return board.SendRealControl(72, mode), mode;
+    if (stopped) return board.SendRealControl(fpga::kSweep, mode), mode;
     board.FPGAResetDisable();
-    board.SendRealControl(72, mode);
+    board.SendRealControl(fpga::kSweep, mode);
   }
   resource_->runStatus->ClearInterruptFlag();
   board.SysSample();
@@ -419,9 +420,9 @@ int trig_system::SetTriggerMode(int mode) {
 int trig_system::ForceTrigger() {
   if (!PointerNullCheck()) return -1;
   control& board = *resource_->board;
-  board.SendRealControl(222, 0);
-  board.SendRealControl(222, 1);
-  return board.SendRealControl(222, 0);
+  board.SendRealControl(fpga::kForceTrigger, 0);
+  board.SendRealControl(fpga::kForceTrigger, 1);
+  return board.SendRealControl(fpga::kForceTrigger, 0);
 }
 
 int trig_system::SetTriggerCoupling() {
@@ -435,7 +436,7 @@ int trig_system::SetTriggerCoupling() {
   else if (IsChannel(src))
     code <<= 4 * src;
   std::printf("SetTriggerCoupling [0x60] = 0x%x \n", code);
-  resource_->board->SendRealControl(96, code);
+  resource_->board->SendRealControl(fpga::kTrigCoupling, code);
   return SetSoftTrigValue();
 }
 

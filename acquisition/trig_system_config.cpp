@@ -8,6 +8,7 @@
 #include "acquisition/word_list.h"
 #include "acquisition/x_system.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 
@@ -52,8 +53,8 @@ void trig_system::AddDataPairs(WordList& w, const uint8_t* bytes, int firstWord)
 }
 
 void trig_system::AddTimeLimits(WordList& w) const {
-  w.Add32(102, 104, run_->timeValue1);
-  w.Add32(260, 262, run_->timeValue2);
+  w.Add32(fpga::kTrigTime1, run_->timeValue1);
+  w.Add32(fpga::kTrigTime2, run_->timeValue2);
 }
 
 int trig_system::SentTriggerConfigPara() {
@@ -61,87 +62,87 @@ int trig_system::SentTriggerConfigPara() {
   control& board = *resource_->board;
   const _SysRunInfo& r = *run_;
   const int type = r.trigType, src = r.trigSource;
-  board.SendRealControl(2, src);
+  board.SendRealControl(fpga::kChannel, src);
   if (type < kPulse || type > kLin) {
     // Edge, and any type the model does not know.
-    board.SendRealControl(84, kEdge);
-    board.SendRealControl(48, src);
-    board.SendRealControl(92, r.slope);
+    board.SendRealControl(fpga::kTrigType, kEdge);
+    board.SendRealControl(fpga::kTrigSource, src);
+    board.SendRealControl(fpga::kTrigSlope, r.slope);
   } else {
     if (type == kCan || type == kLin) std::printf(" [%s]....\n", "SentTriggerConfigPara");
     WordList w;
-    w.Add(84, uint32_t(type));
+    w.Add(fpga::kTrigType, uint32_t(type));
     switch (type) {
       case kPulse: case kSlope: case kRunt: case kWindow:
-        w.Add(48, src);
-        w.Add(92, r.slope);
-        w.Add(82, type == kWindow ? r.windowPos : r.when);
+        w.Add(fpga::kTrigSource, src);
+        w.Add(fpga::kTrigSlope, r.slope);
+        w.Add(fpga::kTrigWhen, type == kWindow ? r.windowPos : r.when);
         AddTimeLimits(w);
         break;
       case kVideo:
-        w.Add(48, src);
-        w.Add(78, r.videoStandard);
-        w.Add(80, r.videoSync);
-        w.Add(76, r.videoLine);
+        w.Add(fpga::kTrigSource, src);
+        w.Add(fpga::kVideoStandard, r.videoStandard);
+        w.Add(fpga::kVideoSync, r.videoSync);
+        w.Add(fpga::kVideoLine, r.videoLine);
         break;
       case kDelay:
-        w.Add(266, r.trigSource2);
-        w.Add(268, r.delayEdge1);
-        w.Add(270, r.trigSource3);
-        w.Add(272, r.delayEdge2);
-        w.Add(48, r.trigSource3);
-        w.Add(92, r.delayEdge2);
-        w.Add(82, r.when);
+        w.Add(fpga::kTrigSource2, r.trigSource2);
+        w.Add(fpga::kDelayEdge1, r.delayEdge1);
+        w.Add(fpga::kTrigSource3, r.trigSource3);
+        w.Add(fpga::kDelayEdge2, r.delayEdge2);
+        w.Add(fpga::kTrigSource, r.trigSource3);
+        w.Add(fpga::kTrigSlope, r.delayEdge2);
+        w.Add(fpga::kTrigWhen, r.when);
         AddTimeLimits(w);
         break;
       case kTimeOut:
-        w.Add(48, src);
-        w.Add(92, r.slope);
-        w.Add32(102, 104, r.timeValue1);
+        w.Add(fpga::kTrigSource, src);
+        w.Add(fpga::kTrigSlope, r.slope);
+        w.Add32(fpga::kTrigTime1, r.timeValue1);
         break;
       case kDuration:
-        w.Add(48, src);
-        w.Add(274, r.sourceCode[0]);
-        w.Add(276, r.sourceCode[1]);
-        w.Add(82, r.when);
+        w.Add(fpga::kTrigSource, src);
+        w.Add(fpga::kPatternCodeCh1, r.sourceCode[0]);
+        w.Add(fpga::kPatternCodeCh2, r.sourceCode[1]);
+        w.Add(fpga::kTrigWhen, r.when);
         AddTimeLimits(w);
         break;
       case kSetupHold: {
         const int data = r.trigSource2, clock = r.trigSource3;
         const uint32_t dataCode = data >= 0 && data < 4 ? r.sourceCode[data] : 0;
-        w.Add(266, data);
-        w.Add(270, clock);
-        w.Add(272, r.slope);
-        w.Add(268, dataCode);
+        w.Add(fpga::kTrigSource2, data);
+        w.Add(fpga::kTrigSource3, clock);
+        w.Add(fpga::kDelayEdge2, r.slope);
+        w.Add(fpga::kDelayEdge1, dataCode);
         if (r.setupHoldSel == 0) {
-          w.Add(48, clock);
-          w.Add(92, r.slope);
+          w.Add(fpga::kTrigSource, clock);
+          w.Add(fpga::kTrigSlope, r.slope);
         } else if (r.setupHoldSel == 1) {
-          w.Add(48, data);
-          w.Add(92, dataCode);
+          w.Add(fpga::kTrigSource, data);
+          w.Add(fpga::kTrigSlope, dataCode);
         } else {
-          w.Add(92, 2);
+          w.Add(fpga::kTrigSlope, 2);
         }
-        w.Add(82, r.setupHoldSel);
+        w.Add(fpga::kTrigWhen, r.setupHoldSel);
         AddTimeLimits(w);
         break;
       }
       case kNthEdge:
-        w.Add(48, src);
-        w.Add(92, r.slope);
-        w.Add(264, uint32_t(r.nthEdgeCount));
-        w.Add32(102, 104, r.timeValue1);
+        w.Add(fpga::kTrigSource, src);
+        w.Add(fpga::kTrigSlope, r.slope);
+        w.Add(fpga::kNthEdge, uint32_t(r.nthEdgeCount));
+        w.Add32(fpga::kTrigTime1, r.timeValue1);
         break;
       case kPattern: {
-        w.Add(266, 0);
-        w.Add(274, r.sourceCode[0]);
-        w.Add(270, 1);
-        w.Add(276, r.sourceCode[1]);
-        if (src == 0 || src == 1) w.Add(src == 0 ? 266 : 270, src);
+        w.Add(fpga::kTrigSource2, 0);
+        w.Add(fpga::kPatternCodeCh1, r.sourceCode[0]);
+        w.Add(fpga::kTrigSource3, 1);
+        w.Add(fpga::kPatternCodeCh2, r.sourceCode[1]);
+        if (src == 0 || src == 1) w.Add(src == 0 ? fpga::kTrigSource2 : fpga::kTrigSource3, src);
         const uint32_t last = r.sourceCode[1];
         if (last == 3 || last == 4) {
-          w.Add(48, src);
-          w.Add(92, last == 3 ? 0 : 1);
+          w.Add(fpga::kTrigSource, src);
+          w.Add(fpga::kTrigSlope, last == 3 ? 0 : 1);
         }
         break;
       }
@@ -174,12 +175,12 @@ void trig_system::AddRs232(WordList& w) {
   const uint32_t dataWord = uint32_t(width) | (uint32_t(u.data) & 0xFF) << 8;
   std::printf(" 0x134........Set==0x%x\n", flags);
   std::printf(" 0x136........Set==0x%x\n", dataWord);
-  w.Add(48, run_->trigSource);
-  AddBusPair(w, 296, bitTime);
-  AddBusPair(w, 300, perBit);
-  AddBusWord(w, 294, 0);
-  AddBusWord(w, 308, flags);
-  AddBusWord(w, 310, dataWord);
+  w.Add(fpga::kTrigSource, run_->trigSource);
+  AddBusPair(w, fpga::kBusBitTime, bitTime);
+  AddBusPair(w, fpga::kBusSamplesPerBit, perBit);
+  AddBusWord(w, fpga::kBusType, 0);
+  AddBusWord(w, fpga::kBusFlags, flags);
+  AddBusWord(w, fpga::kBusData, dataWord);
 }
 
 void trig_system::AddI2c(WordList& w) {
@@ -189,22 +190,22 @@ void trig_system::AddI2c(WordList& w) {
   std::printf("\n SysRunInfo->CommonInfo.TrigInfo.Decode.I2CPara.AddrHex==0x%x\n", address);
   const uint32_t setting = (uint32_t(i.dataCount) & 7) | (uint32_t(i.when) & 7) << 3 | Bit(i.addressMode) << 8 |
                            (uint32_t(i.direction) & 3) << 9;
-  AddBusWord(w, 294, 1);
-  AddBusWord(w, 312, address);
-  AddBusWord(w, 332, uint32_t(i.address2) & 0x3FF);
-  AddBusWord(w, 334, Bit(i.sclSource) | Bit(i.sdaSource) << 1);
-  AddBusWord(w, 314, setting);
+  AddBusWord(w, fpga::kBusType, 1);
+  AddBusWord(w, fpga::kI2cAddress, address);
+  AddBusWord(w, fpga::kI2cAddress2, uint32_t(i.address2) & 0x3FF);
+  AddBusWord(w, fpga::kI2cSources, Bit(i.sclSource) | Bit(i.sdaSource) << 1);
+  AddBusWord(w, fpga::kI2cSetting, setting);
   const uint8_t* d = i.data;
   const uint8_t* e = i.mask;
   std::printf(" 0x13c=0x%x\n", uint32_t(d[4]) | uint32_t(d[3]) << 8);
   std::printf(" 0x13e=0x%x\n", uint32_t(d[2]) | uint32_t(d[1]) << 8);
   std::printf(" 0x140=0x%x\n", uint32_t(d[0]));
-  AddBusWord(w, 316, uint32_t(d[4]) | uint32_t(d[3]) << 8);
-  AddBusWord(w, 318, uint32_t(d[2]) | uint32_t(d[1]) << 8);
-  AddBusWord(w, 320, d[0]);
-  AddBusWord(w, 324, uint32_t(e[4]) | uint32_t(e[3]) << 8);
-  AddBusWord(w, 326, uint32_t(e[2]) | uint32_t(e[1]) << 8);
-  AddBusWord(w, 328, e[0]);
+  AddBusWord(w, fpga::kI2cData, uint32_t(d[4]) | uint32_t(d[3]) << 8);
+  AddBusWord(w, fpga::kI2cData + 2, uint32_t(d[2]) | uint32_t(d[1]) << 8);
+  AddBusWord(w, fpga::kI2cData + 4, d[0]);
+  AddBusWord(w, fpga::kI2cMask, uint32_t(e[4]) | uint32_t(e[3]) << 8);
+  AddBusWord(w, fpga::kI2cMask + 2, uint32_t(e[2]) | uint32_t(e[1]) << 8);
+  AddBusWord(w, fpga::kI2cMask + 4, e[0]);
 }
 
 void trig_system::AddSpi(WordList& w) {
@@ -220,15 +221,15 @@ void trig_system::AddSpi(WordList& w) {
   const double periodNs = rate > 0 ? 1e9 / rate : 0.0;
   const double samples = periodNs > 0 ? double(s.idleTime) * 4 / periodNs : 0.0;
   const uint32_t idleSamples = uint32_t(std::min(samples, 4294967295.0));
-  AddBusWord(w, 294, 2);
-  AddBusWord(w, 336, config);
-  AddBusWord(w, 338, frame);
-  AddBusPair(w, 296, s.idleTime);
-  AddBusPair(w, 300, idleSamples);
-  AddBusWord(w, 376, Bit(s.mosiSource) << 4 | (uint32_t(s.sclkSource) & 3) << 2 | (uint32_t(s.ssSource) & 3) |
+  AddBusWord(w, fpga::kBusType, 2);
+  AddBusWord(w, fpga::kSpiConfig, config);
+  AddBusWord(w, fpga::kSpiFrame, frame);
+  AddBusPair(w, fpga::kBusBitTime, s.idleTime);
+  AddBusPair(w, fpga::kBusSamplesPerBit, idleSamples);
+  AddBusWord(w, fpga::kSpiSources, Bit(s.mosiSource) << 4 | (uint32_t(s.sclkSource) & 3) << 2 | (uint32_t(s.ssSource) & 3) |
                          Bit(s.misoSource) << 7);
-  for (int i = 0; i < 8; ++i) AddBusWord(w, 344 + 2 * i, s.data[7 - i]);
-  for (int i = 0; i < 8; ++i) AddBusWord(w, 360 + 2 * i, s.mask[7 - i]);
+  for (int i = 0; i < 8; ++i) AddBusWord(w, fpga::kSpiData + 2 * i, s.data[7 - i]);
+  for (int i = 0; i < 8; ++i) AddBusWord(w, fpga::kSpiMask + 2 * i, s.mask[7 - i]);
 }
 
 void trig_system::AddCan(WordList& w) {
@@ -242,17 +243,17 @@ void trig_system::AddCan(WordList& w) {
   else
     kind = (i | length) + (f > 3 ? uint32_t(f - 3) << 7 : 0);
   const uint32_t flags = (uint32_t(c.idFormat) & 1) << 11 | Bit(c.direction) << 12 | Bit(c.signalType) << 13;
-  AddBusWord(w, 294, 3);
-  AddBusWord(w, 308, Bit(c.source) << 10);
-  AddBusPair(w, 296, SerialFixedPoint(c.ticksPerBit));
-  AddBusPair(w, 300, SerialFixedPoint(c.samplesPerBit));
-  AddBusWord(w, 528, kind);
-  AddBusWord(w, 530, PackBits(c.idBits, 11) | flags);
-  AddBusWord(w, 534, PackBits(c.idBits + 11, 16));
-  AddBusWord(w, 532, PackBits(c.idMask, 11));
-  AddBusWord(w, 536, PackBits(c.idMask + 11, 16));
-  AddDataPairs(w, c.data, 350);
-  AddDataPairs(w, c.mask, 366);
+  AddBusWord(w, fpga::kBusType, 3);
+  AddBusWord(w, fpga::kBusFlags, Bit(c.source) << 10);
+  AddBusPair(w, fpga::kBusBitTime, SerialFixedPoint(c.ticksPerBit));
+  AddBusPair(w, fpga::kBusSamplesPerBit, SerialFixedPoint(c.samplesPerBit));
+  AddBusWord(w, fpga::kCanKind, kind);
+  AddBusWord(w, fpga::kCanId, PackBits(c.idBits, 11) | flags);
+  AddBusWord(w, fpga::kCanIdHigh, PackBits(c.idBits + 11, 16));
+  AddBusWord(w, fpga::kCanIdMask, PackBits(c.idMask, 11));
+  AddBusWord(w, fpga::kCanIdMaskHigh, PackBits(c.idMask + 11, 16));
+  AddDataPairs(w, c.data, fpga::kBusData8);
+  AddDataPairs(w, c.mask, fpga::kBusMask8);
 }
 
 void trig_system::AddLin(WordList& w) {
@@ -261,13 +262,13 @@ void trig_system::AddLin(WordList& w) {
   const uint32_t a = uint32_t(l.polarity), b = uint32_t(l.version), c = uint32_t(l.idParity),
                  d = uint32_t(l.lengthMode), e = uint32_t(l.lengthValue), f = uint32_t(l.dataCount),
                  g = uint32_t(l.when), h = uint32_t(l.errorSel);
-  AddBusWord(w, 294, 4);
-  AddBusWord(w, 308, Bit(l.source) << 10);
-  AddBusPair(w, 296, SerialFixedPoint(l.ticksPerBit));
-  AddBusPair(w, 300, SerialFixedPoint(l.samplesPerBit));
-  AddBusWord(w, 538, (a + 1) | b << 4 | c << 7 | d << 9);
-  AddBusWord(w, 542, e << 6 | f << 5 | g | (h + 1) << 1);
-  AddBusWord(w, 540, PackBits(l.idBits, 8) | PackBits(l.idMask, 8) << 8);
-  AddDataPairs(w, l.data, 350);
-  AddDataPairs(w, l.mask, 366);
+  AddBusWord(w, fpga::kBusType, 4);
+  AddBusWord(w, fpga::kBusFlags, Bit(l.source) << 10);
+  AddBusPair(w, fpga::kBusBitTime, SerialFixedPoint(l.ticksPerBit));
+  AddBusPair(w, fpga::kBusSamplesPerBit, SerialFixedPoint(l.samplesPerBit));
+  AddBusWord(w, fpga::kLinConfig, (a + 1) | b << 4 | c << 7 | d << 9);
+  AddBusWord(w, fpga::kLinFlags, e << 6 | f << 5 | g | (h + 1) << 1);
+  AddBusWord(w, fpga::kLinId, PackBits(l.idBits, 8) | PackBits(l.idMask, 8) << 8);
+  AddDataPairs(w, l.data, fpga::kBusData8);
+  AddDataPairs(w, l.mask, fpga::kBusMask8);
 }

@@ -8,6 +8,7 @@
 
 #include "core/ids.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 
 uint8_t QelWaveData[kQelRasterBytes];
@@ -50,7 +51,7 @@ int _wave::Status() const { return Run()->acqStatus[0]; }
 int _wave::Reg(int reg) const { return Ctrl()->ReadAnyReg(reg); }
 
 int _wave::ChannelStatus(int ch) const {
-  int r = Reg(770);
+  int r = Reg(fpga::kAcqStatus);
   return r < 0 ? 0 : (r >> (4 * (ch & 1))) & 15;
 }
 

@@ -6,13 +6,12 @@
 
 #include "acquisition/wave.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
 
 namespace {
-constexpr int kArmWord = 122, kPauseWord = 128, kReadChWord = 176, kOffsetWord = 148;
 constexpr int kDecodeReadCh = 5;
-constexpr int kReadyReg = 782, kLevelReg = 800, kSecondReadyReg = 836, kSecondEndReg = 834;
 // Block selectors of the two decode FIFOs on the local bus.
 constexpr uint32_t kDecodeSelector = 256, kSecondDecodeSelector = 320;
 constexpr int kSingleSweep = 2;
@@ -32,12 +31,12 @@ int _wave::SetArmReadDDRPara_Decode(int, int) {
   const int a = run->activeCh;
   const int b = run->independentTimeBase == 1 && (a == 0 || a == 1) ? a : 0;
   const uint32_t o = uint32_t(StartOffset(b));
-  if (PausesAcquisition(*this, run)) Word(kPauseWord, 1);
-  Word(kArmWord, 1);
-  Word(kReadChWord, kDecodeReadCh);
-  Word(kOffsetWord, int(o & 0xFFFF));
-  Word(kOffsetWord + 2, int(o >> 16));
-  Word(kArmWord, 0);
+  if (PausesAcquisition(*this, run)) Word(fpga::kPause, 1);
+  Word(fpga::kReadArm, 1);
+  Word(fpga::kReadChannel, kDecodeReadCh);
+  Word(fpga::kReadOffset, int(o & 0xFFFF));
+  Word(fpga::High(fpga::kReadOffset), int(o >> 16));
+  Word(fpga::kReadArm, 0);
   return 0;
 }
 
@@ -68,13 +67,13 @@ int _wave::GetWave_Decode(int, int, int) {
     }
     int level;
     uint32_t selector;
-    if (Reg(kReadyReg) == 1) {
-      level = int16_t(uint16_t(Reg(kLevelReg)));
+    if (Reg(fpga::kFifoReady) == 1) {
+      level = int16_t(uint16_t(Reg(fpga::kFifoLevel)));
       ended = level == -1 || level == -32;
       selector = kDecodeSelector;
-    } else if (Reg(kSecondReadyReg) == 1) {
-      level = int16_t(uint16_t(Reg(kLevelReg)));
-      const int end = Reg(kSecondEndReg);
+    } else if (Reg(fpga::kSecondReady) == 1) {
+      level = int16_t(uint16_t(Reg(fpga::kFifoLevel)));
+      const int end = Reg(fpga::kSecondEnd);
       ended = end == 65535 || end == 65504;
       selector = kSecondDecodeSelector;
     } else {
@@ -94,7 +93,7 @@ int _wave::GetWave_Decode(int, int, int) {
   // The last poll before the end marker moved nothing: the collected bytes
   // are cleared (the count stays until the next drain).
   if (!movedAny || !movedLast) std::memset(decode_, 0, size_t(decodeCount_));
-  if (PausesAcquisition(*this, Run())) Word(kPauseWord, 0);
+  if (PausesAcquisition(*this, Run())) Word(fpga::kPause, 0);
   return decodeCount_;
 }
 

@@ -8,13 +8,11 @@
 #include "acquisition/wave.h"
 #include "core/ids.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
 
 namespace {
-constexpr int kChannelWord = 2, kSweepWord = 72, kArmWord = 122, kPauseWord = 128;
-constexpr int kReadChWord = 176, kOffsetWord = 148, kStepWord = 160;
-constexpr int kReadyReg = 782, kLevelReg = 800, kDoneReg = 804, kMaxReg = 788, kMinReg = 792;
 constexpr int kReadyPolls = 500, kReadyPollUs = 500, kNoBlockRetries = 50;
 constexpr int kTestPollMs = 1, kRequestPollMs = 1, kRequestWaitMs = 5000;
 constexpr int kMaxChunk = 8192;  // bytes moved per block read
@@ -40,14 +38,14 @@ int _wave::StartOffset(int block) const {
 
 void _wave::Arm(int readCh, int32_t offset, uint32_t step) const {
   const uint32_t o = uint32_t(offset);
-  Word(kArmWord, 1);
-  Word(kPauseWord, 1);
-  Word(kReadChWord, readCh);
-  Word(kOffsetWord, int(o & 0xFFFF));
-  Word(kOffsetWord + 2, int(o >> 16));
-  Word(kStepWord, int(step & 0xFFFF));
-  Word(kStepWord + 2, int(step >> 16));
-  Word(kArmWord, 0);
+  Word(fpga::kReadArm, 1);
+  Word(fpga::kPause, 1);
+  Word(fpga::kReadChannel, readCh);
+  Word(fpga::kReadOffset, int(o & 0xFFFF));
+  Word(fpga::High(fpga::kReadOffset), int(o >> 16));
+  Word(fpga::kReadStep, int(step & 0xFFFF));
+  Word(fpga::High(fpga::kReadStep), int(step >> 16));
+  Word(fpga::kReadArm, 0);
 }
 
 // A ground-coupled channel reads as its position code: the sample that the
@@ -74,15 +72,15 @@ int _wave::Drain(int ch, uint8_t* dst, int n, bool resume) {
     newRead_ = 1;
     requestCh_ &= ~(1 << ch);
     ready_ |= 1 << ch;  // the flat line is this pass's trace
-    Word(kPauseWord, 0);
+    Word(fpga::kPause, 0);
     return n;
   }
   int got = 0, waits = 0, empty = 0;
   while (got < n) {
-    if (!Ready(Reg(kReadyReg))) {
+    if (!Ready(Reg(fpga::kFifoReady))) {
       if (++waits >= kReadyPolls) {
         const int status = ChannelStatus(ch);
-        Word(kPauseWord, 0);
+        Word(fpga::kPause, 0);
         std::printf("DelayCnt >= 500 ");
         requestCh_ &= ~(1 << ch);
         return status > 0 ? status : -1;
@@ -90,11 +88,11 @@ int _wave::Drain(int ch, uint8_t* dst, int n, bool resume) {
       plat::SleepUs(kReadyPollUs);
       continue;
     }
-    const int level = Signed16(Reg(kLevelReg));
+    const int level = Signed16(Reg(fpga::kFifoLevel));
     const int whole = level > 0 ? level / kBlock * kBlock : 0;
     if (whole == 0) {
       if (++empty >= kNoBlockRetries) {
-        std::printf("Error Dso ch = %d ReadLength = %d    Status = %d \n", ch, level, Reg(kDoneReg));
+        std::printf("Error Dso ch = %d ReadLength = %d    Status = %d \n", ch, level, Reg(fpga::kDone));
         return -1;
       }
       continue;
@@ -116,7 +114,7 @@ int _wave::Drain(int ch, uint8_t* dst, int n, bool resume) {
   newRead_ = 1;
   requestCh_ &= ~(1 << ch);
   ready_ |= 1 << ch;
-  if (resume && Status() != kAcqStopped) Word(kPauseWord, 0);
+  if (resume && Status() != kAcqStopped) Word(fpga::kPause, 0);
   return n;
 }
 
@@ -150,16 +148,16 @@ int _wave::GetWaveTest(int ch, int n) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   n = std::min(n, kSlotBytes);
   int waits = 0;
-  while (!Ready(Reg(kReadyReg))) {
+  while (!Ready(Reg(fpga::kFifoReady))) {
     if (++waits > kReadyPolls) return -1;
     plat::SleepMs(kTestPollMs);
   }
   int got = 0;
   while (got < n) {  // whole blocks; the slot holds n rounded up to a block
-    const int level = Signed16(Reg(kLevelReg));
+    const int level = Signed16(Reg(fpga::kFifoLevel));
     const int whole = level > 0 ? level / kBlock * kBlock : 0;
     if (whole == 0) {
-      std::printf("Error Dso ch = %d ReadLength = %d    Status = %d \n", ch, level, Reg(kDoneReg));
+      std::printf("Error Dso ch = %d ReadLength = %d    Status = %d \n", ch, level, Reg(fpga::kDone));
       return -1;
     }
     const int chunk = std::min({whole, kMaxChunk, (n - got + kBlock - 1) / kBlock * kBlock});
@@ -244,15 +242,15 @@ int _wave::SetArmReadDDRPara(int ch, int n) {
   }
   pointsToRead_ = readPoints_[ch] = points = std::min(points, n);
   const uint32_t o = uint32_t(offset);
-  Word(kPauseWord, 1);
-  Word(kArmWord, 1);
-  Word(kChannelWord, ch);
-  Word(kReadChWord, ch + 1);
-  Word(kOffsetWord, int(o & 0xFFFF));
-  Word(kOffsetWord + 2, int(o >> 16));
-  Word(kStepWord, int(step & 0xFFFF));
-  Word(kStepWord + 2, int(step >> 16));
-  Word(kArmWord, 0);
+  Word(fpga::kPause, 1);
+  Word(fpga::kReadArm, 1);
+  Word(fpga::kChannel, ch);
+  Word(fpga::kReadChannel, ch + 1);
+  Word(fpga::kReadOffset, int(o & 0xFFFF));
+  Word(fpga::High(fpga::kReadOffset), int(o >> 16));
+  Word(fpga::kReadStep, int(step & 0xFFFF));
+  Word(fpga::High(fpga::kReadStep), int(step >> 16));
+  Word(fpga::kReadArm, 0);
   return Drain(ch, screen_[ch], points, true);
 }
 
@@ -271,7 +269,7 @@ int _wave::GetAllChWaveAverage(int32_t* avg) {
 
 int _wave::GetWaveMaxMinForReg(int ch, int* max, int* min) {
   if ((ch != 0 && ch != 1) || !max || !min) return -1;
-  const int hi = Reg(kMaxReg), lo = Reg(kMinReg);
+  const int hi = Reg(fpga::kMax), lo = Reg(fpga::kMin);
   if (hi < 0 || lo < 0) return -1;
   *max = ch == 0 ? hi & 0xFF : hi >> 8;
   *min = ch == 0 ? lo & 0xFF : lo >> 8;
@@ -282,7 +280,7 @@ int _wave::GetWaveMaxMinForReg(int ch, int* max, int* min) {
 
 // Back to the sweep in force after a one-off acquisition.
 void _wave::Restore(int sweep) const {
-  Word(kSweepWord, kSweepWords[sweep]);
+  Word(fpga::kSweep, kSweepWords[sweep]);
   Ctrl()->FPGAResetDisable();
   _SysRunInfoOp(Run()).ClearInterruptFlag();
   Ctrl()->SysSample();
@@ -301,11 +299,11 @@ int _wave::RequestWaveData(waveinfor* info) {
   const int sweep = SweepOf(run);
   if (!stopped) {
     std::printf("Start Sample Once ");
-    Word(kSweepWord, sweep | 2);
+    Word(fpga::kSweep, sweep | 2);
     Ctrl()->SysSample();
     _SysRunInfoOp(Run()).ClearInterruptFlag();
     int waited = 0;
-    while (!Ready(Reg(kDoneReg))) {
+    while (!Ready(Reg(fpga::kDone))) {
       if (++waited > kRequestWaitMs / kRequestPollMs) {
         info->timeoutStatus = uint16_t(ChannelStatus((info->chMask & 1) ? 0 : 1));
         Restore(sweep);  // a request that got nothing leaves acquisition as it was
@@ -315,7 +313,7 @@ int _wave::RequestWaveData(waveinfor* info) {
     }
   }
   if (info->flags & kWaveReqMaxMin) {
-    const int hi = Reg(kMaxReg), lo = Reg(kMinReg);
+    const int hi = Reg(fpga::kMax), lo = Reg(fpga::kMin);
     for (int ch = 0; ch < 2; ++ch) {
       if (!(info->chMask & (1 << ch)) || hi < 0 || lo < 0) continue;
       info->max[ch] = uint16_t(ch == 0 ? hi & 0xFF : hi >> 8);

@@ -5,10 +5,10 @@
 
 #include "acquisition/wave.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 
 namespace {
-constexpr int kRollWaitingReg = 784;
 constexpr int kMinRollBytes = 33;
 constexpr int kGround = 2;
 constexpr float kRollSamplesPerPoint = 10.0f;
@@ -18,7 +18,7 @@ constexpr float kRollSamplesPerPoint = 10.0f;
 // read wraps past the record end at most once. Returns the bytes appended.
 int _wave::GetRollWaveData() {
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  const int waiting = Reg(kRollWaitingReg);
+  const int waiting = Reg(fpga::kRollWaiting);
   if (waiting < kMinRollBytes) return 0;
   const int n = std::min(waiting, kRecordPoints) / kBlock * kBlock;
   _SysRunInfo* run = Run();
@@ -40,7 +40,7 @@ int _wave::GetRollWaveData() {
     }
   }
   rollIndex_ = (rollIndex_ + n) % kRecordPoints;
-  Reg(kRollWaitingReg);
+  Reg(fpga::kRollWaiting);
   for (int b = 0; b < 2; ++b) run->horizontal[b].shownSamplesPerPoint = kRollSamplesPerPoint;
   readSpp_[0] = readSpp_[1] = kRollSamplesPerPoint;
   newRead_ = 1;

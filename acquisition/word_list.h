@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/control.h"
+#include "core/fpga_words.h"
 
 class WordList {
  public:
@@ -16,9 +17,10 @@ class WordList {
     list_[n_][1] = int(value & 0xFFFF);
     list_[++n_][0] = -1;
   }
-  void Add32(int lowWord, int highWord, uint32_t value) {
+  // A 32-bit pair: the low half at `lowWord`, the high half 2 above.
+  void Add32(int lowWord, uint32_t value) {
     Add(lowWord, value);
-    Add(highWord, value >> 16);
+    Add(fpga::High(lowWord), value >> 16);
   }
   int Count() const { return n_; }
   int Send(control& board) const { return board.SendBatchConfig(list_); }

@@ -11,6 +11,7 @@
 #include "acquisition/word_list.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/fpga_words.h"
 #include "core/i2c_storage.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -213,23 +214,23 @@ int64_t x_system::GetZoomMovePos(int ch) const { return PointerNullCheck() && Bl
 int x_system::AdjHoldOff(int ch) {
   if (!PointerNullCheck() || !Block(ch)) return -1;
   WordList w;
-  w.Add32(226, 228, Clamp32(H(ch).holdOff));
+  w.Add32(fpga::kHoldOff, Clamp32(H(ch).holdOff));
   return w.Send(*resource_->board);
 }
 
 int x_system::AdjAcquireMode(int ch) {
   if (!PointerNullCheck() || !Block(ch)) return -1;
   const int code = AcqModeWord(run_->acqMode);
-  return resource_->board->SendRealControl(kAcqModeControlWord, code < 0 ? 0 : code);
+  return resource_->board->SendRealControl(fpga::kAcqMode, code < 0 ? 0 : code);
 }
 
 int x_system::DisplayWaveMode() {
   if (!PointerNullCheck()) return -1;
   const bool zoom = run_->timeBaseType == 1;
   WordList w;
-  w.Add(118, run_->displayWord);
-  w.Add(120, zoom ? 0 : run_->displayFormat);
-  w.Add(126, run_->displayWord2);
+  w.Add(fpga::kDisplayType, run_->displayWord);
+  w.Add(fpga::kDisplayFormat, zoom ? 0 : run_->displayFormat);
+  w.Add(fpga::kDisplayWord2, run_->displayWord2);
   return w.Send(*resource_->board);
 }
 

@@ -10,6 +10,7 @@
 #include "acquisition/x_system_internal.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/fpga_words.h"
 #include "core/i2c_storage.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -26,7 +27,7 @@ constexpr int kSingleSweep = 2;
 
 int x_system::AdjPreTrigDepth(int ch, int step) {
   if (!PointerNullCheck() || !Block(ch)) return -1;
-  if (resource_->runStatus->IsIndependTimeBase()) resource_->board->SendRealControl(2, ch <= 1 ? ch : 0);
+  if (resource_->runStatus->IsIndependTimeBase()) resource_->board->SendRealControl(fpga::kChannel, ch <= 1 ? ch : 0);
   const int st = Status(ch);
   if (st == kAcqStopped || st == kAcqKnobApplying || ch >= kFirstRef) {
     AdjStopMovePos(ch, step);
@@ -99,9 +100,9 @@ void x_system::SendPreTrigWords(int ch, int64_t depth, int64_t lo, double half) 
   WordList w;
   if (depth >= lo) {
     const int64_t q = (depth - lo) / 4;
-    w.Add(50, q == 0 ? 1 : uint32_t(q));
-    w.Add(52, Clamp32(q >> 16));
-    w.Add32(54, 56, 0);
+    w.Add(fpga::kPreTrigger, q == 0 ? 1 : uint32_t(q));
+    w.Add(fpga::High(fpga::kPreTrigger), Clamp32(q >> 16));
+    w.Add32(fpga::kDelay, 0);
   } else {
     // Whole numbers of samples (of points while interpolating) of a whole
     // number of picoseconds each, so the delay is exact.
@@ -111,8 +112,8 @@ void x_system::SendPreTrigWords(int ch, int64_t depth, int64_t lo, double half) 
     const int64_t units = kRecordCentre - depth - int64_t(half);
     const int64_t limit = std::numeric_limits<int64_t>::max() / std::max<int64_t>(1, unitPs);
     const int64_t delayPs = units > limit ? std::numeric_limits<int64_t>::max() : units * unitPs;
-    w.Add32(50, 52, 0);
-    w.Add32(54, 56, Clamp32(delayPs / 4000));
+    w.Add32(fpga::kPreTrigger, 0);
+    w.Add32(fpga::kDelay, Clamp32(delayPs / 4000));
   }
   w.Send(*resource_->board);
 }

@@ -10,6 +10,7 @@
 #include "acquisition/x_system.h"
 #include "acquisition/x_system_internal.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 
@@ -66,9 +67,9 @@ int x_system::AdjSample(int ch) {
     // Faster than one sample per screen point: 1 GSa/s, interpolated.
     multiplier = 100.0f;
     s = points / kScreenPoints;
-    w.Add(232, 1);
-    w.Add(236, uint32_t(1000 / ps));
-    w.Add(240, uint32_t(ps / 10 * 8));
+    w.Add(fpga::kInterpolate, 1);
+    w.Add(fpga::kInterpRatio, uint32_t(1000 / ps));
+    w.Add(fpga::kInterpColumn, uint32_t(ps / 10 * 8));
     rate = kAdcRate;
   } else {
     const int64_t t = ps / 1000;  // ns per screen point, whole from 50 ns/div on
@@ -84,14 +85,14 @@ int x_system::AdjSample(int ch) {
     }
     s = double(si);
     SplitPeriod(n, &code, &preDivider, &divider);
-    w.Add(232, 0);
+    w.Add(fpga::kInterpolate, 0);
     rate = s * p;
   }
   const int pointsToRead = multiplier > 1 || s >= 10 ? 7000 : int(s * kScreenPoints);
   if (mode == kPeakDetect) divider *= 2;
-  if (mode == kHighRes) w.Add32(60, 62, Clamp32((int64_t(1) << 32) / n));
-  w.Add(42, uint32_t(code));
-  w.Add32(44, 46, Clamp32(divider));
+  if (mode == kHighRes) w.Add32(fpga::kHighResStep, Clamp32((int64_t(1) << 32) / n));
+  w.Add(fpga::kPreDivider, uint32_t(code));
+  w.Add32(fpga::kDivider, Clamp32(divider));
   if (roll) {
     int64_t r = n / 10;
     int rollCode = 1;
@@ -101,10 +102,10 @@ int x_system::AdjSample(int ch) {
       r /= 2, rollCode = 2;
     }
     if (mode == kPeakDetect) r *= 2;
-    w.Add(250, uint32_t(rollCode));
-    w.Add32(252, 254, Clamp32(r));
+    w.Add(fpga::kRollCode, uint32_t(rollCode));
+    w.Add32(fpga::kRollDivider, Clamp32(r));
   }
-  w.Add(248, roll ? 1 : 0);
+  w.Add(fpga::kRoll, roll ? 1 : 0);
   w.Send(*resource_->board);
 
   SemLock lock(sem_);
@@ -155,8 +156,8 @@ int x_system::AdjMemDepth(int ch) {
   const float rate = H(ch).sampleRate;
   const int type = run_->trigType;
   WordList w;
-  w.Add(124, thousands & 0xFFFF);
-  w.Add(280, thousands >> 16);
+  w.Add(fpga::kMemDepthLow, thousands & 0xFFFF);
+  w.Add(fpga::kMemDepthHigh, thousands >> 16);
   uint32_t bitWord = 0;
   bool busWord = true;
   {
@@ -186,7 +187,7 @@ int x_system::AdjMemDepth(int ch) {
     resource_->wave->DecodedataSetdefault();  // the decoded records belong to the old timing
     resource_->wave->SetDecodeFocusItem(0);
   }
-  if (busWord) w.Add32(300, 302, bitWord);
+  if (busWord) w.Add32(fpga::kBusSamplesPerBit, bitWord);
   return w.Send(*resource_->board);
 }
 
@@ -199,24 +200,24 @@ int x_system::SetDDRRunPara(int ch) {
   const bool half = xHoriPointsSel == 0;
   const int64_t k = int64_t(h.interpMultiplier * h.samplesPerPoint);
   WordList w;
-  w.Add(130, run_->displayFormat == 1 || run_->timeBaseType != 0 ? 1 : 0);
+  w.Add(fpga::kWindowRead, run_->displayFormat == 1 || run_->timeBaseType != 0 ? 1 : 0);
   if (run_->acqMode == kAverage) {
-    w.Add32(152, 154, Clamp32(interp ? 16 : k * 16));
-    w.Add(kAcqModeControlWord, uint32_t(AcqModeWord(kAverage)));
+    w.Add32(fpga::kAverageStep, Clamp32(interp ? 16 : k * 16));
+    w.Add(fpga::kAcqMode, uint32_t(AcqModeWord(kAverage)));
   } else {
-    w.Add32(152, 154, 16);
+    w.Add32(fpga::kAverageStep, 16);
   }
-  w.Add32(132, 134, Clamp32(interp ? 16 : k * (half ? 2 : 1) * 16));
+  w.Add32(fpga::kWriteStep, Clamp32(interp ? 16 : k * (half ? 2 : 1) * 16));
   const int64_t depth = h.preTrigDepth;
   int64_t offset = h.recordStart - depth;
   if (depth < h.screenStart && depth < h.recordStart) offset = 0;
   int64_t start = offset, sub = 0;
   if (interp) CalcuInsertPosPara(ch, offset, h.interpFactor, &start, &sub);
-  w.Add32(140, 142, uint32_t(start));
-  w.Add(244, uint32_t(sub));
-  w.Add(164, 0);
-  w.Add(166, half ? 349 : 699);
-  w.Add(94, 0);
+  w.Add32(fpga::kReadStart, uint32_t(start));
+  w.Add(fpga::kSubSample, uint32_t(sub));
+  w.Add(fpga::kFirstColumn, 0);
+  w.Add(fpga::kLastColumn, half ? 349 : 699);
+  w.Add(fpga::kViewUpdate, 0);
   w.Send(board);
   WaveIndicator(ch);
   return 0;

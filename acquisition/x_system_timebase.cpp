@@ -9,6 +9,7 @@
 #include "acquisition/y_system.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/fpga_words.h"
 #include "core/i2c_storage.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -32,8 +33,8 @@ int x_system::AdjTimeBase(int ch, int step) {
   {
     WordList w;
     if (!independent && ch <= 1) ch = 0;
-    w.Add(2, independent ? ch : 0);
-    w.Add(4, independent ? status.GetIndependTimeBaseSplit() : 0);
+    w.Add(fpga::kChannel, independent ? ch : 0);
+    w.Add(fpga::kSplit, independent ? status.GetIndependTimeBaseSplit() : 0);
     w.Send(board);
   }
 

@@ -12,6 +12,7 @@
 #include "acquisition/x_system_internal.h"
 #include "acquisition/y_system.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/unit_convert.h"
@@ -134,31 +135,31 @@ int x_system::RequestStopOp(int ch) {
   }
   WordList w;
   if (v.interp) {
-    w.Add(236, uint32_t(v.factor));
-    w.Add32(140, 142, uint32_t(offset));
-    w.Add(244, uint32_t(sub));
+    w.Add(fpga::kInterpRatio, uint32_t(v.factor));
+    w.Add32(fpga::kReadStart, uint32_t(offset));
+    w.Add(fpga::kSubSample, uint32_t(sub));
   } else {
-    w.Add(232, 1);  // the start address is taken while 232 is 1
-    w.Add32(140, 142, uint32_t(offset));
-    w.Add(232, 0);
+    w.Add(fpga::kInterpolate, 1);  // the start address is taken while 232 is 1
+    w.Add32(fpga::kReadStart, uint32_t(offset));
+    w.Add(fpga::kInterpolate, 0);
   }
   if (run_->acqMode == kAverage) {
-    w.Add(kAcqModeControlWord, 0);
-    w.Add(152, 1);
-    w.Add(154, 0);
+    w.Add(fpga::kAcqMode, 0);
+    w.Add(fpga::kAverageStep, 1);
+    w.Add(fpga::High(fpga::kAverageStep), 0);
   }
-  w.Add32(132, 134, v.interp ? 16 : StepWord(v.width / columns));
-  w.Add(164, uint32_t(first));
-  w.Add(166, uint32_t(last));
+  w.Add32(fpga::kWriteStep, v.interp ? 16 : StepWord(v.width / columns));
+  w.Add(fpga::kFirstColumn, uint32_t(first));
+  w.Add(fpga::kLastColumn, uint32_t(last));
   w.Send(board);
   if (resource_->vertical) resource_->vertical->SetAllChSoftOffset();
-  board.SendRealControl(94, 0);
+  board.SendRealControl(fpga::kViewUpdate, 0);
   if (resource_->wave && resource_->wave->RunCount() == 0) {
     std::printf("Timebase GetRealRunWaveCnt() = 0  ");
     if (!board.GetDrawingStatus()) board.WaitingDrawingIdle();
   }
-  board.SendRealControl(122, 1);
-  board.SendRealControl(122, 0);
+  board.SendRealControl(fpga::kReadArm, 1);
+  board.SendRealControl(fpga::kReadArm, 0);
   return 0;
 }
 

@@ -11,6 +11,7 @@
 #include "acquisition/x_system_internal.h"
 #include "core/ids.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -22,7 +23,6 @@ constexpr int kAverage = 3;
 constexpr int kLargeStep = 5;        // larger zoom-position steps move twice as far
 constexpr int kStepMax = 1000000;    // far beyond any record, and no overflow when doubled
 constexpr int kMaxZoom = 100;        // the zoom time base at most a hundred times faster
-constexpr int kWordXYRead = 130, kWordFormat = 120, kWordReadPulse = 122;
 
 // Samples per zoom point; while the main trace interpolates, main points per
 // zoom point.
@@ -72,15 +72,15 @@ int x_system::ZoomInit(int on) {
       if (!xy) run_->timeBaseType = 1;
     }
     CalcuZoomGapAndRange(main, zoom);
-    w.Add(kWordXYRead, 1);
-    w.Add(kWordFormat, 0);
+    w.Add(fpga::kWindowRead, 1);
+    w.Add(fpga::kDisplayFormat, 0);
   } else if (!xy) {
     {
       SemLock lock(sem_);
       run_->timeBaseType = 0;
     }
-    w.Add(kWordXYRead, 0);
-    w.Add(kWordFormat, 0);
+    w.Add(fpga::kWindowRead, 0);
+    w.Add(fpga::kDisplayFormat, 0);
   }
   w.Send(board);
   AdjTimeBase(0, 0);
@@ -168,15 +168,15 @@ int x_system::AdjZoomMovePos(int ch, int step) {
   SendZoomWords(b, start);
 
   if (st == kAcqStopped) {
-    board.SendRealControl(kWordReadPulse, 1);
-    board.SendRealControl(kWordReadPulse, 0);
+    board.SendRealControl(fpga::kReadArm, 1);
+    board.SendRealControl(fpga::kReadArm, 0);
     std::printf("Zoom Stop 0x7a 1--->0 ");
   } else if (!resource_->wave || resource_->wave->RunCount() == 0 || (st != kAcqSingleWaiting && st != kAcqKnobApplying)) {
     std::printf("Zoom Timebase GetRealRunWaveCnt() = 0  ");
     board.SysSample();
   } else {
-    board.SendRealControl(kWordReadPulse, 1);
-    board.SendRealControl(kWordReadPulse, 0);
+    board.SendRealControl(fpga::kReadArm, 1);
+    board.SendRealControl(fpga::kReadArm, 0);
     std::printf("Zoom Ready 0x7a 1--->0 ");
   }
   return 0;
@@ -201,26 +201,26 @@ void x_system::SendZoomWords(int b, int64_t start) {
   if (!interp) {
     const uint32_t q = StepWord(zf);
     const bool average = run_->acqMode == kAverage;
-    w.Add32(136, 138, average ? 16 : q);
-    w.Add32(156, 158, average ? q : 16);
-    w.Add32(144, 146, uint32_t(offset));
-    w.Add(234, 0);
+    w.Add32(fpga::kZoomMainStep, average ? 16 : q);
+    w.Add32(fpga::kZoomStep, average ? q : 16);
+    w.Add32(fpga::kZoomReadStart, uint32_t(offset));
+    w.Add(fpga::kZoomInterpolate, 0);
   } else {
     const int64_t tenthsTotal = ToInt64(std::round(1000 * zf));  // 100 x factor, in tenths
     const int64_t whole = tenthsTotal / 10;
     const uint32_t tenths = uint32_t(tenthsTotal % 10) & 7;
     int64_t readStart = 0, sub = 0;
     CalcuInsertPosPara(b, ToInt64(std::round(double(offset) / zf)), perSample, &readStart, &sub);
-    w.Add(234, 1);
-    w.Add(238, Clamp32(ToInt64(std::floor(perSample + 1e-6))));
-    w.Add(242, Clamp32(whole * 8) | tenths);
-    w.Add32(136, 138, 16);
-    w.Add32(156, 158, 16);
-    w.Add32(144, 146, uint32_t(std::clamp<int64_t>(readStart, INT32_MIN, INT32_MAX)));
-    w.Add(246, uint32_t(sub));
+    w.Add(fpga::kZoomInterpolate, 1);
+    w.Add(fpga::kZoomInterpRatio, Clamp32(ToInt64(std::floor(perSample + 1e-6))));
+    w.Add(fpga::kZoomFactor, Clamp32(whole * 8) | tenths);
+    w.Add32(fpga::kZoomMainStep, 16);
+    w.Add32(fpga::kZoomStep, 16);
+    w.Add32(fpga::kZoomReadStart, uint32_t(std::clamp<int64_t>(readStart, INT32_MIN, INT32_MAX)));
+    w.Add(fpga::kZoomSubSample, uint32_t(sub));
   }
-  w.Add(168, 0);
-  w.Add(178, kScreenPoints - 1);
+  w.Add(fpga::kZoomFirstColumn, 0);
+  w.Add(fpga::kZoomLastColumn, kScreenPoints - 1);
   w.Send(*resource_->board);
   SemLock lock(sem_);
   H(b).zoomMultiplier = interp ? 100.0f : 1.0f;

@@ -363,7 +363,7 @@ int y_system::SendInvert() {
   int word = 0;
   for (int ch = 0; ch < kAnalog; ++ch)
     if ((run_->vertical[ch].invert & 0xFF) == 1) word |= 1 << ch;
-  return res_->board->SendRealControl(yword::kInvert, word);
+  return res_->board->SendRealControl(fpga::kInvert, word);
 }
 
 int y_system::GetYInvert(int ch) const {

@@ -94,7 +94,7 @@ int y_system::AdjYsensitivity(int src, int step) {
   SyncChannelConfig();
   if (status == kAcqSingleWaiting && ReadSinceChange()) {
     SendFrontEnd();
-    res_->board->SendRealControl(yword::kPause, 0);
+    res_->board->SendRealControl(fpga::kPause, 0);
   } else {
     res_->board->FPGAResetEnable();
     SendFrontEnd();
@@ -180,7 +180,7 @@ int y_system::AdjYPosition(int src, int step) {
   // 4. A kept record only moves on screen, by the soft offset.
   int status = Status(ch);
   if (Kept(status)) {
-    res_->board->SendRealControl(yword::kPause, 1);
+    res_->board->SendRealControl(fpga::kPause, 1);
     plat::SleepMs(10);
     if (res_->trigger && run_->trigSource == ch) TriggerStep(trigStep);
     const int r = SyncChannelConfig();
@@ -211,7 +211,7 @@ int y_system::AdjYPosition(int src, int step) {
 
   // 10. Resume or restart.
   if (status == kAcqSingleWaiting && run_->trigMode != kSingleMode && ReadSinceChange()) {
-    res_->board->SendRealControl(yword::kPause, 0);
+    res_->board->SendRealControl(fpga::kPause, 0);
   } else {
     res_->runStatus->ClearInterruptFlag();
     res_->board->SysSample();
@@ -258,9 +258,9 @@ int y_system::SetAllChSoftOffset() {
     }
   }
   control* board = res_->board;
-  board->SendRealControl(yword::kPositionBytes, bytes[0] | bytes[1] << 8);
-  board->SendRealControl(yword::ChSoftOffset[0], soft[0] & 0xFFFF);
-  board->SendRealControl(yword::ChSoftOffset[1], soft[1] & 0xFFFF);
+  board->SendRealControl(fpga::kPositionBytes, bytes[0] | bytes[1] << 8);
+  board->SendRealControl(kSoftOffsetWord[0], soft[0] & 0xFFFF);
+  board->SendRealControl(kSoftOffsetWord[1], soft[1] & 0xFFFF);
   return 0;
 }
 
@@ -285,8 +285,8 @@ int y_system::FineGain(int ch) {
     SemLock lock(sem_);
     b->fineGain = word;
   }
-  res_->board->SendRealControl(yword::ChFineGain[ch], word);
-  res_->board->SendRealControl(yword::kGainLoad, 3);
+  res_->board->SendRealControl(kFineGainWord[ch], word);
+  res_->board->SendRealControl(fpga::kGainLoad, 3);
   return word;
 }
 
@@ -298,8 +298,8 @@ int y_system::AllChFineGain() {
     SemLock lock(sem_);
     for (int ch = 0; ch < kAnalog; ++ch) run_->vertical[ch].fineGain = words[ch] = FineGainWord(ch, shown);
   }
-  for (int ch = 0; ch < kAnalog; ++ch) res_->board->SendRealControl(yword::ChFineGain[ch], words[ch]);
-  res_->board->SendRealControl(yword::kGainLoad, 3);
+  for (int ch = 0; ch < kAnalog; ++ch) res_->board->SendRealControl(kFineGainWord[ch], words[ch]);
+  res_->board->SendRealControl(fpga::kGainLoad, 3);
   return 0;
 }
 
@@ -307,28 +307,28 @@ int y_system::SyncChannelConfig() {
   if (!run_) return -1;
   control* board = res_->board;
   const VerticalBlock* b = run_->vertical;
-  board->SendRealControl(yword::kGainLoad, 1);
+  board->SendRealControl(fpga::kGainLoad, 1);
   const int s = Status(0);
   if (Held(s)) {
-    board->SendRealControl(yword::kPause, 1);
+    board->SendRealControl(fpga::kPause, 1);
     for (int ch = 0; ch < kAnalog; ++ch)
-      board->SendRealControl(yword::ChSoftOffset[ch], (b[ch].position - b[ch].positionSelected) & 0xFFFF);
+      board->SendRealControl(kSoftOffsetWord[ch], (b[ch].position - b[ch].positionSelected) & 0xFFFF);
     SetAllChSoftOffset();
     FineGain(0);
     FineGain(1);
     if (s == kAcqStopped) {
       std::printf("x Stop 0x7a\t1 --- >   0\n");
-      board->SendRealControl(yword::kArm, 1);
-      board->SendRealControl(yword::kArm, 0);
+      board->SendRealControl(fpga::kReadArm, 1);
+      board->SendRealControl(fpga::kReadArm, 0);
       return 0;
     }
   } else {
     // Positions beyond the screen are sent as its edge, so one channel's
     // byte never spills into the other's.
-    board->SendRealControl(yword::kPositionBytes,
+    board->SendRealControl(fpga::kPositionBytes,
                            std::clamp<int>(b[0].position, 0, 255) | std::clamp<int>(b[1].position, 0, 255) << 8);
-    board->SendRealControl(yword::ChSoftOffset[0], 0);
-    board->SendRealControl(yword::ChSoftOffset[1], 0);
+    board->SendRealControl(kSoftOffsetWord[0], 0);
+    board->SendRealControl(kSoftOffsetWord[1], 0);
     FineGain(0);
     FineGain(1);
   }
@@ -337,8 +337,8 @@ int y_system::SyncChannelConfig() {
       res_->timeBase->AdjTimeBase(run_->activeCh, 0);
       return 0;
     }
-    board->SendRealControl(yword::kArm, 1);
-    board->SendRealControl(yword::kArm, 0);
+    board->SendRealControl(fpga::kReadArm, 1);
+    board->SendRealControl(fpga::kReadArm, 0);
     return 0;
   }
   board->SysSample();

@@ -1,16 +1,11 @@
 // Control words and EEPROM places of the vertical model.
 #pragma once
 #include "core/eeprom_map.h"
+#include "core/fpga_words.h"
 
-namespace yword {
-constexpr int kArm = 122;           // 1 then 0: re-arm the read-out
-constexpr int kPause = 128;         // 1 pause, 0 resume acquisition
-constexpr int kInvert = 204;        // bit 0 CH1, bit 1 CH2 inverted
-constexpr int kGainLoad = 210;      // 1 before a configuration, 3 loads the fine gains
-constexpr int kPositionBytes = 212; // CH1 position byte | CH2 << 8
-constexpr int ChFineGain[2] = {214, 216};
-constexpr int ChSoftOffset[2] = {218, 220};
-}  // namespace yword
+// The per-channel words of the vertical model.
+constexpr int kFineGainWord[2] = {fpga::kFineGainCh1, fpga::kFineGainCh2};
+constexpr int kSoftOffsetWord[2] = {fpga::kSoftOffsetCh1, fpga::kSoftOffsetCh2};
 
 namespace yee {
 constexpr int I2cDiv[2] = {EE_VDIV, EE_VDIV + kEeVdivStride};             // u8 62, 63

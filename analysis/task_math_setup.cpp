@@ -10,6 +10,7 @@
 #include "analysis/task_math.h"
 #include "core/setup_block.h"
 #include "core/ids.h"
+#include "core/setup_block.h"
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/i2c_storage.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -20,7 +21,6 @@ constexpr int kSlotAddress[kMeaUserSlots] = {137, 139, 141, 143, 145};
 constexpr int kEeMaster = 128, kEeSlave = 132, kEeIndicatorSel = 133, kEeReserved1 = 135, kEeReserved2 = 136;
 constexpr uint16_t kEmptySlot = 0xFFFF;
 constexpr uint16_t kAssistSetItem = 3;
-constexpr int kDvmControlWord = 74;
 constexpr uint64_t kRunFuncAllPara = 0x8000, kRunFuncDvm = 0x10000;
 constexpr int kSpeedIntervalUs[3] = {1000000, 500000, 200000};
 constexpr int64_t kSecondUs = 1000000;
@@ -78,13 +78,9 @@ int TaskForMeasure::Initialize() {
 
 int TaskForMeasure::OpResponse(taskresponse* r) {
   if (!r) return -1;
-  switch (r->key.key) {
-    case KEY_WORD_DEFAULT: return Default();
-    case KEY_WORD_INIT: return Initialize();
-    case KEY_WORD_STORAGE: return Stroage(r);
-    case KEY_WORD_LANGUAGE: return LoadLanguage(1);
-    default: return TaskMenu.MenuOp(r->key);
-  }
+  int rc = 0;
+  if (KeyWord(r, &rc, [this] { return LoadLanguage(1); })) return rc;
+  return TaskMenu.MenuOp(r->key);
 }
 
 // --- task slots ---
@@ -214,7 +210,7 @@ int TaskForMeasure::DVMOnOff(int on) {
 int TaskForMeasure::SetDVMSource(int source) {
   if (source != 0 && source != 1) return -1;
   dvmSource_ = int16_t(source);
-  if (Sys().board) Sys().board->SendRealControl(kDvmControlWord, source);
+  if (Sys().board) Sys().board->SendRealControl(fpga::kDvmSource, source);
   MeasureParaCalcu.SetDVM(IsDVMOn() != 0, source);
   return 0;
 }

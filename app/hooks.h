@@ -6,3 +6,5 @@
 #pragma once
 
 void InstallAppHooks();
+// What the web-control servers see of the screen (app/web_hooks.cpp).
+void InstallWebHooks();

@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "core/ids.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/msg.h"
 #include "core/mymutex.h"
 #include "core/rs232.h"
@@ -44,8 +45,8 @@ void ReadChannelRecords(int requested, bool everyOn = false) {
   }
 }
 
-// Bus-decode read of a finished acquisition, then the channel records.
-void ReadDecodeAndRecords(int requested, int status, int realTimeBase) {
+// Bus-decode reads of a finished acquisition.
+void ReadDecode(int status, int realTimeBase) {
   const bool bus = IsBusTrigger(SysRunStatus.GetTrigType());
   const bool playback = WaveOp.IsDecodePlayback();
   if ((bus && status != 4) || playback) {
@@ -71,6 +72,11 @@ void ReadDecodeAndRecords(int requested, int status, int realTimeBase) {
     }
     if ((status == 4 && realTimeBase > 25) || playback) DecodeRead();
   }
+}
+
+// Bus-decode read of a finished acquisition, then the channel records.
+void ReadDecodeAndRecords(int requested, int status, int realTimeBase) {
+  ReadDecode(status, realTimeBase);
   if (TaskSystem.IsRunOpCmd() < 0) {
     ReadChannelRecords(requested);
     WaveOp.ReadFFTWaveData();
@@ -100,14 +106,17 @@ void HandleFinishedAcquisition() {
     ReadChannelRecords(requested, true);
     WaveOp.SetNewWaveFlag(1);
     WaveOp.ResetRequestType();
+    // A bus trigger's decode records come with every acquisition, whatever
+    // draws the traces.
+    if (IsBusTrigger(trigType)) ReadDecode(SysRunStatus.GetAcquireStatus(0), realTimeBase);
   } else if (waveType != 2 && (requested || IsBusTrigger(trigType))) {
     ReadDecodeAndRecords(requested, SysRunStatus.GetAcquireStatus(0), realTimeBase);
   }
 
-  QelControl.SendRealControl(170, 1);
+  QelControl.SendRealControl(fpga::kRasterRead, 1);
   QelControl.ReadQel(QelWaveData);
   WaveOp.SetNewWaveFlag(2);
-  QelControl.SendRealControl(170, 0);
+  QelControl.SendRealControl(fpga::kRasterRead, 0);
 
   const int replayed = TaskSystem.RunOpCmd();  // negative: nothing was queued
   TaskSystem.DelayRunOpCmd();
@@ -211,7 +220,7 @@ void SysRefresh() {
   if (SysRunStatus.IsPushKey()) lastPoll = now;
   if (now - lastPoll > 300000) {
     GetRealSysAcqStatus();
-    if (QelControl.ReadAnyReg(804) == 1) SysRunStatus.SetInterruptFlag();
+    if (QelControl.ReadAnyReg(fpga::kDone) == 1) SysRunStatus.SetInterruptFlag();
     lastPoll = now;
   }
   int32_t sec, usec;

@@ -6,6 +6,7 @@
 #include "acquisition/y_system.h"
 #include "core/ids.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "ui/qel_draw.h"
@@ -17,15 +18,6 @@ namespace {
 constexpr int kTimeBaseMain = 0;
 constexpr int kTimeBaseZoom = 1;
 constexpr int kGuidancePullBack = 4;  // guidance mode of request 12
-
-// FPGA control words written here.
-constexpr int kWordAverage = 112;
-constexpr int kWordDispType = 118;
-constexpr int kWordDispFormat = 120;
-constexpr int kWordPersist = 126;
-constexpr int kWordXYRead = 130;
-constexpr int kWordHoldOffLow = 226;
-constexpr int kWordHoldOffHigh = 228;
 
 constexpr int kMaxPersist = 10;
 constexpr int kMathSource = 5;
@@ -117,9 +109,9 @@ int response::ResponseAcqConfig(requestpara p, requestpara*) {
   if (p.value == 3) {
     int average = 0;
     status->GetAcquireAverage(&average);
-    board->SendRealControl(kWordAverage, average);
+    board->SendRealControl(fpga::kAverage, average);
   }
-  board->SendRealControl(kAcqModeControlWord, word);
+  board->SendRealControl(fpga::kAcqMode, word);
   x_system* timeBase = resource_->timeBase;
   timeBase->AdjTimeBase(p.target, 0);
   if (status->GetTimeBaseType() == kTimeBaseZoom) {
@@ -152,8 +144,8 @@ int response::ResponseHoriHoldOffAdj(requestpara p, requestpara*) {
   uint32_t count = p.value32;
   run_->horizontal[0].holdOff = int64_t(uint64_t(count));  // counts above 2^31 stay positive
   control* board = resource_->board;
-  board->SendRealControl(kWordHoldOffLow, int(count & 0xFFFF));
-  board->SendRealControl(kWordHoldOffHigh, int(count >> 16));
+  board->SendRealControl(fpga::kHoldOff, int(count & 0xFFFF));
+  board->SendRealControl(fpga::High(fpga::kHoldOff), int(count >> 16));
   return 0;
 }
 
@@ -164,7 +156,7 @@ int response::ResponseHoriGuideInit(requestpara p, requestpara*) {
 
 int response::ResponseDispTypeSet(requestpara p, requestpara*) {
   if (p.value < 0 || p.value >= 2) return -1;
-  resource_->board->SendRealControl(kWordDispType, p.value);
+  resource_->board->SendRealControl(fpga::kDisplayType, p.value);
   if (Stopped()) resource_->timeBase->AdjTimeBase(0, 0);
   return 0;
 }
@@ -175,8 +167,8 @@ int response::ResponseDispFormatSet(requestpara p, requestpara*) {
   y_system* vertical = resource_->vertical;
   if (p.value == 0) {
     resource_->runStatus->SetTimeBaseType(kTimeBaseMain);
-    board->SendRealControl(kWordXYRead, 0);
-    board->SendRealControl(kWordDispFormat, 0);
+    board->SendRealControl(fpga::kWindowRead, 0);
+    board->SendRealControl(fpga::kDisplayFormat, 0);
   } else {
     for (int src : kRefSources) vertical->SetChOnOff(src, 0);
     vertical->SetChOnOff(kMathSource, 0);
@@ -188,8 +180,8 @@ int response::ResponseDispFormatSet(requestpara p, requestpara*) {
     RestartSampling();
     resource_->timeBase->ZoomInit(1);
     resource_->runStatus->SetTimeBaseType(kTimeBaseMain);
-    board->SendRealControl(kWordXYRead, 1);
-    board->SendRealControl(kWordDispFormat, 1);
+    board->SendRealControl(fpga::kWindowRead, 1);
+    board->SendRealControl(fpga::kDisplayFormat, 1);
   }
   resource_->draw->ClearDisplayWave();
   if (!Stopped()) {
@@ -201,7 +193,7 @@ int response::ResponseDispFormatSet(requestpara p, requestpara*) {
 
 int response::ResponseDispPersistSet(requestpara p, requestpara*) {
   if (p.value < 0 || p.value > kMaxPersist) return -1;
-  resource_->board->SendRealControl(kWordPersist, p.value);
+  resource_->board->SendRealControl(fpga::kDisplayWord2, p.value);
   return 0;
 }
 

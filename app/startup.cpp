@@ -13,6 +13,7 @@
 #include "core/ids.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/fpga_words.h"
 #include "core/i2c_storage.h"
 #include "core/mouse.h"
 #include "core/msg.h"
@@ -43,8 +44,8 @@ void Start(const char* name, plat::ThreadBody body, const char* error) {
 
 void ProbeFpga() {
   for (int i = 0; i < kProbeTries; ++i) {
-    QelControl.SendRealControl(8, kProbeValue);
-    int v = QelControl.ReadAnyReg(780);
+    QelControl.SendRealControl(fpga::kProbe, kProbeValue);
+    int v = QelControl.ReadAnyReg(fpga::kProbeEcho);
     std::printf("FpgaTest = 0x%x \n", v);
     if (v == kProbeValue) return;
     if (i + 1 < kProbeTries) plat::SleepMs(500);

@@ -7,6 +7,7 @@
 #include "app/startup.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/fpga_words.h"
 #include "core/i2c_storage.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
@@ -15,11 +16,11 @@
 #include "ui/qel_draw.h"
 
 int ADC_PLL_DDR_Detec() {
-  const int selfReset = QelControl.ReadAnyReg(820);
+  const int selfReset = QelControl.ReadAnyReg(fpga::kDrawStatus);
   std::printf("FpgaSelfReset = 0x%x \n ", selfReset);
-  const int status = QelControl.ReadAnyReg(768);
-  QelControl.SendRealControl(8, 0xA5);
-  const bool regOk = QelControl.ReadAnyReg(780) == 0xA5;
+  const int status = QelControl.ReadAnyReg(fpga::kBoardStatus);
+  QelControl.SendRealControl(fpga::kProbe, 0xA5);
+  const bool regOk = QelControl.ReadAnyReg(fpga::kProbeEcho) == 0xA5;
   const bool pllOk = status >= 0 && (status & 0x4);
   const bool ddrOk = status >= 0 && (status & 0x8);
 

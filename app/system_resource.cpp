@@ -77,6 +77,7 @@ void InstallAppHooks() {
   SetDrawHooks(&kDrawHooks);
   SetScpiSysCalls(&kScpiSysCalls);
   SetSysServiceHooks(&kSysServiceHooks);
+  InstallWebHooks();
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // Board control: devices, control-word frames, batches, timed words, register
 // and block reads, sampling restarts, LEDs and the beeper.
 #include "core/control.h"
+#include "core/fpga_words.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -253,10 +254,10 @@ int control::ReadQelPrintk(uint8_t* buffer) {
 }
 
 int control::ReadQelTest(int, uint8_t* buffer) {
-  SendRealControl(170, 1);
+  SendRealControl(fpga::kRasterRead, 1);
   int n = ReadThroughWindow(kRaster, buffer, kRasterBytes);
-  SendRealControl(128, 0);
-  SendRealControl(170, 0);
+  SendRealControl(fpga::kPause, 0);
+  SendRealControl(fpga::kRasterRead, 0);
   std::printf("ReadQelTest 0x80 ");
   return n < 0 ? -1 : 0;
 }
@@ -269,12 +270,12 @@ int control::ReFpgeConfig(int mode) {
   return plat::FpgaLocalBusWrite(localBus_, block) ? 0 : -1;
 }
 
-int control::GetCurrAcquStatus() { return ReadAnyReg(770); }
+int control::GetCurrAcquStatus() { return ReadAnyReg(fpga::kAcqStatus); }
 
 // --- sampling ---
 
 int control::SysSample() {
-  static const Pair kRestart[] = {{0, 0}, {0, 1}, {128, 0}, {0, 0}, {122, 0}};
+  static const Pair kRestart[] = {{fpga::kReset, 0}, {fpga::kReset, 1}, {fpga::kPause, 0}, {fpga::kReset, 0}, {fpga::kReadArm, 0}};
   int rc = 0;
   for (const Pair& p : kRestart) rc |= SendRealControl(p.word, p.value);
   resetFlag_ = 0;
@@ -282,19 +283,19 @@ int control::SysSample() {
 }
 
 int control::FPGAResetEnable() {
-  int rc = SendRealControl(0, 1) | SendRealControl(128, 1);
+  int rc = SendRealControl(fpga::kReset, 1) | SendRealControl(fpga::kPause, 1);
   resetFlag_ = 1;
   return rc;
 }
 
 int control::FPGAResetDisable() {
-  int rc = SendRealControl(0, 0) | SendRealControl(128, 0);
+  int rc = SendRealControl(fpga::kReset, 0) | SendRealControl(fpga::kPause, 0);
   resetFlag_ = 0;
   return rc;
 }
 
-int control::AcquirePause() { return SendRealControl(128, 1); }
-int control::AcquireStart() { return SendRealControl(128, 0); }
+int control::AcquirePause() { return SendRealControl(fpga::kPause, 1); }
+int control::AcquireStart() { return SendRealControl(fpga::kPause, 0); }
 
 namespace {
 int DrawingCode(int reg820) { return reg820 < 0 ? -1 : (reg820 >> 8) & 15; }
@@ -302,7 +303,7 @@ int DrawingCode(int reg820) { return reg820 < 0 ? -1 : (reg820 >> 8) & 15; }
 
 int control::WaitingDrawingIdle() {
   for (int i = 0; i < 100; ++i) {
-    if (DrawingCode(ReadAnyReg(820)) == 5) return 0;
+    if (DrawingCode(ReadAnyReg(fpga::kDrawStatus)) == 5) return 0;
     plat::SleepMs(1);
   }
   std::printf("Wait Drawing TimeOut ");
@@ -310,17 +311,17 @@ int control::WaitingDrawingIdle() {
 }
 
 bool control::GetDrawingStatus() {
-  int code = DrawingCode(ReadAnyReg(820));
+  int code = DrawingCode(ReadAnyReg(fpga::kDrawStatus));
   return code == 5 || code == 2;
 }
 
-int control::PassFailOutput() { return SendRealControl(66, 0) | SendRealControl(66, 1); }
+int control::PassFailOutput() { return SendRealControl(fpga::kPassFailOut, 0) | SendRealControl(fpga::kPassFailOut, 1); }
 
 int control::TriggerDetect(int microseconds) {
-  SendRealControl(58, 0);
-  SendRealControl(58, 1);
+  SendRealControl(fpga::kComparatorArm, 0);
+  SendRealControl(fpga::kComparatorArm, 1);
   plat::SleepUs(microseconds);
-  return ReadAnyReg(772);
+  return ReadAnyReg(fpga::kComparator);
 }
 
 // --- LEDs ---
@@ -341,7 +342,7 @@ int control::LedWord(int sourceMask, int activeCh, int acqStatus) {
 }
 
 int control::LedCtrl(int sourceMask, int activeCh, int acqStatus) {
-  return SendRealControl(6, LedWord(sourceMask, activeCh, acqStatus));
+  return SendRealControl(fpga::kLeds, LedWord(sourceMask, activeCh, acqStatus));
 }
 
 int control::LedCtrl(_SysRunInfo* run) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "platform/clock.h"
 
 uint16_t ADCGain[2][2];
@@ -20,7 +21,7 @@ int control::PllConfig() {
   static const uint16_t kPll[3][2] = {{2001, 48}, {0xF120, 79}, {14370, 1}};
   int rc = 0;
   for (const auto& v : kPll) {
-    const Pair seq[] = {{12, 0}, {10, 1}, {14, v[0]}, {16, v[1]}, {12, 1}};
+    const Pair seq[] = {{fpga::kPllStrobe, 0}, {fpga::kSerialSelect, 1}, {fpga::kPllDataLow, v[0]}, {fpga::kPllDataHigh, v[1]}, {fpga::kPllStrobe, 1}};
     rc |= SendSequence(seq, 5);
     plat::SleepMs(100);
   }
@@ -29,7 +30,7 @@ int control::PllConfig() {
 
 int control::AdcConfig(int adc, int reg, int value) {
   if (!ValidAdc(adc)) return -1;
-  const Pair seq[] = {{18, 0}, {20, uint16_t(value)}, {22, uint16_t(adc * 256 + (reg & 0xFF))}, {18, 1}};
+  const Pair seq[] = {{fpga::kAdcStrobe, 0}, {fpga::kAdcData, uint16_t(value)}, {fpga::kAdcAddress, uint16_t(adc * 256 + (reg & 0xFF))}, {fpga::kAdcStrobe, 1}};
   return SendSequence(seq, 4);
 }
 
@@ -103,7 +104,7 @@ int control::AdcPhaseSync() {
     plat::SleepMs(50);
     AdcConfig(1, 47, 0);
     plat::SleepMs(10);
-    int r = ReadAnyReg(286);
+    int r = ReadAnyReg(fpga::kAdcSync);
     if (r >= 0) ++counts[r & 3];
   }
   for (int i = 0; i < 4; ++i) std::printf("0x%x :   %d\n", i, counts[i]);
@@ -116,9 +117,9 @@ int control::AdcPhaseSync() {
 int control::AdcSetUp(int phase1, int phase2, bool early) {
   std::printf("\n\n***** ADC1: %s   ADC2: %s **** \n\n", PhaseName(phase1), PhaseName(phase2));
   if (early) Bee();
-  int rc = SendRealControl(30, 1);
+  int rc = SendRealControl(fpga::kPllReset, 1);
   plat::SleepMs(100);
-  rc |= SendRealControl(30, 0);
+  rc |= SendRealControl(fpga::kPllReset, 0);
 
   rc |= AdcConfig(kAdcBoth, 46, 0xFFFF);
   rc |= AdcConfig(kAdcBoth, 18, 19165);
@@ -141,9 +142,9 @@ int control::AdcSetUp(int phase1, int phase2, bool early) {
     rc |= AdcConfig(1, 47, 1);
     rc |= AdcConfig(1, 47, 0);
   }
-  rc |= SendRealControl(100, 1);
+  rc |= SendRealControl(fpga::kAdcResetStrobe, 1);
   plat::SleepMs(50);
-  rc |= SendRealControl(100, 0);
+  rc |= SendRealControl(fpga::kAdcResetStrobe, 0);
   plat::SleepMs(50);
   return rc ? -1 : 0;
 }
@@ -155,6 +156,6 @@ int control::AdcInit(int phase1, int phase2) { return AdcSetUp(phase1, phase2, t
 int control::ChannelDAC_Set(int dac, int value) {
   static const uint16_t kOutBits[4] = {0xC000, 0, 0x8000, 0x4000};
   if (dac < 0 || dac > 3 || value < 0 || value >= 4096) return -1;
-  const Pair seq[] = {{32, 0}, {10, 2}, {34, uint16_t(value | 0x1000 | kOutBits[dac])}, {32, 1}};
+  const Pair seq[] = {{fpga::kDacStrobe, 0}, {fpga::kSerialSelect, 2}, {fpga::kDacData, uint16_t(value | 0x1000 | kOutBits[dac])}, {fpga::kDacStrobe, 1}};
   return SendSequence(seq, 4);
 }

@@ -4,6 +4,7 @@
 #include "core/ids.h"
 #include "core/att_ctrl_table.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
 
@@ -55,10 +56,10 @@ uint32_t control::FrontEndWord(const FrontEndSetting& s) {
 
 int control::AnalogChannelControl(const FrontEndSetting& s) {
   const uint32_t w = FrontEndWord(s);
-  const Pair seq[] = {{24, 0},
-                      {26, uint16_t(w & 0xFFFF)},
-                      {28, uint16_t(w >> 16 & 0xFF)},
-                      {24, 1},
+  const Pair seq[] = {{fpga::kFrontEndStrobe, 0},
+                      {fpga::kFrontEndLow, uint16_t(w & 0xFFFF)},
+                      {fpga::kFrontEndHigh, uint16_t(w >> 16 & 0xFF)},
+                      {fpga::kFrontEndStrobe, 1},
                       {174, uint16_t(s.bwClass == 0 ? 1 : 0)}};
   int rc = SendSequence(seq, 5);
   if (!s.independent) plat::SleepMs(10);
@@ -73,13 +74,13 @@ int control::ChGndEnable(const GroundSetting& s) {
     int level = std::clamp(s.stopped ? s.stopLevel[ch] : s.level[ch], 0, 255);
     levels |= level << (8 * ch);
   }
-  return SendRealControl(206, mask) | SendRealControl(208, levels);
+  return SendRealControl(fpga::kGround, mask) | SendRealControl(fpga::kGroundLevel, levels);
 }
 
 int control::SetChPriority(int activeCh, int sourceMask, int stopSourceMask, int acqStatus) {
   const bool stopped = acqStatus == 4;
   const int on = (stopped ? sourceMask & stopSourceMask : sourceMask) & 3;
-  return SendRealControl(116, activeCh > 1 || activeCh < 0 ? 0 : activeCh) | SendRealControl(38, on * 4);
+  return SendRealControl(fpga::kActiveCh, activeCh > 1 || activeCh < 0 ? 0 : activeCh) | SendRealControl(fpga::kChannelsOn, on * 4);
 }
 
 FrontEndSetting control::FrontEndFrom(const _SysRunInfo* run, const uint32_t rangeBits[2]) {

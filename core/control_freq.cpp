@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 #include "core/unit_convert.h"
 #include "platform/clock.h"
@@ -19,12 +20,13 @@ struct Counter {
 };
 
 constexpr Counter kCounter[control::kCounters] = {
-    {108, 110, 106, 806, 810, 814, 0x2, 0x1, 250000000, 4e-9},
-    {286, 288, 114, 838, 842, 848, 0x10, 0x8, 250000000, 4e-9},
-    {108, 110, 106, 852, 856, 860, 0x80, 0x40, 10000000, 100e-9},
+    {fpga::kCounterGate, fpga::kCounterPeriod, fpga::kCounterClear, fpga::kCounter0, fpga::kCounter0 + 4,
+     fpga::kCounter0 + 8, 0x2, 0x1, 250000000, 4e-9},
+    {fpga::kCounter1Gate, fpga::kCounter1Period, fpga::kCounter1Clear, fpga::kCounter1, fpga::kCounter1 + 4,
+     fpga::kCounter1 + 10, 0x10, 0x8, 250000000, 4e-9},
+    {fpga::kCounterGate, fpga::kCounterPeriod, fpga::kCounterClear, fpga::kCounter2, fpga::kCounter2 + 4,
+     fpga::kCounter2 + 8, 0x80, 0x40, 10000000, 100e-9},
 };
-constexpr int kStatusReg = 786;
-constexpr int kPresenceReg = 772;
 constexpr int kGate = 2;
 constexpr uint32_t kLowCycles = 800;
 constexpr int kPeriods[4] = {2, 6, 12, 25};
@@ -82,7 +84,7 @@ void control::MeasureCounter(int counter, bool present, double* value, int* stat
     FreqInitMeter(counter, kGate, 0);
     return;
   }
-  const int status = ReadAnyReg(kStatusReg);
+  const int status = ReadAnyReg(fpga::kCounterStatus);
   if (status < 0 || !(status & kCounter[counter].doneBit)) {
     *state = kNoResult;
     return;
@@ -111,10 +113,10 @@ int control::FreqMeter(bool independent, int source, double* values, int* states
   const int64_t now = plat::MonoUs();
   if (now - freqRefreshUs_ < kRefreshUs) return -1;
   freqRefreshUs_ = now;
-  const int presence = ReadAnyReg(kPresenceReg);
-  SendRealControl(58, 0);
-  SendRealControl(58, 3);
-  SendRealControl(58, 0);
+  const int presence = ReadAnyReg(fpga::kComparator);
+  SendRealControl(fpga::kComparatorArm, 0);
+  SendRealControl(fpga::kComparatorArm, 3);
+  SendRealControl(fpga::kComparatorArm, 0);
   for (int ch = 0; ch < 2; ++ch) {
     if (!independent && ch != source) continue;
     const bool present = presence >= 0 && (presence >> (independent ? ch : 0) & 1);
@@ -134,7 +136,7 @@ int control::FastFreqMeter(bool independent, int source, double* values) {
     bool got = false;
     while (!got && plat::MonoUs() - start < kFastWaitUs) {
       plat::SleepMs(kFastPollMs);
-      const int status = ReadAnyReg(kStatusReg);
+      const int status = ReadAnyReg(fpga::kCounterStatus);
       if (status < 0 || !(status & kCounter[ch].doneBit)) continue;
       got = CounterResult(ch, status, &values[ch]) != CountKind::kWaiting;
     }

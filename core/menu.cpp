@@ -132,7 +132,7 @@ bool Menu::ItemDisabled(int n) const {
 
 void Menu::EnableItem(int n, bool on) {
   MenuItem* it = Item(record_, n);
-  if (it) it->attribute = on ? it->attribute & ~uint32_t(MENU_ATTR_DISABLED) : it->attribute | MENU_ATTR_DISABLED;
+  if (it && it->attribute) it->attribute = on ? it->attribute & ~uint32_t(MENU_ATTR_DISABLED) : it->attribute | MENU_ATTR_DISABLED;
 }
 
 int Menu::GetTaskItemAttribute(int task, int n) const {

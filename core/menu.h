@@ -246,6 +246,9 @@ class Menu {
   // Every item whose value lies outside its range takes the range's initial
   // value (written to the EEPROM too); the number of items changed.
   int ClampItems(menu* record = nullptr);
+  // Writes every stored item's value to the EEPROM again (a loaded setup's
+  // values then persist).
+  void StoreItems();
   // The bytes of the setup image of `record` (the copies above).
   static size_t ImageBytes(const menu* record);
 

@@ -58,3 +58,8 @@ int Menu::ClampItems(menu* record) {
   }
   return changed;
 }
+
+void Menu::StoreItems() {
+  for (int n = 0; record_ && n < kMenuItems; ++n)
+    if (Item(record_, n)->eeprom != kMenuNoEeprom) Store(record_, n, GetMenuItem(n));
+}

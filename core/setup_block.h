@@ -8,13 +8,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/task.h"
-
-// Runs `save` or `load` on the record in `r->area` by its direction (a
-// record without a buffer, or with another direction, fails) and writes the
-// status back: 0, or -1.
-using SetupBlockOp = std::function<bool(SetupFileRecord* rec)>;
-int RunSetupBlock(taskresponse* r, const SetupBlockOp& save, const SetupBlockOp& load);
+#include "core/task.h"  // RunSetupBlock, SetupFileRecord
 
 // Writes a block's body at `out`, at most `room` bytes: its length, or -1.
 using SetupBodyWriter = std::function<int(uint8_t* out, size_t room)>;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/fpga_words.h"
 #include "core/unit_convert.h"
 
 static_assert(sizeof(FloatElement) == 16 && offsetof(FloatElement, unit) == 8,
@@ -151,8 +152,8 @@ struct LinTrigger {
 static_assert(sizeof(LinTrigger) == 64, "LIN block");
 
 // Copies of the serial-bus control words last sent, read by the bus decoder.
-constexpr int kBusWordFirst = 294, kBusWordLast = 376;
-constexpr int kCanLinWordFirst = 528, kCanLinWordLast = 542;
+constexpr int kBusWordFirst = fpga::kBusType, kBusWordLast = fpga::kSpiSources;
+constexpr int kCanLinWordFirst = fpga::kCanKind, kCanLinWordLast = fpga::kLinFlags;
 constexpr int BusWordIndex(int word) { return (word - kBusWordFirst) / 2; }
 constexpr int CanLinWordIndex(int word) { return (word - kCanLinWordFirst) / 2; }
 

@@ -1,6 +1,7 @@
 // The function-module interface and the records exchanged with the task manager.
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "core/keypara.h"
 #include "core/menu.h"
@@ -29,6 +30,13 @@ struct SetupFileRecord {
   uint8_t* buffer;
 };
 static_assert(sizeof(SetupFileRecord) <= sizeof(taskresponse::area), "setup record fits");
+
+// A module's `Stroage`: runs `save` or `load` on the record in `r->area` by
+// its direction (a record without a buffer, or with another direction,
+// fails) and writes the status back: 0, or -1. The blocks themselves:
+// core/setup_block.h.
+using SetupBlockOp = std::function<bool(SetupFileRecord* rec)>;
+int RunSetupBlock(taskresponse* r, const SetupBlockOp& save, const SetupBlockOp& load);
 
 // What registration fills in: the shared objects a module reaches.
 struct TaskResource {

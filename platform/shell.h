@@ -1,7 +1,10 @@
 // The one path for shell commands (in place of system()). On the PC every
 // command is appended to "<root>/dev/shell.log"; only harmless file commands
 // (mkdir, rm, cp, ls, sync) are carried out, emulated in-process and confined
-// to the root. Everything else is recorded, not run; where the instrument reads
+// to the root, and the one outside program the instrument converts videos
+// with, `ffmpeg`, is run without a shell, its files confined to the root
+// (the host's program: $SCOPE_FFMPEG, else /usr/bin/ffmpeg; its output goes
+// to "<root>/dev/ffmpeg.log"). Everything else is recorded, not run; where the instrument reads
 // back what a command prints (the FAT-disk count of fdisk), the simulated board
 // answers from its own state.
 #pragma once

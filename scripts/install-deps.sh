@@ -6,9 +6,9 @@ PKGS="build-essential cmake pkg-config git ninja-build
 clang-14 libclang-rt-14-dev llvm-14
 libgtest-dev libgmock-dev googletest libbenchmark-dev
 libboost-json1.81-dev libsimpleini-dev libcjson-dev libturbojpeg0-dev libfftw3-dev
-liblzo2-dev libopencv-videoio-dev libtirpc-dev
+liblzo2-dev libopencv-videoio-dev ffmpeg libtirpc-dev
 libfreetype-dev fonts-dejavu-core fonts-wqy-microhei libpng-dev
-sigrok-cli python3 python3-websockets python3-pyvisa-py python3-usb python3-numpy python3-pil python3-lzo lxi-tools chromium"
+sigrok-cli python3 python3-websockets python3-pyvisa-py python3-usb python3-numpy python3-pandas python3-pil python3-lzo lxi-tools chromium"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

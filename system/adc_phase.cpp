@@ -12,6 +12,7 @@
 #include "acquisition/y_system.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/fpga_words.h"
 #include "core/i2c_storage.h"
 #include "core/sys_run_info.h"
 #include "core/task.h"
@@ -21,9 +22,9 @@ int PIC_SAMPLE_CNT = 1;
 
 namespace {
 constexpr int kColumns = 700, kRows = 200;
-constexpr int kDrawStatusReg = 820, kDrawIdle = 0x500;
-constexpr int kRasterModeWord = 126, kRasterMode = 10, kRasterReadWord = 170, kPauseWord = 128;
-constexpr int kModeWord = 72, kMeasureMode = 2;
+constexpr int kDrawIdle = 0x500;
+constexpr int kRasterMode = 10;
+constexpr int kMeasureMode = 2;
 constexpr int kTestReg = 108, kTestOutput = 4, kPatternReg = 112;
 constexpr int kPatternA = 0x807F, kPatternB = 0x827D;
 constexpr int kCapturePolls = 5000, kCmpPolls = 2000;
@@ -50,12 +51,12 @@ void NormalOutput() {
 
 // One capture of the display raster into QelWaveData; 0, or -1 on a time-out.
 int Capture(int polls) {
-  QelControl.SendRealControl(kRasterModeWord, kRasterMode);
+  QelControl.SendRealControl(fpga::kDisplayWord2, kRasterMode);
   QelControl.SysSample();
   plat::SleepMs(1);
   for (int n = 0; n < PIC_SAMPLE_CNT; ++n) {
     int i = 0;
-    while (i < polls && (QelControl.ReadAnyReg(kDrawStatusReg) & 0xF00) != kDrawIdle) {
+    while (i < polls && (QelControl.ReadAnyReg(fpga::kDrawStatus) & 0xF00) != kDrawIdle) {
       plat::SleepMs(1);
       ++i;
     }
@@ -64,16 +65,16 @@ int Capture(int polls) {
       return -1;
     }
     if (n + 1 < PIC_SAMPLE_CNT) {
-      QelControl.SendRealControl(kRasterReadWord, 1);
-      QelControl.SendRealControl(kPauseWord, 0);
-      QelControl.SendRealControl(kRasterReadWord, 0);
+      QelControl.SendRealControl(fpga::kRasterRead, 1);
+      QelControl.SendRealControl(fpga::kPause, 0);
+      QelControl.SendRealControl(fpga::kRasterRead, 0);
     }
   }
-  QelControl.SendRealControl(kRasterReadWord, 1);
+  QelControl.SendRealControl(fpga::kRasterRead, 1);
   QelControl.ReadQel(QelWaveData);
-  QelControl.SendRealControl(kPauseWord, 1);
+  QelControl.SendRealControl(fpga::kPause, 1);
   SysRunStatus.ClearInterruptFlag();
-  QelControl.SendRealControl(kRasterReadWord, 0);
+  QelControl.SendRealControl(fpga::kRasterRead, 0);
   return 0;
 }
 
@@ -222,8 +223,8 @@ int AdcStartPhaseDetection(short mode, short* tries) {
   HorizontalBlock horizontal[2] = {run->horizontal[0], run->horizontal[1]};
   TimeBase.SetRealTimeBase(0, kCheckTimeBase);
   TimeBase.AdjTimeBase(0, 0);
-  if (SysRunStatus.IsIndependTimeBase() && SysRunStatus.GetIndependTimeBaseSplit()) QelControl.SendRealControl(4, 0);
-  QelControl.SendRealControl(kModeWord, 0);
+  if (SysRunStatus.IsIndependTimeBase() && SysRunStatus.GetIndependTimeBaseSplit()) QelControl.SendRealControl(fpga::kSplit, 0);
+  QelControl.SendRealControl(fpga::kSweep, 0);
 
   int16_t p1 = 0, p2 = 0;
   SysRunStatus.GetAdcPhaseInformation(&p1, &p2, nullptr, nullptr);
@@ -322,7 +323,7 @@ int TaskSystemAdjAdcPhase(taskresponse* reply) {
   TimeBase.AdjTimeBase(0, 0);
   Trigger.AdjTriggerPosition(0);
   plat::SleepMs(50);
-  QelControl.SendRealControl(kModeWord, kMeasureMode);
+  QelControl.SendRealControl(fpga::kSweep, kMeasureMode);
   if (factory) {
     Pattern(kPatternA);
     QelControl.Bee();
@@ -343,7 +344,7 @@ int TaskSystemAdjAdcPhase(taskresponse* reply) {
       if (pass[adc][code] == 1) plat::SleepMs(50);
     }
   }
-  QelControl.SendRealControl(kModeWord, 0);
+  QelControl.SendRealControl(fpga::kSweep, 0);
   Trigger.SetTriggerMode(0);
   TimeBase.SetMaxRealAndRollTimeBase(0, kRestMaxTimeBase);
   TimeBase.SetRealTimeBase(0, kRestTimeBase);

@@ -10,6 +10,7 @@
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -19,12 +20,6 @@
 
 namespace {
 // Board registers and control words.
-constexpr int kModeWord = 72;       // 2 while auto-set measures, 0 when done
-constexpr int kActiveChWord = 2;
-constexpr int kMaxReg = 788;        // low byte CH1, high byte CH2
-constexpr int kMinReg = 792;
-constexpr int kReadyReg = 804;      // non-zero: acquisition done (common time base)
-constexpr int kIndependReadyReg = 846;  // 3: done (independent time base)
 constexpr int kIndependReady = 3;
 constexpr int kMeasureMode = 2;
 constexpr int kReadyPolls = 2000;
@@ -105,7 +100,7 @@ int SysAutoSet::WhichTimeBase(double hertz) {
 int SysAutoSet::WaitReady() {
   control& board = *resource_->board;
   for (int i = 0; i < kReadyPolls; ++i) {
-    const int v = board.ReadAnyReg(independent_ ? kIndependReadyReg : kReadyReg);
+    const int v = board.ReadAnyReg(independent_ ? fpga::kIndependDone : fpga::kDone);
     if (independent_ ? v == kIndependReady : v > 0) return 0;
     plat::SleepMs(1);
   }
@@ -114,7 +109,7 @@ int SysAutoSet::WaitReady() {
 
 void SysAutoSet::ReadPeaks() {
   control& board = *resource_->board;
-  const int mx = board.ReadAnyReg(kMaxReg), mn = board.ReadAnyReg(kMinReg);
+  const int mx = board.ReadAnyReg(fpga::kMax), mn = board.ReadAnyReg(fpga::kMin);
   for (int ch = 0; ch < 2; ++ch) {
     max_[ch] = int16_t(mx < 0 ? 0 : (mx >> (8 * ch)) & 0xFF);
     min_[ch] = int16_t(mn < 0 ? 0 : (mn >> (8 * ch)) & 0xFF);
@@ -160,12 +155,12 @@ int SysAutoSet::GetMaxMin(short mask, short* max, short* min) {
 int SysAutoSet::IndependAutoTest() {
   if (!Bind()) return -1;
   control& board = *resource_->board;
-  board.SendRealControl(kModeWord, kMeasureMode);
+  board.SendRealControl(fpga::kSweep, kMeasureMode);
   plat::SleepMs(20);
   board.SysSample();
-  for (int i = 0; i < kReadyPolls && board.ReadAnyReg(kReadyReg) <= 0; ++i) plat::SleepMs(1);
-  std::printf("CH1 Max = %d \n", board.ReadAnyReg(kMaxReg) & 0xFF);
-  std::printf("CH1 Min = %d \n\n\n", board.ReadAnyReg(kMinReg) & 0xFF);
+  for (int i = 0; i < kReadyPolls && board.ReadAnyReg(fpga::kDone) <= 0; ++i) plat::SleepMs(1);
+  std::printf("CH1 Max = %d \n", board.ReadAnyReg(fpga::kMax) & 0xFF);
+  std::printf("CH1 Min = %d \n\n\n", board.ReadAnyReg(fpga::kMin) & 0xFF);
   return 0;
 }
 
@@ -308,7 +303,7 @@ int SysAutoSet::ScanChVoltage(short mask) {
 }
 
 int SysAutoSet::Fail() {
-  resource_->board->SendRealControl(kModeWord, 0);
+  resource_->board->SendRealControl(fpga::kSweep, 0);
   AutoSetExit(1);
   return -1;
 }
@@ -377,7 +372,7 @@ void SysAutoSet::SetTriggerLevels() {
     if (src == 2 || src == 3) src -= 2;
     trigSource_ = int16_t(src);
     setSource(src, code);
-    resource_->board->SendRealControl(kModeWord, 0);
+    resource_->board->SendRealControl(fpga::kSweep, 0);
     return;
   }
   const int other = trigSource_ == 0 ? 1 : 0;
@@ -399,7 +394,7 @@ int SysAutoSet::RunAutoset() {
   AutosetInit();
   signalChannels_ = 2;
   run_->trigMode = 0;
-  board.SendRealControl(kModeWord, kMeasureMode);
+  board.SendRealControl(fpga::kSweep, kMeasureMode);
   v.SetChOnOff(0, 1);
   v.SetChOnOff(1, 1);
 
@@ -501,7 +496,7 @@ int SysAutoSet::AutoSetExit(short failed) {
     trig.AdjTriggerPosition(0);
   }
   ApplyTimeBase(-1);
-  board.SendRealControl(kActiveChWord, rs.GetActivCh());
+  board.SendRealControl(fpga::kChannel, rs.GetActivCh());
   resource_->trigger->SentTriggerConfigPara();
   rs.ClearInterruptFlag();
   for (int ch = 0; ch < 2; ++ch) resource_->wave->ClearScreenWave(ch);

@@ -22,6 +22,8 @@ int PassFail_HoriMask(keypara key);
 int PassFail_VertMask(keypara key);
 int PassFail_MaskStep_Back(keypara key);
 
+// Builds the mask from the reference channel (also "PF:TEMPlate:CREate").
+int PassFailMaskSetup(keypara key);
 // 0 off; else the result box and the mask (-1 when they cannot be had).
 int PassFail_MsgTemplateFlag(int on);
 // The result box (utility dialog bit 0x8).

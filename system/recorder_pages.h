@@ -1,8 +1,8 @@
 // The waveform recorder as the utility module reaches it: the recorder's
 // life-cycle calls, its state, the handlers of the Record-Op and Record-Set
 // pages (items 35-49 of the utility menu), the frame counter drawn while it
-// works and the conversion of a screen recording to video. The recorder's own
-// files define these; recorder_pages_stub.cpp holds stand-ins until they come.
+// works and the conversion of a screen recording to video, defined by the
+// recorder's files (system/recorder*.cpp; the record itself in recorder.h).
 #pragma once
 #include <cstdint>
 
@@ -19,6 +19,11 @@ uint32_t GetMaxFrame();         // frames the sample memory holds at the current
 void Rec_SetMaxFrame(uint32_t frames);
 int Rec_GetState();             // kRecIdle, kRecRecording, kRecRecorded
 int Rec_GetMode();              // 0 none, 1 playing, 2 paused, 3 converting
+void Rec_Enable(bool on);
+bool Get_Rec_Enabled();
+void Rec_PlayOneFrame(int frame);  // shows recorded frame `frame` (0-based)
+int Rec_GetCurrentFrame();         // the frame shown (1-based)
+int Rec_GetRecordedFrames();
 
 // Page handlers and items of the recorder pages.
 int Utility_RecMenuOp(keypara key);
@@ -36,8 +41,16 @@ int Utility_Rec_Set_PlayDelay(keypara key);
 int Utility_Rec_Set_MaxFrame(keypara key);
 int Utility_Rec_Set_Back(keypara key);
 
+// Measures the frame memory for the memory depth; lowers the end frame to it.
+void FrameSet();
+
 // The frame counter (utility dialog bit 0x4).
 void Utility_DrawRecWaveNum();
+// The settings' number pad (utility dialog bit 0x100 with UtilityAdjType 1):
+// open, closed, and drawn while open.
+bool RecorderNumPadOpen();
+void RecorderNumPadClose();
+void RecorderNumPadDraw();
 
 // Converts the recorded frames `first`..`last` to the video `name` at `fps`.
 int RecordToVideo(const char* name, int fps, int unused, int first, int last);

@@ -12,6 +12,7 @@
 #include "acquisition/y_system.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/fpga_words.h"
 #include "core/i2c_storage.h"
 #include "core/keypara.h"
 #include "core/msg.h"
@@ -32,11 +33,8 @@ struct CaliDescribe {
 };
 constexpr CaliDescribe kCali = {127, 75, 75, 10, 10, 1, {4, 1}, 5000};
 
-constexpr int kReadyReg = 804;
-constexpr int kComparatorReg = 772;
-constexpr int kModeWord = 72, kMeasureMode = 2;
-constexpr int kArmWord = 58;
-constexpr int kTrigSourceWord = 48, kExtSource = 3, kExtSlot = 4;
+constexpr int kMeasureMode = 2;
+constexpr int kExtSource = 3, kExtSlot = 4;
 constexpr int kTrigDac = 2;
 constexpr int kReadyPolls = 2000;
 constexpr int kOffsetStepLimit = 400;  // a channel that never lands exactly fails
@@ -82,16 +80,16 @@ void HoldMessage(int n) {
 
 int WaitReady(int pollMs) {
   for (int i = 0; i < kReadyPolls; ++i) {
-    if (QelControl.ReadAnyReg(kReadyReg) > 0) return 0;
+    if (QelControl.ReadAnyReg(fpga::kDone) > 0) return 0;
     plat::SleepMs(pollMs);
   }
   return -1;
 }
 
 void Arm() {
-  QelControl.SendRealControl(kArmWord, 0);
-  QelControl.SendRealControl(kArmWord, 1);
-  QelControl.SendRealControl(kArmWord, 0);
+  QelControl.SendRealControl(fpga::kComparatorArm, 0);
+  QelControl.SendRealControl(fpga::kComparatorArm, 1);
+  QelControl.SendRealControl(fpga::kComparatorArm, 0);
 }
 
 void ApplyRange(int range) {
@@ -125,7 +123,7 @@ void Prepare(_SysRunInfo* run) {
   }
   QelControl.AnalogChannelControl(run);
   Trigger.SentTriggerConfigPara();
-  QelControl.SendRealControl(kModeWord, kMeasureMode);
+  QelControl.SendRealControl(fpga::kSweep, kMeasureMode);
   TimeBase.AdjTimeBase(0, 0);
   for (int item : {0, 2, 100}) TaskManage.SetUserTaskMenuItem(kTrigTask, item, 0);
   TaskManage.SetUserTaskMenuItem(kAcquireTask, 0, 0);
@@ -139,7 +137,7 @@ void Restore(_SysRunInfo* run, int depth) {
   run->trigSource = 0;
   QelControl.AnalogChannelControl(run);
   QelControl.FPGAResetDisable();
-  QelControl.SendRealControl(kModeWord, run->trigMode);
+  QelControl.SendRealControl(fpga::kSweep, run->trigMode);
   for (int ch = 0; ch < 2; ++ch) {
     Vertical.SetChOnOff(ch, ch == 0);
     Vertical.SetYsensitivity(ch, kRestoreRange);
@@ -250,7 +248,7 @@ int StartOnceTriggerCali(short slot, short range, short coupling, int* rising, i
   // Walks the DAC by `step` until the comparator reports a crossing.
   auto search = [&](int step, int* at) {
     for (int i = 0; i < kTrigSteps; ++i) {
-      if (QelControl.ReadAnyReg(kComparatorReg) & 1) return *at = dac, true;
+      if (QelControl.ReadAnyReg(fpga::kComparator) & 1) return *at = dac, true;
       dac = Trigger.TriggerCaliDacAdjust(slot, range, coupling, kTrigZeroKind, step);
       plat::SleepUs(kCali.trigWaitUs);
     }
@@ -275,7 +273,7 @@ int TriggerCali(short source, short range, short slope) {
   _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
   const int src = source == kExtSlot ? kExtSource : source;
   run->trigSource = int16_t(src);
-  if (source == kExtSlot) QelControl.SendRealControl(kTrigSourceWord, kExtSource);
+  if (source == kExtSlot) QelControl.SendRealControl(fpga::kTrigSource, kExtSource);
   int rc = 0;
   for (int coupling = 0; coupling <= (range == kTopRange ? 1 : 0) && rc == 0; ++coupling) {
     run->trigCoupling = int16_t(coupling);
@@ -298,7 +296,7 @@ int TriggerCali(short source, short range, short slope) {
     QelControl.ChannelDAC_Set(kTrigDac, rec.word[0]);
     std::printf("Cupling = %d  ErrNum = %d \n\n", coupling, attempt);
   }
-  if (source == kExtSlot) QelControl.SendRealControl(kTrigSourceWord, 0);
+  if (source == kExtSlot) QelControl.SendRealControl(fpga::kTrigSource, 0);
   return rc;
 }
 

@@ -77,6 +77,8 @@ int TaskForHelp::TaskControlHandover(taskresponse*) {
 
 int TaskForHelp::OpResponse(taskresponse* r) {
   if (!r) return -1;
+  int rc = 0;
+  if (KeyWord(r, &rc, [this] { return Initialize(); })) return rc;  // a new language: the texts again
   switch (r->key.key) {
     case kKeyHelp:
       return HelpEnable();
@@ -84,11 +86,6 @@ int TaskForHelp::OpResponse(taskresponse* r) {
     case kHelpKnobRight:
     case kHelpKnobLeft:
       return HelpOnOff ? HelpKnobOp(r->key) : 0;
-    case KEY_WORD_DEFAULT:
-      return Default();
-    case KEY_WORD_INIT:
-    case KEY_WORD_LANGUAGE:
-      return Initialize();
     default:
       return 0;
   }

@@ -15,6 +15,7 @@
 #include "core/system_resource.h"
 #include "core/task_manage.h"
 #include "remote/scpi.h"
+#include "remote/scpi_kit.h"
 #include "remote/scpi_sys_calls.h"
 #include "system/task_default.h"
 #include "system/task_storage.h"
@@ -35,19 +36,12 @@ _SysRunInfoOp& Run() { return *SystemResource.runStatus; }
 void Redraw() { Run().SetDrawRefresh(); }
 }  // namespace
 
-void SysAnswer(const char* text) { SystemResource.scpiEngine->WriteResponseData(text, 0); }
 void SysAnswerRaw(const void* data, int len) {
   SystemResource.scpiEngine->WriteResponseDataPure(static_cast<const char*>(data), len);
 }
 
-bool SysMissing(const char* p) {
-  if (p) return false;
-  std::printf("Warning : Command parameter missing ... \n");
-  return true;
-}
-
 int SysOnOff(const char* p) {
-  if (SysMissing(p)) return -1;
+  if (ScpiMissing(p)) return -1;
   const int i = scpi::InstrParaCompare(kOnOff, p);
   return i < 0 ? -1 : kOnOff[i].value;
 }
@@ -58,7 +52,7 @@ void Scpi_TaskSys_IDN(scpi_para*, char*) {
   char text[160];
   std::snprintf(text, sizeof text, "KOLVET Technologies,%s,%s,%s", SysInformation[kInfoModel],
                 SysInformation[kInfoSerial], SysInformation[kInfoSoftware]);
-  SysAnswer(text);
+  ScpiAnswer(text);
 }
 
 void Scpi_TaskSys_RST(scpi_para*, char*) {
@@ -69,7 +63,7 @@ void Scpi_TaskSys_RST(scpi_para*, char*) {
 void Scpi_TaskSys_OPCAsk(scpi_para*, char*) {
   const int status = SystemResource.scpiEngine->IsScpiBusy() ? 0 : 1;
   std::printf("opc status = %d\n", status);
-  SysAnswer(status ? "1" : "0");
+  ScpiAnswer(status ? "1" : "0");
 }
 
 void Scpi_TaskSys_Proc(scpi_para*, char*) {
@@ -101,10 +95,10 @@ void Scpi_TaskSys_Lock(scpi_para*, char* p) {
   }
 }
 
-void Scpi_TaskSys_LockAsk(scpi_para*, char*) { SysAnswer(SystemResource.keyboard->IsKeyLock() ? "1" : "0"); }
+void Scpi_TaskSys_LockAsk(scpi_para*, char*) { ScpiAnswer(SystemResource.keyboard->IsKeyLock() ? "1" : "0"); }
 
 void Scpi_TaskSys_Error(scpi_para*, char*) { Redraw(); }
-void Scpi_TaskSys_ErrorAsk(scpi_para*, char*) { SysAnswer("0,\"No error\""); }
+void Scpi_TaskSys_ErrorAsk(scpi_para*, char*) { ScpiAnswer("0,\"No error\""); }
 
 // ---- setup transfer ----
 
@@ -152,13 +146,13 @@ void Scpi_TaskSys_InfoAsk(scpi_para*, char*) {
     if (!text.empty()) text += ',';
     text += row < 0 ? "EN" : SysInformation[row];
   }
-  SysAnswer(text.c_str());
+  ScpiAnswer(text.c_str());
 }
 
 // The serial number between the first pair of double quotes; a text without
 // both quotes, or longer than the identity row holds, is refused.
 void Scpi_TaskSys_Sn(scpi_para*, char* p) {
-  if (SysMissing(p)) return;
+  if (ScpiMissing(p)) return;
   const char* open = std::strchr(p, '"');
   const char* close = open ? std::strchr(open + 1, '"') : nullptr;
   if (!close) {
@@ -182,7 +176,7 @@ void Scpi_TaskSys_Sn(scpi_para*, char* p) {
 
 void Scpi_TaskSys_SnAsk(scpi_para*, char*) {
   std::printf("SERIAL = %s\n", SysInformation[kInfoSerial]);
-  SysAnswer(SysInformation[kInfoSerial]);
+  ScpiAnswer(SysInformation[kInfoSerial]);
 }
 
 // ---- panel state ----
@@ -191,21 +185,21 @@ void Scpi_TaskSys_KeyLockAsk(scpi_para*, char*) {
   char text[kKeyTableCodes + 1];
   for (int i = 0; i < kKeyTableCodes; ++i) text[i] = SystemResource.keyboard->KeyValueIsLock(keyTable[i]) == 1 ? '1' : '0';
   text[kKeyTableCodes] = '\0';
-  SysAnswer(text);
+  ScpiAnswer(text);
 }
 
 void Scpi_TaskSys_KeyLedAsk(scpi_para*, char*) {
   const int mask = Run().GetChStatus();
   const char text[5] = {char('0' + (mask & 1)), char('0' + (mask >> 1 & 1)), char('0' + (mask >> kMathBit & 1)),
                         Run().GetAcquireStatus(0) != kAcqStopped ? '1' : '0', '\0'};
-  SysAnswer(text);
+  ScpiAnswer(text);
 }
 
-void Scpi_KEY_RunStopLed(scpi_para*, char*) { SysAnswer(Run().GetAcquireStatus(0) == kAcqStopped ? "2" : "1"); }
+void Scpi_KEY_RunStopLed(scpi_para*, char*) { ScpiAnswer(Run().GetAcquireStatus(0) == kAcqStopped ? "2" : "1"); }
 
 void Scpi_TaskSys_ChSelAsk(scpi_para*, char*) {
   const int a = Run().GetActivCh();
-  SysAnswer(a == 0 ? "0" : a == 1 ? "1" : "0xFF");
+  ScpiAnswer(a == 0 ? "0" : a == 1 ? "1" : "0xFF");
 }
 
 void Scpi_TaskSys_ScreenAsk(scpi_para*, char*) {

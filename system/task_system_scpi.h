@@ -29,9 +29,7 @@ void Scpi_TaskSys_OPCAsk(scpi_para* para, char* parameter);
 void Scpi_TaskSys_Setup(scpi_para* para, char* block);
 
 // Shared answers and parameter checks.
-void SysAnswer(const char* text);
 void SysAnswerRaw(const void* data, int len);  // raw bytes
-bool SysMissing(const char* p);                // prints the warning when p is null
 int SysOnOff(const char* p);                   // 1, 0, or -1
 
 // Key rows: the press, the lock and its query of remote key `index`, and

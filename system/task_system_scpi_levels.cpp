@@ -18,6 +18,7 @@
 #include "core/system_resource.h"
 #include "core/task_manage.h"
 #include "remote/scpi.h"
+#include "remote/scpi_kit.h"
 #include "system/task_system_scpi.h"
 
 namespace {
@@ -40,14 +41,14 @@ trig_system& T() { return *SystemResource.trigger; }
 void Redraw() { Run().SetDrawRefresh(); }
 
 bool Integer(const char* p, long* v) {
-  if (SysMissing(p)) return false;
+  if (ScpiMissing(p)) return false;
   char* end = nullptr;
   *v = std::strtol(p, &end, 10);
   return end != p;
 }
 
 bool Number(const char* p, double* v) {
-  if (SysMissing(p)) return false;
+  if (ScpiMissing(p)) return false;
   char* end = nullptr;
   *v = std::strtod(p, &end);
   return end != p && std::isfinite(*v);
@@ -61,7 +62,7 @@ void AnswerI16(int v) {
 void AnswerVolts(double v) {
   char text[32];
   std::snprintf(text, sizeof text, "%-13.6e", v);
-  SysAnswer(text);
+  ScpiAnswer(text);
 }
 
 // ---- channel positions ----
@@ -202,7 +203,7 @@ void Scpi_TaskSys_TimebaseB_PositionAsk(scpi_para*, char*) { RefTimebaseAsk(kRef
 // range; a plain number is volts per division, the nearest range.
 void Scpi_TaskSys_Ch_AdjYsensitivity(scpi_para* para, char* p) {
   const int src = SourceOf(para);
-  if (src < 0 || SysMissing(p)) return;
+  if (src < 0 || ScpiMissing(p)) return;
   static const scpipara kUpDown[] = {{"UP", 1}, {"DOWN", -1}, {"", -1}};
   const int word = scpi::InstrParaCompare(kUpDown, p);
   if (word >= 0) {
@@ -232,7 +233,7 @@ void Scpi_TaskSys_Ch_AskYsensitivity(scpi_para* para, char*) {
 // centred (for CH1 and CH2 by the position push) and moved by the codes.
 void Scpi_TaskSys_Ch_AdjOffset(scpi_para* para, char* p) {
   const int src = SourceOf(para);
-  if (src < 0 || SysMissing(p)) return;
+  if (src < 0 || ScpiMissing(p)) return;
   char number[64], unit[64];
   if (CommonSubProg.Separate(p, number, unit, sizeof number) < 0) return;
   double v;

@@ -5,15 +5,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/common_subprogram.h"
+#include "core/setup_block.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/setup_block.h"
 #include "core/i2c_storage.h"
+#include "core/setup_block.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
-#include "remote/scpi_table.h"
 #include "system/ip_config.h"
 #include "system/pass_fail.h"
 #include "system/recorder_pages.h"
@@ -23,7 +23,6 @@
 #include "ui/qel_draw.h"
 
 TaskForUtility TaskUtility;
-instr TaskUtilityInstrStandard[] = {{"", nullptr}};
 
 namespace {
 constexpr int kRecFrameWord = 172, kRecEnableWord = 230;
@@ -39,9 +38,6 @@ constexpr int kChMath = 0x20;
 constexpr uint64_t kFuncRecording = 0x100;
 constexpr uint16_t kRecStopKeys[] = {57, 58, 64, 65, 66, 69, 73, 74, 78, 79, 80, 81, 84, 85, 86, 87, 88, 89};
 constexpr char kLabel[] = "TASK-UTILITY";
-constexpr char kCrLf[] = "\r\n";
-constexpr int kLabelBytes = int(sizeof kLabel - 1);
-constexpr int kCrLfBytes = 2;
 constexpr uint8_t kSquareDefault = 2, kCymometerDefault = 1, kIpTypeDefault = 1, kByte212Default = 1;
 constexpr uint8_t kIpDefault[kIpBytes] = {192, 168, 1, 1};
 constexpr uint8_t kMaskDefault[kIpBytes] = {255, 255, 255, 0};
@@ -49,29 +45,11 @@ constexpr int kCaliBoxRow = 130, kCaliBoxCol = 200, kBoxPicture = 102, kBoxFont 
 constexpr int kBoxTitleRow = 133, kBoxTitleCol = 203, kBoxTitleWidth = 394, kBoxTextRow = 170, kBoxTextCol = 230,
               kBoxTextWidth = 350, kBoxLines = 8;
 
-bool SaveBlock(SetupFileRecord* rec) {
-  const int room = rec->length - rec->used - kLabelBytes - 2 * kCrLfBytes;
-  if (rec->used < 0 || room <= 0) return false;
-  uint8_t* at = rec->buffer + rec->used;
-  const int image =
-      TaskUtility.TaskMenu.MenuAllItemCopyMem(&TaskUtilityMenu, at + kLabelBytes + kCrLfBytes, size_t(room));
-  if (image < 0) return false;
-  std::memcpy(at, kLabel, kLabelBytes);
-  std::memcpy(at + kLabelBytes, kCrLf, kCrLfBytes);
-  std::memcpy(at + kLabelBytes + kCrLfBytes + image, kCrLf, kCrLfBytes);
-  rec->used += kLabelBytes + 2 * kCrLfBytes + image;
-  return true;
-}
+bool SaveBlock(SetupFileRecord* rec) { return SaveMenuBlock(rec, kLabel, TaskUtility.TaskMenu, &TaskUtilityMenu); }
 
 bool LoadBlock(SetupFileRecord* rec) {
-  if (rec->length <= 0) return false;
-  const int at = CommonSubProg.ScanMarkLabel(reinterpret_cast<const char*>(rec->buffer), kLabel, rec->length);
-  if (at < 0) return false;
-  const int start = at + kLabelBytes + kCrLfBytes;
-  if (start > rec->length) return false;
-  if (TaskUtility.TaskMenu.MenCopytoMenuAllItem(&TaskUtilityMenu, rec->buffer + start,
-                                                size_t(rec->length - start)) < 0)
-    return false;
+  if (!LoadMenuBlock(*rec, kLabel, TaskUtility.TaskMenu, &TaskUtilityMenu)) return false;
+  TaskUtility.TaskMenu.ClampItems();
   Utility_Language(kUtiNoKey);
   Utility_MenuReset();
   return true;
@@ -133,6 +111,7 @@ int TaskForUtility::Default() {
 
 int TaskForUtility::Initialize() {
   if (LoadLanguage(0) < 0 && TaskMenu.MenuIsNull()) TaskMenu.Attach(&TaskUtilityMenu);
+  TaskMenu.ClampItems();
   UtilityMenu = &TaskUtilityMenu;
   Utility_MenuInit();
   Rec_Init();
@@ -181,6 +160,7 @@ int TaskForUtility::Display() {
   if (FuncBits & kUtiDlgPrtSc) Utility_DrawPrintScreen();
   if (FuncBits & kUtiDlgPassFail) Utility_DrawPassFail();
   if (FuncBits & kUtiDlgRecorder) Utility_DrawRecWaveNum();
+  if (FuncBits & kUtiDlgNumPad) RecorderNumPadDraw();
   if (FuncBits & kUtiDlgClearData) Utility_DrawClearData();
   if (FuncBits & kUtiDlgTime) {
     UtilityDraw.ShowTime();

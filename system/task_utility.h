@@ -24,6 +24,7 @@ enum InfoRow : int {
   kInfoLogic = 4,
   kInfoDate = 5,
   kInfoChannel = 6,
+  kInfoProtocol = 7,
   kInfoSerial = 13,
   kInfoManufacturer = 14,
   kInfoWeb = 15,

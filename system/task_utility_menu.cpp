@@ -1,11 +1,13 @@
 // The utility module's menu definition, its page handlers and the handlers
 // of the items that only set the hardware or open a page.
 #include <cstdio>
+#include <utility>
 
 #include "acquisition/x_system.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
+#include "core/menu_def.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -22,12 +24,9 @@ int UtiliAttrib = 0;
 int UtilityAdjType = 0;
 
 namespace {
-constexpr uint32_t kAction = 0x1;             // title only
-constexpr uint32_t kSubMenu = 0x101;          // title and the page arrow
-constexpr uint32_t kChoice = 0x4000006;       // a choice item with its value shown
-constexpr uint32_t kKnobNumber = 0x4001012;   // a "%d" value that takes the select knob
-constexpr uint32_t kKnobTime = 0x4008012;     // a time value (ticks of 4 ns) that takes the knob
-constexpr uint32_t kFrozenNumber = 0x4001082; // a "%d" value that is only shown
+constexpr uint32_t kPageStep = kMenuJump;
+constexpr uint32_t kKnobTime = kMenuNumber | MENU_FMT_TIME | MENU_ATTR_FOCUS;  // ticks of 4 ns, takes the knob
+constexpr uint32_t kShownInt = kMenuInt | MENU_ATTR_FROZEN;                    // "%d", only shown
 constexpr int kSquareWord = 64, kOutputSelWord = 70;
 constexpr int kRollTimeBase = 25;             // real time-base indices above it roll
 constexpr int kMsgFft = 19, kMsgAutoSet = 25, kMsgAlternate = 78, kMsgXY = 17, kMsgRoll = 83,
@@ -35,7 +34,9 @@ constexpr int kMsgFft = 19, kMsgAutoSet = 25, kMsgAlternate = 78, kMsgXY = 17, k
 constexpr uint64_t kFuncAutoSet = 0x1, kFuncRoll = 0x2, kFuncXY = 0x4, kFuncFft = 0x20, kFuncPassFail = 0x800,
                    kFuncAlternate = 0x40000;
 constexpr int kCounterGate = 2, kCounterPeriod = 3, kCounterCh2 = 1;
-constexpr int kPfStopTypeStart = 1, kPfThresholdStart = 100, kPfMaskStart = 5;
+constexpr int kPfStopTypeStart = 1, kPfThresholdStart = 100, kPfThresholdMax = 30000, kPfMaskStart = 5,
+              kPfMaskMax = 100;
+constexpr int kSquareDefault = 2;
 
 struct PageRow {
   int page;
@@ -61,89 +62,85 @@ const PageRow kPages[] = {
     {kUtiPageClear, "ClearData", 0, Utili_ClearDataMenuOp},
 };
 
-// One item: the EEPROM address comes from the map for the stored ones.
-struct ItemRow {
-  int n;
-  const char* name;
-  uint32_t attribute;
-  int choices;  // the texts' count replaces it once they are loaded
-  uint32_t width;
-  MenuHandler handler;
+// The stored items keep one byte each at the map's address; the others live
+// only in the menu.
+const MenuItemDef kItems[] = {
+    {kUtiSelfCal, "Self Cal", kMenuAction, 1, Utility_SelfCali, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiVersion, "Version", kMenuChoice, 2, Utility_Version, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiLanguage, "Language", kMenuChoice, 2, Utility_Language, MenuChoices(0)},
+    {kUtiRecord, "Record", kPageStep, 1, Utility_Record, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiNext1, "Next", kPageStep, 1, Utility_Next, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPassFail, "PassFail", kPageStep, 1, Utility_PassFail, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiSquare, "Square", kMenuChoice, 4, Utility_Square, MenuChoices(kSquareDefault)},
+    {kUtiCymometer, "Cymometer", kMenuChoice, 2, Utility_Cymometer, MenuChoices(1)},
+    {kUtiOutputSel, "Output Sel", kMenuChoice, 2, Utility_OutputSel, MenuChoices(0)},
+    {kUtiNext2, "Next", kPageStep, 1, Utility_Next, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiClearData, "Clear Data", kPageStep, 1, Utility_ClearData, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiSetTime, "Set Time", kPageStep, 1, Utility_SetTime, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiIpConfig, "IP Config", kPageStep, 1, Utility_IPConfig, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiBootRest, "BootRest", kMenuChoice, 2, Utility_BootRest, MenuChoices(0)},
+    {kUtiNext3, "Next", kPageStep, 1, Utility_Next, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiCaliSure, "Sure", kMenuAction, 1, Utili_SelfCali_Sure, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiCaliCancel, "Cancel", kMenuAction, 1, Utili_SelfCali_Cancel, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiTimeReset, "Reset", kMenuAction, 1, Utility_SetTime_Reset, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiTimeSure, "Sure", kMenuAction, 1, Utility_SetTime_Sure, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiTimeCancel, "Cancel", kMenuAction, 1, Utility_SetTime_Cancel, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiIpType, "IP Type", kMenuChoice, 2, Utility_IpConf_IpType, MenuChoices(1)},
+    {kUtiIpAddr, "IP Addr", kMenuAction, 1, Utility_IpConf_IpAddr, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiSubMask, "Sub Mask", kMenuAction, 1, Utility_IpConf_SubMask, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiIpSure, "Sure", kMenuAction, 1, Utility_IpConf_Sure, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiIpCancel, "Cancel", kMenuAction, 1, Utility_IpConf_Cancel, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecPlay, "Play", kMenuAction, 1, Utility_Rec_Op_Play, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecStop, "Stop", kMenuAction, 1, Utility_Rec_Op_Stop, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecRecord, "Record", kMenuAction, 1, Utility_Rec_Op_Record, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecFast, "FastRec", kMenuChoice, 2, Utility_Rec_FastRecord, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecOff, "Off", kPageStep, 1, Utility_Rec_Op_Next, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecSet, "Set", kPageStep, 1, Utility_Rec_Op_Set, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecExit, "Exit", kMenuAction, 1, Utility_Rec_Op_Close, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecBack, "Back", kPageStep, 1, Utility_Rec_Back, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecInterval, "Interval", kKnobTime, 1, Utility_Rec_Set_Interval, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecEndFrame, "End Frame", kMenuKnobInt, 1, Utility_Rec_Set_EndFrame, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecPlayDelay, "Play Delay", kKnobTime, 1, Utility_Rec_Set_PlayDelay, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecMaxFrame, "Max Frame", kShownInt, 1, Utility_Rec_Set_MaxFrame, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiRecSetBack, "Back", kPageStep, 1, Utility_Rec_Set_Back, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiSaveInk, "Save ink", kMenuChoice, 2, Utility_PrintScreen_SaveInk, MenuChoices(0)},
+    {kUtiPrintView, "Print View", kMenuChoice, 2, Utility_PrintScreen_View, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiViewNext, "View Next", kMenuAction, 1, Utility_PrintScreen_ViewNext, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiViewPrevious, "View Previous", kMenuAction, 1, Utility_PrintScreen_ViewPrevious, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPrtScBack, "Back", kPageStep, 1, Utility_PrintScreen_Back, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfEnable, "Enable", kMenuChoice, 2, PassFail_Enable, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfOperate, "Operate", kMenuChoice, 2, PassFail_Operate, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfOutput, "Output", kMenuChoice, 2, PassFail_Output, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfSource, "Source", kMenuChoice, 2, PassFail_Source, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfNext, "Next", kPageStep, 1, PassFail_Next, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfStopSetup, "StopSetup", kPageStep, 1, PassFail_StopSetup, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfMaskSetup, "MaskSetup", kPageStep, 1, PassFail_MaskSetup, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfReturn, "Return", kMenuAction, 1, PassFail_Return, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfBack, "Back", kPageStep, 1, PassFail_Back, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfStopType, "StopType", kMenuChoice, 2, PassFail_StopSetup_StopType, MenuLimits(kPfStopTypeStart, 0, 1), MenuStore::kNotStored},
+    {kUtiPfWhen, "When", kMenuChoice, 2, PassFail_StopSetup_When, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfThreshold, "Threshold", kMenuKnobInt, 1, PassFail_StopSetup_Threshold, MenuLimits(kPfThresholdStart, 1, kPfThresholdMax), MenuStore::kNotStored},
+    {kUtiPfStopBack, "Back", kPageStep, 1, PassFail_StopSetup_Back, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfRefChannel, "Ref Channel", kMenuChoice, 2, PassFail_RefChannel, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiPfHoriMask, "Hori Mask", kMenuKnobInt, 1, PassFail_HoriMask, MenuLimits(kPfMaskStart, 1, kPfMaskMax), MenuStore::kNotStored},
+    {kUtiPfVertMask, "Vert Mask", kMenuKnobInt, 1, PassFail_VertMask, MenuLimits(kPfMaskStart, 1, kPfMaskMax), MenuStore::kNotStored},
+    {kUtiPfMaskBack, "Back", kPageStep, 1, PassFail_MaskStep_Back, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiClearSure, "Sure", kMenuAction, 1, Utili_ClearData_Sure, kMenuUnranged, MenuStore::kNotStored},
+    {kUtiClearCancel, "Cancel", kMenuAction, 1, Utili_ClearData_Cancel, kMenuUnranged, MenuStore::kNotStored},
 };
-const ItemRow kItems[] = {
-    {kUtiSelfCal, "Self Cal", kAction, 1, MENU_NOT_STORED, Utility_SelfCali},
-    {kUtiVersion, "Version", kChoice, 2, MENU_NOT_STORED, Utility_Version},
-    {kUtiLanguage, "Language", kChoice, 2, MENU_U8, Utility_Language},
-    {kUtiRecord, "Record", kSubMenu, 1, MENU_NOT_STORED, Utility_Record},
-    {kUtiNext1, "Next", kSubMenu, 1, MENU_NOT_STORED, Utility_Next},
-    {kUtiPassFail, "PassFail", kSubMenu, 1, MENU_NOT_STORED, Utility_PassFail},
-    {kUtiSquare, "Square", kChoice, 4, MENU_U8, Utility_Square},
-    {kUtiCymometer, "Cymometer", kChoice, 2, MENU_U8, Utility_Cymometer},
-    {kUtiOutputSel, "Output Sel", kChoice, 2, MENU_U8, Utility_OutputSel},
-    {kUtiNext2, "Next", kSubMenu, 1, MENU_NOT_STORED, Utility_Next},
-    {kUtiClearData, "Clear Data", kSubMenu, 1, MENU_NOT_STORED, Utility_ClearData},
-    {kUtiSetTime, "Set Time", kSubMenu, 1, MENU_NOT_STORED, Utility_SetTime},
-    {kUtiIpConfig, "IP Config", kSubMenu, 1, MENU_NOT_STORED, Utility_IPConfig},
-    {kUtiBootRest, "BootRest", kChoice, 2, MENU_U8, Utility_BootRest},
-    {kUtiNext3, "Next", kSubMenu, 1, MENU_NOT_STORED, Utility_Next},
-    {kUtiCaliSure, "Sure", kAction, 1, MENU_NOT_STORED, Utili_SelfCali_Sure},
-    {kUtiCaliCancel, "Cancel", kAction, 1, MENU_NOT_STORED, Utili_SelfCali_Cancel},
-    {kUtiTimeReset, "Reset", kAction, 1, MENU_NOT_STORED, Utility_SetTime_Reset},
-    {kUtiTimeSure, "Sure", kAction, 1, MENU_NOT_STORED, Utility_SetTime_Sure},
-    {kUtiTimeCancel, "Cancel", kAction, 1, MENU_NOT_STORED, Utility_SetTime_Cancel},
-    {kUtiIpType, "IP Type", kChoice, 2, MENU_U8, Utility_IpConf_IpType},
-    {kUtiIpAddr, "IP Addr", kAction, 1, MENU_NOT_STORED, Utility_IpConf_IpAddr},
-    {kUtiSubMask, "Sub Mask", kAction, 1, MENU_NOT_STORED, Utility_IpConf_SubMask},
-    {kUtiIpSure, "Sure", kAction, 1, MENU_NOT_STORED, Utility_IpConf_Sure},
-    {kUtiIpCancel, "Cancel", kAction, 1, MENU_NOT_STORED, Utility_IpConf_Cancel},
-    {kUtiRecPlay, "Play", kAction, 1, MENU_NOT_STORED, Utility_Rec_Op_Play},
-    {kUtiRecStop, "Stop", kAction, 1, MENU_NOT_STORED, Utility_Rec_Op_Stop},
-    {kUtiRecRecord, "Record", kAction, 1, MENU_NOT_STORED, Utility_Rec_Op_Record},
-    {kUtiRecFast, "FastRec", kChoice, 2, MENU_NOT_STORED, Utility_Rec_FastRecord},
-    {kUtiRecOff, "Off", kSubMenu, 1, MENU_NOT_STORED, Utility_Rec_Op_Next},
-    {kUtiRecSet, "Set", kSubMenu, 1, MENU_NOT_STORED, Utility_Rec_Op_Set},
-    {kUtiRecExit, "Exit", kAction, 1, MENU_NOT_STORED, Utility_Rec_Op_Close},
-    {kUtiRecBack, "Back", kSubMenu, 1, MENU_NOT_STORED, Utility_Rec_Back},
-    {kUtiRecInterval, "Interval", kKnobTime, 1, MENU_U32, Utility_Rec_Set_Interval},
-    {kUtiRecEndFrame, "End Frame", kKnobNumber, 1, MENU_U16, Utility_Rec_Set_EndFrame},
-    {kUtiRecPlayDelay, "Play Delay", kKnobTime, 1, MENU_U32, Utility_Rec_Set_PlayDelay},
-    {kUtiRecMaxFrame, "Max Frame", kFrozenNumber, 1, MENU_U16, Utility_Rec_Set_MaxFrame},
-    {kUtiRecSetBack, "Back", kSubMenu, 1, MENU_NOT_STORED, Utility_Rec_Set_Back},
-    {kUtiSaveInk, "Save ink", kChoice, 2, MENU_U8, Utility_PrintScreen_SaveInk},
-    {kUtiPrintView, "Print View", kChoice, 2, MENU_NOT_STORED, Utility_PrintScreen_View},
-    {kUtiViewNext, "View Next", kAction, 1, MENU_NOT_STORED, Utility_PrintScreen_ViewNext},
-    {kUtiViewPrevious, "View Previous", kAction, 1, MENU_NOT_STORED, Utility_PrintScreen_ViewPrevious},
-    {kUtiPrtScBack, "Back", kSubMenu, 1, MENU_NOT_STORED, Utility_PrintScreen_Back},
-    {kUtiPfEnable, "Enable", kChoice, 2, MENU_NOT_STORED, PassFail_Enable},
-    {kUtiPfOperate, "Operate", kChoice, 2, MENU_NOT_STORED, PassFail_Operate},
-    {kUtiPfOutput, "Output", kChoice, 2, MENU_NOT_STORED, PassFail_Output},
-    {kUtiPfSource, "Source", kChoice, 2, MENU_NOT_STORED, PassFail_Source},
-    {kUtiPfNext, "Next", kSubMenu, 1, MENU_NOT_STORED, PassFail_Next},
-    {kUtiPfStopSetup, "StopSetup", kSubMenu, 1, MENU_NOT_STORED, PassFail_StopSetup},
-    {kUtiPfMaskSetup, "MaskSetup", kSubMenu, 1, MENU_NOT_STORED, PassFail_MaskSetup},
-    {kUtiPfReturn, "Return", kAction, 1, MENU_NOT_STORED, PassFail_Return},
-    {kUtiPfBack, "Back", kSubMenu, 1, MENU_NOT_STORED, PassFail_Back},
-    {kUtiPfStopType, "StopType", kChoice, 2, MENU_NOT_STORED, PassFail_StopSetup_StopType},
-    {kUtiPfWhen, "When", kChoice, 2, MENU_NOT_STORED, PassFail_StopSetup_When},
-    {kUtiPfThreshold, "Threshold", kKnobNumber, 1, MENU_U16, PassFail_StopSetup_Threshold},
-    {kUtiPfStopBack, "Back", kSubMenu, 1, MENU_NOT_STORED, PassFail_StopSetup_Back},
-    {kUtiPfRefChannel, "Ref Channel", kChoice, 2, MENU_NOT_STORED, PassFail_RefChannel},
-    {kUtiPfHoriMask, "Hori Mask", kKnobNumber, 1, MENU_U16, PassFail_HoriMask},
-    {kUtiPfVertMask, "Vert Mask", kKnobNumber, 1, MENU_U16, PassFail_VertMask},
-    {kUtiPfMaskBack, "Back", kSubMenu, 1, MENU_NOT_STORED, PassFail_MaskStep_Back},
-    {kUtiClearSure, "Sure", kAction, 1, MENU_NOT_STORED, Utili_ClearData_Sure},
-    {kUtiClearCancel, "Cancel", kAction, 1, MENU_NOT_STORED, Utili_ClearData_Cancel},
-};
+
+const std::pair<int, uint32_t> kWideItems[] = {
+    {kUtiRecInterval, MENU_U32}, {kUtiRecEndFrame, MENU_U16}, {kUtiRecPlayDelay, MENU_U32},
+    {kUtiRecMaxFrame, MENU_U16}, {kUtiPfThreshold, MENU_U16}, {kUtiPfHoriMask, MENU_U16},
+    {kUtiPfVertMask, MENU_U16}};
 
 menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Utility");
   for (const PageRow& p : kPages) DefineMenuPage(&m, p.page, p.name, p.id, p.handler);
-  for (const ItemRow& r : kItems) {
-    // Stored items are 8-bit EEPROM bytes; the others live only in the menu.
-    const int address = r.width == MENU_U8 ? EepromItemAddress(kEeUtility, r.n) : -1;
-    DefineMenuItem(&m, r.n, r.name, r.attribute, r.choices, r.handler, r.width, address);
-  }
+  DefineMenuItems(&m, kEeUtility, kItems);
+  // Values wider than a byte that live only in the menu.
+  for (const auto& [n, width] : kWideItems) m.pages[n / kMenuSlots].items[n % kMenuSlots].width = width;
   return m;
 }
 

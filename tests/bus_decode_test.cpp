@@ -266,3 +266,62 @@ TEST_F(BusTraffic, LinFramesWithABadChecksumBecomeFrameRows) {
 }
 
 }  // namespace
+
+namespace {
+// The bus lane: each decoded byte's shape lies over the columns of its time
+// on the screen, white for a good byte and red for the wrong parity.
+TEST_F(BusTraffic, TheLaneDrawsEachByteWhereItsFrameLies) {
+  Traffic("uart rate=9600 parity=even interval=0.02 error=1 data=48,69,21");
+  Type(kTrigRs232);
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(120, 2);
+  TaskTrigger.SetItem(145, 1);  // Bus state on
+  Refresh();
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass(2);
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_rs232.png"));
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_EQ(e.size(), 3u);
+  const int row = 225 - 160;                    // the lane at its default position
+  const double nsPerColumn = 500e-6 / 50 * 1e9;  // 500 us/div
+  for (int i = 0; i < 3; ++i) {
+    const int c = int(double(e[i].start) / nsPerColumn) + 30, w = int(double(e[i].end - e[i].start) / nsPerColumn);
+    const uint32_t colour = i == 1 ? 0xE81439 : 0xFFFFFF;
+    // The top edge of the hexagon between its points, the middle free of it.
+    EXPECT_EQ(bench.Pixel(row - 5, c + 15), colour) << i;  // the menu tab covers the third one's right end
+    EXPECT_EQ(bench.Pixel(row + 14, c + 12), colour) << i;
+    EXPECT_NE(bench.Pixel(row - 5, c + 2), colour) << i;  // the left point rises from the middle rows
+    if (i < 2) {
+      EXPECT_EQ(bench.Pixel(row + 14, c + w - 12), colour) << i;
+    }
+  }
+}
+}  // namespace
+
+namespace {
+// The CAN frame list over the traces: one row per frame, its ACK column red
+// for the frame that was not acknowledged.
+TEST_F(BusTraffic, TheCanListShowsTheFramesSent) {
+  Traffic("can rate=500000 interval=0.02 error=1 data=123:11.22,1abcdefx:01,7f0r");
+  Type(kTrigCan);
+  TaskTrigger.SetItem(205, 16);
+  TaskTrigger.SetItem(145, 1);
+  TaskTrigger.SetItem(147, 1);  // the list
+  Refresh();
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass(2);
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_can.png"));
+  // The header row in its colour, and a red digit in the ACK column of row 2.
+  bool header = false, redAck = false, redAckRow1 = false;
+  for (int c = 113; c < 160; ++c)
+    for (int r = 111; r < 125; ++r) header = header || bench.Pixel(r, c) == 0xFFCC00;
+  for (int c = 573; c < 600; ++c)
+    for (int r = 0; r < 16; ++r) {
+      redAck = redAck || bench.Pixel(134 + 22 + r, c) == 0xE81439;
+      redAckRow1 = redAckRow1 || bench.Pixel(134 + r, c) == 0xE81439;
+    }
+  EXPECT_TRUE(header);
+  EXPECT_TRUE(redAck);
+  EXPECT_FALSE(redAckRow1);
+}
+}  // namespace

@@ -7,6 +7,7 @@
 
 #include "acquisition/acq_mode_word.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/request.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -56,15 +57,15 @@ TEST_F(RequestTest, AcquisitionModeWordIsTheTimeBaseModelsCode) {
   for (int mode = 0; mode < 4; ++mode) {
     plat::Fpga().ClearLog();
     EXPECT_EQ(Send(kReqAcqConfig, 0, int16_t(mode)), 0);
-    ASSERT_EQ(WrittenWords(kAcqModeControlWord).size(), 1u) << mode;
-    EXPECT_EQ(plat::Fpga().Word(kAcqModeControlWord), expected[mode]) << mode;
+    ASSERT_EQ(WrittenWords(fpga::kAcqMode).size(), 1u) << mode;
+    EXPECT_EQ(plat::Fpga().Word(fpga::kAcqMode), expected[mode]) << mode;
     EXPECT_EQ(AcqModeFromWord(expected[mode]), mode);
   }
   plat::Fpga().ClearLog();
   Send(kReqAcqConfig, 0, 4);   // no such mode
   Send(kReqAcqConfig, 2, 1);   // no such channel
   Send(kReqAcqConfig, -1, 1);
-  EXPECT_TRUE(WrittenWords(kAcqModeControlWord).empty());
+  EXPECT_TRUE(WrittenWords(fpga::kAcqMode).empty());
   EXPECT_EQ(AcqModeFromWord(8), -1);
   EXPECT_EQ(AcqModeWord(-1), -1);
 }
@@ -122,7 +123,7 @@ TEST_F(RequestTest, AverageModeSendsTheAverageIndexFirst) {
   Log log = plat::Fpga().Log();
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log[0], std::make_pair(uint16_t(112), uint16_t(5)));
-  EXPECT_EQ(log[1], std::make_pair(uint16_t(kAcqModeControlWord), uint16_t(4)));
+  EXPECT_EQ(log[1], std::make_pair(uint16_t(fpga::kAcqMode), uint16_t(4)));
 }
 
 TEST_F(RequestTest, DisplayFormatReturnsToTheMainTimeBase) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "acquisition/trig_system.h"
+#include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "core/eeprom_map.h"
 #include "core/msg.h"
@@ -23,7 +24,7 @@ enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kT
 constexpr int kEeMode = 147, kEeCoupling = 148, kEeType = 149, kEeSource = 150, kEeSlope = 151;
 constexpr int kEeStandard = 156, kEeSync = 157, kEeLine = 158;
 // Keypad keys (their index on the pad).
-constexpr int kPad4 = 6, kPad1 = 3, kPadMicro = 15, kPadMax = 22;
+constexpr int kPad4 = 6, kPad1 = 3, kPadMicro = 15, kPadNano = 16, kPadMax = 22;
 
 struct Trigger : ::testing::Test {
   Bench bench;
@@ -109,7 +110,13 @@ TEST_F(Trigger, CommonSetModeCouplingAndForce) {
 }
 
 TEST_F(Trigger, NonEdgeTypesSkipTheAcAndRejectCouplings) {
-  ChooseType(kTrigPulse);
+  bench.Key(F5);  // AC on the edge type ...
+  Choose(F2, int(Item(kTiCoupling)), 1);
+  ASSERT_EQ(Decoded().coupling, 1);
+  bench.Key(F5);
+  ChooseType(kTrigPulse);  // ... goes back to DC, on the board too
+  EXPECT_EQ(Item(kTiCoupling), 0u);
+  EXPECT_EQ(Decoded().coupling, 0);
   bench.Key(F5);  // Next
   bench.Key(F1);  // CommSet
   ASSERT_EQ(M().GetCurrPage(), 20);
@@ -245,7 +252,7 @@ TEST_F(Trigger, DelayAndSetupHoldSourcesTakeTheKnobFirst) {
 
 TEST_F(Trigger, DurationAndPatternCodesFillTheirSourcesField) {
   ChooseType(kTrigDuration);
-  Choose(F3, int(Item(kTiDurCode)), 1);  // CH1 code H
+  Choose(F3, int(Item(kTiDurCode)), 1);  // CH1 code L
   EXPECT_EQ(TaskTrigger.GetDurationCode() & 0xF, 1u);
   EXPECT_EQ(SysRunStatus.GetTriggerSourceCode(0), 1);
   bench.Key(F2);  // CH2: the code item shows CH2's stored code
@@ -314,17 +321,42 @@ plat::TestSignal Train() {
 }
 
 struct Triggering : Trigger {
+  static constexpr int kV500mV = 11;  // 25 codes a division: 50 codes a volt
   void SetUp() override {
     Trigger::SetUp();
     fpga.SetPacing(plat::SimAcquire::Pacing::kOnDemand);
     fpga.SetSignal(plat::kSignalCh1, Train());
-    // CH1's zero line at the screen centre, both its levels inside the
-    // train's swing.
-    Vertical.SetRealYposition(0, 127);
-    Vertical.AdjYPosition(0, 0);
-    ::Trigger.SetTriggerVoltage(0, 0, -0.2);
-    ::Trigger.SetTriggerVoltage(0, 1, 0.0);
+    View(kTimeBase5us);
+    // The When selector lives in the menu image only (not in the EEPROM):
+    // every test starts from "greater than".
+    TaskTrigger.SetItem(kTiWhen, 0);
+    TaskTrigger.SetItem(kTiMode, 0);  // auto, DC: what earlier tests chose stays in the menu
+    TaskTrigger.SetItem(kTiCoupling, 0);
+    TaskTrigger.TriggerSetParaRefresh();
+    fpga.AcquireNow();  // uses up a force an earlier test left pending on the board
+    // CH1's levels inside the train's swing: -0.2 V and 0 V.
+    Levels(0, -10, 0);
     ::Trigger.AdjTriggerPosition(0);
+  }
+  static constexpr int kTimeBase2us = 13, kTimeBase5us = 14, kTimeBase20us = 16, kTimeBase100us = 18;
+  // The time base; both channels at 500 mV/div with their zero lines at the
+  // screen centre.
+  void View(int timeBase) {
+    TimeBase.SetRealTimeBase(0, timeBase);
+    TimeBase.AdjTimeBase(0, 0);
+    for (int ch = 0; ch < 2; ++ch) {
+      Vertical.SetRealYsensitivity(ch, kV500mV);
+      Vertical.AdjYsensitivity(ch, 0);
+      Vertical.SetRealYposition(ch, 127);
+      Vertical.AdjYPosition(ch, 0);
+    }
+    Vertical.YParaSyncRefresh();
+    TimeBase.XParaSyncRefresh(0);
+  }
+  // A channel's two level codes (from the centre: 50 codes a volt).
+  void Levels(int ch, int first, int second) {
+    ::Trigger.SetTriggerPos(ch, 0, first);
+    ::Trigger.SetTriggerPos(ch, 1, second);
   }
   // Seconds from CH1's period start to the trigger point of the last
   // acquisition (the trigger sample lies less than a sample period after it).
@@ -336,6 +368,41 @@ struct Triggering : Trigger {
   void Keypad(std::initializer_list<int> keys) {
     for (int k : keys) Pad(k);
   }
+  // A time typed on the keypad: digits, then the unit ("300u").
+  void Type(const std::string& text) {
+    static const std::string kDigits = "0.123456789";
+    for (char c : text) {
+      if (c == 'u')
+        Pad(kPadMicro);
+      else if (c == 'n')
+        Pad(kPadNano);
+      else
+        Pad(int(kDigits.find(c)) + 1);
+    }
+  }
+  // A two-choice item: its soft key steps it.
+  void Toggle(uint8_t fkey, int item, int value) {
+    for (int i = 0; i < 2 && Item(item) != uint64_t(value); ++i) bench.Key(fkey);
+    ASSERT_EQ(Item(item), uint64_t(value));
+  }
+  // One acquisition: triggered, at the time expected from CH1's period start.
+  void ExpectTriggerAt(double seconds, double tolerance = 1e-9) {
+    ASSERT_TRUE(fpga.AcquireNow());
+    EXPECT_TRUE(fpga.LastAcquisition().triggered);
+    EXPECT_NEAR(TriggerTime(), seconds, tolerance);
+  }
+  // Normal sweep, set on the edge page's common settings.
+  void SweepNormal() {
+    ChooseType(kTrigEdge);
+    bench.Key(F5);  // CommonSet
+    Choose(F1, int(Item(kTiMode)), 1);
+    bench.Key(F5);  // Back
+  }
+  void ExpectNoAcquisition() {
+    const uint64_t count = fpga.LastAcquisition().serial;
+    EXPECT_FALSE(fpga.AcquireNow());
+    EXPECT_EQ(fpga.LastAcquisition().serial, count);
+  }
   void Png(const char* name) {
     bench.Pass();
     EXPECT_TRUE(bench.WriteScreenPng(std::string(SCOPE_BINARY_DIR) + "/trigger-" + name + ".png"));
@@ -346,7 +413,8 @@ constexpr int kPad0 = 1, kPad2 = 4;
 
 TEST_F(Triggering, PulseWiderThanFourMicrosecondsTriggersOnTheFiveMicrosecondPulse) {
   ChooseType(kTrigPulse);
-  bench.Key(F4);  // When ">" 4 us
+  Toggle(F3, kTiPulsePolarity, 1);  // positive pulses
+  bench.Key(F4);                    // When ">" 4 us
   Choose(F1, int(Item(kTiWhen)), 0);
   bench.Key(F2);
   Keypad({kPad4, kPadMicro});
@@ -378,7 +446,7 @@ TEST_F(Triggering, NthEdgeThreeAfterIdleTriggersOnTheThirdEdge) {
   bench.Key(F4);  // IdleTime: 100 us
   Keypad({kPad1, kPad0, kPad0, kPadMicro});
   ASSERT_EQ(Item(kTiNthIdle), 25000u);  // 4 ns counts
-  bench.Key(F5);  // Next: Edge Num 3
+  bench.Key(F5);                        // Next: Edge Num 3
   Knob(kUp);
   Knob(kUp);
   ASSERT_EQ(Decoded().nthEdgeCount, 3);
@@ -398,4 +466,219 @@ TEST_F(Triggering, TimeOutTriggersTheSetTimeAfterTheLastEdge) {
   EXPECT_TRUE(fpga.LastAcquisition().triggered);
   EXPECT_NEAR(TriggerTime(), 133e-6, 1e-9);  // 100 us after the last falling edge
   Png("time-out");
+}
+
+namespace {
+// Pulses of 2 us, 5 us apart (rising at 0, 5 and 10 us), the middle one half
+// as high: it reaches 0 V.
+plat::TestSignal WithRunt() {
+  plat::TestSignal s = Train();
+  s.pulses = 3;
+  s.widths[0] = s.widths[1] = s.widths[2] = 2e-6;
+  s.heights[1] = 0.5;
+  s.gapS = 3e-6;
+  return s;
+}
+}  // namespace
+
+TEST_F(Triggering, EdgeTriggersWhereTheSineCrossesTheLevel) {
+  plat::TestSignal sine;  // 1 kHz, 1 V: 0.5 V rising at 1/12 of the period
+  fpga.SetSignal(plat::kSignalCh1, sine);
+  View(kTimeBase100us);
+  Levels(0, 0, 25);  // the level in force: 0.5 V
+  ::Trigger.AdjTriggerPosition(0);
+  ASSERT_EQ(Decoded().type, kTrigEdge);
+  ExpectTriggerAt(1e-3 / 12, 1e-8);
+  Choose(F3, int(Item(kTiEdgeSlope)), 1);  // falling: at 5/12
+  ExpectTriggerAt(5e-3 / 12, 1e-8);
+  Png("edge");
+}
+
+TEST_F(Triggering, VideoTriggersOnTheChosenLine) {
+  plat::TestSignal video;  // 625 lines of 64 us, 25 frames a second
+  video.shape = plat::SignalShape::kVideo;
+  video.frequencyHz = 25;
+  video.amplitudeV = 0.5;
+  fpga.SetSignal(plat::kSignalCh1, video);
+  View(kTimeBase20us);
+  SweepNormal();
+  ChooseType(kTrigVideo);
+  Choose(F4, int(Item(kTiVideoSync)), 3);  // the line number
+  for (int i = int(Item(kTiVideoLine)); i < 10; ++i) Knob(kUp);
+  ASSERT_EQ(Item(kTiVideoLine), 10u);
+  EXPECT_EQ(bench.EepromWord(kEeLine), 10);
+  const plat::SimTriggerSettings d = Decoded();
+  EXPECT_EQ(d.type, kTrigVideo);
+  EXPECT_EQ(d.videoSync, 3);
+  EXPECT_EQ(d.videoLine, 10);
+  ExpectTriggerAt(9 * 64e-6);  // line 10 starts nine lines into the frame
+  Png("video");
+  Toggle(F3, kTiVideoStandard, 1);  // 525 lines: this signal has none
+  ExpectNoAcquisition();
+}
+
+TEST_F(Triggering, SlopeFasterThanTheLimitTriggersAtTheSecondLevel) {
+  plat::TestSignal triangle;  // 1 kHz, 1 V: -0.5 V to 0.5 V in 250 us, at 125 and 375 us
+  triangle.shape = plat::SignalShape::kTriangle;
+  fpga.SetSignal(plat::kSignalCh1, triangle);
+  View(kTimeBase100us);
+  SweepNormal();
+  ChooseType(kTrigSlope);
+  Levels(0, -25, 25);
+  bench.Key(F3);  // SlopeSet
+  ASSERT_EQ(M().GetCurrPage(), 5);
+  bench.Key(F3);  // When: faster than 300 us
+  Choose(F1, int(Item(kTiWhen)), 1);
+  bench.Key(F3);
+  Type("300u");
+  ASSERT_EQ(Item(kTiUppLimit), 75000u);  // 4 ns counts
+  const plat::SimTriggerSettings d = Decoded();
+  EXPECT_EQ(d.type, kTrigSlope);
+  EXPECT_EQ(d.when, 1);
+  EXPECT_EQ(d.upperUnits, 75000u);
+  ExpectTriggerAt(375e-6);
+  Png("slope");
+  bench.Key(F3);  // faster than 200 us: no edge is
+  Type("200u");
+  ExpectNoAcquisition();
+}
+
+TEST_F(Triggering, RuntTriggersWhereTheLowPulseFallsBack) {
+  fpga.SetSignal(plat::kSignalCh1, WithRunt());
+  View(kTimeBase2us);
+  SweepNormal();
+  ChooseType(kTrigRunt);
+  Levels(0, -25, 25);              // -0.5 V and 0.5 V: the middle pulse reaches 0 V only
+  Toggle(F3, kTiRuntPolarity, 1);  // positive runts
+  ASSERT_EQ(Decoded().type, kTrigRunt);
+  EXPECT_EQ(Decoded().slope, 1);
+  ExpectTriggerAt(7e-6);
+  Png("runt");
+  plat::TestSignal whole = WithRunt();
+  whole.heights[1] = 0;
+  fpga.SetSignal(plat::kSignalCh1, whole);
+  ExpectNoAcquisition();
+}
+
+TEST_F(Triggering, WindowTriggersOnAStayInsideTheLevels) {
+  fpga.SetSignal(plat::kSignalCh1, WithRunt());
+  View(kTimeBase2us);
+  ChooseType(kTrigWindow);
+  Levels(0, -25, 25);
+  Choose(F4, int(Item(kTiWinPosition)), 1);  // exit through the top: the first rise
+  EXPECT_EQ(Decoded().when, 1);
+  ExpectTriggerAt(0);
+  Choose(F4, int(Item(kTiWinPosition)), 2);  // inside for 1 us: only the runt stays
+  bench.Key(F5);                             // Next
+  bench.Key(F2);                             // Setting
+  Type("1u");
+  ASSERT_EQ(Item(kTiWinTime), 250u);
+  EXPECT_EQ(Decoded().lowerUnits, 250u);
+  ExpectTriggerAt(6e-6);
+  Png("window");
+}
+
+namespace {
+// CH2: high for the first 15 us of each millisecond, in step with CH1's
+// train (high 0-1, 6-8, 13-18, 23-33 us).
+plat::TestSignal Gate() {
+  plat::TestSignal s;
+  s.shape = plat::SignalShape::kPulse;
+  s.duty = 0.015;
+  return s;
+}
+}  // namespace
+
+TEST_F(Triggering, DelayFromCh1ToCh2) {
+  plat::TestSignal late = Gate();  // CH2 rises 10 us after each CH1 period start
+  late.phase = -0.01;
+  fpga.SetSignal(plat::kSignalCh2, late);
+  SysRunInfo.sourceOn = 3;
+  Levels(1, -10, 10);
+  SweepNormal();
+  ChooseType(kTrigDelay);
+  bench.Key(F4);  // Source2: the knob first, then CH2
+  bench.Key(F4);
+  ASSERT_EQ(Item(kTiDelaySource2), 1u);
+  bench.Key(F5);  // Next: When, longer than 5 us
+  bench.Key(F2);
+  Choose(F1, int(Item(kTiWhen)), 0);
+  bench.Key(F2);
+  Type("5u");
+  const plat::SimTriggerSettings d = Decoded();
+  EXPECT_EQ(d.type, kTrigDelay);
+  EXPECT_EQ(d.pairWords[0], 0);
+  EXPECT_EQ(d.pairWords[2], 1);
+  EXPECT_EQ(d.lowerUnits, 1250u);
+  ExpectTriggerAt(10e-6);
+  Png("delay");
+  Choose(F1, int(Item(kTiWhen)), 1);  // shorter than 3 us: CH2 follows 4 us after at the least
+  bench.Key(F3);
+  Type("3u");
+  ExpectNoAcquisition();
+}
+
+TEST_F(Triggering, DurationOfCh1HighWithCh2Low) {
+  fpga.SetSignal(plat::kSignalCh2, Gate());
+  SysRunInfo.sourceOn = 3;
+  Levels(1, -10, 0);
+  ChooseType(kTrigDuration);
+  Choose(F3, int(Item(kTiDurCode)), 0);  // CH1 high
+  bench.Key(F2);                         // CH2 low
+  Choose(F3, int(Item(kTiDurCode)), 1);
+  bench.Key(F4);  // When: longer than 4 us
+  Choose(F1, int(Item(kTiWhen)), 0);
+  bench.Key(F2);
+  Type("4u");
+  const plat::SimTriggerSettings d = Decoded();
+  EXPECT_EQ(d.type, kTrigDuration);
+  EXPECT_EQ(d.codeWords[0], 0);
+  EXPECT_EQ(d.codeWords[1], 1);
+  ExpectTriggerAt(33e-6);  // 23-33 us; 15-18 us is too short
+  Png("duration");
+}
+
+TEST_F(Triggering, SetupViolationTriggersAtTheClockEdge) {
+  plat::TestSignal clock;  // 100 kHz, rising 5, 15, 25 ... us after CH1's period start
+  clock.shape = plat::SignalShape::kSquare;
+  clock.frequencyHz = 100e3;
+  clock.phase = 0.5;
+  fpga.SetSignal(plat::kSignalCh2, clock);
+  SysRunInfo.sourceOn = 3;
+  Levels(1, -10, 0);
+  ChooseType(kTrigSetupHold);
+  Toggle(F3, kTiShCode, 1);  // data high
+  bench.Key(F4);             // ClkSour: the knob first, then CH2
+  bench.Key(F4);
+  ASSERT_EQ(Item(kTiShClock), 1u);
+  bench.Key(F5);  // Next: setup, 3 us
+  Choose(F2, int(Item(kTiShSel)), 0);
+  bench.Key(F3);
+  Type("3u");
+  const plat::SimTriggerSettings d = Decoded();
+  EXPECT_EQ(d.type, kTrigSetupHold);
+  EXPECT_EQ(d.pairWords[0], 0);  // data CH1
+  EXPECT_EQ(d.pairWords[1], 1);  // its code
+  EXPECT_EQ(d.pairWords[2], 1);  // clock CH2
+  EXPECT_EQ(d.lowerUnits, 750u);
+  ExpectTriggerAt(15e-6);  // the data rose at 13 us
+  Png("setup-hold");
+}
+
+TEST_F(Triggering, PatternTriggersWhenTheCodesStartToHold) {
+  fpga.SetSignal(plat::kSignalCh2, Gate());
+  SysRunInfo.sourceOn = 3;
+  Levels(1, -10, 0);
+  ChooseType(kTrigPattern);
+  Choose(F3, int(Item(kTiPatCode)), 0);  // CH1 high
+  bench.Key(F2);                         // CH2 low
+  Choose(F3, int(Item(kTiPatCode)), 1);
+  const plat::SimTriggerSettings d = Decoded();
+  EXPECT_EQ(d.type, kTrigPattern);
+  EXPECT_EQ(d.codeWords[0], 0);
+  EXPECT_EQ(d.codeWords[1], 1);
+  ExpectTriggerAt(15e-6);  // CH2 falls while CH1 is high
+  Png("pattern");
+  Choose(F3, int(Item(kTiPatCode)), 4);  // CH2 falling while CH1 is high: the same
+  ExpectTriggerAt(15e-6);
 }

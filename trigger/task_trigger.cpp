@@ -16,6 +16,7 @@
 #include "core/task_manage.h"
 #include "remote/scpi.h"
 #include "ui/qel_draw.h"
+#include "trigger/bus_decode_export.h"
 #include "trigger/bus_pattern_editor.h"
 #include "trigger/trigger_bus.h"
 
@@ -45,7 +46,6 @@ constexpr ItemValue kInitValues[] = {
 menu TaskTriggerMenu;
 Menu* TriggerMenu = nullptr;
 TaskForTrigger TaskTrigger;
-instr TaskTriggerInstrStandard[] = {{"", nullptr}};
 
 TaskForTrigger::TaskForTrigger() { BuildTriggerMenu(&TaskTriggerMenu); }
 
@@ -138,6 +138,7 @@ int TaskForTrigger::Initialize() {
   SetItem(kTiPatCode, 2);
   Trigger_PatternCode(none);
   InitBusSettings();
+  Decode_input_init();
   {
     SemLock lock(Resource.sem ? *Resource.sem : Sem);
     for (uint32_t& c : Sys()->runStatus->GetSysRunInfoBaseAddr()->sourceCode) c = 2;
@@ -220,6 +221,14 @@ int TaskForTrigger::OpResponse(taskresponse* r) {
 
 int TaskForTrigger::Display() {
   if (NumKeyboardFlag) Sys()->draw->DrawNumKeyboard(&NumKeyboard);
+  const int t = Type();
+  if (t >= kTrigRs232 && t <= kTrigLin && (Item(kDecodeBusItem) & 0xFFFF) == 1) {
+    Draw_Decode_bus(char(t));
+    if ((Item(kEventTableItem) & 0xFFFF) == 1)
+      (t == kTrigLin ? Draw_Decode_LInList : t == kTrigCan ? Draw_Decode_CanList : Draw_Decode_EventList)(char(t));
+  }
+  if (Decode_DisplayType == kDecodePopKeyboard)
+    Sys()->draw->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName);
   return 0;
 }
 
@@ -235,8 +244,10 @@ int TaskForTrigger::TaskControlHandover(taskresponse*) {
 }
 
 int TaskForTrigger::DisableFunc() {
-  if (!NumKeyboardFlag) return 0;
-  CloseNumKeyboard();
+  const bool keypad = NumKeyboardFlag != 0, question = Decode_DisplayType == kDecodePopOverwrite;
+  if (!keypad && !question) return 0;
+  if (keypad) CloseNumKeyboard();
+  if (question) Decode_Storage_Cancel(keypara{KEY_NO_KEY, 0, 0});
   return 1;
 }
 

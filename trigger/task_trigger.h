@@ -15,35 +15,86 @@ class task_manage;
 
 // Trigger types: the value of the linked "Type" items.
 enum TriggerType : int {
-  kTrigEdge = 0, kTrigPulse, kTrigVideo, kTrigSlope, kTrigRunt, kTrigWindow, kTrigDelay, kTrigTimeOut,
-  kTrigDuration, kTrigSetupHold, kTrigNthEdge, kTrigPattern, kTrigRs232, kTrigI2c, kTrigSpi, kTrigCan,
-  kTrigLin, kTrigTypes,
+  kTrigEdge = 0,
+  kTrigPulse,
+  kTrigVideo,
+  kTrigSlope,
+  kTrigRunt,
+  kTrigWindow,
+  kTrigDelay,
+  kTrigTimeOut,
+  kTrigDuration,
+  kTrigSetupHold,
+  kTrigNthEdge,
+  kTrigPattern,
+  kTrigRs232,
+  kTrigI2c,
+  kTrigSpi,
+  kTrigCan,
+  kTrigLin,
+  kTrigTypes,
 };
 
 // Menu items the module itself reads (item n: page n / 5, slot n % 5).
 enum TriggerItem : int16_t {
-  kTiType = 0, kTiEdgeSource = 1, kTiEdgeSlope = 2, kTiEdgeAlternate = 3,
-  kTiPulseSource = 6, kTiPulsePolarity = 7,
-  kTiVideoSource = 16, kTiVideoStandard = 17, kTiVideoSync = 18, kTiVideoLine = 19,
-  kTiSlopeSource = 21, kTiSlopePolarity = 25, kTiSlopeThreshold = 26,
-  kTiRuntSource = 31, kTiRuntPolarity = 32, kTiRuntLevel = 33,
-  kTiWinSource = 41, kTiWinSlope = 42, kTiWinPosition = 43, kTiWinLevel = 45, kTiWinTime = 46,
-  kTiDelaySource1 = 51, kTiDelayEdge1 = 52, kTiDelaySource2 = 53, kTiDelayEdge2 = 55,
-  kTiTimeOutSource = 61, kTiTimeOutSlope = 62, kTiTimeOutTime = 63,
-  kTiDurSource = 66, kTiDurCode = 67,
-  kTiShData = 76, kTiShCode = 77, kTiShClock = 78, kTiShEdge = 80, kTiShSel = 81, kTiShTime = 82,
-  kTiNthSource = 86, kTiNthSlope = 87, kTiNthIdle = 88, kTiNthCount = 90,
-  kTiPatSource = 96, kTiPatCode = 97,
-  kTiMode = 100, kTiCoupling = 101, kTiForce = 102,
-  kTiWhen = 105, kTiLowLimit = 106, kTiUppLimit = 107,
-  kTiRs232Source = 111, kTiRs232Baud = 112, kTiRs232SpecialBps = 113,
+  kTiType = 0,
+  kTiEdgeSource = 1,
+  kTiEdgeSlope = 2,
+  kTiEdgeAlternate = 3,
+  kTiPulseSource = 6,
+  kTiPulsePolarity = 7,
+  kTiVideoSource = 16,
+  kTiVideoStandard = 17,
+  kTiVideoSync = 18,
+  kTiVideoLine = 19,
+  kTiSlopeSource = 21,
+  kTiSlopePolarity = 25,
+  kTiSlopeThreshold = 26,
+  kTiRuntSource = 31,
+  kTiRuntPolarity = 32,
+  kTiRuntLevel = 33,
+  kTiWinSource = 41,
+  kTiWinSlope = 42,
+  kTiWinPosition = 43,
+  kTiWinLevel = 45,
+  kTiWinTime = 46,
+  kTiDelaySource1 = 51,
+  kTiDelayEdge1 = 52,
+  kTiDelaySource2 = 53,
+  kTiDelayEdge2 = 55,
+  kTiTimeOutSource = 61,
+  kTiTimeOutSlope = 62,
+  kTiTimeOutTime = 63,
+  kTiDurSource = 66,
+  kTiDurCode = 67,
+  kTiShData = 76,
+  kTiShCode = 77,
+  kTiShClock = 78,
+  kTiShEdge = 80,
+  kTiShSel = 81,
+  kTiShTime = 82,
+  kTiNthSource = 86,
+  kTiNthSlope = 87,
+  kTiNthIdle = 88,
+  kTiNthCount = 90,
+  kTiPatSource = 96,
+  kTiPatCode = 97,
+  kTiMode = 100,
+  kTiCoupling = 101,
+  kTiForce = 102,
+  kTiWhen = 105,
+  kTiLowLimit = 106,
+  kTiUppLimit = 107,
+  kTiRs232Source = 111,
+  kTiRs232Baud = 112,
+  kTiRs232SpecialBps = 113,
   kTiBusSaveSet = 151,
 };
 
 // Item attribute bits the trigger handlers set and test.
 enum : uint32_t {
-  kTrigAttrOff = 0x08,            // switched off: the handler ignores keys
-  kTrigAttrKnob = 0x20,           // owns the knob on its page
+  kTrigAttrOff = 0x08,   // switched off: the handler ignores keys
+  kTrigAttrKnob = 0x20,  // owns the knob on its page
   kTrigAttrFrozen = 0x80,
   kTrigAttrNs = 0x00800000,       // time item in 1 ns units
   kTrigAttrQuarter = 0x01000000,  // time item in 4 ns units
@@ -73,6 +124,8 @@ class TaskForTrigger : public task {
   // Serial-bus types: the decode bytes of the pass into entries and frames.
   int DataProcess() override;
   int Analysis_decode_data();
+  // Moves the focused row of the event, CAN or LIN list (key 76 down, 77 up).
+  int Adj_event_fouce_item(short key);
   int Display() override;
   int FunctionOnOff(int mode) override;
   int Assist(taskresponse* request, taskresponse* reply) override;
@@ -149,6 +202,9 @@ int TriggerWhen_Sel(keypara k);
 int TriggerWhen_LowLimit(keypara k);
 int TriggerWhen_UppLimit(keypara k);
 int TriggerWhen_Back(keypara k);
+// A remote setter about to write "Mode" or "Coupling" and run its handler
+// with no key: the value in force before, which the handler compares with.
+void TriggerSetValueBefore(int item, int value);
 void GetTriggerTime(unsigned long* upper, unsigned long* lower);
 void TrigTimeScaleSet(int scale);
 
@@ -161,5 +217,16 @@ int Trigger_DelaySource1(keypara k);
 int Trigger_DelaySource2(keypara k);
 int Trigger_SetupHoldDataSour(keypara k);
 int Trigger_SetupHoldClkSour(keypara k);
+int Trigger_VideoStandard(keypara k);
+int Trigger_VideoLineNum(keypara k);
+int Trigger_WinSet(keypara k);
+int Trigger_TimeOutTime(keypara k);
+int Trigger_SetupHoldEdge(keypara k);
+int Trigger_SetupHoldCode(keypara k);
+int Trigger_SetupHoldSetupHold(keypara k);
+int Trigger_SetupHoldTime(keypara k);
+int Trigger_NthEdgeSlope(keypara k);
+int Trigger_NthEdgeIdleTime(keypara k);
+int Trigger_NthEdgeEdgeNum(keypara k);
 // Page operation of the type in force (its settings to the hardware).
 int Trigger_TypeMenuOp(int type, keypara k);

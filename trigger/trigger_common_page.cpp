@@ -2,6 +2,7 @@
 // coupling, force) and "When" (the condition with its lower and upper time
 // limits), and the clamp every trigger time item goes through.
 #include <algorithm>
+#include <atomic>
 
 #include "acquisition/trig_system.h"
 #include "acquisition/wave.h"
@@ -17,6 +18,16 @@
 int ConfigFlag = 0;
 
 namespace {
+// The value of "Mode" and "Coupling" before a remote setter wrote the item
+// (-1 none): the handler it then runs with no key compares with it.
+std::atomic<int> gModeBefore{-1}, gCouplingBefore{-1};
+
+// The value the handler compares with: the one before a remote write when
+// the key is the no-key code and one is pending, else the item's.
+int ValueBefore(keypara k, std::atomic<int>& pending, int item) {
+  const int before = pending.exchange(-1);
+  return k.key == KEY_NO_KEY && before >= 0 ? before : int(TaskTrigger.Item(item) & 0xFFFF);
+}
 constexpr int kStatusStopped = 4;
 constexpr int kModeAuto = 0, kModeSingle = 2;
 constexpr uint32_t kCouplingMaskNonEdge = 0x0E;  // only DC and noise reject
@@ -30,7 +41,9 @@ int WhenSel() { return int(TaskTrigger.Item(kTiWhen) & 0xFFFF); }
 // Couplings that keep the level relative to the channel's zero line.
 bool ZeroReferenced(int c) { return c == 1 || c == 3; }
 
-int Back(keypara) { return TriggerMenu ? TriggerMenu->SetCurrPage(TriggerMenu->GetSavePage() * kMenuSlots) : -1; }
+int Back(keypara) {
+  return TriggerMenu ? TriggerMenu->SetCurrPage(TriggerMenu->GetSavePage() * kMenuSlots) : -1;
+}
 
 // The limit's own soft key moves the knob to it or toggles the keypad;
 // other keys go to the open keypad or, with the knob, through the clamp.
@@ -64,8 +77,10 @@ int Trigger_TimeSetting(keypara k, short item) {
   const uint64_t v = TriggerMenu->AdjMenuTimePara(nullptr, k, item);
   const uint64_t max = TimeMax();
   uint64_t stored = v;
-  if (v < kTrigTimeMin) stored = kTrigTimeMin;
-  else if (v > max) stored = max;
+  if (v < kTrigTimeMin)
+    stored = kTrigTimeMin;
+  else if (v > max)
+    stored = max;
   if (stored != v) TaskTrigger.Sys()->message->SetMessage(kTrigMessageTimeLimit);
   TaskTrigger.SetItem(item, stored);
   return 0;
@@ -73,7 +88,9 @@ int Trigger_TimeSetting(keypara k, short item) {
 
 void GetTriggerTime(unsigned long* upper, unsigned long* lower) {
   // The counts above 32 bits are held at the largest 32-bit count.
-  const auto low32 = [](uint64_t v) { return static_cast<unsigned long>(std::min<uint64_t>(v, 0xFFFFFFFFu)); };
+  const auto low32 = [](uint64_t v) {
+    return static_cast<unsigned long>(std::min<uint64_t>(v, 0xFFFFFFFFu));
+  };
   if (upper) *upper = low32(TaskTrigger.Item(kTiUppLimit));
   if (lower) *lower = low32(TaskTrigger.Item(kTiLowLimit));
 }
@@ -92,7 +109,7 @@ void TrigTimeScaleSet(int scale) {
 int TriggerSet_Mode(keypara k) {
   if (!TriggerMenu) return -1;
   _SysResource* sys = TaskTrigger.Sys();
-  const int old = int(TaskTrigger.Item(kTiMode) & 0xFFFF);
+  const int old = ValueBefore(k, gModeBefore, kTiMode);
   const int mode = TriggerMenu->AdjMenuItemPara(k, kTiMode);
   const bool changed = mode != old;
   if (changed) ConfigFlag = 1;
@@ -105,9 +122,10 @@ int TriggerSet_Mode(keypara k) {
 int TriggerSet_Coupling(keypara k) {
   if (!TriggerMenu) return -1;
   _SysResource* sys = TaskTrigger.Sys();
-  TriggerMenu->SetItemParaAttribute(kTiCoupling, TaskTrigger.Type() == kTrigEdge ? 0 : kCouplingMaskNonEdge);
+  TriggerMenu->SetItemParaAttribute(kTiCoupling,
+                                    TaskTrigger.Type() == kTrigEdge ? 0 : kCouplingMaskNonEdge);
   const int src = sys->trigger->GetTriggerSource();
-  const int old = int(TaskTrigger.Item(kTiCoupling) & 0xFFFF);
+  const int old = ValueBefore(k, gCouplingBefore, kTiCoupling);
   if (src != 0 && src != 1) {
     if (TriggerMenu->AdjMenuItemPara(k, kTiCoupling) != old) ConfigFlag = 1;
     return 0;
@@ -124,6 +142,11 @@ int TriggerSet_Coupling(keypara k) {
   sys->trigger->SetTriggerPos(src, 1, level[1]);
   sys->trigger->AdjTriggerPosition(0);
   return 0;
+}
+
+void TriggerSetValueBefore(int item, int value) {
+  if (item == kTiMode) gModeBefore = value;
+  if (item == kTiCoupling) gCouplingBefore = value;
 }
 
 int TriggerSet_Force(keypara) {
@@ -187,7 +210,8 @@ int TriggerWhen_Sel(keypara k) {
 int TriggerWhen_LowLimit(keypara k) {
   if (WhenSel() == kWhenLess) return 0;
   if (!LimitKey(k, kTiLowLimit, kTiUppLimit, MENU_KEY_F1 + 1)) return 0;
-  const int64_t lower = int64_t(TaskTrigger.Item(kTiLowLimit)), upper = int64_t(TaskTrigger.Item(kTiUppLimit));
+  const int64_t lower = int64_t(TaskTrigger.Item(kTiLowLimit)),
+                upper = int64_t(TaskTrigger.Item(kTiUppLimit));
   const int64_t max = int64_t(TimeMax());
   if (lower >= upper) {
     if (lower < max) {
@@ -203,7 +227,9 @@ int TriggerWhen_LowLimit(keypara k) {
 int TriggerWhen_UppLimit(keypara k) {
   if (WhenSel() == kWhenGreater) return 0;
   if (!LimitKey(k, kTiUppLimit, kTiLowLimit, MENU_KEY_F1 + 2)) return 0;
-  const int64_t lower = int64_t(TaskTrigger.Item(kTiLowLimit)), upper = int64_t(TaskTrigger.Item(kTiUppLimit));
-  if (lower >= upper) TaskTrigger.SetItem(kTiLowLimit, uint64_t(std::max<int64_t>(upper - 1, kTrigTimeMin)));
+  const int64_t lower = int64_t(TaskTrigger.Item(kTiLowLimit)),
+                upper = int64_t(TaskTrigger.Item(kTiUppLimit));
+  if (lower >= upper)
+    TaskTrigger.SetItem(kTiLowLimit, uint64_t(std::max<int64_t>(upper - 1, kTrigTimeMin)));
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include "core/eeprom_map.h"
 #include "trigger/task_trigger.h"
+#include "trigger/bus_decode_export.h"
 #include "trigger/trigger_bus.h"
 #include "trigger/trigger_pages.h"
 
@@ -177,4 +178,5 @@ void BuildTriggerMenu(menu* record) {
     DefineMenuPage(record, p, title, id, op);
   }
   DefineBusMenu(record);
+  DefineDecodeMenu(record);
 }

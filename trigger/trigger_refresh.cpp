@@ -13,6 +13,7 @@
 #include "core/system_resource.h"
 #include "core/task_manage.h"
 #include "trigger/task_trigger.h"
+#include "trigger/bus_decode_export.h"
 #include "trigger/trigger_bus.h"
 
 namespace {
@@ -34,7 +35,8 @@ bool TwoLevelType(int t) { return t == kTrigSlope || t == kTrigRunt || t == kTri
 int16_t I16(int n) { return int16_t(TaskTrigger.Item(n) & 0xFFFF); }
 }  // namespace
 
-const int LinkageItem[kTrigTypes + 1] = {0, 5, 15, 20, 30, 40, 50, 60, 65, 75, 85, 95, 110, 125, 160, 195, 220, -1};
+const int LinkageItem[kTrigTypes + 1] = {0,  5,  15, 20,  30,  40,  50,  60,  65,
+                                         75, 85, 95, 110, 125, 160, 195, 220, -1};
 const int SourceItem[12] = {1, 6, 16, 21, 31, 41, 51, 61, 66, 76, 86, 96};
 
 int SetTriggerMenuPage(short type) {
@@ -46,7 +48,8 @@ int SetTriggerSourceMenu(short source) {
   const int t = TaskTrigger.Type();
   if (t > kTrigLin) return -1;
   static const int kBusSource[] = {111, 126, 161, 196, 221};
-  TaskTrigger.SetItem(t < kTrigRs232 ? SourceItem[t] : kBusSource[t - kTrigRs232], uint64_t(uint16_t(source)));
+  TaskTrigger.SetItem(t < kTrigRs232 ? SourceItem[t] : kBusSource[t - kTrigRs232],
+                      uint64_t(uint16_t(source)));
   return 0;
 }
 
@@ -66,7 +69,12 @@ int Trigger_TypeSelect(keypara k) {
     TriggerMenu->AdjMenuLinkageItemPara(nullptr, keypara{KEY_NO_KEY, 0, 0}, kTiType, LinkageItem);
     TaskTrigger.SetItem(kTiType, 0);
   }
-  if (t != kTrigEdge) TaskTrigger.SetItem(kTiCoupling, 0);
+  if (t != kTrigEdge && TaskTrigger.Item(kTiCoupling) != 0) {
+    // Only the edge type offers AC and the rejects: back to DC, in the
+    // hardware as well as on the page.
+    TaskTrigger.SetItem(kTiCoupling, 0);
+    TaskTrigger.TriggerSetParaRefresh();
+  }
   if (run->IsIndependTimeBase()) {
     const uint64_t s = TaskTrigger.Item(t == kTrigPulse ? kTiPulseSource : kTiEdgeSource) & 0xFFFF;
     TaskTrigger.SetItem(kTiEdgeSource, s);
@@ -75,9 +83,11 @@ int Trigger_TypeSelect(keypara k) {
   }
   const int src = run->GetTrigSource();
   if (TwoLevelType(t) && (src == 0 || src == 1)) {
-    const int second = sys->trigger->GetTriggerPos(src, 1), firstLevel = sys->trigger->GetTriggerPos(src, 0);
+    const int second = sys->trigger->GetTriggerPos(src, 1),
+              firstLevel = sys->trigger->GetTriggerPos(src, 0);
     const int gap = second - firstLevel;
-    if (gap > -kLevelGapMin && gap < kLevelGapMin) sys->trigger->SetTriggerPos(src, 0, second - kLevelGapMin);
+    if (gap > -kLevelGapMin && gap < kLevelGapMin)
+      sys->trigger->SetTriggerPos(src, 0, second - kLevelGapMin);
   }
   task_manage* m = TaskTrigger.Resource.manager ? TaskTrigger.Resource.manager : &TaskManage;
   if (BusType(t)) {
@@ -89,6 +99,7 @@ int Trigger_TypeSelect(keypara k) {
   }
   const keypara none{KEY_NO_KEY, 0, 0};
   TriggerWhen_Sel(none);
+  Decode_Bus_Set_Display_Type(none);
   TriggerWhen_LowLimit(none);
   TriggerWhen_UppLimit(none);
   sys->message->ClearMessage();
@@ -186,7 +197,8 @@ int TaskForTrigger::TriggerTypeParaRefresh() {
       case kTrigDuration:
         r.trigSource = int16_t(durSource);
         if (durSource >= 0 && durSource < 4)
-          r.sourceCode[durSource] = (sourceOn >> durSource & 1) ? (DurationCode >> (4 * durSource) & 0xF) : 2;
+          r.sourceCode[durSource] =
+              (sourceOn >> durSource & 1) ? (DurationCode >> (4 * durSource) & 0xF) : 2;
         r.when = when;
         r.timeValue1 = lower;
         r.timeValue2 = upper;
@@ -245,9 +257,12 @@ int Trigger_MenuOp(keypara k) {
       const int on = run->GetChStatus() & 3;
       uint64_t s = TaskTrigger.Item(kTiEdgeSource) & 0xFFFF;
       uint32_t mask = 15;
-      if (on == 2) s = 1, mask = 13;
-      else if (on == 3) mask = 12;
-      else if (on == 1) s = 0, mask = 14;
+      if (on == 2)
+        s = 1, mask = 13;
+      else if (on == 3)
+        mask = 12;
+      else if (on == 1)
+        s = 0, mask = 14;
       for (int n : {kTiEdgeSource, kTiPulseSource}) {
         TaskTrigger.SetItem(n, s);
         TriggerMenu->SetItemParaAttribute(n, mask);
@@ -311,7 +326,8 @@ int TaskForTrigger::NumKeyboardOp(keypara k) {
     return -1;
   }
   if (r == kPadMax) NumKeyboard.value = kKeypadMaxSeconds;
-  if (r == kPadMin || r == kPadDefault) NumKeyboard.value = t == kTrigPulse ? kPulseMinSeconds : kTimeMinSeconds;
+  if (r == kPadMin || r == kPadDefault)
+    NumKeyboard.value = t == kTrigPulse ? kPulseMinSeconds : kTimeMinSeconds;
   if (r >= kPadDoneFirst && r <= kPadDefault) {
     // Seconds to the time item's count: 1 ns for pulse, 4 ns otherwise.
     NumKeyboard.value *= t == kTrigPulse ? 1e9 : 1e9 / 4;

@@ -140,6 +140,8 @@ class qel_draw final : public Draw {
   void CopyMenuBuffToTFTBuff();
   void GetQelMenuPosMsg(menuposmsg* out);
   numkeyboardshow GetNumKeyboardShowMsg() const;
+  // Where number-pad key `key` lies on the screen; false for a bad key.
+  static bool NumKeyboardKeyRect(int key, int* row, int* col, int* width, int* height);
   void GetSoftKeyboardMsg(softkeyboardmsg* out) const;
   void ClearNumKeyboardShowFlag();
   void ClearSoftKeyboardShowFlag();

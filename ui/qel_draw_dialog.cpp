@@ -15,6 +15,7 @@ constexpr int kText = 0xC8C8AF, kFrame = 0x828282, kWhite = 0xFFFFFF;
 constexpr int kPowerOffMessage = 45;
 constexpr const char* kLogoPath = "/home/user/Logo/Logo.bmp";
 
+constexpr int kPadRow = 100, kPadColumn = 230;  // the keypad picture's top left
 // Place of each number-keypad key inside the keypad picture, by key code.
 struct KeyPlace {
   int16_t row, column, width, height;
@@ -77,13 +78,13 @@ void qel_draw::DrawNumKeyboard(const numkeyboard* pad) {
     numKeyboard_ = {1, uint8_t(pad->task), int16_t(cursor)};
   }
   if (Font* f = GetUserFontPointer()) f->SetCurrFont(3);
-  DrawPictrue(100, 230, 121, DRAW_CURRENT);
+  DrawPictrue(kPadRow, kPadColumn, 121, DRAW_CURRENT);
   char text[kNumTextMax + 2];
   const int typed = int(strnlen(pad->text, kNumTextMax));
   std::snprintf(text, sizeof text, pad->negative ? "-%.*s" : "%.*s", typed, pad->text);
   DrawString(115, 240, text, kText, DRAW_CURRENT);
   const KeyPlace& k = kNumKeyPlace[cursor];
-  DrawRect(100 + k.row, 230 + k.column, k.width, k.height, kText, DRAW_CURRENT);
+  DrawRect(kPadRow + k.row, kPadColumn + k.column, k.width, k.height, kText, DRAW_CURRENT);
 }
 
 void qel_draw::DrawSoftKeyboard(short cursor, short lowerCase, const char* name) {
@@ -149,6 +150,16 @@ void qel_draw::DrawFileSelList(int row, int col, const _Filelist* list, const ui
     std::snprintf(number, sizeof number, "%d", k + 1);
     DrawString(er, ec + 175, number, kWhite, DRAW_CURRENT);
   }
+}
+
+bool qel_draw::NumKeyboardKeyRect(int key, int* row, int* col, int* width, int* height) {
+  if (key < 0 || key >= kNumKeys) return false;
+  const KeyPlace& k = kNumKeyPlace[key];
+  *row = kPadRow + k.row;
+  *col = kPadColumn + k.column;
+  *width = k.width;
+  *height = k.height;
+  return true;
 }
 
 numkeyboardshow qel_draw::GetNumKeyboardShowMsg() const {

@@ -19,6 +19,7 @@
 #include "remote/lzo_compress.h"
 #include "remote/scpi.h"
 #include "remote/scpi_key.h"
+#include "remote/scpi_kit.h"
 #include "ui/qel_draw.h"
 #include "ui/task_display.h"
 #include "ui/task_display_scpi.h"
@@ -42,24 +43,7 @@ const scpipara kMenuTimes[] = {{"5S", 0}, {"10S", 1}, {"20S", 2}, {"INFinite", 3
 Menu& M() { return TaskDisplay.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 void Refresh() { SystemResource.runStatus->SetDrawRefresh(); }
-void Answer(const char* text) { SystemResource.scpiEngine->WriteResponseData(text, 0); }
-void AnswerNumber(int v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%d", v);
-  Answer(text);
-}
-
-bool Missing(const char* p) {
-  if (p) return false;
-  std::printf("Warning : Command parameter missing ... \n");
-  return true;
-}
-
-int Keyword(const scpipara* words, const char* p) {
-  if (Missing(p)) return -1;
-  const int i = scpi::InstrParaCompare(words, p);
-  return i < 0 ? -1 : words[i].value;
-}
+int Keyword(const scpipara* words, const char* p) { return ScpiMissing(p) ? -1 : ScpiMatch(words, p); }
 
 // The pattern of the row whose value is `v`, "" when none.
 const char* KeywordOf(const scpipara* words, int v) {
@@ -84,7 +68,7 @@ void SetKeyword(const char* p, const scpipara* words, int n, MenuHandler handler
 }
 
 void SetBright(const char* p, int n, MenuHandler handler) {
-  if (!Missing(p)) Apply(n, Bounded(p, 1, 100), handler);
+  if (!ScpiMissing(p)) Apply(n, Bounded(p, 1, 100), handler);
 }
 
 void Scpi_Key_Display(scpi_para*, char*) { ScpiQueueKey("Display", kKeyDisplay); }
@@ -95,16 +79,16 @@ void DisplayCtrlType(scpi_para*, char* p) {
   std::printf("Run Func:  Display_Format() \n");
   SetKeyword(p, kTraceTypes, kDispType, Display_Type);
 }
-void DisplayGetType(scpi_para*, char*) { Answer(KeywordOf(kTraceTypes, Item(kDispType))); }
+void DisplayGetType(scpi_para*, char*) { ScpiAnswer(KeywordOf(kTraceTypes, Item(kDispType))); }
 
 void DisplayCtrlGrid(scpi_para*, char* p) {
   std::printf("Run Func:  Display_Format() \n");
   SetBright(p, kDispGridBright, Display_GridBright);
 }
-void DisplayGetGrid(scpi_para*, char*) { AnswerNumber(Item(kDispGridBright)); }
+void DisplayGetGrid(scpi_para*, char*) { ScpiAnswerNumber(Item(kDispGridBright)); }
 
 void DisplayCtrlWave(scpi_para*, char* p) { SetBright(p, kDispWaveBright, Display_WaveBright); }
-void DisplayGetWave(scpi_para*, char*) { AnswerNumber(Item(kDispWaveBright)); }
+void DisplayGetWave(scpi_para*, char*) { ScpiAnswerNumber(Item(kDispWaveBright)); }
 
 void DisplayCtrlClear(scpi_para*, char*) {
   SystemResource.draw->ClearQelPicture();
@@ -117,20 +101,20 @@ void DisplayCtrlClear(scpi_para*, char*) {
 }
 
 void Scpi_System_Brightness(scpi_para*, char* p) {
-  if (Missing(p)) return;
+  if (ScpiMissing(p)) return;
   std::printf("BackLight = %d\n", int(std::clamp(std::strtol(p, nullptr, 10), -99999L, 99999L)));
   Apply(kDispBackLight, Bounded(p, 10, 100), Display_BackLight);
 }
-void Scpi_System_BrightnessAsk(scpi_para*, char*) { AnswerNumber(Item(kDispBackLight)); }
+void Scpi_System_BrightnessAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(kDispBackLight)); }
 
 void DisplayCtrlPersist(scpi_para*, char* p) { SetKeyword(p, kPersist, kDispPersist, Display_Persist); }
-void DisplayGetPersist(scpi_para*, char*) { Answer(KeywordOf(kPersist, Item(kDispPersist))); }
+void DisplayGetPersist(scpi_para*, char*) { ScpiAnswer(KeywordOf(kPersist, Item(kDispPersist))); }
 
 void DisplayCtrlColor(scpi_para*, char* p) { SetKeyword(p, kOnOff, kDispColor, Display_Color); }
-void DisplayGetColor(scpi_para*, char*) { AnswerNumber(Item(kDispColor)); }
+void DisplayGetColor(scpi_para*, char*) { ScpiAnswerNumber(Item(kDispColor)); }
 
 void DisplayCtrlColorInvert(scpi_para*, char* p) { SetKeyword(p, kOnOff, kDispColorInvert, Display_ColorInvert); }
-void DisplayGetColorInvert(scpi_para*, char*) { AnswerNumber(Item(kDispColorInvert)); }
+void DisplayGetColorInvert(scpi_para*, char*) { ScpiAnswerNumber(Item(kDispColorInvert)); }
 
 void Scpi_Display_MenuTime(scpi_para*, char* p) {
   const int v = Keyword(kMenuTimes, p);
@@ -138,7 +122,7 @@ void Scpi_Display_MenuTime(scpi_para*, char* p) {
   std::printf("SetPara = %d \n", v);
   Apply(kDispMenuTime, v, Display_MenuTime);
 }
-void Scpi_Display_MenuTimeAsk(scpi_para*, char*) { Answer(KeywordOf(kMenuTimes, Item(kDispMenuTime))); }
+void Scpi_Display_MenuTimeAsk(scpi_para*, char*) { ScpiAnswer(KeywordOf(kMenuTimes, Item(kDispMenuTime))); }
 
 std::vector<uint8_t>& Picture() {
   static std::vector<uint8_t> picture(kBmpFileBytes);

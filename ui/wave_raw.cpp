@@ -16,6 +16,7 @@
 #include "ui/wave_scpi.h"
 #include "acquisition/x_system.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/msg.h"
 #include "core/mymutex.h"
 #include "core/sys_run_info.h"
@@ -28,7 +29,7 @@ constexpr int kShortRecord = _wave::kRecordPoints;
 constexpr int kChunkBytes = 10240;
 constexpr int kBarSegments = 40;
 constexpr int kBarRow = 380, kBarCol = 215;
-constexpr int kDoneReg = 804, kDonePolls = 2000, kDonePollMs = 1;
+constexpr int kDonePolls = 2000, kDonePollMs = 1;
 constexpr int kRollStatus = 5, kFormatXY = 1;
 constexpr int kMsgRollDisabled = 83, kMsgXYDisabled = 17, kMsgStored = 10;
 
@@ -110,7 +111,7 @@ int Get_wave_ddr_Data(int source) {
   SystemResource.board->SysSample();
   pthread_mutex_unlock(&mymutex);
   // An acquisition that does not come in time is no error: the memory is read as it is.
-  for (int i = 0; i < kDonePolls && !(SystemResource.board->ReadAnyReg(kDoneReg) & 1); ++i)
+  for (int i = 0; i < kDonePolls && !(SystemResource.board->ReadAnyReg(fpga::kDone) & 1); ++i)
     plat::SleepMs(kDonePollMs);
   Bar(1, 0);
 

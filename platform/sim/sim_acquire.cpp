@@ -322,6 +322,14 @@ bool SimAcquire::Tick(const Words& w, int64_t nowUs, TestSignal* signals) {
   return Make(w, nowUs, signals, force_);
 }
 
+void SimAcquire::Replay(const SimAcquisition& a, int64_t nowUs) {
+  const uint64_t serial = last_.serial + 1;
+  last_ = a;
+  last_.serial = serial;  // a new acquisition to the readers: its raster is built again
+  unread_ = true;
+  drawUntilUs_ = nowUs + kDrawUs;
+}
+
 bool SimAcquire::AcquireNow(const Words& w, int64_t nowUs, TestSignal* signals) {
   return Make(w, nowUs, signals, force_);
 }

@@ -205,6 +205,9 @@ class SimAcquire {
   // otherwise. True when one finished.
   bool AcquireNow(const Words& w, int64_t nowUs, TestSignal* signals);
   int64_t NextDueUs() const { return dueUs_; }
+  // A recorded acquisition shown again (the recorder's playback): it becomes
+  // the last acquisition, its raster drawn anew.
+  void Replay(const SimAcquisition& a, int64_t nowUs);
 
   // Registers the acquisitions answer (770, 782, 784, 788, 792, 800, the roll
   // write index 826/828); false for any other.

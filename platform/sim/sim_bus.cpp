@@ -77,9 +77,9 @@ bool Frame(BusKind kind, int width, const std::string& t, SimBusFrame* f) {
 }
 }  // namespace
 
-SimBusWave::SimBusWave(const SimBusSpec& spec) : spec_(spec) {
-  lines_ = spec.kind == BusKind::kI2c || spec.kind == BusKind::kSpi ? 2 : 1;
-  if (spec.kind == BusKind::kSpi) idle_[0] = idle_[1] = last_[0] = last_[1] = false;
+SimBusWave::SimBusWave(const SimBusSetup& setup) : setup_(setup) {
+  lines_ = setup.kind == BusKind::kI2c || setup.kind == BusKind::kSpi ? 2 : 1;
+  if (setup.kind == BusKind::kSpi) idle_[0] = idle_[1] = last_[0] = last_[1] = false;
   SimEncodeBus(this);
 }
 
@@ -96,7 +96,7 @@ bool SimBusWave::High(int line, double t) const {
 }
 
 bool SimBusWave::ChangesWithin(int line, double from, double to) const {
-  const double period = spec_.interval, width = to - from;
+  const double period = setup_.interval, width = to - from;
   const std::vector<double>& e = edges_[line];
   if (width >= period) return !e.empty();
   from -= std::floor(from / period) * period;
@@ -108,10 +108,10 @@ bool SimBusWave::ChangesWithin(int line, double from, double to) const {
   return any(from, std::min(to, period)) || (to > period && any(0, to - period));
 }
 
-bool SimParseBusLine(const std::string& rest, SimBusSpec* spec, std::string* error) {
+bool SimParseBusLine(const std::string& rest, SimBusSetup* setup, std::string* error) {
   std::istringstream in(rest);
   std::string kind, field, data;
-  SimBusSpec s;
+  SimBusSetup s;
   if (!(in >> kind)) return *error = "no bus kind", false;
   bool known = false;
   for (const KindName& k : kKinds)
@@ -149,7 +149,7 @@ bool SimParseBusLine(const std::string& rest, SimBusSpec* spec, std::string* err
   if (s.frames.empty()) return *error = "no data", false;
   if ((s.kind == BusKind::kI2c || s.kind == BusKind::kSpi) && s.firstInput != 0)
     return *error = "a two-line bus is on ch1 and ch2", false;
-  *spec = s;
+  *setup = s;
   return true;
 }
 

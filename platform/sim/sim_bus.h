@@ -53,7 +53,7 @@ struct SimBusFrame {
   std::vector<uint8_t> data;
 };
 
-struct SimBusSpec {
+struct SimBusSetup {
   BusKind kind = BusKind::kUart;
   double rate = 9600;        // bits per second
   double interval = 0.01;    // seconds from one burst's start to the next
@@ -88,9 +88,9 @@ struct SimBusMark {
 
 class SimBusWave {
  public:
-  explicit SimBusWave(const SimBusSpec& spec);
+  explicit SimBusWave(const SimBusSetup& setup);
 
-  const SimBusSpec& Spec() const { return spec_; }
+  const SimBusSetup& Setup() const { return setup_; }
   int Lines() const { return lines_; }
   // The level of `line` (0 or 1) at `t` seconds into a burst period.
   bool High(int line, double t) const;
@@ -112,7 +112,7 @@ class SimBusWave {
   void End(double t) { duration_ = t > duration_ ? t : duration_; }
 
  private:
-  SimBusSpec spec_;
+  SimBusSetup setup_;
   int lines_ = 1;
   bool idle_[2] = {true, true};
   bool last_[2] = {true, true};
@@ -127,7 +127,7 @@ void SimEncodeBus(SimBusWave* w);
 
 // Reads a "bus" line of the signal file (sim_signal_file.h): false with
 // `*error` for one that cannot be read.
-bool SimParseBusLine(const std::string& rest, SimBusSpec* spec, std::string* error);
+bool SimParseBusLine(const std::string& rest, SimBusSetup* setup, std::string* error);
 
 // The CAN CRC-15 of a bit sequence (one bit per byte).
 uint16_t SimCanCrc(const std::vector<uint8_t>& bits);

@@ -31,7 +31,7 @@ void SimBusDecodeRecords(const SimAcquisition& a, double readAddress, double cou
     const TestSignal& s = a.sig[input];
     if (s.shape != SignalShape::kBus || !s.bus || s.busLine != 0) continue;
     const SimBusWave& w = *s.bus;
-    const double ts = a.set.samplePeriodNs * 1e-9, period = w.Spec().interval;
+    const double ts = a.set.samplePeriodNs * 1e-9, period = w.Setup().interval;
     if (ts <= 0 || period <= 0) break;
     const double perCount = countNs > 0 ? a.set.samplePeriodNs / countNs : 1.0;
     const double trigger = a.TriggerAddress(0);

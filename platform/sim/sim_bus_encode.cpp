@@ -47,7 +47,7 @@ double UartChar(SimBusWave* w, double t, double bit, uint32_t value, int bits, b
 }
 
 void EncodeUart(SimBusWave* w) {
-  const SimBusSpec& s = w->Spec();
+  const SimBusSetup& s = w->Setup();
   const double bit = 1.0 / s.rate;
   double t = kLeadBits * bit;
   for (size_t i = 0; i < s.frames.size(); ++i) {
@@ -81,7 +81,7 @@ struct I2cBus {
 };
 
 void EncodeI2c(SimBusWave* w) {
-  const SimBusSpec& s = w->Spec();
+  const SimBusSetup& s = w->Setup();
   I2cBus b{w, 1.0 / s.rate, kLeadBits / s.rate};
   for (size_t f = 0; f < s.frames.size(); ++f) {
     const SimBusFrame& fr = s.frames[f];
@@ -117,7 +117,7 @@ void EncodeI2c(SimBusWave* w) {
 
 // SPI: line 0 SCLK, line 1 MOSI.
 void EncodeSpi(SimBusWave* w) {
-  const SimBusSpec& s = w->Spec();
+  const SimBusSetup& s = w->Setup();
   const double bit = 1.0 / s.rate;
   double t = kLeadBits * bit;
   for (size_t f = 0; f < s.frames.size(); ++f) {
@@ -184,7 +184,7 @@ struct CanLine {
 };
 
 void EncodeCan(SimBusWave* w) {
-  const SimBusSpec& s = w->Spec();
+  const SimBusSetup& s = w->Setup();
   CanLine c{w, 1.0 / s.rate, kLeadBits / s.rate};
   for (size_t f = 0; f < s.frames.size(); ++f) {
     const SimBusFrame& fr = s.frames[f];
@@ -240,7 +240,7 @@ void EncodeCan(SimBusWave* w) {
 }
 
 void EncodeLin(SimBusWave* w) {
-  const SimBusSpec& s = w->Spec();
+  const SimBusSetup& s = w->Setup();
   const double bit = 1.0 / s.rate;
   double t = kLeadBits * bit;
   for (size_t f = 0; f < s.frames.size(); ++f) {
@@ -308,7 +308,7 @@ uint8_t SimLinChecksum(uint8_t pid, const std::vector<uint8_t>& data, bool enhan
 }
 
 void SimEncodeBus(SimBusWave* w) {
-  switch (w->Spec().kind) {
+  switch (w->Setup().kind) {
     case BusKind::kUart: EncodeUart(w); break;
     case BusKind::kI2c: EncodeI2c(w); break;
     case BusKind::kSpi: EncodeSpi(w); break;

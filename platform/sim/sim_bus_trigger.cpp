@@ -17,7 +17,7 @@ int MarkOf(BusMark m) { return int(m); }
 bool Matches(const SimTriggerCondition& c, const SimBusWave& w, const SimBusMark& m) {
   if (m.kind != BusMark(c.busMark)) return false;
   if ((m.value & ~c.busMask) != (c.busValue & ~c.busMask)) return false;
-  const SimBusFrame& f = w.Spec().frames[size_t(m.frame)];
+  const SimBusFrame& f = w.Setup().frames[size_t(m.frame)];
   if (c.busDirection != 2 && int(f.read) != c.busDirection) return false;
   if (c.busAddress >= 0 && int(f.id) != c.busAddress) return false;
   if (c.busFrameKind == 1 && f.remote) return false;
@@ -111,8 +111,8 @@ bool SimFindBusTrigger(const SimTriggerCondition& cond, const TestSignal* signal
     const TestSignal& s = signals[input];
     if (s.shape != SignalShape::kBus || !s.bus || s.busLine != 0) continue;
     const SimBusWave& w = *s.bus;
-    const SimTriggerCondition c = cond.type == kSpi ? SpiForWidth(cond, w.Spec().width) : cond;
-    const double period = w.Spec().interval;
+    const SimTriggerCondition c = cond.type == kSpi ? SpiForWidth(cond, w.Setup().width) : cond;
+    const double period = w.Setup().interval;
     const double now = (phase[input] - std::floor(phase[input])) * period;
     double best = -1;
     for (const SimBusMark& m : w.Marks()) {

@@ -35,7 +35,13 @@ void SimTemperatureOpenFails(bool fails);        // the device cannot be opened
 void SimTemperatureReadFails(bool fails);        // reads answer nothing
 void SimTemperatureShortRead(bool shortRead);    // reads give one byte only
 
+// Stored files (setups, waveforms): the bytes the disks still take before a
+// write fails as on a full disk (-1, the start: no limit).
+void SimDiskRoom(long bytes);
+
 // USB disk: plug or unplug the disk (creates or removes "<root>/udisk").
 void SimUsbPlug(bool present, const std::string& fileSystem = "FAT32");
+// Free space the disk reports ("<root>/dev/udisk_free"); negative: the host's.
+void SimUsbSetFree(int64_t bytes);
 
 }  // namespace plat

@@ -8,6 +8,7 @@
 namespace plat {
 
 namespace {
+constexpr double kCodesPerDiv = 25;
 
 // The serial-bus timing words: the whole part above bit 10, the thousandths
 // in bits 0-9.
@@ -77,8 +78,8 @@ SimTriggerSettings SimDecodeTriggerWords(const uint16_t* words, const bool* writ
   t.samplesPerBit = FixedPointValue(t.perBitWord);
 
   const uint16_t w308 = f.Word(308), w310 = f.Word(310);
-  t.rs232 = {w308 & 1, w308 >> 1 & 1, w308 >> 2 & 1, w308 & 8 ? 1 : w308 & 16 ? 2 : 0,
-             w308 >> 8 & 3, w308 >> 10 & 1, w310 & 15, w310 >> 8};
+  t.rs232 = {w308 & 1,      w308 >> 1 & 1,  w308 >> 2 & 1, w308 & 8 ? 1 : w308 & 16 ? 2 : 0,
+             w308 >> 8 & 3, w308 >> 10 & 1, w310 & 15,     w310 >> 8};
 
   const uint16_t w314 = f.Word(314);
   t.i2c.tenBit = w314 >> 8 & 1;
@@ -149,6 +150,21 @@ void SimApplyTrigger(const SimTriggerSettings& t, SimAcqSettings* s) {
   c.edge1 = t.pairWords[1];
   c.source2 = t.pairWords[2];
   c.edge2 = t.pairWords[3];
+  c.position = t.when;
+  c.codes[0] = t.codeWords[0];
+  c.codes[1] = t.codeWords[1];
+  c.videoStandard = t.videoStandard;
+  c.videoSync = t.videoSync;
+  c.videoLine = t.videoLine;
+  // The comparator bytes: screen codes (DC), or signed codes from the
+  // signal's mean (AC-referenced couplings).
+  c.acLevels = t.coupling == 1 || t.coupling == 3;
+  for (int ch = 0; ch < 2; ++ch)
+    for (int k = 0; k < 2; ++k) {
+      const int byte = t.comparator[k] >> (8 * ch) & 0xFF;
+      const double codes = c.acLevels ? double(int8_t(uint8_t(byte))) : byte - s->ch[ch].zeroCode;
+      c.levelV[ch][k] = codes * s->ch[ch].voltsPerDiv / kCodesPerDiv;
+    }
   SimApplyBusTrigger(t, &c);
   if (t.levelDac < 0) return;
   if (t.source == 0 || t.source == 1) {
@@ -156,7 +172,7 @@ void SimApplyTrigger(const SimTriggerSettings& t, SimAcqSettings* s) {
     const bool ac = t.coupling == 1 || t.coupling == 3;
     // DC: the level code counts from the screen centre; AC: from the mean.
     const double codes = ac ? t.levelCode : 127 + t.levelCode - c.zeroCode;
-    s->trigLevelV = codes * c.voltsPerDiv / 25;
+    s->trigLevelV = codes * c.voltsPerDiv / kCodesPerDiv;
   } else if (t.source == 3) {
     s->trigLevelV = t.levelVolts;
   }

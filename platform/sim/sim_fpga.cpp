@@ -144,6 +144,10 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
       SimBusDecodeRecords(acq_.Last(), acq_.ReadAddress(),
                           SimBusCountNs(SimDecodeTriggerWords(words_, written_, dac_[2], dac_[3])),
                           &fifos_[SimAcquire::kDecodeSelector]);
+    if (frameStore_.OnWord(w, old, words_)) {
+      acq_.Replay(frameStore_.Shown(), now);
+      handler = ReplayedLocked();
+    }
   }
   if (handler) handler();
 }
@@ -159,6 +163,7 @@ uint16_t SimFpga::ModelReg(uint16_t r) {
   uint16_t v = 0;
   if (counters_.Read(r, MonoUs(), signals_, &v)) return v;
   if (voltmeter_.Read(r, acq_.Last(), words_[SimVoltmeter::kSourceWord], &v)) return v;
+  if (frameStore_.Reg(r, &v)) return v;
   switch (r) {
     case 768:
       return uint16_t((faults_.pllFail ? 0 : 4) | (faults_.ddrFail ? 0 : 8));
@@ -323,8 +328,23 @@ void (*SimFpga::FinishedLocked())() {
 }
 
 void (*SimFpga::AcquiredLocked())() {
+  frameStore_.OnAcquired(acq_.Last(), MonoUs());
+  return ReplayedLocked();
+}
+
+void (*SimFpga::ReplayedLocked())() {
   rasterLoaded_ = false;
   return FinishedLocked();
+}
+
+size_t SimFpga::RecordedFrames() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return frameStore_.Frames();
+}
+
+SimAcquisition SimFpga::RecordedFrame(size_t i) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return i < frameStore_.Frames() ? frameStore_.Frame(i) : SimAcquisition{};
 }
 
 bool SimFpga::Finished() {

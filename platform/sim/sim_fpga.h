@@ -17,6 +17,7 @@
 //   804 bit 0 acquisition done (RaiseFinished; cleared by control word 0 = 1)
 //   820 self-reset status, bits 8-11 the drawing status (1 drawing the
 //       raster of a new acquisition, 5 idle)
+//   774-778, 822, 824 the recorder's frame memory (platform/sim/sim_frame_store.h)
 //   826, 828 the roll write index, low and high 16 bits (in 16-bit words)
 //   864-878 voltmeter accumulators (platform/sim/sim_voltmeter.h)
 //
@@ -43,6 +44,7 @@
 #include "platform/fpga.h"
 #include "platform/sim/sim_acquire.h"
 #include "platform/sim/sim_counters.h"
+#include "platform/sim/sim_frame_store.h"
 #include "platform/sim/sim_log_ring.h"
 #include "platform/sim/sim_signals.h"
 #include "platform/sim/sim_voltmeter.h"
@@ -154,6 +156,10 @@ class SimFpga {
   void ClearBlockReads();
   std::vector<uint8_t> Window();
 
+  // --- tests: the recorder's frame memory (sim_frame_store.h) ---
+  size_t RecordedFrames();
+  SimAcquisition RecordedFrame(size_t i);  // a default one past the end
+
   uint16_t AdcRegister(int adc, int reg);
   std::vector<AdcWrite> AdcWrites();
   std::vector<std::pair<uint16_t, uint16_t>> PllWrites();  // (word 14, word 16)
@@ -173,7 +179,8 @@ class SimFpga {
   // A finished acquisition under the lock: the flag, and the handler to call
   // once the lock is released.
   void (*FinishedLocked())();
-  void (*AcquiredLocked())();  // the same after a new acquisition
+  void (*AcquiredLocked())();  // the same after a new acquisition (kept as a frame while recording)
+  void (*ReplayedLocked())();  // the same after a recorded frame was shown again
   bool ExtLevelAbove() const;
   // Channels the raster draws (word 38 bits 2-3; CH1 only until written).
   int DrawnChannels() const { return written_[38] ? (words_[38] >> 2) & 3 : 1; }  // the external comparator (sim_frontend_errors.h)
@@ -208,6 +215,7 @@ class SimFpga {
   std::vector<uint8_t> raster_;
   bool rasterLoaded_ = false;
   SimAcquire acq_;
+  SimFrameStore frameStore_;
   std::atomic<bool> clockRunning_{false};
   std::map<uint32_t, std::vector<uint8_t>> fifos_;
   SimLogRing<std::pair<uint32_t, size_t>, kLogBlockReads> blockReads_;

@@ -21,10 +21,14 @@ struct ShapeName {
   const char* name;
   SignalShape shape;
 };
-constexpr ShapeName kShapes[] = {{"sine", SignalShape::kSine},   {"square", SignalShape::kSquare},
-                                 {"triangle", SignalShape::kTriangle}, {"pulse", SignalShape::kPulse},
-                                 {"dc", SignalShape::kDc},       {"noise", SignalShape::kNoise},
-                                 {"train", SignalShape::kTrain}};
+constexpr ShapeName kShapes[] = {{"sine", SignalShape::kSine},
+                                 {"square", SignalShape::kSquare},
+                                 {"triangle", SignalShape::kTriangle},
+                                 {"pulse", SignalShape::kPulse},
+                                 {"dc", SignalShape::kDc},
+                                 {"noise", SignalShape::kNoise},
+                                 {"train", SignalShape::kTrain},
+                                 {"video", SignalShape::kVideo}};
 
 constexpr const char* kInputs[kSignalInputs] = {"ch1", "ch2", "ext"};
 
@@ -39,22 +43,29 @@ bool Number(const std::string& text, double lo, double hi, bool openEnds, double
   return true;
 }
 
-// A list of up to kTrainPulses widths in seconds, "1e-6,2e-6,...".
-bool Widths(const std::string& text, TestSignal* s) {
+// A list of up to kTrainPulses numbers in (lo, hi], "1e-6,2e-6,..."; their
+// count, 0 for a bad list.
+int List(const std::string& text, double lo, double hi, double* out) {
   std::istringstream in(text);
   std::string one;
   int n = 0;
   while (std::getline(in, one, ',')) {
     double w;
-    if (n >= kTrainPulses || !Number(one, 0.0, 1e3, true, &w)) return false;
-    s->widths[n++] = w;
+    if (n >= kTrainPulses || !Number(one, lo, hi, false, &w) || w <= lo) return 0;
+    out[n++] = w;
   }
-  s->pulses = n;
-  return n > 0;
+  return n;
+}
+
+bool Lines(const std::string& text, int* lines) {
+  if (text != "625" && text != "525") return false;
+  *lines = std::atoi(text.c_str());
+  return true;
 }
 }  // namespace
 
-bool SimSignalFile::ParseLine(const std::string& raw, int* input, TestSignal* signal, std::string* error) {
+bool SimSignalFile::ParseLine(const std::string& raw, int* input, TestSignal* signal,
+                              std::string* error) {
   std::string line = raw.substr(0, raw.find('#'));
   std::istringstream in(line);
   std::string name, shape;
@@ -86,14 +97,26 @@ bool SimSignalFile::ParseLine(const std::string& raw, int* input, TestSignal* si
     size_t eq = field.find('=');
     std::string key = field.substr(0, eq), value = eq == std::string::npos ? "" : field.substr(eq + 1);
     bool ok = false;
-    if (key == "freq") ok = Number(value, 0.0, 5e9, false, &s.frequencyHz);
-    else if (key == "amp") ok = Number(value, 0.0, 1e4, false, &s.amplitudeV);
-    else if (key == "offset") ok = Number(value, -1e4, 1e4, false, &s.offsetV);
-    else if (key == "duty") ok = Number(value, 0.0, 1.0, true, &s.duty);
-    else if (key == "phase") ok = Number(value, -1.0, 1.0, false, &s.phase);
-    else if (key == "noise") ok = Number(value, 0.0, 1e4, false, &s.noiseV);
-    else if (key == "widths") ok = Widths(value, &s);
-    else if (key == "gap") ok = Number(value, 0.0, 1e3, false, &s.gapS);
+    if (key == "freq")
+      ok = Number(value, 0.0, 5e9, false, &s.frequencyHz);
+    else if (key == "amp")
+      ok = Number(value, 0.0, 1e4, false, &s.amplitudeV);
+    else if (key == "offset")
+      ok = Number(value, -1e4, 1e4, false, &s.offsetV);
+    else if (key == "duty")
+      ok = Number(value, 0.0, 1.0, true, &s.duty);
+    else if (key == "phase")
+      ok = Number(value, -1.0, 1.0, false, &s.phase);
+    else if (key == "noise")
+      ok = Number(value, 0.0, 1e4, false, &s.noiseV);
+    else if (key == "widths")
+      ok = (s.pulses = List(value, 0.0, 1e3, s.widths)) > 0;
+    else if (key == "heights")
+      ok = List(value, 0.0, 1.0, s.heights) > 0;
+    else if (key == "lines")
+      ok = Lines(value, &s.lines);
+    else if (key == "gap")
+      ok = Number(value, 0.0, 1e3, false, &s.gapS);
     if (!ok) {
       *error = "bad field \"" + field + "\"";
       return false;

@@ -6,16 +6,22 @@
 // does not name keep their signal. Blank lines and text after '#' are ignored.
 //
 //   <input> <shape> [freq=<Hz>] [amp=<V>] [offset=<V>] [duty=<0..1>] [noise=<V>]
-//           [phase=<periods>]
+//           [phase=<periods>] [widths=<s>,...] [heights=<0..1>,...] [gap=<s>]
+//           [lines=625|525]
 //
 //   input   ch1, ch2 or ext (the external trigger input)
-//   shape   sine, square, triangle, pulse, dc or noise
+//   shape   sine, square, triangle, pulse, dc, noise, train or video
 //   freq    frequency in Hz (0 .. 5e9; default 1000)
 //   amp     peak amplitude in volts at the BNC (0 .. 10000; default 1)
 //   offset  DC offset in volts (-10000 .. 10000; default 0)
 //   duty    high fraction of a pulse period (0 .. 1, exclusive; default 0.1)
 //   noise   peak of uniform noise added to the shape, volts (0 .. 10000; default 0)
 //   phase   lead in periods (-1 .. 1; default 0; 0.25 is 90 degrees)
+//   widths  train: the high widths of up to 16 pulses, seconds
+//   heights train: each pulse's height as a fraction of the swing (0 .. 1;
+//           default 1; below 1 a runt)
+//   gap     train: the low time after each pulse, seconds (default 1e-6)
+//   lines   video: lines a frame (default 625); freq is the frame rate
 //
 // Example: a 1 kHz, 2 Vpp sine on CH1 and a 10 kHz pulse of 10 % duty from 0
 // to 3.3 V on CH2:

@@ -23,20 +23,55 @@ double Uniform(uint64_t key) { return double(Mix(key) >> 11) * (2.0 / 9007199254
 
 double Duty(const TestSignal& s) { return s.duty > 0.0 && s.duty < 1.0 ? s.duty : 0.5; }
 
-bool TrainHigh(const TestSignal& s, double p) {
+// The height fraction of the train's pulse under phase p (0 between pulses).
+double TrainLevel(const TestSignal& s, double p) {
   double rise[kTrainPulses], fall[kTrainPulses];
   const int n = TrainEdges(s, rise, fall);
   for (int i = 0; i < n; ++i)
-    if (p >= rise[i] && p < fall[i]) return true;
-  return false;
+    if (p >= rise[i] && p < fall[i]) return TrainHeight(s, i);
+  return 0;
 }
 
-// The share of a train's period spent high.
+// The mean height fraction of a train over its period.
 double TrainDuty(const TestSignal& s) {
   double rise[kTrainPulses], fall[kTrainPulses], high = 0;
   const int n = TrainEdges(s, rise, fall);
-  for (int i = 0; i < n; ++i) high += fall[i] - rise[i];
+  for (int i = 0; i < n; ++i) high += (fall[i] - rise[i]) * TrainHeight(s, i);
   return high;
+}
+
+// The composite video line: where sync, blanking and the ramp change, as
+// fractions of a line.
+constexpr double kVideoSyncEnd = 0.074, kVideoRampStart = 0.18, kVideoRampEnd = 0.95,
+                 kVideoBroadEnd = 0.85;
+constexpr double kVideoBlank = -0.4;  // blanking level, in amplitudes from the offset
+
+bool VideoSyncLine(const TestSignal& s, int line) {  // line 0-based
+  const int second = VideoLines(s) / 2;
+  return line < kVideoSyncLines || (line >= second && line < second + kVideoSyncLines);
+}
+
+// The video value in amplitudes from the offset at phase p of the frame.
+double VideoLevel(const TestSignal& s, double p) {
+  const int lines = VideoLines(s);
+  const double x = p * lines;
+  const int line = std::min(int(x), lines - 1);
+  const double q = x - line;
+  if (VideoSyncLine(s, line)) return q < kVideoBroadEnd ? -1.0 : kVideoBlank;
+  if (q < kVideoSyncEnd) return -1.0;
+  if (q < kVideoRampStart || q >= kVideoRampEnd) return kVideoBlank;
+  return kVideoBlank + (1.0 - kVideoBlank) * (q - kVideoRampStart) / (kVideoRampEnd - kVideoRampStart);
+}
+
+// The mean of the video level over a frame, from its pieces.
+double VideoMean(const TestSignal& s) {
+  const int lines = VideoLines(s);
+  const double ramp = kVideoRampEnd - kVideoRampStart;
+  const double normal =
+      -kVideoSyncEnd + kVideoBlank * (1.0 - kVideoSyncEnd - ramp) + ramp * (kVideoBlank + 1.0) / 2;
+  const double broad = -kVideoBroadEnd + kVideoBlank * (1.0 - kVideoBroadEnd);
+  const int sync = 2 * kVideoSyncLines;
+  return (normal * (lines - sync) + broad * sync) / lines;
 }
 
 // One period of the sine in a table, read with linear interpolation: the
@@ -61,6 +96,13 @@ double Sine(double p) {  // p in [0, 1)
 }
 }  // namespace
 
+int VideoLines(const TestSignal& s) { return s.lines == 525 ? 525 : 625; }
+
+double TrainHeight(const TestSignal& s, int i) {
+  const double h = i >= 0 && i < kTrainPulses ? s.heights[i] : 0.0;
+  return h > 0.0 && h < 1.0 ? h : 1.0;
+}
+
 int TrainEdges(const TestSignal& s, double* rise, double* fall) {
   if (s.frequencyHz <= 0 || s.pulses <= 0) return 0;
   const int n = s.pulses < kTrainPulses ? s.pulses : kTrainPulses;
@@ -79,22 +121,15 @@ double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
   const double c = cycles + s.phase;
   const double p = c - std::floor(c);  // phase in [0, 1)
   switch (s.shape) {
-    case SignalShape::kSine:
-      return o + a * Sine(p);
-    case SignalShape::kSquare:
-      return p < 0.5 ? o + a : o - a;
-    case SignalShape::kTriangle:
-      return p < 0.5 ? o - a + 4.0 * a * p : o + 3.0 * a - 4.0 * a * p;
-    case SignalShape::kPulse:
-      return p < Duty(s) ? o + a : o - a;
-    case SignalShape::kDc:
-      return o;
-    case SignalShape::kNoise:
-      return o + a * Uniform(noiseKey);
-    case SignalShape::kTrain:
-      return TrainHigh(s, p) ? o + a : o - a;
-    case SignalShape::kBus:
-      return s.bus && s.bus->High(s.busLine, p / s.frequencyHz) ? o + a : o - a;
+    case SignalShape::kSine: return o + a * Sine(p);
+    case SignalShape::kSquare: return p < 0.5 ? o + a : o - a;
+    case SignalShape::kTriangle: return p < 0.5 ? o - a + 4.0 * a * p : o + 3.0 * a - 4.0 * a * p;
+    case SignalShape::kPulse: return p < Duty(s) ? o + a : o - a;
+    case SignalShape::kDc: return o;
+    case SignalShape::kNoise: return o + a * Uniform(noiseKey);
+    case SignalShape::kTrain: return o - a + 2.0 * a * TrainLevel(s, p);
+    case SignalShape::kVideo: return o + a * VideoLevel(s, p);
+    case SignalShape::kBus: return s.bus && s.bus->High(s.busLine, p / s.frequencyHz) ? o + a : o - a;
   }
   return o;
 }
@@ -121,7 +156,7 @@ void SignalExtremes(const TestSignal& s, double from, double to, double* lo, dou
     }
     return;
   }
-  if (s.shape == SignalShape::kTrain) {  // any edge inside gives both levels
+  if (s.shape == SignalShape::kTrain) {  // an edge inside gives both levels of its pulse
     double rise[kTrainPulses], fall[kTrainPulses];
     const int n = TrainEdges(s, rise, fall);
     for (int i = 0; i < n; ++i)
@@ -129,7 +164,24 @@ void SignalExtremes(const TestSignal& s, double from, double to, double* lo, dou
         const double at = std::ceil(from - e) + e;
         if (at > to) continue;
         *lo = std::min(*lo, s.offsetV - s.amplitudeV);
-        *hi = std::max(*hi, s.offsetV + s.amplitudeV);
+        *hi = std::max(*hi, s.offsetV - s.amplitudeV + 2.0 * s.amplitudeV * TrainHeight(s, i));
+      }
+    return;
+  }
+  if (s.shape == SignalShape::kVideo) {  // the values just before each change inside
+    const int lines = VideoLines(s);
+    const double first = std::floor((from + s.phase) * lines), last = (to + s.phase) * lines;
+    if (last - first > lines) {  // a whole frame: every value
+      *lo = SignalMin(s), *hi = SignalMax(s);
+      return;
+    }
+    for (double l = first; l <= last; l += 1.0)
+      for (double q : {kVideoSyncEnd, kVideoRampStart, kVideoRampEnd, kVideoBroadEnd, 1.0}) {
+        const double at = (l + q) / lines - s.phase - 1e-12;
+        if (at <= from || at >= to) continue;
+        const double v = SignalVolts(s, at, 0);
+        *lo = std::min(*lo, v);
+        *hi = std::max(*hi, v);
       }
     return;
   }
@@ -155,32 +207,37 @@ void SignalExtremes(const TestSignal& s, double from, double to, double* lo, dou
 double SignalMean(const TestSignal& s) {
   if (s.shape == SignalShape::kPulse) return s.offsetV + s.amplitudeV * (2.0 * Duty(s) - 1.0);
   if (s.shape == SignalShape::kTrain) return s.offsetV + s.amplitudeV * (2.0 * TrainDuty(s) - 1.0);
+  if (s.shape == SignalShape::kVideo) return s.offsetV + s.amplitudeV * VideoMean(s);
   return s.offsetV;
 }
 
-double SignalMin(const TestSignal& s) { return s.shape == SignalShape::kDc ? s.offsetV : s.offsetV - s.amplitudeV; }
-double SignalMax(const TestSignal& s) { return s.shape == SignalShape::kDc ? s.offsetV : s.offsetV + s.amplitudeV; }
+double SignalMin(const TestSignal& s) {
+  return s.shape == SignalShape::kDc ? s.offsetV : s.offsetV - s.amplitudeV;
+}
+double SignalMax(const TestSignal& s) {
+  return s.shape == SignalShape::kDc ? s.offsetV : s.offsetV + s.amplitudeV;
+}
 
 }  // namespace plat
 
 namespace plat {
 
 bool SimBusSignals(const std::string& rest, TestSignal* signals, std::string* error) {
-  SimBusSpec spec;
-  if (!SimParseBusLine(rest, &spec, error)) return false;
-  auto wave = std::make_shared<const SimBusWave>(spec);
-  if (wave->Duration() > spec.interval) {
+  SimBusSetup setup;
+  if (!SimParseBusLine(rest, &setup, error)) return false;
+  auto wave = std::make_shared<const SimBusWave>(setup);
+  if (wave->Duration() > setup.interval) {
     *error = "the traffic lasts longer than its interval";
     return false;
   }
   for (int line = 0; line < wave->Lines(); ++line) {
     TestSignal s;
     s.shape = SignalShape::kBus;
-    s.frequencyHz = 1.0 / spec.interval;
-    s.amplitudeV = s.offsetV = spec.level / 2;
+    s.frequencyHz = 1.0 / setup.interval;
+    s.amplitudeV = s.offsetV = setup.level / 2;
     s.bus = wave;
     s.busLine = line;
-    signals[line == 0 ? spec.firstInput : kSignalCh2] = s;
+    signals[line == 0 ? setup.firstInput : kSignalCh2] = s;
   }
   return true;
 }

@@ -11,7 +11,16 @@
 //   noise     O + uniform noise in [-A, A], new every nanosecond (f unused)
 //   train     a pulse train: from each period start, pulses of the chosen high
 //             widths (seconds) at O + A, each followed by `gap` seconds at
-//             O - A; O - A for the rest of the period (the idle time)
+//             O - A; O - A for the rest of the period (the idle time). A
+//             pulse may be given a height below the full swing (a runt):
+//             it then reaches O - A + 2 A h for its height fraction h
+//   video     a simple composite video signal, one frame a period: `lines`
+//             lines (625 or 525) of equal length; each line starts with its
+//             sync pulse at O - A (7.4 % of the line), then the blanking level
+//             O - 0.4 A up to 18 %, then a luminance ramp from the blanking
+//             level to O + A up to 95 %, then blanking. Lines 1-3 and the
+//             three lines that start the second field (lines/2 + 1 ...) are
+//             vertical sync: low for 85 % of the line, then blanking
 //   bus       one line of serial-bus traffic (sim_bus.h): O + A where the line
 //             is high, O - A where it is low; a period is the burst interval
 // Any shape may carry added noise (noiseV, uniform in [-noiseV, noiseV], new
@@ -27,7 +36,7 @@ namespace plat {
 
 class SimBusWave;
 
-enum class SignalShape { kSine, kSquare, kTriangle, kPulse, kDc, kNoise, kTrain, kBus };
+enum class SignalShape { kSine, kSquare, kTriangle, kPulse, kDc, kNoise, kTrain, kVideo, kBus };
 
 constexpr int kTrainPulses = 16;
 
@@ -36,22 +45,22 @@ struct TestSignal {
   double frequencyHz = 1000.0;
   double amplitudeV = 1.0;  // peak, at the BNC
   double offsetV = 0.0;
-  double duty = 0.1;        // high fraction of a pulse period (0..1, exclusive)
-  double phase = 0.0;       // lead over the board's time, in periods (0.25: 90 degrees)
-  double noiseV = 0.0;      // peak of uniform noise added to the shape, new every sample
+  double duty = 0.1;    // high fraction of a pulse period (0..1, exclusive)
+  double phase = 0.0;   // lead over the board's time, in periods (0.25: 90 degrees)
+  double noiseV = 0.0;  // peak of uniform noise added to the shape, new every sample
   // Pulse train: the high widths (seconds) of its first `pulses` pulses and
   // the low time after each.
   int pulses = 0;
   double widths[kTrainPulses] = {};
+  double heights[kTrainPulses] = {};  // fraction of the swing (0: the whole swing)
   double gapS = 1e-6;
+  int lines = 625;  // video: lines a frame
   // Bus traffic: the encoded bus and which of its lines this input carries.
   std::shared_ptr<const SimBusWave> bus;
   int busLine = 0;
 
   // A signal with edges the trigger comparator and the counters can see.
-  bool HasEdges() const {
-    return shape != SignalShape::kDc && amplitudeV > 0.0 && frequencyHz > 0.0;
-  }
+  bool HasEdges() const { return shape != SignalShape::kDc && amplitudeV > 0.0 && frequencyHz > 0.0; }
 };
 
 enum SignalInput { kSignalCh1 = 0, kSignalCh2 = 1, kSignalExt = 2, kSignalInputs = 3 };
@@ -69,6 +78,16 @@ void SignalExtremes(const TestSignal& s, double from, double to, double* lo, dou
 // start: rising at rise[i], falling at fall[i]; their number (0 when the
 // train is empty or longer than its period).
 int TrainEdges(const TestSignal& s, double* rise, double* fall);
+
+// The lines a frame of a video signal (625 unless it says 525).
+int VideoLines(const TestSignal& s);
+
+// The height fraction (0..1] of a train's pulse i.
+double TrainHeight(const TestSignal& s, int i);
+
+// Video: the line sync's falling edges are the line starts; line n (1-based)
+// starts at (n - 1) / lines of the period.
+constexpr int kVideoSyncLines = 3;
 
 // Bus traffic from a "bus" line of the signal file (sim_bus.h): the signals
 // of the inputs its lines use, stored into `signals`; false with `*error`.

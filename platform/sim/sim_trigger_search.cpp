@@ -1,5 +1,7 @@
 #include "platform/sim/sim_trigger_search.h"
 
+#include "platform/sim/sim_trigger_edges.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -7,47 +9,49 @@
 namespace plat {
 
 namespace {
-enum Type { kEdge = 0, kPulse = 1, kDelay = 6, kTimeOut = 7, kNthEdge = 10, kBusFirst = 12, kBusLast = 16 };
-enum When { kGreater = 0, kLess = 1, kInside = 2, kOutside = 3 };
+enum Type { kPulse = 1, kDelay = 6, kTimeOut = 7, kNthEdge = 10, kBusFirst = 12, kBusLast = 16 };
 constexpr int kStepsPerPeriod = 1024;
 constexpr int kBisections = 50;
 constexpr double kMaxPeriods = 64;  // search window either side of now
 constexpr size_t kMaxEdges = 1 << 16;
 
-struct Edge {
-  double t;  // seconds from now
-  bool rising;
-};
+using Edge = SimEdge;
 
 // The shapes whose edges are known in closed form, in cycles from a period
-// start; false for the others.
-bool ClosedEdges(const TestSignal& s, std::vector<double>* rise, std::vector<double>* fall) {
+// start, the pulses that cross `level`; false for the others.
+bool ClosedEdges(const TestSignal& s, double level, std::vector<double>* rise,
+                 std::vector<double>* fall) {
+  const double lowV = s.offsetV - s.amplitudeV, highV = s.offsetV + s.amplitudeV;
+  const bool crosses = level > lowV && level < highV;
   switch (s.shape) {
-    case SignalShape::kSquare: rise->push_back(0), fall->push_back(0.5); return true;
+    case SignalShape::kSquare:
+      if (crosses) rise->push_back(0), fall->push_back(0.5);
+      return true;
     case SignalShape::kPulse:
-      rise->push_back(0), fall->push_back(s.duty > 0 && s.duty < 1 ? s.duty : 0.5);
+      if (crosses) rise->push_back(0), fall->push_back(s.duty > 0 && s.duty < 1 ? s.duty : 0.5);
       return true;
     case SignalShape::kTrain: {
       double r[kTrainPulses], f[kTrainPulses];
       const int n = TrainEdges(s, r, f);
-      rise->assign(r, r + n);
-      fall->assign(f, f + n);
+      for (int i = 0; i < n; ++i)
+        if (level > lowV && level < lowV + (highV - lowV) * TrainHeight(s, i))
+          rise->push_back(r[i]), fall->push_back(f[i]);
       return true;
     }
     default: return false;
   }
 }
+}  // namespace
 
-// The crossings of `level` by input `s` between t0 and t1 seconds from now.
-std::vector<Edge> Edges(const TestSignal& s, double phase, double level, double t0, double t1) {
+std::vector<SimEdge> SimEdges(const TestSignal& s, double phase, double level, double t0, double t1) {
   std::vector<Edge> out;
   if (!s.HasEdges() || s.shape == SignalShape::kNoise) return out;
   const double f = s.frequencyHz;
   std::vector<double> rise, fall;
-  if (ClosedEdges(s, &rise, &fall)) {
-    const double lowV = s.offsetV - s.amplitudeV, highV = s.offsetV + s.amplitudeV;
-    if (!(level > lowV && level < highV)) return out;
-    for (double m = std::floor(phase + t0 * f); m <= std::ceil(phase + t1 * f) && out.size() < kMaxEdges; ++m) {
+  if (ClosedEdges(s, level, &rise, &fall)) {
+    phase += s.phase;  // the edges count from the shape's period start
+    for (double m = std::floor(phase + t0 * f); m <= std::ceil(phase + t1 * f) && out.size() < kMaxEdges;
+         ++m) {
       for (size_t i = 0; i < rise.size(); ++i) {
         const double tr = (m + rise[i] - phase) / f, tf = (m + fall[i] - phase) / f;
         if (tr >= t0 && tr <= t1) out.push_back({tr, true});
@@ -66,8 +70,10 @@ std::vector<Edge> Edges(const TestSignal& s, double phase, double level, double 
         for (int i = 0; i < kBisections; ++i) {
           const double mid = 0.5 * (lo + hi);
           const double vm = v(mid);
-          if (up ? vm >= 0 : vm <= 0) hi = mid;
-          else lo = mid;
+          if (up ? vm >= 0 : vm <= 0)
+            hi = mid;
+          else
+            lo = mid;
         }
         out.push_back({hi, up});
       }
@@ -78,9 +84,8 @@ std::vector<Edge> Edges(const TestSignal& s, double phase, double level, double 
   return out;
 }
 
-bool Matches(const Edge& e, int slope) { return slope == 2 || e.rising == (slope == 0); }
-
-bool Qualifies(double d, const SimTriggerCondition& c) {
+bool SimQualifies(double d, const SimTriggerCondition& c) {
+  enum When { kGreater = 0, kLess = 1, kInside = 2 };
   switch (c.when) {
     case kGreater: return d > c.lowerS;
     case kLess: return d < c.upperS;
@@ -89,24 +94,29 @@ bool Qualifies(double d, const SimTriggerCondition& c) {
   }
 }
 
+namespace {
+bool Matches(const Edge& e, int slope) { return slope == 2 || e.rising == (slope == 0); }
+
 bool First(double t, double* dt) {
   if (t < 0) return false;
   *dt = t;
   return true;
 }
 
-// The first qualifying pulse of the polarity: its trailing edge.
+// The first qualifying pulse of the polarity (0 negative, 1 positive): its
+// trailing edge.
 bool PulseWidth(const std::vector<Edge>& e, const SimTriggerCondition& c, int polarity, double* dt) {
-  const bool leadingRises = polarity != 1;
+  const bool leadingRises = polarity == 1;
   for (size_t i = 0; i + 1 < e.size(); ++i) {
     if (e[i].rising != leadingRises || e[i + 1].rising == leadingRises) continue;
-    if (Qualifies(e[i + 1].t - e[i].t, c) && First(e[i + 1].t, dt)) return true;
+    if (SimQualifies(e[i + 1].t - e[i].t, c) && First(e[i + 1].t, dt)) return true;
   }
   return false;
 }
 
 // After an edge into the chosen side, no edge back for longer than the time.
-bool TimeOut(const std::vector<Edge>& e, const SimTriggerCondition& c, int slope, double t1, double* dt) {
+bool TimeOut(const std::vector<Edge>& e, const SimTriggerCondition& c, int slope, double t1,
+             double* dt) {
   for (size_t i = 0; i < e.size(); ++i) {
     if (!Matches(e[i], slope)) continue;
     const double next = i + 1 < e.size() ? e[i + 1].t : t1;
@@ -117,7 +127,8 @@ bool TimeOut(const std::vector<Edge>& e, const SimTriggerCondition& c, int slope
 }
 
 // The n-th edge of the slope after an idle time without one.
-bool NthEdge(const std::vector<Edge>& all, const SimTriggerCondition& c, int slope, double t0, double* dt) {
+bool NthEdge(const std::vector<Edge>& all, const SimTriggerCondition& c, int slope, double t0,
+             double* dt) {
   const int n = c.nthCount > 0 ? c.nthCount : 1;
   int count = 0;
   double last = t0;
@@ -143,12 +154,13 @@ bool NthEdge(const std::vector<Edge>& all, const SimTriggerCondition& c, int slo
 }
 
 // An edge of the second source the limits' time after one of the first.
-bool Delay(const std::vector<Edge>& a, const std::vector<Edge>& b, const SimTriggerCondition& c, double* dt) {
+bool Delay(const std::vector<Edge>& a, const std::vector<Edge>& b, const SimTriggerCondition& c,
+           double* dt) {
   for (const Edge& ea : a) {
     if (!Matches(ea, c.edge1 ? 1 : 0)) continue;
     for (const Edge& eb : b) {
       if (eb.t <= ea.t || !Matches(eb, c.edge2 ? 1 : 0)) continue;
-      if (Qualifies(eb.t - ea.t, c) && First(eb.t, dt)) return true;
+      if (SimQualifies(eb.t - ea.t, c) && First(eb.t, dt)) return true;
       break;  // only the first edge after the arming one
     }
   }
@@ -156,18 +168,27 @@ bool Delay(const std::vector<Edge>& a, const std::vector<Edge>& b, const SimTrig
 }
 }  // namespace
 
-int SimTriggerInput(int source) { return source == 1 ? kSignalCh2 : source == 3 ? kSignalExt : kSignalCh1; }
+int SimTriggerInput(int source) {
+  return source == 1 ? kSignalCh2 : source == 3 ? kSignalExt : kSignalCh1;
+}
 
 bool SimFindTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase, int input,
                     double level, int slope, double* dt) {
   if (c.type >= kBusFirst && c.type <= kBusLast) return SimFindBusTrigger(c, signals, phase, dt);
   const TestSignal& s = signals[input];
   if (!s.HasEdges()) return false;
-  const double period = 1.0 / s.frequencyHz;
-  const double times = std::max(c.lowerS, c.type == kTimeOut || c.type == kNthEdge ? c.lowerS : c.upperS);
+  // Over both channels' edges, the slower one's periods.
+  const bool both = c.type == kDelay || SimBothChannelsType(c.type);
+  double frequency = s.frequencyHz;
+  for (int ch = kSignalCh1; both && ch <= kSignalCh2; ++ch)
+    if (signals[ch].HasEdges()) frequency = std::min(frequency, signals[ch].frequencyHz);
+  const double period = 1.0 / frequency;
+  const double times =
+      std::max(c.lowerS, c.type == kTimeOut || c.type == kNthEdge ? c.lowerS : c.upperS);
   const double span = std::min(2 * period + times, kMaxPeriods * period);
   const double t0 = -span, t1 = span;
-  const std::vector<Edge> e = Edges(s, phase[input], level, t0, t1);
+  if (SimLevelsType(c.type)) return SimFindLevelsTrigger(c, signals, phase, input, slope, t0, t1, dt);
+  const std::vector<Edge> e = SimEdges(s, phase[input], level, t0, t1);
   switch (c.type) {
     case kPulse: return PulseWidth(e, c, slope, dt);
     case kTimeOut: return TimeOut(e, c, slope, t1, dt);
@@ -176,7 +197,7 @@ bool SimFindTrigger(const SimTriggerCondition& c, const TestSignal* signals, con
       const int a = SimTriggerInput(c.source1);
       const TestSignal& sa = signals[a];
       const double mid = a == input ? level : 0.5 * (SignalMin(sa) + SignalMax(sa));
-      return Delay(Edges(sa, phase[a], mid, t0, t1), e, c, dt);
+      return Delay(SimEdges(sa, phase[a], mid, t0, t1), e, c, dt);
     }
     default:
       for (const Edge& x : e)

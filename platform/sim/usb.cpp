@@ -1,6 +1,7 @@
 #include "platform/usb.h"
 
 #include <sys/stat.h>
+#include <sys/statfs.h>
 
 #include <atomic>
 #include <cstring>
@@ -29,6 +30,24 @@ std::string UsbDiskFileSystem() {
   std::string t;
   if (f >> t && (t == "FAT16" || t == "FAT32")) return t;
   return "FAT32";
+}
+
+int64_t UsbDiskFreeBytes() {
+  if (!UsbDiskPresent()) return -1;
+  std::ifstream f(DevPath("udisk_free"));
+  long long fixed = 0;
+  if (f >> fixed && fixed >= 0) return fixed;
+  struct statfs st{};
+  if (statfs(MapPath("/udisk").c_str(), &st) != 0) return -1;
+  return int64_t(st.f_bavail) * int64_t(st.f_bsize);
+}
+
+void SimUsbSetFree(int64_t bytes) {
+  std::error_code ec;
+  if (bytes < 0)
+    fs::remove(DevPath("udisk_free"), ec);
+  else
+    std::ofstream(DevPath("udisk_free"), std::ios::trunc) << bytes << "\n";
 }
 
 bool UsbEventsOpen() {

@@ -29,6 +29,18 @@ def call(xid, prog, vers, proc, args=b""):
     return u32(xid, 0, 2, prog, vers, proc) + u32(0) + opaque(b"") + u32(0) + opaque(b"") + args
 
 
+# Requests of the web page to the command-control server.
+WEB_CMD_SEEDS = [
+    ("login", '{"req_type":"login","uuid":"u","user_name":"admin","password":"zad-i"}'),
+    ("ping", '{"req_type":"ping","uuid":"u"}'),
+    ("key", '{"req_type":"key","uuid":"u","key_id":"RUN_STOP"}'),
+    ("led", '{"req_type":"led_status","uuid":"u"}'),
+    ("click", '{"req_type":"lcd_area_control","uuid":"u","event_type":1,"x":730,"y":70,"wheel_direction":0,"key_code":""}'),
+    ("wheel", '{"req_type":"lcd_area_control","uuid":"u","event_type":4,"x":140,"y":14,"wheel_direction":1,"key_code":""}'),
+    ("lan", '{"req_type":"lan_config","uuid":"u","type":"DHCP"}'),
+    ("signout", '{"req_type":"signout","uuid":"u"}'),
+]
+
 CORE, PMAP = 0x0607AF, 100000
 create_link = call(1, CORE, 1, 10, u32(7, 0, 0) + opaque(b"inst0"))
 write_idn = call(2, CORE, 1, 11, u32(1, 1000, 0, 8) + opaque(b"*IDN?\n"))
@@ -72,6 +84,8 @@ SCPI_LINES = [
     "CHAN1:PROB:TYP AMP\n", "CHAN2:UNIT WATT\n", "CHAN1:BWLimit ON\n", "CHAN1:VERNier ON\n",
     "KEY:CH1:LOCK ON\n", "KEY:CH2:LED?\n", "TRAC:DATA?\n", "KEY:DEFault\n", "NOSuch:COMMand?\n",
     "CHAN1:DISP OFF;:CHAN2:DISP ON\n",
+    "SBUS:MODE CAN;:SBUS:CAN:ID \"1X0\"\n", "SBUS:DATA?\n", "SBUS:LIN:DATA \"\\\"01X\"\n",
+    "SBUS:RS232:BAUDrate -5;:SBUS:I2C:ADDRess \"1111111111111\"\n",
 ]
 
 
@@ -101,10 +115,18 @@ def main():
         put("picture", name.replace("/", "_"), (data / "PicResource" / name).read_bytes())
     put("font", "Arial_9", b"\x00" + (data / "ASCII/Arial_9.dat").read_bytes())
     put("font", "symbol-glyphs", b"\x0c" + (data / "ASCII/SpecialChar.dat").read_bytes())
+    put("device_info", "Information", b"\x00" + (data / "Information").read_bytes())
+    put("device_info", "SN.txt", b"\x01[SERIAL] QX0001\n")
+    bmp_head = b"BM" + struct.pack("<IHHIIiiHHIIiiII", 1152054, 0, 0, 54, 40, 800, 480, 1, 24, 0, 1152000,
+                                   2835, 2835, 0, 0)
+    put("screenshot_view", "header_only.bmp", bmp_head)
+    put("screenshot_view", "short_rows.bmp", bmp_head + bytes(range(256)) * 40)
     cali = factory / "home/user/Hardware/ChCaliDataForQEL2200KS.bin"
     put("cali", "factory.bin", cali.read_bytes())
     put("web_json", "password", b"\x00" + b'{"user_name":"admin","password":"admin"}')
     put("web_json", "remember", b"\x01" + b'{"password_remember":true}')
+    for name, text in WEB_CMD_SEEDS:
+        put("web_cmd", name, text)
     put("web_json", "config", b"\x02" + b'{"show_material_download_page":false,'
         b'"web_port":9000,"pic_port":9002,"ctrl_port":9001}')
     ini = "[common]\nserver_addr = relay.example.com\nserver_port = 7000\nlogin_fail_exit = false\n"
@@ -153,6 +175,15 @@ def main():
     put("ws_frames", "fragments", ws_frame(1, b"hel", fin=False) + ws_frame(9, b"p")
         + ws_frame(0, b"lo"))
     put("ws_frames", "ping_close", ws_frame(9, b"x") + ws_frame(8, b"\x03\xe8"))
+    # Stored files: the setup and the waveform file the instrument writes
+    # (FILE:SAVE "SEED.dat",FLASH and FILE:SAVE "SEED.wav",CHANnel1,FLASH)
+    # are kept as corpus/setup_file/instrument.dat and corpus/wave_file/ch1.wav;
+    # the seeds made here are cut or hand-made from them.
+    setup = (CORPUS / "setup_file" / "instrument.dat").read_bytes()
+    put("setup_file", "cut.dat", setup[:20000])
+    wave = (CORPUS / "wave_file" / "ch1.wav").read_bytes()
+    put("wave_file", "ch2_ref.wav", wave[:12] + b"1" + wave[13:])
+    put("wave_file", "short.wav", wave[:17473 + 100])
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@
 // bulk-IN endpoint meanwhile, and waits for the SCPI engine to settle.
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@
 namespace {
 constexpr size_t kPacket = 512;
 constexpr auto kClearLimit = std::chrono::seconds(20);
+constexpr int kReplyLimitS = 20;
 
 int Connect(const char* instrumentPath) {
   const std::string path = plat::MapPath(instrumentPath);
@@ -36,6 +38,8 @@ int Connect(const char* instrumentPath) {
     std::fprintf(stderr, "fuzz: cannot reach %s\n", path.c_str());
     std::abort();
   }
+  const timeval limit = {kReplyLimitS, 0};  // a device that stops answering is a hang
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
   return fd;
 }
 
@@ -50,7 +54,10 @@ struct Host {
     if (::send(ctl, setup, sizeof(setup), MSG_NOSIGNAL) != ssize_t(sizeof(setup))) std::abort();
     uint8_t buf[1 + 256];
     const ssize_t n = ::recv(ctl, buf, sizeof(buf), 0);
-    if (n < 1) std::abort();
+    if (n < 1) {
+      std::fprintf(stderr, "fuzz: no reply to control request %02x.%02x\n", type, request);
+      std::abort();
+    }
     if (reply) std::memcpy(reply, buf + 1, size_t(n - 1));
     return buf[0];
   }
@@ -70,7 +77,9 @@ struct Host {
 };
 
 Host& TheHost() {
-  static Host* host = new Host;
+  // The SCPI thread starts the USB device before it takes messages: once the
+  // engine has settled, the port is there.
+  static Host* host = (FuzzScpiSettle(), new Host);
   return *host;
 }
 }  // namespace

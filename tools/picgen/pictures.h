@@ -38,6 +38,7 @@ void StatusPictures(std::vector<PicDef>& out);  // StatusBar, ProcStatus, marker
 void MenuPictures(std::vector<PicDef>& out);    // Menu
 void DialogPictures(std::vector<PicDef>& out);  // windows, icons, dialogs, help, tools
 void ModulePictures(std::vector<PicDef>& out);  // the modules' own picture sets (not in the system list)
+void CursorPictures(std::vector<PicDef>& out);  // the cursor readout panels
 
 // The power-off logo, 800 x 480.
 void DrawLogo(Canvas& c, Text& t);

@@ -1,0 +1,11 @@
+// Setup files (.dat): the whole instrument's settings as the blocks every
+// module writes and reads through key word 131, saved to and recalled from
+// the internal memory ("Data/Storage/Set") or the USB disk.
+#pragma once
+
+// `name` with its extension; disk 0 internal, 1 USB. 0, or -1 with the
+// failure's message raised (nothing written, or nothing changed).
+int StorageSaveSetFunc(const char* name, int disk);
+// A file is taken only when every block of it that the instrument knows
+// lies whole inside it; otherwise it is refused with nothing changed.
+int StorageLoadSetFunc(const char* name, int disk);

@@ -1,0 +1,211 @@
+// File names of the storage module: the default names and their running
+// number, the name-entry page with its 40-key soft keyboard, the module's
+// language file and its own setup block.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "core/msg.h"
+#include "core/setup_block.h"
+#include "core/sys_run_info.h"
+#include "core/system_resource.h"
+#include "core/task_manage.h"
+#include "platform/root.h"
+#include "system/storage_files.h"
+#include "system/task_storage.h"
+#include "system/task_storage_internal.h"
+
+namespace storage_module {
+Menu& M() { return TaskStorage.TaskMenu; }
+int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
+_SysRunInfoOp& Run() { return TaskStorage.Run(); }
+task_manage& Manager() { return TaskStorage.Manager(); }
+void Message(int n) {
+  if (TaskStorage.Sys().message) TaskStorage.Sys().message->SetMessage(n);
+}
+void Show() { Manager().AddUserTaskDisplay(kStorageTaskId, 3, 0); }
+
+// Names longer than 8 characters show their first six and "...". The menu
+// keeps a pointer to the text, so each item has a text of its own.
+void NameText(int item, const char* name, const char* extension) {
+  constexpr size_t kShownWhole = 8, kShownCut = 6;
+  constexpr int kChars = 32;
+  static uint16_t texts[2][kChars];
+  char text[kChars];
+  if (std::strlen(name) > kShownWhole) std::snprintf(text, sizeof text, "%.*s...%s", int(kShownCut), name, extension);
+  else std::snprintf(text, sizeof text, "%s%s", name, extension);
+  uint16_t* wide = texts[item == kStoSetName ? 1 : 0];
+  Menu::MenuAsciiToUnicode(text, wide, kChars);
+  M().ReSetMenuString(&TaskStorageMenu, item, wide);
+}
+}  // namespace storage_module
+
+using namespace storage_module;
+
+namespace {
+constexpr int kKeys = 40, kLetters = 26, kDigits = 10;
+constexpr int kKeyUnderscore = 36, kKeyDelete = 37, kKeyCase = 38, kKeyEnter = 39;
+constexpr int kMsgTooLong = 74, kMsgNoName = 81;
+constexpr char kDefault[] = "KOLV";
+constexpr char kDefaultName[] = "KOLV001";
+constexpr char kCustomerWave[] = "Wave001", kCustomerSet[] = "Set001";
+constexpr int kNumberedChars = 4;
+constexpr uint8_t kLastNumber = 255;
+constexpr long kMaxTextBytes = 1 << 16;
+
+bool Customer() { return Run().GetCustomerFlag() == 1; }
+int CurrentType() { return Item(kStoType) == 1 ? 1 : 0; }
+char* NameOf(int type) { return type == 1 ? Storage.setName : Storage.waveName; }
+const char* ExtensionOf(int type) { return type == 1 ? ".dat" : Item(kStoDisk) == kDiskUsbCsv ? ".csv" : ".wav"; }
+int NameItem(int type) { return type == 1 ? kStoSetName : kStoWaveName; }
+
+void SetName(int type, const char* name) {
+  std::snprintf(NameOf(type), kStorageNameChars + 1, "%s", name);
+  NameText(NameItem(type), NameOf(type), ExtensionOf(type));
+}
+
+// The knob on Input Name steps the running number of a default name.
+void StepNumber(int type, bool up) {
+  char* name = NameOf(type);
+  if (std::strncmp(name, kDefault, kNumberedChars) != 0) return;
+  uint8_t& n = type == 1 ? Storage.setIndex : Storage.waveIndex;
+  if (up) n = n == kLastNumber ? 1 : uint8_t(n + 1);
+  else n = n <= 1 ? kLastNumber : uint8_t(n - 1);
+  char text[kStorageNameChars + 1];
+  std::snprintf(text, sizeof text, "%s%03d", kDefault, n);
+  SetName(type, text);
+}
+
+void CloseEntry() {
+  M().SetCurrPage(Storage.backPage);
+  Storage.displayType = kShowNothing;
+  Manager().DelUserTaskDisplay(kStorageTaskId);
+  Run().ClearFuncBit(kFuncNameEntry);
+}
+
+void Type(int key) {
+  const size_t len = std::strlen(Storage.inputName);
+  if (key == kKeyDelete) {
+    if (len > 0) Storage.inputName[len - 1] = 0;
+    return;
+  }
+  if (key == kKeyCase) {
+    Storage.upperLower = int16_t(Storage.upperLower ? 0 : 1);
+    return;
+  }
+  if (key == kKeyEnter) {
+    Storage_InputSure(keypara{0, 0, 0});
+    return;
+  }
+  char c = key < kLetters ? char((Storage.upperLower ? 'a' : 'A') + key)
+           : key < kLetters + kDigits ? char('0' + key - kLetters)
+                                      : '_';
+  if (len >= size_t(kStorageNameChars)) {
+    Message(kMsgTooLong);
+    return;
+  }
+  Storage.inputName[len] = c;
+  Storage.inputName[len + 1] = 0;
+}
+}  // namespace
+
+void StorageNamesInit() {
+  Storage.waveIndex = Storage.setIndex = 1;
+  SetName(0, Customer() ? kCustomerWave : kDefaultName);
+  SetName(1, Customer() ? kCustomerSet : kDefaultName);
+}
+
+int Storage_InputName(keypara k) {
+  const int type = CurrentType();
+  if (k.key == kKeySelectRight || k.key == kKeySelectLeft) {
+    StepNumber(type, k.key == kKeySelectRight);
+    return 0;
+  }
+  if (k.key == KEY_NO_KEY) return 0;
+  std::snprintf(Storage.inputName, sizeof Storage.inputName, "%s", NameOf(type));
+  Storage.backPage = int16_t(M().GetCurrPage() * kMenuSlots);
+  Storage.keySel = 0;
+  Storage.displayType = kShowKeyboard;
+  Show();
+  Run().SetFuncBit(kFuncNameEntry);
+  M().SetCurrPage(kPageInput);
+  return 0;
+}
+
+int StorageMenuInputName(keypara k) {
+  if (k.key == kKeySelectRight) Storage.keySel = int16_t((Storage.keySel + 1) % kKeys);
+  else if (k.key == kKeySelectLeft) Storage.keySel = int16_t((Storage.keySel + kKeys - 1) % kKeys);
+  else if (k.key == kKeySelectPush) Type(Storage.keySel);
+  return 0;
+}
+
+int Storage_InputDelete(keypara) {
+  Type(kKeyDelete);
+  return 0;
+}
+
+int Storage_InputSure(keypara k) {
+  if (!Storage.inputName[0]) {
+    Message(kMsgNoName);
+    return 0;
+  }
+  SetName(CurrentType(), Storage.inputName);
+  if (k.key != KEY_NO_KEY) CloseEntry();
+  return 0;
+}
+
+int Storage_InputBack(keypara) {
+  CloseEntry();
+  return 0;
+}
+
+// ---- language file and own block ----
+
+int TaskForStorage::LoadLanguage(int reload) {
+  if (reload != 0 && reload != 1) return -1;
+  char language[kLanguageText] = {};
+  Run().GetLanguageCountry(Run().GetSysRunInfoBaseAddr()->language, language);
+  char path[128];
+  if (Menu::MenuTextPath(path, sizeof path, language, "Storage") < 0) return -1;
+  const int rc = reload == 0 ? TaskMenu.LoadMenu(path, &TaskStorageMenu) : TaskMenu.ReLoadMenu(path, &TaskStorageMenu);
+  // The prompt's title and text and the file list's title: the lines after
+  // the first three '*' marks.
+  struct stat st;
+  const std::string host = plat::MapPath(path);
+  if (stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxTextBytes) {
+    std::ifstream in(host, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint16_t> t;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      const uint16_t u = uint16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
+      t.push_back(u == '\r' || u == '\n' ? 0 : u);
+    }
+    t.push_back(0);
+    text_.swap(t);
+    const uint16_t* found[3] = {};
+    int n = 0;
+    for (size_t i = 0; i + 1 < text_.size() && n < 3; ++i)
+      if (text_[i] == '*' && (i == 0 || text_[i - 1] == 0 || text_[i - 1] == 0xFEFF)) found[n++] = &text_[i + 1];
+    promptTitle = found[0];
+    promptText = found[1];
+    fileListTitle = found[2];
+  }
+  StorageNamesInit();
+  return rc < 0 ? -1 : 0;
+}
+
+// The module's own block "TASK-STORAGE": the image of its item values.
+int TaskForStorage::Stroage(taskresponse* r) {
+  constexpr char kLabel[] = "TASK-STORAGE";
+  return RunSetupBlock(
+      r, [&](SetupFileRecord* rec) { return SaveMenuBlock(rec, kLabel, TaskMenu, &TaskStorageMenu); },
+      [&](SetupFileRecord* rec) {
+        if (!LoadMenuBlock(*rec, kLabel, TaskMenu, &TaskStorageMenu)) return false;
+        TaskMenu.ClampItems();
+        Storage_Type(kNoKey);
+        return true;
+      });
+}

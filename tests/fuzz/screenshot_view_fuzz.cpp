@@ -1,0 +1,23 @@
+// A screenshot file on the USB disk, opened by the utility module's
+// screenshot viewer and drawn over the page.
+#include <cstddef>
+#include <cstdint>
+
+#include "core/sys_run_info.h"
+#include "platform/sim/sim_controls.h"
+#include "system/task_utility.h"
+#include "tests/fuzz/fuzz_instrument.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzInstrument();
+  plat::SimUsbPlug(true);
+  SysRunStatus.SetUsbInsertStatus(1);
+  FuzzWriteFile("/udisk/QelPrtSc/shot.bmp", data, size);
+  constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
+  TaskUtility.TaskMenu.SetMenuItem(kUtiPrintView, 1);
+  Utility_PrintScreen_View(kNoKey);
+  Utility_DrawPrintScreen();
+  TaskUtility.TaskMenu.SetMenuItem(kUtiPrintView, 0);
+  Utility_PrintScreen_View(kNoKey);
+  return 0;
+}

@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""The serial-bus commands of the running instrument through pyvisa with the
+pyvisa-py backend over VXI-11: UART traffic written into the simulated
+board's signal file is decoded, and SBUS:DATA? returns it as a
+definite-length block holding exactly the bytes sent. Starts scopeapp from
+the build tree with a fresh instrument root and its own portmapper port.
+
+Usage: python3 test_sbus.py --build <builddir>
+"""
+import argparse
+import os
+import sys
+import tempfile
+import time
+
+try:
+    import pyvisa
+    from pyvisa_py.protocols import rpc
+except ImportError:
+    from scope_support import system_python_or_exit
+
+    system_python_or_exit("python3-pyvisa-py")
+
+from scope_support import Tally
+from test_vxi11 import Instrument, open_instr
+
+SENT = [0x48, 0x69, 0x21]
+
+
+def block(raw):
+    """The data of a definite-length block "#<n><length><data>"."""
+    assert raw[:1] == b"#", raw[:20]
+    digits = int(raw[1:2])
+    length = int(raw[2:2 + digits])
+    data = raw[2 + digits:2 + digits + length]
+    assert len(data) == length, (len(data), length)
+    return data.decode()
+
+
+def uart_traffic(inst, rm, root):
+    with open(os.path.join(root, "dev", "signals"), "w") as f:
+        f.write("bus uart rate=9600 parity=even interval=0.02 data=%s\n" % ",".join("%x" % b for b in SENT))
+    s = open_instr(rm, 5000)
+    try:
+        s.write("TIMebase:SCALe 5e-4")
+        s.write("SBUS:MODE RS232")
+        assert s.query("SBUS:MODE?") == "RS232\r\n"
+        s.write("SBUS:RS232:BAUDrate 9600")
+        s.write("SBUS:RS232:PARity EVEN")
+        s.write("SBUS:BASE HEX")
+        assert s.query("SBUS:RS232:BAUDrate?") == "9600\r\n"
+        rows = []
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            s.write("SBUS:DATA?")
+            try:
+                text = block(s.read_raw())
+            except pyvisa.errors.VisaIOError:
+                time.sleep(0.2)
+                continue
+            lines = text.splitlines()
+            assert lines[:2] == ["RS232", "TIME,DATA,CHECK"], lines[:3]
+            rows = [line.split(",") for line in lines[2:]]
+            if [int(r[1], 16) for r in rows] == SENT:
+                break
+            time.sleep(0.2)
+        assert [int(r[1], 16) for r in rows] == SENT, rows
+        assert all(r[2] == "1" for r in rows), rows  # good bytes: event 1
+    finally:
+        s.close()
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    build = os.path.abspath(ap.parse_args().build)
+    tmp = tempfile.mkdtemp(prefix="sbus-py-")
+    root = os.path.join(tmp, "root")
+    inst = Instrument(build, root, False)
+    rpc.PMAP_PORT = inst.portmap
+    rm = pyvisa.ResourceManager("@py")
+    tally = Tally()
+    tally.run("uart_traffic", lambda: uart_traffic(inst, rm, root))
+    rm.close()
+    return tally.finish(inst, "scopeapp", tmp)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

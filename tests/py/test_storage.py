@@ -1,0 +1,130 @@
+#!/usr/bin/env python3
+"""Storage over VXI-11 with pyvisa and the pyvisa-py backend, as a user's
+script does it: a setup saved with FILE:SAVE, the instrument changed and the
+setup recalled with FILE:LOAD, on the internal memory and on the USB disk; a
+CH1 record saved as CSV to the USB disk and read with pandas, its times and
+volts against the applied 1 kHz sine; a waveform loaded into a reference.
+
+Usage: python3 test_storage.py --build <builddir>
+"""
+import argparse
+import math
+import os
+import sys
+import tempfile
+import time
+
+try:
+    import pyvisa
+    from pyvisa_py.protocols import rpc
+except ImportError:
+    from scope_support import system_python_or_exit
+
+    system_python_or_exit("python3-pyvisa-py")
+try:
+    import pandas
+except ImportError:
+    from scope_support import system_python_or_exit
+
+    system_python_or_exit("python3-pandas")
+
+from scope_support import Tally
+from test_vxi11 import Instrument, open_instr
+
+SIGNAL = "ch1 sine freq=1000 amp=1\n"
+
+
+def wait_file(path, seconds=10):
+    end = time.monotonic() + seconds
+    while not os.path.exists(path) and time.monotonic() < end:
+        time.sleep(0.1)
+    return os.path.exists(path)
+
+
+def setup_round_trip(rm, root):
+    s = open_instr(rm, 10000)
+    try:
+        for disk, folder in (("FLASH", "Data/Storage/Set"), ("UDISK", "udisk/KOLV/Set")):
+            s.write(":CHANnel1:SCALe 1")
+            s.write(":TIMebase:SCALe 0.001")
+            assert s.query(":CHANnel1:SCALe?").strip() == "1.000000e+00"
+            s.write(':FILE:SAVE "PYSET.dat",%s' % disk)
+            assert wait_file(os.path.join(root, folder, "PYSET.dat")), "not saved on " + disk
+            s.write(":CHANnel1:SCALe 0.2")
+            s.write(":TIMebase:SCALe 0.0002")
+            assert s.query(":CHANnel1:SCALe?").strip() == "2.000000e-01"
+            s.write(':FILE:LOAD "PYSET.dat",%s' % disk)
+            end = time.monotonic() + 15
+            while s.query(":CHANnel1:SCALe?").strip() != "1.000000e+00" and time.monotonic() < end:
+                time.sleep(0.2)
+            assert s.query(":CHANnel1:SCALe?").strip() == "1.000000e+00", "not loaded from " + disk
+            assert float(s.query(":TIMebase:SCALe?")) == 0.001, disk
+        # A name that leaves its folder writes nothing.
+        s.write(':FILE:SAVE "../../escape.dat",FLASH')
+        assert s.query(":STORage:TYPE?").strip() == "WAVE"
+        assert not os.path.exists(os.path.join(root, "escape.dat"))
+    finally:
+        s.close()
+
+
+def csv_with_pandas(rm, root):
+    s = open_instr(rm, 10000)
+    try:
+        s.write(":CHANnel1:SCALe 0.5")
+        s.write(":TIMebase:SCALe 0.0005")
+        s.write(":ACQuire:MEMory:DEPTh 7K")
+        time.sleep(1)
+        s.write(':FILE:SAVE "PYWAVE.csv",CHANnel1,UDISK')
+        path = os.path.join(root, "udisk", "KOLV", "Wave", "PYWAVE.csv")
+        assert wait_file(path)
+        with open(path) as f:
+            head = [next(f).strip() for _ in range(3)]
+        assert head == ["Channel=CH1", "X=500.00us", "Y=500.00mV"], head
+        table = pandas.read_csv(path, skiprows=3)
+        assert list(table.columns) == ["CH1_s", "CH1_V"], table.columns
+        assert len(table) == 7000, len(table)
+        t, v = table["CH1_s"], table["CH1_V"]
+        assert abs(t.iloc[0] + 3.5e-3) < 1e-6, t.iloc[0]
+        assert abs((t.iloc[1] - t.iloc[0]) - 1e-6) < 1e-9
+        err = (v - (2 * math.pi * 1000 * t).map(math.sin)).abs()
+        assert (err < 0.06).mean() > 0.98, err.describe()
+    finally:
+        s.close()
+
+
+def reference(rm, root):
+    s = open_instr(rm, 10000)
+    try:
+        s.write(':FILE:SAVE "PYREF.wav",CHANnel1,FLASH')
+        path = os.path.join(root, "Data", "Storage", "Wave", "PYREF.wav")
+        assert wait_file(path)
+        assert os.path.getsize(path) == 24499
+        s.write(':FILE:LOAD "PYREF.wav",REFB,FLASH')
+        s.write(":CHANnel7:SELect")
+        assert s.query(":CHANnel7:SELect?").strip() == "1"
+    finally:
+        s.close()
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    build = os.path.abspath(ap.parse_args().build)
+    tmp = tempfile.mkdtemp(prefix="storage-py-")
+    root = os.path.join(tmp, "root")
+    os.makedirs(os.path.join(root, "dev"))
+    os.makedirs(os.path.join(root, "udisk"))
+    with open(os.path.join(root, "dev", "signals"), "w") as f:
+        f.write(SIGNAL)
+    inst = Instrument(build, root, False)
+    rpc.PMAP_PORT = inst.portmap
+    rm = pyvisa.ResourceManager("@py")
+    tally = Tally()
+    for case in (setup_round_trip, csv_with_pandas, reference):
+        tally.run(case.__name__, lambda: case(rm, root))
+    rm.close()
+    return tally.finish(inst, "scopeapp", tmp)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,179 @@
+// The decode menu and exports: the CSV file of the decoded traffic (time
+// thresholds, the overwrite question, a failed write leaving the old file),
+// the file-name keyboard, and the serial-bus SCPI rows, SBUS:DATA? answering
+// the decoded traffic as a definite-length block.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "core/sys_run_info.h"
+#include "platform/root.h"
+#include "platform/sim/sim_bus.h"
+#include "platform/sim/sim_decode_trigger.h"
+#include "platform/sim/sim_fpga.h"
+#include "platform/thread.h"
+#include "remote/scpi.h"
+#include "remote/scpi_client.h"
+#include "tests/bench/bench.h"
+#include "trigger/bus_decode.h"
+#include "trigger/bus_decode_export.h"
+#include "trigger/task_trigger.h"
+#include "trigger/trigger_bus.h"
+
+namespace {
+constexpr keypara kNone{KEY_NO_KEY, 0, 0};
+
+struct DecodeExport : ::testing::Test {
+  Bench bench;
+  void SetUp() override {
+    bench.SetEeprom(FormattedEeprom(10, 0, 0));
+    ASSERT_EQ(bench.Start(), 0);
+    bench.StopThreads();
+    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+  }
+  std::string Ask(const std::string& line) { return ScpiQuery(line + "\n"); }
+  void Set(const std::string& line) {
+    ScpiQuery(line + "\n", kScpiSourceTransport, 0);
+    ASSERT_FALSE(Ask("SBUS:DISPlay?").empty());
+  }
+  int Item(int n) { return int(TaskTrigger.Item(n) & 0xFFFF); }
+  // Entries as the FPGA would give them, 1 sample = 1 ns.
+  void Entries(std::initializer_list<std::pair<int32_t, uint32_t>> rows, int type) {
+    std::vector<uint8_t> b;
+    for (auto& r : rows) {
+      const uint32_t s = uint32_t(r.first), d = r.second;
+      const uint8_t rec[16] = {0xAA, 0xA5, 0x5A, 2, uint8_t(s >> 24), uint8_t(s >> 16), uint8_t(s >> 8), uint8_t(s),
+                               uint8_t(d >> 24), uint8_t(d >> 16), uint8_t(d >> 8), uint8_t(d), 0, 0, 0, 0};
+      b.insert(b.end(), rec, rec + 16);
+    }
+    AnalysisDecodeRecords(b.data(), int(b.size()), type, 1.0);
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream f(plat::MapPath(path));
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  void Type(int t) {
+    for (int i = 0; i < kTrigTypes; ++i) TaskTrigger.SetItem(LinkageItem[i], uint64_t(t));
+    TaskTrigger.TaskMenu.SetCurrPage(LinkageItem[t]);
+    Trigger_TypeSelect(kNone);
+  }
+};
+
+TEST_F(DecodeExport, CsvRowsTimeThresholdsAndTheOverwriteQuestion) {
+  Type(kTrigRs232);
+  Entries({{999, 0x41}, {1001, 0x42}, {1000000000, 0x43}, {1500000001, 200}}, kTrigRs232);
+  WriteRootFile("udisk/.keep", "");
+  SysRunStatus.SetUsbInsertStatus(1);
+  ASSERT_EQ(Save_decode_data(0), 0);
+  EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv"),
+            "Decode:RS232\ntime,data\n999ns,65\n1.0us,66\n1000.0ms,67\n1.5s,200\n");
+  // Saving again asks first; "Overlay" writes.
+  Entries({{5, 0x44}}, kTrigRs232);
+  ASSERT_EQ(Save_decode_data(0), 0);
+  EXPECT_EQ(Decode_DisplayType, kDecodePopOverwrite);
+  EXPECT_EQ(TaskTrigger.TaskMenu.GetCurrPage(), 38);
+  EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv").substr(0, 32), "Decode:RS232\ntime,data\n999ns,65\n");
+  Decode_Storage_Overlay(kNone);
+  EXPECT_EQ(Decode_DisplayType, kDecodePopNone);
+  EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv"), "Decode:RS232\ntime,data\n5ns,68\n");
+}
+
+TEST_F(DecodeExport, NoDiskNoDataAndAFailedWriteKeepTheOldFile) {
+  Type(kTrigRs232);
+  SysRunStatus.SetUsbInsertStatus(1);
+  EXPECT_EQ(Save_decode_data(0), -1);  // no entries: message 32
+  Entries({{5, 1}}, kTrigRs232);
+  EXPECT_EQ(Save_decode_data(0), -1);  // no disk folder
+  EXPECT_FALSE(RootFileExists("udisk/Storage/Decode"));
+  WriteRootFile("udisk/Storage/Decode/Decode.csv", "old\n");
+  // A file that cannot be made (a folder stands in the temporary name's way).
+  WriteRootFile("udisk/Storage/Decode/Decode.csv.part/x", "");
+  EXPECT_EQ(decodeSaveSetFunc(), -1);
+  EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv"), "old\n");
+}
+
+TEST_F(DecodeExport, TheNameKeyboardTypesClampsAndShowsTheName) {
+  Decode_Storage_InputName(kNone);
+  EXPECT_EQ(Decode_DisplayType, kDecodePopKeyboard);
+  EXPECT_EQ(TaskTrigger.TaskMenu.GetCurrPage(), 37);
+  const keypara up{76, 1, 0}, push{72, 1, 0};
+  for (int i = 0; i < 13; ++i) Decode_StorageMenuInputName(push);  // "A" 13 times: the 13th is refused
+  EXPECT_EQ(std::string(Decode_InputName), "AAAAAAAAAAAA");
+  Decode_Storage_InputDelete(kNone);
+  Decode_StorageMenuInputName(up);  // "B"
+  Decode_StorageMenuInputName(push);
+  Decode_Storage_InputSure(kNone);
+  EXPECT_EQ(std::string(Decode_Name), "AAAAAAAAAAAB");
+  EXPECT_EQ(Decode_DisplayType, kDecodePopNone);
+  const MenuOption* o = TaskTrigger.TaskMenu.GetMenuItemList(155);
+  std::string label;
+  for (const uint16_t* p = o->text; *p; ++p) label += char(*p);
+  EXPECT_EQ(label, "AAAAAA...");
+  // Only letters, digits and "_" can be typed: the name cannot leave its folder.
+  for (char c : std::string(Decode_Name)) EXPECT_TRUE(std::isalnum(uint8_t(c)) || c == '_');
+}
+
+TEST_F(DecodeExport, SbusRowsSetAndAnswer) {
+  Set("SBUS:MODE RS232");
+  EXPECT_EQ(Ask("SBUS:MODE?"), "RS232\r\n");
+  EXPECT_EQ(TaskTrigger.Type(), kTrigRs232);
+  Set("SBUS:RS232:BAUDrate 115200");
+  EXPECT_EQ(Item(112), 6);
+  EXPECT_EQ(Ask("SBUS:RS232:BAUD?"), "115200\r\n");
+  Set("SBUS:RS232:BAUDrate 30000000");  // a user rate, limited
+  EXPECT_EQ(Item(112), 14);
+  EXPECT_EQ(Ask("SBUS:RS232:BAUDrate?"), "25000000\r\n");
+  EXPECT_EQ(SysRunInfo.rs232.baud, 25000000);
+  Set("SBUS:RS232:PARity EVEN");
+  EXPECT_EQ(Ask("SBUS:RS232:PARity?"), "EVEN\r\n");
+  EXPECT_EQ(plat::SimDecodedTrigger().rs232.parity, 2);
+  Set("SBUS:RS232:QUALifier DATA");
+  Set("SBUS:RS232:DATA \"01000001\"");
+  EXPECT_EQ(Item(122), 0x41);
+  EXPECT_EQ(Ask("SBUS:RS232:DATA?"), "01000001\r\n");
+  Set("SBUS:RS232:DATA \"0100000X\"");  // no don't-care bits here
+  EXPECT_EQ(Item(122), 0x41);
+  Set("SBUS:RS232:DATA:BIT 7");
+  EXPECT_EQ(Ask("SBUS:RS232:DATA:BIT?"), "7\r\n");
+  Set("SBUS:RS232:STOP:BIT 3");
+  EXPECT_EQ(Ask("SBUS:RS232:STOP:BIT?"), "1\r\n");
+  Set("SBUS:RS232:SOURce CHANnel2");
+  EXPECT_EQ(Ask("SBUS:RS232:SOUR?"), "CHANnel2\r\n");
+
+  Set("SBUS:MODE CAN");
+  Set("SBUS:CAN:QUALifier ID");
+  Set("SBUS:CAN:ID \"1001000110X\"");
+  EXPECT_EQ(Ask("SBUS:CAN:ID?"), "1001000110X\r\n");
+  EXPECT_EQ(plat::SimDecodedTrigger().can.idWord & 0x7FF, 0x48D);
+  EXPECT_EQ(plat::SimDecodedTrigger().can.maskWord & 0x7FF, 0x001);
+  Set("SBUS:CAN:QUALifier START");  // the identifier is switched off: its query is refused
+  EXPECT_EQ(Ask("SBUS:CAN:ID?"), "");
+  Set("SBUS:CAN:BAUDrate 500000");
+  EXPECT_EQ(Item(205), 16);
+
+  Set("SBUS:DISPlay ON");
+  EXPECT_EQ(Ask("SBUS:DISPlay?"), "1\r\n");
+  Set("SBUS:BASE BIN");
+  EXPECT_EQ(Ask("SBUS:BASE?"), "BINary\r\n");
+  Set("SBUS:VERTical:POSition -500");
+  EXPECT_EQ(Ask("SBUS:VERT:POS?"), "-160\r\n");
+}
+
+TEST_F(DecodeExport, SbusDataIsADefiniteLengthBlockOfTheEntries) {
+  Set("SBUS:MODE RS232");
+  const uint8_t dropped[32] = {};  // records with bad markers only: no entries
+  AnalysisDecodeRecords(dropped, sizeof dropped, kTrigRs232, 1.0);
+  EXPECT_EQ(Ask("SBUS:DATA?"), "");
+  Entries({{999, 0x0A}, {2000, 0x41}, {3000, 0x9F}}, kTrigRs232);
+  Set("SBUS:BASE ASCII");
+  const std::string text = "RS232\nTIME,DATA,CHECK\n999ns,LF,1\n2.0us,A,1\n3.0us,*,1\n";
+  EXPECT_EQ(Ask("SBUS:DATA?"), "#2" + std::to_string(text.size()) + text + "\r\n");
+  Set("SBUS:BASE HEX");
+  EXPECT_NE(Ask("SBUS:DATA?").find("2.0us,41,1"), std::string::npos);
+}
+
+}  // namespace
