@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
+#include <mutex>
 
 FFT_Para FftPara;
 
@@ -17,9 +17,6 @@ constexpr double kInputGain = 2.7;
 constexpr double kDbScale = 0.707;
 constexpr double kPeakStart = 32760.0;
 
-struct FftwFree {
-  void operator()(void* p) const { fftwf_free(p); }
-};
 }  // namespace
 
 int FftWinCalculation(int type, int n, float* w) {
@@ -37,22 +34,54 @@ int FftWinCalculation(int type, int n, float* w) {
   return 0;
 }
 
+// The worker's buffers and plan, kept while the point count stays: the
+// planning and the allocation would otherwise cost as much as the transform.
+class PlanCache {
+ public:
+  ~PlanCache() { Drop(); }
+  bool Get(int n, float** in, fftwf_complex** out, fftwf_plan* plan) {
+    if (n != n_) {
+      Drop();
+      in_ = static_cast<float*>(fftwf_malloc(sizeof(float) * size_t(n + 1)));
+      out_ = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * size_t(n + 1)));
+      if (in_ && out_) plan_ = fftwf_plan_dft_r2c_1d(n, in_, out_, FFTW_ESTIMATE);
+      if (!plan_) {
+        Drop();
+        return false;
+      }
+      n_ = n;
+    }
+    *in = in_, *out = out_, *plan = plan_;
+    return true;
+  }
+  std::mutex lock;
+
+ private:
+  void Drop() {
+    if (plan_) fftwf_destroy_plan(plan_);
+    fftwf_free(in_);
+    fftwf_free(out_);
+    plan_ = nullptr, in_ = nullptr, out_ = nullptr, n_ = 0;
+  }
+  int n_ = 0;
+  float* in_ = nullptr;
+  fftwf_complex* out_ = nullptr;
+  fftwf_plan plan_ = nullptr;
+};
+
 int FftSpectrum(const uint8_t* s, int offset, const float* w, int n, float* out) {
   if (!s || !w || !out || n < 2 || n > kFftMaxPoints) return -1;
-  std::unique_ptr<float, FftwFree> in(static_cast<float*>(fftwf_malloc(sizeof(float) * size_t(n + 1))));
-  std::unique_ptr<fftwf_complex, FftwFree> X(
-      static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * size_t(n + 1))));
-  if (!in || !X) return -1;
-  fftwf_plan plan = fftwf_plan_dft_r2c_1d(n, in.get(), X.get(), FFTW_ESTIMATE);
-  if (!plan) return -1;
-  for (int i = 0; i < n; ++i) in.get()[i] = float((s[i] - offset) / kInputScale * w[i] * kInputGain);
+  static PlanCache cache;
+  std::lock_guard<std::mutex> lock(cache.lock);
+  float* in = nullptr;
+  fftwf_complex* X = nullptr;
+  fftwf_plan plan = nullptr;
+  if (!cache.Get(n, &in, &X, &plan)) return -1;
+  const float gain = float(kInputGain / kInputScale);
+  for (int i = 0; i < n; ++i) in[i] = float(s[i] - offset) * w[i] * gain;
   fftwf_execute(plan);
-  fftwf_destroy_plan(plan);
-  const double inv = 1.0 / n;
-  for (int k = 0; k < n / 2; ++k) {
-    const double re = X.get()[k][0] * inv, im = X.get()[k][1] * inv;
-    out[k] = float(kInputScale * std::sqrt(re * re + im * im));
-  }
+  const float scale = float(kInputScale / n);
+  for (int k = 0; k < n / 2; ++k) out[k] = scale * std::sqrt(X[k][0] * X[k][0] + X[k][1] * X[k][1]);
   return 0;
 }
 

@@ -2,6 +2,11 @@
 // and the source, points and screen mode kept in the run state's FFT block.
 #include "analysis/math_fft_menu.h"
 
+#include <algorithm>
+#include <mutex>
+
+#include "acquisition/wave.h"
+#include "analysis/fft_process.h"
 #include "analysis/math_calc.h"
 #include "analysis/task_math.h"
 #include "core/ids.h"
@@ -25,6 +30,13 @@ Menu& M() { return TaskMath.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 void Page(int item) { M().SetCurrPage(item); }
 FftSettings& Fft() { return *SysRunStatus.GetFFTParaAddr(); }
+double FftRate() {
+  double rate = 0;
+  uint8_t none = 0;
+  WaveOp.GetFFTWaveData(&none, 0, &rate);
+  return rate;
+}
+constexpr uint32_t kMinSpan = 10;  // bins between start and end
 bool Greyed(int n) { return M().ItemDisabled(n); }
 
 template <int N>
@@ -155,11 +167,30 @@ int Math_FFT_Points(keypara k) {
   const bool noWaterfall = v >= kWaterfallPointsFrom;
   M().SetItemParaAttribute(kMathItemDisplayMode, noWaterfall ? kWaterfallModes : 0);
   if (noWaterfall && before < kWaterfallPointsFrom && k.key != KEY_NO_KEY) QelMsg.SetMessage(kMsgNoWaterfall);
+  const uint32_t beforePoints = Fft().points;
+  const double beforeWidth = beforePoints ? FftRate() / beforePoints : 0;
   Fft().points = points;
-  if (k.key == KEY_NO_KEY) {
-    Fft().startBin = 0;
-    Fft().endBin = points / 2 - 1;
+  WaveOp.UpdateFFTWaveDataSample();
+  const uint32_t last = points / 2 - 1;
+  if (k.key == KEY_NO_KEY || !(beforeWidth > 0) || beforePoints == points) {
+    if (k.key == KEY_NO_KEY || Fft().endBin > last) Fft().startBin = 0, Fft().endBin = last;
+  } else {
+    // The shown frequencies stay where they were, in the new bins.
+    const double width = FftRate() / points;
+    const double scale = width > 0 ? beforeWidth / width : 1.0;
+    const uint32_t end = uint32_t(std::min<double>(last, Fft().endBin * scale));
+    const uint32_t start = uint32_t(std::min<double>(Fft().startBin * scale, end > kMinSpan ? end - kMinSpan : 0));
+    Fft().startBin = start;
+    Fft().endBin = std::max(end, start + kMinSpan);
   }
+  // The result in flight was made with the old count: it is dropped, and the
+  // source's record read again.
+  {
+    std::lock_guard<std::mutex> lock(FftPara.lock);
+    FftPara.flags |= kFftDiscard;
+  }
+  WaveOp.ClearScreenWave(Fft().source == 1 ? 1 : 0);
+  WaveOp.RequestFFTData();
   return v;
 }
 
