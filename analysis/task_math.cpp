@@ -32,7 +32,7 @@ constexpr uint16_t kMenuOnOffKey = kKeyMenuOnOff;
 constexpr uint64_t kRunFuncFft = 0x20;
 constexpr int kTrigWaveFft = 0xE0;  // sources 5, 6, 7 drawn by the module
 constexpr int kAreaCentre = 233, kAreaHeight = 400, kZoomCentre = 305, kZoomHeight = 280;
-constexpr int kMsgXY = 17, kMsgRoll = 83, kMsgAlternate = 84;
+constexpr int kMsgRoll = 83;
 constexpr uint32_t kAttrProcess = 0, kAttrDisplay = 1;
 constexpr int kAssistSpan = 4;
 constexpr int kTableSize = 6434;  // cos and sin of i / 1024

@@ -47,7 +47,7 @@ using namespace storage_module;
 
 namespace {
 constexpr int kKeys = 40, kLetters = 26, kDigits = 10;
-constexpr int kKeyUnderscore = 36, kKeyDelete = 37, kKeyCase = 38, kKeyEnter = 39;
+constexpr int kKeyDelete = 37, kKeyCase = 38, kKeyEnter = 39;  // key 36 types "_"
 constexpr int kMsgTooLong = 74, kMsgNoName = 81;
 constexpr char kDefault[] = "KOLV";
 constexpr char kDefaultName[] = "KOLV001";

@@ -50,7 +50,7 @@ constexpr char kSuspendMessage = 'S';
 // sets of wTotalLength bytes each, the 18-byte device descriptor.
 constexpr uint32_t kDescriptorTag = 0, kEndpointTag = 1;
 constexpr size_t kDeviceDescSize = 18, kConfigDescSize = 9, kEndpointDescSize = 7;
-constexpr uint8_t kDtDevice = 1, kDtConfig = 2, kDtInterface = 4, kDtEndpoint = 5;
+constexpr uint8_t kDtDevice = 1, kDtConfig = 2, kDtEndpoint = 5;
 constexpr uint8_t kHostMaxPacket0 = 64;  // bMaxPacketSize0 filled in as the controller does
 constexpr uint8_t kReqGetStatus = 0, kReqGetDescriptor = 6, kReqGetConfiguration = 8, kReqSetConfiguration = 9;
 constexpr uint8_t kStdDeviceIn = 0x80, kStdDeviceOut = 0x00;
