@@ -143,20 +143,39 @@ async def gate_and_login(web, rm):
         assert visa(rm, ":KEY:LED?")[3] != led[3], "RUN_STOP did not change the run state"
         await no_reply(ws, {"req_type": "key", "uuid": "owner", "key_id": "RUN_STOP"})
         await no_reply(ws, {"req_type": "key", "uuid": "owner", "key_id": "NO SUCH KEY"})
-        # No LAN commands answer yet: info and lan_info report the failure.
-        assert await request(ws, {"req_type": "info", "uuid": "x"}) == '{"reply_type":"info","status":"failed"}'
-        assert await request(ws, {"req_type": "lan_info", "uuid": "owner"}) == \
-            '{"reply_type":"lan_info","status":"failed"}'
+        # info and lan_info carry what the instrument reports over VXI-11.
+        lan = {k: visa(rm, ":SYSTem:COMMunicate:LAN:%s?" % q).strip('"')
+               for k, q in (("ip", "IPADdress"), ("mask", "SMASK"), ("gateway", "GATEway"))}
+        idn = visa(rm, "*IDN?").split(",")
+        info = json.loads(await request(ws, {"req_type": "info", "uuid": "x"}))
+        assert info["status"] == "success", info
+        assert [info[k] for k in ("manufactures", "model", "sn", "firmware_version")] == idn, (info, idn)
+        assert {k: info[k] for k in lan} == lan, (info, lan)
+        assert info["mac"] == visa(rm, ":SYSTem:COMMunicate:LAN:MAC?").strip('"'), info
+        lan_info = json.loads(await request(ws, {"req_type": "lan_info", "uuid": "owner"}))
+        dhcp = "DHCP" if "1" in visa(rm, ":SYSTem:COMMunicate:LAN:DHCP?") else "STATIC"
+        assert lan_info["status"] == "success" and lan_info["type"] == dhcp, lan_info
+        assert {k: lan_info[k] for k in lan} == lan, (lan_info, lan)
         # DHCP only posts its command and restarts nothing.
         before = web.shell_log()
         assert await request(ws, {"req_type": "lan_config", "uuid": "owner", "type": "DHCP"}) == \
             '{"reply_type":"lan_config","status":"success"}'
         assert web.shell_log() == before
-        # A static address the instrument does not take is not reported as taken.
+        # A static address is reported as taken once the instrument reports it
+        # back; the web server and the relay client are then restarted.
         reply = await request(ws, {"req_type": "lan_config", "uuid": "owner", "type": "STATIC", "ip": "10.0.0.9",
                                    "mask": "255.0.0.0", "gateway": "10.0.0.1"})
+        assert reply == '{"reply_type":"lan_config","status":"success"}', reply
+        assert visa(rm, ":SYSTem:COMMunicate:LAN:IPADdress?").strip('"') == "10.0.0.9"
+        assert visa(rm, ":SYSTem:COMMunicate:LAN:GATEway?").strip('"') == "10.0.0.1"
+        assert "killall webserver" in web.shell_log()[len(before):]
+        # An address the instrument does not take is not reported as taken.
+        before = web.shell_log()
+        reply = await request(ws, {"req_type": "lan_config", "uuid": "owner", "type": "STATIC", "ip": "10.0.0.300",
+                                   "mask": "255.0.0.0", "gateway": "10.0.0.1"})
         assert reply == '{"reply_type":"lan_config","status":"failed"}', reply
-        assert "networking restart" not in web.shell_log()[len(before):]
+        assert "killall webserver" not in web.shell_log()[len(before):]
+        before = web.shell_log()
         reply = await request(ws, {"req_type": "frp_config", "uuid": "owner", "frp_server_ip": "relay.example",
                                    "web_port": "19000", "pic_port": "19002", "ctrl_port": "19001"})
         assert reply == '{"reply_type":"frp_config","status":"success"}', reply
@@ -166,6 +185,8 @@ async def gate_and_login(web, rm):
         assert web.password() == "n3w"
         await no_reply(ws, {"req_type": "signout", "uuid": "owner"})
     finally:
+        # Signed out even when a check failed, so later cases get the session.
+        await request(ws, {"req_type": "signout", "uuid": "owner"}, expect_reply=False)
         await ws.close()
     # Signed out: a new login succeeds.
     ws = await login(web, "again")
