@@ -17,6 +17,7 @@ constexpr double kAdcPeriodS = 1e-9;
 constexpr int kEntriesPerColumn = 10;    // a record read at a tenth of a column
 constexpr int kPointsPerDivision = 50;
 constexpr int kHalfScreen = 350;
+constexpr double kPositionLimit = 1e6;   // samples or columns a stored time may put a position at
 constexpr int kInterpPoints = 100;
 constexpr int kKernelLead = 5;           // interpolated point 0 stands 5 samples in
 constexpr int kTapMargin = 6;
@@ -42,7 +43,10 @@ int _wave::RenderStored(int src) {
   const double spp = h.acqSamplesPerPoint[0] > 0 ? h.acqSamplesPerPoint[0] : kEntriesPerColumn;
   const double entry = acq < kInterpIndex ? kAdcPeriodS : acqColumn / std::min<double>(kEntriesPerColumn, spp);
   const double q = column / entry;  // entries per column in force
-  double trig = kRecordPoints / 2 - h.acqOffsetTime[0] / entry;
+  // A stored record's times may hold anything: positions are kept finite and
+  // within reach of an int.
+  auto bounded = [](double v, double fallback) { return std::isfinite(v) ? std::clamp(v, -kPositionLimit, kPositionLimit) : fallback; };
+  double trig = bounded(kRecordPoints / 2 - h.acqOffsetTime[0] / entry, kRecordPoints / 2);
   const int near = int(std::floor(trig));
   if (near - kNeighbourBefore >= 0 && near - kNeighbourBefore + kNeighbourSamples <= kRecordPoints) {
     uint8_t* work = interp_[src];
@@ -54,7 +58,7 @@ int _wave::RenderStored(int src) {
       if (std::fabs(found - trig) <= 1.0) trig = found;
     }
   }
-  const double trigColumn = kHalfScreen - h.offsetTime / column;
+  const double trigColumn = bounded(kHalfScreen - h.offsetTime / column, kHalfScreen);
   auto at = [&](double x) { return trig + (x - trigColumn) * q; };  // record position of a column edge
   const TraceMap m = MapOf(src);
   std::memset(t, 0, kTraceBytes);

@@ -12,6 +12,8 @@
 
 #include "platform/root.h"
 #include "platform/thread.h"
+#include "core/ids.h"
+#include "core/sys_run_info.h"
 #include "remote/scpi.h"
 #include "tests/bench/bench.h"
 
@@ -19,7 +21,7 @@ namespace {
 // The module slot of the settle command; no module of the instrument uses it.
 constexpr int kSettleSlot = kScpiTaskSlots - 1;
 constexpr auto kSettleTry = std::chrono::milliseconds(200);
-constexpr auto kSettleLimit = std::chrono::seconds(5);
+constexpr auto kSettleLimit = std::chrono::seconds(8);  // above a command's longest wait (5 s)
 
 std::atomic<long> g_settled{-1};
 long g_token = 0;
@@ -53,6 +55,10 @@ void FuzzInstrument() {
     std::abort();
   }
   g_bench->StopThreads();
+  // With the board threads stopped no acquisition ends: the instrument is
+  // stopped, so a waveform request reads the record there is instead of
+  // waiting out its 5 s time-out for a new one.
+  SysRunStatus.SetAcquireStatus(0, kAcqStopped);
   Scpi.RegisterInstr(kSettleSlot, g_settleTable);
   if (plat::StartThread("ScpiThread", ScpiThread, nullptr) != 0) {
     std::fprintf(stderr, "fuzz: the SCPI thread did not start\n");
