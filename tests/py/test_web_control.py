@@ -39,6 +39,18 @@ SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file_
 JPEG_TOLERANCE = 12  # mean absolute difference per colour byte, JPEG at quality 80 and a live screen
 
 
+def wait_listening(port, limit=30):
+    """Start-up opens the web servers after the instrument answers; wait for them."""
+    end = time.time() + limit
+    while time.time() < end:
+        try:
+            socket.create_connection(("127.0.0.1", port), 0.5).close()
+            return
+        except OSError:
+            time.sleep(0.1)
+    raise AssertionError("nothing listens on port %d" % port)
+
+
 def free_port():
     s = socket.socket()
     s.bind(("127.0.0.1", 0))
@@ -384,6 +396,8 @@ def main():
     rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
     web = Web(root, ctrl, pic)
+    wait_listening(ctrl)
+    wait_listening(pic)
     tally = Tally()
     for case in (gate_and_login, screen_input, pictures, heartbeat):
         tally.run(case.__name__, lambda: asyncio.run(asyncio.wait_for(case(web, rm), 90)))
