@@ -19,6 +19,13 @@ def system_python_or_exit(package):
     sys.exit(1)
 
 
+def write_signals(root, text):
+    """The instrument root's test-signal file (dev/signals), its folders made."""
+    os.makedirs(os.path.join(root, "dev"), exist_ok=True)
+    with open(os.path.join(root, "dev", "signals"), "w") as f:
+        f.write(text)
+
+
 class LineProcess:
     """A program of the build and the lines it prints, read on a thread."""
 

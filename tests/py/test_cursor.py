@@ -23,7 +23,7 @@ except ImportError:
 
     system_python_or_exit("python3-pyvisa-py")
 
-from scope_support import Tally
+from scope_support import Tally, write_signals
 from test_vxi11 import Instrument, open_instr
 
 SIGNAL = "ch1 square freq=1000 amp=1\n"
@@ -109,9 +109,7 @@ def main():
     build = os.path.abspath(ap.parse_args().build)
     tmp = tempfile.mkdtemp(prefix="cursor-py-")
     root = os.path.join(tmp, "root")
-    os.makedirs(os.path.join(root, "dev"))
-    with open(os.path.join(root, "dev", "signals"), "w") as f:
-        f.write(SIGNAL)
+    write_signals(root, SIGNAL)
     inst = Instrument(build, root, False)
     rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")

@@ -28,7 +28,7 @@ except ImportError:
 
     system_python_or_exit("python3-pyvisa-py")
 
-from scope_support import Tally
+from scope_support import Tally, write_signals
 from test_vxi11 import Instrument, open_instr
 
 TIMEBASE_BYTE, VDIV_BYTE = 42, 62  # stored time base of block 0, V/div of CH1
@@ -134,9 +134,7 @@ def main():
     build = os.path.abspath(ap.parse_args().build)
     tmp = tempfile.mkdtemp(prefix="measure-py-")
     root = os.path.join(tmp, "root")
-    os.makedirs(os.path.join(root, "dev"))
-    with open(os.path.join(root, "dev", "signals"), "w") as f:
-        f.write(SIGNAL)
+    write_signals(root, SIGNAL)
     store_scales(build, root)
     inst = start(build, root)
     rm = pyvisa.ResourceManager("@py")

@@ -28,7 +28,7 @@ except ImportError:
 
     system_python_or_exit("python3-pandas")
 
-from scope_support import Tally
+from scope_support import Tally, write_signals
 from test_vxi11 import Instrument, open_instr
 
 SIGNAL = "ch1 sine freq=1000 amp=1\n"
@@ -112,10 +112,8 @@ def main():
     build = os.path.abspath(ap.parse_args().build)
     tmp = tempfile.mkdtemp(prefix="storage-py-")
     root = os.path.join(tmp, "root")
-    os.makedirs(os.path.join(root, "dev"))
+    write_signals(root, SIGNAL)
     os.makedirs(os.path.join(root, "udisk"))
-    with open(os.path.join(root, "dev", "signals"), "w") as f:
-        f.write(SIGNAL)
     inst = Instrument(build, root, False)
     rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
