@@ -56,6 +56,17 @@ int Frame(qel_draw* d, const ListLayout& l, const char* title, int count, int fo
   return first;
 }
 
+// Draws a list row's number and start time; its screen row.
+int RowStart(qel_draw* d, const ListLayout& l, int i, int first, int64_t start) {
+  const int row = kFirstRow + (i - first) * kRowPitch;
+  char s[48];
+  std::snprintf(s, sizeof s, "%d", i + 1);
+  Text(d, row, l.left, s, kNumber);
+  DecodeTimeText(start, s, sizeof s);
+  Text(d, row, l.columns[0].x, s, kWhite);
+  return row;
+}
+
 int Focus() {
   _wave* w = TaskTrigger.Sys()->wave;
   return w ? w->GetDecodeFocusItem() : 0;
@@ -72,12 +83,8 @@ void Draw_Decode_EventList(char type) {
   const int first = Frame(d, kEvents, kEventTitles[type - kTrigRs232], count, focus);
   for (int i = first; i < count && i < first + kRowsShown; ++i) {
     const DecodeEntry& e = Decode_data_info[i];
-    const int row = kFirstRow + (i - first) * kRowPitch;
+    const int row = RowStart(d, kEvents, i, first, e.start);
     char s[48];
-    std::snprintf(s, sizeof s, "%d", i + 1);
-    Text(d, row, kEvents.left, s, kNumber);
-    DecodeTimeText(e.start, s, sizeof s);
-    Text(d, row, kEvents.columns[0].x, s, kWhite);
     DecodeValueText(e.data, base, bits, false, s, sizeof s);
     Text(d, row, kEvents.columns[1].x, s, kWhite);
     std::snprintf(s, sizeof s, "%02d", e.event);
@@ -94,12 +101,8 @@ void Draw_Decode_CanList(char) {
   const int first = Frame(d, kCan, kCan.title, count, focus);
   for (int i = first; i < count && i < first + kRowsShown; ++i) {
     const CanFrameRow& f = can_info[i];
-    const int row = kFirstRow + (i - first) * kRowPitch;
+    const int row = RowStart(d, kCan, i, first, f.start);
     char s[64];
-    std::snprintf(s, sizeof s, "%d", i + 1);
-    Text(d, row, kCan.left, s, kNumber);
-    DecodeTimeText(f.start, s, sizeof s);
-    Text(d, row, kCan.columns[0].x, s, kWhite);
     if (f.kind >= 1 && f.kind <= 3) {
       Text(d, row, kCan.columns[1].x, kKinds[f.kind], kWhite);
       continue;
@@ -127,12 +130,8 @@ void Draw_Decode_LInList(char) {
   const int first = Frame(d, kLin, kLin.title, count, focus);
   for (int i = first; i < count && i < first + kRowsShown; ++i) {
     const LinFrameRow& f = lin_info[i];
-    const int row = kFirstRow + (i - first) * kRowPitch;
+    const int row = RowStart(d, kLin, i, first, f.start);
     char s[64];
-    std::snprintf(s, sizeof s, "%d", i + 1);
-    Text(d, row, kLin.left, s, kNumber);
-    DecodeTimeText(f.start, s, sizeof s);
-    Text(d, row, kLin.columns[0].x, s, kWhite);
     std::snprintf(s, sizeof s, "%X", f.id);
     Text(d, row, kLin.columns[1].x, s, kWhite);
     int n = 0;
