@@ -92,7 +92,7 @@ int Math_FFT_DisplayModeSel(keypara k) {
   int v;
   if (SysRunStatus.GetTimeBaseType() == 0) {
     v = M().AdjMenuItemPara(k, kMathItemDisplayMode);
-    if (v < 0 || v > kFftWaterfall2) return v;
+    if (v < 0 || v > kFftWaterfall2 || (v == before && k.key != KEY_NO_KEY)) return v;
     SetFFTScreenLength(short(v));
     const bool waterfall = v == kFftWaterfall1 || v == kFftWaterfall2;
     if (waterfall && before <= kFftIndependent && k.key != KEY_NO_KEY) Message(kMsgWaterfall64K);

@@ -9,12 +9,14 @@
 #include <cmath>
 #include <string>
 
+#include "acquisition/task_acquire.h"
 #include "acquisition/wave.h"
 #include "analysis/fft_display.h"
 #include "analysis/fft_marks.h"
 #include "analysis/fft_process.h"
 #include "analysis/fft_span.h"
 #include "analysis/fft_view.h"
+#include "analysis/math_fft_menu.h"
 #include "analysis/task_math.h"
 #include "core/ids.h"
 #include "core/msg.h"
@@ -250,6 +252,70 @@ TEST_F(FftView_, WaterfallSliceWhileStopped) {
   int n = 0;
   EXPECT_NE(FftHistoryRow(FftView.current, &n), nullptr);
   EXPECT_EQ(n, 4096);
+}
+
+// Stopped, only a key recomputes the frame: the kept spectrum over the span
+// in force.
+TEST_F(FftView_, StoppedFrameRecomputesOnKeys) {
+  Frames(3);
+  const auto peakColumn = [] {
+    const float* t = TaskMath.MainTrace();
+    return int(std::max_element(t + 1, t + 700) - t);
+  };
+  const int before = peakColumn();
+  SysRunInfo.acqStatus[0] = kAcqStopped;
+  FftSetSpan(0, 409);  // a tenth of the spectrum: the fundamental ten times further right
+  SysRunStatus.ClearPushKey();
+  EXPECT_EQ(TaskMath.FFT_Process(), 0);
+  EXPECT_EQ(peakColumn(), before);
+  SysRunStatus.SetPushKey();
+  EXPECT_EQ(TaskMath.FFT_Process(), 1);
+  EXPECT_NEAR(peakColumn(), kFundamentalBin * 700.0 / 409, 3);
+  // A still frame is drawn at one intensity.
+  EXPECT_EQ(*std::max_element(FftView.mainMap, FftView.mainMap + kFftMapBytes), 200);
+}
+
+// Points beyond the record ask the acquire module for the next depth; 8K
+// points from a 7000-point record do not.
+TEST_F(FftView_, LongerFftDeepensTheMemory) {
+  const auto depth = [](int index) {
+    TaskAcquire.TaskMenu.SetMenuItem(kAcqMemDepth, uint64_t(index));
+    SysRunInfo.memDepthIndex = uint16_t(index);
+  };
+  const auto asked = [] { return TaskAcquire.TaskMenu.GetMenuItem(kAcqMemDepth); };
+  depth(1);  // 7000 points
+  AdjMemDepth();
+  EXPECT_EQ(asked(), 1u);
+  depth(2);  // 70000 points
+  TaskMath.TaskMenu.SetMenuItem(kMathItemFftPoints, 4);
+  Math_FFT_Points(kNoKey);
+  ASSERT_EQ(SysRunInfo.fft.points, 131072u);
+  AdjMemDepth();
+  EXPECT_EQ(asked(), 3u);
+}
+
+// Waterfall entry warns of its 64K limit and greys the longer point counts;
+// a zoomed time base has no split or waterfall view.
+TEST_F(FftView_, ModeMessagesAndZoom) {
+  TaskMath.TaskMenu.SetMenuItem(kMathItemDisplayMode, 2);
+  QelMsg.ClearMessage();
+  for (uint16_t key : {uint16_t(MENU_KEY_F1), uint16_t(MENU_KEY_KNOB_DOWN), uint16_t(MENU_KEY_SELECT)})
+    Math_FFT_DisplayModeSel(keypara{key, 1, 1});  // the list opened, the next choice taken
+  EXPECT_EQ(SysRunInfo.fft.screen, 3);
+  EXPECT_EQ(QelMsg.GetMessageID(), 111);
+  EXPECT_EQ(TaskMath.TaskMenu.GetItemParaAttribute(kMathItemFftPoints), 0xF0);
+  EXPECT_FALSE(TaskMath.TaskMenu.ItemDisabled(kMathItemWaterfallSlice));
+  SysRunInfo.timeBaseType = 1;
+  QelMsg.ClearMessage();
+  TaskMath.TaskMenu.SetMenuItem(kMathItemDisplayMode, 1);
+  Math_FFT_DisplayModeSel(kNoKey);
+  EXPECT_EQ(SysRunInfo.fft.screen, 0);
+  EXPECT_EQ(QelMsg.GetMessageID(), 96);
+  int centre = 0, height = 0;
+  SysRunStatus.GetWaveDisplayInfor(5, &centre, &height);
+  EXPECT_EQ(centre, 305);
+  EXPECT_EQ(height, 280);
+  EXPECT_TRUE(TaskMath.TaskMenu.ItemDisabled(kMathItemWaterfallSlice));
 }
 
 // A flat line has no range: its row lies at 1; spectra longer than a history
