@@ -7,6 +7,7 @@
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
+#include "analysis/fft_kit.h"
 #include "analysis/fft_marks.h"
 #include "analysis/fft_span.h"
 #include "analysis/fft_view.h"
@@ -19,30 +20,31 @@
 #include "core/task_manage.h"
 #include "ui/qel_draw.h"
 
+using namespace fft_kit;
+
 namespace {
 constexpr int kLeft = 30, kTop = 33, kIndependentLeft = 130;
-constexpr int kFullCentre = 233, kFullHeight = 400, kHalfCentre = 333, kUpperCentre = 133, kHalfHeight = 200;
+constexpr int kFullCentre = 233, kFullHeight = 400, kHalfCentre = 333, kUpperCentre = 133,
+              kHalfHeight = 200;
 constexpr int kZoomCentre = 305, kZoomHeight = 280;
-constexpr int kMapTopFull = 34, kMapTopLower = 234, kMapTopOverview = 34, kMapTopZoom = 47, kZoomFirstRow = 59;
+constexpr int kMapTopFull = 34, kMapTopLower = 234, kMapTopOverview = 34, kMapTopZoom = 47,
+              kZoomFirstRow = 59;
 constexpr int kWaterfallTop = 34, kSliceBase = 234;
 constexpr int kPointsNoWaterfall = 0xF0;  // points choices 4..7 (128K and more)
 constexpr int kSliceItem = kMathItemWaterfallSlice;
 constexpr int kSliceStepMax = 10;
-constexpr int kMsgZoom = 25, kMsgStopFft = 63, kMsgEnableFft = 64, kMsgLeaveSplit = 96, kMsgWaterfall64K = 111;
+constexpr int kMsgZoom = 25, kMsgStopFft = 63, kMsgEnableFft = 64, kMsgLeaveSplit = 96,
+              kMsgWaterfall64K = 111;
 constexpr int kAssistSetItem = 3, kMeasureIndicator = 7;
-constexpr int kGrey = 0x808080, kWhite = 0xFFFFFF, kRed = 0xFF0000, kDarkRed = 0x800000, kText = 0xFFFFFF;
+constexpr int kGrey = 0x808080, kWhite = 0xFFFFFF, kRed = 0xFF0000, kDarkRed = 0x800000,
+              kText = 0xFFFFFF;
 constexpr int kBracketTop = 38, kBracketBottom = 228, kTick = 5;
 constexpr int kUserWaveColours[3] = {0xFF8000, 0xFFFF00, 0x00FF80};  // average, max-hold, min-hold
 constexpr int kMarkIcon = 9, kBoxWidth = 90, kBoxHeight = 40, kBoxFlipAt = 601;
-constexpr int kListRow = 100, kListCol = 560, kListWidth = 165, kListRowHeight = 17, kListScrollTop = 127,
-              kListScrollSpan = 136;
+constexpr int kListRow = 100, kListCol = 560, kListWidth = 165, kListRowHeight = 17,
+              kListScrollTop = 127, kListScrollSpan = 136;
 constexpr int kLowCode = 27, kHighCode = 227;
 
-FftSettings& Fft() { return *SysRunStatus.GetFFTParaAddr(); }
-Menu& M() { return TaskMath.TaskMenu; }
-bool MathOn() { return SysRunStatus.GetChStatus() >> kMathSlot & 1; }
-bool Stopped() { return SysRunStatus.GetAcquireStatus(0) == kAcqStopped; }
-void Message(int n) { QelMsg.SetMessage(n); }
 void Areas(std::initializer_list<int> slots, int centre, int height) {
   for (int s : slots) SysRunStatus.SetWaveDisplayInfor(s, centre, height);
 }
@@ -56,7 +58,9 @@ int MapColour(uint8_t v) {
   return r << 16 | (v / 4) << 8 | (v / 4);
 }
 // Screen row of a trace code in an area.
-int RowOfCode(double code, int centre, int height) { return centre - int((code - 127) * height / 200.0); }
+int RowOfCode(double code, int centre, int height) {
+  return centre - int((code - 127) * height / 200.0);
+}
 void AreaOf(int mode, int* centre, int* height, int* top) {
   const bool half = mode == kFftSplit || mode == kFftWaterfall1 || mode == kFftWaterfall2;
   *centre = half ? kHalfCentre : kFullCentre;
@@ -79,9 +83,12 @@ void FftApplyScreenMode(int mode, bool reapply) {
   } else {
     const bool whole = mode == kFftFull || mode == kFftIndependent;
     TimeBase.SetHoriPoints(whole ? 1 : 0);
-    if (zoom) Areas({0, 1, 5, 6, 7}, kZoomCentre, kZoomHeight);
-    else if (whole) Areas({0, 1, 5, 6, 7}, kFullCentre, kFullHeight);
-    else Areas({5, 6, 7}, kHalfCentre, kHalfHeight), Areas({0, 1}, kUpperCentre, kHalfHeight);
+    if (zoom)
+      Areas({0, 1, 5, 6, 7}, kZoomCentre, kZoomHeight);
+    else if (whole)
+      Areas({0, 1, 5, 6, 7}, kFullCentre, kFullHeight);
+    else
+      Areas({5, 6, 7}, kHalfCentre, kHalfHeight), Areas({0, 1}, kUpperCentre, kHalfHeight);
     TaskMath.ClearFFTGrayScale();
   }
   if (reapply) TimeBase.AdjTimeBase(0, 0);
@@ -149,9 +156,12 @@ void DrawFFT(int layout, const uint8_t* map, int left) {
   uint32_t* page = QelDraw.GetDrawAddr(DRAW_CURRENT);
   if (!page || !map) return;
   int top = kMapTopFull, rowsPer = 2, firstRow = 0, columns = kFftColumns;
-  if (layout == 1) top = kMapTopLower, rowsPer = 1;
-  else if (layout == 5) top = kMapTopOverview, rowsPer = 1, columns = kFftOverviewColumns;
-  else if (layout == 6) top = kMapTopZoom, firstRow = kZoomFirstRow;
+  if (layout == 1)
+    top = kMapTopLower, rowsPer = 1;
+  else if (layout == 5)
+    top = kMapTopOverview, rowsPer = 1, columns = kFftOverviewColumns;
+  else if (layout == 6)
+    top = kMapTopZoom, firstRow = kZoomFirstRow;
   if (left == kIndependentLeft) columns = Fft().columns;
   for (int r = firstRow; r < kFftMapRows; ++r)
     for (int c = 0; c < columns; ++c) {
@@ -208,8 +218,10 @@ void MarkIcon(uint32_t* page, int x, int row) {
 
 void ValueText(float code, char* out, int size) {
   const double v = FftCodeValue(code);
-  if (M().GetMenuItem(kMathItemFftVertical) == 1) std::snprintf(out, size_t(size), "%3.2fdb", v);
-  else std::snprintf(out, size_t(size), "%.2lf %s", v, "V");
+  if (M().GetMenuItem(kMathItemFftVertical) == 1)
+    std::snprintf(out, size_t(size), "%3.2fdb", v);
+  else
+    std::snprintf(out, size_t(size), "%.2lf %s", v, "V");
 }
 }  // namespace
 
@@ -224,7 +236,8 @@ void DetectionMarkDisplay() {
   if (GetMarkFunc() != kMarkManual) {
     for (int i = 0; i < FftMarkCount(); ++i) {
       const int c = FftMarkColumn(i);
-      MarkIcon(page, x0 + c - kMarkIcon / 2, std::max(top + kMarkIcon, RowOfCode(FftMarkCode(i), centre, height)));
+      MarkIcon(page, x0 + c - kMarkIcon / 2,
+               std::max(top + kMarkIcon, RowOfCode(FftMarkCode(i), centre, height)));
     }
     return;
   }
@@ -292,7 +305,8 @@ void OverviewBracket() {
 void DivisionTexts() {
   FFTCalculationDivScale();
   if (Font* f = QelDraw.GetUserFontPointer()) f->SetCurrFont(1);
-  for (int i = 0; i < 7; ++i) QelDraw.DrawString(kTop + 50 * i + 44, kLeft + 4, Fft().scaleText[i], kText, DRAW_CURRENT);
+  for (int i = 0; i < 7; ++i)
+    QelDraw.DrawString(kTop + 50 * i + 44, kLeft + 4, Fft().scaleText[i], kText, DRAW_CURRENT);
   QelDraw.DrawString(kTop + 4, kLeft + 4, Fft().unitLabel, kText, DRAW_CURRENT);
 }
 }  // namespace
@@ -310,11 +324,13 @@ void FftDisplay() {
     DrawFFTWaterFall(mode, (FftView.newest + 1) % kFftMapRows);
     DrawFFT(1, FftView.mainMap);
     if (Font* f = QelDraw.GetUserFontPointer()) f->SetCurrFont(1);
-    QelDraw.DrawString(kTop + 4, mode == kFftWaterfall1 ? kLeft + 260 : kLeft + 610, FftView.label, kText, DRAW_CURRENT);
+    QelDraw.DrawString(kTop + 4, mode == kFftWaterfall1 ? kLeft + 260 : kLeft + 610, FftView.label,
+                       kText, DRAW_CURRENT);
     if (Stopped()) {
       const int slice = int(uint16_t(M().GetMenuItem(kSliceItem)));
       const int row = kSliceBase - slice;
-      QelDraw.DrawLine(row, kLeft, row, kLeft + (mode == kFftWaterfall1 ? kFftOverviewColumns : kFftColumns), kWhite,
+      QelDraw.DrawLine(row, kLeft, row,
+                       kLeft + (mode == kFftWaterfall1 ? kFftOverviewColumns : kFftColumns), kWhite,
                        DRAW_CURRENT);
     }
   } else if (mode == kFftFull || mode == kFftIndependent) {

@@ -6,7 +6,13 @@
 
 #include "core/keypara.h"
 
-enum FftScreenMode : int { kFftFull = 0, kFftSplit = 1, kFftIndependent = 2, kFftWaterfall1 = 3, kFftWaterfall2 = 4 };
+enum FftScreenMode : int {
+  kFftFull = 0,
+  kFftSplit = 1,
+  kFftIndependent = 2,
+  kFftWaterfall1 = 3,
+  kFftWaterfall2 = 4
+};
 
 // Display columns of a screen mode (500 independent, else 700); the span
 // texts follow.

@@ -6,6 +6,7 @@
 
 #include "acquisition/voltage_tables.h"
 #include "acquisition/y_system.h"
+#include "analysis/fft_kit.h"
 #include "analysis/fft_process.h"
 #include "analysis/math_calc.h"
 #include "analysis/math_fft_menu.h"
@@ -14,18 +15,33 @@
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 
+using namespace fft_kit;
+
 namespace {
-constexpr int kAutoApart = 10;    // automatic marks lie more than this apart
-constexpr int kPeakMerge = 3;     // threshold and manual peaks merge within this
+constexpr int kAutoApart = 10;  // automatic marks lie more than this apart
+constexpr int kPeakMerge = 3;   // threshold and manual peaks merge within this
 constexpr int kThresholdSteps = 1000;
 constexpr double kDbStep = 0.01;
 constexpr int kVoltStepDiv = 10;  // a volt step: a tenth of a code
 constexpr int kPresetMarks = 5;
 constexpr int kMsgManualOff = 65, kMsgManualOn = 66;
 constexpr int kMsgAverageOff = 68, kMsgMaxHoldOff = 69, kMsgMinHoldOff = 70;
-enum { kItemMarkType = 30, kItemAutoSrc = 36, kItemAutoPoints = 37, kItemAutoList = 38, kItemThrSrc = 41,
-       kItemThreshold = 42, kItemThrList = 43, kItemManualSrc = 46, kItemEnable = 85, kItemEnhSrc = 86,
-       kItemManuSelect = 90, kItemAverageOn = 21, kItemMaxHoldOn = 23, kItemMinHoldOn = 25 };
+enum {
+  kItemMarkType = 30,
+  kItemAutoSrc = 36,
+  kItemAutoPoints = 37,
+  kItemAutoList = 38,
+  kItemThrSrc = 41,
+  kItemThreshold = 42,
+  kItemThrList = 43,
+  kItemManualSrc = 46,
+  kItemEnable = 85,
+  kItemEnhSrc = 86,
+  kItemManuSelect = 90,
+  kItemAverageOn = 21,
+  kItemMaxHoldOn = 23,
+  kItemMinHoldOn = 25
+};
 constexpr int kMarkTypeItems[] = {30, 35, 40, 45, -1};
 constexpr int kSourceItems[] = {kItemAutoSrc, kItemThrSrc, kItemManualSrc};
 
@@ -47,14 +63,6 @@ struct Marks {
 };
 Marks g;
 
-Menu& M() { return TaskMath.TaskMenu; }
-int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
-void Message(int n) { QelMsg.SetMessage(n); }
-bool IsKnob(uint16_t k) { return k == MENU_KEY_KNOB_UP || k == MENU_KEY_KNOB_DOWN; }
-int KnobStep(keypara k) {
-  const int s = k.useStep && k.step > 0 ? k.step : 1;
-  return k.key == MENU_KEY_KNOB_UP ? s : -s;
-}
 int Wrap(int v, int lo, int hi) {
   const int n = hi - lo + 1;
   return lo + ((v - lo) % n + n) % n;
@@ -158,7 +166,9 @@ void SetMarkThreShold(float level) { g.threshold = std::isfinite(level) ? level 
 float GetMarkThreShold() { return g.threshold; }
 void SetMarkList(int on) { g.listOn = on ? 1 : 0; }
 int GetMarkListOnOff() { return g.listOn; }
-int SetMarkListStartNo(int n) { return g.listStart = std::clamp(n, 0, std::max(0, g.found - kFftMarkListRows)); }
+int SetMarkListStartNo(int n) {
+  return g.listStart = std::clamp(n, 0, std::max(0, g.found - kFftMarkListRows));
+}
 int GetMarkListStartNo() { return g.listStart; }
 void MarkManualOnOff(int on) { g.manualOn = on ? 1 : 0; }
 int GetMarkManualOnOff() { return g.manualOn; }
@@ -200,8 +210,10 @@ void FftMarksReset() {
 // source, points and list.
 int Math_FFT_Mark_Type(keypara k) {
   int n = kItemMarkType;
-  if (k.key >= MENU_KEY_F1 && k.key <= MENU_KEY_F5) n = M().GetCurrPage() * kMenuSlots + (k.key - MENU_KEY_F1);
-  else if (M().MenuItemIsPop(M().GetMenuPopItem())) n = M().GetMenuPopItem();
+  if (k.key >= MENU_KEY_F1 && k.key <= MENU_KEY_F5)
+    n = M().GetCurrPage() * kMenuSlots + (k.key - MENU_KEY_F1);
+  else if (M().MenuItemIsPop(M().GetMenuPopItem()))
+    n = M().GetMenuPopItem();
   const int before = Item(kItemMarkType);
   const int v = M().AdjMenuLinkageItemPara(nullptr, k, n, kMarkTypeItems);
   if (v < 0 || v > 3) return v;
@@ -262,12 +274,15 @@ int Math_FFT_MarkThreShold_Adj(keypara k) {
     SetMarkListStartNo(g.listStart + (k.key == MENU_KEY_KNOB_DOWN ? 1 : -1));
     return 0;
   }
-  if (k.key == MENU_KEY_SELECT) g.thresholdSteps = 0;
-  else if (IsKnob(k.key)) g.thresholdSteps = std::clamp(g.thresholdSteps + KnobStep(k), -kThresholdSteps, kThresholdSteps);
-  else if (k.key != KEY_NO_KEY) return 0;
+  if (k.key == MENU_KEY_SELECT)
+    g.thresholdSteps = 0;
+  else if (IsKnob(k.key))
+    g.thresholdSteps = std::clamp(g.thresholdSteps + KnobStep(k), -kThresholdSteps, kThresholdSteps);
+  else if (k.key != KEY_NO_KEY)
+    return 0;
   const bool db = Item(kMathItemFftVertical) == 1;
   const int m = Vertical.GetRealYsensitivity(kMathSlot);
-  const double vdiv = Voltage[m >= 0 && m < kVoltageEntries ? m : y_system::kDefaultIndex];
+  const double vdiv = VoltsPerDiv(m);
   g.threshold = float(g.thresholdSteps * (db ? kDbStep : vdiv / 25 / kVoltStepDiv));
   return 0;
 }
@@ -332,8 +347,10 @@ int FFTMarkOp(keypara k) {
     Message(kMsgManualOff);
     return 0;
   }
-  if (IsKnob(k.key)) SetMarkPos(g.cursor + KnobStep(k));
-  else SetMarkToNextPeak();
+  if (IsKnob(k.key))
+    SetMarkPos(g.cursor + KnobStep(k));
+  else
+    SetMarkToNextPeak();
   return 0;
 }
 

@@ -10,7 +10,12 @@ constexpr int kFftMarksMax = 50;
 constexpr int kFftMarkListRows = 8;
 
 enum FftMarkFunc : int { kMarkAuto = 0, kMarkThreshold = 1, kMarkManual = 2 };
-enum FftMarkSource : int { kMarkSrcMain = 0, kMarkSrcAverage = 1, kMarkSrcMaxHold = 2, kMarkSrcMinHold = 3 };
+enum FftMarkSource : int {
+  kMarkSrcMain = 0,
+  kMarkSrcAverage = 1,
+  kMarkSrcMaxHold = 2,
+  kMarkSrcMinHold = 3
+};
 
 // The peaks of one frame from the source trace (700 upper values, then
 // lower): `columns` shown columns, `p5` the math position code, `codesPerUnit`
@@ -24,8 +29,8 @@ void SetMarkTypeSel(int on);  // marks enabled (0/1)
 int GetMarkTypeSel();
 int SetMarkSrc(int src);  // 0..3, else -1
 int GetMarkSrc();
-int SetMarkPoints(int n);  // wanted automatic marks 1..50, else -1
-int GetMarkPoints();       // auto: the wanted count; threshold: the count found
+int SetMarkPoints(int n);            // wanted automatic marks 1..50, else -1
+int GetMarkPoints();                 // auto: the wanted count; threshold: the count found
 void SetMarkThreShold(float level);  // volts or dB
 float GetMarkThreShold();
 void SetMarkList(int on);

@@ -9,6 +9,7 @@
 #include "acquisition/voltage_tables.h"
 #include "acquisition/wave.h"
 #include "acquisition/y_system.h"
+#include "analysis/fft_kit.h"
 #include "analysis/fft_view.h"
 #include "analysis/math_calc.h"
 #include "analysis/task_math.h"
@@ -17,8 +18,11 @@
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 
+using namespace fft_kit;
+
 namespace {
-constexpr int kItemStart = 66, kItemEnd = 67, kItemTracking = 68, kItemFreqSel2 = 70, kItemCentre = 71, kItemSpan = 72;
+constexpr int kItemStart = 66, kItemEnd = 67, kItemTracking = 68, kItemFreqSel2 = 70, kItemCentre = 71,
+              kItemSpan = 72;
 constexpr int kFastStep = 10, kFastFactor = 5;
 constexpr int kMsgLimit = 7;
 constexpr int kDivColumns = 50, kHalfColumns = 350;
@@ -27,19 +31,9 @@ constexpr int kVoltIndexFromV = 12;
 constexpr int kKindStart = 0, kKindEnd = 1, kKindCentre = 2, kKindSpan = 3;
 constexpr int kTextItems[] = {kItemStart, kItemEnd, kItemCentre, kItemSpan};
 
-Menu& M() { return TaskMath.TaskMenu; }
-int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
-FftSettings& Fft() { return *SysRunStatus.GetFFTParaAddr(); }
-bool IsKnob(uint16_t k) { return k == MENU_KEY_KNOB_UP || k == MENU_KEY_KNOB_DOWN; }
-double Rate() {
-  double rate = 0;
-  uint8_t none = 0;
-  WaveOp.GetFFTWaveData(&none, 0, &rate);
-  return rate;
-}
 double BinWidth() {
   const double half = Fft().points / 2.0;
-  return half > 0 ? Rate() / 2 / half : 0;
+  return half > 0 ? FftRate() / 2 / half : 0;
 }
 int VdivIndex(int i) { return i >= 0 && i < kVoltageEntries ? i : y_system::kDefaultIndex; }
 
@@ -63,8 +57,10 @@ double Prefixed(double v, const char** prefix) {
 // per division in dBVrms.
 void VerticalLabel(char* out, int size) {
   const int m = VdivIndex(Vertical.GetRealYsensitivity(kMathSlot));
-  if (Item(kMathItemFftVertical) == 1) std::snprintf(out, size_t(size), "%sdB", VoltageNotUnit[m]);
-  else std::snprintf(out, size_t(size), "%s", VoltageStr[m]);
+  if (Item(kMathItemFftVertical) == 1)
+    std::snprintf(out, size_t(size), "%sdB", VoltageNotUnit[m]);
+  else
+    std::snprintf(out, size_t(size), "%s", VoltageStr[m]);
 }
 
 numkeyboard g_pad;
@@ -103,7 +99,7 @@ int FftLastBin() { return std::max<int>(kFftMinSpan, int(Fft().points / 2) - 1);
 long FftBinOfHz(double hz) {
   const double width = BinWidth();
   if (!(hz > 0) || !(width > 0)) return 0;
-  if (hz > Rate() / 2) return FftLastBin();
+  if (hz > FftRate() / 2) return FftLastBin();
   return long(std::floor(hz / width + 0.5));
 }
 
@@ -132,7 +128,7 @@ void FftHzText(double hz, char* out, int size, const char* unit) {
 void FftSpanTexts() {
   FftSettings& f = Fft();
   WaveOp.UpdateFFTWaveDataSample();
-  const double rate = Rate();
+  const double rate = FftRate();
   const int half = int(f.points / 2);
   const int columns = f.columns ? f.columns : kFftColumns;
   const long span = long(f.endBin) - long(f.startBin);
@@ -148,8 +144,8 @@ void FftSpanTexts() {
   FftHzText(f.startBin * f.binWidthHz, f.startText, sizeof f.startText);
   FftHzText((f.startBin + span / 2.0) * f.binWidthHz, f.centreText, sizeof f.centreText);
   FftHzText(f.endBin * f.binWidthHz, f.endText, sizeof f.endText);
-  const double itemHz[4] = {f.startBin * f.binWidthHz, f.endBin * f.binWidthHz, (f.startBin + span / 2.0) * f.binWidthHz,
-                            span * f.binWidthHz};
+  const double itemHz[4] = {f.startBin * f.binWidthHz, f.endBin * f.binWidthHz,
+                            (f.startBin + span / 2.0) * f.binWidthHz, span * f.binWidthHz};
   for (int i = 0; i < 4; ++i) {
     char text[20];
     FftHzText(itemHz[i], text, sizeof text);
@@ -161,13 +157,13 @@ void FftSpanTexts() {
 
 int AdjFFTFreq(keypara k, int item) {
   if (!IsKnob(k.key)) return 0;
-  int step = k.useStep && k.step > 0 ? k.step : 1;
-  if (step > kFastStep) step *= kFastFactor;
-  if (k.key == MENU_KEY_KNOB_DOWN) step = -step;
+  int step = KnobStep(k);
+  if (step > kFastStep || step < -kFastStep) step *= kFastFactor;
   const long last = FftLastBin();
   long s = Fft().startBin, e = Fft().endBin;
   bool limited = false;
-  const bool both = item == kItemCentre || ((item == kItemStart || item == kItemEnd) && Item(kItemTracking));
+  const bool both =
+      item == kItemCentre || ((item == kItemStart || item == kItemEnd) && Item(kItemTracking));
   if (both) {
     // Both ends move together; the move stops at either end of the spectrum.
     long d = std::clamp<long>(step, -s, last - e);
@@ -189,7 +185,7 @@ int AdjFFTFreq(keypara k, int item) {
     const long c = (s + e) / 2;
     s = std::max(0L, c - kFftMinSpan / 2), e = s + kFftMinSpan, limited = true;
   }
-  if (limited) QelMsg.SetMessage(kMsgLimit);
+  if (limited) Message(kMsgLimit);
   FftSetSpan(s, e);
   return 0;
 }
@@ -221,10 +217,14 @@ int AdjFFTFreqNumKb(keypara k, short kind) {
   if (result <= 0) return 1;
   const long last = FftLastBin();
   long bin;
-  if (result == kNumMax) bin = last;
-  else if (result == kNumMin) bin = 0;
-  else if (result == kNumDefault) bin = kind == kKindStart ? 0 : kind == kKindEnd ? last : (last + 1) / 2;
-  else bin = FftBinOfHz(g_pad.value);
+  if (result == kNumMax)
+    bin = last;
+  else if (result == kNumMin)
+    bin = 0;
+  else if (result == kNumDefault)
+    bin = kind == kKindStart ? 0 : kind == kKindEnd ? last : (last + 1) / 2;
+  else
+    bin = FftBinOfHz(g_pad.value);
   FftFreqKeypadClose();
   const long s = Fft().startBin, e = Fft().endBin;
   const long c = s + (e - s) / 2, span = e - s;
@@ -245,7 +245,7 @@ void FFTCalculationDivScale() {
   for (int i = 0; i < kScaleLines; ++i) {
     const int line = kTopCode - p5 - i * kCodesPerDiv;
     const char* prefix = "";
-    const double v = Prefixed(line * double(Voltage[m]) / kCodesPerDiv, &prefix);
+    const double v = Prefixed(line * VoltsPerDiv(m) / kCodesPerDiv, &prefix);
     std::snprintf(f.scaleText[i], sizeof f.scaleText[i], "%.2lf%s", v, prefix);
   }
   const char* unit = db ? "dB" : m < kVoltIndexFromV ? "mV" : "V";

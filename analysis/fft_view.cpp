@@ -38,8 +38,8 @@ void GrayMapping(const float* trace, uint8_t* map, const FftGrayPara& g) {
     const int hi = code(trace[c]), lo = code(trace[kFftColumns + c]);
     if ((hi > top && lo > top) || (hi < kLowCode && lo < kLowCode)) continue;
     if (g.stopped)
-      Segment(map, c, std::clamp(hi, kLowCode, kFftMapTopCode), std::clamp(lo, kLowCode + 1, kFftMapTopCode),
-              kStillIntensity, true);
+      Segment(map, c, std::clamp(hi, kLowCode, kFftMapTopCode),
+              std::clamp(lo, kLowCode + 1, kFftMapTopCode), kStillIntensity, true);
     else
       Segment(map, c, std::clamp(hi, kLowCode, high), std::clamp(lo, kLowCode, high),
               g.largeN ? kLargeIncrement : kIncrement, false);
@@ -61,7 +61,8 @@ void FftOverviewTrace(const float* bins, int nbins, const FftScale& scale, float
     const double y = n ? scale.Code(peak) : kFftCodeLow;
     out[c] = float(!(y > kFftCodeLow) ? kFftCodeLow : std::min<double>(y, kFftCodeHigh));
   }
-  for (int c = 0; c < kFftOverviewColumns; ++c) out[kFftColumns + c] = out[std::min(c + 1, kFftOverviewColumns - 1)];
+  for (int c = 0; c < kFftOverviewColumns; ++c)
+    out[kFftColumns + c] = out[std::min(c + 1, kFftOverviewColumns - 1)];
 }
 
 void ClearFFTWaterFall() {
@@ -87,7 +88,8 @@ void FftHistoryStore(int row, const float* bins, int nbins) {
 }
 
 const float* FftHistoryRow(int row, int* nbins) {
-  if (row < 0 || row >= kFftMapRows || FftView.history.empty() || !FftView.historyValues[row]) return nullptr;
+  if (row < 0 || row >= kFftMapRows || FftView.history.empty() || !FftView.historyValues[row])
+    return nullptr;
   if (nbins) *nbins = FftView.historyValues[row];
   return FftView.history.data() + size_t(row) * kFftHistoryRowValues;
 }

@@ -7,6 +7,7 @@
 
 #include "acquisition/wave.h"
 #include "analysis/fft_display.h"
+#include "analysis/fft_kit.h"
 #include "analysis/fft_marks.h"
 #include "analysis/fft_process.h"
 #include "analysis/fft_span.h"
@@ -18,16 +19,18 @@
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 
+using namespace fft_kit;
+
 namespace {
 constexpr uint32_t kChoice = kMenuChoice;
 constexpr uint32_t kAction = kMenuAction;
 constexpr uint32_t kNumber = kMenuInt;
 constexpr int kSliceMax = 200;
 constexpr uint32_t kPointsBase = 8192;
-constexpr int kPointChoices = 8;           // 8K .. 1M
-constexpr int kWaterfallPointsFrom = 4;    // 128K and more: no waterfall
+constexpr int kPointChoices = 8;            // 8K .. 1M
+constexpr int kWaterfallPointsFrom = 4;     // 128K and more: no waterfall
 constexpr uint32_t kWaterfallModes = 0x18;  // display modes 3 and 4
-constexpr int kAverageChoices = 10;        // off, then 2 .. 512
+constexpr int kAverageChoices = 10;         // off, then 2 .. 512
 constexpr int kMarkPointsMax = kFftMarksMax, kPresetMarks = 5;
 constexpr uint32_t kKnob = MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST;
 constexpr int kMsgStopped = 77, kMsgNoWaterfall = 112;
@@ -40,16 +43,7 @@ constexpr uint16_t kTraceResetKeys[] = {73, 74, 78, 79, 80, 81, 84, 85, 86, 87, 
 constexpr uint16_t kScaleKeys[] = {73, 78, 79, 84, 85, 88};
 constexpr uint16_t kKeyDepthA = 86, kKeyDepthB = 87;
 
-Menu& M() { return TaskMath.TaskMenu; }
-int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 void Page(int item) { M().SetCurrPage(item); }
-FftSettings& Fft() { return *SysRunStatus.GetFFTParaAddr(); }
-double FftRate() {
-  double rate = 0;
-  uint8_t none = 0;
-  WaveOp.GetFFTWaveData(&none, 0, &rate);
-  return rate;
-}
 bool Greyed(int n) { return M().ItemDisabled(n); }
 
 template <int N>
@@ -65,7 +59,9 @@ int GoTo(keypara) {
 constexpr int kMarkTypeItems[] = {30, 35, 40, 45, -1};
 }  // namespace
 
-uint32_t MathFftPoints(int index) { return index >= 0 && index < kPointChoices ? kPointsBase << index : 0; }
+uint32_t MathFftPoints(int index) {
+  return index >= 0 && index < kPointChoices ? kPointsBase << index : 0;
+}
 
 const std::vector<MenuItemDef>& MathFftItems() {
   static const std::vector<MenuItemDef> rows = {
@@ -74,7 +70,8 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {kMathItemFftWindow, "Window", kChoice, 4, Math_FFT_Window, MenuChoices()},
       {kMathItemFftVertical, "Vertical", kChoice, 2, Math_FFT_Vertical, MenuChoices()},
       {kMathItemFftNext1, "Next", kAction, 1, Math_FFT_Next},
-      {kMathItemFftPoints, "Points", kChoice, kPointChoices, Math_FFT_Points, MenuLimits(0, 0, kPointChoices - 1)},
+      {kMathItemFftPoints, "Points", kChoice, kPointChoices, Math_FFT_Points,
+       MenuLimits(0, 0, kPointChoices - 1)},
       {kMathItemFftScreen, "Screen", kAction, 1, Math_FFT_DisplayMode},
       {kMathItemFftFreqSel, "FreqSel", kAction, 1, Math_FFT_FreqAdj},
       {kMathItemFftDetection, "DetectionMode", kAction, 1, Math_FFT_DetectionMode},
@@ -84,7 +81,8 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {kMathItemFftNext3, "Next", kAction, 1, Math_FFT_Next},
       {20, "RealTime", kChoice, 4, AdjustItem<20>},
       {21, "Averge", kChoice, 2, AdjustItem<21>},
-      {kMathItemAverageSel, "AerageSel", kNumber, 1, AdjustItem<kMathItemAverageSel>, MenuLimits(1, 1, kAverageChoices - 1)},
+      {kMathItemAverageSel, "AerageSel", kNumber, 1, AdjustItem<kMathItemAverageSel>,
+       MenuLimits(1, 1, kAverageChoices - 1)},
       {23, "MaxHold", kChoice, 2, AdjustItem<23>},
       {24, "Next", kAction, 1, Math_FFT_DetectionMode_Next},
       {25, "MinHold", kChoice, 2, AdjustItem<25>},
@@ -95,7 +93,8 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {34, "Back", kAction, 1, Math_FFT_Mark_Back},
       {35, "Type", kChoice, 4, Math_FFT_Mark_Type},
       {36, "Mark Src", kChoice, 4, Math_FFT_MarkAuto_Src},
-      {37, "Mark Points", kNumber | kKnob, 1, Math_FFT_MarkAuto_Points, MenuLimits(kPresetMarks, 1, kMarkPointsMax)},
+      {37, "Mark Points", kNumber | kKnob, 1, Math_FFT_MarkAuto_Points,
+       MenuLimits(kPresetMarks, 1, kMarkPointsMax)},
       {38, "Mark List", kChoice, 2, Math_FFT_MarkAuto_List},
       {39, "Back", kAction, 1, Math_FFT_Mark_Back},
       {40, "Type", kChoice, 4, Math_FFT_Mark_Type},
@@ -116,7 +115,8 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {58, "Mark", kAction, 1, Math_FFT_Mark},
       {59, "Back", kAction, 1, Math_FFT_Next},
       {kMathItemDisplayMode, "Mode Sel", kChoice, 5, Math_FFT_DisplayModeSel, MenuChoices()},
-      {kMathItemWaterfallSlice, "Slice Sel", kNumber | kKnob, 1, Math_FFT_AdjWaterFall, MenuLimits(1, 1, kSliceMax)},
+      {kMathItemWaterfallSlice, "Slice Sel", kNumber | kKnob, 1, Math_FFT_AdjWaterFall,
+       MenuLimits(1, 1, kSliceMax)},
       {64, "Back", kAction, 1, Math_FFT_DisplayModeBack},
       {kMathItemFreqMode, "FreqSel", kChoice, 2, Math_FFT_FreqSel},
       {66, "Start Freq", kNumber | kKnob, 1, Math_FFT_StartFreq},
@@ -170,9 +170,8 @@ int Math_FFT_Vertical(keypara k) { return M().AdjMenuItemPara(k, kMathItemFftVer
 // Points can not change while the spectrum is shown and stopped; from 128K
 // on the waterfall modes are not offered.
 int Math_FFT_Points(keypara k) {
-  const bool mathOn = SysRunStatus.GetChStatus() >> kMathSlot & 1;
-  if (k.key != KEY_NO_KEY && mathOn && SysRunStatus.GetAcquireStatus(0) == kAcqStopped) {
-    QelMsg.SetMessage(kMsgStopped);
+  if (k.key != KEY_NO_KEY && MathOn() && Stopped()) {
+    Message(kMsgStopped);
     return Item(kMathItemFftPoints);
   }
   const int before = Item(kMathItemFftPoints);
@@ -181,7 +180,7 @@ int Math_FFT_Points(keypara k) {
   if (!points) return -1;
   const bool noWaterfall = v >= kWaterfallPointsFrom;
   M().SetItemParaAttribute(kMathItemDisplayMode, noWaterfall ? kWaterfallModes : 0);
-  if (noWaterfall && before < kWaterfallPointsFrom && k.key != KEY_NO_KEY) QelMsg.SetMessage(kMsgNoWaterfall);
+  if (noWaterfall && before < kWaterfallPointsFrom && k.key != KEY_NO_KEY) Message(kMsgNoWaterfall);
   const uint32_t beforePoints = Fft().points;
   const double beforeWidth = beforePoints ? FftRate() / beforePoints : 0;
   Fft().points = points;
@@ -209,7 +208,8 @@ int Math_FFT_Points(keypara k) {
 // The FFT's factory view: first choices, 5 automatic marks, average depth 4,
 // the handlers rerun, the display cleared, page of item 5.
 int Math_FFT_UserPreSets(keypara) {
-  static constexpr int kFirstValue[] = {6, 7, 8, 10, 20, 21, 23, 25, 30, 35, 36, 38, 40, 41, 42, 45, 46, 60};
+  static constexpr int kFirstValue[] = {6,  7,  8,  10, 20, 21, 23, 25, 30,
+                                        35, 36, 38, 40, 41, 42, 45, 46, 60};
   M().SetMenuItem(37, kPresetMarks);
   M().SetMenuItem(kMathItemAverageSel, 2);
   for (int n : kFirstValue) M().SetMenuItem(n, 0);
@@ -229,7 +229,8 @@ int Math_FFT_UserPreSets(keypara) {
 }
 
 void FftTypeOn() {
-  if (SysRunStatus.GetTimeBaseType() == 1 && Fft().screen != kFftFull && Fft().screen != kFftIndependent) {
+  if (SysRunStatus.GetTimeBaseType() == 1 && Fft().screen != kFftFull &&
+      Fft().screen != kFftIndependent) {
     M().SetMenuItem(kMathItemDisplayMode, 0);
     Fft().screen = 0;
   }
@@ -242,7 +243,8 @@ void FftTypeOn() {
 // the FFT (8K points from a 7000-point record excepted).
 int AdjMemDepth() {
   double depth = 0;
-  if (SysRunStatus.GetMemDepth(&depth) == 0) depth = SysRunStatus.GetAutoMemDepthPoints(Fft().source == 1 ? 1 : 0);
+  if (SysRunStatus.GetMemDepth(&depth) == 0)
+    depth = SysRunStatus.GetAutoMemDepthPoints(Fft().source == 1 ? 1 : 0);
   const double points = Fft().points;
   if (!(points > depth) || (points == kPointsBase && depth == kShortRecord)) return 0;
   taskresponse request{}, reply{};
@@ -252,8 +254,9 @@ int AdjMemDepth() {
 
 void FftBetweenSync(uint16_t key) {
   if (Item(kMathItemType) != kMathFft) return;
-  if (std::find(std::begin(kTraceResetKeys), std::end(kTraceResetKeys), key) != std::end(kTraceResetKeys)) {
-    if (Fft().screen == kFftIndependent && (SysRunStatus.GetChStatus() >> kMathSlot & 1) &&
+  if (std::find(std::begin(kTraceResetKeys), std::end(kTraceResetKeys), key) !=
+      std::end(kTraceResetKeys)) {
+    if (Fft().screen == kFftIndependent && MathOn() &&
         std::find(std::begin(kScaleKeys), std::end(kScaleKeys), key) != std::end(kScaleKeys))
       FFTCalculationDivScale();
     TaskMath.ClearFFTGrayScale();
@@ -317,7 +320,8 @@ int MathFftPageOp(keypara k) {
   if (page == kMark1Page || page == kMark2Page) FFTMarkOp(k);
   if (FftFreqKeypadOpen()) {
     const bool freqPage = page == kMathItemFreqMode / kMenuSlots || page == kCentrePageItem / kMenuSlots;
-    if (!freqPage || k.key == MENU_KEY_F1 || k.key == kKeyF4 || k.key == MENU_KEY_F5) FftFreqKeypadClose();
+    if (!freqPage || k.key == MENU_KEY_F1 || k.key == kKeyF4 || k.key == MENU_KEY_F5)
+      FftFreqKeypadClose();
   }
   DetectionModeSyncMarkSource();
   return 0;

@@ -11,6 +11,7 @@
 #include "acquisition/wave.h"
 #include "acquisition/y_system.h"
 #include "analysis/fft_display.h"
+#include "analysis/fft_kit.h"
 #include "analysis/fft_marks.h"
 #include "analysis/fft_process.h"
 #include "analysis/fft_span.h"
@@ -21,6 +22,8 @@
 #include "core/ids.h"
 #include "core/sys_run_info.h"
 
+using namespace fft_kit;
+
 namespace {
 constexpr int kItemDetector = 20, kItemAverageOn = 21, kItemMaxHold = 23, kItemMinHold = 25;
 constexpr int kItemAverageDet = 81, kItemMaxHoldDet = 82, kItemMinHoldDet = 83;
@@ -29,8 +32,6 @@ constexpr int kAverageCountMax = 8192;
 constexpr int kLargeN = 16384;
 constexpr float kMaxHoldReset = -23768.0f, kMinHoldReset = 32768.0f;
 
-int Item(int n) { return int(uint16_t(TaskMath.TaskMenu.GetMenuItem(n))); }
-int VdivIndex(int i) { return i >= 0 && i < kVoltageEntries ? i : y_system::kDefaultIndex; }
 bool Waterfall(int mode) { return mode == kFftWaterfall1 || mode == kFftWaterfall2; }
 // The detector feeding an extra trace: its item (1..4), or the main trace's.
 int ExtraDetector(int item, int mainMode) {
@@ -109,8 +110,8 @@ int TaskForMath::FFT_Process() {
 
   FftScale scale;
   scale.p5 = Vertical.GetRealYposition(kMathSlot);
-  const double vs = Voltage[VdivIndex(Vertical.GetYsensitivity(src))];
-  const double vm = Voltage[VdivIndex(Vertical.GetRealYsensitivity(kMathSlot))];
+  const double vs = VoltsPerDiv(Vertical.GetYsensitivity(src));
+  const double vm = VoltsPerDiv(Vertical.GetRealYsensitivity(kMathSlot));
   scale.k = vs / 25;
   scale.db = Item(kMathItemFftVertical) == 1;
   scale.r = scale.db ? vm / 25 : vs / vm;

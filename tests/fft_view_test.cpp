@@ -185,9 +185,9 @@ TEST_F(FftView_, ScreenModeAreasByPixels) {
   EXPECT_EQ(height, 200);
   SysRunStatus.GetWaveDisplayInfor(0, &centre, &height);
   EXPECT_EQ(centre, 133);
-  EXPECT_GT(Count(px, 34, 233, 30, 380), 100);   // the overview
-  EXPECT_EQ(Count(px, 34, 233, 381, 730), 0);    // the time trace's half
-  EXPECT_GT(Count(px, 234, 434, 30, 730), 300);  // the band
+  EXPECT_GT(Count(px, 34, 233, 30, 380), 100);            // the overview
+  EXPECT_EQ(Count(px, 34, 233, 381, 730), 0);             // the time trace's half
+  EXPECT_GT(Count(px, 234, 434, 30, 730), 300);           // the band
   EXPECT_GT(Count(px, 290, 330, peak - 1, peak + 2), 5);  // code 150: row 234 + 226 - 150
   // The bracket around the whole band: grey lines at both ends.
   EXPECT_EQ(px[size_t(100) * 800 + 30 + SysRunInfo.fft.overviewMark[1]], 0x808080u);
@@ -225,7 +225,8 @@ TEST_F(FftView_, WaterfallRowsByPixels) {
     for (int i = 0; i < rows; ++i) {
       const uint8_t* line = FftView.waterfall + ((FftView.newest - i + 200) % 200) * kFftColumns;
       const int c = int(std::max_element(line, line + columns) - line);
-      EXPECT_EQ(px[size_t(233 - i) * 800 + 30 + c], uint32_t(palette[255] ? palette[255] : 0xFF3F3F)) << i << " " << c;
+      EXPECT_EQ(px[size_t(233 - i) * 800 + 30 + c], uint32_t(palette[255] ? palette[255] : 0xFF3F3F))
+          << i << " " << c;
     }
     // Rows above the recorded ones stay as the grid left them.
     EXPECT_EQ(px[size_t(233 - rows) * 800 + 30 + 3], px[size_t(233 - 50) * 800 + 30 + 3]);
@@ -247,7 +248,8 @@ TEST_F(FftView_, WaterfallSliceWhileStopped) {
   EXPECT_EQ(TaskMath.TaskMenu.GetMenuItem(kMathItemWaterfallSlice), 3u);
   EXPECT_EQ(FftView.current, (FftView.newest - 2 + 200) % 200);
   const int rows = GetWaterFallCnt();
-  Math_FFT_AdjWaterFall(keypara{MENU_KEY_KNOB_UP, int16_t(rows - 2), 1});  // past the last row: back to 1
+  Math_FFT_AdjWaterFall(
+      keypara{MENU_KEY_KNOB_UP, int16_t(rows - 2), 1});  // past the last row: back to 1
   EXPECT_EQ(TaskMath.TaskMenu.GetMenuItem(kMathItemWaterfallSlice), 1u);
   int n = 0;
   EXPECT_NE(FftHistoryRow(FftView.current, &n), nullptr);
