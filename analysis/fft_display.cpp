@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
@@ -131,20 +132,24 @@ int Math_FFT_DisplayModeSel(keypara k) {
 // The slice shown while stopped: the knob walks the recorded rows, newest
 // first, wrapping at both ends.
 int Math_FFT_AdjWaterFall(keypara k) {
-  if (k.key != MENU_KEY_KNOB_UP && k.key != MENU_KEY_KNOB_DOWN) return 0;
+  if (!IsKnob(k.key)) return 0;
+  const int step = std::min(std::abs(KnobStep(k)), kSliceStepMax);
+  const int slice = Item(kSliceItem) + (k.key == MENU_KEY_KNOB_UP ? step : -step);
+  const int rows = std::min(GetWaterFallCnt(), kFftMapRows);
+  return FftWaterfallSlice(rows < 1 ? slice : 1 + ((slice - 1) % rows + rows) % rows);
+}
+
+int FftWaterfallSlice(int slice) {
   if (!MathOn()) {
     Message(kMsgEnableFft);
-    return 0;
+    return -1;
   }
   if (!Stopped()) {
     Message(kMsgStopFft);
-    return 0;
+    return -1;
   }
   const int rows = std::min(GetWaterFallCnt(), kFftMapRows);
-  if (rows < 1) return 0;
-  const int step = std::min<int>(k.useStep && k.step > 0 ? k.step : 1, kSliceStepMax);
-  int slice = int(uint16_t(M().GetMenuItem(kSliceItem))) + (k.key == MENU_KEY_KNOB_UP ? step : -step);
-  slice = 1 + ((slice - 1) % rows + rows) % rows;
+  if (slice < 1 || slice > rows) return -1;
   M().SetMenuItem(kSliceItem, uint64_t(slice));
   SetCurrRecPos(slice - 1);
   return slice;

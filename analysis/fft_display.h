@@ -37,3 +37,6 @@ void FftDisplay();
 // Item 60 and the waterfall slice (item 61).
 int Math_FFT_DisplayModeSel(keypara k);
 int Math_FFT_AdjWaterFall(keypara k);
+// Shows waterfall slice 1..min(frames, 200) (1 the newest) while stopped with
+// the math channel on (else messages 63, 64); the slice, or -1.
+int FftWaterfallSlice(int slice);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 #include "acquisition/voltage_tables.h"
 #include "acquisition/y_system.h"
@@ -47,7 +48,6 @@ constexpr int kSourceItems[] = {kItemAutoSrc, kItemThrSrc, kItemManualSrc};
 
 struct Marks {
   int enable = 0, func = kMarkAuto, source = kMarkSrcMain, wanted = kPresetMarks, found = 0;
-  int thresholdSteps = 0;
   float threshold = 0;
   int listOn = 0, listStart = 0;
   int manualOn = 0, manualPos = 0, manualPeak = 0, cursor = 1;
@@ -62,6 +62,8 @@ struct Marks {
   float sortedCodes[kFftMarksMax] = {};
 };
 Marks g;
+// The marks found, read by the SCPI worker while the main loop finds them.
+std::mutex g_found;
 
 int Wrap(int v, int lo, int hi) {
   const int n = hi - lo + 1;
@@ -136,6 +138,7 @@ void ServeCursorRequest(const float* v, int columns) {
 }  // namespace
 
 void FFTMarkProcess(const float* trace, int columns, int p5, double codesPerUnit) {
+  std::lock_guard<std::mutex> lock(g_found);
   g.p5 = p5;
   g.codesPerUnit = codesPerUnit > 0 ? codesPerUnit : 1.0;
   columns = std::clamp(columns, 1, kFftColumns);
@@ -185,6 +188,13 @@ int SetMarkPos(int c) { return g.cursor = Wrap(c, 1, kFftColumns - 1); }
 int GetMarkPos() { return g.cursor; }
 
 int FftMarkCount() { return g.found; }
+int FftMarkList(int* columns, float* codes, int max) {
+  std::lock_guard<std::mutex> lock(g_found);
+  const int n = std::clamp(g.found, 0, std::max(0, max));
+  std::copy(g.columns, g.columns + n, columns);
+  std::copy(g.codes, g.codes + n, codes);
+  return n;
+}
 int FftMarkColumn(int n) { return n >= 0 && n < g.found ? g.columns[n] : -1; }
 float FftMarkCode(int n) { return n >= 0 && n < g.found ? g.codes[n] : 0.0f; }
 double FftColumnHz(int column) {
@@ -200,7 +210,7 @@ int FftManualMarkColumn() {
 
 void FftMarksReset() {
   g.wanted = kPresetMarks, g.listOn = 0, g.listStart = 0, g.manualOn = 0, g.manualPeak = 0, g.found = 0;
-  g.thresholdSteps = 0, g.threshold = 0, g.peakRequest = 0;
+  g.threshold = 0, g.peakRequest = 0;
 }
 
 // --- the mark pages ---
@@ -274,16 +284,18 @@ int Math_FFT_MarkThreShold_Adj(keypara k) {
     SetMarkListStartNo(g.listStart + (k.key == MENU_KEY_KNOB_DOWN ? 1 : -1));
     return 0;
   }
+  const bool db = Item(kMathItemFftVertical) == 1;
+  const double unit =
+      db ? kDbStep : VoltsPerDiv(Vertical.GetRealYsensitivity(kMathSlot)) / 25 / kVoltStepDiv;
+  // The level in steps: it may have been set remotely to any value.
+  int steps = int(std::lround(g.threshold / unit));
   if (k.key == MENU_KEY_SELECT)
-    g.thresholdSteps = 0;
+    steps = 0;
   else if (IsKnob(k.key))
-    g.thresholdSteps = std::clamp(g.thresholdSteps + KnobStep(k), -kThresholdSteps, kThresholdSteps);
+    steps += KnobStep(k);
   else if (k.key != KEY_NO_KEY)
     return 0;
-  const bool db = Item(kMathItemFftVertical) == 1;
-  const int m = Vertical.GetRealYsensitivity(kMathSlot);
-  const double vdiv = VoltsPerDiv(m);
-  g.threshold = float(g.thresholdSteps * (db ? kDbStep : vdiv / 25 / kVoltStepDiv));
+  g.threshold = float(std::clamp(steps, -kThresholdSteps, kThresholdSteps) * unit);
   return 0;
 }
 

@@ -55,6 +55,9 @@ int GetMarkPos();
 // The marks found this frame (auto: at most the wanted count; threshold:
 // every peak found; manual: 1).
 int FftMarkCount();
+// A consistent copy of the marks (at most `max`): columns and trace codes;
+// their number.
+int FftMarkList(int* columns, float* codes, int max);
 // Column and trace code of mark n (0..count-1); -1 / 0 beyond them.
 int FftMarkColumn(int n);
 float FftMarkCode(int n);

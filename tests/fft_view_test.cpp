@@ -122,6 +122,9 @@ TEST_F(FftView_, AutoAndThresholdMarksOnTheOddHarmonics) {
   ASSERT_EQ(FftMarkCount(), 2);
   EXPECT_NEAR(FftColumnHz(FftMarkColumn(0)), kFundamentalBin * kBin, 1.5 * hzPerColumn);
   EXPECT_NEAR(FftColumnHz(FftMarkColumn(1)), 3 * kFundamentalBin * kBin, 1.5 * hzPerColumn);
+  // The knob moves a remotely set level by a tenth of a code (1 V/div / 250).
+  Math_FFT_MarkThreShold_Adj(keypara{MENU_KEY_KNOB_UP, 1, 1});
+  EXPECT_NEAR(GetMarkThreShold(), 0.254, 1e-6);
   // The list shows them; the manual mark goes to the largest peak.
   SetMarkList(1);
   TaskMath.TaskMenu.SetMenuItem(30, 3);
@@ -251,6 +254,7 @@ TEST_F(FftView_, WaterfallSliceWhileStopped) {
   Math_FFT_AdjWaterFall(
       keypara{MENU_KEY_KNOB_UP, int16_t(rows - 2), 1});  // past the last row: back to 1
   EXPECT_EQ(TaskMath.TaskMenu.GetMenuItem(kMathItemWaterfallSlice), 1u);
+  EXPECT_EQ(FftWaterfallSlice(rows + 1), -1);  // beyond the recorded rows
   int n = 0;
   EXPECT_NE(FftHistoryRow(FftView.current, &n), nullptr);
   EXPECT_EQ(n, 4096);
