@@ -287,14 +287,15 @@ int Math_FFT_MarkThreShold_Adj(keypara k) {
   const bool db = Item(kMathItemFftVertical) == 1;
   const double unit =
       db ? kDbStep : VoltsPerDiv(Vertical.GetRealYsensitivity(kMathSlot)) / 25 / kVoltStepDiv;
-  // The level in steps: it may have been set remotely to any value.
-  int steps = int(std::lround(g.threshold / unit));
+  double level = g.threshold;  // set remotely, it may lie between steps
   if (k.key == MENU_KEY_SELECT)
-    steps = 0;
+    level = 0;
   else if (IsKnob(k.key))
-    steps += KnobStep(k);
+    level += KnobStep(k) * unit;
   else if (k.key != KEY_NO_KEY)
     return 0;
+  g.threshold = float(std::clamp(level, -kThresholdSteps * unit, kThresholdSteps * unit));
+  return 0;
   g.threshold = float(std::clamp(steps, -kThresholdSteps, kThresholdSteps) * unit);
   return 0;
 }
