@@ -296,8 +296,6 @@ int Math_FFT_MarkThreShold_Adj(keypara k) {
     return 0;
   g.threshold = float(std::clamp(level, -kThresholdSteps * unit, kThresholdSteps * unit));
   return 0;
-  g.threshold = float(std::clamp(steps, -kThresholdSteps, kThresholdSteps) * unit);
-  return 0;
 }
 
 // The knob moves the manual mark (turning manual on); another key goes back
