@@ -125,7 +125,8 @@ int Math_FFT_DisplayModeSel(keypara k) {
   }
   M().EnableItem(kSliceItem, v == kFftWaterfall1 || v == kFftWaterfall2);
   Fft().screen = uint16_t(v);
-  FftApplyScreenMode(v, true);
+  // At start-up (no key, math off) the time base is not sent again.
+  FftApplyScreenMode(v, k.key != KEY_NO_KEY || MathOn());
   return v;
 }
 
