@@ -260,6 +260,53 @@ TEST_F(FftView_, WaterfallSliceWhileStopped) {
   EXPECT_EQ(n, 4096);
 }
 
+// A sine in noise: the average trace's noise floor is smoother than one
+// frame's, max-hold lies on or above and min-hold on or below every frame, and
+// the average is drawn in its colour; the fundamental's level is kept.
+TEST_F(FftView_, AverageAndHoldsOnANoisySine) {
+  plat::TestSignal s;
+  s.frequencyHz = kFundamentalBin * kBin;
+  s.amplitudeV = 1.0;
+  s.noiseV = 0.5;
+  b.Fpga().SetSignal(0, s);
+  for (int item : {21, 23, 25}) TaskMath.TaskMenu.SetMenuItem(item, 1);
+  TaskMath.TaskMenu.SetMenuItem(kMathItemAverageSel, 4);  // 16 frames
+  Frames(1);
+  TaskMath.ClearFFTGrayScale();
+  const auto spread = [](const float* t) {  // mean absolute step over the noise floor
+    double sum = 0;
+    for (int c = 100; c < 600; ++c) sum += std::fabs(t[c + 1] - t[c]);
+    return sum / 500;
+  };
+  double frameSpread = 0;
+  for (int i = 0; i < 12; ++i) {
+    Frame();
+    const float* main = TaskMath.MainTrace();
+    const uint8_t* hold = WaveOp.GetSerrenMem(6);
+    const uint8_t* low = WaveOp.GetSerrenMem(7);
+    for (int c = 1; c < 700; ++c) {
+      ASSERT_GE(hold[c] + 1, int(main[c])) << c;
+      ASSERT_LE(low[c], int(main[c]) + 1) << c;
+    }
+    frameSpread += spread(main) / 12;
+  }
+  float avg[kFftTraceValues];
+  const uint8_t* a = WaveOp.GetSerrenMem(5);
+  std::copy(a, a + kFftTraceValues, avg);
+  EXPECT_LT(spread(avg), frameSpread / 2);
+  const int peak = int(std::max_element(avg + 1, avg + 700) - avg);
+  EXPECT_NEAR(20 * std::log10((avg[peak] - 127) / 25.0 / (kHammingGain * 1.0)), 0, 0.5);
+  for (int item : {23, 25}) TaskMath.TaskMenu.SetMenuItem(item, 0);  // the average alone on screen
+  const auto px = Compose();
+  // At the peak's height in its column, and along the floor.
+  EXPECT_EQ(px[size_t(233 - int((avg[peak] - 127) * 2)) * 800 + 30 + peak], 0xFF8000u);
+  int orange = 0;
+  for (int r = 34; r < 433; ++r)
+    for (int c = 31; c < 640; ++c) orange += px[size_t(r) * 800 + c] == 0xFF8000;
+  EXPECT_GT(orange, 500);
+  Png("fft_average_holds");
+}
+
 // Stopped, only a key recomputes the frame: the kept spectrum over the span
 // in force.
 TEST_F(FftView_, StoppedFrameRecomputesOnKeys) {
