@@ -150,6 +150,7 @@ void FftSpanTexts() {
     char text[20];
     FftHzText(itemHz[i], text, sizeof text);
     Menu::MenuAsciiToUnicode(text, f.itemText[i], int(sizeof f.itemText[i] / sizeof f.itemText[i][0]));
+    M().ReSetMenuString(nullptr, kTextItems[i], f.itemText[i]);  // the item shows its frequency
   }
   f.overviewMark[0] = int16_t(half ? long(f.startBin) * kHalfColumns / half : 0);
   f.overviewMark[1] = int16_t(half ? long(f.endBin) * kHalfColumns / half : 0);

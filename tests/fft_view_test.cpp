@@ -164,8 +164,12 @@ TEST_F(FftView_, SpanLimitsAndTexts) {
   EXPECT_EQ(SysRunInfo.fft.startBin, 995u);
   EXPECT_EQ(SysRunInfo.fft.endBin, 1105u);
   EXPECT_STREQ(SysRunInfo.fft.startText, "121.46kHz");  // 995 x 122.0703125 Hz
-  EXPECT_EQ(FftBinOfHz(1e6), 4095);                     // above half the rate
-  EXPECT_EQ(FftBinOfHz(1000.0), 8);                     // 8.19 bins
+  // The start item shows the same text.
+  const MenuOption* shown = TaskMath.TaskMenu.GetMenuItemList(66);
+  ASSERT_TRUE(shown && shown->text);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(shown->text)), u"121.46kHz");
+  EXPECT_EQ(FftBinOfHz(1e6), 4095);  // above half the rate
+  EXPECT_EQ(FftBinOfHz(1000.0), 8);  // 8.19 bins
   FftSetSpan(0, 4095);
   EXPECT_STREQ(SysRunInfo.fft.label1, "71.43kHz/div  1.0V 4096 Points");
 }
