@@ -373,6 +373,12 @@ TEST_F(FftView_, ModeMessagesAndZoom) {
   EXPECT_EQ(centre, 305);
   EXPECT_EQ(height, 280);
   EXPECT_TRUE(TaskMath.TaskMenu.ItemDisabled(kMathItemWaterfallSlice));
+  // The zoomed view: the spectrum is squeezed into the zoom area's rows.
+  Frames(3);
+  const auto px = Compose();
+  EXPECT_EQ(Count(px, 34, 160, 30, 640), 0);
+  EXPECT_GT(Count(px, 165, 446, 30, 640), 300);
+  Png("fft_zoom");
 }
 
 // A flat line has no range: its row lies at 1; spectra longer than a history
