@@ -16,6 +16,7 @@
 #include "analysis/fft_process.h"
 #include "analysis/fft_span.h"
 #include "analysis/fft_view.h"
+#include "analysis/math_fft_remote.h"
 #include "analysis/math_fft_menu.h"
 #include "analysis/task_math.h"
 #include "core/ids.h"
@@ -170,6 +171,12 @@ TEST_F(FftView_, SpanLimitsAndTexts) {
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(shown->text)), u"121.46kHz");
   EXPECT_EQ(FftBinOfHz(1e6), 4095);  // above half the rate
   EXPECT_EQ(FftBinOfHz(1000.0), 8);  // 8.19 bins
+  // The commands' way in: items 66 and 67 applied, held 10 bins apart.
+  TaskMath.TaskMenu.SetMenuItem(66, 3000);
+  TaskMath.TaskMenu.SetMenuItem(67, 3005);
+  MathFftAdjFreq();
+  EXPECT_EQ(SysRunInfo.fft.startBin, 3000u);
+  EXPECT_EQ(SysRunInfo.fft.endBin, 3010u);
   FftSetSpan(0, 4095);
   EXPECT_STREQ(SysRunInfo.fft.label1, "71.43kHz/div  1.0V 4096 Points");
 }
