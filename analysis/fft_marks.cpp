@@ -187,7 +187,10 @@ void SetMarkToMinimum() { g.peakRequest = 3, g.enable = 1; }
 int SetMarkPos(int c) { return g.cursor = Wrap(c, 1, kFftColumns - 1); }
 int GetMarkPos() { return g.cursor; }
 
-int FftMarkCount() { return g.found; }
+int FftMarkCount() {
+  std::lock_guard<std::mutex> lock(g_found);
+  return g.found;
+}
 int FftMarkList(int* columns, float* codes, int max) {
   std::lock_guard<std::mutex> lock(g_found);
   const int n = std::clamp(g.found, 0, std::max(0, max));
@@ -195,8 +198,14 @@ int FftMarkList(int* columns, float* codes, int max) {
   std::copy(g.codes, g.codes + n, codes);
   return n;
 }
-int FftMarkColumn(int n) { return n >= 0 && n < g.found ? g.columns[n] : -1; }
-float FftMarkCode(int n) { return n >= 0 && n < g.found ? g.codes[n] : 0.0f; }
+int FftMarkColumn(int n) {
+  std::lock_guard<std::mutex> lock(g_found);
+  return n >= 0 && n < g.found ? g.columns[n] : -1;
+}
+float FftMarkCode(int n) {
+  std::lock_guard<std::mutex> lock(g_found);
+  return n >= 0 && n < g.found ? g.codes[n] : 0.0f;
+}
 double FftColumnHz(int column) {
   const FftSettings& f = *SysRunStatus.GetFFTParaAddr();
   return column * f.hzPerColumn + f.startBin * f.binWidthHz;
