@@ -115,6 +115,7 @@ class TaskForMath : public task {
   int FFT_Process();
   // Clears the spectrum traces and restarts the average.
   void ClearFFTGrayScale();
+  void RestartFFTAverage() { averageCount_ = 1; }
   // The main spectrum trace in screen codes (700 upper, 700 lower values).
   const float* MainTrace() const { return mainTrace_; }
   double GetFFTDataSample() const { return sampleRate_; }
