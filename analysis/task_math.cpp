@@ -9,6 +9,7 @@
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "analysis/math_calc.h"
+#include "analysis/math_draw.h"
 #include "core/control.h"
 #include "core/i2c_storage.h"
 #include "core/ids.h"
@@ -148,7 +149,13 @@ int TaskForMath::MathRequestWave() {
   return WaveOp.RequestWaveData(&w);
 }
 
-int TaskForMath::Display() { return 0; }
+// The overlays that are not traces: the logic threshold line and the
+// expression keypad.
+int TaskForMath::Display() {
+  if (displayBits_ & kMathShowThreshold) mathDraw.DrawLogicThreshold();
+  if (displayBits_ & kMathShowKeypad) mathDraw.DrawAdvance();
+  return 0;
+}
 
 // --- the MATH key ---
 
