@@ -148,6 +148,7 @@ void Scpi_Key_MathLedAsk(scpi_para*, char*) { ScpiAnswerNumber(SysRunStatus.GetC
 void Scpi_Math_Select(scpi_para*, char*) {
   SysRunStatus.SetActivCh(kMathSlot);
   TaskManage.ActiveTask(kTaskMath, 0);
+  M().SetCurrPage(0);
   Refresh();
   plat::SleepMs(kSelectWaitMs);
 }

@@ -8,9 +8,12 @@
 // FFT rate (50 / (s/div) x 10 at 8K points) over the points.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "acquisition/y_system.h"
+#include "acquisition/wave.h"
+#include "analysis/fft_process.h"
 #include "analysis/math_calc.h"
 #include "analysis/math_fft_menu.h"
 #include "analysis/task_math_scpi.h"
@@ -108,6 +111,11 @@ TEST_F(MathScpi, OperationSourcesAndSelection) {
   EXPECT_EQ(Ask("FUNC:OPER?"), "-1\r\n");
   EXPECT_EQ(Ask("KEY:MATH:LED?"), "1\r\n");
   EXPECT_EQ(Ask("CHAN5:SEL?"), "1\r\n");
+  // Selecting the math channel shows the math menu's first page.
+  TaskMath.TaskMenu.SetCurrPage(kMathItemFftPoints);
+  Set("CHAN5:SEL");
+  EXPECT_EQ(TaskMath.TaskMenu.GetCurrPage(), 0);
+  EXPECT_EQ(SysRunStatus.GetActivCh(), kMathSlot);
 }
 
 TEST_F(MathScpi, ExpressionText) {
@@ -313,6 +321,36 @@ TEST_F(MathScpi, WaterfallSliceOnlyWhileStopped) {
   TaskMath.TaskMenu.SetMenuItem(kMathItemWaterfallSlice, 9);
   Set("FUNC:FFT:WAT:SLIC 5");
   EXPECT_EQ(Item(kMathItemWaterfallSlice), 9);
+}
+
+// The detection reset starts the held traces again: the max-hold trace
+// (screen trace 6) of a sine is cleared, and a frame without the signal
+// holds no peak.
+TEST_F(MathScpi, DetectionResetClearsTheHeldTraces) {
+  SetWaveTestSettings();
+  Set("FUNC:MATH:MODE FFT");
+  Set("FUNC:FFT:DETE:MAXH PPEAK");
+  plat::TestSignal sine;
+  sine.frequencyHz = 100e3;
+  sine.amplitudeV = 1.0;
+  bench.Fpga().SetSignal(0, sine);
+  auto frame = [&] {
+    WaveOp.RequestChData(3);
+    ASSERT_TRUE(bench.Fpga().AcquireNow());
+    bench.Pass();
+    FftServeRequest(FftPara);
+    bench.Pass();
+  };
+  for (int i = 0; i < 3; ++i) frame();
+  const uint8_t* hold = WaveOp.GetSerrenMem(6);
+  const int peak = *std::max_element(hold, hold + 700);
+  EXPECT_GT(peak, 127 + 10);
+  Set("FUNC:FFT:DETE:RES");
+  EXPECT_EQ(*std::max_element(hold, hold + 1400), 0);
+  sine.amplitudeV = 0;
+  bench.Fpga().SetSignal(0, sine);
+  for (int i = 0; i < 2; ++i) frame();
+  EXPECT_LT(*std::max_element(hold, hold + 700), peak - 10);
 }
 
 TEST(MathScpiText, NumbersWithUnits) {
