@@ -24,12 +24,12 @@
 #include "platform/clock.h"
 #include "remote/scpi_kit.h"
 
-namespace math_scpi {
 namespace {
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 Menu& M() { return TaskMath.TaskMenu; }
 }  // namespace
 
+namespace math_scpi {
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 uint32_t Item32(int n) { return uint32_t(M().GetMenuItem(n)); }
 void Refresh() { SysRunStatus.SetDrawRefresh(); }
@@ -82,8 +82,6 @@ constexpr int kModePauseMs = 100;
 constexpr int kLogicFirst = 4;  // "AND" .. "XOR" follow the four arithmetic operators
 constexpr int kItemRealTime = 20, kItemAverage = 21, kItemMaxHold = 23, kItemMinHold = 25, kItemMarkType = 30,
               kItemTracking = 68;
-
-Menu& M() { return TaskMath.TaskMenu; }
 
 // The n-th keyword of a list (its first spelling), for the queries.
 const char* WordOf(const scpipara* words, int value) {
@@ -226,7 +224,7 @@ void Scpi_Math_Advance_Expression(scpi_para*, char* p) {
     TaskMath.SetAdvanceBuff(tokens);
     TaskMath.SetAdvanceExpression(text);
     if (TaskManage.GetTaskCurrId() == kTaskMath && M().GetCurrPage() == kMathItemAdvType / kMenuSlots)
-      Math_Advance_Apply(keypara{KEY_NO_KEY, 0, 0});
+      Math_Advance_Apply(kNoKey);
   }
   Refresh();
 }
