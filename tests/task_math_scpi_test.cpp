@@ -310,6 +310,7 @@ TEST_F(MathScpi, MarkCommandsFollowTheMarkType) {
 // The waterfall slice is chosen only while stopped, within the rows kept.
 TEST_F(MathScpi, WaterfallSliceOnlyWhileStopped) {
   Set("FUNC:MATH:MODE FFT");
+  Set("FUNC:FFT:DISP WAT1");
   QelMsg.ClearMessage();
   Set("FUNC:FFT:WAT:SLIC 5");
   EXPECT_EQ(QelMsg.GetMessageID(), 63);
