@@ -12,7 +12,6 @@
 #include "core/sys_run_info.h"
 
 namespace {
-constexpr int kItemStart = 66, kItemEnd = 67, kItemMarkThreshold = 42;
 constexpr long kMinSpan = 10;
 
 Menu& M() { return TaskMath.TaskMenu; }
@@ -21,10 +20,10 @@ Menu& M() { return TaskMath.TaskMenu; }
 void MathFftAdjFreq() {
   FftSettings& f = *SysRunStatus.GetFFTParaAddr();
   const long last = std::max<long>(kMinSpan, long(MathFftPoints(int(uint16_t(M().GetMenuItem(kMathItemFftPoints))))) / 2 - 1);
-  const long s = std::clamp(long(uint32_t(M().GetMenuItem(kItemStart))), 0L, last - kMinSpan);
-  const long e = std::clamp(long(uint32_t(M().GetMenuItem(kItemEnd))), s + kMinSpan, last);
-  M().SetMenuItem(kItemStart, uint64_t(s));
-  M().SetMenuItem(kItemEnd, uint64_t(e));
+  const long s = std::clamp(long(uint32_t(M().GetMenuItem(kMathItemStartBin))), 0L, last - kMinSpan);
+  const long e = std::clamp(long(uint32_t(M().GetMenuItem(kMathItemEndBin))), s + kMinSpan, last);
+  M().SetMenuItem(kMathItemStartBin, uint64_t(s));
+  M().SetMenuItem(kMathItemEndBin, uint64_t(e));
   f.startBin = uint32_t(s);
   f.endBin = uint32_t(e);
   double rate = 0;
@@ -38,8 +37,8 @@ void MathFftAdjFreq() {
 int MathFftWaterFallCnt() { return 0; }
 void MathFftSetCurrRecPos(int) {}
 
-void MathFftSetMarkThreshold(float level) { M().SetMenuItem(kItemMarkThreshold, ItemParaFromF32(level)); }
-float MathFftMarkThreshold() { return ItemParaF32(M().GetMenuItem(kItemMarkThreshold)); }
+void MathFftSetMarkThreshold(float level) { M().SetMenuItem(kMathItemMarkLevel, ItemParaFromF32(level)); }
+float MathFftMarkThreshold() { return ItemParaF32(M().GetMenuItem(kMathItemMarkLevel)); }
 
 int MathFftMarkCount() { return 0; }
 int MathFftMarkColumn(int) { return -1; }

@@ -80,8 +80,6 @@ using namespace math_scpi;
 constexpr int kSelectWaitMs = 20;
 constexpr int kModePauseMs = 100;
 constexpr int kLogicFirst = 4;  // "AND" .. "XOR" follow the four arithmetic operators
-constexpr int kItemRealTime = 20, kItemAverage = 21, kItemMaxHold = 23, kItemMinHold = 25, kItemMarkType = 30,
-              kItemTracking = 68;
 
 // The n-th keyword of a list (its first spelling), for the queries.
 const char* WordOf(const scpipara* words, int value) {
@@ -119,9 +117,9 @@ const KeywordItem kKeywordItems[] = {
     {kMathItemFftWindow, kWindows, false},    {kMathItemFftVertical, kScales, false},
     {kMathItemFftPoints, kPoints, false},     {kMathItemDisplayMode, kScreens, false},
     {kMathItemFilterType, kFilters, false},   {kMathItemLogicInvert, kScpiOnOff, true},
-    {kItemRealTime, kRealTime, false},        {kItemAverage, kTraceDetectors, false},
-    {kItemMaxHold, kTraceDetectors, false},   {kItemMinHold, kTraceDetectors, false},
-    {kItemMarkType, kMarkTypes, false},       {kItemTracking, kScpiOnOff, true},
+    {kMathItemRealTime, kRealTime, false},    {kMathItemAverageOn, kTraceDetectors, false},
+    {kMathItemMaxHold, kTraceDetectors, false}, {kMathItemMinHold, kTraceDetectors, false},
+    {kMathItemMarkType, kMarkTypes, false},   {kMathItemTracking, kScpiOnOff, true},
 };
 
 template <int K>

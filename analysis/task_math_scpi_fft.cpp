@@ -21,27 +21,23 @@
 
 namespace {
 using namespace math_scpi;
-constexpr int kItemStart = 66, kItemEnd = 67;
 constexpr long kMinSpan = 10;
 constexpr double kWhole = 1e-6;  // a bin a rounding error short counts whole
 constexpr int kSliceMax = 200;
 constexpr int kMsgStopFft = 63;
 constexpr long kAverageMin = 1, kAverageMax = 9;
 constexpr long kMarkPointsMin = 1, kMarkPointsMax = 50;
-constexpr int kItemAverageOn = 21, kItemMaxHold = 23, kItemMinHold = 25;
-constexpr int kItemMarkType = 30, kItemAutoSrc = 36, kItemAutoPoints = 37, kItemAutoList = 38, kItemThrSrc = 41,
-              kItemThrList = 43, kItemManualSrc = 46, kItemSetToPeak = 47, kItemResetTraces = 78;
 enum : int { kMarkThreshold = 2, kMarkManual = 3 };
 constexpr int kCodesPerDiv = 25;
 
 // The last bin shown: the spectrum's N/2 values end at N/2 - 1.
 long LastBin() { return std::max<long>(kMinSpan, long(MathFftPoints(Item(kMathItemFftPoints))) / 2 - 1); }
-long Start() { return long(Item32(kItemStart)); }
-long End() { return long(Item32(kItemEnd)); }
+long Start() { return long(Item32(kMathItemStartBin)); }
+long End() { return long(Item32(kMathItemEndBin)); }
 
 void SetSpan(long start, long end) {
-  TaskMath.TaskMenu.SetMenuItem(kItemStart, uint64_t(std::max(0L, start)));
-  TaskMath.TaskMenu.SetMenuItem(kItemEnd, uint64_t(std::max(0L, end)));
+  TaskMath.TaskMenu.SetMenuItem(kMathItemStartBin, uint64_t(std::max(0L, start)));
+  TaskMath.TaskMenu.SetMenuItem(kMathItemEndBin, uint64_t(std::max(0L, end)));
   MathFftAdjFreq();
   Refresh();
 }
@@ -71,13 +67,13 @@ void AnswerHz(double hz) {
 
 // The mark source item of the mark type in force (automatic for none).
 int MarkSourceItem() {
-  switch (Item(kItemMarkType)) {
-    case kMarkThreshold: return kItemThrSrc;
-    case kMarkManual: return kItemManualSrc;
-    default: return kItemAutoSrc;
+  switch (Item(kMathItemMarkType)) {
+    case kMarkThreshold: return kMathItemThrSrc;
+    case kMarkManual: return kMathItemManualSrc;
+    default: return kMathItemAutoSrc;
   }
 }
-int MarkListItem() { return Item(kItemMarkType) == kMarkThreshold ? kItemThrList : kItemAutoList; }
+int MarkListItem() { return Item(kMathItemMarkType) == kMarkThreshold ? kMathItemThrList : kMathItemAutoList; }
 
 const scpipara kMarkSources[] = {{"REALtime", 0}, {"AVERage", 1}, {"MAXHold", 2}, {"MINHold", 3}, {"", -1}};
 // The trace item a mark source needs switched on, and the word of its refusal.
@@ -85,8 +81,8 @@ struct TraceNeed {
   int item;
   const char* word;
 };
-const TraceNeed kTraceNeeds[] = {{-1, ""}, {kItemAverageOn, "AVERage"}, {kItemMaxHold, "MAXHold"},
-                                 {kItemMinHold, "MINHold"}};
+const TraceNeed kTraceNeeds[] = {{-1, ""}, {kMathItemAverageOn, "AVERage"}, {kMathItemMaxHold, "MAXHold"},
+                                 {kMathItemMinHold, "MINHold"}};
 
 // A decimal integer within lo..hi into item n, its handler run.
 void SetCount(int n, const char* p, long lo, long hi) {
@@ -169,8 +165,8 @@ void SliceAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(kMathItemWaterfallSlice
 
 void AverageCount(scpi_para*, char* p) { SetCount(kMathItemAverageSel, p, kAverageMin, kAverageMax); }
 void AverageCountAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(kMathItemAverageSel)); }
-void MarkPoints(scpi_para*, char* p) { SetCount(kItemAutoPoints, p, kMarkPointsMin, kMarkPointsMax); }
-void MarkPointsAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(kItemAutoPoints)); }
+void MarkPoints(scpi_para*, char* p) { SetCount(kMathItemAutoPoints, p, kMarkPointsMin, kMarkPointsMax); }
+void MarkPointsAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(kMathItemAutoPoints)); }
 
 // A trace that is off can not carry the marks.
 void MarkSource(scpi_para*, char* p) {
@@ -197,12 +193,12 @@ void MarkEvent(scpi_para*, char* p) {
 void MarkEventAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(MarkListItem())); }
 
 void MarkPeak(scpi_para*, char*) {
-  RunItem(kItemSetToPeak);
+  RunItem(kMathItemSetToPeak);
   Refresh();
 }
 
 void ResetTraces(scpi_para*, char*) {
-  RunItem(kItemResetTraces);
+  RunItem(kMathItemResetTraces);
   Refresh();
 }
 

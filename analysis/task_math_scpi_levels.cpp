@@ -25,7 +25,6 @@ constexpr double kScreenPointsPerDiv = 50;
 constexpr double kCutoffStep = 0.5 / 100;          // a hundredth of half the screen rate
 constexpr float kMarkDbMax = 10;
 constexpr double kMarkDivs = 4;                    // the Vrms level: four divisions either way
-constexpr int kItemMarkLevel = 42;
 // Truncations below take a value a rounding error short of a whole step as
 // that step.
 constexpr double kWhole = 1e-6;
@@ -172,7 +171,7 @@ void MarkLevel(scpi_para*, char* p) {
   if (std::strcmp(unit, db ? "dB" : "V") != 0) return;
   const float max = db ? kMarkDbMax : float(Vdiv(kMathSlot) * kMarkDivs);
   v = std::clamp(v, -max, max);
-  TaskMath.TaskMenu.SetMenuItem(kItemMarkLevel, ItemParaFromF32(v));
+  TaskMath.TaskMenu.SetMenuItem(kMathItemMarkLevel, ItemParaFromF32(v));
   MathFftSetMarkThreshold(v);
   Refresh();
 }
