@@ -13,6 +13,7 @@
 #include "ui/qel_draw.h"
 
 _math_draw mathDraw;
+Picture MathPictuer;
 std::atomic<int64_t> MathDrawLastT{0};
 int64_t MathDrawCurrT = 0;
 int64_t MathDrawInterval = 0;
@@ -58,13 +59,12 @@ const KeyRow& RowOf(int code, int* place) {
 _math_draw::_math_draw() : buffer_(new uint32_t[size_t(kWidth) * kHeight]()) {}
 
 Picture& _math_draw::Pictures() {
-  if (!pictures_) pictures_.reset(new Picture());
   if (!picturesLoaded_) {
-    pictures_->LoadPicture(MathPicList);
+    MathPictuer.LoadPicture(MathPicList);
     picturesLoaded_ = true;
-    SetPicturePointer(pictures_.get());
+    SetPicturePointer(&MathPictuer);
   }
-  return *pictures_;
+  return MathPictuer;
 }
 
 void _math_draw::SetPictureInfo(int index, const _PicPos* pos) {

@@ -49,18 +49,19 @@ class _math_draw final : public Draw {
   // any other mode copies the placed rectangle.
   void DrawBuffSync(uint32_t* page, short mode);
 
-  // The math picture store (loaded at the first keypad).
+  // `MathPictuer`, loaded from `MathPicList` at the first keypad.
   Picture& Pictures();
 
  private:
   std::atomic<uint16_t> flag_{0};
   int placedRow_ = 0, placedCol_ = 0, placedWidth_ = 0, placedHeight_ = 0;
   std::unique_ptr<uint32_t[]> buffer_;
-  std::unique_ptr<Picture> pictures_;
   bool picturesLoaded_ = false;
 };
 
 extern _math_draw mathDraw;
+// The math picture store: picture 0 the expression keypad.
+extern Picture MathPictuer;
 // Monotonic microseconds of the last threshold change and of the last line
 // drawn, and the time between them.
 extern std::atomic<int64_t> MathDrawLastT;
