@@ -130,7 +130,7 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {75, "Average", kChoice, kAverageChoices, AdjustItem<75>},
       {76, "Max Hold", kChoice, 2, AdjustItem<76>},
       {77, "Min Hold", kChoice, 2, AdjustItem<77>},
-      {78, "Reset Traces", kAction, 1, AdjustItem<78>},
+      {78, "Reset Traces", kAction, 1, Math_SpectrumTraces_ResetTraces},
       {79, "Back", kAction, 1, Math_SpectrumTraces_Back},
       {80, "Real Time", kChoice, 4, AdjustItem<80>},
       {81, "Average", kChoice, 5, AdjustItem<81>},
@@ -298,6 +298,12 @@ int Unless(int item, int to) {
 int Math_FFT_SpectrumTraces(keypara) { return Unless(56, 76); }
 int Math_FFT_Detection(keypara) { return Unless(57, 80); }
 int Math_FFT_Mark(keypara) { return Unless(58, 87); }
+
+// Reset Traces: the average starts again, max-hold and min-hold from the next frame.
+int Math_SpectrumTraces_ResetTraces(keypara) {
+  TaskMath.ClearFFTGrayScale();
+  return 0;
+}
 int Math_FFT_DisplayMode(keypara k) { return GoTo<60>(k); }
 int Math_FFT_DetectionMode(keypara k) { return GoTo<20>(k); }
 int Math_FFT_DetectionMode_Next(keypara k) { return GoTo<25>(k); }

@@ -46,6 +46,7 @@ int Math_FFT_Mark_Back(keypara k);
 int Math_FFT_FreqSel_Back(keypara k);
 int Math_FFT_DisplayModeBack(keypara k);
 int Math_SpectrumTraces_Back(keypara k);
+int Math_SpectrumTraces_ResetTraces(keypara k);
 int FFT_DetectionBack(keypara k);
 int Math_FFT_MarkBack(keypara k);
 int Math_FFT_MarkNext(keypara k);

@@ -10,6 +10,7 @@
 #include "acquisition/y_system.h"
 #include "analysis/fft_display.h"
 #include "analysis/math_calc.h"
+#include "analysis/math_draw.h"
 #include "analysis/math_fft_menu.h"
 #include "core/control.h"
 #include "core/i2c_storage.h"
@@ -150,8 +151,12 @@ int TaskForMath::MathRequestWave() {
   return WaveOp.RequestWaveData(&w);
 }
 
+// The spectrum view, then the overlays that are not traces: the logic
+// threshold line and the expression keypad.
 int TaskForMath::Display() {
   if (displayBits_ & kMathShowSpectrum) FftDisplay();
+  if (displayBits_ & kMathShowThreshold) mathDraw.DrawLogicThreshold();
+  if (displayBits_ & kMathShowKeypad) mathDraw.DrawAdvance();
   return 0;
 }
 
