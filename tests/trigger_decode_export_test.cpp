@@ -152,7 +152,7 @@ TEST_F(DecodeExport, SbusRowsSetAndAnswer) {
   EXPECT_EQ(plat::SimDecodedTrigger().can.maskWord & 0x7FF, 0x001);
   Set("SBUS:CAN:QUALifier START");  // the identifier is switched off: its query is refused
   EXPECT_EQ(Ask("SBUS:CAN:ID?"), "");
-  Set("SBUS:CAN:BAUDrate 500000");
+  Set("SBUS:CAN:SIGNal:BAUDrate 500000");
   EXPECT_EQ(Item(205), 16);
 
   Set("SBUS:DISPlay ON");

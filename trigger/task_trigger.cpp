@@ -227,6 +227,7 @@ int TaskForTrigger::Display() {
     if ((Item(kEventTableItem) & 0xFFFF) == 1)
       (t == kTrigLin ? Draw_Decode_LInList : t == kTrigCan ? Draw_Decode_CanList : Draw_Decode_EventList)(char(t));
   }
+  DrawPatternPopup();
   if (Decode_DisplayType == kDecodePopKeyboard)
     Sys()->draw->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName);
   return 0;
