@@ -92,6 +92,7 @@ int TaskForTrigger::LoadLanguage(int reload) {
   char path[96];
   if (Menu::MenuTextPath(path, sizeof path, name, "Trigger") < 0) return -1;
   const int rc = reload ? TaskMenu.ReLoadMenu(path, &TaskTriggerMenu) : TaskMenu.LoadMenu(path, &TaskTriggerMenu);
+  LoadOverlayWarmTxt(path);
   TaskMenu.Attach(&TaskTriggerMenu);  // the items work without their texts too
   TriggerMenu = &TaskMenu;
   return rc;
@@ -227,9 +228,10 @@ int TaskForTrigger::Display() {
     if ((Item(kEventTableItem) & 0xFFFF) == 1)
       (t == kTrigLin ? Draw_Decode_LInList : t == kTrigCan ? Draw_Decode_CanList : Draw_Decode_EventList)(char(t));
   }
-  DrawPatternPopup();
   if (Decode_DisplayType == kDecodePopKeyboard)
     Sys()->draw->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName);
+  if (Decode_DisplayType == kDecodePopOverwrite) DrawOverwriteQuestion();
+  DrawPatternPopup();
   return 0;
 }
 
