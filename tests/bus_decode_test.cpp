@@ -328,6 +328,42 @@ TEST_F(BusTraffic, TheCanListShowsTheFramesSent) {
 }  // namespace
 
 namespace {
+// The zoomed view: the lane in the zoom pane, the main screen's window
+// columns stretched over the pane's 700.
+TEST_F(BusTraffic, TheZoomedLaneDrawsTheBytesOfTheWindow) {
+  Traffic("uart rate=9600 parity=even interval=0.02 data=48,69,21");
+  Type(kTrigRs232);
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(120, 2);
+  TaskTrigger.SetItem(145, 1);
+  Refresh();
+  ASSERT_EQ(TimeBase.ZoomInit(1), 0);
+  SysRunStatus.SetTimeBaseType(1);
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_rs232_zoom.png"));
+  const HorizontalBlock& h = SysRunInfo.horizontal[0];
+  const double first = double(h.zoomScreenFirst), last = double(h.zoomScreenLast);
+  ASSERT_GT(last, first);
+  const double nsPerMainColumn = 500e-6 / 50 * 1e9, stretch = 700 / (last - first);
+  const int row = int(190 - 0.8 * 160 + 107);
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_GE(e.size(), 2u);
+  int shown = 0;
+  for (const DecodeEntry& x : e) {
+    EXPECT_TRUE(x.data == 0x48 || x.data == 0x69 || x.data == 0x21) << x.data;
+    const double c = (double(x.start) / nsPerMainColumn - first) * stretch;
+    const double w = double(x.end - x.start) / nsPerMainColumn * stretch;
+    if (c < 0 || c + w > 700) continue;
+    ++shown;
+    EXPECT_EQ(bench.Pixel(row - 5, int(c) + 30 + 15), 0xFFFFFFu) << x.data;  // the top edge
+    EXPECT_EQ(bench.Pixel(row + 14, int(c + w) + 30 - 15), 0xFFFFFFu) << x.data;  // the bottom edge
+  }
+  EXPECT_GE(shown, 1);
+  ASSERT_EQ(TimeBase.ZoomInit(0), 0);
+  SysRunStatus.SetTimeBaseType(0);
+}
+
 // SPI frames: words after an idle gap at least the idle time long start a
 // frame; the data condition compares the frame's first bits with the pattern
 // and fires at the end of the word that completes it.

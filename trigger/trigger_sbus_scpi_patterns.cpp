@@ -3,13 +3,10 @@
 // data, with the lengths that size them. A pattern is checked whole before
 // anything is stored, so a refused command leaves the old pattern in force.
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 
-#include "core/msg.h"
-#include "core/system_resource.h"
 #include "remote/scpi_kit.h"
 #include "trigger/bus_pattern_editor.h"
 #include "trigger/bus_patterns.h"
@@ -19,7 +16,6 @@
 using sbus::Val;
 
 namespace {
-constexpr int kMsgInvalid = 72;  // "Invalid parameter entered!"
 constexpr int kByteBits = 8;
 constexpr int kI2cRunMax = 40;       // characters of an I2C data text
 constexpr int kLinIdText = 8;        // a LIN identifier text is fitted to 8 characters
