@@ -364,6 +364,38 @@ TEST_F(BusTraffic, TheZoomedLaneDrawsTheBytesOfTheWindow) {
   SysRunStatus.SetTimeBaseType(0);
 }
 
+// A stopped record viewed at a slower time base fills only the middle
+// columns: the lane keeps to them, each byte where its frame lies.
+TEST_F(BusTraffic, TheStoppedLaneKeepsToTheRecordsColumns) {
+  Traffic("uart rate=9600 parity=even interval=0.02 data=48,69,21");
+  Type(kTrigRs232);
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(145, 1);
+  Refresh();
+  SysRunStatus.SetAcquireStatus(0, kAcqStopped);
+  ASSERT_EQ(TimeBase.AdjTimeBase(0, 3), 0);
+  const HorizontalBlock& h = SysRunInfo.horizontal[0];
+  const int first = h.firstColumn, last = h.lastColumn;
+  ASSERT_GT(first, 20);
+  ASSERT_LT(last, 680);
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_rs232_stopped.png"));
+  const int line = 225 - 160 + 3;  // the lane's base line
+  for (int c = 30; c < 30 + first - 1; c += 7) EXPECT_NE(bench.Pixel(line, c), 0xFFFFFFu) << c;
+  for (int c = 30 + last + 2; c < 730; c += 7) EXPECT_NE(bench.Pixel(line, c), 0xFFFFFFu) << c;
+  // Each byte where its frame lies in the record, now 100 us a column: too
+  // narrow for a label, an outline 20 rows high from 4 above the lane's row.
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_FALSE(e.empty());
+  for (const DecodeEntry& x : e) {
+    const int c = 30 + first + int(double(x.start) / 100e3);
+    if (c >= 30 + last) continue;
+    EXPECT_EQ(bench.Pixel(225 - 160 - 4 + 10, c), 0xFFFFFFu) << x.data;  // its left side
+  }
+  SysRunStatus.SetAcquireStatus(0, 0);
+}
+
 // SPI frames: words after an idle gap at least the idle time long start a
 // frame; the data condition compares the frame's first bits with the pattern
 // and fires at the end of the word that completes it.

@@ -171,8 +171,10 @@ LaneView ViewOf(_SysResource* sys) {
   v.row = kLaneRowBase - position;
   v.nsPerColumn = main;
   if (run->GetAcquireStatus(0) == kAcqStopped) {
+    // A record shorter than the screen starts at its first column of data.
     v.first = std::clamp<int>(h.firstColumn, 0, kVisibleEnd);
     v.end = std::clamp<int>(h.lastColumn + 1, v.first, kVisibleEnd);
+    v.shift = -v.first;
   }
   return v;
 }
