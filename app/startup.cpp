@@ -129,6 +129,11 @@ int ScopeStartup() {
 
   SysRunStatus.GetCurrLanguage();
   SysRunStatus.SysRunInit();
+  // The run state's init clears the USB disk flag the scan thread may have
+  // set already: a disk plugged in at power-on is looked for again.
+  pthread_mutex_lock(&mymutex);
+  UsbScan();
+  pthread_mutex_unlock(&mymutex);
   int active = I2cStorage.I2C_ReadU8(EE_ACTIVE_CH);
   std::printf("Active = %d \n", active);
 

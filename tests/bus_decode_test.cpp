@@ -12,6 +12,7 @@
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
 #include "trigger/bus_decode.h"
+#include "trigger/bus_patterns.h"
 #include "trigger/task_trigger.h"
 
 namespace {
@@ -323,5 +324,146 @@ TEST_F(BusTraffic, TheCanListShowsTheFramesSent) {
   EXPECT_TRUE(header);
   EXPECT_TRUE(redAck);
   EXPECT_FALSE(redAckRow1);
+}
+}  // namespace
+
+namespace {
+// The zoomed view: the lane in the zoom pane, the main screen's window
+// columns stretched over the pane's 700.
+TEST_F(BusTraffic, TheZoomedLaneDrawsTheBytesOfTheWindow) {
+  Traffic("uart rate=9600 parity=even interval=0.02 data=48,69,21");
+  Type(kTrigRs232);
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(120, 2);
+  TaskTrigger.SetItem(145, 1);
+  Refresh();
+  ASSERT_EQ(TimeBase.ZoomInit(1), 0);
+  SysRunStatus.SetTimeBaseType(1);
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_rs232_zoom.png"));
+  const HorizontalBlock& h = SysRunInfo.horizontal[0];
+  const double first = double(h.zoomScreenFirst), last = double(h.zoomScreenLast);
+  ASSERT_GT(last, first);
+  const double nsPerMainColumn = 500e-6 / 50 * 1e9, stretch = 700 / (last - first);
+  const int row = int(190 - 0.8 * 160 + 107);
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_GE(e.size(), 2u);
+  int shown = 0;
+  for (const DecodeEntry& x : e) {
+    EXPECT_TRUE(x.data == 0x48 || x.data == 0x69 || x.data == 0x21) << x.data;
+    const double c = (double(x.start) / nsPerMainColumn - first) * stretch;
+    const double w = double(x.end - x.start) / nsPerMainColumn * stretch;
+    if (c < 0 || c + w > 700) continue;
+    ++shown;
+    EXPECT_EQ(bench.Pixel(row - 5, int(c) + 30 + 15), 0xFFFFFFu) << x.data;  // the top edge
+    EXPECT_EQ(bench.Pixel(row + 14, int(c + w) + 30 - 15), 0xFFFFFFu) << x.data;  // the bottom edge
+  }
+  EXPECT_GE(shown, 1);
+  ASSERT_EQ(TimeBase.ZoomInit(0), 0);
+  SysRunStatus.SetTimeBaseType(0);
+}
+
+// A stopped record viewed at a slower time base fills only the middle
+// columns: the lane keeps to them, each byte where its frame lies.
+TEST_F(BusTraffic, TheStoppedLaneKeepsToTheRecordsColumns) {
+  Traffic("uart rate=9600 parity=even interval=0.02 data=48,69,21");
+  Type(kTrigRs232);
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(145, 1);
+  Refresh();
+  SysRunStatus.SetAcquireStatus(0, kAcqStopped);
+  ASSERT_EQ(TimeBase.AdjTimeBase(0, 3), 0);
+  const HorizontalBlock& h = SysRunInfo.horizontal[0];
+  const int first = h.firstColumn, last = h.lastColumn;
+  ASSERT_GT(first, 20);
+  ASSERT_LT(last, 680);
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_rs232_stopped.png"));
+  const int line = 225 - 160 + 3;  // the lane's base line
+  for (int c = 30; c < 30 + first - 1; c += 7) EXPECT_NE(bench.Pixel(line, c), 0xFFFFFFu) << c;
+  for (int c = 30 + last + 2; c < 730; c += 7) EXPECT_NE(bench.Pixel(line, c), 0xFFFFFFu) << c;
+  // Each byte where its frame lies in the record, now 100 us a column: too
+  // narrow for a label, an outline 20 rows high from 4 above the lane's row.
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_FALSE(e.empty());
+  for (const DecodeEntry& x : e) {
+    const int c = 30 + first + int(double(x.start) / 100e3);
+    if (c >= 30 + last) continue;
+    EXPECT_EQ(bench.Pixel(225 - 160 - 4 + 10, c), 0xFFFFFFu) << x.data;  // its left side
+  }
+  SysRunStatus.SetAcquireStatus(0, 0);
+}
+
+// SPI frames: words after an idle gap at least the idle time long start a
+// frame; the data condition compares the frame's first bits with the pattern
+// and fires at the end of the word that completes it.
+TEST_F(BusTraffic, SpiDataConditionFiresWhereTheFramesPatternEnds) {
+  Traffic("spi rate=1000000 width=8 interval=0.02 data=a5,3c,0f");
+  Type(kTrigSpi);
+  auto pattern = [](const char* bits) {
+    std::fill(SPI_bin_data, SPI_bin_data + kSpiBits, 0);
+    for (int i = 0; bits[i]; ++i) SPI_bin_data[i] = char(bits[i] == 'X' ? kBitAny : bits[i] - '0');
+  };
+  TaskTrigger.SetItem(173, 1);  // idle, then data
+  TaskTrigger.SetItem(171, 1);  // MSB first, as the traffic is sent
+  TaskTrigger.SetItem(172, 8);
+  TaskTrigger.SetItem(176, 1);    // one word
+  TaskTrigger.SetItem(175, 500);  // 2 us idle: the 4-bit gaps end frames, every word starts one
+  pattern("00001111");            // 0f, the third word
+  Refresh();
+  std::vector<DecodeEntry> e = Entries();
+  ASSERT_EQ(e.size(), 3u);
+  EXPECT_NEAR(double(e[2].end), kMiddleNs, kSlackNs);
+
+  // 10 us idle: only the burst's first word starts a frame, so a pattern of
+  // two words begins with it; a5 3X fires at the end of the second word.
+  TaskTrigger.SetItem(175, 2500);
+  TaskTrigger.SetItem(176, 2);
+  pattern("101001010011XXXX");
+  Refresh();
+  e = Entries();
+  ASSERT_EQ(e.size(), 3u);
+  EXPECT_NEAR(double(e[1].end), kMiddleNs, kSlackNs);
+
+  // Without data, a frame's start: the first word starts at the trigger.
+  TaskTrigger.SetItem(173, 0);
+  Refresh();
+  e = Entries();
+  ASSERT_EQ(e.size(), 3u);
+  EXPECT_NEAR(double(e[0].start), kMiddleNs, kSlackNs);
+}
+
+// LIN: the error condition fires at the frame whose checksum is wrong; the
+// identifier condition at the identifier chosen.
+TEST_F(BusTraffic, LinErrorAndIdentifierConditionsFireAtTheirFrame) {
+  Traffic("lin rate=50000 interval=0.02 version=2 error=1 data=21:11.22,10:05,33:44");
+  Type(kTrigLin);
+  const uint64_t when = TaskTrigger.Item(230), parity = TaskTrigger.Item(228);
+  TaskTrigger.SetItem(226, 6);
+  TaskTrigger.SetItem(227, 50000);
+  TaskTrigger.SetItem(230, 6);  // When: error
+  Refresh();
+  auto endOf = [this](uint8_t event) {
+    std::lock_guard<std::mutex> lock(DecodeTablesLock());
+    for (int i = 0; i < Decode_data_num; ++i)
+      if (Decode_data_info[i].event == event) return double(Decode_data_info[i].end);
+    return -1.0;
+  };
+  EXPECT_NEAR(endOf(kEvCheckError), kMiddleNs, kSlackNs);
+
+  TaskTrigger.SetItem(230, 1);   // When: identifier
+  TaskTrigger.SetItem(228, 0);   // six identifier bits, no parity
+  const char id[] = {1, 1, 0, 0, 1, 1};  // 0x33
+  std::copy(id, id + 6, LINID_bin_data);
+  Refresh();
+  double idEnd = -1;
+  for (const DecodeEntry& x : Entries())
+    if (x.event == kEvId && x.data == 0x33) idEnd = double(x.end);
+  EXPECT_NEAR(idEnd, kMiddleNs, kSlackNs);
+  // Items the EEPROM does not keep outlive the test: back as they were.
+  TaskTrigger.SetItem(230, when);
+  TaskTrigger.SetItem(228, parity);
 }
 }  // namespace

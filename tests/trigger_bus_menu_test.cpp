@@ -213,6 +213,65 @@ TEST_F(BusMenu, CanIdentifierEditorDigitsBitsAndDontCare) {
   EXPECT_FALSE(e.on);
 }
 
+// The pop-up of the open editor: a grey box with a white frame and divider,
+// the identifier's bits and digits in 0xC8C8AF, the edited bit blinking red.
+TEST_F(BusMenu, ThePatternPopupShowsBitsAndDigitsAndBlinksTheEditedBit) {
+  ChooseType(kTrigCan);
+  TaskTrigger.SetItem(210, 0);  // standard identifiers: 11 bits, 3 digits
+  bench.Key(F5);
+  Choose(F1, Item(200), 5);
+  bench.Key(F2);  // IDSet
+  bench.Key(F2);  // editing on
+  for (int i = 0; i < 3; ++i) bench.Key(kUp);  // digit 0: 3
+  bench.Key(F4);  // the bit view, bit 0
+  bench.Key(kSelect);  // bit 1
+  bench.Pass();
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_pattern_popup.png"));
+  constexpr uint32_t kBox = 0x616161, kText = 0xC8C8AF, kRed = 0xC70000, kWhite = 0xFFFFFF;
+  EXPECT_EQ(bench.Pixel(200, 400), kBox);
+  EXPECT_EQ(bench.Pixel(100, 300), kWhite);  // the frame's top
+  EXPECT_EQ(bench.Pixel(220, 473), kWhite);  // the divider
+  EXPECT_EQ(bench.Pixel(300, 300), kWhite);  // the frame's bottom
+  // Whether a cell of the field (1 bits, 0 digits) holds a pixel of `colour`.
+  auto cellHas = [&](int field, int index, uint32_t colour) {
+    int row = 0, col = 0;
+    if (!PatternCell(field, index, 11, 3, &row, &col)) return false;
+    for (int r = row; r < row + 20; ++r)
+      for (int c = col; c < col + (field ? 10 : 9); ++c)
+        if (bench.Pixel(r, c) == colour) return true;
+    return false;
+  };
+  for (int i = 0; i < 11; ++i) EXPECT_TRUE(cellHas(1, i, kText) || (i == 1 && TwinkleFlag)) << i;
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(cellHas(0, i, kText)) << i;
+  // "3" in the first digit of three bits: bits 0 1 1, the rest 0; cells of
+  // equal bits look alike, a 0 and a 1 do not.
+  auto cellImage = [&](int field, int index) {
+    int row = 0, col = 0;
+    std::string image;
+    PatternCell(field, index, 11, 3, &row, &col);
+    for (int r = row; r < row + 20; ++r)
+      for (int c = col; c < col + 10; ++c) image += bench.Pixel(r, c) == kText ? '#' : '.';
+    return image;
+  };
+  EXPECT_EQ(cellImage(1, 0), cellImage(1, 3));  // both 0
+  EXPECT_NE(cellImage(1, 0), cellImage(1, 2));  // 0 and 1 differ
+
+  // The edited bit blinks: red in one turn, plain in the next.
+  bool red[2] = {};
+  for (int turn = 0; turn < 2; ++turn) {
+    bench.AdvanceMs(250);
+    bench.Pass();
+    red[TwinkleFlag ? 1 : 0] = cellHas(1, 1, kRed);
+    EXPECT_FALSE(cellHas(1, 0, kRed));
+    EXPECT_FALSE(cellHas(0, 0, kRed));  // the digits are not the field being edited
+  }
+  EXPECT_TRUE(red[1]);
+  EXPECT_FALSE(red[0]);
+  bench.Key(F5);  // Back ends the edit: the pop-up goes
+  bench.Pass();
+  EXPECT_NE(bench.Pixel(200, 400), kBox);
+}
+
 TEST_F(BusMenu, CanDataBytesChangeEndsTheEdit) {
   ChooseType(kTrigCan);
   bench.Key(F5);
@@ -281,6 +340,7 @@ TEST_F(BusMenu, ACanIdentifierTriggerFromThePanelLandsOnItsFrame) {
   ASSERT_TRUE(plat::SimBusSignals("can rate=500000 interval=0.02 data=123:11,2a5:22.33,7f0:44", s, &error));
   bench.Fpga().SetSignal(0, s[0]);
   ChooseType(kTrigCan);
+  TaskTrigger.SetItem(210, 0);  // standard identifiers (the item is not kept in the EEPROM)
   bench.Key(F5);
   Choose(F1, Item(200), 5);  // When: identifier
   bench.Key(F5);

@@ -82,6 +82,60 @@ TEST_F(DecodeExport, CsvRowsTimeThresholdsAndTheOverwriteQuestion) {
   EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv"), "Decode:RS232\ntime,data\n5ns,68\n");
 }
 
+// The question's texts from the trigger menu file, and its box on the screen.
+TEST_F(DecodeExport, TheOverwriteQuestionShowsItsTextFromTheMenuFile) {
+  auto text = [](const uint16_t* p) {
+    std::string s;
+    for (; p && *p && *p != '\r' && *p != '\n'; ++p) s += char(*p);
+    return s;
+  };
+  EXPECT_EQ(text(OverwriteTitle()), "Save decode data");
+  EXPECT_EQ(text(OverwriteText()), "The file already exists. Overlay writes over it, Cancel keeps it.");
+  Type(kTrigRs232);
+  Entries({{5, 0x44}}, kTrigRs232);
+  SysRunStatus.SetUsbInsertStatus(1);
+  WriteRootFile("udisk/Storage/Decode/Decode.csv", "old\n");
+  ASSERT_EQ(Save_decode_data(0), 0);
+  ASSERT_EQ(Decode_DisplayType, kDecodePopOverwrite);
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_overwrite.png"));
+  // The title's and the text's letters in 0xC8C8AF where they start.
+  auto inked = [&](int row, int col, int width) {
+    for (int r = row; r < row + 16; ++r)
+      for (int c = col; c < col + width; ++c)
+        if (bench.Pixel(r, c) == 0xC8C8AF) return true;
+    return false;
+  };
+  EXPECT_TRUE(inked(133, 203, 60));
+  EXPECT_TRUE(inked(170, 230, 60));
+  EXPECT_FALSE(inked(133, 600, 30));
+  Decode_Storage_Cancel(kNone);
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+  EXPECT_FALSE(inked(170, 230, 60));
+  EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv"), "old\n");
+
+  // The file's rules: two marks, the title ending at the second.
+  auto utf16 = [](const std::u16string& t) {
+    std::string b = "\xFF\xFE";
+    for (char16_t c : t) b += char(c & 0xFF), b += char(c >> 8);
+    return b;
+  };
+  WriteRootFile("q1.txt", utf16(u"#Page\r\n*Title*Question\r\n"));
+  EXPECT_EQ(LoadOverlayWarmTxt("q1.txt"), 0);
+  EXPECT_EQ(text(OverwriteTitle()), "Title");
+  EXPECT_EQ(text(OverwriteText()), "Question");
+  WriteRootFile("q2.txt", utf16(u"*only one mark\r\n"));
+  EXPECT_EQ(LoadOverlayWarmTxt("q2.txt"), -1);
+  WriteRootFile("q3.txt", "");
+  EXPECT_EQ(LoadOverlayWarmTxt("q3.txt"), 0);
+  EXPECT_EQ(OverwriteTitle(), nullptr);
+  EXPECT_EQ(LoadOverlayWarmTxt("missing.txt"), -1);
+  EXPECT_EQ(LoadOverlayWarmTxt(nullptr), -1);
+  bench.Pass();  // no texts: the box alone, no crash
+}
+
 TEST_F(DecodeExport, NoDiskNoDataAndAFailedWriteKeepTheOldFile) {
   Type(kTrigRs232);
   SysRunStatus.SetUsbInsertStatus(1);
@@ -152,7 +206,7 @@ TEST_F(DecodeExport, SbusRowsSetAndAnswer) {
   EXPECT_EQ(plat::SimDecodedTrigger().can.maskWord & 0x7FF, 0x001);
   Set("SBUS:CAN:QUALifier START");  // the identifier is switched off: its query is refused
   EXPECT_EQ(Ask("SBUS:CAN:ID?"), "");
-  Set("SBUS:CAN:BAUDrate 500000");
+  Set("SBUS:CAN:SIGNal:BAUDrate 500000");
   EXPECT_EQ(Item(205), 16);
 
   Set("SBUS:DISPlay ON");

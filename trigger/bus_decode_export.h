@@ -48,6 +48,15 @@ int decodeSaveSetFunc();
 // The SBUS:DATA? text of the entries and its length; null without entries.
 const char* Get_decode_data_Info(int* length);
 
+// The overwrite question (trigger_decode_question.cpp): its title and text
+// from a UTF-16 text file, after its first and second "*" marks (-1 for no
+// file, a failed read or fewer than two marks; 0 with no texts for an empty
+// file), and its box, drawn while Decode_DisplayType is kDecodePopOverwrite.
+int LoadOverlayWarmTxt(const char* path);
+const uint16_t* OverwriteTitle();
+const uint16_t* OverwriteText();
+void DrawOverwriteQuestion();
+
 struct menu;
 void DefineDecodeMenu(menu* record);
 

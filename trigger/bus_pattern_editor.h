@@ -62,5 +62,14 @@ void Decode_I2C_Addr_show(int address);
 void Decode_I2C_data_show();
 void Decode_I2C_dataMask_show();
 int Decode_RS232Data(keypara k);
+// The pop-up of the open pattern editor over the traces: its box
+// (`Draw_DATA_Back`), the pattern as bits and as digits, the edited one
+// blinking in turns of `TwinkleFlag` (200 ms each); nothing with no editor open.
+extern int16_t TwinkleFlag;
+void Draw_DATA_Back();
+void DrawPatternPopup();
+// Where bit (field 1) or digit (field 0) `index` of a pattern of `width`-bit
+// words is drawn.
+bool PatternCell(int field, int index, int width, int digitsPerWord, int* row, int* col);
 // SPI data from `count` hex digits (0-15), as SCPI sets it.
 void Decode_SPI_dataSet(const char* digits, int count);

@@ -3,7 +3,6 @@
 #include "trigger/task_trigger.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "acquisition/trig_system.h"
 #include "acquisition/x_system.h"
@@ -11,6 +10,7 @@
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
 #include "core/msg.h"
+#include "core/setup_block.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
@@ -23,7 +23,6 @@
 namespace {
 constexpr int kTaskId = 10;
 constexpr char kTriggerLabel[] = "TASK-TRIGGER";
-constexpr char kCrLf[] = "\r\n";
 constexpr uint16_t kSetZeroKey = 68, kLevelPushKey = 75, kCh1Key = 64, kCh2Key = 65, kMenuKey = 54;
 constexpr int kMsgAlternate = 84;  // "Function is Disabled in Alternate mode"
 constexpr int kEeLineNum = 158, kEeUnnamed152 = 152;
@@ -92,6 +91,7 @@ int TaskForTrigger::LoadLanguage(int reload) {
   char path[96];
   if (Menu::MenuTextPath(path, sizeof path, name, "Trigger") < 0) return -1;
   const int rc = reload ? TaskMenu.ReLoadMenu(path, &TaskTriggerMenu) : TaskMenu.LoadMenu(path, &TaskTriggerMenu);
+  LoadOverlayWarmTxt(path);
   TaskMenu.Attach(&TaskTriggerMenu);  // the items work without their texts too
   TriggerMenu = &TaskMenu;
   return rc;
@@ -163,41 +163,16 @@ int TaskForTrigger::TriggerAllParaReSet() {
 // ---- setup blocks ----
 
 int TaskForTrigger::Stroage(taskresponse* r) {
-  if (!r) return -1;
-  SetupFileRecord rec;
-  std::memcpy(&rec, r->area, sizeof rec);
-  const int labelLen = int(sizeof kTriggerLabel - 1);
-  if (!rec.buffer || rec.used < 0 || rec.length < 0 || (rec.direction != 0 && rec.direction != 1)) {
-    rec.status = -1;
-  } else if (rec.direction == 0) {
-    const int image = rec.length - rec.used - labelLen - 4;
-    uint8_t* at = image > 0 ? rec.buffer + rec.used : nullptr;
-    const int n = at ? TaskMenu.MenuAllItemCopyMem(&TaskTriggerMenu, at + labelLen + 2, size_t(image)) : -1;
-    if (n < 0) {
-      rec.status = -1;
-    } else {
-      std::memcpy(at, kTriggerLabel, size_t(labelLen));
-      std::memcpy(at + labelLen, kCrLf, 2);
-      std::memcpy(at + labelLen + 2 + n, kCrLf, 2);
-      rec.used += labelLen + 4 + n;
-      rec.status = 0;
-    }
-  } else {
-    const int at = Sys()->common->ScanMarkLabel(reinterpret_cast<const char*>(rec.buffer), kTriggerLabel, rec.length);
-    const int image = at + labelLen + 2;
-    if (at < 0) {
-      rec.status = -1;
-    } else if (image > rec.length ||
-               TaskMenu.MenCopytoMenuAllItem(&TaskTriggerMenu, rec.buffer + image, size_t(rec.length - image)) < 0) {
-      rec.status = -1;  // a short block leaves the items as they were
-    } else {
-      rec.status = 0;
-      Sanitize();
-      TriggerAllParaReSet();
-    }
-  }
-  std::memcpy(r->area, &rec, sizeof rec);
-  return rec.status;
+  const auto save = [this](SetupFileRecord* rec) {
+    return SaveMenuBlock(rec, kTriggerLabel, TaskMenu, &TaskTriggerMenu);
+  };
+  const auto load = [this](SetupFileRecord* rec) {
+    if (!LoadMenuBlock(*rec, kTriggerLabel, TaskMenu, &TaskTriggerMenu)) return false;  // a short block changes nothing
+    Sanitize();
+    TriggerAllParaReSet();
+    return true;
+  };
+  return RunSetupBlock(r, save, load);
 }
 
 // ---- key words and the task interface ----
@@ -229,6 +204,8 @@ int TaskForTrigger::Display() {
   }
   if (Decode_DisplayType == kDecodePopKeyboard)
     Sys()->draw->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName);
+  if (Decode_DisplayType == kDecodePopOverwrite) DrawOverwriteQuestion();
+  DrawPatternPopup();
   return 0;
 }
 

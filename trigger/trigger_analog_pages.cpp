@@ -5,6 +5,7 @@
 
 #include "acquisition/x_system.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "trigger/task_trigger.h"
@@ -71,7 +72,7 @@ int EdgePulseSource(keypara k, int n, int other) {
   if (s > 2) s = 0;
   TaskTrigger.SetItem(n, uint64_t(s));
   TaskTrigger.SetItem(other, uint64_t(s));
-  sys->board->SendRealControl(2, uint16_t(s));
+  sys->board->SendRealControl(fpga::kChannel, uint16_t(s));
   run->SetActivCh(s);
   sys->board->LedCtrl(run->GetSysRunInfoBaseAddr());
   return 0;

@@ -1,11 +1,13 @@
 // The decoded bus lane under the traces: one shape per decoded entry at the
 // columns of its start and end, in the colour of its event, labelled with
 // its value in the number base chosen.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 
 #include "acquisition/x_system.h"
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "trigger/bus_decode.h"
@@ -19,6 +21,8 @@ constexpr int kItemBase = 146, kItemVerPos = 148, kItemDataWidth = 116;
 constexpr int kVisibleEnd = 700, kLastStart = 694, kColumnShift = 30, kEndColumn = 730;
 constexpr int kLaneRowBase = 225, kBaseLineDrop = 3, kMarkerColumn = 10, kMarkerPicture = 134;
 constexpr int kPointsPerDivision = 50;
+constexpr int kZoomView = 1;  // the run state's time base type with the zoom window
+constexpr double kZoomRowBase = 190.0, kZoomRowPerStep = 0.8, kZoomRowDrop = 107.0;
 constexpr int kOutlineBelow = 18, kShapeSize = 10;
 constexpr int kLabelFont = 4, kSmallFont = 5;
 constexpr uint32_t kWhite = 0xFFFFFF, kRed = 0xE81439, kViolet = 0xDC66E6, kYellow = 0xE4E864, kBlue = 0x0066CC,
@@ -140,43 +144,80 @@ void Draw_Decode_data(short x, short y, short width, int data, short base, short
   if (text[0]) d->DrawString(row, x + (width - GUI_GetStrWidth(text)) / 2, text, colour, DRAW_CURRENT);
 }
 
+namespace {
+// The lane's view: its row, the time of a column, the first column's shift
+// and the columns shown.
+struct LaneView {
+  int row = 0;
+  double nsPerColumn = 0, shift = 0;
+  int first = 0, end = kVisibleEnd;
+};
+
+// The main view: the time base in force over the screen. The zoomed view: the
+// zoom time base over the window of the main screen from its first column.
+// A stopped record shows the columns of data the time base reports.
+LaneView ViewOf(_SysResource* sys) {
+  LaneView v;
+  _SysRunInfoOp* run = sys->runStatus;
+  const HorizontalBlock& h = run->GetSysRunInfoBaseAddr()->horizontal[0];
+  const int position = int16_t(TaskTrigger.Item(kItemVerPos) & 0xFFFF);
+  const double main = sys->timeBase->GetTimeBaseDivTime(sys->runStatus->GetRealTimeBase(0)) / kPointsPerDivision * 1e9;
+  if (run->GetTimeBaseType() == kZoomView) {
+    v.row = int(kZoomRowBase - kZoomRowPerStep * position + kZoomRowDrop);
+    v.nsPerColumn = sys->timeBase->GetTimeBaseDivTime(sys->timeBase->GetZoomTimeBase(0)) / kPointsPerDivision * 1e9;
+    if (v.nsPerColumn > 0) v.shift = double(std::clamp<int64_t>(h.zoomScreenFirst, 0, kVisibleEnd)) * main / v.nsPerColumn;
+    return v;
+  }
+  v.row = kLaneRowBase - position;
+  v.nsPerColumn = main;
+  if (run->GetAcquireStatus(0) == kAcqStopped) {
+    // A record shorter than the screen starts at its first column of data.
+    v.first = std::clamp<int>(h.firstColumn, 0, kVisibleEnd);
+    v.end = std::clamp<int>(h.lastColumn + 1, v.first, kVisibleEnd);
+    v.shift = -v.first;
+  }
+  return v;
+}
+}  // namespace
+
 void Draw_Decode_bus(char type) {
   _SysResource* sys = TaskTrigger.Sys();
   qel_draw* d = sys->draw;
   if (!d) return;
-  const int row = kLaneRowBase - int16_t(TaskTrigger.Item(kItemVerPos) & 0xFFFF);
+  const LaneView v = ViewOf(sys);
+  const int row = v.row;
   d->DrawPictrue(row, kMarkerColumn, kMarkerPicture, DRAW_CURRENT);
-  const double p = sys->timeBase->GetTimeBaseDivTime(sys->runStatus->GetRealTimeBase(0)) / kPointsPerDivision * 1e9;
+  const double p = v.nsPerColumn;
   if (p <= 0) return;
   const int base = int(TaskTrigger.Item(kItemBase) & 0xFFFF);
   const int bits = type == kTrigRs232 ? int(TaskTrigger.Item(kItemDataWidth) & 0xFFFF) + 5 : 8;
-  // Counts start at the screen's first column: the reference time and shift are 0.
-  int previous = 0;
+  // Counts start at the screen's first column: the reference time is 0.
+  int previous = v.first;
   uint32_t before = kWhite;
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
   const int n = DecodeRows(Decode_data_num, kDecodeEntries);
   for (int i = 0; i < n; ++i) {
     const DecodeEntry& e = Decode_data_info[i];
     if (e.marker != kDecodeMarker || e.event == kEvUnused) continue;
-    const int c = int(double(e.start) / p), w = int(double(e.end - e.start) / p);
-    if (c > kLastStart) break;
+    const int c = int(double(e.start) / p - v.shift), w = int(double(e.end - e.start) / p);
+    if (c > std::min(kLastStart, v.end - 1)) break;
     const uint32_t colour = Colour(e.event, e.data, before);
     before = colour;
-    if (c < 0) {
-      if (c + w < 0) continue;
-      Draw_Decode_data(short(kColumnShift), short(row), short(std::min(c + w, kVisibleEnd)), int(e.data), short(base),
-                       short(bits), int(colour), 2, char(e.event));
+    if (c < v.first) {
+      if (c + w < v.first) continue;
+      Draw_Decode_data(short(v.first + kColumnShift), short(row), short(std::min(c + w, v.end) - v.first), int(e.data),
+                       short(base), short(bits), int(colour), 2, char(e.event));
       previous = c + w;
       continue;
     }
     if (c > previous) d->DrawLine(row + kBaseLineDrop, previous + kColumnShift, row + kBaseLineDrop, c + kColumnShift,
                                   int(kWhite), DRAW_CURRENT);
-    const bool cut = c + w > kVisibleEnd;
-    Draw_Decode_data(short(c + kColumnShift), short(row), short(cut ? kVisibleEnd - c : w), int(e.data), short(base),
+    const bool cut = c + w > v.end;
+    Draw_Decode_data(short(c + kColumnShift), short(row), short(cut ? v.end - c : w), int(e.data), short(base),
                      short(bits), int(colour), cut ? 1 : 0, char(e.event));
     previous = c + w;
   }
-  if (previous < kVisibleEnd)
-    d->DrawLine(row + kBaseLineDrop, previous + kColumnShift, row + kBaseLineDrop, kVisibleEnd + kColumnShift,
-                int(kWhite), DRAW_CURRENT);
+  if (previous < v.end)
+    d->DrawLine(row + kBaseLineDrop, previous + kColumnShift, row + kBaseLineDrop, v.end + kColumnShift, int(kWhite),
+                DRAW_CURRENT);
 }

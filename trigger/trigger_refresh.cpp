@@ -6,6 +6,7 @@
 #include "acquisition/trig_system.h"
 #include "acquisition/x_system.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/msg.h"
 #include "core/request.h"
 #include "core/semaphore.h"
@@ -79,7 +80,7 @@ int Trigger_TypeSelect(keypara k) {
     const uint64_t s = TaskTrigger.Item(t == kTrigPulse ? kTiPulseSource : kTiEdgeSource) & 0xFFFF;
     TaskTrigger.SetItem(kTiEdgeSource, s);
     TaskTrigger.SetItem(kTiPulseSource, s);
-    sys->board->SendRealControl(2, uint16_t(s));
+    sys->board->SendRealControl(fpga::kChannel, uint16_t(s));
   }
   const int src = run->GetTrigSource();
   if (TwoLevelType(t) && (src == 0 || src == 1)) {

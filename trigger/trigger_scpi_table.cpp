@@ -1,9 +1,10 @@
 // The trigger module's SCPI command table, in the order the engine matches
-// it: the TRIGGER key and the TRIGger rows, the serial-bus rows, the decode
-// key. Filled before start-up registers the table.
+// it: the TRIGGER key and the TRIGger rows, the serial-bus rows (bit patterns
+// first), the decode key. Filled before start-up registers the table.
 #include "trigger/task_trigger.h"
 #include "trigger/trigger_scpi.h"
 #include "trigger/trigger_sbus_scpi.h"
+#include "trigger/trigger_sbus_scpi_kit.h"
 
 namespace {
 constexpr int kRowsMax = 320;  // every row and the end row
@@ -22,6 +23,9 @@ int Append(const instr* rows, int n) {
 struct Assemble {
   Assemble() {
     int n = Append(TriggerScpiHeadRows, 0);
+    // A command may stop before a row's last level, so the bit-pattern rows
+    // (SBUS:CAN:ID) come before their longer siblings (SBUS:CAN:ID:MODE).
+    n = Append(kTriggerSbusPatternRows, n);
     n = Append(kTriggerSbusRows, n);
     n = Append(TriggerScpiTailRows, n);
     TaskTriggerInstrStandard[n] = instr{"", nullptr};

@@ -1,6 +1,8 @@
 // The simulated FPGA's serial-bus triggers: the bus words decoded into a
 // point of the traffic, and the search for it.
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "platform/sim/sim_bus.h"
 #include "platform/sim/sim_decode_trigger.h"
@@ -11,6 +13,9 @@ namespace plat {
 namespace {
 enum BusType { kRs232 = 12, kI2c = 13, kSpi = 14, kCan = 15, kLin = 16 };
 constexpr int kNone = -2;  // a condition this board's traffic never shows
+constexpr int kSpiPatternBits = 128;
+constexpr double kIdleTick = 4e-9;  // the SPI idle time's unit
+constexpr int kLinErrorCode = 6;
 
 int MarkOf(BusMark m) { return int(m); }
 
@@ -41,24 +46,14 @@ void I2c(const SimTriggerSettings& t, SimTriggerCondition* c) {
   if (when == 6) c->busAddress = t.i2c.address;
 }
 
+// SPI words 336/338: an odd condition code compares data; the idle time
+// (296/298, 4 ns units) separates frames. This traffic has no chip-select
+// line, so the chip-select framing reads the idle gaps as well.
 void Spi(const SimTriggerSettings& t, SimTriggerCondition* c) {
-  c->spiTop = uint32_t(t.spi.data[0]) << 16 | t.spi.data[1];
-  c->spiTopMask = uint32_t(t.spi.mask[0]) << 16 | t.spi.mask[1];
-  c->spiFrameBits = (t.spi.configWord & 1) ? t.spi.frameBits : 0;  // odd condition codes compare data
+  for (int i = 0; i < 8; ++i) c->spiData[i] = t.spi.data[i], c->spiMask[i] = t.spi.mask[i];
+  c->spiFrameBits = (t.spi.configWord & 1) ? std::min(t.spi.frameBits, kSpiPatternBits) : 0;
+  c->spiIdle = double(t.bitTimeWord) * kIdleTick;
   c->busMark = MarkOf(BusMark::kStart);
-}
-
-// The SPI condition for words of `width` bits: the pattern's top bits, or
-// every word's start when no bit is compared.
-SimTriggerCondition SpiForWidth(SimTriggerCondition c, int width) {
-  const uint32_t keep = width >= 32 ? ~0u : (1u << width) - 1;
-  const int shift = 32 - width;
-  c.busValue = (c.spiTop >> shift) & keep;
-  c.busMask = ((c.spiTopMask >> shift) & keep) | ~keep;
-  const bool pattern = c.spiFrameBits > 0 && (c.busMask & keep) != keep;
-  c.busMark = MarkOf(pattern ? BusMark::kData : BusMark::kStart);
-  if (!pattern) c.busMask = ~0u;
-  return c;
 }
 
 void Can(const SimTriggerSettings& t, SimTriggerCondition* c) {
@@ -79,19 +74,89 @@ void Can(const SimTriggerSettings& t, SimTriggerCondition* c) {
   if (f == 7 && (idMask & 0x7FF) == 0) c->busAddress = int(id);
 }
 
-// LIN: with an odd condition code (identifier, identifier and data) an
-// identifier match where the mask leaves a bit to compare (6-bit identifiers
-// sit in the top six bits without the parity bits); else every frame's break.
+// LIN word 542 carries the When setting ORed with the error selection
+// (plus one) shifted left once, so its low three bits are all a board can
+// read of the condition: odd codes (identifier, identifier and data) compare
+// the identifier where the mask leaves a bit (6-bit identifiers sit in the
+// top six bits without the parity bits); 6, which every error condition
+// gives, fires at a frame's checksum error; any other at every frame's break.
 void Lin(const SimTriggerSettings& t, SimTriggerCondition* c) {
   const uint32_t value = uint32_t(t.lin.word540) & 0xFF, mask = uint32_t(t.lin.word540) >> 8 & 0xFF;
   const bool noParity = t.lin.word538 >> 7 & 1;
-  if (mask == 0xFF || !(t.lin.word542 & 1)) {
+  const int code = t.lin.word542 & 7;
+  if (code == kLinErrorCode) {
+    c->busMark = MarkOf(BusMark::kError);
+    return;
+  }
+  if (mask == 0xFF || !(code & 1)) {
     c->busMark = MarkOf(BusMark::kStart);
     return;
   }
   c->busMark = MarkOf(BusMark::kId);
   c->busValue = noParity ? value >> 2 : value & 0x3F;
   c->busMask = (noParity ? mask >> 2 : mask) | ~0x3Fu;
+}
+
+// SPI: the words on the bus, and the points of one burst where the trigger fires.
+struct SpiWord {
+  double start, end;
+  uint32_t value;
+};
+
+std::vector<SpiWord> SpiWords(const SimBusWave& w) {
+  std::vector<SpiWord> words;
+  for (const SimBusMark& m : w.Marks()) {
+    if (m.kind == BusMark::kStart) words.push_back({m.at, m.at, m.value});
+    if (m.kind == BusMark::kData && !words.empty()) words.back().end = m.at;
+  }
+  return words;
+}
+
+bool PatternBitMatters(const SimTriggerCondition& c, int i) { return !(c.spiMask[i / 16] >> (15 - i % 16) & 1); }
+int PatternBit(const SimTriggerCondition& c, int i) { return c.spiData[i / 16] >> (15 - i % 16) & 1; }
+
+// The end of the word where the frame starting at word `k` has matched the
+// pattern's bits, or -1.
+double SpiMatchEnd(const SimTriggerCondition& c, const std::vector<SpiWord>& words, const std::vector<bool>& starts,
+                   size_t k, int width) {
+  int bit = 0;
+  for (size_t j = k; j < words.size(); ++j) {
+    if (j > k && starts[j]) return -1;  // the frame ended first
+    for (int b = width - 1; b >= 0; --b, ++bit) {
+      if (bit == c.spiFrameBits) return words[j].end;
+      if (PatternBitMatters(c, bit) && int(words[j].value >> b & 1) != PatternBit(c, bit)) return -1;
+    }
+    if (bit == c.spiFrameBits) return words[j].end;
+  }
+  return -1;
+}
+
+std::vector<double> SpiPoints(const SimTriggerCondition& c, const SimBusWave& w) {
+  const std::vector<SpiWord> words = SpiWords(w);
+  std::vector<bool> starts(words.size());
+  const double period = w.Setup().interval;
+  for (size_t k = 0; k < words.size(); ++k) {
+    const double gap = k ? words[k].start - words[k - 1].end : words[0].start + period - words.back().end;
+    starts[k] = gap >= c.spiIdle;
+  }
+  std::vector<double> points;
+  for (size_t k = 0; k < words.size(); ++k) {
+    if (!starts[k]) continue;
+    if (c.spiFrameBits <= 0) {
+      points.push_back(words[k].start);
+      continue;
+    }
+    const double end = SpiMatchEnd(c, words, starts, k, w.Setup().width);
+    if (end >= 0) points.push_back(end);
+  }
+  return points;
+}
+
+std::vector<double> MarkPoints(const SimTriggerCondition& c, const SimBusWave& w) {
+  std::vector<double> points;
+  for (const SimBusMark& m : w.Marks())
+    if (Matches(c, w, m)) points.push_back(m.at);
+  return points;
 }
 }  // namespace
 
@@ -106,18 +171,17 @@ void SimApplyBusTrigger(const SimTriggerSettings& t, SimTriggerCondition* c) {
   }
 }
 
-bool SimFindBusTrigger(const SimTriggerCondition& cond, const TestSignal* signals, const double* phase, double* dt) {
+bool SimFindBusTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase, double* dt) {
   for (int input = 0; input < 2; ++input) {
     const TestSignal& s = signals[input];
     if (s.shape != SignalShape::kBus || !s.bus || s.busLine != 0) continue;
     const SimBusWave& w = *s.bus;
-    const SimTriggerCondition c = cond.type == kSpi ? SpiForWidth(cond, w.Setup().width) : cond;
+    const std::vector<double> points = c.type == kSpi ? SpiPoints(c, w) : MarkPoints(c, w);
     const double period = w.Setup().interval;
     const double now = (phase[input] - std::floor(phase[input])) * period;
     double best = -1;
-    for (const SimBusMark& m : w.Marks()) {
-      if (!Matches(c, w, m)) continue;
-      const double d = m.at >= now ? m.at - now : m.at + period - now;
+    for (double at : points) {
+      const double d = at >= now ? at - now : at + period - now;
       if (best < 0 || d < best) best = d;
     }
     if (best < 0) return false;

@@ -55,10 +55,14 @@ struct SimTriggerCondition {
   int busDirection = 2;
   int busAddress = -1;
   int busFrameKind = 0;
-  // SPI: the pattern's first 32 bits and their mask, cut to the width of the
-  // words on the bus when it is searched; frame bits 0 triggers on every word.
-  uint32_t spiTop = 0, spiTopMask = ~0u;
+  // SPI: a frame starts at a word after at least `spiIdle` seconds of idle
+  // line; with `spiFrameBits` > 0 the trigger compares the frame's first bits
+  // with the pattern (first bit in bit 15 of word 0; mask bits 1 do not
+  // matter) and fires at the end of the word holding the last of them,
+  // otherwise it fires at every frame's start.
+  uint16_t spiData[8] = {}, spiMask[8] = {};
   int spiFrameBits = 0;
+  double spiIdle = 0;
 };
 
 // Seconds from now to the first trigger point at or after now, given each

@@ -2,8 +2,10 @@
 """The serial-bus commands of the running instrument through pyvisa with the
 pyvisa-py backend over VXI-11: UART traffic written into the simulated
 board's signal file is decoded, and SBUS:DATA? returns it as a
-definite-length block holding exactly the bytes sent. Starts scopeapp from
-the build tree with a fresh instrument root and its own portmapper port.
+definite-length block holding exactly the bytes sent, and the decode menu's
+CSV export on the USB disk reads with pandas into the columns and bytes
+sent. Starts scopeapp from the build tree with a fresh instrument root and
+its own portmapper port.
 
 Usage: python3 test_sbus.py --build <builddir>
 """
@@ -14,12 +16,13 @@ import tempfile
 import time
 
 try:
+    import pandas
     import pyvisa
     from pyvisa_py.protocols import rpc
 except ImportError:
     from scope_support import system_python_or_exit
 
-    system_python_or_exit("python3-pyvisa-py")
+    system_python_or_exit("python3-pyvisa-py python3-pandas")
 
 from scope_support import Tally
 from test_vxi11 import Instrument, open_instr
@@ -70,17 +73,52 @@ def uart_traffic(inst, rm, root):
         s.close()
 
 
+def csv_with_pandas(inst, rm, root):
+    """The decode menu's save (trigger menu, decode key, Next, save Set, save) writes the
+    table of the traffic as udisk/Storage/Decode/Decode.csv: a title row,
+    then the time and data columns."""
+    path = os.path.join(root, "udisk", "Storage", "Decode", "Decode.csv")
+    s = open_instr(rm, 5000)
+    inst.drain()
+    try:
+        for key in ("KEY:TMENu", "KEY:DECode", "KEY:F5", "KEY:F2", "KEY:F2"):
+            s.write(key)
+            time.sleep(0.3)
+        deadline = time.time() + 10
+        while not os.path.exists(path) and time.time() < deadline:
+            time.sleep(0.2)
+    finally:
+        s.close()
+    if not os.path.exists(path):
+        seen = []
+        while True:
+            line = inst.next_line(0.1)
+            if line is None:
+                break
+            seen.append(line)
+        print("\n".join(l for l in seen if "Sent" not in l and "0x" not in l)[-6000:])
+    with open(path) as f:
+        assert f.readline() == "Decode:RS232\n"
+    table = pandas.read_csv(path, skiprows=1)
+    assert list(table.columns) == ["time", "data"], table.columns
+    assert table["data"].tolist() == SENT, table
+    assert str(table["data"].dtype) == "int64"
+    assert all(t[-2:] in ("ns", "us", "ms") or t[-1] == "s" for t in table["time"]), table
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
     build = os.path.abspath(ap.parse_args().build)
     tmp = tempfile.mkdtemp(prefix="sbus-py-")
     root = os.path.join(tmp, "root")
+    os.makedirs(os.path.join(root, "udisk"))
     inst = Instrument(build, root, False)
     rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
     tally = Tally()
     tally.run("uart_traffic", lambda: uart_traffic(inst, rm, root))
+    tally.run("csv_with_pandas", lambda: csv_with_pandas(inst, rm, root))
     rm.close()
     return tally.finish(inst, "scopeapp", tmp)
 
