@@ -315,6 +315,58 @@ TEST_F(StorageFiles, ACsvHoldsTheRecordsTimesAndVolts) {
   EXPECT_GT(close, 6900);
 }
 
+TEST_F(StorageFiles, ADeepRecordGoesToCsvInChunksWithItsProgressBar) {
+  plat::TestSignal s;
+  s.shape = plat::SignalShape::kSine;
+  s.frequencyHz = 1000;
+  s.amplitudeV = 1.0;
+  bench.Fpga().SetSignal(0, s);
+  Set("ACQuire:MEMory:DEPTh 70K");
+  Acquire();
+  Unpaced();
+  Usb(true);
+  Set("FILE:SAVE \"DEEP.csv\",CHANnel1,UDISK");
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved);
+  std::istringstream in(ReadRoot("udisk/KOLV/Wave/DEEP.csv"));
+  std::string line;
+  for (int i = 0; i < 4 && std::getline(in, line); ++i) {
+  }
+  EXPECT_EQ(line, "CH1_s,CH1_V");
+  // 70,000 points 100 ns apart across the 7 ms screen, the trigger (rising
+  // through 0 V) in the middle: the applied sine at every point's time.
+  int points = 0, close = 0;
+  double first = 0, previous = 0;
+  bool evenlySpaced = true;
+  while (std::getline(in, line)) {
+    double t = 0, v = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf", &t, &v), 2) << line;
+    if (points == 0) first = t;
+    else evenlySpaced = evenlySpaced && std::fabs(t - previous - 100e-9) < 1e-12;
+    previous = t;
+    close += std::fabs(v - std::sin(2 * M_PI * 1000 * t)) < 0.06;
+    ++points;
+  }
+  EXPECT_EQ(points, 70000);
+  EXPECT_NEAR(first, -3.5e-3, 1e-9);
+  EXPECT_TRUE(evenlySpaced);
+  EXPECT_GT(close, 69000);
+  // The bar on the screen, all of its 40 steps filled.
+  int filled = 0;
+  for (int step = 0; step < 40; ++step) {
+    const uint32_t p = bench.Pixel(380 + 9, 215 + 2 + 9 * step + 4);
+    filled += ((p >> 8) & 0xFF) > ((p >> 16) & 0xFF) + 40 && ((p >> 8) & 0xFF) > (p & 0xFF) + 40;
+  }
+  EXPECT_EQ(filled, 40);
+  // A disk that fills half-way leaves no file behind.
+  plat::SimDiskRoom(100000);
+  QelMsg.ClearMessage();
+  EXPECT_EQ(StorageSaveWaveFunc("FULL.csv", 0, 2), -1);
+  plat::SimDiskRoom(-1);
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaveFailed);
+  EXPECT_FALSE(RootFileExists("udisk/KOLV/Wave/FULL.csv"));
+  EXPECT_FALSE(RootFileExists("udisk/KOLV/Wave/FULL.csv.part"));
+}
+
 namespace {
 int Item(int n) { return int(uint16_t(TaskStorage.TaskMenu.GetMenuItem(n))); }
 }  // namespace
