@@ -35,7 +35,8 @@ constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 
 const char* Extension() {
   const int type = int(uint16_t(TaskStorage.TaskMenu.GetMenuItem(kStoType)));
-  if (type == 1) return ".dat";
+  if (type == kTypeSetup) return ".dat";
+  if (type == kTypeVideo) return ".mp4";
   return uint16_t(TaskStorage.TaskMenu.GetMenuItem(kStoDisk)) == 2 ? ".csv" : ".wav";
 }
 }  // namespace
@@ -67,6 +68,7 @@ int TaskForStorage::OpResponse(taskresponse* r) {
     Storage_LoadSure(keypara{storage_module::kKeyConfirmNow, 0, 0});
     return 0;
   }
+  if (r->key.key == kKeyScpiRecordToVideo) return StorageVideoFromScpi();
   return TaskMenu.MenuOp(r->key);
 }
 
@@ -77,6 +79,10 @@ void TaskForStorage::Set_scpi_loadfilename(const char* name, int length, int dis
 }
 
 int TaskForStorage::Display() {
+  if (Storage.numKeyboard) {
+    StorageNumPadDraw();
+    return 0;
+  }
   switch (Storage.displayType) {
     case kShowKeyboard: {
       char shown[kStorageNameChars + 8];
@@ -98,6 +104,7 @@ int TaskForStorage::Display() {
         QelDraw.DrawLanguageTxt(kPromptTextRow, kPromptTextColumn, promptText, kPromptTextWidth, kPromptColour, DRAW_CURRENT);
       break;
     }
+    case kShowScreenshot: StorageDrawScreenshot(); break;
     default: break;
   }
   return 0;
@@ -105,6 +112,13 @@ int TaskForStorage::Display() {
 
 int TaskForStorage::FunctionOnOff(int mode) {
   if (mode == 2) Storage_MenuInit();
+  StorageViewOff();
+  return 0;
+}
+
+// The MENU key (menu off) leaves a shown screenshot.
+int TaskForStorage::TaskBackgroundResponse(taskresponse* r, taskresponse*) {
+  if (r && r->key.key == kKeyMenuOnOff) StorageViewOff();
   return 0;
 }
 
@@ -121,6 +135,8 @@ int TaskForStorage::Assist(taskresponse* request, taskresponse*) {
 }
 
 int TaskForStorage::TaskControlHandover(taskresponse*) {
+  StorageViewOff();
+  Storage.numKeyboard = 0;
   if (Storage.displayType != kShowNothing) {
     Storage.displayType = kShowNothing;
     Manager().DelUserTaskDisplay(kStorageTaskId);
@@ -128,8 +144,13 @@ int TaskForStorage::TaskControlHandover(taskresponse*) {
   return 0;
 }
 
-// The references' display slots follow the time-base layout.
+// A running acquisition ends the Rec Video page (the recording is gone);
+// the references' display slots follow the time-base layout.
 int TaskForStorage::TaskBetweenSync(taskresponse* r, taskresponse*) {
+  if (Run().GetAcquireStatus(0) != kAcqStopped && TaskMenu.GetMenuItem(kStoType) == kTypeVideo) {
+    for (int n : {kStoType, kStoTypeSet, kStoTypeRef, kStoTypePrt, kStoTypeVideo}) TaskMenu.SetMenuItem(n, kTypeWave);
+    TaskMenu.SetCurrPage(kPageWave);
+  }
   if (r && (r->key.key == kKeyF4 || r->key.key == kKeyTimeBaseOk))
     for (int ref = 0; ref < 2; ++ref) StorageRefLayout(ref);
   return 0;
