@@ -61,7 +61,8 @@ void Type(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const int v = ScpiMatch(kTypes, p);
   if (v < 0) return;
-  for (int n : {kStoType, kStoTypeSet, kStoTypeRef}) M().SetMenuItem(n, uint64_t(v));
+  // Every page's Type item: the item of the page shown is the one re-applied.
+  for (int n : {kStoType, kStoTypeSet, kStoTypeRef, kStoTypePrt, kStoTypeVideo}) M().SetMenuItem(n, uint64_t(v));
   Storage_Type(kNoKey);
   Redraw();
 }

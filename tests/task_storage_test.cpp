@@ -65,6 +65,14 @@ struct StorageFiles : ::testing::Test {
     ScpiQuery(line + "\n", kScpiSourceTransport, 0);
     ASSERT_FALSE(Ask("STORage:TYPE?").empty());
   }
+  // A 1 kHz sine of 1 V amplitude on `input`.
+  void Sine1k(int input) {
+    plat::TestSignal s;
+    s.shape = plat::SignalShape::kSine;
+    s.frequencyHz = 1000;
+    s.amplitudeV = 1.0;
+    bench.Fpga().SetSignal(input, s);
+  }
   // Acquisitions as soon as the instrument asks (a waveform save takes one).
   void Unpaced() { bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kUnpaced); }
   void Usb(bool in) {
@@ -212,11 +220,7 @@ TEST_F(StorageFiles, AFullOrMissingUsbDiskLeavesThePreviousFileWhole) {
 }
 
 TEST_F(StorageFiles, AWaveformFileLoadsIntoAReferenceThatDrawsTheSameTrace) {
-  plat::TestSignal s;
-  s.shape = plat::SignalShape::kSine;
-  s.frequencyHz = 1000;
-  s.amplitudeV = 1.0;
-  bench.Fpga().SetSignal(1, s);
+  Sine1k(1);
   SysRunInfo.sourceOn = 2;
   Acquire();
   Unpaced();
@@ -279,11 +283,7 @@ TEST_F(StorageFiles, AWaveformFileLoadsIntoAReferenceThatDrawsTheSameTrace) {
 }
 
 TEST_F(StorageFiles, ACsvHoldsTheRecordsTimesAndVolts) {
-  plat::TestSignal s;
-  s.shape = plat::SignalShape::kSine;
-  s.frequencyHz = 1000;
-  s.amplitudeV = 1.0;
-  bench.Fpga().SetSignal(0, s);
+  Sine1k(0);
   Acquire();
   Unpaced();
   Usb(true);
@@ -316,11 +316,7 @@ TEST_F(StorageFiles, ACsvHoldsTheRecordsTimesAndVolts) {
 }
 
 TEST_F(StorageFiles, ADeepRecordGoesToCsvInChunksWithItsProgressBar) {
-  plat::TestSignal s;
-  s.shape = plat::SignalShape::kSine;
-  s.frequencyHz = 1000;
-  s.amplitudeV = 1.0;
-  bench.Fpga().SetSignal(0, s);
+  Sine1k(0);
   Set("ACQuire:MEMory:DEPTh 70K");
   Acquire();
   Unpaced();
