@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "acquisition/y_system.h"
 #include "core/i2c_storage.h"
 #include "core/ids.h"
 #include "core/menu.h"
@@ -145,13 +146,21 @@ int TaskForStorage::TaskControlHandover(taskresponse*) {
 }
 
 // A running acquisition ends the Rec Video page (the recording is gone);
-// the references' display slots follow the time-base layout.
+// the references' display slots follow the time-base layout; an FFT shown
+// switches the references off.
 int TaskForStorage::TaskBetweenSync(taskresponse* r, taskresponse*) {
   if (Run().GetAcquireStatus(0) != kAcqStopped && TaskMenu.GetMenuItem(kStoType) == kTypeVideo) {
-    for (int n : {kStoType, kStoTypeSet, kStoTypeRef, kStoTypePrt, kStoTypeVideo}) TaskMenu.SetMenuItem(n, kTypeWave);
+    for (int n : storage_module::kTypeItems) TaskMenu.SetMenuItem(n, kTypeWave);
     TaskMenu.SetCurrPage(kPageWave);
   }
-  if (r && (r->key.key == kKeyF4 || r->key.key == kKeyTimeBaseOk))
+  if (!r) return 0;
+  const uint16_t key = r->key.key;
+  if (key == kKeyF4 || key == kKeyTimeBaseOk)
     for (int ref = 0; ref < 2; ++ref) StorageRefLayout(ref);
+  // The FFT spectrum takes the wave area: the shown references go off.
+  if ((key == kKeyF1 || key == kKeyMath || key == kKeySelectPush) && (Run().GetFuncBits() & storage_module::kFuncFft) &&
+      (Run().GetChStatus() & storage_module::kChMathShown))
+    for (int ref = 0; ref < 2; ++ref)
+      if (Run().GetChStatus() >> (kRefA + ref) & 1) SystemResource.vertical->SetChOnOff(kRefA + ref, 0);
   return 0;
 }

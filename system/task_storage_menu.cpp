@@ -25,17 +25,13 @@ using namespace storage_module;
 
 namespace {
 constexpr uint32_t kNamed = kMenuText | MENU_ATTR_FOCUS;  // its text set by the module; the knob steps its number
-constexpr uint32_t kHideRecVideo = 1u << kTypeVideo;
 constexpr uint32_t kKnobFrame = kMenuKnobInt | MENU_ATTR_KEYPAD;  // knob, or typed on the number pad
 constexpr uint32_t kShownText = MENU_ATTR_SHOWN | MENU_ATTR_FIRST_TEXT | MENU_ATTR_VALUE | MENU_ATTR_FOCUS;
-constexpr int kTypeItems[] = {kStoType, kStoTypeSet, kStoTypeRef, kStoTypePrt, kStoTypeVideo};
 constexpr int kTypes = 5;
 constexpr int kTypePages[kTypes] = {kPageWave, kPageSet, kPageRef, kPagePrint, kPageVideo};
 constexpr int kFpsDefault = 24, kVideoTimeDefault = 60;
 constexpr int kFrameMax = 0xFFFF;  // the frame items hold 16 bits
 constexpr int kMsgXY = 17, kMsgFft = 19, kMsgRoll = 83, kMsgNoName = 81, kMsgChannelOff = 73, kMsgEmptyList = 82;
-constexpr uint64_t kFuncFft = 0x20, kFuncRecorded = 0x200;
-constexpr int kMathShown = 0x20;
 constexpr uint16_t kPrintScreenKey = 55;
 constexpr uint16_t kAssistKey = 1;
 
@@ -241,7 +237,7 @@ int Storage_LoadSet(keypara) {
 
 int Storage_LoadWave(keypara) {
   if (XYRefused()) return 0;
-  if ((Run().GetFuncBits() & kFuncFft) && (Run().GetChStatus() & kMathShown)) return Refuse(kMsgFft);
+  if ((Run().GetFuncBits() & kFuncFft) && (Run().GetChStatus() & kChMathShown)) return Refuse(kMsgFft);
   Choose(StorageFolder(kStoreWave, Item(kStoDiskRef)), ".wav", &WaveFileList);
   return 0;
 }

@@ -30,7 +30,6 @@ using namespace storage_module;
 namespace {
 constexpr int kFieldMax = 11;
 constexpr int kSelectWaitMs = 20;
-constexpr uint64_t kFuncRecorded = 0x200;
 constexpr int kVideoFps = 24, kVideoFpsMax = 30;
 constexpr int kMsgXY = 17;
 
@@ -62,7 +61,7 @@ void Type(scpi_para*, char* p) {
   const int v = ScpiMatch(kTypes, p);
   if (v < 0) return;
   // Every page's Type item: the item of the page shown is the one re-applied.
-  for (int n : {kStoType, kStoTypeSet, kStoTypeRef, kStoTypePrt, kStoTypeVideo}) M().SetMenuItem(n, uint64_t(v));
+  for (int n : kTypeItems) M().SetMenuItem(n, uint64_t(v));
   Storage_Type(kNoKey);
   Redraw();
 }

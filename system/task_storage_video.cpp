@@ -20,9 +20,6 @@
 using namespace storage_module;
 
 namespace {
-constexpr uint64_t kFuncRecorded = 0x200;  // the recorder holds frames
-constexpr uint32_t kHideRecVideo = 1u << kTypeVideo;
-constexpr int kTypeItems[] = {kStoType, kStoTypeSet, kStoTypeRef, kStoTypePrt, kStoTypeVideo};
 constexpr int kFpsMin = 1, kFpsMax = 30;
 constexpr int kFewFrames = 100;  // below this many frames the knob steps by one
 constexpr int kTimeStepMax = 5;

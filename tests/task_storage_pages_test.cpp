@@ -351,5 +351,11 @@ TEST_F(StoragePages, TheStorageKeyMovesToAShownReference) {
   b.Key(kKeyStorage);
   EXPECT_EQ(Item(kStoRefSel), 1);
   Png("storage_reference_page");
+  // An FFT spectrum shown takes both references off at the math module's keys.
+  b.Key(kKeyMath);
+  SysRunStatus.SetFuncBit(0x20);
+  SysRunInfo.sourceOn |= 0x20;
+  b.Key(kKeySelectPush);
+  EXPECT_EQ(SysRunStatus.GetChStatus() & 0x300, 0);
 }
 }  // namespace
