@@ -112,7 +112,8 @@ int TaskForStorage::Display() {
 }
 
 int TaskForStorage::FunctionOnOff(int mode) {
-  if (mode == 2) Storage_MenuInit();
+  if (mode != 2) return 0;
+  Storage_MenuInit();
   StorageViewOff();
   return 0;
 }
