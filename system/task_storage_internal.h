@@ -22,6 +22,8 @@ constexpr int kChMathShown = 0x20;  // channel-mask bit of the math trace
 // The Type item of every page, and its Rec Video choice hidden.
 inline constexpr int kTypeItems[] = {kStoType, kStoTypeSet, kStoTypeRef, kStoTypePrt, kStoTypeVideo};
 constexpr uint32_t kHideRecVideo = 1u << kTypeVideo;
+// Frames a second of a video made from a recording.
+constexpr int kVideoFpsMin = 1, kVideoFpsMax = 30, kVideoFpsDefault = 24;
 
 Menu& M();
 int Item(int n);

@@ -29,7 +29,7 @@ constexpr uint32_t kKnobFrame = kMenuKnobInt | MENU_ATTR_KEYPAD;  // knob, or ty
 constexpr uint32_t kShownText = MENU_ATTR_SHOWN | MENU_ATTR_FIRST_TEXT | MENU_ATTR_VALUE | MENU_ATTR_FOCUS;
 constexpr int kTypes = 5;
 constexpr int kTypePages[kTypes] = {kPageWave, kPageSet, kPageRef, kPagePrint, kPageVideo};
-constexpr int kFpsDefault = 24, kVideoTimeDefault = 60;
+constexpr int kVideoTimeDefault = 60;
 constexpr int kFrameMax = 0xFFFF;  // the frame items hold 16 bits
 constexpr int kMsgXY = 17, kMsgFft = 19, kMsgRoll = 83, kMsgNoName = 81, kMsgChannelOff = 73, kMsgEmptyList = 82;
 constexpr uint16_t kPrintScreenKey = 55;
@@ -61,7 +61,7 @@ const MenuItemDef kItems[] = {
     {kStoViewBack, "Back", kMenuAction, 1, Storage_PrintScreen_Back},
     {kStoTypeVideo, "Type", kMenuChoice, kTypes, Storage_Type, MenuChoices()},
     {kStoFrameS, "Frame/s", kMenuKnobInt | MENU_ATTR_FOCUS_FIRST, 1, Storage_RecVideo_FrameS,
-     MenuLimits(kFpsDefault, 1, 30), MenuStore::kNotStored},
+     MenuLimits(kVideoFpsDefault, kVideoFpsMin, kVideoFpsMax), MenuStore::kNotStored},
     {kStoStartFrame, "StartFrame", kKnobFrame, 1, Storage_RecVideo_StartFrame, MenuLimits(1, 1, kFrameMax),
      MenuStore::kNotStored},
     {kStoEndFrame, "EndFrame", kKnobFrame, 1, Storage_RecVideo_EndFrame, MenuLimits(1, 1, kFrameMax),
@@ -167,7 +167,7 @@ menu TaskStorageMenu = BuildMenu();
 
 void Storage_MenuInit() {
   for (int n : {kStoSource, kStoDisk, kStoDiskSet, kStoDiskRef, kStoRefSel}) M().SetMenuItem(n, 0);
-  M().SetMenuItem(kStoFrameS, kFpsDefault);
+  M().SetMenuItem(kStoFrameS, kVideoFpsDefault);
   M().SetMenuItem(kStoVideoTime, kVideoTimeDefault);
   M().SetMenuItem(kStoStartFrame, 1);
   M().SetMenuItem(kStoEndFrame, 1);

@@ -30,7 +30,6 @@ using namespace storage_module;
 namespace {
 constexpr int kFieldMax = 11;
 constexpr int kSelectWaitMs = 20;
-constexpr int kVideoFps = 24, kVideoFpsMax = 30;
 constexpr int kMsgXY = 17;
 
 const scpipara kTypes[] = {{"WAVE", 0}, {"SETUP", 1}, {"REF", 2}, {"", -1}};
@@ -225,7 +224,7 @@ int FileSave(const char* p) {
     return -1;
   }
   const int total = Run().GetRecordTotal();
-  long start = 1, end = total, fps = kVideoFps;
+  long start = 1, end = total, fps = kVideoFpsDefault;
   bool given = false;
   for (const std::string& field : f.fields) given = given || !field.empty();
   if (given) {
@@ -233,7 +232,7 @@ int FileSave(const char* p) {
     end = Decimal(f.fields, 1);
     fps = Decimal(f.fields, 2);
   }
-  if (start < 1 || start > end || end > total || fps < 1 || fps > kVideoFpsMax) {
+  if (start < 1 || start > end || end > total || fps < kVideoFpsMin || fps > kVideoFpsMax) {
     std::printf("###Rec2Video Parameter setting error!!!\n");
     return -1;
   }

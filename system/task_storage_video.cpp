@@ -20,7 +20,6 @@
 using namespace storage_module;
 
 namespace {
-constexpr int kFpsMin = 1, kFpsMax = 30;
 constexpr int kFewFrames = 100;  // below this many frames the knob steps by one
 constexpr int kTimeStepMax = 5;
 constexpr int kKnobItems[] = {kStoFrameS, kStoStartFrame, kStoEndFrame};
@@ -167,9 +166,9 @@ int Storage_RecVideo_FrameS(keypara k) {
     ClosePad();
     TakeKnob(kStoFrameS);
   } else if (k.key == kKeySelectRight || k.key == kKeySelectLeft) {
-    const int span = kFpsMax - kFpsMin + 1;
+    const int span = kVideoFpsMax - kVideoFpsMin + 1;
     const int fps = Item(kStoFrameS) + (k.key == kKeySelectRight ? 1 : -1);
-    M().SetMenuItem(kStoFrameS, uint64_t((fps - kFpsMin + span) % span + kFpsMin));
+    M().SetMenuItem(kStoFrameS, uint64_t((fps - kVideoFpsMin + span) % span + kVideoFpsMin));
   }
   Run().SetDrawRefresh();
   return 0;
