@@ -463,6 +463,11 @@ TEST_F(StorageFiles, StorageCommandsSetTheirItemsAndReply) {
   Set("FILE:SAVE \"v.mp4\"");
   Set("FILE:SAVE \"x.dat\",SIDEWAYS");
   EXPECT_FALSE(RootFileExists("Data/Storage/Set/x.dat"));
+  // From the PrintScreen page too, the type chosen opens its page.
+  TaskStorage.TaskMenu.SetCurrPage(kPagePrint);
+  Set("STORage:TYPE SETUP");
+  EXPECT_EQ(TaskStorage.TaskMenu.GetCurrPage() * 5, int(kPageSet));
+  EXPECT_EQ(Item(kStoTypePrt), 1);
   Set("KEY:STORage:LOCK ON");
   EXPECT_EQ(Ask("KEY:STOR:LOCK?"), "1\r\n");
 }
