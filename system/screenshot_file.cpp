@@ -16,13 +16,16 @@ constexpr size_t kNameMax = 100;
 
 std::unique_ptr<uint32_t[]> PrtScBuffer;
 
-int32_t Le32(const uint8_t* p) { return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24); }
+int32_t Le32(const uint8_t* p) {
+  return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+}
 }  // namespace
 
 const uint32_t* ScreenshotPixels() { return PrtScBuffer.get(); }
 
 bool ReadScreenshot(const char* name) {
-  if (!name || !*name || std::strlen(name) >= kNameMax || std::strchr(name, '/') || std::strcmp(name, "..") == 0)
+  if (!name || !*name || std::strlen(name) >= kNameMax || std::strchr(name, '/') ||
+      std::strcmp(name, "..") == 0)
     return false;
   char path[sizeof kScreenshotFolder + kNameMax];
   std::snprintf(path, sizeof path, "%s%s", kScreenshotFolder, name);
@@ -43,7 +46,8 @@ bool ReadScreenshot(const char* name) {
   for (int row = 0; row < kHeight; ++row) {
     const uint8_t* src = b + kHeaderBytes + size_t(kHeight - 1 - row) * kRowBytes;
     uint32_t* dst = PrtScBuffer.get() + size_t(row) * kWidth;
-    for (int c = 0; c < kWidth; ++c) dst[c] = uint32_t(src[3 * c + 2]) << 16 | uint32_t(src[3 * c + 1]) << 8 | src[3 * c];
+    for (int c = 0; c < kWidth; ++c)
+      dst[c] = uint32_t(src[3 * c + 2]) << 16 | uint32_t(src[3 * c + 1]) << 8 | src[3 * c];
   }
   return true;
 }

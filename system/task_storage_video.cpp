@@ -54,7 +54,8 @@ void SetEnd(int64_t v) {
     M().SetMenuItem(kStoEndFrame, uint64_t(std::min<int64_t>(2, hi)));
     return;
   }
-  M().SetMenuItem(kStoEndFrame, uint64_t(std::clamp<int64_t>(v, std::min<int64_t>(Start() + 1, hi), hi)));
+  M().SetMenuItem(kStoEndFrame,
+                  uint64_t(std::clamp<int64_t>(v, std::min<int64_t>(Start() + 1, hi), hi)));
 }
 
 bool HasKnob(int item) { return (M().GetItemAttribute(item) & MENU_ATTR_FOCUS_FIRST) != 0; }
@@ -62,7 +63,8 @@ bool HasKnob(int item) { return (M().GetItemAttribute(item) & MENU_ATTR_FOCUS_FI
 void TakeKnob(int item) {
   for (int n : kKnobItems) {
     const uint32_t a = uint32_t(M().GetItemAttribute(n));
-    M().SetItemAttribute(n, n == item ? a | MENU_ATTR_FOCUS_FIRST : a & ~uint32_t(MENU_ATTR_FOCUS_FIRST));
+    M().SetItemAttribute(n,
+                         n == item ? a | MENU_ATTR_FOCUS_FIRST : a & ~uint32_t(MENU_ATTR_FOCUS_FIRST));
   }
 }
 
@@ -85,10 +87,14 @@ void PadKey(keypara k, void (*set)(int64_t), int64_t lo, int64_t hi) {
   Pad.useStep = k.useStep;
   const int result = CommonSubProg.NumKeyboardOp(&Pad);
   int64_t value;
-  if (result == kNumMax) value = hi;
-  else if (result == kNumMin || result == kNumDefault) value = lo;
-  else if (result >= kNumMilli && result <= kNumEnter) value = Pad.value >= double(hi) ? hi : Pad.value <= 0 ? 0 : int64_t(Pad.value);
-  else return;
+  if (result == kNumMax)
+    value = hi;
+  else if (result == kNumMin || result == kNumDefault)
+    value = lo;
+  else if (result >= kNumMilli && result <= kNumEnter)
+    value = Pad.value >= double(hi) ? hi : Pad.value <= 0 ? 0 : int64_t(Pad.value);
+  else
+    return;
   ClosePad();
   set(value);
 }
@@ -200,7 +206,8 @@ int Storage_VideoTime(keypara k) {
     const int step = std::clamp<int>(k.useStep ? k.step : 1, 1, kTimeStepMax);
     seconds += k.key == kKeySelectRight ? step : -step;
   }
-  seconds = std::clamp(seconds, Storage.minVideoTime, std::max(Storage.minVideoTime, Storage.maxVideoTime));
+  seconds =
+      std::clamp(seconds, Storage.minVideoTime, std::max(Storage.minVideoTime, Storage.maxVideoTime));
   M().SetMenuItem(kStoVideoTime, uint64_t(seconds));
   VideoTimeText(seconds);
   Run().SetDrawRefresh();

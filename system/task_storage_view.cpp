@@ -41,8 +41,10 @@ void Step(int delta) {
   const int n = ShotList.count;
   if (n <= 0) return;
   shown = ((shown + delta) % n + n) % n;
-  if (ReadScreenshot(ShotList.name[shown])) std::snprintf(shownName, sizeof shownName, "%s", ShotList.name[shown]);
-  else shownName[0] = '\0';
+  if (ReadScreenshot(ShotList.name[shown]))
+    std::snprintf(shownName, sizeof shownName, "%s", ShotList.name[shown]);
+  else
+    shownName[0] = '\0';
   Run().SetDrawRefresh();
 }
 

@@ -144,7 +144,8 @@ struct StoragePages : ::testing::Test {
     return {frames, int(v.get(cv::CAP_PROP_FPS) + 0.5)};
   }
   std::string Converted(const std::string& name) {
-    return std::string(kConverter) + " -i '/udisk/" + name + ".avi' -c:v copy -c:a copy -y '/udisk/" + name + ".mp4'";
+    return std::string(kConverter) + " -i '/udisk/" + name + ".avi' -c:v copy -c:a copy -y '/udisk/" +
+           name + ".mp4'";
   }
   bool Ran(const std::string& prefix) {
     for (const std::string& c : plat::ShellLog())
@@ -155,8 +156,10 @@ struct StoragePages : ::testing::Test {
 
 TEST_F(StoragePages, TheViewerShowsOnlyWholeScreenshotsAndStepsThroughThem) {
   Usb(true);
-  WriteRootFile("udisk/QelPrtSc/rows.bmp", Bmp(800, 480, [](int r, int) { return r < 240 ? kTop : kBottom; }));
-  WriteRootFile("udisk/QelPrtSc/cols.bmp", Bmp(800, 480, [](int, int c) { return c < 400 ? kLeft : kRight; }));
+  WriteRootFile("udisk/QelPrtSc/rows.bmp",
+                Bmp(800, 480, [](int r, int) { return r < 240 ? kTop : kBottom; }));
+  WriteRootFile("udisk/QelPrtSc/cols.bmp",
+                Bmp(800, 480, [](int, int c) { return c < 400 ? kLeft : kRight; }));
   WriteRootFile("udisk/QelPrtSc/small.bmp", Bmp(640, 480, [](int, int) { return kTop; }));
   std::string tall = Bmp(800, 480, [](int, int) { return kTop; });
   tall[22] = char(0xE1);  // the header's height says 481
@@ -312,8 +315,9 @@ TEST_F(StoragePages, FileSaveOfAnMp4ConvertsOnTheMainLoopWithCheckedParameters) 
   plat::ClearShellLog();
   // Refused: start above end, a rate above 30, an end beyond the recording,
   // a range not given whole, a name with shell characters.
-  for (const char* bad : {"\"bad.mp4\",5,3,10", "\"bad.mp4\",1,5,31", "\"bad.mp4\",1,13,5", "\"bad.mp4\",2",
-                          "\"bad.mp4\",x,5,5", "\"b;rm x.mp4\"", "\"b'q.mp4\"", "\"../b.mp4\""}) {
+  for (const char* bad :
+       {"\"bad.mp4\",5,3,10", "\"bad.mp4\",1,5,31", "\"bad.mp4\",1,13,5", "\"bad.mp4\",2",
+        "\"bad.mp4\",x,5,5", "\"b;rm x.mp4\"", "\"b'q.mp4\"", "\"../b.mp4\""}) {
     send(std::string("FILE:SAVE ") + bad);
     b.Pass();
   }
@@ -338,7 +342,7 @@ TEST_F(StoragePages, TheStorageKeyMovesToAShownReference) {
   b.Fpga().SetPacing(plat::SimAcquire::Pacing::kUnpaced);
   ASSERT_EQ(StorageSaveWaveFunc("R.wav", 0, 0), 0);
   b.Key(kKeyStorage);
-  EXPECT_EQ(Page(), kPageWave);  // no reference shown: the Type page
+  EXPECT_EQ(Page(), kPageWave);                      // no reference shown: the Type page
   ASSERT_EQ(StorageLoadWaveFunc("R.wav", 1, 0), 0);  // RefB on, Ref Sel still RefA
   EXPECT_EQ(Item(kStoRefSel), 0);
   b.Key(kKeyStorage);
