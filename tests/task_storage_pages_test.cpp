@@ -280,14 +280,25 @@ TEST_F(StoragePages, RecVideoTakesItsRangeFromTheRecordingAndSavesThroughTheConv
   EXPECT_EQ(Item(kStoVideoTime), kFrames - 3);
   Png("storage_rec_video_2");
 
+  // The video's name from the soft keyboard: "Video" becomes "AB".
+  b.Key(kKeyF1);
+  ASSERT_EQ(Page(), kPageInput);
+  for (int i = 0; i < 5; ++i) b.Key(kKeyF1);  // Delete
+  b.Key(kKeySelectPush);                      // "A"
+  b.Key(kKeySelectRight);
+  b.Key(kKeySelectPush);  // "B"
+  b.Key(kKeyF2);          // Sure
+  EXPECT_STREQ(Storage.videoName, "AB");
+  EXPECT_EQ(Page(), kPageVideo2);
+
   // Save: frames 3 to 10 at 5 a second, through the converter's command;
   // it cannot run here, so the AVI stays and the failure shows.
   plat::ClearShellLog();
   b.Key(kKeyF2);
-  EXPECT_TRUE(b.ShellRan(Converted("Video")));
-  EXPECT_FALSE(Ran("rm '/udisk/Video.avi'"));
+  EXPECT_TRUE(b.ShellRan(Converted("AB")));
+  EXPECT_FALSE(Ran("rm '/udisk/AB.avi'"));
   EXPECT_EQ(QelMsg.GetMessageID(), 11);
-  EXPECT_EQ(Avi("Video.avi"), std::make_pair(8, 5));
+  EXPECT_EQ(Avi("AB.avi"), std::make_pair(8, 5));
   EXPECT_EQ(recData.mode, kPlayNone);
   b.Key(kKeyF5);  // Back
   EXPECT_EQ(Page(), kPageVideo);
