@@ -189,7 +189,15 @@ TEST_F(StoragePages, TheViewerShowsOnlyWholeScreenshotsAndStepsThroughThem) {
   std::string seen;
   for (int i = 0; i < 4; ++i) {
     seen += shown();
-    if (seen.back() == 'r') Png("storage_screenshot_view");
+    if (seen.back() == 'r') {
+      Png("storage_screenshot_view");
+      // The view mark at the top left and the file's name in white below.
+      EXPECT_NE(b.Pixel(12, 20), kTop);
+      int white = 0;
+      for (int r = 400; r < 416; ++r)
+        for (int c = 350; c < 420; ++c) white += b.Pixel(r, c) == 0xFFFFFF;
+      EXPECT_GT(white, 20);
+    }
     b.Key(kKeyF2);  // View Next
   }
   std::sort(seen.begin(), seen.end());
