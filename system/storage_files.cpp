@@ -49,23 +49,47 @@ void StorageMakeFolder(const std::string& folder) {
   plat::ShellSystem("sync");
 }
 
-bool StorageWriteFile(const std::string& folder, const std::string& name, const uint8_t* data, size_t n) {
-  if (!StorageNameOk(name)) return false;
-  const std::string target = Host(folder, name), temp = target + kTempSuffix;
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode);
-  if (fd < 0) {
-    std::printf("Storage: cannot create %s\n", temp.c_str());
-    return false;
-  }
-  bool ok = plat::DiskWriteAll(fd, data, n);
-  ok = ::fsync(fd) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+StorageFileWriter::StorageFileWriter(const std::string& folder, const std::string& name) {
+  if (!StorageNameOk(name)) return;
+  target_ = Host(folder, name);
+  temp_ = target_ + kTempSuffix;
+  fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode);
+  if (fd_ < 0) std::printf("Storage: cannot create %s\n", temp_.c_str());
+}
+
+StorageFileWriter::~StorageFileWriter() { Abandon(); }
+
+void StorageFileWriter::Abandon() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  std::printf("Storage: writing %s failed\n", target_.c_str());
+  ::unlink(temp_.c_str());
+}
+
+bool StorageFileWriter::Write(const void* data, size_t n) {
+  if (fd_ < 0) return false;
+  if (plat::DiskWriteAll(fd_, data, n)) return true;
+  Abandon();
+  return false;
+}
+
+bool StorageFileWriter::Finish() {
+  if (fd_ < 0) return false;
+  bool ok = ::fsync(fd_) == 0;
+  ok = ::close(fd_) == 0 && ok;
+  fd_ = -1;
+  if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
   if (!ok) {
-    std::printf("Storage: writing %s failed\n", target.c_str());
-    ::unlink(temp.c_str());
+    std::printf("Storage: writing %s failed\n", target_.c_str());
+    ::unlink(temp_.c_str());
   }
   return ok;
+}
+
+bool StorageWriteFile(const std::string& folder, const std::string& name, const uint8_t* data, size_t n) {
+  StorageFileWriter out(folder, name);
+  return out.Write(data, n) && out.Finish();
 }
 
 bool StorageReadFile(const std::string& folder, const std::string& name, size_t max, std::vector<uint8_t>* out) {

@@ -32,6 +32,25 @@ void StorageMakeFolder(const std::string& folder);
 // false is returned.
 bool StorageWriteFile(const std::string& folder, const std::string& name, const uint8_t* data, size_t n);
 
+// The same, piece by piece: Write appends (every write checked), Finish
+// syncs, closes and renames. A writer destroyed unfinished, or after a
+// failed piece, removes its temporary file; a file of that name stays.
+class StorageFileWriter {
+ public:
+  StorageFileWriter(const std::string& folder, const std::string& name);
+  ~StorageFileWriter();
+  StorageFileWriter(const StorageFileWriter&) = delete;
+  StorageFileWriter& operator=(const StorageFileWriter&) = delete;
+  bool Ok() const { return fd_ >= 0; }
+  bool Write(const void* data, size_t n);
+  bool Finish();
+
+ private:
+  void Abandon();
+  std::string target_, temp_;
+  int fd_ = -1;
+};
+
 // Reads the whole of `folder`/`name` when it is a regular file of at most
 // `max` bytes; false otherwise.
 bool StorageReadFile(const std::string& folder, const std::string& name, size_t max, std::vector<uint8_t>* out);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "core/common_subprogram.h"
+#include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/ids.h"
 #include "core/mem_depth_table.h"
 #include "core/msg.h"
@@ -20,7 +23,9 @@
 #include "core/system_resource.h"
 #include "core/task_manage.h"
 #include "core/unit_convert.h"
+#include "platform/clock.h"
 #include "system/storage_files.h"
+#include "ui/qel_draw.h"
 
 namespace {
 constexpr char kLabel[] = "TASK-STORAGE";
@@ -34,7 +39,11 @@ constexpr uint16_t kAssistSetItem = 3;
 constexpr int kAcqMemDepthSelector = 2, kScreenDepthIndex = 1;
 constexpr size_t kMaxWaveFile = 1 << 20;
 constexpr int kCsvChunk = 10240;
-constexpr size_t kCsvFlush = 1047576;
+constexpr size_t kCsvFlush = 1047576;  // of the 1 MiB text buffer: room for one more line
+constexpr size_t kCsvLineMax = 64;
+constexpr int kDonePolls = 2000, kDonePollMs = 1;
+constexpr int kBarEmpty = 2, kBarAdvance = 3, kBarSteps = 40;
+constexpr int kBarRow = 380, kBarCol = 215;
 constexpr int kCodesPerDiv = 25;
 // Display slots of a reference: main, zoomed, split halves (RefA, RefB).
 constexpr int kSlotMain[2] = {233, 400}, kSlotZoom[2] = {305, 280}, kSlotSplit[2][2] = {{133, 200}, {333, 200}};
@@ -121,7 +130,7 @@ void CsvLines(std::string* out, const uint8_t* samples, int count, long first, i
   const int64_t shift = std::min<int64_t>(0, start - x.GetRealPreTrigDepth(source));
   const int position = y.GetRealYposition(source);
   const double volts = double(y.GetRealYDivVoltage(source));
-  char line[64];
+  char line[kCsvLineMax];
   for (int i = 0; i < count; ++i) {
     const double t = rate > 0 ? double(first + i + shift) / rate : 0;
     const int n = std::snprintf(line, sizeof line, "%3.12e,%f\n", t, (samples[i] - position) * volts / kCodesPerDiv);
@@ -129,33 +138,101 @@ void CsvLines(std::string* out, const uint8_t* samples, int count, long first, i
   }
 }
 
+// The progress bar of a CSV save: `points` lines in 40 steps.
+class CsvProgress {
+ public:
+  explicit CsvProgress(long points) : every_(points / kBarSteps > 0 ? points / kBarSteps : 1) {
+    Storage_Draw_Process(kBarEmpty, 0);
+  }
+  void Done(long points) {
+    const int steps = int(std::min<long>(points / every_, kBarSteps));
+    if (steps > shown_) Storage_Draw_Process(kBarAdvance, steps - shown_);
+    shown_ = std::max(shown_, steps);
+  }
+  ~CsvProgress() { Storage_Draw_Process(kBarAdvance, kBarSteps); }
+
+ private:
+  long every_;
+  int shown_ = 0;
+};
+
+// Writes out the text once more than its flush mark is used.
+bool Flush(StorageFileWriter* out, std::string* text, size_t above) {
+  if (text->size() <= above) return true;
+  const bool ok = out->Write(text->data(), text->size());
+  text->clear();
+  return ok;
+}
+
+// A record of the screen's depth (or less), taken fresh.
+bool CsvShort(StorageFileWriter* out, std::string* text, long points, int source, CsvProgress* bar) {
+  std::vector<uint8_t> record(kWaveSamples, 0);
+  if (!TakeRecord(source, record.data())) return false;
+  for (long done = 0; done < points;) {
+    const int n = int(std::min<long>(kCsvChunk, points - done));
+    CsvLines(text, record.data() + done, n, done, source);
+    done += n;
+    bar->Done(done);
+    if (!Flush(out, text, kCsvFlush)) return false;
+  }
+  return true;
+}
+
+// A deeper record: one acquisition, then the sample memory from the record's
+// first point, chunk by chunk (the engine's read lock held per chunk, so the
+// main loop's reads in between cannot move the read-out).
+bool CsvDeep(StorageFileWriter* out, std::string* text, long points, int source, CsvProgress* bar) {
+  x_system& x = *SystemResource.timeBase;
+  x.AdjTimeBase(0, 0);
+  SystemResource.board->SysSample();
+  for (int i = 0; i < kDonePolls && !(SystemResource.board->ReadAnyReg(fpga::kDone) & 1); ++i) plat::SleepMs(kDonePollMs);
+  int64_t start = 0, end = 0;
+  x.GetMemDepthRange(source, &start, &end);
+  const int64_t first = std::min<int64_t>(0, start - x.GetRealPreTrigDepth(source));
+  _wave& wave = *SystemResource.wave;
+  std::vector<uint8_t> chunk(kCsvChunk);
+  for (long done = 0; done < points;) {
+    const int n = int(std::min<long>(kCsvChunk, points - done));
+    const bool last = done + n >= points;
+    int got;
+    {
+      std::lock_guard<std::recursive_mutex> lock(wave.ReadLock());
+      wave.SetDDRWave_addr(source, int32_t(first + done));
+      got = wave.GetWave_by_offset(source, chunk.data(), n, last ? 1 : 0);
+    }
+    if (got != n) return false;
+    CsvLines(text, chunk.data(), n, done, source);
+    done += n;
+    bar->Done(done);
+    if (!Flush(out, text, kCsvFlush)) return false;
+  }
+  return true;
+}
+
 int SaveCsv(const std::string& folder, const char* name, int source) {
   const long points = DepthPoints(source);
+  StorageFileWriter out(folder, name);
+  if (!out.Ok()) return Fail(kMsgSaveFailed);
   std::string text = CsvHeader(source);
-  if (points <= kWaveSamples) {
-    std::vector<uint8_t> record(kWaveSamples, 0);
-    if (!TakeRecord(source, record.data())) return Fail(kMsgSaveFailed);
-    CsvLines(&text, record.data(), int(points), 0, source);
-  } else {
-    // Deep records come out of the sample memory in chunks.
-    SystemResource.wave->SetDDRWave_addr(source);
-    std::vector<uint8_t> chunk(kCsvChunk);
-    text.reserve(kCsvFlush);
-    for (long done = 0; done < points;) {
-      const int n = int(std::min<long>(kCsvChunk, points - done));
-      const bool last = done + n >= points;
-      if (SystemResource.wave->GetWave_by_offset(source, chunk.data(), n, last ? 1 : 0) < 0) break;
-      CsvLines(&text, chunk.data(), n, done, source);
-      done += n;
-    }
+  text.reserve(kCsvFlush + kCsvChunk * kCsvLineMax);
+  bool ok;
+  {
+    CsvProgress bar(points);
+    ok = points <= kWaveSamples ? CsvShort(&out, &text, points, source, &bar)
+                                : CsvDeep(&out, &text, points, source, &bar);
   }
-  if (!StorageWriteFile(folder, name, reinterpret_cast<const uint8_t*>(text.data()), text.size()))
-    return Fail(kMsgSaveFailed);
+  if (!ok || !Flush(&out, &text, 0) || !out.Finish()) return Fail(kMsgSaveFailed);
   SystemResource.message->SetMessage(kMsgSaved);
   return 0;
 }
 
 }  // namespace
+
+void Storage_Draw_Process(int kind, int value) {
+  if (!SystemResource.draw) return;
+  if (kind == kBarEmpty) SystemResource.draw->DrawWorkProcess(kBarRow, kBarCol, 1, 0);
+  else if (kind == kBarAdvance) SystemResource.draw->DrawWorkProcess(kBarRow, kBarCol, 2, value);
+}
 
 void StorageRefLayout(int ref) {
   if (ref != 0 && ref != 1) return;

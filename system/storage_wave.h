@@ -23,3 +23,7 @@ int StorageLoadWaveFunc(const char* name, int ref, int disk);
 // Lays out the display slot of reference `ref` (0 RefA, 1 RefB) for the
 // time base in force: full area, zoom view, or its half of a split view.
 void StorageRefLayout(int ref);
+
+// The progress bar of a CSV save: kind 2 draws it empty, kind 3 advances it
+// by `value` of its 40 steps; kind 1 draws nothing.
+void Storage_Draw_Process(int kind, int value);

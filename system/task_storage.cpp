@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "acquisition/y_system.h"
 #include "core/i2c_storage.h"
 #include "core/ids.h"
 #include "core/menu.h"
@@ -35,7 +36,8 @@ constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 
 const char* Extension() {
   const int type = int(uint16_t(TaskStorage.TaskMenu.GetMenuItem(kStoType)));
-  if (type == 1) return ".dat";
+  if (type == kTypeSetup) return ".dat";
+  if (type == kTypeVideo) return ".mp4";
   return uint16_t(TaskStorage.TaskMenu.GetMenuItem(kStoDisk)) == 2 ? ".csv" : ".wav";
 }
 }  // namespace
@@ -67,6 +69,7 @@ int TaskForStorage::OpResponse(taskresponse* r) {
     Storage_LoadSure(keypara{storage_module::kKeyConfirmNow, 0, 0});
     return 0;
   }
+  if (r->key.key == kKeyScpiRecordToVideo) return StorageVideoFromScpi();
   return TaskMenu.MenuOp(r->key);
 }
 
@@ -77,6 +80,10 @@ void TaskForStorage::Set_scpi_loadfilename(const char* name, int length, int dis
 }
 
 int TaskForStorage::Display() {
+  if (Storage.numKeyboard) {
+    StorageNumPadDraw();
+    return 0;
+  }
   switch (Storage.displayType) {
     case kShowKeyboard: {
       char shown[kStorageNameChars + 8];
@@ -98,13 +105,22 @@ int TaskForStorage::Display() {
         QelDraw.DrawLanguageTxt(kPromptTextRow, kPromptTextColumn, promptText, kPromptTextWidth, kPromptColour, DRAW_CURRENT);
       break;
     }
+    case kShowScreenshot: StorageDrawScreenshot(); break;
     default: break;
   }
   return 0;
 }
 
 int TaskForStorage::FunctionOnOff(int mode) {
-  if (mode == 2) Storage_MenuInit();
+  if (mode != 2) return 0;
+  Storage_MenuInit();
+  StorageViewOff();
+  return 0;
+}
+
+// The MENU key (menu off) leaves a shown screenshot.
+int TaskForStorage::TaskBackgroundResponse(taskresponse* r, taskresponse*) {
+  if (r && r->key.key == kKeyMenuOnOff) StorageViewOff();
   return 0;
 }
 
@@ -121,6 +137,8 @@ int TaskForStorage::Assist(taskresponse* request, taskresponse*) {
 }
 
 int TaskForStorage::TaskControlHandover(taskresponse*) {
+  StorageViewOff();
+  Storage.numKeyboard = 0;
   if (Storage.displayType != kShowNothing) {
     Storage.displayType = kShowNothing;
     Manager().DelUserTaskDisplay(kStorageTaskId);
@@ -128,9 +146,22 @@ int TaskForStorage::TaskControlHandover(taskresponse*) {
   return 0;
 }
 
-// The references' display slots follow the time-base layout.
+// A running acquisition ends the Rec Video page (the recording is gone);
+// the references' display slots follow the time-base layout; an FFT shown
+// switches the references off.
 int TaskForStorage::TaskBetweenSync(taskresponse* r, taskresponse*) {
-  if (r && (r->key.key == kKeyF4 || r->key.key == kKeyTimeBaseOk))
+  if (Run().GetAcquireStatus(0) != kAcqStopped && TaskMenu.GetMenuItem(kStoType) == kTypeVideo) {
+    for (int n : storage_module::kTypeItems) TaskMenu.SetMenuItem(n, kTypeWave);
+    TaskMenu.SetCurrPage(kPageWave);
+  }
+  if (!r) return 0;
+  const uint16_t key = r->key.key;
+  if (key == kKeyF4 || key == kKeyTimeBaseOk)
     for (int ref = 0; ref < 2; ++ref) StorageRefLayout(ref);
+  // The FFT spectrum takes the wave area: the shown references go off.
+  if ((key == kKeyF1 || key == kKeyMath || key == kKeySelectPush) && (Run().GetFuncBits() & storage_module::kFuncFft) &&
+      (Run().GetChStatus() & storage_module::kChMathShown))
+    for (int ref = 0; ref < 2; ++ref)
+      if (Run().GetChStatus() >> (kRefA + ref) & 1) SystemResource.vertical->SetChOnOff(kRefA + ref, 0);
   return 0;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "core/keypara.h"
+#include "system/recorder.h"  // kFuncRecorded
+#include "system/task_storage.h"
 
 class Menu;
 class _SysRunInfoOp;
@@ -15,6 +17,13 @@ constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 constexpr uint16_t kKeyConfirmNow = 128;  // a load requested over SCPI
 constexpr int kMsgNoUsb = 23;
 constexpr uint64_t kFuncNameEntry = 0x80000;
+constexpr uint64_t kFuncFft = 0x20;
+constexpr int kChMathShown = 0x20;  // channel-mask bit of the math trace
+// The Type item of every page, and its Rec Video choice hidden.
+inline constexpr int kTypeItems[] = {kStoType, kStoTypeSet, kStoTypeRef, kStoTypePrt, kStoTypeVideo};
+constexpr uint32_t kHideRecVideo = 1u << kTypeVideo;
+// Frames a second of a video made from a recording.
+constexpr int kVideoFpsMin = 1, kVideoFpsMax = 30, kVideoFpsDefault = 24;
 
 Menu& M();
 int Item(int n);

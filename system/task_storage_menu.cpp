@@ -25,12 +25,13 @@ using namespace storage_module;
 
 namespace {
 constexpr uint32_t kNamed = kMenuText | MENU_ATTR_FOCUS;  // its text set by the module; the knob steps its number
-constexpr uint32_t kHideRecVideo = 1u << 4;
-constexpr int kTypeItems[] = {kStoType, kStoTypeSet, kStoTypeRef, kStoTypePrt};
+constexpr uint32_t kKnobFrame = kMenuKnobInt | MENU_ATTR_KEYPAD;  // knob, or typed on the number pad
+constexpr uint32_t kShownText = MENU_ATTR_SHOWN | MENU_ATTR_FIRST_TEXT | MENU_ATTR_VALUE | MENU_ATTR_FOCUS;
 constexpr int kTypes = 5;
+constexpr int kTypePages[kTypes] = {kPageWave, kPageSet, kPageRef, kPagePrint, kPageVideo};
+constexpr int kVideoTimeDefault = 60;
+constexpr int kFrameMax = 0xFFFF;  // the frame items hold 16 bits
 constexpr int kMsgXY = 17, kMsgFft = 19, kMsgRoll = 83, kMsgNoName = 81, kMsgChannelOff = 73, kMsgEmptyList = 82;
-constexpr uint64_t kFuncFft = 0x20;
-constexpr int kMathShown = 0x20;
 constexpr uint16_t kPrintScreenKey = 55;
 constexpr uint16_t kAssistKey = 1;
 
@@ -52,7 +53,26 @@ const MenuItemDef kItems[] = {
     {kStoClearRef, "Clear", kMenuAction, 1, Storage_ClearWave},
     {kStoTypePrt, "Type", kMenuChoice, kTypes, Storage_Type, MenuChoices()},
     {kStoPrtFormat, "Fomat", kMenuChoice, 2, Storage_PrintScreen_Format, MenuChoices()},
+    {kStoPrtView, "Print View", kMenuJump, 1, Storage_PrintScreen_View},
     {kStoPrtSave, "Save", kMenuAction, 1, Storage_PrintScreen_Save},
+    {kStoView, "View", kMenuChoice, 2, Storage_PrintScreen_ViewOnOff, MenuChoices(), MenuStore::kNotStored},
+    {kStoViewNext, "View Next", kMenuAction | MENU_ATTR_HIDDEN, 1, Storage_PrintScreen_ViewNext},
+    {kStoViewPrevious, "View Previous", kMenuAction | MENU_ATTR_HIDDEN, 1, Storage_PrintScreen_ViewPrevious},
+    {kStoViewBack, "Back", kMenuAction, 1, Storage_PrintScreen_Back},
+    {kStoTypeVideo, "Type", kMenuChoice, kTypes, Storage_Type, MenuChoices()},
+    {kStoFrameS, "Frame/s", kMenuKnobInt | MENU_ATTR_FOCUS_FIRST, 1, Storage_RecVideo_FrameS,
+     MenuLimits(kVideoFpsDefault, kVideoFpsMin, kVideoFpsMax), MenuStore::kNotStored},
+    {kStoStartFrame, "StartFrame", kKnobFrame, 1, Storage_RecVideo_StartFrame, MenuLimits(1, 1, kFrameMax),
+     MenuStore::kNotStored},
+    {kStoEndFrame, "EndFrame", kKnobFrame, 1, Storage_RecVideo_EndFrame, MenuLimits(1, 1, kFrameMax),
+     MenuStore::kNotStored},
+    {kStoVideoNext, "Next", kMenuAction, 1, Storage_RecVideo_Next},
+    {kStoVideoName, "Input Name", kNamed, 1, Storage_InputName},
+    {kStoVideoSave, "Save", kMenuAction, 1, Storage_RecVideo_Save},
+    {kStoVideoCancel, "Cancel", kMenuAction, 1, Storage_RecVideo_Cancel},
+    {kStoVideoTime, "VideoTime", kShownText, 1, Storage_VideoTime, MenuLimits(kVideoTimeDefault, 1, kFrameMax),
+     MenuStore::kNotStored},
+    {kStoVideoBack, "Back", kMenuAction, 1, Storage_RecVideo_Back},
     {kStoInputDelete, "Delete", kMenuAction, 1, Storage_InputDelete},
     {kStoInputSure, "Sure", kMenuAction, 1, Storage_InputSure},
     {kStoInputBack, "Back", kMenuAction, 1, Storage_InputBack},
@@ -69,6 +89,8 @@ struct PageRow {
 const PageRow kPages[] = {
     {kPageWave, "Storage Wave", StorageMenuOp}, {kPageSet, "Storage Set", StorageMenuOp},
     {kPageRef, "Storage Ref", StorageMenuOp},   {kPagePrint, "PrintScreen", StorageMenuOp},
+    {kPageView, "PrintScreen", StorageMenuOp},  {kPageVideo, "Rec Video", StorageMenuOp},
+    {kPageVideo2, "Rec Video", StorageMenuOp},
     {kPageInput, "Storage Input", StorageMenuInputName}, {kPagePrompt, "Storage Save", StorageMenuOp},
     {kPageLoad, "Storage Load", StorageMenuLoad},
 };
@@ -145,7 +167,14 @@ menu TaskStorageMenu = BuildMenu();
 
 void Storage_MenuInit() {
   for (int n : {kStoSource, kStoDisk, kStoDiskSet, kStoDiskRef, kStoRefSel}) M().SetMenuItem(n, 0);
-  const int type = Item(kStoType) < kTypes - 1 ? Item(kStoType) : 0;
+  M().SetMenuItem(kStoFrameS, kVideoFpsDefault);
+  M().SetMenuItem(kStoVideoTime, kVideoTimeDefault);
+  M().SetMenuItem(kStoStartFrame, 1);
+  M().SetMenuItem(kStoEndFrame, 1);
+  Storage.minVideoTime = Storage.maxVideoTime = kVideoTimeDefault;
+  Storage.recSaveFlag = 0;
+  Storage_VideoTime(kNoKey);
+  const int type = Item(kStoType) < kTypeVideo ? Item(kStoType) : kTypeWave;
   for (int n : kTypeItems) {
     M().SetMenuItem(n, uint64_t(type));
     M().SetItemParaAttribute(n, kHideRecVideo);  // no recorded frames to make a video of
@@ -155,11 +184,13 @@ void Storage_MenuInit() {
 }
 
 int Storage_Type(keypara k) {
+  StorageRecVideoRefresh();
   const int page = M().GetCurrPage() * kMenuSlots;
   const int n = std::find(std::begin(kTypeItems), std::end(kTypeItems), page) != std::end(kTypeItems) ? page : kStoType;
-  const int type = M().AdjMenuItemPara(k, n);
+  int type = M().AdjMenuItemPara(k, n);
+  if (type == kTypeVideo && !(Run().GetFuncBits() & kFuncRecorded)) type = kTypeWave;  // nothing recorded
   for (int t : kTypeItems) M().SetMenuItem(t, uint64_t(type));
-  if (!M().MenuItemIsPop(n)) M().SetCurrPage(type * kMenuSlots);
+  if (!M().MenuItemIsPop(n) && type >= 0 && type < kTypes) M().SetCurrPage(kTypePages[type]);
   return 0;
 }
 
@@ -206,7 +237,7 @@ int Storage_LoadSet(keypara) {
 
 int Storage_LoadWave(keypara) {
   if (XYRefused()) return 0;
-  if ((Run().GetFuncBits() & kFuncFft) && (Run().GetChStatus() & kMathShown)) return Refuse(kMsgFft);
+  if ((Run().GetFuncBits() & kFuncFft) && (Run().GetChStatus() & kChMathShown)) return Refuse(kMsgFft);
   Choose(StorageFolder(kStoreWave, Item(kStoDiskRef)), ".wav", &WaveFileList);
   return 0;
 }
@@ -282,11 +313,20 @@ int StorageMenuLoad(keypara k) {
 }
 
 // The STORAGE key on the module's pages: the module current and shown on
-// top, its Type page again.
+// top, its Type page again; with a reference shown, its page on that
+// reference (the other one when the selected one is off).
 int StorageMenuOp(keypara k) {
   if (k.key != kKeyStorage) return 0;
   Manager().ActiveTask(kStorageTaskId, -1);
   if (Manager().FindUserTaskDisplay(kStorageTaskId) == TASK_LISTED) Manager().SetUserTaskTopDiplay(kStorageTaskId);
+  Storage_Type(kNoKey);
+  const int shown = Run().GetChStatus() >> kRefA & 3;
+  if (!shown) return 0;
+  int ref = Item(kStoRefSel) ? 1 : 0;
+  if (!(shown >> ref & 1)) ref ^= 1;
+  M().SetMenuItem(kStoRefSel, uint64_t(ref));
+  Run().SetActivCh(kRefA + ref);
+  for (int n : kTypeItems) M().SetMenuItem(n, kTypeRef);
   Storage_Type(kNoKey);
   return 0;
 }

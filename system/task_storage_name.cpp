@@ -3,8 +3,10 @@
 // language file and its own setup block.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <fstream>
 #include <string>
 
@@ -33,11 +35,14 @@ void Show() { Manager().AddUserTaskDisplay(kStorageTaskId, 3, 0); }
 void NameText(int item, const char* name, const char* extension) {
   constexpr size_t kShownWhole = 8, kShownCut = 6;
   constexpr int kChars = 32;
-  static uint16_t texts[2][kChars];
+  constexpr int kNamedItems[] = {kStoWaveName, kStoSetName, kStoVideoName};
+  static uint16_t texts[std::size(kNamedItems)][kChars];
   char text[kChars];
   if (std::strlen(name) > kShownWhole) std::snprintf(text, sizeof text, "%.*s...%s", int(kShownCut), name, extension);
   else std::snprintf(text, sizeof text, "%s%s", name, extension);
-  uint16_t* wide = texts[item == kStoSetName ? 1 : 0];
+  const int* at = std::find(std::begin(kNamedItems), std::end(kNamedItems), item);
+  if (at == std::end(kNamedItems)) return;
+  uint16_t* wide = texts[at - std::begin(kNamedItems)];
   Menu::MenuAsciiToUnicode(text, wide, kChars);
   M().ReSetMenuString(&TaskStorageMenu, item, wide);
 }
@@ -52,15 +57,26 @@ constexpr int kMsgTooLong = 74, kMsgNoName = 81;
 constexpr char kDefault[] = "KOLV";
 constexpr char kDefaultName[] = "KOLV001";
 constexpr char kCustomerWave[] = "Wave001", kCustomerSet[] = "Set001";
+constexpr char kVideoName[] = "Video";
 constexpr int kNumberedChars = 4;
 constexpr uint8_t kLastNumber = 255;
 constexpr long kMaxTextBytes = 1 << 16;
 
 bool Customer() { return Run().GetCustomerFlag() == 1; }
-int CurrentType() { return Item(kStoType) == 1 ? 1 : 0; }
-char* NameOf(int type) { return type == 1 ? Storage.setName : Storage.waveName; }
-const char* ExtensionOf(int type) { return type == 1 ? ".dat" : Item(kStoDisk) == kDiskUsbCsv ? ".csv" : ".wav"; }
-int NameItem(int type) { return type == 1 ? kStoSetName : kStoWaveName; }
+// The name being entered: the waveform's, the setup's or the video's.
+int CurrentType() {
+  const int type = Item(kStoType);
+  return type == kTypeSetup || type == kTypeVideo ? type : kTypeWave;
+}
+char* NameOf(int type) {
+  return type == kTypeSetup ? Storage.setName : type == kTypeVideo ? Storage.videoName : Storage.waveName;
+}
+const char* ExtensionOf(int type) {
+  if (type == kTypeSetup) return ".dat";
+  if (type == kTypeVideo) return ".mp4";
+  return Item(kStoDisk) == kDiskUsbCsv ? ".csv" : ".wav";
+}
+int NameItem(int type) { return type == kTypeSetup ? kStoSetName : type == kTypeVideo ? kStoVideoName : kStoWaveName; }
 
 void SetName(int type, const char* name) {
   std::snprintf(NameOf(type), kStorageNameChars + 1, "%s", name);
@@ -70,7 +86,7 @@ void SetName(int type, const char* name) {
 // The knob on Input Name steps the running number of a default name.
 void StepNumber(int type, bool up) {
   char* name = NameOf(type);
-  if (std::strncmp(name, kDefault, kNumberedChars) != 0) return;
+  if (type == kTypeVideo || std::strncmp(name, kDefault, kNumberedChars) != 0) return;
   uint8_t& n = type == 1 ? Storage.setIndex : Storage.waveIndex;
   if (up) n = n == kLastNumber ? 1 : uint8_t(n + 1);
   else n = n <= 1 ? kLastNumber : uint8_t(n - 1);
@@ -116,6 +132,7 @@ void StorageNamesInit() {
   Storage.waveIndex = Storage.setIndex = 1;
   SetName(0, Customer() ? kCustomerWave : kDefaultName);
   SetName(1, Customer() ? kCustomerSet : kDefaultName);
+  SetName(kTypeVideo, kVideoName);
 }
 
 int Storage_InputName(keypara k) {

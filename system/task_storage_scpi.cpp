@@ -30,8 +30,6 @@ using namespace storage_module;
 namespace {
 constexpr int kFieldMax = 11;
 constexpr int kSelectWaitMs = 20;
-constexpr uint64_t kFuncRecorded = 0x200;
-constexpr int kVideoFps = 24, kVideoFpsMax = 30;
 constexpr int kMsgXY = 17;
 
 const scpipara kTypes[] = {{"WAVE", 0}, {"SETUP", 1}, {"REF", 2}, {"", -1}};
@@ -61,7 +59,8 @@ void Type(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const int v = ScpiMatch(kTypes, p);
   if (v < 0) return;
-  for (int n : {kStoType, kStoTypeSet, kStoTypeRef}) M().SetMenuItem(n, uint64_t(v));
+  // Every page's Type item: the item of the page shown is the one re-applied.
+  for (int n : kTypeItems) M().SetMenuItem(n, uint64_t(v));
   Storage_Type(kNoKey);
   Redraw();
 }
@@ -169,6 +168,14 @@ bool SplitFileParams(const char* p, size_t maxFields, FileParams* out) {
   return true;
 }
 
+// Field `i` as a whole decimal number; 0 when absent or not one.
+long Decimal(const std::vector<std::string>& fields, size_t i) {
+  if (i >= fields.size() || fields[i].empty()) return 0;
+  char* end = nullptr;
+  const long v = std::strtol(fields[i].c_str(), &end, 10);
+  return end && *end == '\0' ? v : 0;
+}
+
 // A channel or reference and a disk from the fields: "a" names the first
 // (or a disk, then the first is 0), "b" the disk when both are given.
 bool Target(const FileParams& f, const scpipara* firsts, int* first, int* disk) {
@@ -210,24 +217,27 @@ int FileSave(const char* p) {
     return rc;
   }
   if (ext == 2) return Target(f, kSources, &first, &disk) ? StorageSaveSetFunc(f.name.c_str(), disk) : -1;
-  // A video needs recorded frames and sound parameters.
+  // A video needs recorded frames and sound parameters; the conversion
+  // runs on the main loop (key 243).
   if (!(Run().GetFuncBits() & kFuncRecorded)) {
     std::printf("###Error: Not Record !!!\n");
     return -1;
   }
   const int total = Run().GetRecordTotal();
-  int start = 1, end = total, fps = kVideoFps;
-  if (f.fields.size() == 3) {
-    start = std::atoi(f.fields[0].c_str());
-    end = std::atoi(f.fields[1].c_str());
-    fps = std::atoi(f.fields[2].c_str());
+  long start = 1, end = total, fps = kVideoFpsDefault;
+  bool given = false;
+  for (const std::string& field : f.fields) given = given || !field.empty();
+  if (given) {
+    start = Decimal(f.fields, 0);
+    end = Decimal(f.fields, 1);
+    fps = Decimal(f.fields, 2);
   }
-  if (start < 1 || start > end || end > total || fps < 1 || fps > kVideoFpsMax) {
+  if (start < 1 || start > end || end > total || fps < kVideoFpsMin || fps > kVideoFpsMax) {
     std::printf("###Rec2Video Parameter setting error!!!\n");
     return -1;
   }
-  std::printf("Rec2Video: the video conversion is not built\n");
-  return -1;
+  SetVideoMessage(f.name.substr(0, f.name.find('.')).c_str(), int(start), int(end), int(fps));
+  return KeyBoard.AppendScpiKey(kKeyScpiRecordToVideo, 0);
 }
 
 int FileLoad(const char* p) {

@@ -29,8 +29,8 @@ constexpr int kLogicMainReg = 832, kLogicSubReg = 830;
 constexpr uint64_t kFuncClearedAtStart = 0xF80, kFuncClearedOff = 0xF00;
 constexpr int kSyncSources[] = {kTaskSystem, kTaskCh1, kTaskCh2, kTaskMath, kTaskTrigger, kTaskDisplay, kTaskAcquire,
                                 kTaskStorage};
-constexpr uint16_t kAssistInfo = 1, kAssistCali = 2, kAssistSetItem = 3;
-constexpr uint16_t kInfoReload = 1, kInfoVideo = 2, kCaliConfirm = 129;
+constexpr uint16_t kAssistInfo = kUtiAssistInfo, kAssistCali = 2, kAssistSetItem = 3;
+constexpr uint16_t kInfoReload = 1, kInfoVideo = kUtiInfoVideo, kCaliConfirm = 129;
 constexpr int kMsgFftStopped = 19;
 constexpr int kMathFft = 1;
 constexpr int kChMath = 0x20;

@@ -132,6 +132,12 @@ enum : uint32_t {
   kUtiDlgNumPad = 0x100,
 };
 
+// The assist request by which the storage module has recorded frames turned
+// into a video: request kUtiAssistInfo, words[0] kUtiInfoVideo, words 1-4 the
+// frames a second, seconds, first and last frame (1-based), the name (a
+// `const char*`) copied into `area`.
+constexpr uint16_t kUtiAssistInfo = 1, kUtiInfoVideo = 2;
+
 class TaskForUtility : public task {
  public:
   int Default() override;

@@ -65,6 +65,14 @@ struct StorageFiles : ::testing::Test {
     ScpiQuery(line + "\n", kScpiSourceTransport, 0);
     ASSERT_FALSE(Ask("STORage:TYPE?").empty());
   }
+  // A 1 kHz sine of 1 V amplitude on `input`.
+  void Sine1k(int input) {
+    plat::TestSignal s;
+    s.shape = plat::SignalShape::kSine;
+    s.frequencyHz = 1000;
+    s.amplitudeV = 1.0;
+    bench.Fpga().SetSignal(input, s);
+  }
   // Acquisitions as soon as the instrument asks (a waveform save takes one).
   void Unpaced() { bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kUnpaced); }
   void Usb(bool in) {
@@ -212,11 +220,7 @@ TEST_F(StorageFiles, AFullOrMissingUsbDiskLeavesThePreviousFileWhole) {
 }
 
 TEST_F(StorageFiles, AWaveformFileLoadsIntoAReferenceThatDrawsTheSameTrace) {
-  plat::TestSignal s;
-  s.shape = plat::SignalShape::kSine;
-  s.frequencyHz = 1000;
-  s.amplitudeV = 1.0;
-  bench.Fpga().SetSignal(1, s);
+  Sine1k(1);
   SysRunInfo.sourceOn = 2;
   Acquire();
   Unpaced();
@@ -279,11 +283,7 @@ TEST_F(StorageFiles, AWaveformFileLoadsIntoAReferenceThatDrawsTheSameTrace) {
 }
 
 TEST_F(StorageFiles, ACsvHoldsTheRecordsTimesAndVolts) {
-  plat::TestSignal s;
-  s.shape = plat::SignalShape::kSine;
-  s.frequencyHz = 1000;
-  s.amplitudeV = 1.0;
-  bench.Fpga().SetSignal(0, s);
+  Sine1k(0);
   Acquire();
   Unpaced();
   Usb(true);
@@ -313,6 +313,54 @@ TEST_F(StorageFiles, ACsvHoldsTheRecordsTimesAndVolts) {
   EXPECT_EQ(points, 7000);
   EXPECT_NEAR(first, -3.5e-3, 1e-6);  // 7 divisions of 500 us before the trigger
   EXPECT_GT(close, 6900);
+}
+
+TEST_F(StorageFiles, ADeepRecordGoesToCsvInChunksWithItsProgressBar) {
+  Sine1k(0);
+  Set("ACQuire:MEMory:DEPTh 70K");
+  Acquire();
+  Unpaced();
+  Usb(true);
+  Set("FILE:SAVE \"DEEP.csv\",CHANnel1,UDISK");
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved);
+  std::istringstream in(ReadRoot("udisk/KOLV/Wave/DEEP.csv"));
+  std::string line;
+  for (int i = 0; i < 4 && std::getline(in, line); ++i) {
+  }
+  EXPECT_EQ(line, "CH1_s,CH1_V");
+  // 70,000 points 100 ns apart across the 7 ms screen, the trigger (rising
+  // through 0 V) in the middle: the applied sine at every point's time.
+  int points = 0, close = 0;
+  double first = 0, previous = 0;
+  bool evenlySpaced = true;
+  while (std::getline(in, line)) {
+    double t = 0, v = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf", &t, &v), 2) << line;
+    if (points == 0) first = t;
+    else evenlySpaced = evenlySpaced && std::fabs(t - previous - 100e-9) < 1e-12;
+    previous = t;
+    close += std::fabs(v - std::sin(2 * M_PI * 1000 * t)) < 0.06;
+    ++points;
+  }
+  EXPECT_EQ(points, 70000);
+  EXPECT_NEAR(first, -3.5e-3, 1e-9);
+  EXPECT_TRUE(evenlySpaced);
+  EXPECT_GT(close, 69000);
+  // The bar on the screen, all of its 40 steps filled.
+  int filled = 0;
+  for (int step = 0; step < 40; ++step) {
+    const uint32_t p = bench.Pixel(380 + 9, 215 + 2 + 9 * step + 4);
+    filled += ((p >> 8) & 0xFF) > ((p >> 16) & 0xFF) + 40 && ((p >> 8) & 0xFF) > (p & 0xFF) + 40;
+  }
+  EXPECT_EQ(filled, 40);
+  // A disk that fills half-way leaves no file behind.
+  plat::SimDiskRoom(100000);
+  QelMsg.ClearMessage();
+  EXPECT_EQ(StorageSaveWaveFunc("FULL.csv", 0, 2), -1);
+  plat::SimDiskRoom(-1);
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaveFailed);
+  EXPECT_FALSE(RootFileExists("udisk/KOLV/Wave/FULL.csv"));
+  EXPECT_FALSE(RootFileExists("udisk/KOLV/Wave/FULL.csv.part"));
 }
 
 namespace {
@@ -415,6 +463,11 @@ TEST_F(StorageFiles, StorageCommandsSetTheirItemsAndReply) {
   Set("FILE:SAVE \"v.mp4\"");
   Set("FILE:SAVE \"x.dat\",SIDEWAYS");
   EXPECT_FALSE(RootFileExists("Data/Storage/Set/x.dat"));
+  // From the PrintScreen page too, the type chosen opens its page.
+  TaskStorage.TaskMenu.SetCurrPage(kPagePrint);
+  Set("STORage:TYPE SETUP");
+  EXPECT_EQ(TaskStorage.TaskMenu.GetCurrPage() * 5, int(kPageSet));
+  EXPECT_EQ(Item(kStoTypePrt), 1);
   Set("KEY:STORage:LOCK ON");
   EXPECT_EQ(Ask("KEY:STOR:LOCK?"), "1\r\n");
 }

@@ -1,10 +1,11 @@
-// A screenshot file on the USB disk, opened by the utility module's
-// screenshot viewer and drawn over the page.
+// A screenshot file on the USB disk, opened by the utility module's and the
+// storage module's screenshot viewers and drawn over the page.
 #include <cstddef>
 #include <cstdint>
 
 #include "core/sys_run_info.h"
 #include "platform/sim/sim_controls.h"
+#include "system/task_storage.h"
 #include "system/task_utility.h"
 #include "tests/fuzz/fuzz_instrument.h"
 
@@ -19,5 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Utility_DrawPrintScreen();
   TaskUtility.TaskMenu.SetMenuItem(kUtiPrintView, 0);
   Utility_PrintScreen_View(kNoKey);
+  TaskStorage.TaskMenu.SetMenuItem(kStoView, 1);
+  Storage_PrintScreen_ViewOnOff(kNoKey);
+  Storage_PrintScreen_ViewNext(kNoKey);
+  StorageDrawScreenshot();
+  TaskStorage.TaskMenu.SetMenuItem(kStoView, 0);
+  Storage_PrintScreen_ViewOnOff(kNoKey);
   return 0;
 }
