@@ -47,6 +47,7 @@ Bench::Bench() {
   char tmpl[] = "/tmp/scope-root-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");
   root_ = tmpl;
+  plat::ResetStop();  // a bench before this one in the process stopped its threads
   if (!plat::InitRoot(root_)) throw std::runtime_error("InitRoot");
   plat::UseVirtualClock(true);
   InstallAppHooks();
