@@ -81,7 +81,7 @@ struct Help : ::testing::Test {
   }
   // Replaces the help file and reloads it the way a language change does.
   void Reload(const std::string* bytes) {
-    std::remove((plat::RootDir() + "/" + kHelpFile).c_str());
+    RemoveRootFile(kHelpFile);
     if (bytes) WriteRootFile(kHelpFile, *bytes);
     taskresponse r{};
     r.key.key = KEY_WORD_LANGUAGE;

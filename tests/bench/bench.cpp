@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -274,4 +275,16 @@ void WriteRootFile(const std::string& relative, const std::string& text) {
 
 bool RootFileExists(const std::string& relative) {
   return fs::exists(fs::path(plat::RootDir()) / relative);
+}
+
+std::string ReadRootFile(const std::string& relative) {
+  std::ifstream in(fs::path(plat::RootDir()) / relative, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void RemoveRootFile(const std::string& relative) {
+  std::error_code ec;
+  fs::remove(fs::path(plat::RootDir()) / relative, ec);
 }

@@ -102,3 +102,6 @@ int MenuValue(const task& module, int n);
 // Writes `text` into a file under the root (creating folders).
 void WriteRootFile(const std::string& relative, const std::string& text);
 bool RootFileExists(const std::string& relative);
+// The bytes of a file under the root; empty when it cannot be read.
+std::string ReadRootFile(const std::string& relative);
+void RemoveRootFile(const std::string& relative);
