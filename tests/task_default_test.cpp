@@ -66,12 +66,7 @@ struct Default : ::testing::Test {
       for (int c = 200; c < 600; ++c) n += now[size_t(r) * 800 + size_t(c)] != before[size_t(r) * 800 + size_t(c)];
     return n;
   }
-  int TextPixels() {
-    int n = 0;
-    for (int r = 133; r < 200; ++r)
-      for (int c = 203; c < 590; ++c) n += bench.Pixel(r, c) == kText;
-    return n;
-  }
+  int TextPixels() { return bench.CountPixels(133, 203, 590 - 203, 200 - 133, kText); }
   void ExpectChanged() {
     EXPECT_EQ(bench.EepromByte(kProbeByte), kProbe10x);
     EXPECT_EQ(Vertical.GetYRealprobe(0), kProbe10x);

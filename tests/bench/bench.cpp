@@ -239,6 +239,13 @@ uint32_t Bench::Pixel(int row, int column) const {
   return fb[row * plat::kScreenWidth + column] & 0xFFFFFF;
 }
 
+int Bench::CountPixels(int row, int column, int width, int height, uint32_t colour) const {
+  int n = 0;
+  for (int r = row; r < row + height; ++r)
+    for (int c = column; c < column + width; ++c) n += Pixel(r, c) == colour;
+  return n;
+}
+
 bool Bench::WriteScreenPng(const std::string& path) const {
   auto px = Screen();
   return !px.empty() && screenpng::WritePng(path, px.data(), plat::kScreenWidth, plat::kScreenHeight);

@@ -46,6 +46,8 @@ class Bench {
   // The frame buffer as shown (800 x 480, 0x00RRGGBB) and a PNG of it.
   std::vector<uint32_t> Screen() const;
   uint32_t Pixel(int row, int column) const;
+  // Pixels of `colour` in the area from (row, column), `width` x `height`.
+  int CountPixels(int row, int column, int width, int height, uint32_t colour) const;
   bool WriteScreenPng(const std::string& path) const;
 
   plat::SimFpga& Fpga() const;
