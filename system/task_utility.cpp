@@ -15,7 +15,7 @@
 #include "core/task_manage.h"
 #include "system/ip_config.h"
 #include "system/pass_fail.h"
-#include "system/recorder_pages.h"
+#include "system/recorder.h"
 #include "system/self_cali.h"
 #include "system/task_utility_internal.h"
 #include "system/utility_draw.h"
@@ -32,7 +32,6 @@ constexpr uint16_t kInfoReload = 1, kInfoVideo = 2, kCaliConfirm = 129;
 constexpr int kMsgFftStopped = 19;
 constexpr int kMathFft = 1;
 constexpr int kChMath = 0x20;
-constexpr uint64_t kFuncRecording = 0x100;
 constexpr uint16_t kRecStopKeys[] = {57, 58, 64, 65, 66, 69, 73, 74, 78, 79, 80, 81, 84, 85, 86, 87, 88, 89};
 constexpr char kLabel[] = "TASK-UTILITY";
 constexpr uint8_t kByte212Default = 1;
@@ -224,7 +223,7 @@ int TaskForUtility::TaskControlHandover(taskresponse*) {
 int TaskForUtility::TaskBetweenSync(taskresponse* r, taskresponse*) {
   if (!r) return 0;
   const uint16_t key = r->key.key;
-  if (!(Run().GetFuncBits() & kUtiFuncRecorderBusy)) TaskMenu.SetMenuItem(kUtiRecEndFrame, GetMaxFrame());
+  if (!(Run().GetFuncBits() & kFuncRecorderBusy)) TaskMenu.SetMenuItem(kUtiRecEndFrame, GetMaxFrame());
   const int mode = Rec_GetState();
   if ((mode == kRecRecording || mode == kRecRecorded) && (Run().GetFuncBits() & kFuncRecording) &&
       IsRecStopKey(key)) {

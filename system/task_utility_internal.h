@@ -7,7 +7,6 @@
 #include "core/keypara.h"
 
 constexpr keypara kUtiNoKey{KEY_NO_KEY, 0, 0};
-constexpr uint64_t kUtiFuncRecorderBusy = 0x700;  // recording, recorded, playing
 constexpr int kUtiMsgRecorderClosed = 92;
 
 // Run-state function bits that keep a page shut, and the messages that say so.

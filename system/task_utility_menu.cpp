@@ -15,7 +15,7 @@
 #include "core/task_manage.h"
 #include "platform/root.h"
 #include "system/pass_fail.h"
-#include "system/recorder_pages.h"
+#include "system/recorder.h"
 #include "system/self_cali.h"
 #include "system/task_utility.h"
 #include "system/task_utility_internal.h"
@@ -234,7 +234,7 @@ int Utility_Version(keypara key) {
 }
 
 int Utility_SelfCali(keypara) {
-  if (Func(kUtiFuncRecorderBusy)) {
+  if (Func(kFuncRecorderBusy)) {
     Rec_Close();
     UtiMessage(kUtiMsgRecorderClosed);
   }

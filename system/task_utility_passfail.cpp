@@ -16,7 +16,7 @@
 #include "core/task_manage.h"
 #include "platform/clock.h"
 #include "system/pass_fail.h"
-#include "system/recorder_pages.h"
+#include "system/recorder.h"
 #include "system/task_utility.h"
 #include "system/task_utility_internal.h"
 #include "ui/qel_draw.h"
@@ -225,7 +225,7 @@ int PassFail_Enable(keypara key) {
                                            {kUtiFuncAutoSet, kUtiMsgAutoSet},
                                            {kUtiFuncRoll, kUtiMsgRoll}};
   if (UtiExcluded(kExcluded)) return 0;
-  if (Func(kUtiFuncRecorderBusy)) {
+  if (Func(kFuncRecorderBusy)) {
     Rec_Close();
     UtiMessage(kUtiMsgRecorderClosed);
   }
