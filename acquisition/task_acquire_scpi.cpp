@@ -28,17 +28,6 @@ const scpipara kDepths[] = {{"AUTO", 0}, {"7K", 1},  {"70K", 2}, {"700K", 3},
 Menu& M() { return TaskAcquire.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 _SysRunInfoOp& Run() { return *SystemResource.runStatus; }
-void Answer(const char* text) { SystemResource.scpiEngine->WriteResponseData(text, 0); }
-
-// The value of the keyword `p` matches; -1 (with the warning when missing).
-int Keyword(const scpipara* words, const char* p) {
-  if (!p) {
-    std::printf("Warning : Command parameter missing ... \n");
-    return -1;
-  }
-  const int i = scpi::InstrParaCompare(words, p);
-  return i < 0 ? -1 : words[i].value;
-}
 
 // The pattern of the row whose value is `v`, "" when none.
 const char* KeywordOf(const scpipara* words, int v) {
@@ -60,7 +49,7 @@ void CommonOp() {
 using AcquireKey = ScpiKeyTrio<kKeyAcquire, kKeyAcquire>;
 
 void Scpi_Acquire_Mode(scpi_para*, char* p) {
-  int mode = Keyword(kModes, p);
+  int mode = ScpiKeyword(kModes, p);
   if (mode < 0) return;
   if (mode == kAcqModeAverage && Rolls()) mode = kModeNormal;
   M().SetMenuItem(kAcqMode, uint64_t(mode));
@@ -68,10 +57,10 @@ void Scpi_Acquire_Mode(scpi_para*, char* p) {
   CommonOp();
 }
 
-void Scpi_Acquire_GetMode(scpi_para*, char*) { Answer(KeywordOf(kModes, Item(kAcqMode))); }
+void Scpi_Acquire_GetMode(scpi_para*, char*) { ScpiAnswer(KeywordOf(kModes, Item(kAcqMode))); }
 
 void Scpi_Acquire_SetAverageNum(scpi_para*, char* p) {
-  const int sel = Keyword(kCounts, p);
+  const int sel = ScpiKeyword(kCounts, p);
   if (sel < 0 || Rolls()) return;
   TaskAcquire.SetAverageSel(sel);
   M().SetMenuItem(kAcqAverage, uint64_t(TaskForAcquire::Average[sel]));
@@ -82,20 +71,18 @@ void Scpi_Acquire_SetAverageNum(scpi_para*, char* p) {
 }
 
 void Scpi_Acquire_GetAverageNum(scpi_para*, char*) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%d", Item(kAcqAverage));
-  Answer(text);
+  ScpiAnswerNumber(Item(kAcqAverage));
 }
 
 void Scpi_Acquire_SetMemDepth(scpi_para*, char* p) {
-  const int depth = Keyword(kDepths, p);
+  const int depth = ScpiKeyword(kDepths, p);
   if (depth < 0) return;
   M().SetMenuItem(kAcqMemDepth, uint64_t(depth));
   Acqure_MemDepth(kNoKey);
   CommonOp();
 }
 
-void Scpi_Acquire_GetMemDepth(scpi_para*, char*) { Answer(KeywordOf(kDepths, Item(kAcqMemDepth))); }
+void Scpi_Acquire_GetMemDepth(scpi_para*, char*) { ScpiAnswer(KeywordOf(kDepths, Item(kAcqMemDepth))); }
 }  // namespace
 
 template <>

@@ -16,6 +16,7 @@
 #include "core/task_manage.h"
 #include "platform/clock.h"
 #include "remote/scpi.h"
+#include "remote/scpi_kit.h"
 
 namespace {
 constexpr keypara kNone{KEY_NO_KEY, 0, 0};
@@ -40,31 +41,13 @@ bool IsOn(const ChScpi& c) { return SystemResource.runStatus->GetChStatus() >> L
 bool IsActive(const ChScpi& c) { return SystemResource.runStatus->GetActivCh() == L(c).channel; }
 bool CurrentProbe(const ChScpi& c) { return Item(c, kChProbeType) == 1 && Item(c, L(c).probeTypeA) == 1; }
 void Refresh() { SystemResource.runStatus->SetDrawRefresh(); }
-void Answer(const char* text) { SystemResource.scpiEngine->WriteResponseData(text, 0); }
-void AnswerNumber(int v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%d", v);
-  Answer(text);
-}
-
-bool Missing(const char* p) {
-  if (p) return false;
-  std::printf("Warning : Command parameter missing ... \n");
-  return true;
-}
-
-// The value of the keyword the parameter matches, -1 for none.
-int Match(const scpipara* words, const char* p) {
-  const int i = scpi::InstrParaCompare(words, p);
-  return i < 0 ? -1 : words[i].value;
-}
 
 // A setter's parameter: its trace (format of the channel name and the
 // parameter, or null), then the value of its keyword; -1 refuses it.
 int Keyword(const ChScpi& c, const char* p, const scpipara* words, const char* trace) {
-  if (Missing(p)) return -1;
+  if (ScpiMissing(p)) return -1;
   if (trace) std::printf(trace, c.task.Layout().textName, p);
-  return Match(words, p);
+  return ScpiMatch(words, p);
 }
 
 const scpipara kOnOff[] = {{"ON", 1}, {"OFF", 0}, {"1", 1}, {"0", 0}, {"", -1}};
@@ -118,7 +101,7 @@ int AskChoice(ChScpi& c, const char*) {
   const int v = Item(c, D.item);
   if (D.askTrace) std::printf(D.askTrace, L(c).textName, v);
   if (v >= D.answerCount) return -1;
-  Answer(D.answers[v]);
+  ScpiAnswer(D.answers[v]);
   return 0;
 }
 
@@ -137,12 +120,12 @@ int KeyLock(ChScpi& c, const char* p) {
 }
 
 int KeyLockAsk(ChScpi& c, const char*) {
-  AnswerNumber(SystemResource.keyboard->KeyValueIsLock(L(c).panelKey));
+  ScpiAnswerNumber(SystemResource.keyboard->KeyValueIsLock(L(c).panelKey));
   return 0;
 }
 
 int OnAsk(ChScpi& c, const char*) {
-  AnswerNumber(IsOn(c) ? 1 : 0);
+  ScpiAnswerNumber(IsOn(c) ? 1 : 0);
   return 0;
 }
 
@@ -181,7 +164,7 @@ int Select(ChScpi& c, const char*) {
 int SelectAsk(ChScpi& c, const char*) {
   const int active = SystemResource.runStatus->GetActivCh();
   std::printf("ActiveCh = %#x\n", unsigned(active));
-  Answer(active == L(c).channel ? "1" : "0");
+  ScpiAnswer(active == L(c).channel ? "1" : "0");
   return 0;
 }
 
@@ -225,11 +208,11 @@ int Probe(ChScpi& c, const char* p) {
 int ProbeAsk(ChScpi& c, const char*) {
   const int v = Item(c, kChProbe);
   if (v < kChProbeCustom) {
-    Answer(kProbeTexts[v]);
+    ScpiAnswer(kProbeTexts[v]);
   } else if (v == kChProbeCustom) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3fX", double(ItemParaF32(c.task.TaskMenu.GetMenuItem(kChCustom))));
-    Answer(text);
+    ScpiAnswer(text);
   } else {
     return -1;
   }
@@ -257,7 +240,7 @@ int ProbeType(ChScpi& c, const char* p) {
 int ProbeTypeAsk(ChScpi& c, const char*) {
   const int v = Item(c, kChProbeType);
   if (v > 1) return -1;
-  Answer(kProbeTypeTexts[v]);
+  ScpiAnswer(kProbeTypeTexts[v]);
   return 0;
 }
 
@@ -285,7 +268,7 @@ int Units(ChScpi& c, const char* p) {
 int UnitsAsk(ChScpi& c, const char*) {
   const int v = Item(c, CurrentProbe(c) ? int(L(c).unitA) : int(kChUnit));
   if (v > 3) return -1;
-  Answer(kUnitTexts[v]);
+  ScpiAnswer(kUnitTexts[v]);
   return 0;
 }
 

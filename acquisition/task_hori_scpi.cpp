@@ -16,6 +16,7 @@
 #include "core/rs232.h"
 #include "remote/scpi.h"
 #include "remote/scpi_key.h"
+#include "remote/scpi_kit.h"
 
 namespace {
 using namespace hori;
@@ -35,31 +36,8 @@ const char* const kModeTexts[] = {"MAIN", "WINDow"};
 
 x_system& Tb() { return *Sys().timeBase; }
 void Refresh() { Run().SetDrawRefresh(); }
-void Answer(const char* text) { Sys().scpiEngine->WriteResponseData(text, 0); }
-void AnswerNumber(int v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%d", v);
-  Answer(text);
-}
-void AnswerSeconds(double s) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%-13.6e", s);
-  Answer(text);
-}
 bool Zoomed() { return Item(kHoriType) == 1; }
 double Seconds(int index) { return TimeBaseS[x_system::SafeIndex(index)]; }
-
-bool Missing(const char* p) {
-  if (p) return false;
-  std::printf("Warning : Command parameter missing ... \n");
-  return true;
-}
-
-// The value of the keyword the parameter matches, -1 for none.
-int Match(const scpipara* words, const char* p) {
-  const int i = scpi::InstrParaCompare(words, p);
-  return i < 0 ? -1 : words[i].value;
-}
 
 // A number scaled by the unit right behind it: "ns", "us", "ms", else seconds.
 // NaN when the text holds no number.
@@ -82,8 +60,8 @@ void KeyLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kHoriKey); }
 // ---- format and mode ----
 
 void Format(scpi_para*, char* p) {
-  if (Missing(p)) return;
-  const int v = Match(kFormats, p);
+  if (ScpiMissing(p)) return;
+  const int v = ScpiMatch(kFormats, p);
   if (v < 0 || (v == 1 && MultiScopeOn())) return;
   SetItem(kHoriFormat, uint64_t(v));
   Hori_Format(kNoKey);
@@ -94,12 +72,12 @@ void Format(scpi_para*, char* p) {
 
 void FormatAsk(scpi_para*, char*) {
   const int v = Item(kHoriFormat);
-  if (v <= 1) Answer(kFormatTexts[v]);
+  if (v <= 1) ScpiAnswer(kFormatTexts[v]);
 }
 
 void Mode(scpi_para*, char* p) {
-  if (Missing(p)) return;
-  const int v = Match(kModes, p);
+  if (ScpiMissing(p)) return;
+  const int v = ScpiMatch(kModes, p);
   if (v < 0 || MultiScopeOn()) return;
   SetItem(kHoriType, uint64_t(v));
   Hori_Type(kNoKey);
@@ -109,13 +87,13 @@ void Mode(scpi_para*, char* p) {
 
 void ModeAsk(scpi_para*, char*) {
   const int v = Item(kHoriType);
-  if (v <= 1) Answer(kModeTexts[v]);
+  if (v <= 1) ScpiAnswer(kModeTexts[v]);
 }
 
 // ---- offsets ----
 
 void Offset(scpi_para*, char* p) {
-  if (Missing(p) || Zoomed()) return;
+  if (ScpiMissing(p) || Zoomed()) return;
   double t = ScaledNumber(p);
   if (std::isnan(t)) return;
   const int tb = x_system::SafeIndex(Tb().GetRealTimeBase(0));
@@ -133,11 +111,11 @@ void Offset(scpi_para*, char* p) {
 void OffsetAsk(scpi_para*, char*) {
   if (Zoomed()) return;
   const double div = Seconds(Tb().GetRealTimeBase(0));
-  AnswerSeconds(div / kPointsPerDiv * (kScreenCentre - Tb().GetRealPreTrigDepthScreenPos(0)));
+  ScpiAnswerReal(div / kPointsPerDiv * (kScreenCentre - Tb().GetRealPreTrigDepthScreenPos(0)));
 }
 
 void WindowOffset(scpi_para*, char* p) {
-  if (Missing(p)) return;
+  if (ScpiMissing(p)) return;
   if (Zoomed()) {
     const double v = ScaledNumber(p);
     if (std::isnan(v)) return;
@@ -151,14 +129,14 @@ void WindowOffset(scpi_para*, char* p) {
 
 void WindowOffsetAsk(scpi_para*, char*) {
   if (!Zoomed()) return;
-  AnswerSeconds(Seconds(Tb().GetZoomTimeBase(0)) / kPointsPerDiv * double(Tb().GetZoomMovePos(0)));
+  ScpiAnswerReal(Seconds(Tb().GetZoomTimeBase(0)) / kPointsPerDiv * double(Tb().GetZoomMovePos(0)));
 }
 
 // ---- time bases ----
 
 // A step keyword, or a time per division above 0; false when neither.
 bool TimeBaseSetting(const char* p, int* step, double* seconds) {
-  if (Missing(p)) return false;
+  if (ScpiMissing(p)) return false;
   const int word = scpi::InstrParaCompare(kSteps, p);
   *step = word < 0 ? 0 : kSteps[word].value;
   if (*step) return true;
@@ -179,11 +157,11 @@ void SetTimeBase(scpi_para*, char* p) {
   Refresh();
 }
 
-void TimeBaseAsk(scpi_para*, char*) { AnswerSeconds(Seconds(Tb().GetRealTimeBase(0))); }
+void TimeBaseAsk(scpi_para*, char*) { ScpiAnswerReal(Seconds(Tb().GetRealTimeBase(0))); }
 
 template <int Block>
 void SelectedTimeBaseAsk(scpi_para*, char*) {
-  AnswerSeconds(Seconds(Tb().GetTimeBase(Block)));
+  ScpiAnswerReal(Seconds(Tb().GetTimeBase(Block)));
 }
 
 void SetWindowTimeBase(scpi_para*, char* p) {
@@ -196,7 +174,7 @@ void SetWindowTimeBase(scpi_para*, char* p) {
     Tb().SetZoomTimeBaseS(0, s);
 }
 
-void WindowTimeBaseAsk(scpi_para*, char*) { AnswerSeconds(Seconds(Tb().GetZoomTimeBase(0))); }
+void WindowTimeBaseAsk(scpi_para*, char*) { ScpiAnswerReal(Seconds(Tb().GetZoomTimeBase(0))); }
 
 // ---- hold-off ----
 
@@ -212,32 +190,32 @@ void HoldOff(scpi_para*, char* p) {
 void HoldOffAsk(scpi_para*, char*) {
   char text[32];
   std::snprintf(text, sizeof text, "%e", double(uint32_t(M().GetMenuItem(kHoriHoldOff))) * double(kHoldOffStep));
-  Answer(text);
+  ScpiAnswer(text);
 }
 
 // ---- independent time bases ----
 
 // The switch reloads the FPGA and redraws: the main loop runs it (key 241).
 void Independent(scpi_para*, char* p) {
-  if (Missing(p)) return;
-  const int v = Match(kOnOff, p);
+  if (ScpiMissing(p)) return;
+  const int v = ScpiMatch(kOnOff, p);
   if (v < 0) return;
   SetItem(kHoriMultiScope, uint64_t(v));
   Sys().keyboard->AppendScpiKey(kHoriRemoteMultiScopeKey, v + 1);  // the value rides on the step
   Refresh();
 }
 
-void IndependentAsk(scpi_para*, char*) { AnswerNumber(Item(kHoriMultiScope)); }
+void IndependentAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(kHoriMultiScope)); }
 
 void Split(scpi_para*, char* p) {
-  const int v = Match(kOnOff, p);
+  const int v = ScpiMatch(kOnOff, p);
   if (v < 0) return;
   SetItem(kHoriSplit, uint64_t(v));
   Hori_MultiScopeChSplit(kNoKey);
   Refresh();
 }
 
-void SplitAsk(scpi_para*, char*) { AnswerNumber(Item(kHoriSplit)); }
+void SplitAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(kHoriSplit)); }
 
 struct Row {
   const char* pattern;

@@ -43,8 +43,9 @@ enum Word : int {
   kDelay = 54,        // pair: trigger delay in units
   kComparatorArm = 58,  // 0 then 1: arms the trigger comparator's edge latch (kComparator)
   kHighResStep = 60,  // pair: 2^32 / samples averaged in high resolution
-  kUtilityOut = 64,   // the rear output's selection
+  kUtilityOut = 64,   // the square-wave output's frequency (the utility menu's Square item)
   kPassFailOut = 66,  // pulse: the pass/fail output
+  kOutputSelect = 70, // the rear output: 0 trigger out, 1 pass/fail
   kSweep = 72,        // sweep mode: 0 auto, 1 normal, 2 single (2 also: auto-set measuring),
                       // 3 while the mode changes
   kDvmSource = 74,    // the voltmeter's source
@@ -89,8 +90,16 @@ enum Word : int {
   kLastColumn = 166,
   kZoomFirstColumn = 168,
   kRasterRead = 170,     // pulse: the raster is read
+  kRecFast = 172,        // the recorder's fast mode while recording; 0 stops recording or playback
   kReadChannel = 176,    // channel the read-out reads (1 CH1, 2 CH2; its own code for decode data)
   kZoomLastColumn = 178,
+
+  // Frame recorder.
+  kRecEnable = 184,      // 1 records acquisitions into the frame memory
+  kRecShowFirst = 188,   // pair: the frame to show (taken while kReadArm is 1)
+  kRecShowLast = 192,    // pair: the same frame again
+  kRecEndFrame = 196,    // pair: frames to record
+  kRecInterval = 200,    // pair: ticks of 4 ns between frames, plus the FPGA's 25
 
   // Vertical.
   kInvert = 204,         // bit 0 CH1, bit 1 CH2
@@ -107,6 +116,7 @@ enum Word : int {
   kForceTrigger = 222,   // 0, 1, 0: one trigger now
   kTrigHysteresis = 224, // 0x0606 normal, 0x1010 fine
   kHoldOff = 226,        // pair: hold-off in 4 ns units
+  kRecStopPlay = 230,    // 1 stops the recorder's playback
   kInterpolate = 232,    // 1 interpolating (the start address is taken while it is 1)
   kZoomInterpolate = 234,
   kInterpRatio = 236,
@@ -166,6 +176,8 @@ enum Reg : int {
   kAcqStatus = 770,     // CH1 state in bits 0-3, CH2 in bits 4-7
   kComparator = 772,    // bit 0: the trigger comparator saw an edge since kComparatorArm;
                         // bit 1: CH2 has edges; the counters' signal presence
+  kRecComplete = 774,   // 1: the recorder has recorded its frames
+  kRecCount = 776,      // pair: frames recorded
   kProbeEcho = 780,     // the last kProbe word; 0 from an FPGA that is not loaded
   kFifoReady = 782,     // 1: read-out data waiting
   kRollWaiting = 784,   // roll points waiting
@@ -176,8 +188,11 @@ enum Reg : int {
   kDone = 804,          // bit 0: acquisition done (common time base)
   kCounter0 = 806,      // cycles, clocks, period at 806, 810, 814 (pairs)
   kDrawStatus = 820,    // bits 8-11: the drawing state (5 idle)
+  kRecShown = 822,      // pair: the frame shown
   kRollIndexLow = 826,
   kRollIndexHigh = 828,
+  kLogicSubVersion = 830,   // the FPGA logic's version: minor, then major at kLogicVersion
+  kLogicVersion = 832,
   kSecondEnd = 834,     // decode data: the second buffer's end
   kSecondReady = 836,   // 1: the second decode buffer waits
   kCounter1 = 838,      // at 838, 842, 848

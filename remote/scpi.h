@@ -141,6 +141,11 @@ class scpi {
   void SetScpiBusyState(bool busy) { busy_.store(busy ? 1 : 0); }
   // Busy while the busy byte is set or the worker has calls to run.
   bool IsScpiBusy() const;
+  // The worker holds back the answers a call writes until the call counts as
+  // done, then delivers them: a requester that has its answer never finds
+  // the engine still busy with that call.
+  void HoldAnswers();
+  void DeliverHeldAnswers();
 
  private:
   struct Keyword {
@@ -153,6 +158,7 @@ class scpi {
   void StoreResponse(int len);
   int Publish(const char* head, int headLen, const char* data, int len, bool crlf, bool web);
   void StoreAnswer(ScpiTicket ticket, std::string data);
+  void PassAnswer(ScpiTicket ticket, std::string data);
   ScpiTicket PopTicket();
   bool SendUntracked(long type, size_t size);
 

@@ -4,6 +4,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/thread.h"
 #include "remote/scpi.h"
@@ -21,6 +24,14 @@ int Digits(int n) {
 // Where the calling thread's answers go.
 thread_local ScpiTicket t_ticket = 0;
 thread_local bool t_shared = true;
+
+// Answers kept back on the calling thread (the worker) until delivered.
+struct HeldAnswers {
+  bool holding = false;
+  int sharedLen = -1;  // the shared buffer's new length; -1: untouched
+  std::vector<std::pair<ScpiTicket, std::string>> tickets;
+};
+thread_local HeldAnswers t_held;
 
 constexpr int kStopPollMs = 50;  // a waiting requester checks for a stop this often
 }  // namespace
@@ -57,15 +68,47 @@ int scpi::Publish(const char* head, int headLen, const char* data, int len, bool
     std::memmove(response_ + headLen, data, size_t(len));
     std::memcpy(response_, head, size_t(headLen));
     if (crlf) std::memcpy(response_ + headLen + len, "\r\n", 2);
-    StoreResponse(int(total));
+    if (t_held.holding)
+      t_held.sharedLen = int(total);
+    else
+      StoreResponse(int(total));
     if (t_ticket) copy.assign(response_, size_t(total));
   } else if (t_ticket) {
     copy.reserve(size_t(total));
     copy.append(head, size_t(headLen)).append(data, size_t(len));
     if (crlf) copy += "\r\n";
   }
-  if (t_ticket) StoreAnswer(t_ticket, std::move(copy));
+  if (t_ticket) PassAnswer(t_ticket, std::move(copy));
   return int(total);
+}
+
+// A later answer under the same ticket replaces the held one, as it replaces
+// it in the shared buffer.
+void scpi::PassAnswer(ScpiTicket ticket, std::string data) {
+  if (!t_held.holding) {
+    StoreAnswer(ticket, std::move(data));
+    return;
+  }
+  for (auto& held : t_held.tickets)
+    if (held.first == ticket) {
+      held.second = std::move(data);
+      return;
+    }
+  t_held.tickets.emplace_back(ticket, std::move(data));
+}
+
+void scpi::HoldAnswers() {
+  t_held.holding = true;
+  t_held.sharedLen = -1;
+  t_held.tickets.clear();
+}
+
+void scpi::DeliverHeldAnswers() {
+  t_held.holding = false;
+  if (t_held.sharedLen >= 0) StoreResponse(t_held.sharedLen);
+  t_held.sharedLen = -1;
+  for (auto& held : t_held.tickets) StoreAnswer(held.first, std::move(held.second));
+  t_held.tickets.clear();
 }
 
 int scpi::WriteResponseData(const char* text, int len) {

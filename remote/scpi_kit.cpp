@@ -14,6 +14,12 @@ void ScpiAnswerNumber(int v) {
   ScpiAnswer(text);
 }
 
+void ScpiAnswerReal(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%-13.6e", v);
+  ScpiAnswer(text);
+}
+
 bool ScpiMissing(const char* p) {
   if (p) return false;
   std::printf("Warning : Command parameter missing ... \n");
@@ -25,3 +31,5 @@ int ScpiMatch(const scpipara* words, const char* p) {
   const int i = scpi::InstrParaCompare(words, p);
   return i < 0 ? -1 : words[i].value;
 }
+
+int ScpiKeyword(const scpipara* words, const char* p) { return ScpiMissing(p) ? -1 : ScpiMatch(words, p); }

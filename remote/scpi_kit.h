@@ -9,10 +9,13 @@
 // Answers `text` (or the number `v`) to the client.
 void ScpiAnswer(const char* text);
 void ScpiAnswerNumber(int v);
+void ScpiAnswerReal(double v);  // "%-13.6e"
 // True, with the warning printed, when a setter got no parameter.
 bool ScpiMissing(const char* p);
 // The value of the keyword `p` matches in `words`, -1 for none (or no `p`).
 int ScpiMatch(const scpipara* words, const char* p);
+// The same, with the warning printed when `p` is missing.
+int ScpiKeyword(const scpipara* words, const char* p);
 
 // "ON", "OFF", "1", "0".
 extern const scpipara kScpiOnOff[];

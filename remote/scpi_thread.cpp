@@ -129,9 +129,13 @@ void RunScpiFuncThread() {
       q.calls.pop_front();
     }
     q.room.notify_one();
+    Scpi.HoldAnswers();
     if (call) Guarded("SCPI handler", call);
     call = nullptr;  // what the call owns goes before it counts as done
     --q.busy;
+    // Only now may its requester have the answer: what it sends next finds
+    // this call done.
+    Scpi.DeliverHeldAnswers();
   }
   // Stopped: calls left behind are dropped, so a restart begins idle.
   std::lock_guard<std::mutex> lock(q.mutex);

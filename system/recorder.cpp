@@ -7,6 +7,7 @@
 
 #include "acquisition/wave.h"
 #include "core/control.h"
+#include "core/fpga_words.h"
 #include "core/ids.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -17,17 +18,6 @@
 RecData recData;
 
 namespace {
-// FPGA control words and registers of the frame memory.
-constexpr int kWordFrameShow = 122;   // 1 while a frame number is written
-constexpr int kWordStopRecord = 128;
-constexpr int kWordFastRec = 172;
-constexpr int kWordEnable = 184;
-constexpr int kWordFirstLow = 188, kWordFirstHigh = 190, kWordLastLow = 192, kWordLastHigh = 194;
-constexpr int kWordEndLow = 196, kWordEndHigh = 198;
-constexpr int kWordIntervalLow = 200, kWordIntervalHigh = 202;
-constexpr int kWordStopPlay = 230;
-constexpr int kRegComplete = 774, kRegCountLow = 776, kRegCountHigh = 778;
-constexpr int kRegShownLow = 822, kRegShownHigh = 824;
 constexpr uint32_t kIntervalOffset = 25;  // the FPGA counts the interval from 25 ticks on
 
 constexpr double kFrameMemory = 56000000.0;  // samples of frame memory
@@ -54,9 +44,9 @@ void PressRunStop() {
   TaskManage.RequestTaskAssist(kTaskSystem, &request, &reply);
 }
 
-void SendPair(int low, int high, uint32_t value) {
+void SendPair(int low, uint32_t value) {
   QelControl.SendRealControl(low, int(value & 0xFFFF));
-  QelControl.SendRealControl(high, int(value >> 16));
+  QelControl.SendRealControl(fpga::High(low), int(value >> 16));
 }
 
 Menu& UtilityItems() { return TaskUtility.TaskMenu; }
@@ -75,8 +65,8 @@ void PublishTotal(uint32_t total) {
     SysRunStatus.SetRecordTotal(int(total));
 }
 
-uint32_t ReadPair(int low, int high) {
-  const int lo = QelControl.ReadAnyReg(low), hi = QelControl.ReadAnyReg(high);
+uint32_t ReadPair(int low) {
+  const int lo = QelControl.ReadAnyReg(low), hi = QelControl.ReadAnyReg(fpga::High(low));
   if (lo < 0 || hi < 0) return 0;
   return uint32_t(hi & 0xFFFF) << 16 | uint32_t(lo & 0xFFFF);
 }
@@ -144,11 +134,11 @@ void Rec_Clear() {
 void Rec_Record() {
   if (AcquisitionStopped()) PressRunStop();
   QelControl.FPGAResetEnable();
-  SendPair(kWordEndLow, kWordEndHigh, recData.endFrame);
-  SendPair(kWordIntervalLow, kWordIntervalHigh, recData.interval + kIntervalOffset);
-  QelControl.SendRealControl(kWordEnable, 1);
+  SendPair(fpga::kRecEndFrame, recData.endFrame);
+  SendPair(fpga::kRecInterval, recData.interval + kIntervalOffset);
+  QelControl.SendRealControl(fpga::kRecEnable, 1);
   SysRunStatus.SetFuncBit(kFuncRecording);
-  QelControl.SendRealControl(kWordFastRec, int(UtilityItems().GetMenuItem(kItemFastRec) & 0xFFFF));
+  QelControl.SendRealControl(fpga::kRecFast, int(UtilityItems().GetMenuItem(kItemFastRec) & 0xFFFF));
   SysRunStatus.ClearInterruptFlag();
   QelControl.SysSample();
   recData.mode = kPlayNone;
@@ -162,8 +152,8 @@ void Rec_Record() {
 
 int Rec_GetWaveNum() {
   if (recData.recordState == kRecRecording) {
-    recData.framesRecorded = ReadPair(kRegCountLow, kRegCountHigh);
-    if (QelControl.ReadAnyReg(kRegComplete) == 1) {
+    recData.framesRecorded = ReadPair(fpga::kRecCount);
+    if (QelControl.ReadAnyReg(fpga::kRecComplete) == 1) {
       if (!AcquisitionStopped()) recData.framesRecorded = recData.endFrame;
       Rec_Stop();
     }
@@ -181,18 +171,18 @@ int Rec_Stop() {
   if (recData.recordState == kRecRecording) {
     recData.recordState = kRecRecorded;
     if (!AcquisitionStopped()) PressRunStop();
-    QelControl.SendRealControl(kWordStopRecord, 1);
-    QelControl.SendRealControl(kWordFastRec, 0);
+    QelControl.SendRealControl(fpga::kPause, 1);
+    QelControl.SendRealControl(fpga::kRecFast, 0);
     if (recData.framesRecorded > 0) Rec_PlayOneFrame(int(recData.framesRecorded) - 1);
-    QelControl.SendRealControl(kWordEnable, 0);
+    QelControl.SendRealControl(fpga::kRecEnable, 0);
     recData.mode = kPlayNone;
     recData.total = recData.framesRecorded;
     PublishTotal(recData.total);
     QelMsg.SetMessage(kMsgRecordFinished);
   } else if (recData.mode == kPlayPlaying) {
     std::printf("###play stop!\n");
-    QelControl.SendRealControl(kWordFastRec, 0);
-    QelControl.SendRealControl(kWordStopPlay, 1);
+    QelControl.SendRealControl(fpga::kRecFast, 0);
+    QelControl.SendRealControl(fpga::kRecStopPlay, 1);
     recData.mode = kPlayPaused;
     WaveOp.Decoderecode_play_flag_Set(1, kPlayPaused);
   }
@@ -217,11 +207,11 @@ void Rec_Play() {
 
 void Rec_PlayOneFrame(int frame) {
   const uint32_t f = uint32_t(frame < 0 ? 0 : frame);
-  QelControl.SendRealControl(kWordFrameShow, 1);
-  SendPair(kWordFirstLow, kWordFirstHigh, f);
-  SendPair(kWordLastLow, kWordLastHigh, f);
-  const uint32_t shown = ReadPair(kRegShownLow, kRegShownHigh);
-  QelControl.SendRealControl(kWordFrameShow, 0);
+  QelControl.SendRealControl(fpga::kReadArm, 1);
+  SendPair(fpga::kRecShowFirst, f);
+  SendPair(fpga::kRecShowLast, f);
+  const uint32_t shown = ReadPair(fpga::kRecShown);
+  QelControl.SendRealControl(fpga::kReadArm, 0);
   recData.currentFrame = shown + 1;
 }
 

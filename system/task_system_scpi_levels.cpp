@@ -59,12 +59,6 @@ void AnswerI16(int v) {
   SysAnswerRaw(&x, sizeof x);
 }
 
-void AnswerVolts(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%-13.6e", v);
-  ScpiAnswer(text);
-}
-
 // ---- channel positions ----
 
 void ChannelPosition(int ch, const char* p) {
@@ -139,7 +133,7 @@ void TrigLevelLowHigh(const char* p, int level) {
 
 void TrigLevelAsk(int level) {
   const int src = TriggerChannel();
-  if (src >= 0) AnswerVolts(T().GetTriggerVoltage(src, level));
+  if (src >= 0) ScpiAnswerReal(T().GetTriggerVoltage(src, level));
 }
 
 // The main time base's trigger point: the position push centres it, then it
@@ -226,7 +220,7 @@ void Scpi_TaskSys_Ch_AdjYsensitivity(scpi_para* para, char* p) {
 
 void Scpi_TaskSys_Ch_AskYsensitivity(scpi_para* para, char*) {
   const int src = SourceOf(para);
-  if (src >= 0) AnswerVolts(Y().GetRealYDivVoltage(src));
+  if (src >= 0) ScpiAnswerReal(Y().GetRealYDivVoltage(src));
 }
 
 // A number with an optional unit letter k, m or u, in volts: the trace is
@@ -257,7 +251,7 @@ void Scpi_TaskSys_Ch_AdjOffset(scpi_para* para, char* p) {
 
 void Scpi_TaskSys_Ch_AdjOffsetAsk(scpi_para* para, char*) {
   const int src = SourceOf(para);
-  if (src >= 0) AnswerVolts(OffsetVolts(src));
+  if (src >= 0) ScpiAnswerReal(OffsetVolts(src));
 }
 
 // ---- trigger levels ----

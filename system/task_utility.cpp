@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/setup_block.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/fpga_words.h"
 #include "core/i2c_storage.h"
 #include "core/setup_block.h"
 #include "core/sys_run_info.h"
@@ -15,7 +15,7 @@
 #include "core/task_manage.h"
 #include "system/ip_config.h"
 #include "system/pass_fail.h"
-#include "system/recorder_pages.h"
+#include "system/recorder.h"
 #include "system/self_cali.h"
 #include "system/task_utility_internal.h"
 #include "system/utility_draw.h"
@@ -24,8 +24,6 @@
 TaskForUtility TaskUtility;
 
 namespace {
-constexpr int kRecFrameWord = 172, kRecEnableWord = 230;
-constexpr int kLogicMainReg = 832, kLogicSubReg = 830;
 constexpr uint64_t kFuncClearedAtStart = 0xF80, kFuncClearedOff = 0xF00;
 constexpr int kSyncSources[] = {kTaskSystem, kTaskCh1, kTaskCh2, kTaskMath, kTaskTrigger, kTaskDisplay, kTaskAcquire,
                                 kTaskStorage};
@@ -34,10 +32,9 @@ constexpr uint16_t kInfoReload = 1, kInfoVideo = kUtiInfoVideo, kCaliConfirm = 1
 constexpr int kMsgFftStopped = 19;
 constexpr int kMathFft = 1;
 constexpr int kChMath = 0x20;
-constexpr uint64_t kFuncRecording = 0x100;
 constexpr uint16_t kRecStopKeys[] = {57, 58, 64, 65, 66, 69, 73, 74, 78, 79, 80, 81, 84, 85, 86, 87, 88, 89};
 constexpr char kLabel[] = "TASK-UTILITY";
-constexpr uint8_t kSquareDefault = 2, kCymometerDefault = 1, kIpTypeDefault = 1, kByte212Default = 1;
+constexpr uint8_t kByte212Default = 1;
 constexpr uint8_t kIpDefault[kIpBytes] = {192, 168, 1, 1};
 constexpr uint8_t kMaskDefault[kIpBytes] = {255, 255, 255, 0};
 constexpr int kCaliBoxRow = 130, kCaliBoxCol = 200, kBoxPicture = 102, kBoxFont = 4, kBoxColour = 0xC8C8AF;
@@ -88,10 +85,10 @@ void TaskForUtility::SetFuncBits(uint32_t bits) {
 
 int TaskForUtility::Default() {
   std::printf("TaskForUtility-> Default\n");
-  const iic_item batch[] = {IicU8(EepromItemAddress(kEeUtility, kUtiSquare), kSquareDefault),
-                            IicU8(EepromItemAddress(kEeUtility, kUtiCymometer), kCymometerDefault),
+  const iic_item batch[] = {IicU8(EepromItemAddress(kEeUtility, kUtiSquare), kUtiSquareDefault),
+                            IicU8(EepromItemAddress(kEeUtility, kUtiCymometer), kUtiCymometerDefault),
                             IicU8(EepromItemAddress(kEeUtility, kUtiOutputSel), 0),
-                            IicU8(EepromItemAddress(kEeUtility, kUtiIpType), kIpTypeDefault),
+                            IicU8(EepromItemAddress(kEeUtility, kUtiIpType), kUtiIpTypeDefault),
                             IicU8(EE_IP_ADDRESS + 0, kIpDefault[0]),
                             IicU8(EE_IP_ADDRESS + 1, kIpDefault[1]),
                             IicU8(EE_IP_ADDRESS + 2, kIpDefault[2]),
@@ -115,12 +112,12 @@ int TaskForUtility::Initialize() {
   Utility_MenuInit();
   Rec_Init();
   control& board = *Sys().board;
-  board.SendRealControl(kRecFrameWord, 0);
-  board.SendRealControl(kRecEnableWord, 1);
+  board.SendRealControl(fpga::kRecFast, 0);
+  board.SendRealControl(fpga::kRecStopPlay, 1);
   Rec_Close();
   TaskMenu.MenuPopDisable();
-  LogicMVer = int16_t(board.ReadAnyReg(kLogicMainReg));
-  LogicSVer = int16_t(board.ReadAnyReg(kLogicSubReg));
+  LogicMVer = int16_t(board.ReadAnyReg(fpga::kLogicVersion));
+  LogicSVer = int16_t(board.ReadAnyReg(fpga::kLogicSubVersion));
   std::printf("LogicMVer = %#x, LogicSVer = %#x\n", unsigned(uint16_t(LogicMVer)), unsigned(uint16_t(LogicSVer)));
   LoadSysInformation();
   GetSerialNumber();
@@ -226,7 +223,7 @@ int TaskForUtility::TaskControlHandover(taskresponse*) {
 int TaskForUtility::TaskBetweenSync(taskresponse* r, taskresponse*) {
   if (!r) return 0;
   const uint16_t key = r->key.key;
-  if (!(Run().GetFuncBits() & kUtiFuncRecorderBusy)) TaskMenu.SetMenuItem(kUtiRecEndFrame, GetMaxFrame());
+  if (!(Run().GetFuncBits() & kFuncRecorderBusy)) TaskMenu.SetMenuItem(kUtiRecEndFrame, GetMaxFrame());
   const int mode = Rec_GetState();
   if ((mode == kRecRecording || mode == kRecRecorded) && (Run().GetFuncBits() & kFuncRecording) &&
       IsRecStopKey(key)) {

@@ -6,6 +6,7 @@
 #include "acquisition/x_system.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/fpga_words.h"
 #include "core/i2c_storage.h"
 #include "core/menu_def.h"
 #include "core/msg.h"
@@ -14,7 +15,7 @@
 #include "core/task_manage.h"
 #include "platform/root.h"
 #include "system/pass_fail.h"
-#include "system/recorder_pages.h"
+#include "system/recorder.h"
 #include "system/self_cali.h"
 #include "system/task_utility.h"
 #include "system/task_utility_internal.h"
@@ -27,16 +28,9 @@ namespace {
 constexpr uint32_t kPageStep = kMenuJump;
 constexpr uint32_t kKnobTime = kMenuNumber | MENU_FMT_TIME | MENU_ATTR_FOCUS;  // ticks of 4 ns, takes the knob
 constexpr uint32_t kShownInt = kMenuInt | MENU_ATTR_FROZEN;                    // "%d", only shown
-constexpr int kSquareWord = 64, kOutputSelWord = 70;
 constexpr int kRollTimeBase = 25;             // real time-base indices above it roll
-constexpr int kMsgFft = 19, kMsgAutoSet = 25, kMsgAlternate = 78, kMsgXY = 17, kMsgRoll = 83,
-              kMsgPassFail = 85;
-constexpr uint64_t kFuncAutoSet = 0x1, kFuncRoll = 0x2, kFuncXY = 0x4, kFuncFft = 0x20, kFuncPassFail = 0x800,
-                   kFuncAlternate = 0x40000;
+constexpr int kMsgPassFail = 85;
 constexpr int kCounterGate = 2, kCounterPeriod = 3, kCounterCh2 = 1;
-constexpr int kPfStopTypeStart = 1, kPfThresholdStart = 100, kPfThresholdMax = 30000, kPfMaskStart = 5,
-              kPfMaskMax = 100;
-constexpr int kSquareDefault = 2;
 
 struct PageRow {
   int page;
@@ -71,8 +65,8 @@ const MenuItemDef kItems[] = {
     {kUtiRecord, "Record", kPageStep, 1, Utility_Record, kMenuUnranged, MenuStore::kNotStored},
     {kUtiNext1, "Next", kPageStep, 1, Utility_Next, kMenuUnranged, MenuStore::kNotStored},
     {kUtiPassFail, "PassFail", kPageStep, 1, Utility_PassFail, kMenuUnranged, MenuStore::kNotStored},
-    {kUtiSquare, "Square", kMenuChoice, 4, Utility_Square, MenuChoices(kSquareDefault)},
-    {kUtiCymometer, "Cymometer", kMenuChoice, 2, Utility_Cymometer, MenuChoices(1)},
+    {kUtiSquare, "Square", kMenuChoice, 4, Utility_Square, MenuChoices(kUtiSquareDefault)},
+    {kUtiCymometer, "Cymometer", kMenuChoice, 2, Utility_Cymometer, MenuChoices(kUtiCymometerDefault)},
     {kUtiOutputSel, "Output Sel", kMenuChoice, 2, Utility_OutputSel, MenuChoices(0)},
     {kUtiNext2, "Next", kPageStep, 1, Utility_Next, kMenuUnranged, MenuStore::kNotStored},
     {kUtiClearData, "Clear Data", kPageStep, 1, Utility_ClearData, kMenuUnranged, MenuStore::kNotStored},
@@ -85,7 +79,7 @@ const MenuItemDef kItems[] = {
     {kUtiTimeReset, "Reset", kMenuAction, 1, Utility_SetTime_Reset, kMenuUnranged, MenuStore::kNotStored},
     {kUtiTimeSure, "Sure", kMenuAction, 1, Utility_SetTime_Sure, kMenuUnranged, MenuStore::kNotStored},
     {kUtiTimeCancel, "Cancel", kMenuAction, 1, Utility_SetTime_Cancel, kMenuUnranged, MenuStore::kNotStored},
-    {kUtiIpType, "IP Type", kMenuChoice, 2, Utility_IpConf_IpType, MenuChoices(1)},
+    {kUtiIpType, "IP Type", kMenuChoice, 2, Utility_IpConf_IpType, MenuChoices(kUtiIpTypeDefault)},
     {kUtiIpAddr, "IP Addr", kMenuAction, 1, Utility_IpConf_IpAddr, kMenuUnranged, MenuStore::kNotStored},
     {kUtiSubMask, "Sub Mask", kMenuAction, 1, Utility_IpConf_SubMask, kMenuUnranged, MenuStore::kNotStored},
     {kUtiIpSure, "Sure", kMenuAction, 1, Utility_IpConf_Sure, kMenuUnranged, MenuStore::kNotStored},
@@ -117,13 +111,13 @@ const MenuItemDef kItems[] = {
     {kUtiPfMaskSetup, "MaskSetup", kPageStep, 1, PassFail_MaskSetup, kMenuUnranged, MenuStore::kNotStored},
     {kUtiPfReturn, "Return", kMenuAction, 1, PassFail_Return, kMenuUnranged, MenuStore::kNotStored},
     {kUtiPfBack, "Back", kPageStep, 1, PassFail_Back, kMenuUnranged, MenuStore::kNotStored},
-    {kUtiPfStopType, "StopType", kMenuChoice, 2, PassFail_StopSetup_StopType, MenuLimits(kPfStopTypeStart, 0, 1), MenuStore::kNotStored},
+    {kUtiPfStopType, "StopType", kMenuChoice, 2, PassFail_StopSetup_StopType, MenuLimits(kUtiPfStopTypeStart, 0, 1), MenuStore::kNotStored},
     {kUtiPfWhen, "When", kMenuChoice, 2, PassFail_StopSetup_When, kMenuUnranged, MenuStore::kNotStored},
-    {kUtiPfThreshold, "Threshold", kMenuKnobInt, 1, PassFail_StopSetup_Threshold, MenuLimits(kPfThresholdStart, 1, kPfThresholdMax), MenuStore::kNotStored},
+    {kUtiPfThreshold, "Threshold", kMenuKnobInt, 1, PassFail_StopSetup_Threshold, MenuLimits(kUtiPfThresholdStart, kUtiPfThresholdMin, kUtiPfThresholdMax), MenuStore::kNotStored},
     {kUtiPfStopBack, "Back", kPageStep, 1, PassFail_StopSetup_Back, kMenuUnranged, MenuStore::kNotStored},
     {kUtiPfRefChannel, "Ref Channel", kMenuChoice, 2, PassFail_RefChannel, kMenuUnranged, MenuStore::kNotStored},
-    {kUtiPfHoriMask, "Hori Mask", kMenuKnobInt, 1, PassFail_HoriMask, MenuLimits(kPfMaskStart, 1, kPfMaskMax), MenuStore::kNotStored},
-    {kUtiPfVertMask, "Vert Mask", kMenuKnobInt, 1, PassFail_VertMask, MenuLimits(kPfMaskStart, 1, kPfMaskMax), MenuStore::kNotStored},
+    {kUtiPfHoriMask, "Hori Mask", kMenuKnobInt, 1, PassFail_HoriMask, MenuLimits(kUtiPfMaskStart, kUtiPfMaskMin, kUtiPfMaskMax), MenuStore::kNotStored},
+    {kUtiPfVertMask, "Vert Mask", kMenuKnobInt, 1, PassFail_VertMask, MenuLimits(kUtiPfMaskStart, kUtiPfMaskMin, kUtiPfMaskMax), MenuStore::kNotStored},
     {kUtiPfMaskBack, "Back", kPageStep, 1, PassFail_MaskStep_Back, kMenuUnranged, MenuStore::kNotStored},
     {kUtiClearSure, "Sure", kMenuAction, 1, Utili_ClearData_Sure, kMenuUnranged, MenuStore::kNotStored},
     {kUtiClearCancel, "Cancel", kMenuAction, 1, Utili_ClearData_Cancel, kMenuUnranged, MenuStore::kNotStored},
@@ -147,23 +141,17 @@ menu BuildMenu() {
 _SysRunInfoOp& Run() { return TaskUtility.Run(); }
 task_manage& Manager() { return TaskUtility.Manager(); }
 bool Func(uint64_t bits) { return (Run().GetFuncBits() & bits) != 0; }
+}  // namespace
 
-// The first excluding function that is active raises its message; true then.
-struct Exclusion {
-  uint64_t bit;
-  int message;
-};
-template <size_t N>
-bool Excluded(const Exclusion (&list)[N]) {
-  for (const Exclusion& e : list) {
-    if (Func(e.bit)) {
-      UtiMessage(e.message);
+bool UtiExcluded(const UtiExclusion* list, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (Func(list[i].bit)) {
+      UtiMessage(list[i].message);
       return true;
     }
   }
   return false;
 }
-}  // namespace
 
 menu TaskUtilityMenu = BuildMenu();
 
@@ -208,12 +196,12 @@ int Utility_Next(keypara) {
 }
 
 int Utility_Square(keypara key) {
-  TaskUtility.Sys().board->SendRealControl(kSquareWord, UtiTake(key, kUtiSquare));
+  TaskUtility.Sys().board->SendRealControl(fpga::kUtilityOut, UtiTake(key, kUtiSquare));
   return 0;
 }
 
 int Utility_OutputSel(keypara key) {
-  TaskUtility.Sys().board->SendRealControl(kOutputSelWord, UtiTake(key, kUtiOutputSel) != 0 ? 1 : 0);
+  TaskUtility.Sys().board->SendRealControl(fpga::kOutputSelect, UtiTake(key, kUtiOutputSel) != 0 ? 1 : 0);
   return 0;
 }
 
@@ -246,12 +234,12 @@ int Utility_Version(keypara key) {
 }
 
 int Utility_SelfCali(keypara) {
-  if (Func(kUtiFuncRecorderBusy)) {
+  if (Func(kFuncRecorderBusy)) {
     Rec_Close();
     UtiMessage(kUtiMsgRecorderClosed);
   }
-  if (Func(kFuncAlternate)) {
-    UtiMessage(kMsgAlternate);
+  if (Func(kUtiFuncAlternate)) {
+    UtiMessage(kUtiMsgAlternate);
     return 0;
   }
   UtiPage(kUtiPageSelfCali);
@@ -263,12 +251,14 @@ int Utility_SelfCali(keypara) {
 
 int Utility_Record(keypara) {
   if (TaskUtility.Sys().timeBase->GetRealTimeBase(0) > kRollTimeBase) {
-    UtiMessage(kMsgRoll);
+    UtiMessage(kUtiMsgRoll);
     return 0;
   }
-  static const Exclusion kList[] = {
-      {kFuncRoll, kMsgRoll}, {kFuncAlternate, kMsgAlternate}, {kFuncFft, kMsgFft}, {kFuncPassFail, kMsgPassFail}};
-  if (Excluded(kList)) return 0;
+  static const UtiExclusion kList[] = {{kUtiFuncRoll, kUtiMsgRoll},
+                                      {kUtiFuncAlternate, kUtiMsgAlternate},
+                                      {kUtiFuncFft, kUtiMsgFft},
+                                      {kUtiFuncPassFail, kMsgPassFail}};
+  if (UtiExcluded(kList)) return 0;
   const uint32_t frames = GetMaxFrame();
   Rec_SetMaxFrame(frames);
   TaskUtility.TaskMenu.SetMenuItem(kUtiRecMaxFrame, frames);
@@ -277,12 +267,12 @@ int Utility_Record(keypara) {
 }
 
 int Utility_PassFail(keypara) {
-  static const Exclusion kList[] = {{kFuncFft, kMsgFft},
-                                    {kFuncAutoSet, kMsgAutoSet},
-                                    {kFuncAlternate, kMsgAlternate},
-                                    {kFuncXY, kMsgXY},
-                                    {kFuncRoll, kMsgRoll}};
-  if (Excluded(kList)) return 0;
+  static const UtiExclusion kList[] = {{kUtiFuncFft, kUtiMsgFft},
+                                       {kUtiFuncAutoSet, kUtiMsgAutoSet},
+                                       {kUtiFuncAlternate, kUtiMsgAlternate},
+                                       {kUtiFuncXY, kUtiMsgXY},
+                                       {kUtiFuncRoll, kUtiMsgRoll}};
+  if (UtiExcluded(kList)) return 0;
   UtiPage(kUtiPagePf1);
   return 0;
 }
@@ -296,9 +286,9 @@ void Utility_MenuReset() {
 
 void Utility_MenuInit() {
   Menu& m = TaskUtility.TaskMenu;
-  m.SetMenuItem(kUtiPfStopType, kPfStopTypeStart);
-  m.SetMenuItem(kUtiPfThreshold, kPfThresholdStart);
-  m.SetMenuItem(kUtiPfHoriMask, kPfMaskStart);
-  m.SetMenuItem(kUtiPfVertMask, kPfMaskStart);
+  m.SetMenuItem(kUtiPfStopType, kUtiPfStopTypeStart);
+  m.SetMenuItem(kUtiPfThreshold, kUtiPfThresholdStart);
+  m.SetMenuItem(kUtiPfHoriMask, kUtiPfMaskStart);
+  m.SetMenuItem(kUtiPfVertMask, kUtiPfMaskStart);
   Utility_MenuReset();
 }

@@ -16,24 +16,20 @@
 #include "core/task_manage.h"
 #include "platform/clock.h"
 #include "system/pass_fail.h"
-#include "system/recorder_pages.h"
+#include "system/recorder.h"
 #include "system/task_utility.h"
 #include "system/task_utility_internal.h"
 #include "ui/qel_draw.h"
 
 namespace {
-constexpr uint64_t kFuncAutoSet = 0x1, kFuncRoll = 0x2, kFuncXY = 0x4, kFuncFft = 0x20, kFuncPassFail = 0x800,
-                   kFuncCursor = 0x3000, kFuncAlternate = 0x40000;
-constexpr int kMsgFft = 19, kMsgAlternate = 78, kMsgXY = 17, kMsgAutoSet = 25, kMsgRoll = 83;
+constexpr uint64_t kFuncCursor = 0x3000;
 constexpr int kMsgRefOff = 60, kMsgSourceOff = 61, kMsgNotEnabled = 62;
 constexpr int kMaskDisplay = 12;       // display channel of the mask
 constexpr int kAcqStoppedStatus = 4;
 constexpr uint16_t kRunStopKey = 59, kAssistKey = 1;
 constexpr int kCountLimit = 30000;
 constexpr int64_t kBeepUs = 500000;
-constexpr int kThresholdMin = 1, kThresholdMax = 30000, kMaskMin = 1, kMaskMax = 100;
 constexpr int kPadMax = 22, kPadMin = 23, kPadDefault = 24;  // number-pad answers
-constexpr int kThresholdDefault = 100;
 constexpr int kBoxRow = 50, kBoxCol = 50, kBoxColCursor = 175, kBoxWidth = 180, kBoxHeight = 60;
 constexpr int kTextCol = 56, kTextColCursor = 181, kBoxFont = 4;
 constexpr int kLineRows[3] = {56, 72, 88};
@@ -93,9 +89,9 @@ struct NumericItem {
   int sister;         // the item the select key hands the focus to (-1 none)
   bool rebuildsMask;
 };
-constexpr NumericItem kThreshold{kUtiPfThreshold, kKeyF3, kThresholdMax, true, kThresholdDefault, -1, false};
-constexpr NumericItem kHori{kUtiPfHoriMask, kKeyF2, kMaskMax, false, kMaskMin, kUtiPfVertMask, true};
-constexpr NumericItem kVert{kUtiPfVertMask, kKeyF3, kMaskMax, false, kMaskMin, kUtiPfHoriMask, true};
+constexpr NumericItem kThreshold{kUtiPfThreshold, kKeyF3, kUtiPfThresholdMax, true, kUtiPfThresholdStart, -1, false};
+constexpr NumericItem kHori{kUtiPfHoriMask, kKeyF2, kUtiPfMaskMax, false, kUtiPfMaskMin, kUtiPfVertMask, true};
+constexpr NumericItem kVert{kUtiPfVertMask, kKeyF3, kUtiPfMaskMax, false, kUtiPfMaskMin, kUtiPfHoriMask, true};
 
 void ClosePad() {
   UtilityAdjType = 0;
@@ -104,7 +100,7 @@ void ClosePad() {
 }
 
 void SetNumber(const NumericItem& it, int v) {
-  M().SetMenuItem(it.n, uint64_t(std::clamp(v, kThresholdMin, it.max)));
+  M().SetMenuItem(it.n, uint64_t(std::clamp(v, kUtiPfThresholdMin, it.max)));
   if (it.rebuildsMask) PassFail_Create();
   Run().SetDrawRefresh();
 }
@@ -119,7 +115,7 @@ int Numeric(const NumericItem& it, keypara key) {
     if (answer <= 0) return 0;
     ClosePad();
     if (answer == kPadMax) return SetNumber(it, it.max), 0;
-    if (answer == kPadMin) return SetNumber(it, kThresholdMin), 0;
+    if (answer == kPadMin) return SetNumber(it, kUtiPfThresholdMin), 0;
     if (answer == kPadDefault) return SetNumber(it, it.minAnswer), 0;
     const double number = UtilityNumKeyboard.value;
     std::printf("MathNumKeyboard.fNumber = %lf\n", number);
@@ -216,25 +212,20 @@ int PassFail_MsgTemplateFlag(int on) {
 int PassFailOp(keypara key) {
   if (key.key == kKeyUtility) UtiPage(kUtiPageUtility2);
   if (UtiItem(kUtiPfOperate) == 1)
-    Run().SetFuncBit(kFuncPassFail);
+    Run().SetFuncBit(kUtiFuncPassFail);
   else
-    Run().ClearFuncBit(kFuncPassFail);
+    Run().ClearFuncBit(kUtiFuncPassFail);
   return 0;
 }
 
 int PassFail_Enable(keypara key) {
-  static const struct {
-    uint64_t bit;
-    int message;
-  } kExcluded[] = {{kFuncFft, kMsgFft}, {kFuncAlternate, kMsgAlternate}, {kFuncXY, kMsgXY},
-                   {kFuncAutoSet, kMsgAutoSet}, {kFuncRoll, kMsgRoll}};
-  for (const auto& e : kExcluded) {
-    if (Func(e.bit)) {
-      UtiMessage(e.message);
-      return 0;
-    }
-  }
-  if (Func(kUtiFuncRecorderBusy)) {
+  static const UtiExclusion kExcluded[] = {{kUtiFuncFft, kUtiMsgFft},
+                                           {kUtiFuncAlternate, kUtiMsgAlternate},
+                                           {kUtiFuncXY, kUtiMsgXY},
+                                           {kUtiFuncAutoSet, kUtiMsgAutoSet},
+                                           {kUtiFuncRoll, kUtiMsgRoll}};
+  if (UtiExcluded(kExcluded)) return 0;
+  if (Func(kFuncRecorderBusy)) {
     Rec_Close();
     UtiMessage(kUtiMsgRecorderClosed);
   }
@@ -262,7 +253,7 @@ int PassFail_Operate(keypara key) {
       UtiMessage(kMsgSourceOff);
       return 0;
     }
-    Run().SetFuncBit(kFuncPassFail);
+    Run().SetFuncBit(kUtiFuncPassFail);
     if (Run().GetAcquireStatus(0) == kAcqStoppedStatus) AskRunStop();
     M().SetItemAttribute(kUtiPfSource, sourceAttr | MENU_ATTR_FROZEN);
     Wave().PassFailOnOff(1);
@@ -270,7 +261,7 @@ int PassFail_Operate(keypara key) {
   } else {
     M().SetItemAttribute(kUtiPfSource, sourceAttr & ~MENU_ATTR_FROZEN);
     Board().BeeOff();
-    Run().ClearFuncBit(kFuncPassFail);
+    Run().ClearFuncBit(kUtiFuncPassFail);
     Wave().PassFailOnOff(0);
     PassFailRunFlag = 0;
   }
@@ -313,7 +304,7 @@ int PassFail_Return(keypara) {
   for (int n : {kUtiPfEnable, kUtiPfOperate, kUtiPfOutput}) M().SetMenuItem(n, 0);
   Wave().PassFailOnOff(0);
   PassFailRunFlag = 0;
-  Run().ClearFuncBit(kFuncPassFail);
+  Run().ClearFuncBit(kUtiFuncPassFail);
   Run().Set_passFail_flag(0);
   M().SetItemAttribute(kUtiPfSource, uint32_t(M().GetItemAttribute(kUtiPfSource)) & ~MENU_ATTR_FROZEN);
   UtiPage(kUtiPageUtility2);

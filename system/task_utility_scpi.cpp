@@ -25,7 +25,6 @@
 #include "system/task_utility_internal.h"
 
 namespace {
-constexpr int kThresholdMin = 1, kThresholdMax = 30000, kMaskMin = 1, kMaskMax = 100;
 constexpr double kTickSeconds = 4e-9;
 constexpr double kIntervalMin = 2, kIntervalMax = 250000000, kDelayMin = 5000000, kDelayMax = 250000000;
 constexpr int kVersionChars = 100;
@@ -334,11 +333,11 @@ void PfSourceAsk(scpi_para*, char*) { AnswerWord(kChannelWords, SystemResource.w
 
 void PfTemplateX(scpi_para* q, char* p) {
   if (p) std::printf("xToSet = %ld\n", std::strtol(p, nullptr, 10));
-  SetNumber<kUtiPfHoriMask, kMaskMin, kMaskMax>(q, p);
+  SetNumber<kUtiPfHoriMask, kUtiPfMaskMin, kUtiPfMaskMax>(q, p);
 }
 void PfTemplateY(scpi_para* q, char* p) {
   if (p) std::printf("yToSet = %ld\n", std::strtol(p, nullptr, 10));
-  SetNumber<kUtiPfVertMask, kMaskMin, kMaskMax>(q, p);
+  SetNumber<kUtiPfVertMask, kUtiPfMaskMin, kUtiPfMaskMax>(q, p);
 }
 void PfCreate(scpi_para*, char*) {
   PassFailMaskSetup(kUtiNoKey);
@@ -410,7 +409,7 @@ instr TaskUtilityInstrStandard[] = {
     {"PF:STOP:TYPe?", AskWord<kUtiPfStopType, kStopTypeWords>},
     {"PF:STOP:QUALifier", Toggle<kUtiPfWhen, PassFail_StopSetup_When, kQualifiers, kKeyF2>},
     {"PF:STOP:QUALifier?", AskWord<kUtiPfWhen, kQualifierWords>},
-    {"PF:STOP:THReshold", SetNumber<kUtiPfThreshold, kThresholdMin, kThresholdMax>},
+    {"PF:STOP:THReshold", SetNumber<kUtiPfThreshold, kUtiPfThresholdMin, kUtiPfThresholdMax>},
     {"PF:STOP:THReshold?", AskItem<kUtiPfThreshold>},
     {"PF:TEMPlate:SOURce", Toggle<kUtiPfRefChannel, PassFail_RefChannel, kChannels, kKeyF1>},
     {"PF:TEMPlate:SOURce?", AskWord<kUtiPfRefChannel, kChannelWords>},

@@ -40,6 +40,11 @@ void Block(scpi_para*, char*) {
   g_cv.notify_all();
   g_cv.wait_for(lock, std::chrono::seconds(10), [] { return g_release; });
 }
+// Answers, then stays busy until Release().
+void AnswerThenBlock(scpi_para* para, char* p) {
+  Scpi.WriteResponseData("A", 0);
+  Block(para, p);
+}
 void Count(scpi_para*, char*) {
   ++g_any;
   ++g_counted;
@@ -60,7 +65,8 @@ void ThrowOther(scpi_para*, char*) { throw 42; }
 
 instr g_table[] = {{"*IDN?", Idn},       {"TRACe:DATA?", Trace}, {"BLOCk", Block},
                    {"COUNt", Count},     {"*OPC?", OpcRow},      {"ECHO?", Echo},
-                   {"THROw", Throw},     {"THROw:OTHer", ThrowOther}, {"", nullptr}};
+                   {"THROw", Throw},     {"THROw:OTHer", ThrowOther}, {"ANSWer?", AnswerThenBlock},
+                   {"", nullptr}};
 
 template <typename F>
 bool WaitFor(F done, int ms = 3000) {
@@ -92,8 +98,13 @@ struct Thread : ::testing::Test {
     g_release = true;
     g_cv.notify_all();
   }
-  // Every message posted so far has been taken by the SCPI thread.
-  void Sync() { ASSERT_EQ("1\r\n", ScpiQuery("*OPC?\r\n")); }
+  // Every message posted so far has been taken by the SCPI thread and every
+  // call it queued has run (the worker runs them in order): the engine is
+  // idle once the answer is in.
+  void Sync() {
+    ASSERT_EQ("sync\r\n", ScpiQuery("ECHO? sync\n"));
+    ASSERT_EQ("1\r\n", ScpiQuery("*OPC?\r\n"));
+  }
 };
 
 TEST_F(Thread, QueriesAnswerThroughTheQueue) {
@@ -131,6 +142,28 @@ TEST_F(Thread, ExactOpcIsAnsweredOnTheThreadEvenWhileTheWorkerIsBusy) {
   Scpi.SetScpiBusyState(true);
   EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\n"));
   Scpi.SetScpiBusyState(false);
+}
+
+// An answer reaches its requester only once its call is done: whoever has
+// it and asks *OPC? next finds the engine idle.
+TEST_F(Thread, AnAnswerIsDeliveredOnlyOnceItsCallIsDone) {
+  const char line[] = "ANSW?\n";
+  const ScpiPost post = {line, int(sizeof line - 1), false};
+  ScpiTicket ticket = 0;
+  ASSERT_GT(Scpi.PostCommand(1, &post, 1, true, &ticket), 0);
+  {
+    std::unique_lock<std::mutex> lock(g_mu);
+    ASSERT_TRUE(g_cv.wait_for(lock, std::chrono::seconds(3), [] { return g_blocked; }));
+  }
+  // Written, but the call still runs: not delivered, and the engine is busy.
+  EXPECT_FALSE(Scpi.TakeAnswer(ticket, nullptr));
+  EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\r\n"));
+  Release();
+  std::string answer;
+  ASSERT_TRUE(Scpi.WaitAnswer(ticket, 3000, &answer));
+  EXPECT_EQ("A\r\n", answer);
+  EXPECT_EQ(1, Scpi.GetResponseFinish());
+  EXPECT_EQ("1\r\n", ScpiQuery("*OPC?\r\n"));
 }
 
 // A burst larger than the worker's queue is held back, not dropped: every

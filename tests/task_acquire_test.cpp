@@ -46,13 +46,6 @@ struct Acquire : ::testing::Test {
   void Stop() { SysRunStatus.SetAcquireStatus(0, 4); }
 };
 
-int CountText(const Bench& b, int row, int col, int width, int height) {
-  int n = 0;
-  for (int r = row; r < row + height; ++r)
-    for (int c = col; c < col + width; ++c) n += b.Pixel(r, c) == kText;
-  return n;
-}
-
 }  // namespace
 
 TEST_F(Acquire, TheAcquireKeyShowsItsMenu) {
@@ -61,7 +54,7 @@ TEST_F(Acquire, TheAcquireKeyShowsItsMenu) {
   EXPECT_NE(TaskAcquire.TaskMenu.GetMenuItemTitle(kAcqMode), nullptr);
   EXPECT_EQ(TaskAcquire.TaskMenu.GetMenuItemMaxSel(kAcqMemDepth), 7);
   EXPECT_EQ(bench.EepromWord(EE_TASK_ID), kTaskAcquire);
-  EXPECT_GT(CountText(bench, 87, 700, 80, 22), 10);  // "Normal" under "Mode"
+  EXPECT_GT(bench.CountPixels(87, 700, 80, 22, kText), 10);  // "Normal" under "Mode"
   // The count is hidden outside average mode; the wave type item always.
   EXPECT_TRUE(Disabled(kAcqAverage));
   EXPECT_TRUE(Disabled(kAcqWaveType));

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,13 +29,6 @@ constexpr uint8_t kDefault = 70, kF1 = 49, kF2 = 50, kHelp = 71, kMenu = 54;
 constexpr int kProbeByte = ee::kCh1Probe, kProbe1x = 3, kProbe10x = 4;
 constexpr uint32_t kText = 0xC8C8AF;
 const char* const kWebFiles[] = {kWebPasswordFile, kWebConfigFile, kFrpcIniFile};
-
-std::string ReadRootFile(const std::string& relative) {
-  std::ifstream in(std::filesystem::path(plat::RootDir()) / relative, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 bool DialogListed() {
   const std::vector<int> l = TaskManage.DisplayList();
@@ -74,12 +66,7 @@ struct Default : ::testing::Test {
       for (int c = 200; c < 600; ++c) n += now[size_t(r) * 800 + size_t(c)] != before[size_t(r) * 800 + size_t(c)];
     return n;
   }
-  int TextPixels() {
-    int n = 0;
-    for (int r = 133; r < 200; ++r)
-      for (int c = 203; c < 590; ++c) n += bench.Pixel(r, c) == kText;
-    return n;
-  }
+  int TextPixels() { return bench.CountPixels(133, 203, 590 - 203, 200 - 133, kText); }
   void ExpectChanged() {
     EXPECT_EQ(bench.EepromByte(kProbeByte), kProbe10x);
     EXPECT_EQ(Vertical.GetYRealprobe(0), kProbe10x);
@@ -99,7 +86,7 @@ struct Default : ::testing::Test {
     // The web files hold what the factory writer puts into a fresh root.
     std::vector<std::string> written;
     for (const char* f : kWebFiles) written.push_back(ReadRootFile(f));
-    for (const char* f : kWebFiles) std::filesystem::remove(std::filesystem::path(plat::RootDir()) / f);
+    for (const char* f : kWebFiles) RemoveRootFile(f);
     write_web_factory_files();
     for (size_t i = 0; i < written.size(); ++i) EXPECT_EQ(written[i], ReadRootFile(kWebFiles[i])) << kWebFiles[i];
   }

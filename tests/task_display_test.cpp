@@ -78,12 +78,7 @@ struct Display : ::testing::Test {
     for (int c = 40; c < 350; ++c) n += bench.Pixel(row, c) == colour;
     return n;
   }
-  int AreaCount(uint32_t colour) const {
-    int n = 0;
-    for (int r = 36; r < 430; ++r)
-      for (int c = 33; c < 550; ++c) n += bench.Pixel(r, c) == colour;
-    return n;
-  }
+  int AreaCount(uint32_t colour) const { return bench.CountPixels(36, 33, 550 - 33, 430 - 36, colour); }
   bool PanelShown() const {
     const PicInfo* pic = QelSysPic.GetPictureMsg(73);  // a value item's background
     if (!pic || !pic->pixels) return false;
@@ -95,12 +90,6 @@ struct Display : ::testing::Test {
   }
 };
 
-int CountText(const Bench& b, int row, int col, int width, int height) {
-  int n = 0;
-  for (int r = row; r < row + height; ++r)
-    for (int c = col; c < col + width; ++c) n += b.Pixel(r, c) == kText;
-  return n;
-}
 }  // namespace
 
 TEST_F(Display, TheDisplayKeyShowsItsMenuAndItsPagesTurn) {
@@ -108,8 +97,8 @@ TEST_F(Display, TheDisplayKeyShowsItsMenuAndItsPagesTurn) {
   EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskDisplay);
   EXPECT_EQ(DisplayMenu, &TaskDisplay.TaskMenu);
   EXPECT_TRUE(PanelShown());
-  EXPECT_GT(CountText(bench, 87, 700, 80, 22), 10);   // "Vectors"
-  EXPECT_GT(CountText(bench, 40, 654, 20, 100), 10);  // the title tab
+  EXPECT_GT(bench.CountPixels(87, 700, 80, 22, kText), 10);   // "Vectors"
+  EXPECT_GT(bench.CountPixels(40, 654, 20, 100, kText), 10);  // the title tab
   EXPECT_EQ(bench.EepromWord(EE_TASK_ID), kTaskDisplay);
 
   bench.Key(kF5);

@@ -81,17 +81,14 @@ struct Help : ::testing::Test {
   }
   // Replaces the help file and reloads it the way a language change does.
   void Reload(const std::string* bytes) {
-    std::remove((plat::RootDir() + "/" + kHelpFile).c_str());
+    RemoveRootFile(kHelpFile);
     if (bytes) WriteRootFile(kHelpFile, *bytes);
     taskresponse r{};
     r.key.key = KEY_WORD_LANGUAGE;
     TaskHelp.OpResponse(&r);
   }
   int Count(uint32_t colour, int row, int col, int width, int height) const {
-    int n = 0;
-    for (int r = row; r < row + height; ++r)
-      for (int c = col; c < col + width; ++c) n += bench.Pixel(r, c) == colour;
-    return n;
+    return bench.CountPixels(row, col, width, height, colour);
   }
   // The text area of the window.
   std::vector<uint32_t> TextArea() const {

@@ -61,10 +61,12 @@ struct SysScpi : ::testing::Test {
 }  // namespace
 
 TEST_F(SysScpi, IdentityErrorsAndScreen) {
-  EXPECT_EQ(Ask("*IDN?"), "KOLVET Technologies,QEL2200KS,,1.0.0\r\n");  // no serial number yet
+  // The serial number is the one the board's SN.txt holds.
+  EXPECT_EQ(ReadRootFile("SN.txt"), "[SERIAL] QEL2200000001\n");
+  EXPECT_EQ(Ask("*IDN?"), "KOLVET Technologies,QEL2200KS,QEL2200000001,1.0.0\r\n");
   EXPECT_EQ(Ask("SYSTem:ERRor?"), "0,\"No error\"\r\n");
   EXPECT_EQ(Ask("SYST:ERR?").size(), 14u);
-  EXPECT_EQ(Ask("SYSTem:INFO?"), "SCPI,1.0.0,1.0,DSO,QEL2200KS,200MHz,1GSa/s,2,QEL2200KS,EN,,2026-12-01,0\r\n");
+  EXPECT_EQ(Ask("SYSTem:INFO?"), "SCPI,1.0.0,1.0,DSO,QEL2200KS,200MHz,1GSa/s,2,QEL2200KS,EN,QEL2200000001,2026-12-01,0\r\n");
   const std::string scn = Ask("SCN?");
   ASSERT_EQ(scn.size(), 20u);
   const int16_t expect[10] = {800, 480, 14, 8, 50, 50, 33, 30, 433, 730};

@@ -10,9 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -47,13 +45,6 @@ constexpr uint8_t kF1 = 49, kF2 = 50, kF3 = 51, kF4 = 52, kF5 = 53, kMenu = 54, 
                   kLeft = 77;
 constexpr uint32_t kText = 0xC8C8AF, kHighlight = 0x01F801;
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
-
-std::string ReadRootFile(const std::string& relative) {
-  std::ifstream in(fs::path(plat::RootDir()) / relative, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Text drawn by the drawing engine into a blank buffer of its own.
 class Scratch final : public Draw {

@@ -85,6 +85,7 @@ TEST(UsbTmc, SerialNumberFromSnFile) {
 
 TEST(UsbTmc, SerialNumberFailuresGiveZeros) {
   Bench bench;
+  RemoveRootFile("SN.txt");  // the board's own
   GetSerialNumber();  // no SN.txt
   EXPECT_EQ("0000000000000", UsbTmcSerialNumber());
   WriteRootFile("SN.txt", "[MODEL] QEL2200KS\n");

@@ -6,9 +6,6 @@
 
 #include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "core/eeprom_map.h"
@@ -28,13 +25,6 @@ constexpr char kStaticText[] =
     "address 10.1.2.3\nnetmask 255.255.255.0\niface eth1 inet dhcp\n";
 constexpr char kDhcpText[] = "auto lo\niface lo inet loopback\nauto eth0\niface eth0 inet dhcp\niface eth1 inet dhcp\n";
 constexpr char kRestart[] = "/etc/init.d/networking restart";
-
-std::string ReadRootFile(const std::string& relative) {
-  std::ifstream in(std::filesystem::path(plat::RootDir()) / relative, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 IpAddress Address(std::initializer_list<int> addr, std::initializer_list<int> mask) {
   IpAddress a{};
@@ -133,7 +123,7 @@ TEST_F(Network, RouteFileGivesTheFirstCompleteLinesInterface) {
   EXPECT_STREQ(name, "usb0");
   WriteRootFile("proc/net/route", "Iface\tDestination\n");
   EXPECT_EQ(IpConfig::GetIfaceName(name, sizeof name), -1);
-  std::filesystem::remove(std::filesystem::path(plat::RootDir()) / "proc/net/route");
+  RemoveRootFile("proc/net/route");
   EXPECT_EQ(IpConfig::GetIfaceName(name, sizeof name), -1);
   EXPECT_EQ(ip.ReadIpFromNet(), -1);
 }

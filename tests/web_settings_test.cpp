@@ -3,21 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "bench/bench.h"
 #include "platform/root.h"
 #include "platform/shell.h"
 
 namespace {
-
-std::string ReadRootFile(const std::string& relative) {
-  std::ifstream in(std::filesystem::path(plat::RootDir()) / relative, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 bool LoginMatches(const std::string& user, const std::string& password) {
   const auto login = read_web_password();

@@ -19,6 +19,7 @@
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "remote/scpi.h"
+#include "remote/scpi_kit.h"
 
 WaveFormat WaveFormatPara;
 
@@ -46,28 +47,10 @@ constexpr int kPreambleFormat[] = {1, 0, 2};
 
 WaveFormat& W() { return WaveFormatPara; }
 _SysRunInfoOp& Run() { return *SystemResource.runStatus; }
-void Answer(const char* text) { SystemResource.scpiEngine->WriteResponseData(text, 0); }
 void AnswerNumber(long long v) {
   char text[24];
   std::snprintf(text, sizeof text, "%lld", v);
-  Answer(text);
-}
-void AnswerReal(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%-13.6e", v);
-  Answer(text);
-}
-
-bool Missing(const char* p) {
-  if (p) return false;
-  std::printf("Warning : Command parameter missing ... \n");
-  return true;
-}
-
-int Keyword(const scpipara* words, const char* p) {
-  if (Missing(p)) return -1;
-  const int i = scpi::InstrParaCompare(words, p);
-  return i < 0 ? -1 : words[i].value;
+  ScpiAnswer(text);
 }
 
 // The leading decimal integer of the text, 0 when there is none, limited to int.
@@ -187,7 +170,7 @@ void Format(const std::vector<uint8_t>& s, std::vector<char>* out) {
 }  // namespace
 
 void Scpi_Waveform_Mode(scpi_para*, char* p) {
-  const int v = Keyword(kModes, p);
+  const int v = ScpiKeyword(kModes, p);
   if (v < 0) return;
   W().mode = v;
   W().start = 0;
@@ -198,19 +181,19 @@ void Scpi_Waveform_Mode(scpi_para*, char* p) {
     Get_wave_ddr_Data(W().source);
 }
 
-void Scpi_Waveform_ModeAsk(scpi_para*, char*) { Answer(kModeTexts[W().mode == kRaw]); }
+void Scpi_Waveform_ModeAsk(scpi_para*, char*) { ScpiAnswer(kModeTexts[W().mode == kRaw]); }
 
 void Scpi_Waveform_Format(scpi_para*, char* p) {
-  const int v = Keyword(kFormats, p);
+  const int v = ScpiKeyword(kFormats, p);
   if (v < 0) return;
   W().format = v;
   Run().SetDrawRefresh();
 }
 
-void Scpi_Waveform_FormatAsk(scpi_para*, char*) { Answer(kFormatTexts[std::clamp(W().format, 0, 2)]); }
+void Scpi_Waveform_FormatAsk(scpi_para*, char*) { ScpiAnswer(kFormatTexts[std::clamp(W().format, 0, 2)]); }
 
 void Scpi_Waveform_Start(scpi_para*, char* p) {
-  if (Missing(p)) return;
+  if (ScpiMissing(p)) return;
   W().start = Limit(Number(p), 0);
   std::printf("start = %d\n", W().start);
 }
@@ -218,7 +201,7 @@ void Scpi_Waveform_Start(scpi_para*, char* p) {
 void Scpi_Waveform_StartAsk(scpi_para*, char*) { AnswerNumber(W().start); }
 
 void Scpi_Waveform_Stop(scpi_para*, char* p) {
-  if (Missing(p)) return;
+  if (ScpiMissing(p)) return;
   W().stop = Limit(Number(p), -1);
   std::printf("@@@stop = %d\n", W().stop);
 }
@@ -226,14 +209,14 @@ void Scpi_Waveform_Stop(scpi_para*, char* p) {
 void Scpi_Waveform_StopAsk(scpi_para*, char*) { AnswerNumber(W().stop); }
 
 void Scpi_Waveform_Source(scpi_para*, char* p) {
-  const int v = Keyword(kSources, p);
+  const int v = ScpiKeyword(kSources, p);
   if (v >= 0) W().source = v;
 }
 
-void Scpi_Waveform_SourceAsk(scpi_para*, char*) { Answer(kSourceTexts[std::clamp(W().source, 0, 2)]); }
+void Scpi_Waveform_SourceAsk(scpi_para*, char*) { ScpiAnswer(kSourceTexts[std::clamp(W().source, 0, 2)]); }
 
 void Scpi_Waveform_Points(scpi_para*, char* p) {
-  if (Missing(p)) return;
+  if (ScpiMissing(p)) return;
   W().points = uint16_t(Number(p));
   std::printf("points = %d\n", W().points);
 }
@@ -263,12 +246,12 @@ void Scpi_Waveform_PreambleAsk(scpi_para*, char*) {
   std::snprintf(text, sizeof text, "%d,%d,%d,%d,%-13.6e,%-13.6e,0,%-13.6e,%-13.6e,%d",
                 kPreambleFormat[std::clamp(W().format, 0, 2)], type, points, count, XIncrement(), XOrigin(),
                 YIncrement(), double(PositionCode(W().source) - kCentre), kYReference);
-  Answer(text);
+  ScpiAnswer(text);
 }
 
-void Scpi_Waveform_XIncrementAsk(scpi_para*, char*) { AnswerReal(XIncrement()); }
-void Scpi_Waveform_XOriginAsk(scpi_para*, char*) { AnswerReal(XOrigin()); }
-void Scpi_Waveform_XReferenceAsk(scpi_para*, char*) { Answer("0"); }
-void Scpi_Waveform_YIncrementAsk(scpi_para*, char*) { AnswerReal(YIncrement()); }
+void Scpi_Waveform_XIncrementAsk(scpi_para*, char*) { ScpiAnswerReal(XIncrement()); }
+void Scpi_Waveform_XOriginAsk(scpi_para*, char*) { ScpiAnswerReal(XOrigin()); }
+void Scpi_Waveform_XReferenceAsk(scpi_para*, char*) { ScpiAnswer("0"); }
+void Scpi_Waveform_YIncrementAsk(scpi_para*, char*) { ScpiAnswerReal(YIncrement()); }
 void Scpi_Waveform_YOriginAsk(scpi_para*, char*) { AnswerNumber(PositionCode(W().source) - kCentre); }
 void Scpi_Waveform_YReferenceAsk(scpi_para*, char*) { AnswerNumber(kYReference); }

@@ -85,10 +85,18 @@ SimTimebaseSettings SimDecodeTimebaseWords(const uint16_t* words) {
   return s;
 }
 
+void SimCopyWords(uint16_t* words, bool* written) {
+  SimFpga& f = Fpga();
+  for (int n = 0; n < kSimControlWords; ++n) {
+    words[n] = f.Word(uint16_t(n));
+    if (written) written[n] = f.WordWritten(uint16_t(n));
+  }
+}
+
 SimTimebaseSettings SimDecodedTimebase() {
   SimFpga& f = Fpga();
   uint16_t words[kSimControlWords];
-  for (int n = 0; n < kSimControlWords; ++n) words[n] = f.Word(uint16_t(n));
+  SimCopyWords(words, nullptr);
   SimTimebaseSettings s = SimDecodeTimebaseWords(words);
   int read = 0;  // last value of word 122
   for (const auto& e : f.Log()) {

@@ -129,10 +129,7 @@ SimTriggerSettings SimDecodedTrigger() {
   SimFpga& f = Fpga();
   uint16_t words[kSimControlWords];
   bool written[kSimControlWords];
-  for (int n = 0; n < kSimControlWords; ++n) {
-    words[n] = f.Word(uint16_t(n));
-    written[n] = f.WordWritten(uint16_t(n));
-  }
+  SimCopyWords(words, written);
   return SimDecodeTriggerWords(words, written, f.DacValue(2), f.DacValue(3));
 }
 

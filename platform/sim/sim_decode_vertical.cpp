@@ -81,10 +81,7 @@ SimChannelSettings SimDecodedChannel(int ch) {
   SimFpga& f = Fpga();
   uint16_t words[kSimControlWords];
   bool written[kSimControlWords];
-  for (int n = 0; n < kSimControlWords; ++n) {
-    words[n] = f.Word(uint16_t(n));
-    written[n] = f.WordWritten(uint16_t(n));
-  }
+  SimCopyWords(words, written);
   return SimDecodeChannelWords(ch, words, written, f.FrontEndWord(), ch == 0 || ch == 1 ? f.DacValue(ch) : -1);
 }
 

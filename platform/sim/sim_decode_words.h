@@ -14,4 +14,8 @@ struct SimWordTable {
   uint32_t Pair(int low) const { return uint32_t(Word(low)) | uint32_t(Word(low + 2)) << 16; }
 };
 
+// Copies the simulated FPGA's last value of every word and, unless `written`
+// is null, whether each was written, for the decoders.
+void SimCopyWords(uint16_t* words, bool* written);
+
 }  // namespace plat

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -71,6 +72,7 @@ Bench::Bench() {
   char tmpl[] = "/tmp/scope-root-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");
   root_ = tmpl;
+  plat::ResetStop();  // a bench before this one in the process stopped its threads
   if (!plat::InitRoot(root_)) throw std::runtime_error("InitRoot");
   plat::UseVirtualClock(true);
   InstallAppHooks();
@@ -261,6 +263,13 @@ uint32_t Bench::Pixel(int row, int column) const {
   return fb[row * plat::kScreenWidth + column] & 0xFFFFFF;
 }
 
+int Bench::CountPixels(int row, int column, int width, int height, uint32_t colour) const {
+  int n = 0;
+  for (int r = row; r < row + height; ++r)
+    for (int c = column; c < column + width; ++c) n += Pixel(r, c) == colour;
+  return n;
+}
+
 bool Bench::WriteScreenPng(const std::string& path) const {
   auto px = Screen();
   return !px.empty() && screenpng::WritePng(path, px.data(), plat::kScreenWidth, plat::kScreenHeight);
@@ -297,4 +306,16 @@ void WriteRootFile(const std::string& relative, const std::string& text) {
 
 bool RootFileExists(const std::string& relative) {
   return fs::exists(fs::path(plat::RootDir()) / relative);
+}
+
+std::string ReadRootFile(const std::string& relative) {
+  std::ifstream in(fs::path(plat::RootDir()) / relative, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void RemoveRootFile(const std::string& relative) {
+  std::error_code ec;
+  fs::remove(fs::path(plat::RootDir()) / relative, ec);
 }

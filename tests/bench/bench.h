@@ -46,6 +46,8 @@ class Bench {
   // The frame buffer as shown (800 x 480, 0x00RRGGBB) and a PNG of it.
   std::vector<uint32_t> Screen() const;
   uint32_t Pixel(int row, int column) const;
+  // Pixels of `colour` in the area from (row, column), `width` x `height`.
+  int CountPixels(int row, int column, int width, int height, uint32_t colour) const;
   bool WriteScreenPng(const std::string& path) const;
 
   plat::SimFpga& Fpga() const;
@@ -106,3 +108,6 @@ std::string NewTempRoot(const std::string& prefix);
 // Writes `text` into a file under the root (creating folders).
 void WriteRootFile(const std::string& relative, const std::string& text);
 bool RootFileExists(const std::string& relative);
+// The bytes of a file under the root; empty when it cannot be read.
+std::string ReadRootFile(const std::string& relative);
+void RemoveRootFile(const std::string& relative);

@@ -55,6 +55,10 @@ def identity(inst, rm, root, build):
         fields = s.query("*IDN?").strip().split(",")
         assert len(fields) == 4, fields
         assert fields[0] == "KOLVET Technologies" and fields[1] == "QEL2200KS", fields
+        # The serial number the board keeps in SN.txt beside the application.
+        with open(os.path.join(root, "SN.txt")) as f:
+            serial = f.read().split("[SERIAL]", 1)[1].split()[0]
+        assert fields[2] == serial and serial, fields
         assert s.query("SYSTem:ERRor?").strip() == '0,"No error"'
     finally:
         s.close()
