@@ -27,7 +27,7 @@ from test_vxi11 import Instrument, open_instr
 from test_web_control import Web, free_port, lcd, login, request, wait_listening
 
 PRESS, RELEASE, MOVE = 1, 2, 3
-SETTLE = 0.6  # the main loop takes the posted keys
+SETTLE = 1.0  # the main loop takes the posted keys
 RELOAD = 3.0  # the independent time bases reload the FPGA in the main loop
 
 
@@ -51,6 +51,15 @@ class Scope:
         """A trace position: the answer is a little-endian 16-bit code."""
         self.s.write(":CHANnel%d:POSition?" % ch)
         return int.from_bytes(self.s.read_raw()[:2], "little", signed=True)
+
+    def until(self, read, want, limit=10):
+        """`read()` once it gives `want` (the main loop has taken the posted keys), or its last answer."""
+        end = time.monotonic() + limit
+        got = read()
+        while got != want and time.monotonic() < end:
+            time.sleep(0.2)
+            got = read()
+        return got
 
     def keys(self, name, count):
         for _ in range(count):
@@ -97,9 +106,9 @@ def zoom_drag(web, scope):
 
     try:
         asyncio.run(session(web, body))
-        assert scope.position(1) == start + 20
+        assert scope.until(lambda: scope.position(1), start + 20) == start + 20
         scope.keys("VPKNLeft", 20)  # the knob's 20 steps back
-        assert scope.position(1) == start
+        assert scope.until(lambda: scope.position(1), start) == start
     finally:
         scope.set(":TIMebase:MODE MAIN")
 
@@ -118,10 +127,10 @@ def alternate_halves(web, scope):
             await drag(ws, "layouts", 300, row, 300, row + 24)
 
         asyncio.run(session(web, body))
-        assert scope.position(2) == ch2 - 24, (ch2, scope.position(2))
+        assert scope.until(lambda: scope.position(2), ch2 - 24) == ch2 - 24, (ch2, scope.position(2))
         assert scope.position(1) == ch1
         scope.keys("VPKNRight", 24)  # the same knob, on the active channel, brings CH2 back
-        assert scope.position(2) == ch2
+        assert scope.until(lambda: scope.position(2), ch2) == ch2
     finally:
         scope.set(":TIMebase:INDPendent OFF")
         time.sleep(RELOAD)
@@ -141,10 +150,11 @@ def xy_cursor_lines(web, scope):
             await drag(ws, "layouts", 60, 340, 60, 315)
 
         asyncio.run(session(web, body))
-        moved = scope.num(":CURSor:CURB?")  # the pushes made Y line B the knob's: its row from the grid's top
+        # The pushes made Y line B the knob's: its row from the grid's top.
+        moved = scope.until(lambda: scope.num(":CURSor:CURB?"), 315 - 165)
         assert moved == 315 - 165, (x_b, moved)
         scope.keys("FKNRight", 25)  # the select knob lowers an XY Y line by a row a step
-        assert scope.num(":CURSor:CURB?") == moved + 25, (moved, scope.ask(":CURSor:CURB?"))
+        assert scope.until(lambda: scope.num(":CURSor:CURB?"), moved + 25) == moved + 25
     finally:
         scope.set(":CURSor:TYPE CLOSe", ":DISPlay:TYPE YT")
 
@@ -163,7 +173,7 @@ def math_keypad(web, scope):
         await click(ws, "layouts", 600, 160)  # the close box (F2)
 
     asyncio.run(session(web, body))
-    assert scope.ask(":FUNCtion:EXPRession?") == "CH1*CH2", scope.ask(":FUNCtion:EXPRession?")
+    assert scope.until(lambda: scope.ask(":FUNCtion:EXPRession?"), "CH1*CH2") == "CH1*CH2"
 
 
 def main():
