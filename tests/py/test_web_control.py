@@ -409,11 +409,13 @@ def chromium_page(web, rm, tmp):
     return None
 
 
-def main():
+def start_web_instrument(prefix):
+    """scopeapp from --build with a fresh root under a new temporary folder and
+    its web servers on free loopback ports: (instrument, VISA manager, Web, folder)."""
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
     build = os.path.abspath(ap.parse_args().build)
-    tmp = tempfile.mkdtemp(prefix="web-py-")
+    tmp = tempfile.mkdtemp(prefix=prefix)
     ctrl, pic = free_port(), free_port()
     os.environ["SCOPE_WS_CMD_PORT"] = str(ctrl)
     os.environ["SCOPE_WS_PIC_PORT"] = str(pic)
@@ -422,9 +424,13 @@ def main():
     import pyvisa_py.protocols.rpc as rpc
     rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
-    web = Web(root, ctrl, pic)
     wait_listening(ctrl)
     wait_listening(pic)
+    return inst, rm, Web(root, ctrl, pic), tmp
+
+
+def main():
+    inst, rm, web, tmp = start_web_instrument("web-py-")
     tally = Tally()
     for case in (gate_and_login, screen_input, pictures, heartbeat):
         tally.run(case.__name__, lambda: asyncio.run(asyncio.wait_for(case(web, rm), 90)))

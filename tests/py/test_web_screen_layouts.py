@@ -7,24 +7,21 @@ the front-panel keys (KEY: commands).
 
 Usage: python3 test_web_screen_layouts.py --build <builddir>
 """
-import argparse
 import asyncio
-import os
 import sys
-import tempfile
 import time
 
 try:
     import websockets  # noqa: F401  (the helpers below use it)
-    import pyvisa
+    import pyvisa  # noqa: F401
 except ImportError:
     from scope_support import system_python_or_exit
 
     system_python_or_exit("python3-websockets and python3-pyvisa-py")
 
 from scope_support import Tally
-from test_vxi11 import Instrument, open_instr
-from test_web_control import Web, free_port, lcd, login, request, wait_listening
+from test_vxi11 import open_instr
+from test_web_control import lcd, login, request, start_web_instrument
 
 PRESS, RELEASE, MOVE = 1, 2, 3
 SETTLE = 1.0  # the main loop takes the posted keys
@@ -177,21 +174,7 @@ def math_keypad(web, scope):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    build = os.path.abspath(ap.parse_args().build)
-    tmp = tempfile.mkdtemp(prefix="web-layouts-")
-    ctrl, pic = free_port(), free_port()
-    os.environ["SCOPE_WS_CMD_PORT"] = str(ctrl)
-    os.environ["SCOPE_WS_PIC_PORT"] = str(pic)
-    root = os.path.join(tmp, "root")
-    inst = Instrument(build, root, False)
-    import pyvisa_py.protocols.rpc as rpc
-
-    rpc.PMAP_PORT = inst.portmap
-    rm = pyvisa.ResourceManager("@py")
-    web = Web(root, ctrl, pic)
-    wait_listening(ctrl)
+    inst, rm, web, tmp = start_web_instrument("web-layouts-")
     scope = Scope(rm)
     tally = Tally()
     for case in (zoom_drag, alternate_halves, xy_cursor_lines, math_keypad):
