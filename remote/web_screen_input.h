@@ -42,7 +42,7 @@ struct WebScreenView {
   } popEntry[kWebPopEntries];
   // Channel positions (codes, centre 127): CH1, CH2, MATH.
   int chPos[3];
-  // Rows of the first and second trigger level lines in the layout shown.
+  // Rows of the trigger levels 0 and 1 (the levels level selections 0 and 1 move) in the layout shown.
   int trigRow[2];
   // Dialogs and pickers on top, by their owners.
   bool measureAllPara;

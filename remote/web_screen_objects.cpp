@@ -99,16 +99,19 @@ bool TwoLevels() {
   return type >= 3 && type <= 5;
 }
 
+// A line lies at the row of the level its selection moves.
+int TrigLineRow(const WebScreenView& v, int line) { return v.trigRow[kTrigLineSelection[line]]; }
+
 void AddTrigLines(const WebScreenView& v, int y, Candidates* c) {
   if (SysRunStatus.IsRollEnable()) return;
-  auto add = [&](int line, int row) {
-    c->push_back({std::abs(y - row), kTrigLine, kNoChannel, uint8_t(line), 0});
+  auto add = [&](int line) {
+    c->push_back({std::abs(y - TrigLineRow(v, line)), kTrigLine, kNoChannel, uint8_t(line), 0});
   };
   if (TwoLevels()) {
-    add(1, v.trigRow[1]);
-    add(2, v.trigRow[0]);
+    add(1);
+    add(2);
   } else {
-    add(0, v.trigRow[0]);
+    add(0);
   }
 }
 
@@ -140,7 +143,7 @@ bool DetectAlternate(const WebScreenView& v, int x, int y) {
       return false;
     }
     if (kTrigColumn.Holds(x, y)) {
-      const int d = std::abs(y - v.trigRow[0]);
+      const int d = std::abs(y - TrigLineRow(v, 0));
       clicked_info.kind = d < kGrabRadius && !SysRunStatus.IsRollEnable() ? kTrigLine : kNothing;
       clicked_info.trigLine = 0;
       return true;

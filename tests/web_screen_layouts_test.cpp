@@ -24,6 +24,7 @@
 #include "remote/web_screen_input.h"
 #include "system/task_storage.h"
 #include "tests/bench/bench.h"
+#include "ui/qel_draw.h"
 
 namespace {
 using Keys = std::vector<std::pair<int, int>>;
@@ -124,6 +125,18 @@ TEST_F(WebLayouts, ZoomMovesChannelsByThePixelsOverOnePointFour) {
   EXPECT_EQ(Pos(0), before + 20);
   Drag(300, 100, 260, 100);  // above the zoom window: the background
   EXPECT_EQ(Posted(), (Keys{{kKeyPreTrigLeft, 20}}));
+  // The trigger level line in the trigger column (under the menu column: with the menu hidden), at the
+  // row it is drawn at.
+  if (SysRunStatus.IsMenuStatus()) SysRunStatus.MenuOnOff();
+  // The single level is the one level selection 1 moves.
+  ASSERT_EQ(SysRunInfo.trigLevelSel, 1);
+  const int level = SysRunInfo.levelBlock[0].level[1].code, line = QelDraw.TriggerLevelRow(0, 1);
+  ASSERT_EQ(line, 305 - int(1.4 * SysRunInfo.levelBlock[0].level[1].drawPos));
+  Drag(722, line, 722, line - 28);
+  const Keys raised = Posted();
+  EXPECT_EQ(raised, (Keys{{kKeyTriggerRight, 20}}));
+  Apply(raised);
+  EXPECT_EQ(SysRunInfo.levelBlock[0].level[1].code, level + 20);
 }
 
 TEST_F(WebLayouts, XYMovesCh1AcrossAndCh2UpAndDown) {
