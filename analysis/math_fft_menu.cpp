@@ -6,12 +6,20 @@
 #include <mutex>
 
 #include "acquisition/wave.h"
+#include "analysis/fft_display.h"
+#include "analysis/fft_kit.h"
+#include "analysis/fft_marks.h"
 #include "analysis/fft_process.h"
+#include "analysis/fft_span.h"
+#include "analysis/fft_view.h"
 #include "analysis/math_calc.h"
 #include "analysis/task_math.h"
 #include "core/ids.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
+#include "core/task_manage.h"
+
+using namespace fft_kit;
 
 namespace {
 constexpr uint32_t kChoice = kMenuChoice;
@@ -19,24 +27,23 @@ constexpr uint32_t kAction = kMenuAction;
 constexpr uint32_t kNumber = kMenuInt;
 constexpr int kSliceMax = 200;
 constexpr uint32_t kPointsBase = 8192;
-constexpr int kPointChoices = 8;           // 8K .. 1M
-constexpr int kWaterfallPointsFrom = 4;    // 128K and more: no waterfall
+constexpr int kPointChoices = 8;            // 8K .. 1M
+constexpr int kWaterfallPointsFrom = 4;     // 128K and more: no waterfall
 constexpr uint32_t kWaterfallModes = 0x18;  // display modes 3 and 4
-constexpr int kAverageChoices = 10;        // off, then 2 .. 512
-constexpr int kMarkPointsMax = 50;
+constexpr int kAverageChoices = 10;         // off, then 2 .. 512
+constexpr int kMarkPointsMax = kFftMarksMax, kPresetMarks = 5;
+constexpr uint32_t kKnob = MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST;
 constexpr int kMsgStopped = 77, kMsgNoWaterfall = 112;
+constexpr int kMark1Page = 17, kMark2Page = 18, kCentrePageItem = 70;
+constexpr double kShortRecord = 7000;
+constexpr uint16_t kAssistStepDepth = 2;
+// Keys of other modules after which the extra traces restart; of those, the
+// ones that change the vertical scale of the independent view.
+constexpr uint16_t kTraceResetKeys[] = {73, 74, 78, 79, 80, 81, 84, 85, 86, 87, 88, 89};
+constexpr uint16_t kScaleKeys[] = {73, 78, 79, 84, 85, 88};
+constexpr uint16_t kKeyDepthA = 86, kKeyDepthB = 87;
 
-Menu& M() { return TaskMath.TaskMenu; }
-int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 void Page(int item) { M().SetCurrPage(item); }
-FftSettings& Fft() { return *SysRunStatus.GetFFTParaAddr(); }
-double FftRate() {
-  double rate = 0;
-  uint8_t none = 0;
-  WaveOp.GetFFTWaveData(&none, 0, &rate);
-  return rate;
-}
-constexpr uint32_t kMinSpan = 10;  // bins between start and end
 bool Greyed(int n) { return M().ItemDisabled(n); }
 
 template <int N>
@@ -49,10 +56,12 @@ int GoTo(keypara) {
   return 0;
 }
 
-const int kMarkTypeItems[] = {30, 35, 40, 45, -1};
+constexpr int kMarkTypeItems[] = {30, 35, 40, 45, -1};
 }  // namespace
 
-uint32_t MathFftPoints(int index) { return index >= 0 && index < kPointChoices ? kPointsBase << index : 0; }
+uint32_t MathFftPoints(int index) {
+  return index >= 0 && index < kPointChoices ? kPointsBase << index : 0;
+}
 
 const std::vector<MenuItemDef>& MathFftItems() {
   static const std::vector<MenuItemDef> rows = {
@@ -61,7 +70,8 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {kMathItemFftWindow, "Window", kChoice, 4, Math_FFT_Window, MenuChoices()},
       {kMathItemFftVertical, "Vertical", kChoice, 2, Math_FFT_Vertical, MenuChoices()},
       {kMathItemFftNext1, "Next", kAction, 1, Math_FFT_Next},
-      {kMathItemFftPoints, "Points", kChoice, kPointChoices, Math_FFT_Points, MenuLimits(0, 0, kPointChoices - 1)},
+      {kMathItemFftPoints, "Points", kChoice, kPointChoices, Math_FFT_Points,
+       MenuLimits(0, 0, kPointChoices - 1)},
       {kMathItemFftScreen, "Screen", kAction, 1, Math_FFT_DisplayMode},
       {kMathItemFftFreqSel, "FreqSel", kAction, 1, Math_FFT_FreqAdj},
       {kMathItemFftDetection, "DetectionMode", kAction, 1, Math_FFT_DetectionMode},
@@ -71,7 +81,8 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {kMathItemFftNext3, "Next", kAction, 1, Math_FFT_Next},
       {20, "RealTime", kChoice, 4, AdjustItem<20>},
       {21, "Averge", kChoice, 2, AdjustItem<21>},
-      {kMathItemAverageSel, "AerageSel", kNumber, 1, AdjustItem<kMathItemAverageSel>, MenuLimits(1, 1, kAverageChoices - 1)},
+      {kMathItemAverageSel, "AerageSel", kNumber, 1, AdjustItem<kMathItemAverageSel>,
+       MenuLimits(1, 1, kAverageChoices - 1)},
       {23, "MaxHold", kChoice, 2, AdjustItem<23>},
       {24, "Next", kAction, 1, Math_FFT_DetectionMode_Next},
       {25, "MinHold", kChoice, 2, AdjustItem<25>},
@@ -81,19 +92,20 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {30, "Type", kChoice, 4, Math_FFT_Mark_Type},
       {34, "Back", kAction, 1, Math_FFT_Mark_Back},
       {35, "Type", kChoice, 4, Math_FFT_Mark_Type},
-      {36, "Mark Src", kChoice, 4, AdjustItem<36>},
-      {37, "Mark Points", kNumber, 1, AdjustItem<37>, MenuLimits(1, 1, kMarkPointsMax)},
-      {38, "Mark List", kChoice, 2, AdjustItem<38>},
+      {36, "Mark Src", kChoice, 4, Math_FFT_MarkAuto_Src},
+      {37, "Mark Points", kNumber | kKnob, 1, Math_FFT_MarkAuto_Points,
+       MenuLimits(kPresetMarks, 1, kMarkPointsMax)},
+      {38, "Mark List", kChoice, 2, Math_FFT_MarkAuto_List},
       {39, "Back", kAction, 1, Math_FFT_Mark_Back},
       {40, "Type", kChoice, 4, Math_FFT_Mark_Type},
-      {41, "Mark Src", kChoice, 4, AdjustItem<41>},
-      {42, "ThreShold", kNumber, 1, AdjustItem<42>},
-      {43, "Mark List", kChoice, 2, AdjustItem<43>},
+      {41, "Mark Src", kChoice, 4, Math_FFT_MarkThreShold_Src},
+      {42, "ThreShold", kNumber | kKnob, 1, Math_FFT_MarkThreShold_Adj},
+      {43, "Mark List", kChoice, 2, Math_FFT_MarkThreShold_List},
       {44, "Back", kAction, 1, Math_FFT_Mark_Back},
       {45, "Type", kChoice, 4, Math_FFT_Mark_Type},
-      {46, "Mark Src", kChoice, 4, AdjustItem<46>},
-      {47, "SetToPeak", kAction, 1, AdjustItem<47>},
-      {48, "NextPeak", kAction, 1, AdjustItem<48>},
+      {46, "Mark Src", kChoice, 4, Math_FFT_MarkManual_Src},
+      {47, "SetToPeak", kAction | kKnob, 1, Math_FFT_MarkManual_SetToPeak},
+      {48, "NextPeak", kAction, 1, Math_FFT_MarkManual_NextPeak},
       {49, "Back", kAction, 1, Math_FFT_Mark_Back},
       {50, "UserPreSets", kAction, 1, Math_FFT_UserPreSets},
       {54, "Back", kAction, 1, Math_FFT_Next},
@@ -103,33 +115,34 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {58, "Mark", kAction, 1, Math_FFT_Mark},
       {59, "Back", kAction, 1, Math_FFT_Next},
       {kMathItemDisplayMode, "Mode Sel", kChoice, 5, Math_FFT_DisplayModeSel, MenuChoices()},
-      {kMathItemWaterfallSlice, "Slice Sel", kNumber, 1, AdjustItem<kMathItemWaterfallSlice>, MenuLimits(1, 1, kSliceMax)},
+      {kMathItemWaterfallSlice, "Slice Sel", kNumber | kKnob, 1, Math_FFT_AdjWaterFall,
+       MenuLimits(1, 1, kSliceMax)},
       {64, "Back", kAction, 1, Math_FFT_DisplayModeBack},
-      {kMathItemFreqMode, "FreqSel", kChoice, 2, AdjustItem<kMathItemFreqMode>},
-      {66, "Start Freq", kNumber, 1, AdjustItem<66>},
-      {67, "End Freq", kNumber, 1, AdjustItem<67>},
-      {68, "Tracking", kChoice, 2, AdjustItem<68>},
+      {kMathItemFreqMode, "FreqSel", kChoice, 2, Math_FFT_FreqSel},
+      {66, "Start Freq", kMenuText | kKnob, 1, Math_FFT_StartFreq},
+      {67, "End Freq", kMenuText, 1, Math_FFT_EndFreq},
+      {68, "Tracking", kChoice, 2, Math_FFT_FreqTracking},
       {69, "Back", kAction, 1, Math_FFT_FreqSel_Back},
-      {70, "FreqSel", kChoice, 2, AdjustItem<70>},
-      {71, "Center Freq", kNumber, 1, AdjustItem<71>},
-      {72, "Bw", kNumber, 1, AdjustItem<72>},
+      {70, "FreqSel", kChoice, 2, Math_FFT_FreqSel},
+      {71, "Center Freq", kMenuText | kKnob, 1, Math_FFT_CenterFreq},
+      {72, "Bw", kMenuText, 1, Math_FFT_FreqBw},
       {74, "Back", kAction, 1, Math_FFT_FreqSel_Back},
       {75, "Average", kChoice, kAverageChoices, AdjustItem<75>},
       {76, "Max Hold", kChoice, 2, AdjustItem<76>},
       {77, "Min Hold", kChoice, 2, AdjustItem<77>},
-      {78, "Reset Traces", kAction, 1, AdjustItem<78>},
+      {78, "Reset Traces", kAction, 1, Math_SpectrumTraces_ResetTraces},
       {79, "Back", kAction, 1, Math_SpectrumTraces_Back},
       {80, "Real Time", kChoice, 4, AdjustItem<80>},
       {81, "Average", kChoice, 5, AdjustItem<81>},
       {82, "Max Hold", kChoice, 5, AdjustItem<82>},
       {83, "Min Hold", kChoice, 5, AdjustItem<83>},
       {84, "Back", kAction, 1, FFT_DetectionBack},
-      {85, "Enable", kChoice, 2, AdjustItem<85>},
-      {86, "MarkType", kChoice, 4, AdjustItem<86>},
-      {87, "SetToPeak", kAction, 1, AdjustItem<87>},
-      {88, "SetToMin", kAction, 1, AdjustItem<88>},
+      {85, "Enable", kChoice, 2, Math_FFT_MarkEnable},
+      {86, "MarkType", kChoice, 4, Math_FFT_MarkType},
+      {87, "SetToPeak", kAction, 1, Math_FFT_MarkSetToPeak},
+      {88, "SetToMin", kAction, 1, Math_FFT_MarkSetToMinimum},
       {89, "Next", kAction, 1, Math_FFT_MarkNext},
-      {90, "ManuSelect", kChoice, 2, AdjustItem<90>},
+      {90, "ManuSelect", kChoice, 2, Math_FFT_MarkSelect},
       {91, "PREVIOUS", kAction, 1, Math_FFT_MarkPrevious},
       {94, "Back", kAction, 1, Math_FFT_MarkBack},
   };
@@ -141,6 +154,8 @@ void MathFftMenuReset() {
   Math_FFT_Source(none);
   Math_FFT_Points(none);
   Math_FFT_DisplayModeSel(none);
+  FftMarksReset();
+  Math_FFT_Mark_Type(none);
 }
 
 int Math_FFT_Source(keypara k) {
@@ -155,9 +170,8 @@ int Math_FFT_Vertical(keypara k) { return M().AdjMenuItemPara(k, kMathItemFftVer
 // Points can not change while the spectrum is shown and stopped; from 128K
 // on the waterfall modes are not offered.
 int Math_FFT_Points(keypara k) {
-  const bool mathOn = SysRunStatus.GetChStatus() >> kMathSlot & 1;
-  if (k.key != KEY_NO_KEY && mathOn && SysRunStatus.GetAcquireStatus(0) == kAcqStopped) {
-    QelMsg.SetMessage(kMsgStopped);
+  if (k.key != KEY_NO_KEY && MathOn() && Stopped()) {
+    Message(kMsgStopped);
     return Item(kMathItemFftPoints);
   }
   const int before = Item(kMathItemFftPoints);
@@ -166,22 +180,19 @@ int Math_FFT_Points(keypara k) {
   if (!points) return -1;
   const bool noWaterfall = v >= kWaterfallPointsFrom;
   M().SetItemParaAttribute(kMathItemDisplayMode, noWaterfall ? kWaterfallModes : 0);
-  if (noWaterfall && before < kWaterfallPointsFrom && k.key != KEY_NO_KEY) QelMsg.SetMessage(kMsgNoWaterfall);
+  if (noWaterfall && before < kWaterfallPointsFrom && k.key != KEY_NO_KEY) Message(kMsgNoWaterfall);
   const uint32_t beforePoints = Fft().points;
   const double beforeWidth = beforePoints ? FftRate() / beforePoints : 0;
   Fft().points = points;
   WaveOp.UpdateFFTWaveDataSample();
-  const uint32_t last = points / 2 - 1;
+  const long last = long(points / 2) - 1;
   if (k.key == KEY_NO_KEY || !(beforeWidth > 0) || beforePoints == points) {
-    if (k.key == KEY_NO_KEY || Fft().endBin > last) Fft().startBin = 0, Fft().endBin = last;
+    if (k.key == KEY_NO_KEY || Fft().endBin > uint32_t(last)) FftSetSpan(0, last);
   } else {
     // The shown frequencies stay where they were, in the new bins.
     const double width = FftRate() / points;
     const double scale = width > 0 ? beforeWidth / width : 1.0;
-    const uint32_t end = uint32_t(std::min<double>(last, Fft().endBin * scale));
-    const uint32_t start = uint32_t(std::min<double>(Fft().startBin * scale, end > kMinSpan ? end - kMinSpan : 0));
-    Fft().startBin = start;
-    Fft().endBin = std::max(end, start + kMinSpan);
+    FftSetSpan(long(Fft().startBin * scale), long(std::min<double>(last, Fft().endBin * scale)));
   }
   // The result in flight was made with the old count: it is dropped, and the
   // source's record read again.
@@ -194,24 +205,66 @@ int Math_FFT_Points(keypara k) {
   return v;
 }
 
-int Math_FFT_DisplayModeSel(keypara k) {
-  const int v = M().AdjMenuItemPara(k, kMathItemDisplayMode);
-  if (v >= 0 && v <= 4) Fft().screen = uint16_t(v);
-  return v;
-}
-
-int Math_FFT_Mark_Type(keypara k) {
-  int n = 30;
-  if (k.key >= MENU_KEY_F1 && k.key <= MENU_KEY_F5) n = M().GetCurrPage() * kMenuSlots + (k.key - MENU_KEY_F1);
-  else if (M().MenuItemIsPop(M().GetMenuPopItem())) n = M().GetMenuPopItem();
-  const int v = M().AdjMenuLinkageItemPara(nullptr, k, n, kMarkTypeItems);
-  if (k.key != KEY_NO_KEY && v >= 0 && v < 4) Page(kMarkTypeItems[v]);
-  return v;
-}
-
+// The FFT's factory view: first choices, 5 automatic marks, average depth 4,
+// the handlers rerun, the display cleared, page of item 5.
 int Math_FFT_UserPreSets(keypara) {
+  static constexpr int kFirstValue[] = {6,  7,  8,  10, 20, 21, 23, 25, 30,
+                                        35, 36, 38, 40, 41, 42, 45, 46, 60};
+  M().SetMenuItem(37, kPresetMarks);
+  M().SetMenuItem(kMathItemAverageSel, 2);
+  for (int n : kFirstValue) M().SetMenuItem(n, 0);
+  M().EnableItem(kMathItemAverageSel, false);
+  M().EnableItem(kMathItemWaterfallSlice, false);
+  const keypara none{KEY_NO_KEY, 0, 0};
+  Math_FFT_Source(none);
+  Math_FFT_Window(none);
+  Math_FFT_Vertical(none);
+  Math_FFT_Points(none);
+  Math_FFT_DisplayModeSel(none);
+  Math_FFT_Mark_Type(none);
+  FftMarksReset();
+  TaskMath.ClearFFTGrayScale();
   Page(kMathItemFftType);
   return 0;
+}
+
+void FftTypeOn() {
+  if (SysRunStatus.GetTimeBaseType() == 1 && Fft().screen != kFftFull &&
+      Fft().screen != kFftIndependent) {
+    M().SetMenuItem(kMathItemDisplayMode, 0);
+    Fft().screen = 0;
+  }
+  SetFFTScreenLength(short(Fft().screen));
+  FftApplyScreenMode(Fft().screen, Fft().screen != kFftFull);
+  AdjMemDepth();
+}
+
+// Asks the acquire module for a deeper memory when the record is shorter than
+// the FFT (8K points from a 7000-point record excepted).
+int AdjMemDepth() {
+  double depth = 0;
+  if (SysRunStatus.GetMemDepth(&depth) == 0)
+    depth = SysRunStatus.GetAutoMemDepthPoints(Fft().source == 1 ? 1 : 0);
+  const double points = Fft().points;
+  if (!(points > depth) || (points == kPointsBase && depth == kShortRecord)) return 0;
+  taskresponse request{}, reply{};
+  request.request = kAssistStepDepth;
+  return TaskManage.RequestTaskAssist(kTaskAcquire, &request, &reply);
+}
+
+void FftBetweenSync(uint16_t key) {
+  if (Item(kMathItemType) != kMathFft) return;
+  if (std::find(std::begin(kTraceResetKeys), std::end(kTraceResetKeys), key) !=
+      std::end(kTraceResetKeys)) {
+    if (Fft().screen == kFftIndependent && MathOn() &&
+        std::find(std::begin(kScaleKeys), std::end(kScaleKeys), key) != std::end(kScaleKeys))
+      FFTCalculationDivScale();
+    TaskMath.ClearFFTGrayScale();
+  }
+  if (key == kKeyDepthA || key == kKeyDepthB) {
+    AdjMemDepth();
+    FftSpanTexts();
+  }
 }
 
 // From the pages of items 5, 10 and 15 to the next of them; from any other
@@ -245,6 +298,12 @@ int Unless(int item, int to) {
 int Math_FFT_SpectrumTraces(keypara) { return Unless(56, 76); }
 int Math_FFT_Detection(keypara) { return Unless(57, 80); }
 int Math_FFT_Mark(keypara) { return Unless(58, 87); }
+
+// Reset Traces: the average starts again, max-hold and min-hold from the next frame.
+int Math_SpectrumTraces_ResetTraces(keypara) {
+  TaskMath.ClearFFTGrayScale();
+  return 0;
+}
 int Math_FFT_DisplayMode(keypara k) { return GoTo<60>(k); }
 int Math_FFT_DetectionMode(keypara k) { return GoTo<20>(k); }
 int Math_FFT_DetectionMode_Next(keypara k) { return GoTo<25>(k); }
@@ -259,4 +318,17 @@ int Math_FFT_MarkBack(keypara k) { return GoTo<58>(k); }
 int Math_FFT_MarkNext(keypara k) { return GoTo<91>(k); }
 int Math_FFT_MarkPrevious(keypara k) { return GoTo<85>(k); }
 
-int MathFftPageOp(keypara) { return 0; }
+// The FFT pages' keys: the Mark1/Mark2 pages' knob, the frequency keypad
+// closed when its pages are left (or F1, F4, F5 pressed on them), and the
+// mark sources kept to traces that are on.
+int MathFftPageOp(keypara k) {
+  const int page = M().GetCurrPage();
+  if (page == kMark1Page || page == kMark2Page) FFTMarkOp(k);
+  if (FftFreqKeypadOpen()) {
+    const bool freqPage = page == kMathItemFreqMode / kMenuSlots || page == kCentrePageItem / kMenuSlots;
+    if (!freqPage || k.key == MENU_KEY_F1 || k.key == kKeyF4 || k.key == MENU_KEY_F5)
+      FftFreqKeypadClose();
+  }
+  DetectionModeSyncMarkSource();
+  return 0;
+}

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/fft_display.h"  // Math_FFT_DisplayModeSel
+#include "analysis/fft_marks.h"    // the mark pages' handlers
 #include "core/keypara.h"
 #include "core/menu.h"
 
@@ -16,6 +18,14 @@ const std::vector<MenuItemDef>& MathFftItems();
 void MathFftMenuReset();
 // The page handler's FFT part.
 int MathFftPageOp(keypara k);
+// The FFT type shown: the screen mode's areas (split and waterfall fall back
+// to full on a zoomed time base), the span texts, the memory depth checked.
+void FftTypeOn();
+// Asks for a deeper memory when the FFT is longer than the record.
+int AdjMemDepth();
+// After another module's key: the extra traces restart (and the independent
+// view's scale texts follow), a memory-depth change is checked.
+void FftBetweenSync(uint16_t key);
 // FFT points of a Points choice (8K << index), 0 for a bad index.
 uint32_t MathFftPoints(int index);
 
@@ -36,6 +46,7 @@ int Math_FFT_Mark_Back(keypara k);
 int Math_FFT_FreqSel_Back(keypara k);
 int Math_FFT_DisplayModeBack(keypara k);
 int Math_SpectrumTraces_Back(keypara k);
+int Math_SpectrumTraces_ResetTraces(keypara k);
 int FFT_DetectionBack(keypara k);
 int Math_FFT_MarkBack(keypara k);
 int Math_FFT_MarkNext(keypara k);
@@ -43,5 +54,3 @@ int Math_FFT_MarkPrevious(keypara k);
 int Math_FFT_SpectrumTraces(keypara k);
 int Math_FFT_Detection(keypara k);
 int Math_FFT_Mark(keypara k);
-int Math_FFT_DisplayModeSel(keypara k);
-int Math_FFT_Mark_Type(keypara k);

@@ -8,7 +8,10 @@
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
+#include "analysis/fft_display.h"
 #include "analysis/math_calc.h"
+#include "analysis/math_draw.h"
+#include "analysis/math_fft_menu.h"
 #include "core/control.h"
 #include "core/i2c_storage.h"
 #include "core/ids.h"
@@ -148,7 +151,14 @@ int TaskForMath::MathRequestWave() {
   return WaveOp.RequestWaveData(&w);
 }
 
-int TaskForMath::Display() { return 0; }
+// The spectrum view, then the overlays that are not traces: the logic
+// threshold line and the expression keypad.
+int TaskForMath::Display() {
+  if (displayBits_ & kMathShowSpectrum) FftDisplay();
+  if (displayBits_ & kMathShowThreshold) mathDraw.DrawLogicThreshold();
+  if (displayBits_ & kMathShowKeypad) mathDraw.DrawAdvance();
+  return 0;
+}
 
 // --- the MATH key ---
 
@@ -201,6 +211,7 @@ void TaskForMath::ApplyType() {
     Lists(true);
     WaveOp.UpdateFFTWaveDataSample();
     WaveOp.RequestFFTData();
+    FftTypeOn();
   } else {
     Run().ClearFuncBit(kRunFuncFft);
     Run().ClearTaskDisplayWaveBit(kTrigWaveFft);
@@ -246,6 +257,7 @@ int TaskForMath::TaskControlHandover(taskresponse*) {
 
 int TaskForMath::TaskBetweenSync(taskresponse* r, taskresponse*) {
   MathFuncAutoDisable(r ? r->key.key : 0);
+  if (r) FftBetweenSync(r->key.key);
   xyFlag_ = int16_t(Run().GetDiplayFormat());
   if (Run().IsIndependTimeBase() && MathOn()) {
     FunctionOnOff(0);

@@ -22,9 +22,13 @@ enum MathItem : int {
   kMathItemFftNext1 = 9, kMathItemFftPoints = 10, kMathItemFftScreen = 11, kMathItemFftFreqSel = 12,
   kMathItemFftDetection = 13, kMathItemFftNext2 = 14, kMathItemFftMark = 15, kMathItemFftPreset = 16,
   kMathItemFftNext3 = 19,
-  kMathItemAverageSel = 22,
+  kMathItemRealTime = 20, kMathItemAverageOn = 21, kMathItemAverageSel = 22, kMathItemMaxHold = 23,
+  kMathItemMinHold = 25, kMathItemMarkType = 30, kMathItemAutoSrc = 36, kMathItemAutoPoints = 37,
+  kMathItemAutoList = 38, kMathItemThrSrc = 41, kMathItemMarkLevel = 42, kMathItemThrList = 43,
+  kMathItemManualSrc = 46, kMathItemSetToPeak = 47,
   kMathItemDisplayMode = 60, kMathItemWaterfallSlice = 61,
-  kMathItemFreqMode = 65,
+  kMathItemFreqMode = 65, kMathItemStartBin = 66, kMathItemEndBin = 67, kMathItemTracking = 68,
+  kMathItemResetTraces = 78,
   kMathItemLogicType = 95, kMathItemLogicOp = 96, kMathItemLogicSrc1 = 97, kMathItemLogicSrc2 = 98,
   kMathItemLogicNext = 99, kMathItemLogicInvert = 100, kMathItemThreshold1 = 101, kMathItemThreshold2 = 102,
   kMathItemLogicBack = 104,
@@ -115,6 +119,7 @@ class TaskForMath : public task {
   int FFT_Process();
   // Clears the spectrum traces and restarts the average.
   void ClearFFTGrayScale();
+  void RestartFFTAverage() { averageCount_ = 1; }
   // The main spectrum trace in screen codes (700 upper, 700 lower values).
   const float* MainTrace() const { return mainTrace_; }
   double GetFFTDataSample() const { return sampleRate_; }

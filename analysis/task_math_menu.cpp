@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "analysis/math_calc.h"
+#include "analysis/math_draw.h"
 #include "analysis/math_fft_menu.h"
 #include "analysis/task_math.h"
 #include "core/eeprom_map.h"
@@ -185,6 +186,7 @@ int Threshold(int n, keypara k) {
   }
   if (IsKnob(k.key) || k.key == MENU_KEY_SELECT) {
     T().SetDisplayBits(kMathShowThreshold);
+    mathDraw.DrawThreshold(n == kMathItemThreshold1 ? kMathDrawThreshold1 : kMathDrawThreshold2);
     TaskManage.AddUserTaskDisplay(kTaskMath, 1, 0);
   }
   return StepItem(n, k, 0, kThresholdMax);

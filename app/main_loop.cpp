@@ -104,6 +104,8 @@ void HandleFinishedAcquisition() {
   const int waveType = SysRunStatus.GetWaveType();
   if (waveType == 2) {  // the traces are the display: every channel that is on is read
     ReadChannelRecords(requested, true);
+    // The spectrum's record comes from the same acquisition.
+    if (TaskSystem.IsRunOpCmd() < 0) WaveOp.ReadFFTWaveData();
     WaveOp.SetNewWaveFlag(1);
     WaveOp.ResetRequestType();
     // A bus trigger's decode records come with every acquisition, whatever

@@ -25,9 +25,12 @@
 
 #include "acquisition/wave.h"
 #include "acquisition/x_system.h"
+#include "analysis/math_fft_menu.h"
+#include "analysis/task_math.h"
 #include "app/startup.h"
 #include "core/control.h"
 #include "core/eeprom_map.h"
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
@@ -37,6 +40,7 @@ constexpr int kIdleFrameMs = 500;  // the composer's idle frame interval
 constexpr int kStartSeconds = 3;   // scopeapp's start-up, left out of the measure
 constexpr int kRunSeconds = 10;
 constexpr int kFastTimeBase = 20;  // 500 us/div
+constexpr int kLargestPoints = 7;  // the FFT points choice of 1M
 
 // A fresh instrument root for scopeapp.
 std::string RunRoot() {
@@ -255,6 +259,36 @@ void BM_MainLoopPassFast(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MainLoopPassFast)->Unit(benchmark::kMicrosecond);
+
+// A pass over a new acquisition with the FFT of CH1 shown at 1M points (arg
+// 1) or the math channel off (arg 0), the FFT worker thread running beside
+// the loop: the pass only posts and takes; `spectra` counts the spectra taken
+// (each reduced to screen columns on the loop).
+void BM_FftPassWithWorker(benchmark::State& state) {
+  Bench& b = Instrument();
+  SetWaveTestSettings();
+  const bool fft = state.range(0) != 0;
+  if (fft) {
+    if (!(SysRunInfo.sourceOn >> 5 & 1)) b.Key(kKeyMath);
+    TaskMath.TaskMenu.SetMenuItem(kMathItemType, kMathFft);
+    Math_Type(keypara{KEY_NO_KEY, 0, 0});
+    TaskMath.TaskMenu.SetMenuItem(kMathItemFftPoints, kLargestPoints);
+    Math_FFT_Points(keypara{KEY_NO_KEY, 0, 0});
+  }
+  int spectra = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    b.Fpga().AcquireNow();
+    b.Fpga().Raster();
+    WaveOp.RequestChData(3);
+    SysRunInfo.fft.newSpectrum = 0;
+    state.ResumeTiming();
+    ScopeMainPass();
+    spectra += SysRunInfo.fft.newSpectrum;
+  }
+  state.counters["spectra"] = spectra;
+}
+BENCHMARK(BM_FftPassWithWorker)->Arg(0)->Arg(1)->MinTime(3.0)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -15,14 +15,13 @@
 #include "platform/i2c.h"
 #include "platform/root.h"
 #include "platform/sim/sim_controls.h"
+#include "tests/bench/bench.h"
 
 namespace {
 class EepromTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/scope-eeprom-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    ASSERT_TRUE(plat::InitRoot(tmpl));
+    ASSERT_FALSE(NewTempRoot("scope-eeprom").empty());
     ASSERT_TRUE(I2cStorage.IsOpen());
   }
   static uint8_t Dev(int index) { return plat::SimEepromImage().at(size_t(index)); }

@@ -26,12 +26,7 @@
 namespace fs = std::filesystem;
 
 namespace {
-std::string FreshRoot() {
-  char tmpl[] = "/tmp/scope-runinfo-XXXXXX";
-  if (!mkdtemp(tmpl)) return "";
-  plat::InitRoot(tmpl);
-  return tmpl;
-}
+std::string FreshRoot() { return NewTempRoot("scope-runinfo"); }
 
 // A UTF-16LE text file with a byte-order mark and CR LF line ends.
 void WriteUtf16(const std::string& relative, const std::vector<std::string>& lines) {

@@ -1,7 +1,8 @@
 // The FFT frame on the simulated board: a sine on CH1 read at the FFT rate,
 // transformed by the worker, reduced to screen columns: its peak in the column
 // of its frequency with the height the window's gain and the Vrms scale give;
-// the max-hold trace keeps the peak after the signal goes.
+// the max-hold trace keeps the peak after the signal goes. The record is read
+// whichever way the traces are drawn (raster or vectors).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "analysis/fft_process.h"
 #include "analysis/task_math.h"
 #include "core/ids.h"
+#include "acquisition/x_system.h"
 #include "core/sys_run_info.h"
 #include "tests/bench/bench.h"
 
@@ -63,5 +65,35 @@ TEST_F(MathFft, SinePeakInItsColumnAtItsHeight) {
   EXPECT_LT(TaskMath.MainTrace()[PeakColumn(t)], 130);
   const uint8_t* hold = WaveOp.GetSerrenMem(6);
   EXPECT_NEAR(*std::max_element(hold, hold + 700), 127 + 1.35 * 0.54 * 50 * 0.5, 2);
+}
+
+// Start-up draws the traces as vectors (wave type 2): the spectrum's record
+// is read with the channels' records all the same.
+TEST(MathFftStartUp, SpectrumWithTheVectorTraces) {
+  Bench b;
+  ASSERT_EQ(b.Start(), 0);
+  b.StopThreads();
+  b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+  ASSERT_EQ(SysRunInfo.waveType, 2);
+  TimeBase.SetRealTimeBaseS(0, 0.0005);
+  SysRunInfo.sourceOn = 1;
+  b.Key(kKeyMath);
+  TaskMath.TaskMenu.SetMenuItem(kMathItemType, kMathFft);
+  Math_Type(keypara{KEY_NO_KEY, 0, 0});
+  plat::TestSignal s;
+  s.frequencyHz = 410 * 1e6 / 8192;  // on bin 410 at 1 MSa/s
+  s.amplitudeV = 1.0;
+  b.Fpga().SetSignal(0, s);
+  for (int i = 0; i < 3; ++i) {
+    WaveOp.RequestChData(1);
+    ASSERT_TRUE(b.Fpga().AcquireNow());
+    b.Pass();
+    FftServeRequest(FftPara);
+    b.Pass();
+  }
+  const float* t = TaskMath.MainTrace();
+  const int peak = int(std::max_element(t + 1, t + 700) - t);
+  EXPECT_NEAR(peak, s.frequencyHz / (5e5 * 4095.0 / 4096 / 700), 1.5);
+  EXPECT_GT(t[peak], 127 + 10);
 }
 }  // namespace

@@ -43,6 +43,30 @@ constexpr char kBoardSpi[] = "/dev/spidev3.0";
 constexpr size_t kEepromImageBytes = 512;
 }  // namespace
 
+namespace {
+// Roots made by NewTempRoot, removed at process exit.
+struct TempRoots {
+  std::vector<std::string> paths;
+  ~TempRoots() {
+    std::error_code ec;
+    if (chdir("/tmp") != 0) return;
+    for (const std::string& p : paths) fs::remove_all(p, ec);
+  }
+};
+TempRoots& Roots() {
+  static TempRoots roots;
+  return roots;
+}
+}  // namespace
+
+std::string NewTempRoot(const std::string& prefix) {
+  std::string path = "/tmp/" + prefix + "-XXXXXX";
+  if (!mkdtemp(path.data())) return "";
+  Roots().paths.push_back(path);
+  if (!plat::InitRoot(path)) return "";
+  return path;
+}
+
 Bench::Bench() {
   char tmpl[] = "/tmp/scope-root-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");

@@ -99,6 +99,10 @@ void PutEepromU32(std::vector<uint8_t>* image, int address, uint32_t value);
 // The value of item `n` of a module's menu (its low 16 bits).
 int MenuValue(const task& module, int n);
 
+// A fresh instrument root "/tmp/<prefix>-XXXXXX" made current; removed when the test
+// process ends. Empty when it cannot be made.
+std::string NewTempRoot(const std::string& prefix);
+
 // Writes `text` into a file under the root (creating folders).
 void WriteRootFile(const std::string& relative, const std::string& text);
 bool RootFileExists(const std::string& relative);

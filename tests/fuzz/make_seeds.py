@@ -86,6 +86,9 @@ SCPI_LINES = [
     "CHAN1:DISP OFF;:CHAN2:DISP ON\n",
     "SBUS:MODE CAN;:SBUS:CAN:ID \"1X0\"\n", "SBUS:DATA?\n", "SBUS:LIN:DATA \"\\\"01X\"\n",
     "SBUS:RS232:BAUDrate -5;:SBUS:I2C:ADDRess \"1111111111111\"\n",
+    "FUNC:DIG1:THR -1-2.5mV;:FUNC:FILT:FREQ:LOW 99999999999999999999K\n",
+    "FUNC:FFT:FREQ:CENT 1.5M;:FUNC:FFT:FREQ:BW?;:FUNC:FFT:MARK:THR:LEV 3dBVrms\n",
+    "FUNC:FFT:WAT:SLIC -7;:FUNC:FFT:MARK:DATA?\n",
 ]
 
 
@@ -139,10 +142,10 @@ def main():
     put("math_expr", "compare", b"\0CH1>=CH2&&CH2<CH1")
     infix = bytes([0, 12, 1]) + b"\xff" * 57
     text = b"CH1*CH2".ljust(60, b"\0")
-    record = (bytes([0, 3]) + infix + b"\xff" * 60 + b"\0" + text + text + b"\1" +
-              struct.pack("<IHH", 0x00FFBC00, 3, 0))
-    assert len(record) == 252
-    put("math_expr", "setup", b"\1TASK-MATH\r\n" + bytes(23 * 40) + b"\r\n" + record + b"\r\n\0\1\r\n")
+    adv = (bytes([0, 3]) + infix + b"\xff" * 60 + b"\0" + text + text + b"\1" +
+           struct.pack("<IHH", 0x00FFBC00, 3, 0))
+    assert len(adv) == 252
+    put("math_expr", "setup", b"\1TASK-MATH\r\n" + bytes(23 * 40) + b"\r\n" + adv + b"\r\n\0\1\r\n")
     put("signal_file", "two", "ch1 sine freq=1000 amp=1\n"
         "ch2 pulse freq=10000 amp=1.65 offset=1.65 duty=0.1\n")
     put("signal_file", "all", "# inputs\nch1 square freq=500000 amp=2\n\n"

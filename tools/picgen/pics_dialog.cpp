@@ -225,6 +225,7 @@ void ModulePictures(std::vector<PicDef>& out) {
   out.push_back({"Rtc/rct-set.bmp", 360, 100, window});
   out.push_back({"SystemInfo/sys-info.bmp", 400, 270, window});
   CursorPictures(out);
+  MathPictures(out);
 }
 
 void DrawLogo(Canvas& c, Text& t) {

@@ -39,6 +39,7 @@ void MenuPictures(std::vector<PicDef>& out);    // Menu
 void DialogPictures(std::vector<PicDef>& out);  // windows, icons, dialogs, help, tools
 void ModulePictures(std::vector<PicDef>& out);  // the modules' own picture sets (not in the system list)
 void CursorPictures(std::vector<PicDef>& out);  // the cursor readout panels
+void MathPictures(std::vector<PicDef>& out);    // the expression keypad
 
 // The power-off logo, 800 x 480.
 void DrawLogo(Canvas& c, Text& t);
