@@ -4,11 +4,15 @@
 #include <cstring>
 
 #include "acquisition/y_system.h"
-#include "app/hooks.h"
+#include "analysis/cursor_draw.h"
+#include "analysis/task_math.h"
 #include "analysis/task_measure.h"
+#include "app/hooks.h"
+#include "core/sys_run_info.h"
 #include "remote/web_control.h"
 #include "remote/web_screen_input.h"
 #include "system/task_default.h"
+#include "system/task_storage.h"
 #include "system/task_utility.h"
 #include "ui/qel_draw.h"
 
@@ -22,7 +26,28 @@ bool ShownPage(uint32_t* page) {
   return true;
 }
 
-ScreenRect Rect(int row, int col, int w, int h) { return {int16_t(col), int16_t(row), int16_t(w), int16_t(h)}; }
+ScreenRect Rect(int row, int col, int w, int h) {
+  return {int16_t(col), int16_t(row), int16_t(w), int16_t(h)};
+}
+
+void CursorLines(WebScreenView* v) {
+  const CursorData d = CursorDraw.GetCursorData();
+  v->cursorType = d.ytType;
+  v->cursorAX = d.AX;
+  v->cursorBX = d.BX;
+  v->cursorAY = d.AY;
+  v->cursorBY = d.BY;
+  v->cursorActive = d.ytActive;
+  v->cursorTrack = d.ytMode == 1;
+  v->xyAmplitude = d.xyType == 1;
+  v->xyXA = d.xyXA;
+  v->xyXB = d.xyXB;
+  v->xyYA = d.xyYA;
+  v->xyYB = d.xyYB;
+  v->xyAxis = d.xySource;
+  v->xyActive = d.xyAmpActive;
+  v->xyTrack = d.xyMode == 1;
+}
 
 bool ScreenView(WebScreenView* v) {
   const numkeyboardshow pad = QelDraw.GetNumKeyboardShowMsg();
@@ -51,9 +76,18 @@ bool ScreenView(WebScreenView* v) {
   v->chPos[0] = Vertical.GetRealYposition(0);
   v->chPos[1] = Vertical.GetRealYposition(1);
   v->chPos[2] = Vertical.GetRealYposition(kMathSource);
+  const int trigSrc = SysRunStatus.GetSysRunInfoBaseAddr()->trigSource == 1 ? 1 : 0;
+  for (int level = 0; level < 2; ++level) v->trigRow[level] = QelDraw.TriggerLevelRow(trigSrc, level);
   v->measureAllPara = TaskMeasure.IsAllParaOn() != 0;
+  v->storagePrompt = TaskStorage.GetPromptFlag() != 0;
   v->defaultMessage = TaskDefault.GetMsgDisplayFlag() == 1;
   v->utilityBits = TaskUtility.GetFunBits();
+  v->mathKeypadShown = (TaskMath.GetDisplayBits() & kMathShowKeypad) != 0;
+  v->mathKeyIndex = TaskMath.GetAdvanceIndex();
+  v->mathKeyValid = TaskMath.GetAdvanceItemValid();
+  v->measurePickerShown = TaskMeasure.IsUserDefOn() != 0;
+  v->measurePickerCursor = TaskMeasure.GetUserDefSelPos();
+  CursorLines(v);
   return true;
 }
 

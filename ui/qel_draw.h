@@ -165,6 +165,9 @@ class qel_draw final : public Draw {
   int GetArrow(int slot, int* row, int* column, int* picture) const;
   void DisplayChArrow();
   void DisplayTriggerCursor();
+  // The row of trigger level `level` (0 first, 1 second) of channel source
+  // `src` in the layout shown, and the column its line starts at.
+  int TriggerLevelRow(int src, int level, int* start = nullptr) const;
   void DisplayYOffset();
   void DrawAcqStatus();
   void DrawFreqResult();

@@ -123,13 +123,13 @@ void qel_draw::DisplayChArrow() {
     DrawPictrue(a.row, a.column + (fftSplit ? 370 : 0), a.picture[a.variant], DRAW_CURRENT);
 }
 
-void qel_draw::DrawTriggerLevel(int src, int level, bool adjusting, bool showText, bool moving) {
+int qel_draw::TriggerLevelRow(int src, int level, int* start) const {
   const _SysRunInfo& info = Info();
-  const int p = std::clamp<int>(info.levelBlock[src].level[level].drawPos, -95, 95);
-  int row, start = 33;
+  const int p = std::clamp<int>(info.levelBlock[src ? 1 : 0].level[level ? 1 : 0].drawPos, -95, 95);
+  int row, first = 33;
   if (MathOn() && para_.mathType == 1 && (para_.fftMode == 1 || para_.fftMode == 3)) {
     row = 133 - p;
-    start = 403;
+    first = 403;
   } else if (para_.independent && para_.split) {
     row = (src ? 341 : 133) - p;
   } else if (para_.displayFormat == 1 || para_.timeBaseType == 1) {
@@ -137,6 +137,14 @@ void qel_draw::DrawTriggerLevel(int src, int level, bool adjusting, bool showTex
   } else {
     row = (117 - p) * 2;
   }
+  if (start) *start = first;
+  return row;
+}
+
+void qel_draw::DrawTriggerLevel(int src, int level, bool adjusting, bool showText, bool moving) {
+  const _SysRunInfo& info = Info();
+  int start;
+  const int row = TriggerLevelRow(src, level, &start);
   DrawIco(row - 6, 715, 8, kText, DRAW_CURRENT);
   if (!moving) return;
   const int colour = GetChannelColor(short(src));

@@ -310,6 +310,14 @@ class Cdp:
         for kind in ("mousePressed", "mouseReleased"):
             await self.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
 
+    async def drag(self, x, y, steps):
+        """The left button pressed at (x, y), moved across by each of `steps` pixels, released there."""
+        await self.call("Input.dispatchMouseEvent", type="mousePressed", x=x, y=y, button="left", clickCount=1)
+        for dx in steps:
+            await self.call("Input.dispatchMouseEvent", type="mouseMoved", x=x + dx, y=y, button="left", buttons=1)
+        await self.call("Input.dispatchMouseEvent", type="mouseReleased", x=x + steps[-1], y=y, button="left",
+                        clickCount=1)
+
 
 async def drive_page(web, rm, port):
     targets = []
@@ -327,7 +335,8 @@ async def drive_page(web, rm, port):
         await cdp.call("Runtime.enable")
         assert await cdp.wait("document.readyState === 'complete'")
         await cdp.eval("document.getElementById('password').value = 'wrong'; document.getElementById('go').click()")
-        assert await cdp.wait("document.body.dataset.login === 'failed'"), "a wrong password was taken"
+        assert await cdp.wait("document.body.dataset.login === 'failed'"), \
+            "a wrong password was taken: %r" % await cdp.eval("document.getElementById('status').textContent")
         await cdp.eval("document.getElementById('password').value = %s; document.getElementById('go').click()"
                        % json.dumps(web.password()))
         assert await cdp.wait("document.body.dataset.login === 'success'"), "the page did not log in"
@@ -353,6 +362,24 @@ async def drive_page(web, rm, port):
         await cdp.click(left + 80, top + 460)
         await asyncio.sleep(0.8)
         assert visa(rm, ":KEY:LED?")[0] != led[0], "the browser's click did not reach the instrument"
+        # Drags in the browser over the background move the pre-trigger, 40 steps right and back.
+        before = visa(rm, ":TIMebase:OFFSet?")
+        await cdp.drag(left + 300, top + 100, (6, 40))
+        moved = await answer_until(rm, ":TIMebase:OFFSet?", lambda a: a != before)
+        assert moved != before, "the browser's drag did not reach the instrument"
+        await cdp.drag(left + 340, top + 100, (-6, -40))
+        back = await answer_until(rm, ":TIMebase:OFFSet?", lambda a: a == before)
+        assert back == before, (before, moved, back)
+
+
+async def answer_until(rm, line, done, limit=15):
+    """The answer once `done` holds for it (the main loop takes the posted keys), or the last one."""
+    end = time.monotonic() + limit
+    now = visa(rm, line)
+    while not done(now) and time.monotonic() < end:
+        await asyncio.sleep(0.3)
+        now = visa(rm, line)
+    return now
 
 
 def chromium_page(web, rm, tmp):
@@ -382,11 +409,13 @@ def chromium_page(web, rm, tmp):
     return None
 
 
-def main():
+def start_web_instrument(prefix):
+    """scopeapp from --build with a fresh root under a new temporary folder and
+    its web servers on free loopback ports: (instrument, VISA manager, Web, folder)."""
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
     build = os.path.abspath(ap.parse_args().build)
-    tmp = tempfile.mkdtemp(prefix="web-py-")
+    tmp = tempfile.mkdtemp(prefix=prefix)
     ctrl, pic = free_port(), free_port()
     os.environ["SCOPE_WS_CMD_PORT"] = str(ctrl)
     os.environ["SCOPE_WS_PIC_PORT"] = str(pic)
@@ -395,9 +424,13 @@ def main():
     import pyvisa_py.protocols.rpc as rpc
     rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
-    web = Web(root, ctrl, pic)
     wait_listening(ctrl)
     wait_listening(pic)
+    return inst, rm, Web(root, ctrl, pic), tmp
+
+
+def main():
+    inst, rm, web, tmp = start_web_instrument("web-py-")
     tally = Tally()
     for case in (gate_and_login, screen_input, pictures, heartbeat):
         tally.run(case.__name__, lambda: asyncio.run(asyncio.wait_for(case(web, rm), 90)))
