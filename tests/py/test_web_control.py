@@ -151,9 +151,10 @@ async def gate_and_login(web, rm):
         assert await request(ws, {"req_type": "led_status", "uuid": "owner"}) == expected
         # RUN/STOP by button name: no reply, the run LED follows.
         await no_reply(ws, {"req_type": "key", "uuid": "owner", "key_id": "RUN_STOP"})
-        time.sleep(0.5)
-        assert visa(rm, ":KEY:LED?")[3] != led[3], "RUN_STOP did not change the run state"
+        assert (await answer_until(rm, ":KEY:LED?", lambda a: a[3] != led[3]))[3] != led[3], \
+            "RUN_STOP did not change the run state"
         await no_reply(ws, {"req_type": "key", "uuid": "owner", "key_id": "RUN_STOP"})
+        assert await answer_until(rm, ":KEY:LED?", lambda a: a == led) == led
         await no_reply(ws, {"req_type": "key", "uuid": "owner", "key_id": "NO SUCH KEY"})
         # info and lan_info carry what the instrument reports over VXI-11.
         lan = {k: visa(rm, ":SYSTem:COMMunicate:LAN:%s?" % q).strip('"')
@@ -236,23 +237,19 @@ async def screen_input(web, rm):
         # The wheel over the time-base label turns the time base one step.
         before = float(visa(rm, ":TIMebase:SCALe?"))
         await lcd(ws, "mouse", 4, 140, 14, wheel=0)
-        time.sleep(0.5)
-        after = float(visa(rm, ":TIMebase:SCALe?"))
+        after = float(await answer_until(rm, ":TIMebase:SCALe?", lambda a: float(a) > before))
         assert after > before, (before, after)
         await lcd(ws, "mouse", 4, 140, 14, wheel=1)
-        time.sleep(0.5)
-        assert float(visa(rm, ":TIMebase:SCALe?")) == before
+        assert float(await answer_until(rm, ":TIMebase:SCALe?", lambda a: float(a) == before)) == before
         # A click on the CH2 label switches CH2 on, as its key does.
         await click(ws, "mouse", 260, 460)
-        time.sleep(0.5)
-        assert visa(rm, ":KEY:LED?")[1] == "1"
+        assert (await answer_until(rm, ":KEY:LED?", lambda a: a[1] == "1"))[1] == "1"
         # A click in the first soft-key box opens CH2's first item (its choice list).
         pop = (575, 35, 675, 435)
         shot = web.screen().crop(pop)
         await click(ws, "mouse", 730, 70)
-        time.sleep(0.8)
-        diff = ImageStat.Stat(ImageChops.difference(shot, web.screen().crop(pop))).mean
-        assert max(diff) > 5, "the soft key's list did not open"
+        changed = lambda: max(ImageStat.Stat(ImageChops.difference(shot, web.screen().crop(pop))).mean) > 5
+        assert await until(changed), "the soft key's list did not open"
         await click(ws, "mouse", 730, 70)  # closes it again
     finally:
         await request(ws, {"req_type": "signout", "uuid": "mouse"}, expect_reply=False)
@@ -333,7 +330,9 @@ async def drive_page(web, rm, port):
     async with websockets.connect(page["webSocketDebuggerUrl"], max_size=None) as ws:
         cdp = Cdp(ws)
         await cdp.call("Runtime.enable")
-        assert await cdp.wait("document.readyState === 'complete'")
+        # The target starts on about:blank, itself complete: wait for the page's own document.
+        assert await cdp.wait("document.getElementById('go') !== null && document.readyState === 'complete'"), \
+            "the page did not load"
         await cdp.eval("document.getElementById('password').value = 'wrong'; document.getElementById('go').click()")
         assert await cdp.wait("document.body.dataset.login === 'failed'"), \
             "a wrong password was taken: %r" % await cdp.eval("document.getElementById('status').textContent")
@@ -353,15 +352,14 @@ async def drive_page(web, rm, port):
         before = float(visa(rm, ":TIMebase:SCALe?"))
         await cdp.call("Input.dispatchMouseEvent", type="mouseWheel", x=left + 140, y=top + 14, deltaX=0,
                        deltaY=-100)
-        await asyncio.sleep(0.8)
-        assert float(visa(rm, ":TIMebase:SCALe?")) > before, "the browser's wheel did not reach the instrument"
+        assert float(await answer_until(rm, ":TIMebase:SCALe?", lambda a: float(a) > before)) > before, \
+            "the browser's wheel did not reach the instrument"
         # A click on the CH1 label in the browser presses CH1, as on the panel.
         led = visa(rm, ":KEY:LED?")
         await cdp.click(left + 80, top + 460)
-        await asyncio.sleep(0.8)
         await cdp.click(left + 80, top + 460)
-        await asyncio.sleep(0.8)
-        assert visa(rm, ":KEY:LED?")[0] != led[0], "the browser's click did not reach the instrument"
+        assert (await answer_until(rm, ":KEY:LED?", lambda a: a[0] != led[0]))[0] != led[0], \
+            "the browser's click did not reach the instrument"
         # Drags in the browser over the background move the pre-trigger, 40 steps right and back.
         before = visa(rm, ":TIMebase:OFFSet?")
         await cdp.drag(left + 300, top + 100, (6, 40))
@@ -372,14 +370,28 @@ async def drive_page(web, rm, port):
         assert back == before, (before, moved, back)
 
 
-async def answer_until(rm, line, done, limit=15):
-    """The answer once `done` holds for it (the main loop takes the posted keys), or the last one."""
+async def until(done, limit=15):
+    """Whether `done()` comes to hold within `limit` seconds (the main loop takes posted keys and
+    redraws in its own time)."""
     end = time.monotonic() + limit
-    now = visa(rm, line)
-    while not done(now) and time.monotonic() < end:
-        await asyncio.sleep(0.3)
-        now = visa(rm, line)
-    return now
+    while not done():
+        if time.monotonic() >= end:
+            return False
+        await asyncio.sleep(0.1)
+    return True
+
+
+async def answer_until(rm, line, done, limit=15):
+    """The answer once `done` holds for it, or the last one."""
+    answer = [visa(rm, line)]
+
+    def check():
+        answer[0] = visa(rm, line)
+        return done(answer[0])
+
+    if not done(answer[0]):
+        await until(check, limit)
+    return answer[0]
 
 
 def chromium_page(web, rm, tmp):
