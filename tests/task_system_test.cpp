@@ -149,6 +149,30 @@ TEST_F(SystemModule, TriggerKnobsMoveTheLevel) {
   EXPECT_EQ(Trigger.GetTriggerPos(0, level), before - 1);
 }
 
+// An Edge trigger uses one level, the one the knob moves: its mark (glyph in the
+// trigger column, line across the wave area while it moves) is drawn at that
+// level's row, (117 - code) x 2 in Y-T, not at the other level's.
+TEST_F(SystemModule, TheSingleLevelMarkFollowsTheLevelTheKnobMoves) {
+  constexpr uint32_t kCh1 = 0x00CCCC, kGlyph = 0xC8C8AF;
+  ASSERT_GE(Trigger.SetTriggerType(0), 0);
+  ASSERT_GE(SysRunStatus.SetTrigLevelLowHigh(1), 0);
+  Stop();  // no trace crosses the rows counted
+  Trigger.SetTriggerPos(0, 0, -60);
+  Trigger.SetTriggerPos(0, 1, 0);
+  for (int i = 0; i < 20; ++i) Turn(82);
+  ASSERT_EQ(Trigger.GetTriggerPos(0, 1), 20);
+  ASSERT_EQ(Trigger.GetTriggerPos(0, 0), -60);
+  if (SysRunStatus.IsMenuStatus()) SysRunStatus.MenuOnOff();  // the menu covers the trigger column
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+  const int moved = (117 - 20) * 2, other = (117 + 60) * 2;
+  // The line (dashed: the level being adjusted) across the wave area.
+  EXPECT_GT(bench.CountPixels(moved, 40, 500, 1, kCh1), 200);
+  EXPECT_LT(bench.CountPixels(other, 40, 500, 1, kCh1), 20);
+  EXPECT_GT(bench.CountPixels(moved - 6, 715, 12, 12, kGlyph), 0);
+  EXPECT_EQ(bench.CountPixels(other - 6, 715, 12, 12, kGlyph), 0);
+}
+
 // The level push in auto sweep: one record at a fast time base in peak-detect
 // mode gives the signal's extremes; the level goes to their middle, and the
 // time base and acquisition mode come back. A read that gets nothing keeps

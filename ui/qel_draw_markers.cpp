@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "acquisition/trig_system.h"
 #include "core/common_subprogram.h"
 #include "core/sys_run_info.h"
 #include "platform/clock.h"
@@ -170,9 +171,12 @@ void qel_draw::DisplayTriggerCursor() {
   const bool two = info.trigType >= 3 && info.trigType <= 5;
   const bool moving = Recent(info.trigLevelTime);
   const int selected = info.trigLevelSel;
-  for (int level = 0; level < (two ? 2 : 1); ++level)
-    DrawTriggerLevel(src, level, selected == level || selected == 2, SysRunStatus.GetAdjTrigFlag() != 0,
-                     moving);
+  const bool showText = SysRunStatus.GetAdjTrigFlag() != 0;
+  // A single-level type triggers on the one level the comparator is given
+  // (the level the knob moves); only that one is shown.
+  const int first = two ? 0 : Trigger.GetTrigLevel(), last = two ? 1 : first;
+  for (int level = first; level <= last; ++level)
+    DrawTriggerLevel(src, level, selected == level || selected == 2, showText, moving);
   if (!moving && SysRunStatus.GetAdjTrigFlag()) SysRunStatus.ClearAdjTrigFlag();
 }
 
