@@ -229,9 +229,7 @@ void ValueText(float code, char* out, int size) {
   else
     std::snprintf(out, size_t(size), "%.2lf %s", v, "V");
 }
-}  // namespace
 
-namespace {
 // A mark at one column: the icon above its code, a red line over the area and
 // the box with its frequency and amplitude, right of it or left near the edge.
 void ColumnMark(uint32_t* page, int x0, int column, float code) {
