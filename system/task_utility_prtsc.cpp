@@ -1,6 +1,5 @@
 // The screenshot viewer: the ".bmp" files of "/udisk/QelPrtSc/" shown one at
 // a time over the whole screen, stepped through with View Next / Previous.
-#include <cstdio>
 #include <cstring>
 
 #include "core/common_subprogram.h"
@@ -36,8 +35,10 @@ void ShowViewItems(bool shown) {
 }
 
 bool LoadShot(const char* name) {
-  if (!ReadScreenshot(name)) return false;
-  std::snprintf(CurrPrtScFileName, sizeof CurrPrtScFileName, "%s", name);
+  // A name that does not fit the shown-name field is not shown cut.
+  const size_t n = std::strlen(name);
+  if (n >= sizeof CurrPrtScFileName || !ReadScreenshot(name)) return false;
+  std::memcpy(CurrPrtScFileName, name, n + 1);
   return true;
 }
 
