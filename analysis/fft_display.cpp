@@ -229,6 +229,24 @@ void ValueText(float code, char* out, int size) {
   else
     std::snprintf(out, size_t(size), "%.2lf %s", v, "V");
 }
+
+// A mark at one column: the icon above its code, a red line over the area and
+// the box with its frequency and amplitude, right of it or left near the edge.
+void ColumnMark(uint32_t* page, int x0, int column, float code) {
+  int centre, height, top;
+  AreaOf(Fft().screen, &centre, &height, &top);
+  const int x = x0 + column;
+  MarkIcon(page, x - kMarkIcon / 2, std::max(top + kMarkIcon, RowOfCode(code, centre, height)));
+  QelDraw.DrawLine(top, x, top + height, x, kRed, DRAW_CURRENT);
+  const int boxLeft = x >= kBoxFlipAt ? x - kBoxWidth - 2 : x + 2;
+  QelDraw.FillRect(top + 2, boxLeft, kBoxWidth, kBoxHeight, kDarkRed, DRAW_CURRENT);
+  char freq[24], amp[24];
+  FftHzText(FftColumnHz(column), freq, sizeof freq);
+  ValueText(code, amp, sizeof amp);
+  if (Font* f = QelDraw.GetUserFontPointer()) f->SetCurrFont(1);
+  QelDraw.DrawString(top + 5, boxLeft + 3, freq, kText, DRAW_CURRENT);
+  QelDraw.DrawString(top + 22, boxLeft + 3, amp, kText, DRAW_CURRENT);
+}
 }  // namespace
 
 void DetectionMarkDisplay() {
@@ -238,28 +256,19 @@ void DetectionMarkDisplay() {
   const int x0 = mode == kFftIndependent ? kIndependentLeft : kLeft;
   int centre, height, top;
   AreaOf(mode, &centre, &height, &top);
-  const float* trace = TaskMath.MainTrace();
   if (GetMarkFunc() != kMarkManual) {
     for (int i = 0; i < FftMarkCount(); ++i) {
       const int c = FftMarkColumn(i);
       MarkIcon(page, x0 + c - kMarkIcon / 2,
                std::max(top + kMarkIcon, RowOfCode(FftMarkCode(i), centre, height)));
     }
-    return;
+  } else {
+    const int c = FftManualMarkColumn();
+    const float* trace = TaskMath.MainTrace();
+    ColumnMark(page, x0, c, FftMarkCount() ? FftMarkCode(0) : trace[std::clamp(c, 0, kFftColumns - 1)]);
   }
-  const int c = FftManualMarkColumn();
-  const int x = x0 + c;
-  const float code = FftMarkCount() ? FftMarkCode(0) : trace[std::clamp(c, 0, kFftColumns - 1)];
-  MarkIcon(page, x - kMarkIcon / 2, std::max(top + kMarkIcon, RowOfCode(code, centre, height)));
-  QelDraw.DrawLine(top, x, top + height, x, kRed, DRAW_CURRENT);
-  const int boxLeft = x >= kBoxFlipAt ? x - kBoxWidth - 2 : x + 2;
-  QelDraw.FillRect(top + 2, boxLeft, kBoxWidth, kBoxHeight, kDarkRed, DRAW_CURRENT);
-  char freq[24], amp[24];
-  FftHzText(FftColumnHz(c), freq, sizeof freq);
-  ValueText(code, amp, sizeof amp);
-  if (Font* f = QelDraw.GetUserFontPointer()) f->SetCurrFont(1);
-  QelDraw.DrawString(top + 5, boxLeft + 3, freq, kText, DRAW_CURRENT);
-  QelDraw.DrawString(top + 22, boxLeft + 3, amp, kText, DRAW_CURRENT);
+  // The enhanced page's cursor is drawn as a manual mark at its column.
+  if (FftMarkCursorOn()) ColumnMark(page, x0, GetMarkPos(), FftMarkCursorCode());
 }
 
 void DetectionMarkDisplayList() {

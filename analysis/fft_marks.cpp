@@ -52,6 +52,8 @@ struct Marks {
   int listOn = 0, listStart = 0;
   int manualOn = 0, manualPos = 0, manualPeak = 0, cursor = 1;
   int peakRequest = 0;  // 1 to the peak, 2 to the next peak, 3 to the minimum
+  const float* trace = nullptr;  // the source trace of the last frame (module-owned)
+  int traceColumns = 0;
   int p5 = 127;
   double codesPerUnit = 25.0;
   int columns[kFftMarksMax] = {};
@@ -142,6 +144,7 @@ void FFTMarkProcess(const float* trace, int columns, int p5, double codesPerUnit
   g.p5 = p5;
   g.codesPerUnit = codesPerUnit > 0 ? codesPerUnit : 1.0;
   columns = std::clamp(columns, 1, kFftColumns);
+  g.trace = trace, g.traceColumns = columns;
   ServeCursorRequest(trace, columns);
   g.sortedCount = LargestPeaks(trace, columns, kFftMarksMax, kPeakMerge, g.sortedColumns, g.sortedCodes);
   if (g.func == kMarkAuto) {
@@ -186,6 +189,11 @@ void SetMarkToNextPeak() { g.peakRequest = 2, g.enable = 1; }
 void SetMarkToMinimum() { g.peakRequest = 3, g.enable = 1; }
 int SetMarkPos(int c) { return g.cursor = Wrap(c, 1, kFftColumns - 1); }
 int GetMarkPos() { return g.cursor; }
+bool FftMarkCursorOn() { return g.enable && Item(kItemEnable) == 1; }
+float FftMarkCursorCode() {
+  std::lock_guard<std::mutex> lock(g_found);
+  return g.trace ? g.trace[std::min(g.cursor, g.traceColumns - 1)] : 0.0f;
+}
 
 int FftMarkCount() {
   std::lock_guard<std::mutex> lock(g_found);

@@ -51,6 +51,10 @@ void SetMarkToNextPeak();
 void SetMarkToMinimum();
 int SetMarkPos(int column);  // mark cursor column 1..699 (wrapping), the column
 int GetMarkPos();
+// The enhanced page's mark cursor is shown (its Enable item on) and the
+// source trace's code at its column in the last frame.
+bool FftMarkCursorOn();
+float FftMarkCursorCode();
 
 // The marks found this frame (auto: at most the wanted count; threshold:
 // every peak found; manual: 1).

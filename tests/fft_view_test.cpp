@@ -142,6 +142,85 @@ TEST_F(FftView_, AutoAndThresholdMarksOnTheOddHarmonics) {
   Png("fft_marks_manual");
 }
 
+// The enhanced page's cursor: set-to-peak puts it on the fundamental, the knob
+// moves it with manual select on; it is drawn as a red line with its box,
+// which flips to the left near the right edge.
+TEST_F(FftView_, EnhancedMarkCursorByPixels) {
+  Frames(2);  // the first spectra are not yet of the signal
+  TaskMath.TaskMenu.SetMenuItem(85, 1);
+  Math_FFT_MarkEnable(kNoKey);
+  EXPECT_EQ(Math_FFT_MarkSetToPeak(kNoKey), 0);
+  Frame();
+  const double hzPerColumn = kBin * 4095 / 700;
+  EXPECT_NEAR(FftColumnHz(GetMarkPos()), kFundamentalBin * kBin, 1.5 * hzPerColumn);
+  auto redRows = [](const std::vector<uint32_t>& px, int x) {
+    int n = 0;
+    for (int r = 40; r < 430; ++r) n += px[size_t(r) * 800 + x] == 0xFF0000;
+    return n;
+  };
+  auto darkRed = [](const std::vector<uint32_t>& px, int x) {
+    int n = 0;
+    for (int r = 36; r < 74; ++r) n += px[size_t(r) * 800 + x] == 0x800000;
+    return n;
+  };
+  auto px = Compose();
+  int x = 30 + GetMarkPos();
+  EXPECT_GT(redRows(px, x), 300);
+  EXPECT_GT(darkRed(px, x + 45), 20);  // the box right of the line
+  EXPECT_LT(redRows(px, x + 20), 50);
+  // Moving needs manual select (message 65 without it); then the knob moves
+  // the cursor and the line follows it.
+  QelMsg.ClearMessage();
+  FFTMarkOp(keypara{MENU_KEY_KNOB_UP, 20, 1});
+  EXPECT_EQ(QelMsg.GetMessageID(), 65);
+  TaskMath.TaskMenu.SetMenuItem(90, 1);
+  const int before = GetMarkPos();
+  FFTMarkOp(keypara{MENU_KEY_KNOB_UP, 20, 1});
+  EXPECT_EQ(GetMarkPos(), before + 20);
+  QelMsg.ClearMessage();
+  EXPECT_EQ(Math_FFT_MarkSetToPeak(kNoKey), -1);
+  EXPECT_EQ(QelMsg.GetMessageID(), 66);
+  SetMarkPos(600);
+  Frame();
+  px = Compose();
+  EXPECT_GT(redRows(px, 30 + 600), 300);
+  EXPECT_LT(redRows(px, x), 50);
+  EXPECT_GT(darkRed(px, 30 + 600 - 45), 20);  // flipped left of the line
+  EXPECT_EQ(darkRed(px, 30 + 600 + 45), 0);
+  Png("fft_mark_cursor");
+  // Enable off: no line.
+  TaskMath.TaskMenu.SetMenuItem(85, 0);
+  Math_FFT_MarkEnable(kNoKey);
+  px = Compose();
+  EXPECT_LT(redRows(px, 30 + 600), 50);
+}
+
+// In dBVrms the threshold is read on the scale the trace, its labels and the
+// mark readouts share (the dB value times 0.707): a 2 V sine's peak,
+// 20 log10(2 x 1.35 x 0.54) dBV on that scale, is marked by a level just
+// below it and not by one just above.
+TEST_F(FftView_, DbThresholdOnTheShownScale) {
+  plat::TestSignal s;
+  s.shape = plat::SignalShape::kSine;
+  s.frequencyHz = kFundamentalBin * kBin;
+  s.amplitudeV = 2.0;
+  b.Fpga().SetSignal(0, s);
+  TaskMath.TaskMenu.SetMenuItem(kMathItemFftVertical, 1);
+  Math_FFT_Vertical(kNoKey);
+  TaskMath.TaskMenu.SetMenuItem(30, 2);
+  Math_FFT_Mark_Type(kNoKey);
+  const double shown = 0.707 * 20 * std::log10(2.0 * kHammingGain);
+  const double hzPerColumn = kBin * 4095 / 700;
+  SetMarkThreShold(float(shown - 0.3));
+  Frames(3);
+  ASSERT_EQ(FftMarkCount(), 1);
+  EXPECT_NEAR(FftColumnHz(FftMarkColumn(0)), kFundamentalBin * kBin, 1.5 * hzPerColumn);
+  EXPECT_NEAR(FftCodeValue(FftMarkCode(0)), shown, 0.2);
+  SetMarkThreShold(float(shown + 0.3));
+  Frame();
+  EXPECT_EQ(FftMarkCount(), 0);
+}
+
 TEST_F(FftView_, SpanLimitsAndTexts) {
   Frames(1);
   TaskMath.TaskMenu.SetCurrPage(66);
