@@ -8,23 +8,12 @@ cursors; then amplitude cursors a volt above and below the centre line.
 
 Usage: python3 test_cursor.py --build <builddir>
 """
-import argparse
 import os
 import re
 import sys
-import tempfile
 import time
 
-try:
-    import pyvisa
-    from pyvisa_py.protocols import rpc
-except ImportError:
-    from scope_support import system_python_or_exit
-
-    system_python_or_exit("python3-pyvisa-py")
-
-from scope_support import Tally, write_signals
-from test_vxi11 import Instrument, open_instr
+from test_vxi11 import open_instr, run_cases
 
 SIGNAL = "ch1 square freq=1000 amp=1\n"
 NUMBER = r"^-?\d\.\d{6}e[+-]\d\d$"
@@ -104,20 +93,7 @@ def amplitude_cursors(rm):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    build = os.path.abspath(ap.parse_args().build)
-    tmp = tempfile.mkdtemp(prefix="cursor-py-")
-    root = os.path.join(tmp, "root")
-    write_signals(root, SIGNAL)
-    inst = Instrument(build, root, False)
-    rpc.PMAP_PORT = inst.portmap
-    rm = pyvisa.ResourceManager("@py")
-    tally = Tally()
-    for case in (time_cursors, amplitude_cursors):
-        tally.run(case.__name__, lambda: case(rm))
-    rm.close()
-    return tally.finish(inst, "scopeapp", tmp)
+    return run_cases("cursor-py-", SIGNAL, (time_cursors, amplitude_cursors))
 
 
 if __name__ == "__main__":

@@ -9,24 +9,13 @@ the mark data block (any mark found lies on the sine).
 
 Usage: python3 test_math_fft.py --build <builddir>
 """
-import argparse
 import os
 import re
 import sys
-import tempfile
 import time
 
-try:
-    import pyvisa
-    from pyvisa_py.protocols import rpc
-except ImportError:
-    from scope_support import system_python_or_exit
-
-    system_python_or_exit("python3-pyvisa-py")
-
-from scope_support import Tally, write_signals
 from test_sbus import block
-from test_vxi11 import Instrument, open_instr
+from test_vxi11 import open_instr, run_cases
 
 SINE_HZ = 100e3
 SIGNAL = "ch1 sine freq=%d amp=1\n" % SINE_HZ
@@ -105,20 +94,7 @@ def fft_span(rm):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    build = os.path.abspath(ap.parse_args().build)
-    tmp = tempfile.mkdtemp(prefix="math-fft-py-")
-    root = os.path.join(tmp, "root")
-    write_signals(root, SIGNAL)
-    inst = Instrument(build, root, False)
-    rpc.PMAP_PORT = inst.portmap
-    rm = pyvisa.ResourceManager("@py")
-    tally = Tally()
-    for case in (fft_settings, fft_span):
-        tally.run(case.__name__, lambda: case(rm))
-    rm.close()
-    return tally.finish(inst, "scopeapp", tmp)
+    return run_cases("math-fft-py-", SIGNAL, (fft_settings, fft_span))
 
 
 if __name__ == "__main__":

@@ -9,20 +9,11 @@ reference.
 
 Usage: python3 test_storage.py --build <builddir>
 """
-import argparse
 import math
 import os
 import sys
-import tempfile
 import time
 
-try:
-    import pyvisa
-    from pyvisa_py.protocols import rpc
-except ImportError:
-    from scope_support import system_python_or_exit
-
-    system_python_or_exit("python3-pyvisa-py")
 try:
     import pandas
 except ImportError:
@@ -30,8 +21,7 @@ except ImportError:
 
     system_python_or_exit("python3-pandas")
 
-from scope_support import Tally, write_signals
-from test_vxi11 import Instrument, open_instr
+from test_vxi11 import open_instr, run_cases
 
 SIGNAL = "ch1 sine freq=1000 amp=1\n"
 
@@ -138,23 +128,12 @@ def reference(rm, root):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    build = os.path.abspath(ap.parse_args().build)
-    tmp = tempfile.mkdtemp(prefix="storage-py-")
-    root = os.path.join(tmp, "root")
-    write_signals(root, SIGNAL)
-    os.makedirs(os.path.join(root, "udisk"))
-    inst = Instrument(build, root, False)
-    rpc.PMAP_PORT = inst.portmap
-    rm = pyvisa.ResourceManager("@py")
-    tally = Tally()
     # The setups last: a setup load holds the main loop for several seconds
     # (the system block's waits) after its first settings already read back.
-    for case in (csv_with_pandas, deep_csv_with_pandas, reference, setup_round_trip):
-        tally.run(case.__name__, lambda: case(rm, root))
-    rm.close()
-    return tally.finish(inst, "scopeapp", tmp)
+    return run_cases("storage-py-", SIGNAL,
+                     (csv_with_pandas, deep_csv_with_pandas, reference, setup_round_trip),
+                     call=lambda case, rm, root: case(rm, root),
+                     prepare=lambda root: os.makedirs(os.path.join(root, "udisk")))
 
 
 if __name__ == "__main__":

@@ -28,7 +28,7 @@ except ImportError:
 
     system_python_or_exit("python3-pyvisa-py")
 
-from scope_support import LineProcess, Tally
+from scope_support import LineProcess, Tally, write_signals
 
 RESOURCE = "TCPIP::127.0.0.1::INSTR"
 LXI = shutil.which("lxi")
@@ -306,6 +306,28 @@ def lxi_scpi(inst, rm):
     finally:
         session.close()
     return None
+
+
+def run_cases(prefix, signals, cases, call=lambda case, rm, root: case(rm), prepare=None):
+    """Runs `cases` over VXI-11 (pyvisa-py) against a fresh instrument whose
+    inputs carry `signals`; `prepare(root)` runs before it starts. Each case
+    is called as call(case, resource_manager, root). The script's exit status."""
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    build = os.path.abspath(ap.parse_args().build)
+    tmp = tempfile.mkdtemp(prefix=prefix)
+    root = os.path.join(tmp, "root")
+    write_signals(root, signals)
+    if prepare:
+        prepare(root)
+    inst = Instrument(build, root, False)
+    rpc.PMAP_PORT = inst.portmap
+    rm = pyvisa.ResourceManager("@py")
+    tally = Tally()
+    for case in cases:
+        tally.run(case.__name__, lambda: call(case, rm, root))
+    rm.close()
+    return tally.finish(inst, "scopeapp", tmp)
 
 
 def main():
