@@ -74,7 +74,7 @@ struct UtilityScpi : ::testing::Test {
     bench.SetEeprom(FormattedEeprom(kTaskCh1, 0));
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
   }
   std::string Ask(const std::string& line) { return ScpiQuery(line + "\n"); }
   void Set(const std::string& line) {

@@ -84,7 +84,7 @@ struct Thread : ::testing::Test {
     g_counted = g_idn = g_opcRow = g_any = 0;
     g_blocked = g_release = false;
     ASSERT_EQ(0, Scpi.RegisterInstr(40, g_table));
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
   }
   void TearDown() override { Release(); }
   // Occupies the worker with a call that waits for Release().

@@ -28,7 +28,7 @@ struct AcqScpi : ::testing::Test {
     bench.SetEeprom(FormattedEeprom(6, 0));
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();  // only the SCPI thread and its worker run beside the test
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
   }
   std::string Ask(const std::string& line) { return ScpiQuery(line + "\n"); }
   // A setter, then a query the worker runs after it: the setter has run.

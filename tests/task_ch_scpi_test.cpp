@@ -32,7 +32,7 @@ struct ChScpi : ::testing::Test {
     bench.SetEeprom(e);
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();  // only the SCPI thread and its worker run beside the test
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
     SysRunStatus.ClearDrawRefresh();
   }
   // A query's answer as the transport gets it.

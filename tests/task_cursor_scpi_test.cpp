@@ -56,7 +56,7 @@ struct CursorScpi : ::testing::Test {
     SetWaveTestSettings();
     SysRunInfo.sourceOn = 1;
     SysRunStatus.SetMenuDisplayTimeS(3);
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
     QelMsg.ClearMessage();
   }
   std::string Ask(const std::string& line) { return ScpiQuery(line + "\n"); }

@@ -34,7 +34,7 @@ struct HoriScpi : ::testing::Test {
     bench.SetEeprom(e);
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
     SysRunStatus.ClearDrawRefresh();
   }
   std::string Ask(const std::string& line) { return ScpiQuery(line + "\n"); }

@@ -39,7 +39,7 @@ struct MathScpi : ::testing::Test {
     bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
     SysRunInfo.sourceOn = 3;
     bench.Key(kKeyMath);
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
   }
   std::string Ask(const std::string& line) { return ScpiQuery(line + "\n"); }
   // A setter, then a query the worker runs after it.

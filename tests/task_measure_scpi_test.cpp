@@ -75,7 +75,7 @@ struct MeasureScpi : ::testing::Test {
     WaveOp.RequestChData(3);
     ASSERT_TRUE(bench.Fpga().AcquireNow());
     bench.Pass();
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
     SysRunStatus.ClearDrawRefresh();
     QelMsg.ClearMessage();
   }

@@ -320,7 +320,7 @@ TEST_F(StoragePages, RecVideoTakesItsRangeFromTheRecordingAndSavesThroughTheConv
 }
 
 TEST_F(StoragePages, FileSaveOfAnMp4ConvertsOnTheMainLoopWithCheckedParameters) {
-  ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+  ASSERT_EQ(0, StartScpiThread());
   Usb(true);
   auto send = [](const std::string& line) {
     ScpiQuery(line + "\n", kScpiSourceTransport, 0);

@@ -57,7 +57,7 @@ struct StorageFiles : ::testing::Test {
     SysRunStatus.SetMemDepth(1);
     SetWaveTestSettings();
     SysRunInfo.sourceOn = 3;
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
     QelMsg.ClearMessage();
   }
   std::string Ask(const std::string& line) { return ScpiQuery(line + "\n"); }

@@ -38,7 +38,7 @@ struct SysScpi : ::testing::Test {
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();
     SetWaveTestSettings();
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
     QelMsg.ClearMessage();
   }
   std::string Ask(const std::string& line) { return ScpiQuery(line + "\n"); }

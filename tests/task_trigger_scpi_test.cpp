@@ -30,7 +30,7 @@ struct TrigScpi : ::testing::Test {
     bench.SetEeprom(FormattedEeprom(6, 0));
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();  // only the SCPI thread and its worker run beside the test
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
     // What earlier tests chose stays in the menu image.
     Set("TRIG:MODE EDGE");
     Set("TRIG:COUP DC");

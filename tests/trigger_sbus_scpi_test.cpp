@@ -21,7 +21,7 @@ struct SbusScpi : ::testing::Test {
     bench.SetEeprom(FormattedEeprom(10, 0, 0));
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
   }
   std::string Ask(const std::string& line) { return ScpiQuery(line + "\n"); }
   // A setter, then a query that answers, so the setter has run.

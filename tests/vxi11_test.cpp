@@ -264,7 +264,7 @@ struct Vxi11 : ::testing::Test {
     g_counted = 0;
     g_blocked = g_release = false;
     ASSERT_EQ(0, Scpi.RegisterInstr(40, g_table));
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
   }
   void TearDown() override { ReleaseWorker(); }
   void StartServer(int portmapPort = 0, int idleS = 1800) {

@@ -56,7 +56,7 @@ struct DisplayScpi : ::testing::Test {
     SetWaveTestSettings();  // 500 us/div, 500 mV/div: the 2 Vpp sine spans codes 77..177
     bench.StopThreads();
     bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kUnpaced);
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
   }
   std::string Ask(const std::string& line) { return ScpiQuery(line + "\n", kScpiSourceTransport, 20000); }
   std::string AskText(const std::string& line) {

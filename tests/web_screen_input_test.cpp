@@ -20,7 +20,7 @@
 #include "ui/qel_draw.h"
 
 namespace {
-using Keys = std::vector<std::pair<int, int>>;
+using Keys = PostedKeys;
 
 struct WebInput : ::testing::Test {
   Bench b;
@@ -37,12 +37,7 @@ struct WebInput : ::testing::Test {
     Posted();
   }
   // The keys posted to the remote key ring since the last call.
-  Keys Posted() {
-    Keys k;
-    int code, step;
-    while (KeyBoard.GetScpiKey(&code, &step) == 0) k.push_back({code, step});
-    return k;
-  }
+  Keys Posted() { return TakePostedKeys(); }
   void Event(int type, int x, int y, int wheel = 0) {
     lcd_area_operate({type, uint16_t(x), uint16_t(y), uint8_t(wheel), ""});
   }

@@ -27,7 +27,7 @@
 #include "ui/qel_draw.h"
 
 namespace {
-using Keys = std::vector<std::pair<int, int>>;
+using Keys = PostedKeys;
 
 struct WebLayouts : ::testing::Test {
   Bench b;
@@ -40,7 +40,7 @@ struct WebLayouts : ::testing::Test {
     SysRunStatus.SetMenuDisplayTimeS(3);
     SysRunInfo.sourceOn = 3;
     SysRunInfo.activeCh = 0;
-    ASSERT_EQ(0, plat::StartThread("ScpiThread", ScpiThread, nullptr));
+    ASSERT_EQ(0, StartScpiThread());
     b.Pass();
     Posted();
   }
@@ -51,12 +51,7 @@ struct WebLayouts : ::testing::Test {
     Settle();
   }
   // The keys posted to the remote key ring since the last call.
-  Keys Posted() {
-    Keys k;
-    int code, step;
-    while (KeyBoard.GetScpiKey(&code, &step) == 0) k.push_back({code, step});
-    return k;
-  }
+  Keys Posted() { return TakePostedKeys(); }
   void Event(int type, int x, int y, int wheel = 0) {
     lcd_area_operate({type, uint16_t(x), uint16_t(y), uint8_t(wheel), ""});
   }

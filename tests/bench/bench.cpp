@@ -22,6 +22,7 @@
 #include "core/eeprom_map.h"
 #include "core/ids.h"
 #include "core/msg.h"
+#include "core/rs232.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task.h"
@@ -33,6 +34,7 @@
 #include "platform/shell.h"
 #include "platform/sim/sim_controls.h"
 #include "platform/thread.h"
+#include "remote/scpi.h"
 #include "tools/screenpng/png_writer.h"
 #include "ui/qel_draw.h"
 
@@ -66,6 +68,15 @@ std::string NewTempRoot(const std::string& prefix) {
   Roots().paths.push_back(path);
   if (!plat::InitRoot(path)) return "";
   return path;
+}
+
+int StartScpiThread() { return plat::StartThread("ScpiThread", ScpiThread, nullptr); }
+
+PostedKeys TakePostedKeys() {
+  PostedKeys keys;
+  int code, step;
+  while (KeyBoard.GetScpiKey(&code, &step) == 0) keys.push_back({code, step});
+  return keys;
 }
 
 Bench::Bench() {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <future>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/sim_fpga.h"
@@ -104,6 +105,13 @@ int MenuValue(const task& module, int n);
 // A fresh instrument root "/tmp/<prefix>-XXXXXX" made current; removed when the test
 // process ends. Empty when it cannot be made.
 std::string NewTempRoot(const std::string& prefix);
+
+// Starts the SCPI thread (queue and worker) for commands sent with ScpiQuery; 0 on success.
+int StartScpiThread();
+
+// The (code, step) pairs posted to the remote key ring since the last call.
+using PostedKeys = std::vector<std::pair<int, int>>;
+PostedKeys TakePostedKeys();
 
 // Writes `text` into a file under the root (creating folders).
 void WriteRootFile(const std::string& relative, const std::string& text);
