@@ -154,8 +154,8 @@ int ReadPacket(Sink& s, uint8_t* buf, int tag = 0) {
 // with a known MsgID and a bTag with its inverse. A packet read after an
 // abort that is no such header is taken as the aborted transfer's data.
 bool StartsTransfer(const uint8_t* p, int n, uint8_t tag) {
-  return n >= kUsbTmcHeaderSize && (p[0] == kMsgOut || p[0] == kMsgRequestIn) && p[1] != 0 && p[1] != tag &&
-         p[2] == uint8_t(~p[1]);
+  return n >= kUsbTmcHeaderSize && (p[0] == kMsgOut || p[0] == kMsgRequestIn) && p[1] != 0 &&
+         p[1] != tag && p[2] == uint8_t(~p[1]);
 }
 
 // Posts a complete message (`binary`: a setup block, or data after a held setup line).

@@ -215,12 +215,15 @@ bool Park(Link& l, Parked::Kind kind, uint32_t ioTimeout, const RpcContext& ctx)
 bool Waiting(Link& l, const RpcContext& ctx, bool read, XdrWriter& w) {
   const Parked& p = l.parked;
   if (p.kind == Parked::kNone) return false;
-  if (ctx.parked && p.fd == ctx.fd && p.xid == ctx.xid && p.peerAddr == ctx.peerAddr && p.peerPort == ctx.peerPort) {
+  if (ctx.parked && p.fd == ctx.fd && p.xid == ctx.xid && p.peerAddr == ctx.peerAddr &&
+      p.peerPort == ctx.peerPort) {
     *ctx.parked = true;
     return true;
   }
-  if (read) ReadError(w, kErrIo);
-  else WriteResult(w, kErrIo, 0);
+  if (read)
+    ReadError(w, kErrIo);
+  else
+    WriteResult(w, kErrIo, 0);
   return true;
 }
 
@@ -236,7 +239,8 @@ bool MakeRoom(bool datagram) {
   for (auto it = byLid.begin(); it != byLid.end(); ++it) {
     if (IsDatagramLink(it->second) != datagram) continue;
     ++held;
-    if (it->second.parked.kind == Parked::kNone && (oldest == byLid.end() || it->second.lastUse < oldest->second.lastUse))
+    if (it->second.parked.kind == Parked::kNone &&
+        (oldest == byLid.end() || it->second.lastUse < oldest->second.lastUse))
       oldest = it;
   }
   if (held < (datagram ? kMaxDatagramLinks : kMaxLinks)) return true;

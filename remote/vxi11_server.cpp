@@ -195,7 +195,8 @@ void Finish(Sockets& s, std::vector<Vxi11Finished>& done) {
       to.sin_port = htons(f.peerPort);
       const std::string reply = RpcAcceptedReply(f.xid, f.result);
       if (s.udp >= 0)
-        (void)!sendto(s.udp, reply.data(), reply.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        (void)!sendto(s.udp, reply.data(), reply.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to),
+                      sizeof to);
       continue;
     }
     for (auto& c : s.conns) {

@@ -58,8 +58,10 @@ int8_t BeeperState = -1;
 void Beeper(bool on) {
   if (BeeperState == int8_t(on)) return;
   BeeperState = int8_t(on);
-  if (on) Board().BeeOn();
-  else Board().BeeOff();
+  if (on)
+    Board().BeeOn();
+  else
+    Board().BeeOff();
 }
 
 void MaskShown(bool on) { TaskUtility.Sys().vertical->SetChOnOff(kMaskDisplay, on ? 1 : 0); }

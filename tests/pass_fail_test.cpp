@@ -238,7 +238,8 @@ TEST_F(PassFail, TheBeeperIsSwitchedOnlyWhenItChanges) {
 TEST(ShellLog, KeepsTheLastCommandsOnly) {
   Bench bench;
   plat::ClearShellLog();
-  for (size_t i = 0; i < 3 * plat::kShellLogLines; ++i) plat::ShellSystem(("sync # " + std::to_string(i)).c_str());
+  for (size_t i = 0; i < 3 * plat::kShellLogLines; ++i)
+    plat::ShellSystem(("sync # " + std::to_string(i)).c_str());
   const std::vector<std::string> log = plat::ShellLog();
   ASSERT_EQ(plat::kShellLogLines, log.size());
   EXPECT_EQ("sync # " + std::to_string(2 * plat::kShellLogLines), log.front());

@@ -9,8 +9,8 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -88,8 +88,14 @@ struct Host {
   }
   // A control request; the status byte and the IN data (empty: no answer).
   std::string Control(uint8_t type, uint8_t request, uint16_t value, uint16_t index, uint16_t length) {
-    const uint8_t setup[8] = {type,          request,           uint8_t(value), uint8_t(value >> 8),
-                              uint8_t(index), uint8_t(index >> 8), uint8_t(length), uint8_t(length >> 8)};
+    const uint8_t setup[8] = {type,
+                              request,
+                              uint8_t(value),
+                              uint8_t(value >> 8),
+                              uint8_t(index),
+                              uint8_t(index >> 8),
+                              uint8_t(length),
+                              uint8_t(length >> 8)};
     if (send(ctl, setup, sizeof setup, 0) != ssize_t(sizeof setup)) return "";
     char buf[4096];
     const ssize_t n = recv(ctl, buf, sizeof buf, 0);

@@ -10,12 +10,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
-#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ipc.h"
@@ -582,7 +582,8 @@ TEST_F(Vxi11, DatagramLinksCannotStarveTcpLinks) {
   }
   EXPECT_LE(Vxi11LinkCount(), 64u);
   UdpClient u(ports.udp);
-  EXPECT_EQ(4u, u.Call(11, WriteArgs(lids.front(), kEnd, "*IDN?")).Words().at(0)) << "the oldest was reused";
+  EXPECT_EQ(4u, u.Call(11, WriteArgs(lids.front(), kEnd, "*IDN?")).Words().at(0))
+      << "the oldest was reused";
   EXPECT_EQ(0u, u.Call(11, WriteArgs(lids.back(), kEnd, "*IDN?")).Words().at(0));
   EXPECT_EQ("QEL,TEST\r\n", ParseRead(u.Call(12, ReadArgs(lids.back(), 100, 5000))).data);
   std::vector<std::unique_ptr<Client>> tcp;

@@ -860,7 +860,8 @@ void GoneWithUnsentData(int port) {
   ASSERT_TRUE(SendAll(fd, Request()));
   ASSERT_EQ(ReadHttp(fd).compare(0, 12, "HTTP/1.1 101"), 0);
   ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_TEXT, "flood")));
-  ASSERT_TRUE(WaitFor([] { return g_sending_at_beat > 0; }, 10000ms)) << "the server queues what it cannot send";
+  ASSERT_TRUE(WaitFor([] { return g_sending_at_beat > 0; }, 10000ms))
+      << "the server queues what it cannot send";
   linger lg = {1, 0};  // unread data: the peer resets the connection
   setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
   close(fd);

@@ -68,7 +68,7 @@ struct Handle {
   bool inRead = false;
   bool wanted = false;  // a caller asked for a transfer
   size_t want = 0;
-  bool ready = false;   // a transfer (or an error) is there
+  bool ready = false;  // a transfer (or an error) is there
   int result = 0;
   std::vector<uint8_t> data;
   // Threads blocked in a write.
@@ -234,8 +234,10 @@ int GadgetRead(int handle, void* buf, size_t len, int timeoutMs) {
     h->cv.notify_all();
   }
   auto done = [&] { return h->ready || h->shut; };
-  if (timeoutMs < 0) h->cv.wait(lock, done);
-  else h->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
+  if (timeoutMs < 0)
+    h->cv.wait(lock, done);
+  else
+    h->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
   if (h->shut) return -ESHUTDOWN;
   if (!h->ready) return -ETIMEDOUT;
   // The transfer, or as much as fits; the rest waits for the next call.

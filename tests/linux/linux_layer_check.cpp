@@ -2,11 +2,11 @@
 // records it hands the drivers against the kernel headers' definitions and
 // the board's 32-bit layouts, and devices that are missing failing cleanly.
 // Only paths inside a fresh temporary folder are opened.
+#include <fcntl.h>
 #include <linux/i2c-dev.h>
 #include <linux/i2c.h>
 #include <linux/spi/spidev.h>
 #include <linux/usb/gadgetfs.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
