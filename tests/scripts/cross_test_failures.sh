@@ -19,6 +19,7 @@ stub cmake "touch $S/cmake-ran; exit 0"
 # apt-get update fails $FAKE_UPDATE_FAILS times, then works; downloads always fail.
 stub apt-get "case \"\$1\" in
   update) n=\$(cat $S/updates 2>/dev/null || echo 0); n=\$((n + 1)); echo \$n > $S/updates
+          [ -n \"\${FAKE_PARTIAL:-}\" ] && touch $S/updated
           if [ \$n -le \${FAKE_UPDATE_FAILS:-0} ]; then
             echo 'E: Failed to fetch http://deb.example/dists/main/binary-armhf/Packages.xz  File has unexpected size (123 != 456). Mirror sync in progress?' >&2
             exit 100
@@ -44,6 +45,12 @@ check "a failing sysroot script ends non-zero" '[ $rc -ne 0 ]'
 check "the mirror's message is shown" 'grep -q "Mirror sync in progress" "$T/err"'
 check "the index update is retried" 'grep -q "apt-get update -qq. failed (try 1 of 3)" "$T/err" && [ -e "$S/updated" ]'
 check "the download failure is named" 'grep -q "armhf-sysroot: the armhf packages could not be downloaded" "$T/err"'
+
+# The update keeps failing for one index while the others hold the armhf
+# packages: the sysroot script goes on (and stops at the downloads here).
+rm -f "$S/updates" "$S/updated"
+FAKE_UPDATE_FAILS=99 FAKE_PARTIAL=1 sh "$T/tree/scripts/armhf-sysroot.sh" "$T/sysroot" > "$T/out" 2> "$T/err"
+check "a partial index is used" 'grep -q "the armhf packages are known: going on" "$T/err" && grep -q "could not be downloaded" "$T/err"'
 
 # The update keeps failing: cross-test stops at the sysroot, before any build.
 rm -f "$S/updates" "$S/updated"
