@@ -17,6 +17,8 @@
 #include "platform/clock.h"
 #include "platform/panel.h"
 #include "platform/thread.h"
+#include "remote/scpi.h"
+#include "remote/usbtmc.h"
 #include "ui/qel_draw.h"
 
 int32_t IntNum = 0;
@@ -213,12 +215,21 @@ int GetRealSysAcqStatus() {
   return last;
 }
 
+constexpr int64_t kLockQueryUs = 3000000;  // the USB key lock is looked at this often
+
 void SysRefresh() {
   static int64_t lastPoll = plat::MonoUs();
   static int32_t clockSec = 0, clockUsec = 0;
   static int64_t lastLockQuery = 0;
-  (void)lastLockQuery;
   const int64_t now = plat::MonoUs();
+  // A key lock taken over USB goes once the host has suspended the bus.
+  if (now - lastLockQuery >= kLockQueryUs) {
+    lastLockQuery = now;
+    if (Scpi.GetKeyLockFrom() == kKeyLockUsbTmc && UsbTmcSuspended()) {
+      KeyBoard.KeyLockDisable();
+      Scpi.SetKeyLockFrom(kKeyLockNone);
+    }
+  }
   if (SysRunStatus.IsPushKey()) lastPoll = now;
   if (now - lastPoll > 300000) {
     GetRealSysAcqStatus();

@@ -8,7 +8,7 @@
 
 namespace plat {
 
-int I2cOpen(const char* device);   // handle > 0, or -1
+int I2cOpen(const char* device);  // handle >= 0 (0 included), or -1
 void I2cClose(int handle);
 // Writes `nw` bytes to `device` (the first is the byte address; further bytes
 // are stored from there on), then (nr > 0) reads `nr` bytes from the device's

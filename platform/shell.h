@@ -8,6 +8,7 @@
 // back what a command prints (the FAT-disk count of fdisk), the simulated board
 // answers from its own state.
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,9 @@ namespace plat {
 // Returns 0 on success, non-zero as a failed command would.
 int ShellSystem(const char* command);
 
-// The commands seen so far in this process, in order.
+// The commands seen so far in this process, in order: the last
+// kShellLogLines of them.
+constexpr size_t kShellLogLines = 1024;
 std::vector<std::string> ShellLog();
 void ClearShellLog();
 

@@ -6,7 +6,7 @@
 
 namespace plat {
 
-int TempSensorOpen(const char* device);          // handle > 0, or -1
+int TempSensorOpen(const char* device);  // handle >= 0 (0 included), or -1
 void TempSensorClose(int handle);
 // Reads up to `n` bytes of the raw value into `out`; returns the count read,
 // or -1 when the sensor does not answer.

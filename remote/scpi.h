@@ -123,6 +123,8 @@ class scpi {
   int PostCommand(long type, const ScpiPost* posts, int count, bool wait, ScpiTicket* ticket);
   // Moves the finished answer of `ticket` to `out`; false while none is there.
   bool TakeAnswer(ScpiTicket ticket, std::string* out);
+  // True when the answer of `ticket` is stored and not yet taken.
+  bool AnswerStored(ScpiTicket ticket);
   // Waits up to `ms` of real time (or a stop) for the answer of `ticket`.
   bool WaitAnswer(ScpiTicket ticket, int ms, std::string* out);
   // The requester gives up: a late answer is discarded.

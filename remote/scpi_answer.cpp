@@ -155,6 +155,12 @@ bool scpi::TakeAnswer(ScpiTicket ticket, std::string* out) {
   return true;
 }
 
+bool scpi::AnswerStored(ScpiTicket ticket) {
+  std::lock_guard<std::mutex> lock(answerMu_);
+  auto it = answers_.find(ticket);
+  return it != answers_.end() && it->second.done;
+}
+
 bool scpi::WaitAnswer(ScpiTicket ticket, int ms, std::string* out) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   std::unique_lock<std::mutex> lock(answerMu_);

@@ -88,21 +88,30 @@ struct Sink {
   std::string answer;     // that answer, being read
   size_t answerPos = 0;
   bool haveAnswer = false;
+  // The first packet of the transfer that followed an aborted one, read
+  // while the abort was taken: handled before the next read.
+  uint8_t next[kUsbTmcMaxPacket] = {};
+  int nextLen = -1;
 
   bool Stopping() const { return stop->load() || plat::StopRequested(); }
 
   // Takes the answer of the last command once it has come.
   bool Collect() {
-    if (!haveAnswer && ticket && Scpi.TakeAnswer(ticket, &answer)) {
+    // MAV goes up before the answer leaves the engine, so the status byte
+    // never misses it in between.
+    if (!haveAnswer && ticket && Scpi.AnswerStored(ticket)) {
+      UsbTmcBulk().answerReady = true;
+      Scpi.TakeAnswer(ticket, &answer);
       ticket = 0;
+      UsbTmcBulk().awaited = 0;
       answerPos = 0;
       haveAnswer = true;
-      UsbTmcBulk().answerReady = true;
     }
     return haveAnswer;
   }
 
   void ForgetAnswer() {
+    UsbTmcBulk().awaited = 0;
     Scpi.DropAnswer(ticket);
     ticket = 0;
     answer.clear();
@@ -141,6 +150,14 @@ int ReadPacket(Sink& s, uint8_t* buf, int tag = 0) {
   }
 }
 
+// True when `p` starts a transfer other than the aborted `tag`: a header
+// with a known MsgID and a bTag with its inverse. A packet read after an
+// abort that is no such header is taken as the aborted transfer's data.
+bool StartsTransfer(const uint8_t* p, int n, uint8_t tag) {
+  return n >= kUsbTmcHeaderSize && (p[0] == kMsgOut || p[0] == kMsgRequestIn) && p[1] != 0 &&
+         p[1] != tag && p[2] == uint8_t(~p[1]);
+}
+
 // Posts a complete message (`binary`: a setup block, or data after a held setup line).
 void Post(Sink& s, std::string& text, bool binary) {
   if (!binary && IsSetupLine(text)) {
@@ -158,6 +175,7 @@ void Post(Sink& s, std::string& text, bool binary) {
     Log(__LINE__, "~the message could not be posted, size=%d", int(text.size()));
     s.ticket = 0;
   }
+  UsbTmcBulk().awaited = s.ticket;
   s.held.clear();
 }
 
@@ -191,6 +209,10 @@ void MessageOut(Sink& s, const Header& h, const uint8_t* first, int firstLen) {
     const int n = ReadPacket(s, packet, h.tag);
     if (n < 0 || b.abortOut.load() == h.tag || b.clear.load()) {
       if (n == kReadGone) Log(__LINE__, "~tmc read msg errcode=%d", n);
+      if (n > 0 && StartsTransfer(packet, n, h.tag)) {
+        std::memcpy(s.next, packet, size_t(n));  // the host's next transfer: kept
+        s.nextLen = n;
+      }
       b.bytesOut = received;
       s.message.clear();
       s.overflow = false;
@@ -353,7 +375,14 @@ void simple_sink_thread(const char* path, const std::atomic<bool>* stop) {
   });
   uint8_t packet[kUsbTmcMaxPacket];
   for (;;) {
-    const int n = ReadPacket(s, packet);
+    int n;
+    if (s.nextLen >= 0) {
+      n = s.nextLen;
+      std::memcpy(packet, s.next, size_t(n));
+      s.nextLen = -1;
+    } else {
+      n = ReadPacket(s, packet);
+    }
     if (n == 0) continue;  // a zero-length packet ending a transfer of whole packets
     if (n < 0) {
       if (!s.Stopping()) Log(__LINE__, "~usb error or slave disconnected");

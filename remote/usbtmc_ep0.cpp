@@ -14,6 +14,7 @@
 #include "platform/devices.h"
 #include "platform/gadget.h"
 #include "platform/thread.h"
+#include "remote/scpi.h"
 #include "remote/usbtmc.h"
 #include "remote/usbtmc_internal.h"
 
@@ -203,8 +204,12 @@ void InterfaceRequest(int fd, const plat::UsbSetupPacket& s) {
       return;
     }
     case kReadStatusByte: {
-      // No interrupt-IN endpoint: the status byte comes in the reply.
-      const uint8_t stb = b.answerReady.load() ? kStbMav : 0;
+      // No interrupt-IN endpoint: the status byte comes in the reply. MAV is
+      // set as soon as the engine has stored the awaited answer, whatever
+      // the sink is doing.
+      const uint64_t awaited = b.awaited.load();
+      const bool mav = b.answerReady.load() || (awaited != 0 && Scpi.AnswerStored(awaited));
+      const uint8_t stb = mav ? kStbMav : 0;
       ReplyBytes(fd, {kUsbTmcStatusSuccess, uint8_t(s.wValue & 0x7F), stb});
       return;
     }

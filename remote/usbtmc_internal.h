@@ -24,6 +24,7 @@ struct UsbTmcBulkState {
   std::atomic<uint32_t> bytesIn{0};    // data bytes of the last aborted bulk-IN transfer sent
   std::atomic<uint32_t> bytesOut{0};   // data bytes of the last aborted bulk-OUT transfer received
   std::atomic<bool> answerReady{false};  // an answer waits to be read (MAV)
+  std::atomic<uint64_t> awaited{0};      // ticket of the answer the sink waits for (0: none)
 };
 UsbTmcBulkState& UsbTmcBulk();
 

@@ -17,7 +17,8 @@ namespace {
 constexpr uint32_t kBadLid = 0x1F1F1F1F;
 constexpr uint32_t kMaxRecvSize = 1024;
 constexpr size_t kRecvBufferSize = 0x20000;
-constexpr size_t kMaxLinks = 256;
+constexpr size_t kMaxLinks = 256;         // links of TCP clients
+constexpr size_t kMaxDatagramLinks = 32;  // links created over UDP, on top
 constexpr uint32_t kFlagEnd = 0x08, kFlagTermChr = 0x80;
 constexpr uint32_t kReasonReqcnt = 1, kReasonChr = 2, kReasonEnd = 4;
 // While a write waits for room on the SCPI queue it is retried this often.
@@ -38,6 +39,9 @@ struct Parked {
   enum Kind { kNone, kRead, kWrite } kind = kNone;
   int fd = -1;
   uint32_t xid = 0;
+  uint32_t peerAddr = 0;  // a datagram call's sender
+  uint16_t peerPort = 0;
+  size_t maxData = SIZE_MAX;
   Vxi11Clock::time_point deadline;
   Vxi11ReadArgs read = {};
   uint32_t writeSize = 0;  // the write's reply size
@@ -197,8 +201,53 @@ bool Park(Link& l, Parked::Kind kind, uint32_t ioTimeout, const RpcContext& ctx)
   l.parked.kind = kind;
   l.parked.fd = ctx.fd;
   l.parked.xid = ctx.xid;
+  l.parked.peerAddr = ctx.peerAddr;
+  l.parked.peerPort = ctx.peerPort;
+  l.parked.maxData = ctx.maxData;
   l.parked.deadline = Vxi11Clock::now() + std::chrono::milliseconds(ioTimeout);
   *ctx.parked = true;
+  return true;
+}
+
+// A call on a link whose earlier call still waits: the same call sent again
+// (a datagram client's retry) is answered once, when the first ends; another
+// gets an I/O error. True when the call is dealt with so.
+bool Waiting(Link& l, const RpcContext& ctx, bool read, XdrWriter& w) {
+  const Parked& p = l.parked;
+  if (p.kind == Parked::kNone) return false;
+  if (ctx.parked && p.fd == ctx.fd && p.xid == ctx.xid && p.peerAddr == ctx.peerAddr &&
+      p.peerPort == ctx.peerPort) {
+    *ctx.parked = true;
+    return true;
+  }
+  if (read)
+    ReadError(w, kErrIo);
+  else
+    WriteResult(w, kErrIo, 0);
+  return true;
+}
+
+bool IsDatagramLink(const Link& l) { return l.fd == -1; }
+
+// Room for one more link of the kind asked for; a datagram link beyond its
+// share takes the place of the least recently used one that has no waiting
+// call. False when the table has no room.
+bool MakeRoom(bool datagram) {
+  auto& byLid = L().byLid;
+  size_t held = 0;
+  auto oldest = byLid.end();
+  for (auto it = byLid.begin(); it != byLid.end(); ++it) {
+    if (IsDatagramLink(it->second) != datagram) continue;
+    ++held;
+    if (it->second.parked.kind == Parked::kNone &&
+        (oldest == byLid.end() || it->second.lastUse < oldest->second.lastUse))
+      oldest = it;
+  }
+  if (held < (datagram ? kMaxDatagramLinks : kMaxLinks)) return true;
+  if (!datagram || oldest == byLid.end()) return false;
+  std::printf("create_link: the least recently used of %zu datagram links reused\n", kMaxDatagramLinks);
+  Forget(oldest->second);
+  byLid.erase(oldest);
   return true;
 }
 }  // namespace
@@ -209,8 +258,8 @@ void Vxi11LinkCreate(const std::string& device, const RpcContext& ctx, XdrWriter
   uint32_t error = kErrNone, lid = kBadLid;
   if (device != "inst0") {
     error = kErrInvalidAddress;
-  } else if (links.byLid.size() >= kMaxLinks) {
-    std::printf("create_link: %zu links held, refused\n", kMaxLinks);
+  } else if (!MakeRoom(ctx.transport == RpcTransport::kUdp)) {
+    std::printf("create_link: the link table is full, refused\n");
     error = kErrOutOfResources;
   } else {
     do {
@@ -235,6 +284,7 @@ bool Vxi11LinkWrite(uint32_t lid, uint32_t ioTimeout, uint32_t flags, const std:
     WriteResult(w, kErrInvalidLink, 0);
     return true;
   }
+  if (Waiting(*l, ctx, false, w)) return !(ctx.parked && *ctx.parked);
   uint32_t size = uint32_t(data.size());
   if (data.size() > kRecvBufferSize - l->in.size()) {
     std::printf("device_write: more than %zu bytes before a line end, discarded\n", kRecvBufferSize);
@@ -298,6 +348,7 @@ bool Vxi11LinkRead(uint32_t lid, const Vxi11ReadArgs& args, const RpcContext& ct
     ReadError(w, kErrInvalidLink);
     return true;
   }
+  if (Waiting(*l, ctx, true, w)) return !(ctx.parked && *ctx.parked);
   if (HaveAnswer(*l)) {
     ServeAnswer(*l, args, ctx.maxData, w);
     return true;
@@ -352,7 +403,7 @@ void Vxi11ServiceLinks(Vxi11Clock::time_point now, Vxi11Clock::duration idle, st
       if (p.kind == Parked::kRead) ReadError(w, kErrAbort);
       else WriteResult(w, kErrAbort, 0);
     } else if (p.kind == Parked::kRead && HaveAnswer(l)) {
-      ServeAnswer(l, p.read, SIZE_MAX, w);
+      ServeAnswer(l, p.read, p.maxData, w);
     } else if (p.kind == Parked::kWrite) {
       uint32_t error = kErrNone;
       if (PostOutgoing(l, &error)) {
@@ -374,7 +425,7 @@ void Vxi11ServiceLinks(Vxi11Clock::time_point now, Vxi11Clock::duration idle, st
       ended = false;
     }
     if (ended) {
-      done->push_back({p.fd, p.xid, std::move(w.bytes())});
+      done->push_back({p.fd, p.xid, std::move(w.bytes()), p.peerAddr, p.peerPort});
       p = Parked();
       l.lastUse = now;
     }

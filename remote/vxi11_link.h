@@ -9,11 +9,14 @@
 
 using Vxi11Clock = std::chrono::steady_clock;
 
-// A parked call that ended: its reply record goes on connection `fd`.
+// A parked call that ended: its reply record goes on connection `fd`, or,
+// for a datagram call (`fd` -1), to its sender.
 struct Vxi11Finished {
   int fd;
   uint32_t xid;
   std::string result;  // the procedure's result record
+  uint32_t peerAddr = 0;
+  uint16_t peerPort = 0;
 };
 
 // Ends the parked calls that can end now: an answer or room came, an abort
@@ -32,7 +35,12 @@ size_t Vxi11LinkCount();
 
 // The link operations behind the core and abort procedures. Each writes its
 // result record to `w`; a read or write that has to wait parks instead
-// (returns false, `*ctx.parked` set) when the call came over TCP.
+// (returns false, `*ctx.parked` set), over TCP and UDP alike. A link serves
+// one waiting call at a time: a datagram call sent again while it waits is
+// answered once, when it ends; another call meanwhile gets an I/O error.
+// Datagram links have a share of their own of the link table, so they never
+// keep TCP clients from their links: beyond it the least recently used
+// datagram link is reused.
 class XdrWriter;
 struct RpcContext;
 

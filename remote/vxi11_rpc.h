@@ -17,11 +17,14 @@ struct RpcContext {
   RpcTransport transport = RpcTransport::kTcp;
   uint32_t localAddr = 0x7F000001;  // IPv4 address the call came in on, host order
   int fd = -1;                      // the connection (TCP); -1 for a datagram
+  uint32_t peerAddr = 0;            // a datagram's sender (IPv4 and port, host order)
+  uint16_t peerPort = 0;
   size_t maxData = 0x7FFFFFFF;      // largest data block a reply may carry
   uint32_t vers = 0;                // version of the program called
   uint32_t xid = 0;                 // the call's transaction id
-  // Where a procedure may park the call (TCP only): it sets *parked and
-  // writes no result; its reply is sent when the call ends.
+  // Where a procedure may park the call: it sets *parked and writes no
+  // result; its reply is sent when the call ends (on the connection, or as a
+  // datagram to the sender).
   bool* parked = nullptr;
 };
 

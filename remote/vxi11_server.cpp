@@ -184,10 +184,21 @@ bool Receive(Conn& c) {
   return Serve(c);
 }
 
-// Sends the replies of the parked calls that ended and goes on with what
-// their connections sent meanwhile.
+// Sends the replies of the parked calls that ended (a datagram call's to its
+// sender) and goes on with what their connections sent meanwhile.
 void Finish(Sockets& s, std::vector<Vxi11Finished>& done) {
   for (Vxi11Finished& f : done) {
+    if (f.fd < 0) {
+      sockaddr_in to = {};
+      to.sin_family = AF_INET;
+      to.sin_addr.s_addr = htonl(f.peerAddr);
+      to.sin_port = htons(f.peerPort);
+      const std::string reply = RpcAcceptedReply(f.xid, f.result);
+      if (s.udp >= 0)
+        (void)!sendto(s.udp, reply.data(), reply.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to),
+                      sizeof to);
+      continue;
+    }
     for (auto& c : s.conns) {
       if (c->fd != f.fd || !c->parked) continue;
       c->parked = false;
@@ -227,17 +238,23 @@ int PollTimeout(Vxi11Clock::time_point now) {
   return int(std::clamp<long long>(ms, 0, kPollMs));
 }
 
+// Answers one datagram; a call that has to wait is parked like a TCP one and
+// answered to its sender when it ends.
 void ServeDatagram(int fd) {
   std::vector<char> buf(kChunk);
   sockaddr_in from = {};
   socklen_t len = sizeof from;
   ssize_t n = recvfrom(fd, buf.data(), buf.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
-  if (n <= 0) return;
+  if (n <= 0 || len != sizeof from || from.sin_family != AF_INET) return;
   RpcContext ctx;
   ctx.transport = RpcTransport::kUdp;
   ctx.localAddr = LocalAddr(fd);
   if (ctx.localAddr == INADDR_ANY) ctx.localAddr = INADDR_LOOPBACK;
+  ctx.peerAddr = ntohl(from.sin_addr.s_addr);
+  ctx.peerPort = ntohs(from.sin_port);
   ctx.maxData = kUdpMaxData;
+  bool parked = false;
+  ctx.parked = &parked;
   std::string reply;
   if (RpcHandleMessage(buf.data(), size_t(n), ctx, &reply))
     (void)!sendto(fd, reply.data(), reply.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), len);

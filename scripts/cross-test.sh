@@ -8,6 +8,11 @@
 # the PC.
 set -e
 cd "$(dirname "$0")/.."
+. scripts/apt-retry.sh
+fail() {
+  echo "cross-test: $*" >&2
+  exit 1
+}
 PKGS="crossbuild-essential-armhf qemu-user"
 missing=""
 for p in $PKGS; do
@@ -15,9 +20,15 @@ for p in $PKGS; do
 done
 if [ -n "$missing" ]; then
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-remove $missing
+  # shellcheck disable=SC2086
+  install_tools() { $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-remove $missing || { $SUDO apt-get update -qq; false; }; }
+  apt_retry install_tools || fail "the cross compiler and qemu-user could not be installed:$missing"
 fi
-SYSROOT=$(./scripts/armhf-sysroot.sh build-armhf-sysroot | tail -1)
+# The sysroot script's own messages say what went wrong; its last line is the folder.
+OUT=$(./scripts/armhf-sysroot.sh build-armhf-sysroot) ||
+  fail "the armhf sysroot could not be made (scripts/armhf-sysroot.sh, messages above); nothing was built"
+SYSROOT=$(printf '%s\n' "$OUT" | tail -1)
+[ -d "$SYSROOT/usr/lib/arm-linux-gnueabihf" ] || fail "no armhf sysroot at '$SYSROOT'"
 export SCOPE_ARMHF_SYSROOT="$SYSROOT"
 JOBS=$(nproc)
 TOOLCHAIN="-DCMAKE_TOOLCHAIN_FILE=cmake/armhf-toolchain.cmake -DCMAKE_BUILD_TYPE=Release -DSCOPE_LAYER_CHECK=OFF"

@@ -51,6 +51,19 @@ Menu& M() { return TaskUtility.TaskMenu; }
 bool Func(uint64_t bits) { return (Run().GetFuncBits() & bits) != 0; }
 bool ChannelOn(int ch) { return (Run().GetChStatus() >> (ch & 1) & 1) != 0; }
 
+// The beeper as the test last switched it (-1: not yet). It is switched
+// only when that changes: each switch is a shell command on the board, and
+// the stop test runs on every redraw.
+int8_t BeeperState = -1;
+void Beeper(bool on) {
+  if (BeeperState == int8_t(on)) return;
+  BeeperState = int8_t(on);
+  if (on)
+    Board().BeeOn();
+  else
+    Board().BeeOff();
+}
+
 void MaskShown(bool on) { TaskUtility.Sys().vertical->SetChOnOff(kMaskDisplay, on ? 1 : 0); }
 
 // Asks the system module for the RUN/STOP key.
@@ -159,16 +172,16 @@ void PassFailStop(int pass, int fail) {
     Board().PassFailOutput();
   }
   if (BeeFlag == 1 && plat::MonoUs() - PassFailBeeUs < kBeepUs) {
-    Board().BeeOn();
+    Beeper(true);
   } else {
-    Board().BeeOff();
+    Beeper(false);
     BeeFlag = 0;
   }
   const int count = UtiItem(kUtiPfStopType) == 0 ? pass : fail;
   const int threshold = UtiItem(kUtiPfThreshold);
   const bool stop = UtiItem(kUtiPfWhen) == 0 ? count >= threshold : count <= threshold;
   if (!stop) return;
-  Board().BeeOff();
+  Beeper(false);
   BeeFlag = 0;
   M().SetMenuItem(kUtiPfOperate, 0);
   PassFail_Operate(kUtiNoKey);
@@ -181,7 +194,7 @@ int PassFail_MsgTemplateFlag(int on) {
   if (on == 0) {
     PassFailTemplateFlag = 0;
     MaskShown(false);
-    Board().BeeOff();
+    Beeper(false);
     TaskUtility.ClearFuncBits(kUtiDlgPassFail);
     Run().Set_passFail_flag(0);
     return 0;
@@ -260,7 +273,7 @@ int PassFail_Operate(keypara key) {
     PassFailRunFlag = 1;
   } else {
     M().SetItemAttribute(kUtiPfSource, sourceAttr & ~MENU_ATTR_FROZEN);
-    Board().BeeOff();
+    Beeper(false);
     Run().ClearFuncBit(kUtiFuncPassFail);
     Wave().PassFailOnOff(0);
     PassFailRunFlag = 0;
@@ -300,7 +313,7 @@ int PassFail_Return(keypara) {
   MaskShown(false);
   PassFailTemplateFlag = 0;
   BeeFlag = 0;
-  Board().BeeOff();
+  Beeper(false);
   for (int n : {kUtiPfEnable, kUtiPfOperate, kUtiPfOutput}) M().SetMenuItem(n, 0);
   Wave().PassFailOnOff(0);
   PassFailRunFlag = 0;

@@ -189,3 +189,59 @@ TEST_F(UtilityScpi, NetworkClockAndVersion) {
   const std::string v = Ask("SYST:VERS?");
   EXPECT_EQ(v.size(), 100u + 2);  // cut to its 100 characters
 }
+
+namespace {
+int Count(const std::vector<std::string>& log, const std::string& line) {
+  int n = 0;
+  for (const auto& l : log) n += l == line ? 1 : 0;
+  return n;
+}
+const char kBeepOn[] = "echo 1 > /sys/class/pwm/pwmchip4/pwm0/enable";
+const char kBeepOff[] = "echo 0 > /sys/class/pwm/pwmchip4/pwm0/enable";
+}  // namespace
+
+// The running test switches the beeper (a shell command on the board) only
+// when its state changes: once on for a new fail, once off half a second
+// later, and not at all on the redraws in between.
+TEST_F(PassFail, TheBeeperIsSwitchedOnlyWhenItChanges) {
+  StartTest();
+  Acquire(2);
+  bench.Pass(5);  // the record in flight is read
+  plat::ClearShellLog();
+  Acquire(10);  // passing records only: nothing to beep for
+  EXPECT_EQ(0, Count(bench.ShellLog(), kBeepOff) + Count(bench.ShellLog(), kBeepOn));
+  bench.Fpga().SetSignal(0, Sine(1.6));
+  Acquire(3);  // new fails: the beep sounds
+  bench.Pass(5);
+  int pass = 0, fail = 0;
+  Counts(&pass, &fail);
+  ASSERT_GT(fail, 0);
+  EXPECT_GE(Count(bench.ShellLog(), kBeepOn), 1);
+  EXPECT_EQ(0, Count(bench.ShellLog(), kBeepOff)) << "within the half second";
+  // Half a second on, the beep ends: one switch off, then at most one more
+  // beep for a fail still counted from the records read meanwhile.
+  bench.AdvanceMs(600);
+  plat::ClearShellLog();
+  for (int i = 0; i < 10; ++i) {  // redraws, each half a second on
+    bench.AdvanceMs(500);
+    bench.Pass();
+  }
+  std::vector<std::string> switches;
+  for (const auto& l : bench.ShellLog())
+    if (l == kBeepOn || l == kBeepOff) switches.push_back(l);
+  ASSERT_GE(switches.size(), 1u);
+  EXPECT_EQ(kBeepOff, switches.front());
+  EXPECT_LE(switches.size(), 2u) << "not once per redraw";
+}
+
+// The shell's log keeps the last commands only, however many run.
+TEST(ShellLog, KeepsTheLastCommandsOnly) {
+  Bench bench;
+  plat::ClearShellLog();
+  for (size_t i = 0; i < 3 * plat::kShellLogLines; ++i)
+    plat::ShellSystem(("sync # " + std::to_string(i)).c_str());
+  const std::vector<std::string> log = plat::ShellLog();
+  ASSERT_EQ(plat::kShellLogLines, log.size());
+  EXPECT_EQ("sync # " + std::to_string(2 * plat::kShellLogLines), log.front());
+  EXPECT_EQ("sync # " + std::to_string(3 * plat::kShellLogLines - 1), log.back());
+}

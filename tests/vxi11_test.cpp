@@ -10,11 +10,12 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ipc.h"
@@ -509,17 +510,88 @@ TEST_F(Vxi11, FragmentsAndHostileRecords) {
   EXPECT_EQ("QEL,TEST\r\n", Query(c, "*IDN?\n"));
 }
 
-TEST_F(Vxi11, AReadOverUdpEndsWithoutAnAnswerWhateverTimeOutItAsks) {
+// A datagram socket of a UDP client: calls go out, replies are waited for.
+struct UdpClient {
+  int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  int port;
+  explicit UdpClient(int p) : port(p) {}
+  ~UdpClient() { close(fd); }
+  void Send(const std::string& msg) {
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sendto(fd, msg.data(), msg.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  }
+  Reply Receive(time_t waitSeconds) {
+    timeval tv = {waitSeconds, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    char buf[65536];
+    ssize_t n = recv(fd, buf, sizeof buf, 0);
+    return n > 0 ? ParseReply(std::string(buf, size_t(n))) : Reply();
+  }
+  Reply Call(uint32_t proc, const std::string& args, time_t waitSeconds = 10) {
+    Send(CallMessage(kCore, 1, proc, args));
+    return Receive(waitSeconds);
+  }
+};
+
+// A core call over UDP waits for its answer as over TCP, up to the link's
+// time-out, and the server serves its other clients meanwhile.
+TEST_F(Vxi11, ACallOverUdpWaitsForItsAnswerWithinItsTimeOut) {
   StartServer();
+  UdpClient u(ports.udp);
+  std::vector<uint32_t> link = u.Call(10, CreateLinkArgs("inst0")).Words();
+  ASSERT_EQ(4u, link.size());
+  ASSERT_EQ(0u, link[0]);
+  const uint32_t lid = link[1];
+  // The answer takes 300 ms to come: the read waits for it.
+  ASSERT_EQ(0u, u.Call(11, WriteArgs(lid, kEnd, "SLOW?")).Words().at(0));
+  ReadResult r = ParseRead(u.Call(12, ReadArgs(lid, 100, 10000)));
+  EXPECT_EQ(0u, r.error);
+  EXPECT_EQ("SLOW\r\n", r.data);
+  // No answer: error 15 once the read's own time-out has passed, not before;
+  // a TCP client is served while the datagram call waits, and the call sent
+  // again (same transaction) is answered once.
+  ASSERT_EQ(0u, u.Call(11, WriteArgs(lid, kEnd, "NOSuch:COMMand")).Words().at(0));
+  const auto start = std::chrono::steady_clock::now();
+  const std::string read = CallMessage(kCore, 1, 12, ReadArgs(lid, 100, 1500));
+  u.Send(read);
   Client c(ports.core);
   ASSERT_NE(0u, Link(c));
-  EXPECT_EQ(0u, Write(c, "NOSuch:COMMand\n").Words().at(0));
-  // A datagram call cannot be parked: it is answered at once, and the server
-  // goes on serving its other clients.
-  Reply r = UdpCall(ports.udp, CallMessage(kCore, 1, 12, ReadArgs(c.lid, 100, 0xFFFFFFFF)), 60);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(15u, ParseRead(r).error);
   EXPECT_EQ("QEL,TEST\r\n", Query(c, "*IDN?\n"));
+  u.Send(read);
+  Reply late = u.Receive(10);
+  ASSERT_TRUE(late.ok);
+  EXPECT_EQ(15u, ParseRead(late).error);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_FALSE(u.Receive(1).ok) << "one reply per call";
+}
+
+// create_link over UDP has a share of its own of the link table: a flood of
+// datagram links reuses the oldest of them and TCP clients still get theirs.
+TEST_F(Vxi11, DatagramLinksCannotStarveTcpLinks) {
+  StartServer();
+  std::vector<uint32_t> lids;
+  for (int i = 0; i < 300; ++i) {
+    UdpClient u(ports.udp);
+    std::vector<uint32_t> w = u.Call(10, CreateLinkArgs("inst0")).Words();
+    ASSERT_EQ(4u, w.size());
+    ASSERT_EQ(0u, w[0]) << "datagram link " << i;
+    lids.push_back(w[1]);
+  }
+  EXPECT_LE(Vxi11LinkCount(), 64u);
+  UdpClient u(ports.udp);
+  EXPECT_EQ(4u, u.Call(11, WriteArgs(lids.front(), kEnd, "*IDN?")).Words().at(0))
+      << "the oldest was reused";
+  EXPECT_EQ(0u, u.Call(11, WriteArgs(lids.back(), kEnd, "*IDN?")).Words().at(0));
+  EXPECT_EQ("QEL,TEST\r\n", ParseRead(u.Call(12, ReadArgs(lids.back(), 100, 5000))).data);
+  std::vector<std::unique_ptr<Client>> tcp;
+  for (int i = 0; i < 4; ++i) {
+    tcp.push_back(std::make_unique<Client>(ports.core));
+    ASSERT_NE(0u, Link(*tcp.back())) << "TCP link " << i;
+  }
+  EXPECT_EQ("QEL,TEST\r\n", Query(*tcp.back(), "*IDN?\n"));
 }
 
 TEST_F(Vxi11, StopsWhenTheThreadsStop) {

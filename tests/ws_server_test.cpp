@@ -85,9 +85,17 @@ int OnMessage(WSPipeOut2*, WSClient2* c) {
   return 0;
 }
 
+// What the loop held at each heartbeat (read on the server thread).
+int g_clients_at_beat = -1, g_sending_at_beat = 0;
+std::vector<uint64_t> g_rounds_at_beat;
+
 void OnBeat() {
   std::lock_guard<std::mutex> l(g_mu);
   ++g_beats;
+  g_clients_at_beat = int(g_server->clients.size());
+  g_sending_at_beat = 0;
+  for (auto& c : g_server->clients) g_sending_at_beat += (c->status & WS_SENDING) ? 1 : 0;
+  g_rounds_at_beat.push_back(g_server->rounds.load());
   if (g_poke_stale && g_closed_client) {
     // A caller that kept a pointer to a client the loop already freed.
     ws2_close_conn(g_server, g_closed_client);
@@ -242,11 +250,14 @@ class WsServer : public ::testing::Test {
     g_closed_client = nullptr;
     g_poke_stale = false;
     g_start_rc = 1;
+    g_clients_at_beat = -1;
+    g_sending_at_beat = 0;
+    g_rounds_at_beat.clear();
   }
 
-  // Starts a command-family server on an ephemeral loopback port.
-  void Start(const std::function<void(WSServerState_*)>& configure = nullptr) {
-    g_server = ws2_init("0.0.0.0", "0");
+  // Starts a command-family (or picture-family) server on an ephemeral loopback port.
+  void Start(const std::function<void(WSServerState_*)>& configure = nullptr, bool picture = false) {
+    g_server = picture ? ws_init("0.0.0.0", "0") : ws2_init("0.0.0.0", "0");
     g_server->onopen = OnOpen;
     g_server->onclose = OnClose;
     g_server->onmessage = OnMessage;
@@ -837,4 +848,51 @@ TEST_F(WsServer, ClientCapHandshakeAndIdleTimeOuts) {
   EXPECT_EQ(ReadFrame(a).payload, "still");
   close(a);
   close(b);
+}
+
+namespace {
+// A client that goes while the server still has bytes queued for it: the send
+// fails, the client is ended at once (close callback, slot and descriptor
+// freed) and the loop goes back to rest instead of spinning on it.
+void GoneWithUnsentData(int port) {
+  int fd = Connect(port, 4096);
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(SendAll(fd, Request()));
+  ASSERT_EQ(ReadHttp(fd).compare(0, 12, "HTTP/1.1 101"), 0);
+  ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_TEXT, "flood")));
+  ASSERT_TRUE(WaitFor([] { return g_sending_at_beat > 0; }, 10000ms))
+      << "the server queues what it cannot send";
+  linger lg = {1, 0};  // unread data: the peer resets the connection
+  setsockopt(fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+  close(fd);
+  ASSERT_TRUE(WaitFor([] { return g_closes == 1 && g_clients_at_beat == 0; }, 10000ms))
+      << "the client is still held";
+  // The only slot is free again.
+  int again = Connect(port);
+  ASSERT_TRUE(SendAll(again, Request()));
+  ASSERT_EQ(ReadHttp(again).compare(0, 12, "HTTP/1.1 101"), 0);
+  ASSERT_TRUE(SendAll(again, Frame(WS_OPCODE_TEXT, "served")));
+  EXPECT_EQ(ReadFrame(again).payload, "served");
+  // At rest the loop runs a few rounds between two heartbeats, not thousands.
+  size_t beats = 0;
+  {
+    std::lock_guard<std::mutex> l(g_mu);
+    beats = g_rounds_at_beat.size();
+  }
+  ASSERT_TRUE(WaitFor([beats] { return g_rounds_at_beat.size() >= beats + 2; }, 10000ms));
+  std::lock_guard<std::mutex> l(g_mu);
+  const uint64_t rounds = g_rounds_at_beat[beats + 1] - g_rounds_at_beat[beats];
+  EXPECT_LT(rounds, 200u);
+  close(again);
+}
+}  // namespace
+
+TEST_F(WsServer, AClientGoneWithUnsentDataIsEndedOnTheCommandServer) {
+  Start([](WSServerState_* s) { s->config.max_clients = 1; });
+  GoneWithUnsentData(port_);
+}
+
+TEST_F(WsServer, AClientGoneWithUnsentDataIsEndedOnThePictureServer) {
+  Start([](WSServerState_* s) { s->config.max_clients = 1; }, true);
+  GoneWithUnsentData(port_);
 }

@@ -131,17 +131,18 @@ void FrameBufferUnmap() {
 
 // ---- EEPROM bus ----
 
+// Descriptors are handles as they are: 0 is a valid one (platform/fpga.h).
 int I2cOpen(const char* device) {
   const int fd = OpenDevice(device, O_RDWR);
-  return fd > 0 ? fd : -1;
+  return fd >= 0 ? fd : -1;
 }
 
 void I2cClose(int handle) {
-  if (handle > 0) ::close(handle);
+  if (handle >= 0) ::close(handle);
 }
 
 bool I2cTransfer(int handle, uint8_t device, const uint8_t* wr, int nw, uint8_t* rd, int nr) {
-  if (handle <= 0 || (nw <= 0 && nr <= 0) || (nw > 0 && !wr) || (nr > 0 && !rd)) return false;
+  if (handle < 0 || (nw <= 0 && nr <= 0) || (nw > 0 && !wr) || (nr > 0 && !rd)) return false;
   I2cTransferMsgs t;
   MakeI2cTransfer(device, wr, nw, rd, nr, &t);
   return ::ioctl(handle, I2C_RDWR, &t.data) >= 0;
@@ -151,15 +152,15 @@ bool I2cTransfer(int handle, uint8_t device, const uint8_t* wr, int nw, uint8_t*
 
 int TempSensorOpen(const char* device) {
   const int fd = OpenDevice(device, O_RDWR);
-  return fd > 0 ? fd : -1;
+  return fd >= 0 ? fd : -1;
 }
 
 void TempSensorClose(int handle) {
-  if (handle > 0) ::close(handle);
+  if (handle >= 0) ::close(handle);
 }
 
 int TempSensorRead(int handle, uint8_t* out, int n) {
-  if (handle <= 0 || !out || n <= 0) return -1;
+  if (handle < 0 || !out || n <= 0) return -1;
   const ssize_t r = ::read(handle, out, size_t(n));
   return r < 0 ? -1 : int(r);
 }

@@ -7,6 +7,7 @@
 #include <linux/spi/spidev.h>
 #include <linux/usb/gadgetfs.h>
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 
@@ -39,6 +40,10 @@ struct I2cTransferMsgs {
   i2c_rdwr_ioctl_data data;
 };
 void MakeI2cTransfer(uint8_t device, const uint8_t* wr, int nw, uint8_t* rd, int nr, I2cTransferMsgs* out);
+
+// The signal that interrupts a gadget read or write blocked in the driver
+// (its handler does nothing; the program uses it for nothing else).
+constexpr int kInterruptSignal = SIGUSR2;
 
 // One gadgetfs event as the board layer hands it on.
 GadgetEvent DecodeGadgetEvent(const usb_gadgetfs_event& e);

@@ -19,6 +19,7 @@
 #include <mutex>
 
 #include "platform/clock.h"
+#include "platform/log_ring.h"
 #include "platform/net.h"
 #include "platform/root.h"
 #include "platform/usb.h"
@@ -29,7 +30,7 @@ namespace plat {
 namespace {
 struct Log {
   std::mutex mu;
-  std::vector<std::string> lines;
+  LogRing<std::string, kShellLogLines> lines;
 };
 Log& TheLog() {
   static Log l;  // built on first use: commands may run during static initialisation
@@ -301,7 +302,7 @@ int ShellSystem(const char* command) {
   bool answered = !runnable && (AnswerFdisk(line, &rc) || AnswerBoard(line, &rc));
   {
     std::lock_guard<std::mutex> lock(TheLog().mu);
-    TheLog().lines.push_back(line);
+    TheLog().lines.Push(line);
     std::ofstream log(DevPath("shell.log"), std::ios::app);
     log << (runnable ? "run      " : answered ? "answered " : "recorded ") << line << "\n";
   }
@@ -316,12 +317,12 @@ int ShellSystem(const char* command) {
 
 std::vector<std::string> ShellLog() {
   std::lock_guard<std::mutex> lock(TheLog().mu);
-  return TheLog().lines;
+  return TheLog().lines.Entries();
 }
 
 void ClearShellLog() {
   std::lock_guard<std::mutex> lock(TheLog().mu);
-  TheLog().lines.clear();
+  TheLog().lines.Clear();
 }
 
 }  // namespace plat

@@ -15,19 +15,22 @@ namespace {
 std::mutex g_registry_mu;
 std::unordered_set<WSClient2*> g_registry;
 
-// Sends what it can without blocking; the count sent, or -1 when the peer is gone.
+// Sends what it can without blocking; the count sent, or -1 when the peer is
+// gone. A failed send ends the client: what it still had to receive is
+// dropped, so nothing keeps it waiting to send and the loop tears it down.
 ssize_t SendSome(WSClient2* client, const char* bytes, size_t length) {
   ssize_t n = send(client->listener, bytes, length, MSG_NOSIGNAL | MSG_DONTWAIT);
   if (n >= 0) return n;
   if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
-  client->status |= WS_ERR | WS_CLOSE;
+  client->sockqueue.reset();
+  client->status = (client->status | WS_ERR | WS_CLOSE) & ~(WS_SENDING | WS_THROTTLING);
   return -1;
 }
 
 void FlushQueue(WSClient2* client) {
   WSSendQueue_* q = client->sockqueue.get();
   ssize_t n = SendSome(client, q->queue.data() + q->start, q->qlen());
-  if (n < 0) return;
+  if (n < 0) return;  // the queue is gone with the client
   q->start += size_t(n);
   if (q->qlen() == 0) {
     client->sockqueue.reset();

@@ -277,6 +277,7 @@ int Round(WSServerState_* server) {
   fd_set rfds = server->rfds, wfds = server->wfds;
   timeval tv = {0, 100 * 1000};  // bounds how long a thread stop goes unseen
   int rc = select(server->max_file_fd + 1, &rfds, &wfds, nullptr, &tv);
+  server->rounds.fetch_add(1, std::memory_order_relaxed);
   if (rc < 0) {
     if (errno == EINTR) return 1;
     WS_REPORT("Unable to select: %s.", std::strerror(errno));

@@ -162,6 +162,7 @@ struct WSServerState_ {
   fd_set rfds, wfds;
   int max_file_fd = 0;
   std::atomic<int> bound_port{0};  // the port listened on, once listening
+  std::atomic<uint64_t> rounds{0};  // select rounds run (a server at rest runs a few a second)
 };
 
 // The picture server's names for the same records.

@@ -2,17 +2,25 @@
 // records it hands the drivers against the kernel headers' definitions and
 // the board's 32-bit layouts, and devices that are missing failing cleanly.
 // Only paths inside a fresh temporary folder are opened.
+#include <fcntl.h>
 #include <linux/i2c-dev.h>
 #include <linux/i2c.h>
 #include <linux/spi/spidev.h>
 #include <linux/usb/gadgetfs.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/fpga.h"
 #include "platform/gadget.h"
@@ -20,6 +28,24 @@
 #include "platform/linux/linux_layer.h"
 #include "platform/panel.h"
 #include "platform/temperature.h"
+
+// gadgetfs endpoint files have no poll: it says ready at once whatever the
+// endpoint holds. The check's endpoint stand-ins (FIFOs) are made to behave
+// so: poll on a descriptor in g_alwaysReady reports it readable and writable.
+std::atomic<int> g_alwaysReady[4] = {{-1}, {-1}, {-1}, {-1}};
+
+extern "C" int poll(struct pollfd* fds, nfds_t n, int timeoutMs) {
+  int ready = 0;
+  for (nfds_t i = 0; i < n; ++i)
+    for (auto& fd : g_alwaysReady)
+      if (fds[i].fd >= 0 && fds[i].fd == fd.load()) {
+        fds[i].revents = short(fds[i].events & (POLLIN | POLLOUT));
+        ++ready;
+      }
+  if (ready) return ready;
+  timespec ts = {timeoutMs / 1000, long(timeoutMs % 1000) * 1000000L};
+  return ::ppoll(fds, n, timeoutMs < 0 ? nullptr : &ts, nullptr);
+}
 
 namespace {
 int g_failed = 0;
@@ -106,6 +132,99 @@ void GadgetEvents() {
   CHECK(int(plat::kUsbSpeedHigh) == int(USB_SPEED_HIGH) && int(plat::kUsbSpeedFull) == int(USB_SPEED_FULL));
 }
 
+using Clock = std::chrono::steady_clock;
+long MsSince(Clock::time_point t) {
+  return long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+// An endpoint stand-in: a FIFO whose poll always says ready, opened as a
+// gadget file. Reads time out and are shut down although poll lies; a
+// transfer that comes after a time-out is the next read's; a write blocked
+// in the driver ends on a shutdown; closing never hangs.
+void EndpointReadsEnd(const std::string& dir) {
+  const std::string path = dir + "/ep3out";
+  if (mkfifo(path.c_str(), 0600) != 0) {
+    CHECK(!"mkfifo");
+    return;
+  }
+  const int h = plat::GadgetOpen(path.c_str());
+  CHECK(h >= 0);
+  if (h < 0) return;
+  g_alwaysReady[0] = h;
+  uint8_t buf[512];
+  auto t = Clock::now();
+  CHECK(plat::GadgetRead(h, buf, sizeof buf, 100) == -ETIMEDOUT);
+  CHECK(MsSince(t) >= 90);
+  // The host's transfer arrives after the time-out: the next read has it.
+  const int host = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+  CHECK(host >= 0);
+  CHECK(write(host, "*IDN?\n", 6) == 6);
+  CHECK(plat::GadgetRead(h, buf, sizeof buf, 5000) == 6 && std::memcmp(buf, "*IDN?\n", 6) == 0);
+  // A read without a time-out blocked in the driver ends when the handle is shut down.
+  std::atomic<int> got{1};
+  std::thread reader([&] { got = plat::GadgetRead(h, buf, sizeof buf, -1); });
+  t = Clock::now();
+  while (MsSince(t) < 200) std::this_thread::yield();  // the reader is waiting
+  plat::GadgetShutdown(h);
+  reader.join();
+  CHECK(got == -ESHUTDOWN);
+  CHECK(plat::GadgetRead(h, buf, sizeof buf, 5000) == -ESHUTDOWN);
+  t = Clock::now();
+  plat::GadgetClose(h);  // the reader thread blocked in read() ends
+  CHECK(MsSince(t) < 5000);
+  g_alwaysReady[0] = -1;
+  close(host);
+
+  // A bulk-IN write the host does not take blocks in the driver; a shutdown ends it.
+  const std::string inPath = dir + "/ep1in";
+  CHECK(mkfifo(inPath.c_str(), 0600) == 0);
+  const int in = plat::GadgetOpen(inPath.c_str());
+  CHECK(in >= 0);
+  if (in < 0) return;
+  g_alwaysReady[1] = in;
+  const int fill = open(inPath.c_str(), O_WRONLY | O_NONBLOCK);
+  char block[4096] = {};
+  while (write(fill, block, sizeof block) > 0) {
+  }
+  std::atomic<int> wrote{1};
+  std::thread writer([&] { wrote = plat::GadgetWrite(in, block, 512); });
+  t = Clock::now();
+  while (MsSince(t) < 200) std::this_thread::yield();
+  plat::GadgetShutdown(in);
+  writer.join();
+  CHECK(wrote == -ESHUTDOWN);
+  plat::GadgetClose(in);
+  g_alwaysReady[1] = -1;
+  close(fill);
+  unlink(path.c_str());
+  unlink(inPath.c_str());
+}
+
+// Descriptor 0 is a handle like any other: opened, used and closed.
+void DescriptorZero(const std::string& dir) {
+  const std::string path = dir + "/sensor";
+  FILE* f = fopen(path.c_str(), "w");
+  CHECK(f != nullptr);
+  if (!f) return;
+  fputs("\x12\x34", f);
+  fclose(f);
+  const int saved = dup(0);
+  close(0);
+  const int t = plat::TempSensorOpen(path.c_str());
+  CHECK(t == 0);
+  uint8_t raw[2] = {};
+  CHECK(plat::TempSensorRead(t, raw, 2) == 2 && raw[0] == 0x12 && raw[1] == 0x34);
+  plat::TempSensorClose(t);
+  CHECK(fcntl(0, F_GETFD) == -1);  // closed, not leaked
+  const int i2c = plat::I2cOpen(path.c_str());
+  CHECK(i2c == 0);
+  plat::I2cClose(i2c);
+  CHECK(fcntl(0, F_GETFD) == -1);
+  dup2(saved, 0);
+  close(saved);
+  unlink(path.c_str());
+}
+
 void MissingDevicesFailCleanly() {
   char dir[] = "/tmp/linux-layer-XXXXXX";
   if (!mkdtemp(dir)) {
@@ -137,6 +256,15 @@ int main() {
   I2cRecords();
   GadgetEvents();
   MissingDevicesFailCleanly();
+  alarm(120);  // a read or write that never ends fails the check
+  char dir[] = "/tmp/linux-layer-XXXXXX";
+  if (mkdtemp(dir)) {
+    EndpointReadsEnd(dir);
+    DescriptorZero(dir);
+    rmdir(dir);
+  } else {
+    CHECK(!"mkdtemp");
+  }
   std::printf("%s: %d failed\n", g_failed ? "FAIL" : "ok", g_failed);
   return g_failed ? 1 : 0;
 }
