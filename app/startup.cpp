@@ -1,5 +1,6 @@
 // Start-up of the instrument, in the order the board needs it.
 #include "app/startup.h"
+#include "app/served_ports.h"
 
 #include "app/hooks.h"
 
@@ -202,5 +203,6 @@ int ScopeStartup() {
     websocket_server_start();
     plat::ShellSystem("frp/frp_0.34.0_linux_arm/frpc -c frp/frp_0.34.0_linux_arm/frpc.ini\t&");
   }
+  PrintServedPorts(SysRunStatus.Get_OEM() == 1);
   return 0;
 }

@@ -33,8 +33,11 @@ Vxi11Config Vxi11ConfigFromEnv();
 struct Vxi11Ports {
   std::atomic<int> portmapTcp{0}, udp{0}, core{0}, abort{0};
   std::atomic<bool> ready{false};
+  std::atomic<bool> failed{false};  // the core channel could not listen
 };
 Vxi11Ports& Vxi11BoundPorts();
+// The address the server listens on (set when it starts).
+std::string Vxi11ListenHost();
 
 // Starts the `vxi_11` thread with the environment's configuration and prints
 // "VXI-II Init..."; 0 or the thread creation's error number.

@@ -330,6 +330,8 @@ Vxi11Ports& Vxi11BoundPorts() {
   return ports;
 }
 
+std::string Vxi11ListenHost() { return g_config.host; }
+
 void* vxi_11(void*) {
   Sockets s;
   Vxi11Ports& ports = Vxi11BoundPorts();
@@ -340,6 +342,7 @@ void* vxi_11(void*) {
   core = Open(SOCK_STREAM, g_config.corePort, "core channel");
   s.wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (core < 0 || s.wake < 0) {
+    ports.failed = true;
     std::fprintf(stderr, "cannot create tcp service.\n");
     return nullptr;
   }
@@ -373,6 +376,7 @@ void* vxi_11(void*) {
 
 int Vxi11Start(const Vxi11Config& config) {
   g_config = config;
+  Vxi11BoundPorts().failed = false;
   int rc = plat::StartThread("vxi_11", vxi_11, nullptr);
   if (rc != 0) {
     std::printf("vxi_11 create error,retValue=%d \n", rc);
@@ -387,6 +391,7 @@ int VXI_Init() { return Vxi11Start(Vxi11ConfigFromEnv()); }
 bool Vxi11WaitReady(int ms) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (!Vxi11BoundPorts().ready) {
+    if (Vxi11BoundPorts().failed) return false;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }

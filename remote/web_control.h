@@ -74,6 +74,17 @@ extern CmdControlServer cmdControlServer;
 
 // Starts the command server's thread; 0, or the thread error.
 int CmdCtrlServerStart();
+// What the two servers listen on, for the start-up's summary of served ports.
+enum class WebServerKind { kCommands, kPictures };
+struct WebServerAddress {
+  enum State { kStarting, kListening, kFailed } state = kStarting;
+  std::string host;
+  std::string port;  // the port listened on, or the one that could not be taken
+};
+WebServerAddress GetWebServerAddress(WebServerKind kind);
+// Called on a server's thread once it listens or has failed to: records the
+// address and, on a failure, says which port and how to move it.
+void NoteWebServerListening(WebServerKind kind, const WSServerState_* server);
 // Starts the picture server's thread; 0, or the thread error.
 int PicServerStart();
 

@@ -108,6 +108,7 @@ void* CmdCtrlServerThreadFunc(void*) {
   s->onclose = OnClose;
   s->onmessage = OnMessage;
   s->heartbeat = Heartbeat;
+  s->onlisten = [](WSServerState_* server) { NoteWebServerListening(WebServerKind::kCommands, server); };
   cmdControlServer.server = s;
   if (ws2_start(s) < 0) std::printf("CmdCtrlServer: the command server could not run\n");
   cmdControlServer.Stopped();

@@ -41,6 +41,7 @@ void* PicServerThreadFunc(void*) {
   picServer->onopen = OnOpen;
   picServer->onclose = OnClose;
   picServer->onmessage = OnMessage;
+  picServer->onlisten = [](WSServerState_* server) { NoteWebServerListening(WebServerKind::kPictures, server); };
   if (ws_start(picServer) < 0) std::printf("PicServer: the picture server could not run\n");
   ws_stop(picServer);
   picServer = nullptr;

@@ -1,12 +1,16 @@
 // The web-control start: the language file of the web page and both
 // websocket servers.
 #include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <string>
 
 #include "core/sys_run_info.h"
 #include "remote/scpi.h"
 #include "remote/web_control.h"
 #include "remote/web_settings.h"
 #include "remote/web_settings_io.h"
+#include "remote/ws/ws_server.h"
 
 namespace {
 constexpr char kLanguageFile[] = "WebServer/static/language.json";
@@ -25,4 +29,35 @@ void websocket_server_start() {
   configWebLanguage();
   PicServerStart();
   CmdCtrlServerStart();
+}
+
+namespace {
+struct KindInfo {
+  const char* what;
+  const char* portEnv;
+};
+constexpr KindInfo kKinds[] = {{"command", "SCOPE_WS_CMD_PORT"}, {"picture", "SCOPE_WS_PIC_PORT"}};
+std::mutex g_addressMu;
+WebServerAddress g_address[2];
+}  // namespace
+
+WebServerAddress GetWebServerAddress(WebServerKind kind) {
+  std::lock_guard<std::mutex> lock(g_addressMu);
+  return g_address[int(kind)];
+}
+
+void NoteWebServerListening(WebServerKind kind, const WSServerState_* server) {
+  WebServerAddress a;
+  a.host = server->config.host;
+  const int bound = server->bound_port;
+  a.state = bound > 0 ? WebServerAddress::kListening : WebServerAddress::kFailed;
+  a.port = bound > 0 ? std::to_string(bound) : server->config.port;
+  if (a.state == WebServerAddress::kFailed) {
+    const KindInfo& k = kKinds[int(kind)];
+    std::printf("web control: the %s server cannot listen on %s port %s (taken by another program?): "
+                "web control is off; $%s=<port> moves it\n",
+                k.what, a.host.c_str(), a.port.c_str(), k.portEnv);
+  }
+  std::lock_guard<std::mutex> lock(g_addressMu);
+  g_address[int(kind)] = a;
 }

@@ -334,11 +334,15 @@ TEST(SimSignalFile, LinesAreParsedAndBadOnesSkipped) {
   EXPECT_FALSE(plat::SimSignalFile::ParseLine("# only a comment", &input, &s, &error));
   EXPECT_TRUE(error.empty());
   for (const char* bad : {"ch3 sine", "ch1 saw", "ch1 sine freq=-1", "ch1 sine amp=x", "ch1 pulse duty=1",
-                          "ch1 sine gain=2", "ch1 sine freq=nan", "ch1"}) {
+                          "ch1 sine gain=2", "ch1 sine freq=nan", "ch1", "ch1 square duty=0.2",
+                          "ch1 sine widths=1e-6", "ch1 pulse lines=625"}) {
     error.clear();
     EXPECT_FALSE(plat::SimSignalFile::ParseLine(bad, &input, &s, &error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
+  // A field only one shape uses is refused on the others, so it is never silently ignored.
+  EXPECT_FALSE(plat::SimSignalFile::ParseLine("ch1 square duty=0.2", &input, &s, &error));
+  EXPECT_EQ(error, "duty= applies to pulse only");
 }
 
 TEST_F(SimAcquire_, TheSignalFileIsReadWhenItChanges) {

@@ -44,6 +44,8 @@ SimFpga& Fpga() {
 }
 
 SimFpga::SimFpga() {
+  // CH1 shows a few cycles at the start-up time base (1 us/div).
+  signals_[kSignalCh1].frequencyHz = kDefaultCh1Hz;
   signals_[kSignalExt].shape = SignalShape::kDc;
   signals_[kSignalExt].amplitudeV = 0.0;
 }

@@ -57,6 +57,20 @@ int List(const std::string& text, double lo, double hi, double* out) {
   return n;
 }
 
+// Fields that only one shape uses (the others would ignore them): that shape's
+// name, nullptr for a field of every shape.
+const char* ShapeOfField(const std::string& key) {
+  struct Only {
+    const char* field;
+    const char* shape;
+  };
+  static constexpr Only kOnly[] = {
+      {"duty", "pulse"}, {"widths", "train"}, {"heights", "train"}, {"gap", "train"}, {"lines", "video"}};
+  for (const Only& o : kOnly)
+    if (key == o.field) return o.shape;
+  return nullptr;
+}
+
 bool Lines(const std::string& text, int* lines) {
   if (text != "625" && text != "525") return false;
   *lines = std::atoi(text.c_str());
@@ -96,6 +110,11 @@ bool SimSignalFile::ParseLine(const std::string& raw, int* input, TestSignal* si
   while (in >> field) {
     size_t eq = field.find('=');
     std::string key = field.substr(0, eq), value = eq == std::string::npos ? "" : field.substr(eq + 1);
+    const char* onlyFor = ShapeOfField(key);
+    if (onlyFor && shape != onlyFor) {
+      *error = key + "= applies to " + onlyFor + " only";
+      return false;
+    }
     bool ok = false;
     if (key == "freq")
       ok = Number(value, 0.0, 5e9, false, &s.frequencyHz);

@@ -14,7 +14,7 @@
 //   freq    frequency in Hz (0 .. 5e9; default 1000)
 //   amp     peak amplitude in volts at the BNC (0 .. 10000; default 1)
 //   offset  DC offset in volts (-10000 .. 10000; default 0)
-//   duty    high fraction of a pulse period (0 .. 1, exclusive; default 0.1)
+//   duty    pulse: high fraction of a period (0 .. 1, exclusive; default 0.1)
 //   noise   peak of uniform noise added to the shape, volts (0 .. 10000; default 0)
 //   phase   lead in periods (-1 .. 1; default 0; 0.25 is 90 degrees)
 //   widths  train: the high widths of up to 16 pulses, seconds
@@ -52,9 +52,10 @@
 //   bus uart rate=9600 parity=even interval=0.01 data=48,69
 //
 // A line that cannot be read (unknown input, shape or key, a value out of
-// range) is skipped with a line on standard error; the rest of the file holds.
-// Without the file the signals are those the tests set (by default a 1 kHz,
-// 2 Vpp sine on both channels and nothing at the external input).
+// range, a field of another shape, such as duty= on a square) is skipped with
+// a line on standard error; the rest of the file holds. Without the file the
+// signals are those the tests set (by default a 2 Vpp sine, 500 kHz on CH1 and
+// 1 kHz on CH2, and nothing at the external input).
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,6 +1,7 @@
 // Test signals at the simulated board's inputs: CH1, CH2 and the external
-// trigger input, in volts at the BNC. Both channels start with a 1 kHz sine of
-// 1 V amplitude (2 Vpp); the external input starts without a signal.
+// trigger input, in volts at the BNC. Both channels start with a sine of 1 V
+// amplitude (2 Vpp), CH1 at 500 kHz (a few cycles at the start-up time base),
+// CH2 at 1 kHz; the external input starts without a signal.
 //
 // Shapes, for amplitude A (peak), offset O, frequency f and duty d:
 //   sine      O + A sin(2 pi f t)
@@ -39,6 +40,7 @@ class SimBusWave;
 enum class SignalShape { kSine, kSquare, kTriangle, kPulse, kDc, kNoise, kTrain, kVideo, kBus };
 
 constexpr int kTrainPulses = 16;
+constexpr double kDefaultCh1Hz = 500e3;  // CH1's signal until one is set
 
 struct TestSignal {
   SignalShape shape = SignalShape::kSine;

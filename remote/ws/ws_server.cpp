@@ -318,6 +318,12 @@ bool Setup(WSServerState_* server) {
   return Listen(server);
 }
 
+bool SetupAndTell(WSServerState_* server) {
+  const bool ok = Setup(server);
+  if (server->onlisten) server->onlisten(server);
+  return ok;
+}
+
 void CloseFd(int* fd) {
   if (*fd >= 0) close(*fd);
   *fd = -1;
@@ -341,7 +347,7 @@ WSServerState_* ws_init(const char* host, const char* port) { return Create(kPic
 
 int ws2_start(WSServerState_* server) {
   if (!server) return -1;
-  if (!Setup(server)) return -1;
+  if (!SetupAndTell(server)) return -1;
   int rc;
   while ((rc = Round(server)) > 0) {
   }

@@ -148,6 +148,8 @@ struct WSServerState_ {
   WSCallback onmessage = nullptr;
   WSCallback onopen = nullptr;
   void (*heartbeat)() = nullptr;
+  // Once listening (bound_port set), or when the server could not listen (bound_port 0).
+  void (*onlisten)(WSServerState_* server) = nullptr;
   int wakeup_pipe[2] = {-1, -1};
   WSFifoIn_ pipein;
   WSPipeOut2 pipeout;

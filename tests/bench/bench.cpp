@@ -86,6 +86,9 @@ Bench::Bench() {
   plat::ResetStop();  // a bench before this one in the process stopped its threads
   if (!plat::InitRoot(root_)) throw std::runtime_error("InitRoot");
   plat::UseVirtualClock(true);
+  // The cases are written against a 1 kHz, 2 Vpp sine on both channels (the
+  // board starts CH1 faster, for the first screen a user sees).
+  Fpga().SetSignal(plat::kSignalCh1, plat::TestSignal{});
   InstallAppHooks();
 }
 
