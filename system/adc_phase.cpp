@@ -301,6 +301,16 @@ int AdcAgeForPhaseDetection(short keepTimeBase) {
   return result;
 }
 
+bool AdcStoredPhases(int* phase1, int* phase2) {
+  uint8_t state = 0, p[2] = {};
+  if (!I2cStorage.I2C_TryReadU8(EE_ADC_PHASE_STATE, &state) || state != kPhaseState) return false;
+  if (!I2cStorage.I2C_TryReadU8(EE_ADC_PHASE1, &p[0]) || !I2cStorage.I2C_TryReadU8(EE_ADC_PHASE2, &p[1])) return false;
+  if (p[0] >= kPhases || p[1] >= kPhases) return false;
+  *phase1 = p[0];
+  *phase2 = p[1];
+  return true;
+}
+
 int TaskSystemAdjAdcPhase(taskresponse* reply) {
   static int calls = 0;
   ++calls;

@@ -30,5 +30,9 @@ int AdcAgeForPhaseDetection(short keepTimeBase);
 // The phase search: the 16 pass flags and {found, phase 1, phase 2, 4} in
 // the reply's words when given; 0.
 int TaskSystemAdjAdcPhase(taskresponse* reply);
+// The phase codes the search stored in the EEPROM (bytes 6 and 7, with the
+// state byte 8 at 4): true with them in *phase1, *phase2; false, leaving
+// them, when no search has stored a pair.
+bool AdcStoredPhases(int* phase1, int* phase2);
 // The 50 mV gain adjustment of channel 0 or 1; 0, or -1 when it failed.
 int ChannelGainCali50mv(short channel);

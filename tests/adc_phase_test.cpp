@@ -112,3 +112,28 @@ TEST_F(AdcPhase_, FirstSelfCalibrationOnlyFindsThePhases) {
   EXPECT_EQ(QelMsg.GetMessageID(), 91);
   EXPECT_EQ(b.EepromByte(EE_ADC_PHASE_STATE), 4);
 }
+
+// The phases a search stored are those start-up programs and checks with
+// after a restart; without a stored pair it uses the middle code 4.
+namespace {
+void StartWithStoredPhases(uint8_t state, int want1, int want2) {
+  for (int adc = 0; adc < 2; ++adc) plat::SetAdcPhaseWindow(adc, 2, 5);
+  Bench b;
+  std::vector<uint8_t> image = FormattedEeprom(6, 0);
+  image[EE_ADC_PHASE1] = 3;
+  image[EE_ADC_PHASE2] = 6;
+  image[EE_ADC_PHASE_STATE] = state;
+  b.SetEeprom(image);
+  ASSERT_EQ(b.Start(), 0);
+  b.StopThreads();
+  int16_t p1 = -1, p2 = -1;
+  SysRunStatus.GetAdcPhaseInformation(&p1, &p2, nullptr, nullptr);
+  EXPECT_EQ(p1, want1);
+  EXPECT_EQ(p2, want2);
+  EXPECT_EQ(b.Fpga().AdcRegister(0, 41) >> 4 & 7, want1);
+  EXPECT_EQ(b.Fpga().AdcRegister(1, 41) >> 4 & 7, want2);
+}
+}  // namespace
+
+TEST(AdcPhaseStartUp, StoredPhasesSurviveARestart) { StartWithStoredPhases(4, 3, 6); }
+TEST(AdcPhaseStartUp, WithoutAStoredPairTheMiddleCode) { StartWithStoredPhases(0xFF, 4, 4); }

@@ -107,6 +107,25 @@ TEST_F(Search, DelayMeasuresFromTheFirstSourceToTheSecond) {
   EXPECT_FALSE(SimFindTrigger(c, sig, phase, kSignalCh2, 0.0, 0, &dt));
 }
 
+TEST_F(Search, DelayArmsAtTheFirstSourcesComparatorLevel) {
+  // CH1 a 1 kHz, 1 V sine half way through its period: it rises through
+  // 0.5 V asin(0.5) / (2 pi 1 kHz) = 83.33 us after its next period start
+  // (500 us from now); CH2's pulse rises 600 us from now.
+  sig[kSignalCh1] = TestSignal{};
+  sig[kSignalCh2].shape = SignalShape::kPulse;
+  phase[kSignalCh2] = 0.4;
+  c.type = 6;
+  c.source1 = 0, c.edge1 = 0;
+  c.source2 = 1, c.edge2 = 0;
+  c.when = 1;  // less than 20 us
+  c.upperS = 20 * kUs;
+  c.levelV[0][0] = 0.5;
+  ASSERT_TRUE(SimFindTrigger(c, sig, phase, kSignalCh2, 0.0, 0, &dt));
+  EXPECT_NEAR(dt, 600 * kUs, 1e-11);
+  c.levelV[0][0] = 0.0;  // armed at 500 us: 100 us before CH2's edge
+  EXPECT_FALSE(SimFindTrigger(c, sig, phase, kSignalCh2, 0.0, 0, &dt));
+}
+
 TEST_F(Search, EdgeOnATrainFindsItsNarrowPulses) {
   c.type = 0;
   phase[0] = 0.0005;  // 0.5 us into the first pulse: its falling edge is next

@@ -8,9 +8,8 @@
 // time; the trigger that time after the edge), n-th edge (the n-th edge of the
 // slope after an idle time without one; the trigger at that edge) and delay
 // (an edge of the second source the limits' time after an edge of the first;
-// the trigger at the second). The first source of the delay type compares
-// with the middle of its signal's range (the board decodes one level, the
-// trigger source's).
+// the trigger at the second). The delay's first source compares with its
+// own comparator level (the single-level types' byte of word 88).
 // Between the two levels of the source (the comparator words): slope (the
 // time from one level to the other on an edge of the polarity; the trigger
 // at the second level), runt (a pulse that crosses one level and comes back
