@@ -70,7 +70,10 @@ struct SimBusSetup {
 };
 
 // A point of the traffic where the FPGA's decoder or trigger sees something.
-enum class BusMark { kStart, kStop, kAddress, kData, kId, kError, kNack, kEnd, kRemote, kSync };
+enum class BusMark {
+  kStart, kStop, kAddress, kData, kId, kError, kNack, kEnd, kRemote, kSync,
+  kFrameError, kRepeatedStart, kOverload, kStuffError,
+};
 
 struct SimBusEvent {
   double start, end;  // seconds from the burst's start

@@ -26,6 +26,7 @@
 // sync setting names. Edge triggers on the first edge of its slope.
 #pragma once
 
+#include "platform/sim/sim_bus_decoder.h"
 #include "platform/sim/sim_signals.h"
 
 namespace plat {
@@ -49,6 +50,10 @@ struct SimTriggerCondition {
   // the trigger fires at, -1 none; the value it must carry where `mask` has
   // 0 bits; the I2C direction (0 write, 1 read, 2 either); an address the
   // frame must have as well (-1 any); a frame kind (CAN: 1 data, 2 remote).
+  // The bus's lines and settings from the bus words, sampled at the
+  // acquisition's sample period (sim_bus_decoder.h); the trigger fires on
+  // what the decoder reads of them, each line against its source's level.
+  SimBusLines busLines;
   int busMark = -1;
   uint32_t busValue = 0, busMask = ~0u;
   int busDirection = 2;
