@@ -199,23 +199,27 @@ void Spi(const SimBusLines& b, const Line& clk, const Line& data, Out& o) {
   bool c = clk.At(0), firstHalf = false;
   int bits = 0;
   uint32_t value = 0;
+  auto emit = [&](int64_t end) {
+    o.Event(double(wordStart), double(end), kCodeData, value);
+    o.Mark(double(wordStart), BusMark::kStart, value);
+    o.Mark(double(end), BusMark::kData, value);
+    bits = 0, value = 0;
+  };
   while (!o.Full() && !clk.Spent()) {
     k = clk.Next(k, probe);
     if (k >= n) break;
     c = !c;
-    if (lastEdge >= 0 && double(k - lastEdge) >= idle) bits = 0, value = 0;  // a new frame
+    if (lastEdge >= 0 && double(k - lastEdge) >= idle) {  // a new frame: a whole word ended the last
+      if (bits == b.width) emit(lastEdge);
+      bits = 0, value = 0;
+    }
     lastEdge = k;
     if (firstHalf) {  // the clock edge after a word's first active one: half a clock
       wordStart = std::max<int64_t>(0, lastActive - (k - lastActive));
       firstHalf = false;
     }
     if (c != b.risingClock) {
-      if (bits == b.width) {
-        o.Event(double(wordStart), double(k), kCodeData, value);
-        o.Mark(double(wordStart), BusMark::kStart, value);
-        o.Mark(double(k), BusMark::kData, value);
-        bits = 0, value = 0;
-      }
+      if (bits == b.width) emit(k);
       continue;
     }
     const uint32_t bit = data.At(k) ? 1 : 0;
@@ -223,6 +227,7 @@ void Spi(const SimBusLines& b, const Line& clk, const Line& data, Out& o) {
     value = b.lsbFirst ? value | bit << bits : value << 1 | bit;
     ++bits;
   }
+  if (bits == b.width && !o.Full()) emit(lastEdge);  // the clock stayed idle to the span's end
 }
 
 // CAN: bits at the nominal bit time from the start of frame, stuffing
