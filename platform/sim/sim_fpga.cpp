@@ -44,6 +44,7 @@ SimFpga& Fpga() {
 }
 
 SimFpga::SimFpga() {
+  for (uint16_t& g : adcGain_) g = uint16_t(simfe::kAdcGainCoarse | simfe::kAdcGainFine << 4);
   signals_[kSignalExt].shape = SignalShape::kDc;
   signals_[kSignalExt].amplitudeV = 0.0;
 }
