@@ -509,3 +509,37 @@ TEST_F(BusTraffic, LinErrorAndIdentifierConditionsFireAtTheirFrame) {
   TaskTrigger.SetItem(228, parity);
 }
 }  // namespace
+
+namespace {
+// The error conditions of traffic that carries them: a UART framing error, an
+// I2C repeated start and a CAN stuff error, each at the screen's middle.
+TEST_F(BusTraffic, FramingRepeatedStartAndStuffErrorsTrigger) {
+  auto startOf = [this](uint8_t event, uint32_t data, bool end) {
+    for (const DecodeEntry& x : Entries())
+      if (x.event == event && x.data == data) return double(end ? x.end : x.start);
+    return -1.0;
+  };
+  Traffic("uart rate=9600 interval=0.02 error=1:framing data=48,69,21");
+  Type(kTrigRs232);
+  Uart8N1();
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(121, 1);  // When: frame error
+  Refresh();
+  EXPECT_NEAR(startOf(kEvDataViolet, 0x69, true), kMiddleNs, kSlackNs);
+
+  Traffic("i2c rate=100000 interval=0.02 error=0:restart data=50w:a5,23r:42");
+  Type(kTrigI2c);
+  I2cLines();
+  TaskTrigger.SetItem(130, 1);  // When: repeated start
+  Refresh();
+  // The address after it begins half a bit (5 us) later, where SCL falls.
+  EXPECT_NEAR(startOf(kEvAddrRead, 0x23, false), kMiddleNs + 5000, kSlackNs);
+
+  Traffic("can rate=100000 interval=0.02 error=1:stuff data=123:11,100:00.00,7f0:01");
+  Type(kTrigCan);
+  TaskTrigger.SetItem(205, 11);
+  TaskTrigger.SetItem(200, 10);  // When: bit-stuffing error
+  Refresh();
+  EXPECT_NEAR(startOf(kEvBitError, 0, false), kMiddleNs, kSlackNs);
+}
+}  // namespace

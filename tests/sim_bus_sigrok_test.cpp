@@ -359,3 +359,34 @@ TEST_F(Sigrok, CanAndLinRecordsMatchTheDecodeOfTheSamples) {
   EXPECT_EQ(Count(r, 15), 2);
   EXPECT_EQ(Values(out, "Checksum invalid").size(), 2u) << out;
 }
+
+// The errors the "bus" line asks for, read alike by sigrok-cli and the
+// board: a UART framing error, an I2C repeated start, a CAN stuff error and
+// an overload frame.
+TEST_F(Sigrok, ErrorsTheBusLineAsksForAreDecoded) {
+  Acquired q = Acquire("uart rate=9600 interval=0.02 error=1:framing data=48,69,21", 9600, Uart(9600, 8, 0));
+  std::vector<Record> r = BoardRecords(q);
+  EXPECT_EQ(Count(r, 3), 1);
+  std::string out = SigrokOfSamples(q, "-P uart:rx=0:baudrate=9600");
+  EXPECT_NE(out.find("Frame error"), std::string::npos) << out;
+
+  plat::SimBusLines i2c;
+  i2c.kind = 1;
+  q = Acquire("i2c rate=100000 interval=0.02 error=0:restart data=50w:a5,50r:42", 100000, i2c);
+  r = BoardRecords(q);
+  EXPECT_EQ(BoardData(r, {0, 1, 2}), (std::vector<uint32_t>{0x50, 0xA5, 0x50, 0x42}));
+  out = SigrokOfSamples(q, "-P i2c:scl=0:sda=1");
+  EXPECT_NE(out.find("Start repeat"), std::string::npos) << out;
+
+  plat::SimBusLines can;
+  can.kind = 3;
+  can.bitS = 1 / 500000.0;
+  q = Acquire("can rate=500000 interval=0.02 error=1:stuff data=123:11,100:00.00,7f0:01", 500000, can);
+  r = BoardRecords(q);
+  EXPECT_EQ(Count(r, 31), 1);
+  EXPECT_EQ(BoardData(r, {10}), (std::vector<uint32_t>{0x7F0}));  // after the frame the error broke
+  q = Acquire("can rate=500000 interval=0.02 error=1:overload data=123:11,100:22,7f0:01", 500000, can);
+  r = BoardRecords(q);
+  EXPECT_EQ(Count(r, 9), 1);
+  EXPECT_EQ(BoardData(r, {10}), (std::vector<uint32_t>{0x100, 0x7F0}));
+}
