@@ -301,6 +301,33 @@ TEST_F(Search, VideoTriggersOnTheLineTheSyncSettingNames) {
   EXPECT_FALSE(Find(0));
 }
 
+// Any composite signal: the sync separator finds the syncs of a signal that
+// is not the built-in video shape. Line syncs alone (a 64 us pulse, low for
+// its last 7.4 %) trigger on every line, at the next sync's falling edge;
+// they carry no field, so the field and line settings find nothing.
+TEST_F(Search, VideoSeparatesTheSyncsOfAnyCompositeSignal) {
+  sig[0] = TestSignal{};
+  sig[0].shape = SignalShape::kPulse;
+  sig[0].frequencyHz = 15625;
+  sig[0].duty = 0.926;
+  sig[0].offsetV = 0.3;
+  sig[0].amplitudeV = 0.4;
+  phase[0] = 0.5;
+  c.type = 2;
+  c.videoSync = 2;
+  ASSERT_TRUE(Find(0));
+  EXPECT_NEAR(dt, (0.926 - 0.5) / 15625, 1e-9);
+  c.videoSync = 1;
+  EXPECT_FALSE(Find(0));
+  c.videoSync = 3;
+  c.videoLine = 5;
+  EXPECT_FALSE(Find(0));
+  // A square wave has no sync pulses: its low half is no short pulse.
+  sig[0].shape = SignalShape::kSquare;
+  c.videoSync = 2;
+  EXPECT_FALSE(Find(0));
+}
+
 TEST(SignalFile, RuntAndVideoShapes) {
   int input = -1;
   TestSignal s;

@@ -22,8 +22,9 @@
 // edge comes while the others hold) and setup/hold (a data edge less than the
 // time before the clock edge, the trigger at the clock edge, or after it, the
 // trigger at the data edge, with the data at its code at the clock edge).
-// Video: on a video signal of the standard's lines, the start of the line the
-// sync setting names. Edge triggers on the first edge of its slope.
+// Video: a sync separator finds the sync pulses of any composite signal of
+// the standard's lines; the start of the line the sync setting names (line
+// syncs alone: every line). Edge triggers on the first edge of its slope.
 #pragma once
 
 #include "platform/sim/sim_bus_decoder.h"
