@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/sys_run_info.h"
+#include "acquisition/timebase_tables.h"
 #include "acquisition/trig_system.h"
 #include "acquisition/x_system.h"
 #include "platform/sim/sim_bus.h"
@@ -541,5 +542,49 @@ TEST_F(BusTraffic, FramingRepeatedStartAndStuffErrorsTrigger) {
   TaskTrigger.SetItem(200, 10);  // When: bit-stuffing error
   Refresh();
   EXPECT_NEAR(startOf(kEvBitError, 0, false), kMiddleNs, kSlackNs);
+}
+}  // namespace
+
+namespace {
+// A stopped 7K record longer than the screen: the time base made faster
+// (200 us/div: 4 us a column, 2.8 ms of the 7 ms record), then the position
+// moved. The lane keeps each byte at its time in the record: the window
+// shown starts 2.1 ms after the acquired screen's start, plus the trigger
+// offset the moves gave.
+TEST_F(BusTraffic, TheStoppedLaneFollowsTheRecordMovedOnTheScreen) {
+  Traffic("uart rate=9600 parity=even interval=0.02 data=48,69,21");
+  Type(kTrigRs232);
+  Uart8N1();
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(120, 2);
+  TaskTrigger.SetItem(145, 1);
+  Refresh();
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_EQ(e.size(), 3u);
+  SysRunStatus.SetAcquireStatus(0, kAcqStopped);
+  ASSERT_EQ(TimeBase.AdjTimeBase(0, -1), 0);
+  ASSERT_NEAR(TimeBaseS[SysRunStatus.GetRealTimeBase(0)], 200e-6, 1e-12);
+  for (const int step : {-500, 250}) {  // the trigger 2, then 1 ms left of the middle
+    ASSERT_EQ(TimeBase.AdjPreTrigDepth(0, step), 0);
+    const double offset = SysRunInfo.horizontal[0].offsetTime;
+    SysRunStatus.SetDrawRefresh();
+    bench.Pass();
+    const double windowStartNs = 2.1e6 + offset * 1e9, nsPerColumn = 4000;
+    const int row = 225 - 160;
+    int shown = 0;
+    for (const DecodeEntry& x : e) {
+      const double c = (double(x.start) - windowStartNs) / nsPerColumn;
+      const double w = double(x.end - x.start) / nsPerColumn;
+      if (c < 0 || c + w > 600) continue;  // the menu covers the right end
+      ++shown;
+      // The top edge of its hexagon between its points, the first column free of it.
+      EXPECT_EQ(bench.Pixel(row - 5, int(c) + 30 + 15), 0xFFFFFFu) << step << " " << x.data;
+      EXPECT_EQ(bench.Pixel(row + 14, int(c + w) + 30 - 15), 0xFFFFFFu) << step << " " << x.data;
+      EXPECT_NE(bench.Pixel(row - 5, int(c) + 30 + 1), 0xFFFFFFu) << step << " " << x.data;
+    }
+    EXPECT_GE(shown, 1) << step;
+  }
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_rs232_stopped_moved.png"));
+  SysRunStatus.SetAcquireStatus(0, 0);
 }
 }  // namespace
