@@ -30,12 +30,14 @@ void SimBusDecodeRecords(const SimAcquisition& a, double readAddress, double cou
   const SimTriggerCondition& c = a.set.trigCondition;
   const SimBusLines& bus = c.busLines;
   const double end = readAddress + kScreenColumns * a.SamplesPerColumn(0);
-  // The decoder runs over the record from its start (or the window's, when
-  // that lies before it) on the samples of the lines' channels, and on past
-  // the window as far again, so a frame that the window's end cuts is whole.
+  // The decoder runs on the samples of the lines' channels from the record's
+  // start (or the window's, when that lies before it), but at most a window's
+  // length before the window, and on past the window as far again, so frames
+  // the window's edges cut are whole.
+  const double window = end - readAddress;
   const double recordStart = double(kRecordCentre) - double(a.set.depth) / 2;
-  const double from = std::floor(std::min(recordStart, readAddress));
-  const double to = std::max(recordStart + double(a.set.depth), end + (end - readAddress));
+  const double from = std::floor(std::max(std::min(recordStart, readAddress), readAddress - window));
+  const double to = end + window;
   const double ts = a.set.samplePeriodNs * 1e-9;
   if (bus.kind >= 0 && ts > 0 && to > from) {
     double threshold[2];
