@@ -68,6 +68,12 @@ class x_system {
 
   // Trigger position.
   int AdjPreTrigDepth(int ch, int step);
+  // A stored record shown (status 4 or 8): where the window shown lies from
+  // the screen the record was acquired with, in samples of the record: the
+  // part the time base's re-scaling gives (`scaled`) and the part the moves of
+  // the trigger position since the acquisition give (`moved`); and the
+  // record's samples a column now. False when no stored record is shown.
+  bool StopWindowShift(int ch, double* scaled, double* moved, double* samplesPerColumn) const;
   int64_t GetPreTrigDepth(int ch) const;
   int SetPreTrigDepth(int ch, int64_t depth);
   int64_t GetRealPreTrigDepth(int ch) const;

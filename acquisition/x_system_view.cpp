@@ -63,6 +63,15 @@ x_system::StopView x_system::StopViewOf(int ch) const {
   return v;
 }
 
+bool x_system::StopWindowShift(int ch, double* scaled, double* moved, double* samplesPerColumn) const {
+  if (!PointerNullCheck() || (ch != 0 && ch != 1) || !Kept(ch)) return false;
+  const StopView v = StopViewOf(ch);
+  *moved = double(v.acqDepth - v.depth);
+  *scaled = v.start - *moved - double(v.recStart);
+  *samplesPerColumn = v.width / kScreenPoints;
+  return *samplesPerColumn > 0;
+}
+
 int x_system::AdjStopMovePos(int ch, int step) {
   if (!PointerNullCheck() || !Block(ch)) return -1;
   {

@@ -37,6 +37,8 @@ namespace {
 constexpr int kProbeTries = 11;
 constexpr int kProbeValue = 0xA5;
 constexpr int kDefaultWindowRounds = 501;
+constexpr int kStartPhase = 4;        // ADC phase code until a search found one
+constexpr int kFoundPhaseState = 4;   // the phase information's state words of a found pair
 
 void Start(const char* name, plat::ThreadBody body, const char* error) {
   int rc = plat::StartThread(name, body, nullptr);
@@ -142,8 +144,11 @@ int ScopeStartup() {
   Vertical.GetAdcGain(1, 8, ADCGain[1]);
   QelDraw.Init();
   QelControl.PllConfig();
-  QelControl.AdcInitSyncVEX4100R(4, 4);
-  SysRunStatus.SetAdcPhaseInformation(4, 4, 0, 0);
+  // The phases the last search found (kept in the EEPROM), else the middle code.
+  int phase1 = kStartPhase, phase2 = kStartPhase;
+  const int phaseState = AdcStoredPhases(&phase1, &phase2) ? kFoundPhaseState : 0;
+  QelControl.AdcInitSyncVEX4100R(phase1, phase2);
+  SysRunStatus.SetAdcPhaseInformation(phase1, phase2, phaseState, phaseState);
   QelControl.SysSample();
   plat::SleepMs(100);
   if (ADC_PLL_DDR_Detec() != 0) return -1;

@@ -3,6 +3,7 @@
 #include "system/adc_phase.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
@@ -14,9 +15,11 @@
 #include "core/eeprom_map.h"
 #include "core/fpga_words.h"
 #include "core/i2c_storage.h"
+#include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/task.h"
 #include "platform/clock.h"
+#include "ui/qel_draw.h"
 
 int PIC_SAMPLE_CNT = 1;
 
@@ -34,6 +37,14 @@ constexpr int kCheckTimeBase = 18, kAgeMaxTimeBase = 30, kAgeTimeBase = 28;
 constexpr int kRestMaxTimeBase = 25, kRestTimeBase = 16;
 constexpr int kSearchRange = 13, kCentre = 127;
 constexpr int kPhaseState = 4;
+// The texts of the long adjustments, over the wave area.
+constexpr int kCaliTextRow = 330, kPhaseTextColumn = 260, kGainTextColumn = 280;
+constexpr int kCaliTextWidth = 350, kCaliTextHeight = 32;
+constexpr uint32_t kCaliTextColour = 0x1F801;
+void DrawCalibrationText(int column, const char* text) {
+  QelDraw.DrawString(kCaliTextRow, column, text, int(kCaliTextColour), DRAW_CURRENT);
+  QelDraw.UpdateAreaLcd(kCaliTextRow, column, kCaliTextWidth, kCaliTextHeight);
+}
 
 // Every ADC gets `phase`, or only one of them with 0 for the other.
 void ProgramAdcs(int phase1, int phase2) { QelControl.AdcInitSyncVEX4100R(phase1, phase2); }
@@ -301,9 +312,20 @@ int AdcAgeForPhaseDetection(short keepTimeBase) {
   return result;
 }
 
+bool AdcStoredPhases(int* phase1, int* phase2) {
+  uint8_t state = 0, p[2] = {};
+  if (!I2cStorage.I2C_TryReadU8(EE_ADC_PHASE_STATE, &state) || state != kPhaseState) return false;
+  if (!I2cStorage.I2C_TryReadU8(EE_ADC_PHASE1, &p[0]) || !I2cStorage.I2C_TryReadU8(EE_ADC_PHASE2, &p[1])) return false;
+  if (p[0] >= kPhases || p[1] >= kPhases) return false;
+  *phase1 = p[0];
+  *phase2 = p[1];
+  return true;
+}
+
 int TaskSystemAdjAdcPhase(taskresponse* reply) {
   static int calls = 0;
   ++calls;
+  DrawCalibrationText(kPhaseTextColumn, "ADC Phase Matching Please Wait...");
   _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
   const bool factory = SysRunStatus.GetFactoryMode() == 1;
   for (int ch = 0; ch < 2; ++ch) {
@@ -385,6 +407,115 @@ int TaskSystemAdjAdcPhase(taskresponse* reply) {
   return 0;
 }
 
-// The gain adjustment needs the ADC gain response the simulated board does not
-// model yet: nothing is adjusted and it reports that it failed.
-int ChannelGainCali50mv(short) { return -1; }
+namespace {
+constexpr int kGainRange = 8;  // 50 mV/div
+constexpr int kGainTimeBase = 20;
+constexpr int kGainRecordBytes = 8192;
+constexpr int kMinSpan = 101, kMaxSpan = 199, kTopMax = 254, kLowMin = 1;
+constexpr int kSpan = 150, kCoarseSlack = 2, kFineSlack = 1;
+constexpr int kCoarseCodes = 16, kFineCodes = 8;
+constexpr int kGainSettleMs = 200, kGainStartMs = 1000, kOffsetSettleMs = 50;
+constexpr int kTopTarget = 202, kOffsetSteps = 52, kFineOffsetBelow = 5;
+constexpr int kMsgInputError = 50, kMsgGainError = 51;
+
+// The top and low of a fresh record of channel `c`; false when none came.
+bool RecordTopLow(int c, short* top, short* low) {
+  uint8_t record[kGainRecordBytes] = {};
+  waveinfor info{};
+  info.flags = kWaveReqCopy;
+  info.chMask = uint16_t(1 << c);
+  info.buffer[c] = record;
+  info.count[c] = kPhaseRecordBytes;
+  if (WaveOp.RequestWaveData(&info) != 0) return false;
+  TaskSystemGetWaveTopLow(record, top, low);
+  return true;
+}
+
+// The span read with the ADC gain codes written; -1 when no record came.
+int GainSpan(int c, int coarse, int fine, short* top, short* low) {
+  QelControl.AdcGainAdj(c, coarse, fine);
+  plat::SleepMs(kGainSettleMs);
+  return RecordTopLow(c, top, low) ? *top - *low : -1;
+}
+}  // namespace
+
+int TaskSystemAdjChGain(short channel) {
+  if (channel < 0 || channel > 1) return -1;
+  const int c = channel;
+  _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
+  Vertical.SetRealYsensitivity(c, kGainRange);
+  Vertical.SetRealYposition(c, kCentre);
+  TimeBase.SetTimeBase(0, kGainTimeBase);
+  TimeBase.SetRealTimeBase(0, kGainTimeBase);
+  SysRunStatus.SetMemDepth(1);
+  run->trigType = 0;
+  run->trigSource = int16_t(c);
+  run->trigMode = 0;
+  SysRunStatus.SetTrigLevelLowHigh(1);
+  QelControl.AnalogChannelControl(run);
+  Vertical.SetChOnOff(c, 1);
+  Vertical.SetChOnOff(1 - c, 0);
+  Trigger.SentTriggerConfigPara();
+  Vertical.AdjYsensitivity(c, 0);
+  TimeBase.AdjTimeBase(0, 0);
+  Trigger.AdjTriggerPosition(0);
+  plat::SleepMs(kGainStartMs);
+
+  short top = 0, low = 0;
+  if (!RecordTopLow(c, &top, &low) || top > kTopMax || low < kLowMin || top - low < kMinSpan ||
+      top - low > kMaxSpan) {
+    std::printf("Input Wave Error Or Channel Error ! ");
+    QelMsg.SetMessage(kMsgInputError);
+    return -1;
+  }
+  // Coarse codes from 0 until the span is near 150 codes, then the fine ones.
+  int coarse = 0, fine = 0, span = -1;
+  bool exact = false;
+  for (int n = 0; n < kCoarseCodes; ++n) {
+    coarse = n;
+    span = GainSpan(c, coarse, 0, &top, &low);
+    if (span == kSpan) exact = true;
+    if (std::abs(span - kSpan) <= kCoarseSlack) break;
+  }
+  if (!exact) {
+    bool found = false;
+    for (fine = 0; fine < kFineCodes && !found; ++fine) {
+      span = GainSpan(c, coarse, fine, &top, &low);
+      found = std::abs(span - kSpan) <= kFineSlack;
+      if (!found)
+        std::printf("###### Fine Cnt = %d  Top = %d Low = %d   Delta = %d ###### \n", fine, top, low, span);
+    }
+    if (!found) {
+      QelMsg.SetMessage(kMsgGainError);
+      return -1;
+    }
+    --fine;
+  }
+  const int16_t pair[2] = {int16_t(coarse), int16_t(fine)};
+  Vertical.SetAdcGain(c, kGainRange, pair);
+  std::printf("Ch%d AdcGain Coarse = %d  Fine = %d \n", c + 1, coarse, fine);
+
+  // The offset: the top of the wave on code 202.
+  for (int n = 0; n < kOffsetSteps; ++n) {
+    if (!RecordTopLow(c, &top, &low)) return -1;
+    if (top == kTopTarget) {
+      std::printf("************ Cali Trig *********\n");
+      std::printf("....Ok...\n");
+      return 0;
+    }
+    int step = std::abs(top - kTopTarget);
+    if (step <= kFineOffsetBelow) step = 1;
+    if (top < kTopTarget) step = -step;
+    Vertical.ChCaliDacAdjust(c, kGainRange, step);
+    plat::SleepMs(kOffsetSettleMs);
+  }
+  return -1;
+}
+
+// A failed adjustment reports -1 (not 0, which a saved calibration gives).
+int ChannelGainCali50mv(short channel) {
+  if (channel < 0 || channel > 1) return channel;
+  DrawCalibrationText(kGainTextColumn, "Channel 50mV gain calibration .");
+  if (TaskSystemAdjChGain(channel) < 0) return -1;
+  return SysRunStatus.SaveAnalogChCaliData();
+}

@@ -30,5 +30,15 @@ int AdcAgeForPhaseDetection(short keepTimeBase);
 // The phase search: the 16 pass flags and {found, phase 1, phase 2, 4} in
 // the reply's words when given; 0.
 int TaskSystemAdjAdcPhase(taskresponse* reply);
-// The 50 mV gain adjustment of channel 0 or 1; 0, or -1 when it failed.
+// The phase codes the search stored in the EEPROM (bytes 6 and 7, with the
+// state byte 8 at 4): true with them in *phase1, *phase2; false, leaving
+// them, when no search has stored a pair.
+bool AdcStoredPhases(int* phase1, int* phase2);
+// The 50 mV/div gain calibration of channel 0 or 1 on a 300 mV square wave
+// (six divisions): the ADC's coarse and fine gain codes that give a span of
+// 150 codes, then the offset that puts its top on code 202; 0, or -1 when it
+// failed (message 50 for a wrong input, 51 when no gain code fits).
+int TaskSystemAdjChGain(short channel);
+// The same with its text on the screen, saving the calibration file; its
+// result, -1 when the calibration failed, or the channel above 1.
 int ChannelGainCali50mv(short channel);

@@ -3,6 +3,7 @@
 // (set in the board), and the checks and the search find and store them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "acquisition/y_system.h"
@@ -13,6 +14,7 @@
 #include "core/task.h"
 #include "platform/sim/sim_adc_pattern.h"
 #include "platform/sim/sim_fpga.h"
+#include "platform/sim/sim_frontend_errors.h"
 #include "system/adc_phase.h"
 #include "system/self_cali.h"
 #include "tests/bench/bench.h"
@@ -111,4 +113,69 @@ TEST_F(AdcPhase_, FirstSelfCalibrationOnlyFindsThePhases) {
   EXPECT_EQ(b.EepromByte(EE_SELFCAL_STATE2), 0x68);
   EXPECT_EQ(QelMsg.GetMessageID(), 91);
   EXPECT_EQ(b.EepromByte(EE_ADC_PHASE_STATE), 4);
+}
+
+// The phases a search stored are those start-up programs and checks with
+// after a restart; without a stored pair it uses the middle code 4.
+namespace {
+void StartWithStoredPhases(uint8_t state, int want1, int want2) {
+  for (int adc = 0; adc < 2; ++adc) plat::SetAdcPhaseWindow(adc, 2, 5);
+  Bench b;
+  std::vector<uint8_t> image = FormattedEeprom(6, 0);
+  image[EE_ADC_PHASE1] = 3;
+  image[EE_ADC_PHASE2] = 6;
+  image[EE_ADC_PHASE_STATE] = state;
+  b.SetEeprom(image);
+  ASSERT_EQ(b.Start(), 0);
+  b.StopThreads();
+  int16_t p1 = -1, p2 = -1;
+  SysRunStatus.GetAdcPhaseInformation(&p1, &p2, nullptr, nullptr);
+  EXPECT_EQ(p1, want1);
+  EXPECT_EQ(p2, want2);
+  EXPECT_EQ(b.Fpga().AdcRegister(0, 41) >> 4 & 7, want1);
+  EXPECT_EQ(b.Fpga().AdcRegister(1, 41) >> 4 & 7, want2);
+}
+}  // namespace
+
+TEST(AdcPhaseStartUp, StoredPhasesSurviveARestart) { StartWithStoredPhases(4, 3, 6); }
+TEST(AdcPhaseStartUp, WithoutAStoredPairTheMiddleCode) { StartWithStoredPhases(0xFF, 4, 4); }
+
+// The 50 mV/div gain calibration on a 300 mV square wave (six divisions):
+// with CH1's ADC gain 6 % high it finds the codes that bring the span back to
+// 150 codes within a code, and the top to 202; without a signal it refuses.
+TEST_F(AdcPhase_, GainCalibrationBringsAMisSetGainBack) {
+  plat::FrontEndErrors e;
+  e.gainError[0] = 0.06;
+  plat::SetFrontEndErrors(e);
+  plat::TestSignal square;
+  square.shape = plat::SignalShape::kSquare;
+  square.amplitudeV = 0.15;
+  b.Fpga().SetSignal(0, square);
+  EXPECT_EQ(ChannelGainCali50mv(0), 0);
+  // The gain the board now applies, from the codes written to the ADC (the
+  // board's model: 2 % a coarse code from 8, 0.45 % a fine code from 4).
+  const uint16_t reg = b.Fpga().AdcRegister(0, 2);
+  const int coarse = reg & 15, fine = reg >> 4 & 7;
+  const double gain = 1.06 * (1 + (coarse - 8) * 0.02 + (fine - 4) * 0.0045);
+  EXPECT_NEAR(gain * 150, 150, 1.0) << coarse << " " << fine;
+  uint16_t kept[2] = {};
+  ASSERT_EQ(Vertical.GetAdcGain(0, 8, kept), 0);
+  EXPECT_EQ(kept[0], coarse);
+  EXPECT_EQ(kept[1], fine);
+  // The record now: top on 202, 150 codes above the low.
+  const plat::SimAcquisition a = b.Fpga().LastAcquisition();
+  int top = 0, low = 255;
+  for (double x = 0; x < 7000; ++x) {
+    const int code = a.Code(0, double(plat::kRecordCentre) + (x - 3500) * a.SamplesPerColumn(0) / 10);
+    top = std::max(top, code), low = std::min(low, code);
+  }
+  EXPECT_EQ(top, 202);
+  EXPECT_NEAR(top - low, 150, 1);
+  plat::SetFrontEndErrors({});
+
+  plat::TestSignal flat;
+  flat.shape = plat::SignalShape::kDc;
+  b.Fpga().SetSignal(1, flat);
+  EXPECT_EQ(ChannelGainCali50mv(1), -1);
+  EXPECT_EQ(QelMsg.GetMessageID(), 50);
 }

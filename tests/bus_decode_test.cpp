@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/sys_run_info.h"
+#include "acquisition/timebase_tables.h"
+#include "acquisition/trig_system.h"
 #include "acquisition/x_system.h"
 #include "platform/sim/sim_bus.h"
 #include "platform/sim/sim_fpga.h"
@@ -105,6 +107,8 @@ TEST(BusDecodeAnalysis, CanAndLinFramesAreAssembledAndBounded) {
 
 // ---- the simulated traffic, decoded by the instrument ----
 
+constexpr int kLineLevelCode = 10;
+
 struct BusTraffic : ::testing::Test {
   Bench bench;
   void SetUp() override {
@@ -126,8 +130,35 @@ struct BusTraffic : ::testing::Test {
     TaskTrigger.TaskMenu.SetCurrPage(LinkageItem[t]);
     Trigger_TypeSelect(keypara{KEY_NO_KEY, 0, 0});
   }
+  // The bus settings of the traffic the board sends: RS232 positive (idle
+  // high), 8 bits LSB first; I2C SCL on CH1, SDA on CH2; SPI clock on CH1 and
+  // MOSI on CH2, data taken on the rising clock, MOSI positive, 8-bit words
+  // MSB first, 10 us idle ending a frame; LIN version 2. At 500 us/div the
+  // samples are 1 us apart: the rates leave ten or more samples a bit.
+  void Uart8N1() {
+    TaskTrigger.SetItem(115, 1);
+    TaskTrigger.SetItem(116, 3);
+    TaskTrigger.SetItem(117, 1);
+  }
+  void I2cLines() {
+    TaskTrigger.SetItem(126, 0);
+    TaskTrigger.SetItem(127, 1);
+  }
+  void SpiMode0() {
+    TaskTrigger.SetItem(161, 0);
+    TaskTrigger.SetItem(163, 1);
+    TaskTrigger.SetItem(167, 1);
+    TaskTrigger.SetItem(168, 1);
+    TaskTrigger.SetItem(171, 1);
+    TaskTrigger.SetItem(172, 8);
+    TaskTrigger.SetItem(175, 2500);
+  }
+  void LinVersion2() { TaskTrigger.SetItem(225, 1); }
   // The settings to the board, then an acquisition and the passes that read it.
+  // Each line's comparator level (the driving level, word 88): 10 codes
+  // (0.4 div) above 0 V, between the traffic's low and high levels.
   void Refresh() {
+    for (int ch = 0; ch < 2; ++ch) Trigger.SetTriggerPos(ch, 1, kLineLevelCode);
     TaskTrigger.TriggerTypeParaRefresh();
     bench.Pass();
     ASSERT_TRUE(bench.Fpga().AcquireNow());
@@ -141,6 +172,7 @@ struct BusTraffic : ::testing::Test {
   }
   std::vector<DecodeEntry> Entries() {
     std::lock_guard<std::mutex> lock(DecodeTablesLock());
+
     return std::vector<DecodeEntry>(Decode_data_info, Decode_data_info + DecodeRows(Decode_data_num, kDecodeEntries));
   }
 };
@@ -148,6 +180,7 @@ struct BusTraffic : ::testing::Test {
 TEST_F(BusTraffic, UartBytesWithAWrongParityDecodeAsSentAndLineUpWithTheTrigger) {
   Traffic("uart rate=9600 parity=even interval=0.02 error=1 data=48,69,21");
   Type(kTrigRs232);
+  Uart8N1();
   TaskTrigger.SetItem(112, 2);  // 9600
   TaskTrigger.SetItem(120, 2);  // even
   Refresh();
@@ -171,6 +204,7 @@ constexpr double kMiddleNs = 3.5e6, kSlackNs = 2000;
 TEST_F(BusTraffic, UartDataConditionTriggersOnTheByteSent) {
   Traffic("uart rate=9600 interval=0.02 data=48,69,21");
   Type(kTrigRs232);
+  Uart8N1();
   TaskTrigger.SetItem(112, 2);
   TaskTrigger.SetItem(121, 3);  // When: data
   TaskTrigger.SetItem(122, 0x69);
@@ -184,6 +218,7 @@ TEST_F(BusTraffic, UartDataConditionTriggersOnTheByteSent) {
 TEST_F(BusTraffic, I2cAddressesDataAndAMissingAckDecodeAsSent) {
   Traffic("i2c rate=100000 interval=0.02 error=1 data=50w:a5.01,23w:42.43");
   Type(kTrigI2c);
+  I2cLines();
   TaskTrigger.SetItem(130, 4);  // When: address
   TaskTrigger.SetItem(136, 0x23);
   Refresh();
@@ -199,8 +234,9 @@ TEST_F(BusTraffic, I2cAddressesDataAndAMissingAckDecodeAsSent) {
 }
 
 TEST_F(BusTraffic, SpiWordsDecodeAsSent) {
-  Traffic("spi rate=1000000 width=8 interval=0.02 data=a5,3c,0f");
+  Traffic("spi rate=100000 width=8 interval=0.02 data=a5,3c,0f");
   Type(kTrigSpi);
+  SpiMode0();
   Refresh();
   const std::vector<DecodeEntry> e = Entries();
   ASSERT_EQ(e.size(), 3u);
@@ -208,13 +244,13 @@ TEST_F(BusTraffic, SpiWordsDecodeAsSent) {
   EXPECT_EQ(e[1].data, 0x3Cu);
   EXPECT_EQ(e[2].data, 0x0Fu);
   EXPECT_TRUE(AnyAt(e, kMiddleNs));  // a word starts at the trigger
-  EXPECT_NEAR(double(e[0].end - e[0].start), 8000, kSlackNs);
+  EXPECT_NEAR(double(e[0].end - e[0].start), 80000, kSlackNs);
 }
 
 TEST_F(BusTraffic, CanFramesWithABadCrcBecomeFrameRows) {
-  Traffic("can rate=500000 interval=0.02 error=1 data=123:11.22,1abcdefx:01,7ffr");
+  Traffic("can rate=100000 interval=0.02 error=1 data=123:11.22,1abcdefx:01,7ffr");
   Type(kTrigCan);
-  TaskTrigger.SetItem(205, 16);  // 500 kbit/s
+  TaskTrigger.SetItem(205, 11);  // 100 kbit/s
   TaskTrigger.SetItem(200, 9);   // When: missing acknowledge
   Refresh();
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
@@ -244,6 +280,7 @@ TEST_F(BusTraffic, CanFramesWithABadCrcBecomeFrameRows) {
 TEST_F(BusTraffic, LinFramesWithABadChecksumBecomeFrameRows) {
   Traffic("lin rate=50000 interval=0.02 version=2 error=1 data=21:11.22,10:05");
   Type(kTrigLin);
+  LinVersion2();
   TaskTrigger.SetItem(226, 6);  // the user baud
   TaskTrigger.SetItem(227, 50000);
   Refresh();
@@ -274,6 +311,7 @@ namespace {
 TEST_F(BusTraffic, TheLaneDrawsEachByteWhereItsFrameLies) {
   Traffic("uart rate=9600 parity=even interval=0.02 error=1 data=48,69,21");
   Type(kTrigRs232);
+  Uart8N1();
   TaskTrigger.SetItem(112, 2);
   TaskTrigger.SetItem(120, 2);
   TaskTrigger.SetItem(145, 1);  // Bus state on
@@ -303,9 +341,9 @@ namespace {
 // The CAN frame list over the traces: one row per frame, its ACK column red
 // for the frame that was not acknowledged.
 TEST_F(BusTraffic, TheCanListShowsTheFramesSent) {
-  Traffic("can rate=500000 interval=0.02 error=1 data=123:11.22,1abcdefx:01,7f0r");
+  Traffic("can rate=100000 interval=0.02 error=1 data=123:11.22,1abcdefx:01,7f0r");
   Type(kTrigCan);
-  TaskTrigger.SetItem(205, 16);
+  TaskTrigger.SetItem(205, 11);
   TaskTrigger.SetItem(145, 1);
   TaskTrigger.SetItem(147, 1);  // the list
   Refresh();
@@ -333,6 +371,7 @@ namespace {
 TEST_F(BusTraffic, TheZoomedLaneDrawsTheBytesOfTheWindow) {
   Traffic("uart rate=9600 parity=even interval=0.02 data=48,69,21");
   Type(kTrigRs232);
+  Uart8N1();
   TaskTrigger.SetItem(112, 2);
   TaskTrigger.SetItem(120, 2);
   TaskTrigger.SetItem(145, 1);
@@ -369,7 +408,9 @@ TEST_F(BusTraffic, TheZoomedLaneDrawsTheBytesOfTheWindow) {
 TEST_F(BusTraffic, TheStoppedLaneKeepsToTheRecordsColumns) {
   Traffic("uart rate=9600 parity=even interval=0.02 data=48,69,21");
   Type(kTrigRs232);
+  Uart8N1();
   TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(120, 2);
   TaskTrigger.SetItem(145, 1);
   Refresh();
   SysRunStatus.SetAcquireStatus(0, kAcqStopped);
@@ -400,8 +441,9 @@ TEST_F(BusTraffic, TheStoppedLaneKeepsToTheRecordsColumns) {
 // frame; the data condition compares the frame's first bits with the pattern
 // and fires at the end of the word that completes it.
 TEST_F(BusTraffic, SpiDataConditionFiresWhereTheFramesPatternEnds) {
-  Traffic("spi rate=1000000 width=8 interval=0.02 data=a5,3c,0f");
+  Traffic("spi rate=100000 width=8 interval=0.02 data=a5,3c,0f");
   Type(kTrigSpi);
+  SpiMode0();
   auto pattern = [](const char* bits) {
     std::fill(SPI_bin_data, SPI_bin_data + kSpiBits, 0);
     for (int i = 0; bits[i]; ++i) SPI_bin_data[i] = char(bits[i] == 'X' ? kBitAny : bits[i] - '0');
@@ -410,16 +452,16 @@ TEST_F(BusTraffic, SpiDataConditionFiresWhereTheFramesPatternEnds) {
   TaskTrigger.SetItem(171, 1);  // MSB first, as the traffic is sent
   TaskTrigger.SetItem(172, 8);
   TaskTrigger.SetItem(176, 1);    // one word
-  TaskTrigger.SetItem(175, 500);  // 2 us idle: the 4-bit gaps end frames, every word starts one
+  TaskTrigger.SetItem(175, 2500);  // 10 us idle: the 4-bit gaps end frames, every word starts one
   pattern("00001111");            // 0f, the third word
   Refresh();
   std::vector<DecodeEntry> e = Entries();
   ASSERT_EQ(e.size(), 3u);
   EXPECT_NEAR(double(e[2].end), kMiddleNs, kSlackNs);
 
-  // 10 us idle: only the burst's first word starts a frame, so a pattern of
+  // 100 us idle: only the burst's first word starts a frame, so a pattern of
   // two words begins with it; a5 3X fires at the end of the second word.
-  TaskTrigger.SetItem(175, 2500);
+  TaskTrigger.SetItem(175, 25000);
   TaskTrigger.SetItem(176, 2);
   pattern("101001010011XXXX");
   Refresh();
@@ -440,6 +482,7 @@ TEST_F(BusTraffic, SpiDataConditionFiresWhereTheFramesPatternEnds) {
 TEST_F(BusTraffic, LinErrorAndIdentifierConditionsFireAtTheirFrame) {
   Traffic("lin rate=50000 interval=0.02 version=2 error=1 data=21:11.22,10:05,33:44");
   Type(kTrigLin);
+  LinVersion2();
   const uint64_t when = TaskTrigger.Item(230), parity = TaskTrigger.Item(228);
   TaskTrigger.SetItem(226, 6);
   TaskTrigger.SetItem(227, 50000);
@@ -465,5 +508,83 @@ TEST_F(BusTraffic, LinErrorAndIdentifierConditionsFireAtTheirFrame) {
   // Items the EEPROM does not keep outlive the test: back as they were.
   TaskTrigger.SetItem(230, when);
   TaskTrigger.SetItem(228, parity);
+}
+}  // namespace
+
+namespace {
+// The error conditions of traffic that carries them: a UART framing error, an
+// I2C repeated start and a CAN stuff error, each at the screen's middle.
+TEST_F(BusTraffic, FramingRepeatedStartAndStuffErrorsTrigger) {
+  auto startOf = [this](uint8_t event, uint32_t data, bool end) {
+    for (const DecodeEntry& x : Entries())
+      if (x.event == event && x.data == data) return double(end ? x.end : x.start);
+    return -1.0;
+  };
+  Traffic("uart rate=9600 interval=0.02 error=1:framing data=48,69,21");
+  Type(kTrigRs232);
+  Uart8N1();
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(121, 1);  // When: frame error
+  Refresh();
+  EXPECT_NEAR(startOf(kEvDataViolet, 0x69, true), kMiddleNs, kSlackNs);
+
+  Traffic("i2c rate=100000 interval=0.02 error=0:restart data=50w:a5,23r:42");
+  Type(kTrigI2c);
+  I2cLines();
+  TaskTrigger.SetItem(130, 1);  // When: repeated start
+  Refresh();
+  // The address after it begins half a bit (5 us) later, where SCL falls.
+  EXPECT_NEAR(startOf(kEvAddrRead, 0x23, false), kMiddleNs + 5000, kSlackNs);
+
+  Traffic("can rate=100000 interval=0.02 error=1:stuff data=123:11,100:00.00,7f0:01");
+  Type(kTrigCan);
+  TaskTrigger.SetItem(205, 11);
+  TaskTrigger.SetItem(200, 10);  // When: bit-stuffing error
+  Refresh();
+  EXPECT_NEAR(startOf(kEvBitError, 0, false), kMiddleNs, kSlackNs);
+}
+}  // namespace
+
+namespace {
+// A stopped 7K record longer than the screen: the time base made faster
+// (200 us/div: 4 us a column, 2.8 ms of the 7 ms record), then the position
+// moved. The lane keeps each byte at its time in the record: the window
+// shown starts 2.1 ms after the acquired screen's start, plus the trigger
+// offset the moves gave.
+TEST_F(BusTraffic, TheStoppedLaneFollowsTheRecordMovedOnTheScreen) {
+  Traffic("uart rate=9600 parity=even interval=0.02 data=48,69,21");
+  Type(kTrigRs232);
+  Uart8N1();
+  TaskTrigger.SetItem(112, 2);
+  TaskTrigger.SetItem(120, 2);
+  TaskTrigger.SetItem(145, 1);
+  Refresh();
+  const std::vector<DecodeEntry> e = Entries();
+  ASSERT_EQ(e.size(), 3u);
+  SysRunStatus.SetAcquireStatus(0, kAcqStopped);
+  ASSERT_EQ(TimeBase.AdjTimeBase(0, -1), 0);
+  ASSERT_NEAR(TimeBaseS[SysRunStatus.GetRealTimeBase(0)], 200e-6, 1e-12);
+  for (const int step : {-500, 250}) {  // the trigger 2, then 1 ms left of the middle
+    ASSERT_EQ(TimeBase.AdjPreTrigDepth(0, step), 0);
+    const double offset = SysRunInfo.horizontal[0].offsetTime;
+    SysRunStatus.SetDrawRefresh();
+    bench.Pass();
+    const double windowStartNs = 2.1e6 + offset * 1e9, nsPerColumn = 4000;
+    const int row = 225 - 160;
+    int shown = 0;
+    for (const DecodeEntry& x : e) {
+      const double c = (double(x.start) - windowStartNs) / nsPerColumn;
+      const double w = double(x.end - x.start) / nsPerColumn;
+      if (c < 0 || c + w > 600) continue;  // the menu covers the right end
+      ++shown;
+      // The top edge of its hexagon between its points, the first column free of it.
+      EXPECT_EQ(bench.Pixel(row - 5, int(c) + 30 + 15), 0xFFFFFFu) << step << " " << x.data;
+      EXPECT_EQ(bench.Pixel(row + 14, int(c + w) + 30 - 15), 0xFFFFFFu) << step << " " << x.data;
+      EXPECT_NE(bench.Pixel(row - 5, int(c) + 30 + 1), 0xFFFFFFu) << step << " " << x.data;
+    }
+    EXPECT_GE(shown, 1) << step;
+  }
+  ASSERT_TRUE(bench.WriteScreenPng(::testing::TempDir() + "decode_rs232_stopped_moved.png"));
+  SysRunStatus.SetAcquireStatus(0, 0);
 }
 }  // namespace

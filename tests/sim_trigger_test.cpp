@@ -107,6 +107,25 @@ TEST_F(Search, DelayMeasuresFromTheFirstSourceToTheSecond) {
   EXPECT_FALSE(SimFindTrigger(c, sig, phase, kSignalCh2, 0.0, 0, &dt));
 }
 
+TEST_F(Search, DelayArmsAtTheFirstSourcesComparatorLevel) {
+  // CH1 a 1 kHz, 1 V sine half way through its period: it rises through
+  // 0.5 V asin(0.5) / (2 pi 1 kHz) = 83.33 us after its next period start
+  // (500 us from now); CH2's pulse rises 600 us from now.
+  sig[kSignalCh1] = TestSignal{};
+  sig[kSignalCh2].shape = SignalShape::kPulse;
+  phase[kSignalCh2] = 0.4;
+  c.type = 6;
+  c.source1 = 0, c.edge1 = 0;
+  c.source2 = 1, c.edge2 = 0;
+  c.when = 1;  // less than 20 us
+  c.upperS = 20 * kUs;
+  c.levelV[0][0] = 0.5;
+  ASSERT_TRUE(SimFindTrigger(c, sig, phase, kSignalCh2, 0.0, 0, &dt));
+  EXPECT_NEAR(dt, 600 * kUs, 1e-11);
+  c.levelV[0][0] = 0.0;  // armed at 500 us: 100 us before CH2's edge
+  EXPECT_FALSE(SimFindTrigger(c, sig, phase, kSignalCh2, 0.0, 0, &dt));
+}
+
 TEST_F(Search, EdgeOnATrainFindsItsNarrowPulses) {
   c.type = 0;
   phase[0] = 0.0005;  // 0.5 us into the first pulse: its falling edge is next
@@ -279,6 +298,33 @@ TEST_F(Search, VideoTriggersOnTheLineTheSyncSettingNames) {
   sig[0].lines = 525;
   EXPECT_TRUE(Find(0));
   sig[0].shape = SignalShape::kSine;  // no video at all
+  EXPECT_FALSE(Find(0));
+}
+
+// Any composite signal: the sync separator finds the syncs of a signal that
+// is not the built-in video shape. Line syncs alone (a 64 us pulse, low for
+// its last 7.4 %) trigger on every line, at the next sync's falling edge;
+// they carry no field, so the field and line settings find nothing.
+TEST_F(Search, VideoSeparatesTheSyncsOfAnyCompositeSignal) {
+  sig[0] = TestSignal{};
+  sig[0].shape = SignalShape::kPulse;
+  sig[0].frequencyHz = 15625;
+  sig[0].duty = 0.926;
+  sig[0].offsetV = 0.3;
+  sig[0].amplitudeV = 0.4;
+  phase[0] = 0.5;
+  c.type = 2;
+  c.videoSync = 2;
+  ASSERT_TRUE(Find(0));
+  EXPECT_NEAR(dt, (0.926 - 0.5) / 15625, 1e-9);
+  c.videoSync = 1;
+  EXPECT_FALSE(Find(0));
+  c.videoSync = 3;
+  c.videoLine = 5;
+  EXPECT_FALSE(Find(0));
+  // A square wave has no sync pulses: its low half is no short pulse.
+  sig[0].shape = SignalShape::kSquare;
+  c.videoSync = 2;
   EXPECT_FALSE(Find(0));
 }
 

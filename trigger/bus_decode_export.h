@@ -63,6 +63,10 @@ void DefineDecodeMenu(menu* record);
 // The decoded bus lane (trigger_decode_lane.cpp): row 225 minus the lane
 // position, columns of the entries' times on the screen, 30 pixels right.
 void Draw_Decode_bus(char type);
+// The lane's reference time (ns): where the window shown starts from the
+// screen a stopped record was read with, as the time base re-scales it; 0
+// while running.
+int64_t caculat_time_offset();
 // The event list, and the CAN and LIN frame lists (trigger_decode_lists.cpp).
 void Draw_Decode_EventList(char type);
 void Draw_Decode_CanList(char type);

@@ -150,6 +150,7 @@ namespace {
 struct LaneView {
   int row = 0;
   double nsPerColumn = 0, shift = 0;
+  int64_t reference = 0;  // ns
   int first = 0, end = kVisibleEnd;
 };
 
@@ -171,13 +172,34 @@ LaneView ViewOf(_SysResource* sys) {
   v.row = kLaneRowBase - position;
   v.nsPerColumn = main;
   if (run->GetAcquireStatus(0) == kAcqStopped) {
-    // A record shorter than the screen starts at its first column of data.
+    // The columns of data (a record shorter than the screen fills only the
+    // middle ones); the entries' times count from the read of the screen the
+    // record was acquired with: the reference time and the shift place them.
     v.first = std::clamp<int>(h.firstColumn, 0, kVisibleEnd);
     v.end = std::clamp<int>(h.lastColumn + 1, v.first, kVisibleEnd);
-    v.shift = -v.first;
+    v.reference = caculat_time_offset();
+    double scaled = 0, moved = 0, perColumn = 0;
+    if (sys->timeBase->StopWindowShift(0, &scaled, &moved, &perColumn)) v.shift = moved / perColumn;
   }
   return v;
 }
+}  // namespace
+
+// The time (ns) from the start of the screen the stopped record was acquired
+// with to the start of the window shown, as the time base's re-scaling of the
+// record places it (its moves since are the shift); 0 while running.
+int64_t caculat_time_offset() {
+  _SysResource* sys = TaskTrigger.Sys();
+  double scaled = 0, moved = 0, perColumn = 0;
+  if (!sys || !sys->timeBase || sys->runStatus->GetAcquireStatus(0) != kAcqStopped ||
+      !sys->timeBase->StopWindowShift(0, &scaled, &moved, &perColumn))
+    return 0;
+  const double nsPerColumn =
+      sys->timeBase->GetTimeBaseDivTime(sys->runStatus->GetRealTimeBase(0)) / kPointsPerDivision * 1e9;
+  return int64_t(scaled * nsPerColumn / perColumn);
+}
+
+namespace {
 }  // namespace
 
 void Draw_Decode_bus(char type) {
@@ -191,7 +213,6 @@ void Draw_Decode_bus(char type) {
   if (p <= 0) return;
   const int base = int(TaskTrigger.Item(kItemBase) & 0xFFFF);
   const int bits = type == kTrigRs232 ? int(TaskTrigger.Item(kItemDataWidth) & 0xFFFF) + 5 : 8;
-  // Counts start at the screen's first column: the reference time is 0.
   int previous = v.first;
   uint32_t before = kWhite;
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
@@ -199,7 +220,7 @@ void Draw_Decode_bus(char type) {
   for (int i = 0; i < n; ++i) {
     const DecodeEntry& e = Decode_data_info[i];
     if (e.marker != kDecodeMarker || e.event == kEvUnused) continue;
-    const int c = int(double(e.start) / p - v.shift), w = int(double(e.end - e.start) / p);
+    const int c = int(double(e.start - v.reference) / p - v.shift), w = int(double(e.end - e.start) / p);
     if (c > std::min(kLastStart, v.end - 1)) break;
     const uint32_t colour = Colour(e.event, e.data, before);
     before = colour;

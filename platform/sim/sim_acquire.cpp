@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/sim/sim_decode_timebase.h"
 #include "platform/sim/sim_decode_trigger.h"
+#include "platform/sim/sim_frontend_errors.h"
 
 namespace plat {
 
@@ -190,6 +191,10 @@ SimAcqSettings SimAcquire::CurrentSettings(const Words& w) const {
     SimApplyVertical(ch, SimDecodeChannelWords(ch, w.value, w.written, w.frontEnd, w.dac[ch]), &s);
   if (w.written[kTrigSourceWord] || w.written[kTrigTypeWord] || w.dac[kTrigLevelDac] >= 0)
     SimApplyTrigger(SimDecodeTriggerWords(w.value, w.written, w.dac[kTrigLevelDac], w.dac[kTrigHysteresisDac]), &s);
+  // The ADCs' gain scales the samples about the zero code: as a range that
+  // many times smaller (after the trigger, whose comparator lies before them).
+  if (w.adcGain)
+    for (int ch = 0; ch < 2; ++ch) s.ch[ch].voltsPerDiv /= FrontEndAdcGain(ch, w.adcGain[ch]);
   s.xy = w.value[kFormatWord] == 1;
   if (w.value2) {
     SimAcqSettings two;

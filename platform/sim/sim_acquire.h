@@ -181,6 +181,7 @@ class SimAcquire {
     const int* dac;
     uint32_t frontEnd;  // the latched front-end word
     const uint16_t* value2 = nullptr;  // multi-scope: CH2's time-base words (null otherwise)
+    const uint16_t* adcGain = nullptr;  // each ADC's gain register (sim_frontend_errors.h)
   };
 
   SimAcquire();

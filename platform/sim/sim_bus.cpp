@@ -50,6 +50,32 @@ bool Bytes(const std::string& t, size_t max, std::vector<uint8_t>* out) {
   return true;
 }
 
+// "<n>[:<kind>]": the item sent with an error, and which error of the bus.
+struct ErrorName {
+  BusKind bus;
+  const char* name;
+  BusError error;
+};
+constexpr ErrorName kErrors[] = {
+    {BusKind::kUart, "parity", BusError::kParity},   {BusKind::kUart, "framing", BusError::kFraming},
+    {BusKind::kI2c, "nack", BusError::kNack},        {BusKind::kI2c, "restart", BusError::kRestart},
+    {BusKind::kCan, "crc", BusError::kCrc},          {BusKind::kCan, "stuff", BusError::kStuff},
+    {BusKind::kCan, "overload", BusError::kOverload}, {BusKind::kLin, "checksum", BusError::kChecksum},
+};
+
+bool ErrorField(BusKind bus, const std::string& value, SimBusSetup* s) {
+  const size_t colon = value.find(':');
+  double v = 0;
+  if (!Num(value.substr(0, colon), 0, kMaxFrames - 1, &v)) return false;
+  s->error = int(v);
+  s->errorKind = BusError::kDefault;
+  if (colon == std::string::npos) return true;
+  const std::string name = value.substr(colon + 1);
+  for (const ErrorName& e : kErrors)
+    if (e.bus == bus && name == e.name) return (s->errorKind = e.error), true;
+  return false;
+}
+
 // One frame of the data list: "<hex>[flags][:<bytes>]".
 bool Frame(BusKind kind, int width, const std::string& t, SimBusFrame* f) {
   const size_t colon = t.find(':');
@@ -133,7 +159,7 @@ bool SimParseBusLine(const std::string& rest, SimBusSetup* setup, std::string* e
     else if (key == "msb") ok = Num(value, 0, 1, &v) && ((s.msbFirst = v != 0), true);
     else if (key == "width") ok = Num(value, 4, 32, &v) && ((s.width = int(v)), true);
     else if (key == "version") ok = Num(value, 1, 2, &v) && ((s.version = int(v)), true);
-    else if (key == "error") ok = Num(value, 0, kMaxFrames - 1, &v) && ((s.error = int(v)), true);
+    else if (key == "error") ok = ErrorField(s.kind, value, &s);
     else if (key == "data") data = value;
     else ok = false;
     if (!ok) return *error = "bad field \"" + field + "\"", false;

@@ -24,10 +24,14 @@
 //         identifier, data bytes and the checksum (version=1 classic over the
 //         data, 2 enhanced over identifier and data, except the diagnostic
 //         identifiers 0x3C and 0x3D), each a UART byte
-// error=N sends item N with the bus's error: a wrong parity bit on UART byte
-// N, no acknowledge for I2C frame N's first data byte (the master stops
-// there), a wrong CRC on CAN frame N (not acknowledged, followed by an error
-// frame), a wrong checksum on LIN frame N.
+// error=N[:kind] sends item N with an error of the bus (the first kind
+// without one): UART parity (a wrong parity bit) or framing (the stop bits
+// low, then a bit of idle); I2C nack (no acknowledge for frame N's first data
+// byte: the master stops there) or restart (frame N ends without a stop: the
+// next one begins with a repeated start); CAN crc (a wrong CRC: not
+// acknowledged, then an error frame), stuff (a sixth equal bit where the
+// stuff bit belongs, from the first one due, then an error frame) or overload
+// (an overload frame in the intermission after frame N); LIN checksum.
 //
 // Decode records (the FPGA's codes as this board makes them): UART byte 2,
 // parity error 4; I2C address 0 (write) or 1 (read) with the 7-bit address,
@@ -44,6 +48,7 @@
 namespace plat {
 
 enum class BusKind { kUart, kI2c, kSpi, kCan, kLin };
+enum class BusError { kDefault, kParity, kFraming, kNack, kRestart, kCrc, kStuff, kOverload, kChecksum };
 
 struct SimBusFrame {
   uint32_t id = 0;  // I2C address, CAN or LIN identifier, or the UART byte / SPI word
@@ -66,11 +71,15 @@ struct SimBusSetup {
   int width = 8;             // SPI word width
   int version = 2;           // LIN checksum: 1 classic, 2 enhanced
   int error = -1;            // item sent with the bus's error
+  BusError errorKind = BusError::kDefault;
   std::vector<SimBusFrame> frames;
 };
 
 // A point of the traffic where the FPGA's decoder or trigger sees something.
-enum class BusMark { kStart, kStop, kAddress, kData, kId, kError, kNack, kEnd, kRemote, kSync };
+enum class BusMark {
+  kStart, kStop, kAddress, kData, kId, kError, kNack, kEnd, kRemote, kSync,
+  kFrameError, kRepeatedStart, kOverload, kStuffError,
+};
 
 struct SimBusEvent {
   double start, end;  // seconds from the burst's start

@@ -1,9 +1,9 @@
-// The simulated FPGA's bus-decode records: the decode events of the traffic
-// that lies on the screen of the last acquisition, as 16-byte records.
+// The simulated FPGA's bus-decode records: what its bus decoder reads of the
+// lines of the last acquisition (sim_bus_decoder.h), as 16-byte records.
 #include <algorithm>
 #include <cmath>
 
-#include "platform/sim/sim_bus.h"
+#include "platform/sim/sim_bus_decoder.h"
 #include "platform/sim/sim_bus_decode.h"
 #include "platform/sim/sim_decode_trigger.h"
 
@@ -27,34 +27,46 @@ int32_t Count(double samples) {
 
 void SimBusDecodeRecords(const SimAcquisition& a, double readAddress, double countNs, std::vector<uint8_t>* out) {
   const size_t first = out->size();
-  for (int input = 0; input < 2; ++input) {
-    const TestSignal& s = a.sig[input];
-    if (s.shape != SignalShape::kBus || !s.bus || s.busLine != 0) continue;
-    const SimBusWave& w = *s.bus;
-    const double ts = a.set.samplePeriodNs * 1e-9, period = w.Setup().interval;
-    if (ts <= 0 || period <= 0) break;
-    const double perCount = countNs > 0 ? a.set.samplePeriodNs / countNs : 1.0;
-    const double trigger = a.TriggerAddress(0);
-    const double end = readAddress + kScreenColumns * a.SamplesPerColumn(0);
-    // Record address of a time (seconds from the start of burst m).
-    auto address = [&](double m, double t) { return trigger + (m * period + t - a.phase[input] * period) / ts; };
-    const double m0 = std::floor(a.phase[input] + (readAddress - trigger) * ts / period) - 1;
-    size_t n = 0;
-    for (double m = m0; address(m, 0) < end && n < kMaxRecords; ++m) {
-      for (const SimBusEvent& e : w.Events()) {
-        const double from = address(m, e.start), to = address(m, e.end);
-        if (to < readAddress || from >= end || n >= kMaxRecords) continue;
-        uint8_t r[kRecordBytes];
-        std::copy(kMarker, kMarker + 3, r);
-        r[3] = e.code;
-        Be32(r + 4, uint32_t(Count((from - readAddress) * perCount)));
-        Be32(r + 8, e.data);
-        Be32(r + 12, uint32_t(Count((to - readAddress) * perCount)));
-        out->insert(out->end(), r, r + kRecordBytes);
-        ++n;
-      }
+  const SimTriggerCondition& c = a.set.trigCondition;
+  const SimBusLines& bus = c.busLines;
+  const double end = readAddress + kScreenColumns * a.SamplesPerColumn(0);
+  // The decoder runs on the samples of the lines' channels from the record's
+  // start (or the window's, when that lies before it), but at most a window's
+  // length before the window, and on past the window as far again, so frames
+  // the window's edges cut are whole.
+  const double window = end - readAddress;
+  const double recordStart = double(kRecordCentre) - double(a.set.depth) / 2;
+  const double from = std::floor(std::max(std::min(recordStart, readAddress), readAddress - window));
+  const double to = end + window;
+  const double ts = a.set.samplePeriodNs * 1e-9;
+  if (bus.kind >= 0 && ts > 0 && to > from) {
+    double threshold[2];
+    for (int ch = 0; ch < 2; ++ch) {
+      // The source's comparator level as a sample code.
+      const SimChannelSetting& s = a.set.ch[ch];
+      const double mean = SignalMean(a.sig[ch]);
+      const double volts = c.levelV[ch][0] + (c.acLevels ? mean : 0.0) - (s.coupling == 1 ? mean : 0.0);
+      threshold[ch] = s.zeroCode + volts * 25.0 / (s.voltsPerDiv > 0 ? s.voltsPerDiv : 1.0);
     }
-    break;
+    SimLineSamples lines;
+    lines.t0 = 0;
+    lines.step = ts;
+    lines.samples = int64_t(to - from);
+    lines.high = [&](int input, int64_t k) { return a.Code(input, from + double(k)) > threshold[input & 1]; };
+    SimDecoded d;
+    SimDecodeBusLines(bus, lines, kMaxRecords, &d);
+    const double perCount = countNs > 0 ? a.set.samplePeriodNs / countNs : 1.0;
+    for (const SimDecodedEvent& e : d.events) {
+      const double start = from + e.start / ts, stop = from + e.end / ts;
+      if (stop < readAddress || start >= end) continue;
+      uint8_t r[kRecordBytes];
+      std::copy(kMarker, kMarker + 3, r);
+      r[3] = e.code;
+      Be32(r + 4, uint32_t(Count((start - readAddress) * perCount)));
+      Be32(r + 8, e.data);
+      Be32(r + 12, uint32_t(Count((stop - readAddress) * perCount)));
+      out->insert(out->end(), r, r + kRecordBytes);
+    }
   }
   // Whole blocks: a record of zeros (a bad marker, dropped by the reader) fills the last.
   if ((out->size() - first) % kBlockBytes) out->resize(out->size() + kRecordBytes, 0);

@@ -1,6 +1,7 @@
-// The simulated FPGA's bus-decode records (sim_bus.h gives the codes): for
-// the traffic on the inputs of an acquisition, one 16-byte record per decode
-// event that overlaps the screen window starting at record address
+// The simulated FPGA's bus-decode records (sim_bus_decoder.h gives the
+// codes): what the bus decoder reads of the lines of an acquisition, with the
+// bus settings and comparator levels it was made with, one 16-byte record per
+// decoded event that overlaps the screen window starting at record address
 // `readAddress` (700 columns), appended to `out`:
 //   0..2 marker 0xAA 0xA5 0x5A, 3 FPGA code, 4..7 start count, 8..11 data,
 //   12..15 end count (big-endian; counts from `readAddress`, negative for an

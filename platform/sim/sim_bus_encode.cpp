@@ -31,7 +31,7 @@ int Parity(uint32_t v) {
 // One UART character from `t`: start bit, data, parity, stop bits; returns
 // the end of its last stop bit.
 double UartChar(SimBusWave* w, double t, double bit, uint32_t value, int bits, bool msbFirst, int parity,
-                bool badParity, int stop) {
+                bool badParity, int stop, bool badStop = false) {
   w->Level(0, t, false);
   double at = t + bit;
   for (int i = 0; i < bits; ++i, at += bit) w->Level(0, at, (value >> (msbFirst ? bits - 1 - i : i)) & 1);
@@ -41,6 +41,12 @@ double UartChar(SimBusWave* w, double t, double bit, uint32_t value, int bits, b
     if (badParity) p ^= 1;
     w->Level(0, at, p);
     at += bit;
+  }
+  if (badStop) {  // the stop bits low, then a bit of idle before the next character
+    w->Level(0, at, false);
+    at += bit * stop;
+    w->Level(0, at, true);
+    return at + bit;
   }
   w->Level(0, at, true);
   return at + bit * stop;
@@ -52,9 +58,10 @@ void EncodeUart(SimBusWave* w) {
   double t = kLeadBits * bit;
   for (size_t i = 0; i < s.frames.size(); ++i) {
     const uint32_t v = s.frames[i].id & ((1u << s.bits) - 1);
-    const bool bad = int(i) == s.error && s.parity != 0;
+    const bool framing = int(i) == s.error && s.errorKind == BusError::kFraming;
+    const bool bad = int(i) == s.error && !framing && s.parity != 0;
     w->Mark(t, BusMark::kStart, v, int(i));
-    const double end = UartChar(w, t, bit, v, s.bits, s.msbFirst, s.parity, bad, s.stop);
+    const double end = UartChar(w, t, bit, v, s.bits, s.msbFirst, s.parity, bad, s.stop, framing);
     w->Event(t, end, bad ? kCodeRed : kCodeData, v);
     w->Mark(end, BusMark::kData, v, int(i));
     if (bad) w->Mark(end, BusMark::kError, v, int(i));
@@ -94,15 +101,22 @@ void EncodeI2c(SimBusWave* w) {
     w->Event(a0, b.t, fr.read ? kCodeAddrRead : kCodeAddrWrite, addr);
     w->Mark(b.t, BusMark::kAddress, addr, int(f), fr.read);
     b.Bit(false);  // the slave acknowledges its address
+    const bool restart = int(f) == s.error && s.errorKind == BusError::kRestart && f + 1 < s.frames.size();
     for (size_t i = 0; i < fr.data.size(); ++i) {
       const double d0 = b.Byte(fr.data[i]);
-      const bool nack = int(f) == s.error && i == 0;
+      const bool nack = int(f) == s.error && !restart && i == 0;
       const bool last = i + 1 == fr.data.size();
       w->Event(d0, b.t, nack ? kCodeRed : kCodeData, fr.data[i]);
       w->Mark(b.t, BusMark::kData, fr.data[i], int(f), fr.read);
       if (nack) w->Mark(b.t + b.bit, BusMark::kNack, fr.data[i], int(f), fr.read);
       b.Bit(nack || (fr.read && last));
       if (nack) break;
+    }
+    if (restart) {  // no stop: SDA high during SCL low, SCL rises; the next start follows
+      w->Level(1, b.t + b.bit / 4, true);
+      w->Level(0, b.t + b.bit / 2, true);
+      b.t += b.bit;
+      continue;
     }
     // stop: SDA low during SCL low, SCL rises, then SDA rises
     w->Level(1, b.t + b.bit / 4, false);
@@ -166,16 +180,29 @@ struct CanLine {
   double bit, t;
   int run = 0;
   int last = -1;
+  bool breakStuff = false;  // send the first stuff bit due as a sixth equal bit
+  bool broken = false;      // and the frame ends there
   // One bit with stuffing: after five equal bits the complement is inserted.
   void Stuffed(int v) {
+    if (broken) return;
     Raw(v);
     run = v == last ? run + 1 : 1;
     last = v;
     if (run == kCanStuffRun) {
+      if (breakStuff) {
+        Raw(v);
+        broken = true;
+        return;
+      }
       Raw(!v);
       last = !v;
       run = 1;
     }
+  }
+  // An error or overload flag and its delimiter.
+  void Flag() {
+    for (int i = 0; i < kCanErrorFlagBits; ++i) Raw(0);
+    for (int i = 0; i < kCanErrorDelimBits; ++i) Raw(1);
   }
   void Raw(int v) {
     w->Level(0, t, v);
@@ -191,7 +218,8 @@ void EncodeCan(SimBusWave* w) {
     const int dlc = int(std::min<size_t>(fr.data.size(), 8));
     std::vector<uint8_t> bits = CanHeadBits(fr, dlc);
     const uint16_t crc = SimCanCrc(bits);
-    const bool bad = int(f) == s.error;
+    const bool chosen = int(f) == s.error;
+    const bool bad = chosen && (s.errorKind == BusError::kDefault || s.errorKind == BusError::kCrc);
     const uint16_t sent = bad ? uint16_t(crc ^ 0x0001) : crc;
     for (int i = 14; i >= 0; --i) bits.push_back(uint8_t((sent >> i) & 1));
     // Field boundaries in unstuffed bits: ID, DLC, each data byte, CRC.
@@ -202,11 +230,20 @@ void EncodeCan(SimBusWave* w) {
     c.last = -1;
     const double sof = c.t;
     w->Mark(sof, BusMark::kStart, fr.id, int(f));
+    c.breakStuff = chosen && s.errorKind == BusError::kStuff;
+    c.broken = false;
     for (size_t i = 0; i < bits.size(); ++i) {
       at[i] = c.t;
       c.Stuffed(bits[i]);
     }
     at[bits.size()] = c.t;
+    if (c.broken) {  // the receivers' error flag right after the broken rule
+      const double e0 = c.t;
+      c.Flag();
+      w->Mark(e0, BusMark::kStuffError, fr.id, int(f));
+      for (int i = 0; i < kCanIfsBits; ++i) c.Raw(1);
+      continue;
+    }
     w->Event(at[1], at[idBits], fr.extended ? kCodeExtId : kCodeId, fr.id);
     w->Mark(at[idBits], BusMark::kId, fr.id, int(f));
     if (fr.remote) w->Mark(at[idBits + 1], BusMark::kRemote, fr.id, int(f));
@@ -226,14 +263,17 @@ void EncodeCan(SimBusWave* w) {
     c.Raw(1);  // ACK delimiter
     if (bad) {  // the receivers' error frame after the ACK delimiter
       const double e0 = c.t;
-      for (int i = 0; i < kCanErrorFlagBits; ++i) c.Raw(0);
-      for (int i = 0; i < kCanErrorDelimBits; ++i) c.Raw(1);
+      c.Flag();
       w->Event(e0, c.t, kCodeErrorFrame, 0);
       w->Mark(e0, BusMark::kError, fr.id, int(f));
     } else {
       for (int i = 0; i < kCanEofBits; ++i) c.Raw(1);
     }
     w->Mark(c.t, BusMark::kEnd, fr.id, int(f));
+    if (chosen && s.errorKind == BusError::kOverload) {  // an overload flag from the intermission's first bit
+      w->Mark(c.t, BusMark::kOverload, fr.id, int(f));
+      c.Flag();
+    }
     for (int i = 0; i < kCanIfsBits; ++i) c.Raw(1);
   }
   w->End(c.t);

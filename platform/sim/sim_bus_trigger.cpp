@@ -1,7 +1,10 @@
 // The simulated FPGA's serial-bus triggers: the bus words decoded into a
-// point of the traffic, and the search for it.
+// point of the traffic, and the search for it in what the bus decoder reads
+// of the lines (sim_bus_decoder.h).
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/sim/sim_bus.h"
@@ -12,32 +15,33 @@ namespace plat {
 
 namespace {
 enum BusType { kRs232 = 12, kI2c = 13, kSpi = 14, kCan = 15, kLin = 16 };
-constexpr int kNone = -2;  // a condition this board's traffic never shows
+constexpr int kNone = -2;  // a condition the decoder never reports
 constexpr int kSpiPatternBits = 128;
 constexpr double kIdleTick = 4e-9;  // the SPI idle time's unit
 constexpr int kLinErrorCode = 6;
 
 int MarkOf(BusMark m) { return int(m); }
 
-bool Matches(const SimTriggerCondition& c, const SimBusWave& w, const SimBusMark& m) {
+bool Matches(const SimTriggerCondition& c, const SimDecodedMark& m) {
   if (m.kind != BusMark(c.busMark)) return false;
   if ((m.value & ~c.busMask) != (c.busValue & ~c.busMask)) return false;
-  const SimBusFrame& f = w.Setup().frames[size_t(m.frame)];
-  if (c.busDirection != 2 && int(f.read) != c.busDirection) return false;
-  if (c.busAddress >= 0 && int(f.id) != c.busAddress) return false;
-  if (c.busFrameKind == 1 && f.remote) return false;
+  if (c.busDirection != 2 && int(m.read) != c.busDirection) return false;
+  if (c.busAddress >= 0 && m.address != c.busAddress) return false;
+  if (c.busFrameKind == 1 && m.remote) return false;
   return true;
 }
 
 void Rs232(const SimTriggerSettings& t, SimTriggerCondition* c) {
-  static const int kWhen[] = {MarkOf(BusMark::kStart), kNone, MarkOf(BusMark::kError), MarkOf(BusMark::kData)};
+  static const int kWhen[] = {MarkOf(BusMark::kStart), MarkOf(BusMark::kFrameError), MarkOf(BusMark::kError),
+                              MarkOf(BusMark::kData)};
   c->busMark = kWhen[t.rs232.when & 3];
   if (t.rs232.when == 3) c->busValue = uint32_t(t.rs232.data), c->busMask = 0;
 }
 
 void I2c(const SimTriggerSettings& t, SimTriggerCondition* c) {
-  static const int kWhen[] = {MarkOf(BusMark::kStart),   kNone, MarkOf(BusMark::kStop), MarkOf(BusMark::kNack),
-                              MarkOf(BusMark::kAddress), MarkOf(BusMark::kData), MarkOf(BusMark::kData), kNone};
+  static const int kWhen[] = {MarkOf(BusMark::kStart),   MarkOf(BusMark::kRepeatedStart), MarkOf(BusMark::kStop),
+                              MarkOf(BusMark::kNack),    MarkOf(BusMark::kAddress),       MarkOf(BusMark::kData),
+                              MarkOf(BusMark::kData),    kNone};
   const int when = t.i2c.when & 7;
   c->busMark = kWhen[when];
   c->busDirection = t.i2c.direction > 2 ? 2 : t.i2c.direction;
@@ -65,8 +69,9 @@ void Can(const SimTriggerSettings& t, SimTriggerCondition* c) {
   const uint32_t idMask = extended ? uint32_t(t.can.maskWord & 0x7FF) << 18 | uint32_t(t.can.maskWord2) << 2 | 3
                                    : uint32_t(t.can.maskWord & 0x7FF) | ~0x7FFu;
   static const int kWhen[] = {MarkOf(BusMark::kStart), MarkOf(BusMark::kStart), MarkOf(BusMark::kRemote),
-                              MarkOf(BusMark::kError), kNone, MarkOf(BusMark::kId), MarkOf(BusMark::kData),
-                              MarkOf(BusMark::kData), MarkOf(BusMark::kEnd), MarkOf(BusMark::kNack), kNone};
+                              MarkOf(BusMark::kError), MarkOf(BusMark::kOverload), MarkOf(BusMark::kId),
+                              MarkOf(BusMark::kData), MarkOf(BusMark::kData), MarkOf(BusMark::kEnd),
+                              MarkOf(BusMark::kNack), MarkOf(BusMark::kStuffError)};
   c->busMark = f >= 0 && f <= 10 ? kWhen[f] : kNone;
   if (f == 1) c->busFrameKind = 1;
   if (f == 5) c->busValue = id, c->busMask = idMask;
@@ -103,9 +108,9 @@ struct SpiWord {
   uint32_t value;
 };
 
-std::vector<SpiWord> SpiWords(const SimBusWave& w) {
+std::vector<SpiWord> SpiWords(const std::vector<SimDecodedMark>& marks) {
   std::vector<SpiWord> words;
-  for (const SimBusMark& m : w.Marks()) {
+  for (const SimDecodedMark& m : marks) {
     if (m.kind == BusMark::kStart) words.push_back({m.at, m.at, m.value});
     if (m.kind == BusMark::kData && !words.empty()) words.back().end = m.at;
   }
@@ -131,10 +136,9 @@ double SpiMatchEnd(const SimTriggerCondition& c, const std::vector<SpiWord>& wor
   return -1;
 }
 
-std::vector<double> SpiPoints(const SimTriggerCondition& c, const SimBusWave& w) {
-  const std::vector<SpiWord> words = SpiWords(w);
+std::vector<double> SpiPoints(const SimTriggerCondition& c, const std::vector<SimDecodedMark>& marks, double period) {
+  const std::vector<SpiWord> words = SpiWords(marks);
   std::vector<bool> starts(words.size());
-  const double period = w.Setup().interval;
   for (size_t k = 0; k < words.size(); ++k) {
     const double gap = k ? words[k].start - words[k - 1].end : words[0].start + period - words.back().end;
     starts[k] = gap >= c.spiIdle;
@@ -146,21 +150,70 @@ std::vector<double> SpiPoints(const SimTriggerCondition& c, const SimBusWave& w)
       points.push_back(words[k].start);
       continue;
     }
-    const double end = SpiMatchEnd(c, words, starts, k, w.Setup().width);
+    const double end = SpiMatchEnd(c, words, starts, k, c.busLines.width);
     if (end >= 0) points.push_back(end);
   }
   return points;
 }
 
-std::vector<double> MarkPoints(const SimTriggerCondition& c, const SimBusWave& w) {
-  std::vector<double> points;
-  for (const SimBusMark& m : w.Marks())
-    if (Matches(c, w, m)) points.push_back(m.at);
-  return points;
+// What the decoder reads of one period of the traffic (marks in seconds from
+// the period start of the first line's input), kept while the lines, their
+// levels and the bus settings stay the same: the traffic repeats each period.
+struct PeriodMarks {
+  std::vector<double> key;
+  const void* bus[2] = {};
+  std::shared_ptr<const std::vector<SimDecodedMark>> marks;
+};
+
+double Threshold(const SimTriggerCondition& c, const TestSignal* signals, int input) {
+  const int ch = input == kSignalCh2 ? 1 : 0;
+  return c.levelV[ch][0] + (c.acLevels ? SignalMean(signals[input]) : 0.0);
+}
+
+std::shared_ptr<const std::vector<SimDecodedMark>> DecodedPeriod(const SimTriggerCondition& c,
+                                                                  const TestSignal* signals, double period) {
+  constexpr size_t kMaxEvents = 1 << 16;
+  constexpr double kFallbackStepS = 1e-9;
+  const SimBusLines& b = c.busLines;
+  std::vector<double> key = {double(b.kind), b.bitS, b.idleS, b.sampleS, double(b.positive), double(b.lsbFirst),
+                             double(b.width), double(b.parity), double(b.stops), double(b.risingClock),
+                             double(b.linVersion), period};
+  const void* bus[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    const TestSignal& s = signals[b.input[i]];
+    key.insert(key.end(), {double(b.input[i]), double(s.shape), s.frequencyHz, s.amplitudeV, s.offsetV, s.phase,
+                           double(s.busLine), Threshold(c, signals, b.input[i])});
+    bus[i] = s.bus.get();
+  }
+  static std::mutex mu;
+  static PeriodMarks cache;
+  std::lock_guard<std::mutex> lock(mu);
+  if (cache.marks && cache.key == key && cache.bus[0] == bus[0] && cache.bus[1] == bus[1]) return cache.marks;
+  // Two periods, from one period back, so a frame across the period start is whole in the second.
+  SimLineSamples lines;
+  lines.step = b.sampleS > 0 ? b.sampleS : kFallbackStepS;
+  lines.t0 = -period;
+  lines.samples = int64_t(2 * period / lines.step);
+  const double level[2] = {Threshold(c, signals, b.input[0]), Threshold(c, signals, b.input[1])};
+  lines.high = [&](int input, int64_t k) {
+    const TestSignal& s = signals[input];
+    const double t = lines.t0 + double(k) * lines.step;
+    return SignalVolts(s, t * s.frequencyHz, 0) > (input == b.input[0] ? level[0] : level[1]);
+  };
+  SimDecoded d;
+  SimDecodeBusLines(b, lines, kMaxEvents, &d);
+  auto marks = std::make_shared<std::vector<SimDecodedMark>>();
+  for (const SimDecodedMark& m : d.marks)
+    if (m.at >= 0 && m.at < period) marks->push_back(m);
+  cache.key = key;
+  cache.bus[0] = bus[0], cache.bus[1] = bus[1];
+  cache.marks = marks;
+  return marks;
 }
 }  // namespace
 
 void SimApplyBusTrigger(const SimTriggerSettings& t, SimTriggerCondition* c) {
+  c->busLines = SimBusLinesOf(t);
   switch (c->type) {
     case kRs232: Rs232(t, c); break;
     case kI2c: I2c(t, c); break;
@@ -172,23 +225,28 @@ void SimApplyBusTrigger(const SimTriggerSettings& t, SimTriggerCondition* c) {
 }
 
 bool SimFindBusTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase, double* dt) {
-  for (int input = 0; input < 2; ++input) {
-    const TestSignal& s = signals[input];
-    if (s.shape != SignalShape::kBus || !s.bus || s.busLine != 0) continue;
-    const SimBusWave& w = *s.bus;
-    const std::vector<double> points = c.type == kSpi ? SpiPoints(c, w) : MarkPoints(c, w);
-    const double period = w.Setup().interval;
-    const double now = (phase[input] - std::floor(phase[input])) * period;
-    double best = -1;
-    for (double at : points) {
-      const double d = at >= now ? at - now : at + period - now;
-      if (best < 0 || d < best) best = d;
-    }
-    if (best < 0) return false;
-    *dt = best;
-    return true;
+  const SimBusLines& b = c.busLines;
+  if (b.kind < 0 || b.input[0] < 0 || b.input[1] < 0 || b.input[0] > 1 || b.input[1] > 1) return false;
+  const TestSignal& first = signals[b.input[0]];
+  if (first.frequencyHz <= 0) return false;
+  const double period = 1.0 / first.frequencyHz;
+  const auto marks = DecodedPeriod(c, signals, period);
+  std::vector<double> points;
+  if (c.type == kSpi) {
+    points = SpiPoints(c, *marks, period);
+  } else {
+    for (const SimDecodedMark& m : *marks)
+      if (Matches(c, m)) points.push_back(m.at);
   }
-  return false;
+  const double now = (phase[b.input[0]] - std::floor(phase[b.input[0]])) * period;
+  double best = -1;
+  for (double at : points) {
+    const double d = at >= now ? at - now : at + period - now;
+    if (best < 0 || d < best) best = d;
+  }
+  if (best < 0) return false;
+  *dt = best;
+  return true;
 }
 
 }  // namespace plat

@@ -163,6 +163,7 @@ void SimApplyTrigger(const SimTriggerSettings& t, SimAcqSettings* s) {
       c.levelV[ch][k] = codes * s->ch[ch].voltsPerDiv / kCodesPerDiv;
     }
   SimApplyBusTrigger(t, &c);
+  c.busLines.sampleS = s->samplePeriodNs * 1e-9;
   if (t.levelDac < 0) return;
   if (t.source == 0 || t.source == 1) {
     const SimChannelSetting& c = s->ch[t.source];

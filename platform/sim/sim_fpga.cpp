@@ -46,6 +46,7 @@ SimFpga& Fpga() {
 SimFpga::SimFpga() {
   // CH1 shows a few cycles at the start-up time base (1 us/div).
   signals_[kSignalCh1].frequencyHz = kDefaultCh1Hz;
+  for (uint16_t& g : adcGain_) g = uint16_t(simfe::kAdcGainCoarse | simfe::kAdcGainFine << 4);
   signals_[kSignalExt].shape = SignalShape::kDc;
   signals_[kSignalExt].amplitudeV = 0.0;
 }

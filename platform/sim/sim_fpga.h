@@ -175,7 +175,9 @@ class SimFpga {
  private:
   uint16_t ModelReg(uint16_t reg);
   void DecodeLatch(uint16_t word, uint16_t value);
-  SimAcquire::Words AcqWords() const { return {words_, written_, dac_, frontEnd_, multiScope_ ? words2_ : nullptr}; }
+  SimAcquire::Words AcqWords() const {
+    return {words_, written_, dac_, frontEnd_, multiScope_ ? words2_ : nullptr, adcGain_};
+  }
   // A finished acquisition under the lock: the flag, and the handler to call
   // once the lock is released.
   void (*FinishedLocked())();
@@ -220,6 +222,7 @@ class SimFpga {
   std::map<uint32_t, std::vector<uint8_t>> fifos_;
   SimLogRing<std::pair<uint32_t, size_t>, kLogBlockReads> blockReads_;
   uint16_t adcRegs_[2][256] = {};
+  uint16_t adcGain_[2];  // each ADC's gain register, unity until written
   SimLogRing<AdcWrite, kLogDeviceWrites> adcWrites_;
   SimLogRing<std::pair<uint16_t, uint16_t>, kLogDeviceWrites> pllWrites_;
   int dac_[4] = {-1, -1, -1, -1};

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/sim/sim_fpga.h"
+#include "platform/sim/sim_frontend_errors.h"
 #include "platform/sim/sim_adc_pattern.h"
 
 #include "platform/clock.h"
@@ -107,6 +108,7 @@ void SimFpga::DecodeLatch(uint16_t w, uint16_t value) {
       for (int a = 0; a < 2; ++a) {
         if (adc != a && adc != kAdcBoth) continue;
         adcRegs_[a][reg] = words_[20];
+        if (reg == kAdcGainRegister) adcGain_[a] = words_[20];
         adcWrites_.Push({a, reg, words_[20]});
       }
       break;

@@ -2,6 +2,7 @@
 // slope, runt, window, duration, pattern, setup/hold, and video.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "platform/sim/sim_trigger_edges.h"
 
@@ -215,26 +216,99 @@ bool SetupHold(const Channels& in, double t0, double t1, double* dt) {
   return First(best, dt);
 }
 
-// The start of the line the sync setting names, on a video signal of the
-// standard's lines.
+// A sync separator: the signal sliced near its bottom (15 % of its swing up),
+// sampled 64 times a line of the standard over one period and each falling
+// edge through the slice found to a nanosecond's fraction. Its sync pulses, in
+// cycles of the signal's own period: where each starts and whether it is
+// broad (low for more than half a line: vertical sync).
+struct Syncs {
+  std::vector<double> start;
+  std::vector<bool> broad;
+  bool lineSyncs = false;  // narrow pulses only: line syncs, no frame
+};
+
+Syncs SeparateSyncs(const TestSignal& s, int lines) {
+  constexpr int kSamplesPerLine = 64, kBisections = 50;
+  constexpr double kSlice = 0.15, kBroad = 0.5, kNarrow = 0.12;
+  Syncs out;
+  const int n = lines * kSamplesPerLine;
+  std::vector<double> v(static_cast<size_t>(n));
+  // u: cycles of the shape's own period (SignalVolts adds its phase).
+  auto at = [&s](double u) { return SignalVolts(s, u - s.phase, 0); };
+  for (int i = 0; i < n; ++i) v[size_t(i)] = at(double(i) / n);
+  const auto mm = std::minmax_element(v.begin(), v.end());
+  const double slice = *mm.first + kSlice * (*mm.second - *mm.first);
+  if (*mm.second <= *mm.first) return out;
+  std::vector<double> ends;
+  for (int i = 0; i < n; ++i) {
+    const double a = v[size_t((i + n - 1) % n)], b = v[size_t(i)];
+    if (a >= slice && b < slice) {  // falling through the slice between samples i - 1 and i
+      double lo = double(i - 1) / n, hi = double(i) / n;
+      for (int k = 0; k < kBisections; ++k) {
+        const double mid = 0.5 * (lo + hi);
+        (at(mid) < slice ? hi : lo) = mid;
+      }
+      out.start.push_back(hi < 0 ? hi + 1 : hi);
+    } else if (a < slice && b >= slice) {
+      ends.push_back(double(i) / n);
+    }
+  }
+  if (out.start.empty() || ends.size() != out.start.size()) return out;
+  std::sort(out.start.begin(), out.start.end());
+  std::sort(ends.begin(), ends.end());
+  // Each pulse's width: to the first rise after its start.
+  const double line = 1.0 / double(out.start.size());
+  bool anyBroad = false, allNarrow = true;
+  for (double st : out.start) {
+    auto e = std::upper_bound(ends.begin(), ends.end(), st);
+    const double width = e == ends.end() ? ends.front() + 1 - st : *e - st;
+    const bool broad = width > kBroad * line;
+    out.broad.push_back(broad);
+    anyBroad = anyBroad || broad;
+    if (!broad && width > kNarrow * line) allNarrow = false;
+  }
+  if (!allNarrow) out.start.clear(), out.broad.clear();
+  out.lineSyncs = !anyBroad;
+  return out;
+}
+
+// The start of the line the sync setting names, found by the sync separator
+// in a signal of the standard's lines: line 1 starts the first field (the
+// first broad pulse after narrow ones from the period's start), the second
+// field starts at the other; every line starts at a sync. A signal of line
+// syncs alone (no field) triggers only on every line.
 bool Video(const SimTriggerCondition& c, const TestSignal& s, double phase, double* dt) {
   const int lines = c.videoStandard == kPal ? kPalLines : kNtscLines;
-  if (s.shape != SignalShape::kVideo || VideoLines(s) != lines) return false;
+  if (!s.HasEdges() || s.shape == SignalShape::kNoise) return false;
+  const Syncs y = SeparateSyncs(s, lines);
+  const size_t n = y.start.size();
+  if (n == 0) return false;
+  const bool frame = !y.lineSyncs && int(n) == lines;
+  if (!frame && !(y.lineSyncs && c.videoSync == kSyncAll)) return false;
   const double p = phase + s.phase;
-  const double now = (p - std::floor(p)) * lines;  // lines into the frame
-  double line;                                     // 0-based, this frame or the next
+  const double now = p - std::floor(p);
+  std::vector<size_t> fields;
+  for (size_t i = 0; i < n; ++i)
+    if (y.broad[i] && !y.broad[(i + n - 1) % n]) fields.push_back(i);
+  double target = -1;
+  auto next = [&](double u) { return u >= now ? u - now : u + 1 - now; };
   switch (c.videoSync) {
-    case kSyncEven: line = lines / 2; break;
-    case kSyncOdd: line = 0; break;
-    case kSyncAll: line = std::ceil(now); break;
+    case kSyncAll:
+      for (double u : y.start)
+        if (target < 0 || next(u) < next(target)) target = u;
+      break;
+    case kSyncOdd:
+    case kSyncEven:
+      if (fields.size() != 2) return false;
+      target = y.start[fields[c.videoSync == kSyncOdd ? 0 : 1]];
+      break;
     case kSyncLine:
-      if (c.videoLine < 1 || c.videoLine > lines) return false;
-      line = c.videoLine - 1;
+      if (fields.size() != 2 || c.videoLine < 1 || c.videoLine > lines) return false;
+      target = y.start[(fields[0] + size_t(c.videoLine - 1)) % n];
       break;
     default: return false;
   }
-  if (line < now) line += lines;
-  *dt = (line - now) / lines / s.frequencyHz;
+  *dt = next(target) / s.frequencyHz;
   return true;
 }
 }  // namespace

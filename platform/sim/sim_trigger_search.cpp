@@ -195,9 +195,12 @@ bool SimFindTrigger(const SimTriggerCondition& c, const TestSignal* signals, con
     case kNthEdge: return NthEdge(e, c, slope, t0, dt);
     case kDelay: {
       const int a = SimTriggerInput(c.source1);
-      const TestSignal& sa = signals[a];
-      const double mid = a == input ? level : 0.5 * (SignalMin(sa) + SignalMax(sa));
-      return Delay(SimEdges(sa, phase[a], mid, t0, t1), e, c, dt);
+      // The first source against its own comparator level (its byte of
+      // word 88; the external input has the trigger DAC's only).
+      const int ch = a == kSignalCh2 ? 1 : 0;
+      const double first =
+          a == input || a == kSignalExt ? level : c.levelV[ch][0] + (c.acLevels ? SignalMean(signals[a]) : 0.0);
+      return Delay(SimEdges(signals[a], phase[a], first, t0, t1), e, c, dt);
     }
     default:
       for (const Edge& x : e)

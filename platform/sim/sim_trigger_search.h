@@ -8,9 +8,8 @@
 // time; the trigger that time after the edge), n-th edge (the n-th edge of the
 // slope after an idle time without one; the trigger at that edge) and delay
 // (an edge of the second source the limits' time after an edge of the first;
-// the trigger at the second). The first source of the delay type compares
-// with the middle of its signal's range (the board decodes one level, the
-// trigger source's).
+// the trigger at the second). The delay's first source compares with its
+// own comparator level (the single-level types' byte of word 88).
 // Between the two levels of the source (the comparator words): slope (the
 // time from one level to the other on an edge of the polarity; the trigger
 // at the second level), runt (a pulse that crosses one level and comes back
@@ -23,10 +22,12 @@
 // edge comes while the others hold) and setup/hold (a data edge less than the
 // time before the clock edge, the trigger at the clock edge, or after it, the
 // trigger at the data edge, with the data at its code at the clock edge).
-// Video: on a video signal of the standard's lines, the start of the line the
-// sync setting names. Edge triggers on the first edge of its slope.
+// Video: a sync separator finds the sync pulses of any composite signal of
+// the standard's lines; the start of the line the sync setting names (line
+// syncs alone: every line). Edge triggers on the first edge of its slope.
 #pragma once
 
+#include "platform/sim/sim_bus_decoder.h"
 #include "platform/sim/sim_signals.h"
 
 namespace plat {
@@ -50,6 +51,10 @@ struct SimTriggerCondition {
   // the trigger fires at, -1 none; the value it must carry where `mask` has
   // 0 bits; the I2C direction (0 write, 1 read, 2 either); an address the
   // frame must have as well (-1 any); a frame kind (CAN: 1 data, 2 remote).
+  // The bus's lines and settings from the bus words, sampled at the
+  // acquisition's sample period (sim_bus_decoder.h); the trigger fires on
+  // what the decoder reads of them, each line against its source's level.
+  SimBusLines busLines;
   int busMark = -1;
   uint32_t busValue = 0, busMask = ~0u;
   int busDirection = 2;

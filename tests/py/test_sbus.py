@@ -50,6 +50,10 @@ def uart_traffic(inst, rm, root):
         assert s.query("SBUS:MODE?") == "RS232\r\n"
         s.write("SBUS:RS232:BAUDrate 9600")
         s.write("SBUS:RS232:PARity EVEN")
+        # The traffic's framing: idle high, 8 data bits, LSB first.
+        s.write("SBUS:RS232:POLarity POSitive")
+        s.write("SBUS:RS232:DATA:BIT 8")
+        s.write("SBUS:RS232:BITorder LSBFirst")
         s.write("SBUS:BASE HEX")
         assert s.query("SBUS:RS232:BAUDrate?") == "9600\r\n"
         rows = []
