@@ -58,8 +58,9 @@ int MapColour(uint8_t v) {
   const int r = std::max<int>(v, 64);
   return r << 16 | (v / 4) << 8 | (v / 4);
 }
-// Screen row of a trace code in an area.
+// Screen row of a trace code in an area (a reading off the area at its edge).
 int RowOfCode(double code, int centre, int height) {
+  code = std::clamp(code, double(kLowCode), double(kHighCode));
   return centre - int((code - 127) * height / 200.0);
 }
 void AreaOf(int mode, int* centre, int* height, int* top) {
