@@ -167,9 +167,11 @@ int Math_FFT_Window(keypara k) { return M().AdjMenuItemPara(k, kMathItemFftWindo
 // A new unit brings its own scale (a dB axis of one dB a division would clip
 // the spectrum and its floor).
 int Math_FFT_Vertical(keypara k) {
-  const int before = Item(kMathItemFftVertical);
+  static int unit = -1;  // the unit the scale was last chosen for
   const int v = M().AdjMenuItemPara(k, kMathItemFftVertical);
-  if (v != before && MathOn() && Item(kMathItemType) == kMathFft) FftDefaultScale();
+  if (v == unit) return v;
+  unit = v;
+  if (MathOn() && Item(kMathItemType) == kMathFft) FftDefaultScale();
   return v;
 }
 

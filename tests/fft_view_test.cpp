@@ -11,12 +11,14 @@
 
 #include "acquisition/task_acquire.h"
 #include "acquisition/wave.h"
+#include "acquisition/y_system.h"
 #include "analysis/fft_display.h"
 #include "analysis/fft_marks.h"
 #include "analysis/fft_process.h"
 #include "analysis/fft_span.h"
 #include "analysis/fft_view.h"
 #include "analysis/math_fft_remote.h"
+#include "analysis/math_calc.h"
 #include "analysis/math_fft_menu.h"
 #include "analysis/task_math.h"
 #include "core/ids.h"
@@ -36,7 +38,7 @@ constexpr double kPi = 3.14159265358979;
 // over 700 columns.
 constexpr double kRate = 1e6, kBin = kRate / 8192;
 constexpr int kFundamentalBin = 41;
-constexpr double kHammingGain = 1.35 * 0.54;  // a sine's height in codes per code of amplitude
+constexpr double kSqrt2 = 1.4142135623730951;
 
 // A spectrum pixel: the map's red, with equal green and blue of at most a
 // quarter of it (the grid is grey, the channels are other colours).
@@ -95,9 +97,9 @@ struct FftView_ : ::testing::Test {
   void Png(const std::string& name) { EXPECT_TRUE(b.WriteScreenPng(g_startDir + "/" + name + ".png")); }
 };
 
-// Harmonic k of a square of amplitude A: 4A / (k pi); through the Hamming
-// window it reads 1.35 x 0.54 of that, in volts on the Vrms scale.
-double Harmonic(int k) { return kHammingGain * 4 * 1.0 / (k * kPi); }
+// Harmonic k of a square of amplitude A: 4A / (k pi), read as its rms value
+// (the window's gain taken out) on the Vrms scale.
+double Harmonic(int k) { return 4 * 1.0 / (k * kPi) / kSqrt2; }
 
 TEST_F(FftView_, AutoAndThresholdMarksOnTheOddHarmonics) {
   TaskMath.TaskMenu.SetMenuItem(30, 1);
@@ -195,10 +197,10 @@ TEST_F(FftView_, EnhancedMarkCursorByPixels) {
   EXPECT_LT(redRows(px, 30 + 600), 50);
 }
 
-// In dBVrms the threshold is read on the scale the trace, its labels and the
-// mark readouts share (the dB value times 0.707): a 2 V sine's peak,
-// 20 log10(2 x 1.35 x 0.54) dBV on that scale, is marked by a level just
-// below it and not by one just above.
+// In dBVrms the threshold, the trace and the mark readouts share one scale,
+// plain dB of the rms value: a 2 V sine reads 20 log10(2 / sqrt 2) dBV
+// (whichever window), is marked by a level just below it and not by one just
+// above, and lies on the screen at 20 dB a division.
 TEST_F(FftView_, DbThresholdOnTheShownScale) {
   plat::TestSignal s;
   s.shape = plat::SignalShape::kSine;
@@ -207,15 +209,17 @@ TEST_F(FftView_, DbThresholdOnTheShownScale) {
   b.Fpga().SetSignal(0, s);
   TaskMath.TaskMenu.SetMenuItem(kMathItemFftVertical, 1);
   Math_FFT_Vertical(kNoKey);
+  EXPECT_EQ(Vertical.GetRealYsensitivity(kMathSlot), 16);  // 20 dB a division
   TaskMath.TaskMenu.SetMenuItem(30, 2);
   Math_FFT_Mark_Type(kNoKey);
-  const double shown = 0.707 * 20 * std::log10(2.0 * kHammingGain);
+  const double shown = 20 * std::log10(2.0 / kSqrt2);
   const double hzPerColumn = kBin * 4095 / 700;
   SetMarkThreShold(float(shown - 0.3));
   Frames(3);
   ASSERT_EQ(FftMarkCount(), 1);
   EXPECT_NEAR(FftColumnHz(FftMarkColumn(0)), kFundamentalBin * kBin, 1.5 * hzPerColumn);
   EXPECT_NEAR(FftCodeValue(FftMarkCode(0)), shown, 0.2);
+  EXPECT_NEAR(FftMarkCode(0), 127 + shown * 25 / 20, 0.3);
   SetMarkThreShold(float(shown + 0.3));
   Frame();
   EXPECT_EQ(FftMarkCount(), 0);
@@ -385,7 +389,7 @@ TEST_F(FftView_, AverageAndHoldsOnANoisySine) {
   std::copy(a, a + kFftTraceValues, avg);
   EXPECT_LT(spread(avg), frameSpread / 2);
   const int peak = int(std::max_element(avg + 1, avg + 700) - avg);
-  EXPECT_NEAR(20 * std::log10((avg[peak] - 127) / 25.0 / (kHammingGain * 1.0)), 0, 0.5);
+  EXPECT_NEAR(20 * std::log10((avg[peak] - 127) / 25.0 / (1.0 / kSqrt2)), 0, 0.5);
   for (int item : {23, 25}) TaskMath.TaskMenu.SetMenuItem(item, 0);  // the average alone on screen
   const auto px = Compose();
   // At the peak's height in its column, and along the floor.
