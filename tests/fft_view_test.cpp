@@ -25,6 +25,7 @@
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "tests/bench/bench.h"
+#include "ui/picture.h"
 #include "ui/qel_draw.h"
 
 namespace {
@@ -492,3 +493,97 @@ TEST(FftViewBounds, FlatLineLongSpectrumAndTopCode) {
   EXPECT_EQ(FftView.mainMap[5], 200);
 }
 }  // namespace
+
+// The mark list is its panel picture left of the soft menu: switching it on
+// changes only the pixels of its panel (none under the menu, columns 675 on,
+// none in the rows about it; the status texts below may move meanwhile),
+// opaque it shows the picture's own pixels, with the display's transparency
+// the picture blended over what lay beneath (page 23/128 + panel 210/256).
+TEST_F(FftView_, MarkListIsItsPictureClearOfTheMenu) {
+  Picture pic;
+  const PicPath list[] = {{0, "Data/PicResource/Math/FFTMarkList.bmp", -1, -1}, {0xFFFF, "", -1, -1}};
+  ASSERT_EQ(pic.LoadPicture(list), 1);
+  const PicInfo* p = pic.GetPictureMsg(0);
+  ASSERT_TRUE(p && p->pixels);
+  EXPECT_EQ(p->width, kFftListWidth);
+  EXPECT_EQ(p->height, kFftListHeight);
+  EXPECT_LE(kFftListColumn + kFftListWidth, 675);
+  TaskMath.TaskMenu.SetMenuItem(30, 1);
+  Math_FFT_Mark_Type(kNoKey);
+  TaskMath.TaskMenu.SetMenuItem(37, 10);
+  Math_FFT_MarkAuto_Points(kNoKey);
+  Frames(3);
+  ASSERT_GT(FftMarkCount(), 8);
+  for (int transparent : {0, 1}) {
+    SCOPED_TRACE(transparent);
+    SysRunInfo.transparent = uint16_t(transparent);
+    SetMarkList(0);
+    const auto off = Compose();
+    SetMarkList(1);
+    const auto on = Compose();
+    int changed = 0, outside = 0, same = 0;
+    for (int r = 0; r < 480; ++r)
+      for (int c = 0; c < 800; ++c) {
+        if (on[size_t(r) * 800 + c] == off[size_t(r) * 800 + c]) continue;
+        ++changed;
+        const bool inside = r >= kFftListRow && r < kFftListRow + kFftListHeight && c >= kFftListColumn &&
+                            c < kFftListColumn + kFftListWidth;
+        const bool near = r >= kFftListRow - 20 && r < kFftListRow + kFftListHeight + 20;
+        if (!inside && (near || c >= 670) && outside++ < 5) ADD_FAILURE() << "changed at row " << r << " column " << c;
+      }
+    EXPECT_GT(changed, kFftListWidth * kFftListHeight / 2);
+    EXPECT_EQ(outside, 0);
+    for (int y = 0; y < p->height; ++y)
+      for (int x = 0; x < p->width; ++x) {
+        const size_t at = size_t(kFftListRow + y) * 800 + size_t(kFftListColumn + x);
+        uint32_t want = p->pixels[y * p->width + x];
+        if (transparent) {
+          uint32_t blended = 0;
+          for (int shift = 0; shift < 24; shift += 8) {
+            const uint32_t a = want >> shift & 0xFF, b = off[at] >> shift & 0xFF;
+            blended |= (((a * 210) >> 8) + ((b * 23) >> 7)) << shift;
+          }
+          want = blended;
+        }
+        same += (on[at] & 0xFFFFFF) == want;
+      }
+    // All but the texts and the scroll mark.
+    EXPECT_GT(same, p->width * p->height * 8 / 10);
+  }
+  Png("fft_mark_list");
+}
+
+// dBVrms starts at 20 dB a division: a full-scale sine (four divisions of
+// 500 mV) and the floor of its spectrum both lie inside the area. At 1 dB a
+// division the trace clips, but the marks read the spectrum: the largest is
+// the sine's rms in dB, and the others lie far below the clipped bottom
+// (-4.9 dB) instead of on it.
+TEST_F(FftView_, DbScaleShowsTheSineAndItsFloorMarksReadTheSpectrum) {
+  plat::TestSignal s;
+  s.frequencyHz = kFundamentalBin * kBin;
+  s.amplitudeV = 2.0;
+  b.Fpga().SetSignal(0, s);
+  TaskMath.TaskMenu.SetMenuItem(kMathItemFftVertical, 1);
+  Math_FFT_Vertical(kNoKey);
+  TaskMath.TaskMenu.SetMenuItem(30, 1);
+  Math_FFT_Mark_Type(kNoKey);
+  TaskMath.TaskMenu.SetMenuItem(37, 4);
+  Math_FFT_MarkAuto_Points(kNoKey);
+  Frames(3);
+  const float* t = TaskMath.MainTrace();
+  std::vector<float> columns(t + 1, t + 700);
+  const float peak = *std::max_element(columns.begin(), columns.end());
+  std::nth_element(columns.begin(), columns.begin() + 349, columns.end());
+  const float floor = columns[349];
+  EXPECT_GT(peak, 127);
+  EXPECT_LT(peak, 227);
+  EXPECT_GT(floor, 27);
+  EXPECT_LT(floor, peak - 25 * 2);  // two divisions below the sine at least
+  const double rmsDb = 20 * std::log10(2.0 / kSqrt2);
+  Vertical.SetRealYsensitivity(kMathSlot, 12);  // 1 dB a division
+  Frames(2);
+  ASSERT_EQ(FftMarkCount(), 4);
+  EXPECT_NEAR(FftCodeValue(FftMarkCode(0)), rmsDb, 0.5);
+  for (int i = 1; i < 4; ++i) EXPECT_LT(FftCodeValue(FftMarkCode(i)), -20) << i;
+  EXPECT_EQ(*std::min_element(TaskMath.MainTrace() + 1, TaskMath.MainTrace() + 700), 5.0f);  // clipped
+}
