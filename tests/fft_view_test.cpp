@@ -495,8 +495,9 @@ TEST(FftViewBounds, FlatLineLongSpectrumAndTopCode) {
 }  // namespace
 
 // The mark list is its panel picture left of the soft menu: switching it on
-// changes only the pixels of its panel (none under the menu, columns 675 on,
-// none in the rows about it; the status texts below may move meanwhile),
+// changes only the pixels of its panel (none under the menu and its title
+// tab, columns 650 on, none in the rows about it; the status texts below may
+// move meanwhile),
 // opaque it shows the picture's own pixels, with the display's transparency
 // the picture blended over what lay beneath (page 23/128 + panel 210/256).
 TEST_F(FftView_, MarkListIsItsPictureClearOfTheMenu) {
@@ -507,7 +508,7 @@ TEST_F(FftView_, MarkListIsItsPictureClearOfTheMenu) {
   ASSERT_TRUE(p && p->pixels);
   EXPECT_EQ(p->width, kFftListWidth);
   EXPECT_EQ(p->height, kFftListHeight);
-  EXPECT_LE(kFftListColumn + kFftListWidth, 675);
+  EXPECT_LE(kFftListColumn + kFftListWidth, 650);  // the menu title tab
   TaskMath.TaskMenu.SetMenuItem(30, 1);
   Math_FFT_Mark_Type(kNoKey);
   TaskMath.TaskMenu.SetMenuItem(37, 10);
@@ -528,8 +529,9 @@ TEST_F(FftView_, MarkListIsItsPictureClearOfTheMenu) {
         ++changed;
         const bool inside = r >= kFftListRow && r < kFftListRow + kFftListHeight && c >= kFftListColumn &&
                             c < kFftListColumn + kFftListWidth;
-        const bool near = r >= kFftListRow - 20 && r < kFftListRow + kFftListHeight + 20;
-        if (!inside && (near || c >= 670) && outside++ < 5) ADD_FAILURE() << "changed at row " << r << " column " << c;
+        const bool near = r >= kFftListRow - 20 && r < kFftListRow + kFftListHeight + 20 &&
+                          c >= kFftListColumn - 20 && c < kFftListColumn + kFftListWidth + 20;
+        if (!inside && (near || c >= 650) && outside++ < 5) ADD_FAILURE() << "changed at row " << r << " column " << c;
       }
     EXPECT_GT(changed, kFftListWidth * kFftListHeight / 2);
     EXPECT_EQ(outside, 0);
@@ -586,4 +588,75 @@ TEST_F(FftView_, DbScaleShowsTheSineAndItsFloorMarksReadTheSpectrum) {
   EXPECT_NEAR(FftCodeValue(FftMarkCode(0)), rmsDb, 0.5);
   for (int i = 1; i < 4; ++i) EXPECT_LT(FftCodeValue(FftMarkCode(i)), -20) << i;
   EXPECT_EQ(*std::min_element(TaskMath.MainTrace() + 1, TaskMath.MainTrace() + 700), 5.0f);  // clipped
+}
+
+// The detector keywords reach the spectrum and both pages show them: the
+// negative-peak trace lies at or below the positive-peak one (and below it
+// where a column spans leakage), the average trace follows its own detector
+// and offers its depth, max-hold and min-hold restart when their detector
+// changes, the enhanced pages' items write the same choice, and the Enable
+// item greys the enhanced pages and switches traces, marks and modes off.
+TEST_F(FftView_, DetectorItemsReachTheSpectrum) {
+  Menu& m = TaskMath.TaskMenu;
+  auto set = [&](int item, int v, int (*handler)(keypara)) {
+    m.SetMenuItem(item, uint64_t(v));
+    handler(kNoKey);
+  };
+  set(kMathItemFftVertical, 1, Math_FFT_Vertical);  // dB: the floor's bins differ
+  Frames(3);
+  std::vector<float> ppeak(TaskMath.MainTrace(), TaskMath.MainTrace() + 700);
+  set(kMathItemRealTime, 1, Math_FFT_DetectionMode_RealTime);  // NPEAK
+  EXPECT_EQ(MenuValue(TaskMath, 80), 1);
+  Frames(2);
+  const float* npeak = TaskMath.MainTrace();
+  int below = 0;
+  for (int c = 1; c < 700; ++c) {
+    ASSERT_LE(npeak[c], ppeak[c] + 0.5f) << c;
+    below += npeak[c] < ppeak[c] - 3;
+  }
+  EXPECT_GT(below, 100);
+  // The average on the positive peak while the main trace is the negative.
+  set(kMathItemAverageOn, 1, Math_FFT_DetectionMode_Average);
+  EXPECT_FALSE(m.ItemDisabled(kMathItemAverageSel));
+  EXPECT_EQ(MenuValue(TaskMath, 81), 1);
+  EXPECT_EQ(MenuValue(TaskMath, 75), MenuValue(TaskMath, kMathItemAverageSel));
+  Frames(3);
+  const uint8_t* avg = WaveOp.GetSerrenMem(5);
+  int above = 0;
+  for (int c = 1; c < 700; ++c) above += avg[c] > TaskMath.MainTrace()[c] + 3;
+  EXPECT_GT(above, 100);
+  // Max-hold on the sample detector: its trace restarts empty.
+  set(kMathItemMaxHold, 3, Math_FFT_DetectionMode_MaxHold);
+  EXPECT_EQ(MenuValue(TaskMath, 82), 3);
+  EXPECT_EQ(MenuValue(TaskMath, 76), 1);
+  Frame();
+  EXPECT_GT(*std::max_element(WaveOp.GetSerrenMem(6), WaveOp.GetSerrenMem(6) + 700), 100);  // the fundamental, -0.9 dBV
+  // The enhanced pages write the same choice: min-hold on, max-hold off.
+  set(77, 1, Math_SpectrumTraces_MinHold);
+  EXPECT_EQ(MenuValue(TaskMath, kMathItemMinHold), 2);  // the main trace's detector, + 1
+  set(82, 0, FFT_DetectionMaxHold);
+  EXPECT_EQ(MenuValue(TaskMath, kMathItemMaxHold), 0);
+  EXPECT_EQ(MenuValue(TaskMath, 76), 0);
+  EXPECT_EQ(*std::max_element(WaveOp.GetSerrenMem(6), WaveOp.GetSerrenMem(6) + 1400), 0);  // display cleared
+  set(75, 0, Math_SpectrumTraces_Average);
+  EXPECT_EQ(MenuValue(TaskMath, kMathItemAverageOn), 0);
+  EXPECT_TRUE(m.ItemDisabled(kMathItemAverageSel));
+  // Enable: on offers the enhanced pages and three display modes; off greys
+  // them and switches the extra traces, the marks and the display mode off.
+  m.SetMenuItem(kMathItemDisplayMode, 1);
+  Math_FFT_DisplayModeSel(kNoKey);
+  m.SetMenuItem(30, 1);
+  Math_FFT_Mark_Type(kNoKey);
+  m.SetMenuItem(55, 0);
+  Math_FFT_EnhancedEnable(keypara{MENU_KEY_F1, 0, 0});  // one press: on
+  EXPECT_EQ(MenuValue(TaskMath, 55), 1);
+  for (int n : {56, 57, 58}) EXPECT_FALSE(m.ItemDisabled(n)) << n;
+  EXPECT_EQ(uint32_t(m.GetItemParaAttribute(kMathItemDisplayMode)) & 0x1F, 0x18u);
+  Math_FFT_EnhancedEnable(keypara{MENU_KEY_F1, 0, 0});  // off
+  for (int n : {56, 57, 58}) EXPECT_TRUE(m.ItemDisabled(n)) << n;
+  EXPECT_EQ(uint32_t(m.GetItemParaAttribute(kMathItemDisplayMode)) & 0x1F, 0x1Cu);
+  EXPECT_EQ(MenuValue(TaskMath, kMathItemMinHold), 0);
+  EXPECT_EQ(MenuValue(TaskMath, 30), 0);
+  EXPECT_EQ(GetMarkTypeSel(), 0);
+  EXPECT_EQ(SysRunInfo.fft.screen, 0);
 }

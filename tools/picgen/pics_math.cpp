@@ -2,9 +2,9 @@
 // placed at row 150, column 100: the edit field and the cells of the three
 // key rows where the math drawing writes the key names and underlines.
 // The FFT mark list (Data/PicResource/Math/FFTMarkList.bmp), placed at row
-// 100, column 494 (clear of the soft menu from column 675): a header band for
-// "No.", "Freq" and the unit, eight rows of 19 pixels, and the scroll track
-// at its right edge over screen rows 127 to 273.
+// 100, column 470 (clear of the soft menu and its title tab from column 650):
+// a header band for "No.", "Freq" and the unit, eight rows of 19 pixels, and
+// the scroll track at its right edge over screen rows 127 to 273.
 #include "pictures.h"
 
 namespace {
