@@ -42,8 +42,6 @@ constexpr int kGrey = 0x808080, kWhite = 0xFFFFFF, kRed = 0xFF0000, kDarkRed = 0
 constexpr int kBracketTop = 38, kBracketBottom = 228, kTick = 5;
 constexpr int kUserWaveColours[3] = {0xFF8000, 0xFFFF00, 0x00FF80};  // average, max-hold, min-hold
 constexpr int kMarkIcon = 9, kBoxWidth = 90, kBoxHeight = 40, kBoxFlipAt = 601;
-constexpr int kListRow = 100, kListCol = 560, kListWidth = 165, kListRowHeight = 17,
-              kListScrollTop = 127, kListScrollSpan = 136;
 constexpr int kLowCode = 27, kHighCode = 227;
 
 void Areas(std::initializer_list<int> slots, int centre, int height) {
@@ -58,8 +56,9 @@ int MapColour(uint8_t v) {
   const int r = std::max<int>(v, 64);
   return r << 16 | (v / 4) << 8 | (v / 4);
 }
-// Screen row of a trace code in an area.
+// Screen row of a trace code in an area (a reading off the area at its edge).
 int RowOfCode(double code, int centre, int height) {
+  code = std::clamp(code, double(kLowCode), double(kHighCode));
   return centre - int((code - 127) * height / 200.0);
 }
 void AreaOf(int mode, int* centre, int* height, int* top) {
@@ -222,13 +221,6 @@ void MarkIcon(uint32_t* page, int x, int row) {
     for (int c = i; c < kMarkIcon - i; ++c) Put(page, row - kMarkIcon / 2 - 2 + i, x + c, kRed);
 }
 
-void ValueText(float code, char* out, int size) {
-  const double v = FftCodeValue(code);
-  if (M().GetMenuItem(kMathItemFftVertical) == 1)
-    std::snprintf(out, size_t(size), "%3.2fdb", v);
-  else
-    std::snprintf(out, size_t(size), "%.2lf %s", v, "V");
-}
 
 // A mark at one column: the icon above its code, a red line over the area and
 // the box with its frequency and amplitude, right of it or left near the edge.
@@ -242,7 +234,7 @@ void ColumnMark(uint32_t* page, int x0, int column, float code) {
   QelDraw.FillRect(top + 2, boxLeft, kBoxWidth, kBoxHeight, kDarkRed, DRAW_CURRENT);
   char freq[24], amp[24];
   FftHzText(FftColumnHz(column), freq, sizeof freq);
-  ValueText(code, amp, sizeof amp);
+  FftValueText(code, amp, sizeof amp);
   if (Font* f = QelDraw.GetUserFontPointer()) f->SetCurrFont(1);
   QelDraw.DrawString(top + 5, boxLeft + 3, freq, kText, DRAW_CURRENT);
   QelDraw.DrawString(top + 22, boxLeft + 3, amp, kText, DRAW_CURRENT);
@@ -269,37 +261,6 @@ void DetectionMarkDisplay() {
   }
   // The enhanced page's cursor is drawn as a manual mark at its column.
   if (FftMarkCursorOn()) ColumnMark(page, x0, GetMarkPos(), FftMarkCursorCode());
-}
-
-void DetectionMarkDisplayList() {
-  if (!GetMarkListOnOff() || !GetMarkTypeSel() || GetMarkFunc() == kMarkManual) return;
-  const int count = FftMarkCount();
-  const int start = SetMarkListStartNo(GetMarkListStartNo());
-  const int height = kListRowHeight * (kFftMarkListRows + 1) + 6;
-  if (SysRunStatus.GetTransparent())
-    QelDraw.FillRectTransparent(kListRow, kListCol, kListWidth, height, 0x202020, DRAW_CURRENT);
-  else
-    QelDraw.FillRect(kListRow, kListCol, kListWidth, height, 0x202020, DRAW_CURRENT);
-  QelDraw.DrawRect(kListRow, kListCol, kListWidth, height, kGrey, DRAW_CURRENT);
-  if (count > kFftMarkListRows) {
-    const int at = kListScrollTop + start * kListScrollSpan / (count - kFftMarkListRows);
-    QelDraw.FillRect(at, kListCol + kListWidth - 5, 3, 10, kWhite, DRAW_CURRENT);
-  }
-  if (Font* f = QelDraw.GetUserFontPointer()) f->SetCurrFont(1);
-  const bool db = M().GetMenuItem(kMathItemFftVertical) == 1;
-  QelDraw.DrawString(kListRow + 3, kListCol + 4, "No.", kText, DRAW_CURRENT);
-  QelDraw.DrawString(kListRow + 3, kListCol + 30, "Freq", kText, DRAW_CURRENT);
-  QelDraw.DrawString(kListRow + 3, kListCol + 100, db ? "dbVrms" : "Vrms", kText, DRAW_CURRENT);
-  for (int i = 0; i < kFftMarkListRows && start + i < count; ++i) {
-    const int n = start + i, row = kListRow + 3 + kListRowHeight * (i + 1);
-    char no[12], freq[24], amp[24];
-    std::snprintf(no, sizeof no, "%d", n + 1);
-    FftHzText(FftColumnHz(FftMarkColumn(n)), freq, sizeof freq);
-    ValueText(FftMarkCode(n), amp, sizeof amp);
-    QelDraw.DrawString(row, kListCol + 4, no, kText, DRAW_CURRENT);
-    QelDraw.DrawString(row, kListCol + 30, freq, kText, DRAW_CURRENT);
-    QelDraw.DrawString(row, kListCol + 100, amp, kText, DRAW_CURRENT);
-  }
 }
 
 namespace {

@@ -31,6 +31,10 @@ void DrawUserWave(int mask);
 // Mark icons, the manual mark's line and box, and the mark list.
 void DetectionMarkDisplay();
 void DetectionMarkDisplayList();
+// The reading of a mark's code: "%3.2fdb" in dBVrms, "%.2lf V" in Vrms.
+void FftValueText(float code, char* out, int size);
+// Where the mark list's panel lies on the screen.
+constexpr int kFftListRow = 100, kFftListColumn = 470, kFftListWidth = 176, kFftListHeight = 178;
 // The whole spectrum view of one frame (the math module's Display).
 void FftDisplay();
 

@@ -14,7 +14,7 @@ namespace {
 constexpr float kTwoPi = 6.2831854820251465f;  // single precision, as the argument is rounded
 constexpr double kInputScale = 256.0;
 constexpr double kInputGain = 2.7;
-constexpr double kDbScale = 0.707;
+constexpr double kSqrt2 = 1.4142135623730951;
 constexpr double kPeakStart = 32760.0;
 
 }  // namespace
@@ -86,14 +86,22 @@ int FftSpectrum(const uint8_t* s, int offset, const float* w, int n, float* out)
 }
 
 double FftScale::Code(double x) const {
-  if (!db) return p5 + x * r;
-  const double v = x * k;
+  const double v = x * k * gain;
+  if (!db) return p5 + v * r;
   if (!(v > 0)) return kFftCodeLow;  // silence lies below the area
-  return p5 + 20.0 * std::log10(v) * kDbScale / r;
+  return p5 + 20.0 * std::log10(v) * r;
+}
+
+double FftWindowGain(const float* w, int n) {
+  if (!w || n < 1) return 1.0;
+  double sum = 0;
+  for (int i = 0; i < n; ++i) sum += w[i];
+  const double mean = sum / n;
+  return mean > 0 ? kSqrt2 / (kInputGain * mean) : 1.0;
 }
 
 void FftDetect(const float* bins, int nbins, int S, int E, int columns, const FftScale& scale, unsigned mask,
-               float traces[kFftDetectors][kFftTraceValues]) {
+               float traces[kFftDetectors][kFftTraceValues], float (*raw)[kFftColumns]) {
   columns = std::clamp(columns, 1, kFftColumns);
   S = std::clamp(S, 0, std::max(0, nbins - 1));
   E = std::clamp(E, S + 1, nbins);
@@ -128,8 +136,12 @@ void FftDetect(const float* bins, int nbins, int S, int E, int columns, const Ff
       sum += v[i];
     }
     const double value[kFftDetectors] = {hi, lo, v[std::min(i0, count - 1)], n ? sum / n : 0.0};
-    for (int d = 0; d < kFftDetectors; ++d)
-      if (mask >> d & 1) traces[d][c] = clampCode(scale.Code(value[d]));
+    for (int d = 0; d < kFftDetectors; ++d) {
+      if (!(mask >> d & 1)) continue;
+      const double code = scale.Code(value[d]);
+      traces[d][c] = clampCode(code);
+      if (raw) raw[d][c] = float(code);
+    }
   }
   for (int d = 0; d < kFftDetectors; ++d) {
     if (!(mask >> d & 1)) continue;

@@ -12,6 +12,7 @@ constexpr int kFftTraceValues = 1400;
 constexpr int kFftColumns = 700;
 constexpr int kFftDetectors = 4;  // positive peak, negative peak, sample, average
 constexpr int kFftCodeLow = 5, kFftCodeHigh = 250;
+constexpr int kFftCodesPerDiv = 25;
 
 enum FftWindow : int { kFftHamming = 0, kFftBlackman = 1, kFftRectangular = 2, kFftHann = 3 };
 enum FftDetector : int { kFftPosPeak = 0, kFftNegPeak = 1, kFftSample = 2, kFftAverage = 3 };
@@ -24,22 +25,31 @@ int FftWinCalculation(int type, int n, float* w);
 // `out` holds n/2 values. 0, or -1 when FFTW's buffers can not be had.
 int FftSpectrum(const uint8_t* s, int offset, const float* w, int n, float* out);
 
-// Screen scale of a spectrum value: code p5 + f(x), f(x) = x r in Vrms and
-// 20 log10(x k) 0.707 / r in dBVrms.
+// Screen scale of a spectrum value x (FftSpectrum's magnitude, in source
+// codes): its rms volts v = x k gain, then code p5 + v r in Vrms and
+// p5 + 20 log10(v) r in dBVrms. `gain` takes out the input gain of 2.7, the
+// window's coherent gain and the peak-to-rms factor (FftWindowGain), so a
+// sine reads its own rms value whichever window is chosen.
 struct FftScale {
   int p5 = 127;
-  double k = 0.04;  // source volts per code
-  double r = 1.0;   // Vrms: V(source) / V(math); dBVrms: V(math) / 25
+  double k = 1.0;     // source volts per code
+  double gain = 1.0;  // rms volts per (x k)
+  double r = 1.0;     // screen codes per volt (Vrms) or per dB: 25 / V(math)
   bool db = false;
   double Code(double x) const;
 };
 
+// rms volts per (x k) of a sine through window w[0..n): sqrt(2) over the
+// input gain 2.7 and the window's mean; 1 for an empty or zero window.
+double FftWindowGain(const float* w, int n);
+
 // The columns of bins S..E (E > S) by the detectors of `mask` (bit d:
 // detector d) into traces[d] (700 upper values, then the lower half one
 // column behind), clamped to 5..250. A span shorter than `columns` is first
-// stretched linearly.
+// stretched linearly. `raw`, when given, takes the same upper values
+// unclamped: the readings of the marks come from them, not from the screen.
 void FftDetect(const float* bins, int nbins, int S, int E, int columns, const FftScale& scale, unsigned mask,
-               float traces[kFftDetectors][kFftTraceValues]);
+               float traces[kFftDetectors][kFftTraceValues], float (*raw)[kFftColumns] = nullptr);
 
 // The request record shared by the main loop and the worker. `flags`: bit 0
 // a request waits, bit 1 a result is ready, bit 2 drop the result in flight.

@@ -31,6 +31,7 @@ constexpr int kPointChoices = 8;            // 8K .. 1M
 constexpr int kWaterfallPointsFrom = 4;     // 128K and more: no waterfall
 constexpr uint32_t kWaterfallModes = 0x18;  // display modes 3 and 4
 constexpr int kAverageChoices = 10;         // off, then 2 .. 512
+constexpr int kTraceChoices = kFftDetectors + 1;  // off, then the four detectors
 constexpr int kMarkPointsMax = kFftMarksMax, kPresetMarks = 5;
 constexpr uint32_t kKnob = MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST;
 constexpr int kMsgStopped = 77, kMsgNoWaterfall = 112;
@@ -42,14 +43,11 @@ constexpr uint16_t kAssistStepDepth = 2;
 constexpr uint16_t kTraceResetKeys[] = {73, 74, 78, 79, 80, 81, 84, 85, 86, 87, 88, 89};
 constexpr uint16_t kScaleKeys[] = {73, 78, 79, 84, 85, 88};
 constexpr uint16_t kKeyDepthA = 86, kKeyDepthB = 87;
+constexpr int kDbScaleIndex = 16;  // 20 dB a division
 
 void Page(int item) { M().SetCurrPage(item); }
 bool Greyed(int n) { return M().ItemDisabled(n); }
 
-template <int N>
-int AdjustItem(keypara k) {
-  return M().AdjMenuItemPara(k, N);
-}
 template <int To>
 int GoTo(keypara) {
   Page(To);
@@ -79,14 +77,14 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {kMathItemFftMark, "Mark", kAction, 1, Math_FFT_TopMark},
       {kMathItemFftPreset, "UserPreset", kAction, 1, Math_FFT_UserPreSets},
       {kMathItemFftNext3, "Next", kAction, 1, Math_FFT_Next},
-      {20, "RealTime", kChoice, 4, AdjustItem<20>},
-      {21, "Averge", kChoice, 2, AdjustItem<21>},
-      {kMathItemAverageSel, "AerageSel", kNumber, 1, AdjustItem<kMathItemAverageSel>,
+      {kMathItemRealTime, "RealTime", kChoice, kFftDetectors, Math_FFT_DetectionMode_RealTime, MenuChoices()},
+      {kMathItemAverageOn, "Averge", kChoice, kTraceChoices, Math_FFT_DetectionMode_Average, MenuChoices()},
+      {kMathItemAverageSel, "AerageSel", kNumber | kKnob, 1, Math_FFT_DetectionMode_AverageSel,
        MenuLimits(1, 1, kAverageChoices - 1)},
-      {23, "MaxHold", kChoice, 2, AdjustItem<23>},
+      {kMathItemMaxHold, "MaxHold", kChoice, kTraceChoices, Math_FFT_DetectionMode_MaxHold, MenuChoices()},
       {24, "Next", kAction, 1, Math_FFT_DetectionMode_Next},
-      {25, "MinHold", kChoice, 2, AdjustItem<25>},
-      {26, "ResetTack", kAction, 1, AdjustItem<26>},
+      {kMathItemMinHold, "MinHold", kChoice, kTraceChoices, Math_FFT_DetectionMode_MinHold, MenuChoices()},
+      {26, "ResetTack", kAction, 1, Math_FFT_DetectionMode_ResetTrack},
       {27, "Previous", kAction, 1, Math_FFT_DetectionMode_Previous},
       {29, "Back", kAction, 1, Math_FFT_DetectionMode_Back},
       {30, "Type", kChoice, 4, Math_FFT_Mark_Type},
@@ -109,7 +107,7 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {49, "Back", kAction, 1, Math_FFT_Mark_Back},
       {50, "UserPreSets", kAction, 1, Math_FFT_UserPreSets},
       {54, "Back", kAction, 1, Math_FFT_Next},
-      {55, "Enable", kChoice, 2, AdjustItem<55>},
+      {55, "Enable", kChoice, 2, Math_FFT_EnhancedEnable, MenuChoices()},
       {56, "Traces", kAction, 1, Math_FFT_SpectrumTraces},
       {57, "Detection", kAction, 1, Math_FFT_Detection},
       {58, "Mark", kAction, 1, Math_FFT_Mark},
@@ -127,15 +125,15 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {71, "Center Freq", kMenuText | kKnob, 1, Math_FFT_CenterFreq},
       {72, "Bw", kMenuText, 1, Math_FFT_FreqBw},
       {74, "Back", kAction, 1, Math_FFT_FreqSel_Back},
-      {75, "Average", kChoice, kAverageChoices, AdjustItem<75>},
-      {76, "Max Hold", kChoice, 2, AdjustItem<76>},
-      {77, "Min Hold", kChoice, 2, AdjustItem<77>},
+      {75, "Average", kChoice, kAverageChoices, Math_SpectrumTraces_Average, MenuChoices()},
+      {76, "Max Hold", kChoice, 2, Math_SpectrumTraces_MaxHold, MenuChoices()},
+      {77, "Min Hold", kChoice, 2, Math_SpectrumTraces_MinHold, MenuChoices()},
       {78, "Reset Traces", kAction, 1, Math_SpectrumTraces_ResetTraces},
       {79, "Back", kAction, 1, Math_SpectrumTraces_Back},
-      {80, "Real Time", kChoice, 4, AdjustItem<80>},
-      {81, "Average", kChoice, 5, AdjustItem<81>},
-      {82, "Max Hold", kChoice, 5, AdjustItem<82>},
-      {83, "Min Hold", kChoice, 5, AdjustItem<83>},
+      {80, "Real Time", kChoice, kFftDetectors, FFT_DetectionRealTime, MenuChoices()},
+      {81, "Average", kChoice, kTraceChoices, FFT_DetectionAverage, MenuChoices()},
+      {82, "Max Hold", kChoice, kTraceChoices, FFT_DetectionMaxHold, MenuChoices()},
+      {83, "Min Hold", kChoice, kTraceChoices, FFT_DetectionMinHold, MenuChoices()},
       {84, "Back", kAction, 1, FFT_DetectionBack},
       {85, "Enable", kChoice, 2, Math_FFT_MarkEnable},
       {86, "MarkType", kChoice, 4, Math_FFT_MarkType},
@@ -156,6 +154,7 @@ void MathFftMenuReset() {
   Math_FFT_DisplayModeSel(none);
   FftMarksReset();
   Math_FFT_Mark_Type(none);
+  FftDetectorsReset();
 }
 
 int Math_FFT_Source(keypara k) {
@@ -165,7 +164,16 @@ int Math_FFT_Source(keypara k) {
 }
 
 int Math_FFT_Window(keypara k) { return M().AdjMenuItemPara(k, kMathItemFftWindow); }
-int Math_FFT_Vertical(keypara k) { return M().AdjMenuItemPara(k, kMathItemFftVertical); }
+// A new unit brings its own scale (a dB axis of one dB a division would clip
+// the spectrum and its floor).
+int Math_FFT_Vertical(keypara k) {
+  static int unit = -1;  // the unit the scale was last chosen for
+  const int v = M().AdjMenuItemPara(k, kMathItemFftVertical);
+  if (v == unit) return v;
+  unit = v;
+  if (MathOn() && Item(kMathItemType) == kMathFft) FftDefaultScale();
+  return v;
+}
 
 // Points can not change while the spectrum is shown and stopped; from 128K
 // on the waterfall modes are not offered.
@@ -179,7 +187,7 @@ int Math_FFT_Points(keypara k) {
   const uint32_t points = MathFftPoints(v);
   if (!points) return -1;
   const bool noWaterfall = v >= kWaterfallPointsFrom;
-  M().SetItemParaAttribute(kMathItemDisplayMode, noWaterfall ? kWaterfallModes : 0);
+  FftOfferDisplayModes();
   if (noWaterfall && before < kWaterfallPointsFrom && k.key != KEY_NO_KEY) Message(kMsgNoWaterfall);
   const uint32_t beforePoints = Fft().points;
   const double beforeWidth = beforePoints ? FftRate() / beforePoints : 0;
@@ -205,6 +213,15 @@ int Math_FFT_Points(keypara k) {
   return v;
 }
 
+void FftOfferDisplayModes() {
+  const bool noWaterfall = Item(kMathItemFftPoints) >= kWaterfallPointsFrom;
+  M().SetItemParaAttribute(kMathItemDisplayMode, (noWaterfall ? kWaterfallModes : 0) | FftEnhancedModeMask());
+}
+
+void FftDefaultScale() {
+  Vertical.SetRealYsensitivity(kMathSlot, Item(kMathItemFftVertical) == 1 ? kDbScaleIndex : kMathDefaultVdiv);
+}
+
 // The FFT's factory view: first choices, 5 automatic marks, average depth 4,
 // the handlers rerun, the display cleared, page of item 5.
 int Math_FFT_UserPreSets(keypara) {
@@ -222,6 +239,7 @@ int Math_FFT_UserPreSets(keypara) {
   Math_FFT_Points(none);
   Math_FFT_DisplayModeSel(none);
   Math_FFT_Mark_Type(none);
+  FftDetectorsReset();
   FftMarksReset();
   TaskMath.ClearFFTGrayScale();
   Page(kMathItemFftType);
@@ -236,6 +254,7 @@ void FftTypeOn() {
   }
   SetFFTScreenLength(short(Fft().screen));
   FftApplyScreenMode(Fft().screen, Fft().screen != kFftFull);
+  FftDefaultScale();
   AdjMemDepth();
 }
 

@@ -26,7 +26,6 @@ Menu* MathMenu = &TaskMath.TaskMenu;
 namespace {
 constexpr int kEeMathType = 174;
 constexpr int kDisplayColumns = 700;
-constexpr int kMathDefaultVdiv = 12;
 constexpr int kTrigTimeBaseRollAbove = 25;
 constexpr int kTrigModeAuto = 0;
 constexpr int kTrigTypeRollFirst = 12, kTrigTypeRollLast = 16;

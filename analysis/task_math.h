@@ -14,6 +14,7 @@ struct instr;
 
 constexpr int kMathLabelBytes = 50;      // the run state's math label
 constexpr int kMathThresholdCentre = 100;  // threshold item value at the source's position
+constexpr int kMathDefaultVdiv = 12;      // the math channel starts at 1 V a division
 
 // Item numbers (item n: page n / 5, slot n % 5).
 enum MathItem : int {
@@ -120,6 +121,9 @@ class TaskForMath : public task {
   // Clears the spectrum traces and restarts the average.
   void ClearFFTGrayScale();
   void RestartFFTAverage() { averageCount_ = 1; }
+  // Resets one extra trace: 1 the average (zeroed, restarted), 2 max-hold,
+  // 3 min-hold; -1 for another kind.
+  int ClearDetectionWave(short kind);
   // The main spectrum trace in screen codes (700 upper, 700 lower values).
   const float* MainTrace() const { return mainTrace_; }
   double GetFFTDataSample() const { return sampleRate_; }

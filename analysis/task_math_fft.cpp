@@ -25,20 +25,38 @@
 using namespace fft_kit;
 
 namespace {
-constexpr int kItemDetector = 20, kItemAverageOn = 21, kItemMaxHold = 23, kItemMinHold = 25;
-constexpr int kItemAverageDet = 81, kItemMaxHoldDet = 82, kItemMinHoldDet = 83;
 constexpr int kMaxHoldSlot = 6, kMinHoldSlot = 7;
 constexpr int kAverageCountMax = 8192;
 constexpr int kLargeN = 16384;
 constexpr float kMaxHoldReset = -23768.0f, kMinHoldReset = 32768.0f;
 
 bool Waterfall(int mode) { return mode == kFftWaterfall1 || mode == kFftWaterfall2; }
-// The detector feeding an extra trace: its item (1..4), or the main trace's.
-int ExtraDetector(int item, int mainMode) {
-  const int d = Item(item);
-  return d >= 1 && d <= kFftDetectors ? d - 1 : mainMode;
+
+// The marks read the unclamped traces: the main trace, the average, the
+// max-hold and the min-hold (upper values, screen codes).
+float g_markTraces[4][kFftColumns];
+// Rms volts per (x k) of the window the last spectrum was made with.
+double g_postedGain = 1.0, g_gain = 1.0;
+
+void ResetMarkTrace(int kind) {
+  static constexpr float kResetValue[] = {0.0f, 0.0f, kMaxHoldReset, kMinHoldReset};
+  std::fill(std::begin(g_markTraces[kind]), std::end(g_markTraces[kind]), kResetValue[kind]);
 }
 }  // namespace
+
+int TaskForMath::ClearDetectionWave(short kind) {
+  switch (kind) {
+    case 1:
+      std::fill(std::begin(averageTrace_), std::end(averageTrace_), 0.0f);
+      averageCount_ = 1;
+      break;
+    case 2: std::fill(std::begin(maxTrace_), std::end(maxTrace_), kMaxHoldReset); break;
+    case 3: std::fill(std::begin(minTrace_), std::end(minTrace_), kMinHoldReset); break;
+    default: return -1;
+  }
+  ResetMarkTrace(kind);
+  return 0;
+}
 
 void TaskForMath::ClearFFTGrayScale() {
   for (int s : {kMathSlot, kMaxHoldSlot, kMinHoldSlot}) WaveOp.ClearScreenWave(s);
@@ -47,6 +65,7 @@ void TaskForMath::ClearFFTGrayScale() {
   std::fill(std::begin(averageTrace_), std::end(averageTrace_), 0.0f);
   std::fill(std::begin(maxTrace_), std::end(maxTrace_), kMaxHoldReset);
   std::fill(std::begin(minTrace_), std::end(minTrace_), kMinHoldReset);
+  for (int kind = 0; kind < 4; ++kind) ResetMarkTrace(kind);
   if (SysRunStatus.GetAcquireStatus(0) != kAcqStopped) {
     ClearFFTWaterFall();
     averageCount_ = 1;
@@ -84,6 +103,7 @@ int TaskForMath::FFT_Process() {
           p.window.resize(size_t(n));
           FftWinCalculation(window, n, p.window.data());
           windowType_ = window;
+          g_postedGain = FftWindowGain(p.window.data(), n);
         }
         p.offset = Vertical.GetRealYposition(src);
         p.points = n;
@@ -97,6 +117,7 @@ int TaskForMath::FFT_Process() {
         return 0;
       }
       FftView.last.swap(p.result);
+      g_gain = g_postedGain;
     }
     WaveOp.RequestFFTData();  // a fresh record for the next request
     bins = FftView.last.data();
@@ -112,51 +133,58 @@ int TaskForMath::FFT_Process() {
   scale.p5 = Vertical.GetRealYposition(kMathSlot);
   const double vs = VoltsPerDiv(Vertical.GetYsensitivity(src));
   const double vm = VoltsPerDiv(Vertical.GetRealYsensitivity(kMathSlot));
-  scale.k = vs / 25;
+  scale.k = vs / kFftCodesPerDiv;
+  scale.gain = g_gain;
   scale.db = Item(kMathItemFftVertical) == 1;
-  scale.r = scale.db ? vm / 25 : vs / vm;
+  scale.r = kFftCodesPerDiv / vm;
   if (mode == kFftSplit) FftOverviewTrace(bins, nbins, scale, FftView.overviewTrace);
 
   const int end = std::min<int>(int(fft.endBin), nbins - 1);
   const int start = std::min<int>(int(fft.startBin), std::max(0, end - 1));
   const int columns = mode == kFftIndependent ? 500 : kFftColumns;
-  const int main = std::clamp(Item(kItemDetector), 0, kFftDetectors - 1);
-  const int avgDet = ExtraDetector(kItemAverageDet, main), maxDet = ExtraDetector(kItemMaxHoldDet, main),
-            minDet = ExtraDetector(kItemMinHoldDet, main);
-  const bool avgOn = Item(kItemAverageOn), maxOn = Item(kItemMaxHold), minOn = Item(kItemMinHold);
+  // The main detector, and those of the average, max-hold and min-hold
+  // traces (0 off, else detector + 1).
+  const FftDetectors det = FftDetectorChoice();
+  const int main = det.main;
   unsigned mask = 1u << main;
-  if (avgOn) mask |= 1u << avgDet;
-  if (maxOn) mask |= 1u << maxDet;
-  if (minOn) mask |= 1u << minDet;
+  for (int d : {det.average, det.maxHold, det.minHold})
+    if (d > 0) mask |= 1u << (d - 1);
   static float traces[kFftDetectors][kFftTraceValues];
-  FftDetect(bins, nbins, start, end, columns, scale, mask, traces);
+  static float raw[kFftDetectors][kFftColumns];
+  FftDetect(bins, nbins, start, end, columns, scale, mask, traces, raw);
   std::memcpy(mainTrace_, traces[main], sizeof mainTrace_);
   mainTrace_[0] = mainTrace_[1];
+  std::copy(std::begin(raw[main]), std::end(raw[main]), g_markTraces[kMarkSrcMain]);
 
-  if (avgOn) {
-    const int depth = 1 << std::clamp(Item(kMathItemAverageSel), 1, 9);
+  if (det.average > 0) {
+    const int depth = 1 << std::clamp(det.depth, 1, 9);
     const int frames = std::min(averageCount_, depth);
-    const float* x = traces[avgDet];
+    const float* x = traces[det.average - 1];
     for (int i = 0; i < kFftTraceValues; ++i)
       averageTrace_[i] = averageCount_ == 1 ? x[i] : (x[i] + (frames - 1) * averageTrace_[i]) / frames;
+    float* a = g_markTraces[kMarkSrcAverage];
+    const float* r = raw[det.average - 1];
+    for (int c = 0; c < kFftColumns; ++c) a[c] = averageCount_ == 1 ? r[c] : (r[c] + (frames - 1) * a[c]) / frames;
     WaveOp.ScreenMathFFTInport(kMathSlot, averageTrace_);
     if (!stopped) averageCount_ = std::min(averageCount_ + 1, kAverageCountMax);
   }
-  if (maxOn) {
-    const float* x = traces[maxDet];
+  if (det.maxHold > 0) {
+    const float* x = traces[det.maxHold - 1];
     for (int i = 0; i < kFftTraceValues; ++i) maxTrace_[i] = std::max(maxTrace_[i], x[i]);
+    for (int c = 0; c < kFftColumns; ++c)
+      g_markTraces[kMarkSrcMaxHold][c] = std::max(g_markTraces[kMarkSrcMaxHold][c], raw[det.maxHold - 1][c]);
     WaveOp.ScreenMathFFTInport(kMaxHoldSlot, maxTrace_);
   }
-  if (minOn) {
-    const float* x = traces[minDet];
+  if (det.minHold > 0) {
+    const float* x = traces[det.minHold - 1];
     for (int i = 0; i < kFftTraceValues; ++i) minTrace_[i] = std::min(minTrace_[i], x[i]);
+    for (int c = 0; c < kFftColumns; ++c)
+      g_markTraces[kMarkSrcMinHold][c] = std::min(g_markTraces[kMarkSrcMinHold][c], raw[det.minHold - 1][c]);
     WaveOp.ScreenMathFFTInport(kMinHoldSlot, minTrace_);
   }
 
-  if (GetMarkTypeSel()) {
-    const float* marked[] = {mainTrace_, averageTrace_, maxTrace_, minTrace_};
-    FFTMarkProcess(marked[std::clamp(GetMarkSrc(), 0, 3)], columns, scale.p5, 25.0 / vm);
-  }
+  if (GetMarkTypeSel())
+    FFTMarkProcess(g_markTraces[std::clamp(GetMarkSrc(), 0, 3)], columns, scale.p5, scale.r);
 
   FftGrayPara gray;
   gray.zoomed = run.GetTimeBaseType() != 0;

@@ -65,7 +65,7 @@ TEST(FftProcess, SpectrumMatchesADirectDft) {
   }
 }
 
-// A sine of A codes on a bin centre reads 1.35 CG A (2.7 / 2 times the
+// A sine of A codes on a bin centre has the magnitude 1.35 CG A (2.7 / 2 times the
 // window's coherent gain): within 0.5 dB for every window.
 TEST(FftProcess, SineAmplitudeByTheWindowsGain) {
   const double gain[] = {0.54, 0.42, 1.0, 0.5};
@@ -74,6 +74,28 @@ TEST(FftProcess, SineAmplitudeByTheWindowsGain) {
     EXPECT_NEAR(Db(m[64] / (1.35 * gain[win] * 50)), 0, 0.5) << win;
     EXPECT_EQ(std::max_element(m.begin() + 1, m.end()) - m.begin(), 64) << win;
   }
+}
+
+// The scale takes the window's gain out: a sine of A volts reads A / sqrt 2
+// volts rms, and 20 log10 of that in dB, for every window (the mean of the
+// window, worked out here, against the one the scale is given).
+TEST(FftProcess, SineReadsItsRmsWhateverTheWindow) {
+  for (int win = 0; win < 4; ++win) {
+    std::vector<float> w(kN);
+    FftWinCalculation(win, kN, w.data());
+    double mean = 0;
+    for (float v : w) mean += v;
+    mean /= kN;
+    EXPECT_NEAR(FftWindowGain(w.data(), kN), std::sqrt(2.0) / (2.7 * mean), 1e-9) << win;
+    const std::vector<float> m = Spectrum(Sine(64, 50), win);
+    FftScale vrms;
+    vrms.p5 = 0, vrms.k = 0.02, vrms.gain = FftWindowGain(w.data(), kN);  // 50 codes of 20 mV: 1 V
+    EXPECT_NEAR(vrms.Code(m[64]), 1.0 / std::sqrt(2.0), 0.01) << win;
+    FftScale db = vrms;
+    db.db = true;
+    EXPECT_NEAR(db.Code(m[64]), Db(1.0 / std::sqrt(2.0)), 0.1) << win;
+  }
+  EXPECT_EQ(FftWindowGain(nullptr, 4), 1.0);
 }
 
 // A square wave's third and fifth harmonics lie 9.5 dB and 14 dB below its
@@ -112,10 +134,12 @@ TEST(FftProcess, DetectorsOverTheShownBins) {
   db.db = true;
   FftDetect(zero.data(), 1024, 0, 1023, kFftColumns, db, 1, traces);
   EXPECT_EQ(traces[0][3], 5.0f);
-  // 1 V rms-like: x k = 1 gives p5 in dB; x k = 0.1 gives 20 x 0.707 / r below.
-  db.k = 1.0;
+  // Plain dB of the rms volts x k gain, r codes a dB: 1 V rms at p5, 0.1 V
+  // 20 dB below.
   EXPECT_DOUBLE_EQ(db.Code(1.0), 127);
-  EXPECT_NEAR(db.Code(0.1), 127 - 20 * 0.707, 1e-9);
+  EXPECT_NEAR(db.Code(0.1), 127 - 20, 1e-9);
+  db.r = 25.0 / 20, db.gain = 0.5, db.k = 0.2;
+  EXPECT_NEAR(db.Code(1.0), 127 + 20 * std::log10(0.1) * 1.25, 1e-9);
 }
 
 // A narrow span is stretched: ten bins over 700 columns keep their values at

@@ -11,18 +11,21 @@
 
 #include "acquisition/task_acquire.h"
 #include "acquisition/wave.h"
+#include "acquisition/y_system.h"
 #include "analysis/fft_display.h"
 #include "analysis/fft_marks.h"
 #include "analysis/fft_process.h"
 #include "analysis/fft_span.h"
 #include "analysis/fft_view.h"
 #include "analysis/math_fft_remote.h"
+#include "analysis/math_calc.h"
 #include "analysis/math_fft_menu.h"
 #include "analysis/task_math.h"
 #include "core/ids.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "tests/bench/bench.h"
+#include "ui/picture.h"
 #include "ui/qel_draw.h"
 
 namespace {
@@ -36,7 +39,7 @@ constexpr double kPi = 3.14159265358979;
 // over 700 columns.
 constexpr double kRate = 1e6, kBin = kRate / 8192;
 constexpr int kFundamentalBin = 41;
-constexpr double kHammingGain = 1.35 * 0.54;  // a sine's height in codes per code of amplitude
+constexpr double kSqrt2 = 1.4142135623730951;
 
 // A spectrum pixel: the map's red, with equal green and blue of at most a
 // quarter of it (the grid is grey, the channels are other colours).
@@ -95,9 +98,9 @@ struct FftView_ : ::testing::Test {
   void Png(const std::string& name) { EXPECT_TRUE(b.WriteScreenPng(g_startDir + "/" + name + ".png")); }
 };
 
-// Harmonic k of a square of amplitude A: 4A / (k pi); through the Hamming
-// window it reads 1.35 x 0.54 of that, in volts on the Vrms scale.
-double Harmonic(int k) { return kHammingGain * 4 * 1.0 / (k * kPi); }
+// Harmonic k of a square of amplitude A: 4A / (k pi), read as its rms value
+// (the window's gain taken out) on the Vrms scale.
+double Harmonic(int k) { return 4 * 1.0 / (k * kPi) / kSqrt2; }
 
 TEST_F(FftView_, AutoAndThresholdMarksOnTheOddHarmonics) {
   TaskMath.TaskMenu.SetMenuItem(30, 1);
@@ -195,10 +198,10 @@ TEST_F(FftView_, EnhancedMarkCursorByPixels) {
   EXPECT_LT(redRows(px, 30 + 600), 50);
 }
 
-// In dBVrms the threshold is read on the scale the trace, its labels and the
-// mark readouts share (the dB value times 0.707): a 2 V sine's peak,
-// 20 log10(2 x 1.35 x 0.54) dBV on that scale, is marked by a level just
-// below it and not by one just above.
+// In dBVrms the threshold, the trace and the mark readouts share one scale,
+// plain dB of the rms value: a 2 V sine reads 20 log10(2 / sqrt 2) dBV
+// (whichever window), is marked by a level just below it and not by one just
+// above, and lies on the screen at 20 dB a division.
 TEST_F(FftView_, DbThresholdOnTheShownScale) {
   plat::TestSignal s;
   s.shape = plat::SignalShape::kSine;
@@ -207,15 +210,17 @@ TEST_F(FftView_, DbThresholdOnTheShownScale) {
   b.Fpga().SetSignal(0, s);
   TaskMath.TaskMenu.SetMenuItem(kMathItemFftVertical, 1);
   Math_FFT_Vertical(kNoKey);
+  EXPECT_EQ(Vertical.GetRealYsensitivity(kMathSlot), 16);  // 20 dB a division
   TaskMath.TaskMenu.SetMenuItem(30, 2);
   Math_FFT_Mark_Type(kNoKey);
-  const double shown = 0.707 * 20 * std::log10(2.0 * kHammingGain);
+  const double shown = 20 * std::log10(2.0 / kSqrt2);
   const double hzPerColumn = kBin * 4095 / 700;
   SetMarkThreShold(float(shown - 0.3));
   Frames(3);
   ASSERT_EQ(FftMarkCount(), 1);
   EXPECT_NEAR(FftColumnHz(FftMarkColumn(0)), kFundamentalBin * kBin, 1.5 * hzPerColumn);
   EXPECT_NEAR(FftCodeValue(FftMarkCode(0)), shown, 0.2);
+  EXPECT_NEAR(FftMarkCode(0), 127 + shown * 25 / 20, 0.3);
   SetMarkThreShold(float(shown + 0.3));
   Frame();
   EXPECT_EQ(FftMarkCount(), 0);
@@ -385,7 +390,7 @@ TEST_F(FftView_, AverageAndHoldsOnANoisySine) {
   std::copy(a, a + kFftTraceValues, avg);
   EXPECT_LT(spread(avg), frameSpread / 2);
   const int peak = int(std::max_element(avg + 1, avg + 700) - avg);
-  EXPECT_NEAR(20 * std::log10((avg[peak] - 127) / 25.0 / (kHammingGain * 1.0)), 0, 0.5);
+  EXPECT_NEAR(20 * std::log10((avg[peak] - 127) / 25.0 / (1.0 / kSqrt2)), 0, 0.5);
   for (int item : {23, 25}) TaskMath.TaskMenu.SetMenuItem(item, 0);  // the average alone on screen
   const auto px = Compose();
   // At the peak's height in its column, and along the floor.
@@ -488,3 +493,176 @@ TEST(FftViewBounds, FlatLineLongSpectrumAndTopCode) {
   EXPECT_EQ(FftView.mainMap[5], 200);
 }
 }  // namespace
+
+// The mark list is its panel picture left of the soft menu: switching it on
+// changes only the pixels of its panel (none under the menu and its title
+// tab, columns 650 on, none about it; the status texts below and the live
+// channel traces may move meanwhile),
+// opaque it shows the picture's own pixels, with the display's transparency
+// the picture blended over what lay beneath (page 23/128 + panel 210/256).
+TEST_F(FftView_, MarkListIsItsPictureClearOfTheMenu) {
+  Picture pic;
+  const PicPath list[] = {{0, "Data/PicResource/Math/FFTMarkList.bmp", -1, -1}, {0xFFFF, "", -1, -1}};
+  ASSERT_EQ(pic.LoadPicture(list), 1);
+  const PicInfo* p = pic.GetPictureMsg(0);
+  ASSERT_TRUE(p && p->pixels);
+  EXPECT_EQ(p->width, kFftListWidth);
+  EXPECT_EQ(p->height, kFftListHeight);
+  EXPECT_LE(kFftListColumn + kFftListWidth, 650);  // the menu title tab
+  TaskMath.TaskMenu.SetMenuItem(30, 1);
+  Math_FFT_Mark_Type(kNoKey);
+  TaskMath.TaskMenu.SetMenuItem(37, 10);
+  Math_FFT_MarkAuto_Points(kNoKey);
+  Frames(3);
+  ASSERT_GT(FftMarkCount(), 8);
+  SysRunInfo.acqStatus[0] = kAcqStopped;  // the spectrum stands still between the screens
+  for (int transparent : {0, 1}) {
+    SCOPED_TRACE(transparent);
+    SysRunInfo.transparent = uint16_t(transparent);
+    SetMarkList(0);
+    const auto off = Compose();
+    SetMarkList(1);
+    const auto on = Compose();
+    int changed = 0, outside = 0, same = 0;
+    for (int r = 0; r < 480; ++r)
+      for (int c = 0; c < 800; ++c) {
+        const uint32_t was = off[size_t(r) * 800 + c], is = on[size_t(r) * 800 + c];
+        if (was == is) continue;
+        // The live channel traces (CH1 cyan, CH2 yellow) move meanwhile.
+        const bool trace = was == 0x00CCCC || is == 0x00CCCC || was == 0xFFCC00 || is == 0xFFCC00;
+        ++changed;
+        const bool inside = r >= kFftListRow && r < kFftListRow + kFftListHeight && c >= kFftListColumn &&
+                            c < kFftListColumn + kFftListWidth;
+        const bool near = r >= kFftListRow - 20 && r < kFftListRow + kFftListHeight + 20 &&
+                          c >= kFftListColumn - 20 && c < kFftListColumn + kFftListWidth + 20;
+        if (!inside && !trace && (near || c >= 650) && outside++ < 5)
+          ADD_FAILURE() << "changed at row " << r << " column " << c << std::hex << " from " << off[size_t(r) * 800 + c]
+                        << " to " << on[size_t(r) * 800 + c];
+      }
+    EXPECT_GT(changed, kFftListWidth * kFftListHeight / 2);
+    EXPECT_EQ(outside, 0);
+    for (int y = 0; y < p->height; ++y)
+      for (int x = 0; x < p->width; ++x) {
+        const size_t at = size_t(kFftListRow + y) * 800 + size_t(kFftListColumn + x);
+        uint32_t want = p->pixels[y * p->width + x];
+        if (transparent) {
+          uint32_t blended = 0;
+          for (int shift = 0; shift < 24; shift += 8) {
+            const uint32_t a = want >> shift & 0xFF, b = off[at] >> shift & 0xFF;
+            blended |= (((a * 210) >> 8) + ((b * 23) >> 7)) << shift;
+          }
+          want = blended;
+        }
+        same += (on[at] & 0xFFFFFF) == want;
+      }
+    // All but the texts and the scroll mark.
+    EXPECT_GT(same, p->width * p->height * 8 / 10);
+  }
+  Png("fft_mark_list");
+}
+
+// dBVrms starts at 20 dB a division: a full-scale sine (four divisions of
+// 500 mV) and the floor of its spectrum both lie inside the area. At 1 dB a
+// division the trace clips, but the marks read the spectrum: the largest is
+// the sine's rms in dB, and the others lie far below the clipped bottom
+// (-4.9 dB) instead of on it.
+TEST_F(FftView_, DbScaleShowsTheSineAndItsFloorMarksReadTheSpectrum) {
+  plat::TestSignal s;
+  s.frequencyHz = kFundamentalBin * kBin;
+  s.amplitudeV = 2.0;
+  b.Fpga().SetSignal(0, s);
+  TaskMath.TaskMenu.SetMenuItem(kMathItemFftVertical, 1);
+  Math_FFT_Vertical(kNoKey);
+  TaskMath.TaskMenu.SetMenuItem(30, 1);
+  Math_FFT_Mark_Type(kNoKey);
+  TaskMath.TaskMenu.SetMenuItem(37, 4);
+  Math_FFT_MarkAuto_Points(kNoKey);
+  Frames(3);
+  const float* t = TaskMath.MainTrace();
+  std::vector<float> columns(t + 1, t + 700);
+  const float peak = *std::max_element(columns.begin(), columns.end());
+  std::nth_element(columns.begin(), columns.begin() + 349, columns.end());
+  const float floor = columns[349];
+  EXPECT_GT(peak, 127);
+  EXPECT_LT(peak, 227);
+  EXPECT_GT(floor, 27);
+  EXPECT_LT(floor, peak - 25 * 2);  // two divisions below the sine at least
+  const double rmsDb = 20 * std::log10(2.0 / kSqrt2);
+  Vertical.SetRealYsensitivity(kMathSlot, 12);  // 1 dB a division
+  Frames(2);
+  ASSERT_EQ(FftMarkCount(), 4);
+  EXPECT_NEAR(FftCodeValue(FftMarkCode(0)), rmsDb, 0.5);
+  for (int i = 1; i < 4; ++i) EXPECT_LT(FftCodeValue(FftMarkCode(i)), -20) << i;
+  EXPECT_EQ(*std::min_element(TaskMath.MainTrace() + 1, TaskMath.MainTrace() + 700), 5.0f);  // clipped
+}
+
+// The detector keywords reach the spectrum and both pages show them: the
+// negative-peak trace lies at or below the positive-peak one (and below it
+// where a column spans leakage), the average trace follows its own detector
+// and offers its depth, max-hold and min-hold restart when their detector
+// changes, the enhanced pages' items write the same choice, and the Enable
+// item greys the enhanced pages and switches traces, marks and modes off.
+TEST_F(FftView_, DetectorItemsReachTheSpectrum) {
+  Menu& m = TaskMath.TaskMenu;
+  auto set = [&](int item, int v, int (*handler)(keypara)) {
+    m.SetMenuItem(item, uint64_t(v));
+    handler(kNoKey);
+  };
+  set(kMathItemFftVertical, 1, Math_FFT_Vertical);  // dB: the floor's bins differ
+  Frames(3);
+  std::vector<float> ppeak(TaskMath.MainTrace(), TaskMath.MainTrace() + 700);
+  set(kMathItemRealTime, 1, Math_FFT_DetectionMode_RealTime);  // NPEAK
+  EXPECT_EQ(MenuValue(TaskMath, 80), 1);
+  Frames(2);
+  const float* npeak = TaskMath.MainTrace();
+  int below = 0;
+  for (int c = 1; c < 700; ++c) {
+    ASSERT_LE(npeak[c], ppeak[c] + 0.5f) << c;
+    below += npeak[c] < ppeak[c] - 3;
+  }
+  EXPECT_GT(below, 100);
+  // The average on the positive peak while the main trace is the negative.
+  set(kMathItemAverageOn, 1, Math_FFT_DetectionMode_Average);
+  EXPECT_FALSE(m.ItemDisabled(kMathItemAverageSel));
+  EXPECT_EQ(MenuValue(TaskMath, 81), 1);
+  EXPECT_EQ(MenuValue(TaskMath, 75), MenuValue(TaskMath, kMathItemAverageSel));
+  Frames(3);
+  const uint8_t* avg = WaveOp.GetSerrenMem(5);
+  int above = 0;
+  for (int c = 1; c < 700; ++c) above += avg[c] > TaskMath.MainTrace()[c] + 3;
+  EXPECT_GT(above, 100);
+  // Max-hold on the sample detector: its trace restarts empty.
+  set(kMathItemMaxHold, 3, Math_FFT_DetectionMode_MaxHold);
+  EXPECT_EQ(MenuValue(TaskMath, 82), 3);
+  EXPECT_EQ(MenuValue(TaskMath, 76), 1);
+  Frame();
+  EXPECT_GT(*std::max_element(WaveOp.GetSerrenMem(6), WaveOp.GetSerrenMem(6) + 700), 100);  // the fundamental, -0.9 dBV
+  // The enhanced pages write the same choice: min-hold on, max-hold off.
+  set(77, 1, Math_SpectrumTraces_MinHold);
+  EXPECT_EQ(MenuValue(TaskMath, kMathItemMinHold), 2);  // the main trace's detector, + 1
+  set(82, 0, FFT_DetectionMaxHold);
+  EXPECT_EQ(MenuValue(TaskMath, kMathItemMaxHold), 0);
+  EXPECT_EQ(MenuValue(TaskMath, 76), 0);
+  EXPECT_EQ(*std::max_element(WaveOp.GetSerrenMem(6), WaveOp.GetSerrenMem(6) + 1400), 0);  // display cleared
+  set(75, 0, Math_SpectrumTraces_Average);
+  EXPECT_EQ(MenuValue(TaskMath, kMathItemAverageOn), 0);
+  EXPECT_TRUE(m.ItemDisabled(kMathItemAverageSel));
+  // Enable: on offers the enhanced pages and three display modes; off greys
+  // them and switches the extra traces, the marks and the display mode off.
+  m.SetMenuItem(kMathItemDisplayMode, 1);
+  Math_FFT_DisplayModeSel(kNoKey);
+  m.SetMenuItem(30, 1);
+  Math_FFT_Mark_Type(kNoKey);
+  m.SetMenuItem(55, 0);
+  Math_FFT_EnhancedEnable(keypara{MENU_KEY_F1, 0, 0});  // one press: on
+  EXPECT_EQ(MenuValue(TaskMath, 55), 1);
+  for (int n : {56, 57, 58}) EXPECT_FALSE(m.ItemDisabled(n)) << n;
+  EXPECT_EQ(uint32_t(m.GetItemParaAttribute(kMathItemDisplayMode)) & 0x1F, 0x18u);
+  Math_FFT_EnhancedEnable(keypara{MENU_KEY_F1, 0, 0});  // off
+  for (int n : {56, 57, 58}) EXPECT_TRUE(m.ItemDisabled(n)) << n;
+  EXPECT_EQ(uint32_t(m.GetItemParaAttribute(kMathItemDisplayMode)) & 0x1F, 0x1Cu);
+  EXPECT_EQ(MenuValue(TaskMath, kMathItemMinHold), 0);
+  EXPECT_EQ(MenuValue(TaskMath, 30), 0);
+  EXPECT_EQ(GetMarkTypeSel(), 0);
+  EXPECT_EQ(SysRunInfo.fft.screen, 0);
+}

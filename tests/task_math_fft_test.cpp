@@ -41,8 +41,8 @@ struct MathFft : ::testing::Test {
 };
 
 // 500 us/div: 100 kSa/s of screen points, 8K points at ten times that:
-// 1 MSa/s, half a megahertz over 700 columns. 1 V (50 codes at 500 mV/div),
-// Hamming (gain 0.54): 1.35 x 0.54 x 50 codes, at half height on the math
+// 1 MSa/s, half a megahertz over 700 columns. 1 V (50 codes at 500 mV/div)
+// reads its rms value, 0.707 V, 17.7 codes above the centre on the math
 // channel's 1 V/div.
 TEST_F(MathFft, SinePeakInItsColumnAtItsHeight) {
   plat::TestSignal s;
@@ -54,7 +54,7 @@ TEST_F(MathFft, SinePeakInItsColumnAtItsHeight) {
   const float* t = TaskMath.MainTrace();
   const double hzPerColumn = 5e5 * 4095.0 / 4096 / 700;
   EXPECT_NEAR(PeakColumn(t), s.frequencyHz / hzPerColumn, 1.5);
-  EXPECT_NEAR(t[PeakColumn(t)], 127 + 1.35 * 0.54 * 50 * 0.5, 1.5);
+  EXPECT_NEAR(t[PeakColumn(t)], 127 + 25 / std::sqrt(2.0), 0.5);
   EXPECT_EQ(SysRunInfo.fft.newSpectrum, 1);
   // Max-hold keeps the peak once the signal is gone.
   TaskMath.TaskMenu.SetMenuItem(23, 1);
@@ -64,7 +64,7 @@ TEST_F(MathFft, SinePeakInItsColumnAtItsHeight) {
   for (int i = 0; i < 3; ++i) Frame();
   EXPECT_LT(TaskMath.MainTrace()[PeakColumn(t)], 130);
   const uint8_t* hold = WaveOp.GetSerrenMem(6);
-  EXPECT_NEAR(*std::max_element(hold, hold + 700), 127 + 1.35 * 0.54 * 50 * 0.5, 2);
+  EXPECT_NEAR(*std::max_element(hold, hold + 700), 127 + 25 / std::sqrt(2.0), 1);
 }
 
 // Start-up draws the traces as vectors (wave type 2): the spectrum's record

@@ -383,3 +383,33 @@ TEST(MathScpiText, MarkDataLines) {
             "FFT\nID,Freq,Amp\n1,1.097656e+04,1.000000e+00,\n2,3.597656e+04,0.000000e+00,\n");
 }
 }  // namespace
+
+namespace {
+// The detector keywords write the Detection page's items and the enhanced
+// pages show the same choice: the average offers its depth while on, a
+// held trace's detector is the Max Hold / Min Hold choice and its on item.
+TEST_F(MathScpi, DetectorKeywordsReachBothPages) {
+  Set("FUNC:MATH:MODE FFT");
+  Set("FUNC:FFT:DETE:REALT SAMP");
+  EXPECT_EQ(Item(kMathItemRealTime), 2);
+  EXPECT_EQ(Item(80), 2);
+  Set("FUNC:FFT:DETE:AVER NPEAK");
+  EXPECT_EQ(Ask("FUNC:FFT:DETE:AVER?"), "NPEAK\r\n");
+  EXPECT_EQ(Item(81), 2);
+  EXPECT_FALSE(TaskMath.TaskMenu.ItemDisabled(kMathItemAverageSel));
+  Set("FUNC:FFT:DETE:AVER:COUN 5");
+  EXPECT_EQ(Item(75), 5);  // 32 frames
+  Set("FUNC:FFT:DETE:MAXH AVER");
+  EXPECT_EQ(Ask("FUNC:FFT:DETE:MAXH?"), "AVERage\r\n");
+  EXPECT_EQ(Item(82), 4);
+  EXPECT_EQ(Item(76), 1);
+  Set("FUNC:FFT:DETE:MINH PPEAK");
+  EXPECT_EQ(Item(83), 1);
+  EXPECT_EQ(Item(77), 1);
+  Set("FUNC:FFT:DETE:AVER OFF");
+  EXPECT_EQ(Item(75), 0);
+  EXPECT_TRUE(TaskMath.TaskMenu.ItemDisabled(kMathItemAverageSel));
+  Set("FUNC:FFT:DETE:MINH OFF");
+  EXPECT_EQ(Item(77), 0);
+}
+}  // namespace

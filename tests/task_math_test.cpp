@@ -18,6 +18,7 @@
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "tests/bench/bench.h"
+#include "trigger/task_trigger.h"
 
 namespace {
 enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77 };
@@ -285,3 +286,30 @@ TEST_F(MathModule, DefaultWritesTheTypeByte) {
   EXPECT_EQ(TaskMath.GetProcessBits(), 0u);
 }
 }  // namespace
+
+// Turning the FFT on from the panel takes the screen from the bus decode: the
+// trigger module's Bus state and event table go off after the math key (the
+// math type FFT with the math channel shown), and stay on for other types.
+TEST_F(MathModule, SpectrumTakesTheScreenFromTheBusDecode) {
+  TaskTrigger.SetItem(kTiType, uint64_t(kTrigI2c));
+  Trigger_TypeSelect(keypara{KEY_NO_KEY, 0, 0});
+  auto busOn = [] {
+    TaskTrigger.SetItem(145, 1);
+    TaskTrigger.SetItem(147, 1);
+  };
+  auto bus = [] { return MenuValue(TaskTrigger, 145) + MenuValue(TaskTrigger, 147); };
+  busOn();
+  b.Key(kKeyMath);  // arithmetic on
+  ASSERT_TRUE(MathOn());
+  EXPECT_EQ(bus(), 2);
+  Choose(F1, kMathFft);
+  ASSERT_EQ(SysRunStatus.GetMathType(), kMathFft);
+  EXPECT_EQ(bus(), 0);
+  // With the math channel off the decode may come back.
+  b.Key(kKeyMath);
+  ASSERT_FALSE(MathOn());
+  busOn();
+  b.Key(kKeyMath);
+  ASSERT_TRUE(MathOn());
+  EXPECT_EQ(bus(), 0);
+}

@@ -252,8 +252,13 @@ int TaskForTrigger::TaskBetweenSync(taskresponse* r, taskresponse*) {
     SetItem(kTiPulseSource, uint64_t(s));
     Sys()->trigger->SetTriggerSource(s);
   }
+  // The decode lane and its list give way to the spectrum (math type FFT with
+  // the math channel, source 5, shown), to XY and to an independent time base.
+  constexpr int kMathFft = 1;
+  constexpr int kMathShown = 1 << 5;
   _SysRunInfoOp* run = Sys()->runStatus;
-  if ((run->GetFuncBits() & 0x4) || run->IsIndependTimeBase()) {
+  const bool spectrum = run->GetMathType() == kMathFft && (run->GetChStatus() & kMathShown);
+  if (spectrum || (run->GetFuncBits() & 0x4) || run->IsIndependTimeBase()) {
     SetItem(kDecodeBusItem, 0);
     SetItem(kEventTableItem, 0);
   }

@@ -5,14 +5,25 @@ points runs at 50 / 500 us x 10 = 1 MSa/s and a bin is 1e6 / 8192 Hz. The
 script turns the math channel on as an FFT of CH1, sets its window, scale and
 points and reads them back, sets the shown span by start and end and by
 centre and width and reads the frequencies back in whole bins, then asks for
-the mark data block (any mark found lies on the sine).
+the mark data block (any mark found lies on the sine). Then the readings
+against numpy: sines of 10 mV to 10 V through each window, the largest mark
+read in dBVrms and in Vrms against the rms value numpy finds in the same
+windowed record (its window's gain taken out), within 0.5 dB.
 
 Usage: python3 test_math_fft.py --build <builddir>
 """
+import math
 import os
 import re
 import sys
 import time
+
+from scope_support import system_python_or_exit, write_signals
+
+try:
+    import numpy as np
+except ImportError:
+    system_python_or_exit("numpy")
 
 from test_sbus import block
 from test_vxi11 import open_instr, run_cases
@@ -93,8 +104,81 @@ def fft_span(rm):
         s.close()
 
 
+RATE = 1e6
+POINTS = 8192
+WINDOWS = ("HAMMing", "BMAN", "RECTangular", "HANNing")
+COLUMN_HZ = BIN * (POINTS // 2 - 1) / 700  # the whole half-spectrum over 700 columns
+
+
+def window(name, n):
+    """The window as the instrument defines it (2 pi i / (n - 1))."""
+    a = 2 * np.pi * np.arange(n) / (n - 1)
+    return {"HAMMing": 0.54 - 0.46 * np.cos(a),
+            "BMAN": 0.42 - 0.5 * np.cos(a) + 0.08 * np.cos(2 * a),
+            "RECTangular": np.ones(n),
+            "HANNing": 0.5 - 0.5 * np.cos(a)}[name]
+
+
+def numpy_rms(amp, name):
+    """The rms value of the largest bin of the windowed record, the window's
+    coherent gain taken out."""
+    w = window(name, POINTS)
+    x = amp * np.sin(2 * np.pi * SINE_HZ * np.arange(POINTS) / RATE)
+    spectrum = np.abs(np.fft.rfft(x * w))[1:POINTS // 2]
+    return spectrum.max() * 2 / w.sum() / math.sqrt(2)
+
+
+def largest_mark(s):
+    """(frequency, amplitude) of mark 1, or None while there is none."""
+    s.write("FUNC:FFT:MARK:DATA?")
+    lines = block(s.read_raw()).splitlines()
+    if len(lines) < 3:
+        return None
+    fields = lines[2].split(",")
+    return float(fields[1]), float(fields[2])
+
+
+def reading_near(s, expected, to_db, deadline_s=30):
+    """Polls mark 1 until it lies on the sine and reads within 0.5 dB of
+    `expected` (the frames after a change take their time); the last reading."""
+    end = time.monotonic() + deadline_s
+    last = seen = None
+    while time.monotonic() < end:
+        mark = largest_mark(s)
+        seen = mark
+        if mark and abs(mark[0] - SINE_HZ) <= 2 * COLUMN_HZ:
+            last = mark[1]
+            if abs(to_db(last) - expected) <= 0.5:
+                return last
+        time.sleep(0.2)
+    raise AssertionError("reading %r, numpy %.2f dB, mark %r" % (last, expected, seen))
+
+
+def fft_readings(rm, root):
+    s = open_instr(rm, 5000)
+    try:
+        s.write("FUNC:FFT:FREQ:STAR 0")
+        s.write("FUNC:FFT:FREQ:END 500K")
+        s.write("FUNC:FFT:MARK:TYPE AUTO")
+        s.write("FUNC:FFT:MARK:POIN 1")
+        s.write("FUNC:FFT:MARK:SOUR REAL")
+        for amp, vdiv in ((0.01, 0.005), (0.1, 0.05), (1.0, 0.5), (10.0, 5.0)):
+            write_signals(root, "ch1 sine freq=%d amp=%g\n" % (SINE_HZ, amp))
+            s.write(":CHANnel1:SCALe %g" % vdiv)
+            for name in WINDOWS:
+                rms = numpy_rms(amp, name)
+                s.write("FUNC:FFT:WIND %s" % name)
+                s.write("FUNC:FFT:VTYP DBRMS")
+                reading_near(s, 20 * math.log10(rms), lambda v: v)
+                s.write("FUNC:FFT:VTYP VRMS")
+                reading_near(s, 20 * math.log10(rms), lambda v: 20 * math.log10(max(v, 1e-12)))
+    finally:
+        s.close()
+
+
 def main():
-    return run_cases("math-fft-py-", SIGNAL, (fft_settings, fft_span))
+    return run_cases("math-fft-py-", SIGNAL, (fft_settings, fft_span, fft_readings),
+                     call=lambda case, rm, root: case(rm, root) if case is fft_readings else case(rm))
 
 
 if __name__ == "__main__":
