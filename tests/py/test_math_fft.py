@@ -35,7 +35,7 @@ def near_bins(value, bins):
 
 
 def fft_settings(rm):
-    s = open_instr(rm, 5000)
+    s = open_instr(rm)
     try:
         for line in (":CHANnel1:DISPlay ON", ":CHANnel1:SCALe 0.5", ":TIMebase:SCALe 0.0005"):
             s.write(line)
@@ -43,10 +43,7 @@ def fft_settings(rm):
         assert s.query("FUNC:MATH:MODE?").strip() == "FFT"
         if s.query("KEY:MATH:LED?").strip() != "1":
             s.write("KEY:MATH")  # the math key, handled on the main loop
-        deadline = time.monotonic() + 10
-        while s.query("KEY:MATH:LED?").strip() != "1" and time.monotonic() < deadline:
-            time.sleep(0.1)
-        assert s.query("KEY:MATH:LED?").strip() == "1"
+        assert wait_until(lambda: s.query("KEY:MATH:LED?").strip() == "1")
         s.write("FUNC:SOUR1 CHAN1")
         s.write("FUNC:FFT:WIND RECT")
         s.write("FUNC:FFT:VTYP DBRMS")
@@ -63,7 +60,7 @@ def fft_settings(rm):
 
 
 def fft_span(rm):
-    s = open_instr(rm, 5000)
+    s = open_instr(rm)
     try:
         s.write("FUNC:FFT:FREQ:END 200K")
         s.write("FUNC:FFT:FREQ:STAR 1K")
@@ -81,14 +78,19 @@ def fft_span(rm):
         s.write("FUNC:FFT:MARK:TYPE AUTO")
         s.write("FUNC:FFT:MARK:POIN 1")
         assert s.query("FUNC:FFT:MARK:POIN?").strip() == "1"
-        time.sleep(1)  # frames at the new span
-        s.write("FUNC:FFT:MARK:DATA?")
-        lines = block(s.read_raw()).splitlines()
-        assert lines[:2] == ["FFT", "ID,Freq,Amp"], lines
-        for line in lines[2:]:
-            fields = line.split(",")
-            assert fields[0] == "1" and fields[3] == "", fields
-            assert abs(float(fields[1]) - SINE_HZ) <= 2 * BIN, fields
+        # The marker follows once frames at the new span are drawn.
+        def marker_on_sine():
+            s.write("FUNC:FFT:MARK:DATA?")
+            lines = block(s.read_raw()).splitlines()
+            assert lines[:2] == ["FFT", "ID,Freq,Amp"], lines
+            assert len(lines) > 2, lines
+            for line in lines[2:]:
+                fields = line.split(",")
+                assert fields[0] == "1" and fields[3] == "", fields
+                assert abs(float(fields[1]) - SINE_HZ) <= 2 * BIN, fields
+            return True
+
+        assert wait_until(marker_on_sine, interval=0.2)
     finally:
         s.close()
 
