@@ -276,13 +276,13 @@ TEST(SimAcquirePacing, FreeRunningAcquisitionsComeAtMostSixtyASecondAndARestartS
 
 TEST_F(SimAcquire_, RollFifosFillAtTenSamplesPerColumn) {
   plat::UseVirtualClock(true);
-  F().HoldClock(true);  // nothing arrives while the test reads
+  plat::HoldVirtualClock(true);  // nothing arrives while the test reads
   plat::SimAcqSettings s;
   s.roll = true;
   s.columnNs = 2e6;  // 100 ms/div: 5000 samples a second
   F().SetAcqSettings(s);
   EXPECT_EQ(R(784), 0);
-  F().AdvanceClockUs(100000);
+  plat::AdvanceUs(100000);
   EXPECT_EQ(R(784), 500);
   std::vector<uint8_t> r(500), r2(500);
   F().ReadBlock(128, r.data(), r.size());
@@ -292,14 +292,13 @@ TEST_F(SimAcquire_, RollFifosFillAtTenSamplesPerColumn) {
   for (int i = 0; i + 5 < 400; ++i) EXPECT_NEAR(r[size_t(i)], r[size_t(i) + 5], 1) << i;
   EXPECT_EQ(*std::max_element(r.begin(), r.end()), *std::max_element(r2.begin(), r2.end()));
   // The FIFO keeps its newest bytes; stopped, it stops filling.
-  F().AdvanceClockUs(10000000);
+  plat::AdvanceUs(10000000);
   EXPECT_EQ(R(784), SimAcquire::kRollFifoBytes);
   W(128, 1);
   F().ReadBlock(128, r.data(), r.size());
-  F().AdvanceClockUs(1000000);
+  plat::AdvanceUs(1000000);
   EXPECT_EQ(R(784), SimAcquire::kRollFifoBytes - 500);
   EXPECT_FALSE(F().AcquireNow());  // roll makes no records
-  F().HoldClock(false);
 }
 
 TEST_F(SimAcquire_, DecodeReadsEndWithTheMarker) {

@@ -132,7 +132,7 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
     written_[w] = true;
     log_.Push({word, value});
     if (w == kResetWord && value == 1) done_ = false;
-    const int64_t now = NowUs();
+    const int64_t now = MonoUs();
     counters_.OnWord(w, value, words_, now);
     DecodeLatch(w, value);
     if (w == kComparatorArmWord) {
@@ -161,7 +161,7 @@ uint16_t SimFpga::ReadReg(uint16_t reg) {
 
 uint16_t SimFpga::ModelReg(uint16_t r) {
   uint16_t v = 0;
-  if (counters_.Read(r, NowUs(), signals_, &v)) return v;
+  if (counters_.Read(r, MonoUs(), signals_, &v)) return v;
   if (voltmeter_.Read(r, acq_.Last(), words_[SimVoltmeter::kSourceWord], &v)) return v;
   if (frameStore_.Reg(r, &v)) return v;
   switch (r) {
@@ -197,11 +197,11 @@ uint16_t SimFpga::ModelReg(uint16_t r) {
       return done_ ? 1 : 0;
     case 820:
       if (faults_.selfResetFail) return 0x101;
-      return uint16_t(((drawingFixed_ ? drawing_ : acq_.DrawingCode(NowUs())) & 15) << 8);
+      return uint16_t(((drawingFixed_ ? drawing_ : acq_.DrawingCode(MonoUs())) & 15) << 8);
     default:
       break;
   }
-  if (acq_.Reg(r, AcqWords(), NowUs(), signals_, &v)) return v;
+  if (acq_.Reg(r, AcqWords(), MonoUs(), signals_, &v)) return v;
   return regs_[r];
 }
 
@@ -328,7 +328,7 @@ void (*SimFpga::FinishedLocked())() {
 }
 
 void (*SimFpga::AcquiredLocked())() {
-  frameStore_.OnAcquired(acq_.Last(), NowUs());
+  frameStore_.OnAcquired(acq_.Last(), MonoUs());
   return ReplayedLocked();
 }
 

@@ -41,7 +41,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/clock.h"
 #include "platform/fpga.h"
 #include "platform/sim/sim_acquire.h"
 #include "platform/sim/sim_counters.h"
@@ -170,17 +169,6 @@ class SimFpga {
   void SetTransferDelayUs(int us);
   int Overlaps();
 
-  // --- tests: the board's clock ---
-  // The board keeps time with MonoUs(), which runs on real time. A test may
-  // hold the board's clock instead: it then stands still at the moment it was
-  // held and moves only by AdvanceClockUs, so what depends on elapsed time
-  // (roll FIFOs, the drawing window, counters, real-time pacing) does not
-  // change while the test reads it, however slow the machine.
-  void HoldClock(bool on);
-  // Moves the held clock, and the instrument's virtual clock with it
-  // (plat::AdvanceUs), so both sides see the same time pass.
-  void AdvanceClockUs(int64_t us);
-
   // Everything above in a few readable lines.
   std::string Inspect();
 
@@ -199,7 +187,6 @@ class SimFpga {
   void EnsureClock();
   static void* ClockThread(void*);
   int64_t ClockStep();  // one real-time step; microseconds to the next
-  int64_t NowUs() const { return clockHeld_ ? heldUs_ : MonoUs(); }  // the board's time, under mu_
 
   std::mutex mu_;
   uint16_t words_[1024] = {};
@@ -230,8 +217,6 @@ class SimFpga {
   SimAcquire acq_;
   SimFrameStore frameStore_;
   std::atomic<bool> clockRunning_{false};
-  bool clockHeld_ = false;  // a test holds the board's clock at heldUs_
-  int64_t heldUs_ = 0;
   std::map<uint32_t, std::vector<uint8_t>> fifos_;
   SimLogRing<std::pair<uint32_t, size_t>, kLogBlockReads> blockReads_;
   uint16_t adcRegs_[2][256] = {};

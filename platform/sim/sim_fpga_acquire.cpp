@@ -32,7 +32,7 @@ bool SimFpga::AcquireNow() {
   bool made;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    made = acq_.AcquireNow(AcqWords(), NowUs(), signals_);
+    made = acq_.AcquireNow(AcqWords(), MonoUs(), signals_);
     if (made) handler = AcquiredLocked();
   }
   if (handler) handler();
@@ -62,22 +62,8 @@ SimAcquisition SimFpga::LastAcquisition() {
 std::vector<uint8_t> SimFpga::Raster() {
   std::lock_guard<std::mutex> lock(mu_);
   std::vector<uint8_t> r(SimAcquire::kRasterBytes);
-  acq_.ReadBlock(0, r.data(), r.size(), AcqWords(), NowUs(), signals_);
+  acq_.ReadBlock(0, r.data(), r.size(), AcqWords(), MonoUs(), signals_);
   return r;
-}
-
-void SimFpga::HoldClock(bool on) {
-  std::lock_guard<std::mutex> lock(mu_);
-  if (on && !clockHeld_) heldUs_ = MonoUs();
-  clockHeld_ = on;
-}
-
-void SimFpga::AdvanceClockUs(int64_t us) {
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    heldUs_ += us;
-  }
-  AdvanceUs(us);
 }
 
 // Chooses the pacing left at its default (real time, or on demand under the
@@ -108,7 +94,7 @@ int64_t SimFpga::ClockStep() {
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (acq_.GetPacing() != SimAcquire::Pacing::kRealTime || !lbOpen_) return kClockIdleUs;
-    const int64_t now = NowUs();
+    const int64_t now = MonoUs();
     if (acq_.Tick(AcqWords(), now, signals_)) handler = AcquiredLocked();
     wait = std::min(std::max(acq_.NextDueUs() - now, kClockMinUs), kClockMaxUs);
   }

@@ -75,7 +75,7 @@ long SimFpga::ReadBlock(uint32_t selector, uint8_t* dest, size_t length) {
     std::copy(fifo->second.begin(), fifo->second.begin() + long(n), dest);
     fifo->second.erase(fifo->second.begin(), fifo->second.begin() + long(n));
   } else {
-    acq_.ReadBlock(selector, dest, length, AcqWords(), NowUs(), signals_);
+    acq_.ReadBlock(selector, dest, length, AcqWords(), MonoUs(), signals_);
   }
   // The driver leaves the block at the start of the mapped window as well.
   if (windowMapped_) std::memcpy(window_.data(), dest, std::min(length, window_.size()));
