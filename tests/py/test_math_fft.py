@@ -14,6 +14,7 @@ import re
 import sys
 import time
 
+from scope_support import wait_until
 from test_sbus import block
 from test_vxi11 import open_instr, run_cases
 

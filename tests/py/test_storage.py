@@ -24,6 +24,8 @@ from scope_support import wait_until
 from test_vxi11 import open_instr, run_cases
 
 SIGNAL = "ch1 sine freq=1000 amp=1\n"
+# Seconds a saved file may take to be whole once it is there.
+SAVE_LIMIT = 10
 
 
 def wait_file(path):
@@ -33,15 +35,15 @@ def wait_file(path):
 def saved(s, command, path, check):
     """Sends the save `command` until the file it writes at `path` passes
     `check(path)` (which raises when it does not): the first save may take a
-    record made before the settings arrived. A query after the save answers
-    once the save has run."""
+    record made before the settings arrived. The file is written after the
+    command returns: it is waited for, and read again while it is still
+    being written."""
     def attempt():
         if os.path.exists(path):
             os.remove(path)
         s.write(command)
-        s.query("*OPC?")  # answered after the save
-        check(path)
-        return True
+        assert wait_file(path), "not saved: " + path
+        return wait_until(lambda: check(path) is None, SAVE_LIMIT, interval=0.2)
 
     assert wait_until(attempt, interval=0.5)
 
