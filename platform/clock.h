@@ -17,5 +17,10 @@ void UseVirtualClock(bool on);         // for tests; the calling thread drives i
 bool VirtualClock();
 bool SleepIsVirtual();                 // virtual clock and this thread drives it
 void AdvanceUs(int64_t us);
+// For tests that drive the virtual clock alone: held, it stops following real
+// time and moves only by the driving thread's sleeps and AdvanceUs, so the
+// time a loaded machine takes between two steps of a test is not counted.
+// Threads that wait on the clock then wait until the test advances it.
+void HoldVirtualClock(bool on);
 
 }  // namespace plat

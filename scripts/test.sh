@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCOPE_SANITIZE=ON -DSCOPE_TESTS=ON
 cmake --build build-test -j"$(nproc)"
 cd build-test
-ctest -j"$(nproc)" --output-on-failure --timeout 300 --repeat until-pass:3
+ctest -j"$(nproc)" --output-on-failure --timeout 600
 cd ..
 cmake -S . -B build-plain -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCOPE_TESTS=ON
 cmake --build build-plain -j"$(nproc)"

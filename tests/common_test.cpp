@@ -376,8 +376,7 @@ TEST(Temperature, ThreadEndsWithoutASensorAndStopsOnRequest) {
   g_calls = 0;
   SetTemperatureHooks(&kRecord);
   ASSERT_EQ(plat::StartThread("Ds18b20Thread", Ds18b20Thread, nullptr), 0);
-  for (int i = 0; i < 500 && g_calls == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_GT(g_calls.load(), 0);
+  EXPECT_TRUE(WaitUntil([] { return g_calls > 0; }));
   plat::RequestStop();
   plat::JoinAllThreads();
   SetTemperatureHooks(nullptr);

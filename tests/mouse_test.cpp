@@ -219,19 +219,18 @@ TEST(MouseThreads, AClickReachesTheMainLoopThroughTheThreads) {
   bench.SetEeprom(e);
   ASSERT_EQ(bench.Start(), 0);
   plat::SimMousePlug(true);  // noticed at the next scan
-  for (int i = 0; i < 1000 && MouseOp.MosueDevStatus() != 1; ++i) {
+  ASSERT_TRUE(WaitUntil([&] {
     bench.AdvanceMs(100);
-    usleep(10000);
-  }
-  ASSERT_EQ(MouseOp.MosueDevStatus(), 1);
+    usleep(10000);  // virtual time ten times as fast as the scan's real one
+    return MouseOp.MosueDevStatus() == 1;
+  }));
   std::vector<input_event> click = {Move(REL_X, -1000), Move(REL_Y, 1000), Move(REL_X, 50),
                                     Button(BTN_LEFT, 1), Button(BTN_LEFT, 0)};
   ASSERT_TRUE(plat::SimMouseSend(click.data(), click.size() * sizeof(input_event)));
-  for (int i = 0; i < 1000 && TaskManage.GetTaskCurrId() != kCh1Task; ++i) {
-    usleep(10000);
+  EXPECT_TRUE(WaitUntil([&] {
     bench.Pass();
-  }
-  EXPECT_EQ(TaskManage.GetTaskCurrId(), kCh1Task);
+    return TaskManage.GetTaskCurrId() == kCh1Task;
+  }));
   bench.Stop();
   plat::SimMousePlug(false);
   MouseOp.ScanMouse();

@@ -93,6 +93,7 @@ TEST(Msg, GetMessageFillsTheRecordOnlyWhilePending) {
 
 TEST(Msg, MessageTimesOutAfterItsShowTimeAndANewOneRestartsIt) {
   Bench bench;
+  plat::HoldVirtualClock(true);
   msg m;
   m.SetMessage(8);
   plat::AdvanceUs(kMsgShowUs - 100000);

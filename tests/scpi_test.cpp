@@ -64,7 +64,7 @@ struct Engine : ::testing::Test {
     }
     if (Scpi.RecvInstructions(ScpiMsgType(0, 1), line) < 0 || Scpi.InstrAnalysis() != 0) return Hit{};
     std::unique_lock<std::mutex> lock(g_mu);
-    if (!g_cv.wait_for(lock, std::chrono::seconds(2), [] { return !g_hits.empty(); })) return Hit{};
+    if (!g_cv.wait_for(lock, kWaitLimit, [] { return !g_hits.empty(); })) return Hit{};
     return g_hits.front();
   }
 };
@@ -222,7 +222,7 @@ TEST_F(Engine, SetupBlockIsCheckedThenHandedOverWhole) {
   EXPECT_EQ(1234, Scpi.GetBinaryDataLen());
   {
     std::unique_lock<std::mutex> lock(g_mu);
-    ASSERT_TRUE(g_cv.wait_for(lock, std::chrono::seconds(2), [] { return !g_hits.empty(); }));
+    ASSERT_TRUE(g_cv.wait_for(lock, kWaitLimit, [] { return !g_hits.empty(); }));
     EXPECT_EQ(0, g_hits.front().channel);  // the setup handler gets no scpi_para
     ASSERT_EQ(size_t(kScpiMsgTextSize), g_setup.size());
     EXPECT_EQ(data, std::string(g_setup.data(), 1234));
@@ -271,7 +271,7 @@ TEST_F(Engine, QueuedSetupCallsKeepTheirOwnLength) {
   EXPECT_EQ(9, Scpi.GetBinaryDataLen());
   hold.unlock();
   std::unique_lock<std::mutex> lock(g_mu);
-  ASSERT_TRUE(g_cv.wait_for(lock, std::chrono::seconds(3), [] { return g_setupLens.size() == 2; }));
+  ASSERT_TRUE(g_cv.wait_for(lock, kWaitLimit, [] { return g_setupLens.size() == 2; }));
   EXPECT_EQ((std::vector<int>{5, 9}), g_setupLens);
 }
 

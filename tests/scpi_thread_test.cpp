@@ -38,7 +38,7 @@ void Block(scpi_para*, char*) {
   std::unique_lock<std::mutex> lock(g_mu);
   g_blocked = true;
   g_cv.notify_all();
-  g_cv.wait_for(lock, std::chrono::seconds(10), [] { return g_release; });
+  g_cv.wait_for(lock, kWaitLimit, [] { return g_release; });
 }
 // Answers, then stays busy until Release().
 void AnswerThenBlock(scpi_para* para, char* p) {
@@ -69,13 +69,8 @@ instr g_table[] = {{"*IDN?", Idn},       {"TRACe:DATA?", Trace}, {"BLOCk", Block
                    {"", nullptr}};
 
 template <typename F>
-bool WaitFor(F done, int ms = 3000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+bool WaitFor(F done) {
+  return WaitUntil(done);
 }
 
 struct Thread : ::testing::Test {
@@ -91,7 +86,7 @@ struct Thread : ::testing::Test {
   void BlockWorker() {
     ScpiQuery("BLOC\n", 1, 0);
     std::unique_lock<std::mutex> lock(g_mu);
-    ASSERT_TRUE(g_cv.wait_for(lock, std::chrono::seconds(3), [] { return g_blocked; }));
+    ASSERT_TRUE(g_cv.wait_for(lock, kWaitLimit, [] { return g_blocked; }));
   }
   void Release() {
     std::lock_guard<std::mutex> lock(g_mu);
@@ -153,7 +148,7 @@ TEST_F(Thread, AnAnswerIsDeliveredOnlyOnceItsCallIsDone) {
   ASSERT_GT(Scpi.PostCommand(1, &post, 1, true, &ticket), 0);
   {
     std::unique_lock<std::mutex> lock(g_mu);
-    ASSERT_TRUE(g_cv.wait_for(lock, std::chrono::seconds(3), [] { return g_blocked; }));
+    ASSERT_TRUE(g_cv.wait_for(lock, kWaitLimit, [] { return g_blocked; }));
   }
   // Written, but the call still runs: not delivered, and the engine is busy.
   EXPECT_FALSE(Scpi.TakeAnswer(ticket, nullptr));
@@ -175,7 +170,7 @@ TEST_F(Thread, ABurstWaitsForTheWorkerInsteadOfBeingDropped) {
   EXPECT_EQ("", ScpiQuery("*OPC?\r\n", 1, 100));
   EXPECT_EQ(0, g_counted.load());
   Release();
-  EXPECT_TRUE(WaitFor([] { return ScpiQuery("*OPC?\r\n") == "1\r\n"; }, 10000));
+  EXPECT_TRUE(WaitFor([] { return ScpiQuery("*OPC?\r\n") == "1\r\n"; }));
   EXPECT_EQ(100, g_counted.load());
   EXPECT_EQ("QEL,TEST\r\n", ScpiQuery("*IDN?\n"));
 }

@@ -240,6 +240,7 @@ TEST(RunInfoAccess, TextFieldsAreBoundedAndTerminated) {
 TEST(RunInfoAccess, MenuTimeOverByCode) {
   FreshRoot();
   plat::UseVirtualClock(true);
+  plat::HoldVirtualClock(true);
   SysRunStatus.SetMenuDisplayTimeS(3);
   SysRunStatus.RefreshMenuTime();
   plat::AdvanceUs(100000000);

@@ -217,7 +217,6 @@ TEST_F(SysScpi, SetupTransferRoundTripAndTruncatedBlocks) {
   // The whole block: the saved scale comes back.
   std::snprintf(head, sizeof head, "#6%06d", len);
   SendSetup(std::string(head) + data);
-  for (int i = 0; i < 100 && Ask("CHAN1:SCAL?") != "2.000000e-01 \r\n"; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(Ask("CHAN1:SCAL?"), "2.000000e-01 \r\n");
+  EXPECT_TRUE(WaitUntil([&] { return Ask("CHAN1:SCAL?") == "2.000000e-01 \r\n"; }));
   EXPECT_NEAR(plat::SimDecodedChannel(0).vdiv, 0.2, 1e-6);
 }

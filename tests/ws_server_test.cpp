@@ -29,9 +29,13 @@
 #include "remote/ws/ws_server.h"
 #include "remote/ws/ws_sha1.h"
 #include "remote/ws/ws_utf8.h"
+#include "tests/bench/wait.h"
 
 namespace {
 using namespace std::chrono_literals;
+
+// Seconds a read waits for an answer that is due; only a fault waits this long.
+constexpr int kReplyLimitS = 30;
 
 // ---- What the server's callbacks saw (they run on the server thread). ----
 std::mutex g_mu;
@@ -43,6 +47,7 @@ WSClient2* g_closed_client = nullptr;
 bool g_poke_stale = false;
 WSServerState_* g_server = nullptr;
 std::atomic<int> g_start_rc{1};
+std::atomic<bool> g_flooded{false};  // the flood's frames were all handed to the server
 pthread_t g_server_thread;
 
 int OnOpen(WSPipeOut2*, WSClient2* c) {
@@ -79,6 +84,7 @@ int OnMessage(WSPipeOut2*, WSClient2* c) {
       std::string big(256 * 1024, char(i));
       ws2_send_data(c, WS_OPCODE_BIN, big.data(), big.size());
     }
+    g_flooded = true;
   } else {
     ws2_send_data(c, c->message->opcode, p.data(), p.size());
   }
@@ -110,7 +116,7 @@ void* ServerBody(void*) {
 }
 
 template <class Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms) {
+bool WaitFor(Pred pred, std::chrono::milliseconds limit = kWaitLimit) {
   auto end = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < end) {
     {
@@ -135,7 +141,7 @@ std::string Request(const std::string& extra = "Upgrade: websocket\r\n") {
 int Connect(int port, int rcvbuf = 0) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (rcvbuf) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
-  timeval tv = {5, 0};
+  timeval tv = {kReplyLimitS, 0};  // only a fault waits this long
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   sockaddr_in a = {};
   a.sin_family = AF_INET;
@@ -265,8 +271,7 @@ class WsServer : public ::testing::Test {
     if (configure) configure(g_server);
     ASSERT_EQ(plat::StartThread("ws-test", ServerBody, nullptr), 0);
     started_ = true;
-    for (int i = 0; i < 500 && g_server->bound_port == 0 && g_start_rc == 1; ++i)
-      std::this_thread::sleep_for(10ms);
+    WaitUntil([] { return g_server->bound_port != 0 || g_start_rc != 1; });
     port_ = g_server->bound_port;
   }
 
@@ -592,10 +597,16 @@ TEST_F(WsServer, InputPipePacketsReachClients) {
   EXPECT_EQ(ReadFrame(b).payload, "to b");
   // A bad header resets the pipe; the next packet is read as usual.
   pipe << packet(0, 7, "bad") << std::flush;
-  std::this_thread::sleep_for(200ms);
-  std::ofstream again(path, std::ios::binary);
-  again << packet(0, 1, "after") << std::flush;
-  Rx rx = ReadFrame(a);
+  // Bytes read together with the bad header go with it: the packet is sent
+  // again until one arrives.
+  timeval tv = {1, 0};
+  setsockopt(a, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  Rx rx;
+  EXPECT_TRUE(WaitUntil([&] {
+    pipe << packet(0, 1, "after") << std::flush;
+    rx = ReadFrame(a);
+    return rx.ok;
+  }));
   EXPECT_EQ(rx.payload, "after");
   close(a);
   close(b);
@@ -623,9 +634,9 @@ TEST_F(WsServer, ASlowReaderIsThrottledAndItsFramesStayWhole) {
   ASSERT_TRUE(SendAll(fd, Request()));
   ASSERT_EQ(ReadHttp(fd).compare(0, 12, "HTTP/1.1 101"), 0);
   ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_TEXT, "flood")));
-  ASSERT_TRUE(WaitFor([] { return !g_msgs.empty(); }));
-  std::this_thread::sleep_for(300ms);
-  timeval tv = {1, 0};
+  ASSERT_TRUE(WaitUntil([] { return g_flooded.load(); }));
+  // What the server kept comes now; a quiet second or more means it is all read.
+  timeval tv = {3, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   int got = 0, last = -1;
   for (;;) {
@@ -641,7 +652,7 @@ TEST_F(WsServer, ASlowReaderIsThrottledAndItsFramesStayWhole) {
   EXPECT_GT(got, 0);
   EXPECT_LT(got, 64) << "a reader 2 MiB behind loses frames";
   // Drained, the client is served again.
-  tv = {5, 0};
+  tv = {kReplyLimitS, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_TEXT, "again")));
   EXPECT_EQ(ReadFrame(fd).payload, "again");
@@ -701,7 +712,7 @@ TEST_F(WsServer, RunningOutOfDescriptorsIsTransient) {
   std::vector<int> waiting;
   for (int i = 0; i < 5; ++i) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
-    timeval tv = {5, 0};
+    timeval tv = {kReplyLimitS, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     waiting.push_back(fd);
   }
@@ -755,7 +766,7 @@ TEST_F(WsServer, BothFamiliesRunSideBySideOnLoopbackWithTheirOwnPipes) {
   g_pic->onmessage = OnMessage;
   ASSERT_EQ(plat::StartThread("ws-pic", PicBody, nullptr), 0);
   Start();
-  for (int i = 0; i < 500 && g_pic->bound_port == 0; ++i) std::this_thread::sleep_for(10ms);
+  WaitUntil([] { return g_pic->bound_port != 0; });
   ASSERT_GT(g_pic->bound_port.load(), 0);
   for (const char* name : {"wspipein.fifo", "wspipeout.fifo", "wspipein2.fifo", "wspipeout2.fifo"}) {
     struct stat st;
@@ -837,13 +848,14 @@ TEST_F(WsServer, ClientCapHandshakeAndIdleTimeOuts) {
   EXPECT_TRUE(EndsWithoutData(slow));  // dropped after a second or two
   close(slow);
   // a keeps talking, b stays silent: only b is closed.
-  for (int i = 0; i < 6; ++i) {
-    ASSERT_TRUE(SendAll(a, Frame(WS_OPCODE_TEXT, "alive")));
+  EXPECT_TRUE(WaitUntil([&] {
+    EXPECT_TRUE(SendAll(a, Frame(WS_OPCODE_TEXT, "alive")));
     EXPECT_EQ(ReadFrame(a).payload, "alive");
-    std::this_thread::sleep_for(500ms);
-  }
+    std::this_thread::sleep_for(100ms);
+    std::lock_guard<std::mutex> l(g_mu);
+    return g_closes == 2;
+  }));
   EXPECT_TRUE(EndsWithoutData(b));
-  EXPECT_TRUE(WaitFor([] { return g_closes == 2; }));
   ASSERT_TRUE(SendAll(a, Frame(WS_OPCODE_TEXT, "still")));
   EXPECT_EQ(ReadFrame(a).payload, "still");
   close(a);

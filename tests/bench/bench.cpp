@@ -125,11 +125,10 @@ namespace {
 // The temperature thread's first reading queues a position re-apply of both
 // channels for the system module, which the main loop replays in place of
 // the next read-out. Tests start from the settled instrument: once the two
-// are queued (at most a few seconds of real time), they are replayed here.
+// are queued (a few seconds of real time at most, unless the machine is
+// loaded), they are replayed here.
 void ReplayStartupCorrections() {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-  while (TaskSystem.IsRunOpCmd() < 1 && std::chrono::steady_clock::now() < until)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  WaitUntil([] { return TaskSystem.IsRunOpCmd() >= 1; });
   TaskSystem.RunOpCmd();
 }
 }  // namespace
@@ -145,8 +144,7 @@ std::future<int> Bench::StartHalting() {
     plat::UseVirtualClock(true);
     return Start();
   });
-  for (int i = 0; i < 3000 && !QelDraw.HardwareCheckShown(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  WaitUntil([] { return QelDraw.HardwareCheckShown(); });
   return done;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/sim/sim_fpga.h"
+#include "tests/bench/wait.h"
 
 class task;
 

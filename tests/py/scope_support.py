@@ -19,6 +19,32 @@ def system_python_or_exit(package):
     sys.exit(1)
 
 
+# Seconds a test waits for what the instrument does in its own time (a reply,
+# a setting followed, a file written); only a fault waits this long, so a
+# loaded machine makes a test slower, never failing.
+WAIT_LIMIT = 60.0
+
+
+def wait_until(check, timeout=WAIT_LIMIT, interval=0.05):
+    """Calls check() until it returns a true value and returns that value;
+    None when `timeout` seconds passed first. An exception check() raises
+    counts as not yet (the last one is raised when time runs out)."""
+    end = time.monotonic() + timeout
+    while True:
+        error = None
+        try:
+            value = check()
+            if value:
+                return value
+        except Exception as e:  # noqa: BLE001 - the state is not there yet
+            error = e
+        if time.monotonic() >= end:
+            if error is not None:
+                raise error
+            return None
+        time.sleep(interval)
+
+
 def write_signals(root, text):
     """The instrument root's test-signal file (dev/signals), its folders made."""
     os.makedirs(os.path.join(root, "dev"), exist_ok=True)

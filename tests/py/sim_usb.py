@@ -27,6 +27,11 @@ import socket
 import struct
 import time
 
+from scope_support import WAIT_LIMIT
+
+# Seconds a request waits for the device's answer; only a fault waits this long.
+REPLY_LIMIT = WAIT_LIMIT
+
 PACKET = 512
 SETUP = struct.Struct("<BBHHH")
 DONE, STALLED = 0, 1
@@ -78,7 +83,7 @@ class Port:
     def suspend(self):
         self.ctl.send(b"S")
 
-    def control(self, request_type, request, value, index, data_or_length=0, timeout=2.0):
+    def control(self, request_type, request, value, index, data_or_length=0, timeout=REPLY_LIMIT):
         """One control request; the IN data (bytes) or the OUT byte count."""
         is_in = request_type & 0x80
         length = data_or_length if is_in else len(data_or_length)
@@ -117,7 +122,7 @@ class Port:
         except socket.timeout:
             raise Timeout("bulk-IN read") from None
 
-    def read(self, address, size, timeout=2.0):
+    def read(self, address, size, timeout=REPLY_LIMIT):
         """One bulk-IN transfer of at most `size` bytes: packets up to a short one."""
         end = time.monotonic() + timeout
         data = bytearray()
@@ -244,13 +249,13 @@ def make_backend_class():
                 raise _timeout_error("Operation timed out") from None
 
         def set_configuration(self, dev_handle, config_value):
-            self._control(0x00, 9, config_value, 0, b"", timeout=2.0)
+            self._control(0x00, 9, config_value, 0, b"", timeout=REPLY_LIMIT)
 
         def get_configuration(self, dev_handle):
-            return self._control(0x80, 8, 0, 0, 1, timeout=2.0)[0]
+            return self._control(0x80, 8, 0, 0, 1, timeout=REPLY_LIMIT)[0]
 
         def set_interface_altsetting(self, dev_handle, intf, altsetting):
-            self._control(0x01, 11, altsetting, intf, b"", timeout=2.0)
+            self._control(0x01, 11, altsetting, intf, b"", timeout=REPLY_LIMIT)
 
         def claim_interface(self, dev_handle, intf):
             pass

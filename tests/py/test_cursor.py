@@ -11,8 +11,8 @@ Usage: python3 test_cursor.py --build <builddir>
 import os
 import re
 import sys
-import time
 
+from scope_support import wait_until
 from test_vxi11 import open_instr, run_cases
 
 SIGNAL = "ch1 square freq=1000 amp=1\n"
@@ -28,19 +28,22 @@ def number(reply):
     return float(reply)
 
 
-def settled(session, query, want, tolerance, seconds=10):
+def settled(session, query, want, tolerance):
     """The reply once it is within `tolerance` of `want` (the cursors read
-    the trace the instrument refreshes twice a second)."""
-    end = time.monotonic() + seconds
-    value = number(session.query(query))
-    while abs(value - want) > tolerance and time.monotonic() < end:
-        time.sleep(0.2)
-        value = number(session.query(query))
-    return value
+    the trace the instrument refreshes twice a second); the last reply when
+    it never comes."""
+    last = []
+
+    def close_enough():
+        last[:] = [number(session.query(query))]
+        return abs(last[0] - want) <= tolerance
+
+    wait_until(close_enough)
+    return last[0]
 
 
 def time_cursors(rm):
-    s = open_instr(rm, 5000)
+    s = open_instr(rm)
     try:
         for line in (":CHANnel1:DISPlay ON", ":CHANnel1:PROBe 1X", ":CHANnel1:SCALe 0.5", ":TIMebase:SCALe 0.0005"):
             s.write(line)
@@ -71,7 +74,7 @@ def time_cursors(rm):
 
 
 def amplitude_cursors(rm):
-    s = open_instr(rm, 5000)
+    s = open_instr(rm)
     try:
         s.write(":CURSor:TYPE AMPlitude")
         assert s.query(":CURSor:TYPE?").strip() == "AMPlitude"

@@ -18,7 +18,7 @@ import re
 import sys
 import time
 
-from scope_support import system_python_or_exit, write_signals
+from scope_support import system_python_or_exit, wait_until, write_signals
 
 try:
     import numpy as np
@@ -46,7 +46,7 @@ def near_bins(value, bins):
 
 
 def fft_settings(rm):
-    s = open_instr(rm, 5000)
+    s = open_instr(rm)
     try:
         for line in (":CHANnel1:DISPlay ON", ":CHANnel1:SCALe 0.5", ":TIMebase:SCALe 0.0005"):
             s.write(line)
@@ -54,10 +54,7 @@ def fft_settings(rm):
         assert s.query("FUNC:MATH:MODE?").strip() == "FFT"
         if s.query("KEY:MATH:LED?").strip() != "1":
             s.write("KEY:MATH")  # the math key, handled on the main loop
-        deadline = time.monotonic() + 10
-        while s.query("KEY:MATH:LED?").strip() != "1" and time.monotonic() < deadline:
-            time.sleep(0.1)
-        assert s.query("KEY:MATH:LED?").strip() == "1"
+        assert wait_until(lambda: s.query("KEY:MATH:LED?").strip() == "1")
         s.write("FUNC:SOUR1 CHAN1")
         s.write("FUNC:FFT:WIND RECT")
         s.write("FUNC:FFT:VTYP DBRMS")
@@ -74,7 +71,7 @@ def fft_settings(rm):
 
 
 def fft_span(rm):
-    s = open_instr(rm, 5000)
+    s = open_instr(rm)
     try:
         s.write("FUNC:FFT:FREQ:END 200K")
         s.write("FUNC:FFT:FREQ:STAR 1K")
@@ -92,14 +89,19 @@ def fft_span(rm):
         s.write("FUNC:FFT:MARK:TYPE AUTO")
         s.write("FUNC:FFT:MARK:POIN 1")
         assert s.query("FUNC:FFT:MARK:POIN?").strip() == "1"
-        time.sleep(1)  # frames at the new span
-        s.write("FUNC:FFT:MARK:DATA?")
-        lines = block(s.read_raw()).splitlines()
-        assert lines[:2] == ["FFT", "ID,Freq,Amp"], lines
-        for line in lines[2:]:
-            fields = line.split(",")
-            assert fields[0] == "1" and fields[3] == "", fields
-            assert abs(float(fields[1]) - SINE_HZ) <= 2 * BIN, fields
+        # The marker follows once frames at the new span are drawn.
+        def marker_on_sine():
+            s.write("FUNC:FFT:MARK:DATA?")
+            lines = block(s.read_raw()).splitlines()
+            assert lines[:2] == ["FFT", "ID,Freq,Amp"], lines
+            assert len(lines) > 2, lines
+            for line in lines[2:]:
+                fields = line.split(",")
+                assert fields[0] == "1" and fields[3] == "", fields
+                assert abs(float(fields[1]) - SINE_HZ) <= 2 * BIN, fields
+            return True
+
+        assert wait_until(marker_on_sine, interval=0.2)
     finally:
         s.close()
 
@@ -138,7 +140,7 @@ def largest_mark(s):
     return float(fields[1]), float(fields[2])
 
 
-def reading_near(s, expected, to_db, deadline_s=30):
+def reading_near(s, expected, to_db, deadline_s=60):
     """Polls mark 1 until it lies on the sine and reads within 0.5 dB of
     `expected` (the frames after a change take their time); the last reading."""
     end = time.monotonic() + deadline_s

@@ -28,7 +28,7 @@ except ImportError:
 
     system_python_or_exit("python3-pyvisa-py")
 
-from scope_support import Tally, write_signals
+from scope_support import Tally, wait_until, write_signals
 from test_vxi11 import Instrument, open_instr
 
 TIMEBASE_BYTE, VDIV_BYTE = 42, 62  # stored time base of block 0, V/div of CH1
@@ -64,50 +64,51 @@ def number(reply):
     return float(reply)
 
 
-def settled(session, query):
-    """The reply once two in a row agree within 1 % (the first may still
-    measure a record taken before the settings arrived)."""
-    last = number(session.query(query).strip())
-    for _ in range(10):
-        now = number(session.query(query).strip())
-        if abs(now - last) <= 0.01 * max(abs(now), 1e-12):
-            return now
-        last = now
-    return last
+def measured(session, query, expected, tolerance):
+    """The reply once it is a number within `tolerance` of `expected`: the
+    first replies may still measure a record taken before the settings
+    arrived, or none ("*"). Asked again until then; the last reply is
+    reported when it never comes."""
+    last = []
+
+    def close_enough():
+        last[:] = [session.query(query).strip()]
+        return abs(number(last[0]) - expected) <= tolerance
+
+    if not wait_until(close_enough):
+        raise AssertionError("%s gave %r, not %g within %g" % (query, last[0] if last else None, expected, tolerance))
+    return number(last[0])
 
 
 def user_script(rm):
-    s = open_instr(rm, 5000)
+    s = open_instr(rm)
     try:
         for line in (":CHANnel1:DISPlay ON", ":CHANnel1:COUPling DC", ":CHANnel1:PROBe 1X", ":CHANnel1:SCALe 0.5"):
             s.write(line)
         assert s.query(":CHANnel1:PROBe?").strip() == "1X"
         assert float(s.query(":CHANnel1:SCALe?")) == 0.5
-        freq = settled(s, ":MEASure:FREQuency? CHANnel1")
-        vpp = settled(s, ":MEASure:VPP? CHANnel1")
-        rms = settled(s, ":MEASure:VRMS? DISPlay,CHANnel1")
-        assert abs(freq - 1000) <= 5, freq
-        assert abs(vpp - 2.0) <= 0.06, vpp
-        assert abs(rms - 1 / math.sqrt(2)) <= 0.03 * 0.707, rms
+        measured(s, ":MEASure:FREQuency? CHANnel1", 1000, 5)
+        measured(s, ":MEASure:VPP? CHANnel1", 2.0, 0.06)
+        measured(s, ":MEASure:VRMS? DISPlay,CHANnel1", 1 / math.sqrt(2), 0.03 * 0.707)
         # The area over the screen shows the time base in force: 14 divisions
         # of 200 us of |sine|, whose mean is 2/pi of its 1 V peak (the
         # neighbouring time bases give half or twice as much, or more).
-        area = settled(s, ":MEASure:AREa? DISPlay,CHANnel1")
-        assert abs(area - 14 * 200e-6 * 2 / math.pi) <= 0.05 * area, area
+        area = 14 * 200e-6 * 2 / math.pi
+        measured(s, ":MEASure:AREa? DISPlay,CHANnel1", area, 0.05 * area)
     finally:
         s.close()
 
 
 def measure_family(rm):
-    s = open_instr(rm, 5000)
+    s = open_instr(rm)
     try:
         s.write(":CHANnel2:DISPlay ON")
         s.write(":CHANnel2:PROBe 1X")
         assert s.query(":MEASure:SOURce?").strip() == "CHANnel1"
         s.write(":MEASure:SLAVe:SOURce CHANnel2")
         assert s.query(":MEAS:SLAV:SOUR?").strip() == "CHANnel2"
-        assert abs(settled(s, ":MEASure:PERiod? CHAN1") - 1e-3) <= 5e-6
-        assert abs(settled(s, ":MEASure:PDUTy? CHAN2") - 50) <= 1
+        measured(s, ":MEASure:PERiod? CHAN1", 1e-3, 5e-6)
+        measured(s, ":MEASure:PDUTy? CHAN2", 50, 1)
         assert number(s.query(":MEASure:PDELay? CHAN1,CHAN1").strip()) == 0
         fields = s.query(":MEASure:DATA?").strip().split(",")
         assert len(fields) == 37 and fields[-1] == "", fields
@@ -115,7 +116,7 @@ def measure_family(rm):
         for f in fields[:-1]:
             assert f == "*" or number(f) is not None
         s.write(":CHANnel2:DISPlay OFF")
-        assert s.query(":MEASure:VPP? CHANnel2").strip() == "*"
+        assert wait_until(lambda: s.query(":MEASure:VPP? CHANnel2").strip() == "*")
         assert s.query(":MEASure:VPP? MATH").strip() == "*"
         fields = s.query(":MEASure:DATA?").strip().split(",")
         assert fields[23:34] == ["*"] * 11, fields

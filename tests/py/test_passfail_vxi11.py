@@ -8,6 +8,7 @@ state queries.
 Usage: python3 test_passfail_vxi11.py --build <builddir>
 """
 import argparse
+import math
 import os
 import sys
 import tempfile
@@ -21,7 +22,7 @@ except ImportError:
 
     system_python_or_exit("python3-pyvisa-py")
 
-from scope_support import Tally
+from scope_support import Tally, wait_until
 from test_vxi11 import Instrument, open_instr
 
 
@@ -36,13 +37,12 @@ def result(s):
     return passes, fails
 
 
-def wait_for(check, timeout=20.0):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        if check():
-            return True
-        time.sleep(0.2)
-    return check()
+def wait_for(check):
+    return wait_until(check, interval=0.2)
+
+
+def near(s, query, expected, tolerance):
+    return abs(float(s.query(query)) - expected) <= tolerance
 
 
 def pass_fail_run(inst, rm, root):
@@ -50,7 +50,13 @@ def pass_fail_run(inst, rm, root):
     try:
         s.write("TIMebase:SCALe 5e-4")  # two periods of the 1 kHz sine across the screen
         s.write("CHANnel1:SCALe 0.5")
-        time.sleep(0.5)
+        # The template is built from the next record once asked for (the
+        # template items ask too): records at the new scales come first. At
+        # 500 mV/div the sine is 2 V peak to peak; over 14 divisions of 500 us
+        # the area of |sine| is 14 x 500 us x 2/pi of its 1 V peak.
+        assert wait_for(lambda: near(s, ":MEASure:VPP? CHANnel1", 2.0, 0.06))
+        area = 14 * 5e-4 * 2 / math.pi
+        assert wait_for(lambda: near(s, ":MEASure:AREa? DISPlay,CHANnel1", area, 0.05 * area))
         s.write("PF:TEMPlate:SOURce CHANnel1")
         s.write("PF:SOURCe CHANnel1")
         s.write("PF:TEMPlate:X 5")
@@ -59,7 +65,6 @@ def pass_fail_run(inst, rm, root):
         assert s.query("PF:STOP:THReshold?").strip() == "30000"
         s.write("PF:ENABle ON")
         assert s.query("PF:ENABle?").strip() == "1"
-        time.sleep(1.0)  # the mask is built from the next record
         s.write("PF:OPERate RUN")
         assert s.query("PF:OPERate?").strip() == "RUN"
         assert wait_for(lambda: result(s)[0] > 0), result(s)

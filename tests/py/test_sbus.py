@@ -24,7 +24,7 @@ except ImportError:
 
     system_python_or_exit("python3-pyvisa-py python3-pandas")
 
-from scope_support import Tally
+from scope_support import WAIT_LIMIT, Tally, wait_until
 from test_vxi11 import Instrument, open_instr
 
 SENT = [0x48, 0x69, 0x21]
@@ -43,7 +43,7 @@ def block(raw):
 def uart_traffic(inst, rm, root):
     with open(os.path.join(root, "dev", "signals"), "w") as f:
         f.write("bus uart rate=9600 parity=even interval=0.02 data=%s\n" % ",".join("%x" % b for b in SENT))
-    s = open_instr(rm, 5000)
+    s = open_instr(rm)
     try:
         s.write("TIMebase:SCALe 5e-4")
         s.write("SBUS:MODE RS232")
@@ -57,8 +57,8 @@ def uart_traffic(inst, rm, root):
         s.write("SBUS:BASE HEX")
         assert s.query("SBUS:RS232:BAUDrate?") == "9600\r\n"
         rows = []
-        deadline = time.time() + 20
-        while time.time() < deadline:
+        deadline = time.monotonic() + WAIT_LIMIT
+        while time.monotonic() < deadline:
             s.write("SBUS:DATA?")
             try:
                 text = block(s.read_raw())
@@ -82,15 +82,13 @@ def csv_with_pandas(inst, rm, root):
     table of the traffic as udisk/Storage/Decode/Decode.csv: a title row,
     then the time and data columns."""
     path = os.path.join(root, "udisk", "Storage", "Decode", "Decode.csv")
-    s = open_instr(rm, 5000)
+    s = open_instr(rm)
     inst.drain()
     try:
         for key in ("KEY:TMENu", "KEY:DECode", "KEY:F5", "KEY:F2", "KEY:F2"):
             s.write(key)
             time.sleep(0.3)
-        deadline = time.time() + 10
-        while not os.path.exists(path) and time.time() < deadline:
-            time.sleep(0.2)
+        wait_until(lambda: os.path.exists(path), interval=0.2)
     finally:
         s.close()
     if not os.path.exists(path):

@@ -23,30 +23,25 @@ except ImportError:
 
     system_python_or_exit("python3-pyvisa-py")
 
-from scope_support import Tally
+from scope_support import WAIT_LIMIT, Tally, wait_until
 from test_vxi11 import Instrument, open_instr
 
 EE_TIMEBASE = 42
 
 
-def wait_for(check, timeout=10.0):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        if check():
-            return True
-        time.sleep(0.05)
-    return check()
+def wait_for(check, timeout=WAIT_LIMIT):
+    return bool(wait_until(check, timeout))
 
 
 def eeprom_byte(root, address):
-    """The byte, or None while the instrument is rewriting the file."""
-    for _ in range(100):
+    """The byte, or None when the instrument never finished rewriting the file."""
+    def image():
         with open(os.path.join(root, "dev", "eeprom.bin"), "rb") as f:
-            image = f.read()
-        if len(image) > address:
-            return image[address]
-        time.sleep(0.01)
-    return None
+            data = f.read()
+        return data if len(data) > address else None
+
+    data = wait_until(image, interval=0.01)
+    return data[address] if data else None
 
 
 def identity(inst, rm, root, build):
@@ -104,9 +99,13 @@ def screenshot(inst, rm, root, build):
     shot = os.path.join(root, "udisk", "QelPrtSc", "QelPrtsc-001.bmp")
     s = open_instr(rm)
     try:
-        time.sleep(1.5)  # the disk watcher sees the disk
-        s.write("KEY:PSCReen")
-        assert wait_for(lambda: os.path.exists(shot) and os.path.getsize(shot) == 1152054), shot
+        # The key does nothing until the disk watcher has seen the disk:
+        # pressed again until the picture is there.
+        def pressed():
+            s.write("KEY:PSCReen")
+            return wait_for(lambda: os.path.exists(shot) and os.path.getsize(shot) == 1152054, 5)
+
+        assert wait_for(pressed), shot
     finally:
         s.close()
     with open(shot, "rb") as f:

@@ -12,7 +12,6 @@ import argparse
 import os
 import sys
 import tempfile
-import time
 
 try:
     import pyvisa
@@ -22,12 +21,30 @@ except ImportError:
 
     system_python_or_exit("python3-pyvisa-py")
 
-from scope_support import Tally
+from scope_support import Tally, wait_until
 from test_vxi11 import Instrument, open_instr
 
 SIGNAL = "ch1 train freq=1000 widths=1e-6,2e-6,5e-6,10e-6 gap=5e-6\n"
 SETTINGS = (":TRIGger:MODE PULSe", ":TRIGger:SOURce CHANnel1", ":TRIGger:PULSe:POLarity POSitive",
             ":TRIGger:PULSe:QUALifier GREaterthan", ":TRIGger:PULSe:TIME 4us", ":TRIGger:SWEep NORMal")
+
+
+def pulse_at_trigger(codes, xinc):
+    """The width of the pulse that ends at the record's trigger point (the
+    centre); raises when no pulse ends there."""
+    mid = (max(codes) + min(codes)) / 2
+    high = [c > mid for c in codes]
+    centre = len(codes) // 2
+    falls = [i for i in range(len(high) - 1) if high[i] and not high[i + 1]]
+    assert falls, "no falling edge in the record"
+    end = min(falls, key=lambda i: abs(i - centre))
+    assert abs(end - centre) <= 2, "the pulse ends at point %d, the trigger point is %d" % (end, centre)
+    start = end
+    while start > 0 and high[start - 1]:
+        start -= 1
+    width = (end - start + 1) * xinc
+    assert 4.5e-6 < width < 5.5e-6, "the pulse at the trigger is %g s wide" % width
+    return width
 
 
 def pulse_width_trigger(inst, rm, root):
@@ -41,26 +58,20 @@ def pulse_width_trigger(inst, rm, root):
         assert s.query(":TRIGger:PULSe:POLarity?").strip() == "POSitive"
         assert s.query(":TRIGger:PULSe:TIME?").strip() == "4.000000e-06"
         assert s.query(":TRIGger:SWEep?").strip() == "NORMal"
-        time.sleep(1.0)  # acquisitions made with the new trigger
         s.write(":WAVeform:SOURce CHANnel1")
         s.write(":WAVeform:MODE NORMal")
         s.write(":WAVeform:FORMat BYTE")
-        codes = s.query_binary_values(":WAVeform:DATA?", datatype="B", container=list)
-        xinc = float(s.query(":WAVeform:PREamble?").split(",")[4])
+
+        # Records made before the new trigger arrived are read until one
+        # made with it comes.
+        def triggered():
+            codes = s.query_binary_values(":WAVeform:DATA?", datatype="B", container=list)
+            xinc = float(s.query(":WAVeform:PREamble?").split(",")[4])
+            return pulse_at_trigger(codes, xinc)
+
+        width = wait_until(triggered, interval=0.2)
     finally:
         s.close()
-    mid = (max(codes) + min(codes)) / 2
-    high = [c > mid for c in codes]
-    centre = len(codes) // 2
-    falls = [i for i in range(len(high) - 1) if high[i] and not high[i + 1]]
-    assert falls, "no falling edge in the record"
-    end = min(falls, key=lambda i: abs(i - centre))
-    assert abs(end - centre) <= 2, "the pulse ends at point %d, the trigger point is %d" % (end, centre)
-    start = end
-    while start > 0 and high[start - 1]:
-        start -= 1
-    width = (end - start + 1) * xinc
-    assert 4.5e-6 < width < 5.5e-6, "the pulse at the trigger is %g s wide" % width
     print("  the pulse ending at the trigger point is %.2f us wide" % (width * 1e6))
 
 

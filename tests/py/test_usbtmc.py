@@ -27,7 +27,7 @@ except ImportError:
     system_python_or_exit("python3-pyvisa-py, python3-usb and python3-numpy")
 
 import sim_usb
-from scope_support import Tally
+from scope_support import WAIT_LIMIT, Tally, wait_until
 from test_vxi11 import Instrument
 
 EP_IN, EP_OUT = 0x81, 0x03
@@ -58,17 +58,31 @@ class Tags:
         return self.tag
 
 
-def wait_not_pending(ask, seconds=2):
+def wait_not_pending(ask):
     """Repeats a status request while it answers STATUS_PENDING (2); the last reply."""
-    deadline = time.monotonic() + seconds
-    reply = ask()
-    while reply[0] == 2 and time.monotonic() < deadline:
-        time.sleep(0.01)
-        reply = ask()
-    return reply
+    last = []
+
+    def done():
+        last[:] = [ask()]
+        return last[0][0] != 2
+
+    wait_until(done, interval=0.01)
+    return last[0]
 
 
-def packets_of_transfer(port, timeout=3.0):
+def wait_reply(ask, want):
+    """Repeats a request until it gives `want`; the last reply."""
+    last = []
+
+    def done():
+        last[:] = [ask()]
+        return last[0] == want
+
+    wait_until(done, interval=0.01)
+    return last[0] if last else None
+
+
+def packets_of_transfer(port, timeout=WAIT_LIMIT):
     """The packets of one bulk-IN transfer, up to a short (or zero-length) one."""
     packets = []
     while True:
@@ -173,10 +187,7 @@ def identity_and_tags(c):
     assert query(c.port, c.tags, b"*OPC?\n")[1] == b"1\r\n"
     # The answer to a query that is MAV in the status byte until it is read.
     c.port.write(EP_OUT, out_message(c.tags.next(), b"*OPC?\n"))
-    deadline = time.monotonic() + 3
-    while c.port.control(0xA1, 128, 3, 0, 3)[2] != 0x10 and time.monotonic() < deadline:
-        time.sleep(0.01)
-    assert c.port.control(0xA1, 128, 3, 0, 3) == b"\x01\x03\x10"
+    assert wait_reply(lambda: c.port.control(0xA1, 128, 3, 0, 3), b"\x01\x03\x10") == b"\x01\x03\x10"
     tag = c.tags.next()
     c.port.write(EP_OUT, request_in(tag, 100))
     assert parse_in(b"".join(packets_of_transfer(c.port)), tag)[1] == b"1\r\n"
@@ -245,9 +256,9 @@ def abort_bulk_in(c):
     c.port.write(EP_OUT, out_message(c.tags.next(), b"NOSuch:COMMand?"))  # nothing answers
     tag = c.tags.next()
     c.port.write(EP_OUT, request_in(tag, 1000))
-    time.sleep(0.3)
     assert c.port.control(0xA2, 3, (tag + 1) & 0xFF or 1, EP_IN, 2)[0] == 0x81  # another bTag: not in progress
-    assert c.port.control(0xA2, 3, tag, EP_IN, 2) == bytes([1, tag])
+    # Asked again until the device has taken the request in.
+    assert wait_reply(lambda: c.port.control(0xA2, 3, tag, EP_IN, 2), bytes([1, tag])) == bytes([1, tag])
     assert c.port.packet(EP_IN, 2) == b""  # the transfer ends with a short packet
     status = wait_not_pending(lambda: c.port.control(0xA2, 4, 0, EP_IN, 8))
     assert status == b"\x01" + b"\0" * 7, status.hex()
@@ -256,7 +267,8 @@ def abort_bulk_in(c):
 
 def clear_drops_answer(c):
     c.port.write(EP_OUT, out_message(c.tags.next(), b"*IDN?"))
-    time.sleep(0.3)
+    # The answer waits (MAV in the status byte) before the clear drops it.
+    assert wait_reply(lambda: c.port.control(0xA1, 128, 3, 0, 3)[2] & 0x10, 0x10) == 0x10
     assert c.port.control(0xA1, 5, 0, 0, 1) == b"\x01"
     assert wait_not_pending(lambda: c.port.control(0xA1, 6, 0, 0, 2)) == b"\x01\x00"
     assert query(c.port, c.tags, b"*OPC?")[1] == b"1\r\n"
@@ -265,8 +277,8 @@ def clear_drops_answer(c):
 def hostile_packets(c):
     # A transfer that announces 4 GB: INITIATE_ABORT_BULK_OUT ends it, reporting the bytes received.
     c.port.write(EP_OUT, HEADER.pack(1, 5, 0xFA, 0xFFFFFFF0, 1, 0) + b"x" * 500)
-    time.sleep(0.2)
-    assert c.port.control(0xA2, 1, 5, EP_OUT, 2) == b"\x01\x05"
+    # Asked again until the device has taken the transfer in.
+    assert wait_reply(lambda: c.port.control(0xA2, 1, 5, EP_OUT, 2), b"\x01\x05") == b"\x01\x05"
     status = wait_not_pending(lambda: c.port.control(0xA2, 2, 0, EP_OUT, 8))
     assert status == b"\x01\0\0\0" + struct.pack("<I", 500), status.hex()
     # Short packets, bytes that are no header, an unknown MsgID, a zero-length packet, a message
@@ -287,7 +299,7 @@ def endpoint_cases(tally, root):
         c.port.close()
 
 
-def open_usb(rm, timeout_ms=5000):
+def open_usb(rm, timeout_ms=int(WAIT_LIMIT * 1000)):
     session = rm.open_resource(RESOURCE)
     session.timeout = timeout_ms
     return session
@@ -353,8 +365,8 @@ def pyvisa_cases(tally, root):
             except pyvisa.errors.VisaIOError as e:
                 assert e.error_code == pyvisa.constants.StatusCode.error_timeout, e
             took = time.monotonic() - start
-            assert took < 3, took  # the abort ended the read at once
-            s.timeout = 5000
+            assert took < WAIT_LIMIT, took  # the abort ended the read
+            s.timeout = int(WAIT_LIMIT * 1000)
             got = s.query("*OPC?"), s.query(":CHANnel1:COUPling?")
             assert got == ("1\r\n", "DC\r\n"), got
         finally:

@@ -14,7 +14,6 @@ import io
 import os
 import sys
 import tempfile
-import time
 
 try:
     import lzo
@@ -27,7 +26,7 @@ except ImportError:
 
     system_python_or_exit("python3-pyvisa-py, python3-numpy, python3-pil and python3-lzo")
 
-from scope_support import Tally
+from scope_support import Tally, wait_until
 from test_vxi11 import Instrument, open_instr
 
 TB_RIGHT, TB_LEFT = 86, 87  # time-base knob bytes of the front panel
@@ -35,27 +34,42 @@ MS_PER_DIV_XINC = 2e-5      # 1 ms/div: 50 points a division
 WIDTH, HEIGHT = 800, 480
 
 
+# How long one knob step may take to show in the read-out before the knob
+# counts as not followed: far more than a loaded machine needs.
+KNOB_LIMIT = 20.0
+
+
 def set_time_base(root, session):
     """Turns the time-base knob towards 1 ms/div. Where the instrument does not
     follow the knob, the applied sine is scaled to the time base in force
-    instead (1 kHz at 1 ms/div: 14 periods on the screen). Returns the
-    applied frequency."""
+    instead (1 kHz at 1 ms/div: 14 periods on the screen); the samples read
+    then show that frequency before the cases start. Returns the applied
+    frequency."""
     keys = os.path.join(root, "dev", "keys")
+    xinc_now = lambda: float(session.query(":WAVeform:XINCrement?"))  # noqa: E731
     for _ in range(12):
-        xinc = float(session.query(":WAVeform:XINCrement?"))
+        xinc = xinc_now()
         if abs(xinc - MS_PER_DIV_XINC) < 1e-12:
             break
         with open(keys, "wb") as f:
             f.write(bytes([TB_LEFT if xinc < MS_PER_DIV_XINC else TB_RIGHT]))  # right: finer
-        time.sleep(0.3)
-        if float(session.query(":WAVeform:XINCrement?")) == xinc:
+        if not wait_until(lambda: xinc_now() != xinc, KNOB_LIMIT):
             break  # the knob is not followed
-    xinc = float(session.query(":WAVeform:XINCrement?"))
+    xinc = xinc_now()
     freq = 1000.0 * MS_PER_DIV_XINC / xinc
     with open(os.path.join(root, "dev", "signals"), "w") as f:
         f.write(f"ch1 sine freq={freq:.6g} amp=1\n")
-    time.sleep(0.5)
     print(f"  {xinc * 50:g} s/div, CH1 sine of {freq:g} Hz, 2 Vpp")
+
+    def shows_applied():
+        session.write(":WAVeform:SOURce CHANnel1")
+        session.write(":WAVeform:MODE NORMal")
+        session.write(":WAVeform:FORMat BYTE")
+        codes = session.query_binary_values(":WAVeform:DATA?", datatype="B", container=np.array)
+        _, measured = volts_and_frequency(codes, session.query(":WAVeform:PREamble?"))
+        return abs(measured - freq) <= 0.005 * freq
+
+    assert wait_until(shows_applied), "the samples never showed the applied sine"
     return freq
 
 
@@ -84,7 +98,7 @@ def check_signal(pp, freq, what):
 
 
 def normal_data(inst, rm):
-    s = open_instr(rm, 20000)
+    s = open_instr(rm)
     try:
         s.write(":WAVeform:SOURce CHANnel1")
         s.write(":WAVeform:MODE NORMal")
@@ -150,27 +164,27 @@ def unpack_zbmp(zbmp, size):
 def screen_pictures(inst, rm, root):
     """Both pictures equal the frame buffer, taken while the screen held still
     (the picture is the page shown last, copied as the main loop goes on)."""
-    s = open_instr(rm, 20000)
+    s = open_instr(rm)
+
+    def matched():
+        before = framebuffer(root)
+        bmp = s.query_binary_values(":DISPlay:DATA?", datatype="B", container=bytes)
+        zbmp = s.query_binary_values(":DISPlay:ZBMP?", datatype="B", container=bytes)
+        after = framebuffer(root)
+        assert len(bmp) == 1152054
+        image = Image.open(io.BytesIO(bmp))
+        assert image.format == "BMP" and image.size == (WIDTH, HEIGHT) and image.mode == "RGB"
+        unpacked = unpack_zbmp(zbmp, len(bmp))
+        return np.array_equal(before, after) and np.array_equal(np.asarray(image), after) and unpacked == bmp
+
     try:
-        for _ in range(30):
-            before = framebuffer(root)
-            bmp = s.query_binary_values(":DISPlay:DATA?", datatype="B", container=bytes)
-            zbmp = s.query_binary_values(":DISPlay:ZBMP?", datatype="B", container=bytes)
-            after = framebuffer(root)
-            assert len(bmp) == 1152054
-            image = Image.open(io.BytesIO(bmp))
-            assert image.format == "BMP" and image.size == (WIDTH, HEIGHT) and image.mode == "RGB"
-            unpacked = unpack_zbmp(zbmp, len(bmp))
-            if np.array_equal(before, after) and np.array_equal(np.asarray(image), after) and unpacked == bmp:
-                return
-            time.sleep(0.1)
-        raise AssertionError("DISPlay:DATA? and ZBMP? never matched a still frame buffer")
+        assert wait_until(matched, interval=0.1), "DISPlay:DATA? and ZBMP? never matched a still frame buffer"
     finally:
         s.close()
 
 
 def viewer_frames(inst, rm):
-    s = open_instr(rm, 20000)
+    s = open_instr(rm)
     try:
         s.write(":WAVeform:MODE NORMal")
         s.write_raw(b"FrameStart?\n")
@@ -213,7 +227,7 @@ def main():
     rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
     tally = Tally()
-    session = open_instr(rm, 10000)
+    session = open_instr(rm)
     tally.run("time base", lambda: APPLIED.update(freq=set_time_base(root, session)))
     session.close()
     for case in (normal_data, raw_data):

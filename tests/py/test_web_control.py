@@ -31,7 +31,7 @@ except ImportError:
 
     system_python_or_exit("python3-websockets, python3-pyvisa-py and python3-pil")
 
-from scope_support import Tally
+from scope_support import WAIT_LIMIT, Tally
 from test_vxi11 import Instrument, open_instr
 
 CHROMIUM = "/usr/bin/chromium"
@@ -39,10 +39,10 @@ SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file_
 JPEG_TOLERANCE = 12  # mean absolute difference per colour byte, JPEG at quality 80 and a live screen
 
 
-def wait_listening(port, limit=30):
+def wait_listening(port, limit=WAIT_LIMIT):
     """Start-up opens the web servers after the instrument answers; wait for them."""
-    end = time.time() + limit
-    while time.time() < end:
+    end = time.monotonic() + limit
+    while time.monotonic() < end:
         try:
             socket.create_connection(("127.0.0.1", port), 0.5).close()
             return
@@ -80,7 +80,7 @@ class Web:
             return f.read()
 
 
-async def request(ws, obj, expect_reply=True, timeout=3):
+async def request(ws, obj, expect_reply=True, timeout=WAIT_LIMIT):
     await ws.send(json.dumps(obj))
     if not expect_reply:
         return None
@@ -96,7 +96,7 @@ async def no_reply(ws, obj, wait=0.5):
     raise AssertionError("unexpected reply %r" % text)
 
 
-async def closed_by_server(ws, timeout=3):
+async def closed_by_server(ws, timeout=WAIT_LIMIT):
     try:
         await asyncio.wait_for(ws.recv(), timeout)
     except websockets.ConnectionClosed:
@@ -209,13 +209,13 @@ async def gate_and_login(web, rm):
 
 async def heartbeat(web, rm):
     kept = await login(web, "kept")
-    for _ in range(3):  # a ping every 5 s keeps the session past the 9 s limit
-        await asyncio.sleep(5)
+    for _ in range(4):  # a ping every 3 s keeps the session past the 9 s limit
+        await asyncio.sleep(3)
         assert await request(kept, {"req_type": "ping", "uuid": "kept"}) == '{"reply_type":"pong"}'
     await kept.send(json.dumps({"req_type": "led_status", "uuid": "kept"}))
-    assert "led_status" in await asyncio.wait_for(kept.recv(), 3)
+    assert "led_status" in await asyncio.wait_for(kept.recv(), WAIT_LIMIT)
     # Silence: the session goes and its connection is closed.
-    assert await closed_by_server(kept, 13), "a silent session was kept"
+    assert await closed_by_server(kept), "a silent session was kept"
     ws = await login(web, "after")  # the slot is free again
     await request(ws, {"req_type": "signout", "uuid": "after"}, expect_reply=False)
     await ws.close()
@@ -260,7 +260,7 @@ async def pictures(web, rm):
     async with websockets.connect(web.pic_url, max_size=None) as ws:
         for message in ("", "any text", b"\x00\x01"):
             await ws.send(message)
-            data = await asyncio.wait_for(ws.recv(), 5)
+            data = await asyncio.wait_for(ws.recv(), WAIT_LIMIT)
             assert isinstance(data, bytes) and data[:2] == b"\xff\xd8", "not a JPEG"
             picture = Image.open(io.BytesIO(data))
             assert picture.size == (800, 480)
@@ -285,7 +285,7 @@ class Cdp:
         self.id += 1
         await self.ws.send(json.dumps({"id": self.id, "method": method, "params": params}))
         while True:
-            msg = json.loads(await asyncio.wait_for(self.ws.recv(), 30))
+            msg = json.loads(await asyncio.wait_for(self.ws.recv(), WAIT_LIMIT))
             if msg.get("id") == self.id:
                 if "error" in msg:
                     raise RuntimeError(msg["error"])
@@ -295,7 +295,7 @@ class Cdp:
         r = await self.call("Runtime.evaluate", expression=expression, returnByValue=True)
         return r.get("result", {}).get("value")
 
-    async def wait(self, expression, timeout=30):
+    async def wait(self, expression, timeout=WAIT_LIMIT):
         end = time.monotonic() + timeout
         while time.monotonic() < end:
             if await self.eval(expression):
@@ -318,9 +318,10 @@ class Cdp:
 
 async def drive_page(web, rm, port):
     targets = []
-    for _ in range(100):
+    end = time.monotonic() + WAIT_LIMIT
+    while time.monotonic() < end:
         try:
-            targets = json.load(urllib.request.urlopen("http://127.0.0.1:%d/json" % port, timeout=2))
+            targets = json.load(urllib.request.urlopen("http://127.0.0.1:%d/json" % port, timeout=5))
         except OSError:
             targets = []
         if any(t.get("type") == "page" for t in targets):
@@ -370,7 +371,7 @@ async def drive_page(web, rm, port):
         assert back == before, (before, moved, back)
 
 
-async def until(done, limit=15):
+async def until(done, limit=WAIT_LIMIT):
     """Whether `done()` comes to hold within `limit` seconds (the main loop takes posted keys and
     redraws in its own time)."""
     end = time.monotonic() + limit
@@ -381,7 +382,7 @@ async def until(done, limit=15):
     return True
 
 
-async def answer_until(rm, line, done, limit=15):
+async def answer_until(rm, line, done, limit=WAIT_LIMIT):
     """The answer once `done` holds for it, or the last one."""
     answer = [visa(rm, line)]
 
@@ -407,7 +408,7 @@ def chromium_page(web, rm, tmp):
             "--remote-debugging-port=%d" % port, "--user-data-dir=" + profile, url]
     proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     try:
-        asyncio.run(asyncio.wait_for(drive_page(web, rm, port), 120))
+        asyncio.run(asyncio.wait_for(drive_page(web, rm, port), 4 * WAIT_LIMIT))
     finally:
         try:
             os.killpg(proc.pid, signal.SIGTERM)

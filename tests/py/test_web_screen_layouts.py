@@ -19,7 +19,7 @@ except ImportError:
 
     system_python_or_exit("python3-websockets and python3-pyvisa-py")
 
-from scope_support import Tally
+from scope_support import WAIT_LIMIT, Tally
 from test_vxi11 import open_instr
 from test_web_control import lcd, login, request, start_web_instrument
 
@@ -49,7 +49,7 @@ class Scope:
         self.s.write(":CHANnel%d:POSition?" % ch)
         return int.from_bytes(self.s.read_raw()[:2], "little", signed=True)
 
-    def until(self, read, want, limit=10):
+    def until(self, read, want, limit=WAIT_LIMIT):
         """`read()` once it gives `want` (the main loop has taken the posted keys), or its last answer."""
         end = time.monotonic() + limit
         got = read()

@@ -22,7 +22,7 @@ except ImportError:
 
     system_python_or_exit("python3-websockets")
 
-from scope_support import LineProcess, Tally
+from scope_support import WAIT_LIMIT, LineProcess, Tally
 
 CHROMIUM = "/usr/bin/chromium"
 
@@ -33,12 +33,12 @@ class EchoServer(LineProcess):
     def __init__(self, build, root):
         exe = os.path.join(build, "tests", "ws_echo_server")
         super().__init__([exe, "--root", root, "--port", "0"], stdin=subprocess.PIPE)
-        first = self.next_line(10)
+        first = self.next_line(WAIT_LIMIT)
         if not first or not first.startswith("listening "):
             raise RuntimeError("echo server did not start: %r" % first)
         self.port = int(first.split()[1])
 
-    def wait_for(self, wanted, timeout=10):
+    def wait_for(self, wanted, timeout=WAIT_LIMIT):
         """Skips lines until one equals `wanted`; True when it came in time."""
         return self.wait_line(lambda line: line == wanted, timeout) is not None
 
@@ -67,7 +67,7 @@ async def fragments_and_ping(srv, url):
         await ws.send(["one ", "two ", "three"])  # three frames
         assert await ws.recv() == "one two three"
         pong = await ws.ping(b"are you there")
-        await asyncio.wait_for(pong, 5)
+        await asyncio.wait_for(pong, WAIT_LIMIT)
     assert srv.wait_for("message 1 13 one two three")
 
 
@@ -83,7 +83,7 @@ async def too_big_is_1009(srv, url):
         try:
             # Refused from the header alone: the close may come while sending.
             await ws.send(bytes(1048577))
-            await asyncio.wait_for(ws.recv(), 10)
+            await asyncio.wait_for(ws.recv(), WAIT_LIMIT)
             raise AssertionError("a frame over 1 MiB was accepted")
         except websockets.ConnectionClosed as e:
             assert e.rcvd is not None and e.rcvd.code == 1009, e
@@ -94,7 +94,7 @@ async def close_from_own_callback(srv, url):
     ws = await websockets.connect(url)
     await ws.send("close-me")
     try:
-        await asyncio.wait_for(ws.recv(), 10)
+        await asyncio.wait_for(ws.recv(), WAIT_LIMIT)
         raise AssertionError("connection stayed open")
     except websockets.ConnectionClosed as e:
         assert e.rcvd is None, "no close frame is sent"
