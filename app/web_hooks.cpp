@@ -62,7 +62,7 @@ bool ScreenView(WebScreenView* v) {
   v->softKeyboardShown = soft.shown != 0;
   v->softCursor = soft.cursor;
   for (int k = 0; k < kWebSoftKeys && k < kSoftKeys; ++k)
-    v->softKey[k] = Rect(soft.key[k].row, soft.key[k].column, soft.keyWidth, soft.keyHeight);
+    v->softKey[k] = Rect(soft.key[k].row, soft.key[k].column, soft.keyWidth, soft.keyHeight);  // the drawn key
   menuposmsg pop{};
   QelDraw.GetQelMenuPosMsg(&pop);
   v->popRead = true;
