@@ -635,7 +635,7 @@ int TraceExtent(const std::vector<uint32_t>& s) {
     for (int c = 300; c < 400; ++c) {
       const uint32_t p = s[size_t(r) * 800 + size_t(c)];
       const int red = p >> 16 & 0xFF, green = p >> 8 & 0xFF, blue = p & 0xFF;
-      if (red < 0x30 && green > 0x60 && std::abs(green - blue) < 0x20) {
+      if (red == 0 && green >= 0x10 && green == blue) {
         if (top < 0) top = r;
         bottom = r;
       }
