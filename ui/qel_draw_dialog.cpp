@@ -105,7 +105,8 @@ void qel_draw::DrawSoftKeyboard(short cursor, short lowerCase, const char* name)
   for (int i = 0; i < kSoftKeys; ++i) {
     const int row = 200 + 35 * (i / 20), col = 105 + 27 * (i % 20);
     const bool lit = i == cursor;
-    FillRect(row, col, kSoftKeyWidth, kSoftKeyHeight, lit ? kSoftKeyHighlight : kSoftKeyColour, DRAW_CURRENT);
+    FillRect(row, col, kSoftKeyWidth, kSoftKeyHeight, lit ? kSoftKeyHighlight : kSoftKeyColour,
+             DRAW_CURRENT);
     char label[4] = {};
     if (i < kSoftCharKeys) {
       char c = kSoftKeyChars[i];
