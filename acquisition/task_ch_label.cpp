@@ -6,6 +6,7 @@
 
 #include "acquisition/task_ch_module.h"
 #include "acquisition/y_system.h"
+#include "core/keypara.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -112,9 +113,7 @@ int TaskForChannel::LabelOp(keypara k) {
   const bool knob = k.key == MENU_KEY_KNOB_UP || k.key == MENU_KEY_KNOB_DOWN;
   if (ChInputLableFlag != 1 || (!knob && k.key != MENU_KEY_SELECT)) return MenuOp(k);
   if (knob) {
-    const int step = k.useStep ? std::abs(int(k.step)) : 1;
-    const int sel = ChKeySel + (k.key == MENU_KEY_KNOB_DOWN ? step : -step);
-    ChKeySel = sel < 0 ? kChSoftKeys - 1 : sel % kChSoftKeys;
+    ChKeySel = SoftKeyboardCursor(ChKeySel, k, kChSoftKeys);
     return 0;
   }
   if (ChKeySel < kCharKeys) {

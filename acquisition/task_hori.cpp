@@ -62,8 +62,9 @@ int TaskForHori::Default() {
 int TaskForHori::Initialize() {
   std::printf("TaskForHori :: Initialize ...\n");
   if (LoadLanguage(0) < 0 && TaskMenu.MenuIsNull()) TaskMenu.Attach(&TaskHoriMenu);
-  if (Item(kHoriFormat) > 1) SetItem(kHoriFormat, 0);
-  if (Item(kHoriType) > 1) SetItem(kHoriType, 0);
+  // The stored switches, the factory mode among them (a fresh EEPROM holds
+  // 0xFF), come back into their ranges.
+  M().ClampItems();
   Hori_Format(kNoKey);
   Hori_Type(kNoKey);
   SetItem(kHoriSplit, 1);

@@ -32,7 +32,7 @@ const MenuItemDef kItems[] = {
     // Page 2.
     {kSvcOpKeyRec, "OpKeyRec", kMenuAction, 1, Hori_OpKeyRec},
     {kSvcGain50mv, "Gain50MV", kMenuAction, 1, Gain50MV},
-    {kSvcStartTest, "StartTest", kMenuChoice, 3, StartTest},
+    {kSvcStartTest, "StartTest", kMenuChoice, 3, StartTest, MenuChoices()},
     {kSvcAdcConfig, "ADC", kMenuAction, 1, AdcConfig},
     {kSvcNext, "Next", kMenuAction, 1, InternalFuncNext},
     // Page 3.
@@ -54,7 +54,7 @@ const MenuItemDef kItems[] = {
     // Page 6.
     {kGainAdj, "GainAdj", kMenuAction, 1, Gain50mvAdj},
     {kGainSource, "Source", kMenuChoice, 2, Gain50mvSource},
-    {kGainFactoryMode, "FactoryMode", kMenuChoice, 2, Gain50mv_FactoryMode},
+    {kGainFactoryMode, "FactoryMode", kMenuChoice, 2, Gain50mv_FactoryMode, MenuChoices()},
     {kGainCaliPhase, "Cali Phase", kMenuAction, 1, Gain50mv_ADCCaliPhase},
     {kGainNext, "Back", kMenuAction, 1, Gain50mvNext},
     // Page 7.

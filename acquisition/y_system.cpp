@@ -121,15 +121,22 @@ void y_system::LoadYsystem(CaliDataForCh* cal, _SysResource* res, _SysRunInfo* r
 
 int y_system::YParaSyncRefresh() {
   if (!run_) return -1;
-  SemLock lock(sem_);
-  for (int ch = 0; ch < kAnalog; ++ch) {
-    VerticalBlock& b = run_->vertical[ch];
-    b.vdivSelected = b.vdivIndex;
-    b.positionSelected = b.position;
-    b.vdivShown = b.vdivVolts;
+  bool labelChanged = false;
+  {
+    SemLock lock(sem_);
+    for (int ch = 0; ch < kAnalog; ++ch) {
+      VerticalBlock& b = run_->vertical[ch];
+      b.vdivSelected = b.vdivIndex;
+      b.positionSelected = b.position;
+      labelChanged |= b.vdivShown != b.vdivVolts;
+      b.vdivShown = b.vdivVolts;
+    }
+    run_->sourceOnSnapshot = run_->sourceOn;
+    run_->workChSnapshot = run_->workCh;
   }
-  run_->sourceOnSnapshot = run_->sourceOn;
-  run_->workChSnapshot = run_->workCh;
+  // The first record taken at a new V/div is drawn in this pass: its label
+  // (drawn with the status texts) goes with it.
+  if (labelChanged && res_ && res_->runStatus) res_->runStatus->SetDrawRefresh();
   return 0;
 }
 

@@ -45,9 +45,10 @@ constexpr double kLargeProduct = 1e4, kSmallX = 0.00001;
 constexpr double kPiMarks = 3.14159265358, kPiAmplitude = 3.1416;
 
 bool Transparent() { return SystemResource.runStatus && SystemResource.runStatus->GetTransparent(); }
-int LabelColour(int source) {
-  return channelColor[Transparent() ? 1 : 0][source >= 0 && source < kSources ? source : 0];
-}
+// A label takes its source's own colour, the colour of its lines, whether the
+// panel is merged opaque or translucent (the merge blends the colour, it does
+// not swap it); the second row is the table's byte-swapped form.
+int LabelColour(int source) { return channelColor[0][source >= 0 && source < kSources ? source : 0]; }
 
 void Centred(Draw& d, int row, int centre, const char* text, int colour) {
   d.DrawString(row, centre - d.Stringlen(kFontAscii, text) / 2, text, colour, DRAW_CURRENT);

@@ -61,6 +61,7 @@ bool ScreenView(WebScreenView* v) {
   QelDraw.GetSoftKeyboardMsg(&soft);
   v->softKeyboardShown = soft.shown != 0;
   v->softCursor = soft.cursor;
+  // Each key is hit where it is drawn.
   for (int k = 0; k < kWebSoftKeys && k < kSoftKeys; ++k)
     v->softKey[k] = Rect(soft.key[k].row, soft.key[k].column, soft.keyWidth, soft.keyHeight);
   menuposmsg pop{};

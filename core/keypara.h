@@ -1,6 +1,7 @@
 // The argument of every menu-item handler: one key event.
 #pragma once
 #include <cstdint>
+#include <cstdlib>
 
 struct keypara {
   uint16_t key;      // key code (255: no key, rerun on the stored value)
@@ -17,3 +18,15 @@ enum : uint16_t {
   KEY_WORD_NONE = 133,
   KEY_NO_KEY = 255,
 };
+
+// The soft keyboards' cursor (the channel label and file name keyboards) on a
+// select-knob event: key 76 moves it on, 77 back, by one key for a panel turn
+// and by the step's size for a remote key (the web screen sends the distance
+// to the key clicked or typed), wrapping around the `keys` keys. Other keys
+// leave it.
+inline int SoftKeyboardCursor(int cursor, const keypara& k, int keys) {
+  constexpr uint16_t kOn = 76, kBack = 77;
+  if ((k.key != kOn && k.key != kBack) || keys <= 0) return cursor;
+  const int step = (k.useStep ? std::abs(int(k.step)) : 1) % keys;
+  return ((cursor + (k.key == kOn ? step : -step)) % keys + keys) % keys;
+}

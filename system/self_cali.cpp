@@ -23,6 +23,7 @@
 #include "platform/clock.h"
 #include "system/adc_phase.h"
 #include "system/task_utility.h"
+#include "ui/qel_draw.h"
 
 namespace {
 // The calibration description: targets, step threshold and DAC steps, and the
@@ -52,12 +53,22 @@ constexpr uint16_t kAssistRequest = 2;  // the request kind the system module's 
 constexpr uint8_t kPhaseFound = 0x68;
 constexpr uint64_t kFuncSelfCali = 0x80;
 constexpr int kMsgFailed = 90, kMsgSuccess = 91, kMsgCentering = 118;
-constexpr int kProgressFull = 40;
+constexpr uint32_t kDialogAttribute = 1;  // drawn over the waves
+constexpr int kProgressFull = kSelfCaliProgressFull;
 constexpr int kFactoryPasses = 20, kFactoryTries = 9;
 constexpr int kKeyWaitSeconds = 60;
 constexpr int64_t kPreTrigCentre = 35000000;
 
 int progress = 0;
+short shownState = kSelfCaliPrompt;
+
+// The procedure runs on the main loop, which composes no frame until it
+// ends: each step of the dialog is composed and shown here.
+void ShowDialog(short state) {
+  shownState = state;
+  SysRunStatus.SetDrawRefresh();
+  QelDraw.MainDisplay();
+}
 
 // The front-panel key waiting, if any (one is consumed), else -1; a remote
 // key counts as well, so an instrument started over SCPI is not held.
@@ -73,7 +84,7 @@ int PendingKey() {
 void HoldMessage(int n) {
   QelMsg.SetMessage(n);
   for (int s = 0; s < kKeyWaitSeconds && PendingKey() < 0; ++s) {
-    SysRunStatus.SetDrawRefresh();
+    ShowDialog(shownState);
     plat::SleepMs(1000);
   }
 }
@@ -104,6 +115,12 @@ void ApplyRange(int range) {
 // the trigger on CH1 edge, auto sweep, the measuring sweep mode.
 void Prepare(_SysRunInfo* run) {
   SysRunStatus.SetFuncBit(kFuncSelfCali);
+  // The dialog stays up for the whole run (a run started over SCPI or by
+  // another module opens it here).
+  if (!(TaskUtility.GetFunBits() & kUtiDlgSelfCali)) TaskUtility.SetFuncBits(kUtiDlgSelfCali);
+  if (TaskManage.FindUserTaskDisplay(kUtilityTask) == TASK_NOT_LISTED)
+    TaskManage.AddUserTaskDisplay(kUtilityTask, kDialogAttribute, 0);
+  ShowDialog(kSelfCaliBusy);
   TimeBase.SetTimeBase(0, kCaliTimeBase);
   TimeBase.SetRealTimeBase(0, kCaliTimeBase);
   SysRunStatus.SetChStatus(3);
@@ -211,6 +228,7 @@ bool FactoryCentering() {
 }  // namespace
 
 int SelfCaliProgress() { return progress; }
+short SelfCaliShownState() { return shownState; }
 
 int CaliChannelOffset(short mask, short range, short target, short* dac) {
   if (!dac) return -1;
@@ -311,10 +329,14 @@ int Utili_SelfCali_Sure(keypara) {
   bool ok = true, cancelled = false;
   for (int range = kTopRange; range >= kBottomRange && ok; --range) {
     ok = CaliRange(range, &cancelled);
-    if (ok) progress = (kTopRange - range + 1) * kProgressFull / (kTopRange - kBottomRange + 1);
+    if (ok) {
+      progress = (kTopRange - range + 1) * kProgressFull / (kTopRange - kBottomRange + 1);
+      ShowDialog(kSelfCaliProgress);
+    }
   }
   if (ok) {
     progress = kProgressFull;
+    ShowDialog(kSelfCaliProgress);
     ApplyRange(kEndRange);
     const bool centred = SysRunStatus.GetFactoryMode() != 1 || FactoryCentering();
     // The offsets are good either way; a failed centring keeps its message.
@@ -332,7 +354,11 @@ int Utili_SelfCali_Sure(keypara) {
 
 int Utili_SelfCali_Cancel(keypara) {
   TaskManage.DelUserTaskDisplay(kUtilityTask);
+  // No dialog of the module stays pending: the next one opens alone.
+  TaskUtility.ClearAllFuncBits();
   TaskUtility.TaskMenu.SetCurrPage(0);
+  shownState = kSelfCaliPrompt;
+  SysRunStatus.SetDrawRefresh();
   return 0;
 }
 

@@ -24,5 +24,14 @@ int TriggerCali(short source, short range, short slope);
 // for `coupling`; the two crossing codes. 0, or -1 when one is missing.
 int StartOnceTriggerCali(short slot, short range, short coupling, int* rising, int* falling);
 
+// What the dialog shows: the prompt, the run starting (busy) or its progress.
+enum SelfCaliState : short { kSelfCaliPrompt = 0, kSelfCaliBusy = 2, kSelfCaliProgress = 3 };
+constexpr short kSelfCaliProgressFull = 40;
+
 // 0 to 40: the ranges done by the running calibration (for the dialog).
 int SelfCaliProgress();
+short SelfCaliShownState();
+// Draws the dialog into the page being composed: its box, title and text,
+// and in state 2 the busy indicator, in state 3 the progress bar filled to
+// `progress` (0-40) below the text.
+void Utili_DrawSelfCali(short state, short progress);

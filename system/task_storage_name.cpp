@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/keypara.h"
 #include "core/msg.h"
 #include "core/setup_block.h"
 #include "core/sys_run_info.h"
@@ -153,9 +154,10 @@ int Storage_InputName(keypara k) {
 }
 
 int StorageMenuInputName(keypara k) {
-  if (k.key == kKeySelectRight) Storage.keySel = int16_t((Storage.keySel + 1) % kKeys);
-  else if (k.key == kKeySelectLeft) Storage.keySel = int16_t((Storage.keySel + kKeys - 1) % kKeys);
-  else if (k.key == kKeySelectPush) Type(Storage.keySel);
+  if (k.key == kKeySelectPush)
+    Type(Storage.keySel);
+  else
+    Storage.keySel = int16_t(SoftKeyboardCursor(Storage.keySel, k, kKeys));
   return 0;
 }
 

@@ -2,6 +2,7 @@
 // dialogs.
 #include "system/task_utility.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -40,6 +41,10 @@ constexpr uint8_t kMaskDefault[kIpBytes] = {255, 255, 255, 0};
 constexpr int kCaliBoxRow = 130, kCaliBoxCol = 200, kBoxPicture = 102, kBoxFont = 4, kBoxColour = 0xC8C8AF;
 constexpr int kBoxTitleRow = 133, kBoxTitleCol = 203, kBoxTitleWidth = 394, kBoxTextRow = 170, kBoxTextCol = 230,
               kBoxTextWidth = 350, kBoxLines = 8;
+// The self-calibration's busy indicator and progress bar: the frame picture
+// and its segment picture, 40 segments 9 columns apart.
+constexpr int kCaliBarRow = 380, kCaliBarCol = 215, kBarFramePicture = 118, kBarSegmentPicture = 119;
+constexpr int kSegmentRow = 3, kSegmentColumn = 2, kSegmentStep = 9, kBusySegments = 4;
 
 bool SaveBlock(SetupFileRecord* rec) { return SaveMenuBlock(rec, kLabel, TaskUtility.TaskMenu, &TaskUtilityMenu); }
 
@@ -271,4 +276,22 @@ int TaskForUtility::DisableFunc() {
 }
 
 void Utility_DrawClearData() { TextBox(Utili_ClearDataTitle, Utili_ClearDataTxt); }
-void Utility_DrawSelfCali() { TextBox(Utili_SelfCaliTitle, Utili_SelfCaliTxt); }
+void Utility_DrawSelfCali() { Utili_DrawSelfCali(SelfCaliShownState(), short(SelfCaliProgress())); }
+
+void Utili_DrawSelfCali(short state, short progress) {
+  TextBox(Utili_SelfCaliTitle, Utili_SelfCaliTxt);
+  if (state != kSelfCaliBusy && state != kSelfCaliProgress) return;
+  // The bar's frame and its segments, one per 40th of the run; while busy a
+  // short run of segments travels along it from frame to frame.
+  static int busyPhase = 0;
+  qel_draw& d = QelDraw;
+  d.DrawPictrue(kCaliBarRow, kCaliBarCol, kBarFramePicture, DRAW_CURRENT);
+  int first = 0, count = std::clamp<int>(progress, 0, kSelfCaliProgressFull);
+  if (state == kSelfCaliBusy) {
+    first = busyPhase++ % (kSelfCaliProgressFull - kBusySegments + 1);
+    count = kBusySegments;
+  }
+  for (int i = first; i < first + count; ++i)
+    d.DrawPictrue(kCaliBarRow + kSegmentRow, kCaliBarCol + kSegmentColumn + kSegmentStep * i, kBarSegmentPicture,
+                  DRAW_CURRENT);
+}

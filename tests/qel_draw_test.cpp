@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "acquisition/task_ch1.h"
+#include "acquisition/trig_system.h"
 #include "core/common_subprogram.h"
 #include "core/menu.h"
 #include "core/sys_run_info.h"
+#include "core/unit_convert.h"
 #include "platform/clock.h"
 #include "platform/framebuffer.h"
 #include "tests/bench/bench.h"
@@ -312,9 +314,9 @@ TEST_F(Composer, InputBoardsPublishTheirState) {
   softkeyboardmsg soft{};
   QelDraw.GetSoftKeyboardMsg(&soft);
   EXPECT_EQ(soft.shown, 1);
-  EXPECT_EQ(soft.keyWidth, 40);
-  EXPECT_EQ(soft.keyHeight, 25);
-  EXPECT_EQ(soft.keyStep, 30);
+  EXPECT_EQ(soft.keyCount, 40);
+  EXPECT_EQ(soft.keyWidth, 25);
+  EXPECT_EQ(soft.keyHeight, 30);
   EXPECT_EQ(soft.cursor, 37);
   EXPECT_EQ(soft.key[37].row, 235);
   EXPECT_EQ(soft.key[37].column, 105 + 27 * 17);
@@ -323,4 +325,30 @@ TEST_F(Composer, InputBoardsPublishTheirState) {
   QelDraw.ClearSoftKeyboardShowFlag();
   QelDraw.GetSoftKeyboardMsg(&soft);
   EXPECT_EQ(soft.shown, 0);
+}
+
+TEST_F(Composer, TheTriggerSummaryShowsTheLevelTheEdgeTriggersOn) {
+  // An edge trigger on CH1: the comparator takes level 1; level 0 (the low
+  // level of the two-level types) holds another voltage.
+  _SysRunInfo& info = *SysRunStatus.GetSysRunInfoBaseAddr();
+  info.trigType = 0;
+  info.trigSource = 0;
+  info.slope = 0;
+  info.trigCoupling = 0;
+  info.trigMode = 0;
+  UnitConvert.VUnitConvert(-1.0, &info.levelVoltage[0].levelText[0]);
+  UnitConvert.VUnitConvert(2.0, &info.levelVoltage[0].levelText[1]);
+  ASSERT_EQ(Trigger.GetTrigLevel(), 1);
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+
+  Scratch want;
+  QelFont.SetCurrFont(1);
+  const int col = want.DrawIco(5, 633, 1, int(kText), 1) + 2;  // the rising-edge mark
+  want.DrawString(9, col, "E DC Auto: 2.00V", int(kText), 1);
+  const std::vector<uint32_t> screen = bench.Screen();
+  const std::vector<int> drawn = Where(screen.data(), 0, 633, 167, 30, kText);
+  const std::vector<int> expected = Where(want.Pixels().data(), 0, 633, 167, 30, kText);
+  EXPECT_GT(expected.size(), 50u);
+  EXPECT_EQ(drawn, expected);
 }

@@ -24,6 +24,8 @@
 #include "platform/sim/sim_frontend.h"
 #include "platform/sim/sim_frontend_errors.h"
 #include "system/self_cali.h"
+#include "system/task_utility.h"
+#include "ui/picture.h"
 #include "tests/bench/bench.h"
 
 namespace {
@@ -138,4 +140,32 @@ TEST_F(SelfCali_, ATimeOutFailsRestoresAndWritesNothing) {
   EXPECT_EQ(Vertical.GetChOnOff(1), 0);
   EXPECT_EQ(SysRunStatus.GetFuncBits() & 0x80, 0u);
   b.Fpga().ClearReg(804);
+}
+
+// The run composes its dialog as it goes: the box, then the progress bar of
+// pictures 118 (frame) and 119 (one segment per 40th) at (380, 215). Keys
+// that are not F2 are taken one per range; F2 after five ranges cancels the
+// run with the progress of those five (5 x 40 / 14 = 14 segments) on the
+// screen last shown.
+TEST_F(SelfCali_, TheDialogShowsTheProgressOfTheRun) {
+  for (int i = 0; i < 5; ++i) b.PanelByte(49);
+  b.PanelByte(50);
+  EXPECT_EQ(Utili_SelfCali_Sure(kConfirm), -1);
+  const PicInfo* frame = QelSysPic.GetPictureMsg(118);
+  const PicInfo* segment = QelSysPic.GetPictureMsg(119);
+  ASSERT_TRUE(frame && frame->pixels && segment && segment->pixels);
+  const uint32_t lit = segment->pixels[7 * segment->width + 4] & 0xFFFFFF;
+  auto unlit = [&](int i) { return frame->pixels[10 * frame->width + 2 + 9 * i + 4] & 0xFFFFFF; };
+  ASSERT_NE(lit, unlit(14));
+  for (int i = 0; i < 14; ++i) EXPECT_EQ(b.Pixel(380 + 3 + 7, 215 + 2 + 9 * i + 4), lit) << i;
+  for (int i = 14; i < 40; ++i) EXPECT_EQ(b.Pixel(380 + 10, 215 + 2 + 9 * i + 4), unlit(i)) << i;
+  // The dialog's box (picture 102) above it.
+  const PicInfo* box = QelSysPic.GetPictureMsg(102);
+  ASSERT_TRUE(box && box->pixels);
+  EXPECT_EQ(b.Pixel(130 + 1, 200 + 1), box->pixels[box->width + 1] & 0xFFFFFF);
+  // The cancel closed it: the next frame has neither box nor bar.
+  EXPECT_EQ(TaskUtility.GetFunBits(), 0u);
+  SysRunStatus.SetDrawRefresh();
+  b.Pass();
+  EXPECT_NE(b.Pixel(380 + 10, 215 + 2 + 4), lit);
 }

@@ -15,6 +15,8 @@
 #include "acquisition/task_ch2.h"
 #include "acquisition/trig_system.h"
 #include "acquisition/voltage_tables.h"
+#include "acquisition/wave.h"
+#include "core/ids.h"
 #include "acquisition/y_system.h"
 #include "core/eeprom_map.h"
 #include "core/msg.h"
@@ -344,16 +346,16 @@ TEST_F(Channel, TheLabelComesFromTheLibraryOrTheKeyboard) {
   EXPECT_TRUE(SysRunStatus.GetFuncBits() & 0x80000);
   bench.Key(F2);  // OK with nothing typed
   EXPECT_EQ(QelMsg.GetMessageID(), 119);
-  for (int i = 0; i < 9; ++i) {  // "ABCDEFGH", the ninth refused
+  for (int i = 0; i < 9; ++i) {  // "ABCDEFGH", the ninth refused; 76 moves on
     bench.Key(kSelect);
-    bench.Key(kDown);
+    bench.Key(kUp);
   }
   EXPECT_EQ(QelMsg.GetMessageID(), 74);
   EXPECT_STREQ(TaskCh1.CustomLabelName(), "ABCDEFGH");
   bench.Key(F1);  // Del
   EXPECT_STREQ(TaskCh1.CustomLabelName(), "ABCDEFG");
-  while (TaskCh1.KeyboardSel() != 0) bench.Key(kUp);
-  bench.Key(kUp);  // below the first key: the OK key
+  while (TaskCh1.KeyboardSel() != 0) bench.Key(kDown);
+  bench.Key(kDown);  // below the first key: the OK key
   EXPECT_EQ(TaskCh1.KeyboardSel(), 39);
   bench.Key(kSelect);
   EXPECT_FALSE(TaskCh1.KeyboardShown());
@@ -460,7 +462,8 @@ TEST_F(Channel, TheLabelKeyboardDrawsAllFortyKeysAndStartsOnTheFirst) {
     EXPECT_EQ(bench.Pixel(row + 1, col + 1), colour) << i;
     EXPECT_EQ(bench.Pixel(row + 28, col + 23), colour) << i;
   }
-  while (TaskCh1.KeyboardSel() != 39) bench.Key(kUp);  // below the first key: OK
+  bench.Key(kDown);  // below the first key: OK
+  ASSERT_EQ(TaskCh1.KeyboardSel(), 39);
   EXPECT_EQ(bench.Pixel(236, 105 + 27 * 19 + 1), 0x01F801u);
   bench.Key(F1);  // reopened: the cursor is on the first key again
   bench.Key(F5);
@@ -620,4 +623,66 @@ TEST_F(Channel, EachChannelsMenuIsDrawnInItsColour) {
   for (int r = 100; r < 280; ++r)
     for (int c = 230; c < 530; ++c) changed += (s[size_t(r) * 800 + size_t(c)] != before[size_t(r) * 800 + size_t(c)]);
   EXPECT_GT(changed, 1000);  // the keypad over the wave area
+}
+
+// ---- the V/div label and the trace ----
+
+// Rows between the highest and the lowest CH1 trace pixel (cyan, whatever its
+// brightness) in the middle of the wave area.
+int TraceExtent(const std::vector<uint32_t>& s) {
+  int top = -1, bottom = -1;
+  for (int r = 34; r < 432; ++r)
+    for (int c = 300; c < 400; ++c) {
+      const uint32_t p = s[size_t(r) * 800 + size_t(c)];
+      const int red = p >> 16 & 0xFF, green = p >> 8 & 0xFF, blue = p & 0xFF;
+      if (red == 0 && green >= 0x10 && green == blue) {
+        if (top < 0) top = r;
+        bottom = r;
+      }
+    }
+  return top < 0 ? 0 : bottom - top;
+}
+
+// CH1's status field: coupling mark, V/div, probe (rows 448-472 from column 29).
+std::vector<uint32_t> Ch1Field(const std::vector<uint32_t>& s) {
+  std::vector<uint32_t> f;
+  for (int r = 448; r < 472; ++r) f.insert(f.end(), s.begin() + r * 800 + 29, s.begin() + r * 800 + 176);
+  return f;
+}
+
+TEST_F(Channel, TheVoltsPerDivisionLabelChangesWithTheTrace) {
+  SetWaveTestSettings();  // 500 mV/div, running
+  fpga.SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+  plat::TestSignal sine;
+  sine.shape = plat::SignalShape::kSine;
+  sine.frequencyHz = 1000;
+  sine.amplitudeV = 1.0;  // 4 divisions peak to peak at 500 mV/div
+  fpga.SetSignal(0, sine);
+  auto frame = [&] {
+    WaveOp.RequestChData(1);
+    ASSERT_TRUE(fpga.AcquireNow());
+    bench.AdvanceMs(50);
+    bench.Pass();
+  };
+  for (int i = 0; i < 3; ++i) frame();
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+  const std::vector<uint32_t> before = bench.Screen();
+  const int extent = TraceExtent(before);
+  ASSERT_GT(extent, 150);
+  const std::vector<uint32_t> label = Ch1Field(before);
+
+  bench.Key(kKeyVoltsLeft);  // 1 V/div: the trace halves
+  bool traceMoved = false, labelMoved = false;
+  for (int i = 0; i < 8 && !(traceMoved && labelMoved); ++i) {
+    frame();
+    const std::vector<uint32_t> s = bench.Screen();
+    traceMoved = std::abs(TraceExtent(s) - extent) > 40;
+    labelMoved = Ch1Field(s) != label;
+    // Each composed frame shows the label of the trace it shows.
+    EXPECT_EQ(labelMoved, traceMoved) << "frame " << i;
+  }
+  EXPECT_TRUE(traceMoved);
+  EXPECT_TRUE(labelMoved);
+  EXPECT_NEAR(Vdiv(0), 1.0f, 1e-6);
 }

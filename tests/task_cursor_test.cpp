@@ -459,3 +459,22 @@ TEST_F(Cursor, DefaultsAndTheSetupBlock) {
   RunSetupStorage(TaskCursor, 1, &file, used, 0, &status);
   EXPECT_EQ(Item(kCurSource), 0);
 }
+
+TEST_F(Cursor, PanelLabelsKeepTheirSourceColourWhenTheMergeIsTranslucent) {
+  SysRunInfo.transparent = 1;  // the display's default
+  b.Key(kKeyCursor);
+  Frames();
+  Png("cursor_time_translucent");
+  // The label column of the time panel ("A" ... "B-A" centred on 38 + 38,
+  // then the ":" at 38 + 60): CH1's cyan blended, never CH2's yellow.
+  int cyan = 0, yellow = 0;
+  for (int r = 40; r < 40 + 4 + 7 * 19; ++r)
+    for (int c = 50; c < 104; ++c) {
+      const uint32_t p = b.Pixel(r, c);
+      const int red = p >> 16 & 0xFF, green = p >> 8 & 0xFF, blue = p & 0xFF;
+      cyan += red < 0x40 && green >= 0x90 && blue >= 0x90;
+      yellow += blue < 0x40 && red >= 0x90 && green >= 0x90;
+    }
+  EXPECT_GT(cyan, 30);
+  EXPECT_EQ(yellow, 0);
+}

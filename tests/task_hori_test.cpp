@@ -540,3 +540,35 @@ TEST(SimSignalPhase, APhaseLeadsTheSignal) {
   EXPECT_NEAR(plat::SignalVolts(s, 0.0, 0), 1.0, 1e-12);  // a cosine
   EXPECT_FALSE(plat::SimSignalFile::ParseLine("ch2 sine phase=2", &input, &s, &error));
 }
+
+// ---- the factory mode ----
+
+// The factory-mode note at (430, 578) in 0x01F801, left of the menu.
+int FactoryNotePixels(const Bench& b) { return b.CountPixels(428, 570, 100, 24, 0x01F801); }
+
+void StartWithFactoryByte(Bench& b, uint8_t value) {
+  std::vector<uint8_t> e = FormattedEeprom(6, 0);
+  e[ee::kHoriFactoryMode] = value;
+  b.SetEeprom(e);
+  ASSERT_EQ(b.Start(), 0);
+  b.StopThreads();
+  SysRunStatus.SetDrawRefresh();
+  b.AdvanceMs(600);
+  b.Pass();
+}
+
+TEST(HoriFactoryMode, AnUnwrittenByteIsOffAndDrawsNothing) {
+  Bench b;
+  StartWithFactoryByte(b, 0xFF);  // a fresh EEPROM: no Default ever writes it
+  EXPECT_EQ(SysRunStatus.GetFactoryMode(), 0);
+  EXPECT_EQ(MenuValue(TaskHori, kGainFactoryMode), 0);
+  EXPECT_EQ(b.EepromByte(ee::kHoriFactoryMode), 0);  // written back in range
+  EXPECT_EQ(FactoryNotePixels(b), 0);
+}
+
+TEST(HoriFactoryMode, ModeOneDrawsItsNote) {
+  Bench b;
+  StartWithFactoryByte(b, 1);
+  EXPECT_EQ(SysRunStatus.GetFactoryMode(), 1);
+  EXPECT_GT(FactoryNotePixels(b), 20);
+}

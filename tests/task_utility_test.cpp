@@ -24,8 +24,10 @@
 #include "platform/root.h"
 #include "platform/shell.h"
 #include "platform/sim/sim_controls.h"
+#include "platform/sim/sim_fpga.h"
 #include "system/ip_config.h"
 #include "system/set_time.h"
+#include "system/task_storage.h"
 #include "system/task_utility.h"
 #include "system/utility_draw.h"
 #include "tests/bench/bench.h"
@@ -179,6 +181,51 @@ TEST_F(Utility, NextGoesRoundThePagesAndClosesTheVersionBox) {
   EXPECT_EQ(Page(), 2);
   bench.Key(kF5);
   EXPECT_EQ(Page(), 0);
+}
+
+// The version box over a screen whose only other change is the box itself.
+std::vector<uint32_t> BoxArea(const Bench& b) {
+  std::vector<uint32_t> a;
+  const std::vector<uint32_t> s = b.Screen();
+  for (int r = 110; r < 340; ++r) a.insert(a.end(), s.begin() + r * 800 + 190, s.begin() + r * 800 + 620);
+  return a;
+}
+
+TEST_F(Utility, CancellingSelfCalibrationLeavesNoDialogUnderTheNextBox) {
+  bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);  // the traces stand still
+  bench.AdvanceMs(4000);  // and the start's offset line is gone
+  auto frame = [&] {
+    SysRunStatus.SetDrawRefresh();
+    bench.AdvanceMs(600);
+    bench.Pass();
+  };
+  bench.Key(kF2);  // Version alone
+  frame();
+  ASSERT_TRUE(Bits() & kUtiDlgVersion);
+  const std::vector<uint32_t> alone = BoxArea(bench);
+  bench.Key(kF2);  // closed
+  frame();
+
+  bench.Key(kF1);  // Self Cal: its prompt and page
+  ASSERT_TRUE(Bits() & kUtiDlgSelfCali);
+  ASSERT_EQ(Page(), kUtiPageSelfCali);
+  frame();
+  Png("utility-selfcali-prompt");
+  bench.Key(kF2);  // Cancel
+  EXPECT_EQ(Page(), 0);
+  EXPECT_EQ(Bits(), 0u);
+  bench.Key(kF2);  // Version again: drawn as it was alone
+  frame();
+  Png("utility-version-after-cancel");
+  EXPECT_EQ(Bits(), uint32_t(kUtiDlgVersion));
+  const std::vector<uint32_t> now = BoxArea(bench);
+  int differ = 0, first = -1;
+  for (size_t i = 0; i < now.size() && i < alone.size(); ++i)
+    if (now[i] != alone[i]) {
+      if (first < 0) first = int(i);
+      ++differ;
+    }
+  EXPECT_EQ(differ, 0) << "first at row " << 110 + first / 430 << " column " << 190 + first % 430;
 }
 
 TEST_F(Utility, DeviceInformationBoxShowsTheIdentityFileAndSerial) {
@@ -412,4 +459,62 @@ TEST_F(Utility, LanguageChangeRedrawsTheMenusInChinese) {
   bench.Pass();
   EXPECT_TRUE(ShowsUnicode(bench, u"Language", 190, 676, 280, 800));
   EXPECT_EQ(ReadRootFile("WebServer/static/language.json"), "{\"language\":\"en\"}");
+}
+
+namespace {
+// A module's menu as the user meets it: per item its title; empty where an
+// item has none.
+struct MenuShape {
+  std::vector<std::u16string> titles;
+};
+MenuShape Shape(const task& t) {
+  MenuShape m;
+  for (int n = 0; n <= t.TaskMenu.GetMaxPage() * 5 + 4; ++n) {
+    std::u16string title;
+    for (const uint16_t* c = t.TaskMenu.GetMenuItemTitle(n); c && *c; ++c) title.push_back(char16_t(*c));
+    m.titles.push_back(title);
+  }
+  return m;
+}
+}  // namespace
+
+TEST_F(Utility, EveryMenuHasItsSimplifiedChineseTexts) {
+  // Every module with a menu, in English first.
+  std::vector<std::pair<int, MenuShape>> english;
+  for (int id = 0; id < 64; ++id) {
+    const task* t = TaskManage.FindTaskbyId(id);
+    if (t && !t->TaskMenu.MenuIsNull() && t->TaskMenu.GetMenuItemTitle(0)) english.push_back({id, Shape(*t)});
+  }
+  ASSERT_GE(english.size(), 12u);
+  bench.Key(kF3);  // Language: Simplified Chinese
+  ASSERT_EQ(SysRunStatus.GetSysRunInfoBaseAddr()->language, 1);
+  for (const auto& [id, before] : english) {
+    const MenuShape after = Shape(*TaskManage.FindTaskbyId(id));
+    // The same items, with texts of their own.
+    // (Choice counts are left out: some modules narrow them at run time.)
+    int translated = 0;
+    for (size_t n = 0; n < before.titles.size(); ++n) {
+      EXPECT_EQ(after.titles[n].empty(), before.titles[n].empty()) << "task " << id << " item " << n;
+      translated += after.titles[n] != before.titles[n];
+    }
+    EXPECT_GT(translated, 0) << "task " << id << " kept its English menu";
+  }
+  // On the screen: the storage, math and cursor menus and the storage prompt's texts.
+  SysRunStatus.SetMenuDisplayTimeS(3);
+  const struct {
+    uint8_t key;
+    const char16_t* title;
+  } shown[] = {{58, u"类型"}, {59, u"类型"}, {60, u"光标"}};
+  for (const auto& m : shown) {
+    bench.Key(m.key);
+    if (!SysRunStatus.IsMenuStatus()) bench.Key(kMenu);
+    SysRunStatus.SetDrawRefresh();
+    bench.AdvanceMs(600);
+    bench.Pass();
+    EXPECT_TRUE(ShowsUnicode(bench, m.title, 30, 676, 120, 800)) << int(m.key);
+  }
+  Png("storage-math-cursor-chinese");
+  std::u16string prompt;
+  for (const uint16_t* c = TaskStorage.promptTitle; c && *c; ++c) prompt.push_back(char16_t(*c));
+  EXPECT_EQ(prompt, u"文件已存在");
 }

@@ -35,6 +35,16 @@ std::string Block(const std::string& reply) {
   return reply.substr(2 + size_t(digits), len);
 }
 
+// The comma-separated fields of a reply.
+std::vector<std::string> Split(const std::string& text) {
+  std::vector<std::string> fields;
+  size_t from = 0;
+  for (size_t at; (at = text.find(',', from)) != std::string::npos; from = at + 1)
+    fields.push_back(text.substr(from, at - from));
+  fields.push_back(text.substr(from));
+  return fields;
+}
+
 std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 std::vector<uint8_t> Unpack(const std::string& packed, size_t capacity) {
@@ -193,13 +203,13 @@ TEST_F(DisplayScpi, ScreenPicturePlainAndCompressedEqualTheFrameBuffer) {
 TEST_F(DisplayScpi, WaveformSettingsFreshAndClamped) {
   const char* const fresh[][2] = {{"WAV:FORM?", "BYTE"}, {"WAV:POIN?", "1000"}, {"WAV:STOP?", "-1"},
                                   {"WAV:STAR?", "0"},    {"WAV:MODE?", "NORMal"}, {"WAV:SOUR?", "CHANnel1"},
-                                  {"WAV:XREF?", "0"},    {"WAV:YREF?", "128"},   {"WAV:YOR?", "0"}};
+                                  {"WAV:XREF?", "0"},    {"WAV:YREF?", "127"},   {"WAV:YOR?", "0"}};
   for (const auto& f : fresh) EXPECT_EQ(AskText(f[0]), f[1]) << f[0];
   // 500 us/div: 10 us a point, the left edge 3.5 ms before the centred trigger; 500 mV/div.
   EXPECT_EQ(AskText("WAVeform:XINCrement?"), "1.000000e-05 ");
   EXPECT_EQ(AskText("WAV:XOR?"), "-3.500000e-03");
   EXPECT_EQ(AskText("WAV:YINC?"), "2.000000e-02 ");
-  EXPECT_EQ(AskText("WAV:PRE?"), "0,0,700,1,1.000000e-05 ,-3.500000e-03,0,2.000000e-02 ,0.000000e+00 ,128");
+  EXPECT_EQ(AskText("WAV:PRE?"), "0,0,700,1,1.000000e-05 ,-3.500000e-03,0,2.000000e-02 ,0.000000e+00 ,127");
 
   Set("WAV:STAR 5000");
   EXPECT_EQ(AskText("WAV:STAR?"), "1400");
@@ -251,6 +261,16 @@ TEST_F(DisplayScpi, NormalDataIsTheTraceInEveryFormat) {
   char first[32];
   std::snprintf(first, sizeof first, "%e", (trace[0] - 127) * 0.5 / 25);
   EXPECT_EQ(text.substr(0, text.find(',')), first);
+
+  // The volts a user computes from the preamble, (code - yref - yorg) x yinc,
+  // are the volts of the ASCII data, point by point.
+  std::vector<double> pre;
+  for (const std::string& f : Split(AskText("WAV:PRE?"))) pre.push_back(std::stod(f));
+  ASSERT_EQ(pre.size(), 10u);
+  const std::vector<std::string> volts = Split(text);
+  ASSERT_EQ(volts.size(), 700u);
+  for (size_t i = 0; i < 700; ++i)
+    EXPECT_NEAR(std::stod(volts[i]), (trace[i] - pre[9] - pre[8]) * pre[7], 1e-6) << i;
 }
 
 // Rising crossings of the centre code.

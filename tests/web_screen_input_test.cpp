@@ -7,14 +7,18 @@
 #include <utility>
 #include <vector>
 
+#include "acquisition/task_ch1.h"
+#include "acquisition/task_ch2.h"
 #include "acquisition/y_system.h"
 #include "core/ids.h"
+#include "core/msg.h"
 #include "core/rs232.h"
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
 #include "remote/web_screen_input.h"
 #include "system/recorder.h"
 #include "system/recorder_pages.h"
+#include "system/task_storage.h"
 #include "system/task_utility.h"
 #include "tests/bench/bench.h"
 #include "ui/qel_draw.h"
@@ -53,6 +57,29 @@ struct WebInput : ::testing::Test {
   void Click(int x, int y) {
     Event(kLcdPress, x, y);
     Event(kLcdRelease, x, y);
+  }
+  // Passes that take the posted keys one by one and compose the screen, so
+  // the keyboard record the next event reads shows where the cursor is.
+  void Apply() {
+    for (int i = 0; i < 4; ++i) {
+      b.AdvanceMs(600);
+      b.Pass();
+    }
+  }
+  // A key typed on the web page's keyboard while a soft keyboard is shown.
+  void Type(const char* name) {
+    lcd_area_operate({kLcdKey, 0, 0, 0, name});
+    Apply();
+  }
+  // A click in the middle of key `index` of the shown soft keyboard, where it
+  // is drawn: 25 x 30, 27 columns apart from column 105, 20 to a row, rows 35
+  // apart from row 200.
+  void ClickSoftKey(int index) {
+    softkeyboardmsg k{};
+    QelDraw.GetSoftKeyboardMsg(&k);
+    ASSERT_TRUE(k.shown);
+    Click(105 + 27 * (index % 20) + 12, 200 + 35 * (index / 20) + 15);
+    Apply();
   }
 };
 
@@ -160,5 +187,50 @@ TEST_F(WebInput, ClicksOnTheNumberPadTypeItsKeys) {
   clickKey(21);  // "Enter"
   EXPECT_FALSE(RecorderNumPadOpen());
   EXPECT_EQ(recData.playDelay, 125000000u);  // 0.5 s in 4 ns ticks
+}
+
+TEST_F(WebInput, TheFileNameKeyboardTypesTheKeysTypedAndClicked) {
+  b.Key(kKeyStorage);  // the waveform page
+  ASSERT_EQ(TaskStorage.TaskMenu.GetCurrPage(), 0);
+  b.Key(kKeyF4);  // Input Name: the keyboard over the current name
+  ASSERT_EQ(TaskStorage.TaskMenu.GetCurrPage(), kPageInput / 5);
+  while (Storage.inputName[0]) b.Key(kKeyF1);  // Delete
+  Apply();
+  for (const char* k : {"KeyC", "KeyA", "KeyB"}) Type(k);
+  EXPECT_STREQ(Storage.inputName, "CAB");
+  for (int k : {2, 0, 1, 1}) ClickSoftKey(k);
+  EXPECT_STREQ(Storage.inputName, "CABCABB");
+  Type("Digit7");
+  Type("Backspace");  // the delete key
+  Type("_");
+  Type("Enter");
+  EXPECT_STREQ(Storage.waveName, "CABCABB_");
+  EXPECT_EQ(TaskStorage.TaskMenu.GetCurrPage(), 0);
+  b.Key(kKeyF5);  // Save
+  EXPECT_TRUE(RootFileExists("Data/Storage/Wave/CABCABB_.wav")) << "message " << QelMsg.GetMessageID();
+}
+
+TEST_F(WebInput, TheChannelLabelKeyboardsTypeTheKeysClickedAndTyped) {
+  SysRunInfo.sourceOn = 3;
+  for (int ch = 0; ch < 2; ++ch) {
+    TaskForChannel& t = ch ? static_cast<TaskForChannel&>(TaskCh2) : static_cast<TaskForChannel&>(TaskCh1);
+    b.Key(ch ? kKeyCh2 : kKeyCh1);
+    if (TaskManage.GetTaskCurrId() != kTaskCh1 + ch) b.Key(ch ? kKeyCh2 : kKeyCh1);
+    ASSERT_EQ(TaskManage.GetTaskCurrId(), kTaskCh1 + ch);
+    t.TaskMenu.SetCurrPage(t.Layout().labelPage * 5);
+    b.Key(kKeyF1);            // label on
+    b.Choose(kKeyF2, 0, 12);  // Custom
+    b.Key(kKeyF3);            // Edit: the keyboard
+    ASSERT_TRUE(t.KeyboardShown());
+    Apply();
+    for (int k : {3, 1, 6}) ClickSoftKey(k);
+    EXPECT_STREQ(t.CustomLabelName(), "DBG") << ch;
+    Type("Digit0");
+    Type("KeyZ");
+    EXPECT_STREQ(t.CustomLabelName(), "DBG0Z") << ch;
+    ClickSoftKey(39);  // OK
+    EXPECT_FALSE(t.KeyboardShown()) << ch;
+    EXPECT_STREQ(Vertical.GetChLabelName(ch), "DBG0Z") << ch;
+  }
 }
 }  // namespace

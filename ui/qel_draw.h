@@ -58,15 +58,18 @@ static_assert(sizeof(numkeyboardshow) == 4, "keypad state is 4 bytes");
 
 // The letter keyboard as the remote screen code sees it.
 constexpr int kSoftKeys = 40;  // "A".."Z", "0".."9", "_", "del", the case key and "OK"
+constexpr int kSoftKeyWidth = 25, kSoftKeyHeight = 30;  // each drawn key
 struct SoftKeyPlace {
   int16_t row;
   int16_t column;
   int16_t index;
 };
 struct softkeyboardmsg {
-  int16_t keyWidth;   // 40
-  int16_t keyHeight;  // 25
-  int16_t keyStep;    // 30
+  // The three words the record starts with, 40, 25, 30: the number of keys,
+  // then the width and height of each drawn key (27 columns and 35 rows apart).
+  int16_t keyCount;   // 40
+  int16_t keyWidth;   // 25
+  int16_t keyHeight;  // 30
   int16_t cursor;
   int16_t shown;
   SoftKeyPlace key[kSoftKeys];

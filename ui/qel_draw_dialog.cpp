@@ -97,15 +97,16 @@ void qel_draw::DrawSoftKeyboard(short cursor, short lowerCase, const char* name)
   if (f) f->SetCurrFont(1);
 
   softkeyboardmsg state{};
-  state.keyWidth = 40;
-  state.keyHeight = 25;
-  state.keyStep = 30;
+  state.keyCount = kSoftKeys;
+  state.keyWidth = kSoftKeyWidth;
+  state.keyHeight = kSoftKeyHeight;
   state.cursor = cursor;
   state.shown = 1;
   for (int i = 0; i < kSoftKeys; ++i) {
     const int row = 200 + 35 * (i / 20), col = 105 + 27 * (i % 20);
     const bool lit = i == cursor;
-    FillRect(row, col, 25, 30, lit ? kSoftKeyHighlight : kSoftKeyColour, DRAW_CURRENT);
+    FillRect(row, col, kSoftKeyWidth, kSoftKeyHeight, lit ? kSoftKeyHighlight : kSoftKeyColour,
+             DRAW_CURRENT);
     char label[4] = {};
     if (i < kSoftCharKeys) {
       char c = kSoftKeyChars[i];

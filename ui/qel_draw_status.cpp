@@ -9,6 +9,7 @@
 
 #include "acquisition/probe_tables.h"
 #include "acquisition/timebase_tables.h"
+#include "acquisition/trig_system.h"
 #include "core/common_subprogram.h"
 #include "core/sys_run_info.h"
 #include "core/unit_convert.h"
@@ -160,7 +161,10 @@ void qel_draw::DisplayTrigger() {
     const TrigLevelVoltage& lv = info.levelVoltage[src];
     const int unit = info.vertical[src].unit;
     const bool two = type >= 3 && type <= 5;
-    for (int i = 0; i < (two ? 2 : 1) && n > 0 && size_t(n) < sizeof text; ++i)
+    // A single-level type shows the one level the comparator is given, the
+    // level its line marks; the two-level types show both.
+    const int first = two ? 0 : Trigger.GetTrigLevel(), last = two ? 1 : first;
+    for (int i = first; i <= last && n > 0 && size_t(n) < sizeof text; ++i)
       n += std::snprintf(text + n, sizeof text - size_t(n), two ? " %.2lf%s" : ": %.2lf%s",
                          lv.levelText[i].mantissa, VoltUnitText(unit, lv.levelText[i].unit));
     if (type == 3)

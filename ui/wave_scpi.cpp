@@ -30,7 +30,9 @@ enum Format { kWord = 0, kByte = 1, kAscii = 2 };
 constexpr int kNormalMax = _wave::kTraceBytes, kRawMax = _wave::kRecordPoints;
 constexpr int kMathSlot = 5, kMathVertical = 5;
 constexpr int kColumns = _wave::kColumns;
-constexpr int kCentre = 127, kYReference = 128;
+// The centre code: the y reference of the preamble and the zero of the ASCII
+// data, so volts from the preamble are the volts of the instrument's own data.
+constexpr int kCentre = 127;
 constexpr double kCodesPerDiv = 25.0, kPointsPerDiv = 50.0, kLeftDivs = 7.0;
 constexpr int kAcqHighRes = 2, kAcqAverage = 3;
 constexpr int kTypeHighRes = 4, kTypeAverage = 2;
@@ -245,7 +247,7 @@ void Scpi_Waveform_PreambleAsk(scpi_para*, char*) {
   char text[256];
   std::snprintf(text, sizeof text, "%d,%d,%d,%d,%-13.6e,%-13.6e,0,%-13.6e,%-13.6e,%d",
                 kPreambleFormat[std::clamp(W().format, 0, 2)], type, points, count, XIncrement(), XOrigin(),
-                YIncrement(), double(PositionCode(W().source) - kCentre), kYReference);
+                YIncrement(), double(PositionCode(W().source) - kCentre), kCentre);
   ScpiAnswer(text);
 }
 
@@ -254,4 +256,4 @@ void Scpi_Waveform_XOriginAsk(scpi_para*, char*) { ScpiAnswerReal(XOrigin()); }
 void Scpi_Waveform_XReferenceAsk(scpi_para*, char*) { ScpiAnswer("0"); }
 void Scpi_Waveform_YIncrementAsk(scpi_para*, char*) { ScpiAnswerReal(YIncrement()); }
 void Scpi_Waveform_YOriginAsk(scpi_para*, char*) { AnswerNumber(PositionCode(W().source) - kCentre); }
-void Scpi_Waveform_YReferenceAsk(scpi_para*, char*) { AnswerNumber(kYReference); }
+void Scpi_Waveform_YReferenceAsk(scpi_para*, char*) { AnswerNumber(kCentre); }

@@ -106,7 +106,7 @@ def normal_data(inst, rm):
         codes = s.query_binary_values(":WAVeform:DATA?", datatype="B", container=np.array)
         assert len(codes) == 700, len(codes)
         pre = s.query(":WAVeform:PREamble?")
-        assert pre.startswith("0,") and pre.strip().endswith(",128"), pre
+        assert pre.startswith("0,") and pre.strip().endswith(",127"), pre
         check_signal(*volts_and_frequency(codes, pre), "NORMal BYTE")
         s.write(":WAVeform:FORMat WORD")
         words = s.query_binary_values(":WAVeform:DATA?", datatype="H", container=np.array)
@@ -121,6 +121,14 @@ def normal_data(inst, rm):
         assert block[2 + digits + length:] == b"\r\n" and not text.endswith(",")
         volts = np.array([float(v) for v in text.split(",")])
         assert len(volts) == 700
+        # The same trace as bytes, scaled with the preamble, gives these volts.
+        s.write(":WAVeform:FORMat BYTE")
+        again = s.query_binary_values(":WAVeform:DATA?", datatype="B", container=np.array)
+        fields = [float(f) for f in s.query(":WAVeform:PREamble?").split(",")]
+        scaled = (again.astype(float) - fields[9] - fields[8]) * fields[7]
+        # Another acquisition of the steady sine: its extremes are the same codes.
+        for got, want in ((volts.max(), scaled.max()), (volts.min(), scaled.min())):
+            assert abs(got - want) < fields[7] / 2, (got, want, fields[7])
         assert abs((volts.max() - volts.min()) - 2.0) <= 0.06, volts.max() - volts.min()
         s.write(":WAVeform:FORMat BYTE")
     finally:
