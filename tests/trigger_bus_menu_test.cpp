@@ -150,6 +150,50 @@ TEST_F(BusMenu, PairedSourcesMoveTheKnobBeforeTheyStep) {
   EXPECT_FALSE(Attr(126) & kTrigAttrKnob);
 }
 
+// The level-knob push on the two-source bus types: the system module asks
+// the trigger module, which hands the knob (and the trigger source, whose
+// level the knob sets) to the other source item; a second push hands it back.
+TEST_F(BusMenu, TheLevelKnobPushSwapsTheI2cAndSpiTriggerSource) {
+  struct Case {
+    int type, clock, data, page;
+  } const cases[] = {{kTrigI2c, 126, 127, 25}, {kTrigSpi, 161, 163, 32}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    ChooseType(c.type);
+    ASSERT_EQ(M().GetCurrPage(), c.page);
+    ASSERT_TRUE(Attr(c.clock) & kTrigAttrKnob);
+    ASSERT_EQ(SysRunInfo.trigSource, Item(c.clock));
+    M().SetMenuItem(c.clock, 0);  // clock on CH1, data on CH2
+    M().SetMenuItem(c.data, 1);
+    const int clock = Item(c.clock), data = Item(c.data);
+    bench.Key(75);  // the level-knob push
+    EXPECT_TRUE(Attr(c.data) & kTrigAttrKnob);
+    EXPECT_FALSE(Attr(c.clock) & kTrigAttrKnob);
+    EXPECT_EQ(SysRunInfo.trigSource, 1);
+    bench.Key(75);
+    EXPECT_TRUE(Attr(c.clock) & kTrigAttrKnob);
+    EXPECT_EQ(SysRunInfo.trigSource, 0);
+    EXPECT_EQ(Item(c.clock), clock);  // the push moves the knob, never a value
+    EXPECT_EQ(Item(c.data), data);
+  }
+}
+
+// Assist code 3 (SET TO ZERO asks for the Bus page) ends an open edit.
+TEST_F(BusMenu, APageRequestEndsTheOpenPatternEdit) {
+  ChooseType(kTrigCan);
+  bench.Key(F5);
+  Choose(F1, Item(200), 5);
+  bench.Key(F2);  // IDSet
+  bench.Key(F2);  // editing on
+  ASSERT_TRUE(BusEditor(PatternKind::kCanId).on);
+  taskresponse request{}, reply{};
+  request.request = 3;
+  request.words[0] = 145;
+  ASSERT_EQ(TaskManage.RequestTaskAssist(10, &request, &reply), 0);
+  EXPECT_EQ(M().GetCurrPage(), 145 / 5);
+  EXPECT_FALSE(BusEditor(PatternKind::kCanId).on);
+}
+
 TEST_F(BusMenu, I2cAddressAndDataEditors) {
   ChooseType(kTrigI2c);
   bench.Key(F5);  // NEXT
