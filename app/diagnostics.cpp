@@ -110,7 +110,8 @@ int Adj_ADC() {
 int Adj_ADC_Wave() {
   static bool on = false;
   on = !on;
-  for (int adc = 0; adc < kAdcs; ++adc) QelControl.AdcConfig(adc, kAdcPatternReg, on ? kAdcPatternOn : 0);
+  for (int adc = 0; adc < kAdcs; ++adc)
+    QelControl.AdcConfig(adc, kAdcPatternReg, on ? kAdcPatternOn : 0);
   return on ? 1 : 0;
 }
 

@@ -39,7 +39,8 @@ TEST_F(Diagnostics, ExportLanguageWritesEveryItemsTextsToTheDisk) {
   plat::SimUsbPlug(false);
   testing::internal::CaptureStdout();
   EXPECT_EQ(ExportLanguage(), -1);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("Open Path: /udisk/Language.csv fail!"), std::string::npos);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("Open Path: /udisk/Language.csv fail!"),
+            std::string::npos);
 
   plat::SimUsbPlug(true);
   testing::internal::CaptureStdout();
@@ -75,7 +76,8 @@ TEST_F(Diagnostics, SampleExtremesFollowTheAppliedSquare) {
   b.Fpga().SetSignal(0, s);
   int max1 = 0, min1 = 0, max2 = 0, min2 = 0;
   GetChMaxMin(&max1, &min1, &max2, &min2);
-  const double codes = std::min(100.0, 1.0 / Voltage[Vertical.GetRealYsensitivity(0)] * 25);  // 25 codes a division
+  const double codes =
+      std::min(100.0, 1.0 / Voltage[Vertical.GetRealYsensitivity(0)] * 25);  // 25 codes a division
   EXPECT_NEAR(max1, 127 + codes, 3);
   EXPECT_NEAR(min1, 127 - codes, 3);
   EXPECT_NEAR(max2, min2, 3);  // CH2 has no signal

@@ -16,15 +16,15 @@ constexpr int kRise = 5, kFall = 12, kNext = 19;
 
 // What an icon marks on its pulse.
 enum class Mark {
-  kLevel,       // a horizontal line at row a
-  kLevels,      // two horizontal lines, rows a and b, with a bar between
-  kSpan,        // a time span from column a to column b at row kMid
-  kSlope,       // an edge's slope: the edge drawn bright (a 0 rising, 1 falling)
-  kDelay,       // a second pulse (colour kSecond) shifted; span from a to b
-  kArea,        // the area under the pulse, from column a to b
-  kPeak,        // the overshoot (a 0) or preshoot (1) peak
-  kCount,       // pulses counted: ticks under each
-  kPhase,       // two pulses, a quarter period apart
+  kLevel,   // a horizontal line at row a
+  kLevels,  // two horizontal lines, rows a and b, with a bar between
+  kSpan,    // a time span from column a to column b at row kMid
+  kSlope,   // an edge's slope: the edge drawn bright (a 0 rising, 1 falling)
+  kDelay,   // a second pulse (colour kSecond) shifted; span from a to b
+  kArea,    // the area under the pulse, from column a to b
+  kPeak,    // the overshoot (a 0) or preshoot (1) peak
+  kCount,   // pulses counted: ticks under each
+  kPhase,   // two pulses, a quarter period apart
 };
 
 struct Icon {
@@ -167,10 +167,10 @@ void MeasurePictures(std::vector<PicDef>& out) {
     out.push_back({std::string("Measure/") + icon.file + ".bmp", kIconW, kIconH,
                    [&icon](Canvas& c, Text&) { DrawIcon(c, icon); }});
   // Keyed at the bottom-left corner, outside the rounded body.
-  out.push_back({"Measure/AllPara.bmp", 676, 270,
-                 [](Canvas& c, Text&) { Panel(c, kAllRules, 8, 20); }, true, 0, 0});
-  out.push_back({"Measure/UserDef.bmp", 440, 340,
-                 [](Canvas& c, Text&) { Panel(c, kPickRules, 10, 20); }, true, 0, 0});
+  out.push_back({"Measure/AllPara.bmp", 676, 270, [](Canvas& c, Text&) { Panel(c, kAllRules, 8, 20); },
+                 true, 0, 0});
+  out.push_back({"Measure/UserDef.bmp", 440, 340, [](Canvas& c, Text&) { Panel(c, kPickRules, 10, 20); },
+                 true, 0, 0});
   out.push_back({"Measure/Statistic.bmp", 125, 118,
                  [](Canvas& c, Text&) { Panel(c, kCardRules, 3, 22); }, true, 0, 0});
 }
