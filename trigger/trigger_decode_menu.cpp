@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/menu.h"
+#include "core/eeprom_map.h"
 #include "core/menu_def.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -170,40 +171,34 @@ int Decode_StorageMenuInputName(keypara k) {
 }
 
 namespace {
-constexpr uint32_t kChoice = 0x04000006, kStepItem = 0x00000001, kJump = 0x00000101;
+constexpr uint32_t kChoice = kMenuChoice, kStepItem = kMenuAction, kJump = kMenuJump;
 constexpr uint32_t kNamed = kMenuText;  // opens the keyboard; shows the accepted name
-constexpr uint32_t kKnobNumber = 0x04001036;
+constexpr uint32_t kKnobNumber = kMenuChoice | MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST | MENU_FMT_INT;
+static_assert(kKnobNumber == 0x04001036, "the lane position's attribute");
+constexpr MenuStore kOwn = MenuStore::kNotStored;  // none of the decode items is kept
 
-struct DecodeSlot {
-  int16_t item;
-  const char* name;
-  uint32_t attribute;
-  int16_t choices;
-  MenuHandler handler;
-};
-const DecodeSlot kDecodeSlots[] = {
-    {145, "Bus state", kChoice, 2, Decode_Bus_ON_OFF},
-    {146, "DisType", kChoice, kBasesRs232, Decode_Bus_Set_Display_Type},
-    {147, "EventTable", kChoice, 2, Decode_Bus_Set_Event_Table},
-    {148, "VerPos", kKnobNumber, 1, Decode_Bus_Set_VerPos},
-    {149, "Next", kStepItem, 1, Decode_Bus_Next},
-    {150, "trigger set", kStepItem, 1, Decode_Trigger_Set},
-    {151, "save Set", kJump, 1, Decode_Data_Save},
-    {154, "Back", kStepItem, 1, Decode_Bus_Back},
-    {155, "Input Name", kNamed, 1, Decode_Storage_InputName},
-    {156, "save", kStepItem, 1, Decode_Save},
-    {159, "Back", kStepItem, 1, Decode_Save_Back},
-    {185, "Delete", kStepItem, 1, Decode_Storage_InputDelete},
-    {186, "Sure", kStepItem, 1, Decode_Storage_InputSure},
-    {189, "Back", kStepItem, 1, Decode_Storage_InputBack},
-    {190, "Cancel", kStepItem, 1, Decode_Storage_Cancel},
-    {191, "Overlay", kStepItem, 1, Decode_Storage_Overlay},
+const MenuItemDef kDecodeSlots[] = {
+    {145, "Bus state", kChoice, 2, Decode_Bus_ON_OFF, kMenuUnranged, kOwn},
+    {146, "DisType", kChoice, kBasesRs232, Decode_Bus_Set_Display_Type, kMenuUnranged, kOwn},
+    {147, "EventTable", kChoice, 2, Decode_Bus_Set_Event_Table, kMenuUnranged, kOwn},
+    {148, "VerPos", kKnobNumber, 1, Decode_Bus_Set_VerPos, kMenuUnranged, kOwn},
+    {149, "Next", kStepItem, 1, Decode_Bus_Next, kMenuUnranged, kOwn},
+    {150, "trigger set", kStepItem, 1, Decode_Trigger_Set, kMenuUnranged, kOwn},
+    {151, "save Set", kJump, 1, Decode_Data_Save, kMenuUnranged, kOwn},
+    {154, "Back", kStepItem, 1, Decode_Bus_Back, kMenuUnranged, kOwn},
+    {155, "Input Name", kNamed, 1, Decode_Storage_InputName, kMenuUnranged, kOwn},
+    {156, "save", kStepItem, 1, Decode_Save, kMenuUnranged, kOwn},
+    {159, "Back", kStepItem, 1, Decode_Save_Back, kMenuUnranged, kOwn},
+    {185, "Delete", kStepItem, 1, Decode_Storage_InputDelete, kMenuUnranged, kOwn},
+    {186, "Sure", kStepItem, 1, Decode_Storage_InputSure, kMenuUnranged, kOwn},
+    {189, "Back", kStepItem, 1, Decode_Storage_InputBack, kMenuUnranged, kOwn},
+    {190, "Cancel", kStepItem, 1, Decode_Storage_Cancel, kMenuUnranged, kOwn},
+    {191, "Overlay", kStepItem, 1, Decode_Storage_Overlay, kMenuUnranged, kOwn},
 };
 }  // namespace
 
 void DefineDecodeMenu(menu* record) {
-  for (const DecodeSlot& s : kDecodeSlots)
-    DefineMenuItem(record, s.item, s.name, s.attribute, s.choices, s.handler, MENU_NOT_STORED, -1);
+  DefineMenuItems(record, kEeTrigger, kDecodeSlots);
   DefineMenuPage(record, kItemBus / kMenuSlots, "decode Bus", 0, Trigger_MenuOp);
   DefineMenuPage(record, kItemTriggerSet / kMenuSlots, "decode Bus", 0, Trigger_MenuOp);
   DefineMenuPage(record, kItemInputName / kMenuSlots, "decode save", 0, Trigger_MenuOp);
