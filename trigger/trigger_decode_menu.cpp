@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/menu.h"
 #include "core/eeprom_map.h"
+#include "core/menu.h"
 #include "core/menu_def.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
@@ -75,7 +75,8 @@ void Decode_input_init() {
 int Get_Decode_displayType() { return Decode_DisplayType; }
 
 void Draw_Decode_Storage_Inupt_Back() {
-  if (qel_draw* d = TaskTrigger.Sys()->draw) d->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName, &kKeyboardStyle);
+  if (qel_draw* d = TaskTrigger.Sys()->draw)
+    d->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName, &kKeyboardStyle);
 }
 
 int Decode_Bus_ON_OFF(keypara k) { return Refused() ? 0 : Step(k, kItemBus); }
