@@ -281,43 +281,63 @@ void Run(scpi_para*, char* p) {
   F(Ctx(Ch), p);
 }
 
-struct Handlers {
-  ScpiHandler ch[2];
-};
-
-template <ChCommand F>
-constexpr Handlers Both() {
-  return {{Run<F, 0>, Run<F, 1>}};
-}
+// The design's handler of each command and channel; the channel context
+// does the work (`Run`).
+#define CH_SCPI(one, two, command)                                   \
+  void one(scpi_para* s, char* p) { Run<command, 0>(s, p); }       \
+  void two(scpi_para* s, char* p) { Run<command, 1>(s, p); }
+CH_SCPI(Scpi_Key_Ch1, Scpi_Key_Ch2, Key)
+CH_SCPI(Scpi_Key_Ch1Lock, Scpi_Key_Ch2Lock, KeyLock)
+CH_SCPI(Scpi_Key_Ch1LockAsk, Scpi_Key_Ch2LockAsk, KeyLockAsk)
+CH_SCPI(Scpi_Key_CH1LedAsk, Scpi_Key_CH2LedAsk, OnAsk)
+CH_SCPI(Scpi_Ch1_Coupling, Scpi_Ch2_Coupling, SetChoice<kCoupling>)
+CH_SCPI(Scpi_Ch1_CouplingAsk, Scpi_Ch2_CouplingAsk, AskChoice<kCoupling>)
+CH_SCPI(Scpi_Ch1_BwLimit, Scpi_Ch2_BwLimit, SetChoice<kBwLimit>)
+CH_SCPI(Scpi_Ch1_BwLimitAsk, Scpi_Ch2_BwLimitAsk, AskChoice<kBwLimit>)
+CH_SCPI(Scpi_Ch1_Display, Scpi_Ch2_Display, Display)
+CH_SCPI(Scpi_Ch1_DisplayAsk, Scpi_Ch2_DisplayAsk, OnAsk)
+CH_SCPI(Scpi_Ch1_Invert, Scpi_Ch2_Invert, SetChoice<kInvert>)
+CH_SCPI(Scpi_Ch1_InvertAsk, Scpi_Ch2_InvertAsk, AskChoice<kInvert>)
+CH_SCPI(Scpi_Ch1_Probe, Scpi_Ch2_Probe, Probe)
+CH_SCPI(Scpi_Ch1_ProbeAsk, Scpi_Ch2_ProbeAsk, ProbeAsk)
+CH_SCPI(Scpi_Ch1_ProbeType, Scpi_Ch2_ProbeType, ProbeType)
+CH_SCPI(Scpi_Ch1_ProbeTypeAsk, Scpi_Ch2_ProbeTypeAsk, ProbeTypeAsk)
+CH_SCPI(Scpi_Ch1_Units, Scpi_Ch2_Units, Units)
+CH_SCPI(Scpi_Ch1_UnitsAsk, Scpi_Ch2_UnitsAsk, UnitsAsk)
+CH_SCPI(Scpi_Ch1_VoltsDiv, Scpi_Ch2_VoltsDiv, SetChoice<kVernier>)
+CH_SCPI(Scpi_Ch1_VoltsDivAsk, Scpi_Ch2_VoltsDivAsk, AskChoice<kVernier>)
+CH_SCPI(Scpi_Ch1_Select, Scpi_Ch2_Select, Select)
+CH_SCPI(Scpi_Ch1_SelectAsk, Scpi_Ch2_SelectAsk, SelectAsk)
+#undef CH_SCPI
 
 struct Row {
   const char* pattern;  // %d: the channel number
-  Handlers handlers;
+  ScpiHandler handler[2];
 };
 
 const Row kRows[kChScpiRows] = {
-    {"KEY:CH%d", Both<Key>()},
-    {"KEY:CH%d:LOCK", Both<KeyLock>()},
-    {"KEY:CH%d:LOCK?", Both<KeyLockAsk>()},
-    {"KEY:CH%d:LED?", Both<OnAsk>()},
-    {"CHANnel%d:COUPling", Both<SetChoice<kCoupling>>()},
-    {"CHANnel%d:COUPling?", Both<AskChoice<kCoupling>>()},
-    {"CHANnel%d:BWLimit", Both<SetChoice<kBwLimit>>()},
-    {"CHANnel%d:BWLimit?", Both<AskChoice<kBwLimit>>()},
-    {"CHANnel%d:DISPlay", Both<Display>()},
-    {"CHANnel%d:DISPlay?", Both<OnAsk>()},
-    {"CHANnel%d:INVert", Both<SetChoice<kInvert>>()},
-    {"CHANnel%d:INVert?", Both<AskChoice<kInvert>>()},
-    {"CHANnel%d:PROBe", Both<Probe>()},
-    {"CHANnel%d:PROBe?", Both<ProbeAsk>()},
-    {"CHANnel%d:PROBe:TYPe", Both<ProbeType>()},
-    {"CHANnel%d:PROBe:TYPe?", Both<ProbeTypeAsk>()},
-    {"CHANnel%d:UNITs", Both<Units>()},
-    {"CHANnel%d:UNITs?", Both<UnitsAsk>()},
-    {"CHANnel%d:VERNier", Both<SetChoice<kVernier>>()},
-    {"CHANnel%d:VERNier?", Both<AskChoice<kVernier>>()},
-    {"CHANnel%d:SELect", Both<Select>()},
-    {"CHANnel%d:SELect?", Both<SelectAsk>()},
+    {"KEY:CH%d", {Scpi_Key_Ch1, Scpi_Key_Ch2}},
+    {"KEY:CH%d:LOCK", {Scpi_Key_Ch1Lock, Scpi_Key_Ch2Lock}},
+    {"KEY:CH%d:LOCK?", {Scpi_Key_Ch1LockAsk, Scpi_Key_Ch2LockAsk}},
+    {"KEY:CH%d:LED?", {Scpi_Key_CH1LedAsk, Scpi_Key_CH2LedAsk}},
+    {"CHANnel%d:COUPling", {Scpi_Ch1_Coupling, Scpi_Ch2_Coupling}},
+    {"CHANnel%d:COUPling?", {Scpi_Ch1_CouplingAsk, Scpi_Ch2_CouplingAsk}},
+    {"CHANnel%d:BWLimit", {Scpi_Ch1_BwLimit, Scpi_Ch2_BwLimit}},
+    {"CHANnel%d:BWLimit?", {Scpi_Ch1_BwLimitAsk, Scpi_Ch2_BwLimitAsk}},
+    {"CHANnel%d:DISPlay", {Scpi_Ch1_Display, Scpi_Ch2_Display}},
+    {"CHANnel%d:DISPlay?", {Scpi_Ch1_DisplayAsk, Scpi_Ch2_DisplayAsk}},
+    {"CHANnel%d:INVert", {Scpi_Ch1_Invert, Scpi_Ch2_Invert}},
+    {"CHANnel%d:INVert?", {Scpi_Ch1_InvertAsk, Scpi_Ch2_InvertAsk}},
+    {"CHANnel%d:PROBe", {Scpi_Ch1_Probe, Scpi_Ch2_Probe}},
+    {"CHANnel%d:PROBe?", {Scpi_Ch1_ProbeAsk, Scpi_Ch2_ProbeAsk}},
+    {"CHANnel%d:PROBe:TYPe", {Scpi_Ch1_ProbeType, Scpi_Ch2_ProbeType}},
+    {"CHANnel%d:PROBe:TYPe?", {Scpi_Ch1_ProbeTypeAsk, Scpi_Ch2_ProbeTypeAsk}},
+    {"CHANnel%d:UNITs", {Scpi_Ch1_Units, Scpi_Ch2_Units}},
+    {"CHANnel%d:UNITs?", {Scpi_Ch1_UnitsAsk, Scpi_Ch2_UnitsAsk}},
+    {"CHANnel%d:VERNier", {Scpi_Ch1_VoltsDiv, Scpi_Ch2_VoltsDiv}},
+    {"CHANnel%d:VERNier?", {Scpi_Ch1_VoltsDivAsk, Scpi_Ch2_VoltsDivAsk}},
+    {"CHANnel%d:SELect", {Scpi_Ch1_Select, Scpi_Ch2_Select}},
+    {"CHANnel%d:SELect?", {Scpi_Ch1_SelectAsk, Scpi_Ch2_SelectAsk}},
 };
 }  // namespace
 
@@ -325,7 +345,7 @@ void BuildChannelInstr(instr* table, int ch) {
   if (!table || ch < 0 || ch > 1) return;
   for (int i = 0; i < kChScpiRows; ++i) {
     std::snprintf(table[i].pattern, sizeof table[i].pattern, kRows[i].pattern, ch + 1);
-    table[i].handler = kRows[i].handlers.ch[ch];
+    table[i].handler = kRows[i].handler[ch];
   }
   table[kChScpiRows] = instr{};
 }

@@ -19,7 +19,7 @@ constexpr uint16_t kTypeKey = 50;  // F2: steps the type
 }  // namespace
 
 void Message(int n) { Sys().message->SetMessage(n); }
-bool Stopped() { return Run().GetAcquireStatus(0) == kStopped; }
+bool Stopped() { return Run().GetAcquireStatus(0) == kAcqStopped; }
 bool MultiScopeOn() { return (Run().GetFuncBits() & kFuncMultiScope) != 0; }
 bool MathFftSplit() {
   const int screen = Run().GetFFTScreen();

@@ -18,6 +18,8 @@ constexpr int kStepsBeforeKeys = 3;
 constexpr int kBackAndForth = 2;
 constexpr int kShort = 1, kRightEnd = 2, kLeftEnd = 3;  // 0: inside the record
 constexpr int64_t kBlinkUs = 401000;
+constexpr int kGuidePictures[2] = {19, 20};  // ProcStatus/Guide1.bmp and Guide2.bmp
+constexpr int kGuideRow = 2, kGuideColumn = 4;
 
 bool AtEnd(int status, int direction) {
   return (status == kRightEnd && direction == 0) || (status == kLeftEnd && direction == 1);
@@ -61,7 +63,7 @@ void GuidanceProcess() {
 void GuidanceDisplay() {
   if (!(TaskHori.FuncType & TaskForHori::kFuncGuidance)) return;
   const bool first = (plat::MonoUs() / kBlinkUs) % 2 == 0;
-  Draw().drawString(2, 4, first ? "> GUIDE" : ">> GUIDE", 0x00FF00);
+  Draw().drawPicture(kGuideRow, kGuideColumn, kGuidePictures[first ? 0 : 1]);
 }
 }  // namespace hori
 
@@ -84,7 +86,7 @@ int Guidance_Start(keypara k) {
     return 0;
   }
   if (!Stopped() && AssistTo(kSystemTask, 1, 0, 0, keypara{kRunStopKey, 1, 0}) < 0)
-    Run().SetAcquireStatus(0, kStopped);
+    Run().SetAcquireStatus(0, kAcqStopped);
   Service& s = Svc();
   const int direction = Item(kGuideDirection);
   s.guideDirection = direction == 1 ? 1 : 0;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "acquisition/task_hori.h"
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
@@ -12,7 +13,6 @@ namespace hori {
 
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 constexpr keypara kReload{KEY_NO_KEY, 128, 0};  // setup load: always re-establish
-constexpr int kStopped = 4, kScanning = 5;     // acquisition status of channel 0
 constexpr int kLastRealTimeBase = 25;          // above it auto sweep rolls
 constexpr int kTrigAuto = 0;
 

@@ -70,7 +70,7 @@ int Hori_Format(keypara k) {
 }
 
 int Hori_Type(keypara k) {
-  const int refusal = Run().GetAcquireStatus(0) == kScanning || RollsAt(Sys().timeBase->GetTimeBase(0)) ? kMsgRoll
+  const int refusal = Run().GetAcquireStatus(0) == kAcqSlowScan || RollsAt(Sys().timeBase->GetTimeBase(0)) ? kMsgRoll
                       : (Run().GetFuncBits() & kFuncPassFail)                                          ? kMsgPassFail
                       : Item(kHoriFormat) == 1 || (Run().GetFuncBits() & kFuncXY)                       ? kMsgXY
                       : MultiScopeOn()                                                                  ? kMsgAlternate

@@ -53,13 +53,13 @@ double ScaledNumber(const char* p) {
 
 // ---- the HORI key ----
 
-void Key(scpi_para*, char*) { ScpiQueueKey("Hori", kHoriKey); }
-void KeyLock(scpi_para*, char* p) { ScpiKeyLock(kHoriKey, p); }
-void KeyLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kHoriKey); }
+void Scpi_Key_Hori(scpi_para*, char*) { ScpiQueueKey("Hori", kHoriKey); }
+void Scpi_Key_HoriLock(scpi_para*, char* p) { ScpiKeyLock(kHoriKey, p); }
+void Scpi_Key_HoriLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kHoriKey); }
 
 // ---- format and mode ----
 
-void Format(scpi_para*, char* p) {
+void Scpi_HoriFormat(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const int v = ScpiMatch(kFormats, p);
   if (v < 0 || (v == 1 && MultiScopeOn())) return;
@@ -70,12 +70,12 @@ void Format(scpi_para*, char* p) {
   Refresh();
 }
 
-void FormatAsk(scpi_para*, char*) {
+void Scpi_HoriGetFormat(scpi_para*, char*) {
   const int v = Item(kHoriFormat);
   if (v <= 1) ScpiAnswer(kFormatTexts[v]);
 }
 
-void Mode(scpi_para*, char* p) {
+void Scpi_Hori_TimeBaseMode(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const int v = ScpiMatch(kModes, p);
   if (v < 0 || MultiScopeOn()) return;
@@ -85,14 +85,14 @@ void Mode(scpi_para*, char* p) {
   Refresh();
 }
 
-void ModeAsk(scpi_para*, char*) {
+void Scpi_Hori_GetTimeBaseMode(scpi_para*, char*) {
   const int v = Item(kHoriType);
   if (v <= 1) ScpiAnswer(kModeTexts[v]);
 }
 
 // ---- offsets ----
 
-void Offset(scpi_para*, char* p) {
+void Scpi_Hori_SetOffset(scpi_para*, char* p) {
   if (ScpiMissing(p) || Zoomed()) return;
   double t = ScaledNumber(p);
   if (std::isnan(t)) return;
@@ -108,13 +108,13 @@ void Offset(scpi_para*, char* p) {
   Refresh();
 }
 
-void OffsetAsk(scpi_para*, char*) {
+void Scpi_Hori_GetOffset(scpi_para*, char*) {
   if (Zoomed()) return;
   const double div = Seconds(Tb().GetRealTimeBase(0));
   ScpiAnswerReal(div / kPointsPerDiv * (kScreenCentre - Tb().GetRealPreTrigDepthScreenPos(0)));
 }
 
-void WindowOffset(scpi_para*, char* p) {
+void Scpi_Hori_SetWindowOffset(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   if (Zoomed()) {
     const double v = ScaledNumber(p);
@@ -127,7 +127,7 @@ void WindowOffset(scpi_para*, char* p) {
   Refresh();
 }
 
-void WindowOffsetAsk(scpi_para*, char*) {
+void Scpi_Hori_GetWindowOffset(scpi_para*, char*) {
   if (!Zoomed()) return;
   ScpiAnswerReal(Seconds(Tb().GetZoomTimeBase(0)) / kPointsPerDiv * double(Tb().GetZoomMovePos(0)));
 }
@@ -157,14 +157,14 @@ void SetTimeBase(scpi_para*, char* p) {
   Refresh();
 }
 
-void TimeBaseAsk(scpi_para*, char*) { ScpiAnswerReal(Seconds(Tb().GetRealTimeBase(0))); }
+void Scpi_Hori_GetTimeBase(scpi_para*, char*) { ScpiAnswerReal(Seconds(Tb().GetRealTimeBase(0))); }
 
 template <int Block>
 void SelectedTimeBaseAsk(scpi_para*, char*) {
   ScpiAnswerReal(Seconds(Tb().GetTimeBase(Block)));
 }
 
-void SetWindowTimeBase(scpi_para*, char* p) {
+void Scpi_Hori_SetWindowTimeBase(scpi_para*, char* p) {
   int step = 0;
   double s = 0;
   if (!TimeBaseSetting(p, &step, &s)) return;
@@ -174,11 +174,11 @@ void SetWindowTimeBase(scpi_para*, char* p) {
     Tb().SetZoomTimeBaseS(0, s);
 }
 
-void WindowTimeBaseAsk(scpi_para*, char*) { ScpiAnswerReal(Seconds(Tb().GetZoomTimeBase(0))); }
+void Scpi_Hori_GetWindowTimeBase(scpi_para*, char*) { ScpiAnswerReal(Seconds(Tb().GetZoomTimeBase(0))); }
 
 // ---- hold-off ----
 
-void HoldOff(scpi_para*, char* p) {
+void Scpi_Hori_TimeBaseHoldOff(scpi_para*, char* p) {
   const uint32_t counts = HoldOffCounts(TimeStringParse(p));
   SetItem(kHoriHoldOff, counts);
   SyncRunState();
@@ -187,7 +187,7 @@ void HoldOff(scpi_para*, char* p) {
   Refresh();
 }
 
-void HoldOffAsk(scpi_para*, char*) {
+void Scpi_Hori_GetTimeBaseHoldOff(scpi_para*, char*) {
   char text[32];
   std::snprintf(text, sizeof text, "%e", double(uint32_t(M().GetMenuItem(kHoriHoldOff))) * double(kHoldOffStep));
   ScpiAnswer(text);
@@ -196,7 +196,7 @@ void HoldOffAsk(scpi_para*, char*) {
 // ---- independent time bases ----
 
 // The switch reloads the FPGA and redraws: the main loop runs it (key 241).
-void Independent(scpi_para*, char* p) {
+void Scpi_Hori_INDPendentMode(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const int v = ScpiMatch(kOnOff, p);
   if (v < 0) return;
@@ -205,9 +205,9 @@ void Independent(scpi_para*, char* p) {
   Refresh();
 }
 
-void IndependentAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(kHoriMultiScope)); }
+void Scpi_Hori_GetINDPendentMode(scpi_para*, char*) { ScpiAnswerNumber(Item(kHoriMultiScope)); }
 
-void Split(scpi_para*, char* p) {
+void Scpi_Hori_SPLit_SCReen(scpi_para*, char* p) {
   const int v = ScpiMatch(kOnOff, p);
   if (v < 0) return;
   SetItem(kHoriSplit, uint64_t(v));
@@ -215,38 +215,45 @@ void Split(scpi_para*, char* p) {
   Refresh();
 }
 
-void SplitAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(kHoriSplit)); }
+void Scpi_Hori_GetSPLit_SCReen(scpi_para*, char*) { ScpiAnswerNumber(Item(kHoriSplit)); }
+
+// The time-base setters and queries of each block, by their design names.
+void Scpi_Hori_SetTimeBase(scpi_para* s, char* p) { SetTimeBase<0>(s, p); }
+void Scpi_INDPendent_CH1_SetTimeBase(scpi_para* s, char* p) { SetTimeBase<0>(s, p); }
+void Scpi_INDPendent_CH2_SetTimeBase(scpi_para* s, char* p) { SetTimeBase<1>(s, p); }
+void Scpi_INDPendent_CH1_GetTimeBase(scpi_para* s, char* p) { SelectedTimeBaseAsk<0>(s, p); }
+void Scpi_INDPendent_CH2_GetTimeBase(scpi_para* s, char* p) { SelectedTimeBaseAsk<1>(s, p); }
 
 struct Row {
   const char* pattern;
   ScpiHandler handler;
 };
 const Row kRows[] = {
-    {"KEY:HMENu", Key},
-    {"KEY:HMENu:LOCK", KeyLock},
-    {"KEY:HMENu:LOCK?", KeyLockAsk},
-    {"DISPlay:TYPE", Format},
-    {"DISPlay:TYPE?", FormatAsk},
-    {"TIMebase:MODE", Mode},
-    {"TIMebase:MODE?", ModeAsk},
-    {"TIMebase:OFFSet", Offset},
-    {"TIMebase:OFFSet?", OffsetAsk},
-    {"TIMebase:WINDow:OFFSet", WindowOffset},
-    {"TIMebase:WINDow:OFFSet?", WindowOffsetAsk},
-    {"TIMebase:SCALe", SetTimeBase<0>},
-    {"TIMebase:SCALe?", TimeBaseAsk},
-    {"TIMebase:WINDow:SCALe", SetWindowTimeBase},
-    {"TIMebase:WINDow:SCALe?", WindowTimeBaseAsk},
-    {"TIMebase:HOLDoff", HoldOff},
-    {"TIMebase:HOLDoff?", HoldOffAsk},
-    {"TIMebase:INDPendent", Independent},
-    {"TIMebase:INDPendent?", IndependentAsk},
-    {"TIMebase:SPLit:SCReen", Split},
-    {"TIMebase:SPLit:SCReen?", SplitAsk},
-    {"TIMebase1:SCALe", SetTimeBase<0>},
-    {"TIMebase1:SCALe?", SelectedTimeBaseAsk<0>},
-    {"TIMebase2:SCALe", SetTimeBase<1>},
-    {"TIMebase2:SCALe?", SelectedTimeBaseAsk<1>},
+    {"KEY:HMENu", Scpi_Key_Hori},
+    {"KEY:HMENu:LOCK", Scpi_Key_HoriLock},
+    {"KEY:HMENu:LOCK?", Scpi_Key_HoriLockAsk},
+    {"DISPlay:TYPE", Scpi_HoriFormat},
+    {"DISPlay:TYPE?", Scpi_HoriGetFormat},
+    {"TIMebase:MODE", Scpi_Hori_TimeBaseMode},
+    {"TIMebase:MODE?", Scpi_Hori_GetTimeBaseMode},
+    {"TIMebase:OFFSet", Scpi_Hori_SetOffset},
+    {"TIMebase:OFFSet?", Scpi_Hori_GetOffset},
+    {"TIMebase:WINDow:OFFSet", Scpi_Hori_SetWindowOffset},
+    {"TIMebase:WINDow:OFFSet?", Scpi_Hori_GetWindowOffset},
+    {"TIMebase:SCALe", Scpi_Hori_SetTimeBase},
+    {"TIMebase:SCALe?", Scpi_Hori_GetTimeBase},
+    {"TIMebase:WINDow:SCALe", Scpi_Hori_SetWindowTimeBase},
+    {"TIMebase:WINDow:SCALe?", Scpi_Hori_GetWindowTimeBase},
+    {"TIMebase:HOLDoff", Scpi_Hori_TimeBaseHoldOff},
+    {"TIMebase:HOLDoff?", Scpi_Hori_GetTimeBaseHoldOff},
+    {"TIMebase:INDPendent", Scpi_Hori_INDPendentMode},
+    {"TIMebase:INDPendent?", Scpi_Hori_GetINDPendentMode},
+    {"TIMebase:SPLit:SCReen", Scpi_Hori_SPLit_SCReen},
+    {"TIMebase:SPLit:SCReen?", Scpi_Hori_GetSPLit_SCReen},
+    {"TIMebase1:SCALe", Scpi_INDPendent_CH1_SetTimeBase},
+    {"TIMebase1:SCALe?", Scpi_INDPendent_CH1_GetTimeBase},
+    {"TIMebase2:SCALe", Scpi_INDPendent_CH2_SetTimeBase},
+    {"TIMebase2:SCALe?", Scpi_INDPendent_CH2_GetTimeBase},
 };
 constexpr int kRowCount = int(sizeof kRows / sizeof kRows[0]);
 static_assert(kRowCount == 25, "the horizontal command table has 25 rows");

@@ -29,6 +29,7 @@ constexpr int kEeAgeCounter = 13, kEePhaseDone = 18, kEePhaseMark = 19;
 constexpr uint8_t kPhaseMark = 104;
 constexpr int kPhaseMatched = 1, kPhaseUnmatched = 2;  // byte 18 after a calibration (blank: 0xFF)
 constexpr uint16_t kGainCaliKey = 134, kPhaseAdjKey = 135;
+constexpr uint16_t kUtilitySelfCali = 2, kSelfCaliConfirm = 129;  // the utility module's request
 constexpr int kStartTestKeep = 2;
 constexpr uint32_t kFocusFirst = MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST;
 constexpr int64_t kNoteUs = 5000000;
@@ -239,10 +240,19 @@ int Gain50mvAdj(keypara) {
   return 0;
 }
 
+int Gain50mv_OffsetCali(keypara) { return AssistTo(kUtilityTask, kUtilitySelfCali, kSelfCaliConfirm); }
+
+uint8_t AdcPhaseMatching[kAdcPhaseMatchingEntries];
+
 int Gain50mv_ADCCaliPhase(keypara) {
   taskresponse reply{};
   const int rc = AssistTo(kSystemTask, 2, 0, 0, keypara{kPhaseAdjKey, 1, 0}, &reply);
   if (rc < 0) ServiceNote("ADC phase calibration needs the instrument's ADCs: not run on this board.");
+  // The pass flags of each ADC's eight phase codes, ADC 1 first.
+  for (int i = 0; i < kAdcPhaseMatchingEntries; ++i) AdcPhaseMatching[i] = rc < 0 ? 0 : reply.area[i];
+  std::printf("AdcPhaseMatching :");
+  for (uint8_t flag : AdcPhaseMatching) std::printf(" %d", flag);
+  std::printf("\n");
   const int matching = rc < 0 ? 0 : reply.words[0];
   const int p1 = reply.words[1], p2 = reply.words[2];
   std::printf("Matching = %d   ADC1Phase = %d     ADC2Phase = %d    \n", matching, p1, p2);

@@ -62,6 +62,12 @@ int Gain50mvAdj(keypara k);
 int Gain50mvSource(keypara k);
 int Gain50mv_FactoryMode(keypara k);
 int Gain50mv_ADCCaliPhase(keypara k);
+// Asks the utility module to confirm and start the self-calibration.
+int Gain50mv_OffsetCali(keypara k);
+// The phase search's pass flags (8 codes of ADC 1, then of ADC 2), kept and
+// printed by `Gain50mv_ADCCaliPhase`.
+constexpr int kAdcPhaseMatchingEntries = 16;
+extern uint8_t AdcPhaseMatching[kAdcPhaseMatchingEntries];
 int Gain50mvNext(keypara k);
 int HYS_Adj(keypara k);
 int InternalFunc(keypara k);

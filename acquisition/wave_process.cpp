@@ -68,8 +68,15 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
   const _SysRunInfo* run = Run();
   const HorizontalBlock& h = run->horizontal[Block(ch)];
   const double factor = h.interpFactor > 0 ? h.interpFactor : 1.0;
-  const int c = std::max(1, int(kInterpPoints / factor));  // points per column
-  const int w = int(kColumns / factor);                    // window samples
+  const int w = int(kColumns / factor);  // window samples
+  // With the zoom on, the trace is the zoom window: its own points per
+  // sample (the main factor over the zoom factor) make a column, from the
+  // zoom window's first main-screen column on.
+  const bool zoomed = run->timeBaseType == 1 && h.zoomFactor > 0 && h.zoomFactor < 1;
+  const double own = zoomed ? factor / h.zoomFactor : factor;
+  const int c = std::max(1, int(kInterpPoints / own));  // points per column
+  const int64_t zoomFirst = zoomed ? std::clamp<int64_t>(h.zoomScreenFirst, 0, kColumns) : 0;
+  const int skip = int(zoomFirst) * std::max(1, int(kInterpPoints / factor));
   uint8_t* out = interp_[ch];
   int valid = 0;  // interpolated points that hold data
   const int avail = std::max(0, std::min(readPoints_[ch], kSlotBytes) - oddStart_);
@@ -93,7 +100,7 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
   }
   uint8_t* t = trace_[ch];
   for (int x = first; x <= last; ++x) {
-    const int a = x * c;
+    const int a = skip + x * c;
     if (a + c >= valid) break;  // the columns past the data stay empty
     int hi = out[a], lo = out[a];
     for (int k = 1; k < c; ++k) {

@@ -13,6 +13,22 @@
 #include "core/system_resource.h"
 #include "ui/qel_draw.h"
 
+#define MEA_PIC(name) {0, "Data/PicResource/Measure/" name ".bmp", -1, -1}
+#define MEA_PANEL(name) {0, "Data/PicResource/Measure/" name ".bmp", 0, 0}  // keyed at the bottom-left corner
+const PicPath MeasurePicList[kMeaPictures + 1] = {
+    MEA_PIC("Max"),       MEA_PIC("Min"),       MEA_PIC("High"),      MEA_PIC("Low"),     MEA_PIC("Ampl"),
+    MEA_PIC("PkPk"),      MEA_PIC("Middle"),    MEA_PIC("Mean"),      MEA_PIC("CycMean"), MEA_PIC("Rms"),
+    MEA_PIC("CycRms"),    MEA_PIC("AcRms"),     MEA_PIC("Period"),    MEA_PIC("Freq"),    MEA_PIC("Rise"),
+    MEA_PIC("Fall"),      MEA_PIC("RiseDelay"), MEA_PIC("FallDelay"), MEA_PIC("Pwidth"),  MEA_PIC("Nwidth"),
+    MEA_PIC("FRFR"),      MEA_PIC("FRFF"),      MEA_PIC("FFFR"),      MEA_PIC("FFFF"),    MEA_PIC("FRLF"),
+    MEA_PIC("FRLR"),      MEA_PIC("FFLR"),      MEA_PIC("FFLF"),      MEA_PIC("Pduty"),   MEA_PIC("Nduty"),
+    MEA_PIC("Area"),      MEA_PIC("CycArea"),   MEA_PIC("OverSht"),   MEA_PIC("PreSht"),  MEA_PIC("Phase"),
+    MEA_PIC("Pulse"),     MEA_PANEL("AllPara"), MEA_PANEL("UserDef"), MEA_PANEL("Statistic"),
+    {0xFFFF, "", -1, -1},
+};
+#undef MEA_PIC
+#undef MEA_PANEL
+
 _measure_draw MeasureDraw;
 
 namespace {
@@ -36,7 +52,7 @@ const char* const kDvmLabels[3] = {"DC: ", "DC RMS: ", "AC RMS:"};
 
 constexpr int kResultRow = 400, kResultColumn = 40, kResultStep = 135;
 constexpr int kCardRow = 309, kCardColumn = 34, kCardStep = 131;
-constexpr int kCardNameWidth = 72, kCardRowStep = 22;
+constexpr int kCardNameWidth = 72, kCardRowStep = 22, kCardIconColumn = 100;
 
 _SysRunInfoOp* Run() { return SystemResource.runStatus; }
 bool Transparent() { return Run() && Run()->GetTransparent(); }
@@ -82,6 +98,15 @@ int _measure_draw::Colour(int source) const { return ChannelColour(source, Trans
 
 uint32_t* _measure_draw::Page() { return QelDraw.GetDrawAddr(DRAW_CURRENT); }
 
+Picture& _measure_draw::Pictures() {
+  if (!pictures_) {
+    pictures_.reset(new Picture());
+    pictures_->LoadPicture(MeasurePicList);
+    SetPicturePointer(pictures_.get());
+  }
+  return *pictures_;
+}
+
 _PicPos _measure_draw::PanelSize(int picture) {
   switch (picture) {
     case kMeaPicAllPara: return {0, 0, 676, 270};
@@ -102,11 +127,12 @@ void _measure_draw::SetPictureInfo(int index, const _PicPos* pos) {
 void _measure_draw::Panel(int picture, int x, int y) {
   if (!GetUserFontPointer()) SetUserFontPointer(QelDraw.GetUserFontPointer());
   _PicPos pos = PanelSize(picture);
-  const Picture* pics = GetPicturePointer();
-  const PicInfo* info = pics ? pics->GetPictureMsg(picture) : nullptr;
+  const PicInfo* info = Pictures().GetPictureMsg(picture);
   if (info && info->pixels) {
     pos.width = info->width;
     pos.height = info->height;
+    // The key-coloured pixels stay the mask colour, which the merge leaves out.
+    FillRect(y, x, pos.width, pos.height, int(MASK_COLOR), DRAW_CURRENT);
     DrawPictrue(y, x, picture, DRAW_CURRENT);
   } else {
     FillRect(y, x, pos.width, pos.height, kPanelFill, DRAW_CURRENT);
@@ -131,13 +157,13 @@ void _measure_draw::DrawBuffSync(uint32_t* page, short transparent) {
   const uint32_t* from = buffer_.get();
   for (int y = y0; y < y1; ++y) {
     const size_t at = size_t(y) * kWidth;
-    if (!transparent) {
-      std::copy(from + at + x0, from + at + x1, page + at + x0);
-      continue;
-    }
     for (int x = x0; x < x1; ++x) {
       const uint32_t p = from[at + size_t(x)] & 0xFFFFFF;
-      if (p == MASK_COLOR) continue;
+      if (p == MASK_COLOR) continue;  // the panel's corners: the page shows
+      if (!transparent) {
+        page[at + size_t(x)] = from[at + size_t(x)];
+        continue;
+      }
       const uint32_t q = page[at + size_t(x)];
       uint32_t out = 0;
       for (int b = 0; b < 3; ++b) {
@@ -269,7 +295,7 @@ void _measure_draw::DrawStatistic() {
     else
       std::snprintf(src, sizeof src, "%s", a);
     DrawString(y + 4, x + kCardNameWidth + 10, src, colour, DRAW_CURRENT);
-    if (GetPicturePointer() && GetPicturePointer()->GetPictureMsg(para)) DrawPictrue(y + 4, x + 100, para, DRAW_CURRENT);
+    DrawPictrue(y + 4, x + kCardIconColumn, para, DRAW_CURRENT);
 
     const UserDefResult u = MeasureParaCalcu.GetMeasureResultUserDef(k);
     const float values[6] = {u.current, u.average, u.minimum, u.maximum, u.deviation, float(u.count)};

@@ -10,13 +10,15 @@
 
 #include "core/unit_convert.h"
 #include "ui/draw.h"
+#include "ui/picture.h"
 
 struct _PicPos {
   int16_t x, y, width, height;
 };
 
-// Pictures of the measure drawing: 0..35 the parameter icons, then the
-// panel backgrounds. Missing pictures leave a plain panel of the same size.
+// Pictures of the measure drawing (`MeasurePicList`): 0..35 the parameter
+// icons, then the panel backgrounds. Missing pictures leave a plain panel of
+// the same size.
 enum : int {
   kMeaPicAllPara = 36,
   kMeaPicUserDef = 37,
@@ -39,6 +41,8 @@ class MeaFontScope {
  private:
   short previous_ = 0;
 };
+
+extern const PicPath MeasurePicList[kMeaPictures + 1];
 
 class _measure_draw final : public Draw {
  public:
@@ -67,6 +71,9 @@ class _measure_draw final : public Draw {
   static int ChannelColour(int source, bool transparentRow);
   // Sizes of the panels drawn without their pictures.
   static _PicPos PanelSize(int picture);
+  // The object's own picture set, loaded from `MeasurePicList` when first
+  // needed (the data directory is in place by then).
+  Picture& Pictures();
 
  private:
   void Panel(int picture, int x, int y);
@@ -75,6 +82,7 @@ class _measure_draw final : public Draw {
   int Colour(int source) const;
 
   std::unique_ptr<uint32_t[]> buffer_;
+  std::unique_ptr<Picture> pictures_;
   _PicPos placed_{};
 };
 

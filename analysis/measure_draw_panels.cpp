@@ -80,8 +80,7 @@ void _measure_draw::DrawUserDef() {
   }
   if (cursor >= 0 && cursor < kMeaParas) {
     Name(*this, kInfoNameY, kInfoX, cursor, colour);
-    const Picture* pics = GetPicturePointer();
-    if (pics && pics->GetPictureMsg(cursor)) DrawPictrue(kIconY, kIconX, cursor, DRAW_CURRENT);
+    DrawPictrue(kIconY, kIconX, cursor, DRAW_CURRENT);
     if (const uint16_t* text2 = MeasureParaInfo[cursor].text2)
       DrawLanguageTxt(kInfoTextY, kInfoX, text2, kInfoWidth, kMeaValueColour, DRAW_CURRENT);
   }

@@ -55,8 +55,9 @@ void ShowMessage(const msginfo* info) {
   QelDraw.DrawMessage(info);
   QelDraw.UpdateLcd();
 }
+void DrawPicture(int row, int col, int picture) { QelDraw.DrawPictrue(row, col, picture, DRAW_CURRENT); }
 const DrawHooks kDrawHooks = {NumKeyboard,      SoftKeyboard, ClearKeyboardShowFlags, ClearPicture, ShowAcqStatus,
-                              ClearDisplayWave, ShownPage,    DrawString,             ShowMessage};
+                              ClearDisplayWave, ShownPage,    DrawString,             ShowMessage,  DrawPicture};
 
 int AutoSet(TaskResource* resource, Menu* menu, bool independTest) {
   // One auto-set object for the instrument, bound to the system module.

@@ -9,7 +9,9 @@ void Nothing() {}
 const uint32_t* NoPage() { return nullptr; }
 void NoString(int, int, const char*, int) {}
 void NoMessage(const msginfo*) {}
-const DrawHooks kNone = {NoPad, NoSoftPad, Nothing, Nothing, Nothing, Nothing, NoPage, NoString, NoMessage};
+void NoPicture(int, int, int) {}
+const DrawHooks kNone = {NoPad,  NoSoftPad, Nothing,   Nothing, Nothing,
+                         Nothing, NoPage,   NoString, NoMessage, NoPicture};
 std::atomic<const DrawHooks*> g_hooks{&kNone};
 }  // namespace
 

@@ -22,6 +22,8 @@ struct DrawHooks {
   void (*drawString)(int row, int col, const char* text, int colour);
   // A message box drawn and shown at once.
   void (*showMessage)(const msginfo* info);
+  // A system picture on the page being composed.
+  void (*drawPicture)(int row, int col, int picture);
 };
 
 void SetDrawHooks(const DrawHooks* hooks);  // null: calls do nothing

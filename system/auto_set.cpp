@@ -222,6 +222,9 @@ int SysAutoSet::AutosetInit() {
   TaskManage.SetUserTaskMenuItem(kHoriTask, 4, 25);
   for (int item : {0, 2, 100, 101}) TaskManage.SetUserTaskMenuItem(kTrigTask, item, 0);
   TaskManage.TaskAllFuncOff(2);
+  // A choice list left open would take the knob after the search.
+  if (task* current = TaskManage.FindTaskbyId(TaskManage.GetTaskCurrId()))
+    if (current->TaskMenu.MenuIsPop(nullptr)) current->TaskMenu.MenuPopDisable();
   return 0;
 }
 

@@ -11,6 +11,7 @@
 #include "acquisition/y_system.h"
 #include "core/common_subprogram.h"
 #include "core/control.h"
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "core/task_manage.h"
@@ -25,7 +26,6 @@ namespace {
 constexpr uint64_t kFuncCursor = 0x3000;
 constexpr int kMsgRefOff = 60, kMsgSourceOff = 61, kMsgNotEnabled = 62;
 constexpr int kMaskDisplay = 12;       // display channel of the mask
-constexpr int kAcqStoppedStatus = 4;
 constexpr uint16_t kRunStopKey = 59, kAssistKey = 1;
 constexpr int kCountLimit = 30000;
 constexpr int64_t kBeepUs = 500000;
@@ -216,7 +216,7 @@ int PassFail_MsgTemplateFlag(int on) {
     M().SetMenuItem(kUtiPfOperate, 0);
     return -1;
   }
-  if (on == 1 && Run().GetAcquireStatus(0) == kAcqStoppedStatus) AskRunStop();
+  if (on == 1 && Run().GetAcquireStatus(0) == kAcqStopped) AskRunStop();
   PassFailCnt = 0;
   PassFailRunFlag = 0;
   return 0;
@@ -267,7 +267,7 @@ int PassFail_Operate(keypara key) {
       return 0;
     }
     Run().SetFuncBit(kUtiFuncPassFail);
-    if (Run().GetAcquireStatus(0) == kAcqStoppedStatus) AskRunStop();
+    if (Run().GetAcquireStatus(0) == kAcqStopped) AskRunStop();
     M().SetItemAttribute(kUtiPfSource, sourceAttr | MENU_ATTR_FROZEN);
     Wave().PassFailOnOff(1);
     PassFailRunFlag = 1;

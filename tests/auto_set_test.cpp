@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "acquisition/task_ch1.h"
 #include "acquisition/task_system.h"
 #include "acquisition/timebase_tables.h"
 #include "acquisition/trig_system.h"
@@ -13,6 +14,7 @@
 #include "acquisition/wave.h"
 #include "acquisition/y_system.h"
 #include "core/control.h"
+#include "core/ids.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "platform/sim/sim_decode_trigger.h"
@@ -197,4 +199,16 @@ TEST_F(AutoSet_, SignalOnCh2AloneMovesTheTriggerThere) {
   EXPECT_EQ(plat::SimDecodedTrigger().source, 1);
   EXPECT_EQ(TimeBaseIndex(), 19);
   EXPECT_EQ(SysRunStatus.GetActivCh(), 1);
+}
+
+TEST_F(AutoSet_, StartingStateClosesTheCurrentModulesChoiceList) {
+  b.Key(kKeyCh1);
+  b.Key(kKeyF1);  // the coupling list opens
+  ASSERT_TRUE(TaskCh1.TaskMenu.MenuIsPop(nullptr));
+  Apply(Sig(SignalShape::kSine, 1000, 1.0), None());
+  EXPECT_EQ(autoset->RunAutoset(), 0);  // starts from the known state
+  EXPECT_FALSE(TaskCh1.TaskMenu.MenuIsPop(nullptr));
+  const uint64_t coupling = TaskCh1.TaskMenu.GetMenuItem(0);
+  b.Key(kKeySelectPush);  // the push no longer takes a choice from a list
+  EXPECT_EQ(TaskCh1.TaskMenu.GetMenuItem(0), coupling);
 }

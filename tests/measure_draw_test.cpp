@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "acquisition/wave.h"
 #include "analysis/measure_draw.h"
@@ -20,6 +22,7 @@
 #include "core/task_manage.h"
 #include "platform/sim/sim_fpga.h"
 #include "tests/bench/bench.h"
+#include "ui/picture.h"
 #include "ui/qel_draw.h"
 
 namespace {
@@ -107,6 +110,28 @@ struct MeasureDraw_ : ::testing::Test {
   }
 };
 
+// Pixel (row from the top, column) of a 24-bit BMP under the root, read here
+// from the file as stored (rows bottom first, padded to 4 bytes).
+uint32_t BmpPixel(const std::string& relative, int row, int col) {
+  const std::string f = ReadRootFile(relative);
+  if (f.size() < 54) return 0xDEADBEEF;
+  auto u32 = [&](size_t at) { return uint32_t(uint8_t(f[at])) | uint32_t(uint8_t(f[at + 1])) << 8 |
+                                     uint32_t(uint8_t(f[at + 2])) << 16 | uint32_t(uint8_t(f[at + 3])) << 24; };
+  const int w = int(u32(18)), h = int(u32(22)), stride = (w * 3 + 3) / 4 * 4;
+  const size_t at = 54 + size_t(h - 1 - row) * size_t(stride) + size_t(col) * 3;
+  if (row < 0 || row >= h || col < 0 || col >= w || at + 3 > f.size()) return 0xDEADBEEF;
+  return uint32_t(uint8_t(f[at])) | uint32_t(uint8_t(f[at + 1])) << 8 | uint32_t(uint8_t(f[at + 2])) << 16;
+}
+const std::string kMeasurePics = "Data/PicResource/Measure/";
+
+// Whether the screen shows the whole icon file `name` at (row, col).
+bool ShowsIcon(const Bench& b, const std::string& name, int row, int col) {
+  for (int r = 0; r < 18; ++r)
+    for (int c = 0; c < 22; ++c)
+      if (b.Pixel(row + r, col + c) != BmpPixel(kMeasurePics + name + ".bmp", r, c)) return false;
+  return true;
+}
+
 std::string Formatted(int para, int source) {
   FloatElement e{};
   char text[48];
@@ -150,11 +175,19 @@ TEST_F(MeasureDraw_, AllParametersPanelShowsTheEnginesValuesInTheirCells) {
     SameText(ref, c.row - 2, c.col - 40, 200, 22, kCh1);
     SameText(ref, c.row - 2, end, 100, 22, kValue);
   }
-  // The panel covers the trace where it lies (opaque).
+  // The panel is its picture (opaque) and its size; its keyed corner lets
+  // the screen below show.
   const _PicPos& p = MeasureDraw.PictureInfo();
   EXPECT_EQ(p.x, 62);
   EXPECT_EQ(p.y, 100);
-  EXPECT_EQ(b.Pixel(100, 62), 0x5A6270u);
+  EXPECT_EQ(p.width, 676);
+  EXPECT_EQ(p.height, 270);
+  const std::string all = kMeasurePics + "AllPara.bmp";
+  for (const auto& [r, c] : std::vector<std::pair<int, int>>{{135, 0}, {269, 300}, {10, 500}, {130, 1}, {60, 120}})
+    EXPECT_EQ(b.Pixel(100 + r, 62 + c), BmpPixel(all, r, c)) << r << "," << c;
+  EXPECT_EQ(BmpPixel(all, 269, 0), 0xFFFFFFu);  // the key colour in the file
+  EXPECT_NE(b.Pixel(100 + 269, 62), 0xFFFFFFu);
+  EXPECT_NE(b.Pixel(100 + 269, 62), MASK_COLOR);
 }
 
 TEST_F(MeasureDraw_, TransparentMergeBlendsAndKeepsTheMaskedPixels) {
@@ -269,7 +302,11 @@ TEST_F(MeasureDraw_, ResultLineAndStatisticsCardsShowTheSlots) {
   const _PicPos& p = MeasureDraw.PictureInfo();
   EXPECT_EQ(p.x, 34);
   EXPECT_EQ(p.y, 309);
-  EXPECT_EQ(b.Pixel(309, 34), 0x5A6270u);
+  EXPECT_EQ(p.width, 125);
+  EXPECT_EQ(p.height, 118);
+  EXPECT_EQ(b.Pixel(309 + 60, 34), BmpPixel(kMeasurePics + "Statistic.bmp", 60, 0));
+  EXPECT_EQ(b.Pixel(309 + 117, 34 + 60), BmpPixel(kMeasurePics + "Statistic.bmp", 117, 60));
+  EXPECT_TRUE(ShowsIcon(b, "Freq", 309 + 4, 34 + 100));  // the parameter's icon
   EXPECT_GT(InRow(309 + 28 + 8, kValue) + InRow(309 + 28 + 6, kValue), 0);  // the CUR row
 }
 
@@ -313,6 +350,9 @@ TEST_F(MeasureDraw_, UserPickerMarksTheSlotsAndFramesTheCursor) {
   else
     name.DrawString(309, 190, m.name, kCh1, 1);
   SameText(name, 305, 190, 80, 22, kCh1);
+  EXPECT_TRUE(ShowsIcon(b, "Max", 307, 270));  // and its icon
+  EXPECT_FALSE(ShowsIcon(b, "Min", 307, 270));
+  EXPECT_EQ(b.Pixel(45 + 339, 180 + 200), BmpPixel(kMeasurePics + "UserDef.bmp", 339, 200));
 }
 
 // Rows of a voltage in each display mode: Y-T, X-Y, zoomed time base and the

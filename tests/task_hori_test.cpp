@@ -20,11 +20,13 @@
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/task_manage.h"
+#include "platform/sim/sim_adc_pattern.h"
 #include "platform/sim/sim_decode_timebase.h"
 #include "platform/sim/sim_fpga.h"
 #include "platform/sim/sim_signal_file.h"
 #include "tests/bench/bench.h"
 #include "tests/bench/eeprom_addresses.h"
+#include "ui/picture.h"
 
 namespace {
 enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kHori = 67, kCh1 = 64 };
@@ -499,6 +501,63 @@ TEST_F(Hori, GuidanceScrollsAStoppedRecordUntilAKey) {
   EXPECT_EQ(Msg(), 48);
   EXPECT_EQ(SysRunStatus.GetGuidance(), 0);
   EXPECT_EQ(TaskHori.FuncType, 0u);
+}
+
+// While the guidance runs, its two pictures (ProcStatus/Guide1.bmp and
+// Guide2.bmp, as the loader reads them) take turns at row 2, column 4 every
+// 401 ms of the board's clock.
+TEST_F(Hori, GuidanceAlternatesItsTwoPicturesOnTheScreen) {
+  TaskHori.TaskMenu.SetCurrPage(5 * 5);
+  TaskHori.TaskMenu.SetMenuItem(kGuideDirection, 2);  // back and forth: never ends by itself
+  bench.Key(F3);
+  ASSERT_EQ(Item(kGuideStart), 1);
+  auto shows = [&](int id) {
+    const PicInfo* p = QelSysPic.GetPictureMsg(id);
+    if (!p || !p->pixels) return false;
+    for (int r = 0; r < p->height; ++r)
+      for (int c = 0; c < p->width; ++c) {
+        const uint32_t want = p->pixels[r * p->width + c] & 0xFFFFFF;
+        if (want != MASK_COLOR && bench.Pixel(2 + r, 4 + c) != want) return false;
+      }
+    return true;
+  };
+  ASSERT_NE(QelSysPic.GetPictureMsg(19)->pixels, nullptr);
+  ASSERT_NE(QelSysPic.GetPictureMsg(20)->pixels, nullptr);
+  std::vector<int> seen;
+  for (int i = 0; i < 4; ++i) {
+    bench.AdvanceMs(401);
+    SysRunStatus.SetDrawRefresh();
+    bench.Pass();
+    ASSERT_EQ(Item(kGuideStart), 1);
+    const bool one = shows(19), two = shows(20);
+    EXPECT_NE(one, two) << i;  // exactly one of them
+    seen.push_back(one ? 19 : 20);
+  }
+  for (size_t i = 1; i < seen.size(); ++i) EXPECT_NE(seen[i], seen[i - 1]) << i;
+  EXPECT_TRUE(bench.WriteScreenPng(g_startDir + "/hori_guidance.png"));
+}
+
+// The phase calibration keeps and prints the search's 16 pass flags; the
+// offset calibration asks the utility module to start the self-calibration.
+TEST_F(Hori, PhaseCalibrationPrintsItsMatchingTableAndOffsetCaliAsksTheUtility) {
+  plat::SetAdcPhaseWindow(0, 1, 4);  // ADC 1 passes codes 1..4, ADC 2 codes 5..7
+  plat::SetAdcPhaseWindow(1, 5, 3);
+  testing::internal::CaptureStdout();
+  Gain50mv_ADCCaliPhase(keypara{KEY_NO_KEY, 0, 0});
+  const std::string out = testing::internal::GetCapturedStdout();
+  const uint8_t flags[16] = {0, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1};
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(AdcPhaseMatching[i], flags[i]) << i;
+  EXPECT_NE(out.find("AdcPhaseMatching : 0 1 1 1 1 0 0 0 0 0 0 0 0 1 1 1\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Matching = 1"), std::string::npos);
+  EXPECT_EQ(Item(kAdc1Phase), 3);
+  EXPECT_EQ(Item(kAdc2Phase), 6);
+  for (int adc = 0; adc < 2; ++adc) plat::SetAdcPhaseWindow(adc, 2, 5);
+
+  bench.SetEepromByte(EE_SELFCAL_STATE2, 0);  // a first self-calibration only finds the phases
+  QelMsg.ClearMessage();
+  EXPECT_EQ(Gain50mv_OffsetCali(keypara{KEY_NO_KEY, 0, 0}), 0);
+  EXPECT_EQ(bench.EepromByte(EE_SELFCAL_STATE2), 0x68);
+  EXPECT_EQ(Msg(), 91);
 }
 
 TEST_F(Hori, AgeingMessagesAndTheirClearing) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/sys_run_info.h"
 #include "platform/sim/sim_bus.h"
@@ -23,6 +24,7 @@
 namespace {
 enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kTriggerKey = 69 };
 constexpr int kPadMax = 22;
+constexpr size_t kEePage = 92;  // the menu page shown, saved as pages change
 
 struct BusMenu : ::testing::Test {
   Bench bench;
@@ -148,6 +150,76 @@ TEST_F(BusMenu, PairedSourcesMoveTheKnobBeforeTheyStep) {
   EXPECT_EQ(Item(127), sda);
   EXPECT_TRUE(Attr(127) & kTrigAttrKnob);
   EXPECT_FALSE(Attr(126) & kTrigAttrKnob);
+}
+
+// The level-knob push on the two-source bus types: the system module asks
+// the trigger module, which hands the knob (and the trigger source, whose
+// level the knob sets) to the other source item; a second push hands it back.
+TEST_F(BusMenu, TheLevelKnobPushSwapsTheI2cAndSpiTriggerSource) {
+  struct Case {
+    int type, clock, data, page;
+  } const cases[] = {{kTrigI2c, 126, 127, 25}, {kTrigSpi, 161, 163, 32}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    ChooseType(c.type);
+    ASSERT_EQ(M().GetCurrPage(), c.page);
+    bench.Key(uint8_t(F1 + c.clock % 5));  // the clock item takes the knob (or keeps it)
+    if (!(Attr(c.clock) & kTrigAttrKnob)) bench.Key(uint8_t(F1 + c.clock % 5));
+    ASSERT_TRUE(Attr(c.clock) & kTrigAttrKnob);
+    M().SetMenuItem(c.clock, 0);  // clock on CH1, data on CH2
+    M().SetMenuItem(c.data, 1);
+    const int clock = Item(c.clock), data = Item(c.data);
+    bench.Key(75);  // the level-knob push
+    EXPECT_TRUE(Attr(c.data) & kTrigAttrKnob);
+    EXPECT_FALSE(Attr(c.clock) & kTrigAttrKnob);
+    EXPECT_EQ(SysRunInfo.trigSource, 1);
+    bench.Key(75);
+    EXPECT_TRUE(Attr(c.clock) & kTrigAttrKnob);
+    EXPECT_EQ(SysRunInfo.trigSource, 0);
+    EXPECT_EQ(Item(c.clock), clock);  // the push moves the knob, never a value
+    EXPECT_EQ(Item(c.data), data);
+  }
+}
+
+// Assist code 3 (SET TO ZERO asks for the Bus page) ends an open edit.
+TEST_F(BusMenu, APageRequestEndsTheOpenPatternEdit) {
+  ChooseType(kTrigCan);
+  bench.Key(F5);
+  Choose(F1, Item(200), 5);
+  bench.Key(F2);  // IDSet
+  bench.Key(F2);  // editing on
+  ASSERT_TRUE(BusEditor(PatternKind::kCanId).on);
+  taskresponse request{}, reply{};
+  request.request = 3;
+  request.words[0] = 145;
+  ASSERT_EQ(TaskManage.RequestTaskAssist(10, &request, &reply), 0);
+  EXPECT_EQ(M().GetCurrPage(), 145 / 5);
+  EXPECT_FALSE(BusEditor(PatternKind::kCanId).on);
+}
+
+// The bus and decode items are kept in the menu only: changing them writes
+// nothing to the EEPROM (the trigger type byte, 149, is the one stored).
+TEST_F(BusMenu, BusAndDecodeItemsWriteNothingToTheEeprom) {
+  ChooseType(kTrigRs232);
+  EXPECT_EQ(bench.EepromByte(149), kTrigRs232);
+  const std::vector<uint8_t> before = bench.Eeprom();
+  bench.Key(F5);  // NEXT: polarity, data width, bit order, stop bits
+  ASSERT_EQ(M().GetCurrPage(), 23);
+  Choose(F1, Item(115), 1);
+  Choose(F2, Item(116), 1);
+  EXPECT_EQ(Item(115), 1);
+  M().SetCurrPage(145);  // the decode page: the lane on, moved, the base
+  Choose(F1, Item(145), 1);
+  Choose(F2, Item(146), 2);
+  Knob(kUp);
+  EXPECT_EQ(Item(145), 1);
+  EXPECT_EQ(Item(146), 2);
+  const std::vector<uint8_t> after = bench.Eeprom();
+  ASSERT_EQ(after.size(), before.size());
+  for (size_t i = 0; i < after.size(); ++i)
+    if (i != kEePage) {
+      EXPECT_EQ(after[i], before[i]) << "EEPROM byte " << i;
+    }
 }
 
 TEST_F(BusMenu, I2cAddressAndDataEditors) {

@@ -4,6 +4,7 @@
 // the decoded traffic as a definite-length block.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -21,6 +22,8 @@
 #include "trigger/bus_decode_export.h"
 #include "trigger/task_trigger.h"
 #include "trigger/trigger_bus.h"
+#include "ui/font.h"
+#include "ui/qel_draw.h"
 
 namespace {
 constexpr keypara kNone{KEY_NO_KEY, 0, 0};
@@ -231,3 +234,79 @@ TEST_F(DecodeExport, SbusDataIsADefiniteLengthBlockOfTheEntries) {
 }
 
 }  // namespace
+
+namespace {
+// The extent of `colour` pixels in a rectangle: first and last column (-1: none).
+std::pair<int, int> Columns(const Bench& b, int row, int col, int width, int height, uint32_t colour) {
+  int first = -1, last = -1;
+  for (int c = col; c < col + width; ++c)
+    if (b.CountPixels(row, c, 1, height, colour) > 0) {
+      if (first < 0) first = c;
+      last = c;
+    }
+  return {first, last};
+}
+}  // namespace
+
+// The keyboard on the screen: the keys in their colours, the last three
+// labelled "del", "a/A" and "En"; a name of 8 characters typed with the knob
+// and push lands on the menu as its first 6 and "...".
+TEST_F(DecodeExport, TheNameKeyboardOnTheScreenAndTheNameOnTheMenu) {
+  Type(kTrigRs232);
+  bench.Key(69);  // the trigger menu is the current one
+  TaskTrigger.TaskMenu.SetCurrPage(155);
+  SysRunStatus.SetMenuDisplayTimeS(3);
+  bench.Key(49);  // F1: Input Name
+  ASSERT_EQ(Decode_DisplayType, kDecodePopKeyboard);
+  ASSERT_EQ(TaskTrigger.TaskMenu.GetCurrPage(), 37);
+  auto to = [&](int key) {  // the knob: 76 the next key, 77 the one before
+    while (Decode_KeySel < key) bench.Key(76);
+    while (Decode_KeySel > key) bench.Key(77);
+  };
+  for (int i = 0; i < 8; ++i) {  // "ABCDEFGH"
+    to(i);
+    bench.Key(72);
+  }
+  EXPECT_EQ(std::string(Decode_InputName), "ABCDEFGH");
+  to(38);  // "a/A"
+  bench.Pass();
+  constexpr uint32_t kKey = 0x4C4C4C, kSelected = 0x86741C, kLabel = 0xC8C8AF;
+  auto keyAt = [](int i) { return std::pair<int, int>{200 + 35 * (i / 20), 105 + 27 * (i % 20)}; };
+  for (int i = 0; i < 40; ++i) {
+    SCOPED_TRACE(i);
+    const auto [row, col] = keyAt(i);
+    EXPECT_EQ(bench.Pixel(row + 1, col + 1), i == 38 ? kSelected : kKey);
+  }
+  EXPECT_EQ(bench.Pixel(130, 300), kKey);  // the box's frame
+  Font* font = QelDraw.GetUserFontPointer();
+  ASSERT_NE(font, nullptr);
+  const short before = font->CurrentAsciiFont();
+  font->SetCurrFont(1);  // the keys' font
+  for (int i = 37; i < 40; ++i) {  // the labels' widths, centred on their keys
+    SCOPED_TRACE(i);
+    const char* const words[3] = {"del", "a/A", "En"};
+    const int w = QelDraw.Stringlen(kFontAscii, words[i - 37]);
+    const auto [row, col] = keyAt(i);
+    const auto [first, last] = Columns(bench, row, col - 4, 34, 30, kLabel);
+    ASSERT_GE(first, 0);
+    EXPECT_NEAR(last - first + 1, w - 2, 3);
+    EXPECT_NEAR((first + last) / 2.0, col + 12, 2);
+  }
+  font->SetCurrFont(before);
+  bench.Key(76);  // "En" takes the name
+  bench.Key(72);
+  EXPECT_EQ(std::string(Decode_Name), "ABCDEFGH");
+  EXPECT_EQ(Decode_DisplayType, kDecodePopNone);
+  ASSERT_EQ(TaskTrigger.TaskMenu.GetCurrPage(), 31);
+  bench.Pass();
+  // Item 155 (the first soft key) shows "ABCDEF..." right of the key icon.
+  uint16_t shown[16] = {}, whole[16] = {};
+  for (int i = 0; i < 9; ++i) shown[i] = uint16_t("ABCDEF..."[i]);
+  for (int i = 0; i < 8; ++i) whole[i] = uint16_t("ABCDEFGH"[i]);
+  const int w = QelDraw.Stringlen(kFontUnicode, shown);
+  const auto [first, last] = Columns(bench, 85, 742 - w / 2 - 12, w + 24, 22, kLabel);
+  ASSERT_GE(first, 0);
+  EXPECT_NEAR((first + last) / 2.0, 742, 3);  // centred right of the key icon
+  EXPECT_NEAR(last - first + 1, w, 4);
+  EXPECT_GT(std::abs(QelDraw.Stringlen(kFontUnicode, whole) - w), 8);
+}

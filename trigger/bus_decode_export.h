@@ -20,6 +20,8 @@ void DecodeTimeText(int64_t ns, char* out, int size);
 void DecodeValueText(uint32_t value, int base, int bits, bool hexPrefix, char* out, int size);
 
 void Decode_input_init();
+// The name keyboard over the traces (while `Decode_DisplayType` is 0).
+void Draw_Decode_Storage_Inupt_Back();
 int Get_Decode_displayType();
 
 int Decode_Bus_ON_OFF(keypara k);

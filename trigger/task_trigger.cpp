@@ -9,6 +9,7 @@
 #include "core/control.h"
 #include "core/eeprom_map.h"
 #include "core/i2c_storage.h"
+#include "core/ids.h"
 #include "core/msg.h"
 #include "core/setup_block.h"
 #include "core/sys_run_info.h"
@@ -203,7 +204,7 @@ int TaskForTrigger::Display() {
       (t == kTrigLin ? Draw_Decode_LInList : t == kTrigCan ? Draw_Decode_CanList : Draw_Decode_EventList)(char(t));
   }
   if (Decode_DisplayType == kDecodePopKeyboard)
-    Sys()->draw->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName);
+    Draw_Decode_Storage_Inupt_Back();
   if (Decode_DisplayType == kDecodePopOverwrite) DrawOverwriteQuestion();
   DrawPatternPopup();
   return 0;
@@ -266,9 +267,8 @@ int TaskForTrigger::TaskBetweenSync(taskresponse* r, taskresponse*) {
 }
 
 int TaskForTrigger::AlternateTrigger() {
-  constexpr int kStopped = 4;
   _SysResource* sys = Sys();
-  if (sys->runStatus->GetAcquireStatus(0) == kStopped) return 0;
+  if (sys->runStatus->GetAcquireStatus(0) == kAcqStopped) return 0;
   sys->board->FPGAResetDisable();
   sys->trigger->AlternateTrigSet(sys->runStatus->NextAlternateSource());
   sys->timeBase->AdjTimeBase(0, 0);
@@ -296,24 +296,39 @@ int TaskForTrigger::Assist(taskresponse* request, taskresponse*) {
     return Trigger_MenuOp(none);
   }
   if (code == 2 && sub == 128) return AlternateTrigger();
-  if (code == 2 && (sub == 6 || sub == 9 || sub == 13 || sub == 14)) {
-    if (sub != 9 && request->key.key != kLevelPushKey) return Trigger_MenuOp(none);
-    const keypara once{KEY_NO_KEY, 1, 0};
-    if (sub == 6) {
-      const bool first = !(Attr(kTiDelaySource1) & kTrigAttrKnob);
-      for (int i = 0; i < 2; ++i) (first ? Trigger_DelaySource1 : Trigger_DelaySource2)(once);
-    } else if (sub == 9) {
-      const bool data = !(Attr(kTiShData) & kTrigAttrKnob);
-      for (int i = 0; i < 2; ++i) (data ? Trigger_SetupHoldDataSour : Trigger_SetupHoldClkSour)(once);
+  // Types with two sources: the level-knob push (or, for setup/hold, any
+  // request) moves the source whose item does not hold the knob, twice.
+  struct TwoSources {
+    int sub, firstItem;
+    int (*first)(keypara);
+    int (*second)(keypara);
+    bool levelPushOnly;
+  };
+  static const TwoSources kTwoSources[] = {
+      {kTrigDelay, kTiDelaySource1, Trigger_DelaySource1, Trigger_DelaySource2, true},
+      {kTrigSetupHold, kTiShData, Trigger_SetupHoldDataSour, Trigger_SetupHoldClkSour, false},
+      {kTrigI2c, kTiI2cScl, Decode_I2CScl, Decode_I2CSda, true},
+      {kTrigSpi, kTiSpiScl, Decode_SPIScl, Decode_SPIMOSI, true},
+  };
+  // The system module passes the pushed key as the second value.
+  const bool levelPush = request->words[1] == kLevelPushKey || request->key.key == kLevelPushKey;
+  if (code == 2)
+    for (const TwoSources& t : kTwoSources) {
+      if (sub != t.sub) continue;
+      if (!t.levelPushOnly || levelPush) {
+        const keypara once{KEY_NO_KEY, 1, 0};
+        const auto handler = (Attr(t.firstItem) & kTrigAttrKnob) ? t.second : t.first;
+        for (int i = 0; i < 2; ++i) handler(once);
+      }
+      return Trigger_MenuOp(none);
     }
-    return Trigger_MenuOp(none);
-  }
   if (code == 3 && sub == 1) return SetTriggerSourceMenu(short(request->words[1]));
   if (code == 3) {
     if (sub < 0 || sub >= kMenuItems) return -1;
     Manager()->SetWorkTaskbyId(kTaskId);
     TaskMenu.MenuPopDisable();
     TaskMenu.SetCurrPage(sub);
+    EndAllPatternEdits();
     if (!Sys()->runStatus->IsMenuStatus()) Sys()->runStatus->MenuOnOff();
     return 0;
   }

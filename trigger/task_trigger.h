@@ -88,7 +88,9 @@ enum TriggerItem : int16_t {
   kTiRs232Source = 111,
   kTiRs232Baud = 112,
   kTiRs232SpecialBps = 113,
+  kTiI2cScl = 126,
   kTiBusSaveSet = 151,
+  kTiSpiScl = 161,
 };
 
 // Item attribute bits the trigger handlers set and test.

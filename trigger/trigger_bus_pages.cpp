@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/eeprom_map.h"
+#include "core/menu_def.h"
 #include "core/msg.h"
 #include "core/system_resource.h"
 #include "trigger/bus_pattern_editor.h"
@@ -10,20 +12,29 @@
 #include "trigger/trigger_bus.h"
 
 namespace {
-constexpr uint32_t kChoice = 0x04000006;
-constexpr uint32_t kJump = 0x00000101;
-constexpr uint32_t kStepItem = 0x00000001;  // "Next", "NEXT", "Back"
-constexpr uint32_t kJumpOff = 0x00000109;
-constexpr uint32_t kUserBaud = 0x0400105E;
-constexpr uint32_t kRs232Byte = 0x04002016;
-constexpr uint32_t kPaired = 0x04000026;
-constexpr uint32_t kPattern = 0x04000416;
-constexpr uint32_t kI2cPattern = 0x04000436;
-constexpr uint32_t kFrozenChoice = 0x04000086;
-constexpr uint32_t kNumber = 0x04001016;
-constexpr uint32_t kIdle = 0x04008076;
-constexpr uint32_t kViewSwitch = 0x00000008;
-constexpr uint32_t kLinLength = 0x0400000E;
+// Item attributes (the kit's combinations; `kTrigAttrOff` marks an item
+// switched off, `kTrigAttrFrozen` one the handler keeps as it is).
+constexpr uint32_t kChoice = kMenuChoice;
+constexpr uint32_t kJump = kMenuJump;
+constexpr uint32_t kStepItem = kMenuAction;  // "Next", "NEXT", "Back"
+constexpr uint32_t kJumpOff = kMenuJump | kTrigAttrOff;
+constexpr uint32_t kUserBaud = kMenuChoice | MENU_ATTR_FOCUS | MENU_ATTR_KEYPAD | kTrigAttrOff | MENU_FMT_INT;
+constexpr uint32_t kRs232Byte = kMenuChoice | MENU_ATTR_FOCUS | MENU_FMT_HEX;
+constexpr uint32_t kPaired = kMenuChoice | MENU_ATTR_FOCUS_FIRST;
+constexpr uint32_t kPattern = kMenuChoice | MENU_ATTR_FOCUS | MENU_ATTR_FIRST_TEXT;
+constexpr uint32_t kI2cPattern = kPattern | MENU_ATTR_FOCUS_FIRST;
+constexpr uint32_t kFrozenChoice = kMenuChoice | kTrigAttrFrozen;
+constexpr uint32_t kNumber = kMenuChoice | MENU_ATTR_FOCUS | MENU_FMT_INT;
+constexpr uint32_t kIdle = kMenuChoice | MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST | MENU_ATTR_KEYPAD | MENU_FMT_TIME;
+constexpr uint32_t kViewSwitch = kTrigAttrOff;
+constexpr uint32_t kLinLength = kMenuChoice | kTrigAttrOff;
+static_assert(kJumpOff == 0x00000109 && kUserBaud == 0x0400105E && kRs232Byte == 0x04002016 &&
+                  kPaired == 0x04000026 && kPattern == 0x04000416 && kI2cPattern == 0x04000436 &&
+                  kFrozenChoice == 0x04000086 && kNumber == 0x04001016 && kIdle == 0x04008076 &&
+                  kViewSwitch == 0x00000008 && kLinLength == 0x0400000E,
+              "the bus items' attributes");
+
+constexpr MenuStore kOwn = MenuStore::kNotStored;
 
 constexpr int kEventTable = 147;
 constexpr int kSpiIdleMin = 20, kSpiIdleMax = 250000000;
@@ -313,111 +324,104 @@ int Decode_LINDATA_Adj_HexOrBin(keypara k) { return Ed(PatternKind::kLinData).Sw
 int Decode_LINError_Set(keypara k) { return Step(k, 250); }
 
 namespace {
-struct BusSlot {
-  int16_t item;
-  const char* name;
-  uint32_t attribute;
-  int16_t choices;
-  MenuHandler handler;
-};
-
-const BusSlot kBusSlots[] = {
-    {111, "Source", kChoice, 2, Decode_RS232Source},
-    {112, "BaudRate", kChoice, kRs232Bauds + 1, Decode_RS232BaudRate},
-    {113, "SpecialBPS", kUserBaud, 1, Decode_RS232SpecialBPS},
-    {114, "Next", kStepItem, 1, Decode_RS232Next1},
-    {115, "Polarity", kChoice, 2, Decode_RS232Polarity},
-    {116, "DataWide", kChoice, 4, Decode_RS232DataWide},
-    {117, "BitSeq", kChoice, 2, Decode_RS232BitSeq},
-    {118, "StopBit", kChoice, 2, Decode_RS232StopBit},
-    {119, "Next", kStepItem, 1, Decode_RS232Next2},
-    {120, "Parity", kChoice, 3, Decode_RS232Parity},
-    {121, "When", kChoice, 4, Decode_RS232When},
-    {122, "Data(Hex)", kRs232Byte, 1, Decode_RS232Data},
-    {123, "CommonSet", kJump, 1, Decode_RS232CommSet},
-    {124, "Back", kStepItem, 1, Decode_RS232Back},
-    {126, "SCL", kPaired, 2, Decode_I2CScl},
-    {127, "SDA", kChoice, 2, Decode_I2CSda},
-    {128, "DIRECTION", kChoice, 3, Decode_I2CDirection},
-    {129, "NEXT", kStepItem, 1, Decode_I2CNext1},
-    {130, "When", kChoice, 7, Decode_I2CWhen},
-    {131, "AddrSet", kJump, 1, Decode_I2CAddrSet},
-    {132, "DataSet", kJump, 1, Decode_I2CDataSet},
-    {133, "CommonSet", kJump, 1, Decode_I2CCommSet},
-    {134, "Back", kStepItem, 1, Decode_I2CBack},
-    {135, "Addr Mode", kChoice, 2, Decode_I2C_AddrSet_Mode},
-    {136, "Addr Hex", kI2cPattern, 1, Decode_I2C_AddrSet_AddrHex},
-    {139, "Back", kStepItem, 1, Decode_I2C_AddrSet_Back},
-    {140, "Data Bytes", kChoice, 5, Decode_I2C_DataSet_Bytes},
-    {141, "Data Hex", kI2cPattern, 1, Decode_I2C_DataSet_DataHex},
-    {144, "Back", kStepItem, 1, Decode_I2C_DataSet_Back},
-    {161, "SCLK", kPaired, 2, Decode_SPIScl},
-    {162, "SS", kFrozenChoice, 2, Decode_SPISs},
-    {163, "MOSI", kChoice, 2, Decode_SPIMOSI},
-    {164, "NEXT", kStepItem, 1, Decode_SPINext1},
-    {165, "MISO", kChoice, 2, Decode_SPIMISO},
-    {166, "SS Polarity", kFrozenChoice, 2, Decode_SPI_SS_POLARITY},
-    {167, "SCKL Edge", kChoice, 2, Decode_SPI_SCL_EDGE},
-    {168, "MOSI Polarity", kChoice, 2, Decode_SPI_MOSI_POLARITY},
-    {169, "NEXT", kStepItem, 1, Decode_SPINext2},
-    {170, "MISO Polarity", kChoice, 2, Decode_SPI_MISO_POLARITY},
-    {171, "BitSeq", kChoice, 2, Decode_SPI_Bitseq},
-    {172, "BitWide", kNumber, 1, Decode_SPI_BitWide},
-    {173, "When", kChoice, 2, Decode_SPI_When},
-    {174, "NEXT", kStepItem, 1, Decode_SPINext3},
-    {175, "IdleTime", kIdle, 1, Decode_SPI_IdleTime},
-    {176, "Data_len", kNumber, 1, Decode_SPI_Data_len},
-    {177, "Data", kPattern, 1, Decode_SPI_DATA},
-    {178, "", kViewSwitch, 1, Decode_SPI_Adj_HexOrBin},
-    {179, "NEXT", kStepItem, 1, Decode_SPINext4},
-    {180, "CommonSet", kJump, 1, Decode_SPICommSet},
-    {184, "Back", kStepItem, 1, Decode_SPIBack},
-    {196, "Source", kChoice, 2, Decode_CANSource},
-    {197, "Source_type", kChoice, 2, Decode_CAN_Singal_type},
-    {198, "CommonSet", kJump, 1, Decode_CANCommSet},
-    {199, "Next", kStepItem, 1, Decode_CANNext1},
-    {200, "When", kChoice, 11, Decode_CANWhen},
-    {201, "IDSet", kJumpOff, 1, Decode_CANIDSet},
-    {202, "DataSet", kJumpOff, 1, Decode_CANDataSet},
-    {204, "Next", kStepItem, 1, Decode_CANNext2},
-    {205, "BaudRate", kChoice, kCanBauds + 1, Decode_CANBSP},
-    {206, "SpecialBPS", kUserBaud, 1, Decode_CANSpecialBPS},
-    {209, "Back", kStepItem, 1, Decode_CANBack},
-    {210, "Format", kChoice, 2, Decode_CANID_Format},
-    {211, "ID", kPattern, 1, Decode_CANID_SET},
-    {212, "Direction", kChoice, 3, Decode_CANID_Direction},
-    {213, "", kViewSwitch, 1, Decode_CANID_Adj_HexOrBin},
-    {214, "Back", kStepItem, 1, Decode_CANIDBack},
-    {215, "Bytes", kChoice, 8, Decode_CANData_Len},
-    {216, "Data", kPattern, 1, Decode_CANDATA_SET},
-    {218, "", kViewSwitch, 1, Decode_CANDATA_Adj_HexOrBin},
-    {219, "Back", kStepItem, 1, Decode_CANIDBack},
-    {221, "Source", kChoice, 2, Decode_LINSource},
-    {222, "polarity_type", kChoice, 2, Decode_LIN_Polariyt_type},
-    {223, "CommonSet", kJump, 1, Decode_LINCommSet},
-    {224, "Next", kStepItem, 1, Decode_LINNext1},
-    {225, "Version", kChoice, 3, Decode_LIN_Version},
-    {226, "BaudRate", kChoice, kLinBauds + 1, Decode_LINBSP},
-    {227, "SpecialBPS", kUserBaud, 1, Decode_LINSpecialBPS},
-    {228, "ID_Parity", kChoice, 2, Decode_LIN_ID_PARITY},
-    {229, "Next", kStepItem, 1, Decode_LINNext2},
-    {230, "When", kChoice, 7, Decode_LINWhen},
-    {231, "IDSet", kJumpOff, 1, Decode_LINIDSet},
-    {232, "DataSet", kJumpOff, 1, Decode_LINDataSet},
-    {233, "error", kJumpOff, 1, Decode_LINErrorSet},
-    {234, "Next", kStepItem, 1, Decode_LINNext3},
-    {235, "DataLeng", kChoice, 2, Decode_LIN_DATALEN_SET},
-    {236, "DataLengValue", kLinLength, 8, Decode_LIN_DATALEN},
-    {239, "Back", kStepItem, 1, Decode_LINBACK},
-    {240, "ID", kPattern, 1, Decode_LINID_SET},
-    {243, "", kViewSwitch, 1, Decode_LINID_Adj_HexOrBin},
-    {244, "Back", kStepItem, 1, Decode_LINIDSetBack},
-    {245, "Bytes", kChoice, 8, Decode_LINData_Len},
-    {246, "DataValue", kPattern, 1, Decode_LINDATA_SET},
-    {248, "", kViewSwitch, 1, Decode_LINDATA_Adj_HexOrBin},
-    {249, "Back", kStepItem, 1, Decode_LINIDSetBack},
-    {250, "Bytes", kChoice, 3, Decode_LINError_Set},
-    {254, "Back", kStepItem, 1, Decode_LINIDSetBack},
+// None of them is kept in the EEPROM.
+const MenuItemDef kBusSlots[] = {
+    {111, "Source", kChoice, 2, Decode_RS232Source, kMenuUnranged, kOwn},
+    {112, "BaudRate", kChoice, kRs232Bauds + 1, Decode_RS232BaudRate, kMenuUnranged, kOwn},
+    {113, "SpecialBPS", kUserBaud, 1, Decode_RS232SpecialBPS, kMenuUnranged, kOwn},
+    {114, "Next", kStepItem, 1, Decode_RS232Next1, kMenuUnranged, kOwn},
+    {115, "Polarity", kChoice, 2, Decode_RS232Polarity, kMenuUnranged, kOwn},
+    {116, "DataWide", kChoice, 4, Decode_RS232DataWide, kMenuUnranged, kOwn},
+    {117, "BitSeq", kChoice, 2, Decode_RS232BitSeq, kMenuUnranged, kOwn},
+    {118, "StopBit", kChoice, 2, Decode_RS232StopBit, kMenuUnranged, kOwn},
+    {119, "Next", kStepItem, 1, Decode_RS232Next2, kMenuUnranged, kOwn},
+    {120, "Parity", kChoice, 3, Decode_RS232Parity, kMenuUnranged, kOwn},
+    {121, "When", kChoice, 4, Decode_RS232When, kMenuUnranged, kOwn},
+    {122, "Data(Hex)", kRs232Byte, 1, Decode_RS232Data, kMenuUnranged, kOwn},
+    {123, "CommonSet", kJump, 1, Decode_RS232CommSet, kMenuUnranged, kOwn},
+    {124, "Back", kStepItem, 1, Decode_RS232Back, kMenuUnranged, kOwn},
+    {126, "SCL", kPaired, 2, Decode_I2CScl, kMenuUnranged, kOwn},
+    {127, "SDA", kChoice, 2, Decode_I2CSda, kMenuUnranged, kOwn},
+    {128, "DIRECTION", kChoice, 3, Decode_I2CDirection, kMenuUnranged, kOwn},
+    {129, "NEXT", kStepItem, 1, Decode_I2CNext1, kMenuUnranged, kOwn},
+    {130, "When", kChoice, 7, Decode_I2CWhen, kMenuUnranged, kOwn},
+    {131, "AddrSet", kJump, 1, Decode_I2CAddrSet, kMenuUnranged, kOwn},
+    {132, "DataSet", kJump, 1, Decode_I2CDataSet, kMenuUnranged, kOwn},
+    {133, "CommonSet", kJump, 1, Decode_I2CCommSet, kMenuUnranged, kOwn},
+    {134, "Back", kStepItem, 1, Decode_I2CBack, kMenuUnranged, kOwn},
+    {135, "Addr Mode", kChoice, 2, Decode_I2C_AddrSet_Mode, kMenuUnranged, kOwn},
+    {136, "Addr Hex", kI2cPattern, 1, Decode_I2C_AddrSet_AddrHex, kMenuUnranged, kOwn},
+    {139, "Back", kStepItem, 1, Decode_I2C_AddrSet_Back, kMenuUnranged, kOwn},
+    {140, "Data Bytes", kChoice, 5, Decode_I2C_DataSet_Bytes, kMenuUnranged, kOwn},
+    {141, "Data Hex", kI2cPattern, 1, Decode_I2C_DataSet_DataHex, kMenuUnranged, kOwn},
+    {144, "Back", kStepItem, 1, Decode_I2C_DataSet_Back, kMenuUnranged, kOwn},
+    {161, "SCLK", kPaired, 2, Decode_SPIScl, kMenuUnranged, kOwn},
+    {162, "SS", kFrozenChoice, 2, Decode_SPISs, kMenuUnranged, kOwn},
+    {163, "MOSI", kChoice, 2, Decode_SPIMOSI, kMenuUnranged, kOwn},
+    {164, "NEXT", kStepItem, 1, Decode_SPINext1, kMenuUnranged, kOwn},
+    {165, "MISO", kChoice, 2, Decode_SPIMISO, kMenuUnranged, kOwn},
+    {166, "SS Polarity", kFrozenChoice, 2, Decode_SPI_SS_POLARITY, kMenuUnranged, kOwn},
+    {167, "SCKL Edge", kChoice, 2, Decode_SPI_SCL_EDGE, kMenuUnranged, kOwn},
+    {168, "MOSI Polarity", kChoice, 2, Decode_SPI_MOSI_POLARITY, kMenuUnranged, kOwn},
+    {169, "NEXT", kStepItem, 1, Decode_SPINext2, kMenuUnranged, kOwn},
+    {170, "MISO Polarity", kChoice, 2, Decode_SPI_MISO_POLARITY, kMenuUnranged, kOwn},
+    {171, "BitSeq", kChoice, 2, Decode_SPI_Bitseq, kMenuUnranged, kOwn},
+    {172, "BitWide", kNumber, 1, Decode_SPI_BitWide, kMenuUnranged, kOwn},
+    {173, "When", kChoice, 2, Decode_SPI_When, kMenuUnranged, kOwn},
+    {174, "NEXT", kStepItem, 1, Decode_SPINext3, kMenuUnranged, kOwn},
+    {175, "IdleTime", kIdle, 1, Decode_SPI_IdleTime, kMenuUnranged, kOwn},
+    {176, "Data_len", kNumber, 1, Decode_SPI_Data_len, kMenuUnranged, kOwn},
+    {177, "Data", kPattern, 1, Decode_SPI_DATA, kMenuUnranged, kOwn},
+    {178, "", kViewSwitch, 1, Decode_SPI_Adj_HexOrBin, kMenuUnranged, kOwn},
+    {179, "NEXT", kStepItem, 1, Decode_SPINext4, kMenuUnranged, kOwn},
+    {180, "CommonSet", kJump, 1, Decode_SPICommSet, kMenuUnranged, kOwn},
+    {184, "Back", kStepItem, 1, Decode_SPIBack, kMenuUnranged, kOwn},
+    {196, "Source", kChoice, 2, Decode_CANSource, kMenuUnranged, kOwn},
+    {197, "Source_type", kChoice, 2, Decode_CAN_Singal_type, kMenuUnranged, kOwn},
+    {198, "CommonSet", kJump, 1, Decode_CANCommSet, kMenuUnranged, kOwn},
+    {199, "Next", kStepItem, 1, Decode_CANNext1, kMenuUnranged, kOwn},
+    {200, "When", kChoice, 11, Decode_CANWhen, kMenuUnranged, kOwn},
+    {201, "IDSet", kJumpOff, 1, Decode_CANIDSet, kMenuUnranged, kOwn},
+    {202, "DataSet", kJumpOff, 1, Decode_CANDataSet, kMenuUnranged, kOwn},
+    {204, "Next", kStepItem, 1, Decode_CANNext2, kMenuUnranged, kOwn},
+    {205, "BaudRate", kChoice, kCanBauds + 1, Decode_CANBSP, kMenuUnranged, kOwn},
+    {206, "SpecialBPS", kUserBaud, 1, Decode_CANSpecialBPS, kMenuUnranged, kOwn},
+    {209, "Back", kStepItem, 1, Decode_CANBack, kMenuUnranged, kOwn},
+    {210, "Format", kChoice, 2, Decode_CANID_Format, kMenuUnranged, kOwn},
+    {211, "ID", kPattern, 1, Decode_CANID_SET, kMenuUnranged, kOwn},
+    {212, "Direction", kChoice, 3, Decode_CANID_Direction, kMenuUnranged, kOwn},
+    {213, "", kViewSwitch, 1, Decode_CANID_Adj_HexOrBin, kMenuUnranged, kOwn},
+    {214, "Back", kStepItem, 1, Decode_CANIDBack, kMenuUnranged, kOwn},
+    {215, "Bytes", kChoice, 8, Decode_CANData_Len, kMenuUnranged, kOwn},
+    {216, "Data", kPattern, 1, Decode_CANDATA_SET, kMenuUnranged, kOwn},
+    {218, "", kViewSwitch, 1, Decode_CANDATA_Adj_HexOrBin, kMenuUnranged, kOwn},
+    {219, "Back", kStepItem, 1, Decode_CANIDBack, kMenuUnranged, kOwn},
+    {221, "Source", kChoice, 2, Decode_LINSource, kMenuUnranged, kOwn},
+    {222, "polarity_type", kChoice, 2, Decode_LIN_Polariyt_type, kMenuUnranged, kOwn},
+    {223, "CommonSet", kJump, 1, Decode_LINCommSet, kMenuUnranged, kOwn},
+    {224, "Next", kStepItem, 1, Decode_LINNext1, kMenuUnranged, kOwn},
+    {225, "Version", kChoice, 3, Decode_LIN_Version, kMenuUnranged, kOwn},
+    {226, "BaudRate", kChoice, kLinBauds + 1, Decode_LINBSP, kMenuUnranged, kOwn},
+    {227, "SpecialBPS", kUserBaud, 1, Decode_LINSpecialBPS, kMenuUnranged, kOwn},
+    {228, "ID_Parity", kChoice, 2, Decode_LIN_ID_PARITY, kMenuUnranged, kOwn},
+    {229, "Next", kStepItem, 1, Decode_LINNext2, kMenuUnranged, kOwn},
+    {230, "When", kChoice, 7, Decode_LINWhen, kMenuUnranged, kOwn},
+    {231, "IDSet", kJumpOff, 1, Decode_LINIDSet, kMenuUnranged, kOwn},
+    {232, "DataSet", kJumpOff, 1, Decode_LINDataSet, kMenuUnranged, kOwn},
+    {233, "error", kJumpOff, 1, Decode_LINErrorSet, kMenuUnranged, kOwn},
+    {234, "Next", kStepItem, 1, Decode_LINNext3, kMenuUnranged, kOwn},
+    {235, "DataLeng", kChoice, 2, Decode_LIN_DATALEN_SET, kMenuUnranged, kOwn},
+    {236, "DataLengValue", kLinLength, 8, Decode_LIN_DATALEN, kMenuUnranged, kOwn},
+    {239, "Back", kStepItem, 1, Decode_LINBACK, kMenuUnranged, kOwn},
+    {240, "ID", kPattern, 1, Decode_LINID_SET, kMenuUnranged, kOwn},
+    {243, "", kViewSwitch, 1, Decode_LINID_Adj_HexOrBin, kMenuUnranged, kOwn},
+    {244, "Back", kStepItem, 1, Decode_LINIDSetBack, kMenuUnranged, kOwn},
+    {245, "Bytes", kChoice, 8, Decode_LINData_Len, kMenuUnranged, kOwn},
+    {246, "DataValue", kPattern, 1, Decode_LINDATA_SET, kMenuUnranged, kOwn},
+    {248, "", kViewSwitch, 1, Decode_LINDATA_Adj_HexOrBin, kMenuUnranged, kOwn},
+    {249, "Back", kStepItem, 1, Decode_LINIDSetBack, kMenuUnranged, kOwn},
+    {250, "Bytes", kChoice, 3, Decode_LINError_Set, kMenuUnranged, kOwn},
+    {254, "Back", kStepItem, 1, Decode_LINIDSetBack, kMenuUnranged, kOwn},
 };
 
 struct BusPage {
@@ -435,8 +439,7 @@ const BusPage kBusPages[] = {
 }  // namespace
 
 void DefineBusMenu(menu* record) {
-  for (const BusSlot& s : kBusSlots)
-    DefineMenuItem(record, s.item, s.name, s.attribute, s.choices, s.handler, MENU_NOT_STORED, -1);
+  DefineMenuItems(record, kEeTrigger, kBusSlots);
   for (const BusPage& p : kBusPages) DefineMenuPage(record, p.page, p.name, p.id, Trigger_MenuOp);
 }
 

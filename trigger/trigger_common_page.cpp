@@ -9,6 +9,7 @@
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "core/control.h"
+#include "core/ids.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
@@ -28,7 +29,6 @@ int ValueBefore(keypara k, std::atomic<int>& pending, int item) {
   const int before = pending.exchange(-1);
   return k.key == KEY_NO_KEY && before >= 0 ? before : int(TaskTrigger.Item(item) & 0xFFFF);
 }
-constexpr int kStatusStopped = 4;
 constexpr int kModeAuto = 0, kModeSingle = 2;
 constexpr uint32_t kCouplingMaskNonEdge = 0x0E;  // only DC and noise reject
 constexpr int kCentreCode = 127;
@@ -114,7 +114,7 @@ int TriggerSet_Mode(keypara k) {
   const bool changed = mode != old;
   if (changed) ConfigFlag = 1;
   if (mode == kModeAuto) return mode;
-  if (sys->runStatus->GetAcquireStatus(0) != kStatusStopped && changed) sys->draw->ClearDisplayWave();
+  if (sys->runStatus->GetAcquireStatus(0) != kAcqStopped && changed) sys->draw->ClearDisplayWave();
   sys->wave->ClearRealRunWaveCnt();
   return mode;
 }
@@ -171,7 +171,7 @@ int TriggerSetMenuOp(keypara k) {
     ConfigFlag = 0;
   }
   sys->trigger->AdjTriggerPosition(0);
-  if (run->GetAcquireStatus(0) != kStatusStopped) {
+  if (run->GetAcquireStatus(0) != kAcqStopped) {
     run->ClearInterruptFlag();
     const int mode = run->GetTriggerMode();
     if (mode == kModeAuto || mode == kModeSingle) sys->board->SysSample();

@@ -3,12 +3,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/eeprom_map.h"
 #include "core/menu.h"
+#include "core/menu_def.h"
 #include "core/msg.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "trigger/bus_decode_export.h"
 #include "trigger/task_trigger.h"
+#include "ui/qel_draw.h"
 
 char Decode_Name[kDecodeNameBytes];
 char Decode_InputName[kDecodeNameBytes];
@@ -19,10 +22,10 @@ constexpr int kItemBus = 145, kItemBase = 146, kItemEvents = 147, kItemVerPos = 
 constexpr int kItemSaveSet = 151, kItemInputName = 155, kItemDelete = 185, kItemCancel = 190;
 constexpr int kVerPosMax = 160;
 constexpr char kDecodeNameDefault[] = "Decode";
-constexpr char kSoftKeys[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_";
+constexpr char Decode_SoftKey[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_";
 constexpr int kKeyDel = 37, kKeyCase = 38, kKeyEnter = 39, kKeys = 40;
 constexpr int kBasesRs232 = 4, kBasesOther = 3;
-constexpr size_t kLabelShown = 6, kLabelWhole = 8;
+constexpr size_t kLabelShown = 6;  // longer names: their first 6 characters and "..."
 constexpr uint64_t kFuncMath = 0x20, kFuncXy = 0x4;
 constexpr int kMathFft = 1;
 enum Msg { kMsgXy = 17, kMsgFft = 19, kMsgOverMax = 74, kMsgNoName = 81 };
@@ -33,10 +36,16 @@ int Val(int n) { return int(TaskTrigger.Item(n) & 0xFFFF); }
 int ShowItemPage(int item) { return TriggerMenu ? TriggerMenu->SetCurrPage(item) : -1; }
 void Message(int n) { TaskTrigger.Sys()->message->SetMessage(n); }
 
-// The name on item 155: at most 8 characters shown whole, longer ones cut to 6 and "...".
+// The keyboard's last keys and colours: selected key 0x86741C, the others
+// and the frame 0x4C4C4C, labels 0xC8C8AF.
+constexpr uint32_t kKeyColour = 0x4C4C4C, kKeySelected = 0x86741C, kKeyLabel = 0xC8C8AF;
+constexpr qel_draw::SoftKeyStyle kKeyboardStyle = {{"del", "a/A", "En"}, kKeyColour, kKeyColour, kKeySelected,
+                                                   kKeyLabel, kKeyLabel};
+
+// The name on item 155.
 void ShowName(const char* name) {
   char text[kDecodeNameBytes + 4];
-  if (std::strlen(name) > kLabelWhole)
+  if (std::strlen(name) > kLabelShown)
     std::snprintf(text, sizeof text, "%.*s...", int(kLabelShown), name);
   else
     std::snprintf(text, sizeof text, "%s", name);
@@ -64,6 +73,11 @@ void Decode_input_init() {
 }
 
 int Get_Decode_displayType() { return Decode_DisplayType; }
+
+void Draw_Decode_Storage_Inupt_Back() {
+  if (qel_draw* d = TaskTrigger.Sys()->draw)
+    d->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName, &kKeyboardStyle);
+}
 
 int Decode_Bus_ON_OFF(keypara k) { return Refused() ? 0 : Step(k, kItemBus); }
 int Decode_Bus_Set_Event_Table(keypara k) { return Refused() ? 0 : Step(k, kItemEvents); }
@@ -150,7 +164,7 @@ int Decode_StorageMenuInputName(keypara k) {
   if (key == kKeyCase) return Decode_UpperLowerFlag = int16_t(!Decode_UpperLowerFlag), 0;
   if (key == kKeyEnter) return Decode_Storage_InputSure(k);
   if (Decode_InputNameIndex >= kDecodeNameBytes - 1) return Message(kMsgOverMax), 0;
-  char c = kSoftKeys[key];
+  char c = Decode_SoftKey[key];
   if (Decode_UpperLowerFlag && c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   Decode_InputName[Decode_InputNameIndex++] = c;
   Decode_InputName[Decode_InputNameIndex] = 0;
@@ -158,39 +172,34 @@ int Decode_StorageMenuInputName(keypara k) {
 }
 
 namespace {
-constexpr uint32_t kChoice = 0x04000006, kStepItem = 0x00000001, kJump = 0x00000101;
-constexpr uint32_t kKnobNumber = 0x04001036;
+constexpr uint32_t kChoice = kMenuChoice, kStepItem = kMenuAction, kJump = kMenuJump;
+constexpr uint32_t kNamed = kMenuText;  // opens the keyboard; shows the accepted name
+constexpr uint32_t kKnobNumber = kMenuChoice | MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST | MENU_FMT_INT;
+static_assert(kKnobNumber == 0x04001036, "the lane position's attribute");
+constexpr MenuStore kOwn = MenuStore::kNotStored;  // none of the decode items is kept
 
-struct DecodeSlot {
-  int16_t item;
-  const char* name;
-  uint32_t attribute;
-  int16_t choices;
-  MenuHandler handler;
-};
-const DecodeSlot kDecodeSlots[] = {
-    {145, "Bus state", kChoice, 2, Decode_Bus_ON_OFF},
-    {146, "DisType", kChoice, kBasesRs232, Decode_Bus_Set_Display_Type},
-    {147, "EventTable", kChoice, 2, Decode_Bus_Set_Event_Table},
-    {148, "VerPos", kKnobNumber, 1, Decode_Bus_Set_VerPos},
-    {149, "Next", kStepItem, 1, Decode_Bus_Next},
-    {150, "trigger set", kStepItem, 1, Decode_Trigger_Set},
-    {151, "save Set", kJump, 1, Decode_Data_Save},
-    {154, "Back", kStepItem, 1, Decode_Bus_Back},
-    {155, "Input Name", kJump, 1, Decode_Storage_InputName},
-    {156, "save", kStepItem, 1, Decode_Save},
-    {159, "Back", kStepItem, 1, Decode_Save_Back},
-    {185, "Delete", kStepItem, 1, Decode_Storage_InputDelete},
-    {186, "Sure", kStepItem, 1, Decode_Storage_InputSure},
-    {189, "Back", kStepItem, 1, Decode_Storage_InputBack},
-    {190, "Cancel", kStepItem, 1, Decode_Storage_Cancel},
-    {191, "Overlay", kStepItem, 1, Decode_Storage_Overlay},
+const MenuItemDef kDecodeSlots[] = {
+    {145, "Bus state", kChoice, 2, Decode_Bus_ON_OFF, kMenuUnranged, kOwn},
+    {146, "DisType", kChoice, kBasesRs232, Decode_Bus_Set_Display_Type, kMenuUnranged, kOwn},
+    {147, "EventTable", kChoice, 2, Decode_Bus_Set_Event_Table, kMenuUnranged, kOwn},
+    {148, "VerPos", kKnobNumber, 1, Decode_Bus_Set_VerPos, kMenuUnranged, kOwn},
+    {149, "Next", kStepItem, 1, Decode_Bus_Next, kMenuUnranged, kOwn},
+    {150, "trigger set", kStepItem, 1, Decode_Trigger_Set, kMenuUnranged, kOwn},
+    {151, "save Set", kJump, 1, Decode_Data_Save, kMenuUnranged, kOwn},
+    {154, "Back", kStepItem, 1, Decode_Bus_Back, kMenuUnranged, kOwn},
+    {155, "Input Name", kNamed, 1, Decode_Storage_InputName, kMenuUnranged, kOwn},
+    {156, "save", kStepItem, 1, Decode_Save, kMenuUnranged, kOwn},
+    {159, "Back", kStepItem, 1, Decode_Save_Back, kMenuUnranged, kOwn},
+    {185, "Delete", kStepItem, 1, Decode_Storage_InputDelete, kMenuUnranged, kOwn},
+    {186, "Sure", kStepItem, 1, Decode_Storage_InputSure, kMenuUnranged, kOwn},
+    {189, "Back", kStepItem, 1, Decode_Storage_InputBack, kMenuUnranged, kOwn},
+    {190, "Cancel", kStepItem, 1, Decode_Storage_Cancel, kMenuUnranged, kOwn},
+    {191, "Overlay", kStepItem, 1, Decode_Storage_Overlay, kMenuUnranged, kOwn},
 };
 }  // namespace
 
 void DefineDecodeMenu(menu* record) {
-  for (const DecodeSlot& s : kDecodeSlots)
-    DefineMenuItem(record, s.item, s.name, s.attribute, s.choices, s.handler, MENU_NOT_STORED, -1);
+  DefineMenuItems(record, kEeTrigger, kDecodeSlots);
   DefineMenuPage(record, kItemBus / kMenuSlots, "decode Bus", 0, Trigger_MenuOp);
   DefineMenuPage(record, kItemTriggerSet / kMenuSlots, "decode Bus", 0, Trigger_MenuOp);
   DefineMenuPage(record, kItemInputName / kMenuSlots, "decode save", 0, Trigger_MenuOp);

@@ -3,35 +3,33 @@
 #include <cstdio>
 
 #include "core/eeprom_map.h"
+#include "core/menu_def.h"
 #include "trigger/task_trigger.h"
 #include "trigger/bus_decode_export.h"
 #include "trigger/trigger_bus.h"
 #include "trigger/trigger_pages.h"
 
 namespace {
-constexpr uint32_t kChoice = 0x04000006;
-constexpr uint32_t kJump = 0x00000101;     // opens another page
-constexpr uint32_t kTitle = 0x00000001;    // a page step or an action
-constexpr uint32_t kLimit = 0x04008076;    // time with the knob
-constexpr uint32_t kLimitOff = 0x0400805E; // time, switched off
-constexpr uint32_t kTime = 0x04008056;
-constexpr uint32_t kTimeQuarter = 0x05008056;
-constexpr uint32_t kPairedFirst = 0x04000026;
-constexpr uint32_t kLineNum = 0x0400101E;
-constexpr uint32_t kCount = 0x04001056;
+// Item attributes (the kit's combinations; `kTrigAttrQuarter` marks a time in
+// 4 ns steps, `kTrigAttrOff` an item switched off).
+constexpr uint32_t kChoice = kMenuChoice;
+constexpr uint32_t kJump = kMenuJump;    // opens another page
+constexpr uint32_t kTitle = kMenuAction;  // a page step or an action
+constexpr uint32_t kTime = kMenuChoice | MENU_ATTR_FOCUS | MENU_ATTR_KEYPAD | MENU_FMT_TIME;
+constexpr uint32_t kLimit = kTime | MENU_ATTR_FOCUS_FIRST;  // time with the knob
+constexpr uint32_t kLimitOff = kTime | kTrigAttrOff;        // time, switched off
+constexpr uint32_t kTimeQuarter = kTime | kTrigAttrQuarter;
+constexpr uint32_t kPairedFirst = kMenuChoice | MENU_ATTR_FOCUS_FIRST;
+constexpr uint32_t kLineNum = kMenuChoice | MENU_ATTR_FOCUS | kTrigAttrOff | MENU_FMT_INT;
+constexpr uint32_t kCount = kMenuChoice | MENU_ATTR_FOCUS | MENU_ATTR_KEYPAD | MENU_FMT_INT;
+static_assert(kLimit == 0x04008076 && kLimitOff == 0x0400805E && kTimeQuarter == 0x05008056 &&
+                  kPairedFirst == 0x04000026 && kLineNum == 0x0400101E && kCount == 0x04001056,
+              "the trigger items' attributes");
 
 constexpr int kPages = 51;
 
-struct Slot {
-  int16_t item;
-  const char* name;
-  uint32_t attribute;
-  int16_t choices;
-  MenuHandler handler;
-};
-
 // Choice counts here are those of the English text file; the loaded text sets them.
-const Slot kSlots[] = {
+const MenuItemDef kSlots[] = {
     {0, "Type", kChoice, kTrigTypes, Trigger_TypeSelect},
     {1, "Source", kChoice, 4, Trigger_EdgeSource},
     {2, "Slope", kChoice, 3, Trigger_EdgeSlope},
@@ -157,11 +155,7 @@ constexpr int kStoragePages[] = {37, 38};
 void BuildTriggerMenu(menu* record) {
   *record = menu{};
   std::snprintf(record->name, sizeof record->name, "%s", "Trigger");
-  for (const Slot& s : kSlots) {
-    const EepromItem* e = FindEepromItem(kEeTrigger, s.item);
-    const uint32_t width = !e ? MENU_NOT_STORED : e->width == kEeU16 ? MENU_U16 : e->width == kEeU32 ? MENU_U32 : MENU_U8;
-    DefineMenuItem(record, s.item, s.name, s.attribute, s.choices, s.handler, width, e ? e->address : -1);
-  }
+  DefineMenuItems(record, kEeTrigger, kSlots);
   for (int p = 0; p < kPages; ++p) {
     char name[16];
     std::snprintf(name, sizeof name, "Trigger-%d", p);

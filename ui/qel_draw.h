@@ -154,7 +154,13 @@ class qel_draw final : public Draw {
   void DrawTxtCenter(int type, int row, int centreColumn, const void* text);
   void DrawMessage(const msginfo* info);
   void DrawNumKeyboard(const numkeyboard* pad);
-  void DrawSoftKeyboard(short cursor, short lowerCase, const char* name);
+  // The letter keyboard; `style` gives the last three keys' labels and the
+  // colours (null: the composer's own).
+  struct SoftKeyStyle {
+    const char* words[3];  // delete, case, enter
+    uint32_t frame, key, selected, label, selectedLabel;
+  };
+  void DrawSoftKeyboard(short cursor, short lowerCase, const char* name, const SoftKeyStyle* style = nullptr);
   void DrawFileSelList(int row, int col, const _Filelist* list, const uint16_t* title);
 
   // Status texts and marks.

@@ -32,10 +32,10 @@ constexpr KeyPlace kNumKeyPlace[kNumKeys] = {
 
 constexpr char kSoftKeyChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_";
 constexpr int kSoftCharKeys = sizeof kSoftKeyChars - 1;
-// The keys after the characters: delete, the case toggle and OK.
-constexpr const char* kSoftKeyWords[] = {"del", "Aa", "OK"};
 static_assert(kSoftCharKeys + 3 == kSoftKeys, "37 characters, delete, case and OK");
-constexpr int kSoftKeyColour = 0x3C3C3C, kSoftKeyHighlight = 0x01F801;
+// The composer's own keyboard: the keys after the characters are delete, the
+// case toggle and OK.
+constexpr qel_draw::SoftKeyStyle kSoftKeyStyle = {{"del", "Aa", "OK"}, kFrame, 0x3C3C3C, 0x01F801, kText, 0};
 
 bool IsMessageIcon(int id) { return id >= 102 && id <= 111; }
 }  // namespace
@@ -87,12 +87,13 @@ void qel_draw::DrawNumKeyboard(const numkeyboard* pad) {
   DrawRect(kPadRow + k.row, kPadColumn + k.column, k.width, k.height, kText, DRAW_CURRENT);
 }
 
-void qel_draw::DrawSoftKeyboard(short cursor, short lowerCase, const char* name) {
+void qel_draw::DrawSoftKeyboard(short cursor, short lowerCase, const char* name, const SoftKeyStyle* style) {
+  const SoftKeyStyle& st = style ? *style : kSoftKeyStyle;
   Font* f = GetUserFontPointer();
   if (f) f->SetCurrFont(3);
   FillRect(130, 90, 560, 150, 0, DRAW_CURRENT);
-  DrawRect(130, 90, 560, 150, kFrame, DRAW_CURRENT);
-  DrawRect(145, 105, 530, 32, kFrame, DRAW_CURRENT);
+  DrawRect(130, 90, 560, 150, int(st.frame), DRAW_CURRENT);
+  DrawRect(145, 105, 530, 32, int(st.frame), DRAW_CURRENT);
   if (name) DrawString(151, 115, name, kText, DRAW_CURRENT);
   if (f) f->SetCurrFont(1);
 
@@ -105,17 +106,16 @@ void qel_draw::DrawSoftKeyboard(short cursor, short lowerCase, const char* name)
   for (int i = 0; i < kSoftKeys; ++i) {
     const int row = 200 + 35 * (i / 20), col = 105 + 27 * (i % 20);
     const bool lit = i == cursor;
-    FillRect(row, col, kSoftKeyWidth, kSoftKeyHeight, lit ? kSoftKeyHighlight : kSoftKeyColour,
-             DRAW_CURRENT);
+    FillRect(row, col, kSoftKeyWidth, kSoftKeyHeight, int(lit ? st.selected : st.key), DRAW_CURRENT);
     char label[4] = {};
     if (i < kSoftCharKeys) {
       char c = kSoftKeyChars[i];
       if (lowerCase == 1 && c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
       label[0] = c;
     } else {
-      std::snprintf(label, sizeof label, "%s", kSoftKeyWords[i - kSoftCharKeys]);
+      std::snprintf(label, sizeof label, "%s", st.words[i - kSoftCharKeys]);
     }
-    DrawCentredAscii(row + 5, col + 12, label, lit ? 0 : kText, DRAW_CURRENT);
+    DrawCentredAscii(row + 5, col + 12, label, int(lit ? st.selectedLabel : st.label), DRAW_CURRENT);
     state.key[i] = {int16_t(row), int16_t(col), int16_t(i)};
   }
   std::lock_guard<std::mutex> lock(stateLock_);

@@ -18,6 +18,7 @@
 #include "acquisition/x_system.h"
 #include "acquisition/y_system.h"
 #include "core/control.h"
+#include "core/ids.h"
 #include "core/sys_run_info.h"
 #include "core/system_resource.h"
 #include "remote/lzo_compress.h"
@@ -32,7 +33,6 @@ constexpr size_t kRasterBytes = kQelRasterBytes;
 constexpr size_t kScreenFrameBytes = 2 * kRasterBytes;
 constexpr int kPaletteEntries = 256;
 constexpr size_t kColorBytes = 2 * kPaletteEntries * sizeof(int32_t);
-constexpr int kStopped = 4;
 
 enum Kind : uint8_t { kKindTrace = 0, kKindScreen = 4, kKindColors = 5 };
 
@@ -133,7 +133,7 @@ void TransmitData(int ch) {
   info.buffer[ch] = trace;
   info.count[ch] = int32_t(kTraceBytes);
   WaveOp.RequestWaveData(&info);
-  if (Run().GetAcquireStatus(0) != kStopped) {
+  if (Run().GetAcquireStatus(0) != kAcqStopped) {
     Run().ClearInterruptFlag();
     SystemResource.draw->ClearQelPicture();
     SystemResource.board->SysSample();

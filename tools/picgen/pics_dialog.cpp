@@ -226,6 +226,7 @@ void ModulePictures(std::vector<PicDef>& out) {
   out.push_back({"SystemInfo/sys-info.bmp", 400, 270, window});
   CursorPictures(out);
   MathPictures(out);
+  MeasurePictures(out);
 }
 
 void DrawLogo(Canvas& c, Text& t) {

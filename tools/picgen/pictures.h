@@ -40,6 +40,7 @@ void DialogPictures(std::vector<PicDef>& out);  // windows, icons, dialogs, help
 void ModulePictures(std::vector<PicDef>& out);  // the modules' own picture sets (not in the system list)
 void CursorPictures(std::vector<PicDef>& out);  // the cursor readout panels
 void MathPictures(std::vector<PicDef>& out);    // the expression keypad
+void MeasurePictures(std::vector<PicDef>& out); // the parameter icons and measure panels
 
 // The power-off logo, 800 x 480.
 void DrawLogo(Canvas& c, Text& t);
