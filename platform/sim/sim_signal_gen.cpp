@@ -94,7 +94,43 @@ double Sine(double p) {  // p in [0, 1)
   const double f = x - double(i);
   return table.v[i] + (table.v[i + 1] - table.v[i]) * f;
 }
+
+// One shape over a block: the value at each phase, as SignalVolts gives it.
+template <typename Shape>
+void Fill(const TestSignal& s, const double* cycles, size_t n, double* out, Shape shape) {
+  for (size_t i = 0; i < n; ++i) {
+    const double c = cycles[i] + s.phase;
+    out[i] = shape(c - SimFloor(c));
+  }
+}
 }  // namespace
+
+void SignalVoltsBlock(const TestSignal& s, const double* cycles, const uint64_t* noiseKeys, size_t n,
+                      double* out) {
+  const double a = s.amplitudeV, o = s.offsetV;
+  switch (s.shape) {
+    case SignalShape::kSine:
+      Fill(s, cycles, n, out, [a, o](double p) { return o + a * Sine(p); });
+      return;
+    case SignalShape::kSquare:
+      Fill(s, cycles, n, out, [a, o](double p) { return p < 0.5 ? o + a : o - a; });
+      return;
+    case SignalShape::kTriangle:
+      Fill(s, cycles, n, out, [a, o](double p) { return p < 0.5 ? o - a + 4.0 * a * p : o + 3.0 * a - 4.0 * a * p; });
+      return;
+    case SignalShape::kPulse: {
+      const double duty = Duty(s);
+      Fill(s, cycles, n, out, [a, o, duty](double p) { return p < duty ? o + a : o - a; });
+      return;
+    }
+    case SignalShape::kDc:
+      for (size_t i = 0; i < n; ++i) out[i] = o;
+      return;
+    default:  // noise, train, video, bus: one value at a time
+      for (size_t i = 0; i < n; ++i) out[i] = SignalVolts(s, cycles[i], noiseKeys ? noiseKeys[i] : 0);
+      return;
+  }
+}
 
 int VideoLines(const TestSignal& s) { return s.lines == 525 ? 525 : 625; }
 
@@ -119,7 +155,7 @@ int TrainEdges(const TestSignal& s, double* rise, double* fall) {
 double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
   const double a = s.amplitudeV, o = s.offsetV;
   const double c = cycles + s.phase;
-  const double p = c - std::floor(c);  // phase in [0, 1)
+  const double p = c - SimFloor(c);  // phase in [0, 1)
   switch (s.shape) {
     case SignalShape::kSine: return o + a * Sine(p);
     case SignalShape::kSquare: return p < 0.5 ? o + a : o - a;

@@ -28,11 +28,21 @@
 // A period starts at a rising zero crossing of the sine, the rising edge of
 // square and pulse, and the minimum of the triangle.
 #pragma once
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace plat {
+
+// std::floor without the library call for the phases and record addresses
+// the board works with (|x| < 2^52, where it is exact); others go to it.
+inline double SimFloor(double x) {
+  if (!(std::fabs(x) < 4503599627370496.0)) return std::floor(x);
+  const double t = double(int64_t(x));
+  return t > x ? t - 1.0 : t;
+}
 
 class SimBusWave;
 
@@ -68,6 +78,10 @@ enum SignalInput { kSignalCh1 = 0, kSignalCh2 = 1, kSignalExt = 2, kSignalInputs
 // The signal's value at `cycles` periods after a period start. `noiseKey`
 // picks the noise value (the same key always gives the same value).
 double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey);
+// SignalVolts for `n` phases at once, the same values (`noiseKeys` may be
+// null for a shape without noise of its own, that is any but kNoise).
+void SignalVoltsBlock(const TestSignal& s, const double* cycles, const uint64_t* noiseKeys, size_t n,
+                      double* out);
 // The added noise for `noiseKey` (0 without noise).
 double SignalNoise(const TestSignal& s, uint64_t noiseKey);
 
