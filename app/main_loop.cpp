@@ -264,8 +264,10 @@ bool ScopeMainPass(bool pacedRoll) {
   if (rolling && pacedRoll && now < g_nextRollUs) {
     // Between two roll frames: the roll FIFOs fill until the next one.
   } else if (rolling) {
-    // The next frame a frame time after this one, or now when the loop fell behind.
-    g_nextRollUs = std::max(g_nextRollUs + kRollFrameUs, now);
+    // The next frame a frame time after this one was due, or after now when
+    // the loop fell behind.
+    g_nextRollUs += kRollFrameUs;
+    if (g_nextRollUs <= now) g_nextRollUs = now + kRollFrameUs;
     WaveOp.GetRollWaveData();
     SysRunStatus.SetDrawRefresh();
     Vertical.YParaSyncRefresh();
