@@ -7,7 +7,6 @@
 
 #include "core/mem_depth_table.h"
 #include "core/sys_run_info_layout.h"
-#include "platform/panel.h"
 
 constexpr int kMemDepthMaxIndex = 6;
 constexpr uint64_t kFunc70MDepth = 0x2;
@@ -130,10 +129,7 @@ class _SysRunInfoOp {
   void SetPushKey() { info_->keyPushed = 1; }
   void ClearPushKey() { info_->keyPushed = 0; }
   int IsPushKey() const { return info_->keyPushed != 0; }
-  void SetDrawRefresh() {  // another thread's change is drawn at once
-    info_->drawRefresh = 1;
-    plat::NotifyIdle();
-  }
+  void SetDrawRefresh() { info_->drawRefresh = 1; }
   void ClearDrawRefresh() { info_->drawRefresh = 0; }
   int IsDrawRefresh() const { return info_->drawRefresh != 0; }
   void SetInterruptFlag();  // flag 1, count + 1, time stamp (safe in a signal handler)
