@@ -153,11 +153,6 @@ uint8_t SimAcquisition::Code(int ch, double address) const {
 }
 
 namespace {
-// lround of a code already clamped to 0..255 (the difference is exact there).
-inline uint8_t RoundCode(double code) {
-  const int whole = int(code);
-  return uint8_t(code - double(whole) >= 0.5 ? whole + 1 : whole);
-}
 constexpr size_t kBlock = 512;  // samples worked out together
 }  // namespace
 
@@ -180,6 +175,8 @@ void SimAcquisition::Codes(int ch, const double* addresses, size_t n, uint8_t* o
   const uint64_t keyBase = serial * 0x9E3779B97F4A7C15ull ^ uint64_t(input) << 58;
   const double mean = c.coupling == 1 ? SignalMean(s) : 0.0;
   const double vpd = c.voltsPerDiv > 0 ? c.voltsPerDiv : 1.0;
+  if (SignalCodesBlock(s, SignalCodeScale{start, f, trigger, period, mean, c.zeroCode, vpd}, addresses, n, out))
+    return;  // the common shapes in one loop
   double cycles[kBlock], volts[kBlock];
   uint64_t keys[kBlock];
   for (size_t done = 0; done < n; done += kBlock) {
@@ -196,7 +193,7 @@ void SimAcquisition::Codes(int ch, const double* addresses, size_t n, uint8_t* o
       double v = volts[i];
       if (c.coupling == 1) v -= mean;
       const double code = c.zeroCode + v * 25.0 / vpd;
-      o[i] = std::isfinite(code) ? RoundCode(std::min(std::max(code, 0.0), 255.0)) : 127;
+      o[i] = std::isfinite(code) ? SimRoundCode(std::min(std::max(code, 0.0), 255.0)) : 127;
     }
   }
 }

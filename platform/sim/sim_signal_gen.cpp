@@ -86,8 +86,22 @@ struct SineTable {
   }
 };
 
-double Sine(double p) {  // p in [0, 1)
+const SineTable& Table() {
   static const SineTable table;
+  return table;
+}
+
+// Sine() with the table in hand (a block's loop fetches it once).
+inline double SineOf(const SineTable& table, double p) {
+  const double x = p * kSineSteps;
+  int i = int(x);
+  if (i >= kSineSteps) i = kSineSteps - 1;
+  const double f = x - double(i);
+  return table.v[i] + (table.v[i + 1] - table.v[i]) * f;
+}
+
+double Sine(double p) {  // p in [0, 1)
+  const SineTable& table = Table();
   const double x = p * kSineSteps;
   int i = int(x);
   if (i >= kSineSteps) i = kSineSteps - 1;
@@ -105,13 +119,56 @@ void Fill(const TestSignal& s, const double* cycles, size_t n, double* out, Shap
 }
 }  // namespace
 
+namespace {
+
+template <typename Shape>
+void FillCodes(const TestSignal& s, const SignalCodeScale& k, const double* at, size_t n, uint8_t* out,
+               Shape shape) {
+  for (size_t i = 0; i < n; ++i) {
+    const double cycles = k.start + k.frequency * (at[i] - k.trigger) * k.periodNs * 1e-9;
+    const double c = cycles + s.phase;
+    const double v = shape(c - SimFloor(c)) - k.mean;
+    const double code = k.zeroCode + v * 25.0 / k.voltsPerDiv;
+    out[i] = std::isfinite(code) ? SimRoundCode(std::min(std::max(code, 0.0), 255.0)) : 127;
+  }
+}
+}  // namespace
+
+bool SignalCodesBlock(const TestSignal& s, const SignalCodeScale& k, const double* at, size_t n, uint8_t* out) {
+  if (s.noiseV > 0.0) return false;
+  const double a = s.amplitudeV, o = s.offsetV;
+  switch (s.shape) {
+    case SignalShape::kSine: {
+      const SineTable& table = Table();
+      FillCodes(s, k, at, n, out, [a, o, &table](double p) { return o + a * SineOf(table, p); });
+      return true;
+    }
+    case SignalShape::kSquare:
+      FillCodes(s, k, at, n, out, [a, o](double p) { return p < 0.5 ? o + a : o - a; });
+      return true;
+    case SignalShape::kTriangle:
+      FillCodes(s, k, at, n, out,
+                [a, o](double p) { return p < 0.5 ? o - a + 4.0 * a * p : o + 3.0 * a - 4.0 * a * p; });
+      return true;
+    case SignalShape::kPulse: {
+      const double duty = Duty(s);
+      FillCodes(s, k, at, n, out, [a, o, duty](double p) { return p < duty ? o + a : o - a; });
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 void SignalVoltsBlock(const TestSignal& s, const double* cycles, const uint64_t* noiseKeys, size_t n,
                       double* out) {
   const double a = s.amplitudeV, o = s.offsetV;
   switch (s.shape) {
-    case SignalShape::kSine:
-      Fill(s, cycles, n, out, [a, o](double p) { return o + a * Sine(p); });
+    case SignalShape::kSine: {
+      const SineTable& table = Table();
+      Fill(s, cycles, n, out, [a, o, &table](double p) { return o + a * SineOf(table, p); });
       return;
+    }
     case SignalShape::kSquare:
       Fill(s, cycles, n, out, [a, o](double p) { return p < 0.5 ? o + a : o - a; });
       return;

@@ -44,6 +44,13 @@ inline double SimFloor(double x) {
   return t > x ? t - 1.0 : t;
 }
 
+// std::lround of a sample code already clamped to 0..255, where the
+// difference from its whole part is exact.
+inline uint8_t SimRoundCode(double code) {
+  const int whole = int(code);
+  return uint8_t(code - double(whole) >= 0.5 ? whole + 1 : whole);
+}
+
 class SimBusWave;
 
 enum class SignalShape { kSine, kSquare, kTriangle, kPulse, kDc, kNoise, kTrain, kVideo, kBus };
@@ -82,6 +89,15 @@ double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey);
 // null for a shape without noise of its own, that is any but kNoise).
 void SignalVoltsBlock(const TestSignal& s, const double* cycles, const uint64_t* noiseKeys, size_t n,
                       double* out);
+// The sample codes of a block of record addresses `at` for a signal without
+// noise: code = zeroCode + (SignalVolts(cycles) - mean) x 25 / voltsPerDiv,
+// rounded and clamped to 0..255, cycles = start + frequency x (at - trigger)
+// x periodNs x 1e-9, all in one loop. False (nothing written) for the shapes
+// it does not take (noise added, and noise, dc, train, video, bus).
+struct SignalCodeScale {
+  double start, frequency, trigger, periodNs, mean, zeroCode, voltsPerDiv;
+};
+bool SignalCodesBlock(const TestSignal& s, const SignalCodeScale& k, const double* at, size_t n, uint8_t* out);
 // The added noise for `noiseKey` (0 without noise).
 double SignalNoise(const TestSignal& s, uint64_t noiseKey);
 
