@@ -7,6 +7,8 @@
 namespace {
 // Without a request the worker sleeps; it looks round this often all the same.
 constexpr int64_t kIdleLookUs = 1000000;
+// While spectra are asked for, it looks at its request flag every 20 ms.
+constexpr int64_t kServeEveryUs = 20000;
 
 plat::Wakeup& Wake() {
   static plat::Wakeup w;
@@ -16,11 +18,16 @@ plat::Wakeup& Wake() {
 
 void FftWakeWorker() { Wake().Notify(); }
 
-// Serves each request as it is posted (FftWakeWorker); ends when the platform
-// asks its threads to stop. A served request wakes the main loop, which takes
-// the spectrum.
+// Looks at its request flag every 20 ms while spectra are asked for, and
+// sleeps until a request is posted (FftWakeWorker) when none is; ends when the
+// platform asks its threads to stop. A served request wakes the main loop,
+// which takes the spectrum.
 void* FFTCalculationThread(void*) {
-  while (Wake().WaitOrStop(kIdleLookUs))
-    if (FftServeRequest(FftPara)) plat::NotifyIdle();
+  while (Wake().WaitOrStop(kIdleLookUs)) {
+    while (FftServeRequest(FftPara)) {
+      plat::NotifyIdle();
+      if (!plat::SleepOrStop(kServeEveryUs)) return nullptr;
+    }
+  }
   return nullptr;
 }
