@@ -2,3 +2,6 @@
 #pragma once
 
 void* FFTCalculationThread(void*);
+
+// Wakes the worker: a request was posted.
+void FftWakeWorker();

@@ -15,6 +15,7 @@
 #include "analysis/fft_marks.h"
 #include "analysis/fft_process.h"
 #include "analysis/fft_span.h"
+#include "analysis/fft_thread.h"
 #include "analysis/fft_view.h"
 #include "analysis/math_calc.h"
 #include "analysis/math_fft_menu.h"
@@ -108,6 +109,7 @@ int TaskForMath::FFT_Process() {
         p.offset = Vertical.GetRealYposition(src);
         p.points = n;
         p.flags |= kFftRequest;
+        FftWakeWorker();
       }
       if (!(p.flags & kFftDone)) return 0;
       p.flags &= ~kFftDone;

@@ -1,4 +1,5 @@
 // One pass of the main loop: keys, finished acquisitions, processing, drawing.
+#include <algorithm>
 #include <cstdio>
 
 #include "acquisition/task_system.h"
@@ -27,6 +28,18 @@ namespace {
 uint8_t KeyBuff[50];
 constexpr int kLockedKeyMessage = 79;
 constexpr int kRecordPoints = 7000;
+// Roll frames are paced to the screen's 60 frames a second; the roll FIFOs
+// keep what arrives between them.
+constexpr int64_t kRollFrameUs = 1000000 / 60;
+// SysRefresh's intervals: the acquisition poll and the clock refresh.
+constexpr int64_t kAcqPollUs = 300000;
+constexpr int64_t kClockRefreshUs = 1000000;
+// An idle loop sleeps until a key, a remote key, a finished acquisition or a
+// change another thread makes wakes it, or its next timer is due; it looks
+// round at least this often for what wakes nobody.
+constexpr int64_t kLongestIdleUs = 100000;
+int64_t g_nextRollUs = 0;  // the next paced roll frame
+int64_t g_nextPollUs = 0;  // SysRefresh's next acquisition poll
 
 bool IsBusTrigger(int type) { return type >= 12 && type <= 16; }
 
@@ -231,11 +244,12 @@ void SysRefresh() {
     }
   }
   if (SysRunStatus.IsPushKey()) lastPoll = now;
-  if (now - lastPoll > 300000) {
+  if (now - lastPoll > kAcqPollUs) {
     GetRealSysAcqStatus();
     if (QelControl.ReadAnyReg(fpga::kDone) == 1) SysRunStatus.SetInterruptFlag();
     lastPoll = now;
   }
+  g_nextPollUs = lastPoll + kAcqPollUs + 1;
   int32_t sec, usec;
   plat::WallTime(&sec, &usec);
   const int64_t since = (int64_t(sec) - clockSec) * 1000000 + (usec - clockUsec);
@@ -243,7 +257,7 @@ void SysRefresh() {
     clockSec = sec;
     clockUsec = usec;
     lastPoll = now;
-  } else if (since > 1000000) {
+  } else if (since > kClockRefreshUs) {
     SysRunStatus.RefreshRtcTime();
     clockSec = sec;
     clockUsec = usec;
@@ -251,12 +265,20 @@ void SysRefresh() {
   QelControl.SendTimingControl();
 }
 
-bool ScopeMainPass() {
+bool ScopeMainPass(bool pacedRoll) {
   const Intake intake = KeyIntake();
   if (intake == Intake::Dropped) return true;  // a locked key: straight to the next pass
   bool busy = intake == Intake::Routed;
 
-  if (SysRunStatus.GetWaveType() == 3 && SysRunStatus.GetAcquireStatus(0) != 4) {
+  const bool rolling = SysRunStatus.GetWaveType() == 3 && SysRunStatus.GetAcquireStatus(0) != 4;
+  const int64_t now = plat::MonoUs();
+  if (rolling && pacedRoll && now < g_nextRollUs) {
+    // Between two roll frames: the roll FIFOs fill until the next one.
+  } else if (rolling) {
+    // The next frame a frame time after this one was due, or after now when
+    // the loop fell behind.
+    g_nextRollUs += kRollFrameUs;
+    if (g_nextRollUs <= now) g_nextRollUs = now + kRollFrameUs;
     WaveOp.GetRollWaveData();
     SysRunStatus.SetDrawRefresh();
     Vertical.YParaSyncRefresh();
@@ -280,8 +302,18 @@ bool ScopeMainPass() {
   return busy;
 }
 
+int IdleWaitMs() {
+  const int64_t now = plat::MonoUs();
+  int64_t due = now + kLongestIdleUs;
+  if (SysRunStatus.GetWaveType() == 3 && SysRunStatus.GetAcquireStatus(0) != 4) due = std::min(due, g_nextRollUs);
+  if (g_nextPollUs > 0) due = std::min(due, g_nextPollUs);
+  const int64_t frame = QelDraw.NextIdleFrameUs();
+  if (frame > 0) due = std::min(due, frame);
+  return int(std::max<int64_t>(1, (due - now + 999) / 1000));
+}
+
 void ScopeMainLoop() {
   while (!plat::StopRequested()) {
-    if (!ScopeMainPass()) plat::IdleWait(1);
+    if (!ScopeMainPass(true)) plat::IdleWait(IdleWaitMs());
   }
 }

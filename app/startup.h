@@ -9,10 +9,18 @@
 int ScopeStartup();
 
 // One pass of the main loop. Returns false when nothing happened (no key, no
-// acquisition), so an idle caller may wait briefly.
-bool ScopeMainPass();
+// acquisition, no roll frame), so an idle caller may wait. With `pacedRoll`
+// a roll pass reads and shows the roll data only when a frame is due (60 a
+// second); without it every roll pass does.
+bool ScopeMainPass(bool pacedRoll = false);
 
-// Passes until a stop is requested.
+// How long an idle main loop may sleep (ms): until its next timer is due
+// (the paced roll frame, the acquisition poll, the idle frame), at most a
+// tenth of a second; keys, finished acquisitions and other threads' changes
+// wake it earlier.
+int IdleWaitMs();
+
+// Passes until a stop is requested, sleeping while idle.
 void ScopeMainLoop();
 
 // Start-up helpers of the same file on the board.

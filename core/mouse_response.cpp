@@ -12,7 +12,8 @@
 namespace {
 // The queue both threads open (the board keys it with ftok("Data/Input", 77)).
 constexpr int kMouseQueueKey = 0x4D530077;
-constexpr int64_t kPollUs = 10000;
+constexpr int64_t kPollUs = 10000;  // a mouse's records are read this often
+constexpr int64_t kNoMouseUs = 500000;  // without one, only the scan for one is due
 constexpr int64_t kFailedOpenUs = 1000000;
 constexpr int kScanSeconds = 1;
 constexpr int kKeyCh1 = 64;
@@ -79,7 +80,7 @@ void* MouseApp(void*) {
           std::printf("Send mouse message faile ! n");
       }
     }
-    if (!plat::SleepOrStop(kPollUs)) break;
+    if (!plat::SleepOrStop(MouseOp.MosueDevStatus() == 1 ? kPollUs : kNoMouseUs)) break;
   }
   return nullptr;
 }

@@ -13,5 +13,9 @@ constexpr int kScreenBytes = kScreenWidth * kScreenHeight * 4;
 // Maps the frame buffer; null when it cannot be opened or mapped.
 uint32_t* FrameBufferMap();
 void FrameBufferUnmap();
+// A new frame went to the LCD. The simulated board counts them in the file
+// "<root>/dev/frames" (one 64-bit count, native order), so a benchmark can
+// tell frames a second from outside; the board's own does nothing.
+void FrameBufferShown();
 
 }  // namespace plat

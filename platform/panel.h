@@ -15,5 +15,9 @@ int PanelRead(int handle, uint8_t* buf, int max);
 // (a finished acquisition), so an idle instrument does not spin a core.
 void IdleWait(int ms);
 void WakeIdle();
+// A wake-up for a change another thread made (a setting that needs a redraw):
+// from the thread that waits in IdleWait it does nothing, so a pass that
+// marks its own work does not keep the loop from sleeping.
+void NotifyIdle();
 
 }  // namespace plat

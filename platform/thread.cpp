@@ -20,6 +20,7 @@ struct State {
   std::mutex mu;
   std::condition_variable cv;
   std::vector<pthread_t> threads;
+  std::vector<Wakeup*> wakeups;  // ended by a stop too
 };
 State& St() {
   static State s;  // built on first use
@@ -67,8 +68,47 @@ void RequestStop() {
   {
     std::lock_guard<std::mutex> lock(St().mu);
     g_stop = true;
+    for (Wakeup* w : St().wakeups) {
+      std::lock_guard<std::mutex> own(w->mu_);
+      w->notified_ = true;
+      w->cv_.notify_all();
+    }
   }
   St().cv.notify_all();
+}
+
+Wakeup::Wakeup() {
+  std::lock_guard<std::mutex> lock(St().mu);
+  St().wakeups.push_back(this);
+}
+
+Wakeup::~Wakeup() {
+  std::lock_guard<std::mutex> lock(St().mu);
+  auto& all = St().wakeups;
+  for (size_t i = 0; i < all.size(); ++i)
+    if (all[i] == this) {
+      all.erase(all.begin() + long(i));
+      break;
+    }
+}
+
+void Wakeup::Notify() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    notified_ = true;
+  }
+  cv_.notify_all();
+}
+
+bool Wakeup::WaitOrStop(int64_t us) {
+  if (SleepIsVirtual()) {
+    SleepUs(us);
+    return !StopRequested();
+  }
+  std::unique_lock<std::mutex> lock(mu_);
+  cv_.wait_for(lock, std::chrono::microseconds(us), [this] { return notified_ || g_stop.load(); });
+  notified_ = false;
+  return !g_stop.load();
 }
 
 void JoinAllThreads() {

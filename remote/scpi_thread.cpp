@@ -13,6 +13,8 @@
 #include <mutex>
 #include <vector>
 
+#include "core/sys_run_info.h"
+#include "platform/panel.h"
 #include "platform/shell.h"
 #include "platform/thread.h"
 #include "remote/scpi.h"
@@ -133,6 +135,8 @@ void RunScpiFuncThread() {
     if (call) Guarded("SCPI handler", call);
     call = nullptr;  // what the call owns goes before it counts as done
     --q.busy;
+    // A change to be drawn wakes the idle main loop rather than waiting for its next look round.
+    if (SysRunStatus.IsDrawRefresh()) plat::NotifyIdle();
     // Only now may its requester have the answer: what it sends next finds
     // this call done.
     Scpi.DeliverHeldAnswers();

@@ -105,7 +105,15 @@ std::string get_led_status();
 std::string config_lan(lan_info const& info);
 std::string set_frp_config(struct frpc_info const& info);
 
-// The picture of the shown screen as a JPEG (quality 80, 4:2:0); empty on failure.
-std::vector<unsigned char> bmp_to_jpeg(const uint32_t* page);
+// The picture of the shown screen as a JPEG (quality 80, 4:2:0); empty on
+// failure. The bytes lie in a buffer the calling thread keeps for its next
+// picture: valid until that thread's next call.
+struct JpegPicture {
+  const unsigned char* bytes = nullptr;
+  size_t length = 0;
+  const unsigned char* data() const { return bytes; }
+  size_t size() const { return length; }
+};
+JpegPicture bmp_to_jpeg(const uint32_t* page);
 // Writes WebServer/static/language.json for the current language.
 void configWebLanguage();

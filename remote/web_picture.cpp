@@ -31,7 +31,7 @@ int OnMessage(WSPipeOut_*, WSClient_* client) {
   if (!client) return -1;
   const uint32_t* picture = get_lcd_bmp();
   if (!picture) return -1;
-  const std::vector<unsigned char> jpeg = bmp_to_jpeg(picture);
+  const JpegPicture jpeg = bmp_to_jpeg(picture);
   if (client->status != 0) return -1;  // busy or going: this picture is dropped
   return ws_send_data(client, WS_OPCODE_BIN, reinterpret_cast<const char*>(jpeg.data()), jpeg.size());
 }
@@ -48,27 +48,31 @@ void* PicServerThreadFunc(void*) {
   return nullptr;
 }
 
-// One compressor per thread, made on first use and kept.
+// One compressor per thread, made on first use and kept, with the buffer it
+// encodes into: as large as any picture of the screen can be, so the library
+// never allocates or grows it.
 struct Compressor {
   tjhandle handle = tjInitCompress();
+  unsigned long capacity = tjBufSize(kWidth, kHeight, TJSAMP_420);
+  unsigned char* buffer = tjAlloc(int(capacity));
   ~Compressor() {
     if (handle) tjDestroy(handle);
+    tjFree(buffer);
   }
 };
 }  // namespace
 
-std::vector<unsigned char> bmp_to_jpeg(const uint32_t* page) {
-  std::vector<unsigned char> jpeg_data;
+JpegPicture bmp_to_jpeg(const uint32_t* page) {
   thread_local Compressor c;
-  if (!page || !c.handle) return jpeg_data;
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
+  if (!page || !c.handle || !c.buffer) return {};
+  unsigned char* out = c.buffer;
+  unsigned long size = c.capacity;
   // 0x00RRGGBB words are the bytes B, G, R, 0 in memory.
   if (tjCompress2(c.handle, reinterpret_cast<const unsigned char*>(page), kWidth, kPitch, kHeight, TJPF_BGRX, &out,
-                  &size, TJSAMP_420, kQuality, 0) == 0)
-    jpeg_data.assign(out, out + size);
-  tjFree(out);
-  return jpeg_data;
+                  &size, TJSAMP_420, kQuality, TJFLAG_NOREALLOC) != 0 ||
+      out != c.buffer)
+    return {};
+  return {c.buffer, size_t(size)};
 }
 
 int PicServerStart() { return plat::StartThread("PicServer", PicServerThreadFunc, nullptr); }

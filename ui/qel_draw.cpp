@@ -94,6 +94,7 @@ void qel_draw::UpdateLcd() {
   SemLock lock(*sem_);
   lastPage_ = shown;
   currentPage_ = (shown + 1) % 2;
+  plat::FrameBufferShown();
 }
 
 // Copies one rectangle of the page being composed to the LCD, clipped to the

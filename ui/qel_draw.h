@@ -112,6 +112,9 @@ class qel_draw final : public Draw {
 
   // The frame.
   int MainDisplay();
+  // When the next frame without new data is due (monotonic microseconds): an
+  // idle main loop need not wake before it.
+  int64_t NextIdleFrameUs() const;
   void DrawParaRefresh();
   void SetWaveAreaRefresh() { waveAreaRefresh_ = 1; }
   void ClearWaveAreaRefresh() { waveAreaRefresh_ = 0; }

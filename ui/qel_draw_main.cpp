@@ -55,6 +55,8 @@ int qel_draw::MainDisplay() {
   return 1;
 }
 
+int64_t qel_draw::NextIdleFrameUs() const { return framed_ && !halted_ ? lastFrameUs_ + kWaveFrameUs : 0; }
+
 void qel_draw::FullRedraw() {
   // Cleared first, so that a request made while the page is drawn is kept.
   SysRunStatus.ClearDrawRefresh();
@@ -96,8 +98,7 @@ void qel_draw::FullRedraw() {
 }
 
 void qel_draw::Compose() {
-  StaticPageToNormalPage();
-  RefreshGrid();
+  StaticPageToNormalPage();  // the wave area's rows with it: no second copy of them
 
   DrawWave();
   if (MathOn()) DisplayChArrow();

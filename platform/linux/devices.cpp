@@ -90,7 +90,12 @@ int PanelRead(int handle, uint8_t* buf, int max) {
   return n > 0 ? int(n) : 0;
 }
 
+namespace {
+thread_local bool t_idleWaiter = false;  // this thread waits in IdleWait
+}  // namespace
+
 void IdleWait(int ms) {
+  t_idleWaiter = true;
   WakePipe();
   pollfd p[2] = {{g_panel, POLLIN, 0}, {g_wakePipe[0], POLLIN, 0}};
   if (::poll(p, 2, ms) > 0 && (p[1].revents & POLLIN)) {
@@ -104,6 +109,10 @@ void WakeIdle() {
   if (!WakePipe()) return;
   const char one = 1;
   [[maybe_unused]] ssize_t n = ::write(g_wakePipe[1], &one, 1);
+}
+
+void NotifyIdle() {
+  if (!t_idleWaiter) WakeIdle();
 }
 
 // ---- frame buffer ----
@@ -121,6 +130,8 @@ uint32_t* FrameBufferMap() {
   g_fb = static_cast<uint32_t*>(p);
   return g_fb;
 }
+
+void FrameBufferShown() {}
 
 void FrameBufferUnmap() {
   if (g_fb) ::munmap(g_fb, size_t(kScreenBytes));

@@ -4,7 +4,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
+#include <new>
 
 #include "platform/root.h"
 
@@ -13,6 +15,8 @@ namespace {
 struct Fb {
   std::mutex mu;
   uint32_t* pixels = nullptr;
+  std::atomic<uint64_t>* frames = nullptr;  // mapped "<root>/dev/frames"
+  bool framesTried = false;
 };
 Fb& F() {
   static Fb f;
@@ -37,11 +41,31 @@ uint32_t* FrameBufferMap() {
   return f.pixels;
 }
 
+void FrameBufferShown() {
+  Fb& f = F();
+  {
+    std::lock_guard<std::mutex> lock(f.mu);
+    if (!f.framesTried) {
+      f.framesTried = true;
+      const int fd = open(DevPath("frames").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+      if (fd >= 0 && ftruncate(fd, sizeof(uint64_t)) == 0) {
+        void* p = mmap(nullptr, sizeof(uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (p != MAP_FAILED) f.frames = new (p) std::atomic<uint64_t>(0);
+      }
+      if (fd >= 0) close(fd);
+    }
+  }
+  if (f.frames) f.frames->fetch_add(1, std::memory_order_relaxed);
+}
+
 void FrameBufferUnmap() {
   Fb& f = F();
   std::lock_guard<std::mutex> lock(f.mu);
   if (f.pixels) munmap(f.pixels, kScreenBytes);
   f.pixels = nullptr;
+  if (f.frames) munmap(f.frames, sizeof(uint64_t));  // the next root counts its own
+  f.frames = nullptr;
+  f.framesTried = false;
 }
 
 }  // namespace plat

@@ -2,11 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <condition_variable>
+#include <atomic>
 #include <deque>
 #include <mutex>
 
@@ -18,11 +18,17 @@ namespace plat {
 namespace {
 struct Port {
   std::mutex mu;
-  std::condition_variable cv;
   std::deque<uint8_t> bytes;
-  bool wake = false;
   int fifo = -1;
+  // The idle main loop sleeps in poll() on the key FIFO and `event`; a
+  // wake-up writes the event only while it sleeps, so the main loop's own
+  // calls cost no system call.
+  int event = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  std::atomic<bool> wake{false};
+  std::atomic<bool> sleeping{false};
 };
+thread_local bool t_idleWaiter = false;  // this thread waits in IdleWait
+
 Port& P() {
   static Port p;  // built on first use: the keyboard opens the port statically
   return p;
@@ -65,29 +71,41 @@ void IdleWait(int ms) {
     SleepMs(ms);
     return;
   }
-  std::unique_lock<std::mutex> lock(P().mu);
-  if (P().wake || !P().bytes.empty()) {
-    P().wake = false;
-    return;
+  t_idleWaiter = true;
+  Port& p = P();
+  int fifo;
+  {
+    std::lock_guard<std::mutex> lock(p.mu);
+    OpenFifo();
+    fifo = p.fifo;
+    if (!p.bytes.empty()) return;
   }
-  if (P().fifo >= 0) {
-    int fd = P().fifo;
-    lock.unlock();
-    struct pollfd p{fd, POLLIN, 0};
-    poll(&p, 1, ms);
-    lock.lock();
-  } else {
-    P().cv.wait_for(lock, std::chrono::milliseconds(ms));
+  p.sleeping.store(true);
+  if (!p.wake.exchange(false)) {
+    struct pollfd fds[2] = {{p.event, POLLIN, 0}, {fifo, POLLIN, 0}};
+    poll(fds, fifo >= 0 ? 2 : 1, ms);
   }
-  P().wake = false;
+  p.sleeping.store(false);
+  p.wake.store(false);
+  uint64_t count;
+  if (read(p.event, &count, sizeof(count)) < 0) {
+    // nothing was written: a time-out or a key byte
+  }
 }
 
 void WakeIdle() {
-  {
-    std::lock_guard<std::mutex> lock(P().mu);
-    P().wake = true;
+  Port& p = P();
+  p.wake.store(true);
+  if (p.sleeping.load()) {
+    const uint64_t one = 1;
+    if (write(p.event, &one, sizeof(one)) < 0) {
+      // the counter is full: the sleeper wakes all the same
+    }
   }
-  P().cv.notify_all();
+}
+
+void NotifyIdle() {
+  if (!t_idleWaiter) WakeIdle();
 }
 
 void SimPanelSend(const uint8_t* bytes, int n) {
@@ -95,7 +113,7 @@ void SimPanelSend(const uint8_t* bytes, int n) {
     std::lock_guard<std::mutex> lock(P().mu);
     for (int i = 0; i < n; ++i) P().bytes.push_back(bytes[i]);
   }
-  P().cv.notify_all();
+  WakeIdle();
 }
 
 }  // namespace plat

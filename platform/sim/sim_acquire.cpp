@@ -153,6 +153,58 @@ uint8_t SimAcquisition::Code(int ch, double address) const {
   return uint8_t(std::isfinite(code) ? std::lround(std::min(std::max(code, 0.0), 255.0)) : 127);
 }
 
+namespace {
+constexpr size_t kBlock = 512;  // samples worked out together
+}  // namespace
+
+void SimAcquisition::Codes(int ch, const double* addresses, size_t n, uint8_t* out) const {
+  const int input = ch & 1;
+  const SimChannelSetting& c = set.ch[input];
+  const bool own = set.independent;
+  const double period = own && input == 1 ? set.samplePeriodNs2 : set.samplePeriodNs;
+  if (c.coupling == 2 || (period > kAdcPeriodNs && (set.acqMode == kPeakDetect || set.acqMode == kHighRes))) {
+    for (size_t i = 0; i < n; ++i) out[i] = Code(ch, addresses[i]);  // a flat line, or ADC values per sample
+    return;
+  }
+  // Code() and Volts() for a block: the same expressions, what does not
+  // change from sample to sample worked out once.
+  const TestSignal& s = sig[input];
+  const double start = own ? ownPhase[input] : phase[input];
+  const double trigger = TriggerAddress(input);
+  const double f = s.frequencyHz;
+  const bool keyed = s.noiseV > 0.0 || s.shape == SignalShape::kNoise;
+  const uint64_t keyBase = serial * 0x9E3779B97F4A7C15ull ^ uint64_t(input) << 58;
+  const double mean = c.coupling == 1 ? SignalMean(s) : 0.0;
+  const double vpd = c.voltsPerDiv > 0 ? c.voltsPerDiv : 1.0;
+  if (SignalCodesBlock(s, SignalCodeScale{start, f, trigger, period, mean, c.zeroCode, vpd}, addresses, n, out))
+    return;  // the common shapes in one loop
+  double cycles[kBlock], volts[kBlock];
+  uint64_t keys[kBlock];
+  for (size_t done = 0; done < n; done += kBlock) {
+    const size_t m = std::min(kBlock, n - done);
+    const double* at = addresses + done;
+    for (size_t i = 0; i < m; ++i) cycles[i] = start + f * (at[i] - trigger) * period * 1e-9;
+    if (keyed)
+      for (size_t i = 0; i < m; ++i) keys[i] = keyBase ^ uint64_t(int64_t(SimFloor(at[i])));
+    SignalVoltsBlock(s, cycles, keyed ? keys : nullptr, m, volts);
+    if (s.noiseV > 0.0)
+      for (size_t i = 0; i < m; ++i) volts[i] += SignalNoise(s, keys[i]);
+    uint8_t* o = out + done;
+    for (size_t i = 0; i < m; ++i) {
+      double v = volts[i];
+      if (c.coupling == 1) v -= mean;
+      const double code = c.zeroCode + v * 25.0 / vpd;
+      o[i] = std::isfinite(code) ? SimRoundCode(std::min(std::max(code, 0.0), 255.0)) : 127;
+    }
+  }
+}
+
+void SimAcquisition::ScreenCodes(int ch, const double* addresses, size_t n, uint8_t* out) const {
+  Codes(ch, addresses, n, out);
+  if (set.ch[ch & 1].invert)
+    for (size_t i = 0; i < n; ++i) out[i] = uint8_t(255 - out[i]);
+}
+
 uint8_t SimAcquisition::ScreenCode(int ch, double address) const {
   const uint8_t q = Code(ch, address);
   return set.ch[ch & 1].invert ? uint8_t(255 - q) : q;
@@ -317,6 +369,19 @@ bool SimAcquire::OnWord(uint16_t word, uint16_t old, const Words& w, int64_t now
     case kSweepWord:
       if (!(v & kSweepSingle)) singleDone_ = false;
       return false;
+    default:
+      return false;
+  }
+}
+
+bool SimAcquire::RunControlWord(uint16_t word) {
+  switch (word) {
+    case kResetWord:
+    case kSweepWord:
+    case kPauseWord:
+    case kRasterReadWord:
+    case kForceWord:
+      return true;
     default:
       return false;
   }

@@ -146,6 +146,10 @@ struct SimAcquisition {
   double Volts(int input, double address) const;  // the signal at a record address
   uint8_t Code(int ch, double address) const;     // the sample code stored there
   uint8_t ScreenCode(int ch, double address) const;  // as the raster draws it (inverted)
+  // Code() and ScreenCode() of `n` record addresses at once: the same
+  // values, worked out a block at a time (the reads and the raster use these).
+  void Codes(int ch, const double* addresses, size_t n, uint8_t* out) const;
+  void ScreenCodes(int ch, const double* addresses, size_t n, uint8_t* out) const;
 };
 
 // Builds the display raster (kRasterBytes) of an acquisition for the channels
@@ -206,6 +210,11 @@ class SimAcquire {
   // otherwise. True when one finished.
   bool AcquireNow(const Words& w, int64_t nowUs, TestSignal* signals);
   int64_t NextDueUs() const { return dueUs_; }
+  // Whether an acquisition waits for its raster to be read (no next one until then).
+  bool Unread() const { return unread_; }
+  // Whether a control word is one of the run control's above: a write of it
+  // may make the next acquisition due sooner or later.
+  static bool RunControlWord(uint16_t word);
   // A recorded acquisition shown again (the recorder's playback): it becomes
   // the last acquisition, its raster drawn anew.
   void Replay(const SimAcquisition& a, int64_t nowUs);

@@ -48,9 +48,16 @@ struct Columns {
         whole(spp >= 1.0),
         ownTrigger(acq.set.independent && ch == 1),
         n(whole ? std::min(kMaxPoints, int(std::ceil(spp))) : kInterpPoints) {}
+  // Every point's address, column by column, and their codes.
+  std::vector<double> Addresses() const {
+    std::vector<double> at(size_t(kColumns) * size_t(n));
+    for (int x = 0; x < kColumns; ++x)
+      for (int j = 0; j < n; ++j) at[size_t(x) * size_t(n) + size_t(j)] = Address(x, j);
+    return at;
+  }
   double Address(int x, int j) const {
     const double at = double(kRecordCentre) + (double(x - kCentreColumn) + double(j) / n) * spp;
-    if (whole) return std::floor(at);
+    if (whole) return SimFloor(at);
     if (ownTrigger) return at;
     // Between samples the trace is placed from the trigger crossing itself.
     return double(a.set.triggerAddress) - a.lag + (at - a.set.triggerPoint);
@@ -61,15 +68,17 @@ struct Columns {
 void DrawChannel(const SimAcquisition& a, int ch, bool draw, uint8_t* raster, uint8_t* max, uint8_t* min) {
   const Columns cols(a, ch);
   const int n = cols.n;
-  auto address = [&](int x, int j) { return cols.Address(x, j); };
+  const std::vector<double> at = cols.Addresses();
+  std::vector<uint8_t> codes(at.size());
+  a.ScreenCodes(ch, at.data(), at.size(), codes.data());
   const Band band = BandOf(a, ch);
   int hits[256] = {};
   uint8_t hi = 0, lo = 255;
-  int prev = a.ScreenCode(ch, address(0, 0));
+  int prev = codes[0];
   for (int x = 0; x < kColumns; ++x) {
     int first = 255, last = 0;
     for (int j = 0; j < n; ++j) {
-      const int code = a.ScreenCode(ch, address(x, j));
+      const int code = codes[size_t(x) * size_t(n) + size_t(j)];
       hi = uint8_t(std::max<int>(hi, code));
       lo = uint8_t(std::min<int>(lo, code));
       // The point and the codes between it and the point before (whose own
@@ -99,14 +108,15 @@ void DrawXY(const SimAcquisition& a, uint8_t* raster) {
   const Columns cols(a, 0);
   std::vector<int> hits(size_t(kSquareCells) * kSquareCells, 0);
   int most = 1;
-  for (int x = 0; x < kColumns; ++x) {
-    for (int j = 0; j < cols.n; ++j) {
-      const double at = cols.Address(x, j);
-      const int cx = (a.Code(0, at) - (kTopCode - kCodes)) * kSquareCells / (kCodes + 1);
-      const int cy = (kTopCode - a.Code(1, at)) * kSquareCells / (kCodes + 1);
-      if (cx < 0 || cx >= kSquareCells || cy < 0 || cy >= kSquareCells) continue;
-      most = std::max(most, ++hits[size_t(cy) * kSquareCells + size_t(cx)]);
-    }
+  const std::vector<double> at = cols.Addresses();
+  std::vector<uint8_t> one(at.size()), two(at.size());
+  a.Codes(0, at.data(), at.size(), one.data());
+  a.Codes(1, at.data(), at.size(), two.data());
+  for (size_t i = 0; i < at.size(); ++i) {
+    const int cx = (one[i] - (kTopCode - kCodes)) * kSquareCells / (kCodes + 1);
+    const int cy = (kTopCode - two[i]) * kSquareCells / (kCodes + 1);
+    if (cx < 0 || cx >= kSquareCells || cy < 0 || cy >= kSquareCells) continue;
+    most = std::max(most, ++hits[size_t(cy) * kSquareCells + size_t(cx)]);
   }
   for (int cy = 0; cy < kSquareCells; ++cy)
     for (int cx = 0; cx < kSquareCells; ++cx) {

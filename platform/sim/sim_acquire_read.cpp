@@ -23,6 +23,7 @@ enum Selector : uint32_t { kRaster = 0, kWave = 64, kRollCh1 = 128, kRollCh2 = 1
 constexpr uint16_t kReadChannelWord = 176, kOffsetWord = 148, kStepWord = 160;
 constexpr uint16_t kChannelsWord = 38, kActiveWord = 116;
 constexpr int kRollSamplesPerColumn = 10;
+constexpr size_t kCodeBlock = 1024;  // samples of a read worked out together
 
 uint32_t Pair(const uint16_t* v, uint16_t low) { return uint32_t(v[low]) | uint32_t(v[low + 2]) << 16; }
 }  // namespace
@@ -113,9 +114,14 @@ bool SimAcquire::ReadBlock(uint32_t selector, uint8_t* dest, size_t length, cons
     case kWave: {
       if (readCh_ != 1 && readCh_ != 2) return false;
       const size_t n = size_t(std::min<int64_t>(int64_t(length), readLeft_));
-      for (size_t i = 0; i < n; ++i) {
-        dest[i] = last_.Code(readCh_ - 1, std::floor(readAddress_));
-        readAddress_ += readStep_;
+      double at[kCodeBlock];
+      for (size_t done = 0; done < n; done += kCodeBlock) {
+        const size_t m = std::min(kCodeBlock, n - done);
+        for (size_t i = 0; i < m; ++i) {
+          at[i] = SimFloor(readAddress_);
+          readAddress_ += readStep_;
+        }
+        last_.Codes(readCh_ - 1, at, m, dest + done);
       }
       readLeft_ -= int64_t(n);
       return true;
@@ -172,7 +178,12 @@ size_t SimAcquire::RollPending(int ch) const { return rolling_ ? size_t(rollProd
 
 void SimAcquire::ReadRoll(int ch, uint8_t* dest, size_t length) {
   const size_t n = std::min(length, RollPending(ch));
-  for (size_t i = 0; i < n; ++i) dest[i] = rollSnap_.Code(ch, double(rollConsumed_[ch] + int64_t(i)));
+  double at[kCodeBlock];
+  for (size_t done = 0; done < n; done += kCodeBlock) {
+    const size_t m = std::min(kCodeBlock, n - done);
+    for (size_t i = 0; i < m; ++i) at[i] = double(rollConsumed_[ch] + int64_t(done + i));
+    rollSnap_.Codes(ch, at, m, dest + done);
+  }
   rollConsumed_[ch] += int64_t(n);
 }
 

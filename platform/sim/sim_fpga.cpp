@@ -151,6 +151,7 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
       acq_.Replay(frameStore_.Shown(), now);
       handler = ReplayedLocked();
     }
+    if (SimAcquire::RunControlWord(w)) clockWake_.Notify();
   }
   if (handler) handler();
 }

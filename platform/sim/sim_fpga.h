@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "platform/fpga.h"
+#include "platform/thread.h"
 #include "platform/sim/sim_acquire.h"
 #include "platform/sim/sim_counters.h"
 #include "platform/sim/sim_frame_store.h"
@@ -219,6 +220,7 @@ class SimFpga {
   SimAcquire acq_;
   SimFrameStore frameStore_;
   std::atomic<bool> clockRunning_{false};
+  Wakeup clockWake_;  // the clock thread sleeps until the next acquisition is due or the run control changes
   std::map<uint32_t, std::vector<uint8_t>> fifos_;
   SimLogRing<std::pair<uint32_t, size_t>, kLogBlockReads> blockReads_;
   uint16_t adcRegs_[2][256] = {};

@@ -10,8 +10,10 @@ namespace plat {
 
 namespace {
 constexpr int64_t kClockMinUs = 200;
-constexpr int64_t kClockMaxUs = 5000;
-constexpr int64_t kClockIdleUs = 20000;
+// Nothing due (paused, not real time, or the last acquisition's raster not
+// read yet): the run-control words and the pacing wake the clock; it looks
+// round this often all the same.
+constexpr int64_t kClockIdleUs = 100000;
 }  // namespace
 
 void SimFpga::SetPacing(SimAcquire::Pacing p, double scale) {
@@ -19,6 +21,7 @@ void SimFpga::SetPacing(SimAcquire::Pacing p, double scale) {
     std::lock_guard<std::mutex> lock(mu_);
     acq_.SetPacing(p, scale);
   }
+  clockWake_.Notify();
   EnsureClock();
 }
 
@@ -82,7 +85,7 @@ void SimFpga::EnsureClock() {
 void* SimFpga::ClockThread(void* arg) {
   SimFpga* f = static_cast<SimFpga*>(arg);
   while (!StopRequested()) {
-    if (!SleepOrStop(f->ClockStep())) break;
+    if (!f->clockWake_.WaitOrStop(f->ClockStep())) break;
   }
   f->clockRunning_ = false;
   return nullptr;
@@ -95,8 +98,13 @@ int64_t SimFpga::ClockStep() {
     std::lock_guard<std::mutex> lock(mu_);
     if (acq_.GetPacing() != SimAcquire::Pacing::kRealTime || !lbOpen_) return kClockIdleUs;
     const int64_t now = MonoUs();
-    if (acq_.Tick(AcqWords(), now, signals_)) handler = AcquiredLocked();
-    wait = std::min(std::max(acq_.NextDueUs() - now, kClockMinUs), kClockMaxUs);
+    const bool made = acq_.Tick(AcqWords(), now, signals_);
+    if (made) handler = AcquiredLocked();
+    const int64_t toDue = acq_.NextDueUs() - now;
+    // Due but not made: held (paused, reset, a single sweep done) until a
+    // run-control word changes that.
+    const bool held = acq_.Unread() || (!made && toDue <= 0);
+    wait = held ? kClockIdleUs : std::min(std::max(toDue, kClockMinUs), kClockIdleUs);
   }
   if (handler) handler();
   return wait;

@@ -29,11 +29,28 @@
 // A period starts at a rising zero crossing of the sine, the rising edge of
 // square and pulse, and the minimum of the triangle.
 #pragma once
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace plat {
+
+// std::floor without the library call for the phases and record addresses
+// the board works with (|x| < 2^52, where it is exact); others go to it.
+inline double SimFloor(double x) {
+  if (!(std::fabs(x) < 4503599627370496.0)) return std::floor(x);
+  const double t = double(int64_t(x));
+  return t > x ? t - 1.0 : t;
+}
+
+// std::lround of a sample code already clamped to 0..255, where the
+// difference from its whole part is exact.
+inline uint8_t SimRoundCode(double code) {
+  const int whole = int(code);
+  return uint8_t(code - double(whole) >= 0.5 ? whole + 1 : whole);
+}
 
 class SimBusWave;
 
@@ -70,6 +87,19 @@ enum SignalInput { kSignalCh1 = 0, kSignalCh2 = 1, kSignalExt = 2, kSignalInputs
 // The signal's value at `cycles` periods after a period start. `noiseKey`
 // picks the noise value (the same key always gives the same value).
 double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey);
+// SignalVolts for `n` phases at once, the same values (`noiseKeys` may be
+// null for a shape without noise of its own, that is any but kNoise).
+void SignalVoltsBlock(const TestSignal& s, const double* cycles, const uint64_t* noiseKeys, size_t n,
+                      double* out);
+// The sample codes of a block of record addresses `at` for a signal without
+// noise: code = zeroCode + (SignalVolts(cycles) - mean) x 25 / voltsPerDiv,
+// rounded and clamped to 0..255, cycles = start + frequency x (at - trigger)
+// x periodNs x 1e-9, all in one loop. False (nothing written) for the shapes
+// it does not take (noise added, and noise, dc, train, video, bus).
+struct SignalCodeScale {
+  double start, frequency, trigger, periodNs, mean, zeroCode, voltsPerDiv;
+};
+bool SignalCodesBlock(const TestSignal& s, const SignalCodeScale& k, const double* at, size_t n, uint8_t* out);
 // The added noise for `noiseKey` (0 without noise).
 double SignalNoise(const TestSignal& s, uint64_t noiseKey);
 

@@ -1,8 +1,12 @@
 #include "platform/usb.h"
 
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -18,7 +22,25 @@ namespace fs = std::filesystem;
 namespace plat {
 namespace {
 std::atomic<int> g_lastPresent{-1};
+// Changes in the root's folder (the disk's folder made or removed) end the
+// wait for a hot-plug event; without them it looks every 10 ms.
+int g_rootWatch = -1;
+constexpr int kLookMs = 10;
+constexpr uint32_t kRootChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+
+void WaitRootChange(int ms) {
+  if (g_rootWatch < 0) {
+    SleepOrStop(int64_t(std::min(ms, kLookMs)) * 1000);
+    return;
+  }
+  struct pollfd p{g_rootWatch, POLLIN, 0};
+  if (poll(&p, 1, ms) > 0) {
+    char events[4096];
+    while (read(g_rootWatch, events, sizeof events) > 0) {
+    }
+  }
 }
+}  // namespace
 
 bool UsbDiskPresent() {
   std::error_code ec;
@@ -51,6 +73,14 @@ void SimUsbSetFree(int64_t bytes) {
 }
 
 bool UsbEventsOpen() {
+  if (g_rootWatch < 0) {
+    g_rootWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    const std::string root = fs::path(MapPath("/udisk")).parent_path().string();
+    if (g_rootWatch >= 0 && inotify_add_watch(g_rootWatch, root.c_str(), kRootChanges) < 0) {
+      close(g_rootWatch);
+      g_rootWatch = -1;
+    }
+  }
   g_lastPresent = UsbDiskPresent() ? 1 : 0;
   return true;
 }
@@ -68,7 +98,8 @@ int UsbEventWait(int timeoutMs, char* buf, int max) {
       return n;
     }
     if (StopRequested()) return -1;
-    SleepOrStop(10000);
+    const int64_t left = end - MonoUs();
+    if (left > 0) WaitRootChange(int((left + 999) / 1000));
   } while (MonoUs() < end);
   return 0;
 }
