@@ -28,6 +28,7 @@
 #include "platform/shell.h"
 #include "platform/thread.h"
 #include "remote/scpi.h"
+#include "remote/scpi_thread.h"
 #include "remote/vxi11.h"
 #include "system/adc_phase.h"
 #include "ui/qel_draw.h"
@@ -169,6 +170,7 @@ int ScopeStartup() {
   SysRunStatus.RefreshMenuTime();
 
   QelControl.SysSample();
+  HoldScpiWorker(true);  // commands wait until start-up's settings are in force
   Start("ScpiThread", ScpiThread, "ScpiThread create error,retValue=");
   VXI_Init();
 
@@ -202,5 +204,6 @@ int ScopeStartup() {
     websocket_server_start();
     plat::ShellSystem("frp/frp_0.34.0_linux_arm/frpc -c frp/frp_0.34.0_linux_arm/frpc.ini\t&");
   }
+  HoldScpiWorker(false);
   return 0;
 }

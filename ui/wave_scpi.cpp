@@ -139,6 +139,7 @@ bool Samples(std::vector<uint8_t>* out) {
     w.start = -1;
   }
   out->assign(record + start, record + end);
+  if (w.start == -1) WaveReleaseRawRecord();  // the read is over: its buffer goes
   return true;
 }
 
@@ -174,6 +175,7 @@ void Scpi_Waveform_Mode(scpi_para*, char* p) {
   if (v < 0) return;
   W().mode = v;
   W().start = 0;
+  WaveReleaseRawRecord();
   if (v != kRaw) return;
   if (WaveRecordDepth() <= kRawMax)
     WaveReadShortRecord(W().source);
