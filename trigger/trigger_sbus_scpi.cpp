@@ -103,7 +103,7 @@ template <int kItem, int kUser, const int* kTable, int kEntries, int kMax, MenuH
 void SetBaud(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const long rate = std::strtol(p, nullptr, 10);
-  const int* at = std::find(kTable, kTable + kEntries, int(rate));
+  const int* at = std::find(kTable, kTable + kEntries, int(std::clamp<long>(rate, 0, kMax)));
   if (at != kTable + kEntries) {
     TaskTrigger.SetItem(kItem, uint64_t(at - kTable));
   } else {
@@ -203,7 +203,7 @@ void SpiFramesAsk(scpi_para*, char*) {
 void SpiIdle(scpi_para*, char* p) {
   if (!p) return;
   const double s = std::clamp(Time_change(p), kIdleMin, kIdleMax);
-  const uint32_t count = std::min(uint32_t(s / kIdleTick + 0.5), kIdleCountMax);
+  const uint32_t count = uint32_t(ScpiWhole(s / kIdleTick + 0.5, long(kIdleMin / kIdleTick + 0.5), long(kIdleCountMax)));
   TaskTrigger.SetItem(175, count);
   sbus::CommonOp();
 }
