@@ -4,6 +4,7 @@
 #include "trigger/trigger_sbus_scpi.h"
 
 #include <algorithm>
+#include <mutex>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -178,6 +179,7 @@ void SpiBitOrderAsk(scpi_para*, char*) { ScpiAnswer(Val(171) ? "MSBFirst" : "LSB
 int FramesFor(long frames, int width) { return int(std::clamp<long>(frames, 1, std::min(kSpiFramesMax, kSpiBits / width))); }
 
 void SpiWidth(scpi_para*, char* p) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p)) return;
   const int w = int(std::clamp<long>(std::strtol(p, nullptr, 10), kSpiWidthMin, kSpiWidthMax));
   TaskTrigger.SetItem(172, uint64_t(w));
@@ -188,6 +190,7 @@ void SpiWidth(scpi_para*, char* p) {
 }
 
 void SpiFrames(scpi_para*, char* p) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p) || sbus::Forbidden(176)) return;
   const long n = std::clamp<long>(std::strtol(p, nullptr, 10), 1, kSpiFramesMax);
   TaskTrigger.SetItem(176, uint64_t(FramesFor(n, std::clamp(Val(172), kSpiWidthMin, kSpiWidthMax))));
