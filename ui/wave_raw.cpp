@@ -5,7 +5,7 @@
 // (and so resumes) acquisition between two chunks: every chunk comes from the
 // same acquisition, and the screen waits meanwhile. A stopped record is read
 // as it stands, without a new acquisition. The long record's buffer goes when
-// its read ends.
+// its read ends (MODE set again).
 #include <pthread.h>
 
 #include <algorithm>

@@ -139,7 +139,6 @@ bool Samples(std::vector<uint8_t>* out) {
     w.start = -1;
   }
   out->assign(record + start, record + end);
-  if (w.start == -1) WaveReleaseRawRecord();  // the read is over: its buffer goes
   return true;
 }
 
