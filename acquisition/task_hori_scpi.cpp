@@ -26,6 +26,7 @@ constexpr int kScreenCentre = 350;
 constexpr double kMaxOffsetS = 10.0, kFastMaxOffsetS = 1.0;
 constexpr int kFastTimeBases = 8;      // below this index the offset stays within 1 s
 constexpr double kMinOffsetDivs = -7;  // the trigger at the screen's right edge
+constexpr long kZoomMoveMax = 32767;  // far past any window: the time base holds its own limit
 
 const scpipara kOnOff[] = {{"OFF", 0}, {"ON", 1}, {"0", 0}, {"1", 1}, {"", -1}};
 const scpipara kModes[] = {{"MAIN", 0}, {"WINDow", 1}, {"", -1}};
@@ -122,7 +123,7 @@ void Scpi_Hori_SetWindowOffset(scpi_para*, char* p) {
     const double s = Seconds(Tb().GetZoomTimeBase(0)) / kPointsPerDiv;
     Tb().SetZoomMovePos(0, 0);
     Tb().AdjZoomMovePos(0, 0);
-    Tb().AdjZoomMovePos(0, int(std::trunc(v / s * 0.5)));
+    Tb().AdjZoomMovePos(0, int(ScpiWhole(std::trunc(v / s * 0.5), -kZoomMoveMax, kZoomMoveMax)));
   }
   Refresh();
 }

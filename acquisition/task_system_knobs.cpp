@@ -332,7 +332,11 @@ int TriggerKnob(keypara k) {
 }
 
 namespace {
-void SetLevel(int src, int code) { T().SetTriggerPos(src, T().GetTrigLevel(), code); }
+// The level set and applied: the comparator and the level voltages follow.
+void SetLevel(int src, int code) {
+  T().SetTriggerPos(src, T().GetTrigLevel(), code);
+  T().AdjTriggerPosition(0);
+}
 
 // What the one-shot read of the level push changes, to be put back.
 struct ProbeSaved {

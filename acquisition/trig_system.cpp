@@ -114,6 +114,16 @@ double trig_system::GetTriggerVoltage(int src, int level) const {
   return run_->levelVoltage[src].level[level];
 }
 
+int trig_system::LevelCodeForVoltage(int src, double volts) const {
+  if (!run_ || !IsChannel(src)) return 0;
+  const VerticalBlock& v = run_->vertical[src];
+  const double unit = double(v.vdivVolts) / 25;
+  if (!(unit > 0) || std::isnan(volts)) return 0;
+  const bool dcRef = Coupling() == kCouplingNoise || !AcReferenced();
+  const double code = std::round(volts / unit) - (dcRef ? 127 - v.position : 0);
+  return int(std::clamp(code, -double(kLevelLimit), double(kLevelLimit)));
+}
+
 double trig_system::SetTriggerVoltage(int src, int level, double v) {
   if (!run_ || !HasLevel(src) || (level != 0 && level != 1)) return 0.0;
   if (!IsChannel(src)) return v;

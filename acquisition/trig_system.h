@@ -39,6 +39,10 @@ class trig_system {
   int GetTriggerPos(int src, int level) const;
   int GetTriggerDrawPos(int src, int level) const;
   double GetTriggerVoltage(int src, int level) const;
+  // The level code of channel `src` whose voltage (as GetTriggerVoltage
+  // gives it: at the probe tip, from the channel's zero line when the
+  // coupling is DC-referenced) is nearest `volts`, within the level limit.
+  int LevelCodeForVoltage(int src, double volts) const;
   double SetTriggerVoltage(int src, int level, double v);
   int SetTriggerPos(int src, int level, int code);
   int AdjTriggerPosition(int step);

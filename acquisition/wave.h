@@ -70,6 +70,9 @@ class _wave {
 
   int WaveInit(control* ctrl, _SysRunInfo* run);
   std::recursive_mutex& ReadLock() { return mu_; }
+  // A read-out of one acquisition in several reads: while held, no read
+  // resumes acquisition (the FPGA stays paused from the first read's arming).
+  void HoldAcquisition(bool hold) { held_ = hold; }
 
   // On-demand requests.
   int RequestWaveData(waveinfor* info);
@@ -194,6 +197,7 @@ class _wave {
   int ChannelStatus(int ch) const;  // the channel's 4-bit field of register 770
   int StartOffset(int block) const;
   void Word(int word, int value) const;
+  void Resume() const;  // acquisition goes on, unless held
   void Arm(int readCh, int32_t offset, uint32_t step) const;
   int Drain(int ch, uint8_t* dst, int n, bool resume);
   uint8_t GroundCode(int ch) const;
@@ -228,6 +232,7 @@ class _wave {
   std::atomic<int> ready_{0};
   int waveType_ = 2;
   std::atomic<int> newRead_{0};
+  std::atomic<bool> held_{false};
   int rollLooped_ = 0;
   int rollIndex_ = 0;
   int lastBlock_ = 0;

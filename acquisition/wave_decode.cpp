@@ -93,7 +93,7 @@ int _wave::GetWave_Decode(int, int, int) {
   // The last poll before the end marker moved nothing: the collected bytes
   // are cleared (the count stays until the next drain).
   if (!movedAny || !movedLast) std::memset(decode_, 0, size_t(decodeCount_));
-  if (PausesAcquisition(*this, Run())) Word(fpga::kPause, 0);
+  if (PausesAcquisition(*this, Run())) Resume();
   return decodeCount_;
 }
 

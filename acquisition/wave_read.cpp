@@ -36,6 +36,10 @@ int _wave::StartOffset(int block) const {
   return int(int32_t(uint32_t(uint64_t(h.screenStart - h.preTrigDepth))));
 }
 
+void _wave::Resume() const {
+  if (!held_) Word(fpga::kPause, 0);
+}
+
 void _wave::Arm(int readCh, int32_t offset, uint32_t step) const {
   const uint32_t o = uint32_t(offset);
   Word(fpga::kReadArm, 1);
@@ -72,7 +76,7 @@ int _wave::Drain(int ch, uint8_t* dst, int n, bool resume) {
     newRead_ = 1;
     requestCh_ &= ~(1 << ch);
     ready_ |= 1 << ch;  // the flat line is this pass's trace
-    Word(fpga::kPause, 0);
+    Resume();
     return n;
   }
   int got = 0, waits = 0, empty = 0;
@@ -80,7 +84,7 @@ int _wave::Drain(int ch, uint8_t* dst, int n, bool resume) {
     if (!Ready(Reg(fpga::kFifoReady))) {
       if (++waits >= kReadyPolls) {
         const int status = ChannelStatus(ch);
-        Word(fpga::kPause, 0);
+        Resume();
         std::printf("DelayCnt >= 500 ");
         requestCh_ &= ~(1 << ch);
         return status > 0 ? status : -1;
@@ -114,7 +118,7 @@ int _wave::Drain(int ch, uint8_t* dst, int n, bool resume) {
   newRead_ = 1;
   requestCh_ &= ~(1 << ch);
   ready_ |= 1 << ch;
-  if (resume && Status() != kAcqStopped) Word(fpga::kPause, 0);
+  if (resume && Status() != kAcqStopped) Resume();
   return n;
 }
 

@@ -48,7 +48,7 @@ bool BinOf(const char* p, long* bin) {
   const double width = HzPerBin();
   if (ScpiMissing(p) || !ParseHz(p, &hz) || !(width > 0)) return false;
   const double bins = hz / width;
-  *bin = long(std::clamp(std::trunc(bins + (bins < 0 ? -kWhole : kWhole)), -double(LastBin()), double(LastBin())));
+  *bin = ScpiWhole(std::trunc(bins + (bins < 0 ? -kWhole : kWhole)), -LastBin(), LastBin());
   return true;
 }
 

@@ -69,7 +69,8 @@ void Threshold(int ch, const char* p) {
   std::printf("\n @@value==%f,Max==%f,Min==%f\n", value, max, -max);
   value = std::clamp(value, -max, max);
   const int item = ch == 0 ? kMathItemThreshold1 : kMathItemThreshold2;
-  const long steps = long(std::trunc(value / step + (value < 0 ? -kWhole : kWhole)));
+  const long steps =
+      ScpiWhole(std::trunc(value / step + (value < 0 ? -kWhole : kWhole)), -long(kThresholdSteps), long(kThresholdSteps));
   const uint64_t v = uint64_t(std::clamp(steps + kMathThresholdCentre, 0L, 2 * long(kThresholdSteps)));
   TaskMath.TaskMenu.SetMenuItem(item, v);
   if (math_scpi::Item(kMathItemLogicSrc1) == math_scpi::Item(kMathItemLogicSrc2))
@@ -100,7 +101,7 @@ void Cutoff(int item, const char* p) {
   char unit[kUnitBytes] = {};
   const double step = CutoffStep();
   if (!ScaledNumber(p, kFrequencyLetters, kFrequencyScales, &hz, unit) || !(step > 0)) return;
-  const double steps = std::clamp(std::trunc(hz / step + kWhole), 0.0, double(UINT16_MAX));
+  const long steps = ScpiWhole(std::trunc(hz / step + kWhole), 0, UINT16_MAX);
   if (item == kMathItemLowerLimit) {
     std::printf("X_sensitivity = %d  Resolution = %f\n", TimeBase.GetRealTimeBase(0), step);
     std::printf("Para.iPara = %d\n", int(steps));

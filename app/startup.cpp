@@ -29,6 +29,7 @@
 #include "platform/shell.h"
 #include "platform/thread.h"
 #include "remote/scpi.h"
+#include "remote/scpi_thread.h"
 #include "remote/vxi11.h"
 #include "system/adc_phase.h"
 #include "ui/qel_draw.h"
@@ -175,6 +176,7 @@ int ScopeStartup() {
   SysRunStatus.RefreshMenuTime();
 
   QelControl.SysSample();
+  HoldScpiWorker(true);  // commands wait until start-up's settings are in force
   Start("ScpiThread", ScpiThread, "ScpiThread create error,retValue=");
   VXI_Init();
 
@@ -208,6 +210,7 @@ int ScopeStartup() {
     websocket_server_start();
     plat::ShellSystem("frp/frp_0.34.0_linux_arm/frpc -c frp/frp_0.34.0_linux_arm/frpc.ini\t&");
   }
+  HoldScpiWorker(false);
   PrintServedPorts(SysRunStatus.Get_OEM() == 1);
   return 0;
 }

@@ -1,5 +1,7 @@
 #include "app/hooks.h"
 
+#include <thread>
+
 #include "acquisition/task_system.h"
 #include "acquisition/trig_system.h"
 #include "acquisition/wave.h"
@@ -42,7 +44,18 @@ void ClearKeyboardShowFlags() {
   QelDraw.ClearSoftKeyboardShowFlag();
 }
 void ClearPicture() { QelDraw.ClearQelPicture(); }
+// The thread that composes the screen: the main loop's, which is the one
+// that builds the process-wide objects before main().
+const std::thread::id kDrawingThread = std::this_thread::get_id();
+
+// The status is drawn at once on the main loop; another thread (the SCPI
+// worker's RUN and STOP) asks the main loop to redraw instead of drawing
+// beside it.
 void ShowAcqStatus() {
+  if (std::this_thread::get_id() != kDrawingThread) {
+    SysRunStatus.SetDrawRefresh();
+    return;
+  }
   QelDraw.DrawAcqStatus();
   QelDraw.UpdateLcd();
 }

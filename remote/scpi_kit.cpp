@@ -1,5 +1,6 @@
 #include "remote/scpi_kit.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "remote/scpi.h"
@@ -18,6 +19,12 @@ void ScpiAnswerReal(double v) {
   char text[32];
   std::snprintf(text, sizeof text, "%-13.6e", v);
   ScpiAnswer(text);
+}
+
+long ScpiWhole(double v, long lo, long hi) {
+  if (std::isnan(v) || v <= double(lo)) return lo;
+  if (v >= double(hi)) return hi;
+  return long(v);
 }
 
 bool ScpiMissing(const char* p) {

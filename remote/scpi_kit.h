@@ -10,6 +10,11 @@
 void ScpiAnswer(const char* text);
 void ScpiAnswerNumber(int v);
 void ScpiAnswerReal(double v);  // "%-13.6e"
+// A number a client sent as a whole number within lo..hi: past a limit
+// (infinities included) it is that limit, not a number is `lo`; the fraction
+// is cut off (round first for the nearest). Never a cast of a number out of range.
+long ScpiWhole(double v, long lo, long hi);
+
 // True, with the warning printed, when a setter got no parameter.
 bool ScpiMissing(const char* p);
 // The value of the keyword `p` matches in `words`, -1 for none (or no `p`).

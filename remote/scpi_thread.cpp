@@ -28,6 +28,7 @@ struct FuncQueue {
   std::condition_variable room;  // a call was taken
   std::deque<std::function<void()>> calls;
   std::atomic<int> busy{0};  // waiting calls plus the one running
+  bool held = false;         // start-up: the calls wait (under `mutex`)
 };
 
 constexpr auto kStopPoll = std::chrono::milliseconds(50);
@@ -123,7 +124,7 @@ void RunScpiFuncThread() {
     std::function<void()> call;
     {
       std::unique_lock<std::mutex> lock(q.mutex);
-      if (q.calls.empty()) {
+      if (q.calls.empty() || q.held) {
         q.cond.wait_for(lock, kStopPoll);
         continue;
       }
@@ -146,6 +147,15 @@ void RunScpiFuncThread() {
   q.busy -= int(q.calls.size());
   q.calls.clear();
   q.room.notify_all();
+}
+
+void HoldScpiWorker(bool hold) {
+  FuncQueue& q = Queue();
+  {
+    std::lock_guard<std::mutex> lock(q.mutex);
+    q.held = hold;
+  }
+  q.cond.notify_all();
 }
 
 int StartScpiFuncThread() { return plat::StartThread("ScpiFuncThread", WorkerBody, nullptr); }

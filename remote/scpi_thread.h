@@ -20,6 +20,11 @@ bool ScpiWorkerBusy();
 // A call that throws is logged and the worker goes on.
 void RunScpiFuncThread();
 
+// While held, the worker runs no call: they wait in the queue (and the
+// transports behind it) until released. Start-up holds the worker until its
+// own settings are in force, so a command accepted meanwhile is kept.
+void HoldScpiWorker(bool hold);
+
 // Starts the worker thread; 0 or an error number. The SCPI thread calls it.
 int StartScpiFuncThread();
 

@@ -64,10 +64,14 @@ void SetDepth(int index) {
   TaskManage.RequestTaskAssist(kTaskAcquire, &request, &reply);
 }
 
-// One fresh 7,000-point record of `source` at the screen's depth.
+bool Stopped() { return Run().GetAcquireStatus(0) == kAcqStopped; }
+
+// One fresh 7,000-point record of `source` at the screen's depth; stopped,
+// the record shown, as it stands (the depth is not changed under it).
 bool TakeRecord(int source, uint8_t* samples) {
   const int depth = Run().GetMemDepth(nullptr);
-  if (depth != kScreenDepthIndex) SetDepth(kScreenDepthIndex);
+  const bool relayout = depth != kScreenDepthIndex && !Stopped();
+  if (relayout) SetDepth(kScreenDepthIndex);
   waveinfor info{};
   info.flags = kWaveReqCopy;
   info.chMask = uint16_t(1 << source);
@@ -75,7 +79,7 @@ bool TakeRecord(int source, uint8_t* samples) {
   info.count[source] = kWaveSamples;
   const bool ok = SystemResource.wave->RequestWaveData(&info) == 0;
   SystemResource.wave->WaveProcess();
-  if (depth != kScreenDepthIndex) SetDepth(depth);
+  if (relayout) SetDepth(depth);
   return ok;
 }
 
@@ -178,14 +182,26 @@ bool CsvShort(StorageFileWriter* out, std::string* text, long points, int source
   return true;
 }
 
-// A deeper record: one acquisition, then the sample memory from the record's
-// first point, chunk by chunk (the engine's read lock held per chunk, so the
-// main loop's reads in between cannot move the read-out).
+// The engine's acquisition held for the chunks of one record.
+struct HeldAcquisition {
+  HeldAcquisition() { SystemResource.wave->HoldAcquisition(true); }
+  ~HeldAcquisition() { SystemResource.wave->HoldAcquisition(false); }
+};
+
+// A deeper record: one acquisition (none when stopped: the stopped record as
+// it stands), then the sample memory from the record's first point, chunk by
+// chunk (the engine's read lock held per chunk, so the main loop's reads in
+// between cannot move the read-out, and its acquisition held, so no read in
+// between resumes it before the last chunk).
 bool CsvDeep(StorageFileWriter* out, std::string* text, long points, int source, CsvProgress* bar) {
   x_system& x = *SystemResource.timeBase;
-  x.AdjTimeBase(0, 0);
-  SystemResource.board->SysSample();
-  for (int i = 0; i < kDonePolls && !(SystemResource.board->ReadAnyReg(fpga::kDone) & 1); ++i) plat::SleepMs(kDonePollMs);
+  if (!Stopped()) {
+    x.AdjTimeBase(0, 0);
+    SystemResource.board->SysSample();
+    for (int i = 0; i < kDonePolls && !(SystemResource.board->ReadAnyReg(fpga::kDone) & 1); ++i)
+      plat::SleepMs(kDonePollMs);
+  }
+  HeldAcquisition held;
   int64_t start = 0, end = 0;
   x.GetMemDepthRange(source, &start, &end);
   const int64_t first = std::min<int64_t>(0, start - x.GetRealPreTrigDepth(source));
@@ -197,6 +213,7 @@ bool CsvDeep(StorageFileWriter* out, std::string* text, long points, int source,
     int got;
     {
       std::lock_guard<std::recursive_mutex> lock(wave.ReadLock());
+      if (last) wave.HoldAcquisition(false);  // the last chunk resumes acquisition
       wave.SetDDRWave_addr(source, int32_t(first + done));
       got = wave.GetWave_by_offset(source, chunk.data(), n, last ? 1 : 0);
     }

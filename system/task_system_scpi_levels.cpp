@@ -33,6 +33,7 @@ constexpr int kMathSource = 5, kRefA = 8, kRefB = 9;
 constexpr int kTriggerTask = 10;
 constexpr int kCodesPerDiv = 25;
 constexpr double kOffsetTolerance = 1e-5;
+constexpr long kOffsetStepsMax = 32767;  // far beyond any position: the position's limit holds
 
 _SysRunInfoOp& Run() { return *SystemResource.runStatus; }
 y_system& Y() { return *SystemResource.vertical; }
@@ -109,19 +110,12 @@ int SourceOf(const scpi_para* para) {
 double CodeVolts(int src) { return double(Y().GetRealYDivVoltage(src)) / kCodesPerDiv; }
 double OffsetVolts(int src) { return (Y().GetRealYposition(src) - kCentre) * CodeVolts(src); }
 
-// Volts per division of the source's range without the probe, per code.
-double LevelScale(int src) {
-  const int idx = std::clamp(Run().GetSysRunInfoBaseAddr()->vertical[src].vdivIndex, uint16_t(0),
-                             uint16_t(kVoltageEntries - 1));
-  return double(Voltage[idx]) / kCodesPerDiv;
-}
-
 // LOW and HIGH set level 0 or 1; the two-level types show the level chosen.
 void TrigLevelLowHigh(const char* p, int level) {
   double v;
   const int src = TriggerChannel();
   if (!Number(p, &v) || src < 0) return;
-  const int step = int(std::trunc(v / LevelScale(src)));
+  const int step = T().LevelCodeForVoltage(src, v);
   static const int kLevelItem[3] = {26, 33, 45};  // trigger types 3, 4, 5
   const int type = Run().GetTrigType();
   if (type >= 3 && type <= 5) TaskManage.SetUserTaskMenuItem(kTriggerTask, kLevelItem[type - 3], uint64_t(level));
@@ -236,7 +230,7 @@ void Scpi_TaskSys_Ch_AdjOffset(scpi_para* para, char* p) {
   if (factor == 0.0) return;
   v *= factor;
   if (std::fabs(OffsetVolts(src) - v) < kOffsetTolerance) return;
-  const int step = int(std::trunc(v / CodeVolts(src)));
+  const int step = int(ScpiWhole(std::trunc(v / CodeVolts(src)), -kOffsetStepsMax, kOffsetStepsMax));
   if (src <= 1) {
     const int active = Run().GetActivCh();
     Run().SetActivCh(src);
@@ -256,14 +250,15 @@ void Scpi_TaskSys_Ch_AdjOffsetAsk(scpi_para* para, char*) {
 
 // ---- trigger levels ----
 
+// A level in volts at the probe tip, as the level queries answer it: the
+// nearest level code, from the channel's zero line.
 void Scpi_TaskSys_TrigLevelSetV(scpi_para*, char* p) {
   double v;
   const int src = TriggerChannel();
   if (!Number(p, &v) || src < 0) return;
-  const double scale = LevelScale(src);
-  const int step = int(std::trunc(v / scale + 0.5));
+  const int step = T().LevelCodeForVoltage(src, v);
   std::printf("YLevel = %d\n", T().GetTriggerPos(src, 1));
-  std::printf("Scale = %lf\n", scale);
+  std::printf("Scale = %lf\n", CodeVolts(src));
   std::printf("Vol = %lf\n", v);
   std::printf("Step = %d\n", step);
   T().SetTriggerPos(src, 1, step);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "acquisition/task_system.h"
 #include "acquisition/trig_system.h"
@@ -219,4 +220,19 @@ TEST_F(SysScpi, SetupTransferRoundTripAndTruncatedBlocks) {
   SendSetup(std::string(head) + data);
   EXPECT_TRUE(WaitUntil([&] { return Ask("CHAN1:SCAL?") == "2.000000e-01 \r\n"; }));
   EXPECT_NEAR(plat::SimDecodedChannel(0).vdiv, 0.2, 1e-6);
+}
+
+// RUN runs on the SCPI worker: in single mode the new status is drawn by the
+// main loop's next pass, never pushed to the screen beside it.
+TEST_F(SysScpi, SingleRunLeavesTheStatusDrawingToTheMainLoop) {
+  Trigger.SetTriggerMode(2);
+  Set("STOP");
+  ASSERT_EQ(SysRunStatus.GetAcquireStatus(0), 4);
+  bench.Pass(2);
+  const std::vector<uint32_t> shown = bench.Screen();
+  Set("RUN");
+  EXPECT_LT(SysRunStatus.GetAcquireStatus(0), 4);
+  EXPECT_TRUE(bench.Screen() == shown) << "the worker drew on the screen";
+  bench.Pass();
+  EXPECT_FALSE(bench.Screen() == shown) << "the main loop did not show the new status";
 }

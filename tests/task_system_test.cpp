@@ -186,6 +186,11 @@ TEST_F(SystemModule, LevelPushTakesTheMiddleOfTheSignalAndRestoresTheAcquisition
   const int mode = SysRunStatus.GetAcquireMode();
   Turn(75);
   EXPECT_NEAR(Trigger.GetTriggerPos(0, level), 25, 1);
+  // Applied: the level's voltage is the signal's middle too (20 mV a code),
+  // so the next range change keeps the level there.
+  EXPECT_NEAR(Trigger.GetTriggerVoltage(0, level), sig.offsetV, 0.021);
+  Turn(85);  // volts/div one range coarser
+  EXPECT_NEAR(Trigger.GetTriggerVoltage(0, level), sig.offsetV, 0.041);
   EXPECT_EQ(SysRunStatus.GetRealTimeBase(0), kFastTimeBase);
   EXPECT_EQ(SysRunStatus.GetAcquireMode(), mode);
   EXPECT_LT(Status(), 4);

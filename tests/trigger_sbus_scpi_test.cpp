@@ -3,7 +3,11 @@
 // it stores, and the control words the simulated FPGA reads from them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/sim/sim_decode_trigger.h"
 #include "platform/thread.h"
@@ -244,3 +248,38 @@ TEST_F(SbusScpi, BusSweepAndCoupling) {
   EXPECT_EQ(Ask("SBUS:TRIG:COUP?"), "DC\r\n");
 }
 }  // namespace
+
+// Not a number is the shortest idle time, never a cast of NaN.
+TEST_F(SbusScpi, IdleTimeOfNotANumberIsTheShortest) {
+  Set("SBUS:MODE SPI");
+  Set("SBUS:SPI:TRIGger:TIMeout 2us");
+  Set("SBUS:SPI:TRIGger:TIMeout nan");
+  EXPECT_EQ(Ask("SBUS:SPI:TRIGger:TIMeout?"), "8.000000e-08 \r\n");
+}
+
+// The worker's pattern commands store a pattern whole under the pattern
+// lock: what the main loop's editors and drawing read under it is one
+// pattern or the other, never a mix.
+TEST_F(SbusScpi, PatternsSetOverScpiAreNeverSeenHalfWritten) {
+  Set("SBUS:MODE SPI");
+  Set("SBUS:SPI:QUALifier IDLEDATA");
+  Set("SBUS:SPI:WIDTh 32");
+  Set("SBUS:SPI:FRAMelen 4");
+  const std::string ones(128, '1'), zeros(128, '0');
+  std::atomic<bool> done{false};
+  std::thread client([&] {
+    for (int i = 0; i < 200; ++i) ScpiQuery("SBUS:SPI:DATA \"" + (i % 2 ? zeros : ones) + "\"\n", kScpiSourceTransport, 0);
+    Ask("SBUS:DISPlay?");
+    done = true;
+  });
+  int mixed = 0, reads = 0;
+  while (!done) {
+    std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
+    const int set = int(std::count(SPI_bin_data, SPI_bin_data + kSpiBits, 1));
+    if (set != 0 && set != kSpiBits) ++mixed;
+    ++reads;
+  }
+  client.join();
+  EXPECT_EQ(mixed, 0) << "of " << reads << " reads";
+  EXPECT_EQ(Ask("SBUS:SPI:DATA?"), zeros + "\r\n");
+}

@@ -3,6 +3,7 @@
 // into the value and mask words the run state carries.
 #pragma once
 #include <cstdint>
+#include <mutex>
 
 constexpr int kSpiBits = 128, kCanIdBits = 29, kFrameDataBits = 64, kLinIdBits = 8, kI2cPatternBytes = 5;
 constexpr char kBitAny = 2;  // the bit does not matter
@@ -19,6 +20,10 @@ extern char LINDATAMASK_bin_data[kFrameDataBits];
 extern uint8_t I2cDataHex[kI2cPatternBytes];
 extern uint8_t I2cDataMask[kI2cPatternBytes];
 extern uint8_t I2c_addr_Hex[2];  // high byte, low byte of the address
+
+// Guards the patterns and their editors: the main loop's editors, drawing and
+// trigger refresh, and the SCPI worker's pattern commands take it.
+std::recursive_mutex& BusPatternLock();
 
 // 128 bits into 8 words, entry 0 of a group into bit 15; order 0 reverses
 // each `width`-bit word first (LSB-first transmission). A 2 leaves its bit 0.

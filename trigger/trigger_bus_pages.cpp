@@ -1,5 +1,6 @@
 // The serial-bus trigger pages (RS232, I2C, SPI, CAN, LIN; pages 22-50):
 // their items, attributes and handlers.
+#include <mutex>
 #include <algorithm>
 #include <cmath>
 
@@ -444,6 +445,7 @@ void DefineBusMenu(menu* record) {
 }
 
 void InitBusSettings() {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   EndAllPatternEdits();
   std::fill(std::begin(I2cDataHex), std::end(I2cDataHex), 0);
   std::fill(std::begin(I2cDataMask), std::end(I2cDataMask), 0);

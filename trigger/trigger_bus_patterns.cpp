@@ -1,4 +1,5 @@
 // The serial-bus pattern editors (bus_pattern_editor.h).
+#include <mutex>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -96,6 +97,7 @@ void PatternEditor::BinFromHex() {
 }
 
 void PatternEditor::Show() {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   HexFromBin();
   std::string text;
   const int n = std::min(Digits(), hexCap), per = DigitsPerWord();
@@ -114,12 +116,14 @@ void PatternEditor::Show() {
 }
 
 void PatternEditor::Clear() {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   std::memset(bits, 0, size_t(bitCap));
   std::memset(hex, 0, size_t(hexCap));
   hexIndex = binIndex = 0;
 }
 
 int PatternEditor::Key(keypara k) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   const uint16_t own = uint16_t(Menu::MenuItemToFx(item));
   if (kind == PatternKind::kSpiData && (TaskTrigger.Attr(kItemSpiLen) & kTrigAttrOff)) return 0;
   if (k.key == own) {
@@ -157,6 +161,7 @@ int PatternEditor::Key(keypara k) {
 }
 
 int PatternEditor::SwitchView(keypara k) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (k.key == kViewKey) view = int16_t(!view);
   return 0;
 }
@@ -164,6 +169,7 @@ int PatternEditor::SwitchView(keypara k) {
 PatternEditor& BusEditor(PatternKind kind) { return gEditors[int(kind)]; }
 
 void EndAllPatternEdits() {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   for (PatternEditor& e : gEditors) e.End();
   AdjDecodeI2CDataFlag = AdjDecodeI2CAddrFlag = 0;
 }
@@ -192,11 +198,13 @@ std::string I2cBytesText(const uint8_t* bytes) {
 }  // namespace
 
 void Decode_I2c_AddrSet_Value(int address) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   I2c_addr_Hex[0] = uint8_t(address >> 8);
   I2c_addr_Hex[1] = uint8_t(address);
 }
 
 void Decode_I2C_Addr_show(int address) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   char text[16];
   if (Item(kItemI2cAddrMode)) std::snprintf(text, sizeof text, "0x%03x ", address & 0x3FF);
   else std::snprintf(text, sizeof text, "0x%02x ", address & 0x7F);
@@ -204,14 +212,17 @@ void Decode_I2C_Addr_show(int address) {
 }
 
 void Decode_I2C_data_show() {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   SetLabel(kItemI2cData, I2cBytesText(I2cDataHex), gI2cDataLabel, int(sizeof gI2cDataLabel / 2));
 }
 
 void Decode_I2C_dataMask_show() {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   SetLabel(kItemI2cMask, I2cBytesText(I2cDataMask), gI2cMaskLabel, int(sizeof gI2cMaskLabel / 2));
 }
 
 int Decode_I2C_AddrSet_AddrHex(keypara k) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (k.key == kI2cKey) {
     Decode_I2C_Addr_show(Item(kItemI2cAddr));
     TaskTrigger.SetAttr(kItemI2cAddr, kTrigAttrKnob, 0);
@@ -228,6 +239,7 @@ int Decode_I2C_AddrSet_AddrHex(keypara k) {
 }
 
 int Decode_I2C_DataSet_DataHex(keypara k) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   const int n = std::clamp(Item(kItemI2cBytes) + 1, 1, kI2cPatternBytes);
   if (k.key == kI2cKey) {
     if (!(TaskTrigger.Attr(kItemI2cData) & kTrigAttrKnob)) TaskTrigger.SetAttr(kItemI2cData, kTrigAttrKnob, 0);
@@ -255,6 +267,7 @@ int Decode_RS232Data(keypara k) {
 }
 
 void Decode_SPI_dataSet(const char* digits, int count) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   PatternEditor& e = BusEditor(PatternKind::kSpiData);
   const int n = std::min({count, e.Digits(), e.hexCap});
   for (int i = 0; i < n; ++i) e.hex[i] = uint8_t(digits[i] & 0xF);

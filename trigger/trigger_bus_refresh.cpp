@@ -1,5 +1,6 @@
 // The serial-bus types' items copied into the run state's bus blocks, and
 // the pattern packing they use.
+#include <mutex>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,11 @@ char CANDATAMASK_bin_data[kFrameDataBits];
 char LINIDMASK_bin_data[kLinIdBits];
 char LINDATAMASK_bin_data[kFrameDataBits];
 uint8_t I2cDataHex[kI2cPatternBytes];
+
+std::recursive_mutex& BusPatternLock() {
+  static std::recursive_mutex m;
+  return m;
+}
 uint8_t I2cDataMask[kI2cPatternBytes];
 uint8_t I2c_addr_Hex[2];
 
@@ -97,6 +103,7 @@ void PackPatternBytes(const char* bits, uint8_t* out, bool asMask) {
 }
 
 BusSettings GatherBusSettings(int t, double sampleRate) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   BusSettings s{};
   s.type = t;
   const double rate = double(int64_t(sampleRate));

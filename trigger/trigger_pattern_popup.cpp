@@ -4,6 +4,7 @@
 // on blinks.
 #include <sys/time.h>
 
+#include <mutex>
 #include <algorithm>
 #include <vector>
 
@@ -116,6 +117,7 @@ bool PatternCell(int field, int index, int width, int digitsPerWord, int* row, i
 }
 
 void DrawPatternPopup() {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   Shown s;
   if (!Open(&s)) return;
   if (TaskTrigger.Sys()->common && TaskTrigger.Sys()->common->TimeOutJudeg(&LastTime, nullptr, 0, kBlinkUs))

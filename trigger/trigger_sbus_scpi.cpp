@@ -4,6 +4,7 @@
 #include "trigger/trigger_sbus_scpi.h"
 
 #include <algorithm>
+#include <mutex>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -103,7 +104,7 @@ template <int kItem, int kUser, const int* kTable, int kEntries, int kMax, MenuH
 void SetBaud(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const long rate = std::strtol(p, nullptr, 10);
-  const int* at = std::find(kTable, kTable + kEntries, int(rate));
+  const int* at = std::find(kTable, kTable + kEntries, int(std::clamp<long>(rate, 0, kMax)));
   if (at != kTable + kEntries) {
     TaskTrigger.SetItem(kItem, uint64_t(at - kTable));
   } else {
@@ -178,6 +179,7 @@ void SpiBitOrderAsk(scpi_para*, char*) { ScpiAnswer(Val(171) ? "MSBFirst" : "LSB
 int FramesFor(long frames, int width) { return int(std::clamp<long>(frames, 1, std::min(kSpiFramesMax, kSpiBits / width))); }
 
 void SpiWidth(scpi_para*, char* p) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p)) return;
   const int w = int(std::clamp<long>(std::strtol(p, nullptr, 10), kSpiWidthMin, kSpiWidthMax));
   TaskTrigger.SetItem(172, uint64_t(w));
@@ -188,6 +190,7 @@ void SpiWidth(scpi_para*, char* p) {
 }
 
 void SpiFrames(scpi_para*, char* p) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p) || sbus::Forbidden(176)) return;
   const long n = std::clamp<long>(std::strtol(p, nullptr, 10), 1, kSpiFramesMax);
   TaskTrigger.SetItem(176, uint64_t(FramesFor(n, std::clamp(Val(172), kSpiWidthMin, kSpiWidthMax))));
@@ -203,7 +206,7 @@ void SpiFramesAsk(scpi_para*, char*) {
 void SpiIdle(scpi_para*, char* p) {
   if (!p) return;
   const double s = std::clamp(Time_change(p), kIdleMin, kIdleMax);
-  const uint32_t count = std::min(uint32_t(s / kIdleTick + 0.5), kIdleCountMax);
+  const uint32_t count = uint32_t(ScpiWhole(s / kIdleTick + 0.5, long(kIdleMin / kIdleTick + 0.5), long(kIdleCountMax)));
   TaskTrigger.SetItem(175, count);
   sbus::CommonOp();
 }

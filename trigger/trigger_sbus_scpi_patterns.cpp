@@ -2,9 +2,12 @@
 // address and data, SPI data, CAN identifier and data, LIN identifier and
 // data, with the lengths that size them. A pattern is checked whole before
 // anything is stored, so a refused command leaves the old pattern in force.
+// The commands run on the SCPI worker: they hold the pattern lock while they
+// read or write a pattern (the main loop's editors and drawing take it too).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 
 #include "remote/scpi_kit.h"
@@ -36,6 +39,7 @@ void Store(PatternEditor& e, const char* bits, int w) {
 
 template <PatternKind kKind, int kAttr>
 void SetPattern(scpi_para*, char* p) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p) || sbus::Forbidden(kAttr)) return;
   PatternEditor& e = BusEditor(kKind);
   const int w = Width(e);
@@ -47,6 +51,7 @@ void SetPattern(scpi_para*, char* p) {
 
 template <PatternKind kKind, int kAttr>
 void AskPattern(scpi_para*, char*) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (sbus::Forbidden(kAttr)) return;
   const PatternEditor& e = BusEditor(kKind);
   ScpiAnswer(sbus::BitsText(e.bits, Width(e)).c_str());
@@ -63,6 +68,7 @@ std::string Unquoted(const char* p) {
 
 template <PatternKind kKind, int kAttr>
 void SetLinPattern(scpi_para*, char* p) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p) || sbus::Forbidden(kAttr)) return;
   PatternEditor& e = BusEditor(kKind);
   const int w = Width(e);
@@ -103,6 +109,7 @@ void Rs232DataAsk(scpi_para*, char*) { ScpiAnswer(BinaryOf(Val(122), kByteBits).
 int AddressBits() { return Val(135) == 0 ? 7 : Val(135) == 1 ? 10 : 0; }
 
 void I2cAddress(scpi_para*, char* p) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p) || sbus::Forbidden(131)) return;
   const int w = AddressBits();
   const std::string run = sbus::PatternRun(p);
@@ -124,6 +131,7 @@ int I2cBytes() { return std::clamp(Val(140) + 1, 1, kI2cBytesMax); }
 // The bytes packed from their bits (first bit most significant); the data
 // text of the item follows them.
 void I2cData(scpi_para*, char* p) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p) || sbus::Forbidden(132)) return;
   const std::string run = sbus::PatternRun(p);
   if (int(run.size()) > kI2cRunMax) return void(std::printf("\n len is error %d----------\n", int(run.size())));
@@ -136,6 +144,7 @@ void I2cData(scpi_para*, char* p) {
   sbus::CommonOp();
 }
 void I2cDataAsk(scpi_para*, char*) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (sbus::Forbidden(132)) return;
   std::string s;
   for (int i = 0; i < I2cBytes(); ++i) s += BinaryOf(I2cDataHex[i], kByteBits);
@@ -147,6 +156,7 @@ void I2cDataAsk(scpi_para*, char*) {
 // A byte count n stored as n - 1: above `max` gives max, below 1 is refused.
 template <int kItem, int kMax, int kAttr, MenuHandler kHandler>
 void SetByteCount(scpi_para*, char* p) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p) || (kAttr && sbus::Forbidden(kAttr))) return;
   const long n = std::strtol(p, nullptr, 10);
   if (n < 1) return sbus::LineError();
@@ -163,6 +173,7 @@ void AskByteCount(scpi_para*, char*) {
 // LIN lengths: below 1 stores 0, above 8 stores 7.
 template <int kItem, MenuHandler kHandler>
 void SetLinLength(scpi_para*, char* p) {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p)) return;
   const long n = std::clamp<long>(std::strtol(p, nullptr, 10), 1, kCanBytesMax);
   TaskTrigger.SetItem(kItem, uint64_t(n - 1));

@@ -1,9 +1,11 @@
 // RAW records of the waveform read-out: the engine's 7000-sample record copy,
 // and the streamed read of a longer acquisition memory in 10,240-byte chunks
-// with the progress bar. The long read re-arms the FIFO for each chunk and
-// holds the read lock only per chunk, so the main loop's passes (keys, the
-// screen) go on during the transfer; acquisition stays paused until the last
-// chunk, so every chunk comes from the same acquisition.
+// with the progress bar. The long read runs whole under the main loop's pass
+// boundary (`mymutex`) with the engine's acquisition held, so no pass reads
+// (and so resumes) acquisition between two chunks: every chunk comes from the
+// same acquisition, and the screen waits meanwhile. A stopped record is read
+// as it stands, without a new acquisition. The long record's buffer goes when
+// its read ends (MODE set again).
 #include <pthread.h>
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include "acquisition/x_system.h"
 #include "core/control.h"
 #include "core/fpga_words.h"
+#include "core/ids.h"
 #include "core/msg.h"
 #include "core/mymutex.h"
 #include "core/sys_run_info.h"
@@ -43,12 +46,8 @@ int64_t recordSize = 0;
 
 _SysRunInfoOp& Run() { return *SystemResource.runStatus; }
 
-// The bar under the main loop's pass boundary, so it is not drawn beside a frame.
-void Bar(int mode, int step) {
-  pthread_mutex_lock(&mymutex);
-  SystemResource.draw->DrawWorkProcess(kBarRow, kBarCol, mode, step);
-  pthread_mutex_unlock(&mymutex);
-}
+// The bar, drawn while the read holds the main loop at its pass boundary.
+void Bar(int mode, int step) { SystemResource.draw->DrawWorkProcess(kBarRow, kBarCol, mode, step); }
 
 uint8_t* LongBuffer(int64_t depth) {
   if (depth > ddrCapacity) {
@@ -82,7 +81,7 @@ const uint8_t* WaveRawRecord(int64_t* size) {
 }
 
 int WaveReadShortRecord(int source) {
-  record = nullptr;
+  WaveReleaseRawRecord();
   if (source != 0 && source != 1) return -1;
   waveinfor info{};
   info.flags = kWaveReqCopy;
@@ -95,24 +94,24 @@ int WaveReadShortRecord(int source) {
   return 0;
 }
 
-int Get_wave_ddr_Data(int source) {
-  record = nullptr;
-  if (source != 0 && source != 1) return -1;
-  if (Run().GetAcquireStatus(0) == kRollStatus) {
-    SystemResource.message->SetMessage(kMsgRollDisabled);
-    return -1;
+namespace {
+// The acquisition held for the chunks of one read, and let go however the
+// read ends.
+struct HeldAcquisition {
+  HeldAcquisition() { WaveOp.HoldAcquisition(true); }
+  ~HeldAcquisition() { WaveOp.HoldAcquisition(false); }
+};
+
+// One acquisition (none when stopped: the stopped record is read as it
+// stands), then the record chunk by chunk. Called under `mymutex`.
+int ReadLongRecord(int source) {
+  if (Run().GetAcquireStatus(0) != kAcqStopped) {
+    TimeBase.AdjTimeBase(0, 0);
+    SystemResource.board->SysSample();
+    // An acquisition that does not come in time is no error: the memory is read as it is.
+    for (int i = 0; i < kDonePolls && !(SystemResource.board->ReadAnyReg(fpga::kDone) & 1); ++i)
+      plat::SleepMs(kDonePollMs);
   }
-  if (Run().GetDiplayFormat() == kFormatXY) {
-    SystemResource.message->SetMessage(kMsgXYDisabled);
-    return -1;
-  }
-  pthread_mutex_lock(&mymutex);
-  TimeBase.AdjTimeBase(0, 0);
-  SystemResource.board->SysSample();
-  pthread_mutex_unlock(&mymutex);
-  // An acquisition that does not come in time is no error: the memory is read as it is.
-  for (int i = 0; i < kDonePolls && !(SystemResource.board->ReadAnyReg(fpga::kDone) & 1); ++i)
-    plat::SleepMs(kDonePollMs);
   Bar(1, 0);
 
   const int64_t depth = WaveRecordDepth();
@@ -123,26 +122,58 @@ int Get_wave_ddr_Data(int source) {
   const int64_t every = chunks >= kBarSegments ? chunks / kBarSegments : 1;
   const int perChunk = chunks >= kBarSegments ? 1 : int(kBarSegments / chunks);
   int64_t got = 0;
-  for (int64_t c = 0; c < chunks; ++c) {
-    const int n = int(std::min<int64_t>(kChunkBytes, depth - got));
-    const bool last = c + 1 == chunks;
-    int r;
-    {
-      std::lock_guard<std::recursive_mutex> lock(WaveOp.ReadLock());
-      WaveOp.SetDDRWave_addr(source, offset + int32_t(got));
-      r = WaveOp.GetWave_by_offset(source, buf + got, n, last ? 1 : 0);
+  {
+    HeldAcquisition held;
+    for (int64_t c = 0; c < chunks; ++c) {
+      const int n = int(std::min<int64_t>(kChunkBytes, depth - got));
+      const bool last = c + 1 == chunks;
+      int r;
+      {
+        std::lock_guard<std::recursive_mutex> lock(WaveOp.ReadLock());
+        if (last) WaveOp.HoldAcquisition(false);  // the last chunk resumes acquisition
+        WaveOp.SetDDRWave_addr(source, offset + int32_t(got));
+        r = WaveOp.GetWave_by_offset(source, buf + got, n, last ? 1 : 0);
+      }
+      if (r != n) break;
+      got += n;
+      if (last)
+        Bar(2, kBarSegments);
+      else if ((c + 1) % every == 0)
+        Bar(2, perChunk);
     }
-    if (r != n) break;
-    got += n;
-    if (last)
-      Bar(2, kBarSegments);
-    else if ((c + 1) % every == 0)
-      Bar(2, perChunk);
   }
   std::printf("\n offset ===%lld\n", static_cast<long long>(got));
-  if (got == 0) return -1;
+  if (got == 0) {
+    WaveReleaseRawRecord();
+    return -1;
+  }
   record = buf;
   recordSize = got;
   SystemResource.message->SetMessage(kMsgStored);
   return 0;
+}
+}  // namespace
+
+int Get_wave_ddr_Data(int source) {
+  WaveReleaseRawRecord();
+  if (source != 0 && source != 1) return -1;
+  if (Run().GetAcquireStatus(0) == kRollStatus) {
+    SystemResource.message->SetMessage(kMsgRollDisabled);
+    return -1;
+  }
+  if (Run().GetDiplayFormat() == kFormatXY) {
+    SystemResource.message->SetMessage(kMsgXYDisabled);
+    return -1;
+  }
+  pthread_mutex_lock(&mymutex);
+  const int rc = ReadLongRecord(source);
+  pthread_mutex_unlock(&mymutex);
+  return rc;
+}
+
+void WaveReleaseRawRecord() {
+  record = nullptr;
+  recordSize = 0;
+  ddrBuffer.reset();
+  ddrCapacity = 0;
 }

@@ -176,6 +176,7 @@ void Scpi_Waveform_Mode(scpi_para*, char* p) {
   if (v < 0) return;
   W().mode = v;
   W().start = 0;
+  WaveReleaseRawRecord();
   if (v != kRaw) return;
   if (WaveRecordDepth() <= kRawMax)
     WaveReadShortRecord(W().source);

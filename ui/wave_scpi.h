@@ -56,3 +56,5 @@ int WaveReadShortRecord(int source);
 int Get_wave_ddr_Data(int source);
 // The RAW record read last: its bytes and length (0: none).
 const uint8_t* WaveRawRecord(int64_t* size);
+// Ends the RAW record: the long record's buffer is given back.
+void WaveReleaseRawRecord();
