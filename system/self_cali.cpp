@@ -85,6 +85,8 @@ void HoldMessage(int n) {
   QelMsg.SetMessage(n);
   for (int s = 0; s < kKeyWaitSeconds && PendingKey() < 0; ++s) {
     ShowDialog(shownState);
+    // A composed frame ages the message out: it is raised again, so it stays up until the key.
+    if (QelMsg.GetMessageID() != n) QelMsg.SetMessage(n);
     plat::SleepMs(1000);
   }
 }

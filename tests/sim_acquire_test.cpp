@@ -56,7 +56,11 @@ TestSignal Make(SignalShape shape, double amp, double offset = 0, double hz = 10
 }
 
 struct SimAcquire_ : ::testing::Test {
-  void SetUp() override { F().SetPacing(SimAcquire::Pacing::kOnDemand); }
+  // The cases are written against a 1 kHz sine on CH1 (the board starts it faster).
+  void SetUp() override {
+    F().SetPacing(SimAcquire::Pacing::kOnDemand);
+    F().SetSignal(0, TestSignal{});
+  }
 };
 
 TEST_F(SimAcquire_, SineRecordSwingsFiftyCodesAndCrossesTheCentreRisingAtTheTrigger) {

@@ -206,6 +206,9 @@ TEST_F(WebInput, TheFileNameKeyboardTypesTheKeysTypedAndClicked) {
   Type("Enter");
   EXPECT_STREQ(Storage.waveName, "CABCABB_");
   EXPECT_EQ(TaskStorage.TaskMenu.GetCurrPage(), 0);
+  // The board's threads are stopped here, so no fresh acquisition would come:
+  // the stopped record is saved as it stands.
+  b.Key(kKeyRunStop);
   b.Key(kKeyF5);  // Save
   EXPECT_TRUE(RootFileExists("Data/Storage/Wave/CABCABB_.wav")) << "message " << QelMsg.GetMessageID();
 }
