@@ -55,7 +55,10 @@ def uart_traffic(inst, rm, root):
         s.write("SBUS:RS232:DATA:BIT 8")
         s.write("SBUS:RS232:BITorder LSBFirst")
         s.write("SBUS:BASE HEX")
+        # Normal sweep: every record holds a burst (an auto record may fall between them).
+        s.write("SBUS:TRIGger:SWEep NORMal")
         assert s.query("SBUS:RS232:BAUDrate?") == "9600\r\n"
+        assert s.query("SBUS:TRIGger:SWEep?").strip().upper().startswith("NORM")
         rows = []
         deadline = time.monotonic() + WAIT_LIMIT
         while time.monotonic() < deadline:
