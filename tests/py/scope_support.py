@@ -3,6 +3,7 @@ packages, the program under test and its printed lines, the tally of cases."""
 import os
 import queue
 import shutil
+import socket
 import subprocess
 import sys
 import threading
@@ -43,6 +44,15 @@ def wait_until(check, timeout=WAIT_LIMIT, interval=0.05):
                 raise error
             return None
         time.sleep(interval)
+
+
+def free_port():
+    """A TCP port free on loopback now (for a server's port variable)."""
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
 
 
 def write_signals(root, text):

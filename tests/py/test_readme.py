@@ -11,7 +11,6 @@ import argparse
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
@@ -24,7 +23,7 @@ except ImportError:
 
     system_python_or_exit("python3-pil")
 
-from scope_support import LineProcess, Tally
+from scope_support import LineProcess, Tally, free_port, wait_until
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 SERVING = re.compile(r"^scopeapp: serving VXI-11 portmapper (\S+):(\d+) \(tcp(?: and udp|; udp (\d+))\), core (\d+), abort (\d+); "
@@ -43,23 +42,6 @@ def readme_block_with(text):
         if text in block:
             return "\n".join(line[4:] for line in block.strip("\n").split("\n"))
     raise AssertionError("README has no command block with %r" % text)
-
-
-def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
-
-
-def wait_for(check, what, limit=60):
-    end = time.monotonic() + limit
-    while time.monotonic() < end:
-        if check():
-            return
-        time.sleep(0.05)
-    raise AssertionError("no %s within %d s" % (what, limit))
 
 
 class Instrument(LineProcess):
@@ -135,10 +117,7 @@ def screenshot_key(inst, other):
     end = time.monotonic() + 60
     while not written() and time.monotonic() < end:
         shell(press, inst)
-        try:
-            wait_for(written, "screenshot file", 3)
-        except AssertionError:
-            pass  # refused: the disk was not seen yet
+        wait_until(written, 3)  # none: refused, the disk was not seen yet
     assert written(), "no screenshot file within 60 s"
     with Image.open(bmp) as picture:
         assert picture.size == (800, 480) and picture.mode == "RGB", (picture.size, picture.mode)

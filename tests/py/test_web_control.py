@@ -31,7 +31,7 @@ except ImportError:
 
     system_python_or_exit("python3-websockets, python3-pyvisa-py and python3-pil")
 
-from scope_support import WAIT_LIMIT, Tally
+from scope_support import WAIT_LIMIT, Tally, free_port
 from test_vxi11 import Instrument, open_instr
 
 CHROMIUM = "/usr/bin/chromium"
@@ -49,14 +49,6 @@ def wait_listening(port, limit=WAIT_LIMIT):
         except OSError:
             time.sleep(0.1)
     raise AssertionError("nothing listens on port %d" % port)
-
-
-def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
 
 
 class Web:
