@@ -256,9 +256,11 @@ def abort_bulk_in(c):
     c.port.write(EP_OUT, out_message(c.tags.next(), b"NOSuch:COMMand?"))  # nothing answers
     tag = c.tags.next()
     c.port.write(EP_OUT, request_in(tag, 1000))
-    assert c.port.control(0xA2, 3, (tag + 1) & 0xFF or 1, EP_IN, 2)[0] == 0x81  # another bTag: not in progress
-    # Asked again until the device has taken the request in.
-    assert wait_reply(lambda: c.port.control(0xA2, 3, tag, EP_IN, 2), bytes([1, tag])) == bytes([1, tag])
+    # Until the device has taken the request in, no transfer is in progress (0x80); then another bTag
+    # is refused as not in progress (0x81), naming the transfer that is.
+    other = (tag + 1) & 0xFF or 1
+    assert wait_reply(lambda: c.port.control(0xA2, 3, other, EP_IN, 2), bytes([0x81, tag])) == bytes([0x81, tag])
+    assert c.port.control(0xA2, 3, tag, EP_IN, 2) == bytes([1, tag])
     assert c.port.packet(EP_IN, 2) == b""  # the transfer ends with a short packet
     status = wait_not_pending(lambda: c.port.control(0xA2, 4, 0, EP_IN, 8))
     assert status == b"\x01" + b"\0" * 7, status.hex()
