@@ -60,13 +60,15 @@ def uart_traffic(inst, rm, root):
         assert s.query("SBUS:RS232:BAUDrate?") == "9600\r\n"
         assert s.query("SBUS:TRIGger:SWEep?").strip().upper().startswith("NORM")
         rows = []
+        # Until a record holds decoded rows SBUS:DATA? gives no answer at all: each read
+        # waits a few seconds, and the question is asked again until the deadline.
+        s.timeout = 5000
         deadline = time.monotonic() + WAIT_LIMIT
         while time.monotonic() < deadline:
             s.write("SBUS:DATA?")
             try:
                 text = block(s.read_raw())
             except pyvisa.errors.VisaIOError:
-                time.sleep(0.2)
                 continue
             lines = text.splitlines()
             assert lines[:2] == ["RS232", "TIME,DATA,CHECK"], lines[:3]
