@@ -77,6 +77,7 @@
 // Until a test chooses, the board paces in real time, or on demand when the
 // tests' virtual clock is on.
 #pragma once
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -193,6 +194,7 @@ class SimAcquire {
   // Everything below runs under the simulated FPGA's lock.
   void SetPacing(Pacing p, double scale);
   Pacing GetPacing() const { return pacing_; }
+  void SetSignalTime(int64_t nowUs, double seconds) { epochUs_ = nowUs - int64_t(std::llround(seconds * 1e6)); }
   void SetSettings(const SimAcqSettings& s);  // a test's settings, used from now on
   void ClearSettings();                         // back to the decoded ones
   // The settings the next acquisition is made with: a test's, or those decoded

@@ -142,6 +142,9 @@ class SimFpga {
   // the finished signal; false when acquisition is held in reset, paused, done
   // with a single sweep or waiting for a normal-sweep trigger that never comes.
   bool AcquireNow();
+  // Sets the signals' own time: from now they stand `seconds` into their
+  // periods (with the clock held, the next acquisition searches from there).
+  void SetSignalTime(double seconds);
   void SetAcqSettings(const SimAcqSettings& s);
   void ClearAcqSettings();
   SimAcqSettings AcqSettings();

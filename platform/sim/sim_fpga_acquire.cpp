@@ -16,6 +16,11 @@ constexpr int64_t kClockMinUs = 200;
 constexpr int64_t kClockIdleUs = 100000;
 }  // namespace
 
+void SimFpga::SetSignalTime(double seconds) {
+  std::lock_guard<std::mutex> lock(mu_);
+  acq_.SetSignalTime(MonoUs(), seconds);
+}
+
 void SimFpga::SetPacing(SimAcquire::Pacing p, double scale) {
   {
     std::lock_guard<std::mutex> lock(mu_);
