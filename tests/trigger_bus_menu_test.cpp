@@ -65,6 +65,17 @@ struct BusMenu : ::testing::Test {
   }
 };
 
+TEST_F(BusMenu, ALanguageChangeKeepsTheChoicesOfTheTypeInForce) {
+  ChooseType(kTrigI2c);  // no ASCII display: three bases
+  ASSERT_EQ(M().GetMenuItemMaxSel(146), 3);
+  TaskTrigger.LoadLanguage(1);
+  EXPECT_EQ(M().GetMenuItemMaxSel(146), 3);
+  ChooseType(kTrigPulse);  // no "outside" for a pulse width: three conditions
+  ASSERT_EQ(M().GetMenuItemMaxSel(kTiWhen), 3);
+  TaskTrigger.LoadLanguage(1);
+  EXPECT_EQ(M().GetMenuItemMaxSel(kTiWhen), 3);
+}
+
 TEST_F(BusMenu, Rs232BaudChoiceSwitchesTheUserBaudAndItReachesTheBoard) {
   ChooseType(kTrigRs232);
   ASSERT_EQ(M().GetCurrPage(), 22);

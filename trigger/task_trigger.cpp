@@ -95,6 +95,11 @@ int TaskForTrigger::LoadLanguage(int reload) {
   LoadOverlayWarmTxt(path);
   TaskMenu.Attach(&TaskTriggerMenu);  // the items work without their texts too
   TriggerMenu = &TaskMenu;
+  if (reload) {  // the texts bring the table's choice counts back: the type's own again
+    const keypara none{KEY_NO_KEY, 0, 0};
+    TriggerWhen_Sel(none);
+    Decode_Bus_Set_Display_Type(none);
+  }
   return rc;
 }
 
