@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "core/eeprom_map.h"
+#include "core/i2c_storage.h"
 #include "core/sys_run_info.h"
 #include "platform/root.h"
 #include "platform/sim/sim_bus.h"
@@ -83,6 +85,20 @@ TEST_F(DecodeExport, CsvRowsTimeThresholdsAndTheOverwriteQuestion) {
   Decode_Storage_Overlay(kNone);
   EXPECT_EQ(Decode_DisplayType, kDecodePopNone);
   EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv"), "Decode:RS232\ntime,data\n5ns,68\n");
+}
+
+// In Chinese the question has its title and its text too.
+TEST_F(DecodeExport, TheChineseOverwriteQuestionHasATitleAndAText) {
+  I2cStorage.I2C_WriteU8(EE_LANGUAGE, 1);  // the language in force is the EEPROM's
+  ASSERT_EQ(SysRunStatus.GetCurrLanguage(), 1);
+  TaskTrigger.LoadLanguage(1);
+  auto text = [](const uint16_t* p) {
+    std::u16string s;
+    for (; p && *p && *p != '\r' && *p != '\n'; ++p) s += char16_t(*p);
+    return s;
+  };
+  EXPECT_EQ(text(OverwriteTitle()), u"保存解码数据");
+  EXPECT_EQ(text(OverwriteText()), u"文件已存在。覆盖将写入该文件，取消则保留。");
 }
 
 // The question's texts from the trigger menu file, and its box on the screen.
