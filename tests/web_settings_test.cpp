@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "bench/bench.h"
+#include "tests/bench/bench.h"
 #include "platform/root.h"
 #include "platform/shell.h"
 
