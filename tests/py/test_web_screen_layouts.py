@@ -8,6 +8,7 @@ the front-panel keys (KEY: commands).
 Usage: python3 test_web_screen_layouts.py --build <builddir>
 """
 import asyncio
+import os
 import sys
 import time
 
@@ -19,13 +20,31 @@ except ImportError:
 
     system_python_or_exit("python3-websockets and python3-pyvisa-py")
 
-from scope_support import WAIT_LIMIT, Tally
+from scope_support import WAIT_LIMIT, Tally, wait_until
 from test_vxi11 import open_instr
 from test_web_control import lcd, login, request, start_web_instrument
 
 PRESS, RELEASE, MOVE = 1, 2, 3
-SETTLE = 1.0  # the main loop takes the posted keys
-RELOAD = 3.0  # the independent time bases reload the FPGA in the main loop
+# Waits count the frames the main loop shows (the simulated LCD's counter, root/dev/frames),
+# so a loaded machine makes them slower, never too short.
+SETTLE = 3  # the main loop has taken the posted keys and input and drawn the result
+RELOAD = 30  # the independent time bases have reloaded the FPGA in the main loop
+ROOT = None  # the instrument's root, set by main()
+
+
+def frames():
+    """Frames shown so far (the board makes the counter with the first)."""
+    try:
+        with open(os.path.join(ROOT, "dev", "frames"), "rb") as f:
+            return int.from_bytes(f.read(8), sys.byteorder)
+    except FileNotFoundError:
+        return 0
+
+
+def settle(count=SETTLE):
+    """Returns once the main loop has shown `count` more frames."""
+    start = frames()
+    assert wait_until(lambda: frames() >= start + count), "no frames shown"
 
 
 class Scope:
@@ -36,7 +55,7 @@ class Scope:
         for line in lines:
             self.s.write(line)
         self.ask("*OPC?")
-        time.sleep(SETTLE)
+        settle()
 
     def ask(self, line):
         return self.s.query(line).strip()
@@ -62,7 +81,7 @@ class Scope:
         for _ in range(count):
             self.s.write(":KEY:" + name)
         self.ask("*OPC?")
-        time.sleep(SETTLE)
+        settle()
 
 
 async def drag(ws, uuid, x0, y0, x1, y1):
@@ -73,13 +92,13 @@ async def drag(ws, uuid, x0, y0, x1, y1):
     await lcd(ws, uuid, MOVE, x0 + 6 * sx, y0 + 6 * sy)
     await lcd(ws, uuid, MOVE, x1, y1)
     await lcd(ws, uuid, RELEASE, x1, y1)
-    await asyncio.sleep(SETTLE)
+    settle()
 
 
 async def click(ws, uuid, x, y):
     await lcd(ws, uuid, PRESS, x, y)
     await lcd(ws, uuid, RELEASE, x, y)
-    await asyncio.sleep(SETTLE)
+    settle()
 
 
 async def session(web, body):
@@ -113,7 +132,7 @@ def zoom_drag(web, scope):
 def alternate_halves(web, scope):
     """Independent time bases: a press in a half selects its channel, a drag there moves it by the pixels."""
     scope.set(":CHANnel2:DISPlay ON", ":TIMebase:INDPendent ON")
-    time.sleep(RELOAD)
+    settle(RELOAD)
     try:
         ch1, ch2 = scope.position(1), scope.position(2)
         row = 333 + 127 - ch2
@@ -130,7 +149,7 @@ def alternate_halves(web, scope):
         assert scope.until(lambda: scope.position(2), ch2) == ch2
     finally:
         scope.set(":TIMebase:INDPendent OFF")
-        time.sleep(RELOAD)
+        settle(RELOAD)
 
 
 def xy_cursor_lines(web, scope):
@@ -174,7 +193,9 @@ def math_keypad(web, scope):
 
 
 def main():
+    global ROOT
     inst, rm, web, tmp = start_web_instrument("web-layouts-")
+    ROOT = web.root
     scope = Scope(rm)
     tally = Tally()
     for case in (zoom_drag, alternate_halves, xy_cursor_lines, math_keypad):
