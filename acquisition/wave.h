@@ -197,7 +197,7 @@ class _wave {
   int ChannelStatus(int ch) const;  // the channel's 4-bit field of register 770
   int StartOffset(int block) const;
   void Word(int word, int value) const;
-  void Resume() const;  // acquisition goes on, unless held
+  void Resume() const;  // acquisition goes on, unless held or stopped
   void Arm(int readCh, int32_t offset, uint32_t step) const;
   int Drain(int ch, uint8_t* dst, int n, bool resume);
   uint8_t GroundCode(int ch) const;

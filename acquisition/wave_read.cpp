@@ -36,8 +36,10 @@ int _wave::StartOffset(int block) const {
   return int(int32_t(uint32_t(uint64_t(h.screenStart - h.preTrigDepth))));
 }
 
+// Stopped, the record stands: no read (nor a read that timed out) may let
+// the board acquire again.
 void _wave::Resume() const {
-  if (!held_) Word(fpga::kPause, 0);
+  if (!held_ && Status() != kAcqStopped) Word(fpga::kPause, 0);
 }
 
 void _wave::Arm(int readCh, int32_t offset, uint32_t step) const {
@@ -118,7 +120,7 @@ int _wave::Drain(int ch, uint8_t* dst, int n, bool resume) {
   newRead_ = 1;
   requestCh_ &= ~(1 << ch);
   ready_ |= 1 << ch;
-  if (resume && Status() != kAcqStopped) Resume();
+  if (resume) Resume();
   return n;
 }
 

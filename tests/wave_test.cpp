@@ -311,6 +311,19 @@ TEST_F(Wave_, GroundCouplingReadsThePositionWithoutTheFifo) {
   EXPECT_EQ(b.Fpga().Word(128), 0);
 }
 
+// Stopped, no read lets the board acquire again: neither one that finds the
+// FIFO empty and gives up, nor a ground-coupled one.
+TEST_F(Wave_, StoppedReadsLeaveTheBoardPaused) {
+  QelControl.SendRealControl(128, 1);
+  SysRunInfo.acqStatus[0] = SysRunInfo.acqStatus[1] = 4;
+  std::vector<uint8_t> rec(7000);
+  EXPECT_NE(WaveOp.GetWave(0, rec.data(), 7000), 7000);  // nothing acquired: it gives up
+  EXPECT_EQ(b.Fpga().Word(128), 1);
+  SysRunInfo.vertical[0].coupling = 2;
+  EXPECT_EQ(WaveOp.GetWave(0, rec.data(), 7000), 7000);
+  EXPECT_EQ(b.Fpga().Word(128), 1);
+}
+
 TEST_F(Wave_, DrainsNeverWriteBeyondTheCountAndTheFftReadFits) {
   ASSERT_TRUE(b.Fpga().AcquireNow());
   // A count that is not whole blocks, into a buffer of exactly that size.
