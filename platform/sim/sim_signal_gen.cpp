@@ -184,8 +184,54 @@ __attribute__((target("avx2"))) size_t SineCodesAvx2(const TestSignal& s, const 
   return i;
 }
 
+// The same eight at a time where the processor has AVX-512 (F and VL): the
+// same operations in the same order again. Returns how many it made (whole eights).
+__attribute__((target("avx512f,avx512vl"))) size_t SineCodesAvx512(const TestSignal& s, const SignalCodeScale& k,
+                                                                   const SineTable& table, const double* at,
+                                                                   size_t n, uint8_t* out) {
+  const __m512d start = _mm512_set1_pd(k.start), freq = _mm512_set1_pd(k.frequency),
+                trigger = _mm512_set1_pd(k.trigger), period = _mm512_set1_pd(k.periodNs),
+                nano = _mm512_set1_pd(1e-9), phase = _mm512_set1_pd(s.phase), steps = _mm512_set1_pd(kSineSteps),
+                amp = _mm512_set1_pd(s.amplitudeV), off = _mm512_set1_pd(s.offsetV), mean = _mm512_set1_pd(k.mean),
+                per = _mm512_set1_pd(25.0), vpd = _mm512_set1_pd(k.voltsPerDiv), zero = _mm512_set1_pd(k.zeroCode),
+                lo = _mm512_setzero_pd(), hi = _mm512_set1_pd(255.0), half = _mm512_set1_pd(0.5),
+                inf = _mm512_set1_pd(HUGE_VAL);
+  const __m256i last = _mm256_set1_epi32(kSineSteps - 1), none = _mm256_setzero_si256(),
+                one = _mm256_set1_epi32(1), flat = _mm256_set1_epi32(127);
+  const __mmask8 kAll = 0xFF;  // the masked forms, every lane: no undefined sources
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m512d cycles = _mm512_add_pd(
+        start,
+        _mm512_mul_pd(_mm512_mul_pd(_mm512_mul_pd(freq, _mm512_sub_pd(_mm512_loadu_pd(at + i), trigger)), period),
+                      nano));
+    const __m512d c = _mm512_add_pd(cycles, phase);
+    const __m512d p = _mm512_sub_pd(c, _mm512_mask_roundscale_pd(c, kAll, c, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+    const __m512d x = _mm512_mul_pd(p, steps);
+    const __m256i index = _mm256_max_epi32(_mm256_min_epi32(_mm512_mask_cvttpd_epi32(none, kAll, x), last), none);
+    const __m512d f = _mm512_sub_pd(x, _mm512_mask_cvtepi32_pd(lo, kAll, index));
+    const __m512d t0 = _mm512_mask_i32gather_pd(lo, kAll, index, table.v, 8),
+                  t1 = _mm512_mask_i32gather_pd(lo, kAll, index, table.v + 1, 8);
+    const __m512d sine = _mm512_add_pd(t0, _mm512_mul_pd(_mm512_sub_pd(t1, t0), f));
+    const __m512d v = _mm512_sub_pd(_mm512_add_pd(off, _mm512_mul_pd(amp, sine)), mean);
+    const __m512d code = _mm512_add_pd(zero, _mm512_div_pd(_mm512_mul_pd(v, per), vpd));
+    const __mmask8 finite = _mm512_cmp_pd_mask(_mm512_abs_pd(code), inf, _CMP_LT_OQ);
+    const __m512d clamped = _mm512_mask_min_pd(lo, kAll, _mm512_mask_max_pd(lo, kAll, code, lo), hi);
+    const __m256i whole = _mm512_mask_cvttpd_epi32(none, kAll, clamped);
+    const __mmask8 up = _mm512_cmp_pd_mask(_mm512_sub_pd(clamped, _mm512_mask_cvtepi32_pd(lo, kAll, whole)), half, _CMP_GE_OQ);
+    const __m256i rounded = _mm256_mask_blend_epi32(finite, flat, _mm256_mask_add_epi32(whole, up, whole, one));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm256_maskz_cvtepi32_epi8(kAll, rounded));
+  }
+  return i;
+}
+
 bool HaveAvx2() {
   static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+}
+
+bool HaveAvx512() {
+  static const bool have = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
   return have;
 }
 #endif
@@ -198,6 +244,10 @@ bool SignalCodesBlock(const TestSignal& s, const SignalCodeScale& k, const doubl
     case SignalShape::kSine: {
       const SineTable& table = Table();
 #if defined(__x86_64__) && defined(__GNUC__)
+      if (HaveAvx512()) {
+        const size_t done = SineCodesAvx512(s, k, table, at, n, out);
+        at += done, out += done, n -= done;
+      }
       if (HaveAvx2()) {
         const size_t done = SineCodesAvx2(s, k, table, at, n, out);
         at += done, out += done, n -= done;
