@@ -128,13 +128,17 @@ void FftDetect(const float* bins, int nbins, int S, int E, int columns, const Ff
   const int b = int(std::floor(double(width) / columns + 0.5));
   for (int c = 0; c < columns; ++c) {
     const int i0 = int(double(c) * width / columns);
+    const int last = std::min(i0 + b, count - 1);
+    const int n = last >= i0 ? last - i0 + 1 : 0;
+    // Only what the detectors asked for is gathered: at a million points
+    // the columns cover half a million bins.
     double hi = -kPeakStart, lo = kPeakStart, sum = 0;
-    int n = 0;
-    for (int i = i0; i <= i0 + b && i < count; ++i, ++n) {
-      hi = std::max(hi, double(v[i]));
-      lo = std::min(lo, double(v[i]));
-      sum += v[i];
-    }
+    if (mask >> kFftPosPeak & 1)
+      for (int i = i0; i <= last; ++i) hi = std::max(hi, double(v[i]));
+    if (mask >> kFftNegPeak & 1)
+      for (int i = i0; i <= last; ++i) lo = std::min(lo, double(v[i]));
+    if (mask >> kFftAverage & 1)
+      for (int i = i0; i <= last; ++i) sum += v[i];
     const double value[kFftDetectors] = {hi, lo, v[std::min(i0, count - 1)], n ? sum / n : 0.0};
     for (int d = 0; d < kFftDetectors; ++d) {
       if (!(mask >> d & 1)) continue;

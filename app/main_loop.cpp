@@ -1,6 +1,8 @@
 // One pass of the main loop: keys, finished acquisitions, processing, drawing.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <type_traits>
 
 #include "acquisition/task_system.h"
 #include "acquisition/wave.h"
@@ -144,6 +146,25 @@ void HandleFinishedAcquisition() {
   QelDraw.SetWaveAreaRefresh();
 }
 
+// The shown copies of the vertical and horizontal settings take the settings
+// in force, as after an acquisition; true when that changed any of them.
+bool SyncShownSettings() {
+  _SysRunInfo* info = SysRunStatus.GetSysRunInfoBaseAddr();
+  constexpr size_t kVertical = sizeof info->vertical, kHorizontal = sizeof info->horizontal;
+  static_assert(std::is_trivially_copyable_v<VerticalBlock> && std::is_trivially_copyable_v<HorizontalBlock>,
+                "the shown settings are compared bytewise");
+  unsigned char before[kVertical + kHorizontal];
+  std::memcpy(before, info->vertical, kVertical);
+  std::memcpy(before + kVertical, info->horizontal, kHorizontal);
+  const auto sourceOn = info->sourceOnSnapshot;
+  const auto workCh = info->workChSnapshot;
+  Vertical.YParaSyncRefresh();
+  TimeBase.XParaSyncRefresh(0);
+  return std::memcmp(before, info->vertical, kVertical) != 0 ||
+         std::memcmp(before + kVertical, info->horizontal, kHorizontal) != 0 ||
+         sourceOn != info->sourceOnSnapshot || workCh != info->workChSnapshot;
+}
+
 // Routes one key to its module.
 void RouteKey(int code, int step, bool remote) {
   taskresponse r{};
@@ -280,9 +301,10 @@ bool ScopeMainPass(bool pacedRoll) {
     g_nextRollUs += kRollFrameUs;
     if (g_nextRollUs <= now) g_nextRollUs = now + kRollFrameUs;
     WaveOp.GetRollWaveData();
-    SysRunStatus.SetDrawRefresh();
-    Vertical.YParaSyncRefresh();
-    TimeBase.XParaSyncRefresh(0);
+    // The frame composes the new samples; the page around them is drawn
+    // again only when the settings the frame takes on change what it shows.
+    if (SyncShownSettings()) SysRunStatus.SetDrawRefresh();
+    QelDraw.SetWaveAreaRefresh();
     busy = true;
   } else if (SysRunStatus.GetInterruptFlag()) {
     HandleFinishedAcquisition();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "acquisition/x_system.h"
 #include "app/startup.h"
@@ -52,6 +53,39 @@ TEST(MainLoopIdle, RollFramesArePacedToSixtyASecond) {
   const int paced = bench.Fpga().ReadCount(kRollWaitingReg);
   bench.Pass(2);
   EXPECT_GE(bench.Fpga().ReadCount(kRollWaitingReg), paced + 2);
+}
+
+// A roll frame composes the new samples on the page kept from the last
+// drawing; the page must stay what a fresh drawing shows, also after a setting
+// the frame takes on changed (the channel's position, moved as a remote
+// command moves it, with no redraw asked for).
+TEST(MainLoopIdle, RollFramesShowThePageAFreshDrawingShows) {
+  Bench bench;
+  ASSERT_EQ(bench.Start(), 0);
+  TimeBase.SetRealTimeBase(0, kRollTimeBase);
+  TimeBase.AdjTimeBase(0, 0);
+  bench.Pass();
+  ASSERT_EQ(SysRunStatus.GetWaveType(), 3);
+  bench.StopThreads();
+  plat::HoldVirtualClock(true);  // no samples arrive: frames differ only by their page
+  bench.Pass(3);
+
+  auto freshPage = [&] {
+    SysRunStatus.SetDrawRefresh();
+    bench.Pass();
+    return bench.Screen();
+  };
+  const std::vector<uint32_t> kept = bench.Screen();
+  ASSERT_FALSE(kept.empty());
+  EXPECT_TRUE(kept == freshPage());
+
+  _SysRunInfo* info = SysRunStatus.GetSysRunInfoBaseAddr();
+  const std::vector<uint32_t> before = bench.Screen();
+  info->vertical[0].position = int16_t(info->vertical[0].position + 40);
+  bench.Pass(2);
+  const std::vector<uint32_t> moved = bench.Screen();
+  EXPECT_FALSE(moved == before);  // the channel's marker moved
+  EXPECT_TRUE(moved == freshPage());
 }
 
 // Idle, the loop sleeps until its next timer: the composer's half-second

@@ -81,6 +81,33 @@ TEST(SimAcquireBlocks, BlockCodesAreTheOneSampleCodesForEveryShapeAndSetting) {
           }
 }
 
+// Samples whose unrounded code lies on a half or within a hair of one: a
+// sine at an eighth of a cycle a sample from the trigger, centred on code
+// 126.5, so every eighth sample (a zero crossing) is a half exactly and rounds
+// up, and the half-cycle ones miss it by the table's last bit. The block codes
+// must still be the one-sample codes.
+TEST(SimAcquireBlocks, SineCodesOnARoundingEdgeAreTheOneSampleCodes) {
+  SimAcquisition a;
+  a.serial = 3;
+  a.set.samplePeriodNs = 1.0;
+  a.set.ch[0].voltsPerDiv = 0.2;
+  a.set.ch[0].zeroCode = 126.5;
+  a.sig[0] = Shape(SignalShape::kSine);
+  a.sig[0].frequencyHz = 1.25e8;  // 1/8 cycle a sample
+  a.sig[0].phase = 0.0;
+  a.sig[0].offsetV = 0.0;
+  a.phase[0] = 0.0;
+  std::vector<double> at;
+  for (int i = -2048; i < 2048; ++i) at.push_back(double(plat::kRecordCentre + i));
+  std::vector<uint8_t> got(at.size());
+  a.Codes(0, at.data(), at.size(), got.data());
+  int wrong = 0;
+  for (size_t i = 0; i < at.size(); ++i) wrong += got[i] != a.Code(0, at[i]);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(got[2048], 127);  // the trigger sample: 126.5, rounded up
+  EXPECT_EQ(got[2048 + 8], 127);
+}
+
 TEST(SimAcquireBlocks, MultiScopeSecondChannelKeepsItsOwnTimeBase) {
   SimAcquisition a;
   a.serial = 9;

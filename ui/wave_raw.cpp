@@ -7,12 +7,13 @@
 // as it stands, without a new acquisition. The long record's buffer goes when
 // its read ends (MODE set again).
 #include <pthread.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
-#include <new>
 
 #include "acquisition/wave.h"
 #include "ui/wave_scpi.h"
@@ -38,9 +39,26 @@ constexpr int kMsgRollDisabled = 83, kMsgXYDisabled = 17, kMsgStored = 10;
 
 uint8_t DDrBuff[kShortRecord];
 // The long record, sized for the depth read (up to 70,000,000 samples), and
-// the record DATA? serves.
-std::unique_ptr<uint8_t[]> ddrBuffer;
+// the record DATA? serves. It is taken in huge pages where the system has
+// them: a fresh buffer of 4 KiB pages costs a fault for each page the read
+// first touches, a good part of the read's time.
+constexpr size_t kHugePage = size_t(2) << 20;
+struct FreeBuffer {
+  void operator()(uint8_t* p) const { std::free(p); }
+};
+std::unique_ptr<uint8_t[], FreeBuffer> ddrBuffer;
 int64_t ddrCapacity = 0;
+
+uint8_t* NewLongBuffer(int64_t bytes) {
+  const size_t size = (size_t(bytes) + kHugePage - 1) / kHugePage * kHugePage;
+  void* p = nullptr;
+  if (posix_memalign(&p, kHugePage, size) != 0) return nullptr;
+#ifdef MADV_HUGEPAGE
+  madvise(p, size, MADV_HUGEPAGE);  // a hint: without huge pages the buffer works the same
+#endif
+  return static_cast<uint8_t*>(p);
+}
+
 const uint8_t* record = nullptr;
 int64_t recordSize = 0;
 
@@ -53,7 +71,7 @@ uint8_t* LongBuffer(int64_t depth) {
   if (depth > ddrCapacity) {
     ddrBuffer.reset();
     ddrCapacity = 0;
-    ddrBuffer.reset(new (std::nothrow) uint8_t[size_t(depth)]);
+    ddrBuffer.reset(NewLongBuffer(depth));
     if (!ddrBuffer) return nullptr;
     ddrCapacity = depth;
   }

@@ -224,9 +224,10 @@ class SimAcquire {
   // Registers the acquisitions answer (770, 782, 784, 788, 792, 800, the roll
   // write index 826/828); false for any other.
   bool Reg(uint16_t reg, const Words& w, int64_t nowUs, TestSignal* signals, uint16_t* value);
-  // Reads the raster, the read-out FIFO or a roll FIFO; false for another selector.
-  bool ReadBlock(uint32_t selector, uint8_t* dest, size_t length, const Words& w, int64_t nowUs,
-                 TestSignal* signals);
+  // Reads the raster, the read-out FIFO or a roll FIFO: the bytes written
+  // (fewer than length when the FIFO runs dry; 0 for another selector).
+  size_t ReadBlock(uint32_t selector, uint8_t* dest, size_t length, const Words& w, int64_t nowUs,
+                   TestSignal* signals);
   int ReadChannel() const { return readCh_; }  // of the armed read (0 none)
   double ReadAddress() const { return readAddress_; }  // its first record address
 
@@ -248,7 +249,7 @@ class SimAcquire {
   void Extremes(const Words& w);  // max_ and min_ of both channels
   void UpdateRoll(const Words& w, int64_t nowUs, TestSignal* signals);
   size_t RollPending(int ch) const;
-  void ReadRoll(int ch, uint8_t* dest, size_t length);
+  size_t ReadRoll(int ch, uint8_t* dest, size_t length);
   double Seconds(int64_t us) const { return double(us - epochUs_) * 1e-6; }
 
   Pacing pacing_ = Pacing::kDefault;

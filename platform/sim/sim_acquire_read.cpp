@@ -103,36 +103,46 @@ bool SimAcquire::Reg(uint16_t reg, const Words& w, int64_t nowUs, TestSignal* si
   }
 }
 
-bool SimAcquire::ReadBlock(uint32_t selector, uint8_t* dest, size_t length, const Words& w, int64_t nowUs,
-                           TestSignal* signals) {
+size_t SimAcquire::ReadBlock(uint32_t selector, uint8_t* dest, size_t length, const Words& w, int64_t nowUs,
+                             TestSignal* signals) {
   switch (selector) {
     case kRaster:
-    case kRasterDebug:
+    case kRasterDebug: {
       Render(w);
-      std::memcpy(dest, raster_.data(), std::min(length, raster_.size()));
-      return true;
+      const size_t n = std::min(length, raster_.size());
+      std::memcpy(dest, raster_.data(), n);
+      return n;
+    }
     case kWave: {
-      if (readCh_ != 1 && readCh_ != 2) return false;
+      if (readCh_ != 1 && readCh_ != 2) return 0;
       const size_t n = size_t(std::min<int64_t>(int64_t(length), readLeft_));
+      // A whole step from a whole address (every read of the record itself)
+      // names whole addresses: they are counted rather than floored one by one.
+      const bool whole = readStep_ == SimFloor(readStep_) && readAddress_ == SimFloor(readAddress_);
       double at[kCodeBlock];
       for (size_t done = 0; done < n; done += kCodeBlock) {
         const size_t m = std::min(kCodeBlock, n - done);
-        for (size_t i = 0; i < m; ++i) {
-          at[i] = SimFloor(readAddress_);
-          readAddress_ += readStep_;
+        if (whole) {
+          const double first = readAddress_, step = readStep_;
+          for (int i = 0; i < int(kCodeBlock); ++i) at[i] = first + double(i) * step;  // the whole block: one vector loop
+          readAddress_ += double(m) * readStep_;
+        } else {
+          for (size_t i = 0; i < m; ++i) {
+            at[i] = SimFloor(readAddress_);
+            readAddress_ += readStep_;
+          }
         }
         last_.Codes(readCh_ - 1, at, m, dest + done);
       }
       readLeft_ -= int64_t(n);
-      return true;
+      return n;
     }
     case kRollCh1:
     case kRollCh2:
       UpdateRoll(w, nowUs, signals);
-      ReadRoll(selector == kRollCh1 ? 0 : 1, dest, length);
-      return true;
+      return ReadRoll(selector == kRollCh1 ? 0 : 1, dest, length);
     default:
-      return false;
+      return 0;
   }
 }
 
@@ -176,7 +186,7 @@ void SimAcquire::UpdateRoll(const Words& w, int64_t nowUs, TestSignal* signals) 
 
 size_t SimAcquire::RollPending(int ch) const { return rolling_ ? size_t(rollProduced_ - rollConsumed_[ch]) : 0; }
 
-void SimAcquire::ReadRoll(int ch, uint8_t* dest, size_t length) {
+size_t SimAcquire::ReadRoll(int ch, uint8_t* dest, size_t length) {
   const size_t n = std::min(length, RollPending(ch));
   double at[kCodeBlock];
   for (size_t done = 0; done < n; done += kCodeBlock) {
@@ -185,6 +195,7 @@ void SimAcquire::ReadRoll(int ch, uint8_t* dest, size_t length) {
     rollSnap_.Codes(ch, at, m, dest + done);
   }
   rollConsumed_[ch] += int64_t(n);
+  return n;
 }
 
 }  // namespace plat

@@ -142,6 +142,7 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
       extArmed_ = true;
       extAbove_ = ExtLevelAbove();
     }
+    const bool unread = acq_.Unread();
     if (acq_.OnWord(w, old, AcqWords(), now, signals_)) handler = AcquiredLocked();
     if (w == kArmWord && old == 1 && value == 0 && acq_.ReadChannel() == SimAcquire::kDecodeReadChannel)
       SimBusDecodeRecords(acq_.Last(), acq_.ReadAddress(),
@@ -151,7 +152,10 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
       acq_.Replay(frameStore_.Shown(), now);
       handler = ReplayedLocked();
     }
-    if (SimAcquire::RunControlWord(w)) clockWake_.Notify();
+    // The clock's next step moves only when a run-control word changes (or
+    // the finished acquisition is taken): a read that writes the same pause
+    // word before each chunk leaves it asleep.
+    if (SimAcquire::RunControlWord(w) && (old != value || unread != acq_.Unread())) clockWake_.Notify();
   }
   if (handler) handler();
 }

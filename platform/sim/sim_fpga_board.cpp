@@ -65,18 +65,22 @@ size_t SimFpga::BlockPending(uint32_t selector) {
 long SimFpga::ReadBlock(uint32_t selector, uint8_t* dest, size_t length) {
   std::lock_guard<std::mutex> lock(mu_);
   blockReads_.Push({selector, length});
-  std::memset(dest, 0, length);
   auto fifo = fifos_.find(selector);
-  if (IsRaster(selector) && rasterLoaded_) {
+  const bool loaded = IsRaster(selector) && rasterLoaded_;
+  const bool queued = !loaded && !IsRaster(selector) && fifo != fifos_.end() && !fifo->second.empty();
+  if (queued || IsRaster(selector)) std::memset(dest, 0, length);
+  if (loaded) {
     std::copy_n(raster_.begin(), std::min(length, raster_.size()), dest);
   } else if (IsRaster(selector) && SimAdcPatternRaster(adcRegs_, DrawnChannels(), dest, length)) {
     // the ADCs' test output
-  } else if (fifo != fifos_.end() && !fifo->second.empty()) {
+  } else if (queued) {
     size_t n = std::min(length, fifo->second.size());
     std::copy(fifo->second.begin(), fifo->second.begin() + long(n), dest);
     fifo->second.erase(fifo->second.begin(), fifo->second.begin() + long(n));
   } else {
-    acq_.ReadBlock(selector, dest, length, AcqWords(), MonoUs(), signals_);
+    // What the acquisition does not fill reads as zero.
+    const size_t n = acq_.ReadBlock(selector, dest, length, AcqWords(), MonoUs(), signals_);
+    std::memset(dest + n, 0, length - n);
   }
   // The driver leaves the block at the start of the mapped window as well.
   if (windowMapped_) std::memcpy(window_.data(), dest, std::min(length, window_.size()));
