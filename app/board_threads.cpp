@@ -6,16 +6,16 @@
 #include <string>
 
 #include "app/startup.h"
-#include "core/msg.h"
-#include "core/mymutex.h"
-#include "core/rs232.h"
-#include "core/sys_run_info.h"
+#include "core/messages/msg.h"
+#include "core/messages/mymutex.h"
+#include "core/input/rs232.h"
+#include "core/state/sys_run_info.h"
 #include "platform/net.h"
 #include "platform/power.h"
 #include "platform/shell.h"
 #include "platform/thread.h"
 #include "platform/usb.h"
-#include "remote/scpi.h"
+#include "remote/scpi/scpi.h"
 
 namespace {
 constexpr int kPowerOffMessage = 45;

@@ -3,18 +3,18 @@
 #include <cstdio>
 #include <string>
 
-#include "acquisition/trig_system.h"
-#include "core/control.h"
-#include "core/fpga_words.h"
-#include "core/ids.h"
-#include "core/menu.h"
-#include "core/task.h"
-#include "core/task_manage.h"
+#include "acquisition/models/trig_system.h"
+#include "core/board/control.h"
+#include "core/board/fpga_words.h"
+#include "core/state/ids.h"
+#include "core/menu/menu.h"
+#include "core/state/task.h"
+#include "core/state/task_manage.h"
 #include "platform/clock.h"
 #include "platform/root.h"
 #include "platform/shell.h"
-#include "remote/scpi.h"
-#include "remote/scpi_msg.h"
+#include "remote/scpi/scpi.h"
+#include "remote/scpi/scpi_msg.h"
 
 namespace {
 constexpr char kLanguagePath[] = "/udisk/Language.csv";

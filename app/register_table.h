@@ -1,5 +1,5 @@
 // The function modules registered at start-up, in registration order.
 #pragma once
-#include "core/task_manage.h"
+#include "core/state/task_manage.h"
 
 extern RegisterRow RegisterTable[];

@@ -1,15 +1,15 @@
 #include "app/request_response.h"
 
-#include "acquisition/acq_mode_word.h"
-#include "acquisition/trig_system.h"
-#include "acquisition/x_system.h"
-#include "acquisition/y_system.h"
-#include "core/ids.h"
-#include "core/control.h"
-#include "core/fpga_words.h"
-#include "core/sys_run_info.h"
-#include "core/system_resource.h"
-#include "ui/qel_draw.h"
+#include "acquisition/models/acq_mode_word.h"
+#include "acquisition/models/trig_system.h"
+#include "acquisition/models/x_system.h"
+#include "acquisition/models/y_system.h"
+#include "core/state/ids.h"
+#include "core/board/control.h"
+#include "core/board/fpga_words.h"
+#include "core/state/sys_run_info.h"
+#include "core/state/system_resource.h"
+#include "ui/screen/qel_draw.h"
 
 // Only addresses are taken, so the order of static construction does not matter.
 response SysResponse;

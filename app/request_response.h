@@ -1,7 +1,7 @@
 // The handlers of the request codes: each applies its request to the
 // vertical, horizontal and trigger models, the run state and the board.
 #pragma once
-#include "core/request.h"
+#include "core/messages/request.h"
 
 class response : public RequestResponder {
  public:

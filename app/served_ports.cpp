@@ -5,8 +5,8 @@
 #include <string>
 #include <thread>
 
-#include "remote/vxi11.h"
-#include "remote/web_control.h"
+#include "remote/vxi11/vxi11.h"
+#include "remote/web/web_control.h"
 
 namespace {
 constexpr int kWaitMs = 3000;

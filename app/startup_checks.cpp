@@ -3,17 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/task_hori.h"
+#include "acquisition/horizontal/task_hori.h"
 #include "app/startup.h"
-#include "core/control.h"
-#include "core/eeprom_map.h"
-#include "core/fpga_words.h"
-#include "core/i2c_storage.h"
-#include "core/sys_run_info.h"
+#include "core/board/control.h"
+#include "core/board/eeprom_map.h"
+#include "core/board/fpga_words.h"
+#include "core/board/i2c_storage.h"
+#include "core/state/sys_run_info.h"
 #include "platform/clock.h"
 #include "platform/root.h"
 #include "platform/thread.h"
-#include "ui/qel_draw.h"
+#include "ui/screen/qel_draw.h"
 
 int ADC_PLL_DDR_Detec() {
   const int selfReset = QelControl.ReadAnyReg(fpga::kDrawStatus);

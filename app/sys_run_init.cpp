@@ -3,17 +3,17 @@
 // record and restored from the EEPROM.
 #include <cstring>
 
-#include "acquisition/trig_system.h"
-#include "acquisition/wave.h"
-#include "acquisition/x_system.h"
-#include "acquisition/y_system.h"
-#include "core/ch_cali_data.h"
-#include "core/control.h"
-#include "core/eeprom_map.h"
-#include "core/i2c_storage.h"
-#include "core/request.h"
-#include "core/sys_run_info.h"
-#include "core/system_resource.h"
+#include "acquisition/models/trig_system.h"
+#include "acquisition/engine/wave.h"
+#include "acquisition/models/x_system.h"
+#include "acquisition/models/y_system.h"
+#include "core/board/ch_cali_data.h"
+#include "core/board/control.h"
+#include "core/board/eeprom_map.h"
+#include "core/board/i2c_storage.h"
+#include "core/messages/request.h"
+#include "core/state/sys_run_info.h"
+#include "core/state/system_resource.h"
 
 namespace {
 constexpr uint16_t kDefaultSlotRow = 233;

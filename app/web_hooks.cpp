@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <cstring>
 
-#include "acquisition/y_system.h"
-#include "analysis/cursor_draw.h"
-#include "analysis/task_math.h"
-#include "analysis/task_measure.h"
+#include "acquisition/models/y_system.h"
+#include "analysis/cursor/cursor_draw.h"
+#include "analysis/math/task_math.h"
+#include "analysis/measure/task_measure.h"
 #include "app/hooks.h"
-#include "core/sys_run_info.h"
-#include "remote/web_control.h"
-#include "remote/web_screen_input.h"
-#include "system/task_default.h"
-#include "system/task_storage.h"
-#include "system/task_utility.h"
-#include "ui/qel_draw.h"
+#include "core/state/sys_run_info.h"
+#include "remote/web/web_control.h"
+#include "remote/web/web_screen_input.h"
+#include "system/default/task_default.h"
+#include "system/storage/task_storage.h"
+#include "system/utility/task_utility.h"
+#include "ui/screen/qel_draw.h"
 
 namespace {
 constexpr int kMathSource = 5;

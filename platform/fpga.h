@@ -2,7 +2,7 @@
 // for 4-byte control-word frames and register reads, and the local-bus device
 // for block reads by selector, the mapped window, the bus reconfiguration and
 // the finished-acquisition signal (SIGIO on the board). On the PC the simulated
-// FPGA (platform/sim/sim_fpga.h) stands behind it.
+// FPGA (platform/sim/fpga/sim_fpga.h) stands behind it.
 //
 // Handles are descriptors: any value >= 0 is valid (0 included), -1 is "none".
 // None of these calls takes the board-control semaphore; the caller does.

@@ -2,7 +2,7 @@
 // On the board the memory device is opened and the block mapped; registers
 // are 32-bit words at byte offsets of the block. On the PC nothing of the host
 // is opened or mapped: GPIO bank 5 is wired to the simulated FPGA's
-// configuration port (platform/sim/sim_fpga_config.h).
+// configuration port (platform/sim/fpga/sim_fpga_config.h).
 #pragma once
 #include <cstddef>
 #include <cstdint>

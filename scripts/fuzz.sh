@@ -9,7 +9,7 @@
 #   -w  work folder (default fuzz-work): corpus/<target>/ gathers the inputs
 #       found (the seeds in tests/fuzz/corpus/ are read, never written),
 #       crashes/<target>/ the inputs that failed, logs/<target>.log the output
-#   TARGET  names as in tests/fuzz/<target>_fuzz.cpp (default: all)
+#   TARGET  names as in tests/fuzz/targets/<target>_fuzz.cpp (default: all)
 #
 # The targets are built in build-fuzz/ ($SCOPE_FUZZ_BUILD sets another folder).
 #
@@ -47,7 +47,7 @@ cmake --build "$build" --target fuzzers -j"$(nproc)"
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  for src in tests/fuzz/*_fuzz.cpp; do
+  for src in tests/fuzz/targets/*_fuzz.cpp; do
     name=$(basename "$src" _fuzz.cpp)
     targets+=("$name")
   done

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/register_table.h"
-#include "remote/scpi_table.h"
+#include "remote/scpi/scpi_table.h"
 #include "tests/bench/bench.h"
 
 namespace {

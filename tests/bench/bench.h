@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/sim_fpga.h"
+#include "platform/sim/fpga/sim_fpga.h"
 #include "tests/bench/wait.h"
 
 class task;

@@ -12,9 +12,9 @@
 
 #include "platform/root.h"
 #include "platform/thread.h"
-#include "core/ids.h"
-#include "core/sys_run_info.h"
-#include "remote/scpi.h"
+#include "core/state/ids.h"
+#include "core/state/sys_run_info.h"
+#include "remote/scpi/scpi.h"
 #include "tests/bench/bench.h"
 
 namespace {

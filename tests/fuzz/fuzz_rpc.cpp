@@ -6,8 +6,8 @@
 #include <chrono>
 #include <vector>
 
-#include "remote/vxi11_link.h"
-#include "remote/vxi11_xdr.h"
+#include "remote/vxi11/vxi11_link.h"
+#include "remote/vxi11/vxi11_xdr.h"
 #include "tests/fuzz/fuzz_instrument.h"
 
 namespace {

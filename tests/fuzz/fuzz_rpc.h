@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "remote/vxi11_rpc.h"
+#include "remote/vxi11/vxi11_rpc.h"
 
 // A call record (AUTH_NONE) of `proc` of `prog` with the arguments `args`.
 std::string RpcCall(uint32_t xid, uint32_t prog, uint32_t vers, uint32_t proc, const std::string& args);

@@ -1,13 +1,13 @@
 // Writes the channel calibration file of the simulated board, made from the
-// simulated front end's constants (platform/sim/sim_frontend.h), so that the
+// simulated front end's constants (platform/sim/acquisition/sim_frontend.h), so that the
 // instrument's offset and trigger DAC codes land where the simulated FPGA
 // expects them. Usage: calgen <output file>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include "core/ch_cali_data.h"
-#include "platform/sim/sim_frontend.h"
+#include "core/board/ch_cali_data.h"
+#include "platform/sim/acquisition/sim_frontend.h"
 
 namespace fe = plat::simfe;
 

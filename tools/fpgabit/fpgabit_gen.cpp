@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/sim/sim_fpga_config.h"
+#include "platform/sim/fpga/sim_fpga_config.h"
 
 namespace {
 constexpr uint32_t kPayloadBytes = 32 * 1024;

@@ -1,0 +1,218 @@
+// The voltage stages of a pass: extremes, top and base, overshoot and
+// preshoot, the reference levels, mean, the RMS family and the areas.
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/measure/measure.h"
+
+namespace {
+constexpr int kMinRawPoints = 21;    // the extremes need more than 20 points
+constexpr int kClipLow = 0, kClipHigh = 255;
+constexpr int kShootMinSpan = 6;     // top - base below this: no overshoot or preshoot
+constexpr int kLevelMinSpan = 8;     // top - base for reference levels
+constexpr int kLevelMinPkPk = 7;     // max - min must exceed this
+constexpr int kNarrowSpan = 24;      // up to this the 40/60 % levels stand in for 5, 13, 86 %
+constexpr double kLevelShare[7] = {0.95, 0.86, 0.60, 0.50, 0.40, 0.13, 0.05};
+
+bool Usable(int c) { return c > kClipLow && c < kClipHigh; }
+}  // namespace
+
+int _measure::MaxMin(int s) {
+  const SourceRow& r = row_[s];
+  auto invalid = [&] {
+    Invalid(s, kParaMax);
+    Invalid(s, kParaMin);
+    Invalid(s, kParaPkPk);
+    return -1;
+  };
+  if (r.rawCount < kMinRawPoints) return invalid();
+  int hi = 1, lo = 254;
+  for (int i = 0; i < r.rawCount; ++i) {
+    const int c = r.raw[i];
+    if (!Usable(c)) return invalid();  // clipped: the extremes are unknown
+    hi = std::max(hi, c);
+    lo = std::min(lo, c);
+  }
+  maxCode_ = hi;
+  minCode_ = lo;
+  const double vmax = Volts(s, hi), vmin = Volts(s, lo);
+  Put(s, kParaMax, vmax);
+  Put(s, kParaMin, vmin);
+  Put(s, kParaPkPk, vmax - vmin);
+  return 0;
+}
+
+// Top and base: the most frequent codes near the maximum and the minimum,
+// searched over a quarter of the span (narrower when the record fills every
+// code between them). Ties keep the code nearest the extreme.
+int _measure::TopBase(int s) {
+  const SourceRow& r = row_[s];
+  const int paras[] = {kParaHigh, kParaLow, kParaAmpl, kParaMiddle};
+  if (r.result[kParaMax].status != kMeaValid || r.result[kParaMin].status != kMeaValid) {
+    for (int p : paras) Invalid(s, p);
+    return -1;
+  }
+  int hist[256] = {};
+  for (int i = 0; i < r.rawCount; ++i)
+    if (Usable(r.raw[i])) ++hist[r.raw[i]];
+  const int q = (maxCode_ - minCode_) / 4;
+  int empty = 0;
+  for (int c = minCode_; c <= maxCode_; ++c) empty += hist[c] == 0;
+  int topBound, baseBound;
+  if (empty > 4) {
+    topBound = maxCode_ + 5 - q;
+    baseBound = minCode_ - 5 + q;
+  } else if (empty > 0) {
+    topBound = maxCode_ - q;
+    baseBound = minCode_ + q;
+  } else {
+    topBound = maxCode_ - 1;
+    baseBound = minCode_ + 1;
+  }
+  int top = maxCode_;
+  for (int c = maxCode_ - 1; c >= 0 && (c >= topBound || c == maxCode_ - 1); --c)
+    if (hist[c] > hist[top]) top = c;
+  int base = minCode_;
+  for (int c = minCode_ + 1; c <= 255 && (c <= baseBound || c == minCode_ + 1); ++c)
+    if (hist[c] > hist[base]) base = c;
+  topCode_ = top;
+  baseCode_ = base;
+  const double high = Volts(s, top), low = Volts(s, base);
+  Put(s, kParaHigh, high);
+  Put(s, kParaLow, low);
+  Put(s, kParaMiddle, (high + low) / 2);
+  amplitude_ = high - low;
+  Put(s, kParaAmpl, amplitude_);
+  return 0;
+}
+
+// Overshoot (and preshoot) in percent of top - base; when the top is the
+// maximum itself the maximum counts one code higher. A signed span test: a
+// top below the base (near-flat records) has none.
+int _measure::OverShoot(int s) {
+  const SourceRow& r = row_[s];
+  const bool ok = r.result[kParaMax].status == kMeaValid && r.result[kParaHigh].status == kMeaValid &&
+                  r.result[kParaAmpl].status == kMeaValid;
+  const int span = topCode_ - baseCode_;
+  if (!ok || span < kShootMinSpan || topCode_ > maxCode_) {
+    Invalid(s, kParaOverSht);
+    return -1;
+  }
+  if (topCode_ == maxCode_) ++maxCode_;
+  Put(s, kParaOverSht, double(maxCode_ - topCode_) / span * 100.0);
+  return 0;
+}
+
+int _measure::PreShoot(int s) {
+  const SourceRow& r = row_[s];
+  const bool ok = r.result[kParaMin].status == kMeaValid && r.result[kParaLow].status == kMeaValid &&
+                  r.result[kParaAmpl].status == kMeaValid;
+  const int span = topCode_ - baseCode_;
+  if (!ok || span < kShootMinSpan || minCode_ > baseCode_) {
+    Invalid(s, kParaPreSht);
+    return -1;
+  }
+  if (minCode_ == baseCode_) --minCode_;
+  Put(s, kParaPreSht, double(baseCode_ - minCode_) / span * 100.0);
+  return 0;
+}
+
+// Level codes at the shares of top - base above the base, truncated toward
+// the position code, as the voltage of the level would be.
+int _measure::Levels(int s) {
+  const SourceRow& r = row_[s];
+  levelsOk_ = false;
+  const bool extremes = r.result[kParaHigh].status == kMeaValid;
+  if (!extremes || topCode_ - baseCode_ < kLevelMinSpan || maxCode_ - minCode_ <= kLevelMinPkPk) {
+    for (int i : {kLv95, kLv86, kLv13, kLv5}) levels_.code[i] = 0;
+    return -1;
+  }
+  const int p = r.scale.position;
+  for (int i = 0; i < 7; ++i)
+    levels_.code[i] = int16_t(p + int(std::trunc((baseCode_ - p) + kLevelShare[i] * (topCode_ - baseCode_))));
+  if (topCode_ - baseCode_ <= kNarrowSpan) {
+    levels_.code[kLv5] = levels_.code[kLv13] = levels_.code[kLv40];
+    levels_.code[kLv86] = levels_.code[kLv60];
+  }
+  const int lines[5] = {kLv5, kLv13, kLv50, kLv86, kLv95};
+  for (int i = 0; i < 5; ++i) levels_.line[i] = levels_.code[lines[i]];
+  levelsOk_ = true;
+  return 0;
+}
+
+// --- averages over the screen points ---
+
+int _measure::Mean(int s) {
+  const SourceRow& r = row_[s];
+  const EdgePointList& e = r.edges;
+  const int pos = r.scale.position;
+  auto mean = [&](int from, int to) {
+    double sum = 0;
+    int n = 0;
+    for (int i = from; i < to; ++i)
+      if (Usable(screen_[i])) {
+        sum += screen_[i] - pos;
+        ++n;
+      }
+    return sum / n * r.scale.fineVoltsPerCode - r.scale.offset;  // 0/0 is not finite: invalid
+  };
+  Put(s, kParaMean, mean(0, screenCount_));
+  // One whole period between the first two rising middle crossings.
+  if (e.rising >= 2 && e.falling > 0 && e.risePoint[0] < e.risePoint[1]) Put(s, kParaCycMean, mean(e.risePoint[0], e.risePoint[1]));
+  else Invalid(s, kParaCycMean);
+  return 0;
+}
+
+int _measure::RmsFamily(int s) {
+  const SourceRow& r = row_[s];
+  const EdgePointList& e = r.edges;
+  const int pos = r.scale.position;
+  const double k = r.scale.fineVoltsPerCode;
+  double sum = 0;
+  int n = 0, lo = 255, hi = 0;
+  for (int i = 0; i < r.rawCount; ++i) {
+    const int c = r.raw[i];
+    if (!Usable(c)) continue;
+    sum += double(c - pos) * (c - pos);
+    ++n;
+    lo = std::min(lo, c);
+    hi = std::max(hi, c);
+  }
+  Put(s, kParaRms, std::sqrt(sum / n) * k - r.scale.offset);
+
+  auto rms = [&](int from, int to, int centre) {
+    double acc = 0;
+    int count = 0;
+    for (int i = from; i < to; ++i)
+      if (Usable(screen_[i])) {
+        acc += double(screen_[i] - centre) * (screen_[i] - centre);
+        ++count;
+      }
+    return std::sqrt(acc / count) * k;
+  };
+  const int middle = n > 0 ? (lo + hi) / 2 : 127;
+  Put(s, kParaAcRms, rms(0, screenCount_, middle));
+  if (e.rising >= 2 && e.falling > 0 && e.risePoint[0] < e.risePoint[1])
+    Put(s, kParaCycRms, rms(e.risePoint[0], e.risePoint[1], pos) - r.scale.offset);
+  else Invalid(s, kParaCycRms);
+  return 0;
+}
+
+int _measure::AreaFamily(int s) {
+  const SourceRow& r = row_[s];
+  const EdgePointList& e = r.edges;
+  const int pos = r.scale.position;
+  auto area = [&](int from, int to) {
+    double sum = 0;
+    for (int i = from; i < to; ++i)
+      if (Usable(screen_[i])) sum += std::abs(screen_[i] - pos);
+    return sum * r.scale.fineVoltsPerCode * r.scale.secondsPerPoint;
+  };
+  Put(s, kParaArea, area(0, screenCount_));
+  int from = -1, to = -1;
+  if (e.rising >= 2) from = e.risePoint[0], to = e.risePoint[1];
+  else if (e.falling >= 2) from = e.fallPoint[0], to = e.fallPoint[1];
+  if (from >= 0 && from < to && to <= screenCount_) Put(s, kParaCycArea, area(from, to));
+  else Invalid(s, kParaCycArea);
+  return 0;
+}

@@ -1,0 +1,3 @@
+#include "core/state/system_resource.h"
+
+_SysResource SystemResource = {};

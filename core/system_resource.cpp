@@ -1,3 +1,0 @@
-#include "core/system_resource.h"
-
-_SysResource SystemResource = {};

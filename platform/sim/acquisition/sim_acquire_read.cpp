@@ -1,0 +1,201 @@
+// Reads of the simulated FPGA's acquisitions: the read-out FIFO, the display
+// raster, the maximum and minimum registers and the roll FIFOs.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/sim/acquisition/sim_acquire.h"
+
+namespace plat {
+
+namespace {
+enum Reg : uint16_t {
+  kStatusReg = 770,
+  kFifoReadyReg = 782,
+  kRollWaitingReg = 784,
+  kMaxReg = 788,
+  kMinReg = 792,
+  kFifoLevelReg = 800,
+  kRollIndexLowReg = 826,
+  kRollIndexHighReg = 828,
+};
+enum Selector : uint32_t { kRaster = 0, kWave = 64, kRollCh1 = 128, kRollCh2 = 192, kRasterDebug = 2048 };
+constexpr uint16_t kReadChannelWord = 176, kOffsetWord = 148, kStepWord = 160;
+constexpr uint16_t kChannelsWord = 38, kActiveWord = 116;
+constexpr int kRollSamplesPerColumn = 10;
+constexpr size_t kCodeBlock = 1024;  // samples of a read worked out together
+
+uint32_t Pair(const uint16_t* v, uint16_t low) { return uint32_t(v[low]) | uint32_t(v[low + 2]) << 16; }
+}  // namespace
+
+void SimAcquire::ArmRead(const Words& w) {
+  readCh_ = w.value[kReadChannelWord];
+  const int32_t offset = int32_t(Pair(w.value, kOffsetWord));
+  const uint32_t step = Pair(w.value, kStepWord);
+  readStep_ = std::max(1.0, double(step >> 4) + double(step & 15) / 10.0);
+  const SimAcqSettings& s = last_.set;
+  const bool second = s.independent && readCh_ == 2;
+  const int64_t depth = second ? s.depth2 : s.depth;
+  const int64_t trigger = int64_t(last_.TriggerAddress(second ? 1 : 0));
+  const int64_t recordStart = kRecordCentre - depth / 2;
+  // With a trigger delay the record begins after the trigger: offsets count from its start.
+  const int64_t base = trigger < recordStart ? recordStart : trigger;
+  readAddress_ = double(base) + double(offset);
+  readLeft_ = (readCh_ == 1 || readCh_ == 2) ? int64_t(double(kMemorySamples) / readStep_) : 0;
+}
+
+void SimAcquire::Render(const Words& w) {
+  const int mask = w.written[kChannelsWord] ? (w.value[kChannelsWord] >> 2) & 3 : 1;
+  const int active = w.value[kActiveWord] == 1 ? 1 : 0;
+  if (renderedSerial_ == last_.serial && renderedMask_ == mask && renderedActive_ == active) return;
+  raster_.assign(kRasterBytes, 0);
+  SimBuildRaster(last_, mask, active, raster_.data(), max_, min_);
+  for (int ch = 0; ch < 2; ++ch)
+    if ((mask >> ch) & 1) extremesSerial_[ch] = last_.serial;
+  renderedSerial_ = last_.serial;
+  renderedMask_ = mask;
+  renderedActive_ = active;
+}
+
+// A channel the raster does not draw is worked out only when its maximum or
+// minimum is read.
+void SimAcquire::Extremes(const Words& w) {
+  Render(w);
+  for (int ch = 0; ch < 2; ++ch) {
+    if (extremesSerial_[ch] == last_.serial) continue;
+    SimChannelExtremes(last_, ch, max_, min_);
+    extremesSerial_[ch] = last_.serial;
+  }
+}
+
+bool SimAcquire::Reg(uint16_t reg, const Words& w, int64_t nowUs, TestSignal* signals, uint16_t* value) {
+  switch (reg) {
+    case kStatusReg:
+      *value = uint16_t((status_ & 15) | (status_ & 15) << 4);
+      return true;
+    case kFifoReadyReg:
+      *value = readLeft_ > 0 ? 1 : 0;
+      return true;
+    case kFifoLevelReg:
+      *value = uint16_t(std::min<int64_t>(readLeft_, int64_t(kFifoBytes)));
+      return true;
+    case kRollWaitingReg:
+      UpdateRoll(w, nowUs, signals);
+      *value = uint16_t(std::min<size_t>(RollPending(0), 0xFFFF));
+      return true;
+    case kRollIndexLowReg:
+    case kRollIndexHighReg: {
+      // The FPGA's roll write index counts 16-bit words, two samples each.
+      UpdateRoll(w, nowUs, signals);
+      const uint32_t index = rolling_ ? uint32_t(rollProduced_ / 2) : 0;
+      *value = uint16_t(reg == kRollIndexLowReg ? index : index >> 16);
+      return true;
+    }
+    case kMaxReg:
+    case kMinReg: {
+      Extremes(w);
+      const uint8_t* v = reg == kMaxReg ? max_ : min_;
+      *value = uint16_t(v[0] | v[1] << 8);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+size_t SimAcquire::ReadBlock(uint32_t selector, uint8_t* dest, size_t length, const Words& w, int64_t nowUs,
+                             TestSignal* signals) {
+  switch (selector) {
+    case kRaster:
+    case kRasterDebug: {
+      Render(w);
+      const size_t n = std::min(length, raster_.size());
+      std::memcpy(dest, raster_.data(), n);
+      return n;
+    }
+    case kWave: {
+      if (readCh_ != 1 && readCh_ != 2) return 0;
+      const size_t n = size_t(std::min<int64_t>(int64_t(length), readLeft_));
+      // A whole step from a whole address (every read of the record itself)
+      // names whole addresses: they are counted rather than floored one by one.
+      const bool whole = readStep_ == SimFloor(readStep_) && readAddress_ == SimFloor(readAddress_);
+      double at[kCodeBlock];
+      for (size_t done = 0; done < n; done += kCodeBlock) {
+        const size_t m = std::min(kCodeBlock, n - done);
+        if (whole) {
+          const double first = readAddress_, step = readStep_;
+          for (int i = 0; i < int(kCodeBlock); ++i) at[i] = first + double(i) * step;  // the whole block: one vector loop
+          readAddress_ += double(m) * readStep_;
+        } else {
+          for (size_t i = 0; i < m; ++i) {
+            at[i] = SimFloor(readAddress_);
+            readAddress_ += readStep_;
+          }
+        }
+        last_.Codes(readCh_ - 1, at, m, dest + done);
+      }
+      readLeft_ -= int64_t(n);
+      return n;
+    }
+    case kRollCh1:
+    case kRollCh2:
+      UpdateRoll(w, nowUs, signals);
+      return ReadRoll(selector == kRollCh1 ? 0 : 1, dest, length);
+    default:
+      return 0;
+  }
+}
+
+// --- roll ---
+
+void SimAcquire::UpdateRoll(const Words& w, int64_t nowUs, TestSignal* signals) {
+  const SimAcqSettings s = CurrentSettings(w);
+  if (!s.roll) {
+    rolling_ = false;
+    return;
+  }
+  if (!rolling_) {
+    rolling_ = true;
+    rollLastUs_ = nowUs;
+    rollCarry_ = 0;
+    rollProduced_ = rollConsumed_[0] = rollConsumed_[1] = 0;
+    rollRate_ = s.columnNs > 0 ? kRollSamplesPerColumn / (s.columnNs * 1e-9) : 0.0;
+    rollSnap_ = last_;
+    rollSnap_.serial = last_.serial + 0x100000000ull;  // noise of its own
+    rollSnap_.set = s;
+    rollSnap_.set.samplePeriodNs = rollRate_ > 0 ? 1e9 / rollRate_ : 1.0;
+    rollSnap_.set.triggerAddress = 0;
+    file_.Refresh(signals);
+    const long double now = Seconds(nowUs);
+    for (int i = 0; i < kSignalInputs; ++i) {
+      rollSnap_.sig[i] = signals[i];
+      const long double c = now * rollSnap_.sig[i].frequencyHz;
+      rollSnap_.phase[i] = double(c - std::floor(c));
+    }
+  }
+  if (Running(w)) {
+    double n = double(nowUs - rollLastUs_) * 1e-6 * rollRate_ + rollCarry_;
+    n = std::min(n, 1e12);
+    const int64_t whole = int64_t(std::floor(n));
+    rollCarry_ = n - double(whole);
+    rollProduced_ += whole;
+  }
+  rollLastUs_ = nowUs;
+  for (int64_t& c : rollConsumed_) c = std::max(c, rollProduced_ - int64_t(kRollFifoBytes));
+}
+
+size_t SimAcquire::RollPending(int ch) const { return rolling_ ? size_t(rollProduced_ - rollConsumed_[ch]) : 0; }
+
+size_t SimAcquire::ReadRoll(int ch, uint8_t* dest, size_t length) {
+  const size_t n = std::min(length, RollPending(ch));
+  double at[kCodeBlock];
+  for (size_t done = 0; done < n; done += kCodeBlock) {
+    const size_t m = std::min(kCodeBlock, n - done);
+    for (size_t i = 0; i < m; ++i) at[i] = double(rollConsumed_[ch] + int64_t(done + i));
+    rollSnap_.Codes(ch, at, m, dest + done);
+  }
+  rollConsumed_[ch] += int64_t(n);
+  return n;
+}
+
+}  // namespace plat

@@ -1,0 +1,42 @@
+#include "remote/scpi/scpi_kit.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "remote/scpi/scpi.h"
+
+const scpipara kScpiOnOff[] = {{"ON", 1}, {"OFF", 0}, {"1", 1}, {"0", 0}, {"", -1}};
+
+void ScpiAnswer(const char* text) { Scpi.WriteResponseData(text, 0); }
+
+void ScpiAnswerNumber(int v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", v);
+  ScpiAnswer(text);
+}
+
+void ScpiAnswerReal(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%-13.6e", v);
+  ScpiAnswer(text);
+}
+
+long ScpiWhole(double v, long lo, long hi) {
+  if (std::isnan(v) || v <= double(lo)) return lo;
+  if (v >= double(hi)) return hi;
+  return long(v);
+}
+
+bool ScpiMissing(const char* p) {
+  if (p) return false;
+  std::printf("Warning : Command parameter missing ... \n");
+  return true;
+}
+
+int ScpiMatch(const scpipara* words, const char* p) {
+  if (!p) return -1;
+  const int i = scpi::InstrParaCompare(words, p);
+  return i < 0 ? -1 : words[i].value;
+}
+
+int ScpiKeyword(const scpipara* words, const char* p) { return ScpiMissing(p) ? -1 : ScpiMatch(words, p); }

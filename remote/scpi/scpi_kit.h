@@ -1,0 +1,41 @@
+// What a module's SCPI handlers share: answers, the missing-parameter check,
+// keyword matching, and the KEY / KEY:LOCK / KEY:LOCK? trio of a panel key.
+#pragma once
+#include <cstdint>
+
+#include "remote/scpi/scpi_key.h"
+#include "remote/scpi/scpi_table.h"
+
+// Answers `text` (or the number `v`) to the client.
+void ScpiAnswer(const char* text);
+void ScpiAnswerNumber(int v);
+void ScpiAnswerReal(double v);  // "%-13.6e"
+// A number a client sent as a whole number within lo..hi: past a limit
+// (infinities included) it is that limit, not a number is `lo`; the fraction
+// is cut off (round first for the nearest). Never a cast of a number out of range.
+long ScpiWhole(double v, long lo, long hi);
+
+// True, with the warning printed, when a setter got no parameter.
+bool ScpiMissing(const char* p);
+// The value of the keyword `p` matches in `words`, -1 for none (or no `p`).
+int ScpiMatch(const scpipara* words, const char* p);
+// The same, with the warning printed when `p` is missing.
+int ScpiKeyword(const scpipara* words, const char* p);
+
+// "ON", "OFF", "1", "0".
+extern const scpipara kScpiOnOff[];
+
+// Handlers of the panel-key trio (remote/scpi/scpi_key.h) for one key, for a
+// table row each: the remote key `kRemoteKey` queued, the lock of
+// `kPanelKey` set and answered. `name` (for the trace) is given per key.
+template <uint16_t kPanelKey, uint16_t kRemoteKey>
+struct ScpiKeyTrio {
+  static const char* name;
+  static void Key(scpi_para*, char*) { ScpiQueueKey(name, kRemoteKey); }
+  static void Lock(scpi_para*, char* p) { ScpiKeyLock(kPanelKey, p); }
+  static void LockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kPanelKey); }
+};
+
+// The three rows of a key: "<pattern>", "<pattern>:LOCK", "<pattern>:LOCK?".
+#define SCPI_KEY_ROWS(pattern, Trio) \
+  {pattern, Trio::Key}, {pattern ":LOCK", Trio::Lock}, {pattern ":LOCK?", Trio::LockAsk}

@@ -1,0 +1,178 @@
+// The SCPI thread, the worker queue and the worker.
+#include "remote/scpi/scpi_thread.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "core/state/sys_run_info.h"
+#include "platform/panel.h"
+#include "platform/shell.h"
+#include "platform/thread.h"
+#include "remote/scpi/scpi.h"
+#include "remote/scpi/scpi_sys_calls.h"
+#include "remote/usbtmc/usbtmc.h"
+
+namespace {
+struct FuncQueue {
+  std::mutex mutex;
+  std::condition_variable cond;  // a call came
+  std::condition_variable room;  // a call was taken
+  std::deque<std::function<void()>> calls;
+  std::atomic<int> busy{0};  // waiting calls plus the one running
+  bool held = false;         // start-up: the calls wait (under `mutex`)
+};
+
+constexpr auto kStopPoll = std::chrono::milliseconds(50);
+
+// Set on the worker thread: the calls before the one it runs are all done.
+thread_local bool t_onWorker = false;
+
+// Runs `body`; an exception it throws is logged with `what` and ends there.
+template <typename F>
+void Guarded(const char* what, F&& body) {
+  try {
+    body();
+  } catch (const std::exception& e) {
+    std::printf("%s failed: %s\n", what, e.what());
+  } catch (...) {
+    std::printf("%s failed: unknown exception\n", what);
+  }
+}
+
+// Built on first use and never destroyed, so a worker still ending at process
+// exit finds it intact.
+FuncQueue& Queue() {
+  static FuncQueue* q = new FuncQueue;
+  return *q;
+}
+
+void* WorkerBody(void*) {
+  RunScpiFuncThread();
+  return nullptr;
+}
+
+// The board's queue keys are made from these folders.
+void MakeQueueDirs() {
+  std::error_code ec;
+  if (!std::filesystem::is_directory("Data/Web", ec)) plat::ShellSystem("mkdir -p Data/Web");
+  if (!std::filesystem::is_directory("Data/Scpi", ec)) plat::ShellSystem("mkdir -p Data/Scpi");
+}
+
+bool Is(const char* text, const char* literal) { return std::strcmp(text, literal) == 0; }
+
+// `text` is `line` with an LF or CR LF line end.
+bool IsLine(const char* text, const char* line) {
+  const size_t n = std::strlen(line);
+  return std::strncmp(text, line, n) == 0 && (Is(text + n, "\n") || Is(text + n, "\r\n"));
+}
+
+void HandleMessage(const char* text, scpi_msg* msg) {
+  if (Is(text, "*OPC?\n") || Is(text, "*OPC?\r\n")) {
+    // Answered here, so it answers even while the worker is busy.
+    ScpiAnswerScope scope(Scpi.RecvTicket(), false);
+    scpi_para para{};
+    if (const ScpiSysCalls* calls = GetScpiSysCalls()) calls->opcAsk(&para, nullptr);
+    return;
+  }
+  if (IsLine(text, "SYSTem:SETup") || IsLine(text, "CONFIG")) {
+    // The next message is the setup block.
+    if (Scpi.RecvScpiBinary() == 0) Scpi.DoSystemSetupCmd();
+    return;
+  }
+  if (Scpi.GetRecvMsg(msg) < 0) {
+    std::printf("GetRecvMsg Error!\n");
+    return;
+  }
+  if (Scpi.RecvInstructions(msg->type, msg->text) < 0) {
+    std::printf("ScpiInstructions Error !\n");
+    return;
+  }
+  Scpi.InstrAnalysis();
+}
+}  // namespace
+
+bool PushScpiFunc(std::function<void()>&& call) {
+  FuncQueue& q = Queue();
+  {
+    std::unique_lock<std::mutex> lock(q.mutex);
+    while (q.calls.size() >= kScpiFuncQueueLimit) {
+      if (plat::StopRequested()) return false;
+      q.room.wait_for(lock, kStopPoll);
+    }
+    q.calls.push_back(std::move(call));
+    ++q.busy;
+  }
+  q.cond.notify_one();
+  return true;
+}
+
+bool ScpiWorkerBusy() { return !t_onWorker && Queue().busy.load() > 0; }
+
+void RunScpiFuncThread() {
+  FuncQueue& q = Queue();
+  t_onWorker = true;
+  while (!plat::StopRequested()) {
+    std::function<void()> call;
+    {
+      std::unique_lock<std::mutex> lock(q.mutex);
+      if (q.calls.empty() || q.held) {
+        q.cond.wait_for(lock, kStopPoll);
+        continue;
+      }
+      call = std::move(q.calls.front());
+      q.calls.pop_front();
+    }
+    q.room.notify_one();
+    Scpi.HoldAnswers();
+    if (call) Guarded("SCPI handler", call);
+    call = nullptr;  // what the call owns goes before it counts as done
+    --q.busy;
+    // A change to be drawn wakes the idle main loop rather than waiting for its next look round.
+    if (SysRunStatus.IsDrawRefresh()) plat::NotifyIdle();
+    // Only now may its requester have the answer: what it sends next finds
+    // this call done.
+    Scpi.DeliverHeldAnswers();
+  }
+  // Stopped: calls left behind are dropped, so a restart begins idle.
+  std::lock_guard<std::mutex> lock(q.mutex);
+  q.busy -= int(q.calls.size());
+  q.calls.clear();
+  q.room.notify_all();
+}
+
+void HoldScpiWorker(bool hold) {
+  FuncQueue& q = Queue();
+  {
+    std::lock_guard<std::mutex> lock(q.mutex);
+    q.held = hold;
+  }
+  q.cond.notify_all();
+}
+
+int StartScpiFuncThread() { return plat::StartThread("ScpiFuncThread", WorkerBody, nullptr); }
+
+void* ScpiThread(void*) {
+  MakeQueueDirs();
+  UsbTmcInit();
+  if (int rc = StartScpiFuncThread()) std::printf("ScpiFuncThread create error,retValue=%d\n", rc);
+
+  std::vector<char> text(kScpiMsgTextSize);
+  auto msg = std::make_unique<scpi_msg>();
+  while (!plat::StopRequested()) {
+    if (Scpi.RecvScpiMsg(text.data()) < 0) {
+      if (!plat::StopRequested()) std::printf("RecvScpiMsg Error !\n");
+      continue;
+    }
+    Guarded("SCPI message", [&] { HandleMessage(text.data(), msg.get()); });
+  }
+  return nullptr;
+}

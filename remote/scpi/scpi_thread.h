@@ -1,0 +1,31 @@
+// The SCPI thread and its worker: the thread takes every message of the SCPI
+// queue, the worker runs the matched handlers, so a slow handler never holds
+// up reception. At most three calls wait for the worker; a fourth waits for
+// room (the queue behind it fills up in turn, and so on up to the transports).
+#pragma once
+#include <cstddef>
+#include <functional>
+
+constexpr size_t kScpiFuncQueueLimit = 3;
+
+// Queues one call for the worker, waiting while three wait already; false
+// only when a stop ended the wait (the call is then dropped with what it owns).
+bool PushScpiFunc(std::function<void()>&& call);
+
+// True while calls wait for the worker or it runs one; false on the worker
+// itself (the calls queued before the one it runs have all run).
+bool ScpiWorkerBusy();
+
+// The worker body: runs the queued calls in order until a stop is requested.
+// A call that throws is logged and the worker goes on.
+void RunScpiFuncThread();
+
+// While held, the worker runs no call: they wait in the queue (and the
+// transports behind it) until released. Start-up holds the worker until its
+// own settings are in force, so a command accepted meanwhile is kept.
+void HoldScpiWorker(bool hold);
+
+// Starts the worker thread; 0 or an error number. The SCPI thread calls it.
+int StartScpiFuncThread();
+
+// ScpiThread (remote/scpi/scpi.h) is the thread body that main starts.

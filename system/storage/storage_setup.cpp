@@ -1,0 +1,116 @@
+#include "system/storage/storage_setup.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/common/common_subprogram.h"
+#include "core/menu/draw_hooks.h"
+#include "core/messages/msg.h"
+#include "core/state/sys_run_info.h"
+#include "core/state/system_resource.h"
+#include "core/state/task_manage.h"
+#include "system/storage/storage_files.h"
+#include "system/storage/task_storage.h"
+
+namespace {
+constexpr int kMsgLoading = 9, kMsgSaved = 10, kMsgSaveFailed = 11, kMsgLoaded = 12, kMsgLoadFailed = 13;
+constexpr int kMsgNoUsb = 23;
+constexpr int kCrLfBytes = 2;
+
+int Fail(int message) {
+  if (SystemResource.message) SystemResource.message->SetMessage(message);
+  return -1;
+}
+
+struct Block {
+  std::string label;
+  int bytes;  // label, CR LF, payload, CR LF
+};
+
+// Sends key word 131 to each module of the setup order in turn; the bytes
+// a save wrote, -1 when a module could not write its block. `blocks`
+// receives the layout the modules wrote.
+int SendSetup(int direction, uint8_t* buffer, int length, std::vector<Block>* blocks) {
+  SetupFileRecord rec{0, direction, length, 0, buffer};
+  for (const int* id = LoadTaskOrder; *id >= 0; ++id) {
+    task* module = TaskManage.FindTaskbyId(*id);
+    if (!module) continue;
+    taskresponse r{};
+    r.key = keypara{KEY_WORD_STORAGE, 1, 0};
+    rec.status = 0;
+    const int before = rec.used;
+    std::memcpy(r.area, &rec, sizeof rec);
+    module->OpResponse(&r);
+    std::memcpy(&rec, r.area, sizeof rec);
+    if (direction != 0) continue;
+    if (rec.status < 0 || rec.used < before || rec.used > length) return -1;
+    if (blocks && rec.used > before) {
+      const char* at = reinterpret_cast<const char*>(buffer + before);
+      const void* end = std::memchr(at, '\r', size_t(rec.used - before));
+      if (end) blocks->push_back({std::string(at, static_cast<const char*>(end)), rec.used - before});
+    }
+  }
+  return direction != 0 || rec.used > 0 ? rec.used : -1;
+}
+
+// Every block the instrument writes that the file holds must lie whole in
+// it, framed by its CR LFs; at least one must be there.
+bool WholeBlocks(const std::vector<uint8_t>& file, const std::vector<Block>& layout) {
+  const int length = int(file.size());
+  const char* text = reinterpret_cast<const char*>(file.data());
+  int found = 0;
+  for (const Block& b : layout) {
+    const int at = CommonSubProg.ScanMarkLabel(text, b.label.c_str(), length);
+    if (at < 0) continue;
+    const int label = int(b.label.size());
+    if (at + b.bytes > length || std::memcmp(text + at + label, "\r\n", kCrLfBytes) != 0 ||
+        std::memcmp(text + at + b.bytes - kCrLfBytes, "\r\n", kCrLfBytes) != 0) {
+      std::printf("Setup block %s is cut short or malformed\n", b.label.c_str());
+      return false;
+    }
+    ++found;
+  }
+  return found > 0;
+}
+
+void ShowLoading() {
+  msg* m = SystemResource.message;
+  if (!m) return;
+  m->SetMessage(kMsgLoading);
+  msginfo info{};
+  if (m->GetMessage(&info) >= 0) Draw().showMessage(&info);
+  m->ClearMessage();
+}
+}  // namespace
+
+int StorageSaveSetFunc(const char* name, int disk) {
+  if (disk != kDiskInternal && !StorageUsbIn()) return Fail(kMsgNoUsb);
+  const std::string folder = StorageFolder(kStoreSet, disk);
+  if (folder.empty() || !name || !StorageNameOk(name)) return Fail(kMsgSaveFailed);
+  std::vector<uint8_t> buffer(kSetupBufferBytes, 0);
+  const int used = SendSetup(0, buffer.data(), kSetupBufferBytes, nullptr);
+  if (used <= 0) return Fail(kMsgSaveFailed);
+  StorageMakeFolder(folder);
+  if (!StorageWriteFile(folder, name, buffer.data(), size_t(used))) return Fail(kMsgSaveFailed);
+  SystemResource.message->SetMessage(kMsgSaved);
+  return 0;
+}
+
+int StorageLoadSetFunc(const char* name, int disk) {
+  if (disk != kDiskInternal && !StorageUsbIn()) return Fail(kMsgNoUsb);
+  const std::string folder = StorageFolder(kStoreSet, disk);
+  std::vector<uint8_t> file;
+  if (folder.empty() || !name || !StorageReadFile(folder, name, kSetupBufferBytes, &file)) return Fail(kMsgLoadFailed);
+  // The layout the instrument writes now, to check the file's blocks by.
+  std::vector<uint8_t> scratch(kSetupBufferBytes, 0);
+  std::vector<Block> layout;
+  if (SendSetup(0, scratch.data(), kSetupBufferBytes, &layout) <= 0 || !WholeBlocks(file, layout))
+    return Fail(kMsgLoadFailed);
+  ShowLoading();
+  SendSetup(1, file.data(), int(file.size()), nullptr);
+  SystemResource.message->SetMessage(kMsgLoaded);
+  if (SystemResource.runStatus) SystemResource.runStatus->SetDrawRefresh();
+  return 0;
+}

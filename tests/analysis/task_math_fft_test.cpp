@@ -1,0 +1,99 @@
+// The FFT frame on the simulated board: a sine on CH1 read at the FFT rate,
+// transformed by the worker, reduced to screen columns: its peak in the column
+// of its frequency with the height the window's gain and the Vrms scale give;
+// the max-hold trace keeps the peak after the signal goes. The record is read
+// whichever way the traces are drawn (raster or vectors).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "acquisition/engine/wave.h"
+#include "analysis/fft/fft_process.h"
+#include "analysis/math/task_math.h"
+#include "core/state/ids.h"
+#include "acquisition/models/x_system.h"
+#include "core/state/sys_run_info.h"
+#include "tests/bench/bench.h"
+
+namespace {
+struct MathFft : ::testing::Test {
+  Bench b;
+  void SetUp() override {
+    ASSERT_EQ(b.Start(), 0);
+    b.StopThreads();
+    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    SetWaveTestSettings();
+    SysRunInfo.sourceOn = 3;
+    b.Key(kKeyMath);
+    TaskMath.TaskMenu.SetMenuItem(kMathItemType, kMathFft);
+    Math_Type(keypara{KEY_NO_KEY, 0, 0});
+  }
+  // One acquisition, the worker's transform, and the pass that takes it.
+  void Frame() {
+    WaveOp.RequestChData(3);
+    ASSERT_TRUE(b.Fpga().AcquireNow());
+    b.Pass();
+    FftServeRequest(FftPara);
+    b.Pass();
+  }
+  static int PeakColumn(const float* t) { return int(std::max_element(t + 1, t + 700) - t); }
+};
+
+// 500 us/div: 100 kSa/s of screen points, 8K points at ten times that:
+// 1 MSa/s, half a megahertz over 700 columns. 1 V (50 codes at 500 mV/div)
+// reads its rms value, 0.707 V, 17.7 codes above the centre on the math
+// channel's 1 V/div.
+TEST_F(MathFft, SinePeakInItsColumnAtItsHeight) {
+  plat::TestSignal s;
+  s.frequencyHz = 410 * 1e6 / 8192;  // on bin 410
+  s.amplitudeV = 1.0;
+  b.Fpga().SetSignal(0, s);
+  for (int i = 0; i < 3; ++i) Frame();
+  EXPECT_DOUBLE_EQ(TaskMath.GetFFTDataSample(), 1e6);
+  const float* t = TaskMath.MainTrace();
+  const double hzPerColumn = 5e5 * 4095.0 / 4096 / 700;
+  EXPECT_NEAR(PeakColumn(t), s.frequencyHz / hzPerColumn, 1.5);
+  EXPECT_NEAR(t[PeakColumn(t)], 127 + 25 / std::sqrt(2.0), 0.5);
+  EXPECT_EQ(SysRunInfo.fft.newSpectrum, 1);
+  // Max-hold keeps the peak once the signal is gone.
+  TaskMath.TaskMenu.SetMenuItem(23, 1);
+  Frame();
+  s.amplitudeV = 0;
+  b.Fpga().SetSignal(0, s);
+  for (int i = 0; i < 3; ++i) Frame();
+  EXPECT_LT(TaskMath.MainTrace()[PeakColumn(t)], 130);
+  const uint8_t* hold = WaveOp.GetSerrenMem(6);
+  EXPECT_NEAR(*std::max_element(hold, hold + 700), 127 + 25 / std::sqrt(2.0), 1);
+}
+
+// Start-up draws the traces as vectors (wave type 2): the spectrum's record
+// is read with the channels' records all the same.
+TEST(MathFftStartUp, SpectrumWithTheVectorTraces) {
+  Bench b;
+  ASSERT_EQ(b.Start(), 0);
+  b.StopThreads();
+  b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+  ASSERT_EQ(SysRunInfo.waveType, 2);
+  TimeBase.SetRealTimeBaseS(0, 0.0005);
+  SysRunInfo.sourceOn = 1;
+  b.Key(kKeyMath);
+  TaskMath.TaskMenu.SetMenuItem(kMathItemType, kMathFft);
+  Math_Type(keypara{KEY_NO_KEY, 0, 0});
+  plat::TestSignal s;
+  s.frequencyHz = 410 * 1e6 / 8192;  // on bin 410 at 1 MSa/s
+  s.amplitudeV = 1.0;
+  b.Fpga().SetSignal(0, s);
+  for (int i = 0; i < 3; ++i) {
+    WaveOp.RequestChData(1);
+    ASSERT_TRUE(b.Fpga().AcquireNow());
+    b.Pass();
+    FftServeRequest(FftPara);
+    b.Pass();
+  }
+  const float* t = TaskMath.MainTrace();
+  const int peak = int(std::max_element(t + 1, t + 700) - t);
+  EXPECT_NEAR(peak, s.frequencyHz / (5e5 * 4095.0 / 4096 / 700), 1.5);
+  EXPECT_GT(t[peak], 127 + 10);
+}
+}  // namespace

@@ -1,0 +1,365 @@
+// The simulated FPGA's acquisitions: records, trigger, raster, run control,
+// pacing, roll, decode reads and the test-signal file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/root.h"
+#include "platform/sim/fpga/sim_fpga.h"
+#include "platform/thread.h"
+#include "tests/bench/wait.h"
+
+namespace {
+using plat::SimAcquire;
+using plat::SignalShape;
+using plat::TestSignal;
+
+plat::SimFpga& F() { return plat::Fpga(); }
+
+void W(uint16_t word, uint16_t value) { F().WriteWord(word, value); }
+uint16_t R(uint16_t reg) { return F().ReadReg(reg); }
+
+// Arms a read of channel ch (0/1) at `offset` samples from the trigger with a
+// step of `step` samples, as the waveform engine does.
+void Arm(int ch, int32_t offset, uint32_t step) {
+  W(122, 1);
+  W(176, uint16_t(ch + 1));
+  W(148, uint16_t(uint32_t(offset) & 0xFFFF));
+  W(150, uint16_t(uint32_t(offset) >> 16));
+  W(160, uint16_t(step * 16 & 0xFFFF));
+  W(162, uint16_t(step * 16 >> 16));
+  W(122, 0);
+}
+
+// The 7000 points of the screen window at 500 us/div (one per microsecond).
+std::vector<uint8_t> Record(int ch) {
+  Arm(ch, -3500000, 1000);
+  std::vector<uint8_t> r(7000);
+  F().ReadBlock(64, r.data(), r.size());
+  return r;
+}
+
+TestSignal Make(SignalShape shape, double amp, double offset = 0, double hz = 1000) {
+  TestSignal s;
+  s.shape = shape;
+  s.amplitudeV = amp;
+  s.offsetV = offset;
+  s.frequencyHz = hz;
+  return s;
+}
+
+struct SimAcquire_ : ::testing::Test {
+  // The cases are written against a 1 kHz sine on CH1 (the board starts it faster).
+  void SetUp() override {
+    F().SetPacing(SimAcquire::Pacing::kOnDemand);
+    F().SetSignal(0, TestSignal{});
+  }
+};
+
+TEST_F(SimAcquire_, SineRecordSwingsFiftyCodesAndCrossesTheCentreRisingAtTheTrigger) {
+  ASSERT_TRUE(F().AcquireNow());
+  EXPECT_TRUE(F().Finished());
+  EXPECT_EQ(R(804), 1);
+  auto r = Record(0);
+  EXPECT_EQ(*std::max_element(r.begin(), r.end()), 177);
+  EXPECT_EQ(*std::min_element(r.begin(), r.end()), 77);
+  // Index 3500 is the trigger (the record centre): 0 V, rising.
+  EXPECT_EQ(r[3500], 127);
+  EXPECT_GT(r[3510], 127);
+  EXPECT_LT(r[3490], 127);
+  // One period is 1000 points (1 ms at 1 us).
+  for (int i = 0; i < 5000; i += 37) EXPECT_EQ(r[i], r[i + 1000]) << i;
+  EXPECT_EQ(r[3750], 177);  // a quarter period later: the peak
+  EXPECT_EQ(R(770), 0x22);  // triggered, both fields
+  // The FIFO reports what it holds and streams in read order.
+  Arm(0, 0, 1);
+  EXPECT_EQ(R(782), 1);
+  EXPECT_EQ(R(800), SimAcquire::kFifoBytes);
+}
+
+TEST_F(SimAcquire_, TriggerSlopeLevelAndPositionPlaceTheCrossing) {
+  plat::SimAcqSettings s;
+  s.trigSlope = 1;
+  s.trigLevelV = 0.5;  // 25 codes above 0 V at 500 mV/div
+  s.triggerAddress = plat::kRecordCentre - 1000000;  // trigger 100 columns left of centre
+  F().SetAcqSettings(s);
+  ASSERT_TRUE(F().AcquireNow());
+  Arm(0, -10000, 1000);  // 1 us apart around the trigger
+  std::vector<uint8_t> r(21);
+  F().ReadBlock(64, r.data(), r.size());
+  EXPECT_NEAR(r[10], 152, 1);
+  EXPECT_GT(r[0], r[20]);  // falling through the level
+  // A level outside the signal finds no edge: auto acquires untriggered.
+  s.trigLevelV = 2.0;
+  F().SetAcqSettings(s);
+  ASSERT_TRUE(F().AcquireNow());
+  EXPECT_FALSE(F().LastAcquisition().triggered);
+  EXPECT_EQ(R(770) & 15, 1);  // auto, untriggered
+}
+
+TEST_F(SimAcquire_, ShapesCouplingInvertAndClamping) {
+  F().SetSignal(0, Make(SignalShape::kSquare, 1.0));
+  F().SetSignal(1, Make(SignalShape::kDc, 0, 0.3));
+  ASSERT_TRUE(F().AcquireNow());
+  auto sq = Record(0);
+  for (uint8_t c : sq) EXPECT_TRUE(c == 177 || c == 77) << int(c);
+  EXPECT_EQ(sq[3500], 177);  // the rising edge is the trigger
+  EXPECT_EQ(sq[3499], 77);
+  auto dc = Record(1);
+  EXPECT_EQ(*std::min_element(dc.begin(), dc.end()), 142);
+  EXPECT_EQ(*std::max_element(dc.begin(), dc.end()), 142);
+
+  // Beyond the ADC's range: codes clip at 0 and 255.
+  F().SetSignal(0, Make(SignalShape::kDc, 0, 10.0));
+  F().SetSignal(1, Make(SignalShape::kDc, 0, -10.0));
+  ASSERT_TRUE(F().AcquireNow());
+  EXPECT_EQ(Record(0)[0], 255);
+  EXPECT_EQ(Record(1)[0], 0);
+
+  // AC coupling removes the mean, ground reads the zero code; invert mirrors
+  // the raster only, memory keeps the samples as taken.
+  plat::SimAcqSettings s;
+  s.ch[0].coupling = 1;
+  s.ch[1].invert = true;
+  s.ch[1].zeroCode = 100;
+  F().SetAcqSettings(s);
+  F().SetSignal(0, Make(SignalShape::kSquare, 0.5, 2.0));
+  F().SetSignal(1, Make(SignalShape::kDc, 0, 0.2));
+  ASSERT_TRUE(F().AcquireNow());
+  auto ac = Record(0);
+  EXPECT_EQ(*std::max_element(ac.begin(), ac.end()), 152);
+  EXPECT_EQ(*std::min_element(ac.begin(), ac.end()), 102);
+  EXPECT_EQ(Record(1)[0], 110);
+  EXPECT_EQ(F().LastAcquisition().ScreenCode(1, plat::kRecordCentre), 255 - 110);
+  s.ch[1].coupling = 2;
+  F().SetAcqSettings(s);
+  ASSERT_TRUE(F().AcquireNow());
+  EXPECT_EQ(Record(1)[0], 100);
+}
+
+TEST_F(SimAcquire_, RasterShowsEachChannelAtItsRowsWithItsChannelBit) {
+  F().SetSignal(1, Make(SignalShape::kDc, 0, -0.5));  // CH2 at code 102
+  ASSERT_TRUE(F().AcquireNow());
+  auto raster = F().Raster();  // CH1 only until word 38 says otherwise
+  ASSERT_EQ(raster.size(), 140000u);
+  auto at = [&](int row, int col) { return raster[size_t(row) * 700 + size_t(col)]; };
+  for (int col = 0; col < 700; ++col) {
+    int lit = 0;
+    for (int row = 0; row < 200; ++row)
+      if (at(row, col)) {
+        ++lit;
+        EXPECT_GE(row, 50);   // code 177
+        EXPECT_LE(row, 150);  // code 77
+        EXPECT_EQ(at(row, col) & 0x80, 0);
+      }
+    EXPECT_GT(lit, 0) << col;
+  }
+  EXPECT_NE(at(100, 350), 0);  // code 127 at the trigger column
+  EXPECT_NE(at(50, 375), 0);   // the peak a quarter period (25 columns) later
+  EXPECT_EQ(at(125, 350), 0);
+
+  W(38, 3 * 4);  // both channels
+  W(116, 0);
+  raster = F().Raster();
+  for (int col = 0; col < 700; col += 50) EXPECT_EQ(at(125, col), 0x80 | at(125, col)) << col;
+  EXPECT_GT(at(125, 10) & 0x7F, 100);  // a flat line is bright
+  EXPECT_EQ(R(788), 177 | 102 << 8);
+  EXPECT_EQ(R(792), 77 | 102 << 8);
+  // The active channel lies on top where both pass.
+  F().SetSignal(1, Make(SignalShape::kDc, 0, 0.0));
+  ASSERT_TRUE(F().AcquireNow());
+  raster = F().Raster();
+  EXPECT_EQ(at(100, 350) & 0x80, 0);
+  W(116, 1);
+  raster = F().Raster();
+  EXPECT_EQ(at(100, 350) & 0x80, 0x80);
+}
+
+TEST_F(SimAcquire_, RunStopSingleNormalAndForce) {
+  W(128, 1);  // paused (stopped)
+  EXPECT_FALSE(F().AcquireNow());
+  W(128, 0);
+  // Single: armed by the restart, one acquisition, then none.
+  W(72, 3);
+  W(0, 1);
+  EXPECT_EQ(R(804), 0);
+  W(0, 0);
+  EXPECT_EQ(R(770), 0x44);
+  ASSERT_TRUE(F().AcquireNow());
+  EXPECT_EQ(R(770), 0x22);
+  EXPECT_EQ(R(804), 1);
+  EXPECT_FALSE(F().AcquireNow());
+  W(0, 1);
+  W(0, 0);
+  EXPECT_TRUE(F().AcquireNow());
+  // Normal: waits for a trigger a DC level never gives, until forced.
+  W(72, 1);
+  F().SetSignal(0, Make(SignalShape::kDc, 0, 0.4));
+  EXPECT_FALSE(F().AcquireNow());
+  EXPECT_EQ(R(770), 0x33);  // armed
+  W(222, 0);
+  W(222, 1);
+  W(222, 0);
+  ASSERT_TRUE(F().AcquireNow());
+  EXPECT_FALSE(F().LastAcquisition().triggered);
+  // Auto acquires without one.
+  W(72, 0);
+  EXPECT_TRUE(F().AcquireNow());
+  EXPECT_EQ(R(770) & 15, 1);
+}
+
+TEST_F(SimAcquire_, UnpacedAcquisitionsFollowTheReadsAndHoldUntilTheRasterIsRead) {
+  F().SetPacing(SimAcquire::Pacing::kUnpaced);
+  const uint64_t n0 = F().LastAcquisition().serial;
+  W(0, 1);
+  W(0, 0);  // sampling restarts: one at once
+  EXPECT_EQ(F().LastAcquisition().serial, n0 + 1);
+  W(128, 1);
+  W(128, 0);  // its raster is not read yet: it is held
+  EXPECT_EQ(F().LastAcquisition().serial, n0 + 1);
+  W(170, 1);
+  W(170, 0);  // raster read: the next one
+  EXPECT_EQ(F().LastAcquisition().serial, n0 + 2);
+}
+
+void OnFinished();
+std::atomic<int> g_finished{0};
+void OnFinished() { ++g_finished; }
+
+TEST_F(SimAcquire_, RealTimePacingFinishesAcquisitionsOnItsOwnThread) {
+  ASSERT_GE(F().OpenLocalBus(), 0);
+  F().SetPacing(SimAcquire::Pacing::kRealTime, 0.5);  // 500 us/div: about 4 ms each
+  ASSERT_TRUE(F().SetFinishedHandler(OnFinished));
+  EXPECT_TRUE(WaitUntil([] { return g_finished >= 1; }));
+  // A finished acquisition is held until its raster is read.
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  const uint64_t held = F().LastAcquisition().serial;
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(F().LastAcquisition().serial, held);
+  W(170, 1);
+  W(170, 0);
+  EXPECT_TRUE(WaitUntil([&] { return F().LastAcquisition().serial > held; }));
+  plat::RequestStop();
+  plat::JoinAllThreads();
+}
+
+// Pacing worked out on the board's own clock readings, without waiting.
+TEST(SimAcquirePacing, FreeRunningAcquisitionsComeAtMostSixtyASecondAndARestartSooner) {
+  SimAcquire a;
+  uint16_t words[1024] = {};
+  bool written[1024] = {};
+  int dac[4] = {-1, -1, -1, -1};
+  const SimAcquire::Words w{words, written, dac, 0};
+  TestSignal sig[plat::kSignalInputs];
+  auto word = [&](uint16_t n, uint16_t v, int64_t now) {
+    const uint16_t old = words[n];
+    words[n] = v;
+    return a.OnWord(n, old, w, now, sig);
+  };
+  a.SetPacing(SimAcquire::Pacing::kRealTime, 1.0);
+  int64_t t = 10000000;
+  ASSERT_TRUE(a.AcquireNow(w, t, sig));  // 7 ms of record at the start-up settings
+  word(170, 1, t + 1000);  // its raster is read at once
+  EXPECT_FALSE(word(170, 0, t + 1000));
+  EXPECT_FALSE(a.Tick(w, t + 8000, sig));  // the record time is over, the frame is not
+  EXPECT_FALSE(a.Tick(w, t + 16000, sig));
+  EXPECT_TRUE(a.Tick(w, t + 16700, sig));  // 60 a second
+  t += 16700;
+  word(0, 1, t + 100);  // a reader restarts sampling: the record time alone
+  word(0, 0, t + 100);
+  EXPECT_FALSE(a.Tick(w, t + 7000, sig));
+  EXPECT_TRUE(a.Tick(w, t + 8000, sig));
+}
+
+TEST_F(SimAcquire_, RollFifosFillAtTenSamplesPerColumn) {
+  plat::UseVirtualClock(true);
+  plat::HoldVirtualClock(true);  // nothing arrives while the test reads
+  plat::SimAcqSettings s;
+  s.roll = true;
+  s.columnNs = 2e6;  // 100 ms/div: 5000 samples a second
+  F().SetAcqSettings(s);
+  EXPECT_EQ(R(784), 0);
+  plat::AdvanceUs(100000);
+  EXPECT_NEAR(R(784), 500, 1);  // whole samples: 0.1 s x 5000 may round to 499.99...
+  std::vector<uint8_t> r(500), r2(500);
+  F().ReadBlock(128, r.data(), r.size());
+  F().ReadBlock(192, r2.data(), r2.size());
+  EXPECT_EQ(R(784), 0);
+  // The 1 kHz sine sampled at 5 kHz repeats every 5 samples.
+  for (int i = 0; i + 5 < 400; ++i) EXPECT_NEAR(r[size_t(i)], r[size_t(i) + 5], 1) << i;
+  EXPECT_EQ(*std::max_element(r.begin(), r.end()), *std::max_element(r2.begin(), r2.end()));
+  // The FIFO keeps its newest bytes; stopped, it stops filling.
+  plat::AdvanceUs(10000000);
+  EXPECT_EQ(R(784), SimAcquire::kRollFifoBytes);
+  W(128, 1);
+  F().ReadBlock(128, r.data(), r.size());
+  plat::AdvanceUs(1000000);
+  EXPECT_EQ(R(784), SimAcquire::kRollFifoBytes - 500);
+  EXPECT_FALSE(F().AcquireNow());  // roll makes no records
+}
+
+TEST_F(SimAcquire_, DecodeReadsEndWithTheMarker) {
+  W(122, 1);
+  W(176, 5);
+  W(122, 0);
+  EXPECT_EQ(R(782), 1);
+  EXPECT_EQ(R(800), 0xFFFF);
+  F().LoadBlock(SimAcquire::kDecodeSelector, std::vector<uint8_t>(20000, 7));
+  EXPECT_EQ(R(800), 10240);
+  std::vector<uint8_t> b(20000);
+  F().ReadBlock(SimAcquire::kDecodeSelector, b.data(), b.size());
+  EXPECT_EQ(b[19999], 7);
+  EXPECT_EQ(R(800), 0xFFFF);
+  EXPECT_EQ(R(836), 0);
+}
+
+TEST(SimSignalFile, LinesAreParsedAndBadOnesSkipped) {
+  int input = -1;
+  TestSignal s;
+  std::string error;
+  ASSERT_TRUE(plat::SimSignalFile::ParseLine("ch2 pulse freq=10000 amp=1.65 offset=1.65 duty=0.25 # x", &input,
+                                             &s, &error));
+  EXPECT_EQ(input, 1);
+  EXPECT_EQ(s.shape, SignalShape::kPulse);
+  EXPECT_DOUBLE_EQ(s.frequencyHz, 10000);
+  EXPECT_DOUBLE_EQ(s.duty, 0.25);
+  EXPECT_FALSE(plat::SimSignalFile::ParseLine("# only a comment", &input, &s, &error));
+  EXPECT_TRUE(error.empty());
+  for (const char* bad : {"ch3 sine", "ch1 saw", "ch1 sine freq=-1", "ch1 sine amp=x", "ch1 pulse duty=1",
+                          "ch1 sine gain=2", "ch1 sine freq=nan", "ch1", "ch1 square duty=0.2",
+                          "ch1 sine widths=1e-6", "ch1 pulse lines=625"}) {
+    error.clear();
+    EXPECT_FALSE(plat::SimSignalFile::ParseLine(bad, &input, &s, &error)) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+  }
+  // A field only one shape uses is refused on the others, so it is never silently ignored.
+  EXPECT_FALSE(plat::SimSignalFile::ParseLine("ch1 square duty=0.2", &input, &s, &error));
+  EXPECT_EQ(error, "duty= applies to pulse only");
+}
+
+TEST_F(SimAcquire_, TheSignalFileIsReadWhenItChanges) {
+  const std::string root = std::filesystem::temp_directory_path() / ("sim-acq-" + std::to_string(getpid()));
+  ASSERT_TRUE(plat::InitRoot(root));
+  std::ofstream(plat::DevPath("signals")) << "ch1 dc offset=1.0\nch2 bogus\n";
+  ASSERT_TRUE(F().AcquireNow());
+  EXPECT_EQ(F().Signal(0).shape, SignalShape::kDc);
+  EXPECT_EQ(Record(0)[100], 177);
+  EXPECT_EQ(F().Signal(1).shape, SignalShape::kSine);  // the bad line left CH2 alone
+  // A test's own setting holds until the file changes again.
+  F().SetSignal(0, Make(SignalShape::kDc, 0, -1.0));
+  ASSERT_TRUE(F().AcquireNow());
+  EXPECT_EQ(Record(0)[100], 77);
+  std::ofstream(plat::DevPath("signals")) << "ch1 dc offset=0.5   \n";
+  ASSERT_TRUE(F().AcquireNow());
+  EXPECT_EQ(Record(0)[100], 152);
+  std::filesystem::remove_all(root);
+}
+
+}  // namespace

@@ -1,0 +1,211 @@
+// The USBTMC device in the test process, driven as a host drives it through
+// the simulated board's USB device port (control requests, bulk packets, a
+// bus suspend): the transfer after an aborted one, the status byte's MAV,
+// and the key lock taken over USB released by a suspend.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/input/rs232.h"
+#include "platform/devices.h"
+#include "platform/root.h"
+#include "remote/scpi/scpi.h"
+#include "remote/usbtmc/usbtmc.h"
+#include "tests/bench/bench.h"
+
+namespace {
+using namespace std::chrono_literals;
+
+void Idn(scpi_para*, char*) { Scpi.WriteResponseData("QEL,TEST", 0); }
+void Slow(scpi_para*, char*) {
+  std::this_thread::sleep_for(200ms);
+  Scpi.WriteResponseData("SLOW", 0);
+}
+instr g_table[] = {{"*IDN?", Idn}, {"SLOW?", Slow}, {"", nullptr}};
+
+constexpr uint8_t kMsgOut = 1, kRequestIn = 2;
+constexpr size_t kPacket = 512;
+
+template <class Pred>
+bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10000ms) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+int ConnectTo(const std::string& path) {
+  int fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
+  sockaddr_un a = {};
+  a.sun_family = AF_UNIX;
+  std::strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
+  timeval tv = {10, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::string Header(uint8_t msgId, uint8_t tag, uint32_t size, uint8_t attributes) {
+  std::string h(12, '\0');
+  h[0] = char(msgId);
+  h[1] = char(tag);
+  h[2] = char(~tag);
+  for (int i = 0; i < 4; ++i) h[4 + i] = char(size >> (8 * i));
+  h[8] = char(attributes);
+  return h;
+}
+
+// A host plugged into the port, with the configuration selected.
+struct Host {
+  int ctl = -1, out = -1, in = -1;
+
+  bool Plug() {
+    const std::string controller = plat::MapPath(plat::kGadgetController);
+    if (!WaitFor([&] { return access(controller.c_str(), F_OK) == 0; })) return false;
+    ctl = ConnectTo(controller);
+    if (ctl < 0 || Control(0x00, 9, 1, 0, 0).empty()) return false;  // SET_CONFIGURATION 1
+    out = ConnectTo(plat::MapPath(plat::kGadgetEpOut));
+    in = ConnectTo(plat::MapPath(plat::kGadgetEpIn));
+    return out >= 0 && in >= 0;
+  }
+  ~Host() {
+    for (int fd : {ctl, out, in})
+      if (fd >= 0) close(fd);
+  }
+  // A control request; the status byte and the IN data (empty: no answer).
+  std::string Control(uint8_t type, uint8_t request, uint16_t value, uint16_t index, uint16_t length) {
+    const uint8_t setup[8] = {type,
+                              request,
+                              uint8_t(value),
+                              uint8_t(value >> 8),
+                              uint8_t(index),
+                              uint8_t(index >> 8),
+                              uint8_t(length),
+                              uint8_t(length >> 8)};
+    if (send(ctl, setup, sizeof setup, 0) != ssize_t(sizeof setup)) return "";
+    char buf[4096];
+    const ssize_t n = recv(ctl, buf, sizeof buf, 0);
+    return n > 0 ? std::string(buf, size_t(n)) : "";
+  }
+  void Suspend() { send(ctl, "S", 1, 0); }
+  bool Packet(const std::string& p) { return send(out, p.data(), p.size(), 0) == ssize_t(p.size()); }
+  void Command(uint8_t tag, const std::string& text) {
+    std::string t = Header(kMsgOut, tag, uint32_t(text.size()), 1) + text;
+    t.resize((t.size() + 3) & ~size_t(3), '\0');
+    Packet(t);
+  }
+  // The data of the DEV_DEP_MSG_IN transfer answering request `tag`.
+  std::string Answer(uint8_t tag) {
+    Packet(Header(kRequestIn, tag, 4096, 0));
+    std::string transfer;
+    char buf[kPacket];
+    for (;;) {
+      const ssize_t n = recv(in, buf, sizeof buf, 0);
+      if (n < 0) return "(no answer)";
+      transfer.append(buf, size_t(n));
+      if (size_t(n) < kPacket) break;
+    }
+    return transfer.size() >= 12 ? transfer.substr(12) : "(short)";
+  }
+  uint8_t StatusByte(uint8_t tag) {
+    const std::string r = Control(0xA1, 128, tag, 0, 3);  // READ_STATUS_BYTE
+    return r.size() == 4 && uint8_t(r[1]) == 1 ? uint8_t(r[3]) : 0xFF;
+  }
+};
+
+struct UsbTmcDevice : ::testing::Test {
+  Bench bench;
+  Host host;
+  void SetUp() override {
+    ASSERT_EQ(0, Scpi.RegisterInstr(40, g_table));
+    ASSERT_EQ(0, StartScpiThread());
+    ASSERT_TRUE(host.Plug());
+  }
+};
+}  // namespace
+
+// INITIATE_ABORT_BULK_OUT ends a transfer half-way; the transfer the host
+// sends right after it is taken whole, not as the rest of the aborted one.
+TEST_F(UsbTmcDevice, TheTransferAfterAnAbortedOneIsKept) {
+  for (uint8_t round = 0; round < 5; ++round) {
+    const uint8_t tag = uint8_t(10 + 3 * round);
+    std::string first = Header(kMsgOut, tag, 1000, 1) + std::string(kPacket - 12, 'x');
+    ASSERT_TRUE(host.Packet(first));
+    // The abort is taken by the sink once it waits for the next packet.
+    std::string reply;
+    ASSERT_TRUE(WaitFor([&] {
+      reply = host.Control(0xA2, 1, tag, 0x03, 2);
+      return reply.size() == 3 && uint8_t(reply[1]) == 0x01;
+    })) << "INITIATE_ABORT_BULK_OUT";
+    host.Command(uint8_t(tag + 1), "*IDN?");
+    EXPECT_EQ("QEL,TEST\r\n", host.Answer(uint8_t(tag + 2))) << "round " << int(round);
+  }
+}
+
+// READ_STATUS_BYTE shows MAV as soon as the answer is stored, and no longer
+// once it has been read.
+TEST_F(UsbTmcDevice, TheStatusByteShowsAnAnswerAtOnce) {
+  std::mutex mu;
+  std::condition_variable cv;
+  int stored = 0;
+  const int waker = Scpi.AddAnswerWaker([&] {
+    std::lock_guard<std::mutex> lock(mu);
+    ++stored;
+    cv.notify_all();
+  });
+  for (uint8_t round = 0; round < 5; ++round) {
+    const uint8_t tag = uint8_t(20 + 2 * round);
+    EXPECT_EQ(0, host.StatusByte(2) & 0x10);
+    host.Command(tag, "SLOW?");
+    {
+      std::unique_lock<std::mutex> lock(mu);
+      ASSERT_TRUE(cv.wait_for(lock, 10s, [&] { return stored > round; }));
+    }
+    EXPECT_EQ(0x10, host.StatusByte(3) & 0x10) << "round " << int(round);
+    EXPECT_EQ("SLOW\r\n", host.Answer(uint8_t(tag + 1)));
+    EXPECT_EQ(0, host.StatusByte(4) & 0x10);
+  }
+  Scpi.RemoveAnswerWaker(waker);
+}
+
+// A key lock taken over USB is released by the main loop once the host has
+// suspended the bus; a lock taken over VXI-11 stays.
+TEST(UsbTmcKeyLock, ABusSuspendReleasesTheLockTakenOverUsb) {
+  Bench bench;
+  ASSERT_EQ(0, bench.Start());
+  Host host;
+  ASSERT_TRUE(host.Plug());
+  KeyBoard.KeyLockEnble();
+  Scpi.SetKeyLockFrom(kKeyLockUsbTmc);
+  bench.AdvanceMs(4000);
+  bench.Pass();
+  EXPECT_TRUE(KeyBoard.IsKeyLock()) << "no suspend yet";
+  host.Suspend();
+  ASSERT_TRUE(WaitFor([] { return UsbTmcSuspended(); }));
+  bench.AdvanceMs(4000);
+  bench.Pass();
+  EXPECT_FALSE(KeyBoard.IsKeyLock());
+  EXPECT_EQ(kKeyLockNone, Scpi.GetKeyLockFrom());
+
+  KeyBoard.KeyLockEnble();
+  Scpi.SetKeyLockFrom(kKeyLockVxi11);
+  bench.AdvanceMs(4000);
+  bench.Pass();
+  EXPECT_TRUE(KeyBoard.IsKeyLock());
+  EXPECT_EQ(kKeyLockVxi11, Scpi.GetKeyLockFrom());
+  KeyBoard.KeyLockDisable();
+}

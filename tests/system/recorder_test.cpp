@@ -1,0 +1,468 @@
+// The waveform recorder on the simulated board: a frequency sweep recorded
+// frame by frame, played back and stepped through, each frame checked against
+// the frequency that was applied; the recorder pages' checks and bounds; and
+// the recording turned into a video that ffprobe reads.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "acquisition/engine/wave.h"
+#include "acquisition/models/x_system.h"
+#include "core/board/control.h"
+#include "core/state/ids.h"
+#include "core/messages/msg.h"
+#include "core/state/sys_run_info.h"
+#include "platform/root.h"
+#include "platform/shell.h"
+#include "platform/sim/devices/sim_controls.h"
+#include "system/recorder/recorder.h"
+#include "system/recorder/recorder_pages.h"
+#include "system/utility/task_utility.h"
+#include "tests/bench/bench.h"
+#include "ui/screen/qel_draw.h"
+
+namespace {
+const std::string g_startDir = [] {
+  char buf[4096];
+  return std::string(getcwd(buf, sizeof buf) ? buf : ".");
+}();
+
+constexpr keypara kNoKey{KEY_NO_KEY, 1, 0};
+constexpr int kFrames = 50;
+constexpr double kScreenSeconds = 14 * 500e-6;  // 14 divisions of 500 us
+constexpr int kRasterRows = 200, kRasterCols = 700, kCentreRow = 100;
+constexpr uint64_t kRecordedBits = 0x700;
+
+double SweepHz(int k) { return 1000.0 + 100.0 * k; }
+
+void ApplySignal(double hz) {
+  WriteRootFile("dev/signals", "ch1 sine freq=" + std::to_string(hz) + " amp=1\n");
+}
+
+// Rising crossings of the screen centre by CH1's trace in a raster: the mean
+// lit row of each column, followed across the screen.
+int RisingCrossings(const std::vector<uint8_t>& raster) {
+  int crossings = 0, side = 0;
+  for (int x = 0; x < kRasterCols; ++x) {
+    double sum = 0, n = 0;
+    for (int r = 0; r < kRasterRows; ++r) {
+      const uint8_t cell = raster[size_t(r) * kRasterCols + x];
+      if ((cell & 0x7F) && !(cell & 0x80)) sum += r, n += 1;
+    }
+    if (n == 0) continue;
+    const int now = sum / n < kCentreRow ? 1 : -1;  // rows grow downwards
+    if (side == -1 && now == 1) ++crossings;
+    side = now;
+  }
+  return crossings;
+}
+
+std::vector<uint8_t> ShownRaster() { return std::vector<uint8_t>(QelWaveData, QelWaveData + kQelRasterBytes); }
+
+std::string Capture(const std::string& cmd) {
+  std::string out;
+  if (FILE* p = popen(cmd.c_str(), "r")) {
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p)) out += buf;
+    pclose(p);
+  }
+  return out;
+}
+
+struct Recorder : ::testing::Test {
+  Bench b;
+  Menu& M() { return TaskUtility.TaskMenu; }
+
+  void SetUp() override {
+    b.SetEeprom(FormattedEeprom(kTaskCh1, 0));
+    ASSERT_EQ(b.Start(), 0);
+    b.StopThreads();
+    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    SysRunStatus.SetMemDepth(1);  // 7000 points: 8000 frames fit
+    SetWaveTestSettings();
+    SysRunInfo.sourceOn = 1;
+    SysRunInfo.activeCh = 0;
+    QelControl.SetChPriority(&SysRunInfo);
+    SysRunStatus.SetMenuDisplayTimeS(3);
+    ApplySignal(SweepHz(0));
+    b.Pass();
+  }
+
+  // UTILITY, then "Record" on its first page: the record page.
+  void OpenRecorder() {
+    b.Key(kKeyUtility);
+    b.Key(kKeyUtility);
+    b.Key(kKeyF4);
+    ASSERT_EQ(M().GetCurrPage(), 7);
+  }
+
+  void SetEndFrame(int n) {
+    M().SetMenuItem(kItemEndFrame, uint64_t(n));
+    Utility_Rec_Set_EndFrame(kNoKey);
+  }
+
+  // Records the sweep: one acquisition per frequency, one main-loop pass each.
+  void RecordSweep() {
+    OpenRecorder();
+    SetEndFrame(kFrames);
+    b.Key(kKeyF3);
+    ASSERT_EQ(recData.recordState, kRecRecording);
+    for (int k = 0; k < kFrames; ++k) {
+      ApplySignal(SweepHz(k));
+      b.AdvanceMs(5);
+      ASSERT_TRUE(b.Fpga().AcquireNow()) << k;
+      b.Pass();
+    }
+  }
+
+  // The screen shows frame `k` (0-based) of the sweep.
+  void ExpectShowsFrame(int k) {
+    EXPECT_EQ(recData.currentFrame, uint32_t(k + 1));
+    const int expected = int(std::floor(SweepHz(k) * kScreenSeconds));
+    const int seen = RisingCrossings(ShownRaster());
+    EXPECT_NEAR(seen, expected, 1) << "frame " << k;
+  }
+
+  void Png(const std::string& name) {
+    SysRunStatus.SetDrawRefresh();
+    b.AdvanceMs(600);
+    b.Pass();
+    EXPECT_TRUE(b.WriteScreenPng(g_startDir + "/" + name + ".png"));
+  }
+};
+
+TEST_F(Recorder, MaxFrameFollowsTheMemoryDepth) {
+  SysRunStatus.SetMemDepth(1);
+  EXPECT_EQ(GetMaxFrame(), 8000u);
+  SysRunStatus.SetMemDepth(3);
+  EXPECT_EQ(GetMaxFrame(), 80u);
+  SysRunStatus.SetMemDepth(6);
+  SysRunStatus.SetFuncBit(0x8000000);  // the 70M depth of the last index
+  double points = 0;
+  SysRunStatus.GetMemDepth(&points);
+  EXPECT_EQ(GetMaxFrame(), uint32_t(56000000.0 / points));
+  SysRunStatus.SetMemDepth(0);  // automatic, before any depth was worked out
+  SysRunInfo.horizontal[0].autoDepth = 0;
+  EXPECT_EQ(GetMaxFrame(), 0u);
+}
+
+TEST_F(Recorder, RecordsASweepAndStepsThroughIt) {
+  RecordSweep();
+  EXPECT_EQ(recData.recordState, kRecRecorded);
+  EXPECT_EQ(recData.total, uint32_t(kFrames));
+  EXPECT_EQ(SysRunStatus.GetRecordTotal(), kFrames);
+  EXPECT_EQ(SysRunStatus.GetFuncBits() & kRecordedBits, kFuncRecorded);
+  EXPECT_EQ(QelMsg.GetMessageID(), 94);
+  EXPECT_EQ(SysRunStatus.GetAcquireStatus(0), kAcqStopped);
+  // The board kept each acquisition as it was made.
+  ASSERT_EQ(b.Fpga().RecordedFrames(), size_t(kFrames));
+  for (int k = 0; k < kFrames; ++k) EXPECT_DOUBLE_EQ(b.Fpga().RecordedFrame(size_t(k)).sig[0].frequencyHz, SweepHz(k));
+  // The end of the recording shows its last frame.
+  b.Pass();
+  ExpectShowsFrame(kFrames - 1);
+
+  // The knob steps through every frame and wraps at both ends (turned
+  // slowly: a fast turn steps several frames at once).
+  auto turn = [&](uint8_t key) {
+    b.AdvanceMs(1000);  // a turn in another second steps one frame
+    b.Key(key);
+    b.Pass();
+  };
+  for (int k = 1; k < kFrames; ++k) {
+    turn(kKeySelectRight);
+    ExpectShowsFrame(k);
+  }
+  turn(kKeySelectRight);
+  ExpectShowsFrame(0);
+  turn(kKeySelectLeft);
+  ExpectShowsFrame(kFrames - 1);
+  EXPECT_EQ(recData.mode, kPlayPaused);
+}
+
+TEST_F(Recorder, PlaysBackInOrderAndRunEndsIt) {
+  RecordSweep();
+  // A play delay of 1 s: the passes' own real time never adds a step.
+  M().SetMenuItem(kItemPlayDelay, 250000000);
+  Utility_Rec_Set_PlayDelay(kNoKey);
+  b.Key(kKeyF1);  // Play
+  ASSERT_EQ(recData.mode, kPlayPlaying);
+  EXPECT_TRUE(SysRunStatus.GetFuncBits() & kFuncPlaying);
+  for (int k = 0; k < 5; ++k) {
+    b.AdvanceMs(1000);  // the play delay
+    b.Pass();           // the frame is shown
+    b.Pass();           // and read back
+    ExpectShowsFrame(k);
+  }
+  Png("recorder_playing");
+  b.Key(kKeyRunStop);
+  b.AdvanceMs(1000);
+  b.Pass();
+  EXPECT_EQ(recData.mode, kPlayNone);
+  EXPECT_EQ(recData.recordState, kRecIdle);
+  EXPECT_EQ(SysRunStatus.GetFuncBits() & kRecordedBits, 0u);
+  EXPECT_EQ(SysRunStatus.GetRecordTotal(), 0);
+  EXPECT_FALSE(TaskUtility.GetFunBits() & kUtiDlgRecorder);
+}
+
+TEST_F(Recorder, CompletionWhileRunningReportsTheEndFrame) {
+  OpenRecorder();
+  SetEndFrame(3);
+  b.Key(kKeyF3);
+  for (int k = 0; k < 3; ++k) {
+    ASSERT_TRUE(b.Fpga().AcquireNow());
+    b.Pass();
+  }
+  EXPECT_EQ(recData.recordState, kRecRecorded);
+  EXPECT_EQ(recData.framesRecorded, 3u);
+  EXPECT_EQ(b.Fpga().Word(196), 3);
+  EXPECT_EQ(b.Fpga().Word(200), 250 + 25);  // the interval as the FPGA counts it
+  EXPECT_EQ(b.Fpga().Word(184), 0);
+}
+
+TEST_F(Recorder, EntryChecksRefuseWithTheirMessage) {
+  struct Case {
+    uint64_t bits;
+    int message;
+  };
+  const Case cases[] = {{0x2, 83}, {0x40000, 78}, {0x20, 19}, {0x800, 85}};
+  for (const Case& c : cases) {
+    SysRunStatus.SetFuncBit(c.bits);
+    QelMsg.ClearMessage();
+    Utility_Rec_Op_Record(kNoKey);
+    EXPECT_EQ(QelMsg.GetMessageID(), c.message);
+    EXPECT_EQ(recData.recordState, kRecIdle);
+    SysRunStatus.ClearFuncBit(c.bits);
+  }
+  TimeBase.SetRealTimeBase(0, 26);  // slower than the recorder can follow
+  Utility_Rec_Op_Record(kNoKey);
+  EXPECT_EQ(QelMsg.GetMessageID(), 83);
+  TimeBase.SetRealTimeBase(0, 20);
+  // No channel on.
+  SysRunInfo.sourceOn = 0;
+  Utility_Rec_Op_Record(kNoKey);
+  EXPECT_EQ(QelMsg.GetMessageID(), 73);
+  // Nothing recorded to play.
+  SysRunInfo.sourceOn = 1;
+  recData.chMask = 0;
+  Utility_Rec_Op_Play(kNoKey);
+  EXPECT_EQ(QelMsg.GetMessageID(), 75);
+  // A pass/fail mask gives way to the recording.
+  WaveOp.PassFailOnOff(1);
+  Utility_Rec_Op_Record(kNoKey);
+  EXPECT_EQ(WaveOp.GetPassFailOnOff(), 0);
+  EXPECT_EQ(recData.recordState, kRecRecording);
+}
+
+TEST_F(Recorder, SettingsKeepTheirBoundsAndFocus) {
+  OpenRecorder();
+  b.Key(kKeyF5);  // Off: page 8
+  EXPECT_EQ(M().GetCurrPage(), 8);
+  b.Key(kKeyF1);  // Set
+  EXPECT_EQ(M().GetCurrPage(), 9);
+  Png("recorder_settings");
+
+  M().SetMenuItem(kItemInterval, 1);
+  Utility_Rec_Set_Interval(kNoKey);
+  EXPECT_EQ(recData.interval, 2u);
+  M().SetMenuItem(kItemInterval, 300000000);
+  Utility_Rec_Set_Interval(kNoKey);
+  EXPECT_EQ(recData.interval, 250000000u);
+  M().SetMenuItem(kItemPlayDelay, 1000);
+  Utility_Rec_Set_PlayDelay(kNoKey);
+  EXPECT_EQ(recData.playDelay, 5000000u);
+  SetEndFrame(0);
+  EXPECT_EQ(recData.endFrame, 1u);
+  SetEndFrame(9000);
+  EXPECT_EQ(recData.endFrame, 8000u);
+
+  // The knob steps the focused item; select moves the focus 45 -> 46 -> 47 -> 45.
+  SetEndFrame(10);
+  b.Key(kKeyF2);  // End Frame takes the focus
+  b.Key(kKeySelectRight);
+  EXPECT_EQ(recData.endFrame, 11u);
+  b.Key(kKeySelectPush);
+  EXPECT_TRUE(M().GetItemAttribute(kItemPlayDelay) & MENU_ATTR_FOCUS_FIRST);
+  EXPECT_FALSE(M().GetItemAttribute(kItemEndFrame) & MENU_ATTR_FOCUS_FIRST);
+  b.Key(kKeySelectPush);
+  EXPECT_TRUE(M().GetItemAttribute(kItemInterval) & MENU_ATTR_FOCUS_FIRST);
+
+  // The number pad takes seconds: 0.5 s of play delay is 125,000,000 ticks.
+  b.Key(kKeyF3);  // Play Delay takes the focus
+  b.Key(kKeyF3);  // and opens the pad
+  ASSERT_TRUE(RecorderNumPadOpen());
+  EXPECT_TRUE(TaskUtility.GetFunBits() & 0x100);
+  Png("recorder_numpad");
+  // "0", ".", "5" and "Enter": the knob walks the pad's cursor (from "5",
+  // right goes back a key, left on), the push takes the key under it.
+  int cursor = 7;
+  for (int target : {1, 2, 7, 21}) {
+    for (; cursor > target; --cursor) b.Key(kKeySelectRight);
+    for (; cursor < target; ++cursor) b.Key(kKeySelectLeft);
+    b.Key(kKeySelectPush);
+  }
+  EXPECT_FALSE(RecorderNumPadOpen());
+  EXPECT_EQ(recData.playDelay, 125000000u);
+  EXPECT_EQ(M().GetMenuItem(kItemPlayDelay), 125000000u);
+  RecorderNumPadClose();
+  SysRunStatus.SetMemDepth(3);  // 80 frames now fit: the end frame comes down
+  SetEndFrame(500);
+  EXPECT_EQ(recData.endFrame, 500u > recData.maxFrame ? recData.maxFrame : 500u);
+  FrameSet();
+  EXPECT_EQ(recData.maxFrame, 80u);
+  EXPECT_EQ(recData.endFrame, 80u);
+  EXPECT_EQ(M().GetMenuItem(kItemEndFrame), 80u);
+}
+
+TEST_F(Recorder, SetWhilePlayingStopsPlayback) {
+  RecordSweep();
+  b.Key(kKeyF1);
+  ASSERT_EQ(recData.mode, kPlayPlaying);
+  b.Key(kKeyF5);
+  b.Key(kKeyF1);  // Set
+  EXPECT_EQ(recData.mode, kPlayPaused);
+  EXPECT_EQ(b.Fpga().Word(230), 1);
+  EXPECT_EQ(M().GetCurrPage(), 9);
+}
+
+TEST_F(Recorder, PagesAndCounterOnScreen) {
+  OpenRecorder();
+  Png("recorder_page");
+  SetEndFrame(5);
+  b.Key(kKeyF3);
+  ASSERT_TRUE(b.Fpga().AcquireNow());
+  b.Pass();
+  ASSERT_TRUE(TaskUtility.GetFunBits() & kUtiDlgRecorder);
+  Png("recorder_recording");
+  // The counter box's frame is drawn where it belongs.
+  EXPECT_EQ(b.Pixel(54, 200), 0x828282u);
+  b.Key(kKeyF5);
+  Png("recorder_page2");
+}
+
+// --- recording to video ---
+
+struct RecorderVideo : Recorder {
+  void SetUp() override {
+    Recorder::SetUp();
+    plat::SimUsbPlug(true);
+    SysRunStatus.SetUsbInsertStatus(1);
+  }
+  bool DiskHas(const std::string& name) { return RootFileExists("udisk/" + name); }
+  std::string Probe(const std::string& name) {
+    return Capture("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+               "stream=width,height,nb_read_frames -of csv=p=0 '" +
+               plat::RootDir() + "/udisk/" + name + "'");
+  }
+  void ExpectRestored() {
+    EXPECT_EQ(recData.mode, kPlayNone);
+    EXPECT_EQ(recData.currentFrame, 1u);
+    EXPECT_EQ(SysRunStatus.GetRecord2VideoStatus(), 0);
+    EXPECT_EQ(QelDraw.GetMainDisplayType(), 0);
+  }
+};
+
+TEST_F(RecorderVideo, WritesAnMp4OfEveryFrame) {
+  RecordSweep();
+  EXPECT_EQ(RecordToVideo("sweep", 25, 0, 1, kFrames), 0);
+  EXPECT_TRUE(DiskHas("sweep.mp4"));
+  EXPECT_FALSE(DiskHas("sweep.avi"));
+  EXPECT_EQ(Probe("sweep.mp4"), "800,480,50\n");
+  EXPECT_EQ(QelMsg.GetMessageID(), 10);
+  ExpectRestored();
+  EXPECT_TRUE(b.ShellRan("/usr/local/ffmpeg/bin/ffmpeg -i '/udisk/sweep.avi' -c:v copy -c:a copy -y '/udisk/sweep.mp4'"));
+}
+
+TEST_F(RecorderVideo, LongRecordingsSkipFramesAndShortOnesPlaySlowly) {
+  RecordSweep();
+  // 50 frames at 25 fps give 2 s, under the limit: every frame. At 1 fps
+  // the 50 s hold 50 frames too; a rate above the frame count plays at 1 fps.
+  EXPECT_EQ(RecordToVideo("slow", 100, 0, 11, 20), 0);
+  EXPECT_EQ(Probe("slow.mp4"), "800,480,10\n");
+  const std::string rate = Capture("ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 '" +
+                               plat::RootDir() + "/udisk/slow.mp4'");
+  EXPECT_EQ(rate, "1/1\n");
+}
+
+TEST_F(RecorderVideo, AbortKeyConvertsWhatWasWritten) {
+  RecordSweep();
+  // The abort byte arrives once ten frames' rasters have been read.
+  auto rastersRead = [&] {
+    size_t n = 0;
+    for (const auto& r : b.Fpga().BlockReads()) n += r.first == 0;
+    return n;
+  };
+  const size_t before = rastersRead();
+  std::thread presser([&] {
+    while (rastersRead() < before + 10) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    plat::SimPanelKey(0x33);
+  });
+  EXPECT_EQ(RecordToVideo("part", 25, 0, 1, kFrames), 0);
+  presser.join();
+  ASSERT_TRUE(DiskHas("part.mp4"));
+  const std::string probe = Probe("part.mp4");
+  const int frames = std::atoi(probe.substr(probe.rfind(',') + 1).c_str());
+  EXPECT_GE(frames, 9);
+  EXPECT_LT(frames, kFrames);
+  ExpectRestored();
+}
+
+TEST_F(RecorderVideo, RefusesAFullDiskBeforeStarting) {
+  RecordSweep();
+  // 51 x 71,680 bytes and the 1 MiB spare do not fit.
+  plat::SimUsbSetFree(51 * 71680 + 1048576);
+  EXPECT_EQ(RecordToVideo("full", 25, 0, 1, kFrames), -1);
+  EXPECT_EQ(QelMsg.GetMessageID(), 117);
+  plat::SimUsbSetFree(1000);  // less than the spare itself
+  EXPECT_EQ(RecordToVideo("full", 25, 0, 1, kFrames), -1);
+  EXPECT_EQ(QelMsg.GetMessageID(), 117);
+  EXPECT_FALSE(DiskHas("full.avi"));
+  plat::SimUsbSetFree(51 * 71680 + 1048576 + 1);
+  EXPECT_EQ(RecordToVideo("fits", 25, 0, 1, kFrames), 0);
+  // Without a disk.
+  plat::SimUsbPlug(false);
+  EXPECT_EQ(RecordToVideo("gone", 25, 0, 1, kFrames), -1);
+  EXPECT_EQ(QelMsg.GetMessageID(), 23);
+}
+
+TEST_F(RecorderVideo, BadNamesAndRangesNeverReachTheShell) {
+  RecordSweep();
+  plat::ClearShellLog();
+  const char* const names[] = {"../escape", "a;rm -rf x", "", "x'y", "sub/dir", ".hidden"};
+  for (const char* name : names) {
+    EXPECT_EQ(RecordToVideo(name, 25, 0, 1, kFrames), -1) << name;
+    EXPECT_EQ(QelMsg.GetMessageID(), 11);
+  }
+  EXPECT_EQ(RecordToVideo(nullptr, 25, 0, 1, kFrames), -1);
+  EXPECT_EQ(RecordToVideo("ok", 0, 0, 1, kFrames), -1);
+  EXPECT_EQ(RecordToVideo("ok", 25, 0, 5, 4), -1);
+  EXPECT_TRUE(plat::ShellLog().empty());
+}
+
+TEST_F(RecorderVideo, TimeOutRestoresTheRecorder) {
+  RecordSweep();
+  b.Fpga().SetDrawingStatus(1);  // the FPGA never finishes drawing
+  EXPECT_EQ(RecordToVideo("stuck", 25, 0, 1, kFrames), -1);
+  EXPECT_EQ(QelMsg.GetMessageID(), 11);
+  EXPECT_FALSE(DiskHas("stuck.avi"));
+  EXPECT_FALSE(DiskHas("stuck.mp4"));
+  ExpectRestored();
+}
+
+TEST_F(RecorderVideo, AFailedConversionKeepsTheAvi) {
+  RecordSweep();
+  setenv("SCOPE_FFMPEG", "/bin/false", 1);
+  EXPECT_EQ(RecordToVideo("kept", 25, 0, 1, kFrames), 1);
+  unsetenv("SCOPE_FFMPEG");
+  EXPECT_TRUE(DiskHas("kept.avi"));
+  EXPECT_FALSE(DiskHas("kept.mp4"));
+  EXPECT_EQ(QelMsg.GetMessageID(), 11);
+  ExpectRestored();
+}
+}  // namespace

@@ -1,0 +1,171 @@
+// Self-calibration on the simulated board: front-end offset and external
+// comparator errors set in the board are measured and cancelled on every
+// range, the result goes into the calibration file and comes back from it,
+// and a cancel or a failure leaves the file alone.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "acquisition/engine/wave.h"
+#include "acquisition/models/y_system.h"
+#include "core/board/ch_cali_data.h"
+#include "core/board/control.h"
+#include "core/board/eeprom_map.h"
+#include "core/board/i2c_storage.h"
+#include "core/menu/keypara.h"
+#include "core/messages/msg.h"
+#include "core/state/sys_run_info.h"
+#include "platform/sim/fpga/sim_decode_vertical.h"
+#include "platform/sim/fpga/sim_fpga.h"
+#include "platform/sim/acquisition/sim_frontend.h"
+#include "platform/sim/acquisition/sim_frontend_errors.h"
+#include "system/calibration/self_cali.h"
+#include "system/utility/task_utility.h"
+#include "ui/draw/picture.h"
+#include "tests/bench/bench.h"
+
+namespace {
+constexpr keypara kConfirm{KEY_NO_KEY, 0, 0};
+
+struct SelfCali_ : ::testing::Test {
+  Bench b;
+
+  void TearDown() override { plat::SetFrontEndErrors({}); }
+  void SetUp() override {
+    plat::SetFrontEndErrors({});
+    b.SetEeprom(FormattedEeprom(6, 0));
+    b.SetEepromByte(EE_SELFCAL_STATE2, 0x68);
+    plat::TestSignal ground;
+    ground.shape = plat::SignalShape::kDc;
+    ground.amplitudeV = 0;
+    for (int in : {plat::kSignalCh1, plat::kSignalCh2, plat::kSignalExt}) b.Fpga().SetSignal(in, ground);
+    ASSERT_EQ(b.Start(), 0);
+    b.StopThreads();
+    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kUnpaced);
+    QelMsg.ClearMessage();
+  }
+  void InjectErrors() {
+    plat::FrontEndErrors e;
+    e.offsetCodes[0] = 3.4;
+    e.offsetCodes[1] = -2.7;
+    e.offsetPerRange[0] = 0.6;
+    e.offsetPerRange[1] = -0.4;
+    e.extTrigCodes = 4.0;
+    plat::SetFrontEndErrors(e);
+  }
+  std::string CaliFile() const { return b.Root() + ChCaliDataName; }
+  std::vector<char> CaliFileBytes() const {
+    std::ifstream f(CaliFile(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  }
+  // Where 0 V of each channel lands on `range` at position 127, as the board
+  // makes it from the words and DAC codes it was sent.
+  static double ZeroAt(int ch, int range) {
+    Vertical.SetRealYsensitivity(ch, range);
+    Vertical.SetRealYposition(ch, 127);
+    Vertical.AdjYsensitivity(ch, 0);
+    return plat::SimDecodedChannel(ch).zeroPosition;
+  }
+};
+}  // namespace
+
+TEST_F(SelfCali_, CancelsTheBoardsOffsetsOnEveryRangeAndStoresThem) {
+  InjectErrors();
+  EXPECT_GT(std::abs(ZeroAt(0, 12) - 127), 2.0);  // the error shows before
+  ASSERT_EQ(Utili_SelfCali_Sure(kConfirm), 0);
+  EXPECT_EQ(QelMsg.GetMessageID(), 91);
+  EXPECT_EQ(SelfCaliProgress(), 40);
+  // Restored: CH1 alone at 1 V/div, the default trigger levels, the sweep back.
+  EXPECT_EQ(Vertical.GetChOnOff(0), 1);
+  EXPECT_EQ(Vertical.GetChOnOff(1), 0);
+  EXPECT_EQ(Vertical.GetRealYsensitivity(0), 12);
+  EXPECT_EQ(SysRunStatus.GetFuncBits() & 0x80, 0u);
+
+  for (int range = 3; range <= 16; ++range)
+    for (int ch = 0; ch < 2; ++ch) {
+      EXPECT_NEAR(ZeroAt(ch, range), 127, 1.0) << "ch " << ch << " range " << range;
+      const CaliRecord* r = ChSelfCaliData.Record(ch, range);
+      EXPECT_EQ(r->centrePos, 127);
+      EXPECT_EQ(r->upperPos, 202);
+      EXPECT_EQ(r->lowerPos, 52);
+      // The upper and lower points lie 75 codes either side on the board.
+      EXPECT_NEAR(plat::simfe::ZeroPosition(ch, r->upperDac) - plat::simfe::ZeroPosition(ch, r->centreDac), 75, 1.0);
+      EXPECT_NEAR(plat::simfe::ZeroPosition(ch, r->centreDac) - plat::simfe::ZeroPosition(ch, r->lowerDac), 75, 1.0);
+    }
+  // The external comparator's zero: where its level meets the grounded input.
+  const double extZero = plat::simfe::kExtTrigDacZero - 4.0 * plat::simfe::kExtTrigDacPerCode;
+  EXPECT_NEAR(ChSelfCaliData.Record(0, 16)->extDc.zero, extZero, 2.0);
+  EXPECT_NEAR(ChSelfCaliData.Record(0, 16)->extAc.zero, extZero, 2.0);
+
+
+  // The file holds the records: what the next start-up reads back.
+  const uint16_t centre = ChSelfCaliData.Record(1, 7)->centreDac;
+  ChSelfCaliData.Record(1, 7)->centreDac = 0;
+  ASSERT_EQ(SysRunStatus.LoadChCaliData(), 0);
+  EXPECT_EQ(ChSelfCaliData.Record(1, 7)->centreDac, centre);
+}
+
+// Without errors every channel already sits on its centre: one reading each,
+// and the shipped DAC codes stay as they were.
+TEST_F(SelfCali_, ChannelsAlreadyOnTargetKeepTheirDacs) {
+  uint16_t before[2][17] = {};
+  for (int range = 3; range <= 16; ++range)
+    for (int ch = 0; ch < 2; ++ch) before[ch][range] = ChSelfCaliData.Record(ch, range)->centreDac;
+  ASSERT_EQ(Utili_SelfCali_Sure(kConfirm), 0);
+  for (int range = 3; range <= 16; ++range)
+    for (int ch = 0; ch < 2; ++ch) EXPECT_EQ(ChSelfCaliData.Record(ch, range)->centreDac, before[ch][range]) << range;
+}
+
+TEST_F(SelfCali_, F2CancelsWithoutWritingTheFile) {
+  InjectErrors();
+  const std::vector<char> before = CaliFileBytes();
+  b.PanelByte(50);
+  EXPECT_EQ(Utili_SelfCali_Sure(kConfirm), -1);
+  EXPECT_EQ(CaliFileBytes(), before);
+  EXPECT_NE(QelMsg.GetMessageID(), 91);
+  EXPECT_EQ(Vertical.GetChOnOff(1), 0);
+}
+
+TEST_F(SelfCali_, ATimeOutFailsRestoresAndWritesNothing) {
+  const std::vector<char> before = CaliFileBytes();
+  b.Fpga().SetReg(804, 0);
+  EXPECT_EQ(Utili_SelfCali_Sure(kConfirm), -1);
+  EXPECT_EQ(QelMsg.GetMessageID(), 90);
+  EXPECT_EQ(CaliFileBytes(), before);
+  EXPECT_EQ(Vertical.GetChOnOff(0), 1);
+  EXPECT_EQ(Vertical.GetChOnOff(1), 0);
+  EXPECT_EQ(SysRunStatus.GetFuncBits() & 0x80, 0u);
+  b.Fpga().ClearReg(804);
+}
+
+// The run composes its dialog as it goes: the box, then the progress bar of
+// pictures 118 (frame) and 119 (one segment per 40th) at (380, 215). Keys
+// that are not F2 are taken one per range; F2 after five ranges cancels the
+// run with the progress of those five (5 x 40 / 14 = 14 segments) on the
+// screen last shown.
+TEST_F(SelfCali_, TheDialogShowsTheProgressOfTheRun) {
+  for (int i = 0; i < 5; ++i) b.PanelByte(49);
+  b.PanelByte(50);
+  EXPECT_EQ(Utili_SelfCali_Sure(kConfirm), -1);
+  const PicInfo* frame = QelSysPic.GetPictureMsg(118);
+  const PicInfo* segment = QelSysPic.GetPictureMsg(119);
+  ASSERT_TRUE(frame && frame->pixels && segment && segment->pixels);
+  const uint32_t lit = segment->pixels[7 * segment->width + 4] & 0xFFFFFF;
+  auto unlit = [&](int i) { return frame->pixels[10 * frame->width + 2 + 9 * i + 4] & 0xFFFFFF; };
+  ASSERT_NE(lit, unlit(14));
+  for (int i = 0; i < 14; ++i) EXPECT_EQ(b.Pixel(380 + 3 + 7, 215 + 2 + 9 * i + 4), lit) << i;
+  for (int i = 14; i < 40; ++i) EXPECT_EQ(b.Pixel(380 + 10, 215 + 2 + 9 * i + 4), unlit(i)) << i;
+  // The dialog's box (picture 102) above it.
+  const PicInfo* box = QelSysPic.GetPictureMsg(102);
+  ASSERT_TRUE(box && box->pixels);
+  EXPECT_EQ(b.Pixel(130 + 1, 200 + 1), box->pixels[box->width + 1] & 0xFFFFFF);
+  // The cancel closed it: the next frame has neither box nor bar.
+  EXPECT_EQ(TaskUtility.GetFunBits(), 0u);
+  SysRunStatus.SetDrawRefresh();
+  b.Pass();
+  EXPECT_NE(b.Pixel(380 + 10, 215 + 2 + 4), lit);
+}

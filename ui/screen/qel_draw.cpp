@@ -1,0 +1,147 @@
+// The composer's pages, the page swap and the copies to the LCD.
+#include "ui/screen/qel_draw.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "acquisition/engine/wave.h"
+#include "core/messages/semaphore.h"
+#include "core/state/sys_run_info.h"
+#include "core/common/unit_convert.h"
+#include "platform/framebuffer.h"
+
+qel_draw QelDraw;
+
+namespace {
+constexpr int kStaticPage = 2, kMenuPage = 3, kHiddenPage = 4;
+constexpr int kWaveTop = 33, kWaveRows = 400;
+
+// The current language's type for wrapped texts: 1 lets any character wrap.
+int CurrentLanguageType() {
+  return SysRunStatus.GetLanguageType(SysRunInfo.language, nullptr) == 1 ? 1 : 0;
+}
+}  // namespace
+
+qel_draw::qel_draw() : sem_(&Sem), pages_(new uint32_t[size_t(5) * kPixels]()) {
+  SetGrayScale(30);  // the grid and trace brightness of a fresh instrument
+  SetWaveBright(30);
+}
+
+qel_draw::~qel_draw() = default;
+
+// The frame buffer lives under the instrument root, which is known only once
+// the program runs: it is opened by Init (or by the first LCD update).
+void qel_draw::OpenFrameBuffer() {
+  if (frameBufferTried_) return;
+  frameBufferTried_ = true;
+  std::printf("Open Frame Buff Dev /dev/fb0\n");
+  frameBuffer_ = plat::FrameBufferMap();
+  if (!frameBuffer_) return;
+  std::printf("FrameBuff Dev /dev/fb0 Ok!\n");  // pages 0 and 1 start cleared
+}
+
+int qel_draw::Init() {
+  SetUserFontPointer(&QelFont);
+  SetPicturePointer(&QelSysPic);
+  QelSysPic.LoadPicture(PicList);
+  Draw::SetLanguageTypeQuery(&CurrentLanguageType);
+  unitConvert_ = &UnitConvert;
+  displayType_ = 0;
+  {
+    std::lock_guard<std::mutex> lock(stateLock_);
+    softKeyboard_ = softkeyboardmsg{};
+  }
+  OpenFrameBuffer();
+  return 0;
+}
+
+uint32_t* qel_draw::GetDrawAddr(short kind) {
+  const bool hidden = displayType_ == 1;
+  switch (kind) {
+    case DRAW_STATIC:
+      return Page(hidden ? kHiddenPage : kStaticPage);
+    case DRAW_MENU:
+      return Page(kMenuPage);
+    case DRAW_SHOWN:
+      return Page(lastPage_.load());
+    default:
+      return Page(hidden ? kHiddenPage : currentPage_.load());
+  }
+}
+
+void qel_draw::ClearDisplayMemory(short kind) { std::memset(GetDrawAddr(kind), 0, kPageBytes); }
+
+void qel_draw::StaticPageToNormalPage() {
+  const uint32_t* from = GetDrawAddr(DRAW_STATIC);
+  uint32_t* to = GetDrawAddr(DRAW_CURRENT);
+  if (from != to) std::memcpy(to, from, kPageBytes);  // one page while composing hidden
+}
+
+void qel_draw::RefreshGrid() {
+  const uint32_t* from = GetDrawAddr(DRAW_STATIC);
+  uint32_t* to = GetDrawAddr(DRAW_CURRENT);
+  if (from == to) return;
+  const size_t first = size_t(kWaveTop) * kWidth;
+  std::memcpy(to + first, from + first, size_t(kWaveRows) * kWidth * 4);
+}
+
+void qel_draw::UpdateLcd() {
+  OpenFrameBuffer();
+  if (!frameBuffer_) return;
+  const int shown = currentPage_.load();
+  std::memcpy(frameBuffer_, Page(shown), kPageBytes);
+  SemLock lock(*sem_);
+  lastPage_ = shown;
+  currentPage_ = (shown + 1) % 2;
+  plat::FrameBufferShown();
+}
+
+// Copies one rectangle of the page being composed to the LCD, clipped to the
+// screen so that no caller can reach outside either buffer.
+void qel_draw::UpdateAreaLcd(int row, int col, int width, int height) {
+  OpenFrameBuffer();
+  if (!frameBuffer_) return;
+  const int r0 = std::max(row, 0), c0 = std::max(col, 0);
+  const int r1 = int(std::min<int64_t>(int64_t(row) + height, kHeight));
+  const int c1 = int(std::min<int64_t>(int64_t(col) + width, kWidth));
+  if (r1 <= r0 || c1 <= c0) return;
+  const uint32_t* from = GetDrawAddr(DRAW_CURRENT);
+  for (int r = r0; r < r1; ++r)
+    std::memcpy(frameBuffer_ + r * kWidth + c0, from + r * kWidth + c0, size_t(c1 - c0) * 4);
+}
+
+uint32_t* qel_draw::GetScreenBMP() { return Page((currentPage_.load() + 1) % 2); }
+
+int qel_draw::GetChannelColor(short index) {
+  static const int kColours[12] = {0x00CCCC, 0xFFCC00, 0x009900, 0xAC04E4, 0xFF0000, 0x08A5A5,
+                                   0x6C6C00, 0x005000, 0x4C004C, 0x000005, 0x000008, 0x00CCCC};
+  return index >= 0 && index < 12 ? kColours[index] : 0x00CCCC;
+}
+
+int qel_draw::GetQelGrayscaleInfo(uint8_t** map, short channel, int** palette) {
+  if (channel < 0 || channel > 3) return -1;
+  if (map) *map = QelWaveData;
+  if (palette) *palette = palette_[channel];
+  return 0;
+}
+
+void qel_draw::ShowHardwareCheck(const HardwareCheckLine* lines, int n) {
+  FillRect(150, 300, 200, 150, 0xC70000, DRAW_CURRENT);
+  DrawRect(150, 300, 200, 150, 0xFFFFFF, DRAW_CURRENT);
+  if (Font* f = GetUserFontPointer()) f->SetCurrFont(1);
+  for (int i = 0; lines && i < n; ++i)
+    DrawString(lines[i].row, 310, lines[i].text, 0xC8C8AF, DRAW_CURRENT);
+  UpdateLcd();
+  hardwareCheckLines_ = lines ? std::max(n, 0) : 0;
+}
+
+void qel_draw::DrawWorkProcess(int row, int col, int mode, int step) {
+  if (mode == 1) workSegments_ = 0;
+  if (mode == 2) workSegments_ = std::clamp(workSegments_ + step, 0, 40);
+  DrawPictrue(row, col, 118, DRAW_CURRENT);
+  for (int i = 0; i < workSegments_; ++i) DrawPictrue(row + 3, col + 2 + 9 * i, 119, DRAW_CURRENT);
+  short w = 0, h = 0;
+  GetPictrueInfo(118, &w, &h);
+  UpdateAreaLcd(row, col, w, h);
+}

@@ -1,0 +1,178 @@
+// The waveforms of the wave area: every shown wave slot's trace as vectors or
+// dots, and the FPGA's intensity raster painted through the channel palettes.
+#include <cstring>
+
+#include "acquisition/engine/wave.h"
+#include "core/state/sys_run_info.h"
+#include "ui/screen/qel_draw.h"
+
+namespace {
+constexpr int kTop = 33;
+constexpr int kLeft = 30;
+constexpr int kColumns = _wave::kColumns;
+constexpr int kRasterRows = kQelRasterBytes / kColumns;
+constexpr int kLowCode = 27, kHighCode = 227;  // codes on the grid
+
+constexpr int kSlotColours[_wave::kTraceSlots] = {
+    0x00CCCC, 0xFFCC00, 0x009900, 0xAC04E4, 0x000000, 0xFF0000, 0x0066CC,
+    0x616161, 0x08A5A5, 0x6C6C00, 0x005000, 0x4C004C, 0x555555, 0x555555};
+
+int Clip(int code) { return code < kLowCode ? kLowCode : code > kHighCode ? kHighCode : code; }
+
+// Paints one raster pixel on the page, clipped to it.
+void Put(uint32_t* page, int row, int col, int colour) {
+  if (row < 0 || row >= Draw::kHeight || col < 0 || col >= Draw::kWidth) return;
+  page[row * Draw::kWidth + col] = uint32_t(colour);
+}
+
+// The colour of a raster byte: with one channel the whole byte indexes its
+// palette, with both entry 2L of the palette the channel bit names.
+struct RasterColours {
+  const int* one = nullptr;   // the palette of the single channel, or null
+  const int* both[2] = {};
+  int operator()(uint8_t v) const {
+    if (one) return one[v];
+    return both[v >> 7][2 * (v & 0x7F)];
+  }
+};
+}  // namespace
+
+// One slot's trace: mode 0 for slots outside the task-wave mask, mode 1 for
+// those in it. Column maxima are bytes 0..699, minima 700..1399.
+static void DrawWaveDSO(qel_draw& d, short mode, short slot, bool fftNarrow, bool split) {
+  if (slot < 0 || slot >= _wave::kTraceSlots) return;
+  const bool inMask = (SysRunStatus.GetTaskDisplayWaveBit() >> slot) & 1;
+  if ((mode == 0 && inMask) || (mode == 1 && !inMask)) return;
+  const uint8_t* trace = WaveOp.GetSerrenMem(slot);
+  if (!trace) return;
+  int width = kColumns, left = kLeft;
+  if (slot >= 5 && slot <= 7 && fftNarrow) {
+    width = 500;
+    left = 130;
+  }
+  int centre = 233, height = 400;
+  SysRunStatus.GetWaveDisplayInfor(slot, &centre, &height);
+  if (split && (slot == 1 || slot == 9)) centre += 8;
+  const double k = height / 200.0;
+  const bool dots = SysRunStatus.GetDiplayType() == 1;
+  const int colour = kSlotColours[slot];
+  for (int i = 1; i < width; ++i) {
+    const int hi = trace[i], lo = trace[kColumns + i];
+    if ((hi < kLowCode && lo < kLowCode) || (hi > kHighCode && lo > kHighCode)) continue;
+    const int rHi = centre - int((Clip(hi) - 127) * k);
+    const int rLo = centre - int((Clip(lo) - 127) * k);
+    if (dots) {
+      d.SetPixel(rHi, left + i, colour, DRAW_CURRENT);
+      d.SetPixel(rLo, left + i, colour, DRAW_CURRENT);
+      continue;
+    }
+    const int from = rHi < rLo ? rHi : rLo, to = rHi < rLo ? rLo : rHi;
+    for (int r = from; r <= to; ++r) d.SetPixel(r, left + i, colour, DRAW_CURRENT);
+  }
+}
+
+// X-Y from the channels' traces (the raster holds its own X-Y square): the
+// Y-T traces in the strip above, and in the square each column's middle code
+// of CH1 across and of CH2 up.
+static void DrawWaveXY(qel_draw& d, int squareLeft) {
+  constexpr int kStripCentre = kTop + 60, kStripHeight = 120;
+  constexpr int kSquareTop = 165, kSquareSide = 280, kCodeSpan = kHighCode - kLowCode;
+  const uint8_t* x = WaveOp.GetSerrenMem(0);
+  const uint8_t* y = WaveOp.GetSerrenMem(1);
+  const int on = SysRunStatus.GetChStatus();
+  for (int slot : {0, 1}) {
+    const uint8_t* trace = slot ? y : x;
+    if (!trace || !((on >> slot) & 1)) continue;
+    for (int i = 1; i < kColumns; ++i) {
+      const int a = kStripCentre - (Clip(trace[i]) - 127) * kStripHeight / 200;
+      const int b = kStripCentre - (Clip(trace[kColumns + i]) - 127) * kStripHeight / 200;
+      for (int r = a < b ? a : b; r <= (a < b ? b : a); ++r) d.SetPixel(r, kLeft + i, kSlotColours[slot], DRAW_CURRENT);
+    }
+  }
+  if (!x || !y || (on & 3) != 3) return;
+  for (int i = 0; i < kColumns; ++i) {
+    const int cx = (Clip((x[i] + x[kColumns + i]) / 2) - kLowCode) * (kSquareSide - 1) / kCodeSpan;
+    const int cy = (kHighCode - Clip((y[i] + y[kColumns + i]) / 2)) * (kSquareSide - 1) / kCodeSpan;
+    d.SetPixel(kSquareTop + cy, squareLeft + cx, kSlotColours[0], DRAW_CURRENT);
+  }
+}
+
+void qel_draw::DrawWave() {
+  const int waveType = SysRunStatus.GetWaveType();
+  if (waveType != 1 && para_.displayFormat == 1 && para_.timeBaseType != 1) {
+    DrawWaveXY(*this, para_.cursorOn ? kLeft : 240);
+    return;
+  }
+  const int active = SysRunStatus.GetActivCh();
+  const int status = SysRunStatus.GetChStatus();
+  const bool fftNarrow = para_.mathType == 1 && para_.fftMode == 2;
+  const bool split = para_.independent && para_.split;
+  bool activeSkipped = false;
+  for (int slot = waveType == 1 ? 5 : 0; slot < _wave::kTraceSlots; ++slot) {
+    if (!((status >> slot) & 1)) continue;
+    if (slot == active) {
+      activeSkipped = true;
+      continue;
+    }
+    DrawWaveDSO(*this, 0, short(slot), fftNarrow, split);
+  }
+  if (waveType == 1) {
+    uint32_t* page = GetDrawAddr(DRAW_CURRENT);
+    int* palette[2] = {};
+    GetQelGrayscaleInfo(nullptr, 0, &palette[0]);
+    GetQelGrayscaleInfo(nullptr, 1, &palette[1]);
+    // The channels painted: the analogue channels that are on (the working
+    // channel count of the raster).
+    const int on = status & 3;
+    RasterColours colours;
+    colours.both[0] = palette[0];
+    colours.both[1] = palette[1];
+    if (on == 1 || on == 2) colours.one = palette[on == 1 ? 0 : 1];
+    if (page && palette[0] && palette[1] && on) {
+      if (split) {
+        // Rows 0-99 into the upper area, 100-199 into the lower, 8 rows apart.
+        for (int r = 0; r < kRasterRows; ++r) {
+          const int row = kTop + 2 * r + (r >= kRasterRows / 2 ? 8 : 0);
+          for (int x = 0; x < kColumns; ++x) {
+            const uint8_t v = QelWaveData[r * kColumns + x];
+            if (!v) continue;
+            Put(page, row, kLeft + x, colours(v));
+            Put(page, row + 1, kLeft + x, colours(v));
+          }
+        }
+      } else if (para_.fftMode != 2) {
+        const bool xy = para_.displayFormat == 1 && para_.timeBaseType != 1;
+        const bool zoom = para_.timeBaseType == 1;
+        const int full = SysRunStatus.GetHoriPoints();
+        const int squareLeft = para_.cursorOn ? kLeft : 240;
+        for (int r = 0; r < kRasterRows; ++r) {
+          for (int x = 0; x < kColumns; ++x) {
+            const uint8_t v = QelWaveData[r * kColumns + x];
+            if (!v) continue;
+            if (xy && r >= 60) {
+              // 2 x 2 cells into the square, two screen rows per raster row; five
+              // raster columns share one cell column of the 280-pixel square.
+              const int c = palette[0][2 * (v & 0x7F)];
+              const int row = kTop + 2 * r, col = squareLeft + 2 * (x / 5);
+              for (int dr = 0; dr < 2; ++dr)
+                for (int dc = 0; dc < 2; ++dc) Put(page, row + dr, col + dc, c);
+              continue;
+            }
+            if (full || xy || zoom) {
+              const int row = kTop + 2 * r + (zoom && r >= 60 ? 14 : 0);
+              Put(page, row, kLeft + x, colours(v));
+              Put(page, row + 1, kLeft + x, colours(v));
+            } else if (para_.fftMode != 4) {
+              Put(page, kTop + r, 380 + x, colours(v));
+            }
+          }
+        }
+      }
+    }
+  }
+  if (activeSkipped) DrawWaveDSO(*this, 0, short(active), fftNarrow, split);
+}
+
+void qel_draw::ClearQelPicture() { std::memset(QelWaveData, 0, kQelRasterBytes); }
+
+void qel_draw::ClearDisplayWave() { ClearQelPicture(); }
