@@ -27,7 +27,7 @@ import socket
 import struct
 import time
 
-from scope_support import WAIT_LIMIT
+from scope_support import WAIT_LIMIT, wait_until
 
 # Seconds a request waits for the device's answer; only a fault waits this long.
 REPLY_LIMIT = WAIT_LIMIT
@@ -103,7 +103,10 @@ class Port:
     def endpoint(self, address):
         name = "ep%d%s" % (address & 0x0F, "in" if address & 0x80 else "out")
         if name not in self.eps:
-            self.eps[name] = self._connect(os.path.join(self.dir, name))
+            # The device sets its endpoints up on its own thread once a configuration
+            # is selected: connected to as soon as they are there.
+            path = os.path.join(self.dir, name)
+            self.eps[name] = wait_until(lambda: self._connect(path), interval=0.005)
         return self.eps[name]
 
     def write(self, address, data):

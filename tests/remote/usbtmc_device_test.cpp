@@ -21,6 +21,7 @@
 #include "remote/scpi/scpi.h"
 #include "remote/usbtmc/usbtmc.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/wait.h"
 
 namespace {
 using namespace std::chrono_literals;
@@ -34,16 +35,6 @@ instr g_table[] = {{"*IDN?", Idn}, {"SLOW?", Slow}, {"", nullptr}};
 
 constexpr uint8_t kMsgOut = 1, kRequestIn = 2;
 constexpr size_t kPacket = 512;
-
-template <class Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10000ms) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
 
 int ConnectTo(const std::string& path) {
   int fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
@@ -75,12 +66,13 @@ struct Host {
 
   bool Plug() {
     const std::string controller = plat::MapPath(plat::kGadgetController);
-    if (!WaitFor([&] { return access(controller.c_str(), F_OK) == 0; })) return false;
-    ctl = ConnectTo(controller);
-    if (ctl < 0 || Control(0x00, 9, 1, 0, 0).empty()) return false;  // SET_CONFIGURATION 1
-    out = ConnectTo(plat::MapPath(plat::kGadgetEpOut));
-    in = ConnectTo(plat::MapPath(plat::kGadgetEpIn));
-    return out >= 0 && in >= 0;
+    // Each file takes connections once the device has set it up (the endpoints after
+    // the configuration is selected, on the device's own thread).
+    auto connect = [](const std::string& path, int* fd) {
+      return WaitUntil([&] { return (*fd = ConnectTo(path)) >= 0; });
+    };
+    if (!connect(controller, &ctl) || Control(0x00, 9, 1, 0, 0).empty()) return false;  // SET_CONFIGURATION 1
+    return connect(plat::MapPath(plat::kGadgetEpOut), &out) && connect(plat::MapPath(plat::kGadgetEpIn), &in);
   }
   ~Host() {
     for (int fd : {ctl, out, in})
@@ -147,7 +139,7 @@ TEST_F(UsbTmcDevice, TheTransferAfterAnAbortedOneIsKept) {
     ASSERT_TRUE(host.Packet(first));
     // The abort is taken by the sink once it waits for the next packet.
     std::string reply;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitUntil([&] {
       reply = host.Control(0xA2, 1, tag, 0x03, 2);
       return reply.size() == 3 && uint8_t(reply[1]) == 0x01;
     })) << "INITIATE_ABORT_BULK_OUT";
@@ -173,7 +165,7 @@ TEST_F(UsbTmcDevice, TheStatusByteShowsAnAnswerAtOnce) {
     host.Command(tag, "SLOW?");
     {
       std::unique_lock<std::mutex> lock(mu);
-      ASSERT_TRUE(cv.wait_for(lock, 10s, [&] { return stored > round; }));
+      ASSERT_TRUE(cv.wait_for(lock, kWaitLimit, [&] { return stored > round; }));
     }
     EXPECT_EQ(0x10, host.StatusByte(3) & 0x10) << "round " << int(round);
     EXPECT_EQ("SLOW\r\n", host.Answer(uint8_t(tag + 1)));
@@ -195,7 +187,7 @@ TEST(UsbTmcKeyLock, ABusSuspendReleasesTheLockTakenOverUsb) {
   bench.Pass();
   EXPECT_TRUE(KeyBoard.IsKeyLock()) << "no suspend yet";
   host.Suspend();
-  ASSERT_TRUE(WaitFor([] { return UsbTmcSuspended(); }));
+  ASSERT_TRUE(WaitUntil([] { return UsbTmcSuspended(); }));
   bench.AdvanceMs(4000);
   bench.Pass();
   EXPECT_FALSE(KeyBoard.IsKeyLock());
