@@ -46,6 +46,23 @@ def wait_until(check, timeout=WAIT_LIMIT, interval=0.05):
         time.sleep(interval)
 
 
+def frames_shown(root):
+    """Frames the main loop has shown so far: the simulated LCD's counter
+    (root/dev/frames, made with the first frame)."""
+    try:
+        with open(os.path.join(root, "dev", "frames"), "rb") as f:
+            return int.from_bytes(f.read(8), sys.byteorder)
+    except FileNotFoundError:
+        return 0
+
+
+def wait_frames(root, count):
+    """Returns once the main loop has shown `count` more frames: a pass begun
+    before the call has ended, and its results are on the screen."""
+    start = frames_shown(root)
+    assert wait_until(lambda: frames_shown(root) >= start + count), "no frames shown"
+
+
 def free_port():
     """A TCP port free on loopback now (for a server's port variable)."""
     s = socket.socket()

@@ -8,7 +8,6 @@ the front-panel keys (KEY: commands).
 Usage: python3 test_web_screen_layouts.py --build <builddir>
 """
 import asyncio
-import os
 import sys
 import time
 
@@ -20,7 +19,7 @@ except ImportError:
 
     system_python_or_exit("python3-websockets and python3-pyvisa-py")
 
-from scope_support import WAIT_LIMIT, Tally, wait_until
+from scope_support import WAIT_LIMIT, Tally, wait_frames
 from test_vxi11 import open_instr
 from test_web_control import lcd, login, request, start_web_instrument
 
@@ -32,19 +31,9 @@ RELOAD = 30  # the independent time bases have reloaded the FPGA in the main loo
 ROOT = None  # the instrument's root, set by main()
 
 
-def frames():
-    """Frames shown so far (the board makes the counter with the first)."""
-    try:
-        with open(os.path.join(ROOT, "dev", "frames"), "rb") as f:
-            return int.from_bytes(f.read(8), sys.byteorder)
-    except FileNotFoundError:
-        return 0
-
-
 def settle(count=SETTLE):
     """Returns once the main loop has shown `count` more frames."""
-    start = frames()
-    assert wait_until(lambda: frames() >= start + count), "no frames shown"
+    wait_frames(ROOT, count)
 
 
 class Scope:
