@@ -20,6 +20,7 @@
 
 #include "platform/devices.h"
 #include "platform/root.h"
+#include "tests/bench/wait.h"
 #include "tests/fuzz/fuzz_instrument.h"
 
 namespace {
@@ -35,16 +36,15 @@ int Connect(const char* instrumentPath) {
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
   // The device sets its endpoints up on its own thread once a configuration is
   // selected: connected to as soon as they are there.
-  const auto until = std::chrono::steady_clock::now() + kClearLimit;
   int fd = -1;
-  while ((fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0)) >= 0 &&
-         ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) < 0) {
-    ::close(fd);
+  const bool reached = WaitUntil([&] {
+    fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0) return true;
+    if (fd >= 0) ::close(fd);
     fd = -1;
-    if (std::chrono::steady_clock::now() >= until) break;
-    ::usleep(1000);
-  }
-  if (fd < 0) {
+    return false;
+  });
+  if (!reached) {
     std::fprintf(stderr, "fuzz: cannot reach %s\n", path.c_str());
     std::abort();
   }
