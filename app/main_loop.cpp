@@ -279,7 +279,13 @@ void SysRefresh() {
     clockUsec = usec;
     lastPoll = now;
   } else if (since > kClockRefreshUs) {
+    // The status bar shows the date and the time to the minute, drawn with the
+    // page around it: a new minute draws the page again.
+    const _SysRunInfo& info = *SysRunStatus.GetSysRunInfoBaseAddr();
+    const int32_t shown[5] = {info.year, info.month, info.day, info.hour, info.minute};
     SysRunStatus.RefreshRtcTime();
+    const int32_t fresh[5] = {info.year, info.month, info.day, info.hour, info.minute};
+    if (!std::equal(shown, shown + 5, fresh)) SysRunStatus.SetDrawRefresh();
     clockSec = sec;
     clockUsec = usec;
   }

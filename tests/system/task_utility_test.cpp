@@ -333,6 +333,24 @@ TEST_F(Utility, ClockEditorSetsTheSimulatedClockAndTheStatusBarShowsIt) {
   EXPECT_TRUE(ShowsText(bench, 461, 743, "35.06.11", 1, kText));
 }
 
+// The status bar's clock follows the time with nothing else on the screen
+// changing: a new minute draws the page again.
+TEST_F(Utility, TheStatusBarClockShowsEachNewMinute) {
+  plat::HoldVirtualClock(true);
+  plat::SetWallTime(1909994430);  // 2030-07-11 10:00:30 UTC
+  bench.Pass();                   // the loop takes the clock's new start
+  bench.AdvanceMs(1100);          // past its one-second refresh
+  bench.Pass(2);
+  EXPECT_TRUE(ShowsText(bench, 447, 743, "10 : 00", 1, kText));
+  bench.AdvanceMs(30000);  // 10:01:01
+  bench.Pass(2);
+  EXPECT_TRUE(ShowsText(bench, 447, 743, "10 : 01", 1, kText));
+  EXPECT_FALSE(ShowsText(bench, 447, 743, "10 : 00", 1, kText));
+  bench.AdvanceMs(23 * 3600 * 1000 + 59 * 60 * 1000);  // 2030-07-12 10:00:01
+  bench.Pass(2);
+  EXPECT_TRUE(ShowsText(bench, 461, 743, "30.07.12", 1, kText));
+}
+
 TEST_F(Utility, AddressEditorEditsTheBytesAndAppliesAStaticAddress) {
   ToPage(2);
   bench.Key(kF3);  // IP Config
