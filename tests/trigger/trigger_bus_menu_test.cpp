@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/state/sys_run_info.h"
+#include "platform/clock.h"
 #include "platform/sim/bus/sim_bus.h"
 #include "platform/sim/fpga/sim_decode_trigger.h"
 #include "platform/sim/fpga/sim_fpga.h"
@@ -440,6 +441,9 @@ TEST_F(BusMenu, ACanIdentifierTriggerFromThePanelLandsOnItsFrame) {
   bench.Key(F5);
   Trigger_MenuOp(keypara{KEY_NO_KEY, 0, 0});
   bench.Pass();
+  // The search starts in the quiet part of the traffic's 20 ms period.
+  plat::HoldVirtualClock(true);
+  bench.Fpga().SetSignalTime(15e-3);
   ASSERT_TRUE(bench.Fpga().AcquireNow());
   bench.Pass(2);
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
