@@ -10,6 +10,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -63,9 +64,15 @@ struct Host {
                               uint8_t(length), uint8_t(length >> 8)};
     if (::send(ctl, setup, sizeof(setup), MSG_NOSIGNAL) != ssize_t(sizeof(setup))) std::abort();
     uint8_t buf[1 + 256];
-    const ssize_t n = ::recv(ctl, buf, sizeof(buf), 0);
+    // libFuzzer's time-out alarm interrupts a receive that has a time limit
+    // (never restarted, whatever the handler asks): taken up again.
+    ssize_t n;
+    do {
+      n = ::recv(ctl, buf, sizeof(buf), 0);
+    } while (n < 0 && errno == EINTR);
     if (n < 1) {
-      std::fprintf(stderr, "fuzz: no reply to control request %02x.%02x\n", type, request);
+      std::fprintf(stderr, "fuzz: no reply to control request %02x.%02x (%s)\n", type, request,
+                   n < 0 ? std::strerror(errno) : "closed");
       std::abort();
     }
     if (reply) std::memcpy(reply, buf + 1, size_t(n - 1));
