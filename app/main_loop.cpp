@@ -14,6 +14,7 @@
 #include "core/board/fpga_words.h"
 #include "core/messages/msg.h"
 #include "core/messages/mymutex.h"
+#include "core/messages/settings_lock.h"
 #include "core/input/rs232.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
@@ -292,10 +293,13 @@ void SysRefresh() {
   QelControl.SendTimingControl();
 }
 
-bool ScopeMainPass(bool pacedRoll) {
+namespace {
+// The part of a pass that changes settings, under the settings lock; false
+// for a locked key (the pass ends there).
+bool ChangeSettings(bool pacedRoll, bool* busy) {
   const Intake intake = KeyIntake();
-  if (intake == Intake::Dropped) return true;  // a locked key: straight to the next pass
-  bool busy = intake == Intake::Routed;
+  if (intake == Intake::Dropped) return false;
+  *busy = intake == Intake::Routed;
 
   const bool rolling = SysRunStatus.GetWaveType() == 3 && SysRunStatus.GetAcquireStatus(0) != 4;
   const int64_t now = plat::MonoUs();
@@ -311,20 +315,34 @@ bool ScopeMainPass(bool pacedRoll) {
     // again only when the settings the frame takes on change what it shows.
     if (SyncShownSettings()) SysRunStatus.SetDrawRefresh();
     QelDraw.SetWaveAreaRefresh();
-    busy = true;
+    *busy = true;
   } else if (SysRunStatus.GetInterruptFlag()) {
     HandleFinishedAcquisition();
-    busy = true;
+    *busy = true;
   }
 
   WaveOp.WaveProcess();
   TaskManage.RunTaskProcess();
   if (SysRunStatus.IsCymometerEnable()) FreqMeter();
   WaveOp.SetNewWaveFlag(4);
-  QelDraw.MainDisplay();
+  return true;
+}
+}  // namespace
 
-  SysRefresh();
-  SysRunStatus.ClearPushKey();
+// A remote command runs between the pass's changes and its drawing, or after
+// the pass: never among the changes.
+bool ScopeMainPass(bool pacedRoll) {
+  bool busy = false;
+  {
+    SettingsLock settings;
+    if (!ChangeSettings(pacedRoll, &busy)) return true;  // a locked key: straight to the next pass
+  }
+  QelDraw.MainDisplay();
+  {
+    SettingsLock settings;
+    SysRefresh();
+    SysRunStatus.ClearPushKey();
+  }
   pthread_mutex_lock(&mymutex);
   pthread_mutex_unlock(&mymutex);
   return busy;

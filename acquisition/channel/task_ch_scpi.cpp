@@ -11,10 +11,10 @@
 #include "acquisition/channel/task_ch1.h"
 #include "acquisition/channel/task_ch2.h"
 #include "core/input/rs232.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "core/state/task_manage.h"
-#include "platform/clock.h"
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_kit.h"
 
@@ -157,7 +157,7 @@ int Select(ChScpi& c, const char*) {
   c.task.TaskMenu.SetCurrPage(0);
   c.task.SendSysRequest(kReqChOnOff, L(c).channel, 1);
   Refresh();
-  plat::SleepMs(kSelectWaitMs);
+  SettingsWaitMs(kSelectWaitMs);  // the main loop shows the page meanwhile
   return 0;
 }
 

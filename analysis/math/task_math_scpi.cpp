@@ -19,6 +19,7 @@
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
 #include "core/state/ids.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
@@ -146,7 +147,7 @@ void Scpi_Math_Select(scpi_para*, char*) {
   TaskManage.ActiveTask(kTaskMath, 0);
   M().SetCurrPage(0);
   Refresh();
-  plat::SleepMs(kSelectWaitMs);
+  SettingsWaitMs(kSelectWaitMs);  // the main loop shows the page meanwhile
 }
 
 void Scpi_Math_SelectAsk(scpi_para*, char*) {

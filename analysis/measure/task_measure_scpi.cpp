@@ -11,9 +11,9 @@
 #include "acquisition/engine/wave.h"
 #include "analysis/measure/task_measure.h"
 #include "core/state/ids.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
-#include "platform/clock.h"
 #include "remote/scpi/scpi_kit.h"
 
 namespace {
@@ -50,7 +50,7 @@ void FreshData(int sources) {
   info.flags = kWaveReqRecordMask;
   info.chMask = uint16_t(sources);
   WaveOp.RequestWaveData(&info);
-  plat::SleepMs(kFreshDataWaitMs);
+  SettingsWaitMs(kFreshDataWaitMs);  // the main loop reads them meanwhile
 }
 
 void AnswerResult(int source, int para) {

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "platform/panel.h"
 #include "platform/shell.h"
@@ -133,7 +134,10 @@ void RunScpiFuncThread() {
     }
     q.room.notify_one();
     Scpi.HoldAnswers();
-    if (call) Guarded("SCPI handler", call);
+    if (call) {
+      SettingsLock settings;  // never among a main-loop pass's changes
+      Guarded("SCPI handler", call);
+    }
     call = nullptr;  // what the call owns goes before it counts as done
     --q.busy;
     // A change to be drawn wakes the idle main loop rather than waiting for its next look round.

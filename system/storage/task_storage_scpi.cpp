@@ -14,10 +14,10 @@
 #include "core/state/ids.h"
 #include "core/messages/mymutex.h"
 #include "core/input/rs232.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "core/state/task_manage.h"
-#include "platform/clock.h"
 #include "remote/scpi/scpi_kit.h"
 #include "system/storage/storage_files.h"
 #include "system/storage/storage_setup.h"
@@ -130,7 +130,7 @@ void RefSelect(scpi_para*, char*) {
   Run().SetActivCh(Slot);
   Manager().ActiveTask(kStorageTaskId, kPageRef / kMenuSlots);
   Redraw();
-  plat::SleepMs(kSelectWaitMs);
+  SettingsWaitMs(kSelectWaitMs);  // the main loop shows the page meanwhile
 }
 
 template <int Slot>
