@@ -210,6 +210,12 @@ int _wave::SetArmReadDDRPara(int ch, int n) {
   const int b = run->timeBaseType == 1 ? 0 : Block(ch);
   const HorizontalBlock& h = run->horizontal[b];
   const int st = Status();
+  // A kept record is read for the window shown, which a time base or a move
+  // since STOP has re-scaled: never at the samples per point it was taken at.
+  if (st == kAcqStopped || st == kAcqKnobApplying) {
+    const int got = ReReadStopped(ch);
+    if (got >= 0) return got;
+  }
   double s = (st == kAcqSingleWaiting || st == kAcqStopped) && h.acqSamplesPerPoint[0] > 0 ? h.acqSamplesPerPoint[0]
                                                                                    : h.samplesPerPoint;
   if (!(s > 0)) s = 1;

@@ -1,0 +1,154 @@
+#!/usr/bin/env python3
+"""The trace and the :WAVeform read-out of the running instrument in the
+states a user combines with a setting: a record kept by STOP and then looked
+at with another time base or V/div, the read-out's volts in every format with
+the position moved and a probe, a memory depth chosen while stopped, and RAW
+windows. Read as a user's script does, pyvisa with the pyvisa-py backend over
+VXI-11; the expected cycles, columns and codes come from the sine written to
+dev/signals (numpy), the screen from dev/fb0.
+
+Usage: python3 test_record_states.py --build <builddir>
+"""
+import os
+import sys
+
+try:
+    import numpy as np
+except ImportError:
+    from scope_support import system_python_or_exit
+
+    system_python_or_exit("python3-numpy")
+
+from scope_support import wait_frames
+from test_vxi11 import open_instr, run_cases
+
+FREQ, AMP = 1000.0, 1.0  # the CH1 sine: 1 kHz, 1 V peak
+SIGNAL = f"ch1 sine freq={FREQ:g} amp={AMP:g}\n"
+COLUMNS, CENTRE, CODES_PER_DIV, POINTS_PER_DIV = 700, 127, 25, 50
+TB_RIGHT = 86  # the time-base knob's byte, one step finer
+WIDTH, HEIGHT = 800, 480
+WAVE_TOP, WAVE_LEFT, WAVE_ROWS = 33, 30, 400  # the wave area on the screen, two rows a code
+CH1_COLOUR = 0x00CCCC
+VISIBLE_CODES = 99  # codes from the centre the wave area shows
+SCREEN_COLUMNS = 615  # the wave-area columns left of the menu and its tab
+SCREEN_SLACK = 30     # of them hidden by the grid and labels, or off by them
+
+
+def settle(s, *settings):
+    """Settings, each read back before the next (so none is dropped)."""
+    for setting in settings:
+        s.write(setting)
+        s.query("*OPC?")
+
+
+def trace(s):
+    """The NORMal column maxima of CH1 (0: a column without data)."""
+    s.write(":WAVeform:SOURce CHANnel1")
+    s.write(":WAVeform:MODE NORMal")
+    s.write(":WAVeform:FORMat BYTE")
+    codes = np.array(s.query_binary_values(":WAVeform:DATA?", datatype="B", container=list), dtype=int)
+    assert len(codes) == COLUMNS, len(codes)
+    return codes
+
+
+def screen_columns(root):
+    """Per wave-area column the highest code CH1's colour covers on the screen
+    (-1 where the column shows none of it). Rows the colour covers over a third of
+    the width are the channel's level line, not its trace."""
+    with open(os.path.join(root, "dev", "fb0"), "rb") as f:
+        px = np.frombuffer(f.read(WIDTH * HEIGHT * 4), dtype="<u4").reshape(HEIGHT, WIDTH)
+    area = (px[WAVE_TOP:WAVE_TOP + WAVE_ROWS, WAVE_LEFT:WAVE_LEFT + COLUMNS] & 0xFFFFFF) == CH1_COLOUR
+    area[area[:, :SCREEN_COLUMNS].sum(axis=1) > SCREEN_COLUMNS // 3] = False
+    top = np.where(area, np.arange(WAVE_ROWS)[:, None], WAVE_ROWS).min(axis=0)
+    return np.where(top < WAVE_ROWS, CENTRE + (WAVE_ROWS // 2 + 1 - top) // 2, -1)
+
+
+def cycles(codes):
+    """Rising crossings of the centre between two filled columns."""
+    c = np.asarray(codes)
+    filled = (c[:-1] > 0) & (c[1:] > 0)
+    return int(((c[:-1] < CENTRE) & (c[1:] >= CENTRE) & filled).sum())
+
+
+def filled(codes):
+    """The first and last column with data and their count."""
+    at = np.flatnonzero(np.asarray(codes) > 0)
+    return (int(at[0]), int(at[-1]), len(at)) if len(at) else (-1, -1, 0)
+
+
+def expect_view(codes, periods, columns, what, first=None):
+    """`periods` cycles (give or take one) on `columns` filled columns."""
+    lo, hi, n = filled(codes)
+    got = cycles(codes)
+    print(f"  {what}: {got} cycles on columns {lo}..{hi}")
+    assert abs(n - columns) <= 2, f"{what}: {n} columns filled, expected {columns}"
+    assert abs(got - periods) <= 1, f"{what}: {got} cycles, expected {periods:g}"
+    if first is not None:
+        assert abs(lo - first) <= 2, f"{what}: data from column {lo}, expected {first}"
+
+
+def expect_screen(root, codes, what):
+    """The screen shows the read-out's trace: its maxima on the same columns
+    (left of the menu, inside the wave area's codes and off its level line), give or take the vector
+    to the next column."""
+    wait_frames(root, 2)
+    top = screen_columns(root)[1:SCREEN_COLUMNS]
+    c = np.asarray(codes)
+    here = c[1:SCREEN_COLUMNS]
+    data, on = (here > 0) & (np.abs(here - CENTRE) < VISIBLE_CODES) & (np.abs(here - CENTRE) > 2), top >= 0
+    # The grid's dots and the position label hide a few of the trace's pixels.
+    assert (data & ~on).sum() + (on & (here == 0)).sum() <= SCREEN_SLACK, \
+        f"{what}: the screen fills {on.sum()} columns, the data {data.sum()}"
+    near = np.maximum(np.abs(here - c[:SCREEN_COLUMNS - 1]), np.abs(c[2:SCREEN_COLUMNS + 1] - here)) + 2
+    off = data & on & (np.abs(top - here) > near)
+    assert off.sum() <= SCREEN_SLACK, f"{what}: {off.sum()} columns of the screen stand away from the data"
+
+
+def acquire_then_stop(s, root, depth, scale="1"):
+    settle(s, ":RUN", f":CHANnel1:SCALe {scale}", ":CHANnel1:OFFSet 0", ":TIMebase:OFFSet 0",
+           ":TIMebase:SCALe 0.001", f":ACQuire:MEMory:DEPTh {depth}", ":TRIGger:LEVel 0")
+    wait_frames(root, 3)
+    expect_view(trace(s), 14, COLUMNS, f"{depth} running at 1 ms/div")
+    settle(s, ":STOP")
+    wait_frames(root, 2)
+
+
+def stopped_record_rewindowed(rm, root):
+    """A record kept at 1 ms/div (14 cycles on 700 columns) shown at 500 us/div
+    is its middle half (7 cycles on all columns); at 2 ms/div it is all 14
+    cycles squeezed on the middle 350 columns. Each depth, the knob as well as
+    SCPI, and a pan of the stopped record."""
+    s = open_instr(rm)
+    try:
+        for depth in ("7K", "70K", "AUTO"):
+            acquire_then_stop(s, root, depth)
+            settle(s, ":TIMebase:SCALe 5e-4")
+            wait_frames(root, 2)
+            codes = trace(s)
+            expect_view(codes, FREQ * 5e-4 * 14, COLUMNS, f"{depth} stopped, 500 us/div")
+            expect_screen(root, codes, f"{depth} at 500 us/div")
+            settle(s, ":TIMebase:SCALe 2e-3")
+            wait_frames(root, 2)
+            codes = trace(s)
+            expect_view(codes, 14, COLUMNS // 2, f"{depth} stopped, 2 ms/div", first=COLUMNS // 4)
+            expect_screen(root, codes, f"{depth} at 2 ms/div")
+        # The knob one step finer from 2 ms/div: 1 ms/div, the record as taken.
+        with open(os.path.join(root, "dev", "keys"), "wb") as f:
+            f.write(bytes([TB_RIGHT]))
+        wait_frames(root, 3)
+        assert float(s.query(":TIMebase:SCALe?")) == 1e-3
+        expect_view(trace(s), 14, COLUMNS, "AUTO stopped, the knob back to 1 ms/div")
+        # Panned by a division at 2 ms/div: the record moves 50 columns.
+        settle(s, ":TIMebase:SCALe 2e-3", ":TIMebase:OFFSet 0.002")
+        wait_frames(root, 2)
+        lo, hi, n = filled(trace(s))
+        assert abs(abs(lo - COLUMNS // 4) - POINTS_PER_DIV) <= 2 and abs(n - COLUMNS // 2) <= 2, (lo, hi, n)
+    finally:
+        settle(s, ":TIMebase:OFFSet 0", ":RUN")
+        s.close()
+
+
+CASES = [stopped_record_rewindowed]
+
+if __name__ == "__main__":
+    sys.exit(run_cases("record-states-py-", SIGNAL, CASES, call=lambda case, rm, root: case(rm, root)))
