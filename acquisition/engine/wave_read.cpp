@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "acquisition/engine/wave.h"
+#include "acquisition/tables/voltage_tables.h"
 #include "core/state/ids.h"
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
@@ -125,13 +126,16 @@ int _wave::Drain(int ch, uint8_t* dst, int n, bool resume) {
 }
 
 // One block transfer; a channel in the doubled-gain state (fine-gain word of
-// whole part 2, the 500 uV/div range on the 1 mV hardware) doubles each
-// sample's distance from the position code.
+// whole part 2 on a record of the 500 uV/div range, the 1 mV hardware) doubles
+// each sample's distance from the position code. A stopped record's word is
+// the rescale to the V/div shown, which the trace mapping applies.
 int _wave::GetPartWave(int ch, uint8_t* buf, int offset, int n) {
   if (!buf || n <= 0 || offset < 0) return -1;
   const int r = Ctrl()->ReadWaveData(ch, buf + offset, n);
   const VerticalBlock& v = Run()->vertical[ch & 1];
-  if ((v.fineGain >> 8) == 2) {
+  const int st = Status();
+  const int range = st == kAcqStopped || st == kAcqKnobApplying ? v.vdivSelected : v.vdivIndex;
+  if ((v.fineGain >> 8) == 2 && range == kVoltage500uV) {
     const int p = v.position;
     for (int i = 0; i < n; ++i) buf[offset + i] = uint8_t(p + 2 * (buf[offset + i] - p));
   }

@@ -3,6 +3,8 @@
 #pragma once
 
 constexpr int kVoltageEntries = 39;
+// The 500 uV/div range: the 1 mV hardware range, its samples read at twice the gain.
+constexpr int kVoltage500uV = 2;
 
 inline constexpr float Voltage[kVoltageEntries] = {
     0.0001f,     0.0002f,     0.0005f,                               // 0..2

@@ -148,7 +148,28 @@ def stopped_record_rewindowed(rm, root):
         s.close()
 
 
-CASES = [stopped_record_rewindowed]
+def stopped_record_rescaled(rm, root):
+    """A record kept at 1 V/div (+-25 codes) shown at V/div x0.2 .. x5: the
+    codes span 25 / factor, clipped at the screen's edges."""
+    s = open_instr(rm)
+    try:
+        acquire_then_stop(s, root, "7K")
+        for scale in (0.2, 0.5, 2, 5, 1):
+            settle(s, f":CHANnel1:SCALe {scale:g}")
+            wait_frames(root, 2)
+            codes = trace(s)
+            half = AMP / scale * CODES_PER_DIV
+            want_hi, want_lo = min(254, CENTRE + half), max(1, CENTRE - half)
+            print(f"  {scale:g} V/div: codes {codes.min()}..{codes.max()}")
+            assert abs(codes.max() - want_hi) <= 2 and abs(codes.min() - want_lo) <= 2, (scale, codes.min(),
+                                                                                          codes.max())
+            expect_screen(root, codes, f"stopped at {scale:g} V/div")
+    finally:
+        settle(s, ":CHANnel1:SCALe 1", ":RUN")
+        s.close()
+
+
+CASES = [stopped_record_rewindowed, stopped_record_rescaled]
 
 if __name__ == "__main__":
     sys.exit(run_cases("record-states-py-", SIGNAL, CASES, call=lambda case, rm, root: case(rm, root)))
