@@ -151,6 +151,9 @@ class _wave {
   void ClearWaveProcessFlag() { newRead_ = 0; }
   int GetWaveProcessFlag() const { return newRead_; }
   int GetOddStartFlag() const { return oddStart_; }
+  // The main window's trace of channel 0/1 while the zoom window is shown
+  // (the overview above the zoom pane); null for another channel.
+  const uint8_t* GetOverviewTrace(int ch) const { return ch == 0 || ch == 1 ? overview_[ch] : nullptr; }
   int GetPointsToRead() const { return pointsToRead_; }
   void RealRunWaveCnt();
   uint32_t GetRealRunWaveCnt() const { return runCount_; }
@@ -214,6 +217,12 @@ class _wave {
   int BuildTrace(int ch);
   void BuildInterpolated(int ch, const TraceMap& m, int first, int last);
   void BuildRealTime(int ch, const TraceMap& m, int first, int last);
+  // Columns first..last of `t` from `count` entries of `rec` at s entries a
+  // column (`work` takes the linear interpolation of a fractional s).
+  void BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t, const TraceMap& m,
+                    int first, int last);
+  void ArmScreenRead(int ch, int32_t offset, uint32_t step) const;
+  static uint32_t RealTimeStep(double s, double* recorded);
   void PutColumn(uint8_t* trace, const TraceMap& m, int x, int hi, int lo) const;
   bool StoppedView(int ch) const;
   void RecordView(int ch);
@@ -258,6 +267,9 @@ class _wave {
   int avgFrames_[2] = {};
   uint64_t avgKey_[2] = {};
   uint32_t avgRun_[2] = {};  // the acquisition count at the last frame
+  // The zoom window's overview: each channel's read of the main window.
+  double overviewSpp_[2] = {};
+  int overviewPoints_[2] = {};
   // The stopped view each channel's trace was last built for.
   int64_t viewKey_[2][4] = {};
 
@@ -266,6 +278,8 @@ class _wave {
   uint8_t raw_[kRawSlots][kSlotBytes];
   uint8_t screen_[kScreenSlots][kSlotBytes];
   uint8_t trace_[kTraceSlots][kTraceBytes];
+  uint8_t overviewRead_[2][kSlotBytes];
+  uint8_t overview_[2][kTraceBytes];
   float average_[2][kTraceBytes];  // one accumulator per channel
   uint8_t interp_[kRawSlots][kInterpBytes];
   uint8_t shared_[kSharedWorkBytes];

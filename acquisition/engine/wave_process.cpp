@@ -98,45 +98,57 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
     std::printf("LineInsert 100...");
     valid = LineInsert(out, screen_[ch] + oddStart_, kInterpPoints, std::min({2 * w, avail, kInterpBytes / kInterpPoints}));
   }
-  uint8_t* t = trace_[ch];
-  for (int x = first; x <= last; ++x) {
-    const int a = skip + x * c;
-    if (a + c >= valid) break;  // the columns past the data stay empty
-    int hi = out[a], lo = out[a];
-    for (int k = 1; k < c; ++k) {
-      hi = std::max<int>(hi, out[a + k]);
-      lo = std::min<int>(lo, out[a + k]);
+  // Columns of c points from point `from` on.
+  auto columns = [&](uint8_t* t, int from, int c, int first, int last) {
+    for (int x = first; x <= last; ++x) {
+      const int a = from + x * c;
+      if (a + c >= valid) break;  // the columns past the data stay empty
+      int hi = out[a], lo = out[a];
+      for (int k = 1; k < c; ++k) {
+        hi = std::max<int>(hi, out[a + k]);
+        lo = std::min<int>(lo, out[a + k]);
+      }
+      if (InCode(out[a + c])) {
+        hi = std::max<int>(hi, out[a + c]);
+        lo = std::min<int>(lo, out[a + c]);
+      }
+      PutColumn(t, m, x, hi, lo);
     }
-    if (InCode(out[a + c])) {
-      hi = std::max<int>(hi, out[a + c]);
-      lo = std::min<int>(lo, out[a + c]);
-    }
-    PutColumn(t, m, x, hi, lo);
-  }
+  };
+  columns(trace_[ch], skip, c, first, last);
+  // The read is the main window: with the zoom shown it is the overview too.
+  if (zoomed) columns(overview_[ch], 0, std::max(1, int(kInterpPoints / factor)), 0, kColumns - 1);
 }
 
 // The real-time window: s samples a column (s entries of the read, or 10 s
 // tenths of a linear interpolation when s is fractional); in roll the record
-// runs from the roll write index round the 7000 samples.
+// runs from the roll write index round the 7000 samples. With the zoom shown
+// the read is the zoom window's, and the main window's read makes the
+// overview.
 void _wave::BuildRealTime(int ch, const TraceMap& m, int first, int last) {
-  const double s = readSpp_[ch];
-  if (!(s > 0)) return;
   const bool roll = Run()->acqStatus[0] == kAcqSlowScan || waveType_ == 3;
   const int count = roll ? kRecordPoints : std::max(0, std::min(readPoints_[ch], kRecordPoints));
-  if (count == 0) return;
-  const uint8_t* rec = screen_[ch];
+  BuildColumns(screen_[ch], readSpp_[ch], count, interp_[ch], trace_[ch], m, first, last);
+  if (Run()->timeBaseType == 1 && !roll)
+    BuildColumns(overviewRead_[ch], overviewSpp_[ch], std::min(overviewPoints_[ch], kRecordPoints), interp_[ch],
+                 overview_[ch], m, 0, kColumns - 1);
+}
+
+void _wave::BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t, const TraceMap& m,
+                         int first, int last) {
+  if (!(s > 0) || count <= 0) return;
+  const bool roll = Run()->acqStatus[0] == kAcqSlowScan || waveType_ == 3;
   const bool whole = s == std::floor(s);
   const uint8_t* src = rec;
   int per = int(s), points = count;
   if (!whole) {  // linear x 10 of 710 columns' worth, whole(10 s) points a column
     const int n = std::min({count, int(kLineColumns * s), kInterpBytes / kLineTenths});
-    points = LineInsert(interp_[ch], rec, kLineTenths, n);
-    src = interp_[ch];
+    points = LineInsert(work, rec, kLineTenths, n);
+    src = work;
     per = int(std::floor(kLineTenths * s));
   }
   if (per <= 0) return;
   auto value = [&](int j) { return int(roll ? src[(rollIndex_ + j) % kRecordPoints] : src[j]); };
-  uint8_t* t = trace_[ch];
   int firstFilled = -1;
   for (int x = first; x <= last; ++x) {
     const int base = (x - first) * per;
@@ -164,11 +176,13 @@ void _wave::BuildRealTime(int ch, const TraceMap& m, int first, int last) {
 
 int _wave::BuildTrace(int ch) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  const HorizontalBlock& h = Run()->horizontal[Block(ch)];
+  const bool zoom = Run()->timeBaseType == 1;
+  const HorizontalBlock& h = Run()->horizontal[zoom ? 0 : Block(ch)];
   const TraceMap m = MapOf(ch);
   std::memset(trace_[ch], 0, kTraceBytes);
+  std::memset(overview_[ch], 0, kTraceBytes);
   int first = h.firstColumn, last = h.lastColumn;
-  if (first < 0 || last >= kColumns || last < first) first = 0, last = kColumns - 1;
+  if (zoom || first < 0 || last >= kColumns || last < first) first = 0, last = kColumns - 1;
   if (h.interpMultiplier > 1.0f) BuildInterpolated(ch, m, first, last);
   else BuildRealTime(ch, m, first, last);
   return 0;
@@ -237,7 +251,7 @@ int _wave::WaveProcessSyncDDRDepth() {
   for (int ch : {src, 1 - src}) {
     const int bit = 1 << ch;
     if (!(run->sourceOn & bit) || !((run->sourceOnSnapshot | read) & bit)) continue;
-    if (kept && !StoppedView(ch)) ReReadStopped(ch);
+    if (kept && run->timeBaseType != 1 && !StoppedView(ch)) ReReadStopped(ch);
     BuildTrace(ch);
     RecordView(ch);
     if (!kept && (read & bit)) AverageTrace(ch);  // one frame per acquisition read

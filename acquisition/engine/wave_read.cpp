@@ -1,6 +1,7 @@
 // The waveform engine's reads of acquisition memory: arming, the FIFO drain,
 // record and screen reads, and the on-demand request.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,7 @@ constexpr int kStepOne = 16;      // read step: samples x 16, tenths in the low 
 constexpr int64_t kScreenStartCentre = 34999650;  // record centre - 350 screen points
 constexpr int kNeighbourOffset = -14, kNeighbourSamples = 20, kInterpReadSamples = 1400;
 constexpr int kInterpMargin = 14;  // samples read ahead of an interpolated window
+constexpr int kZoomReadColumns = 710;  // columns' worth of a zoom window read
 constexpr int kSweepWords[3] = {0, 1, 3};  // auto, normal, single
 
 int Signed16(int v) { return v < 0 ? v : int16_t(uint16_t(v)); }
@@ -205,18 +207,47 @@ int _wave::SetDDRWave_addr(int ch, int32_t offset) {
   return 0;
 }
 
-// The screen read of a channel for the current window (the zoom window reads
-// the same way from block 0).
+// The read step of a real-time screen read at s samples a column, and the
+// entries a column the read then holds (10 from 10 samples on, when whole).
+uint32_t _wave::RealTimeStep(double s, double* recorded) {
+  const double whole = std::floor(s);
+  if (s > 10) {
+    const bool tens = std::fmod(s, 10.0) == 0.0;
+    *recorded = tens ? 10 : 1;
+    return uint32_t(tens ? s / 10 : whole) * kStepOne;
+  }
+  *recorded = s;
+  return s == whole ? kStepOne : uint32_t(whole) * kStepOne + uint32_t(std::lround((s - whole) * 10));
+}
+
+void _wave::ArmScreenRead(int ch, int32_t offset, uint32_t step) const {
+  const uint32_t o = uint32_t(offset);
+  Word(fpga::kPause, 1);
+  Word(fpga::kReadArm, 1);
+  Word(fpga::kChannel, ch);
+  Word(fpga::kReadChannel, ch + 1);
+  Word(fpga::kReadOffset, int(o & 0xFFFF));
+  Word(fpga::High(fpga::kReadOffset), int(o >> 16));
+  Word(fpga::kReadStep, int(step & 0xFFFF));
+  Word(fpga::High(fpga::kReadStep), int(step >> 16));
+  Word(fpga::kReadArm, 0);
+}
+
+// The screen read of a channel for the current window. With the zoom window
+// shown over a real-time main time base, the main window is read first (the
+// overview above the zoom pane), then the zoom window from block 0's zoom
+// fields in the same way: its samples per zoom point, from its start.
 int _wave::SetArmReadDDRPara(int ch, int n) {
   if ((ch != 0 && ch != 1) || n <= 0) return -1;
   std::lock_guard<std::recursive_mutex> lock(mu_);
   _SysRunInfo* run = Run();
-  const int b = run->timeBaseType == 1 ? 0 : Block(ch);
+  const bool zoom = run->timeBaseType == 1;
+  const int b = zoom ? 0 : Block(ch);
   const HorizontalBlock& h = run->horizontal[b];
   const int st = Status();
   // A kept record is read for the window shown, which a time base or a move
   // since STOP has re-scaled: never at the samples per point it was taken at.
-  if (st == kAcqStopped || st == kAcqKnobApplying) {
+  if (!zoom && (st == kAcqStopped || st == kAcqKnobApplying)) {
     const int got = ReReadStopped(ch);
     if (got >= 0) return got;
   }
@@ -243,30 +274,24 @@ int _wave::SetArmReadDDRPara(int ch, int n) {
     readSpp_[ch] = 1;
   } else {
     double recorded;
-    const double whole = std::floor(s);
-    if (s > 10) {
-      const bool tens = std::fmod(s, 10.0) == 0.0;
-      step = uint32_t(tens ? s / 10 : whole) * kStepOne;
-      recorded = tens ? 10 : 1;
-    } else {
-      step = s == whole ? kStepOne : uint32_t(whole) * kStepOne + uint32_t(std::lround((s - whole) * 10));
-      recorded = s;
-    }
+    step = RealTimeStep(s, &recorded);
     offset = StartOffset(b);
     points = std::min(kRecordPoints, int(std::floor(recorded * kColumns)));
+    if (zoom && h.zoomFactor > 0) {
+      const int main = std::min(points, n);
+      ArmScreenRead(ch, offset, step);
+      if (Drain(ch, overviewRead_[ch], main, false) != main) overviewSpp_[ch] = 0;
+      else overviewSpp_[ch] = recorded, overviewPoints_[ch] = main;
+      step = RealTimeStep(h.zoomFactor, &recorded);
+      const int64_t from = h.zoomVisibleStart - std::max(h.preTrigDepth, h.screenStart);
+      offset = int32_t(std::clamp<int64_t>(from, INT32_MIN, INT32_MAX));
+      // A fractional column is interpolated from the sample past the window too.
+      points = std::min(kRecordPoints, int(std::ceil(recorded * kZoomReadColumns)) + 1);
+    }
     readSpp_[ch] = recorded;
   }
   pointsToRead_ = readPoints_[ch] = points = std::min(points, n);
-  const uint32_t o = uint32_t(offset);
-  Word(fpga::kPause, 1);
-  Word(fpga::kReadArm, 1);
-  Word(fpga::kChannel, ch);
-  Word(fpga::kReadChannel, ch + 1);
-  Word(fpga::kReadOffset, int(o & 0xFFFF));
-  Word(fpga::High(fpga::kReadOffset), int(o >> 16));
-  Word(fpga::kReadStep, int(step & 0xFFFF));
-  Word(fpga::High(fpga::kReadStep), int(step >> 16));
-  Word(fpga::kReadArm, 0);
+  ArmScreenRead(ch, offset, step);
   return Drain(ch, screen_[ch], points, true);
 }
 

@@ -19,7 +19,7 @@ except ImportError:
 
     system_python_or_exit("python3-numpy")
 
-from scope_support import wait_frames
+from scope_support import wait_frames, write_signals
 from test_vxi11 import open_instr, run_cases
 
 FREQ, AMP = 1000.0, 1.0  # the CH1 sine: 1 kHz, 1 V peak
@@ -27,7 +27,10 @@ SIGNAL = f"ch1 sine freq={FREQ:g} amp={AMP:g}\n"
 COLUMNS, CENTRE, CODES_PER_DIV, POINTS_PER_DIV = 700, 127, 25, 50
 TB_RIGHT = 86  # the time-base knob's byte, one step finer
 WIDTH, HEIGHT = 800, 480
-WAVE_TOP, WAVE_LEFT, WAVE_ROWS = 33, 30, 400  # the wave area on the screen, two rows a code
+WAVE_LEFT = 30  # the wave area's first screen column
+# Panes of the screen as (row of the centre code, rows of 200 codes): the
+# whole wave area, and in the zoom layout the strip and the zoom pane.
+FULL, STRIP, ZOOMED = (233, 400), (93, 120), (305, 280)
 CH1_COLOUR = 0x00CCCC
 VISIBLE_CODES = 99  # codes from the centre the wave area shows
 SCREEN_COLUMNS = 615  # the wave-area columns left of the menu and its tab
@@ -51,16 +54,22 @@ def trace(s):
     return codes
 
 
-def screen_columns(root):
-    """Per wave-area column the highest code CH1's colour covers on the screen
-    (-1 where the column shows none of it). Rows the colour covers over a third of
-    the width are the channel's level line, not its trace."""
+def screen_columns(root, pane=FULL, level_line=True):
+    """Per wave-area column the highest code CH1's colour covers in `pane` (the
+    row of the centre code and the rows of 200 codes) on the screen, -1 where
+    the column shows none of it. Rows the colour covers over a third of the
+    width are the channel's level line, not its trace (`level_line` False: a
+    pane without one, whose dense trace may cover as much)."""
+    centre, height = pane
+    first = centre - height // 2
     with open(os.path.join(root, "dev", "fb0"), "rb") as f:
         px = np.frombuffer(f.read(WIDTH * HEIGHT * 4), dtype="<u4").reshape(HEIGHT, WIDTH)
-    area = (px[WAVE_TOP:WAVE_TOP + WAVE_ROWS, WAVE_LEFT:WAVE_LEFT + COLUMNS] & 0xFFFFFF) == CH1_COLOUR
-    area[area[:, :SCREEN_COLUMNS].sum(axis=1) > SCREEN_COLUMNS // 3] = False
-    top = np.where(area, np.arange(WAVE_ROWS)[:, None], WAVE_ROWS).min(axis=0)
-    return np.where(top < WAVE_ROWS, CENTRE + (WAVE_ROWS // 2 + 1 - top) // 2, -1)
+    area = (px[first:first + height, WAVE_LEFT:WAVE_LEFT + COLUMNS] & 0xFFFFFF) == CH1_COLOUR
+    if level_line:
+        area[area[:, :SCREEN_COLUMNS].sum(axis=1) > SCREEN_COLUMNS // 3] = False
+    top = np.where(area, np.arange(height)[:, None], height).min(axis=0)
+    code = CENTRE + np.round((centre - first - top) / (height / 200)).astype(int)
+    return np.where(top < height, code, -1)
 
 
 def cycles(codes):
@@ -87,15 +96,15 @@ def expect_view(codes, periods, columns, what, first=None):
         assert abs(lo - first) <= 2, f"{what}: data from column {lo}, expected {first}"
 
 
-def expect_screen(root, codes, what):
+def expect_screen(root, codes, what, pane=FULL):
     """The screen shows the read-out's trace: its maxima on the same columns
     (left of the menu, inside the wave area's codes and off its level line), give or take the vector
     to the next column."""
     wait_frames(root, 2)
-    top = screen_columns(root)[1:SCREEN_COLUMNS]
+    top = screen_columns(root, pane)[1:SCREEN_COLUMNS]
     c = np.asarray(codes)
     here = c[1:SCREEN_COLUMNS]
-    data, on = (here > 0) & (np.abs(here - CENTRE) < VISIBLE_CODES) & (np.abs(here - CENTRE) > 2), top >= 0
+    data, on = (here > 0) & (np.abs(here - CENTRE) < VISIBLE_CODES) & (np.abs(here - CENTRE) > 3), top >= 0
     # The grid's dots and the position label hide a few of the trace's pixels.
     assert (data & ~on).sum() + (on & (here == 0)).sum() <= SCREEN_SLACK, \
         f"{what}: the screen fills {on.sum()} columns, the data {data.sum()}"
@@ -169,7 +178,33 @@ def stopped_record_rescaled(rm, root):
         s.close()
 
 
-CASES = [stopped_record_rewindowed, stopped_record_rescaled]
+def zoom_over_real_time_main(rm, root):
+    """A 10 MHz sine with the zoom window over a real-time main time base: the
+    zoom pane and WAV:DATA? show the zoom window's cycles (28 at 200 ns/div
+    over 1 us/div, 1.4 at 10 ns/div over 100 ns/div), and the strip above
+    shows the main window's."""
+    s = open_instr(rm)
+    try:
+        write_signals(root, "ch1 sine freq=1e7 amp=1\n")
+        for main, zoom in ((1e-6, 2e-7), (1e-7, 1e-8)):
+            settle(s, ":TIMebase:MODE MAIN", ":CHANnel1:SCALe 1", ":TIMebase:OFFSet 0", ":ACQuire:MEMory:DEPTh 7K",
+                   ":TRIGger:LEVel 0", f":TIMebase:SCALe {main:g}", ":TIMebase:MODE WINDow",
+                   f":TIMebase:WINDow:SCALe {zoom:g}")
+            assert float(s.query(":TIMebase:WINDow:SCALe?")) == zoom
+            wait_frames(root, 3)
+            codes = trace(s)
+            expect_view(codes, 1e7 * zoom * 14, COLUMNS, f"zoom {zoom:g} s/div over {main:g} s/div")
+            expect_screen(root, codes, "the zoom pane", ZOOMED)
+            strip = screen_columns(root, STRIP, level_line=False)[1:SCREEN_COLUMNS]
+            assert (strip >= 0).sum() >= SCREEN_COLUMNS - SCREEN_SLACK, f"the strip shows {(strip >= 0).sum()} columns"
+            assert strip.max() - strip.min() >= 40, "the strip shows no sine"
+    finally:
+        write_signals(root, SIGNAL)
+        settle(s, ":TIMebase:MODE MAIN", ":TIMebase:SCALe 0.001")
+        s.close()
+
+
+CASES = [stopped_record_rewindowed, stopped_record_rescaled, zoom_over_real_time_main]
 
 if __name__ == "__main__":
     sys.exit(run_cases("record-states-py-", SIGNAL, CASES, call=lambda case, rm, root: case(rm, root)))

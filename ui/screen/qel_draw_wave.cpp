@@ -12,6 +12,7 @@ constexpr int kLeft = 30;
 constexpr int kColumns = _wave::kColumns;
 constexpr int kRasterRows = kQelRasterBytes / kColumns;
 constexpr int kLowCode = 27, kHighCode = 227;  // codes on the grid
+constexpr int kStripHeight = 120, kStripCentre = kTop + kStripHeight / 2;  // the X-Y and zoom layouts' strip
 
 constexpr int kSlotColours[_wave::kTraceSlots] = {
     0x00CCCC, 0xFFCC00, 0x009900, 0xAC04E4, 0x000000, 0xFF0000, 0x0066CC,
@@ -37,6 +38,8 @@ struct RasterColours {
 };
 }  // namespace
 
+static void DrawTrace(qel_draw& d, const uint8_t* trace, int left, int width, int centre, int height, int colour);
+
 // One slot's trace: mode 0 for slots outside the task-wave mask, mode 1 for
 // those in it. Column maxima are bytes 0..699, minima 700..1399.
 static void DrawWaveDSO(qel_draw& d, short mode, short slot, bool fftNarrow, bool split) {
@@ -53,9 +56,15 @@ static void DrawWaveDSO(qel_draw& d, short mode, short slot, bool fftNarrow, boo
   int centre = 233, height = 400;
   SysRunStatus.GetWaveDisplayInfor(slot, &centre, &height);
   if (split && (slot == 1 || slot == 9)) centre += 8;
+  DrawTrace(d, trace, left, width, centre, height, kSlotColours[slot]);
+}
+
+// A trace's columns 1..width-1 from column `left`, 200 codes on `height` rows
+// round row `centre`: vectors from each column's maximum to its minimum, or
+// the two dots.
+static void DrawTrace(qel_draw& d, const uint8_t* trace, int left, int width, int centre, int height, int colour) {
   const double k = height / 200.0;
   const bool dots = SysRunStatus.GetDiplayType() == 1;
-  const int colour = kSlotColours[slot];
   for (int i = 1; i < width; ++i) {
     const int hi = trace[i], lo = trace[kColumns + i];
     if ((hi < kLowCode && lo < kLowCode) || (hi > kHighCode && lo > kHighCode)) continue;
@@ -75,7 +84,6 @@ static void DrawWaveDSO(qel_draw& d, short mode, short slot, bool fftNarrow, boo
 // Y-T traces in the strip above, and in the square each column's middle code
 // of CH1 across and of CH2 up.
 static void DrawWaveXY(qel_draw& d, int squareLeft) {
-  constexpr int kStripCentre = kTop + 60, kStripHeight = 120;
   constexpr int kSquareTop = 165, kSquareSide = 280, kCodeSpan = kHighCode - kLowCode;
   const uint8_t* x = WaveOp.GetSerrenMem(0);
   const uint8_t* y = WaveOp.GetSerrenMem(1);
@@ -171,6 +179,13 @@ void qel_draw::DrawWave() {
     }
   }
   if (activeSkipped) DrawWaveDSO(*this, 0, short(active), fftNarrow, split);
+  if (waveType != 1 && para_.timeBaseType == 1) {
+    // The zoom layout's strip above the zoom pane: the main window's traces,
+    // the zoom window marked on it by the indicator.
+    for (int ch = 0; ch < 2; ++ch)
+      if ((status >> ch) & 1) DrawTrace(*this, WaveOp.GetOverviewTrace(ch), kLeft, kColumns, kStripCentre, kStripHeight,
+                                        kSlotColours[ch]);
+  }
 }
 
 void qel_draw::ClearQelPicture() { std::memset(QelWaveData, 0, kQelRasterBytes); }
