@@ -204,7 +204,54 @@ def zoom_over_real_time_main(rm, root):
         s.close()
 
 
-CASES = [stopped_record_rewindowed, stopped_record_rescaled, zoom_over_real_time_main]
+def volts_of_block(s, fmt):
+    """The volts of a NORMal DATA? block in `fmt`: ASCII as sent, BYTE and
+    WORD through the preamble, (code - yref - yorg) x yinc."""
+    s.write(f":WAVeform:FORMat {fmt}")
+    if fmt == "ASCII":
+        s.write(":WAVeform:DATA?")
+        block = s.read_raw()
+        digits = int(block[1:2])
+        text = block[2 + digits:2 + digits + int(block[2:2 + digits])].decode()
+        return np.array([float(v) for v in text.split(",")])
+    codes = np.array(s.query_binary_values(":WAVeform:DATA?", datatype="B" if fmt == "BYTE" else "H",
+                                           container=list), dtype=float)
+    fields = s.query(":WAVeform:PREamble?").strip().split(",")
+    yinc, yorg, yref = float(fields[7]), float(fields[8]), float(fields[9])
+    assert yinc == float(s.query(":WAVeform:YINCrement?")), "YINCrement? is not the preamble's"
+    return (codes - yref - yorg) * yinc
+
+
+def read_out_volts(rm, root):
+    """Every format and the preamble give the volts at the probe tip: the sine
+    of +-1 V at the input reads +-1 V with a 1X probe and +-10 V with a 10X
+    one, wherever the offset puts the trace."""
+    s = open_instr(rm)
+    try:
+        settle(s, ":RUN", ":TIMebase:SCALe 0.001", ":TIMebase:OFFSet 0", ":ACQuire:MEMory:DEPTh 7K",
+               ":TRIGger:LEVel 0", ":WAVeform:SOURce CHANnel1", ":WAVeform:MODE NORMal")
+        for probe in (1, 10):
+            for offset in (0, 1.5):
+                # 1 V/div at the input: the scale at the tip is the probe's ratio
+                # (SCALe takes the input's volts, SCALe? answers the tip's).
+                settle(s, f":CHANnel1:PROBe {probe}", ":CHANnel1:SCALe 1")
+                if float(s.query(":CHANnel1:SCALe?")) != probe:
+                    settle(s, f":CHANnel1:SCALe {probe}")
+                assert float(s.query(":CHANnel1:SCALe?")) == probe
+                settle(s, f":CHANnel1:OFFSet {offset * probe:g}")
+                wait_frames(root, 3)
+                tip = AMP * probe
+                for fmt in ("BYTE", "WORD", "ASCII"):
+                    v = volts_of_block(s, fmt)
+                    what = f"{fmt} with a {probe}X probe, offset {offset * probe:g} V"
+                    print(f"  {what}: {v.min():.3f} .. {v.max():.3f} V")
+                    assert abs(v.max() - tip) <= 0.05 * tip and abs(v.min() + tip) <= 0.05 * tip, what
+    finally:
+        settle(s, ":CHANnel1:PROBe 1", ":CHANnel1:SCALe 1", ":CHANnel1:OFFSet 0", ":WAVeform:FORMat BYTE")
+        s.close()
+
+
+CASES = [stopped_record_rewindowed, stopped_record_rescaled, zoom_over_real_time_main, read_out_volts]
 
 if __name__ == "__main__":
     sys.exit(run_cases("record-states-py-", SIGNAL, CASES, call=lambda case, rm, root: case(rm, root)))

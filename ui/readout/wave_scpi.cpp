@@ -64,7 +64,11 @@ int Number(const char* p) {
 
 // The vertical source of the read-out source (math has its own block).
 int VerticalOf(int source) { return source == kMath ? kMathVertical : source; }
+// Volts per division at the probe tip: the range in force times the probe
+// (and the fine step), as CHANnel<n>:SCALe? answers.
 double VoltsPerDiv(int source) {
+  const double volts = Vertical.GetRealYDivVoltage(VerticalOf(source));
+  if (volts > 0) return volts;
   const int i = Vertical.GetRealYsensitivity(VerticalOf(source));
   return i >= 0 && i < kVoltageEntries ? double(Voltage[i]) : 0.0;
 }
@@ -155,12 +159,15 @@ void Format(const std::vector<uint8_t>& s, std::vector<char>* out) {
       }
       return;
     case kAscii: {
-      const double scale = VoltsPerDiv(W().source) / kCodesPerDiv;
+      // The preamble's volts, (code - yref - yorg) x yinc: counted from the
+      // channel's position code.
+      const double scale = YIncrement();
+      const int zero = PositionCode(W().source);
       out->clear();
       out->reserve(s.size() * 14);
       char field[32];
       for (size_t i = 0; i < s.size(); ++i) {
-        const int n = std::snprintf(field, sizeof field, i ? ",%e" : "%e", (s[i] - kCentre) * scale);
+        const int n = std::snprintf(field, sizeof field, i ? ",%e" : "%e", (s[i] - zero) * scale);
         out->insert(out->end(), field, field + n);
       }
       return;
