@@ -251,7 +251,29 @@ def read_out_volts(rm, root):
         s.close()
 
 
-CASES = [stopped_record_rewindowed, stopped_record_rescaled, zoom_over_real_time_main, read_out_volts]
+def normal_data_while_rolling(rm, root):
+    """WAV:DATA? in NORMal while the display rolls is the rolling trace: a 2 Hz
+    sine at 200 ms/div, +-25 codes at 1 V/div, on the columns rolled so far."""
+    s = open_instr(rm)
+    try:
+        write_signals(root, "ch1 sine freq=2 amp=1\n")
+        settle(s, ":RUN", ":CHANnel1:SCALe 1", ":CHANnel1:OFFSet 0", ":TRIGger:SWEep AUTO", ":TIMebase:SCALe 0.2")
+        # A few frames after the roll began: at 10 columns a second some columns hold samples.
+        wait_frames(root, 20)
+        codes = trace(s)
+        lo, hi, n = filled(codes)
+        print(f"  rolling: {n} columns, codes {codes[codes > 0].min() if n else 0}..{codes.max()}")
+        assert n > 0, "the rolling trace read as no data"
+        on = codes[codes > 0]
+        assert on.max() <= CENTRE + AMP * CODES_PER_DIV + 2 and on.min() >= CENTRE - AMP * CODES_PER_DIV - 2, on
+    finally:
+        write_signals(root, SIGNAL)
+        settle(s, ":TIMebase:SCALe 0.001")
+        s.close()
+
+
+CASES = [stopped_record_rewindowed, stopped_record_rescaled, zoom_over_real_time_main, read_out_volts,
+         normal_data_while_rolling]
 
 if __name__ == "__main__":
     sys.exit(run_cases("record-states-py-", SIGNAL, CASES, call=lambda case, rm, root: case(rm, root)))

@@ -18,6 +18,7 @@
 #include "acquisition/models/y_system.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
+#include "core/state/wave_types.h"
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_kit.h"
 
@@ -36,7 +37,6 @@ constexpr int kCentre = 127;
 constexpr double kCodesPerDiv = 25.0, kPointsPerDiv = 50.0, kLeftDivs = 7.0;
 constexpr int kAcqHighRes = 2, kAcqAverage = 3;
 constexpr int kTypeHighRes = 4, kTypeAverage = 2;
-constexpr int kTraceDisplay = 2;  // wave type whose display is the traces
 
 const scpipara kModes[] = {{"NORMal", kNormal}, {"RAW", kRaw}, {"", -1}};
 const scpipara kSources[] = {{"CHANnel1", kCh1}, {"CHANnel2", kCh2}, {"MATH", kMath}, {"", -1}};
@@ -107,8 +107,9 @@ bool Samples(std::vector<uint8_t>* out) {
     if (w.source == kMath) {
       std::lock_guard<std::recursive_mutex> lock(WaveOp.ReadLock());
       std::memcpy(trace, WaveOp.GetSerrenMem(kMathSlot), sizeof trace);
-    } else if (Run().GetWaveType() == kTraceDisplay) {
-      // The main loop makes the traces every pass: the last one, copied under the engine's lock.
+    } else if (Run().GetWaveType() == kWaveTraces || Run().GetWaveType() == kWaveRoll) {
+      // The main loop makes the traces every pass (every roll frame): the last
+      // one, copied under the engine's lock.
       WaveOp.ScreenWaveExport(w.source, trace);
     } else {
       // The screen shows the raster: the engine reads the channel and builds its
