@@ -138,6 +138,9 @@ int Acqure_MemDepth(keypara k) {
                                     : -1;
   if (refusal >= 0) {
     Message(refusal);
+    // A depth written into the item before its handler ran (a SCPI setter, a
+    // setup) is refused too: the item keeps the depth in force.
+    M().SetMenuItem(kAcqMemDepth, uint64_t(Run().GetMemDepth(nullptr)));
     return 0;
   }
   const int before = Item(kAcqMemDepth);

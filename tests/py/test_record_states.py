@@ -272,8 +272,46 @@ def normal_data_while_rolling(rm, root):
         s.close()
 
 
+def raw_record(s, points=60000):
+    """CH1's RAW record, DATA? blocks until STARt? answers -1."""
+    settle(s, ":WAVeform:SOURce CHANnel1", ":WAVeform:FORMat BYTE", f":WAVeform:POINts {points}",
+           ":WAVeform:STARt 0", ":WAVeform:STOP -1", ":WAVeform:MODE RAW")
+    out = bytearray()
+    for _ in range(64):
+        out += s.query_binary_values(":WAVeform:DATA?", datatype="B", container=bytes)
+        if s.query(":WAVeform:STARt?").strip() == "-1":
+            return np.frombuffer(bytes(out), dtype=np.uint8)
+    raise AssertionError("the RAW read never ended")
+
+
+def memory_depth_set_while_stopped(rm, root):
+    """A depth chosen while stopped is refused and the depth in force answered,
+    so the RAW record after RUN is as long as ACQuire:MEMory:DEPTh? says; a
+    depth chosen while running is the record's length."""
+    s = open_instr(rm, 60000)
+    s.chunk_size = 1 << 20
+    try:
+        settle(s, ":RUN", ":CHANnel1:SCALe 1", ":TIMebase:SCALe 0.001", ":ACQuire:MEMory:DEPTh 7K", ":STOP",
+               ":ACQuire:MEMory:DEPTh 70K")
+        answered = s.query(":ACQuire:MEMory:DEPTh?").strip()
+        settle(s, ":RUN")
+        wait_frames(root, 3)
+        record = raw_record(s)
+        sizes = {"7K": 7000, "70K": 70000}
+        print(f"  set while stopped: DEPTh? {answered}, a RAW record of {len(record)} samples")
+        assert answered in sizes and len(record) == sizes[answered], (answered, len(record))
+        assert abs(float(s.query(":WAVeform:XINCrement?")) * len(record) - 0.014) < 1e-6
+        settle(s, ":WAVeform:MODE NORMal", ":ACQuire:MEMory:DEPTh 70K")
+        wait_frames(root, 3)
+        assert s.query(":ACQuire:MEMory:DEPTh?").strip() == "70K"
+        assert len(raw_record(s)) == 70000
+    finally:
+        settle(s, ":RUN", ":WAVeform:MODE NORMal", ":ACQuire:MEMory:DEPTh 7K")
+        s.close()
+
+
 CASES = [stopped_record_rewindowed, stopped_record_rescaled, zoom_over_real_time_main, read_out_volts,
-         normal_data_while_rolling]
+         normal_data_while_rolling, memory_depth_set_while_stopped]
 
 if __name__ == "__main__":
     sys.exit(run_cases("record-states-py-", SIGNAL, CASES, call=lambda case, rm, root: case(rm, root)))
