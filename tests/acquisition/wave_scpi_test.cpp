@@ -298,11 +298,19 @@ TEST_F(DisplayScpi, RawRecordsOfSevenThousandAndSeventyThousandSamples) {
   EXPECT_NEAR(Periods(shortRecord), 7, 1);  // 7 ms of a 1 kHz sine
   EXPECT_EQ(AskText("WAV:XINC?"), "1.000000e-06 ");
 
-  // STOP before STARt is an empty block; a window in the record is that window.
+  // STOP before STARt (or no POINts) is an empty block that ends the read; a
+  // window in the record is that window.
   Set("WAV:STAR 500");
   Set("WAV:STOP 100");
   EXPECT_EQ(Block(Ask("WAV:DATA?")), "");
+  EXPECT_EQ(AskText("WAV:STAR?"), "-1");
+  Set("WAV:STAR 500");
   Set("WAV:STOP 600");
+  Set("WAV:POIN 0");
+  EXPECT_EQ(Block(Ask("WAV:DATA?")), "");
+  EXPECT_EQ(AskText("WAV:STAR?"), "-1");
+  Set("WAV:STAR 500");
+  Set("WAV:POIN 3000");
   EXPECT_EQ(Bytes(Block(Ask("WAV:DATA?"))), std::vector<uint8_t>(shortRecord.begin() + 500, shortRecord.begin() + 600));
 
   // 70,000 samples streamed in 10,240-byte chunks: the same trigger-aligned

@@ -133,11 +133,14 @@ bool Samples(std::vector<uint8_t>* out) {
   if (!record) return false;
   const int64_t stop = w.stop < 0 ? size : std::min<int64_t>(w.stop, size);
   const int64_t start = std::max(0, w.start);
-  if (stop <= start) {
+  const int64_t points = uint16_t(w.points);
+  if (stop <= start || points == 0) {
+    // An empty window (STOP before STARt, no POINts) ends the read: an empty
+    // block, and STARt? answers -1 as after the last block.
     out->clear();
+    w.start = -1;
     return true;
   }
-  const int64_t points = uint16_t(w.points);
   int64_t end = start + points;
   if (end < stop) {
     w.start = int32_t(end);
