@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "acquisition/engine/wave.h"
 #include "acquisition/models/acq_mode_word.h"
 #include "acquisition/tables/timebase_tables.h"
 #include "acquisition/models/word_list.h"
@@ -236,8 +237,11 @@ int x_system::DisplayWaveMode() {
 
 int x_system::ChangeAcqWaveMode(int ch) {
   if (!PointerNullCheck() || !Block(ch) || Status(ch) == kAcqStopped) return -1;
+  const bool roll = H(ch).realTimeBase >= rollThreshold_ && run_->trigMode == 0;
+  // The waveform engine's own wave type: a roll starts on an empty roll record.
+  if (resource_->wave) resource_->wave->SetWaveType(roll ? kWaveRollType : kWaveNormalType);
   SemLock lock(sem_);
-  if (H(ch).realTimeBase >= rollThreshold_ && run_->trigMode == 0) {
+  if (roll) {
     run_->horiMode = kHoriRoll;
     run_->rollFlag = 1;
     run_->waveType = kWaveRollType;

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """The trace and the :WAVeform read-out of the running instrument in the
 states a user combines with a setting: a record kept by STOP and then looked
-at with another time base or V/div, the read-out's volts in every format with
-the position moved and a probe, a memory depth chosen while stopped, and RAW
-windows. Read as a user's script does, pyvisa with the pyvisa-py backend over
+at with another time base or V/div, the zoom window over a real-time main
+time base, the read-out's volts in every format with the position moved and
+a probe, NORMal data while the display rolls, and a memory depth chosen while
+stopped. Read as a user's script does, pyvisa with the pyvisa-py backend over
 VXI-11; the expected cycles, columns and codes come from the sine written to
-dev/signals (numpy), the screen from dev/fb0.
+dev/signals (numpy), the screen from dev/fb0. The helpers serve the state
+oracle (test_state_oracle.py) too.
 
 Usage: python3 test_record_states.py --build <builddir>
 """
