@@ -97,8 +97,16 @@ async def closed_by_server(ws, timeout=WAIT_LIMIT):
 
 
 async def login(web, uuid):
+    """A session for `uuid`. After a wrong password the address waits a while
+    before a login is checked again, so a refused one is tried again."""
     ws = await websockets.connect(web.ctrl_url)
-    reply = await request(ws, {"req_type": "login", "uuid": uuid, "user_name": "admin", "password": web.password()})
+    end = time.monotonic() + WAIT_LIMIT
+    while True:
+        reply = await request(ws, {"req_type": "login", "uuid": uuid, "user_name": "admin",
+                                   "password": web.password()})
+        if reply != '{"reply_type":"login_res","status":"failed"}' or time.monotonic() > end:
+            break
+        await asyncio.sleep(0.2)
     assert reply == '{"reply_type":"login_res","status":"success"}', reply
     return ws
 
@@ -336,8 +344,16 @@ async def drive_page(web, rm, port):
         await cdp.eval("document.getElementById('password').value = 'wrong'; document.getElementById('go').click()")
         assert await cdp.wait("document.body.dataset.login === 'failed'"), \
             "a wrong password was taken: %r" % await cdp.eval("document.getElementById('status').textContent")
-        await cdp.eval("document.getElementById('password').value = %s; document.getElementById('go').click()"
-                       % json.dumps(web.password()))
+        # A wrong password costs its address a wait: the right one is sent again
+        # until it is taken.
+        end = time.monotonic() + WAIT_LIMIT
+        while True:
+            await cdp.eval("delete document.body.dataset.login; document.getElementById('password').value = %s;"
+                           " document.getElementById('go').click()" % json.dumps(web.password()))
+            assert await cdp.wait("document.body.dataset.login !== undefined"), "no answer to the login"
+            if await cdp.eval("document.body.dataset.login") != "failed" or time.monotonic() > end:
+                break
+            await asyncio.sleep(0.2)
         assert await cdp.wait("document.body.dataset.login === 'success'"), "the page did not log in"
         assert await cdp.wait("Number(document.body.dataset.pictures || 0) >= 3"), "no picture stream"
         box = await cdp.eval("(() => { const r = document.getElementById('screen').getBoundingClientRect();"
