@@ -315,9 +315,6 @@ void Round(Sockets& s, std::vector<pollfd>& fds, std::vector<Vxi11Finished>& don
       (void)!read(s.wake, &count, sizeof count);
     }
     if (fds[1].revents & POLLIN) ServeDatagram(s.udp);
-    for (int k = 0; k < kKinds; ++k)
-      if (fds[2 + k].revents & POLLIN) Accept(s, Kind(k));
-    // Connections accepted just now are polled on the next round.
     for (size_t i = kFixed, k = 0; i < fds.size(); ++i) {
       Conn& c = *s.conns[k];
       const short ev = fds[i].revents;
@@ -329,6 +326,10 @@ void Round(Sockets& s, std::vector<pollfd>& fds, std::vector<Vxi11Finished>& don
       if (ok) ++k;
       else Drop(s, k);
     }
+    // After the connections' events, which follow the table's order: a
+    // newcomer may take an idle connection's place. It is polled next round.
+    for (int k = 0; k < kKinds; ++k)
+      if (fds[2 + k].revents & POLLIN) Accept(s, Kind(k));
   }
   const auto now = Vxi11Clock::now();
   Vxi11ServiceLinks(now, idle, &done);
