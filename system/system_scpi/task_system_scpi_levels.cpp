@@ -40,17 +40,11 @@ x_system& X() { return *SystemResource.timeBase; }
 trig_system& T() { return *SystemResource.trigger; }
 void Redraw() { Run().SetDrawRefresh(); }
 
-constexpr long kWholeLimit = 1000000000;  // beyond every limit of the values below
-
-// A whole number, exponent notation included ("1e4"); the fraction is cut and
-// a value beyond every limit held at kWholeLimit, so the caller's limit holds.
 bool Integer(const char* p, long* v) {
   if (ScpiMissing(p)) return false;
-  char* end = nullptr;
-  const double d = std::strtod(p, &end);
-  if (end == p || std::isnan(d)) return false;
-  *v = ScpiWhole(std::trunc(d), -kWholeLimit, kWholeLimit);
-  return true;
+  bool ok = false;
+  *v = ScpiLong(p, &ok);
+  return ok;
 }
 
 bool Number(const char* p, double* v) {
