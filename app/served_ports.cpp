@@ -13,7 +13,7 @@ constexpr int kWaitMs = 3000;
 
 std::string VxiPart() {
   Vxi11Ports& p = Vxi11BoundPorts();
-  if (!Vxi11WaitReady(kWaitMs)) return "VXI-11 not serving";
+  if (!Vxi11WaitReady(kWaitMs)) return Vxi11NotServing();
   const std::string host = Vxi11ListenHost();
   const int tcp = p.portmapTcp, udp = p.udp;
   std::string pmap = "portmapper of the host";

@@ -138,6 +138,7 @@ int ScopeStartup() {
   pthread_mutex_lock(&mymutex);
   UsbScan();
   pthread_mutex_unlock(&mymutex);
+  RemoveWriteLeftovers();
   int active = I2cStorage.I2C_ReadU8(EE_ACTIVE_CH);
   std::printf("Active = %d \n", active);
 

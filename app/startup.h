@@ -23,6 +23,10 @@ int IdleWaitMs();
 // Passes until a stop is requested, sleeping while idle.
 void ScopeMainLoop();
 
+// Removes what writes cut short by a kill left: temporary ".part" files in
+// the folders the instrument writes, and a video conversion's intermediates.
+void RemoveWriteLeftovers();
+
 // Start-up helpers of the same file on the board.
 void SysRefresh();
 int GetRealSysAcqStatus();

@@ -4,6 +4,7 @@
 // Setters write the menu item and rerun its handler with the no-key code, or
 // call the time-base model; items always show what is in force afterwards.
 // Handlers run on the SCPI worker beside the main loop.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -135,7 +136,8 @@ void Scpi_Hori_GetWindowOffset(scpi_para*, char*) {
 
 // ---- time bases ----
 
-// A step keyword, or a time per division above 0; false when neither.
+// A step keyword, or a time per division above 0, held within the time
+// bases that can be chosen; false when neither.
 bool TimeBaseSetting(const char* p, int* step, double* seconds) {
   if (ScpiMissing(p)) return false;
   const int word = scpi::InstrParaCompare(kSteps, p);
@@ -143,7 +145,9 @@ bool TimeBaseSetting(const char* p, int* step, double* seconds) {
   if (*step) return true;
   char* end = nullptr;
   *seconds = std::strtod(p, &end);
-  return end != p && *seconds > 0;
+  if (end == p || !(*seconds > 0)) return false;
+  *seconds = std::min(std::max(*seconds, TimeBaseS[0]), TimeBaseS[kTimeBaseMaxIndex]);
+  return true;
 }
 
 template <int Block>

@@ -14,10 +14,11 @@
 
 #include "acquisition/system_module/task_system.h"
 #include "acquisition/system_module/task_system_internal.h"
+#include "core/menu/draw_hooks.h"
 #include "core/state/sys_run_info.h"
+#include "platform/disk.h"
 #include "platform/root.h"
 #include "platform/shell.h"
-#include "core/menu/draw_hooks.h"
 
 using namespace sysmod;
 
@@ -31,6 +32,7 @@ constexpr int kHeadBytes = 54;
 constexpr int kFileBytes = kHeadBytes + kPixelBytes;
 constexpr int kPixelsPerMetre = 2834;
 constexpr int kMaxNumber = 9999;
+constexpr char kTempSuffix[] = ".part";  // start-up removes what a kill leaves
 
 enum Format { kOriginal = 0, kSaveInk = 1, kGrayScale = 2, kInkGray = 3 };
 
@@ -104,6 +106,22 @@ bool Exists(const std::string& path) {
   return stat(plat::MapPath(path).c_str(), &st) == 0;
 }
 
+// The picture written whole under a temporary name ("<path>.part") and then
+// renamed, so the file's name never shows a torn picture; what a failed write
+// leaves is removed. False when any step fails.
+bool WriteWhole(const std::string& path, const std::vector<uint8_t>& file) {
+  const std::string host = plat::MapPath(path), temp = host + kTempSuffix;
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
+  if (fd < 0) return false;
+  bool ok = plat::DiskWriteAll(fd, file.data(), file.size());
+  ok = fsync(fd) == 0 && ok;
+  plat::ShellSystem("sync");
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(temp.c_str(), host.c_str()) == 0;
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}
+
 // A name is one file name inside its folder.
 bool SafeName(const char* name) {
   return std::strchr(name, '/') == nullptr && std::strcmp(name, "..") != 0 && std::strcmp(name, ".") != 0;
@@ -141,34 +159,20 @@ int PrintScreen(const char* dir, const char* name) {
   if (!DirOpens(hostDir)) return fail("Open %s Fail!!!\n", target);
 
   std::string path;
-  int flags = O_RDWR | O_CREAT;
   if (named) {
     if (!SafeName(name)) return fail("Open %s file failed!\n", name);
     path = target + name + ".bmp";
-    flags |= O_TRUNC;
   } else {
+    // The first unused number: a write that failed left nothing, so its
+    // number is taken again.
     int n = 1;
     while (n <= kMaxNumber && Exists(NumberedName(target, n))) ++n;
     path = NumberedName(target, n);
-    flags |= O_EXCL;
-  }
-  const int fd = open(plat::MapPath(path).c_str(), flags, 0664);
-  if (fd < 0) {
-    std::printf("Open %s file failed!\n", path.c_str());
-    Message(kMsgPrintFailed);
-    return -1;
   }
   const uint32_t* page = Draw().shownPage();
-  if (!page) {
-    close(fd);
-    return -1;
-  }
+  if (!page) return -1;
   const std::vector<uint8_t> file = ScreenBmp(page, Run().GetPrintScreenFormat());
-  const bool written = write(fd, file.data(), file.size()) == ssize_t(file.size());
-  fsync(fd);
-  plat::ShellSystem("sync");
-  close(fd);
-  if (!written) return fail("Write %s failed!\n", path);
+  if (!WriteWhole(path, file)) return fail("Write %s failed!\n", path);
   std::printf("Print screen: %s\n", path.c_str());
   if (!named) Message(kMsgPrintDone);
   return 0;

@@ -3,7 +3,6 @@
 // SCPI worker beside the main loop; each change of the cursor record is one
 // copy-change-store under the record's lock.
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -98,10 +97,9 @@ void SourceAsk(scpi_para*, char*) {
 // overflow; false when it is not a number.
 bool Position(const char* p, int* n) {
   if (ScpiMissing(p)) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(p, &end, 10);
-  if (end == p) return false;
+  bool ok = false;
+  const long v = ScpiLong(p, &ok);  // "1e4" read whole
+  if (!ok) return false;
   *n = int(std::clamp(v, -kPositionLimit, kPositionLimit));
   std::printf("value = %d\n", *n);
   return true;

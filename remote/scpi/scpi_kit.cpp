@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "remote/scpi/scpi.h"
 
@@ -25,6 +26,14 @@ long ScpiWhole(double v, long lo, long hi) {
   if (std::isnan(v) || v <= double(lo)) return lo;
   if (v >= double(hi)) return hi;
   return long(v);
+}
+
+long ScpiLong(const char* p, bool* ok) {
+  char* end = nullptr;
+  const double v = p ? std::strtod(p, &end) : 0.0;
+  const bool number = p && end != p && !std::isnan(v);
+  if (ok) *ok = number;
+  return number ? ScpiWhole(std::trunc(v), -kScpiLongLimit, kScpiLongLimit) : 0;
 }
 
 bool ScpiMissing(const char* p) {

@@ -14,6 +14,12 @@ void ScpiAnswerReal(double v);  // "%-13.6e"
 // (infinities included) it is that limit, not a number is `lo`; the fraction
 // is cut off (round first for the nearest). Never a cast of a number out of range.
 long ScpiWhole(double v, long lo, long hi);
+// A whole-number parameter as a client may write it, exponent notation
+// included ("1e4"; strtol would read 1): the fraction cut, held within
+// +-kScpiLongLimit so the caller's own limit clamps it. 0, with `*ok` false,
+// when the text starts with no number.
+constexpr long kScpiLongLimit = 1000000000;
+long ScpiLong(const char* p, bool* ok = nullptr);
 
 // True, with the warning printed, when a setter got no parameter.
 bool ScpiMissing(const char* p);

@@ -15,7 +15,8 @@ void UsbTmcInit();
 // thread could not start.
 int usb_tmc_init();
 
-// Set by a bus suspend, cleared by a connect; the system refresh releases a
+// Set by a bus suspend, cleared by a connect or by the host's next request
+// (its traffic is the resume, which gadgetfs does not report); the system refresh releases a
 // key lock taken over USB while it is set.
 bool UsbTmcSuspended();
 // A host is connected (device status bit 1).

@@ -388,6 +388,7 @@ void simple_sink_thread(const char* path, const std::atomic<bool>* stop) {
       if (!s.Stopping()) Log(__LINE__, "~usb error or slave disconnected");
       break;
     }
+    UsbTmcResumed();
     TakeClear(s);
     if (n < kUsbTmcHeaderSize) {
       Log(__LINE__, "~tmc rev packet error, ret=%d", n);

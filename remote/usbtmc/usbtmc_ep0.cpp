@@ -302,6 +302,7 @@ void HandleEvent(int fd, int i, const plat::GadgetEvent& ev) {
       return;
     case plat::GadgetEventType::kConnect:
       b.speed = ev.speed;
+      b.suspendedSpeed = 0;
       std::printf("event[%d].u.speed: %s\n", i, SpeedName(ev.speed));
       d.connected = true;
       d.suspended = false;
@@ -309,14 +310,16 @@ void HandleEvent(int fd, int i, const plat::GadgetEvent& ev) {
     case plat::GadgetEventType::kDisconnect:
       std::printf("GADGETFS_DISCONNECT\n");
       b.speed = 0;
+      b.suspendedSpeed = 0;
       stop_io();
       d.connected = false;
       return;
     case plat::GadgetEventType::kSuspend:
-      b.speed = 0;
+      if (const int was = b.speed.exchange(0)) b.suspendedSpeed = was;
       d.suspended = true;
       return;
     case plat::GadgetEventType::kSetup:
+      UsbTmcResumed();
       Setup(fd, ev.setup);
       return;
   }
@@ -373,6 +376,14 @@ void UsbTmcInit() {
 }
 
 bool UsbTmcSuspended() { return D().suspended.load(); }
+
+void UsbTmcResumed() {
+  if (!D().suspended.exchange(false)) return;
+  UsbTmcBulkState& b = UsbTmcBulk();
+  const int was = b.suspendedSpeed.exchange(0);
+  int none = 0;
+  if (was != 0) b.speed.compare_exchange_strong(none, was);  // unless a connect set it meanwhile
+}
 bool UsbTmcConnected() { return D().connected.load(); }
 
 int ep_config(const char* path, const char* who, uint8_t address) {

@@ -14,6 +14,7 @@ constexpr uint8_t kUsbTmcStatusSuccess = 0x01, kUsbTmcStatusPending = 0x02, kUsb
 // The bulk side's state that control requests read and change.
 struct UsbTmcBulkState {
   std::atomic<int> speed{0};           // current_speed: 0 none, 1 low, 2 full, 3 high
+  std::atomic<int> suspendedSpeed{0};  // the speed a bus suspend took away (0: none)
   std::atomic<int> sourceFd{-1};       // the bulk-IN endpoint, opened by the source thread
   std::atomic<int> sinkFd{-1};         // the bulk-OUT endpoint, opened by the sink thread
   std::atomic<int> inTag{0};           // bTag of the bulk-IN transfer being served (0: none)
@@ -27,6 +28,10 @@ struct UsbTmcBulkState {
   std::atomic<uint64_t> awaited{0};      // ticket of the answer the sink waits for (0: none)
 };
 UsbTmcBulkState& UsbTmcBulk();
+
+// Traffic from the host after a bus suspend: the bus has resumed (gadgetfs
+// reports no resume), so the speed the suspend took away is back.
+void UsbTmcResumed();
 
 // Thread bodies started on SET_CONFIGURATION 1 (argument: the endpoint's path).
 void simple_source_thread(const char* path, const std::atomic<bool>* stop);

@@ -24,6 +24,9 @@ struct Vxi11Config {
   // Connections and links unused this long are dropped: long enough for a
   // VISA session left open between measurements.
   int idleTimeoutS = 1800;
+  // A portmapper connection serves a look-up or two: one silent this long
+  // goes, so silent sockets cannot hold the portmapper's few places.
+  int portmapIdleS = 5;
 };
 
 // The defaults with the environment's settings applied.
@@ -34,6 +37,7 @@ struct Vxi11Ports {
   std::atomic<int> portmapTcp{0}, udp{0}, core{0}, abort{0};
   std::atomic<bool> ready{false};
   std::atomic<bool> failed{false};  // the core channel could not listen
+  std::atomic<int> failedPort{-1};  // on this port (-1: for another reason)
 };
 Vxi11Ports& Vxi11BoundPorts();
 // The address the server listens on (set when it starts).
@@ -46,5 +50,8 @@ int VXI_Init();
 int Vxi11Start(const Vxi11Config& config);
 // Waits up to `ms` of real time for the server to listen.
 bool Vxi11WaitReady(int ms);
+// What the start-up line says of a server that does not listen: the core
+// channel's port and the variable that moves it, when the port was taken.
+std::string Vxi11NotServing();
 
 void* vxi_11(void*);

@@ -49,7 +49,10 @@ int PmapCall(int port, uint32_t proc, uint32_t prog, uint32_t prot, uint32_t pro
 
 bool PmapRegister(int pmapPort, int tcpCore, int tcpAbort, int udp) {
   if (PmapCall(pmapPort, kPmapNull, 0, 0, 0) < 0) {
-    std::printf("vxi11: no portmapper answers on port %d; clients must be told the core port\n", pmapPort);
+    std::printf(
+        "vxi11: port %d is taken and no portmapper answers on it; clients must be told the core port, "
+        "or $SCOPE_VXI11_PMAP_PORT=<port> moves the portmapper\n",
+        pmapPort);
     return false;
   }
   PmapUnregister(pmapPort);

@@ -5,7 +5,8 @@
 // records break the framing or exceed the size limit is closed; a client is
 // not read from while its last reply is still being sent or a call of it is
 // parked. Each kind of connection has its own limit, so the core channel's
-// clients never lock out the portmapper, and idle connections are dropped.
+// clients never lock out the portmapper; a newcomer to a full kind takes the
+// place of the connection idle longest, and idle connections are dropped.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -41,6 +42,9 @@ constexpr int kPollMs = 50;           // the loop looks for a stop this often
 enum Kind { kPmapConn, kCoreConn, kAbortConn, kKinds };
 constexpr size_t kMaxConns[kKinds] = {8, 128, 128};
 const char* const kKindNames[kKinds] = {"portmapper", "core channel", "abort channel"};
+// The variable that moves each listener's port.
+const char* const kPortVars[kKinds] = {"SCOPE_VXI11_PMAP_PORT", "SCOPE_VXI11_CORE_PORT",
+                                       "SCOPE_VXI11_ABORT_PORT"};
 
 Vxi11Config g_config;
 
@@ -53,6 +57,7 @@ struct Conn {
   std::string out;
   size_t outPos = 0;
   bool parked = false;  // a call of it waits; its reply comes from the links
+  bool spoke = false;   // a whole record came from it
   Vxi11Clock::time_point lastActive;
 };
 
@@ -96,9 +101,9 @@ int BoundPort(int fd) {
   return ntohs(a.sin_port);
 }
 
-// A socket of `type` bound to the configured address and `port`; -1 with the
-// reason printed when that fails.
-int Open(int type, int port, const char* what) {
+// A socket of `type` bound to the configured address and `port`; -1 when
+// that fails, printed with the port and the variable that moves it.
+int Open(int type, int port, const char* what, const char* portVar) {
   sockaddr_in a = {};
   a.sin_family = AF_INET;
   a.sin_port = htons(uint16_t(port));
@@ -110,11 +115,33 @@ int Open(int type, int port, const char* what) {
   int on = 1;
   if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
       bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || (type == SOCK_STREAM && listen(fd, 16) != 0)) {
-    std::printf("vxi11: %s on %s:%d: %s\n", what, g_config.host.c_str(), port, std::strerror(errno));
+    const int error = errno;
+    std::printf("vxi11: the %s cannot listen on %s port %d (%s): $%s=<port> moves it\n", what,
+                g_config.host.c_str(), port, std::strerror(error), portVar);
     if (fd >= 0) close(fd);
     return -1;
   }
   return fd;
+}
+
+void Drop(Sockets& s, size_t k);
+
+// The connection of `kind` that makes room for a newcomer: of those with no
+// call parked and no reply being sent, the one idle longest, first among
+// those that never sent a whole record; s.conns.size() when there is none.
+size_t Idlest(const Sockets& s, Kind kind) {
+  size_t best = s.conns.size();
+  for (size_t k = 0; k < s.conns.size(); ++k) {
+    const Conn& c = *s.conns[k];
+    if (c.kind != kind || c.parked || !c.out.empty()) continue;
+    if (best == s.conns.size()) {
+      best = k;
+      continue;
+    }
+    const Conn& b = *s.conns[best];
+    if (c.spoke != b.spoke ? !c.spoke : c.lastActive < b.lastActive) best = k;
+  }
+  return best;
 }
 
 void Accept(Sockets& s, Kind kind) {
@@ -122,9 +149,15 @@ void Accept(Sockets& s, Kind kind) {
   if (fd < 0) return;
   const size_t held = size_t(std::count_if(s.conns.begin(), s.conns.end(), [&](auto& c) { return c->kind == kind; }));
   if (held >= kMaxConns[kind]) {
-    std::printf("vxi11: %zu %s connections held, one more refused\n", held, kKindNames[kind]);
-    close(fd);
-    return;
+    const size_t idlest = Idlest(s, kind);
+    if (idlest == s.conns.size()) {
+      std::printf("vxi11: %zu %s connections busy, one more refused\n", held, kKindNames[kind]);
+      close(fd);
+      return;
+    }
+    std::printf("vxi11: %zu %s connections held, the idlest closed for a new one\n", held,
+                kKindNames[kind]);
+    Drop(s, idlest);
   }
   auto c = std::make_unique<Conn>();
   c->fd = fd;
@@ -158,6 +191,7 @@ bool Serve(Conn& c) {
     pos += used;
     if (got < 0) ok = false;
     if (got <= 0) break;
+    c.spoke = true;
     RpcContext ctx;
     ctx.transport = RpcTransport::kTcp;
     ctx.localAddr = c.local;
@@ -218,11 +252,14 @@ void Drop(Sockets& s, size_t k) {
 }
 
 // Connections with no traffic for the idle time-out go (not while a call of
-// theirs is parked).
+// theirs is parked); a portmapper connection, which serves one look-up, goes
+// after its own shorter time-out.
 void DropIdle(Sockets& s, Vxi11Clock::time_point now, Vxi11Clock::duration idle) {
+  const Vxi11Clock::duration pmapIdle =
+      std::min<Vxi11Clock::duration>(idle, std::chrono::seconds(g_config.portmapIdleS));
   for (size_t k = 0; k < s.conns.size();) {
     const Conn& c = *s.conns[k];
-    if (!c.parked && c.out.empty() && now - c.lastActive > idle) {
+    if (!c.parked && c.out.empty() && now - c.lastActive > (c.kind == kPmapConn ? pmapIdle : idle)) {
       std::printf("vxi11: an idle %s connection closed\n", kKindNames[c.kind]);
       Drop(s, k);
     } else {
@@ -278,9 +315,6 @@ void Round(Sockets& s, std::vector<pollfd>& fds, std::vector<Vxi11Finished>& don
       (void)!read(s.wake, &count, sizeof count);
     }
     if (fds[1].revents & POLLIN) ServeDatagram(s.udp);
-    for (int k = 0; k < kKinds; ++k)
-      if (fds[2 + k].revents & POLLIN) Accept(s, Kind(k));
-    // Connections accepted just now are polled on the next round.
     for (size_t i = kFixed, k = 0; i < fds.size(); ++i) {
       Conn& c = *s.conns[k];
       const short ev = fds[i].revents;
@@ -292,6 +326,10 @@ void Round(Sockets& s, std::vector<pollfd>& fds, std::vector<Vxi11Finished>& don
       if (ok) ++k;
       else Drop(s, k);
     }
+    // After the connections' events, which follow the table's order: a
+    // newcomer may take an idle connection's place. It is polled next round.
+    for (int k = 0; k < kKinds; ++k)
+      if (fds[2 + k].revents & POLLIN) Accept(s, Kind(k));
   }
   const auto now = Vxi11Clock::now();
   Vxi11ServiceLinks(now, idle, &done);
@@ -339,9 +377,10 @@ void* vxi_11(void*) {
   int& core = s.listeners[kCoreConn];
   int& pmap = s.listeners[kPmapConn];
   int& abort = s.listeners[kAbortConn];
-  core = Open(SOCK_STREAM, g_config.corePort, "core channel");
+  core = Open(SOCK_STREAM, g_config.corePort, kKindNames[kCoreConn], kPortVars[kCoreConn]);
   s.wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (core < 0 || s.wake < 0) {
+    ports.failedPort = core < 0 ? g_config.corePort : -1;
     ports.failed = true;
     std::fprintf(stderr, "cannot create tcp service.\n");
     return nullptr;
@@ -351,10 +390,10 @@ void* vxi_11(void*) {
     const uint64_t one = 1;
     (void)!write(wake, &one, sizeof one);
   });
-  pmap = Open(SOCK_STREAM, g_config.portmapPort, "portmapper (tcp)");
+  pmap = Open(SOCK_STREAM, g_config.portmapPort, "portmapper (tcp)", kPortVars[kPmapConn]);
   // Without the portmapper port, UDP calls come to a port of their own.
-  s.udp = Open(SOCK_DGRAM, pmap >= 0 ? g_config.portmapPort : 0, "udp service");
-  abort = Open(SOCK_STREAM, g_config.abortPort, "abort channel");
+  s.udp = Open(SOCK_DGRAM, pmap >= 0 ? g_config.portmapPort : 0, "udp service", kPortVars[kPmapConn]);
+  abort = Open(SOCK_STREAM, g_config.abortPort, kKindNames[kAbortConn], kPortVars[kAbortConn]);
   ports.core = BoundPort(core);
   ports.portmapTcp = pmap >= 0 ? BoundPort(pmap) : 0;
   ports.udp = s.udp >= 0 ? BoundPort(s.udp) : 0;
@@ -374,9 +413,17 @@ void* vxi_11(void*) {
   return nullptr;
 }
 
+std::string Vxi11NotServing() {
+  const int port = Vxi11BoundPorts().failedPort;
+  if (!Vxi11BoundPorts().failed || port < 0) return "VXI-11 not serving";
+  return "VXI-11 off (core port " + std::to_string(port) + " not available; $" + kPortVars[kCoreConn] +
+         "=<port> moves it)";
+}
+
 int Vxi11Start(const Vxi11Config& config) {
   g_config = config;
   Vxi11BoundPorts().failed = false;
+  Vxi11BoundPorts().failedPort = -1;
   int rc = plat::StartThread("vxi_11", vxi_11, nullptr);
   if (rc != 0) {
     std::printf("vxi_11 create error,retValue=%d \n", rc);

@@ -42,6 +42,30 @@ struct basic_info {
   std::string manufacturer, model, sn, firmware_version, ip, mask, gateway, mac;
 };
 
+// What wrong passwords cost a client address: after a failure, logins from
+// it are refused unchecked for a wait that doubles with each failure (1 s,
+// 2 s, 4 s, ... at most kLongestUs), so guessing is slow while the owner,
+// after a slip, waits seconds at most half a minute; a success forgets the
+// failures.
+class LoginPenalty {
+ public:
+  static constexpr int64_t kFirstUs = 1000000;
+  static constexpr int64_t kLongestUs = 30000000;
+  static constexpr size_t kAddressesKept = 256;  // the longest-waiting go first beyond
+
+  // True when a login from `address` is checked now.
+  bool Allowed(const std::string& address, int64_t nowUs) const;
+  void Failed(const std::string& address, int64_t nowUs);
+  void Succeeded(const std::string& address);
+
+ private:
+  struct Record {
+    int failures = 0;
+    int64_t notBeforeUs = 0;
+  };
+  std::map<std::string, Record> records_;
+};
+
 class CmdControlServer {
  public:
   // Seconds without a ping after which the session is dropped.
@@ -51,7 +75,8 @@ class CmdControlServer {
   std::string ProcessRequest(WSClient2* client, std::string const& text);
   // Once a second: drops a session silent for more than kHeartbeatSeconds.
   void DoHeartbeatCheck();
-  // A connection has gone: the session no longer holds it.
+  // A connection has gone: the session no longer holds it, and a gesture it
+  // left open on the screen input ends.
   void ClientGone(WSClient2* client);
   std::string GetLoginUuid();
   // The server's loop has ended: no session, no server.
@@ -68,6 +93,7 @@ class CmdControlServer {
 
   std::mutex mu_;
   std::map<std::string, LoginInfo> sessions_;  // at most one entry
+  LoginPenalty penalty_;                       // under mu_
 };
 
 extern CmdControlServer cmdControlServer;

@@ -176,10 +176,40 @@ std::string get_led_status() {
   return json::serialize(o);
 }
 
+namespace {
+// A dotted IPv4 address: four decimal fields of 0 to 255, nothing else.
+bool DottedAddress(const std::string& text, uint32_t* out) {
+  uint32_t value = 0;
+  size_t pos = 0;
+  for (int field = 0; field < 4; ++field) {
+    if (field > 0 && (pos >= text.size() || text[pos++] != '.')) return false;
+    unsigned n = 0;
+    size_t digits = 0;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < 4; ++pos, ++digits)
+      n = n * 10 + unsigned(text[pos] - '0');
+    if (digits == 0 || digits > 3 || n > 255) return false;
+    value = value << 8 | n;
+  }
+  *out = value;
+  return pos == text.size();
+}
+
+// Every field of a static configuration checked before any is sent: the
+// address, gateway and mask dotted, the mask's ones contiguous from the left.
+bool StaticLanValid(lan_info const& info) {
+  uint32_t ip, mask, gateway;
+  if (!DottedAddress(info.ip, &ip) || !DottedAddress(info.mask, &mask) ||
+      !DottedAddress(info.gateway, &gateway))
+    return false;
+  const uint32_t host = ~mask;
+  return mask != 0 && (host & (host + 1)) == 0;
+}
+}  // namespace
+
 std::string config_lan(lan_info const& info) {
   if (info.type == "DHCP") return Status("lan_config", send_scpi_cmd(":SYSTem:COMMunicate:LAN:DHCP ON\n"));
-  for (const std::string* v : {&info.ip, &info.mask, &info.gateway})
-    if (v->find_first_of("\"\r\n") != std::string::npos) return Status("lan_config", false);
+  // A refused configuration changes nothing: no command is sent.
+  if (!StaticLanValid(info)) return Status("lan_config", false);
   const std::string cmds[] = {
       ":SYSTem:COMMunicate:LAN:DHCP OFF\n",
       ":SYSTem:COMMunicate:LAN:IPADdress \"" + info.ip + "\"\n",

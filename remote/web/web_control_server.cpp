@@ -2,8 +2,10 @@
 // session gate, login, sign-out, ping and the heartbeat.
 #include <boost/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 
+#include "platform/clock.h"
 #include "platform/thread.h"
 #include "remote/web/web_control.h"
 #include "remote/web/web_screen_input.h"
@@ -122,19 +124,47 @@ const WebControlHooks* GetWebControlHooks() { return g_hooks; }
 
 int CmdCtrlServerStart() { return plat::StartThread("CmdCtrlServer", CmdCtrlServerThreadFunc, nullptr); }
 
+bool LoginPenalty::Allowed(const std::string& address, int64_t nowUs) const {
+  auto it = records_.find(address);
+  return it == records_.end() || nowUs >= it->second.notBeforeUs;
+}
+
+void LoginPenalty::Failed(const std::string& address, int64_t nowUs) {
+  if (records_.size() >= kAddressesKept && !records_.count(address)) {
+    auto soonest = records_.begin();
+    for (auto it = records_.begin(); it != records_.end(); ++it)
+      if (it->second.notBeforeUs < soonest->second.notBeforeUs) soonest = it;
+    records_.erase(soonest);
+  }
+  Record& r = records_[address];
+  int64_t wait = kFirstUs;
+  for (int i = 0; i < r.failures && wait < kLongestUs; ++i) wait *= 2;
+  ++r.failures;
+  r.notBeforeUs = nowUs + std::min(wait, kLongestUs);
+}
+
+void LoginPenalty::Succeeded(const std::string& address) { records_.erase(address); }
+
 // Called with mu_ held. The layer frees the client later without the close
 // callback, so no session may keep it.
 void CmdControlServer::Close(WSClient2* client) {
   if (!client) return;
   for (auto& s : sessions_)
-    if (s.second.client == client) s.second.client = nullptr;
+    if (s.second.client == client) {
+      s.second.client = nullptr;
+      lcd_area_end_gesture();
+    }
   if (server) ws2_close_conn(server, client);  // deferred by the layer to a safe point
 }
 
+// Only the session's connection sends screen input, so its end ends the gesture.
 void CmdControlServer::ClientGone(WSClient2* client) {
   std::lock_guard<std::mutex> lock(mu_);
   for (auto& s : sessions_)
-    if (s.second.client == client) s.second.client = nullptr;
+    if (client && s.second.client == client) {
+      s.second.client = nullptr;
+      lcd_area_end_gesture();
+    }
 }
 
 void CmdControlServer::Stopped() {
@@ -209,10 +239,19 @@ std::string CmdControlServer::ProcessRequest(WSClient2* client, std::string cons
 
 std::string CmdControlServer::LoginVerify(WSClient2* client, std::string const& uuid, std::string const& user,
                                           std::string const& password) {
+  const std::string address = client ? client->remote_ip : "";
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!penalty_.Allowed(address, plat::MonoUs())) return Status("login_res", false);
+  }
   const std::optional<web_login> stored = read_web_password();
   if (!stored) return "";
-  if (user != stored->user_name || password != stored->password) return Status("login_res", false);
   std::lock_guard<std::mutex> lock(mu_);
+  if (user != stored->user_name || password != stored->password) {
+    penalty_.Failed(address, plat::MonoUs());
+    return Status("login_res", false);
+  }
+  penalty_.Succeeded(address);
   if (!sessions_.empty()) {
     Close(client);
     return "";
@@ -230,7 +269,10 @@ std::string CmdControlServer::LoginVerify(WSClient2* client, std::string const& 
 void CmdControlServer::Signout(WSClient2* client, std::string const& uuid) {
   std::lock_guard<std::mutex> lock(mu_);
   auto it = sessions_.find(uuid);
-  if (it != sessions_.end() && it->second.client == client) sessions_.erase(it);
+  if (it != sessions_.end() && it->second.client == client) {
+    sessions_.erase(it);
+    lcd_area_end_gesture();
+  }
 }
 
 std::string CmdControlServer::HeartbeatPong(WSClient2* client, std::string const& uuid) {
@@ -250,5 +292,6 @@ void CmdControlServer::DoHeartbeatCheck() {
   if (Now().tv_sec - s.time.tv_sec > kHeartbeatSeconds) {
     Close(s.client);
     sessions_.clear();
+    lcd_area_end_gesture();
   }
 }

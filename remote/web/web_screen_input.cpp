@@ -130,6 +130,8 @@ int FindLayout() {
 
 using namespace web_input;
 
+void lcd_area_end_gesture() { Reset(true); }
+
 void lcd_area_operate(lcd_area_operate_msg m) {
   const int x = m.x, y = m.y;
   switch (m.event_type) {

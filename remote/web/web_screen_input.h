@@ -69,3 +69,6 @@ struct WebScreenView {
 };
 
 void lcd_area_operate(lcd_area_operate_msg m);
+// Ends a gesture its client left open (the connection or session went): the
+// input is idle again and nothing is posted.
+void lcd_area_end_gesture();

@@ -54,3 +54,6 @@ void RecorderNumPadDraw();
 
 // Converts the recorded frames `first`..`last` to the video `name` at `fps`.
 int RecordToVideo(const char* name, int fps, int unused, int first, int last);
+// At start-up: what a conversion killed mid-way left on the USB disk goes
+// (the AVI it wrote, or a torn MP4 when ffmpeg was cut short).
+void RecordToVideoLeftovers();

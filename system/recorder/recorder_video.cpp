@@ -1,6 +1,7 @@
 // Recorder frames to video: each chosen frame is shown again by the FPGA, its
 // raster read back and the whole screen composed off the LCD, written to an
 // AVI on the USB disk with OpenCV, then turned into an MP4 by ffmpeg.
+#include <unistd.h>
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
@@ -122,7 +123,53 @@ void Restore() {
 }
 
 std::string DiskFile(const std::string& name, const char* extension) { return kDisk + name + extension; }
+
+// The conversion under way, kept in the internal memory so that a start-up
+// after a kill knows which files on the disk are its intermediates: the name
+// and the step reached.
+constexpr char kConversionNote[] = "Data/VideoConversion";
+constexpr char kStepWriting[] = "writing";        // the AVI is being written
+constexpr char kStepConverting[] = "converting";  // ffmpeg writes the MP4 from the AVI
+constexpr char kStepConverted[] = "converted";    // the MP4 is whole, the AVI still there
+
+void NoteStep(const std::string& name, const char* step) {
+  const std::string path = plat::MapPath(kConversionNote);
+  if (FILE* f = std::fopen(path.c_str(), "w")) {
+    std::fprintf(f, "%s\n%s\n", name.c_str(), step);
+    std::fflush(f);
+    fsync(fileno(f));
+    std::fclose(f);
+  }
+}
+
+void NoteDone() { std::remove(plat::MapPath(kConversionNote).c_str()); }
+
+void RemoveDiskFile(const std::string& name, const char* extension) {
+  const std::string path = DiskFile(name, extension);
+  if (std::remove(plat::MapPath(path).c_str()) == 0)
+    std::printf("Removed %s left by a conversion cut short\n", path.c_str());
+}
 }  // namespace
+
+void RecordToVideoLeftovers() {
+  FILE* f = std::fopen(plat::MapPath(kConversionNote).c_str(), "r");
+  if (!f) return;
+  char name[kNameMax + 2] = {}, step[16] = {};
+  const bool read = std::fscanf(f, "%64s %15s", name, step) == 2;
+  std::fclose(f);
+  if (read && NameIsSound(name)) {
+    if (!DiskPresent()) return;  // looked at again at the next start-up with the disk in
+    // Killed while the AVI was written, or once the MP4 was whole: the AVI is
+    // an intermediate. Killed while ffmpeg ran: the MP4 is torn and the AVI is
+    // the whole recording, kept as after a failed conversion.
+    if (std::strcmp(step, kStepConverting) == 0)
+      RemoveDiskFile(name, ".mp4");
+    else
+      RemoveDiskFile(name, ".avi");
+    Sync();
+  }
+  NoteDone();
+}
 
 int RecordToVideo(const char* name, int rate, int, int first, int last) {
   const int total = last - first + 1;
@@ -152,6 +199,7 @@ int RecordToVideo(const char* name, int rate, int, int first, int last) {
   std::printf("fps = %d \n", fps);
   const std::string avi = DiskFile(name, ".avi"), mp4 = DiskFile(name, ".mp4");
   std::printf("Name = %s \n", avi.c_str());
+  NoteStep(name, kStepWriting);
   cv::VideoWriter writer;
   try {
     writer.open(plat::MapPath(avi), cv::VideoWriter::fourcc('D', 'I', 'V', 'X'), double(fps),
@@ -160,6 +208,7 @@ int RecordToVideo(const char* name, int rate, int, int first, int last) {
   }
   if (!writer.isOpened()) {
     std::printf("****###***Error : fail to open video writer\n");
+    NoteDone();
     return -1;
   }
 
@@ -195,6 +244,7 @@ int RecordToVideo(const char* name, int rate, int, int first, int last) {
   if (failed) {
     // Nothing half-written stays behind looking like a finished recording.
     if (DiskPresent()) plat::ShellSystem(("rm -f " + plat::ShellQuote(avi)).c_str());
+    NoteDone();
     Restore();
     QelMsg.SetMessage(kMsgFailed);
     return -1;
@@ -207,8 +257,13 @@ int RecordToVideo(const char* name, int rate, int, int first, int last) {
   const std::string cmd = std::string(kFfmpeg) + " -i " + plat::ShellQuote(avi) + " -c:v copy -c:a copy -y " +
                           plat::ShellQuote(mp4);
   std::printf("Cmd: %s \n", cmd.c_str());
+  NoteStep(name, kStepConverting);
   const bool converted = written > 0 && plat::ShellSystem(cmd.c_str()) == 0;
-  if (converted) plat::ShellSystem(("rm " + plat::ShellQuote(avi)).c_str());
+  if (converted) {
+    NoteStep(name, kStepConverted);
+    plat::ShellSystem(("rm " + plat::ShellQuote(avi)).c_str());
+  }
+  NoteDone();
   std::printf("Sec = %d \n", int((plat::MonoUs() - start) / 1000000));
   Sync();
   Restore();

@@ -7,12 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "acquisition/system_module/task_system.h"
 #include "acquisition/models/trig_system.h"
-#include "acquisition/tables/voltage_tables.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
-#include "core/common/common_subprogram.h"
+#include "acquisition/system_module/task_system.h"
+#include "acquisition/tables/voltage_tables.h"
 #include "core/messages/msg.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
@@ -43,9 +42,9 @@ void Redraw() { Run().SetDrawRefresh(); }
 
 bool Integer(const char* p, long* v) {
   if (ScpiMissing(p)) return false;
-  char* end = nullptr;
-  *v = std::strtol(p, &end, 10);
-  return end != p;
+  bool ok = false;
+  *v = ScpiLong(p, &ok);
+  return ok;
 }
 
 bool Number(const char* p, double* v) {
@@ -222,11 +221,14 @@ void Scpi_TaskSys_Ch_AskYsensitivity(scpi_para* para, char*) {
 void Scpi_TaskSys_Ch_AdjOffset(scpi_para* para, char* p) {
   const int src = SourceOf(para);
   if (src < 0 || ScpiMissing(p)) return;
-  char number[64], unit[64];
-  if (CommonSubProg.Separate(p, number, unit, sizeof number) < 0) return;
-  double v;
-  if (!Number(number, &v)) return;
-  const double factor = !unit[0] ? 1.0 : unit[0] == 'k' ? 1e3 : unit[0] == 'm' ? 1e-3 : unit[0] == 'u' ? 1e-6 : 0.0;
+  // The number (exponent notation included) and the unit letter behind it; a
+  // value beyond the position's limit holds the trace at that limit.
+  char* end = nullptr;
+  double v = std::strtod(p, &end);
+  if (end == p || std::isnan(v)) return;
+  while (*end == ' ' || *end == '\t') ++end;
+  const char u = *end;
+  const double factor = !u ? 1.0 : u == 'k' ? 1e3 : u == 'm' ? 1e-3 : u == 'u' ? 1e-6 : 0.0;
   if (factor == 0.0) return;
   v *= factor;
   if (std::fabs(OffsetVolts(src) - v) < kOffsetTolerance) return;

@@ -93,7 +93,7 @@ void AskItem(scpi_para*, char*) {
 template <int kItem, int kMin, int kMax>
 void SetNumber(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
-  const long v = std::strtol(p, nullptr, 10);
+  const long v = ScpiLong(p);
   M().SetMenuItem(kItem, uint64_t(std::clamp<long>(v, kMin, kMax)));
   Refresh();
 }
@@ -305,7 +305,7 @@ void RecTimeAsk(scpi_para*, char*) {
 
 void RecCurrent(scpi_para*, char* p) {
   if (ScpiMissing(p) || Rec_GetState() != kRecRecorded) return;
-  const long n = std::clamp<long>(std::strtol(p, nullptr, 10), 1, std::max(1, Rec_GetRecordedFrames()));
+  const long n = std::clamp<long>(ScpiLong(p), 1, std::max(1, Rec_GetRecordedFrames()));
   if (Rec_GetMode() == 1) Rec_Stop();
   Rec_PlayOneFrame(int(n) - 1);
   Utility_DrawRecWaveNum();
@@ -316,7 +316,7 @@ void RecCurrentAsk(scpi_para*, char*) { ScpiAnswerNumber(Rec_GetCurrentFrame());
 void RecFrames(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const long most = std::max<long>(1, long(GetMaxFrame()));
-  M().SetMenuItem(kUtiRecEndFrame, uint64_t(std::clamp<long>(std::strtol(p, nullptr, 10), 1, most)));
+  M().SetMenuItem(kUtiRecEndFrame, uint64_t(std::clamp<long>(ScpiLong(p), 1, most)));
   Utility_Rec_Set_EndFrame(kUtiNoKey);
   Refresh();
 }
@@ -332,11 +332,11 @@ void PfSource(scpi_para*, char* p) {
 void PfSourceAsk(scpi_para*, char*) { AnswerWord(kChannelWords, SystemResource.wave->GetPassFailSoureCh() & 1); }
 
 void PfTemplateX(scpi_para* q, char* p) {
-  if (p) std::printf("xToSet = %ld\n", std::strtol(p, nullptr, 10));
+  if (p) std::printf("xToSet = %ld\n", ScpiLong(p));
   SetNumber<kUtiPfHoriMask, kUtiPfMaskMin, kUtiPfMaskMax>(q, p);
 }
 void PfTemplateY(scpi_para* q, char* p) {
-  if (p) std::printf("yToSet = %ld\n", std::strtol(p, nullptr, 10));
+  if (p) std::printf("yToSet = %ld\n", ScpiLong(p));
   SetNumber<kUtiPfVertMask, kUtiPfMaskMin, kUtiPfMaskMax>(q, p);
 }
 void PfCreate(scpi_para*, char*) {

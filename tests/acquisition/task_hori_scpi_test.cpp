@@ -71,6 +71,18 @@ TEST_F(HoriScpi, TheTimeBaseIsSetStepAndAnswered) {
   Set("TIM:SCAL FAST");
   Set("TIM:SCAL");
   EXPECT_EQ(Ask("TIM:SCAL?"), "5.000000e-04 \r\n");
+  // Past the ends of the table: the slowest and the fastest time base.
+  Set("TIM:SCAL 1e4");
+  EXPECT_EQ(TimeBase.GetRealTimeBase(0), kTimeBaseMaxIndex);
+  EXPECT_EQ(std::stod(Ask("TIM:SCAL?")), TimeBaseS[kTimeBaseMaxIndex]);
+  Set("TIM:SCAL 1e-15");
+  const int fastest = TimeBase.GetRealTimeBase(0);
+  EXPECT_LT(fastest, 12);
+  EXPECT_NEAR(plat::SimDecodedTimebase().columnTimeNs, TimeBaseS[fastest] * 1e9 / 50, 1e-3);
+  Set("TIM:SCAL DOWN");  // already the fastest the instrument takes
+  EXPECT_EQ(TimeBase.GetRealTimeBase(0), fastest);
+  Set("TIM:SCAL 1e-3");
+  EXPECT_EQ(TimeBase.GetRealTimeBase(0), 21);
 }
 
 TEST_F(HoriScpi, TheIndependentTimeBasesAnswerTheirOwnSelection) {

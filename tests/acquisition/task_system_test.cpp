@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -338,6 +339,30 @@ TEST_F(SystemModule, ScreenshotIsABmpOfTheFrameShownUnderTheFirstUnusedNumber) {
   for (int n = 4; n <= 9; ++n) bench.Key(55);
   bench.Key(55);
   EXPECT_EQ(ReadFile(Path("udisk/QelPrtSc/QelPrtsc-010.bmp")).size(), 1152054u);
+}
+
+// A screenshot that cannot be written whole (a full disk) leaves no file, not
+// even a temporary one, and its number is taken by the next screenshot.
+TEST_F(SystemModule, AScreenshotThatFailsLeavesNothingAndKeepsItsNumber) {
+  plat::SimUsbPlug(true);
+  SysRunStatus.SetUsbInsertStatus(1);
+  bench.Pass(2);
+  bench.Key(55);
+  ASSERT_EQ(ReadFile(Path("udisk/QelPrtSc/QelPrtsc-001.bmp")).size(), 1152054u);
+  for (long room : {0L, 1000L, 1048576L, 1152053L}) {
+    plat::SimDiskRoom(room);
+    bench.Key(55);
+    EXPECT_EQ(QelMsg.GetMessageID(), 30) << room;
+    plat::SimDiskRoom(-1);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(Path("udisk/QelPrtSc")))
+      names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"QelPrtsc-001.bmp"}) << room;
+  }
+  bench.Key(55);
+  EXPECT_EQ(QelMsg.GetMessageID(), 29);
+  EXPECT_EQ(ReadFile(Path("udisk/QelPrtSc/QelPrtsc-002.bmp")).size(), 1152054u);
+  EXPECT_FALSE(std::filesystem::exists(Path("udisk/QelPrtSc/QelPrtsc-003.bmp")));
 }
 
 TEST_F(SystemModule, ScreenshotFormats) {

@@ -149,6 +149,12 @@ TEST_F(CursorScpi, PositionsFollowTheirRanges) {
   EXPECT_EQ(CursorDraw.GetCursorData().BX, 730);
   Set("CURS:CURB abc");
   EXPECT_EQ(CursorDraw.GetCursorData().BX, 730);
+  // Exponent notation is read whole: clamped past the range, counted within it.
+  Set("CURS:CURB -5");
+  Set("CURS:CURB 1e4");
+  EXPECT_EQ(CursorDraw.GetCursorData().BX, 730);
+  Set("CURS:CURA 2.5e2");
+  EXPECT_EQ(CursorDraw.GetCursorData().AX, 280);
   // An amplitude position runs from 28 (bottom) to 228 (top).
   Set("CURS:TYPE AMPlitude");
   Set("CURS:CURA 128");

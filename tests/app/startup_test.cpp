@@ -45,6 +45,31 @@ TEST(Startup, FreshEepromResetsDeletesStoredFilesAndFormats) {
   EXPECT_EQ(TaskManage.GetSysTaskNum(), 14);
 }
 
+// A kill during a save, an export or a screenshot leaves "<name>.part" in the
+// folder written; start-up removes those, and only those: finished files and
+// a user's own ".part" files elsewhere on the disk stay. A video conversion
+// killed while it wrote its AVI leaves the AVI, which goes too.
+TEST(Startup, RemovesWhatWritesCutShortLeft) {
+  Bench bench;
+  bench.SetEeprom(MarkedEeprom());
+  const char* leftovers[] = {
+      "Data/Storage/Set/a.dat.part",       "udisk/KOLV/Set/s.dat.part",
+      "udisk/KOLV/Wave/w.csv.part",        "udisk/Storage/Wave/w.wav.part",
+      "udisk/Storage/Decode/i2c.csv.part", "udisk/QelPrtSc/QelPrtsc-007.bmp.part"};
+  const char* kept[] = {
+      "Data/Storage/Set/a.dat",  "udisk/KOLV/Wave/w.csv", "udisk/QelPrtSc/QelPrtsc-001.bmp",
+      "udisk/download.zip.part", "udisk/Mine/film.part",  "udisk/clip.mp4"};
+  for (const char* f : leftovers) WriteRootFile(f, "cut");
+  for (const char* f : kept) WriteRootFile(f, "whole");
+  WriteRootFile("udisk/clip.avi", "half an AVI");
+  WriteRootFile("Data/VideoConversion", "clip\nwriting\n");
+  ASSERT_EQ(bench.Start(), 0);
+  for (const char* f : leftovers) EXPECT_FALSE(RootFileExists(f)) << f;
+  for (const char* f : kept) EXPECT_EQ(ReadRootFile(f), "whole") << f;
+  EXPECT_FALSE(RootFileExists("udisk/clip.avi"));
+  EXPECT_FALSE(RootFileExists("Data/VideoConversion"));
+}
+
 TEST(Startup, FormattedEepromRestoresTheSavedModule) {
   Bench bench;
   bench.SetEeprom(FormattedEeprom(12, 0));

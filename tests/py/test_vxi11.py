@@ -152,6 +152,24 @@ def hostile_bytes_leave_it_serving(inst, rm):
         session.close()
 
 
+def silent_sockets_shut_no_one_out(inst, rm):
+    """Sockets that connect and send nothing fill the portmapper's and the
+    core channel's tables; a new pyvisa-py session is served all the same."""
+    silent = []
+    try:
+        for port, count in ((inst.portmap, 8), (inst.core, 128)):
+            for _ in range(count):
+                silent.append(socket.create_connection(("127.0.0.1", port), timeout=WAIT_LIMIT))
+        session = open_instr(rm)
+        try:
+            assert session.query("*OPC?").strip() == "1"
+        finally:
+            session.close()
+    finally:
+        for s in silent:
+            s.close()
+
+
 # Queries whose answers differ from each other at the state set_known_state()
 # leaves: a client given another's answer notices.
 KNOWN = {":CHANnel1:COUPling?": "DC", ":CHANnel1:PROBe?": "1X", ":CHANnel2:PROBe?": "10X",
@@ -343,7 +361,7 @@ def main():
     rm = pyvisa.ResourceManager("@py")
     tally = Tally()
     for case in (pyvisa_queries, pyvisa_channel_setting, pyvisa_timeout_then_recovers, two_sessions,
-                 hostile_bytes_leave_it_serving, two_clients_in_parallel, fifty_clients_in_parallel,
+                 hostile_bytes_leave_it_serving, silent_sockets_shut_no_one_out, two_clients_in_parallel, fifty_clients_in_parallel,
                  burst_of_setters, pending_read_blocks_no_one, lxi_scpi):
         tally.run(case.__name__, lambda: case(inst, rm))
     rm.close()

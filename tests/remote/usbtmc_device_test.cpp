@@ -1,7 +1,8 @@
 // The USBTMC device in the test process, driven as a host drives it through
 // the simulated board's USB device port (control requests, bulk packets, a
 // bus suspend): the transfer after an aborted one, the status byte's MAV,
-// and the key lock taken over USB released by a suspend.
+// requests after a suspend, and the key lock taken over USB released by a
+// suspend.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -172,6 +173,28 @@ TEST_F(UsbTmcDevice, TheStatusByteShowsAnAnswerAtOnce) {
     EXPECT_EQ(0, host.StatusByte(4) & 0x10);
   }
   Scpi.RemoveAnswerWaker(waker);
+}
+
+// A host that suspends the bus and wakes keeps its instrument: gadgetfs
+// reports no resume, so the next request is the resume and is answered.
+TEST_F(UsbTmcDevice, ARequestAfterABusSuspendIsAnswered) {
+  host.Command(30, "*IDN?");
+  EXPECT_EQ("QEL,TEST\r\n", host.Answer(31));
+  for (uint8_t round = 0; round < 2; ++round) {
+    host.Suspend();
+    ASSERT_TRUE(WaitUntil([] { return UsbTmcSuspended(); }));
+    const uint8_t tag = uint8_t(32 + 2 * round);
+    host.Command(tag, "*IDN?");
+    EXPECT_EQ("QEL,TEST\r\n", host.Answer(uint8_t(tag + 1))) << "after suspend " << int(round);
+    EXPECT_FALSE(UsbTmcSuspended());
+  }
+  // A control request after a suspend resumes the bus as well.
+  host.Suspend();
+  ASSERT_TRUE(WaitUntil([] { return UsbTmcSuspended(); }));
+  EXPECT_EQ(0, host.StatusByte(5) & 0x10);
+  EXPECT_FALSE(UsbTmcSuspended());
+  host.Command(40, "*IDN?");
+  EXPECT_EQ("QEL,TEST\r\n", host.Answer(41));
 }
 
 // A key lock taken over USB is released by the main loop once the host has

@@ -277,10 +277,11 @@ struct Vxi11 : ::testing::Test {
     ASSERT_EQ(0, StartScpiThread());
   }
   void TearDown() override { ReleaseWorker(); }
-  void StartServer(int portmapPort = 0, int idleS = 1800) {
+  void StartServer(int portmapPort = 0, int idleS = 1800, int portmapIdleS = 5) {
     Vxi11Config c;
     c.portmapPort = portmapPort;
     c.idleTimeoutS = idleS;
+    c.portmapIdleS = portmapIdleS;
     ASSERT_EQ(0, Vxi11Start(c));
     ASSERT_TRUE(Vxi11WaitReady(3000));
   }
@@ -764,13 +765,86 @@ TEST_F(Vxi11, ConnectionLimitsAndIdleTimeOut) {
   StartServer(0, 1);
   std::vector<std::unique_ptr<Client>> crowd;
   for (int i = 0; i < 129; ++i) crowd.push_back(std::make_unique<Client>(ports.core));
-  EXPECT_TRUE(crowd.back()->Closed());
   Client pm(ports.portmapTcp);
   EXPECT_EQ(std::vector<uint32_t>{uint32_t(ports.core)}, pm.Call(kPmap, 2, 3, Words({kCore, 1, 6, 0})).Words());
-  EXPECT_TRUE(crowd.front()->Closed());  // idle for a second: closed
+  EXPECT_TRUE(crowd.front()->Closed());  // made room for the 129th, or idle for a second: closed
+  EXPECT_TRUE(crowd.back()->Closed());   // idle for a second: closed
   crowd.clear();
   Client c(ports.core);
   EXPECT_EQ(1u, Link(c));
   EXPECT_EQ("QEL,TEST\r\n", Query(c, "*IDN?\n"));
+}
+
+// Silent sockets lock no one out: a newcomer to a full table takes the place
+// of the connection idle longest, first of those that never sent a whole
+// record, and a portmapper connection silent for its few seconds is closed.
+TEST_F(Vxi11, SilentConnectionsMakeRoomForNewcomers) {
+  StartServer(0, 1800, 1);
+  Client user(ports.core);  // a client at work, idle longer than the silent ones
+  ASSERT_EQ(1u, Link(user));
+  std::vector<std::unique_ptr<Client>> silent;
+  for (int i = 0; i < 127; ++i) silent.push_back(std::make_unique<Client>(ports.core));
+  // A half record counts as nothing sent.
+  silent.back()->Send(Word(0x80000000u | 40) + "half");
+  std::vector<std::unique_ptr<Client>> newcomers;
+  for (int i = 0; i < 3; ++i) {
+    newcomers.push_back(std::make_unique<Client>(ports.core));
+    EXPECT_NE(0u, Link(*newcomers.back())) << "newcomer " << i;
+    EXPECT_EQ("QEL,TEST\r\n", Query(*newcomers.back(), "*IDN?\n"));
+    EXPECT_TRUE(silent[size_t(i)]->Closed()) << "the longest silent goes first";
+  }
+  EXPECT_EQ("QEL,TEST\r\n", Query(user, "*IDN?\n"));
+
+  // The portmapper: eight silent sockets, and a look-up is answered all the same.
+  std::vector<std::unique_ptr<Client>> pmSilent;
+  for (int i = 0; i < 8; ++i) pmSilent.push_back(std::make_unique<Client>(ports.portmapTcp));
+  Client pm(ports.portmapTcp);
+  EXPECT_EQ(std::vector<uint32_t>{uint32_t(ports.core)},
+            pm.Call(kPmap, 2, 3, Words({kCore, 1, 6, 0})).Words());
+  // Silent ones are closed after the portmapper's time-out, the core's stay.
+  for (auto& c : pmSilent) EXPECT_TRUE(c->Closed());
+  EXPECT_TRUE(pm.Closed());
+  EXPECT_FALSE(silent.back()->Readable(0));
+  EXPECT_EQ("QEL,TEST\r\n", Query(user, "*IDN?\n"));
+}
+
+// A port taken by another program is named, with the variable that moves it.
+TEST_F(Vxi11, ATakenPortIsNamedWithItsVariable) {
+  int taken = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(0, bind(taken, reinterpret_cast<sockaddr*>(&a), sizeof a));
+  ASSERT_EQ(0, listen(taken, 1));
+  ASSERT_EQ(0, getsockname(taken, reinterpret_cast<sockaddr*>(&a), &len));
+  const std::string port = std::to_string(ntohs(a.sin_port));
+
+  Vxi11Config c;
+  c.portmapPort = 0;
+  c.abortPort = ntohs(a.sin_port);
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(0, Vxi11Start(c));
+  ASSERT_TRUE(Vxi11WaitReady(30000));
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("abort channel cannot listen on 127.0.0.1 port " + port)) << out;
+  EXPECT_NE(std::string::npos, out.find("$SCOPE_VXI11_ABORT_PORT=<port> moves it")) << out;
+  // The core channel is served without it.
+  Client cl(ports.core);
+  EXPECT_EQ((std::vector<uint32_t>{0, 1, 0, 1024}),
+            cl.Call(kCore, 1, 10, CreateLinkArgs("inst0")).Words());
+  bench.StopThreads();
+
+  c.abortPort = 0;
+  c.corePort = ntohs(a.sin_port);
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(0, Vxi11Start(c));
+  EXPECT_FALSE(Vxi11WaitReady(30000));
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("core channel cannot listen on 127.0.0.1 port " + port)) << out;
+  EXPECT_NE(std::string::npos, out.find("$SCOPE_VXI11_CORE_PORT=<port> moves it")) << out;
+  EXPECT_EQ("VXI-11 off (core port " + port + " not available; $SCOPE_VXI11_CORE_PORT=<port> moves it)",
+            Vxi11NotServing());
+  close(taken);
 }
 }  // namespace

@@ -10,12 +10,15 @@
 #include "acquisition/channel/task_ch1.h"
 #include "acquisition/channel/task_ch2.h"
 #include "acquisition/models/y_system.h"
-#include "core/state/ids.h"
-#include "core/messages/msg.h"
 #include "core/input/rs232.h"
+#include "core/messages/msg.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
+#include "remote/web/web_control.h"
 #include "remote/web/web_screen_input.h"
+#include "remote/web/web_settings.h"
+#include "remote/ws/ws_server.h"
 #include "system/recorder/recorder.h"
 #include "system/recorder/recorder_pages.h"
 #include "system/storage/task_storage.h"
@@ -95,6 +98,48 @@ TEST_F(WebInput, ClicksPressTheKeysUnderThePointer) {
   EXPECT_EQ(Posted(), (Keys{{kKeyMenuOnOff, 0}}));
   Click(540, 10);   // the pre-trigger box
   EXPECT_EQ(Posted(), (Keys{{kKeyPreTrigOk, 0}}));
+}
+
+// A gesture left open by a connection that went ends with it: the first
+// wheel turn or press of the next session is taken, not swallowed. Another
+// connection going leaves the session's gesture alone.
+TEST_F(WebInput, AConnectionThatGoesEndsItsGesture) {
+  write_web_factory_files();
+  const auto stored = read_web_password();
+  ASSERT_TRUE(stored);
+  const std::string login = R"(","user_name":"admin","password":")" + stored->password + "\"}";
+  WSClient2 owner, other, next;
+  auto lcd = [](WSClient2* c, const char* uuid, int type, int x, int y) {
+    cmdControlServer.ProcessRequest(c, std::string(R"({"req_type":"lcd_area_control","uuid":")") + uuid +
+                                           R"(","event_type":)" + std::to_string(type) + R"(,"x":)" +
+                                           std::to_string(x) + R"(,"y":)" + std::to_string(y) +
+                                           R"(,"wheel_direction":0,"key_code":""})");
+  };
+  ASSERT_NE(std::string::npos,
+            cmdControlServer.ProcessRequest(&owner, R"({"req_type":"login","uuid":"owner)" + login)
+                .find("success"));
+  lcd(&owner, "owner", kLcdPress, 260, 460);  // the "ch2" label
+  cmdControlServer.ClientGone(&other);
+  lcd(&owner, "owner", kLcdRelease, 260, 460);
+  EXPECT_EQ(Posted(), (Keys{{kKeyCh2, 0}}));
+
+  lcd(&owner, "owner", kLcdPress, 300, 330);
+  lcd(&owner, "owner", kLcdMove, 306, 330);  // a drag begun
+  cmdControlServer.ClientGone(&owner);
+  EXPECT_TRUE(Posted().empty());
+  cmdControlServer.Stopped();    // the session goes (the heartbeat's work, 9 s later)
+  Event(kLcdWheel, 140, 14, 0);  // the time-base label, as the next session turns it
+  EXPECT_EQ(Posted(), (Keys{{kKeyTimeBaseLeft, 1}}));
+
+  // The same after a sign-out with a press held.
+  ASSERT_NE(std::string::npos,
+            cmdControlServer.ProcessRequest(&next, R"({"req_type":"login","uuid":"next)" + login)
+                .find("success"));
+  lcd(&next, "next", kLcdPress, 300, 330);
+  cmdControlServer.ProcessRequest(&next, R"({"req_type":"signout","uuid":"next"})");
+  Event(kLcdPress, 260, 460);
+  Event(kLcdRelease, 260, 460);
+  EXPECT_EQ(Posted(), (Keys{{kKeyCh2, 0}}));
 }
 
 TEST_F(WebInput, FivePixelsIsAClickSixADrag) {

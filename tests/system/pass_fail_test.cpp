@@ -164,6 +164,17 @@ TEST_F(UtilityScpi, SettingsAndQueriesAnswerInTheirWords) {
   EXPECT_EQ(Ask("PF:ENABle?"), "0\r\n");
 }
 
+// Whole numbers in exponent notation are read whole: past the limit they
+// clamp, in range they count (strtol read "1e12" as 1).
+TEST_F(UtilityScpi, ExponentNumbersAreReadWhole) {
+  Set("PF:STOP:THR 1e12");
+  EXPECT_EQ(Ask("PF:STOP:THR?"), "30000\r\n");
+  Set("PF:STOP:THR 2.5e2");
+  EXPECT_EQ(Ask("PF:STOP:THR?"), "250\r\n");
+  Set("PF:STOP:THR -1e12");
+  EXPECT_EQ(Ask("PF:STOP:THR?"), "1\r\n");
+}
+
 TEST_F(UtilityScpi, NetworkClockAndVersion) {
   Set("SYSTem:COMMunicate:LAN:SMASK 255.255.0.0");
   Set("SYST:COMM:LAN:GATE 10.0.0.254");

@@ -3,6 +3,7 @@
 // the frequency that was applied; the recorder pages' checks and bounds; and
 // the recording turned into a video that ffprobe reads.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -453,6 +454,51 @@ TEST_F(RecorderVideo, TimeOutRestoresTheRecorder) {
   EXPECT_FALSE(DiskHas("stuck.avi"));
   EXPECT_FALSE(DiskHas("stuck.mp4"));
   ExpectRestored();
+}
+
+// A conversion notes its step in the internal memory while it runs, so the
+// start-up after a kill removes its intermediates: the AVI once the MP4 is
+// whole or while the AVI was written, the torn MP4 while ffmpeg ran (the AVI
+// is then the whole recording, kept as after a failed conversion).
+TEST_F(RecorderVideo, WhatAConversionCutShortLeavesIsKnownAndRemoved) {
+  RecordSweep();
+  // An ffmpeg that copies the note it runs under and leaves a torn output.
+  const std::string script = plat::RootDir() + "/cut-ffmpeg.sh";
+  WriteRootFile("cut-ffmpeg.sh", "#!/bin/sh\nfor a; do out=$a; done\ncp '" + plat::RootDir() +
+                                     "/Data/VideoConversion' '" + plat::RootDir() +
+                                     "/seen'\nprintf torn > \"$out\"\nexit 1\n");
+  ASSERT_EQ(chmod(script.c_str(), 0755), 0);
+  setenv("SCOPE_FFMPEG", script.c_str(), 1);
+  EXPECT_EQ(RecordToVideo("cut", 25, 0, 1, kFrames), 1);
+  unsetenv("SCOPE_FFMPEG");
+  EXPECT_EQ(ReadRootFile("seen"), "cut\nconverting\n");
+  EXPECT_FALSE(RootFileExists("Data/VideoConversion")) << "a conversion that ended leaves no note";
+  ASSERT_TRUE(DiskHas("cut.avi"));
+
+  // Killed while ffmpeg ran: the torn MP4 goes, the AVI stays.
+  WriteRootFile("Data/VideoConversion", ReadRootFile("seen"));
+  RecordToVideoLeftovers();
+  EXPECT_FALSE(DiskHas("cut.mp4"));
+  EXPECT_TRUE(DiskHas("cut.avi"));
+  EXPECT_FALSE(RootFileExists("Data/VideoConversion"));
+  // Killed once the MP4 was whole, before the AVI was removed.
+  WriteRootFile("udisk/cut.mp4", "whole");
+  WriteRootFile("Data/VideoConversion", "cut\nconverted\n");
+  RecordToVideoLeftovers();
+  EXPECT_FALSE(DiskHas("cut.avi"));
+  EXPECT_EQ(ReadRootFile("udisk/cut.mp4"), "whole");
+  // A note naming no sound file touches nothing on the disk.
+  WriteRootFile("Data/VideoConversion", "../Data/Storage/Set/a\nwriting\n");
+  WriteRootFile("Data/Storage/Set/a.avi", "x");
+  RecordToVideoLeftovers();
+  EXPECT_TRUE(RootFileExists("Data/Storage/Set/a.avi"));
+  EXPECT_FALSE(RootFileExists("Data/VideoConversion"));
+  // Without the disk the note waits for a start-up with the disk in.
+  WriteRootFile("Data/VideoConversion", "cut\nwriting\n");
+  plat::SimUsbPlug(false);
+  RecordToVideoLeftovers();
+  EXPECT_TRUE(RootFileExists("Data/VideoConversion"));
+  plat::SimUsbPlug(true);
 }
 
 TEST_F(RecorderVideo, AFailedConversionKeepsTheAvi) {

@@ -186,6 +186,52 @@ TEST_F(SysScpi, ScaleOffsetAndLevels) {
   EXPECT_EQ(Ask("CHANnel9:SCALe?"), "");
 }
 
+// A value past a limit, in any number form, holds the setting at the limit
+// rather than being ignored or misread.
+TEST_F(SysScpi, ValuesPastALimitClampToIt) {
+  Set("CHAN1:SCAL 1.0V");
+  Set("CHANnel1:OFFSet 100");
+  const int top = Vertical.GetRealYposition(0);
+  const double topVolts = plat::SimDecodedChannel(0).offsetVolts;
+  ASSERT_GT(topVolts, 1.0);
+  const std::string topAnswer = Ask("CHAN1:OFFS?");
+  Set("CHANnel1:OFFSet -100");
+  const int bottom = Vertical.GetRealYposition(0);
+  const double bottomVolts = plat::SimDecodedChannel(0).offsetVolts;
+  ASSERT_LT(bottomVolts, -1.0);
+  for (const char* big : {"1e4", "1E4", "+1.0e+04", "10kV", "1e400"}) {
+    Set("CHANnel1:OFFSet 0");
+    ASSERT_EQ(Vertical.GetRealYposition(0), 127);
+    Set(std::string("CHANnel1:OFFSet ") + big);
+    EXPECT_EQ(Vertical.GetRealYposition(0), top) << big;
+    EXPECT_NEAR(plat::SimDecodedChannel(0).offsetVolts, topVolts, 1e-3) << big;
+    EXPECT_EQ(Ask("CHAN1:OFFS?"), topAnswer) << big;
+  }
+  Set("CHANnel1:OFFSet -1e4");
+  EXPECT_EQ(Vertical.GetRealYposition(0), bottom);
+  EXPECT_NEAR(plat::SimDecodedChannel(0).offsetVolts, bottomVolts, 1e-3);
+  // In range, the exponent form means what it says: 40 mV a code, 25 codes.
+  Set("CHANnel1:OFFSet 1e0");
+  EXPECT_EQ(Vertical.GetRealYposition(0), 152);
+  EXPECT_NEAR(plat::SimDecodedChannel(0).offsetVolts, 1.0, 0.02);
+  Set("CHANnel1:OFFSet 20 m");
+  EXPECT_EQ(Vertical.GetRealYposition(0), 127);  // half a code: the centred trace
+  // Not a number: nothing changes.
+  Set("CHANnel1:OFFSet 1.0");
+  Set("CHANnel1:OFFSet nan");
+  Set("CHANnel1:OFFSet 2x");
+  EXPECT_EQ(Vertical.GetRealYposition(0), 152);
+
+  QelMsg.ClearMessage();
+  Set("CHANnel1:POSition 1e4");
+  EXPECT_EQ(Vertical.GetRealYposition(0), 327);
+  EXPECT_EQ(QelMsg.GetMessageID(), 2);
+  Set("CHANnel1:POSition 1.5e2");
+  EXPECT_EQ(Raw16(Ask("CHAN1:POS?")), 150);
+  Set("TRIGger:POSition -1e9");
+  EXPECT_EQ(Trigger.GetTriggerPos(0, 1), -100);
+}
+
 TEST_F(SysScpi, SetupTransferRoundTripAndTruncatedBlocks) {
   Set("CHANnel1:SCALe 0.2");
   const std::string block = Ask("SYSTem:SETup?");

@@ -234,6 +234,10 @@ TEST_F(DecodeExport, SbusRowsSetAndAnswer) {
   EXPECT_EQ(Ask("SBUS:BASE?"), "BINary\r\n");
   Set("SBUS:VERTical:POSition -500");
   EXPECT_EQ(Ask("SBUS:VERT:POS?"), "-160\r\n");
+  Set("SBUS:VERTical:POSition 1e4");  // exponent notation read whole, then clamped
+  EXPECT_EQ(Ask("SBUS:VERT:POS?"), "160\r\n");
+  Set("SBUS:VERTical:POSition 4.2e1");
+  EXPECT_EQ(Ask("SBUS:VERT:POS?"), "42\r\n");
 }
 
 TEST_F(DecodeExport, SbusDataIsADefiniteLengthBlockOfTheEntries) {

@@ -315,7 +315,7 @@ void Scpi_TaskTrigger_NthEdgeTimeAsk(scpi_para*, char*) { AnswerQuarterTime(kTiN
 
 void Scpi_TaskTrigger_VideoLine(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
-  const long n = std::strtol(p, nullptr, 10);
+  const long n = ScpiLong(p);
   const long last = Value(kTiVideoStandard) == kStandardNtsc ? kLinesNtsc : kLinesPal;
   TaskTrigger.SetItem(kTiVideoLine, uint64_t(std::clamp<long>(n, 1, last)));
   Trigger_VideoLineNum(kNoKey);

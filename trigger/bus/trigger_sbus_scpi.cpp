@@ -103,7 +103,7 @@ void SetDisplay(scpi_para*, char* p) {
 template <int kItem, int kUser, const int* kTable, int kEntries, int kMax, MenuHandler kHandler>
 void SetBaud(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
-  const long rate = std::strtol(p, nullptr, 10);
+  const long rate = ScpiLong(p);
   const int* at = std::find(kTable, kTable + kEntries, int(std::clamp<long>(rate, 0, kMax)));
   if (at != kTable + kEntries) {
     TaskTrigger.SetItem(kItem, uint64_t(at - kTable));
@@ -124,7 +124,7 @@ void AskBaud(scpi_para*, char*) {
 
 void Rs232Width(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
-  const long n = std::strtol(p, nullptr, 10);
+  const long n = ScpiLong(p);
   if (n <= 0) return;
   // 1 to 4 bits are taken as 5, the narrowest the menu has.
   TaskTrigger.SetItem(116, uint64_t(std::max(0L, std::min(n, 8L) - 5)));
@@ -135,7 +135,7 @@ void Rs232WidthAsk(scpi_para*, char*) { ScpiAnswerNumber(Val(116) + 5); }
 
 void Rs232Stop(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
-  const long n = std::strtol(p, nullptr, 10);
+  const long n = ScpiLong(p);
   if (n != 1 && n != 2) return;
   TaskTrigger.SetItem(118, uint64_t(n - 1));
   sbus::CommonOp();
@@ -146,7 +146,7 @@ void Rs232StopAsk(scpi_para*, char*) { ScpiAnswerNumber(Val(118) + 1); }
 
 void I2cAddrSize(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
-  const long n = std::strtol(p, nullptr, 10);
+  const long n = ScpiLong(p);
   if (n != 7 && n != 10) return;
   TaskTrigger.SetItem(135, n == 10 ? 1 : 0);
   Decode_I2C_AddrSet_Mode(kNoKey);
@@ -181,7 +181,7 @@ int FramesFor(long frames, int width) { return int(std::clamp<long>(frames, 1, s
 void SpiWidth(scpi_para*, char* p) {
   std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p)) return;
-  const int w = int(std::clamp<long>(std::strtol(p, nullptr, 10), kSpiWidthMin, kSpiWidthMax));
+  const int w = int(std::clamp<long>(ScpiLong(p), kSpiWidthMin, kSpiWidthMax));
   TaskTrigger.SetItem(172, uint64_t(w));
   Decode_SPI_BitWide(kNoKey);
   TaskTrigger.SetItem(176, uint64_t(FramesFor(Val(176), w)));
@@ -192,7 +192,7 @@ void SpiWidth(scpi_para*, char* p) {
 void SpiFrames(scpi_para*, char* p) {
   std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p) || sbus::Forbidden(176)) return;
-  const long n = std::clamp<long>(std::strtol(p, nullptr, 10), 1, kSpiFramesMax);
+  const long n = std::clamp<long>(ScpiLong(p), 1, kSpiFramesMax);
   TaskTrigger.SetItem(176, uint64_t(FramesFor(n, std::clamp(Val(172), kSpiWidthMin, kSpiWidthMax))));
   Decode_SPI_Data_len(kNoKey);
   BusEditor(PatternKind::kSpiData).Show();
@@ -254,7 +254,7 @@ void ModeAsk(scpi_para*, char*) {
 
 void VerPos(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
-  const long v = std::clamp<long>(std::strtol(p, nullptr, 10), -kVerPosMax, kVerPosMax);
+  const long v = std::clamp<long>(ScpiLong(p), -kVerPosMax, kVerPosMax);
   TaskTrigger.SetItem(148, uint16_t(int16_t(v)));
   TaskTrigger.Sys()->runStatus->SetDrawRefresh();
 }

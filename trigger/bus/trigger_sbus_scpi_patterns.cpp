@@ -158,7 +158,7 @@ template <int kItem, int kMax, int kAttr, MenuHandler kHandler>
 void SetByteCount(scpi_para*, char* p) {
   std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p) || (kAttr && sbus::Forbidden(kAttr))) return;
-  const long n = std::strtol(p, nullptr, 10);
+  const long n = ScpiLong(p);
   if (n < 1) return sbus::LineError();
   TaskTrigger.SetItem(kItem, uint64_t(std::min<long>(n, kMax) - 1));
   kHandler(sbus::kNoKey);
@@ -175,7 +175,7 @@ template <int kItem, MenuHandler kHandler>
 void SetLinLength(scpi_para*, char* p) {
   std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p)) return;
-  const long n = std::clamp<long>(std::strtol(p, nullptr, 10), 1, kCanBytesMax);
+  const long n = std::clamp<long>(ScpiLong(p), 1, kCanBytesMax);
   TaskTrigger.SetItem(kItem, uint64_t(n - 1));
   kHandler(sbus::kNoKey);
   sbus::CommonOp();
