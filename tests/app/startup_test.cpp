@@ -21,6 +21,8 @@
 #include "platform/sim/fpga/sim_fpga_config.h"
 #include "system/utility/task_utility.h"
 #include "tests/bench/bench.h"
+#include "trigger/analog/task_trigger.h"
+#include "ui/display/task_display.h"
 #include "ui/screen/qel_draw.h"
 
 namespace {
@@ -52,6 +54,20 @@ TEST(Startup, FormattedEepromRestoresTheSavedModule) {
   ASSERT_EQ(bench.Start(), 0);
   EXPECT_TRUE(StoredFilesKept());
   EXPECT_EQ(TaskManage.GetTaskCurrId(), 12);
+}
+
+// The trigger module sets its own page while it registers; the page saved
+// before start-up is still the one shown, and the byte keeps it.
+TEST(Startup, FormattedEepromRestoresTheSavedMenuPage) {
+  Bench bench;
+  bench.SetEeprom(FormattedEeprom(kTaskDisplay, 1));
+  ASSERT_EQ(bench.Start(), 0);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskDisplay);
+  EXPECT_EQ(TaskDisplay.TaskMenu.GetCurrPage(), 1);
+  EXPECT_EQ(bench.EepromByte(EE_TASK_PAGE), 1);
+  bench.Key(kKeyF5);  // the page after it, saved in its turn
+  EXPECT_EQ(TaskDisplay.TaskMenu.GetCurrPage(), 2);
+  EXPECT_EQ(bench.EepromByte(EE_TASK_PAGE), 2);
 }
 
 TEST(Startup, DefaultKeyInTheFirstSecondResetsWithoutDeletingFiles) {
