@@ -82,11 +82,16 @@ bool DefaultKeyHeld() {
   return false;
 }
 
-// The module and page to start on; anything that is not a registered function
-// module (a blank EEPROM reads -1) starts on CH1, page 0.
-void SavedTask(bool reset, int* id, int* page) {
+// The module and page to start on, read before registration: a module's
+// Initialize may set its own menu page, which writes the page byte.
+void SavedTask(int* id, int* page) {
   *id = I2cStorage.I2C_ReadU16(EE_TASK_ID);
   *page = I2cStorage.I2C_ReadU8(EE_TASK_PAGE);
+}
+
+// After registration: anything that is not a registered function module (a
+// blank EEPROM reads -1) starts on CH1, page 0.
+void CheckSavedTask(bool reset, int* id, int* page) {
   if (reset || *id < 6 || *id > 20 || !TaskManage.FindTaskbyId(*id)) {
     *id = 6;
     *page = 0;
@@ -165,12 +170,13 @@ int ScopeStartup() {
   std::printf("Register Task Start.....\n");
   uint8_t resetAll = 0;
   if (I2cStorage.I2C_TryReadU8(EE_RESET_ALL, &resetAll) && resetAll == 1) reset = true;
+  int taskId, page;
+  SavedTask(&taskId, &page);
   WaveOp.ClearDecodeStopRead();
   RegisterModules(reset);
   SwitchChannels();
 
-  int taskId, page;
-  SavedTask(reset, &taskId, &page);
+  CheckSavedTask(reset, &taskId, &page);
   TaskManage.ActiveTask(taskId, page);
   Sem.semaphore_p();
   Sem.semaphore_v();

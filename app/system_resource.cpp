@@ -24,6 +24,7 @@
 #include "system/calibration/adc_phase.h"
 #include "system/autoset/auto_set.h"
 #include "system/system_scpi/task_system_scpi.h"
+#include "ui/display/task_display.h"
 #include "ui/screen/qel_draw.h"
 
 namespace {
@@ -69,8 +70,13 @@ void ShowMessage(const msginfo* info) {
   QelDraw.UpdateLcd();
 }
 void DrawPicture(int row, int col, int picture) { QelDraw.DrawPictrue(row, col, picture, DRAW_CURRENT); }
+void WaveBright(int percent) {
+  TaskDisplay.TaskMenu.SetMenuItem(kDispWaveBright, uint64_t(percent));
+  Display_WaveBright(keypara{KEY_NO_KEY, 0, 0});
+}
 const DrawHooks kDrawHooks = {NumKeyboard,      SoftKeyboard, ClearKeyboardShowFlags, ClearPicture, ShowAcqStatus,
-                              ClearDisplayWave, ShownPage,    DrawString,             ShowMessage,  DrawPicture};
+                              ClearDisplayWave, ShownPage,    DrawString,             ShowMessage,  DrawPicture,
+                              WaveBright};
 
 int AutoSet(TaskResource* resource, Menu* menu, bool independTest) {
   // One auto-set object for the instrument, bound to the system module.

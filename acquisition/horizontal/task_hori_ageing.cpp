@@ -28,6 +28,7 @@ constexpr int kMsgShown = 12, kMsgCleared = 43, kMsgDetecting = 115;
 constexpr int kEeAgeMark = 12, kEeAgeCounter = 13, kEeAgeResult = 17;
 constexpr uint8_t kAgeMark = 153;
 constexpr int kAgeVdiv = 12;
+constexpr int kAgeWaveBright = 100;  // percent: the sweep's trace at full brightness
 constexpr int kStartPos[2] = {160, 127};
 constexpr int kSweepEnd = 203, kMiddlePos = 56;
 constexpr int kAgeTimeBase = 21, kAgeTimeBaseType1 = 28, kAgeTimeBaseLimit = 30;
@@ -38,6 +39,7 @@ constexpr double kMiddlePassRate = 99.7;
 constexpr int kCodeTolerance = 4;
 constexpr char kResultFile[] = "AdcMessage/AdcResult.bin";
 constexpr char kMessageFile[] = "AdcMessage/Testing1.txt";
+constexpr char kFlyLineDir[] = "/udisk/FilyLine";
 constexpr char kOffsetFile[] = "/udisk/FilyLine/Offset.txt";
 constexpr int kMessageBytes = 100;
 constexpr int kText = 0xFFFFFF;
@@ -83,7 +85,7 @@ bool CodesAt(int ch, int position) {
 
 void WriteOffsets(const AgeingTable& t) {
   if (!Run().GetUsbInsertStatus()) return;
-  mkdir(plat::MapPath("/udisk/FilyLine").c_str(), 0755);
+  mkdir(plat::MapPath(kFlyLineDir).c_str(), 0755);
   FILE* f = std::fopen(plat::MapPath(kOffsetFile).c_str(), "a");
   if (!f) return;
   std::fprintf(f, "CH1 Offset %d \n", t.offset[0]);
@@ -91,8 +93,9 @@ void WriteOffsets(const AgeingTable& t) {
   std::fclose(f);
 }
 
-void TestStart(int type) {
+void ADC_TestStart(int type) {
   Service& s = Svc();
+  Draw().waveBright(kAgeWaveBright);
   y_system& v = *Sys().vertical;
   x_system& tb = *Sys().timeBase;
   const bool on[2] = {Item(kAdcTest4) != 0, Item(kAdcTest5) != 0};
@@ -106,8 +109,8 @@ void TestStart(int type) {
     s.ageSweep[ch] = kStartPos[ch];
   }
   s.age = AgeingTable{};
-  s.age.mode = type == 2 ? 2 : 1;
-  s.age.startUs = plat::MonoUs();
+  SetAdcTestMode(type == 2 ? 2 : 1);
+  AdcTestingTimeStart();
   s.ageMiddle = false;
   s.ageRounds = 0;
   s.ageNoPhaseCheck = false;
@@ -132,7 +135,7 @@ void TestEnd(int itemValue) {
   tb.AdjTimeBase(0, 0);
   Sys().board->SysSample();
   SaveTable(s.age);
-  s.age.mode = 0;
+  SetAdcTestMode(0);
   s.ageMiddle = false;
   Manager().DelUserTaskProcess(kHoriTaskId);
 }
@@ -140,16 +143,20 @@ void TestEnd(int itemValue) {
 int RunItem(keypara k, int n, int type) {
   const int v = M().AdjMenuItemPara(k, n);
   if (v)
-    TestStart(type);
+    ADC_TestStart(type);
   else if (Svc().age.mode)
     TestEnd(v);
   return 0;
 }
 }  // namespace
 
-bool AgeingRunning() { return Svc().age.mode != 0; }
+bool AgeingRunning() { return GetAdcTestMode() != 0; }
+void SetAdcTestMode(int mode) { Svc().age.mode = mode; }
+int GetAdcTestMode() { return Svc().age.mode; }
+void SetAdcPassFailFlag(int passed) { Svc().age.passFail = passed ? 1 : 0; }
+void AdcTestingTimeStart() { Svc().age.startUs = plat::MonoUs(); }
 
-void AgeingProcess() {
+void AdTestingPorcess() {
   Service& s = Svc();
   if (!s.age.mode) return;
   const int64_t now = plat::MonoUs();
@@ -177,17 +184,21 @@ void AgeingProcess() {
   short result = 0;
   const int rc = AdcPhaseDetection(0, &result);
   if (rc < 0) s.ageNoPhaseCheck = true;
-  if (rc == 0)
+  if (rc > 0)  // 1: a clean picture
     ++t.centrePass;
   else
     ++t.centreFail;
   std::printf("MiddlePassRate = %lf \n", Rate(t.centrePass, t.centreFail));
   const int rounds = t.mode == 2 ? kRoundsQc : kRoundsAgeing;
   if (++s.ageRounds < rounds) return;
-  t.passFail = Rate(t.centrePass, t.centreFail) >= kMiddlePassRate ? 1 : 0;
+  SetAdcPassFailFlag(Rate(t.centrePass, t.centreFail) >= kMiddlePassRate);
   WriteOffsets(t);
   Sys().eeprom->I2C_WriteU8(kEeAgeResult, uint8_t(t.passFail));
   Sys().eeprom->I2C_WriteU32(kEeAgeCounter, ++s.ageCounter);
+  // The screen with the result, next to the offsets on the disk.
+  char shot[32];
+  std::snprintf(shot, sizeof shot, "FlyLine_%d", int(s.ageCounter));
+  if (Run().GetUsbInsertStatus()) PrintScreen(kFlyLineDir, shot);
   SetItem(kAgeRun, 0);
   SetItem(kAgeQc, 0);
   TestEnd(0);
@@ -195,8 +206,9 @@ void AgeingProcess() {
 
 void AgeingDisplay() {
   Service& s = Svc();
-  if ((!s.age.mode && !MessageShown && !s.phaseResultShown)) return;
   const AgeingTable& t = s.age;
+  const bool result = t.centrePass + t.centreFail > 0;  // a finished run's result stays shown
+  if (!s.age.mode && !MessageShown && !s.phaseResultShown && !result) return;
   char line[200];
   int row = 60;
   auto put = [&](const char* text) {
@@ -205,9 +217,10 @@ void AgeingDisplay() {
   };
   int16_t init = 0, p1 = 0, p2 = 0;
   Run().GetAdcPhaseInformation(&p1, &p2, &init, nullptr);
-  std::snprintf(line, sizeof line, "ADCInitPhase : %d  ADC1 Phase : %d     ADC2 Phase  : %d ", init, p1, p2);
-  if (!s.age.mode && !MessageShown) {  // the phase calibration's result only
-    put(line);
+  char phases[100];
+  std::snprintf(phases, sizeof phases, "ADCInitPhase : %d  ADC1 Phase : %d     ADC2 Phase  : %d ", init, p1, p2);
+  if (!s.age.mode && !MessageShown && !result) {  // the phase calibration's result only
+    put(phases);
     return;
   }
   const int64_t minutes = t.startUs ? (plat::MonoUs() - t.startUs) / 60000000 : 0;
@@ -232,8 +245,8 @@ void AgeingDisplay() {
       put("Please check or replace ADC ! ");
     }
   }
-  if (s.ageNoPhaseCheck) put("ADC phase detection needs the instrument's board: not run here.");
-  put(line);
+  if (s.ageNoPhaseCheck) put("Warning! ADC Phase Match Fail .");
+  put(phases);
   if (MessageShown) put(MessageText);
 }
 }  // namespace hori

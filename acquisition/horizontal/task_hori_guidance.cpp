@@ -26,7 +26,7 @@ bool AtEnd(int status, int direction) {
 }
 }  // namespace
 
-void GuidanceStop() {
+void Guidance_Stop() {
   TaskForHori& t = TaskHori;
   t.FuncType &= ~TaskForHori::kFuncGuidance;
   SetItem(kGuideStart, 0);
@@ -39,7 +39,7 @@ void GuidanceStop() {
 void GuidanceProcess() {
   Service& s = Svc();
   if (s.guideSteps >= kStepsBeforeKeys && Run().IsPushKey()) {
-    GuidanceStop();
+    Guidance_Stop();
     return;
   }
   const int speed = Item(kGuideSpeed) % 3;
@@ -57,7 +57,7 @@ void GuidanceProcess() {
   if (Item(kGuideDirection) == kBackAndForth)
     s.guideDirection ^= 1;
   else
-    GuidanceStop();
+    Guidance_Stop();
 }
 
 void GuidanceDisplay() {
@@ -68,6 +68,19 @@ void GuidanceDisplay() {
 }  // namespace hori
 
 using namespace hori;
+
+// The run is on: the module's guidance bit and the run state's flag, its
+// message, and the module in the process and display lists.
+void hori::GuidanceStart() {
+  Service& s = Svc();
+  TaskHori.FuncType |= TaskForHori::kFuncGuidance;
+  Run().SetGuidance(1);
+  Message(kMsgGuidanceStart);
+  s.guideSteps = 0;
+  s.guideLastUs = plat::MonoUs();
+  Manager().AddUserTaskProcess(kHoriTaskId, 0, 0);
+  Manager().AddUserTaskDisplay(kHoriTaskId, 3, 0);
+}
 
 int Guidance_Direction(keypara k) { return M().AdjMenuItemPara(k, kGuideDirection); }
 int Guidance_Speed(keypara k) { return M().AdjMenuItemPara(k, kGuideSpeed); }
@@ -82,7 +95,7 @@ int Guidance_Start(keypara k) {
     return 0;
   }
   if (M().AdjMenuItemPara(k, kGuideStart) == 0) {
-    GuidanceStop();
+    Guidance_Stop();
     return 0;
   }
   if (!Stopped() && AssistTo(kSystemTask, 1, 0, 0, keypara{kRunStopKey, 1, 0}) < 0)
@@ -98,12 +111,6 @@ int Guidance_Start(keypara k) {
   }
   requestpara answer{};
   Sys().request->Request(MakeRequest(kReqHoriGuideInit, 0, 0), &answer);
-  TaskHori.FuncType |= TaskForHori::kFuncGuidance;
-  Run().SetGuidance(1);
-  Message(kMsgGuidanceStart);
-  s.guideSteps = 0;
-  s.guideLastUs = plat::MonoUs();
-  Manager().AddUserTaskProcess(kHoriTaskId, 0, 0);
-  Manager().AddUserTaskDisplay(kHoriTaskId, 3, 0);
+  GuidanceStart();
   return 0;
 }

@@ -38,6 +38,7 @@ enum : int {
 inline _SysResource& Sys() { return TaskHori.Resource.sys ? *TaskHori.Resource.sys : SystemResource; }
 inline task_manage& Manager() { return TaskHori.Resource.manager ? *TaskHori.Resource.manager : TaskManage; }
 inline _SysRunInfoOp& Run() { return *Sys().runStatus; }
+// The module's menu (`HoriMenu` in the design), short as every module names its own.
 inline Menu& M() { return TaskHori.TaskMenu; }
 inline int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 inline void SetItem(int n, uint64_t v) { M().SetMenuItem(n, v); }

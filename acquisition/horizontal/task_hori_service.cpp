@@ -136,7 +136,7 @@ void HoriServiceInit() {
 void HoriServiceProcess() {
   if (TaskHori.FuncType & TaskForHori::kFuncGuidance) GuidanceProcess();
   KeyRecProcess();
-  AgeingProcess();
+  AdTestingPorcess();
 }
 
 void HoriServiceDisplay() {
@@ -150,7 +150,7 @@ void HoriServiceDisplay() {
 }
 
 void HoriServiceHandover() {
-  if (TaskHori.FuncType & TaskForHori::kFuncGuidance) GuidanceStop();
+  if (TaskHori.FuncType & TaskForHori::kFuncGuidance) Guidance_Stop();
 }
 
 // ---- navigation ----

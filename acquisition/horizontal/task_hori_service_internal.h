@@ -25,7 +25,9 @@ struct Service {
   int64_t guideSteps = 0;
   int64_t guideLastUs = 0;
   int guideDirection = 0;  // the direction in force (0 or 1)
-  // Key record and playback: one handle each.
+  // Key record and playback: one handle each where the design has one
+  // (`KeyRecHandle`), so a recording and a playback never share an offset;
+  // playback reads the file in order, its offset standing for `KeyRecIndex`.
   int recHandle = -1;
   int playHandle = -1;
   int64_t playLastUs = 0;
@@ -35,7 +37,7 @@ struct Service {
   bool ageMiddle = false;     // the middle test runs
   int ageRounds = 0;
   int64_t ageLastUs = 0;
-  bool ageNoPhaseCheck = false;  // the board gave no phase detection
+  bool ageNoPhaseCheck = false;  // a middle round found no clean ADC phase
   // Two test bytes of item 46.
   int testByte[2] = {0x66, 0x67};
   int testByteSel = 0;
@@ -58,12 +60,20 @@ int KnobStep(keypara k);
 
 // Guidance, key record and ageing (their own files).
 void GuidanceProcess();
-void GuidanceStop();
+void Guidance_Stop();
+// The module's own guidance start (`TaskForHori::GuidanceStart` in the design):
+// a free function here, as the run's state lives with the service pages.
+void GuidanceStart();
 void GuidanceDisplay();
 void KeyRecProcess();
 void KeyRecClose();
 void KeyPlayClose();
-void AgeingProcess();
+void AdTestingPorcess();
+// The ageing table's test mode (0 none, 1 ageing, 2 QC), result and start.
+void SetAdcTestMode(int mode);
+int GetAdcTestMode();
+void SetAdcPassFailFlag(int passed);
+void AdcTestingTimeStart();
 void AgeingDisplay();
 bool AgeingRunning();
 

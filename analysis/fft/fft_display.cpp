@@ -25,6 +25,7 @@ using namespace fft_kit;
 
 namespace {
 constexpr int kLeft = 30, kTop = 33, kIndependentLeft = 130;
+constexpr int kMenuTabColumn = 650;  // the menu's title tab, left of its panel
 constexpr int kFullCentre = 233, kFullHeight = 400, kHalfCentre = 333, kUpperCentre = 133,
               kHalfHeight = 200;
 constexpr int kZoomCentre = 305, kZoomHeight = 280;
@@ -300,8 +301,10 @@ void FftDisplay() {
     DrawFFTWaterFall(mode, (FftView.newest + 1) % kFftMapRows);
     DrawFFT(1, FftView.mainMap);
     if (Font* f = QelDraw.GetUserFontPointer()) f->SetCurrFont(1);
-    QelDraw.DrawString(kTop + 4, mode == kFftWaterfall1 ? kLeft + 260 : kLeft + 610, FftView.label,
-                       kText, DRAW_CURRENT);
+    // Waterfall 2 spans the screen: the label ends left of the menu's title tab.
+    const int labelEnd = kMenuTabColumn - 4 - QelDraw.Stringlen(kFontAscii, FftView.label);
+    QelDraw.DrawString(kTop + 4, mode == kFftWaterfall1 ? kLeft + 260 : labelEnd, FftView.label, kText,
+                       DRAW_CURRENT);
     if (Stopped()) {
       const int slice = int(uint16_t(M().GetMenuItem(kSliceItem)));
       const int row = kSliceBase - slice;

@@ -168,7 +168,15 @@ int SetMarkSrc(int src) { return src >= 0 && src <= 3 ? g.source = src : -1; }
 int GetMarkSrc() { return g.source; }
 int SetMarkPoints(int n) { return n >= 1 && n <= kFftMarksMax ? g.wanted = n : -1; }
 int GetMarkPoints() { return g.func == kMarkAuto ? g.wanted : g.found; }
-void SetMarkThreShold(float level) { g.threshold = std::isfinite(level) ? level : 0.0f; }
+// The level and the threshold item that shows it (its value holds the float).
+void SetMarkThreShold(float level) {
+  g.threshold = std::isfinite(level) ? level : 0.0f;
+  M().SetMenuItem(kMathItemMarkLevel, ItemParaFromF32(g.threshold));
+}
+void ShowMarkThreShold(bool db) {
+  const uint32_t a = uint32_t(M().GetItemAttribute(kMathItemMarkLevel)) & ~uint32_t(MENU_FMT_VOLT | MENU_FMT_DB);
+  M().SetItemAttribute(kMathItemMarkLevel, a | (db ? MENU_FMT_DB : MENU_FMT_VOLT));
+}
 float GetMarkThreShold() { return g.threshold; }
 void SetMarkList(int on) { g.listOn = on ? 1 : 0; }
 int GetMarkListOnOff() { return g.listOn; }
@@ -227,7 +235,8 @@ int FftManualMarkColumn() {
 
 void FftMarksReset() {
   g.wanted = kPresetMarks, g.listOn = 0, g.listStart = 0, g.manualOn = 0, g.manualPeak = 0, g.found = 0;
-  g.threshold = 0, g.peakRequest = 0;
+  g.peakRequest = 0;
+  SetMarkThreShold(0);
 }
 
 // --- the mark pages ---
@@ -311,7 +320,7 @@ int Math_FFT_MarkThreShold_Adj(keypara k) {
     level += KnobStep(k) * unit;
   else if (k.key != KEY_NO_KEY)
     return 0;
-  g.threshold = float(std::clamp(level, -kThresholdSteps * unit, kThresholdSteps * unit));
+  SetMarkThreShold(float(std::clamp(level, -kThresholdSteps * unit, kThresholdSteps * unit)));
   return 0;
 }
 

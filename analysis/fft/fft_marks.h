@@ -32,6 +32,7 @@ int GetMarkSrc();
 int SetMarkPoints(int n);            // wanted automatic marks 1..50, else -1
 int GetMarkPoints();                 // auto: the wanted count; threshold: the count found
 void SetMarkThreShold(float level);  // volts or dB
+void ShowMarkThreShold(bool db);     // the threshold item's form: dB or volts
 float GetMarkThreShold();
 void SetMarkList(int on);
 int GetMarkListOnOff();

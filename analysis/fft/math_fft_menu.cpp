@@ -97,7 +97,7 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {39, "Back", kAction, 1, Math_FFT_Mark_Back},
       {40, "Type", kChoice, 4, Math_FFT_Mark_Type},
       {41, "Mark Src", kChoice, 4, Math_FFT_MarkThreShold_Src},
-      {42, "ThreShold", kNumber | kKnob, 1, Math_FFT_MarkThreShold_Adj},
+      {kMathItemMarkLevel, "ThreShold", kMenuNumber | kKnob | MENU_FMT_VOLT, 1, Math_FFT_MarkThreShold_Adj},
       {43, "Mark List", kChoice, 2, Math_FFT_MarkThreShold_List},
       {44, "Back", kAction, 1, Math_FFT_Mark_Back},
       {45, "Type", kChoice, 4, Math_FFT_Mark_Type},
@@ -169,8 +169,10 @@ int Math_FFT_Window(keypara k) { return M().AdjMenuItemPara(k, kMathItemFftWindo
 int Math_FFT_Vertical(keypara k) {
   static int unit = -1;  // the unit the scale was last chosen for
   const int v = M().AdjMenuItemPara(k, kMathItemFftVertical);
+  ShowMarkThreShold(v == 1);
   if (v == unit) return v;
   unit = v;
+  if (v == 0) SetMarkThreShold(0);  // a dB level means nothing in volts
   if (MathOn() && Item(kMathItemType) == kMathFft) FftDefaultScale();
   return v;
 }

@@ -10,8 +10,9 @@ const uint32_t* NoPage() { return nullptr; }
 void NoString(int, int, const char*, int) {}
 void NoMessage(const msginfo*) {}
 void NoPicture(int, int, int) {}
-const DrawHooks kNone = {NoPad,  NoSoftPad, Nothing,   Nothing, Nothing,
-                         Nothing, NoPage,   NoString, NoMessage, NoPicture};
+void NoBright(int) {}
+const DrawHooks kNone = {NoPad,  NoSoftPad, Nothing,   Nothing,   Nothing,
+                         Nothing, NoPage,   NoString, NoMessage, NoPicture, NoBright};
 std::atomic<const DrawHooks*> g_hooks{&kNone};
 }  // namespace
 

@@ -24,6 +24,8 @@ struct DrawHooks {
   void (*showMessage)(const msginfo* info);
   // A system picture on the page being composed.
   void (*drawPicture)(int row, int col, int picture);
+  // The display module's wave brightness (1-100): its menu item and the drawing.
+  void (*waveBright)(int percent);
 };
 
 void SetDrawHooks(const DrawHooks* hooks);  // null: calls do nothing

@@ -38,6 +38,7 @@ enum : uint32_t {
   MENU_ATTR_FROZEN = 0x80,        // adjustments leave the value and write nothing
   MENU_ATTR_SUBMENU = 0x100,
   MENU_ATTR_FIRST_TEXT = 0x400,   // shows the first text of its list
+  MENU_ATTR_CHOICE_TEXT = 0x800,  // with 0x10: still a choice, its text shown (not a number)
   MENU_ATTR_KEY = 0x100000,       // drawn with the key icon
   MENU_ATTR_NEXT_PAGE = 1u << 21, // after its soft key: the page of the next item
   MENU_ATTR_PAGE0 = 1u << 22,     // after its soft key: back to page 0

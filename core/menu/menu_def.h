@@ -13,6 +13,8 @@ constexpr uint32_t kMenuAction = MENU_ATTR_TITLE_ONLY;  // title only: an action
 constexpr uint32_t kMenuJump = MENU_ATTR_TITLE_ONLY | MENU_ATTR_SUBMENU;  // opens another page
 // A choice list with the value shown.
 constexpr uint32_t kMenuChoice = MENU_ATTR_SHOWN | MENU_ATTR_LIST | MENU_ATTR_VALUE;
+// A choice list that takes the select knob.
+constexpr uint32_t kMenuKnobChoice = kMenuChoice | MENU_ATTR_FOCUS | MENU_ATTR_CHOICE_TEXT;
 // A number: its format bit chooses the text.
 constexpr uint32_t kMenuNumber = MENU_ATTR_SHOWN | MENU_ATTR_VALUE;
 constexpr uint32_t kMenuInt = kMenuNumber | MENU_FMT_INT;      // "%d"

@@ -18,6 +18,7 @@
 #include "core/messages/msg.h"
 #include "core/input/rs232.h"
 #include "core/state/sys_run_info.h"
+#include "core/state/sys_run_info_layout.h"
 #include "core/state/task.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
@@ -48,6 +49,8 @@ constexpr int kTopRange = 16, kBottomRange = 3, kEndRange = 8, kRestoreRange = 1
 constexpr int kCaliTimeBase = 12;
 constexpr int kKeyF2 = 50, kKeyMenuBack = 62;
 constexpr int kSystemTask = 0, kTrigTask = 10, kAcquireTask = 11, kUtilityTask = 18;
+constexpr int kChannelTasks[2] = {6, 7};
+constexpr int kChannelItemsCleared[] = {0, 1, 2, 3, 8};  // coupling, bandwidth, fine, invert, unit
 constexpr uint16_t kAssistPhase = 135;
 constexpr uint16_t kAssistRequest = 2;  // the request kind the system module's calibrations answer
 constexpr uint8_t kPhaseFound = 0x68;
@@ -138,7 +141,10 @@ void Prepare(_SysRunInfo* run) {
     Vertical.SetChBwLimit(ch, 0);
     Vertical.SetYInvert(ch, 0);
     Vertical.SetFineOnOff(ch, 0);
+    Vertical.SetChUnit(ch, 0);
     Vertical.SetRealYposition(ch, kCali.centre);
+    // The channel menus say what is now in force: DC, full bandwidth, coarse, not inverted, volts.
+    for (int item : kChannelItemsCleared) TaskManage.SetUserTaskMenuItem(kChannelTasks[ch], item, 0);
   }
   QelControl.AnalogChannelControl(run);
   Trigger.SentTriggerConfigPara();
@@ -176,19 +182,70 @@ void Restore(_SysRunInfo* run, int depth) {
   Utili_SelfCali_Cancel(keypara{KEY_NO_KEY, 0, 0});
 }
 
-// Only the ADC phase search, on an instrument whose phases were never found.
-int PhaseOnly() {
+// The settings the phase search changes: put back once it ends, so the
+// channels, time base and trigger are as the user left them.
+struct SearchSettings {
+  int on[2], vdiv[2], position[2];
+  HorizontalBlock horizontal;
+  int mask, depth, levelSel, acquire;
+  int16_t trigType, trigSource, trigMode;
+};
+
+SearchSettings KeepSearchSettings(const _SysRunInfo& run) {
+  SearchSettings k{};
+  for (int ch = 0; ch < 2; ++ch) {
+    k.on[ch] = Vertical.GetChOnOff(ch);
+    k.vdiv[ch] = Vertical.GetRealYsensitivity(ch);
+    k.position[ch] = Vertical.GetRealYposition(ch);
+  }
+  k.horizontal = run.horizontal[0];
+  k.mask = SysRunStatus.GetChStatus();
+  k.depth = SysRunStatus.GetMemDepth(nullptr);
+  k.levelSel = SysRunStatus.GetTrigLevelLowHigh();
+  k.acquire = SysRunStatus.GetAcquireStatus(0);
+  k.trigType = run.trigType, k.trigSource = run.trigSource, k.trigMode = run.trigMode;
+  return k;
+}
+
+void PutBackSearchSettings(_SysRunInfo* run, const SearchSettings& k) {
+  SysRunStatus.SetMemDepth(k.depth);
+  SysRunStatus.SetTrigLevelLowHigh(k.levelSel);
+  SysRunStatus.SetAcquireStatus(0, k.acquire);
+  run->trigType = k.trigType, run->trigSource = k.trigSource, run->trigMode = k.trigMode;
+  for (int ch = 0; ch < 2; ++ch) {
+    Vertical.SetChOnOff(ch, k.on[ch]);
+    Vertical.SetRealYsensitivity(ch, k.vdiv[ch]);
+    Vertical.SetRealYposition(ch, k.position[ch]);
+    Vertical.AdjYsensitivity(ch, 0);
+  }
+  SysRunStatus.SetChStatus(k.mask);
+  run->horizontal[0] = k.horizontal;
+  TimeBase.SetRealTimeBase(0, k.horizontal.realTimeBase);
+  QelControl.AnalogChannelControl(run);
+  Trigger.SentTriggerConfigPara();
+  Trigger.SetTriggerMode(k.trigMode);
+  TimeBase.AdjTimeBase(0, 0);
+  QelControl.LedCtrl(run);
+  QelControl.SysSample();
+}
+
+// Only the ADC phase search, on an instrument whose phases were never found;
+// the instrument and the screen then return to where they were.
+int PhaseOnly(_SysRunInfo* run) {
+  const SearchSettings kept = KeepSearchSettings(*run);
   taskresponse request{}, reply{};
   request.request = kAssistRequest;
   request.key.key = kAssistPhase;
   const bool found = TaskManage.RequestTaskAssist(kSystemTask, &request, &reply) >= 0 && reply.words[0] != 0;
+  PutBackSearchSettings(run, kept);
   if (found) {
     I2cStorage.I2C_WriteU8(EE_SELFCAL_STATE2, kPhaseFound);
     QelMsg.SetMessage(kMsgSuccess);
-    return 0;
+  } else {
+    HoldMessage(kMsgFailed);
   }
-  HoldMessage(kMsgFailed);
-  return -1;
+  Utili_SelfCali_Cancel(keypara{KEY_NO_KEY, 0, 0});
+  return found ? 0 : -1;
 }
 
 // The three calibration points of one range for both channels; false on a
@@ -322,9 +379,9 @@ int TriggerCali(short source, short range, short slope) {
 
 int Utili_SelfCali_Sure(keypara) {
   std::printf("SelfCali_Sure ..........\n");
-  if (I2cStorage.I2C_ReadU8(EE_SELFCAL_STATE2) != kPhaseFound) return PhaseOnly();
   _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
   if (!run) return -1;
+  if (I2cStorage.I2C_ReadU8(EE_SELFCAL_STATE2) != kPhaseFound) return PhaseOnly(run);
   const int depth = SysRunStatus.GetMemDepth(nullptr);
   progress = 0;
   Prepare(run);

@@ -134,6 +134,11 @@ void Rec_Clear() {
 void Rec_Record() {
   if (AcquisitionStopped()) PressRunStop();
   QelControl.FPGAResetEnable();
+  // The frame memory takes the end frame and interval, and starts empty, as
+  // its enable rises: a recording started again while one runs (a remote
+  // enable, then a start) first ends the one running, or the new end frame
+  // never comes into force and the recording never completes.
+  QelControl.SendRealControl(fpga::kRecEnable, 0);
   SendPair(fpga::kRecEndFrame, recData.endFrame);
   SendPair(fpga::kRecInterval, recData.interval + kIntervalOffset);
   QelControl.SendRealControl(fpga::kRecEnable, 1);

@@ -24,8 +24,12 @@
 #include "platform/sim/fpga/sim_decode_timebase.h"
 #include "platform/sim/fpga/sim_fpga.h"
 #include "platform/sim/acquisition/sim_signal_file.h"
+#include "platform/sim/devices/sim_controls.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/screen_text.h"
 #include "tests/bench/eeprom_addresses.h"
+#include "ui/display/task_display.h"
+#include "ui/draw/font.h"
 #include "ui/draw/picture.h"
 
 namespace {
@@ -589,6 +593,50 @@ TEST_F(Hori, AgeingMessagesAndTheirClearing) {
   EXPECT_EQ(TimeBase.GetRealTimeBase(0), 16);
   EXPECT_TRUE(RootFileExists("AdcMessage/AdcResult.bin"));
 }
+
+// A line of the ageing page's text (white, from row 60 every 18 rows at
+// column 40, in the ASCII font in force) on the screen.
+bool ServiceText(const Bench& b, const char* text) {
+  for (int line = 0; line < 12; ++line)
+    for (int font = 0; font < kAsciiFontCount; ++font)
+      if (ShowsText(b, 60 + 18 * line, 40, text, font, 0xFFFFFF)) return true;
+  return false;
+}
+
+// The QC run of the ageing page with CH1: the trace at full brightness, the
+// sweep and one middle round; then the result stays on the screen with the
+// ADC phases, and a screenshot lies next to the offsets on the disk. A phase
+// that samples badly shows the phase warning.
+void AgeingQcRun(Bench& bench, bool goodPhase) {
+  if (!goodPhase) plat::SetAdcPhaseWindow(0, 6, 2);  // the stored phase 4 samples badly
+  plat::SimUsbPlug(true);
+  SysRunStatus.SetUsbInsertStatus(1);
+  TaskHori.TaskMenu.SetCurrPage(10 * 5);
+  bench.Key(F2);  // TEST4: CH1 takes part
+  TaskHori.TaskMenu.SetCurrPage(12 * 5);
+  bench.Key(F4);  // QC on
+  ASSERT_EQ(Item(kAgeQc), 1);
+  EXPECT_EQ(MenuValue(TaskDisplay, kDispWaveBright), 100);
+  for (int i = 0; i < 400 && Item(kAgeQc) == 1; ++i) {
+    bench.AdvanceMs(20);
+    bench.Pass();
+  }
+  ASSERT_EQ(Item(kAgeQc), 0);
+  // Named by the run's count, which the EEPROM keeps.
+  const std::string shot = "udisk/FilyLine/FlyLine_" + std::to_string(int(bench.EepromU32(13))) + ".bmp";
+  EXPECT_EQ(ReadRootFile(shot).substr(0, 2), "BM") << shot;
+  EXPECT_NE(ReadRootFile("udisk/FilyLine/Offset.txt").find("CH1 Offset"), std::string::npos);
+  SysRunStatus.SetDrawRefresh();
+  bench.AdvanceMs(600);
+  bench.Pass();
+  EXPECT_TRUE(ServiceText(bench, "ADCInitPhase"));
+  EXPECT_TRUE(ServiceText(bench, "Center  PassRate"));
+  EXPECT_EQ(ServiceText(bench, "ADC Centered Flyline Test Pass."), goodPhase);
+  EXPECT_EQ(ServiceText(bench, "Warning! ADC Phase Match Fail ."), !goodPhase);
+}
+
+TEST_F(Hori, AgeingQcRunShowsItsResultAndKeepsAScreenshot) { AgeingQcRun(bench, true); }
+TEST_F(Hori, AgeingQcRunWithABadPhaseWarns) { AgeingQcRun(bench, false); }
 
 TEST(SimSignalPhase, APhaseLeadsTheSignal) {
   int input = -1;

@@ -24,7 +24,9 @@
 #include "core/state/ids.h"
 #include "core/messages/msg.h"
 #include "core/state/sys_run_info.h"
+#include "remote/scpi/scpi_client.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/screen_text.h"
 #include "ui/draw/picture.h"
 #include "ui/screen/qel_draw.h"
 
@@ -328,8 +330,38 @@ TEST_F(FftView_, WaterfallRowsByPixels) {
     }
     // Rows above the recorded ones stay as the grid left them.
     EXPECT_EQ(px[size_t(233 - rows) * 800 + 30 + 3], px[size_t(233 - 50) * 800 + 30 + 3]);
+    // The frame count reads whole, left of the menu and its title tab.
+    const std::string label = "FFT Cnt: " + std::to_string(rows);
+    EXPECT_TRUE(ShowsAscii(b, label.c_str(), 1, 33, 30, 60, 650));
     Png(mode == kFftWaterfall1 ? "fft_mode_waterfall1" : "fft_mode_waterfall2");
   }
+}
+
+// The threshold marks' level item shows the level in the scale's unit: the
+// knob's 0.01 dB steps, a remote level, and 0 V back on the Vrms scale.
+TEST_F(FftView_, ThresholdItemShowsTheLevel) {
+  ASSERT_EQ(0, StartScpiThread());
+  TaskMath.TaskMenu.SetMenuItem(30, 2);  // threshold marks
+  Math_FFT_Mark_Type(kNoKey);
+  TaskMath.TaskMenu.SetCurrPage(40);
+  const auto shows = [this](const char* text) {
+    Compose();
+    return ShowsAscii(b, text, 3, 238, 676, 280, 799);  // the third soft key's value
+  };
+  EXPECT_TRUE(shows("0.000 V"));
+  ScpiQuery("FUNC:FFT:VTYP DBRMS\n", kScpiSourceTransport, 0);
+  ASSERT_FALSE(ScpiQuery("FUNC:FFT:VTYP?\n").empty());
+  EXPECT_TRUE(shows("0.000 db"));
+  for (int i = 0; i < 3; ++i) b.Key(kKeySelectLeft);
+  EXPECT_TRUE(shows("-0.030 db"));
+  EXPECT_NEAR(std::stod(ScpiQuery("FUNC:FFT:MARK:THR:LEV?\n")), -0.03, 1e-6);
+  ScpiQuery("FUNC:FFT:MARK:THR:LEV -10dB\n", kScpiSourceTransport, 0);
+  ASSERT_FALSE(ScpiQuery("FUNC:FFT:VTYP?\n").empty());
+  EXPECT_TRUE(shows("-10.000 db"));
+  ScpiQuery("FUNC:FFT:VTYP VRMS\n", kScpiSourceTransport, 0);
+  ASSERT_FALSE(ScpiQuery("FUNC:FFT:VTYP?\n").empty());
+  EXPECT_TRUE(shows("0.000 V"));
+  EXPECT_FALSE(shows("-10.000"));
 }
 
 // Stopped, the slice walks the recorded rows and the shown spectrum is the

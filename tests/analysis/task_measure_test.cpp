@@ -21,6 +21,7 @@
 #include "platform/sim/fpga/sim_fpga.h"
 #include "tests/bench/bench.h"
 #include "tests/bench/eeprom_addresses.h"
+#include "tests/bench/screen_text.h"
 
 namespace {
 enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kMeasure = 56 };
@@ -98,6 +99,24 @@ TEST_F(MeasureModule, KeyShowsPageZeroWithItsTexts) {
   EXPECT_EQ(Page(), 2);
   bench.Key(F5);
   EXPECT_EQ(Page(), 0);
+}
+
+// The value field of the fourth soft key's item.
+bool SlotFourShows(const Bench& b, const std::u16string& text) { return ShowsUnicode(b, text, 315, 676, 352, 799); }
+
+TEST_F(MeasureModule, UserDefAndIndicatorSelShowTheirChoices) {
+  EXPECT_TRUE(SlotFourShows(bench, u"OFF"));
+  bench.Key(F4);  // the user panel
+  EXPECT_TRUE(SlotFourShows(bench, u"ON"));
+  EXPECT_FALSE(SlotFourShows(bench, u"OFF"));
+  bench.Key(F4);
+  bench.Key(F5);
+  EXPECT_TRUE(SlotFourShows(bench, u"Max"));  // the parameter the lines show
+  bench.Key(kUp);
+  EXPECT_TRUE(SlotFourShows(bench, u"Min"));
+  bench.Key(kDown);
+  bench.Key(kDown);
+  EXPECT_TRUE(SlotFourShows(bench, u"Pulse"));  // wrapped to the last
 }
 
 TEST_F(MeasureModule, SourcesReachTheEepromAndTheRunState) {

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "acquisition/channel/task_ch1.h"
+#include "acquisition/horizontal/task_hori_service.h"
 #include "acquisition/system_module/task_system.h"
 #include "app/startup.h"
 #include "core/board/eeprom_map.h"
@@ -21,6 +22,9 @@
 #include "platform/sim/fpga/sim_fpga_config.h"
 #include "system/utility/task_utility.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/screen_text.h"
+#include "trigger/analog/task_trigger.h"
+#include "ui/display/task_display.h"
 #include "ui/screen/qel_draw.h"
 
 namespace {
@@ -77,6 +81,43 @@ TEST(Startup, FormattedEepromRestoresTheSavedModule) {
   ASSERT_EQ(bench.Start(), 0);
   EXPECT_TRUE(StoredFilesKept());
   EXPECT_EQ(TaskManage.GetTaskCurrId(), 12);
+}
+
+// The trigger module sets its own page while it registers; the page saved
+// before start-up is still the one shown, and the byte keeps it.
+TEST(Startup, FormattedEepromRestoresTheSavedMenuPage) {
+  Bench bench;
+  bench.SetEeprom(FormattedEeprom(kTaskDisplay, 1));
+  ASSERT_EQ(bench.Start(), 0);
+  EXPECT_EQ(TaskManage.GetTaskCurrId(), kTaskDisplay);
+  EXPECT_EQ(TaskDisplay.TaskMenu.GetCurrPage(), 1);
+  EXPECT_EQ(bench.EepromByte(EE_TASK_PAGE), 1);
+  bench.Key(kKeyF5);  // the page after it, saved in its turn
+  EXPECT_EQ(TaskDisplay.TaskMenu.GetCurrPage(), 2);
+  EXPECT_EQ(bench.EepromByte(EE_TASK_PAGE), 2);
+}
+
+// A board in factory mode says so on every frame: from start-up on, and on
+// the next frame once the mode is switched without a key (no full redraw).
+TEST(Startup, FactoryModeTextOnEveryFrame) {
+  Bench bench;
+  auto e = FormattedEeprom(kTaskCh1, 0);
+  e[EE_FACTORY_MODE] = 1;
+  bench.SetEeprom(e);
+  ASSERT_EQ(bench.Start(), 0);
+  bench.StopThreads();
+  bench.Pass();
+  EXPECT_TRUE(ShowsText(bench, 430, 578, "Single Board", 2, 0x01F801));
+  const auto setMode = [&bench](int mode) {
+    TaskManage.SetUserTaskMenuItem(kTaskHorizontal, kGainFactoryMode, uint64_t(mode));
+    Gain50mv_FactoryMode(keypara{KEY_NO_KEY, 0, 0});
+    bench.AdvanceMs(600);
+    bench.Pass();
+  };
+  setMode(0);
+  EXPECT_FALSE(ShowsText(bench, 430, 578, "Single Board", 2, 0x01F801));
+  setMode(1);
+  EXPECT_TRUE(ShowsText(bench, 430, 578, "Single Board", 2, 0x01F801));
 }
 
 TEST(Startup, DefaultKeyInTheFirstSecondResetsWithoutDeletingFiles) {

@@ -26,6 +26,7 @@
 #include "system/recorder/recorder.h"
 #include "system/recorder/recorder_pages.h"
 #include "system/utility/task_utility.h"
+#include "remote/scpi/scpi_client.h"
 #include "tests/bench/bench.h"
 #include "ui/screen/qel_draw.h"
 
@@ -512,3 +513,36 @@ TEST_F(RecorderVideo, AFailedConversionKeepsTheAvi) {
   ExpectRestored();
 }
 }  // namespace
+
+// Enabled remotely (which starts a recording at the full frame count), then
+// 40 frames and a start: the recording starts again with 40 frames and ends
+// after its 40th acquisition, ready to be saved.
+TEST_F(Recorder, ARemoteStartAfterEnableRecordsTheFramesAsked) {
+  ASSERT_EQ(StartScpiThread(), 0);
+  const auto set = [](const char* line) {
+    ScpiQuery(line, kScpiSourceTransport, 0);
+    ASSERT_FALSE(ScpiQuery("RECord:STARt?\n").empty());  // the worker ran the setter
+  };
+  set("RECord:ENABle ON\n");
+  for (int k = 0; k < 3; ++k) {
+    b.AdvanceMs(5);
+    ASSERT_TRUE(b.Fpga().AcquireNow());
+    b.Pass();
+  }
+  set("RECord:FRAMes 40\n");
+  set("RECord:STARt ON\n");
+  EXPECT_EQ(ScpiQuery("RECord:STARt?\n"), "1\r\n");
+  for (int k = 0; k < 40; ++k) {
+    ApplySignal(SweepHz(k));
+    b.AdvanceMs(5);
+    ASSERT_TRUE(b.Fpga().AcquireNow()) << k;
+    b.Pass();
+  }
+  EXPECT_EQ(ScpiQuery("RECord:STARt?\n"), "0\r\n");
+  EXPECT_EQ(recData.recordState, kRecRecorded);
+  EXPECT_EQ(SysRunStatus.GetRecordTotal(), 40);
+  EXPECT_EQ(SysRunStatus.GetFuncBits() & kRecordedBits, kFuncRecorded);
+  // The board kept the 40 acquisitions of the new recording, in order.
+  ASSERT_EQ(b.Fpga().RecordedFrames(), 40u);
+  for (int k = 0; k < 40; ++k) EXPECT_DOUBLE_EQ(b.Fpga().RecordedFrame(size_t(k)).sig[0].frequencyHz, SweepHz(k));
+}

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "acquisition/engine/wave.h"
+#include "acquisition/channel/task_ch1.h"
+#include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
 #include "core/board/ch_cali_data.h"
 #include "core/board/control.h"
@@ -18,15 +20,20 @@
 #include "core/board/i2c_storage.h"
 #include "core/menu/keypara.h"
 #include "core/messages/msg.h"
+#include "core/input/rs232.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
+#include "core/state/task_manage.h"
 #include "platform/sim/fpga/sim_decode_vertical.h"
 #include "platform/sim/fpga/sim_fpga.h"
+#include "remote/scpi/scpi_client.h"
 #include "platform/sim/acquisition/sim_frontend.h"
 #include "platform/sim/acquisition/sim_frontend_errors.h"
 #include "system/calibration/self_cali.h"
 #include "system/utility/task_utility.h"
 #include "ui/draw/picture.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 
 namespace {
 constexpr keypara kConfirm{KEY_NO_KEY, 0, 0};
@@ -168,4 +175,53 @@ TEST_F(SelfCali_, TheDialogShowsTheProgressOfTheRun) {
   SysRunStatus.SetDrawRefresh();
   b.Pass();
   EXPECT_NE(b.Pixel(380 + 10, 215 + 2 + 4), lit);
+}
+
+// The run leaves both channels DC, full bandwidth, not inverted: the CH1
+// menu, its stored items and the remote queries say so too.
+TEST_F(SelfCali_, ChannelMenusFollowTheChannelsTheRunLeaves) {
+  ASSERT_EQ(StartScpiThread(), 0);
+  const auto set = [](const char* line) {
+    ScpiQuery(line, kScpiSourceTransport, 0);
+    ASSERT_FALSE(ScpiQuery("CHAN1:COUP?\n").empty());  // the worker ran the setter
+  };
+  set("CHAN1:COUP AC\n");
+  set("CHAN1:INV ON\n");
+  set("CHAN1:BWL ON\n");
+  ASSERT_EQ(ScpiQuery("CHAN1:COUP?\n"), "AC\r\n");
+  b.PanelByte(50);  // F2: cancelled at the first range
+  EXPECT_EQ(Utili_SelfCali_Sure(kConfirm), -1);
+  EXPECT_EQ(Vertical.GetChCoupling(0), 0);
+  EXPECT_EQ(ScpiQuery("CHAN1:COUP?\n"), "DC\r\n");
+  EXPECT_EQ(ScpiQuery("CHAN1:INV?\n"), "0\r\n");
+  EXPECT_EQ(ScpiQuery("CHAN1:BWL?\n"), "0\r\n");
+  for (int item : {0, 1, 2, 3, 8}) EXPECT_EQ(MenuValue(TaskCh1, item), 0) << item;
+  EXPECT_EQ(b.EepromByte(ee::kCh1Coupling), 0);
+}
+
+// An instrument whose ADC phases were never found runs only the phase
+// search, which switches the channels one at a time and moves the time base:
+// afterwards CH1 and CH2 are on as before, the time base is back and the
+// dialog is gone.
+TEST(SelfCaliPhaseOnly, TheSearchEndsWithTheInstrumentAsItWas) {
+  Bench b;
+  b.SetEeprom(FormattedEeprom(6, 0));
+  ASSERT_EQ(b.Start(), 0);
+  b.StopThreads();
+  b.Fpga().SetPacing(plat::SimAcquire::Pacing::kUnpaced);
+  ASSERT_NE(b.EepromByte(EE_SELFCAL_STATE2), 0x68);
+  Vertical.SetChOnOff(1, 1);
+  SysRunStatus.SetChStatus(3);
+  const int timeBase = TimeBase.GetRealTimeBase(0), vdiv = Vertical.GetRealYsensitivity(0);
+  KeyBoard.AppendScpiKey(kKeyScpiSelfCal, 0);  // what SYSTem:CAL queues
+  b.Pass();
+  EXPECT_EQ(Vertical.GetChOnOff(0), 1);
+  EXPECT_EQ(Vertical.GetChOnOff(1), 1);
+  EXPECT_EQ(SysRunStatus.GetChStatus() & 3, 3);
+  EXPECT_EQ(b.EepromByte(EE_SOURCE_ON) & 3, 3);  // what the next start-up switches on
+  EXPECT_EQ(TimeBase.GetRealTimeBase(0), timeBase);
+  EXPECT_EQ(Vertical.GetRealYsensitivity(0), vdiv);
+  EXPECT_EQ(TaskUtility.GetFunBits(), 0u);
+  EXPECT_EQ(TaskManage.FindUserTaskDisplay(kTaskUtility), TASK_NOT_LISTED);
+  EXPECT_EQ(SysRunStatus.GetFuncBits() & 0x80, 0u);
 }

@@ -31,6 +31,7 @@
 #include "system/utility/task_utility.h"
 #include "system/utility/utility_draw.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/screen_text.h"
 #include "ui/draw/draw.h"
 #include "ui/draw/font.h"
 #include "ui/screen/qel_draw.h"
@@ -47,71 +48,6 @@ constexpr uint8_t kF1 = 49, kF2 = 50, kF3 = 51, kF4 = 52, kF5 = 53, kMenu = 54, 
                   kLeft = 77;
 constexpr uint32_t kText = 0xC8C8AF, kHighlight = 0x01F801;
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
-
-// Text drawn by the drawing engine into a blank buffer of its own.
-class Scratch final : public Draw {
- public:
-  Scratch() : buf_(new uint32_t[size_t(kWidth) * kHeight]()) { SetUserFontPointer(&QelFont); }
-  uint32_t* GetDrawAddr(short) override { return buf_.get(); }
-  uint32_t At(int r, int c) const { return buf_[size_t(r) * kWidth + size_t(c)]; }
-
- private:
-  std::unique_ptr<uint32_t[]> buf_;
-};
-
-// True when every pixel of `text` (font `id`, at row, col, colour) is on the screen.
-bool ShowsText(const Bench& b, int row, int col, const char* text, int id, uint32_t colour) {
-  Scratch s;
-  const short before = QelFont.CurrentAsciiFont();
-  QelFont.SetCurrFont(short(id));
-  s.DrawString(row, col, text, int(colour), 0);
-  QelFont.SetCurrFont(before);
-  const std::vector<uint32_t> screen = b.Screen();
-  int lit = 0;
-  for (int r = 0; r < Draw::kHeight; ++r) {
-    for (int c = 0; c < Draw::kWidth; ++c) {
-      if (s.At(r, c) != colour) continue;
-      ++lit;
-      if (screen[size_t(r) * Draw::kWidth + size_t(c)] != colour) return false;
-    }
-  }
-  return lit > 0;
-}
-
-// True when the text, drawn in the current Unicode font in any one colour,
-// appears somewhere in the rectangle of the screen.
-bool ShowsUnicode(const Bench& b, const std::u16string& text, int r0, int c0, int r1, int c1) {
-  Scratch s;
-  constexpr uint32_t kMark = 0xABCDEF;
-  std::vector<uint16_t> units(text.begin(), text.end());
-  units.push_back(0);
-  s.DrawLanguage(0, 0, units.data(), int(kMark), 0);
-  std::vector<std::pair<int, int>> on;
-  int h = 0, w = 0;
-  for (int r = 0; r < 40; ++r)
-    for (int c = 0; c < 300; ++c)
-      if (s.At(r, c) == kMark) on.push_back({r, c}), h = std::max(h, r + 1), w = std::max(w, c + 1);
-  if (on.empty()) return false;
-  const std::vector<uint32_t> screen = b.Screen();
-  auto px = [&screen](int r, int c) { return screen[size_t(r) * 800 + size_t(c)]; };
-  for (int r = r0; r + h <= r1; ++r)
-    for (int c = c0; c + w <= c1; ++c) {
-      const uint32_t colour = px(r + on[0].first, c + on[0].second);
-      bool all = true;
-      for (const auto& [dr, dc] : on)
-        if (px(r + dr, c + dc) != colour) {
-          all = false;
-          break;
-        }
-      if (!all) continue;
-      // The pixels around the strokes are another colour: not a plain fill.
-      int same = 0;
-      for (int dr = 0; dr < h; ++dr)
-        for (int dc = 0; dc < w; ++dc) same += s.At(dr, dc) != kMark && px(r + dr, c + dc) == colour;
-      if (same * 4 < h * w - int(on.size())) return true;
-    }
-  return false;
-}
 
 // A 24-bit 800 x 480 BMP, bottom-up rows: colour of (row, col) from `pixel`.
 std::string Bmp(uint32_t (*pixel)(int, int)) {

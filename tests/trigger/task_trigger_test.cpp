@@ -149,6 +149,20 @@ TEST_F(Trigger, PulseWidthGreaterThanFourMicrosecondsOnTheKeypad) {
   EXPECT_DOUBLE_EQ(d.lowerSeconds, 4e-6);
 }
 
+// The MENU key closes the open keypad and takes the utility module off the
+// modules drawn over the waves.
+TEST_F(Trigger, MenuKeyClosesTheKeypadAndTheUtilityOverlay) {
+  ChooseType(kTrigPulse);
+  bench.Key(F4);  // When
+  Choose(F1, int(Item(kTiWhen)), 0);
+  TaskManage.AddUserTaskDisplay(kTaskUtility, 1, 0);
+  bench.Key(F2);  // opens the keypad
+  ASSERT_TRUE(TaskTrigger.IsNumKeyboardEnable());
+  bench.Key(kKeyMenuOnOff);
+  EXPECT_FALSE(TaskTrigger.IsNumKeyboardEnable());
+  EXPECT_EQ(TaskManage.FindUserTaskDisplay(kTaskUtility), TASK_NOT_LISTED);
+}
+
 TEST_F(Trigger, TimesAreClampedWithTheLimitMessage) {
   ChooseType(kTrigTimeOut);
   ASSERT_EQ(M().GetCurrPage(), 12);

@@ -20,6 +20,7 @@
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
+#include "platform/sim/devices/sim_controls.h"
 #include "platform/sim/fpga/sim_fpga.h"
 #include "tests/bench/bench.h"
 #include "ui/screen/qel_draw.h"
@@ -264,10 +265,27 @@ TEST_F(Screen, ComposingHiddenLeavesTheFrameBufferAsItWas) {
   EXPECT_NE(bench.Screen(), before);
 }
 
+// The logo file's pixel (row, col) from its 24-bit bottom-up rows.
+uint32_t LogoPixel(const std::string& bmp, int row, int col) {
+  const size_t at = 54 + (size_t(479 - row) * 800 + size_t(col)) * 3;
+  return uint32_t(uint8_t(bmp[at + 2])) << 16 | uint32_t(uint8_t(bmp[at + 1])) << 8 | uint8_t(bmp[at]);
+}
+
 TEST_F(Screen, PowerOffMessageLeavesTheLogoForGood) {
-  QelMsg.SetMessage(45);
-  Redraw();
-  ASSERT_TRUE(QelDraw.Halted());
+  plat::SimPowerButton(true);
+  ASSERT_TRUE(WaitUntil([&] {
+    bench.Pass();
+    return QelDraw.Halted();
+  }));
+  // Above the message text the screen is the logo file as it stands.
+  const std::string bmp = ReadRootFile("home/user/Logo/Logo.bmp");
+  ASSERT_EQ(bmp.size(), 54u + 800u * 480u * 3u);
+  const auto shown = bench.Screen();
+  int same = 0;
+  for (int r = 0; r < 380; ++r)
+    for (int c = 0; c < 800; ++c) same += (shown[size_t(r) * 800 + size_t(c)] & 0xFFFFFF) == LogoPixel(bmp, r, c);
+  EXPECT_EQ(same, 380 * 800);
+  EXPECT_GT(Count(shown, 387, 300, 200, 20, kText), 20);  // "System shutdown."
   Png("screen-power-off");
   const auto logo = bench.Screen();
   QelMsg.ClearMessage();

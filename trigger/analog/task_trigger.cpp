@@ -231,6 +231,7 @@ int TaskForTrigger::DisableFunc() {
   if (!keypad && !question) return 0;
   if (keypad) CloseNumKeyboard();
   if (question) Decode_Storage_Cancel(keypara{KEY_NO_KEY, 0, 0});
+  Manager()->DelUserTaskDisplay(kTaskUtility);
   return 1;
 }
 

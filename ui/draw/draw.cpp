@@ -379,6 +379,22 @@ int Draw::DrawOutLanguage90(int row, int col, const char* text, int colour, shor
   return col;
 }
 
+// The same for a UTF-16 text (a menu page's title in any language).
+int Draw::DrawOutLanguage90(int row, int col, const uint16_t* text, int colour, short kind) {
+  if (!text) return col;
+  for (; !EndsText16(*text); ++text) {
+    const int advance = UnicodeAdvance(*text);
+    const font* g = *text == kBlank ? nullptr : UnicodeGlyph(*text);
+    if (g) {
+      font turned;
+      Font::Font90(g, &turned);
+      WordOut(row, col, &turned, *text == '/' ? 0x616161 : colour, kind);
+    }
+    row -= advance;
+  }
+  return col;
+}
+
 int Draw::Stringlen(int type, const void* text) {
   if (!text) return -1;
   if (!font_) return 0;

@@ -56,6 +56,7 @@ class Draw {
                      int lineCount, int colour, short kind);
   int ScanUnicodeWord(const uint16_t* text, const font* glyphs, short* width);
   int DrawOutLanguage90(int row, int col, const char* text, int colour, short kind);
+  int DrawOutLanguage90(int row, int col, const uint16_t* text, int colour, short kind);
   int Stringlen(int type, const void* text);
   int StringWidthCut(int type, const void* text, int maxWidth);
   int DrawIco(int row, int col, int id, int colour, short kind);
@@ -70,11 +71,11 @@ class Draw {
 
  protected:
   ~Draw() = default;
+  int UnicodeAdvance(uint16_t code);  // a blank 4 pixels, else the glyph's width
 
  private:
   uint32_t* Buffer(short kind) { return GetDrawAddr(static_cast<short>(kind & 0xFFF)); }
   const font* UnicodeGlyph(uint16_t code);
-  int UnicodeAdvance(uint16_t code);
   int DrawPicture(int row, int col, int id, short kind, bool blend);
 
   Font* font_ = nullptr;

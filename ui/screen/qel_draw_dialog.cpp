@@ -56,7 +56,7 @@ void qel_draw::DrawMessage(const msginfo* info) {
     // The last screen before power-off: the logo with the text, shown for good
     // (also while a recording composes into the hidden page).
     displayType_ = 0;
-    DrawBmpPictrue(0, 0, plat::MapPath(kLogoPath).c_str(), DRAW_CURRENT);
+    DrawBmpPictrue(0, 0, kLogoPath, DRAW_CURRENT);  // the picture maps the path under the root
     DrawTxtCenter(kFontUnicode, 387, 400, info->text);
     UpdateLcd();
     halted_ = true;

@@ -146,6 +146,9 @@ void qel_draw::Compose() {
     DrawIco(row, column, kMousePointerGlyph, kMousePointerColour, DRAW_CURRENT);
   }
 
+  // Read each frame: the mode is restored while the modules register, after
+  // the first page was drawn.
+  para_.factoryMode = int16_t(SysRunStatus.GetFactoryMode());
   if (para_.factoryMode) {
     if (Font* f = GetUserFontPointer()) f->SetCurrFont(2);
     DrawString(430, 578, para_.factoryMode == 1 ? "Single Board" : "Produ Line", 0x01F801, DRAW_CURRENT);

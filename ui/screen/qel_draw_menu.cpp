@@ -92,14 +92,6 @@ const uint16_t* ChoiceText(uint32_t attr, const MenuItem& it) {
     if (index == value) return o->text;
   return nullptr;
 }
-
-// An 8-bit copy of a UTF-16 title for the turned text (characters above 255 become '?').
-void Narrow(const uint16_t* text, char* out, size_t size) {
-  size_t n = 0;
-  for (; text && *text && *text != '\r' && *text != '\n' && n + 1 < size; ++text)
-    out[n++] = *text < 256 ? char(*text) : '?';
-  out[n] = 0;
-}
 }  // namespace
 
 int qel_draw::TaskColour(int task) {
@@ -211,13 +203,11 @@ void qel_draw::DrawTopMenuTitle(int task, short shown, Menu* m) {
   Font* f = GetUserFontPointer();
   if (!f) return;
   f->SetCurrFont(3);
-  char title[64];
-  Narrow(m->GetTopMenuTitle(), title, sizeof title);
-  // Width as the turned text advances: a blank 4 pixels, else the glyph's width.
-  const font* glyphs = f->GetCurrFont(kFontUnicode);
+  // The title as the language file gives it (Chinese titles too); its width
+  // as the turned text advances: a blank 4 pixels, else the glyph's width.
+  const uint16_t* title = m->GetTopMenuTitle();
   int width = 0;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(title); *p; ++p)
-    width += *p == ' ' ? 4 : glyphs ? glyphs[*p].width : 0;
+  for (const uint16_t* p = title; p && *p && *p != '\r' && *p != '\n'; ++p) width += UnicodeAdvance(*p);
   int pieces = (width + 15) / 16 + 2;
   if (pieces > 25) pieces = 25;  // the tab ends above the channel bar
   const int col = shown && !para_.recordToVideo ? 650 : 775;
