@@ -10,8 +10,8 @@
 #include "acquisition/system_module/task_system.h"
 #include "app/startup.h"
 #include "core/board/eeprom_map.h"
-#include "core/messages/msg.h"
 #include "core/input/rs232.h"
+#include "core/messages/msg.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
@@ -21,6 +21,7 @@
 #include "platform/sim/fpga/sim_fpga_config.h"
 #include "system/utility/task_utility.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 #include "ui/screen/qel_draw.h"
 
 namespace {
@@ -43,6 +44,22 @@ TEST(Startup, FreshEepromResetsDeletesStoredFilesAndFormats) {
   EXPECT_EQ(bench.EepromByte(EE_FORMAT_MARK), kEepromFormatMark);
   EXPECT_EQ(TaskManage.GetTaskCurrId(), 6);  // blank saved task (-1): CH1
   EXPECT_EQ(TaskManage.GetSysTaskNum(), 14);
+}
+
+// The reset's first pass reads settings the modules' Defaults then replace
+// (blank bytes, or the system module's cleared block): none of them is taken
+// as a damaged setting, and the display ends on its factory values.
+TEST(Startup, ResetTakesNoClearedByteForADamagedSetting) {
+  Bench bench;
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(bench.Start(), 0);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out.find("GridBright: stored"), std::string::npos);
+  EXPECT_EQ(out.find("stored 0 lies outside its range"), std::string::npos);
+  EXPECT_EQ(out.find("Hori StartTest: stored"), std::string::npos);
+  EXPECT_EQ(bench.EepromByte(ee::kDispGridBright), 50);
+  EXPECT_EQ(bench.EepromByte(ee::kDispWaveBright), 50);
+  EXPECT_EQ(bench.EepromByte(ee::kDispBackLight), 50);
 }
 
 TEST(Startup, FormattedEepromRestoresTheSavedModule) {
