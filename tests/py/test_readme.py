@@ -2,7 +2,8 @@
 """The README's commands, run as a newcomer runs them, against scopeapp from
 the build tree: the start-up line with every served port and its documented
 forms, the pyvisa-py call for an instrument whose portmapper is not on port
-111, the front-panel key example, the headless web page command, the screen
+111, the front-panel key example, the headless web page command, the SPI
+traffic example, the screen
 and screenshot commands, a second instrument whose web port is taken, the
 start-up lines a fresh root prints, and what makes a second start quick (one package query, a build that compiles
 nothing, a build folder configured for Ninja once). The commands are taken
@@ -175,6 +176,37 @@ def headless_web_page_command(inst, other):
         assert png.size[0] > 100 and len(png.getcolors(png.size[0] * png.size[1])) > 2
 
 
+def spi_example(inst, other):
+    """The README's SPI traffic with the commands it gives decodes to the
+    words it sent (on the second instrument, whose settings no other case
+    changed)."""
+    signals = readme_block_with("bus spi ")
+    words = re.search(r"data=([0-9a-f,]+)", signals).group(1).upper().split(",")
+    commands = readme_block_with("SBUS:SPI:TRIGger:TIMeout").split("\n")
+    shell(signals.replace("> root/", "> root2/"), inst)  # the second instrument's root, beside the first
+    link = visa(other)
+    try:
+        for command in commands:
+            link.write(command)
+        link.timeout = 5000
+
+        def decoded():
+            # Until a record holds decoded words SBUS:DATA? gives no answer: ask again.
+            link.write("SBUS:DATA?")
+            try:
+                text = link.read_raw().decode()
+            except pyvisa.errors.VisaIOError:
+                return None
+            lines = text[2 + int(text[1]):].split("\n")
+            rows = [line.split(",") for line in lines[2:] if line.strip()]
+            return lines[:2] == ["SPI", "TIME,DATA,CHECK"] and [r[1] for r in rows] == words and \
+                all(r[2] == "1" for r in rows)
+
+        assert wait_until(decoded), "no decode of %s" % words
+    finally:
+        link.close()
+
+
 def screen_to_png(inst, other):
     line = [l for l in readme_block_with("scope-screen-png").split("\n") if "scope-screen-png" in l][0]
     shell(line, inst)
@@ -326,7 +358,7 @@ def main():
     tally = Tally()
     for case in (the_ports_line_names_every_port, the_ports_line_has_a_documented_form,
                  pyvisa_with_the_portmapper_port, front_panel_key_example, fresh_root_start_up_lines,
-                 headless_web_page_command, screen_to_png,
+                 headless_web_page_command, spi_example, screen_to_png,
                  screenshot_key, a_taken_web_port_is_named, second_start_installs_nothing,
                  second_start_builds_nothing):
         tally.run(case.__name__, lambda: case(inst, other))
