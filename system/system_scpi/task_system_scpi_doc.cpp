@@ -36,8 +36,7 @@ extern const ScpiDoc TaskSystemScpiDoc[] = {
      "75, 83, 82, 88, 85, 84, 89, 87, 86, 68",
      ""},
     {"KEY:LED", "", "",
-     "4 digits `0`/`1`: CH1 on, CH2 on, math on, running (`1100` at start-up: CH1, CH2... as shown)",
-     ""},
+     "4 digits `0`/`1`: CH1 on, CH2 on, math on, running (`1001` at start-up: CH1 on, running)", ""},
     {"KEY:RS:LED", "", "", "`1` running, `2` stopped", ""},
     {"CHSEL", "", "", "the active channel: `0` CH1, `1` CH2, `0xFF` another trace", ""},
     {"SCN", "", "",
@@ -53,7 +52,8 @@ extern const ScpiDoc TaskSystemScpiDoc[] = {
      "whole number: the trace's vertical position in codes, 127 the screen centre (25 codes a "
      "division; the screen shows 28 .. 228); CH1 and CH2 take -72 .. 326, math (5) and the "
      "references (6, 7) 28 .. 228; acts only while the trace is shown",
-     "`127`", "a 2-byte little-endian integer, not text (CH1 and CH2 answer within 28 .. 228)",
+     "`127` (CH1, CH2, math)",
+     "a 2-byte little-endian integer, not text (CH1 and CH2 answer within 28 .. 228)",
      "CH1 and CH2: beyond the range held at the limit with the message \"Bias Voltage "
      "Operation at limit\"; the others clamped"},
     {"TIMebase#:POSition",

@@ -7,11 +7,12 @@ namespace {
 #define TRIG_WIDTH_LIMIT                                                                         \
   "seconds, with an optional unit `ns`, `us` or `ms` written right after the number (`10ns`; "   \
   "`1 us` reads as 1 s): the limit the qualifier uses (`:LOWer` the lower, `:UPPer` the upper; " \
-  "the plain form the one the qualifier in force uses), 8 ns .. 10 s in steps of 4 ns (of 1 ns " \
-  "for the pulse type); a lower limit above the upper moves both"
+  "the plain form the one the qualifier in force uses), up to 10 s in steps of 4 ns, at least "  \
+  "8 ns (with the pulse type in force steps of 1 ns, at least 2 ns); a lower limit above the "   \
+  "upper moves both"
 #define TRIG_WIDTH_ANSWER "seconds, `%-13.6e`"
-#define TRIG_WIDTH_OUTSIDE                                                                   \
-  "clamped to 8 ns .. 10 s; the limit the qualifier does not use is refused (`:UPPer` with " \
+#define TRIG_WIDTH_OUTSIDE                                                                \
+  "clamped to the range; the limit the qualifier does not use is refused (`:UPPer` with " \
   "`GREaterthan`)"
 }  // namespace
 
