@@ -2,7 +2,9 @@
 // command tables the modules register at start-up, so the reference cannot
 // drift from them. `scpi_reference --write FILE` writes it (start-up's own
 // lines go to the standard output); `scpi_reference --check FILE` fails when
-// FILE (docs/scpi-commands.md) differs from what it would write.
+// FILE (docs/scpi-commands.md) differs from what it would write. Both fail
+// when a header has no reference entry (the ScpiDoc tables beside the
+// handlers, app/scpi_doc_tables.cpp) or an entry describes no header.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
