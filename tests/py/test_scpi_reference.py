@@ -4,7 +4,8 @@ from it and checked against a fresh instrument through pyvisa-py: every
 entry gives the parameter of its command form and the answer of its query
 form; each default written as a code span is what the query answers on a
 fresh root; each whole-number range said to be clamped is clamped at both
-ends; the file-saving example writes where the entry says.
+ends; each setting said to refuse what is out of range keeps its value; the
+file-saving example writes where the entry says.
 
 Usage: python3 test_scpi_reference.py --build <builddir>
 """
@@ -135,6 +136,23 @@ def documented_clamps_hold(inst):
     assert checked >= 6, checked
 
 
+def documented_refusals_hold(inst):
+    """A setting whose entry says a value out of its range is refused keeps
+    its value when given a keyword it does not know."""
+    checked = 0
+    for headers, fields in entries():
+        if fields.get("outside the range") != "refused" or "nothing" in fields.get("query answers", ""):
+            continue
+        for h in headers:
+            if h.endswith("?") or h + "?" not in headers:
+                continue
+            before = inst.ask(h + "?")
+            inst.link.write(h + " XYZZY")
+            assert inst.ask(h + "?") == before, (h, before)
+            checked += 1
+    assert checked > 100, checked
+
+
 def file_save_example(inst):
     """The FILE:SAVE example of the reference writes the file it names."""
     (headers, fields), = [(h, f) for h, f in entries() if "FILE:SAVE" in h]
@@ -161,7 +179,7 @@ def main():
     inst = Instrument(build, os.path.join(tmp, "root"))
     tally = Tally()
     for case in (every_form_is_described, documented_defaults_are_a_fresh_answer, documented_clamps_hold,
-                 file_save_example):
+                 documented_refusals_hold, file_save_example):
         tally.run(case.__name__, lambda: case(inst))
     return tally.finish(inst, "scopeapp", tmp)
 
