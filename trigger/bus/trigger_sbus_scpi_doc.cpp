@@ -83,7 +83,7 @@ extern const ScpiDoc TriggerSbusScpiDoc[] = {
      "the keyword", "refused"},
     {"SBUS:RS232:PARity", "`NONE|ODD|EVEN`", "`NONE`", "the keyword", "refused"},
     {"SBUS:RS232:DATA:BIT", "whole number 5 .. 8: data bits a character", "`5`", "the number",
-     "above 8 gives 8; below 1 refused"},
+     "above 8 gives 8, 1 .. 4 give 5; below 1 refused"},
     {"SBUS:RS232:STOP:BIT", "`1|2`: stop bits", "`1`", "`1` or `2`", "refused"},
     {"SBUS:RS232:QUALifier",
      "`BEGFrame|ERRFrame|ECCError|DATA`: a frame's start, a framing error, a parity error, the "
