@@ -11,19 +11,20 @@
 #include "acquisition/models/y_system.h"
 #include "analysis/fft/fft_thread.h"
 #include "app/register_table.h"
-#include "core/state/ids.h"
 #include "core/board/control.h"
 #include "core/board/eeprom_map.h"
 #include "core/board/fpga_words.h"
 #include "core/board/i2c_storage.h"
+#include "core/board/temperature.h"
 #include "core/input/mouse.h"
+#include "core/input/rs232.h"
+#include "core/menu/menu.h"
 #include "core/messages/msg.h"
 #include "core/messages/mymutex.h"
-#include "core/input/rs232.h"
 #include "core/messages/semaphore.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
-#include "core/board/temperature.h"
 #include "platform/clock.h"
 #include "platform/devices.h"
 #include "platform/shell.h"
@@ -102,8 +103,11 @@ void RegisterModules(bool reset) {
   taskresponse r{};
   for (RegisterRow* row = RegisterTable; row->id != -1; ++row) {
     if (reset) {
+      // This pass reads the settings the Default below replaces.
       r.key.key = KEY_WORD_INIT;
+      Menu::SetSettingsReset(true);
       TaskManage.TaskRegister(row, &r);
+      Menu::SetSettingsReset(false);
       r.key.key = KEY_WORD_DEFAULT;
       TaskManage.TaskRegister(row, &r);
       I2cStorage.I2C_WriteU8(EE_FORMAT_MARK, kEepromFormatMark);

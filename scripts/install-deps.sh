@@ -9,9 +9,16 @@ libboost-json1.81-dev libsimpleini-dev libcjson-dev libturbojpeg0-dev libfftw3-d
 liblzo2-dev libopencv-videoio-dev ffmpeg libtirpc-dev
 libfreetype-dev fonts-dejavu-core fonts-wqy-microhei libpng-dev
 sigrok-cli python3 python3-websockets python3-pyvisa-py python3-usb python3-numpy python3-pandas python3-pil python3-lzo lxi-tools chromium"
+# One dpkg-query for the whole list: a package it does not know, or knows but
+# not as installed, is missing.
+installed=" $(dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' $PKGS 2>/dev/null |
+  awk '$1 == "ii" { sub(/:.*/, "", $2); printf "%s ", $2 }') "
 missing=""
 for p in $PKGS; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+  case "$installed" in
+    *" $p "*) ;;
+    *) missing="$missing $p" ;;
+  esac
 done
 if [ -n "$missing" ]; then
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"

@@ -2,7 +2,7 @@
 # Installs what is missing, builds scopeapp and starts it on the simulated
 # board. The instrument root (default ./root; SCOPE_ROOT overrides) is kept
 # from run to run, with its saved setups and USB-disk files; --fresh starts
-# from a new one.
+# from a new one. The build folder is ./build (SCOPE_BUILD_DIR overrides).
 set -e
 cd "$(dirname "$0")/.."
 fresh=0
@@ -14,8 +14,14 @@ for arg in "$@"; do
   esac
 done
 ./scripts/install-deps.sh   # apt-get runs only when a package is missing
-[ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCOPE_TESTS=OFF
-cmake --build build -j"$(nproc)"
+# Ninja: a build in which nothing changed is checked in a moment. A build
+# folder another generator made is configured again, once.
+BUILD="${SCOPE_BUILD_DIR:-build}"
+if [ "$(sed -n 's/^CMAKE_GENERATOR:INTERNAL=//p' "$BUILD/CMakeCache.txt" 2>/dev/null)" != Ninja ]; then
+  rm -rf "$BUILD/CMakeCache.txt" "$BUILD/CMakeFiles"
+  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCOPE_TESTS=OFF
+fi
+cmake --build "$BUILD" -j"$(nproc)"
 ROOT="${SCOPE_ROOT:-$PWD/root}"
 if [ "$fresh" = 1 ]; then rm -rf "$ROOT"; fi
-exec ./build/scopeapp --root "$ROOT"
+exec "$BUILD/scopeapp" --root "$ROOT"

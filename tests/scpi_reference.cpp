@@ -2,17 +2,22 @@
 // command tables the modules register at start-up, so the reference cannot
 // drift from them. `scpi_reference --write FILE` writes it (start-up's own
 // lines go to the standard output); `scpi_reference --check FILE` fails when
-// FILE (docs/scpi-commands.md) differs from what it would write.
+// FILE (docs/scpi-commands.md) differs from what it would write. Both fail
+// when a header has no reference entry (the ScpiDoc tables beside the
+// handlers, app/scpi_doc_tables.cpp) or an entry describes no header.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/register_table.h"
+#include "app/scpi_doc_tables.h"
+#include "remote/scpi/scpi_doc.h"
 #include "remote/scpi/scpi_table.h"
 #include "tests/bench/bench.h"
 
@@ -29,15 +34,45 @@ const char kIntro[] =
     "\n"
     "Notation: upper-case letters are the short form, the lower-case letters after\n"
     "them complete the long form (`CHANnel1:SCALe` or `CHAN1:SCAL`); `#` stands for a\n"
-    "channel digit. \"command\" marks the form without `?` (a setting or an action),\n"
-    "\"query\" the form with `?`, which answers. Parameters, replies and the waveform read-out's\n"
-    "conventions are in the README (\"SCPI commands\").\n";
+    "channel digit. The form without `?` sets or acts, the form with `?` queries.\n"
+    "\n"
+    "Each entry gives the parameter the command takes (its forms, range and\n"
+    "units), the default (the value on a fresh root; DEFAULT and `*RST` restore\n"
+    "those of the setup), what the query answers and what a value outside the\n"
+    "range does. A keyword is given whole (in any case) or as its short form in\n"
+    "upper case (`ON|OFF|1|0`: any one of them; `COUPling`, `coupling` or `COUP`).\n"
+    "Numbers are plain or with an exponent (`1e-3`, `0.001`) in the unit named; a\n"
+    "unit suffix is read only where the entry names the suffixes it takes\n"
+    "(elsewhere `1ms` reads as 1). An answer `%-13.6e` is padded with blanks to 13\n"
+    "characters (`1.000000e-03 `). A command whose parameter is refused changes\n"
+    "nothing and answers nothing (`SYSTem:ERRor?` keeps no queue: it always\n"
+    "answers `0,\"No error\"`). Settings act as the front panel's: a command of a\n"
+    "page that is not shown (a trigger type's level, a math operation's source)\n"
+    "sets the value the page will use. A query that does not answer leaves the\n"
+    "read to time out. The waveform\n"
+    "read-out's conventions are also in the README (\"SCPI commands\").\n";
 
 // One command's forms, in first-seen order.
 struct Command {
   std::string name;
   bool set = false, query = false;
+  const ScpiDoc* doc = nullptr;
 };
+
+const ScpiDoc* FindDoc(const std::string& header) {
+  for (const ScpiDoc* const* t = ScpiDocTables; *t; ++t)
+    for (const ScpiDoc* d = *t; d->headers; ++d)
+      if (ScpiDocMatches(*d, header.c_str())) return d;
+  return nullptr;
+}
+
+// The headers without an entry, and the entries in use.
+std::vector<std::string> missing;
+std::set<const ScpiDoc*> used;
+
+void Field(std::ostringstream& out, const char* name, const char* text) {
+  if (text && *text) out << "- " << name << ": " << text << "\n";
+}
 
 std::string Module(const RegisterRow& row) {
   std::ostringstream out;
@@ -54,9 +89,30 @@ std::string Module(const RegisterRow& row) {
     }
     (query ? commands[it->second].query : commands[it->second].set) = true;
   }
-  out << "\n## " << row.name << "\n\n| header | command | query |\n|---|---|---|\n";
-  for (const Command& c : commands)
-    out << "| `" << c.name << "` | " << (c.set ? "command" : "") << " | " << (c.query ? "query" : "") << " |\n";
+  out << "\n## " << row.name << "\n";
+  // One entry per description, at its first header, with every header of
+  // this module it describes.
+  std::set<const ScpiDoc*> done;
+  for (Command& c : commands) {
+    c.doc = FindDoc(c.name);
+    if (!c.doc) missing.push_back(std::string(row.name) + ": " + c.name);
+  }
+  for (const Command& c : commands) {
+    if (c.doc && !done.insert(c.doc).second) continue;
+    used.insert(c.doc);
+    out << "\n###";
+    for (const Command& d : commands) {
+      if (d.doc != c.doc || (!c.doc && &d != &c)) continue;
+      if (d.set) out << " `" << d.name << "`";
+      if (d.query) out << " `" << d.name << "?`";
+    }
+    out << "\n\n";
+    if (!c.doc) continue;
+    Field(out, "parameter", c.doc->parameter);
+    Field(out, "default", c.doc->initial);
+    Field(out, "query answers", c.doc->answer);
+    Field(out, "outside the range", c.doc->outside);
+  }
   return out.str();
 }
 
@@ -87,6 +143,17 @@ int main(int argc, char** argv) {
     }
     text = Reference();
   }
+  int unused = 0;
+  for (const ScpiDoc* const* t = ScpiDocTables; *t; ++t)
+    for (const ScpiDoc* d = *t; d->headers; ++d)
+      if (!used.count(d)) {
+        std::fprintf(stderr, "scpi_reference: the entry \"%s\" describes no command\n", d->headers);
+        ++unused;
+      }
+  for (const std::string& m : missing)
+    std::fprintf(stderr, "scpi_reference: %s has no entry: add one to its module's ScpiDoc table\n",
+                 m.c_str());
+  if (unused || !missing.empty()) return 1;
   if (check) {
     std::ifstream f(path);
     std::stringstream have;

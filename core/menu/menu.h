@@ -247,6 +247,12 @@ class Menu {
   // Every item whose value lies outside its range takes the range's initial
   // value (written to the EEPROM too); the number of items changed.
   int ClampItems(menu* record = nullptr);
+  // Start-up's reset of the settings: in the pass before the modules'
+  // Defaults the EEPROM holds blank bytes, or the zeros the system module's
+  // Default writes over every module's settings, which each module's Default
+  // then replaces. Meanwhile ClampItems takes the initial values quietly and
+  // stores nothing.
+  static void SetSettingsReset(bool on);
   // Writes every stored item's value to the EEPROM again (a loaded setup's
   // values then persist).
   void StoreItems();

@@ -1,11 +1,14 @@
 // Static menus from definition rows, and the clamp of stored values.
 #include "core/menu/menu_def.h"
 
+#include <atomic>
 #include <cstdio>
 
 #include "core/board/eeprom_map.h"
 
 namespace {
+std::atomic<bool> settingsReset{false};
+
 uint32_t MenuWidth(EeWidth w) {
   switch (w) {
     case kEeU16: return MENU_U16;
@@ -51,13 +54,19 @@ int Menu::ClampItems(menu* record) {
     const MenuItem& it = *Item(m, n);
     const int32_t v = RangeValue(it);
     if (!it.attribute || InRange(it, v)) continue;
+    ++changed;
+    if (settingsReset) {
+      __atomic_store_n(&Item(m, n)->value.raw, uint64_t(uint32_t(it.range.initial)), __ATOMIC_SEQ_CST);
+      continue;
+    }
     std::printf("%s %s: stored %d lies outside its range; %d taken\n", m->name, it.name, int(v),
                 int(it.range.initial));
     Store(m, n, uint64_t(uint32_t(it.range.initial)));
-    ++changed;
   }
   return changed;
 }
+
+void Menu::SetSettingsReset(bool on) { settingsReset = on; }
 
 void Menu::StoreItems() {
   for (int n = 0; record_ && n < kMenuItems; ++n)

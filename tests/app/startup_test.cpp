@@ -11,8 +11,8 @@
 #include "acquisition/system_module/task_system.h"
 #include "app/startup.h"
 #include "core/board/eeprom_map.h"
-#include "core/messages/msg.h"
 #include "core/input/rs232.h"
+#include "core/messages/msg.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
@@ -22,6 +22,7 @@
 #include "platform/sim/fpga/sim_fpga_config.h"
 #include "system/utility/task_utility.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 #include "tests/bench/screen_text.h"
 #include "trigger/analog/task_trigger.h"
 #include "ui/display/task_display.h"
@@ -72,6 +73,22 @@ TEST(Startup, RemovesWhatWritesCutShortLeft) {
   for (const char* f : kept) EXPECT_EQ(ReadRootFile(f), "whole") << f;
   EXPECT_FALSE(RootFileExists("udisk/clip.avi"));
   EXPECT_FALSE(RootFileExists("Data/VideoConversion"));
+}
+
+// The reset's first pass reads settings the modules' Defaults then replace
+// (blank bytes, or the system module's cleared block): none of them is taken
+// as a damaged setting, and the display ends on its factory values.
+TEST(Startup, ResetTakesNoClearedByteForADamagedSetting) {
+  Bench bench;
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(bench.Start(), 0);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out.find("GridBright: stored"), std::string::npos);
+  EXPECT_EQ(out.find("stored 0 lies outside its range"), std::string::npos);
+  EXPECT_EQ(out.find("Hori StartTest: stored"), std::string::npos);
+  EXPECT_EQ(bench.EepromByte(ee::kDispGridBright), 50);
+  EXPECT_EQ(bench.EepromByte(ee::kDispWaveBright), 50);
+  EXPECT_EQ(bench.EepromByte(ee::kDispBackLight), 50);
 }
 
 TEST(Startup, FormattedEepromRestoresTheSavedModule) {
