@@ -22,6 +22,7 @@
 #include "platform/root.h"
 #include "platform/shell.h"
 #include "platform/sim/devices/sim_controls.h"
+#include "remote/scpi/scpi_client.h"
 #include "system/recorder/recorder.h"
 #include "system/recorder/recorder_pages.h"
 #include "system/utility/task_utility.h"
@@ -318,6 +319,58 @@ TEST_F(Recorder, SettingsKeepTheirBoundsAndFocus) {
   EXPECT_EQ(recData.maxFrame, 80u);
   EXPECT_EQ(recData.endFrame, 80u);
   EXPECT_EQ(M().GetMenuItem(kItemEndFrame), 80u);
+}
+
+// The end frame's bound follows the depth in force, not the depth the last
+// recording was made at: 56,000,000 sample points over the depth (700K
+// points: 80 frames; 7K points: 8,000), for the command, the knob and the pad.
+TEST_F(Recorder, EndFrameBoundIsTheDepthInForce) {
+  ASSERT_EQ(0, StartScpiThread());
+  const auto ask = [](const std::string& line) { return ScpiQuery(line + "\n"); };
+  const auto set = [&](const std::string& line) {
+    ScpiQuery(line + "\n", kScpiSourceTransport, 0);
+    ASSERT_FALSE(ask("RECord:FRAMes?").empty());
+  };
+  set("ACQuire:MEMory:DEPTh 700K");
+  OpenRecorder();
+  b.Key(kKeyF3);  // Record at 700K
+  ASSERT_EQ(recData.recordState, kRecRecording);
+  b.Key(kKeyF2);  // Stop
+  ASSERT_EQ(recData.maxFrame, 80u);
+  set("RECord:FRAMes 100");
+  EXPECT_EQ(ask("RECord:FRAMes?"), "80\r\n");
+
+  b.Key(kKeyRunStop);  // the stop ended the acquisition; the depth changes only while it runs
+  ASSERT_NE(SysRunStatus.GetAcquireStatus(0), kAcqStopped);
+  set("ACQuire:MEMory:DEPTh 7K");
+  ASSERT_EQ(ask("ACQuire:MEMory:DEPTh?"), "7K\r\n");
+  set("RECord:FRAMes 100");
+  EXPECT_EQ(ask("RECord:FRAMes?"), "100\r\n");
+  EXPECT_EQ(recData.endFrame, 100u);
+  set("RECord:FRAMes 9000");
+  EXPECT_EQ(ask("RECord:FRAMes?"), "8000\r\n");
+  EXPECT_EQ(M().GetMenuItem(kItemMaxFrame), 8000u);
+
+  // The settings page opened at 700K, the depth then 7K: the knob and the
+  // pad's maximum go past 80.
+  set("ACQuire:MEMory:DEPTh 700K");
+  b.Key(kKeyF5);  // Off: page 8
+  b.Key(kKeyF1);  // Set: page 9
+  ASSERT_EQ(M().GetCurrPage(), 9);
+  EXPECT_EQ(recData.endFrame, 80u);
+  set("ACQuire:MEMory:DEPTh 7K");
+  b.Key(kKeyF2);  // End Frame takes the knob
+  b.Key(kKeySelectRight);
+  EXPECT_EQ(recData.endFrame, 81u);
+  set("ACQuire:MEMory:DEPTh 700K");
+  set("ACQuire:MEMory:DEPTh 7K");
+  b.Key(kKeyF2);  // and opens the pad; its key 22 is the maximum
+  ASSERT_TRUE(RecorderNumPadOpen());
+  for (int cursor = 7; cursor < 22; ++cursor) b.Key(kKeySelectLeft);
+  b.Key(kKeySelectPush);
+  EXPECT_FALSE(RecorderNumPadOpen());
+  EXPECT_EQ(recData.endFrame, 8000u);
+  EXPECT_EQ(ask("RECord:FRAMes?"), "8000\r\n");
 }
 
 TEST_F(Recorder, SetWhilePlayingStopsPlayback) {
