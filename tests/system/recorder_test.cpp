@@ -466,18 +466,29 @@ TEST_F(RecorderVideo, AbortKeyConvertsWhatWasWritten) {
   ExpectRestored();
 }
 
+// The room a video needs is judged by what its frames take: the AVI and
+// the MP4 made from it lie side by side until the AVI goes, beside the 1 MiB
+// spare. The sizes come from a conversion made first.
 TEST_F(RecorderVideo, RefusesAFullDiskBeforeStarting) {
   RecordSweep();
-  // 51 x 71,680 bytes and the 1 MiB spare do not fit.
-  plat::SimUsbSetFree(51 * 71680 + 1048576);
+  setenv("SCOPE_FFMPEG", "/bin/false", 1);  // keeps the AVI to be measured
+  EXPECT_EQ(RecordToVideo("measure", 25, 0, 1, kFrames), 1);
+  unsetenv("SCOPE_FFMPEG");
+  const int64_t avi = int64_t(std::filesystem::file_size(plat::RootDir() + "/udisk/measure.avi"));
+  ASSERT_GT(avi, 0);
+  constexpr int64_t kSpare = 1048576;
+  // Room for one copy only: refused before anything is written.
+  plat::SimUsbSetFree(kSpare + avi);
   EXPECT_EQ(RecordToVideo("full", 25, 0, 1, kFrames), -1);
   EXPECT_EQ(QelMsg.GetMessageID(), 117);
   plat::SimUsbSetFree(1000);  // less than the spare itself
   EXPECT_EQ(RecordToVideo("full", 25, 0, 1, kFrames), -1);
   EXPECT_EQ(QelMsg.GetMessageID(), 117);
   EXPECT_FALSE(DiskHas("full.avi"));
-  plat::SimUsbSetFree(51 * 71680 + 1048576 + 1);
+  // Room for both with a quarter to spare: made.
+  plat::SimUsbSetFree(kSpare + 2 * avi + avi / 2);
   EXPECT_EQ(RecordToVideo("fits", 25, 0, 1, kFrames), 0);
+  EXPECT_TRUE(DiskHas("fits.mp4"));
   // Without a disk.
   plat::SimUsbPlug(false);
   EXPECT_EQ(RecordToVideo("gone", 25, 0, 1, kFrames), -1);
