@@ -14,6 +14,7 @@
 #include "core/board/fpga_words.h"
 #include "core/messages/msg.h"
 #include "core/messages/mymutex.h"
+#include "core/messages/remote_errors.h"
 #include "core/messages/settings_lock.h"
 #include "core/input/rs232.h"
 #include "core/state/sys_run_info.h"
@@ -208,11 +209,13 @@ Intake KeyIntake() {
     std::printf("KeyRecItem: %d\n", item);
 
   int code, step;
-  if (KeyBoard.GetScpiKey(&code, &step) == 0) {
+  bool remote = false;
+  if (KeyBoard.GetScpiKey(&code, &step, &remote) == 0) {
     std::printf("SCPI Key = %d \n", code);
     std::printf("SCPI step = %d \n", step);
     // A panel key read in the same pass waits for the next one instead of being lost.
     if (n > 0) KeyBoard.UserSetKey(KeyBuff[0], KeyBoard.GetKeyStep(), item);
+    RemoteCommandScope scope(remote);  // a key a remote command queued refuses to that user
     RouteKey(code, step, true);
     return Intake::Routed;
   }

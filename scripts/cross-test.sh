@@ -31,7 +31,7 @@ SYSROOT=$(printf '%s\n' "$OUT" | tail -1)
 [ -d "$SYSROOT/usr/lib/arm-linux-gnueabihf" ] || fail "no armhf sysroot at '$SYSROOT'"
 export SCOPE_ARMHF_SYSROOT="$SYSROOT"
 JOBS=$(nproc)
-TOOLCHAIN="-DCMAKE_TOOLCHAIN_FILE=cmake/armhf-toolchain.cmake -DCMAKE_BUILD_TYPE=Release -DSCOPE_LAYER_CHECK=OFF"
+TOOLCHAIN="-DCMAKE_TOOLCHAIN_FILE=cmake/armhf-toolchain.cmake -DCMAKE_BUILD_TYPE=Release -DSCOPE_LAYER_CHECK=OFF -DSCOPE_WERROR=ON"
 
 # The board's programs, with the device layer.
 cmake -S . -B build-armhf $TOOLCHAIN -DSCOPE_BOARD=linux -DSCOPE_TESTS=ON

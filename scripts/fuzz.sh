@@ -41,7 +41,7 @@ bin=$(realpath -m "$build")/tests/fuzz
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
 launcher=""
 command -v ccache >/dev/null && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
-CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCOPE_FUZZ=ON \
+CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCOPE_FUZZ=ON -DSCOPE_WERROR=ON \
   -DSCOPE_TESTS=ON $launcher >/dev/null
 cmake --build "$build" --target fuzzers -j"$(nproc)"
 

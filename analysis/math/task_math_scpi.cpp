@@ -19,6 +19,7 @@
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
 #include "core/state/ids.h"
+#include "core/messages/msg.h"
 #include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
@@ -27,6 +28,7 @@
 
 namespace {
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
+constexpr int kMsgInvalidExpression = 37, kMsgOverLimit = 74;
 Menu& M() { return TaskMath.TaskMenu; }
 }  // namespace
 
@@ -215,8 +217,14 @@ void AskSource(scpi_para*, char*) {
 // Only a text shorter than the keypad's limit is taken; a text that splits
 // into keypad names replaces the expression, applied when the expression
 // page is shown.
+// An expression too long or not one is refused with the message the panel
+// shows for it.
 void Scpi_Math_Advance_Expression(scpi_para*, char* p) {
-  if (ScpiMissing(p) || std::strlen(p) >= size_t(kAdvanceMaxText)) return;
+  if (ScpiMissing(p)) return;
+  if (std::strlen(p) >= size_t(kAdvanceMaxText)) {
+    QelMsg.SetMessage(kMsgOverLimit);
+    return;
+  }
   uint8_t tokens[kAdvanceTokens];
   char text[kAdvanceText];
   if (AdvanceParseText(p, tokens, kAdvanceTokens, text, sizeof text) >= 0) {
@@ -224,6 +232,8 @@ void Scpi_Math_Advance_Expression(scpi_para*, char* p) {
     TaskMath.SetAdvanceExpression(text);
     if (TaskManage.GetTaskCurrId() == kTaskMath && M().GetCurrPage() == kMathItemAdvType / kMenuSlots)
       Math_Advance_Apply(kNoKey);
+  } else {
+    QelMsg.SetMessage(kMsgInvalidExpression);
   }
   Refresh();
 }

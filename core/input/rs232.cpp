@@ -6,6 +6,7 @@
 
 #include "core/state/ids.h"
 #include "core/messages/mymutex.h"
+#include "core/messages/remote_errors.h"
 #include "platform/devices.h"
 #include "platform/clock.h"
 #include "platform/panel.h"
@@ -195,7 +196,7 @@ int rs232::AppendScpiKey(int code, int step) {
   pthread_mutex_lock(&mymutex);
   int rc = -1;
   if ((writeIndex_ + 1) % kScpiKeyRing != readIndex_) {
-    ring_[writeIndex_] = {uint16_t(code), int16_t(step), 0};
+    ring_[writeIndex_] = {uint16_t(code), int16_t(step), uint16_t(InRemoteCommand() ? 1 : 0)};
     writeIndex_ = uint8_t((writeIndex_ + 1) % kScpiKeyRing);
     rc = 0;
   }
@@ -204,12 +205,13 @@ int rs232::AppendScpiKey(int code, int step) {
   return rc;
 }
 
-int rs232::GetScpiKey(int* code, int* step) {
+int rs232::GetScpiKey(int* code, int* step, bool* remote) {
   pthread_mutex_lock(&mymutex);
   int rc = -1;
   if (readIndex_ != writeIndex_) {
     if (code) *code = ring_[readIndex_].code;
     if (step) *step = ring_[readIndex_].step;
+    if (remote) *remote = ring_[readIndex_].remote != 0;
     readIndex_ = uint8_t((readIndex_ + 1) % kScpiKeyRing);
     rc = 0;
   }

@@ -29,7 +29,8 @@ class rs232 {
   int UserSetKey(int code, int step, int item);
   int UserGetKey(int* code, int* step);
   int AppendScpiKey(int code, int step);
-  int GetScpiKey(int* code, int* step);
+  // `remote` (when given): the key was queued by a remote command's work.
+  int GetScpiKey(int* code, int* step, bool* remote = nullptr);
   bool IsScpiKey();
   int KeyLockEnble();
   int KeyLockDisable();
@@ -43,7 +44,7 @@ class rs232 {
   struct RingEntry {
     uint16_t code;
     int16_t step;
-    uint16_t spare;
+    uint16_t remote;  // queued inside a RemoteCommandScope
   };
   void Clear();
   int16_t StepFor(uint16_t code, int64_t sinceUs, bool sameSecond) const;

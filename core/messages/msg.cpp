@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "core/messages/remote_errors.h"
 #include "platform/clock.h"
 #include "platform/root.h"
 
@@ -103,12 +104,31 @@ int msg::SetMessage(int n) {
   int32_t sec = 0, usec = 0;
   plat::WallTime(&sec, &usec);
   int64_t mono = plat::MonoUs();
-  std::lock_guard<std::mutex> lock(mu_);
-  pending_ = n;
-  raisedSec_ = sec;
-  raisedUsec_ = usec;
-  raisedMonoUs_ = mono;
+  std::string refusal;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    pending_ = n;
+    raisedSec_ = sec;
+    raisedUsec_ = usec;
+    raisedMonoUs_ = mono;
+    if (InRemoteCommand() && MsgRefuses(n)) refusal = RemoteText(n);
+  }
+  // A remote command refused: its user reads why with SYSTem:ERRor?.
+  if (!refusal.empty()) PushRemoteError(n, refusal);
   return n;
+}
+
+// The text the screen shows for message n, in ASCII for a remote client: the
+// pack's text, or the English name when the pack's is in another script.
+std::string msg::RemoteText(int n) const {
+  uint16_t units[kMsgTextUnits];
+  const int count = CopyText(n, units, kMsgTextUnits);
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    if (units[i] >= 0x80) return MsgInfo[n].name;
+    text += char(units[i]);
+  }
+  return text;
 }
 
 int msg::GetMessageID() const {

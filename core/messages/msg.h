@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "core/messages/msg_info.h"
 
@@ -54,6 +55,7 @@ class msg {
 
  private:
   int CopyText(int n, uint16_t* out, int units) const;  // caller holds mu_
+  std::string RemoteText(int n) const;                  // caller holds mu_
 
   mutable std::mutex mu_;
   std::unique_ptr<uint16_t[]> pack_;  // the loaded pack, line ends turned into end marks

@@ -129,3 +129,18 @@ const MsgInfoRow MsgInfo[kMsgRows] = {
 };
 
 bool MsgListed(int n) { return n >= 0 && n < kMsgRows && MsgInfo[n].attribute != 0; }
+
+namespace {
+// Messages of progress and success, of a value held at its limit (the
+// setting is made, at the limit) and notices of a change that was made.
+constexpr int kNotRefusals[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,  12,  14,  16,  24,  29,
+                                33, 34, 35, 36, 38, 40, 41, 42, 43, 44, 45,  47,  48,  55,  57,  58,
+                                59, 71, 79, 80, 91, 92, 93, 94, 96, 99, 101, 102, 103, 111, 112, 120};
+}  // namespace
+
+bool MsgRefuses(int n) {
+  if (!MsgListed(n)) return false;
+  for (int k : kNotRefusals)
+    if (k == n) return false;
+  return true;
+}

@@ -20,3 +20,6 @@ extern const MsgInfoRow MsgInfo[kMsgRows];
 
 // True when number n carries a message.
 bool MsgListed(int n);
+// True when message n says something was refused or failed; false for the
+// messages of progress, success, a value held at its limit and other notices.
+bool MsgRefuses(int n);

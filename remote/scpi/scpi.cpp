@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/messages/remote_errors.h"
 #include "platform/ipc.h"
 #include "remote/scpi/scpi_thread.h"
 
@@ -41,7 +42,11 @@ int CutLevel(const char* from, char* level, int* advance) {
   return kLevelBlank;
 }
 
-void PrintInstrErr() { std::printf("###### INSTR_ERR ########\n "); }
+// A command no table runs: its user reads it with SYSTem:ERRor?.
+void PrintInstrErr() {
+  std::printf("###### INSTR_ERR ########\n ");
+  PushRemoteError(kRemoteErrorUndefinedHeader, "Undefined header");
+}
 }  // namespace
 
 scpi::scpi() {

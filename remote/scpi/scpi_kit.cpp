@@ -4,7 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/messages/msg.h"
+#include "core/state/system_resource.h"
 #include "remote/scpi/scpi.h"
+
+namespace {
+constexpr int kMsgBadParameter = 72;  // "Invalid parameter entered!"
+}  // namespace
 
 const scpipara kScpiOnOff[] = {{"ON", 1}, {"OFF", 0}, {"1", 1}, {"0", 0}, {"", -1}};
 
@@ -36,9 +42,15 @@ long ScpiLong(const char* p, bool* ok) {
   return number ? ScpiWhole(std::trunc(v), -kScpiLongLimit, kScpiLongLimit) : 0;
 }
 
+int ScpiRefuse() {
+  if (SystemResource.message) SystemResource.message->SetMessage(kMsgBadParameter);
+  return -1;
+}
+
 bool ScpiMissing(const char* p) {
   if (p) return false;
   std::printf("Warning : Command parameter missing ... \n");
+  ScpiRefuse();
   return true;
 }
 
@@ -48,4 +60,8 @@ int ScpiMatch(const scpipara* words, const char* p) {
   return i < 0 ? -1 : words[i].value;
 }
 
-int ScpiKeyword(const scpipara* words, const char* p) { return ScpiMissing(p) ? -1 : ScpiMatch(words, p); }
+int ScpiKeyword(const scpipara* words, const char* p) {
+  if (ScpiMissing(p)) return -1;
+  const int v = ScpiMatch(words, p);
+  return v < 0 ? ScpiRefuse() : v;
+}

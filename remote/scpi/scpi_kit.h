@@ -21,11 +21,17 @@ long ScpiWhole(double v, long lo, long hi);
 constexpr long kScpiLongLimit = 1000000000;
 long ScpiLong(const char* p, bool* ok = nullptr);
 
-// True, with the warning printed, when a setter got no parameter.
+// Refuses the command for its parameters: the screen's "Invalid parameter
+// entered!", which the remote user also reads with SYSTem:ERRor?. Returns -1.
+int ScpiRefuse();
+
+// True, with the warning printed and the command refused, when a setter got
+// no parameter.
 bool ScpiMissing(const char* p);
 // The value of the keyword `p` matches in `words`, -1 for none (or no `p`).
 int ScpiMatch(const scpipara* words, const char* p);
-// The same, with the warning printed when `p` is missing.
+// The same for a setter's one keyword: the command refused for a missing or
+// unknown one.
 int ScpiKeyword(const scpipara* words, const char* p);
 
 // "ON", "OFF", "1", "0".

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "core/messages/remote_errors.h"
 #include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "platform/panel.h"
@@ -136,6 +137,7 @@ void RunScpiFuncThread() {
     Scpi.HoldAnswers();
     if (call) {
       SettingsLock settings;  // never among a main-loop pass's changes
+      RemoteCommandScope remote;  // a refusal it meets is the remote user's error
       Guarded("SCPI handler", call);
     }
     call = nullptr;  // what the call owns goes before it counts as done

@@ -62,11 +62,14 @@ numkeyboard NumPad{};
 
 void SetPage(int page) { M().SetCurrPage(page * kMenuSlots); }
 
+// The end frame's bound is what the depth in force holds, not what the
+// depth of the last recording held.
 uint64_t UpperBound(const Setting& s) {
-  return s.time ? s.max : std::min<uint64_t>(s.max, std::max<uint64_t>(recData.maxFrame, kEndFrameMin));
+  return s.time ? s.max : std::min<uint64_t>(s.max, std::max<uint64_t>(GetMaxFrame(), kEndFrameMin));
 }
 
 void Apply(const Setting& s, uint64_t value) {
+  if (!s.time) FrameSet();  // Max Frame shows the same bound
   value = std::clamp(value, s.min, UpperBound(s));
   M().SetMenuItem(s.item, value);
   recData.*s.field = uint32_t(value);

@@ -31,7 +31,11 @@ constexpr int64_t kPollUs = 1000;
 
 constexpr int kFramesPerGap = 90;  // every frame while the video lasts under this many rate units x 2
 constexpr int kProgressSteps = 40;
-constexpr int64_t kBytesPerFrame = 71680;
+// A composed screen takes 10 to 20 KB in the AVI (20 KB with traces, grid
+// and menu across it), and as much again in the MP4 made from it while the
+// AVI is still there.
+constexpr int64_t kBytesPerFrame = 20480;
+constexpr int kCopiesOnDisk = 2;
 constexpr int64_t kSpareBytes = 1048576;
 constexpr uint8_t kAbortKey = 0x33;
 constexpr size_t kNameMax = 63;
@@ -188,7 +192,7 @@ int RecordToVideo(const char* name, int rate, int, int first, int last) {
     QelMsg.SetMessage(kMsgNoDisk);
     return -1;
   }
-  const int64_t needed = int64_t(frames + 1) * kBytesPerFrame;
+  const int64_t needed = int64_t(frames + 1) * kBytesPerFrame * kCopiesOnDisk;
   const int64_t free = plat::UsbDiskFreeBytes();
   if (free < 0 || needed >= free - kSpareBytes) {
     QelMsg.SetMessage(kMsgNoSpace);

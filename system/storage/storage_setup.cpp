@@ -111,6 +111,10 @@ int StorageLoadSetFunc(const char* name, int disk) {
   ShowLoading();
   SendSetup(1, file.data(), int(file.size()), nullptr);
   SystemResource.message->SetMessage(kMsgLoaded);
+  // The language the setup brings back reloads every menu's texts, which
+  // shows each menu's first page: the storage menu goes back to the page of
+  // its Type, so its Save is the one the page names.
+  Storage_Type(keypara{KEY_NO_KEY, 0, 0});
   if (SystemResource.runStatus) SystemResource.runStatus->SetDrawRefresh();
   return 0;
 }

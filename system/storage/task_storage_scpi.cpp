@@ -30,7 +30,7 @@ using namespace storage_module;
 namespace {
 constexpr int kFieldMax = 11;
 constexpr int kSelectWaitMs = 20;
-constexpr int kMsgXY = 17;
+constexpr int kMsgXY = 17, kMsgNotRecorded = 75;
 
 const scpipara kTypes[] = {{"WAVE", 0}, {"SETUP", 1}, {"REF", 2}, {"", -1}};
 const scpipara kSources[] = {{"CHANnel1", 0}, {"CHANnel2", 1}, {"0", 0}, {"1", 1}, {"", -1}};
@@ -195,20 +195,22 @@ bool Target(const FileParams& f, const scpipara* firsts, int* first, int* disk) 
   return *disk >= 0;
 }
 
+// A name, extension, channel, disk or frame range that cannot be used
+// refuses the command (ScpiRefuse); so does a video of nothing recorded.
 int FileSave(const char* p) {
   FileParams f;
-  if (!SplitFileParams(p, 3, &f)) return -1;
+  if (!SplitFileParams(p, 3, &f)) return ScpiRefuse();
   const int ext = ScpiMatch(kSaveExtensions, f.extension.c_str());
-  if (ext < 0) return -1;
+  if (ext < 0) return ScpiRefuse();
   int first = 0, disk = 0;
   if (ext <= 1) {
     if (Run().GetDiplayFormat() == 1) {
       Message(kMsgXY);
       return -1;
     }
-    if (!Target(f, kSources, &first, &disk)) return -1;
+    if (!Target(f, kSources, &first, &disk)) return ScpiRefuse();
     if (ext == 1) {
-      if (disk != kDiskUsb) return -1;
+      if (disk != kDiskUsb) return ScpiRefuse();
       disk = kDiskUsbCsv;
     }
     pthread_mutex_lock(&mymutex);
@@ -216,11 +218,13 @@ int FileSave(const char* p) {
     pthread_mutex_unlock(&mymutex);
     return rc;
   }
-  if (ext == 2) return Target(f, kSources, &first, &disk) ? StorageSaveSetFunc(f.name.c_str(), disk) : -1;
+  if (ext == 2)
+    return Target(f, kSources, &first, &disk) ? StorageSaveSetFunc(f.name.c_str(), disk) : ScpiRefuse();
   // A video needs recorded frames and sound parameters; the conversion
   // runs on the main loop (key 243).
   if (!(Run().GetFuncBits() & kFuncRecorded)) {
     std::printf("###Error: Not Record !!!\n");
+    Message(kMsgNotRecorded);
     return -1;
   }
   const int total = Run().GetRecordTotal();
@@ -234,7 +238,7 @@ int FileSave(const char* p) {
   }
   if (start < 1 || start > end || end > total || fps < kVideoFpsMin || fps > kVideoFpsMax) {
     std::printf("###Rec2Video Parameter setting error!!!\n");
-    return -1;
+    return ScpiRefuse();
   }
   SetVideoMessage(f.name.substr(0, f.name.find('.')).c_str(), int(start), int(end), int(fps));
   return KeyBoard.AppendScpiKey(kKeyScpiRecordToVideo, 0);
@@ -242,11 +246,11 @@ int FileSave(const char* p) {
 
 int FileLoad(const char* p) {
   FileParams f;
-  if (!SplitFileParams(p, 2, &f)) return -1;
+  if (!SplitFileParams(p, 2, &f)) return ScpiRefuse();
   const int ext = ScpiMatch(kLoadExtensions, f.extension.c_str());
-  if (ext < 0) return -1;
+  if (ext < 0) return ScpiRefuse();
   int ref = 0, disk = 0;
-  if (!Target(f, kRefs, &ref, &disk)) return -1;
+  if (!Target(f, kRefs, &ref, &disk)) return ScpiRefuse();
   if (ext == 0) {
     if (Run().GetDiplayFormat() == 1) {
       Message(kMsgXY);

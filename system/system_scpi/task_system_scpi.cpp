@@ -10,6 +10,7 @@
 #include "acquisition/system_module/task_system.h"
 #include "core/state/ids.h"
 #include "core/messages/msg.h"
+#include "core/messages/remote_errors.h"
 #include "core/input/rs232.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
@@ -98,7 +99,8 @@ void Scpi_TaskSys_Lock(scpi_para*, char* p) {
 void Scpi_TaskSys_LockAsk(scpi_para*, char*) { ScpiAnswer(SystemResource.keyboard->IsKeyLock() ? "1" : "0"); }
 
 void Scpi_TaskSys_Error(scpi_para*, char*) { Redraw(); }
-void Scpi_TaskSys_ErrorAsk(scpi_para*, char*) { ScpiAnswer("0,\"No error\""); }
+// The oldest error a refused command left, 0,"No error" when none.
+void Scpi_TaskSys_ErrorAsk(scpi_para*, char*) { ScpiAnswer(PopRemoteError().c_str()); }
 
 // ---- setup transfer ----
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/messages/msg.h"
+#include "core/messages/remote_errors.h"
 #include "platform/clock.h"
 #include "tests/bench/bench.h"
 
@@ -202,4 +203,47 @@ TEST(Msg, ScanMarkFindsAByteWithinTheRange) {
   EXPECT_EQ(msg::ScanMark(buf, 3, 0x23, 4), -1);
   EXPECT_EQ(msg::ScanMark(nullptr, 0, 0x23, 5), -1);
   EXPECT_EQ(msg::ScanMark(buf, -1, 0x23, 5), -1);
+}
+
+// A refusal shown while a remote command's work runs is that user's error,
+// with the text the screen shows; progress and success are not, nor is a
+// refusal of the panel's own. The queue keeps the oldest and marks overflow.
+TEST(RemoteErrors, RefusalsInARemoteCommandAreQueuedWithTheScreensText) {
+  Bench bench;
+  msg m;
+  ClearRemoteErrors();
+  m.SetMessage(11);  // the panel's own
+  EXPECT_EQ(PopRemoteError(), "0,\"No error\"");
+  {
+    RemoteCommandScope remote;
+    m.SetMessage(9);   // "Loading..."
+    m.SetMessage(10);  // "Storage successfully."
+    m.SetMessage(11);
+    {
+      RemoteCommandScope notRemote(false);  // inside a remote command stays remote
+      m.SetMessage(75);
+    }
+  }
+  m.SetMessage(13);
+  EXPECT_EQ(PopRemoteError(), "11,\"Storage failed !\"");
+  EXPECT_EQ(PopRemoteError(), "75,\"Not record yet!\"");
+  EXPECT_EQ(PopRemoteError(), "0,\"No error\"");
+
+  // A pack in another script: the English text, so the reply stays ASCII.
+  const std::u16string chinese = u"#\u5b58\u50a8\u5931\u8d25";
+  std::u16string pack;
+  for (int i = 0; i < kMsgRows; ++i) pack += chinese + u"\r\n";
+  WritePack("Data/Message/Chinese.txt", pack);
+  ASSERT_EQ(m.LoadMsgPack("Data/Message/Chinese.txt"), 0);
+  RemoteCommandScope remote;
+  m.SetMessage(11);
+  EXPECT_EQ(PopRemoteError(), "11,\"Storage failed !\"");
+  PushRemoteError(1, "say \"no\"");
+  EXPECT_EQ(PopRemoteError(), "1,\"say \"\"no\"\"\"");
+
+  for (size_t i = 0; i < kRemoteErrorQueue + 5; ++i) m.SetMessage(i % 2 ? 13 : 11);
+  for (size_t i = 0; i + 1 < kRemoteErrorQueue; ++i)
+    EXPECT_EQ(PopRemoteError(), i % 2 ? "13,\"Load failed !\"" : "11,\"Storage failed !\"") << i;
+  EXPECT_EQ(PopRemoteError(), "-350,\"Queue overflow\"");
+  EXPECT_EQ(PopRemoteError(), "0,\"No error\"");
 }

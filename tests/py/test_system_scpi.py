@@ -2,8 +2,9 @@
 """The system commands of the running instrument over VXI-11 with pyvisa and
 the pyvisa-py backend: identification, the error query, a channel scale,
 STOP and RUN, a remote knob turn (seen in the EEPROM file the instrument
-keeps) and a screenshot on the simulated USB disk (checked as a BMP and
-converted to PNG by the project's screen tool).
+keeps), a screenshot on the simulated USB disk (checked as a BMP and
+converted to PNG by the project's screen tool), and the errors refused
+commands leave, each with the text of the message pack the screen shows.
 
 Usage: python3 test_system_scpi.py --build <builddir>
 """
@@ -119,6 +120,50 @@ def screenshot(inst, rm, root, build):
         assert f.read(8) == b"\x89PNG\r\n\x1a\n"
 
 
+def pack_text(root, number):
+    """Message `number`'s text in the English message pack the instrument reads."""
+    with open(os.path.join(root, "Data", "Message", "MessageEnglish.txt"), "rb") as f:
+        rows = [line[1:] for line in f.read().decode("utf-16").splitlines() if line.startswith("#")]
+    return rows[number]
+
+
+def refusals_are_errors(inst, rm, root, build):
+    s = open_instr(rm)
+    try:
+        def next_error():
+            return s.query("SYSTem:ERRor?").strip()
+
+        def expect(command, number, text=None):
+            s.write(command)
+            want = '%d,"%s"' % (number, text if text is not None else pack_text(root, number))
+            # A command the main loop runs (a setup load) reports once it has run.
+            got = wait_until(lambda: (lambda e: e if e != '0,"No error"' else None)(next_error()))
+            assert got == want, (command, got, want)
+            assert next_error() == '0,"No error"', command
+
+        assert next_error() == '0,"No error"'
+        s.write("CHANnel1:SCALe 1")
+        assert float(s.query("CHANnel1:SCALe?")) == 1.0
+        assert next_error() == '0,"No error"'
+        # Names the disk cannot take, a path, one too long: "Invalid parameter entered!".
+        for name in ("a b.dat", "a;b.dat", "a'b.dat", "../x.dat", "x" * 48 + ".dat"):
+            expect('FILE:SAVE "%s"' % name, 72)
+        assert not os.listdir(os.path.join(root, "Data", "Storage", "Set"))
+        expect("FUNCtion:EXPRession CH1#CH2", 37)  # "Invalid expression !"
+        expect('FILE:SAVE "v.mp4"', 75)  # nothing recorded: "Not record yet!"
+        expect('FILE:LOAD "absent.dat"', 13)  # run by the main loop: "Load failed !"
+        expect("ACQuire:MEMory:DEPTh 9K", 72)
+        expect("NOSUCh:COMMand 1", -113, "Undefined header")
+        # Errors wait in order until read.
+        s.write('FILE:SAVE "a b.dat"')
+        s.write('FILE:SAVE "v.mp4"')
+        assert next_error() == '72,"%s"' % pack_text(root, 72)
+        assert next_error() == '75,"%s"' % pack_text(root, 75)
+        assert next_error() == '0,"No error"'
+    finally:
+        s.close()
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
@@ -130,7 +175,7 @@ def main():
         rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
     tally = Tally()
-    for case in (identity, channel_scale, stop_and_run, time_base_knob, screenshot):
+    for case in (identity, channel_scale, stop_and_run, time_base_knob, screenshot, refusals_are_errors):
         tally.run(case.__name__, lambda: case(inst, rm, root, build))
     rm.close()
     return tally.finish(inst, "scopeapp", tmp)

@@ -54,6 +54,7 @@ struct AutoSet_ : ::testing::Test {
   }
   // One acquisition at the settings auto-set left: each channel's peak codes.
   void Peaks(int* mx, int* mn) {
+    mx[0] = mx[1] = mn[0] = mn[1] = 0;  // what a failed acquisition leaves
     QelControl.SysSample();
     ASSERT_TRUE(b.Fpga().AcquireNow());
     const int hi = b.Fpga().ReadReg(788), lo = b.Fpga().ReadReg(792);

@@ -23,6 +23,7 @@
 #include "platform/root.h"
 #include "platform/shell.h"
 #include "platform/sim/devices/sim_controls.h"
+#include "remote/scpi/scpi_client.h"
 #include "system/recorder/recorder.h"
 #include "system/recorder/recorder_pages.h"
 #include "system/utility/task_utility.h"
@@ -322,6 +323,58 @@ TEST_F(Recorder, SettingsKeepTheirBoundsAndFocus) {
   EXPECT_EQ(M().GetMenuItem(kItemEndFrame), 80u);
 }
 
+// The end frame's bound follows the depth in force, not the depth the last
+// recording was made at: 56,000,000 sample points over the depth (700K
+// points: 80 frames; 7K points: 8,000), for the command, the knob and the pad.
+TEST_F(Recorder, EndFrameBoundIsTheDepthInForce) {
+  ASSERT_EQ(0, StartScpiThread());
+  const auto ask = [](const std::string& line) { return ScpiQuery(line + "\n"); };
+  const auto set = [&](const std::string& line) {
+    ScpiQuery(line + "\n", kScpiSourceTransport, 0);
+    ASSERT_FALSE(ask("RECord:FRAMes?").empty());
+  };
+  set("ACQuire:MEMory:DEPTh 700K");
+  OpenRecorder();
+  b.Key(kKeyF3);  // Record at 700K
+  ASSERT_EQ(recData.recordState, kRecRecording);
+  b.Key(kKeyF2);  // Stop
+  ASSERT_EQ(recData.maxFrame, 80u);
+  set("RECord:FRAMes 100");
+  EXPECT_EQ(ask("RECord:FRAMes?"), "80\r\n");
+
+  b.Key(kKeyRunStop);  // the stop ended the acquisition; the depth changes only while it runs
+  ASSERT_NE(SysRunStatus.GetAcquireStatus(0), kAcqStopped);
+  set("ACQuire:MEMory:DEPTh 7K");
+  ASSERT_EQ(ask("ACQuire:MEMory:DEPTh?"), "7K\r\n");
+  set("RECord:FRAMes 100");
+  EXPECT_EQ(ask("RECord:FRAMes?"), "100\r\n");
+  EXPECT_EQ(recData.endFrame, 100u);
+  set("RECord:FRAMes 9000");
+  EXPECT_EQ(ask("RECord:FRAMes?"), "8000\r\n");
+  EXPECT_EQ(M().GetMenuItem(kItemMaxFrame), 8000u);
+
+  // The settings page opened at 700K, the depth then 7K: the knob and the
+  // pad's maximum go past 80.
+  set("ACQuire:MEMory:DEPTh 700K");
+  b.Key(kKeyF5);  // Off: page 8
+  b.Key(kKeyF1);  // Set: page 9
+  ASSERT_EQ(M().GetCurrPage(), 9);
+  EXPECT_EQ(recData.endFrame, 80u);
+  set("ACQuire:MEMory:DEPTh 7K");
+  b.Key(kKeyF2);  // End Frame takes the knob
+  b.Key(kKeySelectRight);
+  EXPECT_EQ(recData.endFrame, 81u);
+  set("ACQuire:MEMory:DEPTh 700K");
+  set("ACQuire:MEMory:DEPTh 7K");
+  b.Key(kKeyF2);  // and opens the pad; its key 22 is the maximum
+  ASSERT_TRUE(RecorderNumPadOpen());
+  for (int cursor = 7; cursor < 22; ++cursor) b.Key(kKeySelectLeft);
+  b.Key(kKeySelectPush);
+  EXPECT_FALSE(RecorderNumPadOpen());
+  EXPECT_EQ(recData.endFrame, 8000u);
+  EXPECT_EQ(ask("RECord:FRAMes?"), "8000\r\n");
+}
+
 TEST_F(Recorder, SetWhilePlayingStopsPlayback) {
   RecordSweep();
   b.Key(kKeyF1);
@@ -415,18 +468,29 @@ TEST_F(RecorderVideo, AbortKeyConvertsWhatWasWritten) {
   ExpectRestored();
 }
 
+// The room a video needs is judged by what its frames take: the AVI and
+// the MP4 made from it lie side by side until the AVI goes, beside the 1 MiB
+// spare. The sizes come from a conversion made first.
 TEST_F(RecorderVideo, RefusesAFullDiskBeforeStarting) {
   RecordSweep();
-  // 51 x 71,680 bytes and the 1 MiB spare do not fit.
-  plat::SimUsbSetFree(51 * 71680 + 1048576);
+  setenv("SCOPE_FFMPEG", "/bin/false", 1);  // keeps the AVI to be measured
+  EXPECT_EQ(RecordToVideo("measure", 25, 0, 1, kFrames), 1);
+  unsetenv("SCOPE_FFMPEG");
+  const int64_t avi = int64_t(std::filesystem::file_size(plat::RootDir() + "/udisk/measure.avi"));
+  ASSERT_GT(avi, 0);
+  constexpr int64_t kSpare = 1048576;
+  // Room for one copy only: refused before anything is written.
+  plat::SimUsbSetFree(kSpare + avi);
   EXPECT_EQ(RecordToVideo("full", 25, 0, 1, kFrames), -1);
   EXPECT_EQ(QelMsg.GetMessageID(), 117);
   plat::SimUsbSetFree(1000);  // less than the spare itself
   EXPECT_EQ(RecordToVideo("full", 25, 0, 1, kFrames), -1);
   EXPECT_EQ(QelMsg.GetMessageID(), 117);
   EXPECT_FALSE(DiskHas("full.avi"));
-  plat::SimUsbSetFree(51 * 71680 + 1048576 + 1);
+  // Room for both with a quarter to spare: made.
+  plat::SimUsbSetFree(kSpare + 2 * avi + avi / 2);
   EXPECT_EQ(RecordToVideo("fits", 25, 0, 1, kFrames), 0);
+  EXPECT_TRUE(DiskHas("fits.mp4"));
   // Without a disk.
   plat::SimUsbPlug(false);
   EXPECT_EQ(RecordToVideo("gone", 25, 0, 1, kFrames), -1);

@@ -429,6 +429,13 @@ TEST_F(StorageFiles, ThePanelNamesSavesPromptsAndLoadsASetup) {
   bench.Key(kKeySelectPush);
   EXPECT_EQ(QelMsg.GetMessageID(), kMsgLoaded);
   EXPECT_EQ(Ask("CHANnel1:SCALe?"), "2.000000e+00 \r\n");
+  // The setup's language reloads the menus; the page is still the setup
+  // page, and its Save writes a setup.
+  EXPECT_EQ(TaskStorage.TaskMenu.GetCurrPage(), 1);
+  bench.Key(kKeyF4);
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved);
+  EXPECT_TRUE(RootFileExists("Data/Storage/Set/" + std::string(Storage.setName) + ".dat"));
+  EXPECT_FALSE(RootFileExists("Data/Storage/Wave/" + std::string(Storage.waveName) + ".wav"));
 }
 
 TEST_F(StorageFiles, StorageCommandsSetTheirItemsAndReply) {
