@@ -28,8 +28,8 @@ struct FuncQueue {
   std::condition_variable cond;  // a call came
   std::condition_variable room;  // a call was taken
   std::deque<std::function<void()>> calls;
-  std::atomic<int> busy{0};  // waiting calls plus the one running
-  bool held = false;         // start-up: the calls wait (under `mutex`)
+  std::atomic<int> busy{0};      // waiting calls plus the one running
+  std::atomic<bool> held{false};  // start-up: the calls wait (set under `mutex`)
 };
 
 constexpr auto kStopPoll = std::chrono::milliseconds(50);
@@ -116,7 +116,11 @@ bool PushScpiFunc(std::function<void()>&& call) {
   return true;
 }
 
-bool ScpiWorkerBusy() { return !t_onWorker && Queue().busy.load() > 0; }
+// Held, start-up's settings are not in force yet: busy, calls queued or not.
+bool ScpiWorkerBusy() {
+  const FuncQueue& q = Queue();
+  return q.held.load() || (!t_onWorker && q.busy.load() > 0);
+}
 
 void RunScpiFuncThread() {
   FuncQueue& q = Queue();

@@ -12,8 +12,8 @@ constexpr size_t kScpiFuncQueueLimit = 3;
 // only when a stop ended the wait (the call is then dropped with what it owns).
 bool PushScpiFunc(std::function<void()>&& call);
 
-// True while calls wait for the worker or it runs one; false on the worker
-// itself (the calls queued before the one it runs have all run).
+// True while the worker is held, calls wait for it or it runs one; false on
+// the worker itself (the calls queued before the one it runs have all run).
 bool ScpiWorkerBusy();
 
 // The worker body: runs the queued calls in order until a stop is requested.
