@@ -19,6 +19,7 @@
 #include "core/state/system_resource.h"
 #include "core/state/task_manage.h"
 #include "remote/scpi/scpi_kit.h"
+#include "remote/scpi/scpi_thread.h"
 #include "system/storage/storage_files.h"
 #include "system/storage/storage_setup.h"
 #include "system/storage/storage_wave.h"
@@ -211,8 +212,10 @@ int FileSave(const char* p) {
       if (disk != kDiskUsb) return -1;
       disk = kDiskUsbCsv;
     }
+    // A deep CSV's lines are written by the job thread: the worker serves
+    // other links meanwhile.
     pthread_mutex_lock(&mymutex);
-    const int rc = StorageSaveWaveFunc(f.name.c_str(), first, disk);
+    const int rc = StorageSaveWaveFunc(f.name.c_str(), first, disk, RunScpiJob);
     pthread_mutex_unlock(&mymutex);
     return rc;
   }
