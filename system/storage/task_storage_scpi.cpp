@@ -212,8 +212,11 @@ int FileSave(const char* p) {
       if (disk != kDiskUsb) return -1;
       disk = kDiskUsbCsv;
     }
-    // A deep CSV's lines are written by the job thread: the worker serves
-    // other links meanwhile.
+    // The record is taken with the main loop held at its pass boundary and
+    // the settings lock kept through the take's waits (the main loop takes
+    // the boundary under the lock); a deep CSV's lines are then written by
+    // the job thread, and the worker serves other links meanwhile.
+    SettingsKeep whole;
     pthread_mutex_lock(&mymutex);
     const int rc = StorageSaveWaveFunc(f.name.c_str(), first, disk, RunScpiJob);
     pthread_mutex_unlock(&mymutex);
