@@ -104,6 +104,31 @@ void ReadDecodeAndRecords(int requested, int status, int realTimeBase) {
   WaveOp.ResetRequestType();
 }
 
+// The records and the raster of a finished acquisition. The reads change no
+// setting and take long on a deep record: remote commands run meanwhile, and
+// the replay that follows, under the lock again, finds the state they left.
+void ReadFinishedAcquisition(int requested, int trigType, int realTimeBase) {
+  SettingsLetGo reading;
+  const int waveType = SysRunStatus.GetWaveType();
+  if (waveType == 2) {  // the traces are the display: every channel that is on is read
+    ReadChannelRecords(requested, true);
+    // The spectrum's record comes from the same acquisition.
+    if (TaskSystem.IsRunOpCmd() < 0) WaveOp.ReadFFTWaveData();
+    WaveOp.SetNewWaveFlag(1);
+    WaveOp.ResetRequestType();
+    // A bus trigger's decode records come with every acquisition, whatever
+    // draws the traces.
+    if (IsBusTrigger(trigType)) ReadDecode(SysRunStatus.GetAcquireStatus(0), realTimeBase);
+  } else if (requested || IsBusTrigger(trigType)) {
+    ReadDecodeAndRecords(requested, SysRunStatus.GetAcquireStatus(0), realTimeBase);
+  }
+
+  QelControl.SendRealControl(fpga::kRasterRead, 1);
+  QelControl.ReadQel(QelWaveData);
+  WaveOp.SetNewWaveFlag(2);
+  QelControl.SendRealControl(fpga::kRasterRead, 0);
+}
+
 void HandleFinishedAcquisition() {
   const int requested = WaveOp.GetRequestCh();
   const int status = GetRealSysAcqStatus();
@@ -120,24 +145,7 @@ void HandleFinishedAcquisition() {
     TaskManage.RequestTaskAssist(0, &request, &reply);
   }
 
-  const int waveType = SysRunStatus.GetWaveType();
-  if (waveType == 2) {  // the traces are the display: every channel that is on is read
-    ReadChannelRecords(requested, true);
-    // The spectrum's record comes from the same acquisition.
-    if (TaskSystem.IsRunOpCmd() < 0) WaveOp.ReadFFTWaveData();
-    WaveOp.SetNewWaveFlag(1);
-    WaveOp.ResetRequestType();
-    // A bus trigger's decode records come with every acquisition, whatever
-    // draws the traces.
-    if (IsBusTrigger(trigType)) ReadDecode(SysRunStatus.GetAcquireStatus(0), realTimeBase);
-  } else if (waveType != 2 && (requested || IsBusTrigger(trigType))) {
-    ReadDecodeAndRecords(requested, SysRunStatus.GetAcquireStatus(0), realTimeBase);
-  }
-
-  QelControl.SendRealControl(fpga::kRasterRead, 1);
-  QelControl.ReadQel(QelWaveData);
-  WaveOp.SetNewWaveFlag(2);
-  QelControl.SendRealControl(fpga::kRasterRead, 0);
+  ReadFinishedAcquisition(requested, trigType, realTimeBase);
 
   const int replayed = TaskSystem.RunOpCmd();  // negative: nothing was queued
   TaskSystem.DelayRunOpCmd();

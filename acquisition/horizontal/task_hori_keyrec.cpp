@@ -15,6 +15,7 @@
 #include "core/board/control.h"
 #include "core/messages/msg.h"
 #include "core/input/rs232.h"
+#include "core/messages/settings_lock.h"
 #include "platform/clock.h"
 #include "platform/root.h"
 
@@ -36,9 +37,9 @@ void CloseHandle(int* fd, bool flush) {
   if (*fd < 0) return;
   if (flush) {
     fsync(*fd);
-    plat::SleepMs(kCloseWaitMs);
+    SettingsWaitMs(kCloseWaitMs);
     fsync(*fd);
-    plat::SleepMs(kCloseSettleMs);
+    SettingsWaitMs(kCloseSettleMs);
   }
   close(*fd);
   *fd = -1;

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "core/menu/draw_hooks.h"
 #include "core/board/fpga_words.h"
+#include "core/messages/settings_lock.h"
 
 namespace hori {
 namespace {
@@ -51,7 +52,7 @@ int Toggle(keypara k, int n) { return StepItem(k, n); }
 // The ADC phases of items 41 and 42 (or 75, 76) written and settled.
 void WritePhases(int first, int second) {
   Board().AdcPhase(Item(first), Item(second));
-  plat::SleepMs(kPhaseSettleMs);
+  SettingsWaitMs(kPhaseSettleMs);
   RestartSampling();
 }
 
@@ -70,7 +71,7 @@ int PhaseItem(keypara k, int n, int other) {
 }
 
 void AfterPattern() {
-  plat::SleepMs(kPatternSettleMs);
+  SettingsWaitMs(kPatternSettleMs);
   RestartSampling();
 }
 
@@ -278,7 +279,7 @@ int HYS_Adj(keypara k) {
 
 int Gain50mv_PLLConfig(keypara) {
   Board().SendRealControl(fpga::kPllReset, 1);
-  plat::SleepMs(kPllPulseMs);
+  SettingsWaitMs(kPllPulseMs);
   Board().SendRealControl(fpga::kPllReset, 0);
   return 0;
 }

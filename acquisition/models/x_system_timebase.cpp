@@ -12,9 +12,9 @@
 #include "core/board/fpga_words.h"
 #include "core/board/i2c_storage.h"
 #include "core/messages/msg.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
-#include "platform/clock.h"
 
 using namespace xsys;
 
@@ -105,7 +105,7 @@ int x_system::AdjTimeBase(int ch, int step) {
   status.ClearInterruptFlag();
   board.SysSample();
   WaveIndicator(ch);
-  plat::SleepMs(20);
+  SettingsWaitMs(20);
   return 0;
 }
 

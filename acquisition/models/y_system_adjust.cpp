@@ -8,6 +8,7 @@
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
 #include "acquisition/models/y_system_words.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/ids.h"
 #include "core/board/ch_cali_data.h"
 #include "core/board/control.h"
@@ -16,7 +17,6 @@
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "core/common/unit_convert.h"
-#include "platform/clock.h"
 
 namespace {
 constexpr int kAnalog = 2;
@@ -99,7 +99,7 @@ int y_system::AdjYsensitivity(int src, int step) {
     res_->board->FPGAResetEnable();
     SendFrontEnd();
     res_->runStatus->ClearInterruptFlag();
-    plat::SleepMs(10);
+    SettingsWaitMs(10);
     res_->board->SysSample();
   }
   return index;
@@ -181,7 +181,7 @@ int y_system::AdjYPosition(int src, int step) {
   int status = Status(ch);
   if (Kept(status)) {
     res_->board->SendRealControl(fpga::kPause, 1);
-    plat::SleepMs(10);
+    SettingsWaitMs(10);
     if (res_->trigger && run_->trigSource == ch) TriggerStep(trigStep);
     const int r = SyncChannelConfig();
     Reprocess();

@@ -11,8 +11,8 @@
 #include "acquisition/models/y_system.h"
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
-#include "platform/clock.h"
 
 using namespace sysmod;
 
@@ -351,7 +351,7 @@ void RestoreAfterProbe(const ProbeSaved& s) {
   Run().SetAcquireStatus(s.src, kAcqRunning);
   X().AdjPreTrigDepth(s.src, 0);
   X().AdjTimeBase(s.src, 0);
-  plat::SleepMs(kSettleMs);
+  SettingsWaitMs(kSettleMs);
   Board().SysSample();
   Run().ClearInterruptFlag();
 }

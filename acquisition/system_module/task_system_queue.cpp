@@ -11,6 +11,7 @@
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
 #include "core/board/control.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
 
@@ -116,23 +117,27 @@ int TaskForSystem::RunAppendOpCmd() {
     found = ops_.last;
   }
   if (found < 0) return -1;
-  const Saved saved = SaveState();
   bool moved = false;
-  for (;;) {
-    SysOpCmd op;
-    {
-      std::lock_guard<std::mutex> lock(queueMu_);
-      if (ops_.last < 0) break;
-      op = ops_.entry[ops_.read];
-      ops_.entry[ops_.read].key = int16_t(kSysQueueFree);
-      --ops_.last;
-      ops_.read = (ops_.read + 1) % kSysQueueEntries;
+  {
+    // Whole: a command among the entries would see its run state put back.
+    SettingsKeep whole;
+    const Saved saved = SaveState();
+    for (;;) {
+      SysOpCmd op;
+      {
+        std::lock_guard<std::mutex> lock(queueMu_);
+        if (ops_.last < 0) break;
+        op = ops_.entry[ops_.read];
+        ops_.entry[ops_.read].key = int16_t(kSysQueueFree);
+        --ops_.last;
+        ops_.read = (ops_.read + 1) % kSysQueueEntries;
+      }
+      if (op.key != kSysOpTemperature) SetStatus0(op.status);
+      moved |= ApplyOp(op);
     }
-    if (op.key != kSysOpTemperature) SetStatus0(op.status);
-    moved |= ApplyOp(op);
+    SetStatus0(saved.status);
   }
-  SetStatus0(saved.status);
-  if (moved) plat::SleepMs(kPositionSettleMs);
+  if (moved) SettingsWaitMs(kPositionSettleMs);  // the state it found is back
   return found;
 }
 
@@ -171,22 +176,25 @@ int TaskForSystem::RunDelayOpCmd() {
     found = delayLast_;
   }
   if (found < 0) return -1;
-  const Saved saved = SaveState();
   bool moved = false;
-  for (int i = 0; i < kSysQueueEntries; ++i) {
-    SysOpCmd op;
-    {
-      std::lock_guard<std::mutex> lock(queueMu_);
-      SysOpCmd& e = delay_[i];
-      if (e.key == int16_t(kSysQueueFree) || plat::MonoUs() - e.stampUs < kDelayUs) continue;
-      op = e;
-      e.key = int16_t(kSysQueueFree);
-      --delayLast_;
+  {
+    SettingsKeep whole;
+    const Saved saved = SaveState();
+    for (int i = 0; i < kSysQueueEntries; ++i) {
+      SysOpCmd op;
+      {
+        std::lock_guard<std::mutex> lock(queueMu_);
+        SysOpCmd& e = delay_[i];
+        if (e.key == int16_t(kSysQueueFree) || plat::MonoUs() - e.stampUs < kDelayUs) continue;
+        op = e;
+        e.key = int16_t(kSysQueueFree);
+        --delayLast_;
+      }
+      moved |= ApplyOp(op);
     }
-    moved |= ApplyOp(op);
+    SetStatus0(saved.status);
   }
-  SetStatus0(saved.status);
-  if (moved) plat::SleepMs(kPositionSettleMs);
+  if (moved) SettingsWaitMs(kPositionSettleMs);  // the state it found is back
   return found;
 }
 

@@ -10,8 +10,8 @@
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
 #include "core/board/control.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
-#include "platform/clock.h"
 #include "core/menu/draw_hooks.h"
 #include "core/board/fpga_words.h"
 
@@ -31,15 +31,20 @@ bool Single() { return Run().GetTriggerMode() == kTrigModeSingle; }
 void ShowSingleStatus() {
   if (!Single()) return;
   Draw().showAcqStatus();
-  plat::SleepMs(kSingleShowMs);
+  SettingsWaitMs(kSingleShowMs);
 }
+
+// The waits of a start or a stop let the settings lock go: a command that
+// runs meanwhile (a remote RUN or STOP) may have turned it round, and what
+// it did then stands.
+bool StillStopping() { return Status0() == kAcqStopped; }
 
 void WaitDrawingIdle() {
   int n = 0;
   for (; n < kDrawPolls; ++n) {
     const int reg = Board().ReadAnyReg(fpga::kDrawStatus);
     if (reg >= 0 && (reg >> 8 & 15) == kDrawIdle) return;
-    plat::SleepMs(kDrawPollMs);
+    SettingsWaitMs(kDrawPollMs);
   }
   std::printf(" DXP_STATUS[0x334]  DrawWaitNum = %d \n", n);
 }
@@ -47,6 +52,7 @@ void WaitDrawingIdle() {
 void Start() {
   SetBothStatus(kAcqRunning);
   ShowSingleStatus();
+  if (Status0() != kAcqRunning) return;  // stopped again meanwhile
   Board().LedCtrl(Info());
   const bool ind = Run().IsIndependTimeBase();
   const int savedSource = Sys().trigger->GetTriggerSource();
@@ -64,6 +70,7 @@ void Start() {
   for (int ch = 0; ch < 2; ++ch) Sys().vertical->SetChOnOff(ch, mask >> ch & 1);
   Run().SetActivCh(active);
   Sys().vertical->AllChannelCtrlRefresh();
+  if (Status0() == kAcqStopped) return;  // stopped again while the time base settled
   Board().SysSample();
   if (Single()) {
     Draw().clearDisplayWave();
@@ -95,16 +102,20 @@ int RunStop() {
     Board().SendRealControl(fpga::kPause, 1);
     SetBothStatus(kAcqStopped);
     ShowSingleStatus();
+    if (!StillStopping()) return 0;
     Board().LedCtrl(Info());
     SetStatus0(kAcqStopped);
     Board().SendRealControl(fpga::kPause, 1);
-    plat::SleepMs(kScanStopMs);
+    SettingsWaitMs(kScanStopMs);
+    if (!StillStopping()) return 0;
   } else {
     SetBothStatus(kAcqStopped);
     ShowSingleStatus();
+    if (!StillStopping()) return 0;
     Board().LedCtrl(Info());
     SetStatus0(kAcqStopped);
     WaitDrawingIdle();
+    if (!StillStopping()) return 0;
     Board().SendRealControl(fpga::kPause, 1);
   }
   Board().BeeOff();

@@ -14,9 +14,9 @@
 #include "acquisition/tables/voltage_tables.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/setup_block.h"
 #include "core/state/sys_run_info.h"
-#include "platform/clock.h"
 
 using namespace sysmod;
 
@@ -86,7 +86,7 @@ bool LoadBlock(SetupFileRecord* rec) {
   Sanitize(*image, *live);
   std::memcpy(live, image.get(), kRunInfoBytes);
   std::printf("Load ChStatus = %#x\n", unsigned(Run().GetChStatus()));
-  plat::SleepMs(kLoadWaitMs);
+  SettingsWaitMs(kLoadWaitMs);  // remote commands and the main loop run meanwhile
   SystemAllParaReSet();
   return true;
 }

@@ -20,6 +20,7 @@
 #include "analysis/math/math_calc.h"
 #include "analysis/fft/math_fft_menu.h"
 #include "analysis/math/task_math.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 
@@ -153,7 +154,12 @@ int TaskForMath::FFT_Process() {
     if (d > 0) mask |= 1u << (d - 1);
   static float traces[kFftDetectors][kFftTraceValues];
   static float raw[kFftDetectors][kFftColumns];
-  FftDetect(bins, nbins, start, end, columns, scale, mask, traces, raw);
+  {
+    // Long on a deep spectrum, and on what this pass alone reads and writes:
+    // remote commands run meanwhile.
+    SettingsLetGo detecting;
+    FftDetect(bins, nbins, start, end, columns, scale, mask, traces, raw);
+  }
   std::memcpy(mainTrace_, traces[main], sizeof mainTrace_);
   mainTrace_[0] = mainTrace_[1];
   std::copy(std::begin(raw[main]), std::end(raw[main]), g_markTraces[kMarkSrcMain]);

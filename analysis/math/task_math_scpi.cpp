@@ -23,7 +23,6 @@
 #include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
-#include "platform/clock.h"
 #include "remote/scpi/scpi_kit.h"
 
 namespace {
@@ -165,7 +164,7 @@ void Scpi_Math_Mode(scpi_para*, char* p) {
   if (v < 0) return;
   SetItemAndRun(kMathItemType, uint64_t(v));
   QelControl.SendRealControl(fpga::kPause, 1);
-  plat::SleepMs(kModePauseMs);
+  SettingsWaitMs(kModePauseMs);
   if (SysRunStatus.GetAcquireStatus(0) != kAcqStopped) {
     SysRunStatus.ClearInterruptFlag();
     QelControl.SysSample();

@@ -1,12 +1,12 @@
 // Board control: the analogue front-end word and the per-channel words.
 #include <algorithm>
 
+#include "core/messages/settings_lock.h"
 #include "core/state/ids.h"
 #include "core/board/att_ctrl_table.h"
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
 #include "core/state/sys_run_info.h"
-#include "platform/clock.h"
 
 namespace {
 constexpr uint32_t kDcCouplingBit[2] = {1, 512};
@@ -62,7 +62,7 @@ int control::AnalogChannelControl(const FrontEndSetting& s) {
                       {fpga::kFrontEndStrobe, 1},
                       {174, uint16_t(s.bwClass == 0 ? 1 : 0)}};
   int rc = SendSequence(seq, 5);
-  if (!s.independent) plat::SleepMs(10);
+  if (!s.independent) SettingsWaitMs(10);
   return rc;
 }
 

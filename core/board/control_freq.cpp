@@ -6,6 +6,7 @@
 
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/common/unit_convert.h"
 #include "platform/clock.h"
@@ -135,7 +136,7 @@ int control::FastFreqMeter(bool independent, int source, double* values) {
     const int64_t start = plat::MonoUs();
     bool got = false;
     while (!got && plat::MonoUs() - start < kFastWaitUs) {
-      plat::SleepMs(kFastPollMs);
+      SettingsWaitMs(kFastPollMs);  // the counters gate meanwhile
       const int status = ReadAnyReg(fpga::kCounterStatus);
       if (status < 0 || !(status & kCounter[ch].doneBit)) continue;
       got = CounterResult(ch, status, &values[ch]) != CountKind::kWaiting;

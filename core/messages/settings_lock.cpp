@@ -1,32 +1,79 @@
 #include "core/messages/settings_lock.h"
 
+#include <condition_variable>
+#include <cstdint>
 #include <mutex>
+#include <thread>
 
 #include "platform/clock.h"
 
 namespace {
-std::recursive_mutex& Mutex() {
-  static std::recursive_mutex* m = new std::recursive_mutex;  // never destroyed: threads may outlive exit
-  return *m;
+// A recursive ticket lock: each thread that asks takes the next ticket and
+// is served when its number comes.
+struct TicketLock {
+  std::mutex mu;
+  std::condition_variable served;
+  uint64_t next = 0, serving = 0;
+  int waiting = 0;
+};
+
+TicketLock& Lock() {
+  static TicketLock* lock = new TicketLock;  // never destroyed: threads may outlive exit
+  return *lock;
 }
+
 thread_local int t_depth = 0;  // this thread's holds
+thread_local int t_keep = 0;   // SettingsKeep scopes open on this thread
+
+void Take() {
+  TicketLock& l = Lock();
+  std::unique_lock<std::mutex> guard(l.mu);
+  const uint64_t ticket = l.next++;
+  ++l.waiting;
+  l.served.wait(guard, [&] { return l.serving == ticket; });
+  --l.waiting;
+}
+
+void Give() {
+  TicketLock& l = Lock();
+  {
+    std::lock_guard<std::mutex> guard(l.mu);
+    ++l.serving;
+  }
+  l.served.notify_all();
+}
 }  // namespace
 
 SettingsLock::SettingsLock() {
-  Mutex().lock();
-  ++t_depth;
+  if (t_depth++ == 0) Take();
 }
 
 SettingsLock::~SettingsLock() {
-  --t_depth;
-  Mutex().unlock();
+  if (--t_depth == 0) Give();
 }
 
-void SettingsWaitMs(int ms) {
-  const int held = t_depth;
-  for (int i = 0; i < held; ++i) Mutex().unlock();
+SettingsLetGo::SettingsLetGo() : held_(t_keep > 0 ? 0 : t_depth) {
+  if (held_ == 0) return;
   t_depth = 0;
+  Give();
+}
+
+SettingsLetGo::~SettingsLetGo() {
+  if (held_ == 0) return;
+  Take();
+  t_depth = held_;
+}
+
+SettingsKeep::SettingsKeep() { ++t_keep; }
+SettingsKeep::~SettingsKeep() { --t_keep; }
+
+void SettingsWaitMs(int ms) {
+  SettingsLetGo letGo;
   plat::SleepMs(ms);
-  for (int i = 0; i < held; ++i) Mutex().lock();
-  t_depth = held;
+}
+
+int SettingsLockWaiters() {
+  TicketLock& l = Lock();
+  std::lock_guard<std::mutex> guard(l.mu);
+  return l.waiting;
 }

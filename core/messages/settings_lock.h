@@ -3,7 +3,15 @@
 // the SCPI worker (one remote command at a time). Each changes them under
 // this lock, so a command never falls among a pass's changes: a replayed
 // knob step cannot write back a position, a level or a run state read
-// before the command changed it. The lock is recursive on its thread.
+// before the command changed it. The lock is recursive on its thread and
+// served in the order it was asked for, so a pass that takes it again finds
+// a command that waited meanwhile already served.
+//
+// It is held for the changes it orders, never across a sleep or a long
+// computation: a handler that waits (for the board, for the main loop, for
+// a settle time) waits with SettingsWaitMs, and long work that changes no
+// setting (reading a record, detecting a spectrum's marks) runs under
+// SettingsLetGo.
 #pragma once
 
 class SettingsLock {
@@ -14,7 +22,37 @@ class SettingsLock {
   SettingsLock& operator=(const SettingsLock&) = delete;
 };
 
-// Sleeps `ms` milliseconds, with the lock let go meanwhile when this thread
-// holds it: a command that gives the main loop time (to bring fresh records,
-// to show a page) lets its passes run.
+// For a scope: the calling thread's holds of the lock let go (none: nothing
+// happens), and taken back at its end after whoever asked for the lock
+// meanwhile has had it.
+class SettingsLetGo {
+ public:
+  SettingsLetGo();
+  ~SettingsLetGo();
+  SettingsLetGo(const SettingsLetGo&) = delete;
+  SettingsLetGo& operator=(const SettingsLetGo&) = delete;
+
+ private:
+  int held_;
+};
+
+// For a scope: the lock is kept through the waits and SettingsLetGo scopes
+// of the calling thread, for changes that must run whole (a replay that puts
+// back the state it found).
+class SettingsKeep {
+ public:
+  SettingsKeep();
+  ~SettingsKeep();
+  SettingsKeep(const SettingsKeep&) = delete;
+  SettingsKeep& operator=(const SettingsKeep&) = delete;
+};
+
+// Sleeps `ms` milliseconds with the lock let go meanwhile (SettingsLetGo): a
+// command that gives the main loop time (to bring fresh records, to show a
+// page) lets its passes run, and a panel handler's wait lets remote commands
+// run.
 void SettingsWaitMs(int ms);
+
+// The threads waiting for the lock now (for tests: a command is provably
+// waiting for it).
+int SettingsLockWaiters();

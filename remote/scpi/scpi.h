@@ -141,7 +141,7 @@ class scpi {
   int GetKeyLockFrom() const { return keyLockFrom_.load(); }
   void SetKeyLockFrom(int from) { keyLockFrom_.store(from); }
   void SetScpiBusyState(bool busy) { busy_.store(busy ? 1 : 0); }
-  // Busy while the busy byte is set or the worker has calls to run.
+  // Busy while the busy byte is set, the worker is held (start-up) or has calls to run.
   bool IsScpiBusy() const;
   // The worker holds back the answers a call writes until the call counts as
   // done, then delivers them: a requester that has its answer never finds

@@ -29,9 +29,18 @@ struct FuncQueue {
   std::condition_variable cond;  // a call came
   std::condition_variable room;  // a call was taken
   std::deque<std::function<void()>> calls;
-  std::atomic<int> busy{0};  // waiting calls plus the one running
-  bool held = false;         // start-up: the calls wait (under `mutex`)
+  std::atomic<int> busy{0};      // waiting calls plus the one running
+  std::atomic<bool> held{false};  // start-up: the calls wait (set under `mutex`)
 };
+
+// The long tails of commands, run one after another beside the worker.
+struct JobQueue {
+  std::mutex mutex;
+  std::condition_variable cond;  // a job came, or one ended
+  std::deque<std::function<void()>> jobs;
+  std::atomic<int> busy{0};  // waiting jobs plus the one running
+};
+constexpr size_t kJobsWaitingLimit = 1;
 
 constexpr auto kStopPoll = std::chrono::milliseconds(50);
 
@@ -57,8 +66,39 @@ FuncQueue& Queue() {
   return *q;
 }
 
+JobQueue& Jobs() {
+  static JobQueue* q = new JobQueue;
+  return *q;
+}
+
 void* WorkerBody(void*) {
   RunScpiFuncThread();
+  return nullptr;
+}
+
+void* JobsBody(void*) {
+  JobQueue& q = Jobs();
+  while (!plat::StopRequested()) {
+    std::function<void()> job;
+    {
+      std::unique_lock<std::mutex> lock(q.mutex);
+      if (q.jobs.empty()) {
+        q.cond.wait_for(lock, kStopPoll);
+        continue;
+      }
+      job = std::move(q.jobs.front());
+      q.jobs.pop_front();
+    }
+    q.cond.notify_all();
+    Guarded("SCPI job", job);
+    job = nullptr;
+    --q.busy;
+    if (SysRunStatus.IsDrawRefresh()) plat::NotifyIdle();
+  }
+  std::lock_guard<std::mutex> lock(q.mutex);
+  q.busy -= int(q.jobs.size());
+  q.jobs.clear();
+  q.cond.notify_all();
   return nullptr;
 }
 
@@ -117,7 +157,26 @@ bool PushScpiFunc(std::function<void()>&& call) {
   return true;
 }
 
-bool ScpiWorkerBusy() { return !t_onWorker && Queue().busy.load() > 0; }
+// Held, start-up's settings are not in force yet: busy, calls queued or not.
+bool ScpiWorkerBusy() {
+  const FuncQueue& q = Queue();
+  return q.held.load() || Jobs().busy.load() > 0 || (!t_onWorker && q.busy.load() > 0);
+}
+
+bool RunScpiJob(std::function<void()>&& job) {
+  JobQueue& q = Jobs();
+  {
+    std::unique_lock<std::mutex> lock(q.mutex);
+    while (q.jobs.size() >= kJobsWaitingLimit) {
+      if (plat::StopRequested()) return false;
+      q.cond.wait_for(lock, kStopPoll);
+    }
+    q.jobs.push_back(std::move(job));
+    ++q.busy;
+  }
+  q.cond.notify_all();
+  return true;
+}
 
 void RunScpiFuncThread() {
   FuncQueue& q = Queue();
@@ -164,7 +223,10 @@ void HoldScpiWorker(bool hold) {
   q.cond.notify_all();
 }
 
-int StartScpiFuncThread() { return plat::StartThread("ScpiFuncThread", WorkerBody, nullptr); }
+int StartScpiFuncThread() {
+  if (int rc = plat::StartThread("ScpiJobThread", JobsBody, nullptr)) return rc;
+  return plat::StartThread("ScpiFuncThread", WorkerBody, nullptr);
+}
 
 void* ScpiThread(void*) {
   MakeQueueDirs();

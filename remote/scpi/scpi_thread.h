@@ -12,9 +12,17 @@ constexpr size_t kScpiFuncQueueLimit = 3;
 // only when a stop ended the wait (the call is then dropped with what it owns).
 bool PushScpiFunc(std::function<void()>&& call);
 
-// True while calls wait for the worker or it runs one; false on the worker
-// itself (the calls queued before the one it runs have all run).
+// True while the worker is held, calls wait for it or it runs one; false on
+// the worker itself (the calls queued before the one it runs have all run).
 bool ScpiWorkerBusy();
+
+// Runs `job` on the job thread, after the jobs given before it, while the
+// worker goes on with the next commands: the long tail of a command that
+// needs no setting and holds only what it reads (writing out a deep record
+// taken before). The engine counts as busy (*OPC? answers 0) until it has
+// run. Waits while a job already waits; false only when a stop ended that
+// wait (the job is then dropped).
+bool RunScpiJob(std::function<void()>&& job);
 
 // The worker body: runs the queued calls in order until a stop is requested.
 // A call that throws is logged and the worker goes on.
@@ -25,7 +33,7 @@ void RunScpiFuncThread();
 // own settings are in force, so a command accepted meanwhile is kept.
 void HoldScpiWorker(bool hold);
 
-// Starts the worker thread; 0 or an error number. The SCPI thread calls it.
+// Starts the worker and job threads; 0 or an error number. The SCPI thread calls it.
 int StartScpiFuncThread();
 
 // ScpiThread (remote/scpi/scpi.h) is the thread body that main starts.

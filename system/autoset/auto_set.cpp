@@ -12,11 +12,11 @@
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
 #include "core/messages/msg.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "core/state/task.h"
 #include "core/state/task_manage.h"
-#include "platform/clock.h"
 
 namespace {
 // Board registers and control words.
@@ -102,7 +102,7 @@ int SysAutoSet::WaitReady() {
   for (int i = 0; i < kReadyPolls; ++i) {
     const int v = board.ReadAnyReg(independent_ ? fpga::kIndependDone : fpga::kDone);
     if (independent_ ? v == kIndependReady : v > 0) return 0;
-    plat::SleepMs(1);
+    SettingsWaitMs(1);
   }
   return -1;
 }
@@ -156,9 +156,9 @@ int SysAutoSet::IndependAutoTest() {
   if (!Bind()) return -1;
   control& board = *resource_->board;
   board.SendRealControl(fpga::kSweep, kMeasureMode);
-  plat::SleepMs(20);
+  SettingsWaitMs(20);
   board.SysSample();
-  for (int i = 0; i < kReadyPolls && board.ReadAnyReg(fpga::kDone) <= 0; ++i) plat::SleepMs(1);
+  for (int i = 0; i < kReadyPolls && board.ReadAnyReg(fpga::kDone) <= 0; ++i) SettingsWaitMs(1);
   std::printf("CH1 Max = %d \n", board.ReadAnyReg(fpga::kMax) & 0xFF);
   std::printf("CH1 Min = %d \n\n\n", board.ReadAnyReg(fpga::kMin) & 0xFF);
   return 0;
@@ -246,7 +246,7 @@ int SysAutoSet::ScanChVoltage(short mask) {
       v.SetRealYsensitivity(ch, vdiv_[ch]);
       v.AdjYsensitivity(ch, 0);
     }
-    plat::SleepMs(independent_ ? 70 : 20);
+    SettingsWaitMs(independent_ ? 70 : 20);
     board.SysSample();
     if (WaitReady() < 0) return -1;
     ReadPeaks();
@@ -335,7 +335,7 @@ void SysAutoSet::FinePass(const float* positions, int pending) {
         vdiv_[ch] = int16_t(idx);
         v.SetRealYsensitivity(ch, idx);
         v.AdjYsensitivity(ch, 0);
-        plat::SleepMs(10);
+        SettingsWaitMs(10);
         continue;
       }
       int codes;
@@ -414,7 +414,7 @@ int SysAutoSet::RunAutoset() {
   trig.SetTriggerSource(trigSource_);
   trig.SetTriggerPos(trigSource_, 1, (max_[trigSource_] + min_[trigSource_]) / 2 - kCentre);
   trig.AdjTriggerPosition(0);
-  plat::SleepMs(10);
+  SettingsWaitMs(10);
 
   for (int ch = 0; ch < 2; ++ch)
     if (independent_ || ch == trigSource_) GetChFreq(short(ch));
@@ -460,7 +460,7 @@ int SysAutoSet::RunAutoset() {
   FinePass(layout->position, signals);
   if (fineFailed_) return Fail();
 
-  plat::SleepUs(int64_t(settleUs_) + (independent_ ? 300000 : 0));
+  SettingsWaitMs(int((settleUs_ + (independent_ ? 300000u : 0u)) / 1000));
   board.SysSample();
   if (WaitReady() < 0) return Fail();
   ReadPeaks();

@@ -19,11 +19,13 @@
 #include "core/state/ids.h"
 #include "core/board/mem_depth_table.h"
 #include "core/messages/msg.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "core/state/task_manage.h"
 #include "core/common/unit_convert.h"
 #include "platform/clock.h"
+#include "platform/thread.h"
 #include "system/storage/storage_files.h"
 #include "ui/screen/qel_draw.h"
 
@@ -124,20 +126,35 @@ std::string CsvHeader(int source) {
   return text;
 }
 
-// Writes the lines of `count` samples starting at point `first`.
-void CsvLines(std::string* out, const uint8_t* samples, int count, long first, int source) {
+// What turns a record's samples into the lines of a CSV, taken with the
+// record: the settings may change while the lines are written.
+struct CsvScale {
+  double rate = 0;    // samples a second
+  int64_t shift = 0;  // the first point's place from the trigger
+  int position = 0;   // the trace's zero code
+  double volts = 0;   // volts a division
+};
+
+CsvScale TakeCsvScale(int source) {
   const x_system& x = *SystemResource.timeBase;
   const y_system& y = *SystemResource.vertical;
-  const double rate = x.GetCurrTimeBaseSample(source);
+  CsvScale c;
+  c.rate = x.GetCurrTimeBaseSample(source);
   int64_t start = 0, end = 0;
   x.GetMemDepthRange(source, &start, &end);
-  const int64_t shift = std::min<int64_t>(0, start - x.GetRealPreTrigDepth(source));
-  const int position = y.GetRealYposition(source);
-  const double volts = double(y.GetRealYDivVoltage(source));
+  c.shift = std::min<int64_t>(0, start - x.GetRealPreTrigDepth(source));
+  c.position = y.GetRealYposition(source);
+  c.volts = double(y.GetRealYDivVoltage(source));
+  return c;
+}
+
+// Writes the lines of `count` samples starting at point `first`.
+void CsvLines(std::string* out, const uint8_t* samples, int count, long first, const CsvScale& c) {
   char line[kCsvLineMax];
   for (int i = 0; i < count; ++i) {
-    const double t = rate > 0 ? double(first + i + shift) / rate : 0;
-    const int n = std::snprintf(line, sizeof line, "%3.12e,%f\n", t, (samples[i] - position) * volts / kCodesPerDiv);
+    const double t = c.rate > 0 ? double(first + i + c.shift) / c.rate : 0;
+    const int n = std::snprintf(line, sizeof line, "%3.12e,%f\n", t,
+                                (samples[i] - c.position) * c.volts / kCodesPerDiv);
     out->append(line, size_t(n));
   }
 }
@@ -168,20 +185,6 @@ bool Flush(StorageFileWriter* out, std::string* text, size_t above) {
   return ok;
 }
 
-// A record of the screen's depth (or less), taken fresh.
-bool CsvShort(StorageFileWriter* out, std::string* text, long points, int source, CsvProgress* bar) {
-  std::vector<uint8_t> record(kWaveSamples, 0);
-  if (!TakeRecord(source, record.data())) return false;
-  for (long done = 0; done < points;) {
-    const int n = int(std::min<long>(kCsvChunk, points - done));
-    CsvLines(text, record.data() + done, n, done, source);
-    done += n;
-    bar->Done(done);
-    if (!Flush(out, text, kCsvFlush)) return false;
-  }
-  return true;
-}
-
 // The engine's acquisition held for the chunks of one record.
 struct HeldAcquisition {
   HeldAcquisition() { SystemResource.wave->HoldAcquisition(true); }
@@ -192,8 +195,10 @@ struct HeldAcquisition {
 // it stands), then the sample memory from the record's first point, chunk by
 // chunk (the engine's read lock held per chunk, so the main loop's reads in
 // between cannot move the read-out, and its acquisition held, so no read in
-// between resumes it before the last chunk).
-bool CsvDeep(StorageFileWriter* out, std::string* text, long points, int source, CsvProgress* bar) {
+// between resumes it before the last chunk). What the caller holds (the
+// settings lock, the pass boundary) it keeps until the record is taken: a
+// pass or a command in between could start the next acquisition over it.
+bool TakeDeep(long points, int source, uint8_t* samples) {
   x_system& x = *SystemResource.timeBase;
   if (!Stopped()) {
     x.AdjTimeBase(0, 0);
@@ -206,41 +211,67 @@ bool CsvDeep(StorageFileWriter* out, std::string* text, long points, int source,
   x.GetMemDepthRange(source, &start, &end);
   const int64_t first = std::min<int64_t>(0, start - x.GetRealPreTrigDepth(source));
   _wave& wave = *SystemResource.wave;
-  std::vector<uint8_t> chunk(kCsvChunk);
   for (long done = 0; done < points;) {
     const int n = int(std::min<long>(kCsvChunk, points - done));
     const bool last = done + n >= points;
-    int got;
-    {
-      std::lock_guard<std::recursive_mutex> lock(wave.ReadLock());
-      if (last) wave.HoldAcquisition(false);  // the last chunk resumes acquisition
-      wave.SetDDRWave_addr(source, int32_t(first + done));
-      got = wave.GetWave_by_offset(source, chunk.data(), n, last ? 1 : 0);
-    }
-    if (got != n) return false;
-    CsvLines(text, chunk.data(), n, done, source);
+    std::lock_guard<std::recursive_mutex> lock(wave.ReadLock());
+    if (last) wave.HoldAcquisition(false);  // the last chunk resumes acquisition
+    wave.SetDDRWave_addr(source, int32_t(first + done));
+    if (wave.GetWave_by_offset(source, samples + done, n, last ? 1 : 0) != n) return false;
     done += n;
-    bar->Done(done);
-    if (!Flush(out, text, kCsvFlush)) return false;
   }
   return true;
 }
 
-int SaveCsv(const std::string& folder, const char* name, int source) {
-  const long points = DepthPoints(source);
-  StorageFileWriter out(folder, name);
+// A CSV's record, taken, and what its lines need.
+struct CsvRecord {
+  std::string folder, name, header;
+  CsvScale scale;
+  std::vector<uint8_t> samples;
+};
+
+// Writes the lines of a taken record; 0, or -1 with the failure's message.
+int WriteCsv(const CsvRecord& r) {
+  StorageFileWriter out(r.folder, r.name);
   if (!out.Ok()) return Fail(kMsgSaveFailed);
-  std::string text = CsvHeader(source);
+  std::string text = r.header;
   text.reserve(kCsvFlush + kCsvChunk * kCsvLineMax);
-  bool ok;
+  const long points = long(r.samples.size());
+  bool ok = true;
   {
     CsvProgress bar(points);
-    ok = points <= kWaveSamples ? CsvShort(&out, &text, points, source, &bar)
-                                : CsvDeep(&out, &text, points, source, &bar);
+    for (long done = 0; ok && done < points;) {
+      const int n = int(std::min<long>(kCsvChunk, points - done));
+      CsvLines(&text, r.samples.data() + done, n, done, r.scale);
+      done += n;
+      bar.Done(done);
+      ok = Flush(&out, &text, kCsvFlush) && !plat::StopRequested();
+    }
   }
   if (!ok || !Flush(&out, &text, 0) || !out.Finish()) return Fail(kMsgSaveFailed);
   SystemResource.message->SetMessage(kMsgSaved);
   return 0;
+}
+
+// The record is taken here, with what the caller holds; its lines are written
+// by `later` when given (a deep record), otherwise here with the settings
+// lock let go: they need no setting, and a deep record's take many seconds.
+int SaveCsv(const std::string& folder, const char* name, int source, StorageJobRunner later) {
+  const long points = DepthPoints(source);
+  auto record = std::make_shared<CsvRecord>();
+  record->folder = folder;
+  record->name = name;
+  record->header = CsvHeader(source);
+  record->samples.resize(size_t(std::max<long>(points, kWaveSamples)));
+  const bool deep = points > kWaveSamples;
+  if (!(deep ? TakeDeep(points, source, record->samples.data())
+             : TakeRecord(source, record->samples.data())))
+    return Fail(kMsgSaveFailed);
+  record->samples.resize(size_t(points));
+  record->scale = TakeCsvScale(source);
+  if (deep && later) return later([record] { WriteCsv(*record); }) ? 0 : Fail(kMsgSaveFailed);
+  SettingsLetGo writing;
+  return WriteCsv(*record);
 }
 
 }  // namespace
@@ -259,14 +290,14 @@ void StorageRefLayout(int ref) {
   Run().SetWaveDisplayInfor(kRefA + ref, place[0], place[1]);
 }
 
-int StorageSaveWaveFunc(const char* name, int source, int disk) {
+int StorageSaveWaveFunc(const char* name, int source, int disk, StorageJobRunner later) {
   if (Run().GetAcquireStatus(0) == kAcqSlowScan) return Fail(kMsgRoll);
   if (Run().GetDiplayFormat() == 1) return Fail(kMsgXY);
   if (disk != kDiskInternal && !StorageUsbIn()) return Fail(kMsgNoUsb);
   const std::string folder = StorageFolder(kStoreWave, disk);
   if (folder.empty() || !name || !StorageNameOk(name) || (source != 0 && source != 1)) return Fail(kMsgSaveFailed);
   StorageMakeFolder(folder);
-  return disk == kDiskUsbCsv ? SaveCsv(folder, name, source) : SaveBinary(folder, name, source);
+  return disk == kDiskUsbCsv ? SaveCsv(folder, name, source, later) : SaveBinary(folder, name, source);
 }
 
 int StorageLoadWaveFunc(const char* name, int ref, int disk) {

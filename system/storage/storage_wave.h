@@ -4,6 +4,7 @@
 // (.csv) on the USB disk.
 #pragma once
 #include <cstdint>
+#include <functional>
 
 // Layout of a binary waveform file.
 constexpr int kWaveFileBytes = 24499;
@@ -12,10 +13,15 @@ constexpr int kWaveImageAt = 15, kWaveSamplesAt = 17473, kWaveTrailerAt = 24473;
 constexpr int kWaveSamples = 7000;
 constexpr int kRefA = 8;  // reference traces 8 (RefA) and 9 (RefB)
 
+// Runs a job later, on a thread of its own; false when it was dropped.
+using StorageJobRunner = bool (*)(std::function<void()>&&);
+
 // `name` with its extension; source 0 CH1, 1 CH2; disk 0 internal, 1 USB,
 // 2 USB as CSV. 0, or -1 with the failure's message raised (nothing
-// written; an older file of the name stays whole).
-int StorageSaveWaveFunc(const char* name, int source, int disk);
+// written; an older file of the name stays whole). A CSV of a record deeper
+// than the screen's is taken here and its lines written by `later` when
+// given (which then gives the outcome's message); without it, here.
+int StorageSaveWaveFunc(const char* name, int source, int disk, StorageJobRunner later = nullptr);
 // ref 0 RefA, 1 RefB; disk 0 internal, another the USB disk. Nothing of the
 // run state or the references changes unless the whole file is good.
 int StorageLoadWaveFunc(const char* name, int ref, int disk);

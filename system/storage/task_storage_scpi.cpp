@@ -19,6 +19,7 @@
 #include "core/state/system_resource.h"
 #include "core/state/task_manage.h"
 #include "remote/scpi/scpi_kit.h"
+#include "remote/scpi/scpi_thread.h"
 #include "system/storage/storage_files.h"
 #include "system/storage/storage_setup.h"
 #include "system/storage/storage_wave.h"
@@ -213,8 +214,13 @@ int FileSave(const char* p) {
       if (disk != kDiskUsb) return ScpiRefuse();
       disk = kDiskUsbCsv;
     }
+    // The record is taken with the main loop held at its pass boundary and
+    // the settings lock kept through the take's waits (the main loop takes
+    // the boundary under the lock); a deep CSV's lines are then written by
+    // the job thread, and the worker serves other links meanwhile.
+    SettingsKeep whole;
     pthread_mutex_lock(&mymutex);
-    const int rc = StorageSaveWaveFunc(f.name.c_str(), first, disk);
+    const int rc = StorageSaveWaveFunc(f.name.c_str(), first, disk, RunScpiJob);
     pthread_mutex_unlock(&mymutex);
     return rc;
   }

@@ -95,7 +95,9 @@ def stopped_record_stands(rm, root):
         # back in codes: the same up to the zero line).
         path = os.path.join(root, "udisk", "KOLV", "Wave", "STOPPED.csv")
         s.write(':FILE:SAVE "STOPPED.csv",CHANnel1,UDISK')
-        s.query(":STORage:TYPE?")  # answered once the save before it has run
+        # Its lines are written beside the command worker: *OPC? answers 1
+        # once the file is whole.
+        assert wait_until(lambda: s.query("*OPC?").strip() == "1"), "the save did not end"
         assert os.path.exists(path), path
         volts = pandas.read_csv(path, skiprows=3)["CH1_V"].to_numpy()
         codes = np.rint(volts * 25 / 1.0).astype(int)

@@ -15,6 +15,7 @@
 #include "platform/thread.h"
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_client.h"
+#include "remote/scpi/scpi_thread.h"
 #include "tests/bench/bench.h"
 
 namespace {
@@ -81,7 +82,10 @@ struct Thread : ::testing::Test {
     ASSERT_EQ(0, Scpi.RegisterInstr(40, g_table));
     ASSERT_EQ(0, StartScpiThread());
   }
-  void TearDown() override { Release(); }
+  void TearDown() override {
+    HoldScpiWorker(false);
+    Release();
+  }
   // Occupies the worker with a call that waits for Release().
   void BlockWorker() {
     ScpiQuery("BLOC\n", 1, 0);
@@ -137,6 +141,21 @@ TEST_F(Thread, ExactOpcIsAnsweredOnTheThreadEvenWhileTheWorkerIsBusy) {
   Scpi.SetScpiBusyState(true);
   EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\n"));
   Scpi.SetScpiBusyState(false);
+}
+
+// Start-up holds the worker until its own settings are in force: until then
+// *OPC? answers 0, with or without a command waiting, and 1 once the held
+// commands have run.
+TEST_F(Thread, OpcAnswersZeroWhileStartUpHoldsTheWorker) {
+  HoldScpiWorker(true);
+  EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\r\n"));
+  EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\n"));
+  ScpiQuery("COUN\n", 1, 0);
+  EXPECT_EQ("0\r\n", ScpiQuery("*OPC?\n"));
+  EXPECT_EQ(0, g_counted.load());
+  HoldScpiWorker(false);
+  EXPECT_TRUE(WaitFor([] { return ScpiQuery("*OPC?\n") == "1\r\n"; }));
+  EXPECT_EQ(1, g_counted.load());
 }
 
 // An answer reaches its requester only once its call is done: whoever has

@@ -322,6 +322,8 @@ TEST_F(StorageFiles, ADeepRecordGoesToCsvInChunksWithItsProgressBar) {
   Unpaced();
   Usb(true);
   Set("FILE:SAVE \"DEEP.csv\",CHANnel1,UDISK");
+  // The lines are written beside the worker: *OPC? answers 1 once they are.
+  ASSERT_TRUE(WaitUntil([] { return ScpiQuery("*OPC?\r\n") == "1\r\n"; }));
   EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved);
   std::istringstream in(ReadRoot("udisk/KOLV/Wave/DEEP.csv"));
   std::string line;

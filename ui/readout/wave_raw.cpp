@@ -23,6 +23,7 @@
 #include "core/state/ids.h"
 #include "core/messages/msg.h"
 #include "core/messages/mymutex.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "platform/clock.h"
@@ -183,6 +184,7 @@ int Get_wave_ddr_Data(int source) {
     SystemResource.message->SetMessage(kMsgXYDisabled);
     return -1;
   }
+  SettingsKeep whole;  // its waits keep the lock: the main loop takes the boundary under it
   pthread_mutex_lock(&mymutex);
   const int rc = ReadLongRecord(source);
   pthread_mutex_unlock(&mymutex);
