@@ -16,6 +16,7 @@
 #include "core/board/i2c_storage.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
+#include "core/state/wave_types.h"
 
 x_system TimeBase;
 
@@ -25,7 +26,7 @@ namespace {
 constexpr int kLastRealTimeMin = 25, kLastRealTimeMax = 38;
 constexpr uint64_t kFuncRoll = 0x2;  // set while the slow scan (roll) runs
 constexpr int kHoriNormal = 1;
-constexpr int kWaveRollType = 3, kWaveNormalType = 2;
+constexpr int kWaveRollType = 3, kWaveNormalType = 2;  // the waveform engine's numbering
 
 }  // namespace
 
@@ -244,7 +245,7 @@ int x_system::ChangeAcqWaveMode(int ch) {
   if (roll) {
     run_->horiMode = kHoriRoll;
     run_->rollFlag = 1;
-    run_->waveType = kWaveRollType;
+    run_->waveType = kWaveRoll;
     if (run_->independentTimeBase == 1)
       run_->acqStatus[ch == 1 ? 1 : 0] = kAcqSlowScan;
     else
@@ -254,7 +255,9 @@ int x_system::ChangeAcqWaveMode(int ch) {
     if (run_->horiMode == kHoriRoll) run_->horiMode = kHoriNormal;
     run_->rollFlag = 0;
     run_->funcBits &= ~kFuncRoll;
-    run_->waveType = kWaveNormalType;
+    // The screen draws the channels' traces (through the channel palettes),
+    // which follow the stopped, zoomed and rescaled records.
+    run_->waveType = kWaveTraces;
   }
   return 0;
 }

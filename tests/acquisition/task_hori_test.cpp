@@ -31,6 +31,7 @@
 #include "ui/display/task_display.h"
 #include "ui/draw/font.h"
 #include "ui/draw/picture.h"
+#include "ui/screen/qel_draw.h"
 
 namespace {
 enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kHori = 67, kCh1 = 64 };
@@ -436,11 +437,13 @@ TEST_F(HoriScreen, AnXYCircleIsDrawnAsACircle) {
   EXPECT_NEAR(lo, 35, 3);
   EXPECT_NEAR(hi, 35, 3);
   // On screen, from the channels' traces: CH1-coloured points of the square
+  // (its colour through the channel palette of the stored wave brightness)
   // all at one distance from its centre.
+  const uint32_t ch1 = uint32_t(QelDraw.TraceColour(0, int(kCh1Colour)));
   std::vector<std::pair<double, double>> dots;
   for (int r = 165; r < 445; ++r)
     for (int c = 240; c < 520; ++c)
-      if (bench.Pixel(r, c) == kCh1Colour) dots.emplace_back(c, r);
+      if (bench.Pixel(r, c) == ch1) dots.emplace_back(c, r);
   ASSERT_GE(dots.size(), 60u);
   double sx = 0, sy = 0;
   for (auto& p : dots) sx += p.first, sy += p.second;

@@ -3,8 +3,8 @@
 states a user combines with a setting: a record kept by STOP and then looked
 at with another time base or V/div, the zoom window over a real-time main
 time base, the read-out's volts in every format with the position moved and
-a probe, NORMal data while the display rolls, and a memory depth chosen while
-stopped. Read as a user's script does, pyvisa with the pyvisa-py backend over
+a probe, NORMal data while the display rolls, a memory depth chosen while
+stopped, and the display's wave brightness and colour grading. Read as a user's script does, pyvisa with the pyvisa-py backend over
 VXI-11; the expected cycles, columns and codes come from the sine written to
 dev/signals (numpy), the screen from dev/fb0. The helpers serve the state
 oracle (test_state_oracle.py) too.
@@ -21,7 +21,7 @@ except ImportError:
 
     system_python_or_exit("python3-numpy")
 
-from scope_support import wait_frames, write_signals
+from scope_support import wait_frames, wait_until, write_signals
 from test_vxi11 import open_instr, run_cases
 
 FREQ, AMP = 1000.0, 1.0  # the CH1 sine: 1 kHz, 1 V peak
@@ -312,8 +312,103 @@ def memory_depth_set_while_stopped(rm, root):
         s.close()
 
 
+def wave_area(root):
+    """The wave area's pixels (rows of 200 codes, columns left of the menu)."""
+    with open(os.path.join(root, "dev", "fb0"), "rb") as f:
+        px = np.frombuffer(f.read(WIDTH * HEIGHT * 4), dtype="<u4").reshape(HEIGHT, WIDTH)
+    return px[FULL[0] - 199:FULL[0] + 199, WAVE_LEFT + 1:WAVE_LEFT + SCREEN_COLUMNS] & 0xFFFFFF
+
+
+def display_wave_settings(rm, root):
+    """Wave brightness scales the trace's intensity (the factory 50 is the
+    trace colour itself), colour grading paints it from the grading palette
+    and its inversion from the inverted one, running and after STOP. The
+    trace's pixels are those in CH1's colour at the factory brightness; each
+    setting's colour is the one most of them take."""
+    s = open_instr(rm)
+    where = None
+
+    def shown(*settings):
+        settle(s, *settings)
+        wait_frames(root, 2)
+        area = wave_area(root)
+        if where is None:
+            return area
+        colours, counts = np.unique(area[where], return_counts=True)
+        lit = colours != 0
+        assert lit.any() and counts[lit].max() > where.sum() // 2, "the trace moved"
+        return int(colours[lit][counts[lit].argmax()])
+
+    def cyan(colour):
+        return colour >> 16 == 0 and (colour >> 8) & 0xFF == colour & 0xFF
+
+    try:
+        for state in (":RUN", ":STOP"):
+            where = None
+            settle(s, ":RUN", ":CHANnel1:SCALe 1", ":CHANnel1:OFFSet 0", ":TIMebase:SCALe 0.001",
+                   ":TRIGger:LEVel 0")
+            wait_frames(root, 3)
+            where = shown(state, ":DISPlay:WAVE:BRIGhtness 50") == CH1_COLOUR
+            assert where.sum() > 1000, f"only {where.sum()} trace pixels"
+            dim = shown(":DISPlay:WAVE:BRIGhtness 10")
+            bright = shown(":DISPlay:WAVE:BRIGhtness 100")
+            graded = shown(":DISPlay:COLOR ON")
+            inverted = shown(":DISPlay:COLOR:INVERt ON")
+            plain = shown(":DISPlay:COLOR:INVERt OFF", ":DISPlay:COLOR OFF")
+            print(f"  {state[1:]}: brightness 10 {dim:06X}, 100 {bright:06X}; "
+                  f"graded {graded:06X}, inverted {inverted:06X}, off again {plain:06X}")
+            assert cyan(dim) and 0 < (dim & 0xFF) < 0xCC // 2, f"brightness 10: {dim:06X}"
+            assert cyan(bright) and (bright & 0xFF) > 0xCC, f"brightness 100: {bright:06X}"
+            assert not cyan(graded) and graded != inverted and not cyan(inverted), (graded, inverted)
+            assert plain == bright, f"colour off: {plain:06X}"
+    finally:
+        settle(s, ":RUN", ":DISPlay:COLOR:INVERt OFF", ":DISPlay:COLOR OFF", ":DISPlay:WAVE:BRIGhtness 50")
+        s.close()
+
+
+def persistence(rm, root):
+    """With infinite persistence the trace of a 1 V sine (crest +25 codes at
+    1 V/div) stays on the screen after the signal drops to 0.5 V (crest +12.5)
+    until DISPlay:CLEar; at the minimum only the live trace shows."""
+    s = open_instr(rm)
+    full, half = AMP * CODES_PER_DIV, AMP * CODES_PER_DIV / 2
+
+    def crest():
+        wait_frames(root, 3)
+        top = screen_columns(root)[1:SCREEN_COLUMNS]
+        assert (top >= 0).sum() > SCREEN_COLUMNS // 2, "no trace on the screen"
+        return int(top.max()) - CENTRE
+
+    def signal(amp, want):
+        """A new sine, waited for in the read-out (the acquired record)."""
+        write_signals(root, f"ch1 sine freq={FREQ:g} amp={amp:g}\n")
+        assert wait_until(lambda: abs(int(trace(s).max()) - CENTRE - want) <= 2), f"no {amp} V sine acquired"
+
+    try:
+        settle(s, ":RUN", ":CHANnel1:SCALe 1", ":CHANnel1:OFFSet 0", ":TIMebase:SCALe 0.001", ":TRIGger:LEVel 0",
+               ":DISPlay:GRAD:TIME INFinite")
+        assert s.query(":DISPlay:GRAD:TIME?").strip().upper().startswith("INF")
+        signal(AMP, full)
+        big = crest()
+        signal(AMP / 2, half)
+        kept = crest()
+        settle(s, ":DISPlay:CLEar")
+        cleared = crest()
+        signal(AMP, full)
+        settle(s, ":DISPlay:GRAD:TIME MINimum")
+        signal(AMP / 2, half)
+        live = crest()
+        print(f"  crest {big}, kept {kept}, after CLEar {cleared}, at the minimum {live}")
+        assert abs(big - full) <= 2 and abs(kept - full) <= 2, (big, kept)
+        assert abs(cleared - half) <= 2 and abs(live - half) <= 2, (cleared, live)
+    finally:
+        write_signals(root, SIGNAL)
+        settle(s, ":DISPlay:GRAD:TIME MINimum")
+        s.close()
+
 CASES = [stopped_record_rewindowed, stopped_record_rescaled, zoom_over_real_time_main, read_out_volts,
-         normal_data_while_rolling, memory_depth_set_while_stopped]
+         normal_data_while_rolling, memory_depth_set_while_stopped, display_wave_settings,
+         persistence]
 
 if __name__ == "__main__":
     sys.exit(run_cases("record-states-py-", SIGNAL, CASES, call=lambda case, rm, root: case(rm, root)))
