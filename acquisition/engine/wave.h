@@ -84,6 +84,15 @@ class _wave {
   int GetRequestCh() const { return GetRequestWaveChBit(); }
   void RequestChData(int bits) { requestCh_ |= bits & 3; }
   void ResetRequestType() { requestType_ = 0; }
+  // The record requests not served yet (without the standing ones of the
+  // guidance and pass/fail), and dropping those a read could not serve.
+  int PendingRequestCh() const { return requestCh_; }
+  void DropRequestCh(int bits) { requestCh_ &= ~bits; }
+  // Asks for `reads` records of `channels` one after the other, each once
+  // the main loop has read the one before, so the last was acquired after
+  // this call began; the number read within `limitMs` each. For the SCPI
+  // worker, which holds the settings lock: let go while it waits.
+  int AwaitRecords(int channels, int reads, int limitMs);
 
   // Acquisition-memory reads.
   int ReadDDRWave(int ch, int n);
