@@ -6,6 +6,8 @@ with numpy from the signals applied to the simulated board.
 - A measurement asked for right after a setting, and after STOP, answers
   from a record acquired with that setting: each query is asked once, never
   again until it agrees.
+- AC RMS is the RMS about the mean; a clean pulse has no overshoot nor
+  preshoot.
 
 Usage: python3 test_readings.py --build <builddir>
 """
@@ -67,6 +69,32 @@ def fresh_after_change_and_stop(rm, root):
         s.close()
 
 
+def pulse_levels(rm, root):
+    # A 30 % pulse from -1.5 V to 0.5 V, seven periods on the screen.
+    write_signals(root, "ch1 pulse freq=10000 amp=1 offset=-0.5 duty=0.3\n")
+    t = np.arange(100000) / 100000
+    wave = np.where(t < 0.3, 0.5, -1.5)
+    ac_rms = float(np.sqrt(np.mean((wave - wave.mean()) ** 2)))  # 0.917 V
+    s = open_instr(rm)
+    try:
+        s.write(":RUN")
+        s.write(":TIMebase:SCALe 5e-5")
+        s.write(":CHANnel1:SCALe 0.5")
+        # A screen column holds its highest sample: an edge's column counts
+        # high, a point (1 %) of duty at most.
+        edge = float(np.sqrt(0.31 * 0.69) * 2 - np.sqrt(0.3 * 0.7) * 2)
+        got = value(s, ":MEASure:ACRMs? CHANnel1")
+        assert abs(got - ac_rms) <= edge + 0.02, (got, ac_rms)
+        assert value(s, ":MEASure:OVERshoot? CHANnel1") == 0
+        assert value(s, ":MEASure:PREShoot? CHANnel1") == 0
+        s.write(":STOP")
+        got = value(s, ":MEASure:ACRMs? CHANnel1")
+        assert abs(got - ac_rms) <= edge + 0.02, (got, ac_rms)
+        s.write(":RUN")
+    finally:
+        s.close()
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
@@ -78,7 +106,7 @@ def main():
     rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
     tally = Tally()
-    for case in (fresh_after_change_and_stop,):
+    for case in (fresh_after_change_and_stop, pulse_levels):
         tally.run(case.__name__, lambda: case(rm, root))
     rm.close()
     return tally.finish(inst, "scopeapp", tmp)
