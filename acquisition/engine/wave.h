@@ -129,6 +129,9 @@ class _wave {
   int GetWave_Decode(int ch, int offset, int n);
   int DecodedataExport(int ch, uint8_t* buf, int n);
   void DecodedataSetdefault();
+  // Drains done so far: a reader tells a new read (which may bring nothing)
+  // from the same bytes exported again.
+  uint32_t DecodeReadCount() const { return decodeReads_; }
   int GetDecodeCount() const { return decodeCount_; }
   void SetDecodeFocusItem(int i) { decodeFocus_ = i; }
   int GetDecodeFocusItem() const { return decodeFocus_; }
@@ -283,6 +286,7 @@ class _wave {
   uint8_t decodeDrop_[kDecodeStepBytes];
 
   int decodeCount_ = 0;
+  std::atomic<uint32_t> decodeReads_{0};
   int decodeFocus_ = 0;
   uint8_t decodePlayback_ = 0;
   uint8_t decodeStopRead_ = 0;

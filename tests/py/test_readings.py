@@ -8,6 +8,8 @@ with numpy from the signals applied to the simulated board.
   again until it agrees.
 - AC RMS is the RMS about the mean; a clean pulse has no overshoot nor
   preshoot.
+- SBUS:DATA? never answers a decode made under other lines, sources or bus
+  type than those in force, and has nothing once the traffic is gone.
 
 Usage: python3 test_readings.py --build <builddir>
 """
@@ -25,7 +27,7 @@ except ImportError:
 
     system_python_or_exit("python3-pyvisa-py and python3-numpy")
 
-from scope_support import Tally, write_signals
+from scope_support import Tally, wait_until, write_signals
 from test_vxi11 import Instrument, open_instr
 
 CODE = 1 / 25  # one sample code at 1 V/div, in divisions
@@ -95,6 +97,57 @@ def pulse_levels(rm, root):
         s.close()
 
 
+I2C_SENT = [0x50, 0xA5, 0x01, 0x23, 0x42]  # 50w:a5.01 then 23r:42
+
+
+def decode_rows(s):
+    """The rows of SBUS:DATA?, or None when it answers nothing (no rows)."""
+    s.write("SBUS:DATA?")
+    try:
+        raw = s.read_raw()
+    except pyvisa.errors.VisaIOError:
+        return None
+    assert raw[:1] == b"#", raw[:20]
+    digits = int(raw[1:2])
+    return raw[2 + digits:2 + digits + int(raw[2:2 + digits])].decode().splitlines()
+
+
+def i2c_bytes(rows):
+    return [int(line.split(",")[1].split(":")[-1], 16) for line in rows[2:]] if rows else None
+
+
+def decode_follows_settings(rm, root):
+    write_signals(root, "bus i2c rate=100000 interval=0.02 data=50w:a5.01,23r:42\n")
+    s = open_instr(rm)
+    s.timeout = 5000  # SBUS:DATA? without rows answers nothing
+    try:
+        for line in ("RUN", "TIMebase:SCALe 5e-4", "CHANnel1:SCALe 1", "CHANnel2:SCALe 1", "CHANnel2:DISPlay ON",
+                     "SBUS:MODE I2C", "SBUS:I2C:CLOCk:SOURce CHANnel1", "SBUS:I2C:DATA:SOURce CHANnel2",
+                     "SBUS:BASE HEX", "SBUS:TRIGger:SWEep NORMal"):
+            s.write(line)
+        good = wait_until(lambda: (lambda r: r if i2c_bytes(r) == I2C_SENT else None)(decode_rows(s)))
+        assert good, "the I2C traffic never decoded"
+        # The lines swapped: the first answer is not the decode of the lines before.
+        s.write("SBUS:I2C:CLOCk:SOURce CHANnel2")
+        s.write("SBUS:I2C:DATA:SOURce CHANnel1")
+        assert decode_rows(s) != good
+        s.write("SBUS:I2C:CLOCk:SOURce CHANnel1")
+        s.write("SBUS:I2C:DATA:SOURce CHANnel2")
+        assert wait_until(lambda: i2c_bytes(decode_rows(s)) == I2C_SENT)
+        # Another bus type: no I2C rows under its heading.
+        s.write("SBUS:MODE SPI")
+        rows = decode_rows(s)
+        assert rows is None or not rows[0].startswith("I2C") and i2c_bytes(rows) != I2C_SENT, rows
+        s.write("SBUS:MODE I2C")
+        assert wait_until(lambda: i2c_bytes(decode_rows(s)) == I2C_SENT)
+        # Both lines at 0 V: once a record without traffic is decoded, nothing.
+        s.write("SBUS:TRIGger:SWEep AUTO")
+        write_signals(root, "ch1 dc offset=0\nch2 dc offset=0\n")
+        assert wait_until(lambda: decode_rows(s) is None)
+    finally:
+        s.close()
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
@@ -106,7 +159,7 @@ def main():
     rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
     tally = Tally()
-    for case in (fresh_after_change_and_stop, pulse_levels):
+    for case in (fresh_after_change_and_stop, pulse_levels, decode_follows_settings):
         tally.run(case.__name__, lambda: case(rm, root))
     rm.close()
     return tally.finish(inst, "scopeapp", tmp)

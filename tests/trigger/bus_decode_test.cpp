@@ -138,6 +138,8 @@ struct BusTraffic : ::testing::Test {
   // MSB first, 10 us idle ending a frame; LIN version 2. At 500 us/div the
   // samples are 1 us apart: the rates leave ten or more samples a bit.
   void Uart8N1() {
+    TaskTrigger.SetItem(121, 0);  // When: start of frame, and no parity, whatever an earlier case chose
+    TaskTrigger.SetItem(120, 0);
     TaskTrigger.SetItem(115, 1);
     TaskTrigger.SetItem(116, 3);
     TaskTrigger.SetItem(117, 1);
@@ -381,6 +383,7 @@ TEST_F(BusTraffic, TheZoomedLaneDrawsTheBytesOfTheWindow) {
   TaskTrigger.SetItem(112, 2);
   TaskTrigger.SetItem(120, 2);
   TaskTrigger.SetItem(145, 1);
+  TaskTrigger.SetItem(147, 0);  // no event list over the lane, whatever an earlier case chose
   Refresh();
   ASSERT_EQ(TimeBase.ZoomInit(1), 0);
   SysRunStatus.SetTimeBaseType(1);
