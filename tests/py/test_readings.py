@@ -8,6 +8,9 @@ with numpy from the signals applied to the simulated board.
   again until it agrees.
 - AC RMS is the RMS about the mean; a clean pulse has no overshoot nor
   preshoot.
+- The expression math trace follows FUNCtion:EXPRession whichever page is
+  shown; CHANnel5:SCALe? is the math trace's; the FFT refuses waterfall
+  views with more than 64K points as the panel does.
 - SBUS:DATA? never answers a decode made under other lines, sources or bus
   type than those in force, and has nothing once the traffic is gone.
 
@@ -148,6 +151,49 @@ def decode_follows_settings(rm, root):
         s.close()
 
 
+def math_follows_its_settings(rm, root):
+    # CH1 a 1 V sine, CH2 0.5 V DC: CH1-CH2 peaks at 0.5 V, Exp(CH2) is e^0.5.
+    write_signals(root, "ch1 sine freq=10000 amp=1\nch2 dc offset=0.5\n")
+    s = open_instr(rm)
+    try:
+        for line in ("RUN", "TIMebase:SCALe 5e-5", "CHANnel1:SCALe 1", "CHANnel2:SCALe 1", "CHANnel2:DISPlay ON",
+                     "FUNCtion:MATH:MODE ADVance"):
+            s.write(line)
+        if s.query("KEY:MATH:LED?").strip() != "1":
+            s.write("KEY:MATH")
+        assert wait_until(lambda: s.query("KEY:MATH:LED?").strip() == "1")
+        s.write("CHANnel5:SCALe 2")
+        assert float(s.query("CHANnel5:SCALe?")) == 2
+        s.write("CHANnel5:SCALe 1")
+        ch1 = np.sin(np.linspace(0, 2 * np.pi, 100000, endpoint=False))
+        expected = {"CH1-CH2": float(np.max(ch1 - 0.5)), "Exp(CH2)": float(np.exp(0.5)),
+                    "CH1+CH2": float(np.max(ch1 + 0.5))}
+        for round_ in range(2):
+            for text, vmax in expected.items():
+                s.write("KEY:MEASure")  # another module's page in front
+                s.write("FUNCtion:EXPRession %s" % text)
+                assert s.query("FUNCtion:EXPRession?").strip() == text
+                # The trace follows within a pass or two; its maximum then
+                # stays within two codes of numpy's.
+                assert wait_until(lambda: abs(value(s, "MEASure:VMAX? MATH") - vmax) <= 2 * CODE), (round_, text)
+        # The FFT: waterfall with more than 64K points refused either way round.
+        s.write("FUNCtion:MATH:MODE FFT")
+        s.write("FUNCtion:FFT:POINts 8K")
+        s.write("FUNCtion:FFT:DISPlay WATerfall1")
+        assert s.query("FUNCtion:FFT:DISPlay?").strip() == "WATerfall1"
+        s.write("FUNCtion:FFT:POINts 128K")
+        assert s.query("FUNCtion:FFT:POINts?").strip() == "8K"
+        s.write("FUNCtion:FFT:DISPlay FULL")
+        s.write("FUNCtion:FFT:POINts 128K")
+        assert s.query("FUNCtion:FFT:POINts?").strip() == "128K"
+        s.write("FUNCtion:FFT:DISPlay WATerfall2")
+        assert s.query("FUNCtion:FFT:DISPlay?").strip() == "FULL"
+        s.write("FUNCtion:FFT:POINts 8K")
+        s.write("FUNCtion:MATH:MODE MATH")
+    finally:
+        s.close()
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
@@ -159,7 +205,7 @@ def main():
     rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
     tally = Tally()
-    for case in (fresh_after_change_and_stop, pulse_levels, decode_follows_settings):
+    for case in (fresh_after_change_and_stop, pulse_levels, math_follows_its_settings, decode_follows_settings):
         tally.run(case.__name__, lambda: case(rm, root))
     rm.close()
     return tally.finish(inst, "scopeapp", tmp)
