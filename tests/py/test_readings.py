@@ -162,6 +162,20 @@ def math_follows_its_settings(rm, root):
         if s.query("KEY:MATH:LED?").strip() != "1":
             s.write("KEY:MATH")
         assert wait_until(lambda: s.query("KEY:MATH:LED?").strip() == "1")
+        # The FFT: waterfall with more than 64K points refused either way round.
+        s.write("FUNCtion:MATH:MODE FFT")
+        s.write("FUNCtion:FFT:POINts 8K")
+        s.write("FUNCtion:FFT:DISPlay WATerfall1")
+        assert s.query("FUNCtion:FFT:DISPlay?").strip() == "WATerfall1"
+        s.write("FUNCtion:FFT:POINts 128K")
+        assert s.query("FUNCtion:FFT:POINts?").strip() == "8K"
+        s.write("FUNCtion:FFT:DISPlay FULL")
+        s.write("FUNCtion:FFT:POINts 128K")
+        assert s.query("FUNCtion:FFT:POINts?").strip() == "128K"
+        s.write("FUNCtion:FFT:DISPlay WATerfall2")
+        assert s.query("FUNCtion:FFT:DISPlay?").strip() == "FULL"
+        s.write("FUNCtion:FFT:POINts 8K")
+        s.write("FUNCtion:MATH:MODE ADVance")
         s.write("CHANnel5:SCALe 2")
         assert float(s.query("CHANnel5:SCALe?")) == 2
         s.write("CHANnel5:SCALe 1")
@@ -176,19 +190,6 @@ def math_follows_its_settings(rm, root):
                 # The trace follows within a pass or two; its maximum then
                 # stays within two codes of numpy's.
                 assert wait_until(lambda: abs(value(s, "MEASure:VMAX? MATH") - vmax) <= 2 * CODE), (round_, text)
-        # The FFT: waterfall with more than 64K points refused either way round.
-        s.write("FUNCtion:MATH:MODE FFT")
-        s.write("FUNCtion:FFT:POINts 8K")
-        s.write("FUNCtion:FFT:DISPlay WATerfall1")
-        assert s.query("FUNCtion:FFT:DISPlay?").strip() == "WATerfall1"
-        s.write("FUNCtion:FFT:POINts 128K")
-        assert s.query("FUNCtion:FFT:POINts?").strip() == "8K"
-        s.write("FUNCtion:FFT:DISPlay FULL")
-        s.write("FUNCtion:FFT:POINts 128K")
-        assert s.query("FUNCtion:FFT:POINts?").strip() == "128K"
-        s.write("FUNCtion:FFT:DISPlay WATerfall2")
-        assert s.query("FUNCtion:FFT:DISPlay?").strip() == "FULL"
-        s.write("FUNCtion:FFT:POINts 8K")
         s.write("FUNCtion:MATH:MODE MATH")
     finally:
         s.close()
