@@ -12,7 +12,8 @@ with numpy from the signals applied to the simulated board.
   shown; CHANnel5:SCALe? is the math trace's; the FFT refuses waterfall
   views with more than 64K points as the panel does.
 - SBUS:DATA? never answers a decode made under other lines, sources or bus
-  type than those in force, and has nothing once the traffic is gone.
+  type than those in force, and has nothing once the traffic is gone; the
+  decode lane and its list give way to the spectrum however it came on.
 
 Usage: python3 test_readings.py --build <builddir>
 """
@@ -143,6 +144,21 @@ def decode_follows_settings(rm, root):
         assert rows is None or not rows[0].startswith("I2C") and i2c_bytes(rows) != I2C_SENT, rows
         s.write("SBUS:MODE I2C")
         assert wait_until(lambda: i2c_bytes(decode_rows(s)) == I2C_SENT)
+        # The spectrum shown: the lane and its list give way, and stay off.
+        s.write("SBUS:DISPlay ON")
+        s.write("SBUS:EVENt ON")
+        assert s.query("SBUS:DISPlay?").strip() == "1"
+        s.write("FUNCtion:MATH:MODE FFT")
+        if s.query("KEY:MATH:LED?").strip() != "1":
+            s.write("KEY:MATH")
+        assert wait_until(lambda: s.query("KEY:MATH:LED?").strip() == "1")
+        assert wait_until(lambda: s.query("SBUS:DISPlay?").strip() == "0" and s.query("SBUS:EVENt?").strip() == "0")
+        s.write("SBUS:DISPlay ON")
+        s.write("SBUS:EVENt ON")
+        assert s.query("SBUS:DISPlay?").strip() == "0" and s.query("SBUS:EVENt?").strip() == "0"
+        s.write("FUNCtion:MATH:MODE MATH")  # no spectrum: the lane may come back
+        s.write("SBUS:DISPlay ON")
+        assert s.query("SBUS:DISPlay?").strip() == "1"
         # Both lines at 0 V: once a record without traffic is decoded, nothing.
         s.write("SBUS:TRIGger:SWEep AUTO")
         write_signals(root, "ch1 dc offset=0\nch2 dc offset=0\n")

@@ -208,6 +208,7 @@ void AnalysisDecodeRecords(const uint8_t* records, int count, int type, double n
 int TaskForTrigger::DataProcess() {
   const int t = Type();
   if (t < kTrigRs232 || t > kTrigLin) return 0;
+  LaneGiveWay();  // the spectrum may have come on over SCPI, with no key
   _SysResource* sys = Sys();
   if (!sys->wave) return 0;
   // The engine's records were decoded under the settings of their read: once
