@@ -330,6 +330,14 @@ bool ChangeSettings(bool pacedRoll, bool* busy) {
   } else if (SysRunStatus.GetInterruptFlag()) {
     HandleFinishedAcquisition();
     *busy = true;
+  } else if (SysRunStatus.GetAcquireStatus(0) == kAcqStopped && WaveOp.PendingRequestCh()) {
+    // Stopped, the record stands in the board's memory: a request for it is
+    // served at once (a channel that is off or cannot be read again drops it).
+    const int requested = WaveOp.PendingRequestCh();
+    ReadChannelRecords(requested);
+    WaveOp.DropRequestCh(requested);
+    WaveOp.ResetRequestType();
+    *busy = true;
   }
 
   WaveOp.WaveProcess();

@@ -84,6 +84,15 @@ class _wave {
   int GetRequestCh() const { return GetRequestWaveChBit(); }
   void RequestChData(int bits) { requestCh_ |= bits & 3; }
   void ResetRequestType() { requestType_ = 0; }
+  // The record requests not served yet (without the standing ones of the
+  // guidance and pass/fail), and dropping those a read could not serve.
+  int PendingRequestCh() const { return requestCh_; }
+  void DropRequestCh(int bits) { requestCh_ &= ~bits; }
+  // Asks for `reads` records of `channels` one after the other, each once
+  // the main loop has read the one before, so the last was acquired after
+  // this call began; the number read within `limitMs` each. For the SCPI
+  // worker, which holds the settings lock: let go while it waits.
+  int AwaitRecords(int channels, int reads, int limitMs);
 
   // Acquisition-memory reads.
   int ReadDDRWave(int ch, int n);
@@ -120,6 +129,9 @@ class _wave {
   int GetWave_Decode(int ch, int offset, int n);
   int DecodedataExport(int ch, uint8_t* buf, int n);
   void DecodedataSetdefault();
+  // Drains done so far: a reader tells a new read (which may bring nothing)
+  // from the same bytes exported again.
+  uint32_t DecodeReadCount() const { return decodeReads_; }
   int GetDecodeCount() const { return decodeCount_; }
   void SetDecodeFocusItem(int i) { decodeFocus_ = i; }
   int GetDecodeFocusItem() const { return decodeFocus_; }
@@ -288,6 +300,7 @@ class _wave {
   uint8_t decodeDrop_[kDecodeStepBytes];
 
   int decodeCount_ = 0;
+  std::atomic<uint32_t> decodeReads_{0};
   int decodeFocus_ = 0;
   uint8_t decodePlayback_ = 0;
   uint8_t decodeStopRead_ = 0;

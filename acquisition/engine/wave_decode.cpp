@@ -94,6 +94,7 @@ int _wave::GetWave_Decode(int, int, int) {
   // are cleared (the count stays until the next drain).
   if (!movedAny || !movedLast) std::memset(decode_, 0, size_t(decodeCount_));
   if (PausesAcquisition(*this, Run())) Resume();
+  ++decodeReads_;
   return decodeCount_;
 }
 

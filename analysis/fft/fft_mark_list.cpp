@@ -3,10 +3,12 @@
 // menu, with eight rows of marks from the list's start and the scroll mark.
 #include <cstdio>
 
+#include "acquisition/models/y_system.h"
 #include "analysis/fft/fft_display.h"
 #include "analysis/fft/fft_kit.h"
 #include "analysis/fft/fft_marks.h"
 #include "analysis/fft/fft_span.h"
+#include "analysis/math/math_calc.h"
 #include "analysis/math/task_math.h"
 #include "core/state/sys_run_info.h"
 #include "ui/draw/picture.h"
@@ -52,12 +54,21 @@ class ListDraw final : public Draw {
 ListDraw g_list;
 }  // namespace
 
+namespace {
+// The unit letter of the FFT source's channel (volts, amperes, ...).
+constexpr int kUnitLetters = 4;
+int UnitOfSource() {
+  const int u = Vertical.GetChUnit(Fft().source == 1 ? 1 : 0);
+  return u >= 0 && u < kUnitLetters ? u : 0;
+}
+}  // namespace
+
 void FftValueText(float code, char* out, int size) {
   const double v = FftCodeValue(code);
   if (Item(kMathItemFftVertical) == 1)
     std::snprintf(out, size_t(size), "%3.2fdb", v);
   else
-    std::snprintf(out, size_t(size), "%.2lf %s", v, "V");
+    std::snprintf(out, size_t(size), "%.2lf %s", v, chVerticalUnit[UnitOfSource()]);
 }
 
 void DetectionMarkDisplayList() {

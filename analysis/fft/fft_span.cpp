@@ -243,8 +243,9 @@ void FFTCalculationDivScale() {
   const int p5 = Vertical.GetRealYposition(kMathSlot);
   const int m = VdivIndex(Vertical.GetRealYsensitivity(kMathSlot));
   const bool db = Item(kMathItemFftVertical) == 1;
+  // Text i is drawn beside the division line i + 1 below the top edge.
   for (int i = 0; i < kScaleLines; ++i) {
-    const int line = kTopCode - p5 - i * kCodesPerDiv;
+    const int line = kTopCode - p5 - (i + 1) * kCodesPerDiv;
     const char* prefix = "";
     const double v = Prefixed(line * VoltsPerDiv(m) / kCodesPerDiv, &prefix);
     std::snprintf(f.scaleText[i], sizeof f.scaleText[i], "%.2lf%s", v, prefix);

@@ -134,7 +134,9 @@ int TaskForMath::FFT_Process() {
 
   FftScale scale;
   scale.p5 = Vertical.GetRealYposition(kMathSlot);
-  const double vs = VoltsPerDiv(Vertical.GetYsensitivity(src));
+  // Volts at the probe tip: the source's V/div times its probe ratio.
+  const double vs =
+      VoltsPerDiv(Vertical.GetYsensitivity(src)) * double(Vertical.GetYRealProbeScale(src));
   const double vm = VoltsPerDiv(Vertical.GetRealYsensitivity(kMathSlot));
   scale.k = vs / kFftCodesPerDiv;
   scale.gain = g_gain;

@@ -104,6 +104,9 @@ class TaskForMath : public task {
   int ExpressCheck();
   // Apply of the expression page: 0 applied, -1 refused (message 37).
   int ApplyExpression();
+  // A remote expression text refused before it reaches the record: the
+  // keypad's message for it (too long: 74, else not an expression: 37).
+  void RefuseExpressionText(bool tooLong);
 
   // The sources' screen data for the next pass.
   int MathRequestWave();

@@ -204,6 +204,10 @@ int TaskForMath::ExpressCheck() {
   return 0;
 }
 
+void TaskForMath::RefuseExpressionText(bool tooLong) {
+  QelMsg.SetMessage(tooLong ? kMsgOverLimit : kMsgInvalid);
+}
+
 int TaskForMath::ApplyExpression() {
   if (ExpressCheck() < 0) {
     QelMsg.SetMessage(kMsgInvalid);

@@ -27,7 +27,6 @@
 
 namespace {
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
-constexpr int kMsgInvalidExpression = 37, kMsgOverLimit = 74;
 Menu& M() { return TaskMath.TaskMenu; }
 }  // namespace
 
@@ -108,6 +107,8 @@ const scpipara kMarkTypes[] = {{"OFF", 0}, {"AUTO", 1}, {"THReshold", 2}, {"MANU
 
 // One keyword item: its item number, keywords, and whether its query answers
 // the number instead of the keyword.
+constexpr int kChoiceBits = 32;  // choices a greyed-choice mask covers
+
 struct KeywordItem {
   int item;
   const scpipara* words;
@@ -124,12 +125,15 @@ const KeywordItem kKeywordItems[] = {
     {kMathItemMarkType, kMarkTypes, false},   {kMathItemTracking, kScpiOnOff, true},
 };
 
+// A choice the menu offers greyed (waterfall views with more than 64K
+// points, and the reverse) is refused as the panel refuses it.
 template <int K>
 void SetKeyword(scpi_para*, char* p) {
   const KeywordItem& k = kKeywordItems[K];
   if (ScpiMissing(p)) return;
   const int v = Keyword(k.words, p);
-  if (v >= 0) SetItemAndRun(k.item, uint64_t(v));
+  if (v < 0 || (v < kChoiceBits && (uint32_t(M().GetItemParaAttribute(k.item)) >> v & 1))) return;
+  SetItemAndRun(k.item, uint64_t(v));
 }
 template <int K>
 void AskKeyword(scpi_para*, char*) {
@@ -213,26 +217,22 @@ void AskSource(scpi_para*, char*) {
   ScpiAnswer(WordOf(kSources, Item(Of()) & 1));
 }
 
-// Only a text shorter than the keypad's limit is taken; a text that splits
-// into keypad names replaces the expression, applied when the expression
-// page is shown.
-// An expression too long or not one is refused with the message the panel
-// shows for it.
+// Only a text shorter than the keypad's limit that splits into keypad names
+// is taken: it replaces the expression and is applied as the page's Apply
+// does, whichever page is shown. A text refused raises the keypad's message
+// for it, as the screen does.
 void Scpi_Math_Advance_Expression(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
-  if (std::strlen(p) >= size_t(kAdvanceMaxText)) {
-    QelMsg.SetMessage(kMsgOverLimit);
-    return;
-  }
   uint8_t tokens[kAdvanceTokens];
   char text[kAdvanceText];
-  if (AdvanceParseText(p, tokens, kAdvanceTokens, text, sizeof text) >= 0) {
+  if (std::strlen(p) >= size_t(kAdvanceMaxText)) {
+    TaskMath.RefuseExpressionText(true);
+  } else if (AdvanceParseText(p, tokens, kAdvanceTokens, text, sizeof text) < 0) {
+    TaskMath.RefuseExpressionText(false);
+  } else {
     TaskMath.SetAdvanceBuff(tokens);
     TaskMath.SetAdvanceExpression(text);
-    if (TaskManage.GetTaskCurrId() == kTaskMath && M().GetCurrPage() == kMathItemAdvType / kMenuSlots)
-      Math_Advance_Apply(kNoKey);
-  } else {
-    QelMsg.SetMessage(kMsgInvalidExpression);
+    Math_Advance_Apply(kNoKey);
   }
   Refresh();
 }

@@ -86,8 +86,8 @@ int _measure::TopBase(int s) {
   return 0;
 }
 
-// Overshoot (and preshoot) in percent of top - base; when the top is the
-// maximum itself the maximum counts one code higher. A signed span test: a
+// Overshoot (and preshoot) in percent of top - base: 0 when the top is the
+// maximum itself (the extremes are left as they are). A signed span test: a
 // top below the base (near-flat records) has none.
 int _measure::OverShoot(int s) {
   const SourceRow& r = row_[s];
@@ -98,7 +98,6 @@ int _measure::OverShoot(int s) {
     Invalid(s, kParaOverSht);
     return -1;
   }
-  if (topCode_ == maxCode_) ++maxCode_;
   Put(s, kParaOverSht, double(maxCode_ - topCode_) / span * 100.0);
   return 0;
 }
@@ -112,7 +111,6 @@ int _measure::PreShoot(int s) {
     Invalid(s, kParaPreSht);
     return -1;
   }
-  if (minCode_ == baseCode_) --minCode_;
   Put(s, kParaPreSht, double(baseCode_ - minCode_) / span * 100.0);
   return 0;
 }
@@ -169,18 +167,16 @@ int _measure::RmsFamily(int s) {
   const int pos = r.scale.position;
   const double k = r.scale.fineVoltsPerCode;
   double sum = 0;
-  int n = 0, lo = 255, hi = 0;
+  int n = 0;
   for (int i = 0; i < r.rawCount; ++i) {
     const int c = r.raw[i];
     if (!Usable(c)) continue;
     sum += double(c - pos) * (c - pos);
     ++n;
-    lo = std::min(lo, c);
-    hi = std::max(hi, c);
   }
   Put(s, kParaRms, std::sqrt(sum / n) * k - r.scale.offset);
 
-  auto rms = [&](int from, int to, int centre) {
+  auto rms = [&](int from, int to, double centre) {
     double acc = 0;
     int count = 0;
     for (int i = from; i < to; ++i)
@@ -190,8 +186,15 @@ int _measure::RmsFamily(int s) {
       }
     return std::sqrt(acc / count) * k;
   };
-  const int middle = n > 0 ? (lo + hi) / 2 : 127;
-  Put(s, kParaAcRms, rms(0, screenCount_, middle));
+  // AC RMS: about the mean of the same points, the DC part taken out.
+  double total = 0;
+  int points = 0;
+  for (int i = 0; i < screenCount_; ++i)
+    if (Usable(screen_[i])) {
+      total += screen_[i];
+      ++points;
+    }
+  Put(s, kParaAcRms, rms(0, screenCount_, points > 0 ? total / points : 0.0));
   if (e.rising >= 2 && e.falling > 0 && e.risePoint[0] < e.risePoint[1])
     Put(s, kParaCycRms, rms(e.risePoint[0], e.risePoint[1], pos) - r.scale.offset);
   else Invalid(s, kParaCycRms);

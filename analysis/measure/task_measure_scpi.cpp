@@ -18,7 +18,8 @@
 
 namespace {
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
-constexpr int kFreshDataWaitMs = 50;
+constexpr int kFreshDataLimitMs = 2000;  // a record not read by then (no trigger) is not waited for
+constexpr int kWaveTypeRoll = 3;
 constexpr int kPartSize = 15;  // a comma-separated part, with its terminator
 constexpr int kDataReplySize = 512;
 constexpr uint16_t kDvmOnOffKey = kKeyF1, kDvmSourceKey = kKeyF2;
@@ -43,14 +44,16 @@ void Refresh() { SystemResource.runStatus->SetDrawRefresh(); }
 
 bool IsOn(int source) { return SystemResource.runStatus->GetChStatus() >> source & 1; }
 
-// Asks the waveform engine for fresh records of `sources` (bit per source)
-// and gives them time to arrive.
+// Brings the records of `sources` (bit per source) in force into the
+// waveform engine. Stopped, the record that stands is read. Running, the
+// first record read may have been acquired before a setting this query
+// follows; the second was acquired after the request. A rolling screen is
+// its own record.
 void FreshData(int sources) {
-  waveinfor info{};
-  info.flags = kWaveReqRecordMask;
-  info.chMask = uint16_t(sources);
-  WaveOp.RequestWaveData(&info);
-  SettingsWaitMs(kFreshDataWaitMs);  // the main loop reads them meanwhile
+  _SysRunInfoOp& run = *SystemResource.runStatus;
+  const bool stopped = run.GetAcquireStatus(0) == kAcqStopped;
+  if (run.GetWaveType() == kWaveTypeRoll && !stopped) return;
+  WaveOp.AwaitRecords(sources, stopped ? 1 : 2, kFreshDataLimitMs);
 }
 
 void AnswerResult(int source, int para) {

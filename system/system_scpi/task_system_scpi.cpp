@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/engine/wave.h"
 #include "acquisition/system_module/task_system.h"
 #include "core/state/ids.h"
 #include "core/messages/msg.h"
@@ -35,6 +36,22 @@ constexpr int kProcMap[] = {1, 4, 3, 2, 0, 5, 6, 7, 8};
 
 _SysRunInfoOp& Run() { return *SystemResource.runStatus; }
 void Redraw() { Run().SetDrawRefresh(); }
+
+constexpr int kWaveTypeRoll = 3;
+constexpr int kStopFollowLimitMs = 2000;  // no record by then (no trigger): STOP keeps the one there is
+constexpr int kStopFollowReads = 2;
+constexpr int kChannels = 2;
+
+// A vertical or horizontal setting changed since the last record was read:
+// the record on screen was acquired without it.
+bool ShownLagsSettings() {
+  const _SysRunInfo& info = *Run().GetSysRunInfoBaseAddr();
+  for (int ch = 0; ch < kChannels; ++ch) {
+    const VerticalBlock& v = info.vertical[ch];
+    if (v.vdivSelected != v.vdivIndex || v.positionSelected != v.position) return true;
+  }
+  return info.horizontal[0].timeBase != info.horizontal[0].realTimeBase;
+}
 }  // namespace
 
 void SysAnswerRaw(const void* data, int len) {
@@ -78,7 +95,13 @@ void Scpi_TaskSys_Run(scpi_para*, char*) {
   RunStop();
 }
 
+// A STOP sent after a setting keeps a record acquired with it, as the
+// screen and the measurements then show: the acquisitions it waits for are
+// read by the main loop meanwhile.
 void Scpi_TaskSys_Stop(scpi_para*, char*) {
+  if (Run().GetAcquireStatus(0) != kAcqStopped && Run().GetWaveType() != kWaveTypeRoll &&
+      ShownLagsSettings())
+    WaveOp.AwaitRecords(Run().GetChStatus(), kStopFollowReads, kStopFollowLimitMs);
   Run().SetAcquireStatus(0, kAcqRunning);
   RunStop();
 }

@@ -211,9 +211,16 @@ void Scpi_TaskSys_Ch_AdjYsensitivity(scpi_para* para, char* p) {
   Redraw();
 }
 
+// The math trace's scale is the entry of its V/div index (it has no probe).
 void Scpi_TaskSys_Ch_AskYsensitivity(scpi_para* para, char*) {
   const int src = SourceOf(para);
-  if (src >= 0) ScpiAnswerReal(Y().GetRealYDivVoltage(src));
+  if (src < 0) return;
+  if (src == kMathSource) {
+    const int i = Y().GetRealYsensitivity(src);
+    if (i >= 0 && i < kVoltageEntries) ScpiAnswerReal(double(Voltage[i]));
+    return;
+  }
+  ScpiAnswerReal(Y().GetRealYDivVoltage(src));
 }
 
 // A number with an optional unit letter k, m or u, in volts: the trace is

@@ -300,7 +300,11 @@ TEST_F(FftView_, ScreenModeAreasByPixels) {
   EXPECT_EQ(Count(px, 34, 433, 35, 129), 0);
   EXPECT_GT(Count(px, 34, 433, 130, 630), 300);
   EXPECT_STREQ(SysRunInfo.fft.unitLabel, "V");
-  EXPECT_STREQ(SysRunInfo.fft.scaleText[0], "4.00");  // (227 - 127) codes of 1 V / 25
+  // Text i sits beside the division line i + 1 below the top: 3 divisions of
+  // 1 V above the centre, then the 0 V reference at the centre line.
+  EXPECT_STREQ(SysRunInfo.fft.scaleText[0], "3.00");
+  EXPECT_STREQ(SysRunInfo.fft.scaleText[3], "0.00");
+  EXPECT_STREQ(SysRunInfo.fft.scaleText[6], "-3.00");
   Png("fft_mode_independent");
 }
 
@@ -698,3 +702,17 @@ TEST_F(FftView_, DetectorItemsReachTheSpectrum) {
   EXPECT_EQ(GetMarkTypeSel(), 0);
   EXPECT_EQ(SysRunInfo.fft.screen, 0);
 }
+
+namespace {
+// A mark's amplitude in Vrms carries the unit of the FFT source's channel.
+TEST_F(FftView_, MarkAmplitudeTakesTheSourcesUnit) {
+  TaskMath.TaskMenu.SetMenuItem(kMathItemFftVertical, 0);  // Vrms
+  char text[32];
+  Vertical.SetChUnit(0, 1);  // amperes
+  FftValueText(150.0f, text, sizeof text);
+  EXPECT_EQ(std::string(text).substr(std::string(text).size() - 2), " A") << text;
+  Vertical.SetChUnit(0, 0);
+  FftValueText(150.0f, text, sizeof text);
+  EXPECT_EQ(std::string(text).substr(std::string(text).size() - 2), " V") << text;
+}
+}  // namespace

@@ -128,15 +128,28 @@ TEST_F(MathScpi, ExpressionText) {
   EXPECT_EQ(d.infix[1], kTokGe);
   EXPECT_EQ(d.valid, 1);  // applied: the expression page is shown
   EXPECT_EQ(Ask("FUNC:EXPR?"), "CH1>=CH2\r\n");
-  // Unknown names and texts of 54 characters or more change nothing.
+  // Unknown names and texts of 54 characters or more change nothing, and
+  // raise the keypad's messages for them, as the screen does.
+  QelMsg.ClearMessage();
   Set("FUNC:EXPR CH1>=CH3");
+  EXPECT_EQ(QelMsg.GetMessageID(), 37);
+  QelMsg.ClearMessage();
   Set("FUNC:EXPR " + std::string(54, '('));
+  EXPECT_EQ(QelMsg.GetMessageID(), 74);
   TaskMath.GetAdvData(&d);
   EXPECT_STREQ(d.text, "CH1>=CH2");
   // An unbalanced one is kept as text but refused: no longer valid.
+  QelMsg.ClearMessage();
   Set("FUNC:EXPR (CH1+CH2");
+  EXPECT_EQ(QelMsg.GetMessageID(), 37);
   TaskMath.GetAdvData(&d);
   EXPECT_EQ(d.valid, 0);
+  // Another page in front: the expression is applied all the same.
+  TaskMath.TaskMenu.SetCurrPage(0);
+  Set("FUNC:EXPR CH1-CH2");
+  TaskMath.GetAdvData(&d);
+  EXPECT_EQ(d.valid, 1);
+  EXPECT_STREQ(d.applied, "CH1-CH2");
 }
 
 // The mode setter pauses the acquisition, starts it again and records the type.

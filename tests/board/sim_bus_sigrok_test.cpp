@@ -61,14 +61,14 @@ TEST_F(Sigrok, UartBytesAndTheirParity) {
   EXPECT_EQ(Decode("uart rate=9600 parity=even interval=0.02 data=48,69,21",
                    "-P uart:rx=0:baudrate=9600:parity=even -A uart=rx-data", 9600),
             "uart-1: 48\nuart-1: 69\nuart-1: 21\n");
-  const std::string bad = Decode("uart rate=9600 parity=odd stop=2 interval=0.02 error=1 data=48,69",
+  const std::string bad = Decode("uart rate=9600 parity=odd stop=2 interval=0.02 error=2 data=48,69",
                                  "-P uart:rx=0:baudrate=9600:parity=odd:stop_bits=2.0", 9600);
   EXPECT_NE(bad.find("uart-1: Parity error"), std::string::npos) << bad;
   EXPECT_EQ(bad.find("uart-1: Parity error"), bad.rfind("uart-1: Parity error"));  // the one byte
 }
 
 TEST_F(Sigrok, I2cAddressesDataAndAcknowledges) {
-  const std::string out = Decode("i2c rate=100000 interval=0.02 error=1 data=50w:a5.01,23r:42.43,11w:77.78",
+  const std::string out = Decode("i2c rate=100000 interval=0.02 error=2 data=50w:a5.01,23r:42.43,11w:77.78",
                                  "-P i2c:scl=0:sda=1 -A i2c=address-read:address-write:data-read:data-write:ack:nack",
                                  100000);
   EXPECT_EQ(out,
@@ -96,13 +96,13 @@ TEST_F(Sigrok, CanFramesStuffedWithTheirCrc) {
     EXPECT_NE(out.find(want), std::string::npos) << want;
   EXPECT_EQ(out.find("CRC-15 sequence invalid"), std::string::npos);
   EXPECT_EQ(out.find("error"), std::string::npos) << out;
-  const std::string bad = Decode("can rate=500000 interval=0.02 error=0 data=123:11.22",
+  const std::string bad = Decode("can rate=500000 interval=0.02 error=1 data=123:11.22",
                                  "-P can:can_rx=0:nominal_bitrate=500000", 5e5);
   EXPECT_NE(bad.find("ACK slot: NACK"), std::string::npos) << bad;
 }
 
 TEST_F(Sigrok, LinFramesWithTheirChecksums) {
-  const std::string out = Decode("lin rate=19200 interval=0.02 version=2 error=1 data=21:11.22,3c:01.02,10:33",
+  const std::string out = Decode("lin rate=19200 interval=0.02 version=2 error=2 data=21:11.22,3c:01.02,10:33",
                                  "-P uart:rx=0:baudrate=19200,lin:version=2 -A lin", 19200);
   for (const char* want : {"ID: 21", "Data: 0x11", "Data: 0x22", "ID: 3C", "Data: 0x01", "ID: 10", "Data: 0x33"})
     EXPECT_NE(out.find(want), std::string::npos) << want;
@@ -364,7 +364,7 @@ TEST_F(Sigrok, CanAndLinRecordsMatchTheDecodeOfTheSamples) {
 // board: a UART framing error, an I2C repeated start, a CAN stuff error and
 // an overload frame.
 TEST_F(Sigrok, ErrorsTheBusLineAsksForAreDecoded) {
-  Acquired q = Acquire("uart rate=9600 interval=0.02 error=1:framing data=48,69,21", 9600, Uart(9600, 8, 0));
+  Acquired q = Acquire("uart rate=9600 interval=0.02 error=2:framing data=48,69,21", 9600, Uart(9600, 8, 0));
   std::vector<Record> r = BoardRecords(q);
   EXPECT_EQ(Count(r, 3), 1);
   std::string out = SigrokOfSamples(q, "-P uart:rx=0:baudrate=9600");
@@ -372,7 +372,7 @@ TEST_F(Sigrok, ErrorsTheBusLineAsksForAreDecoded) {
 
   plat::SimBusLines i2c;
   i2c.kind = 1;
-  q = Acquire("i2c rate=100000 interval=0.02 error=0:restart data=50w:a5,50r:42", 100000, i2c);
+  q = Acquire("i2c rate=100000 interval=0.02 error=1:restart data=50w:a5,50r:42", 100000, i2c);
   r = BoardRecords(q);
   EXPECT_EQ(BoardData(r, {0, 1, 2}), (std::vector<uint32_t>{0x50, 0xA5, 0x50, 0x42}));
   out = SigrokOfSamples(q, "-P i2c:scl=0:sda=1");
@@ -381,12 +381,28 @@ TEST_F(Sigrok, ErrorsTheBusLineAsksForAreDecoded) {
   plat::SimBusLines can;
   can.kind = 3;
   can.bitS = 1 / 500000.0;
-  q = Acquire("can rate=500000 interval=0.02 error=1:stuff data=123:11,100:00.00,7f0:01", 500000, can);
+  q = Acquire("can rate=500000 interval=0.02 error=2:stuff data=123:11,100:00.00,7f0:01", 500000, can);
   r = BoardRecords(q);
   EXPECT_EQ(Count(r, 31), 1);
   EXPECT_EQ(BoardData(r, {10}), (std::vector<uint32_t>{0x7F0}));  // after the frame the error broke
-  q = Acquire("can rate=500000 interval=0.02 error=1:overload data=123:11,100:22,7f0:01", 500000, can);
+  q = Acquire("can rate=500000 interval=0.02 error=2:overload data=123:11,100:22,7f0:01", 500000, can);
   r = BoardRecords(q);
   EXPECT_EQ(Count(r, 9), 1);
   EXPECT_EQ(BoardData(r, {10}), (std::vector<uint32_t>{0x100, 0x7F0}));
 }
+
+namespace {
+// The item an error= field names counts from 1, as the signal file's
+// description has it; a number past the data list is a bad line.
+TEST(SimBusLine, ErrorItemsCountFromOneAndStayInTheList) {
+  plat::SimBusSetup s;
+  std::string error;
+  ASSERT_TRUE(plat::SimParseBusLine("uart rate=9600 interval=0.02 error=1 data=48,69", &s, &error)) << error;
+  EXPECT_EQ(s.error, 0);  // the first byte
+  ASSERT_TRUE(plat::SimParseBusLine("uart rate=9600 interval=0.02 error=2 data=48,69", &s, &error)) << error;
+  EXPECT_EQ(s.error, 1);
+  EXPECT_FALSE(plat::SimParseBusLine("uart rate=9600 interval=0.02 error=3 data=48,69", &s, &error));
+  EXPECT_NE(error.find("error=3"), std::string::npos) << error;
+  EXPECT_FALSE(plat::SimParseBusLine("can rate=500000 interval=0.02 error=0 data=123:11", &s, &error));
+}
+}  // namespace

@@ -153,10 +153,10 @@ def main():
         "ch2 pulse freq=10000 amp=1.65 offset=1.65 duty=0.1\n")
     put("signal_file", "all", "# inputs\nch1 square freq=500000 amp=2\n\n"
         "ch2 noise amp=0.5\next triangle freq=1e3 offset=-1\nch1 dc offset=3.3 noise=0.2\n")
-    put("signal_file", "buses", "bus uart rate=9600 parity=even interval=0.01 error=1 data=48,69\n"
+    put("signal_file", "buses", "bus uart rate=9600 parity=even interval=0.01 error=2 data=48,69\n"
         "bus i2c rate=100000 interval=0.01 data=50w:a5.01,23r:42\n"
         "bus spi rate=1e6 width=12 interval=0.01 data=abc,123\n"
-        "bus can rate=500000 interval=0.01 error=0 data=123:11.22,1abcdefx:01,7f0r\n"
+        "bus can rate=500000 interval=0.01 error=1 data=123:11.22,1abcdefx:01,7f0r\n"
         "bus lin rate=19200 interval=0.02 version=2 on=ch2 data=21:11.22,3c:01\n")
     for i, line in enumerate(SCPI_LINES):
         put("scpi", f"line{i:02}", line)

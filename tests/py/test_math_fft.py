@@ -8,7 +8,8 @@ centre and width and reads the frequencies back in whole bins, then asks for
 the mark data block (any mark found lies on the sine). Then the readings
 against numpy: sines of 10 mV to 10 V through each window, the largest mark
 read in dBVrms and in Vrms against the rms value numpy finds in the same
-windowed record (its window's gain taken out), within 0.5 dB.
+windowed record (its window's gain taken out), within 0.5 dB; and with a
+10X probe, the tip's volts.
 
 Usage: python3 test_math_fft.py --build <builddir>
 """
@@ -178,9 +179,29 @@ def fft_readings(rm, root):
         s.close()
 
 
+def fft_probe(rm, root):
+    """A 10X probe: 1 V peak at the input is 10 V at the tip, as CH1 shows
+    it, and the spectrum reads the tip's volts."""
+    s = open_instr(rm, 5000)
+    try:
+        write_signals(root, "ch1 sine freq=%d amp=1\n" % SINE_HZ)
+        s.write(":CHANnel1:PROBe 10X")
+        s.write(":CHANnel1:SCALe 5")
+        s.write("FUNC:FFT:WIND RECT")
+        rms = numpy_rms(10.0, "RECTangular")
+        s.write("FUNC:FFT:VTYP DBRMS")
+        reading_near(s, 20 * math.log10(rms), lambda v: v)
+        s.write("FUNC:FFT:VTYP VRMS")
+        reading_near(s, 20 * math.log10(rms), lambda v: 20 * math.log10(max(v, 1e-12)))
+    finally:
+        s.write(":CHANnel1:PROBe 1X")
+        s.close()
+
+
 def main():
-    return run_cases("math-fft-py-", SIGNAL, (fft_settings, fft_span, fft_readings),
-                     call=lambda case, rm, root: case(rm, root) if case is fft_readings else case(rm))
+    with_root = (fft_readings, fft_probe)
+    return run_cases("math-fft-py-", SIGNAL, (fft_settings, fft_span, fft_readings, fft_probe),
+                     call=lambda case, rm, root: case(rm, root) if case in with_root else case(rm))
 
 
 if __name__ == "__main__":

@@ -138,6 +138,8 @@ struct BusTraffic : ::testing::Test {
   // MSB first, 10 us idle ending a frame; LIN version 2. At 500 us/div the
   // samples are 1 us apart: the rates leave ten or more samples a bit.
   void Uart8N1() {
+    TaskTrigger.SetItem(121, 0);  // When: start of frame, and no parity, whatever an earlier case chose
+    TaskTrigger.SetItem(120, 0);
     TaskTrigger.SetItem(115, 1);
     TaskTrigger.SetItem(116, 3);
     TaskTrigger.SetItem(117, 1);
@@ -184,7 +186,7 @@ struct BusTraffic : ::testing::Test {
 };
 
 TEST_F(BusTraffic, UartBytesWithAWrongParityDecodeAsSentAndLineUpWithTheTrigger) {
-  Traffic("uart rate=9600 parity=even interval=0.02 error=1 data=48,69,21");
+  Traffic("uart rate=9600 parity=even interval=0.02 error=2 data=48,69,21");
   Type(kTrigRs232);
   Uart8N1();
   TaskTrigger.SetItem(112, 2);  // 9600
@@ -222,7 +224,7 @@ TEST_F(BusTraffic, UartDataConditionTriggersOnTheByteSent) {
 }
 
 TEST_F(BusTraffic, I2cAddressesDataAndAMissingAckDecodeAsSent) {
-  Traffic("i2c rate=100000 interval=0.02 error=1 data=50w:a5.01,23w:42.43");
+  Traffic("i2c rate=100000 interval=0.02 error=2 data=50w:a5.01,23w:42.43");
   Type(kTrigI2c);
   I2cLines();
   TaskTrigger.SetItem(130, 4);  // When: address
@@ -254,7 +256,7 @@ TEST_F(BusTraffic, SpiWordsDecodeAsSent) {
 }
 
 TEST_F(BusTraffic, CanFramesWithABadCrcBecomeFrameRows) {
-  Traffic("can rate=100000 interval=0.02 error=1 data=123:11.22,1abcdefx:01,7ffr");
+  Traffic("can rate=100000 interval=0.02 error=2 data=123:11.22,1abcdefx:01,7ffr");
   Type(kTrigCan);
   TaskTrigger.SetItem(205, 11);  // 100 kbit/s
   TaskTrigger.SetItem(200, 9);   // When: missing acknowledge
@@ -284,7 +286,7 @@ TEST_F(BusTraffic, CanFramesWithABadCrcBecomeFrameRows) {
 }
 
 TEST_F(BusTraffic, LinFramesWithABadChecksumBecomeFrameRows) {
-  Traffic("lin rate=50000 interval=0.02 version=2 error=1 data=21:11.22,10:05");
+  Traffic("lin rate=50000 interval=0.02 version=2 error=2 data=21:11.22,10:05");
   Type(kTrigLin);
   LinVersion2();
   TaskTrigger.SetItem(226, 6);  // the user baud
@@ -315,7 +317,7 @@ namespace {
 // The bus lane: each decoded byte's shape lies over the columns of its time
 // on the screen, white for a good byte and red for the wrong parity.
 TEST_F(BusTraffic, TheLaneDrawsEachByteWhereItsFrameLies) {
-  Traffic("uart rate=9600 parity=even interval=0.02 error=1 data=48,69,21");
+  Traffic("uart rate=9600 parity=even interval=0.02 error=2 data=48,69,21");
   Type(kTrigRs232);
   Uart8N1();
   TaskTrigger.SetItem(112, 2);
@@ -347,7 +349,7 @@ namespace {
 // The CAN frame list over the traces: one row per frame, its ACK column red
 // for the frame that was not acknowledged.
 TEST_F(BusTraffic, TheCanListShowsTheFramesSent) {
-  Traffic("can rate=100000 interval=0.02 error=1 data=123:11.22,1abcdefx:01,7f0r");
+  Traffic("can rate=100000 interval=0.02 error=2 data=123:11.22,1abcdefx:01,7f0r");
   Type(kTrigCan);
   TaskTrigger.SetItem(205, 11);
   TaskTrigger.SetItem(145, 1);
@@ -381,6 +383,7 @@ TEST_F(BusTraffic, TheZoomedLaneDrawsTheBytesOfTheWindow) {
   TaskTrigger.SetItem(112, 2);
   TaskTrigger.SetItem(120, 2);
   TaskTrigger.SetItem(145, 1);
+  TaskTrigger.SetItem(147, 0);  // no event list over the lane, whatever an earlier case chose
   Refresh();
   ASSERT_EQ(TimeBase.ZoomInit(1), 0);
   SysRunStatus.SetTimeBaseType(1);
@@ -486,7 +489,7 @@ TEST_F(BusTraffic, SpiDataConditionFiresWhereTheFramesPatternEnds) {
 // LIN: the error condition fires at the frame whose checksum is wrong; the
 // identifier condition at the identifier chosen.
 TEST_F(BusTraffic, LinErrorAndIdentifierConditionsFireAtTheirFrame) {
-  Traffic("lin rate=50000 interval=0.02 version=2 error=1 data=21:11.22,10:05,33:44");
+  Traffic("lin rate=50000 interval=0.02 version=2 error=2 data=21:11.22,10:05,33:44");
   Type(kTrigLin);
   LinVersion2();
   const uint64_t when = TaskTrigger.Item(230), parity = TaskTrigger.Item(228);
@@ -526,7 +529,7 @@ TEST_F(BusTraffic, FramingRepeatedStartAndStuffErrorsTrigger) {
       if (x.event == event && x.data == data) return double(end ? x.end : x.start);
     return -1.0;
   };
-  Traffic("uart rate=9600 interval=0.02 error=1:framing data=48,69,21");
+  Traffic("uart rate=9600 interval=0.02 error=2:framing data=48,69,21");
   Type(kTrigRs232);
   Uart8N1();
   TaskTrigger.SetItem(112, 2);
@@ -534,7 +537,7 @@ TEST_F(BusTraffic, FramingRepeatedStartAndStuffErrorsTrigger) {
   Refresh();
   EXPECT_NEAR(startOf(kEvDataViolet, 0x69, true), kMiddleNs, kSlackNs);
 
-  Traffic("i2c rate=100000 interval=0.02 error=0:restart data=50w:a5,23r:42");
+  Traffic("i2c rate=100000 interval=0.02 error=1:restart data=50w:a5,23r:42");
   Type(kTrigI2c);
   I2cLines();
   TaskTrigger.SetItem(130, 1);  // When: repeated start
@@ -542,7 +545,7 @@ TEST_F(BusTraffic, FramingRepeatedStartAndStuffErrorsTrigger) {
   // The address after it begins half a bit (5 us) later, where SCL falls.
   EXPECT_NEAR(startOf(kEvAddrRead, 0x23, false), kMiddleNs + 5000, kSlackNs);
 
-  Traffic("can rate=100000 interval=0.02 error=1:stuff data=123:11,100:00.00,7f0:01");
+  Traffic("can rate=100000 interval=0.02 error=2:stuff data=123:11,100:00.00,7f0:01");
   Type(kTrigCan);
   TaskTrigger.SetItem(205, 11);
   TaskTrigger.SetItem(200, 10);  // When: bit-stuffing error

@@ -330,3 +330,28 @@ TEST_F(DecodeExport, TheNameKeyboardOnTheScreenAndTheNameOnTheMenu) {
   EXPECT_NEAR(last - first + 1, w, 4);
   EXPECT_GT(std::abs(QelDraw.Stringlen(kFontUnicode, whole) - w), 8);
 }
+
+namespace {
+// The spectrum shown, however it came on (here straight in the run state, as
+// a remote command leaves it): the lane and its list turn off at the next
+// pass and SBUS:DISPlay ON / SBUS:EVENt ON are refused while it stays.
+TEST_F(DecodeExport, TheLaneGivesWayToTheSpectrum) {
+  Set("SBUS:MODE RS232");
+  Set("SBUS:DISPlay ON");
+  Set("SBUS:EVENt ON");
+  ASSERT_EQ(Item(145), 1);
+  SysRunStatus.SetMathType(1);    // FFT
+  SysRunInfo.sourceOn |= 1 << 5;  // the math channel shown
+  TaskTrigger.DataProcess();
+  EXPECT_EQ(Item(145), 0);
+  EXPECT_EQ(Item(147), 0);
+  Set("SBUS:DISPlay ON");
+  Set("SBUS:EVENt ON");
+  EXPECT_EQ(Item(145), 0);
+  EXPECT_EQ(Item(147), 0);
+  SysRunStatus.SetMathType(0);
+  SysRunInfo.sourceOn &= ~(1 << 5);
+  Set("SBUS:DISPlay ON");
+  EXPECT_EQ(Item(145), 1);
+}
+}  // namespace

@@ -203,7 +203,8 @@ int TaskForTrigger::OpResponse(taskresponse* r) {
 int TaskForTrigger::Display() {
   if (NumKeyboardFlag) Sys()->draw->DrawNumKeyboard(&NumKeyboard);
   const int t = Type();
-  if (t >= kTrigRs232 && t <= kTrigLin && (Item(kDecodeBusItem) & 0xFFFF) == 1) {
+  if (t >= kTrigRs232 && t <= kTrigLin && (Item(kDecodeBusItem) & 0xFFFF) == 1 &&
+      !DecodeLaneGivesWay()) {
     Draw_Decode_bus(char(t));
     if ((Item(kEventTableItem) & 0xFFFF) == 1)
       (t == kTrigLin ? Draw_Decode_LInList : t == kTrigCan ? Draw_Decode_CanList : Draw_Decode_EventList)(char(t));
@@ -259,17 +260,24 @@ int TaskForTrigger::TaskBetweenSync(taskresponse* r, taskresponse*) {
     SetItem(kTiPulseSource, uint64_t(s));
     Sys()->trigger->SetTriggerSource(s);
   }
-  // The decode lane and its list give way to the spectrum (math type FFT with
-  // the math channel, source 5, shown), to XY and to an independent time base.
+  LaneGiveWay();
+  return 0;
+}
+
+bool TaskForTrigger::DecodeLaneGivesWay() const {
   constexpr int kMathFft = 1;
   constexpr int kMathShown = 1 << 5;
+  constexpr uint64_t kFuncXy = 0x4;
   _SysRunInfoOp* run = Sys()->runStatus;
   const bool spectrum = run->GetMathType() == kMathFft && (run->GetChStatus() & kMathShown);
-  if (spectrum || (run->GetFuncBits() & 0x4) || run->IsIndependTimeBase()) {
-    SetItem(kDecodeBusItem, 0);
-    SetItem(kEventTableItem, 0);
-  }
-  return 0;
+  return spectrum || (run->GetFuncBits() & kFuncXy) || run->IsIndependTimeBase();
+}
+
+bool TaskForTrigger::LaneGiveWay() {
+  if (!DecodeLaneGivesWay()) return false;
+  if (Item(kDecodeBusItem) & 0xFFFF) SetItem(kDecodeBusItem, 0);
+  if (Item(kEventTableItem) & 0xFFFF) SetItem(kEventTableItem, 0);
+  return true;
 }
 
 int TaskForTrigger::AlternateTrigger() {

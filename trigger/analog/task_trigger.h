@@ -133,6 +133,12 @@ class TaskForTrigger : public task {
   int Assist(taskresponse* request, taskresponse* reply) override;
   int TaskControlHandover(taskresponse* r) override;
   int TaskBetweenSync(taskresponse* r, taskresponse* arg) override;
+  // The decode lane and its list give way to the spectrum (math type FFT
+  // with the math channel shown), to XY and to an independent time base,
+  // whatever turned them on.
+  bool DecodeLaneGivesWay() const;
+  // Turns the lane and its list off while they give way; true when they do.
+  bool LaneGiveWay();
   int TaskBackgroundResponse(taskresponse* r, taskresponse* arg) override;
   int LoadLanguage(int reload);
 

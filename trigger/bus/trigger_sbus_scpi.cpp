@@ -31,6 +31,7 @@ constexpr int kTaskId = 10;
 constexpr int kMsgInvalid = 72;  // "Invalid parameter entered!"
 constexpr int kVerPosMax = 160;
 constexpr int kItemBase = 146, kBaseAscii = 3;
+constexpr int kItemBusState = 145, kItemEventTable = 147;  // the lane and its list
 constexpr int kSpiWidthMin = 4, kSpiWidthMax = 32, kSpiFramesMax = 32;
 constexpr double kIdleTick = 4e-9;  // the SPI idle time's unit
 constexpr double kIdleMin = 80e-9, kIdleMax = 1.0;
@@ -95,6 +96,8 @@ void SetDisplay(scpi_para*, char* p) {
   const int v = ScpiMatch(kWords, p);
   if (v < 0) return;
   if (kItem == kItemBase && v == kBaseAscii && TaskTrigger.Type() == kTrigI2c) return;
+  if ((kItem == kItemBusState || kItem == kItemEventTable) && v == 1 && TaskTrigger.DecodeLaneGivesWay())
+    return;
   TaskTrigger.SetItem(kItem, uint64_t(v));
   TaskTrigger.Sys()->runStatus->SetDrawRefresh();
 }

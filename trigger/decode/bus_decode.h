@@ -8,7 +8,8 @@
 // The tables are rebuilt by the main loop and read by the display, the
 // exports and the SCPI worker: every access holds `DecodeTablesLock()`, and
 // readers take the counts through `DecodeRows`, which clamps them to what
-// the tables hold.
+// the tables hold. Readers that show or answer them take `DecodeRowsInForce`,
+// so a decode made under other settings is never shown.
 #pragma once
 #include <cstdint>
 #include <mutex>
@@ -80,3 +81,18 @@ void Analysis_lin_frame();
 
 // Rows a reader may walk: the count clamped to the rows the table holds.
 int DecodeRows(int32_t count, int rows);
+
+// The settings a decode depends on: the bus type, its sources and the
+// settings of its lines (not the trigger condition nor how it is shown).
+struct DecodeSettings {
+  static constexpr int kFields = 8;
+  int32_t field[kFields];  // the type, then the bus's own
+  bool operator==(const DecodeSettings& o) const;
+  bool operator!=(const DecodeSettings& o) const { return !(*this == o); }
+};
+DecodeSettings DecodeSettingsInForce();
+// Rows of a table that a reader shows or answers: none while the tables were
+// decoded under other settings than those in force (caller holds the lock).
+int DecodeRowsInForce(int32_t count, int rows);
+// Empties the tables (caller holds the lock).
+void ClearDecodeTables();

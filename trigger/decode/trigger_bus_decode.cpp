@@ -2,9 +2,11 @@
 // copied into the module's buffer and analysed into entries and frames.
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 #include "acquisition/engine/wave.h"
 #include "acquisition/models/x_system.h"
+#include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "trigger/decode/bus_decode.h"
 #include "trigger/analog/task_trigger.h"
@@ -17,7 +19,7 @@ LinFrameRow lin_info[kFrameTableRows];
 int32_t lin_num = 0;
 
 namespace {
-constexpr int kMinRecordBytes = 6;  // fewer leaves the tables as they were
+constexpr int kMinRecordBytes = 6;  // fewer is no record
 constexpr int kFrameDataBytes = 8;
 
 struct CodeEvent {
@@ -40,6 +42,16 @@ uint8_t DecodeBuffer[kDecodeBufferBytes];
 
 int NextRow(int i) { return (i + 1) % kFrameRowsUsed; }
 
+// The settings the tables were decoded under, and the engine's decode read
+// the last pass saw.
+DecodeSettings g_tablesSettings{};
+uint32_t g_lastDecodeRead = 0;
+uint32_t g_settingsRead = 0;  // the read in force when they last changed
+
+void Fill(DecodeSettings* k, std::initializer_list<int32_t> fields) {
+  std::copy(fields.begin(), fields.end(), k->field + 1);  // field 0 is the type
+}
+
 // A data byte of the frame in row `row`: bytes past the eighth are not stored.
 template <typename Row>
 void AddFrameByte(Row& row, int* d, uint32_t data) {
@@ -60,6 +72,44 @@ uint8_t DecodeEventOfCode(uint8_t code) {
 }
 
 int DecodeRows(int32_t count, int rows) { return count < 0 ? 0 : std::min<int>(count, rows); }
+
+bool DecodeSettings::operator==(const DecodeSettings& o) const {
+  return std::equal(field, field + kFields, o.field);
+}
+
+DecodeSettings DecodeSettingsInForce() {
+  DecodeSettings k{};
+  const int type = TaskTrigger.Type();
+  k.field[0] = type;
+  _SysRunInfoOp* run = SystemResource.runStatus;
+  if (!run) return k;
+  const _SysRunInfo& i = *run->GetSysRunInfoBaseAddr();
+  switch (type) {
+    case kTrigRs232:
+      Fill(&k, {i.rs232.source, i.rs232.baud, i.rs232.polarity, i.rs232.dataWidth, i.rs232.bitOrder,
+                i.rs232.stopBits, i.rs232.parity});
+      break;
+    case kTrigI2c: Fill(&k, {i.i2c.sclSource, i.i2c.sdaSource}); break;
+    case kTrigSpi:
+      Fill(&k, {i.spi.sclkSource, i.spi.mosiSource, i.spi.sclkEdge, i.spi.mosiPolarity, i.spi.bitOrder,
+                i.spi.bitWidth, int32_t(i.spi.idleTime)});
+      break;
+    case kTrigCan: Fill(&k, {i.can.source, i.can.signalType, i.can.baud}); break;
+    case kTrigLin: Fill(&k, {i.lin.source, i.lin.polarity, i.lin.version, i.lin.baud}); break;
+    default: break;
+  }
+  return k;
+}
+
+int DecodeRowsInForce(int32_t count, int rows) {
+  return g_tablesSettings == DecodeSettingsInForce() ? DecodeRows(count, rows) : 0;
+}
+
+void ClearDecodeTables() {
+  Decode_data_num = 0;
+  can_num = 0;
+  lin_num = 0;
+}
 
 void Analysis_can_frame() {
   int i = 0, d = 0;
@@ -138,6 +188,7 @@ void AnalysisDecodeRecords(const uint8_t* records, int count, int type, double n
   if (!records || count < kMinRecordBytes) return;
   count = std::min(count, kDecodeBufferBytes);
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
+  g_tablesSettings = DecodeSettingsInForce();
   int n = 0;
   for (int at = 0; at + kDecodeRecordBytes <= count && n < kDecodeEntries; at += kDecodeRecordBytes) {
     const uint8_t* r = records + at;
@@ -157,10 +208,35 @@ void AnalysisDecodeRecords(const uint8_t* records, int count, int type, double n
 int TaskForTrigger::DataProcess() {
   const int t = Type();
   if (t < kTrigRs232 || t > kTrigLin) return 0;
+  LaneGiveWay();  // the spectrum may have come on over SCPI, with no key
   _SysResource* sys = Sys();
   if (!sys->wave) return 0;
+  // The engine's records were decoded under the settings of their read: once
+  // the settings change, only a later read is taken.
+  const DecodeSettings settings = DecodeSettingsInForce();
+  const uint32_t reads = sys->wave->DecodeReadCount();
+  const bool newRead = reads != g_lastDecodeRead;
+  g_lastDecodeRead = reads;
+  {
+    std::lock_guard<std::mutex> lock(DecodeTablesLock());
+    if (settings != g_tablesSettings) {
+      g_tablesSettings = settings;
+      g_settingsRead = reads;
+      ClearDecodeTables();
+      return 0;
+    }
+  }
+  if (reads == g_settingsRead) return 0;
   DecodeByteCount = sys->wave->DecodedataExport(0, DecodeBuffer, kDecodeBufferBytes);
-  if (DecodeByteCount < kMinRecordBytes) return 0;
+  if (DecodeByteCount < kMinRecordBytes) {
+    // A read that decoded nothing: the traffic is gone from the screen. (The
+    // engine's records dropped without a read leave the tables standing.)
+    if (newRead) {
+      std::lock_guard<std::mutex> lock(DecodeTablesLock());
+      ClearDecodeTables();
+    }
+    return 0;
+  }
   Analysis_decode_data();
   return 0;
 }

@@ -90,12 +90,12 @@ const char* Get_decode_data_Info(int* length) {
   for (int i = 0; i < kWaitTries; ++i) {
     {
       std::lock_guard<std::mutex> lock(DecodeTablesLock());
-      if (Decode_data_num > 0) break;
+      if (DecodeRowsInForce(Decode_data_num, kDecodeEntries) > 0) break;
     }
     plat::SleepUs(kWaitUs);
   }
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
-  const int n = DecodeRows(Decode_data_num, kDecodeEntries);
+  const int n = DecodeRowsInForce(Decode_data_num, kDecodeEntries);
   if (n == 0) return nullptr;
   const int type = TaskTrigger.Type();
   const int base = int(TaskTrigger.Item(kItemBase) & 0xFFFF), bits = Bits(type);
@@ -135,7 +135,7 @@ int decodeSaveSetFunc() {
   ok = ok && std::fprintf(f, "time,data\n") > 0;
   {
     std::lock_guard<std::mutex> lock(DecodeTablesLock());
-    const int n = DecodeRows(Decode_data_num, kDecodeEntries);
+    const int n = DecodeRowsInForce(Decode_data_num, kDecodeEntries);
     for (int i = 0; i < n && ok; ++i) {
       char time[32];
       DecodeTimeText(Decode_data_info[i].start, time, sizeof time);
@@ -157,7 +157,7 @@ int decodeSaveSetFunc() {
 int Save_decode_data(int16_t) {
   {
     std::lock_guard<std::mutex> lock(DecodeTablesLock());
-    if (Decode_data_num <= 0) return Message(kMsgEmpty), -1;
+    if (DecodeRowsInForce(Decode_data_num, kDecodeEntries) <= 0) return Message(kMsgEmpty), -1;
   }
   if (!IsDir(plat::MapPath(kUdisk))) {
     std::printf("can't open %s\n", kUdisk);
@@ -179,9 +179,9 @@ int TaskForTrigger::Adj_event_fouce_item(short key) {
   {
     std::lock_guard<std::mutex> lock(DecodeTablesLock());
     const int t = Type();
-    rows = t == kTrigLin   ? DecodeRows(lin_num, kFrameRowsUsed)
-           : t == kTrigCan ? DecodeRows(can_num, kFrameRowsUsed)
-                           : DecodeRows(Decode_data_num, kDecodeEntries);
+    rows = t == kTrigLin   ? DecodeRowsInForce(lin_num, kFrameRowsUsed)
+           : t == kTrigCan ? DecodeRowsInForce(can_num, kFrameRowsUsed)
+                           : DecodeRowsInForce(Decode_data_num, kDecodeEntries);
   }
   if (rows <= 0) return -1;
   if (key == kKeyDown && fouce_item < rows - 1) ++fouce_item;

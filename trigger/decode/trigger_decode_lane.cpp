@@ -216,7 +216,7 @@ void Draw_Decode_bus(char type) {
   int previous = v.first;
   uint32_t before = kWhite;
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
-  const int n = DecodeRows(Decode_data_num, kDecodeEntries);
+  const int n = DecodeRowsInForce(Decode_data_num, kDecodeEntries);
   for (int i = 0; i < n; ++i) {
     const DecodeEntry& e = Decode_data_info[i];
     if (e.marker != kDecodeMarker || e.event == kEvUnused) continue;

@@ -79,7 +79,7 @@ void Draw_Decode_EventList(char type) {
   const int base = int(TaskTrigger.Item(kItemBase) & 0xFFFF);
   const int bits = type == kTrigRs232 ? int(TaskTrigger.Item(kItemDataWidth) & 0xFFFF) + 5 : 8;
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
-  const int count = DecodeRows(Decode_data_num, kDecodeEntries), focus = Focus();
+  const int count = DecodeRowsInForce(Decode_data_num, kDecodeEntries), focus = Focus();
   const int first = Frame(d, kEvents, kEventTitles[type - kTrigRs232], count, focus);
   for (int i = first; i < count && i < first + kRowsShown; ++i) {
     const DecodeEntry& e = Decode_data_info[i];
@@ -97,7 +97,7 @@ void Draw_Decode_CanList(char) {
   if (!d) return;
   static const char* const kKinds[] = {nullptr, "ERROR FRAME", "OVER FRAME", "BIT ERROR"};
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
-  const int count = DecodeRows(can_num, kFrameRowsUsed), focus = Focus();
+  const int count = DecodeRowsInForce(can_num, kFrameRowsUsed), focus = Focus();
   const int first = Frame(d, kCan, kCan.title, count, focus);
   for (int i = first; i < count && i < first + kRowsShown; ++i) {
     const CanFrameRow& f = can_info[i];
@@ -126,7 +126,7 @@ void Draw_Decode_LInList(char) {
   qel_draw* d = TaskTrigger.Sys()->draw;
   if (!d) return;
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
-  const int count = DecodeRows(lin_num, kFrameRowsUsed), focus = Focus();
+  const int count = DecodeRowsInForce(lin_num, kFrameRowsUsed), focus = Focus();
   const int first = Frame(d, kLin, kLin.title, count, focus);
   for (int i = first; i < count && i < first + kRowsShown; ++i) {
     const LinFrameRow& f = lin_info[i];

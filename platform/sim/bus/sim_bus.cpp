@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
+#include <string>
 
 namespace plat {
 
@@ -66,8 +67,8 @@ constexpr ErrorName kErrors[] = {
 bool ErrorField(BusKind bus, const std::string& value, SimBusSetup* s) {
   const size_t colon = value.find(':');
   double v = 0;
-  if (!Num(value.substr(0, colon), 0, kMaxFrames - 1, &v)) return false;
-  s->error = int(v);
+  if (!Num(value.substr(0, colon), 1, kMaxFrames, &v) || v != std::floor(v)) return false;
+  s->error = int(v) - 1;  // items count from 1
   s->errorKind = BusError::kDefault;
   if (colon == std::string::npos) return true;
   const std::string name = value.substr(colon + 1);
@@ -173,6 +174,8 @@ bool SimParseBusLine(const std::string& rest, SimBusSetup* setup, std::string* e
     s.frames.push_back(f);
   }
   if (s.frames.empty()) return *error = "no data", false;
+  if (s.error >= int(s.frames.size()))
+    return *error = "error=" + std::to_string(s.error + 1) + ": no such item in the data", false;
   if ((s.kind == BusKind::kI2c || s.kind == BusKind::kSpi) && s.firstInput != 0)
     return *error = "a two-line bus is on ch1 and ch2", false;
   *setup = s;

@@ -24,7 +24,7 @@
 //         identifier, data bytes and the checksum (version=1 classic over the
 //         data, 2 enhanced over identifier and data, except the diagnostic
 //         identifiers 0x3C and 0x3D), each a UART byte
-// error=N[:kind] sends item N with an error of the bus (the first kind
+// error=N[:kind] sends item N (the first is 1) with an error of the bus (the first kind
 // without one): UART parity (a wrong parity bit) or framing (the stop bits
 // low, then a bit of idle); I2C nack (no acknowledge for frame N's first data
 // byte: the master stops there) or restart (frame N ends without a stop: the
