@@ -61,6 +61,14 @@ void _wave::PutColumn(uint8_t* t, const TraceMap& m, int x, int hi, int lo) cons
   t[kColumns + x] = std::min(p, q);
 }
 
+// The column's mean on the trace's scale: what measurements and averaging
+// take, as the column's samples stand rather than their extremes.
+void _wave::PutMean(int ch, const TraceMap& m, int x, double sum, int count) {
+  if (ch < 0 || ch > 1 || count <= 0) return;
+  const double mean = ((sum / count * m.sign + m.offset) - m.from) * m.gain + m.to;
+  colMean_[ch][x] = float(std::min(double(kCodeHigh), std::max(double(kCodeLow), mean)));
+}
+
 // The interpolated window: the trigger channel finds the crossing in its
 // neighbourhood, every channel's read is interpolated x 100 and copied from
 // the point that puts the crossing on its column; c points make a column.
@@ -111,6 +119,9 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
       hi = std::max<int>(hi, out[a + c]);
       lo = std::min<int>(lo, out[a + c]);
     }
+    // A sample or less a column: the curve between its samples, whose middle
+    // the interpolation's ripple leaves where the samples put it.
+    PutMean(ch, m, x, hi + lo, 2);
     PutColumn(t, m, x, hi, lo);
   }
 }
@@ -140,25 +151,33 @@ void _wave::BuildRealTime(int ch, const TraceMap& m, int first, int last) {
   int firstFilled = -1;
   for (int x = first; x <= last; ++x) {
     const int base = (x - first) * per;
-    int hi = -1, lo = 256;
+    int hi = -1, lo = 256, n = 0;
+    double sum = 0;
     for (int k = 0; k < per && base + k < points; ++k) {
       const int c = value(base + k);
       if (roll && c == 0) continue;  // not written yet
       hi = std::max(hi, c);
       lo = std::min(lo, c);
+      sum += c;
+      ++n;
     }
     if (hi < 0) continue;
     const int next = base + per;
-    if (next < points && UsableNext(value(next))) {
+    if (next < points && UsableNext(value(next))) {  // the line on to the next column
       hi = std::max(hi, value(next));
       lo = std::min(lo, value(next));
+      sum += value(next);
+      ++n;
     }
+    PutMean(ch, m, x, sum, n);
     if (firstFilled < 0) firstFilled = x;
     PutColumn(t, m, x, hi, lo);
   }
   if (roll && !rollLooped_ && firstFilled >= 0) {  // the moving gap
-    for (int x = std::max(0, firstFilled - 1); x < std::min(kColumns, firstFilled - 1 + kRollGap); ++x)
+    for (int x = std::max(0, firstFilled - 1); x < std::min(kColumns, firstFilled - 1 + kRollGap); ++x) {
       t[x] = t[kColumns + x] = 0;
+      colMean_[ch][x] = -1.0f;
+    }
   }
 }
 
@@ -167,6 +186,7 @@ int _wave::BuildTrace(int ch) {
   const HorizontalBlock& h = Run()->horizontal[Block(ch)];
   const TraceMap m = MapOf(ch);
   std::memset(trace_[ch], 0, kTraceBytes);
+  if (ch == 0 || ch == 1) std::fill(colMean_[ch], colMean_[ch] + kColumns, -1.0f);
   int first = h.firstColumn, last = h.lastColumn;
   if (first < 0 || last >= kColumns || last < first) first = 0, last = kColumns - 1;
   if (h.interpMultiplier > 1.0f) BuildInterpolated(ch, m, first, last);
@@ -237,10 +257,13 @@ int _wave::WaveProcessSyncDDRDepth() {
   for (int ch : {src, 1 - src}) {
     const int bit = 1 << ch;
     if (!(run->sourceOn & bit) || !((run->sourceOnSnapshot | read) & bit)) continue;
-    if (kept && !StoppedView(ch)) ReReadStopped(ch);
+    const bool moved = kept && !StoppedView(ch);
+    if (moved) ReReadStopped(ch);
     BuildTrace(ch);
     RecordView(ch);
-    if (!kept && (read & bit)) AverageTrace(ch);  // one frame per acquisition read
+    // One frame per acquisition read; a stopped view that did not move keeps
+    // the average it showed.
+    if (!moved) AverageTrace(ch, !kept && (read & bit));
   }
   if (pfTemplateRequested_) CreatePassFailTemplate();
   if (!kept && pfOn_) PassFailCompare();
