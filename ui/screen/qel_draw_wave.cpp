@@ -76,7 +76,7 @@ static void DrawWaveDSO(qel_draw& d, short mode, short slot, bool fftNarrow, boo
 // of CH1 across and of CH2 up.
 static void DrawWaveXY(qel_draw& d, int squareLeft) {
   constexpr int kStripCentre = kTop + 60, kStripHeight = 120;
-  constexpr int kSquareTop = 165, kSquareSide = 280, kCodeSpan = kHighCode - kLowCode;
+  constexpr int kSquareTop = kXYSquareTop, kSquareSide = kXYSquareSide, kCodeSpan = kHighCode - kLowCode;
   const uint8_t* x = WaveOp.GetSerrenMem(0);
   const uint8_t* y = WaveOp.GetSerrenMem(1);
   const int on = SysRunStatus.GetChStatus();
@@ -100,7 +100,7 @@ static void DrawWaveXY(qel_draw& d, int squareLeft) {
 void qel_draw::DrawWave() {
   const int waveType = SysRunStatus.GetWaveType();
   if (waveType != 1 && para_.displayFormat == 1 && para_.timeBaseType != 1) {
-    DrawWaveXY(*this, para_.cursorOn ? kLeft : 240);
+    DrawWaveXY(*this, para_.cursorOn ? kXYSquareLeftCursors : kXYSquareLeft);
     return;
   }
   const int active = SysRunStatus.GetActivCh();
@@ -144,7 +144,7 @@ void qel_draw::DrawWave() {
         const bool xy = para_.displayFormat == 1 && para_.timeBaseType != 1;
         const bool zoom = para_.timeBaseType == 1;
         const int full = SysRunStatus.GetHoriPoints();
-        const int squareLeft = para_.cursorOn ? kLeft : 240;
+        const int squareLeft = para_.cursorOn ? kXYSquareLeftCursors : kXYSquareLeft;
         for (int r = 0; r < kRasterRows; ++r) {
           for (int x = 0; x < kColumns; ++x) {
             const uint8_t v = QelWaveData[r * kColumns + x];
