@@ -383,3 +383,23 @@ TEST_F(Composer, XYOffsetLinesAreWhereTheTraceIs) {
   EXPECT_GT(count(190, 380 - 35, 1, 250, 0), 200u);
   EXPECT_LT(count(233 + 50, 150, 550, 1, 0), 50u);
 }
+
+// The zoom layout names the main window's time base under its strip,
+// "M: <label>" centred on column 380 at row 133.
+TEST_F(Composer, TheZoomLayoutShowsTheMainTimeBase) {
+  _SysRunInfo& info = *SysRunStatus.GetSysRunInfoBaseAddr();
+  info.timeBaseType = 1;
+  info.horizontal[0].realTimeBase = 21;
+  SysRunStatus.SetDrawRefresh();
+  QelDraw.SetWaveAreaRefresh();
+  bench.Pass();
+
+  Scratch want;
+  QelFont.SetCurrFont(1);
+  const std::string text = "M: 1.00ms";  // index 21 of the time-base table
+  want.DrawString(133, 380 - want.Stringlen(0, text.c_str()) / 2, text.c_str(), int(kText), 1);
+  const std::vector<uint32_t> screen = bench.Screen();
+  const std::vector<int> expected = Where(want.Pixels().data(), 120, 280, 200, 40, kText);
+  EXPECT_GT(expected.size(), 30u);
+  EXPECT_EQ(Where(screen.data(), 120, 280, 200, 40, kText), expected);
+}
