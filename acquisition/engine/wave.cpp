@@ -22,6 +22,7 @@ constexpr int kMathFirst = 5, kMathLast = 7, kRefFirst = 8, kRefLast = 11;
 _wave::_wave() {
   std::memset(screen_, 0, kClearedBytes);
   std::memset(trace_, 0, 2 * kTraceBytes);
+  std::fill(&colMean_[0][0], &colMean_[0][0] + 2 * kColumns, -1.0f);
 }
 
 int _wave::WaveInit(control* ctrl, _SysRunInfo* run) {
@@ -29,6 +30,7 @@ int _wave::WaveInit(control* ctrl, _SysRunInfo* run) {
   std::memset(screen_, 0, kClearedBytes);
   std::memset(trace_, 0, 2 * kTraceBytes);
   std::memset(average_, 0, sizeof average_);
+  std::fill(&colMean_[0][0], &colMean_[0][0] + 2 * kColumns, -1.0f);
   if (!ctrl || !run) {
     ctrl_ = nullptr;
     run_ = nullptr;
@@ -135,6 +137,13 @@ int _wave::GetWaveSceenDataFor16(int slot, uint16_t* buf) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   std::copy(trace_[slot], trace_[slot] + kTraceBytes, buf);
   return kTraceBytes;
+}
+
+int _wave::GetColumnMeans(int ch, float* out) {
+  if ((ch != 0 && ch != 1) || !out) return -1;
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  std::copy(colMean_[ch], colMean_[ch] + kColumns, out);
+  return kColumns;
 }
 
 int _wave::ClearScreenWave(int slot) {

@@ -146,6 +146,10 @@ class _wave {
   int ScreenWaveExport(int ch, uint8_t* buf);
   uint8_t* GetSerrenMem(int slot);
   int GetWaveSceenDataFor16(int slot, uint16_t* buf);
+  // The mean code of each column's samples of channel trace `ch` (0/1), on
+  // the trace's scale (the average over the frames in average mode); -1 for
+  // a column without data. Returns kColumns, or -1 for another slot.
+  int GetColumnMeans(int ch, float* out);
   int ClearScreenWave(int slot);
   int ScreenMathWaveInport(int slot, const uint8_t* buf);
   int ScreenMathFFTInport(int slot, const float* values);
@@ -230,16 +234,18 @@ class _wave {
   void BuildInterpolated(int ch, const TraceMap& m, int first, int last);
   void BuildRealTime(int ch, const TraceMap& m, int first, int last);
   // Columns first..last of `t` from `count` entries of `rec` at s entries a
-  // column (`work` takes the linear interpolation of a fractional s).
+  // column (`work` takes the linear interpolation of a fractional s); the
+  // columns' means go to channel meanCh's (-1: none).
   void BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t, const TraceMap& m,
-                    int first, int last);
+                    int first, int last, int meanCh);
   void ArmScreenRead(int ch, int32_t offset, uint32_t step) const;
   static uint32_t RealTimeStep(double s, double* recorded);
   void PutColumn(uint8_t* trace, const TraceMap& m, int x, int hi, int lo) const;
+  void PutMean(int ch, const TraceMap& m, int x, double sum, int count);
   bool StoppedView(int ch) const;
   void RecordView(int ch);
   int ReReadStopped(int ch);
-  void AverageTrace(int ch);
+  void AverageTrace(int ch, bool fresh);
   int AverageInto(float* acc, const uint8_t* in, uint8_t* out, int n, int N);
   int RenderStored(int src);
   int DrainDecode(uint32_t selector, int length);
@@ -293,6 +299,7 @@ class _wave {
   uint8_t overviewRead_[2][kSlotBytes];
   uint8_t overview_[2][kTraceBytes];
   float average_[2][kTraceBytes];  // one accumulator per channel
+  float colMean_[2][kColumns];     // each column's mean code, -1 without data
   uint8_t interp_[kRawSlots][kInterpBytes];
   uint8_t shared_[kSharedWorkBytes];
   uint8_t decode_[kDecodeBytes];

@@ -61,6 +61,14 @@ void _wave::PutColumn(uint8_t* t, const TraceMap& m, int x, int hi, int lo) cons
   t[kColumns + x] = std::min(p, q);
 }
 
+// The column's mean on the trace's scale: what measurements and averaging
+// take, as the column's samples stand rather than their extremes.
+void _wave::PutMean(int ch, const TraceMap& m, int x, double sum, int count) {
+  if (ch < 0 || ch > 1 || count <= 0) return;
+  const double mean = ((sum / count * m.sign + m.offset) - m.from) * m.gain + m.to;
+  colMean_[ch][x] = float(std::min(double(kCodeHigh), std::max(double(kCodeLow), mean)));
+}
+
 // The interpolated window: the trigger channel finds the crossing in its
 // neighbourhood, every channel's read is interpolated x 100 and copied from
 // the point that puts the crossing on its column; c points make a column.
@@ -98,8 +106,9 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
     std::printf("LineInsert 100...");
     valid = LineInsert(out, screen_[ch] + oddStart_, kInterpPoints, std::min({2 * w, avail, kInterpBytes / kInterpPoints}));
   }
-  // Columns of c points from point `from` on.
-  auto columns = [&](uint8_t* t, int from, int c, int first, int last) {
+  // Columns of c points from point `from` on; the means go to channel meanCh's
+  // (none for the overview).
+  auto columns = [&](uint8_t* t, int from, int c, int first, int last, int meanCh) {
     for (int x = first; x <= last; ++x) {
       const int a = from + x * c;
       if (a + c >= valid) break;  // the columns past the data stay empty
@@ -112,12 +121,15 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
         hi = std::max<int>(hi, out[a + c]);
         lo = std::min<int>(lo, out[a + c]);
       }
+      // A sample or less a column: the curve between its samples, whose middle
+      // the interpolation's ripple leaves where the samples put it.
+      PutMean(meanCh, m, x, hi + lo, 2);
       PutColumn(t, m, x, hi, lo);
     }
   };
-  columns(trace_[ch], skip, c, first, last);
+  columns(trace_[ch], skip, c, first, last, ch);
   // The read is the main window: with the zoom shown it is the overview too.
-  if (zoomed) columns(overview_[ch], 0, std::max(1, int(kInterpPoints / factor)), 0, kColumns - 1);
+  if (zoomed) columns(overview_[ch], 0, std::max(1, int(kInterpPoints / factor)), 0, kColumns - 1, -1);
 }
 
 // The real-time window: s samples a column (s entries of the read, or 10 s
@@ -128,14 +140,14 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
 void _wave::BuildRealTime(int ch, const TraceMap& m, int first, int last) {
   const bool roll = Run()->acqStatus[0] == kAcqSlowScan || waveType_ == 3;
   const int count = roll ? kRecordPoints : std::max(0, std::min(readPoints_[ch], kRecordPoints));
-  BuildColumns(screen_[ch], readSpp_[ch], count, interp_[ch], trace_[ch], m, first, last);
+  BuildColumns(screen_[ch], readSpp_[ch], count, interp_[ch], trace_[ch], m, first, last, ch);
   if (Run()->timeBaseType == 1 && !roll)
     BuildColumns(overviewRead_[ch], overviewSpp_[ch], std::min(overviewPoints_[ch], kRecordPoints), interp_[ch],
-                 overview_[ch], m, 0, kColumns - 1);
+                 overview_[ch], m, 0, kColumns - 1, -1);
 }
 
 void _wave::BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t, const TraceMap& m,
-                         int first, int last) {
+                         int first, int last, int meanCh) {
   if (!(s > 0) || count <= 0) return;
   const bool roll = Run()->acqStatus[0] == kAcqSlowScan || waveType_ == 3;
   const bool whole = s == std::floor(s);
@@ -152,25 +164,33 @@ void _wave::BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work,
   int firstFilled = -1;
   for (int x = first; x <= last; ++x) {
     const int base = (x - first) * per;
-    int hi = -1, lo = 256;
+    int hi = -1, lo = 256, n = 0;
+    double sum = 0;
     for (int k = 0; k < per && base + k < points; ++k) {
       const int c = value(base + k);
       if (roll && c == 0) continue;  // not written yet
       hi = std::max(hi, c);
       lo = std::min(lo, c);
+      sum += c;
+      ++n;
     }
     if (hi < 0) continue;
     const int next = base + per;
-    if (next < points && UsableNext(value(next))) {
+    if (next < points && UsableNext(value(next))) {  // the line on to the next column
       hi = std::max(hi, value(next));
       lo = std::min(lo, value(next));
+      sum += value(next);
+      ++n;
     }
+    PutMean(meanCh, m, x, sum, n);
     if (firstFilled < 0) firstFilled = x;
     PutColumn(t, m, x, hi, lo);
   }
   if (roll && !rollLooped_ && firstFilled >= 0) {  // the moving gap
-    for (int x = std::max(0, firstFilled - 1); x < std::min(kColumns, firstFilled - 1 + kRollGap); ++x)
+    for (int x = std::max(0, firstFilled - 1); x < std::min(kColumns, firstFilled - 1 + kRollGap); ++x) {
       t[x] = t[kColumns + x] = 0;
+      if (meanCh == 0 || meanCh == 1) colMean_[meanCh][x] = -1.0f;
+    }
   }
 }
 
@@ -181,6 +201,7 @@ int _wave::BuildTrace(int ch) {
   const TraceMap m = MapOf(ch);
   std::memset(trace_[ch], 0, kTraceBytes);
   std::memset(overview_[ch], 0, kTraceBytes);
+  if (ch == 0 || ch == 1) std::fill(colMean_[ch], colMean_[ch] + kColumns, -1.0f);
   int first = h.firstColumn, last = h.lastColumn;
   if (zoom || first < 0 || last >= kColumns || last < first) first = 0, last = kColumns - 1;
   if (h.interpMultiplier > 1.0f) BuildInterpolated(ch, m, first, last);
@@ -251,10 +272,13 @@ int _wave::WaveProcessSyncDDRDepth() {
   for (int ch : {src, 1 - src}) {
     const int bit = 1 << ch;
     if (!(run->sourceOn & bit) || !((run->sourceOnSnapshot | read) & bit)) continue;
-    if (kept && run->timeBaseType != 1 && !StoppedView(ch)) ReReadStopped(ch);
+    const bool moved = kept && run->timeBaseType != 1 && !StoppedView(ch);
+    if (moved) ReReadStopped(ch);
     BuildTrace(ch);
     RecordView(ch);
-    if (!kept && (read & bit)) AverageTrace(ch);  // one frame per acquisition read
+    // One frame per acquisition read; a stopped view that did not move keeps
+    // the average it showed.
+    if (!moved) AverageTrace(ch, !kept && (read & bit));
   }
   if (pfTemplateRequested_) CreatePassFailTemplate();
   if (!kept && pfOn_) PassFailCompare();

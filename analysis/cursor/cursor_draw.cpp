@@ -3,9 +3,11 @@
 #include "analysis/cursor/cursor_draw.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "acquisition/engine/wave.h"
 #include "acquisition/engine/waveinfor.h"
+#include "analysis/math/task_math.h"
 #include "analysis/measure/measure_draw.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
@@ -17,6 +19,8 @@ constexpr int kStartAX = 130, kStartBX = 630, kStartAY = 133, kStartBY = 333;
 constexpr int kStartXYX[2] = {135, 205}, kStartXYY[2] = {270, 340}, kStartXYT[2] = {330, 430};
 constexpr int kAreaLeft = 30;
 constexpr int kColumns = 700;
+constexpr int kMathTypeFft = 1;    // the run state's math type of the FFT
+constexpr int kHighestCode = 254;  // of a trace value
 
 const PicPath CursorPicList[kCursorPictures + 1] = {
     {0, "Data/PicResource/Cursor/time.bmp", -1, -1},
@@ -69,7 +73,16 @@ void _cursor_draw::GetSourceScreenData() {
   const int source = GetCursorData().source;
   if (source < kCursorSourceMath) RequestFresh(1 << source);
   uint16_t fresh[kCursorTraceValues] = {};
-  if (SystemResource.wave) SystemResource.wave->GetWaveSceenDataFor16(source, fresh);
+  const _SysRunInfoOp* run = SystemResource.runStatus;
+  if (source == kCursorSourceMath && run && run->GetMathType() == kMathTypeFft) {
+    // The spectrum is drawn from the FFT's own trace; the math slot holds
+    // only its average, when that is on.
+    const float* t = TaskMath.MainTrace();
+    for (int i = 0; i < kCursorTraceValues; ++i)
+      fresh[i] = t[i] >= 1.0f ? uint16_t(std::lround(std::min(t[i], float(kHighestCode)))) : 0;
+  } else if (SystemResource.wave) {
+    SystemResource.wave->GetWaveSceenDataFor16(source, fresh);
+  }
   std::lock_guard<std::recursive_mutex> lock(mu_);
   std::copy(fresh, fresh + kCursorTraceValues, trace_);
 }

@@ -37,7 +37,6 @@ constexpr int kPanelSize[kCursorPictures][2] = {{150, 140}, {140, 64}, {262, 275
 
 constexpr int kXYRow = 165, kXYColumn = 314;
 constexpr int kXYEnds[3] = {421, 493, 565};
-constexpr int kXYCharWidth = 3;
 constexpr int kXYRowTime = 212, kXYRowX = 248, kXYRowY = 283, kXYRowR = 317, kXYRowPhase = 351;
 constexpr int kXYRowProduct = 391, kXYRowRatio = 426;
 constexpr int kPlotColumn = 170, kPlotRow = 305, kPlotPixelsPerDiv = 35;
@@ -54,9 +53,24 @@ void Centred(Draw& d, int row, int centre, const char* text, int colour) {
   d.DrawString(row, centre - d.Stringlen(kFontAscii, text) / 2, text, colour, DRAW_CURRENT);
 }
 
-// A value of the XY panel, its text ending near `end`.
+// A value of the XY panel, its text ending at `end` (its drawn width: the
+// font is wider than the 3 pixels a character the columns were laid out for,
+// which cut the last column's texts at the panel's edge).
 void XYText(Draw& d, int row, int end, const char* text) {
-  d.DrawString(row, end - kXYCharWidth * int(std::strlen(text)), text, kValueColour, DRAW_CURRENT);
+  d.DrawString(row, end - d.Stringlen(kFontAscii, text), text, kValueColour, DRAW_CURRENT);
+}
+
+// "%.1lf" of a value with the SI prefix that puts it between 1 and 1000, and
+// its unit: a product of millivolts and volts reads "20.0mVV", not "0.0VV".
+void PrefixedText(double v, const char* unit, char* out, size_t size) {
+  static const char* const kPrefix[] = {"p", "n", "\xB5", "m", "", "k", "M", "G"};
+  constexpr int kUnitIndex = 4, kLast = 7;
+  int k = kUnitIndex;
+  if (std::isfinite(v) && v != 0) {
+    while (std::fabs(v) < 1 && k > 0) v *= 1000, --k;
+    while (std::fabs(v) >= 1000 && k < kLast) v /= 1000, ++k;
+  }
+  std::snprintf(out, size, "%.1lf%s%s", v, kPrefix[k], unit);
 }
 }  // namespace
 
@@ -198,10 +212,17 @@ void _cursor_draw::drawFrameXY() {
     std::snprintf(text, sizeof text, "%.1lf\xB0", phase);
     XYText(*this, kXYRowPhase, kXYEnds[i], text);
     const double product = x[i] * y[i];
-    std::snprintf(text, sizeof text, std::fabs(product) >= kLargeProduct ? "%5.1E%s%s" : "%.1lf%s%s", product, ux, uy);
+    char unit[16];
+    std::snprintf(unit, sizeof unit, "%s%s", ux, uy);
+    if (std::fabs(product) >= kLargeProduct)
+      std::snprintf(text, sizeof text, "%5.1E%s", product, unit);
+    else
+      PrefixedText(product, unit, text, sizeof text);
     XYText(*this, kXYRowProduct, kXYEnds[i], text);
+    std::snprintf(unit, sizeof unit, "%s/%s", uy, ux);
     if (std::fabs(x[i]) < kSmallX) std::snprintf(text, sizeof text, "***");
-    else std::snprintf(text, sizeof text, "%.1lf%s/%s", y[i] / x[i], uy, ux);
+    else
+      PrefixedText(y[i] / x[i], unit, text, sizeof text);
     XYText(*this, kXYRowRatio, kXYEnds[i], text);
   }
   DrawBuffSync(QelDraw.GetDrawAddr(DRAW_CURRENT), 0);

@@ -17,6 +17,7 @@ _measure MeasureParaCalcu;
 
 namespace {
 constexpr int kCodesPerDiv = 25;
+constexpr int kAverageMode = 3;
 constexpr int kPointsPerDiv = 50;
 constexpr int kStatusSetPending = 3, kStatusSetPending2 = 8;  // the set, not applied, settings count
 constexpr uint64_t kFuncZoom = 0x1;
@@ -126,12 +127,21 @@ int _measure::LoadSource(int s) {
   uint16_t trace[_wave::kTraceBytes];
   if (w->GetWaveSceenDataFor16(s, trace) < 0) return -1;
   std::copy(trace, trace + kMeaPoints, r.screen);  // the column maxima
+  float means[kMeaPoints];
   if (s == kMeaMath) {
     std::copy(trace, trace + kMeaPoints, r.raw);
     r.rawCount = kMeaPoints;
-  } else {
-    const int n = w->GetMeasureWaveDataInvertFor16(s, r.raw, kMeaRawDefault);
-    r.rawCount = std::max(0, n);
+  } else if (w->GetColumnMeans(s, means) == kMeaPoints) {
+    // A channel's columns are measured by their samples as a whole: the
+    // maxima of a noisy trace lie a noise amplitude above the signal. In
+    // average mode the averaged columns are the record measured.
+    const bool averaged = run->GetAcquireMode() == kAverageMode;
+    int n = 0;
+    for (int i = 0; i < kMeaPoints; ++i) {
+      r.screen[i] = means[i] < 0 ? 0 : uint16_t(std::lround(means[i]));
+      if (averaged && means[i] >= 0) r.raw[n++] = r.screen[i];
+    }
+    r.rawCount = averaged ? n : std::max(0, w->GetMeasureWaveDataInvertFor16(s, r.raw, kMeaRawDefault));
   }
   screen_ = r.screen;
   screenCount_ = kMeaPoints;

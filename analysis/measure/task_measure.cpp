@@ -356,6 +356,7 @@ int TaskForMeasure::ClearUserDef() {
 int TaskForMeasure::ClearStatPara() {
   if (selMask_ == 0) return 0;
   MeasureParaCalcu.UserDefStatisticParaReset();
+  statSerial_ = -1;  // the record on screen starts the new statistics
   StampTimes();
   return 0;
 }

@@ -141,6 +141,7 @@ class TaskForMeasure : public task {
   int userPanel_ = 0;
   int64_t lastPassUs_ = 0;
   int64_t holdOffUntilUs_ = 0;
+  int64_t statSerial_ = -1;  // acquisition the statistics last took; -1: take the next pass's
 
   int32_t histTotal_[kMeaHistColumns] = {};
   float histHeight_[kMeaHistColumns] = {};

@@ -7,6 +7,7 @@
 #include "acquisition/engine/wave.h"
 #include "analysis/measure/measure_draw.h"
 #include "analysis/measure/task_measure.h"
+#include "core/board/control.h"
 #include "core/state/task_manage.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
@@ -70,7 +71,13 @@ int TaskForMeasure::MeasurePass() {
   }
   if (selMask_) {
     MeasureParaCalcu.UserDefParaMeasure(sel);
-    if (IsStatisticOn()) MeasureParaCalcu.UserDefStatisticParaCalcu(sel);
+    // Statistics count acquisitions: a record measured again (stopped, or a
+    // slow time base between two passes) is not another sample.
+    const int64_t serial = control::FinishedSignals();
+    if (IsStatisticOn() && serial != statSerial_) {
+      statSerial_ = serial;
+      MeasureParaCalcu.UserDefStatisticParaCalcu(sel);
+    }
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 #include "core/board/fpga_words.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -32,12 +33,18 @@ const char* const kBeeperSetup[] = {
     "echo 0 > /sys/class/pwm/pwmchip4/pwm0/enable",
 };
 
-// The FPGA's finished-acquisition signal only raises the run state's flag.
+std::atomic<uint32_t> g_finishedSignals{0};
+
+// The FPGA's finished-acquisition signal only raises the run state's flag
+// (and counts itself).
 void OnAcquisitionFinished() {
+  ++g_finishedSignals;
   SysRunStatus.SetInterruptFlag();
   plat::WakeIdle();  // an idle main loop takes the acquisition at once
 }
 }  // namespace
+
+uint32_t control::FinishedSignals() { return g_finishedSignals; }
 
 control::control() : sem_(kSharedSemKey) { timedUs_ = freqRefreshUs_ = freqStartUs_ = plat::MonoUs(); }
 

@@ -49,6 +49,10 @@ class control {
 
   control();
 
+  // Finished-acquisition signals the FPGA has raised (never the 300 ms
+  // poll, which finds the same record again): a new value is a new record.
+  static uint32_t FinishedSignals();
+
   // Opens the local-bus device (and its window and finished signal) and the
   // SPI device. A device that fails stays closed; the result is always 0.
   int InitDriver(const char* localbus, const char* spi);

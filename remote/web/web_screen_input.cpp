@@ -122,8 +122,11 @@ bool MeasurePickerOpen(const WebScreenView& v) {
 int FindLayout() {
   if (SysRunStatus.IsAlternate() == 1) return kAlternate;
   if (SysRunStatus.GetTimeBaseType() != 0) return kZoom;
+  // The composer's layout: an FFT screen counts only with the math channel on.
   if (SysRunStatus.GetDiplayFormat() == 0)
-    return SysRunStatus.GetMathType() == 1 && SysRunStatus.GetFFTScreen() != 0 ? kFftSplit : kNormal;
+    return is_ch_on(kMathCh) && SysRunStatus.GetMathType() == 1 && SysRunStatus.GetFFTScreen() != 0
+               ? kFftSplit
+               : kNormal;
   return SysRunStatus.IsCursorEnable() ? kXYCursor : kXY;
 }
 }  // namespace web_input

@@ -340,6 +340,15 @@ TEST_F(Cursor, XYCursorsInTheXYFormatReadTheAppliedSignals) {
   EXPECT_EQ(row, 165);
   EXPECT_EQ(col, 314);
   EXPECT_GT(InColumn(d.xyTA, 0xFF8A14, 33, 153), 40);
+  // The B-A column's texts end at column 565, inside the panel (its right
+  // edge 576): the time row's "1.0ms" in full, nothing of it beyond.
+  int inColumn = 0, beyond = 0;
+  for (int r = 212; r < 232; ++r) {
+    inColumn += InRow(r, 0xC8C8AF, 494, 565);
+    beyond += InRow(r, 0xC8C8AF, 566, 576);
+  }
+  EXPECT_GT(inColumn, 20);
+  EXPECT_EQ(beyond, 0);
 
   // Amplitude lines: one division right of the plot centre at 500 mV/div is
   // 0.5 V (35 pixels a division); the select push walks A, B, both, then the

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 
 #include "acquisition/engine/wave.h"
 #include "analysis/fft/fft_process.h"
@@ -14,6 +16,7 @@
 #include "core/state/ids.h"
 #include "acquisition/models/x_system.h"
 #include "core/state/sys_run_info.h"
+#include "remote/scpi/scpi_client.h"
 #include "tests/bench/bench.h"
 
 namespace {
@@ -97,3 +100,33 @@ TEST(MathFftStartUp, SpectrumWithTheVectorTraces) {
   EXPECT_GT(t[peak], 127 + 10);
 }
 }  // namespace
+
+// Cursors on the spectrum over SCPI read the spectrum drawn: the peak at its
+// rms value, a column of no signal at 0 V (not the empty math slot's code 0).
+TEST_F(MathFft, CursorsReadTheSpectrumDrawn) {
+  plat::TestSignal s;
+  s.frequencyHz = 410 * 1e6 / 8192;  // on bin 410
+  s.amplitudeV = 1.0;
+  b.Fpga().SetSignal(0, s);
+  ASSERT_EQ(0, StartScpiThread());
+  auto ask = [](const std::string& line) {
+    return std::strtod(ScpiQuery(line + "\n").c_str(), nullptr);
+  };
+  auto set = [&](const std::string& line) {
+    ScpiQuery(line + "\n", kScpiSourceTransport, 0);
+    ScpiQuery("CURS:MODE?\n");  // the worker runs it after the setter
+  };
+  set("CURS:TYPE TIME");
+  set("CURS:SOUR MATH");
+  for (int i = 0; i < 3; ++i) Frame();
+  const float* t = TaskMath.MainTrace();
+  const int peak = PeakColumn(t), quiet = peak > 350 ? peak - 200 : peak + 200;
+  ASSERT_NEAR(t[quiet], 127, 1.0);
+  set("CURS:CURA " + std::to_string(peak));
+  set("CURS:CURB " + std::to_string(quiet));
+  b.AdvanceMs(600);
+  b.Pass();
+  // 1 V/div on the math channel: 25 codes a volt.
+  EXPECT_NEAR(ask("CURSor:AYValue?"), (std::lround(t[peak]) - 127) / 25.0, 0.05);
+  EXPECT_NEAR(ask("CURSor:BYValue?"), 0.0, 0.05);
+}

@@ -217,6 +217,27 @@ TEST_F(MeasureModule, StatisticsNeedSlotsAndCountPasses) {
   EXPECT_LE(u.minimum, u.maximum);
 }
 
+// A record measured again (nothing acquired between two passes, as when
+// stopped or at a slow time base) is not another sample.
+TEST_F(MeasureModule, StatisticsCountAcquisitionsNotPasses) {
+  bench.Key(F4);
+  Pick(kParaRms);
+  bench.Key(F4);
+  bench.Key(F5);
+  Choose(F1, 1);
+  ASSERT_TRUE(TaskMeasure.IsStatisticOn());
+  Measure();
+  const int32_t first = MeasureParaCalcu.GetMeasureResultUserDef(0).count;
+  ASSERT_GE(first, 1);
+  for (int i = 0; i < 4; ++i) {
+    bench.AdvanceMs(600);
+    bench.Pass();
+  }
+  EXPECT_EQ(MeasureParaCalcu.GetMeasureResultUserDef(0).count, first);
+  for (int i = 0; i < 3; ++i) Measure();
+  EXPECT_EQ(MeasureParaCalcu.GetMeasureResultUserDef(0).count, first + 3);
+}
+
 TEST_F(MeasureModule, VoltmeterPageSendsItsSourceAndFollowsCoupling) {
   bench.Key(F5);
   bench.Key(F2);

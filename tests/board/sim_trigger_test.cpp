@@ -75,6 +75,16 @@ TEST_F(Search, NthEdgeCountsFromTheIdleTime) {
   EXPECT_NEAR(FromPeriodStart(), 8 * kUs, kTol);
   c.nthCount = 5;  // only four edges follow an idle time
   EXPECT_FALSE(Find(0));
+  // Idle is no edge of either slope: the rising edges are 6, 7 and 10 us
+  // apart, but a falling edge comes 5 us before each; only the 967 us
+  // before the period start is 5.5 us without an edge.
+  c.lowerS = 5.5 * kUs;
+  c.nthCount = 2;
+  ASSERT_TRUE(Find(0));
+  EXPECT_NEAR(FromPeriodStart(), 6 * kUs, kTol);
+  c.nthCount = 3;  // third falling edge: the 5 us pulse's
+  ASSERT_TRUE(Find(1));
+  EXPECT_NEAR(FromPeriodStart(), 18 * kUs, kTol);
 }
 
 TEST_F(Search, TimeOutTriggersTheSetTimeAfterTheLastEdge) {

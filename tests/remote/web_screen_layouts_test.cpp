@@ -230,6 +230,24 @@ TEST_F(WebLayouts, FftSplitHoldsTheChannelsAboveAndMathBelow) {
   EXPECT_EQ(Posted(), (Keys{{kKeyPreTrigRight, 25}}));
 }
 
+// The math channel off with the FFT split left set: the composer draws the
+// normal layout, and so does the page's hit layout; CH1 at row 233.
+TEST_F(WebLayouts, FftSplitLeftSetWithTheMathOffIsTheNormalLayout) {
+  b.Key(kKeyMath);
+  Set("FUNCtion:MATH:MODE FFT");
+  Set("FUNCtion:FFT:DISPlay SPLIt");
+  ASSERT_NE(SysRunStatus.GetFFTScreen(), 0);
+  SysRunInfo.sourceOn = 3;  // the math channel off, its settings kept
+  SysRunInfo.activeCh = 0;
+  Vertical.SetRealYposition(0, 127);
+  b.Pass();
+  Drag(500, 133, 500, 113);  // where the split layout would hold CH1: no trace
+  const Keys background = Posted();
+  EXPECT_EQ(std::count(background.begin(), background.end(), Keys::value_type{kKeyOffsetRight, 20}), 0);
+  Drag(500, 233, 500, 213);  // 20 rows up: 10 codes at two rows a code
+  EXPECT_EQ(Posted(), (Keys{{kKeyOffsetRight, 10}}));
+}
+
 TEST_F(WebLayouts, MathKeypadClicksEnterTheKeysHit) {
   b.Key(kKeyMath);
   b.Choose(kKeyF1, MenuValue(TaskMath, kMathItemType), kMathAdvance);

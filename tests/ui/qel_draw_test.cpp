@@ -11,6 +11,7 @@
 
 #include "acquisition/channel/task_ch1.h"
 #include "acquisition/models/trig_system.h"
+#include "acquisition/models/y_system.h"
 #include "core/common/common_subprogram.h"
 #include "core/menu/menu.h"
 #include "core/state/sys_run_info.h"
@@ -351,4 +352,54 @@ TEST_F(Composer, TheTriggerSummaryShowsTheLevelTheEdgeTriggersOn) {
   const std::vector<int> expected = Where(want.Pixels().data(), 0, 633, 167, 30, kText);
   EXPECT_GT(expected.size(), 50u);
   EXPECT_EQ(drawn, expected);
+}
+
+// X-Y: a moved offset's line is drawn where the trace's offset is, in the
+// square (1.4 pixels a code about row 305 and column 380): CH2 a row, CH1
+// (the X axis) a column; neither at its Y-T row.
+TEST_F(Composer, XYOffsetLinesAreWhereTheTraceIs) {
+  _SysRunInfo& info = *SysRunStatus.GetSysRunInfoBaseAddr();
+  info.displayFormat = 1;
+  info.timeBaseType = 0;
+  info.sourceOn = 3;  // both channels, as X-Y has them
+  auto count = [&](int row, int col, int width, int height, int ch) {
+    const std::vector<uint32_t> screen = bench.Screen();
+    return Where(screen.data(), row, col, width, height, uint32_t(qel_draw::GetChannelColor(short(ch))))
+        .size();
+  };
+  SysRunStatus.SetActivCh(1);
+  ASSERT_EQ(Vertical.SetRealYposition(1, 127 + 25), 127 + 25);  // one division up
+  SysRunStatus.SetDrawRefresh();
+  QelDraw.SetWaveAreaRefresh();
+  bench.Pass();
+  EXPECT_GT(count(305 - 35, 150, 550, 1, 1), 500u);
+  EXPECT_LT(count(233 - 50, 150, 550, 1, 1), 50u);  // the Y-T row of that offset
+
+  SysRunStatus.SetActivCh(0);
+  ASSERT_EQ(Vertical.SetRealYposition(0, 127 - 25), 127 - 25);  // one division left
+  SysRunStatus.SetDrawRefresh();
+  QelDraw.SetWaveAreaRefresh();
+  bench.Pass();
+  EXPECT_GT(count(190, 380 - 35, 1, 250, 0), 200u);
+  EXPECT_LT(count(233 + 50, 150, 550, 1, 0), 50u);
+}
+
+// The zoom layout names the main window's time base under its strip,
+// "M: <label>" centred on column 380 at row 133.
+TEST_F(Composer, TheZoomLayoutShowsTheMainTimeBase) {
+  _SysRunInfo& info = *SysRunStatus.GetSysRunInfoBaseAddr();
+  info.timeBaseType = 1;
+  info.horizontal[0].realTimeBase = 21;
+  SysRunStatus.SetDrawRefresh();
+  QelDraw.SetWaveAreaRefresh();
+  bench.Pass();
+
+  Scratch want;
+  QelFont.SetCurrFont(1);
+  const std::string text = "M: 1.00ms";  // index 21 of the time-base table
+  want.DrawString(133, 380 - want.Stringlen(0, text.c_str()) / 2, text.c_str(), int(kText), 1);
+  const std::vector<uint32_t> screen = bench.Screen();
+  const std::vector<int> expected = Where(want.Pixels().data(), 120, 280, 200, 40, kText);
+  EXPECT_GT(expected.size(), 30u);
+  EXPECT_EQ(Where(screen.data(), 120, 280, 200, 40, kText), expected);
 }

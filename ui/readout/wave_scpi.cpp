@@ -74,23 +74,27 @@ double VoltsPerDiv(int source) {
 }
 int PositionCode(int source) { return Vertical.GetRealYposition(VerticalOf(source)); }
 
-double DivSeconds() { return TimeBase.GetTimeBaseDivTime(TimeBase.GetTimeBase(0)); }
-double SampleRate() { return TimeBase.GetCurrTimeBaseSample(0); }
+// The time base the source runs on: in multi-scope CH2 has its own block.
+int BlockOf(int source) { return source == 1 && Run().IsIndependTimeBase() ? 1 : 0; }
+double DivSeconds(int block) { return TimeBase.GetTimeBaseDivTime(TimeBase.GetTimeBase(block)); }
+double SampleRate(int block) { return TimeBase.GetCurrTimeBaseSample(block); }
 
 double XIncrement() {
+  const int block = BlockOf(W().source);
   if (W().mode == kRaw) {
-    const double rate = SampleRate();
+    const double rate = SampleRate(block);
     return rate > 0 ? 1.0 / rate : 0.0;
   }
-  return DivSeconds() / kPointsPerDiv;
+  return DivSeconds(block) / kPointsPerDiv;
 }
 
 double XOrigin() {
+  const int block = BlockOf(W().source);
   if (W().mode == kRaw) {
-    const double rate = SampleRate();
+    const double rate = SampleRate(block);
     return rate > 0 ? -(double(WaveRecordDepth()) / rate) / 2 : 0.0;
   }
-  return TimeBase.GetRealPreTrigTime(0) - kLeftDivs * DivSeconds();
+  return TimeBase.GetRealPreTrigTime(block) - kLeftDivs * DivSeconds(block);
 }
 
 double YIncrement() { return VoltsPerDiv(W().source) / kCodesPerDiv; }

@@ -78,6 +78,10 @@ static_assert(sizeof(softkeyboardmsg) == 250, "letter keyboard state is 250 byte
 
 // Where a wave slot's marker lies (computed each full redraw).
 constexpr int kArrowSlots = 14;
+// The X-Y square: 280 pixels a side from row 165, at column 240 (30 with the
+// cursor panel beside it); code 127 lies at row 305, 1.4 pixels a code.
+constexpr int kXYSquareTop = 165, kXYSquareSide = 280, kXYSquareLeft = 240, kXYSquareLeftCursors = 30;
+constexpr int kXYCentreRow = 305;
 enum : int16_t { ARROW_NORMAL = 0, ARROW_UP = 1, ARROW_DOWN = 2, ARROW_LEFT = 3, ARROW_RIGHT = 4 };
 struct ArrowPlace {
   int16_t row;

@@ -1,6 +1,10 @@
 // The wave area's frames (on the static page) and graticules (on the page
 // being composed), in the grid colour: the Y-T area of 14 x 8 divisions of
 // 50 pixels, the split independent time-base areas, the X-Y and zoom layouts.
+#include <algorithm>
+#include <cstdio>
+
+#include "acquisition/tables/timebase_tables.h"
 #include "core/state/sys_run_info.h"
 #include "ui/screen/qel_draw.h"
 
@@ -14,6 +18,8 @@ constexpr int kStripHeight = 120;  // the X-Y and zoom layouts' upper strip
 constexpr int kLowerTop = 165;     // their lower window
 constexpr int kLowerHeight = 280;
 constexpr int kSplitStep = 208;    // the lower area of a split independent time base
+constexpr int kZoomLabelRow = 133, kZoomLabelCentre = 380, kZoomLabelFont = 1,
+              kZoomLabelColour = 0xC8C8AF;
 
 // One dotted graticule area.
 struct Scale {
@@ -120,4 +126,11 @@ void qel_draw::DrawGridZoom() {
                 gridColour_);
   DrawGridScale(*this, Scale{kLowerTop, kLeft, kAreaWidth, kLowerHeight, kDiv, 35, 5}, graticule,
                 gridColour_);
+  // The main window's time base, under its strip (the status bar shows the zoom's).
+  const int main = std::clamp<int>(SysRunStatus.GetSysRunInfoBaseAddr()->horizontal[0].realTimeBase, 0,
+                                   kTimeBaseEntries - 1);
+  char text[32];
+  std::snprintf(text, sizeof text, "M: %s", TimeBaseStr[main]);
+  if (Font* f = GetUserFontPointer()) f->SetCurrFont(kZoomLabelFont);
+  DrawCentredAscii(kZoomLabelRow, kZoomLabelCentre, text, kZoomLabelColour, DRAW_CURRENT);
 }

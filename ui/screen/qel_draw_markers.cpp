@@ -134,7 +134,7 @@ int qel_draw::TriggerLevelRow(int src, int level, int* start) const {
   } else if (para_.independent && para_.split) {
     row = (src ? 341 : 133) - p;
   } else if (para_.displayFormat == 1 || para_.timeBaseType == 1) {
-    row = 305 - int(1.4 * p);
+    row = kXYCentreRow - int(1.4 * p);
   } else {
     row = (117 - p) * 2;
   }
@@ -186,13 +186,34 @@ void qel_draw::DisplayYOffset() {
   if ((ch != 0 && ch != 1) || !(para_.chStatus & (1 << ch)) || !Recent(info.positionTime)) return;
   const VerticalBlock& v = info.vertical[ch];
   const WaveSlot& ws = info.waveSlot[ch];
-  const int row = std::clamp(int(ws.row - int((v.position - 127) * ws.height / 200.0)), 33, 432);
   const int colour = GetChannelColor(short(ch));
-  DrawLine(row, 33, row, 713, colour, DRAW_CURRENT);
   char text[40];
   std::snprintf(text, sizeof text, "%3.2f%s", v.offsetElement.mantissa, VoltUnitText(v.unit, v.offsetElement.unit));
   if (Font* f = GetUserFontPointer()) f->SetCurrFont(1);
+  const int width = Stringlen(0, text) + 6;
+  // X-Y: the line goes where the trace's offset puts it in the square, 1.4
+  // rows a code: CH2 up, as the trigger cursor; CH1 across, a column.
+  const int d = v.position - 127;
+  if (para_.displayFormat == 1 && para_.timeBaseType == 0) {
+    if (ch == 1) {
+      const int row = std::clamp(kXYCentreRow - int(1.4 * d), 33, 432);
+      DrawLine(row, 33, row, 713, colour, DRAW_CURRENT);
+      const int box = row > 410 ? row - 20 : row;
+      FillRect(box, 33, width, 19, 0, DRAW_CURRENT);
+      DrawString(box - 3, 36, text, colour, DRAW_CURRENT);
+      return;
+    }
+    const int left = (para_.cursorOn ? kXYSquareLeftCursors : kXYSquareLeft) + kXYSquareSide / 2;
+    const int column = std::clamp(left + int(1.4 * d), 33, 713);
+    DrawLine(kXYSquareTop, column, kXYSquareTop + kXYSquareSide - 1, column, colour, DRAW_CURRENT);
+    const int box = column + width > 713 ? column - width : column;
+    FillRect(kXYSquareTop, box, width, 19, 0, DRAW_CURRENT);
+    DrawString(kXYSquareTop - 3, box + 3, text, colour, DRAW_CURRENT);
+    return;
+  }
+  const int row = std::clamp(int(ws.row - int(d * ws.height / 200.0)), 33, 432);
+  DrawLine(row, 33, row, 713, colour, DRAW_CURRENT);
   const int box = row > 410 ? row - 20 : row;
-  FillRect(box, 33, Stringlen(0, text) + 6, 19, 0, DRAW_CURRENT);
+  FillRect(box, 33, width, 19, 0, DRAW_CURRENT);
   DrawString(box - 3, 36, text, colour, DRAW_CURRENT);
 }

@@ -98,7 +98,7 @@ static void DrawTrace(qel_draw& d, const uint8_t* trace, int left, int width, in
 // Y-T traces in the strip above, and in the square each column's middle code
 // of CH1 across and of CH2 up.
 static void DrawWaveXY(qel_draw& d, int squareLeft) {
-  constexpr int kSquareTop = 165, kSquareSide = 280, kCodeSpan = kHighCode - kLowCode;
+  constexpr int kSquareTop = kXYSquareTop, kSquareSide = kXYSquareSide, kCodeSpan = kHighCode - kLowCode;
   const uint8_t* x = WaveOp.GetSerrenMem(0);
   const uint8_t* y = WaveOp.GetSerrenMem(1);
   const int on = SysRunStatus.GetChStatus();
@@ -157,7 +157,7 @@ void qel_draw::DrawWave() {
   PaintPersistence();
   const int waveType = SysRunStatus.GetWaveType();
   if (waveType != 1 && para_.displayFormat == 1 && para_.timeBaseType != 1) {
-    DrawWaveXY(*this, para_.cursorOn ? kLeft : 240);
+    DrawWaveXY(*this, para_.cursorOn ? kXYSquareLeftCursors : kXYSquareLeft);
     return;
   }
   const int active = SysRunStatus.GetActivCh();
@@ -201,7 +201,7 @@ void qel_draw::DrawWave() {
         const bool xy = para_.displayFormat == 1 && para_.timeBaseType != 1;
         const bool zoom = para_.timeBaseType == 1;
         const int full = SysRunStatus.GetHoriPoints();
-        const int squareLeft = para_.cursorOn ? kLeft : 240;
+        const int squareLeft = para_.cursorOn ? kXYSquareLeftCursors : kXYSquareLeft;
         for (int r = 0; r < kRasterRows; ++r) {
           for (int x = 0; x < kColumns; ++x) {
             const uint8_t v = QelWaveData[r * kColumns + x];

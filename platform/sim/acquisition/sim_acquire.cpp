@@ -101,6 +101,27 @@ bool FindEdge(const TestSignal& s, double phase, double level, int slope, double
   }
   return false;
 }
+
+// The board triggers on and on, each trigger closing the trigger for the
+// hold-off. The chain of triggers is followed from 16 hold-offs before now
+// (each step a hold-off or more, so at most 17 searches), by when a hold-off
+// longer than a burst has settled on the burst's first event; the first
+// trigger of the chain from now on is the acquisition's.
+constexpr int kHoldOffChain = 16;
+template <class Search>
+bool HeldOff(const Search& search, double hold, double* dt) {
+  if (!(hold > 0)) return search(0.0, dt);
+  double at = -kHoldOffChain * hold, after = 0;
+  for (int i = 0; i <= kHoldOffChain && search(at, &after); ++i) {
+    at += after;
+    if (at >= 0) {
+      *dt = at;
+      return true;
+    }
+    at += hold;
+  }
+  return search(0.0, dt);
+}
 }  // namespace
 
 // --- one acquisition ---
@@ -286,15 +307,17 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
   const int src = InputOf(s.trigSource);
   const TestSignal& t = signals[src];
   const double level = s.trigLevelV + (AcReferenced(s.trigCoupling) ? SignalMean(t) : 0.0);
+  // The first trigger event `from` seconds after now or later, `after` it.
+  auto search = [&](double from, double* after) {
+    const long double at = now + from;
+    if (s.trigCondition.type == 0 && t.shape != SignalShape::kTrain)
+      return FindEdge(t, Frac(at * t.frequencyHz), level, s.trigSlope, after);
+    double phases[kSignalInputs];  // the type's condition, searched over the signals
+    for (int i = 0; i < kSignalInputs; ++i) phases[i] = Frac(at * signals[i].frequencyHz);
+    return SimFindTrigger(s.trigCondition, signals, phases, src, level, s.trigSlope, after);
+  };
   double dt = 0;
-  bool found = false;
-  if (!force && s.trigCondition.type == 0 && t.shape != SignalShape::kTrain) {
-    found = FindEdge(t, Frac(now * t.frequencyHz), level, s.trigSlope, &dt);
-  } else if (!force) {  // the type's condition, searched over the signals
-    double phases[kSignalInputs];
-    for (int i = 0; i < kSignalInputs; ++i) phases[i] = Frac(now * signals[i].frequencyHz);
-    found = SimFindTrigger(s.trigCondition, signals, phases, src, level, s.trigSlope, &dt);
-  }
+  const bool found = !force && HeldOff(search, s.holdOffS, &dt);
   if (!found && !force && (sweep & kSweepNormal)) {
     if (pacing_ == Pacing::kRealTime) dueUs_ = nowUs + int64_t(kNormalRecheckUs * scale_);
     if (!(sweep & kSweepSingle)) status_ = kStatusArmed;
@@ -316,11 +339,13 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
     a.phase[i] = Frac(Frac(now * signals[i].frequencyHz) + signals[i].frequencyHz * (dt + tick));
   }
   if (s.independent) {
-    // Each channel's own edge at its zero line (its mean when AC-referenced).
+    // Each channel's own edge at its own comparator level: its byte of word
+    // 88, from the mean when AC-referenced.
     for (int ch = 0; ch < 2; ++ch) {
       const TestSignal& c = signals[ch];
       const double start = Frac(now * c.frequencyHz);
-      const double own = AcReferenced(s.trigCoupling) ? SignalMean(c) : 0.0;
+      const SimTriggerCondition& k = s.trigCondition;
+      const double own = k.levelV[ch][0] + (k.acLevels ? SignalMean(c) : 0.0);
       double t = 0;
       a.ownPhase[ch] = FindEdge(c, start, own, s.trigSlope, &t) ? Frac(start + c.frequencyHz * t) : start;
     }

@@ -113,6 +113,7 @@ struct SimAcqSettings {
   double trigLevelV = 0.0;                 // at the source's BNC
   int trigCoupling = 0;                    // 1 and 3 AC-referenced: level from the mean
   SimTriggerCondition trigCondition;       // the type's condition (edge: none)
+  double holdOffS = 0.0;                   // after a trigger, none for this long
   bool roll = false;
   // 0 normal; 1 peak detect: samples in pairs, the highest then the lowest
   // value the ADC (1 GSa/s) saw over the pair's time; 2 high resolution: each
@@ -120,7 +121,7 @@ struct SimAcqSettings {
   int acqMode = 0;
   // Multi-scope (the independent time-base configuration): CH2 is acquired
   // with a time base of its own, and each channel triggers on itself at its
-  // zero line with the trigger slope in force.
+  // own comparator level (its byte of word 88) with the trigger slope in force.
   bool independent = false;
   double samplePeriodNs2 = 1.0;
   double columnNs2 = 10000.0;
@@ -245,6 +246,7 @@ class SimAcquire {
   bool Make(const Words& w, int64_t nowUs, TestSignal* signals, bool force);
   int64_t CycleUs(const SimAcqSettings& s, const TestSignal* signals) const;
   void ArmRead(const Words& w);
+  void SpanRead(uint8_t* dest, size_t n);
   void Render(const Words& w);
   void Extremes(const Words& w);  // max_ and min_ of both channels
   void UpdateRoll(const Words& w, int64_t nowUs, TestSignal* signals);
@@ -271,6 +273,9 @@ class SimAcquire {
   int readCh_ = 0;
   double readAddress_ = 0;
   double readStep_ = 1;
+  // Average mode: each point read is the mean of this many record samples
+  // from its address (the average step of words 152/154); 1 otherwise.
+  double readSpan_ = 1;
   int64_t readLeft_ = 0;
 
   // Raster of the last acquisition, built when first read.

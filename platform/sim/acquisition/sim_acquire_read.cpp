@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/sim/acquisition/sim_acquire.h"
+#include "platform/sim/fpga/sim_decode_timebase.h"
 
 namespace plat {
 
@@ -24,6 +25,8 @@ constexpr uint16_t kReadChannelWord = 176, kOffsetWord = 148, kStepWord = 160;
 constexpr uint16_t kChannelsWord = 38, kActiveWord = 116;
 constexpr int kRollSamplesPerColumn = 10;
 constexpr size_t kCodeBlock = 1024;  // samples of a read worked out together
+constexpr int kAverageMode = 3;
+constexpr int kSpanPoints = 16;  // record samples an average-mode point is worked out from
 
 uint32_t Pair(const uint16_t* v, uint16_t low) { return uint32_t(v[low]) | uint32_t(v[low + 2]) << 16; }
 }  // namespace
@@ -33,6 +36,10 @@ void SimAcquire::ArmRead(const Words& w) {
   const int32_t offset = int32_t(Pair(w.value, kOffsetWord));
   const uint32_t step = Pair(w.value, kStepWord);
   readStep_ = std::max(1.0, double(step >> 4) + double(step & 15) / 10.0);
+  const SimTimebaseSettings t = SimDecodeTimebaseWords(w.value);
+  readSpan_ = t.acqMode == kAverageMode
+                  ? std::max(1.0, double(t.averageStep >> 4) + double(t.averageStep & 15) / 10.0)
+                  : 1.0;
   const SimAcqSettings& s = last_.set;
   const bool second = s.independent && readCh_ == 2;
   const int64_t depth = second ? s.depth2 : s.depth;
@@ -120,6 +127,11 @@ size_t SimAcquire::ReadBlock(uint32_t selector, uint8_t* dest, size_t length, co
       // names whole addresses: they are counted rather than floored one by one.
       const bool whole = readStep_ == SimFloor(readStep_) && readAddress_ == SimFloor(readAddress_);
       double at[kCodeBlock];
+      if (readSpan_ > 1.0) {
+        SpanRead(dest, n);
+        readLeft_ -= int64_t(n);
+        return n;
+      }
       for (size_t done = 0; done < n; done += kCodeBlock) {
         const size_t m = std::min(kCodeBlock, n - done);
         if (whole) {
@@ -143,6 +155,23 @@ size_t SimAcquire::ReadBlock(uint32_t selector, uint8_t* dest, size_t length, co
       return ReadRoll(selector == kRollCh1 ? 0 : 1, dest, length);
     default:
       return 0;
+  }
+}
+
+// An average-mode read: each point the mean code of up to 16 samples spread
+// over its span of the record.
+void SimAcquire::SpanRead(uint8_t* dest, size_t n) {
+  const int k = std::min(kSpanPoints, int(readSpan_));
+  double at[kSpanPoints];
+  uint8_t codes[kSpanPoints];
+  for (size_t i = 0; i < n; ++i) {
+    const double from = SimFloor(readAddress_);
+    for (int j = 0; j < k; ++j) at[j] = SimFloor(from + j * readSpan_ / k);
+    last_.Codes(readCh_ - 1, at, size_t(k), codes);
+    int sum = 0;
+    for (int j = 0; j < k; ++j) sum += codes[j];
+    dest[i] = uint8_t((sum + k / 2) / k);
+    readAddress_ += readStep_;
   }
 }
 

@@ -115,6 +115,7 @@ void SimApplyTimebase(const SimTimebaseSettings& t, SimAcqSettings* s) {
   if (t.memoryDepth > 0) s->depth = int64_t(t.memoryDepth);
   s->roll = t.roll;
   s->acqMode = t.acqMode > 0 ? t.acqMode : 0;
+  s->holdOffS = t.holdOffSeconds;
   // The record starts 350 screen points' worth of samples left of the centre.
   const int64_t start = kRecordCentre - 350 * (s->depth / 700);
   if (!t.delayed)

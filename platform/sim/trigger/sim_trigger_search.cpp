@@ -126,7 +126,8 @@ bool TimeOut(const std::vector<Edge>& e, const SimTriggerCondition& c, int slope
   return false;
 }
 
-// The n-th edge of the slope after an idle time without one.
+// The n-th edge of the slope after an idle time: an edge of either slope
+// after that long without one arms the count.
 bool NthEdge(const std::vector<Edge>& all, const SimTriggerCondition& c, int slope, double t0,
              double* dt) {
   const int n = c.nthCount > 0 ? c.nthCount : 1;
@@ -134,18 +135,16 @@ bool NthEdge(const std::vector<Edge>& all, const SimTriggerCondition& c, int slo
   double last = t0;
   bool armed = false, first = true;
   for (const Edge& e : all) {
-    if (!Matches(e, slope)) continue;
     // The first edge of the window has no known edge before it.
     const bool idle = !first && e.t - last >= c.lowerS;
     first = false;
     last = e.t;
     if (idle) {
       armed = true;
-      count = 1;
-    } else if (armed) {
-      ++count;
+      count = 0;
     }
-    if (armed && count == n) {
+    if (!armed || !Matches(e, slope)) continue;
+    if (++count == n) {
       if (First(e.t, dt)) return true;
       armed = false;
     }
