@@ -20,6 +20,7 @@
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_client.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 
 namespace {
 struct HoriScpi : ::testing::Test {
@@ -31,6 +32,7 @@ struct HoriScpi : ::testing::Test {
     e[EE_SOURCE_ON] = 3;  // both channels on
     e[199] = 25;          // hold-off 100 ns (big-endian u32 at 196)
     e[196] = e[197] = e[198] = 0;
+    e[ee::kDispWaveBright] = 50;  // the factory brightness: CH1's trace in its own colour
     bench.SetEeprom(e);
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();

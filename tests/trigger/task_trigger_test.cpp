@@ -18,6 +18,7 @@
 #include "platform/sim/fpga/sim_decode_trigger.h"
 #include "platform/sim/fpga/sim_fpga.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 #include "trigger/analog/task_trigger.h"
 
 namespace {
@@ -32,7 +33,9 @@ struct Trigger : ::testing::Test {
   plat::SimFpga& fpga = plat::Fpga();
 
   void SetUp() override {
-    bench.SetEeprom(FormattedEeprom(6, 0, 0));
+    auto e = FormattedEeprom(6, 0, 0);
+    PutEepromU32(&e, ee::kHoriHoldOff, 25);  // the shortest hold-off, 100 ns: every search finds its first event
+    bench.SetEeprom(e);
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();
     SysRunStatus.SetMenuDisplayTimeS(3);

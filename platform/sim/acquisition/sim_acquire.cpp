@@ -105,22 +105,26 @@ bool FindEdge(const TestSignal& s, double phase, double level, int slope, double
 // The board triggers on and on, each trigger closing the trigger for the
 // hold-off. The chain of triggers is followed from 16 hold-offs before now
 // (each step a hold-off or more, so at most 17 searches), by when a hold-off
-// longer than a burst has settled on the burst's first event; the first
-// trigger of the chain from now on is the acquisition's.
+// longer than a burst has settled on the burst's first event. The trigger
+// open at now takes the first event from now; closed by the chain's last
+// trigger, the first event once it opens.
 constexpr int kHoldOffChain = 16;
 template <class Search>
 bool HeldOff(const Search& search, double hold, double* dt) {
-  if (!(hold > 0)) return search(0.0, dt);
+  double first = 0;
+  const bool found = search(0.0, &first);
+  *dt = first;
+  if (!(hold > 0) || !found) return found;
   double at = -kHoldOffChain * hold, after = 0;
   for (int i = 0; i <= kHoldOffChain && search(at, &after); ++i) {
-    at += after;
-    if (at >= 0) {
-      *dt = at;
-      return true;
-    }
-    at += hold;
+    at += after;                  // a trigger
+    if (at >= 0) break;           // none before now: open at now
+    at += hold;                   // open again
+    if (at <= 0) continue;
+    if (at > first && search(at, &after)) *dt = at + after;
+    break;
   }
-  return search(0.0, dt);
+  return true;
 }
 }  // namespace
 
