@@ -1,4 +1,5 @@
 #include "tests/bench/bench.h"
+#include "tests/bench/eeprom_addresses.h"
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -44,6 +45,7 @@ namespace {
 constexpr char kBoardBus[] = "/dev/localbus16";
 constexpr char kBoardSpi[] = "/dev/spidev3.0";
 constexpr size_t kEepromImageBytes = 512;
+constexpr uint32_t kBenchHoldOffCounts = 25;  // 100 ns in the hold-off's 4 ns counts
 }  // namespace
 
 namespace {
@@ -193,12 +195,16 @@ std::vector<uint8_t> FormattedEeprom(int taskId, int page, int active) {
   e[EE_TASK_PAGE] = uint8_t(page);
   e[EE_ACTIVE_CH] = uint8_t(active);
   e[EE_RESET_ALL] = 0;
+  // The factory's shortest hold-off: blank bytes would read as the longest
+  // (10 s), which would hold the board's trigger closed between searches.
+  PutEepromU32(&e, ee::kHoriHoldOff, kBenchHoldOffCounts);
   return e;
 }
 
 std::vector<uint8_t> MarkedEeprom() {
   std::vector<uint8_t> e(kEepromImageBytes, 0xFF);
   e[EE_FORMAT_MARK] = kEepromFormatMark;
+  PutEepromU32(&e, ee::kHoriHoldOff, kBenchHoldOffCounts);
   return e;
 }
 

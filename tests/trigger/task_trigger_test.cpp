@@ -18,7 +18,6 @@
 #include "platform/sim/fpga/sim_decode_trigger.h"
 #include "platform/sim/fpga/sim_fpga.h"
 #include "tests/bench/bench.h"
-#include "tests/bench/eeprom_addresses.h"
 #include "trigger/analog/task_trigger.h"
 
 namespace {
@@ -33,9 +32,7 @@ struct Trigger : ::testing::Test {
   plat::SimFpga& fpga = plat::Fpga();
 
   void SetUp() override {
-    auto e = FormattedEeprom(6, 0, 0);
-    PutEepromU32(&e, ee::kHoriHoldOff, 25);  // the shortest hold-off, 100 ns: every search finds its first event
-    bench.SetEeprom(e);
+    bench.SetEeprom(FormattedEeprom(6, 0, 0));
     ASSERT_EQ(bench.Start(), 0);
     bench.StopThreads();
     SysRunStatus.SetMenuDisplayTimeS(3);
