@@ -83,6 +83,8 @@ def open_instr(rm, timeout_ms=int(WAIT_LIMIT * 1000)):
 def pyvisa_queries(inst, rm):
     with_lines = open_instr(rm)
     try:
+        # *OPC? answers 0 until start-up lets the SCPI worker go.
+        assert wait_until(lambda: with_lines.query("*OPC?").strip() == "1")
         for _ in range(20):
             assert with_lines.query("*OPC?").strip() == "1"
         # A write without a line end: END completes it.
@@ -342,6 +344,11 @@ def run_cases(prefix, signals, cases, call=lambda case, rm, root: case(rm), prep
     inst = Instrument(build, root, False)
     rpc.PMAP_PORT = inst.portmap
     rm = pyvisa.ResourceManager("@py")
+    first = open_instr(rm)
+    try:  # cases begin once start-up has let the SCPI worker go (*OPC? answers 1)
+        wait_until(lambda: first.query("*OPC?").strip() == "1")
+    finally:
+        first.close()
     tally = Tally()
     for case in cases:
         tally.run(case.__name__, lambda: call(case, rm, root))
