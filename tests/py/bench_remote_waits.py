@@ -36,12 +36,16 @@ except ImportError:
     system_python_or_exit("python3-pyvisa-py")
 
 from bench_cpu_modes import set_mode
-from scope_support import wait_until, write_signals
+from scope_support import wait_frames, wait_until, write_signals
 from test_vxi11 import Instrument, open_instr
 
 KEY_AUTO, KEY_RUNSTOP = 63, 59
 os.environ.update(SCOPE_WS_CMD_PORT="0", SCOPE_WS_PIC_PORT="0")
-SETTLE_S = 3
+# Frames the main loop shows once a key's handler has returned: a key read
+# from the FIFO is routed in the next pass, and no frame is shown while its
+# handler runs, so these frames come after the operation's end.
+SETTLE_FRAMES = 10
+BASELINE_QUERIES = 50  # the probe's round trips before an operation starts
 UART = "bus uart rate=9600 parity=even interval=0.02 data=48,69,21\n"
 STEADY = {
     "defaults": [],
@@ -110,19 +114,19 @@ def idle(s):
 
 def op_auto(root, s):
     key(root, KEY_AUTO)
-    time.sleep(3)  # AUTO takes under 2 s
+    wait_frames(root, SETTLE_FRAMES)
 
 
 def op_runstop_roll(root, s):
     for _ in range(2):  # stop, then run
         key(root, KEY_RUNSTOP)
-        time.sleep(1.5)
+        wait_frames(root, SETTLE_FRAMES)
 
 
 def op_recall(root, s):
     s.write(':FILE:LOAD "BENCH.dat",FLASH')
     assert wait_until(lambda: s.query(":CHANnel1:SCALe?").strip() == "1.000000e+00", 60, interval=0.05)
-    time.sleep(0.5)
+    wait_frames(root, SETTLE_FRAMES)  # the recall's last step has run
 
 
 def prepare_recall(s):
@@ -144,7 +148,7 @@ def op_csv56m(root, s):
 
 OPERATIONS = {
     "auto": (None, op_auto),
-    "runstop_roll": (lambda s: (s.write(":TIMebase:SCALe 0.1"), idle(s), time.sleep(SETTLE_S)), op_runstop_roll),
+    "runstop_roll": (lambda s: (s.write(":TIMebase:SCALe 0.1"), idle(s)), op_runstop_roll),
     "recall": (prepare_recall, op_recall),
     "csv56m": (lambda s: (s.write(":ACQuire:MEMory:DEPTh 56M"), idle(s)), op_csv56m),
 }
@@ -158,9 +162,11 @@ def run_operation(build, name):
         if prepare:
             prepare(other)
         idle(other)
+        if name == "runstop_roll":
+            wait_frames(root, SETTLE_FRAMES)  # rolling
         probe = Probe(rm)
         try:
-            time.sleep(1)
+            assert wait_until(lambda: len(probe.times) >= BASELINE_QUERIES, 60)
             start = time.monotonic()
             try:
                 operate(root, other)
@@ -183,7 +189,7 @@ def run_steady(build, name, queries):
     inst, root, rm = started(build, UART if name == "decode" else None)
     try:
         set_mode(rm, STEADY[name])
-        time.sleep(SETTLE_S)
+        wait_frames(root, SETTLE_FRAMES)
         s = open_instr(rm, 60000)
         times = []
         for _ in range(queries):
