@@ -7,29 +7,21 @@ board's; the checks hold for any noise of that amplitude).
 
 Usage: python3 test_acquire_signal.py --build <builddir>
 """
-import argparse
-import os
 import sys
-import tempfile
 
 try:
     import numpy as np
-    import pyvisa
-    from pyvisa_py.protocols import rpc
+    import pyvisa  # noqa: F401  (run_cases drives it)
 except ImportError:
     from scope_support import system_python_or_exit
 
     system_python_or_exit("python3-pyvisa-py and python3-numpy")
 
-from scope_support import Tally, wait_frames, wait_until, write_signals
-from test_vxi11 import Instrument, open_instr
+from scope_support import wait_frames, wait_until, write_signals
+from test_vxi11 import open_instr, run_cases
 
 SIGNALS = "ch1 sine freq=1000 amp=1 noise=0.3\nch2 dc offset=0 noise=0.3\n"
 
-
-def signals(root, text):
-    with open(os.path.join(root, "dev", "signals"), "w") as f:
-        f.write(text)
 
 
 def trace(s, source="CHANnel1"):
@@ -132,7 +124,7 @@ def crossing_at_centre(codes, f, volts, slope, rising=True):
 def multi_scope(inst, rm, root):
     """Multi-scope: each channel read with its own time base, and each
     triggered at its own level, which the 0 V line never crosses."""
-    signals(root, "ch1 sine freq=1000 amp=1 offset=2\nch2 sine freq=200 amp=1 offset=-2\n")
+    write_signals(root, "ch1 sine freq=1000 amp=1 offset=2\nch2 sine freq=200 amp=1 offset=-2\n")
     s = open_instr(rm)
     try:
         for line in (":ACQuire:TYPE NORMal", ":CHANnel1:DISPlay ON", ":CHANnel2:DISPlay ON", ":CHANnel1:PROBe 1X",
@@ -200,7 +192,7 @@ def burst_triggers(inst, rm, root):
     rising edge after an idle time of 1.5 us (no edge of either slope) comes
     4 us after the burst starts; a hold-off longer than a burst triggers on
     the burst's first edge only (without it, on any of its eight)."""
-    signals(root, BURSTS)
+    write_signals(root, BURSTS)
     s = open_instr(rm)
     try:
         for line in (":ACQuire:TYPE NORMal", ":CHANnel1:DISPlay ON", ":CHANnel1:SCALe 0.5", ":CHANnel1:OFFSet 0",
@@ -231,21 +223,9 @@ def burst_triggers(inst, rm, root):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    build = os.path.abspath(ap.parse_args().build)
-    tmp = tempfile.mkdtemp(prefix="acquire-signal-py-")
-    root = os.path.join(tmp, "root")
-    write_signals(root, SIGNALS)
-    inst = Instrument(build, root, False)
-    rpc.PMAP_PORT = inst.portmap  # port 111 is left to the VXI-11 test beside this one
-    rm = pyvisa.ResourceManager("@py")
-    tally = Tally()
-    for case in (averaging, noisy_measurements, burst_triggers, multi_scope):
-        tally.run(case.__name__, lambda: case(inst, rm, root))
-    rm.close()
-    return tally.finish(inst, "scopeapp", tmp)
-
+    # The portmapper on a free port: 111 is left to the VXI-11 test beside this one.
+    return run_cases("acquire-signal-py-", SIGNALS, (averaging, noisy_measurements, burst_triggers, multi_scope),
+                     call=lambda case, rm, root, inst: case(inst, rm, root))
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -201,7 +201,7 @@ def fft_probe(rm, root):
 def main():
     with_root = (fft_readings, fft_probe)
     return run_cases("math-fft-py-", SIGNAL, (fft_settings, fft_span, fft_readings, fft_probe),
-                     call=lambda case, rm, root: case(rm, root) if case in with_root else case(rm))
+                     call=lambda case, rm, root, inst: case(rm, root) if case in with_root else case(rm))
 
 
 if __name__ == "__main__":

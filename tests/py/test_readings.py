@@ -17,22 +17,18 @@ with numpy from the signals applied to the simulated board.
 
 Usage: python3 test_readings.py --build <builddir>
 """
-import argparse
-import os
 import sys
-import tempfile
 
 try:
     import numpy as np
     import pyvisa
-    from pyvisa_py.protocols import rpc
 except ImportError:
     from scope_support import system_python_or_exit
 
     system_python_or_exit("python3-pyvisa-py and python3-numpy")
 
-from scope_support import Tally, wait_until, write_signals
-from test_vxi11 import Instrument, open_instr
+from scope_support import wait_until, write_signals
+from test_vxi11 import open_instr, run_cases
 
 CODE = 1 / 25  # one sample code at 1 V/div, in divisions
 
@@ -212,21 +208,9 @@ def math_follows_its_settings(rm, root):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    build = os.path.abspath(ap.parse_args().build)
-    tmp = tempfile.mkdtemp(prefix="readings-py-")
-    root = os.path.join(tmp, "root")
-    write_signals(root, "ch1 sine freq=10000 amp=1.5 offset=0.5\n")
-    inst = Instrument(build, root, False)
-    rpc.PMAP_PORT = inst.portmap
-    rm = pyvisa.ResourceManager("@py")
-    tally = Tally()
-    for case in (fresh_after_change_and_stop, pulse_levels, math_follows_its_settings, decode_follows_settings):
-        tally.run(case.__name__, lambda: case(rm, root))
-    rm.close()
-    return tally.finish(inst, "scopeapp", tmp)
-
+    return run_cases("readings-py-", "ch1 sine freq=10000 amp=1.5 offset=0.5\n",
+                     (fresh_after_change_and_stop, pulse_levels, math_follows_its_settings, decode_follows_settings),
+                     call=lambda case, rm, root, inst: case(rm, root))
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -411,4 +411,4 @@ CASES = [stopped_record_rewindowed, stopped_record_rescaled, zoom_over_real_time
          persistence]
 
 if __name__ == "__main__":
-    sys.exit(run_cases("record-states-py-", SIGNAL, CASES, call=lambda case, rm, root: case(rm, root)))
+    sys.exit(run_cases("record-states-py-", SIGNAL, CASES, call=lambda case, rm, root, inst: case(rm, root)))

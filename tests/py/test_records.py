@@ -206,7 +206,7 @@ def levels_as_set(rm, root):
 if __name__ == "__main__":
     state = {}
 
-    def call(case, rm, root):
+    def call(case, rm, root, inst):
         if case is long_buffer_released:
             return case(rm, root, state["pid"])
         return case(rm, root)

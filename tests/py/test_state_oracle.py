@@ -192,4 +192,4 @@ def oracle(rm, root):
 
 if __name__ == "__main__":
     sys.exit(run_cases("state-oracle-py-", "ch1 sine freq=1000 amp=1\n", [oracle],
-                       call=lambda case, rm, root: case(rm, root)))
+                       call=lambda case, rm, root, inst: case(rm, root)))

@@ -147,7 +147,7 @@ def main():
     # (the system block's waits) after its first settings already read back.
     return run_cases("storage-py-", SIGNAL,
                      (csv_with_pandas, deep_csv_with_pandas, reference, setup_round_trip),
-                     call=lambda case, rm, root: case(rm, root),
+                     call=lambda case, rm, root, inst: case(rm, root),
                      prepare=lambda root: os.makedirs(os.path.join(root, "udisk")))
 
 

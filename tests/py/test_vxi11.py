@@ -329,10 +329,10 @@ def lxi_scpi(inst, rm):
     return None
 
 
-def run_cases(prefix, signals, cases, call=lambda case, rm, root: case(rm), prepare=None):
+def run_cases(prefix, signals, cases, call=lambda case, rm, root, inst: case(rm), prepare=None):
     """Runs `cases` over VXI-11 (pyvisa-py) against a fresh instrument whose
     inputs carry `signals`; `prepare(root)` runs before it starts. Each case
-    is called as call(case, resource_manager, root). The script's exit status."""
+    is called as call(case, resource_manager, root, instrument). The script's exit status."""
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
     build = os.path.abspath(ap.parse_args().build)
@@ -351,7 +351,7 @@ def run_cases(prefix, signals, cases, call=lambda case, rm, root: case(rm), prep
         first.close()
     tally = Tally()
     for case in cases:
-        tally.run(case.__name__, lambda: call(case, rm, root))
+        tally.run(case.__name__, lambda: call(case, rm, root, inst))
     rm.close()
     return tally.finish(inst, "scopeapp", tmp)
 
