@@ -24,25 +24,55 @@
 #include "remote/usbtmc/usbtmc.h"
 
 namespace {
-struct FuncQueue {
+constexpr auto kStopPoll = std::chrono::milliseconds(50);
+
+// Calls run one after another by one thread: the worker's commands, or the
+// long tails of commands beside it.
+struct WorkQueue {
   std::mutex mutex;
   std::condition_variable cond;  // a call came
   std::condition_variable room;  // a call was taken
   std::deque<std::function<void()>> calls;
-  std::atomic<int> busy{0};      // waiting calls plus the one running
-  std::atomic<bool> held{false};  // start-up: the calls wait (set under `mutex`)
-};
+  std::atomic<int> busy{0};       // waiting calls plus the one running
+  std::atomic<bool> held{false};  // the calls wait (set under `mutex`)
 
-// The long tails of commands, run one after another beside the worker.
-struct JobQueue {
-  std::mutex mutex;
-  std::condition_variable cond;  // a job came, or one ended
-  std::deque<std::function<void()>> jobs;
-  std::atomic<int> busy{0};  // waiting jobs plus the one running
+  // Queues `call` once fewer than `limit` wait; false when the process stops first.
+  bool Push(std::function<void()>&& call, size_t limit) {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      while (calls.size() >= limit) {
+        if (plat::StopRequested()) return false;
+        room.wait_for(lock, kStopPoll);
+      }
+      calls.push_back(std::move(call));
+      ++busy;
+    }
+    cond.notify_one();
+    return true;
+  }
+  // The next call, or false after a poll's wait with none to run.
+  bool Take(std::function<void()>* call) {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      if (calls.empty() || held) {
+        cond.wait_for(lock, kStopPoll);
+        return false;
+      }
+      *call = std::move(calls.front());
+      calls.pop_front();
+    }
+    room.notify_one();
+    return true;
+  }
+  // Stopped: calls left behind are dropped, so a restart begins idle.
+  void Drop() {
+    std::lock_guard<std::mutex> lock(mutex);
+    busy -= int(calls.size());
+    calls.clear();
+    room.notify_all();
+  }
 };
 constexpr size_t kJobsWaitingLimit = 1;
-
-constexpr auto kStopPoll = std::chrono::milliseconds(50);
 
 // Set on the worker thread: the calls before the one it runs are all done.
 thread_local bool t_onWorker = false;
@@ -61,13 +91,13 @@ void Guarded(const char* what, F&& body) {
 
 // Built on first use and never destroyed, so a worker still ending at process
 // exit finds it intact.
-FuncQueue& Queue() {
-  static FuncQueue* q = new FuncQueue;
+WorkQueue& Queue() {
+  static WorkQueue* q = new WorkQueue;
   return *q;
 }
 
-JobQueue& Jobs() {
-  static JobQueue* q = new JobQueue;
+WorkQueue& Jobs() {
+  static WorkQueue* q = new WorkQueue;
   return *q;
 }
 
@@ -77,28 +107,16 @@ void* WorkerBody(void*) {
 }
 
 void* JobsBody(void*) {
-  JobQueue& q = Jobs();
+  WorkQueue& q = Jobs();
   while (!plat::StopRequested()) {
     std::function<void()> job;
-    {
-      std::unique_lock<std::mutex> lock(q.mutex);
-      if (q.jobs.empty()) {
-        q.cond.wait_for(lock, kStopPoll);
-        continue;
-      }
-      job = std::move(q.jobs.front());
-      q.jobs.pop_front();
-    }
-    q.cond.notify_all();
+    if (!q.Take(&job)) continue;
     Guarded("SCPI job", job);
     job = nullptr;
     --q.busy;
     if (SysRunStatus.IsDrawRefresh()) plat::NotifyIdle();
   }
-  std::lock_guard<std::mutex> lock(q.mutex);
-  q.busy -= int(q.jobs.size());
-  q.jobs.clear();
-  q.cond.notify_all();
+  q.Drop();
   return nullptr;
 }
 
@@ -143,59 +161,26 @@ void HandleMessage(const char* text, scpi_msg* msg) {
 }  // namespace
 
 bool PushScpiFunc(std::function<void()>&& call) {
-  FuncQueue& q = Queue();
-  {
-    std::unique_lock<std::mutex> lock(q.mutex);
-    while (q.calls.size() >= kScpiFuncQueueLimit) {
-      if (plat::StopRequested()) return false;
-      q.room.wait_for(lock, kStopPoll);
-    }
-    q.calls.push_back(std::move(call));
-    ++q.busy;
-  }
-  q.cond.notify_one();
-  return true;
+  return Queue().Push(std::move(call), kScpiFuncQueueLimit);
 }
 
 // Held, start-up's settings are not in force yet: busy, calls queued or not.
 bool ScpiWorkerBusy() {
-  const FuncQueue& q = Queue();
+  const WorkQueue& q = Queue();
   return q.held.load() || Jobs().busy.load() > 0 || (!t_onWorker && q.busy.load() > 0);
 }
 
-bool RunScpiJob(std::function<void()>&& job) {
-  JobQueue& q = Jobs();
-  {
-    std::unique_lock<std::mutex> lock(q.mutex);
-    while (q.jobs.size() >= kJobsWaitingLimit) {
-      if (plat::StopRequested()) return false;
-      q.cond.wait_for(lock, kStopPoll);
-    }
-    q.jobs.push_back(std::move(job));
-    ++q.busy;
-  }
-  q.cond.notify_all();
-  return true;
-}
+bool RunScpiJob(std::function<void()>&& job) { return Jobs().Push(std::move(job), kJobsWaitingLimit); }
 
 void RunScpiFuncThread() {
-  FuncQueue& q = Queue();
+  WorkQueue& q = Queue();
   t_onWorker = true;
   while (!plat::StopRequested()) {
     std::function<void()> call;
-    {
-      std::unique_lock<std::mutex> lock(q.mutex);
-      if (q.calls.empty() || q.held) {
-        q.cond.wait_for(lock, kStopPoll);
-        continue;
-      }
-      call = std::move(q.calls.front());
-      q.calls.pop_front();
-    }
-    q.room.notify_one();
+    if (!q.Take(&call)) continue;
     Scpi.HoldAnswers();
     if (call) {
-      SettingsLock settings;  // never among a main-loop pass's changes
+      SettingsLock settings;      // never among a main-loop pass's changes
       RemoteCommandScope remote;  // a refusal it meets is the remote user's error
       Guarded("SCPI handler", call);
     }
@@ -207,15 +192,11 @@ void RunScpiFuncThread() {
     // this call done.
     Scpi.DeliverHeldAnswers();
   }
-  // Stopped: calls left behind are dropped, so a restart begins idle.
-  std::lock_guard<std::mutex> lock(q.mutex);
-  q.busy -= int(q.calls.size());
-  q.calls.clear();
-  q.room.notify_all();
+  q.Drop();
 }
 
 void HoldScpiWorker(bool hold) {
-  FuncQueue& q = Queue();
+  WorkQueue& q = Queue();
   {
     std::lock_guard<std::mutex> lock(q.mutex);
     q.held = hold;
