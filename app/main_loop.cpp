@@ -109,6 +109,10 @@ void ReadDecodeAndRecords(int requested, int status, int realTimeBase) {
 // the replay that follows, under the lock again, finds the state they left.
 void ReadFinishedAcquisition(int requested, int trigType, int realTimeBase) {
   SettingsLetGo reading;
+  // A remote RAW read or deep CSV take holds the pass boundary while it
+  // reads the board: these reads never run beside it. Let go before the
+  // settings lock is taken back, the order those readers take them in.
+  pthread_mutex_lock(&mymutex);
   const int waveType = SysRunStatus.GetWaveType();
   if (waveType == 2) {  // the traces are the display: every channel that is on is read
     ReadChannelRecords(requested, true);
@@ -127,6 +131,7 @@ void ReadFinishedAcquisition(int requested, int trigType, int realTimeBase) {
   QelControl.ReadQel(QelWaveData);
   WaveOp.SetNewWaveFlag(2);
   QelControl.SendRealControl(fpga::kRasterRead, 0);
+  pthread_mutex_unlock(&mymutex);
 }
 
 void HandleFinishedAcquisition() {

@@ -96,6 +96,8 @@ int y_system::AdjYsensitivity(int src, int step) {
     SendFrontEnd();
     res_->board->SendRealControl(fpga::kPause, 0);
   } else {
+    // Held whole: a STOP let in during the settle would be followed by the sampling restart.
+    SettingsKeep whole;
     res_->board->FPGAResetEnable();
     SendFrontEnd();
     res_->runStatus->ClearInterruptFlag();
@@ -180,6 +182,7 @@ int y_system::AdjYPosition(int src, int step) {
   // 4. A kept record only moves on screen, by the soft offset.
   int status = Status(ch);
   if (Kept(status)) {
+    SettingsKeep whole;  // pause, settle, re-read: one sequence
     res_->board->SendRealControl(fpga::kPause, 1);
     SettingsWaitMs(10);
     if (res_->trigger && run_->trigSource == ch) TriggerStep(trigStep);

@@ -361,6 +361,7 @@ void RestoreAfterProbe(const ProbeSaved& s) {
 // succeeds or not, the time base, acquisition mode and running state are
 // put back.
 void LevelToSignalMiddle(int src) {
+  SettingsKeep whole;  // it puts back what it found: no command may come between
   const ProbeSaved saved{src, Run().GetAcquireMode(), X().GetRealTimeBase(src), X().GetRealPreTrigDepth(src)};
   X().SetRealTimeBase(src, kProbeTimeBase);
   AssistTo(kAcquireTask, kAssistSetItem, kModeSelector, kPeakDetect);

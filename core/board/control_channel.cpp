@@ -62,7 +62,11 @@ int control::AnalogChannelControl(const FrontEndSetting& s) {
                       {fpga::kFrontEndStrobe, 1},
                       {174, uint16_t(s.bwClass == 0 ? 1 : 0)}};
   int rc = SendSequence(seq, 5);
-  if (!s.independent) SettingsWaitMs(10);
+  if (!s.independent) {
+    // The front end's settle is part of its caller's change, which may not be split.
+    SettingsKeep settle;
+    SettingsWaitMs(10);
+  }
   return rc;
 }
 

@@ -111,7 +111,10 @@ void* JobsBody(void*) {
   while (!plat::StopRequested()) {
     std::function<void()> job;
     if (!q.Take(&job)) continue;
-    Guarded("SCPI job", job);
+    {
+      RemoteCommandScope remote;  // a job is the tail of a remote command: its refusals are the user's errors
+      Guarded("SCPI job", job);
+    }
     job = nullptr;
     --q.busy;
     if (SysRunStatus.IsDrawRefresh()) plat::NotifyIdle();

@@ -254,8 +254,9 @@ int WriteCsv(const CsvRecord& r) {
 }
 
 // The record is taken here, with what the caller holds; its lines are written
-// by `later` when given (a deep record), otherwise here with the settings
-// lock let go: they need no setting, and a deep record's take many seconds.
+// by `later` when given (a deep record), otherwise here, with the settings
+// lock let go unless the caller keeps it (a remote save keeps it with the
+// main loop at its pass boundary: a normal-depth file is written at once).
 int SaveCsv(const std::string& folder, const char* name, int source, StorageJobRunner later) {
   const long points = DepthPoints(source);
   auto record = std::make_shared<CsvRecord>();

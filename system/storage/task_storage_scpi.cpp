@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,17 @@
 using namespace storage_module;
 
 namespace {
+// A deep CSV's line writing, kept by the save for the worker to hand on.
+std::function<void()>& CsvTail() {
+  thread_local std::function<void()> tail;
+  return tail;
+}
+
+bool KeepCsvTail(std::function<void()>&& job) {
+  CsvTail() = std::move(job);
+  return true;
+}
+
 constexpr int kFieldMax = 11;
 constexpr int kSelectWaitMs = 20;
 constexpr int kMsgXY = 17, kMsgNotRecorded = 75;
@@ -216,12 +228,22 @@ int FileSave(const char* p) {
     }
     // The record is taken with the main loop held at its pass boundary and
     // the settings lock kept through the take's waits (the main loop takes
-    // the boundary under the lock); a deep CSV's lines are then written by
-    // the job thread, and the worker serves other links meanwhile.
-    SettingsKeep whole;
-    pthread_mutex_lock(&mymutex);
-    const int rc = StorageSaveWaveFunc(f.name.c_str(), first, disk, RunScpiJob);
-    pthread_mutex_unlock(&mymutex);
+    // the boundary under the lock); a deep CSV's lines are then handed to
+    // the job thread once both are let go, so a wait for its room holds
+    // neither, and the worker serves other links meanwhile.
+    int rc = 0;
+    {
+      SettingsKeep whole;
+      pthread_mutex_lock(&mymutex);
+      rc = StorageSaveWaveFunc(f.name.c_str(), first, disk, KeepCsvTail);
+      pthread_mutex_unlock(&mymutex);
+    }
+    std::function<void()> tail = std::move(CsvTail());
+    CsvTail() = nullptr;
+    if (tail) {
+      SettingsLetGo waiting;
+      if (!RunScpiJob(std::move(tail))) return -1;  // the instrument is stopping
+    }
     return rc;
   }
   if (ext == 2)

@@ -9,6 +9,7 @@
 
 #include "acquisition/engine/wave.h"
 #include "core/messages/msg.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "platform/clock.h"
@@ -25,7 +26,7 @@ constexpr int kItemBase = 146, kItemDataWidth = 116;
 constexpr int kBaseHex = 0, kBaseDec = 1, kBaseBin = 2;
 constexpr int kRs232WidthOffset = 5, kByteBits = 8;
 constexpr int kTextBytes = 2 * 1024 * 1024;
-constexpr int kWaitTries = 5, kWaitUs = 10000;
+constexpr int kWaitTries = 5, kWaitMs = 10;
 constexpr int kKeyDown = 76, kKeyUp = 77;
 enum Msg { kMsgSaved = 10, kMsgFailed = 11, kMsgNoUsb = 23, kMsgEmpty = 32 };
 
@@ -92,7 +93,7 @@ const char* Get_decode_data_Info(int* length) {
       std::lock_guard<std::mutex> lock(DecodeTablesLock());
       if (DecodeRowsInForce(Decode_data_num, kDecodeEntries) > 0) break;
     }
-    plat::SleepUs(kWaitUs);
+    SettingsWaitMs(kWaitMs);  // the main loop's pass that decodes needs the settings lock
   }
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
   const int n = DecodeRowsInForce(Decode_data_num, kDecodeEntries);

@@ -246,7 +246,7 @@ class qel_draw final : public Draw {
   int palette_[4][256] = {};
   int waterfall_[256] = {};
   int gridColour_ = 0;
-  bool graded_ = false;                   // the palettes hold the colour-grading picture
+  std::atomic<bool> graded_{false};       // the palettes hold the colour-grading picture (set by SCPI handlers)
   std::unique_ptr<int64_t[]> persistUs_;  // per pixel: when a trace last drew it (0 never)
   std::unique_ptr<int[]> persistColour_;
   int persist_ = 0;                        // the persistence the pixels were kept with
