@@ -19,7 +19,6 @@ constexpr int kStartAX = 130, kStartBX = 630, kStartAY = 133, kStartBY = 333;
 constexpr int kStartXYX[2] = {135, 205}, kStartXYY[2] = {270, 340}, kStartXYT[2] = {330, 430};
 constexpr int kAreaLeft = 30;
 constexpr int kColumns = 700;
-constexpr int kMathTypeFft = 1;    // the run state's math type of the FFT
 constexpr int kHighestCode = 254;  // of a trace value
 
 const PicPath CursorPicList[kCursorPictures + 1] = {
@@ -74,7 +73,7 @@ void _cursor_draw::GetSourceScreenData() {
   if (source < kCursorSourceMath) RequestFresh(1 << source);
   uint16_t fresh[kCursorTraceValues] = {};
   const _SysRunInfoOp* run = SystemResource.runStatus;
-  if (source == kCursorSourceMath && run && run->GetMathType() == kMathTypeFft) {
+  if (source == kCursorSourceMath && run && run->GetMathType() == kMathFft) {
     // The spectrum is drawn from the FFT's own trace; the math slot holds
     // only its average, when that is on.
     const float* t = TaskMath.MainTrace();

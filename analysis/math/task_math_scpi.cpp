@@ -107,7 +107,6 @@ const scpipara kMarkTypes[] = {{"OFF", 0}, {"AUTO", 1}, {"THReshold", 2}, {"MANU
 
 // One keyword item: its item number, keywords, and whether its query answers
 // the number instead of the keyword.
-constexpr int kChoiceBits = 32;  // choices a greyed-choice mask covers
 
 struct KeywordItem {
   int item;
@@ -132,7 +131,7 @@ void SetKeyword(scpi_para*, char* p) {
   const KeywordItem& k = kKeywordItems[K];
   if (ScpiMissing(p)) return;
   const int v = Keyword(k.words, p);
-  if (v < 0 || (v < kChoiceBits && (uint32_t(M().GetItemParaAttribute(k.item)) >> v & 1))) return;
+  if (v < 0 || M().ChoiceGreyed(k.item, v)) return;
   SetItemAndRun(k.item, uint64_t(v));
 }
 template <int K>

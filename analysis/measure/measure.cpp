@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "acquisition/acquire/task_acquire.h"
 #include "acquisition/tables/timebase_tables.h"
 #include "acquisition/tables/voltage_tables.h"
 #include "acquisition/engine/wave.h"
@@ -17,7 +18,6 @@ _measure MeasureParaCalcu;
 
 namespace {
 constexpr int kCodesPerDiv = 25;
-constexpr int kAverageMode = 3;
 constexpr int kPointsPerDiv = 50;
 constexpr int kStatusSetPending = 3, kStatusSetPending2 = 8;  // the set, not applied, settings count
 constexpr uint64_t kFuncZoom = 0x1;
@@ -135,7 +135,7 @@ int _measure::LoadSource(int s) {
     // A channel's columns are measured by their samples as a whole: the
     // maxima of a noisy trace lie a noise amplitude above the signal. In
     // average mode the averaged columns are the record measured.
-    const bool averaged = run->GetAcquireMode() == kAverageMode;
+    const bool averaged = run->GetAcquireMode() == kAcqModeAverage;
     int n = 0;
     for (int i = 0; i < kMeaPoints; ++i) {
       r.screen[i] = means[i] < 0 ? 0 : uint16_t(std::lround(means[i]));

@@ -13,13 +13,13 @@
 #include "core/state/ids.h"
 #include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
+#include "core/state/wave_types.h"
 #include "core/state/system_resource.h"
 #include "remote/scpi/scpi_kit.h"
 
 namespace {
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 constexpr int kFreshDataLimitMs = 2000;  // a record not read by then (no trigger) is not waited for
-constexpr int kWaveTypeRoll = 3;
 constexpr int kPartSize = 15;  // a comma-separated part, with its terminator
 constexpr int kDataReplySize = 512;
 constexpr uint16_t kDvmOnOffKey = kKeyF1, kDvmSourceKey = kKeyF2;
@@ -52,7 +52,7 @@ bool IsOn(int source) { return SystemResource.runStatus->GetChStatus() >> source
 void FreshData(int sources) {
   _SysRunInfoOp& run = *SystemResource.runStatus;
   const bool stopped = run.GetAcquireStatus(0) == kAcqStopped;
-  if (run.GetWaveType() == kWaveTypeRoll && !stopped) return;
+  if (run.GetWaveType() == kWaveRoll && !stopped) return;
   WaveOp.AwaitRecords(sources, stopped ? 1 : 2, kFreshDataLimitMs);
 }
 
@@ -257,7 +257,7 @@ void DvmSourceAsk(scpi_para*, char*) { ScpiAnswer(kSourceTexts[TaskMeasure.GetDV
 void DvmMode(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const int v = ScpiMatch(kDvmModes, p);
-  if (v < 0 || (M().GetItemParaAttribute(kMeaDvmMode) >> v & 1)) return;
+  if (v < 0 || M().ChoiceGreyed(kMeaDvmMode, v)) return;
   SetItemAndRun(kMeaDvmMode, v, MeasureDVMMode);
 }
 

@@ -150,6 +150,13 @@ int Menu::GetItemParaAttribute(int n) const {
   return it ? int(it->mask) : -1;
 }
 
+bool Menu::ChoiceGreyed(int n, int choice) const {
+  constexpr int kMaskBits = 32;
+  if (choice < 0 || choice >= kMaskBits) return false;
+  const MenuItem* it = Item(record_, n);
+  return !it || (uint32_t(it->mask) >> choice & 1);
+}
+
 int Menu::SetItemParaAttribute(int n, uint32_t mask) {
   MenuItem* it = Item(record_, n);
   if (!it) return -1;

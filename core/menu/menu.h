@@ -205,6 +205,8 @@ class Menu {
   int GetTaskItemAttribute(int task, int n) const;
   int SetTaskItemAttribute(int task, int n, uint32_t attr);
   int GetItemParaAttribute(int n) const;
+  // Choice `choice` of item n greyed in its mask (a missing item greys all).
+  bool ChoiceGreyed(int n, int choice) const;
   int SetItemParaAttribute(int n, uint32_t mask);
   int SetTaskItemParaAttribute(int task, int n, uint32_t mask);
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "acquisition/channel/task_ch_module.h"
 #include "acquisition/models/cali_para.h"
 #include "acquisition/models/trig_system.h"
 #include "acquisition/tables/voltage_tables.h"
@@ -49,8 +50,7 @@ constexpr int kTopRange = 16, kBottomRange = 3, kEndRange = 8, kRestoreRange = 1
 constexpr int kCaliTimeBase = 12;
 constexpr int kKeyF2 = 50, kKeyMenuBack = 62;
 constexpr int kSystemTask = 0, kTrigTask = 10, kAcquireTask = 11, kUtilityTask = 18;
-constexpr int kChannelTasks[2] = {6, 7};
-constexpr int kChannelItemsCleared[] = {0, 1, 2, 3, 8};  // coupling, bandwidth, fine, invert, unit
+constexpr int kChannelItemsCleared[] = {kChCoupling, kChBwLimit, kChVoltsDiv, kChInvert, kChUnit};
 constexpr uint16_t kAssistPhase = 135;
 constexpr uint16_t kAssistRequest = 2;  // the request kind the system module's calibrations answer
 constexpr uint8_t kPhaseFound = 0x68;
@@ -144,7 +144,7 @@ void Prepare(_SysRunInfo* run) {
     Vertical.SetChUnit(ch, 0);
     Vertical.SetRealYposition(ch, kCali.centre);
     // The channel menus say what is now in force: DC, full bandwidth, coarse, not inverted, volts.
-    for (int item : kChannelItemsCleared) TaskManage.SetUserTaskMenuItem(kChannelTasks[ch], item, 0);
+    for (int item : kChannelItemsCleared) TaskManage.SetUserTaskMenuItem(ChannelTaskId(ch), item, 0);
   }
   QelControl.AnalogChannelControl(run);
   Trigger.SentTriggerConfigPara();

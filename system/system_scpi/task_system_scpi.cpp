@@ -16,6 +16,7 @@
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "core/state/task_manage.h"
+#include "core/state/wave_types.h"
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_kit.h"
 #include "remote/scpi/scpi_sys_calls.h"
@@ -37,7 +38,6 @@ constexpr int kProcMap[] = {1, 4, 3, 2, 0, 5, 6, 7, 8};
 _SysRunInfoOp& Run() { return *SystemResource.runStatus; }
 void Redraw() { Run().SetDrawRefresh(); }
 
-constexpr int kWaveTypeRoll = 3;
 constexpr int kStopFollowLimitMs = 2000;  // no record by then (no trigger): STOP keeps the one there is
 constexpr int kStopFollowReads = 2;
 constexpr int kChannels = 2;
@@ -99,7 +99,7 @@ void Scpi_TaskSys_Run(scpi_para*, char*) {
 // screen and the measurements then show: the acquisitions it waits for are
 // read by the main loop meanwhile.
 void Scpi_TaskSys_Stop(scpi_para*, char*) {
-  if (Run().GetAcquireStatus(0) != kAcqStopped && Run().GetWaveType() != kWaveTypeRoll &&
+  if (Run().GetAcquireStatus(0) != kAcqStopped && Run().GetWaveType() != kWaveRoll &&
       ShownLagsSettings())
     WaveOp.AwaitRecords(Run().GetChStatus(), kStopFollowReads, kStopFollowLimitMs);
   Run().SetAcquireStatus(0, kAcqRunning);

@@ -15,7 +15,7 @@ extern const ScpiDoc TaskSystemScpiDoc[] = {
     {"AUTO", "none: auto-set, as the AUTO key", "", "", ""},
     {"SYSTem:LOCK", "`ON|OFF|1|0`: locks or frees the whole front panel (a message says so)", "`0`",
      "`1` locked, `0` free", "refused"},
-    {"SYSTem:ERRor", "none", "", "always `0,\"No error\"` (the instrument keeps no error queue)", ""},
+    {"SYSTem:ERRor", "none", "", "the oldest error as `<code>,\"<text>\"`, taken off the queue (20 kept; `-350,\"Queue overflow\"` when it overflowed; `-113,\"Undefined header\"` for an unknown command); `0,\"No error\"` when none", ""},
     {"SYSTem:SETup CONFIG",
      "an IEEE 488.2 definite-length block that the query gave: the setup file's bytes, loaded "
      "into every module as a recalled setup",

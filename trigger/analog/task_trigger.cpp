@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "acquisition/horizontal/task_hori.h"
 #include "acquisition/models/trig_system.h"
 #include "acquisition/models/x_system.h"
 #include "core/board/control.h"
@@ -267,10 +268,9 @@ int TaskForTrigger::TaskBetweenSync(taskresponse* r, taskresponse*) {
 bool TaskForTrigger::DecodeLaneGivesWay() const {
   constexpr int kMathFft = 1;
   constexpr int kMathShown = 1 << 5;
-  constexpr uint64_t kFuncXy = 0x4;
   _SysRunInfoOp* run = Sys()->runStatus;
   const bool spectrum = run->GetMathType() == kMathFft && (run->GetChStatus() & kMathShown);
-  return spectrum || (run->GetFuncBits() & kFuncXy) || run->IsIndependTimeBase();
+  return spectrum || (run->GetFuncBits() & kFuncXY) || run->IsIndependTimeBase();
 }
 
 bool TaskForTrigger::LaneGiveWay() {
