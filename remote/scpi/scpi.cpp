@@ -205,13 +205,16 @@ int scpi::InstrAnalysis() {
       if (!handler) return 0;
       // The call answers under the ticket of its command.
       const ScpiTicket ticket = lineTicket_;
+      const int tag = tag_;
       if (paramFlag_) {
-        PushScpiFunc([handler, para, ticket, text = std::string(param_)]() mutable {
+        PushScpiFunc([this, handler, para, ticket, tag, text = std::string(param_)]() mutable {
+          if (UsbTmcCallDropped(tag, ticket)) return;
           ScpiAnswerScope scope(ticket, true);
           handler(&para, &text[0]);
         });
       } else {
-        PushScpiFunc([handler, para, ticket]() mutable {
+        PushScpiFunc([this, handler, para, ticket, tag]() mutable {
+          if (UsbTmcCallDropped(tag, ticket)) return;
           ScpiAnswerScope scope(ticket, true);
           handler(&para, nullptr);
         });

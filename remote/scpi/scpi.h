@@ -120,7 +120,15 @@ class scpi {
   // `ticket`, the answer to the last message is kept under a new ticket
   // stored there. Returns the bytes posted, or kScpiPostRefused/kScpiPostFull
   // (then nothing was posted).
-  int PostCommand(long type, const ScpiPost* posts, int count, bool wait, ScpiTicket* ticket);
+  // A wait for room ends, with nothing posted, once `giveUp` is set.
+  int PostCommand(long type, const ScpiPost* posts, int count, bool wait, ScpiTicket* ticket,
+                  const std::atomic<bool>* giveUp = nullptr);
+  // A device clear over USBTMC: the calls of every USBTMC message posted so
+  // far that have not begun are dropped when their turn comes.
+  void DropUsbTmcCallsPosted();
+  // True for the call of a USBTMC message (bTag `tag`, ticket `ticket`)
+  // posted before the last device clear.
+  bool UsbTmcCallDropped(int tag, ScpiTicket ticket) const;
   // Moves the finished answer of `ticket` to `out`; false while none is there.
   bool TakeAnswer(ScpiTicket ticket, std::string* out);
   // True when the answer of `ticket` is stored and not yet taken.
@@ -179,6 +187,9 @@ class scpi {
   int recvLen_ = 0;
   ScpiTicket recvTicket_ = 0;  // of the message received last
   ScpiTicket lineTicket_ = 0;  // of the command line stored last
+  ScpiTicket binaryTicket_ = 0;  // of the setup block received last
+  int binaryTag_ = 0;            // and its bTag
+  std::atomic<ScpiTicket> usbTmcDropThrough_{0};  // USBTMC calls with tickets up to this are dropped
 
   // Tickets of the posted messages in queue order (0: no answer awaited),
   // pushed before a message is queued and taken as it is received.

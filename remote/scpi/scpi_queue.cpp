@@ -16,9 +16,11 @@ namespace {
 // A full queue is waited on, in steps of 1 ms, for at most 10 s.
 constexpr int kSendTries = 10000;
 
-bool SendWaiting(int qid, long type, const void* text, size_t size, int tries = kSendTries) {
+bool SendWaiting(int qid, long type, const void* text, size_t size, int tries = kSendTries,
+                 const std::atomic<bool>* giveUp = nullptr) {
   for (int i = 0; i < tries; ++i) {
     if (plat::MsgSend(qid, type, text, size)) return true;
+    if (giveUp && giveUp->load()) return false;
     if (type <= 0 || plat::StopRequested() || i + 1 == tries || !plat::SleepOrStop(1000)) break;
   }
   std::printf("msgsnd Error !\n");
@@ -44,7 +46,8 @@ ScpiTicket scpi::PopTicket() {
   return t;
 }
 
-int scpi::PostCommand(long type, const ScpiPost* posts, int count, bool wait, ScpiTicket* ticket) {
+int scpi::PostCommand(long type, const ScpiPost* posts, int count, bool wait, ScpiTicket* ticket,
+                      const std::atomic<bool>* giveUp) {
   if (ticket) *ticket = 0;
   if (!posts || count <= 0 || scpiQid_ < 0) return kScpiPostRefused;
   for (int i = 0; i < count; ++i) {
@@ -72,7 +75,8 @@ int scpi::PostCommand(long type, const ScpiPost* posts, int count, bool wait, Sc
       std::lock_guard<std::mutex> q(ticketsMu_);
       tickets_.push_back(mine);
     }
-    if (!SendWaiting(scpiQid_, type, send_.text, size, wait ? kSendTries : 1)) {
+    // Only the first message may give up: a block whose setup line is queued must follow it.
+    if (!SendWaiting(scpiQid_, type, send_.text, size, wait ? kSendTries : 1, i == 0 ? giveUp : nullptr)) {
       {
         std::lock_guard<std::mutex> q(ticketsMu_);
         tickets_.pop_back();
@@ -84,6 +88,16 @@ int scpi::PostCommand(long type, const ScpiPost* posts, int count, bool wait, Sc
   }
   if (ticket) *ticket = t;
   return total;
+}
+
+void scpi::DropUsbTmcCallsPosted() {
+  std::lock_guard<std::mutex> lock(sendMu_);
+  usbTmcDropThrough_ = nextTicket_;
+}
+
+bool scpi::UsbTmcCallDropped(int tag, ScpiTicket ticket) const {
+  // USBTMC posts carry their bTag (never 0) and always a ticket.
+  return tag != 0 && ticket != 0 && ticket <= usbTmcDropThrough_.load();
 }
 
 int scpi::SendScpiMsg(long type, const char* text) {
@@ -151,7 +165,9 @@ int scpi::RecvScpiBinary() {
     if (!plat::StopRequested()) std::printf("Recv Error!\n");
     return -1;
   }
-  DropAnswer(PopTicket());  // a block is never answered
+  binaryTicket_ = PopTicket();
+  binaryTag_ = ScpiMsgTag(type);
+  DropAnswer(binaryTicket_);  // a block is never answered
   webAnswer_.store(false);
   binaryRecvLen_ = int(n);
   return 0;
@@ -221,7 +237,9 @@ int scpi::DoSystemSetupCmd(ScpiHandler handler) {
   std::memcpy(block.data(), binary_ + header, size_t(binaryRecvLen_ - header));
   // The call keeps its own announced length: a later upload may change the
   // engine's before it runs.
-  PushScpiFunc([handler, announced, block = std::move(block)]() mutable {
+  PushScpiFunc([this, handler, announced, tag = binaryTag_, ticket = binaryTicket_,
+                block = std::move(block)]() mutable {
+    if (UsbTmcCallDropped(tag, ticket)) return;
     SetupLenScope len(announced);
     handler(nullptr, block.data());
   });

@@ -27,6 +27,7 @@ constexpr int kAnswerWaitMs = 15000;          // an answer not there by then is 
 constexpr auto kAnswerPoll = std::chrono::milliseconds(1);
 constexpr int kSliceMs = 50;                  // blocked loops look at aborts and stops this often
 constexpr int kIdleSleepUs = 5000000;         // the source thread's sleep
+constexpr int kClearFlushPackets = 256;       // a clear discards at most this much unread input
 
 struct Header {
   uint8_t msgId = 0, tag = 0, tagInverse = 0;
@@ -121,16 +122,25 @@ struct Sink {
   }
 };
 
-// INITIATE_CLEAR: the message being gathered and the answer go.
-void TakeClear(Sink& s) {
+// INITIATE_CLEAR: the device's input and output go: the message being
+// gathered, the transfers the host sent before the clear and the device has
+// not read yet, the commands posted that have not begun, and the answer. A
+// command already running ends on its own. True when a clear was taken.
+bool TakeClear(Sink& s) {
   UsbTmcBulkState& b = UsbTmcBulk();
-  if (!b.clear.load()) return;
+  if (!b.clear.load()) return false;
   s.message.clear();
   s.overflow = false;
   s.held.clear();
+  s.nextLen = -1;
+  uint8_t discard[kUsbTmcMaxPacket];
+  for (int i = 0; i < kClearFlushPackets && plat::GadgetRead(s.fd, discard, sizeof(discard), 1) >= 0; ++i) {
+  }
+  Scpi.DropUsbTmcCallsPosted();
   s.ForgetAnswer();
   b.abortOut = 0;
   b.clear = false;
+  return true;
 }
 
 constexpr int kReadGone = -1, kReadAborted = -2;
@@ -158,8 +168,9 @@ bool StartsTransfer(const uint8_t* p, int n, uint8_t tag) {
          p[1] != tag && p[2] == uint8_t(~p[1]);
 }
 
-// Posts a complete message (`binary`: a setup block, or data after a held setup line).
-void Post(Sink& s, std::string& text, bool binary) {
+// Posts a complete message (`binary`: a setup block, or data after a held
+// setup line) under the bTag of its last transfer, which marks it as USBTMC's.
+void Post(Sink& s, std::string& text, bool binary, uint8_t tag) {
   if (!binary && IsSetupLine(text)) {
     s.held.swap(text);  // posted together with its block
     return;
@@ -170,9 +181,10 @@ void Post(Sink& s, std::string& text, bool binary) {
   int n = 0;
   if (!s.held.empty()) posts[n++] = {s.held.data(), int(s.held.size()), false};
   posts[n++] = {text.data(), int(text.size()), binary};
-  const long type = ScpiMsgType(UsbTmcBulk().outTag.load(), kScpiSourceTransport);
-  if (Scpi.PostCommand(type, posts, n, true, &s.ticket) < 0) {
-    Log(__LINE__, "~the message could not be posted, size=%d", int(text.size()));
+  const long type = ScpiMsgType(tag, kScpiSourceTransport);
+  // A clear asked while the queue is full ends the wait: the message is input it drops.
+  if (Scpi.PostCommand(type, posts, n, true, &s.ticket, &UsbTmcBulk().clear) < 0) {
+    if (!UsbTmcBulk().clear.load()) Log(__LINE__, "~the message could not be posted, size=%d", int(text.size()));
     s.ticket = 0;
   }
   UsbTmcBulk().awaited = s.ticket;
@@ -237,7 +249,7 @@ void MessageOut(Sink& s, const Header& h, const uint8_t* first, int firstLen) {
   // End of message: the engine needs its line end (the last data byte, not padding).
   const bool binary = !s.held.empty() || text[0] == '#';
   if (!binary && text.back() != '\n' && text.size() < kReceiveBuffer) text += '\n';
-  Post(s, text, binary);
+  Post(s, text, binary, h.tag);
 }
 
 // Writes `len` bytes to bulk-IN as one transfer; false when the endpoint failed.
@@ -389,7 +401,7 @@ void simple_sink_thread(const char* path, const std::atomic<bool>* stop) {
       break;
     }
     UsbTmcResumed();
-    TakeClear(s);
+    if (TakeClear(s)) continue;  // the packet came before the clear: input it drops
     if (n < kUsbTmcHeaderSize) {
       Log(__LINE__, "~tmc rev packet error, ret=%d", n);
       continue;

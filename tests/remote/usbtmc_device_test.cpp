@@ -8,6 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -32,7 +33,21 @@ void Slow(scpi_para*, char*) {
   std::this_thread::sleep_for(200ms);
   Scpi.WriteResponseData("SLOW", 0);
 }
-instr g_table[] = {{"*IDN?", Idn}, {"SLOW?", Slow}, {"", nullptr}};
+// GATE holds the worker until the test opens it; COUNT counts its runs.
+struct Gate {
+  std::mutex mu;
+  std::condition_variable cv;
+  bool entered = false, open = false;
+} g_gate;
+std::atomic<int> g_counted{0};
+void HoldAtGate(scpi_para*, char*) {
+  std::unique_lock<std::mutex> lock(g_gate.mu);
+  g_gate.entered = true;
+  g_gate.cv.notify_all();
+  g_gate.cv.wait(lock, [] { return g_gate.open; });
+}
+void Count(scpi_para*, char*) { ++g_counted; }
+instr g_table[] = {{"*IDN?", Idn}, {"SLOW?", Slow}, {"GATE", HoldAtGate}, {"COUNT", Count}, {"", nullptr}};
 
 constexpr uint8_t kMsgOut = 1, kRequestIn = 2;
 constexpr size_t kPacket = 512;
@@ -147,6 +162,35 @@ TEST_F(UsbTmcDevice, TheTransferAfterAnAbortedOneIsKept) {
     host.Command(uint8_t(tag + 1), "*IDN?");
     EXPECT_EQ("QEL,TEST\r\n", host.Answer(uint8_t(tag + 2))) << "round " << int(round);
   }
+}
+
+// INITIATE_CLEAR while a command runs: the clear is done without waiting for
+// it, the commands sent behind it never run, the running one ends, and the
+// next command is served.
+TEST_F(UsbTmcDevice, AClearDropsTheCommandsWaitingBehindARunningOne) {
+  constexpr int kWaiting = 20;
+  g_counted = 0;
+  host.Command(50, "GATE");
+  {
+    std::unique_lock<std::mutex> lock(g_gate.mu);
+    ASSERT_TRUE(g_gate.cv.wait_for(lock, kWaitLimit, [] { return g_gate.entered; }));
+  }
+  for (int i = 0; i < kWaiting; ++i) host.Command(uint8_t(51 + i), "COUNT");
+  EXPECT_EQ(std::string("\x00\x01", 2), host.Control(0xA1, 5, 0, 0, 1));  // INITIATE_CLEAR
+  std::string status;
+  EXPECT_TRUE(WaitUntil([&] {
+    status = host.Control(0xA1, 6, 0, 0, 2);  // CHECK_CLEAR_STATUS
+    return status.size() == 3 && uint8_t(status[1]) != 0x02;
+  })) << "the clear stays pending while the command runs";
+  EXPECT_EQ(std::string("\x00\x01\x00", 3), status);
+  {
+    std::lock_guard<std::mutex> lock(g_gate.mu);
+    g_gate.open = true;
+  }
+  g_gate.cv.notify_all();
+  host.Command(80, "*IDN?");
+  EXPECT_EQ("QEL,TEST\r\n", host.Answer(81));
+  EXPECT_EQ(0, g_counted.load()) << "commands sent before the clear ran after it";
 }
 
 // READ_STATUS_BYTE shows MAV as soon as the answer is stored, and no longer

@@ -4,9 +4,11 @@
 // bulk-OUT endpoint on the simulated USB port. The host then clears the
 // device (INITIATE_CLEAR until CHECK_CLEAR_STATUS says done), drains the
 // bulk-IN endpoint meanwhile, and waits for the SCPI engine to settle.
-// A setup uploaded holds the instrument 2 s for each run-state block in it
-// ("TASK-SYSTEM", twice in a whole setup) by design: an input holds at most
-// one whole setup's worth, so its work fits the 10 s an input may take.
+// The clear drops the commands still waiting, so an input's work is the
+// command running when the clear comes. A setup uploaded holds the
+// instrument 2 s for each run-state block in it ("TASK-SYSTEM", twice in a
+// whole setup) by design: an input holds at most one whole setup's worth,
+// so its work fits the 10 s an input may take.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
