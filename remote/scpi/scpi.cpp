@@ -43,9 +43,10 @@ int CutLevel(const char* from, char* level, int* advance) {
 }
 
 // A command no table runs: its user reads it with SYSTem:ERRor?.
+// The error is queued by the worker, in its turn after the commands before it.
 void PrintInstrErr() {
   std::printf("###### INSTR_ERR ########\n ");
-  PushRemoteError(kRemoteErrorUndefinedHeader, "Undefined header");
+  PushScpiFunc([] { PushRemoteError(kRemoteErrorUndefinedHeader, "Undefined header"); });
 }
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/messages/remote_errors.h"
 #include "platform/ipc.h"
 #include "platform/thread.h"
 #include "remote/scpi/scpi.h"
@@ -62,12 +63,13 @@ void Echo(scpi_para*, char* p) {
   Scpi.WriteResponseData(p ? p : "", 0);
 }
 void Throw(scpi_para*, char*) { throw std::runtime_error("handler failure"); }
+void Refuse(scpi_para*, char*) { PushRemoteError(72, "refused"); }
 void ThrowOther(scpi_para*, char*) { throw 42; }
 
 instr g_table[] = {{"*IDN?", Idn},       {"TRACe:DATA?", Trace}, {"BLOCk", Block},
                    {"COUNt", Count},     {"*OPC?", OpcRow},      {"ECHO?", Echo},
                    {"THROw", Throw},     {"THROw:OTHer", ThrowOther}, {"ANSWer?", AnswerThenBlock},
-                   {"", nullptr}};
+                   {"REFuse", Refuse},   {"", nullptr}};
 
 template <typename F>
 bool WaitFor(F done) {
@@ -178,6 +180,20 @@ TEST_F(Thread, AnAnswerIsDeliveredOnlyOnceItsCallIsDone) {
   EXPECT_EQ("A\r\n", answer);
   EXPECT_EQ(1, Scpi.GetResponseFinish());
   EXPECT_EQ("1\r\n", ScpiQuery("*OPC?\r\n"));
+}
+
+// Errors are queued in the order of the commands: an unknown header sent
+// behind a refused command waiting for the worker comes after its error.
+TEST_F(Thread, AnUnknownHeaderTakesItsTurnInTheErrorQueue) {
+  ClearRemoteErrors();
+  BlockWorker();
+  ScpiQuery("REF\n", 1, 0);
+  ScpiQuery("NOSUch:COMMand\n", 1, 0);
+  Release();
+  Sync();
+  EXPECT_EQ("72,\"refused\"", PopRemoteError());
+  EXPECT_EQ("-113,\"Undefined header\"", PopRemoteError());
+  EXPECT_EQ("0,\"No error\"", PopRemoteError());
 }
 
 // A burst larger than the worker's queue is held back, not dropped: every
