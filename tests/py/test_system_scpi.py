@@ -155,8 +155,9 @@ def refusals_are_errors(inst, rm, root, build):
         expect("ACQuire:MEMory:DEPTh 9K", 72)
         expect("NOSUCh:COMMand 1", -113, "Undefined header")
         # A refused parameter of each command family, or a state the command
-        # cannot run in: the error, and the setting as it was.
-        for command, number, query in (
+        # cannot run in: the error, and the setting as it was; running and
+        # stopped alike.
+        refusals = (
             ("TRIGger:SWEep SOMETIMES", 72, "TRIGger:SWEep?"),
             ("TRIGger:EDGE:SLOPe UPWARD", 72, "TRIGger:EDGE:SLOPe?"),
             ("CHANnel1:COUPling XYZ", 72, "CHANnel1:COUPling?"),
@@ -182,10 +183,14 @@ def refusals_are_errors(inst, rm, root, build):
             ("SBUS:RS232:STOP:BIT 3", 72, "SBUS:RS232:STOP:BIT?"),
             ("SBUS:RS232:DATA 10201", 72, "SBUS:RS232:DATA?"),
             ("KEY:CH1:LOCK MAYBE", 72, "KEY:CH1:LOCK?"),
-        ):
-            before = s.query(query).strip()
-            expect(command, number)
-            assert s.query(query).strip() == before, (command, before)
+        )
+        for state, led in ((":STOP", "2"), (":RUN", "1")):
+            s.write(state)
+            assert s.query("KEY:RS:LED?").strip() == led
+            for command, number, query in refusals:
+                before = s.query(query).strip()
+                expect(command, number)
+                assert s.query(query).strip() == before, (state, command, before)
         # Errors wait in order until read.
         s.write('FILE:SAVE "a b.dat"')
         s.write('FILE:SAVE "v.mp4"')
