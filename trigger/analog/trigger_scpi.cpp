@@ -324,7 +324,8 @@ void Scpi_TaskTrigger_VideoLine(scpi_para*, char* p) {
 void Scpi_TaskTrigger_VideoLineAsk(scpi_para*, char*) { ScpiAnswerNumber(Value(kTiVideoLine)); }
 
 void Scpi_TaskTrigger_NthEdgeValue(scpi_para*, char* p) {
-  if (ScpiMissing(p) || ScpiRefuseIf(!std::isdigit(static_cast<unsigned char>(p[0])))) return;
+  long given = 0;
+  if (!ScpiNumber(p, &given)) return;  // a number at all; the count is its leading digits
   long n = 0;
   for (int i = 0; i < kNthDigits && std::isdigit(static_cast<unsigned char>(p[i])); ++i)
     n = n * 10 + (p[i] - '0');
