@@ -116,14 +116,12 @@ void Scpi_Hori_GetOffset(scpi_para*, char*) {
 
 void Scpi_Hori_SetWindowOffset(scpi_para*, char* p) {
   if (ScpiMissing(p) || ScpiRefuseIf(!Zoomed())) return;
-  {
-    const double v = ScaledNumber(p);
-    if (ScpiRefuseIf(std::isnan(v))) return;
-    const double s = Seconds(Tb().GetZoomTimeBase(0)) / kPointsPerDiv;
-    Tb().SetZoomMovePos(0, 0);
-    Tb().AdjZoomMovePos(0, 0);
-    Tb().AdjZoomMovePos(0, int(ScpiWhole(std::trunc(v / s * 0.5), -kZoomMoveMax, kZoomMoveMax)));
-  }
+  const double v = ScaledNumber(p);
+  if (ScpiRefuseIf(std::isnan(v))) return;
+  const double s = Seconds(Tb().GetZoomTimeBase(0)) / kPointsPerDiv;
+  Tb().SetZoomMovePos(0, 0);
+  Tb().AdjZoomMovePos(0, 0);
+  Tb().AdjZoomMovePos(0, int(ScpiWhole(std::trunc(v / s * 0.5), -kZoomMoveMax, kZoomMoveMax)));
   Refresh();
 }
 
