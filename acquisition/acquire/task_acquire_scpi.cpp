@@ -61,7 +61,7 @@ void Scpi_Acquire_GetMode(scpi_para*, char*) { ScpiAnswer(KeywordOf(kModes, Item
 
 void Scpi_Acquire_SetAverageNum(scpi_para*, char* p) {
   const int sel = ScpiKeyword(kCounts, p);
-  if (sel < 0 || Rolls()) return;
+  if (sel < 0 || ScpiRefuseIf(Rolls())) return;  // the panel greys averaging meanwhile
   TaskAcquire.SetAverageSel(sel);
   M().SetMenuItem(kAcqAverage, uint64_t(TaskForAcquire::Average[sel]));
   M().SetMenuItem(kAcqMode, kAcqModeAverage);

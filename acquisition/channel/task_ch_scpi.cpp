@@ -43,11 +43,13 @@ bool CurrentProbe(const ChScpi& c) { return Item(c, kChProbeType) == 1 && Item(c
 void Refresh() { SystemResource.runStatus->SetDrawRefresh(); }
 
 // A setter's parameter: its trace (format of the channel name and the
-// parameter, or null), then the value of its keyword; -1 refuses it.
-int Keyword(const ChScpi& c, const char* p, const scpipara* words, const char* trace) {
+// parameter, or null), then the value of its keyword; -1 when none matches,
+// the command refused unless `others` (the caller takes other forms too).
+int Keyword(const ChScpi& c, const char* p, const scpipara* words, const char* trace,
+            bool others = false) {
   if (ScpiMissing(p)) return -1;
   if (trace) std::printf(trace, c.task.Layout().textName, p);
-  return ScpiMatch(words, p);
+  return others ? ScpiMatch(words, p) : ScpiMatchOrRefuse(words, p);
 }
 
 const scpipara kOnOff[] = {{"ON", 1}, {"OFF", 0}, {"1", 1}, {"0", 0}, {"", -1}};
@@ -181,12 +183,12 @@ int StandardProbe(const char* p) {
 // A probe keyword, or a number: a standard ratio's keyword when it is one,
 // else the custom ratio (0.001..1000).
 int Probe(ChScpi& c, const char* p) {
-  const int v = Keyword(c, p, kProbes, "Run Func:  %s_Probe()   para = %s \n");
+  const int v = Keyword(c, p, kProbes, "Run Func:  %s_Probe()   para = %s \n", true);
   if (!p) return -1;
   if (v < 0) {
     char* end = nullptr;
     const double r = std::strtod(p, &end);
-    if (end == p || std::isnan(r)) return -1;  // no number: refused
+    if (end == p || std::isnan(r)) return ScpiRefuse();  // no number
   }
   const int standard = v >= 0 ? v : StandardProbe(p);
   if (standard >= 0) {

@@ -62,9 +62,8 @@ void Scpi_Key_HoriLockAsk(scpi_para*, char*) { ScpiKeyLockAsk(kHoriKey); }
 // ---- format and mode ----
 
 void Scpi_HoriFormat(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kFormats, p);
-  if (v < 0 || (v == 1 && MultiScopeOn())) return;
+  const int v = ScpiKeyword(kFormats, p);
+  if (v < 0 || (v == 1 && MultiScopeOn() && ScpiRefuseWith(kMsgAlternate))) return;
   SetItem(kHoriFormat, uint64_t(v));
   Hori_Format(kNoKey);
   HoriMenuOp(kNoKey);
@@ -78,9 +77,8 @@ void Scpi_HoriGetFormat(scpi_para*, char*) {
 }
 
 void Scpi_Hori_TimeBaseMode(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kModes, p);
-  if (v < 0 || MultiScopeOn()) return;
+  const int v = ScpiKeyword(kModes, p);
+  if (v < 0 || (MultiScopeOn() && ScpiRefuseWith(kMsgAlternate))) return;
   SetItem(kHoriType, uint64_t(v));
   Hori_Type(kNoKey);
   ItemsFollowState();
@@ -95,9 +93,9 @@ void Scpi_Hori_GetTimeBaseMode(scpi_para*, char*) {
 // ---- offsets ----
 
 void Scpi_Hori_SetOffset(scpi_para*, char* p) {
-  if (ScpiMissing(p) || Zoomed()) return;
+  if (ScpiMissing(p) || ScpiRefuseIf(Zoomed())) return;
   double t = ScaledNumber(p);
-  if (std::isnan(t)) return;
+  if (ScpiRefuseIf(std::isnan(t))) return;
   const int tb = x_system::SafeIndex(Tb().GetRealTimeBase(0));
   const double div = TimeBaseS[tb];
   const double hi = tb < kFastTimeBases ? kFastMaxOffsetS : kMaxOffsetS;
@@ -111,33 +109,31 @@ void Scpi_Hori_SetOffset(scpi_para*, char* p) {
 }
 
 void Scpi_Hori_GetOffset(scpi_para*, char*) {
-  if (Zoomed()) return;
+  if (ScpiRefuseIf(Zoomed())) return;
   const double div = Seconds(Tb().GetRealTimeBase(0));
   ScpiAnswerReal(div / kPointsPerDiv * (kScreenCentre - Tb().GetRealPreTrigDepthScreenPos(0)));
 }
 
 void Scpi_Hori_SetWindowOffset(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  if (Zoomed()) {
-    const double v = ScaledNumber(p);
-    if (std::isnan(v)) return;
-    const double s = Seconds(Tb().GetZoomTimeBase(0)) / kPointsPerDiv;
-    Tb().SetZoomMovePos(0, 0);
-    Tb().AdjZoomMovePos(0, 0);
-    Tb().AdjZoomMovePos(0, int(ScpiWhole(std::trunc(v / s * 0.5), -kZoomMoveMax, kZoomMoveMax)));
-  }
+  if (ScpiMissing(p) || ScpiRefuseIf(!Zoomed())) return;
+  const double v = ScaledNumber(p);
+  if (ScpiRefuseIf(std::isnan(v))) return;
+  const double s = Seconds(Tb().GetZoomTimeBase(0)) / kPointsPerDiv;
+  Tb().SetZoomMovePos(0, 0);
+  Tb().AdjZoomMovePos(0, 0);
+  Tb().AdjZoomMovePos(0, int(ScpiWhole(std::trunc(v / s * 0.5), -kZoomMoveMax, kZoomMoveMax)));
   Refresh();
 }
 
 void Scpi_Hori_GetWindowOffset(scpi_para*, char*) {
-  if (!Zoomed()) return;
+  if (ScpiRefuseIf(!Zoomed())) return;
   ScpiAnswerReal(Seconds(Tb().GetZoomTimeBase(0)) / kPointsPerDiv * double(Tb().GetZoomMovePos(0)));
 }
 
 // ---- time bases ----
 
 // A step keyword, or a time per division above 0, held within the time
-// bases that can be chosen; false when neither.
+// bases that can be chosen; false, the command refused, when neither.
 bool TimeBaseSetting(const char* p, int* step, double* seconds) {
   if (ScpiMissing(p)) return false;
   const int word = scpi::InstrParaCompare(kSteps, p);
@@ -145,7 +141,7 @@ bool TimeBaseSetting(const char* p, int* step, double* seconds) {
   if (*step) return true;
   char* end = nullptr;
   *seconds = std::strtod(p, &end);
-  if (end == p || !(*seconds > 0)) return false;
+  if (ScpiRefuseIf(end == p || !(*seconds > 0))) return false;
   *seconds = std::min(std::max(*seconds, TimeBaseS[0]), TimeBaseS[kTimeBaseMaxIndex]);
   return true;
 }
@@ -202,8 +198,7 @@ void Scpi_Hori_GetTimeBaseHoldOff(scpi_para*, char*) {
 
 // The switch reloads the FPGA and redraws: the main loop runs it (key 241).
 void Scpi_Hori_INDPendentMode(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kOnOff, p);
+  const int v = ScpiKeyword(kOnOff, p);
   if (v < 0) return;
   SetItem(kHoriMultiScope, uint64_t(v));
   Sys().keyboard->AppendScpiKey(kHoriRemoteMultiScopeKey, v + 1);  // the value rides on the step
@@ -213,7 +208,7 @@ void Scpi_Hori_INDPendentMode(scpi_para*, char* p) {
 void Scpi_Hori_GetINDPendentMode(scpi_para*, char*) { ScpiAnswerNumber(Item(kHoriMultiScope)); }
 
 void Scpi_Hori_SPLit_SCReen(scpi_para*, char* p) {
-  const int v = ScpiMatch(kOnOff, p);
+  const int v = ScpiKeyword(kOnOff, p);
   if (v < 0) return;
   SetItem(kHoriSplit, uint64_t(v));
   Hori_MultiScopeChSplit(kNoKey);

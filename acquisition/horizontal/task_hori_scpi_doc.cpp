@@ -15,7 +15,7 @@ extern const ScpiDoc TaskHoriScpiDoc[] = {
     {"TIMebase:WINDow:OFFSet",
      "seconds, with an optional unit `ns`, `us` or `ms`: the zoom window's position from the centre",
      "0", "seconds, `%-13.6e`; nothing in the main mode",
-     "held at the window's limits; ignored in the main mode"},
+     "held at the window's limits; refused in the main mode"},
     {"TIMebase:SCALe TIMebase1:SCALe",
      "`UP|DOWN` (one step slower or faster), or seconds per division (`1e-3`), taken as the "
      "nearest of the 1-2-5 steps (up to 1000 s); `TIMebase1` is CH1's time base when the time "

@@ -44,16 +44,14 @@ void SetItemAndRun(int item, int value, int (*handler)(keypara)) {
 }
 
 void Mode(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kModes, p);
+  const int v = ScpiKeyword(kModes, p);
   if (v >= 0) SetItemAndRun(XY() ? kCurModeXY : kCurMode, v, Cursor_Mode);
 }
 
 void ModeAsk(scpi_para*, char*) { ScpiAnswer(kModeTexts[Item(XY() ? kCurModeXY : kCurMode) ? 1 : 0]); }
 
 void Type(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kTypes, p);
+  const int v = ScpiKeyword(kTypes, p);
   if (v < 0) return;
   std::lock_guard<std::recursive_mutex> lock(CursorDraw.Lock());
   TaskCursor.CheckDisplayFormat();
@@ -80,7 +78,7 @@ void TypeAsk(scpi_para*, char*) {
 void Source(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   std::printf("Run Func:  Cursor_Source()   para = %s \n", p);
-  const int v = ScpiMatch(kSources, p);
+  const int v = ScpiMatchOrRefuse(kSources, p);
   if (v < 0) return;
   SetItemAndRun(kCurSource, v, Cursor_Source);
   std::printf("Result = %d\n", Item(kCurSource));
@@ -94,12 +92,12 @@ void SourceAsk(scpi_para*, char*) {
 // ---- positions ----
 
 // The decimal parameter, limited so the position arithmetic cannot
-// overflow; false when it is not a number.
+// overflow; false, the command refused, when it is not a number.
 bool Position(const char* p, int* n) {
   if (ScpiMissing(p)) return false;
   bool ok = false;
   const long v = ScpiLong(p, &ok);  // "1e4" read whole
-  if (!ok) return false;
+  if (ScpiRefuseIf(!ok)) return false;
   *n = int(std::clamp(v, -kPositionLimit, kPositionLimit));
   std::printf("value = %d\n", *n);
   return true;

@@ -46,7 +46,7 @@ void SetSpan(long start, long end) {
 bool BinOf(const char* p, long* bin) {
   double hz = 0;
   const double width = HzPerBin();
-  if (ScpiMissing(p) || !ParseHz(p, &hz) || !(width > 0)) return false;
+  if (ScpiMissing(p) || ScpiRefuseIf(!ParseHz(p, &hz) || !(width > 0))) return false;
   const double bins = hz / width;
   *bin = ScpiWhole(std::trunc(bins + (bins < 0 ? -kWhole : kWhole)), -LastBin(), LastBin());
   return true;
@@ -80,14 +80,18 @@ const scpipara kMarkSources[] = {{"REALtime", 0}, {"AVERage", 1}, {"MAXHold", 2}
 struct TraceNeed {
   int item;
   const char* word;
+  int message;  // the panel's refusal while the trace is off
 };
-const TraceNeed kTraceNeeds[] = {{-1, ""}, {kMathItemAverageOn, "AVERage"}, {kMathItemMaxHold, "MAXHold"},
-                                 {kMathItemMinHold, "MINHold"}};
+constexpr int kMsgAverageOff = 68, kMsgMaxHoldOff = 69, kMsgMinHoldOff = 70;
+const TraceNeed kTraceNeeds[] = {{-1, "", -1},
+                                 {kMathItemAverageOn, "AVERage", kMsgAverageOff},
+                                 {kMathItemMaxHold, "MAXHold", kMsgMaxHoldOff},
+                                 {kMathItemMinHold, "MINHold", kMsgMinHoldOff}};
 
 // A decimal integer within lo..hi into item n, its handler run.
 void SetCount(int n, const char* p, long lo, long hi) {
   long v = 0;
-  if (ScpiMissing(p) || !ParseInt(p, &v) || v < lo || v > hi) return;
+  if (ScpiMissing(p) || ScpiRefuseIf(!ParseInt(p, &v) || v < lo || v > hi)) return;
   SetItemAndRun(n, uint64_t(v));
 }
 }  // namespace
@@ -147,14 +151,14 @@ void Slice(scpi_para*, char* p) {
   const uint32_t attr = uint32_t(TaskMath.TaskMenu.GetItemAttribute(kMathItemWaterfallSlice));
   if (attr & (MENU_ATTR_HIDDEN | MENU_ATTR_DISABLED)) {
     std::printf("Warning : Attribute is hide ... \n");
-    return;
+    return void(ScpiRefuse());
   }
   if (SysRunStatus.GetAcquireStatus(0) != kAcqStopped) {
     QelMsg.SetMessage(kMsgStopFft);
     return;
   }
   long v = 0;
-  if (!ParseInt(p, &v)) return;
+  if (ScpiRefuseIf(!ParseInt(p, &v))) return;
   const int limit = std::min(MathFftWaterFallCnt(), kSliceMax);
   std::printf("value = %ld,MaxCnt==%d\n", v, limit);
   v = std::max(1L, std::min<long>(v, limit));
@@ -176,7 +180,7 @@ void MarkSource(scpi_para*, char* p) {
   const TraceNeed& need = kTraceNeeds[v];
   if (need.item >= 0 && !Item(need.item)) {
     std::printf(" can't set %s\n", need.word);
-    return;
+    return void(ScpiRefuseWith(need.message));
   }
   SetItemAndRun(MarkSourceItem(), uint64_t(v));
 }
@@ -186,8 +190,7 @@ void MarkSourceAsk(scpi_para*, char*) {
 }
 
 void MarkEvent(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kScpiOnOff, p);
+  const int v = ScpiKeyword(kScpiOnOff, p);
   if (v >= 0) SetItemAndRun(MarkListItem(), uint64_t(v));
 }
 void MarkEventAsk(scpi_para*, char*) { ScpiAnswerNumber(Item(MarkListItem())); }

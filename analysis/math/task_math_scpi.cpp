@@ -63,7 +63,7 @@ bool ParseInt(const char* p, long* out) {
 int Keyword(const scpipara* words, const char* p) {
   const int v = ScpiMatch(words, p);
   if (v >= 0 || !p) return v;
-  return std::strcmp(p, "0") == 0 ? 0 : std::strcmp(p, "1") == 0 ? 1 : -1;
+  return std::strcmp(p, "0") == 0 ? 0 : std::strcmp(p, "1") == 0 ? 1 : ScpiRefuse();
 }
 
 double HzPerBin() {
@@ -131,7 +131,7 @@ void SetKeyword(scpi_para*, char* p) {
   const KeywordItem& k = kKeywordItems[K];
   if (ScpiMissing(p)) return;
   const int v = Keyword(k.words, p);
-  if (v < 0 || M().ChoiceGreyed(k.item, v)) return;
+  if (v < 0 || ScpiRefuseIf(M().ChoiceGreyed(k.item, v))) return;
   SetItemAndRun(k.item, uint64_t(v));
 }
 template <int K>

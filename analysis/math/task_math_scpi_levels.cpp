@@ -63,7 +63,7 @@ void Threshold(int ch, const char* p) {
   if (ScpiMissing(p)) return;
   double value = 0;
   char unit[kUnitBytes] = {};
-  if (!ScaledNumber(p, kThresholdLetters, kThresholdScales, &value, unit)) return;
+  if (ScpiRefuseIf(!ScaledNumber(p, kThresholdLetters, kThresholdScales, &value, unit))) return;
   const double step = Vdiv(ch) * kThresholdStepDivs;
   const double max = kThresholdSteps * step;
   std::printf("\n @@value==%f,Max==%f,Min==%f\n", value, max, -max);
@@ -100,7 +100,8 @@ void Cutoff(int item, const char* p) {
   double hz = 0;
   char unit[kUnitBytes] = {};
   const double step = CutoffStep();
-  if (!ScaledNumber(p, kFrequencyLetters, kFrequencyScales, &hz, unit) || !(step > 0)) return;
+  if (ScpiRefuseIf(!ScaledNumber(p, kFrequencyLetters, kFrequencyScales, &hz, unit) || !(step > 0)))
+    return;
   const long steps = ScpiWhole(std::trunc(hz / step + kWhole), 0, UINT16_MAX);
   if (item == kMathItemLowerLimit) {
     std::printf("X_sensitivity = %d  Resolution = %f\n", TimeBase.GetRealTimeBase(0), step);
@@ -162,14 +163,14 @@ void FilterHighAsk(scpi_para*, char*) { CutoffAsk(kMathItemUpperLimit); }
 void FilterLowAsk(scpi_para*, char*) { CutoffAsk(kMathItemLowerLimit); }
 
 // The threshold marks' level: "dB" within +-10 in dBVrms, "V" within four
-// of the math channel's divisions in Vrms; another unit changes nothing.
+// of the math channel's divisions in Vrms; another unit is refused.
 void MarkLevel(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   float v = 0;
   char unit[kUnitBytes] = {};
-  if (extFloat(&v, unit, sizeof unit, p) < 0) return;
   const bool db = Item(kMathItemFftVertical) == 1;
-  if (std::strcmp(unit, db ? "dB" : "V") != 0) return;
+  if (ScpiRefuseIf(extFloat(&v, unit, sizeof unit, p) < 0 || std::strcmp(unit, db ? "dB" : "V") != 0))
+    return;
   const float max = db ? kMarkDbMax : float(Vdiv(kMathSlot) * kMarkDivs);
   v = std::clamp(v, -max, max);
   TaskMath.TaskMenu.SetMenuItem(kMathItemMarkLevel, ItemParaFromF32(v));

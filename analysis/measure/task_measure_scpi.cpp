@@ -68,9 +68,9 @@ void AnswerResult(int source, int para) {
 }
 
 // The source of a query's keyword, the menu's item `item` without one, -1
-// for a keyword that matches nothing.
+// (the query refused) for a keyword that matches nothing.
 int SourceOf(const char* p, int item) {
-  const int choice = p ? ScpiMatch(kSources, p) : Item(item);
+  const int choice = p ? ScpiMatchOrRefuse(kSources, p) : Item(item);
   return choice < 0 ? -1 : MeasureSourceOf(choice);
 }
 
@@ -112,8 +112,7 @@ void SetItemAndRun(int item, int value, int (*handler)(keypara)) {
 }
 
 void All(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kScpiOnOff, p);
+  const int v = ScpiKeyword(kScpiOnOff, p);
   if (v >= 0) SetItemAndRun(kMeaAllPara, v, Measure_AllPara);
 }
 
@@ -126,8 +125,7 @@ void Clear(scpi_para*, char*) {
 
 template <int ItemNo, int (*Handler)(keypara)>
 void SetSource(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kSources, p);
+  const int v = ScpiKeyword(kSources, p);
   if (v >= 0) SetItemAndRun(ItemNo, v, Handler);
 }
 
@@ -141,7 +139,7 @@ void SourceAsk(scpi_para*, char*) {
 
 template <int Para>
 void Single(scpi_para*, char* p) {
-  ScpiMissing(p);  // only warns: the menu's source serves
+  ScpiWarnMissing(p);  // the menu's source serves
   const int source = SourceOf(p, kMeaMasterSrc);
   if (source >= 0) MeasureOne(source, Para);
 }
@@ -151,12 +149,12 @@ template <int CyclePara, int DisplayPara>
 void Interval(scpi_para*, char* p) {
   int interval = 1, source = -1;
   if (!p) {
-    ScpiMissing(p);
+    ScpiWarnMissing(p);
     source = SourceOf(nullptr, kMeaMasterSrc);
   } else {
     char first[kPartSize], second[kPartSize];
     bool comma = false;
-    if (!Split(p, first, second, &comma)) return;
+    if (ScpiRefuseIf(!Split(p, first, second, &comma))) return;
     const int i = ScpiMatch(kIntervals, first);
     if (i >= 0) {
       interval = i;
@@ -173,13 +171,13 @@ template <int Para>
 void Pair(scpi_para*, char* p) {
   int master = -1, slave = -1;
   if (!p) {
-    ScpiMissing(p);
+    ScpiWarnMissing(p);
     master = SourceOf(nullptr, kMeaMasterSrc);
     slave = SourceOf(nullptr, kMeaSlaveSrc);
   } else {
     char first[kPartSize], second[kPartSize];
     bool comma = false;
-    if (!Split(p, first, second, &comma) || !comma) return;
+    if (ScpiRefuseIf(!Split(p, first, second, &comma) || !comma)) return;
     master = SourceOf(first, kMeaMasterSrc);
     slave = SourceOf(second, kMeaSlaveSrc);
   }
@@ -232,8 +230,7 @@ void Data(scpi_para*, char*) {
 // ---- voltmeter ----
 
 void DvmEnable(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kScpiOnOff, p);
+  const int v = ScpiKeyword(kScpiOnOff, p);
   if (v < 0) return;
   if (v != TaskMeasure.IsDVMOn()) {
     MeasureDVMFuncOnOFF(keypara{kDvmOnOffKey, 0, 0});
@@ -245,8 +242,7 @@ void DvmEnable(scpi_para*, char* p) {
 void DvmEnableAsk(scpi_para*, char*) { ScpiAnswer(TaskMeasure.IsDVMOn() ? "1" : "0"); }
 
 void DvmSource(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kDvmSources, p);
+  const int v = ScpiKeyword(kDvmSources, p);
   if (v < 0) return;
   if (v != TaskMeasure.GetDVMSource()) MeasureDVMSource(keypara{kDvmSourceKey, 0, 0});
   Refresh();
@@ -255,9 +251,8 @@ void DvmSource(scpi_para*, char* p) {
 void DvmSourceAsk(scpi_para*, char*) { ScpiAnswer(kSourceTexts[TaskMeasure.GetDVMSource() ? 1 : 0]); }
 
 void DvmMode(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kDvmModes, p);
-  if (v < 0 || M().ChoiceGreyed(kMeaDvmMode, v)) return;
+  const int v = ScpiKeyword(kDvmModes, p);
+  if (v < 0 || ScpiRefuseIf(M().ChoiceGreyed(kMeaDvmMode, v))) return;
   SetItemAndRun(kMeaDvmMode, v, MeasureDVMMode);
 }
 

@@ -5,6 +5,7 @@
 #include "core/input/rs232.h"
 #include "core/state/system_resource.h"
 #include "remote/scpi/scpi.h"
+#include "remote/scpi/scpi_kit.h"
 
 namespace {
 const scpipara kOnOff[] = {{"OFF", 0}, {"ON", 1}, {"0", 0}, {"1", 1}, {"", -1}};
@@ -16,12 +17,8 @@ void ScpiQueueKey(const char* name, uint16_t code) {
 }
 
 void ScpiKeyLock(uint16_t code, const char* parameter) {
-  if (!parameter) {
-    std::printf("Warning : Command parameter missing ... \n");
-    return;
-  }
-  const int i = scpi::InstrParaCompare(kOnOff, parameter);
-  if (i >= 0) SystemResource.keyboard->SetKeyValueLock(code, kOnOff[i].value);
+  const int v = ScpiKeyword(kOnOff, parameter);
+  if (v >= 0) SystemResource.keyboard->SetKeyValueLock(code, v);
 }
 
 void ScpiKeyLockAsk(uint16_t code) {

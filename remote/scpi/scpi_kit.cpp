@@ -42,14 +42,32 @@ long ScpiLong(const char* p, bool* ok) {
   return number ? ScpiWhole(std::trunc(v), -kScpiLongLimit, kScpiLongLimit) : 0;
 }
 
-int ScpiRefuse() {
-  if (SystemResource.message) SystemResource.message->SetMessage(kMsgBadParameter);
+bool ScpiNumber(const char* p, long* v) {
+  bool ok = false;
+  if (ScpiMissing(p)) return false;
+  *v = ScpiLong(p, &ok);
+  return !ScpiRefuseIf(!ok);
+}
+
+int ScpiRefuse() { return ScpiRefuseWith(kMsgBadParameter); }
+
+int ScpiRefuseWith(int n) {
+  if (SystemResource.message) SystemResource.message->SetMessage(n);
   return -1;
+}
+
+bool ScpiRefuseIf(bool refused) {
+  if (refused) ScpiRefuse();
+  return refused;
+}
+
+void ScpiWarnMissing(const char* p) {
+  if (!p) std::printf("Warning : Command parameter missing ... \n");
 }
 
 bool ScpiMissing(const char* p) {
   if (p) return false;
-  std::printf("Warning : Command parameter missing ... \n");
+  ScpiWarnMissing(p);
   ScpiRefuse();
   return true;
 }
@@ -60,8 +78,11 @@ int ScpiMatch(const scpipara* words, const char* p) {
   return i < 0 ? -1 : words[i].value;
 }
 
-int ScpiKeyword(const scpipara* words, const char* p) {
-  if (ScpiMissing(p)) return -1;
+int ScpiMatchOrRefuse(const scpipara* words, const char* p) {
   const int v = ScpiMatch(words, p);
   return v < 0 ? ScpiRefuse() : v;
+}
+
+int ScpiKeyword(const scpipara* words, const char* p) {
+  return ScpiMissing(p) ? -1 : ScpiMatchOrRefuse(words, p);
 }

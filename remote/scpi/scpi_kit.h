@@ -20,16 +20,29 @@ long ScpiWhole(double v, long lo, long hi);
 // when the text starts with no number.
 constexpr long kScpiLongLimit = 1000000000;
 long ScpiLong(const char* p, bool* ok = nullptr);
+// A setter's whole number (ScpiLong) into `*v`; false, the command refused,
+// when the parameter is missing or starts with no number.
+bool ScpiNumber(const char* p, long* v);
 
 // Refuses the command for its parameters: the screen's "Invalid parameter
 // entered!", which the remote user also reads with SYSTem:ERRor?. Returns -1.
 int ScpiRefuse();
+// Refuses the command for the instrument's state with the message `n` the
+// panel shows for the same refusal (SYSTem:ERRor? reads it too). Returns -1.
+int ScpiRefuseWith(int n);
+// ScpiRefuse() when `refused`; returns `refused`. For a parameter the
+// handler checks itself (a number out of its range, a choice greyed).
+bool ScpiRefuseIf(bool refused);
 
 // True, with the warning printed and the command refused, when a setter got
 // no parameter.
 bool ScpiMissing(const char* p);
+// Only the warning, for a parameter that may be left out.
+void ScpiWarnMissing(const char* p);
 // The value of the keyword `p` matches in `words`, -1 for none (or no `p`).
 int ScpiMatch(const scpipara* words, const char* p);
+// The same, with the command refused (ScpiRefuse) when `p` matches none.
+int ScpiMatchOrRefuse(const scpipara* words, const char* p);
 // The same for a setter's one keyword: the command refused for a missing or
 // unknown one.
 int ScpiKeyword(const scpipara* words, const char* p);

@@ -66,11 +66,14 @@ void SetItemAndRun(int item, int value, int (*handler)(keypara)) {
   handler(kNoKey);
 }
 
+// The item of the page a command needs when that page is shown; -1, the
+// command refused, on another page.
+int OnPage(int page, int item) { return Page() == page ? item : ScpiRefuse(); }
+
 // ---- menu commands ----
 
 void Type(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kTypes, p);
+  const int v = ScpiKeyword(kTypes, p);
   if (v < 0) return;
   // Every page's Type item: the item of the page shown is the one re-applied.
   for (int n : kTypeItems) M().SetMenuItem(n, uint64_t(v));
@@ -84,8 +87,7 @@ void TypeAsk(scpi_para*, char*) {
 }
 
 void Source(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kSources, p);
+  const int v = ScpiKeyword(kSources, p);
   if (v >= 0) SetItemAndRun(kStoSource, v, Storage_Source);
   Redraw();
 }
@@ -93,48 +95,56 @@ void Source(scpi_para*, char* p) {
 void SourceAsk(scpi_para*, char*) { ScpiAnswer(kSourceTexts[Item(kStoSource) ? 1 : 0]); }
 
 void CsvStart(scpi_para*, char*) {
-  if (Page() == kPageWave) M().SetMenuItem(kStoDisk, kDiskUsbCsv);
+  if (OnPage(kPageWave, kStoDisk) >= 0) M().SetMenuItem(kStoDisk, kDiskUsbCsv);
   Redraw();
 }
 
 void Save(scpi_para*, char*) {
-  if (Page() == kPageWave) Storage_SaveWave(kNoKey);
-  else if (Page() == kPageSet) Storage_SaveSet(kNoKey);
+  if (Page() == kPageWave)
+    Storage_SaveWave(kNoKey);
+  else if (OnPage(kPageSet, 0) >= 0)
+    Storage_SaveSet(kNoKey);
   Redraw();
 }
 
 void Load(scpi_para*, char*) {
-  if (Page() == kPageSet) Storage_LoadSet(kNoKey);
+  if (OnPage(kPageSet, 0) >= 0) Storage_LoadSet(kNoKey);
   Redraw();
 }
 
-// The Disk item of the shown page (`ref`: the reference page's).
+// The Disk item of the shown page (`ref`: the reference page's); -1, the
+// command refused, on a page without it.
+template <bool Ref>
+int DiskItem() {
+  if (Ref) return OnPage(kPageRef, kStoDiskRef);
+  return Page() == kPageSet ? kStoDiskSet : OnPage(kPageWave, kStoDisk);
+}
+
 template <bool Ref>
 void Disk(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(kDisks, p);
-  const int item = Ref ? (Page() == kPageRef ? kStoDiskRef : -1)
-                       : Page() == kPageWave ? kStoDisk : Page() == kPageSet ? kStoDiskSet : -1;
-  if (v >= 0 && item >= 0) SetItemAndRun(item, v, Storage_Disk);
+  const int v = ScpiKeyword(kDisks, p);
+  if (v >= 0) {
+    const int item = DiskItem<Ref>();
+    if (item >= 0) SetItemAndRun(item, v, Storage_Disk);
+  }
   Redraw();
 }
 
 template <bool Ref>
 void DiskAsk(scpi_para*, char*) {
-  const int item = Ref ? (Page() == kPageRef ? kStoDiskRef : -1)
-                       : Page() == kPageWave ? kStoDisk : Page() == kPageSet ? kStoDiskSet : -1;
+  const int item = DiskItem<Ref>();
   if (item < 0) return;
   const int v = Item(item);
   if (v == 0 || v == 1) ScpiAnswer(kDiskTexts[v]);
 }
 
 void RefLoad(scpi_para*, char*) {
-  if (Page() == kPageRef) Storage_LoadWave(kNoKey);
+  if (OnPage(kPageRef, 0) >= 0) Storage_LoadWave(kNoKey);
   Redraw();
 }
 
 void RefClear(scpi_para*, char*) {
-  if (Page() == kPageRef) Storage_ClearWave(kNoKey);
+  if (OnPage(kPageRef, 0) >= 0) Storage_ClearWave(kNoKey);
   Redraw();
 }
 

@@ -58,11 +58,7 @@ void SysAnswerRaw(const void* data, int len) {
   SystemResource.scpiEngine->WriteResponseDataPure(static_cast<const char*>(data), len);
 }
 
-int SysOnOff(const char* p) {
-  if (ScpiMissing(p)) return -1;
-  const int i = scpi::InstrParaCompare(kOnOff, p);
-  return i < 0 ? -1 : kOnOff[i].value;
-}
+int SysOnOff(const char* p) { return ScpiKeyword(kOnOff, p); }
 
 // ---- identification and state ----
 
@@ -182,12 +178,12 @@ void Scpi_TaskSys_Sn(scpi_para*, char* p) {
   const char* close = open ? std::strchr(open + 1, '"') : nullptr;
   if (!close) {
     std::printf("FACTory:MIS:SN: the serial number must be in double quotes\n");
-    return;
+    return void(ScpiRefuse());
   }
   const int n = int(close - open - 1);
   if (n >= kInfoChars) {
     std::printf("FACTory:MIS:SN: a serial number of %d characters does not fit\n", n);
-    return;
+    return void(ScpiRefuse());
   }
   char sn[kInfoChars] = {};
   std::memcpy(sn, open + 1, size_t(n));

@@ -40,18 +40,11 @@ x_system& X() { return *SystemResource.timeBase; }
 trig_system& T() { return *SystemResource.trigger; }
 void Redraw() { Run().SetDrawRefresh(); }
 
-bool Integer(const char* p, long* v) {
-  if (ScpiMissing(p)) return false;
-  bool ok = false;
-  *v = ScpiLong(p, &ok);
-  return ok;
-}
-
 bool Number(const char* p, double* v) {
   if (ScpiMissing(p)) return false;
   char* end = nullptr;
   *v = std::strtod(p, &end);
-  return end != p && std::isfinite(*v);
+  return !ScpiRefuseIf(end == p || !std::isfinite(*v));
 }
 
 void AnswerI16(int v) {
@@ -63,7 +56,7 @@ void AnswerI16(int v) {
 
 void ChannelPosition(int ch, const char* p) {
   long n;
-  if (!Integer(p, &n) || !(Run().GetChStatus() >> ch & 1)) return;
+  if (!ScpiNumber(p, &n) || ScpiRefuseIf(!(Run().GetChStatus() >> ch & 1))) return;
   if (n > kChPosMax || n < kChPosMin) {
     n = n > kChPosMax ? y_system::kPositionMax : y_system::kPositionMin;
     SystemResource.message->SetMessage(kMsgBiasLimit);
@@ -76,7 +69,7 @@ void ChannelPosition(int ch, const char* p) {
 // Math (mask bit 5) and the references (bits 8, 9) move only while shown.
 void TracePosition(int src, const char* p) {
   long n;
-  if (!Integer(p, &n) || !(Run().GetChStatus() >> src & 1)) return;
+  if (!ScpiNumber(p, &n) || ScpiRefuseIf(!(Run().GetChStatus() >> src & 1))) return;
   Y().SetRealYposition(src, int(std::clamp<long>(n, kShownMin, kShownMax)));
   Y().AdjYPosition(src, 0);
   Redraw();
@@ -113,7 +106,7 @@ double OffsetVolts(int src) { return (Y().GetRealYposition(src) - kCentre) * Cod
 void TrigLevelLowHigh(const char* p, int level) {
   double v;
   const int src = TriggerChannel();
-  if (!Number(p, &v) || src < 0) return;
+  if (!Number(p, &v) || ScpiRefuseIf(src < 0)) return;
   const int step = T().LevelCodeForVoltage(src, v);
   static const int kLevelItem[3] = {26, 33, 45};  // trigger types 3, 4, 5
   const int type = Run().GetTrigType();
@@ -126,14 +119,14 @@ void TrigLevelLowHigh(const char* p, int level) {
 
 void TrigLevelAsk(int level) {
   const int src = TriggerChannel();
-  if (src >= 0) ScpiAnswerReal(T().GetTriggerVoltage(src, level));
+  if (!ScpiRefuseIf(src < 0)) ScpiAnswerReal(T().GetTriggerVoltage(src, level));
 }
 
 // The main time base's trigger point: the position push centres it, then it
 // moves by the columns from the screen centre.
 void TimebasePosition(int slot, const char* p) {
   long n;
-  if (!Integer(p, &n) || Run().GetTimeBaseType() != 0) return;
+  if (!ScpiNumber(p, &n) || ScpiRefuseIf(Run().GetTimeBaseType() != 0)) return;
   n = std::clamp<long>(n, 0, kColumns - 1);
   HorizontalKnob(keypara{kSysKeyPreTrigOk, 0, 0});
   X().AdjPreTrigDepth(slot, int(n - kCentreColumn));
@@ -141,7 +134,7 @@ void TimebasePosition(int slot, const char* p) {
 }
 
 void RefTimebaseAsk(int slot) {
-  if (Run().GetTimeBaseType() != 0) return;
+  if (ScpiRefuseIf(Run().GetTimeBaseType() != 0)) return;
   AnswerI16(int((X().GetRealPreTrigDepth(slot) - X().GetPreTrigDepth(slot)) / kPreTrigPerColumn + kCentreColumn));
 }
 }  // namespace
@@ -160,7 +153,7 @@ void SCPI_REF_B_POSitionAsk(scpi_para*, char*) { AnswerI16(Y().GetRealYposition(
 void Scpi_TaskSys_Trigger_Position(scpi_para*, char* p) {
   long n;
   const int src = TriggerChannel();
-  if (!Integer(p, &n) || src < 0) return;
+  if (!ScpiNumber(p, &n) || ScpiRefuseIf(src < 0)) return;
   n = std::clamp<long>(n, -kTrigPosLimit, kTrigPosLimit);
   T().SetTriggerPos(src, 1, int(n));
   T().SetTriggerPos(src, 0, int(n));
@@ -170,7 +163,7 @@ void Scpi_TaskSys_Trigger_Position(scpi_para*, char* p) {
 
 void Scpi_TaskSys_Trigger_PositionAsk(scpi_para*, char*) {
   const int src = TriggerChannel();
-  if (src < 0) return;
+  if (ScpiRefuseIf(src < 0)) return;
   const int32_t v = std::clamp(T().GetTriggerPos(src, 1), -kTrigPosLimit, kTrigPosLimit);
   SysAnswerRaw(&v, sizeof v);
 }
@@ -179,7 +172,7 @@ void Scpi_TaskSys_Timebase1_Position(scpi_para*, char* p) { TimebasePosition(0, 
 void Scpi_TaskSys_TimebaseA_Position(scpi_para*, char* p) { TimebasePosition(kRefA, p); }
 void Scpi_TaskSys_TimebaseB_Position(scpi_para*, char* p) { TimebasePosition(kRefB, p); }
 void Scpi_TaskSys_Timebase1_PositionAsk(scpi_para*, char*) {
-  if (Run().GetTimeBaseType() == 0) AnswerI16(X().GetRealPreTrigDepthScreenPos(0));
+  if (!ScpiRefuseIf(Run().GetTimeBaseType() != 0)) AnswerI16(X().GetRealPreTrigDepthScreenPos(0));
 }
 void Scpi_TaskSys_TimebaseA_PositionAsk(scpi_para*, char*) { RefTimebaseAsk(kRefA); }
 void Scpi_TaskSys_TimebaseB_PositionAsk(scpi_para*, char*) { RefTimebaseAsk(kRefB); }
@@ -199,12 +192,12 @@ void Scpi_TaskSys_Ch_AdjYsensitivity(scpi_para* para, char* p) {
     int idx = -1;
     for (int i = 0; i < kVoltageEntries && idx < 0; ++i)
       if (std::strcmp(VoltageStr[i], p) == 0) idx = i;
-    if (idx < 0) return;
+    if (ScpiRefuseIf(idx < 0)) return;
     Y().SetRealYsensitivity(src, idx);
     Y().AdjYsensitivity(src, 0);
   } else {
     double v;
-    if (!Number(p, &v) || v <= 0) return;
+    if (!Number(p, &v) || ScpiRefuseIf(v <= 0)) return;
     Y().SetRealYsensitivityForVoltage(src, v);
     Y().AdjYsensitivity(src, 0);
   }
@@ -232,11 +225,11 @@ void Scpi_TaskSys_Ch_AdjOffset(scpi_para* para, char* p) {
   // value beyond the position's limit holds the trace at that limit.
   char* end = nullptr;
   double v = std::strtod(p, &end);
-  if (end == p || std::isnan(v)) return;
+  if (ScpiRefuseIf(end == p || std::isnan(v))) return;
   while (*end == ' ' || *end == '\t') ++end;
   const char u = *end;
   const double factor = !u ? 1.0 : u == 'k' ? 1e3 : u == 'm' ? 1e-3 : u == 'u' ? 1e-6 : 0.0;
-  if (factor == 0.0) return;
+  if (ScpiRefuseIf(factor == 0.0)) return;
   v *= factor;
   if (std::fabs(OffsetVolts(src) - v) < kOffsetTolerance) return;
   const int step = int(ScpiWhole(std::trunc(v / CodeVolts(src)), -kOffsetStepsMax, kOffsetStepsMax));
@@ -264,7 +257,7 @@ void Scpi_TaskSys_Ch_AdjOffsetAsk(scpi_para* para, char*) {
 void Scpi_TaskSys_TrigLevelSetV(scpi_para*, char* p) {
   double v;
   const int src = TriggerChannel();
-  if (!Number(p, &v) || src < 0) return;
+  if (!Number(p, &v) || ScpiRefuseIf(src < 0)) return;
   const int step = T().LevelCodeForVoltage(src, v);
   std::printf("YLevel = %d\n", T().GetTriggerPos(src, 1));
   std::printf("Scale = %lf\n", CodeVolts(src));

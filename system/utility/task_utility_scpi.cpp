@@ -29,6 +29,7 @@ constexpr double kTickSeconds = 4e-9;
 constexpr double kIntervalMin = 2, kIntervalMax = 250000000, kDelayMin = 5000000, kDelayMax = 250000000;
 constexpr int kVersionChars = 100;
 constexpr int kResultChars = 24;  // "30000,30000,60000" and its end mark
+constexpr int kMsgNotRecorded = 75;  // "Not record yet!"
 
 const scpipara kLanguageKeys[] = {{"ENGLish", 0}, {"SIMPlifiedchinese", 1}, {"0", 0}, {"1", 1}, {"", -1}};
 const scpipara kSquares[] = {{"10Hz", 0}, {"100Hz", 1}, {"1KHz", 2}, {"10KHz", 3}, {"0", 0},
@@ -61,7 +62,7 @@ void AnswerWord(const char* const (&words)[N], int v) {
 // Item setters: the item takes the matched value, its handler reruns on it.
 template <int kItem, MenuHandler kHandler, const scpipara* kWords>
 void SetItem(scpi_para*, char* p) {
-  const int v = ScpiMatch(kWords, p);
+  const int v = ScpiKeyword(kWords, p);
   if (v < 0) return;
   M().SetMenuItem(kItem, uint64_t(v));
   kHandler(kUtiNoKey);
@@ -71,7 +72,7 @@ void SetItem(scpi_para*, char* p) {
 // Toggle setters: the item's own soft key, when the value differs.
 template <int kItem, MenuHandler kHandler, const scpipara* kWords, uint16_t kSoftKey>
 void Toggle(scpi_para*, char* p) {
-  const int v = ScpiMatch(kWords, p);
+  const int v = ScpiKeyword(kWords, p);
   if (v < 0) return;
   const int current = UtiItem(kItem);
   std::printf("typeToSet = %d, curType = %d\n", v, current);
@@ -225,7 +226,7 @@ void MacAsk(scpi_para*, char*) {
 }
 
 void RecEnable(scpi_para*, char* p) {
-  const int v = ScpiMatch(kScpiOnOff, p);
+  const int v = ScpiKeyword(kScpiOnOff, p);
   if (v < 0) return;
   Rec_Enable(v == 1);
   if (v == 1)
@@ -237,7 +238,7 @@ void RecEnable(scpi_para*, char* p) {
 void RecEnableAsk(scpi_para*, char*) { ScpiAnswerNumber(Get_Rec_Enabled() ? 1 : 0); }
 
 void RecStart(scpi_para*, char* p) {
-  const int v = ScpiMatch(kScpiOnOff, p);
+  const int v = ScpiKeyword(kScpiOnOff, p);
   if (v < 0) return;
   if (v == 1)
     Utility_Rec_Op_Record(kUtiNoKey);
@@ -256,7 +257,7 @@ void RecFast(scpi_para* q, char* p) {
 }
 
 void RecPlay(scpi_para*, char* p) {
-  const int v = ScpiMatch(kScpiOnOff, p);
+  const int v = ScpiKeyword(kScpiOnOff, p);
   if (v < 0) return;
   if (v == 1)
     Utility_Rec_Op_Play(kUtiNoKey);
@@ -304,7 +305,7 @@ void RecTimeAsk(scpi_para*, char*) {
 }
 
 void RecCurrent(scpi_para*, char* p) {
-  if (ScpiMissing(p) || Rec_GetState() != kRecRecorded) return;
+  if (ScpiMissing(p) || (Rec_GetState() != kRecRecorded && ScpiRefuseWith(kMsgNotRecorded))) return;
   const long n = std::clamp<long>(ScpiLong(p), 1, std::max(1, Rec_GetRecordedFrames()));
   if (Rec_GetMode() == 1) Rec_Stop();
   Rec_PlayOneFrame(int(n) - 1);
@@ -322,7 +323,7 @@ void RecFrames(scpi_para*, char* p) {
 }
 
 void PfSource(scpi_para*, char* p) {
-  const int v = ScpiMatch(kChannels, p);
+  const int v = ScpiKeyword(kChannels, p);
   if (v < 0) return;
   const int current = SystemResource.wave->GetPassFailSoureCh();
   std::printf("setSource = %d, curSource = %d\n", v, current);

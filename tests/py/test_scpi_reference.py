@@ -138,7 +138,14 @@ def documented_clamps_hold(inst):
 
 def documented_refusals_hold(inst):
     """A setting whose entry says a value out of its range is refused keeps
-    its value when given a keyword it does not know."""
+    its value when given a keyword it does not know, and leaves an error
+    SYSTem:ERRor? reports."""
+    def drain():
+        error = inst.ask("SYSTem:ERRor?")
+        while error != '0,"No error"':
+            error = inst.ask("SYSTem:ERRor?")
+
+    drain()
     checked = 0
     for headers, fields in entries():
         if fields.get("outside the range") != "refused" or "nothing" in fields.get("query answers", ""):
@@ -149,6 +156,8 @@ def documented_refusals_hold(inst):
             before = inst.ask(h + "?")
             inst.link.write(h + " XYZZY")
             assert inst.ask(h + "?") == before, (h, before)
+            assert inst.ask("SYSTem:ERRor?") != '0,"No error"', h
+            drain()
             checked += 1
     assert checked > 100, checked
 

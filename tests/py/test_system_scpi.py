@@ -154,6 +154,43 @@ def refusals_are_errors(inst, rm, root, build):
         expect('FILE:LOAD "absent.dat"', 13)  # run by the main loop: "Load failed !"
         expect("ACQuire:MEMory:DEPTh 9K", 72)
         expect("NOSUCh:COMMand 1", -113, "Undefined header")
+        # A refused parameter of each command family, or a state the command
+        # cannot run in: the error, and the setting as it was; running and
+        # stopped alike.
+        refusals = (
+            ("TRIGger:SWEep SOMETIMES", 72, "TRIGger:SWEep?"),
+            ("TRIGger:EDGE:SLOPe UPWARD", 72, "TRIGger:EDGE:SLOPe?"),
+            ("CHANnel1:COUPling XYZ", 72, "CHANnel1:COUPling?"),
+            ("CHANnel1:PROBe many", 72, "CHANnel1:PROBe?"),
+            ("CHANnel1:OFFSet 1q", 72, "CHANnel1:OFFSet?"),
+            ("TIMebase:SCALe fast", 72, "TIMebase:SCALe?"),
+            ("TIMebase:WINDow:OFFSet 1ms", 72, "TIMebase:MODE?"),  # no window shown
+            ("ACQuire:TYPE SMOOTH", 72, "ACQuire:TYPE?"),
+            ("DISPlay:GRAD:TIME FOREVER", 72, "DISPlay:GRAD:TIME?"),
+            ("SYSTem:MNUDisplay 7S", 72, "SYSTem:MNUDisplay?"),
+            ("MEASure:SOURce CHANnel9", 72, "MEASure:SOURce?"),
+            ("DVM:MODE PEAK", 72, "DVM:MODE?"),
+            ("FUNCtion:FFT:WINDow SQUARE", 72, "FUNCtion:FFT:WINDow?"),
+            # The marks on the average trace while it is off: the panel's message.
+            ("FUNCtion:FFT:MARK:SOURce AVERage", 68, "FUNCtion:FFT:MARK:SOURce?"),
+            ("CURSor:MODE SOMETIMES", 72, "CURSor:MODE?"),
+            ("CURSor:CURA left", 72, "CURSor:CURA?"),
+            ("SYSTem:SQUare:SELect 5Hz", 72, "SYSTem:SQUare:SELect?"),
+            ("RECord:CURRent 3", 75, "RECord:CURRent?"),  # nothing recorded: "Not record yet!"
+            ("STORage:TYPE FOLDER", 72, "STORage:TYPE?"),
+            ("REF:DISK:SELect UDISK", 72, "STORage:TYPE?"),  # not on the reference page
+            ("SBUS:BASE OCTAL", 72, "SBUS:BASE?"),
+            ("SBUS:RS232:STOP:BIT 3", 72, "SBUS:RS232:STOP:BIT?"),
+            ("SBUS:RS232:DATA 10201", 72, "SBUS:RS232:DATA?"),
+            ("KEY:CH1:LOCK MAYBE", 72, "KEY:CH1:LOCK?"),
+        )
+        for state, led in ((":STOP", "2"), (":RUN", "1")):
+            s.write(state)
+            assert s.query("KEY:RS:LED?").strip() == led
+            for command, number, query in refusals:
+                before = s.query(query).strip()
+                expect(command, number)
+                assert s.query(query).strip() == before, (state, command, before)
         # Errors wait in order until read.
         s.write('FILE:SAVE "a b.dat"')
         s.write('FILE:SAVE "v.mp4"')

@@ -1,7 +1,8 @@
 // The trigger module's TRIGger and KEY commands. A setter writes the menu
 // item, reruns the item's handler with the no-key code, then applies the
 // trigger page as a key would (Scpi_TriggerCommonOp); a query answers from
-// the item. Refused commands change nothing and answer nothing.
+// the item. Refused commands change nothing, answer nothing and leave an
+// error for SYSTem:ERRor?.
 #include "trigger/analog/trigger_scpi.h"
 
 #include <algorithm>
@@ -121,9 +122,8 @@ struct KeywordRow {
 
 template <const KeywordRow& R>
 void SetKeyword(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int v = ScpiMatch(R.words, p);
-  if (v < 0 || !R.allowed()) return;
+  const int v = ScpiKeyword(R.words, p);
+  if (v < 0 || ScpiRefuseIf(!R.allowed())) return;
   TaskTrigger.SetItem(R.item, uint64_t(v));
   R.handler(kNoKey);
   R.after();
@@ -132,7 +132,7 @@ void SetKeyword(scpi_para*, char* p) {
 
 template <const KeywordRow& R>
 void AskKeyword(scpi_para*, char*) {
-  if (R.allowed()) AnswerKeyword(R.answers, Value(R.item));
+  if (!ScpiRefuseIf(!R.allowed())) AnswerKeyword(R.answers, Value(R.item));
 }
 
 constexpr KeywordRow kEdgeSlope{kTiEdgeSlope, kPosNegAlt, NoHandler, Always, Nothing, kPosNegAlt};
@@ -184,9 +184,8 @@ void Scpi_TaskTrigger_VideoStandardAsk(scpi_para* s, char* p) {
 // ---- type, sweep, source, status, force ------------------------------------
 
 void Scpi_TaskTrigger_Mode(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int t = ScpiMatch(ScpiTrigTypePara, p);
-  if (t < 0 || t >= kAnalogTypes) return;  // the serial buses have SBUS:MODE
+  const int t = ScpiKeyword(ScpiTrigTypePara, p);
+  if (t < 0 || ScpiRefuseIf(t >= kAnalogTypes)) return;  // the serial buses have SBUS:MODE
   TaskTrigger.SetItem(LinkageItem[t], uint64_t(t));
   if (TriggerMenu) TriggerMenu->SetCurrPage(LinkageItem[t]);
   Trigger_TypeSelect(kNoKey);
@@ -208,14 +207,14 @@ void Scpi_TaskTrigger_StatusAsk(scpi_para*, char*) {
 }
 
 void Scpi_TaskTrigger_Source(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int which = ScpiMatch(ScpiTrigSourcePara, p);
+  const int which = ScpiKeyword(ScpiTrigSourcePara, p);
   enum { kCh1 = 1, kCh2, kCh3, kCh4, kExt, kExt5, kAcLine };
-  if (which < 0 || which == kCh3 || which == kCh4 || which == kExt5) return;
+  if (which < 0) return;
   const int t = TypeNow();
-  if (t >= kAnalogTypes) return;
   const bool external = which == kExt || which == kAcLine;
-  if (external && (t > kTrigVideo || (which == kAcLine && t == kTrigVideo))) return;
+  if (ScpiRefuseIf(which == kCh3 || which == kCh4 || which == kExt5 || t >= kAnalogTypes ||
+                   (external && (t > kTrigVideo || (which == kAcLine && t == kTrigVideo)))))
+    return;
   const int v = which == kCh1      ? kMenuCh1
                 : which == kCh2    ? kMenuCh2
                 : which == kAcLine ? kMenuAcLine
@@ -303,19 +302,19 @@ void Scpi_TaskTrigger_TimeOutTime(scpi_para*, char* p) {
 }
 void Scpi_TaskTrigger_TimeOutTimeAsk(scpi_para*, char*) { AnswerQuarterTime(kTiTimeOutTime, "%e"); }
 void Scpi_TaskTrigger_SetupHoldTime(scpi_para*, char* p) {
-  if (p) SetQuarterTime(kTiShTime, Trigger_SetupHoldTime, p);
+  if (!ScpiMissing(p)) SetQuarterTime(kTiShTime, Trigger_SetupHoldTime, p);
 }
 void Scpi_TaskTrigger_SetupHoldTimeAsk(scpi_para*, char*) { AnswerQuarterTime(kTiShTime, "%-13.6e"); }
 void Scpi_TaskTrigger_NthEdgeTime(scpi_para*, char* p) {
-  if (p) SetQuarterTime(kTiNthIdle, Trigger_NthEdgeIdleTime, p);
+  if (!ScpiMissing(p)) SetQuarterTime(kTiNthIdle, Trigger_NthEdgeIdleTime, p);
 }
 void Scpi_TaskTrigger_NthEdgeTimeAsk(scpi_para*, char*) { AnswerQuarterTime(kTiNthIdle, "%-13.6e"); }
 
 // ---- video line, n-th edge count, sources, slew rates ----------------------
 
 void Scpi_TaskTrigger_VideoLine(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const long n = ScpiLong(p);
+  long n = 0;
+  if (!ScpiNumber(p, &n)) return;
   const long last = Value(kTiVideoStandard) == kStandardNtsc ? kLinesNtsc : kLinesPal;
   TaskTrigger.SetItem(kTiVideoLine, uint64_t(std::clamp<long>(n, 1, last)));
   Trigger_VideoLineNum(kNoKey);
@@ -325,7 +324,8 @@ void Scpi_TaskTrigger_VideoLine(scpi_para*, char* p) {
 void Scpi_TaskTrigger_VideoLineAsk(scpi_para*, char*) { ScpiAnswerNumber(Value(kTiVideoLine)); }
 
 void Scpi_TaskTrigger_NthEdgeValue(scpi_para*, char* p) {
-  if (!p) return;
+  long given = 0;
+  if (!ScpiNumber(p, &given)) return;  // a number at all; the count is its leading digits
   long n = 0;
   for (int i = 0; i < kNthDigits && std::isdigit(static_cast<unsigned char>(p[i])); ++i)
     n = n * 10 + (p[i] - '0');
@@ -342,8 +342,7 @@ void Scpi_TaskTrigger_NthEdgeValueAsk(scpi_para*, char*) {
 template <int (*First)(keypara), int (*Second)(keypara), int kFirstItem>
 struct SourceSelect {
   static void Set(scpi_para*, char* p) {
-    if (ScpiMissing(p)) return;
-    const int v = ScpiMatch(kSelects, p);
+    const int v = ScpiKeyword(kSelects, p);
     if (v < 0) return;
     (v == 0 ? First : Second)(kNoKey);
     Scpi_TriggerCommonOp();
@@ -408,7 +407,7 @@ double TimeStrParse(const char* text) {
 double Time_change(const char* text) { return TimeStrParse(text); }
 
 void Scpi_TaskTrigger_Sweep(scpi_para*, char* p) {
-  const int mode = ScpiMatch(ScpiTrigSweepPara, p);
+  const int mode = ScpiKeyword(ScpiTrigSweepPara, p);
   if (mode < 0) return;
   TriggerSetValueBefore(kTiMode, Value(kTiMode));
   TaskTrigger.SetItem(kTiMode, uint64_t(mode));
@@ -420,9 +419,8 @@ void Scpi_TaskTrigger_Sweep(scpi_para*, char* p) {
 void Scpi_TaskTrigger_SweepAsk(scpi_para*, char*) { AnswerKeyword(ScpiTrigSweepPara, Value(kTiMode)); }
 
 void Scpi_TaskTrigger_Coupling(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int c = ScpiMatch(kCouplings, p);
-  if (c < 0 || (c != kCouplingDc && c != kCouplingNoise && TypeNow() != kTrigEdge)) return;
+  const int c = ScpiKeyword(kCouplings, p);
+  if (c < 0 || ScpiRefuseIf(c != kCouplingDc && c != kCouplingNoise && TypeNow() != kTrigEdge)) return;
   TriggerSetValueBefore(kTiCoupling, Value(kTiCoupling));
   TaskTrigger.SetItem(kTiCoupling, uint64_t(c));
   TriggerSet_Coupling(kNoKey);
@@ -438,15 +436,15 @@ void Scpi_TaskTrigger_GetCoupling(scpi_para*, char*) { AnswerKeyword(kCouplings,
 void Scpi_TaskTrigger_PulseTime(scpi_para*, char* p) {
   const uint8_t which = set_time_type;
   set_time_type = kSetNone;
-  if (!p) return;
+  if (ScpiMissing(p)) return;
   const LimitScale s = Scale();
   const uint64_t count = Count(TimeStrParse(p), s.period);
   const int w = Value(kTiWhen);
   if (w == kGreater) {
-    if (which == kSetUpper) return;
+    if (ScpiRefuseIf(which == kSetUpper)) return;  // the condition has no upper limit
     SetLimit(false, count, s);
   } else if (w == kLess) {
-    if (which == kSetLower) return;
+    if (ScpiRefuseIf(which == kSetLower)) return;
     SetLimit(true, count, s);
   } else if (which != kSetNone) {
     SetLimit(which == kSetUpper, count, s);

@@ -1,6 +1,7 @@
 // The serial-bus SCPI rows (trigger_sbus_scpi.h). Setters write the item,
 // rerun its handler with no key and then the trigger page operation; queries
-// answer from the items; a refused command answers nothing.
+// answer from the items; a refused command answers nothing and leaves an
+// error for SYSTem:ERRor?.
 #include "trigger/bus/trigger_sbus_scpi.h"
 
 #include <algorithm>
@@ -28,7 +29,6 @@ using sbus::Val;
 
 namespace {
 constexpr int kTaskId = 10;
-constexpr int kMsgInvalid = 72;  // "Invalid parameter entered!"
 constexpr int kVerPosMax = 160;
 constexpr int kItemBase = 146, kBaseAscii = 3;
 constexpr int kItemBusState = 145, kItemEventTable = 147;  // the lane and its list
@@ -71,7 +71,7 @@ const char* KeywordOf(const scpipara* words, int v) {
 // An item from a keyword list, then its handler and the page operation.
 template <int kItem, const scpipara* kWords, MenuHandler kHandler>
 void SetKeyword(scpi_para*, char* p) {
-  const int v = ScpiMatch(kWords, p);
+  const int v = ScpiKeyword(kWords, p);
   if (v < 0) return;
   TaskTrigger.SetItem(kItem, uint64_t(v));
   kHandler(kNoKey);
@@ -93,10 +93,11 @@ void AskSource(scpi_para*, char*) {
 // A decode display item: written and redrawn, no handler.
 template <int kItem, const scpipara* kWords>
 void SetDisplay(scpi_para*, char* p) {
-  const int v = ScpiMatch(kWords, p);
+  const int v = ScpiKeyword(kWords, p);
   if (v < 0) return;
-  if (kItem == kItemBase && v == kBaseAscii && TaskTrigger.Type() == kTrigI2c) return;
-  if ((kItem == kItemBusState || kItem == kItemEventTable) && v == 1 && TaskTrigger.DecodeLaneGivesWay())
+  if (ScpiRefuseIf((kItem == kItemBase && v == kBaseAscii && TaskTrigger.Type() == kTrigI2c) ||
+                   ((kItem == kItemBusState || kItem == kItemEventTable) && v == 1 &&
+                    TaskTrigger.DecodeLaneGivesWay())))
     return;
   TaskTrigger.SetItem(kItem, uint64_t(v));
   TaskTrigger.Sys()->runStatus->SetDrawRefresh();
@@ -105,8 +106,8 @@ void SetDisplay(scpi_para*, char* p) {
 // Baud rates: a listed rate by its index, any other as the user rate.
 template <int kItem, int kUser, const int* kTable, int kEntries, int kMax, MenuHandler kHandler>
 void SetBaud(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const long rate = ScpiLong(p);
+  long rate = 0;
+  if (!ScpiNumber(p, &rate)) return;
   const int* at = std::find(kTable, kTable + kEntries, int(std::clamp<long>(rate, 0, kMax)));
   if (at != kTable + kEntries) {
     TaskTrigger.SetItem(kItem, uint64_t(at - kTable));
@@ -128,7 +129,7 @@ void AskBaud(scpi_para*, char*) {
 void Rs232Width(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const long n = ScpiLong(p);
-  if (n <= 0) return;
+  if (ScpiRefuseIf(n <= 0)) return;
   // 1 to 4 bits are taken as 5, the narrowest the menu has.
   TaskTrigger.SetItem(116, uint64_t(std::max(0L, std::min(n, 8L) - 5)));
   Decode_RS232DataWide(kNoKey);
@@ -139,7 +140,7 @@ void Rs232WidthAsk(scpi_para*, char*) { ScpiAnswerNumber(Val(116) + 5); }
 void Rs232Stop(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const long n = ScpiLong(p);
-  if (n != 1 && n != 2) return;
+  if (ScpiRefuseIf(n != 1 && n != 2)) return;
   TaskTrigger.SetItem(118, uint64_t(n - 1));
   sbus::CommonOp();
 }
@@ -150,7 +151,7 @@ void Rs232StopAsk(scpi_para*, char*) { ScpiAnswerNumber(Val(118) + 1); }
 void I2cAddrSize(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const long n = ScpiLong(p);
-  if (n != 7 && n != 10) return;
+  if (ScpiRefuseIf(n != 7 && n != 10)) return;
   TaskTrigger.SetItem(135, n == 10 ? 1 : 0);
   Decode_I2C_AddrSet_Mode(kNoKey);
   sbus::CommonOp();
@@ -161,8 +162,11 @@ void I2cAddrSizeAsk(scpi_para*, char*) { ScpiAnswer(Val(135) ? "10" : "7"); }
 
 // The chip-select source is frozen on this instrument's pages.
 void SpiCsSource(scpi_para*, char* p) {
-  if (TaskTrigger.Attr(162) & kTrigAttrFrozen) return void(std::printf("%s", kForbiddenText));
-  const int v = ScpiMatch(kSources, p);
+  if (TaskTrigger.Attr(162) & kTrigAttrFrozen) {
+    std::printf("%s", kForbiddenText);
+    return void(ScpiRefuse());
+  }
+  const int v = ScpiKeyword(kSources, p);
   if (v < 0) return;
   TaskTrigger.SetItem(162, uint64_t(v));
   sbus::CommonOp();
@@ -170,7 +174,7 @@ void SpiCsSource(scpi_para*, char* p) {
 
 // Bit order stored inverted: MSBFirst 1, LSBFirst 0.
 void SpiBitOrder(scpi_para*, char* p) {
-  const int v = ScpiMatch(kBitOrder, p);
+  const int v = ScpiKeyword(kBitOrder, p);
   if (v < 0) return;
   TaskTrigger.SetItem(171, uint64_t(!v));
   Decode_SPI_Bitseq(kNoKey);
@@ -183,8 +187,9 @@ int FramesFor(long frames, int width) { return int(std::clamp<long>(frames, 1, s
 
 void SpiWidth(scpi_para*, char* p) {
   std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
-  if (ScpiMissing(p)) return;
-  const int w = int(std::clamp<long>(ScpiLong(p), kSpiWidthMin, kSpiWidthMax));
+  long asked = 0;
+  if (!ScpiNumber(p, &asked)) return;
+  const int w = int(std::clamp<long>(asked, kSpiWidthMin, kSpiWidthMax));
   TaskTrigger.SetItem(172, uint64_t(w));
   Decode_SPI_BitWide(kNoKey);
   TaskTrigger.SetItem(176, uint64_t(FramesFor(Val(176), w)));
@@ -194,8 +199,9 @@ void SpiWidth(scpi_para*, char* p) {
 
 void SpiFrames(scpi_para*, char* p) {
   std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
-  if (ScpiMissing(p) || sbus::Forbidden(176)) return;
-  const long n = std::clamp<long>(ScpiLong(p), 1, kSpiFramesMax);
+  long asked = 0;
+  if (ScpiMissing(p) || sbus::Forbidden(176) || !ScpiNumber(p, &asked)) return;
+  const long n = std::clamp<long>(asked, 1, kSpiFramesMax);
   TaskTrigger.SetItem(176, uint64_t(FramesFor(n, std::clamp(Val(172), kSpiWidthMin, kSpiWidthMax))));
   Decode_SPI_Data_len(kNoKey);
   BusEditor(PatternKind::kSpiData).Show();
@@ -207,7 +213,7 @@ void SpiFramesAsk(scpi_para*, char*) {
 
 // The idle time: 80 ns to 1 s, kept as a count of 4 ns.
 void SpiIdle(scpi_para*, char* p) {
-  if (!p) return;
+  if (ScpiMissing(p)) return;
   const double s = std::clamp(Time_change(p), kIdleMin, kIdleMax);
   const uint32_t count = uint32_t(ScpiWhole(s / kIdleTick + 0.5, long(kIdleMin / kIdleTick + 0.5), long(kIdleCountMax)));
   TaskTrigger.SetItem(175, count);
@@ -221,8 +227,8 @@ void SpiIdleAsk(scpi_para*, char*) {
 
 // Only the idle framings are on this instrument's page: IDLE 0, IDLEDATA 1.
 void SpiWhen(scpi_para*, char* p) {
-  const int v = ScpiMatch(kSpiWhen, p);
-  if (v != 4 && v != 8) return;
+  const int v = ScpiKeyword(kSpiWhen, p);
+  if (v < 0 || ScpiRefuseIf(v != 4 && v != 8)) return;
   TaskTrigger.SetItem(173, v == 8 ? 1 : 0);
   Decode_SPI_When(kNoKey);
   sbus::CommonOp();
@@ -242,8 +248,7 @@ void CanWhenAsk(scpi_para*, char*) {
 // SBUS:MODE: every linked type item, and the type's page when the trigger is
 // shown. The type selection follows, so the bus is decoded and drawn at once.
 void Mode(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const int t = ScpiMatch(kBusTypes, p);
+  const int t = ScpiKeyword(kBusTypes, p);
   if (t < 0) return;
   for (int i = 0; i < kTrigTypes; ++i) TaskTrigger.SetItem(LinkageItem[i], uint64_t(t));
   if (TaskManage.GetTaskCurrId() == kTaskId && TriggerMenu) TriggerMenu->SetCurrPage(LinkageItem[t]);
@@ -256,8 +261,9 @@ void ModeAsk(scpi_para*, char*) {
 }
 
 void VerPos(scpi_para*, char* p) {
-  if (ScpiMissing(p)) return;
-  const long v = std::clamp<long>(ScpiLong(p), -kVerPosMax, kVerPosMax);
+  long asked = 0;
+  if (!ScpiNumber(p, &asked)) return;
+  const long v = std::clamp<long>(asked, -kVerPosMax, kVerPosMax);
   TaskTrigger.SetItem(148, uint16_t(int16_t(v)));
   TaskTrigger.Sys()->runStatus->SetDrawRefresh();
 }
@@ -277,12 +283,16 @@ int NoHandler(keypara) { return 0; }  // an item only written
 bool sbus::Forbidden(int n) {
   if (!(TaskTrigger.Attr(n) & kTrigAttrOff)) return false;
   std::printf("%s", kForbiddenText);
+  ScpiRefuse();
   return true;
 }
 
 void sbus::CommonOp() { Scpi_TriggerCommonOp(); }
 
-void sbus::LineError() { std::printf("Warning : Line is error ... \n"); }
+void sbus::LineError() {
+  std::printf("Warning : Line is error ... \n");
+  ScpiRefuse();
+}
 
 bool sbus::PatternChars(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == '0' || c == '1' || c == 'X'; });
@@ -301,10 +311,7 @@ std::string sbus::Fit(std::string run, int width) {
 
 bool sbus::ToBits(const std::string& text, bool allowAny, char* out) {
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == 'X' && !allowAny) {
-      TaskTrigger.Sys()->message->SetMessage(kMsgInvalid);
-      return false;
-    }
+    if (text[i] == 'X' && !allowAny) return ScpiRefuse(), false;
     out[i] = text[i] == 'X' ? kBitAny : char(text[i] - '0');
   }
   return true;

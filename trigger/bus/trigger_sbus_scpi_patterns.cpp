@@ -45,7 +45,7 @@ void SetPattern(scpi_para*, char* p) {
   const int w = Width(e);
   char bits[kSpiBits];
   const std::string run = sbus::PatternRun(p);
-  if (!sbus::PatternChars(run) || !sbus::ToBits(sbus::Fit(run, w), true, bits)) return;
+  if (ScpiRefuseIf(!sbus::PatternChars(run)) || !sbus::ToBits(sbus::Fit(run, w), true, bits)) return;
   Store(e, bits, w);
 }
 
@@ -75,7 +75,9 @@ void SetLinPattern(scpi_para*, char* p) {
   const int fitTo = kKind == PatternKind::kLinId ? kLinIdText : w;
   const std::string text = sbus::Fit(Unquoted(p), fitTo);
   char bits[kFrameDataBits];
-  if (!sbus::PatternChars(text) || !sbus::ToBits(text.substr(text.size() - size_t(w)), true, bits)) return;
+  if (ScpiRefuseIf(!sbus::PatternChars(text)) ||
+      !sbus::ToBits(text.substr(text.size() - size_t(w)), true, bits))
+    return;
   Store(e, bits, w);
 }
 
@@ -97,7 +99,8 @@ void Rs232Data(scpi_para*, char* p) {
   if (ScpiMissing(p)) return;
   const std::string run = sbus::PatternRun(p);
   char bits[kByteBits];
-  if (!sbus::PatternChars(run) || !sbus::ToBits(sbus::Fit(run, kByteBits), false, bits)) return;
+  if (ScpiRefuseIf(!sbus::PatternChars(run)) || !sbus::ToBits(sbus::Fit(run, kByteBits), false, bits))
+    return;
   TaskTrigger.SetItem(122, uint64_t(ByteOf(bits, kByteBits)));
   Decode_RS232Data(sbus::kNoKey);
   sbus::CommonOp();
@@ -114,7 +117,8 @@ void I2cAddress(scpi_para*, char* p) {
   const int w = AddressBits();
   const std::string run = sbus::PatternRun(p);
   char bits[10] = {};
-  if (!sbus::PatternChars(run) || (w && !sbus::ToBits(sbus::Fit(run, w), false, bits))) return;
+  if (ScpiRefuseIf(!sbus::PatternChars(run)) || (w && !sbus::ToBits(sbus::Fit(run, w), false, bits)))
+    return;
   const int a = std::min(ByteOf(bits, w), kI2cAddressMax);
   TaskTrigger.SetItem(136, uint64_t(a));
   Decode_I2c_AddrSet_Value(a);
@@ -134,10 +138,15 @@ void I2cData(scpi_para*, char* p) {
   std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   if (ScpiMissing(p) || sbus::Forbidden(132)) return;
   const std::string run = sbus::PatternRun(p);
-  if (int(run.size()) > kI2cRunMax) return void(std::printf("\n len is error %d----------\n", int(run.size())));
+  if (int(run.size()) > kI2cRunMax) {
+    std::printf("\n len is error %d----------\n", int(run.size()));
+    return void(ScpiRefuse());
+  }
   const int n = I2cBytes();
   char bits[kI2cBytesMax * kByteBits];
-  if (!sbus::PatternChars(run) || !sbus::ToBits(sbus::Fit(run, n * kByteBits), false, bits)) return;
+  if (ScpiRefuseIf(!sbus::PatternChars(run)) ||
+      !sbus::ToBits(sbus::Fit(run, n * kByteBits), false, bits))
+    return;
   for (int i = 0; i < n; ++i) I2cDataHex[i] = uint8_t(ByteOf(bits + i * kByteBits, kByteBits));
   Decode_I2C_data_show();
   Decode_I2C_DataSet_Bytes(sbus::kNoKey);
@@ -174,8 +183,9 @@ void AskByteCount(scpi_para*, char*) {
 template <int kItem, MenuHandler kHandler>
 void SetLinLength(scpi_para*, char* p) {
   std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
-  if (ScpiMissing(p)) return;
-  const long n = std::clamp<long>(ScpiLong(p), 1, kCanBytesMax);
+  long asked = 0;
+  if (!ScpiNumber(p, &asked)) return;
+  const long n = std::clamp<long>(asked, 1, kCanBytesMax);
   TaskTrigger.SetItem(kItem, uint64_t(n - 1));
   kHandler(sbus::kNoKey);
   sbus::CommonOp();

@@ -43,7 +43,6 @@ const scpipara kMenuTimes[] = {{"5S", 0}, {"10S", 1}, {"20S", 2}, {"INFinite", 3
 Menu& M() { return TaskDisplay.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
 void Refresh() { SystemResource.runStatus->SetDrawRefresh(); }
-int Keyword(const scpipara* words, const char* p) { return ScpiMissing(p) ? -1 : ScpiMatch(words, p); }
 
 // The pattern of the row whose value is `v`, "" when none.
 const char* KeywordOf(const scpipara* words, int v) {
@@ -63,7 +62,7 @@ void Apply(int n, int v, MenuHandler handler) {
 }
 
 void SetKeyword(const char* p, const scpipara* words, int n, MenuHandler handler) {
-  const int v = Keyword(words, p);
+  const int v = ScpiKeyword(words, p);
   if (v >= 0) Apply(n, v, handler);
 }
 
@@ -117,7 +116,7 @@ void DisplayCtrlColorInvert(scpi_para*, char* p) { SetKeyword(p, kOnOff, kDispCo
 void DisplayGetColorInvert(scpi_para*, char*) { ScpiAnswerNumber(Item(kDispColorInvert)); }
 
 void Scpi_Display_MenuTime(scpi_para*, char* p) {
-  const int v = Keyword(kMenuTimes, p);
+  const int v = ScpiKeyword(kMenuTimes, p);
   if (v < 0) return;
   std::printf("SetPara = %d \n", v);
   Apply(kDispMenuTime, v, Display_MenuTime);
