@@ -176,12 +176,13 @@ int _measure::RmsFamily(int s) {
   }
   Put(s, kParaRms, std::sqrt(sum / n) * k - r.scale.offset);
 
+  // Over screen points: each point's samples, their spread about it included.
   auto rms = [&](int from, int to, double centre) {
     double acc = 0;
     int count = 0;
     for (int i = from; i < to; ++i)
       if (Usable(screen_[i])) {
-        acc += double(screen_[i] - centre) * (screen_[i] - centre);
+        acc += double(screen_[i] - centre) * (screen_[i] - centre) + variance_[i];
         ++count;
       }
     return std::sqrt(acc / count) * k;
@@ -204,11 +205,11 @@ int _measure::RmsFamily(int s) {
 int _measure::AreaFamily(int s) {
   const SourceRow& r = row_[s];
   const EdgePointList& e = r.edges;
-  const int pos = r.scale.position;
+  // Each point's samples' mean distance from the position code.
   auto area = [&](int from, int to) {
     double sum = 0;
     for (int i = from; i < to; ++i)
-      if (Usable(screen_[i])) sum += std::abs(screen_[i] - pos);
+      if (Usable(screen_[i])) sum += distance_[i];
     return sum * r.scale.fineVoltsPerCode * r.scale.secondsPerPoint;
   };
   Put(s, kParaArea, area(0, screenCount_));
