@@ -145,14 +145,17 @@ int _measure::LoadSource(int s) {
     }
     r.rawCount = averaged ? n : std::max(0, w->GetMeasureWaveDataInvertFor16(s, r.raw, kMeaRawDefault));
     spread = !averaged && w->GetColumnSpread(s, r.variance, r.distance) == kMeaPoints;
+    if (spread) std::copy(means, means + kMeaPoints, r.mean);
   }
   if (!spread) {
     for (int i = 0; i < kMeaPoints; ++i) {
+      r.mean[i] = r.screen[i];
       r.variance[i] = 0;
       r.distance[i] = float(std::abs(int(r.screen[i]) - sc.position));
     }
   }
   screen_ = r.screen;
+  mean_ = r.mean;
   variance_ = r.variance;
   distance_ = r.distance;
   screenCount_ = kMeaPoints;

@@ -167,9 +167,11 @@ class _measure {
     uint16_t raw[kMeaRawCapacity];
     int rawCount = kMeaRawDefault;
     uint16_t screen[kMeaPoints];
-    // Each screen point's samples: their variance about the point (codes
-    // squared) and their mean distance from the position code. A point that
-    // is its own sample (MATH, an averaged record) has 0 and |point - position|.
+    // Each screen point's samples: their mean (the point before rounding),
+    // their variance about it (codes squared) and their mean distance from
+    // the position code. A point that is its own sample (MATH, an averaged
+    // record) has itself, 0 and |point - position|.
+    float mean[kMeaPoints];
     float variance[kMeaPoints];
     float distance[kMeaPoints];
     MeasureScale scale;
@@ -207,6 +209,7 @@ class _measure {
 
   SourceRow row_[kMeaSources];
   const uint16_t* screen_ = nullptr;  // of the source being measured
+  const float* mean_ = nullptr;
   const float* variance_ = nullptr;
   const float* distance_ = nullptr;
   int screenCount_ = kMeaPoints;

@@ -176,13 +176,15 @@ int _measure::RmsFamily(int s) {
   }
   Put(s, kParaRms, std::sqrt(sum / n) * k - r.scale.offset);
 
-  // Over screen points: each point's samples, their spread about it included.
+  // Over screen points: each point's samples, by their mean and their spread
+  // about it (the rounded points would bias a record of few codes).
   auto rms = [&](int from, int to, double centre) {
     double acc = 0;
     int count = 0;
     for (int i = from; i < to; ++i)
       if (Usable(screen_[i])) {
-        acc += double(screen_[i] - centre) * (screen_[i] - centre) + variance_[i];
+        const double d = mean_[i] - centre;
+        acc += d * d + variance_[i];
         ++count;
       }
     return std::sqrt(acc / count) * k;
@@ -192,7 +194,7 @@ int _measure::RmsFamily(int s) {
   int points = 0;
   for (int i = 0; i < screenCount_; ++i)
     if (Usable(screen_[i])) {
-      total += screen_[i];
+      total += mean_[i];
       ++points;
     }
   Put(s, kParaAcRms, rms(0, screenCount_, points > 0 ? total / points : 0.0));

@@ -129,20 +129,33 @@ def noisy_measurements(inst, rm, root):
         for query in (":MEASure:ACRMs? CHANnel2", ":MEASure:VRMS? CHANnel2"):
             got = settle(s, query, lambda v: abs(v - noise) <= 0.05 * noise)
             assert got is not None and abs(got - noise) <= 0.05 * noise, (query, got, noise)
-        # Stopped: each reading against the same record's samples, the screen
-        # spanning the whole 7K record (14 divisions of 200 us).
-        s.write(":STOP")
-        assert wait_until(lambda: s.query("KEY:RS:LED?").strip() == "2"), "the stop did not take"
-        wait_frames(root, 2)
-        for source in ("CHANnel2", "CHANnel1"):
-            got = {q: number(s, ":MEASure:%s? %s" % (q, source)) for q in ("ACRMs", "VRMS", "AREa")}
-            v = raw_volts(s, source)
-            want = {"ACRMs": v.std(), "VRMS": np.sqrt((v * v).mean()), "AREa": np.abs(v).mean() * 14 * 2e-4}
-            for q, w in want.items():
-                assert got[q] is not None and abs(got[q] - w) <= 0.015 * w, (source, q, got[q], w)
-    finally:
+        against_record(s, root, ("CHANnel2", "CHANnel1"))
+        # At 10 V/div the noise spans three codes, which rounded screen points
+        # would bias.
         s.write(":RUN")
+        s.write(":CHANnel2:SCALe 10")
+        assert wait_until(lambda: number(s, ":CHANnel2:SCALe?") == 10), "no 10 V/div"
+        wait_frames(root, 2)
+        against_record(s, root, ("CHANnel2",))
+    finally:
+        for line in (":RUN", ":CHANnel2:SCALe 0.5"):
+            s.write(line)
         s.close()
+
+
+def against_record(s, root, sources):
+    """Stopped: RMS, AC RMS and area of each source against the same
+    record's samples, the screen spanning the whole 7K record (14 divisions
+    of 200 us)."""
+    s.write(":STOP")
+    assert wait_until(lambda: s.query("KEY:RS:LED?").strip() == "2"), "the stop did not take"
+    wait_frames(root, 2)
+    for source in sources:
+        got = {q: number(s, ":MEASure:%s? %s" % (q, source)) for q in ("ACRMs", "VRMS", "AREa")}
+        v = raw_volts(s, source)
+        want = {"ACRMs": v.std(), "VRMS": np.sqrt((v * v).mean()), "AREa": np.abs(v).mean() * 14 * 2e-4}
+        for q, w in want.items():
+            assert got[q] is not None and abs(got[q] - w) <= 0.015 * w, (source, q, got[q], w)
 
 
 def crossing_at_centre(codes, f, volts, slope, rising=True):
