@@ -146,6 +146,14 @@ int _wave::GetColumnMeans(int ch, float* out) {
   return kColumns;
 }
 
+int _wave::GetColumnSpread(int ch, float* variance, float* distance) {
+  if ((ch != 0 && ch != 1) || !variance || !distance) return -1;
+  std::lock_guard<std::recursive_mutex> lock(mu_);
+  std::copy(colVariance_[ch], colVariance_[ch] + kColumns, variance);
+  std::copy(colDistance_[ch], colDistance_[ch] + kColumns, distance);
+  return kColumns;
+}
+
 int _wave::ClearScreenWave(int slot) {
   if (slot < 0 || slot >= kTraceSlots) return -1;
   std::lock_guard<std::recursive_mutex> lock(mu_);

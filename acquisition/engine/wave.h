@@ -150,6 +150,13 @@ class _wave {
   // the trace's scale (the average over the frames in average mode); -1 for
   // a column without data. Returns kColumns, or -1 for another slot.
   int GetColumnMeans(int ch, float* out);
+  // Beside each mean, from the same read (the latest, not averaged): the
+  // variance of the column's samples about their mean (codes squared on the
+  // trace's scale) and their mean distance from the trace's 0 V code. With
+  // the means they give the RMS and the area of the samples themselves. A
+  // column that is one point of an interpolated curve has variance 0.
+  // Meaningful where the column has a mean; returns as GetColumnMeans.
+  int GetColumnSpread(int ch, float* variance, float* distance);
   int ClearScreenWave(int slot);
   int ScreenMathWaveInport(int slot, const uint8_t* buf);
   int ScreenMathFFTInport(int slot, const float* values);
@@ -227,7 +234,20 @@ class _wave {
     int sign = 1, offset = 0;
     double gain = 1.0;
     int from = 127, to = 127;  // selected and in-force position
-    double operator()(int sample) const { return ((sample * sign + offset) - from) * gain + to; }
+    double operator()(int sample) const { return FromZero(sample) * gain + to; }
+    // The sample's codes from the trace's 0 V, before the gain.
+    double FromZero(double sample) const { return (sample * sign + offset) - from; }
+  };
+  // One column's samples, each as its codes from the trace's 0 V.
+  struct ColumnSum {
+    double sum = 0, squares = 0, distance = 0;
+    int n = 0;
+    void Add(double d) {
+      sum += d;
+      squares += d * d;
+      distance += d < 0 ? -d : d;
+      ++n;
+    }
   };
   TraceMap MapOf(int ch) const;
   int BuildTrace(int ch);
@@ -241,7 +261,7 @@ class _wave {
   void ArmScreenRead(int ch, int32_t offset, uint32_t step) const;
   static uint32_t RealTimeStep(double s, double* recorded);
   void PutColumn(uint8_t* trace, const TraceMap& m, int x, int hi, int lo) const;
-  void PutMean(int ch, const TraceMap& m, int x, double sum, int count);
+  void PutMean(int ch, const TraceMap& m, int x, const ColumnSum& c);
   bool StoppedView(int ch) const;
   void RecordView(int ch);
   int ReReadStopped(int ch);
@@ -300,6 +320,9 @@ class _wave {
   uint8_t overview_[2][kTraceBytes];
   float average_[2][kTraceBytes];  // one accumulator per channel
   float colMean_[2][kColumns];     // each column's mean code, -1 without data
+  // Its samples' variance about the mean and mean distance from the 0 V code.
+  float colVariance_[2][kColumns] = {};
+  float colDistance_[2][kColumns] = {};
   uint8_t interp_[kRawSlots][kInterpBytes];
   uint8_t shared_[kSharedWorkBytes];
   uint8_t decode_[kDecodeBytes];

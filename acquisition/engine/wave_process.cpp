@@ -62,11 +62,15 @@ void _wave::PutColumn(uint8_t* t, const TraceMap& m, int x, int hi, int lo) cons
 }
 
 // The column's mean on the trace's scale: what measurements and averaging
-// take, as the column's samples stand rather than their extremes.
-void _wave::PutMean(int ch, const TraceMap& m, int x, double sum, int count) {
-  if (ch < 0 || ch > 1 || count <= 0) return;
-  const double mean = ((sum / count * m.sign + m.offset) - m.from) * m.gain + m.to;
-  colMean_[ch][x] = float(std::min(double(kCodeHigh), std::max(double(kCodeLow), mean)));
+// take, as the column's samples stand rather than their extremes; and the
+// samples' variance and mean distance from 0 V, which the RMS and area of a
+// noisy record need (the means alone smooth the noise away).
+void _wave::PutMean(int ch, const TraceMap& m, int x, const ColumnSum& c) {
+  if (ch < 0 || ch > 1 || c.n <= 0) return;
+  const double mean = c.sum / c.n;
+  colMean_[ch][x] = float(std::min(double(kCodeHigh), std::max(double(kCodeLow), mean * m.gain + m.to)));
+  colVariance_[ch][x] = float(std::max(0.0, c.squares / c.n - mean * mean) * m.gain * m.gain);
+  colDistance_[ch][x] = float(c.distance / c.n * std::fabs(m.gain));
 }
 
 // The interpolated window: the trigger channel finds the crossing in its
@@ -123,7 +127,9 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
       }
       // A sample or less a column: the curve between its samples, whose middle
       // the interpolation's ripple leaves where the samples put it.
-      PutMean(meanCh, m, x, hi + lo, 2);
+      ColumnSum point;
+      point.Add((m.FromZero(hi) + m.FromZero(lo)) / 2);
+      PutMean(meanCh, m, x, point);
       PutColumn(t, m, x, hi, lo);
     }
   };
@@ -164,25 +170,23 @@ void _wave::BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work,
   int firstFilled = -1;
   for (int x = first; x <= last; ++x) {
     const int base = (x - first) * per;
-    int hi = -1, lo = 256, n = 0;
-    double sum = 0;
+    int hi = -1, lo = 256;
+    ColumnSum sum;
     for (int k = 0; k < per && base + k < points; ++k) {
       const int c = value(base + k);
       if (roll && c == 0) continue;  // not written yet
       hi = std::max(hi, c);
       lo = std::min(lo, c);
-      sum += c;
-      ++n;
+      sum.Add(m.FromZero(c));
     }
     if (hi < 0) continue;
     const int next = base + per;
     if (next < points && UsableNext(value(next))) {  // the line on to the next column
       hi = std::max(hi, value(next));
       lo = std::min(lo, value(next));
-      sum += value(next);
-      ++n;
+      sum.Add(m.FromZero(value(next)));
     }
-    PutMean(meanCh, m, x, sum, n);
+    PutMean(meanCh, m, x, sum);
     if (firstFilled < 0) firstFilled = x;
     PutColumn(t, m, x, hi, lo);
   }

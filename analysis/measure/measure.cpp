@@ -128,12 +128,14 @@ int _measure::LoadSource(int s) {
   if (w->GetWaveSceenDataFor16(s, trace) < 0) return -1;
   std::copy(trace, trace + kMeaPoints, r.screen);  // the column maxima
   float means[kMeaPoints];
+  bool spread = false;  // the channel's column spreads stand beside the points
   if (s == kMeaMath) {
     std::copy(trace, trace + kMeaPoints, r.raw);
     r.rawCount = kMeaPoints;
   } else if (w->GetColumnMeans(s, means) == kMeaPoints) {
     // A channel's columns are measured by their samples as a whole: the
-    // maxima of a noisy trace lie a noise amplitude above the signal. In
+    // maxima of a noisy trace lie a noise amplitude above the signal, and
+    // the means alone smooth its noise out of the RMS and the area. In
     // average mode the averaged columns are the record measured.
     const bool averaged = run->GetAcquireMode() == kAcqModeAverage;
     int n = 0;
@@ -142,8 +144,20 @@ int _measure::LoadSource(int s) {
       if (averaged && means[i] >= 0) r.raw[n++] = r.screen[i];
     }
     r.rawCount = averaged ? n : std::max(0, w->GetMeasureWaveDataInvertFor16(s, r.raw, kMeaRawDefault));
+    spread = !averaged && w->GetColumnSpread(s, r.variance, r.distance) == kMeaPoints;
+    if (spread) std::copy(means, means + kMeaPoints, r.mean);
+  }
+  if (!spread) {
+    for (int i = 0; i < kMeaPoints; ++i) {
+      r.mean[i] = r.screen[i];
+      r.variance[i] = 0;
+      r.distance[i] = float(std::abs(int(r.screen[i]) - sc.position));
+    }
   }
   screen_ = r.screen;
+  mean_ = r.mean;
+  variance_ = r.variance;
+  distance_ = r.distance;
   screenCount_ = kMeaPoints;
   return 0;
 }

@@ -167,6 +167,13 @@ class _measure {
     uint16_t raw[kMeaRawCapacity];
     int rawCount = kMeaRawDefault;
     uint16_t screen[kMeaPoints];
+    // Each screen point's samples: their mean (the point before rounding),
+    // their variance about it (codes squared) and their mean distance from
+    // the position code. A point that is its own sample (MATH, an averaged
+    // record) has itself, 0 and |point - position|.
+    float mean[kMeaPoints];
+    float variance[kMeaPoints];
+    float distance[kMeaPoints];
     MeasureScale scale;
     EdgePointList edges;
     int16_t bmt[6];  // first-edge crossings: rising 13/50/86, falling 13/50/86
@@ -202,6 +209,9 @@ class _measure {
 
   SourceRow row_[kMeaSources];
   const uint16_t* screen_ = nullptr;  // of the source being measured
+  const float* mean_ = nullptr;
+  const float* variance_ = nullptr;
+  const float* distance_ = nullptr;
   int screenCount_ = kMeaPoints;
   ReferenceLevels levels_{};
   bool levelsOk_ = false;

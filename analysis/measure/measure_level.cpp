@@ -176,12 +176,15 @@ int _measure::RmsFamily(int s) {
   }
   Put(s, kParaRms, std::sqrt(sum / n) * k - r.scale.offset);
 
+  // Over screen points: each point's samples, by their mean and their spread
+  // about it (the rounded points would bias a record of few codes).
   auto rms = [&](int from, int to, double centre) {
     double acc = 0;
     int count = 0;
     for (int i = from; i < to; ++i)
       if (Usable(screen_[i])) {
-        acc += double(screen_[i] - centre) * (screen_[i] - centre);
+        const double d = mean_[i] - centre;
+        acc += d * d + variance_[i];
         ++count;
       }
     return std::sqrt(acc / count) * k;
@@ -191,7 +194,7 @@ int _measure::RmsFamily(int s) {
   int points = 0;
   for (int i = 0; i < screenCount_; ++i)
     if (Usable(screen_[i])) {
-      total += screen_[i];
+      total += mean_[i];
       ++points;
     }
   Put(s, kParaAcRms, rms(0, screenCount_, points > 0 ? total / points : 0.0));
@@ -204,11 +207,11 @@ int _measure::RmsFamily(int s) {
 int _measure::AreaFamily(int s) {
   const SourceRow& r = row_[s];
   const EdgePointList& e = r.edges;
-  const int pos = r.scale.position;
+  // Each point's samples' mean distance from the position code.
   auto area = [&](int from, int to) {
     double sum = 0;
     for (int i = from; i < to; ++i)
-      if (Usable(screen_[i])) sum += std::abs(screen_[i] - pos);
+      if (Usable(screen_[i])) sum += distance_[i];
     return sum * r.scale.fineVoltsPerCode * r.scale.secondsPerPoint;
   };
   Put(s, kParaArea, area(0, screenCount_));

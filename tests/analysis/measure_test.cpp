@@ -346,6 +346,32 @@ TEST_F(Measure_, ClippedFlatAndNearFlatRecordsAreInvalid) {
   EXPECT_EQ(MeasureParaCalcu.UserDefParaClear(5), -1);
 }
 
+// Noisy records: RMS, AC RMS and area are those of the samples, noise
+// included (each column's means alone would smooth it away), over the same
+// screen points and periods the engine measured.
+TEST_F(Measure_, NoisyRecordsMeasureTheirSamples) {
+  TestSignal square = Sig(SignalShape::kSquare, 1000, 1.0), flat = Sig(SignalShape::kDc, 1000, 0);
+  square.noiseV = flat.noiseV = 0.3;  // uniform: an RMS of 0.17 V
+  b.Fpga().SetSignal(0, square);
+  b.Fpga().SetSignal(1, flat);
+  Acquire();
+  const Applied a = Signal(0), c = Signal(1);
+  ASSERT_EQ(MeasureParaCalcu.MeasureBasePara(1), 0);
+  EXPECT_NEAR(P(1, kParaAcRms), c.Rms(c.Mean()), 0.02 * c.Rms(c.Mean()));
+  EXPECT_NEAR(P(1, kParaRms), c.Rms(0), 0.02 * c.Rms(0));
+  EXPECT_NEAR(P(1, kParaArea), c.Area(), 0.02 * c.Area());
+
+  ASSERT_EQ(MeasureParaCalcu.MeasureBasePara(0), 0);
+  const EdgePointList e = MeasureParaCalcu.GetRiseFallPoints(0);
+  ASSERT_GE(e.rising, 2);
+  const int from = e.risePoint[0] * kFine, to = e.risePoint[1] * kFine;
+  ASSERT_NEAR(to - from, 250 * kFine, 2 * kFine);  // one period
+  EXPECT_NEAR(P(0, kParaAcRms), a.Rms(a.Mean()), 0.005 * a.Rms(a.Mean()));
+  EXPECT_NEAR(P(0, kParaCycRms), a.Rms(0, from, to), 0.005 * a.Rms(0, from, to));
+  EXPECT_NEAR(P(0, kParaArea), a.Area(), 0.005 * a.Area());
+  EXPECT_NEAR(P(0, kParaCycArea), a.Area(from, to), 0.005 * a.Area(from, to));
+}
+
 // A flat line on the trigger source takes its frequency from the counter.
 TEST_F(Measure_, FlatTriggerSourceFallsBackToTheCounter) {
   b.Fpga().SetSignal(0, Sig(SignalShape::kDc, 1000, 0, 0.3));

@@ -89,12 +89,32 @@ def averaging(inst, rm, root):
         s.close()
 
 
+def raw_volts(s, source):
+    """The RAW record of `source` in volts, converted through the preamble."""
+    s.write(":WAVeform:SOURce " + source)
+    s.write(":WAVeform:FORMat BYTE")
+    s.write(":WAVeform:POINts 2500")
+    s.write(":WAVeform:MODE RAW")
+    codes = []
+    while len(codes) < 7000:
+        block = s.query_binary_values(":WAVeform:DATA?", datatype="B")
+        assert block, len(codes)
+        codes.extend(block)
+    fields = [float(f) for f in s.query(":WAVeform:PREamble?").split(",")]
+    s.write(":WAVeform:MODE NORMal")
+    assert len(codes) == 7000, len(codes)
+    return (np.asarray(codes, dtype=float) - fields[9] - fields[8]) * fields[7]
+
+
 def noisy_measurements(inst, rm, root):
-    """A noisy 0 V line measures a mean of 0 V, a noisy sine its frequency."""
+    """A noisy 0 V line measures a mean of 0 V, a noisy sine its frequency;
+    RMS, AC RMS and area are those of the samples, noise included."""
     s = open_instr(rm)
     try:
         for line in (":CHANnel2:DISPlay ON", ":CHANnel2:COUPling DC", ":CHANnel2:PROBe 1X", ":CHANnel2:SCALe 0.5",
-                     ":CHANnel2:OFFSet 0", ":ACQuire:TYPE NORMal"):
+                     ":CHANnel2:OFFSet 0", ":CHANnel1:DISPlay ON", ":CHANnel1:COUPling DC", ":CHANnel1:PROBe 1X",
+                     ":CHANnel1:SCALe 0.5", ":CHANnel1:OFFSet 0", ":TIMebase:SCALe 2e-4", ":TIMebase:OFFSet 0",
+                     ":ACQuire:MEMory:DEPTh 7K", ":ACQuire:TYPE NORMal"):
             s.write(line)
         # Uniform noise of +-0.3 V: the mean of 7000 samples is 0 within
         # 0.3 / sqrt(3 x 7000) x 6; the column maxima would read +0.25 V.
@@ -102,8 +122,40 @@ def noisy_measurements(inst, rm, root):
         assert mean is not None and abs(mean) <= 0.02, mean
         freq = settle(s, ":MEASure:FREQuency? CHANnel1", lambda v: abs(v - 1000) <= 10)
         assert freq is not None and abs(freq - 1000) <= 10, freq
+        # Running: the noise's own RMS, 0.3 / sqrt(3), about 0 V and about
+        # the mean (each record's within 2 %; the means of the columns alone
+        # would read a third of it).
+        noise = 0.3 / np.sqrt(3)
+        for query in (":MEASure:ACRMs? CHANnel2", ":MEASure:VRMS? CHANnel2"):
+            got = settle(s, query, lambda v: abs(v - noise) <= 0.05 * noise)
+            assert got is not None and abs(got - noise) <= 0.05 * noise, (query, got, noise)
+        against_record(s, root, ("CHANnel2", "CHANnel1"))
+        # At 10 V/div the noise spans three codes, which rounded screen points
+        # would bias.
+        s.write(":RUN")
+        s.write(":CHANnel2:SCALe 10")
+        assert wait_until(lambda: number(s, ":CHANnel2:SCALe?") == 10), "no 10 V/div"
+        wait_frames(root, 2)
+        against_record(s, root, ("CHANnel2",))
     finally:
+        for line in (":RUN", ":CHANnel2:SCALe 0.5"):
+            s.write(line)
         s.close()
+
+
+def against_record(s, root, sources):
+    """Stopped: RMS, AC RMS and area of each source against the same
+    record's samples, the screen spanning the whole 7K record (14 divisions
+    of 200 us)."""
+    s.write(":STOP")
+    assert wait_until(lambda: s.query("KEY:RS:LED?").strip() == "2"), "the stop did not take"
+    wait_frames(root, 2)
+    for source in sources:
+        got = {q: number(s, ":MEASure:%s? %s" % (q, source)) for q in ("ACRMs", "VRMS", "AREa")}
+        v = raw_volts(s, source)
+        want = {"ACRMs": v.std(), "VRMS": np.sqrt((v * v).mean()), "AREa": np.abs(v).mean() * 14 * 2e-4}
+        for q, w in want.items():
+            assert got[q] is not None and abs(got[q] - w) <= 0.015 * w, (source, q, got[q], w)
 
 
 def crossing_at_centre(codes, f, volts, slope, rising=True):
