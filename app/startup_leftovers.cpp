@@ -12,13 +12,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/disk.h"
 #include "platform/root.h"
 #include "platform/usb.h"
 #include "system/recorder/recorder_pages.h"
 
 namespace {
-constexpr char kTempSuffix[] = ".part";
-
 // The folders the instrument writes through a temporary file; a user's own
 // ".part" files elsewhere on the disk are left alone.
 constexpr const char* kInternalFolders[] = {"Data/Storage/Set", "Data/Storage/Wave"};
@@ -27,8 +26,8 @@ constexpr const char* kDiskFolders[] = {
     "/udisk/Storage/Decode", "/udisk/QelPrtSc",  "/udisk/FilyLine"};
 
 bool TempName(const char* name) {
-  const size_t n = std::strlen(name), s = std::strlen(kTempSuffix);
-  return n > s && std::strcmp(name + n - s, kTempSuffix) == 0;
+  const size_t n = std::strlen(name), s = std::strlen(plat::kDiskTempSuffix);
+  return n > s && std::strcmp(name + n - s, plat::kDiskTempSuffix) == 0;
 }
 
 void RemoveTempFiles(const char* folder) {

@@ -3,9 +3,7 @@
 // grey). A screenshot without a name never overwrites a file: it takes the
 // first unused number.
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -32,7 +30,6 @@ constexpr int kHeadBytes = 54;
 constexpr int kFileBytes = kHeadBytes + kPixelBytes;
 constexpr int kPixelsPerMetre = 2834;
 constexpr int kMaxNumber = 9999;
-constexpr char kTempSuffix[] = ".part";  // start-up removes what a kill leaves
 
 enum Format { kOriginal = 0, kSaveInk = 1, kGrayScale = 2, kInkGray = 3 };
 
@@ -106,19 +103,11 @@ bool Exists(const std::string& path) {
   return stat(plat::MapPath(path).c_str(), &st) == 0;
 }
 
-// The picture written whole under a temporary name ("<path>.part") and then
-// renamed, so the file's name never shows a torn picture; what a failed write
-// leaves is removed. False when any step fails.
+// The picture written whole under a temporary name and then renamed, so the
+// file's name never shows a torn picture. False when any step fails.
 bool WriteWhole(const std::string& path, const std::vector<uint8_t>& file) {
-  const std::string host = plat::MapPath(path), temp = host + kTempSuffix;
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
-  if (fd < 0) return false;
-  bool ok = plat::DiskWriteAll(fd, file.data(), file.size());
-  ok = fsync(fd) == 0 && ok;
+  const bool ok = plat::DiskWriteWhole(plat::MapPath(path), file.data(), file.size());
   plat::ShellSystem("sync");
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temp.c_str(), host.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
   return ok;
 }
 

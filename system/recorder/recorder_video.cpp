@@ -16,6 +16,7 @@
 #include "core/input/rs232.h"
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
+#include "platform/disk.h"
 #include "platform/root.h"
 #include "platform/shell.h"
 #include "platform/usb.h"
@@ -137,13 +138,9 @@ constexpr char kStepConverting[] = "converting";  // ffmpeg writes the MP4 from 
 constexpr char kStepConverted[] = "converted";    // the MP4 is whole, the AVI still there
 
 void NoteStep(const std::string& name, const char* step) {
-  const std::string path = plat::MapPath(kConversionNote);
-  if (FILE* f = std::fopen(path.c_str(), "w")) {
-    std::fprintf(f, "%s\n%s\n", name.c_str(), step);
-    std::fflush(f);
-    fsync(fileno(f));
-    std::fclose(f);
-  }
+  // Replaced whole: a kill while it is written leaves the previous step's note.
+  const std::string note = name + "\n" + step + "\n";
+  plat::DiskWriteWhole(plat::MapPath(kConversionNote), note.data(), note.size());
 }
 
 void NoteDone() { std::remove(plat::MapPath(kConversionNote).c_str()); }

@@ -17,8 +17,6 @@ namespace {
 constexpr const char* kInternal[2] = {"Data/Storage/Set", "Data/Storage/Wave"};
 constexpr const char* kUsb[2] = {"/udisk/KOLV/Set", "/udisk/KOLV/Wave"};
 constexpr const char* kUsbCustomer[2] = {"/udisk/Storage/Set", "/udisk/Storage/Wave"};
-constexpr const char* kTempSuffix = ".part";
-constexpr mode_t kFileMode = 0644;
 
 bool NameChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
@@ -50,42 +48,16 @@ void StorageMakeFolder(const std::string& folder) {
 }
 
 StorageFileWriter::StorageFileWriter(const std::string& folder, const std::string& name) {
-  if (!StorageNameOk(name)) return;
-  target_ = Host(folder, name);
-  temp_ = target_ + kTempSuffix;
-  fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode);
-  if (fd_ < 0) std::printf("Storage: cannot create %s\n", temp_.c_str());
+  if (StorageNameOk(name)) file_ = std::make_unique<plat::DiskFileWriter>(Host(folder, name));
 }
 
-StorageFileWriter::~StorageFileWriter() { Abandon(); }
+StorageFileWriter::~StorageFileWriter() = default;
 
-void StorageFileWriter::Abandon() {
-  if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
-  std::printf("Storage: writing %s failed\n", target_.c_str());
-  ::unlink(temp_.c_str());
-}
+bool StorageFileWriter::Ok() const { return file_ && file_->Ok(); }
 
-bool StorageFileWriter::Write(const void* data, size_t n) {
-  if (fd_ < 0) return false;
-  if (plat::DiskWriteAll(fd_, data, n)) return true;
-  Abandon();
-  return false;
-}
+bool StorageFileWriter::Write(const void* data, size_t n) { return file_ && file_->Write(data, n); }
 
-bool StorageFileWriter::Finish() {
-  if (fd_ < 0) return false;
-  bool ok = ::fsync(fd_) == 0;
-  ok = ::close(fd_) == 0 && ok;
-  fd_ = -1;
-  if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
-  if (!ok) {
-    std::printf("Storage: writing %s failed\n", target_.c_str());
-    ::unlink(temp_.c_str());
-  }
-  return ok;
-}
+bool StorageFileWriter::Finish() { return file_ && file_->Finish(); }
 
 bool StorageWriteFile(const std::string& folder, const std::string& name, const uint8_t* data, size_t n) {
   StorageFileWriter out(folder, name);

@@ -5,8 +5,13 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace plat {
+class DiskFileWriter;
+}
 
 enum StorageKind { kStoreSet, kStoreWave };
 enum StorageDisk : int { kDiskInternal = 0, kDiskUsb = 1, kDiskUsbCsv = 2 };
@@ -32,23 +37,20 @@ void StorageMakeFolder(const std::string& folder);
 // false is returned.
 bool StorageWriteFile(const std::string& folder, const std::string& name, const uint8_t* data, size_t n);
 
-// The same, piece by piece: Write appends (every write checked), Finish
-// syncs, closes and renames. A writer destroyed unfinished, or after a
-// failed piece, removes its temporary file; a file of that name stays.
+// The same, piece by piece (see plat::DiskFileWriter); a refused name
+// writes nothing.
 class StorageFileWriter {
  public:
   StorageFileWriter(const std::string& folder, const std::string& name);
   ~StorageFileWriter();
   StorageFileWriter(const StorageFileWriter&) = delete;
   StorageFileWriter& operator=(const StorageFileWriter&) = delete;
-  bool Ok() const { return fd_ >= 0; }
+  bool Ok() const;
   bool Write(const void* data, size_t n);
   bool Finish();
 
  private:
-  void Abandon();
-  std::string target_, temp_;
-  int fd_ = -1;
+  std::unique_ptr<plat::DiskFileWriter> file_;  // none for a refused name
 };
 
 // Reads the whole of `folder`/`name` when it is a regular file of at most

@@ -13,6 +13,7 @@
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "platform/clock.h"
+#include "platform/disk.h"
 #include "platform/root.h"
 #include "platform/shell.h"
 #include "trigger/decode/bus_decode.h"
@@ -127,29 +128,22 @@ int decodeSaveSetFunc() {
   _SysResource* sys = TaskTrigger.Sys();
   if (!sys->runStatus->GetUsbInsertStatus()) return Message(kMsgNoUsb), -1;
   const std::string path = std::string(kDecodeDir) + "/" + Decode_Name + ".csv";
-  const std::string host = plat::MapPath(path), temp = host + ".part";
-  FILE* f = std::fopen(temp.c_str(), "w");
-  if (!f) return Message(kMsgFailed), -1;
-  bool ok = true;
+  std::string text;
   const int type = TaskTrigger.Type();
-  if (const char* name = BusName(type)) ok = std::fprintf(f, "Decode:%s\n", name) > 0;
-  ok = ok && std::fprintf(f, "time,data\n") > 0;
+  if (const char* name = BusName(type)) text += std::string("Decode:") + name + "\n";
+  text += "time,data\n";
   {
     std::lock_guard<std::mutex> lock(DecodeTablesLock());
     const int n = DecodeRowsInForce(Decode_data_num, kDecodeEntries);
-    for (int i = 0; i < n && ok; ++i) {
-      char time[32];
+    for (int i = 0; i < n; ++i) {
+      char time[32], row[64];
       DecodeTimeText(Decode_data_info[i].start, time, sizeof time);
-      ok = std::fprintf(f, "%s,%d\n", time, int(Decode_data_info[i].data)) > 0;
+      std::snprintf(row, sizeof row, "%s,%d\n", time, int(Decode_data_info[i].data));
+      text += row;
     }
   }
-  ok = std::fflush(f) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
   // A failed write leaves the old file as it was.
-  if (!ok || std::rename(temp.c_str(), host.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return Message(kMsgFailed), -1;
-  }
+  if (!plat::DiskWriteWhole(plat::MapPath(path), text.data(), text.size())) return Message(kMsgFailed), -1;
   plat::ShellSystem("sync");
   Message(kMsgSaved);
   return 0;
