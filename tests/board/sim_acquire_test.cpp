@@ -182,6 +182,69 @@ TEST_F(SimAcquire_, RasterShowsEachChannelAtItsRowsWithItsChannelBit) {
   EXPECT_EQ(at(100, 350) & 0x80, 0x80);
 }
 
+// Persistence (word 126): a DC line moved between acquisitions stays in the
+// raster for the time the word chooses, counted on the board's clock between
+// acquisitions; a stopped raster keeps what it showed; writing the word again
+// or restarting sampling clears what was kept.
+TEST_F(SimAcquire_, PersistenceKeepsEarlierLinesForTheTimeWord126Chooses) {
+  const bool wasVirtual = plat::VirtualClock();
+  plat::UseVirtualClock(true);
+  plat::HoldVirtualClock(true);
+  W(128, 0);
+  W(38, 1 << 2);  // CH1 alone in the raster
+  std::vector<uint8_t> raster;
+  // Lit cells of column 10 at the rows of 0 V, +0.5 V and +1 V (codes 127,
+  // 152 and 177 at 0.5 V/div: raster rows 227 - code).
+  auto lit = [&](double volts) { return raster[size_t(227 - 127 - int(volts * 50)) * 700 + 10] != 0; };
+  auto acquireAt = [&](double volts, int64_t afterUs) {
+    plat::AdvanceUs(afterUs);
+    F().SetSignal(0, Make(SignalShape::kDc, 0, volts));
+    ASSERT_TRUE(F().AcquireNow());
+    raster = F().Raster();
+  };
+
+  W(126, 2);  // 100 ms
+  acquireAt(0.0, 0);
+  acquireAt(0.5, 60000);
+  EXPECT_TRUE(lit(0.0));  // 60 ms old
+  EXPECT_TRUE(lit(0.5));
+  acquireAt(1.0, 60000);
+  EXPECT_FALSE(lit(0.0));  // 120 ms old
+  EXPECT_TRUE(lit(0.5));
+  EXPECT_TRUE(lit(1.0));
+  plat::AdvanceUs(5000000);  // no acquisition meanwhile: the picture stands
+  raster = F().Raster();
+  EXPECT_TRUE(lit(0.5));
+
+  W(126, 10);  // infinite, from an empty picture
+  raster = F().Raster();
+  EXPECT_FALSE(lit(0.5));
+  EXPECT_TRUE(lit(1.0));
+  acquireAt(0.0, 30000000);
+  acquireAt(0.5, 30000000);
+  EXPECT_TRUE(lit(0.0));
+  EXPECT_TRUE(lit(1.0));
+  W(126, 10);  // the clear-picture request
+  raster = F().Raster();
+  EXPECT_FALSE(lit(0.0));
+  EXPECT_TRUE(lit(0.5));
+  acquireAt(0.0, 0);
+  EXPECT_TRUE(lit(0.5));
+  W(0, 1);  // sampling restarts
+  W(0, 0);
+  acquireAt(1.0, 0);
+  EXPECT_FALSE(lit(0.0));
+  EXPECT_FALSE(lit(0.5));
+  EXPECT_TRUE(lit(1.0));
+
+  W(126, 0);  // minimum: each raster its own acquisition
+  acquireAt(0.0, 0);
+  EXPECT_FALSE(lit(1.0));
+  EXPECT_TRUE(lit(0.0));
+  plat::HoldVirtualClock(false);
+  plat::UseVirtualClock(wasVirtual);
+}
+
 TEST_F(SimAcquire_, RunStopSingleNormalAndForce) {
   W(128, 1);  // paused (stopped)
   EXPECT_FALSE(F().AcquireNow());

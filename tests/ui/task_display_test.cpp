@@ -172,6 +172,41 @@ TEST_F(Display, TypePersistAndFormatReachTheFpgaWords) {
   EXPECT_EQ(bench.EepromByte(ee::kDispPersist), 0);
 }
 
+// With infinite persistence the board's raster keeps the line of an earlier
+// acquisition; clearing the picture (DISPlay:CLEar, the clear-picture
+// request) sends the persistence word again, which empties it.
+TEST_F(Display, ClearingThePictureEmptiesTheBoardsPersistence) {
+  bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+  SetWaveTestSettings();
+  TaskDisplay.TaskMenu.SetMenuItem(kDispPersist, 10);
+  Display_Persist(kNoKey);
+  ASSERT_EQ(bench.Fpga().Word(126), 10);
+  // CH1's lit rows of raster column 10 after an acquisition of a DC level.
+  auto rowsAt = [&](double volts) {
+    plat::TestSignal dc;
+    dc.shape = plat::SignalShape::kDc;
+    dc.amplitudeV = 0;
+    dc.offsetV = volts;
+    bench.Fpga().SetSignal(0, dc);
+    EXPECT_TRUE(bench.Fpga().AcquireNow());
+    const std::vector<uint8_t> raster = bench.Fpga().Raster();
+    std::vector<int> rows;
+    for (int r = 0; r < 200; ++r)
+      if (raster[size_t(r) * 700 + 10] && !(raster[size_t(r) * 700 + 10] & 0x80)) rows.push_back(r);
+    return rows;
+  };
+  const std::vector<int> zero = rowsAt(0.0);
+  ASSERT_FALSE(zero.empty());
+  const std::vector<int> both = rowsAt(0.5);
+  EXPECT_GT(both.size(), zero.size());
+  EXPECT_TRUE(std::includes(both.begin(), both.end(), zero.begin(), zero.end()));
+  QelDraw.ClearQelPicture();
+  EXPECT_EQ(bench.Fpga().Word(126), 10);
+  const std::vector<int> half = rowsAt(0.5);
+  ASSERT_FALSE(half.empty());
+  for (int r : zero) EXPECT_EQ(std::count(half.begin(), half.end(), r), 0) << r;
+}
+
 TEST_F(Display, TheGraticuleOnScreenFollowsTheMenu) {
   Page(0);
   const uint32_t grid = uint32_t(QelDraw.GetGridColor());

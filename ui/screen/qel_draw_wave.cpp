@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "acquisition/engine/wave.h"
+#include "core/board/control.h"
+#include "core/board/fpga_words.h"
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
 #include "ui/screen/qel_draw.h"
@@ -240,6 +242,9 @@ void qel_draw::DrawWave() {
 void qel_draw::ClearQelPicture() {
   std::memset(QelWaveData, 0, kQelRasterBytes);
   persistClear_ = true;  // the kept trace pixels go with the next frame
+  // The FPGA starts its persistence afresh when the word comes again.
+  const _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
+  if (run) QelControl.SendRealControl(fpga::kDisplayWord2, run->displayWord2);
 }
 
 void qel_draw::ClearDisplayWave() { ClearQelPicture(); }

@@ -26,6 +26,7 @@ enum Word : uint16_t {
   kTrigTypeWord = 84,
   kSplitWord = 4,
   kFormatWord = 120,
+  kPersistWord = 126,
 };
 constexpr int kTrigLevelDac = 2, kTrigHysteresisDac = 3;
 constexpr int kSweepNormal = 1, kSweepSingle = 2;
@@ -356,6 +357,7 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
   }
   last_ = a;
   unread_ = true;
+  madeUs_ = nowUs;
   drawUntilUs_ = nowUs + kDrawUs;
   force_ = false;
   if (sweep & kSweepSingle) {
@@ -371,10 +373,12 @@ bool SimAcquire::OnWord(uint16_t word, uint16_t old, const Words& w, int64_t now
   const uint16_t v = w.value[word];
   const bool unpaced = pacing_ == Pacing::kUnpaced;
   switch (word) {
+    case kPersistWord: persist_.Clear(); return false;
     case kResetWord:
       if (v == 1) unread_ = false;
       if (old != 1 || v != 0) return false;
       singleDone_ = false;  // sampling restarts
+      persist_.Clear();
       status_ = (w.value[kSweepWord] & kSweepSingle) ? kStatusSingleWait
                 : (w.value[kSweepWord] & kSweepNormal) ? kStatusArmed
                                                         : kStatusAuto;
@@ -426,6 +430,7 @@ void SimAcquire::Replay(const SimAcquisition& a, int64_t nowUs) {
   last_ = a;
   last_.serial = serial;  // a new acquisition to the readers: its raster is built again
   unread_ = true;
+  madeUs_ = nowUs;
   drawUntilUs_ = nowUs + kDrawUs;
 }
 

@@ -26,6 +26,8 @@
 //         sampling restarts
 //   38    bits 2-3: the channels drawn into the raster (CH1 only until written)
 //   116   the active channel, drawn on top in the raster
+//   126   persistence: how long the raster keeps the cells earlier
+//         acquisitions lit (sim_raster_persist.h)
 // Register 804 bit 0 rises with every finished acquisition (and the finished
 // signal is raised); control word 0 = 1 clears it.
 // Register 770: per channel 4 bits (CH1 bits 0-3, CH2 bits 4-7), the same for
@@ -82,6 +84,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/sim/acquisition/sim_raster_persist.h"
 #include "platform/sim/acquisition/sim_signal_file.h"
 #include "platform/sim/acquisition/sim_signals.h"
 #include "platform/sim/trigger/sim_trigger_search.h"
@@ -268,6 +271,7 @@ class SimAcquire {
   int status_ = 1;
   int64_t dueUs_ = 0;
   int64_t drawUntilUs_ = 0;  // the raster is drawn until then
+  int64_t madeUs_ = 0;       // when the last acquisition was made
 
   // The armed read.
   int readCh_ = 0;
@@ -284,6 +288,7 @@ class SimAcquire {
   int renderedMask_ = -1, renderedActive_ = -1;
   uint8_t max_[2] = {}, min_[2] = {};
   uint64_t extremesSerial_[2] = {~0ull, ~0ull};  // acquisition max_/min_ hold, per channel
+  SimRasterPersist persist_;
 
   // Roll stream.
   bool rolling_ = false;

@@ -22,7 +22,7 @@ enum Reg : uint16_t {
 };
 enum Selector : uint32_t { kRaster = 0, kWave = 64, kRollCh1 = 128, kRollCh2 = 192, kRasterDebug = 2048 };
 constexpr uint16_t kReadChannelWord = 176, kOffsetWord = 148, kStepWord = 160;
-constexpr uint16_t kChannelsWord = 38, kActiveWord = 116;
+constexpr uint16_t kChannelsWord = 38, kActiveWord = 116, kPersistWord = 126;
 constexpr int kRollSamplesPerColumn = 10;
 constexpr size_t kCodeBlock = 1024;  // samples of a read worked out together
 constexpr int kAverageMode = 3;
@@ -117,7 +117,16 @@ size_t SimAcquire::ReadBlock(uint32_t selector, uint8_t* dest, size_t length, co
     case kRasterDebug: {
       Render(w);
       const size_t n = std::min(length, raster_.size());
-      std::memcpy(dest, raster_.data(), n);
+      const int64_t keep = SimRasterPersist::KeepUs(w.value[kPersistWord]);
+      if (keep == 0) {
+        std::memcpy(dest, raster_.data(), n);
+        return n;
+      }
+      // Kept cells over the whole raster, of which the read takes its part.
+      std::vector<uint8_t> part(n < raster_.size() ? raster_.size() : 0);
+      persist_.Show(raster_.data(), raster_.size(), last_.serial, madeUs_, keep,
+                    part.empty() ? dest : part.data());
+      if (!part.empty()) std::memcpy(dest, part.data(), n);
       return n;
     }
     case kWave: {
