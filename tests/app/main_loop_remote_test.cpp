@@ -102,6 +102,19 @@ TEST_F(PanelWait, RunStopInRollLetsAQueryRun) {
   EXPECT_NE(SysRunStatus.GetAcquireStatus(0), kAcqStopped);
 }
 
+// A roll frame's read of the board and the traces built from it change no
+// setting: a query runs beside them.
+TEST_F(PanelWait, ARollFrameLetsAQueryRun) {
+  Command(":TIMebase:SCALe 0.1\n");
+  bench.Pass(3);
+  ASSERT_EQ(SysRunStatus.GetAcquireStatus(0), kAcqSlowScan);
+  for (int frame = 0; frame < 3; ++frame) {
+    bench.AdvanceMs(20);  // the next frame is due
+    EXPECT_TRUE(QueryRanDuringThePass(0));
+  }
+  EXPECT_EQ(SysRunStatus.GetAcquireStatus(0), kAcqSlowScan);
+}
+
 TEST_F(PanelWait, AutoSetLetsAQueryRun) {
   EXPECT_TRUE(QueryRanDuringThePass(kKeyAutoSet));
   EXPECT_EQ(0u, Ask("*IDN?\n").find(kIdnStart));  // and the worker serves on after it
