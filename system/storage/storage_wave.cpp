@@ -228,15 +228,14 @@ int64_t AcquireDeep(int source, std::unique_ptr<HeldRecord>* held) {
 // The held record's sample memory from point `first`, chunk by chunk, each
 // under the engine's read lock (another read in between re-arms its own and
 // cannot move this one). Nothing else need be held: no acquisition starts
-// while the record is held. The last chunk lets it go and resumes
-// acquisition.
-bool CopyDeep(long points, int source, int64_t first, uint8_t* samples, HeldRecord* held) {
+// while the record is held. The last chunk's read resumes acquisition, which
+// the hold keeps back until the caller lets the record go.
+bool CopyDeep(long points, int source, int64_t first, uint8_t* samples) {
   _wave& wave = *SystemResource.wave;
   for (long done = 0; done < points;) {
     const int n = int(std::min<long>(kCsvChunk, points - done));
     const bool last = done + n >= points;
     std::lock_guard<std::recursive_mutex> lock(wave.ReadLock());
-    if (last) held->Release();
     wave.SetDDRWave_addr(source, int32_t(first + done));
     if (wave.GetWave_by_offset(source, samples + done, n, last ? 1 : 0) != n) return false;
     done += n;
@@ -302,10 +301,9 @@ int SaveCsv(const std::string& folder, const char* name, int source, StorageJobR
   std::shared_ptr<HeldRecord> hold(std::move(held));
   auto copyAndWrite = [record, hold, points, source, first] {
     record->samples.resize(size_t(points));
-    if (!CopyDeep(points, source, first, record->samples.data(), hold.get()))
-      return Fail(kMsgSaveFailed);
+    const bool copied = CopyDeep(points, source, first, record->samples.data());
     hold->Release();
-    return WriteCsv(*record);
+    return copied ? WriteCsv(*record) : Fail(kMsgSaveFailed);
   };
   if (later) return later([copyAndWrite] { copyAndWrite(); }) ? 0 : Fail(kMsgSaveFailed);
   SettingsLetGo writing;
