@@ -134,6 +134,25 @@ void ReadFinishedAcquisition(int requested, int trigType, int realTimeBase) {
   pthread_mutex_unlock(&mymutex);
 }
 
+// A roll frame's read of the board's roll FIFOs changes no setting: remote
+// commands run meanwhile, as beside an acquisition's reads.
+void ReadRollFrame() {
+  SettingsLetGo reading;
+  pthread_mutex_lock(&mymutex);
+  WaveOp.GetRollWaveData();
+  pthread_mutex_unlock(&mymutex);
+}
+
+// The traces of the records this pass read (a stopped record's moved window
+// read again), under the engine's own lock: they change no setting, so
+// remote commands run meanwhile.
+void ProcessTraces() {
+  SettingsLetGo processing;
+  pthread_mutex_lock(&mymutex);
+  WaveOp.WaveProcess();
+  pthread_mutex_unlock(&mymutex);
+}
+
 void HandleFinishedAcquisition() {
   const int requested = WaveOp.GetRequestCh();
   const int status = GetRealSysAcqStatus();
@@ -326,7 +345,7 @@ bool ChangeSettings(bool pacedRoll, bool* busy) {
     // the loop fell behind.
     g_nextRollUs += kRollFrameUs;
     if (g_nextRollUs <= now) g_nextRollUs = now + kRollFrameUs;
-    WaveOp.GetRollWaveData();
+    ReadRollFrame();
     // The frame composes the new samples; the page around them is drawn
     // again only when the settings the frame takes on change what it shows.
     if (SyncShownSettings()) SysRunStatus.SetDrawRefresh();
@@ -345,7 +364,10 @@ bool ChangeSettings(bool pacedRoll, bool* busy) {
     *busy = true;
   }
 
-  WaveOp.WaveProcess();
+  if (WaveOp.GetWaveProcessFlag())
+    ProcessTraces();
+  else
+    WaveOp.WaveProcess();  // a stopped window moved, the references: short
   TaskManage.RunTaskProcess();
   if (SysRunStatus.IsCymometerEnable()) FreqMeter();
   WaveOp.SetNewWaveFlag(4);

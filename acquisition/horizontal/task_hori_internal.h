@@ -53,6 +53,13 @@ void SyncRunState();  // the menu into the run state
 // a refused remote setting or setup value).
 void ItemsFollowState();
 
+// A setup load's multi-scope reload re-synchronises the ADCs once every
+// block is taken (kSetupFinish) rather than among them: the sequence's
+// waits (PLL and ADC settle, half a second) then run with the settings lock
+// let go, and no command sees half a recall.
+void DeferAdcResync(bool on);
+bool RunDeferredAdcResync();  // false when none was noted
+
 // An assist to module `task`: request number, then the words.
 int AssistTo(int task, uint16_t number, int w0 = 0, int w1 = 0, keypara key = kNoKey, taskresponse* reply = nullptr);
 

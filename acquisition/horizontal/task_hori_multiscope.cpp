@@ -2,15 +2,16 @@
 // configuration, both channels set up as two oscilloscopes with their own
 // time base and trigger, the other menus restricted; split screen, the set-up
 // re-established without a reload, and the sampling restart.
+#include "acquisition/horizontal/task_hori_internal.h"
 #include "acquisition/models/trig_system.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
-#include "acquisition/horizontal/task_hori_internal.h"
-#include "core/board/control.h"
-#include "core/messages/msg.h"
 #include "acquisition/system_module/task_system.h"
-#include "core/menu/draw_hooks.h"
+#include "core/board/control.h"
 #include "core/board/fpga_words.h"
+#include "core/menu/draw_hooks.h"
+#include "core/messages/msg.h"
+#include "core/messages/settings_lock.h"
 
 namespace {
 using namespace hori;
@@ -95,6 +96,8 @@ void ReapplyChannel(int ch) {
   Vert().SetRealYposition(ch, Vert().GetRealYposition(ch));
 }
 
+bool g_deferResync = false, g_resyncDue = false;
+
 bool RefusedLikeOnOff() {
   const uint64_t func = Run().GetFuncBits();
   const int refusal = Stopped() ? kMsgStopDisabled
@@ -154,6 +157,24 @@ void SwitchOff() {
 }
 }  // namespace
 
+namespace hori {
+void DeferAdcResync(bool on) {
+  g_deferResync = on;
+  if (on) g_resyncDue = false;
+}
+
+bool RunDeferredAdcResync() {
+  if (!g_resyncDue) return false;
+  g_resyncDue = false;
+  {
+    SettingsLetGo resyncing;  // the board's own sequence: it changes no setting
+    ResyncAdcs(false);
+  }
+  SystemAllParaReSet();  // what followed the re-synchronisation, sent again
+  return true;
+}
+}  // namespace hori
+
 int Hori_MultiScopeOnOff(keypara k) {
   if (RefusedLikeOnOff()) return 0;
   const int savedTimeBase = Tb().GetRealTimeBase(0);
@@ -170,7 +191,10 @@ int Hori_MultiScopeOnOff(keypara k) {
   if (reload) {
     if (panel) ShowMessageNow(on ? kMsgMultiScopeLoading : kMsgMultiScopeExit);
     Board().ReFpgeConfig(on ? kConfigMultiScope : kConfigNormal);
-    ResyncAdcs(false);
+    if (g_deferResync)
+      g_resyncDue = true;
+    else
+      ResyncAdcs(false);
     if (panel) Sys().message->ClearMessage();
   }
   Run().SetAcquireStatus(0, 0);

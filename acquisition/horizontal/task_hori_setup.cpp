@@ -1,6 +1,8 @@
 // The horizontal module's block of a setup file: "TASK-HORI", CR LF, the
 // image of every item value, CR LF. Loading it with multi-scope on keeps each
 // channel's own time base and trigger position.
+#include <cstring>
+
 #include "acquisition/horizontal/task_hori_internal.h"
 #include "acquisition/models/x_system.h"
 #include "core/state/setup_block.h"
@@ -39,8 +41,15 @@ void RestoreTiming(const BlockTiming& t) {
   }
 }
 
+// Defers the ADC re-synchronisation of a reload for its scope.
+struct DeferredResync {
+  DeferredResync() { DeferAdcResync(true); }
+  ~DeferredResync() { DeferAdcResync(false); }
+};
+
 bool LoadBlock(SetupFileRecord* rec) {
   if (!LoadMenuBlock(*rec, kLabel, M(), &TaskHoriMenu)) return false;
+  DeferredResync deferred;
   M().ClampItems();
   SetItem(kHoriMultiScope2, uint64_t(Item(kHoriMultiScope)));
   SetItem(kHoriSplit2, uint64_t(Item(kHoriSplit)));
@@ -55,4 +64,11 @@ bool LoadBlock(SetupFileRecord* rec) {
 }
 }  // namespace
 
-int TaskForHori::Stroage(taskresponse* r) { return RunSetupBlock(r, SaveBlock, LoadBlock); }
+int TaskForHori::Stroage(taskresponse* r) {
+  if (!r) return -1;
+  SetupFileRecord rec;
+  std::memcpy(&rec, r->area, sizeof rec);
+  if (rec.direction != kSetupFinish) return RunSetupBlock(r, SaveBlock, LoadBlock);
+  RunDeferredAdcResync();
+  return 0;
+}

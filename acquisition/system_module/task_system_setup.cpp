@@ -72,27 +72,44 @@ bool SaveBlock(SetupFileRecord* rec) {
   });
 }
 
-bool LoadBlock(SetupFileRecord* rec) {
+// The whole run-state image of the block; null when absent or cut short.
+const uint8_t* WholeImage(const SetupFileRecord& rec) {
   size_t available = 0;
-  const uint8_t* body = FindSetupBlock(*rec, kLabel, &available);
-  if (!body) return false;
+  const uint8_t* body = FindSetupBlock(rec, kLabel, &available);
+  if (!body) return nullptr;
   if (available < size_t(kRunInfoBytes)) {
     std::printf("TASK-SYSTEM block cut short: %zu bytes of %d\n", available, int(kRunInfoBytes));
-    return false;
+    return nullptr;
   }
+  return body;
+}
+
+bool LoadBlock(SetupFileRecord* rec) {
+  const uint8_t* body = WholeImage(*rec);
+  if (!body) return false;
   _SysRunInfo* live = Run().GetSysRunInfoBaseAddr();
   auto image = std::make_unique<_SysRunInfo>();
   std::memcpy(image.get(), body, kRunInfoBytes);
   Sanitize(*image, *live);
   std::memcpy(live, image.get(), kRunInfoBytes);
   std::printf("Load ChStatus = %#x\n", unsigned(Run().GetChStatus()));
-  SettingsWaitMs(kLoadWaitMs);  // remote commands and the main loop run meanwhile
   SystemAllParaReSet();
   return true;
 }
 }  // namespace
 
-int TaskForSystem::Stroage(taskresponse* r) { return RunSetupBlock(r, SaveBlock, LoadBlock); }
+// A load's image is re-applied 2 s after the recall begins: the wait comes
+// before any block is taken (kSetupSettle), with the lock let go, so remote
+// commands and the main loop run meanwhile and none of them sees half a
+// recall.
+int TaskForSystem::Stroage(taskresponse* r) {
+  if (!r) return -1;
+  SetupFileRecord rec;
+  std::memcpy(&rec, r->area, sizeof rec);
+  if (rec.direction != kSetupSettle) return RunSetupBlock(r, SaveBlock, LoadBlock);
+  if (rec.buffer && WholeImage(rec)) SettingsWaitMs(kLoadWaitMs);
+  return 0;
+}
 
 int SystemAllParaReSet() {
   Sys().timeBase->AdjTimeBase(0, 0);

@@ -97,6 +97,10 @@ int control::InitDriver(const char* localbus, const char* spi) {
 
 bool control::FrameHeld(int word, int value) {
   if (spi_ < 0) return false;
+  if (word == fpga::kPause && recordHolds_ > 0) {
+    pauseKeptBack_ = value;
+    if (value == 0) return true;
+  }
   const uint8_t frame[4] = {uint8_t(word), uint8_t(word >> 8), uint8_t(value), uint8_t(value >> 8)};
   return plat::FpgaSpiWrite(spi_, frame);
 }
@@ -116,6 +120,19 @@ int control::SendSequence(const Pair* list, int n) {
 }
 
 int control::SendRealControl(int word, int value) { return Frame(word, value) ? 0 : -1; }
+
+void control::HoldRecord() {
+  SemLock lock(sem_);
+  if (recordHolds_++ == 0) pauseKeptBack_ = -1;
+}
+
+void control::ReleaseRecord() {
+  SemLock lock(sem_);
+  if (recordHolds_ <= 0 || --recordHolds_ > 0) return;
+  const bool resume = pauseKeptBack_ == 0;
+  pauseKeptBack_ = -1;
+  if (resume) FrameHeld(fpga::kPause, 0);
+}
 
 int control::AddControlWrod(int word, int value) {
   Pair full[kListSize];

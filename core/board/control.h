@@ -70,6 +70,13 @@ class control {
   int SendTimingControl();
   int SendBatchConfig(const int (*list)[2]);  // pairs until a word of -1
 
+  // While a record in acquisition memory is being read out over several
+  // locked stretches (held at least once), no write resumes acquisition: a
+  // pause word of 0 is kept back and sent when the last hold ends, unless a
+  // pause word of 1 came after it. Holds are counted; each is given back once.
+  void HoldRecord();
+  void ReleaseRecord();
+
   // Registers and blocks.
   int ReadAnyReg(int reg);
   int ReadFIFO(int selector, uint8_t* dest, int length);
@@ -168,6 +175,8 @@ class control {
   uint8_t* window_ = nullptr;
   size_t windowBytes_ = 0;
   int resetFlag_ = 0;
+  int recordHolds_ = 0;     // under sem_
+  int pauseKeptBack_ = -1;  // the pause value a hold kept back, -1 none (under sem_)
 
   std::mutex listMu_;  // the batch and the timed list
   int batchCount_ = 0;

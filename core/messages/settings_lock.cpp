@@ -24,6 +24,7 @@ TicketLock& Lock() {
 
 thread_local int t_depth = 0;  // this thread's holds
 thread_local int t_keep = 0;   // SettingsKeep scopes open on this thread
+thread_local int t_gathered = -1;  // the longest wait gathered, -1 when not gathering
 
 void Take() {
   TicketLock& l = Lock();
@@ -68,8 +69,33 @@ SettingsKeep::SettingsKeep() { ++t_keep; }
 SettingsKeep::~SettingsKeep() { --t_keep; }
 
 void SettingsWaitMs(int ms) {
+  if (t_gathered >= 0) {
+    if (ms > t_gathered) t_gathered = ms;
+    return;
+  }
   SettingsLetGo letGo;
   plat::SleepMs(ms);
+}
+
+SettingsWaitsGathered::SettingsWaitsGathered() : outer_(t_gathered) {
+  ++t_keep;
+  if (t_gathered < 0) t_gathered = 0;
+}
+
+SettingsWaitsGathered::~SettingsWaitsGathered() {
+  if (!open_) return;
+  --t_keep;
+  if (outer_ < 0) t_gathered = -1;
+}
+
+void SettingsWaitsGathered::Settle() {
+  if (!open_) return;
+  open_ = false;
+  --t_keep;
+  if (outer_ >= 0) return;  // the outer scope settles
+  const int longest = t_gathered;
+  t_gathered = -1;
+  if (longest > 0) SettingsWaitMs(longest);
 }
 
 int SettingsLockWaiters() {

@@ -50,8 +50,28 @@ class SettingsKeep {
 // Sleeps `ms` milliseconds with the lock let go meanwhile (SettingsLetGo): a
 // command that gives the main loop time (to bring fresh records, to show a
 // page) lets its passes run, and a panel handler's wait lets remote commands
-// run.
+// run. Inside a SettingsWaitsGathered scope of the thread it does not sleep.
 void SettingsWaitMs(int ms);
+
+// For a scope of many changes that must run whole and each settle the board
+// (a setup recall re-applying every setting): the calling thread's
+// SettingsWaitMs waits are gathered rather than slept and the lock is kept
+// (SettingsKeep) until Settle(), which waits the longest once with the lock
+// let go. A scope inside another leaves both to the outer one. Only the
+// board's settle after the last change is what the next acquisition needs.
+class SettingsWaitsGathered {
+ public:
+  SettingsWaitsGathered();
+  ~SettingsWaitsGathered();
+  SettingsWaitsGathered(const SettingsWaitsGathered&) = delete;
+  SettingsWaitsGathered& operator=(const SettingsWaitsGathered&) = delete;
+  // Ends the gathering and waits the longest wait gathered (SettingsWaitMs).
+  void Settle();
+
+ private:
+  int outer_;  // the enclosing scope's longest, -1 when none
+  bool open_ = true;
+};
 
 // The threads waiting for the lock now (for tests: a command is provably
 // waiting for it).

@@ -13,7 +13,8 @@ int RunSetupBlock(taskresponse* r, const SetupBlockOp& save, const SetupBlockOp&
   SetupFileRecord rec;
   std::memcpy(&rec, r->area, sizeof rec);
   bool ok = false;
-  if (rec.buffer) ok = rec.direction == 0 ? save(&rec) : rec.direction == 1 && load(&rec);
+  if (rec.buffer)
+    ok = rec.direction == kSetupSave ? save(&rec) : rec.direction == kSetupLoad && load(&rec);
   rec.status = ok ? 0 : -1;
   std::memcpy(r->area, &rec, sizeof rec);
   return ok ? 0 : -1;

@@ -8,6 +8,7 @@
 #include "core/common/common_subprogram.h"
 #include "core/menu/draw_hooks.h"
 #include "core/messages/msg.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "core/state/task_manage.h"
@@ -44,7 +45,7 @@ int SendSetup(int direction, uint8_t* buffer, int length, std::vector<Block>* bl
     std::memcpy(r.area, &rec, sizeof rec);
     module->OpResponse(&r);
     std::memcpy(&rec, r.area, sizeof rec);
-    if (direction != 0) continue;
+    if (direction != kSetupSave) continue;
     if (rec.status < 0 || rec.used < before || rec.used > length) return -1;
     if (blocks && rec.used > before) {
       const char* at = reinterpret_cast<const char*>(buffer + before);
@@ -52,7 +53,7 @@ int SendSetup(int direction, uint8_t* buffer, int length, std::vector<Block>* bl
       if (end) blocks->push_back({std::string(at, static_cast<const char*>(end)), rec.used - before});
     }
   }
-  return direction != 0 || rec.used > 0 ? rec.used : -1;
+  return direction != kSetupSave || rec.used > 0 ? rec.used : -1;
 }
 
 // Every block the instrument writes that the file holds must lie whole in
@@ -90,7 +91,7 @@ int StorageSaveSetFunc(const char* name, int disk) {
   const std::string folder = StorageFolder(kStoreSet, disk);
   if (folder.empty() || !name || !StorageNameOk(name)) return Fail(kMsgSaveFailed);
   std::vector<uint8_t> buffer(kSetupBufferBytes, 0);
-  const int used = SendSetup(0, buffer.data(), kSetupBufferBytes, nullptr);
+  const int used = SendSetup(kSetupSave, buffer.data(), kSetupBufferBytes, nullptr);
   if (used <= 0) return Fail(kMsgSaveFailed);
   StorageMakeFolder(folder);
   if (!StorageWriteFile(folder, name, buffer.data(), size_t(used))) return Fail(kMsgSaveFailed);
@@ -106,10 +107,19 @@ int StorageLoadSetFunc(const char* name, int disk) {
   // The layout the instrument writes now, to check the file's blocks by.
   std::vector<uint8_t> scratch(kSetupBufferBytes, 0);
   std::vector<Block> layout;
-  if (SendSetup(0, scratch.data(), kSetupBufferBytes, &layout) <= 0 || !WholeBlocks(file, layout))
+  if (SendSetup(kSetupSave, scratch.data(), kSetupBufferBytes, &layout) <= 0 ||
+      !WholeBlocks(file, layout))
     return Fail(kMsgLoadFailed);
   ShowLoading();
-  SendSetup(1, file.data(), int(file.size()), nullptr);
+  SendSetup(kSetupSettle, file.data(), int(file.size()), nullptr);
+  {
+    // No command comes between the blocks; the board's settle after each
+    // setting is waited once, after the last.
+    SettingsWaitsGathered whole;
+    SendSetup(kSetupLoad, file.data(), int(file.size()), nullptr);
+    whole.Settle();
+  }
+  SendSetup(kSetupFinish, file.data(), int(file.size()), nullptr);
   SystemResource.message->SetMessage(kMsgLoaded);
   // The language the setup brings back reloads every menu's texts, which
   // shows each menu's first page: the storage menu goes back to the page of

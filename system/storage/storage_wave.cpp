@@ -185,20 +185,33 @@ bool Flush(StorageFileWriter* out, std::string* text, size_t above) {
   return ok;
 }
 
-// The engine's acquisition held for the chunks of one record.
-struct HeldAcquisition {
-  HeldAcquisition() { SystemResource.wave->HoldAcquisition(true); }
-  ~HeldAcquisition() { SystemResource.wave->HoldAcquisition(false); }
+// The board's record held (no write resumes acquisition over it) from here
+// until Release or the end, paused now: whoever else reads in between, no
+// acquisition follows their read.
+class HeldRecord {
+ public:
+  HeldRecord() {
+    SystemResource.board->HoldRecord();
+    SystemResource.board->SendRealControl(fpga::kPause, 1);
+  }
+  ~HeldRecord() { Release(); }
+  HeldRecord(const HeldRecord&) = delete;
+  HeldRecord& operator=(const HeldRecord&) = delete;
+  void Release() {
+    if (!held_) return;
+    held_ = false;
+    SystemResource.board->ReleaseRecord();
+  }
+
+ private:
+  bool held_ = true;
 };
 
 // A deeper record: one acquisition (none when stopped: the stopped record as
-// it stands), then the sample memory from the record's first point, chunk by
-// chunk (the engine's read lock held per chunk, so the main loop's reads in
-// between cannot move the read-out, and its acquisition held, so no read in
-// between resumes it before the last chunk). What the caller holds (the
-// settings lock, the pass boundary) it keeps until the record is taken: a
-// pass or a command in between could start the next acquisition over it.
-bool TakeDeep(long points, int source, uint8_t* samples) {
+// it stands), then held; the record's first point from the trigger. The
+// caller holds the settings lock and the pass boundary: a pass or a command
+// in between could start the next acquisition over it.
+int64_t AcquireDeep(int source, std::unique_ptr<HeldRecord>* held) {
   x_system& x = *SystemResource.timeBase;
   if (!Stopped()) {
     x.AdjTimeBase(0, 0);
@@ -206,16 +219,23 @@ bool TakeDeep(long points, int source, uint8_t* samples) {
     for (int i = 0; i < kDonePolls && !(SystemResource.board->ReadAnyReg(fpga::kDone) & 1); ++i)
       plat::SleepMs(kDonePollMs);
   }
-  HeldAcquisition held;
+  *held = std::make_unique<HeldRecord>();
   int64_t start = 0, end = 0;
   x.GetMemDepthRange(source, &start, &end);
-  const int64_t first = std::min<int64_t>(0, start - x.GetRealPreTrigDepth(source));
+  return std::min<int64_t>(0, start - x.GetRealPreTrigDepth(source));
+}
+
+// The held record's sample memory from point `first`, chunk by chunk, each
+// under the engine's read lock (another read in between re-arms its own and
+// cannot move this one). Nothing else need be held: no acquisition starts
+// while the record is held. The last chunk's read resumes acquisition, which
+// the hold keeps back until the caller lets the record go.
+bool CopyDeep(long points, int source, int64_t first, uint8_t* samples) {
   _wave& wave = *SystemResource.wave;
   for (long done = 0; done < points;) {
     const int n = int(std::min<long>(kCsvChunk, points - done));
     const bool last = done + n >= points;
     std::lock_guard<std::recursive_mutex> lock(wave.ReadLock());
-    if (last) wave.HoldAcquisition(false);  // the last chunk resumes acquisition
     wave.SetDDRWave_addr(source, int32_t(first + done));
     if (wave.GetWave_by_offset(source, samples + done, n, last ? 1 : 0) != n) return false;
     done += n;
@@ -253,26 +273,41 @@ int WriteCsv(const CsvRecord& r) {
   return 0;
 }
 
-// The record is taken here, with what the caller holds; its lines are written
-// by `later` when given (a deep record), otherwise here, with the settings
-// lock let go unless the caller keeps it (a remote save keeps it with the
-// main loop at its pass boundary: a normal-depth file is written at once).
+// The record is acquired here, with what the caller holds. A normal-depth
+// record is taken and written here, with the settings lock let go unless the
+// caller keeps it (a remote save keeps it with the main loop at its pass
+// boundary: the file is written at once). A deep record is held and handed
+// to `later` when given, which copies it and writes its lines holding
+// nothing else; otherwise copied and written here the same way.
 int SaveCsv(const std::string& folder, const char* name, int source, StorageJobRunner later) {
   const long points = DepthPoints(source);
   auto record = std::make_shared<CsvRecord>();
   record->folder = folder;
   record->name = name;
   record->header = CsvHeader(source);
-  record->samples.resize(size_t(std::max<long>(points, kWaveSamples)));
-  const bool deep = points > kWaveSamples;
-  if (!(deep ? TakeDeep(points, source, record->samples.data())
-             : TakeRecord(source, record->samples.data())))
-    return Fail(kMsgSaveFailed);
-  record->samples.resize(size_t(points));
+  if (points <= kWaveSamples) {
+    record->samples.resize(size_t(kWaveSamples));
+    if (!TakeRecord(source, record->samples.data())) return Fail(kMsgSaveFailed);
+    record->samples.resize(size_t(points));
+    record->scale = TakeCsvScale(source);
+    SettingsLetGo writing;
+    return WriteCsv(*record);
+  }
+  std::unique_ptr<HeldRecord> held;
+  const int64_t first = AcquireDeep(source, &held);
   record->scale = TakeCsvScale(source);
-  if (deep && later) return later([record] { WriteCsv(*record); }) ? 0 : Fail(kMsgSaveFailed);
+  // The copy and the lines: a job holds the record until its copy ends (a
+  // job dropped unrun lets it go with its closure).
+  std::shared_ptr<HeldRecord> hold(std::move(held));
+  auto copyAndWrite = [record, hold, points, source, first] {
+    record->samples.resize(size_t(points));
+    const bool copied = CopyDeep(points, source, first, record->samples.data());
+    hold->Release();
+    return copied ? WriteCsv(*record) : Fail(kMsgSaveFailed);
+  };
+  if (later) return later([copyAndWrite] { copyAndWrite(); }) ? 0 : Fail(kMsgSaveFailed);
   SettingsLetGo writing;
-  return WriteCsv(*record);
+  return copyAndWrite();
 }
 
 }  // namespace

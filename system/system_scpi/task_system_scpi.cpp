@@ -9,10 +9,11 @@
 
 #include "acquisition/engine/wave.h"
 #include "acquisition/system_module/task_system.h"
-#include "core/state/ids.h"
+#include "core/input/rs232.h"
 #include "core/messages/msg.h"
 #include "core/messages/remote_errors.h"
-#include "core/input/rs232.h"
+#include "core/messages/settings_lock.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "core/state/task_manage.h"
@@ -144,13 +145,21 @@ void Scpi_TaskSys_Setup(scpi_para* para, char* block) {
   const int len = SystemResource.scpiEngine->GetBinaryDataLen();
   if (para || !block || len <= 0) return;
   std::vector<uint8_t> copy(block, block + len);
-  SendSetup(1, copy.data(), len);
+  SendSetup(kSetupSettle, copy.data(), len);
+  {
+    // No main-loop pass comes between the blocks; the board's settle after
+    // each setting is waited once, after the last.
+    SettingsWaitsGathered whole;
+    SendSetup(kSetupLoad, copy.data(), len);
+    whole.Settle();
+  }
+  SendSetup(kSetupFinish, copy.data(), len);
   Redraw();
 }
 
 void Scpi_TaskSys_SetupAsk(scpi_para*, char*) {
   std::vector<uint8_t> buffer(kSetupBufferBytes, 0);
-  const SetupFileRecord out = SendSetup(0, buffer.data(), kSetupBufferBytes);
+  const SetupFileRecord out = SendSetup(kSetupSave, buffer.data(), kSetupBufferBytes);
   std::printf("Write File Size = %d \n", out.used);
   SystemResource.scpiEngine->WriteResponseDataRaw(reinterpret_cast<const char*>(buffer.data()), out.used);
 }

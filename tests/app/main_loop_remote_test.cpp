@@ -4,6 +4,8 @@
 // pass.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
 #include <thread>
 
 #include "acquisition/system_module/task_system.h"
@@ -68,10 +70,11 @@ struct PanelWait : ::testing::Test {
     ASSERT_EQ(0u, Ask("*IDN?\n").find(kIdnStart));
   }
   // Runs one pass with `panelKey` (0: none, the key is already queued) while
-  // *IDN? waits for the settings lock; true when the query ran during it.
-  bool QueryRanDuringThePass(uint8_t panelKey) {
-    const char line[] = "*IDN?\n";
-    const ScpiPost post = {line, int(sizeof line - 1), false};
+  // the query `line` (*IDN? by default) waits for the settings lock; true
+  // when the query ran during it. Its answer in *answer when given.
+  bool QueryRanDuringThePass(uint8_t panelKey, const char* line = "*IDN?\n",
+                             std::string* answer = nullptr) {
+    const ScpiPost post = {line, int(std::strlen(line)), false};
     ScpiTicket ticket = 0;
     bool during = false;
     {
@@ -82,8 +85,10 @@ struct PanelWait : ::testing::Test {
       ScopeMainPass();
       during = SettingsLockWaiters() == 0;  // it had the lock, and only the handler let it go
     }
-    std::string answer;
-    return Scpi.WaitAnswer(ticket, kAnswerMs, &answer) && answer.find(kIdnStart) == 0 && during;
+    std::string got;
+    if (!Scpi.WaitAnswer(ticket, kAnswerMs, &got)) return false;
+    if (answer) *answer = got;
+    return (answer || got.find(kIdnStart) == 0) && during;
   }
 };
 
@@ -97,6 +102,19 @@ TEST_F(PanelWait, RunStopInRollLetsAQueryRun) {
   EXPECT_NE(SysRunStatus.GetAcquireStatus(0), kAcqStopped);
 }
 
+// A roll frame's read of the board and the traces built from it change no
+// setting: a query runs beside them.
+TEST_F(PanelWait, ARollFrameLetsAQueryRun) {
+  Command(":TIMebase:SCALe 0.1\n");
+  bench.Pass(3);
+  ASSERT_EQ(SysRunStatus.GetAcquireStatus(0), kAcqSlowScan);
+  for (int frame = 0; frame < 3; ++frame) {
+    bench.AdvanceMs(20);  // the next frame is due
+    EXPECT_TRUE(QueryRanDuringThePass(0));
+  }
+  EXPECT_EQ(SysRunStatus.GetAcquireStatus(0), kAcqSlowScan);
+}
+
 TEST_F(PanelWait, AutoSetLetsAQueryRun) {
   EXPECT_TRUE(QueryRanDuringThePass(kKeyAutoSet));
   EXPECT_EQ(0u, Ask("*IDN?\n").find(kIdnStart));  // and the worker serves on after it
@@ -108,7 +126,11 @@ TEST_F(PanelWait, SetupRecallLetsAQueryRun) {
   Command(":CHANnel1:SCALe 0.2\n");
   ASSERT_EQ(0u, Ask(":CHANnel1:SCALe?\n").find("2.000000e-01"));
   Command(":FILE:LOAD \"WAIT.dat\",FLASH\n");  // a key the main loop runs
-  EXPECT_TRUE(QueryRanDuringThePass(0));
+  // The recall's wait comes before any block is taken: the query sees the
+  // settings as they were, whole, and the next one the recall's, whole.
+  std::string during;
+  EXPECT_TRUE(QueryRanDuringThePass(0, ":CHANnel1:SCALe?\n", &during));
+  EXPECT_EQ(0u, during.find("2.000000e-01")) << during;
   EXPECT_EQ(0u, Ask(":CHANnel1:SCALe?\n").find("1.000000e+00"));
 }
 }  // namespace

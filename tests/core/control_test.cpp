@@ -633,3 +633,33 @@ TEST(ControlCounter, MainLoopRefreshStoresTheResultInTheRunState) {
   EXPECT_NEAR(SysRunStatus.GetCymometer(0), 1000.0, 1e-6);
   EXPECT_STRNE(SysRunStatus.GetCymometerResult(0), "");
 }
+
+// While a record is held for a read-out over several locked stretches, no
+// write resumes acquisition over it: a pause word of 0 is kept back and sent
+// when the last hold ends, unless a pause word of 1 came after it (a STOP
+// meanwhile stands).
+TEST(ControlFrames, AHeldRecordKeepsResumesBackUntilTheLastHoldEnds) {
+  Board b;
+  constexpr uint16_t kPauseWord = 128;  // the simulated FPGA's own number
+  QelControl.SendRealControl(fpga::kPause, 1);
+  QelControl.HoldRecord();
+  QelControl.HoldRecord();
+  QelControl.SysSample();  // a restart asked for meanwhile
+  EXPECT_EQ(b.fpga.Word(kPauseWord), 1);
+  QelControl.ReleaseRecord();
+  EXPECT_EQ(b.fpga.Word(kPauseWord), 1);  // one hold still stands
+  QelControl.ReleaseRecord();
+  EXPECT_EQ(b.fpga.Word(kPauseWord), 0);  // sent as the last one goes
+
+  QelControl.SendRealControl(fpga::kPause, 1);
+  QelControl.HoldRecord();
+  QelControl.AcquireStart();
+  QelControl.AcquirePause();  // a pause after the resume: it stands
+  b.fpga.ClearLog();
+  QelControl.ReleaseRecord();
+  EXPECT_EQ(b.fpga.Word(kPauseWord), 1);
+  EXPECT_TRUE(b.fpga.Log().empty());
+  QelControl.ReleaseRecord();  // one too many changes nothing
+  QelControl.AcquireStart();
+  EXPECT_EQ(b.fpga.Word(kPauseWord), 0);
+}

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <future>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +27,7 @@
 #include "platform/thread.h"
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_client.h"
+#include "remote/scpi/scpi_thread.h"
 #include "system/storage/storage_setup.h"
 #include "system/storage/storage_wave.h"
 #include "system/storage/task_storage.h"
@@ -313,6 +316,71 @@ TEST_F(StorageFiles, ACsvHoldsTheRecordsTimesAndVolts) {
   EXPECT_EQ(points, 7000);
   EXPECT_NEAR(first, -3.5e-3, 1e-6);  // 7 divisions of 500 us before the trigger
   EXPECT_GT(close, 6900);
+}
+
+// A deep record is copied beside the SCPI worker, holding only the board's
+// record. Stopped, with the copy held back (the test holds the engine's read
+// lock, which each chunk takes), other commands are served. Running, with the
+// copy queued behind another job, a command that restarts sampling starts no
+// acquisition until the record is copied: the file is the record of the
+// save's own acquisition, not of the signal applied after it.
+TEST_F(StorageFiles, ADeepCsvCopiesItsRecordBesideOtherCommands) {
+  Sine1k(0);
+  Set("ACQuire:MEMory:DEPTh 70K");
+  Acquire();
+  Unpaced();
+  Usb(true);
+  // The lines of a CSV: how many, and how many follow the 1 V, 1 kHz sine.
+  const auto sineLines = [](const std::string& text, int* points) {
+    std::istringstream in(text);
+    std::string line;
+    for (int i = 0; i < 4 && std::getline(in, line); ++i) {
+    }
+    int close = 0;
+    *points = 0;
+    while (std::getline(in, line)) {
+      double t = 0, v = 0;
+      if (std::sscanf(line.c_str(), "%lf,%lf", &t, &v) != 2) break;
+      close += std::fabs(v - std::sin(2 * M_PI * 1000 * t)) < 0.06;
+      ++*points;
+    }
+    return close;
+  };
+
+  Set("STOP");
+  {
+    std::unique_lock<std::recursive_mutex> copying(WaveOp.ReadLock());
+    Set("FILE:SAVE \"STOPPED.csv\",CHANnel1,UDISK");
+    EXPECT_EQ(0u, Ask("*IDN?").find("KOLVET"));
+    EXPECT_EQ(ScpiQuery("*OPC?\r\n"), "0\r\n");  // the copy waits for the read lock
+  }
+  ASSERT_TRUE(WaitUntil([] { return ScpiQuery("*OPC?\r\n") == "1\r\n"; }));
+  int points = 0;
+  EXPECT_GT(sineLines(ReadRoot("udisk/KOLV/Wave/STOPPED.csv"), &points), 69000);
+  EXPECT_EQ(points, 70000);
+
+  Set("RUN");
+  std::promise<void> go;
+  std::shared_future<void> released = go.get_future().share();
+  ASSERT_TRUE(RunScpiJob([released] { released.wait(); }));
+  Set("FILE:SAVE \"HELD.csv\",CHANnel1,UDISK");
+  const uint64_t made = bench.Fpga().LastAcquisition().serial;
+  plat::TestSignal flat;  // what a later acquisition would record
+  flat.shape = plat::SignalShape::kDc;
+  flat.offsetV = 0.5;
+  bench.Fpga().SetSignal(0, flat);
+  Set("TIMebase:SCALe 5e-4");  // restarts sampling: kept back
+  EXPECT_EQ(bench.Fpga().LastAcquisition().serial, made);
+  go.set_value();
+  ASSERT_TRUE(WaitUntil([] { return ScpiQuery("*OPC?\r\n") == "1\r\n"; }));
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved);
+  EXPECT_GT(sineLines(ReadRoot("udisk/KOLV/Wave/HELD.csv"), &points), 69000);
+  EXPECT_EQ(points, 70000);
+  // Sampling resumed once the record was copied.
+  EXPECT_TRUE(WaitUntil([&] {
+    Set("TIMebase:SCALe 5e-4");
+    return bench.Fpga().LastAcquisition().serial > made;
+  }));
 }
 
 TEST_F(StorageFiles, ADeepRecordGoesToCsvInChunksWithItsProgressBar) {

@@ -41,11 +41,19 @@ struct Eeprom {
     pointer[0] = pointer[1] = 0;
     return true;
   }
+  // Written over in place: a file truncated and written again is flushed to
+  // the disk when closed, which made every setting stored cost milliseconds.
   void Save() {
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-      std::fwrite(bytes, 1, sizeof bytes, f);
-      std::fclose(f);
+    FILE* f = std::fopen(path.c_str(), "r+b");
+    if (f && (std::fseek(f, 0, SEEK_END) != 0 || std::ftell(f) != long(sizeof bytes))) {
+      std::fclose(f);  // not an image of ours: written anew
+      f = nullptr;
     }
+    if (f) std::rewind(f);
+    else f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    std::fwrite(bytes, 1, sizeof bytes, f);
+    std::fclose(f);
   }
 };
 
