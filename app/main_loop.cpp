@@ -25,6 +25,7 @@
 #include "remote/scpi/scpi.h"
 #include "remote/usbtmc/usbtmc.h"
 #include "ui/screen/qel_draw.h"
+#include "core/state/wave_types.h"
 
 int32_t IntNum = 0;
 
@@ -114,7 +115,7 @@ void ReadFinishedAcquisition(int requested, int trigType, int realTimeBase) {
   // settings lock is taken back, the order those readers take them in.
   pthread_mutex_lock(&mymutex);
   const int waveType = SysRunStatus.GetWaveType();
-  if (waveType == 2) {  // the traces are the display: every channel that is on is read
+  if (waveType == kWaveTraces) {  // the traces are the display: every channel that is on is read
     ReadChannelRecords(requested, true);
     // The spectrum's record comes from the same acquisition.
     if (TaskSystem.IsRunOpCmd() < 0) WaveOp.ReadFFTWaveData();
@@ -336,7 +337,7 @@ bool ChangeSettings(bool pacedRoll, bool* busy) {
   if (intake == Intake::Dropped) return false;
   *busy = intake == Intake::Routed;
 
-  const bool rolling = SysRunStatus.GetWaveType() == 3 && SysRunStatus.GetAcquireStatus(0) != 4;
+  const bool rolling = SysRunStatus.GetWaveType() == kWaveRoll && SysRunStatus.GetAcquireStatus(0) != 4;
   const int64_t now = plat::MonoUs();
   if (rolling && pacedRoll && now < g_nextRollUs) {
     // Between two roll frames: the roll FIFOs fill until the next one.
@@ -397,7 +398,7 @@ bool ScopeMainPass(bool pacedRoll) {
 int IdleWaitMs() {
   const int64_t now = plat::MonoUs();
   int64_t due = now + kLongestIdleUs;
-  if (SysRunStatus.GetWaveType() == 3 && SysRunStatus.GetAcquireStatus(0) != 4) due = std::min(due, g_nextRollUs);
+  if (SysRunStatus.GetWaveType() == kWaveRoll && SysRunStatus.GetAcquireStatus(0) != 4) due = std::min(due, g_nextRollUs);
   if (g_nextPollUs > 0) due = std::min(due, g_nextPollUs);
   const int64_t frame = QelDraw.NextIdleFrameUs();
   if (frame > 0) due = std::min(due, frame);

@@ -12,6 +12,7 @@
 #include "core/menu/draw_hooks.h"
 #include "core/messages/msg.h"
 #include "core/messages/settings_lock.h"
+#include "core/state/wave_types.h"
 
 namespace {
 using namespace hori;
@@ -228,7 +229,7 @@ int Hori_MultiScopeOnOff(keypara k) {
     Trig().SetTriggerSource(0);
     Run().SetActivCh(0);
   }
-  Run().SetWaveType(1);
+  Run().SetWaveType(kWaveRaster);
   Sys().message->ClearMessage();
   SyncRunState();
   Run().SetDrawRefresh();
@@ -286,7 +287,7 @@ int Hori_MultiScopeChConfig(keypara) {
   Trig().SetTriggerPos(0, 0, 0);
   Run().SetActivCh(0);
   Vert().SetChOnOff(0, 1);
-  Run().SetWaveType(1);
+  Run().SetWaveType(kWaveRaster);
   Sys().message->ClearMessage();
   Board().Bee();
   Run().SetDrawRefresh();

@@ -5,6 +5,7 @@
 
 #include "core/state/system_resource.h"
 #include "core/state/task.h"
+#include "core/state/wave_types.h"
 
 class _SysRunInfoOp;
 class task_manage;
@@ -30,7 +31,6 @@ enum : int {
 
 constexpr uint64_t kFuncRecording = 0x100;
 constexpr int kTrigModeAuto = 0, kTrigModeNormal = 1, kTrigModeSingle = 2;
-constexpr int kWaveTypeRoll = 3;
 constexpr int kTimeBaseFastLast = 22;   // above: the pause word guards a position step
 constexpr int kTimeBaseSlowFirst = 26;  // from here on an auto sweep scans slowly
 constexpr int64_t kRecordCentre = 35000000;

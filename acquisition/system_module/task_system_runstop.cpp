@@ -20,7 +20,6 @@ using namespace sysmod;
 namespace {
 constexpr int kDrawIdle = 5, kDrawPolls = 31, kDrawPollMs = 10;
 constexpr int kSingleShowMs = 200, kScanStopMs = 500;
-constexpr int kWaveTypeNormal = 1;
 constexpr int kAcqBlockStarting = 1;
 
 control& Board() { return *Sys().board; }
@@ -87,7 +86,7 @@ void StopRoll() {
   const int64_t index = lo < 0 || hi < 0 ? 0 : (int64_t(hi) << 16 | lo) * 2;
   Sys().wave->SetRollDataIndex(int(index % _wave::kRecordPoints));
   Draw().clearPicture();
-  Run().SetWaveType(kWaveTypeNormal);
+  Run().SetWaveType(kWaveRaster);
   Sys().timeBase->AdjTimeBase(0, 0);
 }
 }  // namespace
@@ -120,7 +119,7 @@ int RunStop() {
   }
   Board().BeeOff();
   if (Single()) Message(kMsgSingleStop);
-  if (Run().GetWaveType() == kWaveTypeRoll) StopRoll();
+  if (Run().GetWaveType() == kWaveRoll) StopRoll();
   return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/board/mem_depth_table.h"
 #include "core/state/sys_run_info_layout.h"
+#include "core/state/wave_types.h"
 
 constexpr int kMemDepthMaxIndex = 6;
 constexpr uint64_t kFunc70MDepth = 0x2;
@@ -68,7 +69,7 @@ class _SysRunInfoOp {
   // Wave.
   int SetWaveType(int type);  // 1 or 2, else -1
   int GetWaveType() const { return info_->waveType; }
-  int IsRollEnable() const { return info_->waveType == 3; }
+  int IsRollEnable() const { return info_->waveType == kWaveRoll; }
   int SetWaveDisplayInfor(int slot, int row, int height);  // slot 0-13, negative values -1
   int GetWaveDisplayInfor(int slot, int* row, int* height) const;
   int SetTestWaveSel(int v);

@@ -28,7 +28,6 @@ constexpr char kTriggerLabel[] = "TASK-TRIGGER";
 constexpr uint16_t kSetZeroKey = 68, kLevelPushKey = 75, kCh1Key = 64, kCh2Key = 65, kMenuKey = 54;
 constexpr int kMsgAlternate = 84;  // "Function is Disabled in Alternate mode"
 constexpr int kEeLineNum = 158, kEeUnnamed152 = 152;
-constexpr int kDecodeBusItem = 145, kEventTableItem = 147;
 constexpr int kModeSingle = 2;
 
 // Item values Initialize sets.
@@ -38,7 +37,7 @@ struct ItemValue {
 };
 constexpr ItemValue kInitValues[] = {
     {kTiWinTime, 2}, {kTiTimeOutTime, 2}, {kTiShTime, 2}, {kTiNthIdle, 2}, {kTiNthCount, 1},
-    {kTiLowLimit, 2}, {kTiUppLimit, 3}, {122, 0}, {kTiRs232SpecialBps, 1200}, {148, 160},
+    {kTiLowLimit, 2}, {kTiUppLimit, 3}, {122, 0}, {kTiRs232SpecialBps, 1200}, {kTiBusVerPos, 160},
     {172, 4}, {176, 1}, {175, 20}, {206, 2000000}, {227, 19200},
 };
 
@@ -193,7 +192,7 @@ int TaskForTrigger::OpResponse(taskresponse* r) {
     case KEY_WORD_LANGUAGE: return LoadLanguage(1);
     case kSetZeroKey:
       if (Sys()->runStatus->IsIndependTimeBase()) return Sys()->message->SetMessage(kMsgAlternate), 0;
-      TaskMenu.SetCurrPage(kDecodeBusItem);
+      TaskMenu.SetCurrPage(kTiBusState);
       std::printf("TaskForTrigger: key %d\n", kSetZeroKey);
       return 0;
     default: break;
@@ -204,10 +203,10 @@ int TaskForTrigger::OpResponse(taskresponse* r) {
 int TaskForTrigger::Display() {
   if (NumKeyboardFlag) Sys()->draw->DrawNumKeyboard(&NumKeyboard);
   const int t = Type();
-  if (t >= kTrigRs232 && t <= kTrigLin && (Item(kDecodeBusItem) & 0xFFFF) == 1 &&
+  if (t >= kTrigRs232 && t <= kTrigLin && (Item(kTiBusState) & 0xFFFF) == 1 &&
       !DecodeLaneGivesWay()) {
     Draw_Decode_bus(char(t));
-    if ((Item(kEventTableItem) & 0xFFFF) == 1)
+    if ((Item(kTiEventTable) & 0xFFFF) == 1)
       (t == kTrigLin ? Draw_Decode_LInList : t == kTrigCan ? Draw_Decode_CanList : Draw_Decode_EventList)(char(t));
   }
   if (Decode_DisplayType == kDecodePopKeyboard)
@@ -239,8 +238,8 @@ int TaskForTrigger::DisableFunc() {
 
 int TaskForTrigger::TaskBackgroundResponse(taskresponse* r, taskresponse*) {
   if (!r || r->key.key != kMenuKey) return 0;
-  if (Item(kEventTableItem) & 0xFFFF) {
-    SetItem(kEventTableItem, 0);
+  if (Item(kTiEventTable) & 0xFFFF) {
+    SetItem(kTiEventTable, 0);
     return 1;
   }
   return DisableFunc();
@@ -275,8 +274,8 @@ bool TaskForTrigger::DecodeLaneGivesWay() const {
 
 bool TaskForTrigger::LaneGiveWay() {
   if (!DecodeLaneGivesWay()) return false;
-  if (Item(kDecodeBusItem) & 0xFFFF) SetItem(kDecodeBusItem, 0);
-  if (Item(kEventTableItem) & 0xFFFF) SetItem(kEventTableItem, 0);
+  if (Item(kTiBusState) & 0xFFFF) SetItem(kTiBusState, 0);
+  if (Item(kTiEventTable) & 0xFFFF) SetItem(kTiEventTable, 0);
   return true;
 }
 

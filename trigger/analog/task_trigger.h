@@ -88,7 +88,12 @@ enum TriggerItem : int16_t {
   kTiRs232Source = 111,
   kTiRs232Baud = 112,
   kTiRs232SpecialBps = 113,
+  kTiDataWidth = 116,  // the decode's data width
   kTiI2cScl = 126,
+  kTiBusState = 145,   // the decode lane: on/off, number base, event list, position
+  kTiBusBase = 146,
+  kTiEventTable = 147,
+  kTiBusVerPos = 148,
   kTiBusSaveSet = 151,
   kTiSpiScl = 161,
 };

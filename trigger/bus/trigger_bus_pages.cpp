@@ -37,7 +37,6 @@ static_assert(kJumpOff == 0x00000109 && kUserBaud == 0x0400105E && kRs232Byte ==
 
 constexpr MenuStore kOwn = MenuStore::kNotStored;
 
-constexpr int kEventTable = 147;
 constexpr int kSpiIdleMin = 20, kSpiIdleMax = 250000000;
 constexpr int kSpiMinWidth = 4, kSpiMaxWidth = 32;
 constexpr int kRs232MaxBaud = 25000000, kCanMaxBaud = 2000000, kLinMaxBaud = 100000;
@@ -84,7 +83,7 @@ int UserBaud(keypara k, int n, int choice, int tableSize, int max) {
     if (TaskTrigger.IsNumKeyboardEnable()) {
       TaskTrigger.CloseNumKeyboard();
     } else {
-      if (Val(kEventTable) == 1) TaskTrigger.SetItem(kEventTable, 0);
+      if (Val(kTiEventTable) == 1) TaskTrigger.SetItem(kTiEventTable, 0);
       TaskTrigger.OpenNumKeyboard(short(n));
     }
     return 0;

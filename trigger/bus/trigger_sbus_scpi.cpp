@@ -30,8 +30,7 @@ using sbus::Val;
 namespace {
 constexpr int kTaskId = 10;
 constexpr int kVerPosMax = 160;
-constexpr int kItemBase = 146, kBaseAscii = 3;
-constexpr int kItemBusState = 145, kItemEventTable = 147;  // the lane and its list
+constexpr int kBaseAscii = 3;
 constexpr int kSpiWidthMin = 4, kSpiWidthMax = 32, kSpiFramesMax = 32;
 constexpr double kIdleTick = 4e-9;  // the SPI idle time's unit
 constexpr double kIdleMin = 80e-9, kIdleMax = 1.0;
@@ -95,8 +94,8 @@ template <int kItem, const scpipara* kWords>
 void SetDisplay(scpi_para*, char* p) {
   const int v = ScpiKeyword(kWords, p);
   if (v < 0) return;
-  if (ScpiRefuseIf((kItem == kItemBase && v == kBaseAscii && TaskTrigger.Type() == kTrigI2c) ||
-                   ((kItem == kItemBusState || kItem == kItemEventTable) && v == 1 &&
+  if (ScpiRefuseIf((kItem == kTiBusBase && v == kBaseAscii && TaskTrigger.Type() == kTrigI2c) ||
+                   ((kItem == kTiBusState || kItem == kTiEventTable) && v == 1 &&
                     TaskTrigger.DecodeLaneGivesWay())))
     return;
   TaskTrigger.SetItem(kItem, uint64_t(v));
@@ -264,7 +263,7 @@ void VerPos(scpi_para*, char* p) {
   long asked = 0;
   if (!ScpiNumber(p, &asked)) return;
   const long v = std::clamp<long>(asked, -kVerPosMax, kVerPosMax);
-  TaskTrigger.SetItem(148, uint16_t(int16_t(v)));
+  TaskTrigger.SetItem(kTiBusVerPos, uint16_t(int16_t(v)));
   TaskTrigger.Sys()->runStatus->SetDrawRefresh();
 }
 
@@ -326,14 +325,14 @@ std::string sbus::BitsText(const char* bits, int n) {
 const instr kTriggerSbusRows[] = {
     {"SBUS:MODE", Mode},
     {"SBUS:MODE?", ModeAsk},
-    {"SBUS:DISPlay", SetDisplay<145, kScpiOnOff>},
-    {"SBUS:DISPlay?", AskNumber<145>},
-    {"SBUS:BASE", SetDisplay<kItemBase, kBases>},
-    {"SBUS:BASE?", AskKeyword<kItemBase, kBases>},
-    {"SBUS:EVENt", SetDisplay<147, kScpiOnOff>},
-    {"SBUS:EVENt?", AskNumber<147>},
+    {"SBUS:DISPlay", SetDisplay<kTiBusState, kScpiOnOff>},
+    {"SBUS:DISPlay?", AskNumber<kTiBusState>},
+    {"SBUS:BASE", SetDisplay<kTiBusBase, kBases>},
+    {"SBUS:BASE?", AskKeyword<kTiBusBase, kBases>},
+    {"SBUS:EVENt", SetDisplay<kTiEventTable, kScpiOnOff>},
+    {"SBUS:EVENt?", AskNumber<kTiEventTable>},
     {"SBUS:VERTical:POSition", VerPos},
-    {"SBUS:VERTical:POSition?", AskNumber<148>},
+    {"SBUS:VERTical:POSition?", AskNumber<kTiBusVerPos>},
     {"SBUS:TRIGger:COUPling", Scpi_TaskTrigger_Coupling},
     {"SBUS:TRIGger:COUPling?", Scpi_TaskTrigger_GetCoupling},
     {"SBUS:TRIGger:SWEep", Scpi_TaskTrigger_Sweep},

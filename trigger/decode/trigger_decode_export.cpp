@@ -23,7 +23,6 @@
 namespace {
 constexpr char kUdisk[] = "/udisk/";
 constexpr char kDecodeDir[] = "/udisk/Storage/Decode";
-constexpr int kItemBase = 146, kItemDataWidth = 116;
 constexpr int kBaseHex = 0, kBaseDec = 1, kBaseBin = 2;
 constexpr int kRs232WidthOffset = 5, kByteBits = 8;
 constexpr int kTextBytes = 2 * 1024 * 1024;
@@ -49,7 +48,7 @@ const char* BusName(int type) {
 }
 
 int Bits(int type) {
-  return type == kTrigRs232 ? int(TaskTrigger.Item(kItemDataWidth) & 0xFFFF) + kRs232WidthOffset : kByteBits;
+  return type == kTrigRs232 ? int(TaskTrigger.Item(kTiDataWidth) & 0xFFFF) + kRs232WidthOffset : kByteBits;
 }
 
 void Message(int n) { TaskTrigger.Sys()->message->SetMessage(n); }
@@ -100,7 +99,7 @@ const char* Get_decode_data_Info(int* length) {
   const int n = DecodeRowsInForce(Decode_data_num, kDecodeEntries);
   if (n == 0) return nullptr;
   const int type = TaskTrigger.Type();
-  const int base = int(TaskTrigger.Item(kItemBase) & 0xFFFF), bits = Bits(type);
+  const int base = int(TaskTrigger.Item(kTiBusBase) & 0xFFFF), bits = Bits(type);
   int used = 0;
   auto put = [&used](const char* s) {
     const int len = int(std::strlen(s));

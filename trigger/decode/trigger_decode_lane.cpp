@@ -17,7 +17,6 @@
 #include "ui/screen/qel_draw.h"
 
 namespace {
-constexpr int kItemBase = 146, kItemVerPos = 148, kItemDataWidth = 116;
 constexpr int kVisibleEnd = 700, kLastStart = 694, kColumnShift = 30, kEndColumn = 730;
 constexpr int kLaneRowBase = 225, kBaseLineDrop = 3, kMarkerColumn = 10, kMarkerPicture = 134;
 constexpr int kPointsPerDivision = 50;
@@ -161,7 +160,7 @@ LaneView ViewOf(_SysResource* sys) {
   LaneView v;
   _SysRunInfoOp* run = sys->runStatus;
   const HorizontalBlock& h = run->GetSysRunInfoBaseAddr()->horizontal[0];
-  const int position = int16_t(TaskTrigger.Item(kItemVerPos) & 0xFFFF);
+  const int position = int16_t(TaskTrigger.Item(kTiBusVerPos) & 0xFFFF);
   const double main = sys->timeBase->GetTimeBaseDivTime(sys->runStatus->GetRealTimeBase(0)) / kPointsPerDivision * 1e9;
   if (run->GetTimeBaseType() == kZoomView) {
     v.row = int(kZoomRowBase - kZoomRowPerStep * position + kZoomRowDrop);
@@ -211,8 +210,8 @@ void Draw_Decode_bus(char type) {
   d->DrawPictrue(row, kMarkerColumn, kMarkerPicture, DRAW_CURRENT);
   const double p = v.nsPerColumn;
   if (p <= 0) return;
-  const int base = int(TaskTrigger.Item(kItemBase) & 0xFFFF);
-  const int bits = type == kTrigRs232 ? int(TaskTrigger.Item(kItemDataWidth) & 0xFFFF) + 5 : 8;
+  const int base = int(TaskTrigger.Item(kTiBusBase) & 0xFFFF);
+  const int bits = type == kTrigRs232 ? int(TaskTrigger.Item(kTiDataWidth) & 0xFFFF) + 5 : 8;
   int previous = v.first;
   uint32_t before = kWhite;
   std::lock_guard<std::mutex> lock(DecodeTablesLock());

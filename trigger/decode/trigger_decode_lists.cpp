@@ -14,7 +14,6 @@
 namespace {
 constexpr int kRowsShown = 11, kRowPitch = 22, kFirstRow = 134, kTitleRow = 88, kHeaderRow = 111;
 constexpr int kListTop = 83, kUnderlayHeight = 18, kMarkerTop = 127, kMarkerSpan = 138, kFont = 4;
-constexpr int kItemBase = 146, kItemDataWidth = 116;
 constexpr int kEventPicture = 135, kFramePicture = 139, kMarkerPicture = 132;
 constexpr uint32_t kWhite = 0xFFFFFF, kHeader = 0xFFCC00, kNumber = 0x00CCCC, kUnderlay = 0x686666, kRed = 0xE81439;
 
@@ -76,8 +75,8 @@ int Focus() {
 void Draw_Decode_EventList(char type) {
   qel_draw* d = TaskTrigger.Sys()->draw;
   if (!d || type < kTrigRs232 || type > kTrigLin) return;
-  const int base = int(TaskTrigger.Item(kItemBase) & 0xFFFF);
-  const int bits = type == kTrigRs232 ? int(TaskTrigger.Item(kItemDataWidth) & 0xFFFF) + 5 : 8;
+  const int base = int(TaskTrigger.Item(kTiBusBase) & 0xFFFF);
+  const int bits = type == kTrigRs232 ? int(TaskTrigger.Item(kTiDataWidth) & 0xFFFF) + 5 : 8;
   std::lock_guard<std::mutex> lock(DecodeTablesLock());
   const int count = DecodeRowsInForce(Decode_data_num, kDecodeEntries), focus = Focus();
   const int first = Frame(d, kEvents, kEventTitles[type - kTrigRs232], count, focus);

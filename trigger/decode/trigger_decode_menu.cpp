@@ -18,7 +18,7 @@ char Decode_InputName[kDecodeNameBytes];
 int16_t Decode_InputNameIndex = 0, Decode_KeySel = 0, Decode_UpperLowerFlag = 0, Decode_DisplayType = kDecodePopStart;
 
 namespace {
-constexpr int kItemBus = 145, kItemBase = 146, kItemEvents = 147, kItemVerPos = 148, kItemTriggerSet = 150;
+constexpr int kItemTriggerSet = 150;
 constexpr int kItemSaveSet = 151, kItemInputName = 155, kItemDelete = 185, kItemCancel = 190;
 constexpr int kVerPosMax = 160;
 constexpr char kDecodeNameDefault[] = "Decode";
@@ -79,31 +79,31 @@ void Draw_Decode_Storage_Inupt_Back() {
     d->DrawSoftKeyboard(Decode_KeySel, Decode_UpperLowerFlag, Decode_InputName, &kKeyboardStyle);
 }
 
-int Decode_Bus_ON_OFF(keypara k) { return Refused() ? 0 : Step(k, kItemBus); }
-int Decode_Bus_Set_Event_Table(keypara k) { return Refused() ? 0 : Step(k, kItemEvents); }
+int Decode_Bus_ON_OFF(keypara k) { return Refused() ? 0 : Step(k, kTiBusState); }
+int Decode_Bus_Set_Event_Table(keypara k) { return Refused() ? 0 : Step(k, kTiEventTable); }
 
 int Decode_Bus_Set_Display_Type(keypara k) {
   if (k.key == KEY_NO_KEY && TriggerMenu) {
     const int t = TaskTrigger.Type();
     const bool rs232 = t == kTrigRs232;
-    TriggerMenu->SetMenuItemMaxSel(kItemBase, rs232 ? kBasesRs232 : kBasesOther);
-    if (!rs232 && Val(kItemBase) >= kBasesOther) TaskTrigger.SetItem(kItemBase, 0);
+    TriggerMenu->SetMenuItemMaxSel(kTiBusBase, rs232 ? kBasesRs232 : kBasesOther);
+    if (!rs232 && Val(kTiBusBase) >= kBasesOther) TaskTrigger.SetItem(kTiBusBase, 0);
   }
-  return Step(k, kItemBase);
+  return Step(k, kTiBusBase);
 }
 
 int Decode_Bus_Set_VerPos(keypara k) {
-  if (Val(kItemEvents)) return TaskTrigger.Adj_event_fouce_item(short(k.key));
+  if (Val(kTiEventTable)) return TaskTrigger.Adj_event_fouce_item(short(k.key));
   if (k.key != MENU_KEY_KNOB_UP && k.key != MENU_KEY_KNOB_DOWN) return 0;
   const int step = k.step > 0 ? k.step : 1;
-  int v = int16_t(Val(kItemVerPos)) + (k.key == MENU_KEY_KNOB_UP ? step : -step);
+  int v = int16_t(Val(kTiBusVerPos)) + (k.key == MENU_KEY_KNOB_UP ? step : -step);
   v = v < -kVerPosMax ? -kVerPosMax : v > kVerPosMax ? kVerPosMax : v;
-  TaskTrigger.SetItem(kItemVerPos, uint16_t(int16_t(v)));
+  TaskTrigger.SetItem(kTiBusVerPos, uint16_t(int16_t(v)));
   return 0;
 }
 
 int Decode_Bus_Next(keypara) { return ShowItemPage(kItemTriggerSet); }
-int Decode_Bus_Back(keypara) { return ShowItemPage(kItemBus); }
+int Decode_Bus_Back(keypara) { return ShowItemPage(kTiBusState); }
 
 int Decode_Trigger_Set(keypara) {
   ShowItemPage(0);
@@ -179,10 +179,10 @@ static_assert(kKnobNumber == 0x04001036, "the lane position's attribute");
 constexpr MenuStore kOwn = MenuStore::kNotStored;  // none of the decode items is kept
 
 const MenuItemDef kDecodeSlots[] = {
-    {145, "Bus state", kChoice, 2, Decode_Bus_ON_OFF, kMenuUnranged, kOwn},
-    {146, "DisType", kChoice, kBasesRs232, Decode_Bus_Set_Display_Type, kMenuUnranged, kOwn},
-    {147, "EventTable", kChoice, 2, Decode_Bus_Set_Event_Table, kMenuUnranged, kOwn},
-    {148, "VerPos", kKnobNumber, 1, Decode_Bus_Set_VerPos, kMenuUnranged, kOwn},
+    {kTiBusState, "Bus state", kChoice, 2, Decode_Bus_ON_OFF, kMenuUnranged, kOwn},
+    {kTiBusBase, "DisType", kChoice, kBasesRs232, Decode_Bus_Set_Display_Type, kMenuUnranged, kOwn},
+    {kTiEventTable, "EventTable", kChoice, 2, Decode_Bus_Set_Event_Table, kMenuUnranged, kOwn},
+    {kTiBusVerPos, "VerPos", kKnobNumber, 1, Decode_Bus_Set_VerPos, kMenuUnranged, kOwn},
     {149, "Next", kStepItem, 1, Decode_Bus_Next, kMenuUnranged, kOwn},
     {150, "trigger set", kStepItem, 1, Decode_Trigger_Set, kMenuUnranged, kOwn},
     {151, "save Set", kJump, 1, Decode_Data_Save, kMenuUnranged, kOwn},
@@ -200,7 +200,7 @@ const MenuItemDef kDecodeSlots[] = {
 
 void DefineDecodeMenu(menu* record) {
   DefineMenuItems(record, kEeTrigger, kDecodeSlots);
-  DefineMenuPage(record, kItemBus / kMenuSlots, "decode Bus", 0, Trigger_MenuOp);
+  DefineMenuPage(record, kTiBusState / kMenuSlots, "decode Bus", 0, Trigger_MenuOp);
   DefineMenuPage(record, kItemTriggerSet / kMenuSlots, "decode Bus", 0, Trigger_MenuOp);
   DefineMenuPage(record, kItemInputName / kMenuSlots, "decode save", 0, Trigger_MenuOp);
   DefineMenuPage(record, kItemDelete / kMenuSlots, "Storage Input", 0, Decode_StorageMenuInputName);

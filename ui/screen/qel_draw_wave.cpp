@@ -9,6 +9,7 @@
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
 #include "ui/screen/qel_draw.h"
+#include "core/state/wave_types.h"
 
 namespace {
 constexpr int kTop = 33;
@@ -158,7 +159,7 @@ void qel_draw::KeepTracePixel(int row, int col, int colour) {
 void qel_draw::DrawWave() {
   PaintPersistence();
   const int waveType = SysRunStatus.GetWaveType();
-  if (waveType != 1 && para_.displayFormat == 1 && para_.timeBaseType != 1) {
+  if (waveType != kWaveRaster && para_.displayFormat == 1 && para_.timeBaseType != 1) {
     DrawWaveXY(*this, para_.cursorOn ? kXYSquareLeftCursors : kXYSquareLeft);
     return;
   }
@@ -167,7 +168,7 @@ void qel_draw::DrawWave() {
   const bool fftNarrow = para_.mathType == 1 && para_.fftMode == 2;
   const bool split = para_.independent && para_.split;
   bool activeSkipped = false;
-  for (int slot = waveType == 1 ? 5 : 0; slot < _wave::kTraceSlots; ++slot) {
+  for (int slot = waveType == kWaveRaster ? 5 : 0; slot < _wave::kTraceSlots; ++slot) {
     if (!((status >> slot) & 1)) continue;
     if (slot == active) {
       activeSkipped = true;
@@ -175,7 +176,7 @@ void qel_draw::DrawWave() {
     }
     DrawWaveDSO(*this, 0, short(slot), fftNarrow, split);
   }
-  if (waveType == 1) {
+  if (waveType == kWaveRaster) {
     uint32_t* page = GetDrawAddr(DRAW_CURRENT);
     int* palette[2] = {};
     GetQelGrayscaleInfo(nullptr, 0, &palette[0]);
