@@ -67,6 +67,9 @@ struct FFT_Para {
   std::vector<float> window;
   int offset = 127;
   std::vector<float> result;
+  // Counts the drops asked for (kFftDiscard raised): a request built from
+  // settings read before a drop is stale.
+  uint32_t discards = 0;
 };
 enum : uint32_t { kFftRequest = 1, kFftDone = 2, kFftDiscard = 4 };
 

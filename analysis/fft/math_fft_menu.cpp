@@ -209,6 +209,7 @@ int Math_FFT_Points(keypara k) {
   {
     std::lock_guard<std::mutex> lock(FftPara.lock);
     FftPara.flags |= kFftDiscard;
+    ++FftPara.discards;
   }
   WaveOp.ClearScreenWave(Fft().source == 1 ? 1 : 0);
   WaveOp.RequestFFTData();

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "acquisition/tables/voltage_tables.h"
 #include "acquisition/engine/wave.h"
 #include "acquisition/models/y_system.h"
+#include "acquisition/tables/voltage_tables.h"
 #include "analysis/fft/fft_display.h"
 #include "analysis/fft/fft_kit.h"
 #include "analysis/fft/fft_marks.h"
@@ -17,8 +17,8 @@
 #include "analysis/fft/fft_span.h"
 #include "analysis/fft/fft_thread.h"
 #include "analysis/fft/fft_view.h"
-#include "analysis/math/math_calc.h"
 #include "analysis/fft/math_fft_menu.h"
+#include "analysis/math/math_calc.h"
 #include "analysis/math/task_math.h"
 #include "core/messages/settings_lock.h"
 #include "core/state/ids.h"
@@ -39,6 +39,46 @@ bool Waterfall(int mode) { return mode == kFftWaterfall1 || mode == kFftWaterfal
 float g_markTraces[4][kFftColumns];
 // Rms volts per (x k) of the window the last spectrum was made with.
 double g_postedGain = 1.0, g_gain = 1.0;
+
+// What a request is built from, read under the settings lock.
+struct FftRequestSettings {
+  int points;
+  int window;
+  int offset;
+  uint32_t discards;  // FFT_Para::discards when read
+};
+
+// No request in flight: the worker reads none of the request's fields now.
+bool RequestIdle(uint32_t flags) {
+  return flags == 0 || ((flags & kFftDiscard) && !(flags & kFftRequest));
+}
+
+// Posts the request unless one waits or a drop was asked for since `s` was
+// read (a new length: the next pass posts with the settings in force).
+// Copies the source's record and works out the window on a change: long at
+// deep lengths and changing no setting, so it runs with the settings lock
+// let go, under the request's lock only (taken after the settings lock,
+// never before it). `windowType` and `rate` take the posted window's type and
+// the record's sample rate.
+void PostRequest(const FftRequestSettings& s, int* windowType, double* rate) {
+  SettingsLetGo posting;
+  FFT_Para& p = FftPara;
+  std::lock_guard<std::mutex> lock(p.lock);
+  if (!RequestIdle(p.flags) || p.discards != s.discards) return;
+  const int n = s.points;
+  p.samples.resize(size_t(n));
+  WaveOp.GetFFTWaveData(p.samples.data(), n, rate);
+  if (int(p.window.size()) != n || s.window != *windowType) {
+    p.window.resize(size_t(n));
+    FftWinCalculation(s.window, n, p.window.data());
+    *windowType = s.window;
+    g_postedGain = FftWindowGain(p.window.data(), n);
+  }
+  p.offset = s.offset;
+  p.points = n;
+  p.flags |= kFftRequest;
+  FftWakeWorker();
+}
 
 void ResetMarkTrace(int kind) {
   static constexpr float kResetValue[] = {0.0f, 0.0f, kMaxHoldReset, kMinHoldReset};
@@ -94,24 +134,28 @@ int TaskForMath::FFT_Process() {
   int nbins = 0;
   if (!stopped) {
     FFT_Para& p = FftPara;
+    FftRequestSettings request{n, Item(kMathItemFftWindow), Vertical.GetRealYposition(src), 0};
+    bool idle;
     {
       std::lock_guard<std::mutex> lock(p.lock);
-      if (p.flags == 0 || ((p.flags & kFftDiscard) && !(p.flags & kFftRequest))) {
-        // No request in flight: the worker reads none of these now.
-        p.samples.resize(size_t(n));
-        WaveOp.GetFFTWaveData(p.samples.data(), n, &sampleRate_);
-        const int window = Item(kMathItemFftWindow);
-        if (int(p.window.size()) != n || window != windowType_) {
-          p.window.resize(size_t(n));
-          FftWinCalculation(window, n, p.window.data());
-          windowType_ = window;
-          g_postedGain = FftWindowGain(p.window.data(), n);
-        }
-        p.offset = Vertical.GetRealYposition(src);
-        p.points = n;
-        p.flags |= kFftRequest;
-        FftWakeWorker();
-      }
+      idle = RequestIdle(p.flags);
+      request.discards = p.discards;
+    }
+    if (idle) {
+      double rate = sampleRate_;
+      int windowType = windowType_;
+      PostRequest(request, &windowType, &rate);
+      sampleRate_ = rate;
+      windowType_ = windowType;
+      // A command that ran meanwhile and changed what this frame shows
+      // leaves the result to the next pass, which reads the settings anew.
+      if (run.GetAcquireStatus(0) == kAcqStopped || (fft.source == 1 ? 1 : 0) != src ||
+          !(run.GetChStatus() >> src & 1) || int(MathFftPoints(Item(kMathItemFftPoints))) != n ||
+          fft.screen != mode)
+        return 0;
+    }
+    {
+      std::lock_guard<std::mutex> lock(p.lock);
       if (!(p.flags & kFftDone)) return 0;
       p.flags &= ~kFftDone;
       if (p.flags & kFftDiscard) {

@@ -8,7 +8,11 @@
 #include <string>
 #include <thread>
 
+#include "acquisition/engine/wave.h"
 #include "acquisition/system_module/task_system.h"
+#include "analysis/fft/fft_process.h"
+#include "analysis/fft/fft_view.h"
+#include "analysis/math/task_math.h"
 #include "app/startup.h"
 #include "core/messages/settings_lock.h"
 #include "core/state/ids.h"
@@ -132,5 +136,71 @@ TEST_F(PanelWait, SetupRecallLetsAQueryRun) {
   EXPECT_TRUE(QueryRanDuringThePass(0, ":CHANnel1:SCALe?\n", &during));
   EXPECT_EQ(0u, during.find("2.000000e-01")) << during;
   EXPECT_EQ(0u, Ask(":CHANnel1:SCALe?\n").find("1.000000e+00"));
+}
+// The FFT frame copies the source's record into the worker's request (a
+// million samples at 1M points) and works out the window on a change: that
+// changes no setting, so a query runs beside it. The board acquires only
+// when asked, so the only let-go of a pass is the request's.
+struct FftPanelWait : PanelWait {
+  void SetUp() override {
+    PanelWait::SetUp();
+    bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    SetWaveTestSettings();
+    SysRunInfo.sourceOn = 3;
+    bench.Key(kKeyMath);
+    TaskMath.TaskMenu.SetMenuItem(kMathItemType, kMathFft);
+    Math_Type(keypara{KEY_NO_KEY, 0, 0});
+    Command(":FUNCtion:FFT:POINts 1M\n");
+  }
+  static bool RequestWaits() {
+    std::lock_guard<std::mutex> lock(FftPara.lock);
+    return (FftPara.flags & kFftRequest) != 0;
+  }
+  // Acquisitions, their transforms and the passes that take them until a
+  // spectrum is taken and no request waits: the next pass posts one.
+  void TakeSpectra() {
+    constexpr int kFramesMax = 8;  // a dropped result and a first one take fewer
+    SysRunInfo.fft.newSpectrum = 0;
+    for (int frame = 0; RequestWaits() || !SysRunInfo.fft.newSpectrum; ++frame) {
+      ASSERT_LT(frame, kFramesMax);
+      WaveOp.RequestChData(3);
+      ASSERT_TRUE(bench.Fpga().AcquireNow());
+      bench.Pass();
+      FftServeRequest(FftPara);
+      bench.Pass();
+    }
+  }
+};
+
+TEST_F(FftPanelWait, ARequestLetsAQueryRun) {
+  for (const char* window : {"HANNing\n", "BLACkman\n"}) {
+    TakeSpectra();
+    Command((std::string(":FUNCtion:FFT:WINDow ") + window).c_str());
+    EXPECT_TRUE(QueryRanDuringThePass(0));
+    EXPECT_TRUE(RequestWaits());  // the pass posted it
+    EXPECT_EQ(FftPara.points, 1048576);
+  }
+}
+
+// A new length set while a request is built stands: the spectra taken after
+// it are of the new length, whichever of the two had the request first.
+TEST_F(FftPanelWait, ALengthSetBesideARequestStands) {
+  TakeSpectra();
+  bool during = false;
+  {
+    SettingsLock held;
+    const char line[] = ":FUNCtion:FFT:POINts 512K\n";
+    const ScpiPost post = {line, int(sizeof line - 1), false};
+    ASSERT_GT(Scpi.PostCommand(kScpiSourceTransport, &post, 1, true, nullptr), 0);
+    ASSERT_TRUE(WaitUntil([] { return SettingsLockWaiters() == 1; }));
+    ScopeMainPass();
+    during = SettingsLockWaiters() == 0;
+  }
+  EXPECT_TRUE(during);
+  EXPECT_EQ(0u, Ask(":FUNCtion:FFT:POINts?\n").find("512K"));
+  TakeSpectra();
+  EXPECT_EQ(FftView.last.size(), 262144u);
+  EXPECT_EQ(FftPara.points, 524288);
+  EXPECT_EQ(0u, Ask(":FUNCtion:FFT:POINts?\n").find("512K"));
 }
 }  // namespace
