@@ -37,7 +37,8 @@ int x_system::AdjPreTrigDepth(int ch, int step) {
 
   const HorizontalBlock& h = H(ch);
   const int index = x_system::SafeIndex(h.realTimeBase);
-  const int64_t half = int64_t(Depth(ch)) / 2;
+  // A recalled setup's depth and step may be anything: converted within range.
+  const int64_t half = ToInt64(Depth(ch)) / 2;
   const double f = SamplesPerPoint(ch);
   const int64_t spp = std::max<int32_t>(1, samplesPerPoint_);
   const int64_t lo = kRecordCentre - kHalfScreen * spp;
@@ -46,7 +47,7 @@ int x_system::AdjPreTrigDepth(int ch, int step) {
   const bool roll = run_->horiMode == kHoriRoll;
 
   int64_t depth = h.preTrigDepth;
-  int64_t recordHalf = kHalfScreen * int64_t(f);
+  int64_t recordHalf = kHalfScreen * std::min<int64_t>(ToInt64(f), kRecordCentre);
   int64_t interpStart = h.interpStart, interpEnd = h.interpEnd;
   if (interp) {
     recordHalf = kHalfScreen;
