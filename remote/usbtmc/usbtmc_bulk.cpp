@@ -265,11 +265,12 @@ bool SendZlp(int fd) {
 
 // Waits for the answer of the last command, looking when an answer is
 // stored and at least every millisecond; false after kAnswerWaitMs, an abort
-// of the transfer `tag` or a stop.
+// of the transfer `tag`, a clear (which may come before the transfer was
+// marked as in progress) or a stop.
 bool AwaitAnswer(Sink& s, uint8_t tag) {
   UsbTmcBulkState& b = UsbTmcBulk();
   for (int waited = 0; !s.Collect(); ++waited) {
-    if (b.abortIn.load() == tag || s.Stopping() || waited >= kAnswerWaitMs) return false;
+    if (b.abortIn.load() == tag || b.clear.load() || s.Stopping() || waited >= kAnswerWaitMs) return false;
     std::unique_lock<std::mutex> lock(s.wake->mu);
     s.wake->cv.wait_for(lock, kAnswerPoll, [&] { return s.wake->stored; });
     s.wake->stored = false;
@@ -292,7 +293,7 @@ int usbtmc_msg_cmd_response(Sink& s, const Header& req) {
     }
   } done{b};
   if (!AwaitAnswer(s, req.tag)) {
-    if (b.abortIn.load() == req.tag) {
+    if (b.abortIn.load() == req.tag || b.clear.load()) {
       b.bytesIn = 0;
       SendZlp(fd);  // the aborted transfer ends with a short packet
       return 0;
