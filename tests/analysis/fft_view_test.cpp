@@ -26,6 +26,7 @@
 #include "core/state/sys_run_info.h"
 #include "remote/scpi/scpi_client.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/fft_bench.h"
 #include "tests/bench/screen_text.h"
 #include "ui/draw/picture.h"
 #include "ui/screen/qel_draw.h"
@@ -55,12 +56,7 @@ struct FftView_ : ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(b.Start(), 0);
     b.StopThreads();
-    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
-    SetWaveTestSettings();
-    SysRunInfo.sourceOn = 3;
-    b.Key(kKeyMath);
-    TaskMath.TaskMenu.SetMenuItem(kMathItemType, kMathFft);
-    Math_Type(kNoKey);
+    ShowFftOnDemand(b);
     plat::TestSignal s;
     s.shape = plat::SignalShape::kSquare;
     s.frequencyHz = kFundamentalBin * kBin;

@@ -18,6 +18,7 @@
 #include "core/state/sys_run_info.h"
 #include "remote/scpi/scpi_client.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/fft_bench.h"
 
 namespace {
 struct MathFft : ::testing::Test {
@@ -25,12 +26,7 @@ struct MathFft : ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(b.Start(), 0);
     b.StopThreads();
-    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
-    SetWaveTestSettings();
-    SysRunInfo.sourceOn = 3;
-    b.Key(kKeyMath);
-    TaskMath.TaskMenu.SetMenuItem(kMathItemType, kMathFft);
-    Math_Type(keypara{KEY_NO_KEY, 0, 0});
+    ShowFftOnDemand(b);
   }
   // One acquisition, the worker's transform, and the pass that takes it.
   void Frame() {

@@ -20,6 +20,7 @@
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_client.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/fft_bench.h"
 
 namespace {
 constexpr uint16_t kDrawStatusReg = 820;  // bits 8-11: the drawing state
@@ -144,12 +145,7 @@ TEST_F(PanelWait, SetupRecallLetsAQueryRun) {
 struct FftPanelWait : PanelWait {
   void SetUp() override {
     PanelWait::SetUp();
-    bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
-    SetWaveTestSettings();
-    SysRunInfo.sourceOn = 3;
-    bench.Key(kKeyMath);
-    TaskMath.TaskMenu.SetMenuItem(kMathItemType, kMathFft);
-    Math_Type(keypara{KEY_NO_KEY, 0, 0});
+    ShowFftOnDemand(bench);
     Command(":FUNCtion:FFT:POINts 1M\n");
   }
   static bool RequestWaits() {
