@@ -192,11 +192,10 @@ int Hori_MultiScopeOnOff(keypara k) {
   if (reload) {
     if (panel) ShowMessageNow(on ? kMsgMultiScopeLoading : kMsgMultiScopeExit);
     Board().ReFpgeConfig(on ? kConfigMultiScope : kConfigNormal);
-    if (g_deferResync)
-      g_resyncDue = true;
-    else
-      ResyncAdcs(false);
-    if (panel) Sys().message->ClearMessage();
+    // The re-synchronisation (half a second of the board's own waits) runs
+    // once the switch's settings are all in force, the lock let go, and the
+    // settings are sent again after it: a recall runs it after its last block.
+    g_resyncDue = true;
   }
   Run().SetAcquireStatus(0, 0);
   Run().SetAcquireStatus(1, 0);
@@ -223,6 +222,7 @@ int Hori_MultiScopeOnOff(keypara k) {
   AssistTo(kTriggerTask, 3, 1, savedSource);
   Trig().SetTriggerSource(savedSource);
   Board().SendRealControl(fpga::kUtilityOut, int(uint16_t(M().GetTaskMenuItem(kUtilityTask, kUtilityOutItem))));
+  if (!g_deferResync) hori::RunDeferredAdcResync();
   if (panel) AdcPhaseDetection(0, nullptr);
   if (on) {
     AssistTo(kTriggerTask, 3, 1, 0);
@@ -258,7 +258,6 @@ int Hori_MultiScopeChSplit(keypara k) {
 
 int Hori_MultiScopeChConfig(keypara) {
   if (RefusedLikeOnOff()) return 0;
-  ResyncAdcs(true);
   for (int ch : {1, 0}) {
     ChannelScope(ch);
     Tb().AdjTimeBase(ch, 0);
@@ -287,6 +286,11 @@ int Hori_MultiScopeChConfig(keypara) {
   Trig().SetTriggerPos(0, 0, 0);
   Run().SetActivCh(0);
   Vert().SetChOnOff(0, 1);
+  {
+    SettingsLetGo resyncing;  // as a switch's: the settings are whole and sent again after it
+    ResyncAdcs(true);
+  }
+  SystemAllParaReSet();
   Run().SetWaveType(kWaveRaster);
   Sys().message->ClearMessage();
   Board().Bee();

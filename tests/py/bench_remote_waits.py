@@ -4,8 +4,9 @@ works. One pyvisa-py link over VXI-11 asks *IDN? back to back and each round
 trip is timed:
 - during a long operation: the panel AUTO key, RUN/STOP pressed in roll
   (stop, then run), a setup recall (FILE:LOAD of a setup file, run by the
-  main loop), and a CSV save of a 56M record sent on another link; the
-  longest round trip from the operation's start to its end;
+  main loop), a CSV save of a 56M record sent on another link, and the
+  multi-scope switch on and off again (TIMebase:INDPendent, run by the main
+  loop); the longest round trip from the operation's start to its end;
 - in steady modes: p50 and p99 of the round trips at the start-up defaults,
   in roll (100 ms/div), with the FFT of CH1 at 1M points and with the
   UART decode lane shown.
@@ -146,11 +147,19 @@ def op_csv56m(root, s):
         raise AssertionError("no CSV: %s" % (os.listdir(folder) if os.path.isdir(folder) else "no folder"))
 
 
+def op_multiscope(root, s):
+    for on in ("1", "0"):  # switched on, then off: each reloads the FPGA and re-syncs the ADCs
+        s.write(":TIMebase:INDPendent " + on)
+        assert wait_until(lambda: s.query(":TIMebase:INDPendent?").strip() == on, 60, interval=0.05)
+        wait_frames(root, SETTLE_FRAMES)
+
+
 OPERATIONS = {
     "auto": (None, op_auto),
     "runstop_roll": (lambda s: (s.write(":TIMebase:SCALe 0.1"), idle(s)), op_runstop_roll),
     "recall": (prepare_recall, op_recall),
     "csv56m": (lambda s: (s.write(":ACQuire:MEMory:DEPTh 56M"), idle(s)), op_csv56m),
+    "multiscope": (None, op_multiscope),
 }
 
 
