@@ -210,10 +210,11 @@ void qel_draw::DrawWave() {
             const uint8_t v = QelWaveData[r * kColumns + x];
             if (!v) continue;
             if (xy && r >= 60) {
-              // 2 x 2 cells into the square, two screen rows per raster row; five
-              // raster columns share one cell column of the 280-pixel square.
+              // 2 x 2 cells into the square's frame, two screen rows per raster
+              // row; five raster columns share one cell column of the
+              // 280-pixel square.
               const int c = palette[0][2 * (v & 0x7F)];
-              const int row = kTop + 2 * r, col = squareLeft + 2 * (x / 5);
+              const int row = kXYSquareTop + 2 * (r - 60), col = squareLeft + 2 * (x / 5);
               for (int dr = 0; dr < 2; ++dr)
                 for (int dc = 0; dc < 2; ++dc) Put(page, row + dr, col + dc, c);
               continue;
