@@ -272,6 +272,20 @@ double SineCode(double amp, double hz, double t) { return 127 + 50 * amp * std::
   return ::testing::AssertionSuccess();
 }
 
+// The start-up settings (500 us/div at 1 GSa/s, 500 mV/div), CH1 alone in
+// the raster, acquiring.
+void StartCh1Raster() {
+  F().SetAcqSettings(plat::SimAcqSettings{});
+  W(38, 1 << 2);
+  W(128, 0);
+}
+
+// The read pulse that takes the display words.
+void ReadPulse() {
+  W(122, 1);
+  W(122, 0);
+}
+
 // Writes a 32-bit pair, low half first.
 void W32(uint16_t low, uint32_t value) {
   W(low, uint16_t(value & 0xFFFF));
@@ -283,9 +297,7 @@ void W32(uint16_t low, uint32_t value) {
 // drawn again in that window: columns outside stay empty, each column inside
 // shows the sine where the applied signal stood at its address.
 TEST_F(SimAcquire_, AReReadDrawsTheKeptRecordInTheWindowTheWordsGive) {
-  F().SetAcqSettings(plat::SimAcqSettings{});  // 500 us/div at 1 GSa/s, 500 mV/div
-  W(38, 1 << 2);
-  W(128, 0);
+  StartCh1Raster();
   ASSERT_TRUE(F().AcquireNow());  // 1 kHz, 1 V: 10,000 samples (10 us) a column
   auto raster = F().Raster();
   EXPECT_TRUE(ColumnShows(LitRows(raster, 375), 176, 177));  // a quarter period right of the trigger
@@ -298,8 +310,7 @@ TEST_F(SimAcquire_, AReReadDrawsTheKeptRecordInTheWindowTheWordsGive) {
   W32(132, k * 16);
   W(164, first);
   W(166, last);
-  W(122, 1);
-  W(122, 0);
+  ReadPulse();
   raster = F().Raster();
   for (int x = 0; x < 700; ++x) {
     const std::vector<int> rows = LitRows(raster, x);
@@ -324,9 +335,7 @@ TEST_F(SimAcquire_, AReReadDrawsTheKeptRecordInTheWindowTheWordsGive) {
 // Stopped, the fine gain 214 (after 210 = 3) rescales the kept record about
 // the position byte of word 212, and the soft offset 218 moves it.
 TEST_F(SimAcquire_, TheStoppedFineGainAndSoftOffsetRescaleAndMoveTheRaster) {
-  F().SetAcqSettings(plat::SimAcqSettings{});  // 500 us/div at 1 GSa/s, 500 mV/div
-  W(38, 1 << 2);
-  W(128, 0);
+  StartCh1Raster();
   W(214, 0x0100);
   W(218, 0);
   W(212, 127);
@@ -338,16 +347,14 @@ TEST_F(SimAcquire_, TheStoppedFineGainAndSoftOffsetRescaleAndMoveTheRaster) {
   W(214, 0x0200);  // twice the gain: 127 + 2 x 25
   W(210, 3);
   W(218, uint16_t(-10));  // ten codes down
-  W(122, 1);
-  W(122, 0);
+  ReadPulse();
   raster = F().Raster();
   for (int x = 0; x < 700; x += 35) EXPECT_TRUE(ColumnShows(LitRows(raster, x), 167, 167)) << x;
   auto r = Record(0);  // the record keeps the samples as taken
   EXPECT_EQ(r[100], 152);
   W(214, 0x0100);
   W(218, 0);
-  W(122, 1);
-  W(122, 0);
+  ReadPulse();
   raster = F().Raster();
   EXPECT_TRUE(ColumnShows(LitRows(raster, 200), 152, 152));
   W(128, 0);
@@ -357,9 +364,7 @@ TEST_F(SimAcquire_, TheStoppedFineGainAndSoftOffsetRescaleAndMoveTheRaster) {
 // the zoom window of 144/146 (from the trigger) at 136/138 x 156/158 samples
 // a column.
 TEST_F(SimAcquire_, ZoomDrawsTheMainWindowAboveAndTheZoomWindowBelow) {
-  F().SetAcqSettings(plat::SimAcqSettings{});  // 500 us/div at 1 GSa/s, 500 mV/div
-  W(38, 1 << 2);
-  W(128, 0);
+  StartCh1Raster();
   W(120, 0);
   W(130, 1);
   const int32_t start = -70000;  // 70 us before the trigger
@@ -387,9 +392,7 @@ TEST_F(SimAcquire_, ZoomDrawsTheMainWindowAboveAndTheZoomWindowBelow) {
 // is one point, the mean of its samples: a 1 MHz sine over 0.2 V shows as the
 // line at 0.2 V, where without averaging each column spans the whole swing.
 TEST_F(SimAcquire_, TheAverageModeDrawsEachColumnsMean) {
-  F().SetAcqSettings(plat::SimAcqSettings{});  // 500 us/div at 1 GSa/s, 500 mV/div
-  W(38, 1 << 2);
-  W(128, 0);
+  StartCh1Raster();
   F().SetSignal(0, Make(SignalShape::kSine, 1.0, 0.2, 1e6));  // ten periods a column
   ASSERT_TRUE(F().AcquireNow());
   auto raster = F().Raster();
