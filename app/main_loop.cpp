@@ -115,7 +115,10 @@ void ReadFinishedAcquisition(int requested, int trigType, int realTimeBase) {
   // settings lock is taken back, the order those readers take them in.
   pthread_mutex_lock(&mymutex);
   const int waveType = SysRunStatus.GetWaveType();
-  if (waveType == kWaveTraces) {  // the traces are the display: every channel that is on is read
+  // The engine's traces (measurements, averaging, the read-out) follow every
+  // acquisition, whether the screen paints the raster or draws the traces:
+  // every channel that is on is read.
+  if (waveType == kWaveTraces || waveType == kWaveRaster) {
     ReadChannelRecords(requested, true);
     // The spectrum's record comes from the same acquisition.
     if (TaskSystem.IsRunOpCmd() < 0) WaveOp.ReadFFTWaveData();

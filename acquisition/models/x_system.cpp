@@ -255,9 +255,9 @@ int x_system::ChangeAcqWaveMode(int ch) {
     if (run_->horiMode == kHoriRoll) run_->horiMode = kHoriNormal;
     run_->rollFlag = 0;
     run_->funcBits &= ~kFuncRoll;
-    // The screen draws the channels' traces (through the channel palettes),
-    // which follow the stopped, zoomed and rescaled records.
-    run_->waveType = kWaveTraces;
+    // The screen paints the FPGA's intensity raster, which the display words
+    // re-window, zoom and rescale for a stopped record.
+    run_->waveType = kWaveRaster;
   }
   return 0;
 }

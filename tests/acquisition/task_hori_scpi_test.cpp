@@ -4,6 +4,7 @@
 // refused settings leaving the items showing what is in force.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "acquisition/horizontal/task_hori.h"
@@ -14,6 +15,7 @@
 #include "core/input/rs232.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
+#include "core/state/wave_types.h"
 #include "platform/sim/fpga/sim_decode_timebase.h"
 #include "platform/sim/fpga/sim_fpga.h"
 #include "platform/thread.h"
@@ -236,16 +238,15 @@ TEST(HoriTime, TimeTextsScaleByTheirUnit) {
 }
 
 namespace {
-constexpr uint32_t kCh1Colour = 0x00CCCC;
-
-// Upward crossings of the screen's middle row by the CH1 trace, left of the
-// menu (600 columns).
+// Upward crossings of the screen's middle row by the CH1 trace (the pixels
+// CH1's palette paints), left of the menu (600 columns).
 int TraceCrossings(const Bench& b) {
+  const std::set<uint32_t> ch1 = b.PaletteColours(0);
   int n = 0, prev = -1;
   for (int c = 31; c < 631; ++c) {
     int top = -1;
     for (int r = 33; r < 434; ++r)
-      if (b.Pixel(r, c) == kCh1Colour) {
+      if (ch1.count(b.Pixel(r, c))) {
         top = r;
         break;
       }
@@ -269,7 +270,7 @@ TEST_F(HoriScpi, TheLabelAndTheTraceFollowTheTimeBase) {
   fpga.SetPacing(plat::SimAcquire::Pacing::kOnDemand);
   SetWaveTestSettings();  // 500 us/div, a 1 kHz sine on CH1
   SysRunInfo.sourceOn = 1;
-  SysRunInfo.waveType = 2;  // the traces read from the FIFO
+  SysRunInfo.waveType = kWaveRaster;  // the raster, as normal mode paints it
   bench.AdvanceMs(4000);
   auto frames = [&] {
     for (int i = 0; i < 4; ++i) {

@@ -36,7 +36,6 @@
 namespace {
 enum : uint8_t { F1 = 49, F2, F3, F4, F5, kSelect = 72, kUp = 76, kDown = 77, kHori = 67, kCh1 = 64 };
 constexpr int kStopped = 4;
-constexpr uint32_t kCh1Colour = 0x00CCCC;
 
 int Item(int n) { return MenuValue(TaskHori, n); }
 uint32_t ItemU32(int n) { return uint32_t(TaskHori.TaskMenu.GetMenuItem(n)); }
@@ -436,14 +435,15 @@ TEST_F(HoriScreen, AnXYCircleIsDrawnAsACircle) {
   // 1 V at 500 mV/div is 50 codes: 35 cells of the 140-cell square.
   EXPECT_NEAR(lo, 35, 3);
   EXPECT_NEAR(hi, 35, 3);
-  // On screen, from the channels' traces: CH1-coloured points of the square
-  // (its colour through the channel palette of the stored wave brightness)
-  // all at one distance from its centre.
-  const uint32_t ch1 = uint32_t(QelDraw.TraceColour(0, int(kCh1Colour)));
+  // On screen, the raster's cells painted through CH1's palette (at the
+  // stored wave brightness) inside the square's frame, all at one distance
+  // from its centre.
+  const std::set<uint32_t> ch1 = bench.PaletteColours(0);
+  ASSERT_FALSE(ch1.empty());
   std::vector<std::pair<double, double>> dots;
   for (int r = 165; r < 445; ++r)
     for (int c = 240; c < 520; ++c)
-      if (bench.Pixel(r, c) == ch1) dots.emplace_back(c, r);
+      if (ch1.count(bench.Pixel(r, c))) dots.emplace_back(c, r);
   ASSERT_GE(dots.size(), 60u);
   double sx = 0, sy = 0;
   for (auto& p : dots) sx += p.first, sy += p.second;

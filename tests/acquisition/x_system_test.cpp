@@ -183,7 +183,7 @@ TEST_F(XSystemTest, SlowAutoTimeBaseRollsWithItsWords) {
   EXPECT_EQ(s.rollDivider, 4000u);
   s = Apply(20);
   EXPECT_EQ(run_->horiMode, 1);
-  EXPECT_EQ(run_->waveType, 2);
+  EXPECT_EQ(run_->waveType, 1);  // the FPGA's raster
   EXPECT_FALSE(s.roll);
 }
 

@@ -16,6 +16,7 @@
 #include "core/state/ids.h"
 #include "acquisition/models/x_system.h"
 #include "core/state/sys_run_info.h"
+#include "core/state/wave_types.h"
 #include "remote/scpi/scpi_client.h"
 #include "tests/bench/bench.h"
 #include "tests/bench/fft_bench.h"
@@ -66,14 +67,14 @@ TEST_F(MathFft, SinePeakInItsColumnAtItsHeight) {
   EXPECT_NEAR(*std::max_element(hold, hold + 700), 127 + 25 / std::sqrt(2.0), 1);
 }
 
-// Start-up draws the traces as vectors (wave type 2): the spectrum's record
-// is read with the channels' records all the same.
-TEST(MathFftStartUp, SpectrumWithTheVectorTraces) {
+// Start-up paints the raster (wave type 1): the spectrum's record is read
+// with the channels' records all the same.
+TEST(MathFftStartUp, SpectrumWithTheRaster) {
   Bench b;
   ASSERT_EQ(b.Start(), 0);
   b.StopThreads();
   b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
-  ASSERT_EQ(SysRunInfo.waveType, 2);
+  ASSERT_EQ(SysRunInfo.waveType, kWaveRaster);
   TimeBase.SetRealTimeBaseS(0, 0.0005);
   SysRunInfo.sourceOn = 1;
   b.Key(kKeyMath);

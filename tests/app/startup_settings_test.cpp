@@ -11,6 +11,7 @@
 #include "acquisition/models/y_system.h"
 #include "core/board/eeprom_map.h"
 #include "core/state/sys_run_info.h"
+#include "core/state/wave_types.h"
 #include "platform/sim/acquisition/sim_acquire.h"
 #include "tests/bench/bench.h"
 
@@ -84,7 +85,7 @@ TEST(StartupSettings, ABlankEepromStartsOnTheDefaults) {
   EXPECT_EQ(TimeBase.GetRealPreTrigDepth(0), x_system::kRecordCentre);
   EXPECT_EQ(Vertical.GetRealYposition(0), 127);
   EXPECT_EQ(Trigger.GetTriggerPos(0, 0), trig_system::kDefaultLevel[0]);
-  EXPECT_EQ(SysRunStatus.GetWaveType(), 2);  // normal acquisition: records read each pass
+  EXPECT_EQ(SysRunStatus.GetWaveType(), kWaveRaster);  // normal acquisition: the FPGA's raster
   const plat::SimAcqSettings a = b.Fpga().AcqSettings();
   EXPECT_EQ(a.triggerAddress, x_system::kRecordCentre);
   EXPECT_NEAR(a.ch[0].zeroCode, 127, 0.5);

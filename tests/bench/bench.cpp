@@ -288,6 +288,15 @@ int Bench::CountPixels(int row, int column, int width, int height, uint32_t colo
   return n;
 }
 
+std::set<uint32_t> Bench::PaletteColours(int ch) const {
+  std::set<uint32_t> colours;
+  int* palette = nullptr;
+  if (QelDraw.GetQelGrayscaleInfo(nullptr, short(ch), &palette) != 0 || !palette) return colours;
+  for (int i = 0; i < 256; ++i)
+    if (palette[i] & 0xFFFFFF) colours.insert(uint32_t(palette[i]) & 0xFFFFFF);
+  return colours;
+}
+
 bool Bench::WriteScreenPng(const std::string& path) const {
   auto px = Screen();
   return !px.empty() && screenpng::WritePng(path, px.data(), plat::kScreenWidth, plat::kScreenHeight);

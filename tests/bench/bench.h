@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,6 +51,9 @@ class Bench {
   uint32_t Pixel(int row, int column) const;
   // Pixels of `colour` in the area from (row, column), `width` x `height`.
   int CountPixels(int row, int column, int width, int height, uint32_t colour) const;
+  // The colours channel ch's palette in force paints the raster with (its
+  // non-black entries): a trace's pixels are those of these colours.
+  std::set<uint32_t> PaletteColours(int ch) const;
   bool WriteScreenPng(const std::string& path) const;
 
   plat::SimFpga& Fpga() const;

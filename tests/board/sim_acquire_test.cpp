@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -243,6 +244,167 @@ TEST_F(SimAcquire_, PersistenceKeepsEarlierLinesForTheTimeWord126Chooses) {
   EXPECT_TRUE(lit(0.0));
   plat::HoldVirtualClock(false);
   plat::UseVirtualClock(wasVirtual);
+}
+
+// The raster rows channel 1 lights in column x between rows `top` and
+// `bottom`.
+std::vector<int> LitRows(const std::vector<uint8_t>& raster, int x, int top = 0, int bottom = 199) {
+  std::vector<int> rows;
+  for (int r = top; r <= bottom; ++r)
+    if (raster[size_t(r) * 700 + size_t(x)]) rows.push_back(r);
+  return rows;
+}
+
+// The code of a sine of `amp` volts at 500 mV/div, `t` seconds after its
+// rising zero crossing (the trigger).
+double SineCode(double amp, double hz, double t) { return 127 + 50 * amp * std::sin(2 * M_PI * hz * t); }
+
+// Whether the lit rows of a column reach the row of `code` (within a row)
+// and stay within `slack` rows of the rows between `low` and `high` codes.
+::testing::AssertionResult ColumnShows(const std::vector<int>& rows, double low, double high,
+                                       int top = 0, int height = 200, int slack = 1) {
+  auto row = [&](double code) { return top + (227.0 - code) * height / 200.0; };
+  if (rows.empty()) return ::testing::AssertionFailure() << "nothing lit";
+  const double hiRow = row(high) - slack - 1, loRow = row(low) + slack + 1;
+  for (int r : rows)
+    if (r < hiRow || r > loRow)
+      return ::testing::AssertionFailure() << "row " << r << " lit, codes " << low << ".." << high;
+  return ::testing::AssertionSuccess();
+}
+
+// The start-up settings (500 us/div at 1 GSa/s, 500 mV/div), CH1 alone in
+// the raster, acquiring.
+void StartCh1Raster() {
+  F().SetAcqSettings(plat::SimAcqSettings{});
+  W(38, 1 << 2);
+  W(128, 0);
+}
+
+// The read pulse that takes the display words.
+void ReadPulse() {
+  W(122, 1);
+  W(122, 0);
+}
+
+// Writes a 32-bit pair, low half first.
+void W32(uint16_t low, uint32_t value) {
+  W(low, uint16_t(value & 0xFFFF));
+  W(uint16_t(low + 2), uint16_t(value >> 16));
+}
+
+// A stopped record re-read (the read start 140/142 from the trigger, the
+// step 132/134 and the columns 164/166, taken by the read pulse on 122) is
+// drawn again in that window: columns outside stay empty, each column inside
+// shows the sine where the applied signal stood at its address.
+TEST_F(SimAcquire_, AReReadDrawsTheKeptRecordInTheWindowTheWordsGive) {
+  StartCh1Raster();
+  ASSERT_TRUE(F().AcquireNow());  // 1 kHz, 1 V: 10,000 samples (10 us) a column
+  auto raster = F().Raster();
+  EXPECT_TRUE(ColumnShows(LitRows(raster, 375), 176, 177));  // a quarter period right of the trigger
+  W(128, 1);                                                 // stopped
+  const int32_t start = -300000;                             // 0.3 ms before the trigger
+  const int first = 100, last = 600, k = 2000;
+  W(232, 1);
+  W32(140, uint32_t(start));
+  W(232, 0);
+  W32(132, k * 16);
+  W(164, first);
+  W(166, last);
+  ReadPulse();
+  raster = F().Raster();
+  for (int x = 0; x < 700; ++x) {
+    const std::vector<int> rows = LitRows(raster, x);
+    if (x < first || x > last) {
+      EXPECT_TRUE(rows.empty()) << x;
+      continue;
+    }
+    const double t0 = (start + double(x - first) * k) * 1e-9, t1 = t0 + k * 1e-9;
+    const double a = SineCode(1.0, 1000, t0), b = SineCode(1.0, 1000, t1);
+    EXPECT_TRUE(ColumnShows(rows, std::min(a, b), std::max(a, b))) << x;
+  }
+  // The engine's reads of the record stand as taken.
+  auto r = Record(0);
+  EXPECT_EQ(r[3750], 177);
+  W(164, 0);  // back to the live window
+  W(166, 699);
+  W32(140, 0);
+  W32(132, 10000 * 16);
+  W(128, 0);
+}
+
+// Stopped, the fine gain 214 (after 210 = 3) rescales the kept record about
+// the position byte of word 212, and the soft offset 218 moves it.
+TEST_F(SimAcquire_, TheStoppedFineGainAndSoftOffsetRescaleAndMoveTheRaster) {
+  StartCh1Raster();
+  W(214, 0x0100);
+  W(218, 0);
+  W(212, 127);
+  F().SetSignal(0, Make(SignalShape::kDc, 0, 0.5));  // code 152
+  ASSERT_TRUE(F().AcquireNow());
+  auto raster = F().Raster();
+  EXPECT_TRUE(ColumnShows(LitRows(raster, 200), 152, 152));
+  W(128, 1);
+  W(214, 0x0200);  // twice the gain: 127 + 2 x 25
+  W(210, 3);
+  W(218, uint16_t(-10));  // ten codes down
+  ReadPulse();
+  raster = F().Raster();
+  for (int x = 0; x < 700; x += 35) EXPECT_TRUE(ColumnShows(LitRows(raster, x), 167, 167)) << x;
+  auto r = Record(0);  // the record keeps the samples as taken
+  EXPECT_EQ(r[100], 152);
+  W(214, 0x0100);
+  W(218, 0);
+  ReadPulse();
+  raster = F().Raster();
+  EXPECT_TRUE(ColumnShows(LitRows(raster, 200), 152, 152));
+  W(128, 0);
+}
+
+// Zoom (word 130 = 1 in Y-T): rows 0-59 show the main window, rows 60-199
+// the zoom window of 144/146 (from the trigger) at 136/138 x 156/158 samples
+// a column.
+TEST_F(SimAcquire_, ZoomDrawsTheMainWindowAboveAndTheZoomWindowBelow) {
+  StartCh1Raster();
+  W(120, 0);
+  W(130, 1);
+  const int32_t start = -70000;  // 70 us before the trigger
+  const int q = 200;             // samples a zoom column
+  W32(136, q * 16);
+  W32(156, 16);
+  W32(144, uint32_t(start));
+  W(168, 0);
+  W(178, 699);
+  ASSERT_TRUE(F().AcquireNow());
+  auto raster = F().Raster();
+  for (int x = 0; x < 700; x += 7) {
+    const double t0 = (x - 350) * 10e-6, t1 = t0 + 10e-6;  // the main window: 10 us a column
+    const double a = SineCode(1.0, 1000, t0), b = SineCode(1.0, 1000, t1);
+    EXPECT_TRUE(ColumnShows(LitRows(raster, x, 0, 59), std::min(a, b), std::max(a, b), 0, 60)) << x;
+    const double z0 = (start + double(x) * q) * 1e-9, z1 = z0 + q * 1e-9;
+    const double c = SineCode(1.0, 1000, z0), d = SineCode(1.0, 1000, z1);
+    EXPECT_TRUE(ColumnShows(LitRows(raster, x, 60, 199), std::min(c, d), std::max(c, d), 60, 140)) << x;
+  }
+  W(130, 0);
+  F().AcquireNow();
+}
+
+// Average mode (word 40 = 4, average step 152/154 of a column): each column
+// is one point, the mean of its samples: a 1 MHz sine over 0.2 V shows as the
+// line at 0.2 V, where without averaging each column spans the whole swing.
+TEST_F(SimAcquire_, TheAverageModeDrawsEachColumnsMean) {
+  StartCh1Raster();
+  F().SetSignal(0, Make(SignalShape::kSine, 1.0, 0.2, 1e6));  // ten periods a column
+  ASSERT_TRUE(F().AcquireNow());
+  auto raster = F().Raster();
+  EXPECT_FALSE(ColumnShows(LitRows(raster, 300), 137, 137));
+  EXPECT_TRUE(ColumnShows(LitRows(raster, 300), 87, 187));
+  W(40, 4);
+  W32(152, 10000 * 16);
+  ASSERT_TRUE(F().AcquireNow());
+  raster = F().Raster();
+  for (int x = 0; x < 700; x += 7) EXPECT_TRUE(ColumnShows(LitRows(raster, x), 137, 137)) << x;
+  W(40, 0);
+  W32(152, 16);
 }
 
 TEST_F(SimAcquire_, RunStopSingleNormalAndForce) {

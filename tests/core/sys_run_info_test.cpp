@@ -16,6 +16,7 @@
 #include "core/board/i2c_storage.h"
 #include "core/messages/msg.h"
 #include "core/state/sys_run_info.h"
+#include "core/state/wave_types.h"
 #include "platform/clock.h"
 #include "platform/i2c.h"
 #include "platform/root.h"
@@ -346,7 +347,7 @@ TEST(RunInfoInit, DefaultsAfterStartUp) {
   EXPECT_EQ(r->startupMark, 255);
   EXPECT_EQ(r->readBlockSize, 8192u);
   EXPECT_EQ(r->memDepthIndex, 1);
-  EXPECT_EQ(SysRunStatus.GetWaveType(), 2);  // 1, then normal mode from the time base
+  EXPECT_EQ(SysRunStatus.GetWaveType(), kWaveRaster);  // normal mode from the time base
   EXPECT_EQ(SysRunStatus.IsMenuStatus(), 1);
   EXPECT_EQ(SysRunStatus.GetTaskDisplayWaveBit(), 0);
   EXPECT_EQ(SysRunStatus.GetAcquireMode(), 0);

@@ -111,12 +111,13 @@ bool Samples(std::vector<uint8_t>* out) {
     if (w.source == kMath) {
       std::lock_guard<std::recursive_mutex> lock(WaveOp.ReadLock());
       std::memcpy(trace, WaveOp.GetSerrenMem(kMathSlot), sizeof trace);
-    } else if (Run().GetWaveType() == kWaveTraces || Run().GetWaveType() == kWaveRoll) {
-      // The main loop makes the traces every pass (every roll frame): the last
-      // one, copied under the engine's lock.
+    } else if (Run().GetWaveType() == kWaveTraces || Run().GetWaveType() == kWaveRaster ||
+               Run().GetWaveType() == kWaveRoll) {
+      // The main loop makes the traces every pass (every acquisition, every
+      // roll frame): the last one, copied under the engine's lock.
       WaveOp.ScreenWaveExport(w.source, trace);
     } else {
-      // The screen shows the raster: the engine reads the channel and builds its
+      // No pass makes the traces: the engine reads the channel and builds its
       // trace under its own lock (never WaveProcess beside the main loop).
       waveinfor info{};
       info.flags = kWaveReqCopy | kWaveReqTrace;

@@ -136,11 +136,6 @@ class qel_draw final : public Draw {
   // A channel trace's colour (`colour` at the factory brightness) through its
   // channel's palette: brightness scales it, colour grading replaces it.
   int TraceColour(int channel, int colour) const;
-  // Persistence of the channel traces (the run state's second display word):
-  // a pixel drawn by a channel trace is painted again in each frame until the
-  // persistence time has passed since it was last drawn.
-  void KeepTracePixel(int row, int col, int colour);
-  void PaintPersistence();
   const int* WaterfallPalette() const { return waterfall_; }
 
   // Start-up: the hardware-check box on the current page, shown on the LCD.
@@ -246,12 +241,7 @@ class qel_draw final : public Draw {
   int palette_[4][256] = {};
   int waterfall_[256] = {};
   int gridColour_ = 0;
-  std::atomic<bool> graded_{false};       // the palettes hold the colour-grading picture (set by SCPI handlers)
-  std::unique_ptr<int64_t[]> persistUs_;  // per pixel: when a trace last drew it (0 never)
-  std::unique_ptr<int[]> persistColour_;
-  int persist_ = 0;                        // the persistence the pixels were kept with
-  std::atomic<bool> persistClear_{false};  // the display was cleared (any thread)
-  int64_t persistNowUs_ = 1;               // the frame's time, for the pixels it draws
+  std::atomic<bool> graded_{false};  // the palettes hold the grading picture (SCPI handlers set it)
   int waveAreaRefresh_ = 0;
   int64_t lastFrameUs_ = 0;
   bool framed_ = false;  // a frame was composed before

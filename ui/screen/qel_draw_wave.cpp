@@ -7,7 +7,6 @@
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
 #include "core/state/sys_run_info.h"
-#include "platform/clock.h"
 #include "ui/screen/qel_draw.h"
 #include "core/state/wave_types.h"
 
@@ -22,12 +21,6 @@ constexpr int kStripHeight = 120, kStripCentre = kTop + kStripHeight / 2;  // th
 constexpr int kSlotColours[_wave::kTraceSlots] = {
     0x00CCCC, 0xFFCC00, 0x009900, 0xAC04E4, 0x000000, 0xFF0000, 0x0066CC,
     0x616161, 0x08A5A5, 0x6C6C00, 0x005000, 0x4C004C, 0x555555, 0x555555};
-
-// How long a channel trace's pixels stay after they were last drawn, by the
-// persistence setting: minimum (none), 50 ms .. 20 s; the last keeps them until
-// the display is cleared or the setting changes.
-constexpr int64_t kPersistUs[] = {0, 50000, 100000, 200000, 500000, 1000000, 2000000, 5000000, 10000000, 20000000};
-constexpr int kPersistInfinite = 10;
 
 int Clip(int code) { return code < kLowCode ? kLowCode : code > kHighCode ? kHighCode : code; }
 
@@ -49,8 +42,8 @@ struct RasterColours {
 };
 }  // namespace
 
-static void DrawTrace(qel_draw& d, const uint8_t* trace, int left, int width, int centre, int height, int colour,
-                      bool keep = false);
+static void DrawTrace(qel_draw& d, const uint8_t* trace, int left, int width, int centre, int height,
+                      int colour);
 
 // One slot's trace: mode 0 for slots outside the task-wave mask, mode 1 for
 // those in it. Column maxima are bytes 0..699, minima 700..1399.
@@ -68,14 +61,14 @@ static void DrawWaveDSO(qel_draw& d, short mode, short slot, bool fftNarrow, boo
   int centre = 233, height = 400;
   SysRunStatus.GetWaveDisplayInfor(slot, &centre, &height);
   if (split && (slot == 1 || slot == 9)) centre += 8;
-  DrawTrace(d, trace, left, width, centre, height, d.TraceColour(slot, kSlotColours[slot]), slot < 2);
+  DrawTrace(d, trace, left, width, centre, height, d.TraceColour(slot, kSlotColours[slot]));
 }
 
 // A trace's columns 1..width-1 from column `left`, 200 codes on `height` rows
 // round row `centre`: vectors from each column's maximum to its minimum, or
 // the two dots.
-static void DrawTrace(qel_draw& d, const uint8_t* trace, int left, int width, int centre, int height, int colour,
-                      bool keep) {
+static void DrawTrace(qel_draw& d, const uint8_t* trace, int left, int width, int centre, int height,
+                      int colour) {
   const double k = height / 200.0;
   const bool dots = SysRunStatus.GetDiplayType() == 1;
   for (int i = 1; i < width; ++i) {
@@ -86,14 +79,10 @@ static void DrawTrace(qel_draw& d, const uint8_t* trace, int left, int width, in
     if (dots) {
       d.SetPixel(rHi, left + i, colour, DRAW_CURRENT);
       d.SetPixel(rLo, left + i, colour, DRAW_CURRENT);
-      if (keep) d.KeepTracePixel(rHi, left + i, colour), d.KeepTracePixel(rLo, left + i, colour);
       continue;
     }
     const int from = rHi < rLo ? rHi : rLo, to = rHi < rLo ? rLo : rHi;
-    for (int r = from; r <= to; ++r) {
-      d.SetPixel(r, left + i, colour, DRAW_CURRENT);
-      if (keep) d.KeepTracePixel(r, left + i, colour);
-    }
+    for (int r = from; r <= to; ++r) d.SetPixel(r, left + i, colour, DRAW_CURRENT);
   }
 }
 
@@ -124,40 +113,7 @@ static void DrawWaveXY(qel_draw& d, int squareLeft) {
   }
 }
 
-void qel_draw::PaintPersistence() {
-  const _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
-  const int persist = run ? run->displayWord2 : 0;
-  if (persistClear_.exchange(false) || persist != persist_ || persist <= 0 || persist > kPersistInfinite) {
-    persistUs_.reset();
-    persistColour_.reset();
-  }
-  persist_ = persist;
-  persistNowUs_ = std::max<int64_t>(plat::MonoUs(), 1);
-  uint32_t* page = GetDrawAddr(DRAW_CURRENT);
-  if (!persistUs_ || !page) return;
-  for (int i = 0; i < Draw::kWidth * Draw::kHeight; ++i) {
-    if (!persistUs_[i]) continue;
-    if (persist != kPersistInfinite && persistNowUs_ - persistUs_[i] > kPersistUs[persist]) {
-      persistUs_[i] = 0;
-      continue;
-    }
-    page[i] = uint32_t(persistColour_[i]);
-  }
-}
-
-void qel_draw::KeepTracePixel(int row, int col, int colour) {
-  if (persist_ <= 0 || persist_ > kPersistInfinite) return;
-  if (row < 0 || row >= Draw::kHeight || col < 0 || col >= Draw::kWidth) return;
-  if (!persistUs_) {
-    persistUs_.reset(new int64_t[Draw::kWidth * Draw::kHeight]());
-    persistColour_.reset(new int[Draw::kWidth * Draw::kHeight]());
-  }
-  persistUs_[row * Draw::kWidth + col] = persistNowUs_;
-  persistColour_[row * Draw::kWidth + col] = colour;
-}
-
 void qel_draw::DrawWave() {
-  PaintPersistence();
   const int waveType = SysRunStatus.GetWaveType();
   if (waveType != kWaveRaster && para_.displayFormat == 1 && para_.timeBaseType != 1) {
     DrawWaveXY(*this, para_.cursorOn ? kXYSquareLeftCursors : kXYSquareLeft);
@@ -210,10 +166,11 @@ void qel_draw::DrawWave() {
             const uint8_t v = QelWaveData[r * kColumns + x];
             if (!v) continue;
             if (xy && r >= 60) {
-              // 2 x 2 cells into the square, two screen rows per raster row; five
-              // raster columns share one cell column of the 280-pixel square.
+              // 2 x 2 cells into the square's frame, two screen rows per raster
+              // row; five raster columns share one cell column of the
+              // 280-pixel square.
               const int c = palette[0][2 * (v & 0x7F)];
-              const int row = kTop + 2 * r, col = squareLeft + 2 * (x / 5);
+              const int row = kXYSquareTop + 2 * (r - 60), col = squareLeft + 2 * (x / 5);
               for (int dr = 0; dr < 2; ++dr)
                 for (int dc = 0; dc < 2; ++dc) Put(page, row + dr, col + dc, c);
               continue;
@@ -242,7 +199,6 @@ void qel_draw::DrawWave() {
 
 void qel_draw::ClearQelPicture() {
   std::memset(QelWaveData, 0, kQelRasterBytes);
-  persistClear_ = true;  // the kept trace pixels go with the next frame
   // The FPGA starts its persistence afresh when the word comes again.
   const _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
   if (run) QelControl.SendRealControl(fpga::kDisplayWord2, run->displayWord2);

@@ -142,6 +142,15 @@ double SimAcquisition::TriggerAddress(int ch) const {
   return double(set.independent && ch == 1 ? set.triggerAddress2 : set.triggerAddress);
 }
 
+int64_t SimAcquisition::ReadBase(int ch) const {
+  const bool second = set.independent && ch == 1;
+  const int64_t depth = second ? set.depth2 : set.depth;
+  const int64_t trigger = int64_t(TriggerAddress(second ? 1 : 0));
+  const int64_t recordStart = kRecordCentre - depth / 2;
+  // With a trigger delay the record begins after the trigger: offsets count from its start.
+  return trigger < recordStart ? recordStart : trigger;
+}
+
 double SimAcquisition::Volts(int input, double address) const {
   const TestSignal& s = sig[input];
   // In multi-scope each channel has its record, time base and trigger.
@@ -356,6 +365,7 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
     }
   }
   last_ = a;
+  TakeViewWords(w, true);
   unread_ = true;
   madeUs_ = nowUs;
   drawUntilUs_ = nowUs + kDrawUs;
@@ -397,7 +407,10 @@ bool SimAcquire::OnWord(uint16_t word, uint16_t old, const Words& w, int64_t now
       if (pacing_ == Pacing::kRealTime) dueUs_ = nowUs;
       return unpaced && Make(w, nowUs, signals, true);
     case kArmWord:
-      if (old == 1 && v == 0) ArmRead(w);
+      if (old == 1 && v == 0) {
+        ArmRead(w);
+        TakeViewWords(w, false);  // a kept record re-read for the window the words give
+      }
       return false;
     case kSweepWord:
       if (!(v & kSweepSingle)) singleDone_ = false;
@@ -429,6 +442,7 @@ void SimAcquire::Replay(const SimAcquisition& a, int64_t nowUs) {
   const uint64_t serial = last_.serial + 1;
   last_ = a;
   last_.serial = serial;  // a new acquisition to the readers: its raster is built again
+  madeWords_ = viewWords_;  // shown in its own window
   unread_ = true;
   madeUs_ = nowUs;
   drawUntilUs_ = nowUs + kDrawUs;

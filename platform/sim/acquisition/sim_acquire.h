@@ -62,6 +62,9 @@
 // intensity level in bits 0-6 (0 = nothing) and the channel in bit 7 (0 CH1,
 // 1 CH2); where both channels are drawn the active channel wins. The level
 // grows with the share of the column's samples that pass through the cell.
+// A read pulse (word 122 going 1 -> 0) takes the display words: a kept
+// acquisition is drawn again in the window and at the gain and position they
+// give, zoomed or averaged as they say (SimRasterView).
 // Registers 788 and 792: the maximum and minimum codes over the screen window
 // (low byte CH1, high byte CH2).
 //
@@ -148,6 +151,9 @@ struct SimAcquisition {
 
   double SamplesPerColumn(int ch = 0) const;
   double TriggerAddress(int ch) const;  // of channel ch's record
+  // Where the read offsets of channel ch count from: the trigger address, or
+  // the record start when the trigger lies left of the record (a delay).
+  int64_t ReadBase(int ch) const;
   double Volts(int input, double address) const;  // the signal at a record address
   uint8_t Code(int ch, double address) const;     // the sample code stored there
   uint8_t ScreenCode(int ch, double address) const;  // as the raster draws it (inverted)
@@ -156,6 +162,43 @@ struct SimAcquisition {
   void Codes(int ch, const double* addresses, size_t n, uint8_t* out) const;
   void ScreenCodes(int ch, const double* addresses, size_t n, uint8_t* out) const;
 };
+
+// How the raster shows an acquisition: the windows of the record and the
+// vertical rescale the display words give (SimRasterViewOf). By default the
+// acquisition's own screen window, as drawn while it was made.
+struct SimRasterView {
+  // Columns first..last of one window show record addresses from `origin`
+  // on, `spp` samples a column (the others stay empty); `own` is the
+  // acquisition's own window (column 350 at the record centre).
+  struct Window {
+    bool own = true;
+    double origin = 0, spp = 1;
+    int first = 0, last = 699;
+  };
+  Window main;
+  // Zoom: rows 0-59 the main window, rows 60-199 the zoom window.
+  bool zoom = false;
+  Window zoomed;
+  // Average mode: each column one point, the mean of its samples.
+  bool average = false;
+  // Per channel, a code c is drawn at pivot + (c - pivot) x gain + soft: a
+  // kept record rescaled and moved to the volts/div and position now shown.
+  double gain[2] = {1.0, 1.0};
+  double pivot[2] = {127.0, 127.0};
+  int soft[2] = {0, 0};
+};
+
+// The view of acquisition `a` the control words `now` (a table of all of
+// them) ask for, the words in force when it was made being `made`: the main
+// window of words 140/142 (read start from the trigger, from the record start
+// when the trigger lies left of it), 132/134 (step, x16 with tenths), 164/166
+// (first and last column) and, interpolating, 236 and 244, once they differ
+// from those it was made with; zoom (word 130 = 1 outside X-Y) with the zoom
+// window of 144/146, 136/138 x 156/158 (or 238, 246), 168/178; average mode
+// (word 40 = 4 with an average step 152/154 above one sample); the fine
+// gains 214/216 over those it was made with, about the position bytes of
+// word 212, and the soft offsets 218/220.
+SimRasterView SimRasterViewOf(const SimAcquisition& a, const uint16_t* now, const uint16_t* made);
 
 // Builds the display raster (kRasterBytes) of an acquisition for the channels
 // in `mask` (bit 0 CH1, bit 1 CH2), the active channel on top; the maxima and
@@ -166,7 +209,7 @@ struct SimAcquisition {
 //   rows 60-199 the X-Y square of 140 x 140 cells, CH1 across (cell column c
 //   at raster column 5c) and CH2 up, codes 27..227 over the 140 cells.
 void SimBuildRaster(const SimAcquisition& a, int mask, int activeCh, uint8_t* raster, uint8_t* max,
-                    uint8_t* min);
+                    uint8_t* min, const SimRasterView& view = SimRasterView{});
 // The maximum and minimum codes of one channel over the screen window, in
 // max[ch], min[ch] (for a channel the raster does not draw).
 void SimChannelExtremes(const SimAcquisition& a, int ch, uint8_t* max, uint8_t* min);
@@ -284,7 +327,13 @@ class SimAcquire {
 
   // Raster of the last acquisition, built when first read.
   std::vector<uint8_t> raster_;
-  uint64_t renderedSerial_ = ~0ull;
+  uint64_t renderedSerial_ = ~0ull, renderedView_ = ~0ull;
+  // The control words in force when the last acquisition was made, and at
+  // the last read pulse since (word 122 going 1 -> 0): the raster shows it
+  // with the view these give (SimRasterViewOf); a new one counts viewSerial_.
+  std::vector<uint16_t> madeWords_, viewWords_;
+  uint64_t viewSerial_ = 0;
+  void TakeViewWords(const Words& w, bool made);
   int renderedMask_ = -1, renderedActive_ = -1;
   uint8_t max_[2] = {}, min_[2] = {};
   uint64_t extremesSerial_[2] = {~0ull, ~0ull};  // acquisition max_/min_ hold, per channel

@@ -17,7 +17,7 @@ constexpr int kInterpPoints = 8;   // points per column while interpolating
 constexpr int kLevelBase = 24, kLevelSpan = 103;
 
 constexpr int kCodes = 200;          // codes 28..227 fill the grid's height
-constexpr int kStripRows = 60;       // X-Y: the Y-T strip above the square
+constexpr int kStripRows = 60;       // X-Y and zoom: the Y-T strip above
 constexpr int kSquareCells = 140;    // X-Y: cells per side of the square
 constexpr int kSquareColumnStep = 5; // X-Y: raster columns per cell column
 constexpr int kSplitRows = 100;      // split multi-scope: rows of each channel
@@ -35,52 +35,88 @@ Band BandOf(const SimAcquisition& a, int ch) {
   return Band{};
 }
 
-// Samples of one screen column x of channel ch: n points from its address.
+// Samples of the screen columns of channel ch in one window: n points a
+// column from the window's record address of column x.
 struct Columns {
   const SimAcquisition& a;
+  SimRasterView::Window win;
   double spp;
   bool whole;  // ADC samples; otherwise the signal between them
   bool ownTrigger;  // multi-scope CH2: its own record, no crossing offset
   int n;
-  Columns(const SimAcquisition& acq, int ch)
+  Columns(const SimAcquisition& acq, int ch, const SimRasterView::Window& w)
       : a(acq),
-        spp(acq.SamplesPerColumn(ch)),
+        win(w),
+        spp(w.own ? acq.SamplesPerColumn(ch) : w.spp),
         whole(spp >= 1.0),
         ownTrigger(acq.set.independent && ch == 1),
         n(whole ? std::min(kMaxPoints, int(std::ceil(spp))) : kInterpPoints) {}
-  // Every point's address, column by column, and their codes.
+  int Count() const { return win.last - win.first + 1; }
+  // Every point's address, column by column from the first, and their codes.
   std::vector<double> Addresses() const {
-    std::vector<double> at(size_t(kColumns) * size_t(n));
-    for (int x = 0; x < kColumns; ++x)
-      for (int j = 0; j < n; ++j) at[size_t(x) * size_t(n) + size_t(j)] = Address(x, j);
+    std::vector<double> at(size_t(Count()) * size_t(n));
+    for (int x = win.first; x <= win.last; ++x)
+      for (int j = 0; j < n; ++j) at[size_t(x - win.first) * size_t(n) + size_t(j)] = Address(x, j);
     return at;
   }
   double Address(int x, int j) const {
-    const double at = double(kRecordCentre) + (double(x - kCentreColumn) + double(j) / n) * spp;
+    const double column = win.own ? double(x - kCentreColumn) : double(x - win.first);
+    const double at = (win.own ? double(kRecordCentre) : win.origin) + (column + double(j) / n) * spp;
     if (whole) return SimFloor(at);
     if (ownTrigger) return at;
     // Between samples the trace is placed from the trigger crossing itself.
-    return double(a.set.triggerAddress) - a.lag + (at - a.set.triggerPoint);
+    const double point = win.own ? a.set.triggerPoint : double(a.set.triggerAddress);
+    return double(a.set.triggerAddress) - a.lag + (at - point);
   }
 };
 
-// Draws one channel; `draw` false only gathers its maxima and minima.
-void DrawChannel(const SimAcquisition& a, int ch, bool draw, uint8_t* raster, uint8_t* max, uint8_t* min) {
-  const Columns cols(a, ch);
-  const int n = cols.n;
+// The codes as the view draws them: rescaled about the pivot and moved.
+void MapCodes(const SimRasterView& v, int ch, uint8_t* codes, size_t n) {
+  const double g = v.gain[ch], p = v.pivot[ch];
+  const int soft = v.soft[ch];
+  if (g == 1.0 && soft == 0) return;
+  for (size_t i = 0; i < n; ++i) {
+    const double c = p + (double(codes[i]) - p) * g + soft;
+    codes[i] = uint8_t(std::lround(std::clamp(c, 0.0, 255.0)));
+  }
+}
+
+// Draws one channel's window into `band`; `draw` false only gathers its
+// maxima and minima (of the samples, before any rescale).
+void DrawChannel(const SimAcquisition& a, int ch, const SimRasterView& view,
+                 const SimRasterView::Window& win, const Band& band, bool draw, uint8_t* raster,
+                 uint8_t* max, uint8_t* min) {
+  const Columns cols(a, ch, win);
+  const int count = cols.Count();
+  int n = cols.n;
   const std::vector<double> at = cols.Addresses();
   std::vector<uint8_t> codes(at.size());
   a.ScreenCodes(ch, at.data(), at.size(), codes.data());
-  const Band band = BandOf(a, ch);
-  int hits[256] = {};
   uint8_t hi = 0, lo = 255;
+  for (uint8_t c : codes) {
+    hi = std::max(hi, c);
+    lo = std::min(lo, c);
+  }
+  max[ch] = hi;
+  min[ch] = lo;
+  if (!draw) return;
+  if (view.average && cols.whole && n > 1) {  // one point a column: the mean of its samples
+    for (int x = 0; x < count; ++x) {
+      int sum = 0;
+      for (int j = 0; j < n; ++j) sum += codes[size_t(x) * size_t(n) + size_t(j)];
+      codes[size_t(x)] = uint8_t((sum + n / 2) / n);
+    }
+    n = 1;
+    codes.resize(size_t(count));
+  }
+  MapCodes(view, ch, codes.data(), codes.size());
+  int hits[256] = {};
   int prev = codes[0];
-  for (int x = 0; x < kColumns; ++x) {
+  for (int i = 0; i < count; ++i) {
+    const int x = win.first + i;
     int first = 255, last = 0;
     for (int j = 0; j < n; ++j) {
-      const int code = codes[size_t(x) * size_t(n) + size_t(j)];
-      hi = uint8_t(std::max<int>(hi, code));
-      lo = uint8_t(std::min<int>(lo, code));
+      const int code = codes[size_t(i) * size_t(n) + size_t(j)];
       // The point and the codes between it and the point before (whose own
       // cell that one already counted).
       const int from = code > prev ? prev + 1 : code, to = code < prev ? prev - 1 : code;
@@ -90,7 +126,7 @@ void DrawChannel(const SimAcquisition& a, int ch, bool draw, uint8_t* raster, ui
       prev = code;
     }
     for (int c = first; c <= last; ++c) {
-      if (draw && hits[c] > 0 && c > kTopCode - kCodes && c <= kTopCode) {
+      if (hits[c] > 0 && c > kTopCode - kCodes && c <= kTopCode) {
         const int level = std::min(127, kLevelBase + kLevelSpan * hits[c] / n);
         uint8_t& cell = raster[band.Row(c) * kColumns + x];
         cell = uint8_t(std::max<int>(cell & 0x7F, level) | ch << 7);
@@ -98,14 +134,12 @@ void DrawChannel(const SimAcquisition& a, int ch, bool draw, uint8_t* raster, ui
       hits[c] = 0;
     }
   }
-  max[ch] = hi;
-  min[ch] = lo;
 }
 
 // The X-Y square: CH1's code across, CH2's code up, sample by sample over
 // the screen window.
 void DrawXY(const SimAcquisition& a, uint8_t* raster) {
-  const Columns cols(a, 0);
+  const Columns cols(a, 0, SimRasterView::Window{});
   std::vector<int> hits(size_t(kSquareCells) * kSquareCells, 0);
   int most = 1;
   const std::vector<double> at = cols.Addresses();
@@ -128,16 +162,25 @@ void DrawXY(const SimAcquisition& a, uint8_t* raster) {
 }  // namespace
 
 void SimBuildRaster(const SimAcquisition& a, int mask, int activeCh, uint8_t* raster, uint8_t* max,
-                    uint8_t* min) {
+                    uint8_t* min, const SimRasterView& view) {
   std::memset(raster, 0, size_t(kColumns) * kRows);
   const int other = activeCh == 1 ? 0 : 1;
-  for (int ch : {other, activeCh})
-    if ((mask >> ch) & 1) DrawChannel(a, ch, true, raster, max, min);
+  for (int ch : {other, activeCh}) {
+    if (!((mask >> ch) & 1)) continue;
+    DrawChannel(a, ch, view, view.main, view.zoom ? Band{0, kStripRows} : BandOf(a, ch), true, raster,
+                max, min);
+    if (view.zoom) {
+      uint8_t zmax[2], zmin[2];
+      DrawChannel(a, ch, view, view.zoomed, Band{kStripRows, kRows - kStripRows}, true, raster, zmax,
+                  zmin);
+    }
+  }
   if (a.set.xy) DrawXY(a, raster);
 }
 
 void SimChannelExtremes(const SimAcquisition& a, int ch, uint8_t* max, uint8_t* min) {
-  DrawChannel(a, ch & 1, false, nullptr, max, min);
+  const SimRasterView own;
+  DrawChannel(a, ch & 1, own, own.main, Band{}, false, nullptr, max, min);
 }
 
 }  // namespace plat

@@ -6,6 +6,7 @@
 
 #include "platform/sim/acquisition/sim_acquire.h"
 #include "platform/sim/fpga/sim_decode_timebase.h"
+#include "platform/sim/fpga/sim_decode_words.h"
 
 namespace plat {
 
@@ -28,6 +29,11 @@ constexpr size_t kCodeBlock = 1024;  // samples of a read worked out together
 constexpr int kAverageMode = 3;
 constexpr int kSpanPoints = 16;  // record samples an average-mode point is worked out from
 
+// The words a raster view is decoded from (SimRasterViewOf).
+constexpr uint16_t kViewWords[] = {40,  120, 130, 132, 134, 136, 138, 140, 142, 144, 146,
+                                   152, 154, 156, 158, 164, 166, 168, 178, 212, 214, 216,
+                                   218, 220, 232, 234, 236, 238, 242, 244, 246};
+
 uint32_t Pair(const uint16_t* v, uint16_t low) { return uint32_t(v[low]) | uint32_t(v[low + 2]) << 16; }
 }  // namespace
 
@@ -40,28 +46,38 @@ void SimAcquire::ArmRead(const Words& w) {
   readSpan_ = t.acqMode == kAverageMode
                   ? std::max(1.0, double(t.averageStep >> 4) + double(t.averageStep & 15) / 10.0)
                   : 1.0;
-  const SimAcqSettings& s = last_.set;
-  const bool second = s.independent && readCh_ == 2;
-  const int64_t depth = second ? s.depth2 : s.depth;
-  const int64_t trigger = int64_t(last_.TriggerAddress(second ? 1 : 0));
-  const int64_t recordStart = kRecordCentre - depth / 2;
-  // With a trigger delay the record begins after the trigger: offsets count from its start.
-  const int64_t base = trigger < recordStart ? recordStart : trigger;
-  readAddress_ = double(base) + double(offset);
+  readAddress_ = double(last_.ReadBase(readCh_ == 2 ? 1 : 0)) + double(offset);
   readLeft_ = (readCh_ == 1 || readCh_ == 2) ? int64_t(double(kMemorySamples) / readStep_) : 0;
 }
 
 void SimAcquire::Render(const Words& w) {
   const int mask = w.written[kChannelsWord] ? (w.value[kChannelsWord] >> 2) & 3 : 1;
   const int active = w.value[kActiveWord] == 1 ? 1 : 0;
-  if (renderedSerial_ == last_.serial && renderedMask_ == mask && renderedActive_ == active) return;
+  if (renderedSerial_ == last_.serial && renderedMask_ == mask && renderedActive_ == active &&
+      renderedView_ == viewSerial_)
+    return;
   raster_.assign(kRasterBytes, 0);
-  SimBuildRaster(last_, mask, active, raster_.data(), max_, min_);
+  const SimRasterView view = madeWords_.empty()
+                                 ? SimRasterView{}
+                                 : SimRasterViewOf(last_, viewWords_.data(), madeWords_.data());
+  SimBuildRaster(last_, mask, active, raster_.data(), max_, min_, view);
   for (int ch = 0; ch < 2; ++ch)
     if ((mask >> ch) & 1) extremesSerial_[ch] = last_.serial;
   renderedSerial_ = last_.serial;
   renderedMask_ = mask;
   renderedActive_ = active;
+  renderedView_ = viewSerial_;
+}
+
+// The words a view is decoded from: those the acquisition was made with, or
+// those of a read pulse since (only a change makes a new view).
+void SimAcquire::TakeViewWords(const Words& w, bool made) {
+  if (made) madeWords_.assign(w.value, w.value + kSimControlWords);
+  auto same = [&](uint16_t n) { return viewWords_[n] == w.value[n]; };
+  if (!made && !viewWords_.empty() && std::all_of(std::begin(kViewWords), std::end(kViewWords), same))
+    return;
+  viewWords_.assign(w.value, w.value + kSimControlWords);
+  ++viewSerial_;
 }
 
 // A channel the raster does not draw is worked out only when its maximum or

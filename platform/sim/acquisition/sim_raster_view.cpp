@@ -1,0 +1,76 @@
+// The view the display raster shows an acquisition with, decoded from the
+// display words: the time-base decode gives the windows (the same decode
+// the reads of the record are served from), the vertical words the rescale.
+#include <algorithm>
+
+#include "platform/sim/acquisition/sim_acquire.h"
+#include "platform/sim/fpga/sim_decode_timebase.h"
+#include "platform/sim/fpga/sim_decode_words.h"
+
+namespace plat {
+
+namespace {
+constexpr int kLastColumn = 699;
+constexpr int kAverageMode = 3;
+constexpr uint32_t kOneSample = 16;  // a step word of one sample
+constexpr int kPositionWord = 212;
+constexpr int kFineGainWord[2] = {214, 216};
+constexpr int kSoftOffsetWord[2] = {218, 220};
+constexpr int kXyFormat = 1;
+
+// A step word: samples x 16, tenths in the low 4 bits.
+double Step(uint32_t w) { return double(w >> 4) + double(w & 15) / 10.0; }
+
+// Fine gain 0x0100 = 1.0 (1.0 before the first is written).
+double FineGain(uint16_t g) { return g ? double(g >> 8) + double(g & 0xFF) / 255.0 : 1.0; }
+
+// Interpolating, a window start of (start, sub) at `ratio` screen points a
+// sample lies 2 x start + 3 + sub / ratio samples past the read base.
+double InterpStart(int32_t start, int sub, int ratio) { return 2.0 * start + 3.0 + double(sub) / ratio; }
+
+SimRasterView::Window Columns(double origin, double spp, int first, int last) {
+  SimRasterView::Window w;
+  w.own = false;
+  w.origin = origin;
+  w.spp = spp > 0 ? spp : 1.0;
+  w.first = std::clamp(first, 0, kLastColumn);
+  w.last = std::clamp(last, w.first, kLastColumn);
+  return w;
+}
+}  // namespace
+
+SimRasterView SimRasterViewOf(const SimAcquisition& a, const uint16_t* now, const uint16_t* made) {
+  SimRasterView v;
+  if (a.set.independent || a.set.roll) return v;  // each channel on its own time base: its own windows
+  const SimTimebaseSettings t = SimDecodeTimebaseWords(now), t0 = SimDecodeTimebaseWords(made);
+  const double base = double(a.ReadBase(0));
+  const bool moved = t.readStart != t0.readStart || t.writeStep != t0.writeStep ||
+                     t.firstColumn != t0.firstColumn || t.lastColumn != t0.lastColumn ||
+                     t.subSample != t0.subSample || t.interpRatio != t0.interpRatio;
+  if (moved) {
+    if (a.SamplesPerColumn() < 1.0 && t.interpRatio > 0)
+      v.main = Columns(base + InterpStart(t.readStart, t.subSample, t.interpRatio), 1.0 / t.interpRatio,
+                       t.firstColumn, t.lastColumn);
+    else
+      v.main = Columns(base + t.readStart, Step(t.writeStep), t.firstColumn, t.lastColumn);
+  }
+  v.zoom = t.windowRead && t.formatWord != kXyFormat && !a.set.xy;
+  if (v.zoom) {
+    if (t.zoomInterpolating && t.zoomInterpRatio > 0)
+      v.zoomed = Columns(base + InterpStart(t.zoomReadStart, t.zoomSubSample, t.zoomInterpRatio),
+                         1.0 / t.zoomInterpRatio, t.zoomFirstColumn, t.zoomLastColumn);
+    else  // one of the two steps is the zoom column, the other one sample
+      v.zoomed = Columns(base + t.zoomReadStart, Step(t.zoomMainStep) * Step(t.zoomStep),
+                         t.zoomFirstColumn, t.zoomLastColumn);
+  }
+  v.average = t.acqMode == kAverageMode && t.averageStep > kOneSample;
+  const SimWordTable w{now}, w0{made};
+  for (int ch = 0; ch < 2; ++ch) {
+    v.gain[ch] = FineGain(w.Word(kFineGainWord[ch])) / FineGain(w0.Word(kFineGainWord[ch]));
+    v.pivot[ch] = double(w.Word(kPositionWord) >> (8 * ch) & 0xFF);
+    v.soft[ch] = int16_t(w.Word(kSoftOffsetWord[ch])) - int16_t(w0.Word(kSoftOffsetWord[ch]));
+  }
+  return v;
+}
+
+}  // namespace plat
