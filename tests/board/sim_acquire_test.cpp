@@ -460,8 +460,10 @@ void OnFinished() { ++g_finished; }
 
 TEST_F(SimAcquire_, RealTimePacingFinishesAcquisitionsOnItsOwnThread) {
   ASSERT_GE(F().OpenLocalBus(), 0);
-  F().SetPacing(SimAcquire::Pacing::kRealTime, 0.5);  // 500 us/div: about 4 ms each
+  // The handler first: the clock's first acquisition, made with none, would
+  // be held unread and no other would come.
   ASSERT_TRUE(F().SetFinishedHandler(OnFinished));
+  F().SetPacing(SimAcquire::Pacing::kRealTime, 0.5);  // 500 us/div: about 4 ms each
   EXPECT_TRUE(WaitUntil([] { return g_finished >= 1; }));
   // A finished acquisition is held until its raster is read.
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
