@@ -69,6 +69,16 @@ void ResyncAdcs(bool setPhases) {
   if (setPhases) Board().AdcPhase(p1, p2);
 }
 
+// The re-sync once the settings are whole, with the settings lock let go
+// (the board's own sequence changes no setting), then the settings sent again.
+void ResyncAdcsLetGo(bool setPhases) {
+  {
+    SettingsLetGo resyncing;
+    ResyncAdcs(setPhases);
+  }
+  SystemAllParaReSet();
+}
+
 void ShowMessageNow(int n) {
   Message(n);
   msginfo info;
@@ -167,11 +177,7 @@ void DeferAdcResync(bool on) {
 bool RunDeferredAdcResync() {
   if (!g_resyncDue) return false;
   g_resyncDue = false;
-  {
-    SettingsLetGo resyncing;  // the board's own sequence: it changes no setting
-    ResyncAdcs(false);
-  }
-  SystemAllParaReSet();  // what followed the re-synchronisation, sent again
+  ResyncAdcsLetGo(false);
   return true;
 }
 }  // namespace hori
@@ -286,11 +292,7 @@ int Hori_MultiScopeChConfig(keypara) {
   Trig().SetTriggerPos(0, 0, 0);
   Run().SetActivCh(0);
   Vert().SetChOnOff(0, 1);
-  {
-    SettingsLetGo resyncing;  // as a switch's: the settings are whole and sent again after it
-    ResyncAdcs(true);
-  }
-  SystemAllParaReSet();
+  ResyncAdcsLetGo(true);
   Run().SetWaveType(kWaveRaster);
   Sys().message->ClearMessage();
   Board().Bee();

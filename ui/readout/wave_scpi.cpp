@@ -18,7 +18,6 @@
 #include "acquisition/models/y_system.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
-#include "core/state/wave_types.h"
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_kit.h"
 
@@ -111,20 +110,11 @@ bool Samples(std::vector<uint8_t>* out) {
     if (w.source == kMath) {
       std::lock_guard<std::recursive_mutex> lock(WaveOp.ReadLock());
       std::memcpy(trace, WaveOp.GetSerrenMem(kMathSlot), sizeof trace);
-    } else if (Run().GetWaveType() == kWaveTraces || Run().GetWaveType() == kWaveRaster ||
-               Run().GetWaveType() == kWaveRoll) {
-      // The main loop makes the traces every pass (every acquisition, every
-      // roll frame): the last one, copied under the engine's lock.
-      WaveOp.ScreenWaveExport(w.source, trace);
     } else {
-      // No pass makes the traces: the engine reads the channel and builds its
-      // trace under its own lock (never WaveProcess beside the main loop).
-      waveinfor info{};
-      info.flags = kWaveReqCopy | kWaveReqTrace;
-      info.chMask = uint16_t(1 << w.source);
-      info.buffer[w.source] = trace;
-      info.count[w.source] = int32_t(sizeof trace);
-      WaveOp.RequestWaveData(&info);
+      // The main loop makes the traces every pass in every wave type (every
+      // acquisition, every roll frame): the last one, copied under the
+      // engine's lock.
+      WaveOp.ScreenWaveExport(w.source, trace);
     }
     out->assign(trace, trace + kColumns);  // the column maxima
     return true;
