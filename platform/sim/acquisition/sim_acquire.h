@@ -199,6 +199,9 @@ struct SimRasterView {
 // gains 214/216 over those it was made with, about the position bytes of
 // word 212, and the soft offsets 218/220.
 SimRasterView SimRasterViewOf(const SimAcquisition& a, const uint16_t* now, const uint16_t* made);
+// Whether two tables of the control words agree in every word a view is
+// decoded from (a read pulse that changes none of them makes no new view).
+bool SimRasterViewWordsSame(const uint16_t* a, const uint16_t* b);
 
 // Builds the display raster (kRasterBytes) of an acquisition for the channels
 // in `mask` (bit 0 CH1, bit 1 CH2), the active channel on top; the maxima and

@@ -29,11 +29,6 @@ constexpr size_t kCodeBlock = 1024;  // samples of a read worked out together
 constexpr int kAverageMode = 3;
 constexpr int kSpanPoints = 16;  // record samples an average-mode point is worked out from
 
-// The words a raster view is decoded from (SimRasterViewOf).
-constexpr uint16_t kViewWords[] = {40,  120, 130, 132, 134, 136, 138, 140, 142, 144, 146,
-                                   152, 154, 156, 158, 164, 166, 168, 178, 212, 214, 216,
-                                   218, 220, 232, 234, 236, 238, 242, 244, 246};
-
 uint32_t Pair(const uint16_t* v, uint16_t low) { return uint32_t(v[low]) | uint32_t(v[low + 2]) << 16; }
 }  // namespace
 
@@ -73,9 +68,7 @@ void SimAcquire::Render(const Words& w) {
 // those of a read pulse since (only a change makes a new view).
 void SimAcquire::TakeViewWords(const Words& w, bool made) {
   if (made) madeWords_.assign(w.value, w.value + kSimControlWords);
-  auto same = [&](uint16_t n) { return viewWords_[n] == w.value[n]; };
-  if (!made && !viewWords_.empty() && std::all_of(std::begin(kViewWords), std::end(kViewWords), same))
-    return;
+  if (!made && !viewWords_.empty() && SimRasterViewWordsSame(viewWords_.data(), w.value)) return;
   viewWords_.assign(w.value, w.value + kSimControlWords);
   ++viewSerial_;
 }

@@ -2,6 +2,7 @@
 // display words: the time-base decode gives the windows (the same decode
 // the reads of the record are served from), the vertical words the rescale.
 #include <algorithm>
+#include <iterator>
 
 #include "platform/sim/acquisition/sim_acquire.h"
 #include "platform/sim/fpga/sim_decode_timebase.h"
@@ -38,6 +39,15 @@ SimRasterView::Window Columns(double origin, double spp, int first, int last) {
   return w;
 }
 }  // namespace
+
+bool SimRasterViewWordsSame(const uint16_t* a, const uint16_t* b) {
+  // Every word SimRasterViewOf decodes, through the time-base decode or here.
+  static constexpr uint16_t kViewWords[] = {40,  120, 130, 132, 134, 136, 138, 140, 142, 144, 146,
+                                            152, 154, 156, 158, 164, 166, 168, 178, 212, 214, 216,
+                                            218, 220, 232, 234, 236, 238, 242, 244, 246};
+  return std::all_of(std::begin(kViewWords), std::end(kViewWords),
+                     [&](uint16_t n) { return a[n] == b[n]; });
+}
 
 SimRasterView SimRasterViewOf(const SimAcquisition& a, const uint16_t* now, const uint16_t* made) {
   SimRasterView v;
