@@ -10,6 +10,8 @@ bool SaveBlock(SetupFileRecord* rec) {
   return SaveMenuBlock(rec, kLabel, TaskAcquire.TaskMenu, &TaskAcquireMenu);
 }
 
+bool CheckBlock(SetupFileRecord* rec) { return CheckMenuBlock(*rec, kLabel, &TaskAcquireMenu); }
+
 bool LoadBlock(SetupFileRecord* rec) {
   if (!LoadMenuBlock(*rec, kLabel, TaskAcquire.TaskMenu, &TaskAcquireMenu)) return false;
   AcquireLimitItems();
@@ -18,4 +20,6 @@ bool LoadBlock(SetupFileRecord* rec) {
 }
 }  // namespace
 
-int TaskForAcquire::Stroage(taskresponse* r) { return RunSetupBlock(r, SaveBlock, LoadBlock); }
+int TaskForAcquire::Stroage(taskresponse* r) {
+  return RunSetupBlock(r, SaveBlock, LoadBlock, CheckBlock);
+}

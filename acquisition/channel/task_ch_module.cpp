@@ -159,7 +159,8 @@ int TaskForChannel::Stroage(taskresponse* r) {
     AllParaReSet();
     return true;
   };
-  return RunSetupBlock(r, save, load);
+  return RunSetupBlock(r, save, load,
+                       [this](SetupFileRecord* rec) { return CheckMenuBlock(*rec, ChLabel, record_); });
 }
 
 // ---- key words and the task interface ----

@@ -13,6 +13,7 @@ using namespace hori;
 constexpr char kLabel[] = "TASK-HORI";
 
 bool SaveBlock(SetupFileRecord* rec) { return SaveMenuBlock(rec, kLabel, M(), &TaskHoriMenu); }
+bool CheckBlock(SetupFileRecord* rec) { return CheckMenuBlock(*rec, kLabel, &TaskHoriMenu); }
 
 // The time bases in force and trigger positions of the two channel blocks.
 struct BlockTiming {
@@ -68,7 +69,7 @@ int TaskForHori::Stroage(taskresponse* r) {
   if (!r) return -1;
   SetupFileRecord rec;
   std::memcpy(&rec, r->area, sizeof rec);
-  if (rec.direction != kSetupFinish) return RunSetupBlock(r, SaveBlock, LoadBlock);
+  if (rec.direction != kSetupFinish) return RunSetupBlock(r, SaveBlock, LoadBlock, CheckBlock);
   RunDeferredAdcResync();
   return 0;
 }

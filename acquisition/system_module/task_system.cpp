@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 
 #include "acquisition/system_module/task_system_internal.h"
 #include "acquisition/models/trig_system.h"
+#include "acquisition/tables/timebase_tables.h"
 #include "acquisition/tables/voltage_tables.h"
 #include "acquisition/engine/wave.h"
 #include "acquisition/models/x_system.h"
@@ -228,11 +230,12 @@ int TaskForSystem::Initialize() {
   y_system& y = *Sys().vertical;
   trig_system& t = *Sys().trigger;
   for (int ch = 0; ch < 2; ++ch) {
-    const int tb = x_system::SafeIndex(ee.I2C_ReadU8(EE_TIMEBASE + ch));
+    int tb = ee.I2C_ReadU8(EE_TIMEBASE + ch);
+    if (tb < x.Get_timeBase_MIN() || tb > kTimeBaseMaxIndex) tb = x_system::kDefaultTimeBase;
     x.SetTimeBase(ch, tb);
     x.SetRealTimeBase(ch, tb);
     int64_t depth = int32_t(ee.I2C_ReadU32(EE_PRETRIG_DEPTH + 4 * ch));
-    if (depth > x_system::kRecordSamples) depth = kRecordCentre;
+    if (depth < 0 || depth > x_system::kRecordSamples) depth = kRecordCentre;
     x.SetPreTrigDepth(ch, depth);
     x.SetRealPreTrigDepth(ch, depth);
     int vdiv = ee.I2C_ReadU8(EE_VDIV + ch);
@@ -243,8 +246,10 @@ int TaskForSystem::Initialize() {
     if (pos < y_system::kPositionMin || pos > y_system::kPositionMax) pos = kDefaultPosition;
     y.SetYposition(ch, pos);
     y.SetRealYposition(ch, pos);
-    t.SetTriggerPos(ch, 0, ee.I2C_ReadU16(EE_TRIG_LEVEL + 2 * ch));
-    t.SetTriggerPos(ch, 1, ee.I2C_ReadU16(EE_TRIG_LEVEL + 8 + 2 * ch));
+    for (int k : {0, 1}) {
+      const int code = ee.I2C_ReadU16(EE_TRIG_LEVEL + 8 * k + 2 * ch);
+      t.SetTriggerPos(ch, k, std::abs(code) > trig_system::kLevelLimit ? trig_system::kDefaultLevel[k] : code);
+    }
   }
   x.AdjPreTrigDepth(0, 0);
   y.SetRealYsensitivity(kSource4, kSource4Vdiv);

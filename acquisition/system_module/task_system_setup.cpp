@@ -1,12 +1,13 @@
 // The system module's block of a setup file: "TASK-SYSTEM", CR LF, the whole
 // run-state image, CR LF. A loaded image is outside input: it is taken only
-// when it lies whole inside the block, and its table indices are brought
-// into their tables before anything uses them.
+// when it lies whole inside the block and passes the image check; its
+// derived values are recomputed from its indices as it is re-applied.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include "acquisition/system_module/run_image_check.h"
 #include "acquisition/system_module/task_system.h"
 #include "acquisition/system_module/task_system_internal.h"
 #include "acquisition/tables/timebase_tables.h"
@@ -24,44 +25,33 @@ namespace {
 constexpr char kLabel[] = "TASK-SYSTEM";
 constexpr int kLoadWaitMs = 2000;
 
-template <typename T>
-void Limit(T& v, int first, int last, int fallback) {
-  if (int(v) < first || int(v) > last) v = T(fallback);
+template <size_t N>
+void Terminate(char (&text)[N]) {
+  text[N - 1] = 0;
 }
 
-// Table indices of a loaded image that lie outside their tables take their
-// factory values; the live hardware-presence flags stay as they are.
-void Sanitize(_SysRunInfo& r, const _SysRunInfo& live) {
+// What of a loaded image is not a setting: the live hardware-presence flags
+// and the language list read at start-up stay as they are, an acquisition
+// state the instrument does not hold becomes running, and every text ends
+// inside its field.
+void KeepLive(_SysRunInfo& r, const _SysRunInfo& live) {
   r.usbDisk = live.usbDisk;
   r.lanCable = live.lanCable;
+  std::memcpy(r.languageName, live.languageName, sizeof r.languageName);
+  std::memcpy(r.languageType, live.languageType, sizeof r.languageType);
   for (uint16_t& s : r.acqStatus)
     if (s > kAcqKnobFollowUp) s = kAcqRunning;
-  Limit(r.activeCh, 0, 11, 0);
-  Limit(r.acqMode, 0, 3, 0);
-  Limit(r.memDepthIndex, 0, kMemDepthMaxIndex, 0);
-  Limit(r.averageIndex, 0, 12, 0);
-  Limit(r.waveType, 1, 3, 1);
-  Limit(r.displayFormat, 0, 1, 0);
-  Limit(r.timeBaseType, 0, 1, 0);
-  Limit(r.trigType, 0, 16, 0);
-  Limit(r.trigSource, 0, 5, 0);
-  Limit(r.trigMode, 0, 2, 0);
-  Limit(r.trigLevelSel, 0, 2, 1);
-  Limit(r.printScreenFormat, 0, 3, 0);
-  Limit(r.language, 0, kLanguages - 1, 0);
-  for (VerticalBlock& v : r.vertical) {
-    Limit(v.vdivIndex, 0, kVoltageEntries - 1, y_system::kDefaultIndex);
-    Limit(v.vdivSelected, 0, kVoltageEntries - 1, y_system::kDefaultIndex);
-    Limit(v.probe, 0, 7, y_system::kDefaultProbe);
-    Limit(v.probeSelected, 0, 7, y_system::kDefaultProbe);
-    Limit(v.position, y_system::kPositionMin, y_system::kPositionMax, y_system::kCentre);
-    Limit(v.coupling, 0, 2, 0);
-  }
-  for (HorizontalBlock& h : r.horizontal) {
-    Limit(h.timeBase, 0, kTimeBaseEntries - 1, x_system::kDefaultTimeBase);
-    Limit(h.realTimeBase, 0, kTimeBaseEntries - 1, x_system::kDefaultTimeBase);
-    Limit(h.zoomTimeBase, 0, kTimeBaseEntries - 1, x_system::kDefaultTimeBase);
-  }
+  Terminate(r.mathVoltage);
+  Terminate(r.mathExpression);
+  for (auto& t : r.cymometerText) Terminate(t);
+  Terminate(r.fft.label1);
+  Terminate(r.fft.label2);
+  Terminate(r.fft.startText);
+  Terminate(r.fft.centreText);
+  Terminate(r.fft.endText);
+  for (auto& t : r.fft.scaleText) Terminate(t);
+  Terminate(r.fft.unitLabel);
+  for (VerticalBlock& v : r.vertical) Terminate(v.label);
 }
 
 bool SaveBlock(SetupFileRecord* rec) {
@@ -72,8 +62,9 @@ bool SaveBlock(SetupFileRecord* rec) {
   });
 }
 
-// The whole run-state image of the block; null when absent or cut short.
-const uint8_t* WholeImage(const SetupFileRecord& rec) {
+// The whole run-state image of the block, copied; null when absent, cut
+// short or refused by the image check.
+std::unique_ptr<_SysRunInfo> CheckedImage(const SetupFileRecord& rec) {
   size_t available = 0;
   const uint8_t* body = FindSetupBlock(rec, kLabel, &available);
   if (!body) return nullptr;
@@ -81,16 +72,25 @@ const uint8_t* WholeImage(const SetupFileRecord& rec) {
     std::printf("TASK-SYSTEM block cut short: %zu bytes of %d\n", available, int(kRunInfoBytes));
     return nullptr;
   }
-  return body;
+  auto image = std::make_unique<_SysRunInfo>();
+  std::memcpy(image.get(), body, kRunInfoBytes);
+  if (const char* fault = RunImageFault(*image)) {
+    std::printf("TASK-SYSTEM block refused: %s\n", fault);
+    return nullptr;
+  }
+  return image;
+}
+
+bool CheckBlock(SetupFileRecord* rec) {
+  size_t available = 0;
+  return !FindSetupBlock(*rec, kLabel, &available) || CheckedImage(*rec);
 }
 
 bool LoadBlock(SetupFileRecord* rec) {
-  const uint8_t* body = WholeImage(*rec);
-  if (!body) return false;
+  const std::unique_ptr<_SysRunInfo> image = CheckedImage(*rec);
+  if (!image) return false;
   _SysRunInfo* live = Run().GetSysRunInfoBaseAddr();
-  auto image = std::make_unique<_SysRunInfo>();
-  std::memcpy(image.get(), body, kRunInfoBytes);
-  Sanitize(*image, *live);
+  KeepLive(*image, *live);
   std::memcpy(live, image.get(), kRunInfoBytes);
   std::printf("Load ChStatus = %#x\n", unsigned(Run().GetChStatus()));
   SystemAllParaReSet();
@@ -106,8 +106,8 @@ int TaskForSystem::Stroage(taskresponse* r) {
   if (!r) return -1;
   SetupFileRecord rec;
   std::memcpy(&rec, r->area, sizeof rec);
-  if (rec.direction != kSetupSettle) return RunSetupBlock(r, SaveBlock, LoadBlock);
-  if (rec.buffer && WholeImage(rec)) SettingsWaitMs(kLoadWaitMs);
+  if (rec.direction != kSetupSettle) return RunSetupBlock(r, SaveBlock, LoadBlock, CheckBlock);
+  if (rec.buffer && CheckedImage(rec)) SettingsWaitMs(kLoadWaitMs);
   return 0;
 }
 

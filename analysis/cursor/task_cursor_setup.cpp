@@ -9,6 +9,8 @@ constexpr char kLabel[] = "TASK-CURSOR";
 
 bool SaveBlock(SetupFileRecord* rec) { return SaveMenuBlock(rec, kLabel, TaskCursor.TaskMenu, &TaskCursorMenu); }
 
+bool CheckBlock(SetupFileRecord* rec) { return CheckMenuBlock(*rec, kLabel, &TaskCursorMenu); }
+
 bool LoadBlock(SetupFileRecord* rec) {
   if (!LoadMenuBlock(*rec, kLabel, TaskCursor.TaskMenu, &TaskCursorMenu)) return false;
   cursor_module::LimitItems();
@@ -18,4 +20,6 @@ bool LoadBlock(SetupFileRecord* rec) {
 }
 }  // namespace
 
-int TaskForCursor::Stroage(taskresponse* r) { return RunSetupBlock(r, SaveBlock, LoadBlock); }
+int TaskForCursor::Stroage(taskresponse* r) {
+  return RunSetupBlock(r, SaveBlock, LoadBlock, CheckBlock);
+}

@@ -42,15 +42,27 @@ int WriteBody(uint8_t* out, size_t room) {
   return n + int(kTailBytes);
 }
 
-// The whole body must be in the file before anything is taken; the record
-// is checked again (a file may hold anything) and the items clamped.
-bool LoadBlock(SetupFileRecord* rec) {
+// The body when it lies whole in the file with every item inside its range;
+// null otherwise.
+const uint8_t* WholeBody(const SetupFileRecord& rec, size_t* image) {
   size_t available = 0;
-  const uint8_t* body = FindSetupBlock(*rec, kLabel, &available);
-  uint8_t scratch[kMenuPages * kMenuImagePageBytes];
-  const int image = TaskMath.TaskMenu.MenuAllItemCopyMem(&TaskMathMenu, scratch, sizeof scratch);
-  if (!body || image < 0 || available < size_t(image) + kTailBytes) return false;
-  if (TaskMath.TaskMenu.MenCopytoMenuAllItem(&TaskMathMenu, body, size_t(image)) < 0) return false;
+  const uint8_t* body = FindSetupBlock(rec, kLabel, &available);
+  *image = Menu::ImageBytes(&TaskMathMenu);
+  if (!body || available < *image + kTailBytes || !CheckMenuImage(kLabel, &TaskMathMenu, body, *image)) return nullptr;
+  return body;
+}
+
+bool CheckBlock(SetupFileRecord* rec) {
+  size_t image = 0;
+  return !FindSetupBlock(*rec, kLabel, &image) || WholeBody(*rec, &image);
+}
+
+// The whole body must be in the file before anything is taken; the record
+// is checked again (a file may hold anything).
+bool LoadBlock(SetupFileRecord* rec) {
+  size_t image = 0;
+  const uint8_t* body = WholeBody(*rec, &image);
+  if (!body || TaskMath.TaskMenu.MenCopytoMenuAllItem(&TaskMathMenu, body, image) < 0) return false;
   const uint8_t* p = body + image + kCrLfBytes;
   AdvanceData d;
   std::memcpy(&d, p, kRecordBytes);
@@ -68,7 +80,8 @@ bool LoadBlock(SetupFileRecord* rec) {
 }  // namespace
 
 int TaskForMath::Stroage(taskresponse* r) {
-  return RunSetupBlock(r, [](SetupFileRecord* rec) { return SaveSetupBlock(rec, kLabel, WriteBody); }, LoadBlock);
+  return RunSetupBlock(r, [](SetupFileRecord* rec) { return SaveSetupBlock(rec, kLabel, WriteBody); }, LoadBlock,
+                       CheckBlock);
 }
 
 int TaskForMath::LoadLanguage(int reload) {

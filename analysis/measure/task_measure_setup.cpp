@@ -42,12 +42,28 @@ bool SaveBlock(SetupFileRecord* rec) { return SaveSetupBlock(rec, kLabel, WriteB
 
 // The slots come back only as far as they name a parameter and sources; the
 // EEPROM keeps its words.
-bool LoadBlock(SetupFileRecord* rec) {
+// The body when it lies whole in the file with every item inside its range;
+// null otherwise.
+const uint8_t* WholeBody(const SetupFileRecord& rec) {
   size_t available = 0;
-  const uint8_t* body = FindSetupBlock(*rec, kLabel, &available);
-  // The whole block must be there before anything is taken from it.
+  const uint8_t* body = FindSetupBlock(rec, kLabel, &available);
   const size_t image = Menu::ImageBytes(&TaskMeasureMenu);
-  if (!body || image + kCrLfBytes + kSlotBytes > available) return false;
+  if (!body || image + kCrLfBytes + kSlotBytes > available ||
+      !CheckMenuImage(kLabel, &TaskMeasureMenu, body, image))
+    return nullptr;
+  return body;
+}
+
+bool CheckBlock(SetupFileRecord* rec) {
+  size_t available = 0;
+  return !FindSetupBlock(*rec, kLabel, &available) || WholeBody(*rec);
+}
+
+bool LoadBlock(SetupFileRecord* rec) {
+  // The whole block must be there before anything is taken from it.
+  const uint8_t* body = WholeBody(*rec);
+  const size_t image = Menu::ImageBytes(&TaskMeasureMenu);
+  if (!body) return false;
   if (TaskMeasure.TaskMenu.MenCopytoMenuAllItem(&TaskMeasureMenu, body, image) < 0) return false;
   const uint8_t* p = body + image + kCrLfBytes;
   const uint32_t mask = uint32_t(GetU16(p + 4 * kMeaUserSlots)) | uint32_t(GetU16(p + 4 * kMeaUserSlots + 2)) << 16;
@@ -67,4 +83,6 @@ bool LoadBlock(SetupFileRecord* rec) {
 }
 }  // namespace
 
-int TaskForMeasure::Stroage(taskresponse* r) { return RunSetupBlock(r, SaveBlock, LoadBlock); }
+int TaskForMeasure::Stroage(taskresponse* r) {
+  return RunSetupBlock(r, SaveBlock, LoadBlock, CheckBlock);
+}

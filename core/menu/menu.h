@@ -260,6 +260,11 @@ class Menu {
   void StoreItems();
   // The bytes of the setup image of `record` (the copies above).
   static size_t ImageBytes(const menu* record);
+  // The first item whose value in a setup image of `record` lies outside its
+  // row's range (the test of ClampItems); kImageInRange when none does,
+  // kImageShort when the image is shorter than the record's.
+  static constexpr int kImageInRange = -1, kImageShort = -2;
+  static int ImageOutOfRange(const menu* record, const uint8_t* image, size_t length);
 
   // The disabled bit: a disabled item is drawn greyed and its keys do nothing.
   bool ItemDisabled(int n) const;

@@ -18,9 +18,11 @@ uint32_t MenuWidth(EeWidth w) {
 }
 
 // The value a range is checked on: 32-bit items whole, the others their low 16 bits.
-int32_t RangeValue(const MenuItem& it) {
-  const uint64_t raw = __atomic_load_n(&it.value.raw, __ATOMIC_SEQ_CST);
+int32_t RangeValue(const MenuItem& it, uint64_t raw) {
   return it.width == MENU_U32 ? int32_t(uint32_t(raw)) : int32_t(uint16_t(raw));
+}
+int32_t RangeValue(const MenuItem& it) {
+  return RangeValue(it, __atomic_load_n(&it.value.raw, __ATOMIC_SEQ_CST));
 }
 
 bool InRange(const MenuItem& it, int32_t v) {
@@ -64,6 +66,19 @@ int Menu::ClampItems(menu* record) {
     Store(m, n, uint64_t(uint32_t(it.range.initial)));
   }
   return changed;
+}
+
+int Menu::ImageOutOfRange(const menu* record, const uint8_t* image, size_t length) {
+  const size_t bytes = ImageBytes(record);
+  if (!record || !image || length < bytes) return kImageShort;
+  const int items = int(bytes / 8);
+  for (int n = 0; n < items; ++n) {
+    uint64_t raw = 0;
+    for (int b = 0; b < 8; ++b) raw |= uint64_t(image[8 * n + b]) << (8 * b);
+    const MenuItem& it = *Item(record, n);
+    if (it.attribute && !InRange(it, RangeValue(it, raw))) return n;
+  }
+  return kImageInRange;
 }
 
 void Menu::SetSettingsReset(bool on) { settingsReset = on; }

@@ -1,6 +1,7 @@
 #include "core/state/setup_block.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -8,13 +9,20 @@ constexpr char kCrLf[] = "\r\n";
 constexpr size_t kCrLfBytes = sizeof kCrLf - 1;
 }  // namespace
 
-int RunSetupBlock(taskresponse* r, const SetupBlockOp& save, const SetupBlockOp& load) {
+int RunSetupBlock(taskresponse* r, const SetupBlockOp& save, const SetupBlockOp& load,
+                  const SetupBlockOp& check) {
   if (!r) return -1;
   SetupFileRecord rec;
   std::memcpy(&rec, r->area, sizeof rec);
   bool ok = false;
-  if (rec.buffer)
-    ok = rec.direction == kSetupSave ? save(&rec) : rec.direction == kSetupLoad && load(&rec);
+  if (rec.buffer) {
+    switch (rec.direction) {
+      case kSetupSave: ok = save(&rec); break;
+      case kSetupLoad: ok = load(&rec); break;
+      case kSetupCheck: ok = !check || check(&rec); break;
+      default: break;
+    }
+  }
   rec.status = ok ? 0 : -1;
   std::memcpy(r->area, &rec, sizeof rec);
   return ok ? 0 : -1;
@@ -60,5 +68,19 @@ bool SaveMenuBlock(SetupFileRecord* rec, const char* label, const Menu& m, const
 bool LoadMenuBlock(const SetupFileRecord& rec, const char* label, Menu& m, menu* record) {
   size_t available = 0;
   const uint8_t* body = FindSetupBlock(rec, label, &available);
-  return body && m.MenCopytoMenuAllItem(record, body, available) >= 0;
+  return body && CheckMenuImage(label, record, body, available) &&
+         m.MenCopytoMenuAllItem(record, body, available) >= 0;
+}
+
+bool CheckMenuImage(const char* label, const menu* record, const uint8_t* image, size_t length) {
+  const int n = Menu::ImageOutOfRange(record, image, length);
+  if (n == Menu::kImageShort) std::printf("%s block cut short\n", label);
+  if (n >= 0) std::printf("%s block: item %d lies outside its range\n", label, n);
+  return n == Menu::kImageInRange;
+}
+
+bool CheckMenuBlock(const SetupFileRecord& rec, const char* label, const menu* record) {
+  size_t available = 0;
+  const uint8_t* body = FindSetupBlock(rec, label, &available);
+  return !body || CheckMenuImage(label, record, body, available);
 }

@@ -20,4 +20,13 @@ const uint8_t* FindSetupBlock(const SetupFileRecord& rec, const char* label, siz
 
 // The usual body: the setup image of every item value of `record`.
 bool SaveMenuBlock(SetupFileRecord* rec, const char* label, const Menu& m, const menu* record);
+// A load takes the image only when every item value lies inside its row's
+// range, else nothing of it.
 bool LoadMenuBlock(const SetupFileRecord& rec, const char* label, Menu& m, menu* record);
+
+// A load's check (kSetupCheck) of a body holding the menu image first: true
+// when the image is whole and every item value lies inside its row's range;
+// prints what it refuses.
+bool CheckMenuImage(const char* label, const menu* record, const uint8_t* image, size_t length);
+// The check of the usual body: true also when the file holds no such block.
+bool CheckMenuBlock(const SetupFileRecord& rec, const char* label, const menu* record);

@@ -22,26 +22,31 @@ struct taskresponse {
 };
 
 // Setup-file record carried in `taskresponse::area` with key word 131.
-// A load is sent three times: with kSetupSettle, for the waits a module takes
-// before its block is taken (the settings lock let go, nothing changed yet);
-// with kSetupLoad, every block taken in one stretch; with kSetupFinish, for
-// the board's own sequences a block left to run once all are taken.
-constexpr int32_t kSetupSave = 0, kSetupLoad = 1, kSetupSettle = 2, kSetupFinish = 3;
+// A load is first sent with kSetupCheck: each module checks its block (every
+// value inside its table, every derived value in bounds) and changes
+// nothing; one refusal refuses the whole file. Then three times: with
+// kSetupSettle, for the waits a module takes before its block is taken (the
+// settings lock let go, nothing changed yet); with kSetupLoad, every block
+// taken in one stretch; with kSetupFinish, for the board's own sequences a
+// block left to run once all are taken.
+constexpr int32_t kSetupSave = 0, kSetupLoad = 1, kSetupSettle = 2, kSetupFinish = 3, kSetupCheck = 4;
 struct SetupFileRecord {
-  int32_t status;     // -1 error
-  int32_t direction;  // kSetupSave, kSetupLoad, kSetupSettle or kSetupFinish
+  int32_t status;     // -1 error (on a check: the block is refused)
+  int32_t direction;  // kSetupSave, kSetupLoad, kSetupSettle, kSetupFinish or kSetupCheck
   int32_t length;     // on load: the file's size
   int32_t used;       // on save: bytes written so far
   uint8_t* buffer;
 };
 static_assert(sizeof(SetupFileRecord) <= sizeof(taskresponse::area), "setup record fits");
 
-// A module's `Stroage`: runs `save` or `load` on the record in `r->area` by
-// its direction (a record without a buffer, or with another direction,
-// kSetupSettle and kSetupFinish among them, fails) and writes the status
-// back: 0, or -1. The blocks themselves: core/state/setup_block.h.
+// A module's `Stroage`: runs `save`, `load` or `check` on the record in
+// `r->area` by its direction (a record without a buffer, or with another
+// direction, kSetupSettle and kSetupFinish among them, fails; a check without
+// `check` passes) and writes the status back: 0, or -1. The blocks
+// themselves: core/state/setup_block.h.
 using SetupBlockOp = std::function<bool(SetupFileRecord* rec)>;
-int RunSetupBlock(taskresponse* r, const SetupBlockOp& save, const SetupBlockOp& load);
+int RunSetupBlock(taskresponse* r, const SetupBlockOp& save, const SetupBlockOp& load,
+                  const SetupBlockOp& check = nullptr);
 
 // What registration fills in: the shared objects a module reaches.
 struct TaskResource {

@@ -16,7 +16,8 @@
 #include "system/storage/task_storage.h"
 
 namespace {
-constexpr int kMsgLoading = 9, kMsgSaved = 10, kMsgSaveFailed = 11, kMsgLoaded = 12, kMsgLoadFailed = 13;
+constexpr int kMsgLoading = 9, kMsgSaved = 10, kMsgSaveFailed = 11, kMsgLoaded = 12,
+              kMsgLoadFailed = kMsgSetupLoadFailed;
 constexpr int kMsgNoUsb = 23;
 constexpr int kCrLfBytes = 2;
 
@@ -56,6 +57,26 @@ int SendSetup(int direction, uint8_t* buffer, int length, std::vector<Block>* bl
   return direction != kSetupSave || rec.used > 0 ? rec.used : -1;
 }
 
+// The status of each module's check, not only the last's.
+bool CheckSetup(uint8_t* buffer, int length) {
+  SetupFileRecord rec{0, kSetupCheck, length, 0, buffer};
+  for (const int* id = LoadTaskOrder; *id >= 0; ++id) {
+    task* module = TaskManage.FindTaskbyId(*id);
+    if (!module) continue;
+    taskresponse r{};
+    r.key = keypara{KEY_WORD_STORAGE, 1, 0};
+    rec.status = 0;
+    std::memcpy(r.area, &rec, sizeof rec);
+    module->OpResponse(&r);
+    std::memcpy(&rec, r.area, sizeof rec);
+    if (rec.status < 0) {
+      std::printf("Setup refused by module %s\n", module->TaskName);
+      return false;
+    }
+  }
+  return true;
+}
+
 // Every block the instrument writes that the file holds must lie whole in
 // it, framed by its CR LFs; at least one must be there.
 bool WholeBlocks(const std::vector<uint8_t>& file, const std::vector<Block>& layout) {
@@ -86,6 +107,10 @@ void ShowLoading() {
 }
 }  // namespace
 
+bool SetupFileAccepted(uint8_t* buffer, int length) {
+  return buffer && length > 0 && CheckSetup(buffer, length);
+}
+
 int StorageSaveSetFunc(const char* name, int disk) {
   if (disk != kDiskInternal && !StorageUsbIn()) return Fail(kMsgNoUsb);
   const std::string folder = StorageFolder(kStoreSet, disk);
@@ -108,7 +133,7 @@ int StorageLoadSetFunc(const char* name, int disk) {
   std::vector<uint8_t> scratch(kSetupBufferBytes, 0);
   std::vector<Block> layout;
   if (SendSetup(kSetupSave, scratch.data(), kSetupBufferBytes, &layout) <= 0 ||
-      !WholeBlocks(file, layout))
+      !WholeBlocks(file, layout) || !CheckSetup(file.data(), int(file.size())))
     return Fail(kMsgLoadFailed);
   ShowLoading();
   SendSetup(kSetupSettle, file.data(), int(file.size()), nullptr);

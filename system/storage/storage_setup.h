@@ -2,6 +2,7 @@
 // module writes and reads through key word 131, saved to and recalled from
 // the internal memory ("Data/Storage/Set") or the USB disk.
 #pragma once
+#include <cstdint>
 
 // `name` with its extension; disk 0 internal, 1 USB. 0, or -1 with the
 // failure's message raised (nothing written, or nothing changed).
@@ -9,3 +10,9 @@ int StorageSaveSetFunc(const char* name, int disk);
 // A file is taken only when every block of it that the instrument knows
 // lies whole inside it; otherwise it is refused with nothing changed.
 int StorageLoadSetFunc(const char* name, int disk);
+
+// The load's check of a setup file or upload (key word 131, kSetupCheck):
+// true when every module accepts its block; nothing is changed either way.
+bool SetupFileAccepted(uint8_t* buffer, int length);
+// The load-failure message ("Load failed !") of a refused setup.
+constexpr int kMsgSetupLoadFailed = 13;

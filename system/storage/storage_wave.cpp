@@ -11,6 +11,7 @@
 #include "acquisition/tables/timebase_tables.h"
 #include "acquisition/engine/wave.h"
 #include "acquisition/engine/waveinfor.h"
+#include "acquisition/system_module/run_image_check.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
 #include "core/common/common_subprogram.h"
@@ -352,6 +353,10 @@ int StorageLoadWaveFunc(const char* name, int ref, int disk) {
   if (source != 0 && source != 1) return Fail(kMsgLoadFailed);
   auto image = std::make_unique<_SysRunInfo>();
   std::memcpy(image.get(), file.data() + at + kWaveImageAt, kRunInfoBytes);
+  if (const char* fault = RunImageFault(*image)) {
+    std::printf("Waveform file refused: %s\n", fault);
+    return Fail(kMsgLoadFailed);
+  }
   const int slot = kRefA + ref;
   const int stored = image->independentTimeBase ? source : 0;
   if (Run().UserUpdateRunInfo(0, stored, slot, image.get()) < 0 || Run().UserUpdateRunInfo(1, source, slot, image.get()) < 0 ||

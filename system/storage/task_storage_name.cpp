@@ -226,5 +226,6 @@ int TaskForStorage::Stroage(taskresponse* r) {
         TaskMenu.ClampItems();
         Storage_Type(kNoKey);
         return true;
-      });
+      },
+      [&](SetupFileRecord* rec) { return CheckMenuBlock(*rec, kLabel, &TaskStorageMenu); });
 }

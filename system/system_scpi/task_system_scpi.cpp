@@ -22,6 +22,7 @@
 #include "remote/scpi/scpi_kit.h"
 #include "remote/scpi/scpi_sys_calls.h"
 #include "system/default/task_default.h"
+#include "system/storage/storage_setup.h"
 #include "system/storage/task_storage.h"
 #include "system/system_scpi/task_system_scpi.h"
 #include "system/utility/task_utility.h"
@@ -145,6 +146,7 @@ void Scpi_TaskSys_Setup(scpi_para* para, char* block) {
   const int len = SystemResource.scpiEngine->GetBinaryDataLen();
   if (para || !block || len <= 0) return;
   std::vector<uint8_t> copy(block, block + len);
+  if (!SetupFileAccepted(copy.data(), len)) return void(ScpiRefuseWith(kMsgSetupLoadFailed));
   SendSetup(kSetupSettle, copy.data(), len);
   {
     // No main-loop pass comes between the blocks; the board's settle after

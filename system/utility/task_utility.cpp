@@ -48,6 +48,8 @@ constexpr int kSegmentRow = 3, kSegmentColumn = 2, kSegmentStep = 9, kBusySegmen
 
 bool SaveBlock(SetupFileRecord* rec) { return SaveMenuBlock(rec, kLabel, TaskUtility.TaskMenu, &TaskUtilityMenu); }
 
+bool CheckBlock(SetupFileRecord* rec) { return CheckMenuBlock(*rec, kLabel, &TaskUtilityMenu); }
+
 bool LoadBlock(SetupFileRecord* rec) {
   if (!LoadMenuBlock(*rec, kLabel, TaskUtility.TaskMenu, &TaskUtilityMenu)) return false;
   TaskUtility.TaskMenu.ClampItems();
@@ -133,7 +135,9 @@ int TaskForUtility::Initialize() {
   return 0;
 }
 
-int TaskForUtility::Stroage(taskresponse* r) { return RunSetupBlock(r, SaveBlock, LoadBlock); }
+int TaskForUtility::Stroage(taskresponse* r) {
+  return RunSetupBlock(r, SaveBlock, LoadBlock, CheckBlock);
+}
 
 int TaskForUtility::OpResponse(taskresponse* r) {
   if (!r) return -1;

@@ -448,9 +448,13 @@ TEST_F(SystemModule, SetupBlockRoundTripAndRefusals) {
   RunSetupStorage(TaskSystem, 1, &buf, int(buf.size()), 0, &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(SysRunInfo.vertical[0].position, savedPos);
+  // An index outside its table refuses the image whole.
+  const int timeBase = SysRunStatus.GetRealTimeBase(0);
+  SysRunInfo.vertical[0].position = 200;
   RunSetupStorage(TaskSystem, 1, &bad, int(bad.size()), 0, &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(SysRunStatus.GetRealTimeBase(0), x_system::kDefaultTimeBase);  // clamped
+  EXPECT_EQ(status, -1);
+  EXPECT_EQ(SysRunStatus.GetRealTimeBase(0), timeBase);
+  EXPECT_EQ(SysRunInfo.vertical[0].position, 200);
 }
 
 // What RUN/STOP reads of the simulated FPGA: the drawing status is busy while

@@ -463,10 +463,13 @@ TEST_F(Cursor, DefaultsAndTheSetupBlock) {
   EXPECT_EQ(Data().ytType, 1);
   EXPECT_TRUE(Listed());
   EXPECT_TRUE(SysRunStatus.GetFuncBits() & kCurFuncAmp);
-  // Values outside their choices in a hand-made block take choice 0.
+  // A value outside its choices in a hand-made block refuses the block.
   file[13 + 2 * 8] = 9;  // the source item's value
+  TaskCursor.TaskMenu.SetMenuItem(kCurMode, 0);
   RunSetupStorage(TaskCursor, 1, &file, used, 0, &status);
-  EXPECT_EQ(Item(kCurSource), 0);
+  EXPECT_EQ(status, -1);
+  EXPECT_EQ(Item(kCurSource), 1);
+  EXPECT_EQ(Item(kCurMode), 0);
 }
 
 TEST_F(Cursor, PanelLabelsKeepTheirSourceColourWhenTheMergeIsTranslucent) {

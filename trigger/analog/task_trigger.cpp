@@ -178,7 +178,9 @@ int TaskForTrigger::Stroage(taskresponse* r) {
     TriggerAllParaReSet();
     return true;
   };
-  return RunSetupBlock(r, save, load);
+  return RunSetupBlock(r, save, load, [](SetupFileRecord* rec) {
+    return CheckMenuBlock(*rec, kTriggerLabel, &TaskTriggerMenu);
+  });
 }
 
 // ---- key words and the task interface ----

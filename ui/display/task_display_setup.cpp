@@ -10,6 +10,8 @@ constexpr char kLabel[] = "TASK-DISPLAY";
 
 bool Save(SetupFileRecord* rec) { return SaveMenuBlock(rec, kLabel, TaskDisplay.TaskMenu, &TaskDisplayMenu); }
 
+bool Check(SetupFileRecord* rec) { return CheckMenuBlock(*rec, kLabel, &TaskDisplayMenu); }
+
 bool Load(SetupFileRecord* rec) {
   if (!LoadMenuBlock(*rec, kLabel, TaskDisplay.TaskMenu, &TaskDisplayMenu)) return false;
   std::printf("color = %d \n", int(uint16_t(TaskDisplay.TaskMenu.GetMenuItem(kDispColor))));
@@ -19,4 +21,4 @@ bool Load(SetupFileRecord* rec) {
 }
 }  // namespace
 
-int TaskForDisplay::Stroage(taskresponse* r) { return RunSetupBlock(r, Save, Load); }
+int TaskForDisplay::Stroage(taskresponse* r) { return RunSetupBlock(r, Save, Load, Check); }
