@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/state/ids.h"
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 
 uint8_t QelWaveData[kQelRasterBytes];
@@ -23,6 +23,7 @@ _wave::_wave() {
   std::memset(screen_, 0, kClearedBytes);
   std::memset(trace_, 0, 2 * kTraceBytes);
   std::fill(&colMean_[0][0], &colMean_[0][0] + 2 * kColumns, -1.0f);
+  std::fill(&recMean_[0][0], &recMean_[0][0] + 2 * kColumns, -1.0f);
 }
 
 int _wave::WaveInit(control* ctrl, _SysRunInfo* run) {
@@ -31,6 +32,7 @@ int _wave::WaveInit(control* ctrl, _SysRunInfo* run) {
   std::memset(trace_, 0, 2 * kTraceBytes);
   std::memset(average_, 0, sizeof average_);
   std::fill(&colMean_[0][0], &colMean_[0][0] + 2 * kColumns, -1.0f);
+  std::fill(&recMean_[0][0], &recMean_[0][0] + 2 * kColumns, -1.0f);
   if (!ctrl || !run) {
     ctrl_ = nullptr;
     run_ = nullptr;
@@ -46,7 +48,9 @@ int _wave::WaveInit(control* ctrl, _SysRunInfo* run) {
 control* _wave::Ctrl() const { return ctrl_ ? ctrl_ : &QelControl; }
 _SysRunInfo* _wave::Run() const { return run_ ? run_ : &SysRunInfo; }
 
-int _wave::Block(int ch) const { return Run()->independentTimeBase == 1 && (ch == 0 || ch == 1) ? ch : 0; }
+int _wave::Block(int ch) const {
+  return Run()->independentTimeBase == 1 && (ch == 0 || ch == 1) ? ch : 0;
+}
 
 int _wave::Status() const { return Run()->acqStatus[0]; }
 
@@ -78,7 +82,8 @@ int _wave::RequestAllChData() {
 }
 
 void _wave::SetNewWaveFlag(int flag) {
-  if (flag == 1 || flag == 2) newWave_ |= flag;
+  if (flag == 1 || flag == 2)
+    newWave_ |= flag;
   else if (flag == 4) {
     newWave_ = 0;
     ready_ = 0;
@@ -128,7 +133,9 @@ int _wave::ScreenWaveExport(int ch, uint8_t* buf) {
   return kTraceBytes;
 }
 
-uint8_t* _wave::GetSerrenMem(int slot) { return slot >= 0 && slot < kTraceSlots ? trace_[slot] : nullptr; }
+uint8_t* _wave::GetSerrenMem(int slot) {
+  return slot >= 0 && slot < kTraceSlots ? trace_[slot] : nullptr;
+}
 
 uint8_t* _wave::GetRawMem(int slot) { return slot >= 0 && slot < kRawSlots ? raw_[slot] : nullptr; }
 
@@ -146,9 +153,10 @@ int _wave::GetColumnMeans(int ch, float* out) {
   return kColumns;
 }
 
-int _wave::GetColumnSpread(int ch, float* variance, float* distance) {
-  if ((ch != 0 && ch != 1) || !variance || !distance) return -1;
+int _wave::GetRecordColumns(int ch, float* mean, float* variance, float* distance) {
+  if ((ch != 0 && ch != 1) || !mean || !variance || !distance) return -1;
   std::lock_guard<std::recursive_mutex> lock(mu_);
+  std::copy(recMean_[ch], recMean_[ch] + kColumns, mean);
   std::copy(colVariance_[ch], colVariance_[ch] + kColumns, variance);
   std::copy(colDistance_[ch], colDistance_[ch] + kColumns, distance);
   return kColumns;
@@ -211,7 +219,8 @@ int _wave::GetWaveInvertPara(int ch, int* sign, int* offset) const {
   const int w = v.invert, p = v.position;
   if (w == 0) return 0;
   if (w & 0x100) {
-    if ((w & 0x2FF) == 0x200) *offset = 2 * p - 255;
+    if ((w & 0x2FF) == 0x200)
+      *offset = 2 * p - 255;
     else {
       *sign = -1;
       *offset = 255;
@@ -227,16 +236,19 @@ int _wave::GetWaveInvertPara(int ch, int* sign, int* offset) const {
   return 0;
 }
 
-// The channel's raw samples at multiplier 1 (no interpolation), its trace
-// otherwise, widened to 16 bits with the invert mapping applied.
+// The channel's raw samples at multiplier 1 (no interpolation), the samples
+// of its screen read otherwise (the window's, which the interpolation draws),
+// widened to 16 bits with the invert mapping applied: codes on the scale the
+// record was acquired with, as GetRecordColumns gives its columns.
 int _wave::GetMeasureWaveDataInvertFor16(int ch, uint16_t* buf, int n) {
   if ((ch != 0 && ch != 1) || !buf || n < 0) return -1;
   int sign, offset;
   GetWaveInvertPara(ch, &sign, &offset);
   std::lock_guard<std::recursive_mutex> lock(mu_);
   const bool raw = Run()->horizontal[Block(ch)].interpMultiplier <= 1.0f;
-  const uint8_t* src = raw ? raw_[ch] : trace_[ch];
-  n = std::min(n, raw ? kRecordPoints : kTraceBytes);
+  const int read = std::max(0, std::min(readPoints_[ch], kSlotBytes) - oddStart_);
+  const uint8_t* src = raw ? raw_[ch] : screen_[ch] + oddStart_;
+  n = std::min(n, raw ? kRecordPoints : read);
   for (int i = 0; i < n; ++i) buf[i] = uint16_t(std::min(255, std::max(0, src[i] * sign + offset)));
   return n;
 }

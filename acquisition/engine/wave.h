@@ -150,13 +150,16 @@ class _wave {
   // the trace's scale (the average over the frames in average mode); -1 for
   // a column without data. Returns kColumns, or -1 for another slot.
   int GetColumnMeans(int ch, float* out);
-  // Beside each mean, from the same read (the latest, not averaged): the
-  // variance of the column's samples about their mean (codes squared on the
-  // trace's scale) and their mean distance from the trace's 0 V code. With
-  // the means they give the RMS and the area of the samples themselves. A
-  // column that is one point of an interpolated curve has variance 0.
-  // Meaningful where the column has a mean; returns as GetColumnMeans.
-  int GetColumnSpread(int ch, float* variance, float* distance);
+  // The same columns of the latest read (not averaged) on the scale the
+  // record was acquired with, as the raw record's codes stand (the invert
+  // mapping applied, not clamped to the screen): each column's mean code (-1
+  // without data), the variance of its samples about that mean (codes
+  // squared) and their mean distance from the record's 0 V code. With the
+  // means they give the RMS and the area of the samples themselves; a column
+  // that is one point of an interpolated curve has variance 0. Measurements
+  // of a stopped record shown at another V/div or position take these, with
+  // the record's own scale. Returns kColumns, or -1 for another slot.
+  int GetRecordColumns(int ch, float* mean, float* variance, float* distance);
   int ClearScreenWave(int slot);
   int ScreenMathWaveInport(int slot, const uint8_t* buf);
   int ScreenMathFFTInport(int slot, const float* values);
@@ -217,9 +220,9 @@ class _wave {
  private:
   control* Ctrl() const;
   _SysRunInfo* Run() const;
-  int Block(int ch) const;  // the horizontal block a channel reads with
-  int Status() const;       // channel 0's acquisition status in the run state
-  int Reg(int reg) const;   // an FPGA register, -1 when it cannot be read
+  int Block(int ch) const;          // the horizontal block a channel reads with
+  int Status() const;               // channel 0's acquisition status in the run state
+  int Reg(int reg) const;           // an FPGA register, -1 when it cannot be read
   int ChannelStatus(int ch) const;  // the channel's 4-bit field of register 770
   int StartOffset(int block) const;
   void Word(int word, int value) const;
@@ -256,8 +259,8 @@ class _wave {
   // Columns first..last of `t` from `count` entries of `rec` at s entries a
   // column (`work` takes the linear interpolation of a fractional s); the
   // columns' means go to channel meanCh's (-1: none).
-  void BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t, const TraceMap& m,
-                    int first, int last, int meanCh);
+  void BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t,
+                    const TraceMap& m, int first, int last, int meanCh);
   void ArmScreenRead(int ch, int32_t offset, uint32_t step) const;
   static uint32_t RealTimeStep(double s, double* recorded);
   void PutColumn(uint8_t* trace, const TraceMap& m, int x, int hi, int lo) const;
@@ -320,7 +323,9 @@ class _wave {
   uint8_t overview_[2][kTraceBytes];
   float average_[2][kTraceBytes];  // one accumulator per channel
   float colMean_[2][kColumns];     // each column's mean code, -1 without data
-  // Its samples' variance about the mean and mean distance from the 0 V code.
+  // On the record's scale: the mean code (-1 without data), its samples'
+  // variance about the mean and mean distance from the 0 V code.
+  float recMean_[2][kColumns];
   float colVariance_[2][kColumns] = {};
   float colDistance_[2][kColumns] = {};
   uint8_t interp_[kRawSlots][kInterpBytes];

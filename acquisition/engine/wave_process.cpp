@@ -9,8 +9,8 @@
 #include <cstring>
 #include <limits>
 
-#include "acquisition/tables/voltage_tables.h"
 #include "acquisition/engine/wave.h"
+#include "acquisition/tables/voltage_tables.h"
 #include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 
@@ -22,10 +22,10 @@ constexpr int kNeighbourSamples = 20;  // trigger neighbourhood read
 constexpr int kNeighbourWork = 2000;   // its interpolation, cleared first
 constexpr int kTgStart = 70, kTgLength = 1500;
 constexpr int kNotFound = 50;
-constexpr int kReadMargin = 40;        // samples read beyond the window
-constexpr int kUsedMargin = 10;        // of which interpolated and kept
-constexpr int kLineTenths = 10;        // linear interpolation of fractional steps
-constexpr int kLineColumns = 710;      // columns' worth interpolated linearly
+constexpr int kReadMargin = 40;                // samples read beyond the window
+constexpr int kUsedMargin = 10;                // of which interpolated and kept
+constexpr int kLineTenths = 10;                // linear interpolation of fractional steps
+constexpr int kLineColumns = 710;              // columns' worth interpolated linearly
 constexpr int kNextLow = 11, kNextHigh = 250;  // a real-time column's next sample
 constexpr int kCodeLow = 1, kCodeHigh = 254;
 constexpr int kRollGap = 4;
@@ -61,16 +61,18 @@ void _wave::PutColumn(uint8_t* t, const TraceMap& m, int x, int hi, int lo) cons
   t[kColumns + x] = std::min(p, q);
 }
 
-// The column's mean on the trace's scale: what measurements and averaging
-// take, as the column's samples stand rather than their extremes; and the
-// samples' variance and mean distance from 0 V, which the RMS and area of a
-// noisy record need (the means alone smooth the noise away).
+// The column's mean on the trace's scale: what averaging takes, as the
+// column's samples stand rather than their extremes; and on the record's own
+// scale, for measurements, its mean and the samples' variance and mean
+// distance from 0 V, which the RMS and area of a noisy record need (the
+// means alone smooth the noise away).
 void _wave::PutMean(int ch, const TraceMap& m, int x, const ColumnSum& c) {
   if (ch < 0 || ch > 1 || c.n <= 0) return;
   const double mean = c.sum / c.n;
   colMean_[ch][x] = float(std::min(double(kCodeHigh), std::max(double(kCodeLow), mean * m.gain + m.to)));
-  colVariance_[ch][x] = float(std::max(0.0, c.squares / c.n - mean * mean) * m.gain * m.gain);
-  colDistance_[ch][x] = float(c.distance / c.n * std::fabs(m.gain));
+  recMean_[ch][x] = float(std::max(0.0, mean + m.from));
+  colVariance_[ch][x] = float(std::max(0.0, c.squares / c.n - mean * mean));
+  colDistance_[ch][x] = float(c.distance / c.n);
 }
 
 // The interpolated window: the trigger channel finds the crossing in its
@@ -103,12 +105,14 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
     // The read began at a whole sample; the window starts readResidue_ later.
     const int shift = int(std::lround(readResidue_[ch] * kInterpPoints));
     const int from = tgFound_ ? std::max(0, tgPos_ + shift) : kNotFound;
-    const int used = std::max(0, std::min({(w + kUsedMargin) * kInterpPoints, made - from, kInterpBytes}));
+    const int used =
+        std::max(0, std::min({(w + kUsedMargin) * kInterpPoints, made - from, kInterpBytes}));
     std::memcpy(out, shared_ + from, size_t(used));
     valid = used;
   } else {
     std::printf("LineInsert 100...");
-    valid = LineInsert(out, screen_[ch] + oddStart_, kInterpPoints, std::min({2 * w, avail, kInterpBytes / kInterpPoints}));
+    valid = LineInsert(out, screen_[ch] + oddStart_, kInterpPoints,
+                       std::min({2 * w, avail, kInterpBytes / kInterpPoints}));
   }
   // Columns of c points from point `from` on; the means go to channel meanCh's
   // (none for the overview).
@@ -148,12 +152,12 @@ void _wave::BuildRealTime(int ch, const TraceMap& m, int first, int last) {
   const int count = roll ? kRecordPoints : std::max(0, std::min(readPoints_[ch], kRecordPoints));
   BuildColumns(screen_[ch], readSpp_[ch], count, interp_[ch], trace_[ch], m, first, last, ch);
   if (Run()->timeBaseType == 1 && !roll)
-    BuildColumns(overviewRead_[ch], overviewSpp_[ch], std::min(overviewPoints_[ch], kRecordPoints), interp_[ch],
-                 overview_[ch], m, 0, kColumns - 1, -1);
+    BuildColumns(overviewRead_[ch], overviewSpp_[ch], std::min(overviewPoints_[ch], kRecordPoints),
+                 interp_[ch], overview_[ch], m, 0, kColumns - 1, -1);
 }
 
-void _wave::BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t, const TraceMap& m,
-                         int first, int last, int meanCh) {
+void _wave::BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t,
+                         const TraceMap& m, int first, int last, int meanCh) {
   if (!(s > 0) || count <= 0) return;
   const bool roll = Run()->acqStatus[0] == kAcqSlowScan || waveType_ == 3;
   const bool whole = s == std::floor(s);
@@ -193,7 +197,7 @@ void _wave::BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work,
   if (roll && !rollLooped_ && firstFilled >= 0) {  // the moving gap
     for (int x = std::max(0, firstFilled - 1); x < std::min(kColumns, firstFilled - 1 + kRollGap); ++x) {
       t[x] = t[kColumns + x] = 0;
-      if (meanCh == 0 || meanCh == 1) colMean_[meanCh][x] = -1.0f;
+      if (meanCh == 0 || meanCh == 1) colMean_[meanCh][x] = recMean_[meanCh][x] = -1.0f;
     }
   }
 }
@@ -205,11 +209,16 @@ int _wave::BuildTrace(int ch) {
   const TraceMap m = MapOf(ch);
   std::memset(trace_[ch], 0, kTraceBytes);
   std::memset(overview_[ch], 0, kTraceBytes);
-  if (ch == 0 || ch == 1) std::fill(colMean_[ch], colMean_[ch] + kColumns, -1.0f);
+  if (ch == 0 || ch == 1) {
+    std::fill(colMean_[ch], colMean_[ch] + kColumns, -1.0f);
+    std::fill(recMean_[ch], recMean_[ch] + kColumns, -1.0f);
+  }
   int first = h.firstColumn, last = h.lastColumn;
   if (zoom || first < 0 || last >= kColumns || last < first) first = 0, last = kColumns - 1;
-  if (h.interpMultiplier > 1.0f) BuildInterpolated(ch, m, first, last);
-  else BuildRealTime(ch, m, first, last);
+  if (h.interpMultiplier > 1.0f)
+    BuildInterpolated(ch, m, first, last);
+  else
+    BuildRealTime(ch, m, first, last);
   return 0;
 }
 
@@ -239,7 +248,8 @@ int _wave::ReReadStopped(int ch) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   const HorizontalBlock& h = Run()->horizontal[Block(ch)];
   const int copy = Status() == kAcqKnobApplying ? 1 : 0;
-  if (h.interpMultiplier > 1.0f || waveType_ == 3 || h.acqScreenEnd[copy] <= h.acqScreenStart[copy]) return -1;
+  if (h.interpMultiplier > 1.0f || waveType_ == 3 || h.acqScreenEnd[copy] <= h.acqScreenStart[copy])
+    return -1;
   const double k = double(h.displayEnd - h.displayStart) / kColumns;
   if (!(k > 0)) return -1;
   int first = h.firstColumn, last = h.lastColumn;
@@ -255,7 +265,9 @@ int _wave::ReReadStopped(int ch) {
   const long tenths = std::lround(step * 10);
   const uint32_t stepWord = uint32_t(tenths / 10) * kStepOne + uint32_t(tenths % 10);
   const int points = std::min(kRecordPoints, int(std::ceil(per * (last - first + 1))) + 1);
-  Arm(ch + 1, int32_t(std::clamp<int64_t>(start, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max())),
+  Arm(ch + 1,
+      int32_t(std::clamp<int64_t>(start, std::numeric_limits<int32_t>::min(),
+                                  std::numeric_limits<int32_t>::max())),
       stepWord);
   readSpp_[ch] = per;
   readPoints_[ch] = points;

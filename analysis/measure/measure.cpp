@@ -6,11 +6,11 @@
 #include <cmath>
 
 #include "acquisition/acquire/task_acquire.h"
-#include "acquisition/tables/timebase_tables.h"
-#include "acquisition/tables/voltage_tables.h"
 #include "acquisition/engine/wave.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
+#include "acquisition/tables/timebase_tables.h"
+#include "acquisition/tables/voltage_tables.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 
@@ -108,9 +108,15 @@ int _measure::LoadSource(int s) {
   if (!run || !v || !x || !w) return -1;
   const int ch = s == kMeaMath ? 0 : s;
   const int status = run->GetAcquireStatus(ch);
+  const bool averaged = s != kMeaMath && run->GetAcquireMode() == kAcqModeAverage;
+  // A channel's record is measured on the scale it was acquired with: a kept
+  // record shown at another V/div or position keeps its codes (its trace is
+  // rescaled). The averaged frames stand on the screen's scale.
+  const bool ownScale = s != kMeaMath && !averaged;
 
-  sc.position = v->GetRealYposition(s);
-  int index = s != kMeaMath && Pending(status) ? v->GetYsensitivity(s) : v->GetRealYsensitivity(s);
+  sc.position = ownScale ? v->GetYposition(s) : v->GetRealYposition(s);
+  int index =
+      ownScale || (s != kMeaMath && Pending(status)) ? v->GetYsensitivity(s) : v->GetRealYsensitivity(s);
   index = std::clamp(index, 0, kVoltageEntries - 1);
   const double probe = s == kMeaMath ? 1.0 : double(v->GetYRealProbeScale(s));
   sc.voltsPerCode = probe * double(Voltage[index]) / kCodesPerDiv;
@@ -118,9 +124,12 @@ int _measure::LoadSource(int s) {
       s != kMeaMath && v->GetFineOnOff(s) ? double(v->GetFineCoeff(s)) / kCodesPerDiv : sc.voltsPerCode;
   sc.offset = 0;
 
-  if (run->IsIndependTimeBase() && s != kMeaMath) sc.timeBase = x->GetRealTimeBase(s);
-  else if (run->GetFuncBits() & kFuncZoom) sc.timeBase = x->GetZoomTimeBase(0);
-  else sc.timeBase = Pending(run->GetAcquireStatus(0)) ? x->GetTimeBase(0) : x->GetRealTimeBase(0);
+  if (run->IsIndependTimeBase() && s != kMeaMath)
+    sc.timeBase = x->GetRealTimeBase(s);
+  else if (run->GetFuncBits() & kFuncZoom)
+    sc.timeBase = x->GetZoomTimeBase(0);
+  else
+    sc.timeBase = Pending(run->GetAcquireStatus(0)) ? x->GetTimeBase(0) : x->GetRealTimeBase(0);
   sc.timeBase = std::clamp(sc.timeBase, 0, kTimeBaseEntries - 1);
   sc.secondsPerPoint = TimeBaseS[sc.timeBase] / kPointsPerDiv;
 
@@ -132,19 +141,19 @@ int _measure::LoadSource(int s) {
   if (s == kMeaMath) {
     std::copy(trace, trace + kMeaPoints, r.raw);
     r.rawCount = kMeaPoints;
-  } else if (w->GetColumnMeans(s, means) == kMeaPoints) {
+  } else if (averaged ? w->GetColumnMeans(s, means) == kMeaPoints
+                      : w->GetRecordColumns(s, means, r.variance, r.distance) == kMeaPoints) {
     // A channel's columns are measured by their samples as a whole: the
     // maxima of a noisy trace lie a noise amplitude above the signal, and
     // the means alone smooth its noise out of the RMS and the area. In
     // average mode the averaged columns are the record measured.
-    const bool averaged = run->GetAcquireMode() == kAcqModeAverage;
     int n = 0;
     for (int i = 0; i < kMeaPoints; ++i) {
       r.screen[i] = means[i] < 0 ? 0 : uint16_t(std::lround(means[i]));
       if (averaged && means[i] >= 0) r.raw[n++] = r.screen[i];
     }
     r.rawCount = averaged ? n : std::max(0, w->GetMeasureWaveDataInvertFor16(s, r.raw, kMeaRawDefault));
-    spread = !averaged && w->GetColumnSpread(s, r.variance, r.distance) == kMeaPoints;
+    spread = !averaged;
     if (spread) std::copy(means, means + kMeaPoints, r.mean);
   }
   if (!spread) {
@@ -331,8 +340,10 @@ int _measure::UserDefParaMeasure(const UserSelection& sel) {
     if (MeasureParaInfo[para].twoSource &&
         (master != sel.master || slave != sel.slave || !sel.pairShown)) {
       target_ = k;
-      if ((sel.channelsOn >> master & 1) && (sel.channelsOn >> slave & 1)) DoubleChParaMeasure(master, slave, para);
-      else Invalid(master, para);
+      if ((sel.channelsOn >> master & 1) && (sel.channelsOn >> slave & 1))
+        DoubleChParaMeasure(master, slave, para);
+      else
+        Invalid(master, para);
       target_ = kMeaNoTarget;
       continue;
     }

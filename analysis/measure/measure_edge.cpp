@@ -16,13 +16,17 @@ constexpr int kMinListPoints = 5;
 constexpr double kMinCounterHz = 1e-6;
 constexpr double kFullTurn = 360.0;
 
-// First point at or after `from`, before the last point, that satisfies
-// `pred`; -1 when none (or `from` is -1).
+constexpr uint16_t kNoData = 0;  // a column without samples (beside a short record)
+
+// First point at or after `from`, before the last point, that holds data and
+// satisfies `pred`; -1 when none (or `from` is -1). The empty columns beside a
+// record narrower than the screen are no level at all: an edge is never
+// armed nor found there.
 template <class Pred>
 int Seek(const uint16_t* s, int n, int from, Pred pred) {
   if (from < 0) return -1;
   for (int i = from; i < n - 1; ++i)
-    if (pred(int(s[i]))) return i;
+    if (s[i] != kNoData && pred(int(s[i]))) return i;
   return -1;
 }
 
@@ -45,9 +49,10 @@ int _measure::FirstRising(int) {
   int16_t* out[3] = {&cross_.riseB, &cross_.riseM, &cross_.riseT};
   for (int16_t* o : out) *o = -1;
   if (!levelsOk_ || screenCount_ < kMinEdgePoints) return -1;
-  Edge(screen_, screenCount_, kEdgeStart, [&](int c) { return c < l[kLv5]; },
-       [&](int c) { return c > l[kLv13]; }, [&](int c) { return c >= l[kLv50]; },
-       [&](int c) { return c >= l[kLv86]; }, out);
+  Edge(
+      screen_, screenCount_, kEdgeStart, [&](int c) { return c < l[kLv5]; },
+      [&](int c) { return c > l[kLv13]; }, [&](int c) { return c >= l[kLv50]; },
+      [&](int c) { return c >= l[kLv86]; }, out);
   return cross_.riseM >= 0 ? 0 : -1;
 }
 
@@ -56,9 +61,10 @@ int _measure::FirstFalling(int) {
   int16_t* out[3] = {&cross_.fallT, &cross_.fallM, &cross_.fallB};
   for (int16_t* o : out) *o = -1;
   if (!levelsOk_ || screenCount_ < kMinEdgePoints) return -1;
-  Edge(screen_, screenCount_, kEdgeStart, [&](int c) { return c > l[kLv95]; },
-       [&](int c) { return c <= l[kLv86]; }, [&](int c) { return c <= l[kLv50]; },
-       [&](int c) { return c <= l[kLv13]; }, out);
+  Edge(
+      screen_, screenCount_, kEdgeStart, [&](int c) { return c > l[kLv95]; },
+      [&](int c) { return c <= l[kLv86]; }, [&](int c) { return c <= l[kLv50]; },
+      [&](int c) { return c <= l[kLv13]; }, out);
   return cross_.fallM >= 0 ? 0 : -1;
 }
 
@@ -68,9 +74,10 @@ int _measure::ThirdCrossing(int) {
   cross_.third = -1;
   if (cross_.riseT < 0 || cross_.fallB < 0) return -1;
   const int mid = levels_.code[kLv50];
-  cross_.third = int16_t(cross_.riseT >= cross_.fallB
-                             ? Seek(screen_, screenCount_, cross_.riseT, [&](int c) { return c <= mid; })
-                             : Seek(screen_, screenCount_, cross_.fallB, [&](int c) { return c >= mid; }));
+  cross_.third =
+      int16_t(cross_.riseT >= cross_.fallB
+                  ? Seek(screen_, screenCount_, cross_.riseT, [&](int c) { return c <= mid; })
+                  : Seek(screen_, screenCount_, cross_.fallB, [&](int c) { return c >= mid; }));
   return cross_.third >= 0 ? 0 : -1;
 }
 
@@ -83,10 +90,12 @@ int _measure::LineEdges(int) {
   cross_.periodStart = cross_.periodEnd = -1;
   if (!levelsOk_ || screenCount_ < kMinEdgePoints) return -1;
   const int l13 = int(levels_.line[1]), l50 = int(levels_.line[2]), l86 = int(levels_.line[3]);
-  Edge(screen_, screenCount_, kEdgeStart, [&](int c) { return c < l13; }, [&](int c) { return c >= l13; },
-       [&](int c) { return c >= l50; }, [&](int c) { return c >= l86; }, rise);
-  Edge(screen_, screenCount_, kEdgeStart, [&](int c) { return c > l86; }, [&](int c) { return c <= l86; },
-       [&](int c) { return c <= l50; }, [&](int c) { return c <= l13; }, fall);
+  Edge(
+      screen_, screenCount_, kEdgeStart, [&](int c) { return c < l13; }, [&](int c) { return c >= l13; },
+      [&](int c) { return c >= l50; }, [&](int c) { return c >= l86; }, rise);
+  Edge(
+      screen_, screenCount_, kEdgeStart, [&](int c) { return c > l86; }, [&](int c) { return c <= l86; },
+      [&](int c) { return c <= l50; }, [&](int c) { return c <= l13; }, fall);
   if (cross_.lineRiseM < 0 || cross_.lineFallM < 0) return -1;
   cross_.periodStart = std::min(cross_.lineRiseM, cross_.lineFallM);
   cross_.periodEnd = std::max(cross_.lineRiseM, cross_.lineFallM);
@@ -137,7 +146,8 @@ int _measure::PeriodFreq(int s) {
     }
     Invalid(s, kParaFreq);
     Invalid(s, kParaPeriod);
-    if (spanPath) cross_.riseB = cross_.riseM = cross_.riseT = cross_.fallT = cross_.fallM = cross_.fallB = -1;
+    if (spanPath)
+      cross_.riseB = cross_.riseM = cross_.riseT = cross_.fallT = cross_.fallM = cross_.fallB = -1;
     return -1;
   };
   if (R * F == 0) return fallback(false);
@@ -151,12 +161,46 @@ int _measure::PeriodFreq(int s) {
   return 0;
 }
 
+// The mean of the edges of one kind on the screen, each found as the first
+// edge is, from where the one before ended (the comparator armed again past
+// the far level): one edge of a noisy signal is off by the noise, their mean
+// is the signal's. Points of an edge below 1 count as 1; 0 without an edge.
+template <class A, class B, class C, class D>
+double MeanEdge(const uint16_t* s, int n, int from, A arm, B first, C second, D third) {
+  int edges = 0, points = 0;
+  for (int i = from; i >= 0 && edges < kMeaPoints;) {
+    int16_t a = -1, b = -1, c = -1;
+    int16_t* out[3] = {&a, &b, &c};
+    Edge(s, n, i, arm, first, second, third, out);
+    if (c < 0) break;
+    points += std::max(1, c - a);
+    ++edges;
+    i = c;
+  }
+  return edges ? double(points) / edges : 0.0;
+}
+
 int _measure::RiseFall(int s) {
   const double spp = row_[s].scale.secondsPerPoint;
-  if (cross_.riseT >= 0 && cross_.riseB >= 0) Put(s, kParaRise, std::max(1, cross_.riseT - cross_.riseB) * spp);
-  else Invalid(s, kParaRise);
-  if (cross_.fallB >= 0 && cross_.fallT >= 0) Put(s, kParaFall, std::max(1, cross_.fallB - cross_.fallT) * spp);
-  else Invalid(s, kParaFall);
+  const int16_t* l = levels_.code;
+  if (cross_.riseT >= 0 && cross_.riseB >= 0) {
+    const double points = MeanEdge(
+        screen_, screenCount_, kEdgeStart, [&](int c) { return c < l[kLv5]; },
+        [&](int c) { return c > l[kLv13]; }, [&](int c) { return c >= l[kLv50]; },
+        [&](int c) { return c >= l[kLv86]; });
+    Put(s, kParaRise, std::max(1.0, points) * spp);
+  } else {
+    Invalid(s, kParaRise);
+  }
+  if (cross_.fallB >= 0 && cross_.fallT >= 0) {
+    const double points = MeanEdge(
+        screen_, screenCount_, kEdgeStart, [&](int c) { return c > l[kLv95]; },
+        [&](int c) { return c <= l[kLv86]; }, [&](int c) { return c <= l[kLv50]; },
+        [&](int c) { return c <= l[kLv13]; });
+    Put(s, kParaFall, std::max(1.0, points) * spp);
+  } else {
+    Invalid(s, kParaFall);
+  }
   return 0;
 }
 
@@ -190,9 +234,12 @@ int _measure::Widths(int s) {
 
 int _measure::Pulse(int s) {
   const EdgePointList& e = row_[s].edges;
-  if (e.rising >= 1 || e.falling >= 1) Put(s, kParaPulse, e.rising);
-  else Invalid(s, kParaPulse);
-  const int16_t bmt[6] = {cross_.riseB, cross_.riseM, cross_.riseT, cross_.fallB, cross_.fallM, cross_.fallT};
+  if (e.rising >= 1 || e.falling >= 1)
+    Put(s, kParaPulse, e.rising);
+  else
+    Invalid(s, kParaPulse);
+  const int16_t bmt[6] = {cross_.riseB, cross_.riseM, cross_.riseT,
+                          cross_.fallB, cross_.fallM, cross_.fallT};
   std::copy(bmt, bmt + 6, row_[s].bmt);
   return 0;
 }
@@ -216,8 +263,10 @@ int _measure::DoubleChParaMeasure(int master, int slave, int para) {
   const int vLastR = v.rising ? v.risePoint[v.rising - 1] : 0;
   const int vLastF = v.falling ? v.fallPoint[v.falling - 1] : 0;
   auto put = [&](bool ok, int points) {
-    if (ok) Put(master, para, points * spp);
-    else Invalid(master, para);
+    if (ok)
+      Put(master, para, points * spp);
+    else
+      Invalid(master, para);
     return 0;
   };
   switch (para) {

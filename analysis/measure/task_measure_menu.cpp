@@ -55,12 +55,14 @@ const MenuItemDef kItems[] = {
     {kMeaVertB, "VertLimit B", kMenuInt, 1, AreaSetVertLimit_B},
     {kMeaAreaBack, "Back", kMenuAction, 1, AreaSetVertLimit_Back},
 };
-const char* const kPageNames[] = {"MEASURE-1", "MEASURE-2", "MEASURE-3", "MEASURE-3", "Histogram", "Hori"};
+const char* const kPageNames[] = {"MEASURE-1", "MEASURE-2", "MEASURE-3",
+                                  "MEASURE-3", "Histogram", "Hori"};
 
 menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Measure");
-  for (int p = 0; p < 6; ++p) DefineMenuPage(&m, p, kPageNames[p], uint32_t(kMeasureTaskId) << 8 | uint32_t(p), MeasureMenuOp);
+  for (int p = 0; p < 6; ++p)
+    DefineMenuPage(&m, p, kPageNames[p], uint32_t(kMeasureTaskId) << 8 | uint32_t(p), MeasureMenuOp);
   DefineMenuItems(&m, kEeMeasure, kItems);
   return m;
 }
@@ -317,6 +319,17 @@ int MeasureDVMModeSync() {
   return MeasureDVMMode(kNoKey);
 }
 
+// The sync, when the mode item does not stand as the channel's coupling asks:
+// a coupling set by a remote command passes no key of the channel's.
+int MeasureDVMFollowCoupling() {
+  const int ch = T().GetDVMSource();
+  if (!Sys().runStatus || !(Sys().runStatus->GetChStatus() >> ch & 1) || !Sys().vertical) return 0;
+  const bool ac = Sys().vertical->GetChCoupling(ch) == kAcCoupling;
+  const bool forced = M().ChoiceGreyed(kMeaDvmMode, 0);
+  if (ac == forced && (!ac || T().GetDVMMode() == kModeAcRms)) return 0;
+  return MeasureDVMModeSync();
+}
+
 int HistogramType(keypara k) {
   if (M().AdjMenuItemPara(k, kMeaHistogram) != 0) {
     T().HistogramInit();
@@ -352,6 +365,7 @@ int MeasureMenuOp(keypara k) {
   }
   if (M().GetCurrPage() == 1 && Item(kMeaIndicator) == 1)
     Manager().AddUserTaskDisplay(kMeasureTaskId, kAttrIndicatorDisplay, 0);
-  if (Manager().FindUserTaskDisplay(kMeasureTaskId) == TASK_LISTED) Manager().SetUserTaskTopDiplay(kMeasureTaskId);
+  if (Manager().FindUserTaskDisplay(kMeasureTaskId) == TASK_LISTED)
+    Manager().SetUserTaskTopDiplay(kMeasureTaskId);
   return 0;
 }

@@ -54,10 +54,28 @@ constexpr uint32_t kDecodeMarker = 0xAAA55A;
 
 // Events the program uses (the FPGA's codes are mapped onto them).
 enum DecodeEvent : uint8_t {
-  kEvDataRed = 0, kEvData = 1, kEvDataViolet = 2, kEvAddrWrite = 3, kEvAddrRead = 4, kEvExtId = 5, kEvId = 6,
-  kEvDlc = 7, kEvD = 8, kEvCrc = 9, kEvErrorFrame = 10, kEvOverload = 11, kEvBitError = 12, kEvAck = 13,
-  kEvUnused = 14, kEvWakeup = 15, kEvBreak = 16, kEvSync = 17, kEvChecksum = 18, kEvCheckError = 19,
-  kEvSyncError = 20, kEvIdFlagged = 21,
+  kEvDataRed = 0,
+  kEvData = 1,
+  kEvDataViolet = 2,
+  kEvAddrWrite = 3,
+  kEvAddrRead = 4,
+  kEvExtId = 5,
+  kEvId = 6,
+  kEvDlc = 7,
+  kEvD = 8,
+  kEvCrc = 9,
+  kEvErrorFrame = 10,
+  kEvOverload = 11,
+  kEvBitError = 12,
+  kEvAck = 13,
+  kEvUnused = 14,
+  kEvWakeup = 15,
+  kEvBreak = 16,
+  kEvSync = 17,
+  kEvChecksum = 18,
+  kEvCheckError = 19,
+  kEvSyncError = 20,
+  kEvIdFlagged = 21,
 };
 
 extern DecodeEntry Decode_data_info[kDecodeEntries];
@@ -96,3 +114,18 @@ DecodeSettings DecodeSettingsInForce();
 int DecodeRowsInForce(int32_t count, int rows);
 // Empties the tables (caller holds the lock).
 void ClearDecodeTables();
+
+// The window a stopped record's entries are shown in: the decode lane's
+// columns of data on the screen, which a stopped time-base change or move
+// re-windows (the entries keep the times of the screen they were read
+// with). Running or zoomed, the entries stand as decoded.
+struct DecodeWindow {
+  bool windowed = false;
+  double nsPerColumn = 0, shift = 0;  // shift in columns
+  int64_t reference = 0;              // ns
+  int first = 0, last = 0;            // the columns an entry must reach
+};
+DecodeWindow DecodeWindowInForce();
+// Whether entry `e` is shown in `w`, and its start from the left edge of the
+// screen shown (ns). An entry cut by an edge is shown.
+bool DecodeShown(const DecodeWindow& w, const DecodeEntry& e, int64_t* start);
