@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/state/ids.h"
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
-#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 
 uint8_t QelWaveData[kQelRasterBytes];
@@ -48,9 +48,7 @@ int _wave::WaveInit(control* ctrl, _SysRunInfo* run) {
 control* _wave::Ctrl() const { return ctrl_ ? ctrl_ : &QelControl; }
 _SysRunInfo* _wave::Run() const { return run_ ? run_ : &SysRunInfo; }
 
-int _wave::Block(int ch) const {
-  return Run()->independentTimeBase == 1 && (ch == 0 || ch == 1) ? ch : 0;
-}
+int _wave::Block(int ch) const { return Run()->independentTimeBase == 1 && (ch == 0 || ch == 1) ? ch : 0; }
 
 int _wave::Status() const { return Run()->acqStatus[0]; }
 
@@ -82,8 +80,7 @@ int _wave::RequestAllChData() {
 }
 
 void _wave::SetNewWaveFlag(int flag) {
-  if (flag == 1 || flag == 2)
-    newWave_ |= flag;
+  if (flag == 1 || flag == 2) newWave_ |= flag;
   else if (flag == 4) {
     newWave_ = 0;
     ready_ = 0;
@@ -133,9 +130,7 @@ int _wave::ScreenWaveExport(int ch, uint8_t* buf) {
   return kTraceBytes;
 }
 
-uint8_t* _wave::GetSerrenMem(int slot) {
-  return slot >= 0 && slot < kTraceSlots ? trace_[slot] : nullptr;
-}
+uint8_t* _wave::GetSerrenMem(int slot) { return slot >= 0 && slot < kTraceSlots ? trace_[slot] : nullptr; }
 
 uint8_t* _wave::GetRawMem(int slot) { return slot >= 0 && slot < kRawSlots ? raw_[slot] : nullptr; }
 
@@ -219,8 +214,7 @@ int _wave::GetWaveInvertPara(int ch, int* sign, int* offset) const {
   const int w = v.invert, p = v.position;
   if (w == 0) return 0;
   if (w & 0x100) {
-    if ((w & 0x2FF) == 0x200)
-      *offset = 2 * p - 255;
+    if ((w & 0x2FF) == 0x200) *offset = 2 * p - 255;
     else {
       *sign = -1;
       *offset = 255;

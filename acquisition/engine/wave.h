@@ -220,9 +220,9 @@ class _wave {
  private:
   control* Ctrl() const;
   _SysRunInfo* Run() const;
-  int Block(int ch) const;          // the horizontal block a channel reads with
-  int Status() const;               // channel 0's acquisition status in the run state
-  int Reg(int reg) const;           // an FPGA register, -1 when it cannot be read
+  int Block(int ch) const;  // the horizontal block a channel reads with
+  int Status() const;       // channel 0's acquisition status in the run state
+  int Reg(int reg) const;   // an FPGA register, -1 when it cannot be read
   int ChannelStatus(int ch) const;  // the channel's 4-bit field of register 770
   int StartOffset(int block) const;
   void Word(int word, int value) const;
@@ -259,8 +259,8 @@ class _wave {
   // Columns first..last of `t` from `count` entries of `rec` at s entries a
   // column (`work` takes the linear interpolation of a fractional s); the
   // columns' means go to channel meanCh's (-1: none).
-  void BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t,
-                    const TraceMap& m, int first, int last, int meanCh);
+  void BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t, const TraceMap& m,
+                    int first, int last, int meanCh);
   void ArmScreenRead(int ch, int32_t offset, uint32_t step) const;
   static uint32_t RealTimeStep(double s, double* recorded);
   void PutColumn(uint8_t* trace, const TraceMap& m, int x, int hi, int lo) const;

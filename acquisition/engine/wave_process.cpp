@@ -9,8 +9,8 @@
 #include <cstring>
 #include <limits>
 
-#include "acquisition/engine/wave.h"
 #include "acquisition/tables/voltage_tables.h"
+#include "acquisition/engine/wave.h"
 #include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 
@@ -22,10 +22,10 @@ constexpr int kNeighbourSamples = 20;  // trigger neighbourhood read
 constexpr int kNeighbourWork = 2000;   // its interpolation, cleared first
 constexpr int kTgStart = 70, kTgLength = 1500;
 constexpr int kNotFound = 50;
-constexpr int kReadMargin = 40;                // samples read beyond the window
-constexpr int kUsedMargin = 10;                // of which interpolated and kept
-constexpr int kLineTenths = 10;                // linear interpolation of fractional steps
-constexpr int kLineColumns = 710;              // columns' worth interpolated linearly
+constexpr int kReadMargin = 40;        // samples read beyond the window
+constexpr int kUsedMargin = 10;        // of which interpolated and kept
+constexpr int kLineTenths = 10;        // linear interpolation of fractional steps
+constexpr int kLineColumns = 710;      // columns' worth interpolated linearly
 constexpr int kNextLow = 11, kNextHigh = 250;  // a real-time column's next sample
 constexpr int kCodeLow = 1, kCodeHigh = 254;
 constexpr int kRollGap = 4;
@@ -105,14 +105,12 @@ void _wave::BuildInterpolated(int ch, const TraceMap& m, int first, int last) {
     // The read began at a whole sample; the window starts readResidue_ later.
     const int shift = int(std::lround(readResidue_[ch] * kInterpPoints));
     const int from = tgFound_ ? std::max(0, tgPos_ + shift) : kNotFound;
-    const int used =
-        std::max(0, std::min({(w + kUsedMargin) * kInterpPoints, made - from, kInterpBytes}));
+    const int used = std::max(0, std::min({(w + kUsedMargin) * kInterpPoints, made - from, kInterpBytes}));
     std::memcpy(out, shared_ + from, size_t(used));
     valid = used;
   } else {
     std::printf("LineInsert 100...");
-    valid = LineInsert(out, screen_[ch] + oddStart_, kInterpPoints,
-                       std::min({2 * w, avail, kInterpBytes / kInterpPoints}));
+    valid = LineInsert(out, screen_[ch] + oddStart_, kInterpPoints, std::min({2 * w, avail, kInterpBytes / kInterpPoints}));
   }
   // Columns of c points from point `from` on; the means go to channel meanCh's
   // (none for the overview).
@@ -152,12 +150,12 @@ void _wave::BuildRealTime(int ch, const TraceMap& m, int first, int last) {
   const int count = roll ? kRecordPoints : std::max(0, std::min(readPoints_[ch], kRecordPoints));
   BuildColumns(screen_[ch], readSpp_[ch], count, interp_[ch], trace_[ch], m, first, last, ch);
   if (Run()->timeBaseType == 1 && !roll)
-    BuildColumns(overviewRead_[ch], overviewSpp_[ch], std::min(overviewPoints_[ch], kRecordPoints),
-                 interp_[ch], overview_[ch], m, 0, kColumns - 1, -1);
+    BuildColumns(overviewRead_[ch], overviewSpp_[ch], std::min(overviewPoints_[ch], kRecordPoints), interp_[ch],
+                 overview_[ch], m, 0, kColumns - 1, -1);
 }
 
-void _wave::BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t,
-                         const TraceMap& m, int first, int last, int meanCh) {
+void _wave::BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work, uint8_t* t, const TraceMap& m,
+                         int first, int last, int meanCh) {
   if (!(s > 0) || count <= 0) return;
   const bool roll = Run()->acqStatus[0] == kAcqSlowScan || waveType_ == 3;
   const bool whole = s == std::floor(s);
@@ -215,10 +213,8 @@ int _wave::BuildTrace(int ch) {
   }
   int first = h.firstColumn, last = h.lastColumn;
   if (zoom || first < 0 || last >= kColumns || last < first) first = 0, last = kColumns - 1;
-  if (h.interpMultiplier > 1.0f)
-    BuildInterpolated(ch, m, first, last);
-  else
-    BuildRealTime(ch, m, first, last);
+  if (h.interpMultiplier > 1.0f) BuildInterpolated(ch, m, first, last);
+  else BuildRealTime(ch, m, first, last);
   return 0;
 }
 
@@ -248,8 +244,7 @@ int _wave::ReReadStopped(int ch) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   const HorizontalBlock& h = Run()->horizontal[Block(ch)];
   const int copy = Status() == kAcqKnobApplying ? 1 : 0;
-  if (h.interpMultiplier > 1.0f || waveType_ == 3 || h.acqScreenEnd[copy] <= h.acqScreenStart[copy])
-    return -1;
+  if (h.interpMultiplier > 1.0f || waveType_ == 3 || h.acqScreenEnd[copy] <= h.acqScreenStart[copy]) return -1;
   const double k = double(h.displayEnd - h.displayStart) / kColumns;
   if (!(k > 0)) return -1;
   int first = h.firstColumn, last = h.lastColumn;
@@ -265,9 +260,7 @@ int _wave::ReReadStopped(int ch) {
   const long tenths = std::lround(step * 10);
   const uint32_t stepWord = uint32_t(tenths / 10) * kStepOne + uint32_t(tenths % 10);
   const int points = std::min(kRecordPoints, int(std::ceil(per * (last - first + 1))) + 1);
-  Arm(ch + 1,
-      int32_t(std::clamp<int64_t>(start, std::numeric_limits<int32_t>::min(),
-                                  std::numeric_limits<int32_t>::max())),
+  Arm(ch + 1, int32_t(std::clamp<int64_t>(start, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max())),
       stepWord);
   readSpp_[ch] = per;
   readPoints_[ch] = points;

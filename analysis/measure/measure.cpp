@@ -6,11 +6,11 @@
 #include <cmath>
 
 #include "acquisition/acquire/task_acquire.h"
+#include "acquisition/tables/timebase_tables.h"
+#include "acquisition/tables/voltage_tables.h"
 #include "acquisition/engine/wave.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
-#include "acquisition/tables/timebase_tables.h"
-#include "acquisition/tables/voltage_tables.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 
@@ -124,12 +124,9 @@ int _measure::LoadSource(int s) {
       s != kMeaMath && v->GetFineOnOff(s) ? double(v->GetFineCoeff(s)) / kCodesPerDiv : sc.voltsPerCode;
   sc.offset = 0;
 
-  if (run->IsIndependTimeBase() && s != kMeaMath)
-    sc.timeBase = x->GetRealTimeBase(s);
-  else if (run->GetFuncBits() & kFuncZoom)
-    sc.timeBase = x->GetZoomTimeBase(0);
-  else
-    sc.timeBase = Pending(run->GetAcquireStatus(0)) ? x->GetTimeBase(0) : x->GetRealTimeBase(0);
+  if (run->IsIndependTimeBase() && s != kMeaMath) sc.timeBase = x->GetRealTimeBase(s);
+  else if (run->GetFuncBits() & kFuncZoom) sc.timeBase = x->GetZoomTimeBase(0);
+  else sc.timeBase = Pending(run->GetAcquireStatus(0)) ? x->GetTimeBase(0) : x->GetRealTimeBase(0);
   sc.timeBase = std::clamp(sc.timeBase, 0, kTimeBaseEntries - 1);
   sc.secondsPerPoint = TimeBaseS[sc.timeBase] / kPointsPerDiv;
 
@@ -340,10 +337,8 @@ int _measure::UserDefParaMeasure(const UserSelection& sel) {
     if (MeasureParaInfo[para].twoSource &&
         (master != sel.master || slave != sel.slave || !sel.pairShown)) {
       target_ = k;
-      if ((sel.channelsOn >> master & 1) && (sel.channelsOn >> slave & 1))
-        DoubleChParaMeasure(master, slave, para);
-      else
-        Invalid(master, para);
+      if ((sel.channelsOn >> master & 1) && (sel.channelsOn >> slave & 1)) DoubleChParaMeasure(master, slave, para);
+      else Invalid(master, para);
       target_ = kMeaNoTarget;
       continue;
     }

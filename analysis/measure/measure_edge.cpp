@@ -49,10 +49,9 @@ int _measure::FirstRising(int) {
   int16_t* out[3] = {&cross_.riseB, &cross_.riseM, &cross_.riseT};
   for (int16_t* o : out) *o = -1;
   if (!levelsOk_ || screenCount_ < kMinEdgePoints) return -1;
-  Edge(
-      screen_, screenCount_, kEdgeStart, [&](int c) { return c < l[kLv5]; },
-      [&](int c) { return c > l[kLv13]; }, [&](int c) { return c >= l[kLv50]; },
-      [&](int c) { return c >= l[kLv86]; }, out);
+  Edge(screen_, screenCount_, kEdgeStart, [&](int c) { return c < l[kLv5]; },
+       [&](int c) { return c > l[kLv13]; }, [&](int c) { return c >= l[kLv50]; },
+       [&](int c) { return c >= l[kLv86]; }, out);
   return cross_.riseM >= 0 ? 0 : -1;
 }
 
@@ -61,10 +60,9 @@ int _measure::FirstFalling(int) {
   int16_t* out[3] = {&cross_.fallT, &cross_.fallM, &cross_.fallB};
   for (int16_t* o : out) *o = -1;
   if (!levelsOk_ || screenCount_ < kMinEdgePoints) return -1;
-  Edge(
-      screen_, screenCount_, kEdgeStart, [&](int c) { return c > l[kLv95]; },
-      [&](int c) { return c <= l[kLv86]; }, [&](int c) { return c <= l[kLv50]; },
-      [&](int c) { return c <= l[kLv13]; }, out);
+  Edge(screen_, screenCount_, kEdgeStart, [&](int c) { return c > l[kLv95]; },
+       [&](int c) { return c <= l[kLv86]; }, [&](int c) { return c <= l[kLv50]; },
+       [&](int c) { return c <= l[kLv13]; }, out);
   return cross_.fallM >= 0 ? 0 : -1;
 }
 
@@ -74,10 +72,9 @@ int _measure::ThirdCrossing(int) {
   cross_.third = -1;
   if (cross_.riseT < 0 || cross_.fallB < 0) return -1;
   const int mid = levels_.code[kLv50];
-  cross_.third =
-      int16_t(cross_.riseT >= cross_.fallB
-                  ? Seek(screen_, screenCount_, cross_.riseT, [&](int c) { return c <= mid; })
-                  : Seek(screen_, screenCount_, cross_.fallB, [&](int c) { return c >= mid; }));
+  cross_.third = int16_t(cross_.riseT >= cross_.fallB
+                             ? Seek(screen_, screenCount_, cross_.riseT, [&](int c) { return c <= mid; })
+                             : Seek(screen_, screenCount_, cross_.fallB, [&](int c) { return c >= mid; }));
   return cross_.third >= 0 ? 0 : -1;
 }
 
@@ -90,12 +87,10 @@ int _measure::LineEdges(int) {
   cross_.periodStart = cross_.periodEnd = -1;
   if (!levelsOk_ || screenCount_ < kMinEdgePoints) return -1;
   const int l13 = int(levels_.line[1]), l50 = int(levels_.line[2]), l86 = int(levels_.line[3]);
-  Edge(
-      screen_, screenCount_, kEdgeStart, [&](int c) { return c < l13; }, [&](int c) { return c >= l13; },
-      [&](int c) { return c >= l50; }, [&](int c) { return c >= l86; }, rise);
-  Edge(
-      screen_, screenCount_, kEdgeStart, [&](int c) { return c > l86; }, [&](int c) { return c <= l86; },
-      [&](int c) { return c <= l50; }, [&](int c) { return c <= l13; }, fall);
+  Edge(screen_, screenCount_, kEdgeStart, [&](int c) { return c < l13; }, [&](int c) { return c >= l13; },
+       [&](int c) { return c >= l50; }, [&](int c) { return c >= l86; }, rise);
+  Edge(screen_, screenCount_, kEdgeStart, [&](int c) { return c > l86; }, [&](int c) { return c <= l86; },
+       [&](int c) { return c <= l50; }, [&](int c) { return c <= l13; }, fall);
   if (cross_.lineRiseM < 0 || cross_.lineFallM < 0) return -1;
   cross_.periodStart = std::min(cross_.lineRiseM, cross_.lineFallM);
   cross_.periodEnd = std::max(cross_.lineRiseM, cross_.lineFallM);
@@ -146,8 +141,7 @@ int _measure::PeriodFreq(int s) {
     }
     Invalid(s, kParaFreq);
     Invalid(s, kParaPeriod);
-    if (spanPath)
-      cross_.riseB = cross_.riseM = cross_.riseT = cross_.fallT = cross_.fallM = cross_.fallB = -1;
+    if (spanPath) cross_.riseB = cross_.riseM = cross_.riseT = cross_.fallT = cross_.fallM = cross_.fallB = -1;
     return -1;
   };
   if (R * F == 0) return fallback(false);
@@ -234,12 +228,9 @@ int _measure::Widths(int s) {
 
 int _measure::Pulse(int s) {
   const EdgePointList& e = row_[s].edges;
-  if (e.rising >= 1 || e.falling >= 1)
-    Put(s, kParaPulse, e.rising);
-  else
-    Invalid(s, kParaPulse);
-  const int16_t bmt[6] = {cross_.riseB, cross_.riseM, cross_.riseT,
-                          cross_.fallB, cross_.fallM, cross_.fallT};
+  if (e.rising >= 1 || e.falling >= 1) Put(s, kParaPulse, e.rising);
+  else Invalid(s, kParaPulse);
+  const int16_t bmt[6] = {cross_.riseB, cross_.riseM, cross_.riseT, cross_.fallB, cross_.fallM, cross_.fallT};
   std::copy(bmt, bmt + 6, row_[s].bmt);
   return 0;
 }
@@ -263,10 +254,8 @@ int _measure::DoubleChParaMeasure(int master, int slave, int para) {
   const int vLastR = v.rising ? v.risePoint[v.rising - 1] : 0;
   const int vLastF = v.falling ? v.fallPoint[v.falling - 1] : 0;
   auto put = [&](bool ok, int points) {
-    if (ok)
-      Put(master, para, points * spp);
-    else
-      Invalid(master, para);
+    if (ok) Put(master, para, points * spp);
+    else Invalid(master, para);
     return 0;
   };
   switch (para) {

@@ -6,12 +6,12 @@
 #include "analysis/measure/measure.h"
 
 namespace {
-constexpr int kMinRawPoints = 21;  // the extremes need more than 20 points
+constexpr int kMinRawPoints = 21;    // the extremes need more than 20 points
 constexpr int kClipLow = 0, kClipHigh = 255;
-constexpr int kShootMinSpan = 6;  // top - base below this: no overshoot or preshoot
-constexpr int kLevelMinSpan = 8;  // top - base for reference levels
-constexpr int kLevelMinPkPk = 7;  // max - min must exceed this
-constexpr int kNarrowSpan = 24;   // up to this the 40/60 % levels stand in for 5, 13, 86 %
+constexpr int kShootMinSpan = 6;     // top - base below this: no overshoot or preshoot
+constexpr int kLevelMinSpan = 8;     // top - base for reference levels
+constexpr int kLevelMinPkPk = 7;     // max - min must exceed this
+constexpr int kNarrowSpan = 24;      // up to this the 40/60 % levels stand in for 5, 13, 86 %
 constexpr double kLevelShare[7] = {0.95, 0.86, 0.60, 0.50, 0.40, 0.13, 0.05};
 
 bool Usable(int c) { return c > kClipLow && c < kClipHigh; }
@@ -130,8 +130,7 @@ int _measure::Levels(int s) {
   }
   const int p = r.scale.position;
   for (int i = 0; i < 7; ++i)
-    levels_.code[i] =
-        int16_t(p + int(std::trunc((baseCode_ - p) + kLevelShare[i] * (topCode_ - baseCode_))));
+    levels_.code[i] = int16_t(p + int(std::trunc((baseCode_ - p) + kLevelShare[i] * (topCode_ - baseCode_))));
   if (topCode_ - baseCode_ <= kNarrowSpan) {
     levels_.code[kLv5] = levels_.code[kLv13] = levels_.code[kLv40];
     levels_.code[kLv86] = levels_.code[kLv60];
@@ -160,10 +159,8 @@ int _measure::Mean(int s) {
   };
   Put(s, kParaMean, mean(0, screenCount_));
   // One whole period between the first two rising middle crossings.
-  if (e.rising >= 2 && e.falling > 0 && e.risePoint[0] < e.risePoint[1])
-    Put(s, kParaCycMean, mean(e.risePoint[0], e.risePoint[1]));
-  else
-    Invalid(s, kParaCycMean);
+  if (e.rising >= 2 && e.falling > 0 && e.risePoint[0] < e.risePoint[1]) Put(s, kParaCycMean, mean(e.risePoint[0], e.risePoint[1]));
+  else Invalid(s, kParaCycMean);
   return 0;
 }
 
@@ -206,8 +203,7 @@ int _measure::RmsFamily(int s) {
   Put(s, kParaAcRms, rms(0, screenCount_, points > 0 ? total / points : 0.0));
   if (e.rising >= 2 && e.falling > 0 && e.risePoint[0] < e.risePoint[1])
     Put(s, kParaCycRms, rms(e.risePoint[0], e.risePoint[1], pos) - r.scale.offset);
-  else
-    Invalid(s, kParaCycRms);
+  else Invalid(s, kParaCycRms);
   return 0;
 }
 
@@ -223,13 +219,9 @@ int _measure::AreaFamily(int s) {
   };
   Put(s, kParaArea, area(0, screenCount_));
   int from = -1, to = -1;
-  if (e.rising >= 2)
-    from = e.risePoint[0], to = e.risePoint[1];
-  else if (e.falling >= 2)
-    from = e.fallPoint[0], to = e.fallPoint[1];
-  if (from >= 0 && from < to && to <= screenCount_)
-    Put(s, kParaCycArea, area(from, to));
-  else
-    Invalid(s, kParaCycArea);
+  if (e.rising >= 2) from = e.risePoint[0], to = e.risePoint[1];
+  else if (e.falling >= 2) from = e.fallPoint[0], to = e.fallPoint[1];
+  if (from >= 0 && from < to && to <= screenCount_) Put(s, kParaCycArea, area(from, to));
+  else Invalid(s, kParaCycArea);
   return 0;
 }

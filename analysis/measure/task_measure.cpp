@@ -18,8 +18,7 @@ Menu* MeasureMenu = &TaskMeasure.TaskMenu;
 
 namespace {
 constexpr int kSlotAddress[kMeaUserSlots] = {137, 139, 141, 143, 145};
-constexpr int kEeMaster = 128, kEeSlave = 132, kEeIndicatorSel = 133, kEeReserved1 = 135,
-              kEeReserved2 = 136;
+constexpr int kEeMaster = 128, kEeSlave = 132, kEeIndicatorSel = 133, kEeReserved1 = 135, kEeReserved2 = 136;
 constexpr uint16_t kEmptySlot = 0xFFFF;
 constexpr uint16_t kAssistSetItem = 3;
 constexpr uint64_t kRunFuncAllPara = 0x8000, kRunFuncDvm = 0x10000;
@@ -43,7 +42,7 @@ int MeasureSourceOf(int choice) { return choice >= 0 && choice < 3 ? MeasureSour
 
 int TaskForMeasure::Default() {
   std::printf("TaskForMeasure -> Default\n");
-  const iic_item batch[] = {IicU8(kEeMaster, 0),    IicU8(kEeSlave, 0),     IicU8(kEeIndicatorSel, 0),
+  const iic_item batch[] = {IicU8(kEeMaster, 0),      IicU8(kEeSlave, 0),      IicU8(kEeIndicatorSel, 0),
                             IicU8(kEeReserved1, 1), IicU8(kEeReserved2, 1), IicEnd()};
   std::printf("I2C_BatchWrite ret: %d\n", Eeprom().I2C_BatchWrite(batch));
   if (TaskMenu.MenuIsNull()) TaskMenu.Attach(&TaskMeasureMenu);
@@ -114,10 +113,8 @@ int TaskForMeasure::Assist(taskresponse* request, taskresponse*) {
   const int item = request->words[0];
   if (item != kMeaMasterSrc && item != kMeaIndicator) return -1;
   TaskMenu.SetMenuItem(item, request->words[1]);
-  if (item == kMeaMasterSrc)
-    Measure_MasterSrc(kNoKey);
-  else
-    Measure_IndicatorEnable(kNoKey);
+  if (item == kMeaMasterSrc) Measure_MasterSrc(kNoKey);
+  else Measure_IndicatorEnable(kNoKey);
   return 0;
 }
 
@@ -172,38 +169,28 @@ int TaskForMeasure::AllParaOnOff(int on) {
 }
 
 int TaskForMeasure::UserDefOnOff(int on) {
-  if (!on)
-    funBits_ &= ~kMeaFuncUserDef;
-  else
-    funBits_ =
-        (funBits_ & ~(kMeaFuncAllPara | kMeaFuncIndicator | kMeaFuncStatistic | kMeaFuncHistogram)) |
-        kMeaFuncUserDef;
+  if (!on) funBits_ &= ~kMeaFuncUserDef;
+  else funBits_ = (funBits_ & ~(kMeaFuncAllPara | kMeaFuncIndicator | kMeaFuncStatistic | kMeaFuncHistogram)) |
+                  kMeaFuncUserDef;
   return 0;
 }
 
 int TaskForMeasure::IndicatorOnOff(int on) {
-  if (!on)
-    funBits_ &= ~kMeaFuncIndicator;
-  else
-    funBits_ = (funBits_ & ~(kMeaFuncAllPara | kMeaFuncUserDef)) | kMeaFuncIndicator;
+  if (!on) funBits_ &= ~kMeaFuncIndicator;
+  else funBits_ = (funBits_ & ~(kMeaFuncAllPara | kMeaFuncUserDef)) | kMeaFuncIndicator;
   return 0;
 }
 
 int TaskForMeasure::StatisticOnOff(int on) {
-  if (!on)
-    funBits_ &= ~kMeaFuncStatistic;
-  else
-    funBits_ = (funBits_ & ~(kMeaFuncAllPara | kMeaFuncUserDef)) | kMeaFuncStatistic;
+  if (!on) funBits_ &= ~kMeaFuncStatistic;
+  else funBits_ = (funBits_ & ~(kMeaFuncAllPara | kMeaFuncUserDef)) | kMeaFuncStatistic;
   return 0;
 }
 
 int TaskForMeasure::HistogramOnOff(int on) {
-  if (!on)
-    funBits_ &= ~kMeaFuncHistogram;
-  else
-    funBits_ =
-        (funBits_ & ~(kMeaFuncAllPara | kMeaFuncUserDef | kMeaFuncStatistic | kMeaFuncIndicator)) |
-        kMeaFuncHistogram;
+  if (!on) funBits_ &= ~kMeaFuncHistogram;
+  else funBits_ = (funBits_ & ~(kMeaFuncAllPara | kMeaFuncUserDef | kMeaFuncStatistic | kMeaFuncIndicator)) |
+                  kMeaFuncHistogram;
   return 0;
 }
 
@@ -211,10 +198,8 @@ int TaskForMeasure::DVMOnOff(int on) {
   _SysRunInfoOp* run = Sys().runStatus;
   funBits_ = on ? funBits_ | kMeaFuncDvm : funBits_ & ~kMeaFuncDvm;
   if (run) {
-    if (on)
-      run->SetFuncBit(kRunFuncDvm);
-    else
-      run->ClearFuncBit(kRunFuncDvm);
+    if (on) run->SetFuncBit(kRunFuncDvm);
+    else run->ClearFuncBit(kRunFuncDvm);
   }
   MeasureParaCalcu.SetDVM(on != 0, dvmSource_);
   return 0;
@@ -302,8 +287,7 @@ void TaskForMeasure::WriteSlotWord(int slot) {
 
 void TaskForMeasure::ReadSlotWords() {
   selMask_ = 0;
-  for (int k = 0; k < kMeaUserSlots; ++k)
-    SetSlotFromWord(k, uint16_t(Eeprom().I2C_ReadU16(kSlotAddress[k])));
+  for (int k = 0; k < kMeaUserSlots; ++k) SetSlotFromWord(k, uint16_t(Eeprom().I2C_ReadU16(kSlotAddress[k])));
 }
 
 _measure::UserSelection TaskForMeasure::Selection() const {

@@ -14,32 +14,12 @@ struct instr;
 
 // Item numbers (item n: page n / 5, slot n % 5).
 enum MeasureItem : int {
-  kMeaMasterSrc = 0,
-  kMeaSlaveSrc = 1,
-  kMeaAllPara = 2,
-  kMeaUserDef = 3,
-  kMeaNext0 = 4,
-  kMeaStatistic = 5,
-  kMeaDvmPage = 6,
-  kMeaIndicator = 7,
-  kMeaIndicatorSel = 8,
-  kMeaNext1 = 9,
-  kMeaClear = 10,
-  kMeaHistPage = 11,
-  kMeaBack2 = 14,
-  kMeaDvm = 15,
-  kMeaDvmSource = 16,
-  kMeaDvmMode = 17,
-  kMeaDvmBack = 19,
-  kMeaHistogram = 20,
-  kMeaHistSource = 21,
-  kMeaAreaSet = 22,
-  kMeaHistBack = 24,
-  kMeaHoriL = 25,
-  kMeaHoriR = 26,
-  kMeaVertT = 27,
-  kMeaVertB = 28,
-  kMeaAreaBack = 29,
+  kMeaMasterSrc = 0, kMeaSlaveSrc = 1, kMeaAllPara = 2, kMeaUserDef = 3, kMeaNext0 = 4,
+  kMeaStatistic = 5, kMeaDvmPage = 6, kMeaIndicator = 7, kMeaIndicatorSel = 8, kMeaNext1 = 9,
+  kMeaClear = 10, kMeaHistPage = 11, kMeaBack2 = 14,
+  kMeaDvm = 15, kMeaDvmSource = 16, kMeaDvmMode = 17, kMeaDvmBack = 19,
+  kMeaHistogram = 20, kMeaHistSource = 21, kMeaAreaSet = 22, kMeaHistBack = 24,
+  kMeaHoriL = 25, kMeaHoriR = 26, kMeaVertT = 27, kMeaVertB = 28, kMeaAreaBack = 29,
 };
 
 constexpr int kMeasureTaskId = 15;

@@ -10,25 +10,24 @@
 
 #include "acquisition/engine/wave.h"
 #include "analysis/measure/task_measure.h"
-#include "core/messages/settings_lock.h"
 #include "core/state/ids.h"
+#include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
-#include "core/state/system_resource.h"
 #include "core/state/wave_types.h"
+#include "core/state/system_resource.h"
 #include "remote/scpi/scpi_kit.h"
 
 namespace {
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 constexpr int kFreshDataLimitMs = 2000;  // a record not read by then (no trigger) is not waited for
-constexpr int kPartSize = 15;            // a comma-separated part, with its terminator
+constexpr int kPartSize = 15;  // a comma-separated part, with its terminator
 constexpr int kDataReplySize = 512;
 constexpr uint16_t kDvmOnOffKey = kKeyF1, kDvmSourceKey = kKeyF2;
 constexpr int kChoiceMath = 2;
 
 const scpipara kSources[] = {{"CHANnel1", 0}, {"CHANnel2", 1}, {"CHAN1", 0}, {"CHAN2", 1}, {"MATH", 2},
                              {"0", 0},        {"1", 1},        {"2", 2},     {"", -1}};
-const scpipara kIntervals[] = {{"CYCLe", 0}, {"DISPlay", 1}, {"CYCL", 0}, {"DISP", 1},
-                               {"0", 0},     {"1", 1},       {"", -1}};
+const scpipara kIntervals[] = {{"CYCLe", 0}, {"DISPlay", 1}, {"CYCL", 0}, {"DISP", 1}, {"0", 0}, {"1", 1}, {"", -1}};
 const scpipara kDvmSources[] = {{"CHANnel1", 0}, {"CHANnel2", 1}, {"", -1}};
 const scpipara kDvmModes[] = {{"ACRMs", 2}, {"DC", 0}, {"DCRMs", 1}, {"", -1}};
 
@@ -36,9 +35,8 @@ const char* const kSourceTexts[] = {"CHANnel1", "CHANnel2", "MATH"};
 const char* const kDvmModeTexts[] = {"DC", "DCRMs", "ACRMs"};
 
 // Parameters in the order of the "MEASure:DATA?" fields.
-constexpr int kDataOrder[kMeaParas] = {0,  1,  2,  6,  3,  5,  4,  7,  8,  9,  10, 30,
-                                       31, 32, 33, 12, 13, 14, 15, 18, 19, 28, 29, 16,
-                                       17, 34, 20, 21, 22, 23, 24, 25, 26, 27, 35, 11};
+constexpr int kDataOrder[kMeaParas] = {0,  1,  2,  6,  3,  5,  4,  7,  8,  9,  10, 30, 31, 32, 33, 12, 13, 14,
+                                       15, 18, 19, 28, 29, 16, 17, 34, 20, 21, 22, 23, 24, 25, 26, 27, 35, 11};
 
 Menu& M() { return TaskMeasure.TaskMenu; }
 int Item(int n) { return int(uint16_t(M().GetMenuItem(n))); }
@@ -271,8 +269,7 @@ void DvmCurrent(scpi_para*, char*) {
   FloatElement e{};
   {
     std::lock_guard<std::recursive_mutex> lock(MeasureParaCalcu.Lock());
-    if (MeasureParaCalcu.GetDVMResult(TaskMeasure.GetDVMSource(), TaskMeasure.GetDVMMode(), &e) != 0)
-      return;
+    if (MeasureParaCalcu.GetDVMResult(TaskMeasure.GetDVMSource(), TaskMeasure.GetDVMMode(), &e) != 0) return;
   }
   std::printf("%lf\n", e.mantissa);
   char text[32];

@@ -54,28 +54,10 @@ constexpr uint32_t kDecodeMarker = 0xAAA55A;
 
 // Events the program uses (the FPGA's codes are mapped onto them).
 enum DecodeEvent : uint8_t {
-  kEvDataRed = 0,
-  kEvData = 1,
-  kEvDataViolet = 2,
-  kEvAddrWrite = 3,
-  kEvAddrRead = 4,
-  kEvExtId = 5,
-  kEvId = 6,
-  kEvDlc = 7,
-  kEvD = 8,
-  kEvCrc = 9,
-  kEvErrorFrame = 10,
-  kEvOverload = 11,
-  kEvBitError = 12,
-  kEvAck = 13,
-  kEvUnused = 14,
-  kEvWakeup = 15,
-  kEvBreak = 16,
-  kEvSync = 17,
-  kEvChecksum = 18,
-  kEvCheckError = 19,
-  kEvSyncError = 20,
-  kEvIdFlagged = 21,
+  kEvDataRed = 0, kEvData = 1, kEvDataViolet = 2, kEvAddrWrite = 3, kEvAddrRead = 4, kEvExtId = 5, kEvId = 6,
+  kEvDlc = 7, kEvD = 8, kEvCrc = 9, kEvErrorFrame = 10, kEvOverload = 11, kEvBitError = 12, kEvAck = 13,
+  kEvUnused = 14, kEvWakeup = 15, kEvBreak = 16, kEvSync = 17, kEvChecksum = 18, kEvCheckError = 19,
+  kEvSyncError = 20, kEvIdFlagged = 21,
 };
 
 extern DecodeEntry Decode_data_info[kDecodeEntries];

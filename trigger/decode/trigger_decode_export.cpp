@@ -16,9 +16,9 @@
 #include "platform/disk.h"
 #include "platform/root.h"
 #include "platform/shell.h"
-#include "trigger/analog/task_trigger.h"
 #include "trigger/decode/bus_decode.h"
 #include "trigger/decode/bus_decode_export.h"
+#include "trigger/analog/task_trigger.h"
 
 namespace {
 constexpr char kUdisk[] = "/udisk/";
@@ -37,11 +37,10 @@ struct ControlName {
   char name[4];
 };
 const ControlName gSpecialAscII[] = {
-    {1, "SOH"},  {2, "STX"},  {3, "ETX"},  {4, "EOT"},   {5, "ENQ"},  {6, "ACK"},  {7, "BEL"},
-    {8, "BS"},   {9, "HT"},   {10, "LF"},  {11, "VT"},   {12, "FF"},  {13, "CR"},  {14, "SO"},
-    {15, "SI"},  {16, "DLE"}, {17, "DC1"}, {18, "DC2"},  {19, "DC3"}, {20, "DC4"}, {21, "NAK"},
-    {22, "SYN"}, {23, "ETB"}, {24, "CAN"}, {25, "EM"},   {26, "SUB"}, {27, "ESC"}, {28, "FS"},
-    {29, "GS"},  {30, "RS"},  {31, "US"},  {127, "DEL"},
+    {1, "SOH"},  {2, "STX"},  {3, "ETX"},  {4, "EOT"},  {5, "ENQ"},  {6, "ACK"},  {7, "BEL"},  {8, "BS"},
+    {9, "HT"},   {10, "LF"},  {11, "VT"},  {12, "FF"},  {13, "CR"},  {14, "SO"},  {15, "SI"},  {16, "DLE"},
+    {17, "DC1"}, {18, "DC2"}, {19, "DC3"}, {20, "DC4"}, {21, "NAK"}, {22, "SYN"}, {23, "ETB"}, {24, "CAN"},
+    {25, "EM"},  {26, "SUB"}, {27, "ESC"}, {28, "FS"},  {29, "GS"},  {30, "RS"},  {31, "US"},  {127, "DEL"},
 };
 
 const char* BusName(int type) {
@@ -49,8 +48,7 @@ const char* BusName(int type) {
 }
 
 int Bits(int type) {
-  return type == kTrigRs232 ? int(TaskTrigger.Item(kTiDataWidth) & 0xFFFF) + kRs232WidthOffset
-                            : kByteBits;
+  return type == kTrigRs232 ? int(TaskTrigger.Item(kTiDataWidth) & 0xFFFF) + kRs232WidthOffset : kByteBits;
 }
 
 void Message(int n) { TaskTrigger.Sys()->message->SetMessage(n); }
@@ -65,14 +63,10 @@ int16_t fouce_item = 0;
 }  // namespace
 
 void DecodeTimeText(int64_t t, char* out, int size) {
-  if (t > 1000000000)
-    std::snprintf(out, size_t(size), "%3.1fs", double(t) / 1e9);
-  else if (t > 1000000)
-    std::snprintf(out, size_t(size), "%3.1fms", double(t) / 1e6);
-  else if (t > 1000)
-    std::snprintf(out, size_t(size), "%3.1fus", double(t) / 1000);
-  else
-    std::snprintf(out, size_t(size), "%dns", int(t));
+  if (t > 1000000000) std::snprintf(out, size_t(size), "%3.1fs", double(t) / 1e9);
+  else if (t > 1000000) std::snprintf(out, size_t(size), "%3.1fms", double(t) / 1e6);
+  else if (t > 1000) std::snprintf(out, size_t(size), "%3.1fus", double(t) / 1000);
+  else std::snprintf(out, size_t(size), "%dns", int(t));
 }
 
 void DecodeValueText(uint32_t v, int base, int bits, bool hexPrefix, char* out, int size) {
@@ -154,8 +148,7 @@ int decodeSaveSetFunc() {
     }
   }
   // A failed write leaves the old file as it was.
-  if (!plat::DiskWriteWhole(plat::MapPath(path), text.data(), text.size()))
-    return Message(kMsgFailed), -1;
+  if (!plat::DiskWriteWhole(plat::MapPath(path), text.data(), text.size())) return Message(kMsgFailed), -1;
   plat::ShellSystem("sync");
   Message(kMsgSaved);
   return 0;

@@ -10,9 +10,9 @@
 #include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
-#include "trigger/analog/task_trigger.h"
 #include "trigger/decode/bus_decode.h"
 #include "trigger/decode/bus_decode_export.h"
+#include "trigger/analog/task_trigger.h"
 #include "ui/draw/font.h"
 #include "ui/screen/qel_draw.h"
 
@@ -24,31 +24,19 @@ constexpr int kZoomView = 1;  // the run state's time base type with the zoom wi
 constexpr double kZoomRowBase = 190.0, kZoomRowPerStep = 0.8, kZoomRowDrop = 107.0;
 constexpr int kOutlineBelow = 18, kShapeSize = 10;
 constexpr int kLabelFont = 4, kSmallFont = 5;
-constexpr uint32_t kWhite = 0xFFFFFF, kRed = 0xE81439, kViolet = 0xDC66E6, kYellow = 0xE4E864,
-                   kBlue = 0x0066CC, kPurple = 0x8820DE, kDarkRed = 0xA50000;
+constexpr uint32_t kWhite = 0xFFFFFF, kRed = 0xE81439, kViolet = 0xDC66E6, kYellow = 0xE4E864, kBlue = 0x0066CC,
+                   kPurple = 0x8820DE, kDarkRed = 0xA50000;
 
 uint32_t Colour(uint8_t event, uint32_t data, uint32_t before) {
   switch (event) {
-    case kEvDataRed:
-    case kEvSyncError:
-    case kEvIdFlagged: return kRed;
+    case kEvDataRed: case kEvSyncError: case kEvIdFlagged: return kRed;
     case kEvData: return kWhite;
-    case kEvDataViolet:
-    case kEvDlc:
-    case kEvCrc:
-    case kEvErrorFrame:
-    case kEvOverload:
-    case kEvBitError: return kViolet;
-    case kEvAddrWrite:
-    case kEvAddrRead:
-    case kEvExtId:
-    case kEvId:
-    case kEvChecksum: return kYellow;
+    case kEvDataViolet: case kEvDlc: case kEvCrc: case kEvErrorFrame: case kEvOverload: case kEvBitError:
+      return kViolet;
+    case kEvAddrWrite: case kEvAddrRead: case kEvExtId: case kEvId: case kEvChecksum: return kYellow;
     case kEvD: return kBlue;
     case kEvAck: return data == 1 ? kRed : before;
-    case kEvWakeup:
-    case kEvBreak:
-    case kEvSync: return kPurple;
+    case kEvWakeup: case kEvBreak: case kEvSync: return kPurple;
     case kEvCheckError: return kDarkRed;
     default: return kWhite;
   }
@@ -74,16 +62,11 @@ void Label(uint8_t e, int w, const char* v, char* out, int size) {
     int longFrom;
   };
   static const Named kNamed[] = {
-      {kEvAddrWrite, "A[W]:", 171, nullptr, 0},
-      {kEvAddrRead, "A[R]:", 171, nullptr, 0},
-      {kEvExtId, "E_ID:", 120, "E_identifier:", 211},
-      {kEvId, "ID:", 110, "identifier:", 170},
-      {kEvIdFlagged, "ID:", 110, "identifier:", 170},
-      {kEvDlc, "DLC:", 90, nullptr, 0},
-      {kEvD, "D:", 171, nullptr, 0},
-      {kEvCrc, "CRC:", 120, nullptr, 0},
-      {kEvChecksum, "CS:", 110, "Checksum:", 180},
-      {kEvCheckError, "CE:", 110, "Checkerror:", 180},
+      {kEvAddrWrite, "A[W]:", 171, nullptr, 0}, {kEvAddrRead, "A[R]:", 171, nullptr, 0},
+      {kEvExtId, "E_ID:", 120, "E_identifier:", 211}, {kEvId, "ID:", 110, "identifier:", 170},
+      {kEvIdFlagged, "ID:", 110, "identifier:", 170}, {kEvDlc, "DLC:", 90, nullptr, 0},
+      {kEvD, "D:", 171, nullptr, 0}, {kEvCrc, "CRC:", 120, nullptr, 0},
+      {kEvChecksum, "CS:", 110, "Checksum:", 180}, {kEvCheckError, "CE:", 110, "Checkerror:", 180},
       {kEvSyncError, "S:", 110, "Sync error:", 180},
   };
   struct Flag {
@@ -93,12 +76,9 @@ void Label(uint8_t e, int w, const char* v, char* out, int size) {
     const char* longName;
   };
   static const Flag kFlags[] = {
-      {kEvErrorFrame, "E/F", 31, 99, "Error Frame"},
-      {kEvOverload, "O/L", 36, 126, "Overload Frame"},
-      {kEvBitError, "BE", 36, 126, "Bit Error"},
-      {kEvWakeup, "W", 36, 99, "Wakeup"},
-      {kEvBreak, "B", 36, 99, "Break"},
-      {kEvSync, "S", 36, 99, "Sync"},
+      {kEvErrorFrame, "E/F", 31, 99, "Error Frame"}, {kEvOverload, "O/L", 36, 126, "Overload Frame"},
+      {kEvBitError, "BE", 36, 126, "Bit Error"},     {kEvWakeup, "W", 36, 99, "Wakeup"},
+      {kEvBreak, "B", 36, 99, "Break"},             {kEvSync, "S", 36, 99, "Sync"},
   };
   out[0] = 0;
   if (e == kEvAck) {
@@ -107,20 +87,15 @@ void Label(uint8_t e, int w, const char* v, char* out, int size) {
   }
   for (const Flag& f : kFlags)
     if (f.event == e) {
-      if (w > f.to)
-        std::snprintf(out, size_t(size), "%s", f.longName);
-      else if (w >= f.from)
-        std::snprintf(out, size_t(size), "%s", f.shortName);
+      if (w > f.to) std::snprintf(out, size_t(size), "%s", f.longName);
+      else if (w >= f.from) std::snprintf(out, size_t(size), "%s", f.shortName);
       return;
     }
   for (const Named& n : kNamed)
     if (n.event == e) {
-      if (n.longName && w >= n.longFrom)
-        std::snprintf(out, size_t(size), "%s%s", n.longName, v);
-      else if (w >= n.shortFrom)
-        std::snprintf(out, size_t(size), "%s%s", n.shortName, v);
-      else
-        std::snprintf(out, size_t(size), "%s", v);
+      if (n.longName && w >= n.longFrom) std::snprintf(out, size_t(size), "%s%s", n.longName, v);
+      else if (w >= n.shortFrom) std::snprintf(out, size_t(size), "%s%s", n.shortName, v);
+      else std::snprintf(out, size_t(size), "%s", v);
       return;
     }
   std::snprintf(out, size_t(size), "%s", v);
@@ -143,8 +118,8 @@ void Shape(Draw* d, int x, int y, int w, uint32_t c, int shape) {
 }
 }  // namespace
 
-void Draw_Decode_data(short x, short y, short width, int data, short base, short bits, int colour,
-                      char shape, char event) {
+void Draw_Decode_data(short x, short y, short width, int data, short base, short bits, int colour, char shape,
+                      char event) {
   qel_draw* d = TaskTrigger.Sys()->draw;
   if (!d || width < 0) return;
   if (x + width > kEndColumn) width = short(kEndColumn - x);
@@ -186,14 +161,11 @@ LaneView ViewOf(_SysResource* sys) {
   _SysRunInfoOp* run = sys->runStatus;
   const HorizontalBlock& h = run->GetSysRunInfoBaseAddr()->horizontal[0];
   const int position = int16_t(TaskTrigger.Item(kTiBusVerPos) & 0xFFFF);
-  const double main =
-      sys->timeBase->GetTimeBaseDivTime(sys->runStatus->GetRealTimeBase(0)) / kPointsPerDivision * 1e9;
+  const double main = sys->timeBase->GetTimeBaseDivTime(sys->runStatus->GetRealTimeBase(0)) / kPointsPerDivision * 1e9;
   if (run->GetTimeBaseType() == kZoomView) {
     v.row = int(kZoomRowBase - kZoomRowPerStep * position + kZoomRowDrop);
-    v.nsPerColumn =
-        sys->timeBase->GetTimeBaseDivTime(sys->timeBase->GetZoomTimeBase(0)) / kPointsPerDivision * 1e9;
-    if (v.nsPerColumn > 0)
-      v.shift = double(std::clamp<int64_t>(h.zoomScreenFirst, 0, kVisibleEnd)) * main / v.nsPerColumn;
+    v.nsPerColumn = sys->timeBase->GetTimeBaseDivTime(sys->timeBase->GetZoomTimeBase(0)) / kPointsPerDivision * 1e9;
+    if (v.nsPerColumn > 0) v.shift = double(std::clamp<int64_t>(h.zoomScreenFirst, 0, kVisibleEnd)) * main / v.nsPerColumn;
     return v;
   }
   v.row = kLaneRowBase - position;
@@ -256,7 +228,8 @@ int64_t caculat_time_offset() {
   return int64_t(scaled * nsPerColumn / perColumn);
 }
 
-namespace {}  // namespace
+namespace {
+}  // namespace
 
 void Draw_Decode_bus(char type) {
   _SysResource* sys = TaskTrigger.Sys();
@@ -282,21 +255,19 @@ void Draw_Decode_bus(char type) {
     before = colour;
     if (c < v.first) {
       if (c + w < v.first) continue;
-      Draw_Decode_data(short(v.first + kColumnShift), short(row),
-                       short(std::min(c + w, v.end) - v.first), int(e.data), short(base), short(bits),
-                       int(colour), 2, char(e.event));
+      Draw_Decode_data(short(v.first + kColumnShift), short(row), short(std::min(c + w, v.end) - v.first), int(e.data),
+                       short(base), short(bits), int(colour), 2, char(e.event));
       previous = c + w;
       continue;
     }
-    if (c > previous)
-      d->DrawLine(row + kBaseLineDrop, previous + kColumnShift, row + kBaseLineDrop, c + kColumnShift,
-                  int(kWhite), DRAW_CURRENT);
+    if (c > previous) d->DrawLine(row + kBaseLineDrop, previous + kColumnShift, row + kBaseLineDrop, c + kColumnShift,
+                                  int(kWhite), DRAW_CURRENT);
     const bool cut = c + w > v.end;
-    Draw_Decode_data(short(c + kColumnShift), short(row), short(cut ? v.end - c : w), int(e.data),
-                     short(base), short(bits), int(colour), cut ? 1 : 0, char(e.event));
+    Draw_Decode_data(short(c + kColumnShift), short(row), short(cut ? v.end - c : w), int(e.data), short(base),
+                     short(bits), int(colour), cut ? 1 : 0, char(e.event));
     previous = c + w;
   }
   if (previous < v.end)
-    d->DrawLine(row + kBaseLineDrop, previous + kColumnShift, row + kBaseLineDrop, v.end + kColumnShift,
-                int(kWhite), DRAW_CURRENT);
+    d->DrawLine(row + kBaseLineDrop, previous + kColumnShift, row + kBaseLineDrop, v.end + kColumnShift, int(kWhite),
+                DRAW_CURRENT);
 }
