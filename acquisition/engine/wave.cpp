@@ -23,6 +23,7 @@ _wave::_wave() {
   std::memset(screen_, 0, kClearedBytes);
   std::memset(trace_, 0, 2 * kTraceBytes);
   std::fill(&colMean_[0][0], &colMean_[0][0] + 2 * kColumns, -1.0f);
+  std::fill(&recMean_[0][0], &recMean_[0][0] + 2 * kColumns, -1.0f);
 }
 
 int _wave::WaveInit(control* ctrl, _SysRunInfo* run) {
@@ -31,6 +32,7 @@ int _wave::WaveInit(control* ctrl, _SysRunInfo* run) {
   std::memset(trace_, 0, 2 * kTraceBytes);
   std::memset(average_, 0, sizeof average_);
   std::fill(&colMean_[0][0], &colMean_[0][0] + 2 * kColumns, -1.0f);
+  std::fill(&recMean_[0][0], &recMean_[0][0] + 2 * kColumns, -1.0f);
   if (!ctrl || !run) {
     ctrl_ = nullptr;
     run_ = nullptr;
@@ -146,9 +148,10 @@ int _wave::GetColumnMeans(int ch, float* out) {
   return kColumns;
 }
 
-int _wave::GetColumnSpread(int ch, float* variance, float* distance) {
-  if ((ch != 0 && ch != 1) || !variance || !distance) return -1;
+int _wave::GetRecordColumns(int ch, float* mean, float* variance, float* distance) {
+  if ((ch != 0 && ch != 1) || !mean || !variance || !distance) return -1;
   std::lock_guard<std::recursive_mutex> lock(mu_);
+  std::copy(recMean_[ch], recMean_[ch] + kColumns, mean);
   std::copy(colVariance_[ch], colVariance_[ch] + kColumns, variance);
   std::copy(colDistance_[ch], colDistance_[ch] + kColumns, distance);
   return kColumns;
@@ -227,16 +230,19 @@ int _wave::GetWaveInvertPara(int ch, int* sign, int* offset) const {
   return 0;
 }
 
-// The channel's raw samples at multiplier 1 (no interpolation), its trace
-// otherwise, widened to 16 bits with the invert mapping applied.
+// The channel's raw samples at multiplier 1 (no interpolation), the samples
+// of its screen read otherwise (the window's, which the interpolation draws),
+// widened to 16 bits with the invert mapping applied: codes on the scale the
+// record was acquired with, as GetRecordColumns gives its columns.
 int _wave::GetMeasureWaveDataInvertFor16(int ch, uint16_t* buf, int n) {
   if ((ch != 0 && ch != 1) || !buf || n < 0) return -1;
   int sign, offset;
   GetWaveInvertPara(ch, &sign, &offset);
   std::lock_guard<std::recursive_mutex> lock(mu_);
   const bool raw = Run()->horizontal[Block(ch)].interpMultiplier <= 1.0f;
-  const uint8_t* src = raw ? raw_[ch] : trace_[ch];
-  n = std::min(n, raw ? kRecordPoints : kTraceBytes);
+  const int read = std::max(0, std::min(readPoints_[ch], kSlotBytes) - oddStart_);
+  const uint8_t* src = raw ? raw_[ch] : screen_[ch] + oddStart_;
+  n = std::min(n, raw ? kRecordPoints : read);
   for (int i = 0; i < n; ++i) buf[i] = uint16_t(std::min(255, std::max(0, src[i] * sign + offset)));
   return n;
 }

@@ -150,13 +150,16 @@ class _wave {
   // the trace's scale (the average over the frames in average mode); -1 for
   // a column without data. Returns kColumns, or -1 for another slot.
   int GetColumnMeans(int ch, float* out);
-  // Beside each mean, from the same read (the latest, not averaged): the
-  // variance of the column's samples about their mean (codes squared on the
-  // trace's scale) and their mean distance from the trace's 0 V code. With
-  // the means they give the RMS and the area of the samples themselves. A
-  // column that is one point of an interpolated curve has variance 0.
-  // Meaningful where the column has a mean; returns as GetColumnMeans.
-  int GetColumnSpread(int ch, float* variance, float* distance);
+  // The same columns of the latest read (not averaged) on the scale the
+  // record was acquired with, as the raw record's codes stand (the invert
+  // mapping applied, not clamped to the screen): each column's mean code (-1
+  // without data), the variance of its samples about that mean (codes
+  // squared) and their mean distance from the record's 0 V code. With the
+  // means they give the RMS and the area of the samples themselves; a column
+  // that is one point of an interpolated curve has variance 0. Measurements
+  // of a stopped record shown at another V/div or position take these, with
+  // the record's own scale. Returns kColumns, or -1 for another slot.
+  int GetRecordColumns(int ch, float* mean, float* variance, float* distance);
   int ClearScreenWave(int slot);
   int ScreenMathWaveInport(int slot, const uint8_t* buf);
   int ScreenMathFFTInport(int slot, const float* values);
@@ -320,7 +323,9 @@ class _wave {
   uint8_t overview_[2][kTraceBytes];
   float average_[2][kTraceBytes];  // one accumulator per channel
   float colMean_[2][kColumns];     // each column's mean code, -1 without data
-  // Its samples' variance about the mean and mean distance from the 0 V code.
+  // On the record's scale: the mean code (-1 without data), its samples'
+  // variance about the mean and mean distance from the 0 V code.
+  float recMean_[2][kColumns];
   float colVariance_[2][kColumns] = {};
   float colDistance_[2][kColumns] = {};
   uint8_t interp_[kRawSlots][kInterpBytes];

@@ -61,16 +61,18 @@ void _wave::PutColumn(uint8_t* t, const TraceMap& m, int x, int hi, int lo) cons
   t[kColumns + x] = std::min(p, q);
 }
 
-// The column's mean on the trace's scale: what measurements and averaging
-// take, as the column's samples stand rather than their extremes; and the
-// samples' variance and mean distance from 0 V, which the RMS and area of a
-// noisy record need (the means alone smooth the noise away).
+// The column's mean on the trace's scale: what averaging takes, as the
+// column's samples stand rather than their extremes; and on the record's own
+// scale, for measurements, its mean and the samples' variance and mean
+// distance from 0 V, which the RMS and area of a noisy record need (the
+// means alone smooth the noise away).
 void _wave::PutMean(int ch, const TraceMap& m, int x, const ColumnSum& c) {
   if (ch < 0 || ch > 1 || c.n <= 0) return;
   const double mean = c.sum / c.n;
   colMean_[ch][x] = float(std::min(double(kCodeHigh), std::max(double(kCodeLow), mean * m.gain + m.to)));
-  colVariance_[ch][x] = float(std::max(0.0, c.squares / c.n - mean * mean) * m.gain * m.gain);
-  colDistance_[ch][x] = float(c.distance / c.n * std::fabs(m.gain));
+  recMean_[ch][x] = float(std::max(0.0, mean + m.from));
+  colVariance_[ch][x] = float(std::max(0.0, c.squares / c.n - mean * mean));
+  colDistance_[ch][x] = float(c.distance / c.n);
 }
 
 // The interpolated window: the trigger channel finds the crossing in its
@@ -193,7 +195,7 @@ void _wave::BuildColumns(const uint8_t* rec, double s, int count, uint8_t* work,
   if (roll && !rollLooped_ && firstFilled >= 0) {  // the moving gap
     for (int x = std::max(0, firstFilled - 1); x < std::min(kColumns, firstFilled - 1 + kRollGap); ++x) {
       t[x] = t[kColumns + x] = 0;
-      if (meanCh == 0 || meanCh == 1) colMean_[meanCh][x] = -1.0f;
+      if (meanCh == 0 || meanCh == 1) colMean_[meanCh][x] = recMean_[meanCh][x] = -1.0f;
     }
   }
 }
@@ -205,7 +207,10 @@ int _wave::BuildTrace(int ch) {
   const TraceMap m = MapOf(ch);
   std::memset(trace_[ch], 0, kTraceBytes);
   std::memset(overview_[ch], 0, kTraceBytes);
-  if (ch == 0 || ch == 1) std::fill(colMean_[ch], colMean_[ch] + kColumns, -1.0f);
+  if (ch == 0 || ch == 1) {
+    std::fill(colMean_[ch], colMean_[ch] + kColumns, -1.0f);
+    std::fill(recMean_[ch], recMean_[ch] + kColumns, -1.0f);
+  }
   int first = h.firstColumn, last = h.lastColumn;
   if (zoom || first < 0 || last >= kColumns || last < first) first = 0, last = kColumns - 1;
   if (h.interpMultiplier > 1.0f) BuildInterpolated(ch, m, first, last);

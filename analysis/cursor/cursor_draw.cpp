@@ -101,10 +101,12 @@ void _cursor_draw::getScreenWaveData(uint16_t* out) const {
   std::copy(trace_, trace_ + kCursorTraceValues, out);
 }
 
+// The trace's upper value under a time line. The line's last position, the
+// grid's right edge, is the right edge of the last column and reads it.
 int _cursor_draw::ScreenValue(int column) const {
   const int i = column - kAreaLeft;
   std::lock_guard<std::recursive_mutex> lock(mu_);
-  return i >= 0 && i < kCursorTraceValues ? trace_[i] : 0;
+  return i >= 0 && i <= kColumns ? trace_[std::min(i, kColumns - 1)] : 0;
 }
 
 int _cursor_draw::XYValue(int ch, int column) const {

@@ -108,9 +108,15 @@ int _measure::LoadSource(int s) {
   if (!run || !v || !x || !w) return -1;
   const int ch = s == kMeaMath ? 0 : s;
   const int status = run->GetAcquireStatus(ch);
+  const bool averaged = s != kMeaMath && run->GetAcquireMode() == kAcqModeAverage;
+  // A channel's record is measured on the scale it was acquired with: a kept
+  // record shown at another V/div or position keeps its codes (its trace is
+  // rescaled). The averaged frames stand on the screen's scale.
+  const bool ownScale = s != kMeaMath && !averaged;
 
-  sc.position = v->GetRealYposition(s);
-  int index = s != kMeaMath && Pending(status) ? v->GetYsensitivity(s) : v->GetRealYsensitivity(s);
+  sc.position = ownScale ? v->GetYposition(s) : v->GetRealYposition(s);
+  int index =
+      ownScale || (s != kMeaMath && Pending(status)) ? v->GetYsensitivity(s) : v->GetRealYsensitivity(s);
   index = std::clamp(index, 0, kVoltageEntries - 1);
   const double probe = s == kMeaMath ? 1.0 : double(v->GetYRealProbeScale(s));
   sc.voltsPerCode = probe * double(Voltage[index]) / kCodesPerDiv;
@@ -132,19 +138,19 @@ int _measure::LoadSource(int s) {
   if (s == kMeaMath) {
     std::copy(trace, trace + kMeaPoints, r.raw);
     r.rawCount = kMeaPoints;
-  } else if (w->GetColumnMeans(s, means) == kMeaPoints) {
+  } else if (averaged ? w->GetColumnMeans(s, means) == kMeaPoints
+                      : w->GetRecordColumns(s, means, r.variance, r.distance) == kMeaPoints) {
     // A channel's columns are measured by their samples as a whole: the
     // maxima of a noisy trace lie a noise amplitude above the signal, and
     // the means alone smooth its noise out of the RMS and the area. In
     // average mode the averaged columns are the record measured.
-    const bool averaged = run->GetAcquireMode() == kAcqModeAverage;
     int n = 0;
     for (int i = 0; i < kMeaPoints; ++i) {
       r.screen[i] = means[i] < 0 ? 0 : uint16_t(std::lround(means[i]));
       if (averaged && means[i] >= 0) r.raw[n++] = r.screen[i];
     }
     r.rawCount = averaged ? n : std::max(0, w->GetMeasureWaveDataInvertFor16(s, r.raw, kMeaRawDefault));
-    spread = !averaged && w->GetColumnSpread(s, r.variance, r.distance) == kMeaPoints;
+    spread = !averaged;
     if (spread) std::copy(means, means + kMeaPoints, r.mean);
   }
   if (!spread) {

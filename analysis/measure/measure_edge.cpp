@@ -16,13 +16,17 @@ constexpr int kMinListPoints = 5;
 constexpr double kMinCounterHz = 1e-6;
 constexpr double kFullTurn = 360.0;
 
-// First point at or after `from`, before the last point, that satisfies
-// `pred`; -1 when none (or `from` is -1).
+constexpr uint16_t kNoData = 0;  // a column without samples (beside a short record)
+
+// First point at or after `from`, before the last point, that holds data and
+// satisfies `pred`; -1 when none (or `from` is -1). The empty columns beside a
+// record narrower than the screen are no level at all: an edge is never
+// armed nor found there.
 template <class Pred>
 int Seek(const uint16_t* s, int n, int from, Pred pred) {
   if (from < 0) return -1;
   for (int i = from; i < n - 1; ++i)
-    if (pred(int(s[i]))) return i;
+    if (s[i] != kNoData && pred(int(s[i]))) return i;
   return -1;
 }
 
@@ -151,12 +155,46 @@ int _measure::PeriodFreq(int s) {
   return 0;
 }
 
+// The mean of the edges of one kind on the screen, each found as the first
+// edge is, from where the one before ended (the comparator armed again past
+// the far level): one edge of a noisy signal is off by the noise, their mean
+// is the signal's. Points of an edge below 1 count as 1; 0 without an edge.
+template <class A, class B, class C, class D>
+double MeanEdge(const uint16_t* s, int n, int from, A arm, B first, C second, D third) {
+  int edges = 0, points = 0;
+  for (int i = from; i >= 0 && edges < kMeaPoints;) {
+    int16_t a = -1, b = -1, c = -1;
+    int16_t* out[3] = {&a, &b, &c};
+    Edge(s, n, i, arm, first, second, third, out);
+    if (c < 0) break;
+    points += std::max(1, c - a);
+    ++edges;
+    i = c;
+  }
+  return edges ? double(points) / edges : 0.0;
+}
+
 int _measure::RiseFall(int s) {
   const double spp = row_[s].scale.secondsPerPoint;
-  if (cross_.riseT >= 0 && cross_.riseB >= 0) Put(s, kParaRise, std::max(1, cross_.riseT - cross_.riseB) * spp);
-  else Invalid(s, kParaRise);
-  if (cross_.fallB >= 0 && cross_.fallT >= 0) Put(s, kParaFall, std::max(1, cross_.fallB - cross_.fallT) * spp);
-  else Invalid(s, kParaFall);
+  const int16_t* l = levels_.code;
+  if (cross_.riseT >= 0 && cross_.riseB >= 0) {
+    const double points = MeanEdge(
+        screen_, screenCount_, kEdgeStart, [&](int c) { return c < l[kLv5]; },
+        [&](int c) { return c > l[kLv13]; }, [&](int c) { return c >= l[kLv50]; },
+        [&](int c) { return c >= l[kLv86]; });
+    Put(s, kParaRise, std::max(1.0, points) * spp);
+  } else {
+    Invalid(s, kParaRise);
+  }
+  if (cross_.fallB >= 0 && cross_.fallT >= 0) {
+    const double points = MeanEdge(
+        screen_, screenCount_, kEdgeStart, [&](int c) { return c > l[kLv95]; },
+        [&](int c) { return c <= l[kLv86]; }, [&](int c) { return c <= l[kLv50]; },
+        [&](int c) { return c <= l[kLv13]; });
+    Put(s, kParaFall, std::max(1.0, points) * spp);
+  } else {
+    Invalid(s, kParaFall);
+  }
   return 0;
 }
 

@@ -44,7 +44,10 @@ int _measure::MaxMin(int s) {
 
 // Top and base: the most frequent codes near the maximum and the minimum,
 // searched over a quarter of the span (narrower when the record fills every
-// code between them). Ties keep the code nearest the extreme.
+// code between them). Ties keep the code nearest the extreme. The histogram
+// is of the screen points, each its column's samples as a whole: the noise
+// on a signal spreads its samples' codes over a band (the extremes above
+// are the noise's), the columns' means stand at the signal's own levels.
 int _measure::TopBase(int s) {
   const SourceRow& r = row_[s];
   const int paras[] = {kParaHigh, kParaLow, kParaAmpl, kParaMiddle};
@@ -53,8 +56,8 @@ int _measure::TopBase(int s) {
     return -1;
   }
   int hist[256] = {};
-  for (int i = 0; i < r.rawCount; ++i)
-    if (Usable(r.raw[i])) ++hist[r.raw[i]];
+  for (int i = 0; i < screenCount_; ++i)
+    if (Usable(screen_[i])) ++hist[std::clamp<int>(screen_[i], minCode_, maxCode_)];
   const int q = (maxCode_ - minCode_) / 4;
   int empty = 0;
   for (int c = minCode_; c <= maxCode_; ++c) empty += hist[c] == 0;

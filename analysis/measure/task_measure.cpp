@@ -375,5 +375,6 @@ int TaskForMeasure::DataProcess() {
   const int64_t now = plat::MonoUs();
   if (now - lastPassUs_ < kSpeedIntervalUs[speed_]) return 0;
   lastPassUs_ = now;
+  if (IsDVMOn()) MeasureDVMFollowCoupling();
   return MeasurePass();
 }

@@ -164,6 +164,8 @@ void Measure_MenuReset();
 void Measure_MenuInit();
 // The voltmeter mode follows the coupling of its channel.
 int MeasureDVMModeSync();
+// The same, only when the mode does not follow the coupling in force yet.
+int MeasureDVMFollowCoupling();
 
 // Item handlers and the page handler.
 int Measure_MasterSrc(keypara k);

@@ -317,6 +317,17 @@ int MeasureDVMModeSync() {
   return MeasureDVMMode(kNoKey);
 }
 
+// The sync, when the mode item does not stand as the channel's coupling asks:
+// a coupling set by a remote command passes no key of the channel's.
+int MeasureDVMFollowCoupling() {
+  const int ch = T().GetDVMSource();
+  if (!Sys().runStatus || !(Sys().runStatus->GetChStatus() >> ch & 1) || !Sys().vertical) return 0;
+  const bool ac = Sys().vertical->GetChCoupling(ch) == kAcCoupling;
+  const bool forced = M().ChoiceGreyed(kMeaDvmMode, 0);
+  if (ac == forced && (!ac || T().GetDVMMode() == kModeAcRms)) return 0;
+  return MeasureDVMModeSync();
+}
+
 int HistogramType(keypara k) {
   if (M().AdjMenuItemPara(k, kMeaHistogram) != 0) {
     T().HistogramInit();

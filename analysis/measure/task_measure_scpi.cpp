@@ -252,16 +252,20 @@ void DvmSourceAsk(scpi_para*, char*) { ScpiAnswer(kSourceTexts[TaskMeasure.GetDV
 
 void DvmMode(scpi_para*, char* p) {
   const int v = ScpiKeyword(kDvmModes, p);
-  if (v < 0 || ScpiRefuseIf(M().ChoiceGreyed(kMeaDvmMode, v))) return;
+  if (v < 0) return;
+  MeasureDVMFollowCoupling();  // the choices the coupling in force leaves
+  if (ScpiRefuseIf(M().ChoiceGreyed(kMeaDvmMode, v))) return;
   SetItemAndRun(kMeaDvmMode, v, MeasureDVMMode);
 }
 
 void DvmModeAsk(scpi_para*, char*) {
+  MeasureDVMFollowCoupling();
   const int mode = TaskMeasure.GetDVMMode();
   if (mode >= 0 && mode < 3) ScpiAnswer(kDvmModeTexts[mode]);
 }
 
 void DvmCurrent(scpi_para*, char*) {
+  MeasureDVMFollowCoupling();
   FloatElement e{};
   {
     std::lock_guard<std::recursive_mutex> lock(MeasureParaCalcu.Lock());

@@ -96,3 +96,18 @@ DecodeSettings DecodeSettingsInForce();
 int DecodeRowsInForce(int32_t count, int rows);
 // Empties the tables (caller holds the lock).
 void ClearDecodeTables();
+
+// The window a stopped record's entries are shown in: the decode lane's
+// columns of data on the screen, which a stopped time-base change or move
+// re-windows (the entries keep the times of the screen they were read
+// with). Running or zoomed, the entries stand as decoded.
+struct DecodeWindow {
+  bool windowed = false;
+  double nsPerColumn = 0, shift = 0;  // shift in columns
+  int64_t reference = 0;              // ns
+  int first = 0, last = 0;            // the columns an entry must reach
+};
+DecodeWindow DecodeWindowInForce();
+// Whether entry `e` is shown in `w`, and its start from the left edge of the
+// screen shown (ns). An entry cut by an edge is shown.
+bool DecodeShown(const DecodeWindow& w, const DecodeEntry& e, int64_t* start);

@@ -110,10 +110,13 @@ const char* Get_decode_data_Info(int* length) {
   };
   if (const char* name = BusName(type)) put(name), put("\n");
   put("TIME,DATA,CHECK\n");
+  const DecodeWindow window = DecodeWindowInForce();
   for (int i = 0; i < n; ++i) {
     const DecodeEntry& e = Decode_data_info[i];
+    int64_t start = 0;
+    if (!DecodeShown(window, e, &start)) continue;
     char time[32], value[48], row[128];
-    DecodeTimeText(e.start, time, sizeof time);
+    DecodeTimeText(start, time, sizeof time);
     DecodeValueText(e.data, base, bits, false, value, sizeof value);
     std::snprintf(row, sizeof row, "%s,%s,%d\n", time, value, e.event);
     if (!put(row)) break;
@@ -134,9 +137,12 @@ int decodeSaveSetFunc() {
   {
     std::lock_guard<std::mutex> lock(DecodeTablesLock());
     const int n = DecodeRowsInForce(Decode_data_num, kDecodeEntries);
+    const DecodeWindow window = DecodeWindowInForce();
     for (int i = 0; i < n; ++i) {
+      int64_t start = 0;
+      if (!DecodeShown(window, Decode_data_info[i], &start)) continue;
       char time[32], row[64];
-      DecodeTimeText(Decode_data_info[i].start, time, sizeof time);
+      DecodeTimeText(start, time, sizeof time);
       std::snprintf(row, sizeof row, "%s,%d\n", time, int(Decode_data_info[i].data));
       text += row;
     }

@@ -184,6 +184,36 @@ LaneView ViewOf(_SysResource* sys) {
 }
 }  // namespace
 
+DecodeWindow DecodeWindowInForce() {
+  DecodeWindow w;
+  _SysResource* sys = TaskTrigger.Sys();
+  if (!sys || !sys->runStatus || !sys->timeBase || sys->runStatus->GetTimeBaseType() == kZoomView ||
+      sys->runStatus->GetAcquireStatus(0) != kAcqStopped)
+    return w;
+  const LaneView v = ViewOf(sys);
+  if (v.nsPerColumn <= 0) return w;
+  w.windowed = true;
+  w.nsPerColumn = v.nsPerColumn;
+  w.reference = v.reference;
+  w.shift = v.shift;
+  w.first = v.first;
+  w.last = std::min(kLastStart, v.end - 1);
+  return w;
+}
+
+bool DecodeShown(const DecodeWindow& w, const DecodeEntry& e, int64_t* start) {
+  if (!w.windowed) {
+    *start = e.start;
+    return true;
+  }
+  // The entry's columns as the lane draws them.
+  const double p = w.nsPerColumn;
+  const int c = int(double(e.start - w.reference) / p - w.shift),
+            width = int(double(e.end - e.start) / p);
+  *start = int64_t(double(e.start - w.reference) - w.shift * p);
+  return c <= w.last && c + width >= w.first;
+}
+
 // The time (ns) from the start of the screen the stopped record was acquired
 // with to the start of the window shown, as the time base's re-scaling of the
 // record places it (its moves since are the shift); 0 while running.
