@@ -259,7 +259,9 @@ void Scpi_Waveform_PreambleAsk(scpi_para*, char*) {
   const int mode = Run().GetAcquireMode();
   const int type = mode == kAcqHighRes ? kTypeHighRes : mode == kAcqAverage ? kTypeAverage : mode;
   int count = 1;
-  if (mode == kAcqAverage) Run().GetAcquireAverage(&count);
+  int index = 0;
+  // The average index counts from 2 acquisitions, doubling each step.
+  if (mode == kAcqAverage && Run().GetAcquireAverage(&index) >= 0) count = 2 << std::clamp(index, 0, 12);
   const int points = W().mode == kRaw ? W().points : kColumns;
   char text[256];
   std::snprintf(text, sizeof text, "%d,%d,%d,%d,%-13.6e,%-13.6e,0,%-13.6e,%-13.6e,%d",
