@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "acquisition/engine/wave.h"
+#include "acquisition/models/trig_system.h"
 #include "core/state/sys_run_info.h"
 
 namespace {
@@ -38,7 +39,10 @@ int _wave::GetTGPoint(int mode, int src, const uint8_t* buf, int start, double s
   int slope = run->slope;
   if (slope == kEither && mode == kAlternate) slope = tgToggle_ ^= 1;
   const int source = std::clamp<int>(run->trigSource, 0, kTrigLevelSources - 1);
-  const int level = run->levelBlock[source].level[0].value8;
+  // The comparator's level: the second for the single-level types (the one
+  // the level knob and TRIGger:LEVel set).
+  const int level =
+      run->levelBlock[source].level[trig_system::ComparatorLevel(run->trigType, run->slope)].value8;
   const double s = std::floor(double(start) * scale);
   const int from = s > 0 ? int(std::min<double>(s, len)) : 0;
   int at;

@@ -133,9 +133,9 @@ double trig_system::SetTriggerVoltage(int src, int level, double v) {
   return v;
 }
 
-int trig_system::GetTrigLevel() const {
-  if (!run_) return 1;
-  const int type = run_->trigType, slope = run_->slope;
+int trig_system::GetTrigLevel() const { return run_ ? ComparatorLevel(run_->trigType, run_->slope) : 1; }
+
+int trig_system::ComparatorLevel(int type, int slope) {
   if (type == kTypeRunt) return slope != 0 ? 1 : 0;
   if (type == kTypeSlope || type == kTypeWindow || type == kTypeDelay) return slope != 1 ? 1 : 0;
   return 1;

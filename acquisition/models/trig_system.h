@@ -48,6 +48,8 @@ class trig_system {
   int AdjTriggerPosition(int step);
   int TrigVoltageSyncProbeRatio(float ratio);
   int GetTrigLevel() const;
+  // The level that drives the comparator for a trigger type and slope.
+  static int ComparatorLevel(int type, int slope);
   int GetSourceSoftTrig(int src);
   int SetSoftTrigValue();
 

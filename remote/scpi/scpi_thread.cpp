@@ -134,6 +134,7 @@ bool Is(const char* text, const char* literal) { return std::strcmp(text, litera
 
 // `text` is `line` with an LF or CR LF line end.
 bool IsLine(const char* text, const char* line) {
+  if (*text == ':') ++text;  // a header from the root
   const size_t n = std::strlen(line);
   return std::strncmp(text, line, n) == 0 && (Is(text + n, "\n") || Is(text + n, "\r\n"));
 }

@@ -67,6 +67,7 @@ void Log(int line, const char* fmt, int value) {
 bool IsSetupLine(const std::string& m) {
   std::string line = m;
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  if (!line.empty() && line[0] == ':') line.erase(0, 1);  // from the root, as any header
   return line == "SYSTem:SETup" || line == "CONFIG";
 }
 
@@ -89,6 +90,7 @@ struct Sink {
   std::string answer;     // that answer, being read
   size_t answerPos = 0;
   bool haveAnswer = false;
+  int abortTaken = 0;  // bTag of the bulk-IN abort whose answer is dropped
   // The first packet of the transfer that followed an aborted one, read
   // while the abort was taken: handled before the next read.
   uint8_t next[kUsbTmcMaxPacket] = {};
@@ -143,6 +145,27 @@ bool TakeClear(Sink& s) {
   return true;
 }
 
+// INITIATE_ABORT_BULK_IN of a transfer the sink has ended (queued whole, or
+// ended by the abort with a short packet): the rest of the answer goes, and
+// the FIFO with it where the port can flush it; where it cannot, the host
+// reads it up to that short packet, as CHECK_ABORT_BULK_IN_STATUS tells it
+// (bmAbortBulkIn), and the abort is done once the FIFO is empty.
+void TakeAbortIn(Sink& s) {
+  UsbTmcBulkState& b = UsbTmcBulk();
+  const int tag = b.abortIn.load();
+  if (tag == 0 || b.inTag.load() != 0) return;
+  const int fd = b.sourceFd.load();
+  if (s.abortTaken != tag) {
+    s.abortTaken = tag;
+    s.ForgetAnswer();
+    if (fd >= 0) plat::GadgetFifoFlush(fd);
+  }
+  if (fd >= 0 && plat::GadgetFifoStatus(fd) > 0) return;
+  int expected = tag;
+  b.abortIn.compare_exchange_strong(expected, 0);
+  s.abortTaken = 0;
+}
+
 constexpr int kReadGone = -1, kReadAborted = -2;
 
 // Reads one packet; its length, kReadGone when the endpoint went away, or
@@ -155,6 +178,7 @@ int ReadPacket(Sink& s, uint8_t* buf, int tag = 0) {
     if (n != -ETIMEDOUT) return n < 0 ? kReadGone : n;
     if (tag && (b.abortOut.load() == tag || b.clear.load())) return kReadAborted;
     TakeClear(s);
+    TakeAbortIn(s);
     s.Collect();  // the status byte tells when the answer is there
     if (s.Stopping()) return kReadGone;
   }
@@ -284,14 +308,21 @@ int usbtmc_msg_cmd_response(Sink& s, const Header& req) {
   UsbTmcBulkState& b = UsbTmcBulk();
   const int fd = b.sourceFd.load();
   if (fd < 0 || b.speed.load() == 0) return -4;
+  // A new request: the host is done with an aborted transfer's end.
+  b.abortIn = 0;
+  s.abortTaken = 0;
   b.inTag = req.tag;
+  // An abort that comes from here on is finished by TakeAbortIn.
   struct Done {
     UsbTmcBulkState& b;
+    uint8_t tag;
+    uint32_t queued = 0;
     ~Done() {
+      b.lastInBytes = queued;
+      b.lastInTag = tag;
       b.inTag = 0;
-      b.abortIn = 0;
     }
-  } done{b};
+  } done{b, req.tag};
   if (!AwaitAnswer(s, req.tag)) {
     if (b.abortIn.load() == req.tag || b.clear.load()) {
       b.bytesIn = 0;
@@ -328,15 +359,14 @@ int usbtmc_msg_cmd_response(Sink& s, const Header& req) {
     used += piece;
     sent += piece;
     if (b.abortIn.load() == req.tag) {
-      // What was sent is gone; the rest of the answer stays for the next request.
+      // The transfer ends with a short packet; the rest of the answer goes.
       b.bytesIn = uint32_t(delivered);
       SendZlp(fd);
-      s.answerPos += delivered;
-      b.answerReady = true;
       return 0;
     }
     if (!Send(fd, packet, used)) return -5;
     delivered = sent;
+    done.queued = uint32_t(delivered);
     if (used < kUsbTmcMaxPacket) break;
     used = 0;
     if (sent == n) {
@@ -403,6 +433,7 @@ void simple_sink_thread(const char* path, const std::atomic<bool>* stop) {
     }
     UsbTmcResumed();
     if (TakeClear(s)) continue;  // the packet came before the clear: input it drops
+    TakeAbortIn(s);              // the aborted answer goes before the next command
     if (n < kUsbTmcHeaderSize) {
       Log(__LINE__, "~tmc rev packet error, ret=%d", n);
       continue;

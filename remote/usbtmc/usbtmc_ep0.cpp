@@ -156,9 +156,14 @@ void EndpointRequest(int fd, const plat::UsbSetupPacket& s) {
     case kInitiateAbortBulkOut:
     case kInitiateAbortBulkIn: {
       const bool in = s.bRequest == kInitiateAbortBulkIn;
-      const int current = (in ? b.inTag : b.outTag).load();
+      int current = (in ? b.inTag : b.outTag).load();
+      // A bulk-IN transfer the sink has queued whole is still in progress for
+      // the host while its packets wait in the FIFO: the host read part of it.
+      const bool queued = in && current == 0 && plat::GadgetFifoStatus(b.sourceFd.load()) > 0;
+      if (queued) current = b.lastInTag.load();
       uint8_t status = kUsbTmcStatusFailed;
       if (current != 0 && current == tag) {
+        if (queued) b.bytesIn = b.lastInBytes.load();
         (in ? b.abortIn : b.abortOut).store(tag);
         status = kUsbTmcStatusSuccess;
       } else if (current != 0) {

@@ -18,8 +18,10 @@ struct UsbTmcBulkState {
   std::atomic<int> sourceFd{-1};       // the bulk-IN endpoint, opened by the source thread
   std::atomic<int> sinkFd{-1};         // the bulk-OUT endpoint, opened by the sink thread
   std::atomic<int> inTag{0};           // bTag of the bulk-IN transfer being served (0: none)
+  std::atomic<int> lastInTag{0};       // bTag of the last bulk-IN transfer the sink ended
+  std::atomic<uint32_t> lastInBytes{0};  // the data bytes it queued
   std::atomic<int> outTag{0};          // bTag of the bulk-OUT transfer being received (0: none)
-  std::atomic<int> abortIn{0};         // bTag of the bulk-IN transfer to abort
+  std::atomic<int> abortIn{0};  // bTag of the bulk-IN transfer to abort, until the host has its end
   std::atomic<int> abortOut{0};        // bTag of the bulk-OUT transfer to abort
   std::atomic<bool> clear{false};      // INITIATE_CLEAR asked, not yet done
   std::atomic<uint32_t> bytesIn{0};    // data bytes of the last aborted bulk-IN transfer sent

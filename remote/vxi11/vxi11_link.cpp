@@ -125,6 +125,7 @@ bool Complete(const std::string& in, bool end) {
 bool IsSetupLine(const std::string& m) {
   std::string line = m;
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  if (!line.empty() && line[0] == ':') line.erase(0, 1);  // from the root, as any header
   return line == "SYSTem:SETup" || line == "CONFIG";
 }
 

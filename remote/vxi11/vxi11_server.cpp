@@ -114,7 +114,8 @@ int Open(int type, int port, const char* what, const char* portVar) {
   int fd = socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   int on = 1;
   if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-      bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || (type == SOCK_STREAM && listen(fd, 16) != 0)) {
+      bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      (type == SOCK_STREAM && listen(fd, SOMAXCONN) != 0)) {
     const int error = errno;
     std::printf("vxi11: the %s cannot listen on %s port %d (%s): $%s=<port> moves it\n", what,
                 g_config.host.c_str(), port, std::strerror(error), portVar);

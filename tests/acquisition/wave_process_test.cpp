@@ -292,7 +292,11 @@ TEST(WaveKernels, EdgeCases) {
 
 TEST_F(WaveProcess_, TheCrossingSearchAndTheFirstAverageFrame) {
   SysRunInfo.slope = 0;
-  SysRunInfo.levelBlock[0].level[0].value8 = 127;
+  SysRunInfo.trigType = 0;
+  // Edge: the second level drives the comparator (the one TRIGger:LEVel and
+  // the knob set); the first may hold anything.
+  SysRunInfo.levelBlock[0].level[0].value8 = 60;
+  SysRunInfo.levelBlock[0].level[1].value8 = 127;
   SysRunInfo.acqStatus[0] = 2;
   // Below the level at 1, back above at 5 (within 11 points), below again
   // 12..16, rising at 17: the search skips the first and finds 16.
@@ -305,6 +309,11 @@ TEST_F(WaveProcess_, TheCrossingSearchAndTheFirstAverageFrame) {
   SysRunInfo.slope = 1;  // falling: the last point above before 1
   EXPECT_EQ(WaveOp.GetTGPoint(0, 0, buf.data(), 0, 1.0, 40, &pos), 0);
   EXPECT_EQ(pos, 0);
+  // Runt with a rising slope compares at the first level: 60 is never crossed.
+  SysRunInfo.slope = 0;
+  SysRunInfo.trigType = 4;
+  EXPECT_EQ(WaveOp.GetTGPoint(0, 0, buf.data(), 0, 1.0, 40, &pos), -1);
+  SysRunInfo.trigType = 0;
   // Never crossing: position 50, and no read past the length.
   const std::vector<uint8_t> low(30, 20);
   SysRunInfo.slope = 0;

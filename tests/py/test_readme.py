@@ -207,6 +207,46 @@ def spi_example(inst, other):
         link.close()
 
 
+def bus_examples(inst, other):
+    """The README's UART, CAN and I2C traffic, each with the commands it gives, decodes to
+    what it sent: the bytes, the identifiers with their data, the address and data (on a
+    fresh instrument, whose settings no other case changed)."""
+    with tempfile.TemporaryDirectory(prefix="readme-bus-") as tmp:
+        fresh = Instrument(inst.build, os.path.join(tmp, "root"), {"SCOPE_WS_CMD_PORT": "0", "SCOPE_WS_PIC_PORT": "0"})
+        try:
+            for kind, command in (("uart", "SBUS:RS232:POLarity"), ("can", "SBUS:CAN:SIGNal:BAUDrate"),
+                                  ("i2c", "SBUS:I2C:DATA:SOURce")):
+                signals = readme_block_with("bus %s " % kind)
+                items = re.search(r"data=([0-9a-fwrx,.:]+)", signals).group(1)
+                # Identifiers, addresses and bytes as the decode prints them: flags (w, r, x) and
+                # leading zeros off.
+                sent = [re.sub(r"[WRX]+$", "", v).lstrip("0") or "0" for v in re.split(r"[,.:]", items.upper())]
+                os.makedirs(os.path.join(tmp, "root", "dev"), exist_ok=True)
+                with open(os.path.join(tmp, "root", "dev", "signals"), "w") as f:
+                    f.write(re.search(r"printf '(.*)\\n'", signals).group(1) + "\n")
+                link = visa(fresh)
+                try:
+                    for line in readme_block_with(command).split("\n"):
+                        link.write(line)
+                    link.timeout = 5000
+
+                    def decoded():
+                        link.write("SBUS:DATA?")
+                        try:
+                            text = link.read_raw().decode()
+                        except pyvisa.errors.VisaIOError:
+                            return None
+                        rows = [line.split(",") for line in text[2 + int(text[1]):].split("\n")[2:] if "," in line]
+                        got = [r[1].lstrip("0") or "0" for r in rows]
+                        return all(v in got for v in sent)
+
+                    assert wait_until(decoded), "%s: no decode of %s" % (kind, sent)
+                finally:
+                    link.close()
+        finally:
+            fresh.stop()
+
+
 def screen_to_png(inst, other):
     line = [l for l in readme_block_with("scope-screen-png").split("\n") if "scope-screen-png" in l][0]
     shell(line, inst)
@@ -358,7 +398,7 @@ def main():
     tally = Tally()
     for case in (the_ports_line_names_every_port, the_ports_line_has_a_documented_form,
                  pyvisa_with_the_portmapper_port, front_panel_key_example, fresh_root_start_up_lines,
-                 headless_web_page_command, spi_example, screen_to_png,
+                 headless_web_page_command, spi_example, bus_examples, screen_to_png,
                  screenshot_key, a_taken_web_port_is_named, second_start_installs_nothing,
                  second_start_builds_nothing):
         tally.run(case.__name__, lambda: case(inst, other))

@@ -267,6 +267,38 @@ def abort_bulk_in(c):
     assert query(c.port, c.tags, b"*OPC?")[1] == b"1\r\n"
 
 
+def abort_after_part_read(c):
+    """A long answer the host has read part of: its transfer is in progress until the host has
+    taken its packets, so INITIATE_ABORT_BULK_IN with its bTag succeeds; the host reads what the
+    FIFO holds up to the short packet while CHECK_ABORT_BULK_IN_STATUS is pending with
+    bmAbortBulkIn set (USBTMC 4.2.1.4, 4.2.1.5), and the rest of the answer is gone: the next
+    query reads its own answer under its own bTag."""
+    command(c.port, c.tags, b":WAVeform:FORMat ASCII")
+    c.port.write(EP_OUT, out_message(c.tags.next(), b":WAVeform:DATA?"))
+    tag = c.tags.next()
+    c.port.write(EP_OUT, request_in(tag, 1 << 20))
+    first = c.port.packet(EP_IN, WAIT_LIMIT)
+    size = HEADER.unpack_from(first)[3]
+    assert len(first) == sim_usb.PACKET and size > 4 * sim_usb.PACKET, size
+    assert len(c.port.packet(EP_IN, WAIT_LIMIT)) == sim_usb.PACKET
+    assert c.port.control(0xA2, 3, tag, EP_IN, 2) == bytes([1, tag])
+    drained = []
+
+    def abort_done():
+        status = c.port.control(0xA2, 4, 0, EP_IN, 8)
+        if status[0] == 2 and status[1] & 1:
+            drained.extend(packets_of_transfer(c.port))
+        return status if status[0] != 2 else None
+
+    status = wait_until(abort_done, interval=0.01)
+    assert status is not None and status[:4] == b"\x01\0\0\0", status
+    assert struct.unpack_from("<I", status, 4)[0] <= size, status.hex()
+    assert sum(len(p) for p in drained) <= 12 + size - 2 * sim_usb.PACKET
+    command(c.port, c.tags, b":WAVeform:FORMat BYTE")
+    attributes, data = query(c.port, c.tags, b"*IDN?")
+    assert attributes == 1 and data.startswith(b"KOLVET Technologies,"), data[:40]
+
+
 def clear_drops_answer(c):
     c.port.write(EP_OUT, out_message(c.tags.next(), b"*IDN?"))
     # The answer waits (MAV in the status byte) before the clear drops it.
@@ -295,7 +327,7 @@ def endpoint_cases(tally, root):
     c = plug(root)
     try:
         for case in (descriptors, class_replies, identity_and_tags, long_command_posted_once, waveform_block,
-                     term_char, abort_bulk_in, clear_drops_answer, hostile_packets):
+                     term_char, abort_bulk_in, abort_after_part_read, clear_drops_answer, hostile_packets):
             tally.run(case.__name__, lambda: case(c))
     finally:
         c.port.close()

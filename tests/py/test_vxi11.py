@@ -329,6 +329,21 @@ def lxi_scpi(inst, rm):
     return None
 
 
+
+def listen_backlog(inst, rm):
+    """The TCP listeners (portmapper, core, abort) take the system's backlog, so a
+    burst of connects is queued whole, none waiting for a SYN retry: `ss` reads
+    each listener's backlog from the kernel."""
+    with open("/proc/sys/net/core/somaxconn") as f:
+        want = min(socket.SOMAXCONN, int(f.read()))
+    for port in (inst.portmap, inst.core, inst.abort):
+        out = subprocess.run(["ss", "-ltnH", "sport = :%d" % port], capture_output=True, text=True,
+                             check=True).stdout.split()
+        # State, Recv-Q, Send-Q (the backlog of a listener), local address, ...
+        assert len(out) >= 4 and out[0] == "LISTEN", (port, out)
+        assert int(out[2]) == want, (port, out[2], want)
+
+
 def run_cases(prefix, signals, cases, call=lambda case, rm, root, inst: case(rm), prepare=None):
     """Runs `cases` over VXI-11 (pyvisa-py) against a fresh instrument whose
     inputs carry `signals`; `prepare(root)` runs before it starts. Each case
@@ -369,7 +384,7 @@ def main():
     tally = Tally()
     for case in (pyvisa_queries, pyvisa_channel_setting, pyvisa_timeout_then_recovers, two_sessions,
                  hostile_bytes_leave_it_serving, silent_sockets_shut_no_one_out, two_clients_in_parallel, fifty_clients_in_parallel,
-                 burst_of_setters, pending_read_blocks_no_one, lxi_scpi):
+                 burst_of_setters, pending_read_blocks_no_one, listen_backlog, lxi_scpi):
         tally.run(case.__name__, lambda: case(inst, rm))
     rm.close()
     return tally.finish(inst, "scopeapp", tmp)

@@ -22,7 +22,8 @@ extern const ScpiDoc TaskTriggerScpiDoc[] = {
      "", "", ""},
     {"TRIGger:MODE",
      "`EDGE|PULSe|VIDeo|SLOPe|RUNT|WINDow|DELay|TIMeout|DURation|SHOLd|NE|PATTern`: the analog "
-     "trigger type (the serial-bus types are set with `SBUS:MODE`)",
+     "trigger type (the serial-bus types are set with `SBUS:MODE`); set while a serial-bus type "
+     "is in force it ends it (`SBUS:MODE?` then answers nothing)",
      "`EDGE`", "the keyword; nothing while a serial-bus type is in force",
      "refused (a serial-bus type too)"},
     {"TRIGger:FORCe", "none: forces one trigger", "", "", ""},

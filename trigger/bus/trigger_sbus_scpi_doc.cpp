@@ -50,9 +50,15 @@ extern const ScpiDoc TriggerSbusScpiDoc[] = {
     {"SBUS:LIN:DATA:LENGth SBUS:LIN:TRIGger:DATA:LENGth",
      "whole number 1 .. 8: the data bytes of a frame (for the decode) or compared by the trigger", "`1`",
      "the number", "clamped to 1 .. 8"},
-    {"SBUS:MODE", "`RS232|I2C|SPI|CAN|LIN`: the serial-bus trigger type (the decode follows it)", "",
+    {"SBUS:MODE",
+     "`RS232|I2C|SPI|CAN|LIN`: the serial-bus trigger type (the decode follows it). There is no "
+     "`OFF`: an analog type set with `TRIGger:MODE` (`EDGE`) ends the serial-bus trigger. A fresh "
+     "root takes every bus line from `CHANnel1` (the I2C data too) and reads RS232 at 2400 baud, "
+     "5 data bits, `MSBFirst`, `NEGative`, no parity: the README's bus examples set the framing "
+     "the board sends",
+     "",
      "the keyword; nothing while an analog type is in force",
-     "refused (an analog type too: `TRIGger:MODE`)"},
+     "refused (`OFF` and an analog type too: `TRIGger:MODE`)"},
     {"SBUS:DISPlay",
      "`ON|OFF|1|0`: the decode lane below the traces (shown only with a serial-bus type)", "`0`",
      "`1` on, `0` off", "refused"},

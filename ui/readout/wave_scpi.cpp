@@ -78,13 +78,18 @@ int BlockOf(int source) { return source == 1 && Run().IsIndependTimeBase() ? 1 :
 double DivSeconds(int block) { return TimeBase.GetTimeBaseDivTime(TimeBase.GetTimeBase(block)); }
 double SampleRate(int block) { return TimeBase.GetCurrTimeBaseSample(block); }
 
+// With the zoom window shown the NORMal trace is the zoom pane's: its time
+// base, centred the window offset after the main screen's centre.
+bool Zoomed() { return W().mode == kNormal && W().source != kMath && Run().GetTimeBaseType() == 1; }
+double ZoomDivSeconds() { return TimeBase.GetTimeBaseDivTime(TimeBase.GetZoomTimeBase(0)); }
+
 double XIncrement() {
   const int block = BlockOf(W().source);
   if (W().mode == kRaw) {
     const double rate = SampleRate(block);
     return rate > 0 ? 1.0 / rate : 0.0;
   }
-  return DivSeconds(block) / kPointsPerDiv;
+  return (Zoomed() ? ZoomDivSeconds() : DivSeconds(block)) / kPointsPerDiv;
 }
 
 double XOrigin() {
@@ -92,6 +97,11 @@ double XOrigin() {
   if (W().mode == kRaw) {
     const double rate = SampleRate(block);
     return rate > 0 ? -(double(WaveRecordDepth()) / rate) / 2 : 0.0;
+  }
+  if (Zoomed()) {
+    const double div = ZoomDivSeconds();
+    const double offset = div / kPointsPerDiv * double(TimeBase.GetZoomMovePos(0));
+    return TimeBase.GetRealPreTrigTime(0) + offset - kLeftDivs * div;
   }
   return TimeBase.GetRealPreTrigTime(block) - kLeftDivs * DivSeconds(block);
 }
@@ -249,7 +259,9 @@ void Scpi_Waveform_PreambleAsk(scpi_para*, char*) {
   const int mode = Run().GetAcquireMode();
   const int type = mode == kAcqHighRes ? kTypeHighRes : mode == kAcqAverage ? kTypeAverage : mode;
   int count = 1;
-  if (mode == kAcqAverage) Run().GetAcquireAverage(&count);
+  int index = 0;
+  // The average index counts from 2 acquisitions, doubling each step.
+  if (mode == kAcqAverage && Run().GetAcquireAverage(&index) >= 0) count = 2 << std::clamp(index, 0, 12);
   const int points = W().mode == kRaw ? W().points : kColumns;
   char text[256];
   std::snprintf(text, sizeof text, "%d,%d,%d,%d,%-13.6e,%-13.6e,0,%-13.6e,%-13.6e,%d",

@@ -30,14 +30,15 @@ extern const ScpiDoc WaveScpiDoc[] = {
      "an IEEE 488.2 block (`#`, the number of length digits, the length, the data) of the "
      "samples in the `FORMat`: in `NORMal` the 700 screen points; in `RAW` the next `POINts` "
      "samples from `STARt` (the last block shorter); after the last block nothing (the read "
-     "times out) until `MODE` is set again. A byte's volts are (code - 127) x volts per "
-     "division / 25",
+     "times out) until `MODE` is set again. A byte's volts are (code - `YREFerence` - "
+     "`YORigin`) x `YINCrement`: (code - the source's position code) x volts per division / 25",
      ""},
     {"WAVeform:PREamble", "", "",
      "ten fields separated by commas: format (0 BYTE, 1 WORD, 2 ASCII), type (0 normal, 1 "
-     "peak, 2 average, 4 high resolution), points, count (the average count, else 1), x "
-     "increment (s), x origin (s), x reference (0), y increment (V), y origin, y reference "
-     "(128)",
+     "peak, 2 average, 4 high resolution), points, count (in `AVERage` the acquisitions "
+     "averaged, `ACQuire:AVERages:COUNt`; else 1), x increment (s), x origin (s), x reference "
+     "(0), y increment (V), y origin, y reference (127); with the zoom window shown the `NORMal` "
+     "x increment and origin are the zoom pane's",
      ""},
     {"WAVeform:XINCrement", "", "",
      "seconds between two points, `%-13.6e`: in `NORMal` the time base / 50, in `RAW` 1 / the "
@@ -51,7 +52,7 @@ extern const ScpiDoc WaveScpiDoc[] = {
     {"WAVeform:YINCrement", "", "", "volts per code, `%-13.6e`: the source's volts per division / 25",
      ""},
     {"WAVeform:YORigin", "", "", "the source's position in codes minus 127 (`0` at the centre)", ""},
-    {"WAVeform:YREFerence", "", "", "`128`", ""},
+    {"WAVeform:YREFerence", "", "", "`127`", ""},
     {"Waveform#:DAT", "", "",
      "for the web viewer: the JSON description of the channel (1 or 2) and its trace frame (a "
      "96-byte header with an MD5 of the LZO1X-1 compressed trace), all compressed again with "

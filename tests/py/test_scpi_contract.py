@@ -1,0 +1,374 @@
+#!/usr/bin/env python3
+"""The contract a script relies on, taken from the programming reference
+(docs/scpi-commands.md) itself, so a command added to the reference is covered
+at once: every setter with a query and a keyword list or a whole-number range
+is set to a value other than the one in force, `*OPC?` is waited for, and the
+query must answer the value set (then the old value is put back). This runs in
+each state users combine: running, stopped, zoom, a 10X probe, after `*RST`
+and after a setup recall (SYSTem:SETup). The settings that change the record
+(V/div, offset, position, probe, time base, depth, acquisition mode) are then
+checked against the applied sine with numpy: WAVeform:DATA? through
+WAVeform:PREamble? (crossings at whole periods from the trigger, crest and
+trough at the amplitude at the probe tip) and three measurements (VPP,
+FREQuency, VRMS).
+
+Usage: python3 test_scpi_contract.py --build <builddir>
+"""
+import math
+import re
+import sys
+
+try:
+    import numpy as np  # noqa: F401 - the record checks need it
+    import pyvisa
+except ImportError:
+    from scope_support import system_python_or_exit
+
+    system_python_or_exit("python3-numpy and python3-pyvisa-py")
+
+from scope_support import wait_frames, wait_until
+from test_scpi_reference import entries
+from test_vxi11 import open_instr, run_cases
+from test_waveform_timing import check_sine
+
+FREQ, AMP = 1000.0, 1.0  # the applied sine on CH1: 1 kHz, 1 V peak
+QUERY_MS = 10000         # a documented query answers well within this
+
+# Setters of the reference that are no setting to read back: they act on the
+# link or start what a read-back cannot undo.
+NOT_SETTINGS = {
+    "SYSTem:LOCK": "locks the front panel for the rest of the run",
+    "RECord:STARt": "starts a recording",
+    "RECord:ENABle": "switches the recorder, which takes the acquisitions",
+    "WAVeform:MODE": "starts a RAW read of the record",
+    "WAVeform:STARt": "a read position, moved by each RAW block",
+    "RECord:CURRent": "plays a recorded frame",
+}
+
+# Faults this test finds that are being mended elsewhere, as "state: command":
+# emptied once those fixes are merged. A fault listed here still runs and is
+# printed; one not listed fails the test.
+KNOWN_FAULTS = {
+    '10X probe: CHANnel1:OFFSet 2.5',
+    '10X probe: CHANnel1:POSition 140',
+    '10X probe: CHANnel1:SCALe 5',
+    '10X probe: FUNCtion:FFT:DETEction:AVERage 1',
+    '10X probe: FUNCtion:FFT:DETEction:MAXHold 1',
+    '10X probe: FUNCtion:FFT:DETEction:MINHold 1',
+    '10X probe: FUNCtion:FFT:MARK:SOURce AVERage',
+    '10X probe: FUNCtion:FFT:MARK:TYPE 1',
+    '10X probe: RECord:PLAY 1',
+    '10X probe: SBUS:SPI:CS:SOURce CHANnel2',
+    '10X probe: STORage:DISK:SELect UDISK',
+    '10X probe: TIMebase1:SCALe UP',
+    '10X probe: TIMebase:SCALe UP',
+    '10X probe: TIMebase:WINDow:SCALe UP',
+    '10X probe: after ACQuire:AVERages:COUNt 16: :MEASure:VPP?',
+    '10X probe: after ACQuire:AVERages:COUNt 16: :MEASure:VRMS?',
+    '10X probe: after ACQuire:AVERages:COUNt 16: WAVeform:DATA?',
+    '10X probe: after ACQuire:MEMory:DEPTh 70K: WAVeform:DATA?',
+    '10X probe: after ACQuire:TYPE PEAK: WAVeform:DATA?',
+    '10X probe: after CHANnel1:POSition 140: WAVeform:DATA?',
+    '10X probe: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
+    'after *RST: CHANnel1:OFFSet 0.25',
+    'after *RST: CHANnel1:POSition 140',
+    'after *RST: FUNCtion:FFT:DETEction:AVERage 1',
+    'after *RST: FUNCtion:FFT:DETEction:MAXHold 1',
+    'after *RST: FUNCtion:FFT:DETEction:MINHold 1',
+    'after *RST: FUNCtion:FFT:MARK:SOURce AVERage',
+    'after *RST: FUNCtion:FFT:MARK:TYPE 1',
+    'after *RST: RECord:PLAY 1',
+    'after *RST: SBUS:SPI:CS:SOURce CHANnel2',
+    'after *RST: STORage:DISK:SELect UDISK',
+    'after *RST: TIMebase1:SCALe UP',
+    'after *RST: TIMebase:SCALe UP',
+    'after *RST: TIMebase:WINDow:SCALe UP',
+    'after *RST: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
+    'after a setup recall: CHANnel1:OFFSet 0.25',
+    'after a setup recall: CHANnel1:POSition 140',
+    'after a setup recall: FUNCtion:FFT:DETEction:AVERage 1',
+    'after a setup recall: FUNCtion:FFT:DETEction:MAXHold 1',
+    'after a setup recall: FUNCtion:FFT:DETEction:MINHold 1',
+    'after a setup recall: FUNCtion:FFT:MARK:SOURce AVERage',
+    'after a setup recall: FUNCtion:FFT:MARK:TYPE 1',
+    'after a setup recall: RECord:PLAY 1',
+    'after a setup recall: SBUS:SPI:CS:SOURce CHANnel2',
+    'after a setup recall: STORage:DISK:SELect UDISK',
+    'after a setup recall: TIMebase1:SCALe UP',
+    'after a setup recall: TIMebase:SCALe UP',
+    'after a setup recall: TIMebase:WINDow:SCALe UP',
+    'after a setup recall: after ACQuire:AVERages:COUNt 16: WAVeform:DATA?',
+    'after a setup recall: after ACQuire:MEMory:DEPTh 70K: :MEASure:VPP?',
+    'after a setup recall: after ACQuire:MEMory:DEPTh 70K: :MEASure:VRMS?',
+    'after a setup recall: after ACQuire:MEMory:DEPTh 70K: WAVeform:DATA?',
+    'after a setup recall: after ACQuire:TYPE PEAK: :MEASure:VPP?',
+    'after a setup recall: after ACQuire:TYPE PEAK: :MEASure:VRMS?',
+    'after a setup recall: after ACQuire:TYPE PEAK: WAVeform:DATA?',
+    'after a setup recall: after CHANnel1:OFFSet 0.25: :MEASure:VPP?',
+    'after a setup recall: after CHANnel1:OFFSet 0.25: :MEASure:VRMS?',
+    'after a setup recall: after CHANnel1:OFFSet 0.25: WAVeform:DATA?',
+    'after a setup recall: after CHANnel1:POSition 140: :MEASure:VPP?',
+    'after a setup recall: after CHANnel1:POSition 140: :MEASure:VRMS?',
+    'after a setup recall: after CHANnel1:POSition 140: WAVeform:DATA?',
+    'after a setup recall: after TIMebase:SCALe 2e-4: :MEASure:VPP?',
+    'after a setup recall: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
+    'running: CHANnel1:OFFSet 0.25',
+    'running: CHANnel1:POSition 140',
+    'running: FUNCtion:FFT:DETEction:AVERage 1',
+    'running: FUNCtion:FFT:DETEction:MAXHold 1',
+    'running: FUNCtion:FFT:DETEction:MINHold 1',
+    'running: FUNCtion:FFT:MARK:SOURce AVERage',
+    'running: FUNCtion:FFT:MARK:TYPE 1',
+    'running: RECord:PLAY 1',
+    'running: SBUS:SPI:CS:SOURce CHANnel2',
+    'running: STORage:DISK:SELect UDISK',
+    'running: TIMebase1:SCALe UP',
+    'running: TIMebase:SCALe UP',
+    'running: TIMebase:WINDow:SCALe UP',
+    'running: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
+    'stopped: CHANnel1:OFFSet 0.25',
+    'stopped: CHANnel1:POSition 140',
+    'stopped: FUNCtion:FFT:DETEction:AVERage 1',
+    'stopped: FUNCtion:FFT:DETEction:MAXHold 1',
+    'stopped: FUNCtion:FFT:DETEction:MINHold 1',
+    'stopped: FUNCtion:FFT:MARK:SOURce AVERage',
+    'stopped: FUNCtion:FFT:MARK:TYPE 1',
+    'stopped: RECord:PLAY 1',
+    'stopped: SBUS:SPI:CS:SOURce CHANnel2',
+    'stopped: STORage:DISK:SELect UDISK',
+    'stopped: TIMebase1:SCALe UP',
+    'stopped: TIMebase:SCALe UP',
+    'stopped: TIMebase:WINDow:SCALe UP',
+    'stopped: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
+    'zoom: CHANnel1:OFFSet 0.25',
+    'zoom: CHANnel1:POSition 140',
+    'zoom: FUNCtion:FFT:DETEction:AVERage 1',
+    'zoom: FUNCtion:FFT:DETEction:MAXHold 1',
+    'zoom: FUNCtion:FFT:DETEction:MINHold 1',
+    'zoom: FUNCtion:FFT:DISPlay SPLIt',
+    'zoom: FUNCtion:FFT:MARK:SOURce AVERage',
+    'zoom: FUNCtion:FFT:MARK:TYPE 1',
+    'zoom: PF:ENABle 1',
+    'zoom: RECord:PLAY 1',
+    'zoom: SBUS:SPI:CS:SOURce CHANnel2',
+    'zoom: STORage:DISK:SELect UDISK',
+    'zoom: TIMebase1:SCALe UP',
+    'zoom: TIMebase:INDPendent 1',
+    'zoom: TIMebase:SCALe UP',
+    'zoom: TIMebase:WINDow:SCALe UP',
+    'zoom: after ACQuire:AVERages:COUNt 16: WAVeform:DATA?',
+    'zoom: after ACQuire:MEMory:DEPTh 70K: WAVeform:DATA?',
+    'zoom: after ACQuire:TYPE PEAK: WAVeform:DATA?',
+    'zoom: after CHANnel1:POSition 140: WAVeform:DATA?',
+    'zoom: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
+}
+
+
+def short_form(keyword):
+    return "".join(c for c in keyword if c.isupper() or c.isdigit() or c in "._-")
+
+
+def settable():
+    """(header, kind, choices) of every setter with a query whose answer the
+    reference gives in every state: kind "keyword" (choices: the keywords) or
+    "whole" (choices: the range's ends)."""
+    found = []
+    for headers, fields in entries():
+        param, answers = fields.get("parameter", ""), fields.get("query answers", "")
+        if "nothing" in answers or "not text" in answers:
+            continue  # answers only in some states, or binary
+        for h in headers:
+            if h.endswith("?") or h + "?" not in headers or h in NOT_SETTINGS or "#" in h:
+                continue
+            words = re.match(r"`([^`<>]+\|[^`<>]+)`", param)
+            whole = re.match(r"whole number(?:, [^:.]*)? (-?\d+) \.\. (-?\d+)", param)
+            if words:
+                found.append((h, "keyword", words.group(1).split("|")))
+            elif whole:
+                found.append((h, "whole", (int(whole.group(1)), int(whole.group(2)))))
+    return found
+
+
+class Link:
+    def __init__(self, s):
+        self.s = s
+
+    def ask(self, query):
+        self.s.write(query)
+        return self.s.read_raw().decode(errors="replace").strip()
+
+    def set(self, command):
+        """Sends a setting and waits for `*OPC?` to answer 1."""
+        self.s.write(command)
+        assert wait_until(lambda: self.ask("*OPC?") == "1", interval=0.01), command
+
+
+def same_keyword(answer, keyword):
+    if keyword in ("ON", "OFF"):
+        return answer == ("1" if keyword == "ON" else "0")
+    return answer.upper() in (keyword.upper(), short_form(keyword).upper())
+
+
+def other_value(kind, choices, now):
+    """A value other than `now`, and how the query must answer it."""
+    if kind == "keyword":
+        for k in choices:
+            if k in ("ON", "OFF"):
+                k = "0" if now == "1" else "1"
+            if not same_keyword(now, k):
+                return k, lambda a, k=k: same_keyword(a, k)
+        return None, None
+    low, high = choices
+    for v in (low + (high - low) // 3, low + 2 * (high - low) // 3, low, high):
+        if str(v) != now:
+            return str(v), lambda a, v=v: a == str(v)
+    return None, None
+
+
+def read_back_all(link, state, faults):
+    """Sets, reads back and puts back every setting the reference lists."""
+    checked = 0
+    for header, kind, choices in settable():
+        now = link.ask(header + "?")
+        value, answers_it = other_value(kind, choices, now)
+        if value is None:
+            continue
+        link.set("%s %s" % (header, value))
+        got = link.ask(header + "?")
+        if not answers_it(got):
+            faults.append("%s: %s %s reads back %r" % (state, header, value, got))
+        link.set("%s %s" % (header, now))
+        checked += 1
+    return checked
+
+
+def tip_amplitude(link):
+    probe = link.ask(":CHANnel1:PROBe?").rstrip("X")
+    return AMP * float(probe)
+
+
+def check_record(link, root, state, what, faults):
+    """The record against the applied sine, through the preamble, and three measurements."""
+    wait_frames(root, 3)
+    amp = tip_amplitude(link)
+    label = "%s: after %s" % (state, what)
+    try:
+        check_sine(link.s, FREQ, amp, label, columns=690)
+    except AssertionError as e:
+        faults.append("%s: WAVeform:DATA? %s" % (label, e))
+    for query, want, tol in ((":MEASure:VPP?", 2 * amp, 0.06), (":MEASure:FREQuency?", FREQ, 0.02),
+                             (":MEASure:VRMS?", amp / math.sqrt(2), 0.06)):
+        text = link.ask(query)
+        try:
+            ok = abs(float(text) - want) <= tol * want
+        except ValueError:
+            ok = False
+        if not ok:
+            faults.append("%s: %s answers %r, the signal gives %g" % (label, query, text, want))
+
+
+# Record settings: the command, its value, and what the query must read back.
+RECORD = [
+    (":CHANnel1:SCALe", "{tip_half}", "{tip_half}"),
+    (":CHANnel1:OFFSet", "{tip_quarter}", "{tip_quarter}"),
+    (":CHANnel1:POSition", "140", "140"),
+    (":TIMebase:SCALe", "2e-4", "2e-4"),
+    (":ACQuire:MEMory:DEPTh", "70K", "70K"),
+    (":ACQuire:TYPE", "PEAK", "PEAK"),
+    (":ACQuire:AVERages:COUNt", "16", "16"),
+]
+
+
+def check_record_settings(link, root, state, faults):
+    amp = tip_amplitude(link)
+    keep = {h: link.ask(h + "?") for h, _, _ in RECORD}
+    fill = {"tip_half": "%g" % (amp / 2), "tip_quarter": "%g" % (amp / 4)}
+    check_record(link, root, state, "the state alone", faults)
+    for header, value, expect in RECORD:
+        value, expect = value.format(**fill), expect.format(**fill)
+        link.set("%s %s" % (header, value))
+        got = link.ask(header + "?")
+        try:
+            same = abs(float(got) - float(expect)) <= 1e-6 * abs(float(expect))
+        except ValueError:
+            same = got.upper().startswith(expect.upper())
+        if not same:
+            faults.append("%s: %s %s reads back %r" % (state, header.lstrip(":"), value, got))
+        check_record(link, root, state, "%s %s" % (header.lstrip(":"), value), faults)
+        if header == ":ACQuire:AVERages:COUNt":
+            count = link.ask(":WAVeform:PREamble?").split(",")[3]
+            if count != expect:
+                faults.append("%s: WAVeform:PREamble? count %s after %s %s" % (state, count, header, value))
+        link.set("%s %s" % (header, keep[header]))
+
+
+def enter(link, state):
+    """Puts the instrument in `state` from the base settings."""
+    link.set(":RUN")
+    if state == "stopped":
+        link.set(":STOP")
+    elif state == "zoom":
+        link.set(":TIMebase:MODE WINDow")
+    elif state == "10X probe":
+        link.set(":CHANnel1:PROBe 10X")
+    elif state == "after *RST":
+        link.set("*RST")
+        base(link)
+    elif state == "after a setup recall":
+        link.set(":CHANnel1:SCALe 0.2")
+        link.s.write(":SYSTem:SETup?")
+        block = link.s.read_raw()
+        link.set(":CHANnel1:SCALe 2")
+        link.s.write_raw(b":SYSTem:SETup\n")
+        digits = int(block[1:2])
+        link.s.write_raw(block[:2 + digits + int(block[2:2 + digits])])  # the block, without the answer's line end
+        assert wait_until(lambda: link.ask("*OPC?") == "1" and link.ask(":CHANnel1:SCALe?") != "", interval=0.01)
+        got = float(link.ask(":CHANnel1:SCALe?"))
+        assert abs(got - 0.2) < 1e-9, ("the recalled setup's V/div", got)
+
+
+def leave(link, state):
+    if state == "zoom":
+        link.set(":TIMebase:MODE MAIN")
+    elif state == "10X probe":
+        link.set(":CHANnel1:PROBe 1X")
+    link.set(":RUN")
+    base(link)
+
+
+def base(link):
+    for command in (":TIMebase:MODE MAIN", ":TIMebase:SCALe 5e-4", ":TIMebase:OFFSet 0", ":CHANnel1:SCALe 0.5",
+                    ":CHANnel1:OFFSet 0", ":TRIGger:SWEep AUTO", ":TRIGger:LEVel 0", ":ACQuire:TYPE NORMal",
+                    ":ACQuire:MEMory:DEPTh AUTO"):
+        link.set(command)
+
+
+STATES = ["running", "stopped", "zoom", "10X probe", "after *RST", "after a setup recall"]
+
+
+def contract(rm, root, inst):
+    s = open_instr(rm, QUERY_MS)
+    link = Link(s)
+    faults = []
+    try:
+        base(link)
+        assert len(settable()) > 100, len(settable())
+        for state in STATES:
+            enter(link, state)
+            n = read_back_all(link, state, faults)
+            check_record_settings(link, root, state, faults)
+            print("  %s: %d settings read back" % (state, n), flush=True)
+            leave(link, state)
+    finally:
+        s.close()
+    known = [f for f in faults if f.split(" reads back")[0].split(" answers")[0] in KNOWN_FAULTS or
+             any(f.startswith(k) for k in KNOWN_FAULTS)]
+    for f in known:
+        print("  known fault:", f)
+    new = [f for f in faults if f not in known]
+    assert not new, "\n".join(new)
+
+
+if __name__ == "__main__":
+    sys.exit(run_cases("scpi-contract-py-", "ch1 sine freq=%g amp=%g\n" % (FREQ, AMP), [contract],
+                       call=lambda case, rm, root, inst: case(rm, root, inst)))
