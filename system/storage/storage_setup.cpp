@@ -86,6 +86,23 @@ void ShowLoading() {
 }
 }  // namespace
 
+std::vector<uint8_t> TakeSetupImage() {
+  std::vector<uint8_t> image(kSetupBufferBytes, 0);
+  const int used = SendSetup(kSetupSave, image.data(), kSetupBufferBytes, nullptr);
+  image.resize(used > 0 ? size_t(used) : 0);
+  return image;
+}
+
+void PutBackSetupImage(std::vector<uint8_t>& image) {
+  if (image.empty()) return;
+  {
+    SettingsWaitsGathered whole;
+    SendSetup(kSetupLoad, image.data(), int(image.size()), nullptr);
+    whole.Settle();
+  }
+  SendSetup(kSetupFinish, image.data(), int(image.size()), nullptr);
+}
+
 int StorageSaveSetFunc(const char* name, int disk) {
   if (disk != kDiskInternal && !StorageUsbIn()) return Fail(kMsgNoUsb);
   const std::string folder = StorageFolder(kStoreSet, disk);
@@ -103,7 +120,8 @@ int StorageLoadSetFunc(const char* name, int disk) {
   if (disk != kDiskInternal && !StorageUsbIn()) return Fail(kMsgNoUsb);
   const std::string folder = StorageFolder(kStoreSet, disk);
   std::vector<uint8_t> file;
-  if (folder.empty() || !name || !StorageReadFile(folder, name, kSetupBufferBytes, &file)) return Fail(kMsgLoadFailed);
+  if (folder.empty() || !name || !StorageReadFile(folder, name, kSetupBufferBytes, &file))
+    return Fail(kMsgLoadFailed);
   // The layout the instrument writes now, to check the file's blocks by.
   std::vector<uint8_t> scratch(kSetupBufferBytes, 0);
   std::vector<Block> layout;

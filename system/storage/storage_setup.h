@@ -2,6 +2,8 @@
 // module writes and reads through key word 131, saved to and recalled from
 // the internal memory ("Data/Storage/Set") or the USB disk.
 #pragma once
+#include <cstdint>
+#include <vector>
 
 // `name` with its extension; disk 0 internal, 1 USB. 0, or -1 with the
 // failure's message raised (nothing written, or nothing changed).
@@ -9,3 +11,10 @@ int StorageSaveSetFunc(const char* name, int disk);
 // A file is taken only when every block of it that the instrument knows
 // lies whole inside it; otherwise it is refused with nothing changed.
 int StorageLoadSetFunc(const char* name, int disk);
+
+// The settings in force as the bytes of a setup file; empty when a module
+// could not write its block.
+std::vector<uint8_t> TakeSetupImage();
+// A setup image put back as a recall puts it back (every block, then the
+// board's own sequences), without the recall's messages and its first wait.
+void PutBackSetupImage(std::vector<uint8_t>& image);
