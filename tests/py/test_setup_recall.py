@@ -314,6 +314,32 @@ def zoomed_setup_keeps_its_window(rm, root):
         link.close()
 
 
+def voltmeter_mode_is_its_own(rm, root):
+    """A setup of the voltmeter on a DC-coupled CH1 in DC mode, beside an
+    AC-coupled CH2, recalled after the voltmeter was moved to CH2 and
+    set to AC RMS, and the instrument reset: DC mode on CH1."""
+    link = Link(rm)
+    try:
+        link.reset()
+        for line in ("CHANnel2:DISPlay ON", "CHANnel2:COUPling AC", "DVM:ENABle ON", "DVM:SOURCe CHANnel1",
+                     "DVM:MODE DC"):
+            link.set(line)
+        data = link.setup_block()
+        link.set("DVM:SOURCe CHANnel2")
+        link.set("DVM:MODE ACRMs")
+        link.reset()
+        link.upload(data)
+        assert wait_until(lambda: link.ask("CHANnel2:COUPling?") == "AC"), "the block was not loaded"
+        link.idle()
+        recalled = (link.ask("DVM:SOURCe?"), link.ask("DVM:MODE?"))
+        assert recalled == ("CHANnel1", "DC"), recalled
+        errors = link.drain_errors()
+        assert not errors, errors
+    finally:
+        link.reset()
+        link.close()
+
+
 if __name__ == "__main__":
-    sys.exit(run_cases("setup-recall-py-", SIGNAL, [zoomed_setup_keeps_its_window, every_setting_comes_back],
+    sys.exit(run_cases("setup-recall-py-", SIGNAL, [zoomed_setup_keeps_its_window, voltmeter_mode_is_its_own, every_setting_comes_back],
                        call=lambda case, rm, root, inst: case(rm, root)))
