@@ -15,9 +15,7 @@ constexpr int kMainRow = 233, kMainHeight = 400;
 constexpr int kZoomRow = 305, kZoomHeight = 280;
 constexpr int kHoriZoomSelector = 1;
 
-bool RollsAt(int timeBase) {
-  return timeBase > kLastRealTimeBase && Run().GetTriggerMode() == kTrigAuto;
-}
+bool RollsAt(int timeBase) { return timeBase > kLastRealTimeBase && Run().GetTriggerMode() == kTrigAuto; }
 
 void SetSlots(int row, int height) {
   for (int slot : kZoomSlots) Run().SetWaveDisplayInfor(slot, row, height);
@@ -37,6 +35,7 @@ void CursorFollowsFormat(int format, uint64_t cursorBits) {
   if (Run().GetFuncBits() & cursorBits) AssistTo(kCursorTask, 3, 5, format);
 }
 }  // namespace
+
 
 int Hori_Format(keypara k) {
   const uint64_t func = Run().GetFuncBits();
@@ -71,12 +70,11 @@ int Hori_Format(keypara k) {
 }
 
 int Hori_Type(keypara k) {
-  const int refusal =
-      Run().GetAcquireStatus(0) == kAcqSlowScan || RollsAt(Sys().timeBase->GetTimeBase(0)) ? kMsgRoll
-      : (Run().GetFuncBits() & kFuncPassFail)                                              ? kMsgPassFail
-      : Item(kHoriFormat) == 1 || (Run().GetFuncBits() & kFuncXY)                          ? kMsgXY
-      : MultiScopeOn() ? kMsgAlternate
-                       : -1;
+  const int refusal = Run().GetAcquireStatus(0) == kAcqSlowScan || RollsAt(Sys().timeBase->GetTimeBase(0)) ? kMsgRoll
+                      : (Run().GetFuncBits() & kFuncPassFail)                                          ? kMsgPassFail
+                      : Item(kHoriFormat) == 1 || (Run().GetFuncBits() & kFuncXY)                       ? kMsgXY
+                      : MultiScopeOn()                                                                  ? kMsgAlternate
+                                                                                                        : -1;
   if (refusal >= 0) {
     Message(refusal);
     return 0;

@@ -37,9 +37,9 @@ struct Restriction {
   int choices;  // 0: unchanged
 };
 const Restriction kRestrictions[] = {
-    {kTriggerTask, 1, 0xc, 0},    {kTriggerTask, 6, 0xc, 0},    {kTriggerTask, 100, 6, 0},
-    {kTriggerTask, 0, 0xfffc, 2}, {kTriggerTask, 5, 0xfffc, 2}, {kCursorTask, 2, 4, 0},
-    {kMeasureTask, 0, 4, 0},      {kMeasureTask, 1, 4, 0},
+    {kTriggerTask, 1, 0xc, 0},      {kTriggerTask, 6, 0xc, 0},      {kTriggerTask, 100, 6, 0},
+    {kTriggerTask, 0, 0xfffc, 2},   {kTriggerTask, 5, 0xfffc, 2},   {kCursorTask, 2, 4, 0},
+    {kMeasureTask, 0, 4, 0},        {kMeasureTask, 1, 4, 0},
 };
 
 control& Board() { return *Sys().board; }
@@ -111,7 +111,7 @@ bool g_deferResync = false, g_resyncDue = false;
 
 bool RefusedLikeOnOff() {
   const uint64_t func = Run().GetFuncBits();
-  const int refusal = Stopped()            ? kMsgStopDisabled
+  const int refusal = Stopped() ? kMsgStopDisabled
                       : (func & kFuncZoom) ? kMsgZoom
                       : (func & kFuncXY)   ? kMsgXY
                                            : -1;
@@ -231,8 +231,7 @@ int Hori_MultiScopeOnOff(keypara k) {
   }
   AssistTo(kTriggerTask, 3, 1, savedSource);
   Trig().SetTriggerSource(savedSource);
-  Board().SendRealControl(fpga::kUtilityOut,
-                          int(uint16_t(M().GetTaskMenuItem(kUtilityTask, kUtilityOutItem))));
+  Board().SendRealControl(fpga::kUtilityOut, int(uint16_t(M().GetTaskMenuItem(kUtilityTask, kUtilityOutItem))));
   if (!g_deferResync) hori::RunDeferredAdcResync();
   if (panel) AdcPhaseDetection(0, nullptr);
   if (on) {

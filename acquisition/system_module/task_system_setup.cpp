@@ -7,13 +7,13 @@
 #include <cstring>
 #include <memory>
 
-#include "acquisition/models/trig_system.h"
-#include "acquisition/models/x_system.h"
-#include "acquisition/models/y_system.h"
 #include "acquisition/system_module/task_system.h"
 #include "acquisition/system_module/task_system_internal.h"
 #include "acquisition/tables/timebase_tables.h"
+#include "acquisition/models/trig_system.h"
 #include "acquisition/tables/voltage_tables.h"
+#include "acquisition/models/x_system.h"
+#include "acquisition/models/y_system.h"
 #include "core/messages/settings_lock.h"
 #include "core/state/setup_block.h"
 #include "core/state/sys_run_info.h"

@@ -55,14 +55,12 @@ const MenuItemDef kItems[] = {
     {kMeaVertB, "VertLimit B", kMenuInt, 1, AreaSetVertLimit_B},
     {kMeaAreaBack, "Back", kMenuAction, 1, AreaSetVertLimit_Back},
 };
-const char* const kPageNames[] = {"MEASURE-1", "MEASURE-2", "MEASURE-3",
-                                  "MEASURE-3", "Histogram", "Hori"};
+const char* const kPageNames[] = {"MEASURE-1", "MEASURE-2", "MEASURE-3", "MEASURE-3", "Histogram", "Hori"};
 
 menu BuildMenu() {
   menu m;
   std::snprintf(m.name, sizeof m.name, "%s", "Measure");
-  for (int p = 0; p < 6; ++p)
-    DefineMenuPage(&m, p, kPageNames[p], uint32_t(kMeasureTaskId) << 8 | uint32_t(p), MeasureMenuOp);
+  for (int p = 0; p < 6; ++p) DefineMenuPage(&m, p, kPageNames[p], uint32_t(kMeasureTaskId) << 8 | uint32_t(p), MeasureMenuOp);
   DefineMenuItems(&m, kEeMeasure, kItems);
   return m;
 }
@@ -355,7 +353,6 @@ int MeasureMenuOp(keypara k) {
   }
   if (M().GetCurrPage() == 1 && Item(kMeaIndicator) == 1)
     Manager().AddUserTaskDisplay(kMeasureTaskId, kAttrIndicatorDisplay, 0);
-  if (Manager().FindUserTaskDisplay(kMeasureTaskId) == TASK_LISTED)
-    Manager().SetUserTaskTopDiplay(kMeasureTaskId);
+  if (Manager().FindUserTaskDisplay(kMeasureTaskId) == TASK_LISTED) Manager().SetUserTaskTopDiplay(kMeasureTaskId);
   return 0;
 }

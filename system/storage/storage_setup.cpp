@@ -120,8 +120,7 @@ int StorageLoadSetFunc(const char* name, int disk) {
   if (disk != kDiskInternal && !StorageUsbIn()) return Fail(kMsgNoUsb);
   const std::string folder = StorageFolder(kStoreSet, disk);
   std::vector<uint8_t> file;
-  if (folder.empty() || !name || !StorageReadFile(folder, name, kSetupBufferBytes, &file))
-    return Fail(kMsgLoadFailed);
+  if (folder.empty() || !name || !StorageReadFile(folder, name, kSetupBufferBytes, &file)) return Fail(kMsgLoadFailed);
   // The layout the instrument writes now, to check the file's blocks by.
   std::vector<uint8_t> scratch(kSetupBufferBytes, 0);
   std::vector<Block> layout;

@@ -45,7 +45,9 @@ std::string ReadRoot(const std::string& rel) {
   std::ifstream in(g_root + "/" + rel, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
-void WriteRoot(const std::string& rel, const std::string& bytes) { WriteRootFile(rel, bytes); }
+void WriteRoot(const std::string& rel, const std::string& bytes) {
+  WriteRootFile(rel, bytes);
+}
 
 struct StorageFiles : ::testing::Test {
   Bench bench;
@@ -100,8 +102,7 @@ struct Snapshot {
   bool operator==(const Snapshot& o) const {
     return ch1Scale == o.ch1Scale && ch1Coupling == o.ch1Coupling && timeBase == o.timeBase &&
            acqType == o.acqType && displayFormat == o.displayFormat && cursorType == o.cursorType &&
-           measureAll == o.measureAll && hwVolts == o.hwVolts && hwCoupling == o.hwCoupling &&
-           columnNs == o.columnNs;
+           measureAll == o.measureAll && hwVolts == o.hwVolts && hwCoupling == o.hwCoupling && columnNs == o.columnNs;
   }
 };
 }  // namespace
@@ -110,15 +111,12 @@ TEST_F(StorageFiles, ASetupRecalledBringsBackEveryModuleAndTheFpgaWords) {
   auto snapshot = [&] {
     Acquire();
     const plat::SimAcqSettings hw = bench.Fpga().AcqSettings();
-    return Snapshot{Ask("CHANnel1:SCALe?"), Ask("CHANnel1:COUPling?"),
-                    Ask("TIMebase:SCALe?"), Ask("ACQuire:TYPE?"),
-                    Ask("DISPlay:FORMat?"), Ask("CURSor:TYPE?"),
-                    Ask("MEASure:ALL?"),    hw.ch[0].voltsPerDiv,
-                    hw.ch[0].coupling,      hw.columnNs};
+    return Snapshot{Ask("CHANnel1:SCALe?"), Ask("CHANnel1:COUPling?"), Ask("TIMebase:SCALe?"), Ask("ACQuire:TYPE?"),
+                    Ask("DISPlay:FORMat?"),  Ask("CURSor:TYPE?"),       Ask("MEASure:ALL?"),
+                    hw.ch[0].voltsPerDiv,     hw.ch[0].coupling,         hw.columnNs};
   };
-  for (const char* line :
-       {"CHANnel1:SCALe 1", "CHANnel1:COUPling AC", "TIMebase:SCALe 0.001", "ACQuire:TYPE PEAKdetect",
-        "DISPlay:FORMat DOTS", "CURSor:TYPE AMPlitude", "MEASure:ALL ON"})
+  for (const char* line : {"CHANnel1:SCALe 1", "CHANnel1:COUPling AC", "TIMebase:SCALe 0.001", "ACQuire:TYPE PEAKdetect",
+                           "DISPlay:FORMat DOTS", "CURSor:TYPE AMPlitude", "MEASure:ALL ON"})
     Set(line);
   const Snapshot a = snapshot();
   EXPECT_EQ(a.hwVolts, 1.0);
@@ -129,18 +127,16 @@ TEST_F(StorageFiles, ASetupRecalledBringsBackEveryModuleAndTheFpgaWords) {
   ASSERT_FALSE(file.empty());
   // The blocks in setup order; the system's once, though it is visited twice.
   size_t last = 0;
-  for (const char* label :
-       {"TASK-CH1\r\n", "TASK-CH2\r\n", "TASK-SYSTEM\r\n", "TASK-MEASURE\r\n", "TASK-CURSOR\r\n",
-        "TASK-TRIGGER\r\n", "TASK-ACQUIRE\r\n", "TASK-DISPLAY\r\n", "TASK-HORI\r\n"}) {
+  for (const char* label : {"TASK-CH1\r\n", "TASK-CH2\r\n", "TASK-SYSTEM\r\n", "TASK-MEASURE\r\n", "TASK-CURSOR\r\n",
+                            "TASK-TRIGGER\r\n", "TASK-ACQUIRE\r\n", "TASK-DISPLAY\r\n", "TASK-HORI\r\n"}) {
     const size_t at = file.find(label, last);
     ASSERT_NE(at, std::string::npos) << label;
     last = at + 1;
   }
   EXPECT_EQ(file.find("TASK-SYSTEM\r\n", file.find("TASK-SYSTEM\r\n") + 1), std::string::npos);
 
-  for (const char* line :
-       {"CHANnel1:SCALe 0.2", "CHANnel1:COUPling DC", "TIMebase:SCALe 0.0002", "ACQuire:TYPE NORMal",
-        "DISPlay:FORMat VECTors", "CURSor:TYPE CLOSe", "MEASure:ALL OFF"})
+  for (const char* line : {"CHANnel1:SCALe 0.2", "CHANnel1:COUPling DC", "TIMebase:SCALe 0.0002", "ACQuire:TYPE NORMal",
+                           "DISPlay:FORMat VECTors", "CURSor:TYPE CLOSe", "MEASure:ALL OFF"})
     Set(line);
   const Snapshot b = snapshot();
   EXPECT_FALSE(b == a);
@@ -151,9 +147,8 @@ TEST_F(StorageFiles, ASetupRecalledBringsBackEveryModuleAndTheFpgaWords) {
   bench.Pass();
   EXPECT_EQ(QelMsg.GetMessageID(), kMsgLoaded);
   const Snapshot c = snapshot();
-  EXPECT_TRUE(c == a) << c.ch1Scale << c.ch1Coupling << c.timeBase << c.acqType << c.displayFormat
-                      << c.cursorType << c.measureAll << c.hwVolts << " " << c.hwCoupling << " "
-                      << c.columnNs;
+  EXPECT_TRUE(c == a) << c.ch1Scale << c.ch1Coupling << c.timeBase << c.acqType << c.displayFormat << c.cursorType
+                      << c.measureAll << c.hwVolts << " " << c.hwCoupling << " " << c.columnNs;
 }
 
 // Files written before the run state went in once hold its block twice, the
@@ -200,8 +195,7 @@ TEST_F(StorageFiles, BadSetupFilesAndNamesAreRefusedWithNothingChanged) {
   }
   // Names that leave their folder or carry shell characters never reach a
   // file or the shell.
-  for (const char* name :
-       {"../x.dat", "/etc/x.dat", "a/b.dat", "..", "a;rm -rf x.dat", "$(id).dat", ""}) {
+  for (const char* name : {"../x.dat", "/etc/x.dat", "a/b.dat", "..", "a;rm -rf x.dat", "$(id).dat", ""}) {
     QelMsg.ClearMessage();
     EXPECT_EQ(StorageSaveSetFunc(name, 0), -1) << name;
     EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaveFailed) << name;
@@ -435,10 +429,8 @@ TEST_F(StorageFiles, ADeepRecordGoesToCsvInChunksWithItsProgressBar) {
   while (std::getline(in, line)) {
     double t = 0, v = 0;
     ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf", &t, &v), 2) << line;
-    if (points == 0)
-      first = t;
-    else
-      evenlySpaced = evenlySpaced && std::fabs(t - previous - 100e-9) < 1e-12;
+    if (points == 0) first = t;
+    else evenlySpaced = evenlySpaced && std::fabs(t - previous - 100e-9) < 1e-12;
     previous = t;
     close += std::fabs(v - std::sin(2 * M_PI * 1000 * t)) < 0.06;
     ++points;

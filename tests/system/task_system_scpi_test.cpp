@@ -4,20 +4,20 @@
 // levels in the models and the decoded words, and the setup transfer.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "acquisition/system_module/task_system.h"
 #include "acquisition/models/trig_system.h"
+#include "acquisition/tables/voltage_tables.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
-#include "acquisition/system_module/task_system.h"
-#include "acquisition/tables/voltage_tables.h"
 #include "core/board/eeprom_map.h"
-#include "core/input/rs232.h"
 #include "core/messages/msg.h"
+#include "core/input/rs232.h"
 #include "core/state/sys_run_info.h"
 #include "platform/sim/fpga/sim_decode_vertical.h"
 #include "platform/sim/fpga/sim_fpga.h"
@@ -67,8 +67,7 @@ TEST_F(SysScpi, IdentityErrorsAndScreen) {
   EXPECT_EQ(Ask("*IDN?"), "KOLVET Technologies,QEL2200KS,QEL2200000001,1.0.0\r\n");
   EXPECT_EQ(Ask("SYSTem:ERRor?"), "0,\"No error\"\r\n");
   EXPECT_EQ(Ask("SYST:ERR?").size(), 14u);
-  EXPECT_EQ(Ask("SYSTem:INFO?"),
-            "SCPI,1.0.0,1.0,DSO,QEL2200KS,200MHz,1GSa/s,2,QEL2200KS,EN,QEL2200000001,2026-12-01,0\r\n");
+  EXPECT_EQ(Ask("SYSTem:INFO?"), "SCPI,1.0.0,1.0,DSO,QEL2200KS,200MHz,1GSa/s,2,QEL2200KS,EN,QEL2200000001,2026-12-01,0\r\n");
   const std::string scn = Ask("SCN?");
   ASSERT_EQ(scn.size(), 20u);
   const int16_t expect[10] = {800, 480, 14, 8, 50, 50, 33, 30, 433, 730};
@@ -175,7 +174,7 @@ TEST_F(SysScpi, ScaleOffsetAndLevels) {
   EXPECT_NEAR(plat::SimDecodedChannel(0).offsetVolts, 0.02, 1e-4);
 
   Set("CHAN1:SCAL 1.0V");
-  Set("CHAN1:POS 127");      // levels in volts are counted from the centred trace
+  Set("CHAN1:POS 127");  // levels in volts are counted from the centred trace
   Set("TRIGger:LEVel 1.2");  // 40 mV a code: 30 codes
   EXPECT_EQ(Trigger.GetTriggerPos(0, 1), 30);
   EXPECT_NEAR(std::stod(Ask("TRIGger:LEVel?")), 1.2, 0.05);
