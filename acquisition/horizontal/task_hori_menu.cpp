@@ -165,11 +165,16 @@ void ItemsFollowState() {
 }
 }  // namespace hori
 
+// The FPGA configuration comes first: its reload re-lays the channels'
+// panes, which the format and the time-base type then take over. Both stay
+// Y-T on the main time base while multi-scope is on.
 void HoriAllParaReSet() {
   const keypara once{KEY_NO_KEY, 1, 0};
-  Hori_Format(once);
-  Hori_Type(once);
-  Hori_HoldOff(once);
   Hori_MultiScopeOnOff(kReload);
+  if (!MultiScopeOn()) {
+    Hori_Format(once);
+    Hori_Type(once);
+  }
+  Hori_HoldOff(once);
   ItemsFollowState();
 }

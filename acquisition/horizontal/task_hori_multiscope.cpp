@@ -183,7 +183,11 @@ bool RunDeferredAdcResync() {
 }  // namespace hori
 
 int Hori_MultiScopeOnOff(keypara k) {
-  if (RefusedLikeOnOff()) return 0;
+  // A setup load re-establishes the configuration under the zoom or X-Y the
+  // setup holds and raises nothing; a stopped one keeps its record.
+  const bool setupLoad = k.key == KEY_NO_KEY && k.step == kReload.step;
+  if (setupLoad && Stopped()) return 0;
+  if (!setupLoad && RefusedLikeOnOff()) return 0;
   const int savedTimeBase = Tb().GetRealTimeBase(0);
   const int savedSource = Run().GetTrigSource();
   const int wasOn = Run().GetChStatus();

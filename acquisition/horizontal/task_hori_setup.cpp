@@ -48,6 +48,27 @@ struct DeferredResync {
   ~DeferredResync() { DeferAdcResync(false); }
 };
 
+// The zoom window of the recalled run state: switching zoom on opens it one
+// step finer than the main time base, centred, so the setup's own scale and
+// position are put back and applied once the type is in force.
+struct ZoomWindow {
+  int timeBase;
+  int64_t position;
+};
+
+ZoomWindow SaveZoom() {
+  x_system& tb = *Sys().timeBase;
+  return {tb.GetZoomTimeBase(0), tb.GetZoomMovePos(0)};
+}
+
+void RestoreZoom(const ZoomWindow& z) {
+  if (!(Run().GetFuncBits() & kFuncZoom)) return;
+  x_system& tb = *Sys().timeBase;
+  tb.SetZoomTimeBase(0, z.timeBase);
+  tb.SetZoomMovePos(0, z.position);
+  tb.AdjZoomTimeBase(0, 0);
+}
+
 bool LoadBlock(SetupFileRecord* rec) {
   if (!LoadMenuBlock(*rec, kLabel, M(), &TaskHoriMenu)) return false;
   DeferredResync deferred;
@@ -55,7 +76,9 @@ bool LoadBlock(SetupFileRecord* rec) {
   SetItem(kHoriMultiScope2, uint64_t(Item(kHoriMultiScope)));
   SetItem(kHoriSplit2, uint64_t(Item(kHoriSplit)));
   if (Item(kHoriMultiScope) == 0) {
+    const ZoomWindow zoom = SaveZoom();
     HoriAllParaReSet();
+    RestoreZoom(zoom);
     return true;
   }
   const BlockTiming saved = SaveTiming();

@@ -54,7 +54,13 @@ void KeepLive(_SysRunInfo& r, const _SysRunInfo& live) {
   for (VerticalBlock& v : r.vertical) Terminate(v.label);
 }
 
+// The module is visited twice in the setup order, and a load applies the
+// image at both visits from the file's one block: a save writes it once.
 bool SaveBlock(SetupFileRecord* rec) {
+  SetupFileRecord written = *rec;
+  written.length = rec->used;
+  size_t available = 0;
+  if (FindSetupBlock(written, kLabel, &available)) return true;
   return SaveSetupBlock(rec, kLabel, [](uint8_t* out, size_t room) {
     if (room < size_t(kRunInfoBytes)) return -1;
     std::memcpy(out, Run().GetSysRunInfoBaseAddr(), kRunInfoBytes);

@@ -143,8 +143,9 @@ void Measure_MenuReset() {
   Measure_Statistic(kNoKey);
   Measure_IndicatorEnable(kNoKey);
   MeasureDVMFuncOnOFF(kNoKey);
-  MeasureDVMModeSync();
+  // The source first: the modes an AC-coupled channel leaves are its own.
   MeasureDVMSource(kNoKey);
+  MeasureDVMModeSync();
   MeasureMenuOp(kNoKey);
 }
 

@@ -1,29 +1,34 @@
 // Self-calibration: the range loop, the offset loop and the trigger comparator.
 #include "system/calibration/self_cali.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "acquisition/channel/task_ch_module.h"
+#include "acquisition/engine/wave.h"
 #include "acquisition/models/cali_para.h"
 #include "acquisition/models/trig_system.h"
-#include "acquisition/tables/voltage_tables.h"
-#include "acquisition/engine/wave.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
+#include "acquisition/tables/voltage_tables.h"
 #include "core/board/control.h"
 #include "core/board/eeprom_map.h"
 #include "core/board/fpga_words.h"
 #include "core/board/i2c_storage.h"
+#include "core/input/rs232.h"
 #include "core/menu/keypara.h"
 #include "core/messages/msg.h"
-#include "core/input/rs232.h"
+#include "core/state/setup_block.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/sys_run_info_layout.h"
 #include "core/state/task.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
 #include "system/calibration/adc_phase.h"
+#include "system/storage/storage_setup.h"
 #include "system/utility/task_utility.h"
 #include "ui/screen/qel_draw.h"
 
@@ -46,7 +51,7 @@ constexpr int kTrigStartBelow = 150, kTrigOvershoot = 100;
 constexpr int kTrigAttempts = 3;
 constexpr int kTrigLevel = 75;
 constexpr int kTrigZeroKind = 0;
-constexpr int kTopRange = 16, kBottomRange = 3, kEndRange = 8, kRestoreRange = 12;
+constexpr int kTopRange = 16, kBottomRange = 3, kEndRange = 8;
 constexpr int kCaliTimeBase = 12;
 constexpr int kKeyF2 = 50, kKeyMenuBack = 62;
 constexpr int kSystemTask = 0, kTrigTask = 10, kAcquireTask = 11, kUtilityTask = 18;
@@ -60,7 +65,7 @@ constexpr uint32_t kDialogAttribute = 1;  // drawn over the waves
 constexpr int kProgressFull = kSelfCaliProgressFull;
 constexpr int kFactoryPasses = 20, kFactoryTries = 9;
 constexpr int kKeyWaitSeconds = 60;
-constexpr int64_t kPreTrigCentre = 35000000;
+constexpr char kRunStateLabel[] = "TASK-SYSTEM";
 
 int progress = 0;
 short shownState = kSelfCaliPrompt;
@@ -156,26 +161,29 @@ void Prepare(_SysRunInfo* run) {
   TaskManage.SetUserTaskMenuItem(kAcquireTask, 2, 1);
 }
 
-void Restore(_SysRunInfo* run, int depth) {
-  SysRunStatus.SetMemDepth(depth);
-  run->trigCoupling = 0;
-  run->trigSource = 0;
-  QelControl.AnalogChannelControl(run);
+// The ADC phases the run may have found stay in the image put back.
+void KeepFoundPhases(std::vector<uint8_t>& image) {
+  const SetupFileRecord rec{0, kSetupLoad, int32_t(image.size()), 0, image.data()};
+  size_t available = 0;
+  const uint8_t* body = FindSetupBlock(rec, kRunStateLabel, &available);
+  if (!body || available < sizeof(_SysRunInfo)) return;
+  const _SysRunInfo* live = SysRunStatus.GetSysRunInfoBaseAddr();
+  const size_t at = size_t(body - image.data()) + offsetof(_SysRunInfo, adcPhase);
+  std::memcpy(image.data() + at, live->adcPhase, sizeof live->adcPhase);
+}
+
+// Every setting the run changed, the modules' items and the run state alike,
+// goes back to what it was before (the setup image taken then, recalled);
+// the calibration records and the ADC phases found stay, and so does the
+// message the run ended with.
+void Restore(_SysRunInfo* run, std::vector<uint8_t>& before) {
   QelControl.FPGAResetDisable();
-  QelControl.SendRealControl(fpga::kSweep, run->trigMode);
-  for (int ch = 0; ch < 2; ++ch) {
-    Vertical.SetChOnOff(ch, ch == 0);
-    Vertical.SetYsensitivity(ch, kRestoreRange);
-    Vertical.SetRealYsensitivity(ch, kRestoreRange);
-    Vertical.SetRealYposition(ch, kCali.centre);
-    Vertical.AdjYsensitivity(ch, 0);
-    Trigger.SetTriggerPos(ch, 0, trig_system::kDefaultLevel[0]);
-    Trigger.SetTriggerPos(ch, 1, trig_system::kDefaultLevel[1]);
-  }
-  TimeBase.SetRealPreTrigDepth(0, kPreTrigCentre);
-  TimeBase.AdjPreTrigDepth(0, 0);
-  TimeBase.AdjTimeBase(0, 0);
   WaveOp.ClearWaveProcessFlag();
+  const int message = QelMsg.GetMessageID();
+  KeepFoundPhases(before);
+  PutBackSetupImage(before);
+  if (message >= 0 && QelMsg.GetMessageID() != message) QelMsg.SetMessage(message);
+  QelControl.SendRealControl(fpga::kSweep, run->trigMode);
   QelControl.LedCtrl(run);
   QelControl.SysSample();
   SysRunStatus.ClearFuncBit(kFuncSelfCali);
@@ -236,7 +244,8 @@ int PhaseOnly(_SysRunInfo* run) {
   taskresponse request{}, reply{};
   request.request = kAssistRequest;
   request.key.key = kAssistPhase;
-  const bool found = TaskManage.RequestTaskAssist(kSystemTask, &request, &reply) >= 0 && reply.words[0] != 0;
+  const bool found =
+      TaskManage.RequestTaskAssist(kSystemTask, &request, &reply) >= 0 && reply.words[0] != 0;
   PutBackSearchSettings(run, kept);
   if (found) {
     I2cStorage.I2C_WriteU8(EE_SELFCAL_STATE2, kPhaseFound);
@@ -263,7 +272,8 @@ bool CaliRange(int range, bool* cancelled) {
   if (CaliChannelOffset(3, short(range), short(kCali.centre - kCali.lower), lower) < 0) return false;
   for (int ch = 0; ch < 2; ++ch) {
     const CaliPara p{{uint16_t(centre[ch]), uint16_t(kCali.centre), uint16_t(upper[ch]),
-                      uint16_t(kCali.centre + kCali.upper), uint16_t(lower[ch]), uint16_t(kCali.centre - kCali.lower)}};
+                      uint16_t(kCali.centre + kCali.upper), uint16_t(lower[ch]),
+                      uint16_t(kCali.centre - kCali.lower)}};
     Vertical.SetChCaliPara(ch, range, &p);
   }
   return true;
@@ -357,7 +367,8 @@ int TriggerCali(short source, short range, short slope) {
     QelControl.AnalogChannelControl(run);
     plat::SleepMs(1);
     const int current = Trigger.TriggerCaliDacAdjust(source, range, coupling, kTrigZeroKind, 0);
-    CaliPara rec{{uint16_t(current - kTrigStartBelow), uint16_t(kTrigLevel), 0, uint16_t(-kTrigLevel), 0, 0}};
+    CaliPara rec{
+        {uint16_t(current - kTrigStartBelow), uint16_t(kTrigLevel), 0, uint16_t(-kTrigLevel), 0, 0}};
     int attempt = 0, rising = 0, falling = 0;
     for (; attempt < kTrigAttempts; ++attempt) {
       Trigger.SetTriggerCaliPara(source, range, coupling, kTrigZeroKind, &rec);
@@ -382,7 +393,7 @@ int Utili_SelfCali_Sure(keypara) {
   _SysRunInfo* run = SysRunStatus.GetSysRunInfoBaseAddr();
   if (!run) return -1;
   if (I2cStorage.I2C_ReadU8(EE_SELFCAL_STATE2) != kPhaseFound) return PhaseOnly(run);
-  const int depth = SysRunStatus.GetMemDepth(nullptr);
+  std::vector<uint8_t> before = TakeSetupImage();
   progress = 0;
   Prepare(run);
   bool ok = true, cancelled = false;
@@ -407,7 +418,7 @@ int Utili_SelfCali_Sure(keypara) {
   } else if (!cancelled) {
     HoldMessage(kMsgFailed);
   }
-  Restore(run, depth);
+  Restore(run, before);
   return ok ? 0 : -1;
 }
 

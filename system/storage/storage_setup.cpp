@@ -111,6 +111,23 @@ bool SetupFileAccepted(uint8_t* buffer, int length) {
   return buffer && length > 0 && CheckSetup(buffer, length);
 }
 
+std::vector<uint8_t> TakeSetupImage() {
+  std::vector<uint8_t> image(kSetupBufferBytes, 0);
+  const int used = SendSetup(kSetupSave, image.data(), kSetupBufferBytes, nullptr);
+  image.resize(used > 0 ? size_t(used) : 0);
+  return image;
+}
+
+void PutBackSetupImage(std::vector<uint8_t>& image) {
+  if (image.empty()) return;
+  {
+    SettingsWaitsGathered whole;
+    SendSetup(kSetupLoad, image.data(), int(image.size()), nullptr);
+    whole.Settle();
+  }
+  SendSetup(kSetupFinish, image.data(), int(image.size()), nullptr);
+}
+
 int StorageSaveSetFunc(const char* name, int disk) {
   if (disk != kDiskInternal && !StorageUsbIn()) return Fail(kMsgNoUsb);
   const std::string folder = StorageFolder(kStoreSet, disk);

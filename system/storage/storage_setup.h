@@ -3,6 +3,7 @@
 // the internal memory ("Data/Storage/Set") or the USB disk.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 // `name` with its extension; disk 0 internal, 1 USB. 0, or -1 with the
 // failure's message raised (nothing written, or nothing changed).
@@ -16,3 +17,9 @@ int StorageLoadSetFunc(const char* name, int disk);
 bool SetupFileAccepted(uint8_t* buffer, int length);
 // The load-failure message ("Load failed !") of a refused setup.
 constexpr int kMsgSetupLoadFailed = 13;
+// The settings in force as the bytes of a setup file; empty when a module
+// could not write its block.
+std::vector<uint8_t> TakeSetupImage();
+// A setup image put back as a recall puts it back (every block, then the
+// board's own sequences), without the recall's messages and its first wait.
+void PutBackSetupImage(std::vector<uint8_t>& image);

@@ -235,7 +235,7 @@ TEST_F(SysScpi, ValuesPastALimitClampToIt) {
 TEST_F(SysScpi, SetupTransferRoundTripAndTruncatedBlocks) {
   Set("CHANnel1:SCALe 0.2");
   const std::string block = Ask("SYSTem:SETup?");
-  ASSERT_GT(block.size(), 2u * 17471u);
+  ASSERT_GT(block.size(), 17471u);
   ASSERT_EQ(block[0], '#');
   const int digits = block[1] - '0';
   const int len = std::stoi(block.substr(2, size_t(digits)));
