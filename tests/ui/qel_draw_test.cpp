@@ -14,6 +14,7 @@
 #include "acquisition/models/y_system.h"
 #include "core/common/common_subprogram.h"
 #include "core/menu/menu.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "core/common/unit_convert.h"
 #include "platform/clock.h"
@@ -402,4 +403,83 @@ TEST_F(Composer, TheZoomLayoutShowsTheMainTimeBase) {
   const std::vector<int> expected = Where(want.Pixels().data(), 120, 280, 200, 40, kText);
   EXPECT_GT(expected.size(), 30u);
   EXPECT_EQ(Where(screen.data(), 120, 280, 200, 40, kText), expected);
+}
+
+namespace {
+// The label-coloured pixels of CH1's status box (rows 447-476, columns 1-175).
+std::vector<int> Ch1Box(const Bench& bench) {
+  const std::vector<uint32_t> screen = bench.Screen();
+  return Where(screen.data(), 447, 1, 175, 30, kText);
+}
+}  // namespace
+
+// Stopped, the kept record is drawn at once at a new volts/div: so is the
+// label, the one the running instrument shows for that range (before RUN
+// brings the first record taken with it).
+TEST_F(Composer, AStoppedVoltsPerDivisionChangeShowsItsLabelAtOnce) {
+  bench.Key(kKeyRunStop);
+  ASSERT_EQ(SysRunStatus.GetAcquireStatus(0), kAcqStopped);
+  bench.Pass();
+  const std::vector<int> before = Ch1Box(bench);
+  const float vdiv = Vertical.GetRealYDivVoltage(0);
+  bench.Key(kKeyVoltsLeft);  // one range coarser
+  ASSERT_GT(Vertical.GetRealYDivVoltage(0), vdiv);
+  bench.Pass();
+  const std::vector<int> stopped = Ch1Box(bench);
+  EXPECT_NE(stopped, before);
+
+  bench.Key(kKeyRunStop);
+  ASSERT_NE(SysRunStatus.GetAcquireStatus(0), kAcqStopped);
+  for (int i = 0; i < 3; ++i) {
+    bench.Fpga().AcquireNow();
+    bench.Pass();
+  }
+  EXPECT_EQ(Ch1Box(bench), stopped);
+}
+
+// A zero level reads in volts ("0.00V"), not in the smallest prefix.
+TEST_F(Composer, AZeroTriggerLevelReadsInVolts) {
+  _SysRunInfo& info = *SysRunStatus.GetSysRunInfoBaseAddr();
+  info.trigType = 0;
+  info.trigSource = 0;
+  info.slope = 0;
+  info.trigCoupling = 0;
+  info.trigMode = 0;
+  UnitConvert.VUnitConvert(0.0, &info.levelVoltage[0].levelText[Trigger.GetTrigLevel()]);
+  SysRunStatus.SetDrawRefresh();
+  bench.Pass();
+
+  Scratch want;
+  QelFont.SetCurrFont(1);
+  const int col = want.DrawIco(5, 633, 1, int(kText), 1) + 2;
+  want.DrawString(9, col, "E DC Auto: 0.00V", int(kText), 1);
+  const std::vector<uint32_t> screen = bench.Screen();
+  const std::vector<int> expected = Where(want.Pixels().data(), 0, 633, 167, 30, kText);
+  EXPECT_GT(expected.size(), 50u);
+  EXPECT_EQ(Where(screen.data(), 0, 633, 167, 30, kText), expected);
+}
+
+// The "Freq" box shows the counter of the trigger source, the one the
+// counter measures (and its query reads), not CH1's last value.
+TEST_F(Composer, TheFreqBoxShowsTheTriggerSourcesCounter) {
+  _SysRunInfo& info = *SysRunStatus.GetSysRunInfoBaseAddr();
+  SysRunStatus.SetCymometerOnOff(1);
+  info.trigSource = 1;
+  FloatElement e{};
+  UnitConvert.FreqUnitConvert(2000.0, &e);
+  SysRunStatus.SetCymometerResult(0, 2000.0, e);  // an old CH1 reading
+  UnitConvert.FreqUnitConvert(0.0, &e);
+  SysRunStatus.SetCymometerResult(1, 0.0, e);
+  QelDraw.SetWaveAreaRefresh();
+  bench.Pass();
+  const std::string shown = SysRunStatus.GetCymometerResult(1);
+  ASSERT_NE(shown, "2.000KHz");
+
+  Scratch want;
+  QelFont.SetCurrFont(1);
+  want.DrawString(402, 610 - want.Stringlen(0, shown.c_str()) / 2, shown.c_str(), int(kText), 1);
+  const std::vector<uint32_t> screen = bench.Screen();
+  const std::vector<int> expected = Where(want.Pixels().data(), 400, 552, 116, 22, kText);
+  EXPECT_GT(expected.size(), 10u);
+  EXPECT_EQ(Where(screen.data(), 400, 552, 116, 22, kText), expected);
 }

@@ -6,6 +6,7 @@
 
 #include "acquisition/models/trig_system.h"
 #include "core/common/common_subprogram.h"
+#include "core/common/unit_convert.h"
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
 #include "ui/screen/qel_draw.h"
@@ -40,8 +41,9 @@ bool Recent(const RunTimeStamp& stamp) {
   return since >= 0 && since < kLineShownUs;
 }
 
-const char* VoltUnitText(int unit, int16_t prefix) {
-  const char* t = CommonSubProg.GetChUnitStrig(unit, prefix);
+// A value's unit text; zero reads in the plain unit ("0.00V").
+const char* VoltUnitText(int unit, const FloatElement& e) {
+  const char* t = CommonSubProg.GetChUnitStrig(unit, e.mantissa == 0.0 ? int16_t(kVUnit) : e.unit);
   return t ? t : "";
 }
 }  // namespace
@@ -156,7 +158,7 @@ void qel_draw::DrawTriggerLevel(int src, int level, bool adjusting, bool showTex
   if (!showText) return;
   const FloatElement& e = info.levelVoltage[src].levelText[level];
   char text[40];
-  std::snprintf(text, sizeof text, "%3.2f %s", e.mantissa, VoltUnitText(info.vertical[src].unit, e.unit));
+  std::snprintf(text, sizeof text, "%3.2f %s", e.mantissa, VoltUnitText(info.vertical[src].unit, e));
   if (Font* f = GetUserFontPointer()) f->SetCurrFont(1);
   const int box = row > 410 ? row - 20 : row;
   FillRectTransparent(box, start, Stringlen(0, text) + 6, 19, 0, DRAW_CURRENT);
@@ -188,7 +190,8 @@ void qel_draw::DisplayYOffset() {
   const WaveSlot& ws = info.waveSlot[ch];
   const int colour = GetChannelColor(short(ch));
   char text[40];
-  std::snprintf(text, sizeof text, "%3.2f%s", v.offsetElement.mantissa, VoltUnitText(v.unit, v.offsetElement.unit));
+  std::snprintf(text, sizeof text, "%3.2f%s", v.offsetElement.mantissa,
+                VoltUnitText(v.unit, v.offsetElement));
   if (Font* f = GetUserFontPointer()) f->SetCurrFont(1);
   const int width = Stringlen(0, text) + 6;
   // X-Y: the line goes where the trace's offset puts it in the square, 1.4

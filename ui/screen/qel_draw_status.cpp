@@ -7,19 +7,20 @@
 #include <cstdio>
 #include <cstring>
 
+#include "acquisition/models/trig_system.h"
 #include "acquisition/tables/probe_tables.h"
 #include "acquisition/tables/timebase_tables.h"
-#include "acquisition/models/trig_system.h"
 #include "core/common/common_subprogram.h"
-#include "core/state/sys_run_info.h"
 #include "core/common/unit_convert.h"
+#include "core/state/ids.h"
+#include "core/state/sys_run_info.h"
 #include "ui/screen/qel_draw.h"
 
 namespace {
 constexpr int kText = 0xC8C8AF, kFocused = 0x01F801;
 const char* const kTimeUnit[5] = {"s", "ms", "\xB5s", "ns", "ps"};
 const char* const kFreqPrefix[4] = {"", "k", "M", "G"};
-const char* const kTrigShortName[17] = {"E", "P",  "Video", "S", "R",  "W",   "D",   "T",  "Dur",
+const char* const kTrigShortName[17] = {"E",  "P", "Video", "S", "R",   "W",   "D",   "T",  "Dur",
                                         "SH", "N", "Pa",    "U", "I2C", "SPI", "CAN", "LIN"};
 const char* const kCouplingLabel[5] = {"DC", "AC", "HF", "LF", "NF"};
 const char* const kSweepLabel[3] = {"Auto", "Normal", "Single"};
@@ -43,6 +44,18 @@ const char* TimeUnitText(int16_t code) {
 const char* VoltUnitText(int unit, int16_t prefix) {
   const char* t = CommonSubProg.GetChUnitStrig(unit, prefix);
   return t ? t : "";
+}
+
+// A value's unit text: zero reads in the plain unit ("0.00V"), not in the
+// smallest prefix the converter gives it.
+const char* VoltUnitText(int unit, const FloatElement& e) {
+  return VoltUnitText(unit, e.mantissa == 0.0 ? int16_t(kVUnit) : e.unit);
+}
+
+// A kept record (stopped) is drawn at the volts/div in force at once; a
+// running one at the volts/div of the record on screen.
+float ShownVdiv(const VerticalBlock& v, int status) {
+  return status == kAcqStopped || status == kAcqKnobApplying ? v.vdivVolts : v.vdivShown;
 }
 
 // "%d%s pts " for whole numbers of the unit, else "%.1lf%s pts ".
@@ -85,7 +98,8 @@ void qel_draw::DisplayTime() {
 
 void qel_draw::DisplayTimeBase() {
   _SysRunInfo& info = Info();
-  if (SysRunStatus.GetTimeBaseAdjFlag() == 1 && SinceUs(info.timeBaseAdjTime, frameSec_, frameUsec_) > 2000000)
+  if (SysRunStatus.GetTimeBaseAdjFlag() == 1 &&
+      SinceUs(info.timeBaseAdjTime, frameSec_, frameUsec_) > 2000000)
     SysRunStatus.SetTimeBaseAdjFlag(0);
   if (SysRunStatus.GetTimeBaseAdjFlag() == 0)
     DrawPictrue(ElementPos[3].row, ElementPos[3].column, 3, DRAW_STATIC);
@@ -166,10 +180,10 @@ void qel_draw::DisplayTrigger() {
     const int first = two ? 0 : Trigger.GetTrigLevel(), last = two ? 1 : first;
     for (int i = first; i <= last && n > 0 && size_t(n) < sizeof text; ++i)
       n += std::snprintf(text + n, sizeof text - size_t(n), two ? " %.2lf%s" : ": %.2lf%s",
-                         lv.levelText[i].mantissa, VoltUnitText(unit, lv.levelText[i].unit));
+                         lv.levelText[i].mantissa, VoltUnitText(unit, lv.levelText[i]));
     if (type == 3)
-      std::snprintf(statusText_, sizeof statusText_, "SlewRate: %3.3f %s/%s", info.slewRateText[0].mantissa,
-                    VoltUnitText(unit, info.slewRateText[0].unit), "s");
+      std::snprintf(statusText_, sizeof statusText_, "SlewRate: %3.3f %s/%s",
+                    info.slewRateText[0].mantissa, VoltUnitText(unit, info.slewRateText[0].unit), "s");
   }
   DrawString(9, col, text, kText, DRAW_STATIC);
 }
@@ -190,8 +204,9 @@ void qel_draw::DisplayChInfo() {
     }
     int col = DrawIco(451, base, 4 + std::clamp<int>(v.coupling, 0, 2), kText, DRAW_STATIC) + 2;
     FloatElement e{};
-    UnitConvert.VUnitConvert(v.vdivShown, &e);
-    std::snprintf(text, sizeof text, "%.2f%s", e.mantissa, VoltUnitText(v.unit, e.unit));
+    UnitConvert.VUnitConvert(ShownVdiv(v, SysRunStatus.GetAcquireStatus(para_.independent ? ch : 0)),
+                             &e);
+    std::snprintf(text, sizeof text, "%.2f%s", e.mantissa, VoltUnitText(v.unit, e));
     col = DrawString(455, col, text, kText, DRAW_STATIC) + 6;
     if (v.probe >= kProbeCustom)
       std::snprintf(text, sizeof text, "%3.3fX", double(v.customProbeRatio));
@@ -272,7 +287,10 @@ void qel_draw::DrawFreqResult() {
   SelectFont(GetUserFontPointer(), 1);
   DrawPictrue(384, 550, 120, DRAW_CURRENT);
   DrawCentredAscii(384, 610, "Freq", kText, DRAW_CURRENT);
-  DrawCentredAscii(402, 610, SysRunStatus.GetCymometerResult(0), kText, DRAW_CURRENT);
+  // The counter of the trigger source (CH1's for a source without one), the
+  // one the counter measures and its query reads.
+  const int src = SysRunStatus.GetTrigSource();
+  DrawCentredAscii(402, 610, SysRunStatus.GetCymometerResult(src == 1 ? 1 : 0), kText, DRAW_CURRENT);
 }
 
 void qel_draw::DrawTemperature() {
