@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <future>
+#include <iterator>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -25,6 +26,7 @@
 #include "platform/sim/devices/sim_controls.h"
 #include "platform/sim/fpga/sim_fpga.h"
 #include "platform/thread.h"
+#include "platform/usb.h"
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_client.h"
 #include "remote/scpi/scpi_thread.h"
@@ -45,9 +47,7 @@ std::string ReadRoot(const std::string& rel) {
   std::ifstream in(g_root + "/" + rel, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
-void WriteRoot(const std::string& rel, const std::string& bytes) {
-  WriteRootFile(rel, bytes);
-}
+void WriteRoot(const std::string& rel, const std::string& bytes) { WriteRootFile(rel, bytes); }
 
 struct StorageFiles : ::testing::Test {
   Bench bench;
@@ -102,7 +102,8 @@ struct Snapshot {
   bool operator==(const Snapshot& o) const {
     return ch1Scale == o.ch1Scale && ch1Coupling == o.ch1Coupling && timeBase == o.timeBase &&
            acqType == o.acqType && displayFormat == o.displayFormat && cursorType == o.cursorType &&
-           measureAll == o.measureAll && hwVolts == o.hwVolts && hwCoupling == o.hwCoupling && columnNs == o.columnNs;
+           measureAll == o.measureAll && hwVolts == o.hwVolts && hwCoupling == o.hwCoupling &&
+           columnNs == o.columnNs;
   }
 };
 }  // namespace
@@ -111,12 +112,15 @@ TEST_F(StorageFiles, ASetupRecalledBringsBackEveryModuleAndTheFpgaWords) {
   auto snapshot = [&] {
     Acquire();
     const plat::SimAcqSettings hw = bench.Fpga().AcqSettings();
-    return Snapshot{Ask("CHANnel1:SCALe?"), Ask("CHANnel1:COUPling?"), Ask("TIMebase:SCALe?"), Ask("ACQuire:TYPE?"),
-                    Ask("DISPlay:FORMat?"),  Ask("CURSor:TYPE?"),       Ask("MEASure:ALL?"),
-                    hw.ch[0].voltsPerDiv,     hw.ch[0].coupling,         hw.columnNs};
+    return Snapshot{Ask("CHANnel1:SCALe?"), Ask("CHANnel1:COUPling?"),
+                    Ask("TIMebase:SCALe?"), Ask("ACQuire:TYPE?"),
+                    Ask("DISPlay:FORMat?"), Ask("CURSor:TYPE?"),
+                    Ask("MEASure:ALL?"),    hw.ch[0].voltsPerDiv,
+                    hw.ch[0].coupling,      hw.columnNs};
   };
-  for (const char* line : {"CHANnel1:SCALe 1", "CHANnel1:COUPling AC", "TIMebase:SCALe 0.001", "ACQuire:TYPE PEAKdetect",
-                           "DISPlay:FORMat DOTS", "CURSor:TYPE AMPlitude", "MEASure:ALL ON"})
+  for (const char* line :
+       {"CHANnel1:SCALe 1", "CHANnel1:COUPling AC", "TIMebase:SCALe 0.001", "ACQuire:TYPE PEAKdetect",
+        "DISPlay:FORMat DOTS", "CURSor:TYPE AMPlitude", "MEASure:ALL ON"})
     Set(line);
   const Snapshot a = snapshot();
   EXPECT_EQ(a.hwVolts, 1.0);
@@ -127,15 +131,17 @@ TEST_F(StorageFiles, ASetupRecalledBringsBackEveryModuleAndTheFpgaWords) {
   ASSERT_FALSE(file.empty());
   // The blocks in setup order, the system's twice.
   size_t last = 0;
-  for (const char* label : {"TASK-CH1\r\n", "TASK-CH2\r\n", "TASK-SYSTEM\r\n", "TASK-MEASURE\r\n", "TASK-CURSOR\r\n",
-                            "TASK-TRIGGER\r\n", "TASK-ACQUIRE\r\n", "TASK-DISPLAY\r\n", "TASK-HORI\r\n", "TASK-SYSTEM\r\n"}) {
+  for (const char* label : {"TASK-CH1\r\n", "TASK-CH2\r\n", "TASK-SYSTEM\r\n", "TASK-MEASURE\r\n",
+                            "TASK-CURSOR\r\n", "TASK-TRIGGER\r\n", "TASK-ACQUIRE\r\n",
+                            "TASK-DISPLAY\r\n", "TASK-HORI\r\n", "TASK-SYSTEM\r\n"}) {
     const size_t at = file.find(label, last);
     ASSERT_NE(at, std::string::npos) << label;
     last = at + 1;
   }
 
-  for (const char* line : {"CHANnel1:SCALe 0.2", "CHANnel1:COUPling DC", "TIMebase:SCALe 0.0002", "ACQuire:TYPE NORMal",
-                           "DISPlay:FORMat VECTors", "CURSor:TYPE CLOSe", "MEASure:ALL OFF"})
+  for (const char* line :
+       {"CHANnel1:SCALe 0.2", "CHANnel1:COUPling DC", "TIMebase:SCALe 0.0002", "ACQuire:TYPE NORMal",
+        "DISPlay:FORMat VECTors", "CURSor:TYPE CLOSe", "MEASure:ALL OFF"})
     Set(line);
   const Snapshot b = snapshot();
   EXPECT_FALSE(b == a);
@@ -146,8 +152,9 @@ TEST_F(StorageFiles, ASetupRecalledBringsBackEveryModuleAndTheFpgaWords) {
   bench.Pass();
   EXPECT_EQ(QelMsg.GetMessageID(), kMsgLoaded);
   const Snapshot c = snapshot();
-  EXPECT_TRUE(c == a) << c.ch1Scale << c.ch1Coupling << c.timeBase << c.acqType << c.displayFormat << c.cursorType
-                      << c.measureAll << c.hwVolts << " " << c.hwCoupling << " " << c.columnNs;
+  EXPECT_TRUE(c == a) << c.ch1Scale << c.ch1Coupling << c.timeBase << c.acqType << c.displayFormat
+                      << c.cursorType << c.measureAll << c.hwVolts << " " << c.hwCoupling << " "
+                      << c.columnNs;
 }
 
 TEST_F(StorageFiles, BadSetupFilesAndNamesAreRefusedWithNothingChanged) {
@@ -172,7 +179,8 @@ TEST_F(StorageFiles, BadSetupFilesAndNamesAreRefusedWithNothingChanged) {
   }
   // Names that leave their folder or carry shell characters never reach a
   // file or the shell.
-  for (const char* name : {"../x.dat", "/etc/x.dat", "a/b.dat", "..", "a;rm -rf x.dat", "$(id).dat", ""}) {
+  for (const char* name :
+       {"../x.dat", "/etc/x.dat", "a/b.dat", "..", "a;rm -rf x.dat", "$(id).dat", ""}) {
     QelMsg.ClearMessage();
     EXPECT_EQ(StorageSaveSetFunc(name, 0), -1) << name;
     EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaveFailed) << name;
@@ -220,6 +228,51 @@ TEST_F(StorageFiles, AFullOrMissingUsbDiskLeavesThePreviousFileWhole) {
   EXPECT_EQ(QelMsg.GetMessageID(), kMsgNoUsb);
   EXPECT_EQ(StorageLoadSetFunc("KEEP.dat", 1), -1);
   EXPECT_EQ(StorageLoadWaveFunc("W.wav", 0, 1), -1);
+}
+
+// The USB disk reports 1000 bytes free: every save over SCPI (setup,
+// waveform, CSV) stops at the write that crosses it, shows the failure
+// message, leaves an error, and the file saved before stays as it was with
+// no temporary file beside it. The bytes the disk took came off its free space.
+TEST_F(StorageFiles, AUsbDiskWithoutRoomRefusesEverySaveAndKeepsTheOldFiles) {
+  Usb(true);
+  Unpaced();
+  struct Save {
+    const char* command;
+    const char* file;
+  };
+  const Save saves[] = {{"FILE:SAVE \"FULL.dat\",UDISK", "udisk/KOLV/Set/FULL.dat"},
+                        {"FILE:SAVE \"FULL.wav\",CHANnel1,UDISK", "udisk/KOLV/Wave/FULL.wav"},
+                        {"FILE:SAVE \"FULL.csv\",CHANnel1,UDISK", "udisk/KOLV/Wave/FULL.csv"}};
+  std::vector<std::string> before;
+  for (const Save& save : saves) {
+    Set(save.command);
+    EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved) << save.command;
+    before.push_back(ReadRoot(save.file));
+    ASSERT_GT(before.back().size(), 1000u) << save.file;
+  }
+  EXPECT_EQ(Ask("SYSTem:ERRor?"), "0,\"No error\"\r\n");
+  Set("CHANnel1:SCALe 2");  // what a new save would hold differs
+  for (size_t i = 0; i < std::size(saves); ++i) {
+    plat::SimUsbSetFree(1000);
+    QelMsg.ClearMessage();
+    Set(saves[i].command);
+    EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaveFailed) << saves[i].command;
+    EXPECT_NE(Ask("SYSTem:ERRor?").find("Storage failed"), std::string::npos) << saves[i].command;
+    EXPECT_TRUE(ReadRoot(saves[i].file) == before[i]) << saves[i].file << " changed";
+    EXPECT_FALSE(RootFileExists(std::string(saves[i].file) + ".part")) << saves[i].file;
+    EXPECT_EQ(plat::UsbDiskFreeBytes(), 0) << saves[i].file;
+  }
+  // With room again, the save goes through and takes its bytes off the free space.
+  plat::SimUsbSetFree(1000000);
+  Set(saves[0].command);
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved);
+  EXPECT_FALSE(ReadRoot(saves[0].file) == before[0]);
+  EXPECT_EQ(plat::UsbDiskFreeBytes(), int64_t(1000000 - ReadRoot(saves[0].file).size()));
+  // The internal memory is not the USB disk: its saves do not count.
+  Set("FILE:SAVE \"FLASH.dat\",FLASH");
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved);
+  EXPECT_EQ(plat::UsbDiskFreeBytes(), int64_t(1000000 - ReadRoot(saves[0].file).size()));
 }
 
 TEST_F(StorageFiles, AWaveformFileLoadsIntoAReferenceThatDrawsTheSameTrace) {
@@ -406,8 +459,10 @@ TEST_F(StorageFiles, ADeepRecordGoesToCsvInChunksWithItsProgressBar) {
   while (std::getline(in, line)) {
     double t = 0, v = 0;
     ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf", &t, &v), 2) << line;
-    if (points == 0) first = t;
-    else evenlySpaced = evenlySpaced && std::fabs(t - previous - 100e-9) < 1e-12;
+    if (points == 0)
+      first = t;
+    else
+      evenlySpaced = evenlySpaced && std::fabs(t - previous - 100e-9) < 1e-12;
     previous = t;
     close += std::fabs(v - std::sin(2 * M_PI * 1000 * t)) < 0.06;
     ++points;
