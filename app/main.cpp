@@ -39,6 +39,9 @@ int main(int argc, char** argv) {
     }
   }
   setvbuf(stdout, nullptr, _IOLBF, 0);
+  // A client or pipe reader that has gone makes a write fail with EPIPE, which
+  // the servers handle; it never ends the instrument.
+  signal(SIGPIPE, SIG_IGN);
 
   static sigset_t stopSignals;
   sigemptyset(&stopSignals);

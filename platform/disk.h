@@ -11,6 +11,11 @@ namespace plat {
 // Writes all `n` bytes to `fd`; false (errno set) when fewer went out.
 bool DiskWriteAll(int fd, const void* data, size_t n);
 
+// A file another library wrote on its own (the video writer): false, errno
+// ENOSPC, when the disk had no room for the whole of it (on the board: the
+// disk was left without a free block).
+bool DiskKeptWhole(const std::string& hostPath);
+
 // The suffix of the temporary file a whole-file write goes through; what a
 // kill leaves of it is removed at start-up.
 constexpr char kDiskTempSuffix[] = ".part";

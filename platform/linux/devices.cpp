@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/statvfs.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -65,6 +66,17 @@ bool DiskWriteAll(int fd, const void* data, size_t n) {
     n -= size_t(w);
   }
   return true;
+}
+
+bool DiskKeptWhole(const std::string& hostPath) {
+  // The writer does not say whether every write went out; a disk left with
+  // no free block refused some.
+  const size_t slash = hostPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : hostPath.substr(0, slash + 1);
+  struct statvfs st {};
+  if (::statvfs(folder.c_str(), &st) != 0 || st.f_bavail > 0) return true;
+  errno = ENOSPC;
+  return false;
 }
 
 // ---- front panel: 115200 baud, raw 8N1, non-blocking ----

@@ -30,10 +30,11 @@ int PmapCall(int port, uint32_t proc, uint32_t prog, uint32_t prot, uint32_t pro
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   XdrWriter w;
   const uint32_t xid = 0x56580000u | proc << 8 | prot;
-  for (uint32_t v : {xid, 0u, 2u, kPmapProg, 2u, proc, 0u, 0u, 0u, 0u, prog, 1u, prot, progPort}) w.U32(v);
+  for (uint32_t v : {xid, 0u, 2u, kPmapProg, 2u, proc, 0u, 0u, 0u, 0u, prog, 1u, prot, progPort})
+    w.U32(v);
   int result = -1;
   if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-      send(fd, w.bytes().data(), w.bytes().size(), 0) == ssize_t(w.bytes().size())) {
+      send(fd, w.bytes().data(), w.bytes().size(), MSG_NOSIGNAL) == ssize_t(w.bytes().size())) {
     char buf[64];
     ssize_t n = recv(fd, buf, sizeof buf, 0);
     XdrReader r(buf, n > 0 ? size_t(n) : 0);

@@ -12,8 +12,8 @@
 
 #include "acquisition/engine/wave.h"
 #include "core/board/control.h"
-#include "core/messages/msg.h"
 #include "core/input/rs232.h"
+#include "core/messages/msg.h"
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
 #include "platform/disk.h"
@@ -136,6 +136,8 @@ constexpr char kConversionNote[] = "Data/VideoConversion";
 constexpr char kStepWriting[] = "writing";        // the AVI is being written
 constexpr char kStepConverting[] = "converting";  // ffmpeg writes the MP4 from the AVI
 constexpr char kStepConverted[] = "converted";    // the MP4 is whole, the AVI still there
+// An earlier MP4 of the name, while ffmpeg writes the new one.
+constexpr char kKeptSuffix[] = ".old";
 
 void NoteStep(const std::string& name, const char* step) {
   // Replaced whole: a kill while it is written leaves the previous step's note.
@@ -163,10 +165,17 @@ void RecordToVideoLeftovers() {
     // Killed while the AVI was written, or once the MP4 was whole: the AVI is
     // an intermediate. Killed while ffmpeg ran: the MP4 is torn and the AVI is
     // the whole recording, kept as after a failed conversion.
+    const std::string mp4 = plat::MapPath(DiskFile(name, ".mp4")), kept = mp4 + kKeptSuffix;
+    const bool whole = std::strcmp(step, kStepConverted) == 0;
     if (std::strcmp(step, kStepConverting) == 0)
       RemoveDiskFile(name, ".mp4");
     else
       RemoveDiskFile(name, ".avi");
+    // An earlier MP4 kept aside goes once the new one is whole, else comes back.
+    if (whole)
+      std::remove(kept.c_str());
+    else
+      std::rename(kept.c_str(), mp4.c_str());
     Sync();
   }
   NoteDone();
@@ -242,6 +251,8 @@ int RecordToVideo(const char* name, int rate, int, int first, int last) {
     QelDraw.DrawWorkProcess(kBarRow, kBarCol, kBarStep, written % advanceEvery == 0 ? 1 : 0);
   }
   writer.release();
+  // The writer does not report a full disk: a cut AVI is a failed one.
+  if (!failed && !plat::DiskKeptWhole(plat::MapPath(avi))) failed = true;
   if (failed) {
     // Nothing half-written stays behind looking like a finished recording.
     if (DiskPresent()) plat::ShellSystem(("rm -f " + plat::ShellQuote(avi)).c_str());
@@ -255,14 +266,22 @@ int RecordToVideo(const char* name, int rate, int, int first, int last) {
   QelDraw.DrawWorkProcess(kBarRow, kBarCol, kBarStep, kProgressSteps);
   QelDraw.UpdateAreaLcd(kBarRow, kBarCol, kBarWidth, kBarHeight);
 
-  const std::string cmd = std::string(kFfmpeg) + " -i " + plat::ShellQuote(avi) + " -c:v copy -c:a copy -y " +
-                          plat::ShellQuote(mp4);
+  const std::string cmd = std::string(kFfmpeg) + " -i " + plat::ShellQuote(avi) +
+                          " -c:v copy -c:a copy -y " + plat::ShellQuote(mp4);
   std::printf("Cmd: %s \n", cmd.c_str());
+  // An MP4 of the same name is kept aside while ffmpeg writes over the name,
+  // and comes back whole when the conversion fails.
+  const std::string hostMp4 = plat::MapPath(mp4), hostKept = hostMp4 + kKeptSuffix;
+  const bool hadOld = std::rename(hostMp4.c_str(), hostKept.c_str()) == 0;
   NoteStep(name, kStepConverting);
   const bool converted = written > 0 && plat::ShellSystem(cmd.c_str()) == 0;
   if (converted) {
     NoteStep(name, kStepConverted);
+    if (hadOld) std::remove(hostKept.c_str());
     plat::ShellSystem(("rm " + plat::ShellQuote(avi)).c_str());
+  } else {
+    std::remove(hostMp4.c_str());  // torn, or never made
+    if (hadOld) std::rename(hostKept.c_str(), hostMp4.c_str());
   }
   NoteDone();
   std::printf("Sec = %d \n", int((plat::MonoUs() - start) / 1000000));

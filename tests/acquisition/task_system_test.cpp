@@ -16,16 +16,16 @@
 #include <vector>
 
 #include "acquisition/channel/task_ch1.h"
-#include "acquisition/system_module/task_system.h"
-#include "acquisition/tables/timebase_tables.h"
 #include "acquisition/models/trig_system.h"
-#include "acquisition/tables/voltage_tables.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
+#include "acquisition/system_module/task_system.h"
+#include "acquisition/tables/timebase_tables.h"
+#include "acquisition/tables/voltage_tables.h"
 #include "core/board/control.h"
 #include "core/board/eeprom_map.h"
-#include "core/messages/msg.h"
 #include "core/input/rs232.h"
+#include "core/messages/msg.h"
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
 #include "platform/sim/devices/sim_controls.h"
@@ -79,13 +79,14 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 }
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+         uint32_t(b[at + 3]) << 24;
 }
 }  // namespace
 
 TEST_F(SystemModule, TimeBaseKnobRunningWaitsForTheReadOutThenReachesTheFpga) {
   const double before = plat::SimDecodedTimebase().samplePeriodNs;
-  Turn(87);  // TB_L: one step slower
+  Turn(87);                                                   // TB_L: one step slower
   EXPECT_EQ(SysRunStatus.GetRealTimeBase(0), kFastTimeBase);  // queued
   EXPECT_EQ(TaskSystem.IsRunOpCmd(), 0);
   EXPECT_EQ(SysRunStatus.GetTimeBaseAdjFlag(), 1);
@@ -265,7 +266,7 @@ TEST_F(SystemModule, OpQueueMergesDropsAndHoldsTwenty) {
   ASSERT_EQ(TaskSystem.AppendOpCmd(78, 0, 3, 0), 0);  // merged: step 5
   EXPECT_EQ(TaskSystem.AppendOpCmd(84, 0, -1, 0), 0);
   EXPECT_EQ(TaskSystem.AppendOpCmd(84, 0, -1, 0), -1);  // dropped
-  EXPECT_EQ(TaskSystem.AppendOpCmd(145, 0, 0, 0), 0);  // temperature, both channels
+  EXPECT_EQ(TaskSystem.AppendOpCmd(145, 0, 0, 0), 0);   // temperature, both channels
   EXPECT_EQ(TaskSystem.AppendOpCmd(145, 1, 0, 0), 0);
   EXPECT_EQ(TaskSystem.IsRunOpCmd(), 3);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(TaskSystem.AppendOpCmd(int16_t(200 + i), 0, 0, 0), 0);
@@ -359,6 +360,14 @@ TEST_F(SystemModule, AScreenshotThatFailsLeavesNothingAndKeepsItsNumber) {
       names.push_back(e.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"QelPrtsc-001.bmp"}) << room;
   }
+  // The same when the USB disk reports less free space than a picture takes.
+  plat::SimUsbSetFree(1000);
+  bench.Key(55);
+  EXPECT_EQ(QelMsg.GetMessageID(), 30);
+  EXPECT_FALSE(std::filesystem::exists(Path("udisk/QelPrtSc/QelPrtsc-002.bmp")));
+  EXPECT_FALSE(std::filesystem::exists(Path("udisk/QelPrtSc/QelPrtsc-002.bmp.part")));
+  EXPECT_EQ(ReadFile(Path("udisk/QelPrtSc/QelPrtsc-001.bmp")).size(), 1152054u);
+  plat::SimUsbSetFree(-1);
   bench.Key(55);
   EXPECT_EQ(QelMsg.GetMessageID(), 29);
   EXPECT_EQ(ReadFile(Path("udisk/QelPrtSc/QelPrtsc-002.bmp")).size(), 1152054u);
@@ -368,7 +377,9 @@ TEST_F(SystemModule, AScreenshotThatFailsLeavesNothingAndKeepsItsNumber) {
 TEST_F(SystemModule, ScreenshotFormats) {
   std::vector<uint32_t> page(800 * 480, 0x00FFFFFF);
   page[0] = 0x00102030;  // top-left: R 0x10, G 0x20, B 0x30
-  auto at = [](const std::vector<uint8_t>& b, int row, int col) { return 54 + size_t(479 - row) * 2400 + size_t(col) * 3; };
+  auto at = [](const std::vector<uint8_t>& b, int row, int col) {
+    return 54 + size_t(479 - row) * 2400 + size_t(col) * 3;
+  };
   auto f0 = ScreenBmp(page.data(), 0);
   EXPECT_EQ(f0[at(f0, 0, 0)], 0x30);
   EXPECT_EQ(f0[at(f0, 0, 0) + 2], 0x10);
@@ -434,8 +445,9 @@ TEST_F(SystemModule, SetupBlockRoundTripAndRefusals) {
   SysRunInfo.vertical[0].position = 200;
   std::vector<uint8_t> bad = buf;  // a time base outside the table in the image
   const uint16_t outside = 200;
-  std::memcpy(bad.data() + 23 + offsetof(_SysRunInfo, horizontal) + offsetof(HorizontalBlock, realTimeBase),
-              &outside, 2);
+  std::memcpy(
+      bad.data() + 23 + offsetof(_SysRunInfo, horizontal) + offsetof(HorizontalBlock, realTimeBase),
+      &outside, 2);
 
   // Cut short inside the payload: refused, nothing changes.
   RunSetupStorage(TaskSystem, 1, &buf, 10 + 13 + 17000, 0, &status);

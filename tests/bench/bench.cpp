@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,18 +13,18 @@
 #include <stdexcept>
 #include <thread>
 
-#include "acquisition/system_module/task_system.h"
 #include "acquisition/models/trig_system.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
+#include "acquisition/system_module/task_system.h"
 #include "app/hooks.h"
 #include "app/startup.h"
 #include "core/board/ch_cali_data.h"
 #include "core/board/control.h"
 #include "core/board/eeprom_map.h"
-#include "core/state/ids.h"
-#include "core/messages/msg.h"
 #include "core/input/rs232.h"
+#include "core/messages/msg.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "core/state/task.h"
@@ -82,6 +83,9 @@ PostedKeys TakePostedKeys() {
 }
 
 Bench::Bench() {
+  // As the instrument's main: a write to a peer that has gone fails with
+  // EPIPE and the writer carries on (benchmarks and fuzz targets run here).
+  std::signal(SIGPIPE, SIG_IGN);
   char tmpl[] = "/tmp/scope-root-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");
   root_ = tmpl;
@@ -277,7 +281,8 @@ std::vector<uint32_t> Bench::Screen() const {
 
 uint32_t Bench::Pixel(int row, int column) const {
   const uint32_t* fb = plat::FrameBufferMap();
-  if (!fb || row < 0 || column < 0 || row >= plat::kScreenHeight || column >= plat::kScreenWidth) return 0;
+  if (!fb || row < 0 || column < 0 || row >= plat::kScreenHeight || column >= plat::kScreenWidth)
+    return 0;
   return fb[row * plat::kScreenWidth + column] & 0xFFFFFF;
 }
 

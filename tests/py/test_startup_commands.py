@@ -3,7 +3,7 @@
 its ADC phase detection runs (it measures at a time base of its own and then
 puts the settings back), pyvisa-py sends a time base over VXI-11. After
 start-up the instrument answers with that time base, not the one start-up
-put back.
+put back. From its first line on the instrument ignores SIGPIPE.
 
 Usage: python3 test_startup_commands.py --build <builddir>
 """
@@ -42,11 +42,23 @@ class Starting(LineProcess):
         return self.wait_exit(20)
 
 
+def sigpipe_ignored(pid):
+    """The kernel's record of the signals process `pid` ignores."""
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("SigIgn:"):
+                return int(line.split()[1], 16) >> (signal.SIGPIPE - 1) & 1 == 1
+    return False
+
+
 def time_base_sent_during_phase_detection(build, root):
     inst = Starting(build, root)
     try:
         line = inst.wait_line(PORTS.search, 90)
         assert line, "no VXI-11 server"
+        # Its servers write to peers that may have gone: SIGPIPE is ignored
+        # from the start (Popen restores the default for the child).
+        assert sigpipe_ignored(inst.proc.pid), "SIGPIPE is not ignored"
         rpc.PMAP_PORT = int(PORTS.search(line).group(1))
         assert inst.wait_line(lambda text: text.startswith("PhaseDetection Cnt"), 60), "no phase detection"
         rm = pyvisa.ResourceManager("@py")

@@ -1,5 +1,6 @@
 // The websocket layer driven over real loopback sockets with hand-made frames.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
@@ -77,7 +78,10 @@ int OnMessage(WSPipeOut2*, WSClient2* c) {
     ws2_send_data(c, WS_OPCODE_TEXT, "late", 4);  // must go nowhere
     ws2_close_conn(g_server, c);
   } else if (text == "sanitize") {
-    const char bad[] = "a\xff" "b\xe2\x28\xa1" "c\xe2\x82";
+    const char bad[] =
+        "a\xff"
+        "b\xe2\x28\xa1"
+        "c\xe2\x82";
     ws2_send_data(c, WS_OPCODE_TEXT, bad, sizeof bad - 1);
   } else if (text == "flood") {
     for (int i = 0; i < 64; ++i) {
@@ -216,7 +220,9 @@ struct Rx {
   bool ok = false;
   int opcode = -1;
   std::string payload;
-  int code() const { return payload.size() >= 2 ? (uint8_t(payload[0]) << 8 | uint8_t(payload[1])) : -1; }
+  int code() const {
+    return payload.size() >= 2 ? (uint8_t(payload[0]) << 8 | uint8_t(payload[1])) : -1;
+  }
 };
 
 Rx ReadFrame(int fd) {
@@ -326,7 +332,10 @@ TEST(WsCodec, Sha1Base64AndTheSampleAcceptValue) {
 }
 
 TEST(WsCodec, Utf8SanitizeKeepsTheLength) {
-  std::string s = "a\xff" "b\xe2\x28\xa1" "c\xe2\x82";
+  std::string s =
+      "a\xff"
+      "b\xe2\x28\xa1"
+      "c\xe2\x82";
   utf8_sanitize(&s[0], s.size());
   EXPECT_EQ(s, std::string("a?b?(?c\0\0", 9));
   std::string good = "\xce\xba\xe1\xbd\xb9\xf0\x9f\x98\x80";
@@ -496,7 +505,7 @@ TEST_F(WsServer, ThreeFragmentsMakeOneMessage) {
   int fd = Open();
   ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_TEXT, "one ", false)));
   ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_CONTINUATION, "two ", false)));
-  ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_PING, "mid")));  // between fragments
+  ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_PING, "mid")));     // between fragments
   std::string last = Frame(WS_OPCODE_CONTINUATION, "three");  // arrives in two pieces
   ASSERT_TRUE(SendAll(fd, last.substr(0, 5)));
   std::this_thread::sleep_for(50ms);
@@ -589,27 +598,82 @@ TEST_F(WsServer, InputPipePacketsReachClients) {
       for (int i = 3; i >= 0; --i) p += char(v >> (8 * i));
     return p + payload;
   };
-  std::ofstream pipe(path, std::ios::binary);
-  pipe << packet(0, 1, "to all") << std::flush;
+  // One write per packet (below PIPE_BUF, so it goes in whole). While the
+  // server reopens the pipe after a bad header nobody reads it and a write
+  // fails with EPIPE; the writer keeps its end and tries again.
+  const int pipe = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(pipe, 0);
+  auto put = [&](const std::string& p) { return write(pipe, p.data(), p.size()) == ssize_t(p.size()); };
+  ASSERT_TRUE(put(packet(0, 1, "to all")));
   EXPECT_EQ(ReadFrame(a).payload, "to all");
   EXPECT_EQ(ReadFrame(b).payload, "to all");
-  pipe << packet(uint32_t(bFd), 2, "to b") << std::flush;
+  ASSERT_TRUE(put(packet(uint32_t(bFd), 2, "to b")));
   EXPECT_EQ(ReadFrame(b).payload, "to b");
   // A bad header resets the pipe; the next packet is read as usual.
-  pipe << packet(0, 7, "bad") << std::flush;
+  ASSERT_TRUE(put(packet(0, 7, "bad")));
   // Bytes read together with the bad header go with it: the packet is sent
   // again until one arrives.
   timeval tv = {1, 0};
   setsockopt(a, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   Rx rx;
   EXPECT_TRUE(WaitUntil([&] {
-    pipe << packet(0, 1, "after") << std::flush;
+    if (!put(packet(0, 1, "after"))) return false;
     rx = ReadFrame(a);
     return rx.ok;
   }));
   EXPECT_EQ(rx.payload, "after");
+  close(pipe);
   close(a);
   close(b);
+}
+
+// Outside strict mode client messages go to the out pipe. A reader that
+// closes its end makes the server's next write fail with EPIPE (SIGPIPE is
+// ignored, as in the instrument): the server drops the pipe, carries on and
+// writes to the next reader that opens it.
+TEST_F(WsServer, AnOutPipeReaderThatClosesLeavesTheServerServing) {
+  Start([](WSServerState_* s) { s->config.strict = 0; });
+  const std::string path = root_ + "/tmp/wspipeout2.fifo";
+  ASSERT_TRUE(WaitUntil([&] {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+  }));
+  auto reader = [&] { return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); };
+  auto readAll = [](int fd, const std::string& want) {
+    std::string got;
+    WaitUntil([&] {
+      char buf[256];
+      const ssize_t n = read(fd, buf, sizeof buf);
+      if (n > 0) got.append(buf, size_t(n));
+      return got.size() >= want.size();
+    });
+    return got;
+  };
+  int r = reader();
+  ASSERT_GE(r, 0);
+  int c = Open();
+  ASSERT_TRUE(SendAll(c, Frame(WS_OPCODE_TEXT, "one")));
+  EXPECT_EQ(readAll(r, "one"), "one");
+  close(r);
+  // Written to a pipe nobody reads: without SIGPIPE ignored this ends the
+  // process. The pong to a ping behind it shows the server has written it.
+  ASSERT_TRUE(SendAll(c, Frame(WS_OPCODE_TEXT, "two") + Frame(WS_OPCODE_PING, "p")));
+  const Rx pong = ReadFrame(c);
+  EXPECT_EQ(pong.opcode, WS_OPCODE_PONG);
+  EXPECT_EQ(pong.payload, "p");
+  // Still serving: a new client is answered, and a new reader gets messages.
+  const int d = Open();
+  r = reader();
+  ASSERT_GE(r, 0);
+  std::string got;
+  EXPECT_TRUE(WaitUntil([&] {
+    if (!SendAll(d, Frame(WS_OPCODE_TEXT, "three"))) return false;
+    got = readAll(r, "three");
+    return got.find("three") != std::string::npos;
+  }));
+  close(r);
+  close(c);
+  close(d);
 }
 
 TEST_F(WsServer, APipePathThatIsNotAFifoEndsThatServerOnly) {
@@ -695,7 +759,8 @@ TEST_F(WsServer, AFloodOfConnectionsAndFramesLeavesItServing) {
   for (int round = 0; round < 20; ++round)
     for (int fd : open) ASSERT_TRUE(SendAll(fd, Frame(WS_OPCODE_TEXT, "r" + std::to_string(round))));
   for (int fd : open)
-    for (int round = 0; round < 20; ++round) ASSERT_EQ(ReadFrame(fd).payload, "r" + std::to_string(round));
+    for (int round = 0; round < 20; ++round)
+      ASSERT_EQ(ReadFrame(fd).payload, "r" + std::to_string(round));
   signalling = false;
   signaller.join();
   for (int fd : open) close(fd);
@@ -845,7 +910,7 @@ TEST_F(WsServer, ClientCapHandshakeAndIdleTimeOuts) {
   ASSERT_TRUE(WaitFor([] { return g_closes == 1; }));
   int slow = Connect(port_);
   ASSERT_TRUE(SendAll(slow, Request().substr(0, 20)));  // never finished
-  EXPECT_TRUE(EndsWithoutData(slow));  // dropped after a second or two
+  EXPECT_TRUE(EndsWithoutData(slow));                   // dropped after a second or two
   close(slow);
   // a keeps talking, b stays silent: only b is closed.
   EXPECT_TRUE(WaitUntil([&] {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -17,8 +18,8 @@
 #include "acquisition/engine/wave.h"
 #include "acquisition/models/x_system.h"
 #include "core/board/control.h"
-#include "core/state/ids.h"
 #include "core/messages/msg.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "platform/root.h"
 #include "platform/shell.h"
@@ -27,7 +28,6 @@
 #include "system/recorder/recorder.h"
 #include "system/recorder/recorder_pages.h"
 #include "system/utility/task_utility.h"
-#include "remote/scpi/scpi_client.h"
 #include "tests/bench/bench.h"
 #include "ui/screen/qel_draw.h"
 
@@ -67,7 +67,9 @@ int RisingCrossings(const std::vector<uint8_t>& raster) {
   return crossings;
 }
 
-std::vector<uint8_t> ShownRaster() { return std::vector<uint8_t>(QelWaveData, QelWaveData + kQelRasterBytes); }
+std::vector<uint8_t> ShownRaster() {
+  return std::vector<uint8_t>(QelWaveData, QelWaveData + kQelRasterBytes);
+}
 
 std::string Capture(const std::string& cmd) {
   std::string out;
@@ -166,7 +168,8 @@ TEST_F(Recorder, RecordsASweepAndStepsThroughIt) {
   EXPECT_EQ(SysRunStatus.GetAcquireStatus(0), kAcqStopped);
   // The board kept each acquisition as it was made.
   ASSERT_EQ(b.Fpga().RecordedFrames(), size_t(kFrames));
-  for (int k = 0; k < kFrames; ++k) EXPECT_DOUBLE_EQ(b.Fpga().RecordedFrame(size_t(k)).sig[0].frequencyHz, SweepHz(k));
+  for (int k = 0; k < kFrames; ++k)
+    EXPECT_DOUBLE_EQ(b.Fpga().RecordedFrame(size_t(k)).sig[0].frequencyHz, SweepHz(k));
   // The end of the recording shows its last frame.
   b.Pass();
   ExpectShowsFrame(kFrames - 1);
@@ -411,9 +414,10 @@ struct RecorderVideo : Recorder {
   }
   bool DiskHas(const std::string& name) { return RootFileExists("udisk/" + name); }
   std::string Probe(const std::string& name) {
-    return Capture("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-               "stream=width,height,nb_read_frames -of csv=p=0 '" +
-               plat::RootDir() + "/udisk/" + name + "'");
+    return Capture(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+        "stream=width,height,nb_read_frames -of csv=p=0 '" +
+        plat::RootDir() + "/udisk/" + name + "'");
   }
   void ExpectRestored() {
     EXPECT_EQ(recData.mode, kPlayNone);
@@ -431,7 +435,8 @@ TEST_F(RecorderVideo, WritesAnMp4OfEveryFrame) {
   EXPECT_EQ(Probe("sweep.mp4"), "800,480,50\n");
   EXPECT_EQ(QelMsg.GetMessageID(), 10);
   ExpectRestored();
-  EXPECT_TRUE(b.ShellRan("/usr/local/ffmpeg/bin/ffmpeg -i '/udisk/sweep.avi' -c:v copy -c:a copy -y '/udisk/sweep.mp4'"));
+  EXPECT_TRUE(b.ShellRan(
+      "/usr/local/ffmpeg/bin/ffmpeg -i '/udisk/sweep.avi' -c:v copy -c:a copy -y '/udisk/sweep.mp4'"));
 }
 
 TEST_F(RecorderVideo, LongRecordingsSkipFramesAndShortOnesPlaySlowly) {
@@ -440,8 +445,9 @@ TEST_F(RecorderVideo, LongRecordingsSkipFramesAndShortOnesPlaySlowly) {
   // the 50 s hold 50 frames too; a rate above the frame count plays at 1 fps.
   EXPECT_EQ(RecordToVideo("slow", 100, 0, 11, 20), 0);
   EXPECT_EQ(Probe("slow.mp4"), "800,480,10\n");
-  const std::string rate = Capture("ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 '" +
-                               plat::RootDir() + "/udisk/slow.mp4'");
+  const std::string rate =
+      Capture("ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 '" +
+              plat::RootDir() + "/udisk/slow.mp4'");
   EXPECT_EQ(rate, "1/1\n");
 }
 
@@ -495,6 +501,53 @@ TEST_F(RecorderVideo, RefusesAFullDiskBeforeStarting) {
   plat::SimUsbPlug(false);
   EXPECT_EQ(RecordToVideo("gone", 25, 0, 1, kFrames), -1);
   EXPECT_EQ(QelMsg.GetMessageID(), 23);
+}
+
+// The disk fills while a video is made, and an earlier video of the name
+// stays whole. While the AVI is written (the free space taken by something
+// else once ten frames are read): the AVI goes, message 11. While ffmpeg
+// writes the MP4 (an ffmpeg that lets the disk fill first): the torn MP4
+// goes, the earlier one is back, the AVI stays as after any failed conversion.
+TEST_F(RecorderVideo, ADiskThatFillsWhileAVideoIsMadeKeepsTheEarlierVideo) {
+  RecordSweep();
+  WriteRootFile("udisk/clip.mp4", "earlier video");
+  constexpr int64_t kRoom = int64_t(1) << 40;
+  plat::SimUsbSetFree(kRoom);
+  auto rastersRead = [&] {
+    size_t n = 0;
+    for (const auto& r : b.Fpga().BlockReads()) n += r.first == 0;
+    return n;
+  };
+  const size_t before = rastersRead();
+  std::thread filler([&] {
+    while (rastersRead() < before + 10) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    plat::SimUsbSetFree(1000);
+  });
+  EXPECT_EQ(RecordToVideo("clip", 25, 0, 1, kFrames), -1);
+  filler.join();
+  EXPECT_EQ(QelMsg.GetMessageID(), 11);
+  EXPECT_FALSE(DiskHas("clip.avi"));
+  EXPECT_EQ(ReadRootFile("udisk/clip.mp4"), "earlier video");
+  ExpectRestored();
+
+  const std::string script = plat::RootDir() + "/fill-ffmpeg.sh";
+  WriteRootFile("fill-ffmpeg.sh", "#!/bin/sh\necho 100 > '" + plat::DevPath("udisk_free") +
+                                      "'\nexec /usr/bin/ffmpeg \"$@\"\n");
+  ASSERT_EQ(chmod(script.c_str(), 0755), 0);
+  setenv("SCOPE_FFMPEG", script.c_str(), 1);
+  plat::SimUsbSetFree(kRoom);
+  EXPECT_EQ(RecordToVideo("clip", 25, 0, 1, kFrames), 1);
+  unsetenv("SCOPE_FFMPEG");
+  EXPECT_EQ(QelMsg.GetMessageID(), 11);
+  EXPECT_TRUE(DiskHas("clip.avi"));
+  EXPECT_EQ(ReadRootFile("udisk/clip.mp4"), "earlier video");
+  EXPECT_FALSE(DiskHas("clip.mp4.old"));
+  ExpectRestored();
+  // With room the video replaces the earlier one.
+  plat::SimUsbSetFree(kRoom);
+  EXPECT_EQ(RecordToVideo("clip", 25, 0, 1, kFrames), 0);
+  EXPECT_EQ(Probe("clip.mp4"), "800,480,50\n");
+  EXPECT_FALSE(DiskHas("clip.mp4.old"));
 }
 
 TEST_F(RecorderVideo, BadNamesAndRangesNeverReachTheShell) {
@@ -608,5 +661,6 @@ TEST_F(Recorder, ARemoteStartAfterEnableRecordsTheFramesAsked) {
   EXPECT_EQ(SysRunStatus.GetFuncBits() & kRecordedBits, kFuncRecorded);
   // The board kept the 40 acquisitions of the new recording, in order.
   ASSERT_EQ(b.Fpga().RecordedFrames(), 40u);
-  for (int k = 0; k < 40; ++k) EXPECT_DOUBLE_EQ(b.Fpga().RecordedFrame(size_t(k)).sig[0].frequencyHz, SweepHz(k));
+  for (int k = 0; k < 40; ++k)
+    EXPECT_DOUBLE_EQ(b.Fpga().RecordedFrame(size_t(k)).sig[0].frequencyHz, SweepHz(k));
 }

@@ -8,22 +8,25 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/board/eeprom_map.h"
 #include "core/board/i2c_storage.h"
+#include "core/messages/msg.h"
 #include "core/state/sys_run_info.h"
 #include "platform/root.h"
 #include "platform/sim/bus/sim_bus.h"
+#include "platform/sim/devices/sim_controls.h"
 #include "platform/sim/fpga/sim_decode_trigger.h"
 #include "platform/sim/fpga/sim_fpga.h"
 #include "platform/thread.h"
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_client.h"
 #include "tests/bench/bench.h"
-#include "trigger/decode/bus_decode.h"
-#include "trigger/decode/bus_decode_export.h"
 #include "trigger/analog/task_trigger.h"
 #include "trigger/bus/trigger_bus.h"
+#include "trigger/decode/bus_decode.h"
+#include "trigger/decode/bus_decode_export.h"
 #include "ui/draw/font.h"
 #include "ui/screen/qel_draw.h"
 
@@ -45,12 +48,26 @@ struct DecodeExport : ::testing::Test {
   }
   int Item(int n) { return int(TaskTrigger.Item(n) & 0xFFFF); }
   // Entries as the FPGA would give them, 1 sample = 1 ns.
-  void Entries(std::initializer_list<std::pair<int32_t, uint32_t>> rows, int type) {
+  void Entries(const std::vector<std::pair<int32_t, uint32_t>>& rows, int type) {
     std::vector<uint8_t> b;
     for (auto& r : rows) {
       const uint32_t s = uint32_t(r.first), d = r.second;
-      const uint8_t rec[16] = {0xAA, 0xA5, 0x5A, 2, uint8_t(s >> 24), uint8_t(s >> 16), uint8_t(s >> 8), uint8_t(s),
-                               uint8_t(d >> 24), uint8_t(d >> 16), uint8_t(d >> 8), uint8_t(d), 0, 0, 0, 0};
+      const uint8_t rec[16] = {0xAA,
+                               0xA5,
+                               0x5A,
+                               2,
+                               uint8_t(s >> 24),
+                               uint8_t(s >> 16),
+                               uint8_t(s >> 8),
+                               uint8_t(s),
+                               uint8_t(d >> 24),
+                               uint8_t(d >> 16),
+                               uint8_t(d >> 8),
+                               uint8_t(d),
+                               0,
+                               0,
+                               0,
+                               0};
       b.insert(b.end(), rec, rec + 16);
     }
     AnalysisDecodeRecords(b.data(), int(b.size()), type, 1.0);
@@ -81,7 +98,8 @@ TEST_F(DecodeExport, CsvRowsTimeThresholdsAndTheOverwriteQuestion) {
   ASSERT_EQ(Save_decode_data(0), 0);
   EXPECT_EQ(Decode_DisplayType, kDecodePopOverwrite);
   EXPECT_EQ(TaskTrigger.TaskMenu.GetCurrPage(), 38);
-  EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv").substr(0, 32), "Decode:RS232\ntime,data\n999ns,65\n");
+  EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv").substr(0, 32),
+            "Decode:RS232\ntime,data\n999ns,65\n");
   Decode_Storage_Overlay(kNone);
   EXPECT_EQ(Decode_DisplayType, kDecodePopNone);
   EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv"), "Decode:RS232\ntime,data\n5ns,68\n");
@@ -167,6 +185,28 @@ TEST_F(DecodeExport, NoDiskNoDataAndAFailedWriteKeepTheOldFile) {
   WriteRootFile("udisk/Storage/Decode/Decode.csv.part/x", "");
   EXPECT_EQ(decodeSaveSetFunc(), -1);
   EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv"), "old\n");
+}
+
+// The USB disk reports 1000 bytes free and the table takes more: the write
+// that crosses it fails, the failure message shows, and the table saved
+// before stays as it was with no temporary file beside it.
+TEST_F(DecodeExport, AUsbDiskWithoutRoomKeepsTheOldTable) {
+  Type(kTrigRs232);
+  SysRunStatus.SetUsbInsertStatus(1);
+  WriteRootFile("udisk/Storage/Decode/Decode.csv", "old\n");
+  std::vector<std::pair<int32_t, uint32_t>> rows;
+  for (int i = 0; i < 300; ++i) rows.emplace_back(5 + 10 * i, uint32_t(i % 256));
+  Entries(rows, kTrigRs232);
+  plat::SimUsbSetFree(1000);
+  QelMsg.ClearMessage();
+  EXPECT_EQ(decodeSaveSetFunc(), -1);
+  EXPECT_EQ(QelMsg.GetMessageID(), 11);
+  EXPECT_EQ(Read("/udisk/Storage/Decode/Decode.csv"), "old\n");
+  EXPECT_FALSE(RootFileExists("udisk/Storage/Decode/Decode.csv.part"));
+  // With room the table is written.
+  plat::SimUsbSetFree(100000);
+  EXPECT_EQ(decodeSaveSetFunc(), 0);
+  EXPECT_NE(Read("/udisk/Storage/Decode/Decode.csv"), "old\n");
 }
 
 TEST_F(DecodeExport, TheNameKeyboardTypesClampsAndShowsTheName) {
@@ -301,7 +341,7 @@ TEST_F(DecodeExport, TheNameKeyboardOnTheScreenAndTheNameOnTheMenu) {
   Font* font = QelDraw.GetUserFontPointer();
   ASSERT_NE(font, nullptr);
   const short before = font->CurrentAsciiFont();
-  font->SetCurrFont(1);  // the keys' font
+  font->SetCurrFont(1);            // the keys' font
   for (int i = 37; i < 40; ++i) {  // the labels' widths, centred on their keys
     SCOPED_TRACE(i);
     const char* const words[3] = {"del", "a/A", "En"};

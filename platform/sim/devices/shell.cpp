@@ -2,8 +2,8 @@
 // commands emulated inside it, everything else only recorded.
 #include "platform/shell.h"
 
-#include <glob.h>
 #include <fcntl.h>
+#include <glob.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -19,6 +19,7 @@
 #include <mutex>
 
 #include "platform/clock.h"
+#include "platform/disk.h"
 #include "platform/log_ring.h"
 #include "platform/net.h"
 #include "platform/root.h"
@@ -67,8 +68,8 @@ bool Tokenize(const std::string& line, std::vector<std::string>* words) {
       if (have) words->push_back(cur);
       cur.clear();
       have = false;
-    } else if (c == '|' || c == '&' || c == ';' || c == '$' || c == '`' || c == '<' ||
-               c == '(' || c == ')') {
+    } else if (c == '|' || c == '&' || c == ';' || c == '$' || c == '`' || c == '<' || c == '(' ||
+               c == ')') {
       return false;
     } else {
       cur += c;
@@ -84,8 +85,7 @@ bool Expand(const std::string& arg, std::vector<std::string>* out) {
   std::string host = MapPath(arg);
   if (!InsideRoot(host)) return false;
   glob_t g{};
-  if (host.find_first_of("*?[") != std::string::npos &&
-      glob(host.c_str(), 0, nullptr, &g) == 0) {
+  if (host.find_first_of("*?[") != std::string::npos && glob(host.c_str(), 0, nullptr, &g) == 0) {
     for (size_t i = 0; i < g.gl_pathc; ++i) {
       if (!InsideRoot(g.gl_pathv[i])) {
         globfree(&g);
@@ -130,7 +130,7 @@ int RunFileCommand(std::vector<std::string> w) {
   if (cmd == "mkdir") {
     for (const auto& p : paths) {
       bool ok = flags.find('p') != std::string::npos ? (fs::create_directories(p, ec), !ec)
-                                                      : fs::create_directory(p, ec);
+                                                     : fs::create_directory(p, ec);
       if (!ok) rc = 1;
     }
   } else if (cmd == "rm") {
@@ -155,7 +155,8 @@ int RunFileCommand(std::vector<std::string> w) {
     paths.pop_back();
     bool recursive = flags.find_first_of("rRa") != std::string::npos;
     for (const auto& p : paths) {
-      fs::path target = fs::is_directory(dst, ec) ? fs::path(dst) / fs::path(p).filename() : fs::path(dst);
+      fs::path target =
+          fs::is_directory(dst, ec) ? fs::path(dst) / fs::path(p).filename() : fs::path(dst);
       auto opts = fs::copy_options::overwrite_existing;
       if (recursive) opts |= fs::copy_options::recursive;
       if (fs::is_directory(p, ec) && !recursive) {
@@ -169,7 +170,8 @@ int RunFileCommand(std::vector<std::string> w) {
     if (paths.empty()) paths.push_back(".");
     for (const auto& p : paths) {
       if (fs::is_directory(p, ec)) {
-        for (const auto& e : fs::directory_iterator(p, ec)) output += e.path().filename().string() + "\n";
+        for (const auto& e : fs::directory_iterator(p, ec))
+          output += e.path().filename().string() + "\n";
       } else if (fs::exists(p, ec)) {
         output += fs::path(p).filename().string() + "\n";
       } else {
@@ -203,6 +205,7 @@ bool IsFfmpeg(const std::vector<std::string>& w) {
 // files inside the root; anything else is refused (exit status 1).
 int RunFfmpeg(const std::vector<std::string>& w) {
   std::vector<std::string> args{HostFfmpeg(), "-nostdin", "-loglevel", "error"};
+  std::string output;
   for (size_t i = 1; i < w.size(); ++i) {
     const std::string& a = w[i];
     if (a == "-y") {
@@ -217,6 +220,7 @@ int RunFfmpeg(const std::vector<std::string>& w) {
       const std::string host = MapPath(w[i]);
       if (host.find_first_of("*?[") != std::string::npos || !InsideRoot(host)) return 1;
       if (input) args.push_back("-i");
+      if (!input) output = host;
       args.push_back(host);
     } else {
       return 1;
@@ -239,7 +243,11 @@ int RunFfmpeg(const std::vector<std::string>& w) {
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return 1;
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+  const int rc = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+  // A USB disk without room for the whole output stops ffmpeg as the board's
+  // does: the output cut where the disk filled, exit status 1.
+  if (rc == 0 && !output.empty() && !DiskKeptWhole(output)) return 1;
+  return rc;
 }
 
 // "fdisk -l | grep ^/dev/sd. | grep FAT32 -c > message": the count of FAT disks.

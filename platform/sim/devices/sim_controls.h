@@ -42,6 +42,8 @@ void SimDiskRoom(long bytes);
 // USB disk: plug or unplug the disk (creates or removes "<root>/udisk").
 void SimUsbPlug(bool present, const std::string& fileSystem = "FAT32");
 // Free space the disk reports ("<root>/dev/udisk_free"); negative: the host's.
+// Writes to the disk take their bytes from it; the write that crosses it
+// fails with ENOSPC.
 void SimUsbSetFree(int64_t bytes);
 
 }  // namespace plat
