@@ -33,6 +33,8 @@ enum TrigType {
   kLin,
 };
 constexpr int kRs232Widths[4] = {5, 6, 7, 8};
+// A CAN identifier's bits as the words carry them: 11, 16, then 2.
+constexpr int kCanIdHead = 11, kCanIdMiddle = 16, kCanIdTail = 2, kCanIdTailShift = 14;
 
 // The When setting of the SPI trigger as its two word fields (c, k).
 constexpr int kSpiWhen[9][2] = {{0, 4}, {1, 4}, {3, 4}, {5, 4}, {1, 0}, {3, 0}, {5, 0}, {7, 4}, {7, 0}};
@@ -285,10 +287,15 @@ void trig_system::AddCan(WordList& w) {
   AddBusPair(w, fpga::kBusBitTime, SerialFixedPoint(c.ticksPerBit));
   AddBusPair(w, fpga::kBusSamplesPerBit, SerialFixedPoint(c.samplesPerBit));
   AddBusWord(w, fpga::kCanKind, kind);
-  AddBusWord(w, fpga::kCanId, PackBits(c.idBits, 11) | flags);
-  AddBusWord(w, fpga::kCanIdHigh, PackBits(c.idBits + 11, 16));
-  AddBusWord(w, fpga::kCanIdMask, PackBits(c.idMask, 11));
-  AddBusWord(w, fpga::kCanIdMaskHigh, PackBits(c.idMask + 11, 16));
+  // An extended identifier's last two bits ride in the top of the first words.
+  const bool extended = c.idFormat == 1;
+  const auto low = [extended](const uint8_t* bits) {
+    return extended ? PackBits(bits + kCanIdHead + kCanIdMiddle, kCanIdTail) << kCanIdTailShift : 0;
+  };
+  AddBusWord(w, fpga::kCanId, PackBits(c.idBits, kCanIdHead) | flags | low(c.idBits));
+  AddBusWord(w, fpga::kCanIdHigh, PackBits(c.idBits + kCanIdHead, kCanIdMiddle));
+  AddBusWord(w, fpga::kCanIdMask, PackBits(c.idMask, kCanIdHead) | low(c.idMask));
+  AddBusWord(w, fpga::kCanIdMaskHigh, PackBits(c.idMask + kCanIdHead, kCanIdMiddle));
   AddDataPairs(w, c.data, fpga::kBusData8);
   AddDataPairs(w, c.mask, fpga::kBusMask8);
 }
