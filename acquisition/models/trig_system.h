@@ -23,9 +23,9 @@ class WordList;
 
 class trig_system {
  public:
-  static constexpr int kLevelLimit = 200;     // codes either way, channels
+  static constexpr int kLevelLimit = 200;      // codes either way, channels
   static constexpr int kExtLevelLimit = 1000;  // external input
-  static constexpr int kLevelGap = 10;        // least distance of two levels
+  static constexpr int kLevelGap = 10;         // least distance of two levels
   static constexpr int16_t kDefaultLevel[2] = {-25, 0};
 
   trig_system();
@@ -55,6 +55,10 @@ class trig_system {
 
   // Source, type, sweep, force, coupling and the whole configuration.
   int SetTriggerSource(int src);
+  // Puts back a source saved before another was set for the moment: the
+  // source, then the source word the type's configuration sends when the
+  // type triggers on a source of its own (the delay's second source).
+  int RestoreTriggerSource(int src);
   int GetTriggerSource() const;
   int SetTriggerType(int type);
   int SetTriggerMode(int mode);
@@ -80,6 +84,7 @@ class trig_system {
   bool AcReferenced() const;  // couplings 1 and 3
   int DacCode(int src, int c, int code, int* range) const;
   int SendFrontEnd();
+  int SourceWord() const;  // what the configuration writes to the source word
   void UpdateVoltages(int src);
   void UpdateSlewRates(int src);
   int StoreLevel(int src, int level, int code);

@@ -14,10 +14,27 @@
 
 namespace {
 enum TrigType {
-  kEdge = 0, kPulse, kVideo, kSlope, kRunt, kWindow, kDelay, kTimeOut, kDuration, kSetupHold,
-  kNthEdge, kPattern, kRs232, kI2c, kSpi, kCan, kLin,
+  kEdge = 0,
+  kPulse,
+  kVideo,
+  kSlope,
+  kRunt,
+  kWindow,
+  kDelay,
+  kTimeOut,
+  kDuration,
+  kSetupHold,
+  kNthEdge,
+  kPattern,
+  kRs232,
+  kI2c,
+  kSpi,
+  kCan,
+  kLin,
 };
 constexpr int kRs232Widths[4] = {5, 6, 7, 8};
+// A CAN identifier's bits as the words carry them: 11, 16, then 2.
+constexpr int kCanIdHead = 11, kCanIdMiddle = 16, kCanIdTail = 2, kCanIdTailShift = 14;
 
 // The When setting of the SPI trigger as its two word fields (c, k).
 constexpr int kSpiWhen[9][2] = {{0, 4}, {1, 4}, {3, 4}, {5, 4}, {1, 0}, {3, 0}, {5, 0}, {7, 4}, {7, 0}};
@@ -49,7 +66,8 @@ void trig_system::AddBusPair(WordList& w, int lowWord, uint32_t value) {
 // Eight bytes as four words (byte 1 << 8 | byte 2, ...), the first pair in
 // the highest word of the four.
 void trig_system::AddDataPairs(WordList& w, const uint8_t* bytes, int firstWord) {
-  for (int i = 0; i < 4; ++i) AddBusWord(w, firstWord - 2 * i, uint32_t(bytes[2 * i]) << 8 | bytes[2 * i + 1]);
+  for (int i = 0; i < 4; ++i)
+    AddBusWord(w, firstWord - 2 * i, uint32_t(bytes[2 * i]) << 8 | bytes[2 * i + 1]);
 }
 
 void trig_system::AddTimeLimits(WordList& w) const {
@@ -73,7 +91,10 @@ int trig_system::SentTriggerConfigPara() {
     WordList w;
     w.Add(fpga::kTrigType, uint32_t(type));
     switch (type) {
-      case kPulse: case kSlope: case kRunt: case kWindow:
+      case kPulse:
+      case kSlope:
+      case kRunt:
+      case kWindow:
         w.Add(fpga::kTrigSource, src);
         w.Add(fpga::kTrigSlope, r.slope);
         w.Add(fpga::kTrigWhen, type == kWindow ? r.windowPos : r.when);
@@ -90,7 +111,7 @@ int trig_system::SentTriggerConfigPara() {
         w.Add(fpga::kDelayEdge1, r.delayEdge1);
         w.Add(fpga::kTrigSource3, r.trigSource3);
         w.Add(fpga::kDelayEdge2, r.delayEdge2);
-        w.Add(fpga::kTrigSource, r.trigSource3);
+        w.Add(fpga::kTrigSource, SourceWord());
         w.Add(fpga::kTrigSlope, r.delayEdge2);
         w.Add(fpga::kTrigWhen, r.when);
         AddTimeLimits(w);
@@ -115,10 +136,10 @@ int trig_system::SentTriggerConfigPara() {
         w.Add(fpga::kDelayEdge2, r.slope);
         w.Add(fpga::kDelayEdge1, dataCode);
         if (r.setupHoldSel == 0) {
-          w.Add(fpga::kTrigSource, clock);
+          w.Add(fpga::kTrigSource, SourceWord());
           w.Add(fpga::kTrigSlope, r.slope);
         } else if (r.setupHoldSel == 1) {
-          w.Add(fpga::kTrigSource, data);
+          w.Add(fpga::kTrigSource, SourceWord());
           w.Add(fpga::kTrigSlope, dataCode);
         } else {
           w.Add(fpga::kTrigSlope, 2);
@@ -159,6 +180,21 @@ int trig_system::SentTriggerConfigPara() {
   return 0;
 }
 
+// The source word of the type in force: the delay triggers on its second
+// source, a hold check on the data source; every other type on the source.
+int trig_system::SourceWord() const {
+  const _SysRunInfo& r = *run_;
+  if (r.trigType == kDelay) return r.trigSource3;
+  if (r.trigType == kSetupHold) return r.setupHoldSel == 1 ? r.trigSource2 : r.trigSource3;
+  return r.trigSource;
+}
+
+int trig_system::RestoreTriggerSource(int src) {
+  const int rc = SetTriggerSource(src);
+  if (rc >= 0 && SourceWord() != src) resource_->board->SendRealControl(fpga::kTrigSource, SourceWord());
+  return rc;
+}
+
 // ---- serial buses ----------------------------------------------------------
 
 void trig_system::AddRs232(WordList& w) {
@@ -186,10 +222,11 @@ void trig_system::AddRs232(WordList& w) {
 void trig_system::AddI2c(WordList& w) {
   const I2cTrigger& i = run_->i2c;
   std::printf("  ConfigI2CPara   Type = %d \n", run_->trigType);
-  const uint32_t address = i.addressMode == 1 ? uint32_t(i.address) & 0x3FF : uint32_t(i.address) << 3 & 0x3F8;
+  const uint32_t address =
+      i.addressMode == 1 ? uint32_t(i.address) & 0x3FF : uint32_t(i.address) << 3 & 0x3F8;
   std::printf("\n SysRunInfo->CommonInfo.TrigInfo.Decode.I2CPara.AddrHex==0x%x\n", address);
-  const uint32_t setting = (uint32_t(i.dataCount) & 7) | (uint32_t(i.when) & 7) << 3 | Bit(i.addressMode) << 8 |
-                           (uint32_t(i.direction) & 3) << 9;
+  const uint32_t setting = (uint32_t(i.dataCount) & 7) | (uint32_t(i.when) & 7) << 3 |
+                           Bit(i.addressMode) << 8 | (uint32_t(i.direction) & 3) << 9;
   AddBusWord(w, fpga::kBusType, 1);
   AddBusWord(w, fpga::kI2cAddress, address);
   AddBusWord(w, fpga::kI2cAddress2, uint32_t(i.address2) & 0x3FF);
@@ -215,8 +252,8 @@ void trig_system::AddSpi(WordList& w) {
   const uint32_t k = when < 0 ? 0 : uint32_t(kSpiWhen[when][1]);
   const uint32_t config = Bit(s.bitOrder) << 15 | Bit(s.mosiPolarity) << 14 | Bit(s.misoPolarity) << 13 |
                           (uint32_t(s.bitWidth) << 1 & 0x1FFE) | c;
-  const uint32_t frame = k | Bit(s.sclkEdge) | Bit(s.ssPolarity) << 1 |
-                         (uint32_t(s.dataLength * s.bitWidth) & 0xFF) << 8;
+  const uint32_t frame =
+      k | Bit(s.sclkEdge) | Bit(s.ssPolarity) << 1 | (uint32_t(s.dataLength * s.bitWidth) & 0xFF) << 8;
   const double rate = resource_->timeBase ? resource_->timeBase->GetCurrTimeBaseSample(0) : 0.0;
   const double periodNs = rate > 0 ? 1e9 / rate : 0.0;
   const double samples = periodNs > 0 ? double(s.idleTime) * 4 / periodNs : 0.0;
@@ -226,8 +263,9 @@ void trig_system::AddSpi(WordList& w) {
   AddBusWord(w, fpga::kSpiFrame, frame);
   AddBusPair(w, fpga::kBusBitTime, s.idleTime);
   AddBusPair(w, fpga::kBusSamplesPerBit, idleSamples);
-  AddBusWord(w, fpga::kSpiSources, Bit(s.mosiSource) << 4 | (uint32_t(s.sclkSource) & 3) << 2 | (uint32_t(s.ssSource) & 3) |
-                         Bit(s.misoSource) << 7);
+  AddBusWord(w, fpga::kSpiSources,
+             Bit(s.mosiSource) << 4 | (uint32_t(s.sclkSource) & 3) << 2 | (uint32_t(s.ssSource) & 3) |
+                 Bit(s.misoSource) << 7);
   for (int i = 0; i < 8; ++i) AddBusWord(w, fpga::kSpiData + 2 * i, s.data[7 - i]);
   for (int i = 0; i < 8; ++i) AddBusWord(w, fpga::kSpiMask + 2 * i, s.mask[7 - i]);
 }
@@ -242,16 +280,22 @@ void trig_system::AddCan(WordList& w) {
     kind = i | 128 | uint32_t(f - 1) * 2 | length;
   else
     kind = (i | length) + (f > 3 ? uint32_t(f - 3) << 7 : 0);
-  const uint32_t flags = (uint32_t(c.idFormat) & 1) << 11 | Bit(c.direction) << 12 | Bit(c.signalType) << 13;
+  const uint32_t flags =
+      (uint32_t(c.idFormat) & 1) << 11 | Bit(c.direction) << 12 | Bit(c.signalType) << 13;
   AddBusWord(w, fpga::kBusType, 3);
   AddBusWord(w, fpga::kBusFlags, Bit(c.source) << 10);
   AddBusPair(w, fpga::kBusBitTime, SerialFixedPoint(c.ticksPerBit));
   AddBusPair(w, fpga::kBusSamplesPerBit, SerialFixedPoint(c.samplesPerBit));
   AddBusWord(w, fpga::kCanKind, kind);
-  AddBusWord(w, fpga::kCanId, PackBits(c.idBits, 11) | flags);
-  AddBusWord(w, fpga::kCanIdHigh, PackBits(c.idBits + 11, 16));
-  AddBusWord(w, fpga::kCanIdMask, PackBits(c.idMask, 11));
-  AddBusWord(w, fpga::kCanIdMaskHigh, PackBits(c.idMask + 11, 16));
+  // An extended identifier's last two bits ride in the top of the first words.
+  const bool extended = c.idFormat == 1;
+  const auto low = [extended](const uint8_t* bits) {
+    return extended ? PackBits(bits + kCanIdHead + kCanIdMiddle, kCanIdTail) << kCanIdTailShift : 0;
+  };
+  AddBusWord(w, fpga::kCanId, PackBits(c.idBits, kCanIdHead) | flags | low(c.idBits));
+  AddBusWord(w, fpga::kCanIdHigh, PackBits(c.idBits + kCanIdHead, kCanIdMiddle));
+  AddBusWord(w, fpga::kCanIdMask, PackBits(c.idMask, kCanIdHead) | low(c.idMask));
+  AddBusWord(w, fpga::kCanIdMaskHigh, PackBits(c.idMask + kCanIdHead, kCanIdMiddle));
   AddDataPairs(w, c.data, fpga::kBusData8);
   AddDataPairs(w, c.mask, fpga::kBusMask8);
 }

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "acquisition/models/trig_system.h"
 #include "acquisition/engine/wave.h"
+#include "acquisition/models/trig_system.h"
 #include "acquisition/models/y_system.h"
+#include "core/common/unit_convert.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
-#include "core/common/unit_convert.h"
 
 namespace {
 constexpr double kCodesPerDiv = 25.0;
@@ -87,7 +87,7 @@ void y_system::TriggerFollowPosition(int ch, int step) {
   }
   if (!onChannel) return;
   if (source >= 0 && source <= 3) {
-    t->SetTriggerSource(source);
+    t->RestoreTriggerSource(source);
   } else {
     SemLock lock(sem_);
     run_->trigSource = source;

@@ -3,17 +3,17 @@
 // restarts sampling. Single sweeps announce their start and stop.
 #include <cstdio>
 
-#include "acquisition/system_module/task_system.h"
-#include "acquisition/system_module/task_system_internal.h"
-#include "acquisition/models/trig_system.h"
 #include "acquisition/engine/wave.h"
+#include "acquisition/models/trig_system.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
+#include "acquisition/system_module/task_system.h"
+#include "acquisition/system_module/task_system_internal.h"
 #include "core/board/control.h"
+#include "core/board/fpga_words.h"
+#include "core/menu/draw_hooks.h"
 #include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
-#include "core/menu/draw_hooks.h"
-#include "core/board/fpga_words.h"
 
 using namespace sysmod;
 
@@ -63,7 +63,7 @@ void Start() {
       Sys().trigger->AdjTriggerPosition(0);
     }
   }
-  Sys().trigger->SetTriggerSource(savedSource);
+  Sys().trigger->RestoreTriggerSource(savedSource);
   const int active = Run().GetActivCh();
   const int mask = Run().GetChStatus();
   for (int ch = 0; ch < 2; ++ch) Sys().vertical->SetChOnOff(ch, mask >> ch & 1);

@@ -161,9 +161,10 @@ enum Word : int {
   kBusMask8 = 366,
   kSpiSources = 376,
   kCanKind = 528,
-  kCanId = 530,
-  kCanIdMask = 532,
-  kCanIdHigh = 534,
+  kCanId = 530,          // identifier bits 28-18 (a standard one's 10-0) in 0-10, flags 11-13,
+                         // an extended one's bits 1-0 in 15-14
+  kCanIdMask = 532,      // the mask of kCanId's identifier bits, in the same places
+  kCanIdHigh = 534,      // an extended identifier's bits 17-2
   kCanIdMaskHigh = 536,
   kLinConfig = 538,
   kLinId = 540,

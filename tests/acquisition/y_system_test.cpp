@@ -455,6 +455,7 @@ TEST_F(Vertical_, APositionMovesTheLevelsItsTriggerTypeTakesFromTheChannel) {
   // Delay: CH1's level follows although the source is CH2, which stays.
   Trigger.SetTriggerPos(0, 1, 100);  // the second level well above the first
   run.trigType = 6;
+  run.trigSource3 = 1;  // the delay's second source, the one word 48 carries
   Trigger.SetTriggerSource(1);
   const int ch1 = Trigger.GetTriggerPos(0, 0), ch2 = Trigger.GetTriggerPos(1, 0);
   MoveTo(0, 137);

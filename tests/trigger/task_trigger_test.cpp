@@ -641,6 +641,40 @@ TEST_F(Triggering, DelayFromCh1ToCh2) {
   ExpectNoAcquisition();
 }
 
+// RUN sets each block's trigger source for the moment and puts the saved
+// source back; a delay whose knob is on its arm source still triggers on its
+// second source afterwards, and so after a position change on the arm channel.
+TEST_F(Triggering, DelayKeepsItsSecondSourceAfterRunAndAPositionStep) {
+  plat::TestSignal late = Gate();  // CH2 rises 10 us after each CH1 period start
+  late.phase = -0.01;
+  fpga.SetSignal(plat::kSignalCh2, late);
+  SysRunInfo.sourceOn = 3;
+  Levels(1, -10, 10);
+  SweepNormal();
+  ChooseType(kTrigDelay);
+  bench.Key(F4);  // Source2: the knob first, then CH2
+  bench.Key(F4);
+  bench.Key(F2);  // the knob back on Source1, still CH1
+  ASSERT_EQ(Item(kTiDelaySource1), 0u);
+  ASSERT_EQ(Item(kTiDelaySource2), 1u);
+  ASSERT_EQ(SysRunInfo.trigSource, 0);
+  bench.Key(F5);  // Next: When, longer than 5 us
+  bench.Key(F2);
+  Choose(F1, int(Item(kTiWhen)), 0);
+  bench.Key(F2);
+  Type("5u");
+  ExpectTriggerAt(10e-6);
+  // CH1's own rises are 6 us apart: measured against itself the delay
+  // would trigger 6 us in.
+  for (int i = 0; i < 2; ++i) bench.Key(kKeyRunStop);
+  ASSERT_NE(SysRunStatus.GetAcquireStatus(0), kAcqStopped);
+  EXPECT_EQ(Decoded().source, 1);
+  ExpectTriggerAt(10e-6);
+  Vertical.AdjYPosition(0, 1);
+  EXPECT_EQ(Decoded().source, 1);
+  ExpectTriggerAt(10e-6);
+}
+
 TEST_F(Triggering, DurationOfCh1HighWithCh2Low) {
   fpga.SetSignal(plat::kSignalCh2, Gate());
   SysRunInfo.sourceOn = 3;

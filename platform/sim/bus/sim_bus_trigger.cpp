@@ -19,6 +19,7 @@ constexpr int kNone = -2;  // a condition the decoder never reports
 constexpr int kSpiPatternBits = 128;
 constexpr double kIdleTick = 4e-9;  // the SPI idle time's unit
 constexpr int kLinErrorCode = 6;
+constexpr int kI2cPatternBytes = 5, kCanDataBytes = 8;
 
 int MarkOf(BusMark m) { return int(m); }
 
@@ -26,27 +27,37 @@ bool Matches(const SimTriggerCondition& c, const SimDecodedMark& m) {
   if (m.kind != BusMark(c.busMark)) return false;
   if ((m.value & ~c.busMask) != (c.busValue & ~c.busMask)) return false;
   if (c.busDirection != 2 && int(m.read) != c.busDirection) return false;
-  if (c.busAddress >= 0 && m.address != c.busAddress) return false;
+  if (c.busAddress >= 0 && ((uint32_t(m.address) ^ uint32_t(c.busAddress)) & ~c.busAddressMask) != 0)
+    return false;
   if (c.busFrameKind == 1 && m.remote) return false;
   return true;
 }
 
 void Rs232(const SimTriggerSettings& t, SimTriggerCondition* c) {
-  static const int kWhen[] = {MarkOf(BusMark::kStart), MarkOf(BusMark::kFrameError), MarkOf(BusMark::kError),
-                              MarkOf(BusMark::kData)};
+  static const int kWhen[] = {MarkOf(BusMark::kStart), MarkOf(BusMark::kFrameError),
+                              MarkOf(BusMark::kError), MarkOf(BusMark::kData)};
   c->busMark = kWhen[t.rs232.when & 3];
   if (t.rs232.when == 3) c->busValue = uint32_t(t.rs232.data), c->busMask = 0;
 }
 
+// A data pattern of `count` bytes (at least one, at most `most`).
+void DataBytes(int count, int most, const uint8_t* data, const uint8_t* mask, SimTriggerCondition* c) {
+  c->busBytes = std::clamp(count, 1, most);
+  std::copy(data, data + c->busBytes, c->busData);
+  std::copy(mask, mask + c->busBytes, c->busDataMask);
+}
+
 void I2c(const SimTriggerSettings& t, SimTriggerCondition* c) {
-  static const int kWhen[] = {MarkOf(BusMark::kStart),   MarkOf(BusMark::kRepeatedStart), MarkOf(BusMark::kStop),
-                              MarkOf(BusMark::kNack),    MarkOf(BusMark::kAddress),       MarkOf(BusMark::kData),
+  static const int kWhen[] = {MarkOf(BusMark::kStart),   MarkOf(BusMark::kRepeatedStart),
+                              MarkOf(BusMark::kStop),    MarkOf(BusMark::kNack),
+                              MarkOf(BusMark::kAddress), MarkOf(BusMark::kData),
                               MarkOf(BusMark::kData),    kNone};
   const int when = t.i2c.when & 7;
   c->busMark = kWhen[when];
   c->busDirection = t.i2c.direction > 2 ? 2 : t.i2c.direction;
   if (when == 4) c->busValue = uint32_t(t.i2c.address), c->busMask = 0;
-  if (when == 5 || when == 6) c->busValue = t.i2c.data[0], c->busMask = t.i2c.mask[0];
+  if (when == 5 || when == 6)
+    DataBytes(t.i2c.dataCount + 1, kI2cPatternBytes, t.i2c.data, t.i2c.mask, c);
   if (when == 6) c->busAddress = t.i2c.address;
 }
 
@@ -64,19 +75,25 @@ void Can(const SimTriggerSettings& t, SimTriggerCondition* c) {
   const int kind = t.can.kindWord, hi = kind >> 7;
   const int f = hi == 0 ? 0 : hi == 1 ? 1 + (kind >> 1 & 3) : hi + 3;
   const bool extended = kind & 1;
-  const uint32_t id = extended ? uint32_t(t.can.idWord & 0x7FF) << 18 | uint32_t(t.can.idWord2) << 2
-                               : uint32_t(t.can.idWord & 0x7FF);
-  const uint32_t idMask = extended ? uint32_t(t.can.maskWord & 0x7FF) << 18 | uint32_t(t.can.maskWord2) << 2 | 3
-                                   : uint32_t(t.can.maskWord & 0x7FF) | ~0x7FFu;
-  static const int kWhen[] = {MarkOf(BusMark::kStart), MarkOf(BusMark::kStart), MarkOf(BusMark::kRemote),
-                              MarkOf(BusMark::kError), MarkOf(BusMark::kOverload), MarkOf(BusMark::kId),
-                              MarkOf(BusMark::kData), MarkOf(BusMark::kData), MarkOf(BusMark::kEnd),
-                              MarkOf(BusMark::kNack), MarkOf(BusMark::kStuffError)};
+  // Word 530/532: bits 0-10 the identifier's first eleven, 14-15 an extended
+  // one's last two; 534/536 the sixteen between.
+  const auto join = [extended](int head, int middle) {
+    const uint32_t h = uint32_t(head) & 0x7FF;
+    return extended ? h << 18 | uint32_t(middle & 0xFFFF) << 2 | (uint32_t(head) >> 14 & 3) : h;
+  };
+  const uint32_t id = join(t.can.idWord, t.can.idWord2);
+  const uint32_t idMask = join(t.can.maskWord, t.can.maskWord2) | (extended ? ~0x1FFFFFFFu : ~0x7FFu);
+  static const int kWhen[] = {
+      MarkOf(BusMark::kStart), MarkOf(BusMark::kStart),     MarkOf(BusMark::kRemote),
+      MarkOf(BusMark::kError), MarkOf(BusMark::kOverload),  MarkOf(BusMark::kId),
+      MarkOf(BusMark::kData),  MarkOf(BusMark::kData),      MarkOf(BusMark::kEnd),
+      MarkOf(BusMark::kNack),  MarkOf(BusMark::kStuffError)};
   c->busMark = f >= 0 && f <= 10 ? kWhen[f] : kNone;
   if (f == 1) c->busFrameKind = 1;
   if (f == 5) c->busValue = id, c->busMask = idMask;
-  if (f == 6 || f == 7) c->busValue = t.can.data[0], c->busMask = t.can.mask[0];
-  if (f == 7 && (idMask & 0x7FF) == 0) c->busAddress = int(id);
+  // Word 528 bits 3-6: the data byte count.
+  if (f == 6 || f == 7) DataBytes(kind >> 3 & 15, kCanDataBytes, t.can.data, t.can.mask, c);
+  if (f == 7) c->busAddress = int(id), c->busAddressMask = idMask;
 }
 
 // LIN word 542 carries the When setting ORed with the error selection
@@ -117,13 +134,15 @@ std::vector<SpiWord> SpiWords(const std::vector<SimDecodedMark>& marks) {
   return words;
 }
 
-bool PatternBitMatters(const SimTriggerCondition& c, int i) { return !(c.spiMask[i / 16] >> (15 - i % 16) & 1); }
+bool PatternBitMatters(const SimTriggerCondition& c, int i) {
+  return !(c.spiMask[i / 16] >> (15 - i % 16) & 1);
+}
 int PatternBit(const SimTriggerCondition& c, int i) { return c.spiData[i / 16] >> (15 - i % 16) & 1; }
 
 // The end of the word where the frame starting at word `k` has matched the
 // pattern's bits, or -1.
-double SpiMatchEnd(const SimTriggerCondition& c, const std::vector<SpiWord>& words, const std::vector<bool>& starts,
-                   size_t k, int width) {
+double SpiMatchEnd(const SimTriggerCondition& c, const std::vector<SpiWord>& words,
+                   const std::vector<bool>& starts, size_t k, int width) {
   int bit = 0;
   for (size_t j = k; j < words.size(); ++j) {
     if (j > k && starts[j]) return -1;  // the frame ended first
@@ -136,11 +155,13 @@ double SpiMatchEnd(const SimTriggerCondition& c, const std::vector<SpiWord>& wor
   return -1;
 }
 
-std::vector<double> SpiPoints(const SimTriggerCondition& c, const std::vector<SimDecodedMark>& marks, double period) {
+std::vector<double> SpiPoints(const SimTriggerCondition& c, const std::vector<SimDecodedMark>& marks,
+                              double period) {
   const std::vector<SpiWord> words = SpiWords(marks);
   std::vector<bool> starts(words.size());
   for (size_t k = 0; k < words.size(); ++k) {
-    const double gap = k ? words[k].start - words[k - 1].end : words[0].start + period - words.back().end;
+    const double gap =
+        k ? words[k].start - words[k - 1].end : words[0].start + period - words.back().end;
     starts[k] = gap >= c.spiIdle;
   }
   std::vector<double> points;
@@ -152,6 +173,24 @@ std::vector<double> SpiPoints(const SimTriggerCondition& c, const std::vector<Si
     }
     const double end = SpiMatchEnd(c, words, starts, k, c.busLines.width);
     if (end >= 0) points.push_back(end);
+  }
+  return points;
+}
+
+// A data condition: each frame's data bytes from its start (I2C: from its
+// address) compared with the pattern, firing at the last byte it names.
+std::vector<double> DataPoints(const SimTriggerCondition& c, const std::vector<SimDecodedMark>& marks) {
+  std::vector<double> points;
+  int index = 0;
+  bool same = true;
+  for (const SimDecodedMark& m : marks) {
+    if (m.kind == BusMark::kStart || m.kind == BusMark::kRepeatedStart || m.kind == BusMark::kAddress) {
+      index = 0, same = true;
+      continue;
+    }
+    if (m.kind != BusMark::kData || index >= c.busBytes) continue;
+    same = same && ((m.value ^ c.busData[index]) & ~uint32_t(c.busDataMask[index]) & 0xFF) == 0;
+    if (++index == c.busBytes && same && Matches(c, m)) points.push_back(m.at);
   }
   return points;
 }
@@ -171,24 +210,27 @@ double Threshold(const SimTriggerCondition& c, const TestSignal* signals, int in
 }
 
 std::shared_ptr<const std::vector<SimDecodedMark>> DecodedPeriod(const SimTriggerCondition& c,
-                                                                  const TestSignal* signals, double period) {
+                                                                 const TestSignal* signals,
+                                                                 double period) {
   constexpr size_t kMaxEvents = 1 << 16;
   constexpr double kFallbackStepS = 1e-9;
   const SimBusLines& b = c.busLines;
-  std::vector<double> key = {double(b.kind), b.bitS, b.idleS, b.sampleS, double(b.positive), double(b.lsbFirst),
-                             double(b.width), double(b.parity), double(b.stops), double(b.risingClock),
-                             double(b.linVersion), period};
+  std::vector<double> key = {
+      double(b.kind),       b.bitS,          b.idleS,          b.sampleS,       double(b.positive),
+      double(b.lsbFirst),   double(b.width), double(b.parity), double(b.stops), double(b.risingClock),
+      double(b.linVersion), period};
   const void* bus[2] = {};
   for (int i = 0; i < 2; ++i) {
     const TestSignal& s = signals[b.input[i]];
-    key.insert(key.end(), {double(b.input[i]), double(s.shape), s.frequencyHz, s.amplitudeV, s.offsetV, s.phase,
-                           double(s.busLine), Threshold(c, signals, b.input[i])});
+    key.insert(key.end(), {double(b.input[i]), double(s.shape), s.frequencyHz, s.amplitudeV, s.offsetV,
+                           s.phase, double(s.busLine), Threshold(c, signals, b.input[i])});
     bus[i] = s.bus.get();
   }
   static std::mutex mu;
   static PeriodMarks cache;
   std::lock_guard<std::mutex> lock(mu);
-  if (cache.marks && cache.key == key && cache.bus[0] == bus[0] && cache.bus[1] == bus[1]) return cache.marks;
+  if (cache.marks && cache.key == key && cache.bus[0] == bus[0] && cache.bus[1] == bus[1])
+    return cache.marks;
   // Two periods, from one period back, so a frame across the period start is whole in the second.
   SimLineSamples lines;
   lines.step = b.sampleS > 0 ? b.sampleS : kFallbackStepS;
@@ -224,7 +266,8 @@ void SimApplyBusTrigger(const SimTriggerSettings& t, SimTriggerCondition* c) {
   }
 }
 
-bool SimFindBusTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase, double* dt) {
+bool SimFindBusTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase,
+                       double* dt) {
   const SimBusLines& b = c.busLines;
   if (b.kind < 0 || b.input[0] < 0 || b.input[1] < 0 || b.input[0] > 1 || b.input[1] > 1) return false;
   const TestSignal& first = signals[b.input[0]];
@@ -234,6 +277,8 @@ bool SimFindBusTrigger(const SimTriggerCondition& c, const TestSignal* signals, 
   std::vector<double> points;
   if (c.type == kSpi) {
     points = SpiPoints(c, *marks, period);
+  } else if (c.busBytes > 0) {
+    points = DataPoints(c, *marks);
   } else {
     for (const SimDecodedMark& m : *marks)
       if (Matches(c, m)) points.push_back(m.at);

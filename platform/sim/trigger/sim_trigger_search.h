@@ -27,8 +27,8 @@
 // syncs alone: every line). Edge triggers on the first edge of its slope.
 #pragma once
 
-#include "platform/sim/bus/sim_bus_decoder.h"
 #include "platform/sim/acquisition/sim_signals.h"
+#include "platform/sim/bus/sim_bus_decoder.h"
 
 namespace plat {
 
@@ -59,7 +59,13 @@ struct SimTriggerCondition {
   uint32_t busValue = 0, busMask = ~0u;
   int busDirection = 2;
   int busAddress = -1;
+  uint32_t busAddressMask = 0;  // bits of the address that do not matter
   int busFrameKind = 0;
+  // A data condition of `busBytes` bytes (I2C, CAN): the frame's first data
+  // bytes compared with `busData` (mask bits 1 do not matter); it fires at
+  // the last of them.
+  int busBytes = 0;
+  uint8_t busData[8] = {}, busDataMask[8] = {};
   // SPI: a frame starts at a word after at least `spiIdle` seconds of idle
   // line; with `spiFrameBits` > 0 the trigger compares the frame's first bits
   // with the pattern (first bit in bit 15 of word 0; mask bits 1 do not
@@ -79,7 +85,8 @@ bool SimFindTrigger(const SimTriggerCondition& c, const TestSignal* signals, con
 
 // Serial-bus types: seconds from now (the traffic's input at `phase` cycles)
 // to the first point meeting the bus condition; false when none does.
-bool SimFindBusTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase, double* dt);
+bool SimFindBusTrigger(const SimTriggerCondition& c, const TestSignal* signals, const double* phase,
+                       double* dt);
 
 // The input of a trigger source (0 CH1, 1 CH2, 3 external).
 int SimTriggerInput(int source);
