@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +29,7 @@
 #include "system/recorder/recorder.h"
 #include "system/recorder/recorder_pages.h"
 #include "system/utility/task_utility.h"
+#include "tests/bench/wait.h"
 #include "tests/bench/bench.h"
 #include "ui/screen/qel_draw.h"
 
@@ -425,6 +427,20 @@ struct RecorderVideo : Recorder {
     EXPECT_EQ(SysRunStatus.GetRecord2VideoStatus(), 0);
     EXPECT_EQ(QelDraw.GetMainDisplayType(), 0);
   }
+  size_t RastersRead() {
+    size_t n = 0;
+    for (const auto& r : b.Fpga().BlockReads()) n += r.first == 0;
+    return n;
+  }
+  // A thread that runs `act` once ten more frames' rasters have been read
+  // (or at the wait's limit, so a fault cannot hang the recording).
+  std::thread AfterTenRasters(std::function<void()> act) {
+    const size_t before = RastersRead();
+    return std::thread([this, before, act] {
+      WaitUntil([&] { return RastersRead() >= before + 10; });
+      act();
+    });
+  }
 };
 
 TEST_F(RecorderVideo, WritesAnMp4OfEveryFrame) {
@@ -454,16 +470,7 @@ TEST_F(RecorderVideo, LongRecordingsSkipFramesAndShortOnesPlaySlowly) {
 TEST_F(RecorderVideo, AbortKeyConvertsWhatWasWritten) {
   RecordSweep();
   // The abort byte arrives once ten frames' rasters have been read.
-  auto rastersRead = [&] {
-    size_t n = 0;
-    for (const auto& r : b.Fpga().BlockReads()) n += r.first == 0;
-    return n;
-  };
-  const size_t before = rastersRead();
-  std::thread presser([&] {
-    while (rastersRead() < before + 10) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    plat::SimPanelKey(0x33);
-  });
+  std::thread presser = AfterTenRasters([] { plat::SimPanelKey(0x33); });
   EXPECT_EQ(RecordToVideo("part", 25, 0, 1, kFrames), 0);
   presser.join();
   ASSERT_TRUE(DiskHas("part.mp4"));
@@ -513,16 +520,7 @@ TEST_F(RecorderVideo, ADiskThatFillsWhileAVideoIsMadeKeepsTheEarlierVideo) {
   WriteRootFile("udisk/clip.mp4", "earlier video");
   constexpr int64_t kRoom = int64_t(1) << 40;
   plat::SimUsbSetFree(kRoom);
-  auto rastersRead = [&] {
-    size_t n = 0;
-    for (const auto& r : b.Fpga().BlockReads()) n += r.first == 0;
-    return n;
-  };
-  const size_t before = rastersRead();
-  std::thread filler([&] {
-    while (rastersRead() < before + 10) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    plat::SimUsbSetFree(1000);
-  });
+  std::thread filler = AfterTenRasters([] { plat::SimUsbSetFree(1000); });
   EXPECT_EQ(RecordToVideo("clip", 25, 0, 1, kFrames), -1);
   filler.join();
   EXPECT_EQ(QelMsg.GetMessageID(), 11);
