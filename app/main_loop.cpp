@@ -246,13 +246,17 @@ Intake KeyIntake() {
 
   int code, step;
   bool remote = false;
-  if (KeyBoard.GetScpiKey(&code, &step, &remote) == 0) {
+  if (KeyBoard.TakeScpiKey(&code, &step, &remote) == 0) {
     std::printf("SCPI Key = %d \n", code);
     std::printf("SCPI step = %d \n", step);
     // A panel key read in the same pass waits for the next one instead of being lost.
     if (n > 0) KeyBoard.UserSetKey(KeyBuff[0], KeyBoard.GetKeyStep(), item);
-    RemoteCommandScope scope(remote);  // a key a remote command queued refuses to that user
-    RouteKey(code, step, true);
+    {
+      RemoteCommandScope scope(remote);  // a key a remote command queued refuses to that user
+      RouteKey(code, step, true);
+    }
+    // Done (a reset, an auto-set run whole): the commands sent after it may run.
+    KeyBoard.ScpiKeyRouted();
     return Intake::Routed;
   }
   code = KeyBuff[0];
@@ -409,7 +413,9 @@ int IdleWaitMs() {
 }
 
 void ScopeMainLoop() {
+  KeyBoard.ServeScpiKeys(true);
   while (!plat::StopRequested()) {
     if (!ScopeMainPass(true)) plat::IdleWait(IdleWaitMs());
   }
+  KeyBoard.ServeScpiKeys(false);
 }

@@ -21,7 +21,7 @@ y_system Vertical;
 
 namespace {
 constexpr int kAnalog = 2;
-constexpr int kSourceBits = 14;      // sources 0..13 have an on-bit
+constexpr int kSourceBits = 14;  // sources 0..13 have an on-bit
 constexpr int kSource12 = 12;
 constexpr uint16_t kSource12Bit = 0x2000;
 constexpr int kLowestActive = 11;    // the active channel is one of 0..11
@@ -32,7 +32,8 @@ constexpr int kCouplings = 3;
 bool Finite(double v) { return std::isfinite(v); }
 }  // namespace
 
-y_system::y_system() : res_(&SystemResource), run_(&SysRunInfo), sem_(kSharedSemKey), cal_(&ChSelfCaliData) {}
+y_system::y_system()
+    : res_(&SystemResource), run_(&SysRunInfo), sem_(kSharedSemKey), cal_(&ChSelfCaliData) {}
 
 VerticalBlock* y_system::Block(int src) const {
   return !run_ || src < 0 || src >= kSourceBlocks ? nullptr : &run_->vertical[src];
@@ -387,16 +388,26 @@ int y_system::SetRealYsensitivity(int src, int index) {
   return b->vdivIndex = uint16_t(index);
 }
 
+// `volts` per division at the probe tip: the range of the hardware table
+// nearest to it in proportion (the geometric mean of two neighbours is their
+// border), after the channel's probe ratio.
 int y_system::SetRealYsensitivityForVoltage(int src, double volts) {
   VerticalBlock* b = Block(src);
   if (!b || !(volts >= 0)) return -1;
+  const double ratio = src < kAnalog ? double(GetYRealProbeScale(src)) : 1.0;
+  const double v = ratio > 0 ? volts / ratio : volts;
   int index = kDefaultIndex;
-  if (volts > 0 && volts <= double(Voltage[kVoltageEntries - 1]) * (1 + 1e-6)) {
-    index = 3;  // every value up to 1 mV/div
-    while (index < kVoltageEntries - 1 && double(Voltage[index]) < volts * (1 - 1e-6)) ++index;
+  if (v > 0 && std::isfinite(v)) {
+    index = minLevel_;
+    double best = HUGE_VAL;
+    for (int i = minLevel_; i <= kMaxRealIndex && i < kVoltageEntries; ++i) {
+      const double d = std::fabs(std::log(double(Voltage[i]) / v));
+      if (d < best * (1 - 1e-9)) {
+        best = d;
+        index = i;
+      }
+    }
   }
-  if (index < minLevel_) index = minLevel_;
-  if (index > kMaxRealIndex) index = kMaxRealIndex;
   SemLock lock(sem_);
   return b->vdivIndex = uint16_t(index);
 }

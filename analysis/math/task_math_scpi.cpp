@@ -186,11 +186,12 @@ void Scpi_Math_Operation(scpi_para*, char* p) {
   else SetItemAndRun(kMathItemLogicOp, uint64_t(v - kLogicFirst));
 }
 
-// The operator of the page shown: the arithmetic page's or the logic page's.
+// The operator of the math function in force (the page it shows once the
+// menu is up, which a remote mode change has not opened yet): arithmetic or logic.
 void Scpi_Math_OperationAsk(scpi_para*, char*) {
-  const int page = M().GetCurrPage();
-  if (page == kMathItemType / kMenuSlots) ScpiAnswer(WordOf(kOperations, Item(kMathItemOperator)));
-  else if (page == kMathItemLogicType / kMenuSlots) ScpiAnswer(WordOf(kOperations, kLogicFirst + Item(kMathItemLogicOp)));
+  const int type = Item(kMathItemType);
+  if (type == kMathArith) ScpiAnswer(WordOf(kOperations, Item(kMathItemOperator)));
+  else if (type == kMathLogic) ScpiAnswer(WordOf(kOperations, kLogicFirst + Item(kMathItemLogicOp)));
   else ScpiAnswer("-1");
 }
 

@@ -13,7 +13,10 @@ extern const ScpiDoc TaskMathScpiDoc[] = {
      "`MATH`", "the keyword", "refused"},
     {"FUNCtion:OPERation",
      "`ADD|SUBTract|MULTiply|DIVide` (the arithmetic page) or `AND|OR|NOT|XOR` (the logic page)",
-     "`ADD`", "the keyword of the page shown (arithmetic or logic); `-1` on another page", "refused"},
+     "`ADD`",
+     "the operator of the math function in force (`MATH`: arithmetic, `LOGic`: logic), "
+     "whether its page was shown or not; `-1` for the other functions",
+     "refused"},
     {"FUNCtion:SOURce1 FUNCtion:SOURce2",
      "`CHANnel1|CHANnel2`: the first or second source of the page shown (arithmetic, FFT, "
      "logic, filter; FFT and filter have only the first)",

@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 
 #include "core/state/ids.h"
 #include "core/messages/mymutex.h"
@@ -10,6 +13,7 @@
 #include "platform/devices.h"
 #include "platform/clock.h"
 #include "platform/panel.h"
+#include "platform/thread.h"
 
 pthread_mutex_t mymutex = PTHREAD_MUTEX_INITIALIZER;
 
@@ -77,6 +81,11 @@ KeyMapRow* FindRow(int code) {
 // the main loop: single 16-bit loads and stores.
 uint16_t LoadFlag(const uint16_t* f) { return __atomic_load_n(f, __ATOMIC_RELAXED); }
 void StoreFlag(uint16_t* f, uint16_t v) { __atomic_store_n(f, v, __ATOMIC_RELAXED); }
+
+// Wakes the commands waiting for the remote keys before them to be routed.
+std::mutex g_keysMu;
+std::condition_variable g_keysRouted;
+constexpr auto kKeysPoll = std::chrono::milliseconds(50);  // a stop is seen this often
 
 void SetAllRowLocks(uint16_t v) {
   for (KeyMapRow* r = KeyMap; r->code != -1; ++r) StoreFlag(&r->lock, v);
@@ -217,6 +226,47 @@ int rs232::GetScpiKey(int* code, int* step, bool* remote) {
   }
   pthread_mutex_unlock(&mymutex);
   return rc;
+}
+
+int rs232::TakeScpiKey(int* code, int* step, bool* remote) {
+  pthread_mutex_lock(&mymutex);
+  int rc = -1;
+  if (readIndex_ != writeIndex_) {
+    *code = ring_[readIndex_].code;
+    *step = ring_[readIndex_].step;
+    *remote = ring_[readIndex_].remote != 0;
+    readIndex_ = uint8_t((readIndex_ + 1) % kScpiKeyRing);
+    routing_ = true;
+    rc = 0;
+  }
+  pthread_mutex_unlock(&mymutex);
+  return rc;
+}
+
+void rs232::ScpiKeyRouted() {
+  pthread_mutex_lock(&mymutex);
+  routing_ = false;
+  pthread_mutex_unlock(&mymutex);
+  { std::lock_guard<std::mutex> lock(g_keysMu); }
+  g_keysRouted.notify_all();
+}
+
+bool rs232::ScpiKeysPending() {
+  pthread_mutex_lock(&mymutex);
+  const bool any = routing_ || readIndex_ != writeIndex_;
+  pthread_mutex_unlock(&mymutex);
+  return any;
+}
+
+void rs232::ServeScpiKeys(bool on) {
+  served_.store(on);
+  g_keysRouted.notify_all();
+}
+
+void rs232::AwaitScpiKeys() {
+  std::unique_lock<std::mutex> lock(g_keysMu);
+  while (served_.load() && !plat::StopRequested() && ScpiKeysPending())
+    g_keysRouted.wait_for(lock, kKeysPoll);
 }
 
 bool rs232::IsScpiKey() {

@@ -1,6 +1,7 @@
 // The front-panel keyboard: the UART that sends one byte per key or knob event,
 // the knob acceleration, the key map, the panel locks and the remote key ring.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 struct KeyMapRow {
@@ -32,6 +33,19 @@ class rs232 {
   // `remote` (when given): the key was queued by a remote command's work.
   int GetScpiKey(int* code, int* step, bool* remote = nullptr);
   bool IsScpiKey();
+  // The main loop's take of the next remote key: it counts as pending until
+  // routed (ScpiKeyRouted), so a command sent after it finds it done.
+  int TakeScpiKey(int* code, int* step, bool* remote);
+  void ScpiKeyRouted();
+  // A remote key waits in the ring or is being routed.
+  bool ScpiKeysPending();
+  // Set while a main loop of its own serves the ring (the instrument's):
+  // remote commands then wait for the keys queued before them. A test that
+  // runs the passes itself orders them itself.
+  void ServeScpiKeys(bool on);
+  // Returns once no remote key is pending, at once while the ring is not
+  // served, or at a stop.
+  void AwaitScpiKeys();
   int KeyLockEnble();
   int KeyLockDisable();
   int KeyboardSelfUnlock(int arg);
@@ -53,6 +67,8 @@ class rs232 {
   RingEntry ring_[kScpiKeyRing] = {};
   uint8_t readIndex_ = 0;
   uint8_t writeIndex_ = 0;
+  bool routing_ = false;  // a key taken from the ring is being routed (under mymutex)
+  std::atomic<bool> served_{false};
   uint16_t panelLock_ = 0;
   uint16_t planted_ = 0;
   uint16_t plantedItem_ = 0;

@@ -42,12 +42,6 @@ int CutLevel(const char* from, char* level, int* advance) {
   return kLevelBlank;
 }
 
-// A command no table runs: its user reads it with SYSTem:ERRor?.
-// The error is queued by the worker, in its turn after the commands before it.
-void PrintInstrErr() {
-  std::printf("###### INSTR_ERR ########\n ");
-  PushScpiFunc([] { PushRemoteError(kRemoteErrorUndefinedHeader, "Undefined header"); });
-}
 }  // namespace
 
 scpi::scpi() {
@@ -180,49 +174,71 @@ bool scpi::MatchRow(const char* pattern) {
   }
 }
 
-int scpi::InstrAnalysis() {
-  if (lineLen_ == 0 || !line_[0]) return -1;
+const instr* scpi::FindRow(scpi_para* para) {
+  *para = scpi_para{};
+  if (lineLen_ == 0 || !line_[0]) return nullptr;
   char first[kScpiLevelSize];
   int advance = 0;
-  if (CutLevel(line_, first, &advance) < 0) {
-    PrintInstrErr();
-    return -1;
-  }
+  if (CutLevel(line_, first, &advance) < 0) return nullptr;
   for (auto it = keywords_.rbegin(); it != keywords_.rend(); ++it) {
     if (InstrCompare(it->keyword, first) != 1) continue;
-    scpi_para para{};
-    int ch = GetInputInstrChNo(first);
-    if (ch >= 0) para.channel = int16_t(ch);
-    instr* table = tables_[it->taskId];
-    if (!table) {
-      PrintInstrErr();
-      return -1;
-    }
-    for (instr* row = table; row->pattern[0]; ++row) {
+    const instr* table = tables_[it->taskId];
+    if (!table) return nullptr;
+    for (const instr* row = table; row->pattern[0]; ++row) {
       if (!MatchRow(row->pattern)) continue;
-      responseLen_.store(0, std::memory_order_relaxed);
-      responseFinish_.store(0, std::memory_order_release);
-      ScpiHandler handler = row->handler;
-      if (!handler) return 0;
-      // The call answers under the ticket of its command.
-      const ScpiTicket ticket = lineTicket_;
-      const int tag = tag_;
-      if (paramFlag_) {
-        PushScpiFunc([this, handler, para, ticket, tag, text = std::string(param_)]() mutable {
+      const int ch = GetInputInstrChNo(first);
+      if (ch >= 0) para->channel = int16_t(ch);
+      return row;
+    }
+  }
+  return nullptr;
+}
+
+namespace {
+// A panel key press ("KEY:F1", not its lock): it only queues its key, which
+// the ring keeps in order behind the keys before it, so it needs not wait for
+// them (a key may be what a running key operation waits for).
+bool IsKeyPress(const char* pattern) {
+  return std::strncmp(pattern, "KEY:", 4) == 0 && !std::strstr(pattern, ":LOCK") &&
+         !std::strchr(pattern, '?');
+}
+}  // namespace
+
+void scpi::Dispatch(const instr* row, const scpi_para& para, ScpiTicket ticket) {
+  responseLen_.store(0, std::memory_order_relaxed);
+  responseFinish_.store(0, std::memory_order_release);
+  ScpiHandler handler = row->handler;
+  if (!handler) return;
+  const int tag = tag_;
+  const bool afterKeys = !IsKeyPress(row->pattern);
+  // The call answers under the ticket of its command.
+  if (paramFlag_) {
+    PushScpiFunc(
+        [this, handler, para = scpi_para(para), ticket, tag, text = std::string(param_)]() mutable {
           if (UsbTmcCallDropped(tag, ticket)) return;
           ScpiAnswerScope scope(ticket, true);
           handler(&para, &text[0]);
-        });
-      } else {
-        PushScpiFunc([this, handler, para, ticket, tag]() mutable {
+        },
+        afterKeys);
+  } else {
+    PushScpiFunc(
+        [this, handler, para = scpi_para(para), ticket, tag]() mutable {
           if (UsbTmcCallDropped(tag, ticket)) return;
           ScpiAnswerScope scope(ticket, true);
           handler(&para, nullptr);
-        });
-      }
-      return 0;
-    }
+        },
+        afterKeys);
   }
-  PrintInstrErr();
-  return -1;
+}
+
+int scpi::InstrAnalysis() {
+  if (lineLen_ == 0 || !line_[0]) return -1;
+  scpi_para para{};
+  const instr* row = FindRow(&para);
+  if (!row) {
+    PushRemoteErrorInTurn();
+    return -1;
+  }
+  Dispatch(row, para, lineTicket_);
+  return 0;
 }

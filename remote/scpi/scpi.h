@@ -112,6 +112,13 @@ class scpi {
   int GetBinaryRecvLen() const { return binaryRecvLen_; }
   int DoSystemSetupCmd();
   int DoSystemSetupCmd(ScpiHandler handler);
+  // Runs the message received last: its units, split at ';' outside quoted
+  // strings and blocks, each matched and queued for the worker in turn (a
+  // header without a leading ':' first relative to the path of the header
+  // before it). Only the last unit answers the requester; a unit refused or
+  // unknown leaves its error in turn; a setup block may follow its command
+  // in the same message.
+  void RunMessage();
   int DoCONFIGCmd();
   int ScpiQueueId() const { return scpiQid_; }
 
@@ -164,7 +171,19 @@ class scpi {
   };
 
   bool MatchRow(const char* pattern);
+  // The row the command line matches, the channel of its first level in
+  // `para`, its parameter in param_/paramFlag_; null when none does.
+  const instr* FindRow(scpi_para* para);
+  // Queues the call of `row` for the worker, answering under `ticket`.
+  void Dispatch(const instr* row, const scpi_para& para, ScpiTicket ticket);
   int SetupHeader(int* announced) const;
+  // Queues the load of a setup block of `len` bytes (handler null: the
+  // system module's).
+  int QueueSetup(const char* data, int len, int tag, ScpiTicket ticket, ScpiHandler handler = nullptr);
+  static void RunSetupCall(ScpiHandler handler, int len, char* block);
+  static void RefuseBlock(const char* why);
+  void RefuseUnit(const std::string& text);
+  static void PushRemoteErrorInTurn();
   void StoreResponse(int len);
   int Publish(const char* head, int headLen, const char* data, int len, bool crlf, bool web);
   void StoreAnswer(ScpiTicket ticket, std::string data);
@@ -227,6 +246,11 @@ class scpi {
 };
 
 extern scpi Scpi;
+
+// True when the `n` bytes of a message gathered so far hold a definite-length
+// block parameter whose header or data has not all arrived: a transport that
+// ends a message at a line end waits for more (the data may hold line ends).
+bool ScpiBlockPending(const char* data, size_t n);
 
 void* ScpiThread(void*);
 void websocket_server_start();

@@ -76,7 +76,8 @@ int scpi::PostCommand(long type, const ScpiPost* posts, int count, bool wait, Sc
       tickets_.push_back(mine);
     }
     // Only the first message may give up: a block whose setup line is queued must follow it.
-    if (!SendWaiting(scpiQid_, type, send_.text, size, wait ? kSendTries : 1, i == 0 ? giveUp : nullptr)) {
+    if (!SendWaiting(scpiQid_, type, send_.text, size, wait ? kSendTries : 1,
+                     i == 0 ? giveUp : nullptr)) {
       {
         std::lock_guard<std::mutex> q(ticketsMu_);
         tickets_.pop_back();
@@ -229,21 +230,26 @@ int scpi::DoSystemSetupCmd() {
 
 int scpi::DoSystemSetupCmd(ScpiHandler handler) {
   int announced = 0;
-  int header = SetupHeader(&announced);
+  const int header = SetupHeader(&announced);
   binaryDataLen_.store(announced);
-  if (header < 0 || !handler) return -1;
-  // The call owns a zero-filled message-sized block with the data that came.
-  std::vector<char> block(kScpiMsgTextSize, 0);
-  std::memcpy(block.data(), binary_ + header, size_t(binaryRecvLen_ - header));
-  // The call keeps its own announced length: a later upload may change the
-  // engine's before it runs.
-  PushScpiFunc([this, handler, announced, tag = binaryTag_, ticket = binaryTicket_,
-                block = std::move(block)]() mutable {
-    if (UsbTmcCallDropped(tag, ticket)) return;
-    SetupLenScope len(announced);
-    handler(nullptr, block.data());
-  });
-  return 0;
+  if (header < 0) {
+    RefuseBlock("no whole definite-length block");
+    return -1;
+  }
+  // Only a line end may follow the data.
+  for (int i = header + announced; i < binaryRecvLen_; ++i) {
+    const char c = binary_[i];
+    if (c != '\r' && c != '\n' && c != ' ' && c != '\0') {
+      RefuseBlock("more data than announced");
+      return -1;
+    }
+  }
+  return QueueSetup(binary_ + header, announced, binaryTag_, binaryTicket_, handler);
+}
+
+void scpi::RunSetupCall(ScpiHandler handler, int len, char* block) {
+  SetupLenScope scope(len);
+  handler(nullptr, block);
 }
 
 int scpi::DoCONFIGCmd() {

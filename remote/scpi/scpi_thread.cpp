@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "core/input/rs232.h"
 #include "core/messages/remote_errors.h"
 #include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
@@ -32,33 +33,38 @@ struct WorkQueue {
   std::mutex mutex;
   std::condition_variable cond;  // a call came
   std::condition_variable room;  // a call was taken
-  std::deque<std::function<void()>> calls;
+  struct Call {
+    std::function<void()> fn;
+    bool afterKeys;  // waits for the remote keys queued before it to be routed
+  };
+  std::deque<Call> calls;
   std::atomic<int> busy{0};       // waiting calls plus the one running
   std::atomic<bool> held{false};  // the calls wait (set under `mutex`)
 
   // Queues `call` once fewer than `limit` wait; false when the process stops first.
-  bool Push(std::function<void()>&& call, size_t limit) {
+  bool Push(std::function<void()>&& call, size_t limit, bool afterKeys = false) {
     {
       std::unique_lock<std::mutex> lock(mutex);
       while (calls.size() >= limit) {
         if (plat::StopRequested()) return false;
         room.wait_for(lock, kStopPoll);
       }
-      calls.push_back(std::move(call));
+      calls.push_back(Call{std::move(call), afterKeys});
       ++busy;
     }
     cond.notify_one();
     return true;
   }
   // The next call, or false after a poll's wait with none to run.
-  bool Take(std::function<void()>* call) {
+  bool Take(std::function<void()>* call, bool* afterKeys = nullptr) {
     {
       std::unique_lock<std::mutex> lock(mutex);
       if (calls.empty() || held) {
         cond.wait_for(lock, kStopPoll);
         return false;
       }
-      *call = std::move(calls.front());
+      *call = std::move(calls.front().fn);
+      if (afterKeys) *afterKeys = calls.front().afterKeys;
       calls.pop_front();
     }
     room.notify_one();
@@ -112,7 +118,8 @@ void* JobsBody(void*) {
     std::function<void()> job;
     if (!q.Take(&job)) continue;
     {
-      RemoteCommandScope remote;  // a job is the tail of a remote command: its refusals are the user's errors
+      RemoteCommandScope
+          remote;  // a job is the tail of a remote command: its refusals are the user's errors
       Guarded("SCPI job", job);
     }
     job = nullptr;
@@ -139,7 +146,7 @@ bool IsLine(const char* text, const char* line) {
   return std::strncmp(text, line, n) == 0 && (Is(text + n, "\n") || Is(text + n, "\r\n"));
 }
 
-void HandleMessage(const char* text, scpi_msg* msg) {
+void HandleMessage(const char* text) {
   if (Is(text, "*OPC?\n") || Is(text, "*OPC?\r\n")) {
     // Answered here, so it answers even while the worker is busy.
     ScpiAnswerScope scope(Scpi.RecvTicket(), false);
@@ -152,26 +159,19 @@ void HandleMessage(const char* text, scpi_msg* msg) {
     if (Scpi.RecvScpiBinary() == 0) Scpi.DoSystemSetupCmd();
     return;
   }
-  if (Scpi.GetRecvMsg(msg) < 0) {
-    std::printf("GetRecvMsg Error!\n");
-    return;
-  }
-  if (Scpi.RecvInstructions(msg->type, msg->text) < 0) {
-    std::printf("ScpiInstructions Error !\n");
-    return;
-  }
-  Scpi.InstrAnalysis();
+  Scpi.RunMessage();
 }
 }  // namespace
 
-bool PushScpiFunc(std::function<void()>&& call) {
-  return Queue().Push(std::move(call), kScpiFuncQueueLimit);
+bool PushScpiFunc(std::function<void()>&& call, bool afterKeys) {
+  return Queue().Push(std::move(call), kScpiFuncQueueLimit, afterKeys);
 }
 
 // Held, start-up's settings are not in force yet: busy, calls queued or not.
 bool ScpiWorkerBusy() {
   const WorkQueue& q = Queue();
-  return q.held.load() || Jobs().busy.load() > 0 || (!t_onWorker && q.busy.load() > 0);
+  return q.held.load() || Jobs().busy.load() > 0 || (!t_onWorker && q.busy.load() > 0) ||
+         KeyBoard.ScpiKeysPending();
 }
 
 bool RunScpiJob(std::function<void()>&& job) { return Jobs().Push(std::move(job), kJobsWaitingLimit); }
@@ -181,7 +181,12 @@ void RunScpiFuncThread() {
   t_onWorker = true;
   while (!plat::StopRequested()) {
     std::function<void()> call;
-    if (!q.Take(&call)) continue;
+    bool afterKeys = false;
+    if (!q.Take(&call, &afterKeys)) continue;
+    // A key an earlier command queued (a reset, an auto-set) is done first:
+    // commands take effect in the order sent. Waited without the settings
+    // lock, which the main loop needs to route it.
+    if (afterKeys) KeyBoard.AwaitScpiKeys();
     Scpi.HoldAnswers();
     if (call) {
       SettingsLock settings;      // never among a main-loop pass's changes
@@ -219,13 +224,12 @@ void* ScpiThread(void*) {
   if (int rc = StartScpiFuncThread()) std::printf("ScpiFuncThread create error,retValue=%d\n", rc);
 
   std::vector<char> text(kScpiMsgTextSize);
-  auto msg = std::make_unique<scpi_msg>();
   while (!plat::StopRequested()) {
     if (Scpi.RecvScpiMsg(text.data()) < 0) {
       if (!plat::StopRequested()) std::printf("RecvScpiMsg Error !\n");
       continue;
     }
-    Guarded("SCPI message", [&] { HandleMessage(text.data(), msg.get()); });
+    Guarded("SCPI message", [&] { HandleMessage(text.data()); });
   }
   return nullptr;
 }

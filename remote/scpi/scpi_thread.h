@@ -10,10 +10,14 @@ constexpr size_t kScpiFuncQueueLimit = 3;
 
 // Queues one call for the worker, waiting while three wait already; false
 // only when a stop ended the wait (the call is then dropped with what it owns).
-bool PushScpiFunc(std::function<void()>&& call);
+// With `afterKeys` the worker first waits for the remote keys queued before
+// it to be routed by the main loop (a command that only queues a key more
+// needs not: the ring keeps their order).
+bool PushScpiFunc(std::function<void()>&& call, bool afterKeys = true);
 
-// True while the worker is held, calls wait for it or it runs one; false on
-// the worker itself (the calls queued before the one it runs have all run).
+// True while the worker is held, calls wait for it or it runs one (false on
+// the worker itself: the calls queued before the one it runs have all run),
+// or a remote key waits for the main loop or is being routed.
 bool ScpiWorkerBusy();
 
 // Runs `job` on the job thread, after the jobs given before it, while the

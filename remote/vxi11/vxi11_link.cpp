@@ -119,6 +119,7 @@ bool Complete(const std::string& in, bool end) {
     const size_t block = BlockLength(in);
     if (block) return in.size() > block && in.back() == '\n';
   }
+  if (ScpiBlockPending(in.data(), in.size())) return false;  // "SYSTem:SETup #5..." in one message
   return in.back() == '\n';
 }
 

@@ -5,7 +5,11 @@
 extern const ScpiDoc TaskSystemScpiDoc[] = {
     {"*IDN", "", "", "`KOLVET Technologies,<model>,<serial number>,<software version>`", ""},
     {"*RST", "none: the default setup, as the DEFAULT key without its dialog", "", "", ""},
-    {"*OPC", "", "", "`1` when no command is pending, `0` while one is", ""},
+    {"*OPC", "", "",
+     "`1` when every command sent before it is in force, `0` while one is pending (a key, "
+     "`*RST` or `AUTO` waiting for the main loop or running, a setup load); a command waits "
+     "for the keys sent before it, so commands take effect in the order sent",
+     ""},
     {"PROC", "", "",
      "a 4-byte little-endian integer, not text: `1` running, `0` stopped, `2` single waiting, "
      "`3` single done, `5` roll (slow scan)",
@@ -17,10 +21,13 @@ extern const ScpiDoc TaskSystemScpiDoc[] = {
      "`1` locked, `0` free", "refused"},
     {"SYSTem:ERRor", "none", "", "the oldest error as `<code>,\"<text>\"`, taken off the queue (20 kept; `-350,\"Queue overflow\"` when it overflowed; `-113,\"Undefined header\"` for an unknown command); `0,\"No error\"` when none", ""},
     {"SYSTem:SETup CONFIG",
-     "an IEEE 488.2 definite-length block that the query gave: the setup file's bytes, loaded "
-     "into every module as a recalled setup",
+     "an IEEE 488.2 definite-length block that the query gave (`#<n><length><data>`), in the "
+     "command's message (`SYSTem:SETup #540531...`) or in the message after it: the setup "
+     "file's bytes, loaded into every module as a recalled setup",
      "", "the setup as an IEEE 488.2 block: the bytes of a setup file (`.dat`)",
-     "a block that holds no module's setup changes nothing"},
+     "a block whose header is malformed, with fewer bytes than announced or more data after "
+     "them is refused with \"Load failed !\"; a block that holds no module's setup changes "
+     "nothing"},
     {"SYSTem:INFO", "", "",
      "the device identity's fields separated by commas (model, hardware and software versions, "
      "..., `EN`, the serial number)",
@@ -64,8 +71,9 @@ extern const ScpiDoc TaskSystemScpiDoc[] = {
     {"CHANnel#:SCALe",
      "volts per division of CH1, CH2, math (5) or the references (6, 7): `UP|DOWN` (one step "
      "coarser or finer), a range's label exactly as the screen shows it (`500mV`, `1.0V`, "
-     "`2.0V`), or a number in volts (the nearest range the trace offers; the ranges follow the "
-     "probe ratio)",
+     "`2.0V`), or a number in volts per division at the probe tip (the nearest range the trace "
+     "offers in proportion: `0.3` takes 200 mV; the ranges follow the probe ratio, so with "
+     "`10X` `5` takes 5 V)",
      "CH1 and CH2 `1V` (`1.000000e+00`)", "volts per division, `%-13.6e`",
      "past the first or last range the limit; an unknown label or a number <= 0 is refused"},
     {"CHANnel#:OFFSet",

@@ -61,8 +61,9 @@ void ChannelPosition(int ch, const char* p) {
     n = n > kChPosMax ? y_system::kPositionMax : y_system::kPositionMin;
     SystemResource.message->SetMessage(kMsgBiasLimit);
   }
-  Y().SetRealYposition(ch, int(n));
-  Y().AdjYPosition(ch, 0);
+  // A move by the difference, as the position knob makes it: a level on this
+  // channel moves with the trace and keeps its volts.
+  Y().AdjYPosition(ch, int(n) - Y().GetRealYposition(ch));
   Redraw();
 }
 
@@ -84,18 +85,12 @@ int TriggerChannel() {
 int SourceOf(const scpi_para* para) {
   if (!para) return -1;
   switch (para->channel) {
-    case 1:
-      return 0;
-    case 2:
-      return 1;
-    case 5:
-      return kMathSource;
-    case 6:
-      return kRefA;
-    case 7:
-      return kRefB;
-    default:
-      return -1;
+    case 1: return 0;
+    case 2: return 1;
+    case 5: return kMathSource;
+    case 6: return kRefA;
+    case 7: return kRefB;
+    default: return -1;
   }
 }
 
@@ -110,7 +105,8 @@ void TrigLevelLowHigh(const char* p, int level) {
   const int step = T().LevelCodeForVoltage(src, v);
   static const int kLevelItem[3] = {26, 33, 45};  // trigger types 3, 4, 5
   const int type = Run().GetTrigType();
-  if (type >= 3 && type <= 5) TaskManage.SetUserTaskMenuItem(kTriggerTask, kLevelItem[type - 3], uint64_t(level));
+  if (type >= 3 && type <= 5)
+    TaskManage.SetUserTaskMenuItem(kTriggerTask, kLevelItem[type - 3], uint64_t(level));
   Redraw();
   Run().SetTrigLevelLowHigh(level);
   T().SetTriggerPos(src, level, step);
@@ -135,14 +131,19 @@ void TimebasePosition(int slot, const char* p) {
 
 void RefTimebaseAsk(int slot) {
   if (ScpiRefuseIf(Run().GetTimeBaseType() != 0)) return;
-  AnswerI16(int((X().GetRealPreTrigDepth(slot) - X().GetPreTrigDepth(slot)) / kPreTrigPerColumn + kCentreColumn));
+  AnswerI16(int((X().GetRealPreTrigDepth(slot) - X().GetPreTrigDepth(slot)) / kPreTrigPerColumn +
+                kCentreColumn));
 }
 }  // namespace
 
 void SCPI_Ch1_POSition(scpi_para*, char* p) { ChannelPosition(0, p); }
 void SCPI_Ch2_POSition(scpi_para*, char* p) { ChannelPosition(1, p); }
-void SCPI_Ch1_POSitionAsk(scpi_para*, char*) { AnswerI16(std::clamp(Y().GetRealYposition(0), kShownMin, kShownMax)); }
-void SCPI_Ch2_POSitionAsk(scpi_para*, char*) { AnswerI16(std::clamp(Y().GetRealYposition(1), kShownMin, kShownMax)); }
+void SCPI_Ch1_POSitionAsk(scpi_para*, char*) {
+  AnswerI16(std::clamp(Y().GetRealYposition(0), kShownMin, kShownMax));
+}
+void SCPI_Ch2_POSitionAsk(scpi_para*, char*) {
+  AnswerI16(std::clamp(Y().GetRealYposition(1), kShownMin, kShownMax));
+}
 void SCPI_Math_POSition(scpi_para*, char* p) { TracePosition(kMathSource, p); }
 void SCPI_REF_A_POSition(scpi_para*, char* p) { TracePosition(kRefA, p); }
 void SCPI_REF_B_POSition(scpi_para*, char* p) { TracePosition(kRefB, p); }
@@ -212,6 +213,13 @@ void Scpi_TaskSys_Ch_AskYsensitivity(scpi_para* para, char*) {
     const int i = Y().GetRealYsensitivity(src);
     if (i >= 0 && i < kVoltageEntries) ScpiAnswerReal(double(Voltage[i]));
     return;
+  }
+  // A channel that is off has no volts/div in force: it answers the range it
+  // comes back on with (its index at its probe), as a reset or a recall left it.
+  if (src <= 1 && !(Run().GetChStatus() >> src & 1)) {
+    const int i = Y().GetRealYsensitivity(src);
+    if (i >= 0 && i < kVoltageEntries)
+      return ScpiAnswerReal(double(Voltage[i]) * Y().GetYRealProbeScale(src));
   }
   ScpiAnswerReal(Y().GetRealYDivVoltage(src));
 }

@@ -122,6 +122,7 @@ void Rtc(scpi_para*, char* p) {
       v = v * 10 + (*c - '0');
     }
   }
+  if (ScpiRefuseIf(!SetTime::CheckTimeValidity(f[0], f[1], f[2], f[3], f[4], f[5]))) return;
   setTime.SetSetTimeDate(f);
   setTime.SetTimeHw();
   Run().RefreshRtcTime();

@@ -9,7 +9,8 @@ extern const ScpiDoc TaskUtilityScpiDoc[] = {
      "`year,month,day,hour,minute,second` (`2026,12,10,14,30,0`): sets the instrument's clock "
      "(on the simulated board its own clock, never the PC's)",
      "", "the same six numbers separated by commas",
-     "a field outside its calendar range is refused by the clock"},
+     "a date or time outside the calendar (month 13, 31 April, hour 25) is refused and the "
+     "clock kept"},
     {"SYSTem:CAL",
      "none: self-calibration, as UTILITY's \"Self Cal\" (takes some seconds; disconnect the inputs)", "",
      "", ""},

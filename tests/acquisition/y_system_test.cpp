@@ -69,8 +69,8 @@ struct Vertical_ : ::testing::Test {
 // Attenuator | gain bits of each V/div index 2..16, CH1 and CH2.
 constexpr uint32_t kRangeBits[2][17] = {
     {0, 0, 0x20, 0x20, 0xA0, 0x00, 0x80, 0x40, 0xC0, 0x84, 0x44, 0xC4, 0x82, 0x42, 0xC2, 0x86, 0x46},
-    {0, 0, 0x100, 0x100, 0x8100, 0, 0x8000, 0x4000, 0xC000, 0x9000, 0x5000, 0xD000, 0x8400, 0x4400, 0xC400,
-     0x9400, 0x5400},
+    {0, 0, 0x100, 0x100, 0x8100, 0, 0x8000, 0x4000, 0xC000, 0x9000, 0x5000, 0xD000, 0x8400, 0x4400,
+     0xC400, 0x9400, 0x5400},
 };
 constexpr uint32_t kRangeMask[2] = {0xE6, 0xD500};
 }  // namespace
@@ -383,10 +383,27 @@ TEST_F(Vertical_, LabelsAreCutToEightCharactersAndWrittenThrough) {
   EXPECT_STREQ(Vertical.GetChLabelName(1), "xy");
 }
 
-TEST_F(Vertical_, VoltsPerDivFromAValueTakesTheNextStepUp) {
-  const std::pair<double, int> cases[] = {{0.0005, 3}, {0.001, 3}, {0.0011, 4}, {0.002, 4}, {0.3, 11},
-                                          {20.0, 16},  {21.0, 16}, {0.0, 12},   {6e8, 12}};
-  for (auto [v, idx] : cases) EXPECT_EQ(Vertical.SetRealYsensitivityForVoltage(0, v), idx) << v;
+constexpr int kProbe1X = 3, kProbe10X = 4;  // in the probe table
+
+// The nearest range in proportion: the border between two ranges is their
+// geometric mean (0.2 V and 0.5 V: 0.316 V); past the ends the end.
+TEST_F(Vertical_, VoltsPerDivFromAValueTakesTheNearestRange) {
+  const std::pair<double, int> cases[] = {{0.0005, 3}, {0.001, 3}, {0.0011, 3}, {0.0015, 4},
+                                          {0.002, 4},  {0.3, 10},  {0.33, 11},  {20.0, 16},
+                                          {21.0, 16},  {0.0, 12},  {6e8, 16}};
+  for (auto [v, idx] : cases) {
+    EXPECT_EQ(Vertical.SetRealYsensitivityForVoltage(0, v), idx) << v;
+    if (v > 0.001 && v < 20) {  // no range nearer in proportion
+      for (int i = 3; i <= 16; ++i)
+        EXPECT_LE(std::fabs(std::log(Voltage[idx] / v)), std::fabs(std::log(Voltage[i] / v)) + 1e-9)
+            << v << " " << i;
+    }
+  }
+  // Volts at the probe tip: at 10X 5 V/div is the 500 mV range.
+  Vertical.SetYRealprobe(0, kProbe10X);
+  ASSERT_FLOAT_EQ(Vertical.GetYRealProbeScale(0), 10.0f);
+  EXPECT_FLOAT_EQ(Voltage[Vertical.SetRealYsensitivityForVoltage(0, 5.0)], 0.5f);
+  Vertical.SetYRealprobe(0, 0);
   EXPECT_EQ(Vertical.SetRealYsensitivityForVoltage(0, -1.0), -1);
   EXPECT_EQ(Vertical.SetRealYsensitivityForVoltage(0, NAN), -1);
 }

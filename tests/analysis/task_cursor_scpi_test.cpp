@@ -222,8 +222,8 @@ TEST_F(CursorScpi, AmplitudeCursorsOnATwoVoltSineReadTwoVoltsAtEveryProbeRatio) 
     char line[64];
     std::snprintf(line, sizeof line, "CHANnel1:PROBe %gX", ratio);
     Set(line);
-    // The scale is set as the front end's range; it reads back with the probe.
-    std::snprintf(line, sizeof line, "CHANnel1:SCALe %g", 0.5 / ratio);
+    // Volts per division at the probe tip, as it reads back.
+    std::snprintf(line, sizeof line, "CHANnel1:SCALe %g", 0.5);
     Set(line);
     ASSERT_NEAR(Value(Ask("CHANnel1:SCALe?")), 0.5, 1e-6);
     Acquire();

@@ -101,6 +101,8 @@ TEST_F(MathScpi, OperationSourcesAndSelection) {
   Set("FUNC:SOUR2 CHAN2");
   EXPECT_EQ(Item(kMathItemSource2), 1);
   Set("FUNC:MATH:MODE LOG");
+  // The logic function's operator, its page shown or not yet.
+  EXPECT_EQ(Ask("FUNC:OPER?"), "XOR\r\n");
   TaskMath.TaskMenu.SetCurrPage(kMathItemLogicType);
   EXPECT_EQ(Ask("FUNC:OPER?"), "XOR\r\n");
   Set("FUNC:SOUR1 CHAN2");
@@ -108,7 +110,7 @@ TEST_F(MathScpi, OperationSourcesAndSelection) {
   EXPECT_EQ(Item(kMathItemSource1), 0);
   EXPECT_EQ(Ask("FUNC:SOUR1?"), "CHANnel2\r\n");
   TaskMath.TaskMenu.SetCurrPage(kMathItemFftPoints);
-  EXPECT_EQ(Ask("FUNC:OPER?"), "-1\r\n");
+  EXPECT_EQ(Ask("FUNC:OPER?"), "XOR\r\n");
   EXPECT_EQ(Ask("KEY:MATH:LED?"), "1\r\n");
   EXPECT_EQ(Ask("CHAN5:SEL?"), "1\r\n");
   // Selecting the math channel shows the math menu's first page.

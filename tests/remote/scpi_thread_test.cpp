@@ -66,10 +66,11 @@ void Throw(scpi_para*, char*) { throw std::runtime_error("handler failure"); }
 void Refuse(scpi_para*, char*) { PushRemoteError(72, "refused"); }
 void ThrowOther(scpi_para*, char*) { throw 42; }
 
-instr g_table[] = {{"*IDN?", Idn},       {"TRACe:DATA?", Trace}, {"BLOCk", Block},
-                   {"COUNt", Count},     {"*OPC?", OpcRow},      {"ECHO?", Echo},
-                   {"THROw", Throw},     {"THROw:OTHer", ThrowOther}, {"ANSWer?", AnswerThenBlock},
-                   {"REFuse", Refuse},   {"", nullptr}};
+instr g_table[] = {{"*IDN?", Idn},     {"TRACe:DATA?", Trace},      {"BLOCk", Block},
+                   {"COUNt", Count},   {"*OPC?", OpcRow},           {"ECHO?", Echo},
+                   {"THROw", Throw},   {"THROw:OTHer", ThrowOther}, {"ANSWer?", AnswerThenBlock},
+                   {"REFuse", Refuse}, {"SUBsystem:COUNt", Count},  {"SUBsystem:IDN?", Idn},
+                   {"", nullptr}};
 
 template <typename F>
 bool WaitFor(F done) {
@@ -258,17 +259,17 @@ TEST_F(Thread, SetupUploadTakesTheNextMessageAsItsBlock) {
 
 TEST_F(Thread, HostileLinesAreRefusedWithoutAnswer) {
   const std::string lines[] = {
-      std::string(65536, 'J'),               // 64 KiB of junk
-      std::string(2000, 'A') + " 1\n",       // longer than a command line
-      "*IDN?\xFF\n",                         // a byte above 0x7F: no such command
+      std::string(65536, 'J'),          // 64 KiB of junk
+      std::string(2000, 'A') + " 1\n",  // longer than a command line
+      "*IDN?\xFF\n",                    // a byte above 0x7F: no such command
       "\x80\x81\x82\n",
-      "*IDN?\x7F\n",                         // DEL
-      " : ::  \r\n",                         // only separators
-      "",                                    // empty
-      " 1.5\n",                              // a parameter, no header
-      "*IDN?\x01\n",                         // a control byte
-      std::string(120, 'B') + ":X\n",        // a level too long
-      "COUN " + std::string(300, 'p') + "\n" // a parameter too long
+      "*IDN?\x7F\n",                          // DEL
+      " : ::  \r\n",                          // only separators
+      "",                                     // empty
+      " 1.5\n",                               // a parameter, no header
+      "*IDN?\x01\n",                          // a control byte
+      std::string(120, 'B') + ":X\n",         // a level too long
+      "COUN " + std::string(300, 'p') + "\n"  // a parameter too long
   };
   for (const std::string& line : lines) {
     SCOPED_TRACE(line.substr(0, 40));
@@ -284,6 +285,29 @@ TEST_F(Thread, HostileLinesAreRefusedWithoutAnswer) {
   EXPECT_EQ(0, g_any.load());
   // The engine still works.
   EXPECT_EQ("QEL,TEST\r\n", ScpiQuery("*IDN?\n"));
+}
+
+// A message of several units separated by ';' runs each in turn; the last
+// answers; a header without a leading ':' is first taken below the path of
+// the header before it; a ';' in quotes is the parameter's.
+TEST_F(Thread, AMessageRunsItsUnitsInOrder) {
+  ClearRemoteErrors();
+  EXPECT_EQ("b\r\n", ScpiQuery("ECHO? a;ECHO? b\n"));
+  EXPECT_EQ("\"x;y\"\r\n", ScpiQuery("ECHO? \"x;y\"\n"));
+  ScpiQuery("COUN;COUN; ;:COUN;\n", 1, 0);
+  Sync();
+  EXPECT_EQ(3, g_counted.load());
+  EXPECT_EQ("QEL,TEST\r\n", ScpiQuery("SUB:COUN;IDN?\n"));
+  EXPECT_EQ(4, g_counted.load());
+  EXPECT_EQ("0,\"No error\"", PopRemoteError());
+  // From the root, IDN? is no command; an unknown unit leaves its error and
+  // the units before it run.
+  ScpiQuery("SUB:COUN;:IDN?\n", 1, 0);
+  ScpiQuery("COUN;FOO;" + std::string(3000, 'Z') + ";:::\n", 1, 0);
+  Sync();
+  EXPECT_EQ(6, g_counted.load());
+  for (int i = 0; i < 4; ++i) EXPECT_EQ("-113,\"Undefined header\"", PopRemoteError()) << i;
+  EXPECT_EQ("0,\"No error\"", PopRemoteError());
 }
 
 TEST_F(Thread, StopEndsTheThreads) {
