@@ -32,6 +32,9 @@ constexpr int kWaterfallPointsFrom = 4;     // 128K and more: no waterfall
 constexpr uint32_t kWaterfallModes = 0x18;  // display modes 3 and 4
 constexpr int kAverageChoices = 10;         // off, then 2 .. 512
 constexpr int kTraceChoices = kFftDetectors + 1;  // off, then the four detectors
+// The panel's page offers OFF/ON (its texts set the item's choices), SCPI all
+// five: the range a stored value is checked against is the five.
+constexpr MenuRange kTraceRange = MenuLimits(0, 0, kTraceChoices - 1);
 constexpr int kMarkPointsMax = kFftMarksMax, kPresetMarks = 5;
 constexpr uint32_t kKnob = MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST;
 constexpr int kMsgStopped = 77, kMsgNoWaterfall = 112;
@@ -78,12 +81,12 @@ const std::vector<MenuItemDef>& MathFftItems() {
       {kMathItemFftPreset, "UserPreset", kAction, 1, Math_FFT_UserPreSets},
       {kMathItemFftNext3, "Next", kAction, 1, Math_FFT_Next},
       {kMathItemRealTime, "RealTime", kChoice, kFftDetectors, Math_FFT_DetectionMode_RealTime, MenuChoices()},
-      {kMathItemAverageOn, "Averge", kChoice, kTraceChoices, Math_FFT_DetectionMode_Average, MenuChoices()},
+      {kMathItemAverageOn, "Averge", kChoice, kTraceChoices, Math_FFT_DetectionMode_Average, kTraceRange},
       {kMathItemAverageSel, "AerageSel", kNumber | kKnob, 1, Math_FFT_DetectionMode_AverageSel,
        MenuLimits(1, 1, kAverageChoices - 1)},
-      {kMathItemMaxHold, "MaxHold", kChoice, kTraceChoices, Math_FFT_DetectionMode_MaxHold, MenuChoices()},
+      {kMathItemMaxHold, "MaxHold", kChoice, kTraceChoices, Math_FFT_DetectionMode_MaxHold, kTraceRange},
       {24, "Next", kAction, 1, Math_FFT_DetectionMode_Next},
-      {kMathItemMinHold, "MinHold", kChoice, kTraceChoices, Math_FFT_DetectionMode_MinHold, MenuChoices()},
+      {kMathItemMinHold, "MinHold", kChoice, kTraceChoices, Math_FFT_DetectionMode_MinHold, kTraceRange},
       {26, "ResetTack", kAction, 1, Math_FFT_DetectionMode_ResetTrack},
       {27, "Previous", kAction, 1, Math_FFT_DetectionMode_Previous},
       {29, "Back", kAction, 1, Math_FFT_DetectionMode_Back},

@@ -75,7 +75,11 @@ bool LoadMenuBlock(const SetupFileRecord& rec, const char* label, Menu& m, menu*
 bool CheckMenuImage(const char* label, const menu* record, const uint8_t* image, size_t length) {
   const int n = Menu::ImageOutOfRange(record, image, length);
   if (n == Menu::kImageShort) std::printf("%s block cut short\n", label);
-  if (n >= 0) std::printf("%s block: item %d lies outside its range\n", label, n);
+  if (n >= 0) {
+    uint64_t raw = 0;
+    for (int b = 0; b < 8; ++b) raw |= uint64_t(image[8 * n + b]) << (8 * b);
+    std::printf("%s block: item %d (%llu) lies outside its range\n", label, n, (unsigned long long)raw);
+  }
   return n == Menu::kImageInRange;
 }
 

@@ -103,7 +103,6 @@ VALUES = {
 NOT_RECALLED_YET = {
     "RECord:FRAMes", "TRIGger:VIDeo:STANdard", "SBUS:BASE", "CURSor:CURA", "CURSor:CURB",
     "FUNCtion:FFT:FREQuency:END", "FUNCtion:FFT:FREQuency:CENTer", "FUNCtion:FFT:FREQuency:BW",
-    "FUNCtion:FFT:DETEction:AVERage", "FUNCtion:FFT:DETEction:MAXHold", "FUNCtion:FFT:DETEction:MINHold",
     "FUNCtion:FFT:MARK:EVENt", "FUNCtion:FFT:MARK:THReshold:LEVel",
 }
 
