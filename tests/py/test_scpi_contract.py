@@ -45,13 +45,13 @@ NOT_SETTINGS = {
     "RECord:CURRent": "plays a recorded frame",
 }
 
-# Faults this test finds that are being mended elsewhere, as "state: command":
-# emptied once those fixes are merged. A fault listed here still runs and is
-# printed; one not listed fails the test.
+# Read-backs not yet right, as "state: command" (some may be the test's own
+# choice of value: a number sent to a keyword setter, a step keyword, a value
+# between two steps). A fault listed here still runs and is printed; one not
+# listed fails the test, and so a mended one must leave the list.
 KNOWN_FAULTS = {
     '10X probe: CHANnel1:OFFSet 2.5',
     '10X probe: CHANnel1:POSition 140',
-    '10X probe: CHANnel1:SCALe 5',
     '10X probe: FUNCtion:FFT:DETEction:AVERage 1',
     '10X probe: FUNCtion:FFT:DETEction:MAXHold 1',
     '10X probe: FUNCtion:FFT:DETEction:MINHold 1',
@@ -63,13 +63,6 @@ KNOWN_FAULTS = {
     '10X probe: TIMebase1:SCALe UP',
     '10X probe: TIMebase:SCALe UP',
     '10X probe: TIMebase:WINDow:SCALe UP',
-    '10X probe: after ACQuire:AVERages:COUNt 16: :MEASure:VPP?',
-    '10X probe: after ACQuire:AVERages:COUNt 16: :MEASure:VRMS?',
-    '10X probe: after ACQuire:AVERages:COUNt 16: WAVeform:DATA?',
-    '10X probe: after ACQuire:MEMory:DEPTh 70K: WAVeform:DATA?',
-    '10X probe: after ACQuire:TYPE PEAK: WAVeform:DATA?',
-    '10X probe: after CHANnel1:POSition 140: WAVeform:DATA?',
-    '10X probe: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
     'after *RST: CHANnel1:OFFSet 0.25',
     'after *RST: CHANnel1:POSition 140',
     'after *RST: FUNCtion:FFT:DETEction:AVERage 1',
@@ -83,7 +76,6 @@ KNOWN_FAULTS = {
     'after *RST: TIMebase1:SCALe UP',
     'after *RST: TIMebase:SCALe UP',
     'after *RST: TIMebase:WINDow:SCALe UP',
-    'after *RST: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
     'after a setup recall: CHANnel1:OFFSet 0.25',
     'after a setup recall: CHANnel1:POSition 140',
     'after a setup recall: FUNCtion:FFT:DETEction:AVERage 1',
@@ -97,21 +89,6 @@ KNOWN_FAULTS = {
     'after a setup recall: TIMebase1:SCALe UP',
     'after a setup recall: TIMebase:SCALe UP',
     'after a setup recall: TIMebase:WINDow:SCALe UP',
-    'after a setup recall: after ACQuire:AVERages:COUNt 16: WAVeform:DATA?',
-    'after a setup recall: after ACQuire:MEMory:DEPTh 70K: :MEASure:VPP?',
-    'after a setup recall: after ACQuire:MEMory:DEPTh 70K: :MEASure:VRMS?',
-    'after a setup recall: after ACQuire:MEMory:DEPTh 70K: WAVeform:DATA?',
-    'after a setup recall: after ACQuire:TYPE PEAK: :MEASure:VPP?',
-    'after a setup recall: after ACQuire:TYPE PEAK: :MEASure:VRMS?',
-    'after a setup recall: after ACQuire:TYPE PEAK: WAVeform:DATA?',
-    'after a setup recall: after CHANnel1:OFFSet 0.25: :MEASure:VPP?',
-    'after a setup recall: after CHANnel1:OFFSet 0.25: :MEASure:VRMS?',
-    'after a setup recall: after CHANnel1:OFFSet 0.25: WAVeform:DATA?',
-    'after a setup recall: after CHANnel1:POSition 140: :MEASure:VPP?',
-    'after a setup recall: after CHANnel1:POSition 140: :MEASure:VRMS?',
-    'after a setup recall: after CHANnel1:POSition 140: WAVeform:DATA?',
-    'after a setup recall: after TIMebase:SCALe 2e-4: :MEASure:VPP?',
-    'after a setup recall: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
     'running: CHANnel1:OFFSet 0.25',
     'running: CHANnel1:POSition 140',
     'running: FUNCtion:FFT:DETEction:AVERage 1',
@@ -125,7 +102,6 @@ KNOWN_FAULTS = {
     'running: TIMebase1:SCALe UP',
     'running: TIMebase:SCALe UP',
     'running: TIMebase:WINDow:SCALe UP',
-    'running: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
     'stopped: CHANnel1:OFFSet 0.25',
     'stopped: CHANnel1:POSition 140',
     'stopped: FUNCtion:FFT:DETEction:AVERage 1',
@@ -139,7 +115,6 @@ KNOWN_FAULTS = {
     'stopped: TIMebase1:SCALe UP',
     'stopped: TIMebase:SCALe UP',
     'stopped: TIMebase:WINDow:SCALe UP',
-    'stopped: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
     'zoom: CHANnel1:OFFSet 0.25',
     'zoom: CHANnel1:POSition 140',
     'zoom: FUNCtion:FFT:DETEction:AVERage 1',
@@ -156,11 +131,6 @@ KNOWN_FAULTS = {
     'zoom: TIMebase:INDPendent 1',
     'zoom: TIMebase:SCALe UP',
     'zoom: TIMebase:WINDow:SCALe UP',
-    'zoom: after ACQuire:AVERages:COUNt 16: WAVeform:DATA?',
-    'zoom: after ACQuire:MEMory:DEPTh 70K: WAVeform:DATA?',
-    'zoom: after ACQuire:TYPE PEAK: WAVeform:DATA?',
-    'zoom: after CHANnel1:POSition 140: WAVeform:DATA?',
-    'zoom: after TIMebase:SCALe 2e-4: WAVeform:DATA?',
 }
 
 
@@ -315,7 +285,7 @@ def enter(link, state):
         link.set("*RST")
         base(link)
     elif state == "after a setup recall":
-        link.set(":CHANnel1:SCALe 0.2")
+        link.set(":CHANnel1:SCALe 1")  # the whole sine on the screen, as at the base 0.5
         link.s.write(":SYSTem:SETup?")
         block = link.s.read_raw()
         link.set(":CHANnel1:SCALe 2")
@@ -324,7 +294,7 @@ def enter(link, state):
         link.s.write_raw(block[:2 + digits + int(block[2:2 + digits])])  # the block, without the answer's line end
         assert wait_until(lambda: link.ask("*OPC?") == "1" and link.ask(":CHANnel1:SCALe?") != "", interval=0.01)
         got = float(link.ask(":CHANnel1:SCALe?"))
-        assert abs(got - 0.2) < 1e-9, ("the recalled setup's V/div", got)
+        assert abs(got - 1.0) < 1e-9, ("the recalled setup's V/div", got)
 
 
 def leave(link, state):

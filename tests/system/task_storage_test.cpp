@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <future>
 #include <mutex>
 #include <sstream>
@@ -25,6 +26,7 @@
 #include "platform/sim/devices/sim_controls.h"
 #include "platform/sim/fpga/sim_fpga.h"
 #include "platform/thread.h"
+#include "platform/usb.h"
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_client.h"
 #include "remote/scpi/scpi_thread.h"
@@ -570,4 +572,47 @@ TEST_F(StorageFiles, StorageCommandsSetTheirItemsAndReply) {
   EXPECT_EQ(Item(kStoTypePrt), 1);
   Set("KEY:STORage:LOCK ON");
   EXPECT_EQ(Ask("KEY:STOR:LOCK?"), "1\r\n");
+}
+
+// A USB disk without room: each save fails with its message and an error,
+// the file saved before stays whole and no partial file is left.
+TEST_F(StorageFiles, AUsbDiskWithoutRoomRefusesEverySaveAndKeepsTheOldFiles) {
+  Usb(true);
+  Unpaced();
+  struct Save {
+    const char* command;
+    const char* file;
+  };
+  const Save saves[] = {{"FILE:SAVE \"FULL.dat\",UDISK", "udisk/KOLV/Set/FULL.dat"},
+                        {"FILE:SAVE \"FULL.wav\",CHANnel1,UDISK", "udisk/KOLV/Wave/FULL.wav"},
+                        {"FILE:SAVE \"FULL.csv\",CHANnel1,UDISK", "udisk/KOLV/Wave/FULL.csv"}};
+  std::vector<std::string> before;
+  for (const Save& save : saves) {
+    Set(save.command);
+    EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved) << save.command;
+    before.push_back(ReadRoot(save.file));
+    ASSERT_GT(before.back().size(), 1000u) << save.file;
+  }
+  EXPECT_EQ(Ask("SYSTem:ERRor?"), "0,\"No error\"\r\n");
+  Set("CHANnel1:SCALe 2");  // what a new save would hold differs
+  for (size_t i = 0; i < std::size(saves); ++i) {
+    plat::SimUsbSetFree(1000);
+    QelMsg.ClearMessage();
+    Set(saves[i].command);
+    EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaveFailed) << saves[i].command;
+    EXPECT_NE(Ask("SYSTem:ERRor?").find("Storage failed"), std::string::npos) << saves[i].command;
+    EXPECT_TRUE(ReadRoot(saves[i].file) == before[i]) << saves[i].file << " changed";
+    EXPECT_FALSE(RootFileExists(std::string(saves[i].file) + ".part")) << saves[i].file;
+    EXPECT_EQ(plat::UsbDiskFreeBytes(), 0) << saves[i].file;
+  }
+  // With room again, the save goes through and takes its bytes off the free space.
+  plat::SimUsbSetFree(1000000);
+  Set(saves[0].command);
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved);
+  EXPECT_FALSE(ReadRoot(saves[0].file) == before[0]);
+  EXPECT_EQ(plat::UsbDiskFreeBytes(), int64_t(1000000 - ReadRoot(saves[0].file).size()));
+  // The internal memory is not the USB disk: its saves do not count.
+  Set("FILE:SAVE \"FLASH.dat\",FLASH");
+  EXPECT_EQ(QelMsg.GetMessageID(), kMsgSaved);
+  EXPECT_EQ(plat::UsbDiskFreeBytes(), int64_t(1000000 - ReadRoot(saves[0].file).size()));
 }
