@@ -164,6 +164,7 @@ void HandleFinishedAcquisition() {
   ++IntNum;
   const int trigType = SysRunStatus.GetTrigType();
   const int realTimeBase = SysRunStatus.GetRealTimeBase(0);
+  const uint32_t resets = QelControl.ResetCount();
   WaveOp.RealRunWaveCnt();
 
   if (SysRunStatus.GetTriggerMode() == 2 && status == 2) {
@@ -177,7 +178,10 @@ void HandleFinishedAcquisition() {
 
   const int replayed = TaskSystem.RunOpCmd();  // negative: nothing was queued
   TaskSystem.DelayRunOpCmd();
-  if (replayed < 0 && (status == 1 || status == 2 || status == 5)) {
+  // A change made while the records were read restarted sampling: what was
+  // read is the acquisition before it, still on the settings shown.
+  const bool readWhole = QelControl.ResetCount() == resets;
+  if (replayed < 0 && readWhole && (status == 1 || status == 2 || status == 5)) {
     Vertical.YParaSyncRefresh();
     TimeBase.XParaSyncRefresh(0);
   }

@@ -93,6 +93,10 @@ class _wave {
   // this call began; the number read within `limitMs` each. For the SCPI
   // worker, which holds the settings lock: let go while it waits.
   int AwaitRecords(int channels, int reads, int limitMs);
+  // A kept record whose window a command moved is not drawn again yet: its
+  // traces, the read-out's and the measurements' data, stand at the window
+  // before. The main loop's next pass draws it.
+  bool KeptViewPending() const;
 
   // Acquisition-memory reads.
   int ReadDDRWave(int ch, int n);

@@ -125,8 +125,8 @@ int _measure::AllEdges(int s) {
   return 0;
 }
 
-// Period from the first two crossings of one kind (twice the distance of a
-// rising and a falling one when each is single); without crossings the
+// Period from the crossings of one kind (twice the distance of a rising and a
+// falling one when each is single); without crossings the
 // hardware counter, when this source triggers.
 int _measure::PeriodFreq(int s) {
   const EdgePointList& e = row_[s].edges;
@@ -145,9 +145,11 @@ int _measure::PeriodFreq(int s) {
     return -1;
   };
   if (R * F == 0) return fallback(false);
-  const int span = R >= 2   ? e.risePoint[1] - e.risePoint[0]
-                   : F >= 2 ? e.fallPoint[1] - e.fallPoint[0]
-                            : 2 * std::abs(e.risePoint[0] - e.fallPoint[0]);
+  // The mean period of the crossings of one kind shown: a noisy edge moves
+  // its crossing by a point or two, the first and last by as much over all.
+  const double span = R >= 2   ? double(e.risePoint[R - 1] - e.risePoint[0]) / (R - 1)
+                      : F >= 2 ? double(e.fallPoint[F - 1] - e.fallPoint[0]) / (F - 1)
+                               : 2.0 * std::abs(e.risePoint[0] - e.fallPoint[0]);
   if (span <= 0) return fallback(true);
   const double period = span * row_[s].scale.secondsPerPoint;
   Put(s, kParaPeriod, period);

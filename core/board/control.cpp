@@ -101,6 +101,7 @@ bool control::FrameHeld(int word, int value) {
     pauseKeptBack_ = value;
     if (value == 0) return true;
   }
+  if (word == fpga::kReset && value == 1) resets_.fetch_add(1, std::memory_order_acq_rel);
   const uint8_t frame[4] = {uint8_t(word), uint8_t(word >> 8), uint8_t(value), uint8_t(value >> 8)};
   return plat::FpgaSpiWrite(spi_, frame);
 }

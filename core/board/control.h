@@ -9,6 +9,7 @@
 // thread's frames cannot fall inside them. The batch and timed lists have a
 // mutex of their own, never held while the semaphore is taken.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -129,6 +130,9 @@ class control {
   int FPGAResetEnable();
   int FPGAResetDisable();
   int GetFPGAResetStatus() const { return resetFlag_; }
+  // Acquisition resets so far: a record read across a change of the count was
+  // acquired before the settings the reset brought.
+  uint32_t ResetCount() const { return resets_.load(std::memory_order_acquire); }
   int AcquirePause();
   int AcquireStart();
   int WaitingDrawingIdle();
@@ -175,6 +179,7 @@ class control {
   uint8_t* window_ = nullptr;
   size_t windowBytes_ = 0;
   int resetFlag_ = 0;
+  std::atomic<uint32_t> resets_{0};
   int recordHolds_ = 0;     // under sem_
   int pauseKeptBack_ = -1;  // the pause value a hold kept back, -1 none (under sem_)
 

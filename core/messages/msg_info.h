@@ -10,6 +10,10 @@ constexpr uint16_t kMsgError = 105;
 constexpr uint16_t kMsgInfo = 107;
 constexpr uint16_t kMsgNotice = 111;
 
+// A setup file or upload refused ("Load failed !"): raised by the storage
+// module and by the SCPI engine for a malformed block.
+constexpr int kMsgSetupLoadFailed = 13;
+
 struct MsgInfoRow {
   uint16_t number;
   uint16_t attribute;  // 0 for a number that carries no message

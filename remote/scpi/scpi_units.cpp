@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/messages/msg_info.h"
 #include "core/messages/remote_errors.h"
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_kit.h"
@@ -15,7 +16,6 @@
 #include "remote/scpi/scpi_thread.h"
 
 namespace {
-constexpr int kMsgLoadFailed = 13;  // "Load failed !"
 
 struct Unit {
   size_t begin = 0, end = 0;
@@ -128,7 +128,7 @@ bool ScpiBlockPending(const char* data, size_t n) {
 
 void scpi::RefuseBlock(const char* why) {
   std::printf("setup block refused: %s\n", why);
-  PushScpiFunc([] { ScpiRefuseWith(kMsgLoadFailed); });
+  PushScpiFunc([] { ScpiRefuseWith(kMsgSetupLoadFailed); });
 }
 
 void scpi::RefuseUnit(const std::string& text) {

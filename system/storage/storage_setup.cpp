@@ -31,21 +31,27 @@ struct Block {
   int bytes;  // label, CR LF, payload, CR LF
 };
 
+// One module's turn at the record (key word 131); its status starts at 0.
+void AskModule(task* module, SetupFileRecord* rec) {
+  taskresponse r{};
+  r.key = keypara{KEY_WORD_STORAGE, 1, 0};
+  rec->status = 0;
+  std::memcpy(r.area, rec, sizeof *rec);
+  module->OpResponse(&r);
+  std::memcpy(rec, r.area, sizeof *rec);
+}
+
 // Sends key word 131 to each module of the setup order in turn; the bytes
 // a save wrote, -1 when a module could not write its block. `blocks`
 // receives the layout the modules wrote.
+
 int SendSetup(int direction, uint8_t* buffer, int length, std::vector<Block>* blocks) {
   SetupFileRecord rec{0, direction, length, 0, buffer};
   for (const int* id = LoadTaskOrder; *id >= 0; ++id) {
     task* module = TaskManage.FindTaskbyId(*id);
     if (!module) continue;
-    taskresponse r{};
-    r.key = keypara{KEY_WORD_STORAGE, 1, 0};
-    rec.status = 0;
     const int before = rec.used;
-    std::memcpy(r.area, &rec, sizeof rec);
-    module->OpResponse(&r);
-    std::memcpy(&rec, r.area, sizeof rec);
+    AskModule(module, &rec);
     if (direction != kSetupSave) continue;
     if (rec.status < 0 || rec.used < before || rec.used > length) return -1;
     if (blocks && rec.used > before) {
@@ -63,12 +69,7 @@ bool CheckSetup(uint8_t* buffer, int length) {
   for (const int* id = LoadTaskOrder; *id >= 0; ++id) {
     task* module = TaskManage.FindTaskbyId(*id);
     if (!module) continue;
-    taskresponse r{};
-    r.key = keypara{KEY_WORD_STORAGE, 1, 0};
-    rec.status = 0;
-    std::memcpy(r.area, &rec, sizeof rec);
-    module->OpResponse(&r);
-    std::memcpy(&rec, r.area, sizeof rec);
+    AskModule(module, &rec);
     if (rec.status < 0) {
       std::printf("Setup refused by module %s\n", module->TaskName);
       return false;

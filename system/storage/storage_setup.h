@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/messages/msg_info.h"  // kMsgSetupLoadFailed
+
 // `name` with its extension; disk 0 internal, 1 USB. 0, or -1 with the
 // failure's message raised (nothing written, or nothing changed).
 int StorageSaveSetFunc(const char* name, int disk);
@@ -15,8 +17,6 @@ int StorageLoadSetFunc(const char* name, int disk);
 // The load's check of a setup file or upload (key word 131, kSetupCheck):
 // true when every module accepts its block; nothing is changed either way.
 bool SetupFileAccepted(uint8_t* buffer, int length);
-// The load-failure message ("Load failed !") of a refused setup.
-constexpr int kMsgSetupLoadFailed = 13;
 // The settings in force as the bytes of a setup file; empty when a module
 // could not write its block.
 std::vector<uint8_t> TakeSetupImage();

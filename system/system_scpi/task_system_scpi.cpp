@@ -76,8 +76,10 @@ void Scpi_TaskSys_RST(scpi_para*, char*) {
   Redraw();
 }
 
+// 0 while a command waits or is carried out, or while the kept record a
+// command moved waits for the main loop to draw it again.
 void Scpi_TaskSys_OPCAsk(scpi_para*, char*) {
-  const int status = SystemResource.scpiEngine->IsScpiBusy() ? 0 : 1;
+  const int status = SystemResource.scpiEngine->IsScpiBusy() || WaveOp.KeptViewPending() ? 0 : 1;
   std::printf("opc status = %d\n", status);
   ScpiAnswer(status ? "1" : "0");
 }

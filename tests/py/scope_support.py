@@ -72,6 +72,12 @@ def free_port():
     return port
 
 
+def opc_done(s):
+    """Waits for *OPC? (asked over pyvisa session `s`) to answer 1: what the
+    commands sent before it set is then in force."""
+    assert wait_until(lambda: s.query("*OPC?").strip() == "1"), "*OPC? never answered 1"
+
+
 def write_signals(root, text):
     """The instrument root's test-signal file (dev/signals), its folders made."""
     os.makedirs(os.path.join(root, "dev"), exist_ok=True)

@@ -21,7 +21,7 @@ except ImportError:
 
     system_python_or_exit("python3-numpy")
 
-from scope_support import wait_frames, wait_until, write_signals
+from scope_support import opc_done, wait_frames, wait_until, write_signals
 from test_vxi11 import open_instr, run_cases
 
 FREQ, AMP = 1000.0, 1.0  # the CH1 sine: 1 kHz, 1 V peak
@@ -52,7 +52,7 @@ def settle(s, *settings):
     """Settings, each read back before the next (so none is dropped)."""
     for setting in settings:
         s.write(setting)
-        s.query("*OPC?")
+        opc_done(s)
 
 
 def trace(s):

@@ -218,14 +218,12 @@ def tip_amplitude(link):
 
 
 def check_record(link, root, state, what, faults):
-    """The record against the applied sine, through the preamble, and three measurements."""
+    """Three measurements, then the record against the applied sine through the
+    preamble: a measurement waits for records acquired after the settings, so
+    the trace read next is of one of them."""
     wait_frames(root, 3)
     amp = tip_amplitude(link)
     label = "%s: after %s" % (state, what)
-    try:
-        check_sine(link.s, FREQ, amp, label, columns=690)
-    except AssertionError as e:
-        faults.append("%s: WAVeform:DATA? %s" % (label, e))
     for query, want, tol in ((":MEASure:VPP?", 2 * amp, 0.06), (":MEASure:FREQuency?", FREQ, 0.02),
                              (":MEASure:VRMS?", amp / math.sqrt(2), 0.06)):
         text = link.ask(query)
@@ -235,6 +233,10 @@ def check_record(link, root, state, what, faults):
             ok = False
         if not ok:
             faults.append("%s: %s answers %r, the signal gives %g" % (label, query, text, want))
+    try:
+        check_sine(link.s, FREQ, amp, label, columns=690)
+    except AssertionError as e:
+        faults.append("%s: WAVeform:DATA? %s" % (label, e))
 
 
 # Record settings: the command, its value, and what the query must read back.

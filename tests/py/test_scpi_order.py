@@ -17,15 +17,11 @@ except ImportError:
 
     system_python_or_exit("python3-pyvisa-py")
 
+from scope_support import opc_done as done
 from scope_support import wait_frames, wait_until
 from test_vxi11 import open_instr, run_cases
 
 NO_ERROR = '0,"No error"'
-
-
-def done(s):
-    """Waits for *OPC? to answer 1; what the commands before it set is then in force."""
-    assert wait_until(lambda: s.query("*OPC?").strip() == "1")
 
 
 def number(s, query):

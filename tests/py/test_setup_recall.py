@@ -223,6 +223,16 @@ def differences(want, got):
     return [f"{h}: {want[h]!r} before, {got[h]!r} recalled" for h in lost if h not in NOT_RECALLED_YET]
 
 
+def expect_recalled(link, want, changed, check, source):
+    """Once `check` shows the recall, every setting of `want` is back and no error is left."""
+    assert wait_until(lambda: link.ask(check + "?") == want[check]), f"{source} was not loaded"
+    link.idle()
+    lost = differences(want, link.snapshot(want))
+    assert not lost, f"{len(lost)} of {len(changed)} settings lost by {source}: {lost}"
+    errors = link.drain_errors()
+    assert not errors, f"{source}'s recall: {errors}"
+
+
 def every_setting_comes_back(rm, root):
     """Every setting of the reference that a setup holds, set away from its
     default, comes back from the setup file and from the uploaded block."""
@@ -245,21 +255,11 @@ def every_setting_comes_back(rm, root):
         link.reset()
         assert link.ask(check + "?") == fresh[check]
         link.set('FILE:LOAD "ALL.dat",FLASH')
-        assert wait_until(lambda: link.ask(check + "?") == want[check]), "the file was not loaded"
-        link.idle()
-        lost = differences(want, link.snapshot(want))
-        assert not lost, f"{len(lost)} of {len(changed)} settings lost by the file: {lost}"
-        errors = link.drain_errors()
-        assert not errors, f"the file's recall: {errors}"
+        expect_recalled(link, want, changed, check, "the file")
 
         link.reset()
         link.upload(data)
-        assert wait_until(lambda: link.ask(check + "?") == want[check]), "the block was not loaded"
-        link.idle()
-        lost = differences(want, link.snapshot(want))
-        assert not lost, f"{len(lost)} of {len(changed)} settings lost by the block: {lost}"
-        errors = link.drain_errors()
-        assert not errors, f"the block's recall: {errors}"
+        expect_recalled(link, want, changed, check, "the block")
     finally:
         link.reset()
         link.close()

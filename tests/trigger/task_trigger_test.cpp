@@ -337,6 +337,7 @@ plat::TestSignal Train() {
 
 struct Triggering : Trigger {
   static constexpr int kV500mV = 11;  // 25 codes a division: 50 codes a volt
+  void DelayToCh2();
   void SetUp() override {
     Trigger::SetUp();
     fpga.SetPacing(plat::SimAcquire::Pacing::kOnDemand);
@@ -612,8 +613,10 @@ plat::TestSignal Gate() {
 }
 }  // namespace
 
-TEST_F(Triggering, DelayFromCh1ToCh2) {
-  plat::TestSignal late = Gate();  // CH2 rises 10 us after each CH1 period start
+// A delay trigger armed on CH1 with its second source CH2, which rises 10 us
+// after each CH1 period start; NORMal sweep.
+void Triggering::DelayToCh2() {
+  plat::TestSignal late = Gate();
   late.phase = -0.01;
   fpga.SetSignal(plat::kSignalCh2, late);
   SysRunInfo.sourceOn = 3;
@@ -622,6 +625,10 @@ TEST_F(Triggering, DelayFromCh1ToCh2) {
   ChooseType(kTrigDelay);
   bench.Key(F4);  // Source2: the knob first, then CH2
   bench.Key(F4);
+}
+
+TEST_F(Triggering, DelayFromCh1ToCh2) {
+  DelayToCh2();
   ASSERT_EQ(Item(kTiDelaySource2), 1u);
   bench.Key(F5);  // Next: When, longer than 5 us
   bench.Key(F2);
@@ -645,15 +652,7 @@ TEST_F(Triggering, DelayFromCh1ToCh2) {
 // source back; a delay whose knob is on its arm source still triggers on its
 // second source afterwards, and so after a position change on the arm channel.
 TEST_F(Triggering, DelayKeepsItsSecondSourceAfterRunAndAPositionStep) {
-  plat::TestSignal late = Gate();  // CH2 rises 10 us after each CH1 period start
-  late.phase = -0.01;
-  fpga.SetSignal(plat::kSignalCh2, late);
-  SysRunInfo.sourceOn = 3;
-  Levels(1, -10, 10);
-  SweepNormal();
-  ChooseType(kTrigDelay);
-  bench.Key(F4);  // Source2: the knob first, then CH2
-  bench.Key(F4);
+  DelayToCh2();
   bench.Key(F2);  // the knob back on Source1, still CH1
   ASSERT_EQ(Item(kTiDelaySource1), 0u);
   ASSERT_EQ(Item(kTiDelaySource2), 1u);
