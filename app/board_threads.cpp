@@ -10,11 +10,11 @@
 #include "core/messages/mymutex.h"
 #include "core/input/rs232.h"
 #include "core/state/sys_run_info.h"
-#include "platform/net.h"
-#include "platform/power.h"
+#include "platform/devices/net.h"
+#include "platform/devices/power.h"
 #include "platform/shell.h"
 #include "platform/thread.h"
-#include "platform/usb.h"
+#include "platform/devices/usb.h"
 #include "remote/scpi/scpi.h"
 
 namespace {

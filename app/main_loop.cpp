@@ -20,7 +20,7 @@
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
-#include "platform/panel.h"
+#include "platform/devices/panel.h"
 #include "platform/thread.h"
 #include "remote/scpi/scpi.h"
 #include "remote/usbtmc/usbtmc.h"

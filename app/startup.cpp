@@ -26,7 +26,7 @@
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
-#include "platform/devices.h"
+#include "platform/devices/devices.h"
 #include "platform/shell.h"
 #include "platform/thread.h"
 #include "remote/scpi/scpi.h"

@@ -12,9 +12,9 @@
 #include <cstring>
 #include <string>
 
-#include "platform/disk.h"
+#include "platform/devices/disk.h"
 #include "platform/root.h"
-#include "platform/usb.h"
+#include "platform/devices/usb.h"
 #include "system/recorder/recorder_pages.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "platform/clock.h"
-#include "platform/gpio.h"
+#include "platform/devices/gpio.h"
 
 namespace bitstrap {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "platform/disk.h"
+#include "platform/devices/disk.h"
 
 namespace plat {
 namespace {

@@ -14,7 +14,7 @@
 #include "acquisition/system_module/task_system_internal.h"
 #include "core/menu/draw_hooks.h"
 #include "core/state/sys_run_info.h"
-#include "platform/disk.h"
+#include "platform/devices/disk.h"
 #include "platform/root.h"
 #include "platform/shell.h"
 

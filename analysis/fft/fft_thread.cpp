@@ -1,7 +1,7 @@
 #include "analysis/fft/fft_thread.h"
 
 #include "analysis/fft/fft_process.h"
-#include "platform/panel.h"
+#include "platform/devices/panel.h"
 #include "platform/thread.h"
 
 namespace {

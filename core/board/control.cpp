@@ -10,8 +10,8 @@
 
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
-#include "platform/fpga.h"
-#include "platform/panel.h"
+#include "platform/devices/fpga.h"
+#include "platform/devices/panel.h"
 #include "platform/shell.h"
 
 control QelControl;

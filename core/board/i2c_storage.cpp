@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/devices.h"
-#include "platform/i2c.h"
+#include "platform/devices/devices.h"
+#include "platform/devices/i2c.h"
 
 I2C I2cStorage;
 

@@ -8,8 +8,8 @@
 
 #include "core/messages/mymutex.h"
 #include "core/state/sys_run_info.h"
-#include "platform/devices.h"
-#include "platform/temperature.h"
+#include "platform/devices/devices.h"
+#include "platform/devices/temperature.h"
 #include "platform/thread.h"
 
 namespace {

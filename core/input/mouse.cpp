@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/mouse.h"
+#include "platform/devices/mouse.h"
 
 mouse MouseOp;
 

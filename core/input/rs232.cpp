@@ -10,9 +10,9 @@
 #include "core/state/ids.h"
 #include "core/messages/mymutex.h"
 #include "core/messages/remote_errors.h"
-#include "platform/devices.h"
+#include "platform/devices/devices.h"
 #include "platform/clock.h"
-#include "platform/panel.h"
+#include "platform/devices/panel.h"
 #include "platform/thread.h"
 
 pthread_mutex_t mymutex = PTHREAD_MUTEX_INITIALIZER;

@@ -15,15 +15,15 @@
 #include <fstream>
 #include <string>
 
-#include "platform/backlight.h"
-#include "platform/disk.h"
-#include "platform/framebuffer.h"
-#include "platform/gpio.h"
-#include "platform/i2c.h"
+#include "platform/devices/backlight.h"
+#include "platform/devices/disk.h"
+#include "platform/devices/framebuffer.h"
+#include "platform/devices/gpio.h"
+#include "platform/devices/i2c.h"
 #include "platform/linux/linux_layer.h"
-#include "platform/panel.h"
-#include "platform/power.h"
-#include "platform/temperature.h"
+#include "platform/devices/panel.h"
+#include "platform/devices/power.h"
+#include "platform/devices/temperature.h"
 
 namespace plat {
 namespace {
@@ -154,7 +154,7 @@ void FrameBufferUnmap() {
 
 // ---- EEPROM bus ----
 
-// Descriptors are handles as they are: 0 is a valid one (platform/fpga.h).
+// Descriptors are handles as they are: 0 is a valid one (platform/devices/fpga.h).
 int I2cOpen(const char* device) {
   const int fd = OpenDevice(device, O_RDWR);
   return fd >= 0 ? fd : -1;

@@ -1,7 +1,7 @@
 // The FPGA transport on the board: control-word frames and register reads on
 // the spidev device, block reads by selector, the mapped sample window, the
 // reconfiguration block and SIGIO on the local-bus character device.
-#include "platform/fpga.h"
+#include "platform/devices/fpga.h"
 
 #include <fcntl.h>
 #include <linux/spi/spidev.h>

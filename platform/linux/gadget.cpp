@@ -12,7 +12,7 @@
 // driver is interrupted with kInterruptSignal (its handler does nothing and
 // restarts nothing: the call returns EINTR, and gadgetfs takes the request
 // back): writes by a shutdown, the reader thread when the handle is closed.
-#include "platform/gadget.h"
+#include "platform/devices/gadget.h"
 
 #include <fcntl.h>
 #include <linux/usb/gadgetfs.h>

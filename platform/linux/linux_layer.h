@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/gadget.h"
+#include "platform/devices/gadget.h"
 
 namespace plat {
 

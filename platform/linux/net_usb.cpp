@@ -19,10 +19,10 @@
 #include <string>
 
 #include "platform/linux/linux_layer.h"
-#include "platform/mouse.h"
-#include "platform/net.h"
+#include "platform/devices/mouse.h"
+#include "platform/devices/net.h"
 #include "platform/shell.h"
-#include "platform/usb.h"
+#include "platform/devices/usb.h"
 
 namespace plat {
 namespace {

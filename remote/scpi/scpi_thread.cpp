@@ -17,7 +17,7 @@
 #include "core/messages/remote_errors.h"
 #include "core/messages/settings_lock.h"
 #include "core/state/sys_run_info.h"
-#include "platform/panel.h"
+#include "platform/devices/panel.h"
 #include "platform/shell.h"
 #include "platform/thread.h"
 #include "remote/scpi/scpi.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gadget.h"
+#include "platform/devices/gadget.h"
 #include "platform/thread.h"
 #include "remote/scpi/scpi.h"
 #include "remote/usbtmc/usbtmc_internal.h"

@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "platform/devices.h"
-#include "platform/gadget.h"
+#include "platform/devices/devices.h"
+#include "platform/devices/gadget.h"
 #include "platform/thread.h"
 #include "remote/scpi/scpi.h"
 #include "remote/usbtmc/usbtmc.h"

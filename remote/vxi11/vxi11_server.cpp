@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/net.h"
+#include "platform/devices/net.h"
 #include "platform/thread.h"
 #include "remote/scpi/scpi.h"
 #include "remote/vxi11/vxi11.h"

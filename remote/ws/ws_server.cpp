@@ -15,7 +15,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/net.h"
+#include "platform/devices/net.h"
 #include "platform/thread.h"
 #include "remote/ws/ws_internal.h"
 

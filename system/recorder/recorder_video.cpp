@@ -16,10 +16,10 @@
 #include "core/messages/msg.h"
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
-#include "platform/disk.h"
+#include "platform/devices/disk.h"
 #include "platform/root.h"
 #include "platform/shell.h"
-#include "platform/usb.h"
+#include "platform/devices/usb.h"
 #include "system/recorder/recorder.h"
 #include "ui/screen/qel_draw.h"
 

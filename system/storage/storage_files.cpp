@@ -8,10 +8,10 @@
 
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
-#include "platform/disk.h"
+#include "platform/devices/disk.h"
 #include "platform/root.h"
 #include "platform/shell.h"
-#include "platform/usb.h"
+#include "platform/devices/usb.h"
 
 namespace {
 constexpr const char* kInternal[2] = {"Data/Storage/Set", "Data/Storage/Wave"};

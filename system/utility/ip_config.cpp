@@ -5,7 +5,7 @@
 
 #include "core/board/eeprom_map.h"
 #include "core/board/i2c_storage.h"
-#include "platform/net.h"
+#include "platform/devices/net.h"
 #include "platform/root.h"
 #include "platform/shell.h"
 #include "system/utility/task_utility.h"

@@ -32,7 +32,7 @@
 #include "platform/sim/fpga/sim_decode_timebase.h"
 #include "platform/sim/fpga/sim_decode_vertical.h"
 #include "platform/sim/fpga/sim_fpga.h"
-#include "platform/usb.h"
+#include "platform/devices/usb.h"
 #include "tests/bench/bench.h"
 #include "ui/screen/qel_draw.h"
 

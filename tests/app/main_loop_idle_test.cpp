@@ -12,7 +12,7 @@
 #include "app/startup.h"
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
-#include "platform/panel.h"
+#include "platform/devices/panel.h"
 #include "tests/bench/bench.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
-#include "platform/i2c.h"
+#include "platform/devices/i2c.h"
 #include "platform/root.h"
 #include "platform/sim/devices/sim_controls.h"
 #include "platform/sim/fpga/sim_fpga_config.h"

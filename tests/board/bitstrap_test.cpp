@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gpio.h"
+#include "platform/devices/gpio.h"
 #include "platform/root.h"
 #include "platform/sim/fpga/sim_fpga_config.h"
 

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "platform/fpga.h"
+#include "platform/devices/fpga.h"
 #include "platform/sim/fpga/sim_fpga.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "core/common/unit_convert.h"
 #include "platform/sim/devices/sim_controls.h"
 #include "platform/sim/fpga/sim_fpga.h"
-#include "platform/temperature.h"
+#include "platform/devices/temperature.h"
 #include "platform/thread.h"
 #include "tests/bench/bench.h"
 

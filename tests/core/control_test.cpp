@@ -12,7 +12,7 @@
 #include "core/messages/semaphore.h"
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
-#include "platform/fpga.h"
+#include "platform/devices/fpga.h"
 #include "platform/sim/fpga/sim_fpga.h"
 #include "tests/bench/bench.h"
 

@@ -12,7 +12,7 @@
 
 #include "core/board/eeprom_map.h"
 #include "core/board/i2c_storage.h"
-#include "platform/i2c.h"
+#include "platform/devices/i2c.h"
 #include "platform/root.h"
 #include "platform/sim/devices/sim_controls.h"
 #include "tests/bench/bench.h"

@@ -15,7 +15,7 @@
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
-#include "platform/mouse.h"
+#include "platform/devices/mouse.h"
 #include "platform/root.h"
 #include "tests/bench/bench.h"
 

@@ -9,7 +9,7 @@
 #include "core/messages/mymutex.h"
 #include "core/input/rs232.h"
 #include "platform/clock.h"
-#include "platform/panel.h"
+#include "platform/devices/panel.h"
 #include "platform/sim/devices/sim_controls.h"
 #include "tests/bench/bench.h"
 

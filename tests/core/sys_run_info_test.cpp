@@ -18,7 +18,7 @@
 #include "core/state/sys_run_info.h"
 #include "core/state/wave_types.h"
 #include "platform/clock.h"
-#include "platform/i2c.h"
+#include "platform/devices/i2c.h"
 #include "platform/root.h"
 #include "platform/sim/devices/sim_controls.h"
 #include "platform/sim/acquisition/sim_frontend.h"

@@ -22,12 +22,12 @@
 #include <string>
 #include <thread>
 
-#include "platform/fpga.h"
-#include "platform/gadget.h"
-#include "platform/i2c.h"
+#include "platform/devices/fpga.h"
+#include "platform/devices/gadget.h"
+#include "platform/devices/i2c.h"
 #include "platform/linux/linux_layer.h"
-#include "platform/panel.h"
-#include "platform/temperature.h"
+#include "platform/devices/panel.h"
+#include "platform/devices/temperature.h"
 
 // gadgetfs endpoint files have no poll: it says ready at once whatever the
 // endpoint holds. The check's endpoint stand-ins (FIFOs) are made to behave

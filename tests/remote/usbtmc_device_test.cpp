@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/input/rs232.h"
-#include "platform/devices.h"
+#include "platform/devices/devices.h"
 #include "platform/root.h"
 #include "remote/scpi/scpi.h"
 #include "remote/usbtmc/usbtmc.h"

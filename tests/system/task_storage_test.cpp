@@ -26,7 +26,7 @@
 #include "platform/sim/devices/sim_controls.h"
 #include "platform/sim/fpga/sim_fpga.h"
 #include "platform/thread.h"
-#include "platform/usb.h"
+#include "platform/devices/usb.h"
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_client.h"
 #include "remote/scpi/scpi_thread.h"

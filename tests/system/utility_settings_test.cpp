@@ -11,7 +11,7 @@
 #include "core/board/eeprom_map.h"
 #include "core/board/i2c_storage.h"
 #include "platform/clock.h"
-#include "platform/net.h"
+#include "platform/devices/net.h"
 #include "platform/root.h"
 #include "platform/shell.h"
 #include "platform/sim/devices/sim_controls.h"

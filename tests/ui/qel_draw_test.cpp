@@ -18,7 +18,7 @@
 #include "core/state/sys_run_info.h"
 #include "core/common/unit_convert.h"
 #include "platform/clock.h"
-#include "platform/framebuffer.h"
+#include "platform/devices/framebuffer.h"
 #include "tests/bench/bench.h"
 #include "ui/screen/qel_draw.h"
 

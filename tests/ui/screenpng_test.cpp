@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "platform/framebuffer.h"
+#include "platform/devices/framebuffer.h"
 #include "platform/root.h"
 #include "tests/bench/bench.h"
 #include "tools/screenpng/png_writer.h"

@@ -17,7 +17,7 @@
 #include "core/input/rs232.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
-#include "platform/backlight.h"
+#include "platform/devices/backlight.h"
 #include "platform/sim/fpga/sim_fpga.h"
 #include "tests/bench/bench.h"
 #include "tests/bench/eeprom_addresses.h"

@@ -13,7 +13,7 @@
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "platform/clock.h"
-#include "platform/disk.h"
+#include "platform/devices/disk.h"
 #include "platform/root.h"
 #include "platform/shell.h"
 #include "trigger/decode/bus_decode.h"

@@ -11,7 +11,7 @@
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "core/state/task_manage.h"
-#include "platform/backlight.h"
+#include "platform/devices/backlight.h"
 #include "ui/screen/qel_draw.h"
 #include "ui/display/task_display.h"
 

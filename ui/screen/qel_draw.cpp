@@ -9,7 +9,7 @@
 #include "core/messages/semaphore.h"
 #include "core/state/sys_run_info.h"
 #include "core/common/unit_convert.h"
-#include "platform/framebuffer.h"
+#include "platform/devices/framebuffer.h"
 
 qel_draw QelDraw;
 

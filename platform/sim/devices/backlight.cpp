@@ -1,4 +1,4 @@
-#include "platform/backlight.h"
+#include "platform/devices/backlight.h"
 
 #include <fstream>
 

@@ -17,10 +17,10 @@
 #include <mutex>
 #include <string>
 
-#include "platform/disk.h"
+#include "platform/devices/disk.h"
 #include "platform/root.h"
 #include "platform/sim/devices/sim_controls.h"
-#include "platform/usb.h"
+#include "platform/devices/usb.h"
 
 namespace fs = std::filesystem;
 

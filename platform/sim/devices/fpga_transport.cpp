@@ -1,7 +1,7 @@
 // The FPGA transport on the simulated board: frames are decoded into control
 // words and register reads of the simulated FPGA; local-bus requests read its
 // blocks and window.
-#include "platform/fpga.h"
+#include "platform/devices/fpga.h"
 #include "platform/sim/fpga/sim_fpga.h"
 
 namespace plat {

@@ -1,4 +1,4 @@
-#include "platform/framebuffer.h"
+#include "platform/devices/framebuffer.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -33,8 +33,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/devices.h"
-#include "platform/gadget.h"
+#include "platform/devices/devices.h"
+#include "platform/devices/gadget.h"
 #include "platform/root.h"
 #include "platform/shell.h"
 #include "platform/thread.h"

@@ -1,4 +1,4 @@
-#include "platform/mouse.h"
+#include "platform/devices/mouse.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "platform/net.h"
+#include "platform/devices/net.h"
 
 #include <atomic>
 #include <arpa/inet.h>

@@ -1,4 +1,4 @@
-#include "platform/panel.h"
+#include "platform/devices/panel.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "platform/power.h"
+#include "platform/devices/power.h"
 
 #include <atomic>
 #include <fstream>

@@ -19,11 +19,11 @@
 #include <mutex>
 
 #include "platform/clock.h"
-#include "platform/disk.h"
+#include "platform/devices/disk.h"
 #include "platform/log_ring.h"
-#include "platform/net.h"
+#include "platform/devices/net.h"
 #include "platform/root.h"
-#include "platform/usb.h"
+#include "platform/devices/usb.h"
 
 namespace fs = std::filesystem;
 

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/gpio.h"
+#include "platform/devices/gpio.h"
 #include "platform/root.h"
 #include "platform/sim/fpga/sim_fpga_config.h"
 

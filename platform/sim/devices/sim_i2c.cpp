@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/i2c.h"
+#include "platform/devices/i2c.h"
 #include "platform/root.h"
 #include "platform/sim/devices/sim_controls.h"
 

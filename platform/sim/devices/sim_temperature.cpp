@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "platform/sim/devices/sim_controls.h"
-#include "platform/temperature.h"
+#include "platform/devices/temperature.h"
 
 namespace plat {
 namespace {

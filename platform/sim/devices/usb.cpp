@@ -1,4 +1,4 @@
-#include "platform/usb.h"
+#include "platform/devices/usb.h"
 
 #include <poll.h>
 #include <sys/inotify.h>

@@ -41,7 +41,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/fpga.h"
+#include "platform/devices/fpga.h"
 #include "platform/thread.h"
 #include "platform/sim/acquisition/sim_acquire.h"
 #include "platform/sim/fpga/sim_counters.h"

@@ -30,7 +30,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/gpio.h"
+#include "platform/devices/gpio.h"
 
 namespace plat {
 

@@ -24,7 +24,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/devices.h"
+#include "platform/devices/devices.h"
 #include "platform/root.h"
 #include "tests/bench/wait.h"
 #include "tests/fuzz/fuzz_instrument.h"
