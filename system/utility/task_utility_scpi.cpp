@@ -323,6 +323,14 @@ void RecFrames(scpi_para*, char* p) {
   Refresh();
 }
 
+// The end frame a recording started now takes: the one set, at most what the
+// sample memory holds at the depth in force (a time-base change moves an
+// automatic depth, a depth change the bound).
+void RecFramesAsk(scpi_para*, char*) {
+  const long most = std::max<long>(1, long(GetMaxFrame()));
+  ScpiAnswerNumber(int(std::min<long>(long(UtiItem(kUtiRecEndFrame)), most)));
+}
+
 void PfSource(scpi_para*, char* p) {
   const int v = ScpiKeyword(kChannels, p);
   if (v < 0) return;
@@ -398,7 +406,7 @@ instr TaskUtilityInstrStandard[] = {
     {"RECord:CURRent", RecCurrent},
     {"RECord:CURRent?", RecCurrentAsk},
     {"RECord:FRAMes", RecFrames},
-    {"RECord:FRAMes?", AskItem<kUtiRecEndFrame>},
+    {"RECord:FRAMes?", RecFramesAsk},
     {"PF:ENABle", Toggle<kUtiPfEnable, PassFail_Enable, kScpiOnOff, kKeyF1>},
     {"PF:ENABle?", AskItem<kUtiPfEnable>},
     {"PF:SOURCe", PfSource},

@@ -380,6 +380,26 @@ TEST_F(Recorder, EndFrameBoundIsTheDepthInForce) {
   EXPECT_EQ(ask("RECord:FRAMes?"), "8000\r\n");
 }
 
+// With the automatic depth a time-base change moves the bound: an end frame
+// set at 1 us/div reads the 8 that fit at 1 ms/div, and what was set again
+// once the depth allows it.
+TEST_F(Recorder, EndFrameReadBackFollowsATimeBaseChange) {
+  ASSERT_EQ(0, StartScpiThread());
+  const auto ask = [](const std::string& line) { return ScpiQuery(line + "\n"); };
+  const auto set = [&](const std::string& line) {
+    ScpiQuery(line + "\n", kScpiSourceTransport, 0);
+    ASSERT_FALSE(ask("*OPC?").empty());
+  };
+  set("ACQuire:MEMory:DEPTh AUTO");
+  set("TIMebase:SCALe 1e-6");
+  set("RECord:FRAMes 3000");
+  EXPECT_EQ(ask("RECord:FRAMes?"), "3000\r\n");
+  set("TIMebase:SCALe 1e-3");
+  EXPECT_EQ(ask("RECord:FRAMes?"), "8\r\n");  // 56,000,000 points over 7M
+  set("TIMebase:SCALe 1e-6");
+  EXPECT_EQ(ask("RECord:FRAMes?"), "3000\r\n");
+}
+
 TEST_F(Recorder, SetWhilePlayingStopsPlayback) {
   RecordSweep();
   b.Key(kKeyF1);
