@@ -101,7 +101,7 @@ VALUES = {
 # Listed so every other setting is held to coming back; each one mended
 # leaves the list.
 NOT_RECALLED_YET = {
-    "RECord:FRAMes", "TRIGger:VIDeo:STANdard", "SBUS:BASE", "CURSor:CURA", "CURSor:CURB",
+    "TRIGger:VIDeo:STANdard", "SBUS:BASE", "CURSor:CURA", "CURSor:CURB",
     "FUNCtion:FFT:FREQuency:END", "FUNCtion:FFT:FREQuency:CENTer", "FUNCtion:FFT:FREQuency:BW",
     "FUNCtion:FFT:MARK:EVENt", "FUNCtion:FFT:MARK:THReshold:LEVel",
 }
