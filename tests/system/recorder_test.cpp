@@ -86,6 +86,13 @@ std::string Capture(const std::string& cmd) {
 struct Recorder : ::testing::Test {
   Bench b;
   Menu& M() { return TaskUtility.TaskMenu; }
+  // Over the SCPI worker (started by the test): a query's answer, and a
+  // command sent as a transport does, once *OPC? says it is in force.
+  static std::string Ask(const std::string& line) { return ScpiQuery(line + "\n"); }
+  static void Send(const std::string& line) {
+    ScpiQuery(line + "\n", kScpiSourceTransport, 0);
+    ASSERT_TRUE(WaitUntil([] { return Ask("*OPC?") == "1\r\n"; })) << line;
+  }
 
   void SetUp() override {
     b.SetEeprom(FormattedEeprom(kTaskCh1, 0));
@@ -333,11 +340,8 @@ TEST_F(Recorder, SettingsKeepTheirBoundsAndFocus) {
 // points: 80 frames; 7K points: 8,000), for the command, the knob and the pad.
 TEST_F(Recorder, EndFrameBoundIsTheDepthInForce) {
   ASSERT_EQ(0, StartScpiThread());
-  const auto ask = [](const std::string& line) { return ScpiQuery(line + "\n"); };
-  const auto set = [&](const std::string& line) {
-    ScpiQuery(line + "\n", kScpiSourceTransport, 0);
-    ASSERT_FALSE(ask("RECord:FRAMes?").empty());
-  };
+  const auto ask = &Ask;
+  const auto set = &Send;
   set("ACQuire:MEMory:DEPTh 700K");
   OpenRecorder();
   b.Key(kKeyF3);  // Record at 700K
@@ -385,11 +389,8 @@ TEST_F(Recorder, EndFrameBoundIsTheDepthInForce) {
 // once the depth allows it.
 TEST_F(Recorder, EndFrameReadBackFollowsATimeBaseChange) {
   ASSERT_EQ(0, StartScpiThread());
-  const auto ask = [](const std::string& line) { return ScpiQuery(line + "\n"); };
-  const auto set = [&](const std::string& line) {
-    ScpiQuery(line + "\n", kScpiSourceTransport, 0);
-    ASSERT_FALSE(ask("*OPC?").empty());
-  };
+  const auto ask = &Ask;
+  const auto set = &Send;
   set("ACQuire:MEMory:DEPTh AUTO");
   set("TIMebase:SCALe 1e-6");
   set("RECord:FRAMes 3000");
