@@ -37,13 +37,14 @@ RUN_STATE_LABEL = b"TASK-SYSTEM\r\n"
 # key locks, the errors, the identity, the clock and the network, the
 # recorder's run and play, the pass/fail run, the read-out's own parameters,
 # the selections of a trace, a command accepted and ignored, what only a
-# stopped spectrum or an independent time base serves, and the STORAGE
-# menu (its block is never part of a setup).
+# stopped spectrum or an independent time base serves, the STORAGE menu (its
+# block is never part of a setup) and the cursor lines (the cursor block holds
+# its menu items, not where the lines stand).
 NOT_IN_A_SETUP = re.compile(
     r"^(SYSTem:(LOCK|ERRor|SETup|RTC|COMMunicate:.*)|CONFIG|FACTory:.*|KEY:.*|RECord:(ENABle|STARt|PLAY|CURRent)"
     r"|PF:(ENABle|OPERate)|WAVeform:.*|CHANnel\d:SELect|TRIGger:DELay:MODE|FUNCtion:FFT:WATerfall:SLICe"
     r"|TIMebase:INDPendent|TIMebase[12]:SCALe|TIMebase:SPLit:SCReen|DISPlay:TYPE|SYSTem:LANGuage"
-    r"|CHANnel[2567]:POSition|TIMebase\d:POSition|STORage:.*|REF:DISK:SELect)$")
+    r"|CHANnel[2567]:POSition|TIMebase\d:POSition|STORage:.*|REF:DISK:SELect|CURSor:CUR[AB])$")
 
 # Values for settings whose parameter the reference gives as a quantity: the
 # first that changes the answer is kept.
@@ -86,22 +87,19 @@ VALUES = {
     "CHANnel1:COUPling": ["AC"],
     "DVM:SOURCe": ["CHANnel2"],
     "DVM:MODE": ["DCRMs"],
-    "CURSor:CURA": ["200"],
-    "CURSor:CURB": ["500"],
     "TRIGger:POSition": ["20"],
     "TRIGger:VIDeo:LINE": ["100"],
     "FUNCtion:FFT:DETEction:AVERage:COUNt": ["4"],
     "FUNCtion:FFT:MARK:POINts": ["3"],
     "FUNCtion:FFT:MARK:THReshold:LEVel": ["0.5V", "2dB"],
 }
-# Settings a recall does not bring back yet: the recorder's end frame (its
-# limit follows the depth, whose block comes later), the video standard
-# SECAM and the ASCII base (beyond the panel's choices of the state a load
-# meets), the cursor lines, and the spectrum's span, detectors and marks.
+# Settings a recall does not bring back yet: the video standard SECAM and the
+# ASCII base (beyond the panel's choices of the state a load meets), and the
+# spectrum's span and marks.
 # Listed so every other setting is held to coming back; each one mended
 # leaves the list.
 NOT_RECALLED_YET = {
-    "TRIGger:VIDeo:STANdard", "SBUS:BASE", "CURSor:CURA", "CURSor:CURB",
+    "TRIGger:VIDeo:STANdard", "SBUS:BASE",
     "FUNCtion:FFT:FREQuency:END", "FUNCtion:FFT:FREQuency:CENTer", "FUNCtion:FFT:FREQuency:BW",
     "FUNCtion:FFT:MARK:EVENt", "FUNCtion:FFT:MARK:THReshold:LEVel",
 }
