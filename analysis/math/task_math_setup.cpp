@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "analysis/fft/math_fft_remote.h"
 #include "analysis/lang_text.h"
 #include "analysis/math/math_calc.h"
 #include "analysis/math/task_math.h"
-#include "core/state/setup_block.h"
 #include "core/state/ids.h"
 #include "core/state/setup_block.h"
 #include "core/state/sys_run_info.h"
@@ -69,8 +69,15 @@ bool LoadBlock(SetupFileRecord* rec) {
   TaskMath.SetAdvData(&d);
   p += kRecordBytes + kCrLfBytes;
   TaskMath.TaskMenu.SetMenuItem(kMathItemAverageSel, uint64_t(p[0] << 8 | p[1]));
+  // The menu's reset re-applies the point count, which widens the span to
+  // the whole spectrum: the span the setup holds is put back after it.
+  const uint64_t startBin = TaskMath.TaskMenu.GetMenuItem(kMathItemStartBin);
+  const uint64_t endBin = TaskMath.TaskMenu.GetMenuItem(kMathItemEndBin);
   Math_MenuReset();
   TaskMath.ApplyType();
+  TaskMath.TaskMenu.SetMenuItem(kMathItemStartBin, startBin);
+  TaskMath.TaskMenu.SetMenuItem(kMathItemEndBin, endBin);
+  MathFftAdjFreq();
   if (SysRunStatus.GetChStatus() >> kMathSlot & 1) {
     TaskManage.AddUserTaskProcess(kTaskMath, kAttrProcess, 0);
     TaskManage.AddUserTaskDisplay(kTaskMath, kAttrDisplay, 0);

@@ -95,12 +95,11 @@ VALUES = {
 }
 # Settings a recall does not bring back yet: the video standard SECAM and the
 # ASCII base (beyond the panel's choices of the state a load meets), and the
-# spectrum's span and marks.
+# spectrum's mark event and threshold.
 # Listed so every other setting is held to coming back; each one mended
 # leaves the list.
 NOT_RECALLED_YET = {
     "TRIGger:VIDeo:STANdard", "SBUS:BASE",
-    "FUNCtion:FFT:FREQuency:END", "FUNCtion:FFT:FREQuency:CENTer", "FUNCtion:FFT:FREQuency:BW",
     "FUNCtion:FFT:MARK:EVENt", "FUNCtion:FFT:MARK:THReshold:LEVel",
 }
 
