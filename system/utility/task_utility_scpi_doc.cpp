@@ -69,7 +69,8 @@ extern const ScpiDoc TaskUtilityScpiDoc[] = {
     {"RECord:FRAMes",
      "whole number 1 .. the most frames the memory depth in force allows (8000 at 7k): the end "
      "frame of a recording; a deeper depth holds it to that depth's most",
-     "`8000` (the most of a fresh root's depth)", "the number", "clamped to the range"},
+     "`4000` (the most of a fresh root's automatic depth, 14k)", "the end frame in force: the one set, at most the "
+     "depth in force's most", "clamped to the range"},
     {"PF:ENABle", "`ON|OFF|1|0`: the pass/fail test", "`0`", "`1` on, `0` off", "refused"},
     {"PF:SOURCe", "`CHANnel1|CHANnel2`: the channel tested", "`CHANnel1`", "`CHANnel1` or `CHANnel2`",
      "refused"},

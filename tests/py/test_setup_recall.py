@@ -93,13 +93,13 @@ VALUES = {
     "FUNCtion:FFT:MARK:POINts": ["3"],
     "FUNCtion:FFT:MARK:THReshold:LEVel": ["0.5V", "2dB"],
 }
-# Settings a recall does not bring back yet: the video standard SECAM and the
-# ASCII base (beyond the panel's choices of the state a load meets), and the
-# spectrum's mark event and threshold.
+# Settings a recall does not bring back yet: the video standard SECAM (beyond
+# the panel's choices of the state a load meets), and the spectrum's mark
+# event and threshold.
 # Listed so every other setting is held to coming back; each one mended
 # leaves the list.
 NOT_RECALLED_YET = {
-    "TRIGger:VIDeo:STANdard", "SBUS:BASE",
+    "TRIGger:VIDeo:STANdard",
     "FUNCtion:FFT:MARK:EVENt", "FUNCtion:FFT:MARK:THReshold:LEVel",
 }
 

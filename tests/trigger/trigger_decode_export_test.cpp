@@ -272,6 +272,8 @@ TEST_F(DecodeExport, SbusRowsSetAndAnswer) {
   EXPECT_EQ(Ask("SBUS:DISPlay?"), "1\r\n");
   Set("SBUS:BASE BIN");
   EXPECT_EQ(Ask("SBUS:BASE?"), "BINary\r\n");
+  Set("SBUS:BASE ASCII");  // a base of RS232 alone: refused under CAN, as the panel never offers it
+  EXPECT_EQ(Ask("SBUS:BASE?"), "BINary\r\n");
   Set("SBUS:VERTical:POSition -500");
   EXPECT_EQ(Ask("SBUS:VERT:POS?"), "-160\r\n");
   Set("SBUS:VERTical:POSition 1e4");  // exponent notation read whole, then clamped

@@ -89,12 +89,13 @@ template <int kItem>
 void AskSource(scpi_para*, char*) {
   ScpiAnswer(Val(kItem) == 0 ? "CHANnel1" : "CHANnel2");
 }
-// A decode display item: written and redrawn, no handler.
+// A decode display item: written and redrawn, no handler. ASCII is a base of
+// RS232 alone, as the panel offers it.
 template <int kItem, const scpipara* kWords>
 void SetDisplay(scpi_para*, char* p) {
   const int v = ScpiKeyword(kWords, p);
   if (v < 0) return;
-  if (ScpiRefuseIf((kItem == kTiBusBase && v == kBaseAscii && TaskTrigger.Type() == kTrigI2c) ||
+  if (ScpiRefuseIf((kItem == kTiBusBase && v == kBaseAscii && TaskTrigger.Type() != kTrigRs232) ||
                    ((kItem == kTiBusState || kItem == kTiEventTable) && v == 1 &&
                     TaskTrigger.DecodeLaneGivesWay())))
     return;

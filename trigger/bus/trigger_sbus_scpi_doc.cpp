@@ -62,7 +62,7 @@ extern const ScpiDoc TriggerSbusScpiDoc[] = {
     {"SBUS:DISPlay",
      "`ON|OFF|1|0`: the decode lane below the traces (shown only with a serial-bus type)", "`0`",
      "`1` on, `0` off", "refused"},
-    {"SBUS:BASE", "`HEX|DEC|BINary|ASCII`: the number base of the decoded values (`ASCII` not with I2C)",
+    {"SBUS:BASE", "`HEX|DEC|BINary|ASCII`: the number base of the decoded values (`ASCII` with RS232 only)",
      "`HEX`", "the keyword", "refused"},
     {"SBUS:EVENt", "`ON|OFF|1|0`: the event table of the decoded frames", "`0`", "`1` on, `0` off",
      "refused"},
