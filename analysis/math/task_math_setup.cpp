@@ -2,6 +2,7 @@
 // title after a '&' mark) and its block of a setup file: "TASK-MATH", CR LF,
 // the menu image, CR LF, the 252-byte expression record, CR LF, item 22 as
 // a 16-bit big-endian word, CR LF.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -73,11 +74,17 @@ bool LoadBlock(SetupFileRecord* rec) {
   // the whole spectrum: the span the setup holds is put back after it.
   const uint64_t startBin = TaskMath.TaskMenu.GetMenuItem(kMathItemStartBin);
   const uint64_t endBin = TaskMath.TaskMenu.GetMenuItem(kMathItemEndBin);
+  const uint64_t markLevel = TaskMath.TaskMenu.GetMenuItem(kMathItemMarkLevel);
   Math_MenuReset();
   TaskMath.ApplyType();
   TaskMath.TaskMenu.SetMenuItem(kMathItemStartBin, startBin);
   TaskMath.TaskMenu.SetMenuItem(kMathItemEndBin, endBin);
   MathFftAdjFreq();
+  // The marks' threshold level, which the reset clears, likewise (a file may
+  // hold anything: a level that is no number is 0).
+  const float stored = ItemParaF32(markLevel), level = std::isfinite(stored) ? stored : 0.0f;
+  TaskMath.TaskMenu.SetMenuItem(kMathItemMarkLevel, ItemParaFromF32(level));
+  MathFftSetMarkThreshold(level);
   if (SysRunStatus.GetChStatus() >> kMathSlot & 1) {
     TaskManage.AddUserTaskProcess(kTaskMath, kAttrProcess, 0);
     TaskManage.AddUserTaskDisplay(kTaskMath, kAttrDisplay, 0);

@@ -95,12 +95,12 @@ VALUES = {
 }
 # Settings a recall does not bring back yet: the video standard SECAM (beyond
 # the panel's choices of the state a load meets), and the spectrum's mark
-# event and threshold.
+# list (a mark type applied closes it).
 # Listed so every other setting is held to coming back; each one mended
 # leaves the list.
 NOT_RECALLED_YET = {
     "TRIGger:VIDeo:STANdard",
-    "FUNCtion:FFT:MARK:EVENt", "FUNCtion:FFT:MARK:THReshold:LEVel",
+    "FUNCtion:FFT:MARK:EVENt",
 }
 
 
