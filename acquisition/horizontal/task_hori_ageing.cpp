@@ -125,8 +125,14 @@ void ADC_TestStart(int type) {
   if (Sys().eeprom->I2C_ReadU8(kEeAgeMark) != kAgeMark) Sys().eeprom->I2C_WriteU8(kEeAgeMark, kAgeMark);
 }
 
+// The middle test's verdict, also for a run stopped before its last round.
+void SetVerdict(const AgeingTable& t) {
+  SetAdcPassFailFlag(Rate(t.centrePass, t.centreFail) >= kMiddlePassRate);
+}
+
 void TestEnd(int itemValue) {
   Service& s = Svc();
+  SetVerdict(s.age);
   x_system& tb = *Sys().timeBase;
   Sys().board->SendRealControl(fpga::kDisplayWord2, itemValue);
   tb.SetMaxRealAndRollTimeBase(0, kNormalLimit);
@@ -191,7 +197,7 @@ void AdTestingPorcess() {
   std::printf("MiddlePassRate = %lf \n", Rate(t.centrePass, t.centreFail));
   const int rounds = t.mode == 2 ? kRoundsQc : kRoundsAgeing;
   if (++s.ageRounds < rounds) return;
-  SetAdcPassFailFlag(Rate(t.centrePass, t.centreFail) >= kMiddlePassRate);
+  SetVerdict(t);
   WriteOffsets(t);
   Sys().eeprom->I2C_WriteU8(kEeAgeResult, uint8_t(t.passFail));
   Sys().eeprom->I2C_WriteU32(kEeAgeCounter, ++s.ageCounter);

@@ -63,8 +63,9 @@ const MenuItemDef kItems[] = {
     {kGainBack, "Back", kMenuAction, 1, Gain50mvBack},
     // Page 8.
     {kAdcPll, "PLL", kMenuAction, 1, Gain50mv_PLLConfig},
-    {kAdc1Phase, "Adc1 Phase", kMenuKnobInt, 1, Gain50mv_ADC1Phase},
-    {kAdc2Phase, "Adc2 Phase", kMenuKnobInt & ~uint32_t(MENU_ATTR_FOCUS), 1, Gain50mv_ADC2Phase},
+    // Both phases show their values; the one with the preferred focus takes the knob.
+    {kAdc1Phase, "Adc1 Phase", kMenuKnobInt | MENU_ATTR_FOCUS_FIRST, 1, Gain50mv_ADC1Phase},
+    {kAdc2Phase, "Adc2 Phase", kMenuKnobInt, 1, Gain50mv_ADC2Phase},
     {kAdcCaliPhase, "Cali Phase", kMenuAction, 1, Gain50mv_ADCCaliPhase},
     {kAdcNext, "Next", kMenuAction, 1, Gain50mvAdcNext},
     // Page 9.

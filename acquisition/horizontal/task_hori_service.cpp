@@ -32,7 +32,6 @@ constexpr int kPhaseMatched = 1, kPhaseUnmatched = 2;  // byte 18 after a calibr
 constexpr uint16_t kGainCaliKey = 134, kPhaseAdjKey = 135;
 constexpr uint16_t kUtilitySelfCali = 2, kSelfCaliConfirm = 129;  // the utility module's request
 constexpr int kStartTestKeep = 2;
-constexpr uint32_t kFocusFirst = MENU_ATTR_FOCUS | MENU_ATTR_FOCUS_FIRST;
 constexpr int64_t kNoteUs = 5000000;
 constexpr int kNoteRow = 400, kNoteColumn = 40, kNoteColour = 0xFFFF00;
 
@@ -60,8 +59,10 @@ void WritePhases(int first, int second) {
 // item's own key hands the knob to it.
 int PhaseItem(keypara k, int n, int other) {
   if (k.key == Menu::MenuItemToFx(n)) {
-    M().SetItemAttribute(n, uint32_t(M().GetItemAttribute(n)) | kFocusFirst);
-    M().SetItemAttribute(other, uint32_t(M().GetItemAttribute(other)) & ~kFocusFirst);
+    // Only the preferred focus moves: both keep their number shown.
+    M().SetItemAttribute(n, uint32_t(M().GetItemAttribute(n)) | MENU_ATTR_FOCUS_FIRST);
+    M().SetItemAttribute(other,
+                         uint32_t(M().GetItemAttribute(other)) & ~uint32_t(MENU_ATTR_FOCUS_FIRST));
     return 0;
   }
   const int v = std::clamp(Item(n) + KnobStep(k), 0, kAdcPhaseMax);

@@ -639,6 +639,64 @@ void AgeingQcRun(Bench& bench, bool goodPhase) {
 }
 
 TEST_F(Hori, AgeingQcRunShowsItsResultAndKeepsAScreenshot) { AgeingQcRun(bench, true); }
+
+// An ageing run stopped with the AGE key after some middle rounds, all of
+// them clean: the verdict shown is the one of the rate shown.
+TEST_F(Hori, AgeingStoppedByItsKeyShowsTheVerdictOfItsRate) {
+  TaskHori.TaskMenu.SetCurrPage(10 * 5);
+  bench.Key(F2);  // TEST4: CH1 takes part
+  TaskHori.TaskMenu.SetCurrPage(12 * 5);
+  bench.Key(F1);  // AGE on
+  ASSERT_EQ(Item(kAgeRun), 1);
+  bool middle = false;
+  for (int i = 0; i < 400 && !middle; ++i) {
+    bench.AdvanceMs(20);
+    SysRunStatus.SetDrawRefresh();
+    bench.Pass();
+    middle = ServiceText(bench, "Center  PassCnt : 2 ");
+  }
+  ASSERT_TRUE(middle);
+  bench.Key(F1);  // AGE off before its last round
+  ASSERT_EQ(Item(kAgeRun), 0);
+  SysRunStatus.SetDrawRefresh();
+  bench.AdvanceMs(600);
+  bench.Pass();
+  EXPECT_TRUE(ServiceText(bench, "Center  PassRate : 100.00000 %"));
+  EXPECT_TRUE(ServiceText(bench, "ADC Centered Flyline Test Pass."));
+  EXPECT_FALSE(ServiceText(bench, "Warning: ADC Centered Flyline Test Fail!"));
+}
+
+// Page 8 shows both ADC phases; the F key of either hands it the knob.
+TEST_F(Hori, BothAdcPhasesAreShownAndEitherTakesTheKnob) {
+  TaskHori.TaskMenu.SetMenuItem(kAdc1Phase, 3);
+  TaskHori.TaskMenu.SetMenuItem(kAdc2Phase, 6);
+  TaskHori.TaskMenu.SetCurrPage(8 * 5);
+  // The value of slot s, centred under its title in the menu column.
+  const auto shows = [&](int slot, const char* value) {
+    SysRunStatus.SetDrawRefresh();
+    bench.AdvanceMs(600);
+    bench.Pass();
+    const int top = 57 + 80 * slot + 18;
+    for (int font = 0; font < kAsciiFontCount; ++font)
+      if (ShowsAscii(bench, value, font, top, 680, top + 40, 800)) return true;
+    return false;
+  };
+  EXPECT_TRUE(shows(1, "3"));
+  EXPECT_TRUE(shows(2, "6"));
+  bench.Key(F3);  // Adc2 Phase takes the knob
+  bench.AdvanceMs(1100);
+  bench.Key(kDown);
+  EXPECT_EQ(Item(kAdc2Phase), 5);
+  EXPECT_EQ(Item(kAdc1Phase), 3);
+  EXPECT_TRUE(shows(1, "3"));
+  EXPECT_TRUE(shows(2, "5"));
+  bench.Key(F2);  // and back
+  bench.AdvanceMs(1100);
+  bench.Key(kUp);
+  EXPECT_EQ(Item(kAdc1Phase), 4);
+  EXPECT_EQ(Item(kAdc2Phase), 5);
+}
+
 TEST_F(Hori, AgeingQcRunWithABadPhaseWarns) { AgeingQcRun(bench, false); }
 
 TEST(SimSignalPhase, APhaseLeadsTheSignal) {

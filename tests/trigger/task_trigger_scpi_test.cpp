@@ -18,6 +18,7 @@
 #include "remote/scpi/scpi.h"
 #include "remote/scpi/scpi_client.h"
 #include "tests/bench/bench.h"
+#include "tests/bench/wait.h"
 #include "trigger/analog/task_trigger.h"
 
 namespace {
@@ -285,6 +286,39 @@ TEST_F(TrigScpi, QualifiersSelectsStatusAndKeys) {
   Set("KEY:TMEN");
   ASSERT_EQ(KeyBoard.GetScpiKey(&code, &step), 0);
   EXPECT_EQ(code, kKeyTrigger);
+}
+
+// A single sweep waits for its trigger (READY) and a forced trigger ends it
+// (STOP), whether it was chosen while running or while stopped. The inputs
+// are level lines that never cross the trigger level.
+TEST_F(TrigScpi, ASingleSweepChosenWhileStoppedWaitsAndAForceEndsIt) {
+  plat::TestSignal flat;
+  flat.shape = plat::SignalShape::kDc;
+  flat.offsetV = -0.5;
+  bench.Fpga().SetSignal(plat::kSignalCh1, flat);
+  bench.Fpga().SetSignal(plat::kSignalCh2, flat);
+  const auto reaches = [&](const char* status) {
+    const std::string want = std::string(status) + "\r\n";
+    return WaitUntil([&] {
+      bench.Fpga().AcquireNow();  // what the board makes of the sweep in force
+      bench.Pass();
+      return Ask("TRIG:STAT?") == want;
+    });
+  };
+  for (const bool whileRunning : {true, false}) {
+    SCOPED_TRACE(whileRunning ? "chosen while running" : "chosen while stopped");
+    Set("TRIG:SWE NORM");
+    Set("RUN");
+    Set("STOP");
+    if (whileRunning) Set("RUN");
+    Set("TRIG:SWE SING");
+    if (!whileRunning) Set("RUN");
+    EXPECT_TRUE(reaches("READY"));
+    Set("TRIG:FORC");
+    EXPECT_TRUE(reaches("STOP"));
+  }
+  Set("TRIG:SWE AUTO");
+  Set("RUN");
 }
 
 TEST_F(TrigScpi, ARemotePulseWidthTriggerFindsTheChosenPulse) {

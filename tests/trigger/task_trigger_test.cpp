@@ -230,6 +230,22 @@ TEST_F(Trigger, VideoItemsAndTheirEepromBytes) {
   EXPECT_LT(Item(kTiVideoSource), 2u);
 }
 
+// "Line Num" counts only for the line sync: switched off under the other
+// syncs, the knob leaves it and the board's line as they were.
+TEST_F(Trigger, TheLineNumberTakesNoKnobUnderAFieldSync) {
+  ChooseType(kTrigVideo);
+  Choose(F4, int(Item(kTiVideoSync)), 3);  // the line sync
+  Knob(kUp);
+  ASSERT_EQ(Item(kTiVideoLine), 2u);
+  Choose(F4, 3, 2);  // the even field
+  ASSERT_TRUE(TaskTrigger.Attr(kTiVideoLine) & kTrigAttrOff);
+  for (uint8_t key : {kDown, kDown, kDown, kUp}) Knob(key);
+  EXPECT_EQ(Item(kTiVideoLine), 2u);
+  EXPECT_EQ(bench.EepromWord(kEeLine), 2);
+  EXPECT_EQ(Decoded().videoSync, 2);
+  EXPECT_EQ(Decoded().videoLine, 2);
+}
+
 TEST_F(Trigger, NthEdgeCountWrapsAndReachesTheBoard) {
   ChooseType(kTrigNthEdge);
   bench.Key(F5);  // Next

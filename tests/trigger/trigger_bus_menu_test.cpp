@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/state/sys_run_info.h"
+#include "remote/scpi/scpi_client.h"
 #include "platform/clock.h"
 #include "platform/sim/bus/sim_bus.h"
 #include "platform/sim/fpga/sim_decode_trigger.h"
@@ -75,6 +76,30 @@ TEST_F(BusMenu, ALanguageChangeKeepsTheChoicesOfTheTypeInForce) {
   ASSERT_EQ(M().GetMenuItemMaxSel(kTiWhen), 3);
   TaskTrigger.LoadLanguage(1);
   EXPECT_EQ(M().GetMenuItemMaxSel(kTiWhen), 3);
+}
+
+// The pattern items show their patterns from the start; a language change
+// over SCPI keeps them and the page shown, whose keys stay its own.
+TEST_F(BusMenu, PatternTextsAndThePageShownOutlastALanguageChange) {
+  const struct {
+    int item;
+    const char* text;  // all bits 0 at the initial lengths
+  } patterns[] = {{211, "000"}, {216, "00"}, {240, "00"}, {177, "0"}};
+  for (const auto& p : patterns) EXPECT_EQ(Label(p.item), p.text) << p.item;
+  ChooseType(kTrigRs232);
+  const int page = M().GetCurrPage();
+  ASSERT_EQ(page, LinkageItem[kTrigRs232] / kMenuSlots);
+  ASSERT_EQ(0, StartScpiThread());
+  for (const char* language : {"SIMPlifiedchinese", "ENGLish"}) {
+    ScpiQuery(std::string("SYSTem:LANGuage ") + language + "\n", kScpiSourceTransport, 0);
+    ASSERT_FALSE(ScpiQuery("SYSTem:LANGuage?\n").empty());  // the setter has run
+    EXPECT_EQ(M().GetCurrPage(), page) << language;
+    for (const auto& p : patterns) EXPECT_EQ(Label(p.item), p.text) << language << " " << p.item;
+  }
+  const int edgeSource = Item(kTiEdgeSource), rs232Source = Item(111);
+  bench.Key(F2);  // the RS232 source, not the edge source
+  EXPECT_EQ(Item(111), 1 - rs232Source);
+  EXPECT_EQ(Item(kTiEdgeSource), edgeSource);
 }
 
 TEST_F(BusMenu, Rs232BaudChoiceSwitchesTheUserBaudAndItReachesTheBoard) {
@@ -151,6 +176,31 @@ TEST_F(BusMenu, SpiWidthAndWordCountKeepThePatternInside128Bits) {
   TaskTrigger.SetItem(175, 20);
   Decode_SPI_IdleTime(keypara{kDown, 1, 0});
   EXPECT_EQ(TaskTrigger.Item(175), 20u);
+}
+
+// Page 35 of SPI: "IdleTime" starts with the knob; "Data_len"'s soft key
+// takes it, so the knob counts words and the pattern grows with them, and
+// "IdleTime"'s soft key takes it back.
+TEST_F(BusMenu, SpiDataLenTakesTheKnobFromTheIdleTime) {
+  ChooseType(kTrigSpi);
+  bench.Key(F5);
+  bench.Key(F5);
+  Choose(F4, Item(173), 1);  // When: data
+  bench.Key(F5);
+  ASSERT_EQ(M().GetCurrPage(), 35);
+  ASSERT_EQ(Item(172), 4);
+  const uint64_t idle = TaskTrigger.Item(175);
+  bench.Key(F2);
+  Knob(kUp);
+  Knob(kUp);
+  EXPECT_EQ(Item(176), 3);
+  EXPECT_EQ(TaskTrigger.Item(175), idle);
+  EXPECT_EQ(Label(177), "0 0 0");  // three 4-bit words
+  EXPECT_EQ(plat::SimDecodedTrigger().spi.frameBits, 3 * 4);
+  bench.Key(F1);
+  Knob(kUp);
+  EXPECT_GT(TaskTrigger.Item(175), idle);
+  EXPECT_EQ(Item(176), 3);
 }
 
 TEST_F(BusMenu, PairedSourcesMoveTheKnobBeforeTheyStep) {

@@ -91,6 +91,7 @@ int TaskForTrigger::LoadLanguage(int reload) {
   run->GetLanguageCountry(language, name);
   char path[96];
   if (Menu::MenuTextPath(path, sizeof path, name, "Trigger") < 0) return -1;
+  const int page = TaskMenu.MenuIsNull() ? -1 : TaskMenu.GetCurrPage();
   const int rc = reload ? TaskMenu.ReLoadMenu(path, &TaskTriggerMenu) : TaskMenu.LoadMenu(path, &TaskTriggerMenu);
   LoadOverlayWarmTxt(path);
   TaskMenu.Attach(&TaskTriggerMenu);  // the items work without their texts too
@@ -99,7 +100,11 @@ int TaskForTrigger::LoadLanguage(int reload) {
     const keypara none{KEY_NO_KEY, 0, 0};
     TriggerWhen_Sel(none);
     Decode_Bus_Set_Display_Type(none);
+    // The new texts start on the first page and hold no pattern: the page
+    // shown and the patterns are the ones in force.
+    if (page >= 0 && page < kMenuPages) TaskMenu.SetCurrPage(page * kMenuSlots);
   }
+  ShowAllPatternTexts();
   return rc;
 }
 

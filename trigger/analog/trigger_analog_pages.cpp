@@ -174,9 +174,12 @@ int Trigger_PatternSource(keypara k) { return CodeSource(k, kTiPatSource, kTiPat
 int Trigger_DurationSource(keypara k) { return CodeSource(k, kTiDurSource, kTiDurCode); }
 
 // ---- video ----
+// Switched off (a sync other than the line's), the knob leaves the line.
 int Trigger_VideoLineNum(keypara k) {
   const int max = (TaskTrigger.Item(kTiVideoStandard) & 0xFFFF) == 1 ? kVideoLines525 : kVideoLines625;
   int line = int(TaskTrigger.Item(kTiVideoLine) & 0xFFFF);
+  const bool knob = k.key == MENU_KEY_KNOB_UP || k.key == MENU_KEY_KNOB_DOWN;
+  if (knob && (TaskTrigger.Attr(kTiVideoLine) & kTrigAttrOff)) return line;
   const int step = k.step > 0 ? k.step : 1;
   if (k.key == MENU_KEY_KNOB_UP) line += step;
   else if (k.key == MENU_KEY_KNOB_DOWN) line -= step;

@@ -28,7 +28,8 @@ constexpr uint16_t kKeypadKeys[] = {72, 76, 77};
 constexpr double kKeypadMaxSeconds = 10.0;
 constexpr float kPulseMinSeconds = 2e-9f, kTimeMinSeconds = 8e-9f;
 constexpr int kPadMax = 22, kPadMin = 23, kPadDefault = 24, kPadDoneFirst = 14;
-
+constexpr int kModeSingle = 2;
+constexpr uint16_t kSweepWordSingle = 3;  // the sweep word of a single sweep
 
 bool BusType(int t) { return t >= kTrigRs232 && t <= kTrigLin; }
 bool TwoLevelType(int t) { return t == kTrigSlope || t == kTrigRunt || t == kTrigWindow; }
@@ -246,6 +247,11 @@ int TaskForTrigger::TriggerSetParaRefresh() {
   }
   sys->trigger->SetTriggerCoupling();
   sys->trigger->SetTriggerMode(mode);
+  // Stopped, the model leaves the board's sweep word as it was, so that the
+  // kept record stays; the word still has to say single, or the next start
+  // would run the sweep chosen before.
+  if (mode == kModeSingle && sys->runStatus->GetAcquireStatus(0) == kAcqStopped)
+    sys->board->SendRealControl(fpga::kSweep, kSweepWordSingle);
   return 0;
 }
 

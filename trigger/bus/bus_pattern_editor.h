@@ -51,7 +51,13 @@ struct PatternEditor {
 };
 
 PatternEditor& BusEditor(PatternKind kind);
+// Item `n` takes the knob from the other items of its page: the first item
+// of a page holding it would keep the knob's steps otherwise.
+void TakePageKnob(int n);
 void EndAllPatternEdits();  // every digit editor and both I2C editors
+// Writes every pattern text (the digit patterns, the I2C address, data and
+// mask) as its item's label again: a reloaded menu text has none.
+void ShowAllPatternTexts();
 
 // I2C: the address editor (item 136) and the data editor (item 141, masks in 142).
 extern int16_t AdjDecodeI2CDataFlag, AdjDecodeI2CAddrFlag, AdjI2CDataIndex, AdjI2CDataMaskIndex;

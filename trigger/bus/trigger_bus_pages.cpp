@@ -199,7 +199,7 @@ int Decode_SPI_IdleTime(keypara k) {
       if (TaskTrigger.IsNumKeyboardEnable()) TaskTrigger.CloseNumKeyboard();
       else TaskTrigger.OpenNumKeyboard(175);
     } else {
-      TaskTrigger.SetAttr(175, kTrigAttrKnob, 0);
+      TakePageKnob(175);
     }
     return 0;
   }
@@ -223,7 +223,7 @@ int Decode_SPI_Data_len(keypara k) {
   if (k.key == Fx(176)) {
     Ed(PatternKind::kSpiData).End();
     TaskTrigger.CloseNumKeyboard();
-    TaskTrigger.SetAttr(176, kTrigAttrKnob, 0);
+    TakePageKnob(176);
     return 0;
   }
   if (k.key != MENU_KEY_KNOB_UP && k.key != MENU_KEY_KNOB_DOWN) return 0;
@@ -450,16 +450,11 @@ void InitBusSettings() {
   std::fill(std::begin(I2cDataMask), std::end(I2cDataMask), 0);
   std::fill(std::begin(I2c_addr_Hex), std::end(I2c_addr_Hex), 0);
   TaskTrigger.SetItem(136, 0);
-  Decode_I2C_Addr_show(0);
-  Decode_I2C_data_show();
-  Decode_I2C_dataMask_show();
   Switch(122, Val(121) == 3);
   Switch(131, Val(130) == 4 || Val(130) == 6);
   Switch(132, Val(130) == 5 || Val(130) == 6);
   Switch(176, Val(173) == 1);
   Switch(177, Val(173) == 1);
-  for (int i = 0; i < int(PatternKind::kCount); ++i) {
-    Ed(PatternKind(i)).Clear();
-    Ed(PatternKind(i)).Show();
-  }
+  for (int i = 0; i < int(PatternKind::kCount); ++i) Ed(PatternKind(i)).Clear();
+  ShowAllPatternTexts();
 }

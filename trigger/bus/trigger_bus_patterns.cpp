@@ -128,7 +128,7 @@ int PatternEditor::Key(keypara k) {
   if (kind == PatternKind::kSpiData && (TaskTrigger.Attr(kItemSpiLen) & kTrigAttrOff)) return 0;
   if (k.key == own) {
     if (kind == PatternKind::kSpiData && !(TaskTrigger.Attr(item) & kTrigAttrKnob)) {
-      TaskTrigger.SetAttr(item, kTrigAttrKnob, 0);
+      TakePageKnob(item);
       return 0;
     }
     TaskTrigger.CloseNumKeyboard();
@@ -167,6 +167,13 @@ int PatternEditor::SwitchView(keypara k) {
 }
 
 PatternEditor& BusEditor(PatternKind kind) { return gEditors[int(kind)]; }
+
+void TakePageKnob(int n) {
+  const int first = n / kMenuSlots * kMenuSlots;
+  for (int i = first; i < first + kMenuSlots; ++i)
+    if (i != n) TaskTrigger.SetAttr(i, 0, kTrigAttrKnob);
+  TaskTrigger.SetAttr(n, kTrigAttrKnob, 0);
+}
 
 void EndAllPatternEdits() {
   std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
@@ -219,6 +226,14 @@ void Decode_I2C_data_show() {
 void Decode_I2C_dataMask_show() {
   std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
   SetLabel(kItemI2cMask, I2cBytesText(I2cDataMask), gI2cMaskLabel, int(sizeof gI2cMaskLabel / 2));
+}
+
+void ShowAllPatternTexts() {
+  std::lock_guard<std::recursive_mutex> lock(BusPatternLock());
+  for (PatternEditor& e : gEditors) e.Show();
+  Decode_I2C_Addr_show(Item(kItemI2cAddr));
+  Decode_I2C_data_show();
+  Decode_I2C_dataMask_show();
 }
 
 int Decode_I2C_AddrSet_AddrHex(keypara k) {
