@@ -139,6 +139,33 @@ TEST_F(ZoomPane, ThePanesShowTheSineAtTheirTimeBases) {
       EXPECT_NEAR(Period(Trace(raster, 0, kStripRows - 1)), mainPeriod, 2) << what;
     }
   }
+  // A window moved off the trigger: the trigger moves the other way, by the
+  // window offset the instrument answers.
+  for (const Pair& p : {Pair{8, 7}, Pair{7, 5}}) {
+    const double hz = 2.8 / (14 * TimeBaseS[p.zoom]);
+    plat::TestSignal s = b.Fpga().Signal(0);
+    s.frequencyHz = hz;
+    b.Fpga().SetSignal(0, s);
+    char line[80];
+    Set("TIMebase:MODE MAIN");
+    std::snprintf(line, sizeof line, "TIMebase:SCALe %g", TimeBaseS[p.main]);
+    Set(line);
+    Set("TIMebase:MODE WINDow");
+    std::snprintf(line, sizeof line, "TIMebase:WINDow:SCALe %g", TimeBaseS[p.zoom]);
+    Set(line);
+    std::snprintf(line, sizeof line, "TIMebase:WINDow:OFFSet %g", 3.3 * TimeBaseS[p.zoom]);
+    Set(line);
+    const double offset = std::stod(Ask("TIMebase:WINDow:OFFSet?"));
+    const double perColumn = TimeBaseS[p.zoom] / kPointsPerDiv;
+    const std::string what = "main " + std::to_string(p.main) + ", zoom " + std::to_string(p.zoom) +
+                             " at " + std::to_string(offset) + " s";
+    EXPECT_GT(std::fabs(offset), TimeBaseS[p.zoom]) << what;
+    const std::vector<double> at = RisingColumns(Trace(Acquire(), kStripRows, kRows - 1));
+    ASSERT_FALSE(at.empty()) << what;
+    const double period = 1 / hz / perColumn, trigger = 350 - offset / perColumn;
+    const double off = std::fmod(at.front() - trigger + 10 * period, period);
+    EXPECT_LT(std::min(off, period - off), 3) << what << " first crossing at " << at.front();
+  }
   Set("TIMebase:MODE MAIN");
 }
 }  // namespace
