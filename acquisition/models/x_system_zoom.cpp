@@ -30,6 +30,12 @@ double ZoomFactor(const HorizontalBlock& h, bool interpolating) {
   const double r = h.zoomRatio > 0 ? h.zoomRatio : 1.0;
   return interpolating ? r : std::max(1.0, double(h.samplesPerPoint)) * r;
 }
+
+// Half the zoom window's span in record addresses, not rounded.
+double ZoomHalfSpan(const HorizontalBlock& h, bool interpolating) {
+  const double r = h.zoomRatio > 0 ? h.zoomRatio : 1.0;
+  return interpolating ? r * double(h.recordEnd - h.recordStart) / 2 : ZoomFactor(h, false) * kHalfScreen;
+}
 }  // namespace
 
 // The zoom window belongs to block 0, which the waveform engine reads it from.
@@ -44,7 +50,7 @@ int x_system::CalcuZoomGapAndRange(int main, int zoom) {
   HorizontalBlock& h = H(0);
   h.zoomRatio = r;
   const double factor = ZoomFactor(h, Interpolating(0));
-  const double half = Interpolating(0) ? r * double(h.recordEnd - h.recordStart) / 2 : factor * kHalfScreen;
+  const double half = ZoomHalfSpan(h, Interpolating(0));
   const int64_t w = std::clamp<int64_t>(ToInt64(std::round(half)), 0, kRecordCentre);
   h.zoomFactor = float(factor);
   h.zoomRecordStart = h.zoomVisibleStart = kRecordCentre - w;
@@ -184,7 +190,7 @@ int x_system::AdjZoomMovePos(int ch, int step) {
 
 // The read words of the zoom window that starts at record address `start`.
 void x_system::SendZoomWords(int b, int64_t start) {
-  double zf = 1, perSample = 1;
+  double zf = 1, perSample = 1, exactOffset = 0;
   int64_t offset = 0;
   bool mainInterp = false;
   {
@@ -193,7 +199,12 @@ void x_system::SendZoomWords(int b, int64_t start) {
     mainInterp = Interpolating(b);
     zf = ZoomFactor(h, mainInterp);
     perSample = mainInterp && h.interpFactor > 0 ? h.interpFactor / zf : 1 / zf;  // zoom points per sample
-    offset = std::clamp<int64_t>(start - std::max(h.preTrigDepth, h.screenStart), INT32_MIN, INT32_MAX);
+    const int64_t base = std::max(h.preTrigDepth, h.screenStart);
+    offset = std::clamp<int64_t>(start - base, INT32_MIN, INT32_MAX);
+    // The record keeps whole addresses; an interpolated window starts between
+    // them, where its span and position put it (unless pulled to a record edge).
+    const double exact = double(kRecordCentre) - ZoomHalfSpan(h, mainInterp) + zf * double(h.zoomPosition);
+    exactOffset = std::abs(exact - double(start)) < 1 ? exact - double(base) : double(offset);
   }
   // A zoom point shorter than a sample is interpolated.
   const bool interp = mainInterp || zf < 1;
@@ -210,7 +221,7 @@ void x_system::SendZoomWords(int b, int64_t start) {
     const int64_t whole = tenthsTotal / 10;
     const uint32_t tenths = uint32_t(tenthsTotal % 10) & 7;
     int64_t readStart = 0, sub = 0;
-    CalcuInsertPosPara(b, ToInt64(std::round(double(offset) / zf)), perSample, &readStart, &sub);
+    CalcuInsertPosPara(b, ToInt64(std::round(exactOffset / zf)), perSample, &readStart, &sub);
     w.Add(fpga::kZoomInterpolate, 1);
     w.Add(fpga::kZoomInterpRatio, Clamp32(ToInt64(std::floor(perSample + 1e-6))));
     w.Add(fpga::kZoomFactor, Clamp32(whole * 8) | tenths);

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/state/fft_screen_layout.h"
 #include "core/state/ids.h"
 #include "remote/web/web_screen_internal.h"
 
 namespace web_input {
 namespace {
-constexpr int kDragStep = 20;  // pixels a drag gathers before it posts
+constexpr int kDragStep = 20;          // pixels a drag gathers before it posts
+constexpr double kTrigLineRows = 200;  // level steps a level line's rows span
 
 // Pixels per knob step of each object in a layout; 0: the object does not move.
 struct DragScale {
@@ -18,7 +20,6 @@ struct DragScale {
 };
 constexpr DragScale kNormalScale{2, 2, 1, true, false};
 constexpr DragScale kAlternateScale{1, 1, 2, false, false};
-constexpr DragScale kFftSplitScale{1, 1, 1, false, false};
 constexpr DragScale kZoomScale{kGridPixelsPerCode, kGridPixelsPerCode, 2, false, false};
 constexpr DragScale kXYScale{kGridPixelsPerCode, 0, 0, false, true};
 
@@ -81,8 +82,14 @@ void process_move_in_normal_mode(int x, int y, bool ending) { DragBy(x, y, endin
 void process_move_in_alternate_mode(int x, int y, bool ending) { DragBy(x, y, ending, kAlternateScale); }
 void process_move_in_xy_mode(int x, int y, bool ending) { DragBy(x, y, ending, kXYScale); }
 void process_move_in_xy_mode_cursor_on(int x, int y, bool ending) { DragBy(x, y, ending, kXYScale); }
+// An FFT screen: a channel moves by the rows a code moves it in its wave
+// slot, a level line by those of the rows it is drawn in.
 void process_move_in_fft_split_screen_mode(int x, int y, bool ending) {
-  DragBy(x, y, ending, kFftSplitScale);
+  const ScreenBox& lines = FftScreenLayoutOf(fft_mode_store).trigLines;
+  const double trigger = lines.y1 > lines.y0 ? (lines.y1 - lines.y0) / kTrigLineRows : 1;
+  const double channel =
+      clicked_info.channel < kNoChannel ? ChannelRowsPerCode(clicked_info.channel) : 1;
+  DragBy(x, y, ending, DragScale{channel, trigger, 1, false, false});
 }
 void process_move_in_zoom_mode(int x, int y, bool ending) { DragBy(x, y, ending, kZoomScale); }
 }  // namespace

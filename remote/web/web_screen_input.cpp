@@ -19,6 +19,7 @@ namespace web_input {
 ClickedInfo clicked_info;
 int last_x = 0, last_y = 0;
 int osc_state_store = kNone;
+int fft_mode_store = 0;
 
 namespace {
 enum State : int { kIdle = 0, kPressed = 1, kDragging = 3, kDragEnd = 4, kClicked = 5, kWheel = 6 };
@@ -65,6 +66,7 @@ void PressChecks(int x, int y) {
   WebScreenView v;
   if (!View(&v) || PressStops(v, x, y)) return;
   osc_state_store = FindLayout();
+  fft_mode_store = SysRunStatus.GetFFTScreen();
   DetectObject(v, x, y);
 }
 }  // namespace
@@ -122,7 +124,8 @@ bool MeasurePickerOpen(const WebScreenView& v) {
 int FindLayout() {
   if (SysRunStatus.IsAlternate() == 1) return kAlternate;
   if (SysRunStatus.GetTimeBaseType() != 0) return kZoom;
-  // The composer's layout: an FFT screen counts only with the math channel on.
+  // The composer's layout: an FFT screen counts only with the math channel
+  // on; what each FFT screen mode draws where is its FftScreenLayout.
   if (SysRunStatus.GetDiplayFormat() == 0)
     return is_ch_on(kMathCh) && SysRunStatus.GetMathType() == 1 && SysRunStatus.GetFFTScreen() != 0
                ? kFftSplit

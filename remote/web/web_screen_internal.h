@@ -51,6 +51,12 @@ struct ClickedInfo {
 extern ClickedInfo clicked_info;
 extern int last_x, last_y;  // where the next drag distance is measured from
 extern int osc_state_store;
+extern int fft_mode_store;  // the FFT screen mode found with the FFT layout
+
+// Where channel `ch` (CH1, CH2, MATH) at position code p is drawn: the row of
+// its centre line in its wave slot, and the rows one code moves it.
+int ChannelRow(int ch, int p);
+double ChannelRowsPerCode(int ch);
 
 void Post(int code, int step);
 // Moves a list's cursor from `current` to `target` with the select knob (key

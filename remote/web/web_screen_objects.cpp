@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "core/state/fft_screen_layout.h"
 #include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "remote/web/web_screen_internal.h"
@@ -24,14 +25,14 @@ constexpr Area kWaveArea{30, 730, 33, 433};
 constexpr Area kUpperHalf{30, 730, 33, 233};
 constexpr Area kLowerHalf{30, 730, 233, 433};
 constexpr int kHalfCentre[2] = {133, 333};  // alternate layout: CH1, CH2 marker centres
-constexpr Area kFftWave{380, 730, 33, 233};
-constexpr Area kFftMath{30, 730, 233, 433};
-constexpr int kFftWaveCentre = 260, kFftMathCentre = 460;
 constexpr Area kXYCursorGrid{30, 310, 165, 445};
 constexpr Area kXYGrid{256, 536, 165, 445};
 constexpr int kXYCursorColumn = 170, kXYColumn = 396, kXYRow = 305;
 constexpr Area kZoomArea{30, 730, 165, 445};
 constexpr int kZoomCentreRow = 305;
+
+constexpr int kMathSlot = 5;        // the math trace's wave slot
+constexpr double kSlotCodes = 200;  // codes a wave slot's height spans
 
 int Clamp(int p) { return std::clamp(p, kPosMin, kPosMax); }
 
@@ -155,17 +156,22 @@ bool DetectAlternate(const WebScreenView& v, int x, int y) {
   return true;
 }
 
-void DetectFftSplit(const WebScreenView& v, int x, int y) {
+// An FFT screen: what the mode draws where (FftScreenLayout); the markers
+// in the marker column are the channels' and, unless it stands beside its
+// trace, the spectrum's.
+void DetectFft(const WebScreenView& v, int x, int y) {
+  const FftScreenLayout& l = FftScreenLayoutOf(fft_mode_store);
   Candidates c;
-  if (kFftWave.Holds(x, y)) {
-    if (kTrigColumn.Holds(x, y))
-      AddTrigLines(v, y, &c);
-    else
-      AddShownChannels(
-          y, {kCh1, kCh2}, [&](int ch) { return kFftWaveCentre - Clamp(v.chPos[ch]); }, &c);
-  } else if (kFftMath.Holds(x, y)) {
-    AddShownChannels(
-        y, {kMathCh}, [&](int ch) { return kFftMathCentre - Clamp(v.chPos[ch]); }, &c);
+  auto row = [&](int ch) { return ChannelRow(ch, v.chPos[ch]); };
+  if (kTrigColumn.Holds(x, y) && l.trigLines.Holds(x, y)) {
+    AddTrigLines(v, y, &c);
+  } else if (l.channels.Holds(x, y)) {
+    AddShownChannels(y, {kCh1, kCh2}, row, &c);
+  } else if (l.spectrum.Holds(x, y)) {
+    AddShownChannels(y, {kMathCh}, row, &c);
+  } else if (kMarkerColumn.Holds(x, y)) {
+    AddShownChannels(y, {kCh1, kCh2}, row, &c);
+    if (kMarkerColumn.Holds(l.mathMarkerColumn, y)) AddShownChannels(y, {kMathCh}, row, &c);
   }
   Choose(c);
 }
@@ -245,13 +251,25 @@ void SelectGrabbed(const WebScreenView& v) {
 }
 }  // namespace
 
+int ChannelRow(int ch, int p) {
+  int row = 0, height = 0;
+  SysRunStatus.GetWaveDisplayInfor(ch == kMathCh ? kMathSlot : ch, &row, &height);
+  return row + int((kCentreCode - Clamp(p)) * height / kSlotCodes);
+}
+
+double ChannelRowsPerCode(int ch) {
+  int row = 0, height = 0;
+  SysRunStatus.GetWaveDisplayInfor(ch == kMathCh ? kMathSlot : ch, &row, &height);
+  return height > 0 ? height / kSlotCodes : 1.0;
+}
+
 void DetectObject(const WebScreenView& v, int x, int y) {
   switch (osc_state_store) {
     case kNormal: DetectNormal(v, x, y); break;
     case kAlternate:
       if (!DetectAlternate(v, x, y)) return;
       break;
-    case kFftSplit: DetectFftSplit(v, x, y); break;
+    case kFftSplit: DetectFft(v, x, y); break;
     case kXYCursor: DetectXYCursor(v, x, y); break;
     case kXY: DetectXY(v, x, y); break;
     case kZoom: DetectZoom(v, x, y); break;

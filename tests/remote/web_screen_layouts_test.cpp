@@ -230,6 +230,68 @@ TEST_F(WebLayouts, FftSplitHoldsTheChannelsAboveAndMathBelow) {
   EXPECT_EQ(Posted(), (Keys{{kKeyPreTrigRight, 25}}));
 }
 
+// The other FFT screens hit what the composer draws in each. Independent:
+// the spectrum alone, full height from column 130, its marker at the left;
+// no channel trace, no level line. Waterfall 2: the waterfall above, no
+// channel trace, the spectrum below, the level lines at their full-height
+// rows. Waterfall 1: the channels beside the waterfall, as split.
+TEST_F(WebLayouts, EachFftScreenHitsWhatItDraws) {
+  b.Key(kKeyMath);
+  Set("FUNCtion:MATH:MODE FFT");
+  Set("FUNCtion:FFT:DISPlay INDPendent");
+  ASSERT_EQ(SysRunStatus.GetFFTScreen(), 2);
+  ASSERT_EQ(SysRunStatus.GetActivCh(), 5);
+  Vertical.SetRealYposition(0, 177);  // the channels' markers 100 rows above and below the math trace's
+  Vertical.SetRealYposition(1, 77);
+  Vertical.SetRealYposition(5, 127);  // the math trace
+  SysRunStatus.SetDrawRefresh();
+  b.AdvanceMs(600);
+  b.Pass();
+  // Where the split screen holds CH1 and MATH: empty grid here, nothing grabbed
+  // (the background does not move up and down).
+  Drag(500, 260 - 177, 500, 240 - 177);
+  EXPECT_TRUE(Posted().empty());
+  Drag(300, 333, 300, 313);
+  EXPECT_TRUE(Posted().empty());
+  // The math marker as drawn: grabbed, two rows a code as it is 400 rows high.
+  int row = 0, column = 0, picture = -1;
+  ASSERT_EQ(QelDraw.GetArrow(5, &row, &column, &picture), 0);
+  ASSERT_GE(picture, 0);
+  const int markerRow = row + 5;
+  ASSERT_EQ(column, 10);
+  ASSERT_NE(b.CountPixels(row, column, 10, 10, 0), 100) << "the marker is drawn";
+  Drag(20, markerRow, 20, markerRow - 20);
+  Keys moved = Posted();
+  EXPECT_EQ(moved, (Keys{{kKeyOffsetRight, 10}}));
+  const int before = Pos(5);
+  Apply(moved);
+  EXPECT_EQ(Pos(5), before + 10);
+  Drag(200, 100, 230, 100);  // the background moves the pre-trigger
+  EXPECT_EQ(Posted(), (Keys{{kKeyPreTrigRight, 30}}));
+
+  Set("FUNCtion:FFT:DISPlay WATerfall2");
+  ASSERT_EQ(SysRunStatus.GetFFTScreen(), 4);
+  Vertical.SetRealYposition(5, 127);  // the math trace
+  b.Pass();
+  Drag(500, 260 - std::clamp(Pos(0), 27, 227), 500, 240 - std::clamp(Pos(0), 27, 227));
+  EXPECT_TRUE(Posted().empty());  // the waterfall, not CH1
+  Drag(300, 333, 300, 313);       // MATH below, one row a code
+  EXPECT_EQ(Posted(), (Keys{{kKeyOffsetRight, 20}}));
+  if (SysRunStatus.IsMenuStatus()) SysRunStatus.MenuOnOff();
+  const int level = SysRunInfo.levelBlock[0].level[1].code, line = QelDraw.TriggerLevelRow(0, 1);
+  Drag(722, line, 722, line - 40);  // two rows a level step, as drawn full height
+  const Keys raised = Posted();
+  EXPECT_EQ(raised, (Keys{{kKeyTriggerRight, 20}}));
+  Apply(raised);
+  EXPECT_EQ(SysRunInfo.levelBlock[0].level[1].code, level + 20);
+
+  Set("FUNCtion:FFT:DISPlay WATerfall1");
+  ASSERT_EQ(SysRunStatus.GetFFTScreen(), 3);
+  const int ch1 = std::clamp(Pos(0), 27, 227);
+  Drag(500, 260 - ch1, 500, 240 - ch1);  // CH1 beside the waterfall
+  EXPECT_EQ(Posted(), (Keys{{kKeyCh1, 0}, {kKeyOffsetRight, 20}}));
+}
+
 // The math channel off with the FFT split left set: the composer draws the
 // normal layout, and so does the page's hit layout; CH1 at row 233.
 TEST_F(WebLayouts, FftSplitLeftSetWithTheMathOffIsTheNormalLayout) {

@@ -7,6 +7,7 @@
 #include "acquisition/models/trig_system.h"
 #include "core/common/common_subprogram.h"
 #include "core/common/unit_convert.h"
+#include "core/state/fft_screen_layout.h"
 #include "core/state/sys_run_info.h"
 #include "platform/clock.h"
 #include "ui/screen/qel_draw.h"
@@ -121,9 +122,10 @@ void qel_draw::DrawChannelMarkers() {
 
 void qel_draw::DisplayChArrow() {
   const ArrowPlace& a = arrow_[5];
-  const bool fftSplit = para_.mathType == 1 && (para_.fftMode == 1 || para_.fftMode == 3);
-  if (a.picture[a.variant] >= 0)
-    DrawPictrue(a.row, a.column + (fftSplit ? 370 : 0), a.picture[a.variant], DRAW_CURRENT);
+  // An FFT screen puts the marker where its layout says (beside the spectrum
+  // when the channels share the upper half).
+  const int column = para_.fftMode ? FftScreenLayoutOf(para_.fftMode).mathMarkerColumn : a.column;
+  if (a.picture[a.variant] >= 0) DrawPictrue(a.row, column, a.picture[a.variant], DRAW_CURRENT);
 }
 
 int qel_draw::TriggerLevelRow(int src, int level, int* start) const {

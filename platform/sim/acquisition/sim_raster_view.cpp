@@ -27,7 +27,21 @@ double FineGain(uint16_t g) { return g ? double(g >> 8) + double(g & 0xFF) / 255
 
 // Interpolating, a window start of (start, sub) at `ratio` screen points a
 // sample lies 2 x start + 3 + sub / ratio samples past the read base.
-double InterpStart(int32_t start, int sub, int ratio) { return 2.0 * start + 3.0 + double(sub) / ratio; }
+double InterpStart(int32_t start, int sub, double ratio) { return 2.0 * start + 3.0 + double(sub) / ratio; }
+
+// Samples a column of an interpolated zoom window, 0 when it is not
+// interpolated. Word 238 holds only the whole zoom points a sample; the
+// factor of word 242 is exact: over an interpolated main trace it is the
+// main points a zoom point (a main point being word 240's time of 1-ns
+// samples), otherwise the samples a zoom point.
+double ZoomInterpSamplesPerColumn(const SimTimebaseSettings& t) {
+  if (!t.zoomInterpolating) return 0;
+  if (t.zoomFactor > 0) {
+    if (!t.interpolating) return t.zoomFactor;
+    if (t.columnTimeNs > 0) return t.zoomFactor * t.columnTimeNs / t.samplePeriodNs;
+  }
+  return t.zoomInterpRatio > 0 ? 1.0 / t.zoomInterpRatio : 0;
+}
 
 SimRasterView::Window Columns(double origin, double spp, int first, int last) {
   SimRasterView::Window w;
@@ -66,9 +80,10 @@ SimRasterView SimRasterViewOf(const SimAcquisition& a, const uint16_t* now, cons
   }
   v.zoom = t.windowRead && t.formatWord != kXyFormat && !a.set.xy;
   if (v.zoom) {
-    if (t.zoomInterpolating && t.zoomInterpRatio > 0)
-      v.zoomed = Columns(base + InterpStart(t.zoomReadStart, t.zoomSubSample, t.zoomInterpRatio),
-                         1.0 / t.zoomInterpRatio, t.zoomFirstColumn, t.zoomLastColumn);
+    const double spp = ZoomInterpSamplesPerColumn(t);
+    if (spp > 0)
+      v.zoomed = Columns(base + InterpStart(t.zoomReadStart, t.zoomSubSample, 1.0 / spp), spp,
+                         t.zoomFirstColumn, t.zoomLastColumn);
     else  // one of the two steps is the zoom column, the other one sample
       v.zoomed = Columns(base + t.zoomReadStart, Step(t.zoomMainStep) * Step(t.zoomStep),
                          t.zoomFirstColumn, t.zoomLastColumn);
