@@ -34,7 +34,7 @@ void SimRasterPersist::Show(const uint8_t* raster, size_t bytes, uint64_t serial
   }
   const bool add = serial != addedSerial_;
   addedSerial_ = serial;
-  std::memcpy(dest, raster, bytes);
+  if (dest != raster) std::memcpy(dest, raster, bytes);
   if (add) {
     // The acquisition's own cells, found a word of empty cells at a time.
     constexpr size_t kWord = sizeof(uint64_t);
