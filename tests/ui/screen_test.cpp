@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <string>
@@ -17,6 +18,7 @@
 #include "core/menu/menu.h"
 #include "core/messages/msg.h"
 #include "core/input/rs232.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
@@ -313,3 +315,42 @@ TEST(ScreenHalt, TheHardwareCheckBoxIsOnTheScreenWhenTheCheckFails) {
   EXPECT_EQ(done.get(), -1);
 }
 
+
+// Both channels at one position: their markers share a place, and the active
+// channel's is the one seen where the two pictures overlap.
+TEST(ScreenMarkers, TheActiveChannelsMarkerLiesOnTopOfTheOther) {
+  Bench bench;
+  ASSERT_EQ(bench.Start(), 0);
+  bench.Key(kKeyCh2);  // CH2 on and active
+  ASSERT_EQ(SysRunStatus.GetChStatus() & 3, 3);
+  const _SysRunInfo& info = *SysRunStatus.GetSysRunInfoBaseAddr();
+  ASSERT_EQ(info.vertical[0].position, info.vertical[1].position);
+  int row[2], col[2], pic[2];
+  for (int ch = 0; ch < 2; ++ch) ASSERT_EQ(QelDraw.GetArrow(ch, &row[ch], &col[ch], &pic[ch]), 0);
+  ASSERT_EQ(row[0], row[1]);
+  ASSERT_EQ(col[0], col[1]);
+  const PicInfo* p[2] = {QelSysPic.GetPictureMsg(pic[0]), QelSysPic.GetPictureMsg(pic[1])};
+  ASSERT_TRUE(p[0] && p[1]);
+  constexpr int kWaveLeft = 30;
+  for (int active : {0, 1, 0}) {
+    if (SysRunStatus.GetActivCh() != active) bench.Key(active ? kKeyCh2 : kKeyCh1);
+    for (int pass = 0; pass < 20 && SysRunStatus.GetActivCh() != active; ++pass) bench.Pass();
+    ASSERT_EQ(SysRunStatus.GetActivCh(), active);
+    ASSERT_EQ(SysRunStatus.GetChStatus() & 3, 3);
+    const auto s = bench.Screen();
+    int shared = 0, seen = 0, under = 0;
+    for (int r = 0; r < std::min(p[0]->height, p[1]->height); ++r)
+      for (int c = 0; c < std::min(p[0]->width, p[1]->width); ++c) {
+        const uint32_t a = PicPixel(pic[0], r, c), b = PicPixel(pic[1], r, c);
+        // Left of the wave area, whose grid is drawn over the markers' tips.
+        if (a == MASK_COLOR || b == MASK_COLOR || a == b || col[0] + c >= kWaveLeft) continue;
+        ++shared;
+        const uint32_t shown = s[size_t(row[0] + r) * 800 + size_t(col[0] + c)] & 0xFFFFFF;
+        seen += shown == (active ? b : a);
+        under += shown == (active ? a : b);
+      }
+    ASSERT_GT(shared, 10);
+    EXPECT_EQ(under, 0) << "active CH" << active + 1;
+    EXPECT_EQ(seen, shared) << "active CH" << active + 1;
+  }
+}

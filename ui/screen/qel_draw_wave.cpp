@@ -8,13 +8,13 @@
 #include "core/board/fpga_words.h"
 #include "core/state/sys_run_info.h"
 #include "ui/screen/qel_draw.h"
+#include "ui/screen/qel_raster_paint.h"
 #include "core/state/wave_types.h"
 
 namespace {
 constexpr int kTop = 33;
 constexpr int kLeft = 30;
 constexpr int kColumns = _wave::kColumns;
-constexpr int kRasterRows = kQelRasterBytes / kColumns;
 constexpr int kLowCode = 27, kHighCode = 227;  // codes on the grid
 constexpr int kStripHeight = 120, kStripCentre = kTop + kStripHeight / 2;  // the X-Y and zoom layouts' strip
 
@@ -24,22 +24,6 @@ constexpr int kSlotColours[_wave::kTraceSlots] = {
 
 int Clip(int code) { return code < kLowCode ? kLowCode : code > kHighCode ? kHighCode : code; }
 
-// Paints one raster pixel on the page, clipped to it.
-void Put(uint32_t* page, int row, int col, int colour) {
-  if (row < 0 || row >= Draw::kHeight || col < 0 || col >= Draw::kWidth) return;
-  page[row * Draw::kWidth + col] = uint32_t(colour);
-}
-
-// The colour of a raster byte: with one channel the whole byte indexes its
-// palette, with both entry 2L of the palette the channel bit names.
-struct RasterColours {
-  const int* one = nullptr;   // the palette of the single channel, or null
-  const int* both[2] = {};
-  int operator()(uint8_t v) const {
-    if (one) return one[v];
-    return both[v >> 7][2 * (v & 0x7F)];
-  }
-};
 }  // namespace
 
 static void DrawTrace(qel_draw& d, const uint8_t* trace, int left, int width, int centre, int height,
@@ -145,46 +129,14 @@ void qel_draw::DrawWave() {
     colours.both[1] = palette[1];
     if (on == 1 || on == 2) colours.one = palette[on == 1 ? 0 : 1];
     if (page && palette[0] && palette[1] && on) {
-      if (split) {
-        // Rows 0-99 into the upper area, 100-199 into the lower, 8 rows apart.
-        for (int r = 0; r < kRasterRows; ++r) {
-          const int row = kTop + 2 * r + (r >= kRasterRows / 2 ? 8 : 0);
-          for (int x = 0; x < kColumns; ++x) {
-            const uint8_t v = QelWaveData[r * kColumns + x];
-            if (!v) continue;
-            Put(page, row, kLeft + x, colours(v));
-            Put(page, row + 1, kLeft + x, colours(v));
-          }
-        }
-      } else if (para_.fftMode != 2) {
-        const bool xy = para_.displayFormat == 1 && para_.timeBaseType != 1;
-        const bool zoom = para_.timeBaseType == 1;
-        const int full = SysRunStatus.GetHoriPoints();
-        const int squareLeft = para_.cursorOn ? kXYSquareLeftCursors : kXYSquareLeft;
-        for (int r = 0; r < kRasterRows; ++r) {
-          for (int x = 0; x < kColumns; ++x) {
-            const uint8_t v = QelWaveData[r * kColumns + x];
-            if (!v) continue;
-            if (xy && r >= 60) {
-              // 2 x 2 cells into the square's frame, two screen rows per raster
-              // row; five raster columns share one cell column of the
-              // 280-pixel square.
-              const int c = palette[0][2 * (v & 0x7F)];
-              const int row = kXYSquareTop + 2 * (r - 60), col = squareLeft + 2 * (x / 5);
-              for (int dr = 0; dr < 2; ++dr)
-                for (int dc = 0; dc < 2; ++dc) Put(page, row + dr, col + dc, c);
-              continue;
-            }
-            if (full || xy || zoom) {
-              const int row = kTop + 2 * r + (zoom && r >= 60 ? 14 : 0);
-              Put(page, row, kLeft + x, colours(v));
-              Put(page, row + 1, kLeft + x, colours(v));
-            } else if (para_.fftMode != 4) {
-              Put(page, kTop + r, 380 + x, colours(v));
-            }
-          }
-        }
-      }
+      RasterView view;
+      view.split = split;
+      view.xy = para_.displayFormat == 1 && para_.timeBaseType != 1;
+      view.zoom = para_.timeBaseType == 1;
+      view.full = SysRunStatus.GetHoriPoints() != 0;
+      view.cursors = para_.cursorOn != 0;
+      view.fftMode = para_.fftMode;
+      PaintRaster(page, QelWaveData, colours, view);
     }
   }
   if (activeSkipped) DrawWaveDSO(*this, 0, short(active), fftNarrow, split);

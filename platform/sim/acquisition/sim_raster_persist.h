@@ -27,8 +27,9 @@ class SimRasterPersist {
             uint8_t* dest);
 
  private:
-  std::vector<uint8_t> kept_;   // the last byte each cell was lit with
-  std::vector<int64_t> litUs_;  // when: the acquisition's time
+  std::vector<uint8_t> kept_;      // the last byte each cell was lit with
+  std::vector<int64_t> litUs_;     // when: the acquisition's time
+  std::vector<size_t> keptCells_;  // the cells whose kept_ is not 0, in no order
   uint64_t addedSerial_ = ~0ull;
 };
 
