@@ -416,6 +416,7 @@ bool SimAcquire::OnWord(uint16_t word, uint16_t old, const Words& w, int64_t now
       dueUs_ = nowUs + CycleUs(CurrentSettings(w), signals);
       return unpaced && Make(w, nowUs, signals, force_);
     case kPauseWord:
+      if (old == 0 && v == 1 && rolling_) KeepRoll(w, nowUs);
       return old == 1 && v == 0 && unpaced && !unread_ && Make(w, nowUs, signals, force_);
     case kRasterReadWord:
       if (v == 1) unread_ = false;

@@ -74,7 +74,11 @@
 // dropped); register 784 gives CH1's bytes waiting. The samples follow the
 // signals and channel settings as they are when each is taken: a change of
 // either (the signal file re-read, a test's signal, a range or position)
-// applies from the next sample on, the signals keeping their time.
+// applies from the next sample on, the signals keeping their time. Pausing
+// (word 128 = 1, the stop) keeps the roll in acquisition memory as the last
+// acquisition, at the sample period and depth in force and untriggered: from
+// the record start until the roll has filled a record, then ending at its
+// newest sample (made with the signals and settings in force at the stop).
 //
 // Pacing. Real time: an acquisition finishes a record time (plus the wait for
 // the trigger; 40 ms without one in auto) after the last, never faster than
@@ -361,6 +365,7 @@ class SimAcquire {
   long double rollStartS_ = 0;  // signal time of the roll's first sample
   double rollRate_ = 0;         // samples per second
   void AddRollPiece(const SimAcqSettings& s, const TestSignal* signals);
+  void KeepRoll(const Words& w, int64_t nowUs);
 };
 
 }  // namespace plat

@@ -266,6 +266,27 @@ void SimAcquire::UpdateRoll(const Words& w, int64_t nowUs, TestSignal* signals) 
   while (rollPieces_.size() > 1 && rollPieces_[1].from <= read) rollPieces_.erase(rollPieces_.begin());
 }
 
+void SimAcquire::KeepRoll(const Words& w, int64_t nowUs) {
+  if (rollPieces_.empty() || !(rollRate_ > 0)) return;
+  SimAcquisition a = rollPieces_.back().snap;  // its phases: each signal at the roll's first sample
+  a.serial = last_.serial + 1;
+  a.set = CurrentSettings(w);
+  const double period = a.set.samplePeriodNs > 0 ? a.set.samplePeriodNs : 1.0;
+  const double depth = double(std::max<int64_t>(a.set.depth, 1));
+  const double perSample = 1e9 / rollRate_ / period;  // record samples a roll sample spans
+  const double filled = double(rollProduced_) * perSample;
+  const double start = double(kRecordCentre) - depth / 2;
+  a.set.triggerAddress = std::llround(filled <= depth ? start : start + depth - filled);  // the roll's first sample
+  a.set.triggerPoint = double(a.set.triggerAddress);
+  a.triggered = false;
+  a.lag = 0;
+  last_ = a;
+  TakeViewWords(w, true);
+  unread_ = true;
+  madeUs_ = nowUs;
+  drawUntilUs_ = nowUs + kDrawUs;
+}
+
 size_t SimAcquire::RollPending(int ch) const { return rolling_ ? size_t(rollProduced_ - rollConsumed_[ch]) : 0; }
 
 size_t SimAcquire::ReadRoll(int ch, uint8_t* dest, size_t length) {
