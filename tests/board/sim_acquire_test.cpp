@@ -532,6 +532,52 @@ TEST_F(SimAcquire_, RollFifosFillAtTenSamplesPerColumn) {
   EXPECT_FALSE(F().AcquireNow());  // roll makes no records
 }
 
+// Roll follows the signal file and the channel settings from the first
+// sample taken after a change; the bytes taken before keep what was applied.
+TEST_F(SimAcquire_, RollFollowsAChangedSignalAndRangeFromTheNextSample) {
+  const std::string root = std::filesystem::temp_directory_path() / ("sim-roll-" + std::to_string(getpid()));
+  ASSERT_TRUE(plat::InitRoot(root));
+  plat::UseVirtualClock(true);
+  plat::HoldVirtualClock(true);
+  plat::SimAcqSettings s;
+  F().SetAcqSettings(s);  // any roll before ends, and acquisition runs
+  EXPECT_EQ(R(784), 0);
+  W(128, 0);
+  s.roll = true;
+  s.columnNs = 2e6;  // 100 ms/div: 5000 samples a second
+  F().SetAcqSettings(s);
+  F().SetSignal(0, Make(SignalShape::kSine, 1.0, 0, 5));
+  EXPECT_EQ(R(784), 0);
+  // What is waiting: whole samples, 0.1 s x 5000 may come to 499.99...
+  auto read = [] {
+    std::vector<uint8_t> r(R(784));
+    EXPECT_EQ(F().ReadBlock(128, r.data(), r.size()), r.size());
+    return r;
+  };
+  plat::AdvanceUs(200000);  // a period of the 5 Hz sine: +-1 V at 0.5 V/div
+  auto r = read();
+  ASSERT_NEAR(double(r.size()), 1000, 1);
+  EXPECT_EQ(*std::max_element(r.begin(), r.end()), 177);
+  EXPECT_EQ(*std::min_element(r.begin(), r.end()), 77);
+  plat::AdvanceUs(100000);  // the sine's positive half, taken before the file changes
+  std::ofstream(plat::DevPath("signals")) << "ch1 dc offset=0.5\n";
+  const size_t before = R(784);
+  plat::AdvanceUs(100000);
+  r = read();
+  ASSERT_GT(r.size(), before);
+  // Half a period of the sine, from where it stood: at least its amplitude.
+  EXPECT_GE(*std::max_element(r.begin(), r.begin() + long(before)) - *std::min_element(r.begin(), r.begin() + long(before)), 49);
+  EXPECT_EQ(size_t(std::count(r.begin() + long(before), r.end(), 152)), r.size() - before);
+  s.ch[0].voltsPerDiv = 1.0;
+  F().SetAcqSettings(s);
+  EXPECT_EQ(R(784), 0);  // seen from here on
+  plat::AdvanceUs(100000);
+  r = read();
+  ASSERT_FALSE(r.empty());
+  EXPECT_EQ(size_t(std::count(r.begin(), r.end(), 140)), r.size());  // 0.5 V at 1 V/div: 12.5 codes up
+  std::filesystem::remove_all(root);
+}
+
 TEST_F(SimAcquire_, DecodeReadsEndWithTheMarker) {
   W(122, 1);
   W(176, 5);

@@ -3,7 +3,8 @@
 modes, and the frames a second it shows, for one build or for two side by
 side (--before: each mode runs on the other build right before this one).
 
-Modes: the start-up defaults; roll (100 ms/div); the FFT of CH1 at 1M points.
+Modes: the start-up defaults; roll (100 ms/div); high resolution at 200 us/div
+with a 7K record (400 ADC values a sample); the FFT of CH1 at 1M points.
 Each mode starts scopeapp on a fresh root, sets the mode over VXI-11, closes
 the link, lets it settle, then takes the process's user + system time
 (/proc/<pid>/stat) and the frames the simulated LCD was sent (the count in
@@ -12,7 +13,7 @@ machine's load average is printed with each figure: on a shared machine the
 figures are only as steady as the load.
 
 Usage: python3 bench_cpu_modes.py --build <builddir> [--before <builddir>]
-                                  [--seconds 20] [--repeats 3] [--modes defaults,roll,fft1m]
+                                  [--seconds 20] [--repeats 3] [--modes defaults,roll,hres,fft1m]
 """
 import argparse
 import os
@@ -36,6 +37,7 @@ SETTLE_S = 5
 MODES = {
     "defaults": [],
     "roll": [":TIMebase:SCALe 0.1"],
+    "hres": [":ACQuire:TYPE HRESolution", ":ACQuire:MEMory:DEPTh 7K", ":TIMebase:SCALe 2e-4"],
     "fft1m": ["FUNC:MATH:MODE FFT", "math on", "FUNC:SOUR1 CHAN1", "FUNC:FFT:POIN 1M"],
 }
 

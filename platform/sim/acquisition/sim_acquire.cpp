@@ -151,6 +151,31 @@ int64_t SimAcquisition::ReadBase(int ch) const {
   return trigger < recordStart ? recordStart : trigger;
 }
 
+namespace {
+// High resolution: a sample is the mean of the `period` ADC values taken over
+// its time, each with noise of its own, so the noise falls as the square root
+// of that count. To bound the work, k = min(count, kMeanPoints) of them are
+// worked out, spread evenly over the sample's time; when k is below the count,
+// each stands for count / k ADC values and carries the noise of their mean
+// (its own noise shrunk by sqrt(k / count)), so the sample's noise still falls
+// as the square root of the whole count.
+template <class Cycles>
+double MeanOfAdc(const TestSignal& s, const Cycles& cycles, int64_t whole, uint64_t key, double period) {
+  const double count = std::floor(period / kAdcPeriodNs);
+  const int k = int(std::min(count, double(kMeanPoints)));
+  const double shrink = std::sqrt(double(k) / count);
+  const bool noiseShape = s.shape == SignalShape::kNoise;
+  double sum = 0;
+  for (int i = 0; i < k; ++i) {
+    const uint64_t own = key ^ uint64_t(i + 1) * 0xD1B54A32D192ED03ull;  // every ADC value its own noise
+    double v = SignalVolts(s, cycles(double(whole) + double(i) / k), own);
+    if (noiseShape) v = s.offsetV + (v - s.offsetV) * shrink;
+    sum += v + SignalNoise(s, own) * shrink;
+  }
+  return sum / k;
+}
+}  // namespace
+
 double SimAcquisition::Volts(int input, double address) const {
   const TestSignal& s = sig[input];
   // In multi-scope each channel has its record, time base and trigger.
@@ -168,12 +193,7 @@ double SimAcquisition::Volts(int input, double address) const {
     SignalExtremes(s, cycles(first), cycles(first + 2 - kAdcPeriodNs / period), &lo, &hi);
     return whole & 1 ? lo - std::fabs(noise) : hi + std::fabs(noise);
   }
-  if (period > kAdcPeriodNs && set.acqMode == kHighRes) {
-    const int n = int(std::min(period / kAdcPeriodNs, double(kMeanPoints)));
-    double sum = 0;
-    for (int i = 0; i < n; ++i) sum += SignalVolts(s, cycles(double(whole) + double(i) / n), key);
-    return sum / n + noise / std::sqrt(period / kAdcPeriodNs);
-  }
+  if (period > kAdcPeriodNs && set.acqMode == kHighRes) return MeanOfAdc(s, cycles, whole, key, period);
   return SignalVolts(s, cycles(address), key) + noise;
 }
 
@@ -382,6 +402,7 @@ bool SimAcquire::Make(const Words& w, int64_t nowUs, TestSignal* signals, bool f
 bool SimAcquire::OnWord(uint16_t word, uint16_t old, const Words& w, int64_t nowUs, TestSignal* signals) {
   const uint16_t v = w.value[word];
   const bool unpaced = pacing_ == Pacing::kUnpaced;
+  if (rolling_) UpdateRoll(w, nowUs, signals);  // a changed setting applies from the next roll sample
   switch (word) {
     case kPersistWord: persist_.Clear(); return false;
     case kResetWord:
@@ -395,6 +416,7 @@ bool SimAcquire::OnWord(uint16_t word, uint16_t old, const Words& w, int64_t now
       dueUs_ = nowUs + CycleUs(CurrentSettings(w), signals);
       return unpaced && Make(w, nowUs, signals, force_);
     case kPauseWord:
+      if (old == 0 && v == 1 && rolling_) KeepRoll(w, nowUs);
       return old == 1 && v == 0 && unpaced && !unread_ && Make(w, nowUs, signals, force_);
     case kRasterReadWord:
       if (v == 1) unread_ = false;

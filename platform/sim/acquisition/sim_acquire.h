@@ -71,7 +71,14 @@
 // Roll (settings.roll): no records are made; while running, each channel's
 // roll FIFO (selector 128 CH1, 192 CH2) fills at 10 samples per screen column
 // (10 / columnNs x 1e9 per second), up to kRollFifoBytes (the oldest bytes are
-// dropped); register 784 gives CH1's bytes waiting.
+// dropped); register 784 gives CH1's bytes waiting. The samples follow the
+// signals and channel settings as they are when each is taken: a change of
+// either (the signal file re-read, a test's signal, a range or position)
+// applies from the next sample on, the signals keeping their time. Pausing
+// (word 128 = 1, the stop) keeps the roll in acquisition memory as the last
+// acquisition, at the sample period and depth in force and untriggered: from
+// the record start until the roll has filled a record, then ending at its
+// newest sample (made with the signals and settings in force at the stop).
 //
 // Pacing. Real time: an acquisition finishes a record time (plus the wait for
 // the trigger; 40 ms without one in auto) after the last, never faster than
@@ -348,8 +355,17 @@ class SimAcquire {
   double rollCarry_ = 0;
   int64_t rollProduced_ = 0;
   int64_t rollConsumed_[2] = {};
-  SimAcquisition rollSnap_;  // signals and settings of the roll, phases at its start
-  double rollRate_ = 0;      // samples per second
+  // The samples from `from` on are made with `snap` (signals and settings,
+  // phases at the roll's start), until the next piece's `from`.
+  struct RollPiece {
+    int64_t from = 0;
+    SimAcquisition snap;
+  };
+  std::vector<RollPiece> rollPieces_;
+  long double rollStartS_ = 0;  // signal time of the roll's first sample
+  double rollRate_ = 0;         // samples per second
+  void AddRollPiece(const SimAcqSettings& s, const TestSignal* signals);
+  void KeepRoll(const Words& w, int64_t nowUs);
 };
 
 }  // namespace plat

@@ -195,30 +195,60 @@ void SimAcquire::SpanRead(uint8_t* dest, size_t n) {
 
 // --- roll ---
 
+namespace {
+// Pieces kept at most: one is added for each change seen, and one wholly read
+// is dropped, so only a flurry of changes within a FIFO's time reaches this.
+constexpr size_t kRollPieces = 16;
+
+bool SameChannel(const SimChannelSetting& a, const SimChannelSetting& b) {
+  return a.voltsPerDiv == b.voltsPerDiv && a.zeroCode == b.zeroCode && a.coupling == b.coupling &&
+         a.invert == b.invert;
+}
+
+// Whether the samples of snapshot `a` are those the settings `s` and the
+// signals now make.
+bool SameRollSource(const SimAcquisition& a, const SimAcqSettings& s, const TestSignal* signals) {
+  for (int i = 0; i < kSignalInputs; ++i)
+    if (!SameSignal(a.sig[i], signals[i])) return false;
+  return SameChannel(a.set.ch[0], s.ch[0]) && SameChannel(a.set.ch[1], s.ch[1]) && a.set.acqMode == s.acqMode;
+}
+}  // namespace
+
+// A piece from the next sample on, with the signals and settings in force;
+// each signal at the phase it had at the roll's start, so it keeps its time.
+void SimAcquire::AddRollPiece(const SimAcqSettings& s, const TestSignal* signals) {
+  RollPiece p;
+  p.from = rollProduced_;
+  p.snap = last_;
+  p.snap.serial = last_.serial + 0x100000000ull;  // noise of its own
+  p.snap.set = s;
+  p.snap.set.samplePeriodNs = rollRate_ > 0 ? 1e9 / rollRate_ : 1.0;
+  p.snap.set.triggerAddress = 0;
+  for (int i = 0; i < kSignalInputs; ++i) {
+    p.snap.sig[i] = signals[i];
+    const long double c = rollStartS_ * signals[i].frequencyHz;
+    p.snap.phase[i] = double(c - std::floor(c));
+  }
+  if (rollPieces_.size() >= kRollPieces) rollPieces_.erase(rollPieces_.begin());
+  rollPieces_.push_back(p);
+}
+
 void SimAcquire::UpdateRoll(const Words& w, int64_t nowUs, TestSignal* signals) {
   const SimAcqSettings s = CurrentSettings(w);
   if (!s.roll) {
     rolling_ = false;
+    rollPieces_.clear();
     return;
   }
+  file_.Refresh(signals);
   if (!rolling_) {
     rolling_ = true;
     rollLastUs_ = nowUs;
     rollCarry_ = 0;
     rollProduced_ = rollConsumed_[0] = rollConsumed_[1] = 0;
     rollRate_ = s.columnNs > 0 ? kRollSamplesPerColumn / (s.columnNs * 1e-9) : 0.0;
-    rollSnap_ = last_;
-    rollSnap_.serial = last_.serial + 0x100000000ull;  // noise of its own
-    rollSnap_.set = s;
-    rollSnap_.set.samplePeriodNs = rollRate_ > 0 ? 1e9 / rollRate_ : 1.0;
-    rollSnap_.set.triggerAddress = 0;
-    file_.Refresh(signals);
-    const long double now = Seconds(nowUs);
-    for (int i = 0; i < kSignalInputs; ++i) {
-      rollSnap_.sig[i] = signals[i];
-      const long double c = now * rollSnap_.sig[i].frequencyHz;
-      rollSnap_.phase[i] = double(c - std::floor(c));
-    }
+    rollStartS_ = Seconds(nowUs);
+    rollPieces_.clear();
   }
   if (Running(w)) {
     double n = double(nowUs - rollLastUs_) * 1e-6 * rollRate_ + rollCarry_;
@@ -229,17 +259,50 @@ void SimAcquire::UpdateRoll(const Words& w, int64_t nowUs, TestSignal* signals) 
   }
   rollLastUs_ = nowUs;
   for (int64_t& c : rollConsumed_) c = std::max(c, rollProduced_ - int64_t(kRollFifoBytes));
+  // The samples up to now were taken with what was in force before; a change
+  // applies from here on.
+  if (rollPieces_.empty() || !SameRollSource(rollPieces_.back().snap, s, signals)) AddRollPiece(s, signals);
+  const int64_t read = std::min(rollConsumed_[0], rollConsumed_[1]);
+  while (rollPieces_.size() > 1 && rollPieces_[1].from <= read) rollPieces_.erase(rollPieces_.begin());
+}
+
+void SimAcquire::KeepRoll(const Words& w, int64_t nowUs) {
+  if (rollPieces_.empty() || !(rollRate_ > 0)) return;
+  SimAcquisition a = rollPieces_.back().snap;  // its phases: each signal at the roll's first sample
+  a.serial = last_.serial + 1;
+  a.set = CurrentSettings(w);
+  const double period = a.set.samplePeriodNs > 0 ? a.set.samplePeriodNs : 1.0;
+  const double depth = double(std::max<int64_t>(a.set.depth, 1));
+  const double perSample = 1e9 / rollRate_ / period;  // record samples a roll sample spans
+  const double filled = double(rollProduced_) * perSample;
+  const double start = double(kRecordCentre) - depth / 2;
+  a.set.triggerAddress = std::llround(filled <= depth ? start : start + depth - filled);  // the roll's first sample
+  a.set.triggerPoint = double(a.set.triggerAddress);
+  a.triggered = false;
+  a.lag = 0;
+  last_ = a;
+  TakeViewWords(w, true);
+  unread_ = true;
+  madeUs_ = nowUs;
+  drawUntilUs_ = nowUs + kDrawUs;
 }
 
 size_t SimAcquire::RollPending(int ch) const { return rolling_ ? size_t(rollProduced_ - rollConsumed_[ch]) : 0; }
 
 size_t SimAcquire::ReadRoll(int ch, uint8_t* dest, size_t length) {
-  const size_t n = std::min(length, RollPending(ch));
+  const size_t n = rollPieces_.empty() ? 0 : std::min(length, RollPending(ch));
   double at[kCodeBlock];
-  for (size_t done = 0; done < n; done += kCodeBlock) {
-    const size_t m = std::min(kCodeBlock, n - done);
-    for (size_t i = 0; i < m; ++i) at[i] = double(rollConsumed_[ch] + int64_t(done + i));
-    rollSnap_.Codes(ch, at, m, dest + done);
+  size_t piece = 0;
+  for (size_t done = 0; done < n;) {
+    const int64_t first = rollConsumed_[ch] + int64_t(done);
+    // The piece the sample belongs to (samples before the oldest kept take it).
+    while (piece + 1 < rollPieces_.size() && rollPieces_[piece + 1].from <= first) ++piece;
+    int64_t until = int64_t(n) - int64_t(done);
+    if (piece + 1 < rollPieces_.size()) until = std::min(until, rollPieces_[piece + 1].from - first);
+    const size_t m = std::min(kCodeBlock, size_t(until));
+    for (size_t i = 0; i < m; ++i) at[i] = double(first + int64_t(i));
+    rollPieces_[piece].snap.Codes(ch, at, m, dest + done);
+    done += m;
   }
   rollConsumed_[ch] += int64_t(n);
   return n;

@@ -430,6 +430,16 @@ double SignalVolts(const TestSignal& s, double cycles, uint64_t noiseKey) {
   return o;
 }
 
+bool SameSignal(const TestSignal& a, const TestSignal& b) {
+  if (a.shape != b.shape || a.frequencyHz != b.frequencyHz || a.amplitudeV != b.amplitudeV ||
+      a.offsetV != b.offsetV || a.duty != b.duty || a.phase != b.phase || a.noiseV != b.noiseV ||
+      a.pulses != b.pulses || a.gapS != b.gapS || a.lines != b.lines || a.bus != b.bus || a.busLine != b.busLine)
+    return false;
+  for (int i = 0; i < kTrainPulses; ++i)
+    if (a.widths[i] != b.widths[i] || a.heights[i] != b.heights[i]) return false;
+  return true;
+}
+
 double SignalNoise(const TestSignal& s, uint64_t noiseKey) {
   return s.noiseV > 0.0 ? s.noiseV * Uniform(~noiseKey) : 0.0;
 }

@@ -82,6 +82,9 @@ struct TestSignal {
   bool HasEdges() const { return shape != SignalShape::kDc && amplitudeV > 0.0 && frequencyHz > 0.0; }
 };
 
+// Whether two signals are the same in every field that shapes them.
+bool SameSignal(const TestSignal& a, const TestSignal& b);
+
 enum SignalInput { kSignalCh1 = 0, kSignalCh2 = 1, kSignalExt = 2, kSignalInputs = 3 };
 
 // The signal's value at `cycles` periods after a period start. `noiseKey`
