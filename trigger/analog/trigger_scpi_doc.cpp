@@ -65,8 +65,9 @@ extern const ScpiDoc TaskTriggerScpiDoc[] = {
     {"TRIGger:SLOPe:THReshold", "`LOW|HIGH|LH`: the level the level knob moves: low, high or both",
      "`LOW`", "the keyword", "refused"},
     {"TRIGger:SLOPe:RATe:LOWer TRIGger:SLOPe:RATe:UPPer", "", "",
-     "the slew rate of the lower or upper time limit between the two levels in V/s, `%e`; `*` "
-     "for the limit the qualifier does not use",
+     "between the two levels in V/s, `%e`: `:LOWer?` the lowest rate that triggers, the rate of "
+     "the upper time limit (`LESSthan`, `INRange`), `:UPPer?` the highest, the rate of the lower "
+     "time limit (`GREaterthan`, `INRange`); `*` for the bound the qualifier does not set",
      ""},
     {"TRIGger:RUNT:POLarity", "`NEGative|POSitive`", "`NEGative`", "the keyword", "refused"},
     {"TRIGger:RUNT:LEVel TRIGger:WINDow:LEVel", "`LOW|HIGH`: the level the level knob moves", "`LOW`",
