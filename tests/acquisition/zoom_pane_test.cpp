@@ -44,6 +44,28 @@ struct ZoomPane : ::testing::Test {
     ASSERT_FALSE(ScpiQuery("TIMebase:MODE?\n").empty());
   }
   std::string Ask(const std::string& line) { return ScpiQuery(line + "\n"); }
+  // Time-base indices of the main trace and the zoom window.
+  struct Pair {
+    int main, zoom;
+  };
+  // A 1 V sine of 2.8 periods across the zoom pane, the main time base and
+  // the zoom window of `p` chosen; the sine's frequency.
+  double ZoomOn(const Pair& p) {
+    const double hz = 2.8 / (14 * TimeBaseS[p.zoom]);
+    plat::TestSignal s = b.Fpga().Signal(0);
+    s.shape = plat::SignalShape::kSine;
+    s.frequencyHz = hz;
+    s.amplitudeV = 1.0;
+    b.Fpga().SetSignal(0, s);
+    char line[80];
+    Set("TIMebase:MODE MAIN");
+    std::snprintf(line, sizeof line, "TIMebase:SCALe %g", TimeBaseS[p.main]);
+    Set(line);
+    Set("TIMebase:MODE WINDow");
+    std::snprintf(line, sizeof line, "TIMebase:WINDow:SCALe %g", TimeBaseS[p.zoom]);
+    Set(line);
+    return hz;
+  }
   // A fresh acquisition of the applied signal through the main loop.
   std::vector<uint8_t> Acquire() {
     for (int i = 0; i < 3; ++i) {
@@ -99,9 +121,6 @@ double Period(const std::vector<double>& t) {
 // zoom or the main trace is interpolated (the zoom time base at most a
 // hundred times faster than the main one).
 TEST_F(ZoomPane, ThePanesShowTheSineAtTheirTimeBases) {
-  struct Pair {
-    int main, zoom;
-  };
   std::vector<Pair> pairs{{8, 7}};  // 50 ns/div over 20 ns/div: 2.5 zoom points a sample
   for (int main = 4; main <= 13; ++main)
     for (int zoom = 3; zoom < main; ++zoom)
@@ -109,19 +128,7 @@ TEST_F(ZoomPane, ThePanesShowTheSineAtTheirTimeBases) {
         pairs.push_back({main, zoom});
   for (const Pair& p : pairs) {
     // 2.8 periods across the zoom pane.
-    const double hz = 2.8 / (14 * TimeBaseS[p.zoom]);
-    plat::TestSignal s = b.Fpga().Signal(0);
-    s.shape = plat::SignalShape::kSine;
-    s.frequencyHz = hz;
-    s.amplitudeV = 1.0;
-    b.Fpga().SetSignal(0, s);
-    char line[80];
-    Set("TIMebase:MODE MAIN");
-    std::snprintf(line, sizeof line, "TIMebase:SCALe %g", TimeBaseS[p.main]);
-    Set(line);
-    Set("TIMebase:MODE WINDow");
-    std::snprintf(line, sizeof line, "TIMebase:WINDow:SCALe %g", TimeBaseS[p.zoom]);
-    Set(line);
+    const double hz = ZoomOn(p);
     ASSERT_EQ(SysRunInfo.horizontal[0].zoomTimeBase, p.zoom);
     const auto raster = Acquire();
     const std::string what = "main " + std::to_string(p.main) + ", zoom " + std::to_string(p.zoom);
@@ -142,17 +149,8 @@ TEST_F(ZoomPane, ThePanesShowTheSineAtTheirTimeBases) {
   // A window moved off the trigger: the trigger moves the other way, by the
   // window offset the instrument answers.
   for (const Pair& p : {Pair{8, 7}, Pair{7, 5}}) {
-    const double hz = 2.8 / (14 * TimeBaseS[p.zoom]);
-    plat::TestSignal s = b.Fpga().Signal(0);
-    s.frequencyHz = hz;
-    b.Fpga().SetSignal(0, s);
+    const double hz = ZoomOn(p);
     char line[80];
-    Set("TIMebase:MODE MAIN");
-    std::snprintf(line, sizeof line, "TIMebase:SCALe %g", TimeBaseS[p.main]);
-    Set(line);
-    Set("TIMebase:MODE WINDow");
-    std::snprintf(line, sizeof line, "TIMebase:WINDow:SCALe %g", TimeBaseS[p.zoom]);
-    Set(line);
     std::snprintf(line, sizeof line, "TIMebase:WINDow:OFFSet %g", 3.3 * TimeBaseS[p.zoom]);
     Set(line);
     const double offset = std::stod(Ask("TIMebase:WINDow:OFFSet?"));
