@@ -37,6 +37,8 @@ SETTLE_S = 5
 MODES = {
     "defaults": [],
     "roll": [":TIMebase:SCALe 0.1"],
+    "zoom": [":TIMebase:MODE WINDow"],
+    "persist": [":DISPlay:GRAD:TIME 500MS"],
     "hres": [":ACQuire:TYPE HRESolution", ":ACQuire:MEMory:DEPTh 7K", ":TIMebase:SCALe 2e-4"],
     "fft1m": ["FUNC:MATH:MODE FFT", "math on", "FUNC:SOUR1 CHAN1", "FUNC:FFT:POIN 1M"],
 }
