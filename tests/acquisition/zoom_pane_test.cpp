@@ -29,10 +29,7 @@ constexpr double kPointsPerDiv = 50;
 struct ZoomPane : ::testing::Test {
   Bench b;
   void SetUp() override {
-    b.SetEeprom(FormattedEeprom(kTaskCh1, 0));
-    ASSERT_EQ(b.Start(), 0);
-    b.StopThreads();
-    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    ASSERT_EQ(StartOnDemand(b), 0);
     SetWaveTestSettings();
     SysRunInfo.sourceOn = 1;
     ASSERT_EQ(0, StartScpiThread());

@@ -43,10 +43,7 @@ struct RefPage final : Draw {
 struct MathDraw : ::testing::Test {
   Bench b;
   void SetUp() override {
-    b.SetEeprom(FormattedEeprom(kTaskCh1, 0));
-    ASSERT_EQ(b.Start(), 0);
-    b.StopThreads();
-    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    ASSERT_EQ(StartOnDemand(b), 0);
     SetWaveTestSettings();
     SysRunInfo.sourceOn = 1;
     QelControl.SetChPriority(&SysRunInfo);

@@ -33,10 +33,7 @@ namespace {
 struct MathScpi : ::testing::Test {
   Bench bench;
   void SetUp() override {
-    bench.SetEeprom(FormattedEeprom(kTaskCh1, 0));
-    ASSERT_EQ(bench.Start(), 0);
-    bench.StopThreads();
-    bench.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    ASSERT_EQ(StartOnDemand(bench), 0);
     SysRunInfo.sourceOn = 3;
     bench.Key(kKeyMath);
     ASSERT_EQ(0, StartScpiThread());

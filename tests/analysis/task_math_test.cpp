@@ -33,10 +33,7 @@ bool Processing() { return TaskManage.FindUserTaskProcess(kTaskMath) == TASK_LIS
 struct MathModule : ::testing::Test {
   Bench b;
   void SetUp() override {
-    b.SetEeprom(FormattedEeprom(kTaskCh1, 0));
-    ASSERT_EQ(b.Start(), 0);
-    b.StopThreads();
-    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    ASSERT_EQ(StartOnDemand(b), 0);
     SetWaveTestSettings();
     SysRunInfo.sourceOn = 3;
     SysRunStatus.SetMenuDisplayTimeS(3);

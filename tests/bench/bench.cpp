@@ -351,3 +351,12 @@ void RemoveRootFile(const std::string& relative) {
   std::error_code ec;
   fs::remove(fs::path(plat::RootDir()) / relative, ec);
 }
+
+int StartOnDemand(Bench& b) {
+  b.SetEeprom(FormattedEeprom(kTaskCh1, 0));
+  const int rc = b.Start();
+  if (rc != 0) return rc;
+  b.StopThreads();
+  b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+  return 0;
+}

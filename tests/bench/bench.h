@@ -98,6 +98,10 @@ int RunSetupStorage(task& module, int direction, std::vector<uint8_t>* buffer, i
 
 // A formatted EEPROM image that starts on `taskId`, `page`, active channel `active`.
 std::vector<uint8_t> FormattedEeprom(int taskId, int page, int active = 0);
+
+// Start-up on the formatted EEPROM of CH1's menu, then the instrument's own
+// threads stopped and acquisitions made on demand: 0, or Start's -1.
+int StartOnDemand(Bench& b);
 // A formatted EEPROM with nothing else stored: the format mark, 0xFF elsewhere.
 std::vector<uint8_t> MarkedEeprom();
 // Big-endian words into an image, at their EEPROM address.

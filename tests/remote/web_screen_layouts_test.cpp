@@ -32,10 +32,7 @@ using Keys = PostedKeys;
 struct WebLayouts : ::testing::Test {
   Bench b;
   void SetUp() override {
-    b.SetEeprom(FormattedEeprom(kTaskCh1, 0));
-    ASSERT_EQ(b.Start(), 0);
-    b.StopThreads();
-    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    ASSERT_EQ(StartOnDemand(b), 0);
     SetWaveTestSettings();
     SysRunStatus.SetMenuDisplayTimeS(3);
     SysRunInfo.sourceOn = 3;

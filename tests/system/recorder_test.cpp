@@ -95,10 +95,7 @@ struct Recorder : ::testing::Test {
   }
 
   void SetUp() override {
-    b.SetEeprom(FormattedEeprom(kTaskCh1, 0));
-    ASSERT_EQ(b.Start(), 0);
-    b.StopThreads();
-    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    ASSERT_EQ(StartOnDemand(b), 0);
     SysRunStatus.SetMemDepth(1);  // 7000 points: 8000 frames fit
     SetWaveTestSettings();
     SysRunInfo.sourceOn = 1;

@@ -81,10 +81,7 @@ struct StoragePages : ::testing::Test {
   int Page() { return M().GetCurrPage() * 5; }
 
   void SetUp() override {
-    b.SetEeprom(FormattedEeprom(kTaskCh1, 0));
-    ASSERT_EQ(b.Start(), 0);
-    b.StopThreads();
-    b.Fpga().SetPacing(plat::SimAcquire::Pacing::kOnDemand);
+    ASSERT_EQ(StartOnDemand(b), 0);
     SysRunStatus.SetMemDepth(1);
     SetWaveTestSettings();
     SysRunInfo.sourceOn = 1;
