@@ -11,4 +11,6 @@
 // for the answer. Returns the answer's bytes as stored (text with CR LF,
 // a definite-length block, or raw bytes), or "" when none came in time,
 // the line was refused or could not be posted. A timeout of 0 only posts.
-std::string ScpiQuery(const std::string& line, long type = kScpiSourceTransport, int timeoutMs = 2000);
+// The default is the tests' wait: generous, since a loaded machine only
+// makes an answer late (the transports give their own).
+std::string ScpiQuery(const std::string& line, long type = kScpiSourceTransport, int timeoutMs = 30000);

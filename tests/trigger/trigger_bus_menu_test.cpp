@@ -390,7 +390,9 @@ TEST_F(BusMenu, ThePatternPopupShowsBitsAndDigitsAndBlinksTheEditedBit) {
   EXPECT_EQ(cellImage(1, 0), cellImage(1, 3));  // both 0
   EXPECT_NE(cellImage(1, 0), cellImage(1, 2));  // 0 and 1 differ
 
-  // The edited bit blinks: red in one turn, plain in the next.
+  // The edited bit blinks: red in one turn, plain in the next (on a clock
+  // only the test moves, so a slow pass cannot skip a turn).
+  plat::HoldVirtualClock(true);
   bool red[2] = {};
   for (int turn = 0; turn < 2; ++turn) {
     bench.AdvanceMs(250);
