@@ -33,7 +33,7 @@ extern const ScpiDoc TaskHoriScpiDoc[] = {
      "`1.000000e-07`", "seconds, `%e`", "clamped to 100 ns .. 10 s (a missing value gives 100 ns)"},
     {"TIMebase:INDPendent",
      "`ON|OFF|1|0`: independent time bases for CH1 and CH2 (the screen split between them)", "`0`",
-     "`1` on, `0` off", "refused"},
+     "`1` on, `0` off", "refused; `ON` also in zoom (\"Function is Disabled in Zoom mode.\")"},
     {"TIMebase:SPLit:SCReen",
      "`ON|OFF|1|0`: with independent time bases, each channel on its own half of the screen", "`1`",
      "`1` on, `0` off", "refused"},

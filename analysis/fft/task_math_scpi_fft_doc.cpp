@@ -13,7 +13,7 @@ extern const ScpiDoc MathFftScpiDoc[] = {
      "the keyword", "refused"},
     {"FUNCtion:FFT:DISPlay",
      "`FULL|SPLIt|INDPendent|WATerfall1|WATerfall2`: how the spectrum shares the screen", "`FULL`",
-     "the keyword", "refused"},
+     "the keyword", "refused; `SPLIt`, `WATerfall1` and `WATerfall2` also in zoom"},
     {"FUNCtion:FFT:FREQuency", "", "", "the span's centre in Hz, `%e`", ""},
     {"FUNCtion:FFT:FREQuency:STARt FUNCtion:FFT:FREQuency:END FUNCtion:FFT:FREQuency:CENTer "
      "FUNCtion:FFT:FREQuency:BW",

@@ -14,6 +14,7 @@
 
 #include "acquisition/engine/wave.h"
 #include "analysis/math/math_calc.h"
+#include "analysis/fft/fft_display.h"
 #include "analysis/fft/math_fft_menu.h"
 #include "analysis/math/task_math.h"
 #include "core/board/control.h"
@@ -124,6 +125,12 @@ const KeywordItem kKeywordItems[] = {
     {kMathItemMarkType, kMarkTypes, false},   {kMathItemTracking, kScpiOnOff, true},
 };
 
+// The zoomed time base leaves room for the full and independent spectrum
+// views only: the panel falls back to the full view, a command is refused.
+bool RefusedInZoom(int keyword, int v) {
+  return keyword == kScreen && SysRunStatus.GetTimeBaseType() != 0 && v != kFftFull && v != kFftIndependent;
+}
+
 // A choice the menu offers greyed (waterfall views with more than 64K
 // points, and the reverse) is refused as the panel refuses it.
 template <int K>
@@ -131,7 +138,7 @@ void SetKeyword(scpi_para*, char* p) {
   const KeywordItem& k = kKeywordItems[K];
   if (ScpiMissing(p)) return;
   const int v = Keyword(k.words, p);
-  if (v < 0 || ScpiRefuseIf(M().ChoiceGreyed(k.item, v))) return;
+  if (v < 0 || ScpiRefuseIf(M().ChoiceGreyed(k.item, v) || RefusedInZoom(K, v))) return;
   SetItemAndRun(k.item, uint64_t(v));
 }
 template <int K>

@@ -16,7 +16,7 @@ extern const ScpiDoc TaskStorageScpiDoc[] = {
     {"STORage:DISK:SELect",
      "`FLASH|UDISK`, or `0|1` for them: where the page shown (waveforms or setups) saves and loads; "
      "refused (and its query) on the reference page",
-     "`FLASH`", "`FLASH` or `UDISK`", "refused"},
+     "`FLASH`", "`FLASH` or `UDISK`", "refused; `UDISK` also while no USB disk is plugged in"},
     {"REF:DISK:SELect",
      "`FLASH|UDISK`, or `0|1`: where the reference page loads from; refused (and its query) while "
      "another page is shown",

@@ -71,7 +71,8 @@ extern const ScpiDoc TaskUtilityScpiDoc[] = {
      "frame of a recording; a deeper depth holds it to that depth's most",
      "`4000` (the most of a fresh root's automatic depth, 14k)", "the end frame in force: the one set, at most the "
      "depth in force's most", "clamped to the range"},
-    {"PF:ENABle", "`ON|OFF|1|0`: the pass/fail test", "`0`", "`1` on, `0` off", "refused"},
+    {"PF:ENABle", "`ON|OFF|1|0`: the pass/fail test", "`0`", "`1` on, `0` off",
+     "refused; `ON` also in zoom (\"Function is Disabled in Zoom mode.\")"},
     {"PF:SOURCe", "`CHANnel1|CHANnel2`: the channel tested", "`CHANnel1`", "`CHANnel1` or `CHANnel2`",
      "refused"},
     {"PF:OPERate", "`RUN|STOP`: runs or stops the test", "`STOP`", "`RUN` or `STOP`", "refused"},

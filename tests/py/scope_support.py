@@ -1,5 +1,6 @@
 """Shared by the Python tests: the interpreter that has Debian's client
 packages, the program under test and its printed lines, the tally of cases."""
+import collections
 import os
 import queue
 import shutil
@@ -24,6 +25,7 @@ def system_python_or_exit(package):
 # a setting followed, a file written); only a fault waits this long, so a
 # loaded machine makes a test slower, never failing.
 WAIT_LIMIT = 60.0
+LAST_LINES = 200  # of a program's output, shown when it fails
 
 
 def wait_until(check, timeout=WAIT_LIMIT, interval=0.05):
@@ -78,6 +80,19 @@ def opc_done(s):
     assert wait_until(lambda: s.query("*OPC?").strip() == "1"), "*OPC? never answered 1"
 
 
+NO_ERROR = '0,"No error"'
+
+
+def drain_errors(ask):
+    """Every error `ask("SYSTem:ERRor?")` still has queued, oldest first."""
+    errors = []
+    while True:
+        e = ask("SYSTem:ERRor?")
+        if e == NO_ERROR:
+            return errors
+        errors.append(e)
+
+
 def write_signals(root, text):
     """The instrument root's test-signal file (dev/signals), its folders made."""
     os.makedirs(os.path.join(root, "dev"), exist_ok=True)
@@ -91,11 +106,21 @@ class LineProcess:
     def __init__(self, args, **popen):
         self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, text=True, **popen)
         self.lines = queue.Queue()
-        threading.Thread(target=self._pump, daemon=True).start()
+        self.last = collections.deque(maxlen=LAST_LINES)  # what a failure report shows
+        self.pump = threading.Thread(target=self._pump, daemon=True)
+        self.pump.start()
 
     def _pump(self):
         for line in self.proc.stdout:
             self.lines.put(line.rstrip("\n"))
+            self.last.append(line.rstrip("\n"))
+
+    def print_last(self):
+        """The program's last lines (a sanitizer's report among them)."""
+        self.pump.join(timeout=5)
+        print("--- the last %d lines it printed:" % len(self.last))
+        for line in self.last:
+            print("  " + line)
 
     def next_line(self, timeout):
         try:
@@ -162,6 +187,8 @@ class Tally:
         rc = program.stop()
         if rc != 0:
             self.fail("%s exit status %d" % (label, rc))
+            if hasattr(program, "print_last"):
+                program.print_last()
         shutil.rmtree(tmp, ignore_errors=True)
         print("%d passed, %d failed, %d skipped" % (self.passed, self.failed, self.skipped))
         return 1 if self.failed else 0

@@ -19,6 +19,8 @@
 #include "core/common/unit_convert.h"
 #include "platform/clock.h"
 #include "platform/devices/framebuffer.h"
+#include "remote/scpi/scpi_client.h"
+#include "remote/scpi/scpi_msg.h"
 #include "tests/bench/bench.h"
 #include "ui/screen/qel_draw.h"
 
@@ -435,6 +437,59 @@ TEST_F(Composer, AStoppedVoltsPerDivisionChangeShowsItsLabelAtOnce) {
     bench.Pass();
   }
   EXPECT_EQ(Ch1Box(bench), stopped);
+}
+
+// Stopped, a setting changed from the panel or over SCPI draws the kept record
+// and every status text again (V/div, probe, offset, time base, trigger level):
+// the page the loop shows next is the one a fresh drawing shows.
+TEST_F(Composer, AStoppedChangeShowsThePageAFreshDrawingShows) {
+  ASSERT_EQ(0, StartScpiThread());
+  bench.Key(kKeyRunStop);
+  ASSERT_EQ(SysRunStatus.GetAcquireStatus(0), kAcqStopped);
+  const auto pass = [&] {
+    bench.AdvanceMs(20);  // a frame is due
+    bench.Pass();
+  };
+  pass();
+  struct Change {
+    const char* what;
+    uint8_t key;          // a panel key, or
+    const char* command;  // a remote command
+  };
+  const Change changes[] = {
+      {"V/div knob", kKeyVoltsLeft, nullptr},         {"position knob", kKeyOffsetLeft, nullptr},
+      {"time base knob", kKeyTimeBaseLeft, nullptr},  {"trigger level knob", kKeyTriggerLeft, nullptr},
+      {"pre-trigger knob", kKeyPreTrigLeft, nullptr}, {"volts/div", 0, "CHANnel1:SCALe 2"},
+      {"offset", 0, "CHANnel1:OFFSet 0.5"},           {"probe", 0, "CHANnel1:PROBe 10X"},
+      {"time base", 0, "TIMebase:SCALe 0.001"},       {"trigger level", 0, "TRIGger:LEVel 0.3"},
+  };
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.what);
+    if (c.key) {
+      bench.Key(c.key);
+    } else {
+      ScpiQuery(std::string(c.command) + "\n", kScpiSourceTransport, 0);
+      ScpiQuery("SYSTem:ERRor?\n");  // answered once the command has run
+    }
+    pass();
+    pass();
+    const std::vector<uint32_t> shown = bench.Screen();
+    SysRunStatus.SetDrawRefresh();
+    QelDraw.SetWaveAreaRefresh();
+    pass();
+    const std::vector<uint32_t> fresh = bench.Screen();
+    ASSERT_EQ(shown.size(), fresh.size());
+    int differ = 0, first = -1, last = -1;
+    for (size_t i = 0; i < shown.size(); ++i)
+      if (shown[i] != fresh[i]) {
+        ++differ;
+        if (first < 0) first = int(i);
+        last = int(i);
+      }
+    EXPECT_EQ(differ, 0) << "first at row " << first / plat::kScreenWidth << " column "
+                         << first % plat::kScreenWidth << ", last at row " << last / plat::kScreenWidth
+                         << " column " << last % plat::kScreenWidth;
+  }
 }
 
 // A zero level reads in volts ("0.00V"), not in the smallest prefix.

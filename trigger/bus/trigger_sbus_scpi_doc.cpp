@@ -84,7 +84,7 @@ extern const ScpiDoc TriggerSbusScpiDoc[] = {
      "SBUS:SPI:CLOCk:SOURce SBUS:SPI:MISO:SOURce SBUS:SPI:MOSI:SOURce SBUS:CAN:SOURce "
      "SBUS:LIN:SOURce",
      "`CHANnel1|CHANnel2`: the channel the bus line is taken from", "`CHANnel1`",
-     "`CHANnel1` or `CHANnel2`", "refused (the SPI chip select while it is not used, too)"},
+     "`CHANnel1` or `CHANnel2`", "refused; `SBUS:SPI:CS:SOURce` always (the SPI chip select's source is fixed)"},
     {"SBUS:RS232:POLarity", "`NEGative|POSitive`: positive, a 1 is the high level", "`NEGative`",
      "the keyword", "refused"},
     {"SBUS:RS232:PARity", "`NONE|ODD|EVEN`", "`NONE`", "the keyword", "refused"},
