@@ -29,6 +29,10 @@ constexpr uint16_t kAssistSetItem = 3;
 constexpr int kHoriZoomSelector = 1, kRecorderSelector = 38;
 constexpr uint16_t kAverageCountLimit = 8192;  // item 1 holds a count in 1..8192
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
+// A setup load's re-apply: the mode and depth the setup holds come with its
+// run state, so a stopped acquisition refuses neither.
+constexpr keypara kReapply{KEY_NO_KEY, 1, 0};
+bool Reapplied(keypara k) { return k.key == kReapply.key && k.step == kReapply.step; }
 
 // The averaging count is kept as its selection in byte 119 instead of the
 // map's byte (a count up to 8192 does not fit it).
@@ -97,13 +101,13 @@ void AcquireParaReSet() {
   const int sel = TaskForAcquire::ScanMark(TaskForAcquire::Average, 0, int16_t(Item(kAcqAverage)),
                                            kAverageEntries);
   TaskAcquire.SetAverageSel(sel < 0 ? 0 : sel);
-  Acqure_Mode(kNoKey);
-  Acqure_MemDepth(kNoKey);
+  Acqure_Mode(kReapply);
+  Acqure_MemDepth(kReapply);
   AcquireMenuOp(kNoKey);
 }
 
 int Acqure_Mode(keypara k) {
-  if (Stopped()) {
+  if (Stopped() && !Reapplied(k)) {
     Message(kMsgStopped);
     return 0;
   }
@@ -133,9 +137,10 @@ int Acqure_Average(keypara k) {
 int Acqure_MemDepth(keypara k) {
   if (Disabled(kAcqMemDepth)) return 0;
   const uint64_t func = Run().GetFuncBits();
-  const int refusal = Independent() ? kMsgAlternate : (func & kFuncRecording) ? kMsgRecording
-                      : Stopped()   ? kMsgStopped
-                                    : -1;
+  const int refusal = Independent()                ? kMsgAlternate
+                      : (func & kFuncRecording)    ? kMsgRecording
+                      : Stopped() && !Reapplied(k) ? kMsgStopped
+                                                   : -1;
   if (refusal >= 0) {
     Message(refusal);
     // A depth written into the item before its handler ran (a SCPI setter, a

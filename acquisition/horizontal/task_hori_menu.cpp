@@ -39,11 +39,12 @@ void CursorFollowsFormat(int format, uint64_t cursorBits) {
 
 int Hori_Format(keypara k) {
   const uint64_t func = Run().GetFuncBits();
-  const int refusal = (func & kFuncMultiScope) ? kMsgAlternate
-                      : (func & kFuncPassFail) ? kMsgPassFail
-                      : Stopped()              ? kMsgStopped
-                      : MathFftSplit()         ? kMsgFft
-                                               : -1;
+  const bool reapplied = k.key == kReapply.key && k.step == kReapply.step;
+  const int refusal = (func & kFuncMultiScope)  ? kMsgAlternate
+                      : (func & kFuncPassFail)  ? kMsgPassFail
+                      : Stopped() && !reapplied ? kMsgStopped
+                      : MathFftSplit()          ? kMsgFft
+                                                : -1;
   if (refusal >= 0) {
     Message(refusal);
     return 0;
@@ -169,12 +170,11 @@ void ItemsFollowState() {
 // panes, which the format and the time-base type then take over. Both stay
 // Y-T on the main time base while multi-scope is on.
 void HoriAllParaReSet() {
-  const keypara once{KEY_NO_KEY, 1, 0};
   Hori_MultiScopeOnOff(kReload);
   if (!MultiScopeOn()) {
-    Hori_Format(once);
-    Hori_Type(once);
+    Hori_Format(kReapply);
+    Hori_Type(kReapply);
   }
-  Hori_HoldOff(once);
+  Hori_HoldOff(kReapply);
   ItemsFollowState();
 }

@@ -12,6 +12,7 @@ using namespace fft_kit;
 
 namespace {
 constexpr int kItemStartBin = 66, kItemEndBin = 67;
+enum MarkType : int { kMarkTypeAuto = 1, kMarkTypeThreshold = 2 };
 }  // namespace
 
 void MathFftAdjFreq() {
@@ -20,6 +21,14 @@ void MathFftAdjFreq() {
 }
 int MathFftWaterFallCnt() { return GetWaterFallCnt(); }
 void MathFftSetCurrRecPos(int pos) { SetCurrRecPos(pos); }
+void MathFftPutMarkLists(uint64_t autoList, uint64_t thrList) {
+  M().SetMenuItem(kMathItemAutoList, autoList);
+  M().SetMenuItem(kMathItemThrList, thrList);
+  const keypara none{KEY_NO_KEY, 0, 0};
+  const int type = Item(kMathItemMarkType);
+  if (type == kMarkTypeAuto) Math_FFT_MarkAuto_List(none);
+  if (type == kMarkTypeThreshold) Math_FFT_MarkThreShold_List(none);
+}
 void MathFftSetMarkThreshold(float level) { SetMarkThreShold(level); }
 float MathFftMarkThreshold() { return GetMarkThreShold(); }
 int MathFftMarkCount() { return FftMarkCount(); }

@@ -75,6 +75,8 @@ bool LoadBlock(SetupFileRecord* rec) {
   const uint64_t startBin = TaskMath.TaskMenu.GetMenuItem(kMathItemStartBin);
   const uint64_t endBin = TaskMath.TaskMenu.GetMenuItem(kMathItemEndBin);
   const uint64_t markLevel = TaskMath.TaskMenu.GetMenuItem(kMathItemMarkLevel);
+  const uint64_t autoList = TaskMath.TaskMenu.GetMenuItem(kMathItemAutoList);
+  const uint64_t thrList = TaskMath.TaskMenu.GetMenuItem(kMathItemThrList);
   Math_MenuReset();
   TaskMath.ApplyType();
   TaskMath.TaskMenu.SetMenuItem(kMathItemStartBin, startBin);
@@ -85,6 +87,8 @@ bool LoadBlock(SetupFileRecord* rec) {
   const float stored = ItemParaF32(markLevel), level = std::isfinite(stored) ? stored : 0.0f;
   TaskMath.TaskMenu.SetMenuItem(kMathItemMarkLevel, ItemParaFromF32(level));
   MathFftSetMarkThreshold(level);
+  // The mark type's re-apply closes the mark lists: the lists it holds open again.
+  MathFftPutMarkLists(autoList, thrList);
   if (SysRunStatus.GetChStatus() >> kMathSlot & 1) {
     TaskManage.AddUserTaskProcess(kTaskMath, kAttrProcess, 0);
     TaskManage.AddUserTaskDisplay(kTaskMath, kAttrDisplay, 0);

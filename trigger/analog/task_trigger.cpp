@@ -109,14 +109,16 @@ int TaskForTrigger::LoadLanguage(int reload) {
 }
 
 // Values from a blank EEPROM or a setup file that their items cannot hold
-// fall back to 0; time items into their range; counts into theirs.
+// fall back to 0 (the video standard holds SECAM, beyond the panel's
+// choices); time items into their range; counts into theirs.
 void TaskForTrigger::Sanitize() {
   const menu* m = TaskMenu.GetMenuInfo();
   if (!m) return;
   for (int n = 0; n < kMenuItems; ++n) {
     const MenuItem& it = m->pages[n / kMenuSlots].items[n % kMenuSlots];
     if (!it.attribute || it.choices <= 1) continue;
-    if ((Item(n) & 0xFFFF) >= uint64_t(it.choices)) SetItem(n, 0);
+    const int choices = n == kTiVideoStandard ? kTrigVideoStandards : it.choices;
+    if ((Item(n) & 0xFFFF) >= uint64_t(choices)) SetItem(n, 0);
   }
   const uint64_t timeMax = Type() == kTrigPulse ? kTrigPulseTimeMax : kTrigTimeMax;
   for (int n : {kTiWinTime, kTiTimeOutTime, kTiShTime, kTiNthIdle, kTiLowLimit, kTiUppLimit}) {

@@ -111,6 +111,9 @@ constexpr uint64_t kTrigTimeMin = 2;
 constexpr uint64_t kTrigPulseTimeMax = 10000000000ull;  // 10 s in ns
 constexpr uint64_t kTrigTimeMax = 2500000000ull;        // 10 s in 4 ns
 constexpr int kTrigNthMax = 65535;
+// Video standards: PAL, NTSC and SECAM; the panel offers the first two, a
+// remote command all three.
+constexpr int kTrigVideoStandards = 3;
 constexpr int kTrigMessageTimeLimit = 6;  // "Time parameter Operation at limit"
 
 // First item ("Type") of each type's first page, then -1: the linked items
