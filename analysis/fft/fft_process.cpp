@@ -82,6 +82,10 @@ int FftSpectrum(const uint8_t* s, int offset, const float* w, int n, float* out)
   fftwf_execute(plan);
   const float scale = float(kInputScale / n);
   for (int k = 0; k < n / 2; ++k) out[k] = scale * std::sqrt(X[k][0] * X[k][0] + X[k][1] * X[k][1]);
+  // The scale reads a bin as a sine's peak over sqrt 2 (FftWindowGain); the
+  // DC bin is not split between two halves of the spectrum, so its magnitude
+  // is already the offset's own rms value times sqrt 2: take that out here.
+  out[0] = float(out[0] / kSqrt2);
   return 0;
 }
 

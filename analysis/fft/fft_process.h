@@ -21,15 +21,19 @@ enum FftDetector : int { kFftPosPeak = 0, kFftNegPeak = 1, kFftSample = 2, kFftA
 // largest record (w untouched). Another type gives the rectangular window.
 int FftWinCalculation(int type, int n, float* w);
 
-// 256 |X[k] / n| for k = 0 .. n/2 - 1 of x[i] = (s[i] - offset) / 256 w[i] 2.7;
-// `out` holds n/2 values. 0, or -1 when FFTW's buffers can not be had.
+// 256 |X[k] / n| for k = 1 .. n/2 - 1 of x[i] = (s[i] - offset) / 256 w[i] 2.7,
+// and for k = 0 that over sqrt 2, so the scale (FftScale) reads the DC bin
+// as the offset itself and the others as a sine's rms value; `out` holds
+// n/2 values (the Nyquist bin n/2 is not among them). 0, or -1 when FFTW's
+// buffers can not be had.
 int FftSpectrum(const uint8_t* s, int offset, const float* w, int n, float* out);
 
 // Screen scale of a spectrum value x (FftSpectrum's magnitude, in source
 // codes): its rms volts v = x k gain, then code p5 + v r in Vrms and
 // p5 + 20 log10(v) r in dBVrms. `gain` takes out the input gain of 2.7, the
 // window's coherent gain and the peak-to-rms factor (FftWindowGain), so a
-// sine reads its own rms value whichever window is chosen.
+// sine reads its own rms value, and an offset its own value in the DC bin,
+// whichever window is chosen.
 struct FftScale {
   int p5 = 127;
   double k = 1.0;     // source volts per code

@@ -22,7 +22,6 @@
 namespace {
 using namespace math_scpi;
 constexpr long kMinSpan = 10;
-constexpr double kWhole = 1e-6;  // a bin a rounding error short counts whole
 constexpr int kSliceMax = 200;
 constexpr int kMsgStopFft = 63;
 constexpr long kAverageMin = 1, kAverageMax = 9;
@@ -47,8 +46,7 @@ bool BinOf(const char* p, long* bin) {
   double hz = 0;
   const double width = HzPerBin();
   if (ScpiMissing(p) || ScpiRefuseIf(!ParseHz(p, &hz) || !(width > 0))) return false;
-  const double bins = hz / width;
-  *bin = ScpiWhole(std::trunc(bins + (bins < 0 ? -kWhole : kWhole)), -LastBin(), LastBin());
+  *bin = ScpiWhole(WholeSteps(hz / width), -LastBin(), LastBin());
   return true;
 }
 

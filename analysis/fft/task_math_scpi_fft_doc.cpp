@@ -17,10 +17,12 @@ extern const ScpiDoc MathFftScpiDoc[] = {
     {"FUNCtion:FFT:FREQuency", "", "", "the span's centre in Hz, `%e`", ""},
     {"FUNCtion:FFT:FREQuency:STARt FUNCtion:FFT:FREQuency:END FUNCtion:FFT:FREQuency:CENTer "
      "FUNCtion:FFT:FREQuency:BW",
-     "hertz, with an optional unit letter `K`, `M` or `G` (`1K`): the span's start, end, "
-     "centre or width, in whole frequency bins (at least 10 bins wide)",
+     "hertz, exponent allowed, with an optional unit letter `K`, `M` or `G` and an optional `Hz` "
+     "(`1K`, `4.998779e+05`): the span's start, end, centre or width, in whole frequency bins "
+     "(at least 10 bins wide)",
      "start `0`, end half the FFT's sample rate", "hertz, `%e`",
-     "held within 0 .. half the sample rate and 10 bins apart; a text that is no number is refused"},
+     "held within 0 .. half the sample rate and 10 bins apart; a text that is no number, or "
+     "another unit, is refused"},
     {"FUNCtion:FFT:FREQuency:TRACk", "`ON|OFF|1|0`: the span follows the signal's frequency", "`0`",
      "`1` on, `0` off", "refused"},
     {"FUNCtion:FFT:DETEction:REALTime",
@@ -42,8 +44,9 @@ extern const ScpiDoc MathFftScpiDoc[] = {
     {"FUNCtion:FFT:MARK:EVENt", "`ON|OFF|1|0`: the list of the marks (`AUTO` and `THReshold` types)",
      "`0`", "`1` on, `0` off", "refused"},
     {"FUNCtion:FFT:MARK:THReshold:LEVel",
-     "a number with its unit: `dB` (-10 .. 10) with the `DBRMS` scale, `V` (within +-4 "
-     "divisions of the math trace) with `VRMS`: the level above which `THReshold` marks peaks",
+     "a number (exponent allowed) with its unit: `dB` (-10 .. 10) with the `DBRMS` scale, `V` "
+     "(within +-4 divisions of the math trace) with `VRMS`, or without one in the scale in force: "
+     "the level above which `THReshold` marks peaks",
      "`0`", "the level, `%e`", "clamped to the range; another unit is refused"},
     {"FUNCtion:FFT:MARK:MANUal:PEAK", "none: puts the manual mark on the highest peak", "", "", ""},
     {"FUNCtion:FFT:MARK:DATA", "", "",

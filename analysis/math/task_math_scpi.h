@@ -9,10 +9,12 @@
 #include "remote/scpi/scpi_table.h"
 
 // A number with its unit: an optional leading "-", digits and at most one
-// "." ("-" inside are skipped), at most 20 characters; the text after it (at
-// most 5 characters, and `unitSize` - 1) goes to `unit`. 0, or -1 for no
-// text, a second ".", a text starting with neither a digit nor "-", no digit,
-// or a number of 20 characters or more.
+// "." ("-" inside are skipped), then an optional exponent ("e" or "E", an
+// optional sign, digits: "4.998779e+05", "1E3"), at most 20 characters; the
+// text after it (at most 5 characters, and `unitSize` - 1) goes to `unit`.
+// 0, or -1 for no text, a second ".", a text starting with neither a digit
+// nor "-", no digit, a number of 20 characters or more, or one beyond a
+// float.
 int extFloat(float* value, char* unit, size_t unitSize, const char* text);
 
 // The reply of "FUNCtion:FFT:MARK:DATA?": "FFT", "ID,Freq,Amp", then one line
@@ -37,9 +39,15 @@ void Refresh();
 int Keyword(const scpipara* words, const char* p);
 // A decimal integer with optional blanks around it; false for anything else.
 bool ParseInt(const char* p, long* out);
-// A frequency with an optional unit letter "K", "M" or "G"; false for a
-// text extFloat refuses.
+// A frequency in extFloat's form with an optional unit letter "K", "M" or
+// "G" and an optional "Hz" (any case) after it; false for a text extFloat
+// refuses or any other unit.
 bool ParseHz(const char* p, double* hz);
+// The whole steps of `steps` (a value over its step), cut towards zero; a
+// value short of a whole step by a rounding error, or by the rounding of a
+// "%e" answer, counts as that step, so an answer written back sets what it
+// answered.
+double WholeSteps(double steps);
 // Hertz of one spectrum bin at the FFT sample rate and points in force, 0
 // while the rate is unknown.
 double HzPerBin();

@@ -22,15 +22,18 @@ extern const ScpiDoc TaskMathScpiDoc[] = {
      "logic, filter; FFT and filter have only the first)",
      "`CHANnel1`", "`CHANnel1` or `CHANnel2`", "refused"},
     {"FUNCtion:DIGital1:THReshold FUNCtion:DIGital2:THReshold",
-     "volts, with an optional unit letter `u`, `m` or `K` (`500m`): CH1's or CH2's logic "
-     "threshold, within +-4 divisions of the channel, in 1/25 of a division",
-     "`0`", "volts, `%e`", "clamped to +-4 divisions; a text that is no number is refused"},
+     "volts, exponent allowed, with an optional unit letter `u`, `m` or `K` and an optional `V` "
+     "(`500m`, `-2.5e-1`, `3.2E+02mV`): CH1's or CH2's logic threshold, within +-4 divisions of "
+     "the channel, in 1/25 of a division",
+     "`0`", "volts, `%e`", "clamped to +-4 divisions; a text that is no number, or another unit, is refused"},
     {"FUNCtion:FILTer:TYPE", "`LP|HP|BP|BS`, or `0|1|2|3`: low pass, high pass, band pass, band stop",
      "`LP`", "the keyword", "refused"},
     {"FUNCtion:FILTer:FREQuency:HIGH FUNCtion:FILTer:FREQuency:LOW",
-     "hertz, with an optional unit letter `K`, `M` or `G`: the filter's upper or lower "
-     "cut-off, in hundredths of half the screen's sample rate",
-     "`2.500000e+06` at 1 us/div", "hertz, `%e`", "held at the filter's limits"},
+     "hertz, exponent allowed, with an optional unit letter `K`, `M` or `G` and an optional `Hz` "
+     "(`5K`, `1E3`): the filter's upper or lower cut-off, in hundredths of half the screen's "
+     "sample rate",
+     "`2.500000e+06` at 1 us/div", "hertz, `%e`",
+     "held at the filter's limits; a text that is no number, or another unit, is refused"},
     {"FUNCtion:LOGic:INVert", "`ON|OFF|1|0`: the logic result inverted", "`0`", "`1` on, `0` off",
      "refused"},
     {"FUNCtion:EXPRession",

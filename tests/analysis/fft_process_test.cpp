@@ -1,6 +1,7 @@
 // The FFT processing against independent computations: the windows against
 // their formulas, the spectrum against a direct DFT of the same windowed
-// record, a sine's amplitude by the window's coherent gain, a square wave's
+// record, a sine's amplitude by the window's coherent gain, an offset's value
+// in the DC bin, a square wave's
 // odd harmonics at -9.5 dB and -14 dB, the detectors over a bin range, and
 // the request record's one-step completion.
 #include <gtest/gtest.h>
@@ -61,7 +62,8 @@ TEST(FftProcess, SpectrumMatchesADirectDft) {
   for (int k : {0, 1, 5, 19, 20, 21, 22, 40, 1000, kN / 2 - 1}) {
     std::complex<double> sum = 0;
     for (int i = 0; i < kN; ++i) sum += x[i] * std::polar(1.0, -2 * kPi * double(k) * i / kN);
-    EXPECT_NEAR(got[k], 256 * std::abs(sum) / kN, 1e-3 + 1e-4 * got[k]) << k;
+    const double dc = k == 0 ? std::sqrt(2.0) : 1.0;  // the DC bin over sqrt 2
+    EXPECT_NEAR(got[k], 256 * std::abs(sum) / kN / dc, 1e-3 + 1e-4 * got[k]) << k;
   }
 }
 
@@ -96,6 +98,28 @@ TEST(FftProcess, SineReadsItsRmsWhateverTheWindow) {
     EXPECT_NEAR(db.Code(m[64]), Db(1.0 / std::sqrt(2.0)), 0.1) << win;
   }
   EXPECT_EQ(FftWindowGain(nullptr, 4), 1.0);
+}
+
+// An offset of D volts reads D in the DC bin (its rms value is itself), in
+// Vrms and in dB, for every window and depth, while a sine on it still
+// reads A / sqrt 2: 40 codes of 20 mV (0.8 V) under a sine of 25 codes.
+TEST(FftProcess, OffsetReadsItsValueInTheDcBin) {
+  for (const int n : {1024, kN, 65536}) {
+    std::vector<uint8_t> s(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) s[size_t(i)] = uint8_t(std::lround(167 + 25 * std::sin(2 * kPi * 64.0 * i / n)));
+    for (int win = 0; win < 4; ++win) {
+      std::vector<float> w(static_cast<size_t>(n)), m(static_cast<size_t>(n / 2));
+      ASSERT_EQ(FftWinCalculation(win, n, w.data()), 0);
+      ASSERT_EQ(FftSpectrum(s.data(), 127, w.data(), n, m.data()), 0);
+      FftScale vrms;
+      vrms.p5 = 0, vrms.k = 0.02, vrms.gain = FftWindowGain(w.data(), n);
+      EXPECT_NEAR(vrms.Code(m[0]), 0.8, 2e-3) << n << " " << win;
+      EXPECT_NEAR(vrms.Code(m[64]), 0.5 / std::sqrt(2.0), 0.01) << n << " " << win;
+      FftScale db = vrms;
+      db.db = true;
+      EXPECT_NEAR(db.Code(m[0]), Db(0.8), 0.01) << n << " " << win;
+    }
+  }
 }
 
 // A square wave's third and fifth harmonics lie 9.5 dB and 14 dB below its

@@ -1,14 +1,19 @@
 // The FFT frame on the simulated board: a sine on CH1 read at the FFT rate,
 // transformed by the worker, reduced to screen columns: its peak in the column
 // of its frequency with the height the window's gain and the Vrms scale give;
-// the max-hold trace keeps the peak after the signal goes. The record is read
-// whichever way the traces are drawn (raster or vectors).
+// the max-hold trace keeps the peak after the signal goes; an offset reads
+// its own value in the DC bin. The record is read whichever way the traces
+// are drawn (raster or vectors).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "acquisition/engine/wave.h"
 #include "analysis/fft/fft_process.h"
@@ -126,4 +131,66 @@ TEST_F(MathFft, CursorsReadTheSpectrumDrawn) {
   // 1 V/div on the math channel: 25 codes a volt.
   EXPECT_NEAR(ask("CURSor:AYValue?"), (std::lround(t[peak]) - 127) / 25.0, 0.05);
   EXPECT_NEAR(ask("CURSor:BYValue?"), 0.0, 0.05);
+}
+
+namespace {
+// The marks of FUNC:FFT:MARK:DATA? as (Hz, amplitude) pairs.
+std::vector<std::pair<double, double>> MarkData(const std::string& reply) {
+  std::vector<std::pair<double, double>> marks;
+  std::istringstream lines(reply.substr(std::min(reply.size(), size_t(4))));  // after "#2nn"
+  std::string line;
+  while (std::getline(lines, line)) {
+    int id = 0;
+    double hz = 0, amp = 0;
+    if (std::sscanf(line.c_str(), "%d,%lf,%lf,", &id, &hz, &amp) == 3) marks.emplace_back(hz, amp);
+  }
+  return marks;
+}
+}  // namespace
+
+// An offset reads its own value in the DC bin, a sine its peak / sqrt 2 in
+// its own, in Vrms and in dBVrms, through every window and at two depths:
+// 0.8 V of offset under a 0.5 V sine on bin 410 of 8K points at 1 MSa/s
+// (CH1 at 0.5 V/div: within its eight divisions), as the marks on the
+// spectrum read it (FUNC:FFT:MARK:DATA?).
+TEST_F(MathFft, OffsetReadsItsValueInTheDcBin) {
+  constexpr double kOffsetV = 0.8, kSineV = 0.5;
+  plat::TestSignal s;
+  s.frequencyHz = 410 * 1e6 / 8192;
+  s.amplitudeV = kSineV;
+  s.offsetV = kOffsetV;
+  b.Fpga().SetSignal(0, s);
+  ASSERT_EQ(0, StartScpiThread());
+  auto set = [&](const std::string& line) {
+    ScpiQuery(line + "\n", kScpiSourceTransport, 0);
+    ScpiQuery("FUNC:MATH:MODE?\n");  // the worker runs it after the setter
+  };
+  set("FUNC:FFT:MARK:TYPE AUTO");
+  set("FUNC:FFT:MARK:POIN 2");
+  set("FUNC:FFT:MARK:SOUR REAL");
+  const double sineHz = s.frequencyHz;
+  for (const char* points : {"8K", "64K"}) {
+    set(std::string("FUNC:FFT:POIN ") + points);
+    for (const char* window : {"HAMMing", "BMAN", "RECTangular", "HANNing"}) {
+      set(std::string("FUNC:FFT:WIND ") + window);
+      for (const bool db : {false, true}) {
+        set(db ? "FUNC:FFT:VTYP DBRMS" : "FUNC:FFT:VTYP VRMS");
+        for (int i = 0; i < 3; ++i) Frame();
+        auto value = [&](double volts) { return db ? 20 * std::log10(volts) : volts; };
+        const double tolerance = db ? 0.1 : 0.01;
+        const std::string where = std::string(points) + " " + window + (db ? " dB" : " V");
+        const auto marks = MarkData(ScpiQuery("FUNC:FFT:MARK:DATA?\n"));
+        ASSERT_EQ(marks.size(), 2u) << where;
+        const double columnHz = SysRunStatus.GetFFTParaAddr()->hzPerColumn;
+        const auto dc = marks[0].first < marks[1].first ? marks[0] : marks[1];
+        const auto sine = marks[0].first < marks[1].first ? marks[1] : marks[0];
+        EXPECT_LT(dc.first, columnHz) << where;
+        EXPECT_NEAR(dc.second, value(kOffsetV), tolerance) << where;
+        if (std::string(points) == "8K") {  // the sine on a bin centre
+          EXPECT_NEAR(sine.first, sineHz, 2 * columnHz) << where;
+          EXPECT_NEAR(sine.second, value(kSineV / std::sqrt(2.0)), tolerance) << where;
+        }
+      }
+    }
+  }
 }

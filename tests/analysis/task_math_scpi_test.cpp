@@ -262,6 +262,133 @@ TEST_F(MathScpi, SpanByStartEndCentreAndWidth) {
   EXPECT_EQ(Item32(66), 0u);
 }
 
+// Numbers in exponent form, with and without their unit letters, set what
+// they say; every answer of the number queries written back sets what it
+// answered (at spans whose bins "%e" rounds: 122.0703125 Hz a bin at 8K
+// points, at 1M points bins beyond 500000); a unit the command does not know
+// is refused with the parameter error and changes nothing.
+TEST_F(MathScpi, NumbersInEveryFormAndAnswersWrittenBack) {
+  while (Ask("SYST:ERR?").rfind("0,", 0) != 0) {
+  }
+  Set(":TIM:SCAL 0.0005");
+  Set("FUNC:MATH:MODE FFT");
+  Set("FUNC:FFT:POIN 8K");
+  Set("FUNC:FFT:FREQ:STAR 0");
+  Set("FUNC:FFT:FREQ:END 4.998779e+05");  // 4095 bins of 122.0703125 Hz, as END? answers it
+  EXPECT_EQ(Item32(kMathItemEndBin), 4095u);
+  Set("FUNC:FFT:FREQ:END 1.5E+02KHz");  // 1228.8 bins
+  EXPECT_EQ(Item32(kMathItemEndBin), 1228u);
+  Set("FUNC:FFT:FREQ:STAR 1e3");
+  EXPECT_EQ(Item32(kMathItemStartBin), 8u);
+  Set("FUNC:FFT:FREQ:STAR 2.5e-2M");  // 25 kHz: 204.8 bins
+  EXPECT_EQ(Item32(kMathItemStartBin), 204u);
+  Set(":TIM:SCAL 0.001");  // filter steps of 250 Hz
+  Set("FUNC:FILT:FREQ:HIGH 1E3");
+  EXPECT_EQ(Item(kMathItemUpperLimit), 4);
+  Set("FUNC:FILT:FREQ:HIGH 5e0K");
+  EXPECT_EQ(Item(kMathItemUpperLimit), 20);
+  Vertical.SetRealYsensitivity(0, 11);  // 0.5 V/div: threshold steps of 20 mV
+  Set("FUNC:DIG1:THR -2.4e-1");
+  EXPECT_EQ(Item(kMathItemThreshold1), kMathThresholdCentre - 12);
+  Set("FUNC:DIG1:THR 3.2E+02mV");
+  EXPECT_EQ(Item(kMathItemThreshold1), kMathThresholdCentre + 16);
+  EXPECT_EQ(Ask("SYST:ERR?").rfind("0,", 0), 0u);
+
+  // Each query's answer written back.
+  auto roundTrip = [&](const std::string& command, const std::string& where) {
+    const std::string answer = Ask(command + "?");
+    const std::string text = answer.substr(0, answer.find('\r'));
+    const uint32_t start = Item32(kMathItemStartBin), end = Item32(kMathItemEndBin);
+    const int high = Item(kMathItemUpperLimit), low = Item(kMathItemLowerLimit);
+    const int t1 = Item(kMathItemThreshold1), t2 = Item(kMathItemThreshold2);
+    Set(command + " " + text);
+    EXPECT_EQ(Ask(command + "?"), answer) << command << " " << text << " " << where;
+    EXPECT_EQ(Item32(kMathItemStartBin), start) << command << " " << text << " " << where;
+    EXPECT_EQ(Item32(kMathItemEndBin), end) << command << " " << text << " " << where;
+    EXPECT_EQ(Item(kMathItemUpperLimit), high) << command << " " << text << " " << where;
+    EXPECT_EQ(Item(kMathItemLowerLimit), low) << command << " " << text << " " << where;
+    EXPECT_EQ(Item(kMathItemThreshold1), t1) << command << " " << text << " " << where;
+    EXPECT_EQ(Item(kMathItemThreshold2), t2) << command << " " << text << " " << where;
+  };
+  const char* const spanCommands[] = {"FUNC:FFT:FREQ:STAR", "FUNC:FFT:FREQ:END", "FUNC:FFT:FREQ:CENT",
+                                      "FUNC:FFT:FREQ:BW"};
+  struct Span {
+    const char* scale;
+    const char* points;
+    uint32_t start, end;
+  };
+  const Span spans[] = {{"0.0005", "8K", 1237, 4093}, {"0.0005", "8K", 3, 4095}, {"0.0002", "8K", 777, 3001},
+                        {"0.0005", "1M", 500001, 524287}, {"0.00002", "1M", 99999, 412345}};
+  for (const Span& span : spans) {
+    Set(std::string(":TIM:SCAL ") + span.scale);
+    Set(std::string("FUNC:FFT:POIN ") + span.points);
+    TaskMath.TaskMenu.SetMenuItem(kMathItemStartBin, span.start);
+    TaskMath.TaskMenu.SetMenuItem(kMathItemEndBin, span.end);
+    for (const char* command : spanCommands) roundTrip(command, std::string(span.scale) + " " + span.points);
+  }
+  for (const char* scale : {"0.001", "0.0002", "0.000005"}) {
+    Set(std::string(":TIM:SCAL ") + scale);
+    for (const int steps : {7, 37, 99}) {
+      TaskMath.TaskMenu.SetMenuItem(kMathItemUpperLimit, uint64_t(steps));
+      TaskMath.TaskMenu.SetMenuItem(kMathItemLowerLimit, uint64_t(steps - 3));
+      roundTrip("FUNC:FILT:FREQ:HIGH", scale);
+      roundTrip("FUNC:FILT:FREQ:LOW", scale);
+    }
+  }
+  TaskMath.TaskMenu.SetMenuItem(kMathItemLogicSrc2, 1);
+  for (const int vdiv : {5, 11, 13}) {
+    Vertical.SetRealYsensitivity(0, vdiv);
+    Vertical.SetRealYsensitivity(1, vdiv + 1);
+    for (const int steps : {-100, -37, 3, 71}) {
+      TaskMath.TaskMenu.SetMenuItem(kMathItemThreshold1, uint64_t(kMathThresholdCentre + steps));
+      TaskMath.TaskMenu.SetMenuItem(kMathItemThreshold2, uint64_t(kMathThresholdCentre - steps));
+      roundTrip("FUNC:DIG1:THR", std::to_string(vdiv));
+      roundTrip("FUNC:DIG2:THR", std::to_string(vdiv));
+    }
+  }
+  Vertical.SetRealYsensitivity(kMathSlot, 12);
+  Set("FUNC:FFT:VTYP VRMS");
+  Set("FUNC:FFT:MARK:THR:LEV 1.25V");
+  roundTrip("FUNC:FFT:MARK:THR:LEV", "V");
+  Set("FUNC:FFT:MARK:THR:LEV -2.5e-1V");
+  EXPECT_EQ(Ask("FUNC:FFT:MARK:THR:LEV?"), "-2.500000e-01\r\n");
+  Set("FUNC:FFT:VTYP DBRMS");
+  Set("FUNC:FFT:MARK:THR:LEV -3.5dB");
+  roundTrip("FUNC:FFT:MARK:THR:LEV", "dB");
+  EXPECT_EQ(Ask("SYST:ERR?").rfind("0,", 0), 0u);
+
+  // Units the commands do not know: the parameter error, nothing changed.
+  Set(":TIM:SCAL 0.0005");
+  Set("FUNC:FFT:POIN 8K");
+  Set("FUNC:FFT:FREQ:STAR 1K");
+  Set("FUNC:FFT:FREQ:END 100K");
+  const std::string before = Ask("FUNC:FFT:FREQ:STAR?") + Ask("FUNC:FFT:FREQ:END?") + Ask("FUNC:FILT:FREQ:HIGH?") +
+                             Ask("FUNC:FILT:FREQ:LOW?") + Ask("FUNC:DIG1:THR?") + Ask("FUNC:DIG2:THR?") +
+                             Ask("FUNC:FFT:MARK:THR:LEV?");
+  for (const char* command : {"FUNC:FFT:FREQ:STAR", "FUNC:FFT:FREQ:END", "FUNC:FFT:FREQ:CENT", "FUNC:FFT:FREQ:BW",
+                              "FUNC:FILT:FREQ:HIGH", "FUNC:FILT:FREQ:LOW"}) {
+    for (const char* bad : {"5Q", "5e+05xyz", "1k", "2KQ", "3MHzz", "4m", "1e", "7V"}) {
+      Set(std::string(command) + " " + bad);
+      EXPECT_EQ(Ask("SYST:ERR?").rfind("72,", 0), 0u) << command << " " << bad;
+    }
+  }
+  for (const char* command : {"FUNC:DIG1:THR", "FUNC:DIG2:THR"}) {
+    for (const char* bad : {"5Q", "5e-01xyz", "1M", "2mVV", "1e", "1Hz"}) {
+      Set(std::string(command) + " " + bad);
+      EXPECT_EQ(Ask("SYST:ERR?").rfind("72,", 0), 0u) << command << " " << bad;
+    }
+  }
+  for (const char* bad : {"5Q", "-3e-1dBx", "1V"}) {
+    Set(std::string("FUNC:FFT:MARK:THR:LEV ") + bad);
+    EXPECT_EQ(Ask("SYST:ERR?").rfind("72,", 0), 0u) << bad;
+  }
+  EXPECT_EQ(Ask("FUNC:FFT:FREQ:STAR?") + Ask("FUNC:FFT:FREQ:END?") + Ask("FUNC:FILT:FREQ:HIGH?") +
+                Ask("FUNC:FILT:FREQ:LOW?") + Ask("FUNC:DIG1:THR?") + Ask("FUNC:DIG2:THR?") +
+                Ask("FUNC:FFT:MARK:THR:LEV?"),
+            before);
+  EXPECT_EQ(Ask("SYST:ERR?").rfind("0,", 0), 0u);
+}
+
 // Detectors' count, marks and the threshold level.
 TEST_F(MathScpi, MarkCommandsFollowTheMarkType) {
   Set("FUNC:MATH:MODE FFT");
@@ -382,7 +509,21 @@ TEST(MathScpiText, NumbersWithUnits) {
   EXPECT_EQ(extFloat(&v, unit, 3, "3Kabc"), 0);  // and within the buffer
   EXPECT_STREQ(unit, "Ka");
   EXPECT_EQ(extFloat(&v, unit, sizeof unit, std::string(19, '9').c_str()), 0);
-  for (const char* bad : {"", "abc", ".5", "-", "-.", "1.2.3", "K1"})
+  // Exponents: "e" or "E", a sign or none, digits; without digits the "e"
+  // starts the unit.
+  EXPECT_EQ(extFloat(&v, unit, sizeof unit, "4.998779e+05"), 0);
+  EXPECT_FLOAT_EQ(v, 499877.9f);
+  EXPECT_STREQ(unit, "");
+  EXPECT_EQ(extFloat(&v, unit, sizeof unit, "-2.5E-1dB"), 0);
+  EXPECT_FLOAT_EQ(v, -0.25f);
+  EXPECT_STREQ(unit, "dB");
+  EXPECT_EQ(extFloat(&v, unit, sizeof unit, "1e3K"), 0);
+  EXPECT_FLOAT_EQ(v, 1000.0f);
+  EXPECT_STREQ(unit, "K");
+  EXPECT_EQ(extFloat(&v, unit, sizeof unit, "5e+V"), 0);
+  EXPECT_FLOAT_EQ(v, 5.0f);
+  EXPECT_STREQ(unit, "e+V");
+  for (const char* bad : {"", "abc", ".5", "-", "-.", "1.2.3", "K1", "1e99", "1.000000000000000e+05"})
     EXPECT_EQ(extFloat(&v, unit, sizeof unit, bad), -1) << bad;
   EXPECT_EQ(extFloat(&v, unit, sizeof unit, std::string(20, '9').c_str()), -1);
   EXPECT_EQ(extFloat(&v, unit, sizeof unit, nullptr), -1);

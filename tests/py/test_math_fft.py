@@ -4,7 +4,8 @@
 points runs at 50 / 500 us x 10 = 1 MSa/s and a bin is 1e6 / 8192 Hz. The
 script turns the math channel on as an FFT of CH1, sets its window, scale and
 points and reads them back, sets the shown span by start and end and by
-centre and width and reads the frequencies back in whole bins, then asks for
+centre and width and reads the frequencies back in whole bins, writes the
+answers back (an exponent and all) and has an unknown unit refused, then asks for
 the mark data block (any mark found lies on the sine). Then the readings
 against numpy: sines of 10 mV to 10 V through each window, the largest mark
 read in dBVrms and in Vrms against the rms value numpy finds in the same
@@ -81,6 +82,23 @@ def fft_span(rm):
         assert near_bins(end, 1638), end  # 200000 / 122.07 = 1638.4
         assert near_bins(hz(s, "FUNC:FFT:FREQ:BW?"), 1630)
         assert near_bins(hz(s, "FUNC:FFT:FREQ:CENT?"), 8 + 815)
+        # Every answer written back sets what it answered; a unit the
+        # commands do not know is refused with the parameter error.
+        while s.query("SYSTem:ERRor?").strip() != '0,"No error"':
+            pass
+        s.write("FUNC:FFT:FREQ:END 4.998779e+05")
+        assert near_bins(hz(s, "FUNC:FFT:FREQ:END?"), 4095)
+        for query in ("FUNC:FFT:FREQ:END", "FUNC:FFT:FREQ:STAR", "FUNC:FFT:FREQ:CENT", "FUNC:FFT:FREQ:BW"):
+            answer = s.query(query + "?").strip()
+            s.write("%s %s" % (query, answer))
+            assert s.query(query + "?").strip() == answer, (query, answer)
+        assert s.query("SYSTem:ERRor?").strip() == '0,"No error"'
+        spans = [s.query(q + "?") for q in ("FUNC:FFT:FREQ:STAR", "FUNC:FFT:FREQ:END")]
+        for bad in ("5Q", "5e+05xyz"):
+            s.write("FUNC:FFT:FREQ:END " + bad)
+            assert s.query("SYSTem:ERRor?").startswith("72,"), bad
+        assert [s.query(q + "?") for q in ("FUNC:FFT:FREQ:STAR", "FUNC:FFT:FREQ:END")] == spans
+        s.write("FUNC:FFT:FREQ:END 200K")
         # The sine in the middle of a span of 81 bins.
         s.write("FUNC:FFT:FREQ:CENT %d" % SINE_HZ)
         s.write("FUNC:FFT:FREQ:BW 10K")
