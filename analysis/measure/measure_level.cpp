@@ -2,6 +2,7 @@
 // preshoot, the reference levels, mean, the RMS family and the areas.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "analysis/measure/measure.h"
 
@@ -13,8 +14,62 @@ constexpr int kLevelMinSpan = 8;     // top - base for reference levels
 constexpr int kLevelMinPkPk = 7;     // max - min must exceed this
 constexpr int kNarrowSpan = 24;      // up to this the 40/60 % levels stand in for 5, 13, 86 %
 constexpr double kLevelShare[7] = {0.95, 0.86, 0.60, 0.50, 0.40, 0.13, 0.05};
+constexpr double kNoisyColumns = 0.5;  // codes of noise on the column means that call for smoothing
+constexpr int kMaxSmoothReach = 12;    // columns each side of the local fit
+constexpr int kReachPerHalfCycle = 4;  // the fit spans at most half the shortest half cycle
+constexpr double kMadToSigma = 1.4826;
 
 bool Usable(int c) { return c > kClipLow && c < kClipHigh; }
+
+// The noise of the column means: from the median of their second
+// differences (a line's are 0, so the signal's own slope drops out).
+double ColumnNoise(const uint16_t* screen, const float* mean, int n) {
+  std::vector<float> d;
+  for (int i = 1; i + 1 < n; ++i)
+    if (Usable(screen[i - 1]) && Usable(screen[i]) && Usable(screen[i + 1]))
+      d.push_back(std::fabs(mean[i - 1] - 2 * mean[i] + mean[i + 1]));
+  if (d.empty()) return 0;
+  std::nth_element(d.begin(), d.begin() + d.size() / 2, d.end());
+  return kMadToSigma * d[d.size() / 2] / std::sqrt(6.0);
+}
+
+// The shortest run of the column means between the middle's two hysteresis
+// bands (a quarter of the span each side): the signal's shortest half
+// cycle in columns, or `n` without two crossings.
+int ShortestHalfCycle(const uint16_t* screen, const float* mean, int n, int lo, int hi) {
+  const double mid = (hi + lo) / 2.0, band = (hi - lo) / 4.0;
+  int side = 0, last = -1, shortest = n;
+  for (int i = 0; i < n; ++i) {
+    if (!Usable(screen[i])) continue;
+    const int now = mean[i] > mid + band ? 1 : mean[i] < mid - band ? -1 : 0;
+    if (now == 0 || now == side) continue;
+    if (side != 0 && last >= 0) shortest = std::min(shortest, i - last);
+    if (side != 0) last = i;
+    side = now;
+  }
+  return shortest;
+}
+
+// The column means a quadratic fitted over `reach` columns each side puts at
+// each column (fewer where the record's usable columns end): a flat level
+// and a smooth peak keep their height, the noise shrinks.
+void SmoothColumns(const uint16_t* screen, const float* mean, int n, int reach, int* out) {
+  for (int i = 0; i < n; ++i) {
+    auto usable = [&](int j) { return j >= 0 && j < n && Usable(screen[j]); };
+    int h = 0;
+    while (h < reach && usable(i - h - 1) && usable(i + h + 1)) ++h;
+    if (h == 0) {
+      out[i] = screen[i];
+      continue;
+    }
+    // Savitzky-Golay weights of the centre of a quadratic over 2h + 1 points.
+    const double hh = double(h), norm = (2 * hh - 1) * (2 * hh + 1) * (2 * hh + 3);
+    const double centre = 3 * (3 * hh * hh + 3 * hh - 1);
+    double sum = 0;
+    for (int k = -h; k <= h; ++k) sum += (centre - 15.0 * k * k) / norm * mean[i + k];
+    out[i] = int(std::lround(sum));
+  }
+}
 }  // namespace
 
 int _measure::MaxMin(int s) {
@@ -48,6 +103,11 @@ int _measure::MaxMin(int s) {
 // is of the screen points, each its column's samples as a whole: the noise
 // on a signal spreads its samples' codes over a band (the extremes above
 // are the noise's), the columns' means stand at the signal's own levels.
+// The means carry the noise of a mean still: it spreads a peaked top (a
+// sine's) inward, and its mode with it, by about that noise. Noisy columns
+// are counted as a local quadratic fit puts them, which keeps the levels and
+// peaks and leaves a fraction of the noise; a clean record's points are
+// counted as they are.
 int _measure::TopBase(int s) {
   const SourceRow& r = row_[s];
   const int paras[] = {kParaHigh, kParaLow, kParaAmpl, kParaMiddle};
@@ -55,9 +115,17 @@ int _measure::TopBase(int s) {
     for (int p : paras) Invalid(s, p);
     return -1;
   }
+  int points[kMeaPoints];
+  const int n = std::min(screenCount_, kMeaPoints);
+  std::copy(screen_, screen_ + n, points);
+  if (ColumnNoise(screen_, mean_, n) >= kNoisyColumns) {
+    const int half = ShortestHalfCycle(screen_, mean_, n, minCode_, maxCode_);
+    const int reach = std::min(kMaxSmoothReach, half / kReachPerHalfCycle);
+    if (reach > 0) SmoothColumns(screen_, mean_, n, reach, points);
+  }
   int hist[256] = {};
-  for (int i = 0; i < screenCount_; ++i)
-    if (Usable(screen_[i])) ++hist[std::clamp<int>(screen_[i], minCode_, maxCode_)];
+  for (int i = 0; i < n; ++i)
+    if (Usable(screen_[i])) ++hist[std::clamp<int>(points[i], minCode_, maxCode_)];
   const int q = (maxCode_ - minCode_) / 4;
   int empty = 0;
   for (int c = minCode_; c <= maxCode_; ++c) empty += hist[c] == 0;
