@@ -122,9 +122,11 @@ class x_system {
   struct StopView;
   StopView StopViewOf(int ch) const;
   double StoredSamplesPerPoint(int ch) const;  // samples per point the stored record was taken with
-  double StopSamplesPerPoint(int ch) const;    // of the time base in force over the stored record
+  double StopPointSamples(int ch) const;       // of the time base in force over the stored record
+  double StopSamplesPerPoint(int ch) const;    // the same with a margin for the comparisons
   bool Kept(int ch) const;                   // status 4 or 8: a stored record is shown
   int ZoomBlock(int ch) const;               // block of the zoom window, -1 for a bad one
+  double ZoomMainSamples(int b) const;       // samples a main point spans under the zoom window
   bool ZoomOrXY() const;
   void SendZoomWords(int b, int64_t start);
 

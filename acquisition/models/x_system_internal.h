@@ -31,6 +31,13 @@ inline uint32_t StepWord(double k) {
   return Clamp32(t / 10 * 16 + t % 10);
 }
 
+// The interpolated column word (240): the samples a screen point spans x 800
+// (a point's time x800 ps at 1 GSa/s).
+inline uint32_t InterpColumnWord(double samplesPerPoint) {
+  constexpr double kUnitsPerSample = 800;
+  return Clamp32(ToInt64(std::round(samplesPerPoint * kUnitsPerSample)));
+}
+
 }  // namespace xsys
 
 // A stored record and the screen laid over it. Record addresses are samples;

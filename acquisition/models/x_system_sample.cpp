@@ -69,7 +69,7 @@ int x_system::AdjSample(int ch) {
     s = points / kScreenPoints;
     w.Add(fpga::kInterpolate, 1);
     w.Add(fpga::kInterpRatio, uint32_t(1000 / ps));
-    w.Add(fpga::kInterpColumn, uint32_t(ps / 10 * 8));
+    w.Add(fpga::kInterpColumn, InterpColumnWord(double(ps) / 1000));  // 1-ns samples
     rate = kAdcRate;
   } else {
     const int64_t t = ps / 1000;  // ns per screen point, whole from 50 ns/div on

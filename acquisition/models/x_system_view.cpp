@@ -40,11 +40,13 @@ double x_system::StoredSamplesPerPoint(int ch) const {
   return f > 0 ? f : 1.0;
 }
 
-double x_system::StopSamplesPerPoint(int ch) const {
+double x_system::StopPointSamples(int ch) const {
   const HorizontalBlock& h = H(ch);
   const double ratio = TimeBaseS[SafeIndex(h.realTimeBase)] / TimeBaseS[SafeIndex(h.timeBase)];
-  return std::min(StoredSamplesPerPoint(ch) * ratio, Depth(ch)) + 0.001;
+  return std::min(StoredSamplesPerPoint(ch) * ratio, Depth(ch));
 }
+
+double x_system::StopSamplesPerPoint(int ch) const { return StopPointSamples(ch) + 0.001; }
 
 x_system::StopView x_system::StopViewOf(int ch) const {
   const HorizontalBlock& h = H(ch);
@@ -144,7 +146,11 @@ int x_system::RequestStopOp(int ch) {
   }
   WordList w;
   if (v.interp) {
+    // The interpolator re-windowed at the new scale: on, its whole points a
+    // sample and the exact span of a point.
+    w.Add(fpga::kInterpolate, 1);
     w.Add(fpga::kInterpRatio, uint32_t(v.factor));
+    w.Add(fpga::kInterpColumn, InterpColumnWord(1 / v.factor));
     w.Add32(fpga::kReadStart, uint32_t(offset));
     w.Add(fpga::kSubSample, uint32_t(sub));
   } else {

@@ -24,22 +24,29 @@ constexpr int kLargeStep = 5;        // larger zoom-position steps move twice as
 constexpr int kStepMax = 1000000;    // far beyond any record, and no overflow when doubled
 constexpr int kMaxZoom = 100;        // the zoom time base at most a hundred times faster
 
-// Samples per zoom point; while the main trace interpolates, main points per
-// zoom point.
-double ZoomFactor(const HorizontalBlock& h, bool interpolating) {
+// Samples per zoom point of a main trace of `mainSamples` samples a point;
+// while the main trace interpolates, main points per zoom point.
+double ZoomFactor(const HorizontalBlock& h, bool interpolating, double mainSamples) {
   const double r = h.zoomRatio > 0 ? h.zoomRatio : 1.0;
-  return interpolating ? r : std::max(1.0, double(h.samplesPerPoint)) * r;
+  return interpolating ? r : std::max(1.0, mainSamples) * r;
 }
 
 // Half the zoom window's span in record addresses, not rounded.
-double ZoomHalfSpan(const HorizontalBlock& h, bool interpolating) {
+double ZoomHalfSpan(const HorizontalBlock& h, bool interpolating, double mainSamples) {
   const double r = h.zoomRatio > 0 ? h.zoomRatio : 1.0;
-  return interpolating ? r * double(h.recordEnd - h.recordStart) / 2 : ZoomFactor(h, false) * kHalfScreen;
+  return interpolating ? r * double(h.recordEnd - h.recordStart) / 2
+                       : ZoomFactor(h, false, mainSamples) * kHalfScreen;
 }
 }  // namespace
 
 // The zoom window belongs to block 0, which the waveform engine reads it from.
 int x_system::ZoomBlock(int ch) const { return ch == 0 || ch == 1 ? 0 : -1; }
+
+// A kept record is shown at the main time base in force, which a stopped
+// change re-windows without sampling anew.
+double x_system::ZoomMainSamples(int b) const {
+  return Kept(b) ? StopPointSamples(b) : double(H(b).samplesPerPoint);
+}
 
 bool x_system::ZoomOrXY() const { return run_->timeBaseType == 1 || run_->displayFormat == 1; }
 
@@ -49,8 +56,9 @@ int x_system::CalcuZoomGapAndRange(int main, int zoom) {
   SemLock lock(sem_);
   HorizontalBlock& h = H(0);
   h.zoomRatio = r;
-  const double factor = ZoomFactor(h, Interpolating(0));
-  const double half = ZoomHalfSpan(h, Interpolating(0));
+  const double samples = ZoomMainSamples(0);
+  const double factor = ZoomFactor(h, Interpolating(0), samples);
+  const double half = ZoomHalfSpan(h, Interpolating(0), samples);
   const int64_t w = std::clamp<int64_t>(ToInt64(std::round(half)), 0, kRecordCentre);
   h.zoomFactor = float(factor);
   h.zoomRecordStart = h.zoomVisibleStart = kRecordCentre - w;
@@ -138,7 +146,7 @@ int x_system::AdjZoomMovePos(int ch, int step) {
   {
     SemLock lock(sem_);
     HorizontalBlock& h = H(b);
-    const double zf = ZoomFactor(h, Interpolating(b));
+    const double zf = ZoomFactor(h, Interpolating(b), ZoomMainSamples(b));
     // The main screen shows the time base in force, re-windowed when stopped.
     const double r = TimeBaseS[SafeIndex(h.zoomTimeBase)] / TimeBaseS[SafeIndex(h.realTimeBase)];
     const int64_t span = h.zoomRecordEnd - h.zoomRecordStart;
@@ -197,13 +205,14 @@ void x_system::SendZoomWords(int b, int64_t start) {
     SemLock lock(sem_);
     const HorizontalBlock& h = H(b);
     mainInterp = Interpolating(b);
-    zf = ZoomFactor(h, mainInterp);
+    const double samples = ZoomMainSamples(b);
+    zf = ZoomFactor(h, mainInterp, samples);
     perSample = mainInterp && h.interpFactor > 0 ? h.interpFactor / zf : 1 / zf;  // zoom points per sample
     const int64_t base = std::max(h.preTrigDepth, h.screenStart);
     offset = std::clamp<int64_t>(start - base, INT32_MIN, INT32_MAX);
     // The record keeps whole addresses; an interpolated window starts between
     // them, where its span and position put it (unless pulled to a record edge).
-    const double exact = double(kRecordCentre) - ZoomHalfSpan(h, mainInterp) + zf * double(h.zoomPosition);
+    const double exact = double(kRecordCentre) - ZoomHalfSpan(h, mainInterp, samples) + zf * double(h.zoomPosition);
     exactOffset = std::abs(exact - double(start)) < 1 ? exact - double(base) : double(offset);
   }
   // A zoom point shorter than a sample is interpolated.

@@ -318,7 +318,10 @@ TEST_F(ZoomTest, StoppedStepIntoTheInterpolatedRangeGivesTheInsertPosition) {
   StopAt(8);  // 50 ns/div: one sample per point, record 35 M -/+ 350
   TimeBase.AdjTimeBase(0, -1);  // 20 ns/div: 2.5 points per sample, 280 samples shown
   EXPECT_FLOAT_EQ(H().interpMultiplier, 100.0f);
-  const plat::SimTimebaseSettings s = plat::SimDecodedTimebase();
+  plat::SimTimebaseSettings s = plat::SimDecodedTimebase();
+  // The interpolator on, with the exact 0.4-ns column beside the whole ratio.
+  EXPECT_TRUE(s.interpolating);
+  EXPECT_DOUBLE_EQ(s.columnTimeNs, 0.4);
   EXPECT_EQ(s.interpRatio, 2);
   EXPECT_EQ(s.writeStep, 16u);
   EXPECT_EQ(s.firstColumn, 0);
@@ -329,4 +332,16 @@ TEST_F(ZoomTest, StoppedStepIntoTheInterpolatedRangeGivesTheInsertPosition) {
   EXPECT_EQ(s.readPulses, 1);
   EXPECT_EQ(H().indicatorLeft, 58);
   EXPECT_EQ(H().indicatorRight, 134);
+
+  // 10 ns/div: five points a sample, 0.2 ns a column.
+  TimeBase.AdjTimeBase(0, -1);
+  s = plat::SimDecodedTimebase();
+  EXPECT_TRUE(s.interpolating);
+  EXPECT_EQ(s.interpRatio, 5);
+  EXPECT_DOUBLE_EQ(s.columnTimeNs, 0.2);
+  // Back to 100 ns/div: two samples a column, read without the interpolator.
+  TimeBase.AdjTimeBase(0, 3);
+  s = plat::SimDecodedTimebase();
+  EXPECT_FALSE(s.interpolating);
+  EXPECT_EQ(s.writeStep, 2u * 16);
 }

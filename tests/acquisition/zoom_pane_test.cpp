@@ -1,8 +1,9 @@
 // The zoom layout's two panes in the raster the simulated board draws, at
-// every pair of main and zoom time bases where either is interpolated: the
-// applied sine repeats every period / (seconds per division / 50) columns
-// (50 points a division on the 700-column grid), in the zoom pane at the
-// zoom time base and in the main strip at the main one.
+// every pair of main and zoom time bases where either is interpolated, and a
+// stopped record re-windowed to another time base (main or zoom) to or from
+// an interpolated one: the applied sine repeats every period / (seconds per
+// division / 50) columns (50 points a division on the 700-column grid), in
+// the zoom pane at the zoom time base and in the main strip at the main one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -63,6 +64,32 @@ struct ZoomPane : ::testing::Test {
     Set(line);
     return hz;
   }
+  // A 1 V sine of `hz` on CH1, acquiring at main time base `index` (zoom off).
+  void RunAt(int index, double hz) {
+    plat::TestSignal s = b.Fpga().Signal(0);
+    s.shape = plat::SignalShape::kSine;
+    s.frequencyHz = hz;
+    s.amplitudeV = 1.0;
+    b.Fpga().SetSignal(0, s);
+    Set("RUN");
+    Set("TIMebase:MODE MAIN");
+    Set("TIMebase:SCALe " + Seconds(TimeBaseS[index]));
+  }
+  static std::string Seconds(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", s);
+    return text;
+  }
+  // Acquires, stops, then sends `after` one by one: the raster the stopped
+  // record is re-drawn with.
+  std::vector<uint8_t> StopThen(const std::vector<std::string>& after) {
+    Acquire();
+    Set("STOP");
+    EXPECT_EQ(SysRunInfo.acqStatus[0], kAcqStopped);
+    for (const std::string& line : after) Set(line);
+    b.Pass();
+    return b.Fpga().Raster();
+  }
   // A fresh acquisition of the applied signal through the main loop.
   std::vector<uint8_t> Acquire() {
     for (int i = 0; i < 3; ++i) {
@@ -114,6 +141,16 @@ double Period(const std::vector<double>& t) {
   return at.size() < 2 ? 0 : (at.back() - at.front()) / double(at.size() - 1);
 }
 
+// The first rising crossing of a trace `period` columns long lies within
+// three columns of a whole number of periods from `trigger`.
+void ExpectCrossingAt(const std::vector<double>& t, double trigger, double period,
+                      const std::string& what) {
+  const std::vector<double> at = RisingColumns(t);
+  ASSERT_FALSE(at.empty()) << what;
+  const double off = std::fmod(at.front() - trigger + 10 * period, period);
+  EXPECT_LT(std::min(off, period - off), 3) << what << " first crossing at " << at.front();
+}
+
 // The case through SCPI, then every pair the model allows where the
 // zoom or the main trace is interpolated (the zoom time base at most a
 // hundred times faster than the main one).
@@ -133,10 +170,7 @@ TEST_F(ZoomPane, ThePanesShowTheSineAtTheirTimeBases) {
     const std::vector<double> zoomed = Trace(raster, kStripRows, kRows - 1);
     EXPECT_NEAR(Period(zoomed), zoomPeriod, 2) << what;
     // The trigger (0 V rising) on the centre column of the window.
-    const std::vector<double> at = RisingColumns(zoomed);
-    ASSERT_FALSE(at.empty()) << what;
-    const double off = std::fmod(at.front() - 350 + 10 * zoomPeriod, zoomPeriod);
-    EXPECT_LT(std::min(off, zoomPeriod - off), 3) << what << " first crossing at " << at.front();
+    ExpectCrossingAt(zoomed, 350, zoomPeriod, what);
     // The main strip, where its columns are wide enough to measure.
     const double mainPeriod = 1 / hz / (TimeBaseS[p.main] / kPointsPerDiv);
     if (mainPeriod >= 20) {
@@ -155,12 +189,70 @@ TEST_F(ZoomPane, ThePanesShowTheSineAtTheirTimeBases) {
     const std::string what = "main " + std::to_string(p.main) + ", zoom " + std::to_string(p.zoom) +
                              " at " + std::to_string(offset) + " s";
     EXPECT_GT(std::fabs(offset), TimeBaseS[p.zoom]) << what;
-    const std::vector<double> at = RisingColumns(Trace(Acquire(), kStripRows, kRows - 1));
-    ASSERT_FALSE(at.empty()) << what;
-    const double period = 1 / hz / perColumn, trigger = 350 - offset / perColumn;
-    const double off = std::fmod(at.front() - trigger + 10 * period, period);
-    EXPECT_LT(std::min(off, period - off), 3) << what << " first crossing at " << at.front();
+    ExpectCrossingAt(Trace(Acquire(), kStripRows, kRows - 1), 350 - offset / perColumn,
+                     1 / hz / perColumn, what);
   }
   Set("TIMebase:MODE MAIN");
+}
+
+// A record acquired at one main time base and stopped, then shown at another
+// where one of the two is interpolated: re-read at the new scale, the trigger
+// on the centre column. The sine has 2.8 periods across the faster screen.
+TEST_F(ZoomPane, AStoppedRecordIsRedrawnAtTheNewTimeBase) {
+  const Pair steps[] = {{8, 7}, {7, 8}, {9, 7}, {7, 9}, {7, 6}, {6, 7}, {6, 5}, {5, 6}, {8, 6}};
+  for (const Pair& p : steps) {
+    const int faster = std::min(p.main, p.zoom);
+    const double hz = 2.8 / (14 * TimeBaseS[faster]);
+    RunAt(p.main, hz);
+    const auto raster = StopThen({"TIMebase:SCALe " + Seconds(TimeBaseS[p.zoom])});
+    ASSERT_EQ(SysRunInfo.horizontal[0].realTimeBase, p.zoom);
+    const std::string what =
+        "acquired at " + std::to_string(p.main) + ", shown at " + std::to_string(p.zoom);
+    const double period = 1 / hz / (TimeBaseS[p.zoom] / kPointsPerDiv);
+    const std::vector<double> t = Trace(raster, 0, kRows - 1);
+    EXPECT_NEAR(Period(t), period, 2) << what;
+    ExpectCrossingAt(t, 350, period, what);
+  }
+  Set("RUN");
+}
+
+// The zoom window over a stopped record: zoom entered after the stop, its
+// time base changed after the stop, and over a main time base changed after
+// the stop (the main or the zoom interpolated).
+TEST_F(ZoomPane, TheZoomOverAStoppedRecordShowsItsTimeBase) {
+  struct Case {
+    int acquired, main, zoom;
+    bool zoomRunning;  // zoom on while acquiring, at one step below the main
+  };
+  const Case cases[] = {{8, 8, 7, false}, {8, 8, 6, true},  {7, 7, 5, true},
+                        {7, 7, 6, false}, {8, 7, 6, false}, {7, 8, 6, false}};
+  for (const Case& c : cases) {
+    const double hz = 2.8 / (14 * TimeBaseS[c.zoom]);
+    RunAt(c.acquired, hz);
+    std::vector<std::string> after;
+    if (c.zoomRunning) {
+      Set("TIMebase:MODE WINDow");
+      Set("TIMebase:WINDow:SCALe " + Seconds(TimeBaseS[c.acquired - 1]));
+    } else {
+      if (c.main != c.acquired) after.push_back("TIMebase:SCALe " + Seconds(TimeBaseS[c.main]));
+      after.push_back("TIMebase:MODE WINDow");
+    }
+    after.push_back("TIMebase:WINDow:SCALe " + Seconds(TimeBaseS[c.zoom]));
+    const auto raster = StopThen(after);
+    ASSERT_EQ(SysRunInfo.horizontal[0].realTimeBase, c.main);
+    ASSERT_EQ(SysRunInfo.horizontal[0].zoomTimeBase, c.zoom);
+    const std::string what = "acquired at " + std::to_string(c.acquired) + ", main " +
+                             std::to_string(c.main) + ", zoom " + std::to_string(c.zoom);
+    const double zoomPeriod = 1 / hz / (TimeBaseS[c.zoom] / kPointsPerDiv);
+    const std::vector<double> zoomed = Trace(raster, kStripRows, kRows - 1);
+    EXPECT_NEAR(Period(zoomed), zoomPeriod, 2) << what;
+    ExpectCrossingAt(zoomed, 350, zoomPeriod, what);
+    const double mainPeriod = 1 / hz / (TimeBaseS[c.main] / kPointsPerDiv);
+    if (mainPeriod >= 20) {
+      EXPECT_NEAR(Period(Trace(raster, 0, kStripRows - 1)), mainPeriod, 2) << what;
+    }
+  }
+  Set("TIMebase:MODE MAIN");
+  Set("RUN");
 }
 }  // namespace

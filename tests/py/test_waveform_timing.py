@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Where :WAVeform:DATA? puts the applied sine in time, through the preamble's x
 increment and origin, at the interpolated time bases (20, 10 and 5 ns/div), at
-a real-time one, and in zoom (over an interpolated and over a real-time main
-time base, the window moved off the centre too): the trigger (0 V, rising) is
+a real-time one, in zoom (over an interpolated and over a real-time main
+time base, the window moved off the centre too), and of a record stopped at
+one time base and shown at another, to or from an interpolated one (the main
+and the zoom time base changed after the stop): the trigger (0 V, rising) is
 t = 0, so the trace's rising crossings of 0 V must lie at whole periods of the
 applied frequency (numpy), the crest and the trough at the applied amplitude.
 
@@ -75,6 +77,30 @@ def time_bases(rm, root, inst):
         s.close()
 
 
+def stopped_time_bases(rm, root, inst):
+    s = open_instr(rm)
+    try:
+        settle(s, ":TRIGger:SWEep AUTO", ":TRIGger:LEVel 0", ":CHANnel1:SCALe 0.5")
+        # (frequency, acquired at, shown at, zoom after the stop)
+        cases = [(1e7, 5e-8, 2e-8, None), (1e7, 2e-8, 5e-8, None), (2e7, 2e-8, 1e-8, None),
+                 (2e7, 1e-8, 2e-8, None), (1e7, 5e-8, 5e-8, 2e-8), (2e7, 5e-8, 2e-8, 1e-8)]
+        for freq, acquired, shown, zoom in cases:
+            write_signals(root, f"ch1 sine freq={freq:g} amp={AMP:g}\n")
+            settle(s, ":RUN", ":TIMebase:MODE MAIN", ":TIMebase:OFFSet 0", f":TIMebase:SCALe {acquired:g}")
+            wait_frames(root, 3)
+            settle(s, ":STOP", f":TIMebase:SCALe {shown:g}")
+            what = f"{freq:g} Hz acquired at {acquired:g} s/div, shown at {shown:g} s/div"
+            if zoom:
+                settle(s, ":TIMebase:MODE WINDow", f":TIMebase:WINDow:SCALe {zoom:g}")
+                what += f", zoom {zoom:g} s/div"
+            wait_frames(root, 3)
+            check_sine(s, freq, AMP * 1.0, what)
+            print("  ok:", what)
+        settle(s, ":TIMebase:MODE MAIN", ":RUN")
+    finally:
+        s.close()
+
+
 if __name__ == "__main__":
-    sys.exit(run_cases("waveform-timing-py-", f"ch1 sine freq=1e7 amp={AMP:g}\n", [time_bases],
+    sys.exit(run_cases("waveform-timing-py-", f"ch1 sine freq=1e7 amp={AMP:g}\n", [time_bases, stopped_time_bases],
                        call=lambda case, rm, root, inst: case(rm, root, inst)))

@@ -16,6 +16,7 @@
 #include "acquisition/engine/wave.h"
 #include "acquisition/models/x_system.h"
 #include "acquisition/models/y_system.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "remote/scpi/scpi.h"
@@ -75,7 +76,13 @@ int PositionCode(int source) { return Vertical.GetRealYposition(VerticalOf(sourc
 
 // The time base the source runs on: in multi-scope CH2 has its own block.
 int BlockOf(int source) { return source == 1 && Run().IsIndependTimeBase() ? 1 : 0; }
-double DivSeconds(int block) { return TimeBase.GetTimeBaseDivTime(TimeBase.GetTimeBase(block)); }
+// The time base of the trace shown: a kept record is re-read at the one in
+// force, a running screen shows the last acquisition's.
+double DivSeconds(int block) {
+  const int st = Run().GetAcquireStatus(block);
+  const bool kept = st == kAcqStopped || st == kAcqKnobApplying;
+  return TimeBase.GetTimeBaseDivTime(kept ? TimeBase.GetRealTimeBase(block) : TimeBase.GetTimeBase(block));
+}
 double SampleRate(int block) { return TimeBase.GetCurrTimeBaseSample(block); }
 
 // With the zoom window shown the NORMal trace is the zoom pane's: its time

@@ -199,9 +199,10 @@ struct SimRasterView {
 // them) ask for, the words in force when it was made being `made`: the main
 // window of words 140/142 (read start from the trigger, from the record start
 // when the trigger lies left of it), 132/134 (step, x16 with tenths), 164/166
-// (first and last column) and, interpolating, 236 and 244, once they differ
-// from those it was made with; zoom (word 130 = 1 outside X-Y) with the zoom
-// window of 144/146, 136/138 x 156/158 (or 238, 246), 168/178; average mode
+// (first and last column) or, interpolating (word 232), 240 (236 before it is
+// written) and 244, once they differ from those it was made with; zoom (word
+// 130 = 1 outside X-Y) with the zoom window of 144/146, 136/138 x 156/158 (or
+// 238, 246), 168/178; average mode
 // (word 40 = 4 with an average step 152/154 above one sample); the fine
 // gains 214/216 over those it was made with, about the position bytes of
 // word 212, and the soft offsets 218/220.

@@ -43,6 +43,15 @@ double ZoomInterpSamplesPerColumn(const SimTimebaseSettings& t) {
   return t.zoomInterpRatio > 0 ? 1.0 / t.zoomInterpRatio : 0;
 }
 
+// Samples a column of the main window while it is interpolated (word 232),
+// 0 when it is not: word 240's column time in samples; word 236 holds only
+// the whole screen points a sample, the view's step when 240 is not written.
+double MainInterpSamplesPerColumn(const SimTimebaseSettings& t) {
+  if (!t.interpolating) return 0;
+  if (t.columnTimeNs > 0) return t.columnTimeNs / t.samplePeriodNs;
+  return t.interpRatio > 0 ? 1.0 / t.interpRatio : 0;
+}
+
 SimRasterView::Window Columns(double origin, double spp, int first, int last) {
   SimRasterView::Window w;
   w.own = false;
@@ -58,7 +67,7 @@ bool SimRasterViewWordsSame(const uint16_t* a, const uint16_t* b) {
   // Every word SimRasterViewOf decodes, through the time-base decode or here.
   static constexpr uint16_t kViewWords[] = {40,  120, 130, 132, 134, 136, 138, 140, 142, 144, 146,
                                             152, 154, 156, 158, 164, 166, 168, 178, 212, 214, 216,
-                                            218, 220, 232, 234, 236, 238, 242, 244, 246};
+                                            218, 220, 232, 234, 236, 238, 240, 242, 244, 246};
   return std::all_of(std::begin(kViewWords), std::end(kViewWords),
                      [&](uint16_t n) { return a[n] == b[n]; });
 }
@@ -70,11 +79,13 @@ SimRasterView SimRasterViewOf(const SimAcquisition& a, const uint16_t* now, cons
   const double base = double(a.ReadBase(0));
   const bool moved = t.readStart != t0.readStart || t.writeStep != t0.writeStep ||
                      t.firstColumn != t0.firstColumn || t.lastColumn != t0.lastColumn ||
-                     t.subSample != t0.subSample || t.interpRatio != t0.interpRatio;
+                     t.subSample != t0.subSample || t.interpRatio != t0.interpRatio ||
+                     t.interpolating != t0.interpolating || t.columnTimeNs != t0.columnTimeNs;
   if (moved) {
-    if (a.SamplesPerColumn() < 1.0 && t.interpRatio > 0)
-      v.main = Columns(base + InterpStart(t.readStart, t.subSample, t.interpRatio), 1.0 / t.interpRatio,
-                       t.firstColumn, t.lastColumn);
+    const double spp = MainInterpSamplesPerColumn(t);
+    if (spp > 0)
+      v.main = Columns(base + InterpStart(t.readStart, t.subSample, 1.0 / spp), spp, t.firstColumn,
+                       t.lastColumn);
     else
       v.main = Columns(base + t.readStart, Step(t.writeStep), t.firstColumn, t.lastColumn);
   }
