@@ -386,9 +386,13 @@ TEST_F(Wave_, RollReadsWholeBlocksAndWrapOnceAtTheRecordEnd) {
 }
 
 TEST_F(Wave_, DecodeDrainIsBoundedAndTimesOut) {
-  b.Fpga().LoadBlock(SimAcquire::kDecodeSelector, std::vector<uint8_t>(20000, 0x5A));
+  // A read starts the decode FIFO afresh: what an earlier read left unread
+  // (no bus is decoded here, so the read itself adds nothing).
+  b.Fpga().LoadBlock(SimAcquire::kDecodeSelector, std::vector<uint8_t>(64, 0x33));
   WaveOp.SetArmReadDDRPara_Decode(5, 8192);
+  EXPECT_EQ(b.Fpga().BlockPending(SimAcquire::kDecodeSelector), 0u);
   EXPECT_EQ(b.Fpga().Word(176), 5);
+  b.Fpga().LoadBlock(SimAcquire::kDecodeSelector, std::vector<uint8_t>(20000, 0x5A));
   EXPECT_EQ(WaveOp.GetWave_Decode(1, 0, 8192), 20000);
   std::vector<uint8_t> out(_wave::kDecodeBytes);
   EXPECT_EQ(WaveOp.DecodedataExport(0, out.data(), int(out.size())), 20000);

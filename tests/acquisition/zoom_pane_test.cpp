@@ -151,6 +151,20 @@ void ExpectCrossingAt(const std::vector<double>& t, double trigger, double perio
   EXPECT_LT(std::min(off, period - off), 3) << what << " first crossing at " << at.front();
 }
 
+// Both panes of a zoom raster against the applied sine of `hz`: the zoom pane
+// with a period of its time base and the trigger on its centre column, the
+// main strip's period where its columns are wide enough to measure.
+void ExpectPanes(const std::vector<uint8_t>& raster, double hz, int main, int zoom, const std::string& what) {
+  const double zoomPeriod = 1 / hz / (TimeBaseS[zoom] / kPointsPerDiv);
+  const std::vector<double> zoomed = Trace(raster, kStripRows, kRows - 1);
+  EXPECT_NEAR(Period(zoomed), zoomPeriod, 2) << what;
+  ExpectCrossingAt(zoomed, 350, zoomPeriod, what);
+  const double mainPeriod = 1 / hz / (TimeBaseS[main] / kPointsPerDiv);
+  if (mainPeriod >= 20) {
+    EXPECT_NEAR(Period(Trace(raster, 0, kStripRows - 1)), mainPeriod, 2) << what;
+  }
+}
+
 // The case through SCPI, then every pair the model allows where the
 // zoom or the main trace is interpolated (the zoom time base at most a
 // hundred times faster than the main one).
@@ -165,17 +179,7 @@ TEST_F(ZoomPane, ThePanesShowTheSineAtTheirTimeBases) {
     const double hz = ZoomOn(p);
     ASSERT_EQ(SysRunInfo.horizontal[0].zoomTimeBase, p.zoom);
     const auto raster = Acquire();
-    const std::string what = "main " + std::to_string(p.main) + ", zoom " + std::to_string(p.zoom);
-    const double zoomPeriod = 1 / hz / (TimeBaseS[p.zoom] / kPointsPerDiv);
-    const std::vector<double> zoomed = Trace(raster, kStripRows, kRows - 1);
-    EXPECT_NEAR(Period(zoomed), zoomPeriod, 2) << what;
-    // The trigger (0 V rising) on the centre column of the window.
-    ExpectCrossingAt(zoomed, 350, zoomPeriod, what);
-    // The main strip, where its columns are wide enough to measure.
-    const double mainPeriod = 1 / hz / (TimeBaseS[p.main] / kPointsPerDiv);
-    if (mainPeriod >= 20) {
-      EXPECT_NEAR(Period(Trace(raster, 0, kStripRows - 1)), mainPeriod, 2) << what;
-    }
+    ExpectPanes(raster, hz, p.main, p.zoom, "main " + std::to_string(p.main) + ", zoom " + std::to_string(p.zoom));
   }
   // A window moved off the trigger: the trigger moves the other way, by the
   // window offset the instrument answers.
@@ -241,16 +245,9 @@ TEST_F(ZoomPane, TheZoomOverAStoppedRecordShowsItsTimeBase) {
     const auto raster = StopThen(after);
     ASSERT_EQ(SysRunInfo.horizontal[0].realTimeBase, c.main);
     ASSERT_EQ(SysRunInfo.horizontal[0].zoomTimeBase, c.zoom);
-    const std::string what = "acquired at " + std::to_string(c.acquired) + ", main " +
-                             std::to_string(c.main) + ", zoom " + std::to_string(c.zoom);
-    const double zoomPeriod = 1 / hz / (TimeBaseS[c.zoom] / kPointsPerDiv);
-    const std::vector<double> zoomed = Trace(raster, kStripRows, kRows - 1);
-    EXPECT_NEAR(Period(zoomed), zoomPeriod, 2) << what;
-    ExpectCrossingAt(zoomed, 350, zoomPeriod, what);
-    const double mainPeriod = 1 / hz / (TimeBaseS[c.main] / kPointsPerDiv);
-    if (mainPeriod >= 20) {
-      EXPECT_NEAR(Period(Trace(raster, 0, kStripRows - 1)), mainPeriod, 2) << what;
-    }
+    ExpectPanes(raster, hz, c.main, c.zoom,
+                "acquired at " + std::to_string(c.acquired) + ", main " + std::to_string(c.main) + ", zoom " +
+                    std::to_string(c.zoom));
   }
   Set("TIMebase:MODE MAIN");
   Set("RUN");

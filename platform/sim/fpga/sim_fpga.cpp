@@ -144,10 +144,14 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
     }
     const bool unread = acq_.Unread();
     if (acq_.OnWord(w, old, AcqWords(), now, signals_)) handler = AcquiredLocked();
-    if (w == kArmWord && old == 1 && value == 0 && acq_.ReadChannel() == SimAcquire::kDecodeReadChannel)
+    if (w == kArmWord && old == 1 && value == 0 && acq_.ReadChannel() == SimAcquire::kDecodeReadChannel) {
+      // A new read starts the decode FIFO afresh: what an earlier read left
+      // unread (a drain that gave up) is not served again before it.
+      fifos_[SimAcquire::kDecodeSelector].clear();
       SimBusDecodeRecords(acq_.Last(), acq_.ReadAddress(),
                           SimBusCountNs(SimDecodeTriggerWords(words_, written_, dac_[2], dac_[3])),
                           &fifos_[SimAcquire::kDecodeSelector]);
+    }
     if (frameStore_.OnWord(w, old, words_)) {
       acq_.Replay(frameStore_.Shown(), now);
       handler = ReplayedLocked();
