@@ -238,11 +238,41 @@ def setup_block_in_its_message(rm, root, inst):
         s.close()
 
 
+def recall_is_done_when_opc_answers(rm, root, inst):
+    """*OPC? right after a recall (a saved file, an uploaded block) answers 1
+    only once the recalled settings are in force."""
+    s = open_instr(rm)
+    try:
+        s.write("CHANnel1:SCALe 2")
+        s.write(":TIMebase:SCALe 2e-4")
+        done(s)
+        s.write('FILE:SAVE "opcrecall.dat",FLASH')
+        done(s)
+        s.write("SYSTem:SETup?")
+        raw = s.read_raw()
+        digits = int(raw[1:2])
+        block = raw[:2 + digits + int(raw[2:2 + digits])]  # without the answer's line end
+        for recall in ('FILE:LOAD "opcrecall.dat",FLASH', None):
+            s.write("*RST")
+            done(s)
+            assert number(s, "CHANnel1:SCALe?") == 1.0, recall
+            if recall:
+                s.write(recall)
+            else:
+                s.write_raw(b"SYSTem:SETup " + block + b"\n")
+            while s.query("*OPC?").strip() != "1":
+                pass
+            assert number(s, "CHANnel1:SCALe?") == 2.0, recall or "upload"
+            assert number(s, ":TIMebase:SCALe?") == 2e-4, recall or "upload"
+    finally:
+        s.close()
+
+
 def main():
     return run_cases("scpi-order-py-", "ch1 sine freq=1000 amp=1\nch2 sine freq=1000 amp=1\n",
                      (reset_then_commands_in_order, auto_set_is_done_when_opc_answers, scale_is_at_the_probe_tip,
                       position_keeps_the_trigger_level, refusals_leave_errors, logic_operator_without_its_page,
-                      setup_block_in_its_message),
+                      setup_block_in_its_message, recall_is_done_when_opc_answers),
                      call=lambda case, rm, root, inst: case(rm, root, inst))
 
 
