@@ -29,10 +29,6 @@ constexpr uint16_t kAssistSetItem = 3;
 constexpr int kHoriZoomSelector = 1, kRecorderSelector = 38;
 constexpr uint16_t kAverageCountLimit = 8192;  // item 1 holds a count in 1..8192
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
-// A setup load's re-apply: the mode and depth the setup holds come with its
-// run state, so a stopped acquisition refuses neither.
-constexpr keypara kReapply{KEY_NO_KEY, 1, 0};
-bool Reapplied(keypara k) { return k.key == kReapply.key && k.step == kReapply.step; }
 
 // The averaging count is kept as its selection in byte 119 instead of the
 // map's byte (a count up to 8192 does not fit it).
@@ -101,13 +97,13 @@ void AcquireParaReSet() {
   const int sel = TaskForAcquire::ScanMark(TaskForAcquire::Average, 0, int16_t(Item(kAcqAverage)),
                                            kAverageEntries);
   TaskAcquire.SetAverageSel(sel < 0 ? 0 : sel);
-  Acqure_Mode(kReapply);
-  Acqure_MemDepth(kReapply);
+  Acqure_Mode(kReapplyKey);
+  Acqure_MemDepth(kReapplyKey);
   AcquireMenuOp(kNoKey);
 }
 
 int Acqure_Mode(keypara k) {
-  if (Stopped() && !Reapplied(k)) {
+  if (Stopped() && !IsReapply(k)) {
     Message(kMsgStopped);
     return 0;
   }
@@ -139,7 +135,7 @@ int Acqure_MemDepth(keypara k) {
   const uint64_t func = Run().GetFuncBits();
   const int refusal = Independent()                ? kMsgAlternate
                       : (func & kFuncRecording)    ? kMsgRecording
-                      : Stopped() && !Reapplied(k) ? kMsgStopped
+                      : Stopped() && !IsReapply(k) ? kMsgStopped
                                                    : -1;
   if (refusal >= 0) {
     Message(refusal);

@@ -25,8 +25,7 @@ int _wave::AwaitRecords(int channels, int reads, int limitMs) {
 }
 
 bool _wave::KeptViewPending() const {
-  const int st = Status();
-  if (st != kAcqStopped && st != kAcqKnobApplying) return false;
+  if (!KeptRecordStatus(Status())) return false;
   const _SysRunInfo* run = Run();
   // The engine busy (drawing the record again, a copy of it): pending, and
   // never waited for here, so the answer comes at once.

@@ -36,7 +36,6 @@ constexpr int kRefBits = 0xF00;        // sources 8..11 switched on
 uint8_t Clamp(double v) { return uint8_t(std::lround(std::min(254.0, std::max(1.0, v)))); }
 bool InCode(int v) { return v >= kCodeLow && v <= kCodeHigh; }
 bool UsableNext(int v) { return v >= kNextLow && v <= kNextHigh; }
-bool Kept(int status) { return status == kAcqStopped || status == kAcqKnobApplying; }
 }  // namespace
 
 _wave::TraceMap _wave::MapOf(int ch) const {
@@ -274,7 +273,7 @@ int _wave::WaveProcessSyncDDRDepth() {
   if (!run) return -1;
   std::lock_guard<std::recursive_mutex> lock(mu_);
   const int src = run->trigSource == 1 ? 1 : 0;
-  const bool kept = Kept(Status());
+  const bool kept = KeptRecordStatus(Status());
   tgFound_ = false;
   tgPos_ = kNotFound;
   const int read = ready_;
@@ -298,7 +297,7 @@ int _wave::WaveProcessSyncDDRDepth() {
 int _wave::WaveProcess() {
   const _SysRunInfo* run = Run();
   if (run->sourceOn & kRefBits) WaveProcessDSO7K();
-  if (!newRead_ && Kept(Status())) {
+  if (!newRead_ && KeptRecordStatus(Status())) {
     // A stopped record whose window moved is drawn again.
     for (int ch = 0; ch < 2; ++ch)
       if ((run->sourceOn & run->sourceOnSnapshot & (1 << ch)) && !StoppedView(ch)) newRead_ = 1;

@@ -135,8 +135,7 @@ int _wave::GetPartWave(int ch, uint8_t* buf, int offset, int n) {
   if (!buf || n <= 0 || offset < 0) return -1;
   const int r = Ctrl()->ReadWaveData(ch, buf + offset, n);
   const VerticalBlock& v = Run()->vertical[ch & 1];
-  const int st = Status();
-  const int range = st == kAcqStopped || st == kAcqKnobApplying ? v.vdivSelected : v.vdivIndex;
+  const int range = KeptRecordStatus(Status()) ? v.vdivSelected : v.vdivIndex;
   if ((v.fineGain >> 8) == 2 && range == kVoltage500uV) {
     const int p = v.position;
     for (int i = 0; i < n; ++i) buf[offset + i] = uint8_t(p + 2 * (buf[offset + i] - p));
@@ -247,7 +246,7 @@ int _wave::SetArmReadDDRPara(int ch, int n) {
   const int st = Status();
   // A kept record is read for the window shown, which a time base or a move
   // since STOP has re-scaled: never at the samples per point it was taken at.
-  if (!zoom && (st == kAcqStopped || st == kAcqKnobApplying)) {
+  if (!zoom && KeptRecordStatus(st)) {
     const int got = ReReadStopped(ch);
     if (got >= 0) return got;
   }

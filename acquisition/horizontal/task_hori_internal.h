@@ -13,9 +13,6 @@ namespace hori {
 
 constexpr keypara kNoKey{KEY_NO_KEY, 0, 0};
 constexpr keypara kReload{KEY_NO_KEY, 128, 0};  // setup load: always re-establish
-// Setup load: the items re-applied as the setup holds them, with its run
-// state (a stopped acquisition refuses none of them).
-constexpr keypara kReapply{KEY_NO_KEY, 1, 0};
 constexpr int kLastRealTimeBase = 25;          // above it auto sweep rolls
 constexpr int kTrigAuto = 0;
 

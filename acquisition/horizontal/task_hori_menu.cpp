@@ -39,12 +39,11 @@ void CursorFollowsFormat(int format, uint64_t cursorBits) {
 
 int Hori_Format(keypara k) {
   const uint64_t func = Run().GetFuncBits();
-  const bool reapplied = k.key == kReapply.key && k.step == kReapply.step;
-  const int refusal = (func & kFuncMultiScope)  ? kMsgAlternate
-                      : (func & kFuncPassFail)  ? kMsgPassFail
-                      : Stopped() && !reapplied ? kMsgStopped
-                      : MathFftSplit()          ? kMsgFft
-                                                : -1;
+  const int refusal = (func & kFuncMultiScope)    ? kMsgAlternate
+                      : (func & kFuncPassFail)    ? kMsgPassFail
+                      : Stopped() && !IsReapply(k) ? kMsgStopped
+                      : MathFftSplit()            ? kMsgFft
+                                                  : -1;
   if (refusal >= 0) {
     Message(refusal);
     return 0;
@@ -172,9 +171,9 @@ void ItemsFollowState() {
 void HoriAllParaReSet() {
   Hori_MultiScopeOnOff(kReload);
   if (!MultiScopeOn()) {
-    Hori_Format(kReapply);
-    Hori_Type(kReapply);
+    Hori_Format(kReapplyKey);
+    Hori_Type(kReapplyKey);
   }
-  Hori_HoldOff(kReapply);
+  Hori_HoldOff(kReapplyKey);
   ItemsFollowState();
 }

@@ -19,6 +19,11 @@ enum : uint16_t {
   KEY_NO_KEY = 255,
 };
 
+// A setup load's re-apply of an item: the value the setup holds, with its
+// run state, so a handler's stopped refusal lets it through.
+constexpr keypara kReapplyKey{KEY_NO_KEY, 1, 0};
+inline bool IsReapply(const keypara& k) { return k.key == kReapplyKey.key && k.step == kReapplyKey.step; }
+
 // The soft keyboards' cursor (the channel label and file name keyboards) on a
 // select-knob event: key 76 moves it on, 77 back, by one key for a panel turn
 // and by the step's size for a remote key (the web screen sends the distance

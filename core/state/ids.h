@@ -91,3 +91,6 @@ enum AcqState : int {
   kAcqKnobApplying = 8,
   kAcqKnobFollowUp = 9,
 };
+
+// A kept record is shown (stopped, or a knob change applied to it).
+inline bool KeptRecordStatus(int status) { return status == kAcqStopped || status == kAcqKnobApplying; }

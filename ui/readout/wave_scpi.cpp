@@ -79,8 +79,7 @@ int BlockOf(int source) { return source == 1 && Run().IsIndependTimeBase() ? 1 :
 // The time base of the trace shown: a kept record is re-read at the one in
 // force, a running screen shows the last acquisition's.
 double DivSeconds(int block) {
-  const int st = Run().GetAcquireStatus(block);
-  const bool kept = st == kAcqStopped || st == kAcqKnobApplying;
+  const bool kept = KeptRecordStatus(Run().GetAcquireStatus(block));
   return TimeBase.GetTimeBaseDivTime(kept ? TimeBase.GetRealTimeBase(block) : TimeBase.GetTimeBase(block));
 }
 double SampleRate(int block) { return TimeBase.GetCurrTimeBaseSample(block); }

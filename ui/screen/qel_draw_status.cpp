@@ -55,7 +55,7 @@ const char* VoltUnitText(int unit, const FloatElement& e) {
 // A kept record (stopped) is drawn at the volts/div in force at once; a
 // running one at the volts/div of the record on screen.
 float ShownVdiv(const VerticalBlock& v, int status) {
-  return status == kAcqStopped || status == kAcqKnobApplying ? v.vdivVolts : v.vdivShown;
+  return KeptRecordStatus(status) ? v.vdivVolts : v.vdivShown;
 }
 
 // "%d%s pts " for whole numbers of the unit, else "%.1lf%s pts ".
