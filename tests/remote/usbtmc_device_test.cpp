@@ -1,8 +1,8 @@
 // The USBTMC device in the test process, driven as a host drives it through
 // the simulated board's USB device port (control requests, bulk packets, a
-// bus suspend): the transfer after an aborted one, the status byte's MAV,
-// requests after a suspend, and the key lock taken over USB released by a
-// suspend.
+// bus suspend): the transfer after an aborted one, a request no answer
+// meets, the status byte's MAV, requests after a suspend, and the key lock
+// taken over USB released by a suspend.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -191,6 +191,23 @@ TEST_F(UsbTmcDevice, AClearDropsTheCommandsWaitingBehindARunningOne) {
   host.Command(80, "*IDN?");
   EXPECT_EQ("QEL,TEST\r\n", host.Answer(81));
   EXPECT_EQ(0, g_counted.load()) << "commands sent before the clear ran after it";
+}
+
+// A REQUEST_DEV_DEP_MSG_IN that no answer will meet (nothing asked, or a
+// command that answers nothing) does not stop the device taking what the
+// host sends next: the query after it is answered at once rather than once
+// the request's wait has run out, and nothing is sent for the request.
+TEST_F(UsbTmcDevice, ARequestNoAnswerMeetsLeavesTheDeviceTakingPackets) {
+  g_counted = 0;
+  ASSERT_TRUE(host.Packet(Header(kRequestIn, 60, 4096, 0)));  // nothing asked
+  host.Command(61, "COUNT");
+  ASSERT_TRUE(host.Packet(Header(kRequestIn, 62, 4096, 0)));
+  host.Command(63, "*IDN?");
+  EXPECT_EQ("QEL,TEST\r\n", host.Answer(64));
+  EXPECT_EQ(1, g_counted.load());
+  char extra[kPacket];
+  EXPECT_LT(recv(host.in, extra, sizeof extra, MSG_DONTWAIT), 0)
+      << "a transfer for a request that met no answer";
 }
 
 // READ_STATUS_BYTE shows MAV as soon as the answer is stored, and no longer
