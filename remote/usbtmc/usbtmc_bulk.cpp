@@ -91,6 +91,7 @@ struct Sink {
   size_t answerPos = 0;
   bool haveAnswer = false;
   int abortTaken = 0;  // bTag of the bulk-IN abort whose answer is dropped
+  bool clearTaken = false;  // the clear's input and answer dropped; it waits for the FIFO to empty
   // The first packet of the transfer that followed an aborted one, or that
   // came while a request waited for its answer: handled before the next read.
   uint8_t next[kUsbTmcMaxPacket] = {};
@@ -126,20 +127,31 @@ struct Sink {
 
 // INITIATE_CLEAR: the device's input and output go: the message being
 // gathered, the transfers the host sent before the clear and the device has
-// not read yet, the commands posted that have not begun, and the answer. A
-// command already running ends on its own. True when a clear was taken.
+// not read yet, the commands posted that have not begun, the answer, and the
+// bulk-IN FIFO where the port can flush it; where it cannot, the host reads
+// it up to a short packet, as CHECK_CLEAR_STATUS tells it (bmClear), and the
+// clear is done once the FIFO is empty. A command already running ends on
+// its own. True while a clear is being taken.
 bool TakeClear(Sink& s) {
   UsbTmcBulkState& b = UsbTmcBulk();
   if (!b.clear.load()) return false;
-  s.message.clear();
-  s.overflow = false;
-  s.held.clear();
-  s.nextLen = -1;
-  uint8_t discard[kUsbTmcMaxPacket];
-  for (int i = 0; i < kClearFlushPackets && plat::GadgetRead(s.fd, discard, sizeof(discard), 1) >= 0; ++i) {
+  const int fd = b.sourceFd.load();
+  if (!s.clearTaken) {
+    s.clearTaken = true;
+    s.message.clear();
+    s.overflow = false;
+    s.held.clear();
+    s.nextLen = -1;
+    uint8_t discard[kUsbTmcMaxPacket];
+    for (int i = 0; i < kClearFlushPackets && plat::GadgetRead(s.fd, discard, sizeof(discard), 1) >= 0;
+         ++i) {
+    }
+    Scpi.DropUsbTmcCallsPosted();
+    s.ForgetAnswer();
+    if (fd >= 0) plat::GadgetFifoFlush(fd);
   }
-  Scpi.DropUsbTmcCallsPosted();
-  s.ForgetAnswer();
+  if (fd >= 0 && plat::GadgetFifoStatus(fd) > 0) return true;
+  s.clearTaken = false;
   b.abortOut = 0;
   b.clear = false;
   return true;
