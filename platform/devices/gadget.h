@@ -49,10 +49,10 @@ void GadgetClose(int handle);
 // (a transfer of 0 bytes is a zero-length packet). Returns the bytes written.
 int GadgetWrite(int handle, const void* data, size_t len);
 // Reads one bulk-OUT transfer of at most `len` bytes from an endpoint file,
-// waiting up to `timeoutMs` (-1: no limit): the bytes read (0: a zero-length
-// packet), -ETIMEDOUT, or -ESHUTDOWN once the handle was shut down. A read
-// that timed out stays asked for: the transfer that then comes is the next
-// call's, nothing is lost.
+// waiting up to `timeoutMs` (-1: no limit; 0: only a transfer already
+// there): the bytes read (0: a zero-length packet), -ETIMEDOUT, or -ESHUTDOWN
+// once the handle was shut down. A read that timed out stays asked for: the
+// transfer that then comes is the next call's, nothing is lost.
 int GadgetRead(int handle, void* buf, size_t len, int timeoutMs);
 // Wakes a reader or writer blocked on `handle` with -ESHUTDOWN, before it is
 // closed from another thread.

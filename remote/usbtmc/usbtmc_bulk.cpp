@@ -91,8 +91,9 @@ struct Sink {
   size_t answerPos = 0;
   bool haveAnswer = false;
   int abortTaken = 0;  // bTag of the bulk-IN abort whose answer is dropped
-  // The first packet of the transfer that followed an aborted one, read
-  // while the abort was taken: handled before the next read.
+  bool clearTaken = false;  // the clear's input and answer dropped; it waits for the FIFO to empty
+  // The first packet of the transfer that followed an aborted one, or that
+  // came while a request waited for its answer: handled before the next read.
   uint8_t next[kUsbTmcMaxPacket] = {};
   int nextLen = -1;
 
@@ -126,20 +127,31 @@ struct Sink {
 
 // INITIATE_CLEAR: the device's input and output go: the message being
 // gathered, the transfers the host sent before the clear and the device has
-// not read yet, the commands posted that have not begun, and the answer. A
-// command already running ends on its own. True when a clear was taken.
+// not read yet, the commands posted that have not begun, the answer, and the
+// bulk-IN FIFO where the port can flush it; where it cannot, the host reads
+// it up to a short packet, as CHECK_CLEAR_STATUS tells it (bmClear), and the
+// clear is done once the FIFO is empty. A command already running ends on
+// its own. True while a clear is being taken.
 bool TakeClear(Sink& s) {
   UsbTmcBulkState& b = UsbTmcBulk();
   if (!b.clear.load()) return false;
-  s.message.clear();
-  s.overflow = false;
-  s.held.clear();
-  s.nextLen = -1;
-  uint8_t discard[kUsbTmcMaxPacket];
-  for (int i = 0; i < kClearFlushPackets && plat::GadgetRead(s.fd, discard, sizeof(discard), 1) >= 0; ++i) {
+  const int fd = b.sourceFd.load();
+  if (!s.clearTaken) {
+    s.clearTaken = true;
+    s.message.clear();
+    s.overflow = false;
+    s.held.clear();
+    s.nextLen = -1;
+    uint8_t discard[kUsbTmcMaxPacket];
+    for (int i = 0; i < kClearFlushPackets && plat::GadgetRead(s.fd, discard, sizeof(discard), 1) >= 0;
+         ++i) {
+    }
+    Scpi.DropUsbTmcCallsPosted();
+    s.ForgetAnswer();
+    if (fd >= 0) plat::GadgetFifoFlush(fd);
   }
-  Scpi.DropUsbTmcCallsPosted();
-  s.ForgetAnswer();
+  if (fd >= 0 && plat::GadgetFifoStatus(fd) > 0) return true;
+  s.clearTaken = false;
   b.abortOut = 0;
   b.clear = false;
   return true;
@@ -287,14 +299,27 @@ bool SendZlp(int fd) {
   return Send(fd, &none, 0);
 }
 
+// A transfer the host sent while the sink waited for an answer: kept in
+// `s.next` for the sink (zero-length packets are dropped). True when one came.
+bool TookNextTransfer(Sink& s) {
+  if (s.nextLen >= 0) return true;
+  const int n = plat::GadgetRead(s.fd, s.next, sizeof(s.next), 0);
+  if (n > 0) s.nextLen = n;
+  return n > 0;
+}
+
 // Waits for the answer of the last command, looking when an answer is
 // stored and at least every millisecond; false after kAnswerWaitMs, an abort
 // of the transfer `tag`, a clear (which may come before the transfer was
-// marked as in progress) or a stop.
+// marked as in progress), a stop, or the host's next transfer: a host that
+// sends again no longer waits for this request, and the device goes on
+// taking what it sends (an answer still to come is kept for a later request
+// unless the new transfer is a command).
 bool AwaitAnswer(Sink& s, uint8_t tag) {
   UsbTmcBulkState& b = UsbTmcBulk();
   for (int waited = 0; !s.Collect(); ++waited) {
     if (b.abortIn.load() == tag || b.clear.load() || s.Stopping() || waited >= kAnswerWaitMs) return false;
+    if (TookNextTransfer(s)) return false;
     std::unique_lock<std::mutex> lock(s.wake->mu);
     s.wake->cv.wait_for(lock, kAnswerPoll, [&] { return s.wake->stored; });
     s.wake->stored = false;
@@ -329,6 +354,7 @@ int usbtmc_msg_cmd_response(Sink& s, const Header& req) {
       SendZlp(fd);  // the aborted transfer ends with a short packet
       return 0;
     }
+    if (s.nextLen >= 0) return 0;  // the host went on: nothing is sent for this request
     std::printf("Timeout .... \n");
     return -1;
   }

@@ -200,7 +200,10 @@ void InterfaceRequest(int fd, const plat::UsbSetupPacket& s) {
       return;
     case kCheckClearStatus: {
       const bool pending = b.clear.load();
-      ReplyBytes(fd, {pending ? kUsbTmcStatusPending : kUsbTmcStatusSuccess, 0});
+      // bmClear's BulkInFifoBytes: the host reads bulk-IN up to a short packet,
+      // which lets a sink waiting to send an answer take the clear.
+      const bool fifo = pending && plat::GadgetFifoStatus(b.sourceFd.load()) > 0;
+      ReplyBytes(fd, {pending ? kUsbTmcStatusPending : kUsbTmcStatusSuccess, uint8_t(fifo ? 1 : 0)});
       return;
     }
     case kGetCapabilities: {

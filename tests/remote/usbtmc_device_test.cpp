@@ -1,9 +1,11 @@
 // The USBTMC device in the test process, driven as a host drives it through
 // the simulated board's USB device port (control requests, bulk packets, a
-// bus suspend): the transfer after an aborted one, the status byte's MAV,
+// bus suspend): the transfer after an aborted one, a request no answer
+// meets, a clear while an answer waits to be read, the status byte's MAV,
 // requests after a suspend, and the key lock taken over USB released by a
 // suspend.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -47,7 +49,14 @@ void HoldAtGate(scpi_para*, char*) {
   g_gate.cv.wait(lock, [] { return g_gate.open; });
 }
 void Count(scpi_para*, char*) { ++g_counted; }
-instr g_table[] = {{"*IDN?", Idn}, {"SLOW?", Slow}, {"GATE", HoldAtGate}, {"COUNT", Count}, {"", nullptr}};
+// An answer far larger than the port holds unread.
+constexpr int kLongAnswer = 1 << 20;
+void Long(scpi_para*, char*) {
+  const std::string answer(kLongAnswer, 'L');
+  Scpi.WriteResponseDataPure(answer.data(), int(answer.size()));
+}
+instr g_table[] = {{"*IDN?", Idn},   {"SLOW?", Slow}, {"GATE", HoldAtGate},
+                   {"COUNT", Count}, {"LONG?", Long}, {"", nullptr}};
 
 constexpr uint8_t kMsgOut = 1, kRequestIn = 2;
 constexpr size_t kPacket = 512;
@@ -191,6 +200,51 @@ TEST_F(UsbTmcDevice, AClearDropsTheCommandsWaitingBehindARunningOne) {
   host.Command(80, "*IDN?");
   EXPECT_EQ("QEL,TEST\r\n", host.Answer(81));
   EXPECT_EQ(0, g_counted.load()) << "commands sent before the clear ran after it";
+}
+
+// A REQUEST_DEV_DEP_MSG_IN that no answer will meet (nothing asked, or a
+// command that answers nothing) does not stop the device taking what the
+// host sends next: the query after it is answered at once rather than once
+// the request's wait has run out, and nothing is sent for the request.
+TEST_F(UsbTmcDevice, ARequestNoAnswerMeetsLeavesTheDeviceTakingPackets) {
+  g_counted = 0;
+  ASSERT_TRUE(host.Packet(Header(kRequestIn, 60, 4096, 0)));  // nothing asked
+  host.Command(61, "COUNT");
+  ASSERT_TRUE(host.Packet(Header(kRequestIn, 62, 4096, 0)));
+  host.Command(63, "*IDN?");
+  EXPECT_EQ("QEL,TEST\r\n", host.Answer(64));
+  EXPECT_EQ(1, g_counted.load());
+  char extra[kPacket];
+  EXPECT_LT(recv(host.in, extra, sizeof extra, MSG_DONTWAIT), 0)
+      << "a transfer for a request that met no answer";
+}
+
+// INITIATE_CLEAR while the device waits for the host to read a long answer:
+// CHECK_CLEAR_STATUS stays pending with bmClear's BulkInFifoBytes set, the
+// host reads bulk-IN up to a short packet as told, and the clear is then done.
+TEST_F(UsbTmcDevice, AClearWhileAnAnswerWaitsToBeReadTellsTheHostToReadIt) {
+  host.Command(90, "LONG?");
+  ASSERT_TRUE(host.Packet(Header(kRequestIn, 91, kLongAnswer, 0)));
+  pollfd sending{host.in, POLLIN, 0};
+  ASSERT_EQ(1, poll(&sending, 1, int(kWaitLimit.count()))) << "the answer never came";
+  EXPECT_EQ(std::string("\x00\x01", 2), host.Control(0xA1, 5, 0, 0, 1));  // INITIATE_CLEAR
+  std::string status;
+  ASSERT_TRUE(WaitUntil([&] {
+    status = host.Control(0xA1, 6, 0, 0, 2);  // CHECK_CLEAR_STATUS
+    return status.size() == 3 && uint8_t(status[1]) == 0x02 && (status[2] & 1);
+  })) << "pending, nothing to read told";
+  char buf[kPacket];
+  ssize_t n;
+  do n = recv(host.in, buf, sizeof buf, 0);
+  while (n == ssize_t(kPacket));
+  ASSERT_GE(n, 0) << "no short packet";
+  EXPECT_TRUE(WaitUntil([&] {
+    status = host.Control(0xA1, 6, 0, 0, 2);
+    return status.size() == 3 && uint8_t(status[1]) != 0x02;
+  })) << "the clear stays pending";
+  EXPECT_EQ(std::string("\x00\x01\x00", 3), status);
+  host.Command(92, "*IDN?");
+  EXPECT_EQ("QEL,TEST\r\n", host.Answer(93));
 }
 
 // READ_STATUS_BYTE shows MAV as soon as the answer is stored, and no longer

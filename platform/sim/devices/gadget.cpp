@@ -356,10 +356,11 @@ int GadgetRead(int handle, void* buf, size_t len, int timeoutMs) {
   auto f = Find(handle);
   if (!f || f->kind != Kind::kEndpoint) return -EBADF;
   if (!f->configured) return -EINVAL;
+  // A time-out of 0 still takes a transfer that is already there.
   int waited = 0;
-  for (;;) {
+  for (bool looked = false;; looked = true) {
     if (Stopping(*f)) return -ESHUTDOWN;
-    if (timeoutMs >= 0 && waited >= timeoutMs) return -ETIMEDOUT;
+    if (looked && timeoutMs >= 0 && waited >= timeoutMs) return -ETIMEDOUT;
     const int slice = timeoutMs >= 0 && timeoutMs - waited < kSlowPollMs ? timeoutMs - waited : kSlowPollMs;
     const int c = f->conn.load();
     short re = 0;

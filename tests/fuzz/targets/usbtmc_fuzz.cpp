@@ -1,7 +1,8 @@
 // USBTMC bulk-OUT traffic as a USB host sends it: the input, cut into
 // packets of up to 512 bytes (a packet ends at each 0xFF 0xFE pair, so
 // short packets and zero-length packets occur too), goes to the instrument's
-// bulk-OUT endpoint on the simulated USB port. The host then clears the
+// bulk-OUT endpoint on the simulated USB port, the host reading bulk-IN
+// while the device has no room for a packet. The host then clears the
 // device (INITIATE_CLEAR until CHECK_CLEAR_STATUS says done), drains the
 // bulk-IN endpoint meanwhile, and waits for the SCPI engine to settle.
 // The clear drops the commands still waiting, so an input's work is the
@@ -33,6 +34,7 @@ namespace {
 constexpr size_t kPacket = 512;
 constexpr auto kClearLimit = std::chrono::seconds(20);
 constexpr int kReplyLimitS = 20;
+constexpr int kOutRetryMs = 10;  // a packet the device has no room for is offered again this often
 constexpr int kMostRunStateBlocks = 2;
 constexpr char kRunStateLabel[] = "TASK-SYSTEM";
 
@@ -86,6 +88,17 @@ struct Host {
     return buf[0];
   }
 
+  // One bulk-OUT packet. While the device does not take it the host reads
+  // bulk-IN, as a host reading the answers it asked for does: a device that
+  // waits to send is not mistaken for one that stopped taking packets.
+  void Packet(const uint8_t* data, size_t len) {
+    uint8_t buf[kPacket];
+    while (::send(out, data, len, MSG_NOSIGNAL | MSG_DONTWAIT) < 0 && errno == EAGAIN) {
+      pollfd p{in, POLLIN, 0};
+      if (::poll(&p, 1, kOutRetryMs) > 0) ::recv(in, buf, sizeof(buf), MSG_DONTWAIT);
+    }
+  }
+
   void Drain() {
     uint8_t buf[kPacket];
     pollfd p{in, POLLIN, 0};
@@ -134,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while (start < size) {
     size_t end = start;
     while (end < size && end - start < kPacket && !(end + 1 < size && data[end] == 0xFF && data[end + 1] == 0xFE)) ++end;
-    ::send(h.out, data + start, end - start, MSG_NOSIGNAL);
+    h.Packet(data + start, end - start);
     start = end < size && end - start < kPacket ? end + 2 : end;
   }
   uint8_t reply[8] = {};
