@@ -109,7 +109,6 @@ int TaskForUtility::Default() {
                             IicEnd()};
   Sys().eeprom->I2C_BatchWrite(batch);
   Run().Set_passFail_flag(0);
-  PassFail_Source(keypara{KEY_NO_KEY, 0, 0});  // the tested channel follows its item, back at CH1
   return 0;
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The default setup puts every setting back: over VXI-11 (pyvisa-py) every
 setting the programming reference (docs/scpi-commands.md) gives with a query
-and a setup holds is set away from its default, then `*RST` is sent and
+and a setup holds (and the knob's selections a setup does not hold) is set
+away from its default, then `*RST` is sent and
 `*OPC?` waited for: each query answers as on the fresh instrument, whose
 answers are the reference's defaults (test_scpi_reference.py checks those).
 The same again with `KEY:DEFault`, the DEFAULT key's default setup.
@@ -19,10 +20,10 @@ MOVED_AT_LEAST = 180  # settings a value moves away from the default
 def back_to_defaults(rm):
     link = Link(rm)
     try:
-        headers = [h for h, _ in entries()]
+        headers = [h for h, _ in entries(in_a_setup=False)]
         fresh = link.snapshot(headers)
         for reset in ("*RST", "KEY:DEFault"):
-            moved, _ = set_everything(link)
+            moved, _ = set_everything(link, in_a_setup=False)
             assert len(moved) >= MOVED_AT_LEAST, f"only {len(moved)} settings moved"
             link.set(reset)
             got = link.snapshot(headers)
