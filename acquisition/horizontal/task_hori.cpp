@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "acquisition/horizontal/task_hori_internal.h"
+#include "acquisition/models/x_system.h"
 #include "core/board/eeprom_map.h"
 #include "core/board/i2c_storage.h"
 #include "core/messages/msg.h"
@@ -65,6 +66,9 @@ int TaskForHori::Initialize() {
   // The stored switches, the factory mode among them (a fresh EEPROM holds
   // 0xFF), come back into their ranges.
   M().ClampItems();
+  // At start-up and after the default setup no zoom window has been chosen
+  // (zoom coming on picks one).
+  Sys().timeBase->ClearZoomTimeBase();
   Hori_Format(kNoKey);
   Hori_Type(kNoKey);
   SetItem(kHoriSplit, 1);

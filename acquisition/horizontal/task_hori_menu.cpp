@@ -96,6 +96,10 @@ int Hori_Type(keypara k) {
     // and the run state all return to the main time base.
     SetItem(kHoriType, 0);
     apply(0);
+  } else if (type == 1) {
+    // The spectrum leaves its split and waterfall views, as it does when
+    // one is chosen in zoom.
+    AssistTo(kMathTask, kAssistMathZoomOn);
   }
   return 0;
 }

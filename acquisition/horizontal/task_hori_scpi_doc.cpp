@@ -5,8 +5,10 @@ extern const ScpiDoc TaskHoriScpiDoc[] = {
     {"DISPlay:TYPE", "`YT|XY12`: time base or X-Y (CH1 against CH2)", "`YT ` (with a trailing blank)",
      "`YT ` or `XY12 ` (each with a trailing blank)",
      "refused; X-Y is refused while the time bases are independent"},
-    {"TIMebase:MODE", "`MAIN|WINDow`: the main time base or the zoomed window", "`MAIN`",
-     "`MAIN` or `WINDow`", "refused; also while the time bases are independent"},
+    {"TIMebase:MODE",
+     "`MAIN|WINDow`: the main time base or the zoomed window (which shows a split or waterfall "
+     "spectrum full, as the screen tells)",
+     "`MAIN`", "`MAIN` or `WINDow`", "refused; also while the time bases are independent"},
     {"TIMebase:OFFSet",
      "seconds, with an optional unit `ns`, `us` or `ms` right after the number: the trigger "
      "point's time from the screen centre (positive moves it left), main time base only",

@@ -324,7 +324,10 @@ int trig_system::TrigVoltageSyncProbeRatio(float ratio) {
   if (s < 0 || s >= kSourceBlocks) return 0;
   const VerticalBlock& v = run_->vertical[s];
   const double unit = ratio * Voltage[std::clamp<int>(v.vdivIndex, 0, kVoltageEntries - 1)] / 25;
-  const int p = v.position - 127;
+  // A DC-referenced code counts from the screen centre, so the channel's
+  // position comes off; an AC-referenced one already counts from its zero.
+  const bool dcRef = Coupling() == kCouplingNoise || !AcReferenced();
+  const int p = dcRef ? v.position - 127 : 0;
   if (IsChannel(s)) {
     SemLock lock(sem_);
     for (int k = 0; k < 2; ++k) {

@@ -40,6 +40,8 @@ class x_system {
   int SetTimeBase(int ch, int index);
   int SetRealTimeBase(int ch, int index);
   int SetZoomTimeBase(int ch, int index);
+  // The zoom window's time base as before zoom first comes on: none chosen.
+  void ClearZoomTimeBase();
   int GetTimeBase(int ch) const;
   int GetRealTimeBase(int ch) const;
   int GetZoomTimeBase(int ch) const;

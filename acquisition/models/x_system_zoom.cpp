@@ -68,6 +68,12 @@ int x_system::CalcuZoomGapAndRange(int main, int zoom) {
   return 0;
 }
 
+void x_system::ClearZoomTimeBase() {
+  if (!PointerNullCheck()) return;
+  SemLock lock(sem_);
+  H(0).zoomTimeBase = 0;
+}
+
 int x_system::ZoomInit(int on) {
   if (!PointerNullCheck() || (on != 0 && on != 1)) return -1;
   control& board = *resource_->board;

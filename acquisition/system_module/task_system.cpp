@@ -54,6 +54,7 @@ constexpr int kDefaultTaskId = 6;
 constexpr int kSourceBlocksStored = 4;
 constexpr int kSource4 = 4, kSource4Vdiv = 16;
 constexpr int kSourceMaskBits = 15;
+constexpr int kRefSlots[] = {8, 9};  // the references' blocks
 
 bool IsKnobKey(int key) { return key >= kSysKeyOffsetOk && key <= kSysKeyTbOk; }
 
@@ -108,7 +109,7 @@ int TaskForSystem::OpResponse(taskresponse* r) {
       AutoSetOp();
       break;
     case KEY_WORD_DEFAULT:
-      Default();
+      DefaultSetup();
       break;
     case KEY_WORD_INIT:
       Initialize();
@@ -216,6 +217,12 @@ int TaskForSystem::Default() {
   for (int b = 0; b < kSourceBlocksStored; ++b) {
     ee.I2C_WriteU32(EE_PRETRIG_DEPTH + 4 * b, uint32_t(kRecordCentre));
     info->horizontal[b].offsetTime = 0.0;
+  }
+  {
+    // As at a first start no reference is loaded: a reference's scale and
+    // offset come with its file.
+    SemLock lock(Sem);
+    for (int slot : kRefSlots) info->vertical[slot] = VerticalBlock{};
   }
   Run().SetChStatus(1);
   return 0;

@@ -130,6 +130,13 @@ int Math_FFT_DisplayModeSel(keypara k) {
   return v;
 }
 
+void FftLeaveSplitViews() {
+  const int v = Item(kMathItemDisplayMode);
+  if (SysRunStatus.GetTimeBaseType() == 1 &&
+      (v == kFftSplit || v == kFftWaterfall1 || v == kFftWaterfall2))
+    Math_FFT_DisplayModeSel(keypara{KEY_NO_KEY, 0, 0});
+}
+
 // The slice shown while stopped: the knob walks the recorded rows, newest
 // first, wrapping at both ends.
 int Math_FFT_AdjWaterFall(keypara k) {

@@ -40,6 +40,9 @@ void FftDisplay();
 
 // Item 60 and the waterfall slice (item 61).
 int Math_FFT_DisplayModeSel(keypara k);
+// In zoom the split and waterfall views give way to the full one (message 96
+// with the spectrum on), as the mode item takes them there.
+void FftLeaveSplitViews();
 int Math_FFT_AdjWaterFall(keypara k);
 // Shows waterfall slice 1..min(frames, 200) (1 the newest) while stopped with
 // the math channel on (else messages 63, 64); the slice, or -1.

@@ -245,6 +245,7 @@ int TaskForMath::FunctionOnOff(int mode) {
 int TaskForMath::Assist(taskresponse* request, taskresponse*) {
   std::printf("### Math Assist \n");
   if (request && request->request == kAssistSpan && Run().GetMathType() == kMathFft) return 0;
+  if (request && request->request == kAssistMathZoomOn) FftLeaveSplitViews();
   return 0;
 }
 

@@ -258,6 +258,10 @@ class Menu {
   // Writes every stored item's value to the EEPROM again (a loaded setup's
   // values then persist).
   void StoreItems();
+  // The default setup: every defined item takes its row's initial value, as
+  // the static menu starts. Nothing is stored: the module's Default writes
+  // the EEPROM's defaults and its Initialize reads them, as at a first start.
+  void RestoreInitialItems();
   // The bytes of the setup image of `record` (the copies above).
   static size_t ImageBytes(const menu* record);
   // The first item whose value in a setup image of `record` lies outside its

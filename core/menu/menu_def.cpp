@@ -83,6 +83,14 @@ int Menu::ImageOutOfRange(const menu* record, const uint8_t* image, size_t lengt
 
 void Menu::SetSettingsReset(bool on) { settingsReset = on; }
 
+void Menu::RestoreInitialItems() {
+  for (int n = 0; record_ && n < kMenuItems; ++n) {
+    MenuItem* it = Item(record_, n);
+    if (it->attribute)
+      __atomic_store_n(&it->value.raw, uint64_t(uint32_t(it->range.initial)), __ATOMIC_SEQ_CST);
+  }
+}
+
 void Menu::StoreItems() {
   for (int n = 0; record_ && n < kMenuItems; ++n)
     if (Item(record_, n)->eeprom != kMenuNoEeprom) Store(record_, n, GetMenuItem(n));

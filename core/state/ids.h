@@ -94,3 +94,7 @@ enum AcqState : int {
 
 // A kept record is shown (stopped, or a knob change applied to it).
 inline bool KeptRecordStatus(int status) { return status == kAcqStopped || status == kAcqKnobApplying; }
+
+// Assist request to the math module: the time base went to zoom, which has no
+// room for the split and waterfall spectrum views.
+constexpr uint16_t kAssistMathZoomOn = 5;

@@ -77,13 +77,20 @@ class task {
   task_manage& Manager() const;
   _SysRunInfoOp& Run() const;
 
-  // The key words every module answers alike: DEFAULT, INIT and STORAGE run
-  // Default, Initialize and Stroage, LANGUAGE runs `language`. True when `r`
-  // carried one of them, with the result in *rc.
+  // The DEFAULT key word: the menu's items back at their initial values,
+  // then the module's Default (its EEPROM defaults and its own state).
+  int DefaultSetup() {
+    TaskMenu.RestoreInitialItems();
+    return Default();
+  }
+
+  // The key words every module answers alike: DEFAULT runs DefaultSetup,
+  // INIT and STORAGE run Initialize and Stroage, LANGUAGE runs `language`.
+  // True when `r` carried one of them, with the result in *rc.
   template <class Language>
   bool KeyWord(taskresponse* r, int* rc, Language language) {
     switch (r->key.key) {
-      case KEY_WORD_DEFAULT: *rc = Default(); return true;
+      case KEY_WORD_DEFAULT: *rc = DefaultSetup(); return true;
       case KEY_WORD_INIT: *rc = Initialize(); return true;
       case KEY_WORD_STORAGE: *rc = Stroage(r); return true;
       case KEY_WORD_LANGUAGE: *rc = language(); return true;

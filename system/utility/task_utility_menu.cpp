@@ -282,6 +282,7 @@ void Utility_MenuReset() {
   Utility_Square(kUtiNoKey);
   Utility_Cymometer(kUtiNoKey);
   Utility_OutputSel(kUtiNoKey);
+  PassFail_Source(kUtiNoKey);  // the waveform engine tests the item's channel
 }
 
 void Utility_MenuInit() {

@@ -24,6 +24,13 @@ constexpr int kDispBackLight = 164, kDispTransparent = 212;
 // Horizontal menu.
 constexpr int kHoriFormat = 122, kHoriType = 200, kHoriHoldOff = 196;  // hold-off: 32 bits
 constexpr int kHoriStartTest = 40, kHoriFactoryMode = 20;
+// Vertical positions and trigger level codes, 16 bits each: the first and
+// second level of each channel, screen codes counted from the centre with a
+// DC-referenced trigger coupling and from the channel's zero with AC or LF
+// reject; the coupling is the trigger menu's item.
+constexpr int kCh1Position = 66, kCh2Position = 68;
+constexpr int kCh1FirstLevel = 74, kCh2FirstLevel = 76, kCh1SecondLevel = 82, kCh2SecondLevel = 84;
+constexpr int kTrigCoupling = 148;
 // Measure menu.
 constexpr int kMeaMasterSrc = 128, kMeaSlaveSrc = 132, kMeaIndicatorSel = 133;
 }  // namespace ee

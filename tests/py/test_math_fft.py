@@ -28,6 +28,7 @@ except ImportError:
     system_python_or_exit("numpy")
 
 from test_sbus import block
+from test_setup_recall import Link
 from test_vxi11 import open_instr, run_cases
 
 SINE_HZ = 100e3
@@ -216,9 +217,49 @@ def fft_probe(rm, root):
         s.close()
 
 
+def zoom_shows_the_spectrum_full(rm):
+    """The zoomed time base has no room for the split and waterfall views,
+    which FUNC:FFT:DISPlay refuses there: zoom taken with one of them shown,
+    from the panel (HORI, then the Type soft key) or with TIMebase:MODE
+    WINDow, is taken and shows the spectrum full (the screen tells so: no
+    error). A setup saved then comes back as it was in force."""
+    link = Link(rm)
+    try:
+        link.reset()
+        link.set("FUNC:MATH:MODE FFT")
+        if link.ask("KEY:MATH:LED?") != "1":
+            link.set("KEY:MATH")
+        assert wait_until(lambda: link.ask("KEY:MATH:LED?") == "1")
+        for view in ("SPLIt", "WATerfall1", "WATerfall2"):
+            for way in ("the panel", "TIMebase:MODE"):
+                link.set(":TIMebase:MODE MAIN")
+                link.set("FUNC:FFT:DISPlay " + view)
+                assert link.ask("FUNC:FFT:DISPlay?") == view, view
+                link.drain_errors()
+                if way == "the panel":
+                    link.set("KEY:HMENu")
+                    link.set("KEY:F2")  # the horizontal menu's "Type"
+                else:
+                    link.set(":TIMebase:MODE WINDow")
+                shown = (link.ask(":TIMebase:MODE?"), link.ask("FUNC:FFT:DISPlay?"))
+                assert shown == ("WINDow", "FULL"), (view, way, shown)
+                assert link.drain_errors() == [], (view, way)  # taken: the screen's notice is no error
+        in_force = link.snapshot([":TIMebase:MODE", "FUNC:FFT:DISPlay", "FUNC:MATH:MODE"])
+        data = link.setup_block()
+        link.reset()
+        link.upload(data)
+        assert wait_until(lambda: link.ask(":TIMebase:MODE?") == "WINDow"), "the setup was not loaded"
+        assert link.snapshot(in_force) == in_force, link.snapshot(in_force)
+        assert link.drain_errors() == []
+    finally:
+        link.set(":TIMebase:MODE MAIN")
+        link.reset()
+        link.close()
+
+
 def main():
     with_root = (fft_readings, fft_probe)
-    return run_cases("math-fft-py-", SIGNAL, (fft_settings, fft_span, fft_readings, fft_probe),
+    return run_cases("math-fft-py-", SIGNAL, (fft_settings, fft_span, fft_readings, fft_probe, zoom_shows_the_spectrum_full),
                      call=lambda case, rm, root, inst: case(rm, root) if case in with_root else case(rm))
 
 

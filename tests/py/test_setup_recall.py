@@ -47,6 +47,9 @@ NOT_IN_A_SETUP = re.compile(
     r"|PF:(ENABle|OPERate)|WAVeform:.*|CHANnel\d:SELect|TRIGger:DELay:MODE|FUNCtion:FFT:WATerfall:SLICe"
     r"|TIMebase:INDPendent|TIMebase[12]:SCALe|TIMebase:SPLit:SCReen|DISPlay:TYPE|SYSTem:LANGuage"
     r"|CHANnel[2567]:POSition|TIMebase\d:POSition|STORage:.*|REF:DISK:SELect|CURSor:CUR[AB])$")
+# Not held by a setup either, though the default setup puts it back: which
+# source of a delay or setup/hold trigger the level knob serves.
+KNOB_SELECTIONS = re.compile(r"^TRIGger:(DELay|SHOLd):SELect$")
 
 # Values for settings whose parameter the reference gives as a quantity: the
 # first that changes the answer is kept.
@@ -97,8 +100,9 @@ VALUES = {
 }
 
 
-def entries():
-    """(setting header, parameter text) of each setting with a query, in the
+def entries(in_a_setup=True):
+    """(setting header, parameter text) of each setting with a query that a
+    setup holds (`in_a_setup`) or that the default setup puts back, in the
     reference's order."""
     with open(os.path.join(SOURCE, "docs", "scpi-commands.md")) as f:
         text = f.read()
@@ -111,7 +115,9 @@ def entries():
             # A query that answers only in some states is left out.
             if "nothing" in fields.get("query answers", ""):
                 continue
-            if not h.endswith("?") and h + "?" in headers and not NOT_IN_A_SETUP.match(h):
+            if h.endswith("?") or h + "?" not in headers or NOT_IN_A_SETUP.match(h):
+                continue
+            if not (in_a_setup and KNOB_SELECTIONS.match(h)):
                 found.append((h, fields.get("parameter", "")))
     return found
 
@@ -187,12 +193,12 @@ class Link:
         self.s.close()
 
 
-def set_everything(link):
-    """Each setting away from its default: the values are tried in turn and
-    the first the query answers other than before stays. The headers set,
-    and those no value moved."""
+def set_everything(link, in_a_setup=True):
+    """Each setting of entries(in_a_setup) away from its default: the values
+    are tried in turn and the first the query answers other than before
+    stays. The headers set, and those no value moved."""
     moved, stayed = [], []
-    for header, parameter in entries():
+    for header, parameter in entries(in_a_setup):
         before = link.ask(header + "?")
         for value in values_to_try(header, parameter):
             link.set(f"{header} {value}")

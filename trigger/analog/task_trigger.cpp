@@ -3,6 +3,7 @@
 #include "trigger/analog/task_trigger.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "acquisition/horizontal/task_hori.h"
 #include "acquisition/models/trig_system.h"
@@ -78,6 +79,12 @@ int TaskForTrigger::Default() {
   iic_item batch[] = {IicU16(kEeLineNum, 1), IicU32(kEeUnnamed152, 2), IicEnd()};
   Sys()->eeprom->I2C_BatchWrite(batch);
   if (!TaskMenu.MenuIsNull()) SetItem(kTiVideoLine, 1);
+  // The level knob serves the first source of each pair, as at a first start.
+  for (const auto& [first, second] :
+       {std::pair{kTiDelaySource1, kTiDelaySource2}, std::pair{kTiShData, kTiShClock}}) {
+    SetAttr(first, kTrigAttrKnob, 0);
+    SetAttr(second, 0, kTrigAttrKnob);
+  }
   EndAllPatternEdits();
   return 0;
 }
@@ -195,7 +202,7 @@ int TaskForTrigger::Stroage(taskresponse* r) {
 int TaskForTrigger::OpResponse(taskresponse* r) {
   if (!r) return -1;
   switch (r->key.key) {
-    case KEY_WORD_DEFAULT: return Default();
+    case KEY_WORD_DEFAULT: return DefaultSetup();
     case KEY_WORD_INIT: return Initialize();
     case KEY_WORD_STORAGE: return Stroage(r);
     case KEY_WORD_LANGUAGE: return LoadLanguage(1);
