@@ -55,7 +55,9 @@ int qel_draw::MainDisplay() {
   return 1;
 }
 
-int64_t qel_draw::NextIdleFrameUs() const { return framed_ && !halted_ ? lastFrameUs_ + kWaveFrameUs : 0; }
+int64_t qel_draw::NextIdleFrameUs() const {
+  return framed_ && !halted_ ? lastFrameUs_ + kWaveFrameUs : 0;
+}
 
 void qel_draw::FullRedraw() {
   // Cleared first, so that a request made while the page is drawn is kept.
@@ -98,9 +100,11 @@ void qel_draw::FullRedraw() {
 }
 
 void qel_draw::Compose() {
+  PlanRaster();
   StaticPageToNormalPage();  // the wave area's rows with it: no second copy of them
 
-  DrawWave();
+  DrawWaveArea();
+  KeepFrameRaster();
   if (MathOn()) DisplayChArrow();
   if (para_.timeBaseType)
     DrawGridZoom();

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/common/unit_convert.h"
 #include "core/menu/menu.h"
 #include "core/state/sys_run_info.h"
-#include "core/common/unit_convert.h"
 #include "ui/screen/qel_draw.h"
 
 namespace {
@@ -220,8 +220,10 @@ void qel_draw::DrawTopMenuTitle(int task, short shown, Menu* m) {
 }
 
 void qel_draw::CopyMenuBuffToTFTBuff() {
-  const uint32_t* from = GetDrawAddr(DRAW_MENU);
-  uint32_t* to = GetDrawAddr(DRAW_CURRENT);
-  for (int r = kPanelTop; r < kPanelTop + menuRows_ && r < kHeight; ++r)
+  const uint32_t* from = Surface(DRAW_MENU);
+  uint32_t* to = Surface(DRAW_CURRENT);
+  for (int r = kPanelTop; r < kPanelTop + menuRows_ && r < kHeight; ++r) {
     std::memcpy(to + r * kWidth + kPanelColumn, from + r * kWidth + kPanelColumn, kPanelWidth * 4);
+    Wrote(to, r, kPanelColumn, kPanelColumn + kPanelWidth);
+  }
 }
