@@ -31,7 +31,7 @@ class Draw {
   // The primitives' writes on `buffer` widen `spans` from now on (slot 0 to
   // kTrackSlots - 1; a null buffer ends the slot's tracking). Writes through
   // a pointer GetDrawAddr handed out are the owner's to record.
-  static constexpr int kTrackSlots = 3;
+  static constexpr int kTrackSlots = 4;
   static void TrackWrites(int slot, const uint32_t* buffer, RowSpans* spans);
 
   // Where DrawUnicodeTxt learns the current language's type (1: any character

@@ -17,7 +17,7 @@ namespace {
 constexpr int kStaticPage = 2, kMenuPage = 3, kHiddenPage = 4;
 constexpr int kWaveTop = 33, kWaveRows = 400, kWaveLeft = 30;
 // The slots of the primitives' record: the composition pages, the static page.
-constexpr int kTrackStatic = 2;
+constexpr int kTrackStatic = 2, kTrackMenu = 3;
 
 // The current language's type for wrapped texts: 1 lets any character wrap.
 int CurrentLanguageType() {
@@ -35,6 +35,7 @@ qel_draw::qel_draw()
   SetWaveBright(30);
   for (int p = 0; p < 2; ++p) TrackWrites(p, Page(p), &drawn_[p]);
   TrackWrites(kTrackStatic, Page(kStaticPage), &staticDrawn_);
+  TrackWrites(kTrackMenu, Page(kMenuPage), &menuDrawn_);
 }
 
 qel_draw::~qel_draw() {
@@ -71,6 +72,7 @@ uint32_t* qel_draw::GetDrawAddr(short kind) {
   uint32_t* page = Surface(kind);
   if (page == Page(0) || page == Page(1)) drawn_[page == Page(1)].AddAll();
   if (page == Page(kStaticPage)) staticDrawn_.AddAll();
+  if (page == Page(kMenuPage)) menuDrawn_.AddAll();
   return page;
 }
 
@@ -99,6 +101,8 @@ void qel_draw::StaticPageToNormalPage() {
   staticDrawn_.Clear();
   if (fullFrames_) drawn_[p].AddAll();
   if (rasterAfresh_) drawn_[p].AddRows(kWaveTop, kHeight, kWaveLeft, kWidth);
+  AddMenuPanel(&drawn_[p], pageMenu_[p].rows);
+  pageMenu_[p] = MenuCopy{};
   restored_ = drawn_[p];
   drawn_[p].Clear();
   for (int r = 0; r < kHeight; ++r)
@@ -129,6 +133,8 @@ void qel_draw::UpdateLcd() {
     RowSpans differ = drawn_[0];
     differ.Merge(drawn_[1]);
     differ.Merge(lcdExtra_);
+    if (!(pageMenu_[0] == pageMenu_[1]))
+      AddMenuPanel(&differ, std::max(pageMenu_[0].rows, pageMenu_[1].rows));
     const RasterLook &now = pageLook_[shown], &before = pageLook_[1 - shown];
     if (!SameLook(now, before) || (now.shown && !CellWise(now.view)))
       differ.AddRows(kWaveTop, kHeight, kWaveLeft, kWidth);

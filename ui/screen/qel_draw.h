@@ -258,6 +258,18 @@ class qel_draw final : public Draw {
   // raster), what the static page got since the last frame, what the last
   // frame restored, and the LCD's rows copied from the page being composed.
   RowSpans drawn_[2], staticDrawn_, restored_, lcdExtra_;
+  // The menu panel each page got this frame (not in drawn_: the other page
+  // holds the same pixels there when it got the same), and the menu page's
+  // writes since the last copy.
+  struct MenuCopy {
+    int rows = 0;
+    unsigned version = 0;
+    bool operator==(const MenuCopy& o) const { return rows == o.rows && version == o.version; }
+  };
+  MenuCopy pageMenu_[2];
+  RowSpans menuDrawn_;
+  unsigned menuVersion_ = 0;
+  void AddMenuPanel(RowSpans* spans, int rows) const;
   bool lcdHolds_ = false;  // the LCD holds the page shown last, exactly
   bool fullFrames_ = false;
   bool rasterAfresh_ = false;                               // this frame paints its raster whole

@@ -1,6 +1,7 @@
 // The soft-key menu of the current module: the panel on the menu page (item
 // backgrounds, titles, value fields, page marks), the vertical title tab, and
 // the copy of the panel into each composed frame.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -222,8 +223,22 @@ void qel_draw::DrawTopMenuTitle(int task, short shown, Menu* m) {
 void qel_draw::CopyMenuBuffToTFTBuff() {
   const uint32_t* from = Surface(DRAW_MENU);
   uint32_t* to = Surface(DRAW_CURRENT);
-  for (int r = kPanelTop; r < kPanelTop + menuRows_ && r < kHeight; ++r) {
+  for (int r = kPanelTop; r < kPanelTop + menuRows_ && r < kHeight; ++r)
     std::memcpy(to + r * kWidth + kPanelColumn, from + r * kWidth + kPanelColumn, kPanelWidth * 4);
-    Wrote(to, r, kPanelColumn, kPanelColumn + kPanelWidth);
+  // Recorded by what it was: a page restores it next frame, and the LCD
+  // compares it only when the other page got another menu.
+  bool changed = false;
+  for (int r = 0; r < kHeight && !changed; ++r) changed = menuDrawn_.Any(r);
+  if (changed) {
+    ++menuVersion_;
+    menuDrawn_.Clear();
   }
+  const int p = currentPage_.load();
+  if (to != Page(p)) return;  // composing hidden
+  const int rows = std::max(pageMenu_[p].rows, menuRows_);
+  pageMenu_[p] = MenuCopy{rows, menuVersion_};
+}
+
+void qel_draw::AddMenuPanel(RowSpans* spans, int rows) const {
+  spans->AddRows(kPanelTop, kPanelTop + rows, kPanelColumn, kPanelColumn + kPanelWidth);
 }
