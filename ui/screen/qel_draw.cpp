@@ -16,7 +16,8 @@ qel_draw QelDraw;
 namespace {
 constexpr int kStaticPage = 2, kMenuPage = 3, kHiddenPage = 4;
 constexpr int kWaveTop = 33, kWaveRows = 400, kWaveLeft = 30;
-// The slots of the primitives' record: the composition pages, the static page.
+// The slots of the primitives' record: the composition pages 0 and 1, then
+// the static and the menu page.
 constexpr int kTrackStatic = 2, kTrackMenu = 3;
 
 // The current language's type for wrapped texts: 1 lets any character wrap.
@@ -101,8 +102,13 @@ void qel_draw::StaticPageToNormalPage() {
   staticDrawn_.Clear();
   if (fullFrames_) drawn_[p].AddAll();
   if (rasterAfresh_) drawn_[p].AddRows(kWaveTop, kHeight, kWaveLeft, kWidth);
-  AddMenuPanel(&drawn_[p], pageMenu_[p].rows);
+  bool menuDrawn = false;
+  for (int r = 0; r < kHeight && !menuDrawn; ++r) menuDrawn = menuDrawn_.Any(r);
+  menuKept_ = menuThisFrame_ && !fullFrames_ && !rasterAfresh_ && !menuDrawn && menuRows_ > 0 &&
+              pageMenu_[p] == MenuCopy{menuRows_, menuVersion_};
+  if (!menuKept_) AddMenuPanel(&drawn_[p], pageMenu_[p].rows);
   pageMenu_[p] = MenuCopy{};
+  rasterWrote_.Clear();
   restored_ = drawn_[p];
   drawn_[p].Clear();
   for (int r = 0; r < kHeight; ++r)
@@ -117,6 +123,9 @@ void qel_draw::RefreshGrid() {
   if (from == to) return;
   const size_t first = size_t(kWaveTop) * kWidth;
   std::memcpy(to + first, from + first, size_t(kWaveRows) * kWidth * 4);
+  // Its raster gone, the page paints the next one whole.
+  const int p = currentPage_.load();
+  if (to == Page(p)) pageLook_[p] = RasterLook{};
 }
 
 void qel_draw::UpdateLcd() {

@@ -268,6 +268,11 @@ class qel_draw final : public Draw {
   };
   MenuCopy pageMenu_[2];
   RowSpans menuDrawn_;
+  // This frame copies the menu panel (decided as it starts); the page still
+  // holds the same panel, so only what covers it is copied: what the page
+  // restored, what this frame drew, the raster cells it painted.
+  bool menuThisFrame_ = false, menuKept_ = false;
+  RowSpans rasterWrote_;
   unsigned menuVersion_ = 0;
   void AddMenuPanel(RowSpans* spans, int rows) const;
   bool lcdHolds_ = false;  // the LCD holds the page shown last, exactly

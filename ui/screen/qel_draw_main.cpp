@@ -100,6 +100,7 @@ void qel_draw::FullRedraw() {
 }
 
 void qel_draw::Compose() {
+  menuThisFrame_ = MenuOnScreen();
   PlanRaster();
   StaticPageToNormalPage();  // the wave area's rows with it: no second copy of them
 
@@ -133,7 +134,7 @@ void qel_draw::Compose() {
   }
 
   DrawTopMenuTitle(currentTask_, short(SysRunStatus.IsMenuStatus()), menu_);
-  if (MenuOnScreen()) {
+  if (menuThisFrame_) {
     if (SysRunStatus.IsMenuTimeOver()) {
       SysRunStatus.MenuOnOff();
       // A list does not outlive the menu it belongs to: hidden, it would

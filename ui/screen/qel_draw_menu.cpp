@@ -223,8 +223,20 @@ void qel_draw::DrawTopMenuTitle(int task, short shown, Menu* m) {
 void qel_draw::CopyMenuBuffToTFTBuff() {
   const uint32_t* from = Surface(DRAW_MENU);
   uint32_t* to = Surface(DRAW_CURRENT);
-  for (int r = kPanelTop; r < kPanelTop + menuRows_ && r < kHeight; ++r)
-    std::memcpy(to + r * kWidth + kPanelColumn, from + r * kWidth + kPanelColumn, kPanelWidth * 4);
+  const int p = currentPage_.load();
+  if (menuKept_ && to == Page(p)) {
+    RowSpans cover = restored_;
+    cover.Merge(drawn_[p]);
+    cover.Merge(rasterWrote_);
+    for (int r = kPanelTop; r < kPanelTop + menuRows_ && r < kHeight; ++r) {
+      const int c0 = std::max<int>(cover.lo[r], kPanelColumn);
+      const int c1 = std::min<int>(cover.hi[r], kPanelColumn + kPanelWidth);
+      if (c1 > c0) std::memcpy(to + r * kWidth + c0, from + r * kWidth + c0, size_t(c1 - c0) * 4);
+    }
+  } else {
+    for (int r = kPanelTop; r < kPanelTop + menuRows_ && r < kHeight; ++r)
+      std::memcpy(to + r * kWidth + kPanelColumn, from + r * kWidth + kPanelColumn, kPanelWidth * 4);
+  }
   // Recorded by what it was: a page restores it next frame, and the LCD
   // compares it only when the other page got another menu.
   bool changed = false;
@@ -233,7 +245,6 @@ void qel_draw::CopyMenuBuffToTFTBuff() {
     ++menuVersion_;
     menuDrawn_.Clear();
   }
-  const int p = currentPage_.load();
   if (to != Page(p)) return;  // composing hidden
   const int rows = std::max(pageMenu_[p].rows, menuRows_);
   pageMenu_[p] = MenuCopy{rows, menuVersion_};

@@ -184,7 +184,7 @@ void qel_draw::PaintFrameRaster() {
   const int p = currentPage_.load();
   if (!rasterAfresh_ && page == Page(p)) {
     PaintRasterChanges(page, Surface(DRAW_STATIC), frameRaster_.get(), pageRaster_[p].get(), frameLook_,
-                       restored_);
+                       restored_, &rasterWrote_);
     return;
   }
   // Each byte's colour as taken for this frame; the X-Y cells' from CH1's palette.

@@ -149,7 +149,8 @@ bool CellWise(const RasterView& view) {
 }
 
 void PaintRasterChanges(uint32_t* page, const uint32_t* base, const uint8_t* raster,
-                        const uint8_t* before, const RasterLook& look, const RowSpans& repaint) {
+                        const uint8_t* before, const RasterLook& look, const RowSpans& repaint,
+                        RowSpans* wrote) {
   const Layout layout = LayoutOf(look.view);
   for (int r = 0; r < kRows; ++r) {
     const int s = CellRow(layout, r);
@@ -169,14 +170,20 @@ void PaintRasterChanges(uint32_t* page, const uint32_t* base, const uint8_t* ras
     const uint32_t* baseLower = baseUpper + Draw::kWidth;
     // A cell gone dark takes the base's pixels on both rows (one of them
     // may have been restored, the other not).
+    int first = kColumns, last = -1;  // the cells written
     auto cell = [&](int x) {
       const uint8_t v = now[x];
       if (v) {
-        if (v != was[x] || (x >= lo && x < hi)) upper[x] = lower[x] = look.colour[v];
+        if (v == was[x] && (x < lo || x >= hi)) return;
+        upper[x] = lower[x] = look.colour[v];
       } else if (was[x]) {
         upper[x] = baseUpper[x];
         lower[x] = baseLower[x];
+      } else {
+        return;
       }
+      first = std::min(first, x);
+      last = x;
     };
     int x = 0;
     for (; x + kWord <= kColumns; x += kWord) {
@@ -189,6 +196,10 @@ void PaintRasterChanges(uint32_t* page, const uint32_t* base, const uint8_t* ras
       for (int i = x; i < x + kWord; ++i) cell(i);
     }
     for (; x < kColumns; ++x) cell(x);
+    if (wrote && last >= first) {
+      wrote->Add(s, kLeft + first, kLeft + last + 1);
+      wrote->Add(s + 1, kLeft + first, kLeft + last + 1);
+    }
   }
 }
 

@@ -47,8 +47,10 @@ bool CellWise(const RasterView& view);
 // `raster`: cells that changed are painted, or take `base`'s pixels where they
 // went dark, and every lit cell in the `repaint` spans (restored to the base
 // this frame, nothing drawn on them since) is painted again.
+// The spans of the cells it wrote are added to `wrote` (when not null).
 void PaintRasterChanges(uint32_t* page, const uint32_t* base, const uint8_t* raster,
-                        const uint8_t* before, const RasterLook& look, const RowSpans& repaint);
+                        const uint8_t* before, const RasterLook& look, const RowSpans& repaint,
+                        RowSpans* wrote = nullptr);
 
 // Adds to `out` the screen spans where `a` and `b`, both shown with the
 // cell-wise `view`, differ.
