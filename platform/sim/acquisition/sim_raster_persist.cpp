@@ -19,16 +19,17 @@ int64_t SimRasterPersist::KeepUs(uint16_t word) {
 }
 
 void SimRasterPersist::Clear() {
-  for (const Kept& k : kept_) entry_[k.cell] = 0;
-  kept_.clear();
+  for (size_t i : keptCells_) kept_[i] = 0;
+  keptCells_.clear();
   addedSerial_ = ~0ull;
 }
 
 void SimRasterPersist::Show(const uint8_t* raster, size_t bytes, uint64_t serial, int64_t madeUs,
                             int64_t keepUs, uint8_t* dest) {
-  if (entry_.size() != bytes) {
-    entry_.assign(bytes, 0);
-    kept_.clear();
+  if (kept_.size() != bytes) {
+    kept_.assign(bytes, 0);
+    litUs_.assign(bytes, 0);
+    keptCells_.clear();
     addedSerial_ = ~0ull;
   }
   const bool add = serial != addedSerial_;
@@ -38,13 +39,9 @@ void SimRasterPersist::Show(const uint8_t* raster, size_t bytes, uint64_t serial
     // The acquisition's own cells, found a word of empty cells at a time.
     constexpr size_t kWord = sizeof(uint64_t);
     auto keep = [&](size_t i) {
-      if (uint32_t e = entry_[i]) {
-        kept_[e - 1].value = raster[i];
-        kept_[e - 1].litUs = madeUs;
-      } else {
-        kept_.push_back(Kept{uint32_t(i), raster[i], madeUs});
-        entry_[i] = uint32_t(kept_.size());
-      }
+      if (!kept_[i]) keptCells_.push_back(i);
+      kept_[i] = raster[i];
+      litUs_[i] = madeUs;
     };
     size_t i = 0;
     for (; i + kWord <= bytes; i += kWord) {
@@ -60,17 +57,16 @@ void SimRasterPersist::Show(const uint8_t* raster, size_t bytes, uint64_t serial
   // The kept cells the acquisition leaves empty. A cell past its time is
   // dropped for good: a longer setting later does not bring it back.
   const int64_t oldest = keepUs == kForever ? INT64_MIN : madeUs - keepUs;
-  for (size_t k = 0; k < kept_.size();) {
-    Kept& c = kept_[k];
-    if (raster[c.cell]) {
+  for (size_t k = 0; k < keptCells_.size();) {
+    const size_t i = keptCells_[k];
+    if (raster[i]) {
       ++k;
-    } else if (c.litUs < oldest) {
-      entry_[c.cell] = 0;
-      c = kept_.back();
-      kept_.pop_back();
-      if (k < kept_.size()) entry_[c.cell] = uint32_t(k + 1);
+    } else if (litUs_[i] < oldest) {
+      kept_[i] = 0;
+      keptCells_[k] = keptCells_.back();
+      keptCells_.pop_back();
     } else {
-      dest[c.cell] = c.value;
+      dest[i] = kept_[i];
       ++k;
     }
   }

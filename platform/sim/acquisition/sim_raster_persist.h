@@ -27,15 +27,9 @@ class SimRasterPersist {
             uint8_t* dest);
 
  private:
-  // A kept cell: the last byte it was lit with, and when (the acquisition's
-  // time). Kept together, so that a show walks them in one sweep.
-  struct Kept {
-    uint32_t cell;
-    uint8_t value;
-    int64_t litUs;
-  };
-  std::vector<Kept> kept_;       // in no order
-  std::vector<uint32_t> entry_;  // per cell: its place in kept_ plus 1, 0 when not kept
+  std::vector<uint8_t> kept_;      // the last byte each cell was lit with
+  std::vector<int64_t> litUs_;     // when: the acquisition's time
+  std::vector<size_t> keptCells_;  // the cells whose kept_ is not 0, in no order
   uint64_t addedSerial_ = ~0ull;
 };
 
