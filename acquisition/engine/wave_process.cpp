@@ -148,7 +148,7 @@ void _wave::BuildRealTime(int ch, const TraceMap& m, int first, int last) {
   const bool roll = Run()->acqStatus[0] == kAcqSlowScan || waveType_ == 3;
   const int count = roll ? kRecordPoints : std::max(0, std::min(readPoints_[ch], kRecordPoints));
   BuildColumns(screen_[ch], readSpp_[ch], count, interp_[ch], trace_[ch], m, first, last, ch);
-  if (Run()->timeBaseType == 1 && !roll)
+  if (Run()->timeBaseType == 1 && !roll && overviewSpp_[ch] > 0)
     BuildColumns(overviewRead_[ch], overviewSpp_[ch], std::min(overviewPoints_[ch], kRecordPoints), interp_[ch],
                  overview_[ch], m, 0, kColumns - 1, -1);
 }

@@ -9,6 +9,7 @@
 #include "acquisition/engine/wave.h"
 #include "acquisition/tables/voltage_tables.h"
 #include "core/state/ids.h"
+#include "core/state/wave_types.h"
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
 #include "core/state/sys_run_info.h"
@@ -277,10 +278,17 @@ int _wave::SetArmReadDDRPara(int ch, int n) {
     offset = StartOffset(b);
     points = std::min(kRecordPoints, int(std::floor(recorded * kColumns)));
     if (zoom && h.zoomFactor > 0) {
+      // The main window's traces above the zoom pane are drawn only without
+      // the raster, which holds its own strip: read only then.
       const int main = std::min(points, n);
-      ArmScreenRead(ch, offset, step);
-      if (Drain(ch, overviewRead_[ch], main, false) != main) overviewSpp_[ch] = 0;
-      else overviewSpp_[ch] = recorded, overviewPoints_[ch] = main;
+      overviewSpp_[ch] = 0;
+      if (run->waveType != kWaveRaster) {
+        ArmScreenRead(ch, offset, step);
+        if (Drain(ch, overviewRead_[ch], main, false) == main) {
+          overviewSpp_[ch] = recorded;
+          overviewPoints_[ch] = main;
+        }
+      }
       step = RealTimeStep(h.zoomFactor, &recorded);
       const int64_t from = h.zoomVisibleStart - std::max(h.preTrigDepth, h.screenStart);
       offset = int32_t(std::clamp<int64_t>(from, INT32_MIN, INT32_MAX));

@@ -16,6 +16,10 @@ constexpr int kLineStep = 20;
 
 int (*g_languageType)() = nullptr;
 
+// The buffers whose writes are recorded, and where.
+const uint32_t* g_trackedBuffer[Draw::kTrackSlots] = {};
+RowSpans* g_trackedSpans[Draw::kTrackSlots] = {};
+
 bool Inside(int row, int col) {
   return row >= 0 && row < Draw::kHeight && col >= 0 && col < Draw::kWidth;
 }
@@ -32,15 +36,42 @@ uint32_t Blend(uint32_t colour, uint32_t old) {
   return out;
 }
 
-bool GlyphBit(const font* g, int r, int c) {
-  return (g->bits[3 * r + c / 8] & (0x80u >> (c % 8))) != 0;
-}
+bool GlyphBit(const font* g, int r, int c) { return (g->bits[3 * r + c / 8] & (0x80u >> (c % 8))) != 0; }
 
 bool EndsText16(uint16_t c) { return c == 0 || c == '\r' || c == '\n'; }
 
 }  // namespace
 
 void Draw::SetLanguageTypeQuery(int (*query)()) { g_languageType = query; }
+
+void Draw::TrackWrites(int slot, const uint32_t* buffer, RowSpans* spans) {
+  if (slot < 0 || slot >= kTrackSlots) return;
+  g_trackedBuffer[slot] = spans ? buffer : nullptr;
+  g_trackedSpans[slot] = buffer ? spans : nullptr;
+}
+
+void Draw::Wrote(const uint32_t* buffer, int row, int c0, int c1) {
+  for (int i = 0; i < kTrackSlots; ++i)
+    if (g_trackedBuffer[i] == buffer)
+      g_trackedSpans[i]->Add(row, c0 < 0 ? 0 : c0, c1 > kWidth ? kWidth : c1);
+}
+
+void RowSpans::Clear() {
+  for (int r = 0; r < Draw::kHeight; ++r) {
+    lo[r] = Draw::kWidth;
+    hi[r] = 0;
+  }
+}
+
+void RowSpans::AddRows(int r0, int r1, int c0, int c1) {
+  c0 = c0 < 0 ? 0 : c0;
+  c1 = c1 > Draw::kWidth ? Draw::kWidth : c1;
+  for (int r = r0 < 0 ? 0 : r0; r < r1 && r < Draw::kHeight; ++r) Add(r, c0, c1);
+}
+
+void RowSpans::Merge(const RowSpans& other) {
+  for (int r = 0; r < Draw::kHeight; ++r) Add(r, other.lo[r], other.hi[r]);
+}
 
 int Draw::SetUserFontPointer(Font* f) {
   if (!f) return -1;
@@ -58,7 +89,9 @@ int Draw::SetPicturePointer(Picture* p) {
 
 void Draw::SetPixel(int row, int col, int colour, short kind) {
   uint32_t* buf = Buffer(kind);
-  if (buf && Inside(row, col)) buf[row * Draw::kWidth + col] = static_cast<uint32_t>(colour);
+  if (!buf || !Inside(row, col)) return;
+  buf[row * Draw::kWidth + col] = static_cast<uint32_t>(colour);
+  Wrote(buf, row, col, col + 1);
 }
 
 void Draw::DrawLine(int r1, int c1, int r2, int c2, int colour, short kind) {
@@ -67,11 +100,15 @@ void Draw::DrawLine(int r1, int c1, int r2, int c2, int colour, short kind) {
   const uint32_t c = static_cast<uint32_t>(colour);
   if (c1 == c2 && r1 < r2) {
     if (c1 < 0 || c1 >= Draw::kWidth) return;
-    for (int r = r1 < 0 ? 0 : r1; r < r2 && r < Draw::kHeight; ++r) buf[r * Draw::kWidth + c1] = c;
+    for (int r = r1 < 0 ? 0 : r1; r < r2 && r < Draw::kHeight; ++r) {
+      buf[r * Draw::kWidth + c1] = c;
+      Wrote(buf, r, c1, c1 + 1);
+    }
   } else if (r1 == r2 && c1 < c2) {
     if (r1 < 0 || r1 >= Draw::kHeight) return;
     uint32_t* line = buf + r1 * Draw::kWidth;
     for (int x = c1 < 0 ? 0 : c1; x < c2 && x < Draw::kWidth; ++x) line[x] = c;
+    Wrote(buf, r1, c1, c2);
   }
 }
 
@@ -84,6 +121,7 @@ void Draw::DrawLineBresenham(int r1, int c1, int r2, int c2, int colour, short k
   int err = (dc > dr ? dc : -dr) / 2;
   for (;;) {
     buf[r1 * Draw::kWidth + c1] = static_cast<uint32_t>(colour);
+    Wrote(buf, r1, c1, c1 + 1);
     if (r1 == r2 && c1 == c2) break;
     const int e = err;
     if (e > -dc) {
@@ -118,25 +156,27 @@ void Draw::DrawIndicatorLine(int row, int c1, int any, int c2, int colour, short
 // ---- rectangles and circles ----
 
 void Draw::FillRect(int row, int col, int width, int height, int colour, short kind) {
-  if (col + width >= Draw::kWidth || row + height > Draw::kHeight || height <= 0 || width <= 0)
-    return;
+  if (col + width >= Draw::kWidth || row + height > Draw::kHeight || height <= 0 || width <= 0) return;
   uint32_t* buf = Buffer(kind);
   if (!buf) return;
-  for (int r = row < 0 ? 0 : row; r < row + height; ++r)
+  for (int r = row < 0 ? 0 : row; r < row + height; ++r) {
     for (int c = col < 0 ? 0 : col; c < col + width; ++c)
       buf[r * Draw::kWidth + c] = static_cast<uint32_t>(colour);
+    Wrote(buf, r, col, col + width);
+  }
 }
 
 void Draw::FillRectTransparent(int row, int col, int width, int height, int colour, short kind) {
-  if (col + width >= Draw::kWidth || row + height > Draw::kHeight || height <= 0 || width <= 0)
-    return;
+  if (col + width >= Draw::kWidth || row + height > Draw::kHeight || height <= 0 || width <= 0) return;
   uint32_t* buf = Buffer(kind);
   if (!buf) return;
-  for (int r = row < 0 ? 0 : row; r < row + height; ++r)
+  for (int r = row < 0 ? 0 : row; r < row + height; ++r) {
     for (int c = col < 0 ? 0 : col; c < col + width; ++c) {
       uint32_t& p = buf[r * Draw::kWidth + c];
       p = Blend(static_cast<uint32_t>(colour), p);
     }
+    Wrote(buf, r, col, col + width);
+  }
 }
 
 void Draw::DrawRect(int row, int col, int width, int height, int colour, short kind) {
@@ -153,8 +193,7 @@ void Draw::DrawFrameBuffer(int row, int col, int width, int height, int colour, 
 
 void Draw::DrawCircle(int row, int col, int radius, int colour, short kind) {
   const int r0 = radius;
-  if (col + r0 >= Draw::kWidth || col - r0 < 0 || row + r0 > Draw::kHeight || row - r0 < 0 ||
-      r0 <= 0)
+  if (col + r0 >= Draw::kWidth || col - r0 < 0 || row + r0 > Draw::kHeight || row - r0 < 0 || r0 <= 0)
     return;
   int x = 0, y = r0, d = 3 - 2 * r0;
   while (x <= y) {
@@ -189,6 +228,7 @@ void Draw::WordOut(int row, int col, const font* glyph, int colour, short kind) 
       if (x < 0 || x >= Draw::kWidth || !GlyphBit(glyph, r, c)) continue;
       line[x] = blend ? Blend(static_cast<uint32_t>(colour), line[x]) : static_cast<uint32_t>(colour);
     }
+    Wrote(buf, row + r, col, col + cols);
   }
 }
 
@@ -264,14 +304,14 @@ namespace {
 // `put(line, column, code)` for every character to draw; returns the end column
 // and leaves the last line number in *lines.
 struct WrapRules {
-  int length;        // characters to read at most (-1: to the end marker)
-  bool lfBreaks;     // LF starts a new line (else CR / LF end the text)
-  bool charWrap;     // any character passing the right edge wraps
+  int length;     // characters to read at most (-1: to the end marker)
+  bool lfBreaks;  // LF starts a new line (else CR / LF end the text)
+  bool charWrap;  // any character passing the right edge wraps
 };
 
 template <typename Put, typename Advance>
-int WrapText(const uint16_t* text, int col, int width, const WrapRules& rules,
-             const font* glyphs, Put put, Advance advance, int* lines) {
+int WrapText(const uint16_t* text, int col, int width, const WrapRules& rules, const font* glyphs,
+             Put put, Advance advance, int* lines) {
   int x = col, line = 0;
   const int right = col + width;
   auto newLine = [&] {
@@ -332,8 +372,7 @@ int WrapText(const uint16_t* text, int col, int width, const WrapRules& rules,
 
 }  // namespace
 
-int Draw::DrawLanguageTxt(int row, int col, const uint16_t* text, int width, int colour,
-                          short kind) {
+int Draw::DrawLanguageTxt(int row, int col, const uint16_t* text, int width, int colour, short kind) {
   if (!text || !font_) return col;
   const font* glyphs = font_->GetCurrFont(kFontUnicode);
   int lines = 0;
@@ -345,8 +384,8 @@ int Draw::DrawLanguageTxt(int row, int col, const uint16_t* text, int width, int
       [&](uint16_t c) { return UnicodeAdvance(c); }, &lines);
 }
 
-int Draw::DrawUnicodeTxt(int row, int col, const uint16_t* text, int width, int length,
-                         int firstLine, int lineCount, int colour, short kind) {
+int Draw::DrawUnicodeTxt(int row, int col, const uint16_t* text, int width, int length, int firstLine,
+                         int lineCount, int colour, short kind) {
   if (!text || length <= 0 || !font_) return 0;
   const font* glyphs = font_->GetCurrFont(kFontUnicode);
   const bool charWrap = g_languageType && g_languageType() == 1;
@@ -432,8 +471,8 @@ int Draw::DrawIco(int row, int col, int id, int colour, short kind) {
   return col + table[id].width;
 }
 
-int Draw::DrawDigitalVoltage(int row, int col, const char* number, const char* suffix,
-                             int colour, short kind) {
+int Draw::DrawDigitalVoltage(int row, int col, const char* number, const char* suffix, int colour,
+                             short kind) {
   if (!number || !suffix || !font_) return -1;
   for (const char* p = number; *p; ++p) {
     int id;
@@ -466,6 +505,7 @@ int Draw::DrawPicture(int row, int col, int id, short kind, bool blend) {
       if (src[x] == MASK_COLOR) continue;
       dst[col + x] = blend ? Blend(src[x], dst[col + x]) : src[x];
     }
+    Wrote(buf, row + y, col, col + pic->width);
   }
   return col + pic->width;
 }
@@ -516,6 +556,7 @@ int Draw::DrawBmpPictrue(int row, int col, const char* path, short kind) {
     uint32_t* dst = buf + (row + y) * Draw::kWidth;
     for (int x = 0; x < Draw::kWidth && col + x < Draw::kWidth; ++x, src += 3)
       dst[col + x] = uint32_t(src[2]) << 16 | uint32_t(src[1]) << 8 | src[0];
+    Wrote(buf, row + y, col, Draw::kWidth);
   }
   return 0;
 }

@@ -9,6 +9,8 @@
 #include "ui/draw/font.h"
 #include "ui/draw/picture.h"
 
+struct RowSpans;
+
 class Draw {
  public:
   static constexpr int kWidth = 800;   // columns of every buffer
@@ -25,6 +27,12 @@ class Draw {
   Font* GetUserFontPointer() const { return font_; }
   Picture* GetPicturePointer() const { return picture_; }
   void DrawBuffSync(Draw* from, Draw* to) {}
+
+  // The primitives' writes on `buffer` widen `spans` from now on (slot 0 to
+  // kTrackSlots - 1; a null buffer ends the slot's tracking). Writes through
+  // a pointer GetDrawAddr handed out are the owner's to record.
+  static constexpr int kTrackSlots = 4;
+  static void TrackWrites(int slot, const uint32_t* buffer, RowSpans* spans);
 
   // Where DrawUnicodeTxt learns the current language's type (1: any character
   // may wrap). The run state installs it; without it the type is 0.
@@ -49,8 +57,7 @@ class Draw {
   void WordOutTest(int row, int col, const font* glyph, int colour, short kind);
   int DrawString(int row, int col, const char* text, int colour, short kind);
   int DrawLanguage(int row, int col, const uint16_t* text, int colour, short kind);
-  int DrawUnicodeString(int row, int col, const uint16_t* text, int maxWidth, int colour,
-                        short kind);
+  int DrawUnicodeString(int row, int col, const uint16_t* text, int maxWidth, int colour, short kind);
   int DrawLanguageTxt(int row, int col, const uint16_t* text, int width, int colour, short kind);
   int DrawUnicodeTxt(int row, int col, const uint16_t* text, int width, int length, int firstLine,
                      int lineCount, int colour, short kind);
@@ -71,13 +78,37 @@ class Draw {
 
  protected:
   ~Draw() = default;
+  // The buffer a primitive draws on: GetDrawAddr's, unless the owner tells
+  // its own hand-outs apart from its primitives' writes.
+  virtual uint32_t* PrimitiveBuffer(short kind) { return GetDrawAddr(kind); }
+  // Columns [c0, c1) of `row` were written on `buffer` (clipped to it).
+  static void Wrote(const uint32_t* buffer, int row, int c0, int c1);
   int UnicodeAdvance(uint16_t code);  // a blank 4 pixels, else the glyph's width
 
  private:
-  uint32_t* Buffer(short kind) { return GetDrawAddr(static_cast<short>(kind & 0xFFF)); }
+  uint32_t* Buffer(short kind) { return PrimitiveBuffer(static_cast<short>(kind & 0xFFF)); }
   const font* UnicodeGlyph(uint16_t code);
   int DrawPicture(int row, int col, int id, short kind, bool blend);
 
   Font* font_ = nullptr;
   Picture* picture_ = nullptr;
+};
+
+// The columns of each row written on one buffer: [lo, hi), none while hi <= lo.
+struct RowSpans {
+  int16_t lo[Draw::kHeight];
+  int16_t hi[Draw::kHeight];
+
+  RowSpans() { Clear(); }
+  void Clear();
+  bool Any(int row) const { return hi[row] > lo[row]; }
+  void Add(int row, int c0, int c1) {
+    if (c1 <= c0) return;
+    if (c0 < lo[row]) lo[row] = int16_t(c0);
+    if (c1 > hi[row]) hi[row] = int16_t(c1);
+  }
+  // Rows [r0, r1), columns [c0, c1), clipped to the buffer.
+  void AddRows(int r0, int r1, int c0, int c1);
+  void AddAll() { AddRows(0, Draw::kHeight, 0, Draw::kWidth); }
+  void Merge(const RowSpans& other);
 };

@@ -6,16 +6,19 @@
 #include <cstring>
 
 #include "acquisition/engine/wave.h"
+#include "core/common/unit_convert.h"
 #include "core/messages/semaphore.h"
 #include "core/state/sys_run_info.h"
-#include "core/common/unit_convert.h"
 #include "platform/devices/framebuffer.h"
 
 qel_draw QelDraw;
 
 namespace {
 constexpr int kStaticPage = 2, kMenuPage = 3, kHiddenPage = 4;
-constexpr int kWaveTop = 33, kWaveRows = 400;
+constexpr int kWaveTop = 33, kWaveRows = 400, kWaveLeft = 30;
+// The slots of the primitives' record: the composition pages 0 and 1, then
+// the static and the menu page.
+constexpr int kTrackStatic = 2, kTrackMenu = 3;
 
 // The current language's type for wrapped texts: 1 lets any character wrap.
 int CurrentLanguageType() {
@@ -23,12 +26,22 @@ int CurrentLanguageType() {
 }
 }  // namespace
 
-qel_draw::qel_draw() : sem_(&Sem), pages_(new uint32_t[size_t(5) * kPixels]()) {
+qel_draw::qel_draw()
+    : sem_(&Sem),
+      pages_(new uint32_t[size_t(5) * kPixels]()),
+      frameRaster_(new uint8_t[kQelRasterBytes]()),
+      pageRaster_{std::unique_ptr<uint8_t[]>(new uint8_t[kQelRasterBytes]()),
+                  std::unique_ptr<uint8_t[]>(new uint8_t[kQelRasterBytes]())} {
   SetGrayScale(30);  // the grid and trace brightness of a fresh instrument
   SetWaveBright(30);
+  for (int p = 0; p < 2; ++p) TrackWrites(p, Page(p), &drawn_[p]);
+  TrackWrites(kTrackStatic, Page(kStaticPage), &staticDrawn_);
+  TrackWrites(kTrackMenu, Page(kMenuPage), &menuDrawn_);
 }
 
-qel_draw::~qel_draw() = default;
+qel_draw::~qel_draw() {
+  for (int slot = 0; slot < kTrackSlots; ++slot) TrackWrites(slot, nullptr, nullptr);
+}
 
 // The frame buffer lives under the instrument root, which is known only once
 // the program runs: it is opened by Init (or by the first LCD update).
@@ -57,40 +70,94 @@ int qel_draw::Init() {
 }
 
 uint32_t* qel_draw::GetDrawAddr(short kind) {
+  uint32_t* page = Surface(kind);
+  if (page == Page(0) || page == Page(1)) drawn_[page == Page(1)].AddAll();
+  if (page == Page(kStaticPage)) staticDrawn_.AddAll();
+  if (page == Page(kMenuPage)) menuDrawn_.AddAll();
+  return page;
+}
+
+uint32_t* qel_draw::Surface(short kind) {
   const bool hidden = displayType_ == 1;
   switch (kind) {
-    case DRAW_STATIC:
-      return Page(hidden ? kHiddenPage : kStaticPage);
-    case DRAW_MENU:
-      return Page(kMenuPage);
-    case DRAW_SHOWN:
-      return Page(lastPage_.load());
-    default:
-      return Page(hidden ? kHiddenPage : currentPage_.load());
+    case DRAW_STATIC: return Page(hidden ? kHiddenPage : kStaticPage);
+    case DRAW_MENU: return Page(kMenuPage);
+    case DRAW_SHOWN: return Page(lastPage_.load());
+    default: return Page(hidden ? kHiddenPage : currentPage_.load());
   }
 }
 
 void qel_draw::ClearDisplayMemory(short kind) { std::memset(GetDrawAddr(kind), 0, kPageBytes); }
 
+// The page being composed takes the static page's pixels wherever it was
+// drawn on since it last did (or the static page changed meanwhile); the
+// whole wave area when its raster is painted whole this frame.
 void qel_draw::StaticPageToNormalPage() {
-  const uint32_t* from = GetDrawAddr(DRAW_STATIC);
-  uint32_t* to = GetDrawAddr(DRAW_CURRENT);
-  if (from != to) std::memcpy(to, from, kPageBytes);  // one page while composing hidden
+  const uint32_t* from = Surface(DRAW_STATIC);
+  uint32_t* to = Surface(DRAW_CURRENT);
+  if (from == to) return;  // one page while composing hidden
+  const int p = currentPage_.load();
+  drawn_[0].Merge(staticDrawn_);
+  drawn_[1].Merge(staticDrawn_);
+  staticDrawn_.Clear();
+  if (fullFrames_) drawn_[p].AddAll();
+  if (rasterAfresh_) drawn_[p].AddRows(kWaveTop, kHeight, kWaveLeft, kWidth);
+  bool menuDrawn = false;
+  for (int r = 0; r < kHeight && !menuDrawn; ++r) menuDrawn = menuDrawn_.Any(r);
+  menuKept_ = menuThisFrame_ && !fullFrames_ && !rasterAfresh_ && !menuDrawn && menuRows_ > 0 &&
+              pageMenu_[p] == MenuCopy{menuRows_, menuVersion_};
+  if (!menuKept_) AddMenuPanel(&drawn_[p], pageMenu_[p].rows);
+  pageMenu_[p] = MenuCopy{};
+  rasterWrote_.Clear();
+  restored_ = drawn_[p];
+  drawn_[p].Clear();
+  for (int r = 0; r < kHeight; ++r)
+    if (restored_.Any(r))
+      std::memcpy(to + r * kWidth + restored_.lo[r], from + r * kWidth + restored_.lo[r],
+                  size_t(restored_.hi[r] - restored_.lo[r]) * 4);
 }
 
 void qel_draw::RefreshGrid() {
-  const uint32_t* from = GetDrawAddr(DRAW_STATIC);
-  uint32_t* to = GetDrawAddr(DRAW_CURRENT);
+  const uint32_t* from = Surface(DRAW_STATIC);
+  uint32_t* to = Surface(DRAW_CURRENT);
   if (from == to) return;
   const size_t first = size_t(kWaveTop) * kWidth;
   std::memcpy(to + first, from + first, size_t(kWaveRows) * kWidth * 4);
+  // Its raster gone, the page paints the next one whole.
+  const int p = currentPage_.load();
+  if (to == Page(p)) pageLook_[p] = RasterLook{};
 }
 
 void qel_draw::UpdateLcd() {
   OpenFrameBuffer();
   if (!frameBuffer_) return;
   const int shown = currentPage_.load();
-  std::memcpy(frameBuffer_, Page(shown), kPageBytes);
+  const uint32_t* page = Page(shown);
+  if (!lcdHolds_ || fullFrames_) {
+    std::memcpy(frameBuffer_, page, kPageBytes);
+    lcdHolds_ = true;
+  } else {
+    // The LCD holds the other page: they differ only where either was drawn
+    // on, or their rasters differ.
+    RowSpans differ = drawn_[0];
+    differ.Merge(drawn_[1]);
+    differ.Merge(lcdExtra_);
+    if (!(pageMenu_[0] == pageMenu_[1]))
+      AddMenuPanel(&differ, std::max(pageMenu_[0].rows, pageMenu_[1].rows));
+    const RasterLook &now = pageLook_[shown], &before = pageLook_[1 - shown];
+    if (!SameLook(now, before) || (now.shown && !CellWise(now.view)))
+      differ.AddRows(kWaveTop, kHeight, kWaveLeft, kWidth);
+    else if (now.shown)
+      RasterDifference(pageRaster_[shown].get(), pageRaster_[1 - shown].get(), now.view, &differ);
+    for (int r = 0; r < kHeight; ++r) {
+      if (!differ.Any(r)) continue;
+      const size_t at = size_t(r) * kWidth + size_t(differ.lo[r]),
+                   bytes = size_t(differ.hi[r] - differ.lo[r]) * 4;
+      if (std::memcmp(frameBuffer_ + at, page + at, bytes) != 0)
+        std::memcpy(frameBuffer_ + at, page + at, bytes);
+    }
+  }
+  lcdExtra_.Clear();
   SemLock lock(*sem_);
   lastPage_ = shown;
   currentPage_ = (shown + 1) % 2;
@@ -106,9 +173,10 @@ void qel_draw::UpdateAreaLcd(int row, int col, int width, int height) {
   const int r1 = int(std::min<int64_t>(int64_t(row) + height, kHeight));
   const int c1 = int(std::min<int64_t>(int64_t(col) + width, kWidth));
   if (r1 <= r0 || c1 <= c0) return;
-  const uint32_t* from = GetDrawAddr(DRAW_CURRENT);
+  const uint32_t* from = Surface(DRAW_CURRENT);
   for (int r = r0; r < r1; ++r)
     std::memcpy(frameBuffer_ + r * kWidth + c0, from + r * kWidth + c0, size_t(c1 - c0) * 4);
+  lcdExtra_.AddRows(r0, r1, c0, c1);
 }
 
 uint32_t* qel_draw::GetScreenBMP() { return Page((currentPage_.load() + 1) % 2); }

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "ui/draw/draw.h"
+#include "ui/screen/qel_raster_paint.h"
 
 class Menu;
 class unit_convert;
@@ -100,6 +101,8 @@ class qel_draw final : public Draw {
 
   // Set-up.
   int Init();
+  // The buffer a kind names. Writes through a composition or static page
+  // handed out here may be anywhere: the whole page is drawn afresh.
   uint32_t* GetDrawAddr(short kind) override;
   void SetMainDisplayType(short type) { displayType_ = type; }
   short GetMainDisplayType() const { return displayType_; }
@@ -121,6 +124,9 @@ class qel_draw final : public Draw {
   int64_t NextIdleFrameUs() const;
   void DrawParaRefresh();
   void SetWaveAreaRefresh() { waveAreaRefresh_ = 1; }
+  // Every frame drawn whole and sent to the LCD whole, as before frames
+  // painted only what changed (the reference they are checked against).
+  void SetFullFrames(bool on) { fullFrames_ = on; }
   void ClearWaveAreaRefresh() { waveAreaRefresh_ = 0; }
   // True once message 45 left the power-off screen on the LCD for good.
   bool Halted() const { return halted_; }
@@ -170,7 +176,8 @@ class qel_draw final : public Draw {
     const char* words[3];  // delete, case, enter
     uint32_t frame, key, selected, label, selectedLabel;
   };
-  void DrawSoftKeyboard(short cursor, short lowerCase, const char* name, const SoftKeyStyle* style = nullptr);
+  void DrawSoftKeyboard(short cursor, short lowerCase, const char* name,
+                        const SoftKeyStyle* style = nullptr);
   void DrawFileSelList(int row, int col, const _Filelist* list, const uint16_t* title);
 
   // Status texts and marks.
@@ -202,6 +209,8 @@ class qel_draw final : public Draw {
   void DrawGridYT(int layout);
   void DrawGridXY(short mode);
   void DrawGridZoom();
+  // The traces and the raster as they are now, the raster painted whole
+  // (outside a frame: the next frame draws the wave area afresh).
   void DrawWave();
   // Clear the whole display raster (the next frame shows no intensity trace
   // until the FPGA raster is read again).
@@ -217,6 +226,14 @@ class qel_draw final : public Draw {
   };
 
   uint32_t* Page(int index) { return pages_.get() + size_t(index) * kPixels; }
+  // The buffer a kind names, its writes left to the primitives' record.
+  uint32_t* Surface(short kind);
+  uint32_t* PrimitiveBuffer(short kind) override { return Surface(kind); }
+  // This frame's raster (a copy of the FPGA's) and how it is shown.
+  void PlanRaster();
+  void DrawWaveArea();  // DrawWave within a frame
+  void PaintFrameRaster();
+  void KeepFrameRaster();  // the page now shows this frame's raster
   void OpenFrameBuffer();
   void FullRedraw();
   void Compose();
@@ -235,8 +252,34 @@ class qel_draw final : public Draw {
   bool frameBufferTried_ = false;
   unit_convert* unitConvert_ = nullptr;
   int currentTask_ = -1;
-  std::atomic<Menu*> menu_{nullptr};  // the current module's menu, drawn
+  std::atomic<Menu*> menu_{nullptr};   // the current module's menu, drawn
   std::unique_ptr<uint32_t[]> pages_;  // pages 0-1 composition, 2 static, 3 menu, 4 hidden
+  // Where each composition page differs from the static page (besides its
+  // raster), what the static page got since the last frame, what the last
+  // frame restored, and the LCD's rows copied from the page being composed.
+  RowSpans drawn_[2], staticDrawn_, restored_, lcdExtra_;
+  // The menu panel each page got this frame (not in drawn_: the other page
+  // holds the same pixels there when it got the same), and the menu page's
+  // writes since the last copy.
+  struct MenuCopy {
+    int rows = 0;
+    unsigned version = 0;
+    bool operator==(const MenuCopy& o) const { return rows == o.rows && version == o.version; }
+  };
+  MenuCopy pageMenu_[2];
+  RowSpans menuDrawn_;
+  // This frame copies the menu panel (decided as it starts); the page still
+  // holds the same panel, so only what covers it is copied: what the page
+  // restored, what this frame drew, the raster cells it painted.
+  bool menuThisFrame_ = false, menuKept_ = false;
+  RowSpans rasterWrote_;
+  unsigned menuVersion_ = 0;
+  void AddMenuPanel(RowSpans* spans, int rows) const;
+  bool lcdHolds_ = false;  // the LCD holds the page shown last, exactly
+  bool fullFrames_ = false;
+  bool rasterAfresh_ = false;                               // this frame paints its raster whole
+  std::unique_ptr<uint8_t[]> frameRaster_, pageRaster_[2];  // the raster this frame, and on each page
+  RasterLook frameLook_, pageLook_[2];
   char statusText_[70] = {};
   int palette_[4][256] = {};
   int waterfall_[256] = {};

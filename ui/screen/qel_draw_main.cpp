@@ -55,7 +55,9 @@ int qel_draw::MainDisplay() {
   return 1;
 }
 
-int64_t qel_draw::NextIdleFrameUs() const { return framed_ && !halted_ ? lastFrameUs_ + kWaveFrameUs : 0; }
+int64_t qel_draw::NextIdleFrameUs() const {
+  return framed_ && !halted_ ? lastFrameUs_ + kWaveFrameUs : 0;
+}
 
 void qel_draw::FullRedraw() {
   // Cleared first, so that a request made while the page is drawn is kept.
@@ -98,9 +100,12 @@ void qel_draw::FullRedraw() {
 }
 
 void qel_draw::Compose() {
+  menuThisFrame_ = MenuOnScreen();
+  PlanRaster();
   StaticPageToNormalPage();  // the wave area's rows with it: no second copy of them
 
-  DrawWave();
+  DrawWaveArea();
+  KeepFrameRaster();
   if (MathOn()) DisplayChArrow();
   if (para_.timeBaseType)
     DrawGridZoom();
@@ -129,7 +134,7 @@ void qel_draw::Compose() {
   }
 
   DrawTopMenuTitle(currentTask_, short(SysRunStatus.IsMenuStatus()), menu_);
-  if (MenuOnScreen()) {
+  if (menuThisFrame_) {
     if (SysRunStatus.IsMenuTimeOver()) {
       SysRunStatus.MenuOnOff();
       // A list does not outlive the menu it belongs to: hidden, it would

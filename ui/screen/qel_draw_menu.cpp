@@ -1,12 +1,13 @@
 // The soft-key menu of the current module: the panel on the menu page (item
 // backgrounds, titles, value fields, page marks), the vertical title tab, and
 // the copy of the panel into each composed frame.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "core/common/unit_convert.h"
 #include "core/menu/menu.h"
 #include "core/state/sys_run_info.h"
-#include "core/common/unit_convert.h"
 #include "ui/screen/qel_draw.h"
 
 namespace {
@@ -220,8 +221,35 @@ void qel_draw::DrawTopMenuTitle(int task, short shown, Menu* m) {
 }
 
 void qel_draw::CopyMenuBuffToTFTBuff() {
-  const uint32_t* from = GetDrawAddr(DRAW_MENU);
-  uint32_t* to = GetDrawAddr(DRAW_CURRENT);
-  for (int r = kPanelTop; r < kPanelTop + menuRows_ && r < kHeight; ++r)
-    std::memcpy(to + r * kWidth + kPanelColumn, from + r * kWidth + kPanelColumn, kPanelWidth * 4);
+  const uint32_t* from = Surface(DRAW_MENU);
+  uint32_t* to = Surface(DRAW_CURRENT);
+  const int p = currentPage_.load();
+  if (menuKept_ && to == Page(p)) {
+    RowSpans cover = restored_;
+    cover.Merge(drawn_[p]);
+    cover.Merge(rasterWrote_);
+    for (int r = kPanelTop; r < kPanelTop + menuRows_ && r < kHeight; ++r) {
+      const int c0 = std::max<int>(cover.lo[r], kPanelColumn);
+      const int c1 = std::min<int>(cover.hi[r], kPanelColumn + kPanelWidth);
+      if (c1 > c0) std::memcpy(to + r * kWidth + c0, from + r * kWidth + c0, size_t(c1 - c0) * 4);
+    }
+  } else {
+    for (int r = kPanelTop; r < kPanelTop + menuRows_ && r < kHeight; ++r)
+      std::memcpy(to + r * kWidth + kPanelColumn, from + r * kWidth + kPanelColumn, kPanelWidth * 4);
+  }
+  // Recorded by what it was: a page restores it next frame, and the LCD
+  // compares it only when the other page got another menu.
+  bool changed = false;
+  for (int r = 0; r < kHeight && !changed; ++r) changed = menuDrawn_.Any(r);
+  if (changed) {
+    ++menuVersion_;
+    menuDrawn_.Clear();
+  }
+  if (to != Page(p)) return;  // composing hidden
+  const int rows = std::max(pageMenu_[p].rows, menuRows_);
+  pageMenu_[p] = MenuCopy{rows, menuVersion_};
+}
+
+void qel_draw::AddMenuPanel(RowSpans* spans, int rows) const {
+  spans->AddRows(kPanelTop, kPanelTop + rows, kPanelColumn, kPanelColumn + kPanelWidth);
 }

@@ -7,20 +7,22 @@
 #include "core/board/control.h"
 #include "core/board/fpga_words.h"
 #include "core/state/sys_run_info.h"
+#include "core/state/wave_types.h"
 #include "ui/screen/qel_draw.h"
 #include "ui/screen/qel_raster_paint.h"
-#include "core/state/wave_types.h"
 
 namespace {
 constexpr int kTop = 33;
 constexpr int kLeft = 30;
 constexpr int kColumns = _wave::kColumns;
 constexpr int kLowCode = 27, kHighCode = 227;  // codes on the grid
-constexpr int kStripHeight = 120, kStripCentre = kTop + kStripHeight / 2;  // the X-Y and zoom layouts' strip
+constexpr int kFirstTraceUnder = 5;            // with the raster, the slots drawn as traces (under it)
+constexpr int kStripHeight = 120,
+              kStripCentre = kTop + kStripHeight / 2;  // the X-Y and zoom layouts' strip
 
-constexpr int kSlotColours[_wave::kTraceSlots] = {
-    0x00CCCC, 0xFFCC00, 0x009900, 0xAC04E4, 0x000000, 0xFF0000, 0x0066CC,
-    0x616161, 0x08A5A5, 0x6C6C00, 0x005000, 0x4C004C, 0x555555, 0x555555};
+constexpr int kSlotColours[_wave::kTraceSlots] = {0x00CCCC, 0xFFCC00, 0x009900, 0xAC04E4, 0x000000,
+                                                  0xFF0000, 0x0066CC, 0x616161, 0x08A5A5, 0x6C6C00,
+                                                  0x005000, 0x4C004C, 0x555555, 0x555555};
 
 int Clip(int code) { return code < kLowCode ? kLowCode : code > kHighCode ? kHighCode : code; }
 
@@ -85,7 +87,8 @@ static void DrawWaveXY(qel_draw& d, int squareLeft) {
     for (int i = 1; i < kColumns; ++i) {
       const int a = kStripCentre - (Clip(trace[i]) - 127) * kStripHeight / 200;
       const int b = kStripCentre - (Clip(trace[kColumns + i]) - 127) * kStripHeight / 200;
-      for (int r = a < b ? a : b; r <= (a < b ? b : a); ++r) d.SetPixel(r, kLeft + i, colour, DRAW_CURRENT);
+      for (int r = a < b ? a : b; r <= (a < b ? b : a); ++r)
+        d.SetPixel(r, kLeft + i, colour, DRAW_CURRENT);
     }
   }
   if (!x || !y || (on & 3) != 3) return;
@@ -98,6 +101,16 @@ static void DrawWaveXY(qel_draw& d, int squareLeft) {
 }
 
 void qel_draw::DrawWave() {
+  PlanRaster();
+  rasterAfresh_ = true;
+  DrawWaveArea();
+  const int p = currentPage_.load();
+  if (Surface(DRAW_CURRENT) != Page(p)) return;
+  drawn_[p].AddRows(0, kHeight, 0, kWidth);
+  pageLook_[p] = RasterLook{};
+}
+
+void qel_draw::DrawWaveArea() {
   const int waveType = SysRunStatus.GetWaveType();
   if (waveType != kWaveRaster && para_.displayFormat == 1 && para_.timeBaseType != 1) {
     DrawWaveXY(*this, para_.cursorOn ? kXYSquareLeftCursors : kXYSquareLeft);
@@ -108,7 +121,7 @@ void qel_draw::DrawWave() {
   const bool fftNarrow = para_.mathType == 1 && para_.fftMode == 2;
   const bool split = para_.independent && para_.split;
   bool activeSkipped = false;
-  for (int slot = waveType == kWaveRaster ? 5 : 0; slot < _wave::kTraceSlots; ++slot) {
+  for (int slot = waveType == kWaveRaster ? kFirstTraceUnder : 0; slot < _wave::kTraceSlots; ++slot) {
     if (!((status >> slot) & 1)) continue;
     if (slot == active) {
       activeSkipped = true;
@@ -116,36 +129,15 @@ void qel_draw::DrawWave() {
     }
     DrawWaveDSO(*this, 0, short(slot), fftNarrow, split);
   }
-  if (waveType == kWaveRaster) {
-    uint32_t* page = GetDrawAddr(DRAW_CURRENT);
-    int* palette[2] = {};
-    GetQelGrayscaleInfo(nullptr, 0, &palette[0]);
-    GetQelGrayscaleInfo(nullptr, 1, &palette[1]);
-    // The channels painted: the analogue channels that are on (the working
-    // channel count of the raster).
-    const int on = status & 3;
-    RasterColours colours;
-    colours.both[0] = palette[0];
-    colours.both[1] = palette[1];
-    if (on == 1 || on == 2) colours.one = palette[on == 1 ? 0 : 1];
-    if (page && palette[0] && palette[1] && on) {
-      RasterView view;
-      view.split = split;
-      view.xy = para_.displayFormat == 1 && para_.timeBaseType != 1;
-      view.zoom = para_.timeBaseType == 1;
-      view.full = SysRunStatus.GetHoriPoints() != 0;
-      view.cursors = para_.cursorOn != 0;
-      view.fftMode = para_.fftMode;
-      PaintRaster(page, QelWaveData, colours, view);
-    }
-  }
+  if (frameLook_.shown) PaintFrameRaster();
   if (activeSkipped) DrawWaveDSO(*this, 0, short(active), fftNarrow, split);
   if (waveType != 1 && para_.timeBaseType == 1) {
     // The zoom layout's strip above the zoom pane: the main window's traces,
     // the zoom window marked on it by the indicator.
     for (int ch = 0; ch < 2; ++ch)
-      if ((status >> ch) & 1) DrawTrace(*this, WaveOp.GetOverviewTrace(ch), kLeft, kColumns, kStripCentre, kStripHeight,
-                                        TraceColour(ch, kSlotColours[ch]));
+      if ((status >> ch) & 1)
+        DrawTrace(*this, WaveOp.GetOverviewTrace(ch), kLeft, kColumns, kStripCentre, kStripHeight,
+                  TraceColour(ch, kSlotColours[ch]));
   }
 }
 
@@ -157,3 +149,55 @@ void qel_draw::ClearQelPicture() {
 }
 
 void qel_draw::ClearDisplayWave() { ClearQelPicture(); }
+
+// Takes this frame's raster and how it is shown, before the page is restored:
+// a page whose raster was shown otherwise (or not cell by cell) has its wave
+// area restored and the raster painted whole.
+void qel_draw::PlanRaster() {
+  frameLook_ = RasterLook{};
+  const int on = SysRunStatus.GetChStatus() & 3;  // the analogue channels painted
+  if (SysRunStatus.GetWaveType() == kWaveRaster && on) {
+    RasterColours colours;
+    colours.both[0] = palette_[0];
+    colours.both[1] = palette_[1];
+    if (on == 1 || on == 2) colours.one = palette_[on == 1 ? 0 : 1];
+    RasterView view;
+    view.split = para_.independent && para_.split;
+    view.xy = para_.displayFormat == 1 && para_.timeBaseType != 1;
+    view.zoom = para_.timeBaseType == 1;
+    view.full = SysRunStatus.GetHoriPoints() != 0;
+    view.cursors = para_.cursorOn != 0;
+    view.fftMode = para_.fftMode;
+    frameLook_ = LookOf(colours, view);
+    std::memcpy(frameRaster_.get(), QelWaveData, kQelRasterBytes);
+  }
+  // Traces drawn under the raster (math, references) leave no cell to
+  // restore alone.
+  const bool tracesUnder = (SysRunStatus.GetChStatus() >> kFirstTraceUnder) != 0;
+  const int p = currentPage_.load();
+  rasterAfresh_ = fullFrames_ || !SameLook(frameLook_, pageLook_[p]) ||
+                  (frameLook_.shown && (!CellWise(frameLook_.view) || tracesUnder));
+}
+
+void qel_draw::PaintFrameRaster() {
+  uint32_t* page = Surface(DRAW_CURRENT);
+  const int p = currentPage_.load();
+  if (!rasterAfresh_ && page == Page(p)) {
+    PaintRasterChanges(page, Surface(DRAW_STATIC), frameRaster_.get(), pageRaster_[p].get(), frameLook_,
+                       restored_, &rasterWrote_);
+    return;
+  }
+  // Each byte's colour as taken for this frame; the X-Y cells' from CH1's palette.
+  RasterColours colours;
+  colours.one = reinterpret_cast<const int*>(frameLook_.colour);
+  colours.both[0] = palette_[0];
+  colours.both[1] = palette_[1];
+  PaintRaster(page, frameRaster_.get(), colours, frameLook_.view);
+}
+
+void qel_draw::KeepFrameRaster() {
+  const int p = currentPage_.load();
+  if (Surface(DRAW_CURRENT) != Page(p)) return;  // composed on the hidden page
+  std::swap(frameRaster_, pageRaster_[p]);
+  pageLook_[p] = frameLook_;
+}

@@ -3,6 +3,7 @@
 // straight into the page (every place below is on it, checked at compile time).
 #include "ui/screen/qel_raster_paint.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "acquisition/engine/wave.h"
@@ -68,6 +69,19 @@ Layout LayoutOf(const RasterView& v) {
   if (v.full) return Layout::kFull;
   return v.fftMode == 4 ? Layout::kHidden : Layout::kHalf;
 }
+
+// The first of the two screen rows of raster row r in a cell-wise layout.
+int CellRow(Layout layout, int r) {
+  if (layout == Layout::kSplit) return kTop + 2 * r + (r >= kSplitRow ? kSplitDrop : 0);
+  if (layout == Layout::kZoom) return kTop + 2 * r + (r >= kWindowRow ? kZoomDrop : 0);
+  return kTop + 2 * r;
+}
+
+// Cells [lo, hi) of a raster row that screen columns [c0, c1) cover.
+void CellsOf(int c0, int c1, int* lo, int* hi) {
+  *lo = c0 - kLeft < 0 ? 0 : c0 - kLeft;
+  *hi = c1 - kLeft > kColumns ? kColumns : c1 - kLeft;
+}
 }  // namespace
 
 void PaintRaster(uint32_t* page, const uint8_t* raster, const RasterColours& colours,
@@ -108,5 +122,98 @@ void PaintRaster(uint32_t* page, const uint8_t* raster, const RasterColours& col
         break;
       }
     }
+  }
+}
+
+RasterLook LookOf(const RasterColours& colours, const RasterView& view) {
+  RasterLook look;
+  look.view = view;
+  look.shown = LayoutOf(view) != Layout::kHidden;
+  for (int v = 0; v < 256; ++v) look.colour[v] = uint32_t(colours(uint8_t(v)));
+  for (int l = 0; l < 128; ++l) look.cell[l] = uint32_t(colours.both[0][2 * l]);
+  return look;
+}
+
+bool SameLook(const RasterLook& a, const RasterLook& b) {
+  if (a.shown != b.shown) return false;
+  if (!a.shown) return true;
+  const RasterView &x = a.view, &y = b.view;
+  return LayoutOf(x) == LayoutOf(y) && x.cursors == y.cursors &&
+         std::memcmp(a.colour, b.colour, sizeof a.colour) == 0 &&
+         std::memcmp(a.cell, b.cell, sizeof a.cell) == 0;
+}
+
+bool CellWise(const RasterView& view) {
+  const Layout layout = LayoutOf(view);
+  return layout == Layout::kFull || layout == Layout::kSplit || layout == Layout::kZoom;
+}
+
+void PaintRasterChanges(uint32_t* page, const uint32_t* base, const uint8_t* raster,
+                        const uint8_t* before, const RasterLook& look, const RowSpans& repaint,
+                        RowSpans* wrote) {
+  const Layout layout = LayoutOf(look.view);
+  for (int r = 0; r < kRows; ++r) {
+    const int s = CellRow(layout, r);
+    int c0 = Draw::kWidth, c1 = 0;  // the screen columns painted again whatever they were
+    for (int row : {s, s + 1}) {
+      if (!repaint.Any(row)) continue;
+      c0 = std::min<int>(c0, repaint.lo[row]);
+      c1 = std::max<int>(c1, repaint.hi[row]);
+    }
+    int lo = 0, hi = 0;
+    if (c1 > c0) CellsOf(c0, c1, &lo, &hi);
+    const uint8_t* now = raster + r * kColumns;
+    const uint8_t* was = before + r * kColumns;
+    uint32_t* upper = page + s * Draw::kWidth + kLeft;
+    uint32_t* lower = upper + Draw::kWidth;
+    const uint32_t* baseUpper = base + s * Draw::kWidth + kLeft;
+    const uint32_t* baseLower = baseUpper + Draw::kWidth;
+    // A cell gone dark takes the base's pixels on both rows (one of them
+    // may have been restored, the other not).
+    int first = kColumns, last = -1;  // the cells written
+    auto cell = [&](int x) {
+      const uint8_t v = now[x];
+      if (v) {
+        if (v == was[x] && (x < lo || x >= hi)) return;
+        upper[x] = lower[x] = look.colour[v];
+      } else if (was[x]) {
+        upper[x] = baseUpper[x];
+        lower[x] = baseLower[x];
+      } else {
+        return;
+      }
+      first = std::min(first, x);
+      last = x;
+    };
+    int x = 0;
+    for (; x + kWord <= kColumns; x += kWord) {
+      uint64_t a, b;
+      std::memcpy(&a, now + x, kWord);
+      std::memcpy(&b, was + x, kWord);
+      // Nothing to do: no change outside the spans, nothing lit in them.
+      const bool outside = x + kWord <= lo || x >= hi;
+      if ((outside && a == b) || (!a && !b)) continue;
+      for (int i = x; i < x + kWord; ++i) cell(i);
+    }
+    for (; x < kColumns; ++x) cell(x);
+    if (wrote && last >= first) {
+      wrote->Add(s, kLeft + first, kLeft + last + 1);
+      wrote->Add(s + 1, kLeft + first, kLeft + last + 1);
+    }
+  }
+}
+
+void RasterDifference(const uint8_t* a, const uint8_t* b, const RasterView& view, RowSpans* out) {
+  const Layout layout = LayoutOf(view);
+  for (int r = 0; r < kRows; ++r) {
+    const uint8_t* x = a + r * kColumns;
+    const uint8_t* y = b + r * kColumns;
+    if (std::memcmp(x, y, kColumns) == 0) continue;
+    int first = 0, last = kColumns - 1;
+    while (x[first] == y[first]) ++first;
+    while (x[last] == y[last]) --last;
+    const int s = CellRow(layout, r);
+    out->Add(s, kLeft + first, kLeft + last + 1);
+    out->Add(s + 1, kLeft + first, kLeft + last + 1);
   }
 }

@@ -26,3 +26,32 @@ struct RasterView {
 // entry 2L of `colours.both[0]`.
 void PaintRaster(uint32_t* page, const uint8_t* raster, const RasterColours& colours,
                  const RasterView& view);
+
+struct RowSpans;
+
+// How a page shows a raster: whether at all, where, and each byte's colour.
+struct RasterLook {
+  bool shown = false;
+  RasterView view;
+  uint32_t colour[256] = {};  // a byte's colour
+  uint32_t cell[128] = {};    // an X-Y cell's colour by level
+};
+RasterLook LookOf(const RasterColours& colours, const RasterView& view);
+bool SameLook(const RasterLook& a, const RasterLook& b);
+
+// True for the layouts whose screen cells each show one raster cell (two
+// screen rows per raster row): a frame there need paint only what changed.
+bool CellWise(const RasterView& view);
+
+// Brings `page`, which shows `before` with the same cell-wise `look`, to
+// `raster`: cells that changed are painted, or take `base`'s pixels where they
+// went dark, and every lit cell in the `repaint` spans (restored to the base
+// this frame, nothing drawn on them since) is painted again.
+// The spans of the cells it wrote are added to `wrote` (when not null).
+void PaintRasterChanges(uint32_t* page, const uint32_t* base, const uint8_t* raster,
+                        const uint8_t* before, const RasterLook& look, const RowSpans& repaint,
+                        RowSpans* wrote = nullptr);
+
+// Adds to `out` the screen spans where `a` and `b`, both shown with the
+// cell-wise `view`, differ.
+void RasterDifference(const uint8_t* a, const uint8_t* b, const RasterView& view, RowSpans* out);
