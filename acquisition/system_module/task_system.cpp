@@ -17,6 +17,7 @@
 #include "core/board/i2c_storage.h"
 #include "core/messages/msg.h"
 #include "core/messages/semaphore.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/task_manage.h"
 #include "platform/clock.h"
@@ -54,7 +55,6 @@ constexpr int kDefaultTaskId = 6;
 constexpr int kSourceBlocksStored = 4;
 constexpr int kSource4 = 4, kSource4Vdiv = 16;
 constexpr int kSourceMaskBits = 15;
-constexpr int kRefSlots[] = {8, 9};  // the references' blocks
 
 bool IsKnobKey(int key) { return key >= kSysKeyOffsetOk && key <= kSysKeyTbOk; }
 
@@ -222,7 +222,7 @@ int TaskForSystem::Default() {
     // As at a first start no reference is loaded: a reference's scale and
     // offset come with its file.
     SemLock lock(Sem);
-    for (int slot : kRefSlots) info->vertical[slot] = VerticalBlock{};
+    for (int slot : {kSourceRefA, kSourceRefB}) info->vertical[slot] = VerticalBlock{};
   }
   Run().SetChStatus(1);
   return 0;

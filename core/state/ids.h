@@ -23,6 +23,9 @@ enum TaskId : int {
   kTaskCurrent = 22,  // key-map id of the soft keys: "the current module"
 };
 constexpr int kFirstFunctionTask = kTaskCh1;
+
+// The run state's source blocks of the two reference traces (RefA, RefB).
+constexpr int kSourceRefA = 8, kSourceRefB = 9;
 constexpr int kLastFunctionTask = kTaskHelp;
 
 // Front-panel key codes, one byte each from the panel UART; 239 and up are

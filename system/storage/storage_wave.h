@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/state/ids.h"
+
 // Layout of a binary waveform file.
 constexpr int kWaveFileBytes = 24499;
 constexpr int kWaveLabelBytes = 12;  // "TASK-STORAGE"
 constexpr int kWaveImageAt = 15, kWaveSamplesAt = 17473, kWaveTrailerAt = 24473;
 constexpr int kWaveSamples = 7000;
-constexpr int kRefA = 8;  // reference traces 8 (RefA) and 9 (RefB)
+constexpr int kRefA = kSourceRefA;  // reference traces RefA, then RefB
 
 // Runs a job later, on a thread of its own; false when it was dropped.
 using StorageJobRunner = bool (*)(std::function<void()>&&);

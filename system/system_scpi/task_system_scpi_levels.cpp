@@ -13,6 +13,7 @@
 #include "acquisition/system_module/task_system.h"
 #include "acquisition/tables/voltage_tables.h"
 #include "core/messages/msg.h"
+#include "core/state/ids.h"
 #include "core/state/sys_run_info.h"
 #include "core/state/system_resource.h"
 #include "core/state/task_manage.h"
@@ -28,7 +29,7 @@ constexpr int kShownMin = 28, kShownMax = 228;
 constexpr int kTrigPosLimit = 100;
 constexpr int kColumns = 700, kCentreColumn = 350;
 constexpr int kPreTrigPerColumn = 10;
-constexpr int kMathSource = 5, kRefA = 8, kRefB = 9;
+constexpr int kMathSource = 5, kRefA = kSourceRefA, kRefB = kSourceRefB;
 constexpr int kTriggerTask = 10;
 constexpr int kCodesPerDiv = 25;
 constexpr double kOffsetTolerance = 1e-5;

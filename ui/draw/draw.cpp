@@ -63,6 +63,12 @@ void RowSpans::Clear() {
   }
 }
 
+bool RowSpans::AnyRow() const {
+  for (int r = 0; r < Draw::kHeight; ++r)
+    if (Any(r)) return true;
+  return false;
+}
+
 void RowSpans::AddRows(int r0, int r1, int c0, int c1) {
   c0 = c0 < 0 ? 0 : c0;
   c1 = c1 > Draw::kWidth ? Draw::kWidth : c1;

@@ -102,6 +102,7 @@ struct RowSpans {
   RowSpans() { Clear(); }
   void Clear();
   bool Any(int row) const { return hi[row] > lo[row]; }
+  bool AnyRow() const;
   void Add(int row, int c0, int c1) {
     if (c1 <= c0) return;
     if (c0 < lo[row]) lo[row] = int16_t(c0);

@@ -102,8 +102,7 @@ void qel_draw::StaticPageToNormalPage() {
   staticDrawn_.Clear();
   if (fullFrames_) drawn_[p].AddAll();
   if (rasterAfresh_) drawn_[p].AddRows(kWaveTop, kHeight, kWaveLeft, kWidth);
-  bool menuDrawn = false;
-  for (int r = 0; r < kHeight && !menuDrawn; ++r) menuDrawn = menuDrawn_.Any(r);
+  const bool menuDrawn = menuDrawn_.AnyRow();
   menuKept_ = menuThisFrame_ && !fullFrames_ && !rasterAfresh_ && !menuDrawn && menuRows_ > 0 &&
               pageMenu_[p] == MenuCopy{menuRows_, menuVersion_};
   if (!menuKept_) AddMenuPanel(&drawn_[p], pageMenu_[p].rows);

@@ -239,9 +239,7 @@ void qel_draw::CopyMenuBuffToTFTBuff() {
   }
   // Recorded by what it was: a page restores it next frame, and the LCD
   // compares it only when the other page got another menu.
-  bool changed = false;
-  for (int r = 0; r < kHeight && !changed; ++r) changed = menuDrawn_.Any(r);
-  if (changed) {
+  if (menuDrawn_.AnyRow()) {
     ++menuVersion_;
     menuDrawn_.Clear();
   }
