@@ -162,4 +162,24 @@ TEST_F(ScreenFrames, EveryStateShowsWhatAWholeFrameShows) {
   Check("both channels, menu hidden");
 }
 
+// The graticule is dotted again only where a frame wrote over it: another
+// brightness or graticule (which redraw nothing else) still reach every dot
+// of both pages, in each layout.
+TEST_F(ScreenFrames, AnotherGridReachesEveryDot) {
+  _SysRunInfo* info = SysRunStatus.GetSysRunInfoBaseAddr();
+  for (const char* mode : {"MAIN", "WINDow"}) {
+    Set(std::string("TIMebase:MODE ") + mode);
+    Set("DISPlay:GRID:BRIGhtness 90");
+    Check(std::string(mode) + ", grid brighter");
+    for (int graticule : {1, 2, 3, 0}) {
+      info->graticule = graticule;  // as the menu item sets it, with no redraw asked
+      const std::string state = std::string(mode) + ", graticule " + std::to_string(graticule);
+      ExpectWhole(state + ", first frame");
+      Check(state);
+    }
+    Set("DISPlay:GRID:BRIGhtness 50");
+    Check(std::string(mode) + ", grid back");
+  }
+}
+
 }  // namespace

@@ -101,7 +101,8 @@ void qel_draw::StaticPageToNormalPage() {
   drawn_[1].Merge(staticDrawn_);
   staticDrawn_.Clear();
   if (fullFrames_) drawn_[p].AddAll();
-  if (rasterAfresh_) drawn_[p].AddRows(kWaveTop, kHeight, kWaveLeft, kWidth);
+  // The raster painted whole, or another grid: the wave area restored whole.
+  if (rasterAfresh_ || !(pageGrid_[p] == gridPlan_)) drawn_[p].AddRows(kWaveTop, kHeight, kWaveLeft, kWidth);
   const bool menuDrawn = menuDrawn_.AnyRow();
   menuKept_ = menuThisFrame_ && !fullFrames_ && !rasterAfresh_ && !menuDrawn && menuRows_ > 0 &&
               pageMenu_[p] == MenuCopy{menuRows_, menuVersion_};
@@ -114,6 +115,13 @@ void qel_draw::StaticPageToNormalPage() {
     if (restored_.Any(r))
       std::memcpy(to + r * kWidth + restored_.lo[r], from + r * kWidth + restored_.lo[r],
                   size_t(restored_.hi[r] - restored_.lo[r]) * 4);
+}
+
+RowSpans qel_draw::CoveredThisFrame(int p) const {
+  RowSpans cover = restored_;
+  cover.Merge(drawn_[p]);
+  cover.Merge(rasterWrote_);
+  return cover;
 }
 
 void qel_draw::RefreshGrid() {

@@ -203,12 +203,20 @@ class qel_draw final : public Draw {
   void DisplayMsgTxt() const;
 
   // Wave area: frames, graticules and traces.
+  // The dotted areas a frame's graticule dots (at most two).
+  struct GridArea {
+    int top, left, width, height, divW, divH, dotStep;
+  };
+  struct GridPlan {
+    int graticule = 3, colour = 0, areas = 0;
+    GridArea area[2] = {};
+    bool operator==(const GridPlan& o) const;
+  };
   void DrawGridFrameYT(int layout);
   void DrawGridFrameXY(short mode);
   void DrawGridFrameZoom();
-  void DrawGridYT(int layout);
-  void DrawGridXY(short mode);
-  void DrawGridZoom();
+  // The graticule over the wave area (and the zoom layout's main time base).
+  void DrawGrid();
   // The traces and the raster as they are now, the raster painted whole
   // (outside a frame: the next frame draws the wave area afresh).
   void DrawWave();
@@ -238,6 +246,10 @@ class qel_draw final : public Draw {
   void FullRedraw();
   void Compose();
   bool MathOn() const { return (para_.chStatus & 0x20) != 0; }
+  GridPlan PlanGrid() const;
+  void DotGrid(const GridPlan& plan, const RowSpans* clip);
+  // What this frame wrote on page p so far: restored, drawn, raster cells.
+  RowSpans CoveredThisFrame(int p) const;
   bool MenuOnScreen() const;
   void DrawItem(int task, const Menu& menu, int slot);
   void DrawTriggerLevel(int src, int level, bool adjusting, bool showText, bool moving);
@@ -280,6 +292,7 @@ class qel_draw final : public Draw {
   bool rasterAfresh_ = false;                               // this frame paints its raster whole
   std::unique_ptr<uint8_t[]> frameRaster_, pageRaster_[2];  // the raster this frame, and on each page
   RasterLook frameLook_, pageLook_[2];
+  GridPlan gridPlan_, pageGrid_[2];  // this frame's grid, and the one each page holds
   char statusText_[70] = {};
   int palette_[4][256] = {};
   int waterfall_[256] = {};

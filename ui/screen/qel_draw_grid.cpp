@@ -21,41 +21,61 @@ constexpr int kSplitStep = 208;    // the lower area of a split independent time
 constexpr int kZoomLabelRow = 133, kZoomLabelCentre = 380, kZoomLabelFont = 1,
               kZoomLabelColour = 0xC8C8AF;
 
-// One dotted graticule area.
-struct Scale {
-  int top, left, width, height, divW, divH, dotStep;
-};
+using Area = qel_draw::GridArea;
+
+// Dots `page` in the grid colour at (row, c) for c = c0, c0 + step, ... < c1,
+// only within the clip's span of the row when there is a clip.
+void DotSpan(uint32_t* page, const RowSpans* clip, int row, int c0, int c1, int step, uint32_t colour) {
+  if (clip) {
+    if (!clip->Any(row)) return;
+    const int lo = clip->lo[row];
+    if (c0 < lo) c0 += (lo - c0 + step - 1) / step * step;
+    c1 = std::min<int>(c1, clip->hi[row]);
+  }
+  uint32_t* line = page + row * Draw::kWidth;
+  for (int c = c0; c < c1; c += step) line[c] = colour;
+}
 
 // A row dotted every 5 columns across the area.
-void DotRow(qel_draw& d, const Scale& s, int row, int colour) {
-  for (int c = s.left; c < s.left + s.width; c += 5) d.SetPixel(row, c, colour, DRAW_CURRENT);
+void DotRow(uint32_t* page, const RowSpans* clip, const Area& s, int row, uint32_t colour) {
+  DotSpan(page, clip, row, s.left, s.left + s.width, 5, colour);
 }
 
 // A column dotted every `dotStep` rows down the area.
-void DotColumn(qel_draw& d, const Scale& s, int col, int colour) {
-  for (int r = s.top; r < s.top + s.height; r += s.dotStep) d.SetPixel(r, col, colour, DRAW_CURRENT);
+void DotColumn(uint32_t* page, const RowSpans* clip, const Area& s, int col, uint32_t colour) {
+  for (int r = s.top; r < s.top + s.height; r += s.dotStep) DotSpan(page, clip, r, col, col + 1, 1, colour);
 }
 
 // The graticule proper: centre cross (graticules 0 and 2), division lines and
 // edge ticks (graticules 0 and 1). Graticule 3 draws nothing.
-void DrawGridScale(qel_draw& d, const Scale& s, int graticule, int colour) {
+void DotArea(uint32_t* page, const RowSpans* clip, const Area& s, int graticule, uint32_t colour) {
   if (graticule < 0 || graticule > 2 || s.dotStep <= 0 || s.divW <= 0 || s.divH <= 0) return;
   if (graticule != 1) {
     for (int k = 0; k < 3; ++k) {
-      DotRow(d, s, s.top - 1 + s.height / 2 + k, colour);
-      DotColumn(d, s, s.left - 1 + s.width / 2 + k, colour);
+      DotRow(page, clip, s, s.top - 1 + s.height / 2 + k, colour);
+      DotColumn(page, clip, s, s.left - 1 + s.width / 2 + k, colour);
     }
     if (graticule == 2) return;
   }
-  for (int r = s.top + s.divH; r < s.top + s.height; r += s.divH) DotRow(d, s, r, colour);
-  for (int c = s.left + s.divW; c < s.left + s.width; c += s.divW) DotColumn(d, s, c, colour);
+  for (int r = s.top + s.divH; r < s.top + s.height; r += s.divH) DotRow(page, clip, s, r, colour);
+  for (int c = s.left + s.divW; c < s.left + s.width; c += s.divW) DotColumn(page, clip, s, c, colour);
   for (int k = 0; k < 3; ++k) {
-    DotRow(d, s, s.top + k, colour);
-    DotRow(d, s, s.top + s.height - 1 - k, colour);
-    DotColumn(d, s, s.left + k, colour);
-    DotColumn(d, s, s.left + s.width - 1 - k, colour);
+    DotRow(page, clip, s, s.top + k, colour);
+    DotRow(page, clip, s, s.top + s.height - 1 - k, colour);
+    DotColumn(page, clip, s, s.left + k, colour);
+    DotColumn(page, clip, s, s.left + s.width - 1 - k, colour);
   }
 }
+
+// Every area's pixels are on the page.
+constexpr bool OnPage(const Area& a) {
+  return a.top >= 0 && a.left >= 0 && a.top + a.height <= Draw::kHeight && a.left + a.width <= Draw::kWidth;
+}
+static_assert(OnPage(Area{kTop, kLeft, kAreaWidth, kAreaHeight, kDiv, kDiv, 10}) &&
+                  OnPage(Area{kTop + kSplitStep, kLeft, kAreaWidth, 200, kDiv, 25, 5}) &&
+                  OnPage(Area{kLowerTop, kLeft, kAreaWidth, kLowerHeight, kDiv, 35, 5}) &&
+                  OnPage(Area{kLowerTop, 240, kLowerHeight, kLowerHeight, 35, 35, 5}),
+              "the graticules are on the page");
 
 int Graticule() { return SysRunStatus.GetDiplayGraticule(); }
 }  // namespace
@@ -86,13 +106,42 @@ void qel_draw::DrawGridFrameZoom() {
   DrawFrameBuffer(kLowerTop, kLeft, kAreaWidth, kLowerHeight, gridColour_, DRAW_STATIC);
 }
 
-void qel_draw::DrawGridYT(int layout) {
-  const int graticule = Graticule();
-  if (graticule == 3) return;
+bool qel_draw::GridPlan::operator==(const GridPlan& o) const {
+  if (graticule != o.graticule || colour != o.colour || areas != o.areas) return false;
+  for (int i = 0; i < areas; ++i) {
+    const GridArea &a = area[i], &b = o.area[i];
+    if (a.top != b.top || a.left != b.left || a.width != b.width || a.height != b.height ||
+        a.divW != b.divW || a.divH != b.divH || a.dotStep != b.dotStep)
+      return false;
+  }
+  return true;
+}
+
+// The areas of the layout shown: Y-T (the split time bases' two, the FFT's
+// half-height or narrowed one), X-Y's strip and square, zoom's strip and pane.
+qel_draw::GridPlan qel_draw::PlanGrid() const {
+  GridPlan plan;
+  plan.graticule = Graticule();
+  plan.colour = gridColour_;
+  if (plan.graticule == 3) return plan;
+  if (para_.timeBaseType) {
+    plan.areas = 2;
+    plan.area[0] = GridArea{kTop, kLeft, kAreaWidth, kStripHeight, kDiv, 30, 5};
+    plan.area[1] = GridArea{kLowerTop, kLeft, kAreaWidth, kLowerHeight, kDiv, 35, 5};
+    return plan;
+  }
+  if (para_.displayFormat == 1) {
+    plan.areas = 2;
+    plan.area[0] = GridArea{kTop, kLeft, kAreaWidth, kStripHeight, kDiv, 30, 5};
+    plan.area[1] =
+        GridArea{kLowerTop, para_.cursorOn ? kLeft : 240, kLowerHeight, kLowerHeight, 35, 35, 5};
+    return plan;
+  }
+  const bool fft = MathOn() && para_.mathType == 1;
   const bool split = para_.independent && para_.split;
-  Scale s{kTop, para_.fftMode == 2 ? 130 : kLeft, kAreaWidth, kAreaHeight, kDiv, kDiv, 10};
-  if (MathOn() && para_.mathType == 1 && para_.fftMode == 2) s.width = 500;
-  if (layout == 2) {
+  GridArea s{kTop, para_.fftMode == 2 ? 130 : kLeft, kAreaWidth, kAreaHeight, kDiv, kDiv, 10};
+  if (fft && para_.fftMode == 2) s.width = 500;
+  if (fft && (para_.fftMode == 1 || para_.fftMode == 3)) {  // the spectrum's lower half
     s.top = 233;
     s.height = 200;
     s.divH = 25;
@@ -102,30 +151,34 @@ void qel_draw::DrawGridYT(int layout) {
     s.divH = 25;
     s.dotStep = 5;
   }
-  DrawGridScale(*this, s, graticule, gridColour_);
+  plan.area[plan.areas++] = s;
   if (split) {
     s.top += kSplitStep;
-    DrawGridScale(*this, s, graticule, gridColour_);
+    plan.area[plan.areas++] = s;
   }
+  return plan;
 }
 
-void qel_draw::DrawGridXY(short) {
-  const int graticule = Graticule();
-  if (graticule == 3) return;
-  DrawGridScale(*this, Scale{kTop, kLeft, kAreaWidth, kStripHeight, kDiv, 30, 5}, graticule,
-                gridColour_);
-  DrawGridScale(*this,
-                Scale{kLowerTop, para_.cursorOn ? kLeft : 240, kLowerHeight, kLowerHeight, 35, 35, 5},
-                graticule, gridColour_);
+void qel_draw::DotGrid(const GridPlan& plan, const RowSpans* clip) {
+  uint32_t* page = Surface(DRAW_CURRENT);
+  for (int i = 0; i < plan.areas; ++i) DotArea(page, clip, plan.area[i], plan.graticule, uint32_t(plan.colour));
 }
 
-void qel_draw::DrawGridZoom() {
-  const int graticule = Graticule();
-  if (graticule == 3) return;
-  DrawGridScale(*this, Scale{kTop, kLeft, kAreaWidth, kStripHeight, kDiv, 30, 5}, graticule,
-                gridColour_);
-  DrawGridScale(*this, Scale{kLowerTop, kLeft, kAreaWidth, kLowerHeight, kDiv, 35, 5}, graticule,
-                gridColour_);
+// A page that holds this frame's grid gets its dots again only where this
+// frame wrote over them; any other draws it whole, recorded as drawn.
+void qel_draw::DrawGrid() {
+  const int p = currentPage_.load();
+  if (Surface(DRAW_CURRENT) != Page(p)) {
+    DotGrid(gridPlan_, nullptr);  // composing hidden: the page is drawn whole each frame
+  } else if (!fullFrames_ && pageGrid_[p] == gridPlan_) {
+    const RowSpans cover = CoveredThisFrame(p);
+    DotGrid(gridPlan_, &cover);
+  } else {
+    DotGrid(gridPlan_, nullptr);
+    drawn_[p].AddRows(kTop, kHeight, kLeft, kWidth);
+    pageGrid_[p] = gridPlan_;
+  }
+  if (!para_.timeBaseType || gridPlan_.graticule == 3) return;
   // The main window's time base, under its strip (the status bar shows the zoom's).
   const int main = std::clamp<int>(SysRunStatus.GetSysRunInfoBaseAddr()->horizontal[0].realTimeBase, 0,
                                    kTimeBaseEntries - 1);

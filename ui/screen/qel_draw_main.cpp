@@ -102,17 +102,13 @@ void qel_draw::FullRedraw() {
 void qel_draw::Compose() {
   menuThisFrame_ = MenuOnScreen();
   PlanRaster();
+  gridPlan_ = PlanGrid();
   StaticPageToNormalPage();  // the wave area's rows with it: no second copy of them
 
   DrawWaveArea();
   KeepFrameRaster();
   if (MathOn()) DisplayChArrow();
-  if (para_.timeBaseType)
-    DrawGridZoom();
-  else if (para_.displayFormat == 1)
-    DrawGridXY(para_.displayFormat);
-  else
-    DrawGridYT(MathOn() && para_.mathType == 1 && (para_.fftMode == 1 || para_.fftMode == 3) ? 2 : 1);
+  DrawGrid();
 
   DisplayTriggerCursor();
   DrawAcqStatus();

@@ -225,9 +225,7 @@ void qel_draw::CopyMenuBuffToTFTBuff() {
   uint32_t* to = Surface(DRAW_CURRENT);
   const int p = currentPage_.load();
   if (menuKept_ && to == Page(p)) {
-    RowSpans cover = restored_;
-    cover.Merge(drawn_[p]);
-    cover.Merge(rasterWrote_);
+    const RowSpans cover = CoveredThisFrame(p);
     for (int r = kPanelTop; r < kPanelTop + menuRows_ && r < kHeight; ++r) {
       const int c0 = std::max<int>(cover.lo[r], kPanelColumn);
       const int c1 = std::min<int>(cover.hi[r], kPanelColumn + kPanelWidth);
