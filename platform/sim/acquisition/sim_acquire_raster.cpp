@@ -70,6 +70,37 @@ struct Columns {
   }
 };
 
+// The codes of consecutive record addresses from `first`: worked out once
+// for zoom's main window, whose columns visit every sample, and read by the
+// zoom window wherever it lies within them.
+struct CodeRun {
+  double first = 0;
+  std::vector<uint8_t> codes;
+  bool Holds(double address) const { return address >= first && address - first < double(codes.size()); }
+};
+
+// The screen codes at `at` (ascending): from the run where it holds them all;
+// a dense window with an empty run fills it first.
+std::vector<uint8_t> CodesAt(const SimAcquisition& a, int ch, const Columns& cols,
+                             const std::vector<double>& at, CodeRun* run) {
+  std::vector<uint8_t> codes(at.size());
+  if (run && cols.whole && !at.empty()) {
+    if (run->codes.empty() && cols.spp <= kMaxPoints) {
+      std::vector<double> every(size_t(at.back() - at.front()) + 1);
+      for (size_t i = 0; i < every.size(); ++i) every[i] = at.front() + double(i);
+      run->first = at.front();
+      run->codes.resize(every.size());
+      a.ScreenCodes(ch, every.data(), every.size(), run->codes.data());
+    }
+    if (run->Holds(at.front()) && run->Holds(at.back())) {
+      for (size_t i = 0; i < at.size(); ++i) codes[i] = run->codes[size_t(at[i] - run->first)];
+      return codes;
+    }
+  }
+  a.ScreenCodes(ch, at.data(), at.size(), codes.data());
+  return codes;
+}
+
 // The codes as the view draws them: rescaled about the pivot and moved.
 void MapCodes(const SimRasterView& v, int ch, uint8_t* codes, size_t n) {
   const double g = v.gain[ch], p = v.pivot[ch];
@@ -82,16 +113,15 @@ void MapCodes(const SimRasterView& v, int ch, uint8_t* codes, size_t n) {
 }
 
 // Draws one channel's window into `band`; `draw` false only gathers its
-// maxima and minima (of the samples, before any rescale).
+// maxima and minima (of the samples, before any rescale). `run`, when given,
+// holds codes the channel's windows share.
 void DrawChannel(const SimAcquisition& a, int ch, const SimRasterView& view,
                  const SimRasterView::Window& win, const Band& band, bool draw, uint8_t* raster,
-                 uint8_t* max, uint8_t* min) {
+                 uint8_t* max, uint8_t* min, CodeRun* run = nullptr) {
   const Columns cols(a, ch, win);
   const int count = cols.Count();
   int n = cols.n;
-  const std::vector<double> at = cols.Addresses();
-  std::vector<uint8_t> codes(at.size());
-  a.ScreenCodes(ch, at.data(), at.size(), codes.data());
+  std::vector<uint8_t> codes = CodesAt(a, ch, cols, cols.Addresses(), run);
   uint8_t hi = 0, lo = 255;
   for (uint8_t c : codes) {
     hi = std::max(hi, c);
@@ -167,12 +197,13 @@ void SimBuildRaster(const SimAcquisition& a, int mask, int activeCh, uint8_t* ra
   const int other = activeCh == 1 ? 0 : 1;
   for (int ch : {other, activeCh}) {
     if (!((mask >> ch) & 1)) continue;
+    CodeRun run;
     DrawChannel(a, ch, view, view.main, view.zoom ? Band{0, kStripRows} : BandOf(a, ch), true, raster,
-                max, min);
+                max, min, view.zoom ? &run : nullptr);
     if (view.zoom) {
       uint8_t zmax[2], zmin[2];
       DrawChannel(a, ch, view, view.zoomed, Band{kStripRows, kRows - kStripRows}, true, raster, zmax,
-                  zmin);
+                  zmin, &run);
     }
   }
   if (a.set.xy) DrawXY(a, raster);
