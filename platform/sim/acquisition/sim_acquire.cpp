@@ -442,13 +442,15 @@ bool SimAcquire::OnWord(uint16_t word, uint16_t old, const Words& w, int64_t now
   }
 }
 
-bool SimAcquire::RunControlWord(uint16_t word) {
+bool SimAcquire::WakesClock(uint16_t word, uint16_t old, uint16_t value) {
+  if (old == value) return false;
   switch (word) {
     case kResetWord:
-    case kSweepWord:
     case kPauseWord:
-    case kRasterReadWord:
+      return value == 0;
     case kForceWord:
+      return value == 1;
+    case kSweepWord:
       return true;
     default:
       return false;

@@ -272,9 +272,11 @@ class SimAcquire {
   int64_t NextDueUs() const { return dueUs_; }
   // Whether an acquisition waits for its raster to be read (no next one until then).
   bool Unread() const { return unread_; }
-  // Whether a control word is one of the run control's above: a write of it
-  // may make the next acquisition due sooner or later.
-  static bool RunControlWord(uint16_t word);
+  // Whether a write of a control word (from `old` to `value`) may let the
+  // clock acquire sooner: a reset or pause let go, a force, another sweep.
+  // Taking the raster does so through Unread; a hold needs no wake (the
+  // clock finds it when it next looks).
+  static bool WakesClock(uint16_t word, uint16_t old, uint16_t value);
   // A recorded acquisition shown again (the recorder's playback): it becomes
   // the last acquisition, its raster drawn anew.
   void Replay(const SimAcquisition& a, int64_t nowUs);

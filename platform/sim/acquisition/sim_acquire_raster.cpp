@@ -79,24 +79,34 @@ struct CodeRun {
   bool Holds(double address) const { return address >= first && address - first < double(codes.size()); }
 };
 
-// The screen codes at `at` (ascending): from the run where it holds them all;
-// a dense window with an empty run fills it first.
-std::vector<uint8_t> CodesAt(const SimAcquisition& a, int ch, const Columns& cols,
-                             const std::vector<double>& at, CodeRun* run) {
-  std::vector<uint8_t> codes(at.size());
-  if (run && cols.whole && !at.empty()) {
+// The screen codes of a window's points: from the run where it holds them
+// all; a dense window with an empty run fills it first. A window's addresses
+// ascend, so whole ones spanning as many samples as it has points are
+// consecutive: those are copied from the run without being listed.
+std::vector<uint8_t> CodesOf(const SimAcquisition& a, int ch, const Columns& cols, CodeRun* run) {
+  const size_t count = size_t(cols.Count()) * size_t(cols.n);
+  std::vector<uint8_t> codes(count);
+  if (run && cols.whole) {
+    const double first = cols.Address(cols.win.first, 0), last = cols.Address(cols.win.last, cols.n - 1);
     if (run->codes.empty() && cols.spp <= kMaxPoints) {
-      std::vector<double> every(size_t(at.back() - at.front()) + 1);
-      for (size_t i = 0; i < every.size(); ++i) every[i] = at.front() + double(i);
-      run->first = at.front();
+      std::vector<double> every(size_t(last - first) + 1);
+      for (size_t i = 0; i < every.size(); ++i) every[i] = first + double(i);
+      run->first = first;
       run->codes.resize(every.size());
       a.ScreenCodes(ch, every.data(), every.size(), run->codes.data());
     }
-    if (run->Holds(at.front()) && run->Holds(at.back())) {
-      for (size_t i = 0; i < at.size(); ++i) codes[i] = run->codes[size_t(at[i] - run->first)];
+    if (run->Holds(first) && run->Holds(last)) {
+      const uint8_t* from = run->codes.data();
+      if (last - first + 1.0 == double(count)) {
+        std::memcpy(codes.data(), from + size_t(first - run->first), count);
+      } else {
+        const std::vector<double> at = cols.Addresses();
+        for (size_t i = 0; i < count; ++i) codes[i] = from[size_t(at[i] - run->first)];
+      }
       return codes;
     }
   }
+  const std::vector<double> at = cols.Addresses();
   a.ScreenCodes(ch, at.data(), at.size(), codes.data());
   return codes;
 }
@@ -121,14 +131,10 @@ void DrawChannel(const SimAcquisition& a, int ch, const SimRasterView& view,
   const Columns cols(a, ch, win);
   const int count = cols.Count();
   int n = cols.n;
-  std::vector<uint8_t> codes = CodesAt(a, ch, cols, cols.Addresses(), run);
-  uint8_t hi = 0, lo = 255;
-  for (uint8_t c : codes) {
-    hi = std::max(hi, c);
-    lo = std::min(lo, c);
-  }
-  max[ch] = hi;
-  min[ch] = lo;
+  std::vector<uint8_t> codes = CodesOf(a, ch, cols, run);
+  const auto range = std::minmax_element(codes.begin(), codes.end());
+  max[ch] = *range.second;
+  min[ch] = *range.first;
   if (!draw) return;
   if (view.average && cols.whole && n > 1) {  // one point a column: the mean of its samples
     for (int x = 0; x < count; ++x) {
@@ -140,29 +146,35 @@ void DrawChannel(const SimAcquisition& a, int ch, const SimRasterView& view,
     codes.resize(size_t(count));
   }
   MapCodes(view, ch, codes.data(), codes.size());
-  int hits[256] = {};
+  // Each point covers its code and those between it and the point before
+  // (whose own code that one already counted): a column's hits per code are
+  // the running sum of where the covered runs start and end.
+  int edges[256 + 1] = {};
   int prev = codes[0];
   for (int i = 0; i < count; ++i) {
     const int x = win.first + i;
+    const uint8_t* column = codes.data() + size_t(i) * size_t(n);
     int first = 255, last = 0;
     for (int j = 0; j < n; ++j) {
-      const int code = codes[size_t(i) * size_t(n) + size_t(j)];
-      // The point and the codes between it and the point before (whose own
-      // cell that one already counted).
+      const int code = column[j];
       const int from = code > prev ? prev + 1 : code, to = code < prev ? prev - 1 : code;
-      for (int c = from; c <= to; ++c) ++hits[c];
+      ++edges[from];
+      --edges[to + 1];
       first = std::min(first, from);
       last = std::max(last, to);
       prev = code;
     }
+    int hits = 0;
     for (int c = first; c <= last; ++c) {
-      if (hits[c] > 0 && c > kTopCode - kCodes && c <= kTopCode) {
-        const int level = std::min(127, kLevelBase + kLevelSpan * hits[c] / n);
+      hits += edges[c];
+      edges[c] = 0;
+      if (hits > 0 && c > kTopCode - kCodes && c <= kTopCode) {
+        const int level = std::min(127, kLevelBase + kLevelSpan * hits / n);
         uint8_t& cell = raster[band.Row(c) * kColumns + x];
         cell = uint8_t(std::max<int>(cell & 0x7F, level) | ch << 7);
       }
-      hits[c] = 0;
     }
+    edges[last + 1] = 0;
   }
 }
 

@@ -156,10 +156,10 @@ void SimFpga::WriteWord(uint16_t word, uint16_t value) {
       acq_.Replay(frameStore_.Shown(), now);
       handler = ReplayedLocked();
     }
-    // The clock's next step moves only when a run-control word changes (or
-    // the finished acquisition is taken): a read that writes the same pause
-    // word before each chunk leaves it asleep.
-    if (SimAcquire::RunControlWord(w) && (old != value || unread != acq_.Unread())) clockWake_.Notify();
+    // The clock is woken only when it may acquire sooner: a run-control word
+    // let go, or the finished acquisition taken. A pause wakes nothing: the
+    // clock finds it held when it next looks.
+    if (SimAcquire::WakesClock(w, old, value) || (unread && !acq_.Unread())) clockWake_.Notify();
   }
   if (handler) handler();
 }
