@@ -151,11 +151,13 @@ void qel_draw::UpdateLcd() {
     differ.Merge(lcdExtra_);
     if (!(pageMenu_[0] == pageMenu_[1]))
       AddMenuPanel(&differ, std::max(pageMenu_[0].rows, pageMenu_[1].rows));
+    // The raster's cells that differ are copied alone.
     const RasterLook &now = pageLook_[shown], &before = pageLook_[1 - shown];
     if (!SameLook(now, before) || (now.shown && !CellWise(now.view)))
       differ.AddRows(kWaveTop, kHeight, kWaveLeft, kWidth);
     else if (now.shown)
-      RasterDifference(pageRaster_[shown].get(), pageRaster_[1 - shown].get(), now.view, &differ);
+      CopyRasterDifference(frameBuffer_, page, pageRaster_[shown].get(), pageRaster_[1 - shown].get(),
+                           now.view);
     for (int r = 0; r < kHeight; ++r) {
       if (!differ.Any(r)) continue;
       const size_t at = size_t(r) * kWidth + size_t(differ.lo[r]),

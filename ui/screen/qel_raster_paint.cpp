@@ -203,17 +203,26 @@ void PaintRasterChanges(uint32_t* page, const uint32_t* base, const uint8_t* ras
   }
 }
 
-void RasterDifference(const uint8_t* a, const uint8_t* b, const RasterView& view, RowSpans* out) {
+void CopyRasterDifference(uint32_t* to, const uint32_t* from, const uint8_t* a, const uint8_t* b,
+                          const RasterView& view) {
   const Layout layout = LayoutOf(view);
   for (int r = 0; r < kRows; ++r) {
     const uint8_t* x = a + r * kColumns;
     const uint8_t* y = b + r * kColumns;
-    if (std::memcmp(x, y, kColumns) == 0) continue;
-    int first = 0, last = kColumns - 1;
-    while (x[first] == y[first]) ++first;
-    while (x[last] == y[last]) --last;
-    const int s = CellRow(layout, r);
-    out->Add(s, kLeft + first, kLeft + last + 1);
-    out->Add(s + 1, kLeft + first, kLeft + last + 1);
+    const size_t at = size_t(CellRow(layout, r)) * Draw::kWidth + kLeft;
+    auto cell = [&](int i) {
+      if (x[i] == y[i]) return;
+      to[at + size_t(i)] = from[at + size_t(i)];
+      to[at + Draw::kWidth + size_t(i)] = from[at + Draw::kWidth + size_t(i)];
+    };
+    int i = 0;
+    for (; i + kWord <= kColumns; i += kWord) {
+      uint64_t u, v;
+      std::memcpy(&u, x + i, kWord);
+      std::memcpy(&v, y + i, kWord);
+      if (u == v) continue;
+      for (int k = i; k < i + kWord; ++k) cell(k);
+    }
+    for (; i < kColumns; ++i) cell(i);
   }
 }

@@ -52,6 +52,7 @@ void PaintRasterChanges(uint32_t* page, const uint32_t* base, const uint8_t* ras
                         const uint8_t* before, const RasterLook& look, const RowSpans& repaint,
                         RowSpans* wrote = nullptr);
 
-// Adds to `out` the screen spans where `a` and `b`, both shown with the
-// cell-wise `view`, differ.
-void RasterDifference(const uint8_t* a, const uint8_t* b, const RasterView& view, RowSpans* out);
+// Copies from page `from` to `to` the pixels of each cell where rasters `a`
+// and `b`, both shown with the cell-wise `view`, differ.
+void CopyRasterDifference(uint32_t* to, const uint32_t* from, const uint8_t* a, const uint8_t* b,
+                          const RasterView& view);
