@@ -155,15 +155,25 @@ void DrawChannel(const SimAcquisition& a, int ch, const SimRasterView& view,
     const int x = win.first + i;
     const uint8_t* column = codes.data() + size_t(i) * size_t(n);
     int first = 255, last = 0;
-    for (int j = 0; j < n; ++j) {
-      const int code = column[j];
-      const int from = code > prev ? prev + 1 : code, to = code < prev ? prev - 1 : code;
-      ++edges[from];
-      --edges[to + 1];
+    auto cover = [&](int from, int to, int points) {
+      edges[from] += points;
+      edges[to + 1] -= points;
       first = std::min(first, from);
       last = std::max(last, to);
+    };
+    int same = 0;  // points on the code before, counted once it changes
+    for (int j = 0; j < n; ++j) {
+      const int code = column[j];
+      if (code == prev) {
+        ++same;
+        continue;
+      }
+      if (same) cover(prev, prev, same);
+      same = 0;
+      cover(code > prev ? prev + 1 : code, code < prev ? prev - 1 : code, 1);
       prev = code;
     }
+    if (same) cover(prev, prev, same);
     int hits = 0;
     for (int c = first; c <= last; ++c) {
       hits += edges[c];
