@@ -181,13 +181,19 @@ TEST_F(Display, ClearingThePictureEmptiesTheBoardsPersistence) {
   TaskDisplay.TaskMenu.SetMenuItem(kDispPersist, 10);
   Display_Persist(kNoKey);
   ASSERT_EQ(bench.Fpga().Word(126), 10);
-  // CH1's lit rows of raster column 10 after an acquisition of a DC level.
-  auto rowsAt = [&](double volts) {
+  auto dcAt = [](double volts) {
     plat::TestSignal dc;
     dc.shape = plat::SignalShape::kDc;
     dc.amplitudeV = 0;
     dc.offsetV = volts;
-    bench.Fpga().SetSignal(0, dc);
+    return dc;
+  };
+  // CH2 held on a line of its own: a cell both channels light shows the
+  // newest acquisition's, which would hide a kept CH1 cell under CH2's trace.
+  bench.Fpga().SetSignal(1, dcAt(-1.0));
+  // CH1's lit rows of raster column 10 after an acquisition of a DC level.
+  auto rowsAt = [&](double volts) {
+    bench.Fpga().SetSignal(0, dcAt(volts));
     EXPECT_TRUE(bench.Fpga().AcquireNow());
     const std::vector<uint8_t> raster = bench.Fpga().Raster();
     std::vector<int> rows;
