@@ -15,7 +15,6 @@ qel_draw QelDraw;
 
 namespace {
 constexpr int kStaticPage = 2, kMenuPage = 3, kHiddenPage = 4;
-constexpr int kWaveTop = 33, kWaveRows = 400, kWaveLeft = 30;
 // The slots of the primitives' record: the composition pages 0 and 1, then
 // the static and the menu page.
 constexpr int kTrackStatic = 2, kTrackMenu = 3;
@@ -122,17 +121,6 @@ RowSpans qel_draw::CoveredThisFrame(int p) const {
   cover.Merge(drawn_[p]);
   cover.Merge(rasterWrote_);
   return cover;
-}
-
-void qel_draw::RefreshGrid() {
-  const uint32_t* from = Surface(DRAW_STATIC);
-  uint32_t* to = Surface(DRAW_CURRENT);
-  if (from == to) return;
-  const size_t first = size_t(kWaveTop) * kWidth;
-  std::memcpy(to + first, from + first, size_t(kWaveRows) * kWidth * 4);
-  // Its raster gone, the page paints the next one whole.
-  const int p = currentPage_.load();
-  if (to == Page(p)) pageLook_[p] = RasterLook{};
 }
 
 void qel_draw::UpdateLcd() {

@@ -110,7 +110,6 @@ class qel_draw final : public Draw {
   // Pages and the LCD.
   void ClearDisplayMemory(short kind);
   void StaticPageToNormalPage();
-  void RefreshGrid();
   void UpdateLcd();
   void UpdateAreaLcd(int row, int col, int width, int height);
   uint32_t* GetScreenBMP();

@@ -9,8 +9,6 @@
 #include "ui/screen/qel_draw.h"
 
 namespace {
-constexpr int kTop = 33;
-constexpr int kLeft = 30;
 constexpr int kAreaWidth = 700;
 constexpr int kAreaHeight = 400;
 constexpr int kDiv = 50;
@@ -71,9 +69,9 @@ void DotArea(uint32_t* page, const RowSpans* clip, const Area& s, int graticule,
 constexpr bool OnPage(const Area& a) {
   return a.top >= 0 && a.left >= 0 && a.top + a.height <= Draw::kHeight && a.left + a.width <= Draw::kWidth;
 }
-static_assert(OnPage(Area{kTop, kLeft, kAreaWidth, kAreaHeight, kDiv, kDiv, 10}) &&
-                  OnPage(Area{kTop + kSplitStep, kLeft, kAreaWidth, 200, kDiv, 25, 5}) &&
-                  OnPage(Area{kLowerTop, kLeft, kAreaWidth, kLowerHeight, kDiv, 35, 5}) &&
+static_assert(OnPage(Area{kWaveTop, kWaveLeft, kAreaWidth, kAreaHeight, kDiv, kDiv, 10}) &&
+                  OnPage(Area{kWaveTop + kSplitStep, kWaveLeft, kAreaWidth, 200, kDiv, 25, 5}) &&
+                  OnPage(Area{kLowerTop, kWaveLeft, kAreaWidth, kLowerHeight, kDiv, 35, 5}) &&
                   OnPage(Area{kLowerTop, 240, kLowerHeight, kLowerHeight, 35, 35, 5}),
               "the graticules are on the page");
 
@@ -84,26 +82,26 @@ void qel_draw::DrawGridFrameYT(int) {
   const int colour = gridColour_;
   const bool split = para_.independent && para_.split;
   if (para_.fftLayout) {
-    DrawFrameBuffer(kTop, 130, para_.fftColumns, kAreaHeight, colour, DRAW_STATIC);
+    DrawFrameBuffer(kWaveTop, 130, para_.fftColumns, kAreaHeight, colour, DRAW_STATIC);
   } else if (split) {
-    DrawFrameBuffer(kTop, kLeft, kAreaWidth, 200, colour, DRAW_STATIC);
-    DrawFrameBuffer(241, kLeft, kAreaWidth, 200, colour, DRAW_STATIC);
+    DrawFrameBuffer(kWaveTop, kWaveLeft, kAreaWidth, 200, colour, DRAW_STATIC);
+    DrawFrameBuffer(241, kWaveLeft, kAreaWidth, 200, colour, DRAW_STATIC);
   } else {
-    DrawFrameBuffer(kTop, kLeft, kAreaWidth, kAreaHeight, colour, DRAW_STATIC);
+    DrawFrameBuffer(kWaveTop, kWaveLeft, kAreaWidth, kAreaHeight, colour, DRAW_STATIC);
   }
   if (MathOn() && para_.fftMode == 1)
-    DrawFrameBuffer(kTop, kLeft + kAreaWidth / 2, 350, 200, colour, DRAW_STATIC);
+    DrawFrameBuffer(kWaveTop, kWaveLeft + kAreaWidth / 2, 350, 200, colour, DRAW_STATIC);
 }
 
 void qel_draw::DrawGridFrameXY(short) {
-  DrawFrameBuffer(kTop, kLeft, kAreaWidth, kStripHeight, gridColour_, DRAW_STATIC);
-  DrawFrameBuffer(kLowerTop, para_.cursorOn ? kLeft : 240, kLowerHeight, kLowerHeight, gridColour_,
+  DrawFrameBuffer(kWaveTop, kWaveLeft, kAreaWidth, kStripHeight, gridColour_, DRAW_STATIC);
+  DrawFrameBuffer(kLowerTop, para_.cursorOn ? kWaveLeft : 240, kLowerHeight, kLowerHeight, gridColour_,
                   DRAW_STATIC);
 }
 
 void qel_draw::DrawGridFrameZoom() {
-  DrawFrameBuffer(kTop, kLeft, kAreaWidth, kStripHeight, gridColour_, DRAW_STATIC);
-  DrawFrameBuffer(kLowerTop, kLeft, kAreaWidth, kLowerHeight, gridColour_, DRAW_STATIC);
+  DrawFrameBuffer(kWaveTop, kWaveLeft, kAreaWidth, kStripHeight, gridColour_, DRAW_STATIC);
+  DrawFrameBuffer(kLowerTop, kWaveLeft, kAreaWidth, kLowerHeight, gridColour_, DRAW_STATIC);
 }
 
 bool qel_draw::GridPlan::operator==(const GridPlan& o) const {
@@ -126,20 +124,20 @@ qel_draw::GridPlan qel_draw::PlanGrid() const {
   if (plan.graticule == 3) return plan;
   if (para_.timeBaseType) {
     plan.areas = 2;
-    plan.area[0] = GridArea{kTop, kLeft, kAreaWidth, kStripHeight, kDiv, 30, 5};
-    plan.area[1] = GridArea{kLowerTop, kLeft, kAreaWidth, kLowerHeight, kDiv, 35, 5};
+    plan.area[0] = GridArea{kWaveTop, kWaveLeft, kAreaWidth, kStripHeight, kDiv, 30, 5};
+    plan.area[1] = GridArea{kLowerTop, kWaveLeft, kAreaWidth, kLowerHeight, kDiv, 35, 5};
     return plan;
   }
   if (para_.displayFormat == 1) {
     plan.areas = 2;
-    plan.area[0] = GridArea{kTop, kLeft, kAreaWidth, kStripHeight, kDiv, 30, 5};
+    plan.area[0] = GridArea{kWaveTop, kWaveLeft, kAreaWidth, kStripHeight, kDiv, 30, 5};
     plan.area[1] =
-        GridArea{kLowerTop, para_.cursorOn ? kLeft : 240, kLowerHeight, kLowerHeight, 35, 35, 5};
+        GridArea{kLowerTop, para_.cursorOn ? kWaveLeft : 240, kLowerHeight, kLowerHeight, 35, 35, 5};
     return plan;
   }
   const bool fft = MathOn() && para_.mathType == 1;
   const bool split = para_.independent && para_.split;
-  GridArea s{kTop, para_.fftMode == 2 ? 130 : kLeft, kAreaWidth, kAreaHeight, kDiv, kDiv, 10};
+  GridArea s{kWaveTop, para_.fftMode == 2 ? 130 : kWaveLeft, kAreaWidth, kAreaHeight, kDiv, kDiv, 10};
   if (fft && para_.fftMode == 2) s.width = 500;
   if (fft && (para_.fftMode == 1 || para_.fftMode == 3)) {  // the spectrum's lower half
     s.top = 233;
@@ -175,7 +173,7 @@ void qel_draw::DrawGrid() {
     DotGrid(gridPlan_, &cover);
   } else {
     DotGrid(gridPlan_, nullptr);
-    drawn_[p].AddRows(kTop, kHeight, kLeft, kWidth);
+    drawn_[p].AddRows(kWaveTop, kHeight, kWaveLeft, kWidth);
     pageGrid_[p] = gridPlan_;
   }
   if (!para_.timeBaseType || gridPlan_.graticule == 3) return;

@@ -10,7 +10,7 @@
 #include "ui/screen/qel_draw.h"
 
 namespace {
-constexpr int kTop = 33, kLeft = 30, kHalfLeft = 380;
+constexpr int kHalfLeft = 380;
 constexpr int kColumns = _wave::kColumns;
 constexpr int kRows = kQelRasterBytes / kColumns;
 constexpr int kSplitRow = kRows / 2, kSplitDrop = 8;  // the lower area of split time bases
@@ -19,8 +19,8 @@ constexpr int kCellColumns = 5;                       // raster columns sharing 
 constexpr int kHalfColumns = Draw::kWidth - kHalfLeft < kColumns ? Draw::kWidth - kHalfLeft : kColumns;
 constexpr int kWord = int(sizeof(uint64_t));
 
-static_assert(kLeft + kColumns <= Draw::kWidth, "the raster's columns are on the page");
-static_assert(kTop + 2 * kRows + (kSplitDrop > kZoomDrop ? kSplitDrop : kZoomDrop) <= Draw::kHeight,
+static_assert(kWaveLeft + kColumns <= Draw::kWidth, "the raster's columns are on the page");
+static_assert(kWaveTop + 2 * kRows + (kSplitDrop > kZoomDrop ? kSplitDrop : kZoomDrop) <= Draw::kHeight,
               "the raster's rows are on the page");
 static_assert(kXYSquareTop + 2 * (kRows - kWindowRow) <= Draw::kHeight,
               "the X-Y cells' rows are on the page");
@@ -45,9 +45,9 @@ void ForLitCells(const uint8_t* row, int width, Lit&& lit) {
     if (row[x]) lit(x, row[x]);
 }
 
-// A raster row on two screen rows from `screenRow`, column kLeft on.
+// A raster row on two screen rows from `screenRow`, column kWaveLeft on.
 void TwoRows(uint32_t* page, int screenRow, const uint8_t* row, const RasterColours& colours) {
-  uint32_t* upper = page + screenRow * Draw::kWidth + kLeft;
+  uint32_t* upper = page + screenRow * Draw::kWidth + kWaveLeft;
   uint32_t* lower = upper + Draw::kWidth;
   ForLitCells(row, kColumns, [&](int x, uint8_t v) { upper[x] = lower[x] = uint32_t(colours(v)); });
 }
@@ -72,15 +72,15 @@ Layout LayoutOf(const RasterView& v) {
 
 // The first of the two screen rows of raster row r in a cell-wise layout.
 int CellRow(Layout layout, int r) {
-  if (layout == Layout::kSplit) return kTop + 2 * r + (r >= kSplitRow ? kSplitDrop : 0);
-  if (layout == Layout::kZoom) return kTop + 2 * r + (r >= kWindowRow ? kZoomDrop : 0);
-  return kTop + 2 * r;
+  if (layout == Layout::kSplit) return kWaveTop + 2 * r + (r >= kSplitRow ? kSplitDrop : 0);
+  if (layout == Layout::kZoom) return kWaveTop + 2 * r + (r >= kWindowRow ? kZoomDrop : 0);
+  return kWaveTop + 2 * r;
 }
 
 // Cells [lo, hi) of a raster row that screen columns [c0, c1) cover.
 void CellsOf(int c0, int c1, int* lo, int* hi) {
-  *lo = c0 - kLeft < 0 ? 0 : c0 - kLeft;
-  *hi = c1 - kLeft > kColumns ? kColumns : c1 - kLeft;
+  *lo = c0 - kWaveLeft < 0 ? 0 : c0 - kWaveLeft;
+  *hi = c1 - kWaveLeft > kColumns ? kColumns : c1 - kWaveLeft;
 }
 }  // namespace
 
@@ -93,21 +93,21 @@ void PaintRaster(uint32_t* page, const uint8_t* raster, const RasterColours& col
     const uint8_t* row = raster + r * kColumns;
     switch (layout) {
       case Layout::kHidden: return;
-      case Layout::kFull: TwoRows(page, kTop + 2 * r, row, colours); break;
+      case Layout::kFull: TwoRows(page, kWaveTop + 2 * r, row, colours); break;
       case Layout::kSplit:
-        TwoRows(page, kTop + 2 * r + (r >= kSplitRow ? kSplitDrop : 0), row, colours);
+        TwoRows(page, kWaveTop + 2 * r + (r >= kSplitRow ? kSplitDrop : 0), row, colours);
         break;
       case Layout::kZoom:
-        TwoRows(page, kTop + 2 * r + (r >= kWindowRow ? kZoomDrop : 0), row, colours);
+        TwoRows(page, kWaveTop + 2 * r + (r >= kWindowRow ? kZoomDrop : 0), row, colours);
         break;
       case Layout::kHalf: {
-        uint32_t* line = page + (kTop + r) * Draw::kWidth + kHalfLeft;
+        uint32_t* line = page + (kWaveTop + r) * Draw::kWidth + kHalfLeft;
         ForLitCells(row, kHalfColumns, [&](int x, uint8_t v) { line[x] = uint32_t(colours(v)); });
         break;
       }
       case Layout::kXY: {
         if (r < kWindowRow) {
-          TwoRows(page, kTop + 2 * r, row, colours);
+          TwoRows(page, kWaveTop + 2 * r, row, colours);
           break;
         }
         // 2 x 2 cells, two screen rows per raster row; the last lit of the
@@ -164,9 +164,9 @@ void PaintRasterChanges(uint32_t* page, const uint32_t* base, const uint8_t* ras
     if (c1 > c0) CellsOf(c0, c1, &lo, &hi);
     const uint8_t* now = raster + r * kColumns;
     const uint8_t* was = before + r * kColumns;
-    uint32_t* upper = page + s * Draw::kWidth + kLeft;
+    uint32_t* upper = page + s * Draw::kWidth + kWaveLeft;
     uint32_t* lower = upper + Draw::kWidth;
-    const uint32_t* baseUpper = base + s * Draw::kWidth + kLeft;
+    const uint32_t* baseUpper = base + s * Draw::kWidth + kWaveLeft;
     const uint32_t* baseLower = baseUpper + Draw::kWidth;
     // A cell gone dark takes the base's pixels on both rows (one of them
     // may have been restored, the other not).
@@ -197,8 +197,8 @@ void PaintRasterChanges(uint32_t* page, const uint32_t* base, const uint8_t* ras
     }
     for (; x < kColumns; ++x) cell(x);
     if (wrote && last >= first) {
-      wrote->Add(s, kLeft + first, kLeft + last + 1);
-      wrote->Add(s + 1, kLeft + first, kLeft + last + 1);
+      wrote->Add(s, kWaveLeft + first, kWaveLeft + last + 1);
+      wrote->Add(s + 1, kWaveLeft + first, kWaveLeft + last + 1);
     }
   }
 }
@@ -209,7 +209,7 @@ void CopyRasterDifference(uint32_t* to, const uint32_t* from, const uint8_t* a, 
   for (int r = 0; r < kRows; ++r) {
     const uint8_t* x = a + r * kColumns;
     const uint8_t* y = b + r * kColumns;
-    const size_t at = size_t(CellRow(layout, r)) * Draw::kWidth + kLeft;
+    const size_t at = size_t(CellRow(layout, r)) * Draw::kWidth + kWaveLeft;
     auto cell = [&](int i) {
       if (x[i] == y[i]) return;
       to[at + size_t(i)] = from[at + size_t(i)];

@@ -11,6 +11,9 @@ struct RasterColours {
   int operator()(uint8_t v) const { return one ? one[v] : both[v >> 7][2 * (v & 0x7F)]; }
 };
 
+// The wave area's top left corner on the page: the raster's first cell.
+constexpr int kWaveTop = 33, kWaveLeft = 30;
+
 // The state of the wave area the raster's place follows.
 struct RasterView {
   bool split = false;    // independent time bases, split: rows 100.. into the lower area, 8 rows down

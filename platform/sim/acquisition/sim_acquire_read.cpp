@@ -51,7 +51,7 @@ void SimAcquire::Render(const Words& w) {
   if (renderedSerial_ == last_.serial && renderedMask_ == mask && renderedActive_ == active &&
       renderedView_ == viewSerial_)
     return;
-  raster_.assign(kRasterBytes, 0);
+  raster_.resize(kRasterBytes);  // cleared as it is built
   const SimRasterView view = madeWords_.empty()
                                  ? SimRasterView{}
                                  : SimRasterViewOf(last_, viewWords_.data(), madeWords_.data());
