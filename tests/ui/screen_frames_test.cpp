@@ -134,6 +134,13 @@ TEST_F(ScreenFrames, EveryStateShowsWhatAWholeFrameShows) {
   Check("zoom");
   Set("TIMebase:WINDow:SCALe 0.0001");
   Check("zoom rescaled");
+  // The window's marks on the main strip move: the first frame after and later ones.
+  Set("TIMebase:WINDow:OFFSet 0.0006");
+  ExpectWhole("zoom window moved, its first frame");
+  Check("zoom window moved");
+  Set("TIMebase:WINDow:OFFSet -0.0009");
+  ExpectWhole("zoom window moved back, its first frame");
+  Check("zoom window moved back");
   Set("TIMebase:MODE MAIN");
   Check("zoom off");
 

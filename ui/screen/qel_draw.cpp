@@ -100,6 +100,11 @@ void qel_draw::StaticPageToNormalPage() {
   drawn_[1].Merge(staticDrawn_);
   staticDrawn_.Clear();
   if (fullFrames_) drawn_[p].AddAll();
+  // The page's zoom marks stay until they move (or the page is restored whole).
+  if (!(pageMark_[p] == frameMark_) || fullFrames_) {
+    AddZoomMark(&drawn_[p], pageMark_[p]);
+    pageMark_[p] = ZoomMark{};
+  }
   // The raster painted whole, or another grid: the wave area restored whole.
   if (rasterAfresh_ || !(pageGrid_[p] == gridPlan_)) drawn_[p].AddRows(kWaveTop, kHeight, kWaveLeft, kWidth);
   const bool menuDrawn = menuDrawn_.AnyRow();
@@ -139,6 +144,10 @@ void qel_draw::UpdateLcd() {
     differ.Merge(lcdExtra_);
     if (!(pageMenu_[0] == pageMenu_[1]))
       AddMenuPanel(&differ, std::max(pageMenu_[0].rows, pageMenu_[1].rows));
+    if (!(pageMark_[0] == pageMark_[1])) {
+      AddZoomMark(&differ, pageMark_[0]);
+      AddZoomMark(&differ, pageMark_[1]);
+    }
     // The raster's cells that differ are copied alone.
     const RasterLook &now = pageLook_[shown], &before = pageLook_[1 - shown];
     if (!SameLook(now, before) || (now.shown && !CellWise(now.view)))

@@ -278,6 +278,16 @@ class qel_draw final : public Draw {
     bool operator==(const MenuCopy& o) const { return rows == o.rows && version == o.version; }
   };
   MenuCopy pageMenu_[2];
+  // The zoom window's marks on the main strip: this frame's, and each page's.
+  // A page keeps its marks untracked (they are drawn on top every frame)
+  // until they move; the other page holds the same pixels when it has the same.
+  struct ZoomMark {
+    int left = -1, right = -1;  // the columns of its two brackets; -1: none
+    bool operator==(const ZoomMark& o) const { return left == o.left && right == o.right; }
+  };
+  ZoomMark frameMark_, pageMark_[2];
+  ZoomMark ZoomMarkNow() const;
+  static void AddZoomMark(RowSpans* spans, const ZoomMark& mark);
   RowSpans menuDrawn_;
   // This frame copies the menu panel (decided as it starts); the page still
   // holds the same panel, so only what covers it is copied: what the page

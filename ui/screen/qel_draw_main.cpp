@@ -101,6 +101,7 @@ void qel_draw::FullRedraw() {
 
 void qel_draw::Compose() {
   menuThisFrame_ = MenuOnScreen();
+  frameMark_ = para_.timeBaseType == 1 ? ZoomMarkNow() : ZoomMark{};
   PlanRaster();
   gridPlan_ = PlanGrid();
   StaticPageToNormalPage();  // the wave area's rows with it: no second copy of them
@@ -117,7 +118,7 @@ void qel_draw::Compose() {
 
   TaskManage.RunTaskDisplay();
 
-  if (para_.timeBaseType == 1) DrawZoomIndicator();
+  if (frameMark_.left >= 0) DrawZoomIndicator();
   if (para_.temperatureShown) DrawTemperature();
 
   // A message is shown for 5 s, then cleared without being drawn again.

@@ -304,19 +304,45 @@ void qel_draw::DrawTemperature() {
   DrawString(36, 40, text, kText, DRAW_CURRENT);
 }
 
-void qel_draw::DrawZoomIndicator() {
+namespace {
+// The zoom window's brackets on the main strip: rows kMarkTop to kMarkBottom + 1,
+// ticks kMarkTick columns inwards.
+constexpr int kMarkTop = 40, kMarkBottom = 146, kMarkTick = 5, kMarkGrey = 0x616161;
+}  // namespace
+
+qel_draw::ZoomMark qel_draw::ZoomMarkNow() const {
   const HorizontalBlock& h = Info().horizontal[0];
-  constexpr int kGrey = 0x616161, kTop = 40, kBottom = 146;
   const int64_t start = std::clamp<int64_t>(h.zoomScreenFirst, 0, 700);
   const int64_t end = std::clamp<int64_t>(h.zoomScreenLast, start, 700);
-  const int x = int(std::clamp<int64_t>(30 + start, 30, 730));
-  const int x2 = int(std::clamp<int64_t>(x + (end - start), 30, 730));
-  DrawLine(kTop, x, kBottom + 1, x, kGrey, DRAW_CURRENT);
-  DrawLine(kTop, x, kTop, x + 5, kGrey, DRAW_CURRENT);
-  DrawLine(kBottom, x, kBottom, x + 5, kGrey, DRAW_CURRENT);
-  DrawLine(kTop, x2, kBottom + 1, x2, kGrey, DRAW_CURRENT);
-  DrawLine(kTop, x2 - 4, kTop, x2, kGrey, DRAW_CURRENT);
-  DrawLine(kBottom, x2 - 4, kBottom, x2, kGrey, DRAW_CURRENT);
+  ZoomMark mark;
+  mark.left = int(std::clamp<int64_t>(30 + start, 30, 730));
+  mark.right = int(std::clamp<int64_t>(mark.left + (end - start), 30, 730));
+  return mark;
+}
+
+void qel_draw::AddZoomMark(RowSpans* spans, const ZoomMark& mark) {
+  if (mark.left < 0) return;
+  spans->AddRows(kMarkTop, kMarkBottom + 2, mark.left, mark.left + kMarkTick + 1);
+  spans->AddRows(kMarkTop, kMarkBottom + 2, mark.right - kMarkTick + 1, mark.right + 1);
+}
+
+void qel_draw::DrawZoomIndicator() {
+  const int x = frameMark_.left, x2 = frameMark_.right;
+  // On the page being composed the marks are kept untracked, not restored
+  // each frame: the two brackets' rows would take the strip between them.
+  const int p = currentPage_.load();
+  const bool keep = Surface(DRAW_CURRENT) == Page(p) && !fullFrames_;
+  if (keep) TrackWrites(p, nullptr, nullptr);
+  DrawLine(kMarkTop, x, kMarkBottom + 1, x, kMarkGrey, DRAW_CURRENT);
+  DrawLine(kMarkTop, x, kMarkTop, x + kMarkTick, kMarkGrey, DRAW_CURRENT);
+  DrawLine(kMarkBottom, x, kMarkBottom, x + kMarkTick, kMarkGrey, DRAW_CURRENT);
+  DrawLine(kMarkTop, x2, kMarkBottom + 1, x2, kMarkGrey, DRAW_CURRENT);
+  DrawLine(kMarkTop, x2 - kMarkTick + 1, kMarkTop, x2, kMarkGrey, DRAW_CURRENT);
+  DrawLine(kMarkBottom, x2 - kMarkTick + 1, kMarkBottom, x2, kMarkGrey, DRAW_CURRENT);
+  if (keep) {
+    TrackWrites(p, Page(p), &drawn_[p]);
+    pageMark_[p] = frameMark_;
+  }
 }
 
 void qel_draw::DisplayMsgTxt() const { std::printf("MsgTxt --> %s \n", statusText_); }
