@@ -111,6 +111,29 @@ std::vector<uint8_t> CodesOf(const SimAcquisition& a, int ch, const Columns& col
   return codes;
 }
 
+// The highest and lowest of `n` codes, a lane of kLanes apart at a time
+// (fixed-length inner loops the compiler turns into vector instructions).
+void CodeRange(const uint8_t* codes, size_t n, uint8_t* most, uint8_t* least) {
+  constexpr size_t kLanes = 16;
+  uint8_t hi[kLanes] = {}, lo[kLanes];
+  std::memset(lo, 0xFF, kLanes);
+  size_t i = 0;
+  for (; i + kLanes <= n; i += kLanes) {
+    uint8_t c[kLanes];
+    std::memcpy(c, codes + i, kLanes);
+    for (size_t k = 0; k < kLanes; ++k) {
+      hi[k] = hi[k] > c[k] ? hi[k] : c[k];
+      lo[k] = lo[k] < c[k] ? lo[k] : c[k];
+    }
+  }
+  for (; i < n; ++i) {
+    hi[0] = std::max(hi[0], codes[i]);
+    lo[0] = std::min(lo[0], codes[i]);
+  }
+  *most = *std::max_element(hi, hi + kLanes);
+  *least = *std::min_element(lo, lo + kLanes);
+}
+
 // The codes as the view draws them: rescaled about the pivot and moved.
 void MapCodes(const SimRasterView& v, int ch, uint8_t* codes, size_t n) {
   const double g = v.gain[ch], p = v.pivot[ch];
@@ -123,8 +146,8 @@ void MapCodes(const SimRasterView& v, int ch, uint8_t* codes, size_t n) {
 }
 
 // Draws one channel's window into `band`; `draw` false only gathers its
-// maxima and minima (of the samples, before any rescale). `run`, when given,
-// holds codes the channel's windows share.
+// maxima and minima (of the samples, before any rescale; null `max` and
+// `min` gather none). `run`, when given, holds codes the channel's windows share.
 void DrawChannel(const SimAcquisition& a, int ch, const SimRasterView& view,
                  const SimRasterView::Window& win, const Band& band, bool draw, uint8_t* raster,
                  uint8_t* max, uint8_t* min, CodeRun* run = nullptr) {
@@ -132,9 +155,7 @@ void DrawChannel(const SimAcquisition& a, int ch, const SimRasterView& view,
   const int count = cols.Count();
   int n = cols.n;
   std::vector<uint8_t> codes = CodesOf(a, ch, cols, run);
-  const auto range = std::minmax_element(codes.begin(), codes.end());
-  max[ch] = *range.second;
-  min[ch] = *range.first;
+  if (max && min) CodeRange(codes.data(), codes.size(), &max[ch], &min[ch]);
   if (!draw) return;
   if (view.average && cols.whole && n > 1) {  // one point a column: the mean of its samples
     for (int x = 0; x < count; ++x) {
@@ -222,11 +243,9 @@ void SimBuildRaster(const SimAcquisition& a, int mask, int activeCh, uint8_t* ra
     CodeRun run;
     DrawChannel(a, ch, view, view.main, view.zoom ? Band{0, kStripRows} : BandOf(a, ch), true, raster,
                 max, min, view.zoom ? &run : nullptr);
-    if (view.zoom) {
-      uint8_t zmax[2], zmin[2];
-      DrawChannel(a, ch, view, view.zoomed, Band{kStripRows, kRows - kStripRows}, true, raster, zmax,
-                  zmin, &run);
-    }
+    if (view.zoom)  // the registers give the main window's extremes
+      DrawChannel(a, ch, view, view.zoomed, Band{kStripRows, kRows - kStripRows}, true, raster, nullptr,
+                  nullptr, &run);
   }
   if (a.set.xy) DrawXY(a, raster);
 }
