@@ -118,14 +118,32 @@ def main():
     ap.add_argument("--seconds", type=float, default=20)
     ap.add_argument("--repeats", type=int, default=3)
     ap.add_argument("--modes", default=",".join(MODES))
+    ap.add_argument("--rounds", type=int, default=1,
+                    help="times the modes are gone through in turn; the summary takes every round")
     args = ap.parse_args()
     print(f"{os.cpu_count()} cores; {args.repeats} intervals of {args.seconds:.0f} s per mode, "
           f"{SETTLE_S} s after the mode is set; median CPU (utime + stime) and frames a second", flush=True)
     builds = ([("before", os.path.abspath(args.before))] if args.before else []) + [
         ("after" if args.before else "", os.path.abspath(args.build))]
-    for mode in args.modes.split(","):
-        for label, build in builds:
-            show(label, mode, run_mode(build, mode, args.seconds, args.repeats))
+    modes = args.modes.split(",")
+    runs = {}
+    for _ in range(args.rounds):
+        for mode in modes:
+            for label, build in builds:
+                got = run_mode(build, mode, args.seconds, args.repeats)
+                show(label, mode, got)
+                runs.setdefault((mode, label), []).extend(got)
+    if args.rounds > 1:
+        print("summary over every round:")
+        for mode in modes:
+            for label, _ in builds:
+                show(label, mode, runs[(mode, label)])
+    if "defaults" in modes:
+        for label, _ in builds:
+            base = statistics.median(r[0] for r in runs[("defaults", label)])
+            ratios = ", ".join(f"{m} {statistics.median(r[0] for r in runs[(m, label)]) / base:.2f}x"
+                               for m in modes if m != "defaults")
+            print(f"{label or 'build'}: to the defaults: {ratios}", flush=True)
 
 
 if __name__ == "__main__":

@@ -159,20 +159,35 @@ namespace {
 // each stands for count / k ADC values and carries the noise of their mean
 // (its own noise shrunk by sqrt(k / count)), so the sample's noise still falls
 // as the square root of the whole count.
+struct AdcMean {
+  int k;          // ADC values worked out
+  double shrink;  // each one's noise scaled by this
+  bool noiseShape;
+  AdcMean(const TestSignal& s, double period) {
+    const double count = std::floor(period / kAdcPeriodNs);
+    k = int(std::min(count, double(kMeanPoints)));
+    shrink = std::sqrt(double(k) / count);
+    noiseShape = s.shape == SignalShape::kNoise;
+  }
+  // ADC value i of the sample at `whole`: its record address and noise key.
+  double Address(int64_t whole, int i) const { return double(whole) + double(i) / k; }
+  static uint64_t Key(uint64_t key, int i) { return key ^ uint64_t(i + 1) * 0xD1B54A32D192ED03ull; }
+  // Its share of the mean from the signal `v` at its address.
+  double Value(const TestSignal& s, double v, uint64_t own) const {
+    if (noiseShape) v = s.offsetV + (v - s.offsetV) * shrink;
+    return v + SignalNoise(s, own) * shrink;
+  }
+};
+
 template <class Cycles>
 double MeanOfAdc(const TestSignal& s, const Cycles& cycles, int64_t whole, uint64_t key, double period) {
-  const double count = std::floor(period / kAdcPeriodNs);
-  const int k = int(std::min(count, double(kMeanPoints)));
-  const double shrink = std::sqrt(double(k) / count);
-  const bool noiseShape = s.shape == SignalShape::kNoise;
+  const AdcMean m(s, period);
   double sum = 0;
-  for (int i = 0; i < k; ++i) {
-    const uint64_t own = key ^ uint64_t(i + 1) * 0xD1B54A32D192ED03ull;  // every ADC value its own noise
-    double v = SignalVolts(s, cycles(double(whole) + double(i) / k), own);
-    if (noiseShape) v = s.offsetV + (v - s.offsetV) * shrink;
-    sum += v + SignalNoise(s, own) * shrink;
+  for (int i = 0; i < m.k; ++i) {
+    const uint64_t own = AdcMean::Key(key, i);  // every ADC value its own noise
+    sum += m.Value(s, SignalVolts(s, cycles(m.Address(whole, i)), own), own);
   }
-  return sum / k;
+  return sum / m.k;
 }
 }  // namespace
 
@@ -210,6 +225,7 @@ uint8_t SimAcquisition::Code(int ch, double address) const {
 
 namespace {
 constexpr size_t kBlock = 512;  // samples worked out together
+static_assert(size_t(kMeanPoints) <= kBlock, "a block holds a high-resolution sample's ADC values");
 }  // namespace
 
 void SimAcquisition::Codes(int ch, const double* addresses, size_t n, uint8_t* out) const {
@@ -217,8 +233,9 @@ void SimAcquisition::Codes(int ch, const double* addresses, size_t n, uint8_t* o
   const SimChannelSetting& c = set.ch[input];
   const bool own = set.independent;
   const double period = own && input == 1 ? set.samplePeriodNs2 : set.samplePeriodNs;
-  if (c.coupling == 2 || (period > kAdcPeriodNs && (set.acqMode == kPeakDetect || set.acqMode == kHighRes))) {
-    for (size_t i = 0; i < n; ++i) out[i] = Code(ch, addresses[i]);  // a flat line, or ADC values per sample
+  const bool adcMean = period > kAdcPeriodNs && set.acqMode == kHighRes;
+  if (c.coupling == 2 || (period > kAdcPeriodNs && set.acqMode == kPeakDetect)) {
+    for (size_t i = 0; i < n; ++i) out[i] = Code(ch, addresses[i]);  // a flat line, or a pair's extremes
     return;
   }
   // Code() and Volts() for a block: the same expressions, what does not
@@ -231,10 +248,41 @@ void SimAcquisition::Codes(int ch, const double* addresses, size_t n, uint8_t* o
   const uint64_t keyBase = serial * 0x9E3779B97F4A7C15ull ^ uint64_t(input) << 58;
   const double mean = c.coupling == 1 ? SignalMean(s) : 0.0;
   const double vpd = c.voltsPerDiv > 0 ? c.voltsPerDiv : 1.0;
-  if (SignalCodesBlock(s, SignalCodeScale{start, f, trigger, period, mean, c.zeroCode, vpd}, addresses, n, out))
-    return;  // the common shapes in one loop
+  auto put = [&](const double* volts, size_t m, uint8_t* o) {
+    for (size_t i = 0; i < m; ++i) {
+      double v = volts[i];
+      if (c.coupling == 1) v -= mean;
+      const double code = c.zeroCode + v * 25.0 / vpd;
+      o[i] = std::isfinite(code) ? SimRoundCode(std::min(std::max(code, 0.0), 255.0)) : 127;
+    }
+  };
   double cycles[kBlock], volts[kBlock];
   uint64_t keys[kBlock];
+  if (adcMean) {  // MeanOfAdc for a block of samples: their ADC values worked out together
+    const AdcMean m(s, period);
+    const size_t k = size_t(m.k), per = kBlock / k;
+    double means[kBlock];
+    for (size_t done = 0; done < n; done += per) {
+      const size_t samples = std::min(per, n - done);
+      for (size_t i = 0; i < samples; ++i) {
+        const int64_t whole = int64_t(SimFloor(addresses[done + i]));
+        for (size_t j = 0; j < k; ++j) {
+          cycles[i * k + j] = start + f * (m.Address(whole, int(j)) - trigger) * period * 1e-9;
+          keys[i * k + j] = AdcMean::Key(keyBase ^ uint64_t(whole), int(j));
+        }
+      }
+      SignalVoltsBlock(s, cycles, keys, samples * k, volts);
+      for (size_t i = 0; i < samples; ++i) {
+        double sum = 0;
+        for (size_t j = 0; j < k; ++j) sum += m.Value(s, volts[i * k + j], keys[i * k + j]);
+        means[i] = sum / double(m.k);
+      }
+      put(means, samples, out + done);
+    }
+    return;
+  }
+  if (SignalCodesBlock(s, SignalCodeScale{start, f, trigger, period, mean, c.zeroCode, vpd}, addresses, n, out))
+    return;  // the common shapes in one loop
   for (size_t done = 0; done < n; done += kBlock) {
     const size_t m = std::min(kBlock, n - done);
     const double* at = addresses + done;
@@ -244,13 +292,7 @@ void SimAcquisition::Codes(int ch, const double* addresses, size_t n, uint8_t* o
     SignalVoltsBlock(s, cycles, keyed ? keys : nullptr, m, volts);
     if (s.noiseV > 0.0)
       for (size_t i = 0; i < m; ++i) volts[i] += SignalNoise(s, keys[i]);
-    uint8_t* o = out + done;
-    for (size_t i = 0; i < m; ++i) {
-      double v = volts[i];
-      if (c.coupling == 1) v -= mean;
-      const double code = c.zeroCode + v * 25.0 / vpd;
-      o[i] = std::isfinite(code) ? SimRoundCode(std::min(std::max(code, 0.0), 255.0)) : 127;
-    }
+    put(volts, m, out + done);
   }
 }
 
